@@ -1,4 +1,5 @@
 #pragma once
 
 // Every engine header, for code that uses the engine as a whole.
+#include "engine/host_layout.h"
 #include "engine/localized.h"
