@@ -3,3 +3,4 @@
 // Every engine header, for code that uses the engine as a whole.
 #include "engine/host_layout.h"
 #include "engine/localized.h"
+#include "engine/deletion.h"

@@ -1,0 +1,154 @@
+#include "engine/deletion.h"
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+
+#include "engine/host_layout.h"
+#include "engine/localized.h"
+
+namespace nimbrel {
+
+namespace {
+
+// The reason texts name macOS and the Finder; elsewhere they name the host's system and file
+// manager ("%1" and "%2" in the translation keys).
+std::string hostText(const char* key) {
+    std::string text = localized(key);
+    const HostLayout& host = HostLayout::current();
+    const std::pair<const char*, const std::string*> names[] = {{"%1", &host.systemName},
+                                                                {"%2", &host.fileManagerName}};
+    for (const auto& [mark, name] : names) {
+        for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at)) {
+            text.replace(at, 2, *name);
+            at += name->size();
+        }
+    }
+    return text;
+}
+
+std::optional<DeletionFailure::Reason> reasonForPosix(int code) {
+    switch (code) {
+        case EPERM:
+            return DeletionFailure::Reason::protectedByMacOS;
+        case EACCES:
+            return DeletionFailure::Reason::noPermission;
+        case EBUSY:
+        case ETXTBSY:
+            return DeletionFailure::Reason::inUse;
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+RemovalError RemovalError::posix(int errnoValue, std::string description) {
+    RemovalError error;
+    error.domain = Domain::posix;
+    error.code = errnoValue;
+    error.description = description.empty() ? std::strerror(errnoValue) : std::move(description);
+    return error;
+}
+
+RemovalError RemovalError::notFound(std::string description) {
+    RemovalError error;
+    error.domain = Domain::cocoa;
+    error.code = noSuchFile;
+    error.underlyingPosix = ENOENT;
+    error.description = description.empty() ? std::strerror(ENOENT) : std::move(description);
+    return error;
+}
+
+bool RemovalError::isNotFound() const {
+    return (domain == Domain::cocoa && code == noSuchFile) || (domain == Domain::posix && code == ENOENT);
+}
+
+const std::vector<DeletionFailure::Reason>& DeletionFailure::allReasons() {
+    static const std::vector<Reason> reasons = {Reason::safetyGuard, Reason::protectedByMacOS,
+                                                Reason::noPermission, Reason::inUse, Reason::other};
+    return reasons;
+}
+
+std::string DeletionFailure::rawValue(Reason reason) {
+    switch (reason) {
+        case Reason::safetyGuard:
+            return "safetyGuard";
+        case Reason::protectedByMacOS:
+            return "protectedByMacOS";
+        case Reason::noPermission:
+            return "noPermission";
+        case Reason::inUse:
+            return "inUse";
+        case Reason::other:
+            return "other";
+    }
+    return "other";
+}
+
+std::string DeletionFailure::title(Reason reason) {
+    switch (reason) {
+        case Reason::safetyGuard:
+            return localized("Kept by the safety guard");
+        case Reason::protectedByMacOS:
+            return hostText("Protected by %1");
+        case Reason::noPermission:
+            return localized("Not yours to remove");
+        case Reason::inUse:
+            return localized("In use");
+        case Reason::other:
+            return localized("Couldn't be moved");
+    }
+    return {};
+}
+
+std::string DeletionFailure::explanation(Reason reason) {
+    switch (reason) {
+        case Reason::safetyGuard:
+            return localized(
+                "Nimbrel never removes system folders, your home folder or its main folders. Open "
+                "them to clean inside.");
+        case Reason::protectedByMacOS:
+            return hostText(
+                "%1 blocks apps from changing these (System Integrity Protection or privacy "
+                "protection for another app's data). Full Disk Access unlocks some of them; the rest "
+                "only %1 itself can remove.");
+        case Reason::noPermission:
+            return hostText(
+                "These belong to another user or to the system. Remove them in %2 (it will ask for "
+                "your password) if you're sure.");
+        case Reason::inUse:
+            return localized("An app is using these right now. Quit it and nimbrelise again.");
+        case Reason::other:
+            return localized("Something else went wrong; the message is shown for each item.");
+    }
+    return {};
+}
+
+DeletionFailure::Reason DeletionFailure::classify(const RemovalError& error) {
+    // The underlying POSIX code decides first; only when there is none does the outer error's own
+    // POSIX code count.
+    if (error.underlyingPosix) {
+        if (auto reason = reasonForPosix(*error.underlyingPosix)) return *reason;
+    } else if (error.domain == RemovalError::Domain::posix) {
+        if (auto reason = reasonForPosix(error.code)) return *reason;
+    }
+    if (error.domain == RemovalError::Domain::cocoa && error.code == RemovalError::writeNotPermitted)
+        return Reason::noPermission;
+    return Reason::other;
+}
+
+std::string DeletionRequest::newID() {
+    static thread_local std::mt19937_64 engine{std::random_device{}()};
+    std::uniform_int_distribution<uint64_t> draw;
+    uint64_t high = draw(engine), low = draw(engine);
+    high = (high & ~0xF000ull) | 0x4000ull;            // version 4
+    low = (low & ~(0xC0ull << 56)) | (0x80ull << 56);  // RFC 4122 variant
+    char text[37];
+    std::snprintf(text, sizeof text, "%08X-%04X-%04X-%04X-%012llX", unsigned(high >> 32),
+                  unsigned((high >> 16) & 0xFFFF), unsigned(high & 0xFFFF), unsigned(low >> 48),
+                  static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFull));
+    return text;
+}
+
+}  // namespace nimbrel

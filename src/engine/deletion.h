@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace nimbrel {
+
+// One concrete path to remove.
+struct DeletionItem {
+    std::string path;                   // absolute, as built by the request (not normalised)
+    std::optional<int64_t> size;        // known in advance; measured just before removal when absent
+    bool clearInsideOnFailure = false;  // a folder that cannot go whole may be emptied instead
+
+    bool operator==(const DeletionItem&) const = default;
+};
+
+// An error of a removal, in the two-level shape the classification reads: an outer error and,
+// optionally, the POSIX error underneath it. The platform's file operations fill it in.
+struct RemovalError {
+    enum class Domain { posix, cocoa, other };
+
+    // The outer codes the classification and the worker look for.
+    static constexpr int noSuchFile = 4;           // "no such file": counts as already gone
+    static constexpr int writeNotPermitted = 513;  // a permission refusal without a POSIX code
+
+    Domain domain = Domain::other;
+    int code = 0;
+    std::optional<int> underlyingPosix;  // errno of the failing call, when one is known
+    std::string description;             // the error's text, shown as the failure's detail
+
+    // A POSIX error (errno) with its system text.
+    static RemovalError posix(int errnoValue, std::string description = {});
+    // "No such file": what the Trash move or the remover report for a vanished path.
+    static RemovalError notFound(std::string description = {});
+
+    bool isNotFound() const;
+};
+
+// One path that stayed behind.
+struct DeletionFailure {
+    enum class Reason { safetyGuard, protectedByMacOS, noPermission, inUse, other };
+
+    std::string path;
+    Reason reason = Reason::other;
+    std::string detail;  // the error's description, or the safety guard's one-line reason
+
+    bool operator==(const DeletionFailure&) const = default;
+
+    static const std::vector<Reason>& allReasons();
+    static std::string rawValue(Reason reason);
+    static std::string title(Reason reason);
+    static std::string explanation(Reason reason);
+
+    // The reason for an error: the underlying POSIX code first, then the outer POSIX code, then a
+    // write refusal; everything else is `other`.
+    static Reason classify(const RemovalError& error);
+};
+
+// What one removal is asked to do. Lives only for that removal.
+struct DeletionRequest {
+    using Completion = std::function<void(const std::vector<std::string>& removedPaths)>;
+
+    std::string id = newID();  // new for every request
+    std::string title;         // heading of the shell's confirmation card; empty from the review
+    std::vector<DeletionItem> items;
+    int64_t estimatedSize = 0;  // sum of the chosen entries' sizes, not of the expanded items
+    Completion onComplete;      // called once after the removal with the paths actually removed
+    std::optional<std::vector<DeletionItem>> summary;  // the confirmation card's list
+    std::unordered_set<std::string> queueIDs;          // the chosen selection entries
+
+    // A random UUID in its usual text form.
+    static std::string newID();
+};
+
+}  // namespace nimbrel

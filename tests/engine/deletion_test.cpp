@@ -1,0 +1,85 @@
+#include "engine/deletion.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <set>
+
+namespace nimbrel {
+namespace {
+
+using Reason = DeletionFailure::Reason;
+using Domain = RemovalError::Domain;
+
+RemovalError makeError(Domain domain, int code, std::optional<int> underlying) {
+    RemovalError error;
+    error.domain = domain;
+    error.code = code;
+    error.underlyingPosix = underlying;
+    return error;
+}
+
+TEST(DeletionFailureTest, ClassifiesByUnderlyingThenOuterCode) {
+    struct Case {
+        Domain domain;
+        int code;
+        std::optional<int> underlying;
+        Reason expected;
+    };
+    const Case cases[] = {
+        // The underlying code wins over a write refusal outside.
+        {Domain::cocoa, 513, EPERM, Reason::protectedByMacOS},
+        {Domain::cocoa, 513, EACCES, Reason::noPermission},
+        // An unmapped underlying code falls through to the outer write refusal, else other.
+        {Domain::cocoa, 513, ENOENT, Reason::noPermission},
+        {Domain::cocoa, 640, ENOENT, Reason::other},
+        {Domain::other, 0, EBUSY, Reason::inUse},
+        {Domain::other, 0, ETXTBSY, Reason::inUse},
+        // Without an underlying error the outer POSIX code is read.
+        {Domain::posix, EPERM, std::nullopt, Reason::protectedByMacOS},
+        {Domain::posix, EACCES, std::nullopt, Reason::noPermission},
+        {Domain::posix, EBUSY, std::nullopt, Reason::inUse},
+        {Domain::posix, EROFS, std::nullopt, Reason::other},
+        {Domain::posix, EXDEV, std::nullopt, Reason::other},
+        // An underlying code decides even when the outer one is POSIX too.
+        {Domain::posix, EACCES, EIO, Reason::other},
+        {Domain::cocoa, 513, std::nullopt, Reason::noPermission},
+        {Domain::cocoa, 4, std::nullopt, Reason::other},
+        {Domain::other, 1, std::nullopt, Reason::other},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DeletionFailure::classify(makeError(c.domain, c.code, c.underlying)), c.expected)
+            << "domain " << int(c.domain) << " code " << c.code << " underlying "
+            << c.underlying.value_or(-1);
+    }
+}
+
+TEST(DeletionFailureTest, ReasonsHaveDistinctTextsWithoutPlaceholders) {
+    std::set<std::string> titles;
+    for (Reason reason : DeletionFailure::allReasons()) {
+        std::string title = DeletionFailure::title(reason);
+        std::string explanation = DeletionFailure::explanation(reason);
+        EXPECT_TRUE(titles.insert(title).second) << title;
+        EXPECT_EQ(title.find('%'), std::string::npos) << title;
+        EXPECT_EQ(explanation.find('%'), std::string::npos) << explanation;
+    }
+    EXPECT_EQ(DeletionFailure::title(Reason::safetyGuard), "Kept by the safety guard");
+    EXPECT_EQ(DeletionFailure::rawValue(Reason::protectedByMacOS), "protectedByMacOS");
+}
+
+TEST(DeletionFailureTest, NotFoundIsRecognisedInBothShapes) {
+    EXPECT_TRUE(RemovalError::notFound().isNotFound());
+    EXPECT_TRUE(RemovalError::posix(ENOENT).isNotFound());
+    EXPECT_FALSE(RemovalError::posix(EACCES).isNotFound());
+    EXPECT_FALSE(makeError(Domain::other, 4, std::nullopt).isNotFound());
+}
+
+TEST(DeletionRequestTest, EveryRequestGetsAFreshUuid) {
+    DeletionRequest a, b;
+    EXPECT_NE(a.id, b.id);
+    ASSERT_EQ(a.id.size(), 36u);
+    EXPECT_EQ(a.id[14], '4');
+}
+
+}  // namespace
+}  // namespace nimbrel
