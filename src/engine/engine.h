@@ -4,3 +4,4 @@
 #include "engine/host_layout.h"
 #include "engine/localized.h"
 #include "engine/deletion.h"
+#include "engine/safety_guard.h"
