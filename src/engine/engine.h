@@ -1,7 +1,7 @@
 #pragma once
 
 // Every engine header, for code that uses the engine as a whole.
+#include "engine/deletion.h"
 #include "engine/host_layout.h"
 #include "engine/localized.h"
-#include "engine/deletion.h"
 #include "engine/safety_guard.h"
