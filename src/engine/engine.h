@@ -4,4 +4,5 @@
 #include "engine/deletion.h"
 #include "engine/host_layout.h"
 #include "engine/localized.h"
+#include "engine/removal_worker.h"
 #include "engine/safety_guard.h"

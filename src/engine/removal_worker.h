@@ -1,0 +1,64 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/deletion.h"
+
+namespace nimbrel {
+
+// The file-system calls a removal makes. The platform supplies the real ones (Trash, removal for
+// good); tests supply their own to inject failures.
+class RemovalFileOps {
+  public:
+    virtual ~RemovalFileOps() = default;
+
+    // Moves `path` to the Trash, or removes it for good; nothing on success.
+    virtual std::optional<RemovalError> remove(const std::string& path, bool permanently) = 0;
+    // True when `path` itself is a folder; a symbolic link is never a folder here.
+    virtual bool isFolder(const std::string& path) = 0;
+    // The folder's names in the order the file system gives them, hidden ones included; the
+    // error when the folder cannot be listed.
+    struct Listing {
+        std::vector<std::string> names;
+        std::optional<RemovalError> error;
+    };
+    virtual Listing list(const std::string& folder) = 0;
+    // Allocated bytes of a normalised path; 0 when it cannot be read.
+    virtual int64_t allocatedSize(const std::string& normalizedPath) = 0;
+};
+
+// What a removal did: bytes freed per removed path (0 for a path that was already gone) and what
+// stayed behind, in the order it happened.
+struct RemovalResult {
+    std::unordered_map<std::string, int64_t> freed;
+    std::vector<DeletionFailure> failures;
+};
+
+// Removes the items one by one. Runs on a worker thread and touches nothing but `ops`.
+class RemovalWorker {
+  public:
+    // Clear-inside empties folders down to this depth below an item (0 is the item itself).
+    static constexpr int kMaxClearDepth = 4;
+
+    RemovalWorker(RemovalFileOps& ops, bool permanently) : ops_(ops), permanently_(permanently) {}
+
+    // `stop`, when given and set, ends the run between items (the application is quitting); the
+    // items not reached are left as they are.
+    RemovalResult run(const std::vector<DeletionItem>& items, const std::atomic<bool>* stop = nullptr);
+
+  private:
+    int64_t measure(const std::string& path);
+    void clearInside(const std::string& folder, int depth, const RemovalError& folderError);
+    void fail(const std::string& path, const RemovalError& error);
+
+    RemovalFileOps& ops_;
+    bool permanently_;
+    RemovalResult result_;
+};
+
+}  // namespace nimbrel
