@@ -1,0 +1,154 @@
+#include "model/clean_item.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <QStringDecoder>
+#include <cmath>
+
+namespace nimbrel {
+
+namespace {
+
+template <typename Enum, size_t N>
+std::optional<Enum> fromRaw(const std::string& raw, const std::array<Enum, N>& all) {
+    for (Enum value : all) {
+        if (raw == CleanItem::rawValue(value)) return value;
+    }
+    return std::nullopt;
+}
+
+constexpr std::array<CleanItem::Kind, 4> kAllKinds = {CleanItem::Kind::file, CleanItem::Kind::folder,
+                                                      CleanItem::Kind::artifact, CleanItem::Kind::junk};
+
+std::optional<std::string> stringField(const QJsonObject& object, const char* key) {
+    const QJsonValue value = object.value(QLatin1String(key));
+    if (!value.isString()) return std::nullopt;
+    return value.toString().toStdString();
+}
+
+}  // namespace
+
+const char* CleanItem::rawValue(Kind kind) {
+    switch (kind) {
+        case Kind::file:
+            return "file";
+        case Kind::folder:
+            return "folder";
+        case Kind::artifact:
+            return "artifact";
+        case Kind::junk:
+            return "junk";
+    }
+    return "file";
+}
+
+const char* CleanItem::rawValue(Source source) {
+    switch (source) {
+        case Source::space:
+            return "space";
+        case Source::files:
+            return "files";
+        case Source::deepClean:
+            return "deepClean";
+    }
+    return "space";
+}
+
+const std::array<CleanItem::Source, 3>& CleanItem::allSources() {
+    static const std::array<Source, 3> all = {Source::space, Source::files, Source::deepClean};
+    return all;
+}
+
+std::optional<CleanItem::Kind> CleanItem::kindFromRaw(const std::string& raw) {
+    return fromRaw(raw, kAllKinds);
+}
+
+std::optional<CleanItem::Source> CleanItem::sourceFromRaw(const std::string& raw) {
+    return fromRaw(raw, allSources());
+}
+
+namespace {
+
+// QString::fromUtf8 drops a leading byte-order mark; a name may start with one.
+std::optional<QString> exactText(const std::string& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (decoder.hasError() || text.toStdString() != bytes) return std::nullopt;
+    return text;
+}
+
+}  // namespace
+
+bool isLosslessUtf8(const std::string& bytes) {
+    return exactText(bytes).has_value();
+}
+
+std::optional<QByteArray> CleanItem::toJson() const {
+    const auto idText = exactText(id);
+    const auto nameText = exactText(name);
+    const auto symbolText = symbolPath ? exactText(*symbolPath) : std::optional<QString>();
+    if (!idText || !nameText || (symbolPath && !symbolText)) return std::nullopt;
+    QJsonObject object;
+    object.insert(QLatin1String(CodingKeys::id), *idText);
+    object.insert(QLatin1String(CodingKeys::name), *nameText);
+    object.insert(QLatin1String(CodingKeys::size), qint64(size));
+    object.insert(QLatin1String(CodingKeys::kind), QLatin1String(rawValue(kind)));
+    object.insert(QLatin1String(CodingKeys::heat), heat);
+    if (symbolText) object.insert(QLatin1String(CodingKeys::symbolPath), *symbolText);
+    object.insert(QLatin1String(CodingKeys::source), QLatin1String(rawValue(source)));
+    QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
+    // Qt's JSON drops a leading byte-order mark inside strings; refuse whatever does not come back.
+    if (fromJson(json) != *this) return std::nullopt;
+    return json;
+}
+
+std::optional<CleanItem> CleanItem::fromJson(const QByteArray& json) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
+    const QJsonObject object = document.object();
+
+    CleanItem item;
+    auto id = stringField(object, CodingKeys::id);
+    auto name = stringField(object, CodingKeys::name);
+    auto kindRaw = stringField(object, CodingKeys::kind);
+    auto sourceRaw = stringField(object, CodingKeys::source);
+    if (!id || !name || !kindRaw || !sourceRaw) return std::nullopt;
+    auto kind = kindFromRaw(*kindRaw);
+    auto source = sourceFromRaw(*sourceRaw);
+    if (!kind || !source) return std::nullopt;
+
+    const QJsonValue size = object.value(QLatin1String(CodingKeys::size));
+    const QJsonValue heat = object.value(QLatin1String(CodingKeys::heat));
+    if (!size.isDouble() || !heat.isDouble()) return std::nullopt;
+    // Integers beyond 2^53 come back as doubles; an exact integer is required either way.
+    const qint64 sizeValue = size.toInteger(-1);
+    if (sizeValue == -1 && size.toDouble() != -1.0) return std::nullopt;
+
+    const QJsonValue symbol = object.value(QLatin1String(CodingKeys::symbolPath));
+    if (!symbol.isUndefined() && !symbol.isNull() && !symbol.isString()) return std::nullopt;
+
+    item.id = std::move(*id);
+    item.name = std::move(*name);
+    item.size = sizeValue;
+    item.kind = *kind;
+    item.heat = heat.toDouble();
+    if (symbol.isString()) item.symbolPath = symbol.toString().toStdString();
+    item.source = *source;
+    return item;
+}
+
+}  // namespace nimbrel
+
+size_t std::hash<nimbrel::CleanItem>::operator()(const nimbrel::CleanItem& item) const noexcept {
+    size_t seed = std::hash<std::string>{}(item.id);
+    auto mix = [&seed](size_t value) { seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2); };
+    mix(std::hash<std::string>{}(item.name));
+    mix(std::hash<int64_t>{}(item.size));
+    mix(static_cast<size_t>(item.kind));
+    mix(std::hash<double>{}(item.heat));
+    mix(item.symbolPath ? std::hash<std::string>{}(*item.symbolPath) : 0x51ed27u);
+    mix(static_cast<size_t>(item.source));
+    return seed;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace nimbrel {
+
+// One entry of the selection: a file, a folder, a build product or a junk location. A plain value;
+// the queue and a background removal work on copies.
+struct CleanItem {
+    enum class Kind { file, folder, artifact, junk };
+    enum class Source { space, files, deepClean };
+
+    // The JSON keys of the drag-and-drop form.
+    struct CodingKeys {
+        static constexpr const char* id = "id";
+        static constexpr const char* name = "name";
+        static constexpr const char* size = "size";
+        static constexpr const char* kind = "kind";
+        static constexpr const char* heat = "heat";
+        static constexpr const char* symbolPath = "symbolPath";
+        static constexpr const char* source = "source";
+    };
+
+    // The absolute path, or "junk:" followed by the junk location's id.
+    std::string id;
+    std::string name;
+    int64_t size = 0;
+    Kind kind = Kind::file;
+    // Set by the creator; a junk item at 1.0 or more is a cache that is rebuilt automatically.
+    double heat = 0.0;
+    std::optional<std::string> symbolPath;
+    Source source = Source::space;
+
+    bool operator==(const CleanItem&) const = default;
+
+    static const char* rawValue(Kind kind);
+    static const char* rawValue(Source source);
+    static std::optional<Kind> kindFromRaw(const std::string& raw);
+    static std::optional<Source> sourceFromRaw(const std::string& raw);
+    static const std::array<Source, 3>& allSources();
+
+    // The JSON object dragged between Nimbrel's own views. Nothing when a text field is not valid
+    // UTF-8: JSON would replace the odd bytes and the dropped item would name another path.
+    std::optional<QByteArray> toJson() const;
+    // Nothing for malformed JSON, a missing key, a kind or source that names no case, or a size that
+    // is not an integer. Unknown keys are ignored; a null "symbolPath" counts as absent.
+    static std::optional<CleanItem> fromJson(const QByteArray& json);
+    static constexpr const char* mimeType = "application/json";
+};
+
+// True when the bytes survive a trip through Qt's text and JSON types unchanged.
+bool isLosslessUtf8(const std::string& bytes);
+
+}  // namespace nimbrel
+
+template <>
+struct std::hash<nimbrel::CleanItem> {
+    size_t operator()(const nimbrel::CleanItem& item) const noexcept;
+};

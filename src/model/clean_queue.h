@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "model/clean_item.h"
+
+namespace nimbrel {
+
+// The selection: every ticked entry of every area, in the order it was ticked. A queued folder or
+// build product covers everything below it, so the list never holds an item inside one of them.
+// Ids are compared as given (callers pass normalised absolute paths). Main thread only.
+class CleanQueue : public QObject {
+    Q_OBJECT
+
+  public:
+    struct SourceTotal {
+        CleanItem::Source source;
+        int64_t count = 0;
+        int64_t size = 0;
+
+        bool operator==(const SourceTotal&) const = default;
+    };
+
+    explicit CleanQueue(QObject* parent = nullptr);
+
+    const std::vector<CleanItem>& items() const { return items_; }
+    // Notifies only when the list differs.
+    void setItems(std::vector<CleanItem> items);
+
+    bool contains(const std::string& path) const;
+    // The first queued folder or build product strictly above `path`.
+    std::optional<CleanItem> covering(const std::string& path) const;
+    // Queued itself or covered by a queued folder.
+    bool includes(const std::string& path) const;
+
+    // Ignored when already queued or covered; a folder drops the items already queued inside it.
+    void add(const CleanItem& item);
+    // Element by element, so an element may drop or be dropped by an earlier one; one notification.
+    void add(const std::vector<CleanItem>& items);
+    void remove(const std::string& path);
+    // After a removal: drops the items whose ids are in either set.
+    void removeEvaporated(const std::unordered_set<std::string>& paths,
+                          const std::unordered_set<std::string>& cleared);
+
+    // Count and size per source, in source order, leaving out sources without items.
+    std::vector<SourceTotal> bySource() const;
+
+  signals:
+    void itemsChanged();
+
+  private:
+    // Applies the covering rules without notifying; true when the item was appended.
+    bool insert(const CleanItem& item);
+
+    std::vector<CleanItem> items_;
+};
+
+}  // namespace nimbrel

@@ -1,0 +1,224 @@
+#include "model/clean_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+namespace nimbrel {
+namespace {
+
+using Kind = CleanItem::Kind;
+using Source = CleanItem::Source;
+
+CleanItem item(const std::string& id, Kind kind, int64_t size = 1, Source source = Source::space) {
+    CleanItem result;
+    result.id = id;
+    result.name = id;
+    result.size = size;
+    result.kind = kind;
+    result.source = source;
+    return result;
+}
+
+std::vector<std::string> ids(const CleanQueue& queue) {
+    std::vector<std::string> result;
+    for (const CleanItem& queued : queue.items())
+        result.push_back(queued.id);
+    return result;
+}
+
+TEST(CleanQueueTest, CoveringRulesOfAdd) {
+    struct Case {
+        const char* name;
+        std::vector<CleanItem> before;
+        CleanItem added;
+        std::vector<std::string> after;
+    };
+    const Case cases[] = {
+        {"inside a queued folder is ignored",
+         {item("/a/b", Kind::folder)},
+         item("/a/b/c", Kind::file),
+         {"/a/b"}},
+        {"a name-prefix sibling is not inside",
+         {item("/a/b", Kind::folder)},
+         item("/a/bc", Kind::file),
+         {"/a/b", "/a/bc"}},
+        {"the same id twice is ignored", {item("/a/b", Kind::folder)}, item("/a/b", Kind::folder), {"/a/b"}},
+        {"a folder drops what it covers and goes last",
+         {item("/a/b/c", Kind::file), item("junk:caches", Kind::junk), item("/a/b/d", Kind::folder)},
+         item("/a/b", Kind::folder),
+         {"junk:caches", "/a/b"}},
+        {"a file covers nothing", {item("/a/b", Kind::file)}, item("/a/b/c", Kind::file), {"/a/b", "/a/b/c"}},
+        {"a build product covers like a folder",
+         {item("/p/node_modules", Kind::artifact)},
+         item("/p/node_modules/x", Kind::folder),
+         {"/p/node_modules"}},
+        {"a queued file still goes when a folder above it is added",
+         {item("/x/y", Kind::file)},
+         item("/x", Kind::artifact),
+         {"/x"}},
+        {"a file drops items inside it (a package)",
+         {item("/a.app/c", Kind::file)},
+         item("/a.app", Kind::file),
+         {"/a.app"}},
+        {"junk is never covered", {item("/a", Kind::folder)}, item("/a/junk", Kind::junk), {"/a", "/a/junk"}},
+        {"junk removes nothing when added",
+         {item("/a/b", Kind::file)},
+         item("/a", Kind::junk),
+         {"/a/b", "/a"}},
+        {"the same junk id is queued once",
+         {item("junk:logs", Kind::junk)},
+         item("junk:logs", Kind::junk),
+         {"junk:logs"}},
+        {"a folder does not drop junk inside it",
+         {item("/a/b", Kind::junk)},
+         item("/a", Kind::folder),
+         {"/a/b", "/a"}},
+        {"comparison is case-sensitive",
+         {item("/A", Kind::folder)},
+         item("/a/x", Kind::file),
+         {"/A", "/a/x"}},
+        {"the root folder covers nothing", {item("/", Kind::folder)}, item("/x", Kind::file), {"/", "/x"}},
+    };
+    for (const Case& c : cases) {
+        CleanQueue queue;
+        queue.setItems(c.before);
+        queue.add(c.added);
+        EXPECT_EQ(ids(queue), c.after) << c.name;
+    }
+}
+
+TEST(CleanQueueTest, AddingAListAppliesTheRulesElementByElement) {
+    const std::vector<std::vector<CleanItem>> lists = {
+        {item("/x", Kind::folder), item("/x/y", Kind::file)},
+        {item("/x/y", Kind::file), item("/x", Kind::folder)},
+    };
+    for (const auto& list : lists) {
+        CleanQueue queue;
+        QSignalSpy spy(&queue, &CleanQueue::itemsChanged);
+        queue.add(list);
+        EXPECT_EQ(ids(queue), std::vector<std::string>{"/x"});
+        EXPECT_EQ(spy.count(), 1);
+    }
+}
+
+TEST(CleanQueueTest, LookupsAndRemoval) {
+    CleanQueue queue;
+    queue.add(item("/a/b", Kind::folder));
+    queue.add(item("/f", Kind::file));
+
+    EXPECT_TRUE(queue.contains("/a/b"));
+    EXPECT_FALSE(queue.contains("/a/b/c"));
+    EXPECT_EQ(queue.covering("/a/b/c/d")->id, "/a/b");
+    EXPECT_FALSE(queue.covering("/a/b").has_value());  // an item never covers its own id
+    EXPECT_FALSE(queue.covering("/f/x").has_value());
+    EXPECT_TRUE(queue.includes("/a/b/c"));
+    EXPECT_TRUE(queue.includes("/f"));
+    EXPECT_FALSE(queue.includes("/a/bc"));
+
+    // Only a queued id can be removed; a covered path changes nothing.
+    queue.remove("/a/b/c");
+    EXPECT_EQ(ids(queue), (std::vector<std::string>{"/a/b", "/f"}));
+    queue.remove("/a/b");
+    EXPECT_EQ(ids(queue), std::vector<std::string>{"/f"});
+
+    queue.add({item("/1", Kind::file), item("/2", Kind::file), item("/3", Kind::file)});
+    queue.removeEvaporated({"/1"}, {"/3"});
+    EXPECT_EQ(ids(queue), (std::vector<std::string>{"/f", "/2"}));
+}
+
+TEST(CleanQueueTest, Notifications) {
+    CleanQueue queue;
+    QSignalSpy spy(&queue, &CleanQueue::itemsChanged);
+    queue.add(item("/a", Kind::folder));
+    EXPECT_EQ(spy.count(), 1);
+    queue.add(item("/a", Kind::folder));  // already there
+    queue.add(item("/a/b", Kind::file));  // covered
+    queue.add(std::vector<CleanItem>{});  // nothing to add
+    queue.setItems(queue.items());        // equal list
+    EXPECT_EQ(spy.count(), 1);
+    queue.remove("/nothing");  // an in-place edit notifies even when it matched nothing
+    EXPECT_EQ(spy.count(), 2);
+}
+
+TEST(CleanQueueTest, BySourceListsNonEmptySourcesInOrder) {
+    CleanQueue queue;
+    EXPECT_TRUE(queue.bySource().empty());
+    queue.add(item("/f1", Kind::file, 10, Source::files));
+    queue.add(item("/s1", Kind::file, 5, Source::space));
+    queue.add(item("/f2", Kind::file, 7, Source::files));
+    const std::vector<CleanQueue::SourceTotal> expected = {{Source::space, 1, 5}, {Source::files, 2, 17}};
+    EXPECT_EQ(queue.bySource(), expected);
+}
+
+TEST(CleanItemTest, JsonRoundTrip) {
+    CleanItem original =
+        item("/home/u/Movies/a \"b\"\\c\n.mov", Kind::artifact, 9007199254740993LL, Source::deepClean);
+    original.name = "caf\xC3\xA9 \xF0\x9F\x93\xA6 \xEF\xBB\xBF";
+    original.heat = 0.55;
+    original.symbolPath = original.id;
+    for (bool withSymbol : {true, false}) {
+        CleanItem sent = original;
+        if (!withSymbol) sent.symbolPath.reset();
+        const auto json = sent.toJson();
+        ASSERT_TRUE(json.has_value());
+        EXPECT_EQ(json->contains("symbolPath"), withSymbol);
+        EXPECT_EQ(CleanItem::fromJson(*json), sent);
+    }
+}
+
+TEST(CleanItemTest, PathsThatAreNotUtf8AreRefused) {
+    const std::string odd = "/home/u/caf\xE9";  // Latin-1 name on disk
+    CleanItem bad = item(odd, Kind::file);
+    EXPECT_FALSE(bad.toJson().has_value());
+    bad.id = "/ok";
+    bad.symbolPath = odd;
+    EXPECT_FALSE(bad.toJson().has_value());
+    bad.symbolPath.reset();
+    bad.name = "\xED\xA0\x80";  // an encoded surrogate
+    EXPECT_FALSE(bad.toJson().has_value());
+    bad.name = "\xEF\xBB\xBFname";  // Qt's JSON would drop the leading byte-order mark
+    EXPECT_FALSE(bad.toJson().has_value());
+    bad.name = "ok";
+    EXPECT_TRUE(bad.toJson().has_value());
+}
+
+TEST(CleanItemTest, Decoding) {
+    const QByteArray full = R"({"id":"/a","name":"a","size":5,"kind":"folder","heat":1,"source":"files"})";
+    const auto decoded = CleanItem::fromJson(full);
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_EQ(decoded->kind, Kind::folder);
+    EXPECT_EQ(decoded->source, Source::files);
+    EXPECT_EQ(decoded->heat, 1.0);
+    EXPECT_FALSE(decoded->symbolPath.has_value());
+
+    struct Case {
+        const char* json;
+        bool decodes;
+    };
+    const Case cases[] = {
+        {R"({"id":"/a","name":"a","size":5,"kind":"folder","heat":1,"source":"files","extra":[1]})", true},
+        {R"({"id":"/a","name":"a","size":5,"kind":"folder","heat":1,"source":"files","symbolPath":null})",
+         true},
+        {R"({"id":"/a","name":"a","size":5,"kind":"Folder","heat":1,"source":"files"})", false},
+        {R"({"id":"/a","name":"a","size":5,"kind":"package","heat":1,"source":"files"})", false},
+        {R"({"id":"/a","name":"a","size":5,"kind":"folder","heat":1,"source":"trash"})", false},
+        {R"({"name":"a","size":5,"kind":"folder","heat":1,"source":"files"})", false},
+        {R"({"id":"/a","size":5,"kind":"folder","heat":1,"source":"files"})", false},
+        {R"({"id":"/a","name":"a","kind":"folder","heat":1,"source":"files"})", false},
+        {R"({"id":"/a","name":"a","size":5,"kind":"folder","source":"files"})", false},
+        {R"({"id":"/a","name":"a","size":5.5,"kind":"folder","heat":1,"source":"files"})", false},
+        {R"({"id":"/a","name":"a","size":"5","kind":"folder","heat":1,"source":"files"})", false},
+        {R"({"id":7,"name":"a","size":5,"kind":"folder","heat":1,"source":"files"})", false},
+        {R"({"id":"/a","name":"a","size":5,"kind":"folder","heat":1,"source":"files","symbolPath":3})",
+         false},
+        {R"([{"id":"/a"}])", false},
+        {"/home/u/file.txt", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CleanItem::fromJson(QByteArray(c.json)).has_value(), c.decodes) << c.json;
+    }
+}
+
+}  // namespace
+}  // namespace nimbrel
