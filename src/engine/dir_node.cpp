@@ -1,0 +1,47 @@
+#include "engine/dir_node.h"
+
+#include <algorithm>
+
+namespace nimbrel {
+
+DirNode::~DirNode() {
+    // Take over every descendant that nobody else holds, so destroying the tree never recurses.
+    std::vector<std::shared_ptr<DirNode>> pending = std::move(children);
+    while (!pending.empty()) {
+        std::shared_ptr<DirNode> node = std::move(pending.back());
+        pending.pop_back();
+        if (node.use_count() == 1) {
+            for (auto& child : node->children)
+                pending.push_back(std::move(child));
+            node->children.clear();
+        }
+    }
+}
+
+std::string DirNode::path() const {
+    std::vector<const DirNode*> chain;
+    for (const DirNode* n = this; n; n = n->parent)
+        chain.push_back(n);
+    std::string p = chain.back()->name;
+    for (auto it = chain.rbegin() + 1; it != chain.rend(); ++it) {
+        if (p.empty() || p.back() != '/') p += '/';
+        p += (*it)->name;
+    }
+    return p;
+}
+
+void DirNode::sortRecursively() {
+    std::vector<DirNode*> stack{this};
+    while (!stack.empty()) {
+        DirNode* node = stack.back();
+        stack.pop_back();
+        std::stable_sort(node->children.begin(), node->children.end(),
+                         [](const auto& a, const auto& b) { return a->size > b->size; });
+        std::stable_sort(node->files.begin(), node->files.end(),
+                         [](const FileItem& a, const FileItem& b) { return a.size > b.size; });
+        for (const auto& child : node->children)
+            stack.push_back(child.get());
+    }
+}
+
+}  // namespace nimbrel

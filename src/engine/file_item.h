@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "engine/file_category.h"
+
+namespace nimbrel {
+
+class DirNode;
+
+// One scanned file, or one package folder counted as a file.
+struct FileItem {
+    std::int64_t id = 0;  // unique within the run: each scan continues from the last one's lastID
+    std::string path;
+    std::string name;
+    std::int64_t size = 0;         // allocated bytes (blocks x 512); for a package, over its files
+    std::int64_t logicalSize = 0;  // content length
+    std::chrono::system_clock::time_point modified;
+    std::chrono::system_clock::time_point accessed;
+    FileCategory category = FileCategory::other;
+    bool isPackage = false;
+    // The folder that lists it; non-owning. Valid while that folder is in a live tree; a copy kept
+    // after its result was pruned or replaced must not follow it.
+    DirNode* parent = nullptr;
+
+    // Items are identified by id alone.
+    friend bool operator==(const FileItem& a, const FileItem& b) { return a.id == b.id; }
+};
+
+}  // namespace nimbrel
+
+template <>
+struct std::hash<nimbrel::FileItem> {
+    std::size_t operator()(const nimbrel::FileItem& f) const noexcept {
+        return std::hash<std::int64_t>{}(f.id);
+    }
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nimbrel {
+
+// The options of one scan. The defaults are those the preferences register.
+struct ScanOptions {
+    std::int64_t minTrackedSize = 1000000;  // smaller files only add to their folder's smallFilesSize
+    bool treatPackagesAsFiles = true;
+    bool skipHidden = false;
+    std::vector<std::string> excludedPaths;  // as the user wrote them; the scanner normalises
+
+    friend bool operator==(const ScanOptions&, const ScanOptions&) = default;
+};
+
+}  // namespace nimbrel
