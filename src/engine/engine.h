@@ -7,6 +7,7 @@
 #include "engine/dir_node.h"
 #include "engine/disk_scanner.h"
 #include "engine/disk_usage.h"
+#include "engine/duplicate_engine.h"
 #include "engine/file_category.h"
 #include "engine/file_item.h"
 #include "engine/host_layout.h"

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/cancel_token.h"
+#include "engine/file_item.h"
+
+namespace nimbrel {
+
+// One set of files with byte-for-byte identical contents.
+struct DuplicateGroup {
+    std::string id;               // the shared SHA-256, 64 lower-case hex digits
+    int64_t size = 0;             // allocated size of the member that came first in the search's input
+    std::vector<FileItem> files;  // newest modification first
+
+    int64_t wasted() const { return size * (static_cast<int64_t>(files.size()) - 1); }
+};
+
+// Where a twin search stands. The fraction runs 0 to 0.2 while fingerprinting (by files) and 0.2 to 1
+// while verifying (by bytes).
+struct DuplicateProgress {
+    enum class Stage { fingerprinting, verifying };
+
+    Stage stage = Stage::fingerprinting;
+    double fraction = 0;
+    int64_t done = 0;   // files fingerprinted, or bytes verified
+    int64_t total = 0;  // candidate files, or candidate bytes
+
+    // The localised status line. Byte counts are written by `bytes`, which belongs to the display
+    // layer; the engine has no byte formatter of its own.
+    std::string text(const std::function<std::string(int64_t)>& bytes) const;
+};
+
+using DuplicateProgressFn = std::function<void(const DuplicateProgress&)>;
+
+// Finds twins in three stages, each reading only what the one before could not tell apart: equal
+// logical size, equal SHA-256 of the first and last 64 KiB, equal SHA-256 of the whole contents.
+struct DuplicateEngine {
+    // Every group of twins among `files`, largest waste first, or nothing when `token` is found
+    // cancelled. Files are taken as they come (the caller filters). `progress` is called from worker
+    // threads, one call at a time. `threads` = 0 picks the machine's cores; the groups, their order
+    // and the progress figures do not depend on it.
+    static std::optional<std::vector<DuplicateGroup>> find(const std::vector<FileItem>& files,
+                                                           const CancelToken& token,
+                                                           const DuplicateProgressFn& progress = {},
+                                                           int threads = 0);
+
+    // The search on bare (path, logical size) pairs; groups hold indices into `files`, in input order.
+    struct Candidate {
+        const std::string* path;
+        int64_t logicalSize;
+    };
+    struct IndexGroup {
+        std::string id;
+        std::vector<size_t> members;
+    };
+    static std::optional<std::vector<IndexGroup>> findIndices(const std::vector<Candidate>& files,
+                                                              const std::function<bool()>& cancelled,
+                                                              const DuplicateProgressFn& progress,
+                                                              int threads);
+
+    // Lower-case hex SHA-256 of the whole file, read in 4 MiB chunks; nothing when the file cannot be
+    // opened as a regular file, a read fails, or `cancelled` turns true before a chunk.
+    static std::optional<std::string> fullHash(const std::string& path,
+                                               const std::function<bool()>& cancelled,
+                                               const std::function<void(int64_t)>& onBytes = {});
+};
+
+}  // namespace nimbrel
