@@ -14,6 +14,7 @@
 #include "engine/inode_key.h"
 #include "engine/localized.h"
 #include "engine/removal_worker.h"
+#include "engine/risk_catalog.h"
 #include "engine/safety_guard.h"
 #include "engine/scan_options.h"
 #include "engine/scan_progress.h"

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/host_layout.h"
+
+namespace nimbrel {
+
+// How dangerous removing one item is, in a short title and one sentence (both empty for normal).
+struct Risk {
+    // Ordered: callers compare levels ("at least caution").
+    enum class Level : int { safe = 0, normal = 1, caution = 2, danger = 3, locked = 4 };
+
+    Level level = Level::normal;
+    std::string title;
+    std::string why;
+
+    // The level for a raw value from 0 to 4; nothing for any other value.
+    static std::optional<Level> levelFromRaw(int raw);
+
+    friend bool operator==(const Risk&, const Risk&) = default;
+};
+
+// One row of the legend Settings shows.
+struct RiskSummaryRow {
+    Risk::Level level;
+    std::string title;
+    std::vector<std::string> items;
+};
+
+// Judges the risk of removing any path from the path and what the caller knows of it. Pure apart
+// from a cached probe for git repositories and, for "key" files of unknown size, one size lookup.
+// Every form without a layout judges against HostLayout::current(). Callable from any thread.
+struct RiskCatalog {
+    // `size` is the item's size when the caller has it; the catalogue reads it only when a rule
+    // needs it.
+    static Risk assess(const std::string& path, bool isDirectory, bool isBuildOutput,
+                       std::optional<int64_t> size);
+    static Risk assess(const std::string& path, bool isDirectory, bool isBuildOutput,
+                       std::optional<int64_t> size, const HostLayout& layout);
+
+    // The legend, four rows from safe to locked (none for normal), in the current language.
+    static std::vector<RiskSummaryRow> summary();
+    static std::vector<RiskSummaryRow> summary(const HostLayout& layout);
+
+    // The item's own size attribute (a link's own size); 0 when it cannot be read.
+    static int64_t fileSize(const std::string& path);
+    // Whether `path` + "/.git" exists, remembered per path for the life of the process.
+    static bool isGitRepository(const std::string& path);
+};
+
+// The extension of a file name: the text after its last ".", empty when there is no dot, when the
+// only dot starts the name (".env") or when nothing follows the dot. Case is kept.
+std::string_view pathExtension(std::string_view name);
+
+// The name with ASCII letters lower-cased; other bytes are kept as they are.
+std::string asciiLower(std::string_view name);
+
+}  // namespace nimbrel

@@ -1,0 +1,218 @@
+#include "engine/risk_catalog.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "engine/safety_guard.h"
+
+namespace nimbrel {
+
+namespace {
+
+using L = Risk::Level;
+
+struct RiskCase {
+    std::string path;
+    bool isDirectory;
+    bool isBuildOutput;
+    std::optional<int64_t> size;
+    L level;
+    std::string title;
+};
+
+void expectCases(const HostLayout& layout, const std::vector<RiskCase>& cases) {
+    for (const RiskCase& c : cases) {
+        const Risk r = RiskCatalog::assess(c.path, c.isDirectory, c.isBuildOutput, c.size, layout);
+        EXPECT_EQ(static_cast<int>(r.level), static_cast<int>(c.level)) << c.path;
+        EXPECT_EQ(r.title, c.title) << c.path;
+        EXPECT_EQ(r.why.empty(), c.level == L::normal) << c.path;
+    }
+}
+
+// A temporary folder, removed with everything in it.
+struct TempDir {
+    std::filesystem::path path;
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "nimbrel-risk-XXXXXX").string();
+        path = mkdtemp(tmpl.data());
+    }
+    ~TempDir() { std::filesystem::remove_all(path); }
+};
+
+}  // namespace
+
+TEST(RiskCatalog, RulesInOrderOnBothHosts) {
+    const std::string h = "/Users/u", lib = h + "/Library";
+    const std::optional<int64_t> none;
+    const std::vector<RiskCase> shared = {
+        {lib + "/Caches", true, false, none, L::safe, "Cache"},
+        {lib + "/Logs/", true, false, none, L::safe, "Cache"},
+        {lib, true, false, none, L::locked, "Kept"},
+        {h, true, false, none, L::locked, "Kept"},
+        {"/usr/bin", true, false, none, L::locked, "Kept"},
+        {lib + "/Caches/com.apple.Safari", true, false, none, L::caution, "Apple cache"},
+        {lib + "/Caches/com.apple.Safari/x/y", false, false, 10, L::caution, "Apple cache"},
+        {lib + "/Caches/com.apple", true, false, none, L::safe, "Cache"},
+        {lib + "/Caches/com.example.app", true, false, none, L::safe, "Cache"},
+        {h + "/Work/server.key", false, false, 512'000, L::danger, "Keys & passwords"},
+        {h + "/Work/server.key", false, false, 512'001, L::normal, ""},
+        {h + "/Work/Talk.key", true, false, 10, L::normal, ""},
+        {h + "/Work/Backup.KDBX", false, false, 1'000'000, L::danger, "Keys & passwords"},
+        {h + "/Work/certs.pem", true, false, none, L::danger, "Keys & passwords"},
+        {h + "/Work/credentials", true, false, none, L::danger, "Keys & passwords"},
+        {h + "/Work/ID_RSA", false, false, 3, L::danger, "Keys & passwords"},
+        {lib + "/Caches/app/.env", false, false, 3, L::danger, "Keys & passwords"},
+        {lib + "/Developer/Xcode/DerivedData/App-x", true, true, none, L::safe, "Build output"},
+        {lib + "/Mobile Documents/Holiday.photoslibrary", true, false, none, L::danger, "Photos library"},
+        {h + "/Music/Song.BAND", true, false, none, L::danger, "GarageBand project"},
+        {h + "/VMs/Windows 11.vdi", false, false, 5, L::danger, "Virtual machine"},
+        {lib + "/Logs/app.log", false, false, 5, L::safe, "Logs"},
+        {lib + "/Developer/Xcode/DerivedData/App-x", true, false, none, L::safe, "Xcode build data"},
+        {lib + "/Developer/CoreSimulator/Caches/dyld", true, false, none, L::safe, "Xcode build data"},
+        {lib + "/Developer/Xcode/Archives/x", true, false, none, L::caution, "Xcode archive"},
+        {lib + "/Developer/Xcode/Archives/iOS DeviceSupport/x", true, false, none, L::caution,
+         "Xcode archive"},
+        {lib + "/Developer/Xcode/iOS DeviceSupport/17.0", true, false, none, L::caution, "Device support"},
+        {lib + "/Developer/CoreSimulator/Devices/ABC", true, false, none, L::danger, "Simulator data"},
+        {lib + "/Application Support/MobileSync/Backup/1", true, false, none, L::danger, "Device backup"},
+        {lib + "/Containers/com.docker.docker/Data/Library/Caches/x", true, false, none, L::safe, "Cache"},
+        {lib + "/Containers/com.docker.docker/Data/vms", true, false, none, L::danger, "Docker data"},
+        {lib + "/Group Containers/group.com.docker/x", true, false, none, L::danger, "Docker data"},
+        {lib + "/Containers/com.example.app", true, false, none, L::danger, "App data"},
+        {lib + "/Application Support/App", true, false, none, L::danger, "App data"},
+        {lib + "/Mail/V10", true, false, none, L::danger, "Mail"},
+        {lib + "/Messages/chat.db", false, false, 5, L::danger, "Messages"},
+        {lib + "/Mobile Documents/com~apple~CloudDocs", true, false, none, L::danger, "iCloud Drive"},
+        {lib + "/CloudStorage/Dropbox", true, false, none, L::danger, "Synced files"},
+        {lib + "/Preferences/com.example.plist", false, false, 5, L::danger, "Settings"},
+        {lib + "/Saved Application State/x", true, false, none, L::caution, "System library"},
+        {h + "/.docker", true, false, none, L::normal, ""},
+        {h + "/.docker/machine", true, false, none, L::danger, "Container data"},
+        {h + "/.orbstack/data", true, false, none, L::danger, "Container data"},
+        {h + "/VMs/Docker.raw", false, false, 5, L::danger, "Docker disk"},
+        {h + "/Downloads/Setup.DMG", false, false, 5, L::caution, "Installer"},
+        {h + "/Downloads/sub/Tool.pkg", true, false, none, L::caution, "Installer"},
+        {h + "/Desktop/Tool.pkg", false, false, 5, L::normal, ""},
+        {"/Volumes/Backup/Photos", true, false, none, L::normal, ""},
+        {"~/Documents/../Projects/x.txt", false, false, 5, L::normal, ""},
+    };
+    expectCases(HostLayout::macOS(h), shared);
+    expectCases(HostLayout::linux(h), shared);
+}
+
+TEST(RiskCatalog, LinuxFoldersReadAsTheirLibraryCounterparts) {
+    const std::string h = "/home/u";
+    const HostLayout lin = HostLayout::linux(h);
+    const std::optional<int64_t> none;
+    expectCases(lin, {
+                         {h + "/.cache", true, false, none, L::safe, "Cache"},
+                         {h + "/.cache/pip", true, false, none, L::safe, "Cache"},
+                         {h + "/.config", true, false, none, L::locked, "Kept"},
+                         {h + "/.config/app", true, false, none, L::danger, "Settings"},
+                         {h + "/.local/share/app", true, false, none, L::danger, "App data"},
+                         {h + "/.local/share/pnpm/store/v3", true, false, none, L::caution, "System library"},
+                         {h + "/.local/share/keyrings/login.keyring", false, false, 5, L::locked, "Kept"},
+                         {"/media/u/Stick", true, false, none, L::locked, "Kept"},
+                     });
+    // The same folders are ordinary on a macOS host.
+    const HostLayout mac = HostLayout::macOS(h);
+    expectCases(mac, {
+                         {h + "/.cache/pip", true, false, none, L::normal, ""},
+                         {h + "/.config/app", true, false, none, L::normal, ""},
+                     });
+    EXPECT_EQ(RiskCatalog::assess("/usr/lib", true, false, none, lin).why, "Part of Linux, never touched");
+    EXPECT_EQ(RiskCatalog::assess("/usr/lib", true, false, none, mac).why, "Part of macOS, never touched");
+    EXPECT_EQ(RiskCatalog::assess(h + "/.cache", true, false, none, lin).why,
+              "Everything inside is rebuilt by apps; the folder itself stays");
+}
+
+TEST(RiskCatalog, KeyFileSizeIsReadWhenNotGiven) {
+    TempDir dir;
+    const HostLayout layout = HostLayout::macOS("/Users/u");
+    const std::string small = (dir.path / "small.key").string(), big = (dir.path / "big.key").string();
+    std::ofstream(small) << "secret";
+    std::ofstream(big).close();
+    std::filesystem::resize_file(big, 512'001);
+    EXPECT_EQ(RiskCatalog::assess(small, false, false, std::nullopt, layout).level, L::danger);
+    EXPECT_EQ(RiskCatalog::assess(big, false, false, std::nullopt, layout).level, L::normal);
+    // An unreadable or missing file counts as size 0, so it is a secret.
+    EXPECT_EQ(RiskCatalog::assess((dir.path / "gone.key").string(), false, false, std::nullopt, layout).level,
+              L::danger);
+    EXPECT_EQ(RiskCatalog::fileSize(big), 512'001);
+    EXPECT_EQ(RiskCatalog::fileSize((dir.path / "gone").string()), 0);
+}
+
+TEST(RiskCatalog, GitRepositoryIsProbedForFoldersAndCached) {
+    TempDir dir;
+    const HostLayout layout = HostLayout::linux("/home/u");
+    const std::string repo = (dir.path / "repo").string(), later = (dir.path / "later").string();
+    std::filesystem::create_directories(repo + "/.git");
+    std::filesystem::create_directories(later);
+
+    EXPECT_EQ(RiskCatalog::assess(repo, true, false, std::nullopt, layout).title, "Git repository");
+    EXPECT_EQ(RiskCatalog::assess(repo, false, false, 5, layout).level, L::normal);
+    // A build product inside is judged as build output first.
+    EXPECT_EQ(RiskCatalog::assess(repo, true, true, std::nullopt, layout).level, L::safe);
+
+    EXPECT_EQ(RiskCatalog::assess(later, true, false, std::nullopt, layout).level, L::normal);
+    std::filesystem::create_directories(later + "/.git");
+    EXPECT_EQ(RiskCatalog::assess(later, true, false, std::nullopt, layout).level, L::normal)
+        << "the first answer is kept for the life of the process";
+}
+
+TEST(RiskCatalog, GitCacheUnderConcurrentUse) {
+    TempDir dir;
+    std::vector<std::string> folders;
+    for (int i = 0; i < 64; ++i) {
+        folders.push_back((dir.path / ("f" + std::to_string(i))).string());
+        std::filesystem::create_directories(folders.back() + (i % 2 ? "/.git" : "/src"));
+    }
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&] {
+            for (int round = 0; round < 50; ++round)
+                for (size_t i = 0; i < folders.size(); ++i)
+                    if (RiskCatalog::isGitRepository(folders[i]) != (i % 2 == 1)) ++wrong;
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(RiskCatalog, LevelsAndLegend) {
+    for (int raw = 0; raw <= 4; ++raw)
+        EXPECT_EQ(static_cast<int>(*Risk::levelFromRaw(raw)), raw);
+    EXPECT_FALSE(Risk::levelFromRaw(-1));
+    EXPECT_FALSE(Risk::levelFromRaw(5));
+    EXPECT_LT(L::normal, L::caution);
+
+    const auto rows = RiskCatalog::summary(HostLayout::macOS("/Users/u"));
+    ASSERT_EQ(rows.size(), 4u);
+    const L levels[] = {L::safe, L::caution, L::danger, L::locked};
+    const size_t counts[] = {5, 4, 6, 3};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(rows[i].level, levels[i]);
+        EXPECT_EQ(rows[i].items.size(), counts[i]);
+    }
+    EXPECT_EQ(rows[3].items[0], "macOS system folders (/System, /usr, /bin, /Library/Apple…)");
+    EXPECT_EQ(RiskCatalog::summary(HostLayout::linux("/home/u"))[3].items[0],
+              "Linux system folders (/System, /usr, /bin, /Library/Apple…)");
+}
+
+TEST(PathExtension, TextAfterTheLastDot) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"a.pdf", "pdf"},  {"a.tar.gz", "gz"}, {".env", ""}, {"noext", ""},
+        {"trailing.", ""}, {"Kit.PKG", "PKG"}, {"..x", "x"}, {"", ""},
+    };
+    for (const auto& [name, ext] : cases)
+        EXPECT_EQ(pathExtension(name), ext) << name;
+    EXPECT_EQ(asciiLower("ÄB.Cd"), "Äb.cd");
+}
+
+}  // namespace nimbrel
