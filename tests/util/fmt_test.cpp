@@ -73,14 +73,12 @@ TEST(Fmt, CountGroupsDigits) {
 }
 
 TEST(Fmt, Duration) {
+    // Below one second: whole milliseconds, then tenths rounded half to even (150 ms and 250 ms are
+    // ties; 0.9999 s is 999 ms and keeps the below-one-second form).
     const std::pair<double, const char*> cases[] = {
-        {0, "0.0s"},      {-3, "0.0s"},   {0.049, "0.0s"},  {0.15, "0.2s"},  // 150 ms: a tie, rounds to the
-                                                                             // even tenth
-        {0.25, "0.2s"},    // 250 ms: a tie, rounds to the even tenth
-        {0.251, "0.3s"},   // 251 ms
-        {0.9999, "1.0s"},  // 999 ms, still the below-one-second form
-        {1.0, "1s"},      {1.4, "1s"},    {1.5, "2s"},      {59.4, "59s"},  {59.5, "1m"},
-        {120, "2m"},      {125, "2m 5s"}, {3725, "62m 5s"},
+        {0, "0.0s"},     {-3, "0.0s"},     {0.049, "0.0s"}, {0.15, "0.2s"}, {0.25, "0.2s"},
+        {0.251, "0.3s"}, {0.9999, "1.0s"}, {1.0, "1s"},     {1.4, "1s"},    {1.5, "2s"},
+        {59.4, "59s"},   {59.5, "1m"},     {120, "2m"},     {125, "2m 5s"}, {3725, "62m 5s"},
     };
     for (const QLocale& locale : {kEnglish, QLocale::c()}) {
         LocaleScope scope(locale);
