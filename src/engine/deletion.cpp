@@ -6,16 +6,18 @@
 
 #include "engine/host_layout.h"
 #include "engine/localized.h"
+#include "engine/safety_guard.h"
 
 namespace nimbrel {
 
 namespace {
 
-// The reason texts name macOS and the Finder; elsewhere they name the host's system and file
-// manager ("%1" and "%2" in the translation keys).
-std::string hostText(const char* key) {
-    std::string text = localized(key);
+// On macOS the text as it stands; elsewhere the host's variant with "%1" the system's name and
+// "%2" its file manager's.
+std::string hostText(const char* macText, const char* hostPattern) {
     const HostLayout& host = HostLayout::current();
+    if (host.isMac()) return localized(macText);
+    std::string text = localized(hostPattern);
     const std::pair<const char*, const std::string*> names[] = {{"%1", &host.systemName},
                                                                 {"%2", &host.fileManagerName}};
     for (const auto& [mark, name] : names) {
@@ -91,7 +93,7 @@ std::string DeletionFailure::title(Reason reason) {
         case Reason::safetyGuard:
             return localized("Kept by the safety guard");
         case Reason::protectedByMacOS:
-            return hostText("Protected by %1");
+            return hostText("Protected by macOS", "Protected by %1");
         case Reason::noPermission:
             return localized("Not yours to remove");
         case Reason::inUse:
@@ -110,11 +112,16 @@ std::string DeletionFailure::explanation(Reason reason) {
                 "them to clean inside.");
         case Reason::protectedByMacOS:
             return hostText(
-                "%1 blocks apps from changing these (System Integrity Protection or privacy "
+                "macOS blocks apps from changing these (System Integrity Protection or privacy "
                 "protection for another app's data). Full Disk Access unlocks some of them; the rest "
-                "only %1 itself can remove.");
+                "only macOS itself can remove.",
+                "%1 blocks apps from changing these (they are marked immutable or append-only, or "
+                "sit in a shared folder that only their owner may change). Only an administrator "
+                "can remove them.");
         case Reason::noPermission:
             return hostText(
+                "These belong to another user or to the system. Remove them in Finder (it will ask "
+                "for your password) if you're sure.",
                 "These belong to another user or to the system. Remove them in %2 (it will ask for "
                 "your password) if you're sure.");
         case Reason::inUse:
@@ -136,6 +143,13 @@ DeletionFailure::Reason DeletionFailure::classify(const RemovalError& error) {
     if (error.domain == RemovalError::Domain::cocoa && error.code == RemovalError::writeNotPermitted)
         return Reason::noPermission;
     return Reason::other;
+}
+
+int DeletionRequest::protectedCount() const {
+    int count = 0;
+    for (const DeletionItem& item : items)
+        if (SafetyGuard::isProtected(item.path)) ++count;
+    return count;
 }
 
 std::string DeletionRequest::newID() {

@@ -72,6 +72,9 @@ struct DeletionRequest {
     std::optional<std::vector<DeletionItem>> summary;  // the confirmation card's list
     std::unordered_set<std::string> queueIDs;          // the chosen selection entries
 
+    // The number of items whose path the safety guard refuses.
+    int protectedCount() const;
+
     // A random UUID in its usual text form.
     static std::string newID();
 };

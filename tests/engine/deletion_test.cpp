@@ -1,5 +1,7 @@
 #include "engine/deletion.h"
 
+#include "engine/host_layout.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -79,6 +81,20 @@ TEST(DeletionRequestTest, EveryRequestGetsAFreshUuid) {
     EXPECT_NE(a.id, b.id);
     ASSERT_EQ(a.id.size(), 36u);
     EXPECT_EQ(a.id[14], '4');
+}
+
+}  // namespace
+}  // namespace nimbrel
+
+namespace nimbrel {
+namespace {
+
+TEST(DeletionRequestTest, CountsTheItemsTheGuardRefuses) {
+    DeletionRequest request;
+    request.items = {{"/usr/bin", std::nullopt, false},
+                     {"/tmp/nimbrel-nothing/a", 3, false},
+                     {HostLayout::current().home, std::nullopt, true}};
+    EXPECT_EQ(request.protectedCount(), 2);
 }
 
 }  // namespace
