@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <QFontInfo>
+#include <QImage>
+#include <QPainter>
+#include <QRawFont>
+#include <set>
+#include <string>
+
+#include "theme/fonts.h"
+#include "theme/symbols.h"
+#include "theme/typo.h"
+
+namespace nimbrel {
+namespace {
+
+TEST(FontsTest, EmbeddedFamiliesResolve) {
+    ASSERT_TRUE(Fonts::install());
+    struct Case {
+        QFont font;
+        const char* family;
+    } cases[] = {
+        {Fonts::font(13, FontWeight::semibold), "Inter"},
+        {Fonts::font(15, FontWeight::bold, FontDesign::rounded), "Quicksand"},
+        {Fonts::symbolFont(14), "Material Icons"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(QFontInfo(c.font).family(), QString::fromLatin1(c.family));
+}
+
+TEST(FontsTest, DesignSizesBecomeExactPixelSizes) {
+    for (double px : {9.5, 10.0, 11.0, 11.5, 12.5, 13.0, 15.0}) {
+        const QFont f = Fonts::font(px);
+        // Offscreen reports 96 DPI: one design point is one pixel.
+        EXPECT_NEAR(f.pointSizeF() * 96.0 / 72.0, px, 1e-6);
+    }
+    EXPECT_EQ(Typo::caption().weight(), QFont::Medium);
+    EXPECT_NEAR(Typo::caption().pointSizeF() * 96.0 / 72.0, 11, 1e-6);
+    EXPECT_EQ(Typo::micro().weight(), QFont::DemiBold);
+}
+
+// Every symbol name the screens use, gathered from the whole design.
+const char* const kNamesInUse[] = {
+    "archivebox",
+    "arrow.clockwise",
+    "arrow.down.circle",
+    "arrow.up.arrow.down",
+    "checklist",
+    "checklist.checked",
+    "checkmark",
+    "checkmark.shield",
+    "chevron.compact.right",
+    "chevron.down",
+    "chevron.left",
+    "chevron.right",
+    "chevron.up",
+    "circle.dotted.circle",
+    "clock",
+    "cube",
+    "doc.on.doc",
+    "doc.on.doc.fill",
+    "doc.text.magnifyingglass",
+    "exclamationmark.circle",
+    "exclamationmark.circle.fill",
+    "exclamationmark.octagon.fill",
+    "exclamationmark.triangle.fill",
+    "externaldrive",
+    "externaldrive.badge.timemachine",
+    "eye",
+    "eye.slash",
+    "folder",
+    "folder.fill",
+    "hammer",
+    "house",
+    "house.fill",
+    "humidity",
+    "humidity.fill",
+    "info.circle.fill",
+    "internaldrive",
+    "ipad.and.iphone",
+    "iphone",
+    "key.fill",
+    "list.bullet",
+    "lock.fill",
+    "macwindow",
+    "magnifyingglass",
+    "minus",
+    "plus",
+    "power",
+    "scope",
+    "shippingbox",
+    "shippingbox.circle",
+    "slider.horizontal.3",
+    "sparkles",
+    "square.grid.2x2",
+    "square.grid.3x3",
+    "square.on.square",
+    "stop.fill",
+    "trash",
+    "xmark.circle.fill",
+};
+
+TEST(SymbolsTest, EveryNameInUseHasAGlyphInTheFont) {
+    const QRawFont raw = QRawFont::fromFont(Fonts::symbolFont(24));
+    ASSERT_TRUE(raw.isValid());
+    ASSERT_EQ(raw.familyName(), QStringLiteral("Material Icons"));
+    for (const char* name : kNamesInUse) {
+        const auto cp = Symbols::codepoint(name);
+        ASSERT_TRUE(cp.has_value()) << name;
+        EXPECT_TRUE(raw.supportsCharacter(QChar(*cp))) << name;
+    }
+    std::set<std::string> seen;
+    for (const auto& e : Symbols::table())
+        EXPECT_TRUE(seen.insert(std::string(e.name)).second) << e.name;
+    EXPECT_FALSE(Symbols::codepoint("no.such.symbol").has_value());
+}
+
+TEST(SymbolsTest, DrawsInkInTheRequestedColour) {
+    QImage img(40, 40, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    ASSERT_TRUE(Symbols::draw(p, QRectF(0, 0, 40, 40), "stop.fill", QColor(255, 0, 0), 20));
+    EXPECT_FALSE(Symbols::draw(p, QRectF(0, 0, 40, 40), "no.such.symbol", QColor(255, 0, 0), 20));
+    p.end();
+    // "stop.fill" is a filled square: the centre is solid red.
+    EXPECT_EQ(img.pixelColor(20, 20), QColor(255, 0, 0));
+    EXPECT_EQ(img.pixelColor(1, 1).alpha(), 0);
+}
+
+}  // namespace
+}  // namespace nimbrel
