@@ -6,6 +6,8 @@
 #include <QStringDecoder>
 #include <cmath>
 
+#include "engine/localized.h"
+
 namespace nimbrel {
 
 namespace {
@@ -79,6 +81,33 @@ std::optional<QString> exactText(const std::string& bytes) {
 }
 
 }  // namespace
+
+Risk CleanItem::risk() const {
+    if (kind == Kind::junk) {
+        if (heat >= 1.0) return {Risk::Level::safe, localized("Cache"), localized("Rebuilt automatically")};
+        return {Risk::Level::caution, localized("Look first"),
+                localized("Usually fine to remove. Check what's inside first")};
+    }
+    return RiskCatalog::assess(id, kind != Kind::file, kind == Kind::artifact, size);
+}
+
+CleanItem CleanItem::artifact(const DevArtifact& artifact) {
+    auto lastComponent = [](const std::string& path) {
+        const size_t slash = path.find_last_of('/');
+        return slash == std::string::npos ? path : path.substr(slash + 1);
+    };
+    const size_t slash = artifact.path.find_last_of('/');
+    const std::string parent = slash == std::string::npos ? std::string() : artifact.path.substr(0, slash);
+    CleanItem item;
+    item.id = artifact.path;
+    item.name = lastComponent(parent) + " \u00B7 " + lastComponent(artifact.path);
+    item.size = artifact.size;
+    item.kind = Kind::artifact;
+    item.heat = 1.0;
+    item.symbolPath = artifact.path;
+    item.source = Source::deepClean;
+    return item;
+}
 
 bool isLosslessUtf8(const std::string& bytes) {
     return exactText(bytes).has_value();

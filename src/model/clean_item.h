@@ -7,6 +7,9 @@
 #include <optional>
 #include <string>
 
+#include "engine/dev_artifact.h"
+#include "engine/risk_catalog.h"
+
 namespace nimbrel {
 
 // One entry of the selection: a file, a folder, a build product or a junk location. A plain value;
@@ -37,6 +40,11 @@ struct CleanItem {
     Source source = Source::space;
 
     bool operator==(const CleanItem&) const = default;
+
+    // Worked out on every read: a junk location by its heat, anything else by the risk catalogue.
+    Risk risk() const;
+    // The item for a build product the scan found ("app · node_modules").
+    static CleanItem artifact(const DevArtifact& artifact);
 
     static const char* rawValue(Kind kind);
     static const char* rawValue(Source source);

@@ -220,5 +220,31 @@ TEST(CleanItemTest, Decoding) {
     }
 }
 
+TEST(CleanItemTest, RiskOfJunkFollowsHeatAndTheRestAsksTheCatalogue) {
+    CleanItem junk = item("junk:caches", CleanItem::Kind::junk);
+    junk.heat = 0.55;
+    EXPECT_EQ(junk.risk().level, Risk::Level::caution);
+    EXPECT_EQ(junk.risk().title, "Look first");
+    junk.heat = 1.0;
+    EXPECT_EQ(junk.risk(), (Risk{Risk::Level::safe, "Cache", "Rebuilt automatically"}));
+
+    const CleanItem product = item("/p/app/node_modules", CleanItem::Kind::artifact, 100);
+    EXPECT_EQ(product.risk(), RiskCatalog::assess(product.id, true, true, 100));
+    const CleanItem file = item("/p/app/notes.txt", CleanItem::Kind::file, 100);
+    EXPECT_EQ(file.risk(), RiskCatalog::assess(file.id, false, false, 100));
+}
+
+TEST(CleanItemTest, BuildProductItem) {
+    const CleanItem made =
+        CleanItem::artifact(DevArtifact{"/p/app/node_modules", "Node.js dependencies", 42, 7});
+    EXPECT_EQ(made.id, "/p/app/node_modules");
+    EXPECT_EQ(made.name, "app \u00B7 node_modules");
+    EXPECT_EQ(made.size, 42);
+    EXPECT_EQ(made.kind, CleanItem::Kind::artifact);
+    EXPECT_EQ(made.heat, 1.0);
+    EXPECT_EQ(made.symbolPath, std::optional<std::string>("/p/app/node_modules"));
+    EXPECT_EQ(made.source, CleanItem::Source::deepClean);
+}
+
 }  // namespace
 }  // namespace nimbrel
