@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/cancel_token.h"
+#include "engine/duplicate_engine.h"
+#include "engine/file_item.h"
+
+namespace nimbrel {
+
+// The twin search as the Twins shelf sees it: the groups found, whether a search runs, its progress
+// and status line, and whether one completed since the last scan. Main thread only; the engine runs
+// on a worker and every update it sends back is applied only while its own search is still current.
+class DuplicatesModel : public QObject {
+    Q_OBJECT
+
+  public:
+    // `pool` runs the searches (default: the user-initiated pool).
+    explicit DuplicatesModel(QObject* parent = nullptr, QThreadPool* pool = nullptr);
+    ~DuplicatesModel() override;
+
+    const std::vector<DuplicateGroup>& groups() const { return groups_; }
+    // Notifies on every write, equal or not.
+    void setGroups(std::vector<DuplicateGroup> groups);
+
+    bool isRunning() const { return isRunning_; }
+    double progress() const { return progress_; }
+    const QString& status() const { return status_; }
+    const std::unordered_set<int64_t>& marked() const { return marked_; }
+    void setMarked(std::unordered_set<int64_t> marked);
+    bool hasRun() const { return hasRun_; }
+
+    // Starts a search over the files that are not packages, take at least `minSize` bytes and are
+    // not empty; a running search is stopped first. The previous groups stay until replaced.
+    void run(const std::vector<FileItem>& files, int64_t minSize);
+    void cancel();
+    // Forgets every result (a new scan started).
+    void reset();
+    // Drops the removed files from the groups: a path given, or any path inside a removed folder.
+    // Groups left with one file go; the others keep their place, size and id.
+    void remove(const std::unordered_set<std::string>& paths);
+
+    // What removing every copy but one of every group would free.
+    int64_t reclaimable() const;
+
+  signals:
+    void groupsChanged();
+    void isRunningChanged();
+    void progressChanged();
+    void statusChanged();
+    void markedChanged();
+    void hasRunChanged();
+
+  private:
+    void setIsRunning(bool value);
+    void setProgress(double value);
+    void setStatus(const QString& value);
+    void setHasRun(bool value);
+
+    QThreadPool* pool_;
+    std::vector<DuplicateGroup> groups_;
+    bool isRunning_ = false;
+    double progress_ = 0;
+    QString status_;
+    std::unordered_set<int64_t> marked_;
+    bool hasRun_ = false;
+    std::shared_ptr<CancelToken> token_;
+};
+
+}  // namespace nimbrel

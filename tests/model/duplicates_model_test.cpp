@@ -1,0 +1,217 @@
+#include "model/duplicates_model.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+
+namespace nimbrel {
+namespace {
+
+bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms) return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+class Files {
+  public:
+    FileItem add(const std::string& name, const std::string& contents, int64_t size = 4096,
+                 bool isPackage = false) {
+        FileItem f;
+        f.id = nextID_++;
+        f.path = dir_.path().toStdString() + "/" + name;
+        f.name = name;
+        std::ofstream(f.path, std::ios::binary) << contents;
+        f.size = size;
+        f.logicalSize = static_cast<int64_t>(contents.size());
+        f.isPackage = isPackage;
+        return f;
+    }
+
+  private:
+    QTemporaryDir dir_;
+    int64_t nextID_ = 1;
+};
+
+FileItem member(int64_t id, const std::string& path) {
+    FileItem f;
+    f.id = id;
+    f.path = path;
+    return f;
+}
+
+DuplicateGroup group(const std::string& id, int64_t size, std::vector<FileItem> files) {
+    return {id, size, std::move(files)};
+}
+
+std::vector<std::string> groupIDs(const DuplicatesModel& m) {
+    std::vector<std::string> out;
+    for (const auto& g : m.groups())
+        out.push_back(g.id);
+    return out;
+}
+
+TEST(DuplicatesModel, RunWithNothingLeftAfterFilteringCompletesEmpty) {
+    Files files;
+    const std::vector<FileItem> cases[] = {
+        {},
+        {files.add("p1", "bundle", 4096, true), files.add("p2", "bundle", 4096, true),
+         files.add("s1", "small", 100), files.add("s2", "small", 100), files.add("e1", ""),
+         files.add("e2", "")},
+    };
+    for (const auto& input : cases) {
+        DuplicatesModel model;
+        model.run(input, 1000);
+        EXPECT_TRUE(model.isRunning());
+        ASSERT_TRUE(waitFor([&] { return model.hasRun(); }));
+        EXPECT_FALSE(model.isRunning());
+        EXPECT_TRUE(model.groups().empty());
+        EXPECT_EQ(model.status(), "Comparing sizes…");
+    }
+}
+
+TEST(DuplicatesModel, FindsTwinsAmongTheKeptFilesOnly) {
+    Files files;
+    const std::string body(300000, 'x');
+    std::vector<FileItem> input = {
+        files.add("pkg1", body, 400000, true), files.add("a", body, 400000), files.add("small", body, 999),
+        files.add("pkg2", body, 400000, true), files.add("b", body, 400000),
+    };
+    DuplicatesModel model;
+    QSignalSpy groupsSpy(&model, &DuplicatesModel::groupsChanged);
+    model.run(input, 1000);
+    ASSERT_TRUE(waitFor([&] { return model.hasRun(); }));
+    ASSERT_EQ(model.groups().size(), 1u);
+    std::vector<std::string> names;
+    for (const auto& f : model.groups()[0].files)
+        names.push_back(f.name);
+    EXPECT_THAT(names, testing::UnorderedElementsAre("a", "b"));
+    EXPECT_EQ(model.progress(), 1.0);
+    EXPECT_THAT(model.status().toStdString(), testing::StartsWith("Verifying contents… "));
+    EXPECT_EQ(model.reclaimable(), 400000);
+    EXPECT_EQ(groupsSpy.count(), 1);
+}
+
+// The first search's progress and result were posted before the second search started; none of it
+// may show once the second one runs.
+TEST(DuplicatesModel, SecondRunReplacesTheFirstAndDropsItsLateUpdates) {
+    Files files;
+    std::vector<FileItem> first;
+    for (int i = 0; i < 150; ++i)
+        first.push_back(files.add("f" + std::to_string(i), "same-size-" + std::to_string(i % 10)));
+    first.push_back(files.add("x1", "first twin"));
+    first.push_back(files.add("x2", "first twin"));
+    std::vector<FileItem> second = {files.add("y1", "second twin, longer"),
+                                    files.add("y2", "second twin, longer")};
+
+    DuplicatesModel model;
+    model.run(first, 0);
+    QThread::msleep(300);  // the first search finishes and posts everything meanwhile
+    model.run(second, 0);
+    std::vector<double> seen;
+    QObject::connect(&model, &DuplicatesModel::progressChanged, [&] { seen.push_back(model.progress()); });
+    ASSERT_TRUE(waitFor([&] { return model.hasRun(); }));
+    // The second search reports after each of its two files: 0.2 + 19 x 0.8 / 38, then 1.
+    ASSERT_FALSE(seen.empty());
+    EXPECT_THAT(seen, testing::Each(testing::AnyOf(testing::DoubleEq(0.6), testing::DoubleEq(1.0))));
+    EXPECT_EQ(seen.back(), 1.0);
+    ASSERT_EQ(model.groups().size(), 1u);
+    EXPECT_EQ(model.groups()[0].files.size(), 2u);
+    EXPECT_EQ(model.groups()[0].files[0].name.substr(0, 1), "y");
+}
+
+TEST(DuplicatesModel, CancelAndResetDropTheRunningSearch) {
+    Files files;
+    std::vector<FileItem> input = {files.add("a", "twin"), files.add("b", "twin")};
+    const auto previous = group("previous", 10, {member(1, "/p/1"), member(2, "/p/2")});
+    for (bool resetInstead : {false, true}) {
+        SCOPED_TRACE(resetInstead ? "reset" : "cancel");
+        DuplicatesModel model;
+        model.setGroups({previous});
+        model.setMarked({1});
+        model.run(input, 0);
+        EXPECT_TRUE(model.marked().empty());
+        if (resetInstead) {
+            model.reset();
+        } else {
+            model.cancel();
+        }
+        EXPECT_FALSE(model.isRunning());
+        QTest::qWait(200);
+        EXPECT_FALSE(model.hasRun());
+        EXPECT_FALSE(model.isRunning());
+        EXPECT_EQ(groupIDs(model),
+                  resetInstead ? std::vector<std::string>{} : std::vector<std::string>{"previous"});
+    }
+}
+
+TEST(DuplicatesModel, RemoveDropsRemovedFilesAndFilesInsideRemovedFolders) {
+    struct Case {
+        const char* what;
+        std::unordered_set<std::string> removed;
+        std::vector<std::string> groups;  // id: member ids left
+        std::unordered_set<int64_t> marked;
+    };
+    const Case cases[] = {
+        {"one of a pair", {"/d/a2"}, {"b:3,4,5"}, {3, 5}},
+        {"one of three", {"/d/b1"}, {"a:1,2", "b:4,5"}, {5}},
+        {"folder holding a member", {"/e"}, {"a:1,2", "b:3,4"}, {3}},
+        {"root", {"/"}, {}, {}},
+        {"sibling with a common prefix", {"/e/b"}, {"a:1,2", "b:3,4,5"}, {3, 5}},
+        {"nothing", {}, {"a:1,2", "b:3,4,5"}, {3, 5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DuplicatesModel model;
+        model.setGroups({group("a", 10, {member(1, "/d/a1"), member(2, "/d/a2")}),
+                         group("b", 5, {member(3, "/d/b1"), member(4, "/d/b2"), member(5, "/e/bc/b3")})});
+        model.setMarked({3, 5});
+        model.remove(c.removed);
+        std::vector<std::string> got;
+        for (const auto& g : model.groups()) {
+            std::string s = g.id + ":";
+            for (const auto& f : g.files)
+                s += std::to_string(f.id) + (&f == &g.files.back() ? "" : ",");
+            got.push_back(s);
+        }
+        EXPECT_EQ(got, c.groups);
+        EXPECT_EQ(model.marked(), c.marked);
+    }
+}
+
+TEST(DuplicatesModel, ReclaimableSumsTheWaste) {
+    DuplicatesModel model;
+    model.setGroups({group("a", 10, {member(1, "/1"), member(2, "/2"), member(3, "/3")}),
+                     group("b", 5, {member(4, "/4"), member(5, "/5")})});
+    EXPECT_EQ(model.reclaimable(), 25);
+}
+
+TEST(DuplicatesModel, NotifiesOncePerChangeAndGroupsOnEveryWrite) {
+    DuplicatesModel model;
+    QSignalSpy groups(&model, &DuplicatesModel::groupsChanged);
+    QSignalSpy marked(&model, &DuplicatesModel::markedChanged);
+    QSignalSpy running(&model, &DuplicatesModel::isRunningChanged);
+    QSignalSpy hasRun(&model, &DuplicatesModel::hasRunChanged);
+    model.setGroups({});
+    model.setGroups({});
+    model.setMarked({1});
+    model.setMarked({1});
+    model.cancel();
+    model.reset();
+    EXPECT_EQ(groups.count(), 3);
+    EXPECT_EQ(marked.count(), 2);
+    EXPECT_EQ(running.count(), 0);
+    EXPECT_EQ(hasRun.count(), 0);
+}
+
+}  // namespace
+}  // namespace nimbrel
