@@ -12,6 +12,7 @@
 #include "engine/file_item.h"
 #include "engine/host_layout.h"
 #include "engine/inode_key.h"
+#include "engine/junk_location.h"
 #include "engine/localized.h"
 #include "engine/removal_worker.h"
 #include "engine/risk_catalog.h"

@@ -1,0 +1,158 @@
+#include "engine/junk_location.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include "engine/disk_scanner.h"
+#include "engine/localized.h"
+#include "engine/risk_catalog.h"
+
+namespace nimbrel {
+
+namespace {
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// The names directly inside `folder`, hidden ones included, in the order the listing gives; nothing
+// when the folder cannot be listed.
+std::vector<std::string> childNames(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    closedir(dir);
+    return names;
+}
+
+// The host's own folder for a macOS Library folder that has a counterpart (~/Library/Caches ->
+// ~/.cache on Linux); the macOS folder itself elsewhere.
+std::string hostFolder(const HostLayout& layout, const std::string& macFolder) {
+    for (const auto& [host, mac] : layout.libraryEquivalents)
+        if (mac == macFolder) return host;
+    return macFolder;
+}
+
+}  // namespace
+
+std::vector<JunkLocation> JunkLocation::all() {
+    return all(HostLayout::current());
+}
+
+std::vector<JunkLocation> JunkLocation::all(const HostLayout& layout) {
+    const std::string& h = layout.home;
+    const std::string dev = h + "/Library/Developer";
+    using R = Risk;
+    using K = Kind;
+    auto location = [](const char* id, const char* title, const char* detail, const char* symbol,
+                       std::vector<std::string> paths, R risk, K kind) {
+        return JunkLocation{id, localized(title), localized(detail), symbol, std::move(paths), risk, kind, {},
+                            {}};
+    };
+
+    std::vector<std::string> deviceSupport;
+    for (const char* platform : {"iOS", "watchOS", "tvOS", "visionOS", "macOS"})
+        deviceSupport.push_back(dev + "/Xcode/" + platform + " DeviceSupport");
+
+    std::vector<JunkLocation> out = {
+        location(
+            "caches", "App Caches",
+            "Temporary data apps keep to load faster. Apps rebuild it as needed. Quit them first for best "
+            "results. Apple's own caches (com.apple.*) are left alone.",
+            "archivebox", {hostFolder(layout, h + "/Library/Caches")}, R::safe, K::contents),
+        location("logs", "Logs", "Diagnostic logs written by apps and services.", "doc.text.magnifyingglass",
+                 {h + "/Library/Logs"}, R::safe, K::contents),
+        location("derived", "Xcode DerivedData",
+                 "Build products and indexes. Xcode regenerates them on the next build.", "hammer",
+                 {dev + "/Xcode/DerivedData"}, R::safe, K::contents),
+        location("devicesupport", "Device Support Files",
+                 "Debug symbols copied from devices you've connected. Re-created when a device is connected "
+                 "again.",
+                 "iphone", deviceSupport, R::safe, K::contents),
+        location("simcaches", "Simulator Caches", "Dyld and runtime caches for iOS Simulators.",
+                 "ipad.and.iphone", {dev + "/CoreSimulator/Caches"}, R::safe, K::contents),
+        location("archives", "Xcode Archives",
+                 "Archived app builds. They contain the dSYMs needed to symbolicate crash reports of shipped "
+                 "versions.",
+                 "shippingbox", {dev + "/Xcode/Archives"}, R::caution, K::contents),
+        location("pkgcaches", "Package Manager Caches",
+                 "Downloaded packages from npm, pnpm, Yarn, Gradle and Cargo. Re-downloaded on demand.",
+                 "shippingbox.circle",
+                 {h + "/.npm/_cacache", hostFolder(layout, h + "/Library/pnpm/store"),
+                  h + "/.yarn/berry/cache", h + "/.gradle/caches", h + "/.cargo/registry/cache"},
+                 R::safe, K::item),
+        location(
+            "installers", "Installers in Downloads",
+            "Disk images and installer packages (.dmg, .pkg, .iso, .xip) left over after installing apps.",
+            "arrow.down.circle", {h + "/Downloads"}, R::caution, K::matching),
+        location(
+            "backups", "iPhone & iPad Backups",
+            "Local device backups made by Finder. Remove only if you back up to iCloud or no longer need "
+            "them.",
+            "externaldrive.badge.timemachine", {h + "/Library/Application Support/MobileSync/Backup"},
+            R::caution, K::contents),
+    };
+    out[0].skipPrefixes = {"com.apple."};
+    out[7].extensions = {"dmg", "pkg", "mpkg", "iso", "xip"};
+    return out;
+}
+
+std::vector<std::string> JunkLocation::existingPaths() const {
+    std::vector<std::string> out;
+    for (const std::string& p : paths)
+        if (exists(p)) out.push_back(p);
+    return out;
+}
+
+std::vector<std::string> JunkLocation::targets() const {
+    if (kind == Kind::item) return existingPaths();
+    std::vector<std::string> out;
+    for (const std::string& folder : existingPaths()) {
+        for (const std::string& name : childNames(folder)) {
+            bool keep = true;
+            if (kind == Kind::contents) {
+                for (const std::string& prefix : skipPrefixes)
+                    if (name.compare(0, prefix.size(), prefix) == 0) keep = false;
+            } else {
+                keep = extensions.count(asciiLower(pathExtension(name))) > 0;
+            }
+            if (keep) out.push_back(folder + "/" + name);
+        }
+    }
+    return out;
+}
+
+DiskUsage JunkLocation::measure() const {
+    DiskUsage total;
+    total.exists = !existingPaths().empty();
+    total.readable = true;
+    auto add = [&total](const std::string& path) {
+        const DiskUsage u = DiskScanner::usage(path);
+        total.size += u.size;
+        total.items += u.items;
+        if (!u.readable) total.readable = false;
+        return u;
+    };
+    if (kind == Kind::matching) {
+        // An installer counts as one item whatever it holds; its readability does not matter here.
+        for (const std::string& t : targets()) {
+            total.size += DiskScanner::usage(t).size;
+            ++total.items;
+        }
+    } else if (kind == Kind::contents && !skipPrefixes.empty()) {
+        // Only the targets are measured, so the skipped children stay out of the total.
+        for (const std::string& t : targets())
+            add(t);
+    } else {
+        for (const std::string& p : existingPaths())
+            add(p);
+    }
+    return total;
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,110 @@
+#include "engine/junk_location.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace nimbrel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A throw-away home folder with helpers to fill it.
+struct TempHome {
+    std::string home;
+    TempHome() {
+        std::string tmpl = (fs::temp_directory_path() / "nimbrel-junk-XXXXXX").string();
+        home = mkdtemp(tmpl.data());
+    }
+    ~TempHome() { fs::remove_all(home); }
+
+    std::string file(const std::string& rel, size_t bytes) const {
+        const std::string p = home + "/" + rel;
+        fs::create_directories(fs::path(p).parent_path());
+        std::ofstream(p) << std::string(bytes, 'x');
+        return p;
+    }
+    std::string folder(const std::string& rel) const {
+        fs::create_directories(home + "/" + rel);
+        return home + "/" + rel;
+    }
+};
+
+const JunkLocation& byId(const std::vector<JunkLocation>& all, const std::string& id) {
+    return *std::find_if(all.begin(), all.end(), [&](const JunkLocation& l) { return l.id == id; });
+}
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+}  // namespace
+
+TEST(JunkLocation, CatalogueOnBothHosts) {
+    const auto mac = JunkLocation::all(HostLayout::macOS("/Users/u/"));
+    ASSERT_EQ(mac.size(), 9u);
+    const char* ids[] = {"caches",   "logs",      "derived",    "devicesupport", "simcaches",
+                         "archives", "pkgcaches", "installers", "backups"};
+    for (size_t i = 0; i < 9; ++i)
+        EXPECT_EQ(mac[i].id, ids[i]);
+    EXPECT_EQ(byId(mac, "caches").paths, std::vector<std::string>{"/Users/u/Library/Caches"});
+    EXPECT_EQ(byId(mac, "caches").skipPrefixes, std::vector<std::string>{"com.apple."});
+    EXPECT_TRUE(byId(mac, "logs").skipPrefixes.empty());
+    EXPECT_EQ(byId(mac, "devicesupport").paths.size(), 5u);
+    EXPECT_EQ(byId(mac, "devicesupport").paths[3], "/Users/u/Library/Developer/Xcode/visionOS DeviceSupport");
+    EXPECT_EQ(byId(mac, "pkgcaches").paths[1], "/Users/u/Library/pnpm/store");
+    EXPECT_EQ(byId(mac, "installers").kind, JunkLocation::Kind::matching);
+    EXPECT_EQ(byId(mac, "backups").risk, JunkLocation::Risk::caution);
+
+    const auto lin = JunkLocation::all(HostLayout::linux("/home/u"));
+    EXPECT_EQ(byId(lin, "caches").paths, std::vector<std::string>{"/home/u/.cache"});
+    EXPECT_EQ(byId(lin, "pkgcaches").paths[1], "/home/u/.local/share/pnpm/store");
+    EXPECT_EQ(byId(lin, "logs").paths, std::vector<std::string>{"/home/u/Library/Logs"});
+}
+
+TEST(JunkLocation, TargetsSkipPrefixesMatchExtensionsAndIgnoreMissingFolders) {
+    TempHome t;
+    const auto all = JunkLocation::all(HostLayout::linux(t.home));
+    t.file(".cache/com.apple.Safari/db", 10);
+    t.file(".cache/com.example.app/blob", 10);
+    t.file(".cache/.hidden", 10);
+    EXPECT_EQ(sorted(byId(all, "caches").targets()),
+              sorted({t.home + "/.cache/.hidden", t.home + "/.cache/com.example.app"}));
+
+    // Apple's own logs are targets of the logs location: only the caches skip them.
+    t.file("Library/Logs/com.apple.x.log", 10);
+    EXPECT_EQ(byId(all, "logs").targets(),
+              std::vector<std::string>{t.home + "/Library/Logs/com.apple.x.log"});
+
+    EXPECT_TRUE(byId(all, "archives").targets().empty());
+    EXPECT_TRUE(byId(all, "archives").existingPaths().empty());
+
+    // Only the device-support folders that exist contribute.
+    const JunkLocation& support = byId(all, "devicesupport");
+    t.file("Library/Developer/Xcode/tvOS DeviceSupport/17.0/sym", 10);
+    t.file("Library/Developer/Xcode/iOS DeviceSupport/16.0/sym", 10);
+    EXPECT_EQ(support.existingPaths(),
+              (std::vector<std::string>{t.home + "/Library/Developer/Xcode/iOS DeviceSupport",
+                                        t.home + "/Library/Developer/Xcode/tvOS DeviceSupport"}));
+    EXPECT_EQ(support.targets().size(), 2u);
+
+    // Installers: direct children by lower-cased extension, whatever their kind.
+    t.file("Downloads/Tool.DMG", 10);
+    t.file("Downloads/notes.txt", 10);
+    t.file("Downloads/Kit.pkg/Contents/a", 10);
+    t.file("Downloads/sub/Deep.iso", 10);
+    t.file("Downloads/.iso", 10);
+    EXPECT_EQ(sorted(byId(all, "installers").targets()),
+              sorted({t.home + "/Downloads/Kit.pkg", t.home + "/Downloads/Tool.DMG"}));
+
+    // Item locations list the folders that exist.
+    t.folder(".gradle/caches");
+    EXPECT_EQ(byId(all, "pkgcaches").targets(), std::vector<std::string>{t.home + "/.gradle/caches"});
+}
+
+}  // namespace nimbrel
