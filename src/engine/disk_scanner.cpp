@@ -1,8 +1,341 @@
 #include "engine/disk_scanner.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <optional>
+#include <string_view>
+#include <unordered_set>
+
 #include "engine/host_layout.h"
+#include "engine/inode_key.h"
+#include "engine/tree_walker.h"
 
 namespace nimbrel {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Kind = WalkEntry::Kind;
+
+constexpr std::int64_t kPollEvery = 1024;
+constexpr auto kReportInterval = std::chrono::milliseconds(100);
+constexpr std::size_t kMaxSamples = 200;
+constexpr std::size_t kMaxExtension = 15;
+
+struct PathHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+};
+using PathSet = std::unordered_set<std::string, PathHash, std::equal_to<>>;
+
+std::chrono::system_clock::time_point toTimePoint(const timespec& ts) {
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec)));
+}
+
+bool isHidden(std::string_view name) {
+    return !name.empty() && name.front() == '.';
+}
+
+// The category of a file by its name: the bytes after the last "." (none for a hidden name, an
+// empty tail or a tail over 15 bytes), ASCII lower-cased. Non-ASCII bytes match no extension.
+FileCategory categoryOfFile(std::string_view name) {
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return FileCategory::other;
+    std::size_t length = name.size() - dot - 1;
+    if (length == 0 || length > kMaxExtension) return FileCategory::other;
+    char ext[kMaxExtension];
+    for (std::size_t i = 0; i < length; ++i) {
+        char c = name[dot + 1 + i];
+        ext[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return FileCategory::classify(std::string_view(ext, length));
+}
+
+// A folder's extension as a package test reads it: after the last ".", none for hidden names.
+std::string folderExtension(std::string_view name) {
+    std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return {};
+    std::string ext(name.substr(dot + 1));
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return ext;
+}
+
+// The one package folder being counted as a file.
+struct PackageAccumulator {
+    std::string path;
+    std::string name;
+    int level = 0;
+    std::chrono::system_clock::time_point modified;
+    std::chrono::system_clock::time_point accessed;
+    FileCategory category = FileCategory::other;
+    std::int64_t size = 0;
+    std::int64_t logicalSize = 0;
+    std::int64_t count = 0;
+};
+
+// One scan's walk state and its handling of each walk entry.
+class Scan {
+  public:
+    Scan(const ScanOptions& options, std::int64_t firstID, const CancelToken& token,
+         const DiskScanner::ProgressCallback& progress)
+        : options_(options),
+          minTracked_(std::max<std::int64_t>(1, options.minTrackedSize)),
+          token_(token),
+          progress_(progress),
+          nextID_(firstID) {
+        for (const std::string& p : options.excludedPaths)
+            skips_.insert(DiskScanner::normalize(p));
+        for (const std::string& p : DiskScanner::systemSkips())
+            skips_.insert(p);
+    }
+
+    std::shared_ptr<ScanResult> run(const std::string& root) {
+        const Clock::time_point start = Clock::now();
+        lastReport_ = start;
+        TreeWalker walker(root, /*followRoot=*/true);
+        while (const WalkEntry* e = walker.read()) {
+            if (++entries_ % kPollEvery == 0) {
+                if (token_.isCancelled()) return nullptr;
+                if (Clock::now() - lastReport_ >= kReportInterval) {
+                    currentPath_ = e->path;
+                    if (discovered_.hasOpen() && stack_.size() >= 2)
+                        discovered_.open().size = stack_[1]->size;
+                    report();
+                }
+            }
+            switch (e->kind) {
+                case Kind::directory:
+                    if (!enterFolder(*e)) walker.skip();
+                    break;
+                case Kind::directoryUnreadable:
+                    noteUnreadable(*e);
+                    leaveFolder(*e);
+                    break;
+                case Kind::directoryPost:
+                    leaveFolder(*e);
+                    break;
+                case Kind::file:
+                    countFile(*e);
+                    break;
+                case Kind::noStat:
+                    noteUnreadable(*e);
+                    break;
+                case Kind::symlink:
+                case Kind::cycle:
+                case Kind::other:
+                    break;
+            }
+        }
+        if (token_.isCancelled() || !rootNode_) return nullptr;
+
+        rootNode_->sortRecursively();
+        auto bySize = [](const auto& a, const auto& b) { return a.size > b.size; };
+        std::stable_sort(files_.begin(), files_.end(), bySize);
+        std::stable_sort(artifacts_.begin(), artifacts_.end(), bySize);
+
+        auto result = std::make_shared<ScanResult>();
+        result->root = rootNode_;
+        result->files = std::move(files_);
+        for (FileCategory c : FileCategory::allCases())
+            if (seen_[c]) result->categoryTotals.emplace(c, totals_[c]);
+        result->artifacts = std::move(artifacts_);
+        result->totalFiles = filesScanned_;
+        result->totalDirs = totalDirs_;
+        result->unreadableCount = unreadableCount_;
+        result->unreadableSamples = std::move(samples_);
+        result->duration = std::chrono::duration<double>(Clock::now() - start).count();
+        result->date = std::chrono::system_clock::now();
+        result->lastID = nextID_;
+        return result;
+    }
+
+  private:
+    void report() {
+        if (progress_)
+            progress_(ScanProgress{filesScanned_, bytesScanned_, currentPath_, discovered_.snapshot()});
+        lastReport_ = Clock::now();
+    }
+
+    void addToCategory(FileCategory c, std::int64_t size) {
+        seen_[c] = true;
+        totals_[c].size += size;
+        totals_[c].count += 1;
+    }
+
+    FileItem makeItem(std::string path, std::string name, std::int64_t size, std::int64_t logicalSize,
+                      std::chrono::system_clock::time_point modified,
+                      std::chrono::system_clock::time_point accessed, FileCategory category, bool isPackage,
+                      DirNode* parent) {
+        return FileItem{nextID_++, std::move(path), std::move(name), size,      logicalSize,
+                        modified,  accessed,        category,        isPackage, parent};
+    }
+
+    void noteUnreadable(const WalkEntry& e) {
+        ++unreadableCount_;
+        if (samples_.size() < kMaxSamples) samples_.emplace_back(e.path);
+    }
+
+    // First visit of a folder. Returns false when the walk must not enter it.
+    bool enterFolder(const WalkEntry& e) {
+        if (package_) return true;  // its files are counted as they come
+        if (e.level == 0) {
+            ++totalDirs_;
+            rootNode_ = std::make_shared<DirNode>(std::string(e.path), nullptr);
+            stack_.push_back(rootNode_.get());
+            depths_.push_back(0);
+            return true;
+        }
+        if (skips_.find(e.path) != skips_.end()) return false;
+        if (options_.skipHidden && isHidden(e.name)) return false;
+        ++totalDirs_;
+
+        if (options_.treatPackagesAsFiles) {
+            std::string ext = folderExtension(e.name);
+            if (!ext.empty() && FileCategory::packageExtensions().count(ext)) {
+                if (e.level == 1) {
+                    discovered_.append(DiscoveredEntry{std::string(e.path), std::string(e.name), 0, false,
+                                                       std::nullopt, true});
+                    report();
+                }
+                package_ = PackageAccumulator{
+                    std::string(e.path),     std::string(e.name),     e.level,
+                    toTimePoint(e.modified), toTimePoint(e.accessed), FileCategory::classify(ext)};
+                return true;
+            }
+        }
+
+        DirNode* parent = stack_.back();
+        auto node = std::make_shared<DirNode>(std::string(e.name), parent);
+        parent->children.push_back(node);
+        stack_.push_back(node.get());
+        depths_.push_back(e.level);
+        if (artifactLevel_ < 0) {
+            node->artifactKind = DevArtifactRule::match(node->name, std::string(e.path));
+            if (node->artifactKind) artifactLevel_ = e.level;
+        }
+        if (e.level == 1) {
+            discovered_.append(
+                DiscoveredEntry{std::string(e.path), node->name, 0, true, node->artifactKind, true});
+            report();
+        }
+        return true;
+    }
+
+    // Last visit of a folder (also of one that was skipped or could not be read).
+    void leaveFolder(const WalkEntry& e) {
+        if (package_) {
+            if (package_->level == e.level) closePackage();
+            return;
+        }
+        if (depths_.empty() || depths_.back() != e.level) return;  // skipped: nothing was opened
+        DirNode* node = stack_.back();
+        stack_.pop_back();
+        depths_.pop_back();
+        if (e.level == 1 && discovered_.hasOpen()) discovered_.settleOpen(node->size);
+        if (!stack_.empty()) {
+            stack_.back()->size += node->size;
+            stack_.back()->fileCount += node->fileCount;
+        }
+        if (artifactLevel_ == e.level) {
+            if (node->artifactKind)
+                artifacts_.push_back(
+                    DevArtifact{node->path(), *node->artifactKind, node->size, node->fileCount});
+            artifactLevel_ = -1;
+        }
+    }
+
+    void closePackage() {
+        PackageAccumulator p = std::move(*package_);
+        package_.reset();
+        if (p.level == 1 && discovered_.hasOpen()) discovered_.settleOpen(p.size);
+        if (stack_.empty()) return;
+        DirNode* parent = stack_.back();
+        parent->size += p.size;
+        parent->fileCount += p.count;
+        addToCategory(p.category, p.size);
+        if (p.size < minTracked_) {
+            parent->smallFilesSize += p.size;
+            return;
+        }
+        FileItem item = makeItem(std::move(p.path), std::move(p.name), p.size, p.logicalSize, p.modified,
+                                 p.accessed, p.category, true, parent);
+        parent->files.push_back(item);
+        files_.push_back(std::move(item));
+    }
+
+    void countFile(const WalkEntry& e) {
+        if (!package_) {
+            if (stack_.empty()) return;  // the root itself is a file
+            // Before the hard-link test, so a file reached first through a hidden name still counts
+            // under its visible one.
+            if (options_.skipHidden && isHidden(e.name)) return;
+        }
+        if (e.links > 1 && !linked_.insert(InodeKey{e.device, e.inode}).second) return;
+        const std::int64_t size = e.blocks * 512;
+        ++filesScanned_;
+        bytesScanned_ += size;
+        if (package_) {
+            package_->size += size;
+            package_->logicalSize += e.size;
+            package_->count += 1;
+            return;
+        }
+
+        const FileCategory category = categoryOfFile(e.name);
+        addToCategory(category, size);
+        DirNode* parent = stack_.back();
+        parent->size += size;
+        parent->fileCount += 1;
+        if (size < minTracked_) {
+            parent->smallFilesSize += size;
+            return;
+        }
+        FileItem item = makeItem(std::string(e.path), std::string(e.name), size, e.size,
+                                 toTimePoint(e.modified), toTimePoint(e.accessed), category, false, parent);
+        if (e.level == 1) {
+            discovered_.append(DiscoveredEntry{item.path, item.name, size, false, std::nullopt, false});
+            report();
+        }
+        parent->files.push_back(item);
+        files_.push_back(std::move(item));
+    }
+
+    const ScanOptions& options_;
+    const std::int64_t minTracked_;
+    const CancelToken& token_;
+    const DiskScanner::ProgressCallback& progress_;
+    PathSet skips_;
+
+    std::shared_ptr<DirNode> rootNode_;
+    std::vector<DirNode*> stack_;
+    std::vector<int> depths_;
+    std::optional<PackageAccumulator> package_;
+    int artifactLevel_ = -1;  // depth of the build product the walk is inside, or -1
+    DiscoveredListBuilder discovered_;
+    std::unordered_set<InodeKey> linked_;
+
+    std::int64_t filesScanned_ = 0;
+    std::int64_t bytesScanned_ = 0;
+    std::int64_t totalDirs_ = 0;
+    std::int64_t unreadableCount_ = 0;
+    std::vector<std::string> samples_;
+    std::vector<FileItem> files_;
+    std::array<CategoryTotal, FileCategory::count> totals_{};
+    std::array<bool, FileCategory::count> seen_{};
+    std::vector<DevArtifact> artifacts_;
+    std::int64_t nextID_;
+    std::int64_t entries_ = 0;
+    std::string currentPath_;
+    Clock::time_point lastReport_;
+};
+
+}  // namespace
 
 std::string DiskScanner::normalize(const std::string& path) {
     return normalizePath(path, HostLayout::current().home);
@@ -12,13 +345,10 @@ const std::unordered_set<std::string>& DiskScanner::systemSkips() {
     return HostLayout::current().systemSkips;
 }
 
-std::shared_ptr<ScanResult> DiskScanner::scan(const std::string&, const ScanOptions&, std::int64_t,
-                                              const CancelToken&, const ProgressCallback&) {
-    return nullptr;
-}
-
-DiskUsage DiskScanner::usage(const std::string&, const CancelToken*) {
-    return {};
+std::shared_ptr<ScanResult> DiskScanner::scan(const std::string& root, const ScanOptions& options,
+                                              std::int64_t firstID, const CancelToken& token,
+                                              const ProgressCallback& progress) {
+    return Scan(options, firstID, token, progress).run(normalize(root));
 }
 
 }  // namespace nimbrel

@@ -1,0 +1,279 @@
+#include "engine/tree_walker.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace nimbrel {
+
+namespace {
+
+// Folders at this depth or deeper are read and then closed; their sub-folders are opened by full
+// path, so a deep tree never runs out of descriptors.
+constexpr int kMaxHeldLevels = 96;
+// A frame that once held a huge folder gives its memory back when it is left.
+constexpr std::size_t kShrinkAbove = 1 << 16;
+
+constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
+
+timespec modifiedOf(const struct stat& st) {
+#ifdef __APPLE__
+    return st.st_mtimespec;
+#else
+    return st.st_mtim;
+#endif
+}
+
+timespec accessedOf(const struct stat& st) {
+#ifdef __APPLE__
+    return st.st_atimespec;
+#else
+    return st.st_atim;
+#endif
+}
+
+bool isDot(const char* name) {
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+// Calls `each(name)` for every entry of the open folder but "." and "..", in the order the file
+// system lists them. Returns 0, or the errno of a failure before anything was read.
+template <typename Each>
+int listFolder(int fd, Each&& each) {
+#ifdef __linux__
+    alignas(dirent64) static thread_local char buffer[1 << 16];
+    bool any = false;
+    for (;;) {
+        ssize_t n = getdents64(fd, buffer, sizeof buffer);
+        if (n == 0) return 0;
+        if (n < 0) return errno == EINTR ? 0 : (any ? 0 : errno);
+        any = true;
+        for (ssize_t off = 0; off < n;) {
+            auto* d = reinterpret_cast<const dirent64*>(buffer + off);
+            off += d->d_reclen;
+            if (!isDot(d->d_name)) each(d->d_name);
+        }
+    }
+#else
+    int copy = dup(fd);
+    if (copy < 0) return errno;
+    DIR* dir = fdopendir(copy);
+    if (!dir) {
+        int e = errno;
+        close(copy);
+        return e;
+    }
+    while (const dirent* d = readdir(dir))
+        if (!isDot(d->d_name)) each(d->d_name);
+    closedir(dir);
+    return 0;
+#endif
+}
+
+}  // namespace
+
+TreeWalker::TreeWalker(std::string root, bool followRoot) : root_(std::move(root)), followRoot_(followRoot) {}
+
+TreeWalker::~TreeWalker() {
+    for (std::size_t i = 0; i < depth_; ++i)
+        if (frames_[i].fd >= 0) close(frames_[i].fd);
+}
+
+void TreeWalker::setPath(std::size_t length) {
+    path_.resize(length);
+    entry_.path = path_;
+    if (length <= 1) {
+        entry_.name = entry_.path;
+        return;
+    }
+    std::size_t slash = entry_.path.rfind('/');
+    entry_.name = slash == std::string_view::npos ? entry_.path : entry_.path.substr(slash + 1);
+}
+
+void TreeWalker::setEntry(WalkEntry::Kind kind, int level, const Status& status) {
+    entry_.kind = kind;
+    entry_.level = level;
+    entry_.error = status.error;
+    entry_.mode = status.mode;
+    entry_.device = status.device;
+    entry_.inode = status.inode;
+    entry_.links = status.links;
+    entry_.blocks = status.blocks;
+    entry_.size = status.size;
+    entry_.modified = status.modified;
+    entry_.accessed = status.accessed;
+}
+
+bool TreeWalker::isAncestor(const Status& status) const {
+    for (std::size_t i = 0; i < depth_; ++i)
+        if (frames_[i].self.inode == status.inode && frames_[i].self.device == status.device) return true;
+    return false;
+}
+
+namespace {
+
+void fill(const struct stat& st, auto& status) {
+    status.mode = st.st_mode;
+    status.error = 0;
+    status.device = static_cast<std::uint64_t>(st.st_dev);
+    status.inode = static_cast<std::uint64_t>(st.st_ino);
+    status.links = static_cast<std::uint64_t>(st.st_nlink);
+    status.blocks = static_cast<std::int64_t>(st.st_blocks);
+    status.size = static_cast<std::int64_t>(st.st_size);
+    status.modified = modifiedOf(st);
+    status.accessed = accessedOf(st);
+}
+
+}  // namespace
+
+// Opens and reads the directory whose first visit was returned last, and pushes its frame.
+// Returns with entry_ set to its unreadable visit when it cannot be read.
+void TreeWalker::openPending() {
+    int fd;
+    if (depth_ == 0)
+        fd = open(path_.c_str(), kDirFlags | (followRoot_ ? 0 : O_NOFOLLOW));
+    else if (frames_[depth_ - 1].fd >= 0)
+        fd = openat(frames_[depth_ - 1].fd, std::string(entry_.name).c_str(), kDirFlags | O_NOFOLLOW);
+    else
+        fd = open(path_.c_str(), kDirFlags | O_NOFOLLOW);
+
+    int error = fd < 0 ? errno : 0;
+    if (depth_ == frames_.size()) frames_.emplace_back();
+    Frame& frame = frames_[depth_];
+    frame.names.clear();
+    frame.children.clear();
+    frame.next = 0;
+    if (fd >= 0) {
+        error = listFolder(fd, [&](const char* name) {
+            Child child;
+            child.nameOffset = static_cast<std::uint32_t>(frame.names.size());
+            child.nameLength = static_cast<std::uint32_t>(std::strlen(name));
+            frame.names.append(name, child.nameLength);
+            struct stat st;
+            if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                fill(st, child.status);
+            else
+                child.status.error = errno != 0 ? errno : EIO;
+            frame.children.push_back(child);
+        });
+    }
+    if (error != 0) {
+        if (fd >= 0) close(fd);
+        Status status = pending_;
+        status.error = error;
+        setEntry(WalkEntry::Kind::directoryUnreadable, pendingLevel_, status);
+        return;
+    }
+    if (pendingLevel_ >= kMaxHeldLevels) {
+        close(fd);
+        fd = -1;
+    }
+    frame.fd = fd;
+    frame.pathLength = path_.size();
+    frame.level = pendingLevel_;
+    frame.self = pending_;
+    ++depth_;
+}
+
+const WalkEntry* TreeWalker::read() {
+    switch (phase_) {
+        case Phase::done:
+            return nullptr;
+
+        case Phase::start: {
+            path_ = root_;
+            setPath(path_.size());
+            struct stat st;
+            int rc = followRoot_ ? stat(path_.c_str(), &st) : lstat(path_.c_str(), &st);
+            Status status;
+            if (rc != 0) {
+                status.error = errno;
+                setEntry(WalkEntry::Kind::noStat, 0, status);
+                phase_ = Phase::done;
+                return &entry_;
+            }
+            fill(st, status);
+            if (S_ISDIR(status.mode)) {
+                pending_ = status;
+                pendingLevel_ = 0;
+                skipRequested_ = false;
+                setEntry(WalkEntry::Kind::directory, 0, status);
+                phase_ = Phase::afterDirectory;
+                return &entry_;
+            }
+            setEntry(S_ISREG(status.mode)   ? WalkEntry::Kind::file
+                     : S_ISLNK(status.mode) ? WalkEntry::Kind::symlink
+                                            : WalkEntry::Kind::other,
+                     0, status);
+            phase_ = Phase::done;
+            return &entry_;
+        }
+
+        case Phase::afterDirectory:
+            phase_ = Phase::walking;
+            if (skipRequested_) {
+                skipRequested_ = false;
+                setEntry(WalkEntry::Kind::directoryPost, pendingLevel_, pending_);
+                return &entry_;
+            }
+            openPending();
+            if (entry_.kind == WalkEntry::Kind::directoryUnreadable) return &entry_;
+            break;
+
+        case Phase::walking:
+            break;
+    }
+
+    if (depth_ == 0) {
+        phase_ = Phase::done;
+        return nullptr;
+    }
+    Frame& frame = frames_[depth_ - 1];
+    if (frame.next < frame.children.size()) {
+        const Child& child = frame.children[frame.next++];
+        path_.resize(frame.pathLength);
+        if (path_.empty() || path_.back() != '/') path_ += '/';
+        path_.append(frame.names, child.nameOffset, child.nameLength);
+        setPath(path_.size());
+        const Status& status = child.status;
+        const int level = frame.level + 1;
+        if (status.error != 0) {
+            setEntry(WalkEntry::Kind::noStat, level, status);
+        } else if (S_ISDIR(status.mode)) {
+            if (isAncestor(status)) {
+                setEntry(WalkEntry::Kind::cycle, level, status);
+            } else {
+                pending_ = status;
+                pendingLevel_ = level;
+                skipRequested_ = false;
+                setEntry(WalkEntry::Kind::directory, level, status);
+                phase_ = Phase::afterDirectory;
+            }
+        } else if (S_ISREG(status.mode)) {
+            setEntry(WalkEntry::Kind::file, level, status);
+        } else if (S_ISLNK(status.mode)) {
+            setEntry(WalkEntry::Kind::symlink, level, status);
+        } else {
+            setEntry(WalkEntry::Kind::other, level, status);
+        }
+        return &entry_;
+    }
+
+    // Every entry of the folder was visited: its last visit.
+    if (frame.fd >= 0) close(frame.fd);
+    frame.fd = -1;
+    if (frame.children.capacity() > kShrinkAbove) {
+        std::vector<Child>().swap(frame.children);
+        std::string().swap(frame.names);
+    }
+    --depth_;
+    setPath(frame.pathLength);
+    setEntry(WalkEntry::Kind::directoryPost, frame.level, frame.self);
+    return &entry_;
+}
+
+}  // namespace nimbrel
