@@ -3,6 +3,7 @@
 // Every engine header, for code that uses the engine as a whole.
 #include "engine/cancel_token.h"
 #include "engine/deletion.h"
+#include "engine/demo.h"
 #include "engine/dev_artifact.h"
 #include "engine/dir_node.h"
 #include "engine/disk_scanner.h"
