@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QWidget>
+#include <functional>
+
+namespace nimbrel {
+
+// One line of plain text, cut where it does not fit (never wrapped, never read as markup). The colour
+// is resolved at paint time so it follows the window's appearance.
+class ElidedLabel : public QWidget {
+    Q_OBJECT
+  public:
+    explicit ElidedLabel(QWidget* parent = nullptr);
+
+    void setText(const QString& text);
+    QString text() const { return text_; }
+    void setFont(const QFont& font);
+    void setColor(std::function<QColor(const QWidget*)> color);
+    void setElideMode(Qt::TextElideMode mode);
+    void setAlignment(Qt::Alignment alignment);
+    // The widest the label asks for; 0 means as wide as its text.
+    void setMaximumTextWidth(int width);
+
+    // The text as painted at the current width.
+    QString shownText() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString text_;
+    QFont font_;
+    std::function<QColor(const QWidget*)> color_;
+    Qt::TextElideMode mode_ = Qt::ElideMiddle;
+    Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
+    int maxWidth_ = 0;
+};
+
+}  // namespace nimbrel

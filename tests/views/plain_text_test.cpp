@@ -1,0 +1,56 @@
+#include "views/shell/plain_text.h"
+
+#include <gtest/gtest.h>
+
+#include <QTextDocument>
+
+#include "views/shell/elided_label.h"
+
+namespace nimbrel {
+namespace {
+
+// What a tooltip shows for its text: Qt renders rich text when it guesses markup.
+QString shownByToolTip(const QString& tip) {
+    if (!Qt::mightBeRichText(tip)) return tip;
+    QTextDocument doc;
+    doc.setHtml(tip);
+    return doc.toPlainText();
+}
+
+TEST(PlainText, NamesThatLookLikeMarkupAreShownLiterally) {
+    const QString names[] = {
+        QStringLiteral("<b>x</b>"),    QStringLiteral("<img src=x onerror=y>.png"),
+        QStringLiteral("Tom & Jerry"), QStringLiteral("a &amp; b"),
+        QStringLiteral("plain name"),
+    };
+    for (const QString& name : names) {
+        EXPECT_EQ(shownByToolTip(PlainText::toolTip(QStringLiteral("Rescan %1").arg(name))),
+                  QStringLiteral("Rescan %1").arg(name))
+            << name.toStdString();
+    }
+    EXPECT_EQ(PlainText::actionText(QStringLiteral("R&D")), QStringLiteral("R&&D"));
+}
+
+TEST(ElidedLabel, KeepsOneLineAndCutsInTheMiddle) {
+    ElidedLabel label;
+    label.setFont(QFont(QStringLiteral("DejaVu Sans"), 11));
+    label.setText(QStringLiteral("<b>x</b>"));
+    label.resize(400, 20);
+    EXPECT_EQ(label.shownText(), QStringLiteral("<b>x</b>"));
+
+    const QString longPath =
+        QStringLiteral("/start/") + QString(200, QLatin1Char('m')) + QStringLiteral("/end");
+    label.setText(longPath);
+    label.resize(120, 20);
+    const QString shown = label.shownText();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("/st"))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("end"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026)));
+
+    label.setText(QStringLiteral("two\nlines"));
+    label.resize(400, 20);
+    EXPECT_FALSE(label.shownText().contains(QLatin1Char('\n')));
+}
+
+}  // namespace
+}  // namespace nimbrel
