@@ -1,0 +1,109 @@
+#include "model/removal.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+
+#include "util/fmt.h"
+
+namespace nimbrel {
+
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("nimbrel::AppState", text);
+}
+
+bool isContentsOnly(const CleanItem& item, const RemovalSources& sources) {
+    return sources.contentsOnly.count(sources.normalize(item.id)) > 0;
+}
+
+}  // namespace
+
+std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>& queueItems,
+                                                    const std::unordered_set<std::string>& ids,
+                                                    const RemovalSources& sources) {
+    ReviewedRemoval removal;
+    std::unordered_set<std::string> seen;
+    for (const CleanItem& entry : queueItems) {
+        if (!ids.count(entry.id)) continue;
+        removal.chosen.push_back(entry);
+
+        bool junk = entry.kind == CleanItem::Kind::junk;
+        bool contentsOnly = !junk && isContentsOnly(entry, sources);
+        std::vector<std::pair<std::string, std::optional<int64_t>>> candidates;
+        if (junk) {
+            if (auto targets = sources.junkTargets(entry.id))
+                for (const std::string& target : *targets)
+                    candidates.emplace_back(target, std::nullopt);
+        } else if (contentsOnly) {
+            // The folder itself stays; an unreadable one simply offers nothing. The system's own
+            // "com.apple." entries are left alone.
+            for (const std::string& name : sources.listFolder(entry.id).names)
+                if (name.rfind("com.apple.", 0) != 0)
+                    candidates.emplace_back(entry.id + "/" + name, std::nullopt);
+        } else {
+            candidates.emplace_back(entry.id, entry.size);
+        }
+
+        bool clearInside = junk || contentsOnly || entry.source == CleanItem::Source::deepClean;
+        for (auto& [path, size] : candidates) {
+            if (!seen.insert(path).second) continue;
+            removal.request.items.push_back({path, size, clearInside});
+        }
+        if (junk || contentsOnly) removal.clearedIDs.insert(entry.id);
+        if (entry.source == CleanItem::Source::deepClean) removal.touchesCleanup = true;
+        removal.request.estimatedSize += entry.size;
+        removal.request.queueIDs.insert(entry.id);
+    }
+    if (removal.request.items.empty()) return std::nullopt;
+    if (!removal.clearedIDs.empty()) removal.touchesCleanup = true;
+    return removal;
+}
+
+std::unordered_set<std::string> guardRefusedIDs(const std::vector<CleanItem>& chosen,
+                                                const RemovalSources& sources,
+                                                const std::function<bool(const std::string&)>& isProtected) {
+    std::unordered_set<std::string> refused;
+    for (const CleanItem& entry : chosen) {
+        if (entry.kind != CleanItem::Kind::junk && isProtected(entry.id) && !isContentsOnly(entry, sources))
+            refused.insert(entry.id);
+    }
+    return refused;
+}
+
+std::chrono::milliseconds removalHold(size_t entries) {
+    // 0.55 s per entry plus 0.9 s, kept between 1 and 8 seconds.
+    int64_t ms = 550 * static_cast<int64_t>(std::min<size_t>(entries, 100)) + 900;
+    return std::chrono::milliseconds(std::clamp<int64_t>(ms, 1000, 8000));
+}
+
+QString removalToastText(int64_t totalBytes, int64_t removedCount, bool permanently) {
+    QString size = Fmt::bytes(std::max<int64_t>(totalBytes, 0));
+    QString text = permanently ? tr("Nimbrelised %1 · %2 items gone for good")
+                               : tr("Nimbrelised %1 · %2 items in the Trash");
+    return text.arg(size, QString::number(removedCount));
+}
+
+QString demoRemovalToastText(int64_t estimatedBytes) {
+    return tr("Nimbrelised %1 · demo mode, nothing was deleted")
+        .arg(Fmt::bytes(std::max<int64_t>(estimatedBytes, 0)));
+}
+
+QString trashEmptiedToastText(int64_t trashBytes) {
+    if (trashBytes < 1) return tr("Trash emptied");
+    return tr("Trash emptied · %1 nimbrelised").arg(Fmt::bytes(trashBytes));
+}
+
+QString copiedPathsToastText(const std::vector<std::string>& paths, const std::string& home) {
+    if (paths.size() != 1) return tr("Copied %1 paths").arg(QString::number(int64_t(paths.size())));
+    // The home folder shown as "~", as the file manager abbreviates it.
+    const std::string& path = paths.front();
+    std::string shown = path;
+    if (!home.empty() && home != "/" &&
+        (path == home ||
+         (path.size() > home.size() && path.compare(0, home.size(), home) == 0 && path[home.size()] == '/')))
+        shown = "~" + path.substr(home.size());
+    return tr("Copied %1").arg(QString::fromUtf8(shown.data(), qsizetype(shown.size())));
+}
+
+}  // namespace nimbrel

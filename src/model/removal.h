@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/deletion.h"
+#include "engine/removal_worker.h"
+#include "model/clean_item.h"
+
+namespace nimbrel {
+
+// What the review's choice of selection entries turns into.
+struct ReviewedRemoval {
+    DeletionRequest request;        // its completion is left for the state to attach
+    std::vector<CleanItem> chosen;  // in selection order
+    // Entries that leave the selection whatever happens to their paths: junk locations and
+    // contents-only folders.
+    std::unordered_set<std::string> clearedIDs;
+    bool touchesCleanup = false;  // the junk measurements are out of date afterwards
+};
+
+// Where the request's paths come from, beyond the entries themselves.
+struct RemovalSources {
+    // The target paths of the junk location a "junk:<id>" entry names; nothing for an unknown one.
+    std::function<std::optional<std::vector<std::string>>(const std::string& entryID)> junkTargets;
+    // Folders that stay while their children go, compared after normalising.
+    std::unordered_set<std::string> contentsOnly;
+    std::function<RemovalFileOps::Listing(const std::string& folder)> listFolder;
+    std::function<std::string(const std::string& path)> normalize;
+};
+
+// Turns the entries of `queueItems` whose id is in `ids` into one flat, duplicate-free request.
+// Nothing when no path is left to remove.
+std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>& queueItems,
+                                                    const std::unordered_set<std::string>& ids,
+                                                    const RemovalSources& sources);
+
+// The ids of chosen entries the safety guard refuses (junk locations and contents-only folders
+// aside): they leave the selection, since no removal will ever take them.
+std::unordered_set<std::string> guardRefusedIDs(const std::vector<CleanItem>& chosen,
+                                                const RemovalSources& sources,
+                                                const std::function<bool(const std::string&)>& isProtected);
+
+// How long the removal's animation stays on screen at least, for `entries` selection entries.
+std::chrono::milliseconds removalHold(size_t entries);
+
+// The toasts of a removal, a demo removal, emptying the Trash and copying paths.
+QString removalToastText(int64_t totalBytes, int64_t removedCount, bool permanently);
+QString demoRemovalToastText(int64_t estimatedBytes);
+QString trashEmptiedToastText(int64_t trashBytes);
+QString copiedPathsToastText(const std::vector<std::string>& paths, const std::string& home);
+
+}  // namespace nimbrel

@@ -1,0 +1,150 @@
+#include "model/removal.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace nimbrel {
+namespace {
+
+using Kind = CleanItem::Kind;
+using Source = CleanItem::Source;
+
+CleanItem entry(std::string id, int64_t size, Kind kind = Kind::folder, Source source = Source::space) {
+    CleanItem item;
+    item.id = std::move(id);
+    item.name = item.id;
+    item.size = size;
+    item.kind = kind;
+    item.source = source;
+    return item;
+}
+
+struct Fixture {
+    std::map<std::string, std::vector<std::string>> junk;     // entry id -> targets
+    std::map<std::string, std::vector<std::string>> folders;  // folder -> names
+    RemovalSources sources() const {
+        RemovalSources s;
+        s.junkTargets = [this](const std::string& id) -> std::optional<std::vector<std::string>> {
+            auto it = junk.find(id);
+            if (it == junk.end()) return std::nullopt;
+            return it->second;
+        };
+        s.contentsOnly = {"/home/u/.cache"};
+        s.listFolder = [this](const std::string& folder) {
+            RemovalFileOps::Listing listing;
+            auto it = folders.find(folder);
+            if (it == folders.end())
+                listing.error = RemovalError::posix(EACCES);
+            else
+                listing.names = it->second;
+            return listing;
+        };
+        s.normalize = [](const std::string& path) {
+            std::string p = path;
+            while (p.size() > 1 && p.back() == '/')
+                p.pop_back();
+            return p;
+        };
+        return s;
+    }
+};
+
+TEST(ReviewedRemovalTest, ExpandsJunkAndContentsOnlyFoldersAndKeepsTheFirstOfEachPath) {
+    Fixture f;
+    f.junk["junk:caches"] = {"/home/u/.cache/pip", "/home/u/.cache/npm"};
+    f.folders["/home/u/.cache/"] = {"com.apple.Safari", "thumbnails", "com.apple"};
+    std::vector<CleanItem> queue = {
+        entry("/home/u/big.iso", 500, Kind::file),
+        entry("junk:caches", 300, Kind::junk, Source::deepClean),
+        entry("/home/u/.cache/", 200),  // a contents-only folder, spelt with a trailing slash
+        entry("/home/u/.cache/npm", 999, Kind::folder, Source::space),
+        entry("/home/u/not-chosen", 1),
+        entry("/home/u/build", 50, Kind::folder, Source::deepClean),
+    };
+    auto removal = buildReviewedRemoval(
+        queue,
+        {"/home/u/big.iso", "junk:caches", "/home/u/.cache/", "/home/u/.cache/npm", "/home/u/build", "nope"},
+        f.sources());
+    ASSERT_TRUE(removal);
+    const std::vector<DeletionItem> expected = {
+        {"/home/u/big.iso", 500, false},
+        {"/home/u/.cache/pip", std::nullopt, true},
+        {"/home/u/.cache/npm", std::nullopt, true},
+        // The contents-only folder's own path is never an item; its "com.apple." names are left out.
+        {"/home/u/.cache//thumbnails", std::nullopt, true},
+        {"/home/u/.cache//com.apple", std::nullopt, true},
+        {"/home/u/build", 50, true},
+    };
+    const std::vector<DeletionItem>& items = removal->request.items;
+    EXPECT_EQ(items, expected);
+    EXPECT_EQ(removal->request.estimatedSize, 500 + 300 + 200 + 999 + 50);
+    EXPECT_EQ(removal->request.queueIDs.size(), 5u);
+    EXPECT_EQ(removal->clearedIDs, (std::unordered_set<std::string>{"junk:caches", "/home/u/.cache/"}));
+    EXPECT_TRUE(removal->touchesCleanup);
+    EXPECT_TRUE(removal->request.title.empty());
+    EXPECT_FALSE(removal->request.summary);
+}
+
+TEST(ReviewedRemovalTest, NothingToRemoveGivesNoRequest) {
+    Fixture f;
+    f.folders["/home/u/.cache"] = {"com.apple.x", "com.apple.y"};
+    f.junk["junk:empty"] = {};
+    const std::vector<CleanItem> queue = {entry("/home/u/.cache", 10), entry("junk:empty", 20, Kind::junk),
+                                          entry("junk:unknown", 30, Kind::junk), entry("/home/u/a", 1)};
+    const std::vector<std::unordered_set<std::string>> choices = {
+        {}, {"nope"}, {"/home/u/.cache"}, {"junk:empty", "junk:unknown"}};
+    for (const auto& ids : choices)
+        EXPECT_FALSE(buildReviewedRemoval(queue, ids, f.sources()));
+    // An unreadable contents-only folder offers nothing either.
+    Fixture unreadable;
+    EXPECT_FALSE(
+        buildReviewedRemoval({entry("/home/u/.cache", 1)}, {"/home/u/.cache"}, unreadable.sources()));
+}
+
+TEST(ReviewedRemovalTest, ClearInsideFollowsTheEntrysSource) {
+    Fixture f;
+    const std::vector<CleanItem> queue = {entry("/p/a", 1, Kind::folder, Source::deepClean),
+                                          entry("/p/b", 1, Kind::folder, Source::space),
+                                          entry("/p/c", 1, Kind::artifact, Source::files)};
+    auto removal = buildReviewedRemoval(queue, {"/p/a", "/p/b", "/p/c"}, f.sources());
+    ASSERT_TRUE(removal);
+    std::vector<bool> flags;
+    for (const auto& item : removal->request.items)
+        flags.push_back(item.clearInsideOnFailure);
+    EXPECT_EQ(flags, (std::vector<bool>{true, false, false}));
+    EXPECT_TRUE(removal->touchesCleanup);
+    auto spaceOnly = buildReviewedRemoval(queue, {"/p/b"}, f.sources());
+    ASSERT_TRUE(spaceOnly);
+    EXPECT_FALSE(spaceOnly->touchesCleanup);
+}
+
+TEST(ReviewedRemovalTest, GuardRefusedEntriesExcludeJunkAndContentsOnlyFolders) {
+    Fixture f;
+    const std::vector<CleanItem> chosen = {entry("/usr", 1), entry("/home/u/.cache", 1),
+                                           entry("junk:caches", 1, Kind::junk), entry("/home/u/x", 1)};
+    auto isProtected = [](const std::string& p) { return p != "/home/u/x"; };
+    EXPECT_EQ(guardRefusedIDs(chosen, f.sources(), isProtected), (std::unordered_set<std::string>{"/usr"}));
+}
+
+TEST(RemovalTextTest, HoldGrowsWithEntriesWithinOneToEightSeconds) {
+    const std::pair<size_t, int> table[] = {{0, 1000}, {1, 1450},  {2, 2000},  {3, 2550},
+                                            {5, 3650}, {12, 7500}, {13, 8000}, {100000, 8000}};
+    for (auto [entries, ms] : table)
+        EXPECT_EQ(removalHold(entries).count(), ms) << entries;
+}
+
+TEST(RemovalTextTest, ToastTexts) {
+    EXPECT_EQ(removalToastText(1200000, 3, false), "Nimbrelised 1.2 MB · 3 items in the Trash");
+    EXPECT_EQ(removalToastText(-5, 1, true), "Nimbrelised Zero KB · 1 items gone for good");
+    EXPECT_EQ(demoRemovalToastText(2000), "Nimbrelised 2 KB · demo mode, nothing was deleted");
+    EXPECT_EQ(trashEmptiedToastText(0), "Trash emptied");
+    EXPECT_EQ(trashEmptiedToastText(5000000), "Trash emptied · 5 MB nimbrelised");
+    EXPECT_EQ(copiedPathsToastText({"/home/u/Documents/a b"}, "/home/u"), "Copied ~/Documents/a b");
+    EXPECT_EQ(copiedPathsToastText({"/home/u"}, "/home/u"), "Copied ~");
+    EXPECT_EQ(copiedPathsToastText({"/home/user2/x"}, "/home/u"), "Copied /home/user2/x");
+    EXPECT_EQ(copiedPathsToastText({"/a", "/b", "/c"}, "/home/u"), "Copied 3 paths");
+}
+
+}  // namespace
+}  // namespace nimbrel
