@@ -9,6 +9,7 @@
 #include "engine/disk_scanner.h"
 #include "engine/disk_usage.h"
 #include "engine/duplicate_engine.h"
+#include "engine/file_actions.h"
 #include "engine/file_category.h"
 #include "engine/file_item.h"
 #include "engine/host_layout.h"
