@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <cstdint>
+
+#include "engine/scan_options.h"
+
+namespace nimbrel {
+
+// The persisted settings: a handful of keys in the user's settings store (QSettings, organisation and
+// application "Nimbrel"). Defaults are registered in code at start-up and never written, so a
+// stored value always wins. Lists are stored as one text, items joined by line feeds.
+// Safe from any thread.
+class Prefs {
+  public:
+    static constexpr const char* kMinTrackedSize = "minTrackedSize";
+    static constexpr const char* kTreatPackagesAsFiles = "treatPackagesAsFiles";
+    static constexpr const char* kSkipHiddenFiles = "skipHiddenFiles";
+    static constexpr const char* kExcludedPaths = "excludedPaths";
+    static constexpr const char* kShowMenuBarExtra = "showMenuBarExtra";
+    static constexpr const char* kRecentTargets = "recentTargets";
+
+    // Registers the defaults of the keys above (minTrackedSize 1000000, packages as files, hidden
+    // files scanned, no exclusions, the menu-bar extra shown, no recents).
+    static void registerDefaults();
+
+    // The stored value, else the registered default, else an invalid QVariant.
+    static QVariant value(const QString& key);
+    static void setValue(const QString& key, const QVariant& value);
+
+    // The non-empty lines of the text stored under `key`, in order and untrimmed.
+    static QStringList list(const QString& key);
+    static void setList(const QString& key, const QStringList& items);
+
+    // The options a scan starting now runs with.
+    static ScanOptions scanOptions();
+
+    // Points the store at an INI file (tests); an empty path restores the user's own store. Also
+    // forgets the registered defaults.
+    static void useStore(const QString& iniPath);
+};
+
+}  // namespace nimbrel

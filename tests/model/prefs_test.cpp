@@ -1,0 +1,81 @@
+#include "model/prefs.h"
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+namespace nimbrel {
+namespace {
+
+class PrefsTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        path_ = dir_.filePath("prefs.ini");
+        Prefs::useStore(path_);
+    }
+    void TearDown() override { Prefs::useStore({}); }
+
+    // Writes behind Prefs' back, as another session of the program would have.
+    void store(const QString& key, const QVariant& value) {
+        QSettings settings(path_, QSettings::IniFormat);
+        settings.setValue(key, value);
+    }
+
+    QTemporaryDir dir_;
+    QString path_;
+};
+
+TEST_F(PrefsTest, RegisteredDefaultsAreReadButNeverWritten) {
+    EXPECT_FALSE(Prefs::value(Prefs::kMinTrackedSize).isValid());
+    EXPECT_EQ(Prefs::scanOptions().minTrackedSize, 0);  // no value at all reads as 0
+
+    Prefs::registerDefaults();
+    EXPECT_EQ(Prefs::value(Prefs::kMinTrackedSize).toLongLong(), 1000000);
+    EXPECT_TRUE(Prefs::value(Prefs::kShowMenuBarExtra).toBool());
+    EXPECT_TRUE(Prefs::list(Prefs::kExcludedPaths).isEmpty());
+    EXPECT_TRUE(Prefs::list(Prefs::kRecentTargets).isEmpty());
+    EXPECT_EQ(Prefs::scanOptions(), ScanOptions{});
+    EXPECT_TRUE(QSettings(path_, QSettings::IniFormat).allKeys().isEmpty());
+}
+
+TEST_F(PrefsTest, StoredValuesWinOverDefaultsAndSurviveAReopen) {
+    Prefs::registerDefaults();
+    store(Prefs::kMinTrackedSize, 5);
+    store(Prefs::kTreatPackagesAsFiles, false);
+    store(Prefs::kSkipHiddenFiles, true);
+    store(Prefs::kExcludedPaths, "~/Downloads/\n/tmp");
+
+    const ScanOptions options = Prefs::scanOptions();
+    EXPECT_EQ(options.minTrackedSize, 5);
+    EXPECT_FALSE(options.treatPackagesAsFiles);
+    EXPECT_TRUE(options.skipHidden);
+    EXPECT_EQ(options.excludedPaths, (std::vector<std::string>{"~/Downloads/", "/tmp"}));
+}
+
+TEST_F(PrefsTest, ListsKeepNonEmptyLinesUntrimmed) {
+    const std::pair<QString, QStringList> cases[] = {
+        {"", {}},
+        {"\n\n", {}},
+        {"/a\n\n/b\n", {"/a", "/b"}},
+        {"/a\n   \n/b", {"/a", "   ", "/b"}},
+        {" /x y ", {" /x y "}},
+    };
+    for (const auto& [text, expected] : cases) {
+        store(Prefs::kRecentTargets, text);
+        EXPECT_EQ(Prefs::list(Prefs::kRecentTargets), expected) << text.toStdString();
+    }
+
+    Prefs::setList(Prefs::kRecentTargets, {"/one", "/two"});
+    EXPECT_EQ(QSettings(path_, QSettings::IniFormat).value(Prefs::kRecentTargets).toString(), "/one\n/two");
+    EXPECT_EQ(Prefs::list(Prefs::kRecentTargets), (QStringList{"/one", "/two"}));
+}
+
+TEST_F(PrefsTest, AValueThatIsNotTextHoldsNoList) {
+    Prefs::setValue(Prefs::kExcludedPaths, QStringList{"/a", "/b"});
+    EXPECT_TRUE(Prefs::list(Prefs::kExcludedPaths).isEmpty());
+}
+
+}  // namespace
+}  // namespace nimbrel
