@@ -1,0 +1,227 @@
+#include "model/cleanup_model.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "engine/demo.h"
+#include "engine/disk_scanner.h"
+#include "engine/host_layout.h"
+#include "model/background.h"
+
+namespace nimbrel {
+
+namespace {
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool isUnder(const std::string& path, const std::string& folder) {
+    return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+                              path[folder.size()] == '/');
+}
+
+struct Measured {
+    std::unordered_map<std::string, DiskUsage> measurements;
+    DiskUsage trash;
+};
+
+}  // namespace
+
+CleanupModel::Disk CleanupModel::Disk::real() {
+    Disk d;
+    d.measure = [](const JunkLocation& location) { return location.measure(); };
+    d.usage = [](const std::string& path) { return DiskScanner::usage(path); };
+    d.list = [](const JunkLocation& location) {
+        std::vector<JunkEntry> entries;
+        for (const std::string& target : location.targets()) {
+            // A link is listed as what it is, never as the folder it points to.
+            struct stat st {};
+            bool isDirectory = ::lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+            DiskUsage usage = DiskScanner::usage(target);
+            entries.push_back({target, usage.exists ? usage.size : 0, isDirectory});
+        }
+        return entries;
+    };
+    return d;
+}
+
+CleanupModel::CleanupModel(QObject* parent)
+    : CleanupModel(JunkLocation::all(), HostLayout::current().trashFolder,
+                   exists(HostLayout::current().home + "/Library/Developer/CoreSimulator/Devices"),
+                   Disk::real(), parent) {}
+
+CleanupModel::CleanupModel(std::vector<JunkLocation> locations, std::string trashFolder, bool hasSimulators,
+                           Disk disk, QObject* parent)
+    : QObject(parent),
+      locations_(std::move(locations)),
+      trashFolder_(std::move(trashFolder)),
+      disk_(std::move(disk)),
+      hasSimulators_(hasSimulators) {}
+
+void CleanupModel::setMeasurements(std::unordered_map<std::string, DiskUsage> value) {
+    if (measurements_ == value) return;
+    measurements_ = std::move(value);
+    emit measurementsChanged();
+}
+
+void CleanupModel::setTrash(std::optional<DiskUsage> value) {
+    if (trash_ == value) return;
+    trash_ = value;
+    emit trashChanged();
+}
+
+void CleanupModel::setSelected(std::unordered_set<std::string> ids) {
+    if (selected_ == ids) return;
+    selected_ = std::move(ids);
+    emit selectedChanged();
+}
+
+void CleanupModel::setIsMeasuring(bool value) {
+    if (isMeasuring_ == value) return;
+    isMeasuring_ = value;
+    emit isMeasuringChanged();
+}
+
+void CleanupModel::setHasMeasured(bool value) {
+    if (hasMeasured_ == value) return;
+    hasMeasured_ = value;
+    emit hasMeasuredChanged();
+}
+
+void CleanupModel::setHasSimulators(bool value) {
+    if (hasSimulators_ == value) return;
+    hasSimulators_ = value;
+    emit hasSimulatorsChanged();
+}
+
+void CleanupModel::setContents(std::unordered_map<std::string, std::vector<JunkEntry>> value) {
+    if (contents_ == value) return;
+    contents_ = std::move(value);
+    emit contentsChanged();
+}
+
+void CleanupModel::setLoadingContents(std::unordered_set<std::string> value) {
+    if (loadingContents_ == value) return;
+    loadingContents_ = std::move(value);
+    emit loadingContentsChanged();
+}
+
+void CleanupModel::measure() {
+    if (Demo::isOn()) return;
+    if (isMeasuring_) {
+        remeasure_ = true;
+        return;
+    }
+    setIsMeasuring(true);
+    Background::run(
+        Background::utility(), this,
+        [locations = locations_, trashFolder = trashFolder_, disk = disk_] {
+            Measured m;
+            for (const JunkLocation& location : locations)
+                m.measurements[location.id] = disk.measure(location);
+            m.trash = disk.usage(trashFolder);
+            return m;
+        },
+        [this](Measured m) {
+            setMeasurements(std::move(m.measurements));
+            setTrash(m.trash);
+            setContents({});  // listings may be stale now
+            setIsMeasuring(false);
+            if (!hasMeasured_) {
+                std::unordered_set<std::string> withData;
+                for (const JunkLocation& location : locations_) {
+                    auto it = measurements_.find(location.id);
+                    if (location.risk == JunkLocation::Risk::safe && it != measurements_.end() &&
+                        it->second.size >= 1) {
+                        withData.insert(location.id);
+                    }
+                }
+                setSelected(std::move(withData));
+                setHasMeasured(true);
+            }
+            if (remeasure_) {
+                remeasure_ = false;
+                measure();
+            }
+        });
+}
+
+void CleanupModel::loadDemo() {
+    setMeasurements(Demo::measurements());
+    setTrash(Demo::trash());
+    setContents({{"caches", Demo::cacheContents()}});
+    setHasMeasured(true);
+    setSelected({});
+}
+
+void CleanupModel::subtract(const std::unordered_map<std::string, int64_t>& removed) {
+    auto measurements = measurements_;
+    auto contents = contents_;
+    for (const JunkLocation& location : locations_) {
+        auto m = measurements.find(location.id);
+        if (m == measurements.end()) continue;
+        int64_t freed = 0;
+        for (const auto& [path, bytes] : removed) {
+            if (std::any_of(location.paths.begin(), location.paths.end(),
+                            [&](const std::string& p) { return isUnder(path, p); })) {
+                freed += bytes;
+            }
+        }
+        if (freed < 1) continue;
+        m->second.size = std::max<int64_t>(0, m->second.size - freed);
+        if (auto listed = contents.find(location.id); listed != contents.end()) {
+            std::erase_if(listed->second, [&](const JunkEntry& e) { return removed.count(e.path) > 0; });
+        }
+    }
+    setMeasurements(std::move(measurements));
+    setContents(std::move(contents));
+}
+
+std::vector<JunkLocation> CleanupModel::visibleLocations() const {
+    std::vector<JunkLocation> out;
+    for (const JunkLocation& location : locations_) {
+        auto m = measurements_.find(location.id);
+        bool visible = m != measurements_.end()
+                           ? m->second.exists && (m->second.size >= 1 || !m->second.readable)
+                           : std::any_of(location.paths.begin(), location.paths.end(), exists);
+        if (visible) out.push_back(location);
+    }
+    return out;
+}
+
+void CleanupModel::loadContents(const JunkLocation& location, bool force) {
+    if (Demo::isOn()) {
+        if (!contents_.count(location.id)) {
+            auto contents = contents_;
+            contents[location.id] = {};
+            setContents(std::move(contents));
+        }
+        return;
+    }
+    if (!force && contents_.count(location.id)) return;
+    if (loadingContents_.count(location.id)) return;
+    auto loading = loadingContents_;
+    loading.insert(location.id);
+    setLoadingContents(std::move(loading));
+    Background::run(
+        Background::userInitiated(), this,
+        [location, list = disk_.list] {
+            std::vector<JunkEntry> entries = list(location);
+            std::stable_sort(entries.begin(), entries.end(),
+                             [](const JunkEntry& a, const JunkEntry& b) { return a.size > b.size; });
+            return entries;
+        },
+        [this, id = location.id](std::vector<JunkEntry> entries) {
+            auto contents = contents_;
+            contents[id] = std::move(entries);
+            setContents(std::move(contents));
+            auto loading = loadingContents_;
+            loading.erase(id);
+            setLoadingContents(std::move(loading));
+        });
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/disk_usage.h"
+#include "engine/junk_location.h"
+
+namespace nimbrel {
+
+// What the Deep Clean area knows of the junk locations: the catalogue, the last measurement of each
+// location and of the Trash, the contents listed so far and which work runs. Measures and lists in
+// the background; after a removal lowers its figures arithmetically. Main thread only.
+class CleanupModel : public QObject {
+    Q_OBJECT
+
+  public:
+    // The disk work, replaceable in tests. Each function runs on a worker thread.
+    struct Disk {
+        std::function<DiskUsage(const JunkLocation&)> measure;
+        std::function<DiskUsage(const std::string&)> usage;
+        // The location's targets, sized, in listing order.
+        std::function<std::vector<JunkEntry>(const JunkLocation&)> list;
+
+        static Disk real();
+    };
+
+    // This machine's catalogue, Trash folder and simulator folder.
+    explicit CleanupModel(QObject* parent = nullptr);
+    CleanupModel(std::vector<JunkLocation> locations, std::string trashFolder, bool hasSimulators, Disk disk,
+                 QObject* parent = nullptr);
+
+    const std::vector<JunkLocation>& locations() const { return locations_; }
+    const std::unordered_map<std::string, DiskUsage>& measurements() const { return measurements_; }
+    const std::optional<DiskUsage>& trash() const { return trash_; }
+    const std::unordered_set<std::string>& selected() const { return selected_; }
+    void setSelected(std::unordered_set<std::string> ids);
+    bool isMeasuring() const { return isMeasuring_; }
+    bool hasMeasured() const { return hasMeasured_; }
+    bool hasSimulators() const { return hasSimulators_; }
+    void setHasSimulators(bool value);
+    const std::unordered_map<std::string, std::vector<JunkEntry>>& contents() const { return contents_; }
+    const std::unordered_set<std::string>& loadingContents() const { return loadingContents_; }
+
+    // Measures every location and the Trash in the background; while one measurement runs, further
+    // requests collapse into one more run after it. Nothing happens in demo mode.
+    void measure();
+    void loadDemo();
+    // Lowers the figures by what a removal freed (removed path -> freed bytes).
+    void subtract(const std::unordered_map<std::string, int64_t>& removed);
+    // The locations the Deep Clean screen lists.
+    std::vector<JunkLocation> visibleLocations() const;
+    // Lists a location's targets with their sizes into contents(); one listing per location at a time.
+    void loadContents(const JunkLocation& location, bool force);
+
+  signals:
+    void measurementsChanged();
+    void trashChanged();
+    void selectedChanged();
+    void isMeasuringChanged();
+    void hasMeasuredChanged();
+    void hasSimulatorsChanged();
+    void contentsChanged();
+    void loadingContentsChanged();
+
+  private:
+    void setMeasurements(std::unordered_map<std::string, DiskUsage> value);
+    void setTrash(std::optional<DiskUsage> value);
+    void setIsMeasuring(bool value);
+    void setHasMeasured(bool value);
+    void setContents(std::unordered_map<std::string, std::vector<JunkEntry>> value);
+    void setLoadingContents(std::unordered_set<std::string> value);
+
+    std::vector<JunkLocation> locations_;
+    std::string trashFolder_;
+    Disk disk_;
+
+    std::unordered_map<std::string, DiskUsage> measurements_;
+    std::optional<DiskUsage> trash_;
+    std::unordered_set<std::string> selected_;
+    bool isMeasuring_ = false;
+    bool hasMeasured_ = false;
+    bool hasSimulators_ = false;
+    bool remeasure_ = false;
+    std::unordered_map<std::string, std::vector<JunkEntry>> contents_;
+    std::unordered_set<std::string> loadingContents_;
+};
+
+}  // namespace nimbrel
