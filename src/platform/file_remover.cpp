@@ -22,6 +22,19 @@ RemovalError otherFileSystem(const std::string& path) {
     return RemovalError::posix(EXDEV, path + ": is on another mounted file system, not removed");
 }
 
+// The errno an unlink of an entry with status `entry` inside the open folder `parentFd` would
+// fail with for permission reasons, or 0.
+int entryRefusal(int parentFd, const struct stat& entry) {
+    if (faccessat(parentFd, ".", W_OK | X_OK, AT_EACCESS) != 0) return errno == EROFS ? EROFS : EACCES;
+    struct stat parent {};
+    uid_t me = geteuid();
+    // In a sticky folder only the owner of the folder or of the entry may remove it.
+    if (me != 0 && fstat(parentFd, &parent) == 0 && (parent.st_mode & S_ISVTX) && parent.st_uid != me &&
+        entry.st_uid != me)
+        return EPERM;
+    return 0;
+}
+
 std::optional<RemovalError> removeFolder(int parentFd, const std::string& name, dev_t device,
                                          const std::string& path) {
     int fd = openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -49,6 +62,9 @@ std::optional<RemovalError> removeEntry(int parentFd, const std::string& name, d
         return std::nullopt;
     }
     if (st.st_dev != device) return otherFileSystem(path);
+    // Emptying a folder whose own entry cannot then be unlinked would destroy its contents and
+    // still fail; refuse up front what the parent's permissions already forbid.
+    if (int refused = entryRefusal(parentFd, st)) return errorAt(refused, path);
     return removeFolder(parentFd, name, device, path);
 }
 

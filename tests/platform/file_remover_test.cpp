@@ -87,18 +87,25 @@ TEST(FileRemoverTest, PermissionFailuresKeepTheirErrno) {
     chown(mine.c_str(), 65534, 65534);
     chmod(tree.path("mine/secret").c_str(), 0);
     chmod(tree.path("mine/locked").c_str(), 0555);
+    // Ours, inside a folder that is not: removing it would fail at the end, so nothing in it goes.
+    tree.file("theirs/ours/file.txt");
+    chown(tree.path("theirs/ours").c_str(), 65534, 65534);
+    chmod(tree.path("theirs").c_str(), 0555);
 
     int code = test::runUnprivileged([&] {
         auto locked = FileRemover::removeForGood(tree.path("mine/locked"));
         auto secret = FileRemover::removeForGood(tree.path("mine/secret"));
         if (!locked || locked->code != EACCES) return 1;
         if (!secret || secret->code != EACCES) return 2;
+        auto ours = FileRemover::removeForGood(tree.path("theirs/ours"));
+        if (!ours || ours->code != EACCES) return 3;
         return 0;
     });
     if (code == 120 || code == -1) GTEST_SKIP() << "cannot switch to an unprivileged user";
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(exists(tree.path("mine/locked/file.txt")));
     EXPECT_TRUE(exists(tree.path("mine/secret/file.txt")));
+    EXPECT_TRUE(exists(tree.path("theirs/ours/file.txt")));
 }
 
 }  // namespace

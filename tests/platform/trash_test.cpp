@@ -43,6 +43,7 @@ std::vector<std::string> namesIn(const std::string& folder) {
 
 TEST(TrashTest, MovesFilesFoldersAndLinksWhereOtherClientsFindThem) {
     ASSERT_TRUE(kDataHomeSet);
+    TrashEmptier::emptyFolder(trashFolder());  // other tests of this program trash too
     // Beside the data home, so on the home's file system.
     TempTree tree;
     std::string outside = tree.folder("outside");

@@ -1,0 +1,106 @@
+#include "platform/file_operations.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "temp_tree.h"
+
+namespace nimbrel {
+namespace {
+
+using test::exists;
+using test::TempTree;
+
+TEST(FileOperationsTest, LinkToAFolderIsRemovedAsALinkBothWays) {
+    for (bool permanently : {false, true}) {
+        SCOPED_TRACE(permanently ? "for good" : "to the Trash");
+        TempTree tree;
+        std::string outside = tree.folder("outside");
+        tree.file("outside/keep.txt");
+        std::string link = tree.link("selection/link", outside);
+        std::string folder = tree.folder("selection/folder");
+        tree.link("selection/folder/inner-link", outside);
+        tree.file("selection/folder/data.bin", 8192);
+
+        FileOperations ops;
+        auto result =
+            RemovalWorker(ops, permanently).run({{link, std::nullopt, true}, {folder, std::nullopt, true}});
+        EXPECT_TRUE(result.failures.empty());
+        EXPECT_EQ(result.freed.size(), 2u);
+        EXPECT_GE(result.freed[folder], 8192);
+        EXPECT_FALSE(exists(link));
+        EXPECT_FALSE(exists(folder));
+        EXPECT_TRUE(exists(tree.path("outside/keep.txt")));
+    }
+}
+
+TEST(FileOperationsTest, ListingAndFolderTestNeverGoThroughLinks) {
+    TempTree tree;
+    std::string outside = tree.folder("outside");
+    tree.file("outside/a");
+    tree.file("outside/.b");
+    std::string link = tree.link("link", outside);
+    FileOperations ops;
+    EXPECT_TRUE(ops.isFolder(outside));
+    EXPECT_FALSE(ops.isFolder(link));
+    EXPECT_FALSE(ops.isFolder(tree.path("missing")));
+    auto listing = ops.list(outside);
+    std::sort(listing.names.begin(), listing.names.end());
+    EXPECT_EQ(listing.names, (std::vector<std::string>{".b", "a"}));
+    EXPECT_TRUE(ops.list(tree.path("missing")).error);
+}
+
+// As an unprivileged user: a deep-clean folder that may not go whole is emptied down to four
+// levels below it, and what stayed is reported with its reason.
+TEST(FileOperationsTest, PermissionFailureEmptiesADeepCleanFolderAndReportsWhatStayed) {
+    TempTree tree;
+    chmod(tree.root().c_str(), 0755);
+    std::string cache = tree.folder("cache");
+    std::string deep = tree.folder("cache/deep");  // root's: nothing directly inside can go
+    tree.file("cache/deep/x.txt");
+    tree.file("cache/deep/w/f1", 4096);  // w is the user's: its contents can go, w itself not
+    tree.file("cache/deep/l1/l2/l3/l4/l5/f");
+    std::string outside = tree.folder("outside");
+    tree.file("outside/keep.txt");
+    tree.link("cache/deep/link", outside);
+    std::string report = tree.path("report.txt");
+    std::ofstream(report).flush();
+    for (const std::string& mine : {cache, tree.path("cache/deep/w"), outside, report})
+        chown(mine.c_str(), 65534, 65534);
+    for (const std::string& theirs :
+         {deep, tree.path("cache/deep/l1"), tree.path("cache/deep/l1/l2/l3/l4/l5")})
+        chmod(theirs.c_str(), 0555);  // also refuses a non-root user who owns them
+
+    int code = test::runUnprivileged([&] {
+        FileOperations ops;
+        auto result = RemovalWorker(ops, true).run({{deep, std::nullopt, true}});
+        std::ofstream out(report);
+        for (const auto& [path, size] : result.freed)
+            out << "freed " << path << "\n";
+        for (const auto& failure : result.failures)
+            out << "failed " << failure.path << " " << DeletionFailure::rawValue(failure.reason) << "\n";
+        return 0;
+    });
+    if (code == 120 || code == -1) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    ASSERT_EQ(code, 0);
+    std::ifstream in(report);
+    std::set<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.insert(line);
+    const std::string d = deep + "/";
+    EXPECT_EQ(lines, (std::set<std::string>{
+                         "freed " + d + "w/f1",
+                         "failed " + d + "x.txt noPermission",
+                         "failed " + d + "link noPermission",
+                         "failed " + d + "l1/l2/l3/l4/l5 noPermission",
+                     }));
+    EXPECT_TRUE(exists(deep));
+    EXPECT_TRUE(exists(tree.path("outside/keep.txt")));
+}
+
+}  // namespace
+}  // namespace nimbrel
