@@ -1,0 +1,66 @@
+#include "theme/loader.h"
+
+#include <QPainter>
+#include <cmath>
+
+#include "theme/drawing_timeline.h"
+#include "theme/loader_geometry.h"
+#include "theme/motion.h"
+#include "theme/stage_assets.h"
+
+namespace nimbrel {
+
+namespace {
+constexpr int kLoaderFrameMs = 1000 / 15;
+}  // namespace
+
+NimbrelLoader::NimbrelLoader(double size, QWidget* parent)
+    : QWidget(parent),
+      size_(size),
+      timeline_(new DrawingTimeline(this, kLoaderFrameMs, [] { return ReduceMotion::isOn(); })) {
+    setAccessibleName(tr("Working"));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+QMargins NimbrelLoader::bleed() const {
+    // A puff grows to 1.35 x 1.3 size and turns, so its corners reach about 0.45 size past the
+    // square; it also rises 0.55 size above the centre.
+    const int m = int(std::ceil(0.45 * size_));
+    return QMargins(m, m, m, m);
+}
+
+QRectF NimbrelLoader::layoutRect() const {
+    const double side = LoaderGeometry::kFrameScale * size_;
+    const QMargins b = bleed();
+    return QRectF(b.left(), b.top(), side, side);
+}
+
+QSize NimbrelLoader::sizeHint() const {
+    const int side = int(std::ceil(LoaderGeometry::kFrameScale * size_));
+    return QSize(side, side).grownBy(bleed());
+}
+
+void NimbrelLoader::paintEvent(QPaintEvent*) {
+    const auto& puffs = StageAssets::puffs();
+    if (puffs.isEmpty()) return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QPointF centre = layoutRect().center();
+    const double side = LoaderGeometry::kPuffScale * size_;
+    const bool reduce = ReduceMotion::isOn();
+    const int n = int(puffs.size());
+    for (int i = 0; i < n; ++i) {
+        const LoaderPuff puff = LoaderGeometry::puff(i, n, timeline_->t(), size_, reduce);
+        p.save();
+        p.translate(centre + QPointF(puff.dx, puff.dy));
+        p.rotate(puff.rotation);
+        p.scale(puff.scale, puff.scale);
+        p.setOpacity(puff.opacity);
+        p.drawImage(QRectF(-side / 2, -side / 2, side, side), puffs[i]);
+        p.restore();
+    }
+}
+
+}  // namespace nimbrel
