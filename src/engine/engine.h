@@ -22,3 +22,4 @@
 #include "engine/scan_options.h"
 #include "engine/scan_progress.h"
 #include "engine/scan_result.h"
+#include "engine/volume_info.h"

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/host_layout.h"
+
+namespace nimbrel {
+
+// One mounted volume worth showing: its free space and whether it is the root file system.
+struct VolumeInfo {
+    std::string url;  // the mount point's path; the volume's identity
+    std::string name;
+    int64_t total = 0;      // bytes
+    int64_t available = 0;  // bytes free for an unprivileged user
+    bool isInternal = false;
+    bool isRoot = false;
+
+    const std::string& id() const { return url; }
+
+    // The volumes on real disks that the user can browse, the root volume first, then by name
+    // (code-point order). Blocks on file-system queries: call it off the main thread. A volume whose
+    // figures cannot be read is left out.
+    static std::vector<VolumeInfo> mounted();
+
+    // One line of the mount table, decoded.
+    struct MountEntry {
+        unsigned major = 0, minor = 0;  // the device
+        std::string root;               // the mounted subtree of the file system ("/" unless bound)
+        std::string mountPoint;
+        std::string fsType;
+        std::string source;
+    };
+
+    // The lines of /proc/self/mountinfo; escaped characters ("\040") are decoded.
+    static std::vector<MountEntry> parseMountInfo(const std::string& text);
+    // True for a mount the user would call a volume: the root file system, or a whole on-disk file
+    // system mounted outside the system's own places. Pseudo, memory, network and FUSE file systems
+    // (which can hang a query) and snap images are not.
+    static bool isShownMount(const MountEntry& entry);
+    // Root first, then by name in code-point order; equal volumes keep their order.
+    static void sortVolumes(std::vector<VolumeInfo>& volumes);
+
+    friend bool operator==(const VolumeInfo&, const VolumeInfo&) = default;
+};
+
+}  // namespace nimbrel
+
+template <>
+struct std::hash<nimbrel::VolumeInfo> {
+    size_t operator()(const nimbrel::VolumeInfo& v) const noexcept {
+        size_t h = std::hash<std::string>()(v.url);
+        for (size_t part : {std::hash<std::string>()(v.name), std::hash<int64_t>()(v.total),
+                            std::hash<int64_t>()(v.available), size_t(v.isInternal), size_t(v.isRoot)})
+            h = h * 31 + part;
+        return h;
+    }
+};
