@@ -3,12 +3,14 @@
 //
 //   nimbrel-bench scan PATH [--min-tracked BYTES]
 //   nimbrel-bench usage PATH
+//   nimbrel-bench twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]
 //
 // A new subcommand is one function and one row in kCommands.
 
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +84,52 @@ int runUsage(const Args& args) {
     return usage.exists ? 0 : 1;
 }
 
+// Scans PATH, then looks for twins among the scan's files as the Twins shelf offers them: no
+// packages, nothing empty, nothing below --min-size. --list writes "hash<TAB>path" per member.
+int runTwins(const Args& args) {
+    CancelToken token;
+    Stopwatch clock;
+    auto result = DiskScanner::scan(args.path, scanOptions(args), 1, token, nullptr);
+    if (!result) {
+        std::fprintf(stderr, "Couldn't scan %s.\n", args.path.c_str());
+        return 1;
+    }
+    const double scanSeconds = clock.seconds();
+    const long long minSize = args.number("--min-size", 0);
+    std::vector<FileItem> candidates;
+    for (const FileItem& f : result->files) {
+        if (!f.isPackage && f.size >= minSize && f.logicalSize > 0) candidates.push_back(f);
+    }
+    Stopwatch twinClock;
+    auto groups = DuplicateEngine::find(candidates, token, {}, static_cast<int>(args.number("--threads", 0)));
+    const double twinSeconds = twinClock.seconds();
+    const double seconds = clock.seconds();
+    size_t members = 0;
+    int64_t wasted = 0;
+    for (const DuplicateGroup& g : *groups) {
+        members += g.files.size();
+        wasted += g.wasted();
+    }
+    if (args.has("--list")) {
+        FILE* out = std::fopen(args.options.at("--list").c_str(), "w");
+        if (!out) {
+            std::fprintf(stderr, "Couldn't write %s.\n", args.options.at("--list").c_str());
+            return 1;
+        }
+        for (const DuplicateGroup& g : *groups) {
+            for (const FileItem& f : g.files)
+                std::fprintf(out, "%s\t%s\n", g.id.c_str(), f.path.c_str());
+        }
+        std::fclose(out);
+    }
+    std::printf("groups=%zu files_in_groups=%zu wasted_bytes=%" PRId64
+                " candidates=%zu scan_seconds=%.3f "
+                "twin_seconds=%.3f seconds=%.3f peak_rss_mb=%.1f\n",
+                groups->size(), members, wasted, candidates.size(), scanSeconds, twinSeconds, seconds,
+                peakRssMB());
+    return 0;
+}
+
 struct Command {
     const char* name;
     const char* usage;
@@ -91,6 +139,10 @@ struct Command {
 const Command kCommands[] = {
     {"scan", "scan PATH [--min-tracked BYTES]   scan a folder into a result", runScan},
     {"usage", "usage PATH                         measure a path without building a tree", runUsage},
+    {"twins",
+     "twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]\n"
+     "                                     scan, then find twins among the listed files",
+     runTwins},
 };
 
 int printUsage() {
