@@ -259,6 +259,11 @@ void Demo::setOnForTesting(bool on) {
     demoState.store(on ? 1 : 0);
 }
 
+const VolumeInfo& Demo::volume() {
+    static const VolumeInfo root{"/", "Macintosh HD", 994662584320, 131000000000, true, true};
+    return root;
+}
+
 const std::unordered_map<std::string, DiskUsage>& Demo::measurements() {
     static const std::unordered_map<std::string, DiskUsage> values = [] {
         std::unordered_map<std::string, DiskUsage> m;

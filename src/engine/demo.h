@@ -9,6 +9,7 @@
 #include "engine/disk_usage.h"
 #include "engine/junk_location.h"
 #include "engine/scan_result.h"
+#include "engine/volume_info.h"
 
 namespace nimbrel {
 
@@ -24,6 +25,8 @@ struct Demo {
     // For tests of code that behaves differently in demo mode.
     static void setOnForTesting(bool on);
 
+    // The sample's only volume, the root.
+    static const VolumeInfo& volume();
     // Measurements by junk-location id; the backups location has none.
     static const std::unordered_map<std::string, DiskUsage>& measurements();
     static DiskUsage trash();
