@@ -24,10 +24,10 @@ NimbrelLoader::NimbrelLoader(double size, QWidget* parent)
 }
 
 QMargins NimbrelLoader::bleed() const {
-    // A puff grows to 1.35 x 1.3 size and turns, so its corners reach about 0.45 size past the
-    // square; it also rises 0.55 size above the centre.
-    const int m = int(std::ceil(0.45 * size_));
-    return QMargins(m, m, m, m);
+    // The soft puffs mostly stay inside the square; near the top of their rise, grown and turned,
+    // they reach about a third of the size above it and a little to the sides.
+    const auto part = [this](double share) { return int(std::ceil(share * size_)); };
+    return QMargins(part(0.15), part(0.35), part(0.15), part(0.1));
 }
 
 QRectF NimbrelLoader::layoutRect() const {

@@ -158,14 +158,20 @@ void FlatSteamer::paintDrawing(QPainter& p, double waterLevel, const QColor& acc
     p.restore();
 }
 
+QTransform FlatSteamer::drawingTransform() const {
+    const QPointF centre = layoutRect().center() + QPointF(0, currentBob());
+    QTransform t;
+    t.translate(centre.x(), centre.y());
+    t.rotate(currentAngle());
+    t.scale(SteamerGeometry::kScale, SteamerGeometry::kScale);
+    t.translate(-SteamerGeometry::kDrawingSize.width() / 2, -SteamerGeometry::kDrawingSize.height() / 2);
+    return t;
+}
+
 void FlatSteamer::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF frame = layoutRect();
-    p.translate(frame.center() + QPointF(0, currentBob()));
-    p.rotate(currentAngle());
-    p.scale(SteamerGeometry::kScale, SteamerGeometry::kScale);
-    p.translate(-SteamerGeometry::kDrawingSize.width() / 2, -SteamerGeometry::kDrawingSize.height() / 2);
+    p.setTransform(drawingTransform());
     paintDrawing(p, waterLevel_, Palette::accent().resolve(this));
 }
 

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QPointF>
+#include <QTransform>
 #include <QWidget>
 
 class QPainter;
@@ -39,6 +40,10 @@ class FlatSteamer : public QWidget {
     // The angle and vertical bob of the frame being shown.
     double currentAngle() const;
     double currentBob() const;
+
+    // Maps the untilted 96 x 84 drawing into the widget for the frame being shown (scale, tilt,
+    // bob), so callers can find the nozzle to aim the steam from.
+    QTransform drawingTransform() const;
 
     // The 115.2 x 100.8 drawing's rectangle inside the widget, before tilt and bob.
     QRectF layoutRect() const;
