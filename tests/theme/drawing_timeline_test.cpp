@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "theme/animated_value.h"
+#include "theme/drawing_test_support.h"
 #include "theme/gauges.h"
 #include "theme/loader.h"
 #include "theme/motion.h"
@@ -15,18 +16,7 @@
 namespace nimbrel {
 namespace {
 
-// Forces Reduce Motion for one test and restores the platform's value afterwards.
-class ReduceMotionGuard {
-  public:
-    explicit ReduceMotionGuard(bool on) {
-        ReduceMotion::setOverride(on);
-        DrawingTimeline::refreshAll();
-    }
-    ~ReduceMotionGuard() {
-        ReduceMotion::setOverride(std::nullopt);
-        DrawingTimeline::refreshAll();
-    }
-};
+using test::ReduceMotionGuard;
 
 TEST(DrawingTimeline, TicksOnlyWhileVisibleAndMotionAllowed) {
     ReduceMotionGuard motion(false);

@@ -4,43 +4,18 @@
 
 #include <QAccessible>
 
+#include "theme/drawing_test_support.h"
 #include "theme/loader.h"
-#include "theme/stage_assets.h"
 #include "theme/steamer.h"
 #include "theme/wordmark.h"
 
 namespace nimbrel {
 namespace {
 
-QImage renderOf(QWidget& w) {
-    w.resize(w.sizeHint());
-    QImage img(w.size(), QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    w.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
-    return img;
-}
-
-// The largest alpha in the rows [top, bottom).
-int maxAlpha(const QImage& img, int top, int bottom) {
-    int best = 0;
-    for (int y = std::max(0, top); y < std::min(img.height(), bottom); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            best = std::max(best, qAlpha(img.pixel(x, y)));
-    return best;
-}
-
-// Draws with a chosen set of puff images and puts the real ones back afterwards.
-class PuffsGuard {
-  public:
-    explicit PuffsGuard(QList<QImage> puffs) { StageAssets::setPuffsForTesting(std::move(puffs)); }
-    ~PuffsGuard() { StageAssets::setPuffsForTesting(std::nullopt); }
-};
-
-QImage whitePuff() {
-    QImage img(32, 32, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::white);
-    return img;
-}
+using test::maxAlpha;
+using test::PuffsGuard;
+using test::renderOf;
+using test::whitePuff;
 
 TEST(NimbrelLogo, PuffRisesAboveTheFrameOnlyWhenThereIsOne) {
     NimbrelLogo logo(54);

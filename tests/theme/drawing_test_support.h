@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <algorithm>
+#include <optional>
+
+#include "theme/drawing_timeline.h"
+#include "theme/motion.h"
+#include "theme/stage_assets.h"
+
+namespace nimbrel::test {
+
+// Forces Reduce Motion for one test and gives the platform's value back afterwards.
+class ReduceMotionGuard {
+  public:
+    explicit ReduceMotionGuard(bool on) {
+        ReduceMotion::setOverride(on);
+        DrawingTimeline::refreshAll();
+    }
+    ~ReduceMotionGuard() {
+        ReduceMotion::setOverride(std::nullopt);
+        DrawingTimeline::refreshAll();
+    }
+};
+
+// Draws with a chosen set of puff images and puts the real ones back afterwards.
+class PuffsGuard {
+  public:
+    explicit PuffsGuard(QList<QImage> puffs) { StageAssets::setPuffsForTesting(std::move(puffs)); }
+    ~PuffsGuard() { StageAssets::setPuffsForTesting(std::nullopt); }
+};
+
+inline QImage whitePuff() {
+    QImage img(32, 32, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::white);
+    return img;
+}
+
+// The widget rendered on a transparent background at its current size (its size hint if it has
+// none yet).
+inline QImage renderOf(QWidget& w) {
+    if (w.size().isEmpty() || !w.testAttribute(Qt::WA_Resized)) w.resize(w.sizeHint());
+    QImage img(w.size(), QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    w.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+    return img;
+}
+
+// The largest alpha in the rows [top, bottom).
+inline int maxAlpha(const QImage& img, int top, int bottom) {
+    int best = 0;
+    for (int y = std::max(0, top); y < std::min(img.height(), bottom); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            best = std::max(best, qAlpha(img.pixel(x, y)));
+    return best;
+}
+
+}  // namespace nimbrel::test
