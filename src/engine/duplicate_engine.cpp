@@ -61,6 +61,7 @@ struct Sha256 {
 // dates of the scan must survive a twin search).
 class RegularFile {
   public:
+    // O_NONBLOCK stays set: it has no effect on reads of a regular file.
     explicit RegularFile(const std::string& path) {
         constexpr int base = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
         fd_ = ::open(path.c_str(), base | O_NOATIME);
@@ -71,8 +72,6 @@ class RegularFile {
             close();
             return;
         }
-        int flags = ::fcntl(fd_, F_GETFL);
-        if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
     }
     ~RegularFile() { close(); }
     RegularFile(const RegularFile&) = delete;
@@ -117,6 +116,8 @@ struct Fingerprint {
     bool ok = false;
     Digest digest{};
     InodeKey inode;
+    // The head read reached the end at the scanned length: the digest is the whole file's.
+    bool whole = false;
 };
 
 // SHA-256 of the first 64 KiB and, for a file above 128 KiB, of the last 64 KiB as well. A file that
@@ -130,6 +131,7 @@ Fingerprint fingerprint(const std::string& path, int64_t logicalSize) {
     ssize_t n = readAt(file.fd(), buf, kEdgeBytes, 0);
     if (n < 0) return out;
     sha.add(buf, static_cast<size_t>(n));
+    out.whole = n < kEdgeBytes && n == logicalSize;
     if (logicalSize > kHeadOnlyLimit) {
         n = readAt(file.fd(), buf, kEdgeBytes, static_cast<off_t>(logicalSize - kEdgeBytes));
         if (n < 0) return out;
@@ -274,6 +276,8 @@ std::optional<std::vector<DuplicateEngine::IndexGroup>> DuplicateEngine::findInd
     if (stopped) return std::nullopt;
 
     std::vector<std::vector<size_t>> candidateSets;
+    // Small files whose fingerprint already hashed all of them need no second read.
+    std::unordered_map<size_t, Digest> wholeDigests;
     for (auto [begin, end] : bucketRanges) {
         // Two paths of one (device, inode) are one file, not twins: keep the first path only.
         std::unordered_set<InodeKey> seen;
@@ -282,6 +286,7 @@ std::optional<std::vector<DuplicateEngine::IndexGroup>> DuplicateEngine::findInd
             const Fingerprint& fp = prints[k];
             if (!fp.ok) continue;
             if (!seen.insert(fp.inode).second) continue;
+            if (fp.whole) wholeDigests.emplace(sized[k], fp.digest);
             byPrint.add(std::string(reinterpret_cast<const char*>(fp.digest.data()), fp.digest.size()),
                         sized[k]);
         }
@@ -312,8 +317,18 @@ std::optional<std::vector<DuplicateEngine::IndexGroup>> DuplicateEngine::findInd
     std::atomic<int64_t> hashed{0};
     parallelFor(order.size(), threadCount(threads, order.size()), [&](size_t k) {
         size_t slot = order[k];
-        hashes[slot] = fullHash(*files[hashInputs[slot]].path, cancelled,
-                                [&](int64_t n) { hashed.fetch_add(n, std::memory_order_relaxed); });
+        const Candidate& c = files[hashInputs[slot]];
+        if (auto known = wholeDigests.find(hashInputs[slot]); known != wholeDigests.end()) {
+            if (isCancelled()) {
+                stopped = true;
+                return false;
+            }
+            hashes[slot] = hex(known->second);
+            hashed.fetch_add(c.logicalSize, std::memory_order_relaxed);
+        } else {
+            hashes[slot] = fullHash(*c.path, cancelled,
+                                    [&](int64_t n) { hashed.fetch_add(n, std::memory_order_relaxed); });
+        }
         if (!hashes[slot]) {
             if (isCancelled()) {
                 stopped = true;
