@@ -41,6 +41,12 @@ QColor withOpacity(QColor c, double opacity) {
     return c;
 }
 
+QColor mixColor(const QColor& a, const QColor& b, double t) {
+    auto lerp = [t](float x, float y) { return float(x + (y - x) * t); };
+    return QColor::fromRgbF(lerp(a.redF(), b.redF()), lerp(a.greenF(), b.greenF()),
+                            lerp(a.blueF(), b.blueF()), lerp(a.alphaF(), b.alphaF()));
+}
+
 AdaptiveColor::AdaptiveColor(const OKLCH& dark, const OKLCH& light)
     : darkValue_(dark), lightValue_(light), dark_(toQColor(dark)), light_(toQColor(light)) {}
 

@@ -44,5 +44,7 @@ QColor toQColor(const OKLCH& value);
 QColor fixedColor(const OKLCH& value);
 // The same colour with its alpha multiplied (SwiftUI's opacity modifier on a colour).
 QColor withOpacity(QColor c, double opacity);
+// The straight blend of two colours, alpha included: t = 0 gives a, t = 1 gives b.
+QColor mixColor(const QColor& a, const QColor& b, double t);
 
 }  // namespace nimbrel

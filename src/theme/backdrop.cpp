@@ -1,0 +1,51 @@
+#include "theme/backdrop.h"
+
+#include <QPainter>
+#include <QRadialGradient>
+
+#include "theme/evaporate_effect.h"
+#include "theme/palette.h"
+
+namespace nimbrel {
+
+FogLayer::FogLayer(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
+void FogLayer::paintEvent(QPaintEvent*) {
+    // Without a runnable shader library the fog is simply absent.
+}
+
+NimbrelBackdrop::NimbrelBackdrop(QWidget* parent) : QWidget(parent), fog_(new FogLayer(this)) {
+    fog_->lower();
+}
+
+void NimbrelBackdrop::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    fog_->setGeometry(rect());
+    fog_->lower();
+}
+
+void NimbrelBackdrop::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    const QRectF r = QRectF(rect());
+    p.fillRect(r, Palette::canvas().resolve(this));
+    QLinearGradient body(r.topLeft(), r.bottomLeft());
+    body.setColorAt(0, fixedColor(OKLCH::of(0.19, 0.03, 245)));
+    body.setColorAt(1, fixedColor(OKLCH::of(0.115, 0.025, 245)));
+    p.fillRect(r, body);
+    // Glows fade to the same colour at alpha 0, so nothing darkens on the way out.
+    auto glow = [&](QPointF unit, double radius, const OKLCH& colour, double opacity) {
+        const QPointF centre(r.left() + unit.x() * r.width(), r.top() + unit.y() * r.height());
+        QRadialGradient g(centre, radius);
+        const QColor c = fixedColor(colour);
+        g.setColorAt(0, withOpacity(c, opacity));
+        g.setColorAt(1, withOpacity(c, 0));
+        p.fillRect(r, g);
+    };
+    glow(QPointF(0.5, -0.25), 900, OKLCH::of(0.86, 0.07, 200), 0.12);
+    glow(QPointF(0.5, 1.12), 620, OKLCH::of(0.82, 0.11, 195), 0.05);
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,106 @@
+#include "theme/press_button.h"
+
+#include <QEnterEvent>
+#include <QMoveEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+namespace nimbrel {
+
+PressButton::PressButton(QWidget* parent) : QAbstractButton(parent) {
+    // Focus from the keyboard only: a click must not leave a focus ring behind.
+    setFocusPolicy(Qt::TabFocus);
+    setAttribute(Qt::WA_Hover);
+    setCursor(Qt::ArrowCursor);
+    connect(&hover_, &AnimatedValue::changed, this, [this] {
+        update();
+        DecorationHost::refresh(this);
+    });
+    connect(&scale_, &AnimatedValue::changed, this, [this] { update(); });
+    connect(this, &QAbstractButton::pressed, this,
+            [this] { scale_.animateTo(pressedScale_, Motion::press()); });
+    connect(this, &QAbstractButton::released, this, [this] { scale_.animateTo(1.0, Motion::press()); });
+}
+
+void PressButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    if (!isEnabled()) p.setOpacity(disabledOpacity_);
+    const double s = scale_.value();
+    if (s != 1.0) {
+        const QPointF c = QRectF(rect()).center();
+        p.translate(c);
+        p.scale(s, s);
+        p.translate(-c);
+    }
+    paintContent(p);
+}
+
+void PressButton::setHovering(bool on) {
+    if (on && hoverNeedsEnabled_ && !isEnabled()) on = false;
+    if (on == hovering_) return;
+    hovering_ = on;
+    hover_.animateTo(on ? 1.0 : 0.0, Motion::hover());
+    hoverChanged(on);
+    update();
+}
+
+void PressButton::setFocusPreview(bool on) {
+    focusPreview_ = on;
+    update();
+    DecorationHost::refresh(this);
+}
+
+void PressButton::enterEvent(QEnterEvent* e) {
+    setHovering(true);
+    QAbstractButton::enterEvent(e);
+}
+
+void PressButton::leaveEvent(QEvent* e) {
+    setHovering(false);
+    QAbstractButton::leaveEvent(e);
+}
+
+void PressButton::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::EnabledChange) {
+        if (!isEnabled() && hoverNeedsEnabled_) setHovering(false);
+        DecorationHost::refresh(this);
+    }
+    QAbstractButton::changeEvent(e);
+}
+
+void PressButton::focusInEvent(QFocusEvent* e) {
+    QAbstractButton::focusInEvent(e);
+    DecorationHost::refresh(this);
+    update();
+}
+
+void PressButton::focusOutEvent(QFocusEvent* e) {
+    QAbstractButton::focusOutEvent(e);
+    DecorationHost::refresh(this);
+    update();
+}
+
+void PressButton::moveEvent(QMoveEvent* e) {
+    QAbstractButton::moveEvent(e);
+    DecorationHost::refresh(this, QRect(e->oldPos(), size()));
+}
+
+void PressButton::resizeEvent(QResizeEvent* e) {
+    QAbstractButton::resizeEvent(e);
+    DecorationHost::refresh(this, QRect(pos(), e->oldSize()));
+}
+
+void PressButton::showEvent(QShowEvent* e) {
+    DecorationHost::attach(this);
+    QAbstractButton::showEvent(e);
+    DecorationHost::refresh(this);
+}
+
+void PressButton::hideEvent(QHideEvent* e) {
+    QAbstractButton::hideEvent(e);
+    DecorationHost::refresh(this);
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QAbstractButton>
+
+#include "theme/animated_value.h"
+#include "theme/decoration.h"
+
+namespace nimbrel {
+
+// The base of every tappable control: it paints itself, shrinks slightly while pressed (the press style
+// of the design, 0.98 unless a control says otherwise), tracks the pointer and takes focus only from
+// the keyboard. A control never changes the value it shows; it emits a request and its caller decides.
+class PressButton : public QAbstractButton, public OutsideDecoration {
+    Q_OBJECT
+  public:
+    explicit PressButton(QWidget* parent = nullptr);
+
+    bool isHovering() const { return hovering_; }
+    // 0 at rest, 1 hovering, animated with the hover motion.
+    double hoverAmount() const { return hover_.value(); }
+    double currentScale() const { return scale_.value(); }
+    double pressedScale() const { return pressedScale_; }
+    double disabledOpacity() const { return disabledOpacity_; }
+    bool showsFocusRing() const { return (hasFocus() || focusPreview_) && isEnabled(); }
+    // Draws the keyboard focus ring without focus (the gallery shows several focused controls at once).
+    void setFocusPreview(bool on);
+
+    QMargins decorationMargins() const override { return {}; }
+    void paintDecoration(QPainter&) override {}
+
+    AnimatedValue& hoverAnimation() { return hover_; }
+    AnimatedValue& scaleAnimation() { return scale_; }
+
+  protected:
+    // The subclass draws its content in its own coordinates; the base applies scale and opacity.
+    virtual void paintContent(QPainter& p) = 0;
+
+    void setPressedScale(double s) { pressedScale_ = s; }
+    void setDisabledOpacity(double o) { disabledOpacity_ = o; }
+    // Text and icon buttons only take the hover look while enabled.
+    void setHoverNeedsEnabled(bool v) { hoverNeedsEnabled_ = v; }
+    // Called when `hovering` flips (subclasses start their own hover animations).
+    virtual void hoverChanged(bool) {}
+
+    void paintEvent(QPaintEvent*) override;
+    void enterEvent(QEnterEvent*) override;
+    void leaveEvent(QEvent*) override;
+    void changeEvent(QEvent*) override;
+    void focusInEvent(QFocusEvent*) override;
+    void focusOutEvent(QFocusEvent*) override;
+    void moveEvent(QMoveEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+    void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
+    void nextCheckState() override {}
+
+  private:
+    void setHovering(bool on);
+
+    AnimatedValue hover_{0};
+    AnimatedValue scale_{1};
+    double pressedScale_ = 0.98;
+    double disabledOpacity_ = 1.0;
+    bool hoverNeedsEnabled_ = false;
+    bool hovering_ = false;
+    bool focusPreview_ = false;
+};
+
+}  // namespace nimbrel
