@@ -1,11 +1,11 @@
 #include "engine/deletion.h"
 
-#include "engine/host_layout.h"
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <set>
+
+#include "engine/host_layout.h"
 
 namespace nimbrel {
 namespace {
