@@ -138,8 +138,7 @@ void FlatSteamer::paintDrawing(QPainter& p, double waterLevel, const QColor& acc
     const QPainterPath body = SteamerBody().path(l.tank);
     p.fillPath(body, topToBottom(l.tank, withOpacity(foam(), 0.32), withOpacity(foam(), 0.14)));
     p.save();
-    // The water takes the tank's shape laid out in its own frame: its top carries the dome.
-    p.setClipPath(SteamerBody(2.5).path(l.water), Qt::IntersectClip);
+    p.setClipPath(SteamerGeometry::waterClip(l), Qt::IntersectClip);
     static const QColor aqua = fixedColor(OKLCH::of(0.82, 0.11, 195));
     static const QColor deep = fixedColor(OKLCH::of(0.66, 0.12, 212));
     p.fillRect(l.water, topToBottom(l.water, aqua, deep));

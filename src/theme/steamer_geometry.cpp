@@ -74,6 +74,16 @@ SteamerLayout layout(double waterLevel) {
     return l;
 }
 
+QPainterPath waterClip(const SteamerLayout& l) {
+    constexpr double kInset = 2.5;
+    // The dome starts 4 below the top and the bottom corners begin 10 above the bottom.
+    constexpr double kShapeHeight = 14;
+    if (l.water.height() - 2 * kInset >= kShapeHeight) return SteamerBody(kInset).path(l.water);
+    QPainterPath column;
+    column.addRect(l.water);
+    return SteamerBody(kInset).path(l.tank).intersected(column);
+}
+
 }  // namespace SteamerGeometry
 
 namespace StainGeometry {

@@ -58,6 +58,12 @@ double bob(bool jetting, bool reduceMotion, double t);
 
 SteamerLayout layout(double waterLevel);
 
+// The outline the water is clipped to: the tank's shape inset by 2.5 and laid out in the water's
+// own frame, so its top carries the dome. A column too low to hold that shape (under 14 px inside
+// the inset) would fold over itself and spill past the tank's corners; it takes the bottom of the
+// tank's own inner shape instead.
+QPainterPath waterClip(const SteamerLayout& layout);
+
 }  // namespace SteamerGeometry
 
 // How a seeded stain lays out its puff image; the same seed always gives the same blot.

@@ -88,6 +88,27 @@ TEST(SteamerGeometry, BodyAndHandleOutlines) {
     EXPECT_NEAR(handle.boundingRect().right(), 29.5, 1e-6);
 }
 
+TEST(SteamerGeometry, WaterStaysInsideTheTank) {
+    for (double level : {0.0, 0.1, 0.3, 0.43, 0.6, 1.0}) {
+        SCOPED_TRACE(level);
+        const SteamerLayout l = SteamerGeometry::layout(level);
+        const QPainterPath clip = SteamerGeometry::waterClip(l);
+        const QRectF box = clip.boundingRect();
+        EXPECT_GT(box.height(), 0.5);  // even the lowest sliver shows
+        EXPECT_GE(box.top(), l.water.top() - 1e-6);
+        EXPECT_NEAR(box.bottom(), l.tank.bottom() - 2.5, 1e-6);
+        EXPECT_GE(box.left(), l.tank.left() + 2.5 - 1e-6);
+        EXPECT_LE(box.right(), l.tank.right() - 2.5 + 1e-6);
+        // The tank's bottom corners are round: the water does not fill their square corners.
+        EXPECT_FALSE(clip.contains(QPointF(l.tank.left() + 3, l.tank.bottom() - 3)));
+        EXPECT_FALSE(clip.contains(QPointF(l.tank.right() - 3, l.tank.bottom() - 3)));
+        EXPECT_TRUE(clip.contains(QPointF(l.tank.center().x(), l.tank.bottom() - 3)));
+    }
+    // A column tall enough carries the dome: its top is the tank's shape in the water's own frame.
+    const SteamerLayout full = SteamerGeometry::layout(0.8);
+    EXPECT_EQ(SteamerGeometry::waterClip(full), SteamerBody(2.5).path(full.water));
+}
+
 TEST(StainGeometry, SeedDecidesImageRotationAndOffset) {
     struct Case {
         int seed, images, image;
