@@ -8,6 +8,7 @@
 
 #include "theme/fonts.h"
 #include "theme/palette.h"
+#include "theme/shapes.h"
 #include "theme/symbols.h"
 
 namespace nimbrel {
@@ -19,10 +20,7 @@ QSize roundedUp(QSizeF s) {
 }
 
 void fillCapsule(QPainter& p, const QRectF& r, const QColor& color) {
-    QPainterPath path;
-    const double radius = std::min(r.width(), r.height()) / 2;
-    path.addRoundedRect(r, radius, radius);
-    p.fillPath(path, color);
+    p.fillPath(Shapes::capsule(r), color);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "theme/gauge_geometry.h"
 #include "theme/motion.h"
 #include "theme/palette.h"
+#include "theme/shapes.h"
 
 namespace nimbrel {
 
@@ -60,8 +61,7 @@ void LiquidGauge::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds = rect();
-    QPainterPath frame;
-    frame.addRoundedRect(bounds, GaugeGeometry::kCornerRadius, GaugeGeometry::kCornerRadius);
+    const QPainterPath frame = Shapes::rounded(bounds, GaugeGeometry::kCornerRadius);
     p.fillPath(frame, Palette::well().resolve(this));
 
     p.save();
@@ -80,12 +80,9 @@ void LiquidGauge::paintEvent(QPaintEvent*) {
     p.restore();
 
     // The border is drawn inside the frame: the stroke is inset by half its width.
-    QPainterPath border;
-    const double r = GaugeGeometry::kCornerRadius - 0.5;
-    border.addRoundedRect(bounds.adjusted(0.5, 0.5, -0.5, -0.5), r, r);
     p.setPen(QPen(Palette::line().resolve(this), 1));
     p.setBrush(Qt::NoBrush);
-    p.drawPath(border);
+    p.drawPath(Shapes::rounded(Shapes::inset(bounds, 0.5), GaugeGeometry::kCornerRadius - 0.5));
 }
 
 MoltenBar::MoltenBar(double fraction, double height, std::optional<QColor> tint, QWidget* parent)
@@ -120,19 +117,13 @@ void MoltenBar::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    const auto capsule = [](const QRectF& r) {
-        QPainterPath path;
-        const double radius = std::min(r.width(), r.height()) / 2;
-        path.addRoundedRect(r, radius, radius);
-        return path;
-    };
-    p.fillPath(capsule(rect()), Palette::well().resolve(this));
+    p.fillPath(Shapes::capsule(rect()), Palette::well().resolve(this));
     const QRectF fill = fillRect();
     if (fill.width() <= 0) return;
     if (tint_) {
-        p.fillPath(capsule(fill), *tint_);
+        p.fillPath(Shapes::capsule(fill), *tint_);
     } else {
-        p.fillPath(capsule(fill), Palette::nimbrelFlat());
+        p.fillPath(Shapes::capsule(fill), Palette::nimbrelFlat());
     }
 }
 

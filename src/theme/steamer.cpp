@@ -8,6 +8,7 @@
 #include "theme/drawing_timeline.h"
 #include "theme/motion.h"
 #include "theme/palette.h"
+#include "theme/shapes.h"
 #include "theme/stage_assets.h"
 #include "theme/steamer_geometry.h"
 
@@ -22,13 +23,6 @@ constexpr QMargins kSteamerBleed(20, 23, 20, 23);
 const QColor& foam() {
     static const QColor c = fixedColor(OKLCH::of(0.95, 0.03, 195));
     return c;
-}
-
-QPainterPath capsule(const QRectF& r) {
-    QPainterPath path;
-    const double radius = std::min(r.width(), r.height()) / 2;
-    path.addRoundedRect(r, radius, radius);
-    return path;
 }
 
 QLinearGradient topToBottom(const QRectF& r, const QColor& top, const QColor& bottom) {
@@ -129,7 +123,7 @@ void FlatSteamer::paintDrawing(QPainter& p, double waterLevel, const QColor& acc
                  QPen(QColor::fromRgbF(1, 1, 1, 0.22f), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::MiterJoin));
 
     // Spout with its nozzle light.
-    p.fillPath(capsule(l.spout), topToBottom(l.spout, trim(), trimDark()));
+    p.fillPath(Shapes::capsule(l.spout), topToBottom(l.spout, trim(), trimDark()));
     QPainterPath nozzle;
     nozzle.addRoundedRect(l.nozzle, 1.5, 1.5);
     p.fillPath(nozzle, accent);
@@ -147,13 +141,11 @@ void FlatSteamer::paintDrawing(QPainter& p, double waterLevel, const QColor& acc
     QPen outline(QColor::fromRgbF(1, 1, 1, 0.6f), 1.8, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     outline.setMiterLimit(10);
     p.strokePath(body, outline);
-    p.fillPath(capsule(l.glint), QColor::fromRgbF(1, 1, 1, 0.35f));
+    p.fillPath(Shapes::capsule(l.glint), QColor::fromRgbF(1, 1, 1, 0.35f));
 
     // Lid: knob over plate.
-    p.fillPath(capsule(l.knob), trim());
-    QPainterPath plate;
-    plate.addRoundedRect(l.plate, 3, 3);
-    p.fillPath(plate, topToBottom(l.plate, trim(), trimDark()));
+    p.fillPath(Shapes::capsule(l.knob), trim());
+    p.fillPath(Shapes::rounded(l.plate, 3), topToBottom(l.plate, trim(), trimDark()));
     p.restore();
 }
 
