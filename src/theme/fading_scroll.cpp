@@ -5,6 +5,8 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
+#include "theme/scroll_bars.h"
+
 namespace nimbrel {
 
 FadingScroll::Edges FadingScroll::edges(double o, double v, double n) {
@@ -125,6 +127,12 @@ void FadeMaskEffect::draw(QPainter* painter) {
     }
     layer.setDevicePixelRatio(dpr);
     painter->drawImage(offset, layer);
+}
+
+void FadingScroll::showEvent(QShowEvent* e) {
+    // The appearance is known once the view sits in its window.
+    styleScrollBars(this);
+    QScrollArea::showEvent(e);
 }
 
 }  // namespace nimbrel

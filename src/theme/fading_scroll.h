@@ -39,6 +39,7 @@ class FadingScroll : public QScrollArea {
     double maskAlpha(double at, double length) const;
 
   protected:
+    void showEvent(QShowEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void wheelEvent(QWheelEvent*) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

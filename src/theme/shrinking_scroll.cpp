@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QScrollBar>
 
+#include "theme/scroll_bars.h"
+
 namespace nimbrel {
 
 ShrinkingScroll::Heights ShrinkingScroll::heights(int contentHeight, int max) {
@@ -38,7 +40,8 @@ void ShrinkingScroll::measure() {
     if (QWidget* w = widget()) {
         const int width = viewport()->width() > 0 ? viewport()->width() : w->sizeHint().width();
         h = w->hasHeightForWidth() ? w->heightForWidth(width) : w->sizeHint().height();
-        if (h < 0) h = 0;
+        // A content without a layout has no size hint; its minimum (a fixed height) still counts.
+        h = std::max({h, w->minimumHeight(), 0});
     }
     // Only a changed height re-lays the parent, so content of stable height costs nothing more.
     const Heights hs = heights(h, max_);
@@ -63,6 +66,12 @@ bool ShrinkingScroll::eventFilter(QObject* watched, QEvent* event) {
                                 event->type() == QEvent::Show || event->type() == QEvent::Hide))
         measure();
     return QScrollArea::eventFilter(watched, event);
+}
+
+void ShrinkingScroll::showEvent(QShowEvent* e) {
+    // The appearance is known once the view sits in its window.
+    styleScrollBars(this);
+    QScrollArea::showEvent(e);
 }
 
 }  // namespace nimbrel

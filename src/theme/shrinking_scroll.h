@@ -31,6 +31,7 @@ class ShrinkingScroll : public QScrollArea {
     QSize minimumSizeHint() const override;
 
   protected:
+    void showEvent(QShowEvent*) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:

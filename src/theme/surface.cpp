@@ -145,7 +145,8 @@ MCard::MCard(const std::optional<QString>& title, const QString& symbol, QWidget
              QWidget* parent)
     : Surface(16, 26, false, parent), content_(content) {
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(padding(), padding(), padding(), padding());
+    // The card's own contents margins already hold the padding.
+    column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(kSpacing);
     if (title) {
         header_ = new CardHeader(*title, symbol, trailing, this);
@@ -155,6 +156,8 @@ MCard::MCard(const std::optional<QString>& title, const QString& symbol, QWidget
         trailing->hide();
     }
     if (content_) column->addWidget(content_);
+    // A card taller than its content keeps the content at the top.
+    column->addStretch(1);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 

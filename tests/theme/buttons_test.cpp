@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <QHBoxLayout>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "theme/fonts.h"
+#include "theme/icon_button.h"
+#include "theme/menu_row.h"
+#include "theme/nimbrel_button.h"
+#include "theme/palette.h"
+
+namespace nimbrel {
+namespace {
+
+using Kind = NimbrelButton::Kind;
+using Size = NimbrelButton::Size;
+
+TEST(NimbrelButtonTest, SizesFollowTheTable) {
+    struct Case {
+        Size size;
+        int height, padding;
+        double font;
+        QFont::Weight weight;
+        const char* family;
+    } cases[] = {
+        {Size::small, 26, 11, 11.5, QFont::DemiBold, "Inter"},
+        {Size::regular, 32, 15, 13, QFont::DemiBold, "Inter"},
+        {Size::large, 42, 22, 15, QFont::Bold, "Quicksand"},
+    };
+    for (const Case& c : cases) {
+        NimbrelButton b(QStringLiteral("Scan Home"), Kind::secondary, c.size);
+        const QFont f = b.titleFont();
+        EXPECT_EQ(b.sizeHint().height(), c.height);
+        EXPECT_NEAR(f.pointSizeF() * 96 / 72, c.font, 1e-6);
+        EXPECT_EQ(f.weight(), c.weight);
+        EXPECT_EQ(QFontInfo(f).family(), QString::fromLatin1(c.family));
+        const double text = QFontMetricsF(f).horizontalAdvance(b.text());
+        EXPECT_NEAR(b.sizeHint().width(), text + 2 * c.padding, 2.0);
+    }
+}
+
+TEST(NimbrelButtonTest, ForegroundAndRingByKind) {
+    QWidget window;
+    AppearanceOf::set(&window, Appearance::dark);
+    NimbrelButton primary(QStringLiteral("Go"), Kind::primary, Size::regular, &window);
+    NimbrelButton danger(QStringLiteral("Go"), Kind::danger, Size::regular, &window);
+    NimbrelButton ghost(QStringLiteral("Go"), Kind::ghost, Size::regular, &window);
+    EXPECT_EQ(primary.foreground(), Palette::onAccent());
+    EXPECT_EQ(danger.foreground(), Palette::ember().resolve(Appearance::dark));
+    EXPECT_EQ(ghost.foreground(), Palette::ink().resolve(Appearance::dark));
+    // The ring sits 4 points outside every button; the primary glow reaches further.
+    EXPECT_EQ(ghost.decorationMargins(), QMargins(4, 4, 4, 4));
+    EXPECT_GE(primary.decorationMargins().bottom(), 10 + 3);
+}
+
+TEST(NimbrelButtonTest, ClicksHoverAndDisabledState) {
+    AnimatedValue::setAllInstant(true);
+    QWidget window;
+    auto* box = new QHBoxLayout(&window);
+    auto* b = new NimbrelButton(QStringLiteral("Primary"), Kind::primary, Size::regular);
+    box->addWidget(b);
+    window.show();
+    QSignalSpy clicks(b, &QAbstractButton::clicked);
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() / 2, b->height() / 2));
+    EXPECT_EQ(clicks.count(), 1);
+    // The corner of the frame lies outside the capsule and does not answer.
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(1, 1));
+    EXPECT_EQ(clicks.count(), 1);
+
+    EXPECT_DOUBLE_EQ(b->glowOpacity(), 0.25);
+    EXPECT_DOUBLE_EQ(b->glowRadius(), 6);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(b, &enter);
+    EXPECT_TRUE(b->isHovering());
+    EXPECT_DOUBLE_EQ(b->glowOpacity(), 0.45);
+    EXPECT_DOUBLE_EQ(b->glowRadius(), 10);
+
+    b->setEnabled(false);
+    EXPECT_FALSE(b->isHovering());
+    QApplication::sendEvent(b, &enter);
+    EXPECT_FALSE(b->isHovering());
+    EXPECT_DOUBLE_EQ(b->glowOpacity(), 0.25);
+    EXPECT_DOUBLE_EQ(b->disabledOpacity(), 0.4);
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() / 2, b->height() / 2));
+    EXPECT_EQ(clicks.count(), 1);
+    AnimatedValue::setAllInstant(false);
+}
+
+TEST(NimbrelButtonTest, PressShrinksAlongThePressCurve) {
+    NimbrelButton b(QStringLiteral("Go"));
+    b.resize(b.sizeHint());
+    b.show();
+    QTest::mousePress(&b, Qt::LeftButton, {}, QPoint(b.width() / 2, b.height() / 2));
+    ASSERT_TRUE(b.scaleAnimation().isRunning());
+    EXPECT_EQ(b.scaleAnimation().animation().duration(), 120);
+    b.scaleAnimation().animation().setCurrentTime(120);
+    EXPECT_DOUBLE_EQ(b.currentScale(), 0.97);
+    QTest::mouseRelease(&b, Qt::LeftButton, {}, QPoint(b.width() / 2, b.height() / 2));
+    b.scaleAnimation().animation().setCurrentTime(120);
+    EXPECT_DOUBLE_EQ(b.currentScale(), 1.0);
+}
+
+TEST(NimbrelButtonTest, FocusRingOnlyFromTheKeyboard) {
+    QWidget window;
+    auto* box = new QHBoxLayout(&window);
+    box->setContentsMargins(20, 20, 20, 20);
+    auto* first = new NimbrelButton(QStringLiteral("One"));
+    auto* second = new NimbrelButton(QStringLiteral("Two"));
+    box->addWidget(first);
+    box->addWidget(second);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    first->clearFocus();
+    QTest::mouseClick(second, Qt::LeftButton, {}, QPoint(second->width() / 2, second->height() / 2));
+    EXPECT_FALSE(second->showsFocusRing());
+    first->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(first, Qt::Key_Tab);
+    EXPECT_TRUE(second->hasFocus());
+    EXPECT_TRUE(second->showsFocusRing());
+    // Space on a focused button clicks it.
+    QSignalSpy clicks(second, &QAbstractButton::clicked);
+    QTest::keyClick(second, Qt::Key_Space);
+    EXPECT_EQ(clicks.count(), 1);
+
+    // The ring is drawn outside the button's frame, onto the window, not clipped by the button.
+    const QImage shot = window.grab().toImage();
+    const QPoint outside = second->geometry().topLeft() + QPoint(second->width() / 2, -3);
+    EXPECT_GT(shot.pixelColor(outside).alpha(), 0);
+    EXPECT_NE(shot.pixelColor(outside), shot.pixelColor(outside + QPoint(0, -8)));
+}
+
+TEST(IconButtonTest, SizeSymbolAndRoundHitArea) {
+    QWidget window;
+    auto* b = new IconButton(QStringLiteral("slider.horizontal.3"), 28, false, &window);
+    b->resize(b->sizeHint());
+    window.show();
+    EXPECT_EQ(b->sizeHint(), QSize(36, 36));
+    EXPECT_NEAR(b->symbolSize(), 11.76, 1e-9);
+    EXPECT_DOUBLE_EQ(b->pressedScale(), 0.94);
+    EXPECT_DOUBLE_EQ(b->disabledOpacity(), 0.35);
+    QSignalSpy clicks(b, &QAbstractButton::clicked);
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(18, 1));  // inside the padded circle
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(2, 2));   // corner: outside the circle
+    EXPECT_EQ(clicks.count(), 1);
+    b->setHelp(QStringLiteral("Settings"));
+    EXPECT_EQ(b->accessibleName(), QStringLiteral("Settings"));
+}
+
+TEST(MenuRowTest, TitleStartAndWholeRowClicks) {
+    QWidget window;
+    auto* plain = new MenuRow(QStringLiteral("Applications"), QString(), QString(), &window);
+    auto* full =
+        new MenuRow(QStringLiteral("Home Folder"), QStringLiteral("house"), QStringLiteral("~"), &window);
+    plain->setGeometry(0, 0, 280, 32);
+    full->setGeometry(0, 40, 280, 32);
+    window.show();
+    EXPECT_EQ(plain->titleX(), 10);
+    EXPECT_EQ(full->titleX(), 38);
+    EXPECT_EQ(full->sizeHint().height(), 32);
+    EXPECT_DOUBLE_EQ(full->pressedScale(), 0.98);
+    QSignalSpy clicks(full, &QAbstractButton::clicked);
+    QTest::mouseClick(full, Qt::LeftButton, {}, QPoint(200, 16));  // the gap between title and detail
+    QTest::mouseClick(full, Qt::LeftButton, {}, QPoint(1, 1));     // the very corner
+    EXPECT_EQ(clicks.count(), 2);
+}
+
+TEST(MenuRowTest, LongDetailIsCutAndKeepsTheGap) {
+    MenuRow row(QStringLiteral("A long folder name that goes on"), QStringLiteral("clock"),
+                QStringLiteral("/home/someone/projects/archive/2019/photos/summer"));
+    row.resize(260, 32);
+    const QString detail = row.shownDetail();
+    EXPECT_TRUE(detail.endsWith(QChar(0x2026)) || detail.isEmpty()) << detail.toStdString();
+    const QFontMetricsF tm(Fonts::font(13, FontWeight::medium));
+    const QFontMetricsF dm(Fonts::font(11, FontWeight::medium));
+    const double used =
+        row.titleX() + tm.horizontalAdvance(row.shownTitle()) + 12 + dm.horizontalAdvance(detail) + 10;
+    EXPECT_LE(used, 260.5);
+}
+
+}  // namespace
+}  // namespace nimbrel

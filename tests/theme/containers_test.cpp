@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include "theme/appearance.h"
+#include "theme/backdrop.h"
+#include "theme/evaporate_effect.h"
+#include "theme/fading_scroll.h"
+#include "theme/search_field.h"
+#include "theme/shrinking_scroll.h"
+#include "theme/surface.h"
+
+namespace nimbrel {
+namespace {
+
+// A block of content with a fixed height.
+QWidget* block(int height, int width = 200) {
+    auto* w = new QWidget;
+    w->setFixedSize(width, height);
+    return w;
+}
+
+TEST(SearchFieldTest, ClearButtonFollowsTheText) {
+    QWidget window;
+    auto* box = new QVBoxLayout(&window);
+    auto* field = new SearchField(QStringLiteral("Search this folder"));
+    box->addWidget(field);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(field->sizeHint().height(), 30);
+    EXPECT_EQ(field->prompt(), QStringLiteral("Search this folder"));
+    EXPECT_FALSE(field->clearButton()->isVisible());
+
+    QSignalSpy changes(field, &SearchField::textChanged);
+    field->lineEdit()->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(field->lineEdit(), QStringLiteral("n"));
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_TRUE(field->clearButton()->isVisible());
+
+    QTest::mouseClick(field->clearButton(), Qt::LeftButton);
+    EXPECT_EQ(field->text(), QString());
+    EXPECT_FALSE(field->clearButton()->isVisible());
+    EXPECT_TRUE(field->lineEdit()->hasFocus());
+
+    // The caller may set the text at any time.
+    field->setText(QStringLiteral("cache"));
+    EXPECT_TRUE(field->clearButton()->isVisible());
+    // Return and Escape do nothing of the field's own.
+    QTest::keyClick(field->lineEdit(), Qt::Key_Escape);
+    QTest::keyClick(field->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(field->text(), QStringLiteral("cache"));
+    field->setText(QString());
+    EXPECT_FALSE(field->clearButton()->isVisible());
+    EXPECT_EQ(field->clearButton()->focusPolicy(), Qt::NoFocus);
+}
+
+TEST(SearchFieldTest, AccentRingFadesInWithFocus) {
+    QWidget window;
+    auto* box = new QVBoxLayout(&window);
+    auto* other = new QLineEdit;
+    auto* field = new SearchField;
+    box->addWidget(other);
+    box->addWidget(field);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    other->setFocus();
+    EXPECT_FALSE(field->isFocused());
+    field->lineEdit()->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(field->isFocused());
+    ASSERT_TRUE(field->ringAnimation().isRunning());
+    EXPECT_EQ(field->ringAnimation().animation().duration(), 160);
+    field->ringAnimation().animation().setCurrentTime(160);
+    EXPECT_DOUBLE_EQ(field->ringOpacity(), 1.0);
+}
+
+TEST(ShrinkingScrollTest, HeightRule) {
+    struct Case {
+        int content, max, minimum, ideal;
+    } cases[] = {
+        {50, 280, 50, 50}, {600, 280, 88, 280}, {0, 280, 88, 280}, {0, 60, 60, 60}, {280, 280, 88, 280},
+    };
+    for (const Case& c : cases) {
+        const auto h = ShrinkingScroll::heights(c.content, c.max);
+        EXPECT_EQ(h.minimum, c.minimum) << c.content << "/" << c.max;
+        EXPECT_EQ(h.ideal, c.ideal) << c.content << "/" << c.max;
+        EXPECT_EQ(h.maximum, c.ideal) << c.content << "/" << c.max;
+    }
+}
+
+TEST(ShrinkingScrollTest, MeasuresItsContentAndYieldsWhenSqueezed) {
+    QWidget window;
+    auto* box = new QVBoxLayout(&window);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    auto* header = block(100);
+    auto* scroll = new ShrinkingScroll(280);
+    scroll->setContent(block(600));
+    box->addWidget(header);
+    box->addWidget(scroll);
+    window.resize(220, 500);
+    window.show();
+    QApplication::processEvents();
+    EXPECT_EQ(scroll->contentHeight(), 600);
+    EXPECT_EQ(scroll->height(), 280);
+    // Squeezed by the window, it gives way down to 88 while the header keeps its height.
+    window.resize(220, 150);
+    QApplication::processEvents();
+    EXPECT_EQ(header->height(), 100);
+    EXPECT_EQ(scroll->minimumSizeHint().height(), 88);
+
+    auto* shortScroll = new ShrinkingScroll(280);
+    shortScroll->setContent(block(50));
+    EXPECT_EQ(shortScroll->sizeHint().height(), 50);
+    EXPECT_EQ(shortScroll->minimumSizeHint().height(), 50);
+    delete shortScroll;
+}
+
+TEST(FadingScrollTest, EdgeRule) {
+    struct Case {
+        double o, v, n;
+        bool leading, trailing;
+    } cases[] = {
+        {0, 300, 200, false, false},      // content shorter than the view
+        {0, 300, 1000, false, true},      // at the start
+        {1, 300, 1000, false, true},      // one point in still counts as the start
+        {2, 300, 1000, true, true},       // scrolled
+        {699.5, 300, 1000, true, false},  // within a point of the end
+        {700, 300, 1000, true, false},
+    };
+    for (const Case& c : cases) {
+        const auto e = FadingScroll::edges(c.o, c.v, c.n);
+        EXPECT_EQ(e.leading, c.leading) << c.o;
+        EXPECT_EQ(e.trailing, c.trailing) << c.o;
+    }
+}
+
+TEST(FadingScrollTest, BandsFollowTheScrollPosition) {
+    AnimatedValue::setAllInstant(true);
+    FadingScroll vertical(Qt::Vertical, 24);
+    vertical.setContent(block(1000, 180));
+    vertical.resize(200, 300);
+    vertical.show();
+    QApplication::processEvents();
+    EXPECT_FALSE(vertical.currentEdges().leading);
+    EXPECT_TRUE(vertical.currentEdges().trailing);
+    EXPECT_DOUBLE_EQ(vertical.maskAlpha(0, 300), 1.0);
+    EXPECT_DOUBLE_EQ(vertical.maskAlpha(300, 300), 0.0);
+    vertical.verticalScrollBar()->setValue(vertical.verticalScrollBar()->maximum());
+    EXPECT_TRUE(vertical.currentEdges().leading);
+    EXPECT_FALSE(vertical.currentEdges().trailing);
+    EXPECT_DOUBLE_EQ(vertical.maskAlpha(0, 300), 0.0);
+    EXPECT_DOUBLE_EQ(vertical.maskAlpha(150, 300), 1.0);
+    EXPECT_NE(vertical.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    vertical.setFade(0);
+    EXPECT_DOUBLE_EQ(vertical.maskAlpha(0, 300), 1.0);
+
+    FadingScroll horizontal(Qt::Horizontal, 32);
+    EXPECT_EQ(horizontal.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    AnimatedValue::setAllInstant(false);
+}
+
+TEST(FadingScrollTest, EdgeFadesAnimateWithoutReduceMotion) {
+    ReduceMotion::setOverride(true);
+    FadingScroll list(Qt::Vertical, 24);
+    list.setContent(block(1000, 180));
+    list.resize(200, 300);
+    list.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(list.trailingAnimation().isRunning() || list.trailingFade() == 1.0);
+    EXPECT_EQ(list.trailingAnimation().animation().duration(), 200);
+    ReduceMotion::setOverride(std::nullopt);
+}
+
+TEST(SurfaceTest, LiftingFadesTheShadowIn) {
+    QWidget window;
+    auto* card = new Surface(16, 26, false, &window);
+    card->setGeometry(40, 40, 200, 100);
+    window.resize(300, 220);
+    window.show();
+    EXPECT_DOUBLE_EQ(card->shadowOpacity(), 0.0);
+    card->setLifted(true);
+    ASSERT_TRUE(card->liftAnimation().isRunning());
+    EXPECT_EQ(card->liftAnimation().animation().duration(), 160);
+    card->liftAnimation().animation().setCurrentTime(160);
+    EXPECT_DOUBLE_EQ(card->shadowOpacity(), 1.0);
+    // The shadow lies below the card, outside its frame, on the window.
+    const QImage lifted = window.grab().toImage();
+    card->setLifted(false);
+    card->liftAnimation().animation().setCurrentTime(160);
+    const QImage flat = window.grab().toImage();
+    const QPoint below(140, 40 + 100 + 12);
+    EXPECT_LT(lifted.pixelColor(below).lightness(), flat.pixelColor(below).lightness());
+}
+
+TEST(SurfaceTest, CardHeaderOnlyWithATitle) {
+    auto* content = block(40);
+    MCard titled(QStringLiteral("Never scan"), QStringLiteral("eye.slash"), nullptr, content);
+    ASSERT_NE(titled.header(), nullptr);
+    EXPECT_EQ(titled.header()->shownTitle(), QStringLiteral("NEVER SCAN"));
+    EXPECT_EQ(titled.padding(), 16);
+    EXPECT_DOUBLE_EQ(titled.radius(), 26);
+    EXPECT_FALSE(titled.isLifted());
+
+    auto* body = block(40);
+    MCard untitled(std::nullopt, QStringLiteral("cube"), nullptr, body);
+    EXPECT_EQ(untitled.header(), nullptr);
+    untitled.resize(300, 200);
+    untitled.show();
+    QApplication::processEvents();
+    EXPECT_EQ(body->geometry().topLeft(), QPoint(16, 16));
+}
+
+TEST(EvaporateTest, FallbackParameters) {
+    struct Case {
+        double p, blur, offset, opacity;
+    } cases[] = {{0, 0, 0, 1}, {0.5, 4, -10, 0.5}, {1, 8, -40, 0}};
+    for (const Case& c : cases) {
+        const auto f = EvaporateEffect::fallback(c.p);
+        EXPECT_DOUBLE_EQ(f.blur, c.blur);
+        EXPECT_DOUBLE_EQ(f.offsetY, c.offset);
+        EXPECT_DOUBLE_EQ(f.opacity, c.opacity);
+    }
+    // The effect asks for room above the item for the rise.
+    EvaporateEffect effect;
+    effect.setProgress(1);
+    EXPECT_LE(effect.boundingRectFor(QRectF(0, 0, 100, 30)).top(), -40);
+}
+
+TEST(EvaporateTest, LibraryLookupOrder) {
+    QTemporaryDir bundle, exeDir;
+    const QString inBundle = bundle.filePath(QStringLiteral("Nimbrel.metallib"));
+    const QString besideExe = exeDir.filePath(QStringLiteral("Nimbrel.metallib"));
+    EXPECT_FALSE(NimbrelShaders::lookup({inBundle, besideExe}).has_value());
+    QFile(besideExe).open(QIODevice::WriteOnly);
+    EXPECT_EQ(NimbrelShaders::lookup({inBundle, besideExe}), besideExe);
+    QFile(inBundle).open(QIODevice::WriteOnly);
+    EXPECT_EQ(NimbrelShaders::lookup({inBundle, besideExe}), inBundle);
+    EXPECT_FALSE(NimbrelShaders::library().has_value());
+}
+
+TEST(EvaporateTest, TriggerTimingsAndReduceMotion) {
+    QWidget parent;
+    auto* row = new QWidget(&parent);
+    row->resize(100, 30);
+    parent.show();
+    {
+        EvaporateTrigger trigger(row, 0.3);
+        ReduceMotion::setOverride(false);
+        trigger.setVanishing(true);
+        ASSERT_NE(trigger.effect(), nullptr);
+        EXPECT_EQ(row->graphicsEffect(), trigger.effect());
+        EXPECT_EQ(trigger.animation().animation().duration(), 1000);
+        trigger.animation().animation().setCurrentTime(1000);
+        EXPECT_DOUBLE_EQ(trigger.effect()->progress(), 1.0);
+        trigger.setVanishing(false);
+        EXPECT_EQ(trigger.animation().animation().duration(), 200);
+        trigger.animation().animation().setCurrentTime(200);
+        // Back at rest, the widget gets its effect slot back.
+        EXPECT_EQ(row->graphicsEffect(), nullptr);
+    }
+    {
+        EvaporateTrigger trigger(row, 0.3);
+        ReduceMotion::setOverride(true);
+        trigger.setVanishing(true);
+        EXPECT_EQ(trigger.animation().animation().duration(), 250);
+        trigger.animation().animation().setCurrentTime(125);
+        ASSERT_NE(trigger.effect(), nullptr);
+        EXPECT_TRUE(trigger.effect()->isOpacityOnly());
+        EXPECT_DOUBLE_EQ(trigger.effect()->progress(), 0.0);
+        EXPECT_LT(trigger.effect()->opacity(), 1.0);
+        EXPECT_GT(trigger.effect()->opacity(), 0.0);
+    }
+    ReduceMotion::setOverride(std::nullopt);
+}
+
+TEST(BackdropTest, SameInBothAppearancesAndFogNeverTakesClicks) {
+    NimbrelBackdrop dark, light;
+    AppearanceOf::set(&dark, Appearance::dark);
+    AppearanceOf::set(&light, Appearance::light);
+    dark.resize(200, 150);
+    light.resize(200, 150);
+    EXPECT_EQ(dark.grab().toImage(), light.grab().toImage());
+    EXPECT_TRUE(dark.fog()->testAttribute(Qt::WA_TransparentForMouseEvents));
+    // Top is lighter than the bottom (0.19 to 0.115 lightness).
+    const QImage img = dark.grab().toImage();
+    EXPECT_GT(img.pixelColor(100, 2).lightness(), img.pixelColor(100, 147).lightness());
+}
+
+}  // namespace
+}  // namespace nimbrel
