@@ -1,5 +1,9 @@
 #include "engine/demo.h"
 
+#ifdef __APPLE__
+#include <crt_externs.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -22,6 +26,12 @@ constexpr int64_t kPackageAge = 3 * kDay;
 constexpr double kSampleDuration = 6.4;
 
 std::vector<std::string> processArguments() {
+#ifdef __APPLE__
+    std::vector<std::string> args;
+    for (int i = 0; i < *_NSGetArgc(); ++i)
+        args.emplace_back((*_NSGetArgv())[i]);
+    return args;
+#else
     // The arguments as the kernel keeps them: NUL-separated, so any byte survives.
     std::ifstream in("/proc/self/cmdline", std::ios::binary);
     std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -34,6 +44,7 @@ std::vector<std::string> processArguments() {
         start = end + 1;
     }
     return args;
+#endif
 }
 
 // -1: not decided yet.
