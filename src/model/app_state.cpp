@@ -1,0 +1,465 @@
+#include "model/app_state.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QPointer>
+#include <algorithm>
+
+#include "engine/demo.h"
+#include "engine/host_layout.h"
+#include "model/background.h"
+#include "model/cleanup_model.h"
+#include "model/duplicates_model.h"
+#include "model/prefs.h"
+#include "util/fmt.h"
+
+namespace nimbrel {
+
+namespace {
+
+constexpr size_t kMaxRecents = 6;
+
+std::vector<std::string> storedRecents() {
+    std::vector<std::string> recents;
+    for (const QString& line : Prefs::list(Prefs::kRecentTargets))
+        recents.push_back(line.toStdString());
+    return recents;
+}
+
+// Stores `value` and notifies when it differs from what is stored.
+template <typename T>
+void assign(AppState* state, T& field, T value, void (AppState::*changed)()) {
+    if (field == value) return;
+    field = std::move(value);
+    emit(state->*changed)();
+}
+
+// For values without a usable equality: every write notifies.
+template <typename T>
+void assignAlways(AppState* state, T& field, T value, void (AppState::*changed)()) {
+    field = std::move(value);
+    emit(state->*changed)();
+}
+
+std::string lastComponent(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool isInsideOrAt(const std::string& path, const std::string& folder) {
+    return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+                              path[folder.size()] == '/');
+}
+
+// "~" for the home folder at a component boundary: "/home/bob/x" -> "~/x", "/home/bobby" stays.
+std::string abbreviatingHome(const std::string& path, const std::string& home) {
+    if (home.empty() || home == "/") return path;
+    if (path == home) return "~";
+    if (isInsideOrAt(path, home)) return "~" + path.substr(home.size());
+    return path;
+}
+
+std::vector<std::string> processArguments() {
+    std::vector<std::string> arguments;
+    for (const QString& argument : QCoreApplication::arguments()) {
+        arguments.push_back(QFile::encodeName(argument).toStdString());
+    }
+    return arguments;
+}
+
+std::string currentFolder() {
+    std::string buffer(4096, '\0');
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) return "/";
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.c_str();
+}
+
+std::optional<std::string> chooseFolderWithDialog() {
+    QFileDialog dialog(nullptr, QCoreApplication::translate("AppState", "Choose a folder or disk to analyze"),
+                       QDir::homePath());
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setLabelText(QFileDialog::Accept, QCoreApplication::translate("AppState", "Scan"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+}
+
+}  // namespace
+
+AppStateServices AppStateServices::standard() {
+    AppStateServices services;
+    services.scanner = &DiskScanner::scan;
+    services.listVolumes = &VolumeInfo::mounted;
+    services.chooseFolder = &chooseFolderWithDialog;
+    services.scanOptions = &Prefs::scanOptions;
+    services.clock = &Clock::system();
+    services.isDemo = &Demo::isOn;
+    services.arguments = &processArguments;
+    services.workingFolder = &currentFolder;
+    services.home = [] { return HostLayout::current().home; };
+    services.fullDiskAccessProbes = HostLayout::current().fullDiskAccessProbes;
+    services.fileExists = [](const std::string& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0;
+    };
+    services.canOpenReadOnly = [](const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        ::close(fd);
+        return true;
+    };
+    return services;
+}
+
+AppState::AppState(QObject* parent) : AppState(AppStateServices::standard(), parent) {}
+
+AppState::AppState(AppStateServices services, QObject* parent)
+    : QObject(parent),
+      services_(std::move(services)),
+      scanStarted_(services_.clock->date()),
+      recents_(storedRecents()),
+      duplicates_(new DuplicatesModel(this)),
+      queue_(new CleanQueue(this)),
+      cleanup_(new CleanupModel(this)) {}
+
+AppState::~AppState() {
+    // Quitting stops a running scan; its worker returns at its next poll.
+    if (scanToken) scanToken->cancel();
+}
+
+// MARK: observed properties
+
+void AppState::setSection(std::optional<SidebarItem> section) {
+    assign(this, section_, section, &AppState::sectionChanged);
+    // Remembered on every store, also an unchanged one, so the area switcher returns here.
+    if (section) lastInArea[area(*section)] = *section;
+}
+
+void AppState::setScanTarget(std::optional<std::string> target) {
+    assign(this, scanTarget_, std::move(target), &AppState::scanTargetChanged);
+}
+void AppState::setIsScanning(bool scanning) {
+    assign(this, isScanning_, scanning, &AppState::isScanningChanged);
+}
+void AppState::setScanStarted(std::chrono::system_clock::time_point started) {
+    assign(this, scanStarted_, started, &AppState::scanStartedChanged);
+}
+void AppState::setProgress(ScanProgress progress) {
+    assignAlways(this, progress_, std::move(progress), &AppState::progressChanged);
+}
+void AppState::setResult(std::shared_ptr<ScanResult> result) {
+    assignAlways(this, result_, std::move(result), &AppState::resultChanged);
+}
+void AppState::setRevision(std::int64_t revision) {
+    assign(this, revision_, revision, &AppState::revisionChanged);
+}
+void AppState::bumpRevision() {
+    setRevision(revision_ + 1);
+}
+void AppState::setVolumes(std::vector<VolumeInfo> volumes) {
+    assign(this, volumes_, std::move(volumes), &AppState::volumesChanged);
+}
+void AppState::setHasFullDiskAccess(bool granted) {
+    assign(this, hasFullDiskAccess_, granted, &AppState::hasFullDiskAccessChanged);
+}
+void AppState::setRecents(std::vector<std::string> recents) {
+    assign(this, recents_, std::move(recents), &AppState::recentsChanged);
+}
+void AppState::setPendingDeletion(std::optional<DeletionRequest> request) {
+    assignAlways(this, pendingDeletion_, std::move(request), &AppState::pendingDeletionChanged);
+}
+void AppState::setIsReviewing(bool reviewing) {
+    assign(this, isReviewing_, reviewing, &AppState::isReviewingChanged);
+}
+void AppState::setConfirm(std::optional<ConfirmRequest> request) {
+    assignAlways(this, confirm_, std::move(request), &AppState::confirmChanged);
+}
+void AppState::setIsDeleting(bool deleting) {
+    assign(this, isDeleting_, deleting, &AppState::isDeletingChanged);
+}
+void AppState::setVanishingPaths(std::unordered_set<std::string> paths) {
+    assign(this, vanishingPaths_, std::move(paths), &AppState::vanishingPathsChanged);
+}
+void AppState::setSessionFreed(std::int64_t bytes) {
+    assign(this, sessionFreed_, bytes, &AppState::sessionFreedChanged);
+}
+void AppState::setToast(std::optional<Toast> toast) {
+    assign(this, toast_, std::move(toast), &AppState::toastChanged);
+}
+void AppState::setErrorMessage(std::optional<QString> message) {
+    assign(this, errorMessage_, std::move(message), &AppState::errorMessageChanged);
+}
+void AppState::setDeletionFailures(std::optional<std::vector<DeletionFailure>> failures) {
+    assignAlways(this, deletionFailures_, std::move(failures), &AppState::deletionFailuresChanged);
+}
+void AppState::setLargestCategory(std::optional<FileCategory> category) {
+    assign(this, largestCategory_, category, &AppState::largestCategoryChanged);
+}
+void AppState::setFolderFocus(std::optional<std::string> path) {
+    assign(this, folderFocus_, std::move(path), &AppState::folderFocusChanged);
+}
+void AppState::setNimbrelisingIDs(std::unordered_set<std::string> ids) {
+    assign(this, nimbrelisingIDs_, std::move(ids), &AppState::nimbrelisingIDsChanged);
+}
+
+std::optional<VolumeInfo> AppState::rootVolume() const {
+    auto root = std::find_if(volumes_.begin(), volumes_.end(), [](const VolumeInfo& v) { return v.isRoot; });
+    if (root != volumes_.end()) return *root;
+    if (!volumes_.empty()) return volumes_.front();
+    return std::nullopt;
+}
+
+// MARK: launch, volumes and Full Disk Access
+
+std::optional<std::string> AppState::argumentAfter(const std::vector<std::string>& arguments,
+                                                   const char* flag) const {
+    auto found = std::find(arguments.begin(), arguments.end(), flag);
+    if (found == arguments.end() || std::next(found) == arguments.end()) return std::nullopt;
+    return *std::next(found);
+}
+
+void AppState::onLaunch() {
+    if (didLaunch) return;
+    didLaunch = true;
+    const std::vector<std::string> arguments = services_.arguments();
+    auto applySection = [&] {
+        if (auto raw = argumentAfter(arguments, "-section")) {
+            if (auto item = sidebarItemFromRaw(*raw)) setSection(*item);
+        }
+    };
+
+    if (services_.isDemo()) {
+        setVolumes({Demo::volume()});
+        setHasFullDiskAccess(true);
+        cleanup().loadDemo();
+        setScanTarget(std::string(Demo::home));
+        setResult(Demo::scanResult(nextFileID));
+        bumpRevision();
+        applySection();
+        return;
+    }
+
+    refreshVolumes();
+    checkFullDiskAccess();
+    cleanup().measure();
+    scheduleVolumeRefresh();
+    if (auto target = argumentAfter(arguments, "-scan")) {
+        std::string path = *target;
+        if (path == "~" || path.starts_with("~/")) {
+            path = services_.home() + path.substr(1);
+        } else if (!path.starts_with("/") && !path.starts_with("~")) {
+            // A relative path names a folder below the one the program was started in.
+            path = services_.workingFolder() + "/" + path;
+        }
+        scan(path);
+    }
+    applySection();
+}
+
+void AppState::scheduleVolumeRefresh() {
+    services_.clock->after(services_.volumeRefreshInterval, this, [this] {
+        if (!services_.isDemo()) refreshVolumes();
+        scheduleVolumeRefresh();
+    });
+}
+
+void AppState::checkFullDiskAccess() {
+    if (services_.isDemo()) return;
+    std::vector<std::string> present;
+    for (const std::string& probe : services_.fullDiskAccessProbes) {
+        if (services_.fileExists(probe)) present.push_back(probe);
+    }
+    if (present.empty()) {
+        setHasFullDiskAccess(true);
+        return;
+    }
+    setHasFullDiskAccess(std::any_of(present.begin(), present.end(), services_.canOpenReadOnly));
+}
+
+void AppState::refreshVolumes() {
+    // One listing at a time: overlapping listings could finish out of order and leave the older
+    // list installed. A request during a listing asks for one more run after it.
+    if (listingVolumes_) {
+        listAgain_ = true;
+        return;
+    }
+    listingVolumes_ = true;
+    Background::run(Background::utility(), this, services_.listVolumes,
+                    [this](std::vector<VolumeInfo> volumes) {
+                        setVolumes(std::move(volumes));
+                        listingVolumes_ = false;
+                        if (listAgain_) {
+                            listAgain_ = false;
+                            refreshVolumes();
+                        }
+                    });
+}
+
+// MARK: scans
+
+void AppState::scan(const std::string& target) {
+    if (isScanning_) cancelScan();
+    const std::string path = normalizePath(target, services_.home());
+    const ScanOptions options = services_.scanOptions();
+    auto token = std::make_shared<CancelToken>();
+    scanToken = token;
+    setScanTarget(path);
+    setIsScanning(true);
+    setScanStarted(services_.clock->date());
+    setProgress(ScanProgress{});
+    duplicates().reset();
+    addRecent(path);
+    const std::int64_t firstID = nextFileID;
+
+    QPointer<QObject> self(this);
+    // Called on the scanning thread; the state looks at each report on the main thread and keeps it
+    // only while this scan is still the current one.
+    DiskScanner::ProgressCallback forward = [self, token](const ScanProgress& progress) {
+        Background::post(self, [self, token, progress] {
+            auto* state = static_cast<AppState*>(self.data());
+            if (state->scanToken == token && !token->isCancelled()) state->setProgress(progress);
+        });
+    };
+    Background::run(
+        Background::userInitiated(), this,
+        [scanner = services_.scanner, path, options, firstID, token, forward] {
+            return scanner(path, options, firstID, *token, forward);
+        },
+        [this, token, path](std::shared_ptr<ScanResult> result) {
+            finishScan(token, path, std::move(result));
+        });
+}
+
+void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
+                          std::shared_ptr<ScanResult> result) {
+    // Superseded or cancelled: a newer scan, or none, owns the state now.
+    if (!scanToken || scanToken != token) return;
+    setIsScanning(false);
+    scanToken.reset();
+    if (!result) {
+        if (!token->isCancelled()) {
+            setErrorMessage(
+                tr("Couldn't scan %1.").arg(QString::fromUtf8(abbreviatingHome(path, services_.home()))));
+        }
+    } else {
+        nextFileID = result->lastID;
+        const bool unreadable = result->unreadableCount > 0;
+        setResult(std::move(result));
+        setLargestCategory(std::nullopt);
+        setFolderFocus(std::nullopt);
+        bumpRevision();
+        if (unreadable) checkFullDiskAccess();
+    }
+    if (!services_.isDemo()) refreshVolumes();
+}
+
+void AppState::cancelScan() {
+    if (scanToken) scanToken->cancel();
+    scanToken.reset();
+    setIsScanning(false);
+}
+
+void AppState::chooseFolderAndScan() {
+    if (auto folder = services_.chooseFolder()) scan(*folder);
+}
+
+void AppState::addRecent(const std::string& path) {
+    std::vector<std::string> recents = recents_;
+    std::erase(recents, path);
+    recents.insert(recents.begin(), path);
+    if (recents.size() > kMaxRecents) recents.resize(kMaxRecents);
+    setRecents(recents);
+    QStringList lines;
+    for (const std::string& recent : recents_)
+        lines << QString::fromStdString(recent);
+    Prefs::setList(Prefs::kRecentTargets, lines);
+}
+
+// MARK: selection
+
+void AppState::toggleSelection(const CleanItem& item) {
+    if (item.kind != CleanItem::Kind::junk && !queue().contains(item.id) && queue().covering(item.id)) {
+        deselectInside(item.id);
+        return;
+    }
+    if (queue().contains(item.id)) {
+        queue().remove(item.id);
+    } else {
+        queue().add(item);
+    }
+}
+
+void AppState::deselectInside(const std::string& path) {
+    const std::optional<CleanItem> cover = queue().covering(path);
+    if (!cover) return;
+    const QString coverName = QString::fromUtf8(cover->name);
+    std::shared_ptr<DirNode> folder = result_ ? result_->node(cover->id) : nullptr;
+    if (!folder) {
+        setToast(Toast(tr("“%1” is selected as a whole. Deselect it to choose inside it").arg(coverName),
+                       QStringLiteral("info.circle.fill")));
+        return;
+    }
+
+    std::vector<CleanItem> kept;
+    std::int64_t loose = folder->smallFilesSize;
+    const DirNode* current = folder.get();
+    for (;;) {
+        std::string prefix = current->path();
+        if (!prefix.ends_with('/')) prefix += '/';
+        const DirNode* next = nullptr;
+        for (const auto& child : current->children) {
+            if (isInsideOrAt(path, prefix + child->name)) {
+                next = child.get();
+                break;
+            }
+        }
+        for (const auto& child : current->children) {
+            if (child.get() == next || child->size <= 0) continue;
+            CleanItem entry;
+            entry.id = prefix + child->name;
+            entry.symbolPath = entry.id;
+            entry.name = child->name;
+            entry.size = child->size;
+            entry.kind = child->artifactKind ? CleanItem::Kind::artifact : CleanItem::Kind::folder;
+            entry.heat = child->artifactKind ? 1.0 : 0.0;
+            entry.source = cover->source;
+            kept.push_back(std::move(entry));
+        }
+        for (const FileItem& file : current->files) {
+            if (file.path == path) continue;
+            CleanItem entry;
+            entry.id = file.path;
+            entry.symbolPath = file.path;
+            entry.name = file.name;
+            entry.size = file.size;
+            entry.kind = CleanItem::Kind::file;
+            entry.heat = 0.0;
+            entry.source = cover->source;
+            kept.push_back(std::move(entry));
+        }
+        if (!next || prefix + next->name == path) break;
+        loose += next->smallFilesSize;
+        current = next;
+    }
+
+    queue().remove(cover->id);
+    queue().add(kept);
+
+    const QString name = QString::fromUtf8(lastComponent(path));
+    const QString message =
+        loose <= 0
+            ? tr("Left out “%1” · the rest of “%2” stays selected").arg(name, coverName)
+            : tr("Left out “%1” · the rest of “%2” stays selected (%3 of loose small files are kept too)")
+                  .arg(name, coverName, Fmt::bytes(loose));
+    setToast(Toast(message, QStringLiteral("checklist")));
+}
+
+}  // namespace nimbrel

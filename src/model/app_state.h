@@ -1,0 +1,216 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/cancel_token.h"
+#include "engine/deletion.h"
+#include "engine/disk_scanner.h"
+#include "engine/file_category.h"
+#include "engine/scan_options.h"
+#include "engine/scan_progress.h"
+#include "engine/scan_result.h"
+#include "engine/volume_info.h"
+#include "model/clean_queue.h"
+#include "model/clock.h"
+#include "model/sidebar_item.h"
+#include "model/toast.h"
+
+namespace nimbrel {
+
+class CleanupModel;
+class DuplicatesModel;
+
+// What the state needs of the outside world. The defaults walk the real disk, list the real
+// volumes and open a real dialog; tests hand in fakes.
+struct AppStateServices {
+    using Scanner = std::function<std::shared_ptr<ScanResult>(
+        const std::string& root, const ScanOptions& options, std::int64_t firstID, const CancelToken& token,
+        const DiskScanner::ProgressCallback& progress)>;
+
+    Scanner scanner;                                           // runs on a worker thread
+    std::function<std::vector<VolumeInfo>()> listVolumes;      // runs on a worker thread
+    std::function<std::optional<std::string>()> chooseFolder;  // a modal folder dialog
+    std::function<ScanOptions()> scanOptions;                  // read when a scan starts
+    Clock* clock = nullptr;
+    std::function<bool()> isDemo;
+    // The process arguments, the program's path first.
+    std::function<std::vector<std::string>()> arguments;
+    std::function<std::string()> workingFolder;  // resolves a relative "-scan" path
+    std::function<std::string()> home;           // for "~" in messages and "-scan"
+    // Files whose readability tells whether the app has Full Disk Access (none on Linux).
+    std::vector<std::string> fullDiskAccessProbes;
+    std::function<bool(const std::string&)> fileExists;
+    std::function<bool(const std::string&)> canOpenReadOnly;
+    std::chrono::milliseconds volumeRefreshInterval{30000};
+
+    static AppStateServices standard();
+};
+
+// The one application state: what is shown, the scan and its result, the volumes, the selection,
+// the modal requests, the toast and the removal's progress. Lives on the main thread; background
+// work gets copies and posts its results back. Every observed property has a getter, a setter and
+// one change signal; a setter notifies only on change, except `progress`, `result`,
+// `pendingDeletion`, `confirm` and `deletionFailures`, which notify on every write.
+class AppState : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit AppState(QObject* parent = nullptr);
+    explicit AppState(AppStateServices services, QObject* parent = nullptr);
+    ~AppState() override;
+
+    // Observed properties.
+    std::optional<SidebarItem> section() const { return section_; }
+    void setSection(std::optional<SidebarItem> section);
+    const std::optional<std::string>& scanTarget() const { return scanTarget_; }
+    void setScanTarget(std::optional<std::string> target);
+    bool isScanning() const { return isScanning_; }
+    void setIsScanning(bool scanning);
+    std::chrono::system_clock::time_point scanStarted() const { return scanStarted_; }
+    void setScanStarted(std::chrono::system_clock::time_point started);
+    const ScanProgress& progress() const { return progress_; }
+    void setProgress(ScanProgress progress);
+    const std::shared_ptr<ScanResult>& result() const { return result_; }
+    void setResult(std::shared_ptr<ScanResult> result);
+    std::int64_t revision() const { return revision_; }
+    void setRevision(std::int64_t revision);
+    void bumpRevision();
+    const std::vector<VolumeInfo>& volumes() const { return volumes_; }
+    void setVolumes(std::vector<VolumeInfo> volumes);
+    bool hasFullDiskAccess() const { return hasFullDiskAccess_; }
+    void setHasFullDiskAccess(bool granted);
+    const std::vector<std::string>& recents() const { return recents_; }
+    void setRecents(std::vector<std::string> recents);
+    const std::optional<DeletionRequest>& pendingDeletion() const { return pendingDeletion_; }
+    void setPendingDeletion(std::optional<DeletionRequest> request);
+    bool isReviewing() const { return isReviewing_; }
+    void setIsReviewing(bool reviewing);
+    const std::optional<ConfirmRequest>& confirm() const { return confirm_; }
+    void setConfirm(std::optional<ConfirmRequest> request);
+    bool isDeleting() const { return isDeleting_; }
+    void setIsDeleting(bool deleting);
+    const std::unordered_set<std::string>& vanishingPaths() const { return vanishingPaths_; }
+    void setVanishingPaths(std::unordered_set<std::string> paths);
+    std::int64_t sessionFreed() const { return sessionFreed_; }
+    void setSessionFreed(std::int64_t bytes);
+    const std::optional<Toast>& toast() const { return toast_; }
+    void setToast(std::optional<Toast> toast);
+    const std::optional<QString>& errorMessage() const { return errorMessage_; }
+    void setErrorMessage(std::optional<QString> message);
+    const std::optional<std::vector<DeletionFailure>>& deletionFailures() const { return deletionFailures_; }
+    void setDeletionFailures(std::optional<std::vector<DeletionFailure>> failures);
+    std::optional<FileCategory> largestCategory() const { return largestCategory_; }
+    void setLargestCategory(std::optional<FileCategory> category);
+    const std::optional<std::string>& folderFocus() const { return folderFocus_; }
+    void setFolderFocus(std::optional<std::string> path);
+    const std::unordered_set<std::string>& nimbrelisingIDs() const { return nimbrelisingIDs_; }
+    void setNimbrelisingIDs(std::unordered_set<std::string> ids);
+
+    // The root volume, else the first volume; follows `volumesChanged`.
+    std::optional<VolumeInfo> rootVolume() const;
+
+    // The models the state owns; created with it and never replaced.
+    DuplicatesModel& duplicates() const { return *duplicates_; }
+    CleanQueue& queue() const { return *queue_; }
+    CleanupModel& cleanup() const { return *cleanup_; }
+
+    // Bookkeeping nobody observes.
+    std::unordered_map<Area, SidebarItem> lastInArea;           // last shelf shown per area
+    std::unordered_map<std::string, std::int64_t> lastRemoval;  // bytes freed per path, last removal
+    std::shared_ptr<CancelToken> scanToken;  // the running scan's; a finishing scan must still own it
+    std::int64_t nextFileID = 0;             // the first file id of the next scan
+    bool didLaunch = false;
+
+    const AppStateServices& services() const { return services_; }
+
+    // Launch, volumes and Full Disk Access.
+    void onLaunch();
+    void checkFullDiskAccess();
+    void refreshVolumes();
+
+    // Scans. `scan` takes any path form; a running scan is cancelled first.
+    void scan(const std::string& path);
+    void chooseFolderAndScan();
+    void cancelScan();
+
+    // Selection: a click on a selectable entry.
+    void toggleSelection(const CleanItem& item);
+    void deselectInside(const std::string& path);
+
+  signals:
+    void sectionChanged();
+    void scanTargetChanged();
+    void isScanningChanged();
+    void scanStartedChanged();
+    void progressChanged();
+    void resultChanged();
+    void revisionChanged();
+    void volumesChanged();
+    void hasFullDiskAccessChanged();
+    void recentsChanged();
+    void pendingDeletionChanged();
+    void isReviewingChanged();
+    void confirmChanged();
+    void isDeletingChanged();
+    void vanishingPathsChanged();
+    void sessionFreedChanged();
+    void toastChanged();
+    void errorMessageChanged();
+    void deletionFailuresChanged();
+    void largestCategoryChanged();
+    void folderFocusChanged();
+    void nimbrelisingIDsChanged();
+
+  private:
+    void addRecent(const std::string& path);
+    void finishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
+                    std::shared_ptr<ScanResult> result);
+    void scheduleVolumeRefresh();
+    std::optional<std::string> argumentAfter(const std::vector<std::string>& arguments,
+                                             const char* flag) const;
+
+    AppStateServices services_;
+
+    std::optional<SidebarItem> section_ = SidebarItem::overview;
+    std::optional<std::string> scanTarget_;
+    bool isScanning_ = false;
+    std::chrono::system_clock::time_point scanStarted_;
+    ScanProgress progress_;
+    std::shared_ptr<ScanResult> result_;
+    std::int64_t revision_ = 0;
+    std::vector<VolumeInfo> volumes_;
+    bool hasFullDiskAccess_ = true;
+    std::vector<std::string> recents_;
+    std::optional<DeletionRequest> pendingDeletion_;
+    bool isReviewing_ = false;
+    std::optional<ConfirmRequest> confirm_;
+    bool isDeleting_ = false;
+    std::unordered_set<std::string> vanishingPaths_;
+    std::int64_t sessionFreed_ = 0;
+    std::optional<Toast> toast_;
+    std::optional<QString> errorMessage_;
+    std::optional<std::vector<DeletionFailure>> deletionFailures_;
+    std::optional<FileCategory> largestCategory_;
+    std::optional<std::string> folderFocus_;
+    std::unordered_set<std::string> nimbrelisingIDs_;
+
+    DuplicatesModel* duplicates_ = nullptr;
+    CleanQueue* queue_ = nullptr;
+    CleanupModel* cleanup_ = nullptr;
+
+    // One volume listing at a time; a request during one asks for one more afterwards.
+    bool listingVolumes_ = false;
+    bool listAgain_ = false;
+};
+
+}  // namespace nimbrel
