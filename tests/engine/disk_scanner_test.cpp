@@ -98,6 +98,21 @@ TEST(DiskScanner, TotalsAgreeWithAnIndependentCount) {
     EXPECT_EQ(linkedBytes, allocated(t.path("linked/original.bin")));
 }
 
+TEST(DiskScanner, SystemSkipsAndTheNormaliser) {
+    const auto& skips = DiskScanner::systemSkips();
+#ifdef __linux__
+    for (const char* path : {"/proc", "/sys", "/run", "/media", "/mnt", "/snap", "/dev", "/Volumes"})
+        EXPECT_TRUE(skips.count(path)) << path;
+    EXPECT_FALSE(skips.count("/home"));  // where Linux keeps its users' data
+#else
+    EXPECT_TRUE(skips.count("/home"));
+#endif
+    const std::string home = DiskScanner::normalize("~");
+    EXPECT_EQ(home.front(), '/');
+    EXPECT_EQ(DiskScanner::normalize("~/Library/"), home == "/" ? "/Library" : home + "/Library");
+    EXPECT_EQ(DiskScanner::normalize("a/./b/../c"), "/a/c");
+}
+
 TEST(DiskScanner, CategoriesAndExtensions) {
     ScanTree t;
     const std::pair<const char*, FileCategory> cases[] = {
