@@ -5,7 +5,7 @@
 
 #include "theme/palette.h"
 #include "theme/shapes.h"
-#include "theme/symbols.h"
+#include "theme/tight_label.h"
 
 namespace nimbrel {
 
@@ -77,10 +77,6 @@ QColor NimbrelButton::foreground() const {
     }
 }
 
-double NimbrelButton::symbolSize() const {
-    return metrics(size_).fontSize * 0.9;
-}
-
 double NimbrelButton::glowOpacity() const {
     return 0.25 + 0.2 * hoverAmount();
 }
@@ -90,8 +86,7 @@ double NimbrelButton::glowRadius() const {
 
 QSize NimbrelButton::sizeHint() const {
     const Metrics m = metrics(size_);
-    double w = QFontMetricsF(titleFont()).horizontalAdvance(text());
-    if (!symbol_.isEmpty()) w += Symbols::side(symbolSize()) + (text().isEmpty() ? 0 : kSymbolGap);
+    const double w = TightLabel::width(symbol_, text(), titleFont(), m.fontSize);
     // One pixel of slack: eliding compares widths that were rounded differently.
     return QSize(int(std::ceil(w)) + 1 + 2 * m.padding, m.height);
 }
@@ -163,23 +158,8 @@ void NimbrelButton::paintContent(QPainter& p) {
     }
 
     const Metrics m = metrics(size_);
-    const QFont font = titleFont();
-    const QFontMetricsF fm(font);
-    const double symbolSide = symbol_.isEmpty() ? 0 : Symbols::side(symbolSize());
-    const double gap = symbol_.isEmpty() || text().isEmpty() ? 0 : kSymbolGap;
-    const double room = std::max(0.0, r.width() - 2 * m.padding - symbolSide - gap);
-    const QString title = fm.elidedText(text(), Qt::ElideRight, room);
-    const double contentWidth = symbolSide + gap + fm.horizontalAdvance(title);
-    double x = r.center().x() - contentWidth / 2;
-    const QColor fg = foreground();
-    if (!symbol_.isEmpty()) {
-        Symbols::draw(p, QRectF(x, r.top(), symbolSide, r.height()), symbol_.toStdString(), fg, symbolSize(),
-                      m.weight);
-        x += symbolSide + gap;
-    }
-    p.setFont(font);
-    p.setPen(fg);
-    p.drawText(QRectF(x, r.top(), room + 1, r.height()), Qt::AlignLeft | Qt::AlignVCenter, title);
+    TightLabel::paint(p, r.adjusted(m.padding, 0, -m.padding, 0), symbol_, text(), titleFont(), m.fontSize,
+                      foreground(), m.weight);
 }
 
 }  // namespace nimbrel

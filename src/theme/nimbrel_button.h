@@ -23,7 +23,6 @@ class NimbrelButton : public PressButton {
         FontDesign design;
     };
     static Metrics metrics(Size size);
-    static constexpr int kSymbolGap = 6;
     static constexpr int kRingOutset = 4;
     static constexpr double kRingWidth = 2;
 
@@ -56,7 +55,6 @@ class NimbrelButton : public PressButton {
     bool hitButton(const QPoint& pos) const override;
 
   private:
-    double symbolSize() const;
     Kind kind_;
     Size size_;
     QString symbol_;

@@ -82,4 +82,30 @@ QColor Room::burnDim() {
     return c;
 }
 
+std::optional<double> categoryHue(FileCategory category) {
+    switch (category) {
+        case FileCategory::video:
+            return 305;
+        case FileCategory::audio:
+            return 355;
+        case FileCategory::image:
+            return 88;
+        case FileCategory::document:
+            return 255;
+        case FileCategory::archive:
+            return 52;
+        case FileCategory::diskImage:
+            return 205;
+        case FileCategory::application:
+            return 280;
+        case FileCategory::code:
+            return 145;
+        case FileCategory::developer:
+            return 178;
+        case FileCategory::other:
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 }  // namespace nimbrel

@@ -2,7 +2,9 @@
 
 #include <QColor>
 #include <QLinearGradient>
+#include <optional>
 
+#include "engine/file_category.h"
 #include "theme/appearance.h"
 
 namespace nimbrel {
@@ -44,5 +46,8 @@ struct Palette {
 struct Room {
     static QColor burnDim();
 };
+
+// The hue (degrees) each file category is coloured with; `other` has none and is drawn grey.
+std::optional<double> categoryHue(FileCategory category);
 
 }  // namespace nimbrel

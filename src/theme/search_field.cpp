@@ -64,6 +64,9 @@ QSize SearchField::minimumSizeHint() const {
 }
 
 void SearchField::applyColours() {
+    const Appearance a = AppearanceOf::widget(this);
+    if (paletteFor_ == a) return;
+    paletteFor_ = a;
     QPalette pal = edit_->palette();
     pal.setColor(QPalette::Base, Qt::transparent);
     pal.setColor(QPalette::Window, Qt::transparent);
@@ -111,6 +114,8 @@ bool SearchField::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SearchField::paintEvent(QPaintEvent*) {
+    // The window may change its appearance at any time; the text field's palette follows it here.
+    applyColours();
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF r(0, (height() - kHeight) / 2.0, width(), kHeight);

@@ -2,8 +2,10 @@
 
 #include <QLineEdit>
 #include <QWidget>
+#include <optional>
 
 #include "theme/animated_value.h"
+#include "theme/appearance.h"
 #include "theme/press_button.h"
 
 namespace nimbrel {
@@ -64,6 +66,7 @@ class SearchField : public QWidget {
     QLineEdit* edit_;
     SearchClearButton* clear_;
     bool focused_ = false;
+    std::optional<Appearance> paletteFor_;
     AnimatedValue ring_{0};
 };
 

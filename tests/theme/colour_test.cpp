@@ -106,6 +106,17 @@ TEST(PaletteTest, FixedTokensAreOpaque) {
     EXPECT_EQ(Palette::nimbrelFlat().finalStop(), QPointF(0, 1));
 }
 
+TEST(PaletteTest, CategoryHues) {
+    const std::pair<FileCategory, double> hues[] = {
+        {FileCategory::video, 305},       {FileCategory::audio, 355},  {FileCategory::image, 88},
+        {FileCategory::document, 255},    {FileCategory::archive, 52}, {FileCategory::diskImage, 205},
+        {FileCategory::application, 280}, {FileCategory::code, 145},   {FileCategory::developer, 178},
+    };
+    for (const auto& [category, hue] : hues)
+        EXPECT_EQ(categoryHue(category), hue) << category.rawValue();
+    EXPECT_FALSE(categoryHue(FileCategory::other).has_value());
+}
+
 TEST(AppearanceTest, NearestStatedAppearanceWinsAndUnknownIsLight) {
     QWidget window;
     QWidget child(&window);
