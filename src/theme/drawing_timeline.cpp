@@ -21,6 +21,10 @@ DrawingTimeline::DrawingTimeline(QWidget* owner, int minimumIntervalMs, std::fun
     timer_.setInterval(minimumIntervalMs);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &DrawingTimeline::tick);
+    // Nobody announces a change of the platform's Reduce Motion setting, so a visible but paused
+    // timeline looks again now and then.
+    watch_.setInterval(kWatchIntervalMs);
+    connect(&watch_, &QTimer::timeout, this, &DrawingTimeline::refresh);
     owner->installEventFilter(this);
     liveTimelines().push_back(this);
 }
@@ -30,14 +34,20 @@ DrawingTimeline::~DrawingTimeline() {
 }
 
 void DrawingTimeline::refresh() {
+    const bool visible = owner_ && owner_->isVisible();
     const bool paused = pausedWhen_ && pausedWhen_();
-    const bool run = owner_ && owner_->isVisible() && !paused;
+    const bool run = visible && !paused;
     if (run && !timer_.isActive()) {
         t_ = MotionClock::now();
         timer_.start();
-        if (owner_) owner_->update();
+        owner_->update();
     } else if (!run && timer_.isActive()) {
         timer_.stop();
+    }
+    if (visible && paused) {
+        if (!watch_.isActive()) watch_.start();
+    } else {
+        watch_.stop();
     }
 }
 
@@ -54,6 +64,7 @@ bool DrawingTimeline::eventFilter(QObject* watched, QEvent* event) {
             refresh();
         } else if (event->type() == QEvent::Hide) {
             timer_.stop();
+            watch_.stop();
         }
     }
     return QObject::eventFilter(watched, event);
@@ -62,7 +73,7 @@ bool DrawingTimeline::eventFilter(QObject* watched, QEvent* event) {
 void DrawingTimeline::tick() {
     // The pause condition may have changed without anyone telling us (Reduce Motion switched on).
     if (pausedWhen_ && pausedWhen_()) {
-        timer_.stop();
+        refresh();
         return;
     }
     t_ = MotionClock::now();

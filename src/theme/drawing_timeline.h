@@ -21,6 +21,8 @@ class DrawingTimeline : public QObject {
     // Seconds since 2001-01-01 of the frame to draw.
     double t() const { return t_; }
     bool isTicking() const { return timer_.isActive(); }
+    // A visible timeline that is paused re-asks its pause condition this often.
+    static constexpr int kWatchIntervalMs = 1000;
     int interval() const { return timer_.interval(); }
 
     // Re-asks the pause condition; owners call it when what it depends on changes.
@@ -36,6 +38,7 @@ class DrawingTimeline : public QObject {
 
     QPointer<QWidget> owner_;
     QTimer timer_;
+    QTimer watch_;
     std::function<bool()> pausedWhen_;
     double t_;
 };

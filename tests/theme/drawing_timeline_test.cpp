@@ -72,6 +72,12 @@ TEST(DrawingTimeline, AFrameAdvancesTheClockAndAPauseHoldsIt) {
     QTest::qWait(80);  // a tick notices the setting by itself and stops
     EXPECT_FALSE(gauge.timeline().isTicking());
     EXPECT_EQ(gauge.timeline().t(), 1000.5);
+
+    // Switched back off, again without a word: the paused timeline notices within its watch.
+    ReduceMotion::setOverride(false);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return gauge.timeline().isTicking(); }, 2 * DrawingTimeline::kWatchIntervalMs));
+    EXPECT_EQ(gauge.timeline().t(), 1007);
     MotionClock::unfreeze();
 }
 
