@@ -62,7 +62,6 @@ QColor fallbackColor(const FileIcon& icon, const QWidget* context) {
 FileIconView::FileIconView(std::string path, bool isPackage, bool isDirectory, double size, QWidget* parent)
     : QWidget(parent), path_(std::move(path)), isPackage_(isPackage), isDirectory_(isDirectory), size_(size) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void FileIconView::setItem(std::string path, bool isPackage, bool isDirectory) {

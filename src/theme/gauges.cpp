@@ -41,7 +41,6 @@ LiquidGauge::LiquidGauge(double fraction, double height, QWidget* parent)
       height_(height),
       timeline_(new DrawingTimeline(this, kGaugeFrameMs, [] { return ReduceMotion::isOn(); })) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void LiquidGauge::setFraction(double fraction) {
@@ -88,7 +87,6 @@ void LiquidGauge::paintEvent(QPaintEvent*) {
 MoltenBar::MoltenBar(double fraction, double height, std::optional<QColor> tint, QWidget* parent)
     : QWidget(parent), fraction_(fraction), height_(height), tint_(tint) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void MoltenBar::setFraction(double fraction) {

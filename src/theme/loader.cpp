@@ -20,7 +20,6 @@ NimbrelLoader::NimbrelLoader(double size, QWidget* parent)
       timeline_(new DrawingTimeline(this, kLoaderFrameMs, [] { return ReduceMotion::isOn(); })) {
     setAccessibleName(tr("Working"));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 QMargins NimbrelLoader::bleed() const {
