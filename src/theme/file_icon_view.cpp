@@ -54,6 +54,11 @@ QColor fallbackColor(const FileIcon& icon, const QWidget* context) {
         case FileIcon::Kind::file:
             break;
     }
+    // A file takes its category's hue, light on dark windows and deeper on light ones.
+    if (const std::optional<double> hue = categoryHue(icon.category)) {
+        const bool dark = AppearanceOf::widget(context) == Appearance::dark;
+        return toQColor(dark ? OKLCH::of(0.78, 0.12, *hue) : OKLCH::of(0.58, 0.13, *hue));
+    }
     return Palette::ink2().resolve(context);
 }
 
