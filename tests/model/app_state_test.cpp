@@ -2,6 +2,7 @@
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <atomic>
 #include <fstream>
 
@@ -236,6 +237,7 @@ TEST_F(AppStateTest, DemoLaunchInstallsTheSampleAndIgnoresTheDisk) {
     h.arguments = {"nimbrel", "-demo", "-scan", "/data", "-section", "old"};
     h.state->nextFileID = 7;
     QSignalSpy revisions(h.state.get(), &AppState::revisionChanged);
+    h.state->onLaunch();
     h.state->onLaunch();
     settle(&h.scanner);
     AppState& s = *h.state;
@@ -517,6 +519,12 @@ TEST_F(AppStateTest, ScansARealTreeEndToEnd) {
     AppState& s = *h.state;
     QSignalSpy results(&s, &AppState::resultChanged);
     QSignalSpy revisions(&s, &AppState::revisionChanged);
+    std::vector<QThread*> notifiedOn;
+    for (auto signal : {&AppState::resultChanged, &AppState::revisionChanged, &AppState::recentsChanged,
+                        &AppState::progressChanged, &AppState::isScanningChanged}) {
+        QObject::connect(
+            &s, signal, &s, [&] { notifiedOn.push_back(QThread::currentThread()); }, Qt::DirectConnection);
+    }
     s.scan(root + "/");
     ASSERT_TRUE(results.wait(10000));
     settle(&h.scanner);
@@ -528,6 +536,9 @@ TEST_F(AppStateTest, ScansARealTreeEndToEnd) {
     EXPECT_EQ(revisions.count(), 1);
     EXPECT_EQ(s.recents().front(), root);
     EXPECT_FALSE(s.isScanning());
+    EXPECT_GE(notifiedOn.size(), 4u);
+    for (QThread* thread : notifiedOn)
+        EXPECT_EQ(thread, QCoreApplication::instance()->thread());
     clearRecents();
 }
 
