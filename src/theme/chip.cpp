@@ -10,22 +10,14 @@
 
 namespace nimbrel {
 
-namespace {
-
-void paintFocusRing(QPainter& p, const QPainterPath& around, const QColor& color) {
-    p.setPen(QPen(color, 2));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(around);
-}
-
-}  // namespace
-
 // Chip
 
 Chip::Chip(const QString& title, std::optional<QColor> dot, bool on, QWidget* parent)
     : PressButton(parent), dot_(dot), on_(on), onAmount_(on ? 1 : 0) {
     setText(title);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setHitShape(HitShape::capsule);
+    setCapsuleRing(3);
     connect(&onAmount_, &AnimatedValue::changed, this, [this] { update(); });
 }
 
@@ -71,15 +63,6 @@ QSize Chip::sizeHint() const {
     double w = QFontMetricsF(titleFont()).horizontalAdvance(text());
     if (dot_) w += kDot + kSpacing;
     return QSize(int(std::ceil(w)) + 2 * kPadding, kHeight);
-}
-
-bool Chip::hitButton(const QPoint& pos) const {
-    return Shapes::capsule(QRectF(rect())).contains(pos);
-}
-
-void Chip::paintDecoration(QPainter& p) {
-    if (!showsFocusRing()) return;
-    paintFocusRing(p, Shapes::capsule(QRectF(rect()).adjusted(-2, -2, 2, 2)), Palette::ink2().resolve(this));
 }
 
 void Chip::paintContent(QPainter& p) {
@@ -161,6 +144,8 @@ NimbrelSwitch::NimbrelSwitch(bool on, QWidget* parent) : PressButton(parent), on
     setCheckable(true);
     setChecked(on);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setHitShape(HitShape::capsule);
+    setCapsuleRing(3);
     connect(&knob_, &AnimatedValue::changed, this, [this] { update(); });
     connect(this, &QAbstractButton::clicked, this, [this] { emit toggleRequested(!on_); });
 }
@@ -179,15 +164,6 @@ QRectF NimbrelSwitch::knobRect() const {
     const double x1 = kWidth - kKnobInset - d;
     const QPointF origin((width() - kWidth) / 2.0, (height() - kHeight) / 2.0);
     return QRectF(origin.x() + x0 + (x1 - x0) * knob_.value(), origin.y() + kKnobInset, d, d);
-}
-
-bool NimbrelSwitch::hitButton(const QPoint& pos) const {
-    return Shapes::capsule(QRectF(rect())).contains(pos);
-}
-
-void NimbrelSwitch::paintDecoration(QPainter& p) {
-    if (!showsFocusRing()) return;
-    paintFocusRing(p, Shapes::capsule(QRectF(rect()).adjusted(-2, -2, 2, 2)), Palette::ink2().resolve(this));
 }
 
 void NimbrelSwitch::paintContent(QPainter& p) {

@@ -34,12 +34,9 @@ class Chip : public PressButton {
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
-    QMargins decorationMargins() const override { return QMargins(3, 3, 3, 3); }
-    void paintDecoration(QPainter& p) override;
 
   protected:
     void paintContent(QPainter& p) override;
-    bool hitButton(const QPoint& pos) const override;
 
   private:
     QColor tint() const;
@@ -90,15 +87,12 @@ class NimbrelSwitch : public PressButton {
     QRectF knobRect() const;
     QSize sizeHint() const override { return QSize(kWidth, kHeight); }
     QSize minimumSizeHint() const override { return sizeHint(); }
-    QMargins decorationMargins() const override { return QMargins(3, 3, 3, 3); }
-    void paintDecoration(QPainter& p) override;
 
   signals:
     void toggleRequested(bool on);
 
   protected:
     void paintContent(QPainter& p) override;
-    bool hitButton(const QPoint& pos) const override;
 
   private:
     bool on_;

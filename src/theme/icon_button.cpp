@@ -13,6 +13,7 @@ IconButton::IconButton(const QString& symbol, int side, bool filled, QWidget* pa
     setPressedScale(0.94);
     setDisabledOpacity(0.35);
     setHoverNeedsEnabled(true);
+    setHitShape(HitShape::circle);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
@@ -39,12 +40,6 @@ void IconButton::setHelp(const QString& help) {
 
 QSize IconButton::sizeHint() const {
     return QSize(side_ + 2 * kPadding, side_ + 2 * kPadding);
-}
-
-bool IconButton::hitButton(const QPoint& pos) const {
-    const QPointF d = QPointF(pos) - QRectF(rect()).center();
-    const double radius = std::min(width(), height()) / 2.0;
-    return d.x() * d.x() + d.y() * d.y() <= radius * radius;
 }
 
 void IconButton::paintContent(QPainter& p) {

@@ -30,7 +30,6 @@ class IconButton : public PressButton {
 
   protected:
     void paintContent(QPainter& p) override;
-    bool hitButton(const QPoint& pos) const override;
 
   private:
     QString symbol_;

@@ -34,6 +34,7 @@ NimbrelButton::NimbrelButton(const QString& title, Kind kind, Size size, QWidget
     setPressedScale(0.97);
     setDisabledOpacity(0.4);
     setHoverNeedsEnabled(true);
+    setHitShape(HitShape::capsule);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
@@ -121,10 +122,6 @@ void NimbrelButton::paintDecoration(QPainter& p) {
         p.setBrush(Qt::NoBrush);
         p.drawPath(Shapes::capsule(Shapes::inset(outer, kRingWidth / 2)));
     }
-}
-
-bool NimbrelButton::hitButton(const QPoint& pos) const {
-    return Shapes::capsule(QRectF(rect())).contains(pos);
 }
 
 void NimbrelButton::paintContent(QPainter& p) {

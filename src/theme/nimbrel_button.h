@@ -52,7 +52,6 @@ class NimbrelButton : public PressButton {
 
   protected:
     void paintContent(QPainter& p) override;
-    bool hitButton(const QPoint& pos) const override;
 
   private:
     Kind kind_;

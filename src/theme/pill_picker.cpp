@@ -12,6 +12,7 @@ namespace nimbrel {
 PillOptionButton::PillOptionButton(const PillOption& option, PillPicker* picker)
     : PressButton(picker), option_(option), picker_(picker) {
     setText(option.label);
+    setHitShape(HitShape::capsule);
 }
 
 bool PillOptionButton::isSelected() const {
@@ -25,10 +26,6 @@ QFont PillOptionButton::labelFont() const {
 QSize PillOptionButton::sizeHint() const {
     const double w = QFontMetricsF(labelFont()).horizontalAdvance(option_.label);
     return QSize(int(std::ceil(w)) + 2 * PillPicker::kOptionPadding, PillPicker::kOptionHeight);
-}
-
-bool PillOptionButton::hitButton(const QPoint& pos) const {
-    return Shapes::capsule(QRectF(rect())).contains(pos);
 }
 
 void PillOptionButton::paintContent(QPainter& p) {

@@ -29,7 +29,6 @@ class PillOptionButton : public PressButton {
 
   protected:
     void paintContent(QPainter& p) override;
-    bool hitButton(const QPoint& pos) const override;
 
   private:
     PillOption option_;

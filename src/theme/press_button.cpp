@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include "theme/palette.h"
+#include "theme/shapes.h"
+
 namespace nimbrel {
 
 PressButton::PressButton(QWidget* parent) : QAbstractButton(parent) {
@@ -44,6 +47,35 @@ void PressButton::setHovering(bool on) {
     hover_.animateTo(on ? 1.0 : 0.0, Motion::hover());
     hoverChanged(on);
     update();
+}
+
+QMargins PressButton::decorationMargins() const {
+    return QMargins(ringOutset_, ringOutset_, ringOutset_, ringOutset_);
+}
+
+void PressButton::paintDecoration(QPainter& p) {
+    if (ringOutset_ <= 0 || !showsFocusRing()) return;
+    const double half = 1.0;  // the 2-point line lies inside the ring's outer edge
+    const QRectF outer = QRectF(rect()).adjusted(-ringOutset_, -ringOutset_, ringOutset_, ringOutset_);
+    p.setPen(QPen(Palette::ink2().resolve(this), 2 * half));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(Shapes::capsule(Shapes::inset(outer, half)));
+}
+
+bool PressButton::hitButton(const QPoint& pos) const {
+    const QRectF r = QRectF(rect());
+    switch (hitShape_) {
+        case HitShape::capsule:
+            return Shapes::capsule(r).contains(pos);
+        case HitShape::circle: {
+            const QPointF d = QPointF(pos) - r.center();
+            const double radius = std::min(r.width(), r.height()) / 2;
+            return d.x() * d.x() + d.y() * d.y() <= radius * radius;
+        }
+        case HitShape::rect:
+            break;
+    }
+    return rect().contains(pos);
 }
 
 void PressButton::setFocusPreview(bool on) {

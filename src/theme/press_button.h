@@ -25,8 +25,12 @@ class PressButton : public QAbstractButton, public OutsideDecoration {
     // Draws the keyboard focus ring without focus (the gallery shows several focused controls at once).
     void setFocusPreview(bool on);
 
-    QMargins decorationMargins() const override { return {}; }
-    void paintDecoration(QPainter&) override {}
+    // By default the keyboard focus ring, when a control asks for one, is a 2-point ink2 capsule
+    // around the frame, drawn outside it.
+    QMargins decorationMargins() const override;
+    void paintDecoration(QPainter& p) override;
+
+    enum class HitShape { rect, capsule, circle };
 
     AnimatedValue& hoverAnimation() { return hover_; }
     AnimatedValue& scaleAnimation() { return scale_; }
@@ -39,6 +43,10 @@ class PressButton : public QAbstractButton, public OutsideDecoration {
     void setDisabledOpacity(double o) { disabledOpacity_ = o; }
     // Text and icon buttons only take the hover look while enabled.
     void setHoverNeedsEnabled(bool v) { hoverNeedsEnabled_ = v; }
+    void setHitShape(HitShape shape) { hitShape_ = shape; }
+    // Asks for the default focus ring `outset` points outside the frame.
+    void setCapsuleRing(int outset) { ringOutset_ = outset; }
+    bool hitButton(const QPoint& pos) const override;
     // Called when `hovering` flips (subclasses start their own hover animations).
     virtual void hoverChanged(bool) {}
 
@@ -64,6 +72,8 @@ class PressButton : public QAbstractButton, public OutsideDecoration {
     bool hoverNeedsEnabled_ = false;
     bool hovering_ = false;
     bool focusPreview_ = false;
+    HitShape hitShape_ = HitShape::rect;
+    int ringOutset_ = 0;
 };
 
 }  // namespace nimbrel
