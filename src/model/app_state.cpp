@@ -83,11 +83,10 @@ std::string currentFolder() {
 }
 
 std::optional<std::string> chooseFolderWithDialog() {
-    QFileDialog dialog(nullptr, QCoreApplication::translate("AppState", "Choose a folder or disk to analyze"),
-                       QDir::homePath());
+    QFileDialog dialog(nullptr, AppState::tr("Choose a folder or disk to analyze"), QDir::homePath());
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setLabelText(QFileDialog::Accept, QCoreApplication::translate("AppState", "Scan"));
+    dialog.setLabelText(QFileDialog::Accept, AppState::tr("Scan"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
 }
