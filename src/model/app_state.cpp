@@ -10,6 +10,8 @@
 #include <QFileDialog>
 #include <QPointer>
 #include <algorithm>
+#include <mutex>
+#include <utility>
 
 #include "engine/demo.h"
 #include "engine/host_layout.h"
@@ -46,6 +48,26 @@ void assignAlways(AppState* state, T& field, T value, void (AppState::*changed)(
     field = std::move(value);
     emit(state->*changed)();
 }
+
+// The newest progress report of a scan, handed from its worker to the main thread.
+class ProgressMailbox {
+  public:
+    // Stores the report; true when the main thread has to be told (nothing is waiting yet).
+    bool put(const ScanProgress& progress) {
+        std::lock_guard lock(mutex_);
+        const bool wasEmpty = !latest_.has_value();
+        latest_ = progress;
+        return wasEmpty;
+    }
+    std::optional<ScanProgress> take() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(latest_, std::nullopt);
+    }
+
+  private:
+    std::mutex mutex_;
+    std::optional<ScanProgress> latest_;
+};
 
 std::string lastComponent(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -319,12 +341,17 @@ void AppState::scan(const std::string& target) {
     const std::int64_t firstID = nextFileID;
 
     QPointer<QObject> self(this);
-    // Called on the scanning thread; the state looks at each report on the main thread and keeps it
-    // only while this scan is still the current one.
-    DiskScanner::ProgressCallback forward = [self, token](const ScanProgress& progress) {
-        Background::post(self, [self, token, progress] {
+    // Called on the scanning thread. Reports wait in a mailbox that keeps only the newest, so a
+    // busy main thread is never flooded (a root with many entries reports once per entry); the
+    // state takes it on the main thread while this scan is still the current one.
+    auto mailbox = std::make_shared<ProgressMailbox>();
+    DiskScanner::ProgressCallback forward = [self, token, mailbox](const ScanProgress& progress) {
+        if (!mailbox->put(progress)) return;
+        Background::post(self, [self, token, mailbox] {
+            std::optional<ScanProgress> latest = mailbox->take();
             auto* state = static_cast<AppState*>(self.data());
-            if (state->scanToken == token && !token->isCancelled()) state->setProgress(progress);
+            if (latest && state->scanToken == token && !token->isCancelled())
+                state->setProgress(std::move(*latest));
         });
     };
     Background::run(

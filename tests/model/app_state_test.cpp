@@ -363,6 +363,30 @@ TEST_F(AppStateTest, ASecondScanSupersedesTheFirst) {
     clearRecents();
 }
 
+TEST_F(AppStateTest, ProgressReportsCollapseToTheNewest) {
+    clearRecents();
+    Harness h;
+    QSignalSpy spy(h.state.get(), &AppState::progressChanged);
+    h.state->scan("/many");
+    spy.clear();
+    auto call = h.scanner.call(0);
+    for (int i = 1; i <= 1000; ++i) {
+        ScanProgress progress;
+        progress.filesScanned = i;
+        call->progress(progress);
+    }
+    settle(&h.scanner);
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(h.state->progress().filesScanned, 1000);
+    ScanProgress later;
+    later.filesScanned = 1001;
+    call->progress(later);  // the mailbox takes reports again once emptied
+    settle(&h.scanner);
+    EXPECT_EQ(spy.count(), 2);
+    EXPECT_EQ(h.state->progress().filesScanned, 1001);
+    clearRecents();
+}
+
 TEST_F(AppStateTest, CancellingKeepsWhatWasShown) {
     clearRecents();
     Harness h;
