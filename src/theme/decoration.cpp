@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScrollArea>
 #include <QWidget>
 
 namespace nimbrel {
@@ -17,10 +18,21 @@ QRect decoratedLocalRect(QWidget* child) {
     return deco ? child->rect().marginsAdded(deco->decorationMargins()) : child->rect();
 }
 
+QAbstractScrollArea* viewportOwner(QWidget* w) {
+    auto* area = qobject_cast<QAbstractScrollArea*>(w->parentWidget());
+    return area && area->viewport() == w ? area : nullptr;
+}
+
 // A scroll area's viewport clips its content anyway: decorations never climb past it.
 bool isClipBoundary(QWidget* w) {
-    auto* area = qobject_cast<QAbstractScrollArea*>(w->parentWidget());
-    return w->isWindow() || (area && area->viewport() == w);
+    return w->isWindow() || viewportOwner(w);
+}
+
+// The host paints itself through its own event(); an item view paints its viewport from the view
+// instead, so such a viewport cannot host (a plain scroll area's viewport paints nothing and can).
+bool canHost(QWidget* w) {
+    QAbstractScrollArea* area = viewportOwner(w);
+    return !area || qobject_cast<QScrollArea*>(area);
 }
 
 }  // namespace
@@ -35,7 +47,8 @@ QWidget* DecorationHost::hostFor(QWidget* child) {
     QWidget* w = child->parentWidget();
     while (w) {
         const QRect inW = local.translated(child->mapTo(w, QPoint(0, 0)));
-        if (w->rect().contains(inW) || isClipBoundary(w) || !w->parentWidget()) return w;
+        if (w->rect().contains(inW) || isClipBoundary(w) || !w->parentWidget())
+            return canHost(w) ? w : nullptr;
         w = w->parentWidget();
     }
     return nullptr;
@@ -43,7 +56,7 @@ QWidget* DecorationHost::hostFor(QWidget* child) {
 
 void DecorationHost::attach(QWidget* child) {
     if (!dynamic_cast<OutsideDecoration*>(child)) return;
-    for (QWidget* w = child->parentWidget(); w; w = w->parentWidget()) {
+    for (QWidget* w = child->parentWidget(); w && canHost(w); w = w->parentWidget()) {
         auto* host = w->findChild<DecorationHost*>(kHostName, Qt::FindDirectChildrenOnly);
         if (!host) host = new DecorationHost(w);
         if (!host->children_.contains(child)) host->children_.append(child);

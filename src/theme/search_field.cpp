@@ -36,6 +36,7 @@ SearchField::SearchField(const QString& prompt, QWidget* parent)
     setFocusProxy(edit_);
     edit_->setFrame(false);
     edit_->setPlaceholderText(prompt);
+    edit_->setAccessibleName(prompt);
     edit_->setFont(Fonts::font(kTextSize));
     edit_->setAttribute(Qt::WA_MacShowFocusRect, false);
     edit_->installEventFilter(this);

@@ -13,9 +13,14 @@ double symbolSide(const QString& symbol, double fontSize) {
 }
 }  // namespace
 
+QString TightLabel::firstLine(const QString& title) {
+    const qsizetype br = title.indexOf(QLatin1Char('\n'));
+    return br < 0 ? title : title.left(br) + QChar(0x2026);
+}
+
 double TightLabel::width(const QString& symbol, const QString& title, const QFont& font, double fontSize) {
     const double gap = symbol.isEmpty() || title.isEmpty() ? 0 : kGap;
-    return symbolSide(symbol, fontSize) + gap + QFontMetricsF(font).horizontalAdvance(title);
+    return symbolSide(symbol, fontSize) + gap + QFontMetricsF(font).horizontalAdvance(firstLine(title));
 }
 
 double TightLabel::paint(QPainter& p, const QRectF& r, const QString& symbol, const QString& title,
@@ -25,7 +30,7 @@ double TightLabel::paint(QPainter& p, const QRectF& r, const QString& symbol, co
     const double side = symbolSide(symbol, fontSize);
     const double gap = symbol.isEmpty() || title.isEmpty() ? 0 : kGap;
     const double room = std::max(0.0, r.width() - side - gap);
-    const QString shown = fm.elidedText(title, Qt::ElideRight, room);
+    const QString shown = fm.elidedText(firstLine(title), Qt::ElideRight, room);
     const double total = side + gap + fm.horizontalAdvance(shown);
     double x = r.left();
     if (alignment & Qt::AlignHCenter)

@@ -18,6 +18,8 @@ struct TightLabel {
     // The symbol is drawn at this share of the title's size (the small image scale).
     static constexpr double kSymbolScale = 0.9;
 
+    // One line at most: a title with a line break keeps its first line and shows that it was cut.
+    static QString firstLine(const QString& title);
     static double width(const QString& symbol, const QString& title, const QFont& font, double fontSize);
     // Draws the label in `r` with `alignment` (left, centre or right; always centred vertically). The
     // title is cut with an ellipsis when it does not fit. Returns the width drawn.

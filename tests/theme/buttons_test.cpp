@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QHBoxLayout>
+#include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -9,6 +10,7 @@
 #include "theme/menu_row.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
+#include "theme/tight_label.h"
 
 namespace nimbrel {
 namespace {
@@ -129,6 +131,35 @@ TEST(NimbrelButtonTest, FocusRingOnlyFromTheKeyboard) {
     const QPoint outside = second->geometry().topLeft() + QPoint(second->width() / 2, -3);
     EXPECT_GT(shot.pixelColor(outside).alpha(), 0);
     EXPECT_NE(shot.pixelColor(outside), shot.pixelColor(outside + QPoint(0, -8)));
+}
+
+TEST(NimbrelButtonTest, TitleKeepsToOneLine) {
+    EXPECT_EQ(TightLabel::firstLine(QStringLiteral("Empty\nTrash")), QStringLiteral("Empty\u2026"));
+    EXPECT_EQ(TightLabel::firstLine(QStringLiteral("Empty Trash")), QStringLiteral("Empty Trash"));
+    NimbrelButton twoLines(QStringLiteral("Empty\nTrash"));
+    NimbrelButton oneLine(QStringLiteral("Empty\u2026"));
+    EXPECT_EQ(twoLines.sizeHint(), oneLine.sizeHint());
+}
+
+TEST(DecorationTest, ItemViewViewportsNeverHost) {
+    QListWidget list;
+    list.resize(200, 100);
+    auto* b = new NimbrelButton(QStringLiteral("In a list"), Kind::secondary, Size::regular, list.viewport());
+    b->move(0, 0);
+    list.show();
+    QApplication::processEvents();
+    EXPECT_EQ(DecorationHost::hostFor(b), nullptr);
+    EXPECT_EQ(list.viewport()->findChild<DecorationHost*>(), nullptr);
+
+    QWidget window;
+    auto* tight = new QWidget(&window);
+    tight->setGeometry(10, 10, 120, 32);
+    auto* inRow = new NimbrelButton(QStringLiteral("Tight"), Kind::secondary, Size::regular, tight);
+    inRow->setGeometry(0, 0, 100, 32);
+    window.resize(200, 100);
+    window.show();
+    // The row has no room for the ring above and below the button, so the window draws it.
+    EXPECT_EQ(DecorationHost::hostFor(inRow), &window);
 }
 
 TEST(IconButtonTest, SizeSymbolAndRoundHitArea) {
