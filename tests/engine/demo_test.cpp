@@ -152,11 +152,6 @@ TEST(Demo, BuildProductsLargestFirst) {
     EXPECT_EQ(result->node(h + ".gradle")->artifactKind, "Gradle cache");
 }
 
-TEST(Demo, Volume) {
-    EXPECT_EQ(Demo::volume(),
-              (VolumeInfo{"/", "Macintosh HD", 994'662'584'320, 131'000'000'000, true, true}));
-}
-
 TEST(Demo, JunkFigures) {
     const auto& m = Demo::measurements();
     EXPECT_EQ(m.size(), 8u);

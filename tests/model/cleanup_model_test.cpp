@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,19 +15,10 @@
 
 #include "engine/demo.h"
 #include "engine/host_layout.h"
+#include "support/wait_for.h"
 
 namespace nimbrel {
 namespace {
-
-bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > ms) return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
 
 JunkLocation location(const std::string& id, JunkLocation::Risk risk, std::vector<std::string> paths) {
     JunkLocation l;
