@@ -11,6 +11,7 @@
 
 #include "engine/host_layout.h"
 #include "engine/inode_key.h"
+#include "engine/risk_catalog.h"
 #include "engine/tree_walker.h"
 
 namespace nimbrel {
@@ -54,16 +55,6 @@ FileCategory categoryOfFile(std::string_view name) {
         ext[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     }
     return FileCategory::classify(std::string_view(ext, length));
-}
-
-// A folder's extension as a package test reads it: after the last ".", none for hidden names.
-std::string folderExtension(std::string_view name) {
-    std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0) return {};
-    std::string ext(name.substr(dot + 1));
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext;
 }
 
 // The one package folder being counted as a file.
@@ -196,7 +187,7 @@ class Scan {
         ++totalDirs_;
 
         if (options_.treatPackagesAsFiles) {
-            std::string ext = folderExtension(e.name);
+            const std::string ext = asciiLower(pathExtension(e.name));
             if (!ext.empty() && FileCategory::packageExtensions().count(ext)) {
                 if (e.level == 1) {
                     discovered_.append(DiscoveredEntry{std::string(e.path), std::string(e.name), 0, false,

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/risk_catalog.h"
+
 namespace nimbrel {
 
 namespace {
@@ -28,18 +30,6 @@ void lowerUpwards(DirNode* from, std::int64_t size, std::int64_t files) {
 bool isInside(const std::string& path, const std::string& folder) {
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
            path[folder.size()] == '/';
-}
-
-// The lower-cased (ASCII) text after the last "." of the last component; none for hidden names.
-std::string extensionOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-    std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot <= start) return {};
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext;
 }
 
 }  // namespace
@@ -115,7 +105,9 @@ void ScanResult::remove(const std::unordered_set<std::string>& paths,
         if (!parent) continue;
         lower(parent->smallFilesSize, size->second);
         lowerUpwards(parent.get(), size->second, 1);
-        lowerCategory(categoryTotals, FileCategory::classify(extensionOf(path)), size->second);
+        lowerCategory(categoryTotals,
+                      FileCategory::classify(asciiLower(pathExtension(path.substr(slash + 1)))),
+                      size->second);
     }
 
     std::erase_if(files, [&](const FileItem& f) { return removedIDs.count(f.id) > 0; });
