@@ -15,7 +15,9 @@
 #include "engine/cancel_token.h"
 #include "engine/deletion.h"
 #include "engine/disk_scanner.h"
+#include "engine/file_actions.h"
 #include "engine/file_category.h"
+#include "engine/removal_worker.h"
 #include "engine/scan_options.h"
 #include "engine/scan_progress.h"
 #include "engine/scan_result.h"
@@ -29,6 +31,7 @@ namespace nimbrel {
 
 class CleanupModel;
 class DuplicatesModel;
+struct RemovalSources;
 
 // What the state needs of the outside world. The defaults walk the real disk, list the real
 // volumes and open a real dialog; tests hand in fakes.
@@ -52,6 +55,11 @@ struct AppStateServices {
     std::function<bool(const std::string&)> fileExists;
     std::function<bool(const std::string&)> canOpenReadOnly;
     std::chrono::milliseconds volumeRefreshInterval{30000};
+    // The removal road's file operations (one set per removal, used on a worker thread), the Trash
+    // emptier and the outside-command runner (both run on a worker thread). Unset: the real ones.
+    std::function<std::shared_ptr<RemovalFileOps>()> fileOps;
+    std::function<CommandResult()> emptyTrash;
+    std::function<CommandResult(const std::string&, const std::vector<std::string>&)> runCommand;
 
     static AppStateServices standard();
 };
@@ -147,6 +155,14 @@ class AppState : public QObject {
     void toggleSelection(const CleanItem& item);
     void deselectInside(const std::string& path);
 
+    // Review and removal: open the review of the whole selection; remove the reviewed entries to
+    // the Trash or for good.
+    void nimbrelise();
+    void nimbrelise(const std::unordered_set<std::string>& ids, bool permanently);
+    void emptyTrash();
+    void removeUnavailableSimulators();
+    void copyPaths(const std::vector<std::string>& paths);
+
   signals:
     void sectionChanged();
     void scanTargetChanged();
@@ -172,6 +188,16 @@ class AppState : public QObject {
     void nimbrelisingIDsChanged();
 
   private:
+    // The removal road (app_state_removal.cpp).
+    void performDeletion(DeletionRequest request, bool permanently);
+    void completeRemoval(RemovalResult result, DeletionRequest request,
+                         std::chrono::steady_clock::time_point started, bool permanently,
+                         std::vector<DeletionFailure> guardFailures);
+    void pretendDeletion(DeletionRequest request);
+    void applyRemoval(const std::unordered_set<std::string>& paths);
+    std::shared_ptr<RemovalFileOps> removalFileOps() const;
+    RemovalSources removalSources() const;
+
     void addRecent(const std::string& path);
     void finishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
                     std::shared_ptr<ScanResult> result);

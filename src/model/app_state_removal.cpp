@@ -1,0 +1,289 @@
+// The removal road of the application state: review, removal, completion, the demo removal,
+// emptying the Trash, removing unavailable simulators and copying paths.
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPointer>
+#include <atomic>
+
+#include "engine/disk_scanner.h"
+#include "engine/file_actions.h"
+#include "engine/host_layout.h"
+#include "engine/junk_location.h"
+#include "engine/safety_guard.h"
+#include "model/app_state.h"
+#include "model/background.h"
+#include "model/cleanup_model.h"
+#include "model/duplicates_model.h"
+#include "model/removal.h"
+#include "platform/file_operations.h"
+#include "platform/trash_emptier.h"
+
+namespace nimbrel {
+
+namespace {
+
+constexpr const char* kRemovalSymbol = "humidity.fill";
+
+// Set when the application quits: a running removal stops before its next item.
+std::atomic<bool>& quitting() {
+    static std::atomic<bool> flag{false};
+    static bool connected = [] {
+        if (auto* app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, [] { flag = true; });
+        return true;
+    }();
+    (void)connected;
+    return flag;
+}
+
+}  // namespace
+
+std::shared_ptr<RemovalFileOps> AppState::removalFileOps() const {
+    return services_.fileOps ? services_.fileOps() : std::make_shared<FileOperations>();
+}
+
+RemovalSources AppState::removalSources() const {
+    RemovalSources sources;
+    std::vector<JunkLocation> locations = cleanup().locations();
+    sources.junkTargets = [locations](const std::string& entryID) -> std::optional<std::vector<std::string>> {
+        for (const JunkLocation& location : locations)
+            if ("junk:" + location.id == entryID) return location.targets();
+        return std::nullopt;
+    };
+    sources.contentsOnly = SafetyGuard::contentsOnly();
+    sources.listFolder = [ops = removalFileOps()](const std::string& folder) { return ops->list(folder); };
+    sources.normalize = &DiskScanner::normalize;
+    return sources;
+}
+
+void AppState::nimbrelise() {
+    if (queue().items().empty() || isDeleting()) return;
+    setIsReviewing(true);
+}
+
+void AppState::nimbrelise(const std::unordered_set<std::string>& ids, bool permanently) {
+    setIsReviewing(false);
+    // One removal at a time: the review cannot open during one, and nothing else may start one.
+    if (isDeleting()) return;
+    RemovalSources sources = removalSources();
+    auto removal = buildReviewedRemoval(queue().items(), ids, sources);
+    if (!removal) {
+        setToast(Toast(tr("Nothing left to nimbrelise"), "info.circle.fill"));
+        return;
+    }
+    QPointer<AppState> self(this);
+    removal->request.onComplete = [self, chosen = removal->chosen, cleared = removal->clearedIDs,
+                                   touchesCleanup =
+                                       removal->touchesCleanup](const std::vector<std::string>& removed) {
+        if (!self) return;
+        std::unordered_set<std::string> leaving = cleared;
+        for (const std::string& id :
+             guardRefusedIDs(chosen, self->removalSources(),
+                             [](const std::string& p) { return SafetyGuard::isProtected(p); }))
+            leaving.insert(id);
+        self->queue().removeEvaporated(std::unordered_set<std::string>(removed.begin(), removed.end()),
+                                       leaving);
+        if (touchesCleanup) {
+            self->cleanup().subtract(self->lastRemoval);
+            self->cleanup().measure();
+        }
+    };
+    performDeletion(std::move(removal->request), permanently);
+}
+
+void AppState::performDeletion(DeletionRequest request, bool permanently) {
+    if (isDeleting()) return;
+    if (services_.isDemo()) {
+        pretendDeletion(std::move(request));
+        return;
+    }
+    // The safety guard has the last word, before anything touches the disk.
+    std::vector<DeletionItem> allowed;
+    std::vector<DeletionFailure> guardFailures;
+    for (const DeletionItem& item : request.items) {
+        if (SafetyGuard::isProtected(item.path))
+            guardFailures.push_back(
+                {item.path, DeletionFailure::Reason::safetyGuard, SafetyGuard::reason(item.path)});
+        else
+            allowed.push_back(item);
+    }
+    std::unordered_set<std::string> vanishing;
+    for (const DeletionItem& item : allowed)
+        vanishing.insert(item.path);
+    setIsDeleting(true);
+    setVanishingPaths(std::move(vanishing));
+    setNimbrelisingIDs(request.queueIDs);
+
+    const auto started = services_.clock->now();
+    std::atomic<bool>* stop = &quitting();
+    Background::run(
+        Background::userInitiated(), this,
+        [ops = removalFileOps(), allowed = std::move(allowed), permanently, stop] {
+            return RemovalWorker(*ops, permanently).run(allowed, stop);
+        },
+        [this, request = std::move(request), started, permanently,
+         guardFailures = std::move(guardFailures)](RemovalResult result) mutable {
+            completeRemoval(std::move(result), std::move(request), started, permanently,
+                            std::move(guardFailures));
+        });
+}
+
+void AppState::completeRemoval(RemovalResult result, DeletionRequest request,
+                               std::chrono::steady_clock::time_point started, bool permanently,
+                               std::vector<DeletionFailure> guardFailures) {
+    std::vector<std::string> removed;
+    int64_t total = 0;
+    for (const auto& [path, bytes] : result.freed) {
+        removed.push_back(path);
+        total += bytes;
+    }
+    lastRemoval = result.freed;
+    const auto hold = removalHold(request.queueIDs.size());
+    const auto rest =
+        hold - std::chrono::duration_cast<std::chrono::milliseconds>(services_.clock->now() - started);
+
+    auto finish = [this, removed = std::move(removed), total, permanently, request = std::move(request),
+                   guardFailures = std::move(guardFailures),
+                   failures = std::move(result.failures)]() mutable {
+        setIsDeleting(false);
+        applyRemoval(std::unordered_set<std::string>(removed.begin(), removed.end()));
+        setVanishingPaths({});
+        setNimbrelisingIDs({});
+        setSessionFreed(sessionFreed() + total);
+        if (!removed.empty())
+            setToast(Toast(removalToastText(total, int64_t(removed.size()), permanently), kRemovalSymbol));
+        // What the guard kept comes first, then what the removal left, each in its own order.
+        guardFailures.insert(guardFailures.end(), failures.begin(), failures.end());
+        if (!guardFailures.empty()) setDeletionFailures(std::move(guardFailures));
+        if (request.onComplete) request.onComplete(removed);
+        if (!services_.isDemo()) refreshVolumes();
+    };
+
+    if (rest > std::chrono::milliseconds(0))
+        services_.clock->after(rest, this, std::move(finish));
+    else
+        finish();
+}
+
+void AppState::pretendDeletion(DeletionRequest request) {
+    // Demo mode plays the removal on the sample data and never touches the disk.
+    std::unordered_set<std::string> vanishing;
+    for (const DeletionItem& item : request.items)
+        vanishing.insert(item.path);
+    setIsDeleting(true);
+    setVanishingPaths(vanishing);
+    setNimbrelisingIDs(request.queueIDs);
+
+    const auto hold = removalHold(request.queueIDs.size());
+    services_.clock->after(hold, this, [this, request = std::move(request)] {
+        std::vector<std::string> removed;
+        std::unordered_map<std::string, int64_t> freed;
+        for (const DeletionItem& item : request.items) {
+            removed.push_back(item.path);
+            freed[item.path] = item.size.value_or(0);
+        }
+        lastRemoval = std::move(freed);
+        setIsDeleting(false);
+        applyRemoval(std::unordered_set<std::string>(removed.begin(), removed.end()));
+        setVanishingPaths({});
+        setNimbrelisingIDs({});
+        setToast(Toast(demoRemovalToastText(request.estimatedSize), kRemovalSymbol));
+        if (request.onComplete) request.onComplete(removed);
+    });
+}
+
+void AppState::applyRemoval(const std::unordered_set<std::string>& paths) {
+    if (paths.empty()) return;
+    // The tree and the twins hold normalised paths; a path inside another removed one is gone with it.
+    std::unordered_set<std::string> normalized;
+    std::unordered_map<std::string, int64_t> sizes;
+    for (const std::string& path : paths) {
+        std::string p = DiskScanner::normalize(path);
+        normalized.insert(p);
+        if (auto it = lastRemoval.find(path); it != lastRemoval.end()) sizes[p] = it->second;
+    }
+    std::unordered_set<std::string> outermost;
+    for (const std::string& path : normalized) {
+        bool nested = false;
+        for (std::string parent = path; !nested && parent.size() > 1;) {
+            parent = parent.substr(0, std::max<size_t>(parent.rfind('/'), 1));
+            nested = normalized.count(parent) > 0;
+        }
+        if (!nested) outermost.insert(path);
+    }
+    if (result()) result()->remove(outermost, sizes);
+    duplicates().remove(outermost);
+    bumpRevision();
+}
+
+void AppState::emptyTrash() {
+    const int64_t trashSize = cleanup().trash() ? cleanup().trash()->size : 0;
+    if (services_.isDemo()) {
+        // The sample Trash is not the user's: nothing is emptied and nothing is credited.
+        setToast(Toast(trashEmptiedToastText(trashSize), kRemovalSymbol));
+        return;
+    }
+    std::function<CommandResult()> empty = services_.emptyTrash;
+    if (!empty)
+        empty = [] {
+#ifdef __APPLE__
+            return FileActions::run("/usr/bin/osascript",
+                                    {"-e", "tell application \"Finder\" to empty trash"});
+#else
+            TrashEmptier::Outcome outcome = TrashEmptier::emptyAll();
+            return CommandResult{outcome.status, outcome.output};
+#endif
+        };
+    Background::run(
+        Background::userInitiated(), this, std::move(empty), [this, trashSize](CommandResult outcome) {
+            if (outcome.status == 0) {
+                setSessionFreed(sessionFreed() + trashSize);
+                setToast(Toast(trashEmptiedToastText(trashSize), kRemovalSymbol));
+            } else {
+                QString message =
+                    HostLayout::current().isMac()
+                        ? tr("Couldn't empty the Trash. Allow Nimbrel to control Finder in System Settings › "
+                             "Privacy & Security › Automation.")
+                        : tr("Couldn't empty the Trash. These items stayed:");
+                setErrorMessage(message + "\n\n" + QString::fromStdString(outcome.output));
+            }
+            cleanup().measure();
+            refreshVolumes();
+        });
+}
+
+void AppState::removeUnavailableSimulators() {
+    if (services_.isDemo()) {
+        setToast(Toast(tr("Removed unavailable simulators"), kRemovalSymbol));
+        return;
+    }
+    std::function<CommandResult(const std::string&, const std::vector<std::string>&)> run =
+        services_.runCommand;
+    if (!run) run = &FileActions::run;
+    Background::run(
+        Background::userInitiated(), this,
+        [run] {
+            return run("/usr/bin/xcrun", {"simctl", "delete", "unavailable"});
+        },
+        [this](CommandResult outcome) {
+            if (outcome.status != 0)
+                setErrorMessage(QString("simctl failed:\n") + QString::fromStdString(outcome.output));
+            else
+                setToast(Toast(tr("Removed unavailable simulators"), kRemovalSymbol));
+            refreshVolumes();
+        });
+}
+
+void AppState::copyPaths(const std::vector<std::string>& paths) {
+    if (paths.empty()) return;
+    std::string joined = paths.front();
+    for (size_t i = 1; i < paths.size(); ++i)
+        joined += "\n" + paths[i];
+    QGuiApplication::clipboard()->setText(QString::fromUtf8(joined.data(), qsizetype(joined.size())));
+    setToast(
+        Toast(copiedPathsToastText(paths, services_.home ? services_.home() : HostLayout::current().home),
+              "doc.on.doc.fill"));
+}
+
+}  // namespace nimbrel

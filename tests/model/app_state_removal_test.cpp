@@ -1,0 +1,325 @@
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <mutex>
+
+#include "engine/safety_guard.h"
+#include "model/app_state_test_support.h"
+#include "model/duplicates_model.h"
+#include "model/prefs.h"
+#include "model/removal.h"
+
+namespace nimbrel {
+namespace {
+
+using namespace std::chrono_literals;
+using Reason = DeletionFailure::Reason;
+using testing::settle;
+
+// File operations with failures set per path; every call is recorded. Used on the worker thread.
+class ScriptedOps : public RemovalFileOps {
+  public:
+    std::optional<RemovalError> remove(const std::string& path, bool permanently) override {
+        std::lock_guard lock(mutex);
+        calls.push_back((permanently ? "rm " : "trash ") + path);
+        if (auto it = errors.find(path); it != errors.end()) return it->second;
+        return std::nullopt;
+    }
+    bool isFolder(const std::string& path) override {
+        std::lock_guard lock(mutex);
+        calls.push_back("isFolder " + path);
+        return folders.count(path) > 0;
+    }
+    Listing list(const std::string& folder) override {
+        std::lock_guard lock(mutex);
+        calls.push_back("list " + folder);
+        Listing listing;
+        if (auto it = folders.find(folder); it != folders.end()) listing.names = it->second;
+        return listing;
+    }
+    int64_t allocatedSize(const std::string& path) override {
+        std::lock_guard lock(mutex);
+        calls.push_back("measure " + path);
+        return sizes.count(path) ? sizes[path] : 0;
+    }
+
+    std::mutex mutex;
+    std::vector<std::string> calls;
+    std::map<std::string, RemovalError> errors;
+    std::map<std::string, std::vector<std::string>> folders;
+    std::map<std::string, int64_t> sizes;
+};
+
+struct Harness {
+    ManualClock clock;
+    bool demo = false;
+    std::shared_ptr<ScriptedOps> ops = std::make_shared<ScriptedOps>();
+    std::atomic<int> listings{0};
+    std::atomic<int> commands{0};
+    CommandResult commandResult{0, ""};
+    std::unique_ptr<AppState> state;
+
+    Harness() {
+        AppStateServices services = AppStateServices::standard();
+        services.scanner = [](auto&&...) { return std::shared_ptr<ScanResult>(); };
+        services.listVolumes = [this] {
+            ++listings;
+            return std::vector<VolumeInfo>{};
+        };
+        services.clock = &clock;
+        services.isDemo = [this] { return demo; };
+        services.home = [] { return std::string("/home/u"); };
+        services.fileOps = [this] { return std::static_pointer_cast<RemovalFileOps>(ops); };
+        services.emptyTrash = [this] {
+            ++commands;
+            return commandResult;
+        };
+        services.runCommand = [this](const std::string&, const std::vector<std::string>&) {
+            ++commands;
+            return commandResult;
+        };
+        state = std::make_unique<AppState>(std::move(services));
+    }
+    ~Harness() { settle(); }
+
+    void select(const std::string& path, int64_t size, CleanItem::Source source = CleanItem::Source::space) {
+        CleanItem item;
+        item.id = path;
+        item.name = path;
+        item.size = size;
+        item.kind = CleanItem::Kind::folder;
+        item.source = source;
+        state->queue().add(item);
+    }
+    std::unordered_set<std::string> allIDs() const {
+        std::unordered_set<std::string> ids;
+        for (const CleanItem& item : state->queue().items())
+            ids.insert(item.id);
+        return ids;
+    }
+    std::vector<std::string> queuedIDs() const {
+        std::vector<std::string> ids;
+        for (const CleanItem& item : state->queue().items())
+            ids.push_back(item.id);
+        return ids;
+    }
+    // Runs the worker to its end and lets the hold pass.
+    void finish() {
+        settle();
+        clock.advance(9s);
+        settle();
+    }
+};
+
+class AppStateRemovalTest : public ::testing::Test {
+  protected:
+    void SetUp() override { Prefs::useStore(store_.filePath("prefs.ini")); }
+    void TearDown() override { Prefs::useStore(QString()); }
+
+  private:
+    QTemporaryDir store_;
+};
+
+const RemovalError kDenied = RemovalError::posix(EACCES, "denied");
+
+TEST_F(AppStateRemovalTest, GuardRefusalsComeFirstAndAreNeverTouched) {
+    Harness h;
+    h.select("/tmp/nr/a", 100);
+    h.select("/usr/bin", 5);
+    h.select("/tmp/nr/b", 50);
+    h.ops->errors.emplace("/tmp/nr/b", RemovalError::posix(EBUSY, "busy"));
+    h.state->nimbrelise(h.allIDs(), false);
+
+    EXPECT_TRUE(h.state->isDeleting());
+    EXPECT_EQ(h.state->vanishingPaths(), (std::unordered_set<std::string>{"/tmp/nr/a", "/tmp/nr/b"}));
+    EXPECT_EQ(h.state->nimbrelisingIDs().size(), 3u);
+    h.finish();
+    for (const std::string& call : h.ops->calls)
+        EXPECT_EQ(call.find("/usr/bin"), std::string::npos) << call;
+
+    ASSERT_TRUE(h.state->deletionFailures());
+    const auto& failures = *h.state->deletionFailures();
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(failures[0].path, "/usr/bin");
+    EXPECT_EQ(failures[0].reason, Reason::safetyGuard);
+    EXPECT_EQ(failures[0].detail, SafetyGuard::reason("/usr/bin"));
+    EXPECT_EQ(failures[1], (DeletionFailure{"/tmp/nr/b", Reason::inUse, "busy"}));
+    EXPECT_FALSE(h.state->isDeleting());
+    EXPECT_TRUE(h.state->vanishingPaths().empty());
+    EXPECT_TRUE(h.state->nimbrelisingIDs().empty());
+    EXPECT_EQ(h.state->sessionFreed(), 100);
+    ASSERT_TRUE(h.state->toast());
+    EXPECT_EQ(h.state->toast()->message, "Nimbrelised 100 bytes · 1 items in the Trash");
+    EXPECT_EQ(h.state->toast()->symbol, "humidity.fill");
+    // The removed entry and the refused one leave the selection; the failed one stays.
+    EXPECT_EQ(h.queuedIDs(), (std::vector<std::string>{"/tmp/nr/b"}));
+    EXPECT_EQ(h.state->lastRemoval, (std::unordered_map<std::string, int64_t>{{"/tmp/nr/a", 100}}));
+    EXPECT_GE(h.listings, 1);  // the volumes are refreshed afterwards
+}
+
+TEST_F(AppStateRemovalTest, EverythingRefusedStillHoldsAndShowsNoToast) {
+    Harness h;
+    h.select("/usr/bin", 5);
+    h.select("/etc", 5);
+    h.state->nimbrelise(h.allIDs(), true);
+    settle();
+    EXPECT_EQ(h.clock.pendingTimers(), 1u);
+    EXPECT_TRUE(h.state->isDeleting());
+    h.clock.advance(1999ms);  // two entries hold 2.0 s
+    EXPECT_TRUE(h.state->isDeleting());
+    h.clock.advance(1ms);
+    EXPECT_FALSE(h.state->isDeleting());
+    EXPECT_FALSE(h.state->toast());
+    ASSERT_TRUE(h.state->deletionFailures());
+    EXPECT_EQ(h.state->deletionFailures()->size(), 2u);
+    EXPECT_EQ(h.state->sessionFreed(), 0);
+    EXPECT_TRUE(h.queuedIDs().empty());
+    EXPECT_TRUE(h.ops->calls.empty());
+}
+
+TEST_F(AppStateRemovalTest, HoldCountsTheTimeTheRemovalTook) {
+    Harness h;
+    h.select("/tmp/nr/a", 1);
+    h.select("/tmp/nr/b", 1);
+    h.select("/tmp/nr/c", 1);
+    h.state->nimbrelise(h.allIDs(), false);
+    h.clock.advance(400ms);  // the removal takes 0.4 s of the 2.55 s hold
+    settle();
+    h.clock.advance(2149ms);
+    EXPECT_TRUE(h.state->isDeleting());
+    h.clock.advance(1ms);
+    EXPECT_FALSE(h.state->isDeleting());
+
+    // One that outlasts its hold ends at once.
+    h.select("/tmp/nr/d", 1);
+    h.state->nimbrelise(h.allIDs(), false);
+    h.clock.advance(5s);
+    settle();
+    EXPECT_FALSE(h.state->isDeleting());
+}
+
+TEST_F(AppStateRemovalTest, EmptiedFolderCountsEachChildAndVanishedPathsCountZero) {
+    Harness h;
+    h.select("/tmp/nr/deep", 999, CleanItem::Source::deepClean);
+    h.select("/tmp/nr/gone", 70);
+    h.ops->errors.emplace("/tmp/nr/deep", kDenied);
+    h.ops->errors.emplace("/tmp/nr/gone", RemovalError::notFound());
+    h.ops->folders["/tmp/nr/deep"] = {"x", "y", "z"};
+    h.ops->errors.emplace("/tmp/nr/deep/z", kDenied);
+    h.ops->sizes["/tmp/nr/deep/x"] = 1000;
+    h.ops->sizes["/tmp/nr/deep/y"] = 2000;
+    h.state->nimbrelise(h.allIDs(), true);
+    h.finish();
+    EXPECT_EQ(h.state->toast()->message, "Nimbrelised 3 KB · 3 items gone for good");
+    EXPECT_EQ(h.state->sessionFreed(), 3000);
+    ASSERT_TRUE(h.state->deletionFailures());
+    EXPECT_EQ(*h.state->deletionFailures(),
+              (std::vector<DeletionFailure>{{"/tmp/nr/deep/z", Reason::noPermission, "denied"}}));
+    // The emptied deep-clean folder itself was not removed: it stays selected.
+    EXPECT_EQ(h.queuedIDs(), (std::vector<std::string>{"/tmp/nr/deep"}));
+}
+
+TEST_F(AppStateRemovalTest, OneRemovalAtATime) {
+    Harness h;
+    h.select("/tmp/nr/a", 1);
+    h.state->nimbrelise();
+    EXPECT_TRUE(h.state->isReviewing());
+    h.state->nimbrelise(h.allIDs(), false);
+    EXPECT_FALSE(h.state->isReviewing());
+    h.select("/tmp/nr/b", 1);
+    h.state->nimbrelise();  // no review while a removal runs
+    EXPECT_FALSE(h.state->isReviewing());
+    h.state->nimbrelise({"/tmp/nr/b"}, true);  // and no second removal
+    h.finish();
+    std::lock_guard lock(h.ops->mutex);
+    EXPECT_EQ(h.ops->calls, (std::vector<std::string>{"trash /tmp/nr/a"}));
+}
+
+TEST_F(AppStateRemovalTest, NothingToRemoveShowsAToastAndKeepsTheQueue) {
+    Harness h;
+    h.state->nimbrelise();
+    EXPECT_FALSE(h.state->isReviewing());  // empty selection
+    h.select("/tmp/nr/a", 1);
+    for (const std::unordered_set<std::string>& ids :
+         {std::unordered_set<std::string>{}, std::unordered_set<std::string>{"/nope"}}) {
+        h.state->setToast(std::nullopt);
+        h.state->nimbrelise(ids, false);
+        ASSERT_TRUE(h.state->toast());
+        EXPECT_EQ(h.state->toast()->message, "Nothing left to nimbrelise");
+        EXPECT_EQ(h.state->toast()->symbol, "info.circle.fill");
+    }
+    EXPECT_FALSE(h.state->isDeleting());
+    EXPECT_EQ(h.queuedIDs().size(), 1u);
+}
+
+TEST_F(AppStateRemovalTest, DemoRemovalTouchesNothingAndCreditsNothing) {
+    Harness h;
+    h.demo = true;
+    h.select("/usr/bin", 5);
+    h.select("/tmp/nr/a", 1000);
+    h.state->nimbrelise(h.allIDs(), true);
+    EXPECT_EQ(h.state->vanishingPaths(), (std::unordered_set<std::string>{"/usr/bin", "/tmp/nr/a"}));
+    settle();
+    h.clock.advance(1999ms);  // the full hold, nothing subtracted
+    EXPECT_TRUE(h.state->isDeleting());
+    h.clock.advance(1ms);
+    settle();
+    EXPECT_FALSE(h.state->isDeleting());
+    EXPECT_EQ(h.state->toast()->message, "Nimbrelised 1 KB · demo mode, nothing was deleted");
+    EXPECT_EQ(h.state->sessionFreed(), 0);
+    EXPECT_FALSE(h.state->deletionFailures());
+    EXPECT_TRUE(h.queuedIDs().empty());
+    EXPECT_EQ(h.state->lastRemoval.at("/tmp/nr/a"), 1000);
+    EXPECT_TRUE(h.ops->calls.empty());
+    EXPECT_EQ(h.listings, 0);
+
+    // Emptying the Trash and removing simulators are pretended too.
+    h.state->emptyTrash();
+    EXPECT_EQ(h.state->toast()->message, "Trash emptied");
+    h.state->removeUnavailableSimulators();
+    EXPECT_EQ(h.state->toast()->message, "Removed unavailable simulators");
+    settle();
+    EXPECT_EQ(h.commands, 0);
+    EXPECT_EQ(h.listings, 0);
+}
+
+TEST_F(AppStateRemovalTest, OutsideCommandsReportTheirOutcome) {
+    Harness h;
+    h.state->emptyTrash();
+    settle();
+    EXPECT_EQ(h.commands, 1);
+    EXPECT_EQ(h.state->toast()->message, "Trash emptied");  // no measurement: nothing credited
+    EXPECT_EQ(h.state->sessionFreed(), 0);
+
+    h.commandResult = {1, "/x: Permission denied"};
+    h.state->emptyTrash();
+    settle();
+    ASSERT_TRUE(h.state->errorMessage());
+    EXPECT_TRUE(h.state->errorMessage()->startsWith("Couldn't empty the Trash."));
+    EXPECT_TRUE(h.state->errorMessage()->endsWith("\n\n/x: Permission denied"));
+
+    h.state->setToast(std::nullopt);
+    h.commandResult = {72, "xcrun: error: unable to find utility"};
+    h.state->removeUnavailableSimulators();
+    settle();
+    EXPECT_EQ(*h.state->errorMessage(), "simctl failed:\nxcrun: error: unable to find utility");
+    EXPECT_FALSE(h.state->toast());
+}
+
+TEST_F(AppStateRemovalTest, CopiedPathsGoToTheClipboardOneALine) {
+    Harness h;
+    h.state->copyPaths({});
+    EXPECT_FALSE(h.state->toast());
+    h.state->copyPaths({"/home/u/Documents/report.pdf"});
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "/home/u/Documents/report.pdf");
+    EXPECT_EQ(h.state->toast()->message, "Copied ~/Documents/report.pdf");
+    EXPECT_EQ(h.state->toast()->symbol, "doc.on.doc.fill");
+    h.state->copyPaths({"/a", "/b c", "/d"});
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "/a\n/b c\n/d");
+    EXPECT_EQ(h.state->toast()->message, "Copied 3 paths");
+}
+
+}  // namespace
+}  // namespace nimbrel
