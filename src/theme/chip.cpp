@@ -18,6 +18,7 @@ Chip::Chip(const QString& title, std::optional<QColor> dot, bool on, QWidget* pa
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setHitShape(HitShape::capsule);
     setCapsuleRing(3);
+    setAccessibleDescription(on ? tr("On") : tr("Off"));
     connect(&onAmount_, &AnimatedValue::changed, this, [this] { update(); });
 }
 
