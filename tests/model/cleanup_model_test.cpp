@@ -262,13 +262,15 @@ TEST(CleanupModel, MeasuresAndListsARealHome) {
     QTemporaryDir dir;
     const std::string home = dir.path().toStdString();
     const HostLayout layout = HostLayout::linux(home);
+    // Not layout.trashFolder: XDG_DATA_HOME may point it at the real Trash.
+    const std::string trash = home + "/.local/share/Trash";
     std::filesystem::create_directories(home + "/.cache/app");
-    std::filesystem::create_directories(layout.trashFolder + "/files");
+    std::filesystem::create_directories(trash + "/files");
     std::ofstream(home + "/.cache/app/blob", std::ios::binary) << std::string(100000, 'x');
     std::ofstream(home + "/.cache/loose", std::ios::binary) << std::string(10000, 'y');
-    std::ofstream(layout.trashFolder + "/files/old", std::ios::binary) << std::string(50000, 'z');
+    std::ofstream(trash + "/files/old", std::ios::binary) << std::string(50000, 'z');
 
-    CleanupModel model(JunkLocation::all(layout), layout.trashFolder, false, CleanupModel::Disk::real());
+    CleanupModel model(JunkLocation::all(layout), trash, false, CleanupModel::Disk::real());
     measureAndWait(model);
     const DiskUsage& caches = model.measurements().at("caches");
     EXPECT_EQ(caches.items, 2);
