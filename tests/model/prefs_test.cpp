@@ -15,7 +15,11 @@ class PrefsTest : public testing::Test {
         path_ = dir_.filePath("prefs.ini");
         Prefs::useStore(path_);
     }
-    void TearDown() override { Prefs::useStore({}); }
+    // Back to the user's store with the defaults registered, as the application runs.
+    void TearDown() override {
+        Prefs::useStore({});
+        Prefs::registerDefaults();
+    }
 
     // Writes behind Prefs' back, as another session of the program would have.
     void store(const QString& key, const QVariant& value) {
