@@ -1,0 +1,72 @@
+#include "views/shell/scan_menu_model.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/volume_info.h"
+#include "util/fmt.h"
+
+namespace nimbrel {
+namespace {
+
+std::vector<std::string> titles(const std::vector<ScanMenuLine>& lines) {
+    std::vector<std::string> out;
+    for (const ScanMenuLine& l : lines) {
+        out.push_back(l.kind == ScanMenuLine::Kind::divider ? "--" : l.title.toStdString());
+    }
+    return out;
+}
+
+VolumeInfo vol(const std::string& path, const std::string& name, int64_t total, int64_t available,
+               bool isRoot) {
+    VolumeInfo v;
+    v.url = path;
+    v.name = name;
+    v.total = total;
+    v.available = available;
+    v.isRoot = isRoot;
+    return v;
+}
+
+TEST(ScanMenuModel, ListsTargetsVolumesAndFiveRecents) {
+    ScanMenuModel model;
+    model.layout = HostLayout::linux("/home/me");
+    EXPECT_EQ(titles(model.lines()),
+              (std::vector<std::string>{"SCAN", "Home Folder", "Entire Disk", "--", "Choose Folder…"}));
+    EXPECT_FALSE(model.lines()[2].detail) << "no volume: no used space";
+
+    model.applicationsFolder = "/Applications";
+    model.volumes.push_back(vol("/", "Computer", 1000, 400, true));
+    for (int i = 0; i < 6; ++i) {
+        model.volumes.push_back(
+            vol("/media/v" + std::to_string(i), "V<" + std::to_string(i) + ">", 100, 200, false));
+    }
+    model.rootVolume = model.volumes.front();
+    model.recents = {"/", "/home/me", "/home/me/Movies/a & b", "/home/me2/x", "/srv", "/sixth"};
+    const std::vector<ScanMenuLine> lines = model.lines();
+    EXPECT_EQ(titles(lines),
+              (std::vector<std::string>{"SCAN", "Home Folder", "Entire Disk", "Applications", "V<0>", "V<1>",
+                                        "V<2>", "V<3>", "V<4>", "V<5>", "--", "Choose Folder…", "RECENT",
+                                        Fmt::displayName("/", model.layout).toStdString(), "Home", "a & b",
+                                        "x", "srv"}));
+    EXPECT_EQ(lines[2].detail, Fmt::bytes(600));
+    EXPECT_EQ(lines[4].detail, Fmt::bytes(0)) << "more free than total: zero used";
+    EXPECT_EQ(lines[4].target, "/media/v0");
+    struct Recent {
+        size_t line;
+        const char* detail;
+        const char* target;
+    };
+    const Recent recents[] = {{13, "/", "/"},
+                              {14, "/home", "/home/me"},
+                              {15, "~/Movies", "/home/me/Movies/a & b"},
+                              {16, "/home/me2", "/home/me2/x"},
+                              {17, "/", "/srv"}};
+    for (const Recent& r : recents) {
+        EXPECT_EQ(lines[r.line].detail, QString::fromUtf8(r.detail)) << r.target;
+        EXPECT_EQ(lines[r.line].target, r.target);
+        EXPECT_EQ(lines[r.line].symbol, "clock");
+    }
+}
+
+}  // namespace
+}  // namespace nimbrel
