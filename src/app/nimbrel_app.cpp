@@ -1,0 +1,81 @@
+#include "app/nimbrel_app.h"
+
+#include <QApplication>
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+#include "model/app_state.h"
+#include "model/prefs.h"
+#include "theme/appearance.h"
+#include "theme/palette.h"
+#include "theme/symbols.h"
+#include "views/shell/main_window.h"
+#include "views/shell/nimbrel_commands.h"
+
+namespace nimbrel {
+
+NimbrelApp::NimbrelApp() {
+    // The state reads the stored recents when it is made: the defaults must be registered first.
+    Prefs::registerDefaults();
+    state_ = std::make_unique<AppState>();
+    commands_ = std::make_unique<NimbrelCommands>(
+        *state_, NimbrelCommands::Hooks{[this] { openSettings(); }, [this] { closeActiveWindow(); },
+                                        [this] { quit(); }});
+    main_ = std::make_unique<MainWindow>(*state_, *commands_);
+    connect(main_.get(), &MainWindow::settingsRequested, this, &NimbrelApp::openSettings);
+    updateMenuBarExtra();
+}
+
+NimbrelApp::~NimbrelApp() = default;
+
+void NimbrelApp::start() {
+    main_->bringForward();
+}
+
+void NimbrelApp::openSettings() {
+    if (!settings_) {
+        // The Settings scene: a window of its own, always dark, carrying the same shortcuts.
+        auto* window = new QWidget(nullptr, Qt::Window);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setWindowTitle(tr("Settings"));
+        AppearanceOf::set(window, Appearance::dark);
+        QPalette pal = window->palette();
+        pal.setColor(QPalette::Window, Palette::canvas().resolve(Appearance::dark));
+        window->setPalette(pal);
+        window->setAutoFillBackground(true);
+        window->resize(560, 640);
+        commands_->attachTo(window);
+        settings_ = window;
+    }
+    settings_->show();
+    settings_->raise();
+    settings_->activateWindow();
+}
+
+void NimbrelApp::closeActiveWindow() {
+    if (QWidget* window = QApplication::activeWindow()) window->close();
+}
+
+void NimbrelApp::quit() {
+    // Stop the walk first so no worker is left writing into the state.
+    state_->cancelScan();
+    QApplication::quit();
+}
+
+void NimbrelApp::updateMenuBarExtra() {
+    const bool wanted =
+        Prefs::value(Prefs::kShowMenuBarExtra).toBool() && QSystemTrayIcon::isSystemTrayAvailable();
+    if (wanted && !tray_) {
+        tray_ = new QSystemTrayIcon(
+            Symbols::icon("humidity.fill", Palette::ink().resolve(AppearanceOf::system())), this);
+        connect(tray_, &QSystemTrayIcon::activated, this, [this] { main_->bringForward(); });
+        tray_->show();
+    } else if (!wanted && tray_) {
+        delete tray_;
+        tray_ = nullptr;
+    }
+    // Without a tray icon a closed window would leave the process unreachable.
+    QApplication::setQuitOnLastWindowClosed(tray_ == nullptr);
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+class QSystemTrayIcon;
+class QWidget;
+
+namespace nimbrel {
+
+class AppState;
+class MainWindow;
+class NimbrelCommands;
+
+// The application: the preference defaults, the one state, the main window, the Settings window and
+// the menu-bar extra, and the commands they share.
+class NimbrelApp : public QObject {
+    Q_OBJECT
+  public:
+    NimbrelApp();
+    ~NimbrelApp() override;
+
+    AppState& state() { return *state_; }
+    MainWindow& mainWindow() { return *main_; }
+
+    // Brings the app forward once launching has finished.
+    void start();
+    void openSettings();
+    void quit();
+
+  private:
+    void closeActiveWindow();
+    void updateMenuBarExtra();
+
+    std::unique_ptr<AppState> state_;
+    std::unique_ptr<NimbrelCommands> commands_;
+    std::unique_ptr<MainWindow> main_;
+    QPointer<QWidget> settings_;
+    QSystemTrayIcon* tray_ = nullptr;
+};
+
+}  // namespace nimbrel

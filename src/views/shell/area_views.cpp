@@ -1,0 +1,25 @@
+#include "views/shell/area_views.h"
+
+#include "views/shell/requires_scan.h"
+
+namespace nimbrel {
+
+AreaPlaceholder::AreaPlaceholder(SidebarItem section, QWidget* parent) : QWidget(parent), section_(section) {
+    setObjectName(QString::fromLatin1(rawValue(section)));
+}
+
+QWidget* makeAreaView(AppState& state, SidebarItem section, QWidget* parent) {
+    switch (section) {
+        case SidebarItem::overview:
+            return new AreaPlaceholder(section, parent);
+        case SidebarItem::largest:
+        case SidebarItem::old:
+        case SidebarItem::duplicates:
+            return new RequiresScan(state, section, new AreaPlaceholder(section), parent);
+        case SidebarItem::cleanup:
+            return new AreaPlaceholder(section, parent);
+    }
+    return new AreaPlaceholder(section, parent);
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,213 @@
+#include "views/shell/top_bar.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QWindow>
+
+#include "theme/fonts.h"
+#include "theme/icon_button.h"
+#include "theme/loader.h"
+#include "theme/logo.h"
+#include "theme/nimbrel_button.h"
+#include "theme/palette.h"
+#include "theme/wordmark.h"
+#include "util/fmt.h"
+#include "views/shell/area_switcher.h"
+#include "views/shell/elided_label.h"
+#include "views/shell/free_space_chip.h"
+#include "views/shell/plain_text.h"
+#include "views/shell/scan_menu.h"
+#include "views/shell/shortcuts.h"
+
+namespace nimbrel {
+
+namespace {
+
+constexpr double kWordmarkScale = 0.82;
+constexpr int kScanningSpacing = 6;
+constexpr int kIdleSpacing = 2;
+
+// The wordmark at a smaller scale, anchored at its leading edge.
+class ScaledWordmark : public QWidget {
+  public:
+    ScaledWordmark(double scale, QWidget* parent) : QWidget(parent), scale_(scale) {
+        mark_ = new Wordmark(this);
+        mark_->hide();
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    QSize sizeHint() const override {
+        const QSize s = mark_->sizeHint();
+        return QSize(static_cast<int>(std::ceil(s.width() * scale_)),
+                     static_cast<int>(std::ceil(s.height() * scale_)));
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(scale_, scale_);
+        mark_->resize(mark_->sizeHint());
+        mark_->render(&p, QPoint(), QRegion(), QWidget::DrawChildren);
+    }
+
+  private:
+    double scale_;
+    Wordmark* mark_;
+};
+
+}  // namespace
+
+TopBar::TopBar(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+    setFixedHeight(TopBarLayout::kHeight);
+
+    logo_ = new NimbrelLogo(22, this);
+    wordmark_ = new ScaledWordmark(kWordmarkScale, this);
+    switcher_ = new AreaSwitcher(state_, this);
+
+    loader_ = new NimbrelLoader(14, this);
+    progress_ = new ElidedLabel(this);
+    progress_->setFont(Fonts::font(12, FontWeight::medium));
+    progress_->setColor([](const QWidget* w) { return Palette::ink2().resolve(w); });
+    progress_->setElideMode(Qt::ElideMiddle);
+    progress_->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    stop_ = new IconButton("stop.fill", 24, true, this);
+    stop_->setHelp(Shortcuts::withShortcut(tr("Stop scanning"), Shortcuts::stopScan));
+    connect(stop_, &IconButton::clicked, &state_, [this] { state_.cancelScan(); });
+
+    rescan_ = new IconButton("arrow.clockwise", 28, false, this);
+    connect(rescan_, &IconButton::clicked, &state_, [this] {
+        if (const std::optional<std::string> target = state_.scanTarget()) state_.scan(*target);
+    });
+    scan_ = new NimbrelButton(tr("Scan"), NimbrelButton::Kind::primary, NimbrelButton::Size::small, this);
+    scan_->setSymbol("scope");
+    connect(scan_, &NimbrelButton::clicked, this, &TopBar::openScanMenu);
+
+    chip_ = new FreeSpaceChip(state_, this);
+    settings_ = new IconButton("slider.horizontal.3", 28, false, this);
+    settings_->setHelp(Shortcuts::withShortcut(tr("Settings"), Shortcuts::settings));
+    connect(settings_, &IconButton::clicked, this, &TopBar::settingsRequested);
+
+    connect(&state_, &AppState::isScanningChanged, this, &TopBar::followState);
+    connect(&state_, &AppState::scanTargetChanged, this, &TopBar::followState);
+    connect(&state_, &AppState::progressChanged, this, &TopBar::followState);
+    connect(&state_, &AppState::volumesChanged, this, &TopBar::relayout);
+    followState();
+}
+
+QSize TopBar::sizeHint() const {
+    return QSize(1240, TopBarLayout::kHeight);
+}
+
+QString TopBar::progressText() const {
+    const int64_t files = state_.progress().filesScanned;
+    if (!layout_.full) return shortFileCount(files);
+    return tr("Reading %1 · %2").arg(Fmt::displayName(state_.scanTarget().value_or("/")), Fmt::count(files));
+}
+
+QString TopBar::progressHelp() const {
+    return tr("Reading %1 · %2 files")
+        .arg(Fmt::displayName(state_.scanTarget().value_or("/")), Fmt::count(state_.progress().filesScanned));
+}
+
+bool TopBar::isScanMenuOpen() const {
+    return menu_ && menu_->isVisible();
+}
+
+void TopBar::openScanMenu() {
+    if (isScanMenuOpen()) return;
+    menu_ = new ScanMenuPopup(state_, this);
+    menu_->setAttribute(Qt::WA_DeleteOnClose);
+    menu_->popUpBelow(scan_);
+}
+
+void TopBar::closeScanMenu() {
+    if (menu_) menu_->close();
+}
+
+void TopBar::followState() {
+    const bool scanning = state_.isScanning();
+    if (scanning) closeScanMenu();
+    layout_ = TopBarLayout::compute(width(), scanning);
+    const std::optional<std::string> target = state_.scanTarget();
+    if (target) {
+        const QString help =
+            Shortcuts::withShortcut(tr("Rescan %1").arg(Fmt::displayName(*target)), Shortcuts::rescan);
+        rescan_->setToolTip(PlainText::toolTip(help));
+        rescan_->setAccessibleName(help);
+    }
+    progress_->setText(progressText());
+    progress_->setToolTip(PlainText::toolTip(progressHelp()));
+    relayout();
+}
+
+void TopBar::mousePressEvent(QMouseEvent* event) {
+    // The bar stands in for the hidden title bar: dragging its empty space moves the window.
+    if (event->button() == Qt::LeftButton && window()->windowHandle()) {
+        window()->windowHandle()->startSystemMove();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void TopBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    followState();
+}
+
+void TopBar::placeTrailing(int& right, QWidget* w, int spacing) {
+    const QSize size = w->sizeHint();
+    right -= size.width();
+    w->setGeometry(right, (height() - size.height()) / 2, size.width(), size.height());
+    right -= spacing;
+}
+
+void TopBar::relayout() {
+    const bool scanning = state_.isScanning();
+    logo_->setVisible(layout_.compact);
+    wordmark_->setVisible(!layout_.compact);
+    switcher_->setCompact(layout_.compact);
+    chip_->setCompact(!layout_.full);
+
+    loader_->setVisible(scanning);
+    progress_->setVisible(scanning);
+    stop_->setVisible(scanning);
+    scan_->setVisible(!scanning);
+    rescan_->setVisible(!scanning && state_.scanTarget().has_value());
+
+    // Trailing group, right to left.
+    int right = width() - kTrailingInset;
+    placeTrailing(right, settings_, kTrailingSpacing);
+    if (chip_->isVisibleTo(this)) placeTrailing(right, chip_, kTrailingSpacing);
+    if (scanning) {
+        placeTrailing(right, stop_, kScanningSpacing);
+        const QFontMetrics fm(Fonts::font(12, FontWeight::medium));
+        const int textWidth = fm.horizontalAdvance(progress_->text()) + 2;
+        right -= textWidth;
+        progress_->setGeometry(right, (height() - fm.height()) / 2, textWidth, fm.height());
+        right -= kScanningSpacing;
+        placeTrailing(right, loader_, kScanningSpacing);
+    } else {
+        placeTrailing(right, scan_, kIdleSpacing);
+        if (rescan_->isVisibleTo(this)) placeTrailing(right, rescan_, kIdleSpacing);
+    }
+    const int trailingLeft = right;
+    const int trailingWidth = width() - kTrailingInset - trailingLeft;
+
+    QWidget* mark = layout_.compact ? static_cast<QWidget*>(logo_) : static_cast<QWidget*>(wordmark_);
+    const QSize markSize = mark->sizeHint();
+    mark->setGeometry(kLeadingInset, (height() - markSize.height()) / 2, markSize.width(), markSize.height());
+
+    // The leading mark and the trailing group share the spare width; the switcher sits between them
+    // at its ideal size.
+    const QSize switcherSize = switcher_->sizeHint();
+    const int spare = width() - kTrailingInset - 2 * kSpacing - switcherSize.width();
+    const int leadingMin = kLeadingInset + markSize.width();
+    int leadingWidth = spare / 2;
+    if (trailingWidth > spare - leadingWidth) leadingWidth = spare - trailingWidth;
+    leadingWidth = std::max(leadingWidth, leadingMin);
+    switcher_->setGeometry(leadingWidth + kSpacing, (height() - switcherSize.height()) / 2,
+                           switcherSize.width(), switcherSize.height());
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "model/app_state.h"
+#include "views/shell/scan_menu.h"
+#include "views/shell/top_bar_layout.h"
+
+namespace nimbrel {
+
+class AreaSwitcher;
+class ElidedLabel;
+class FreeSpaceChip;
+class IconButton;
+class NimbrelButton;
+class NimbrelLoader;
+class NimbrelLogo;
+
+// The strip across the top of the main window: the product mark, the area switcher, the scan
+// controls, the free-space chip and the Settings link. What it shows depends on its own width.
+class TopBar : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kLeadingInset = 84;
+    static constexpr int kTrailingInset = 16;
+    static constexpr int kSpacing = 12;
+    static constexpr int kTrailingSpacing = 8;
+
+    explicit TopBar(AppState& state, QWidget* parent = nullptr);
+
+    TopBarLayout layoutNow() const { return layout_; }
+    // The scanning controls' text and help, as shown now.
+    QString progressText() const;
+    QString progressHelp() const;
+
+    AreaSwitcher* areaSwitcher() const { return switcher_; }
+    FreeSpaceChip* freeSpaceChip() const { return chip_; }
+    IconButton* stopButton() const { return stop_; }
+    IconButton* rescanButton() const { return rescan_; }
+    IconButton* settingsButton() const { return settings_; }
+    NimbrelButton* scanButton() const { return scan_; }
+    bool isScanMenuOpen() const;
+    ScanMenuPopup* scanMenu() const { return menu_; }
+
+    void openScanMenu();
+    void closeScanMenu();
+
+    QSize sizeHint() const override;
+
+  signals:
+    // The Settings link: the application opens its Settings window.
+    void settingsRequested();
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void followState();
+    void relayout();
+    void placeTrailing(int& right, QWidget* w, int spacing);
+
+    AppState& state_;
+    TopBarLayout layout_;
+    NimbrelLogo* logo_;
+    QWidget* wordmark_;
+    AreaSwitcher* switcher_;
+    // Scanning controls.
+    NimbrelLoader* loader_;
+    ElidedLabel* progress_;
+    IconButton* stop_;
+    // Idle controls.
+    IconButton* rescan_;
+    NimbrelButton* scan_;
+    FreeSpaceChip* chip_;
+    IconButton* settings_;
+    QPointer<ScanMenuPopup> menu_;
+};
+
+}  // namespace nimbrel

@@ -1,0 +1,143 @@
+#include "views/shell/top_bar.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextDocument>
+
+#include "shell_fixture.h"
+#include "theme/icon_button.h"
+#include "theme/motion.h"
+#include "theme/nimbrel_button.h"
+#include "views/shell/area_switcher.h"
+#include "views/shell/free_space_chip.h"
+
+namespace nimbrel {
+namespace {
+
+class TopBarTest : public ShellFixture {
+  protected:
+    void SetUp() override {
+        ShellFixture::SetUp();
+        ReduceMotion::setOverride(true);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        bar_ = std::make_unique<TopBar>(*state_);
+        bar_->resize(1240, 52);
+        bar_->show();
+    }
+    void TearDown() override {
+        bar_.reset();
+        ReduceMotion::setOverride(std::nullopt);
+        QLocale::setDefault(QLocale::system());
+        ShellFixture::TearDown();
+    }
+    bool shown(QWidget* w) { return w->isVisibleTo(bar_.get()); }
+
+    std::unique_ptr<TopBar> bar_;
+};
+
+QString literal(const QString& tip) {
+    if (!Qt::mightBeRichText(tip)) return tip;
+    QTextDocument doc;
+    doc.setHtml(tip);
+    return doc.toPlainText();
+}
+
+TEST_F(TopBarTest, ScanControlsFollowTheState) {
+    EXPECT_TRUE(shown(bar_->scanButton()));
+    EXPECT_FALSE(shown(bar_->rescanButton())) << "no Rescan before the first scan";
+    EXPECT_FALSE(shown(bar_->stopButton()));
+
+    state_->scan("/srv/<b>bold");
+    EXPECT_FALSE(shown(bar_->scanButton()));
+    EXPECT_TRUE(shown(bar_->stopButton()));
+    EXPECT_EQ(bar_->progressText(), QStringLiteral("Reading <b>bold · 0"));
+    EXPECT_EQ(bar_->progressHelp(), QStringLiteral("Reading <b>bold · 0 files"));
+
+    bar_->resize(1100, 52);  // full only from 1240 while scanning
+    EXPECT_EQ(bar_->progressText(), QStringLiteral("0 files"));
+    EXPECT_TRUE(bar_->freeSpaceChip()->isCompact());
+
+    QTest::mouseClick(bar_->stopButton(), Qt::LeftButton);
+    EXPECT_FALSE(state_->isScanning());
+    EXPECT_TRUE(shown(bar_->scanButton()));
+    EXPECT_TRUE(shown(bar_->rescanButton()));
+    EXPECT_FALSE(bar_->freeSpaceChip()->isCompact()) << "1100 is full while idle";
+    EXPECT_EQ(literal(bar_->rescanButton()->toolTip()).toStdString(),
+              QStringLiteral("Rescan <b>bold (%1)")
+                  .arg(QKeySequence(Qt::CTRL | Qt::Key_R).toString(QKeySequence::NativeText))
+                  .toStdString());
+
+    QTest::mouseClick(bar_->rescanButton(), Qt::LeftButton);
+    EXPECT_TRUE(state_->isScanning());
+    EXPECT_EQ(state_->scanTarget(), std::string("/srv/<b>bold"));
+}
+
+TEST_F(TopBarTest, WidthDecidesTheMarkAndTheSwitcherLabels) {
+    bar_->resize(860, 52);
+    EXPECT_TRUE(bar_->layoutNow().compact);
+    EXPECT_TRUE(bar_->areaSwitcher()->isCompact());
+    bar_->resize(880, 52);
+    EXPECT_FALSE(bar_->layoutNow().compact);
+    EXPECT_FALSE(bar_->layoutNow().full);
+    bar_->resize(1000, 52);
+    EXPECT_TRUE(bar_->layoutNow().full);
+    // The switcher never overlaps the trailing controls, even at the narrowest window.
+    bar_->resize(860, 52);
+    EXPECT_LT(bar_->areaSwitcher()->geometry().right(), bar_->scanButton()->geometry().left());
+}
+
+TEST_F(TopBarTest, AreaSwitcherTapsGoBackToTheLastSection) {
+    AreaSwitcher* switcher = bar_->areaSwitcher();
+    state_->setSection(std::nullopt);
+    EXPECT_EQ(switcher->currentArea(), Area::space);
+    const auto tap = [&](Area area) {
+        QTest::mouseClick(switcher, Qt::LeftButton, {}, switcher->pillRect(area).center().toPoint());
+    };
+    tap(Area::files);
+    EXPECT_EQ(state_->section(), SidebarItem::largest);
+    EXPECT_EQ(switcher->currentArea(), Area::files);
+    EXPECT_EQ(switcher->thumbRect(), switcher->pillRect(Area::files)) << "no slide under reduce motion";
+    state_->setSection(SidebarItem::duplicates);
+    tap(Area::space);
+    EXPECT_EQ(state_->section(), SidebarItem::overview);
+    tap(Area::files);
+    EXPECT_EQ(state_->section(), SidebarItem::duplicates);
+    tap(Area::steam);
+    EXPECT_EQ(state_->section(), SidebarItem::cleanup);
+    EXPECT_EQ(switcher->helpText(Area::files),
+              QStringLiteral("Files (%1)")
+                  .arg(QKeySequence(Qt::CTRL | Qt::Key_2).toString(QKeySequence::NativeText)));
+}
+
+TEST_F(TopBarTest, FreeSpaceChipFollowsTheRootVolume) {
+    FreeSpaceChip* chip = bar_->freeSpaceChip();
+    EXPECT_FALSE(chip->isVisibleTo(bar_.get())) << "no volume listed yet";
+    state_->setVolumes({volume("/media/usb", "Stick", 100, 10, false),
+                        volume("/", "Computer", 1000000000000, 250000000000, true)});
+    EXPECT_TRUE(chip->isVisibleTo(bar_.get()));
+    EXPECT_EQ(chip->text(), QStringLiteral("250 GB free"));
+    EXPECT_EQ(chip->helpText(), QStringLiteral("Computer: 250 GB free of 1 TB · 75% full"));
+    EXPECT_FALSE(chip->isAlarming());
+
+    struct Case {
+        int64_t total, available;
+        double used;
+        bool alarming;
+    };
+    const Case cases[] = {
+        {0, 0, 0.0, false},      {100, 200, 0.0, false}, {1000, 100, 0.9, false},
+        {1000, 99, 0.901, true}, {1000, 0, 1.0, true},
+    };
+    for (const Case& c : cases) {
+        state_->setVolumes({volume("/", "Computer", c.total, c.available, true)});
+        EXPECT_NEAR(chip->usedFraction(), c.used, 1e-9) << c.total << "/" << c.available;
+        EXPECT_EQ(chip->isAlarming(), c.alarming) << c.total << "/" << c.available;
+    }
+
+    state_->setSection(SidebarItem::old);
+    QTest::mouseClick(chip, Qt::LeftButton);
+    EXPECT_EQ(state_->section(), SidebarItem::overview);
+}
+
+}  // namespace
+}  // namespace nimbrel

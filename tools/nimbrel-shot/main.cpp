@@ -1,0 +1,168 @@
+// nimbrel-shot OUTDIR: writes PNGs of the main window under the offscreen platform: each area on the
+// sample data, the scan menu open, a scan in progress and the drop hint, at the default window size
+// and at the smallest size the window allows.
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
+#include <cstdio>
+#include <memory>
+
+#include "engine/demo.h"
+#include "model/app_state.h"
+#include "model/prefs.h"
+#include "theme/animated_value.h"
+#include "theme/fonts.h"
+#include "theme/motion.h"
+#include "views/shell/main_window.h"
+#include "views/shell/nimbrel_commands.h"
+#include "views/shell/root_view.h"
+#include "views/shell/scan_menu.h"
+#include "views/shell/top_bar.h"
+
+using namespace nimbrel;
+
+namespace {
+
+QString outDir;
+int failures = 0;
+
+void settle() {
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+void save(QWidget& window, const QString& name, QWidget* popup = nullptr) {
+    settle();
+    QPixmap picture = window.grab();
+    if (popup && popup->isVisible()) {
+        QPainter p(&picture);
+        p.drawPixmap(window.mapFromGlobal(popup->pos()), popup->grab());
+    }
+    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
+    if (!picture.save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        ++failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+}
+
+// A scanner that reports one progress update and then waits until the scan is cancelled.
+AppStateServices scanningServices(std::shared_ptr<std::atomic<bool>> stop) {
+    AppStateServices s = AppStateServices::standard();
+    s.isDemo = [] { return false; };
+    s.arguments = [] { return std::vector<std::string>{"nimbrel-shot"}; };
+    s.scanner = [stop](const std::string& root, const ScanOptions&, std::int64_t, const CancelToken& token,
+                       const DiskScanner::ProgressCallback& report) -> std::shared_ptr<ScanResult> {
+        ScanProgress progress;
+        progress.filesScanned = 48213;
+        progress.bytesScanned = 73'400'000'000;
+        progress.currentPath = root + "/Library/Developer/CoreSimulator/Devices/4F1C/data/Containers/Bundle";
+        report(progress);
+        while (!token.isCancelled() && !stop->load())
+            QThread::msleep(5);
+        return nullptr;
+    };
+    return s;
+}
+
+void shootDemo(const QSize& size, const QString& suffix) {
+    AppState state;
+    NimbrelCommands commands(state, {});
+    MainWindow window(state, commands);
+    window.resize(size);
+    window.show();
+    settle();
+
+    struct Shot {
+        SidebarItem section;
+        const char* name;
+    };
+    const Shot shots[] = {{SidebarItem::overview, "space"},
+                          {SidebarItem::largest, "files-biggest"},
+                          {SidebarItem::duplicates, "files-twins"},
+                          {SidebarItem::cleanup, "deep-clean"}};
+    for (const Shot& shot : shots) {
+        state.setSection(shot.section);
+        save(window, QString::fromLatin1(shot.name) + suffix);
+    }
+    state.setSection(SidebarItem::overview);
+
+    TopBar* bar = window.rootView()->topBar();
+    bar->openScanMenu();
+    save(window, QStringLiteral("scan-menu") + suffix, bar->scanMenu());
+    bar->closeScanMenu();
+
+    QMimeData drag;
+    drag.setUrls({QUrl::fromLocalFile(QDir::homePath())});
+    QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &drag, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window.rootView(), &enter);
+    save(window, QStringLiteral("drop-hint") + suffix);
+    QDragLeaveEvent leave;
+    QCoreApplication::sendEvent(window.rootView(), &leave);
+}
+
+void shootScanning(const QSize& size, const QString& suffix) {
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    AppState state(scanningServices(stop));
+    NimbrelCommands commands(state, {});
+    MainWindow window(state, commands);
+    window.resize(size);
+    window.show();
+    settle();
+
+    state.setSection(SidebarItem::largest);
+    save(window, QStringLiteral("files-before-scan") + suffix);
+    state.scan(QDir::homePath().toStdString());
+    QThread::msleep(50);
+    save(window, QStringLiteral("files-scanning") + suffix);
+    state.setSection(SidebarItem::overview);
+    save(window, QStringLiteral("space-scanning") + suffix);
+    stop->store(true);
+    state.cancelScan();
+    settle();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::vector<char*> args(argv, argv + argc);
+    static char demoFlag[] = "-demo";
+    args.push_back(demoFlag);
+    int count = static_cast<int>(args.size());
+    QApplication app(count, args.data());
+    QApplication::setOrganizationName(QStringLiteral("NimbrelShot"));
+    QApplication::setApplicationName(QStringLiteral("NimbrelShot"));
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: nimbrel-shot OUTDIR\n");
+        return 2;
+    }
+    outDir = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(outDir);
+
+    // Nothing the screenshots do may touch the user's own settings.
+    QTemporaryDir store;
+    Prefs::useStore(store.filePath(QStringLiteral("prefs.ini")));
+    Prefs::registerDefaults();
+    Fonts::install();
+    MotionClock::freeze(0.8);
+    AnimatedValue::setAllInstant(true);
+    ReduceMotion::setOverride(true);
+
+    const QSize sizes[] = {{MainWindow::kDefaultWidth, MainWindow::kDefaultHeight},
+                           {MainWindow::kMinWidth, MainWindow::kMinHeight}};
+    const QString suffixes[] = {QStringLiteral("-1240"), QStringLiteral("-860")};
+    for (int i = 0; i < 2; ++i) {
+        shootDemo(sizes[i], suffixes[i]);
+        shootScanning(sizes[i], suffixes[i]);
+    }
+    return failures == 0 ? 0 : 1;
+}
