@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 #include <cmath>
 
+#include "engine/junk_location.h"
 #include "engine/localized.h"
 
 namespace nimbrel {
@@ -82,8 +83,23 @@ std::optional<QString> exactText(const std::string& bytes) {
 
 }  // namespace
 
+// The danger of the most dangerous folder of the junk location an entry names (device backups),
+// so that removing the whole location needs the review's acknowledgement like the folder would.
+static std::optional<Risk> junkDanger(const std::string& entryID) {
+    static const std::vector<JunkLocation> locations = JunkLocation::all();
+    for (const JunkLocation& location : locations) {
+        if ("junk:" + location.id != entryID) continue;
+        for (const std::string& path : location.paths) {
+            Risk risk = RiskCatalog::assess(path, true, false, std::nullopt);
+            if (risk.level >= Risk::Level::danger) return risk;
+        }
+    }
+    return std::nullopt;
+}
+
 Risk CleanItem::risk() const {
     if (kind == Kind::junk) {
+        if (auto danger = junkDanger(id)) return *danger;
         if (heat >= 1.0) return {Risk::Level::safe, localized("Cache"), localized("Rebuilt automatically")};
         return {Risk::Level::caution, localized("Look first"),
                 localized("Usually fine to remove. Check what's inside first")};

@@ -323,3 +323,37 @@ TEST_F(AppStateRemovalTest, CopiedPathsGoToTheClipboardOneALine) {
 
 }  // namespace
 }  // namespace nimbrel
+
+namespace nimbrel {
+namespace {
+
+// The removed paths are pruned from the tree in their normalised form, the outermost only; with no
+// result installed the twins are still pruned and the revision still moves.
+TEST_F(AppStateRemovalTest, RemovalPrunesTheTreeByNormalisedPaths) {
+    Harness h;
+    auto result = std::make_shared<ScanResult>();
+    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
+    auto child = std::make_shared<DirNode>("d", result->root.get());
+    child->size = 4000;
+    result->root->children.push_back(child);
+    result->root->size = 4000;
+    h.state->setResult(result);
+    const auto revision = h.state->revision();
+
+    h.select("/tmp/nr//d/", 4000);
+    h.select("/tmp/nr/d/inner", 10, CleanItem::Source::files);
+    h.state->nimbrelise(h.allIDs(), true);
+    h.finish();
+    EXPECT_TRUE(result->root->children.empty());
+    EXPECT_EQ(result->root->size, 0);
+    EXPECT_EQ(h.state->revision(), revision + 1);
+
+    h.state->setResult(nullptr);
+    h.select("/tmp/nr/e", 1);
+    h.state->nimbrelise(h.allIDs(), true);
+    h.finish();
+    EXPECT_EQ(h.state->revision(), revision + 2);
+}
+
+}  // namespace
+}  // namespace nimbrel

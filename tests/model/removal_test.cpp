@@ -148,3 +148,22 @@ TEST(RemovalTextTest, ToastTexts) {
 
 }  // namespace
 }  // namespace nimbrel
+
+namespace nimbrel {
+namespace {
+
+// A whole junk location is as dangerous as its most dangerous folder, whatever its heat, so the
+// review asks for the acknowledgement before device backups go.
+TEST(ReviewedRemovalTest, JunkLocationWithADangerousFolderCountsAsDanger) {
+    for (double heat : {0.0, 1.0}) {
+        CleanItem backups = entry("junk:backups", 1, CleanItem::Kind::junk);
+        backups.heat = heat;
+        EXPECT_EQ(backups.risk().level, Risk::Level::danger) << heat;
+        CleanItem caches = entry("junk:caches", 1, CleanItem::Kind::junk);
+        caches.heat = heat;
+        EXPECT_LT(caches.risk().level, Risk::Level::danger) << heat;
+    }
+}
+
+}  // namespace
+}  // namespace nimbrel
