@@ -139,7 +139,8 @@ void ScanMenuPopup::popUpBelow(QWidget* anchor) {
     const QPoint anchorBottom = anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height()));
     int x = anchorBottom.x() - width() / 2;
     if (QScreen* screen = anchor->screen()) {
-        const QRect area = screen->availableGeometry();
+        // Keep it on the screen, or at least within the window where the window is the larger.
+        const QRect area = screen->availableGeometry().united(anchor->window()->frameGeometry());
         x = std::clamp(x, area.left() + 4, std::max(area.left() + 4, area.right() - width() - 4));
     }
     arrowX_ = anchorBottom.x() - x;
