@@ -1,6 +1,6 @@
 #include "engine/removal_worker.h"
 
-#include "engine/host_layout.h"
+#include "engine/disk_scanner.h"
 
 namespace nimbrel {
 
@@ -22,7 +22,7 @@ RemovalResult RemovalWorker::run(const std::vector<DeletionItem>& items, const s
 }
 
 int64_t RemovalWorker::measure(const std::string& path) {
-    return ops_.allocatedSize(normalizePath(path, HostLayout::current().home));
+    return ops_.allocatedSize(DiskScanner::normalize(path));
 }
 
 void RemovalWorker::clearInside(const std::string& folder, int depth, const RemovalError& folderError) {

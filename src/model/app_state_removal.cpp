@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include "engine/disk_scanner.h"
 #include "engine/file_actions.h"
@@ -25,17 +27,42 @@ namespace {
 
 constexpr const char* kRemovalSymbol = "humidity.fill";
 
-// Set when the application quits: a running removal stops before its next item.
-std::atomic<bool>& quitting() {
-    static std::atomic<bool> flag{false};
-    static bool connected = [] {
-        if (auto* app = QCoreApplication::instance())
-            QObject::connect(app, &QCoreApplication::aboutToQuit, [] { flag = true; });
-        return true;
-    }();
-    (void)connected;
-    return flag;
-}
+// Quitting and a running removal: the application sets `stop` as it quits and then waits for the
+// worker to finish the item in hand, so no item is left half-removed by the process ending.
+struct RemovalsInFlight {
+    std::atomic<bool> stop{false};
+    std::mutex mutex;
+    std::condition_variable idle;
+    int running = 0;
+
+    static RemovalsInFlight& shared() {
+        static RemovalsInFlight* inFlight = [] {
+            auto* created = new RemovalsInFlight;
+            if (auto* app = QCoreApplication::instance())
+                QObject::connect(app, &QCoreApplication::aboutToQuit, [created] { created->stopAndWait(); });
+            return created;
+        }();
+        return *inFlight;
+    }
+    void stopAndWait() {
+        stop = true;
+        std::unique_lock lock(mutex);
+        idle.wait(lock, [this] { return running == 0; });
+    }
+    // Held by a worker for as long as it runs.
+    struct Running {
+        RemovalsInFlight& owner;
+        explicit Running(RemovalsInFlight& owner) : owner(owner) {
+            std::lock_guard lock(owner.mutex);
+            ++owner.running;
+        }
+        ~Running() {
+            std::lock_guard lock(owner.mutex);
+            --owner.running;
+            owner.idle.notify_all();
+        }
+    };
+};
 
 }  // namespace
 
@@ -116,11 +143,12 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     setNimbrelisingIDs(request.queueIDs);
 
     const auto started = services_.clock->now();
-    std::atomic<bool>* stop = &quitting();
+    RemovalsInFlight& inFlight = RemovalsInFlight::shared();
     Background::run(
         Background::userInitiated(), this,
-        [ops = removalFileOps(), allowed = std::move(allowed), permanently, stop] {
-            return RemovalWorker(*ops, permanently).run(allowed, stop);
+        [ops = removalFileOps(), allowed = std::move(allowed), permanently, &inFlight] {
+            RemovalsInFlight::Running running(inFlight);
+            return RemovalWorker(*ops, permanently).run(allowed, &inFlight.stop);
         },
         [this, request = std::move(request), started, permanently,
          guardFailures = std::move(guardFailures)](RemovalResult result) mutable {
