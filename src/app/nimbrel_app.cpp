@@ -23,6 +23,8 @@ NimbrelApp::NimbrelApp() {
                                         [this] { quit(); }});
     main_ = std::make_unique<MainWindow>(*state_, *commands_);
     connect(main_.get(), &MainWindow::settingsRequested, this, &NimbrelApp::openSettings);
+    // However the app ends (Quit, the last window closed), no scan is left walking the disk.
+    connect(qApp, &QCoreApplication::aboutToQuit, state_.get(), [this] { state_->cancelScan(); });
     updateMenuBarExtra();
 }
 

@@ -134,11 +134,9 @@ void shootScanning(const QSize& size, const QString& suffix) {
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::vector<char*> args(argv, argv + argc);
-    static char demoFlag[] = "-demo";
-    args.push_back(demoFlag);
-    int count = static_cast<int>(args.size());
-    QApplication app(count, args.data());
+    QApplication app(argc, argv);
+    // The sample data, whatever the command line says.
+    Demo::setOnForTesting(true);
     QApplication::setOrganizationName(QStringLiteral("NimbrelShot"));
     QApplication::setApplicationName(QStringLiteral("NimbrelShot"));
     if (argc < 2) {

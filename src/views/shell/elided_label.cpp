@@ -47,14 +47,15 @@ QString ElidedLabel::shownText() const {
     // A line break in a name would otherwise start a second line.
     QString line = text_;
     line.replace(QLatin1Char('\n'), QChar(0x2424)).replace(QLatin1Char('\r'), QChar(0x240D));
-    return QFontMetrics(font_).elidedText(line, mode_, width());
+    return QFontMetrics(font_).elidedText(line, mode_, contentsRect().width());
 }
 
 QSize ElidedLabel::sizeHint() const {
     const QFontMetrics fm(font_);
     int w = fm.horizontalAdvance(text_) + 1;
     if (maxWidth_ > 0) w = std::min(w, maxWidth_);
-    return QSize(w, fm.height());
+    const QMargins m = contentsMargins();
+    return QSize(w + m.left() + m.right(), fm.height() + m.top() + m.bottom());
 }
 
 QSize ElidedLabel::minimumSizeHint() const {
@@ -66,7 +67,7 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setFont(font_);
     p.setPen(color_ ? color_(this) : palette().color(QPalette::WindowText));
-    p.drawText(rect(), static_cast<int>(alignment_) | Qt::TextSingleLine, shownText());
+    p.drawText(contentsRect(), static_cast<int>(alignment_) | Qt::TextSingleLine, shownText());
 }
 
 }  // namespace nimbrel

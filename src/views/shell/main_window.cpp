@@ -38,6 +38,10 @@ void MainWindow::buildRoot() {
     root_ = new RootView(state_, this);
     connect(root_, &RootView::settingsRequested, this, &MainWindow::settingsRequested);
     setCentralWidget(root_);
+    // The window's first focus goes to the content, not to the first button (which would show its
+    // keyboard focus ring at launch).
+    root_->setFocusPolicy(Qt::ClickFocus);
+    root_->setFocus(Qt::OtherFocusReason);
     emit rootViewCreated(root_);
 }
 

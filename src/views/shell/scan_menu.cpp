@@ -35,7 +35,7 @@ QWidget* makeHeader(const QString& title, int top, QWidget* parent) {
     label->setColor([](const QWidget* w) { return Palette::ink3().resolve(w); });
     label->setText(title);
     label->setContentsMargins(10, top, 10, 4);
-    label->setFixedHeight(label->sizeHint().height() + top + 4);
+    label->setFixedHeight(label->sizeHint().height());
     label->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     return label;
 }
