@@ -72,6 +72,29 @@ TEST_F(TopBarTest, ScanControlsFollowTheState) {
     EXPECT_EQ(state_->scanTarget(), std::string("/srv/<b>bold"));
 }
 
+TEST_F(TopBarTest, ScanButtonOpensTheMenuAndARowClosesItBeforeScanning) {
+    EXPECT_FALSE(bar_->isScanMenuOpen());
+    QTest::mouseClick(bar_->scanButton(), Qt::LeftButton);
+    ASSERT_TRUE(bar_->isScanMenuOpen());
+    ScanMenu* menu = bar_->scanMenu()->menu();
+    const auto& lines = menu->lines();
+    const auto disk =
+        std::find_if(lines.begin(), lines.end(), [](const ScanMenuLine& l) { return l.target == "/"; });
+    ASSERT_NE(disk, lines.end());
+    menu->activate(static_cast<size_t>(disk - lines.begin()));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(bar_->isScanMenuOpen());
+    EXPECT_EQ(state_->scanTarget(), std::string("/"));
+    EXPECT_TRUE(state_->isScanning());
+
+    // Starting a scan by other means closes an open menu with the idle controls.
+    state_->cancelScan();
+    bar_->openScanMenu();
+    ASSERT_TRUE(bar_->isScanMenuOpen());
+    state_->scan(kHome);
+    EXPECT_FALSE(bar_->isScanMenuOpen());
+}
+
 TEST_F(TopBarTest, WidthDecidesTheMarkAndTheSwitcherLabels) {
     bar_->resize(860, 52);
     EXPECT_TRUE(bar_->layoutNow().compact);

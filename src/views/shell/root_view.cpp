@@ -107,7 +107,7 @@ void RootView::followSection() {
         old->hide();
         old->deleteLater();
     }
-    if (!picture.isNull() && !ReduceMotion::isOn()) {
+    if (!picture.isNull()) {
         delete fade_.data();
         fade_ = new SnapshotFade(picture, detailHost_);
         fade_->setGeometry(detailHost_->rect());
@@ -119,7 +119,7 @@ void RootView::followSection() {
 void RootView::followQueue() {
     if (!selectionBar_) return;
     const bool shown = !state_.queue().items().empty();
-    barShown_.springTo(shown ? 1 : 0, kSelectionBarSpring, true);
+    barShown_.springTo(shown ? 1 : 0, kSelectionBarSpring);
     if (shown) selectionBar_->show();
     layoutOverlays();
 }
