@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/volume_info.h"
+#include "test_volumes.h"
 #include "util/fmt.h"
 
 namespace nimbrel {
@@ -16,17 +16,6 @@ std::vector<std::string> titles(const std::vector<ScanMenuLine>& lines) {
     return out;
 }
 
-VolumeInfo vol(const std::string& path, const std::string& name, int64_t total, int64_t available,
-               bool isRoot) {
-    VolumeInfo v;
-    v.url = path;
-    v.name = name;
-    v.total = total;
-    v.available = available;
-    v.isRoot = isRoot;
-    return v;
-}
-
 TEST(ScanMenuModel, ListsTargetsVolumesAndFiveRecents) {
     ScanMenuModel model;
     model.layout = HostLayout::linux("/home/me");
@@ -35,10 +24,10 @@ TEST(ScanMenuModel, ListsTargetsVolumesAndFiveRecents) {
     EXPECT_FALSE(model.lines()[2].detail) << "no volume: no used space";
 
     model.applicationsFolder = "/Applications";
-    model.volumes.push_back(vol("/", "Computer", 1000, 400, true));
+    model.volumes.push_back(testVolume("/", "Computer", 1000, 400, true));
     for (int i = 0; i < 6; ++i) {
         model.volumes.push_back(
-            vol("/media/v" + std::to_string(i), "V<" + std::to_string(i) + ">", 100, 200, false));
+            testVolume("/media/v" + std::to_string(i), "V<" + std::to_string(i) + ">", 100, 200, false));
     }
     model.rootVolume = model.volumes.front();
     model.recents = {"/", "/home/me", "/home/me/Movies/a & b", "/home/me2/x", "/srv", "/sixth"};

@@ -13,6 +13,7 @@
 #include "engine/volume_info.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
+#include "test_volumes.h"
 
 namespace nimbrel {
 
@@ -67,17 +68,6 @@ class ShellFixture : public ::testing::Test {
         s.arguments = [] { return std::vector<std::string>{"nimbrel"}; };
         s.home = [] { return std::string(kHome); };
         return s;
-    }
-
-    static VolumeInfo volume(const std::string& path, const std::string& name, int64_t total,
-                             int64_t available, bool isRoot) {
-        VolumeInfo v;
-        v.url = path;
-        v.name = name;
-        v.total = total;
-        v.available = available;
-        v.isRoot = isRoot;
-        return v;
     }
 
     QTemporaryDir store_;

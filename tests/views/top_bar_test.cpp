@@ -135,8 +135,8 @@ TEST_F(TopBarTest, AreaSwitcherTapsGoBackToTheLastSection) {
 TEST_F(TopBarTest, FreeSpaceChipFollowsTheRootVolume) {
     FreeSpaceChip* chip = bar_->freeSpaceChip();
     EXPECT_FALSE(chip->isVisibleTo(bar_.get())) << "no volume listed yet";
-    state_->setVolumes({volume("/media/usb", "Stick", 100, 10, false),
-                        volume("/", "Computer", 1000000000000, 250000000000, true)});
+    state_->setVolumes({testVolume("/media/usb", "Stick", 100, 10, false),
+                        testVolume("/", "Computer", 1000000000000, 250000000000, true)});
     EXPECT_TRUE(chip->isVisibleTo(bar_.get()));
     EXPECT_EQ(chip->text(), QStringLiteral("250 GB free"));
     EXPECT_EQ(chip->helpText(), QStringLiteral("Computer: 250 GB free of 1 TB · 75% full"));
@@ -152,7 +152,7 @@ TEST_F(TopBarTest, FreeSpaceChipFollowsTheRootVolume) {
         {1000, 99, 0.901, true}, {1000, 0, 1.0, true},
     };
     for (const Case& c : cases) {
-        state_->setVolumes({volume("/", "Computer", c.total, c.available, true)});
+        state_->setVolumes({testVolume("/", "Computer", c.total, c.available, true)});
         EXPECT_NEAR(chip->usedFraction(), c.used, 1e-9) << c.total << "/" << c.available;
         EXPECT_EQ(chip->isAlarming(), c.alarming) << c.total << "/" << c.available;
     }
