@@ -1,6 +1,7 @@
 #include "views/shell/scan_menu.h"
 
 #include "shell_fixture.h"
+#include "theme/menu_row.h"
 
 namespace nimbrel {
 namespace {
@@ -24,6 +25,20 @@ TEST_F(ScanMenuTest, EveryRowDismissesBeforeItActs) {
 
     // A new recent shows at once while the menu is open.
     EXPECT_EQ(menu->lines().back().target, std::string(kHome));
+}
+
+TEST_F(ScanMenuTest, NamesAreShownAsTheyAre) {
+    state_->setVolumes({testVolume("/", "Computer", 1000, 500, true),
+                        testVolume("/media/tester/x", "<b>x</b> & co", 1000, 500, false)});
+    ScanMenu menu(*state_, [] {});
+    menu.resize(menu.sizeHint());
+    bool found = false;
+    for (MenuRow* row : menu.findChildren<MenuRow*>()) {
+        if (row->text() != QStringLiteral("<b>x</b> & co")) continue;
+        found = true;
+        EXPECT_EQ(row->shownTitle(), QStringLiteral("<b>x</b> & co"));
+    }
+    EXPECT_TRUE(found);
 }
 
 }  // namespace
