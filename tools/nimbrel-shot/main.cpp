@@ -18,6 +18,8 @@
 #include "theme/animated_value.h"
 #include "theme/fonts.h"
 #include "theme/motion.h"
+#include "theme/nimbrel_button.h"
+#include "views/shell/area_header.h"
 #include "views/shell/main_window.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
@@ -99,6 +101,21 @@ void shootDemo(const QSize& size, const QString& suffix) {
     bar->openScanMenu();
     save(window, QStringLiteral("scan-menu") + suffix, bar->scanMenu());
     bar->closeScanMenu();
+
+    // The header the Files shelves and Deep Clean put at their top, over the window's backdrop.
+    for (SidebarItem section : {SidebarItem::duplicates, SidebarItem::cleanup}) {
+        state.setSection(section);
+        settle();
+        auto* header =
+            new AreaHeader(state, std::nullopt,
+                           new NimbrelButton(QStringLiteral("Sort"), NimbrelButton::Kind::secondary,
+                                             NimbrelButton::Size::small),
+                           window.rootView()->detail());
+        header->setGeometry(0, 0, window.rootView()->detail()->width(), header->sizeHint().height());
+        header->show();
+        save(window, QStringLiteral("area-header-") + QString::fromLatin1(rawValue(section)) + suffix);
+    }
+    state.setSection(SidebarItem::overview);
 
     QMimeData drag;
     drag.setUrls({QUrl::fromLocalFile(QDir::homePath())});
