@@ -1,6 +1,5 @@
 #include "platform/trash_emptier.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <sstream>
 
 #include "engine/host_layout.h"
+#include "platform/file_operations.h"
 #include "platform/file_remover.h"
 
 namespace nimbrel {
@@ -25,14 +25,7 @@ bool isRealFolder(const std::string& path, struct stat* out = nullptr) {
 }
 
 std::vector<std::string> namesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir))
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                names.emplace_back(entry->d_name);
-        closedir(dir);
-    }
-    return names;
+    return FileOperations::listFolder(folder).names;
 }
 
 // mountinfo escapes blanks, tabs, line feeds and backslashes as three octal digits.
