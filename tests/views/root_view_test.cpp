@@ -166,6 +166,14 @@ TEST_F(RootViewTest, ActivationRechecksVolumesOutsideDemoMode) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     EXPECT_EQ(listings_->load(), before + 1);
+
+    // In demo mode the sample volume list stays; only the access check runs again.
+    demo_->store(true);
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    const int demoBefore = listings_->load();
+    root_->applicationActivated();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(listings_->load(), demoBefore);
 }
 
 }  // namespace

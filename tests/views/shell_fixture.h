@@ -64,7 +64,8 @@ class ShellFixture : public ::testing::Test {
             answers->pop_front();
             return a;
         };
-        s.isDemo = [] { return false; };
+        auto demo = demo_;
+        s.isDemo = [demo] { return demo->load(); };
         s.arguments = [] { return std::vector<std::string>{"nimbrel"}; };
         s.home = [] { return std::string(kHome); };
         return s;
@@ -73,6 +74,7 @@ class ShellFixture : public ::testing::Test {
     QTemporaryDir store_;
     std::shared_ptr<std::atomic<bool>> release_ = std::make_shared<std::atomic<bool>>(false);
     std::shared_ptr<std::atomic<int>> scans_ = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<std::atomic<bool>> demo_ = std::make_shared<std::atomic<bool>>(false);
     std::shared_ptr<std::atomic<int>> listings_ = std::make_shared<std::atomic<int>>(0);
     std::shared_ptr<std::vector<VolumeInfo>> volumes_ = std::make_shared<std::vector<VolumeInfo>>();
     std::shared_ptr<std::deque<std::optional<std::string>>> answers_ =

@@ -191,7 +191,9 @@ void RootView::showEvent(QShowEvent* event) {
 
 void RootView::applicationActivated() {
     state_.checkFullDiskAccess();
-    if (!Demo::isOn()) state_.refreshVolumes();
+    // The state's own notion of demo mode, so the sample volume list stays as launch installed it.
+    const bool demo = state_.services().isDemo ? state_.services().isDemo() : Demo::isOn();
+    if (!demo) state_.refreshVolumes();
 }
 
 void RootView::setDropTargeted(bool targeted) {
