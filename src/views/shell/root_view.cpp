@@ -12,6 +12,7 @@
 #include "views/shell/area_views.h"
 #include "views/shell/drop_hint.h"
 #include "views/shell/drop_policy.h"
+#include "views/shell/snapshot_fade.h"
 #include "views/shell/top_bar.h"
 
 namespace nimbrel {
@@ -27,34 +28,6 @@ MotionSpec detailFade() {
 }
 
 }  // namespace
-
-// A picture of the view that was just replaced, fading out over the new one.
-class SnapshotFade : public QWidget {
-  public:
-    SnapshotFade(const QPixmap& picture, QWidget* parent) : QWidget(parent), picture_(picture), opacity_(1) {
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        connect(&opacity_, &AnimatedValue::changed, this, [this](double v) {
-            if (v <= 0) {
-                deleteLater();
-            } else {
-                update();
-            }
-        });
-        opacity_.animateTo(0, detailFade());
-        if (!opacity_.isRunning()) deleteLater();
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setOpacity(opacity_.value());
-        p.drawPixmap(0, 0, picture_);
-    }
-
-  private:
-    QPixmap picture_;
-    AnimatedValue opacity_;
-};
 
 RootView::RootView(AppState& state, QWidget* parent)
     : QWidget(parent), state_(state), dropOpacity_(0), barShown_(0) {
@@ -109,7 +82,7 @@ void RootView::followSection() {
     }
     if (!picture.isNull()) {
         delete fade_.data();
-        fade_ = new SnapshotFade(picture, detailHost_);
+        fade_ = new SnapshotFade(picture, detailFade(), detailHost_);
         fade_->setGeometry(detailHost_->rect());
         fade_->show();
         fade_->raise();

@@ -19,6 +19,7 @@
 #include "views/shell/plain_text.h"
 #include "views/shell/scan_menu.h"
 #include "views/shell/shortcuts.h"
+#include "views/shell/snapshot_fade.h"
 
 namespace nimbrel {
 
@@ -27,6 +28,7 @@ namespace {
 constexpr double kWordmarkScale = 0.82;
 constexpr int kScanningSpacing = 6;
 constexpr int kIdleSpacing = 2;
+constexpr double kFormChangeSeconds = 0.2;
 
 // The wordmark at a smaller scale, anchored at its leading edge.
 class ScaledWordmark : public QWidget {
@@ -128,7 +130,15 @@ void TopBar::closeScanMenu() {
 void TopBar::followState() {
     const bool scanning = state_.isScanning();
     if (scanning) closeScanMenu();
-    layout_ = TopBarLayout::compute(width(), scanning);
+    const TopBarLayout layout = TopBarLayout::compute(width(), scanning);
+    if (layout != layout_ && isVisible()) {
+        // The switch between the compact, middle and full forms cross-fades.
+        delete fade_.data();
+        fade_ = new SnapshotFade(grab(), Motion::snappy(kFormChangeSeconds), this);
+        fade_->setGeometry(rect());
+        fade_->show();
+    }
+    layout_ = layout;
     const std::optional<std::string> target = state_.scanTarget();
     if (target) {
         const QString help =
@@ -208,6 +218,10 @@ void TopBar::relayout() {
     leadingWidth = std::max(leadingWidth, leadingMin);
     switcher_->setGeometry(leadingWidth + kSpacing, (height() - switcherSize.height()) / 2,
                            switcherSize.width(), switcherSize.height());
+    if (fade_) {
+        fade_->setGeometry(rect());
+        fade_->raise();
+    }
 }
 
 }  // namespace nimbrel

@@ -76,6 +76,7 @@ class TopBar : public QWidget {
     FreeSpaceChip* chip_;
     IconButton* settings_;
     QPointer<ScanMenuPopup> menu_;
+    QPointer<QWidget> fade_;  // the previous form while it fades out
 };
 
 }  // namespace nimbrel
