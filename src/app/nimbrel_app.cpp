@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "model/app_state.h"
+#include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "theme/appearance.h"
 #include "theme/palette.h"
@@ -23,8 +24,11 @@ NimbrelApp::NimbrelApp() {
                                         [this] { quit(); }});
     main_ = std::make_unique<MainWindow>(*state_, *commands_);
     connect(main_.get(), &MainWindow::settingsRequested, this, &NimbrelApp::openSettings);
-    // However the app ends (Quit, the last window closed), no scan is left walking the disk.
-    connect(qApp, &QCoreApplication::aboutToQuit, state_.get(), [this] { state_->cancelScan(); });
+    // However the app ends (Quit, the last window closed), no scan or twin search is left running.
+    connect(qApp, &QCoreApplication::aboutToQuit, state_.get(), [this] {
+        state_->cancelScan();
+        state_->duplicates().cancel();
+    });
     updateMenuBarExtra();
 }
 
@@ -59,8 +63,6 @@ void NimbrelApp::closeActiveWindow() {
 }
 
 void NimbrelApp::quit() {
-    // Stop the walk first so no worker is left writing into the state.
-    state_->cancelScan();
     QApplication::quit();
 }
 
