@@ -113,9 +113,7 @@ TEST_F(TopBarTest, AreaSwitcherTapsGoBackToTheLastSection) {
     AreaSwitcher* switcher = bar_->areaSwitcher();
     state_->setSection(std::nullopt);
     EXPECT_EQ(switcher->currentArea(), Area::space);
-    const auto tap = [&](Area area) {
-        QTest::mouseClick(switcher, Qt::LeftButton, {}, switcher->pillRect(area).center().toPoint());
-    };
+    const auto tap = [&](Area area) { QTest::mouseClick(switcher->pill(area), Qt::LeftButton); };
     tap(Area::files);
     EXPECT_EQ(state_->section(), SidebarItem::largest);
     EXPECT_EQ(switcher->currentArea(), Area::files);
@@ -127,7 +125,8 @@ TEST_F(TopBarTest, AreaSwitcherTapsGoBackToTheLastSection) {
     EXPECT_EQ(state_->section(), SidebarItem::duplicates);
     tap(Area::steam);
     EXPECT_EQ(state_->section(), SidebarItem::cleanup);
-    EXPECT_EQ(switcher->helpText(Area::files),
+    EXPECT_EQ(switcher->pill(Area::steam)->accessibleName(), QStringLiteral("Deep Clean"));
+    EXPECT_EQ(switcher->pill(Area::files)->toolTip(),
               QStringLiteral("Files (%1)")
                   .arg(QKeySequence(Qt::CTRL | Qt::Key_2).toString(QKeySequence::NativeText)));
 }

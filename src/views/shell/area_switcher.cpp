@@ -1,12 +1,7 @@
 #include "views/shell/area_switcher.h"
 
-#include <QEvent>
 #include <QFontMetricsF>
-#include <QHelpEvent>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <QToolTip>
 
 #include "theme/fonts.h"
 #include "theme/motion.h"
@@ -22,37 +17,78 @@ namespace {
 constexpr double kSymbolSize = 11;
 constexpr double kTitleSize = 12.5;
 constexpr double kLabelSpacing = 6;
-constexpr double kPressedScale = 0.98;
 
 QFont titleFont() {
     return Fonts::font(kTitleSize, FontWeight::semibold);
 }
 
+double horizontalInset(bool compact) {
+    return compact ? 11 : 14;
+}
+
+size_t indexOf(Area area) {
+    return static_cast<size_t>(Navigation::position(area) - 1);
+}
+
 }  // namespace
+
+AreaPill::AreaPill(Area area, AreaSwitcher* switcher)
+    : PressButton(switcher), area_(area), switcher_(switcher) {
+    setAccessibleName(title(area));
+    setToolTip(switcher->helpText(area));
+}
+
+QSize AreaPill::sizeHint() const {
+    return QSize(static_cast<int>(switcher_->pillWidth(area_)), AreaSwitcher::kPillHeight);
+}
+
+void AreaPill::paintContent(QPainter& p) {
+    const bool current = switcher_->currentArea() == area_;
+    const QColor colour = (current ? Palette::canvas() : Palette::ink2()).resolve(this);
+    const double inset = horizontalInset(switcher_->isCompact());
+    const double side = Symbols::side(kSymbolSize);
+    const QRectF symbolRect(inset, (height() - side) / 2, side, side);
+    Symbols::draw(p, symbolRect, Navigation::symbol(area_), colour, kSymbolSize, FontWeight::bold);
+    if (switcher_->isCompact()) return;
+    p.setFont(titleFont());
+    p.setPen(colour);
+    const QRectF textRect(symbolRect.right() + kLabelSpacing, 0,
+                          width() - inset - symbolRect.right() - kLabelSpacing + 1, height());
+    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title(area_));
+}
 
 AreaSwitcher::AreaSwitcher(AppState& state, QWidget* parent)
     : QWidget(parent), state_(state), current_(Navigation::currentArea(state)) {
-    setAttribute(Qt::WA_Hover);
-    setFocusPolicy(Qt::NoFocus);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    for (Area area : kAllAreas) {
+        auto* pill = new AreaPill(area, this);
+        connect(pill, &AreaPill::clicked, this, [this, area] { Navigation::selectArea(state_, area); });
+        pills_[indexOf(area)] = pill;
+    }
     connect(&state_, &AppState::sectionChanged, this, &AreaSwitcher::followState);
     connect(&thumbX_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     connect(&thumbWidth_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
+    placePills();
     moveThumb(false);
+}
+
+AreaPill* AreaSwitcher::pill(Area area) const {
+    return pills_[indexOf(area)];
 }
 
 void AreaSwitcher::setCompact(bool compact) {
     if (compact_ == compact) return;
     compact_ = compact;
     updateGeometry();
+    placePills();
     moveThumb(false);
     update();
 }
 
 double AreaSwitcher::pillWidth(Area area) const {
-    const double inset = compact_ ? 11 : 14;
     double label = Symbols::side(kSymbolSize);
     if (!compact_) label += kLabelSpacing + QFontMetricsF(titleFont()).horizontalAdvance(title(area));
-    return std::ceil(label + 2 * inset);
+    return std::ceil(label + 2 * horizontalInset(compact_));
 }
 
 QRectF AreaSwitcher::pillRect(Area area) const {
@@ -78,11 +114,23 @@ QSize AreaSwitcher::sizeHint() const {
     return QSize(static_cast<int>(std::ceil(last.right() + kInset)), kPillHeight + 2 * kInset);
 }
 
+void AreaSwitcher::placePills() {
+    for (Area area : kAllAreas)
+        pill(area)->setGeometry(pillRect(area).toRect());
+}
+
+void AreaSwitcher::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placePills();
+}
+
 void AreaSwitcher::followState() {
     const Area area = Navigation::currentArea(state_);
     if (area == current_) return;
     current_ = area;
     moveThumb(true);
+    for (AreaPill* p : pills_)
+        p->update();
     update();
 }
 
@@ -97,48 +145,12 @@ void AreaSwitcher::moveThumb(bool animated) {
     }
 }
 
-std::optional<Area> AreaSwitcher::areaAt(const QPointF& pos) const {
-    for (Area a : kAllAreas) {
-        if (pillRect(a).contains(pos)) return a;
-    }
-    return std::nullopt;
-}
-
-void AreaSwitcher::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
-    pressed_ = areaAt(event->position());
-    update();
-}
-
-void AreaSwitcher::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(event);
-    const std::optional<Area> pressed = pressed_;
-    pressed_.reset();
-    update();
-    if (pressed && areaAt(event->position()) == pressed) Navigation::selectArea(state_, *pressed);
-}
-
-bool AreaSwitcher::event(QEvent* event) {
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        if (const std::optional<Area> area = areaAt(help->pos())) {
-            QToolTip::showText(help->globalPos(), helpText(*area), this, pillRect(*area).toRect());
-        } else {
-            QToolTip::hideText();
-            event->ignore();
-        }
-        return true;
-    }
-    return QWidget::event(event);
-}
-
 void AreaSwitcher::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
 
-    // The well capsule with its inner hairline.
-    const QRectF bounds = QRectF(rect()).adjusted(0, 0, 0, 0);
+    // The well capsule with its hairline drawn inside the edge.
+    const QRectF bounds(rect());
     const double radius = bounds.height() / 2;
     p.setPen(Qt::NoPen);
     p.setBrush(Palette::well().resolve(this));
@@ -147,39 +159,11 @@ void AreaSwitcher::paintEvent(QPaintEvent*) {
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(bounds.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
 
-    // The thumb behind the current pill.
+    // The thumb behind the current pill; the pills draw their labels over it.
     const QRectF thumb = thumbRect();
     p.setPen(Qt::NoPen);
     p.setBrush(Palette::ink().resolve(this));
     p.drawRoundedRect(thumb, thumb.height() / 2, thumb.height() / 2);
-
-    const QColor canvas = Palette::canvas().resolve(this);
-    const QColor ink2 = Palette::ink2().resolve(this);
-    const QFont font = titleFont();
-    const QFontMetricsF fm(font);
-    for (Area area : kAllAreas) {
-        const QRectF pill = pillRect(area);
-        p.save();
-        if (pressed_ == area) {
-            p.translate(pill.center());
-            p.scale(kPressedScale, kPressedScale);
-            p.translate(-pill.center());
-        }
-        const QColor colour = area == current_ ? canvas : ink2;
-        const double inset = compact_ ? 11 : 14;
-        const double side = Symbols::side(kSymbolSize);
-        const QRectF symbolRect(pill.x() + inset, pill.center().y() - side / 2, side, side);
-        Symbols::draw(p, symbolRect, Navigation::symbol(area), colour, kSymbolSize, FontWeight::bold);
-        if (!compact_) {
-            p.setFont(font);
-            p.setPen(colour);
-            const QRectF textRect(symbolRect.right() + kLabelSpacing, pill.y(),
-                                  pill.right() - inset - symbolRect.right() - kLabelSpacing + 1,
-                                  pill.height());
-            p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title(area));
-        }
-        p.restore();
-    }
 }
 
 }  // namespace nimbrel
