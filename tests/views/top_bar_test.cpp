@@ -87,6 +87,13 @@ TEST_F(TopBarTest, ScanButtonOpensTheMenuAndARowClosesItBeforeScanning) {
     EXPECT_EQ(state_->scanTarget(), std::string("/"));
     EXPECT_TRUE(state_->isScanning());
 
+    // Escape closes it like a click outside.
+    state_->cancelScan();
+    bar_->openScanMenu();
+    ASSERT_TRUE(bar_->isScanMenuOpen());
+    QTest::keyClick(bar_->scanMenu(), Qt::Key_Escape);
+    EXPECT_FALSE(bar_->isScanMenuOpen());
+
     // Starting a scan by other means closes an open menu with the idle controls.
     state_->cancelScan();
     bar_->openScanMenu();

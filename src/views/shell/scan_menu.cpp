@@ -1,6 +1,7 @@
 #include "views/shell/scan_menu.h"
 
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -146,6 +147,14 @@ void ScanMenuPopup::popUpBelow(QWidget* anchor) {
     arrowX_ = anchorBottom.x() - x;
     move(x, anchorBottom.y() + 2);
     show();
+}
+
+void ScanMenuPopup::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ScanMenuPopup::paintEvent(QPaintEvent*) {

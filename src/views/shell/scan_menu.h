@@ -52,6 +52,7 @@ class ScanMenuPopup : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     ScanMenu* menu_;
