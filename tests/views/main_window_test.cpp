@@ -1,0 +1,45 @@
+#include "views/shell/main_window.h"
+
+#include <QAction>
+#include <QPointer>
+#include <QSignalSpy>
+
+#include "shell_fixture.h"
+#include "theme/appearance.h"
+#include "views/shell/nimbrel_commands.h"
+#include "views/shell/root_view.h"
+
+namespace nimbrel {
+namespace {
+
+class MainWindowTest : public ShellFixture {};
+
+TEST_F(MainWindowTest, ReopeningBuildsAFreshRootView) {
+    NimbrelCommands commands(*state_, {});
+    MainWindow window(*state_, commands);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Nimbrel"));
+    EXPECT_EQ(window.minimumSize(), QSize(860, 620));
+    EXPECT_EQ(window.size(), QSize(1240, 800));
+    EXPECT_EQ(AppearanceOf::widget(&window), Appearance::dark);
+    EXPECT_TRUE(window.actions().contains(commands.scanHome()));
+    EXPECT_TRUE(window.actions().contains(commands.areaActions()[1]));
+
+    window.bringForward();
+    QPointer<RootView> first = window.rootView();
+    state_->setSection(SidebarItem::old);
+    window.bringForward();
+    EXPECT_EQ(window.rootView(), first.data()) << "an open window keeps its content";
+
+    QSignalSpy rebuilt(&window, &MainWindow::rootViewCreated);
+    window.close();
+    window.bringForward();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    ASSERT_NE(window.rootView(), nullptr);
+    EXPECT_EQ(rebuilt.count(), 1);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.rootView()->detailSection(), SidebarItem::old) << "the state still says which section";
+}
+
+}  // namespace
+}  // namespace nimbrel
