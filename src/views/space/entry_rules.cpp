@@ -1,0 +1,127 @@
+#include "views/space/entry_rules.h"
+
+#include <QCoreApplication>
+
+#include "engine/disk_scanner.h"
+#include "engine/safety_guard.h"
+#include "model/app_state.h"
+#include "model/clean_queue.h"
+#include "util/fmt.h"
+#include "views/space/path_actions.h"
+
+namespace nimbrel {
+
+namespace {
+QString tr(const char* text) {
+    return QCoreApplication::translate("EntryTile", text);
+}
+QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+}  // namespace
+
+bool EntryRules::isContentsOnly(const std::string& id) {
+    return SafetyGuard::contentsOnly().count(DiskScanner::normalize(id)) > 0;
+}
+
+bool EntryRules::kept(const std::string& id) {
+    return SafetyGuard::isProtected(id) && !isContentsOnly(id);
+}
+
+bool EntryRules::isPackage(const std::string& id) {
+    const size_t slash = id.rfind('/');
+    const std::string name = slash == std::string::npos ? id : id.substr(slash + 1);
+    const std::string ext = asciiLower(pathExtension(name));
+    return !ext.empty() && FileCategory::packageExtensions().count(ext) > 0;
+}
+
+bool EntryRules::inherited(const std::string& id, const CleanQueue& queue) {
+    return !queue.contains(id) && queue.covering(id).has_value();
+}
+
+EntryRules::Control EntryRules::control(const ExplorerEntry& entry) {
+    if (entry.measuring) return Control::none;
+    return kept(entry.id) ? Control::lock : Control::select;
+}
+
+bool EntryRules::showsRiskMark(const ExplorerEntry& entry) {
+    return entry.risk.level == Risk::Level::caution || entry.risk.level == Risk::Level::danger;
+}
+
+EntryRules::ClickOutcome EntryRules::click(const ClickInfo& click, bool hasOpen, bool hasPreview) {
+    if (Click::isRepeat(click)) return ClickOutcome::ignored;
+    if (click.modifiers & (Qt::ControlModifier | Qt::ShiftModifier)) return ClickOutcome::toggle;
+    if (hasOpen) return ClickOutcome::open;
+    if (hasPreview) return ClickOutcome::preview;
+    return ClickOutcome::nothing;
+}
+
+QString EntryRules::lowerFirst(const QString& text) {
+    if (text.isEmpty()) return text;
+    return text.left(1).toLower() + text.mid(1);
+}
+
+void EntryRules::toggle(AppState& state, const ExplorerEntry& entry, const ClickInfo& click) {
+    if (entry.measuring || Click::isRepeat(click)) return;
+    if (kept(entry.id)) {
+        state.setToast(
+            Toast(tr("“%1” stays: %2").arg(qs(entry.name), lowerFirst(qs(SafetyGuard::reason(entry.id)))),
+                  QStringLiteral("lock.fill")));
+        return;
+    }
+    if (entry.risk.level == Risk::Level::danger && !state.queue().includes(entry.id)) {
+        state.setToast(Toast(tr("Careful: “%1”: %2. You'll confirm before anything is removed.")
+                                 .arg(qs(entry.name), lowerFirst(qs(entry.risk.why))),
+                             QStringLiteral("exclamationmark.triangle.fill")));
+    }
+    state.toggleSelection(entry.cleanItem());
+}
+
+QString EntryRules::help(const ExplorerEntry& entry, ExplorerTile::Condition condition, ExplorerLayout layout,
+                         bool hasOpen, const CleanQueue& queue) {
+    QStringList lines;
+    lines << PathActions::abbreviate(entry.id);
+    const bool isKept = kept(entry.id);
+    if (isKept) lines << QStringLiteral("🔒 ") + qs(SafetyGuard::reason(entry.id));
+    if (entry.risk.level == Risk::Level::caution)
+        lines << qs(entry.risk.title) + QStringLiteral(": ") + qs(entry.risk.why);
+    else if (entry.risk.level == Risk::Level::danger)
+        lines << QStringLiteral("⚠️ ") + qs(entry.risk.title) + QStringLiteral(": ") + qs(entry.risk.why);
+    if (isContentsOnly(entry.id))
+        lines << tr("Selecting it nimbrelises everything inside; the folder itself stays");
+    if (entry.artifactKind) lines << tr("%1 · safe to nimbrelise").arg(qs(*entry.artifactKind));
+    if (condition == ExplorerTile::Condition::bloated) lines << tr("One of the heaviest things here");
+    if (hasOpen)
+        lines << tr("Click to open");
+    else if (entry.isDirectory && !entry.node)
+        lines << tr("Opens once the scan finishes");
+    else
+        lines << tr("Click to preview");
+    if (!queue.contains(entry.id)) {
+        if (auto folder = queue.covering(entry.id))
+            lines << tr("Included because “%1” is selected. Untick to leave just this out")
+                         .arg(qs(folder->name));
+    }
+    if (!isKept) {
+        const QString control = layout == ExplorerLayout::list ? tr("Checkbox") : tr("Circle");
+        lines << (queue.includes(entry.id) ? tr("%1, ⌘-click or Space to deselect").arg(control)
+                                           : tr("%1, ⌘-click or Space to select for cleaning").arg(control));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString EntryRules::kindLine(const ExplorerEntry& entry) {
+    using L = Risk::Level;
+    if (entry.measuring) return tr("Measuring…");
+    if (entry.risk.level == L::caution || entry.risk.level == L::danger || entry.risk.level == L::locked)
+        return qs(entry.risk.why);
+    if (entry.artifactKind) return tr("%1 · safe to nimbrelise").arg(qs(*entry.artifactKind));
+    if (entry.isDirectory && !isPackage(entry.id)) {
+        if (entry.fileCount) return tr("Folder · %1 files").arg(Fmt::count(*entry.fileCount));
+        return tr("Folder");
+    }
+    if (entry.category) return qs(entry.category->title());
+    return isPackage(entry.id) ? tr("App or bundle") : tr("File");
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,460 @@
+#include "views/space/explorer_model.h"
+
+#include <QCollator>
+#include <QCoreApplication>
+#include <QLocale>
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "model/clean_queue.h"
+
+namespace nimbrel {
+
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("ExplorerModel", text);
+}
+
+std::optional<FileCategory> categoryOfName(const std::string& name) {
+    return FileCategory::classify(asciiLower(pathExtension(name)));
+}
+
+std::string lastComponent(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+// --- entries -------------------------------------------------------------------------------------
+
+ExplorerEntry ExplorerEntry::fromNode(const std::shared_ptr<DirNode>& node) {
+    ExplorerEntry e;
+    e.id = node->path();
+    // On macOS the children of the home folder take the file manager's localised names; elsewhere
+    // that name is the folder's own.
+    e.name = node->name;
+    e.size = node->size;
+    e.isDirectory = true;
+    e.artifactKind = node->artifactKind;
+    e.fileCount = node->fileCount;
+    e.node = node;
+    e.risk = RiskCatalog::assess(e.id, true, node->artifactKind.has_value(), std::nullopt);
+    return e;
+}
+
+ExplorerEntry ExplorerEntry::fromFile(const FileItem& file) {
+    ExplorerEntry e;
+    e.id = file.path;
+    e.name = file.name;
+    e.size = file.size;
+    e.category = file.category;
+    e.file = file;
+    e.file->parent = nullptr;  // the copy outlives the tree it came from
+    e.risk = RiskCatalog::assess(file.path, file.isPackage, false, file.size);
+    return e;
+}
+
+ExplorerEntry ExplorerEntry::fromDiscovered(const DiscoveredEntry& d) {
+    ExplorerEntry e;
+    e.id = d.path;
+    e.name = d.name;
+    e.size = d.size;
+    e.isDirectory = d.isDirectory;
+    e.artifactKind = d.artifactKind;
+    e.measuring = d.measuring;
+    if (!d.isDirectory) e.category = categoryOfName(d.name);
+    e.risk = RiskCatalog::assess(d.path, d.isDirectory, d.artifactKind.has_value(), std::nullopt);
+    return e;
+}
+
+ExplorerEntry ExplorerEntry::smallFile(const std::string& path, std::int64_t size) {
+    ExplorerEntry e;
+    e.id = path;
+    e.name = lastComponent(path);
+    e.size = size;
+    e.category = categoryOfName(e.name);
+    e.risk = RiskCatalog::assess(path, false, false, size);
+    return e;
+}
+
+CleanItem ExplorerEntry::cleanItem() const {
+    CleanItem item;
+    item.source = CleanItem::Source::space;
+    if (node) {
+        item.id = node->path();
+        item.name = node->name;
+        item.size = node->size;
+        item.kind = node->artifactKind ? CleanItem::Kind::artifact : CleanItem::Kind::folder;
+        item.heat = node->artifactKind ? 1.0 : 0.0;
+    } else if (file) {
+        item.id = file->path;
+        item.name = file->name;
+        item.size = file->size;
+        item.kind = CleanItem::Kind::file;
+        item.heat = 0.0;
+    } else {
+        item.id = id;
+        item.name = name;
+        item.size = size;
+        item.kind = !isDirectory   ? CleanItem::Kind::file
+                    : artifactKind ? CleanItem::Kind::artifact
+                                   : CleanItem::Kind::folder;
+        item.heat = artifactKind ? 1.0 : 0.0;
+    }
+    item.symbolPath = item.id;
+    return item;
+}
+
+const std::unordered_set<std::string>& ExplorerEntry::cacheNames() {
+    static const std::unordered_set<std::string> names = {"caches", "cache",       ".cache", "logs", "tmp",
+                                                          "temp",   "deriveddata", ".tmp",   ".npm", ".yarn"};
+    return names;
+}
+
+// --- placeholders and tiles ----------------------------------------------------------------------
+
+namespace Placeholders {
+using K = PlaceholderKind;
+const std::array<PlaceholderKind, 24> pattern = {
+    K::folder, K::document, K::movie,   K::folder,    K::image,  K::archive, K::text,     K::folder,
+    K::app,    K::image,    K::folder,  K::diskImage, K::movie,  K::text,    K::folder,   K::document,
+    K::image,  K::folder,   K::archive, K::text,      K::folder, K::movie,   K::document, K::folder};
+
+bool isStained(int p) {
+    return p == 1 || p == 5 || p == 11 || p == 14 || p == 19;
+}
+bool isBloated(int p) {
+    return p == 2 || p == 12;
+}
+
+std::pair<const char*, bool> iconPath(PlaceholderKind kind) {
+    switch (kind) {
+        case K::folder:
+            return {"/placeholder", true};
+        case K::document:
+            return {"/placeholder.pdf", false};
+        case K::text:
+            return {"/placeholder.txt", false};
+        case K::movie:
+            return {"/placeholder.mov", false};
+        case K::image:
+            return {"/placeholder.png", false};
+        case K::archive:
+            return {"/placeholder.zip", false};
+        case K::app:
+            return {"/placeholder.app", false};
+        case K::diskImage:
+            return {"/placeholder.dmg", false};
+    }
+    return {"/placeholder", true};
+}
+}  // namespace Placeholders
+
+std::string ExplorerTile::id() const {
+    return entry ? entry->id : "placeholder-" + std::to_string(seed);
+}
+
+// --- choices -------------------------------------------------------------------------------------
+
+const std::array<ExplorerFilter, 6>& allFilters() {
+    static const std::array<ExplorerFilter, 6> all = {ExplorerFilter::all,     ExplorerFilter::folders,
+                                                      ExplorerFilter::files,   ExplorerFilter::stained,
+                                                      ExplorerFilter::bloated, ExplorerFilter::selected};
+    return all;
+}
+
+const std::array<ExplorerSort, 3>& allSorts() {
+    static const std::array<ExplorerSort, 3> all = {ExplorerSort::size, ExplorerSort::name,
+                                                    ExplorerSort::kind};
+    return all;
+}
+
+const char* rawValue(ExplorerFilter f) {
+    static const char* names[] = {"all", "folders", "files", "stained", "bloated", "selected"};
+    return names[static_cast<int>(f)];
+}
+const char* rawValue(ExplorerSort s) {
+    static const char* names[] = {"size", "name", "kind"};
+    return names[static_cast<int>(s)];
+}
+const char* rawValue(ExplorerLayout l) {
+    return l == ExplorerLayout::icons ? "icons" : "list";
+}
+
+std::optional<ExplorerFilter> filterFromRaw(const QString& raw) {
+    for (ExplorerFilter f : allFilters())
+        if (raw == QLatin1String(rawValue(f))) return f;
+    return std::nullopt;
+}
+std::optional<ExplorerSort> sortFromRaw(const QString& raw) {
+    for (ExplorerSort s : allSorts())
+        if (raw == QLatin1String(rawValue(s))) return s;
+    return std::nullopt;
+}
+std::optional<ExplorerLayout> layoutFromRaw(const QString& raw) {
+    if (raw == QLatin1String("icons")) return ExplorerLayout::icons;
+    if (raw == QLatin1String("list")) return ExplorerLayout::list;
+    return std::nullopt;
+}
+
+QString title(ExplorerFilter f) {
+    switch (f) {
+        case ExplorerFilter::all:
+            return tr("All");
+        case ExplorerFilter::folders:
+            return tr("Folders");
+        case ExplorerFilter::files:
+            return tr("Files");
+        case ExplorerFilter::stained:
+            return tr("Grime");
+        case ExplorerFilter::bloated:
+            return tr("Heavy");
+        case ExplorerFilter::selected:
+            return tr("Selected");
+    }
+    return {};
+}
+
+QString title(ExplorerSort s) {
+    switch (s) {
+        case ExplorerSort::size:
+            return tr("Size");
+        case ExplorerSort::name:
+            return tr("Name");
+        case ExplorerSort::kind:
+            return tr("Kind");
+    }
+    return {};
+}
+
+// --- marking -------------------------------------------------------------------------------------
+
+bool ExplorerModel::isGrime(const ExplorerEntry& e) {
+    using L = Risk::Level;
+    const L level = e.risk.level;
+    if (level == L::safe) return true;
+    if (level == L::normal && e.artifactKind) return true;
+    if (level == L::normal && !e.artifactKind && ExplorerEntry::cacheNames().count(asciiLower(e.name)))
+        return true;
+    return (level == L::normal || level == L::caution) && e.category == FileCategory::diskImage;
+}
+
+int ExplorerModel::seed(const std::string& id) {
+    const auto h = static_cast<std::int64_t>(std::hash<std::string>{}(id));
+    return static_cast<int>(std::llabs(h % 997));
+}
+
+std::vector<ExplorerTile> ExplorerModel::mark(const std::vector<ExplorerEntry>& entries, std::int64_t total) {
+    std::vector<bool> grime(entries.size());
+    std::vector<size_t> candidates;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const ExplorerEntry& e = entries[i];
+        grime[i] = isGrime(e);
+        if (!grime[i] && !e.measuring && e.size >= kHeavyMinimum &&
+            static_cast<double>(e.size) >= kHeavyShare * static_cast<double>(total))
+            candidates.push_back(i);
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](size_t a, size_t b) { return entries[a].size > entries[b].size; });
+    if (candidates.size() > kHeavyCount) candidates.resize(kHeavyCount);
+    std::vector<bool> heavy(entries.size());
+    for (size_t i : candidates)
+        heavy[i] = true;
+
+    std::vector<ExplorerTile> tiles;
+    tiles.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const auto condition = grime[i]   ? ExplorerTile::Condition::stained
+                               : heavy[i] ? ExplorerTile::Condition::bloated
+                                          : ExplorerTile::Condition::clean;
+        tiles.push_back({entries[i], PlaceholderKind::folder, condition, seed(entries[i].id)});
+    }
+    return tiles;
+}
+
+// --- matching and ordering -----------------------------------------------------------------------
+
+bool ExplorerModel::matches(const ExplorerTile& tile, const QString& search, ExplorerFilter filter,
+                            const CleanQueue& queue) {
+    if (!tile.entry) return false;
+    const ExplorerEntry& e = *tile.entry;
+    if (!search.isEmpty() && !QString::fromUtf8(e.name).contains(search, Qt::CaseInsensitive)) return false;
+    switch (filter) {
+        case ExplorerFilter::all:
+            return true;
+        case ExplorerFilter::folders:
+            return e.isDirectory;
+        case ExplorerFilter::files:
+            return !e.isDirectory;
+        case ExplorerFilter::stained:
+            return tile.condition == ExplorerTile::Condition::stained;
+        case ExplorerFilter::bloated:
+            return tile.condition == ExplorerTile::Condition::bloated;
+        case ExplorerFilter::selected:
+            return queue.contains(e.id);
+    }
+    return false;
+}
+
+namespace {
+// The "C" locale's collator does not order digit runs by value; English does.
+const QCollator& nameCollator() {
+    static const QCollator collator = [] {
+        QLocale locale = QLocale::system();
+        if (locale.language() == QLocale::C) locale = QLocale(QLocale::English, QLocale::UnitedStates);
+        QCollator c(locale);
+        c.setNumericMode(true);
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    return collator;
+}
+}  // namespace
+
+int ExplorerModel::compareNames(const std::string& a, const std::string& b) {
+    return nameCollator().compare(QString::fromUtf8(a), QString::fromUtf8(b));
+}
+
+namespace {
+std::string kindKey(const ExplorerEntry& e) {
+    if (e.isDirectory) return {};
+    return e.category ? e.category->title() : std::string("~");
+}
+}  // namespace
+
+bool ExplorerModel::order(ExplorerSort sort, const ExplorerTile& a, const ExplorerTile& b) {
+    if (!a.entry || !b.entry) return false;
+    const ExplorerEntry& x = *a.entry;
+    const ExplorerEntry& y = *b.entry;
+    switch (sort) {
+        case ExplorerSort::size:
+            return x.size > y.size;
+        case ExplorerSort::name:
+            return compareNames(x.name, y.name) < 0;
+        case ExplorerSort::kind: {
+            const std::string kx = kindKey(x), ky = kindKey(y);
+            if (kx != ky) return kx < ky;
+            return x.size > y.size;
+        }
+    }
+    return false;
+}
+
+void ExplorerModel::sortTiles(std::vector<ExplorerTile>& tiles, ExplorerSort sort) {
+    if (sort == ExplorerSort::name) {
+        // One sort key per tile instead of collating both names on every comparison.
+        std::vector<std::pair<QCollatorSortKey, size_t>> keys;
+        keys.reserve(tiles.size());
+        for (size_t i = 0; i < tiles.size(); ++i)
+            keys.emplace_back(
+                nameCollator().sortKey(tiles[i].entry ? QString::fromUtf8(tiles[i].entry->name) : QString()),
+                i);
+        std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+            if (!tiles[a.second].entry || !tiles[b.second].entry) return false;
+            return a.first.compare(b.first) < 0;
+        });
+        std::vector<ExplorerTile> sorted;
+        sorted.reserve(tiles.size());
+        for (const auto& k : keys)
+            sorted.push_back(std::move(tiles[k.second]));
+        tiles = std::move(sorted);
+        return;
+    }
+    std::stable_sort(tiles.begin(), tiles.end(),
+                     [sort](const ExplorerTile& a, const ExplorerTile& b) { return order(sort, a, b); });
+}
+
+// --- tile lists ----------------------------------------------------------------------------------
+
+std::vector<ExplorerTile> ExplorerModel::welcomeTiles() {
+    std::vector<ExplorerTile> tiles;
+    for (int i = 0; i < 24; ++i) {
+        const auto c = Placeholders::isStained(i)   ? ExplorerTile::Condition::stained
+                       : Placeholders::isBloated(i) ? ExplorerTile::Condition::bloated
+                                                    : ExplorerTile::Condition::clean;
+        tiles.push_back(ExplorerTile::placeholder(Placeholders::pattern[i], c, i));
+    }
+    return tiles;
+}
+
+std::vector<ExplorerTile> ExplorerModel::discoveringTiles(const DiscoveredList& discovered,
+                                                          std::int64_t bytesScanned) {
+    std::vector<ExplorerEntry> entries;
+    entries.reserve(discovered.size());
+    for (const DiscoveredEntry& d : discovered)
+        entries.push_back(ExplorerEntry::fromDiscovered(d));
+    std::vector<ExplorerTile> tiles = mark(entries, bytesScanned);
+    const int n = static_cast<int>(tiles.size());
+    const int padding = n < 20 ? 24 - n : 4;
+    for (int k = 0; k < padding; ++k) {
+        const int p = n + k;
+        tiles.push_back(
+            ExplorerTile::placeholder(Placeholders::pattern[p % 24], ExplorerTile::Condition::clean, p));
+    }
+    return tiles;
+}
+
+std::vector<ExplorerEntry> ExplorerModel::folderEntries(const DirNode& node) {
+    std::vector<ExplorerEntry> entries;
+    entries.reserve(node.children.size() + node.files.size());
+    for (const auto& child : node.children)
+        if (child->size > 0) entries.push_back(ExplorerEntry::fromNode(child));
+    for (const FileItem& f : node.files)
+        entries.push_back(ExplorerEntry::fromFile(f));
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const ExplorerEntry& a, const ExplorerEntry& b) { return a.size > b.size; });
+    return entries;
+}
+
+std::vector<ExplorerTile> ExplorerModel::explorerTiles(const std::shared_ptr<DirNode>& node,
+                                                       const std::vector<ExplorerEntry>& smallFiles,
+                                                       const QString& search, ExplorerFilter filter,
+                                                       ExplorerSort sort, const CleanQueue& queue) {
+    if (!node) return {};
+    std::vector<ExplorerTile> marked = mark(folderEntries(*node), node->size);
+    std::vector<ExplorerTile> small = mark(smallFiles, std::numeric_limits<std::int64_t>::max());
+    marked.insert(marked.end(), std::make_move_iterator(small.begin()), std::make_move_iterator(small.end()));
+    std::vector<ExplorerTile> kept;
+    kept.reserve(marked.size());
+    for (ExplorerTile& t : marked)
+        if (matches(t, search, filter, queue)) kept.push_back(std::move(t));
+    sortTiles(kept, sort);
+    return kept;
+}
+
+std::size_t ExplorerModel::selectionHash(const CleanQueue& queue) {
+    std::size_t h = 1469598103934665603ull;
+    for (const CleanItem& item : queue.items())
+        h = (h ^ std::hash<std::string>{}(item.id)) * 1099511628211ull;
+    return h;
+}
+
+std::int64_t ExplorerModel::heaviest(const std::vector<ExplorerTile>& tiles) {
+    std::int64_t most = 1;
+    for (const ExplorerTile& t : tiles)
+        if (t.entry) most = std::max(most, t.entry->size);
+    return most;
+}
+
+double ExplorerModel::steamIntensity(std::int64_t b) {
+    if (b <= 0) return 0.12;
+    constexpr double kLog801 = 2.9036325160842376;
+    return std::min(0.3 + 0.65 * std::log10(1 + 8.0 * static_cast<double>(b) / 1e9) / kLog801, 0.95);
+}
+
+double ExplorerModel::placeholderBarWidth(int seed, ExplorerLayout layout) {
+    const double w = layout == ExplorerLayout::icons ? 80 : 220;
+    return w * (0.45 + ((37 * seed) % 40) / 100.0);
+}
+
+QString ExplorerModel::emptyMessage(const QString& search, ExplorerFilter filter) {
+    if (!search.isEmpty()) return tr("Nothing here is named like “%1”.").arg(search);
+    if (filter == ExplorerFilter::all) return tr("Nothing listed in this folder.");
+    return tr("No %1 in this folder.").arg(title(filter).toLower());
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+
+#include "engine/scan_result.h"
+#include "model/app_state.h"
+#include "model/clock.h"
+#include "model/prefs.h"
+
+namespace nimbrel::spacetest {
+
+// A state on fakes with its own settings file; scans are never started, results are installed by hand.
+struct SpaceHarness {
+    QTemporaryDir store;
+    ManualClock clock;
+    std::unique_ptr<AppState> state;
+
+    SpaceHarness() {
+        Prefs::useStore(store.filePath("prefs.ini"));
+        AppStateServices services = AppStateServices::standard();
+        services.scanner = [](const std::string&, const ScanOptions&, std::int64_t, const CancelToken&,
+                              const DiskScanner::ProgressCallback&) { return std::shared_ptr<ScanResult>(); };
+        services.listVolumes = [] { return std::vector<VolumeInfo>(); };
+        services.chooseFolder = [] { return std::optional<std::string>(); };
+        services.clock = &clock;
+        services.isDemo = [] { return false; };
+        services.arguments = [] { return std::vector<std::string>{"nimbrel"}; };
+        services.fullDiskAccessProbes = {};
+        state = std::make_unique<AppState>(std::move(services));
+    }
+    ~SpaceHarness() {
+        state.reset();
+        Prefs::useStore(QString());
+    }
+};
+
+inline std::shared_ptr<DirNode> addFolder(const std::shared_ptr<DirNode>& parent, const std::string& name,
+                                          std::int64_t size) {
+    auto node = std::make_shared<DirNode>(name, parent.get());
+    node->size = size;
+    parent->children.push_back(node);
+    return node;
+}
+
+// /r with a/b/c folders and one file at the root.
+inline std::shared_ptr<ScanResult> sampleResult(const std::string& rootPath = "/r") {
+    auto result = std::make_shared<ScanResult>();
+    result->root = std::make_shared<DirNode>(rootPath, nullptr);
+    result->root->size = 1000;
+    auto a = addFolder(result->root, "a", 600);
+    auto b = addFolder(a, "b", 300);
+    addFolder(b, "c", 100);
+    addFolder(result->root, "z", 200);
+    FileItem f;
+    f.path = rootPath + "/f.txt";
+    f.name = "f.txt";
+    f.size = 50;
+    result->root->files.push_back(f);
+    result->duration = 2;
+    return result;
+}
+
+}  // namespace nimbrel::spacetest
