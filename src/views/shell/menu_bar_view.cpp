@@ -1,0 +1,247 @@
+#include "views/shell/menu_bar_view.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "engine/demo.h"
+#include "theme/gauges.h"
+#include "theme/loader.h"
+#include "theme/menu_row.h"
+#include "theme/palette.h"
+#include "theme/tight_label.h"
+#include "theme/typo.h"
+#include "theme/wordmark.h"
+#include "util/fmt.h"
+#include "views/shell/plain_label.h"
+#include "views/shell/volume_usage.h"
+
+namespace nimbrel {
+
+namespace {
+
+constexpr double kWordmarkScale = 0.8;
+
+// The brand row drawn at 0.8 of its size from its leading edge.
+class SmallWordmark : public QWidget {
+  public:
+    explicit SmallWordmark(QWidget* parent) : QWidget(parent), mark_(new Wordmark(this)) {
+        mark_->hide();
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    QSize sizeHint() const override {
+        const QSize s = mark_->sizeHint();
+        return QSize(int(std::ceil(s.width() * kWordmarkScale)), int(std::ceil(s.height() * kWordmarkScale)));
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        mark_->resize(mark_->sizeHint());
+        QPixmap picture(mark_->size() * devicePixelRatioF());
+        picture.setDevicePixelRatio(devicePixelRatioF());
+        picture.fill(Qt::transparent);
+        mark_->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+        QPainter p(this);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.scale(kWordmarkScale, kWordmarkScale);
+        p.drawPixmap(0, 0, picture);
+    }
+
+  private:
+    Wordmark* mark_;
+};
+
+// The session's freed bytes beside the "humidity.fill" symbol.
+class FreedLabel : public QWidget {
+  public:
+    explicit FreedLabel(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents); }
+    void setText(const QString& text) {
+        text_ = text;
+        updateGeometry();
+        update();
+    }
+    const QString& text() const { return text_; }
+    QSize sizeHint() const override {
+        return QSize(int(std::ceil(TightLabel::width(symbol(), text_, font(11.5), 11.5))) + 2, 18);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        TightLabel::paint(p, QRectF(rect()), symbol(), text_, font(11.5), 11.5,
+                          Palette::accent().resolve(this), FontWeight::semibold, Qt::AlignRight);
+    }
+
+  private:
+    static QString symbol() { return QStringLiteral("humidity.fill"); }
+    static QFont font(double size) { return Fonts::font(size, FontWeight::semibold); }
+    QString text_;
+};
+
+}  // namespace
+
+MenuBarView::MenuBarView(AppState& state, Actions actions, QWidget* parent)
+    : QWidget(parent), state_(state), actions_(std::move(actions)) {
+    setFixedWidth(kWidth);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    column->setSpacing(kSpacing);
+    column->setSizeConstraint(QLayout::SetFixedSize);
+
+    auto* header = new QHBoxLayout;
+    header->addWidget(new SmallWordmark(this));
+    header->addStretch(1);
+    freed_ = new FreedLabel(this);
+    header->addWidget(freed_);
+    column->addLayout(header);
+
+    volumes_ = new QVBoxLayout;
+    volumes_->setSpacing(kSpacing);
+    column->addLayout(volumes_);
+
+    scanLine_ = new QWidget(this);
+    auto* scanRow = new QHBoxLayout(scanLine_);
+    scanRow->setContentsMargins(0, 0, 0, 0);
+    scanRow->setSpacing(8);
+    scanRow->addWidget(new NimbrelLoader(12, scanLine_));
+    scanText_ = new PlainLabel(
+        {}, Typo::caption(), [](const QWidget* w) { return Palette::ink2().resolve(w); }, scanLine_);
+    scanRow->addWidget(scanText_, 1);
+    column->addWidget(scanLine_);
+
+    auto* divider = new QWidget(this);
+    divider->setFixedHeight(1);
+    divider->setAutoFillBackground(false);
+    divider->setObjectName(QStringLiteral("divider"));
+    column->addWidget(divider);
+
+    auto* rows = new QVBoxLayout;
+    rows->setSpacing(0);
+    const std::pair<QString, QString> titles[] = {
+        {tr("Open Nimbrel"), QStringLiteral("macwindow")},
+        {tr("Scan Home Folder"), QStringLiteral("house")},
+        {tr("Deep Clean…"), QStringLiteral("sparkles")},
+        {tr("Quit Nimbrel"), QStringLiteral("power")},
+    };
+    for (const auto& [title, symbol] : titles) {
+        auto* row = new MenuRow(title, symbol, {}, this);
+        row->setFixedWidth(kWidth - 2 * kPadding);
+        rows->addWidget(row);
+        actions_rows_.push_back(row);
+    }
+    column->addLayout(rows);
+    connect(actions_rows_[0], &QAbstractButton::clicked, this, &MenuBarView::openMainWindow);
+    connect(actions_rows_[1], &QAbstractButton::clicked, this, &MenuBarView::scanHome);
+    connect(actions_rows_[2], &QAbstractButton::clicked, this, &MenuBarView::deepClean);
+    connect(actions_rows_[3], &QAbstractButton::clicked, this, &MenuBarView::quit);
+
+    connect(&state_, &AppState::sessionFreedChanged, this, &MenuBarView::followFreed);
+    connect(&state_, &AppState::volumesChanged, this, &MenuBarView::followVolumes);
+    connect(&state_, &AppState::isScanningChanged, this, &MenuBarView::followScan);
+    connect(&state_, &AppState::progressChanged, this, &MenuBarView::followScan);
+    connect(&state_, &AppState::scanTargetChanged, this, &MenuBarView::followScan);
+    followFreed();
+    followVolumes();
+    followScan();
+}
+
+QString MenuBarView::freedText() const {
+    return static_cast<FreedLabel*>(freed_)->text();
+}
+
+std::vector<MenuBarView::VolumeRow> MenuBarView::volumeRows() const {
+    return rows_;
+}
+
+QString MenuBarView::scanningText() const {
+    return state_.isScanning() ? scanText_->text() : QString();
+}
+
+void MenuBarView::followFreed() {
+    const int64_t freed = state_.sessionFreed();
+    auto* label = static_cast<FreedLabel*>(freed_);
+    label->setText(freed >= 1 ? Fmt::bytes(freed) : QString());
+    label->setVisible(freed >= 1);
+}
+
+void MenuBarView::followVolumes() {
+    while (QLayoutItem* item = volumes_->takeAt(0)) {
+        if (QWidget* w = item->widget()) w->deleteLater();
+        delete item;
+    }
+    rows_.clear();
+    const auto& volumes = state_.volumes();
+    for (size_t i = 0; i < volumes.size() && i < size_t(kMaxVolumes); ++i) {
+        const VolumeInfo& v = volumes[i];
+        VolumeRow shown{QString::fromUtf8(v.name.data(), qsizetype(v.name.size())),
+                        tr("%1 free").arg(Fmt::bytes(std::max<int64_t>(v.available, 0))),
+                        usedFraction(v.total, v.available)};
+        auto* row = new QWidget(this);
+        auto* line = new QHBoxLayout(row);
+        line->setContentsMargins(0, 0, 0, 0);
+        line->setSpacing(12);
+        auto* gauge = new LiquidGauge(shown.usedFraction, 40, row);
+        gauge->setFixedSize(30, 40);
+        line->addWidget(gauge);
+        auto* texts = new QVBoxLayout;
+        texts->setSpacing(1);
+        texts->addWidget(new PlainLabel(
+            shown.name, Fonts::font(11.5, FontWeight::semibold),
+            [](const QWidget* w) { return Palette::ink2().resolve(w); }, row));
+        texts->addWidget(new PlainLabel(
+            shown.freeText, Fonts::font(16, FontWeight::heavy, FontDesign::rounded),
+            [](const QWidget* w) { return Palette::ink().resolve(w); }, row));
+        line->addLayout(texts);
+        line->addStretch(1);
+        volumes_->addWidget(row);
+        rows_.push_back(std::move(shown));
+    }
+}
+
+void MenuBarView::followScan() {
+    const bool scanning = state_.isScanning();
+    if (scanning) {
+        const auto& target = state_.scanTarget();
+        const QString name = target ? Fmt::displayName(*target) : tr("your disk");
+        scanText_->setText(tr("Reading %1 · %2 files").arg(name, Fmt::count(state_.progress().filesScanned)));
+    }
+    scanLine_->setVisible(scanning);
+}
+
+void MenuBarView::openMainWindow() {
+    if (actions_.openMainWindow) actions_.openMainWindow();
+    emit actionTaken();
+}
+
+void MenuBarView::scanHome() {
+    state_.scan(state_.services().home ? state_.services().home() : HostLayout::current().home);
+    openMainWindow();
+}
+
+void MenuBarView::deepClean() {
+    state_.setSection(SidebarItem::cleanup);
+    openMainWindow();
+}
+
+void MenuBarView::quit() {
+    emit actionTaken();
+    if (actions_.quit) actions_.quit();
+}
+
+void MenuBarView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Each opening of the panel lists the volumes again; the sample volume stays in demo mode.
+    const bool demo = state_.services().isDemo ? state_.services().isDemo() : Demo::isOn();
+    if (!demo) state_.refreshVolumes();
+}
+
+void MenuBarView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Palette::panel().resolve(this));
+    if (auto* divider = findChild<QWidget*>(QStringLiteral("divider"), Qt::FindDirectChildrenOnly))
+        p.fillRect(divider->geometry(), Palette::line().resolve(this));
+}
+
+}  // namespace nimbrel

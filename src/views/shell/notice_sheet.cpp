@@ -1,0 +1,100 @@
+#include "views/shell/notice_sheet.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "theme/nimbrel_button.h"
+#include "theme/palette.h"
+#include "theme/scroll_bars.h"
+#include "theme/typo.h"
+#include "views/shell/plain_label.h"
+#include "views/shell/symbol_glyph.h"
+
+namespace nimbrel {
+
+namespace {
+
+// A scroll area as tall as its content, up to a limit; beyond it the content scrolls.
+class CappedScroll : public QScrollArea {
+  public:
+    CappedScroll(int maxHeight, QWidget* parent) : QScrollArea(parent), max_(maxHeight) {
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+    QSize sizeHint() const override {
+        QWidget* w = widget();
+        if (!w) return QScrollArea::sizeHint();
+        const int width = viewport()->width() > 0 ? viewport()->width() : SheetCard::kContentWidth - 34;
+        const int h = w->hasHeightForWidth() ? w->heightForWidth(width) : w->sizeHint().height();
+        return QSize(SheetCard::kContentWidth, std::min(h, max_));
+    }
+    QSize minimumSizeHint() const override { return QSize(0, sizeHint().height()); }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QScrollArea::resizeEvent(event);
+        updateGeometry();
+    }
+
+  private:
+    int max_;
+};
+
+}  // namespace
+
+NoticeSheet::NoticeSheet(AppState& state, QString message, QWidget* parent)
+    : SheetCard(parent), state_(state) {
+    auto* header = new QHBoxLayout;
+    header->setSpacing(12);
+    header->addWidget(new SymbolGlyph(
+                          QStringLiteral("exclamationmark.triangle.fill"), 22,
+                          [](const QWidget*) { return QBrush(Palette::honey()); }, FontWeight::regular, this),
+                      0, Qt::AlignTop);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(6);
+    auto* title = new PlainLabel(
+        tr("Some grime wouldn't budge"), Fonts::font(20, FontWeight::heavy, FontDesign::rounded),
+        [](const QWidget* w) { return Palette::ink().resolve(w); }, this);
+    column->addWidget(title);
+
+    message_ =
+        new PlainLabel(message, Fonts::font(12), [](const QWidget* w) { return Palette::ink2().resolve(w); });
+    message_->setWordWrap(true);
+    message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    message_->setAutoFillBackground(false);
+    scroll_ = new CappedScroll(kMaxMessageHeight, this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll_->viewport()->setAutoFillBackground(false);
+    scroll_->setWidget(message_);
+    styleScrollBars(scroll_);
+    column->addWidget(scroll_);
+    header->addLayout(column, 1);
+    addRow(header);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    ok_ = new NimbrelButton(tr("OK"), NimbrelButton::Kind::secondary, NimbrelButton::Size::regular, this);
+    buttons->addWidget(ok_);
+    addRow(buttons);
+    connect(ok_, &QAbstractButton::clicked, this, &NoticeSheet::close);
+}
+
+void NoticeSheet::close() {
+    if (state_.errorMessage()) state_.setErrorMessage(std::nullopt);
+}
+
+void NoticeSheet::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        close();
+        return;
+    }
+    SheetCard::keyPressEvent(event);
+}
+
+}  // namespace nimbrel

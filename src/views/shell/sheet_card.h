@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QWidget>
+
+class QVBoxLayout;
+class QLayout;
+
+namespace nimbrel {
+
+// The chrome of a modal card: its rows stacked 16 points apart in a 460-point column, 24 points of
+// padding, a panel-coloured rounded body with a hairline edge. The host paints the card's shadow
+// (it reaches far beyond the card).
+class SheetCard : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kContentWidth = 460;
+    static constexpr int kPadding = 24;
+    static constexpr int kSpacing = 16;
+    static constexpr int kWidth = kContentWidth + 2 * kPadding;
+    static constexpr double kRadius = 34;
+    static constexpr double kShadowOpacity = 0.4;
+    static constexpr double kShadowRadius = 40;
+    static constexpr double kShadowDrop = 20;
+
+    explicit SheetCard(QWidget* parent = nullptr);
+
+    void addRow(QWidget* row);
+    void addRow(QLayout* row);
+    // The card's height at its fixed width.
+    int cardHeight() const;
+
+    // The card's outline in its own coordinates (the host draws the shadow from it).
+    static QPainterPath shape(const QRectF& r);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QVBoxLayout* rows_;
+};
+
+}  // namespace nimbrel

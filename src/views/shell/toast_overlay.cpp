@@ -1,0 +1,184 @@
+#include "views/shell/toast_overlay.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+#include "model/clean_queue.h"
+#include "theme/loader.h"
+#include "theme/motion.h"
+#include "theme/palette.h"
+#include "theme/shapes.h"
+#include "theme/symbols.h"
+
+namespace nimbrel {
+
+namespace {
+
+MotionSpec pillMotion() {
+    return Motion::snappy(0.25);
+}
+
+QString removalText() {
+    return ToastOverlay::tr("Nimbrelising…");
+}
+
+}  // namespace
+
+ToastOverlay::ToastOverlay(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    loader_ = new NimbrelLoader(kLoaderSize, this);
+    loader_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    loader_->hide();
+
+    connect(&state_, &AppState::toastChanged, this, &ToastOverlay::followToast);
+    connect(&state_, &AppState::isDeletingChanged, this, &ToastOverlay::followDeleting);
+    connect(&state_.queue(), &CleanQueue::itemsChanged, this, &ToastOverlay::followQueue);
+    for (AnimatedValue* v : {&removal_, &toastShown_, &padding_})
+        connect(v, &AnimatedValue::changed, this, [this] {
+            placeLoader();
+            update();
+        });
+
+    removal_.setImmediate(state_.isDeleting() ? 1 : 0);
+    padding_.setImmediate(state_.queue().items().empty() ? kBottomPadding : kBottomPaddingOverSelection);
+    followToast();
+    if (state_.toast()) toastShown_.setImmediate(1);
+    placeLoader();
+}
+
+QFont ToastOverlay::pillFont() {
+    return Fonts::font(13, FontWeight::semibold, FontDesign::rounded);
+}
+
+void ToastOverlay::followToast() {
+    const std::optional<Toast>& toast = state_.toast();
+    if (!toast) {
+        timedID_ = QUuid();
+        toastShown_.animateTo(0, pillMotion());
+        update();
+        return;
+    }
+    shownToast_ = *toast;
+    if (toast->id != timedID_) {
+        // A fresh 4 seconds for every new toast. The previous toast's wait may still fire; it then
+        // finds another id and leaves this toast alone.
+        timedID_ = toast->id;
+        const QUuid id = toast->id;
+        Clock& clock = state_.services().clock ? *state_.services().clock : Clock::system();
+        clock.after(kToastLifetime, this, [this, id] { expire(id); });
+    }
+    toastShown_.animateTo(1, pillMotion());
+    update();
+}
+
+void ToastOverlay::expire(const QUuid& id) {
+    if (state_.toast() && state_.toast()->id == id) state_.setToast(std::nullopt);
+}
+
+void ToastOverlay::followDeleting() {
+    removal_.animateTo(state_.isDeleting() ? 1 : 0, pillMotion());
+    placeLoader();
+    update();
+}
+
+void ToastOverlay::followQueue() {
+    padding_.animateTo(state_.queue().items().empty() ? kBottomPadding : kBottomPaddingOverSelection,
+                       pillMotion());
+}
+
+double ToastOverlay::removalWidth() const {
+    const QFontMetricsF fm(pillFont());
+    return 2 * kPillPadding + kLoaderSize + kPillSpacing + fm.horizontalAdvance(removalText());
+}
+
+double ToastOverlay::toastWidth() const {
+    if (!shownToast_) return 0;
+    const QFontMetricsF fm(pillFont());
+    return 2 * kPillPadding + Symbols::side(13) + kPillSpacing + fm.horizontalAdvance(shownToast_->message);
+}
+
+QRectF ToastOverlay::pillRect(double width, double bottom) const {
+    width = std::min(width, double(this->width()) - 2 * kPillPadding);
+    return QRectF((this->width() - width) / 2, bottom - kPillHeight, width, kPillHeight);
+}
+
+double ToastOverlay::removalBottom() const {
+    // The removal pill sits above the toast; it slides down as the toast leaves.
+    return height() - padding_.value() - (kPillHeight + kPillSpacing) * toastShown_.value();
+}
+
+QRect ToastOverlay::removalPillRect() const {
+    if (removal_.value() <= 0) return {};
+    return pillRect(removalWidth(), removalBottom()).toAlignedRect();
+}
+
+QRect ToastOverlay::toastPillRect() const {
+    if (toastShown_.value() <= 0 || !shownToast_) return {};
+    return pillRect(toastWidth(), height() - padding_.value()).toAlignedRect();
+}
+
+void ToastOverlay::placeLoader() {
+    const bool shown = removal_.value() > 0.5;
+    if (shown) {
+        const QRectF r = pillRect(removalWidth(), removalBottom());
+        loader_->setGeometry(int(std::round(r.left() + kPillPadding)),
+                             int(std::round(r.center().y() - kLoaderSize / 2.0)), kLoaderSize, kLoaderSize);
+    }
+    loader_->setVisible(shown);
+}
+
+void ToastOverlay::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeLoader();
+}
+
+void ToastOverlay::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QFont font = pillFont();
+    const QColor fill = Palette::ink().resolve(this);
+    const QColor text = Palette::canvas().resolve(this);
+
+    // One pill: scaled from 0.95 about its centre and faded by `amount`; `content` draws inside.
+    const auto pill = [&](const QRectF& r, double amount, const std::function<void(const QRectF&)>& content) {
+        if (amount <= 0) return;
+        p.save();
+        const double scale = 0.95 + 0.05 * amount;
+        p.translate(r.center());
+        p.scale(scale, scale);
+        p.translate(-r.center());
+        p.setOpacity(amount);
+        const QPainterPath shape = Shapes::capsule(r);
+        Shapes::shadow(p, shape, QColor::fromRgbF(0, 0, 0, 0.25f), 16, QPointF(0, 8));
+        p.fillPath(shape, fill);
+        content(r.adjusted(kPillPadding, 0, -kPillPadding, 0));
+        p.restore();
+    };
+
+    p.setFont(font);
+    pill(pillRect(removalWidth(), removalBottom()), removal_.value(), [&](const QRectF& r) {
+        p.setPen(text);
+        p.drawText(r.adjusted(kLoaderSize + kPillSpacing, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                   removalText());
+    });
+    if (shownToast_) {
+        pill(pillRect(toastWidth(), height() - padding_.value()), toastShown_.value(), [&](const QRectF& r) {
+            const double side = Symbols::side(13);
+            const QRectF symbolRect(r.left(), r.center().y() - side / 2, side, side);
+            Symbols::draw(p, symbolRect, shownToast_->symbol.toStdString(), QBrush(Palette::nimbrel()), 13,
+                          FontWeight::semibold);
+            p.setFont(font);
+            p.setPen(text);
+            const QRectF textRect = r.adjusted(side + kPillSpacing, 0, 0, 0);
+            const QString shown =
+                QFontMetricsF(font).elidedText(shownToast_->message, Qt::ElideMiddle, textRect.width());
+            p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, shown);
+        });
+    }
+}
+
+}  // namespace nimbrel

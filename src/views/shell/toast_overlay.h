@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QUuid>
+#include <QWidget>
+#include <chrono>
+#include <optional>
+
+#include "model/app_state.h"
+#include "theme/animated_value.h"
+
+namespace nimbrel {
+
+class NimbrelLoader;
+
+// The removal pill and the current toast at the bottom centre of the window, above the modal layer.
+// It never takes a click. A toast clears itself 4 seconds after it is shown, unless another toast
+// (another id) has taken its place by then.
+class ToastOverlay : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr std::chrono::milliseconds kToastLifetime{4000};
+    static constexpr int kPillHeight = 38;
+    static constexpr int kPillPadding = 16;
+    static constexpr int kPillSpacing = 8;  // between pills, and between a pill's symbol and text
+    static constexpr int kBottomPadding = 24;
+    static constexpr int kBottomPaddingOverSelection = 96;
+    static constexpr int kLoaderSize = 14;
+
+    explicit ToastOverlay(AppState& state, QWidget* parent = nullptr);
+
+    // The pills as laid out now, in the overlay's coordinates (empty when not shown).
+    QRect removalPillRect() const;
+    QRect toastPillRect() const;
+    // The gap below the lowest pill, as drawn now.
+    double bottomPadding() const { return padding_.value(); }
+    // The toast on screen (the last one while it fades out).
+    const std::optional<Toast>& shownToast() const { return shownToast_; }
+
+    static QFont pillFont();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void followToast();
+    void followDeleting();
+    void followQueue();
+    void expire(const QUuid& id);
+    QRectF pillRect(double width, double bottom) const;
+    double removalWidth() const;
+    double toastWidth() const;
+    double removalBottom() const;
+    void placeLoader();
+
+    AppState& state_;
+    NimbrelLoader* loader_;
+    AnimatedValue removal_{0};
+    AnimatedValue toastShown_{0};
+    AnimatedValue padding_{kBottomPadding};
+    std::optional<Toast> shownToast_;
+    QUuid timedID_;  // the toast whose 4 seconds are running
+};
+
+}  // namespace nimbrel

@@ -1,0 +1,115 @@
+#include "views/shell/menu_bar_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "model/prefs.h"
+#include "shell_state_support.h"
+#include "theme/animated_value.h"
+#include "theme/menu_row.h"
+#include "views/shell/menu_bar_extra.h"
+
+namespace nimbrel {
+namespace {
+
+VolumeInfo volume(const std::string& name, int64_t total, int64_t available) {
+    VolumeInfo v;
+    v.url = "/media/" + name;
+    v.name = name;
+    v.total = total;
+    v.available = available;
+    return v;
+}
+
+struct PanelFixture {
+    testing::ShellState shell;
+    AppState& state = *shell.state;
+    int opened = 0;
+    int quits = 0;
+    MenuBarView view{state, MenuBarView::Actions{[this] { ++opened; }, [this] { ++quits; }}};
+};
+
+TEST(MenuBarViewTest, FiguresFollowTheState) {
+    PanelFixture f;
+    EXPECT_TRUE(f.view.volumeRows().empty());  // before the first listing
+    EXPECT_EQ(f.view.freedText(), QString());
+    EXPECT_EQ(f.view.scanningText(), QString());
+    EXPECT_EQ(f.view.actionRows().size(), 4u);
+
+    f.state.setVolumes({volume("Computer", 1000000000, 250000000), volume("Backup", 0, 0), volume("C", 10, 5),
+                        volume("D", 10, 5), volume("E", 10, 5)});
+    const auto rows = f.view.volumeRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].name, QStringLiteral("Computer"));
+    EXPECT_EQ(rows[0].freeText, QStringLiteral("250 MB free"));
+    EXPECT_DOUBLE_EQ(rows[0].usedFraction, 0.75);
+    EXPECT_DOUBLE_EQ(rows[1].usedFraction, 0.0);  // a total below one byte shows an empty gauge
+    EXPECT_EQ(rows[2].name, QStringLiteral("C"));
+
+    f.state.setSessionFreed(1500000);
+    EXPECT_EQ(f.view.freedText(), QStringLiteral("1.5 MB"));
+
+    f.state.setScanTarget(std::string("/home/u/Projects"));
+    f.state.setIsScanning(true);
+    ScanProgress progress;
+    progress.filesScanned = 12345;
+    f.state.setProgress(progress);
+    EXPECT_EQ(f.view.scanningText(), QStringLiteral("Reading Projects · 12,345 files"));
+    f.state.setScanTarget(std::nullopt);
+    EXPECT_EQ(f.view.scanningText(), QStringLiteral("Reading your disk · 12,345 files"));
+    f.state.setIsScanning(false);
+    EXPECT_EQ(f.view.scanningText(), QString());
+}
+
+TEST(MenuBarViewTest, ActionsOpenTheWindowWhereTheyShould) {
+    PanelFixture f;
+    QTest::mouseClick(f.view.actionRows()[2], Qt::LeftButton);  // Deep Clean…
+    EXPECT_EQ(f.state.section(), SidebarItem::cleanup);
+    EXPECT_EQ(f.opened, 1);
+
+    QTest::mouseClick(f.view.actionRows()[1], Qt::LeftButton);  // Scan Home Folder
+    EXPECT_EQ(f.state.scanTarget(), std::optional<std::string>("/home/u"));
+    EXPECT_EQ(f.opened, 2);
+    f.shell.settle();
+
+    QTest::mouseClick(f.view.actionRows()[0], Qt::LeftButton);
+    EXPECT_EQ(f.opened, 3);
+    QTest::mouseClick(f.view.actionRows()[3], Qt::LeftButton);
+    EXPECT_EQ(f.quits, 1);
+}
+
+TEST(MenuBarViewTest, OpeningThePanelListsVolumesExceptInDemoMode) {
+    for (bool demo : {false, true}) {
+        PanelFixture f;
+        f.shell.demo = demo;
+        f.view.show();
+        f.shell.settle();
+        EXPECT_EQ(f.shell.volumeListings, demo ? 0 : 1) << demo;
+    }
+}
+
+TEST(MenuBarExtraTest, ShownOnlyWithThePreferenceAndATray) {
+    testing::ShellState shell;
+    struct Row {
+        bool preference;
+        bool tray;
+        bool inserted;
+    };
+    const Row rows[] = {
+        {true, true, true}, {false, true, false}, {true, false, false}, {false, false, false}};
+    for (const Row& row : rows) {
+        MenuBarExtra::setTrayAvailableForTesting([&] { return row.tray; });
+        Prefs::setValue(Prefs::kShowMenuBarExtra, row.preference);
+        MenuBarExtra extra(*shell.state, {});
+        EXPECT_EQ(extra.isInserted(), row.inserted);
+        // Flipping the preference takes effect at the next sync.
+        Prefs::setValue(Prefs::kShowMenuBarExtra, !row.preference);
+        extra.sync();
+        EXPECT_EQ(extra.isInserted(), !row.preference && row.tray);
+    }
+    MenuBarExtra::setTrayAvailableForTesting(nullptr);
+}
+
+}  // namespace
+}  // namespace nimbrel

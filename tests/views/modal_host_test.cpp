@@ -1,0 +1,226 @@
+#include "views/shell/modal_host.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTest>
+
+#include "shell_state_support.h"
+#include "theme/animated_value.h"
+#include "theme/nimbrel_button.h"
+#include "views/shell/confirm_sheet.h"
+#include "views/shell/notice_sheet.h"
+#include "views/shell/plain_label.h"
+
+namespace nimbrel {
+namespace {
+
+using Card = ModalHost::Card;
+
+// A window with a button under the modal layer, the layer covering the whole window.
+struct ModalWindow {
+    testing::ShellState shell;
+    AppState& state = *shell.state;
+    QWidget window;
+    QPushButton* content = new QPushButton(QStringLiteral("content"), &window);
+    ModalHost* host = new ModalHost(state, &window);
+
+    ModalWindow() {
+        AnimatedValue::setAllInstant(true);
+        window.resize(1000, 760);
+        content->setGeometry(10, 10, 200, 40);
+        host->setGeometry(window.rect());
+        window.show();
+    }
+    ~ModalWindow() { AnimatedValue::setAllInstant(false); }
+
+    void clickScrim() { QTest::mouseClick(host, Qt::LeftButton, {}, QPoint(20, 20)); }
+    void clickCard() { QTest::mouseClick(host, Qt::LeftButton, {}, host->cardRect().center()); }
+    ConfirmSheet* confirmCard() const { return qobject_cast<ConfirmSheet*>(host->card()); }
+    NoticeSheet* noticeCard() const { return qobject_cast<NoticeSheet*>(host->card()); }
+};
+
+ConfirmRequest request(const QString& title, std::function<void()> perform = {}, bool destructive = false) {
+    ConfirmRequest r;
+    r.title = title;
+    r.message = QStringLiteral("Message of ") + title;
+    r.actionTitle = QStringLiteral("Go");
+    r.destructive = destructive;
+    r.perform = std::move(perform);
+    return r;
+}
+
+TEST(ModalHostTest, ShowsTheFirstRequestInPrecedenceOrder) {
+    struct Row {
+        bool reviewing;
+        bool confirm;
+        std::optional<std::vector<DeletionFailure>> failures;
+        bool error;
+        Card expected;
+    };
+    const std::vector<DeletionFailure> none;
+    const Row rows[] = {
+        {false, false, std::nullopt, false, Card::none},
+        {true, true, none, true, Card::review},
+        {false, true, none, true, Card::confirm},
+        {false, false, none, true, Card::failures},  // an empty list still counts
+        {false, false, std::nullopt, true, Card::notice},
+        {true, false, std::nullopt, false, Card::review},
+    };
+    for (const Row& row : rows) {
+        ModalWindow w;
+        w.state.setIsReviewing(row.reviewing);
+        if (row.confirm) w.state.setConfirm(request(QStringLiteral("Sure?")));
+        w.state.setDeletionFailures(row.failures);
+        if (row.error) w.state.setErrorMessage(QStringLiteral("Broken"));
+        SCOPED_TRACE(int(row.expected));
+        EXPECT_EQ(ModalHost::choose(w.state), row.expected);
+        EXPECT_EQ(w.host->shownCard(), row.expected);
+        EXPECT_EQ(w.host->isVisible(), row.expected != Card::none);
+        EXPECT_EQ(w.host->card() != nullptr, row.expected != Card::none);
+        EXPECT_EQ(w.confirmCard() != nullptr, row.expected == Card::confirm);
+        EXPECT_EQ(w.noticeCard() != nullptr, row.expected == Card::notice);
+    }
+}
+
+TEST(ModalHostTest, TheNextRequestTakesOverAndTheScrimClearsThemAll) {
+    ModalWindow w;
+    w.state.setErrorMessage(QStringLiteral("Couldn't scan ~/x."));
+    w.state.setIsReviewing(true);
+    EXPECT_EQ(w.host->shownCard(), Card::review);
+    // The review's own Cancel reveals the waiting notice.
+    w.state.setIsReviewing(false);
+    EXPECT_EQ(w.host->shownCard(), Card::notice);
+
+    w.state.setIsReviewing(true);
+    w.state.setDeletionFailures(std::vector<DeletionFailure>{});
+    w.state.setConfirm(request(QStringLiteral("Empty?")));
+    w.state.setToast(Toast(QStringLiteral("Copied"), QStringLiteral("doc.on.doc.fill")));
+    w.state.setIsDeleting(true);
+    w.clickScrim();
+    EXPECT_FALSE(w.state.isReviewing());
+    EXPECT_FALSE(w.state.confirm());
+    EXPECT_FALSE(w.state.deletionFailures());
+    EXPECT_FALSE(w.state.errorMessage());
+    EXPECT_EQ(w.host->shownCard(), Card::none);
+    EXPECT_FALSE(w.host->isVisible());
+    // Nothing outside the modal requests is touched.
+    EXPECT_TRUE(w.state.toast());
+    EXPECT_TRUE(w.state.isDeleting());
+    // With nothing to show, clicks reach the window's content again.
+    EXPECT_EQ(w.window.childAt(20, 20), w.content);
+}
+
+TEST(ModalHostTest, OnlyTheScrimDismissesAndItNeverRunsTheAction) {
+    ModalWindow w;
+    int performed = 0;
+    w.state.setConfirm(request(QStringLiteral("Empty the Trash?"), [&] { ++performed; }));
+    ASSERT_TRUE(w.confirmCard());
+    EXPECT_EQ(w.window.childAt(20, 20), w.host);  // the dimmed window takes the click
+    w.clickCard();
+    EXPECT_EQ(w.host->shownCard(), Card::confirm);
+    w.clickScrim();
+    EXPECT_EQ(w.host->shownCard(), Card::none);
+    EXPECT_EQ(performed, 0);
+}
+
+TEST(ModalHostTest, AnAnsweredConfirmationBringsTheFailuresBack) {
+    ModalWindow w;
+    w.state.setDeletionFailures(std::vector<DeletionFailure>{});
+    EXPECT_EQ(w.host->shownCard(), Card::failures);
+    w.state.setConfirm(request(QStringLiteral("Remove simulators?")));
+    ASSERT_TRUE(w.confirmCard());
+    QTest::keyClick(w.confirmCard(), Qt::Key_Escape);
+    EXPECT_FALSE(w.state.confirm());
+    EXPECT_EQ(w.host->shownCard(), Card::failures);
+}
+
+TEST(ConfirmSheetTest, KeysAndButtonsAnswerTheRequestTheCardWasBuiltWith) {
+    struct Row {
+        const char* how;
+        bool performs;
+    };
+    const Row rows[] = {
+        {"return", true}, {"enter", true}, {"escape", false}, {"action", true}, {"cancel", false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.how);
+        ModalWindow w;
+        int performed = 0;
+        bool clearedFirst = false;
+        w.state.setConfirm(request(QStringLiteral("Sure?"), [&] {
+            ++performed;
+            clearedFirst = !w.state.confirm();
+        }));
+        ConfirmSheet* card = w.confirmCard();
+        ASSERT_TRUE(card);
+        EXPECT_EQ(w.window.focusWidget(), card);  // Return and Escape reach the card
+        const std::string how = row.how;
+        if (how == "return") QTest::keyClick(card, Qt::Key_Return);
+        if (how == "enter") QTest::keyClick(card, Qt::Key_Enter);
+        if (how == "escape") QTest::keyClick(card, Qt::Key_Escape);
+        if (how == "action") QTest::mouseClick(card->actionButton(), Qt::LeftButton);
+        if (how == "cancel") QTest::mouseClick(card->cancelButton(), Qt::LeftButton);
+        EXPECT_EQ(performed, row.performs ? 1 : 0);
+        EXPECT_EQ(clearedFirst, row.performs);
+        EXPECT_FALSE(w.state.confirm());
+        EXPECT_EQ(w.host->shownCard(), Card::none);
+    }
+}
+
+TEST(ConfirmSheetTest, AnActionThatAsksAgainShowsTheNewCard) {
+    ModalWindow w;
+    w.state.setConfirm(
+        request(QStringLiteral("First?"), [&] { w.state.setConfirm(request(QStringLiteral("Second?"))); }));
+    QTest::keyClick(w.confirmCard(), Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(w.state.confirm());
+    ASSERT_TRUE(w.confirmCard());
+    EXPECT_EQ(w.confirmCard()->titleLabel()->text(), QStringLiteral("Second?"));
+}
+
+TEST(ConfirmSheetTest, StylesFollowTheRequestAndTextsStayPlain) {
+    ModalWindow w;
+    w.state.setConfirm(request(QStringLiteral("<b>x</b>"), {}, true));
+    EXPECT_EQ(w.confirmCard()->actionButton()->kind(), NimbrelButton::Kind::danger);
+    EXPECT_EQ(w.confirmCard()->cancelButton()->kind(), NimbrelButton::Kind::ghost);
+    EXPECT_EQ(w.confirmCard()->titleLabel()->textFormat(), Qt::PlainText);
+    w.state.setConfirm(request(QStringLiteral("Plain")));
+    EXPECT_EQ(w.confirmCard()->actionButton()->kind(), NimbrelButton::Kind::primary);
+
+    // A long message makes the card taller, never cut.
+    const int shortHeight = w.host->cardRect().height();
+    ConfirmRequest tall = request(QStringLiteral("Long"));
+    tall.message = QString(QStringLiteral("word ")).repeated(200);
+    w.state.setConfirm(tall);
+    EXPECT_GT(w.host->cardRect().height(), shortHeight + 60);
+    EXPECT_EQ(w.host->cardRect().width(), SheetCard::kWidth);
+}
+
+TEST(NoticeSheetTest, ReturnClosesEscapeDoesNotAndLongTextScrolls) {
+    ModalWindow w;
+    w.state.setErrorMessage(QString(QStringLiteral("line\n")).repeated(80));
+    NoticeSheet* card = w.noticeCard();
+    ASSERT_TRUE(card);
+    EXPECT_LE(card->messageScroll()->height(), NoticeSheet::kMaxMessageHeight);
+    EXPECT_GT(card->messageLabel()->height(), NoticeSheet::kMaxMessageHeight);
+    EXPECT_TRUE(card->messageLabel()->textInteractionFlags() & Qt::TextSelectableByMouse);
+    QTest::keyClick(card, Qt::Key_Escape);
+    EXPECT_TRUE(w.state.errorMessage());
+    QTest::keyClick(card, Qt::Key_Return);
+    EXPECT_FALSE(w.state.errorMessage());
+    EXPECT_EQ(w.host->shownCard(), Card::none);
+}
+
+TEST(NoticeSheetTest, AnErrorDuringAConfirmationWaitsForTheAnswer) {
+    ModalWindow w;
+    w.state.setConfirm(request(QStringLiteral("Sure?")));
+    w.state.setErrorMessage(QStringLiteral("The Trash couldn't be emptied."));
+    EXPECT_EQ(w.host->shownCard(), Card::confirm);
+    QTest::mouseClick(w.confirmCard()->cancelButton(), Qt::LeftButton);
+    ASSERT_EQ(w.host->shownCard(), Card::notice);
+    EXPECT_EQ(w.noticeCard()->messageLabel()->text(), QStringLiteral("The Trash couldn't be emptied."));
+}
+
+}  // namespace
+}  // namespace nimbrel

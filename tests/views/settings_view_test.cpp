@@ -1,0 +1,154 @@
+#include "views/shell/settings_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "model/prefs.h"
+#include "shell_state_support.h"
+#include "theme/animated_value.h"
+#include "theme/chip.h"
+#include "theme/nimbrel_button.h"
+#include "theme/pill_picker.h"
+#include "views/shell/excluded_paths.h"
+
+namespace nimbrel {
+namespace {
+
+struct SettingsFixture {
+    testing::ShellState shell;
+    AppState& state = *shell.state;
+    std::vector<std::optional<QStringList>> answers;  // what the folder dialog answers, in turn
+    int dialogs = 0;
+    int privacyOpened = 0;
+    std::unique_ptr<SettingsView> view;
+
+    explicit SettingsFixture(bool fullDiskAccess = false) {
+        AnimatedValue::setAllInstant(true);
+        SettingsView::Services s;
+        s.chooseFolders = [this]() -> std::optional<QStringList> {
+            return dialogs < int(answers.size()) ? answers[size_t(dialogs++)] : std::nullopt;
+        };
+        s.openFullDiskAccessSettings = [this] { ++privacyOpened; };
+        s.openUrl = [](const QUrl&) {};
+        s.showsFullDiskAccess = fullDiskAccess;
+        s.home = [] { return std::string("/home/u"); };
+        view = std::make_unique<SettingsView>(state, std::move(s));
+    }
+    ~SettingsFixture() { AnimatedValue::setAllInstant(false); }
+
+    QString storedExclusions() const { return Prefs::value(Prefs::kExcludedPaths).toString(); }
+    void add(const QStringList& folders) {
+        answers.push_back(folders);
+        view->addExcluded();
+    }
+};
+
+TEST(SettingsViewTest, AFreshInstallShowsTheDefaults) {
+    SettingsFixture f;
+    EXPECT_EQ(f.view->sizePicker()->selection().toLongLong(), 1000000);
+    EXPECT_TRUE(f.view->packagesSwitch()->isOn());
+    EXPECT_FALSE(f.view->hiddenSwitch()->isOn());
+    EXPECT_TRUE(f.view->menuBarSwitch()->isOn());
+    EXPECT_TRUE(f.view->showsEmptyExclusions());
+    EXPECT_EQ(f.view->size(), QSize(SettingsView::kWidth, SettingsView::kHeight));
+}
+
+TEST(SettingsViewTest, EditsReachThePreferencesAndTheNextScan) {
+    SettingsFixture f;
+    QStringList changed;
+    QObject::connect(f.view.get(), &SettingsView::preferenceChanged,
+                     [&](const QString& key) { changed << key; });
+
+    const auto options = f.view->sizePicker()->findChildren<PillOptionButton*>();
+    const auto tenMB = std::find_if(options.begin(), options.end(),
+                                    [](auto* o) { return o->option().value.toLongLong() == 10000000; });
+    ASSERT_NE(tenMB, options.end());
+    QTest::mouseClick(*tenMB, Qt::LeftButton);
+    QTest::mouseClick(f.view->packagesSwitch(), Qt::LeftButton);
+    QTest::mouseClick(f.view->hiddenSwitch(), Qt::LeftButton);
+    QTest::mouseClick(f.view->menuBarSwitch(), Qt::LeftButton);
+    f.add({QStringLiteral("/home/u/Movies/"), QStringLiteral("/home/u/./Music")});
+
+    EXPECT_EQ(Prefs::value(Prefs::kMinTrackedSize).toLongLong(), 10000000);
+    EXPECT_FALSE(Prefs::value(Prefs::kTreatPackagesAsFiles).toBool());
+    EXPECT_TRUE(Prefs::value(Prefs::kSkipHiddenFiles).toBool());
+    EXPECT_FALSE(Prefs::value(Prefs::kShowMenuBarExtra).toBool());
+    EXPECT_EQ(f.view->sizePicker()->selection().toLongLong(), 10000000);
+    EXPECT_FALSE(f.view->menuBarSwitch()->isOn());
+    EXPECT_EQ(changed,
+              (QStringList{Prefs::kMinTrackedSize, Prefs::kTreatPackagesAsFiles, Prefs::kSkipHiddenFiles,
+                           Prefs::kShowMenuBarExtra, Prefs::kExcludedPaths}));
+
+    f.state.scan("/home/u");
+    f.shell.settle();
+    const std::optional<ScanOptions> used = f.shell.options();
+    ASSERT_TRUE(used);
+    EXPECT_EQ(used->minTrackedSize, 10000000);
+    EXPECT_FALSE(used->treatPackagesAsFiles);
+    EXPECT_TRUE(used->skipHidden);
+    EXPECT_EQ(used->excludedPaths, (std::vector<std::string>{"/home/u/Movies", "/home/u/Music"}));
+}
+
+TEST(SettingsViewTest, TheExcludedListRoundTripsNewlineJoined) {
+    SettingsFixture f;
+    // Cancelling the dialog changes nothing.
+    f.answers.push_back(std::nullopt);
+    f.view->addExcluded();
+    EXPECT_EQ(f.storedExclusions(), QString());
+
+    f.add({QStringLiteral("/srv/b"), QStringLiteral("/srv/a")});
+    EXPECT_EQ(f.storedExclusions(), QStringLiteral("/srv/a\n/srv/b"));
+    f.add({QStringLiteral("/srv/a")});  // already listed: still once
+    EXPECT_EQ(f.storedExclusions(), QStringLiteral("/srv/a\n/srv/b"));
+    f.add({QStringLiteral("/srv/c"), QStringLiteral("/Data"), QStringLiteral("/srv/B")});
+    EXPECT_EQ(f.storedExclusions(), QStringLiteral("/Data\n/srv/B\n/srv/a\n/srv/b\n/srv/c"));
+    EXPECT_EQ(f.view->listedExclusions(), (QStringList{"/Data", "/srv/B", "/srv/a", "/srv/b", "/srv/c"}));
+
+    // A remove keeps the others in their stored order, blank lines and all stray newlines dropped.
+    Prefs::setValue(Prefs::kExcludedPaths, QStringLiteral("\n/z\n\n/a \n/z\n/m\n"));
+    f.view->reload();
+    EXPECT_EQ(f.view->listedExclusions(), (QStringList{"/z", "/a ", "/z", "/m"}));
+    f.view->removeExcluded(QStringLiteral("/z"));
+    EXPECT_EQ(f.storedExclusions(), QStringLiteral("/a \n/m"));
+    f.view->removeExcluded(QStringLiteral("/a "));
+    f.view->removeExcluded(QStringLiteral("/m"));
+    EXPECT_EQ(f.storedExclusions(), QString());
+    EXPECT_TRUE(f.view->showsEmptyExclusions());
+}
+
+TEST(SettingsViewTest, ExcludedPathsAddSortedByCodeAndRemoveInPlace) {
+    struct Row {
+        QString raw;
+        QStringList chosen;
+        QString expected;
+    };
+    const Row rows[] = {
+        {QString(), {"/b", "/a"}, "/a\n/b"},
+        {"/b\n/a", {"/a"}, "/a\n/b"},
+        {"/x\n\n", {"/Y", "/x", "/y"}, "/Y\n/x\n/y"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ExcludedPaths::adding(row.raw, row.chosen), row.expected) << row.raw.toStdString();
+    EXPECT_EQ(ExcludedPaths::removing("/c\n/a\n/b\n/a", "/a"), QStringLiteral("/c\n/b"));
+    EXPECT_EQ(ExcludedPaths::removing("/only", "/only"), QString());
+}
+
+TEST(SettingsViewTest, FullDiskAccessRowOnlyWhereThePermissionExists) {
+    {
+        SettingsFixture f(false);
+        EXPECT_EQ(f.view->accessTitle(), QString());
+        EXPECT_EQ(f.view->privacyButton(), nullptr);
+    }
+    SettingsFixture f(true);
+    f.state.setHasFullDiskAccess(false);
+    EXPECT_EQ(f.view->accessTitle(), QStringLiteral("Full Disk Access needed"));
+    QTest::mouseClick(f.view->privacyButton(), Qt::LeftButton);
+    f.state.setHasFullDiskAccess(true);
+    EXPECT_EQ(f.view->accessTitle(), QStringLiteral("Full Disk Access granted"));
+    QTest::mouseClick(f.view->privacyButton(), Qt::LeftButton);
+    EXPECT_EQ(f.privacyOpened, 2);
+}
+
+}  // namespace
+}  // namespace nimbrel

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QTemporaryDir>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "model/app_state.h"
+#include "model/background.h"
+#include "model/prefs.h"
+
+namespace nimbrel::testing {
+
+// An AppState on a manual clock and a private settings file, whose scans return nothing at once and
+// remember the options they were started with.
+struct ShellState {
+    QTemporaryDir dir;
+    ManualClock clock;
+    std::mutex mutex;
+    std::optional<ScanOptions> lastOptions;
+    int volumeListings = 0;
+    bool demo = false;
+    std::unique_ptr<AppState> state;
+
+    ShellState() {
+        Prefs::useStore(dir.filePath(QStringLiteral("settings.ini")));
+        Prefs::registerDefaults();
+        AppStateServices s = AppStateServices::standard();
+        s.scanner = [this](const std::string&, const ScanOptions& options, std::int64_t, const CancelToken&,
+                           const DiskScanner::ProgressCallback&) -> std::shared_ptr<ScanResult> {
+            std::lock_guard lock(mutex);
+            lastOptions = options;
+            return nullptr;
+        };
+        s.listVolumes = [this] {
+            std::lock_guard lock(mutex);
+            ++volumeListings;
+            return std::vector<VolumeInfo>{};
+        };
+        s.chooseFolder = [] { return std::optional<std::string>(); };
+        s.clock = &clock;
+        s.isDemo = [this] { return demo; };
+        s.home = [] { return std::string("/home/u"); };
+        s.arguments = [] { return std::vector<std::string>{"nimbrel"}; };
+        state = std::make_unique<AppState>(std::move(s));
+    }
+    ~ShellState() {
+        state.reset();
+        Prefs::useStore(QString());
+    }
+
+    // Lets the background scan and listings finish and delivers their results.
+    void settle() {
+        for (int round = 0; round < 3; ++round) {
+            Background::userInitiated().waitForDone();
+            Background::utility().waitForDone();
+            QCoreApplication::sendPostedEvents();
+        }
+    }
+
+    std::optional<ScanOptions> options() {
+        std::lock_guard lock(mutex);
+        return lastOptions;
+    }
+};
+
+}  // namespace nimbrel::testing

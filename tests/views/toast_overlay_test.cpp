@@ -1,0 +1,120 @@
+#include "views/shell/toast_overlay.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTest>
+
+#include "model/clean_queue.h"
+#include "shell_state_support.h"
+#include "theme/animated_value.h"
+
+namespace nimbrel {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct ToastWindow {
+    testing::ShellState shell;
+    AppState& state = *shell.state;
+    QWidget window;
+    QPushButton* content = new QPushButton(QStringLiteral("content"), &window);
+    ToastOverlay* overlay = new ToastOverlay(state, &window);
+
+    ToastWindow() {
+        AnimatedValue::setAllInstant(true);
+        window.resize(1000, 700);
+        overlay->setGeometry(window.rect());
+        window.show();
+    }
+    ~ToastWindow() { AnimatedValue::setAllInstant(false); }
+
+    Toast post(const QString& message) {
+        Toast t(message, QStringLiteral("checkmark"));
+        state.setToast(t);
+        return t;
+    }
+    std::optional<QString> message() const {
+        return state.toast() ? std::optional<QString>(state.toast()->message) : std::nullopt;
+    }
+};
+
+TEST(ToastOverlayTest, EachToastStaysFourSecondsFromWhenItIsShown) {
+    ToastWindow w;
+    w.post(QStringLiteral("first"));
+    w.shell.clock.advance(3999ms);
+    EXPECT_EQ(w.message(), QStringLiteral("first"));
+    w.shell.clock.advance(1ms);
+    EXPECT_FALSE(w.message());
+
+    // A newer toast is not cleared by the older one's wait, and gets its own 4 seconds.
+    w.post(QStringLiteral("old"));
+    w.shell.clock.advance(3000ms);
+    const Toast newer = w.post(QStringLiteral("new"));
+    w.shell.clock.advance(1000ms);  // the old toast's time is up
+    ASSERT_TRUE(w.state.toast());
+    EXPECT_EQ(w.state.toast()->id, newer.id);
+    w.shell.clock.advance(2999ms);
+    EXPECT_TRUE(w.message());
+    w.shell.clock.advance(1ms);
+    EXPECT_FALSE(w.message());
+
+    // The same words with a new id count as a new toast.
+    w.post(QStringLiteral("same"));
+    w.shell.clock.advance(2000ms);
+    const Toast again = w.post(QStringLiteral("same"));
+    w.shell.clock.advance(2000ms);
+    ASSERT_TRUE(w.state.toast());
+    EXPECT_EQ(w.state.toast()->id, again.id);
+    w.shell.clock.advance(2000ms);
+    EXPECT_FALSE(w.message());
+}
+
+TEST(ToastOverlayTest, AToastClearedEarlyLeavesItsWaitHarmless) {
+    ToastWindow w;
+    w.post(QStringLiteral("early"));
+    w.shell.clock.advance(1000ms);
+    w.state.setToast(std::nullopt);
+    EXPECT_TRUE(w.overlay->toastPillRect().isEmpty());
+    w.shell.clock.advance(2000ms);
+    const Toast later = w.post(QStringLiteral("later"));
+    w.shell.clock.advance(1000ms);  // the early toast's wait ends here
+    ASSERT_TRUE(w.state.toast());
+    EXPECT_EQ(w.state.toast()->id, later.id);
+}
+
+TEST(ToastOverlayTest, PillsStackAtTheBottomAndLetClicksThrough) {
+    ToastWindow w;
+    EXPECT_TRUE(w.overlay->removalPillRect().isEmpty());
+    EXPECT_TRUE(w.overlay->toastPillRect().isEmpty());
+
+    w.state.setIsDeleting(true);
+    w.post(QStringLiteral("Copied 2 paths"));
+    const QRect removal = w.overlay->removalPillRect();
+    const QRect toast = w.overlay->toastPillRect();
+    EXPECT_EQ(toast.height(), ToastOverlay::kPillHeight);
+    EXPECT_EQ(toast.bottom() + 1, w.overlay->height() - ToastOverlay::kBottomPadding);
+    EXPECT_EQ(removal.bottom() + 1 + ToastOverlay::kPillSpacing, toast.top());
+    EXPECT_NEAR(toast.center().x(), w.overlay->width() / 2, 1);
+
+    // The selection bar below pushes the pills up.
+    CleanItem item;
+    item.id = "/home/u/big.iso";
+    item.name = "big.iso";
+    w.state.queue().add(item);
+    EXPECT_EQ(w.overlay->toastPillRect().bottom() + 1,
+              w.overlay->height() - ToastOverlay::kBottomPaddingOverSelection);
+
+    // When the removal ends the toast keeps its place and the pill goes.
+    w.state.setIsDeleting(false);
+    EXPECT_TRUE(w.overlay->removalPillRect().isEmpty());
+    EXPECT_EQ(w.overlay->toastPillRect().bottom() + 1,
+              w.overlay->height() - ToastOverlay::kBottomPaddingOverSelection);
+
+    // A click on the pill lands on what lies beneath.
+    w.content->setGeometry(w.overlay->toastPillRect());
+    EXPECT_EQ(w.window.childAt(w.overlay->toastPillRect().center()), w.content);
+}
+
+}  // namespace
+}  // namespace nimbrel
