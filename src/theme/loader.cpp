@@ -41,17 +41,20 @@ QSize NimbrelLoader::sizeHint() const {
 }
 
 void NimbrelLoader::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    paintPuffs(p, layoutRect().center(), size_, timeline_->t());
+}
+
+void NimbrelLoader::paintPuffs(QPainter& p, QPointF centre, double size, double t) {
     const auto& puffs = StageAssets::puffs();
     if (puffs.isEmpty()) return;
-    QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QPointF centre = layoutRect().center();
-    const double side = LoaderGeometry::kPuffScale * size_;
+    const double side = LoaderGeometry::kPuffScale * size;
     const bool reduce = ReduceMotion::isOn();
     const int n = int(puffs.size());
     for (int i = 0; i < n; ++i) {
-        const LoaderPuff puff = LoaderGeometry::puff(i, n, timeline_->t(), size_, reduce);
+        const LoaderPuff puff = LoaderGeometry::puff(i, n, t, size, reduce);
         p.save();
         p.translate(centre + QPointF(puff.dx, puff.dy));
         p.rotate(puff.rotation);

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class QPainter;
+
 namespace nimbrel {
 
 class DrawingTimeline;
@@ -22,6 +24,10 @@ class NimbrelLoader : public QWidget {
     QSize minimumSizeHint() const override { return sizeHint(); }
 
     const DrawingTimeline& timeline() const { return *timeline_; }
+
+    // Draws the puffs of the frame at time `t` around `centre`, for a loader of `size` (a caller that
+    // recolours the loader paints it into an image of its own).
+    static void paintPuffs(QPainter& p, QPointF centre, double size, double t);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -85,6 +85,8 @@ class FreedLabel : public QWidget {
 MenuBarView::MenuBarView(AppState& state, Actions actions, QWidget* parent)
     : QWidget(parent), state_(state), actions_(std::move(actions)) {
     setFixedWidth(kWidth);
+    // The panel holds the focus itself, so no row opens with a keyboard focus ring.
+    setFocusPolicy(Qt::StrongFocus);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     column->setSpacing(kSpacing);
@@ -232,6 +234,7 @@ void MenuBarView::quit() {
 
 void MenuBarView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    setFocus(Qt::PopupFocusReason);
     // Each opening of the panel lists the volumes again; the sample volume stays in demo mode.
     const bool demo = state_.services().isDemo ? state_.services().isDemo() : Demo::isOn();
     if (!demo) state_.refreshVolumes();

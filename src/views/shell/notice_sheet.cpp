@@ -5,10 +5,12 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
 #include "theme/scroll_bars.h"
+#include "theme/symbols.h"
 #include "theme/typo.h"
 #include "views/shell/plain_label.h"
 #include "views/shell/symbol_glyph.h"
@@ -20,15 +22,15 @@ namespace {
 // A scroll area as tall as its content, up to a limit; beyond it the content scrolls.
 class CappedScroll : public QScrollArea {
   public:
-    CappedScroll(int maxHeight, QWidget* parent) : QScrollArea(parent), max_(maxHeight) {
+    CappedScroll(int width, int maxHeight, QWidget* parent)
+        : QScrollArea(parent), width_(width), max_(maxHeight) {
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     }
     QSize sizeHint() const override {
         QWidget* w = widget();
         if (!w) return QScrollArea::sizeHint();
-        const int width = viewport()->width() > 0 ? viewport()->width() : SheetCard::kContentWidth - 34;
-        const int h = w->hasHeightForWidth() ? w->heightForWidth(width) : w->sizeHint().height();
-        return QSize(SheetCard::kContentWidth, std::min(h, max_));
+        const int h = w->hasHeightForWidth() ? w->heightForWidth(width_) : w->sizeHint().height();
+        return QSize(width_, std::min(h, max_));
     }
     QSize minimumSizeHint() const override { return QSize(0, sizeHint().height()); }
 
@@ -39,6 +41,7 @@ class CappedScroll : public QScrollArea {
     }
 
   private:
+    int width_;  // the text's width, known before the card is laid out
     int max_;
 };
 
@@ -64,14 +67,16 @@ NoticeSheet::NoticeSheet(AppState& state, QString message, QWidget* parent)
     message_->setWordWrap(true);
     message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     message_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    message_->setAutoFillBackground(false);
-    scroll_ = new CappedScroll(kMaxMessageHeight, this);
+    const int textWidth = kContentWidth - int(std::ceil(Symbols::side(22))) - 12;
+    scroll_ = new CappedScroll(textWidth, kMaxMessageHeight, this);
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroll_->viewport()->setAutoFillBackground(false);
     scroll_->setWidget(message_);
+    // The scroll area fills its page with the window colour; the card shows through instead.
+    message_->setAutoFillBackground(false);
     styleScrollBars(scroll_);
     column->addWidget(scroll_);
     header->addLayout(column, 1);

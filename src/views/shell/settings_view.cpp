@@ -128,7 +128,7 @@ SettingsView::Services SettingsView::Services::standard() {
 
 std::vector<SettingsView::Credit> SettingsView::credits() {
     return {
-        {tr("Steam textures"), tr("Nimbrel's own puffs, drawn when it is built"), QUrl(), tr("Nimbrel")},
+        {tr("Steam textures"), tr("Nimbrel's own puffs, drawn when it is built"), QUrl(), tr("Own work")},
         {tr("Typeface"), QStringLiteral("Inter · The Inter Project Authors"),
          QUrl(QStringLiteral("https://rsms.me/inter/")), QStringLiteral("OFL 1.1")},
         {tr("Rounded typeface"), QStringLiteral("Quicksand · The Quicksand Project Authors"),

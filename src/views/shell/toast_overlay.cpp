@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "model/clean_queue.h"
+#include "theme/drawing_timeline.h"
 #include "theme/loader.h"
 #include "theme/motion.h"
 #include "theme/palette.h"
@@ -24,13 +25,36 @@ QString removalText() {
     return ToastOverlay::tr("Nimbrelising…");
 }
 
+// The loader in the pill's text colour: its white puffs would vanish on the light capsule.
+class PillLoader : public NimbrelLoader {
+  public:
+    PillLoader(double size, QWidget* parent) : NimbrelLoader(size, parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        const qreal dpr = devicePixelRatioF();
+        QImage shape(size() * dpr, QImage::Format_ARGB32_Premultiplied);
+        shape.setDevicePixelRatio(dpr);
+        shape.fill(Qt::transparent);
+        {
+            QPainter puffs(&shape);
+            paintPuffs(puffs, layoutRect().center(), loaderSize(), timeline().t());
+            puffs.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            puffs.fillRect(QRectF(QPointF(), QSizeF(size())), Palette::canvas().resolve(this));
+        }
+        QPainter p(this);
+        p.drawImage(0, 0, shape);
+    }
+};
+
 }  // namespace
 
 ToastOverlay::ToastOverlay(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
-    loader_ = new NimbrelLoader(kLoaderSize, this);
-    loader_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    loader_ = new PillLoader(kLoaderSize, this);
     loader_->hide();
 
     connect(&state_, &AppState::toastChanged, this, &ToastOverlay::followToast);
@@ -124,8 +148,11 @@ void ToastOverlay::placeLoader() {
     const bool shown = removal_.value() > 0.5;
     if (shown) {
         const QRectF r = pillRect(removalWidth(), removalBottom());
-        loader_->setGeometry(int(std::round(r.left() + kPillPadding)),
-                             int(std::round(r.center().y() - kLoaderSize / 2.0)), kLoaderSize, kLoaderSize);
+        // The loader's frame reaches beyond its drawing square (its puffs rise); place the square.
+        const QRectF square = loader_->layoutRect();
+        loader_->setGeometry(int(std::round(r.left() + kPillPadding - square.left())),
+                             int(std::round(r.center().y() - square.center().y())),
+                             loader_->sizeHint().width(), loader_->sizeHint().height());
     }
     loader_->setVisible(shown);
 }
