@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -42,32 +43,31 @@ std::vector<std::string> parts(const std::string& p) {
     return out;
 }
 
-// The file system label of the device mounted at "/", read from /dev/disk/by-label.
-std::string rootFileSystemLabel() {
-    struct stat root {};
-    if (stat("/", &root) != 0) return {};
+}  // namespace
+
+std::string blockDeviceLabel(dev_t device) {
     std::error_code ec;
     std::filesystem::directory_iterator it("/dev/disk/by-label", ec);
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        struct stat dev {};
-        if (stat(it->path().c_str(), &dev) == 0 && S_ISBLK(dev.st_mode) && dev.st_rdev == root.st_dev) {
-            // udev escapes spaces and slashes as \x20 and \x2f.
-            std::string raw = it->path().filename().string(), label;
-            for (size_t i = 0; i < raw.size(); ++i) {
-                if (raw[i] == '\\' && i + 3 < raw.size() && raw[i + 1] == 'x') {
-                    label += static_cast<char>(std::stoi(raw.substr(i + 2, 2), nullptr, 16));
-                    i += 3;
-                } else {
-                    label += raw[i];
-                }
+        struct stat st {};
+        if (stat(it->path().c_str(), &st) != 0 || !S_ISBLK(st.st_mode) || st.st_rdev != device) continue;
+        // udev escapes spaces and slashes as \x20 and \x2f.
+        const std::string raw = it->path().filename().string();
+        std::string label;
+        for (size_t i = 0; i < raw.size(); ++i) {
+            if (raw[i] == '\\' && i + 3 < raw.size() && raw[i + 1] == 'x' &&
+                std::isxdigit(static_cast<unsigned char>(raw[i + 2])) &&
+                std::isxdigit(static_cast<unsigned char>(raw[i + 3]))) {
+                label += static_cast<char>(std::stoi(raw.substr(i + 2, 2), nullptr, 16));
+                i += 3;
+            } else {
+                label += raw[i];
             }
-            return label;
         }
+        return label;
     }
     return {};
 }
-
-}  // namespace
 
 std::string normalizePath(const std::string& path, const std::string& home) {
     std::string expanded = path;
@@ -218,7 +218,10 @@ const HostLayout& HostLayout::current() {
         return macOS(userHome({}));
 #else
         HostLayout l = linux(userHome({}));
-        if (std::string label = rootFileSystemLabel(); !label.empty()) l.rootVolumeName = label;
+        struct stat root {};
+        if (stat("/", &root) == 0) {
+            if (std::string label = blockDeviceLabel(root.st_dev); !label.empty()) l.rootVolumeName = label;
+        }
         return l;
 #endif
     }();

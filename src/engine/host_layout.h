@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -11,6 +13,9 @@ namespace nimbrel {
 // home) or "~user", drops empty and "." parts, lets ".." remove the previous part, never climbs above
 // "/", and returns an absolute path. Nothing on disk is consulted; links are not resolved.
 std::string normalizePath(const std::string& path, const std::string& home);
+
+// The file system label of a block device, from /dev/disk/by-label; empty when it has none.
+std::string blockDeviceLabel(dev_t device);
 
 // The folder facts of the machine the program runs on: the safety guard's tables, the scan's system
 // skips, the Trash folder, the root volume's name and the Full Disk Access probes. The macOS tables

@@ -5,7 +5,6 @@
 #include <sys/sysmacros.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -43,31 +42,6 @@ std::string readFirstLine(const std::string& path) {
     std::string line;
     std::getline(in, line);
     return line;
-}
-
-// The file system label of a block device, from /dev/disk/by-label (udev escapes as "\x20").
-std::string labelOf(unsigned major, unsigned minor) {
-    std::error_code ec;
-    std::filesystem::directory_iterator it("/dev/disk/by-label", ec);
-    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
-        struct stat st {};
-        if (stat(it->path().c_str(), &st) != 0 || !S_ISBLK(st.st_mode) || st.st_rdev != makedev(major, minor))
-            continue;
-        const std::string raw = it->path().filename().string();
-        std::string label;
-        for (size_t i = 0; i < raw.size(); ++i) {
-            if (raw[i] == '\\' && i + 3 < raw.size() && raw[i + 1] == 'x' &&
-                std::isxdigit(static_cast<unsigned char>(raw[i + 2])) &&
-                std::isxdigit(static_cast<unsigned char>(raw[i + 3]))) {
-                label += static_cast<char>(std::stoi(raw.substr(i + 2, 2), nullptr, 16));
-                i += 3;
-            } else {
-                label += raw[i];
-            }
-        }
-        return label;
-    }
-    return {};
 }
 
 // Internal when the disk behind the device is neither removable nor attached over USB; false when
@@ -160,7 +134,7 @@ std::vector<VolumeInfo> VolumeInfo::mounted() {
             v.name = HostLayout::current().rootVolumeName;
             v.isInternal = true;
         } else {
-            v.name = labelOf(e.major, e.minor);
+            v.name = blockDeviceLabel(makedev(e.major, e.minor));
             if (v.name.empty()) v.name = e.mountPoint.substr(e.mountPoint.rfind('/') + 1);
             v.isInternal = isInternalDevice(e.major, e.minor);
         }
