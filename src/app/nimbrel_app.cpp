@@ -1,7 +1,7 @@
 #include "app/nimbrel_app.h"
 
 #include <QApplication>
-#include <QSystemTrayIcon>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include "model/app_state.h"
@@ -11,7 +11,9 @@
 #include "theme/palette.h"
 #include "theme/symbols.h"
 #include "views/shell/main_window.h"
+#include "views/shell/menu_bar_extra.h"
 #include "views/shell/nimbrel_commands.h"
+#include "views/shell/settings_view.h"
 
 namespace nimbrel {
 
@@ -29,7 +31,12 @@ NimbrelApp::NimbrelApp() {
         state_->cancelScan();
         state_->duplicates().cancel();
     });
-    updateMenuBarExtra();
+    menuBarExtra_ = new MenuBarExtra(
+        *state_, MenuBarView::Actions{[this] { main_->bringForward(); }, [this] { quit(); }}, this);
+    // Without a tray icon a closed window would leave the process unreachable.
+    const auto followTray = [](bool inserted) { QApplication::setQuitOnLastWindowClosed(!inserted); };
+    connect(menuBarExtra_, &MenuBarExtra::insertedChanged, this, followTray);
+    followTray(menuBarExtra_->isInserted());
 }
 
 NimbrelApp::~NimbrelApp() = default;
@@ -49,7 +56,13 @@ void NimbrelApp::openSettings() {
         pal.setColor(QPalette::Window, Palette::canvas().resolve(Appearance::dark));
         window->setPalette(pal);
         window->setAutoFillBackground(true);
-        window->resize(560, 640);
+        auto* view = new SettingsView(*state_, window);
+        auto* layout = new QVBoxLayout(window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(view);
+        window->setFixedSize(SettingsView::kWidth, SettingsView::kHeight);
+        // The menu-bar extra follows its switch at once.
+        connect(view, &SettingsView::preferenceChanged, menuBarExtra_, &MenuBarExtra::sync);
         commands_->attachTo(window);
         settings_ = window;
     }
@@ -64,22 +77,6 @@ void NimbrelApp::closeActiveWindow() {
 
 void NimbrelApp::quit() {
     QApplication::quit();
-}
-
-void NimbrelApp::updateMenuBarExtra() {
-    const bool wanted =
-        Prefs::value(Prefs::kShowMenuBarExtra).toBool() && QSystemTrayIcon::isSystemTrayAvailable();
-    if (wanted && !tray_) {
-        tray_ = new QSystemTrayIcon(
-            Symbols::icon("humidity.fill", Palette::ink().resolve(AppearanceOf::system())), this);
-        connect(tray_, &QSystemTrayIcon::activated, this, [this] { main_->bringForward(); });
-        tray_->show();
-    } else if (!wanted && tray_) {
-        delete tray_;
-        tray_ = nullptr;
-    }
-    // Without a tray icon a closed window would leave the process unreachable.
-    QApplication::setQuitOnLastWindowClosed(tray_ == nullptr);
 }
 
 }  // namespace nimbrel

@@ -4,13 +4,13 @@
 #include <QPointer>
 #include <memory>
 
-class QSystemTrayIcon;
 class QWidget;
 
 namespace nimbrel {
 
 class AppState;
 class MainWindow;
+class MenuBarExtra;
 class NimbrelCommands;
 
 // The application: the preference defaults, the one state, the main window, the Settings window and
@@ -31,13 +31,12 @@ class NimbrelApp : public QObject {
 
   private:
     void closeActiveWindow();
-    void updateMenuBarExtra();
 
     std::unique_ptr<AppState> state_;
     std::unique_ptr<NimbrelCommands> commands_;
     std::unique_ptr<MainWindow> main_;
     QPointer<QWidget> settings_;
-    QSystemTrayIcon* tray_ = nullptr;
+    MenuBarExtra* menuBarExtra_ = nullptr;
 };
 
 }  // namespace nimbrel

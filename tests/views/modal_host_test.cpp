@@ -136,6 +136,20 @@ TEST(ModalHostTest, AnAnsweredConfirmationBringsTheFailuresBack) {
     EXPECT_EQ(w.host->shownCard(), Card::failures);
 }
 
+TEST(ModalHostTest, ALayerPlacedLaterShowsOnlyWithARequest) {
+    // The window builds the layer first and then hands it to its content, which reparents it.
+    for (bool pending : {false, true}) {
+        ModalWindow w;
+        if (pending) w.state.setConfirm(request(QStringLiteral("Sure?")));
+        auto* later = new ModalHost(w.state);
+        EXPECT_FALSE(later->isWindow() && later->isVisible());
+        later->setParent(&w.window);
+        later->setGeometry(w.window.rect());
+        EXPECT_EQ(later->isVisible(), pending);
+        EXPECT_EQ(later->cardRect().width(), pending ? SheetCard::kWidth : 0);
+    }
+}
+
 TEST(ConfirmSheetTest, KeysAndButtonsAnswerTheRequestTheCardWasBuiltWith) {
     struct Row {
         const char* how;

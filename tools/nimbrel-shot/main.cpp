@@ -15,6 +15,7 @@
 #include "engine/demo.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
+#include "shots_modals.h"
 #include "theme/animated_value.h"
 #include "theme/fonts.h"
 #include "theme/motion.h"
@@ -178,6 +179,14 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 2; ++i) {
         shootDemo(sizes[i], suffixes[i]);
         shootScanning(sizes[i], suffixes[i]);
+    }
+    {
+        AppState state;
+        NimbrelCommands commands(state, {});
+        MainWindow window(state, commands);
+        window.show();
+        settle();
+        failures += shootModals(outDir, state, window);
     }
     return failures == 0 ? 0 : 1;
 }

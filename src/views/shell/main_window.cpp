@@ -5,8 +5,10 @@
 
 #include "theme/appearance.h"
 #include "theme/palette.h"
+#include "views/shell/modal_host.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
+#include "views/shell/toast_overlay.h"
 
 namespace nimbrel {
 
@@ -38,6 +40,8 @@ void MainWindow::buildRoot() {
     root_ = new RootView(state_, this);
     connect(root_, &RootView::settingsRequested, this, &MainWindow::settingsRequested);
     setCentralWidget(root_);
+    root_->setModalHost(new ModalHost(state_));
+    root_->setToastOverlay(new ToastOverlay(state_));
     // The window's first focus goes to the content, not to the first button (which would show its
     // keyboard focus ring at launch).
     root_->setFocusPolicy(Qt::ClickFocus);

@@ -134,7 +134,8 @@ void ModalHost::rebuild(Card want) {
     layoutCard();
     card->show();
     if (!wasPresented) {
-        show();
+        // A layer not yet placed in its window waits for its parent (see event()).
+        if (parentWidget()) show();
         if (!AnimatedValue::allInstant() && presence_.value() < 1) {
             takeSnapshot();
             card->hide();
@@ -177,6 +178,15 @@ void ModalHost::presenceChanged(double value) {
         hide();
     }
     update();
+}
+
+bool ModalHost::event(QEvent* event) {
+    // Moving into a window hides a widget; the layer shows again when it has a card.
+    if (event->type() == QEvent::ParentChange && parentWidget()) {
+        setVisible(shown_ != Card::none);
+        layoutCard();
+    }
+    return QWidget::event(event);
 }
 
 void ModalHost::paintEvent(QPaintEvent*) {

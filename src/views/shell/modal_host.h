@@ -45,6 +45,7 @@ class ModalHost : public QWidget {
     double presence() const { return presence_.value(); }
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

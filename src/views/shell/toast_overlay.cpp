@@ -1,5 +1,6 @@
 #include "views/shell/toast_overlay.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -155,6 +156,12 @@ void ToastOverlay::placeLoader() {
                              loader_->sizeHint().width(), loader_->sizeHint().height());
     }
     loader_->setVisible(shown);
+}
+
+bool ToastOverlay::event(QEvent* event) {
+    // Moving into a window hides a widget; the overlay is always there, drawing only what is set.
+    if (event->type() == QEvent::ParentChange && parentWidget()) show();
+    return QWidget::event(event);
 }
 
 void ToastOverlay::resizeEvent(QResizeEvent* event) {

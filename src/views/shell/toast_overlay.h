@@ -39,6 +39,7 @@ class ToastOverlay : public QWidget {
     static QFont pillFont();
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 

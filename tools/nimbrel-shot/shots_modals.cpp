@@ -1,0 +1,98 @@
+#include "shots_modals.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWidget>
+#include <cstdio>
+
+#include "model/app_state.h"
+#include "theme/appearance.h"
+#include "views/shell/menu_bar_view.h"
+#include "views/shell/settings_view.h"
+
+namespace nimbrel {
+
+namespace {
+
+void settleEvents() {
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+bool write(QWidget& widget, const QString& outDir, const QString& name) {
+    settleEvents();
+    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
+    if (!widget.grab().save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+ConfirmRequest emptyTrashRequest() {
+    ConfirmRequest r;
+    r.title = QStringLiteral("Empty the Trash?");
+    r.message = QStringLiteral(
+        "Everything in the Trash (4.2 GB) is removed for good. This can't be undone, and files other apps "
+        "put there go too.");
+    r.actionTitle = QStringLiteral("Empty Trash");
+    r.destructive = true;
+    return r;
+}
+
+}  // namespace
+
+int shootModals(const QString& outDir, AppState& state, QWidget& window) {
+    int failures = 0;
+    const auto save = [&](QWidget& w, const char* name) {
+        if (!write(w, outDir, QString::fromLatin1(name))) ++failures;
+    };
+
+    state.setConfirm(emptyTrashRequest());
+    save(window, "modal-confirm");
+
+    state.setToast(
+        Toast(QStringLiteral("Copied ~/Projects/atlas/node_modules"), QStringLiteral("doc.on.doc.fill")));
+    save(window, "modal-toast-over-confirm");
+    state.setConfirm(std::nullopt);
+    state.setToast(std::nullopt);
+
+    state.setErrorMessage(
+        QStringLiteral("Couldn't empty the Trash: Operation not permitted "
+                       "(/home/me/.local/share/Trash/files/<b>build</b>)."));
+    save(window, "modal-notice");
+    state.setErrorMessage(std::nullopt);
+
+    state.setIsDeleting(true);
+    state.setToast(Toast(QStringLiteral("Freed 1.2 GB"), QStringLiteral("sparkles")));
+    save(window, "toast-removal");
+    state.setIsDeleting(false);
+    state.setToast(std::nullopt);
+    settleEvents();
+
+    SettingsView::Services services = SettingsView::Services::standard();
+    services.showsFullDiskAccess = true;  // shows the row as macOS has it
+    SettingsView settings(state, services);
+    settings.show();
+    save(settings, "settings");
+    QScrollBar* bar = settings.scrollArea()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    save(settings, "settings-end");
+
+    MenuBarView panel(state, {});
+    AppearanceOf::set(&panel, Appearance::dark);
+    state.setSessionFreed(3'400'000'000);
+    panel.adjustSize();
+    panel.show();
+    save(panel, "tray-panel");
+    panel.hide();
+    return failures;
+}
+
+}  // namespace nimbrel
