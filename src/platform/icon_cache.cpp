@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QMetaObject>
 #include <QMimeDatabase>
@@ -117,17 +118,18 @@ void IconCache::loadPackageIcon(const std::string& path, QObject* context,
         done(*hit);
         return;
     }
+    // The receiver is checked on the main thread, where it lives: checking it in the worker could
+    // race with its destruction.
     QPointer<QObject> receiver(context);
     QThreadPool::globalInstance()->start([this, path, k, receiver, done = std::move(done)] {
         const std::string ext = lowerExtension(path);
         const QMimeType type = packageType(path, ext);
-        if (!receiver) return;
         QMetaObject::invokeMethod(
-            receiver.data(),
-            [this, k, ext, type, done] {
+            QCoreApplication::instance(),
+            [this, k, ext, type, receiver, done] {
                 const FileIcon icon = packageIcon(type, ext);
                 store(k, icon);
-                done(icon);
+                if (receiver) done(icon);
             },
             Qt::QueuedConnection);
     });

@@ -34,7 +34,7 @@ class IconCache {
     FileIcon icon(const std::string& path, bool isPackage, bool isDirectory);
 
     // The package's own icon: at once when cached, otherwise looked up off the main thread and
-    // delivered to `done` on `context`'s thread (dropped when `context` is gone).
+    // delivered to `done` on the main thread, unless `context` (a main-thread object) is gone by then.
     void loadPackageIcon(const std::string& path, QObject* context,
                          std::function<void(const FileIcon&)> done);
 

@@ -66,4 +66,24 @@ TEST(IconCache, PackageIconOfAMissingPathArrivesAndIsCached) {
     EXPECT_TRUE(immediate);
 }
 
+TEST(IconCache, ADeliveryForAGoneReceiverIsDroppedButCached) {
+    IconCache& cache = IconCache::shared();
+    const std::string path = "/nonexistent/nimbrel/Dropped.nimbrelpkg";
+    bool called = false;
+    {
+        QObject receiver;
+        cache.loadPackageIcon(path, &receiver, [&](const FileIcon&) { called = true; });
+    }
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (cache.cached("p:" + path)) loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_TRUE(cache.cached("p:" + path));
+    EXPECT_FALSE(called);
+}
+
 }  // namespace nimbrel
