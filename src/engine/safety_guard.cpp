@@ -51,6 +51,9 @@ bool SafetyGuard::isProtected(const std::string& path, const HostLayout& layout)
     for (const std::string& entry : layout.guardPrefixes)
         if (isSameOrBelow(p, prefixFolder(entry))) return true;
     if (layout.isMountPointPath(p)) return true;
+    // The Trash is emptied, never removed, wherever $XDG_DATA_HOME puts it.
+    if (!layout.trashFolder.empty() && (p == layout.trashFolder || isAncestorOf(p, layout.trashFolder)))
+        return true;
     for (const std::string& e : layout.guardExact)
         if (isAncestorOf(p, e)) return true;
     for (const std::string& entry : layout.guardPrefixes)

@@ -94,6 +94,15 @@ TEST(SafetyGuard, AncestorOfAHomeOutsideTheUsualPlacesIsProtected) {
     EXPECT_FALSE(SafetyGuard::isProtected("/srv/homes/other", lin));
 }
 
+TEST(SafetyGuard, TrashFolderOutsideTheHomeIsProtected) {
+    HostLayout lin = HostLayout::linux("/home/u");
+    lin.trashFolder = "/data/u/share/Trash";
+    EXPECT_TRUE(SafetyGuard::isProtected("/data/u/share/Trash/", lin));
+    EXPECT_TRUE(SafetyGuard::isProtected("/data/u", lin));
+    EXPECT_FALSE(SafetyGuard::isProtected("/data/u/share/Trash/files/old.txt", lin));
+    EXPECT_FALSE(SafetyGuard::isProtected("/data/other", lin));
+}
+
 TEST(SafetyGuard, ContentsOnlyFolders) {
     EXPECT_EQ(SafetyGuard::contentsOnly(HostLayout::macOS("/Users/u")),
               (std::unordered_set<std::string>{"/Users/u/Library/Caches", "/Users/u/Library/Logs"}));
