@@ -86,6 +86,7 @@ TEST(ModalHostTest, ShowsTheFirstRequestInPrecedenceOrder) {
 
 TEST(ModalHostTest, TheNextRequestTakesOverAndTheScrimClearsThemAll) {
     ModalWindow w;
+    w.content->setFocus();
     w.state.setErrorMessage(QStringLiteral("Couldn't scan ~/x."));
     w.state.setIsReviewing(true);
     EXPECT_EQ(w.host->shownCard(), Card::review);
@@ -108,6 +109,8 @@ TEST(ModalHostTest, TheNextRequestTakesOverAndTheScrimClearsThemAll) {
     // Nothing outside the modal requests is touched.
     EXPECT_TRUE(w.state.toast());
     EXPECT_TRUE(w.state.isDeleting());
+    // The focus goes back where it was, not to some button of the window.
+    EXPECT_EQ(w.window.focusWidget(), w.content);
     // With nothing to show, clicks reach the window's content again.
     EXPECT_EQ(w.window.childAt(20, 20), w.content);
 }

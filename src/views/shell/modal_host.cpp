@@ -91,6 +91,10 @@ void ModalHost::follow(Card changed) {
 
 void ModalHost::rebuild(Card want) {
     const bool wasPresented = shown_ != Card::none;
+    if (!wasPresented && want != Card::none) {
+        QWidget* focus = window() ? window()->focusWidget() : nullptr;
+        focusBefore_ = focus && !isAncestorOf(focus) ? focus : nullptr;
+    }
     if (card_) {
         if (want == Card::none && isVisible()) takeSnapshot();
         // The card may be deleting itself from inside one of its own buttons: let that return first.
@@ -102,6 +106,7 @@ void ModalHost::rebuild(Card want) {
     if (want == Card::none) {
         // The layer lets clicks through as soon as it starts to leave.
         setAttribute(Qt::WA_TransparentForMouseEvents, true);
+        if (wasPresented && focusBefore_) focusBefore_->setFocus(Qt::OtherFocusReason);
         presence_.animateTo(0, Motion::modal());
         if (!wasPresented) hide();
         return;

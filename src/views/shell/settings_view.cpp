@@ -158,6 +158,7 @@ SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
     : QWidget(parent), state_(state), services_(std::move(services)) {
     AppearanceOf::set(this, Appearance::dark);
     setFixedSize(kWidth, kHeight);
+    setFocusPolicy(Qt::ClickFocus);
     backdrop_ = new NimbrelBackdrop(this);
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
@@ -443,6 +444,8 @@ void SettingsView::removeExcluded(const QString& path) {
 void SettingsView::showEvent(QShowEvent* event) {
     reload();
     QWidget::showEvent(event);
+    // The window opens with the focus on the view itself, so no control starts with a focus ring.
+    setFocus(Qt::OtherFocusReason);
 }
 
 void SettingsView::resizeEvent(QResizeEvent* event) {
