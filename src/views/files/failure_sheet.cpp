@@ -1,0 +1,233 @@
+#include "views/files/failure_sheet.h"
+
+#include <sys/stat.h>
+
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "platform/file_manager.h"
+#include "theme/file_icon_view.h"
+#include "theme/icon_button.h"
+#include "theme/nimbrel_button.h"
+#include "theme/palette.h"
+#include "theme/shapes.h"
+#include "theme/shrinking_scroll.h"
+#include "views/files/failure_groups.h"
+#include "views/files/files_text.h"
+#include "views/files/text_widgets.h"
+#include "views/shell/elided_label.h"
+#include "views/shell/plain_text.h"
+
+namespace nimbrel {
+
+namespace {
+
+class Well : public QWidget {
+  public:
+    using QWidget::QWidget;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.fillPath(Shapes::rounded(QRectF(rect()), 12), Palette::well().resolve(this));
+    }
+};
+
+ElidedLabel* line(const QString& text, const QFont& font, ColorFn color, Qt::TextElideMode mode,
+                  QWidget* parent) {
+    auto* label = new ElidedLabel(parent);
+    label->setFont(font);
+    label->setColor(std::move(color));
+    label->setElideMode(mode);
+    label->setText(text);
+    return label;
+}
+
+ColorFn ink(const AdaptiveColor& (*token)()) {
+    return [token](const QWidget* w) { return token().resolve(w); };
+}
+
+// Asked of the file system when the row is made: the path may be gone by now.
+bool isDirectoryNow(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failures, QWidget* parent)
+    : QWidget(parent), state_(state), failures_(std::move(failures)) {
+    setFocusPolicy(Qt::StrongFocus);
+    setFixedWidth(kContentWidth + 2 * kPadding);
+    column_ = new QVBoxLayout(this);
+    column_->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    column_->setSpacing(16);
+
+    auto* header = new QHBoxLayout;
+    header->setSpacing(12);
+    header->addWidget(new SymbolView(
+                          QStringLiteral("exclamationmark.triangle.fill"), 22,
+                          [](const QWidget*) { return Palette::honey(); }, FontWeight::regular, this),
+                      0, Qt::AlignTop);
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(4);
+    titles->addWidget(line(FailureGroups::headerTitle(failures_.size()),
+                           Fonts::font(20, FontWeight::heavy, FontDesign::rounded), ink(&Palette::ink),
+                           Qt::ElideRight, this));
+    titles->addWidget(line(tr("Everything else was nimbrelised."), Fonts::font(12.5), ink(&Palette::ink2),
+                           Qt::ElideRight, this));
+    header->addLayout(titles, 1);
+    column_->addLayout(header);
+
+    auto* well = new Well(this);
+    auto* wellLayout = new QVBoxLayout(well);
+    wellLayout->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new ShrinkingScroll(kListMax, well);
+    auto* content = new QWidget;
+    auto* groups = new QVBoxLayout(content);
+    groups->setContentsMargins(12, 12, 12, 12);
+    groups->setSpacing(16);
+    QFont groupFont = Fonts::font(10.5, FontWeight::heavy);
+    groupFont.setLetterSpacing(QFont::AbsoluteSpacing, 1.4);
+    for (const FailureGroups::Group& group : FailureGroups::group(failures_)) {
+        auto* block = new QVBoxLayout;
+        block->setSpacing(4);
+        auto* head = new QHBoxLayout;
+        head->setSpacing(8);
+        head->addWidget(line(
+            FailureGroups::groupTitle(group), groupFont, [](const QWidget*) { return Room::burnDim(); },
+            Qt::ElideRight, content));
+        head->addStretch(1);
+        auto* copy = new NimbrelButton(tr("Copy paths"), NimbrelButton::Kind::ghost,
+                                       NimbrelButton::Size::small, content);
+        const std::vector<std::string> paths = group.paths();
+        connect(copy, &QAbstractButton::clicked, this, [this, paths] { state_.copyPaths(paths); });
+        groupCopy_.push_back(copy);
+        head->addWidget(copy);
+        block->addLayout(head);
+        auto* explanation = new WrapLabel(QString::fromUtf8(DeletionFailure::explanation(group.reason)),
+                                          Fonts::font(11.5), ink(&Palette::ink3), content);
+        explanation->setContentsMargins(0, 0, 0, 2);
+        block->addWidget(explanation);
+        for (int i = 0; i < group.shownRows(); ++i)
+            block->addWidget(new FailureRow(state_, group.failures[static_cast<size_t>(i)], content));
+        const QString more = FailureGroups::moreNote(group);
+        if (!more.isEmpty())
+            block->addWidget(line(more, Fonts::font(11.5), ink(&Palette::ink3), Qt::ElideRight, content));
+        groups->addLayout(block);
+    }
+    scroll->setContent(content);
+    wellLayout->addWidget(scroll);
+    column_->addWidget(well);
+
+    auto* footer = new QHBoxLayout;
+    footer->setSpacing(8);
+    copyAll_ = new NimbrelButton(tr("Copy All Paths"), NimbrelButton::Kind::ghost,
+                                 NimbrelButton::Size::regular, this);
+    fullDiskAccess_ = new NimbrelButton(tr("Full Disk Access…"), NimbrelButton::Kind::secondary,
+                                        NimbrelButton::Size::regular, this);
+    ok_ = new NimbrelButton(tr("OK"), NimbrelButton::Kind::primary, NimbrelButton::Size::regular, this);
+    footer->addWidget(copyAll_);
+    footer->addWidget(fullDiskAccess_);
+    footer->addStretch(1);
+    footer->addWidget(ok_);
+    column_->addLayout(footer);
+    connect(copyAll_, &QAbstractButton::clicked, this,
+            [this] { state_.copyPaths(FailureGroups::allPaths(failures_)); });
+    connect(fullDiskAccess_, &QAbstractButton::clicked, this,
+            [] { FileActions::openFullDiskAccessSettings(); });
+    connect(ok_, &QAbstractButton::clicked, this, [this] { state_.setDeletionFailures(std::nullopt); });
+    connect(&state_, &AppState::hasFullDiskAccessChanged, this, &FailureSheet::updateFullDiskAccess);
+    updateFullDiskAccess();
+}
+
+void FailureSheet::updateFullDiskAccess() {
+    fullDiskAccess_->setVisible(FailureGroups::offersFullDiskAccess(failures_, state_.hasFullDiskAccess()));
+}
+
+int FailureSheet::rowCount() const {
+    return static_cast<int>(findChildren<FailureRow*>().size());
+}
+
+QSize FailureSheet::sizeHint() const {
+    return QSize(kContentWidth + 2 * kPadding, column_->sizeHint().height());
+}
+
+void FailureSheet::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPainterPath shape = Shapes::rounded(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 34);
+    p.fillPath(shape, Palette::panel().resolve(this));
+    p.setPen(QPen(Palette::line().resolve(this), 1));
+    p.drawPath(shape);
+}
+
+void FailureSheet::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        state_.setDeletionFailures(std::nullopt);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+// FailureRow
+
+FailureRow::FailureRow(AppState& state, DeletionFailure failure, QWidget* parent)
+    : QWidget(parent), failure_(std::move(failure)), directory_(isDirectoryNow(failure_.path)) {
+    setFixedHeight(FailureSheet::kRowHeight);
+    setToolTip(PlainText::toolTip(FailureGroups::rowHelp(failure_)));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(8);
+    row->addWidget(new FileIconView(failure_.path, false, directory_, 16, this));
+    auto* text = new QVBoxLayout;
+    text->setSpacing(0);
+    text->addWidget(line(FailureGroups::rowName(failure_), Fonts::font(12, FontWeight::medium),
+                         ink(&Palette::ink), Qt::ElideMiddle, this));
+    text->addWidget(line(FailureGroups::rowDetail(failure_), Fonts::font(10.5), ink(&Palette::ink3),
+                         Qt::ElideLeft, this));
+    row->addLayout(text, 1);
+    row->addSpacing(8);
+
+    // Copy and reveal stay in the layout, invisible until the pointer is over the row.
+    actions_ = new QWidget(this);
+    auto* buttons = new QHBoxLayout(actions_);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->setSpacing(0);
+    auto* copy = new IconButton(QStringLiteral("doc.on.doc"), 24, false, actions_);
+    copy->setHelp(tr("Copy path"));
+    auto* reveal = new IconButton(QStringLiteral("magnifyingglass"), 24, false, actions_);
+    reveal->setHelp(revealTitle());
+    buttons->addWidget(copy);
+    buttons->addWidget(reveal);
+    const std::string path = failure_.path;
+    AppState* s = &state;
+    connect(copy, &QAbstractButton::clicked, this, [s, path] { s->copyPaths({path}); });
+    connect(reveal, &QAbstractButton::clicked, this, [path] { FileActions::reveal({path}); });
+    auto* fade = new QGraphicsOpacityEffect(actions_);
+    fade->setOpacity(0);
+    actions_->setGraphicsEffect(fade);
+    row->addWidget(actions_);
+}
+
+void FailureRow::setHovering(bool on) {
+    hovering_ = on;
+    if (auto* fade = qobject_cast<QGraphicsOpacityEffect*>(actions_->graphicsEffect()))
+        fade->setOpacity(on ? 1 : 0);
+}
+
+void FailureRow::enterEvent(QEnterEvent* event) {
+    QWidget::enterEvent(event);
+    setHovering(true);
+}
+
+void FailureRow::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    setHovering(false);
+}
+
+}  // namespace nimbrel

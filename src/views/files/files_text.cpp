@@ -1,0 +1,42 @@
+#include "views/files/files_text.h"
+
+#include <QCoreApplication>
+
+#include "engine/file_category.h"
+#include "engine/risk_catalog.h"
+
+namespace nimbrel {
+
+QString sourceTitle(CleanItem::Source source) {
+    switch (source) {
+        case CleanItem::Source::space:
+            return QCoreApplication::translate("nimbrel::CleanItem", "Space");
+        case CleanItem::Source::files:
+            return QCoreApplication::translate("nimbrel::CleanItem", "Files");
+        case CleanItem::Source::deepClean:
+            return QCoreApplication::translate("nimbrel::CleanItem", "Deep Clean");
+    }
+    return {};
+}
+
+}  // namespace nimbrel
+
+namespace nimbrel {
+
+QString revealTitle() {
+#ifdef Q_OS_MACOS
+    return QCoreApplication::translate("nimbrel::FileActions", "Show in Finder");
+#else
+    return QCoreApplication::translate("nimbrel::FileActions", "Show in File Manager");
+#endif
+}
+
+bool hasPackageExtension(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string_view name =
+        slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+    const std::string ext = asciiLower(pathExtension(name));
+    return !ext.empty() && FileCategory::packageExtensions().count(ext);
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,226 @@
+#include "views/files/review_model.h"
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <map>
+
+#include "engine/disk_scanner.h"
+#include "engine/host_layout.h"
+#include "engine/safety_guard.h"
+#include "util/fmt.h"
+#include "views/files/files_text.h"
+
+namespace nimbrel {
+
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("nimbrel::ReviewSheet", text);
+}
+
+QString utf8(const std::string& s) {
+    return QString::fromUtf8(s);
+}
+
+}  // namespace
+
+std::string lastComponent(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string parentPath(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+QString tildePath(const std::string& path) {
+    const std::string& home = HostLayout::current().home;
+    if (home.empty() || home == "/") return utf8(path);
+    if (path == home) return QStringLiteral("~");
+    if (path.size() > home.size() && path.compare(0, home.size(), home) == 0 && path[home.size()] == '/')
+        return QStringLiteral("~") + utf8(path.substr(home.size()));
+    return utf8(path);
+}
+
+ReviewModel::ReviewModel(std::vector<CleanItem> queue, std::unordered_set<std::string> excluded,
+                         std::vector<JunkLocation> locations)
+    : queue_(std::move(queue)), excluded_(std::move(excluded)), locations_(std::move(locations)) {
+    for (const CleanItem& item : queue_) {
+        if (!isTicked(item.id)) continue;
+        included_.push_back(item);
+        if (locked(item)) {
+            kept_.push_back(item);
+            continue;
+        }
+        removalSize_ += item.size;
+        if (reviewRisk(item).level == Risk::Level::danger) danger_.push_back(item);
+    }
+    for (CleanItem::Source source : CleanItem::allSources()) {
+        Section section{source, {}, 0, 0};
+        for (const CleanItem& item : queue_) {
+            if (item.source != source) continue;
+            section.items.push_back(item);
+            if (isTicked(item.id)) {
+                ++section.ticked;
+                section.tickedSize += item.size;
+            }
+        }
+        if (!section.items.empty()) sections_.push_back(std::move(section));
+    }
+}
+
+bool ReviewModel::locked(const CleanItem& item) {
+    if (item.kind == CleanItem::Kind::junk) return false;
+    return SafetyGuard::isProtected(item.id) &&
+           !SafetyGuard::contentsOnly().count(DiskScanner::normalize(item.id));
+}
+
+bool ReviewModel::contentsOnly(const CleanItem& item) {
+    return item.kind != CleanItem::Kind::junk &&
+           SafetyGuard::contentsOnly().count(DiskScanner::normalize(item.id));
+}
+
+std::optional<JunkLocation> ReviewModel::location(const CleanItem& item,
+                                                  const std::vector<JunkLocation>& locations) {
+    for (const JunkLocation& location : locations)
+        if ("junk:" + location.id == item.id) return location;
+    return std::nullopt;
+}
+
+Risk ReviewModel::reviewRisk(const CleanItem& item, const std::vector<JunkLocation>& locations) {
+    if (item.kind != CleanItem::Kind::junk) return item.risk();
+    if (const auto found = location(item, locations)) {
+        for (const std::string& path : found->paths) {
+            Risk risk = RiskCatalog::assess(path, true, false, std::nullopt);
+            if (risk.level == Risk::Level::danger) return risk;
+        }
+    }
+    return item.risk();
+}
+
+std::unordered_set<std::string> ReviewModel::ids() const {
+    std::unordered_set<std::string> out;
+    for (const CleanItem& item : included_)
+        out.insert(item.id);
+    return out;
+}
+
+std::unordered_set<std::string> ReviewModel::dangerIDs() const {
+    std::unordered_set<std::string> out;
+    for (const CleanItem& item : danger_)
+        out.insert(item.id);
+    return out;
+}
+
+std::vector<ReviewModel::Kind> ReviewModel::dangerKinds() const {
+    std::vector<Kind> kinds;
+    for (const CleanItem& item : danger_) {
+        const Risk risk = reviewRisk(item);
+        auto it =
+            std::find_if(kinds.begin(), kinds.end(), [&](const Kind& k) { return k.title == risk.title; });
+        if (it == kinds.end()) {
+            kinds.push_back({risk.title, risk.why, {item}});
+        } else {
+            it->items.push_back(item);
+        }
+    }
+    std::stable_sort(kinds.begin(), kinds.end(), [](const Kind& a, const Kind& b) {
+        if (a.items.size() != b.items.size()) return a.items.size() > b.items.size();
+        return a.title < b.title;
+    });
+    return kinds;
+}
+
+std::pair<QString, QString> ReviewModel::kindLine(const Kind& kind) {
+    if (kind.items.size() == 1)
+        return {utf8(kind.items.front().name),
+                QStringLiteral(" \u00B7 ") + utf8(kind.title) + QStringLiteral(": ") + utf8(kind.why)};
+    return {tr("%1 · %2 items").arg(utf8(kind.title)).arg(kind.items.size()),
+            QStringLiteral(": ") + utf8(kind.why)};
+}
+
+QString ReviewModel::bannerTitle() const {
+    return tr("%1 items hold data that can't be rebuilt").arg(danger_.size());
+}
+
+QString ReviewModel::bannerTail() const {
+    const size_t groups = dangerKinds().size();
+    if (groups > static_cast<size_t>(kShownKinds))
+        return tr("and %1 more kinds, marked below").arg(groups - kShownKinds);
+    if (danger_.size() >= 2) return tr("Each one is marked in the list below.");
+    return {};
+}
+
+bool ReviewModel::waitsForAcknowledgement(const std::unordered_set<std::string>& acknowledgedIDs) const {
+    if (included_.empty()) return false;
+    for (const CleanItem& item : danger_)
+        if (!acknowledgedIDs.count(item.id)) return true;
+    return false;
+}
+
+bool ReviewModel::removalEnabled(const std::unordered_set<std::string>& acknowledgedIDs) const {
+    return !included_.empty() && !waitsForAcknowledgement(acknowledgedIDs);
+}
+
+QString ReviewModel::trashHelp(const std::unordered_set<std::string>& acknowledgedIDs) const {
+    return waitsForAcknowledgement(acknowledgedIDs) ? tr("Confirm the warning above first")
+                                                    : tr("Moves everything ticked to the Trash");
+}
+
+QString ReviewModel::countLine() const {
+    return tr("%1 of %2 items · %3").arg(included_.size()).arg(queue_.size()).arg(Fmt::bytes(removalSize_));
+}
+
+QString ReviewModel::trashTitle() const {
+    return tr("Nimbrelise %1 to Trash").arg(Fmt::bytes(removalSize_));
+}
+
+QString ReviewModel::keptNote() const {
+    if (kept_.empty()) return {};
+    QStringList names;
+    for (const CleanItem& item : kept_)
+        names << QStringLiteral("\u201C") + utf8(item.name) + QStringLiteral("\u201D");
+    const QString joined = names.join(QStringLiteral(", "));
+    return kept_.size() == 1
+               ? tr("Kept by the safety guard: %1. Open it in Space to clean inside.").arg(joined)
+               : tr("Kept by the safety guard: %1. Open them in Space to clean inside.").arg(joined);
+}
+
+QString ReviewModel::sectionTitle(CleanItem::Source source, int count) {
+    return tr("%1  %2").arg(sourceTitle(source).toUpper()).arg(count);
+}
+
+ReviewModel::RowBadge ReviewModel::rowBadge(const CleanItem& item) const {
+    if (locked(item)) return RowBadge::kept;
+    if (contentsOnly(item)) return RowBadge::contentsOnly;
+    if (item.kind != CleanItem::Kind::junk) return RowBadge::risk;
+    // A junk location of irreplaceable data is marked like any danger item.
+    return reviewRisk(item).level == Risk::Level::danger ? RowBadge::risk : RowBadge::none;
+}
+
+QString ReviewModel::rowDetail(
+    const CleanItem& item,
+    const std::function<std::optional<int64_t>(const std::string&)>& folderFileCount) const {
+    if (locked(item) || contentsOnly(item)) return utf8(SafetyGuard::reason(item.id));
+    const Risk risk = reviewRisk(item);
+    if (item.kind != CleanItem::Kind::junk && risk.level >= Risk::Level::caution) return utf8(risk.why);
+    if (item.kind != CleanItem::Kind::junk) {
+        const QString parent = tildePath(parentPath(item.id));
+        if (item.kind == CleanItem::Kind::folder || item.kind == CleanItem::Kind::artifact) {
+            if (folderFileCount) {
+                if (const auto count = folderFileCount(item.id))
+                    return tr("%1 · %2 files inside").arg(parent, Fmt::count(*count));
+            }
+        }
+        return parent;
+    }
+    const auto found = location(item, locations_);
+    if (!found) return {};
+    QStringList paths;
+    for (const std::string& path : found->paths)
+        paths << tildePath(path);
+    return paths.join(QStringLiteral(", "));
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/junk_location.h"
+#include "engine/risk_catalog.h"
+#include "model/clean_item.h"
+
+namespace nimbrel {
+
+// What the review shows and allows for one selection and the user's unticks, worked out without a
+// window. Rebuilt whenever the queue, the unticks or the acknowledgement change.
+class ReviewModel {
+  public:
+    // One line of the danger banner: a kind of data and how many items of it are ticked.
+    struct Kind {
+        std::string title;
+        std::string why;  // the first item's reason
+        std::vector<CleanItem> items;
+    };
+    struct Section {
+        CleanItem::Source source;
+        std::vector<CleanItem> items;  // every queued item of the source, ticked or not
+        int ticked = 0;
+        int64_t tickedSize = 0;  // kept items included
+        bool allTicked() const { return ticked == static_cast<int>(items.size()); }
+    };
+
+    // `locations` is the whole junk catalogue (a junk item is looked up in it by id).
+    ReviewModel(std::vector<CleanItem> queue, std::unordered_set<std::string> excluded,
+                std::vector<JunkLocation> locations);
+
+    // An item the safety guard keeps: not junk, protected, and not a contents-only folder.
+    static bool locked(const CleanItem& item);
+    // A folder that stays while its contents go (the home folder's cache folder).
+    static bool contentsOnly(const CleanItem& item);
+    // The risk the review judges an item by. A junk location counts as what its most delicate folder
+    // holds: a location of device backups is as dangerous as one backup picked from inside it.
+    static Risk reviewRisk(const CleanItem& item, const std::vector<JunkLocation>& locations);
+    Risk reviewRisk(const CleanItem& item) const { return reviewRisk(item, locations_); }
+    static std::optional<JunkLocation> location(const CleanItem& item,
+                                                const std::vector<JunkLocation>& locations);
+
+    const std::vector<CleanItem>& queue() const { return queue_; }
+    const std::unordered_set<std::string>& excluded() const { return excluded_; }
+    bool isTicked(const std::string& id) const { return !excluded_.count(id); }
+
+    const std::vector<CleanItem>& included() const { return included_; }
+    // The ids handed to the removal: every ticked item, kept ones too (the removal reports them).
+    std::unordered_set<std::string> ids() const;
+    int64_t removalSize() const { return removalSize_; }
+    const std::vector<CleanItem>& dangerItems() const { return danger_; }
+    std::unordered_set<std::string> dangerIDs() const;
+    const std::vector<CleanItem>& kept() const { return kept_; }
+    const std::vector<Section>& sections() const { return sections_; }
+
+    // The banner's kinds, most items first and then by title; all of them (the banner shows three).
+    std::vector<Kind> dangerKinds() const;
+    static constexpr int kShownKinds = 3;
+    // The banner's last line; empty when there is none.
+    QString bannerTail() const;
+    QString bannerTitle() const;
+    // One shown kind line: the bold lead and the plain rest.
+    static std::pair<QString, QString> kindLine(const Kind& kind);
+
+    // The removal buttons: nothing ticked, or danger not acknowledged, keeps them off. The
+    // acknowledgement covers the danger items present when it was given, so an item that turns up
+    // later (the queue changed under the open sheet) needs a new one.
+    bool removalEnabled(const std::unordered_set<std::string>& acknowledgedIDs) const;
+    bool waitsForAcknowledgement(const std::unordered_set<std::string>& acknowledgedIDs) const;
+    QString trashHelp(const std::unordered_set<std::string>& acknowledgedIDs) const;
+
+    QString countLine() const;
+    QString trashTitle() const;
+    // Empty without kept items.
+    QString keptNote() const;
+    static QString sectionTitle(CleanItem::Source source, int count);
+
+    // The grey line under a row's name and the review row's badge.
+    enum class RowBadge { none, kept, contentsOnly, risk };
+    RowBadge rowBadge(const CleanItem& item) const;
+    QString rowDetail(const CleanItem& item,
+                      const std::function<std::optional<int64_t>(const std::string&)>& folderFileCount) const;
+
+  private:
+    std::vector<CleanItem> queue_;
+    std::unordered_set<std::string> excluded_;
+    std::vector<JunkLocation> locations_;
+    std::vector<CleanItem> included_;
+    std::vector<CleanItem> danger_;
+    std::vector<CleanItem> kept_;
+    std::vector<Section> sections_;
+    int64_t removalSize_ = 0;
+};
+
+// A path with the home folder written as "~".
+QString tildePath(const std::string& path);
+// The path without its last component ("" when nothing is left).
+std::string parentPath(const std::string& path);
+std::string lastComponent(const std::string& path);
+
+}  // namespace nimbrel

@@ -1,0 +1,631 @@
+#include "views/files/review_sheet.h"
+
+#include <QContextMenuEvent>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "model/cleanup_model.h"
+#include "platform/file_manager.h"
+#include "theme/appearance.h"
+#include "theme/badge.h"
+#include "theme/chip.h"
+#include "theme/file_icon_view.h"
+#include "theme/logo.h"
+#include "theme/nimbrel_button.h"
+#include "theme/palette.h"
+#include "theme/shapes.h"
+#include "theme/shrinking_scroll.h"
+#include "theme/typo.h"
+#include "util/fmt.h"
+#include "views/files/files_text.h"
+#include "views/files/junk_contents_list.h"
+#include "views/files/lazy_rows.h"
+#include "views/files/text_widgets.h"
+#include "views/shell/elided_label.h"
+#include "views/shell/plain_text.h"
+
+namespace nimbrel {
+
+namespace {
+
+ColorFn adaptive(const AdaptiveColor& (*token)()) {
+    return [token](const QWidget* w) { return token().resolve(w); };
+}
+
+ColorFn fixed(QColor c) {
+    return [c](const QWidget*) { return c; };
+}
+
+QFont tracked(double size, FontWeight weight, double tracking) {
+    QFont f = Fonts::font(size, weight);
+    f.setLetterSpacing(QFont::AbsoluteSpacing, tracking);
+    return f;
+}
+
+// A painted rounded well behind the list.
+class Well : public QWidget {
+  public:
+    using QWidget::QWidget;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.fillPath(Shapes::rounded(QRectF(rect()), 12), Palette::well().resolve(this));
+    }
+};
+
+// The banner's fill and edge: magma at a low opacity.
+class Banner : public QWidget {
+  public:
+    using QWidget::QWidget;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        const QPainterPath shape = Shapes::rounded(r, 12);
+        p.fillPath(shape, withOpacity(Palette::magma(), 0.12));
+        p.setPen(QPen(withOpacity(Palette::magma(), 0.5), 1));
+        p.drawPath(shape);
+    }
+};
+
+// One kind line of the banner: a bold lead and a plain rest, cut at the end when too long.
+class KindLine : public QWidget {
+  public:
+    KindLine(QString lead, QString rest, QWidget* parent) : QWidget(parent), lead_(lead), rest_(rest) {
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        setFixedHeight(QFontMetrics(Fonts::font(11.5, FontWeight::bold)).height());
+        setToolTip(PlainText::toolTip(lead_ + rest_));
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(Palette::ink2().resolve(this));
+        const QFont bold = Fonts::font(11.5, FontWeight::bold);
+        const QFont plain = Fonts::font(11.5);
+        const QFontMetrics bm(bold);
+        const QString lead = bm.elidedText(lead_, Qt::ElideMiddle, width());
+        p.setFont(bold);
+        p.drawText(QRect(0, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                   lead);
+        const int x = bm.horizontalAdvance(lead);
+        p.setFont(plain);
+        const QString rest = QFontMetrics(plain).elidedText(rest_, Qt::ElideMiddle, std::max(0, width() - x));
+        p.drawText(QRect(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                   rest);
+    }
+
+  private:
+    QString lead_;
+    QString rest_;
+};
+
+// A text that also flips the acknowledgement when clicked.
+class ClickText : public WrapLabel {
+  public:
+    ClickText(const QString& text, std::function<void()> onClick, QWidget* parent)
+        : WrapLabel(text, Fonts::font(12, FontWeight::semibold), adaptive(&Palette::ink), parent),
+          onClick_(std::move(onClick)) {
+        setCursor(Qt::PointingHandCursor);
+    }
+
+  protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (rect().contains(event->position().toPoint()) && onClick_) onClick_();
+    }
+
+  private:
+    std::function<void()> onClick_;
+};
+
+int junkBlockHeight(AppState& state, const CleanItem& item, const std::vector<JunkLocation>& locations) {
+    const auto location = ReviewModel::location(item, locations);
+    if (!location) return 0;
+    return JunkContentsList::heightFor(state.cleanup(), *location, ReviewSheet::kJunkContentsLimit) + 8;
+}
+
+}  // namespace
+
+// ReviewSheet
+
+ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+    setFocusPolicy(Qt::StrongFocus);
+    setFixedWidth(kContentWidth + 2 * kPadding);
+    column_ = new QVBoxLayout(this);
+    column_->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    column_->setSpacing(16);
+    column_->setSizeConstraint(QLayout::SetMinAndMaxSize);
+
+    // Header.
+    auto* header = new QHBoxLayout;
+    header->setSpacing(12);
+    header->addWidget(new NimbrelLogo(34, this), 0, Qt::AlignTop);
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(4);
+    auto* title = new ElidedLabel(this);
+    title->setFont(Fonts::font(20, FontWeight::heavy, FontDesign::rounded));
+    title->setColor(adaptive(&Palette::ink));
+    title->setText(tr("Review before nimbrelising"));
+    count_ = new ElidedLabel(this);
+    count_->setFont(Fonts::font(13, FontWeight::semibold));
+    count_->setColor(adaptive(&Palette::accent));
+    titles->addWidget(title);
+    titles->addWidget(count_);
+    header->addLayout(titles, 1);
+    column_->addLayout(header);
+
+    bannerSlot_ = new QWidget(this);
+    auto* slotLayout = new QVBoxLayout(bannerSlot_);
+    slotLayout->setContentsMargins(0, 0, 0, 0);
+    column_->addWidget(bannerSlot_);
+
+    // The list well.
+    auto* well = new Well(this);
+    auto* wellLayout = new QVBoxLayout(well);
+    wellLayout->setContentsMargins(0, 0, 0, 0);
+    scroll_ = new ShrinkingScroll(kListMax, well);
+    listContent_ = new QWidget;
+    listColumn_ = new QVBoxLayout(listContent_);
+    listColumn_->setContentsMargins(8, 8, 8, 8);
+    listColumn_->setSpacing(16);
+    scroll_->setContent(listContent_);
+    wellLayout->addWidget(scroll_);
+    column_->addWidget(well);
+
+    kept_ = new NoteLabel(QStringLiteral("lock.fill"), {}, Typo::caption(), fixed(Palette::honey()), this);
+    column_->addWidget(kept_);
+    column_->addWidget(
+        new WrapLabel(tr("Nimbrelised items go to the Trash, where you can still get them back "
+                         "until you empty it. Unticked items stay selected."),
+                      Fonts::font(12), adaptive(&Palette::ink2), this));
+    column_->addWidget(new NoteLabel(
+        QStringLiteral("exclamationmark.octagon.fill"),
+        tr("Nimbrelise Forever skips the Trash: there is no undo and no way to get anything back."),
+        Fonts::font(12, FontWeight::medium), fixed(Palette::magma()), this));
+
+    // Footer.
+    auto* footer = new QHBoxLayout;
+    footer->setSpacing(8);
+    cancel_ = new NimbrelButton(tr("Cancel"), NimbrelButton::Kind::ghost, NimbrelButton::Size::regular, this);
+    forever_ = new NimbrelButton(tr("Nimbrelise Forever"), NimbrelButton::Kind::danger,
+                                 NimbrelButton::Size::regular, this);
+    forever_->setToolTip(tr("Deletes immediately, skipping the Trash. Can't be undone."));
+    trash_ = new NimbrelButton({}, NimbrelButton::Kind::primary, NimbrelButton::Size::regular, this);
+    trash_->setSymbol(QStringLiteral("humidity.fill"));
+    footer->addWidget(cancel_);
+    footer->addStretch(1);
+    footer->addWidget(forever_);
+    footer->addWidget(trash_);
+    column_->addLayout(footer);
+    connect(cancel_, &QAbstractButton::clicked, this, &ReviewSheet::cancel);
+    connect(forever_, &QAbstractButton::clicked, this, &ReviewSheet::removeForever);
+    connect(trash_, &QAbstractButton::clicked, this, &ReviewSheet::moveToTrash);
+
+    connect(&state_.queue(), &CleanQueue::itemsChanged, this, &ReviewSheet::queueChanged);
+    connect(&state_, &AppState::resultChanged, this, &ReviewSheet::rebuildList);
+    connect(&state_.cleanup(), &CleanupModel::contentsChanged, this, [this] {
+        if (!expanded_.empty()) rebuildList();
+    });
+    recompute();
+}
+
+void ReviewSheet::queueChanged() {
+    // Emptied while open (the last row removed from the selection): the review has nothing left.
+    if (state_.queue().items().empty()) {
+        state_.setIsReviewing(false);
+        return;
+    }
+    recompute();
+}
+
+bool ReviewSheet::isAcknowledged() const {
+    if (!acknowledged_) return false;
+    for (const std::string& id : model_->dangerIDs())
+        if (!acknowledgedIDs_.count(id)) return false;
+    return true;
+}
+
+std::unordered_set<std::string> ReviewSheet::acknowledgedIDs() const {
+    return acknowledged_ ? acknowledgedIDs_ : std::unordered_set<std::string>{};
+}
+
+void ReviewSheet::setTicked(const std::string& id, bool ticked) {
+    if (ticked ? !excluded_.erase(id) : !excluded_.insert(id).second) return;
+    recompute();
+}
+
+void ReviewSheet::setSourceTicked(CleanItem::Source source, bool ticked) {
+    for (const CleanItem& item : state_.queue().items()) {
+        if (item.source != source) continue;
+        if (ticked) {
+            excluded_.erase(item.id);
+        } else {
+            excluded_.insert(item.id);
+        }
+    }
+    recompute();
+}
+
+void ReviewSheet::setAcknowledged(bool acknowledged) {
+    acknowledged_ = acknowledged;
+    acknowledgedIDs_.clear();
+    if (acknowledged) acknowledgedIDs_ = model_->dangerIDs();
+    if (ackCheck_) ackCheck_->setOn(isAcknowledged());
+    updateFooter();
+}
+
+void ReviewSheet::toggleExpanded(const std::string& id) {
+    if (!expanded_.erase(id)) expanded_.insert(id);
+    rebuildList();
+}
+
+bool ReviewSheet::removalEnabled() const {
+    return model_->removalEnabled(acknowledgedIDs());
+}
+
+void ReviewSheet::moveToTrash() {
+    hand(false);
+}
+
+void ReviewSheet::removeForever() {
+    hand(true);
+}
+
+void ReviewSheet::hand(bool permanently) {
+    // Worked out again at the click: the queue may have changed since the last paint.
+    recompute();
+    if (!removalEnabled()) return;
+    state_.nimbrelise(model_->ids(), permanently);
+}
+
+void ReviewSheet::cancel() {
+    state_.setIsReviewing(false);
+}
+
+QString ReviewSheet::countLine() const {
+    return model_->countLine();
+}
+
+QString ReviewSheet::keptNote() const {
+    return model_->keptNote();
+}
+
+LazyRows* ReviewSheet::sectionRows(CleanItem::Source source) const {
+    for (const auto& [s, rows] : sectionRows_)
+        if (s == source) return rows;
+    return nullptr;
+}
+
+void ReviewSheet::recompute() {
+    const size_t dangerBefore = model_ ? model_->dangerItems().size() : 0;
+    const bool hadBanner = model_ && !model_->dangerItems().empty();
+    std::unordered_set<std::string> dangerIDsBefore =
+        model_ ? model_->dangerIDs() : std::unordered_set<std::string>{};
+    model_ = std::make_unique<ReviewModel>(state_.queue().items(), excluded_, state_.cleanup().locations());
+    count_->setText(model_->countLine());
+    kept_->label()->setText(model_->keptNote());
+    kept_->setVisible(!model_->kept().empty());
+    if (!banner_ || hadBanner != !model_->dangerItems().empty() ||
+        dangerBefore != model_->dangerItems().size() || dangerIDsBefore != model_->dangerIDs()) {
+        rebuildBanner();
+    }
+    rebuildList();
+    updateFooter();
+}
+
+void ReviewSheet::rebuildBanner() {
+    if (banner_) {
+        banner_->hide();
+        banner_->deleteLater();
+        banner_ = nullptr;
+        ackCheck_ = nullptr;
+    }
+    const std::vector<CleanItem>& danger = model_->dangerItems();
+    if (danger.empty()) return;
+    auto* banner = new Banner(bannerSlot_);
+    auto* col = new QVBoxLayout(banner);
+    col->setContentsMargins(12, 12, 12, 12);
+    col->setSpacing(8);
+    auto* titleRow = new QHBoxLayout;
+    titleRow->setSpacing(8);
+    titleRow->addWidget(new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 13.5,
+                                       fixed(Palette::magma()), FontWeight::regular, banner));
+    auto* title = new ElidedLabel(banner);
+    title->setFont(Fonts::font(13.5, FontWeight::bold));
+    title->setColor(adaptive(&Palette::ink));
+    title->setText(model_->bannerTitle());
+    titleRow->addWidget(title, 1);
+    col->addLayout(titleRow);
+
+    auto* kinds = new QVBoxLayout;
+    kinds->setSpacing(3);
+    const std::vector<ReviewModel::Kind> all = model_->dangerKinds();
+    for (size_t i = 0; i < all.size() && i < static_cast<size_t>(ReviewModel::kShownKinds); ++i) {
+        const auto [lead, rest] = ReviewModel::kindLine(all[i]);
+        kinds->addWidget(new KindLine(lead, rest, banner));
+    }
+    const QString tail = model_->bannerTail();
+    if (!tail.isEmpty()) {
+        auto* t = new ElidedLabel(banner);
+        t->setFont(Fonts::font(11.5));
+        t->setColor(adaptive(&Palette::ink3));
+        t->setText(tail);
+        kinds->addWidget(t);
+    }
+    col->addLayout(kinds);
+
+    auto* ack = new QHBoxLayout;
+    ack->setContentsMargins(0, 2, 0, 0);
+    ack->setSpacing(8);
+    ackCheck_ = new NimbrelCheck(isAcknowledged(), banner);
+    connect(ackCheck_, &NimbrelCheck::toggleRequested, this, [this] { setAcknowledged(!isAcknowledged()); });
+    ack->addWidget(ackCheck_, 0, Qt::AlignVCenter);
+    ack->addWidget(new ClickText(
+                       tr("I've checked these, and I have a backup of anything I might need"),
+                       [this] { setAcknowledged(!isAcknowledged()); }, banner),
+                   1);
+    col->addLayout(ack);
+    bannerSlot_->layout()->addWidget(banner);
+    banner_ = banner;
+}
+
+void ReviewSheet::rebuildList() {
+    // Sections are rebuilt whole; the scroll position stays with the content widget.
+    while (QLayoutItem* child = listColumn_->takeAt(0)) {
+        if (QWidget* w = child->widget()) {
+            w->hide();
+            w->deleteLater();
+        }
+        delete child;
+    }
+    sectionRows_.clear();
+    const std::vector<JunkLocation>& locations = state_.cleanup().locations();
+    for (const ReviewModel::Section& section : model_->sections()) {
+        auto* block = new QWidget(listContent_);
+        auto* col = new QVBoxLayout(block);
+        col->setContentsMargins(0, 0, 0, 0);
+        col->setSpacing(2);
+
+        auto* head = new QWidget(block);
+        head->setFixedHeight(30);
+        auto* headRow = new QHBoxLayout(head);
+        headRow->setContentsMargins(8, 0, 8, 0);
+        headRow->setSpacing(8);
+        auto* check = new NimbrelCheck(section.allTicked(), head);
+        const CleanItem::Source source = section.source;
+        const bool all = section.allTicked();
+        connect(check, &NimbrelCheck::toggleRequested, this,
+                [this, source, all] { setSourceTicked(source, !all); });
+        headRow->addWidget(check);
+        auto* label = new ElidedLabel(head);
+        label->setFont(tracked(10.5, FontWeight::heavy, 1.4));
+        label->setColor([](const QWidget*) { return Room::burnDim(); });
+        label->setText(ReviewModel::sectionTitle(source, static_cast<int>(section.items.size())));
+        headRow->addWidget(label);
+        headRow->addStretch(1);
+        auto* size = new ElidedLabel(head);
+        size->setFont(Fonts::font(12, FontWeight::semibold, FontDesign::rounded));
+        size->setColor(adaptive(&Palette::ink2));
+        size->setText(Fmt::bytes(section.tickedSize));
+        headRow->addWidget(size);
+        col->addWidget(head);
+
+        std::vector<int> heights;
+        std::vector<CleanItem> items = section.items;
+        for (const CleanItem& item : items) {
+            int h = kRowHeight;
+            if (item.kind == CleanItem::Kind::junk && expanded_.count(item.id))
+                h += junkBlockHeight(state_, item, locations);
+            heights.push_back(h);
+        }
+        auto* rows = new LazyRows(block);
+        rows->setRows(
+            std::move(heights),
+            [this, items](int i) -> QWidget* {
+                const CleanItem& item = items[static_cast<size_t>(i)];
+                auto* cell = new QWidget;
+                auto* cellCol = new QVBoxLayout(cell);
+                cellCol->setContentsMargins(0, 0, 0, 0);
+                cellCol->setSpacing(0);
+                cellCol->addWidget(new ReviewRow(state_, *this, item, cell));
+                if (item.kind == CleanItem::Kind::junk && expanded_.count(item.id)) {
+                    if (auto location = ReviewModel::location(item, state_.cleanup().locations())) {
+                        auto* list = new JunkContentsList(state_, *location, kJunkContentsLimit, false, cell);
+                        auto* pad = new QHBoxLayout;
+                        pad->setContentsMargins(56, 0, 8, 8);
+                        pad->addWidget(list);
+                        cellCol->addLayout(pad);
+                    }
+                }
+                cellCol->addStretch(1);
+                return cell;
+            },
+            2);
+        col->addWidget(rows);
+        sectionRows_.emplace_back(source, rows);
+        listColumn_->addWidget(block);
+    }
+    listContent_->adjustSize();
+}
+
+void ReviewSheet::updateFooter() {
+    const bool enabled = removalEnabled();
+    forever_->setEnabled(enabled);
+    trash_->setEnabled(enabled);
+    trash_->setText(model_->trashTitle());
+    trash_->setToolTip(model_->trashHelp(acknowledgedIDs()));
+    if (ackCheck_) ackCheck_->setOn(isAcknowledged());
+    trash_->updateGeometry();
+}
+
+QSize ReviewSheet::sizeHint() const {
+    return QSize(kContentWidth + 2 * kPadding, column_->sizeHint().height());
+}
+
+void ReviewSheet::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QPainterPath shape = Shapes::rounded(r, 34);
+    p.fillPath(shape, Palette::panel().resolve(this));
+    p.setPen(QPen(Palette::line().resolve(this), 1));
+    p.drawPath(shape);
+}
+
+void ReviewSheet::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Escape:
+            cancel();
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Return moves to the Trash, and only while that button is enabled; never for good.
+            if (trash_->isEnabled()) moveToTrash();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
+    }
+}
+
+// ReviewRow
+
+ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item, QWidget* parent)
+    : QWidget(parent), state_(state), sheet_(sheet), item_(item) {
+    setFixedHeight(ReviewSheet::kRowHeight);
+    const ReviewModel& model = sheet.model();
+    const bool locked = ReviewModel::locked(item_);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(8, 0, 8, 0);
+    row->setSpacing(8);
+
+    check_ = new NimbrelCheck(isTicked(), this);
+    connect(check_, &NimbrelCheck::toggleRequested, this,
+            [this] { sheet_.setTicked(item_.id, !isTicked()); });
+    row->addWidget(check_);
+
+    const bool junk = item_.kind == CleanItem::Kind::junk;
+    if (!item_.symbolPath && junk) {
+        auto* icon = new SymbolView(QStringLiteral("sparkles"), 11, adaptive(&Palette::accent),
+                                    FontWeight::bold, this);
+        icon->setFixedSize(20, 20);
+        row->addWidget(icon);
+    } else {
+        const std::string path = item_.symbolPath.value_or(item_.id);
+        const bool package = hasPackageExtension(path);
+        row->addWidget(
+            new FileIconView(path, package, item_.kind != CleanItem::Kind::file && !package, 20, this));
+    }
+
+    auto* text = new QVBoxLayout;
+    text->setSpacing(1);
+    auto* nameLine = new QHBoxLayout;
+    nameLine->setSpacing(6);
+    auto* name = new ElidedLabel(this);
+    name->setFont(Fonts::font(12.5, FontWeight::medium));
+    name->setColor(adaptive(&Palette::ink));
+    name->setText(QString::fromUtf8(item_.name));
+    name->setElideMode(Qt::ElideMiddle);
+    nameLine->addWidget(name, 0);
+    switch (model.rowBadge(item_)) {
+        case ReviewModel::RowBadge::kept:
+            badge_ = new Badge(tr("kept"), Palette::honey(), Palette::honeyInk().resolve(this), this);
+            break;
+        case ReviewModel::RowBadge::contentsOnly:
+            badge_ = new Badge(tr("contents only"), Palette::nimbrelSubtle().resolve(this),
+                               Palette::accent().resolve(this), this);
+            break;
+        case ReviewModel::RowBadge::risk:
+            badge_ = new RiskBadge(model.reviewRisk(item_), this);
+            break;
+        case ReviewModel::RowBadge::none:
+            break;
+    }
+    if (badge_) nameLine->addWidget(badge_, 0, Qt::AlignVCenter);
+    nameLine->addStretch(1);
+    text->addLayout(nameLine);
+    detail_ = new ElidedLabel(this);
+    detail_->setFont(Fonts::font(11));
+    detail_->setColor(adaptive(&Palette::ink3));
+    detail_->setElideMode(Qt::ElideLeft);
+    detail_->setText(detailText());
+    text->addWidget(detail_);
+    row->addLayout(text, 1);
+    row->addSpacing(8);
+
+    if (junk) {
+        const bool open = sheet.expanded().count(item_.id) > 0;
+        disclosure_ = new NimbrelButton(open ? tr("Hide") : tr("Show items"), NimbrelButton::Kind::ghost,
+                                        NimbrelButton::Size::small, this);
+        disclosure_->setSymbol(open ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down"));
+        const std::string id = item_.id;
+        connect(disclosure_, &QAbstractButton::clicked, &sheet_,
+                [s = &sheet_, id] { s->toggleExpanded(id); });
+        row->addWidget(disclosure_);
+    }
+
+    auto* size = new ElidedLabel(this);
+    QFont sizeFont = Fonts::font(12.5, FontWeight::semibold, FontDesign::rounded);
+    sizeFont.setStrikeOut(locked);
+    size->setFont(sizeFont);
+    size->setColor(adaptive(&Palette::ink));
+    size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    size->setText(Fmt::bytes(item_.size));
+    size->setFixedWidth(72);
+    row->addWidget(size);
+
+    if (isDimmed()) {
+        auto* dim = new QGraphicsOpacityEffect(this);
+        dim->setOpacity(0.45);
+        setGraphicsEffect(dim);
+    }
+}
+
+bool ReviewRow::isTicked() const {
+    return sheet_.model().isTicked(item_.id);
+}
+
+bool ReviewRow::isDimmed() const {
+    return !isTicked() || ReviewModel::locked(item_);
+}
+
+QString ReviewRow::detailText() const {
+    const std::shared_ptr<ScanResult> result = state_.result();
+    return sheet_.model().rowDetail(item_, [result](const std::string& path) -> std::optional<int64_t> {
+        if (!result) return std::nullopt;
+        const auto node = result->node(path);
+        if (!node) return std::nullopt;
+        return node->fileCount;
+    });
+}
+
+QStringList ReviewRow::menuEntries() const {
+    QStringList entries;
+    if (item_.kind != CleanItem::Kind::junk) entries << tr("Copy Path") << revealTitle();
+    entries << tr("Remove from Selection");
+    return entries;
+}
+
+void ReviewRow::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    if (item_.kind != CleanItem::Kind::junk) {
+        const std::string id = item_.id;
+        AppState* state = &state_;
+        menu.addAction(tr("Copy Path"), [state, id] { state->copyPaths({id}); });
+        menu.addAction(revealTitle(), [id] { FileActions::reveal({id}); });
+    }
+    const std::string id = item_.id;
+    CleanQueue* queue = &state_.queue();
+    menu.addAction(tr("Remove from Selection"), [queue, id] { queue->remove(id); });
+    menu.exec(event->globalPos());
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,78 @@
+#include "views/files/text_widgets.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QPainter>
+
+#include "theme/symbols.h"
+
+namespace nimbrel {
+
+WrapLabel::WrapLabel(const QString& text, const QFont& font, ColorFn color, QWidget* parent)
+    : QLabel(parent), color_(std::move(color)) {
+    setTextFormat(Qt::PlainText);
+    setWordWrap(true);
+    setFont(font);
+    setText(text);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    applyColor();
+}
+
+void WrapLabel::setColor(ColorFn color) {
+    color_ = std::move(color);
+    applyColor();
+}
+
+void WrapLabel::showEvent(QShowEvent* event) {
+    applyColor();
+    QLabel::showEvent(event);
+}
+
+void WrapLabel::changeEvent(QEvent* event) {
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::ParentChange || event->type() == QEvent::StyleChange) applyColor();
+}
+
+void WrapLabel::applyColor() {
+    if (!color_) return;
+    QPalette pal = palette();
+    const QColor c = color_(this);
+    if (pal.color(QPalette::WindowText) == c) return;
+    pal.setColor(QPalette::WindowText, c);
+    setPalette(pal);
+}
+
+SymbolView::SymbolView(const QString& symbol, double size, ColorFn color, FontWeight weight, QWidget* parent)
+    : QWidget(parent), symbol_(symbol), size_(size), color_(std::move(color)), weight_(weight) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QSize SymbolView::sizeHint() const {
+    const int side = static_cast<int>(std::ceil(Symbols::side(size_)));
+    return {side, side};
+}
+
+void SymbolView::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    Symbols::draw(p, QRectF(rect()), symbol_.toStdString(), color_ ? color_(this) : QColor(Qt::white), size_,
+                  weight_);
+}
+
+NoteLabel::NoteLabel(const QString& symbol, const QString& text, const QFont& font, ColorFn color,
+                     QWidget* parent)
+    : QWidget(parent) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    auto* icon = new SymbolView(symbol, QFontInfo(font).pixelSize() * 0.95, color, FontWeight::regular, this);
+    label_ = new WrapLabel(text, font, color, this);
+    row->addWidget(icon, 0, Qt::AlignTop);
+    row->addWidget(label_, 1);
+}
+
+QString NoteLabel::text() const {
+    return label_->text();
+}
+
+}  // namespace nimbrel

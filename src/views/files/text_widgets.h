@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QLabel>
+#include <QWidget>
+#include <functional>
+
+#include "theme/fonts.h"
+
+namespace nimbrel {
+
+using ColorFn = std::function<QColor(const QWidget*)>;
+
+// Wrapping plain text (never markup) in a colour resolved against the window's appearance.
+class WrapLabel : public QLabel {
+    Q_OBJECT
+  public:
+    WrapLabel(const QString& text, const QFont& font, ColorFn color, QWidget* parent = nullptr);
+    void setColor(ColorFn color);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+  private:
+    void applyColor();
+    ColorFn color_;
+};
+
+// A system symbol drawn in a square, in a colour resolved at paint time.
+class SymbolView : public QWidget {
+    Q_OBJECT
+  public:
+    SymbolView(const QString& symbol, double size, ColorFn color, FontWeight weight = FontWeight::regular,
+               QWidget* parent = nullptr);
+    QString symbol() const { return symbol_; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString symbol_;
+    double size_;
+    ColorFn color_;
+    FontWeight weight_;
+};
+
+// A symbol before a wrapping text, both in one colour (the review's notes).
+class NoteLabel : public QWidget {
+    Q_OBJECT
+  public:
+    NoteLabel(const QString& symbol, const QString& text, const QFont& font, ColorFn color,
+              QWidget* parent = nullptr);
+    QString text() const;
+    WrapLabel* label() const { return label_; }
+
+  private:
+    WrapLabel* label_;
+};
+
+}  // namespace nimbrel

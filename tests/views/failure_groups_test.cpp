@@ -1,0 +1,75 @@
+#include "views/files/failure_groups.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/host_layout.h"
+
+namespace nimbrel {
+namespace {
+
+using R = DeletionFailure::Reason;
+
+DeletionFailure failure(const std::string& path, R reason, const std::string& detail = {}) {
+    return DeletionFailure{path, reason, detail};
+}
+
+TEST(FailureGroupsTest, GroupsFollowTheReasonsOrderAndKeepTheRemovalOrderInside) {
+    const std::vector<DeletionFailure> failures = {failure("/a", R::other, "boom"),
+                                                   failure("/b", R::safetyGuard), failure("/c", R::other),
+                                                   failure("/d", R::inUse)};
+    const auto groups = FailureGroups::group(failures);
+    ASSERT_EQ(groups.size(), 3u);
+    EXPECT_EQ(groups[0].reason, R::safetyGuard);
+    EXPECT_EQ(groups[1].reason, R::inUse);
+    EXPECT_EQ(groups[2].reason, R::other);
+    EXPECT_EQ(groups[2].paths(), (std::vector<std::string>{"/a", "/c"}));
+    EXPECT_EQ(FailureGroups::allPaths(failures), (std::vector<std::string>{"/a", "/b", "/c", "/d"}));
+    EXPECT_EQ(FailureGroups::headerTitle(failures.size()), QStringLiteral("4 items stayed behind"));
+    EXPECT_EQ(FailureGroups::groupTitle(groups[0]), QStringLiteral("KEPT BY THE SAFETY GUARD  1"));
+}
+
+TEST(FailureGroupsTest, AGroupShowsAtMost150RowsAndCopiesEveryPath) {
+    const struct {
+        int n;
+        int shown;
+        QString note;
+    } cases[] = {{1, 1, QString()},
+                 {150, 150, QString()},
+                 {151, 150, QStringLiteral("and 1 more")},
+                 {400, 150, QStringLiteral("and 250 more")}};
+    for (const auto& c : cases) {
+        std::vector<DeletionFailure> failures;
+        for (int i = 0; i < c.n; ++i)
+            failures.push_back(failure("/f" + std::to_string(i), R::noPermission));
+        const auto groups = FailureGroups::group(failures);
+        ASSERT_EQ(groups.size(), 1u);
+        EXPECT_EQ(groups[0].shownRows(), c.shown);
+        EXPECT_EQ(FailureGroups::moreNote(groups[0]), c.note);
+        EXPECT_EQ(groups[0].paths().size(), static_cast<size_t>(c.n));
+        EXPECT_EQ(FailureGroups::headerTitle(failures.size()),
+                  QStringLiteral("%1 items stayed behind").arg(c.n));
+    }
+}
+
+TEST(FailureGroupsTest, FullDiskAccessIsOfferedOnlyWhenItCanHelp) {
+    const std::vector<DeletionFailure> guarded = {failure("/a", R::protectedByMacOS)};
+    const std::vector<DeletionFailure> other = {failure("/a", R::noPermission)};
+    EXPECT_TRUE(FailureGroups::offersFullDiskAccess(guarded, false));
+    EXPECT_FALSE(FailureGroups::offersFullDiskAccess(guarded, true));
+    EXPECT_FALSE(FailureGroups::offersFullDiskAccess(other, false));
+}
+
+TEST(FailureGroupsTest, RowTextsAreTheMessageForOtherAndTheFolderElse) {
+    const std::string h = HostLayout::current().home;
+    const DeletionFailure odd = failure(h + "/Docs/<b>x", R::other, "Input/output error");
+    const DeletionFailure kept = failure(h + "/Docs/y", R::safetyGuard, "Your home folder");
+    const DeletionFailure bare = failure("/srv/z", R::inUse);
+    EXPECT_EQ(FailureGroups::rowName(odd), QStringLiteral("<b>x"));
+    EXPECT_EQ(FailureGroups::rowDetail(odd), QStringLiteral("Input/output error"));
+    EXPECT_EQ(FailureGroups::rowDetail(kept), QStringLiteral("~/Docs"));
+    EXPECT_EQ(FailureGroups::rowHelp(kept), QStringLiteral("~/Docs/y\nYour home folder"));
+    EXPECT_EQ(FailureGroups::rowHelp(bare), QStringLiteral("/srv/z"));
+}
+
+}  // namespace
+}  // namespace nimbrel

@@ -1,0 +1,195 @@
+#include "views/files/review_model.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/host_layout.h"
+
+namespace nimbrel {
+namespace {
+
+const std::string& home() {
+    return HostLayout::current().home;
+}
+
+CleanItem file(const std::string& path, int64_t size, CleanItem::Source source = CleanItem::Source::files) {
+    CleanItem item;
+    item.id = path;
+    item.name = path.substr(path.find_last_of('/') + 1);
+    item.size = size;
+    item.kind = CleanItem::Kind::file;
+    item.symbolPath = path;
+    item.source = source;
+    return item;
+}
+
+CleanItem folder(const std::string& path, int64_t size) {
+    CleanItem item = file(path, size, CleanItem::Source::space);
+    item.kind = CleanItem::Kind::folder;
+    return item;
+}
+
+CleanItem junk(const std::string& id, double heat) {
+    CleanItem item;
+    item.id = "junk:" + id;
+    item.name = id;
+    item.size = 1000;
+    item.kind = CleanItem::Kind::junk;
+    item.heat = heat;
+    item.source = CleanItem::Source::deepClean;
+    return item;
+}
+
+TEST(ReviewModelTest, CountsTickedItemsAndKeepsUntickedOnesInTheirSection) {
+    const std::vector<CleanItem> queue = {file(home() + "/a.mov", 1'000'000),
+                                          file(home() + "/b.mov", 2'000'000),
+                                          file(home() + "/c.mov", 4'000'000)};
+    const ReviewModel model(queue, {home() + "/b.mov"}, {});
+    EXPECT_EQ(model.countLine(), QStringLiteral("2 of 3 items · 5 MB"));
+    EXPECT_EQ(model.trashTitle(), QStringLiteral("Nimbrelise 5 MB to Trash"));
+    ASSERT_EQ(model.sections().size(), 1u);
+    EXPECT_EQ(model.sections()[0].items.size(), 3u);
+    EXPECT_EQ(model.sections()[0].tickedSize, 5'000'000);
+    EXPECT_FALSE(model.sections()[0].allTicked());
+    EXPECT_EQ(model.ids(), (std::unordered_set<std::string>{home() + "/a.mov", home() + "/c.mov"}));
+    EXPECT_TRUE(model.removalEnabled({}));
+
+    const ReviewModel none(queue, {home() + "/a.mov", home() + "/b.mov", home() + "/c.mov"}, {});
+    EXPECT_EQ(none.countLine(), QStringLiteral("0 of 3 items · Zero KB"));
+    EXPECT_FALSE(none.removalEnabled({}));
+    EXPECT_EQ(none.trashHelp({}), QStringLiteral("Moves everything ticked to the Trash"));
+}
+
+TEST(ReviewModelTest, KeptItemsAreHandedOverButNeverCountedOrWarnedAbout) {
+    const CleanItem homeFolder = folder(home(), 50'000'000);
+    const CleanItem system = folder("/usr/bin", 7'000'000);
+    const CleanItem movie = file(home() + "/a.mov", 1'000'000);
+
+    const ReviewModel one({homeFolder, movie}, {}, {});
+    EXPECT_TRUE(ReviewModel::locked(homeFolder));
+    EXPECT_EQ(one.removalSize(), 1'000'000);
+    EXPECT_EQ(one.sections()[0].tickedSize, 50'000'000);  // the section still sums it
+    EXPECT_EQ(one.ids().count(home()), 1u);
+    EXPECT_TRUE(one.dangerItems().empty());
+    EXPECT_TRUE(one.removalEnabled({}));
+    const QString name = QString::fromStdString(homeFolder.name);
+    EXPECT_EQ(one.keptNote(),
+              QStringLiteral("Kept by the safety guard: \u201C%1\u201D. Open it in Space to clean inside.")
+                  .arg(name));
+
+    const ReviewModel two({homeFolder, system}, {}, {});
+    EXPECT_EQ(two.keptNote(),
+              QStringLiteral("Kept by the safety guard: \u201C%1\u201D, \u201Cbin\u201D. Open them in "
+                             "Space to clean inside.")
+                  .arg(name));
+    EXPECT_EQ(two.removalSize(), 0);
+    EXPECT_TRUE(two.removalEnabled({}));  // the removal reports them as kept
+    EXPECT_EQ(two.rowBadge(system), ReviewModel::RowBadge::kept);
+}
+
+TEST(ReviewModelTest, TheCacheFolderGoesByItsContentsAndIsNotKept) {
+    const CleanItem caches = folder(home() + "/.cache", 3'000'000);
+    const ReviewModel model({caches}, {}, {});
+    EXPECT_FALSE(ReviewModel::locked(caches));
+    EXPECT_TRUE(ReviewModel::contentsOnly(caches));
+    EXPECT_EQ(model.rowBadge(caches), ReviewModel::RowBadge::contentsOnly);
+    EXPECT_TRUE(model.keptNote().isEmpty());
+    EXPECT_EQ(model.removalSize(), 3'000'000);
+}
+
+TEST(ReviewModelTest, DangerBannerGroupsKindsAndWaitsForTheAcknowledgement) {
+    const CleanItem key = file(home() + "/Work/certs.pem", 10);
+    const CleanItem key2 = file(home() + "/Work/other.pem", 10);
+    const CleanItem vm = file(home() + "/VMs/Windows.vdi", 10);
+    const CleanItem raw = file(home() + "/VMs/Docker.raw", 10);
+    const CleanItem band = folder(home() + "/Music/Song.band", 10);
+    const CleanItem docker = folder(home() + "/.docker/machine", 10);
+    const CleanItem plain = file(home() + "/a.mov", 10);
+
+    struct Case {
+        std::vector<CleanItem> queue;
+        size_t kinds;
+        QString firstLead;
+        QString tail;
+    };
+    const Case cases[] = {
+        {{plain, key}, 1, QStringLiteral("certs.pem"), QString()},
+        {{key, key2},
+         1,
+         QStringLiteral("Keys & passwords · 2 items"),
+         QStringLiteral("Each one is marked in the list below.")},
+        {{vm, key, raw, key2, band, docker},
+         5,
+         QStringLiteral("Keys & passwords · 2 items"),
+         QStringLiteral("and 2 more kinds, marked below")},
+    };
+    for (const Case& c : cases) {
+        const ReviewModel model(c.queue, {}, {});
+        const auto kinds = model.dangerKinds();
+        ASSERT_EQ(kinds.size(), c.kinds);
+        EXPECT_EQ(ReviewModel::kindLine(kinds[0]).first, c.firstLead);
+        EXPECT_EQ(model.bannerTail(), c.tail);
+        EXPECT_FALSE(model.removalEnabled({}));
+        EXPECT_EQ(model.trashHelp({}), QStringLiteral("Confirm the warning above first"));
+        EXPECT_TRUE(model.removalEnabled(model.dangerIDs()));
+    }
+    // Ties in count are ordered by title.
+    const auto kinds = ReviewModel({vm, key, raw, key2, band, docker}, {}, {}).dangerKinds();
+    for (size_t i = 2; i < kinds.size(); ++i)
+        EXPECT_LT(kinds[i - 1].title, kinds[i].title);
+    const auto single = ReviewModel::kindLine(ReviewModel({key}, {}, {}).dangerKinds()[0]);
+    EXPECT_TRUE(single.second.startsWith(QStringLiteral(" · Keys & passwords: ")));
+
+    // Unticking the only danger item lifts the gate; an acknowledgement of other items does not
+    // cover a new one.
+    EXPECT_TRUE(ReviewModel({plain, key}, {key.id}, {}).removalEnabled({}));
+    EXPECT_FALSE(ReviewModel({plain, key, vm}, {}, {}).removalEnabled({key.id}));
+}
+
+TEST(ReviewModelTest, AWholeLocationOfBackupsIsDanger) {
+    JunkLocation backups;
+    backups.id = "backups";
+    backups.title = "Device Backups";
+    backups.paths = {home() + "/Library/Application Support/MobileSync/Backup"};
+    JunkLocation caches;
+    caches.id = "caches";
+    caches.title = "Caches";
+    caches.paths = {home() + "/.cache"};
+    const std::vector<JunkLocation> locations = {caches, backups};
+
+    const ReviewModel model({junk("backups", 0.6), junk("caches", 1.0)}, {}, locations);
+    ASSERT_EQ(model.dangerItems().size(), 1u);
+    EXPECT_EQ(model.dangerItems()[0].id, "junk:backups");
+    EXPECT_EQ(model.rowBadge(junk("backups", 0.6)), ReviewModel::RowBadge::risk);
+    EXPECT_EQ(model.rowBadge(junk("caches", 1.0)), ReviewModel::RowBadge::none);
+    EXPECT_FALSE(model.removalEnabled({}));
+    EXPECT_TRUE(model.removalEnabled({"junk:backups"}));
+}
+
+TEST(ReviewModelTest, RowDetails) {
+    JunkLocation caches;
+    caches.id = "caches";
+    caches.paths = {home() + "/.cache", "/var/cache/x"};
+    const ReviewModel model({}, {}, {caches});
+    const auto noCount = [](const std::string&) -> std::optional<int64_t> { return std::nullopt; };
+    const auto count = [](const std::string&) -> std::optional<int64_t> { return 12345; };
+    struct Case {
+        CleanItem item;
+        std::function<std::optional<int64_t>(const std::string&)> files;
+        QString detail;
+    };
+    const Case cases[] = {
+        {file(home() + "/Movies/a.mov", 1), noCount, QStringLiteral("~/Movies")},
+        {folder(home() + "/Projects/app", 1), count, QStringLiteral("~/Projects · 12,345 files inside")},
+        {folder(home() + "/Projects/app", 1), noCount, QStringLiteral("~/Projects")},
+        {junk("caches", 1.0), noCount, QStringLiteral("~/.cache, /var/cache/x")},
+        {junk("nowhere", 1.0), noCount, QString()},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(model.rowDetail(c.item, c.files), c.detail) << c.item.id;
+    // A risky file shows why instead of where.
+    const CleanItem key = file(home() + "/Work/certs.pem", 10);
+    EXPECT_EQ(model.rowDetail(key, noCount).toStdString(), key.risk().why);
+}
+
+}  // namespace
+}  // namespace nimbrel

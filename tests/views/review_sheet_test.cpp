@@ -1,0 +1,165 @@
+#include "views/files/review_sheet.h"
+
+#include <QTest>
+
+#include "engine/host_layout.h"
+#include "shell_fixture.h"
+#include "theme/chip.h"
+#include "theme/nimbrel_button.h"
+#include "views/files/failure_sheet.h"
+#include "views/files/files_text.h"
+#include "views/files/lazy_rows.h"
+
+namespace nimbrel {
+namespace {
+
+CleanItem fileItem(const std::string& path, int64_t size,
+                   CleanItem::Source source = CleanItem::Source::files) {
+    CleanItem item;
+    item.id = path;
+    item.name = path.substr(path.find_last_of('/') + 1);
+    item.size = size;
+    item.kind = CleanItem::Kind::file;
+    item.symbolPath = path;
+    item.source = source;
+    return item;
+}
+
+class ReviewSheetTest : public ShellFixture {
+  protected:
+    void SetUp() override {
+        ShellFixture::SetUp();
+        demo_->store(true);  // a removal is only pretended: nothing on the disk is touched
+    }
+    std::string home = HostLayout::current().home;
+    CleanItem movie = fileItem(home + "/Movies/nimbrel-test-a.mov", 2'000'000);
+    CleanItem key = fileItem(home + "/Work/nimbrel-test-certs.pem", 4'000);
+    CleanItem space = fileItem(home + "/Movies/nimbrel-test-b.mov", 1'000'000, CleanItem::Source::space);
+};
+
+TEST_F(ReviewSheetTest, DangerKeepsBothButtonsOffUntilAcknowledged) {
+    state_->queue().add(std::vector<CleanItem>{movie, key});
+    state_->nimbrelise();
+    ASSERT_TRUE(state_->isReviewing());
+    ReviewSheet sheet(*state_);
+    sheet.show();
+
+    ASSERT_NE(sheet.dangerBanner(), nullptr);
+    EXPECT_FALSE(sheet.trashButton()->isEnabled());
+    EXPECT_FALSE(sheet.foreverButton()->isEnabled());
+    EXPECT_EQ(sheet.trashButton()->toolTip(), QStringLiteral("Confirm the warning above first"));
+    // Return, a click and a direct call all refuse while the warning stands.
+    QTest::keyClick(&sheet, Qt::Key_Return);
+    sheet.moveToTrash();
+    sheet.removeForever();
+    EXPECT_TRUE(state_->isReviewing());
+    EXPECT_FALSE(state_->isDeleting());
+
+    // Unticking the danger item lifts the gate; ticking it again brings it back.
+    sheet.setTicked(key.id, false);
+    EXPECT_EQ(sheet.dangerBanner(), nullptr);
+    EXPECT_TRUE(sheet.trashButton()->isEnabled());
+    sheet.setTicked(key.id, true);
+    EXPECT_FALSE(sheet.trashButton()->isEnabled());
+
+    QTest::mouseClick(sheet.acknowledgementCheck(), Qt::LeftButton);
+    EXPECT_TRUE(sheet.isAcknowledged());
+    EXPECT_TRUE(sheet.trashButton()->isEnabled());
+    EXPECT_TRUE(sheet.foreverButton()->isEnabled());
+
+    // A danger item that arrives afterwards needs a new acknowledgement.
+    const CleanItem vm = fileItem(home + "/VMs/nimbrel-test.vdi", 10);
+    state_->queue().add(vm);
+    EXPECT_FALSE(sheet.isAcknowledged());
+    EXPECT_FALSE(sheet.trashButton()->isEnabled());
+    sheet.setAcknowledged(true);
+
+    QTest::keyClick(&sheet, Qt::Key_Return);
+    EXPECT_FALSE(state_->isReviewing());
+    EXPECT_TRUE(state_->isDeleting());
+}
+
+TEST_F(ReviewSheetTest, UntickedItemsStayAndAreNotHandedOver) {
+    state_->queue().add(std::vector<CleanItem>{movie, space});
+    ReviewSheet sheet(*state_);
+    sheet.show();
+    EXPECT_EQ(sheet.countLine(), QStringLiteral("2 of 2 items · 3 MB"));
+    sheet.setSourceTicked(CleanItem::Source::space, false);
+    EXPECT_EQ(sheet.countLine(), QStringLiteral("1 of 2 items · 2 MB"));
+    EXPECT_EQ(sheet.model().ids(), std::unordered_set<std::string>{movie.id});
+    sheet.setSourceTicked(CleanItem::Source::files, false);
+    EXPECT_FALSE(sheet.trashButton()->isEnabled());
+    EXPECT_EQ(sheet.trashButton()->toolTip(), QStringLiteral("Moves everything ticked to the Trash"));
+    sheet.setSourceTicked(CleanItem::Source::files, true);
+    sheet.setSourceTicked(CleanItem::Source::space, true);
+    EXPECT_TRUE(sheet.excluded().empty());
+
+    // Escape cancels without touching the selection.
+    state_->setIsReviewing(true);
+    sheet.setTicked(movie.id, false);
+    QTest::keyClick(&sheet, Qt::Key_Escape);
+    EXPECT_FALSE(state_->isReviewing());
+    EXPECT_EQ(state_->queue().items().size(), 2u);
+}
+
+TEST_F(ReviewSheetTest, RowsFollowTheQueueAndTheLastRemovalCloses) {
+    state_->queue().add(movie);
+    state_->setIsReviewing(true);
+    ReviewSheet sheet(*state_);
+    sheet.resize(sheet.sizeHint());
+    sheet.show();
+    QCoreApplication::processEvents();
+    LazyRows* rows = sheet.sectionRows(CleanItem::Source::files);
+    ASSERT_NE(rows, nullptr);
+    ASSERT_EQ(rows->count(), 1);
+    auto* row = rows->rowWidget(0) ? rows->rowWidget(0)->findChild<ReviewRow*>() : nullptr;
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->menuEntries(), (QStringList{QStringLiteral("Copy Path"), revealTitle(),
+                                               QStringLiteral("Remove from Selection")}));
+    QTest::mouseClick(row->check(), Qt::LeftButton);
+    EXPECT_FALSE(sheet.model().isTicked(movie.id));
+
+    state_->queue().remove(movie.id);
+    EXPECT_FALSE(state_->isReviewing());
+}
+
+TEST_F(ReviewSheetTest, ALongSelectionBuildsOnlyTheRowsInView) {
+    std::vector<CleanItem> many;
+    for (int i = 0; i < 3000; ++i)
+        many.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
+    state_->queue().add(many);
+    ReviewSheet sheet(*state_);
+    sheet.resize(sheet.sizeHint());
+    sheet.show();
+    QCoreApplication::processEvents();
+    LazyRows* rows = sheet.sectionRows(CleanItem::Source::files);
+    ASSERT_NE(rows, nullptr);
+    EXPECT_EQ(rows->count(), 3000);
+    EXPECT_GT(rows->builtCount(), 0);
+    EXPECT_LT(rows->builtCount(), 40);
+    EXPECT_EQ(sheet.countLine(), QStringLiteral("3000 of 3000 items · 3 MB"));
+}
+
+TEST_F(ReviewSheetTest, FailureSheetListsGroupsAndCloses) {
+    std::vector<DeletionFailure> failures;
+    for (int i = 0; i < 151; ++i)
+        failures.push_back({"/nimbrel-test/gone" + std::to_string(i), DeletionFailure::Reason::inUse, ""});
+    failures.push_back({"/nimbrel-test/x", DeletionFailure::Reason::other, "Input/output error"});
+    state_->setDeletionFailures(failures);
+    FailureSheet sheet(*state_, failures);
+    EXPECT_EQ(sheet.rowCount(), 151);  // 150 in use, 1 other
+    EXPECT_EQ(sheet.groupCopyButtons().size(), 2u);
+    EXPECT_FALSE(sheet.fullDiskAccessButton()->isVisibleTo(&sheet));
+    auto rows = sheet.findChildren<FailureRow*>();
+    ASSERT_FALSE(rows.isEmpty());
+    EXPECT_FALSE(rows.front()->showsDirectoryIcon());  // the path no longer exists
+
+    sheet.groupCopyButtons()[0]->click();
+    ASSERT_TRUE(state_->toast().has_value());
+    EXPECT_EQ(state_->toast()->message, QStringLiteral("Copied 151 paths"));
+    sheet.okButton()->click();
+    EXPECT_FALSE(state_->deletionFailures().has_value());
+}
+
+}  // namespace
+}  // namespace nimbrel
