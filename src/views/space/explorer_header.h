@@ -1,0 +1,144 @@
+#pragma once
+
+#include <QWidget>
+#include <optional>
+#include <vector>
+
+#include "engine/file_category.h"
+#include "theme/animated_value.h"
+#include "views/space/click.h"
+#include "views/space/explorer_model.h"
+
+class QHBoxLayout;
+class QLabel;
+
+namespace nimbrel {
+
+class AppState;
+class Chip;
+class ElidedLabel;
+class FadingScroll;
+class IconButton;
+class PathActions;
+class PillPicker;
+class ScanResult;
+class SearchField;
+class SpaceViewModel;
+
+// Where the user is in the scanned tree: the up button, the breadcrumbs, the summary with the path
+// actions, and the current folder's size and file count.
+class ExplorerHeader : public QWidget {
+    Q_OBJECT
+  public:
+    explicit ExplorerHeader(SpaceViewModel& model, QWidget* parent = nullptr);
+    IconButton* upButton() const { return up_; }
+    QList<Chip*> crumbs() const { return crumbs_; }
+    QString summaryText() const;
+    QString sizeText() const;
+    QString countText() const;
+    void refresh();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    SpaceViewModel& vm_;
+    IconButton* up_;
+    FadingScroll* crumbScroll_;
+    QWidget* crumbRow_;
+    QList<Chip*> crumbs_;
+    std::vector<const DirNode*> shownStack_;
+    const DirNode* shownRoot_ = nullptr;
+    ElidedLabel* summary_;
+    PathActions* actions_;
+    QLabel* size_;
+    QLabel* count_;
+    ClickCounter clicks_;
+    int upCount_ = 0;
+};
+
+// The icons/list switch: two symbol segments and a thumb that slides to the chosen one.
+class LayoutSwitch : public QWidget {
+    Q_OBJECT
+  public:
+    explicit LayoutSwitch(ExplorerLayout layout, QWidget* parent = nullptr);
+    void setLayoutValue(ExplorerLayout layout);
+    ExplorerLayout layoutValue() const { return layout_; }
+    QRectF segmentRect(int index) const;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+  signals:
+    void layoutRequested(ExplorerLayout layout);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
+
+  private:
+    ExplorerLayout layout_;
+    AnimatedValue thumb_;
+};
+
+// Search, filter chips, sort and layout of the shown folder.
+class ExplorerToolbar : public QWidget {
+    Q_OBJECT
+  public:
+    explicit ExplorerToolbar(SpaceViewModel& model, QWidget* parent = nullptr);
+    SearchField* searchField() const { return search_; }
+    QList<Chip*> chips() const { return chips_; }
+    PillPicker* sortPicker() const { return sort_; }
+    LayoutSwitch* layoutSwitch() const { return layout_; }
+    void refresh();
+
+  private:
+    SpaceViewModel& vm_;
+    SearchField* search_;
+    QList<Chip*> chips_;
+    PillPicker* sort_;
+    LayoutSwitch* layout_;
+};
+
+// What the whole scan is made of: a bar split by file category and a legend of the largest ones.
+// Pointing highlights a category; clicking opens the Biggest shelf filtered to it.
+class CompositionStrip : public QWidget {
+    Q_OBJECT
+  public:
+    explicit CompositionStrip(AppState& state, QWidget* parent = nullptr);
+    struct Entry {
+        FileCategory category;
+        std::int64_t size;
+    };
+    std::vector<Entry> entries() const;
+    // The segments for a bar of `width`, in entry order.
+    std::vector<QRectF> segments(double width) const;
+    // How many legend items fit the width (6, 4, 3 or 2, at most the entry count).
+    int legendCount(double width) const;
+    std::optional<FileCategory> hovered() const { return hovered_; }
+    void hoverCategory(std::optional<FileCategory> category);
+    void leaveCategory(FileCategory category);
+    void choose(FileCategory category);
+    static QColor color(FileCategory category);
+    QSize sizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+
+  private:
+    struct LegendItem {
+        FileCategory category;
+        QRectF rect;
+    };
+    std::vector<LegendItem> legend(double width) const;
+    std::optional<FileCategory> categoryAt(QPointF at) const;
+    double legendItemWidth(const Entry& e) const;
+    AppState& state_;
+    std::optional<FileCategory> hovered_;
+};
+
+}  // namespace nimbrel

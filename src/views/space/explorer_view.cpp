@@ -1,0 +1,513 @@
+#include "views/space/explorer_view.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleHints>
+#include <QToolTip>
+#include <algorithm>
+#include <cmath>
+
+#include "model/app_state.h"
+#include "theme/empty_state.h"
+#include "theme/evaporate_effect.h"
+#include "theme/fonts.h"
+#include "theme/loader.h"
+#include "theme/motion.h"
+#include "theme/nimbrel_button.h"
+#include "theme/palette.h"
+#include "theme/shapes.h"
+#include "theme/steam_jet.h"
+#include "theme/steamer.h"
+#include "theme/symbols.h"
+#include "util/fmt.h"
+#include "views/shell/plain_text.h"
+#include "views/space/path_actions.h"
+
+namespace nimbrel {
+
+// --- geometry ------------------------------------------------------------------------------------
+
+ExplorerGeometry ExplorerGeometry::make(ExplorerLayout layout, double viewportWidth, int count) {
+    ExplorerGeometry g;
+    g.layout = layout;
+    g.width = std::max(0.0, viewportWidth - 2 * kSide);
+    g.count = count;
+    if (layout == ExplorerLayout::icons) {
+        g.columns = std::max(1, int((g.width + kGridSpacing) / (kMinColumn + kGridSpacing)));
+        g.column = std::min(kMaxColumn, (g.width - kGridSpacing * (g.columns - 1)) / g.columns);
+        const double used = g.columns * g.column + kGridSpacing * (g.columns - 1);
+        g.gridLeft = kSide + std::max(0.0, (g.width - used) / 2);
+    }
+    return g;
+}
+
+QRectF ExplorerGeometry::tileRect(int i) const {
+    if (layout == ExplorerLayout::icons) {
+        const int row = i / columns, col = i % columns;
+        return {gridLeft + col * (column + kGridSpacing), kTop + row * (TilePainter::kTileHeight + kGridSpacing),
+                column, TilePainter::kTileHeight};
+    }
+    // Rows: 4 points of padding on every side, 8 more left and right.
+    return {kSide + 12, kTop + 4 + i * (TilePainter::kRowHeight + kRowSpacing), std::max(0.0, width - 24),
+            TilePainter::kRowHeight};
+}
+
+double ExplorerGeometry::tilesHeight() const {
+    if (count == 0) return 0;
+    if (layout == ExplorerLayout::icons) {
+        const int rows = (count + columns - 1) / columns;
+        return rows * TilePainter::kTileHeight + (rows - 1) * kGridSpacing;
+    }
+    return 8 + count * TilePainter::kRowHeight + (count - 1) * kRowSpacing;
+}
+
+int ExplorerGeometry::firstIn(double top) const {
+    const double pitch = layout == ExplorerLayout::icons ? TilePainter::kTileHeight + kGridSpacing
+                                                         : TilePainter::kRowHeight + kRowSpacing;
+    const int row = std::max(0, int(std::floor((top - kTop) / pitch)));
+    return std::min(count, layout == ExplorerLayout::icons ? row * columns : row);
+}
+
+int ExplorerGeometry::lastIn(double bottom) const {
+    const double pitch = layout == ExplorerLayout::icons ? TilePainter::kTileHeight + kGridSpacing
+                                                         : TilePainter::kRowHeight + kRowSpacing;
+    const int row = std::max(0, int(std::ceil((bottom - kTop) / pitch)));
+    return std::min(count, layout == ExplorerLayout::icons ? (row + 1) * columns : row + 1);
+}
+
+std::optional<int> ExplorerGeometry::indexAt(QPointF at) const {
+    for (int i = firstIn(at.y() - 1); i < lastIn(at.y() + 1); ++i)
+        if (tileRect(i).contains(at)) return i;
+    return std::nullopt;
+}
+
+// --- view ----------------------------------------------------------------------------------------
+
+ExplorerView::ExplorerView(SpaceViewModel& model, QWidget* parent)
+    : QAbstractScrollArea(parent), vm_(model), painter_(viewport()) {
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setMouseTracking(true);
+    viewport()->setAutoFillBackground(false);
+    setAutoFillBackground(false);
+    setStyleSheet(QStringLiteral("QAbstractScrollArea { background: transparent; }"));
+    verticalScrollBar()->setSingleStep(24);
+    clock_.start();
+
+    footerLoader_ = new NimbrelLoader(12, viewport());
+    footerLoader_->hide();
+    smallLoader_ = new NimbrelLoader(12, viewport());
+    smallLoader_->hide();
+
+    jet_ = new SteamJet(this);
+    jet_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    steamer_ = new FlatSteamer(0.12, false, this);
+    steamer_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    steamer_->resize(steamer_->sizeHint());
+
+    vm_.setFrameProvider([this](const std::string& id) { return frameOf(id); });
+    connect(&vm_, &SpaceViewModel::changed, this, &ExplorerView::refresh);
+    connect(&vm_, &SpaceViewModel::folderChanged, this, [this] { verticalScrollBar()->setValue(0); });
+    connect(&vm_, &SpaceViewModel::steamerChanged, this, [this] {
+        const SteamerState& s = vm_.steamer();
+        const QPointF at = s.position == QPointF() ? SpaceViewModel::restPoint(viewport()->size()) : s.position;
+        // Out to a tile briskly, home again more gently.
+        const Spring spring = vm_.isCleaning() ? Spring{0.32, 0.85} : Spring{0.6, 0.9};
+        if (!steamerPlaced_ || AnimatedValue::allInstant()) {
+            steamerX_.setImmediate(at.x());
+            steamerY_.setImmediate(at.y());
+            steamerPlaced_ = true;
+        } else {
+            steamerX_.springTo(at.x(), spring);
+            steamerY_.springTo(at.y(), spring);
+        }
+        jet_->setTo(s.jetTarget);
+        jet_->setActive(s.jetting);
+        std::int64_t queued = 0;
+        for (const CleanItem& item : vm_.state().queue().items())
+            queued += item.size;
+        water_.animateTo(ExplorerModel::steamIntensity(queued), timingCurve(0.23, 1, 0.32, 1, 0.5));
+        placeSteamer();
+    });
+    connect(&steamerX_, &AnimatedValue::changed, this, &ExplorerView::placeSteamer);
+    connect(&steamerY_, &AnimatedValue::changed, this, &ExplorerView::placeSteamer);
+    connect(&water_, &AnimatedValue::changed, this, [this](double v) { steamer_->setWaterLevel(v); });
+    vanishTick_.setInterval(33);
+    connect(&vanishTick_, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
+    refresh();
+}
+
+double ExplorerView::scrollTop() const { return verticalScrollBar()->value(); }
+
+ExplorerGeometry ExplorerView::geometryNow() {
+    return ExplorerGeometry::make(vm_.layout(), viewport()->width(), vm_.visibleCount());
+}
+
+std::optional<QRectF> ExplorerView::frameOf(const std::string& id) {
+    const auto& tiles = vm_.tiles();
+    const int visible = vm_.visibleCount();
+    const ExplorerGeometry g = geometryNow();
+    for (int i = 0; i < visible; ++i)
+        if (tiles[i].id() == id) return g.tileRect(i).translated(0, -scrollTop());
+    return std::nullopt;
+}
+
+double ExplorerView::footerTop(const ExplorerGeometry& g) {
+    double y = ExplorerGeometry::kTop + g.tilesHeight();
+    if (g.count > 0) y += ExplorerGeometry::kGap;
+    if (vm_.showsEmptyState()) y += ExplorerGeometry::kEmptyHeight + ExplorerGeometry::kGap;
+    return y;
+}
+
+QString ExplorerView::footerText() {
+    const int total = static_cast<int>(vm_.tiles().size());
+    const int visible = vm_.visibleCount();
+    if (visible >= total) return {};
+    return tr("Showing %1 of %2 · more load as you scroll").arg(Fmt::count(visible), Fmt::count(total));
+}
+
+QRectF ExplorerView::smallFilesRowRect() {
+    if (!vm_.showsSmallFilesRow()) return {};
+    const ExplorerGeometry g = geometryNow();
+    return {ExplorerGeometry::kSide, footerTop(g), g.width, ExplorerGeometry::kSmallRowHeight};
+}
+
+void ExplorerView::refresh() {
+    const ExplorerGeometry g = geometryNow();
+    double content = footerTop(g);
+    if (!footerText().isEmpty()) content += ExplorerGeometry::kFooterHeight + ExplorerGeometry::kGap;
+    if (vm_.showsSmallFilesRow()) content += ExplorerGeometry::kSmallRowHeight + ExplorerGeometry::kGap;
+    content += ExplorerGeometry::kBottom;
+    verticalScrollBar()->setPageStep(viewport()->height());
+    verticalScrollBar()->setRange(0, std::max(0, int(std::ceil(content)) - viewport()->height()));
+
+    // The empty state is a real widget (its button takes clicks); it is rebuilt when its text changes.
+    const bool wantEmpty = vm_.showsEmptyState();
+    const QString key = wantEmpty ? vm_.search() + QLatin1Char('|') + QString::fromLatin1(rawValue(vm_.filter())) : QString();
+    if (key != emptyKey_) {
+        delete empty_;
+        empty_ = nullptr;
+        emptyKey_ = key;
+        if (wantEmpty) {
+            auto* show = new NimbrelButton(tr("Show Everything"), NimbrelButton::Kind::secondary);
+            connect(show, &NimbrelButton::clicked, this, [this] {
+                vm_.setSearch({});
+                vm_.setFilter(ExplorerFilter::all);
+            });
+            empty_ = new EmptyState(tr("Nothing matches"), ExplorerModel::emptyMessage(vm_.search(), vm_.filter()),
+                                    {show}, viewport());
+            empty_->show();
+        }
+    }
+    relayoutChildren();
+    viewport()->update();
+    QTimer::singleShot(0, this, &ExplorerView::checkPaging);
+}
+
+void ExplorerView::relayoutChildren() {
+    const ExplorerGeometry g = geometryNow();
+    const double top = scrollTop();
+    if (empty_) {
+        double y = ExplorerGeometry::kTop + g.tilesHeight() + (g.count > 0 ? ExplorerGeometry::kGap : 0);
+        empty_->setGeometry(QRectF(ExplorerGeometry::kSide, y - top, g.width, ExplorerGeometry::kEmptyHeight).toRect());
+    }
+    const double footer = footerTop(g);
+    const bool paging = !footerText().isEmpty();
+    footerLoader_->setVisible(paging);
+    if (paging) {
+        const QSize s = footerLoader_->sizeHint();
+        footerLoader_->setGeometry(int(ExplorerGeometry::kSide + 8), int(footer - top + (20 - s.height()) / 2.0),
+                                   s.width(), s.height());
+    }
+    const QRectF small = smallFilesRowRect();
+    const auto node = vm_.currentNode();
+    const bool loading = !small.isEmpty() && node && vm_.isLoadingSmall(node->path());
+    smallLoader_->setVisible(loading);
+    if (loading) {
+        const QSize s = smallLoader_->sizeHint();
+        smallLoader_->setGeometry(int(small.center().x() - 120), int(small.center().y() - top - s.height() / 2.0),
+                                  s.width(), s.height());
+    }
+    jet_->setGeometry(rect());
+}
+
+void ExplorerView::placeSteamer() {
+    const QRectF lr = steamer_->layoutRect();
+    steamer_->move(QPointF(steamerX_.value() - lr.center().x(), steamerY_.value() - lr.center().y()).toPoint());
+    jet_->setFrom(QPointF(steamerX_.value() - 52.8, steamerY_.value() + 32.4));
+    steamer_->raise();
+}
+
+void ExplorerView::checkPaging() {
+    const ExplorerGeometry g = geometryNow();
+    const double top = scrollTop(), bottom = top + viewport()->height();
+    // Lazy containers build a little ahead of the visible region; so does the page.
+    constexpr double kAhead = 200;
+    if (g.count > 0 && g.count < static_cast<int>(vm_.tiles().size()) &&
+        g.tileRect(g.count - 1).top() < bottom + kAhead) {
+        vm_.loadMore();
+        return;
+    }
+    const QRectF small = smallFilesRowRect();
+    if (!small.isEmpty()) {
+        const double shown = std::min(small.bottom(), bottom) - std::max(small.top(), top);
+        if (shown >= small.height() / 2) vm_.loadSmallFiles(vm_.currentNode());
+    }
+}
+
+void ExplorerView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    vm_.setViewport(viewport()->size());
+    refresh();
+}
+
+void ExplorerView::scrollContentsBy(int, int) {
+    relayoutChildren();
+    viewport()->update();
+    checkPaging();
+}
+
+void ExplorerView::paintCard(QPainter& p) {
+    const QRectF card(32, 4, viewport()->width() - 64, viewport()->height() - 4 + 40);
+    const QPainterPath shape = Shapes::rounded(card, 26);
+    p.fillPath(shape, Palette::glass());
+    p.setPen(QPen(Palette::glassEdge(), 1));
+    p.drawPath(Shapes::rounded(card.adjusted(0.5, 0.5, -0.5, -0.5), 25.5));
+}
+
+void ExplorerView::paintEvent(QPaintEvent*) {
+    QPainter p(viewport());
+    p.setRenderHint(QPainter::Antialiasing);
+    const auto& tiles = vm_.tiles();
+    const ExplorerGeometry g = geometryNow();
+    const double top = scrollTop();
+    if (vm_.layout() == ExplorerLayout::list && !tiles.empty() && vm_.mode() != SpaceViewModel::Mode::welcome)
+        paintCard(p);
+    p.translate(0, -top);
+
+    const bool waiting = vm_.state().isScanning();
+    const std::int64_t heaviest = ExplorerModel::heaviest(tiles);
+    const CleanQueue& queue = vm_.state().queue();
+    bool animating = false;
+    const int first = g.firstIn(top), last = g.lastIn(top + viewport()->height());
+    for (int i = first; i < last; ++i) {
+        const ExplorerTile& t = tiles[i];
+        const QRectF r = g.tileRect(i);
+        if (t.isPlaceholder()) {
+            painter_.paintPlaceholder(p, r, t.kind, t.condition, t.seed, waiting, g.layout);
+            continue;
+        }
+        const ExplorerEntry& e = *t.entry;
+        TilePainter::EntryLook look;
+        look.hovering = vm_.hovered() == e.id;
+        look.included = queue.includes(e.id);
+        look.inherited = EntryRules::inherited(e.id, queue);
+        look.hasOpen = e.node != nullptr;
+        look.weight = static_cast<double>(e.size) / static_cast<double>(heaviest);
+        const QString key = QString::fromStdString(e.id);
+        if (!vm_.isVanishing(e.id)) {
+            vanishStart_.remove(key);
+            painter_.paintEntry(p, r, e, t.condition, g.layout, look);
+            continue;
+        }
+        // Evaporating: the tile is drawn into a layer that blurs, rises and fades.
+        if (!vanishStart_.contains(key)) vanishStart_.insert(key, clock_.elapsed());
+        const double progress =
+            std::min(1.0, (clock_.elapsed() - vanishStart_.value(key)) / double(std::max(1, Motion::evaporate().ms)));
+        if (progress < 1) animating = true;
+        const qreal dpr = viewport()->devicePixelRatioF();
+        QImage layer((r.size() * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+        layer.setDevicePixelRatio(dpr);
+        layer.fill(Qt::transparent);
+        {
+            QPainter lp(&layer);
+            lp.translate(-r.topLeft());
+            painter_.paintEntry(lp, r, e, t.condition, g.layout, look);
+        }
+        EvaporateEffect::paintLayer(p, layer, r.topLeft(), progress);
+    }
+    if (animating && !vanishTick_.isActive()) vanishTick_.start();
+    if (!animating) vanishTick_.stop();
+
+    // Footer and small-files row.
+    const QFont font = Fonts::font(12, FontWeight::medium);
+    p.setFont(font);
+    const QColor ink3 = Palette::ink3().resolve(this);
+    p.setPen(ink3);
+    const double footer = footerTop(g);
+    const QString paging = footerText();
+    if (!paging.isEmpty()) {
+        const double x = ExplorerGeometry::kSide + 8 + footerLoader_->sizeHint().width() + 8;
+        p.drawText(QRectF(x, footer, g.width, ExplorerGeometry::kFooterHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                   paging);
+    }
+    const QRectF small = smallFilesRowRect();
+    if (!small.isEmpty()) {
+        const auto node = vm_.currentNode();
+        const bool loading = vm_.isLoadingSmall(node->path());
+        const QString size = Fmt::bytes(std::max<std::int64_t>(0, node->smallFilesSize));
+        const QString text = loading ? tr("Loading %1 in smaller files…").arg(size)
+                                     : tr("Scroll to load %1 in smaller files").arg(size);
+        const QFontMetricsF fm(font);
+        const double lead = loading ? smallLoader_->sizeHint().width() : Symbols::side(12);
+        const double w = lead + 8 + fm.horizontalAdvance(text);
+        const double x = small.center().x() - w / 2;
+        if (!loading)
+            Symbols::draw(p, QRectF(x, small.top(), lead, small.height()), "arrow.down.circle", ink3, 12,
+                          FontWeight::semibold);
+        else
+            smallLoader_->move(int(x), int(small.center().y() - top - smallLoader_->height() / 2.0));
+        p.setPen(ink3);
+        p.drawText(QRectF(x + lead + 8, small.top(), w, small.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
+}
+
+// --- input ---------------------------------------------------------------------------------------
+
+std::optional<int> ExplorerView::tileAt(QPointF at) {
+    return geometryNow().indexAt(at + QPointF(0, scrollTop()));
+}
+
+void ExplorerView::mouseMoveEvent(QMouseEvent* event) {
+    const auto index = tileAt(event->position());
+    const auto& tiles = vm_.tiles();
+    if (index && tiles[*index].entry) {
+        vm_.hoverEntered(tiles[*index].id());
+    } else if (vm_.hovered()) {
+        vm_.hoverLeft(*vm_.hovered());
+    }
+    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void ExplorerView::leaveEvent(QEvent* event) {
+    if (vm_.hovered()) vm_.hoverLeft(*vm_.hovered());
+    QAbstractScrollArea::leaveEvent(event);
+}
+
+void ExplorerView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(event);
+    const QStyleHints* hints = QGuiApplication::styleHints();
+    pressCount_ = clicks_.press(event->position().toPoint(), std::chrono::steady_clock::now(),
+                                hints->mouseDoubleClickInterval(), hints->startDragDistance());
+    pressed_ = tileAt(event->position());
+}
+
+void ExplorerView::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
+
+void ExplorerView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mouseReleaseEvent(event);
+    const ClickInfo click = ClickInfo::left(pressCount_, event->modifiers());
+    const QPointF content = event->position() + QPointF(0, scrollTop());
+    const auto index = tileAt(event->position());
+    if (index && index == pressed_) {
+        activate(*index, content, click);
+    } else if (!index && smallFilesRowRect().contains(content) && !Click::isRepeat(click)) {
+        vm_.loadSmallFiles(vm_.currentNode());
+    }
+    pressed_.reset();
+}
+
+void ExplorerView::activate(int index, QPointF at, const ClickInfo& click) {
+    const auto& tiles = vm_.tiles();
+    if (index >= static_cast<int>(tiles.size()) || !tiles[index].entry) return;
+    const ExplorerEntry entry = *tiles[index].entry;  // a copy: acting may rebuild the list
+    const QRectF r = geometryNow().tileRect(index);
+    const bool icons = vm_.layout() == ExplorerLayout::icons;
+    const EntryRules::Control control = EntryRules::control(entry);
+    AppState& state = vm_.state();
+
+    // The selection control and the row's path buttons come before the tile's own click.
+    if (control == EntryRules::Control::select) {
+        const QRectF c = icons ? TilePainter::selectCircleRect(r) : TilePainter::checkRect(r);
+        if (icons ? TilePainter::inCircle(c, at) : c.contains(at)) {
+            setFocus();
+            EntryRules::toggle(state, entry, click);
+            return;
+        }
+    }
+    if (!icons && vm_.hovered() == entry.id) {
+        for (int i = 0; i < 2; ++i)
+            if (TilePainter::pathActionRect(r, i).contains(at)) {
+                if (i == 0)
+                    PathActions::copy(state, {entry.id});
+                else
+                    PathActions::reveal({entry.id});
+                return;
+            }
+    }
+    const bool hasOpen = entry.node != nullptr;
+    const bool hasPreview = !(entry.node && entry.isDirectory);
+    const auto outcome = EntryRules::click(click, hasOpen, hasPreview);
+    if (outcome == EntryRules::ClickOutcome::ignored) return;
+    setFocus();  // the Space key reaches the explorer after any click on a tile
+    switch (outcome) {
+        case EntryRules::ClickOutcome::toggle: EntryRules::toggle(state, entry, click); break;
+        case EntryRules::ClickOutcome::open: vm_.openFolder(entry.node, click); break;
+        case EntryRules::ClickOutcome::preview: emit previewRequested(entry.id); break;
+        default: break;
+    }
+}
+
+void ExplorerView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && vm_.spaceKey()) return;
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+void ExplorerView::contextMenuEvent(QContextMenuEvent* event) {
+    const auto index = tileAt(event->pos());
+    const auto& tiles = vm_.tiles();
+    if (!index || !tiles[*index].entry) return;
+    const ExplorerEntry entry = *tiles[*index].entry;
+    AppState& state = vm_.state();
+    QMenu menu(this);
+    const bool included = state.queue().includes(entry.id);
+    menu.addAction(included ? tr("Deselect") : tr("Select for Cleaning"),
+                   [&] { EntryRules::toggle(state, entry, ClickInfo::none()); });
+    if (entry.node) menu.addAction(tr("Open"), [&] { vm_.openFolder(entry.node, ClickInfo::none()); });
+    if (!(entry.node && entry.isDirectory))
+        menu.addAction(tr("Quick Look"), [&] { emit previewRequested(entry.id); });
+    menu.addAction(PathActions::revealTitle(), [&] { PathActions::reveal({entry.id}); });
+    menu.addAction(tr("Copy Path"), [&] { PathActions::copy(state, {entry.id}); });
+    menu.exec(event->globalPos());
+}
+
+bool ExplorerView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const auto index = tileAt(help->pos());
+        const auto& tiles = vm_.tiles();
+        if (!index || !tiles[*index].entry) {
+            QToolTip::hideText();
+            return true;
+        }
+        const ExplorerTile& t = tiles[*index];
+        const ExplorerEntry& e = *t.entry;
+        const QRectF r = geometryNow().tileRect(*index);
+        const QPointF at = help->pos() + QPointF(0, scrollTop());
+        QString text;
+        const bool icons = vm_.layout() == ExplorerLayout::icons;
+        const EntryRules::Control control = EntryRules::control(e);
+        if (icons && control == EntryRules::Control::lock && TilePainter::selectCircleRect(r).contains(at)) {
+            text = tr("Kept by the safety guard. Open it to clean inside");
+        } else if (icons && control == EntryRules::Control::select &&
+                   TilePainter::inCircle(TilePainter::selectCircleRect(r), at)) {
+            text = vm_.state().queue().includes(e.id) ? tr("Deselect") : tr("Select for cleaning");
+        } else if (icons && EntryRules::showsRiskMark(e) &&
+                   QRectF(TilePainter::iconRect(r).right() - 18, TilePainter::iconRect(r).top() - 6, 26, 26)
+                       .contains(at)) {
+            text = tr("%1: %2").arg(QString::fromStdString(e.risk.title), QString::fromStdString(e.risk.why));
+        } else {
+            text = EntryRules::help(e, t.condition, vm_.layout(), e.node != nullptr, vm_.state().queue());
+        }
+        QToolTip::showText(help->globalPos(), PlainText::toolTip(text), viewport());
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QTimer>
+#include <optional>
+
+#include "theme/animated_value.h"
+#include "views/space/click.h"
+#include "views/space/space_view_model.h"
+#include "views/space/tile_painter.h"
+
+namespace nimbrel {
+
+class EmptyState;
+class FlatSteamer;
+class NimbrelLoader;
+class SteamJet;
+
+// Where the explorer's scrolled content lies, by arithmetic: tiles of the icon grid or rows of the
+// list, then the empty state, the paging footer and the small-files row. Content coordinates: the
+// top of the scrolled content is 0.
+struct ExplorerGeometry {
+    static constexpr double kSide = 24;       // content padding left and right
+    static constexpr double kTop = 4;         // content padding at the top
+    static constexpr double kBottom = 124.8;  // room for the resting steamer
+    static constexpr double kGap = 12;        // between the content's parts
+    static constexpr double kMinColumn = 112, kMaxColumn = 150, kGridSpacing = 8;
+    static constexpr double kRowSpacing = 2;
+    static constexpr double kEmptyHeight = 260, kFooterHeight = 20, kSmallRowHeight = 44;
+
+    ExplorerLayout layout = ExplorerLayout::icons;
+    double width = 0;
+    int count = 0;
+    int columns = 1;
+    double column = kMinColumn;
+    double gridLeft = kSide;
+
+    static ExplorerGeometry make(ExplorerLayout layout, double viewportWidth, int count);
+    QRectF tileRect(int index) const;
+    double tilesHeight() const;  // 0 when there are no tiles
+    int firstIn(double top) const;
+    int lastIn(double bottom) const;
+    std::optional<int> indexAt(QPointF at) const;
+};
+
+// The scrolled tiles of the Space area: paints only the visible tiles, hit-tests clicks, pages on
+// scrolling, answers the Space key and carries the steamer and its jet above the scroll.
+class ExplorerView : public QAbstractScrollArea {
+    Q_OBJECT
+  public:
+    explicit ExplorerView(SpaceViewModel& model, QWidget* parent = nullptr);
+
+    SpaceViewModel& model() const { return vm_; }
+    ExplorerGeometry geometryNow();
+    // A tile's frame in the explorer's coordinates (what the steam-clean sequence aims at).
+    std::optional<QRectF> frameOf(const std::string& id);
+    QRectF smallFilesRowRect();  // in content coordinates; empty when not shown
+    QString footerText();        // empty when every tile is shown
+    EmptyState* emptyState() const { return empty_; }
+    FlatSteamer* steamer() const { return steamer_; }
+
+  signals:
+    void previewRequested(const std::string& path);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+  private:
+    void refresh();
+    void relayoutChildren();
+    void checkPaging();
+    void placeSteamer();
+    void activate(int index, QPointF at, const ClickInfo& click);
+    double scrollTop() const;
+    double footerTop(const ExplorerGeometry& g);
+    std::optional<int> tileAt(QPointF viewportPoint);
+    void paintCard(QPainter& p);
+
+    SpaceViewModel& vm_;
+    TilePainter painter_;
+    ClickCounter clicks_;
+    int pressCount_ = 0;
+    std::optional<int> pressed_;
+    EmptyState* empty_ = nullptr;
+    NimbrelLoader* footerLoader_;
+    NimbrelLoader* smallLoader_;
+    FlatSteamer* steamer_;
+    SteamJet* jet_;
+    AnimatedValue steamerX_{0}, steamerY_{0}, water_{0.12};
+    bool steamerPlaced_ = false;
+    QHash<QString, qint64> vanishStart_;
+    QElapsedTimer clock_;
+    QTimer vanishTick_;
+    QString emptyKey_;
+};
+
+}  // namespace nimbrel

@@ -1,0 +1,223 @@
+#include "views/space/space_headers.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "engine/host_layout.h"
+#include "model/app_state.h"
+#include "platform/file_manager.h"
+#include "theme/chip.h"
+#include "theme/fonts.h"
+#include "theme/loader.h"
+#include "theme/nimbrel_button.h"
+#include "theme/palette.h"
+#include "util/fmt.h"
+#include "views/shell/elided_label.h"
+#include "views/shell/plain_text.h"
+#include "views/space/path_actions.h"
+
+namespace nimbrel {
+
+namespace {
+// A 1-point vertical line with 4 points of room either side.
+class VerticalRule : public QWidget {
+  public:
+    explicit VerticalRule(QWidget* parent) : QWidget(parent) { setFixedSize(9, 20); }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(QRectF(4, 0, 1, height()), Palette::line().resolve(this));
+    }
+};
+}  // namespace
+
+// --- small pieces --------------------------------------------------------------------------------
+
+FittingLabel::FittingLabel(const QString& text, const QFont& font, double minimumScale, QWidget* parent)
+    : QWidget(parent), text_(text), font_(font), minimumScale_(minimumScale) {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void FittingLabel::setText(const QString& text) {
+    text_ = text;
+    updateGeometry();
+    update();
+}
+
+double FittingLabel::fittedSize() const {
+    const double natural = QFontMetricsF(font_).horizontalAdvance(text_);
+    const double scale = natural <= width() || natural <= 0 ? 1.0 : std::max(minimumScale_, width() / natural);
+    return font_.pixelSize() > 0 ? font_.pixelSize() * scale : font_.pointSizeF() * scale;
+}
+
+QSize FittingLabel::sizeHint() const {
+    const QFontMetricsF fm(font_);
+    return QSize(int(std::ceil(fm.horizontalAdvance(text_))), int(std::ceil(fm.height())));
+}
+
+QSize FittingLabel::minimumSizeHint() const { return QSize(0, sizeHint().height()); }
+
+void FittingLabel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    QFont f = font_;
+    if (f.pixelSize() > 0)
+        f.setPixelSize(std::max(1, int(std::floor(fittedSize()))));
+    else
+        f.setPointSizeF(fittedSize());
+    p.setFont(f);
+    p.setPen(Palette::ink().resolve(this));
+    p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, text_);
+}
+
+QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, color);
+    label->setPalette(pal);
+    return label;
+}
+
+// --- welcome -------------------------------------------------------------------------------------
+
+WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(32, 16, 32, 16);
+    column->setSpacing(12);
+
+    QFont headlineFont = Fonts::font(32, FontWeight::black, FontDesign::rounded);
+    headlineFont.setLetterSpacing(QFont::AbsoluteSpacing, -1);
+    headline_ = new FittingLabel(tr("Turn junk into thin air."), headlineFont, 0.6, this);
+    column->addWidget(headline_);
+
+    auto* intro = plainLabel(tr("Scan, and these placeholders become your real folders. Stained ones are grime "
+                                "that's safe to clear, swollen ones are the heaviest. Tick what you don't need "
+                                "and the steamer nimbrelises it, to the Trash first."),
+                             Fonts::font(13), Palette::ink2().resolve(Appearance::dark), this);
+    intro->setWordWrap(true);
+    intro->setMaximumWidth(620);
+    column->addWidget(intro);
+
+    auto* row = new QWidget(this);
+    buttons_ = new QHBoxLayout(row);
+    buttons_->setContentsMargins(0, 0, 0, 0);
+    buttons_->setSpacing(8);
+    auto* home = new NimbrelButton(tr("Scan Home"), NimbrelButton::Kind::primary);
+    home->setSymbol(QStringLiteral("house.fill"));
+    auto* disk = new NimbrelButton(tr("Entire Disk"), NimbrelButton::Kind::secondary);
+    auto* choose = new NimbrelButton(tr("Choose Folder…"), NimbrelButton::Kind::ghost);
+    connect(home, &NimbrelButton::clicked, this, [this] { state_.scan(HostLayout::current().home); });
+    connect(disk, &NimbrelButton::clicked, this, [this] { state_.scan("/"); });
+    connect(choose, &NimbrelButton::clicked, this, [this] { state_.chooseFolderAndScan(); });
+    buttons_->addWidget(home);
+    buttons_->addWidget(disk);
+    buttons_->addWidget(choose);
+    rule_ = new VerticalRule(row);
+    buttons_->addWidget(rule_);
+    buttons_->addStretch(1);
+    column->addWidget(row);
+
+    hint_ = new NimbrelButton(tr("Give Nimbrel Full Disk Access for complete results"), NimbrelButton::Kind::ghost,
+                              NimbrelButton::Size::small, this);
+    hint_->setSymbol(QStringLiteral("key.fill"));
+    hint_->setForeground(Palette::honey());
+    connect(hint_, &NimbrelButton::clicked, this, [] { FileActions::openFullDiskAccessSettings(); });
+    column->addWidget(hint_, 0, Qt::AlignLeft);
+
+    connect(&state_, &AppState::recentsChanged, this, &WelcomeHeader::rebuildRecents);
+    connect(&state_, &AppState::hasFullDiskAccessChanged, this,
+            [this] { hint_->setVisible(!state_.hasFullDiskAccess()); });
+    hint_->setVisible(!state_.hasFullDiskAccess());
+    rebuildRecents();
+}
+
+void WelcomeHeader::rebuildRecents() {
+    qDeleteAll(recentChips_);
+    recentChips_.clear();
+    const auto& recents = state_.recents();
+    rule_->setVisible(!recents.empty());
+    const int at = buttons_->indexOf(rule_) + 1;
+    for (size_t i = 0; i < recents.size() && i < 3; ++i) {
+        const std::string path = recents[i];
+        auto* chip = new Chip(Fmt::displayName(path));
+        chip->setToolTip(PlainText::toolTip(PathActions::abbreviate(path)));
+        connect(chip, &Chip::clicked, this, [this, path] { state_.scan(path); });
+        buttons_->insertWidget(at + static_cast<int>(i), chip);
+        recentChips_ << chip;
+    }
+    update();
+}
+
+// --- discovering ---------------------------------------------------------------------------------
+
+DiscoveringHeader::DiscoveringHeader(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(32, 12, 32, 16);
+    row->setSpacing(16);
+
+    auto* left = new QVBoxLayout;
+    left->setSpacing(8);
+    auto* titleRow = new QHBoxLayout;
+    titleRow->setSpacing(8);
+    titleRow->addWidget(new NimbrelLoader(18, this));
+    title_ = plainLabel({}, Fonts::font(25, FontWeight::heavy, FontDesign::rounded),
+                        Palette::ink().resolve(Appearance::dark), this);
+    titleRow->addWidget(title_, 1);
+    left->addLayout(titleRow);
+    path_ = new ElidedLabel(this);
+    QFont mono = Fonts::font(11);
+    mono.setFamily(QStringLiteral("DejaVu Sans Mono"));
+    mono.setStyleHint(QFont::Monospace);
+    path_->setFont(mono);
+    path_->setColor([](const QWidget* w) { return Palette::ink3().resolve(w); });
+    path_->setElideMode(Qt::ElideMiddle);
+    left->addWidget(path_);
+    row->addLayout(left, 1);
+    row->addSpacing(16);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(0);
+    bytes_ = plainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded),
+                        Palette::ink().resolve(Appearance::dark), this);
+    bytes_->setAlignment(Qt::AlignRight);
+    counts_ = plainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3().resolve(Appearance::dark), this);
+    counts_->setAlignment(Qt::AlignRight);
+    right->addWidget(bytes_, 0, Qt::AlignRight);
+    right->addWidget(counts_, 0, Qt::AlignRight);
+    row->addLayout(right);
+    row->setAlignment(right, Qt::AlignBottom);
+    row->setAlignment(left, Qt::AlignBottom);
+
+    connect(&state_, &AppState::progressChanged, this, &DiscoveringHeader::refresh);
+    connect(&state_, &AppState::scanTargetChanged, this, &DiscoveringHeader::refresh);
+    refresh();
+}
+
+QString DiscoveringHeader::titleText() const {
+    const auto& target = state_.scanTarget();
+    return tr("Reading %1…").arg(target ? Fmt::displayName(*target) : tr("your disk"));
+}
+
+QString DiscoveringHeader::pathText() const { return PathActions::abbreviate(state_.progress().currentPath); }
+
+QString DiscoveringHeader::bytesText() const { return Fmt::bytes(std::max<std::int64_t>(0, state_.progress().bytesScanned)); }
+
+QString DiscoveringHeader::countsText() const {
+    return tr("%1 files · %2 found")
+        .arg(Fmt::count(state_.progress().filesScanned))
+        .arg(static_cast<qlonglong>(state_.progress().discovered.size()));
+}
+
+void DiscoveringHeader::refresh() {
+    title_->setText(titleText());
+    path_->setText(pathText());
+    bytes_->setText(bytesText());
+    counts_->setText(countsText());
+}
+
+}  // namespace nimbrel
