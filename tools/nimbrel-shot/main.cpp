@@ -16,6 +16,7 @@
 #include "model/app_state.h"
 #include "model/prefs.h"
 #include "shots_modals.h"
+#include "space_shots.h"
 #include "theme/animated_value.h"
 #include "theme/fonts.h"
 #include "theme/motion.h"
@@ -179,6 +180,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 2; ++i) {
         shootDemo(sizes[i], suffixes[i]);
         shootScanning(sizes[i], suffixes[i]);
+        failures += shootSpace(outDir, sizes[i], suffixes[i]);
     }
     {
         AppState state;

@@ -1,6 +1,7 @@
 #include "views/shell/area_views.h"
 
 #include "views/shell/requires_scan.h"
+#include "views/space/space_view.h"
 
 namespace nimbrel {
 
@@ -11,7 +12,7 @@ AreaPlaceholder::AreaPlaceholder(SidebarItem section, QWidget* parent) : QWidget
 QWidget* makeAreaView(AppState& state, SidebarItem section, QWidget* parent) {
     switch (section) {
         case SidebarItem::overview:
-            return new AreaPlaceholder(section, parent);
+            return new SpaceView(state, parent);
         case SidebarItem::largest:
         case SidebarItem::old:
         case SidebarItem::duplicates:

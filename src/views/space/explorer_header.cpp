@@ -36,7 +36,9 @@
 namespace nimbrel {
 
 namespace {
-QColor dark(const AdaptiveColor& c) { return c.resolve(Appearance::dark); }
+QColor dark(const AdaptiveColor& c) {
+    return c.resolve(Appearance::dark);
+}
 
 // Separator between breadcrumbs.
 class CrumbSeparator : public QWidget {
@@ -46,7 +48,8 @@ class CrumbSeparator : public QWidget {
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        Symbols::draw(p, rect(), "chevron.compact.right", Palette::ink3().resolve(this), 11, FontWeight::bold);
+        Symbols::draw(p, rect(), "chevron.compact.right", Palette::ink3().resolve(this), 11,
+                      FontWeight::bold);
     }
 };
 }  // namespace
@@ -93,7 +96,8 @@ ExplorerHeader::ExplorerHeader(SpaceViewModel& model, QWidget* parent) : QWidget
 
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
-    size_ = plainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded), dark(Palette::ink()), this);
+    size_ =
+        plainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded), dark(Palette::ink()), this);
     count_ = plainLabel({}, Fonts::font(12, FontWeight::medium), dark(Palette::ink3()), this);
     right->addWidget(size_, 0, Qt::AlignRight);
     right->addWidget(count_, 0, Qt::AlignRight);
@@ -104,7 +108,8 @@ ExplorerHeader::ExplorerHeader(SpaceViewModel& model, QWidget* parent) : QWidget
 }
 
 bool ExplorerHeader::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == up_ && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
+    if (watched == up_ &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
         auto* me = static_cast<QMouseEvent*>(event);
         const QStyleHints* hints = QGuiApplication::styleHints();
         upCount_ = clicks_.press(me->globalPosition().toPoint(), std::chrono::steady_clock::now(),
@@ -125,7 +130,8 @@ QString ExplorerHeader::summaryText() const {
     if (!current) return {};
     if (current->parent) return PathActions::abbreviate(current->path());
     const auto& result = vm_.state().result();
-    return tr("Scanned %1 in %2").arg(PathActions::abbreviate(current->path()), Fmt::duration(result ? result->duration : 0));
+    return tr("Scanned %1 in %2")
+        .arg(PathActions::abbreviate(current->path()), Fmt::duration(result ? result->duration : 0));
 }
 
 QString ExplorerHeader::sizeText() const {
@@ -161,7 +167,8 @@ void ExplorerHeader::refresh() {
             crumbs_ << rootChip;
             for (size_t i = 0; i < vm_.stack().size(); ++i) {
                 layout->addWidget(new CrumbSeparator(crumbRow_));
-                auto* chip = new Chip(QString::fromStdString(vm_.stack()[i]->name), std::nullopt, i + 1 == stack.size());
+                auto* chip = new Chip(QString::fromStdString(vm_.stack()[i]->name), std::nullopt,
+                                      i + 1 == stack.size());
                 connect(chip, &Chip::clicked, this, [this, i] { vm_.chooseCrumb(i); });
                 layout->addWidget(chip);
                 crumbs_ << chip;
@@ -218,7 +225,8 @@ void LayoutSwitch::paintEvent(QPaintEvent*) {
     for (int i = 0; i < 2; ++i) {
         const bool on = (i == 0) == (layout_ == ExplorerLayout::icons);
         Symbols::draw(p, segmentRect(i), kSegmentSymbol[i],
-                      on ? Palette::canvas().resolve(this) : Palette::ink2().resolve(this), 12, FontWeight::semibold);
+                      on ? Palette::canvas().resolve(this) : Palette::ink2().resolve(this), 12,
+                      FontWeight::semibold);
     }
     p.setPen(QPen(Palette::line().resolve(this), 1));
     p.setBrush(Qt::NoBrush);
@@ -280,7 +288,8 @@ ExplorerToolbar::ExplorerToolbar(SpaceViewModel& model, QWidget* parent) : QWidg
     row->addWidget(chipScroll, 1);
     row->addStretch(0);
 
-    auto* sortLabel = plainLabel(tr("Sort"), Fonts::font(11.5, FontWeight::medium), dark(Palette::ink3()), this);
+    auto* sortLabel =
+        plainLabel(tr("Sort"), Fonts::font(11.5, FontWeight::medium), dark(Palette::ink3()), this);
     row->addWidget(sortLabel);
     QList<PillOption> options;
     for (ExplorerSort s : allSorts())
@@ -308,7 +317,9 @@ void ExplorerToolbar::refresh() {
 
 namespace {
 constexpr double kBarHeight = 8, kLegendGap = 8, kLegendSpacing = 16, kDot = 6, kDotGap = 5;
-QFont legendFont() { return Fonts::font(11.5, FontWeight::medium); }
+QFont legendFont() {
+    return Fonts::font(11.5, FontWeight::medium);
+}
 }  // namespace
 
 CompositionStrip::CompositionStrip(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
@@ -430,7 +441,8 @@ void CompositionStrip::paintEvent(QPaintEvent*) {
     const QFontMetricsF fm(font);
     p.setFont(font);
     for (const auto& item : legend(width())) {
-        const auto it = std::find_if(list.begin(), list.end(), [&](const Entry& e) { return e.category == item.category; });
+        const auto it = std::find_if(list.begin(), list.end(),
+                                     [&](const Entry& e) { return e.category == item.category; });
         double x = item.rect.left();
         const double cy = item.rect.center().y();
         p.setPen(Qt::NoPen);
@@ -471,10 +483,12 @@ bool CompositionStrip::event(QEvent* event) {
         const auto at = categoryAt(help->pos());
         if (at && help->pos().y() <= kBarHeight + 2) {
             const auto list = entries();
-            const auto it = std::find_if(list.begin(), list.end(), [&](const Entry& e) { return e.category == *at; });
-            QToolTip::showText(help->globalPos(),
-                               QStringLiteral("%1: %2").arg(QString::fromStdString(at->title()), Fmt::bytes(it->size)),
-                               this);
+            const auto it =
+                std::find_if(list.begin(), list.end(), [&](const Entry& e) { return e.category == *at; });
+            QToolTip::showText(
+                help->globalPos(),
+                QStringLiteral("%1: %2").arg(QString::fromStdString(at->title()), Fmt::bytes(it->size)),
+                this);
         } else {
             QToolTip::hideText();
         }

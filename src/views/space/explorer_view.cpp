@@ -19,6 +19,7 @@
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
+#include "theme/scroll_bars.h"
 #include "theme/shapes.h"
 #include "theme/steam_jet.h"
 #include "theme/steamer.h"
@@ -48,8 +49,8 @@ ExplorerGeometry ExplorerGeometry::make(ExplorerLayout layout, double viewportWi
 QRectF ExplorerGeometry::tileRect(int i) const {
     if (layout == ExplorerLayout::icons) {
         const int row = i / columns, col = i % columns;
-        return {gridLeft + col * (column + kGridSpacing), kTop + row * (TilePainter::kTileHeight + kGridSpacing),
-                column, TilePainter::kTileHeight};
+        return {gridLeft + col * (column + kGridSpacing),
+                kTop + row * (TilePainter::kTileHeight + kGridSpacing), column, TilePainter::kTileHeight};
     }
     // Rows: 4 points of padding on every side, 8 more left and right.
     return {kSide + 12, kTop + 4 + i * (TilePainter::kRowHeight + kRowSpacing), std::max(0.0, width - 24),
@@ -97,6 +98,7 @@ ExplorerView::ExplorerView(SpaceViewModel& model, QWidget* parent)
     setAutoFillBackground(false);
     setStyleSheet(QStringLiteral("QAbstractScrollArea { background: transparent; }"));
     verticalScrollBar()->setSingleStep(24);
+    styleScrollBars(this);
     clock_.start();
 
     footerLoader_ = new NimbrelLoader(12, viewport());
@@ -115,7 +117,8 @@ ExplorerView::ExplorerView(SpaceViewModel& model, QWidget* parent)
     connect(&vm_, &SpaceViewModel::folderChanged, this, [this] { verticalScrollBar()->setValue(0); });
     connect(&vm_, &SpaceViewModel::steamerChanged, this, [this] {
         const SteamerState& s = vm_.steamer();
-        const QPointF at = s.position == QPointF() ? SpaceViewModel::restPoint(viewport()->size()) : s.position;
+        const QPointF at =
+            s.position == QPointF() ? SpaceViewModel::restPoint(viewport()->size()) : s.position;
         // Out to a tile briskly, home again more gently.
         const Spring spring = vm_.isCleaning() ? Spring{0.32, 0.85} : Spring{0.6, 0.9};
         if (!steamerPlaced_ || AnimatedValue::allInstant()) {
@@ -142,7 +145,9 @@ ExplorerView::ExplorerView(SpaceViewModel& model, QWidget* parent)
     refresh();
 }
 
-double ExplorerView::scrollTop() const { return verticalScrollBar()->value(); }
+double ExplorerView::scrollTop() const {
+    return verticalScrollBar()->value();
+}
 
 ExplorerGeometry ExplorerView::geometryNow() {
     return ExplorerGeometry::make(vm_.layout(), viewport()->width(), vm_.visibleCount());
@@ -188,7 +193,8 @@ void ExplorerView::refresh() {
 
     // The empty state is a real widget (its button takes clicks); it is rebuilt when its text changes.
     const bool wantEmpty = vm_.showsEmptyState();
-    const QString key = wantEmpty ? vm_.search() + QLatin1Char('|') + QString::fromLatin1(rawValue(vm_.filter())) : QString();
+    const QString key =
+        wantEmpty ? vm_.search() + QLatin1Char('|') + QString::fromLatin1(rawValue(vm_.filter())) : QString();
     if (key != emptyKey_) {
         delete empty_;
         empty_ = nullptr;
@@ -199,8 +205,9 @@ void ExplorerView::refresh() {
                 vm_.setSearch({});
                 vm_.setFilter(ExplorerFilter::all);
             });
-            empty_ = new EmptyState(tr("Nothing matches"), ExplorerModel::emptyMessage(vm_.search(), vm_.filter()),
-                                    {show}, viewport());
+            empty_ =
+                new EmptyState(tr("Nothing matches"), ExplorerModel::emptyMessage(vm_.search(), vm_.filter()),
+                               {show}, viewport());
             empty_->show();
         }
     }
@@ -214,15 +221,16 @@ void ExplorerView::relayoutChildren() {
     const double top = scrollTop();
     if (empty_) {
         double y = ExplorerGeometry::kTop + g.tilesHeight() + (g.count > 0 ? ExplorerGeometry::kGap : 0);
-        empty_->setGeometry(QRectF(ExplorerGeometry::kSide, y - top, g.width, ExplorerGeometry::kEmptyHeight).toRect());
+        empty_->setGeometry(
+            QRectF(ExplorerGeometry::kSide, y - top, g.width, ExplorerGeometry::kEmptyHeight).toRect());
     }
     const double footer = footerTop(g);
     const bool paging = !footerText().isEmpty();
     footerLoader_->setVisible(paging);
     if (paging) {
         const QSize s = footerLoader_->sizeHint();
-        footerLoader_->setGeometry(int(ExplorerGeometry::kSide + 8), int(footer - top + (20 - s.height()) / 2.0),
-                                   s.width(), s.height());
+        footerLoader_->setGeometry(int(ExplorerGeometry::kSide + 8),
+                                   int(footer - top + (20 - s.height()) / 2.0), s.width(), s.height());
     }
     const QRectF small = smallFilesRowRect();
     const auto node = vm_.currentNode();
@@ -230,15 +238,16 @@ void ExplorerView::relayoutChildren() {
     smallLoader_->setVisible(loading);
     if (loading) {
         const QSize s = smallLoader_->sizeHint();
-        smallLoader_->setGeometry(int(small.center().x() - 120), int(small.center().y() - top - s.height() / 2.0),
-                                  s.width(), s.height());
+        smallLoader_->setGeometry(int(small.center().x() - 120),
+                                  int(small.center().y() - top - s.height() / 2.0), s.width(), s.height());
     }
     jet_->setGeometry(rect());
 }
 
 void ExplorerView::placeSteamer() {
     const QRectF lr = steamer_->layoutRect();
-    steamer_->move(QPointF(steamerX_.value() - lr.center().x(), steamerY_.value() - lr.center().y()).toPoint());
+    steamer_->move(
+        QPointF(steamerX_.value() - lr.center().x(), steamerY_.value() - lr.center().y()).toPoint());
     jet_->setFrom(QPointF(steamerX_.value() - 52.8, steamerY_.value() + 32.4));
     steamer_->raise();
 }
@@ -317,8 +326,8 @@ void ExplorerView::paintEvent(QPaintEvent*) {
         }
         // Evaporating: the tile is drawn into a layer that blurs, rises and fades.
         if (!vanishStart_.contains(key)) vanishStart_.insert(key, clock_.elapsed());
-        const double progress =
-            std::min(1.0, (clock_.elapsed() - vanishStart_.value(key)) / double(std::max(1, Motion::evaporate().ms)));
+        const double progress = std::min(
+            1.0, (clock_.elapsed() - vanishStart_.value(key)) / double(std::max(1, Motion::evaporate().ms)));
         if (progress < 1) animating = true;
         const qreal dpr = viewport()->devicePixelRatioF();
         QImage layer((r.size() * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
@@ -343,8 +352,8 @@ void ExplorerView::paintEvent(QPaintEvent*) {
     const QString paging = footerText();
     if (!paging.isEmpty()) {
         const double x = ExplorerGeometry::kSide + 8 + footerLoader_->sizeHint().width() + 8;
-        p.drawText(QRectF(x, footer, g.width, ExplorerGeometry::kFooterHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                   paging);
+        p.drawText(QRectF(x, footer, g.width, ExplorerGeometry::kFooterHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter, paging);
     }
     const QRectF small = smallFilesRowRect();
     if (!small.isEmpty()) {
@@ -363,7 +372,8 @@ void ExplorerView::paintEvent(QPaintEvent*) {
         else
             smallLoader_->move(int(x), int(small.center().y() - top - smallLoader_->height() / 2.0));
         p.setPen(ink3);
-        p.drawText(QRectF(x + lead + 8, small.top(), w, small.height()), Qt::AlignLeft | Qt::AlignVCenter, text);
+        p.drawText(QRectF(x + lead + 8, small.top(), w, small.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                   text);
     }
 }
 
@@ -397,7 +407,9 @@ void ExplorerView::mousePressEvent(QMouseEvent* event) {
     pressed_ = tileAt(event->position());
 }
 
-void ExplorerView::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
+void ExplorerView::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
+}
 
 void ExplorerView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mouseReleaseEvent(event);
@@ -446,10 +458,17 @@ void ExplorerView::activate(int index, QPointF at, const ClickInfo& click) {
     if (outcome == EntryRules::ClickOutcome::ignored) return;
     setFocus();  // the Space key reaches the explorer after any click on a tile
     switch (outcome) {
-        case EntryRules::ClickOutcome::toggle: EntryRules::toggle(state, entry, click); break;
-        case EntryRules::ClickOutcome::open: vm_.openFolder(entry.node, click); break;
-        case EntryRules::ClickOutcome::preview: emit previewRequested(entry.id); break;
-        default: break;
+        case EntryRules::ClickOutcome::toggle:
+            EntryRules::toggle(state, entry, click);
+            break;
+        case EntryRules::ClickOutcome::open:
+            vm_.openFolder(entry.node, click);
+            break;
+        case EntryRules::ClickOutcome::preview:
+            emit previewRequested(entry.id);
+            break;
+        default:
+            break;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -49,7 +50,8 @@ void FittingLabel::setText(const QString& text) {
 
 double FittingLabel::fittedSize() const {
     const double natural = QFontMetricsF(font_).horizontalAdvance(text_);
-    const double scale = natural <= width() || natural <= 0 ? 1.0 : std::max(minimumScale_, width() / natural);
+    const double scale =
+        natural <= width() || natural <= 0 ? 1.0 : std::max(minimumScale_, width() / natural);
     return font_.pixelSize() > 0 ? font_.pixelSize() * scale : font_.pointSizeF() * scale;
 }
 
@@ -58,7 +60,9 @@ QSize FittingLabel::sizeHint() const {
     return QSize(int(std::ceil(fm.horizontalAdvance(text_))), int(std::ceil(fm.height())));
 }
 
-QSize FittingLabel::minimumSizeHint() const { return QSize(0, sizeHint().height()); }
+QSize FittingLabel::minimumSizeHint() const {
+    return QSize(0, sizeHint().height());
+}
 
 void FittingLabel::paintEvent(QPaintEvent*) {
     QPainter p(this);
@@ -95,12 +99,14 @@ WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent)
     headline_ = new FittingLabel(tr("Turn junk into thin air."), headlineFont, 0.6, this);
     column->addWidget(headline_);
 
-    auto* intro = plainLabel(tr("Scan, and these placeholders become your real folders. Stained ones are grime "
-                                "that's safe to clear, swollen ones are the heaviest. Tick what you don't need "
-                                "and the steamer nimbrelises it, to the Trash first."),
-                             Fonts::font(13), Palette::ink2().resolve(Appearance::dark), this);
+    auto* intro =
+        plainLabel(tr("Scan, and these placeholders become your real folders. Stained ones are grime "
+                      "that's safe to clear, swollen ones are the heaviest. Tick what you don't need "
+                      "and the steamer nimbrelises it, to the Trash first."),
+                   Fonts::font(13), Palette::ink2().resolve(Appearance::dark), this);
     intro->setWordWrap(true);
     intro->setMaximumWidth(620);
+    intro_ = intro;
     column->addWidget(intro);
 
     auto* row = new QWidget(this);
@@ -122,8 +128,8 @@ WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent)
     buttons_->addStretch(1);
     column->addWidget(row);
 
-    hint_ = new NimbrelButton(tr("Give Nimbrel Full Disk Access for complete results"), NimbrelButton::Kind::ghost,
-                              NimbrelButton::Size::small, this);
+    hint_ = new NimbrelButton(tr("Give Nimbrel Full Disk Access for complete results"),
+                              NimbrelButton::Kind::ghost, NimbrelButton::Size::small, this);
     hint_->setSymbol(QStringLiteral("key.fill"));
     hint_->setForeground(Palette::honey());
     connect(hint_, &NimbrelButton::clicked, this, [] { FileActions::openFullDiskAccessSettings(); });
@@ -134,6 +140,13 @@ WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent)
             [this] { hint_->setVisible(!state_.hasFullDiskAccess()); });
     hint_->setVisible(!state_.hasFullDiskAccess());
     rebuildRecents();
+}
+
+void WelcomeHeader::resizeEvent(QResizeEvent* event) {
+    // A wrapped label's height follows its width; the stack above the tiles never cuts it off.
+    const int width = std::min(620, std::max(1, event->size().width() - 64));
+    intro_->setFixedHeight(intro_->heightForWidth(width));
+    QWidget::resizeEvent(event);
 }
 
 void WelcomeHeader::rebuildRecents() {
@@ -185,7 +198,8 @@ DiscoveringHeader::DiscoveringHeader(AppState& state, QWidget* parent) : QWidget
     bytes_ = plainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded),
                         Palette::ink().resolve(Appearance::dark), this);
     bytes_->setAlignment(Qt::AlignRight);
-    counts_ = plainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3().resolve(Appearance::dark), this);
+    counts_ =
+        plainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3().resolve(Appearance::dark), this);
     counts_->setAlignment(Qt::AlignRight);
     right->addWidget(bytes_, 0, Qt::AlignRight);
     right->addWidget(counts_, 0, Qt::AlignRight);
@@ -203,9 +217,13 @@ QString DiscoveringHeader::titleText() const {
     return tr("Reading %1…").arg(target ? Fmt::displayName(*target) : tr("your disk"));
 }
 
-QString DiscoveringHeader::pathText() const { return PathActions::abbreviate(state_.progress().currentPath); }
+QString DiscoveringHeader::pathText() const {
+    return PathActions::abbreviate(state_.progress().currentPath);
+}
 
-QString DiscoveringHeader::bytesText() const { return Fmt::bytes(std::max<std::int64_t>(0, state_.progress().bytesScanned)); }
+QString DiscoveringHeader::bytesText() const {
+    return Fmt::bytes(std::max<std::int64_t>(0, state_.progress().bytesScanned));
+}
 
 QString DiscoveringHeader::countsText() const {
     return tr("%1 files · %2 found")

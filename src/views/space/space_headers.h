@@ -45,10 +45,14 @@ class WelcomeHeader : public QWidget {
     NimbrelButton* accessHint() const { return hint_; }
     FittingLabel* headline() const { return headline_; }
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     void rebuildRecents();
     AppState& state_;
     FittingLabel* headline_;
+    QLabel* intro_;
     QHBoxLayout* buttons_;
     QWidget* rule_;
     QList<QWidget*> recentChips_;

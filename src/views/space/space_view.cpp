@@ -1,5 +1,7 @@
 #include "views/space/space_view.h"
 
+#include <sys/stat.h>
+
 #include <QDialog>
 #include <QFile>
 #include <QImageReader>
@@ -7,7 +9,6 @@
 #include <QPlainTextEdit>
 #include <QShortcut>
 #include <QVBoxLayout>
-#include <sys/stat.h>
 
 #include "model/app_state.h"
 #include "theme/fonts.h"
@@ -103,7 +104,8 @@ void SpaceView::preview(const std::string& path) {
             layout->addWidget(edit);
         }
         struct stat st {};
-        const std::int64_t size = lstat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_blocks) * 512 : 0;
+        const std::int64_t size =
+            lstat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_blocks) * 512 : 0;
         auto* facts = plainLabel(QString::fromStdString(path) + QLatin1Char('\n') + Fmt::bytes(size),
                                  Fonts::font(12), Palette::ink2().resolve(Appearance::dark), dialog);
         layout->addWidget(facts);

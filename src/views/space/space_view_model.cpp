@@ -167,7 +167,7 @@ void SpaceViewModel::chooseCrumb(size_t index) {
     setStack({stack_.begin(), stack_.begin() + static_cast<std::ptrdiff_t>(index) + 1});
 }
 
-void SpaceViewModel::focus(const std::optional<std::string>& path) {
+void SpaceViewModel::focus(std::optional<std::string> path) {  // a copy: clearing the request frees it
     if (!path) return;
     const auto result = state_.result();
     state_.setFolderFocus(std::nullopt);

@@ -52,7 +52,7 @@ class SpaceViewModel : public QObject {
     void goUp(const ClickInfo& click);
     void chooseRoot();               // the root breadcrumb
     void chooseCrumb(size_t index);  // keeps the first index + 1 folders
-    void focus(const std::optional<std::string>& path);
+    void focus(std::optional<std::string> path);
 
     // Toolbar.
     const QString& search() const { return search_; }

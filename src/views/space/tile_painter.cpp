@@ -23,8 +23,12 @@ namespace {
 
 using Cond = ExplorerTile::Condition;
 
-QColor ink(const QWidget* w) { return Palette::ink().resolve(w); }
-QColor ink3(const QWidget* w) { return Palette::ink3().resolve(w); }
+QColor ink(const QWidget* w) {
+    return Palette::ink().resolve(w);
+}
+QColor ink3(const QWidget* w) {
+    return Palette::ink3().resolve(w);
+}
 
 // Up to two lines; what does not fit is cut in the middle of the second line.
 QStringList twoLines(const QString& text, const QFontMetricsF& fm, double width) {
@@ -32,8 +36,10 @@ QStringList twoLines(const QString& text, const QFontMetricsF& fm, double width)
     int cut = 1;
     while (cut < text.size() && fm.horizontalAdvance(text.left(cut + 1)) <= width)
         ++cut;
+    const int space = text.lastIndexOf(QLatin1Char(' '), cut);
+    if (space > 0) cut = space + 1;
     const QString rest = text.mid(cut);
-    return {text.left(cut), fm.elidedText(rest, Qt::ElideMiddle, width)};
+    return {text.left(cut).trimmed(), fm.elidedText(rest, Qt::ElideMiddle, width)};
 }
 
 QImage desaturated(const QImage& source, double saturation) {
@@ -43,7 +49,9 @@ QImage desaturated(const QImage& source, double saturation) {
         for (int x = 0; x < out.width(); ++x) {
             const QRgb c = line[x];
             const double l = 0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c);
-            auto mix = [&](int v) { return std::clamp(int(std::lround(l + (v - l) * saturation)), 0, qAlpha(c)); };
+            auto mix = [&](int v) {
+                return std::clamp(int(std::lround(l + (v - l) * saturation)), 0, qAlpha(c));
+            };
             line[x] = qRgba(mix(qRed(c)), mix(qGreen(c)), mix(qBlue(c)), qAlpha(c));
         }
     }
@@ -62,7 +70,8 @@ TilePainter::TilePainter(QWidget* host) : host_(host) {
 
 void TilePainter::renderWidget(QPainter& p, QWidget* w, QPointF at) {
     w->ensurePolished();
-    w->render(&p, at.toPoint(), QRegion(), QWidget::DrawChildren);
+    // Through a picture, so the painter's opacity applies (an inherited tick is drawn faded).
+    p.drawPixmap(at, w->grab());
 }
 
 // --- geometry ------------------------------------------------------------------------------------
@@ -111,13 +120,15 @@ QImage TilePainter::conditionedImage(const FileIcon& icon, const std::string& ke
     if (it != icons_.constEnd()) return *it;
 
     // Room around the icon for the swollen look and its glow.
-    const double canvas = size * 1.6;
-    QImage out(QSize(int(std::ceil(canvas * dpr)), int(std::ceil(canvas * dpr))), QImage::Format_ARGB32_Premultiplied);
+    const double canvas = size * 2;
+    QImage out(QSize(int(std::ceil(canvas * dpr)), int(std::ceil(canvas * dpr))),
+               QImage::Format_ARGB32_Premultiplied);
     out.setDevicePixelRatio(dpr);
     out.fill(Qt::transparent);
     const QRectF square((canvas - size) / 2, (canvas - size) / 2, size, size);
 
-    QImage plain(QSize(int(std::ceil(size * dpr)), int(std::ceil(size * dpr))), QImage::Format_ARGB32_Premultiplied);
+    QImage plain(QSize(int(std::ceil(size * dpr)), int(std::ceil(size * dpr))),
+                 QImage::Format_ARGB32_Premultiplied);
     plain.setDevicePixelRatio(dpr);
     plain.fill(Qt::transparent);
     {
@@ -129,7 +140,9 @@ QImage TilePainter::conditionedImage(const FileIcon& icon, const std::string& ke
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     switch (condition) {
-        case Cond::clean: p.drawImage(square, plain); break;
+        case Cond::clean:
+            p.drawImage(square, plain);
+            break;
         case Cond::stained: {
             QImage dirty = desaturated(plain, 0.7);
             {
@@ -176,16 +189,16 @@ QImage TilePainter::conditionedImage(const FileIcon& icon, const std::string& ke
     return out;
 }
 
-void TilePainter::paintConditionedIcon(QPainter& p, const QRectF& square, const FileIcon& icon, Cond condition,
-                                       int seed) {
+void TilePainter::paintConditionedIcon(QPainter& p, const QRectF& square, const FileIcon& icon,
+                                       Cond condition, int seed) {
     const double size = square.width();
-    const std::string key = IconCache::key(std::to_string(icon.kind == FileIcon::Kind::folder) + "|" +
-                                               std::to_string(int(icon.category)),
-                                           false, false) +
-                            (icon.icon.isNull() ? "" : std::to_string(icon.icon.cacheKey()));
+    const std::string key = std::to_string(static_cast<int>(icon.kind)) + "|" +
+                            std::to_string(static_cast<int>(icon.category)) + "|" +
+                            (icon.icon.isNull() ? std::string() : std::to_string(icon.icon.cacheKey()));
     const QImage image = conditionedImage(icon, key, condition, seed, size);
-    const double canvas = size * 1.6;
-    p.drawImage(QRectF(square.center().x() - canvas / 2, square.center().y() - canvas / 2, canvas, canvas), image);
+    const double canvas = size * 2;
+    p.drawImage(QRectF(square.center().x() - canvas / 2, square.center().y() - canvas / 2, canvas, canvas),
+                image);
 }
 
 // --- marks ---------------------------------------------------------------------------------------
@@ -312,12 +325,15 @@ void TilePainter::paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& 
         const QStringList lines = twoLines(QString::fromStdString(e.name), fm, text.width());
         double y = text.top();
         for (const QString& line : lines) {
-            p.drawText(QRectF(text.left(), y, text.width(), fm.height()), Qt::AlignHCenter | Qt::AlignTop, line);
+            p.drawText(QRectF(text.left(), y, text.width(), fm.height()), Qt::AlignHCenter | Qt::AlignTop,
+                       line);
             y += fm.height();
         }
         y += 3;
-        const QFont sizeFont = Fonts::font(11, bloated ? FontWeight::bold : FontWeight::medium, FontDesign::rounded);
-        QString shown = e.measuring && e.size == 0 ? QCoreApplication::translate("EntryTile", "Measuring…") : size;
+        const QFont sizeFont =
+            Fonts::font(11, bloated ? FontWeight::bold : FontWeight::medium, FontDesign::rounded);
+        QString shown =
+            e.measuring && e.size == 0 ? QCoreApplication::translate("EntryTile", "Measuring…") : size;
         const QFontMetricsF sm(sizeFont);
         const bool sparkles = !e.measuring && condition == Cond::stained;
         const double lead = sparkles ? Symbols::side(9) + 4 : 0;
@@ -354,19 +370,21 @@ void TilePainter::paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& 
         if (!(e.measuring && e.size == 0))
             p.drawText(QRectF(right - 80, r.top(), 80, r.height()), Qt::AlignRight | Qt::AlignVCenter, size);
         right -= 80 + 8;
-        const std::optional<QColor> tint = condition == Cond::stained ? std::nullopt
-                                           : bloated                  ? std::optional<QColor>(Palette::honey())
-                                                     : std::optional<QColor>(QColor(255, 255, 255, int(0.32 * 255)));
+        const std::optional<QColor> tint =
+            condition == Cond::stained ? std::nullopt
+            : bloated                  ? std::optional<QColor>(Palette::honey())
+                                       : std::optional<QColor>(QColor(255, 255, 255, int(0.32 * 255)));
         paintBar(p, QRectF(right - 110, cy - 2, 110, 4), look.weight, tint);
         right -= 110 + 12;
         if (look.hasOpen && look.hovering)
-            Symbols::draw(p, QRectF(right - 12, cy - 8, 12, 16), "chevron.right", ink3(host_), 11, FontWeight::bold);
+            Symbols::draw(p, QRectF(right - 12, cy - 8, 12, 16), "chevron.right", ink3(host_), 11,
+                          FontWeight::bold);
         right -= 12 + 12;
         if (look.hovering) {
             for (int i = 0; i < 2; ++i) {
                 const QRectF b = pathActionRect(r, i);
-                Symbols::draw(p, b.adjusted(4, 4, -4, -4), i == 0 ? "doc.on.doc" : "magnifyingglass", ink3(host_),
-                              24 * 0.42);
+                Symbols::draw(p, b.adjusted(4, 4, -4, -4), i == 0 ? "doc.on.doc" : "magnifyingglass",
+                              ink3(host_), 24 * 0.42);
             }
             right -= 64 + 12;
         }
@@ -390,15 +408,16 @@ void TilePainter::paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& 
             badgeWidth += bm.horizontalAdvance(badges.back()) + 2 * BadgeStyle::kHorizontalPadding + 6;
         };
         if (riskBadge) {
-            const QColor c = e.risk.level == Risk::Level::danger   ? Palette::magma()
+            const QColor c = e.risk.level == Risk::Level::danger    ? Palette::magma()
                              : e.risk.level == Risk::Level::caution ? Palette::honey()
                                                                     : ink3(host_);
             addBadge(QString::fromStdString(e.risk.title.empty() ? "locked" : e.risk.title), c, c);
         } else if (condition == Cond::stained) {
             addBadge(QCoreApplication::translate("EntryTile", "grime"), Stain::color(), ink(host_));
         }
-        if (bloated) addBadge(QCoreApplication::translate("EntryTile", "heavy"), Palette::honey(),
-                              Palette::honeyInk().resolve(host_));
+        if (bloated)
+            addBadge(QCoreApplication::translate("EntryTile", "heavy"), Palette::honey(),
+                     Palette::honeyInk().resolve(host_));
         const QString name = fm.elidedText(QString::fromStdString(e.name), Qt::ElideMiddle,
                                            std::max(0.0, textWidth - badgeWidth));
         p.setFont(nameFont);
@@ -408,8 +427,8 @@ void TilePainter::paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& 
         p.setFont(bf);
         for (int i = 0; i < badges.size(); ++i) {
             const double bw = bm.horizontalAdvance(badges[i]) + 2 * BadgeStyle::kHorizontalPadding;
-            const QRectF badge(bx, top + (fm.height() - bm.height() - 2 * BadgeStyle::kVerticalPadding) / 2, bw,
-                               bm.height() + 2 * BadgeStyle::kVerticalPadding);
+            const QRectF badge(bx, top + (fm.height() - bm.height() - 2 * BadgeStyle::kVerticalPadding) / 2,
+                               bw, bm.height() + 2 * BadgeStyle::kVerticalPadding);
             QColor fill = badgeColors[i].first;
             fill.setAlphaF(BadgeStyle::kFillOpacity);
             p.fillPath(Shapes::capsule(badge), fill);
@@ -427,8 +446,8 @@ void TilePainter::paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& 
 
 // --- placeholders --------------------------------------------------------------------------------
 
-void TilePainter::paintPlaceholder(QPainter& p, const QRectF& r, PlaceholderKind kind, Cond condition, int seed,
-                                   bool waiting, ExplorerLayout layout) {
+void TilePainter::paintPlaceholder(QPainter& p, const QRectF& r, PlaceholderKind kind, Cond condition,
+                                   int seed, bool waiting, ExplorerLayout layout) {
     const auto [path, isDir] = Placeholders::iconPath(kind);
     const FileIcon icon = IconCache::shared().icon(path, false, isDir);
     p.save();

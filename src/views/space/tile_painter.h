@@ -36,18 +36,18 @@ class TilePainter {
         bool hasOpen = false;
         double weight = 0;
     };
-    void paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& entry, ExplorerTile::Condition condition,
-                    ExplorerLayout layout, const EntryLook& look);
-    void paintPlaceholder(QPainter& p, const QRectF& r, PlaceholderKind kind, ExplorerTile::Condition condition,
-                          int seed, bool waiting, ExplorerLayout layout);
+    void paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& entry,
+                    ExplorerTile::Condition condition, ExplorerLayout layout, const EntryLook& look);
+    void paintPlaceholder(QPainter& p, const QRectF& r, PlaceholderKind kind,
+                          ExplorerTile::Condition condition, int seed, bool waiting, ExplorerLayout layout);
     // The icon drawn clean, stained (grime) or swollen with a honey glow (heavy).
     void paintConditionedIcon(QPainter& p, const QRectF& square, const FileIcon& icon,
                               ExplorerTile::Condition condition, int seed);
 
     // Clickable parts, in the tile's coordinates.
-    static QRectF iconRect(const QRectF& tile);          // icons layout: the 64-point icon
-    static QRectF selectCircleRect(const QRectF& tile);  // icons layout: the padded 30-point circle
-    static QRectF checkRect(const QRectF& row);          // list layout: the padded tick box
+    static QRectF iconRect(const QRectF& tile);                  // icons layout: the 64-point icon
+    static QRectF selectCircleRect(const QRectF& tile);          // icons layout: the padded 30-point circle
+    static QRectF checkRect(const QRectF& row);                  // list layout: the padded tick box
     static QRectF pathActionRect(const QRectF& row, int which);  // list layout, 0 copy, 1 reveal
     static bool inCircle(const QRectF& square, QPointF at);
 
