@@ -15,6 +15,7 @@
 #include "engine/demo.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
+#include "shots_files.h"
 #include "shots_modals.h"
 #include "space_shots.h"
 #include "theme/animated_value.h"
@@ -189,6 +190,7 @@ int main(int argc, char** argv) {
         window.show();
         settle();
         failures += shootModals(outDir, state, window);
+        failures += shootFiles(outDir, state, window);
     }
     return failures == 0 ? 0 : 1;
 }

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "platform/file_manager.h"
@@ -17,6 +18,7 @@
 #include "theme/shrinking_scroll.h"
 #include "views/files/failure_groups.h"
 #include "views/files/files_text.h"
+#include "views/files/sheet_fit.h"
 #include "views/files/text_widgets.h"
 #include "views/shell/elided_label.h"
 #include "views/shell/plain_text.h"
@@ -61,6 +63,7 @@ bool isDirectoryNow(const std::string& path) {
 
 FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failures, QWidget* parent)
     : QWidget(parent), state_(state), failures_(std::move(failures)) {
+    setProperty("sheetShadow", true);  // the modal host draws the card's shadow
     setFocusPolicy(Qt::StrongFocus);
     setFixedWidth(kContentWidth + 2 * kPadding);
     column_ = new QVBoxLayout(this);
@@ -154,7 +157,16 @@ int FailureSheet::rowCount() const {
 }
 
 QSize FailureSheet::sizeHint() const {
-    return QSize(kContentWidth + 2 * kPadding, column_->sizeHint().height());
+    // Wrapped notes need their width to know their height; the card's width is fixed.
+    const int width = kContentWidth + 2 * kPadding;
+    return QSize(width, column_->hasHeightForWidth() ? column_->totalHeightForWidth(width)
+                                                     : column_->sizeHint().height());
+}
+
+bool FailureSheet::event(QEvent* event) {
+    // The list's height is known only once its rows are measured: grow within the host, centred.
+    if (event->type() == QEvent::LayoutRequest) QTimer::singleShot(0, this, [this] { fitCard(this); });
+    return QWidget::event(event);
 }
 
 void FailureSheet::paintEvent(QPaintEvent*) {

@@ -34,8 +34,11 @@ class FailureSheet : public QWidget {
     int rowCount() const;
 
     QSize sizeHint() const override;
+    // The host sizes the card by its hint at the card's own width.
+    bool hasHeightForWidth() const override { return false; }
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

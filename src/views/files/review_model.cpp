@@ -31,7 +31,8 @@ std::string lastComponent(const std::string& path) {
 
 std::string parentPath(const std::string& path) {
     const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+    if (slash == std::string::npos) return {};
+    return slash == 0 && path.size() > 1 ? std::string("/") : path.substr(0, slash);
 }
 
 QString tildePath(const std::string& path) {

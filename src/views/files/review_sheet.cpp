@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "model/cleanup_model.h"
@@ -25,6 +26,7 @@
 #include "views/files/files_text.h"
 #include "views/files/junk_contents_list.h"
 #include "views/files/lazy_rows.h"
+#include "views/files/sheet_fit.h"
 #include "views/files/text_widgets.h"
 #include "views/shell/elided_label.h"
 #include "views/shell/plain_text.h"
@@ -138,6 +140,7 @@ int junkBlockHeight(AppState& state, const CleanItem& item, const std::vector<Ju
 // ReviewSheet
 
 ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+    setProperty("sheetShadow", true);  // the modal host draws the card's shadow
     setFocusPolicy(Qt::StrongFocus);
     setFixedWidth(kContentWidth + 2 * kPadding);
     column_ = new QVBoxLayout(this);
@@ -468,7 +471,16 @@ void ReviewSheet::updateFooter() {
 }
 
 QSize ReviewSheet::sizeHint() const {
-    return QSize(kContentWidth + 2 * kPadding, column_->sizeHint().height());
+    // Wrapped notes need their width to know their height; the card's width is fixed.
+    const int width = kContentWidth + 2 * kPadding;
+    return QSize(width, column_->hasHeightForWidth() ? column_->totalHeightForWidth(width)
+                                                     : column_->sizeHint().height());
+}
+
+bool ReviewSheet::event(QEvent* event) {
+    // The list's height is known only once its rows are measured: grow within the host, centred.
+    if (event->type() == QEvent::LayoutRequest) QTimer::singleShot(0, this, [this] { fitCard(this); });
+    return QWidget::event(event);
 }
 
 void ReviewSheet::paintEvent(QPaintEvent*) {

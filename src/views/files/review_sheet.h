@@ -64,8 +64,11 @@ class ReviewSheet : public QWidget {
     LazyRows* sectionRows(CleanItem::Source source) const;
 
     QSize sizeHint() const override;
+    // The host sizes the card by its hint at the card's own width.
+    bool hasHeightForWidth() const override { return false; }
 
   protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 

@@ -5,6 +5,7 @@
 
 #include "theme/appearance.h"
 #include "theme/palette.h"
+#include "views/files/files_hooks.h"
 #include "views/shell/modal_host.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
@@ -40,6 +41,7 @@ void MainWindow::buildRoot() {
     root_ = new RootView(state_, this);
     connect(root_, &RootView::settingsRequested, this, &MainWindow::settingsRequested);
     setCentralWidget(root_);
+    installFilesCards();
     root_->setModalHost(new ModalHost(state_));
     root_->setToastOverlay(new ToastOverlay(state_));
     // The window's first focus goes to the content, not to the first button (which would show its

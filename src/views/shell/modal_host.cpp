@@ -17,6 +17,11 @@ namespace nimbrel {
 
 namespace {
 
+// Cards of the sheet shape: the host's own, and the review and failure cards, which say so.
+bool castsShadow(const QWidget* card) {
+    return qobject_cast<const SheetCard*>(card) || card->property("sheetShadow").toBool();
+}
+
 ModalHost::ReviewCardFactory& reviewFactory() {
     static ModalHost::ReviewCardFactory factory;
     return factory;
@@ -167,7 +172,7 @@ void ModalHost::takeSnapshot() {
     if (!card_) return;
     snapshot_ = card_->grab();
     snapshotRect_ = card_->geometry();
-    snapshotHasShadow_ = qobject_cast<SheetCard*>(card_) != nullptr;
+    snapshotHasShadow_ = castsShadow(card_);
 }
 
 void ModalHost::presenceChanged(double value) {
@@ -215,7 +220,7 @@ void ModalHost::paintEvent(QPaintEvent*) {
         if (snapshotHasShadow_) shadow(r, t);
         p.setOpacity(t);
         p.drawPixmap(r, snapshot_, QRectF(snapshot_.rect()));
-    } else if (card_ && card_->isVisible() && qobject_cast<SheetCard*>(card_)) {
+    } else if (card_ && card_->isVisible() && castsShadow(card_)) {
         shadow(QRectF(card_->geometry()), 1);
     }
 }

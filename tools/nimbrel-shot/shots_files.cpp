@@ -1,0 +1,100 @@
+#include "shots_files.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QWidget>
+#include <cstdio>
+
+#include "engine/host_layout.h"
+#include "model/app_state.h"
+#include "model/clean_queue.h"
+
+namespace nimbrel {
+
+namespace {
+
+void settleEvents() {
+    for (int i = 0; i < 6; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+bool write(QWidget& widget, const QString& outDir, const QString& name) {
+    settleEvents();
+    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
+    if (!widget.grab().save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+CleanItem item(const std::string& path, int64_t size, CleanItem::Kind kind, CleanItem::Source source) {
+    CleanItem i;
+    i.id = path;
+    i.name = path.substr(path.find_last_of('/') + 1);
+    i.size = size;
+    i.kind = kind;
+    i.symbolPath = path;
+    i.source = source;
+    return i;
+}
+
+}  // namespace
+
+int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
+    int failures = 0;
+    const auto save = [&](const char* name) {
+        if (!write(window, outDir, QString::fromLatin1(name))) ++failures;
+    };
+    const std::string home = HostLayout::current().home;
+    using K = CleanItem::Kind;
+    using S = CleanItem::Source;
+
+    state.setSection(SidebarItem::largest);
+    save("files-biggest");
+    state.setSection(SidebarItem::old);
+    save("files-forgotten");
+    state.setSection(SidebarItem::duplicates);
+    save("files-twins");
+    state.setSection(SidebarItem::largest);
+
+    CleanItem caches;
+    caches.id = "junk:caches";
+    caches.name = "App caches";
+    caches.size = 3'200'000'000;
+    caches.kind = K::junk;
+    caches.heat = 1.0;
+    caches.source = S::deepClean;
+    state.queue().setItems({item(home + "/Movies/Holiday 2019.mov", 8'400'000'000, K::file, S::files),
+                            item(home + "/VMs/Windows 11.vdi", 64'000'000'000, K::file, S::space),
+                            item(home + "/Work/server.pem", 4'000, K::file, S::files),
+                            item(home + "/Work/backup.pem", 4'000, K::file, S::files),
+                            item(home + "/Music/Demo.band", 1'200'000'000, K::folder, S::space),
+                            item(home, 90'000'000'000, K::folder, S::space),
+                            item(home + "/Downloads/installer.dmg", 2'100'000'000, K::file, S::files),
+                            caches});
+    save("files-selection-bar");
+    state.nimbrelise();
+    save("review-danger");
+    state.setIsReviewing(false);
+
+    std::vector<DeletionFailure> failed;
+    failed.push_back({home, DeletionFailure::Reason::safetyGuard, "Your home folder"});
+    for (int i = 0; i < 3; ++i)
+        failed.push_back({home + "/Shared/report-" + std::to_string(i) + ".pdf",
+                          DeletionFailure::Reason::noPermission, "Permission denied"});
+    failed.push_back(
+        {home + "/.local/share/app/<b>db.sqlite", DeletionFailure::Reason::inUse, "Device or resource busy"});
+    failed.push_back({"/mnt/usb/video.mkv", DeletionFailure::Reason::other, "Input/output error"});
+    state.setDeletionFailures(failed);
+    save("failure-sheet");
+    state.setDeletionFailures(std::nullopt);
+    state.queue().setItems({});
+    settleEvents();
+    return failures;
+}
+
+}  // namespace nimbrel
