@@ -1,0 +1,224 @@
+#include "views/space/space_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QScrollBar>
+#include <QTest>
+
+#include "engine/host_layout.h"
+#include "space_test_support.h"
+#include "theme/chip.h"
+#include "theme/empty_state.h"
+#include "theme/icon_button.h"
+#include "theme/nimbrel_button.h"
+#include "views/space/explorer_header.h"
+#include "views/space/explorer_view.h"
+#include "views/space/space_headers.h"
+
+namespace nimbrel {
+namespace {
+
+using namespace spacetest;
+using namespace std::chrono_literals;
+
+TEST(ExplorerGeometry, ColumnsFollowTheWidthAndStayCentred) {
+    struct Case {
+        double viewport;
+        int columns;
+        double column;
+    };
+    // content = viewport - 48; n = (content + 8) / 120; column = min(150, (content - 8(n - 1)) / n)
+    for (const Case& c : {Case{168, 1, 120}, Case{288, 2, 116}, Case{1240, 10, 112}, Case{100, 1, 52}}) {
+        const auto g = ExplorerGeometry::make(ExplorerLayout::icons, c.viewport, 30);
+        EXPECT_EQ(g.columns, c.columns) << c.viewport;
+        EXPECT_NEAR(g.column, c.column, 1e-9) << c.viewport;
+    }
+    // One column of 200 would be too wide: it stops at 150 and the grid is centred.
+    const auto wide = ExplorerGeometry::make(ExplorerLayout::icons, 248, 2);
+    EXPECT_EQ(wide.columns, 1);
+    EXPECT_DOUBLE_EQ(wide.column, 150);
+    EXPECT_DOUBLE_EQ(wide.gridLeft, 24 + 25);
+    EXPECT_EQ(wide.tileRect(1), QRectF(49, 4 + 140, 150, 132));
+    EXPECT_EQ(wide.indexAt(wide.tileRect(1).center()), 1);
+    EXPECT_FALSE(wide.indexAt(QPointF(100, 4 + 135)).has_value());  // the gap between rows
+
+    const auto list = ExplorerGeometry::make(ExplorerLayout::list, 500, 3);
+    EXPECT_EQ(list.tileRect(1), QRectF(36, 4 + 4 + 50, 428, 48));
+    EXPECT_DOUBLE_EQ(list.tilesHeight(), 8 + 3 * 48 + 2 * 2);
+    EXPECT_DOUBLE_EQ(ExplorerGeometry::make(ExplorerLayout::list, 500, 0).tilesHeight(), 0);
+}
+
+std::shared_ptr<ScanResult> manyFiles(int n) {
+    auto result = sampleResult();
+    for (int i = 0; i < n - 3; ++i) {
+        FileItem f;
+        f.path = "/r/n" + std::to_string(i);
+        f.name = "n" + std::to_string(i);
+        f.size = 1;
+        result->root->files.push_back(f);
+    }
+    return result;
+}
+
+TEST(SpaceView, PagingFooterGrowsAsTheLastTileComesIntoView) {
+    SpaceHarness h;
+    h.state->setResult(manyFiles(300));
+    SpaceView view(*h.state, h.clock);
+    view.resize(1000, 700);
+    view.show();
+    QTest::qWait(20);
+    ExplorerView* explorer = view.explorer();
+    EXPECT_EQ(view.model().visibleCount(), 120);
+    EXPECT_EQ(explorer->footerText(), "Showing 120 of 300 · more load as you scroll");
+    explorer->verticalScrollBar()->setValue(explorer->verticalScrollBar()->maximum());
+    QTest::qWait(20);
+    EXPECT_EQ(view.model().visibleCount(), 240);
+    EXPECT_EQ(explorer->footerText(), "Showing 240 of 300 · more load as you scroll");
+    explorer->verticalScrollBar()->setValue(explorer->verticalScrollBar()->maximum());
+    QTest::qWait(20);
+    EXPECT_EQ(view.model().visibleCount(), 300);
+    EXPECT_EQ(explorer->footerText(), "");
+}
+
+TEST(SpaceView, EmptyStateShowsOnlyInTheExplorerAndShowEverythingClears) {
+    SpaceHarness h;
+    SpaceView view(*h.state, h.clock);
+    view.resize(900, 700);
+    view.show();
+    EXPECT_EQ(view.explorer()->emptyState(), nullptr);  // welcome
+    h.state->setResult(sampleResult());
+    view.model().setSearch("nothing-like-this");
+    ASSERT_NE(view.explorer()->emptyState(), nullptr);
+    EXPECT_EQ(view.explorer()->emptyState()->message(), "Nothing here is named like “nothing-like-this”.");
+    auto buttons = view.explorer()->emptyState()->findChildren<QAbstractButton*>();
+    ASSERT_EQ(buttons.size(), 1);
+    buttons.front()->click();
+    EXPECT_EQ(view.model().search(), "");
+    EXPECT_EQ(view.model().filter(), ExplorerFilter::all);
+    EXPECT_EQ(view.explorer()->emptyState(), nullptr);
+}
+
+TEST(SpaceView, ClicksOpenOnceSelectWithModifiersAndSpaceToggles) {
+    SpaceHarness h;
+    auto result = sampleResult();
+    h.state->setResult(result);
+    SpaceView view(*h.state, h.clock);
+    view.resize(900, 700);
+    view.show();
+    QTest::qWait(20);
+    ExplorerView* explorer = view.explorer();
+    const auto& tiles = view.model().tiles();
+    ASSERT_EQ(tiles.front().id(), "/r/a");
+    const QPoint a = explorer->geometryNow().tileRect(0).center().toPoint();
+    // A double click: press, release, press, release; only the first click navigates.
+    QTest::mouseDClick(explorer->viewport(), Qt::LeftButton, Qt::NoModifier, a);
+    QTest::mouseRelease(explorer->viewport(), Qt::LeftButton, Qt::NoModifier, a);
+    EXPECT_EQ(view.model().stack().size(), 1u);
+    view.model().goUp(ClickInfo::none());
+
+    h.clock.advance(1s);
+    const int fileIndex = 2;  // a, z, f.txt
+    ASSERT_EQ(view.model().tiles()[fileIndex].id(), "/r/f.txt");
+    const QPoint f = explorer->geometryNow().tileRect(fileIndex).center().toPoint();
+    QTest::qWait(500);  // past the double-click interval
+    QTest::mouseClick(explorer->viewport(), Qt::LeftButton, Qt::ControlModifier, f);
+    EXPECT_TRUE(h.state->queue().contains("/r/f.txt"));
+    EXPECT_TRUE(view.model().stack().empty());
+
+    QTest::mouseMove(explorer->viewport(), f);
+    EXPECT_EQ(view.model().hovered(), "/r/f.txt");
+    QTest::keyClick(explorer, Qt::Key_Space);
+    EXPECT_FALSE(h.state->queue().contains("/r/f.txt"));
+}
+
+TEST(SpaceView, HeaderTextsAndCrumbs) {
+    SpaceHarness h;
+    auto result = sampleResult(HostLayout::current().home);
+    result->root->fileCount = 1234;
+    h.state->setResult(result);
+    SpaceView view(*h.state, h.clock);
+    ExplorerHeader* header = view.explorerHeader();
+    EXPECT_EQ(header->summaryText(), "Scanned ~ in 2s");
+    EXPECT_EQ(header->countText(), "1,234 files");
+    EXPECT_FALSE(header->upButton()->isEnabled());
+    EXPECT_EQ(header->crumbs().size(), 1);
+    EXPECT_TRUE(header->crumbs().front()->isOn());
+
+    h.state->setFolderFocus(result->root->children[0]->children[0]->path());
+    EXPECT_TRUE(header->upButton()->isEnabled());
+    ASSERT_EQ(header->crumbs().size(), 3);
+    EXPECT_FALSE(header->crumbs()[0]->isOn());
+    EXPECT_TRUE(header->crumbs()[2]->isOn());
+    EXPECT_EQ(header->summaryText(), "~/a/b");
+    header->crumbs()[1]->click();
+    EXPECT_EQ(view.model().stack().size(), 1u);
+    header->crumbs()[0]->click();
+    EXPECT_TRUE(view.model().stack().empty());
+
+    result->root->size = -5;
+    header->refresh();
+    EXPECT_EQ(header->sizeText(), "Zero KB");
+}
+
+TEST(SpaceView, WelcomeShowsAtMostThreeRecentsAndTheAccessHint) {
+    SpaceHarness h;
+    SpaceView view(*h.state, h.clock);
+    WelcomeHeader* welcome = view.welcomeHeader();
+    EXPECT_TRUE(welcome->recentChips().isEmpty());
+    h.state->setRecents({"/a1", "/a2", "/a3", "/a4", "/a5"});
+    ASSERT_EQ(welcome->recentChips().size(), 3);
+    EXPECT_EQ(static_cast<Chip*>(welcome->recentChips()[0])->text(), "a1");
+    h.state->setRecents({"/"});
+    EXPECT_EQ(welcome->recentChips().size(), 1);
+    EXPECT_TRUE(welcome->accessHint()->isHidden());
+    h.state->setHasFullDiskAccess(false);
+    EXPECT_FALSE(welcome->accessHint()->isHidden());
+
+    // A narrow window shrinks the headline instead of wrapping it, down to 60%.
+    welcome->headline()->resize(100, 40);
+    EXPECT_GE(welcome->headline()->fittedSize(), welcome->headline()->font().pixelSize() * 0.6 - 1);
+}
+
+TEST(SpaceView, DiscoveringHeaderAtTheStartOfAScan) {
+    SpaceHarness h;
+    SpaceView view(*h.state, h.clock);
+    h.state->setIsScanning(true);
+    DiscoveringHeader* header = view.discoveringHeader();
+    EXPECT_EQ(header->titleText(), "Reading your disk…");
+    EXPECT_EQ(header->bytesText(), "Zero KB");
+    EXPECT_EQ(header->countsText(), "0 files · 0 found");
+    h.state->setScanTarget(std::string("/"));
+    EXPECT_EQ(header->titleText(),
+              QString("Reading %1…").arg(QString::fromStdString(HostLayout::current().rootVolumeName)));
+}
+
+TEST(CompositionStrip, SegmentsLegendAndChoice) {
+    SpaceHarness h;
+    CompositionStrip strip(*h.state);
+    EXPECT_TRUE(strip.entries().empty());
+    auto result = sampleResult();
+    result->categoryTotals[FileCategory::video] = {10'000'000'000, 1};
+    result->categoryTotals[FileCategory::other] = {1, 1};
+    result->categoryTotals[FileCategory::audio] = {0, 3};
+    h.state->setResult(result);
+    const auto segs = strip.segments(400);
+    ASSERT_EQ(segs.size(), 2u);
+    EXPECT_DOUBLE_EQ(segs[1].width(), 2);  // a 1-byte category still shows
+    for (FileCategory c : FileCategory::allCases())
+        result->categoryTotals[c] = {1000 + int(c), 1};
+    EXPECT_EQ(strip.entries().size(), 10u);
+    EXPECT_LE(strip.legendCount(10000), 6);
+    EXPECT_GE(strip.legendCount(1), 2);
+    EXPECT_EQ(strip.segments(800).size(), 10u);
+
+    strip.hoverCategory(FileCategory::video);
+    strip.hoverCategory(FileCategory::audio);
+    strip.leaveCategory(FileCategory::video);  // leaving the earlier one keeps the newer
+    EXPECT_EQ(strip.hovered(), FileCategory::audio);
+    strip.choose(FileCategory::other);
+    EXPECT_EQ(h.state->largestCategory(), FileCategory::other);
+    EXPECT_EQ(h.state->section(), SidebarItem::largest);
+}
+
+}  // namespace
+}  // namespace nimbrel
