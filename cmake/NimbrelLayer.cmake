@@ -1,6 +1,24 @@
 # Project code compiles with warnings as errors; third-party headers come in as system headers.
 set(NIMBREL_WARNINGS -Wall -Wextra -Wpedantic -Werror)
 
+# Ninja's moc step does not notice a file added to a glob (its extra inputs are order-only), so an
+# existing build would link without a new Qt class's moc output. When a target's file list changes,
+# drop the step's output stamp so it runs again.
+function(nimbrel_refresh_autogen name sources)
+  if(NOT CMAKE_AUTOMOC)
+    return()
+  endif()
+  set(list_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_sources.txt)
+  set(previous "")
+  if(EXISTS ${list_file})
+    file(READ ${list_file} previous)
+  endif()
+  if(NOT previous STREQUAL "${sources}")
+    file(WRITE ${list_file} "${sources}")
+    file(REMOVE ${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen/timestamp)
+  endif()
+endfunction()
+
 # nimbrel_layer(NAME DIR DEPS...): a static library of every .cpp/.h in DIR (recursively).
 # A layer with no sources yet is an interface library, so later layers can link it already.
 # DIR/layer.cmake, when present, is included afterwards for layer-specific additions
@@ -20,6 +38,7 @@ function(nimbrel_layer name dir)
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(${name} INTERFACE ${ARGN})
   endif()
+  nimbrel_refresh_autogen(${name} "${sources}")
   if(EXISTS ${dir}/layer.cmake)
     include(${dir}/layer.cmake)
   endif()
@@ -35,6 +54,7 @@ function(nimbrel_tests name dir main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_compile_options(${name} PRIVATE ${NIMBREL_WARNINGS})
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock)
+  nimbrel_refresh_autogen(${name} "${sources}")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NIMBREL_TEST=1")
 endfunction()
