@@ -96,9 +96,8 @@ ExplorerHeader::ExplorerHeader(SpaceViewModel& model, QWidget* parent) : QWidget
 
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
-    size_ =
-        plainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded), dark(Palette::ink()), this);
-    count_ = plainLabel({}, Fonts::font(12, FontWeight::medium), dark(Palette::ink3()), this);
+    size_ = plainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded), Palette::ink(), this);
+    count_ = plainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3(), this);
     right->addWidget(size_, 0, Qt::AlignRight);
     right->addWidget(count_, 0, Qt::AlignRight);
     row->addLayout(right);
@@ -288,8 +287,7 @@ ExplorerToolbar::ExplorerToolbar(SpaceViewModel& model, QWidget* parent) : QWidg
     row->addWidget(chipScroll, 1);
     row->addStretch(0);
 
-    auto* sortLabel =
-        plainLabel(tr("Sort"), Fonts::font(11.5, FontWeight::medium), dark(Palette::ink3()), this);
+    auto* sortLabel = plainLabel(tr("Sort"), Fonts::font(11.5, FontWeight::medium), Palette::ink3(), this);
     row->addWidget(sortLabel);
     QList<PillOption> options;
     for (ExplorerSort s : allSorts())

@@ -16,6 +16,7 @@
 #include "theme/palette.h"
 #include "util/fmt.h"
 #include "views/shell/elided_label.h"
+#include "views/shell/plain_label.h"
 #include "views/shell/plain_text.h"
 #include "views/space/path_actions.h"
 
@@ -77,14 +78,9 @@ void FittingLabel::paintEvent(QPaintEvent*) {
     p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, text_);
 }
 
-QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, color);
-    label->setPalette(pal);
-    return label;
+QLabel* plainLabel(const QString& text, const QFont& font, const AdaptiveColor& color, QWidget* parent) {
+    return new PlainLabel(
+        text, font, [&color](const QWidget* w) { return color.resolve(w); }, parent);
 }
 
 // --- welcome -------------------------------------------------------------------------------------
@@ -103,7 +99,7 @@ WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent)
         plainLabel(tr("Scan, and these placeholders become your real folders. Stained ones are grime "
                       "that's safe to clear, swollen ones are the heaviest. Tick what you don't need "
                       "and the steamer nimbrelises it, to the Trash first."),
-                   Fonts::font(13), Palette::ink2().resolve(Appearance::dark), this);
+                   Fonts::font(13), Palette::ink2(), this);
     intro->setWordWrap(true);
     intro->setMaximumWidth(620);
     intro_ = intro;
@@ -178,8 +174,7 @@ DiscoveringHeader::DiscoveringHeader(AppState& state, QWidget* parent) : QWidget
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(8);
     titleRow->addWidget(new NimbrelLoader(18, this));
-    title_ = plainLabel({}, Fonts::font(25, FontWeight::heavy, FontDesign::rounded),
-                        Palette::ink().resolve(Appearance::dark), this);
+    title_ = plainLabel({}, Fonts::font(25, FontWeight::heavy, FontDesign::rounded), Palette::ink(), this);
     titleRow->addWidget(title_, 1);
     left->addLayout(titleRow);
     path_ = new ElidedLabel(this);
@@ -195,11 +190,9 @@ DiscoveringHeader::DiscoveringHeader(AppState& state, QWidget* parent) : QWidget
 
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
-    bytes_ = plainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded),
-                        Palette::ink().resolve(Appearance::dark), this);
+    bytes_ = plainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded), Palette::ink(), this);
     bytes_->setAlignment(Qt::AlignRight);
-    counts_ =
-        plainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3().resolve(Appearance::dark), this);
+    counts_ = plainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3(), this);
     counts_->setAlignment(Qt::AlignRight);
     right->addWidget(bytes_, 0, Qt::AlignRight);
     right->addWidget(counts_, 0, Qt::AlignRight);

@@ -10,6 +10,7 @@ namespace nimbrel {
 class AppState;
 class ElidedLabel;
 class NimbrelButton;
+class AdaptiveColor;
 
 // One line of text that shrinks (down to a minimum share of its size) instead of wrapping.
 class FittingLabel : public QWidget {
@@ -32,8 +33,9 @@ class FittingLabel : public QWidget {
     double minimumScale_;
 };
 
-// A label in a palette colour, never read as markup.
-QLabel* plainLabel(const QString& text, const QFont& font, const QColor& color, QWidget* parent = nullptr);
+// A label in a palette colour that follows the window's appearance, never read as markup.
+QLabel* plainLabel(const QString& text, const QFont& font, const AdaptiveColor& color,
+                   QWidget* parent = nullptr);
 
 // Above the placeholder tiles before any scan: what the app does, the three ways to start a scan,
 // the last three scan targets and, without Full Disk Access, the way to grant it.

@@ -107,7 +107,7 @@ void SpaceView::preview(const std::string& path) {
         const std::int64_t size =
             lstat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_blocks) * 512 : 0;
         auto* facts = plainLabel(QString::fromStdString(path) + QLatin1Char('\n') + Fmt::bytes(size),
-                                 Fonts::font(12), Palette::ink2().resolve(Appearance::dark), dialog);
+                                 Fonts::font(12), Palette::ink2(), dialog);
         layout->addWidget(facts);
     }
     dialog->show();

@@ -11,6 +11,7 @@
 #include "theme/file_icon_view.h"
 #include "theme/fonts.h"
 #include "theme/gauges.h"
+#include "theme/loader.h"
 #include "theme/palette.h"
 #include "theme/shapes.h"
 #include "theme/steamer.h"
@@ -66,12 +67,23 @@ TilePainter::TilePainter(QWidget* host) : host_(host) {
     check_->resize(check_->sizeHint());
     bar_ = new MoltenBar(0, 4, std::nullopt, host);
     bar_->hide();
+    smallLoader_ = new NimbrelLoader(9, host);
+    smallLoader_->hide();
+    smallLoader_->resize(smallLoader_->sizeHint());
+    rowLoader_ = new NimbrelLoader(10, host);
+    rowLoader_->hide();
+    rowLoader_->resize(rowLoader_->sizeHint());
 }
 
 void TilePainter::renderWidget(QPainter& p, QWidget* w, QPointF at) {
     w->ensurePolished();
-    // Through a picture, so the painter's opacity applies (an inherited tick is drawn faded).
-    p.drawPixmap(at, w->grab());
+    // Through a transparent picture, so the painter's opacity applies (an inherited tick is faded).
+    const qreal dpr = host_->devicePixelRatioF();
+    QPixmap picture((QSizeF(w->size()) * dpr).toSize());
+    picture.setDevicePixelRatio(dpr);
+    picture.fill(Qt::transparent);
+    w->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    p.drawPixmap(at, picture);
 }
 
 // --- geometry ------------------------------------------------------------------------------------
@@ -336,9 +348,16 @@ void TilePainter::paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& 
             e.measuring && e.size == 0 ? QCoreApplication::translate("EntryTile", "Measuring…") : size;
         const QFontMetricsF sm(sizeFont);
         const bool sparkles = !e.measuring && condition == Cond::stained;
-        const double lead = sparkles ? Symbols::side(9) + 4 : 0;
+        const double loaderSide = smallLoader_->layoutRect().width();
+        const double lead = sparkles ? Symbols::side(9) + 4 : e.measuring ? loaderSide + 4 : 0;
         const double w = lead + sm.horizontalAdvance(shown);
         double x = text.center().x() - w / 2;
+        if (e.measuring) {
+            const QRectF lr = smallLoader_->layoutRect();
+            renderWidget(p, smallLoader_,
+                         QPointF(x - lr.left(), y + (sm.height() - lr.height()) / 2 - lr.top()));
+            x += lead;
+        }
         if (sparkles) {
             Symbols::draw(p, QRectF(x, y, Symbols::side(9), sm.height()), "sparkles",
                           Palette::accent().resolve(host_), 9, FontWeight::bold);
@@ -367,8 +386,13 @@ void TilePainter::paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& 
         const QFont sizeFont = Fonts::font(13, FontWeight::semibold, FontDesign::rounded);
         p.setFont(sizeFont);
         p.setPen(bloated ? Palette::honey() : ink(host_));
-        if (!(e.measuring && e.size == 0))
+        if (!(e.measuring && e.size == 0)) {
             p.drawText(QRectF(right - 80, r.top(), 80, r.height()), Qt::AlignRight | Qt::AlignVCenter, size);
+        } else {
+            const QRectF lr = rowLoader_->layoutRect();
+            renderWidget(p, rowLoader_,
+                         QPointF(right - lr.width() - lr.left(), cy - lr.height() / 2 - lr.top()));
+        }
         right -= 80 + 8;
         const std::optional<QColor> tint =
             condition == Cond::stained ? std::nullopt

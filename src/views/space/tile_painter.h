@@ -15,6 +15,7 @@ namespace nimbrel {
 
 class NimbrelCheck;
 class MoltenBar;
+class NimbrelLoader;
 
 // Paints explorer tiles and rows (entries and placeholders) with their marks, and says where each
 // clickable part of a tile lies. The explorer grid owns one and paints only the visible tiles.
@@ -68,6 +69,8 @@ class TilePainter {
     QWidget* host_;
     NimbrelCheck* check_;
     MoltenBar* bar_;
+    NimbrelLoader* smallLoader_;  // the icon tile's size line while measuring
+    NimbrelLoader* rowLoader_;    // the list row's size column while measuring
     QHash<QString, QImage> icons_;
 };
 
