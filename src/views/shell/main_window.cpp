@@ -6,6 +6,7 @@
 #include "theme/appearance.h"
 #include "theme/palette.h"
 #include "views/files/files_hooks.h"
+#include "views/files/selection_bar.h"
 #include "views/shell/modal_host.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
@@ -42,6 +43,7 @@ void MainWindow::buildRoot() {
     connect(root_, &RootView::settingsRequested, this, &MainWindow::settingsRequested);
     setCentralWidget(root_);
     installFilesCards();
+    root_->setSelectionBar(new SelectionBar(state_));
     root_->setModalHost(new ModalHost(state_));
     root_->setToastOverlay(new ToastOverlay(state_));
     // The window's first focus goes to the content, not to the first button (which would show its

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QWidget>
+#include <optional>
+#include <vector>
+
+#include "model/app_state.h"
+
+class QMimeData;
+
+namespace nimbrel {
+
+class NimbrelButton;
+
+// The bar over the bottom of the window while anything is selected: the selection's total, how many
+// items each area added, "Clear" and the way into the review. Items dragged from Nimbrel's own rows
+// may be dropped on it.
+class SelectionBar : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kWidth = 540;
+    static constexpr int kHeight = 64;
+
+    explicit SelectionBar(AppState& state, QWidget* parent = nullptr);
+
+    // "8.4 GB" and "Space 2 · Files 1": the sum of every queued size, and the count per area.
+    static QString totalText(const std::vector<CleanItem>& items);
+    static QString sourceLine(const std::vector<CleanQueue::SourceTotal>& totals);
+    // The items a drag carries; nothing unless it is Nimbrel's own drag of valid items.
+    static std::optional<std::vector<CleanItem>> droppedItems(const QMimeData* data, bool fromThisProcess);
+    static QMimeData* mimeData(const CleanItem& item);
+
+    bool isTargeted() const { return targeted_; }
+    NimbrelButton* clearButton() const { return clear_; }
+    NimbrelButton* reviewButton() const { return review_; }
+    // Adds dropped items as one change; false only for an empty drop.
+    bool drop(const std::vector<CleanItem>& items);
+
+    QSize sizeHint() const override { return {kWidth, kHeight}; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void refresh();
+    void setTargeted(bool on);
+
+    AppState& state_;
+    bool targeted_ = false;
+    QString total_;
+    QString sources_;
+    NimbrelButton* clear_;
+    NimbrelButton* review_;
+};
+
+}  // namespace nimbrel

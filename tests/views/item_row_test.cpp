@@ -1,0 +1,152 @@
+#include "views/files/item_row.h"
+
+#include <QMimeData>
+#include <QTest>
+
+#include "engine/host_layout.h"
+#include "shell_fixture.h"
+#include "theme/chip.h"
+#include "theme/nimbrel_button.h"
+#include "views/files/selection_bar.h"
+
+namespace nimbrel {
+namespace {
+
+CleanItem entry(const std::string& path, int64_t size, CleanItem::Kind kind = CleanItem::Kind::file,
+                CleanItem::Source source = CleanItem::Source::files) {
+    CleanItem item;
+    item.id = path;
+    item.name = path.substr(path.find_last_of('/') + 1);
+    item.size = size;
+    item.kind = kind;
+    item.symbolPath = path;
+    item.source = source;
+    return item;
+}
+
+class ItemRowTest : public ShellFixture {
+  protected:
+    std::string root = "/nimbrel-test";
+    CleanItem folder = entry(root + "/Projects", 900, CleanItem::Kind::folder, CleanItem::Source::space);
+    CleanItem inside = entry(root + "/Projects/a.mov", 300);
+    CleanItem other = entry(root + "/Projects/b.mov", 200);
+};
+
+TEST_F(ItemRowTest, ClicksSelectAndADoubleClickLeavesTheSelectionAsItWas) {
+    int previews = 0;
+    ItemRow::Options options;
+    options.preview = [&] { ++previews; };
+    ItemRow row(*state_, inside, options);
+    row.setDoubleClickInterval(60'000);
+
+    row.click();
+    EXPECT_TRUE(state_->queue().contains(inside.id));
+    EXPECT_TRUE(row.isLoaded());
+    row.click();  // second click: undo and preview
+    EXPECT_TRUE(state_->queue().items().empty());
+    EXPECT_EQ(previews, 1);
+    row.click();  // a third click counts as a first one again
+    EXPECT_TRUE(state_->queue().contains(inside.id));
+
+    // A folder's double click brings back what was queued inside it.
+    state_->queue().setItems({inside, other});
+    ItemRow folderRow(*state_, folder, {});
+    folderRow.setDoubleClickInterval(60'000);
+    folderRow.click();
+    EXPECT_EQ(state_->queue().items(), std::vector<CleanItem>{folder});
+    folderRow.click();
+    EXPECT_EQ(state_->queue().items(), (std::vector<CleanItem>{inside, other}));
+}
+
+TEST_F(ItemRowTest, AClickInsideASelectedFolderWaitsForTheInterval) {
+    state_->queue().setItems({folder});
+    ItemRow row(*state_, inside, {});
+    row.setDoubleClickInterval(60'000);
+    EXPECT_TRUE(row.isLoaded());
+    EXPECT_TRUE(ItemRowRules::throughFolder(state_->queue(), inside));
+    EXPECT_TRUE(ItemRowRules::helpText(state_->queue(), inside, false)
+                    .contains(QStringLiteral("Click to leave just this out")));
+    row.click();
+    EXPECT_TRUE(row.hasPendingLeaveOut());
+    EXPECT_EQ(state_->queue().items(), std::vector<CleanItem>{folder});
+    row.click();  // a double click cancels the leave-out
+    EXPECT_FALSE(row.hasPendingLeaveOut());
+    EXPECT_EQ(state_->queue().items(), std::vector<CleanItem>{folder});
+
+    ItemRow quick(*state_, inside, {});
+    quick.setDoubleClickInterval(1);
+    quick.click();
+    ASSERT_TRUE(quick.hasPendingLeaveOut());
+    QTRY_VERIFY(!quick.hasPendingLeaveOut());
+}
+
+TEST_F(ItemRowTest, DisabledRowsIgnoreClicksAndJunkIsLoadedOnlyByItsOwnID) {
+    ItemRow::Options options;
+    options.disabled = true;
+    ItemRow row(*state_, inside, options);
+    row.click();
+    EXPECT_TRUE(state_->queue().items().empty());
+    EXPECT_EQ(ItemRowRules::helpText(state_->queue(), inside, true),
+              QStringLiteral("/nimbrel-test/Projects/a.mov"));
+
+    CleanItem junk;
+    junk.id = "junk:caches";
+    junk.name = "Caches";
+    junk.kind = CleanItem::Kind::junk;
+    junk.heat = 1.0;
+    EXPECT_TRUE(ItemRowRules::safe(junk));
+    junk.heat = 0.55;
+    EXPECT_FALSE(ItemRowRules::safe(junk));
+    ItemRow junkRow(*state_, junk, {});
+    EXPECT_EQ(junkRow.menuEntries(), QStringList{QStringLiteral("Select for Cleaning")});
+    EXPECT_TRUE(junkRow.subtitleText().isEmpty());
+    std::unordered_set<std::string> vanishing{junk.id};
+    state_->setVanishingPaths(vanishing);
+    EXPECT_FALSE(ItemRowRules::vanishing(*state_, junk));
+    state_->setNimbrelisingIDs(vanishing);
+    EXPECT_TRUE(ItemRowRules::vanishing(*state_, junk));
+    for (const char* id : {"a", "junk:x", "/very/long/path"}) {
+        const double seed = ItemRowRules::seed(id);
+        EXPECT_GE(seed, 0);
+        EXPECT_LT(seed, 1);
+    }
+}
+
+TEST_F(ItemRowTest, SelectionBarSumsSourcesClearsAndTakesOnlyOwnDrops) {
+    const CleanItem spaceItem =
+        entry(root + "/x", 1'000'000, CleanItem::Kind::file, CleanItem::Source::space);
+    const CleanItem deep = entry(root + "/y", -5, CleanItem::Kind::file, CleanItem::Source::deepClean);
+    state_->queue().setItems({inside, spaceItem, deep});
+    EXPECT_EQ(SelectionBar::sourceLine(state_->queue().bySource()),
+              QStringLiteral("Space 1 · Files 1 · Deep Clean 1"));
+    EXPECT_EQ(SelectionBar::totalText({deep}), QStringLiteral("Zero KB"));
+    state_->queue().setItems({deep});
+    EXPECT_EQ(SelectionBar::sourceLine(state_->queue().bySource()), QStringLiteral("Deep Clean 1"));
+
+    SelectionBar bar(*state_);
+    std::unique_ptr<QMimeData> data(SelectionBar::mimeData(folder));
+    EXPECT_FALSE(SelectionBar::droppedItems(data.get(), false).has_value());  // another program's drag
+    const auto dropped = SelectionBar::droppedItems(data.get(), true);
+    ASSERT_TRUE(dropped.has_value());
+    state_->queue().setItems({inside});
+    EXPECT_TRUE(bar.drop(*dropped));
+    EXPECT_EQ(state_->queue().items(), std::vector<CleanItem>{folder});
+    EXPECT_TRUE(bar.drop(*dropped));  // already there: still a successful drop
+    EXPECT_FALSE(bar.drop({}));
+
+    int changes = 0;
+    QObject::connect(&state_->queue(), &CleanQueue::itemsChanged, [&] { ++changes; });
+    bar.clearButton()->click();
+    EXPECT_TRUE(state_->queue().items().empty());
+    EXPECT_EQ(changes, 1);
+
+    state_->queue().setItems({inside});
+    state_->setIsDeleting(true);
+    EXPECT_FALSE(bar.reviewButton()->isEnabled());
+    state_->setIsDeleting(false);
+    bar.reviewButton()->click();
+    EXPECT_TRUE(state_->isReviewing());
+}
+
+}  // namespace
+}  // namespace nimbrel
