@@ -14,6 +14,7 @@
 #include "model/app_state.h"
 #include "theme/empty_state.h"
 #include "theme/evaporate_effect.h"
+#include "theme/fading_scroll.h"
 #include "theme/fonts.h"
 #include "theme/loader.h"
 #include "theme/motion.h"
@@ -290,13 +291,43 @@ void ExplorerView::paintCard(QPainter& p) {
 }
 
 void ExplorerView::paintEvent(QPaintEvent*) {
-    QPainter p(viewport());
-    p.setRenderHint(QPainter::Antialiasing);
+    QPainter out(viewport());
+    out.setRenderHint(QPainter::Antialiasing);
+    if (vm_.layout() == ExplorerLayout::list && !vm_.tiles().empty() &&
+        vm_.mode() != SpaceViewModel::Mode::welcome)
+        paintCard(out);
+    // The scrolled content softens into transparency at an edge only while more lies beyond it.
+    const double height = viewport()->height();
+    const double content = verticalScrollBar()->maximum() + height;
+    const FadingScroll::Edges edges = FadingScroll::edges(scrollTop(), height, content);
+    if (!edges.leading && !edges.trailing) {
+        paintContent(out);
+        return;
+    }
+    const qreal dpr = viewport()->devicePixelRatioF();
+    QImage layer((QSizeF(viewport()->size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    layer.setDevicePixelRatio(dpr);
+    layer.fill(Qt::transparent);
+    {
+        QPainter lp(&layer);
+        lp.setRenderHint(QPainter::Antialiasing);
+        paintContent(lp);
+        const double band = std::min(kFade, height / 2) / std::max(1.0, height);
+        QLinearGradient g(0, 0, 0, height);
+        g.setColorAt(0, edges.leading ? Qt::transparent : Qt::black);
+        g.setColorAt(band, Qt::black);
+        g.setColorAt(1 - band, Qt::black);
+        g.setColorAt(1, edges.trailing ? Qt::transparent : Qt::black);
+        lp.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        lp.fillRect(QRectF(QPointF(0, 0), QSizeF(viewport()->size())), g);
+    }
+    out.drawImage(QPointF(0, 0), layer);
+}
+
+void ExplorerView::paintContent(QPainter& p) {
     const auto& tiles = vm_.tiles();
     const ExplorerGeometry g = geometryNow();
     const double top = scrollTop();
-    if (vm_.layout() == ExplorerLayout::list && !tiles.empty() && vm_.mode() != SpaceViewModel::Mode::welcome)
-        paintCard(p);
     p.translate(0, -top);
 
     const bool waiting = vm_.state().isScanning();

@@ -87,6 +87,8 @@ class ExplorerView : public QAbstractScrollArea {
     double footerTop(const ExplorerGeometry& g);
     std::optional<int> tileAt(QPointF viewportPoint);
     void paintCard(QPainter& p);
+    void paintContent(QPainter& p);
+    static constexpr double kFade = 28;
 
     SpaceViewModel& vm_;
     TilePainter painter_;
