@@ -10,7 +10,10 @@
 #include "theme/chip.h"
 #include "theme/empty_state.h"
 #include "theme/icon_button.h"
+#include "theme/motion.h"
 #include "theme/nimbrel_button.h"
+#include "theme/pill_picker.h"
+#include "theme/search_field.h"
 #include "views/space/explorer_header.h"
 #include "views/space/explorer_view.h"
 #include "views/space/space_headers.h"
@@ -218,6 +221,81 @@ TEST(CompositionStrip, SegmentsLegendAndChoice) {
     strip.choose(FileCategory::other);
     EXPECT_EQ(h.state->largestCategory(), FileCategory::other);
     EXPECT_EQ(h.state->section(), SidebarItem::largest);
+}
+
+}  // namespace
+}  // namespace nimbrel
+
+namespace nimbrel {
+namespace {
+
+TEST(SpaceView, ToolbarDrivesFilterSortAndLayout) {
+    SpaceHarness h;
+    h.state->setResult(sampleResult());
+    SpaceView view(*h.state, h.clock);
+    view.resize(1000, 700);
+    view.show();
+    ExplorerToolbar* bar = view.toolbar();
+    Chip* heavy = bar->chips()[4];
+    heavy->click();
+    EXPECT_EQ(view.model().filter(), ExplorerFilter::bloated);
+    EXPECT_TRUE(heavy->isOn());
+    heavy->click();
+    EXPECT_EQ(view.model().filter(), ExplorerFilter::all);
+    EXPECT_TRUE(bar->chips()[0]->isOn());
+
+    emit bar->sortPicker()->selectionRequested(QStringLiteral("name"));
+    EXPECT_EQ(view.model().sort(), ExplorerSort::name);
+
+    LayoutSwitch* layout = bar->layoutSwitch();
+    QTest::mouseClick(layout, Qt::LeftButton, Qt::NoModifier, layout->segmentRect(1).center().toPoint());
+    EXPECT_EQ(view.model().layout(), ExplorerLayout::list);
+    EXPECT_EQ(Prefs::value(SpaceViewModel::kLayoutKey).toString(), "list");
+
+    bar->searchField()->setText("zz");
+    EXPECT_EQ(view.model().search(), "zz");
+}
+
+TEST(SpaceView, VanishingTilesPaintWithAndWithoutReducedMotion) {
+    for (bool reduce : {true, false}) {
+        ReduceMotion::setOverride(reduce);
+        SpaceHarness h;
+        h.state->setResult(sampleResult());
+        SpaceView view(*h.state, h.clock);
+        view.resize(900, 600);
+        view.show();
+        QTest::qWait(10);
+        h.state->setNimbrelisingIDs({"/r/a"});
+        h.state->setVanishingPaths({"/r/a"});
+        h.state->setIsDeleting(true);
+        EXPECT_EQ(view.model().isCleaning(), !reduce);
+        h.clock.advance(std::chrono::milliseconds(400));
+        EXPECT_TRUE(view.model().isVanishing("/r/a"));
+        EXPECT_FALSE(view.grab().isNull());
+        h.clock.advance(std::chrono::milliseconds(1000));
+        EXPECT_FALSE(view.model().isCleaning());
+        h.state->setIsDeleting(false);
+    }
+    ReduceMotion::setOverride(std::nullopt);
+}
+
+TEST(EntryMarks, RiskMarkOnlyForCautionAndDanger) {
+    for (auto level : {Risk::Level::safe, Risk::Level::normal, Risk::Level::caution, Risk::Level::danger,
+                       Risk::Level::locked}) {
+        ExplorerEntry e;
+        e.id = "/x";
+        e.risk.level = level;
+        EXPECT_EQ(EntryRules::showsRiskMark(e),
+                  level == Risk::Level::caution || level == Risk::Level::danger);
+    }
+    EXPECT_DOUBLE_EQ(TilePainter::glowRadius(48), 14);
+    EXPECT_DOUBLE_EQ(TilePainter::glowRadius(47.9), 6);
+    EXPECT_DOUBLE_EQ(TilePainter::swellScale(64), 1.2);
+    EXPECT_DOUBLE_EQ(TilePainter::swellScale(28), 1.08);
+    // The circle's corners take no clicks.
+    const QRectF square(0, 0, 30, 30);
+    EXPECT_TRUE(TilePainter::inCircle(square, QPointF(15, 15)));
+    EXPECT_FALSE(TilePainter::inCircle(square, QPointF(2, 2)));
 }
 
 }  // namespace
