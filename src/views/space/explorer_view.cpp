@@ -212,9 +212,29 @@ void ExplorerView::refresh() {
             empty_->show();
         }
     }
+    noteArrivals();
     relayoutChildren();
     viewport()->update();
     QTimer::singleShot(0, this, &ExplorerView::checkPaging);
+}
+
+void ExplorerView::noteArrivals() {
+    const auto& tiles = vm_.tiles();
+    const int visible = vm_.visibleCount();
+    const QString key = vm_.folderKey();
+    const bool fresh = key != knownKey_;
+    if (fresh) {
+        knownKey_ = key;
+        known_.clear();
+        appeared_.clear();
+    }
+    const bool animate = !fresh && vm_.state().isScanning() && !ReduceMotion::isOn();
+    for (int i = 0; i < visible; ++i) {
+        const QString id = QString::fromStdString(tiles[i].id());
+        if (known_.contains(id)) continue;
+        known_.insert(id);
+        if (animate) appeared_.insert(id, clock_.elapsed());
+    }
 }
 
 void ExplorerView::relayoutChildren() {
@@ -338,42 +358,66 @@ void ExplorerView::paintContent(QPainter& p) {
     for (int i = first; i < last; ++i) {
         const ExplorerTile& t = tiles[i];
         const QRectF r = g.tileRect(i);
-        if (t.isPlaceholder()) {
-            painter_.paintPlaceholder(p, r, t.kind, t.condition, t.seed, waiting, g.layout);
-            continue;
+        p.save();
+        const auto arrival = appeared_.constFind(QString::fromStdString(t.id()));
+        if (arrival != appeared_.constEnd()) {
+            // Fades in (and, as a tile, grows from 0.6) on the scan's spring.
+            const double seconds = (clock_.elapsed() - *arrival) / 1000.0;
+            const double k = std::clamp(Spring{0.5, 0.88}.value(seconds), 0.0, 1.0);
+            if (seconds < 1.0) animating = true;
+            p.setOpacity(p.opacity() * k);
+            if (g.layout == ExplorerLayout::icons) {
+                const double scale = 0.6 + 0.4 * Spring{0.5, 0.88}.value(seconds);
+                p.translate(r.center());
+                p.scale(scale, scale);
+                p.translate(-r.center());
+            }
         }
-        const ExplorerEntry& e = *t.entry;
-        TilePainter::EntryLook look;
-        look.hovering = vm_.hovered() == e.id;
-        look.included = queue.includes(e.id);
-        look.inherited = EntryRules::inherited(e.id, queue);
-        look.hasOpen = e.node != nullptr;
-        look.weight = static_cast<double>(e.size) / static_cast<double>(heaviest);
-        const QString key = QString::fromStdString(e.id);
-        if (!vm_.isVanishing(e.id)) {
-            vanishStart_.remove(key);
-            painter_.paintEntry(p, r, e, t.condition, g.layout, look);
-            continue;
-        }
-        // Evaporating: the tile is drawn into a layer that blurs, rises and fades.
-        if (!vanishStart_.contains(key)) vanishStart_.insert(key, clock_.elapsed());
-        const double progress = std::min(
-            1.0, (clock_.elapsed() - vanishStart_.value(key)) / double(std::max(1, Motion::evaporate().ms)));
-        if (progress < 1) animating = true;
-        const qreal dpr = viewport()->devicePixelRatioF();
-        QImage layer((r.size() * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
-        layer.setDevicePixelRatio(dpr);
-        layer.fill(Qt::transparent);
-        {
-            QPainter lp(&layer);
-            lp.translate(-r.topLeft());
-            painter_.paintEntry(lp, r, e, t.condition, g.layout, look);
-        }
-        EvaporateEffect::paintLayer(p, layer, r.topLeft(), progress);
+        paintTile(p, t, r, g.layout, waiting, heaviest, queue, animating);
+        p.restore();
     }
     if (animating && !vanishTick_.isActive()) vanishTick_.start();
     if (!animating) vanishTick_.stop();
+    paintFooter(p, g, top);
+}
 
+void ExplorerView::paintTile(QPainter& p, const ExplorerTile& t, const QRectF& r, ExplorerLayout layout,
+                             bool waiting, std::int64_t heaviest, const CleanQueue& queue, bool& animating) {
+    if (t.isPlaceholder()) {
+        painter_.paintPlaceholder(p, r, t.kind, t.condition, t.seed, waiting, layout);
+        return;
+    }
+    const ExplorerEntry& e = *t.entry;
+    TilePainter::EntryLook look;
+    look.hovering = vm_.hovered() == e.id;
+    look.included = queue.includes(e.id);
+    look.inherited = EntryRules::inherited(e.id, queue);
+    look.hasOpen = e.node != nullptr;
+    look.weight = static_cast<double>(e.size) / static_cast<double>(heaviest);
+    const QString key = QString::fromStdString(e.id);
+    if (!vm_.isVanishing(e.id)) {
+        vanishStart_.remove(key);
+        painter_.paintEntry(p, r, e, t.condition, layout, look);
+        return;
+    }
+    // Evaporating: the tile is drawn into a layer that blurs, rises and fades.
+    if (!vanishStart_.contains(key)) vanishStart_.insert(key, clock_.elapsed());
+    const double progress = std::min(
+        1.0, (clock_.elapsed() - vanishStart_.value(key)) / double(std::max(1, Motion::evaporate().ms)));
+    if (progress < 1) animating = true;
+    const qreal dpr = viewport()->devicePixelRatioF();
+    QImage layer((r.size() * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    layer.setDevicePixelRatio(dpr);
+    layer.fill(Qt::transparent);
+    {
+        QPainter lp(&layer);
+        lp.translate(-r.topLeft());
+        painter_.paintEntry(lp, r, e, t.condition, layout, look);
+    }
+    EvaporateEffect::paintLayer(p, layer, r.topLeft(), progress);
+}
+
+void ExplorerView::paintFooter(QPainter& p, const ExplorerGeometry& g, double top) {
     // Footer and small-files row.
     const QFont font = Fonts::font(12, FontWeight::medium);
     p.setFont(font);

@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QTimer>
 #include <optional>
 
@@ -79,6 +80,7 @@ class ExplorerView : public QAbstractScrollArea {
 
   private:
     void refresh();
+    void noteArrivals();
     void relayoutChildren();
     void checkPaging();
     void placeSteamer();
@@ -88,6 +90,9 @@ class ExplorerView : public QAbstractScrollArea {
     std::optional<int> tileAt(QPointF viewportPoint);
     void paintCard(QPainter& p);
     void paintContent(QPainter& p);
+    void paintTile(QPainter& p, const ExplorerTile& t, const QRectF& r, ExplorerLayout layout, bool waiting,
+                   std::int64_t heaviest, const CleanQueue& queue, bool& animating);
+    void paintFooter(QPainter& p, const ExplorerGeometry& g, double top);
     static constexpr double kFade = 28;
 
     SpaceViewModel& vm_;
@@ -103,6 +108,10 @@ class ExplorerView : public QAbstractScrollArea {
     AnimatedValue steamerX_{0}, steamerY_{0}, water_{0.12};
     bool steamerPlaced_ = false;
     QHash<QString, qint64> vanishStart_;
+    // Tiles that joined the list while a scan runs grow in; a fresh folder or mode starts without.
+    QHash<QString, qint64> appeared_;
+    QSet<QString> known_;
+    QString knownKey_;
     QElapsedTimer clock_;
     QTimer vanishTick_;
     QString emptyKey_;
