@@ -1,5 +1,6 @@
 #include "views/shell/area_views.h"
 
+#include "views/files/files_view.h"
 #include "views/shell/requires_scan.h"
 #include "views/space/space_view.h"
 
@@ -16,7 +17,7 @@ QWidget* makeAreaView(AppState& state, SidebarItem section, QWidget* parent) {
         case SidebarItem::largest:
         case SidebarItem::old:
         case SidebarItem::duplicates:
-            return new RequiresScan(state, section, new AreaPlaceholder(section), parent);
+            return new RequiresScan(state, section, new FilesView(state), parent);
         case SidebarItem::cleanup:
             return new AreaPlaceholder(section, parent);
     }
