@@ -34,8 +34,12 @@ void SpaceViewModel::connectState() {
         settle();
     });
     connect(&state_, &AppState::revisionChanged, this, [this] { onRevision(); });
-    connect(&state_, &AppState::isScanningChanged, this, [this] { settle(); });
+    connect(&state_, &AppState::isScanningChanged, this, [this] {
+        modeTilesFor_.reset();
+        settle();
+    });
     connect(&state_, &AppState::progressChanged, this, [this] {
+        modeTilesFor_.reset();
         if (mode() == Mode::discovering) emit changed();
     });
     connect(&state_, &AppState::folderFocusChanged, this, [this] {
@@ -92,16 +96,18 @@ QString SpaceViewModel::folderKey() const {
 }
 
 const std::vector<ExplorerTile>& SpaceViewModel::tiles() {
-    switch (mode()) {
-        case Mode::welcome:
-            modeTiles_ = ExplorerModel::welcomeTiles();
-            return modeTiles_;
-        case Mode::discovering:
-            modeTiles_ =
-                ExplorerModel::discoveringTiles(state_.progress().discovered, state_.progress().bytesScanned);
-            return modeTiles_;
-        case Mode::explorer:
-            break;
+    // The welcome and discovering lists are built once per mode change or progress report, not on
+    // every read.
+    const Mode now = mode();
+    if (now != Mode::explorer) {
+        if (modeTilesFor_ != now) {
+            modeTiles_ = now == Mode::welcome
+                             ? ExplorerModel::welcomeTiles()
+                             : ExplorerModel::discoveringTiles(state_.progress().discovered,
+                                                               state_.progress().bytesScanned);
+            modeTilesFor_ = now;
+        }
+        return modeTiles_;
     }
     const auto node = currentNode();
     if (!node) {

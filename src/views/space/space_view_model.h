@@ -134,6 +134,7 @@ class SpaceViewModel : public QObject {
     std::optional<TileKey> memoKey_;
     std::vector<ExplorerTile> memoTiles_;
     std::vector<ExplorerTile> modeTiles_;  // welcome and discovering lists
+    std::optional<Mode> modeTilesFor_;
     int builds_ = 0;
 
     const DirNode* lastRoot_ = nullptr;
