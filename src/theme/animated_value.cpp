@@ -29,8 +29,8 @@ AnimatedValue::AnimatedValue(double initial, QObject* parent)
     });
 }
 
-void AnimatedValue::animateTo(double target, const MotionSpec& spec, bool honoursReduceMotion) {
-    start(target, spec.ms, spec.curve, std::nullopt, honoursReduceMotion);
+void AnimatedValue::animateTo(double target, const MotionSpec& motion, bool honoursReduceMotion) {
+    start(target, motion.ms, motion.curve, std::nullopt, honoursReduceMotion);
 }
 
 void AnimatedValue::springTo(double target, const Spring& spring, bool honoursReduceMotion) {

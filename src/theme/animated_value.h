@@ -19,9 +19,9 @@ class AnimatedValue : public QObject {
     double target() const { return target_; }
     bool isRunning() const { return anim_.state() == QAbstractAnimation::Running; }
 
-    // Moves to `target` along `spec`. With `honoursReduceMotion` the value jumps while Reduce Motion
+    // Moves to `target` along `motion`. With `honoursReduceMotion` the value jumps while Reduce Motion
     // is on; most animations of the design ignore the setting.
-    void animateTo(double target, const MotionSpec& spec, bool honoursReduceMotion = false);
+    void animateTo(double target, const MotionSpec& motion, bool honoursReduceMotion = false);
     void springTo(double target, const Spring& spring, bool honoursReduceMotion = false);
     void setImmediate(double v);
 

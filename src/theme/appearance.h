@@ -42,7 +42,7 @@ class AdaptiveColor {
 // The sRGB colour of a value with its own alpha, and the opaque colour of a fixed token.
 QColor toQColor(const OKLCH& value);
 QColor fixedColor(const OKLCH& value);
-// The same colour with its alpha multiplied (SwiftUI's opacity modifier on a colour).
+// The same colour with its alpha multiplied.
 QColor withOpacity(QColor c, double opacity);
 // The straight blend of two colours, alpha included: t = 0 gives a, t = 1 gives b.
 QColor mixColor(const QColor& a, const QColor& b, double t);

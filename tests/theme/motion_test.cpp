@@ -27,7 +27,7 @@ double bezier(double x1, double y1, double x2, double y2, double x) {
 
 TEST(MotionTest, TokensMatchTheirCurvesAndDurations) {
     struct Case {
-        MotionSpec spec;
+        MotionSpec motion;
         double x1, y1, x2, y2;
         int ms;
     } cases[] = {
@@ -36,11 +36,11 @@ TEST(MotionTest, TokensMatchTheirCurvesAndDurations) {
         {Motion::evaporate(), 0.3, 0, 0.6, 1, 1000},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.spec.ms, c.ms);
+        EXPECT_EQ(c.motion.ms, c.ms);
         for (double x : {0.1, 0.25, 0.5, 0.75, 0.9})
-            EXPECT_NEAR(c.spec.curve.valueForProgress(x), bezier(c.x1, c.y1, c.x2, c.y2, x), 2e-3)
+            EXPECT_NEAR(c.motion.curve.valueForProgress(x), bezier(c.x1, c.y1, c.x2, c.y2, x), 2e-3)
                 << c.ms << " at " << x;
-        EXPECT_NEAR(c.spec.curve.valueForProgress(1.0), 1.0, 1e-9);
+        EXPECT_NEAR(c.motion.curve.valueForProgress(1.0), 1.0, 1e-9);
     }
     EXPECT_NEAR(Motion::indicator().curve.valueForProgress(0.5), 0.59597, 1e-3);
 }
