@@ -18,7 +18,9 @@ QString utf8(const std::string& s) {
 
 const QCollator& collator() {
     static const QCollator c = [] {
-        QCollator made;
+        // The "C" locale (no language set) collates by bytes; read it as English, as the formatters do.
+        const QLocale locale = QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale();
+        QCollator made(locale);
         made.setNumericMode(true);
         made.setCaseSensitivity(Qt::CaseInsensitive);
         return made;

@@ -1,0 +1,101 @@
+#include "views/files/files_view.h"
+
+#include <QTest>
+
+#include "shell_fixture.h"
+#include "theme/nimbrel_button.h"
+#include "views/files/item_row.h"
+#include "views/files/lazy_rows.h"
+#include "views/files/shelf.h"
+
+namespace nimbrel {
+namespace {
+
+class FilesViewTest : public ShellFixture {
+  protected:
+    void install(int count) {
+        auto result = std::make_shared<ScanResult>();
+        for (int i = 0; i < count; ++i) {
+            FileItem f;
+            f.id = i;
+            f.name = "file" + std::to_string(i) + (i % 2 ? ".mov" : ".txt");
+            f.path = "/nimbrel-test/" + f.name;
+            f.size = 1'000'000 * (count - i);
+            f.category = i % 2 ? FileCategory::video : FileCategory::document;
+            result->files.push_back(f);
+        }
+        state_->setResult(result);
+    }
+};
+
+TEST_F(FilesViewTest, BiggestPagesByFortyEightAndResetsOnlyOnFilterSortAndCategory) {
+    install(100);
+    BiggestShelves shelves(*state_, {});
+    ASSERT_EQ(shelves.matches().size(), 100u);
+    EXPECT_EQ(shelves.shelfCard()->detail(), QStringLiteral("showing 48 of 100"));
+    EXPECT_EQ(shelves.shelfCard()->rows()->count(), 48);
+    ASSERT_NE(shelves.moreButton(), nullptr);
+    EXPECT_EQ(shelves.moreButton()->text(), QStringLiteral("Show 48 more"));
+    shelves.moreButton()->click();
+    EXPECT_EQ(shelves.shown(), 96);
+    EXPECT_EQ(shelves.moreButton()->text(), QStringLiteral("Show 4 more"));
+    shelves.setHidePackages(true);
+    EXPECT_EQ(shelves.shown(), 96);
+    shelves.showMore();
+    EXPECT_EQ(shelves.moreButton(), nullptr);
+    EXPECT_EQ(shelves.shelfCard()->rows()->count(), 100);
+
+    shelves.setSearch(QStringLiteral(".MOV"));
+    EXPECT_EQ(shelves.shown(), 48);
+    EXPECT_EQ(shelves.matches().size(), 50u);
+    EXPECT_EQ(shelves.subtitle(), QStringLiteral("50 files · 2.5 GB"));
+    shelves.showMore();
+    state_->setLargestCategory(FileCategory(FileCategory::document));
+    EXPECT_EQ(shelves.shown(), 48);
+    EXPECT_TRUE(shelves.matches().empty());  // documents are .txt, the search wants .mov
+    shelves.setSearch({});
+    shelves.showMore();
+    shelves.setSort(FileSort::name);
+    EXPECT_EQ(shelves.shown(), 48);
+    EXPECT_EQ(shelves.shelfCard()->title(), QStringLiteral("A to Z"));
+}
+
+TEST_F(FilesViewTest, ARowClickPutsTheFileIntoTheSelection) {
+    install(3);
+    BiggestShelves shelves(*state_, {});
+    shelves.resize(1000, 700);
+    shelves.show();
+    QCoreApplication::processEvents();
+    QWidget* built = shelves.shelfCard()->rows()->rowWidget(0);
+    auto* row = qobject_cast<ItemRow*>(built);
+    ASSERT_NE(row, nullptr);
+    row->click();
+    ASSERT_EQ(state_->queue().items().size(), 1u);
+    const CleanItem& item = state_->queue().items().front();
+    EXPECT_EQ(item.id, "/nimbrel-test/file0.txt");
+    EXPECT_EQ(item.source, CleanItem::Source::files);
+    EXPECT_EQ(item.kind, CleanItem::Kind::file);
+    EXPECT_EQ(item.heat, 0);
+    EXPECT_TRUE(row->isLoaded());
+}
+
+TEST_F(FilesViewTest, TheSectionChoosesTheShelfAndTwinsStartAtTheIntro) {
+    install(3);
+    state_->setSection(SidebarItem::old);
+    FilesView view(*state_);
+    EXPECT_NE(qobject_cast<ForgottenShelves*>(view.shelf()), nullptr);
+    state_->setSection(SidebarItem::duplicates);
+    auto* twins = qobject_cast<TwinShelves*>(view.shelf());
+    ASSERT_NE(twins, nullptr);
+    EXPECT_EQ(twins->content(), TwinShelves::Content::intro);
+    state_->setSection(SidebarItem::cleanup);
+    EXPECT_NE(qobject_cast<BiggestShelves*>(view.shelf()), nullptr);
+
+    view.setPreviewPath(std::string("/nimbrel-test/file0.txt"));
+    EXPECT_TRUE(view.previewPath().has_value());
+    view.setPreviewPath(std::nullopt);
+    EXPECT_FALSE(view.previewPath().has_value());
+}
+
+}  // namespace
+}  // namespace nimbrel
