@@ -2,12 +2,16 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QWidget>
 #include <cstdio>
 
 #include "engine/host_layout.h"
 #include "model/app_state.h"
 #include "model/clean_queue.h"
+#include "model/duplicates_model.h"
 
 namespace nimbrel {
 
@@ -59,6 +63,38 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
     save("files-forgotten");
     state.setSection(SidebarItem::duplicates);
     save("files-twins");
+
+    // Sets of identical files need real contents: a few copies in a temporary folder.
+    QTemporaryDir twins;
+    std::vector<FileItem> files;
+    const auto copies = [&](const QString& name, int count, int megabytes, char fill) {
+        const QByteArray bytes(megabytes * 1'000'000, fill);
+        for (int i = 0; i < count; ++i) {
+            const QString folder = twins.filePath(QStringLiteral("copy %1").arg(i));
+            QDir().mkpath(folder);
+            QFile out(folder + QLatin1Char('/') + name);
+            if (!out.open(QIODevice::WriteOnly)) continue;
+            out.write(bytes);
+            out.close();
+            FileItem f;
+            f.id = 900'000 + static_cast<int64_t>(files.size());
+            f.path = out.fileName().toStdString();
+            f.name = name.toStdString();
+            f.size = f.logicalSize = bytes.size();
+            f.modified = std::chrono::system_clock::now() - std::chrono::hours(24 * (i + 1) * 20);
+            files.push_back(f);
+        }
+    };
+    copies(QStringLiteral("Keynote Export.mov"), 3, 14, 'a');
+    copies(QStringLiteral("dataset-2024.csv"), 2, 12, 'b');
+    state.duplicates().run(files, 10'000'000);
+    QElapsedTimer waited;
+    waited.start();
+    while (state.duplicates().isRunning() && waited.elapsed() < 20'000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    state.setSection(SidebarItem::largest);
+    state.setSection(SidebarItem::duplicates);
+    save("files-twins-results");
     state.setSection(SidebarItem::largest);
 
     CleanItem caches;

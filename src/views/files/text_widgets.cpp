@@ -66,7 +66,10 @@ NoteLabel::NoteLabel(const QString& symbol, const QString& text, const QFont& fo
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
     auto* icon = new SymbolView(symbol, QFontInfo(font).pixelSize() * 0.95, color, FontWeight::regular, this);
+    // The symbol sits on the first line of the text.
+    icon->setFixedHeight(QFontMetrics(font).height());
     label_ = new WrapLabel(text, font, color, this);
+    label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     row->addWidget(icon, 0, Qt::AlignTop);
     row->addWidget(label_, 1);
 }
