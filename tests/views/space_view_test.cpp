@@ -300,3 +300,47 @@ TEST(EntryMarks, RiskMarkOnlyForCautionAndDanger) {
 
 }  // namespace
 }  // namespace nimbrel
+
+namespace nimbrel {
+namespace {
+
+TEST(SpaceView, UpButtonAndShortcut) {
+    SpaceHarness h;
+    auto result = sampleResult();
+    h.state->setResult(result);
+    SpaceView view(*h.state, h.clock);
+    view.resize(1000, 700);
+    view.show();
+    QTest::qWait(10);
+    h.state->setFolderFocus(std::string("/r/a/b/c"));
+    ASSERT_EQ(view.model().stack().size(), 3u);
+    IconButton* up = view.explorerHeader()->upButton();
+    const QPoint centre = up->rect().center();
+    // A double click on the button goes up one level: its second click is a repeat. (QTest's double
+    // click sends no releases of its own.)
+    QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, centre);
+    QTest::mouseDClick(up, Qt::LeftButton, Qt::NoModifier, centre);
+    QTest::mouseRelease(up, Qt::LeftButton, Qt::NoModifier, centre);
+    EXPECT_EQ(view.model().stack().size(), 2u);
+    h.clock.advance(std::chrono::seconds(1));
+    // Two separate clicks within 0.35 s: only the first navigates.
+    QTest::qWait(500);
+    QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, centre);
+    QTest::qWait(500);
+    QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, centre);
+    EXPECT_EQ(view.model().stack().size(), 1u);
+    h.clock.advance(std::chrono::seconds(1));
+    QTest::qWait(500);
+    QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, centre);
+    EXPECT_TRUE(view.model().stack().empty());
+    EXPECT_FALSE(up->isEnabled());
+
+    h.state->setFolderFocus(std::string("/r/a/b"));
+    view.explorer()->setFocus();
+    QTest::keyClick(view.explorer(), Qt::Key_Up, Qt::ControlModifier);
+    QTest::keyClick(view.explorer(), Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_TRUE(view.model().stack().empty());
+}
+
+}  // namespace
+}  // namespace nimbrel
