@@ -131,6 +131,10 @@ TEST(ShelfListsTest, TwinsKeepTheNewestCopyAndOrderSets) {
     EXPECT_EQ(extras[0].source, CleanItem::Source::files);
     EXPECT_EQ(Twins::extraBytes(three), 8'000'000);
     EXPECT_TRUE(Twins::extras(DuplicateGroup{}).empty());
+    // The kept copy was removed while the search ran: the set offers no extra at all.
+    const auto withoutKept = [](const std::string& path) { return path != "/data/x10"; };
+    EXPECT_TRUE(Twins::extras(three, withoutKept).empty());
+    EXPECT_EQ(Twins::extras(three, [](const std::string&) { return true; }).size(), 2u);
 
     const std::vector<DuplicateGroup> all = {three, two};
     const auto order = [](const std::vector<DuplicateGroup>& g) {

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <unordered_set>
 
 #include "model/duplicates_model.h"
 #include "theme/appearance.h"
@@ -494,10 +495,19 @@ void TwinShelves::startSearch() {
     state_.duplicates().run(result ? result->files : std::vector<FileItem>{}, static_cast<int64_t>(minSize_));
 }
 
+std::function<bool(const std::string&)> TwinShelves::presentInScan() const {
+    auto paths = std::make_shared<std::unordered_set<std::string>>();
+    if (const std::shared_ptr<ScanResult> result = state_.result())
+        for (const FileItem& f : result->files)
+            paths->insert(f.path);
+    return [paths](const std::string& path) { return paths->count(path) > 0; };
+}
+
 void TwinShelves::selectEveryExtra() {
     std::vector<CleanItem> all;
+    const auto present = presentInScan();
     for (const DuplicateGroup& g : groups()) {
-        std::vector<CleanItem> extras = Twins::extras(g);
+        std::vector<CleanItem> extras = Twins::extras(g, present);
         all.insert(all.end(), extras.begin(), extras.end());
     }
     state_.queue().add(all);

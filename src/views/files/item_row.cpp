@@ -303,6 +303,9 @@ bool ItemRow::isLoaded() const {
 void ItemRow::refresh() {
     const bool loaded = isLoaded();
     check_->setOn(loaded);
+    setAccessibleName(QString::fromUtf8(item_.name));
+    setAccessibleDescription(loaded ? rowTr("Selected for cleaning. Activate to deselect.")
+                                    : rowTr("Activate to select for cleaning."));
     // A tick that only stands for the folder's selection is drawn faded.
     const double tickOpacity = ItemRowRules::throughFolder(state_.queue(), item_) ? 0.55 : 1.0;
     auto* fade = qobject_cast<QGraphicsOpacityEffect*>(check_->graphicsEffect());

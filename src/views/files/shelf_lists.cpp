@@ -245,6 +245,16 @@ std::vector<CleanItem> Twins::extras(const DuplicateGroup& group) {
     return out;
 }
 
+std::vector<CleanItem> Twins::extras(const DuplicateGroup& group,
+                                     const std::function<bool(const std::string&)>& present) {
+    const FileItem* stay = kept(group);
+    if (!stay || !present(stay->path)) return {};
+    std::vector<CleanItem> out;
+    for (const FileItem& f : group.files)
+        if (f.id != stay->id && present(f.path)) out.push_back(fileItem(f, 0.55));
+    return out;
+}
+
 CleanItem fileItem(const FileItem& file, double heat) {
     CleanItem item;
     item.id = file.path;
