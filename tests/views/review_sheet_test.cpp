@@ -7,8 +7,10 @@
 #include "theme/chip.h"
 #include "theme/nimbrel_button.h"
 #include "views/files/failure_sheet.h"
+#include "views/files/files_hooks.h"
 #include "views/files/files_text.h"
 #include "views/files/lazy_rows.h"
+#include "views/shell/modal_host.h"
 
 namespace nimbrel {
 namespace {
@@ -159,6 +161,42 @@ TEST_F(ReviewSheetTest, FailureSheetListsGroupsAndCloses) {
     EXPECT_EQ(state_->toast()->message, QStringLiteral("Copied 151 paths"));
     sheet.okButton()->click();
     EXPECT_FALSE(state_->deletionFailures().has_value());
+}
+
+}  // namespace
+}  // namespace nimbrel
+
+namespace nimbrel {
+namespace {
+
+TEST_F(ReviewSheetTest, EveryReviewStartsFreshInTheModalHost) {
+    installFilesCards();
+    ModalHost host(*state_);
+    host.resize(1240, 800);
+    host.show();
+    state_->queue().add(std::vector<CleanItem>{movie, key});
+    state_->nimbrelise();
+    QCoreApplication::processEvents();
+    auto* first = qobject_cast<ReviewSheet*>(host.card());
+    ASSERT_NE(first, nullptr);
+    first->setTicked(movie.id, false);
+    first->setAcknowledged(true);
+    EXPECT_TRUE(first->trashButton()->isEnabled());
+    first->cancel();
+    QCoreApplication::processEvents();
+    state_->nimbrelise();
+    QCoreApplication::processEvents();
+    auto* second = qobject_cast<ReviewSheet*>(host.card());
+    ASSERT_NE(second, nullptr);
+    EXPECT_FALSE(second->isAcknowledged());
+    EXPECT_TRUE(second->excluded().empty());
+    EXPECT_FALSE(second->trashButton()->isEnabled());
+
+    state_->setIsReviewing(false);
+    state_->setDeletionFailures(
+        std::vector<DeletionFailure>{{"/nimbrel-test/x", DeletionFailure::Reason::inUse, ""}});
+    QCoreApplication::processEvents();
+    EXPECT_NE(qobject_cast<FailureSheet*>(host.card()), nullptr);
 }
 
 }  // namespace
