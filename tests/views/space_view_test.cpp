@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QScrollBar>
 #include <QTest>
 
@@ -340,6 +341,40 @@ TEST(SpaceView, UpButtonAndShortcut) {
     QTest::keyClick(view.explorer(), Qt::Key_Up, Qt::ControlModifier);
     QTest::keyClick(view.explorer(), Qt::Key_Up, Qt::ControlModifier);
     EXPECT_TRUE(view.model().stack().empty());
+}
+
+}  // namespace
+}  // namespace nimbrel
+
+namespace nimbrel {
+namespace {
+
+TEST(SpaceView, TilesAreAccessibleButtonsWithASelectAction) {
+    SpaceHarness h;
+    h.state->setResult(sampleResult());
+    SpaceView view(*h.state, h.clock);
+    view.resize(900, 600);
+    view.show();
+    QTest::qWait(10);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view.explorer()->viewport());
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->childCount(), 3);  // a, z, f.txt
+    QAccessibleInterface* file = list->child(2);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->role(), QAccessible::Button);
+    EXPECT_EQ(file->text(QAccessible::Name), "f.txt");
+    EXPECT_EQ(file->text(QAccessible::Help), "Shows a preview.");
+    EXPECT_EQ(list->child(0)->text(QAccessible::Help), "Opens the folder.");
+    EXPECT_EQ(list->indexOfChild(file), 2);
+    QAccessibleActionInterface* actions = file->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    EXPECT_TRUE(actions->actionNames().contains("Select for Cleaning"));
+    actions->doAction("Select for Cleaning");
+    EXPECT_TRUE(h.state->queue().contains("/r/f.txt"));
+    EXPECT_TRUE(actions->actionNames().contains("Deselect"));
+    actions->doAction("Deselect");
+    EXPECT_FALSE(h.state->queue().contains("/r/f.txt"));
+    EXPECT_FALSE(file->rect().isEmpty());
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "theme/symbols.h"
 #include "util/fmt.h"
 #include "views/shell/plain_text.h"
+#include "views/space/explorer_accessible.h"
 #include "views/space/path_actions.h"
 
 namespace nimbrel {
@@ -91,6 +92,7 @@ std::optional<int> ExplorerGeometry::indexAt(QPointF at) const {
 
 ExplorerView::ExplorerView(SpaceViewModel& model, QWidget* parent)
     : QAbstractScrollArea(parent), vm_(model), painter_(viewport()) {
+    ExplorerAccessible::install();
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
