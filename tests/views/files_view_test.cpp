@@ -1,11 +1,16 @@
 #include "views/files/files_view.h"
 
+#include <sys/stat.h>
+
+#include <QImage>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "shell_fixture.h"
 #include "theme/nimbrel_button.h"
 #include "views/files/item_row.h"
 #include "views/files/lazy_rows.h"
+#include "views/files/quick_preview.h"
 #include "views/files/shelf.h"
 
 namespace nimbrel {
@@ -95,6 +100,48 @@ TEST_F(FilesViewTest, TheSectionChoosesTheShelfAndTwinsStartAtTheIntro) {
     EXPECT_TRUE(view.previewPath().has_value());
     view.setPreviewPath(std::nullopt);
     EXPECT_FALSE(view.previewPath().has_value());
+}
+
+}  // namespace
+}  // namespace nimbrel
+
+#include <sys/stat.h>
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "views/files/quick_preview.h"
+
+namespace nimbrel {
+namespace {
+
+TEST(QuickPreviewTest, PicturesAreScaledTextIsReadAndEverythingElseShowsTheIcon) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto write = [&](const char* name, const QByteArray& bytes) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName().toStdString();
+    };
+    QImage big(2000, 1000, QImage::Format_RGB32);
+    big.fill(Qt::red);
+    const std::string picture = dir.filePath(QStringLiteral("big.png")).toStdString();
+    ASSERT_TRUE(big.save(QString::fromStdString(picture)));
+    const std::string text = write("notes.txt", "first line\nsecond line\n");
+    const std::string binary = write("blob.bin", QByteArray("\x01\x00\x02\x03", 4));
+    const std::string fifo = dir.filePath(QStringLiteral("pipe")).toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    const QSize fit(400, 300);
+    const PreviewContent image = PreviewContent::load(picture, fit);
+    EXPECT_EQ(image.image.size(), QSize(400, 200));
+    EXPECT_EQ(PreviewContent::load(text, fit).text, QStringLiteral("first line\nsecond line\n"));
+    const PreviewContent blob = PreviewContent::load(binary, fit);
+    EXPECT_TRUE(blob.image.isNull() && blob.text.isEmpty());
+    EXPECT_EQ(blob.size, 4);
+    EXPECT_EQ(PreviewContent::load(fifo, fit).size, -1);  // never opened: it would block
+    EXPECT_EQ(PreviewContent::load(dir.filePath(QStringLiteral("gone")).toStdString(), fit).size, -1);
 }
 
 }  // namespace

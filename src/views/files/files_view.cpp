@@ -24,6 +24,7 @@
 #include "theme/shapes.h"
 #include "util/fmt.h"
 #include "views/files/item_row.h"
+#include "views/files/quick_preview.h"
 #include "views/files/review_model.h"
 #include "views/files/shelf.h"
 #include "views/files/text_widgets.h"
@@ -127,44 +128,6 @@ QWidget* fileList(AppState& state, const PreviewAction& preview, const std::vect
     return scroll;
 }
 
-// The in-app stand-in for the system's quick preview: the file's icon, name, size and place; it
-// never opens or runs the file. Escape or a click closes it.
-class PreviewCard : public QWidget {
-  public:
-    PreviewCard(const std::string& path, std::function<void()> close, QWidget* parent)
-        : QWidget(parent), close_(std::move(close)) {
-        setFocusPolicy(Qt::StrongFocus);
-        auto* col = new QVBoxLayout(this);
-        col->setContentsMargins(24, 24, 24, 24);
-        col->setSpacing(10);
-        col->addWidget(new FileIconView(path, false, false, 96, this), 0, Qt::AlignHCenter);
-        col->addWidget(textLine(QString::fromUtf8(lastComponent(path)), Fonts::font(15, FontWeight::semibold),
-                                token(&Palette::ink), this),
-                       0, Qt::AlignHCenter);
-        col->addWidget(textLine(tildePath(parentPath(path)), Fonts::font(11.5), token(&Palette::ink3), this),
-                       0, Qt::AlignHCenter);
-        setFixedSize(360, 220);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QPainterPath shape = Shapes::rounded(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 20);
-        p.fillPath(shape, Palette::panel().resolve(this));
-        p.setPen(QPen(Palette::line().resolve(this), 1));
-        p.drawPath(shape);
-    }
-    void keyPressEvent(QKeyEvent* event) override {
-        if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Space) return close_();
-        QWidget::keyPressEvent(event);
-    }
-    void mouseReleaseEvent(QMouseEvent*) override { close_(); }
-
-  private:
-    std::function<void()> close_;
-};
-
 }  // namespace
 
 // FilesView
@@ -209,7 +172,7 @@ void FilesView::setPreviewPath(std::optional<std::string> path) {
     }
     preview_ = std::move(path);
     if (!preview_) return;
-    previewCard_ = new PreviewCard(
+    previewCard_ = new QuickPreview(
         *preview_, [this] { setPreviewPath(std::nullopt); }, this);
     previewCard_->move((width() - previewCard_->width()) / 2, (height() - previewCard_->height()) / 2);
     previewCard_->show();
