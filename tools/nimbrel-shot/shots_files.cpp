@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <cstdio>
@@ -12,6 +13,9 @@
 #include "model/app_state.h"
 #include "model/clean_queue.h"
 #include "model/duplicates_model.h"
+#include "theme/shrinking_scroll.h"
+#include "views/files/review_sheet.h"
+#include "views/shell/modal_host.h"
 
 namespace nimbrel {
 
@@ -115,6 +119,17 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
     save("files-selection-bar");
     state.nimbrelise();
     save("review-danger");
+    if (auto* host = window.findChild<ModalHost*>()) {
+        if (auto* sheet = qobject_cast<ReviewSheet*>(host->card())) {
+            sheet->setSourceTicked(CleanItem::Source::space, false);
+            sheet->setSourceTicked(CleanItem::Source::files, false);
+            sheet->toggleExpanded("junk:caches");
+            settleEvents();
+            if (auto* list = sheet->findChild<ShrinkingScroll*>())
+                list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+            save("review-junk-contents");
+        }
+    }
     state.setIsReviewing(false);
 
     std::vector<DeletionFailure> failed;
