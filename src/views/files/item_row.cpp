@@ -23,6 +23,7 @@
 #include "theme/file_icon_view.h"
 #include "theme/gauges.h"
 #include "theme/icon_button.h"
+#include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
 #include "theme/shapes.h"
@@ -284,6 +285,9 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     } else {
         evaporate_ = new EvaporateTrigger(this, ItemRowRules::seed(item_.id));
     }
+    loadedAmount_.setImmediate(isLoaded() ? 1 : 0);
+    connect(&loadedAmount_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
+    connect(&hoverAmount_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     connect(&state_.queue(), &CleanQueue::itemsChanged, this, &ItemRow::refresh);
     connect(&state_, &AppState::nimbrelisingIDsChanged, this, &ItemRow::refresh);
     connect(&state_, &AppState::vanishingPathsChanged, this, &ItemRow::refresh);
@@ -315,6 +319,7 @@ void ItemRow::refresh() {
     }
     if (fade) fade->setOpacity(tickOpacity);
     if (evaporate_) evaporate_->setVanishing(ItemRowRules::vanishing(state_, item_));
+    loadedAmount_.animateTo(loaded ? 1 : 0, Motion::snappy(0.18));
     update();
 }
 
@@ -469,13 +474,15 @@ void ItemRow::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF r = QRectF(rect());
-    const bool loaded = isLoaded();
-    if (loaded) {
-        p.fillPath(Shapes::rounded(r, 12), Palette::nimbrelSubtle().resolve(this));
+    const double loaded = loadedAmount_.value();
+    const double hover = hoverAmount_.value() * (1 - loaded);
+    const QPainterPath shape = Shapes::rounded(r, 12);
+    if (hover > 0) p.fillPath(shape, QColor::fromRgbF(1, 1, 1, float(0.05 * hover)));
+    if (loaded > 0) {
+        p.setOpacity(loaded);
+        p.fillPath(shape, Palette::nimbrelSubtle().resolve(this));
         const QRectF mark(0, (height() - 22) / 2.0, 3, 22);
         p.fillPath(Shapes::capsule(mark), Palette::nimbrel());
-    } else if (hovering_) {
-        p.fillPath(Shapes::rounded(r, 12), QColor::fromRgbF(1, 1, 1, 0.05f));
     }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/app_state.h"
+#include "theme/animated_value.h"
 
 namespace nimbrel {
 
@@ -108,6 +109,9 @@ class ItemRow : public QWidget {
     // The queue before and after a first click's toggle, so the second click restores it exactly.
     std::optional<std::vector<CleanItem>> beforeClick_;
     std::optional<std::vector<CleanItem>> afterClick_;
+    // 0 to 1: the selected look (background, accent mark) and the hover fill, eased.
+    AnimatedValue loadedAmount_{0};
+    AnimatedValue hoverAmount_{0};
     QPoint pressPos_;
     bool pressed_ = false;
 
