@@ -15,6 +15,7 @@
 #include "model/duplicates_model.h"
 #include "theme/shrinking_scroll.h"
 #include "views/files/review_sheet.h"
+#include "views/files/shelf_lists.h"
 #include "views/shell/modal_host.h"
 
 namespace nimbrel {
@@ -116,6 +117,11 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
                             item(home, 90'000'000'000, K::folder, S::space),
                             item(home + "/Downloads/installer.dmg", 2'100'000'000, K::file, S::files),
                             caches});
+    // Two rows of the sample data selected, so the shelf shows its selected look under the bar.
+    if (const auto result = state.result(); result && result->files.size() > 3) {
+        state.queue().add(fileItem(result->files[2], 0));
+        state.queue().add(fileItem(result->files[3], 0));
+    }
     save("files-selection-bar");
     state.nimbrelise();
     save("review-danger");

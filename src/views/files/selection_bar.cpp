@@ -11,6 +11,7 @@
 
 #include "theme/appearance.h"
 #include "theme/fonts.h"
+#include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
 #include "theme/shapes.h"
@@ -51,6 +52,7 @@ SelectionBar::SelectionBar(AppState& state, QWidget* parent) : QWidget(parent), 
         // Not under a card, and not while a removal runs.
         if (review_->isEnabled() && isVisible() && !ModalHost::isPresented(state_)) state_.nimbrelise();
     });
+    connect(&roll_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     connect(&state_.queue(), &CleanQueue::itemsChanged, this, &SelectionBar::refresh);
     connect(&state_, &AppState::isDeletingChanged, this, &SelectionBar::refresh);
     refresh();
@@ -71,7 +73,15 @@ QString SelectionBar::sourceLine(const std::vector<CleanQueue::SourceTotal>& tot
 }
 
 void SelectionBar::refresh() {
-    total_ = totalText(state_.queue().items());
+    const QString total = totalText(state_.queue().items());
+    if (total != total_ && !total_.isEmpty()) {
+        // The new figure rolls up into place while the old one leaves; the value itself never
+        // passes through figures the selection did not have.
+        previousTotal_ = total_;
+        roll_.setImmediate(0);
+        roll_.animateTo(1, Motion::snappy(0.3), true);
+    }
+    total_ = total;
     sources_ = sourceLine(state_.queue().bySource());
     review_->setEnabled(!state_.isDeleting());
     update();
@@ -161,12 +171,24 @@ void SelectionBar::paintEvent(QPaintEvent*) {
     const QFontMetrics lm(lineFont);
     const int block = tm.height() + lm.height();
     const int top = (height() - block) / 2;
-    const QRect totalRect(kLeading, top, tm.horizontalAdvance(total_) + 2, tm.height());
     QLinearGradient brand = Palette::nimbrel();
     brand.setCoordinateMode(QGradient::ObjectMode);
-    QPainterPath text;
-    text.addText(QPointF(totalRect.left(), totalRect.top() + tm.ascent()), totalFont, total_);
-    p.fillPath(text, brand);
+    const double t = roll_.value();
+    const double rise = 10;
+    const auto drawTotal = [&](const QString& value, double dy, double opacity) {
+        if (opacity <= 0) return;
+        QPainterPath text;
+        text.addText(QPointF(kLeading, top + tm.ascent() + dy), totalFont, value);
+        p.save();
+        p.setOpacity(opacity);
+        p.fillPath(text, brand);
+        p.restore();
+    };
+    p.save();
+    p.setClipRect(QRect(kLeading - 2, top, width() / 2, tm.height()));
+    if (t < 1) drawTotal(previousTotal_, -rise * t, 1 - t);
+    drawTotal(total_, rise * (1 - t), t);
+    p.restore();
     p.setFont(lineFont);
     p.setPen(Palette::ink3().resolve(this));
     p.drawText(QRect(kLeading, top + tm.height(), width() / 2, lm.height()), Qt::AlignLeft | Qt::AlignVCenter,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/app_state.h"
+#include "theme/animated_value.h"
 
 class QMimeData;
 
@@ -52,6 +53,9 @@ class SelectionBar : public QWidget {
     AppState& state_;
     bool targeted_ = false;
     QString total_;
+    QString previousTotal_;
+    // 0 to 1 while a new total rolls in over the old one.
+    AnimatedValue roll_{1};
     QString sources_;
     NimbrelButton* clear_;
     NimbrelButton* review_;
