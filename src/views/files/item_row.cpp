@@ -287,7 +287,15 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     }
     loadedAmount_.setImmediate(isLoaded() ? 1 : 0);
     connect(&loadedAmount_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
-    connect(&hoverAmount_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
+    // The hover buttons fade with the hover fill and leave the layout once faded out.
+    auto* actionsFade = new QGraphicsOpacityEffect(hoverActions_);
+    actionsFade->setOpacity(0);
+    hoverActions_->setGraphicsEffect(actionsFade);
+    connect(&hoverAmount_, &AnimatedValue::changed, this, [this, actionsFade](double v) {
+        actionsFade->setOpacity(v);
+        if (v <= 0 && !hovering_) hoverActions_->hide();
+        update();
+    });
     connect(&state_.queue(), &CleanQueue::itemsChanged, this, &ItemRow::refresh);
     connect(&state_, &AppState::nimbrelisingIDsChanged, this, &ItemRow::refresh);
     connect(&state_, &AppState::vanishingPathsChanged, this, &ItemRow::refresh);
