@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTextLayout>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -79,36 +80,68 @@ class Banner : public QWidget {
     }
 };
 
-// One kind line of the banner: a bold lead and a plain rest, cut at the end when too long.
+// One kind line of the banner: a bold lead and a plain rest, on at most two lines; a longer text
+// loses its end.
 class KindLine : public QWidget {
   public:
+    static constexpr int kMaxLines = 2;
+
     KindLine(QString lead, QString rest, QWidget* parent) : QWidget(parent), lead_(lead), rest_(rest) {
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        setFixedHeight(QFontMetrics(Fonts::font(11.5, FontWeight::bold)).height());
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         setToolTip(PlainText::toolTip(lead_ + rest_));
     }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return static_cast<int>(std::ceil(layOut(width).second)); }
+    QSize sizeHint() const override { return {200, heightForWidth(std::max(width(), 200))}; }
 
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setPen(Palette::ink2().resolve(this));
-        const QFont bold = Fonts::font(11.5, FontWeight::bold);
-        const QFont plain = Fonts::font(11.5);
-        const QFontMetrics bm(bold);
-        const QString lead = bm.elidedText(lead_, Qt::ElideMiddle, width());
-        p.setFont(bold);
-        p.drawText(QRect(0, 0, width(), height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                   lead);
-        const int x = bm.horizontalAdvance(lead);
-        p.setFont(plain);
-        const QString rest = QFontMetrics(plain).elidedText(rest_, Qt::ElideMiddle, std::max(0, width() - x));
-        p.drawText(QRect(x, 0, width() - x, height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                   rest);
+        auto [layout, height] = layOut(width());
+        (void)height;
+        for (int i = 0; i < layout->lineCount(); ++i)
+            layout->lineAt(i).draw(&p, QPointF(0, 0));
+        if (overflow_) {
+            // The last line is cut: mark it with an ellipsis at its end.
+            const QTextLine last = layout->lineAt(layout->lineCount() - 1);
+            const QFont plain = Fonts::font(11.5);
+            p.setFont(plain);
+            const int dots = QFontMetrics(plain).horizontalAdvance(QStringLiteral("…"));
+            p.fillRect(QRectF(width() - dots - 2, last.y(), dots + 2, last.height()), Qt::transparent);
+            p.drawText(QRectF(width() - dots, last.y(), dots, last.height()),
+                       Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("…"));
+        }
     }
 
   private:
+    std::pair<std::shared_ptr<QTextLayout>, double> layOut(int width) const {
+        auto layout = std::make_shared<QTextLayout>(lead_ + rest_, Fonts::font(11.5));
+        QTextCharFormat bold;
+        bold.setFont(Fonts::font(11.5, FontWeight::bold));
+        layout->setFormats({QTextLayout::FormatRange{0, static_cast<int>(lead_.size()), bold}});
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout->setTextOption(option);
+        layout->beginLayout();
+        double y = 0;
+        overflow_ = false;
+        for (int i = 0; i < kMaxLines; ++i) {
+            QTextLine line = layout->createLine();
+            if (!line.isValid()) break;
+            // The last line leaves room for the ellipsis.
+            line.setLineWidth(i == kMaxLines - 1 ? std::max(0, width - 14) : width);
+            line.setPosition(QPointF(0, y));
+            y += line.height();
+            if (i == kMaxLines - 1) overflow_ = line.textStart() + line.textLength() < layout->text().size();
+        }
+        layout->endLayout();
+        return {layout, y};
+    }
+
     QString lead_;
     QString rest_;
+    mutable bool overflow_ = false;
 };
 
 // A text that also flips the acknowledgement when clicked.
