@@ -1,0 +1,129 @@
+#include <QFont>
+#include <QGraphicsOpacityEffect>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "engine/host_layout.h"
+#include "model/duplicates_model.h"
+#include "shell_fixture.h"
+#include "theme/badge.h"
+#include "theme/chip.h"
+#include "theme/nimbrel_button.h"
+#include "views/files/failure_sheet.h"
+#include "views/files/files_view.h"
+#include "views/files/review_sheet.h"
+#include "views/files/shelf.h"
+
+namespace nimbrel {
+namespace {
+
+CleanItem item(const std::string& id, CleanItem::Kind kind, int64_t size = 1000) {
+    CleanItem i;
+    i.id = id;
+    i.name = id.substr(id.find_last_of("/:") + 1);
+    i.size = size;
+    i.kind = kind;
+    i.source = CleanItem::Source::space;
+    return i;
+}
+
+class FilesRowsTest : public ShellFixture {
+  protected:
+    std::string home = HostLayout::current().home;
+};
+
+TEST_F(FilesRowsTest, ReviewRowsMarkKeptContentsOnlyAndJunkItems) {
+    const CleanItem kept = item(home, CleanItem::Kind::folder);
+    const CleanItem caches = item(home + "/.cache", CleanItem::Kind::folder);
+    CleanItem junk = item("junk:nowhere", CleanItem::Kind::junk, -5);
+    junk.heat = 1.0;
+    state_->queue().setItems({kept, caches, junk});
+    ReviewSheet sheet(*state_);
+
+    ReviewRow keptRow(*state_, sheet, kept);
+    EXPECT_TRUE(keptRow.isDimmed());
+    ASSERT_NE(qobject_cast<Badge*>(keptRow.badge()), nullptr);
+    EXPECT_EQ(qobject_cast<Badge*>(keptRow.badge())->text(), QStringLiteral("kept"));
+    EXPECT_NE(qobject_cast<QGraphicsOpacityEffect*>(keptRow.graphicsEffect()), nullptr);
+    // Its tick still works like any other.
+    QTest::mouseClick(keptRow.check(), Qt::LeftButton);
+    EXPECT_FALSE(sheet.model().isTicked(kept.id));
+
+    ReviewRow cacheRow(*state_, sheet, caches);
+    EXPECT_FALSE(cacheRow.isDimmed());
+    EXPECT_EQ(qobject_cast<Badge*>(cacheRow.badge())->text(), QStringLiteral("contents only"));
+    EXPECT_FALSE(cacheRow.detailText().isEmpty());
+
+    ReviewRow junkRow(*state_, sheet, junk);
+    EXPECT_EQ(junkRow.menuEntries(), QStringList{QStringLiteral("Remove from Selection")});
+    EXPECT_TRUE(junkRow.detailText().isEmpty());  // no such location in the catalogue
+    ASSERT_NE(junkRow.disclosure(), nullptr);
+    EXPECT_EQ(junkRow.disclosure()->text(), QStringLiteral("Show items"));
+    junkRow.disclosure()->click();
+    EXPECT_EQ(sheet.expanded().count(junk.id), 1u);  // flips, though nothing opens beneath
+}
+
+TEST_F(FilesRowsTest, FailureRowsShowTheirButtonsOnlyWhileHovered) {
+    const DeletionFailure failure{"/nimbrel-test/a/<b>x", DeletionFailure::Reason::other,
+                                  "Input/output error"};
+    FailureRow row(*state_, failure);
+    EXPECT_FALSE(row.isHovering());
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QCoreApplication::sendEvent(&row, &enter);
+    EXPECT_TRUE(row.isHovering());
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&row, &leave);
+    EXPECT_FALSE(row.isHovering());
+    EXPECT_FALSE(row.toolTip().contains(QStringLiteral("<b>x</b>")));  // escaped, never markup
+}
+
+TEST_F(FilesRowsTest, SelectEveryExtraCopyTakesAllFilteredSetsInOneChange) {
+    std::vector<DuplicateGroup> groups;
+    auto result = std::make_shared<ScanResult>();
+    for (int g = 0; g < 130; ++g) {
+        DuplicateGroup group;
+        group.id = std::to_string(g);
+        group.size = 20'000'000;
+        for (int c = 0; c < 2; ++c) {
+            FileItem f;
+            f.id = g * 2 + c;
+            f.name = "copy" + std::to_string(c) + ".bin";
+            f.path = "/nimbrel-test/set" + std::to_string(g) + "/" + f.name;
+            f.size = group.size;
+            f.modified = std::chrono::system_clock::time_point(std::chrono::hours(10 - c));
+            group.files.push_back(f);
+            result->files.push_back(f);
+        }
+        groups.push_back(group);
+    }
+    state_->setResult(result);
+    state_->duplicates().setGroups(groups);
+    TwinShelves twins(*state_, {});
+    QSignalSpy changes(&state_->queue(), &CleanQueue::itemsChanged);
+    twins.selectEveryExtra();
+    EXPECT_EQ(changes.count(), 1);
+    ASSERT_EQ(state_->queue().items().size(), 130u);
+    EXPECT_EQ(state_->queue().items().front().id, "/nimbrel-test/set0/copy1.bin");  // the older copy
+
+    state_->queue().setItems({});
+    twins.setSearch(QStringLiteral("no such path"));
+    twins.selectEveryExtra();
+    EXPECT_TRUE(state_->queue().items().empty());
+}
+
+TEST_F(FilesRowsTest, ChoosingAnOrderRenamesTheMenuButton) {
+    FileControls controls(QString(), FileSort::size, QStringLiteral("Filter by name or path"));
+    QSignalSpy sorts(&controls, &FileControls::sortChanged);
+    EXPECT_EQ(controls.sortButton()->text(), QStringLiteral("Size"));
+    controls.chooseSort(FileSort::name);
+    EXPECT_EQ(controls.sortButton()->text(), QStringLiteral("Name"));
+    EXPECT_EQ(sorts.count(), 1);
+    controls.chooseSort(FileSort::name);
+    EXPECT_EQ(sorts.count(), 1);
+    EXPECT_DOUBLE_EQ(MoltenProgress::fillWidth(360, std::nullopt), 8);
+    EXPECT_DOUBLE_EQ(MoltenProgress::fillWidth(360, 0.0), 8);
+    EXPECT_DOUBLE_EQ(MoltenProgress::fillWidth(360, 0.5), 180);
+}
+
+}  // namespace
+}  // namespace nimbrel
