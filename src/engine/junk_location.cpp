@@ -102,6 +102,20 @@ std::vector<JunkLocation> JunkLocation::all(const HostLayout& layout) {
     return out;
 }
 
+std::string JunkLocation::blurb() const {
+    // The installers tag lists file types, which read the same in every language.
+    if (id == "installers") return ".dmg \u00B7 .pkg \u00B7 .iso";
+    static const std::pair<const char*, const char*> tags[] = {
+        {"caches", "rebuilds itself"},      {"logs", "diagnostics"},
+        {"derived", "Xcode rebuilds"},      {"devicesupport", "re-copied on connect"},
+        {"simcaches", "simulator runtime"}, {"archives", "holds dSYMs"},
+        {"pkgcaches", "re-downloads"},      {"backups", "device backups"},
+    };
+    for (const auto& [key, tag] : tags)
+        if (id == key) return localized(tag);
+    return {};
+}
+
 std::vector<std::string> JunkLocation::existingPaths() const {
     std::vector<std::string> out;
     for (const std::string& p : paths)

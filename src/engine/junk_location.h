@@ -47,6 +47,9 @@ struct JunkLocation {
     static std::vector<JunkLocation> all();
     static std::vector<JunkLocation> all(const HostLayout& layout);
 
+    // The short tag shown beside the location in lists, in the current language; empty for an id
+    // outside the catalogue.
+    std::string blurb() const;
     // The paths that exist on disk (any kind of object), in order.
     std::vector<std::string> existingPaths() const;
     // The concrete absolute paths to remove for this location.

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "deep_clean_shots.h"
 #include "engine/demo.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
@@ -192,5 +193,6 @@ int main(int argc, char** argv) {
         failures += shootModals(outDir, state, window);
         failures += shootFiles(outDir, state, window);
     }
+    failures += shootDeepClean(outDir);
     return failures == 0 ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "views/shell/area_views.h"
 
+#include "views/deepclean/steam_view.h"
 #include "views/files/files_view.h"
 #include "views/shell/requires_scan.h"
 #include "views/space/space_view.h"
@@ -19,7 +20,7 @@ QWidget* makeAreaView(AppState& state, SidebarItem section, QWidget* parent) {
         case SidebarItem::duplicates:
             return new RequiresScan(state, section, new FilesView(state), parent);
         case SidebarItem::cleanup:
-            return new AreaPlaceholder(section, parent);
+            return new SteamView(state, parent);
     }
     return new AreaPlaceholder(section, parent);
 }

@@ -1,0 +1,186 @@
+#include "views/deepclean/drains.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "model/app_state.h"
+#include "model/cleanup_model.h"
+#include "theme/fonts.h"
+#include "theme/nimbrel_button.h"
+#include "theme/palette.h"
+#include "theme/shapes.h"
+#include "theme/symbols.h"
+#include "util/fmt.h"
+#include "views/shell/elided_label.h"
+
+namespace nimbrel {
+
+namespace {
+
+constexpr double kSymbolSize = 14;
+constexpr double kTitleSize = 12.5;
+constexpr double kValueSize = 11.5;
+constexpr double kHeadingSize = 10.5;
+constexpr double kHeadingTracking = 1.4;
+constexpr int kSectionSpacing = 12;
+
+QFont titleFont() {
+    return Fonts::font(kTitleSize, FontWeight::semibold);
+}
+
+QFont valueFont() {
+    return Fonts::font(kValueSize, FontWeight::medium);
+}
+
+}  // namespace
+
+std::optional<QString> Drains::trashValue(const std::optional<DiskUsage>& trash) {
+    if (!trash) return std::nullopt;
+    if (!trash->readable) return QStringLiteral("needs access");
+    return Fmt::bytes(trash->size);
+}
+
+ConfirmRequest Drains::emptyTrashRequest(AppState& state) {
+    ConfirmRequest request;
+    request.title = tr("Empty the Trash?");
+    request.message =
+        tr("Everything in the Trash is deleted for good, including everything you've nimbrelised. "
+           "This can't be undone.");
+    request.actionTitle = tr("Empty Trash");
+    request.destructive = true;
+    request.perform = [&state] { state.emptyTrash(); };
+    return request;
+}
+
+ConfirmRequest Drains::simulatorsRequest(AppState& state) {
+    ConfirmRequest request;
+    request.title = tr("Remove unavailable simulators?");
+    request.message =
+        tr("Runs xcrun simctl delete unavailable. It deletes simulators whose runtime isn't installed.");
+    request.actionTitle = tr("Remove");
+    request.destructive = true;
+    request.perform = [&state] { state.removeUnavailableSimulators(); };
+    return request;
+}
+
+DrainPlate::DrainPlate(const std::string& symbol, const QString& title, const std::optional<QString>& value,
+                       const QString& action, std::function<void()> perform, QWidget* parent)
+    : QWidget(parent), symbol_(symbol), title_(title), value_(value) {
+    button_ = new NimbrelButton(action, NimbrelButton::Kind::danger, NimbrelButton::Size::small, this);
+    connect(button_, &NimbrelButton::clicked, this, [perform = std::move(perform)] {
+        if (perform) perform();
+    });
+    setAccessibleName(value_ ? title_ + QStringLiteral(", ") + *value_ : title_);
+}
+
+double DrainPlate::textWidth() const {
+    double width = QFontMetricsF(titleFont()).horizontalAdvance(title_);
+    if (value_) width = std::max(width, QFontMetricsF(valueFont()).horizontalAdvance(*value_));
+    return std::ceil(width);
+}
+
+QSize DrainPlate::sizeHint() const {
+    const QSize button = button_->sizeHint();
+    double textHeight = QFontMetricsF(titleFont()).height();
+    if (value_) textHeight += QFontMetricsF(valueFont()).height();
+    const double content = std::max({double(button.height()), textHeight, Symbols::side(kSymbolSize)});
+    const double width = kLeadingInset + Symbols::side(kSymbolSize) + kSpacing + textWidth() + kSpacing +
+                         button.width() + kInset;
+    return QSize(int(std::ceil(width)), int(std::ceil(content + 2 * kInset)));
+}
+
+QRectF DrainPlate::symbolRect() const {
+    const double side = Symbols::side(kSymbolSize);
+    return QRectF(kLeadingInset, (height() - side) / 2, side, side);
+}
+
+void DrainPlate::resizeEvent(QResizeEvent*) {
+    const QSize button = button_->sizeHint();
+    button_->setGeometry(width() - kInset - button.width(), (height() - button.height()) / 2, button.width(),
+                         button.height());
+}
+
+void DrainPlate::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF bounds = rect();
+    p.fillPath(Shapes::capsule(bounds), Palette::surface().resolve(this));
+    p.setPen(QPen(Palette::line().resolve(this), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(Shapes::capsule(Shapes::inset(bounds, 0.5)));
+
+    Symbols::draw(p, symbolRect(), symbol_, Room::burnDim(), kSymbolSize, FontWeight::semibold);
+
+    const double x = symbolRect().right() + kSpacing;
+    const double width = button_->geometry().left() - kSpacing - x;
+    const QFontMetricsF titleMetrics(titleFont());
+    double textHeight = titleMetrics.height();
+    const QFontMetricsF valueMetrics(valueFont());
+    if (value_) textHeight += valueMetrics.height();
+    double y = (height() - textHeight) / 2;
+    p.setFont(titleFont());
+    p.setPen(Palette::ink().resolve(this));
+    p.drawText(QRectF(x, y, width, titleMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+               titleMetrics.elidedText(title_, Qt::ElideRight, width));
+    if (value_) {
+        y += titleMetrics.height();
+        p.setFont(valueFont());
+        p.setPen(Palette::ink3().resolve(this));
+        p.drawText(QRectF(x, y, width, valueMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                   valueMetrics.elidedText(*value_, Qt::ElideRight, width));
+    }
+}
+
+DrainsSection::DrainsSection(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(kSectionSpacing);
+    heading_ = new ElidedLabel(this);
+    QFont font = Fonts::font(kHeadingSize, FontWeight::heavy);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, kHeadingTracking);
+    heading_->setFont(font);
+    heading_->setColor([](const QWidget*) { return Room::burnDim(); });
+    heading_->setText(tr("DRAINS"));
+    column->addWidget(heading_);
+    row_ = new QHBoxLayout();
+    row_->setContentsMargins(0, 0, 0, 0);
+    row_->setSpacing(kSectionSpacing);
+    column->addLayout(row_);
+
+    connect(&state_.cleanup(), &CleanupModel::trashChanged, this, &DrainsSection::rebuild);
+    connect(&state_.cleanup(), &CleanupModel::hasSimulatorsChanged, this, &DrainsSection::rebuild);
+    rebuild();
+}
+
+QString DrainsSection::heading() const {
+    return heading_->text();
+}
+
+QList<DrainPlate*> DrainsSection::plates() const {
+    QList<DrainPlate*> out;
+    for (int i = 0; i < row_->count(); ++i)
+        if (auto* plate = qobject_cast<DrainPlate*>(row_->itemAt(i)->widget())) out.push_back(plate);
+    return out;
+}
+
+void DrainsSection::rebuild() {
+    while (QLayoutItem* item = row_->takeAt(0)) {
+        if (QWidget* w = item->widget()) w->deleteLater();
+        delete item;
+    }
+    const CleanupModel& cleanup = state_.cleanup();
+    AppState* state = &state_;
+    // The plate titles are names, not sentences: they read the same in every language.
+    row_->addWidget(new DrainPlate(
+        "trash", QStringLiteral("Trash"), Drains::trashValue(cleanup.trash()), tr("Empty…"),
+        [state] { state->setConfirm(Drains::emptyTrashRequest(*state)); }, this));
+    if (cleanup.hasSimulators()) {
+        row_->addWidget(new DrainPlate(
+            "ipad.and.iphone", QStringLiteral("Dead simulators"), std::nullopt, QStringLiteral("Remove…"),
+            [state] { state->setConfirm(Drains::simulatorsRequest(*state)); }, this));
+    }
+    row_->addStretch(1);
+}
+
+}  // namespace nimbrel

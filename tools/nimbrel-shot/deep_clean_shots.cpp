@@ -1,0 +1,85 @@
+// The Deep Clean area on the sample data: the top of the screen, the drains at the bottom, a filter
+// with a search that matches nothing, and a selection with an opened location.
+#include "deep_clean_shots.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QScrollBar>
+#include <cstdio>
+
+#include "engine/demo.h"
+#include "model/app_state.h"
+#include "theme/chip.h"
+#include "theme/fading_scroll.h"
+#include "theme/nimbrel_button.h"
+#include "theme/search_field.h"
+#include "views/deepclean/safe_header.h"
+#include "views/deepclean/steam_view.h"
+#include "views/shell/main_window.h"
+#include "views/shell/nimbrel_commands.h"
+
+using namespace nimbrel;
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+bool save(QWidget& window, const QString& outDir, const QString& name) {
+    settle();
+    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
+    if (!window.grab().save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+}  // namespace
+
+int shootDeepClean(const QString& outDir) {
+    Demo::setOnForTesting(true);
+    AppStateServices services = AppStateServices::standard();
+    services.isDemo = [] { return true; };
+    services.arguments = [] { return std::vector<std::string>{"nimbrel-shot", "-demo"}; };
+    AppState state(services);
+    state.onLaunch();
+    NimbrelCommands commands(state, {});
+    MainWindow window(state, commands);
+    window.resize(MainWindow::kDefaultWidth, MainWindow::kDefaultHeight);
+    window.show();
+    state.setSection(SidebarItem::cleanup);
+    settle();
+
+    int failures = 0;
+    auto shot = [&](const char* name) {
+        if (!save(window, outDir, QString::fromLatin1(name))) ++failures;
+    };
+    SteamView* view = window.findChild<SteamView*>();
+    if (!view) {
+        std::fprintf(stderr, "no Deep Clean view\n");
+        return 1;
+    }
+    shot("deep-clean-demo");
+
+    view->safeHeader()->selectButton()->click();
+    view->toggle("caches");
+    shot("deep-clean-selected");
+
+    QScrollBar* bar = view->scroll()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    shot("deep-clean-drains");
+    bar->setValue(0);
+
+    view->chips()[2]->click();  // "Look first"
+    shot("deep-clean-look-first");
+    view->searchField()->setText(QStringLiteral("no such junk"));
+    shot("deep-clean-nothing-matches");
+    Demo::setOnForTesting(false);
+    return failures;
+}
