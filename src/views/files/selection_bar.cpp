@@ -53,6 +53,7 @@ SelectionBar::SelectionBar(AppState& state, QWidget* parent) : QWidget(parent), 
         if (review_->isEnabled() && isVisible() && !ModalHost::isPresented(state_)) state_.nimbrelise();
     });
     connect(&roll_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
+    connect(&targetAmount_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     connect(&state_.queue(), &CleanQueue::itemsChanged, this, &SelectionBar::refresh);
     connect(&state_, &AppState::isDeletingChanged, this, &SelectionBar::refresh);
     refresh();
@@ -119,6 +120,7 @@ bool SelectionBar::drop(const std::vector<CleanItem>& items) {
 void SelectionBar::setTargeted(bool on) {
     if (targeted_ == on) return;
     targeted_ = on;
+    targetAmount_.animateTo(on ? 1 : 0, Motion::snappy(0.2));
     update();
 }
 
@@ -160,8 +162,9 @@ void SelectionBar::paintEvent(QPaintEvent*) {
     const QRectF r = QRectF(rect());
     const QPainterPath capsule = Shapes::capsule(r);
     p.fillPath(capsule, Palette::panel().resolve(this));
-    const double line = targeted_ ? 2 : 1;
-    p.setPen(QPen(targeted_ ? Palette::accent().resolve(this) : Palette::glassEdge(), line));
+    const double t = targetAmount_.value();
+    const double line = 1 + t;
+    p.setPen(QPen(mixColor(Palette::glassEdge(), Palette::accent().resolve(this), t), line));
     p.setBrush(Qt::NoBrush);
     p.drawPath(Shapes::capsule(r.adjusted(line / 2, line / 2, -line / 2, -line / 2)));
 
@@ -173,7 +176,7 @@ void SelectionBar::paintEvent(QPaintEvent*) {
     const int top = (height() - block) / 2;
     QLinearGradient brand = Palette::nimbrel();
     brand.setCoordinateMode(QGradient::ObjectMode);
-    const double t = roll_.value();
+    const double roll = roll_.value();
     const double rise = 10;
     const auto drawTotal = [&](const QString& value, double dy, double opacity) {
         if (opacity <= 0) return;
@@ -186,8 +189,8 @@ void SelectionBar::paintEvent(QPaintEvent*) {
     };
     p.save();
     p.setClipRect(QRect(kLeading - 2, top, width() / 2, tm.height()));
-    if (t < 1) drawTotal(previousTotal_, -rise * t, 1 - t);
-    drawTotal(total_, rise * (1 - t), t);
+    if (roll < 1) drawTotal(previousTotal_, -rise * roll, 1 - roll);
+    drawTotal(total_, rise * (1 - roll), roll);
     p.restore();
     p.setFont(lineFont);
     p.setPen(Palette::ink3().resolve(this));

@@ -56,6 +56,7 @@ class SelectionBar : public QWidget {
     QString previousTotal_;
     // 0 to 1 while a new total rolls in over the old one.
     AnimatedValue roll_{1};
+    AnimatedValue targetAmount_{0};  // the drop border, eased in and out
     QString sources_;
     NimbrelButton* clear_;
     NimbrelButton* review_;

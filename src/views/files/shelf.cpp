@@ -8,6 +8,7 @@
 
 #include "theme/appearance.h"
 #include "theme/fonts.h"
+#include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
 #include "theme/search_field.h"
@@ -128,10 +129,12 @@ void FileControls::chooseSort(FileSort sort) {
 
 MoltenProgress::MoltenProgress(QWidget* parent) : QWidget(parent) {
     setFixedHeight(8);
+    connect(&shown_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
 }
 
 void MoltenProgress::setFraction(std::optional<double> fraction) {
     fraction_ = fraction;
+    shown_.animateTo(std::clamp(fraction.value_or(0.0), 0.0, 1.0), Motion::snappy(0.25));
     update();
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "theme/animated_value.h"
 #include "views/files/shelf_lists.h"
 
 class QMenu;
@@ -76,6 +77,7 @@ class MoltenProgress : public QWidget {
 
   private:
     std::optional<double> fraction_;
+    AnimatedValue shown_{0};  // the fraction as drawn, easing to the reported one
 };
 
 }  // namespace nimbrel
