@@ -14,6 +14,10 @@
 #include "views/deepclean/drains.h"
 #include "views/deepclean/safe_header.h"
 #include "views/deepclean/wrapping_text.h"
+#include "views/files/item_row.h"
+#include "views/files/junk_contents_list.h"
+#include "views/files/lazy_rows.h"
+#include "views/files/shelf.h"
 #include "views/shell_fixture.h"
 
 namespace nimbrel {
@@ -115,6 +119,56 @@ TEST_F(SteamViewTest, SortPicker) {
     EXPECT_EQ(view.model().sort, NameSizeSort::name);
     EXPECT_EQ(view.sortPicker()->selection().toString(), QStringLiteral("name"));
     EXPECT_EQ(view.lists().shownLocations.front().location.id, "caches");  // "App Caches"
+}
+
+TEST_F(SteamViewTest, ShelvesOfLocationsAndBuildProducts) {
+    loadDemo(true);
+    SteamView view(*state_);
+    auto* locations = qobject_cast<Shelf*>(view.locationsShelf());
+    auto* products = qobject_cast<Shelf*>(view.productsShelf());
+    ASSERT_NE(locations, nullptr);
+    ASSERT_NE(products, nullptr);
+    EXPECT_EQ(locations->title(), QStringLiteral("Caches & leftovers"));
+    EXPECT_EQ(locations->detail(), QStringLiteral("52.19 GB"));
+    EXPECT_EQ(locations->rows()->count(), 8);
+    EXPECT_EQ(products->title(), QStringLiteral("Build junk"));
+    EXPECT_EQ(products->detail(), QStringLiteral("12.85 GB"));
+    EXPECT_EQ(products->rows()->count(), 6);
+
+    // "Look first" leaves the products out; with no scan result the hint takes their place.
+    QTest::mouseClick(view.chips()[2], Qt::LeftButton);
+    EXPECT_EQ(view.productsShelf(), nullptr);
+    EXPECT_TRUE(view.scanHint()->isHidden());
+    state_->setResult(nullptr);
+    EXPECT_FALSE(view.scanHint()->isHidden());
+}
+
+TEST_F(SteamViewTest, AnOpenedLocationListsWhatItHolds) {
+    loadDemo(false);
+    SteamView view(*state_);
+    view.resize(1000, 700);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.toggle("caches");  // the second row: App Caches
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    auto* shelf = qobject_cast<Shelf*>(view.locationsShelf());
+    ASSERT_NE(shelf, nullptr);
+    EXPECT_EQ(shelf->rows()->rowRect(0).height(), ItemRow::kHeight);
+    // The row, the detail text and ten entries of 26 points.
+    EXPECT_GT(shelf->rows()->rowRect(1).height(), ItemRow::kHeight + 10 * JunkContentsList::kLineHeight);
+    shelf->rows()->refresh();
+    QWidget* cell = shelf->rows()->rowWidget(1);
+    ASSERT_NE(cell, nullptr);
+    auto* list = cell->findChild<JunkContentsList*>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->location().id, "caches");
+    EXPECT_EQ(list->currentPlan().shown, 10);
+
+    // Filtered away and back, it comes back opened.
+    QTest::mouseClick(view.chips()[3], Qt::LeftButton);
+    QTest::mouseClick(view.chips()[3], Qt::LeftButton);
+    shelf = qobject_cast<Shelf*>(view.locationsShelf());
+    EXPECT_GT(shelf->rows()->rowRect(1).height(), ItemRow::kHeight);
 }
 
 }  // namespace

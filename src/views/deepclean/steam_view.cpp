@@ -16,9 +16,14 @@
 #include "theme/palette.h"
 #include "theme/pill_picker.h"
 #include "theme/search_field.h"
+#include "util/fmt.h"
 #include "views/deepclean/drains.h"
 #include "views/deepclean/safe_header.h"
 #include "views/deepclean/wrapping_text.h"
+#include "views/files/item_row.h"
+#include "views/files/junk_contents_list.h"
+#include "views/files/lazy_rows.h"
+#include "views/files/shelf.h"
 #include "views/shell/area_header.h"
 #include "views/shell/elided_label.h"
 
@@ -31,6 +36,17 @@ constexpr double kMeasuringLoader = 14;
 constexpr double kMeasuringTextSize = 12.5;
 constexpr int kMeasuringSpacing = 8;
 constexpr double kHintSize = 12.5;
+constexpr double kDetailSize = 11.5;
+constexpr int kContentsLimit = 300;
+// The contents block under an opened location: its insets and the gap between detail and list.
+constexpr int kBlockLeft = 76;
+constexpr int kBlockRight = 12;
+constexpr int kBlockBelow = 8;
+constexpr int kBlockSpacing = 4;
+
+QFont detailFont() {
+    return Fonts::font(kDetailSize);
+}
 
 QColor ink2(const QWidget* w) {
     return Palette::ink2().resolve(w);
@@ -103,6 +119,14 @@ SteamView::SteamView(AppState& state, QWidget* parent) : QWidget(parent), state_
     connect(&cleanup, &CleanupModel::hasMeasuredChanged, this, &SteamView::refresh);
     connect(&state_, &AppState::resultChanged, this, &SteamView::refresh);
     connect(&state_, &AppState::revisionChanged, this, &SteamView::refresh);
+    // A listing that arrives or goes stale changes the height of its opened location.
+    connect(&cleanup, &CleanupModel::contentsChanged, this, [this] {
+        for (const MeasuredLocation& m : lists_.shownLocations)
+            if (model_.expanded.count(m.location.id) && m.hasContents()) {
+                refresh();
+                return;
+            }
+    });
     refresh();
 }
 
@@ -193,8 +217,14 @@ void SteamView::refresh() {
     header_->selectButton()->setEnabled(!lists_.safeSelection.empty());
     measuring_->setVisible(DeepCleanModel::showsMeasuringRow(inputs));
 
-    if (locationsShelf_) locationsShelf_->deleteLater();
-    if (productsShelf_) productsShelf_->deleteLater();
+    // The old shelves may be handling the click that got here: they go once it is done.
+    for (QWidget* old : {locationsShelf_, productsShelf_}) {
+        if (!old) continue;
+        column_->removeWidget(old);
+        old->hide();
+        old->deleteLater();
+    }
+    locationHeights_.clear();
     locationsShelf_ = lists_.shownLocations.empty() ? nullptr : buildLocationsShelf(inputs);
     productsShelf_ = DeepCleanModel::showsProducts(inputs, lists_) ? buildProductsShelf(inputs) : nullptr;
     int at = column_->indexOf(measuring_) + 1;
@@ -205,12 +235,95 @@ void SteamView::refresh() {
     empty_->setVisible(DeepCleanModel::showsEmptyState(inputs, lists_));
 }
 
-QWidget* SteamView::buildLocationsShelf(const DeepCleanModel::Inputs&) {
-    return nullptr;
+int SteamView::rowWidth() const {
+    const int viewport = scroll_->viewport()->width();
+    return std::max(0, viewport - 2 * kSideInset - 2 * Shelf::kInset);
 }
 
-QWidget* SteamView::buildProductsShelf(const DeepCleanModel::Inputs&) {
-    return nullptr;
+std::vector<int> SteamView::locationHeights(const std::vector<LocationRow>& rows) const {
+    const double textWidth = std::max(1, rowWidth() - kBlockLeft - kBlockRight);
+    const QFontMetricsF metrics(detailFont());
+    std::vector<int> heights;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        int h = ItemRow::kHeight;
+        if (rows[i].showsContents) {
+            const JunkLocation& location = lists_.shownLocations[i].location;
+            const QRectF text =
+                metrics.boundingRect(QRectF(0, 0, textWidth, 1e6), Qt::AlignLeft | Qt::TextWordWrap,
+                                     QString::fromStdString(location.detail));
+            h += int(std::ceil(text.height())) + kBlockSpacing +
+                 JunkContentsList::heightFor(state_.cleanup(), location, kContentsLimit) + kBlockBelow;
+        }
+        heights.push_back(h);
+    }
+    return heights;
+}
+
+QWidget* SteamView::buildLocationsShelf(const DeepCleanModel::Inputs& inputs) {
+    auto* shelf = new Shelf(tr("Caches & leftovers"), Fmt::bytes(DeepCleanModel::locationsTotal(lists_)));
+    const std::vector<LocationRow> rows = model_.locationRows(inputs, lists_);
+    std::vector<JunkLocation> locations;
+    for (const MeasuredLocation& m : lists_.shownLocations)
+        locations.push_back(m.location);
+    locationHeights_ = locationHeights(rows);
+    shelf->rows()->setRows(
+        locationHeights_,
+        [this, rows, locations](int index) -> QWidget* {
+            const LocationRow& row = rows[size_t(index)];
+            const JunkLocation& location = locations[size_t(index)];
+            auto* cell = new QWidget;
+            auto* column = new QVBoxLayout(cell);
+            column->setContentsMargins(0, 0, 0, 0);
+            column->setSpacing(0);
+            ItemRow::Options options;
+            options.subtitle = row.subtitle;
+            options.weight = row.weight;
+            options.badge = row.badge;
+            options.disabled = row.disabled;
+            options.symbol = QString::fromStdString(row.symbol);
+            options.expanded = row.expanded;
+            if (row.expanded) options.onDisclose = [this, id = location.id] { toggle(id); };
+            auto* itemRow = new ItemRow(state_, row.item, options, cell);
+            itemRow->setFixedHeight(ItemRow::kHeight);
+            column->addWidget(itemRow);
+            if (row.showsContents) {
+                auto* block = new QVBoxLayout;
+                block->setContentsMargins(kBlockLeft, 0, kBlockRight, kBlockBelow);
+                block->setSpacing(kBlockSpacing);
+                block->addWidget(new WrappingText(
+                    QString::fromStdString(location.detail), detailFont(),
+                    [](const QWidget* w) { return Palette::ink3().resolve(w); }, cell));
+                block->addWidget(new JunkContentsList(state_, location, kContentsLimit, true, cell));
+                column->addLayout(block);
+            }
+            column->addStretch(1);
+            return cell;
+        },
+        Shelf::kRowSpacing);
+    return shelf;
+}
+
+QWidget* SteamView::buildProductsShelf(const DeepCleanModel::Inputs& inputs) {
+    auto* shelf = new Shelf(tr("Build junk"), Fmt::bytes(DeepCleanModel::productsTotal(lists_)));
+    const std::vector<ProductRow> rows = DeepCleanModel::productRows(inputs, lists_);
+    const std::vector<DevArtifact> products = lists_.shownProducts;
+    shelf->setRows(int(rows.size()), ItemRow::kHeight, [this, rows, products](int index) -> QWidget* {
+        const ProductRow& row = rows[size_t(index)];
+        ItemRow::Options options;
+        options.subtitle = row.subtitle;
+        options.weight = row.weight;
+        options.onOpen = [this, product = products[size_t(index)]] { DeepCleanModel::open(state_, product); };
+        return new ItemRow(state_, row.item, options);
+    });
+    return shelf;
+}
+
+void SteamView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // An opened location's detail wraps with the width, which changes its row's height.
+    if (!locationsShelf_ || locationHeights_.empty()) return;
+    const std::vector<LocationRow> rows = model_.locationRows(DeepCleanModel::Inputs::of(state_), lists_);
+    if (locationHeights(rows) != locationHeights_) refresh();
 }
 
 }  // namespace nimbrel

@@ -62,6 +62,7 @@ class SteamView : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     QWidget* buildControls();
@@ -69,6 +70,9 @@ class SteamView : public QWidget {
     void rebuildShelves();
     QWidget* buildLocationsShelf(const DeepCleanModel::Inputs& inputs);
     QWidget* buildProductsShelf(const DeepCleanModel::Inputs& inputs);
+    // The width of a row inside a shelf, and each location cell's height at that width.
+    int rowWidth() const;
+    std::vector<int> locationHeights(const std::vector<LocationRow>& rows) const;
     void selectEverythingSafe();
     void showEverything();
 
@@ -89,6 +93,7 @@ class SteamView : public QWidget {
     WrappingText* hint_ = nullptr;
     EmptyState* empty_ = nullptr;
     DrainsSection* drains_ = nullptr;
+    std::vector<int> locationHeights_;
 };
 
 }  // namespace nimbrel
