@@ -148,7 +148,7 @@ DeletionFailure::Reason DeletionFailure::classify(const RemovalError& error) {
 int DeletionRequest::protectedCount() const {
     int count = 0;
     for (const DeletionItem& item : items)
-        if (SafetyGuard::isProtected(item.path)) ++count;
+        if (SafetyGuard::isProtectedOnDisk(item.path)) ++count;
     return count;
 }
 

@@ -1,5 +1,7 @@
 #include "engine/safety_guard.h"
 
+#include <climits>
+#include <cstdlib>
 #include <string_view>
 
 #include "engine/localized.h"
@@ -59,6 +61,25 @@ bool SafetyGuard::isProtected(const std::string& path, const HostLayout& layout)
     for (const std::string& entry : layout.guardPrefixes)
         if (isAncestorOf(p, prefixFolder(entry))) return true;
     return false;
+}
+
+std::string SafetyGuard::onDiskPath(const std::string& path) {
+    const std::string p = normalizePath(path, HostLayout::current().home);
+    const size_t slash = p.rfind('/');
+    if (p == "/" || slash == std::string::npos) return p;
+    const std::string folder = slash == 0 ? std::string("/") : p.substr(0, slash);
+    char resolved[PATH_MAX];
+    if (!::realpath(folder.c_str(), resolved)) return p;
+    const std::string real(resolved);
+    return (real == "/" ? std::string() : real) + p.substr(slash);
+}
+
+bool SafetyGuard::isProtectedOnDisk(const std::string& path) {
+    return isProtected(path) || isProtected(onDiskPath(path));
+}
+
+std::string SafetyGuard::reasonOnDisk(const std::string& path) {
+    return reason(isProtected(path) ? path : onDiskPath(path));
 }
 
 std::string SafetyGuard::reason(const std::string& path) {

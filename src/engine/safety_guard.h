@@ -16,6 +16,16 @@ struct SafetyGuard {
     static bool isProtected(const std::string& path);
     static bool isProtected(const std::string& path, const HostLayout& layout);
 
+    // The same judgement of the place the path really names on disk: its folder with every link
+    // resolved, its own name left as it is (a link itself is removed, never followed). A path that
+    // reaches a protected folder through a linked folder ("/tmp/home-link/.ssh") is protected too.
+    // Reads the disk; a folder that cannot be resolved leaves only the path's own judgement.
+    static bool isProtectedOnDisk(const std::string& path);
+    // The path with its folder resolved as above; the normalised path when that folder cannot be.
+    static std::string onDiskPath(const std::string& path);
+    // The reason for a path refused by isProtectedOnDisk.
+    static std::string reasonOnDisk(const std::string& path);
+
     // One line saying why a path is kept. Meaningful for protected and contents-only paths; any
     // other path still gets a text.
     static std::string reason(const std::string& path);

@@ -107,7 +107,7 @@ void AppState::nimbrelise(const std::unordered_set<std::string>& ids, bool perma
         std::unordered_set<std::string> leaving = cleared;
         for (const std::string& id :
              guardRefusedIDs(chosen, self->removalSources(),
-                             [](const std::string& p) { return SafetyGuard::isProtected(p); }))
+                             [](const std::string& p) { return SafetyGuard::isProtectedOnDisk(p); }))
             leaving.insert(id);
         self->queue().removeEvaporated(std::unordered_set<std::string>(removed.begin(), removed.end()),
                                        leaving);
@@ -125,13 +125,14 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
         pretendDeletion(std::move(request));
         return;
     }
-    // The safety guard has the last word, before anything touches the disk.
+    // The safety guard has the last word, before anything touches the disk. It judges where the
+    // path really leads too: a scan through a linked folder names guarded folders by other paths.
     std::vector<DeletionItem> allowed;
     std::vector<DeletionFailure> guardFailures;
     for (const DeletionItem& item : request.items) {
-        if (SafetyGuard::isProtected(item.path))
+        if (SafetyGuard::isProtectedOnDisk(item.path))
             guardFailures.push_back(
-                {item.path, DeletionFailure::Reason::safetyGuard, SafetyGuard::reason(item.path)});
+                {item.path, DeletionFailure::Reason::safetyGuard, SafetyGuard::reasonOnDisk(item.path)});
         else
             allowed.push_back(item);
     }

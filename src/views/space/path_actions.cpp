@@ -1,7 +1,5 @@
 #include "views/space/path_actions.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 
 #include "engine/host_layout.h"
@@ -27,14 +25,7 @@ PathActions::PathActions(AppState& state, std::string path, int size, QWidget* p
 }
 
 void PathActions::copy(AppState& state, const std::vector<std::string>& paths) {
-    if (paths.empty()) return;
-    QStringList lines;
-    for (const std::string& p : paths)
-        lines << QString::fromStdString(p);
-    QGuiApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
-    const QString message = paths.size() == 1 ? tr("Copied %1").arg(abbreviate(paths.front()))
-                                              : tr("Copied %1 paths").arg(paths.size());
-    state.setToast(Toast(message, QStringLiteral("doc.on.doc.fill")));
+    state.copyPaths(paths);
 }
 
 void PathActions::reveal(const std::vector<std::string>& paths) {

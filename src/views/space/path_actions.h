@@ -23,8 +23,8 @@ class PathActions : public QWidget {
     IconButton* copyButton() const { return copy_; }
     IconButton* revealButton() const { return reveal_; }
 
-    // Puts the paths on the clipboard as plain text, one a line, and says so in a toast ("Copied
-    // ~/a" or "Copied 3 paths"). An empty list does nothing.
+    // The state's copyPaths: the paths on the clipboard one a line, and a toast ("Copied ~/a" or
+    // "Copied 3 paths"). An empty list does nothing.
     static void copy(AppState& state, const std::vector<std::string>& paths);
     static void reveal(const std::vector<std::string>& paths);
     // "Show in Finder" on macOS; elsewhere the host's file manager is named.

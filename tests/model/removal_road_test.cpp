@@ -1,0 +1,474 @@
+// The removal road end to end, as the application drives it: a real scan of a temporary tree,
+// entries ticked through the state, the review's removal to the Trash or for good with the real
+// file operations, and the completion delivered on the event loop.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/safety_guard.h"
+#include "model/app_state_test_support.h"
+#include "model/duplicates_model.h"
+#include "model/prefs.h"
+#include "model/removal.h"
+
+namespace nimbrel {
+namespace {
+
+using namespace std::chrono_literals;
+using Reason = DeletionFailure::Reason;
+using testing::settle;
+
+// Everything this program trashes lands below one temporary folder: GLib and the host layout read
+// XDG_DATA_HOME once, at first use, so it is set before main() runs.
+const std::string& base() {
+    static const std::string folder = [] {
+        std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-road-XXXXXX";
+        if (!mkdtemp(pattern.data())) std::abort();
+        chmod(pattern.c_str(), 0755);  // the unprivileged case walks through it
+        std::filesystem::create_directories(pattern + "/share");
+        std::atexit([] { std::filesystem::remove_all(base()); });
+        return pattern;
+    }();
+    return folder;
+}
+const bool kDataHomeSet = setenv("XDG_DATA_HOME", (base() + "/share").c_str(), 1) == 0;
+
+std::string trashFiles() {
+    return base() + "/share/Trash/files";
+}
+
+bool onDisk(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+int64_t allocated(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? int64_t(st.st_blocks) * 512 : 0;
+}
+
+void writeFile(const std::string& path, size_t bytes, char fill = 'x') {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << std::string(bytes, fill);
+}
+
+// The names in the Trash's files folder.
+std::vector<std::string> trashed() {
+    std::vector<std::string> names;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(trashFiles(), ignored))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// A state with the real scanner and the real file operations; only the clock, the volumes and the
+// demo switch are the test's.
+struct Road {
+    ManualClock clock;
+    bool demo = false;
+    std::unique_ptr<AppState> state;
+    std::string root;
+
+    explicit Road(const std::string& name) : root(base() + "/" + name) {
+        std::filesystem::create_directories(root);
+        chmod(root.c_str(), 0777);
+        AppStateServices services = AppStateServices::standard();
+        services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
+        services.scanOptions = [] {
+            ScanOptions options;
+            options.minTrackedSize = 0;  // every file listed, so each can be ticked
+            return options;
+        };
+        services.clock = &clock;
+        services.isDemo = [this] { return demo; };
+        state = std::make_unique<AppState>(std::move(services));
+    }
+    ~Road() {
+        settle();
+        clock.advance(60s);
+        settle();
+    }
+
+    std::string path(const std::string& relative) const { return root + "/" + relative; }
+
+    void scan() {
+        state->scan(root);
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (state->isScanning() && std::chrono::steady_clock::now() < deadline)
+            settle();
+        ASSERT_FALSE(state->isScanning());
+        ASSERT_TRUE(state->result());
+    }
+
+    // The entry as the views build it from the scan: a folder of the tree or a listed file.
+    std::optional<CleanItem> item(const std::string& relative) const {
+        const std::string p = path(relative);
+        CleanItem item;
+        item.source = CleanItem::Source::space;
+        item.id = p;
+        item.symbolPath = p;
+        if (auto node = state->result()->node(p)) {
+            item.name = node->name;
+            item.size = node->size;
+            item.kind = CleanItem::Kind::folder;
+            return item;
+        }
+        for (const FileItem& file : state->result()->files)
+            if (file.path == p) {
+                item.name = file.name;
+                item.size = file.size;
+                item.kind = CleanItem::Kind::file;
+                return item;
+            }
+        // The scan lists no links; one still arrives as a dropped entry or a junk target.
+        struct stat st {};
+        if (lstat(p.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            item.name = std::filesystem::path(p).filename().string();
+            item.size = int64_t(st.st_blocks) * 512;
+            return item;
+        }
+        return std::nullopt;
+    }
+    void tick(const std::string& relative) {
+        auto entry = item(relative);
+        ASSERT_TRUE(entry) << relative << " is not in the scan";
+        state->toggleSelection(*entry);
+    }
+    std::unordered_set<std::string> queued() const {
+        std::unordered_set<std::string> ids;
+        for (const CleanItem& item : state->queue().items())
+            ids.insert(item.id);
+        return ids;
+    }
+    // Review the whole selection and remove it; returns once the completion has run.
+    void removeAll(bool permanently) {
+        state->nimbrelise();
+        ASSERT_TRUE(state->isReviewing());
+        state->nimbrelise(queued(), permanently);
+        finish();
+    }
+    void finish() {
+        settle();
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (state->isDeleting() && std::chrono::steady_clock::now() < deadline) {
+            clock.advance(10s);
+            settle();
+        }
+        ASSERT_FALSE(state->isDeleting());
+    }
+    bool inTree(const std::string& relative) const {
+        const std::string p = path(relative);
+        if (state->result()->node(p)) return true;
+        for (const FileItem& file : state->result()->files)
+            if (file.path == p) return true;
+        return false;
+    }
+    std::vector<DeletionFailure> failures() const {
+        return state->deletionFailures().value_or(std::vector<DeletionFailure>{});
+    }
+};
+
+class RemovalRoadTest : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(kDataHomeSet);
+        Prefs::useStore(store_.filePath("prefs.ini"));
+        // GIO trashes into the home Trash only for files on the home folder's file system.
+        struct stat home {
+        }, tmp{};
+        sameDevice_ = stat(HostLayout::current().home.c_str(), &home) == 0 &&
+                      stat(base().c_str(), &tmp) == 0 && home.st_dev == tmp.st_dev;
+        if (!permanently() && !sameDevice_)
+            GTEST_SKIP() << "the temporary folder is not on the home file system";
+    }
+    void TearDown() override { Prefs::useStore(QString()); }
+    bool permanently() const { return GetParam(); }
+    std::string name(const std::string& what) const { return what + (permanently() ? "-rm" : "-trash"); }
+
+  private:
+    QTemporaryDir store_;
+    bool sameDevice_ = false;
+};
+
+INSTANTIATE_TEST_SUITE_P(BothModes, RemovalRoadTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "ForGood" : "ToTrash"; });
+
+TEST_P(RemovalRoadTest, LinksGoAsLinksAndTheirTargetsStay) {
+    // Outside the scanned tree: a folder the links point at, with its contents.
+    const std::string outside = base() + "/" + name("outside");
+    writeFile(outside + "/keep/precious.txt", 5000);
+    writeFile(outside + "/precious-file.txt", 5000);
+
+    Road road(name("links"));
+    std::filesystem::create_directory_symlink(outside + "/keep", road.path("folder-link"));
+    std::filesystem::create_symlink(outside + "/precious-file.txt", road.path("file-link"));
+    writeFile(road.path("holder/own.bin"), 8192);
+    std::filesystem::create_directory_symlink(outside + "/keep", road.path("holder/inner-link"));
+    std::filesystem::create_symlink(outside, road.path("holder/parent-link"));
+    road.scan();
+
+    ASSERT_FALSE(road.state->result()->node(road.path("folder-link"))) << "a link is never a folder";
+    ASSERT_FALSE(road.inTree("folder-link"));
+    road.tick("folder-link");
+    road.tick("file-link");
+    road.tick("holder");
+    ASSERT_EQ(road.queued().size(), 3u);
+    const int64_t expected =
+        allocated(road.path("folder-link")) + allocated(road.path("file-link")) + road.item("holder")->size;
+    road.removeAll(permanently());
+
+    EXPECT_TRUE(road.failures().empty());
+    for (const char* gone : {"folder-link", "file-link", "holder"})
+        EXPECT_FALSE(onDisk(road.path(gone))) << gone;
+    EXPECT_TRUE(onDisk(outside + "/keep/precious.txt"));
+    EXPECT_TRUE(onDisk(outside + "/precious-file.txt"));
+    EXPECT_EQ(allocated(outside + "/keep/precious.txt"), allocated(outside + "/precious-file.txt"));
+    EXPECT_EQ(road.state->sessionFreed(), expected);
+    EXPECT_TRUE(road.queued().empty());
+    EXPECT_FALSE(road.inTree("holder"));
+    EXPECT_FALSE(road.inTree("file-link"));
+    if (!permanently()) {
+        // The Trash holds the links themselves, still pointing outside.
+        const std::vector<std::string> names = trashed();
+        EXPECT_NE(std::find(names.begin(), names.end(), "folder-link"), names.end());
+        EXPECT_TRUE(std::filesystem::is_symlink(trashFiles() + "/folder-link"));
+    }
+}
+
+TEST_P(RemovalRoadTest, GuardedFolderStaysAndTheRestGoes) {
+    // The Trash folder is guarded wherever XDG_DATA_HOME puts it; scan the data home itself.
+    Road road(name("guard"));
+    const std::string guarded = HostLayout::current().trashFolder;
+    ASSERT_EQ(guarded, base() + "/share/Trash");
+    std::filesystem::create_directories(guarded + "/files");
+    writeFile(road.path("loose.bin"), 12000);
+    std::filesystem::create_directory_symlink(guarded, road.path("trash-link"));
+
+    // Scan the data home: the Trash is an ordinary-looking folder of the tree.
+    Road share(name("guard-share"));
+    share.root = base() + "/share";
+    writeFile(share.path(name("spare.bin")), 4096);
+    share.scan();
+    share.tick("Trash");
+    share.tick(name("spare.bin"));
+    const int64_t spare = allocated(share.path(name("spare.bin")));
+    share.state->nimbrelise();
+    share.state->nimbrelise(share.queued(), /*permanently=*/true);
+    share.finish();
+
+    ASSERT_EQ(share.failures().size(), 1u);
+    EXPECT_EQ(share.failures()[0].path, guarded);
+    EXPECT_EQ(share.failures()[0].reason, Reason::safetyGuard);
+    EXPECT_EQ(share.failures()[0].detail, SafetyGuard::reason(guarded));
+    EXPECT_TRUE(onDisk(guarded + "/files"));
+    EXPECT_FALSE(onDisk(share.path(name("spare.bin"))));
+    EXPECT_EQ(share.state->sessionFreed(), spare);
+    EXPECT_TRUE(share.inTree("Trash"));
+    EXPECT_TRUE(share.queued().empty()) << "a refused entry leaves the selection";
+
+    // A link to the guarded folder is only a link: it goes, the folder stays.
+    road.scan();
+    road.tick("trash-link");
+    road.tick("loose.bin");
+    road.removeAll(permanently());
+    EXPECT_TRUE(road.failures().empty());
+    EXPECT_FALSE(onDisk(road.path("trash-link")));
+    EXPECT_FALSE(onDisk(road.path("loose.bin")));
+    EXPECT_TRUE(onDisk(guarded + "/files"));
+}
+
+TEST_P(RemovalRoadTest, GuardSeesThroughALinkedScanRoot) {
+    // A scan started at a link to the data home reaches the guarded Trash under the link's name.
+    const std::string guarded = HostLayout::current().trashFolder;
+    std::filesystem::create_directories(guarded + "/files");
+    writeFile(guarded + "/files/" + name("keep.bin"), 4096);
+    Road road(name("linked-root"));
+    std::filesystem::remove(road.root);
+    std::filesystem::create_directory_symlink(base() + "/share", road.root);
+    road.scan();
+    road.tick("Trash");
+    road.removeAll(permanently());
+    EXPECT_TRUE(onDisk(guarded + "/files/" + name("keep.bin")));
+    ASSERT_EQ(road.failures().size(), 1u);
+    EXPECT_EQ(road.failures()[0].reason, Reason::safetyGuard);
+}
+
+TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
+    Road road(name("totals"));
+    writeFile(road.path("a/copy1.bin"), 6000, 'q');
+    writeFile(road.path("b/copy2.bin"), 6000, 'q');
+    writeFile(road.path("c/copy3.bin"), 6000, 'q');
+    writeFile(road.path("big/one.bin"), 40000);
+    writeFile(road.path("big/nested/two.bin"), 20000);
+    writeFile(road.path("vanishing.bin"), 9000);
+    writeFile(road.path("stays.bin"), 3000);
+    road.scan();
+
+    road.state->duplicates().run(road.state->result()->files, 0);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (road.state->duplicates().isRunning() && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::sendPostedEvents();
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(road.state->duplicates().groups().size(), 1u);
+    ASSERT_EQ(road.state->duplicates().groups()[0].files.size(), 3u);
+
+    road.tick("a/copy1.bin");
+    road.tick("big");
+    road.tick("vanishing.bin");
+    const int64_t rootBefore = road.state->result()->root->size;
+    const int64_t scanned =
+        road.item("a/copy1.bin")->size + road.item("big")->size + road.item("vanishing.bin")->size;
+    const int64_t reallyFreed = allocated(road.path("a/copy1.bin")) + road.item("big")->size;
+    // Gone before the removal reaches it: counted as removed, with nothing freed.
+    std::filesystem::remove(road.path("vanishing.bin"));
+    road.removeAll(permanently());
+
+    EXPECT_TRUE(road.failures().empty());
+    EXPECT_EQ(road.state->sessionFreed(), reallyFreed);
+    ASSERT_TRUE(road.state->toast());
+    EXPECT_EQ(road.state->toast()->message, removalToastText(reallyFreed, 3, permanently()));
+    EXPECT_EQ(road.state->lastRemoval.at(road.path("vanishing.bin")), 0);
+    EXPECT_FALSE(onDisk(road.path("big")));
+    EXPECT_FALSE(onDisk(road.path("a/copy1.bin")));
+    EXPECT_TRUE(onDisk(road.path("stays.bin")));
+
+    EXPECT_TRUE(road.queued().empty());
+    for (const char* gone : {"a/copy1.bin", "big", "big/one.bin", "big/nested", "vanishing.bin"})
+        EXPECT_FALSE(road.inTree(gone)) << gone;
+    for (const char* kept : {"a", "b/copy2.bin", "c/copy3.bin", "stays.bin"})
+        EXPECT_TRUE(road.inTree(kept)) << kept;
+    EXPECT_EQ(road.state->result()->root->size, rootBefore - scanned);
+    ASSERT_EQ(road.state->duplicates().groups().size(), 1u);
+    std::vector<std::string> twins;
+    for (const FileItem& f : road.state->duplicates().groups()[0].files)
+        twins.push_back(f.path);
+    std::sort(twins.begin(), twins.end());
+    EXPECT_EQ(twins, (std::vector<std::string>{road.path("b/copy2.bin"), road.path("c/copy3.bin")}));
+}
+
+TEST_P(RemovalRoadTest, OddByteNamesGoByTheirExactBytes) {
+    Road road(name("bytes"));
+    const std::string odd = std::string("caf\xE9-\xFF\xFE.bin");            // Latin-1, not UTF-8
+    const std::string lookalike = std::string("caf\xC3\xA9-\xFF\xFE.bin");  // what a text trip would make
+    writeFile(road.path(odd), 7000);
+    writeFile(road.path(lookalike), 7000);
+    road.scan();
+    road.tick(odd);
+    const int64_t size = allocated(road.path(odd));
+    road.removeAll(permanently());
+    EXPECT_TRUE(road.failures().empty());
+    EXPECT_FALSE(onDisk(road.path(odd)));
+    EXPECT_TRUE(onDisk(road.path(lookalike)));
+    EXPECT_EQ(road.state->sessionFreed(), size);
+    EXPECT_FALSE(road.inTree(odd));
+    EXPECT_TRUE(road.inTree(lookalike));
+}
+
+TEST_P(RemovalRoadTest, OneRemovalAtATime) {
+    Road road(name("once"));
+    writeFile(road.path("first.bin"), 5000);
+    writeFile(road.path("second.bin"), 5000);
+    road.scan();
+    road.tick("first.bin");
+    road.state->nimbrelise();
+    road.state->nimbrelise(road.queued(), permanently());
+    ASSERT_TRUE(road.state->isDeleting());
+    // While it runs: the review does not open and a second request does nothing.
+    road.tick("second.bin");
+    road.state->nimbrelise();
+    EXPECT_FALSE(road.state->isReviewing());
+    road.state->nimbrelise({road.path("second.bin")}, permanently());
+    road.finish();
+    EXPECT_FALSE(onDisk(road.path("first.bin")));
+    EXPECT_TRUE(onDisk(road.path("second.bin")));
+    EXPECT_EQ(road.queued(), (std::unordered_set<std::string>{road.path("second.bin")}));
+}
+
+TEST_P(RemovalRoadTest, DemoTouchesNothing) {
+    Road road(name("demo"));
+    writeFile(road.path("sample/file.bin"), 5000);
+    std::filesystem::create_symlink(road.path("sample"), road.path("link"));
+    road.scan();
+    const std::vector<std::string> trashBefore = trashed();
+    road.demo = true;
+    road.tick("sample");
+    road.tick("link");
+    road.removeAll(permanently());
+    EXPECT_TRUE(onDisk(road.path("sample/file.bin")));
+    EXPECT_TRUE(onDisk(road.path("link")));
+    EXPECT_EQ(trashed(), trashBefore);
+    EXPECT_EQ(road.state->sessionFreed(), 0);
+    EXPECT_TRUE(road.failures().empty());
+}
+
+// Drops to an unprivileged user for the whole process (all threads) and back.
+struct Unprivileged {
+    bool ok = false;
+    Unprivileged() { ok = setresgid(65534, 65534, 0) == 0 && setresuid(65534, 65534, 0) == 0; }
+    ~Unprivileged() {
+        [[maybe_unused]] int restoredUser = setresuid(0, 0, 0);
+        [[maybe_unused]] int restoredGroup = setresgid(0, 0, 0);
+    }
+};
+
+TEST_P(RemovalRoadTest, RefusedRemovalIsReportedAndNeverCounted) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    Road road(name("denied"));
+    // Root's folder, readable by all: nobody may take anything out of it.
+    writeFile(road.path("locked/inner.bin"), 8000);
+    writeFile(road.path("locked/inside.bin"), 8000);
+    chmod(road.path("locked").c_str(), 0755);
+    // A file nobody may remove, next to one nobody owns and may remove.
+    writeFile(road.path("free.bin"), 6000);
+    ASSERT_EQ(chown(road.path("free.bin").c_str(), 65534, 65534), 0);
+    road.scan();
+    road.tick("locked");
+    road.tick("locked/inner.bin");  // ticking inside a ticked folder deselects inside it
+    road.tick("free.bin");
+    const int64_t freeSize = allocated(road.path("free.bin"));
+    road.state->setToast(std::nullopt);  // the deselection's note
+    {
+        Unprivileged nobody;
+        ASSERT_TRUE(nobody.ok);
+        road.state->nimbrelise();
+        road.state->nimbrelise(road.queued(), permanently());
+        road.finish();
+    }
+    // Whatever stayed is reported and never counted; whatever left is counted. (To the Trash, the
+    // unprivileged user may not reach root's Trash at all, and then nothing leaves.)
+    EXPECT_TRUE(onDisk(road.path("locked/inside.bin")));
+    const bool freeLeft = !onDisk(road.path("free.bin"));
+    if (permanently()) {
+        EXPECT_TRUE(freeLeft);
+    }
+    std::unordered_set<std::string> failed;
+    for (const DeletionFailure& failure : road.failures()) {
+        failed.insert(failure.path);
+        if (permanently()) {
+            EXPECT_EQ(failure.reason, Reason::noPermission) << failure.detail;
+        }
+    }
+    EXPECT_TRUE(failed.count(road.path("locked/inside.bin")));
+    EXPECT_EQ(failed.count(road.path("free.bin")), freeLeft ? 0u : 1u);
+    EXPECT_EQ(road.state->sessionFreed(), freeLeft ? freeSize : 0);
+    if (freeLeft) {
+        ASSERT_TRUE(road.state->toast());
+        EXPECT_EQ(road.state->toast()->message, removalToastText(freeSize, 1, permanently()));
+    } else {
+        EXPECT_FALSE(road.state->toast()) << road.state->toast()->message.toStdString();
+    }
+    EXPECT_TRUE(road.inTree("locked/inside.bin"));
+    EXPECT_EQ(road.inTree("free.bin"), !freeLeft);
+    EXPECT_TRUE(road.queued().count(road.path("locked/inside.bin")));
+    EXPECT_EQ(road.queued().count(road.path("free.bin")), freeLeft ? 0u : 1u);
+}
+
+}  // namespace
+}  // namespace nimbrel
