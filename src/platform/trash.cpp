@@ -2,6 +2,7 @@
 #include "platform/trash.h"
 
 #include <gio/gio.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -11,12 +12,17 @@ namespace {
 
 // GIO's codes as the POSIX codes the classification reads. GIO merges EPERM into
 // PERMISSION_DENIED, so a refused Trash move always reads as "not yours to remove".
-RemovalError fromGError(const GError* error) {
+RemovalError fromGError(const GError* error, const std::string& path) {
     std::string message = error->message ? error->message : "";
     if (error->domain == G_IO_ERROR) {
         switch (error->code) {
-            case G_IO_ERROR_NOT_FOUND:
-                return RemovalError::notFound(message);
+            case G_IO_ERROR_NOT_FOUND: {
+                // GIO also says "not found" when the Trash itself cannot be made (a dangling data
+                // folder); only an item that really is gone counts as already removed.
+                struct stat st {};
+                if (lstat(path.c_str(), &st) != 0) return RemovalError::notFound(message);
+                break;
+            }
             case G_IO_ERROR_PERMISSION_DENIED:
                 return RemovalError::posix(EACCES, message);
             case G_IO_ERROR_BUSY:
@@ -40,7 +46,7 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path) {
     gboolean moved = g_file_trash(file, nullptr, &error);
     g_object_unref(file);
     if (moved) return std::nullopt;
-    RemovalError result = error ? fromGError(error) : RemovalError{};
+    RemovalError result = error ? fromGError(error, path) : RemovalError{};
     if (error) g_error_free(error);
     return result;
 }

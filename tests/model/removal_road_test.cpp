@@ -299,6 +299,30 @@ TEST_P(RemovalRoadTest, GuardSeesThroughALinkedScanRoot) {
     EXPECT_EQ(road.failures()[0].reason, Reason::safetyGuard);
 }
 
+TEST_P(RemovalRoadTest, UnreachableTrashIsAFailureNotAVanishedFile) {
+    if (permanently()) GTEST_SKIP() << "only the Trash can be out of reach";
+    // The data home turns into a dangling link (a dotfile manager's link whose target went):
+    // the Trash cannot be made and its error reads "no such file", yet the file is still here.
+    Road road(name("no-trash"));
+    writeFile(road.path("still-here.bin"), 5000);
+    road.scan();
+    road.tick("still-here.bin");
+    const std::string share = base() + "/share";
+    std::filesystem::rename(share, base() + "/share-away");
+    std::filesystem::create_directory_symlink(base() + "/nowhere", share);
+    road.removeAll(false);
+    std::filesystem::remove(share);
+    std::filesystem::rename(base() + "/share-away", share);
+
+    EXPECT_TRUE(onDisk(road.path("still-here.bin")));
+    ASSERT_EQ(road.failures().size(), 1u);
+    EXPECT_EQ(road.failures()[0].path, road.path("still-here.bin"));
+    EXPECT_EQ(road.state->sessionFreed(), 0);
+    EXPECT_FALSE(road.state->toast());
+    EXPECT_TRUE(road.inTree("still-here.bin"));
+    EXPECT_EQ(road.queued(), (std::unordered_set<std::string>{road.path("still-here.bin")}));
+}
+
 TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
     Road road(name("totals"));
     writeFile(road.path("a/copy1.bin"), 6000, 'q');
