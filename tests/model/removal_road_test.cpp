@@ -16,6 +16,7 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
+#include "platform/trash_emptier.h"
 
 namespace nimbrel {
 namespace {
@@ -87,6 +88,15 @@ struct Road {
         };
         services.clock = &clock;
         services.isDemo = [this] { return demo; };
+        // The real emptier on this program's Trash only; the volumes' Trash folders are the machine's.
+        services.emptyTrash = [] {
+            CommandResult outcome{0, ""};
+            for (const std::string& stayed : TrashEmptier::emptyFolder(base() + "/share/Trash")) {
+                outcome.status = 1;
+                outcome.output += stayed + "\n";
+            }
+            return outcome;
+        };
         state = std::make_unique<AppState>(std::move(services));
     }
     ~Road() {
@@ -321,6 +331,61 @@ TEST_P(RemovalRoadTest, UnreachableTrashIsAFailureNotAVanishedFile) {
     EXPECT_FALSE(road.state->toast());
     EXPECT_TRUE(road.inTree("still-here.bin"));
     EXPECT_EQ(road.queued(), (std::unordered_set<std::string>{road.path("still-here.bin")}));
+}
+
+TEST_P(RemovalRoadTest, OnlyTheReviewedEntriesGo) {
+    Road road(name("reviewed"));
+    writeFile(road.path("chosen.bin"), 5000);
+    writeFile(road.path("left-out.bin"), 5000);
+    writeFile(road.path("never-ticked.bin"), 5000);
+    road.scan();
+    road.tick("chosen.bin");
+    road.tick("left-out.bin");
+    road.state->nimbrelise();
+    // The review unticked one entry; an id the selection never held is ignored.
+    road.state->nimbrelise({road.path("chosen.bin"), road.path("never-ticked.bin")}, permanently());
+    road.finish();
+    EXPECT_FALSE(onDisk(road.path("chosen.bin")));
+    EXPECT_TRUE(onDisk(road.path("left-out.bin")));
+    EXPECT_TRUE(onDisk(road.path("never-ticked.bin")));
+    EXPECT_EQ(road.queued(), (std::unordered_set<std::string>{road.path("left-out.bin")}));
+}
+
+TEST_P(RemovalRoadTest, FolderSwappedForALinkAfterTheScanGoesAsALink) {
+    const std::string outside = base() + "/" + name("swap-target");
+    writeFile(outside + "/precious.txt", 5000);
+    Road road(name("swap"));
+    writeFile(road.path("cache/blob.bin"), 20000);
+    road.scan();
+    road.tick("cache");
+    std::filesystem::remove_all(road.path("cache"));
+    std::filesystem::create_directory_symlink(outside, road.path("cache"));
+    road.removeAll(permanently());
+    EXPECT_FALSE(onDisk(road.path("cache")));
+    EXPECT_TRUE(onDisk(outside + "/precious.txt"));
+    EXPECT_TRUE(road.failures().empty());
+}
+
+TEST_P(RemovalRoadTest, EmptyingTheTrashRemovesTrashedLinksNotTheirTargets) {
+    if (permanently()) GTEST_SKIP() << "only a trashed link is left in the Trash";
+    const std::string outside = base() + "/" + name("emptied-target");
+    writeFile(outside + "/precious.txt", 5000);
+    Road road(name("emptied"));
+    std::filesystem::create_directory_symlink(outside, road.path("to-outside"));
+    writeFile(road.path("holder/blob.bin"), 9000);
+    std::filesystem::create_directory_symlink(outside, road.path("holder/inner-link"));
+    road.scan();
+    road.tick("to-outside");
+    road.tick("holder");
+    road.removeAll(false);
+    ASSERT_TRUE(road.failures().empty());
+    ASSERT_FALSE(trashed().empty());
+
+    road.state->emptyTrash();
+    settle();
+    EXPECT_FALSE(road.state->errorMessage()) << road.state->errorMessage()->toStdString();
+    EXPECT_TRUE(trashed().empty());
+    EXPECT_TRUE(onDisk(outside + "/precious.txt"));
 }
 
 TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
