@@ -3,11 +3,13 @@
 // file operations, and the completion delivered on the event loop.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QTemporaryDir>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -136,11 +138,13 @@ struct Road {
                 item.kind = CleanItem::Kind::file;
                 return item;
             }
-        // The scan lists no links; one still arrives as a dropped entry or a junk target.
+        // The scan lists no links and enters no other volume; such a path still arrives as a
+        // dropped entry or a junk target.
         struct stat st {};
-        if (lstat(p.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        if (lstat(p.c_str(), &st) == 0) {
             item.name = std::filesystem::path(p).filename().string();
             item.size = int64_t(st.st_blocks) * 512;
+            item.kind = S_ISDIR(st.st_mode) ? CleanItem::Kind::folder : CleanItem::Kind::file;
             return item;
         }
         return std::nullopt;
@@ -386,6 +390,39 @@ TEST_P(RemovalRoadTest, EmptyingTheTrashRemovesTrashedLinksNotTheirTargets) {
     EXPECT_FALSE(road.state->errorMessage()) << road.state->errorMessage()->toStdString();
     EXPECT_TRUE(trashed().empty());
     EXPECT_TRUE(onDisk(outside + "/precious.txt"));
+}
+
+TEST_P(RemovalRoadTest, MountedVolumesInsideTheSelectionStay) {
+    Road road(name("mounts"));
+    std::filesystem::create_directories(road.path("vol"));
+    std::filesystem::create_directories(road.path("holder/inner-vol"));
+    if (mount("tmpfs", road.path("vol").c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "cannot mount here: " << std::strerror(errno);
+    if (mount("tmpfs", road.path("holder/inner-vol").c_str(), "tmpfs", 0, "size=1m") != 0) {
+        umount2(road.path("vol").c_str(), MNT_DETACH);
+        GTEST_SKIP() << "cannot mount here: " << std::strerror(errno);
+    }
+    writeFile(road.path("vol/on-volume.txt"), 3000);
+    writeFile(road.path("holder/inner-vol/on-volume.txt"), 3000);
+    writeFile(road.path("holder/own.bin"), 3000);
+    road.scan();
+    road.tick("vol");
+    road.tick("holder");
+    road.removeAll(permanently());
+    const bool volumeKept = onDisk(road.path("vol/on-volume.txt"));
+    const bool innerKept = onDisk(road.path("holder/inner-vol/on-volume.txt")) ||
+                           !trashed().empty();  // a folder holding a mount may move to the Trash whole
+    umount2(road.path("vol").c_str(), MNT_DETACH);
+    umount2(road.path("holder/inner-vol").c_str(), MNT_DETACH);
+    for (const std::string& entry : trashed())
+        umount2((trashFiles() + "/" + entry + "/inner-vol").c_str(), MNT_DETACH);
+    EXPECT_TRUE(volumeKept);
+    EXPECT_TRUE(innerKept);
+    std::unordered_set<std::string> failed;
+    for (const DeletionFailure& failure : road.failures())
+        failed.insert(failure.path);
+    EXPECT_TRUE(failed.count(road.path("vol")));
+    EXPECT_FALSE(road.state->lastRemoval.count(road.path("vol")));
 }
 
 TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
