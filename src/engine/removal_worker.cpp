@@ -8,7 +8,8 @@ RemovalResult RemovalWorker::run(const std::vector<DeletionItem>& items, const s
     result_ = {};
     for (const DeletionItem& item : items) {
         if (stop && stop->load()) break;
-        int64_t size = item.size ? *item.size : measure(item.path);
+        // A file with other hard links keeps its bytes on disk whatever its scanned size.
+        int64_t size = ops_.hasOtherLinks(item.path) ? 0 : item.size ? *item.size : measure(item.path);
         auto error = ops_.remove(item.path, permanently_);
         if (!error) {
             result_.freed[item.path] = size;

@@ -30,6 +30,11 @@ class RemovalFileOps {
     virtual Listing list(const std::string& folder) = 0;
     // Allocated bytes of a normalised path; 0 when it cannot be read.
     virtual int64_t allocatedSize(const std::string& normalizedPath) = 0;
+    // True when `path` is a file with other hard links: removing this name frees nothing.
+    virtual bool hasOtherLinks(const std::string& path) {
+        (void)path;
+        return false;
+    }
 };
 
 // What a removal did: bytes freed per removed path (0 for a path that was already gone) and what

@@ -22,6 +22,11 @@ bool FileOperations::isFolder(const std::string& path) {
     return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool FileOperations::hasOtherLinks(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && st.st_nlink > 1;
+}
+
 RemovalFileOps::Listing FileOperations::list(const std::string& folder) {
     return listFolder(folder);
 }

@@ -12,6 +12,7 @@ class FileOperations : public RemovalFileOps {
     bool isFolder(const std::string& path) override;
     Listing list(const std::string& folder) override;
     int64_t allocatedSize(const std::string& normalizedPath) override;
+    bool hasOtherLinks(const std::string& path) override;
 
     // Every name in the folder in the order the file system gives them, hidden ones included.
     static Listing listFolder(const std::string& folder);

@@ -425,6 +425,27 @@ TEST_P(RemovalRoadTest, MountedVolumesInsideTheSelectionStay) {
     EXPECT_FALSE(road.state->lastRemoval.count(road.path("vol")));
 }
 
+TEST_P(RemovalRoadTest, AHardLinkedFileFreesNothing) {
+    // The other name lies outside the scanned tree: removing this one leaves the bytes on disk.
+    const std::string outside = base() + "/" + name("other-name.bin");
+    Road road(name("hardlink"));
+    writeFile(outside, 40000);
+    std::filesystem::create_hard_link(outside, road.path("shared.bin"));
+    writeFile(road.path("own.bin"), 8000);
+    road.scan();
+    road.tick("shared.bin");
+    road.tick("own.bin");
+    ASSERT_GT(road.item("shared.bin")->size, 0);
+    const int64_t own = allocated(road.path("own.bin"));
+    road.removeAll(permanently());
+    EXPECT_TRUE(road.failures().empty());
+    EXPECT_FALSE(onDisk(road.path("shared.bin")));
+    EXPECT_TRUE(onDisk(outside));
+    EXPECT_EQ(road.state->lastRemoval.at(road.path("shared.bin")), 0);
+    EXPECT_EQ(road.state->sessionFreed(), own);
+    EXPECT_FALSE(road.inTree("shared.bin"));
+}
+
 TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
     Road road(name("totals"));
     writeFile(road.path("a/copy1.bin"), 6000, 'q');
