@@ -617,5 +617,41 @@ TEST_P(RemovalRoadTest, RefusedRemovalIsReportedAndNeverCounted) {
     EXPECT_EQ(road.queued().count(road.path("free.bin")), freeLeft ? 0u : 1u);
 }
 
+TEST_P(RemovalRoadTest, EmptyingAFolderThatCannotGoLeavesLinkTargetsAlone) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    if (!permanently()) GTEST_SKIP() << "the unprivileged user cannot reach root's Trash";
+    const std::string outside = base() + "/" + name("cleared-target");
+    writeFile(outside + "/precious.txt", 5000);
+    Road road(name("clear-inside"));
+    // Root's folder holds a cache the unprivileged user owns: the cache cannot go, its contents can.
+    writeFile(road.path("app/cache/blob.bin"), 12000);
+    std::filesystem::create_directory_symlink(outside, road.path("app/cache/link"));
+    chmod(road.path("app").c_str(), 0755);
+    for (const char* owned : {"app/cache", "app/cache/blob.bin"})
+        ASSERT_EQ(chown(road.path(owned).c_str(), 65534, 65534), 0);
+    ASSERT_EQ(lchown(road.path("app/cache/link").c_str(), 65534, 65534), 0);
+    road.scan();
+    CleanItem cache = *road.item("app/cache");
+    cache.source = CleanItem::Source::deepClean;  // a cleaning entry may be emptied instead
+    road.state->toggleSelection(cache);
+    const int64_t blob = allocated(road.path("app/cache/blob.bin"));
+    const int64_t link = allocated(road.path("app/cache/link"));
+    {
+        Unprivileged nobody;
+        ASSERT_TRUE(nobody.ok);
+        road.state->nimbrelise();
+        road.state->nimbrelise(road.queued(), true);
+        road.finish();
+    }
+    EXPECT_TRUE(onDisk(road.path("app/cache")));
+    EXPECT_FALSE(onDisk(road.path("app/cache/blob.bin")));
+    EXPECT_FALSE(onDisk(road.path("app/cache/link")));
+    EXPECT_TRUE(onDisk(outside + "/precious.txt"));
+    EXPECT_TRUE(road.failures().empty());
+    EXPECT_EQ(road.state->sessionFreed(), blob + link);
+    EXPECT_TRUE(road.inTree("app/cache"));
+    EXPECT_FALSE(road.inTree("app/cache/blob.bin"));
+}
+
 }  // namespace
 }  // namespace nimbrel
