@@ -30,15 +30,20 @@ using testing::settle;
 // Everything this program trashes lands below one temporary folder: GLib and the host layout read
 // XDG_DATA_HOME once, at first use, so it is set before main() runs.
 const std::string& base() {
-    static const std::string folder = [] {
+    // Never destroyed: the exit handler that removes it runs after static destructors.
+    static const std::string* folder = [] {
         std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-road-XXXXXX";
         if (!mkdtemp(pattern.data())) std::abort();
         chmod(pattern.c_str(), 0755);  // the unprivileged case walks through it
         std::filesystem::create_directories(pattern + "/share");
-        std::atexit([] { std::filesystem::remove_all(base()); });
-        return pattern;
+        return new std::string(pattern);
     }();
-    return folder;
+    static const bool cleanup = std::atexit([] {
+                                    std::error_code ignored;
+                                    std::filesystem::remove_all(*folder, ignored);
+                                }) == 0;
+    (void)cleanup;
+    return *folder;
 }
 const bool kDataHomeSet = setenv("XDG_DATA_HOME", (base() + "/share").c_str(), 1) == 0;
 
