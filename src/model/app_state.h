@@ -237,6 +237,9 @@ class AppState : public QObject {
     // One volume listing at a time; a request during one asks for one more afterwards.
     bool listingVolumes_ = false;
     bool listAgain_ = false;
+    // One Trash emptying and one simulator removal at a time; a request during one is dropped.
+    bool emptyingTrash_ = false;
+    bool removingSimulators_ = false;
 };
 
 }  // namespace nimbrel

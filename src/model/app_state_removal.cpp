@@ -247,6 +247,7 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths) {
 }
 
 void AppState::emptyTrash() {
+    if (emptyingTrash_) return;  // the running one credits the Trash size; a second would count it twice
     const int64_t trashSize = cleanup().trash() ? cleanup().trash()->size : 0;
     if (services_.isDemo()) {
         // The sample Trash is not the user's: nothing is emptied and nothing is credited.
@@ -264,8 +265,10 @@ void AppState::emptyTrash() {
             return CommandResult{outcome.status, outcome.output};
 #endif
         };
+    emptyingTrash_ = true;
     Background::run(
         Background::userInitiated(), this, std::move(empty), [this, trashSize](CommandResult outcome) {
+            emptyingTrash_ = false;
             if (outcome.status == 0) {
                 setSessionFreed(sessionFreed() + trashSize);
                 setToast(Toast(trashEmptiedToastText(trashSize), kRemovalSymbol));
@@ -283,6 +286,7 @@ void AppState::emptyTrash() {
 }
 
 void AppState::removeUnavailableSimulators() {
+    if (removingSimulators_) return;
     if (services_.isDemo()) {
         setToast(Toast(tr("Removed unavailable simulators"), kRemovalSymbol));
         return;
@@ -290,12 +294,14 @@ void AppState::removeUnavailableSimulators() {
     std::function<CommandResult(const std::string&, const std::vector<std::string>&)> run =
         services_.runCommand;
     if (!run) run = &FileActions::run;
+    removingSimulators_ = true;
     Background::run(
         Background::userInitiated(), this,
         [run] {
             return run("/usr/bin/xcrun", {"simctl", "delete", "unavailable"});
         },
         [this](CommandResult outcome) {
+            removingSimulators_ = false;
             if (outcome.status != 0)
                 setErrorMessage(QString("simctl failed:\n") + QString::fromStdString(outcome.output));
             else
