@@ -1,6 +1,5 @@
 #include "views/deepclean/deep_clean_model.h"
 
-#include <QCollator>
 #include <QLocale>
 #include <algorithm>
 
@@ -8,6 +7,7 @@
 #include "model/app_state.h"
 #include "model/cleanup_model.h"
 #include "util/fmt.h"
+#include "util/name_order.h"
 #include "views/shell/navigation.h"
 #include "views/shell/scan_menu_model.h"
 
@@ -138,16 +138,7 @@ void DeepCleanModel::showEverything() {
 }
 
 bool DeepCleanModel::namesAscending(const QString& a, const QString& b) {
-    static const QCollator collator = [] {
-        // The "C" locale has no collation rules (no numeric order); read it as English.
-        QLocale locale = QLocale::system();
-        if (locale.language() == QLocale::C) locale = QLocale(QLocale::English, QLocale::UnitedStates);
-        QCollator c(locale);
-        c.setNumericMode(true);
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        return c;
-    }();
-    return collator.compare(a, b) < 0;
+    return NameOrder::before(a, b);
 }
 
 DeepCleanModel::Lists DeepCleanModel::derive(const Inputs& in) const {

@@ -1,8 +1,9 @@
 #include "views/files/shelf_lists.h"
 
-#include <QCollator>
 #include <QCoreApplication>
 #include <algorithm>
+
+#include "util/name_order.h"
 
 namespace nimbrel {
 
@@ -14,18 +15,6 @@ QString tr(const char* text) {
 
 QString utf8(const std::string& s) {
     return QString::fromUtf8(s);
-}
-
-const QCollator& collator() {
-    static const QCollator c = [] {
-        // The "C" locale (no language set) collates by bytes; read it as English, as the formatters do.
-        const QLocale locale = QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale();
-        QCollator made(locale);
-        made.setNumericMode(true);
-        made.setCaseSensitivity(Qt::CaseInsensitive);
-        return made;
-    }();
-    return c;
 }
 
 }  // namespace
@@ -69,7 +58,7 @@ std::chrono::system_clock::time_point FileSorting::lastUse(const FileItem& file)
 }
 
 bool FileSorting::nameBefore(const QString& a, const QString& b) {
-    return collator().compare(a, b) < 0;
+    return NameOrder::before(a, b);
 }
 
 std::vector<FileItem> FileSorting::sorted(FileSort sort, std::vector<FileItem> files) {
@@ -83,7 +72,7 @@ std::vector<FileItem> FileSorting::sorted(FileSort sort, std::vector<FileItem> f
             std::vector<std::pair<QCollatorSortKey, size_t>> keys;
             keys.reserve(files.size());
             for (size_t i = 0; i < files.size(); ++i)
-                keys.emplace_back(collator().sortKey(utf8(files[i].name)), i);
+                keys.emplace_back(NameOrder::sortKey(utf8(files[i].name)), i);
             std::stable_sort(keys.begin(), keys.end(),
                              [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
             std::vector<FileItem> out;

@@ -1,6 +1,5 @@
 #include "views/space/explorer_model.h"
 
-#include <QCollator>
 #include <QCoreApplication>
 #include <QLocale>
 #include <algorithm>
@@ -9,6 +8,7 @@
 #include <limits>
 
 #include "model/clean_queue.h"
+#include "util/name_order.h"
 
 namespace nimbrel {
 
@@ -300,23 +300,8 @@ bool ExplorerModel::matches(const ExplorerTile& tile, const QString& search, Exp
     return false;
 }
 
-namespace {
-// The "C" locale's collator does not order digit runs by value; English does.
-const QCollator& nameCollator() {
-    static const QCollator collator = [] {
-        QLocale locale = QLocale::system();
-        if (locale.language() == QLocale::C) locale = QLocale(QLocale::English, QLocale::UnitedStates);
-        QCollator c(locale);
-        c.setNumericMode(true);
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        return c;
-    }();
-    return collator;
-}
-}  // namespace
-
 int ExplorerModel::compareNames(const std::string& a, const std::string& b) {
-    return nameCollator().compare(QString::fromUtf8(a), QString::fromUtf8(b));
+    return NameOrder::compare(QString::fromUtf8(a), QString::fromUtf8(b));
 }
 
 namespace {
@@ -351,8 +336,7 @@ void ExplorerModel::sortTiles(std::vector<ExplorerTile>& tiles, ExplorerSort sor
         keys.reserve(tiles.size());
         for (size_t i = 0; i < tiles.size(); ++i)
             keys.emplace_back(
-                nameCollator().sortKey(tiles[i].entry ? QString::fromUtf8(tiles[i].entry->name) : QString()),
-                i);
+                NameOrder::sortKey(tiles[i].entry ? QString::fromUtf8(tiles[i].entry->name) : QString()), i);
         std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
             if (!tiles[a.second].entry || !tiles[b.second].entry) return false;
             return a.first.compare(b.first) < 0;
