@@ -9,6 +9,7 @@
 
 #include "engine/demo.h"
 #include "model/app_state.h"
+#include "shot_capture.h"
 #include "theme/chip.h"
 #include "theme/fading_scroll.h"
 #include "theme/nimbrel_button.h"
@@ -19,28 +20,6 @@
 #include "views/shell/nimbrel_commands.h"
 
 using namespace nimbrel;
-
-namespace {
-
-void settle() {
-    for (int i = 0; i < 5; ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
-bool save(QWidget& window, const QString& outDir, const QString& name) {
-    settle();
-    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
-    if (!window.grab().save(path)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
-
-}  // namespace
 
 int shootDeepClean(const QString& outDir) {
     Demo::setOnForTesting(true);
@@ -54,11 +33,11 @@ int shootDeepClean(const QString& outDir) {
     window.resize(MainWindow::kDefaultWidth, MainWindow::kDefaultHeight);
     window.show();
     state.setSection(SidebarItem::cleanup);
-    settle();
+    settleForShot();
 
     int failures = 0;
     auto shot = [&](const char* name) {
-        if (!save(window, outDir, QString::fromLatin1(name))) ++failures;
+        if (!saveShot(window, outDir, QString::fromLatin1(name))) ++failures;
     };
     SteamView* view = window.findChild<SteamView*>();
     if (!view) {

@@ -16,6 +16,7 @@
 #include "engine/demo.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
+#include "shot_capture.h"
 #include "shots_files.h"
 #include "shots_modals.h"
 #include "space_shots.h"
@@ -37,27 +38,8 @@ namespace {
 QString outDir;
 int failures = 0;
 
-void settle() {
-    for (int i = 0; i < 5; ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
 void save(QWidget& window, const QString& name, QWidget* popup = nullptr) {
-    settle();
-    QPixmap picture = window.grab();
-    if (popup && popup->isVisible()) {
-        QPainter p(&picture);
-        p.drawPixmap(window.mapFromGlobal(popup->pos()), popup->grab());
-    }
-    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
-    if (!picture.save(path)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        ++failures;
-        return;
-    }
-    std::printf("%s\n", qPrintable(path));
+    if (!saveShot(window, outDir, name, popup)) ++failures;
 }
 
 // A scanner that reports one progress update and then waits until the scan is cancelled.
@@ -85,7 +67,7 @@ void shootDemo(const QSize& size, const QString& suffix) {
     MainWindow window(state, commands);
     window.resize(size);
     window.show();
-    settle();
+    settleForShot();
 
     struct Shot {
         SidebarItem section;
@@ -109,7 +91,7 @@ void shootDemo(const QSize& size, const QString& suffix) {
     // The header the Files shelves and Deep Clean put at their top, over the window's backdrop.
     for (SidebarItem section : {SidebarItem::duplicates, SidebarItem::cleanup}) {
         state.setSection(section);
-        settle();
+        settleForShot();
         auto* header =
             new AreaHeader(state, std::nullopt,
                            new NimbrelButton(QStringLiteral("Sort"), NimbrelButton::Kind::secondary,
@@ -137,7 +119,7 @@ void shootScanning(const QSize& size, const QString& suffix) {
     MainWindow window(state, commands);
     window.resize(size);
     window.show();
-    settle();
+    settleForShot();
 
     state.setSection(SidebarItem::largest);
     save(window, QStringLiteral("files-before-scan") + suffix);
@@ -148,7 +130,7 @@ void shootScanning(const QSize& size, const QString& suffix) {
     save(window, QStringLiteral("space-scanning") + suffix);
     stop->store(true);
     state.cancelScan();
-    settle();
+    settleForShot();
 }
 
 }  // namespace
@@ -189,7 +171,7 @@ int main(int argc, char** argv) {
         NimbrelCommands commands(state, {});
         MainWindow window(state, commands);
         window.show();
-        settle();
+        settleForShot();
         failures += shootModals(outDir, state, window);
         failures += shootFiles(outDir, state, window);
     }

@@ -13,6 +13,7 @@
 #include "model/app_state.h"
 #include "model/clean_queue.h"
 #include "model/duplicates_model.h"
+#include "shot_capture.h"
 #include "theme/shrinking_scroll.h"
 #include "views/files/review_sheet.h"
 #include "views/files/shelf_lists.h"
@@ -21,24 +22,6 @@
 namespace nimbrel {
 
 namespace {
-
-void settleEvents() {
-    for (int i = 0; i < 6; ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
-bool write(QWidget& widget, const QString& outDir, const QString& name) {
-    settleEvents();
-    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
-    if (!widget.grab().save(path)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
 
 CleanItem item(const std::string& path, int64_t size, CleanItem::Kind kind, CleanItem::Source source) {
     CleanItem i;
@@ -56,7 +39,7 @@ CleanItem item(const std::string& path, int64_t size, CleanItem::Kind kind, Clea
 int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
     int failures = 0;
     const auto save = [&](const char* name) {
-        if (!write(window, outDir, QString::fromLatin1(name))) ++failures;
+        if (!saveShot(window, outDir, QString::fromLatin1(name))) ++failures;
     };
     const std::string home = HostLayout::current().home;
     using K = CleanItem::Kind;
@@ -130,7 +113,7 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
             sheet->setSourceTicked(CleanItem::Source::space, false);
             sheet->setSourceTicked(CleanItem::Source::files, false);
             sheet->toggleExpanded("junk:caches");
-            settleEvents();
+            settleForShot();
             if (auto* list = sheet->findChild<ShrinkingScroll*>())
                 list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
             save("review-junk-contents");
@@ -150,7 +133,7 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
     save("failure-sheet");
     state.setDeletionFailures(std::nullopt);
     state.queue().setItems({});
-    settleEvents();
+    settleForShot();
     return failures;
 }
 

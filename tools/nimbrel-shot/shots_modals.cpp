@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "model/app_state.h"
+#include "shot_capture.h"
 #include "theme/appearance.h"
 #include "views/shell/menu_bar_view.h"
 #include "views/shell/settings_view.h"
@@ -16,24 +17,6 @@
 namespace nimbrel {
 
 namespace {
-
-void settleEvents() {
-    for (int i = 0; i < 5; ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
-bool write(QWidget& widget, const QString& outDir, const QString& name) {
-    settleEvents();
-    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
-    if (!widget.grab().save(path)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return true;
-}
 
 ConfirmRequest emptyTrashRequest() {
     ConfirmRequest r;
@@ -51,7 +34,7 @@ ConfirmRequest emptyTrashRequest() {
 int shootModals(const QString& outDir, AppState& state, QWidget& window) {
     int failures = 0;
     const auto save = [&](QWidget& w, const char* name) {
-        if (!write(w, outDir, QString::fromLatin1(name))) ++failures;
+        if (!saveShot(w, outDir, QString::fromLatin1(name))) ++failures;
     };
 
     state.setConfirm(emptyTrashRequest());
@@ -74,7 +57,7 @@ int shootModals(const QString& outDir, AppState& state, QWidget& window) {
     save(window, "toast-removal");
     state.setIsDeleting(false);
     state.setToast(std::nullopt);
-    settleEvents();
+    settleForShot();
 
     SettingsView::Services services = SettingsView::Services::standard();
     services.showsFullDiskAccess = true;  // shows the row as macOS has it

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "model/app_state.h"
+#include "shot_capture.h"
 #include "views/shell/main_window.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
@@ -17,24 +18,6 @@
 namespace nimbrel {
 
 namespace {
-
-void settleEvents() {
-    for (int i = 0; i < 5; ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
-int save(QWidget& window, const QString& dir, const QString& name) {
-    settleEvents();
-    const QString path = QDir(dir).filePath(name + QStringLiteral(".png"));
-    if (!window.grab().save(path)) {
-        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
-        return 1;
-    }
-    std::printf("%s\n", qPrintable(path));
-    return 0;
-}
 
 // A scanner that reports a few top-level entries and then waits until it is cancelled.
 AppStateServices discoveringServices(std::shared_ptr<std::atomic<bool>> stop) {
@@ -75,16 +58,16 @@ int shootSpace(const QString& dir, const QSize& size, const QString& suffix) {
         MainWindow window(state, commands);
         window.resize(size);
         window.show();
-        settleEvents();
-        failed += save(window, dir, QStringLiteral("space-welcome") + suffix);
+        settleForShot();
+        failed += saveShot(window, dir, QStringLiteral("space-welcome") + suffix) ? 0 : 1;
         state.setHasFullDiskAccess(false);
-        failed += save(window, dir, QStringLiteral("space-welcome-no-access") + suffix);
+        failed += saveShot(window, dir, QStringLiteral("space-welcome-no-access") + suffix) ? 0 : 1;
         state.scan(QDir::homePath().toStdString());
         QThread::msleep(80);
-        failed += save(window, dir, QStringLiteral("space-discovering") + suffix);
+        failed += saveShot(window, dir, QStringLiteral("space-discovering") + suffix) ? 0 : 1;
         stop->store(true);
         state.cancelScan();
-        settleEvents();
+        settleForShot();
     }
     {
         AppState state;
@@ -94,14 +77,14 @@ int shootSpace(const QString& dir, const QSize& size, const QString& suffix) {
         window.resize(size);
         window.show();
         state.setSection(SidebarItem::overview);
-        settleEvents();
+        settleForShot();
         auto* space = window.findChild<SpaceView*>();
         if (!space || !state.result()) {
             std::fprintf(stderr, "no Space view or no sample result\n");
             return failed + 1;
         }
         space->model().setLayout(ExplorerLayout::icons);
-        failed += save(window, dir, QStringLiteral("space-icons") + suffix);
+        failed += saveShot(window, dir, QStringLiteral("space-icons") + suffix) ? 0 : 1;
         // Something selected, something inside it, and the hover look.
         const auto root = state.result()->root;
         std::shared_ptr<DirNode> deepest;
@@ -109,16 +92,16 @@ int shootSpace(const QString& dir, const QSize& size, const QString& suffix) {
             if (!child->children.empty() && (!deepest || child->size > deepest->size)) deepest = child;
         space->model().setLayout(ExplorerLayout::list);
         if (!root->files.empty()) state.queue().add(ExplorerEntry::fromFile(root->files.front()).cleanItem());
-        failed += save(window, dir, QStringLiteral("space-list") + suffix);
+        failed += saveShot(window, dir, QStringLiteral("space-list") + suffix) ? 0 : 1;
         if (deepest) {
             state.queue().add(ExplorerEntry::fromNode(deepest).cleanItem());
             state.setFolderFocus(deepest->path());
-            failed += save(window, dir, QStringLiteral("space-folder-list") + suffix);
+            failed += saveShot(window, dir, QStringLiteral("space-folder-list") + suffix) ? 0 : 1;
             space->model().setLayout(ExplorerLayout::icons);
-            failed += save(window, dir, QStringLiteral("space-folder-icons") + suffix);
+            failed += saveShot(window, dir, QStringLiteral("space-folder-icons") + suffix) ? 0 : 1;
         }
         space->model().setSearch(QStringLiteral("zzzz"));
-        failed += save(window, dir, QStringLiteral("space-nothing-matches") + suffix);
+        failed += saveShot(window, dir, QStringLiteral("space-nothing-matches") + suffix) ? 0 : 1;
         space->model().setLayout(ExplorerLayout::icons);
     }
     return failed;

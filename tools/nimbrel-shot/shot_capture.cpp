@@ -1,0 +1,35 @@
+#include "shot_capture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QPainter>
+#include <QPixmap>
+#include <QWidget>
+#include <cstdio>
+
+namespace nimbrel {
+
+void settleForShot() {
+    for (int i = 0; i < 6; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+bool saveShot(QWidget& widget, const QString& outDir, const QString& name, QWidget* popup) {
+    settleForShot();
+    QPixmap picture = widget.grab();
+    if (popup && popup->isVisible()) {
+        QPainter p(&picture);
+        p.drawPixmap(widget.mapFromGlobal(popup->pos()), popup->grab());
+    }
+    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
+    if (!picture.save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+}  // namespace nimbrel
