@@ -1,12 +1,6 @@
 #include "views/space/space_view.h"
 
-#include <sys/stat.h>
-
-#include <QDialog>
-#include <QFile>
-#include <QImageReader>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QShortcut>
 #include <QVBoxLayout>
 
@@ -14,6 +8,7 @@
 #include "theme/fonts.h"
 #include "theme/palette.h"
 #include "util/fmt.h"
+#include "views/files/quick_preview.h"
 #include "views/space/explorer_header.h"
 #include "views/space/explorer_view.h"
 #include "views/space/space_headers.h"
@@ -74,43 +69,23 @@ void SpaceView::refresh() {
     }
 }
 
-// The preview never opens or runs the file: an image, the start of a text file, or its facts.
+// The same preview card as the Files area's: read in the background, regular files only, so a
+// pipe or a device in the tree can never hang the window.
 void SpaceView::preview(const std::string& path) {
-    auto* dialog = new QDialog(this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(Fmt::displayName(path));
-    auto* layout = new QVBoxLayout(dialog);
-    const QString file = QFile::decodeName(QByteArray::fromStdString(path));
-    QImageReader reader(file);
-    reader.setAutoTransform(true);
-    QImage image;
-    if (reader.canRead()) {
-        reader.setScaledSize(reader.size().scaled(QSize(720, 540), Qt::KeepAspectRatio));
-        image = reader.read();
-    }
-    if (!image.isNull()) {
-        auto* label = new QLabel(dialog);
-        label->setPixmap(QPixmap::fromImage(image));
-        layout->addWidget(label);
-    } else {
-        QFile f(file);
-        QByteArray head;
-        if (f.open(QIODevice::ReadOnly)) head = f.read(16 * 1024);
-        const bool text = !head.isEmpty() && !head.contains('\0');
-        if (text) {
-            auto* edit = new QPlainTextEdit(QString::fromUtf8(head), dialog);
-            edit->setReadOnly(true);
-            edit->setMinimumSize(600, 400);
-            layout->addWidget(edit);
-        }
-        struct stat st {};
-        const std::int64_t size =
-            lstat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_blocks) * 512 : 0;
-        auto* facts = plainLabel(QString::fromStdString(path) + QLatin1Char('\n') + Fmt::bytes(size),
-                                 Fonts::font(12), Palette::ink2(), dialog);
-        layout->addWidget(facts);
-    }
-    dialog->show();
+    closePreview();
+    previewCard_ = new QuickPreview(
+        path, [this] { closePreview(); }, this);
+    previewCard_->move((width() - previewCard_->width()) / 2, (height() - previewCard_->height()) / 2);
+    previewCard_->show();
+    previewCard_->raise();
+    previewCard_->setFocus();
+}
+
+void SpaceView::closePreview() {
+    if (!previewCard_) return;
+    previewCard_->hide();
+    previewCard_->deleteLater();
+    previewCard_ = nullptr;
 }
 
 }  // namespace nimbrel

@@ -36,6 +36,7 @@ class SpaceView : public QWidget {
   private:
     void refresh();
     void preview(const std::string& path);
+    void closePreview();
 
     SpaceViewModel vm_;
     WelcomeHeader* welcome_;
@@ -46,6 +47,7 @@ class SpaceView : public QWidget {
     ExplorerToolbar* toolbar_;
     ExplorerView* explorer_;
     QShortcut* up_;
+    QWidget* previewCard_ = nullptr;  // the open preview, if any
 };
 
 }  // namespace nimbrel
