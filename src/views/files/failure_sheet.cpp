@@ -22,6 +22,7 @@
 #include "views/files/text_widgets.h"
 #include "views/shell/elided_label.h"
 #include "views/shell/plain_text.h"
+#include "views/shell/symbol_glyph.h"
 
 namespace nimbrel {
 
@@ -72,7 +73,7 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
 
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
-    header->addWidget(new SymbolView(
+    header->addWidget(new SymbolGlyph(
                           QStringLiteral("exclamationmark.triangle.fill"), 22,
                           [](const QWidget*) { return Palette::honey(); }, FontWeight::regular, this),
                       0, Qt::AlignTop);

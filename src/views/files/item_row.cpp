@@ -35,6 +35,7 @@
 #include "views/files/text_widgets.h"
 #include "views/shell/elided_label.h"
 #include "views/shell/plain_text.h"
+#include "views/shell/symbol_glyph.h"
 #include "views/space/path_actions.h"
 
 namespace nimbrel {
@@ -209,7 +210,8 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     first->addWidget(name);
     if (safe) {
         auto* sparkles =
-            new SymbolView(QStringLiteral("sparkles"), 10, token(&Palette::accent), FontWeight::bold, this);
+            new SymbolGlyph(QStringLiteral("sparkles"), 10, token(&Palette::accent), FontWeight::bold, this);
+        sparkles->setAttribute(Qt::WA_TransparentForMouseEvents, false);  // shows its tooltip
         sparkles->setToolTip(rowTr("Safe to nimbrelise"));
         first->addWidget(sparkles);
     }

@@ -31,6 +31,7 @@
 #include "views/files/text_widgets.h"
 #include "views/shell/elided_label.h"
 #include "views/shell/plain_text.h"
+#include "views/shell/symbol_glyph.h"
 
 namespace nimbrel {
 
@@ -373,8 +374,8 @@ void ReviewSheet::rebuildBanner() {
     col->setSpacing(8);
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(8);
-    titleRow->addWidget(new SymbolView(QStringLiteral("exclamationmark.triangle.fill"), 13.5,
-                                       fixed(Palette::magma()), FontWeight::regular, banner));
+    titleRow->addWidget(new SymbolGlyph(QStringLiteral("exclamationmark.triangle.fill"), 13.5,
+                                        fixed(Palette::magma()), FontWeight::regular, banner));
     auto* title = new ElidedLabel(banner);
     title->setFont(Fonts::font(13.5, FontWeight::bold));
     title->setColor(adaptive(&Palette::ink));
@@ -559,8 +560,8 @@ ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item,
 
     const bool junk = item_.kind == CleanItem::Kind::junk;
     if (!item_.symbolPath && junk) {
-        auto* icon = new SymbolView(QStringLiteral("sparkles"), 11, adaptive(&Palette::accent),
-                                    FontWeight::bold, this);
+        auto* icon = new SymbolGlyph(QStringLiteral("sparkles"), 11, adaptive(&Palette::accent),
+                                     FontWeight::bold, this);
         icon->setFixedSize(20, 20);
         row->addWidget(icon);
     } else {

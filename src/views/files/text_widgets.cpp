@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "theme/symbols.h"
+#include "views/shell/symbol_glyph.h"
 
 namespace nimbrel {
 
@@ -42,30 +43,14 @@ void WrapLabel::applyColor() {
     setPalette(pal);
 }
 
-SymbolView::SymbolView(const QString& symbol, double size, ColorFn color, FontWeight weight, QWidget* parent)
-    : QWidget(parent), symbol_(symbol), size_(size), color_(std::move(color)), weight_(weight) {
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-}
-
-QSize SymbolView::sizeHint() const {
-    const int side = static_cast<int>(std::ceil(Symbols::side(size_)));
-    return {side, side};
-}
-
-void SymbolView::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    Symbols::draw(p, QRectF(rect()), symbol_.toStdString(), color_ ? color_(this) : QColor(Qt::white), size_,
-                  weight_);
-}
-
 NoteLabel::NoteLabel(const QString& symbol, const QString& text, const QFont& font, ColorFn color,
                      QWidget* parent)
     : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
-    auto* icon = new SymbolView(symbol, QFontInfo(font).pixelSize() * 0.95, color, FontWeight::regular, this);
+    auto* icon =
+        new SymbolGlyph(symbol, QFontInfo(font).pixelSize() * 0.95, color, FontWeight::regular, this);
     // The symbol sits on the first line of the text.
     icon->setFixedHeight(QFontMetrics(font).height());
     label_ = new WrapLabel(text, font, color, this);

@@ -26,26 +26,6 @@ class WrapLabel : public QLabel {
     ColorFn color_;
 };
 
-// A system symbol drawn in a square, in a colour resolved at paint time.
-class SymbolView : public QWidget {
-    Q_OBJECT
-  public:
-    SymbolView(const QString& symbol, double size, ColorFn color, FontWeight weight = FontWeight::regular,
-               QWidget* parent = nullptr);
-    QString symbol() const { return symbol_; }
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-
-  private:
-    QString symbol_;
-    double size_;
-    ColorFn color_;
-    FontWeight weight_;
-};
-
 // A symbol before a wrapping text, both in one colour (the review's notes).
 class NoteLabel : public QWidget {
     Q_OBJECT
