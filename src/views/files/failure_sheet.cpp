@@ -158,25 +158,16 @@ int FailureSheet::rowCount() const {
 }
 
 QSize FailureSheet::sizeHint() const {
-    // Wrapped notes need their width to know their height; the card's width is fixed.
-    const int width = kContentWidth + 2 * kPadding;
-    return QSize(width, column_->hasHeightForWidth() ? column_->totalHeightForWidth(width)
-                                                     : column_->sizeHint().height());
+    return cardSizeHint(column_, kContentWidth + 2 * kPadding);
 }
 
 bool FailureSheet::event(QEvent* event) {
-    // The list's height is known only once its rows are measured: grow within the host, centred.
-    if (event->type() == QEvent::LayoutRequest) QTimer::singleShot(0, this, [this] { fitCard(this); });
+    refitOnLayoutRequest(this, event);
     return QWidget::event(event);
 }
 
 void FailureSheet::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QPainterPath shape = Shapes::rounded(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 34);
-    p.fillPath(shape, Palette::panel().resolve(this));
-    p.setPen(QPen(Palette::line().resolve(this), 1));
-    p.drawPath(shape);
+    paintCardPanel(this);
 }
 
 void FailureSheet::keyPressEvent(QKeyEvent* event) {

@@ -505,26 +505,16 @@ void ReviewSheet::updateFooter() {
 }
 
 QSize ReviewSheet::sizeHint() const {
-    // Wrapped notes need their width to know their height; the card's width is fixed.
-    const int width = kContentWidth + 2 * kPadding;
-    return QSize(width, column_->hasHeightForWidth() ? column_->totalHeightForWidth(width)
-                                                     : column_->sizeHint().height());
+    return cardSizeHint(column_, kContentWidth + 2 * kPadding);
 }
 
 bool ReviewSheet::event(QEvent* event) {
-    // The list's height is known only once its rows are measured: grow within the host, centred.
-    if (event->type() == QEvent::LayoutRequest) QTimer::singleShot(0, this, [this] { fitCard(this); });
+    refitOnLayoutRequest(this, event);
     return QWidget::event(event);
 }
 
 void ReviewSheet::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    const QPainterPath shape = Shapes::rounded(r, 34);
-    p.fillPath(shape, Palette::panel().resolve(this));
-    p.setPen(QPen(Palette::line().resolve(this), 1));
-    p.drawPath(shape);
+    paintCardPanel(this);
 }
 
 void ReviewSheet::keyPressEvent(QKeyEvent* event) {
