@@ -270,9 +270,11 @@ void AppState::emptyTrash() {
 #endif
         };
     emptyingTrash_ = true;
+    cleanup().setIsEmptyingTrash(true);
     Background::run(
         Background::userInitiated(), this, std::move(empty), [this, trashSize](CommandResult outcome) {
             emptyingTrash_ = false;
+            cleanup().setIsEmptyingTrash(false);
             if (outcome.status == 0) {
                 setSessionFreed(sessionFreed() + trashSize);
                 setToast(Toast(trashEmptiedToastText(trashSize), kRemovalSymbol));
