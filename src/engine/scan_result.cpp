@@ -330,6 +330,7 @@ ScanResult::Recheck ScanResult::recheck(const std::vector<std::string>& paths) c
                     const std::int64_t count = std::min(now->files, smallFiles);
                     if (size < node->smallFilesSize || count < smallFiles) {
                         out.shrunk.push_back({path, size, count});
+                        out.looseFilesGone += smallFiles - count;
                         bytes += node->smallFilesSize - size;
                     }
                 }

@@ -62,6 +62,7 @@ class ScanResult {
             std::int64_t smallFiles = 0;      // how many are left
         };
         std::vector<Shrunk> shrunk;
+        std::int64_t looseFilesGone = 0;  // how many of those unlisted files went, in all
         // Per rechecked path, what the scan had counted for everything that went below it.
         std::unordered_map<std::string, std::int64_t> bytes;
     };

@@ -497,6 +497,7 @@ TEST_F(RecheckTest, WhatWentIsDroppedAndTheTreeMatchesAFreshScan) {
     ScanResult::Recheck found = result->recheck({docs});
     EXPECT_EQ(found.gone, (std::unordered_set<std::string>{docs + "/big.bin", docs + "/sub/deeper"}));
     EXPECT_EQ(found.bytes[docs], gone);
+    EXPECT_EQ(found.looseFilesGone, 2);
     result->apply(found);
     EXPECT_EQ(result->root->size, before - gone);
     EXPECT_EQ(figures(*result), figures(*scan()));
