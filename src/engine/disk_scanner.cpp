@@ -272,6 +272,7 @@ class Scan {
         }
         FileItem item = makeItem(std::move(p.path), std::move(p.name), p.size, p.logicalSize, p.modified,
                                  p.accessed, p.category, true, parent);
+        item.fileCount = p.count;
         parent->files.push_back(item);
         files_.push_back(std::move(item));
     }
