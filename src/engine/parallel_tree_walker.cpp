@@ -20,6 +20,8 @@ constexpr std::size_t kMaxBuffered = 1 << 15;
 // A folder of more entries than this has its status calls shared out in slices.
 constexpr std::size_t kSplitAbove = 4096;
 constexpr std::size_t kSlice = 2048;
+// Folders held open for their sub-folders' sake, at most.
+constexpr int kMaxHeldHandles = 256;
 // How often a worker that is stat-ing a slice looks whether the walk was abandoned.
 constexpr std::size_t kStopCheckEvery = 256;
 // A worker's listing buffers give their memory back after a folder of more entries than this.
@@ -53,8 +55,23 @@ struct Lineage {
     }
 };
 
+// An open folder kept for opening its sub-folders by name, closed when the last of them is open.
+struct Handle {
+    Handle(int fd, std::atomic<int>& count) : fd(fd), count(count) { ++count; }
+    ~Handle() {
+        ::close(fd);
+        --count;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    int fd;
+    std::atomic<int>& count;
+};
+
 }  // namespace walk
 
+using walk::Handle;
 using walk::Lineage;
 
 // One folder's listing. Filled by one worker (or by slices of several), then handed to the reader
@@ -64,6 +81,7 @@ struct ParallelTreeWalker::Record {
     std::string path;                // cleared once the folder is read
     std::vector<std::uint32_t> key;  // entry indices from the root; walk order is their lexicographic order
     std::shared_ptr<const Lineage> lineage;
+    std::shared_ptr<Handle> parentHandle;  // until this folder is open
     std::atomic<bool> done{false};
     int error = 0;
     int fd = -1;
@@ -127,6 +145,7 @@ struct ParallelTreeWalker::Pool {
     int idle = 0;                     // workers waiting for a task
     std::atomic<bool> stopping{false};
     std::atomic<std::size_t> buffered{0};
+    std::atomic<int> heldHandles{0};
     std::vector<std::thread> threads;
 
     void start(int count) {
@@ -189,6 +208,10 @@ struct ParallelTreeWalker::Pool {
     // other by its full path.
     int openFolder(const Record& r) const {
         if (r.level == 0) return ::open(r.path.c_str(), kDirFlags | (followRoot ? 0 : O_NOFOLLOW));
+        if (r.parentHandle) {
+            const std::size_t slash = r.path.rfind('/');
+            return ::openat(r.parentHandle->fd, r.path.c_str() + slash + 1, kDirFlags | O_NOFOLLOW);
+        }
         if (r.level - 1 >= kMaxHeldLevels || r.path.size() < PATH_MAX)
             return ::open(r.path.c_str(), kDirFlags | O_NOFOLLOW);
         int fd = ::open(root.c_str(), kDirFlags | (followRoot ? 0 : O_NOFOLLOW));
@@ -212,10 +235,14 @@ struct ParallelTreeWalker::Pool {
     // `share` and the folder is very large.
     void read(Record& r, bool share) {
         if (r.lineage->isAbandoned()) {
+            r.parentHandle.reset();
             publish(r, {});
             return;
         }
         int fd = openFolder(r);
+        const int openError = errno;
+        r.parentHandle.reset();
+        errno = openError;
         if (fd < 0) {
             r.error = errno;
             publish(r, {});
@@ -280,7 +307,13 @@ struct ParallelTreeWalker::Pool {
 
     // Every entry has its status: queue the sub-folders to read and hand the listing over.
     void finish(Record& r) {
-        ::close(r.fd);
+        // Sub-folders open by name here while this folder stays open, as in a walk that holds every
+        // folder above it (and only while few are held).
+        std::shared_ptr<Handle> handle;
+        if (r.level < kMaxHeldLevels && heldHandles.load(std::memory_order_relaxed) < kMaxHeldHandles)
+            handle = std::make_shared<Handle>(r.fd, heldHandles);
+        else
+            ::close(r.fd);
         r.fd = -1;
         std::vector<Task> found;
         const bool abandoned = r.lineage->isAbandoned();
