@@ -218,9 +218,9 @@ class Scan {
     FileItem makeItem(std::string path, std::string name, std::int64_t size, std::int64_t logicalSize,
                       std::chrono::system_clock::time_point modified,
                       std::chrono::system_clock::time_point accessed, FileCategory category, bool isPackage,
-                      DirNode* parent) {
-        return FileItem{nextID_++, std::move(path), std::move(name), size,      logicalSize,
-                        modified,  accessed,        category,        isPackage, parent};
+                      DirNode* parent, std::uint64_t inode) {
+        return FileItem{nextID_++, std::move(path), std::move(name), size,   logicalSize, modified,
+                        accessed,  category,        isPackage,       parent, inode};
     }
 
     void noteUnreadable(const WalkEntry& e) {
@@ -311,7 +311,7 @@ class Scan {
             return;
         }
         FileItem item = makeItem(std::move(p.path), std::move(p.name), p.size, p.logicalSize, p.modified,
-                                 p.accessed, p.category, true, parent);
+                                 p.accessed, p.category, true, parent, 0);
         parent->files.push_back(std::move(item));
     }
 
@@ -342,8 +342,9 @@ class Scan {
             parent->smallFilesSize += size;
             return;
         }
-        FileItem item = makeItem(std::string(e.path), std::string(e.name), size, e.size,
-                                 toTimePoint(e.modified), toTimePoint(e.accessed), category, false, parent);
+        FileItem item =
+            makeItem(std::string(e.path), std::string(e.name), size, e.size, toTimePoint(e.modified),
+                     toTimePoint(e.accessed), category, false, parent, e.inode);
         if (e.level == 1) {
             discovered_.append(DiscoveredEntry{item.path, item.name, size, false, std::nullopt, false});
             report();
