@@ -4,6 +4,7 @@
 //   nimbrel-bench scan PATH [--min-tracked BYTES] [--threads N] [--check 1]
 //   nimbrel-bench usage PATH
 //   nimbrel-bench twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]
+//   nimbrel-bench explorer PATH [--min-tracked BYTES]
 //
 // A new subcommand is one function and one row in kCommands.
 
@@ -19,6 +20,12 @@
 
 #include "engine/engine.h"
 #include "engine/scan_compare.h"
+
+#ifdef NIMBREL_BENCH_EXPLORER
+namespace nimbrel::bench {
+int runExplorer(const std::string& path, long long minTracked);  // explorer_bench.cpp
+}
+#endif
 
 namespace {
 
@@ -145,6 +152,12 @@ int runTwins(const Args& args) {
     return 0;
 }
 
+#ifdef NIMBREL_BENCH_EXPLORER
+int runExplorer(const Args& args) {
+    return bench::runExplorer(args.path, args.number("--min-tracked", 1));
+}
+#endif
+
 struct Command {
     const char* name;
     const char* usage;
@@ -162,6 +175,12 @@ const Command kCommands[] = {
      "twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]\n"
      "                                     scan, then find twins among the listed files",
      runTwins},
+#ifdef NIMBREL_BENCH_EXPLORER
+    {"explorer",
+     "explorer PATH [--min-tracked BYTES]\n"
+     "                                     open the largest folder in the explorer, type a search",
+     runExplorer},
+#endif
 };
 
 int printUsage() {
