@@ -458,22 +458,11 @@ void TwinShelves::startSearch() {
     state_.duplicates().run(result ? result->files : std::vector<FileItem>{}, static_cast<int64_t>(minSize_));
 }
 
-std::function<bool(const std::string&)> TwinShelves::presentInScan() const {
-    auto paths = std::make_shared<std::unordered_set<std::string>>();
-    if (const std::shared_ptr<ScanResult> result = state_.result())
-        for (const FileItem& f : result->files)
-            paths->insert(f.path);
-    return [paths](const std::string& path) { return paths->count(path) > 0; };
-}
-
 void TwinShelves::selectEveryExtra() {
-    std::vector<CleanItem> all;
-    const auto present = presentInScan();
-    for (const DuplicateGroup& g : groups()) {
-        std::vector<CleanItem> extras = Twins::extras(g, present);
-        all.insert(all.end(), extras.begin(), extras.end());
-    }
-    state_.queue().add(all);
+    std::vector<std::string> ids;
+    for (const DuplicateGroup& g : groups())
+        ids.push_back(g.id);
+    state_.queue().add(state_.duplicates().extras(ids));
 }
 
 void TwinShelves::rebuildHeader() {
@@ -620,14 +609,13 @@ void TwinShelves::rebuild() {
                 ++shownSets_;
                 auto* select = new NimbrelButton(tr("Select extras"), NimbrelButton::Kind::ghost,
                                                  NimbrelButton::Size::small);
-                const std::vector<CleanItem> extras = Twins::extras(g);
                 connect(select, &QAbstractButton::clicked, this,
-                        [this, extras] { state_.queue().add(extras); });
+                        [this, id = g.id] { state_.queue().add(state_.duplicates().extras(id)); });
                 auto* shelf = new Shelf(
                     g.files.empty() ? QString() : QString::fromUtf8(g.files.front().name),
                     tr("%1 copies · %2 extra").arg(g.files.size()).arg(Fmt::bytes(Twins::extraBytes(g))),
                     select);
-                const FileItem* keptCopy = Twins::kept(g);
+                const FileItem* keptCopy = DuplicatesModel::kept(g);
                 const int64_t keptID = keptCopy ? keptCopy->id : -1;
                 const std::vector<FileItem> files = g.files;
                 PreviewAction preview = preview_;

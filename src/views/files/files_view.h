@@ -134,7 +134,6 @@ class TwinShelves : public QWidget {
   private:
     void rebuild();
     void rebuildHeader();
-    std::function<bool(const std::string&)> presentInScan() const;
 
     AppState& state_;
     PreviewAction preview_;
