@@ -4,6 +4,7 @@
 //   nimbrel-bench scan PATH [--min-tracked BYTES]
 //   nimbrel-bench usage PATH
 //   nimbrel-bench twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]
+//   nimbrel-bench files PATH
 //
 // A new subcommand is one function and one row in kCommands.
 
@@ -18,6 +19,10 @@
 #include <string>
 
 #include "engine/engine.h"
+
+namespace nimbrel::bench {
+int runFiles(const std::string& path);  // nimbrel_bench_files.cpp
+}
 
 namespace {
 
@@ -143,6 +148,8 @@ const Command kCommands[] = {
      "twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]\n"
      "                                     scan, then find twins among the listed files",
      runTwins},
+    {"files", "files PATH                         time the Files lists over every file of PATH",
+     [](const Args& args) { return nimbrel::bench::runFiles(args.path); }},
 };
 
 int printUsage() {

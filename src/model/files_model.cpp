@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <thread>
 
 #include "model/app_state.h"
 #include "util/name_order.h"
@@ -31,6 +32,24 @@ std::optional<std::string> foldedNeedle(const QString& search) {
     return out;
 }
 
+// Where `needle` (not empty) first occurs in [hay, hay + length). Paths are short, so a memchr for
+// the first byte and a compare beat a general substring search with its set-up per call.
+const char* findBytes(const char* hay, size_t length, const std::string& needle) {
+    const size_t m = needle.size();
+    if (m == 0) return hay;
+    if (length < m) return nullptr;
+    const char first = needle[0];
+    const char* p = hay;
+    const char* const last = hay + (length - m);
+    while (p <= last) {
+        p = static_cast<const char*>(std::memchr(p, first, static_cast<size_t>(last - p) + 1));
+        if (!p) return nullptr;
+        if (std::memcmp(p + 1, needle.data() + 1, m - 1) == 0) return p;
+        ++p;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 // FileIndex
@@ -55,9 +74,8 @@ void FileIndex::build() {
     starts_.clear();
     for (auto& o : orders_)
         o.reset();
-    search_.clear();
+    recent_.clear();
     hit_.clear();
-    hits_.clear();
     if (!result_) return;
     const std::vector<FileItem>& files = result_->files;
     const size_t n = files.size();
@@ -86,6 +104,10 @@ void FileIndex::build() {
         *out++ = '\0';
     }
     starts_.push_back(bytes);
+    hit_.assign(n, 0);
+    isSizeOrder_ = true;
+    for (size_t r = 1; r < n; ++r)
+        if (sizes_[r] > sizes_[r - 1]) isSizeOrder_ = false;
 }
 
 // A removal erased files from the result, keeping the order of the rest: walk both lists once to
@@ -127,7 +149,6 @@ void FileIndex::prune() {
     compact(modified_);
     compact(categories_);
     compact(packages_);
-    compact(hit_);
     for (auto& o : orders_) {
         if (!o) continue;
         std::vector<Row> kept;
@@ -136,10 +157,16 @@ void FileIndex::prune() {
             if (moved[r] != kGone) kept.push_back(moved[r]);
         *o = std::move(kept);
     }
-    std::vector<Row> hits;
-    for (Row r : hits_)
-        if (moved[r] != kGone) hits.push_back(moved[r]);
-    hits_ = std::move(hits);
+    for (auto& [text, hits] : recent_) {
+        std::vector<Row> kept;
+        for (Row r : hits)
+            if (moved[r] != kGone) kept.push_back(moved[r]);
+        hits = std::move(kept);
+    }
+    hit_.assign(files.size(), 0);
+    isSizeOrder_ = true;
+    for (size_t r = 1; r < sizes_.size(); ++r)
+        if (sizes_[r] > sizes_[r - 1]) isSizeOrder_ = false;
 }
 
 void FileIndex::buildOrder(FileSort sort) {
@@ -178,54 +205,109 @@ const std::vector<FileIndex::Row>& FileIndex::order(FileSort sort) {
     return *o;
 }
 
+const std::vector<uint8_t>& FileIndex::mark(const std::vector<Row>& rows) {
+    std::fill(hit_.begin(), hit_.end(), 0);
+    for (Row r : rows)
+        hit_[r] = 1;
+    return hit_;
+}
+
 bool FileIndex::pathContains(Row row, const std::string& folded) const {
     const char* begin = folded_.data() + starts_[row];
     const size_t length = starts_[row + 1] - starts_[row] - 1;
-    return memmem(begin, length, folded.data(), folded.size()) != nullptr;
+    return findBytes(begin, length, folded) != nullptr;
 }
 
-const std::vector<uint8_t>* FileIndex::matching(const QString& search) {
-    if (search.isEmpty()) return nullptr;
-    if (search == search_ && hit_.size() == size()) return &hit_;
-    // Typing on only narrows: whatever matches the longer text matched the shorter one.
-    const bool narrowing = !search_.isEmpty() && hit_.size() == size() && search.contains(search_);
+namespace {
+
+// Splits [0, count) into a few ranges and runs `work(begin, end, out)` on each at once; the outputs
+// are joined in range order, so the rows stay in ascending order.
+template <typename Work>
+std::vector<FileIndex::Row> inParallel(size_t count, Work work) {
+    constexpr size_t kMinPerThread = 50'000;
+    const size_t threads = std::clamp<size_t>(count / kMinPerThread, 1, 4);
+    std::vector<std::vector<FileIndex::Row>> parts(threads);
+    const auto range = [&](size_t t) { work(count * t / threads, count * (t + 1) / threads, parts[t]); };
+    std::vector<std::thread> running;
+    for (size_t t = 1; t < threads; ++t)
+        running.emplace_back(range, t);
+    range(0);
+    for (std::thread& t : running)
+        t.join();
+    if (threads == 1) return std::move(parts[0]);
+    std::vector<FileIndex::Row> out;
+    size_t total = 0;
+    for (const auto& p : parts)
+        total += p.size();
+    out.reserve(total);
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+}  // namespace
+
+std::vector<FileIndex::Row> FileIndex::search(const QString& search, const std::vector<Row>* within) const {
     const std::optional<std::string> needle = foldedNeedle(search);
-    std::vector<Row> hits;
-    const auto test = [&](Row r) {
-        if (needle) return pathContains(r, *needle);
-        return QString::fromStdString(file(r).path).contains(search, Qt::CaseInsensitive);
-    };
-    if (narrowing) {
-        for (Row r : hits_)
-            if (test(r)) hits.push_back(r);
-    } else if (needle) {
-        // One pass over every path at once; a hit skips to the next path.
+    if (within) {
+        const std::vector<Row>& from = *within;
+        return inParallel(from.size(), [&](size_t begin, size_t end, std::vector<Row>& out) {
+            for (size_t i = begin; i < end; ++i) {
+                const Row r = from[i];
+                if (needle ? pathContains(r, *needle)
+                           : QString::fromStdString(file(r).path).contains(search, Qt::CaseInsensitive))
+                    out.push_back(r);
+            }
+        });
+    }
+    if (!needle) {
+        return inParallel(size(), [&](size_t begin, size_t end, std::vector<Row>& out) {
+            for (size_t r = begin; r < end; ++r)
+                if (QString::fromStdString(file(static_cast<Row>(r)).path)
+                        .contains(search, Qt::CaseInsensitive))
+                    out.push_back(static_cast<Row>(r));
+        });
+    }
+    // One search over a whole stretch of paths; a hit skips to the next path.
+    return inParallel(size(), [&](size_t begin, size_t end, std::vector<Row>& out) {
         const char* data = folded_.data();
-        const size_t total = folded_.size();
-        size_t from = 0;
-        Row row = 0;
-        while (from < total) {
-            const void* at = memmem(data + from, total - from, needle->data(), needle->size());
+        const size_t stop = starts_[end];
+        size_t from = starts_[begin];
+        size_t row = begin;
+        while (from < stop) {
+            const char* at = findBytes(data + from, stop - from, *needle);
             if (!at) break;
-            const size_t pos = static_cast<size_t>(static_cast<const char*>(at) - data);
+            const size_t pos = static_cast<size_t>(at - data);
             while (starts_[row + 1] <= pos)
                 ++row;
-            hits.push_back(row);
+            out.push_back(static_cast<Row>(row));
             from = starts_[row + 1];
             ++row;
         }
-    } else {
-        for (Row r = 0; r < size(); ++r)
-            if (test(r)) hits.push_back(r);
+    });
+}
+
+const std::vector<FileIndex::Row>* FileIndex::matching(const QString& search) {
+    if (search.isEmpty()) return nullptr;
+    // Answers to recent searches are kept: typing on narrows the longest one the new text contains,
+    // and deleting letters finds its earlier answer again.
+    const std::vector<Row>* narrowest = nullptr;
+    size_t best = 0;
+    for (auto it = recent_.begin(); it != recent_.end(); ++it) {
+        if (it->first == search) {
+            std::rotate(recent_.begin(), it, it + 1);
+            return &recent_.front().second;
+        }
+        if (search.contains(it->first) && static_cast<size_t>(it->first.size()) > best) {
+            best = static_cast<size_t>(it->first.size());
+            narrowest = &it->second;
+        }
     }
-    if (hit_.size() != size()) hit_.assign(size(), 0);
-    for (Row r : hits_)
-        hit_[r] = 0;
-    for (Row r : hits)
-        hit_[r] = 1;
-    hits_ = std::move(hits);
-    search_ = search;
-    return &hit_;
+    std::vector<Row> hits = this->search(search, narrowest);
+    constexpr size_t kRecent = 12;
+    if (recent_.size() >= kRecent) recent_.pop_back();
+    recent_.emplace(recent_.begin(), search, std::move(hits));
+    return &recent_.front().second;
 }
 
 // FilesModel
@@ -255,17 +337,27 @@ void FilesModel::sync() {
 const FileList& FilesModel::biggest(const BiggestQuery& query) {
     sync();
     if (biggestQuery_ == query) return biggest_;
-    const std::vector<uint8_t>* hit = index_.matching(query.search);
-    const std::vector<FileIndex::Row>& order = index_.order(query.sort);
     FileList list;
     const bool anyCategory = !query.category.has_value();
     const FileCategory category = query.category.value_or(FileCategory::other);
-    for (FileIndex::Row r : order) {
-        if (hit && !(*hit)[r]) continue;
-        if (!anyCategory && !(index_.category(r) == category)) continue;
-        if (query.hidePackages && index_.isPackage(r)) continue;
+    const auto keep = [&](FileIndex::Row r) {
+        if (!anyCategory && !(index_.category(r) == category)) return;
+        if (query.hidePackages && index_.isPackage(r)) return;
         list.rows.push_back(r);
         list.totalSize += index_.fileSize(r);
+    };
+    const std::vector<FileIndex::Row>* hits = index_.matching(query.search);
+    if (hits && query.sort == FileSort::size && index_.isSizeOrder()) {
+        // The result is stored heaviest first: the hits are in order already.
+        for (FileIndex::Row r : *hits)
+            keep(r);
+    } else if (hits) {
+        const std::vector<uint8_t>& marked = index_.mark(*hits);
+        for (FileIndex::Row r : index_.order(query.sort))
+            if (marked[r]) keep(r);
+    } else {
+        for (FileIndex::Row r : index_.order(query.sort))
+            keep(r);
     }
     biggest_ = std::move(list);
     biggestQuery_ = query;
@@ -275,14 +367,14 @@ const FileList& FilesModel::biggest(const BiggestQuery& query) {
 const FileList& FilesModel::forgotten(const ForgottenQuery& query) {
     sync();
     if (forgottenQuery_ == query) return forgotten_;
-    const std::vector<uint8_t>* hit = index_.matching(query.search);
-    const std::vector<FileIndex::Row>& order = index_.order(query.sort);
+    const std::vector<FileIndex::Row>* hits = index_.matching(query.search);
+    const std::vector<uint8_t>* marked = hits ? &index_.mark(*hits) : nullptr;
     const int64_t cutoff = ticks(query.cutoff);
     FileList list;
-    for (FileIndex::Row r : order) {
+    for (FileIndex::Row r : index_.order(query.sort)) {
         if (index_.fileSize(r) < kForgottenMinSize) continue;
         if (!(index_.lastUse(r) < cutoff)) continue;
-        if (hit && !(*hit)[r]) continue;
+        if (marked && !(*marked)[r]) continue;
         list.rows.push_back(r);
         list.totalSize += index_.fileSize(r);
     }

@@ -39,9 +39,13 @@ class FileIndex {
     int64_t fileSize(Row row) const { return sizes_[row]; }
     // Every file in an order, built on first use.
     const std::vector<Row>& order(FileSort sort);
-    // Files whose path contains `search` ignoring case (the search is used as typed); null for an
-    // empty search, which keeps everything. Typing on narrows the last answer instead of starting over.
-    const std::vector<uint8_t>* matching(const QString& search);
+    // Files whose path contains `search` ignoring case (the search is used as typed), in ascending
+    // order; null for an empty search, which keeps everything. Valid until the next call.
+    const std::vector<Row>* matching(const QString& search);
+    // The same rows as a flag per file. Valid until the next call.
+    const std::vector<uint8_t>& mark(const std::vector<Row>& rows);
+    // Whether the files are stored heaviest first (a scan stores them so).
+    bool isSizeOrder() const { return isSizeOrder_; }
 
     FileCategory category(Row row) const {
         return FileCategory(static_cast<FileCategory::Value>(categories_[row]));
@@ -55,6 +59,8 @@ class FileIndex {
     void prune();
     void buildOrder(FileSort sort);
     bool pathContains(Row row, const std::string& folded) const;
+    // Every file matching, or those of `within` that match.
+    std::vector<Row> search(const QString& search, const std::vector<Row>* within) const;
 
     std::shared_ptr<ScanResult> result_;
     std::vector<int64_t> ids_;
@@ -67,10 +73,10 @@ class FileIndex {
     std::string folded_;
     std::vector<size_t> starts_;
     std::array<std::optional<std::vector<Row>>, 4> orders_;
-    // The last search's answer, kept to narrow the next one.
-    QString search_;
+    bool isSizeOrder_ = true;
+    // Answers to the last searches, the latest first.
+    std::vector<std::pair<QString, std::vector<Row>>> recent_;
     std::vector<uint8_t> hit_;
-    std::vector<Row> hits_;
 };
 
 // What a shelf lists: positions in the index, in list order, and the size of them all.

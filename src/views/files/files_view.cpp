@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <unordered_set>
@@ -443,6 +444,9 @@ TwinShelves::TwinShelves(AppState& state, PreviewAction preview, QWidget* parent
     col->addWidget(header_);
     body_ = makeHolder(this);
     col->addWidget(body_, 1);
+    other_ = makeHolder(body_);
+    body_->layout()->addWidget(other_);
+    buildResults();
     DuplicatesModel& model = state_.duplicates();
     for (auto signal : {&DuplicatesModel::groupsChanged, &DuplicatesModel::isRunningChanged,
                         &DuplicatesModel::hasRunChanged})
@@ -475,7 +479,7 @@ QString TwinShelves::subtitle() const {
 void TwinShelves::setSearch(const QString& search) {
     if (search == search_) return;
     search_ = search;
-    refocusSearch_ = true;
+    if (field_->text() != search) field_->setText(search);
     builtFor_.reset();
     rebuild();
 }
@@ -569,7 +573,7 @@ void TwinShelves::rebuild() {
                     [status, &model] { status->setText(model.status()); });
             col->addWidget(status, 0, Qt::AlignHCenter);
             col->addStretch(1);
-            replaceContent(body_, box);
+            replaceContent(other_, box);
             break;
         }
         case Content::intro: {
@@ -579,10 +583,10 @@ void TwinShelves::rebuild() {
             find->setEnabled(!state_.isScanning());
             connect(find, &QAbstractButton::clicked, this, &TwinShelves::startSearch);
             replaceContent(
-                body_, new EmptyState(tr("Find the twins"),
-                                      tr("Nimbrel compares file contents from your last scan and shows only "
-                                         "true copies. Bigger thresholds finish faster."),
-                                      {find}));
+                other_, new EmptyState(tr("Find the twins"),
+                                       tr("Nimbrel compares file contents from your last scan and shows only "
+                                          "true copies. Bigger thresholds finish faster."),
+                                       {find}));
             break;
         }
         case Content::noTwins: {
@@ -590,100 +594,117 @@ void TwinShelves::rebuild() {
                                             NimbrelButton::Size::regular);
             connect(again, &QAbstractButton::clicked, this, &TwinShelves::startSearch);
             replaceContent(
-                body_,
+                other_,
                 new EmptyState(
                     QStringLiteral("No twins"),
                     tr("No identical files at or above %1").arg(Fmt::bytes(static_cast<int64_t>(minSize_))),
                     {again}));
             break;
         }
-        case Content::results: {
-            auto* box = new QWidget;
-            auto* col = new QVBoxLayout(box);
-            col->setContentsMargins(0, 0, 0, 0);
-            col->setSpacing(0);
-            auto* tools = new QHBoxLayout;
-            tools->setContentsMargins(kSide, 0, kSide, 8);
-            tools->setSpacing(8);
-            auto* field = new SearchField(tr("Filter by name or path"), box);
-            field->setText(search_);
-            if (refocusSearch_) {
-                // The list is rebuilt while the user types: the new field takes over the typing.
-                refocusSearch_ = false;
-                QTimer::singleShot(0, field, [field] {
-                    field->lineEdit()->setFocus();
-                    field->lineEdit()->end(false);
-                });
-            }
-            field->setFixedWidth(220);
-            connect(field, &SearchField::textChanged, this, &TwinShelves::setSearch);
-            tools->addWidget(field);
-            tools->addStretch(1);
-            tools->addWidget(
-                textLine(tr("Sort"), Fonts::font(11.5, FontWeight::medium), token(&Palette::ink3), box));
-            QList<PillOption> sorts;
-            const std::pair<Twins::Sort, const char*> raws[] = {
-                {Twins::Sort::extra, "extra"}, {Twins::Sort::copies, "copies"}, {Twins::Sort::name, "name"}};
-            QString selected;
-            for (const auto& [s, raw] : raws) {
-                sorts << PillOption{QString::fromLatin1(raw), Twins::sortLabel(s)};
-                if (s == sort_) selected = QString::fromLatin1(raw);
-            }
-            auto* sortPicker = new PillPicker(sorts, selected, box);
-            connect(sortPicker, &PillPicker::selectionRequested, this, [this](const QVariant& v) {
-                if (auto s = Twins::sortFromRaw(v.toString())) setSort(*s);
-            });
-            tools->addWidget(sortPicker);
-            col->addLayout(tools);
-            auto* note = new NoteLabel(
-                QStringLiteral("exclamationmark.circle"),
-                tr("Selecting extras keeps the newest copy. Apps and projects sometimes point "
-                   "at a specific copy. Check the paths before nimbrelising."),
-                Fonts::font(11.5), [](const QWidget*) { return Palette::honey(); }, box);
-            note->setContentsMargins(kSide, 0, kSide, 16);
-            col->addWidget(note);
-            auto [scroll, list] = shelfScroll(32);
-            const std::vector<DuplicateGroup> shown = groups();
-            const auto at = QDateTime::currentDateTime();
-            for (const DuplicateGroup& g : shown) {
-                if (shownSets_ >= Twins::kShownSets) break;
-                ++shownSets_;
-                auto* select = new NimbrelButton(tr("Select extras"), NimbrelButton::Kind::ghost,
-                                                 NimbrelButton::Size::small);
-                connect(select, &QAbstractButton::clicked, this,
-                        [this, id = g.id] { state_.queue().add(state_.duplicates().extras(id)); });
-                auto* shelf = new Shelf(
-                    g.files.empty() ? QString() : QString::fromUtf8(g.files.front().name),
-                    tr("%1 copies · %2 extra").arg(g.files.size()).arg(Fmt::bytes(Twins::extraBytes(g))),
-                    select);
-                const FileItem* keptCopy = DuplicatesModel::kept(g);
-                const int64_t keptID = keptCopy ? keptCopy->id : -1;
-                const std::vector<FileItem> files = g.files;
-                PreviewAction preview = preview_;
-                shelf->setRows(static_cast<int>(files.size()), ItemRow::kHeight,
-                               [this, files, keptID, preview, at](int i) -> QWidget* {
-                                   const FileItem& f = files[static_cast<size_t>(i)];
-                                   const bool kept = f.id == keptID;
-                                   ItemRow::Options options;
-                                   options.subtitle =
-                                       tr("%1 · modified %2")
-                                           .arg(tildePath(parentPath(f.path)), relativeDate(f.modified, at));
-                                   options.weight = 1.0;
-                                   if (kept) options.badge = tr("newest");
-                                   const std::string path = f.path;
-                                   options.preview = [preview, path] {
-                                       if (preview) preview(path);
-                                   };
-                                   return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
-                               });
-                list->addWidget(shelf);
-            }
-            col->addWidget(scroll, 1);
-            replaceContent(body_, box);
-            break;
-        }
+        case Content::results:
+            showResults();
+            return;
     }
+    results_->hide();
+    other_->show();
     builtFor_ = now;
+}
+
+void TwinShelves::buildResults() {
+    results_ = new QWidget(body_);
+    auto* col = new QVBoxLayout(results_);
+    col->setContentsMargins(0, 0, 0, 0);
+    col->setSpacing(0);
+    auto* tools = new QHBoxLayout;
+    tools->setContentsMargins(kSide, 0, kSide, 8);
+    tools->setSpacing(8);
+    // Built once: the field keeps its caret, selection and undo while the list below changes.
+    field_ = new SearchField(tr("Filter by name or path"), results_);
+    field_->setFixedWidth(220);
+    connect(field_, &SearchField::textChanged, this, &TwinShelves::setSearch);
+    tools->addWidget(field_);
+    tools->addStretch(1);
+    tools->addWidget(
+        textLine(tr("Sort"), Fonts::font(11.5, FontWeight::medium), token(&Palette::ink3), results_));
+    QList<PillOption> sorts;
+    const std::pair<Twins::Sort, const char*> raws[] = {
+        {Twins::Sort::extra, "extra"}, {Twins::Sort::copies, "copies"}, {Twins::Sort::name, "name"}};
+    QString selected;
+    for (const auto& [sortCase, raw] : raws) {
+        sorts << PillOption{QString::fromLatin1(raw), Twins::sortLabel(sortCase)};
+        if (sortCase == sort_) selected = QString::fromLatin1(raw);
+    }
+    sortPicker_ = new PillPicker(sorts, selected, results_);
+    connect(sortPicker_, &PillPicker::selectionRequested, this, [this](const QVariant& v) {
+        if (auto sortCase = Twins::sortFromRaw(v.toString())) {
+            sortPicker_->setSelection(v);
+            setSort(*sortCase);
+        }
+    });
+    tools->addWidget(sortPicker_);
+    col->addLayout(tools);
+    auto* note = new NoteLabel(
+        QStringLiteral("exclamationmark.circle"),
+        tr("Selecting extras keeps the newest copy. Apps and projects sometimes point "
+           "at a specific copy. Check the paths before nimbrelising."),
+        Fonts::font(11.5), [](const QWidget*) { return Palette::honey(); }, results_);
+    note->setContentsMargins(kSide, 0, kSide, 16);
+    col->addWidget(note);
+    listScroll_ = new FadingScroll(Qt::Vertical, 28, results_);
+    col->addWidget(listScroll_, 1);
+    body_->layout()->addWidget(results_);
+}
+
+void TwinShelves::showResults() {
+    other_->hide();
+    results_->show();
+    // The sets are laid out again; the scroll keeps its place as far as the new list reaches.
+    QScrollBar* bar = listScroll_->verticalScrollBar();
+    const int offset = bar->value();
+    auto* content = new QWidget;
+    auto* list = new QVBoxLayout(content);
+    list->setContentsMargins(kSide, 0, kSide, kBottom);
+    list->setSpacing(32);
+    list->setAlignment(Qt::AlignTop);
+    const std::vector<DuplicateGroup> shown = groups();
+    const auto at = QDateTime::currentDateTime();
+    for (const DuplicateGroup& g : shown) {
+        if (shownSets_ >= Twins::kShownSets) break;
+        ++shownSets_;
+        auto* select =
+            new NimbrelButton(tr("Select extras"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small);
+        connect(select, &QAbstractButton::clicked, this,
+                [this, id = g.id] { state_.queue().add(state_.duplicates().extras(id)); });
+        auto* shelf = new Shelf(
+            g.files.empty() ? QString() : QString::fromUtf8(g.files.front().name),
+            tr("%1 copies · %2 extra").arg(g.files.size()).arg(Fmt::bytes(Twins::extraBytes(g))), select);
+        const FileItem* keptCopy = DuplicatesModel::kept(g);
+        const int64_t keptID = keptCopy ? keptCopy->id : -1;
+        const std::vector<FileItem> files = g.files;
+        PreviewAction preview = preview_;
+        shelf->setRows(
+            static_cast<int>(files.size()), ItemRow::kHeight,
+            [this, files, keptID, preview, at](int i) -> QWidget* {
+                const FileItem& f = files[static_cast<size_t>(i)];
+                const bool kept = f.id == keptID;
+                ItemRow::Options options;
+                options.subtitle =
+                    tr("%1 · modified %2").arg(tildePath(parentPath(f.path)), relativeDate(f.modified, at));
+                options.weight = 1.0;
+                if (kept) options.badge = tr("newest");
+                const std::string path = f.path;
+                options.preview = [preview, path] {
+                    if (preview) preview(path);
+                };
+                return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
+            });
+        list->addWidget(shelf);
+    }
+    listScroll_->setContent(content);
+    content->layout()->activate();
+    content->adjustSize();
+    bar->setValue(offset);
+    builtFor_ = Content::results;
 }
 
 }  // namespace nimbrel

@@ -170,10 +170,14 @@ class TwinShelves : public QWidget {
     void startSearch();
     void selectEveryExtra();
     int shownSets() const { return shownSets_; }
+    SearchField* searchField() const { return field_; }
+    FadingScroll* listScroll() const { return listScroll_; }
 
   private:
     void rebuild();
     void rebuildHeader();
+    void buildResults();
+    void showResults();
 
     AppState& state_;
     PreviewAction preview_;
@@ -183,8 +187,12 @@ class TwinShelves : public QWidget {
     AreaHeader* header_;
     QWidget* trailing_;
     QWidget* body_;
+    QWidget* other_;
+    QWidget* results_ = nullptr;
+    SearchField* field_ = nullptr;
+    PillPicker* sortPicker_ = nullptr;
+    FadingScroll* listScroll_ = nullptr;
     std::optional<Content> builtFor_;
-    bool refocusSearch_ = false;
     int shownSets_ = 0;
 };
 
