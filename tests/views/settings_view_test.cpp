@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "model/prefs.h"
 #include "shell_state_support.h"
@@ -148,6 +152,23 @@ TEST(SettingsViewTest, FullDiskAccessRowOnlyWhereThePermissionExists) {
     EXPECT_EQ(f.view->accessTitle(), QStringLiteral("Full Disk Access granted"));
     QTest::mouseClick(f.view->privacyButton(), Qt::LeftButton);
     EXPECT_EQ(f.privacyOpened, 2);
+}
+
+TEST(SettingsViewTest, AWheelScrollRepaintsTheBackdropUnderTheCards) {
+    SettingsFixture f;
+    f.view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f.view.get()));
+    for (int step = 0; step < 4; ++step) {
+        QWheelEvent wheel(QPointF(200, 300), f.view->mapToGlobal(QPointF(200, 300)), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(f.view->scrollArea()->viewport(), &wheel);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_GT(f.view->scrollArea()->verticalScrollBar()->value(), 0);
+    // What the window holds after the scrolls is what a fresh paint draws: no earlier frame stays.
+    const QImage onScreen = f.view->screen()->grabWindow(f.view->winId()).toImage();
+    const QImage fresh = f.view->grab().toImage();
+    EXPECT_EQ(onScreen.convertToFormat(QImage::Format_RGB32), fresh.convertToFormat(QImage::Format_RGB32));
 }
 
 }  // namespace

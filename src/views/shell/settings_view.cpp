@@ -106,12 +106,12 @@ class Dot : public QWidget {
     Risk::Level level_;
 };
 
-// The scroll area's content: as wide as the viewport, the backdrop showing through.
+// The scroll area's content: as wide as the viewport, the backdrop showing through. It is merely not
+// filled (no "translucent" attribute): that one claims the widget paints every pixel, so a scroll would
+// move the old pixels instead of repainting the backdrop beneath them.
 class Column : public QWidget {
   public:
-    explicit Column(QWidget* parent = nullptr) : QWidget(parent) {
-        setAttribute(Qt::WA_TranslucentBackground);
-    }
+    using QWidget::QWidget;
 };
 
 }  // namespace
@@ -165,7 +165,7 @@ SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    scroll_->setAttribute(Qt::WA_TranslucentBackground);
+    scroll_->setAutoFillBackground(false);
     scroll_->viewport()->setAutoFillBackground(false);
     styleScrollBars(scroll_);
 
@@ -264,6 +264,7 @@ SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
     column->addStretch(1);
 
     scroll_->setWidget(content);
+    content->setAutoFillBackground(false);  // setWidget() turned it on
     reload();
 }
 
