@@ -66,7 +66,11 @@ struct RemovalsInFlight {
 }  // namespace
 
 std::shared_ptr<RemovalFileOps> AppState::removalFileOps() const {
-    return services_.fileOps ? services_.fileOps() : std::make_shared<FileOperations>();
+    if (services_.fileOps) return services_.fileOps();
+    // The home folder and the scan root may be reached through a link; nothing below them may.
+    std::vector<std::string> anchors = FileOperations::defaultAnchors();
+    if (result() && result()->root) anchors.push_back(result()->root->path());
+    return std::make_shared<FileOperations>(std::move(anchors));
 }
 
 RemovalSources AppState::removalSources() const {
