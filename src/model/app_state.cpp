@@ -28,10 +28,7 @@ namespace {
 constexpr size_t kMaxRecents = 6;
 
 std::vector<std::string> storedRecents() {
-    std::vector<std::string> recents;
-    for (const QString& line : Prefs::list(Prefs::kRecentTargets))
-        recents.push_back(line.toStdString());
-    return recents;
+    return Prefs::recentTargets();
 }
 
 // Stores `value` and notifies when it differs from what is stored.
@@ -410,10 +407,7 @@ void AppState::addRecent(const std::string& path) {
     recents.insert(recents.begin(), path);
     if (recents.size() > kMaxRecents) recents.resize(kMaxRecents);
     setRecents(recents);
-    QStringList lines;
-    for (const std::string& recent : recents_)
-        lines << QString::fromStdString(recent);
-    Prefs::setList(Prefs::kRecentTargets, lines);
+    Prefs::setRecentTargets(recents_);
 }
 
 // MARK: selection
