@@ -5,6 +5,7 @@
 //   nimbrel-bench usage PATH
 //   nimbrel-bench twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]
 //   nimbrel-bench explorer PATH [--min-tracked BYTES]
+//   nimbrel-bench files PATH
 //
 // A new subcommand is one function and one row in kCommands.
 
@@ -24,6 +25,12 @@
 #ifdef NIMBREL_BENCH_EXPLORER
 namespace nimbrel::bench {
 int runExplorer(const std::string& path, long long minTracked);  // explorer_bench.cpp
+}
+#endif
+
+#ifdef NIMBREL_BENCH_FILES
+namespace nimbrel::bench {
+int runFiles(const std::string& path);  // files_bench.cpp
 }
 #endif
 
@@ -175,6 +182,10 @@ const Command kCommands[] = {
      "twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]\n"
      "                                     scan, then find twins among the listed files",
      runTwins},
+#ifdef NIMBREL_BENCH_FILES
+    {"files", "files PATH                         time the Files lists over every file of PATH",
+     [](const Args& args) { return nimbrel::bench::runFiles(args.path); }},
+#endif
 #ifdef NIMBREL_BENCH_EXPLORER
     {"explorer",
      "explorer PATH [--min-tracked BYTES]\n"

@@ -312,6 +312,7 @@ class Scan {
         }
         FileItem item = makeItem(std::move(p.path), std::move(p.name), p.size, p.logicalSize, p.modified,
                                  p.accessed, p.category, true, parent, 0);
+        item.fileCount = p.count;
         parent->files.push_back(std::move(item));
     }
 
