@@ -6,6 +6,7 @@
 //   nimbrel-bench twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]
 //   nimbrel-bench explorer PATH [--min-tracked BYTES]
 //   nimbrel-bench window PATH
+//   nimbrel-bench files PATH
 //
 // A new subcommand is one function and one row in kCommands.
 
@@ -27,6 +28,12 @@ namespace nimbrel::bench {
 int runExplorer(const std::string& path, long long minTracked);  // explorer_bench.cpp
 int runWindow(const std::string& path);                          // window_bench.cpp
 }  // namespace nimbrel::bench
+#endif
+
+#ifdef NIMBREL_BENCH_FILES
+namespace nimbrel::bench {
+int runFiles(const std::string& path);  // files_bench.cpp
+}
 #endif
 
 namespace {
@@ -120,9 +127,9 @@ int runTwins(const Args& args) {
     }
     const double scanSeconds = clock.seconds();
     const long long minSize = args.number("--min-size", 0);
-    std::vector<FileItem> candidates;
+    std::vector<const FileItem*> candidates;
     for (const FileItem& f : result->files) {
-        if (!f.isPackage && f.size >= minSize && f.logicalSize > 0) candidates.push_back(f);
+        if (!f.isPackage && f.size >= minSize && f.logicalSize > 0) candidates.push_back(&f);
     }
     Stopwatch twinClock;
     auto groups = DuplicateEngine::find(candidates, token, {}, static_cast<int>(args.number("--threads", 0)));
@@ -180,6 +187,10 @@ const Command kCommands[] = {
      "twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]\n"
      "                                     scan, then find twins among the listed files",
      runTwins},
+#ifdef NIMBREL_BENCH_FILES
+    {"files", "files PATH                         time the Files lists over every file of PATH",
+     [](const Args& args) { return nimbrel::bench::runFiles(args.path); }},
+#endif
 #ifdef NIMBREL_BENCH_EXPLORER
     {"explorer",
      "explorer PATH [--min-tracked BYTES]\n"

@@ -11,12 +11,10 @@
 #include "engine/file_category.h"
 #include "engine/file_item.h"
 #include "model/clean_item.h"
+#include "model/files_model.h"
 #include "util/fmt.h"
 
 namespace nimbrel {
-
-// The order of the Biggest and Forgotten shelves. Every order is stable: ties keep the scan's order.
-enum class FileSort { size, name, opened, modified };
 
 struct FileSorting {
     static const std::vector<FileSort>& allCases();
