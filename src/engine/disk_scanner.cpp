@@ -219,8 +219,10 @@ class Scan {
                       std::chrono::system_clock::time_point modified,
                       std::chrono::system_clock::time_point accessed, FileCategory category, bool isPackage,
                       DirNode* parent, std::uint64_t inode) {
-        return FileItem{nextID_++, std::move(path), std::move(name), size,   logicalSize, modified,
-                        accessed,  category,        isPackage,       parent, inode};
+        FileItem item{nextID_++, std::move(path), std::move(name), size,      logicalSize,
+                      modified,  accessed,        category,        isPackage, parent};
+        item.inode = inode;
+        return item;
     }
 
     void noteUnreadable(const WalkEntry& e) {
