@@ -333,9 +333,15 @@ void ExplorerView::paintEvent(QPaintEvent*) {
         paintContent(out);
         return;
     }
+    // One layer kept across frames: a fresh screen-sized image per frame costs the GUI thread page
+    // faults at every repaint while a scan runs.
     const qreal dpr = viewport()->devicePixelRatioF();
-    QImage layer((QSizeF(viewport()->size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
-    layer.setDevicePixelRatio(dpr);
+    const QSize pixels = (QSizeF(viewport()->size()) * dpr).toSize();
+    if (fadeLayer_.size() != pixels || fadeLayer_.devicePixelRatio() != dpr) {
+        fadeLayer_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        fadeLayer_.setDevicePixelRatio(dpr);
+    }
+    QImage& layer = fadeLayer_;
     layer.fill(Qt::transparent);
     {
         QPainter lp(&layer);

@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QImage>
 #include <QSet>
 #include <QTimer>
 #include <optional>
@@ -118,6 +119,7 @@ class ExplorerView : public QAbstractScrollArea {
     QElapsedTimer clock_;
     QTimer vanishTick_;
     QString emptyKey_;
+    QImage fadeLayer_;
 };
 
 }  // namespace nimbrel
