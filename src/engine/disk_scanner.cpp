@@ -219,10 +219,8 @@ class Scan {
                       std::chrono::system_clock::time_point modified,
                       std::chrono::system_clock::time_point accessed, FileCategory category, bool isPackage,
                       DirNode* parent, std::uint64_t inode) {
-        FileItem item{nextID_++, std::move(path), std::move(name), size,      logicalSize,
-                      modified,  accessed,        category,        isPackage, parent};
-        item.inode = inode;
-        return item;
+        return FileItem{nextID_++, std::move(path), std::move(name), size,   logicalSize, modified,
+                        accessed,  category,        isPackage,       parent, inode};
     }
 
     void noteUnreadable(const WalkEntry& e) {
