@@ -125,9 +125,9 @@ int runTwins(const Args& args) {
     }
     const double scanSeconds = clock.seconds();
     const long long minSize = args.number("--min-size", 0);
-    std::vector<FileItem> candidates;
+    std::vector<const FileItem*> candidates;
     for (const FileItem& f : result->files) {
-        if (!f.isPackage && f.size >= minSize && f.logicalSize > 0) candidates.push_back(f);
+        if (!f.isPackage && f.size >= minSize && f.logicalSize > 0) candidates.push_back(&f);
     }
     Stopwatch twinClock;
     auto groups = DuplicateEngine::find(candidates, token, {}, static_cast<int>(args.number("--threads", 0)));

@@ -16,12 +16,16 @@ using walk::kMaxHeldLevels;
 
 // Entries read ahead and not yet returned. Above this the workers wait for the reader, unless the
 // reader itself waits for them.
-constexpr std::size_t kMaxBuffered = 1 << 17;
+constexpr std::size_t kMaxBuffered = 1 << 15;
 // A folder of more entries than this has its status calls shared out in slices.
 constexpr std::size_t kSplitAbove = 4096;
 constexpr std::size_t kSlice = 2048;
+// Folders held open for their sub-folders' sake, at most.
+constexpr int kMaxHeldHandles = 256;
 // How often a worker that is stat-ing a slice looks whether the walk was abandoned.
 constexpr std::size_t kStopCheckEvery = 256;
+// A worker's listing buffers give their memory back after a folder of more entries than this.
+constexpr std::size_t kKeepScratch = 8192;
 
 }  // namespace
 
@@ -51,8 +55,23 @@ struct Lineage {
     }
 };
 
+// An open folder kept for opening its sub-folders by name, closed when the last of them is open.
+struct Handle {
+    Handle(int fd, std::atomic<int>& count) : fd(fd), count(count) { ++count; }
+    ~Handle() {
+        ::close(fd);
+        --count;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    int fd;
+    std::atomic<int>& count;
+};
+
 }  // namespace walk
 
+using walk::Handle;
 using walk::Lineage;
 
 // One folder's listing. Filled by one worker (or by slices of several), then handed to the reader
@@ -62,6 +81,7 @@ struct ParallelTreeWalker::Record {
     std::string path;                // cleared once the folder is read
     std::vector<std::uint32_t> key;  // entry indices from the root; walk order is their lexicographic order
     std::shared_ptr<const Lineage> lineage;
+    std::shared_ptr<Handle> parentHandle;  // until this folder is open
     std::atomic<bool> done{false};
     int error = 0;
     int fd = -1;
@@ -121,8 +141,11 @@ struct ParallelTreeWalker::Pool {
     std::priority_queue<Task, std::vector<Task>, LaterInWalk> tasks;
     bool stop = false;
     bool readerWaiting = false;
+    const Record* awaited = nullptr;  // what the reader waits for
+    int idle = 0;                     // workers waiting for a task
     std::atomic<bool> stopping{false};
     std::atomic<std::size_t> buffered{0};
+    std::atomic<int> heldHandles{0};
     std::vector<std::thread> threads;
 
     void start(int count) {
@@ -150,16 +173,23 @@ struct ParallelTreeWalker::Pool {
         workCv.notify_one();
     }
 
+    // Past the bound on entries read ahead, only what the reader waits for is read (and what was
+    // abandoned, which costs nothing and may stand before it).
+    bool mayTakeTop() const {
+        if (tasks.empty()) return false;
+        const Task& top = tasks.top();
+        if (top.slice || buffered.load(std::memory_order_relaxed) < kMaxBuffered) return true;
+        return readerWaiting && (top.record == awaited || top.record->lineage->isAbandoned());
+    }
+
     void work() {
         for (;;) {
             Task task;
             {
                 std::unique_lock lock(mutex);
-                workCv.wait(lock, [&] {
-                    return stop ||
-                           (!tasks.empty() && (tasks.top().slice || readerWaiting ||
-                                               buffered.load(std::memory_order_relaxed) < kMaxBuffered));
-                });
+                ++idle;
+                workCv.wait(lock, [&] { return stop || mayTakeTop(); });
+                --idle;
                 if (stop) return;
                 task = tasks.top();
                 tasks.pop();
@@ -178,6 +208,10 @@ struct ParallelTreeWalker::Pool {
     // other by its full path.
     int openFolder(const Record& r) const {
         if (r.level == 0) return ::open(r.path.c_str(), kDirFlags | (followRoot ? 0 : O_NOFOLLOW));
+        if (r.parentHandle) {
+            const std::size_t slash = r.path.rfind('/');
+            return ::openat(r.parentHandle->fd, r.path.c_str() + slash + 1, kDirFlags | O_NOFOLLOW);
+        }
         if (r.level - 1 >= kMaxHeldLevels || r.path.size() < PATH_MAX)
             return ::open(r.path.c_str(), kDirFlags | O_NOFOLLOW);
         int fd = ::open(root.c_str(), kDirFlags | (followRoot ? 0 : O_NOFOLLOW));
@@ -201,27 +235,43 @@ struct ParallelTreeWalker::Pool {
     // `share` and the folder is very large.
     void read(Record& r, bool share) {
         if (r.lineage->isAbandoned()) {
+            r.parentHandle.reset();
             publish(r, {});
             return;
         }
         int fd = openFolder(r);
+        const int openError = errno;
+        r.parentHandle.reset();
+        errno = openError;
         if (fd < 0) {
             r.error = errno;
             publish(r, {});
             return;
         }
+        // Listed into buffers kept by the thread, then copied at their exact size: records are freed
+        // on another thread, and growing them in place would leave the allocator full of holes.
+        thread_local std::string names;
+        thread_local std::vector<walk::Child> children;
+        names.clear();
+        children.clear();
         int error = walk::listFolder(fd, [&](const char* name) {
             walk::Child child;
-            child.nameOffset = static_cast<std::uint32_t>(r.names.size());
+            child.nameOffset = static_cast<std::uint32_t>(names.size());
             child.nameLength = static_cast<std::uint32_t>(std::strlen(name));
-            r.names.append(name, child.nameLength + 1);
-            r.children.push_back(child);
+            names.append(name, child.nameLength + 1);
+            children.push_back(child);
         });
+        if (error == 0) {
+            r.names.assign(names);
+            r.children.assign(children.begin(), children.end());
+        }
+        if (children.capacity() > kKeepScratch) {
+            std::string().swap(names);
+            std::vector<walk::Child>().swap(children);
+        }
         if (error != 0) {
             ::close(fd);
             r.error = error;
-            r.children.clear();
-            r.names.clear();
             publish(r, {});
             return;
         }
@@ -233,12 +283,14 @@ struct ParallelTreeWalker::Pool {
                 slices.push_back(Task{&r, static_cast<std::uint32_t>(begin),
                                       static_cast<std::uint32_t>(std::min(n, begin + kSlice)), true});
             r.slicesLeft = slices.size();
+            int wake = 0;
             {
                 std::lock_guard lock(mutex);
                 for (const Task& t : slices)
                     tasks.push(t);
+                wake = std::min<int>(idle, static_cast<int>(slices.size()));
             }
-            workCv.notify_all();
+            wakeWorkers(wake);
             return;
         }
         statSlice(r, 0, n);
@@ -255,7 +307,13 @@ struct ParallelTreeWalker::Pool {
 
     // Every entry has its status: queue the sub-folders to read and hand the listing over.
     void finish(Record& r) {
-        ::close(r.fd);
+        // Sub-folders open by name here while this folder stays open, as in a walk that holds every
+        // folder above it (and only while few are held).
+        std::shared_ptr<Handle> handle;
+        if (r.level < kMaxHeldLevels && heldHandles.load(std::memory_order_relaxed) < kMaxHeldHandles)
+            handle = std::make_shared<Handle>(r.fd, heldHandles);
+        else
+            ::close(r.fd);
         r.fd = -1;
         std::vector<Task> found;
         const bool abandoned = r.lineage->isAbandoned();
@@ -285,27 +343,38 @@ struct ParallelTreeWalker::Pool {
     }
 
     void publish(Record& r, const std::vector<Task>& found) {
+        int wake = 0;
+        bool readerWaits = false;
         {
             std::lock_guard lock(mutex);
             buffered.fetch_add(r.children.size(), std::memory_order_relaxed);
+
             for (const Task& t : found)
                 tasks.push(t);
             r.done.store(true, std::memory_order_release);
+            wake = std::min<int>(idle, static_cast<int>(found.size()));
+            readerWaits = readerWaiting;
         }
-        if (found.size() > 1)
-            workCv.notify_all();
-        else if (found.size() == 1)
+        wakeWorkers(wake);
+        if (readerWaits) readyCv.notify_one();
+    }
+
+    // Only as many wake-ups as there are new tasks: waking every worker for each folder costs more
+    // than the folder.
+    void wakeWorkers(int count) {
+        for (int i = 0; i < count; ++i)
             workCv.notify_one();
-        readyCv.notify_all();
     }
 
     void waitFor(const Record& r) {
         if (r.done.load(std::memory_order_acquire)) return;
         std::unique_lock lock(mutex);
         readerWaiting = true;
+        awaited = &r;
         workCv.notify_all();
         readyCv.wait(lock, [&] { return r.done.load(std::memory_order_acquire); });
         readerWaiting = false;
+        awaited = nullptr;
     }
 
     // The reader is done with `count` entries read ahead.

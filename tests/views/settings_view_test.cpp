@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include "engine/host_layout.h"
 #include "model/prefs.h"
 #include "shell_state_support.h"
 #include "theme/animated_value.h"
@@ -169,6 +170,14 @@ TEST(SettingsViewTest, AWheelScrollRepaintsTheBackdropUnderTheCards) {
     const QImage onScreen = f.view->screen()->grabWindow(f.view->winId()).toImage();
     const QImage fresh = f.view->grab().toImage();
     EXPECT_EQ(onScreen.convertToFormat(QImage::Format_RGB32), fresh.convertToFormat(QImage::Format_RGB32));
+}
+
+TEST(SettingsViewTest, TextsNameTheHostsOwnPlaces) {
+    const HostLayout mac = HostLayout::macOS("/Users/u"), linux = HostLayout::linux("/home/u");
+    EXPECT_EQ(SettingsView::menuBarTitle(mac), QStringLiteral("Free space in the menu bar"));
+    EXPECT_EQ(SettingsView::menuBarTitle(linux), QStringLiteral("Free space in the system tray"));
+    EXPECT_EQ(SettingsView::packagesDetail(mac), QStringLiteral(".app, .photoslibrary, frameworks…"));
+    EXPECT_FALSE(SettingsView::packagesDetail(linux).contains(QStringLiteral("photoslibrary")));
 }
 
 }  // namespace

@@ -126,6 +126,17 @@ SettingsView::Services SettingsView::Services::standard() {
     return s;
 }
 
+QString SettingsView::packagesDetail(const HostLayout& layout) {
+    // Extensions read the same in every language; the Linux line names the folders that are a single
+    // thing there too.
+    return layout.isMac() ? QStringLiteral(".app, .photoslibrary, frameworks…")
+                          : tr("Folders that are one thing: .app, .bundle, .sparsebundle…");
+}
+
+QString SettingsView::menuBarTitle(const HostLayout& layout) {
+    return layout.isMac() ? tr("Free space in the menu bar") : tr("Free space in the system tray");
+}
+
 std::vector<SettingsView::Credit> SettingsView::credits() {
     return {
         {tr("Steam textures"), tr("Nimbrel's own puffs, drawn when it is built"), QUrl(), tr("Own work")},
@@ -201,8 +212,8 @@ SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
         packages_ = new NimbrelSwitch(false);
         connect(packages_, &NimbrelSwitch::toggleRequested, this,
                 [this](bool on) { write(Prefs::kTreatPackagesAsFiles, on); });
-        rows->addWidget(row(tr("Treat apps & bundles as one file"),
-                            QStringLiteral(".app, .photoslibrary, frameworks…"), packages_));
+        rows->addWidget(
+            row(tr("Treat apps & bundles as one file"), packagesDetail(HostLayout::current()), packages_));
         hidden_ = new NimbrelSwitch(false);
         connect(hidden_, &NimbrelSwitch::toggleRequested, this,
                 [this](bool on) { write(Prefs::kSkipHiddenFiles, on); });
@@ -232,7 +243,7 @@ SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
         menuBar_ = new NimbrelSwitch(false);
         connect(menuBar_, &NimbrelSwitch::toggleRequested, this,
                 [this](bool on) { write(Prefs::kShowMenuBarExtra, on); });
-        rows->addWidget(row(tr("Free space in the menu bar"), {}, menuBar_));
+        rows->addWidget(row(menuBarTitle(HostLayout::current()), {}, menuBar_));
         // Only systems with a Full Disk Access permission have anything to show or open here.
         if (services_.showsFullDiskAccess) {
             privacy_ = new NimbrelButton(tr("Privacy Settings"), NimbrelButton::Kind::secondary,
