@@ -9,6 +9,7 @@
 #include "model/app_state.h"
 #include "model/clean_queue.h"
 #include "util/fmt.h"
+#include "util/plural.h"
 #include "views/space/path_actions.h"
 
 namespace nimbrel {
@@ -141,7 +142,9 @@ QString EntryRules::kindLine(const ExplorerEntry& entry) {
         return qs(entry.risk.why);
     if (entry.artifactKind) return tr("%1 · safe to nimbrelise").arg(qs(*entry.artifactKind));
     if (entry.isDirectory && !isPackage(entry.id)) {
-        if (entry.fileCount) return tr("Folder · %1 files").arg(Fmt::count(*entry.fileCount));
+        if (entry.fileCount)
+            return Plural::choose(*entry.fileCount, tr("Folder · %1 file"), tr("Folder · %1 files"))
+                .arg(Fmt::count(*entry.fileCount));
         return tr("Folder");
     }
     if (entry.category) return qs(entry.category->title());
