@@ -378,6 +378,8 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
         if (!token->isCancelled()) {
             setErrorMessage(
                 tr("Couldn't scan %1.").arg(QString::fromUtf8(abbreviatingHome(path, services_.home()))));
+            // A target that cannot be scanned is no recent target: offering it again would only fail again.
+            removeRecent(path);
         }
     } else {
         nextFileID = result->lastID;
@@ -408,6 +410,16 @@ void AppState::addRecent(const std::string& path) {
     if (recents.size() > kMaxRecents) recents.resize(kMaxRecents);
     setRecents(recents);
     Prefs::setRecentTargets(recents_);
+}
+
+void AppState::removeRecent(const std::string& path) {
+    std::vector<std::string> recents = recents_;
+    if (std::erase(recents, path) == 0) return;
+    setRecents(recents);
+    QStringList lines;
+    for (const std::string& recent : recents_)
+        lines << QString::fromStdString(recent);
+    Prefs::setList(Prefs::kRecentTargets, lines);
 }
 
 // MARK: selection
