@@ -156,8 +156,6 @@ AppState::~AppState() {
     if (scanToken) scanToken->cancel();
 }
 
-// MARK: observed properties
-
 void AppState::setSection(std::optional<SidebarItem> section) {
     assign(this, section_, section, &AppState::sectionChanged);
     // Remembered on every store, also an unchanged one, so the area switcher returns here.
@@ -237,8 +235,6 @@ std::optional<VolumeInfo> AppState::rootVolume() const {
     if (!volumes_.empty()) return volumes_.front();
     return std::nullopt;
 }
-
-// MARK: launch, volumes and Full Disk Access
 
 std::optional<std::string> AppState::argumentAfter(const std::vector<std::string>& arguments,
                                                    const char* flag) const {
@@ -324,8 +320,6 @@ void AppState::refreshVolumes() {
                     });
 }
 
-// MARK: scans
-
 void AppState::scan(const std::string& target) {
     if (isScanning_) cancelScan();
     const std::string path = normalizePath(target, services_.home());
@@ -408,8 +402,6 @@ void AppState::addRecent(const std::string& path) {
         lines << QString::fromStdString(recent);
     Prefs::setList(Prefs::kRecentTargets, lines);
 }
-
-// MARK: selection
 
 void AppState::toggleSelection(const CleanItem& item) {
     if (item.kind != CleanItem::Kind::junk && !queue().contains(item.id) && queue().covering(item.id)) {

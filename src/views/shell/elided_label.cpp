@@ -38,11 +38,6 @@ void ElidedLabel::setAlignment(Qt::Alignment alignment) {
     update();
 }
 
-void ElidedLabel::setMaximumTextWidth(int width) {
-    maxWidth_ = width;
-    updateGeometry();
-}
-
 QString ElidedLabel::shownText() const {
     // A line break in a name would otherwise start a second line.
     QString line = text_;

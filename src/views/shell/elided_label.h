@@ -20,8 +20,6 @@ class ElidedLabel : public QWidget {
     void setColor(std::function<QColor(const QWidget*)> color);
     void setElideMode(Qt::TextElideMode mode);
     void setAlignment(Qt::Alignment alignment);
-    // The widest the label asks for; 0 means as wide as its text.
-    void setMaximumTextWidth(int width);
 
     // The text as painted at the current width.
     QString shownText() const;

@@ -592,7 +592,7 @@ bool ExplorerView::viewportEvent(QEvent* event) {
             text = tr("Kept by the safety guard. Open it to clean inside");
         } else if (icons && control == EntryRules::Control::select &&
                    TilePainter::inCircle(TilePainter::selectCircleRect(r), at)) {
-            text = vm_.state().queue().includes(e.id) ? tr("Deselect") : tr("Select for cleaning");
+            text = vm_.state().queue().includes(e.id) ? tr("Deselect") : tr("Select for Cleaning");
         } else if (icons && EntryRules::showsRiskMark(e) &&
                    QRectF(TilePainter::iconRect(r).right() - 18, TilePainter::iconRect(r).top() - 6, 26, 26)
                        .contains(at)) {
