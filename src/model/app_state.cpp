@@ -153,8 +153,6 @@ AppState::~AppState() {
     if (scanToken) scanToken->cancel();
 }
 
-// MARK: observed properties
-
 void AppState::setSection(std::optional<SidebarItem> section) {
     assign(this, section_, section, &AppState::sectionChanged);
     // Remembered on every store, also an unchanged one, so the area switcher returns here.
@@ -243,8 +241,6 @@ std::optional<VolumeInfo> AppState::rootVolume() const {
     return std::nullopt;
 }
 
-// MARK: launch, volumes and Full Disk Access
-
 std::optional<std::string> AppState::argumentAfter(const std::vector<std::string>& arguments,
                                                    const char* flag) const {
     auto found = std::find(arguments.begin(), arguments.end(), flag);
@@ -327,8 +323,6 @@ void AppState::refreshVolumes() {
         }
     });
 }
-
-// MARK: scans
 
 void AppState::scan(const std::string& target) {
     if (isScanning_) cancelScan();
@@ -421,8 +415,6 @@ void AppState::removeRecent(const std::string& path) {
         lines << QString::fromStdString(recent);
     Prefs::setList(Prefs::kRecentTargets, lines);
 }
-
-// MARK: selection
 
 void AppState::toggleSelection(const CleanItem& item) {
     if (item.kind != CleanItem::Kind::junk && !queue().contains(item.id) && queue().covering(item.id)) {

@@ -315,7 +315,8 @@ void AppState::removeUnavailableSimulators() {
         [this](CommandResult outcome) {
             removingSimulators_ = false;
             if (outcome.status != 0)
-                setErrorMessage(QString("simctl failed:\n") + QString::fromStdString(outcome.output));
+                setErrorMessage(tr("simctl failed:") + QStringLiteral("\n") +
+                                QString::fromStdString(outcome.output));
             else
                 setToast(Toast(tr("Removed unavailable simulators"), kRemovalSymbol));
             refreshVolumes();

@@ -595,7 +595,7 @@ bool ExplorerView::viewportEvent(QEvent* event) {
         if (icons && part == TileGeometry::Part::control && g.shows.control == EntryRules::Control::lock)
             text = tr("Kept by the safety guard. Open it to clean inside");
         else if (icons && part == TileGeometry::Part::control)
-            text = vm_.state().queue().includes(e.id) ? tr("Deselect") : tr("Select for cleaning");
+            text = vm_.state().queue().includes(e.id) ? tr("Deselect") : tr("Select for Cleaning");
         else if (part == TileGeometry::Part::riskMark)
             text = tr("%1: %2").arg(QString::fromStdString(e.risk.title), QString::fromStdString(e.risk.why));
         else
