@@ -12,6 +12,7 @@
 #include "engine/host_layout.h"
 #include "engine/inode_key.h"
 #include "engine/risk_catalog.h"
+#include "engine/trash_contents.h"
 #include "engine/tree_walker.h"
 
 namespace nimbrel {
@@ -339,7 +340,10 @@ const std::unordered_set<std::string>& DiskScanner::systemSkips() {
 std::shared_ptr<ScanResult> DiskScanner::scan(const std::string& root, const ScanOptions& options,
                                               std::int64_t firstID, const CancelToken& token,
                                               const ProgressCallback& progress) {
-    return Scan(options, firstID, token, progress).run(normalize(root));
+    RiskCatalog::forgetGitVerdicts();
+    std::shared_ptr<ScanResult> result = Scan(options, firstID, token, progress).run(normalize(root));
+    if (result) leaveOutTrashContents(*result, HostLayout::current());
+    return result;
 }
 
 }  // namespace nimbrel

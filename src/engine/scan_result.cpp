@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/path_rules.h"
 #include "engine/risk_catalog.h"
 
 namespace nimbrel {
@@ -25,11 +26,6 @@ void lowerUpwards(DirNode* from, std::int64_t size, std::int64_t files) {
         lower(n->size, size);
         lower(n->fileCount, files);
     }
-}
-
-bool isInside(const std::string& path, const std::string& folder) {
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == '/';
 }
 
 }  // namespace
@@ -86,7 +82,7 @@ void ScanResult::remove(const std::unordered_set<std::string>& paths,
             lowerUpwards(parent, folder->size, folder->fileCount);
             std::int64_t tracked = 0;
             for (const FileItem& item : files) {
-                if (!isInside(item.path, path) || removedIDs.count(item.id)) continue;
+                if (!PathRules::isInside(item.path, path) || removedIDs.count(item.id)) continue;
                 removedIDs.insert(item.id);
                 tracked += item.size;
                 lowerCategory(categoryTotals, item.category, item.size);
@@ -99,14 +95,12 @@ void ScanResult::remove(const std::unordered_set<std::string>& paths,
         // Not a folder of the tree (or the root itself): a small file measured by the caller.
         auto size = sizes.find(path);
         if (size == sizes.end() || size->second <= 0) continue;
-        std::size_t slash = path.rfind('/');
-        std::string parentPath = slash == 0 ? "/" : path.substr(0, slash == std::string::npos ? 0 : slash);
-        std::shared_ptr<DirNode> parent = node(parentPath);
+        std::shared_ptr<DirNode> parent = node(PathRules::parent(path));
         if (!parent) continue;
         lower(parent->smallFilesSize, size->second);
         lowerUpwards(parent.get(), size->second, 1);
         lowerCategory(categoryTotals,
-                      FileCategory::classify(asciiLower(pathExtension(path.substr(slash + 1)))),
+                      FileCategory::classify(asciiLower(pathExtension(PathRules::lastComponent(path)))),
                       size->second);
     }
 
@@ -114,7 +108,7 @@ void ScanResult::remove(const std::unordered_set<std::string>& paths,
     std::erase_if(artifacts, [&](const DevArtifact& a) {
         if (paths.count(a.path)) return true;
         for (const std::string& p : paths)
-            if (isInside(a.path, p)) return true;
+            if (PathRules::isInside(a.path, p)) return true;
         return false;
     });
 }

@@ -12,6 +12,7 @@
 #include "engine/file_actions.h"
 #include "engine/host_layout.h"
 #include "engine/junk_location.h"
+#include "engine/path_rules.h"
 #include "engine/safety_guard.h"
 #include "model/app_state.h"
 #include "model/background.h"
@@ -127,12 +128,15 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     }
     // The safety guard has the last word, before anything touches the disk. It judges where the
     // path really leads too: a scan through a linked folder names guarded folders by other paths.
+    // The guard reads the protected folders' identities now, so a folder made or mounted a moment
+    // ago is known by every name.
+    const DiskGuard guard(HostLayout::current());
     std::vector<DeletionItem> allowed;
     std::vector<DeletionFailure> guardFailures;
     for (const DeletionItem& item : request.items) {
-        if (SafetyGuard::isProtectedOnDisk(item.path))
+        if (guard.isProtected(item.path))
             guardFailures.push_back(
-                {item.path, DeletionFailure::Reason::safetyGuard, SafetyGuard::reasonOnDisk(item.path)});
+                {item.path, DeletionFailure::Reason::safetyGuard, guard.reason(item.path)});
         else
             allowed.push_back(item);
     }
@@ -234,11 +238,7 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths) {
     }
     std::unordered_set<std::string> outermost;
     for (const std::string& path : normalized) {
-        bool nested = false;
-        for (std::string parent = path; !nested && parent.size() > 1;) {
-            parent = parent.substr(0, std::max<size_t>(parent.rfind('/'), 1));
-            nested = normalized.count(parent) > 0;
-        }
+        const bool nested = path != "/" && PathRules::isAtOrInsideAny(PathRules::parent(path), normalized);
         if (!nested) outermost.insert(path);
     }
     if (result()) result()->remove(outermost, sizes);

@@ -2,18 +2,14 @@
 
 #include <algorithm>
 
+#include "engine/path_rules.h"
+
 namespace nimbrel {
 
 namespace {
 
 bool coversChildren(const CleanItem& item) {
     return item.kind == CleanItem::Kind::folder || item.kind == CleanItem::Kind::artifact;
-}
-
-// `path` lies strictly below `folder`: "/a/b/c" is inside "/a/b", "/a/bc" and "/a/b" are not.
-bool isInside(const std::string& path, const std::string& folder) {
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == '/';
 }
 
 }  // namespace
@@ -32,7 +28,7 @@ bool CleanQueue::contains(const std::string& path) const {
 
 std::optional<CleanItem> CleanQueue::covering(const std::string& path) const {
     for (const CleanItem& item : items_) {
-        if (coversChildren(item) && isInside(path, item.id)) return item;
+        if (coversChildren(item) && PathRules::isInside(path, item.id)) return item;
     }
     return std::nullopt;
 }
@@ -48,7 +44,7 @@ bool CleanQueue::insert(const CleanItem& item) {
     if (!isJunk && covering(item.id)) return false;
     if (!isJunk) {
         std::erase_if(items_, [&](const CleanItem& queued) {
-            return queued.kind != CleanItem::Kind::junk && isInside(queued.id, item.id);
+            return queued.kind != CleanItem::Kind::junk && PathRules::isInside(queued.id, item.id);
         });
     }
     items_.push_back(item);

@@ -7,6 +7,7 @@
 #include "engine/demo.h"
 #include "engine/disk_scanner.h"
 #include "engine/host_layout.h"
+#include "engine/path_rules.h"
 #include "model/background.h"
 
 namespace nimbrel {
@@ -16,11 +17,6 @@ namespace {
 bool exists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
-}
-
-bool isUnder(const std::string& path, const std::string& folder) {
-    return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-                              path[folder.size()] == '/');
 }
 
 struct Measured {
@@ -166,7 +162,7 @@ void CleanupModel::subtract(const std::unordered_map<std::string, int64_t>& remo
         int64_t freed = 0;
         for (const auto& [path, bytes] : removed) {
             if (std::any_of(location.paths.begin(), location.paths.end(),
-                            [&](const std::string& p) { return isUnder(path, p); })) {
+                            [&](const std::string& p) { return PathRules::isAtOrInside(path, p); })) {
                 freed += bytes;
             }
         }

@@ -4,24 +4,13 @@
 #include <mutex>
 #include <optional>
 
+#include "engine/path_rules.h"
 #include "model/background.h"
 #include "util/fmt.h"
 
 namespace nimbrel {
 
-namespace {
-
-// True when `path` or one of its ancestors is in `paths`.
-bool removedWithin(const std::string& path, const std::unordered_set<std::string>& paths) {
-    if (paths.count(path)) return true;
-    for (size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
-         slash = path.rfind('/', slash - 1)) {
-        if (paths.count(path.substr(0, slash))) return true;
-    }
-    return paths.count("/") > 0 && path.size() > 1 && path[0] == '/';
-}
-
-}  // namespace
+namespace {}  // namespace
 
 DuplicatesModel::DuplicatesModel(QObject* parent, QThreadPool* pool)
     : QObject(parent), pool_(pool ? pool : &Background::userInitiated()) {}
@@ -140,7 +129,7 @@ void DuplicatesModel::remove(const std::unordered_set<std::string>& paths) {
     kept.reserve(groups_.size());
     std::unordered_set<int64_t> present;
     for (DuplicateGroup& g : groups_) {
-        std::erase_if(g.files, [&](const FileItem& f) { return removedWithin(f.path, paths); });
+        std::erase_if(g.files, [&](const FileItem& f) { return PathRules::isAtOrInsideAny(f.path, paths); });
         if (g.files.size() < 2) continue;
         for (const FileItem& f : g.files)
             present.insert(f.id);

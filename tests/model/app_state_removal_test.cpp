@@ -340,7 +340,7 @@ TEST_F(AppStateRemovalTest, RemovalPrunesTheTreeByNormalisedPaths) {
     h.state->setResult(result);
     const auto revision = h.state->revision();
 
-    h.select("/tmp/nr//d/", 4000);
+    h.select("/tmp/nr/d", 4000);
     h.select("/tmp/nr/d/inner", 10, CleanItem::Source::files);
     h.state->nimbrelise(h.allIDs(), true);
     h.finish();

@@ -78,7 +78,7 @@ TEST(CleanQueueTest, CoveringRulesOfAdd) {
          {item("/A", Kind::folder)},
          item("/a/x", Kind::file),
          {"/A", "/a/x"}},
-        {"the root folder covers nothing", {item("/", Kind::folder)}, item("/x", Kind::file), {"/", "/x"}},
+        {"the root folder covers everything", {item("/", Kind::folder)}, item("/x", Kind::file), {"/"}},
     };
     for (const Case& c : cases) {
         CleanQueue queue;
@@ -218,6 +218,44 @@ TEST(CleanItemTest, Decoding) {
     for (const Case& c : cases) {
         EXPECT_EQ(CleanItem::fromJson(QByteArray(c.json)).has_value(), c.decodes) << c.json;
     }
+}
+
+// An id the removal would read differently from the guard never becomes an item: the path judged
+// must be the path removed.
+TEST(CleanItemTest, OnlyNormalAbsoluteIdsAndSizesAreWellFormed) {
+    struct Case {
+        std::string id;
+        CleanItem::Kind kind;
+        int64_t size;
+        bool wellFormed;
+    };
+    using K = CleanItem::Kind;
+    const Case cases[] = {
+        {"/home/u/Desktop", K::folder, 1, true},
+        {"/", K::folder, 0, true},
+        {"/home/u/lnk/../Desktop", K::folder, 1, false},
+        {"/home/u/./Desktop", K::folder, 1, false},
+        {"/home/u//Desktop", K::file, 1, false},
+        {"/home/u/Desktop/", K::folder, 1, false},
+        {"Desktop", K::folder, 1, false},
+        {"~/Desktop", K::folder, 1, false},
+        {"", K::file, 1, false},
+        {std::string("/home/u/Documents\0/x", 20), K::file, 1, false},
+        {"/home/u/a.txt", K::file, -1, false},
+        {"junk:caches", K::junk, 5, true},
+        {"junk:", K::junk, 5, false},
+        {"/home/u/.cache", K::junk, 5, false},
+        {"junk:caches", K::folder, 5, false},
+    };
+    for (const Case& c : cases) {
+        CleanItem made = item(c.id, c.kind, c.size);
+        EXPECT_EQ(made.isWellFormed(), c.wellFormed) << c.id;
+    }
+    const QByteArray dotted =
+        R"({"id":"/a/b/../c","name":"c","size":5,"kind":"folder","heat":0,"source":"files"})";
+    EXPECT_FALSE(CleanItem::fromJson(dotted).has_value());
+    const QByteArray negative = R"({"id":"/a","name":"a","size":-5,"kind":"file","heat":0,"source":"files"})";
+    EXPECT_FALSE(CleanItem::fromJson(negative).has_value());
 }
 
 TEST(CleanItemTest, RiskOfJunkFollowsHeatAndTheRestAsksTheCatalogue) {

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <unordered_set>
 
+#include "engine/path_rules.h"
 #include "model/duplicates_model.h"
 #include "theme/appearance.h"
 #include "theme/chip.h"
@@ -636,9 +637,9 @@ void TwinShelves::rebuild() {
                                    const FileItem& f = files[static_cast<size_t>(i)];
                                    const bool kept = f.id == keptID;
                                    ItemRow::Options options;
-                                   options.subtitle =
-                                       tr("%1 · modified %2")
-                                           .arg(tildePath(parentPath(f.path)), relativeDate(f.modified, at));
+                                   options.subtitle = tr("%1 · modified %2")
+                                                          .arg(tildePath(PathRules::parent(f.path)),
+                                                               relativeDate(f.modified, at));
                                    options.weight = 1.0;
                                    if (kept) options.badge = tr("newest");
                                    const std::string path = f.path;
