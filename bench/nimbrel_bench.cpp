@@ -1,9 +1,11 @@
 // nimbrel-bench: runs the engine on a real folder and prints one line of key=value pairs, for
 // measuring speed and memory side by side with other tools.
 //
-//   nimbrel-bench scan PATH [--min-tracked BYTES]
+//   nimbrel-bench scan PATH [--min-tracked BYTES] [--threads N] [--check 1]
 //   nimbrel-bench usage PATH
 //   nimbrel-bench twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]
+//   nimbrel-bench explorer PATH [--min-tracked BYTES]
+//   nimbrel-bench files PATH
 //
 // A new subcommand is one function and one row in kCommands.
 
@@ -18,6 +20,19 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "engine/scan_compare.h"
+
+#ifdef NIMBREL_BENCH_EXPLORER
+namespace nimbrel::bench {
+int runExplorer(const std::string& path, long long minTracked);  // explorer_bench.cpp
+}
+#endif
+
+#ifdef NIMBREL_BENCH_FILES
+namespace nimbrel::bench {
+int runFiles(const std::string& path);  // files_bench.cpp
+}
+#endif
 
 namespace {
 
@@ -56,22 +71,36 @@ ScanOptions scanOptions(const Args& args) {
     return options;
 }
 
+// --threads 1 walks on the calling thread, more on a pool of workers, 0 (the default) as the
+// application does. --check 1 then scans again with the other walker and compares the two results
+// field by field (the timing and memory printed are the first scan's).
 int runScan(const Args& args) {
     CancelToken token;
+    const int threads = static_cast<int>(args.number("--threads", 0));
     Stopwatch clock;
-    auto result = DiskScanner::scan(args.path, scanOptions(args), 1, token, nullptr);
+    auto result = DiskScanner::scanWith(args.path, scanOptions(args), 1, token, nullptr, threads);
     const double seconds = clock.seconds();
+    const double peak = peakRssMB();
     if (!result) {
         std::fprintf(stderr, "Couldn't scan %s.\n", args.path.c_str());
         return 1;
     }
+    std::string check = "no";
+    if (args.number("--check", 0) != 0) {
+        auto other =
+            DiskScanner::scanWith(args.path, scanOptions(args), 1, token, nullptr, threads == 1 ? 0 : 1);
+        std::string difference = other ? firstScanDifference(*result, *other) : "second scan failed";
+        check = difference.empty() ? "same" : "DIFFERENT";
+        if (!difference.empty()) std::fprintf(stderr, "first difference: %s\n", difference.c_str());
+    }
     std::printf(
-        "files=%lld dirs=%lld bytes=%lld unreadable=%lld artifacts=%zu listed=%zu seconds=%.3f "
-        "peak_rss_mb=%.1f\n",
+        "files=%lld dirs=%lld bytes=%lld unreadable=%lld artifacts=%zu listed=%zu threads=%d seconds=%.3f "
+        "peak_rss_mb=%.1f check=%s\n",
         static_cast<long long>(result->totalFiles), static_cast<long long>(result->totalDirs),
         static_cast<long long>(result->root->size), static_cast<long long>(result->unreadableCount),
-        result->artifacts.size(), result->files.size(), seconds, peakRssMB());
-    return 0;
+        result->artifacts.size(), result->files.size(),
+        threads > 0 ? threads : DiskScanner::defaultWalkThreads(), seconds, peak, check.c_str());
+    return check == "DIFFERENT" ? 3 : 0;
 }
 
 int runUsage(const Args& args) {
@@ -96,9 +125,9 @@ int runTwins(const Args& args) {
     }
     const double scanSeconds = clock.seconds();
     const long long minSize = args.number("--min-size", 0);
-    std::vector<FileItem> candidates;
+    std::vector<const FileItem*> candidates;
     for (const FileItem& f : result->files) {
-        if (!f.isPackage && f.size >= minSize && f.logicalSize > 0) candidates.push_back(f);
+        if (!f.isPackage && f.size >= minSize && f.logicalSize > 0) candidates.push_back(&f);
     }
     Stopwatch twinClock;
     auto groups = DuplicateEngine::find(candidates, token, {}, static_cast<int>(args.number("--threads", 0)));
@@ -130,6 +159,12 @@ int runTwins(const Args& args) {
     return 0;
 }
 
+#ifdef NIMBREL_BENCH_EXPLORER
+int runExplorer(const Args& args) {
+    return bench::runExplorer(args.path, args.number("--min-tracked", 1));
+}
+#endif
+
 struct Command {
     const char* name;
     const char* usage;
@@ -137,12 +172,26 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"scan", "scan PATH [--min-tracked BYTES]   scan a folder into a result", runScan},
+    {"scan",
+     "scan PATH [--min-tracked BYTES] [--threads N] [--check 1]\n"
+     "                                     scan a folder into a result (--threads 1: sequential walk;\n"
+     "                                     --check 1: compare with the other walker's result)",
+     runScan},
     {"usage", "usage PATH                         measure a path without building a tree", runUsage},
     {"twins",
      "twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]\n"
      "                                     scan, then find twins among the listed files",
      runTwins},
+#ifdef NIMBREL_BENCH_FILES
+    {"files", "files PATH                         time the Files lists over every file of PATH",
+     [](const Args& args) { return nimbrel::bench::runFiles(args.path); }},
+#endif
+#ifdef NIMBREL_BENCH_EXPLORER
+    {"explorer",
+     "explorer PATH [--min-tracked BYTES]\n"
+     "                                     open the largest folder in the explorer, type a search",
+     runExplorer},
+#endif
 };
 
 int printUsage() {

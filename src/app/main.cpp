@@ -3,6 +3,7 @@
 
 #include "app/nimbrel_app.h"
 #include "engine/localized.h"
+#include "theme/chrome.h"
 #include "theme/fonts.h"
 
 namespace {
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Nimbrel"));
     nimbrel::setTranslator(&translate);
     nimbrel::Fonts::install();
+    nimbrel::Chrome::install();
 
     nimbrel::NimbrelApp nimbrelApp;
     nimbrelApp.start();

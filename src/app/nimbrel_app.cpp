@@ -37,6 +37,14 @@ NimbrelApp::NimbrelApp() {
     const auto followTray = [](bool inserted) { QApplication::setQuitOnLastWindowClosed(!inserted); };
     connect(menuBarExtra_, &MenuBarExtra::insertedChanged, this, followTray);
     followTray(menuBarExtra_->isInserted());
+    // The tray went away while every window was closed: show the main window again, or nothing would
+    // be left to reach the running process by.
+    connect(menuBarExtra_, &MenuBarExtra::trayLost, this, [this] {
+        if (QApplication::topLevelWidgets().isEmpty()) return;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->isWindow() && !(w->windowFlags() & Qt::Popup)) return;
+        main_->bringForward();
+    });
 }
 
 NimbrelApp::~NimbrelApp() = default;

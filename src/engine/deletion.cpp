@@ -62,6 +62,31 @@ RemovalError RemovalError::notFound(std::string description) {
     return error;
 }
 
+RemovalError RemovalError::refused(Cause cause, std::string description) {
+    RemovalError error;
+    error.cause = cause;
+    error.description = std::move(description);
+    return error;
+}
+
+bool RemovalError::allowsClearInside() const {
+    return cause == Cause::unknown || cause == Cause::ownFolderLocked || cause == Cause::immutable;
+}
+
+bool isRemovablePathSpelling(const std::string& path) {
+    if (path.size() < 2 || path.front() != '/' || path.back() == '/') return false;
+    if (path.find('\0') != std::string::npos) return false;
+    for (size_t start = 1; start <= path.size();) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        const size_t length = end - start;
+        if (length == 0) return false;
+        if (length <= 2 && path.compare(start, length, std::string(length, '.')) == 0) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 bool RemovalError::isNotFound() const {
     return (domain == Domain::cocoa && code == noSuchFile) || (domain == Domain::posix && code == ENOENT);
 }
@@ -133,6 +158,10 @@ std::string DeletionFailure::explanation(Reason reason) {
 }
 
 DeletionFailure::Reason DeletionFailure::classify(const RemovalError& error) {
+    // What the platform learnt about the cause beats the bare code: EPERM on an immutable file is
+    // the system's protection, EACCES in the user's own locked folder is not someone else's.
+    if (error.cause == RemovalError::Cause::immutable) return Reason::protectedByMacOS;
+    if (error.cause != RemovalError::Cause::unknown) return Reason::other;
     // The underlying POSIX code decides first; only when there is none does the outer error's own
     // POSIX code count.
     if (error.underlyingPosix) {

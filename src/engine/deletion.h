@@ -23,6 +23,18 @@ struct DeletionItem {
 struct RemovalError {
     enum class Domain { posix, cocoa, other };
 
+    // What the platform found out about why a removal failed, beyond the code. `unknown` leaves
+    // the reason to the codes alone.
+    enum class Cause {
+        unknown,
+        immutable,        // the item or its folder is marked immutable or append-only
+        ownFolderLocked,  // a folder of the user's own whose permissions forbid the change
+        mountPoint,       // the item is, or holds, another mounted file system
+        noTrash,          // the item's file system has no Trash
+        pathChanged,      // a folder on the way is no longer the folder it was (a link took its place)
+        notNormal,        // the path is not one absolute, normal spelling
+    };
+
     // The outer codes the classification and the worker look for.
     static constexpr int noSuchFile = 4;           // "no such file": counts as already gone
     static constexpr int writeNotPermitted = 513;  // a permission refusal without a POSIX code
@@ -31,14 +43,25 @@ struct RemovalError {
     int code = 0;
     std::optional<int> underlyingPosix;  // errno of the failing call, when one is known
     std::string description;             // the error's text, shown as the failure's detail
+    Cause cause = Cause::unknown;
 
     // A POSIX error (errno) with its system text.
     static RemovalError posix(int errnoValue, std::string description = {});
     // "No such file": what the Trash move or the remover report for a vanished path.
     static RemovalError notFound(std::string description = {});
 
+    // A failure of the platform's own checks, with no errno behind it.
+    static RemovalError refused(Cause cause, std::string description);
+
     bool isNotFound() const;
+    // False when the item must stay whole: emptying it instead would take apart a folder that the
+    // failure says must not be touched (another file system, no Trash, a changed path).
+    bool allowsClearInside() const;
 };
+
+// True when `path` is the one spelling a removal acts on: absolute, no NUL byte, no empty, "." or
+// ".." component, no trailing slash, and not "/" itself.
+bool isRemovablePathSpelling(const std::string& path);
 
 // One path that stayed behind.
 struct DeletionFailure {
@@ -55,8 +78,9 @@ struct DeletionFailure {
     static std::string title(Reason reason);
     static std::string explanation(Reason reason);
 
-    // The reason for an error: the underlying POSIX code first, then the outer POSIX code, then a
-    // write refusal; everything else is `other`.
+    // The reason for an error: an immutable item is protected by the system and a locked folder of
+    // the user's own is `other` (its detail says what to change); otherwise the underlying POSIX
+    // code first, then the outer POSIX code, then a write refusal; everything else is `other`.
     static Reason classify(const RemovalError& error);
 };
 

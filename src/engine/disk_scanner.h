@@ -31,6 +31,14 @@ struct DiskScanner {
                                             std::int64_t firstID, const CancelToken& token,
                                             const ProgressCallback& progress);
 
+    // The same with `threads` walking: 1 reads every folder on the calling thread, more read ahead
+    // on a pool of that many workers, 0 picks defaultWalkThreads(). The result does not depend on
+    // it.
+    static std::shared_ptr<ScanResult> scanWith(const std::string& root, const ScanOptions& options,
+                                                std::int64_t firstID, const CancelToken& token,
+                                                const ProgressCallback& progress, int threads);
+    static int defaultWalkThreads();
+
     // Measures one path without building a tree. With a token that fires, the result is flagged
     // `cancelled` and carries no totals.
     static DiskUsage usage(const std::string& path, const CancelToken* token = nullptr);

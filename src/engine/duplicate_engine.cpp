@@ -41,10 +41,24 @@ std::string hex(const Digest& d) {
     return out;
 }
 
+// The algorithm is looked up once, and each thread keeps one context: set up per file, both cost
+// more than hashing a small file.
+const EVP_MD* sha256Algorithm() {
+    static const EVP_MD* md = [] {
+        const EVP_MD* fetched = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+        return fetched ? fetched : EVP_sha256();
+    }();
+    return md;
+}
+
+// One at a time per thread: it borrows the thread's context.
 struct Sha256 {
-    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-    Sha256() { EVP_DigestInit_ex(ctx, EVP_sha256(), nullptr); }
-    ~Sha256() { EVP_MD_CTX_free(ctx); }
+    Sha256() {
+        thread_local std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
+                                                                                     &EVP_MD_CTX_free);
+        ctx = context.get();
+        EVP_DigestInit_ex(ctx, sha256Algorithm(), nullptr);
+    }
     Sha256(const Sha256&) = delete;
     Sha256& operator=(const Sha256&) = delete;
     void add(const unsigned char* p, size_t n) { EVP_DigestUpdate(ctx, p, n); }
@@ -54,6 +68,8 @@ struct Sha256 {
         EVP_DigestFinal_ex(ctx, d.data(), &len);
         return d;
     }
+
+    EVP_MD_CTX* ctx;
 };
 
 // An open regular file. Opening never follows a final symbolic link, never blocks on a FIFO that
@@ -238,29 +254,53 @@ std::optional<std::vector<DuplicateEngine::IndexGroup>> DuplicateEngine::findInd
         if (progress) progress(p);
     };
 
-    // 1. Size buckets, in the order the sizes first occur.
-    OrderedBuckets<int64_t> bySize;
+    // 1. Size buckets, in the order the sizes first occur: sorted indices rather than a table of
+    // lists, which at a million files would weigh more than the files.
+    std::vector<uint32_t> bySize(files.size());
     for (size_t i = 0; i < files.size(); ++i)
-        bySize.add(files[i].logicalSize, i);
+        bySize[i] = static_cast<uint32_t>(i);
+    std::stable_sort(bySize.begin(), bySize.end(),
+                     [&](uint32_t a, uint32_t b) { return files[a].logicalSize < files[b].logicalSize; });
+    struct Run {
+        uint32_t first, begin, length;
+    };
+    std::vector<Run> runs;
+    for (size_t begin = 0; begin < bySize.size();) {
+        size_t end = begin + 1;
+        while (end < bySize.size() && files[bySize[end]].logicalSize == files[bySize[begin]].logicalSize)
+            ++end;
+        if (end - begin > 1)
+            runs.push_back({bySize[begin], static_cast<uint32_t>(begin), static_cast<uint32_t>(end - begin)});
+        begin = end;
+    }
+    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.first < b.first; });
     std::vector<size_t> sized;  // files of the kept buckets, bucket by bucket
     std::vector<std::pair<size_t, size_t>> bucketRanges;
-    for (auto& [size, members] : bySize.lists()) {
-        if (members.size() < 2) continue;
-        bucketRanges.emplace_back(sized.size(), sized.size() + members.size());
-        sized.insert(sized.end(), members.begin(), members.end());
+    for (const Run& run : runs) {
+        bucketRanges.emplace_back(sized.size(), sized.size() + run.length);
+        sized.insert(sized.end(), bySize.begin() + run.begin, bySize.begin() + run.begin + run.length);
     }
+    std::vector<uint32_t>().swap(bySize);
+    std::vector<Run>().swap(runs);
     if (sized.empty()) return std::vector<IndexGroup>{};
     const auto total = static_cast<int64_t>(sized.size());
 
-    // 2. Fingerprints, in parallel; the sets are built afterwards in bucket and input order.
+    // 2. Fingerprints, in parallel and read in inode order (on a disk that seeks, the order the
+    // files lie in); the sets are built afterwards in bucket and input order.
     std::vector<Fingerprint> prints(sized.size());
+    std::vector<uint32_t> readOrder(sized.size());
+    for (size_t k = 0; k < sized.size(); ++k)
+        readOrder[k] = static_cast<uint32_t>(k);
+    std::stable_sort(readOrder.begin(), readOrder.end(),
+                     [&](uint32_t a, uint32_t b) { return files[sized[a]].inode < files[sized[b]].inode; });
     std::atomic<bool> stopped{false};
     int64_t done = 0;
-    parallelFor(sized.size(), threadCount(threads, sized.size()), [&](size_t k) {
+    parallelFor(sized.size(), threadCount(threads, sized.size()), [&](size_t j) {
         if (isCancelled()) {
             stopped = true;
             return false;
         }
+        const size_t k = readOrder[j];
         const Candidate& c = files[sized[k]];
         prints[k] = fingerprint(*c.path, c.logicalSize);
         std::lock_guard lock(reportMutex);
@@ -274,6 +314,7 @@ std::optional<std::vector<DuplicateEngine::IndexGroup>> DuplicateEngine::findInd
         return true;
     });
     if (stopped) return std::nullopt;
+    std::vector<uint32_t>().swap(readOrder);
 
     std::vector<std::vector<size_t>> candidateSets;
     // Small files whose fingerprint already hashed all of them need no second read.
@@ -365,23 +406,35 @@ std::optional<std::vector<DuplicateGroup>> DuplicateEngine::find(const std::vect
                                                                  const CancelToken& token,
                                                                  const DuplicateProgressFn& progress,
                                                                  int threads) {
+    std::vector<const FileItem*> items;
+    items.reserve(files.size());
+    for (const FileItem& f : files)
+        items.push_back(&f);
+    return find(items, token, progress, threads);
+}
+
+std::optional<std::vector<DuplicateGroup>> DuplicateEngine::find(const std::vector<const FileItem*>& files,
+                                                                 const CancelToken& token,
+                                                                 const DuplicateProgressFn& progress,
+                                                                 int threads) {
     std::vector<Candidate> candidates;
     candidates.reserve(files.size());
-    for (const FileItem& f : files)
-        candidates.push_back({&f.path, f.logicalSize});
+    for (const FileItem* f : files)
+        candidates.push_back({&f->path, f->logicalSize, f->inode});
     auto found = findIndices(
         candidates, [&token] { return token.isCancelled(); }, progress, threads);
     if (!found) return std::nullopt;
+    std::vector<Candidate>().swap(candidates);
 
     std::vector<DuplicateGroup> groups;
     groups.reserve(found->size());
     for (auto& g : *found) {
         DuplicateGroup group;
         group.id = std::move(g.id);
-        group.size = files[g.members.front()].size;
+        group.size = files[g.members.front()]->size;
         group.files.reserve(g.members.size());
         for (size_t i : g.members)
-            group.files.push_back(files[i]);
+            group.files.push_back(*files[i]);
         std::stable_sort(group.files.begin(), group.files.end(),
                          [](const FileItem& a, const FileItem& b) { return a.modified > b.modified; });
         groups.push_back(std::move(group));

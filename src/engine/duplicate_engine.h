@@ -48,11 +48,17 @@ struct DuplicateEngine {
                                                            const CancelToken& token,
                                                            const DuplicateProgressFn& progress = {},
                                                            int threads = 0);
+    // The same on items held elsewhere (none may be null), so a caller need not copy them.
+    static std::optional<std::vector<DuplicateGroup>> find(const std::vector<const FileItem*>& files,
+                                                           const CancelToken& token,
+                                                           const DuplicateProgressFn& progress = {},
+                                                           int threads = 0);
 
     // The search on bare (path, logical size) pairs; groups hold indices into `files`, in input order.
     struct Candidate {
         const std::string* path;
         int64_t logicalSize;
+        uint64_t inode;  // where known (else 0): reads go in inode order
     };
     struct IndexGroup {
         std::string id;

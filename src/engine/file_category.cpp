@@ -28,7 +28,8 @@ constexpr CategoryInfo kInfo[FileCategory::count] = {
     {"archive", "Archives", "zip rar 7z tar gz tgz bz2 xz zst lz4 lzma cab sit sitx jar war xip"},
     {"diskImage", "Disk Images",
      "dmg iso img sparseimage sparsebundle vmdk vdi qcow2 vhd vhdx hdd utm toast"},
-    {"application", "Apps & Installers", "app pkg mpkg ipa apk aab exe msi appex prefpane saver"},
+    {"application", "Apps & Installers",
+     "app pkg mpkg ipa apk aab exe msi appex prefpane saver deb rpm appimage flatpakref snap"},
     {"code", "Source Code",
      "swift m mm h hpp c cc cpp js mjs cjs ts tsx jsx py rb go rs java kt kts scala php cs html css scss "
      "json yaml yml toml xml sh zsh sql lua dart vue svelte"},

@@ -59,11 +59,14 @@ std::vector<JunkLocation> JunkLocation::all(const HostLayout& layout) {
     for (const char* platform : {"iOS", "watchOS", "tvOS", "visionOS", "macOS"})
         deviceSupport.push_back(dev + "/Xcode/" + platform + " DeviceSupport");
 
+    const bool mac = layout.isMac();
     std::vector<JunkLocation> out = {
         location(
             "caches", "App Caches",
-            "Temporary data apps keep to load faster. Apps rebuild it as needed. Quit them first for best "
-            "results. Apple's own caches (com.apple.*) are left alone.",
+            mac ? "Temporary data apps keep to load faster. Apps rebuild it as needed. Quit them first for "
+                  "best results. Apple's own caches (com.apple.*) are left alone."
+                : "Temporary data apps keep to load faster. Apps rebuild it as needed. Quit them first for "
+                  "best results.",
             "archivebox", {hostFolder(layout, h + "/Library/Caches")}, R::safe, K::contents),
         location("logs", "Logs", "Diagnostic logs written by apps and services.", "doc.text.magnifyingglass",
                  {h + "/Library/Logs"}, R::safe, K::contents),
@@ -88,7 +91,10 @@ std::vector<JunkLocation> JunkLocation::all(const HostLayout& layout) {
                  R::safe, K::item),
         location(
             "installers", "Installers in Downloads",
-            "Disk images and installer packages (.dmg, .pkg, .iso, .xip) left over after installing apps.",
+            mac ? "Disk images and installer packages (.dmg, .pkg, .iso, .xip) left over after installing "
+                  "apps."
+                : "Disk images and installer packages (.deb, .rpm, .AppImage, .flatpakref, .iso) left over "
+                  "after installing apps.",
             "arrow.down.circle", {h + "/Downloads"}, R::caution, K::matching),
         location(
             "backups", "iPhone & iPad Backups",
@@ -99,12 +105,15 @@ std::vector<JunkLocation> JunkLocation::all(const HostLayout& layout) {
     };
     out[0].skipPrefixes = {"com.apple."};
     out[7].extensions = {"dmg", "pkg", "mpkg", "iso", "xip"};
+    // The host's own package and app-image files are installers too (matched case-insensitively).
+    if (!mac) out[7].extensions.insert({"deb", "rpm", "appimage", "flatpakref"});
     return out;
 }
 
 std::string JunkLocation::blurb() const {
     // The installers tag lists file types, which read the same in every language.
-    if (id == "installers") return ".dmg \u00B7 .pkg \u00B7 .iso";
+    if (id == "installers")
+        return extensions.count("deb") ? ".deb \u00B7 .rpm \u00B7 .AppImage" : ".dmg \u00B7 .pkg \u00B7 .iso";
     static const std::pair<const char*, const char*> tags[] = {
         {"caches", "rebuilds itself"},      {"logs", "diagnostics"},
         {"derived", "Xcode rebuilds"},      {"devicesupport", "re-copied on connect"},

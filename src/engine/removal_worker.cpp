@@ -8,18 +8,41 @@ RemovalResult RemovalWorker::run(const std::vector<DeletionItem>& items, const s
     result_ = {};
     for (const DeletionItem& item : items) {
         if (stop && stop->load()) break;
-        // A file with other hard links keeps its bytes on disk whatever its scanned size.
-        int64_t size = ops_.hasOtherLinks(item.path) ? 0 : item.size ? *item.size : measure(item.path);
-        auto error = ops_.remove(item.path, permanently_);
-        if (!error) {
-            result_.freed[item.path] = size;
-        } else if (item.clearInsideOnFailure && ops_.isFolder(item.path)) {
-            clearInside(item.path, 0, *error);
-        } else {
-            fail(item.path, *error);
+        // The path the guard judged is the path removed: any other spelling is refused, never
+        // re-spelled here.
+        if (!isRemovablePathSpelling(item.path)) {
+            fail(item.path, RemovalError::refused(RemovalError::Cause::notNormal,
+                                                  "Not a normal absolute path; nothing was removed."));
+            continue;
         }
+        auto error = removeOne(item.path, item.size);
+        if (!error) continue;
+        if (item.clearInsideOnFailure && error->allowsClearInside() && ops_.isFolder(item.path))
+            clearInside(item.path, 0, *error);
+        else
+            fail(item.path, *error);
     }
     return std::move(result_);
+}
+
+std::optional<RemovalError> RemovalWorker::removeOne(const std::string& path,
+                                                     std::optional<int64_t> knownSize) {
+    const bool counted = ops_.countsFreedBytes(permanently_);
+    int64_t size = 0;
+    // A file with other hard links keeps its bytes on disk whatever its scanned size.
+    if (!counted) size = ops_.hasOtherLinks(path) ? 0 : knownSize ? *knownSize : measure(path);
+    RemovalFileOps::Outcome outcome = ops_.removeCounted(path, permanently_);
+    if (!outcome.error) {
+        result_.freed[path] = counted ? outcome.freedBytes.value_or(0) : size;
+        return std::nullopt;
+    }
+    if (outcome.freedBytes.value_or(0) > 0 || !outcome.goneInside.empty()) {
+        RemovalResult::Partial& partial = result_.partlyRemoved[path];
+        partial.freedBytes += outcome.freedBytes.value_or(0);
+        partial.goneInside.insert(partial.goneInside.end(), outcome.goneInside.begin(),
+                                  outcome.goneInside.end());
+    }
+    return outcome.error;
 }
 
 int64_t RemovalWorker::measure(const std::string& path) {
@@ -35,15 +58,12 @@ void RemovalWorker::clearInside(const std::string& folder, int depth, const Remo
     }
     for (const std::string& name : listing.names) {
         std::string child = folder + "/" + name;
-        int64_t size = measure(child);
-        auto error = ops_.remove(child, permanently_);
-        if (!error) {
-            result_.freed[child] = size;
-        } else if (depth < kMaxClearDepth && ops_.isFolder(child)) {
+        auto error = removeOne(child, std::nullopt);
+        if (!error) continue;
+        if (depth < kMaxClearDepth && error->allowsClearInside() && ops_.isFolder(child))
             clearInside(child, depth + 1, *error);
-        } else {
+        else
             fail(child, *error);
-        }
     }
 }
 

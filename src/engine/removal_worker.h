@@ -35,13 +35,47 @@ class RemovalFileOps {
         (void)path;
         return false;
     }
+
+    // What one removal did on disk, when the operations count it themselves.
+    struct Outcome {
+        std::optional<RemovalError> error;
+        // Bytes the removal really freed (allocated blocks of the names it unlinked whose link
+        // count was 1), also when it stopped part-way; absent when not counted.
+        std::optional<int64_t> freedBytes;
+        // For a folder that stayed: the paths directly under it that went whole.
+        std::vector<std::string> goneInside;
+    };
+    // True when removeCounted() reports the bytes it freed in this mode; the worker then measures
+    // nothing beforehand.
+    virtual bool countsFreedBytes(bool permanently) const {
+        (void)permanently;
+        return false;
+    }
+    virtual Outcome removeCounted(const std::string& path, bool permanently) {
+        Outcome outcome;
+        outcome.error = remove(path, permanently);
+        return outcome;
+    }
 };
 
 // What a removal did: bytes freed per removed path (0 for a path that was already gone) and what
 // stayed behind, in the order it happened.
 struct RemovalResult {
+    // Every path that is gone, with the bytes its removal freed. For good, these are the bytes the
+    // disk got back (a hard-linked name whose other names remain frees 0); to the Trash, the
+    // known or measured size.
     std::unordered_map<std::string, int64_t> freed;
     std::vector<DeletionFailure> failures;
+
+    // A removal for good that stopped part-way inside a folder: the folder stays (it is in
+    // `failures`, or was emptied by clear-inside) but part of it went.
+    struct Partial {
+        int64_t freedBytes = 0;               // what the disk got back from inside the folder
+        std::vector<std::string> goneInside;  // paths directly under the folder that went whole
+    };
+    // Keyed by the path that stayed; never a key of `freed`. Credit `freedBytes` to the total and
+    // drop `goneInside` from the tree; deeper losses inside the other children are not listed.
+    std::unordered_map<std::string, Partial> partlyRemoved;
 };
 
 // Removes the items one by one. Runs on a worker thread and touches nothing but `ops`.
@@ -58,6 +92,8 @@ class RemovalWorker {
 
   private:
     int64_t measure(const std::string& path);
+    // Removes one path and records it as freed or as partly removed; the error, if any, is returned.
+    std::optional<RemovalError> removeOne(const std::string& path, std::optional<int64_t> knownSize);
     void clearInside(const std::string& folder, int depth, const RemovalError& folderError);
     void fail(const std::string& path, const RemovalError& error);
 

@@ -210,6 +210,29 @@ std::vector<RiskSummaryRow> RiskCatalog::summary(const HostLayout& layout) {
     auto row = [](L level, const char* title, std::initializer_list<std::string> items) {
         return RiskSummaryRow{level, localized(title), std::vector<std::string>(items)};
     };
+    if (!layout.isMac()) {
+        // The host has no Library, Xcode or device folders: the legend names its own places.
+        return {
+            row(L::safe, "Safe: rebuilt automatically",
+                {localized("App caches in ~/.cache (quit the app first)"),
+                 localized(
+                     "Project build output: node_modules, .build, target, build, Pods, .next, virtualenvs"),
+                 localized("Package-manager caches: npm, pnpm, Yarn, Gradle, Cargo")}),
+            row(L::caution, "Look first",
+                {localized("Installers in Downloads (.deb, .rpm, .AppImage, .flatpakref, .iso)")}),
+            row(L::danger, "Holds data that can't be rebuilt: asks you to confirm",
+                {localized("App data and settings: ~/.local/share, ~/.config"),
+                 localized("Photo and music libraries"), localized("Virtual machines and Docker data"),
+                 localized("Passwords, keys and certificates; git repositories")}),
+            row(L::locked, "Never touched",
+                {hostLocalized(layout, "macOS system folders (/System, /usr, /bin, /Library/Apple…)",
+                               "%1 system folders (/usr, /bin, /etc, /boot…)"),
+                 localized("Keyrings, ~/.ssh, ~/.gnupg"),
+                 localized(
+                     "Your home folder and its main folders (Documents, Desktop, Downloads, Music…). Open "
+                     "them to clean inside")}),
+        };
+    }
     return {
         row(L::safe, "Safe: rebuilt automatically",
             {localized("App caches in ~/Library/Caches (quit the app first)"),

@@ -8,71 +8,17 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/walk_listing.h"
+
 namespace nimbrel {
 
 namespace {
 
-// Folders at this depth or deeper are read and then closed; their sub-folders are opened by full
-// path, so a deep tree never runs out of descriptors.
-constexpr int kMaxHeldLevels = 96;
+using walk::kDirFlags;
+using walk::kMaxHeldLevels;
+
 // A frame that once held a huge folder gives its memory back when it is left.
 constexpr std::size_t kShrinkAbove = 1 << 16;
-
-constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
-
-timespec modifiedOf(const struct stat& st) {
-#ifdef __APPLE__
-    return st.st_mtimespec;
-#else
-    return st.st_mtim;
-#endif
-}
-
-timespec accessedOf(const struct stat& st) {
-#ifdef __APPLE__
-    return st.st_atimespec;
-#else
-    return st.st_atim;
-#endif
-}
-
-bool isDot(const char* name) {
-    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
-}
-
-// Calls `each(name)` for every entry of the open folder but "." and "..", in the order the file
-// system lists them. Returns 0, or the errno of a failure before anything was read.
-template <typename Each>
-int listFolder(int fd, Each&& each) {
-#ifdef __linux__
-    alignas(dirent64) static thread_local char buffer[1 << 16];
-    bool any = false;
-    for (;;) {
-        ssize_t n = getdents64(fd, buffer, sizeof buffer);
-        if (n == 0) return 0;
-        if (n < 0) return errno == EINTR ? 0 : (any ? 0 : errno);
-        any = true;
-        for (ssize_t off = 0; off < n;) {
-            auto* d = reinterpret_cast<const dirent64*>(buffer + off);
-            off += d->d_reclen;
-            if (!isDot(d->d_name)) each(d->d_name);
-        }
-    }
-#else
-    int copy = dup(fd);
-    if (copy < 0) return errno;
-    DIR* dir = fdopendir(copy);
-    if (!dir) {
-        int e = errno;
-        close(copy);
-        return e;
-    }
-    while (const dirent* d = readdir(dir))
-        if (!isDot(d->d_name)) each(d->d_name);
-    closedir(dir);
-    return 0;
-#endif
-}
 
 }  // namespace
 
@@ -114,22 +60,6 @@ bool TreeWalker::isAncestor(const Status& status) const {
     return false;
 }
 
-namespace {
-
-void fill(const struct stat& st, auto& status) {
-    status.mode = st.st_mode;
-    status.error = 0;
-    status.device = static_cast<std::uint64_t>(st.st_dev);
-    status.inode = static_cast<std::uint64_t>(st.st_ino);
-    status.links = static_cast<std::uint64_t>(st.st_nlink);
-    status.blocks = static_cast<std::int64_t>(st.st_blocks);
-    status.size = static_cast<std::int64_t>(st.st_size);
-    status.modified = modifiedOf(st);
-    status.accessed = accessedOf(st);
-}
-
-}  // namespace
-
 // Opens and reads the directory whose first visit was returned last, and pushes its frame.
 // Returns with entry_ set to its unreadable visit when it cannot be read.
 void TreeWalker::openPending() {
@@ -148,16 +78,12 @@ void TreeWalker::openPending() {
     frame.children.clear();
     frame.next = 0;
     if (fd >= 0) {
-        error = listFolder(fd, [&](const char* name) {
+        error = walk::listFolder(fd, [&](const char* name) {
             Child child;
             child.nameOffset = static_cast<std::uint32_t>(frame.names.size());
             child.nameLength = static_cast<std::uint32_t>(std::strlen(name));
             frame.names.append(name, child.nameLength);
-            struct stat st;
-            if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
-                fill(st, child.status);
-            else
-                child.status.error = errno != 0 ? errno : EIO;
+            walk::statAt(fd, name, child.status);
             frame.children.push_back(child);
         });
     }
@@ -196,7 +122,7 @@ const WalkEntry* TreeWalker::read() {
                 phase_ = Phase::done;
                 return &entry_;
             }
-            fill(st, status);
+            walk::fill(st, status);
             if (S_ISDIR(status.mode)) {
                 pending_ = status;
                 pendingLevel_ = 0;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/walk_listing.h"
+
 namespace nimbrel {
 
 // One entry of a TreeWalker walk. `path` and `name` are valid until the next read().
@@ -60,18 +62,8 @@ class TreeWalker {
     void skip() { skipRequested_ = true; }
 
   private:
-    struct Status {
-        mode_t mode = 0;
-        int error = 0;  // non-zero: the status could not be read
-        std::uint64_t device = 0, inode = 0, links = 0;
-        std::int64_t blocks = 0, size = 0;
-        timespec modified{}, accessed{};
-    };
-    struct Child {
-        std::uint32_t nameOffset = 0;
-        std::uint32_t nameLength = 0;
-        Status status;
-    };
+    using Status = walk::Status;
+    using Child = walk::Child;
     struct Frame {
         int fd = -1;  // open while entries below it may still need it
         std::size_t pathLength = 0;

@@ -214,6 +214,14 @@ void AppState::setNimbrelisingIDs(std::unordered_set<std::string> ids) {
     assign(this, nimbrelisingIDs_, std::move(ids), &AppState::nimbrelisingIDsChanged);
 }
 
+QThreadPool& AppState::userPool() const {
+    return services_.userPool ? *services_.userPool : Background::userInitiated();
+}
+
+QThreadPool& AppState::utilityPool() const {
+    return services_.utilityPool ? *services_.utilityPool : Background::utility();
+}
+
 std::optional<VolumeInfo> AppState::rootVolume() const {
     auto root = std::find_if(volumes_.begin(), volumes_.end(), [](const VolumeInfo& v) { return v.isRoot; });
     if (root != volumes_.end()) return *root;
@@ -296,15 +304,14 @@ void AppState::refreshVolumes() {
         return;
     }
     listingVolumes_ = true;
-    Background::run(Background::utility(), this, services_.listVolumes,
-                    [this](std::vector<VolumeInfo> volumes) {
-                        setVolumes(std::move(volumes));
-                        listingVolumes_ = false;
-                        if (listAgain_) {
-                            listAgain_ = false;
-                            refreshVolumes();
-                        }
-                    });
+    Background::run(utilityPool(), this, services_.listVolumes, [this](std::vector<VolumeInfo> volumes) {
+        setVolumes(std::move(volumes));
+        listingVolumes_ = false;
+        if (listAgain_) {
+            listAgain_ = false;
+            refreshVolumes();
+        }
+    });
 }
 
 // MARK: scans
@@ -338,7 +345,7 @@ void AppState::scan(const std::string& target) {
         });
     };
     Background::run(
-        Background::userInitiated(), this,
+        userPool(), this,
         [scanner = services_.scanner, path, options, firstID, token, forward] {
             return scanner(path, options, firstID, *token, forward);
         },

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -60,6 +61,9 @@ struct AppStateServices {
     std::function<std::shared_ptr<RemovalFileOps>()> fileOps;
     std::function<CommandResult()> emptyTrash;
     std::function<CommandResult(const std::string&, const std::vector<std::string>&)> runCommand;
+    // Where background work runs; unset: the shared user-initiated and utility pools.
+    QThreadPool* userPool = nullptr;
+    QThreadPool* utilityPool = nullptr;
 
     static AppStateServices standard();
 };
@@ -190,11 +194,17 @@ class AppState : public QObject {
   private:
     // The removal road (app_state_removal.cpp).
     void performDeletion(DeletionRequest request, bool permanently);
-    void completeRemoval(RemovalResult result, DeletionRequest request,
+    void completeRemoval(RemovalResult result, ScanResult::Recheck recheck,
+                         std::shared_ptr<ScanResult> rechecked, DeletionRequest request,
                          std::chrono::steady_clock::time_point started, bool permanently,
                          std::vector<DeletionFailure> guardFailures);
     void pretendDeletion(DeletionRequest request);
-    void applyRemoval(const std::unordered_set<std::string>& paths);
+    // Prunes the removed paths, and what a recheck of `rechecked` found gone, from the result and
+    // the twins.
+    void applyRemoval(const std::unordered_set<std::string>& paths,
+                      const ScanResult::Recheck* recheck = nullptr, const ScanResult* rechecked = nullptr);
+    QThreadPool& userPool() const;
+    QThreadPool& utilityPool() const;
     std::shared_ptr<RemovalFileOps> removalFileOps() const;
     RemovalSources removalSources() const;
 

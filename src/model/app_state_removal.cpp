@@ -68,7 +68,11 @@ struct RemovalsInFlight {
 }  // namespace
 
 std::shared_ptr<RemovalFileOps> AppState::removalFileOps() const {
-    return services_.fileOps ? services_.fileOps() : std::make_shared<FileOperations>();
+    if (services_.fileOps) return services_.fileOps();
+    // The home folder and the scan root may be reached through a link; nothing below them may.
+    std::vector<std::string> anchors = FileOperations::defaultAnchors();
+    if (result() && result()->root) anchors.push_back(result()->root->path());
+    return std::make_shared<FileOperations>(std::move(anchors));
 }
 
 RemovalSources AppState::removalSources() const {
@@ -149,43 +153,51 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
 
     const auto started = services_.clock->now();
     RemovalsInFlight& inFlight = RemovalsInFlight::shared();
+    struct Outcome {
+        RemovalResult result;
+        ScanResult::Recheck recheck;
+    };
+    // The tree is read on the worker while the removal runs: nothing prunes it meanwhile, since
+    // one removal runs at a time and a new scan installs a new tree instead of changing this one.
     Background::run(
-        Background::userInitiated(), this,
-        [ops = removalFileOps(), allowed = std::move(allowed), permanently, &inFlight] {
+        userPool(), this,
+        [ops = removalFileOps(), allowed = std::move(allowed), permanently, &inFlight, tree = result()] {
             RemovalsInFlight::Running running(inFlight);
-            return RemovalWorker(*ops, permanently).run(allowed, &inFlight.stop);
+            Outcome outcome;
+            outcome.result = RemovalWorker(*ops, permanently).run(allowed, &inFlight.stop);
+            // What stayed behind may have been removed in part: look at the disk for what went.
+            if (tree && !outcome.result.failures.empty())
+                outcome.recheck = tree->recheck(recheckedPaths(outcome.result));
+            return outcome;
         },
-        [this, request = std::move(request), started, permanently,
-         guardFailures = std::move(guardFailures)](RemovalResult result) mutable {
-            completeRemoval(std::move(result), std::move(request), started, permanently,
-                            std::move(guardFailures));
+        [this, request = std::move(request), started, permanently, guardFailures = std::move(guardFailures),
+         tree = result()](Outcome outcome) mutable {
+            completeRemoval(std::move(outcome.result), std::move(outcome.recheck), std::move(tree),
+                            std::move(request), started, permanently, std::move(guardFailures));
         });
 }
 
-void AppState::completeRemoval(RemovalResult result, DeletionRequest request,
+void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck,
+                               std::shared_ptr<ScanResult> rechecked, DeletionRequest request,
                                std::chrono::steady_clock::time_point started, bool permanently,
                                std::vector<DeletionFailure> guardFailures) {
-    std::vector<std::string> removed;
-    int64_t total = 0;
-    for (const auto& [path, bytes] : result.freed) {
-        removed.push_back(path);
-        total += bytes;
-    }
-    lastRemoval = result.freed;
+    const RemovalFigures figures = removalFigures(result, recheck);
+    lastRemoval = figures.credited;
     const auto hold = removalHold(request.queueIDs.size());
     const auto rest =
         hold - std::chrono::duration_cast<std::chrono::milliseconds>(services_.clock->now() - started);
 
-    auto finish = [this, removed = std::move(removed), total, permanently, request = std::move(request),
-                   guardFailures = std::move(guardFailures),
-                   failures = std::move(result.failures)]() mutable {
+    auto finish = [this, removed = figures.removed, total = figures.total, count = figures.count, permanently,
+                   request = std::move(request), guardFailures = std::move(guardFailures),
+                   failures = std::move(result.failures), recheck = std::move(recheck),
+                   rechecked = std::move(rechecked)]() mutable {
         setIsDeleting(false);
-        applyRemoval(std::unordered_set<std::string>(removed.begin(), removed.end()));
+        applyRemoval(std::unordered_set<std::string>(removed.begin(), removed.end()), &recheck,
+                     rechecked.get());
         setVanishingPaths({});
         setNimbrelisingIDs({});
         setSessionFreed(sessionFreed() + total);
-        if (!removed.empty())
-            setToast(Toast(removalToastText(total, int64_t(removed.size()), permanently), kRemovalSymbol));
+        if (count > 0) setToast(Toast(removalToastText(total, count, permanently), kRemovalSymbol));
         // What the guard kept comes first, then what the removal left, each in its own order.
         guardFailures.insert(guardFailures.end(), failures.begin(), failures.end());
         if (!guardFailures.empty()) setDeletionFailures(std::move(guardFailures));
@@ -226,8 +238,11 @@ void AppState::pretendDeletion(DeletionRequest request) {
     });
 }
 
-void AppState::applyRemoval(const std::unordered_set<std::string>& paths) {
-    if (paths.empty()) return;
+void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const ScanResult::Recheck* recheck,
+                            const ScanResult* rechecked) {
+    const bool recheckApplies = recheck && rechecked && rechecked == result().get() &&
+                                (!recheck->gone.empty() || !recheck->shrunk.empty());
+    if (paths.empty() && !recheckApplies) return;
     // The tree and the twins hold normalised paths; a path inside another removed one is gone with it.
     std::unordered_set<std::string> normalized;
     std::unordered_map<std::string, int64_t> sizes;
@@ -236,12 +251,13 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths) {
         normalized.insert(p);
         if (auto it = lastRemoval.find(path); it != lastRemoval.end()) sizes[p] = it->second;
     }
-    std::unordered_set<std::string> outermost;
-    for (const std::string& path : normalized) {
-        const bool nested = path != "/" && PathRules::isAtOrInsideAny(PathRules::parent(path), normalized);
-        if (!nested) outermost.insert(path);
-    }
+    std::unordered_set<std::string> outermost = outermostPaths(normalized);
     if (result()) result()->remove(outermost, sizes);
+    if (recheckApplies) {
+        result()->apply(*recheck);
+        for (const std::string& gone : recheck->gone)
+            outermost.insert(gone);
+    }
     duplicates().remove(outermost);
     bumpRevision();
 }
@@ -266,23 +282,22 @@ void AppState::emptyTrash() {
 #endif
         };
     emptyingTrash_ = true;
-    Background::run(
-        Background::userInitiated(), this, std::move(empty), [this, trashSize](CommandResult outcome) {
-            emptyingTrash_ = false;
-            if (outcome.status == 0) {
-                setSessionFreed(sessionFreed() + trashSize);
-                setToast(Toast(trashEmptiedToastText(trashSize), kRemovalSymbol));
-            } else {
-                QString message =
-                    HostLayout::current().isMac()
-                        ? tr("Couldn't empty the Trash. Allow Nimbrel to control Finder in System Settings › "
-                             "Privacy & Security › Automation.")
-                        : tr("Couldn't empty the Trash. These items stayed:");
-                setErrorMessage(message + "\n\n" + QString::fromStdString(outcome.output));
-            }
-            cleanup().measure();
-            refreshVolumes();
-        });
+    Background::run(userPool(), this, std::move(empty), [this, trashSize](CommandResult outcome) {
+        emptyingTrash_ = false;
+        if (outcome.status == 0) {
+            setSessionFreed(sessionFreed() + trashSize);
+            setToast(Toast(trashEmptiedToastText(trashSize), kRemovalSymbol));
+        } else {
+            QString message =
+                HostLayout::current().isMac()
+                    ? tr("Couldn't empty the Trash. Allow Nimbrel to control Finder in System Settings › "
+                         "Privacy & Security › Automation.")
+                    : tr("Couldn't empty the Trash. These items stayed:");
+            setErrorMessage(message + "\n\n" + QString::fromStdString(outcome.output));
+        }
+        cleanup().measure();
+        refreshVolumes();
+    });
 }
 
 void AppState::removeUnavailableSimulators() {
@@ -296,7 +311,7 @@ void AppState::removeUnavailableSimulators() {
     if (!run) run = &FileActions::run;
     removingSimulators_ = true;
     Background::run(
-        Background::userInitiated(), this,
+        userPool(), this,
         [run] {
             return run("/usr/bin/xcrun", {"simctl", "delete", "unavailable"});
         },

@@ -19,22 +19,56 @@ CleanQueue::CleanQueue(QObject* parent) : QObject(parent) {}
 void CleanQueue::setItems(std::vector<CleanItem> items) {
     if (items == items_) return;
     items_ = std::move(items);
+    reindex();
     emit itemsChanged();
 }
 
+void CleanQueue::reindex() {
+    positions_.clear();
+    coverers_.clear();
+    paths_.clear();
+    repeated_ = false;
+    dropped_.assign(items_.size(), false);
+    droppedCount_ = 0;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        const CleanItem& item = items_[i];
+        if (!positions_.emplace(item.id, i).second) repeated_ = true;
+        if (coversChildren(item)) coverers_.emplace(item.id, i);
+        if (item.kind != CleanItem::Kind::junk) paths_.insert(item.id);
+    }
+}
+
 bool CleanQueue::contains(const std::string& path) const {
-    return std::any_of(items_.begin(), items_.end(), [&](const CleanItem& item) { return item.id == path; });
+    return positions_.count(path) > 0;
 }
 
 std::optional<CleanItem> CleanQueue::covering(const std::string& path) const {
-    for (const CleanItem& item : items_) {
-        if (coversChildren(item) && PathRules::isInside(path, item.id)) return item;
+    if (coverers_.empty()) return std::nullopt;
+    // Only the folders above the path can cover it; the first queued of them wins.
+    std::optional<size_t> first;
+    for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        // The root folder is the one above every other absolute path.
+        if (slash == 0 && path.size() == 1) break;
+        auto found = coverers_.find(slash == 0 ? std::string("/") : path.substr(0, slash));
+        if (found != coverers_.end() && !dropped_[found->second] && (!first || found->second < *first))
+            first = found->second;
     }
-    return std::nullopt;
+    if (!first) return std::nullopt;
+    return items_[*first];
 }
 
 bool CleanQueue::includes(const std::string& path) const {
     return contains(path) || covering(path).has_value();
+}
+
+void CleanQueue::drop(size_t position) {
+    if (dropped_[position]) return;
+    dropped_[position] = true;
+    ++droppedCount_;
+    const CleanItem& item = items_[position];
+    positions_.erase(item.id);
+    coverers_.erase(item.id);
+    if (item.kind != CleanItem::Kind::junk) paths_.erase(item.id);
 }
 
 bool CleanQueue::insert(const CleanItem& item) {
@@ -43,27 +77,65 @@ bool CleanQueue::insert(const CleanItem& item) {
     // A junk location's id is not a path: it is never covered and covers nothing.
     if (!isJunk && covering(item.id)) return false;
     if (!isJunk) {
-        std::erase_if(items_, [&](const CleanItem& queued) {
-            return queued.kind != CleanItem::Kind::junk && PathRules::isInside(queued.id, item.id);
-        });
+        if (repeated_) {
+            compact();
+            std::erase_if(items_, [&](const CleanItem& queued) {
+                return queued.kind != CleanItem::Kind::junk && PathRules::isInside(queued.id, item.id);
+            });
+            reindex();
+        } else {
+            // Every path id inside `item` sorts between "<id>/" and "<id>0" ('0' follows '/'); inside
+            // the root, between "/" and "0", the root itself not being queued yet.
+            const bool root = item.id == "/";
+            std::string slash = root ? "/" : item.id + '/';
+            std::string after = root ? "0" : item.id + '0';
+            std::vector<size_t> inside;
+            for (auto it = paths_.lower_bound(slash); it != paths_.end() && *it < after; ++it)
+                inside.push_back(positions_.at(*it));
+            for (size_t position : inside)
+                drop(position);
+        }
     }
+    const size_t position = items_.size();
     items_.push_back(item);
+    dropped_.push_back(false);
+    positions_.emplace(item.id, position);
+    if (coversChildren(item)) coverers_.emplace(item.id, position);
+    if (!isJunk) paths_.insert(item.id);
     return true;
 }
 
+void CleanQueue::compact() {
+    if (droppedCount_ == 0) return;
+    size_t kept = 0;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (dropped_[i]) continue;
+        if (kept != i) items_[kept] = std::move(items_[i]);
+        ++kept;
+    }
+    items_.resize(kept);
+    reindex();
+}
+
 void CleanQueue::add(const CleanItem& item) {
-    if (insert(item)) emit itemsChanged();
+    const bool changed = insert(item);
+    compact();
+    if (changed) emit itemsChanged();
 }
 
 void CleanQueue::add(const std::vector<CleanItem>& items) {
     bool changed = false;
     for (const CleanItem& item : items)
         changed = insert(item) || changed;
+    compact();
     if (changed) emit itemsChanged();
 }
 
 void CleanQueue::remove(const std::string& path) {
-    std::erase_if(items_, [&](const CleanItem& item) { return item.id == path; });
+    if (contains(path)) {
+        std::erase_if(items_, [&](const CleanItem& item) { return item.id == path; });
+        reindex();
+    }
     emit itemsChanged();
 }
 
@@ -71,6 +143,7 @@ void CleanQueue::removeEvaporated(const std::unordered_set<std::string>& paths,
                                   const std::unordered_set<std::string>& cleared) {
     std::erase_if(items_,
                   [&](const CleanItem& item) { return paths.count(item.id) || cleared.count(item.id); });
+    reindex();
     emit itemsChanged();
 }
 

@@ -3,7 +3,9 @@
 #include <QObject>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -54,10 +56,24 @@ class CleanQueue : public QObject {
     void itemsChanged();
 
   private:
-    // Applies the covering rules without notifying; true when the item was appended.
+    // Applies the covering rules without notifying; true when the item was appended. Items it drops
+    // are only marked: compact() takes them out, once per public operation.
     bool insert(const CleanItem& item);
+    void drop(size_t position);
+    void compact();
+    // Rebuilds the lookups from `items_`.
+    void reindex();
 
     std::vector<CleanItem> items_;
+    // Lookups over `items_`, so ticking many thousands of rows stays linear: position by id (the
+    // first one when a list set from outside repeats an id), position of every folder and build
+    // product by id, and every path id in order, so the items inside a folder are one range.
+    std::unordered_map<std::string, size_t> positions_;
+    std::unordered_map<std::string, size_t> coverers_;
+    std::set<std::string> paths_;
+    std::vector<bool> dropped_;
+    size_t droppedCount_ = 0;
+    bool repeated_ = false;  // some id is listed twice: the lookups hold only its first entry
 };
 
 }  // namespace nimbrel

@@ -8,6 +8,7 @@
 #include "engine/disk_scanner.h"
 #include "engine/host_layout.h"
 #include "engine/path_rules.h"
+#include "engine/risk_catalog.h"
 #include "model/background.h"
 
 namespace nimbrel {
@@ -17,6 +18,30 @@ namespace {
 bool exists(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Whether the location's measurement counted `path`: its folder itself, or what lies below it that
+// the location lists (the first name below the folder decides: a matching extension, or a name the
+// location does not skip). A movie removed from the downloads folder is no installer.
+bool counts(const JunkLocation& location, const std::string& path) {
+    for (const std::string& folder : location.paths) {
+        if (path == folder) return true;
+        if (!PathRules::isAtOrInside(path, folder)) continue;
+        const size_t start = folder.size() + 1;
+        const std::string_view first = std::string_view(path).substr(
+            start, path.find('/', start) == std::string::npos ? std::string_view::npos
+                                                              : path.find('/', start) - start);
+        switch (location.kind) {
+            case JunkLocation::Kind::item:
+                return true;
+            case JunkLocation::Kind::contents:
+                return std::none_of(location.skipPrefixes.begin(), location.skipPrefixes.end(),
+                                    [&](const std::string& prefix) { return first.starts_with(prefix); });
+            case JunkLocation::Kind::matching:
+                return location.extensions.count(asciiLower(pathExtension(first))) > 0;
+        }
+    }
+    return false;
 }
 
 struct Measured {
@@ -160,12 +185,8 @@ void CleanupModel::subtract(const std::unordered_map<std::string, int64_t>& remo
         auto m = measurements.find(location.id);
         if (m == measurements.end()) continue;
         int64_t freed = 0;
-        for (const auto& [path, bytes] : removed) {
-            if (std::any_of(location.paths.begin(), location.paths.end(),
-                            [&](const std::string& p) { return PathRules::isAtOrInside(path, p); })) {
-                freed += bytes;
-            }
-        }
+        for (const auto& [path, bytes] : removed)
+            if (counts(location, path)) freed += bytes;
         if (freed < 1) continue;
         m->second.size = std::max<int64_t>(0, m->second.size - freed);
         if (auto listed = contents.find(location.id); listed != contents.end()) {

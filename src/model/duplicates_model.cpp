@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <mutex>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
 #include "engine/path_rules.h"
 #include "model/background.h"
@@ -10,7 +12,38 @@
 
 namespace nimbrel {
 
-namespace {}  // namespace
+namespace {
+
+// Drops removed members from `groups`; sets left with one copy go. Returns the ids of the sets whose
+// kept copy was among the removed.
+std::vector<std::string> dropRemoved(std::vector<DuplicateGroup>& groups,
+                                     const std::unordered_set<std::string>& paths) {
+    std::vector<std::string> keptGone;
+    if (paths.empty()) return keptGone;
+    std::erase_if(groups, [&](DuplicateGroup& g) {
+        const FileItem* stay = DuplicatesModel::kept(g);
+        const bool lostKept = stay && PathRules::isAtOrInsideAny(stay->path, paths);
+        std::erase_if(g.files, [&](const FileItem& f) { return PathRules::isAtOrInsideAny(f.path, paths); });
+        if (g.files.size() < 2) return true;
+        if (lostKept) keptGone.push_back(g.id);
+        return false;
+    });
+    return keptGone;
+}
+
+CleanItem extraItem(const FileItem& file) {
+    CleanItem item;
+    item.id = file.path;
+    item.name = file.name;
+    item.size = file.size;
+    item.kind = CleanItem::Kind::file;
+    item.heat = 0.55;
+    item.symbolPath = file.path;
+    item.source = CleanItem::Source::files;
+    return item;
+}
+
+}  // namespace
 
 DuplicatesModel::DuplicatesModel(QObject* parent, QThreadPool* pool)
     : QObject(parent), pool_(pool ? pool : &Background::userInitiated()) {}
@@ -66,6 +99,7 @@ void DuplicatesModel::run(const std::vector<FileItem>& files, int64_t minSize) {
     setProgress(0);
     setStatus(tr("Comparing sizes…"));
     setMarked({});
+    removedDuringRun_.clear();
 
     // Updates carry their own search's token: a search that was stopped or replaced since it sent
     // them changes nothing. Reports that come faster than the main thread takes them collapse into
@@ -103,6 +137,12 @@ void DuplicatesModel::run(const std::vector<FileItem>& files, int64_t minSize) {
         },
         [this, token](std::optional<std::vector<DuplicateGroup>> found) {
             if (token->isCancelled() || !found) return;
+            // A removal that ended while the search ran took files the search still names.
+            std::unordered_set<std::string> gone;
+            gone.swap(removedDuringRun_);
+            keptGone_.clear();
+            for (std::string& id : dropRemoved(*found, gone))
+                keptGone_.insert(std::move(id));
             setGroups(std::move(*found));
             setIsRunning(false);
             setHasRun(true);
@@ -121,21 +161,21 @@ void DuplicatesModel::reset() {
     setGroups({});
     setMarked({});
     setHasRun(false);
+    removedDuringRun_.clear();
+    keptGone_.clear();
 }
 
 void DuplicatesModel::remove(const std::unordered_set<std::string>& paths) {
     if (paths.empty()) return;
-    std::vector<DuplicateGroup> kept;
-    kept.reserve(groups_.size());
+    if (token_) removedDuringRun_.insert(paths.begin(), paths.end());
+    std::vector<DuplicateGroup> groups = std::move(groups_);
+    for (std::string& id : dropRemoved(groups, paths))
+        keptGone_.insert(std::move(id));
     std::unordered_set<int64_t> present;
-    for (DuplicateGroup& g : groups_) {
-        std::erase_if(g.files, [&](const FileItem& f) { return PathRules::isAtOrInsideAny(f.path, paths); });
-        if (g.files.size() < 2) continue;
+    for (const DuplicateGroup& g : groups)
         for (const FileItem& f : g.files)
             present.insert(f.id);
-        kept.push_back(std::move(g));
-    }
-    setGroups(std::move(kept));
+    setGroups(std::move(groups));
     std::unordered_set<int64_t> marked;
     for (int64_t id : marked_) {
         if (present.count(id)) marked.insert(id);
@@ -148,6 +188,36 @@ int64_t DuplicatesModel::reclaimable() const {
     for (const DuplicateGroup& g : groups_)
         total += g.wasted();
     return total;
+}
+
+const FileItem* DuplicatesModel::kept(const DuplicateGroup& group) {
+    const FileItem* best = nullptr;
+    for (const FileItem& f : group.files)
+        if (!best || f.modified > best->modified) best = &f;
+    return best;
+}
+
+std::vector<CleanItem> DuplicatesModel::extras(const std::string& groupID) const {
+    return extras(std::vector<std::string>{groupID});
+}
+
+std::vector<CleanItem> DuplicatesModel::extras(const std::vector<std::string>& groupIDs) const {
+    std::unordered_map<std::string_view, const DuplicateGroup*> byID;
+    byID.reserve(groups_.size());
+    for (const DuplicateGroup& g : groups_)
+        byID.emplace(g.id, &g);
+    std::vector<CleanItem> out;
+    for (const std::string& id : groupIDs) {
+        auto it = byID.find(id);
+        if (it == byID.end() || keptGone_.count(id)) continue;
+        const DuplicateGroup& g = *it->second;
+        // Groups only ever hold copies still present: removals and late searches drop the rest.
+        if (g.files.size() < 2) continue;
+        const FileItem* stay = kept(g);
+        for (const FileItem& f : g.files)
+            if (f.id != stay->id) out.push_back(extraItem(f));
+    }
+    return out;
 }
 
 }  // namespace nimbrel

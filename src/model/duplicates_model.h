@@ -12,6 +12,7 @@
 #include "engine/cancel_token.h"
 #include "engine/duplicate_engine.h"
 #include "engine/file_item.h"
+#include "model/clean_item.h"
 
 namespace nimbrel {
 
@@ -50,6 +51,15 @@ class DuplicatesModel : public QObject {
     // What removing every copy but one of every group would free.
     int64_t reclaimable() const;
 
+    // The copy a set keeps: the newest by modification; on equal dates the first in the set's order.
+    static const FileItem* kept(const DuplicateGroup& group);
+    // The one way to pick extra copies. For the current set with this id: every copy still present
+    // but the kept one. A set whose kept copy was removed offers nothing, so the last copy of a file
+    // is never queued; a set that is gone offers nothing either.
+    std::vector<CleanItem> extras(const std::string& groupID) const;
+    // The same for several sets, in the order given.
+    std::vector<CleanItem> extras(const std::vector<std::string>& groupIDs) const;
+
   signals:
     void groupsChanged();
     void isRunningChanged();
@@ -72,6 +82,10 @@ class DuplicatesModel : public QObject {
     std::unordered_set<int64_t> marked_;
     bool hasRun_ = false;
     std::shared_ptr<CancelToken> token_;
+    // Paths removed while the current search runs: its result still names them.
+    std::unordered_set<std::string> removedDuringRun_;
+    // Sets whose kept copy was removed: they keep their other copies but offer no extras.
+    std::unordered_set<std::string> keptGone_;
 };
 
 }  // namespace nimbrel

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 
+#include "engine/disk_scanner.h"
 #include "engine/path_rules.h"
 #include "util/fmt.h"
 
@@ -71,6 +72,72 @@ std::unordered_set<std::string> guardRefusedIDs(const std::vector<CleanItem>& ch
             refused.insert(entry.id);
     }
     return refused;
+}
+
+namespace {
+
+// Calls `fn` with each folder above `path`, nearest first, until it returns true.
+template <typename Fn>
+bool anyAncestor(const std::string& path, Fn fn) {
+    for (size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
+         slash = path.rfind('/', slash - 1))
+        if (fn(path.substr(0, slash))) return true;
+    return path.size() > 1 && path[0] == '/' && fn(std::string("/"));
+}
+
+}  // namespace
+
+std::unordered_set<std::string> outermostPaths(const std::unordered_set<std::string>& paths) {
+    std::unordered_set<std::string> outermost;
+    for (const std::string& path : paths)
+        if (!anyAncestor(path, [&](const std::string& above) { return paths.count(above) > 0; }))
+            outermost.insert(path);
+    return outermost;
+}
+
+std::vector<std::string> recheckedPaths(const RemovalResult& result) {
+    std::unordered_set<std::string> failed;
+    for (const DeletionFailure& failure : result.failures)
+        failed.insert(DiskScanner::normalize(failure.path));
+    std::unordered_set<std::string> outermost = outermostPaths(failed);
+    return {outermost.begin(), outermost.end()};
+}
+
+RemovalFigures removalFigures(const RemovalResult& result, const ScanResult::Recheck& recheck) {
+    RemovalFigures figures;
+    std::unordered_set<std::string> failed;
+    for (const DeletionFailure& failure : result.failures)
+        failed.insert(DiskScanner::normalize(failure.path));
+    std::unordered_set<std::string> removedNormalized;
+    // Rechecked paths the worker already gave figures for, at them or below them.
+    std::unordered_set<std::string> reported;
+    for (const auto& [path, bytes] : result.freed) {
+        figures.credited[path] = bytes;
+        figures.total += bytes;
+        const std::string normalized = DiskScanner::normalize(path);
+        if (recheck.bytes.count(normalized)) reported.insert(normalized);
+        anyAncestor(normalized, [&](const std::string& above) {
+            if (recheck.bytes.count(above)) reported.insert(above);
+            return false;
+        });
+        // A path that also failed went in part only: the recheck tells what of it left the tree.
+        if (failed.count(normalized)) continue;
+        figures.removed.push_back(path);
+        removedNormalized.insert(normalized);
+    }
+    for (const auto& [path, bytes] : recheck.bytes) {
+        if (bytes <= 0 || reported.count(path)) continue;
+        figures.credited[path] = bytes;
+        figures.total += bytes;
+    }
+    figures.count = int64_t(figures.removed.size()) + recheck.looseFilesGone;
+    for (const std::string& gone : recheck.gone) {
+        const bool counted =
+            removedNormalized.count(gone) ||
+            anyAncestor(gone, [&](const std::string& above) { return removedNormalized.count(above) > 0; });
+        if (!counted) ++figures.count;
+    }
+    return figures;
 }
 
 std::chrono::milliseconds removalHold(size_t entries) {

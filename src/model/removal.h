@@ -10,6 +10,7 @@
 
 #include "engine/deletion.h"
 #include "engine/removal_worker.h"
+#include "engine/scan_result.h"
 #include "model/clean_item.h"
 
 namespace nimbrel {
@@ -45,6 +46,24 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
 std::unordered_set<std::string> guardRefusedIDs(const std::vector<CleanItem>& chosen,
                                                 const RemovalSources& sources,
                                                 const std::function<bool(const std::string&)>& isProtected);
+
+// The paths of `paths` that no other one of them lies inside.
+std::unordered_set<std::string> outermostPaths(const std::unordered_set<std::string>& paths);
+
+// What stayed behind after a removal, normalised and outermost: each may have gone in part, so the
+// tree is compared with the disk below it.
+std::vector<std::string> recheckedPaths(const RemovalResult& result);
+
+// What a removal did, as the state reports it.
+struct RemovalFigures {
+    std::vector<std::string> removed;  // paths that went whole; they leave the tree and the selection
+    // Bytes freed per path: the worker's figures, plus, for a path that stayed behind and for which
+    // the worker reported nothing, what the scan had counted for the part of it that went.
+    std::unordered_map<std::string, int64_t> credited;
+    int64_t total = 0;  // the sum of `credited`
+    int64_t count = 0;  // paths that went: whole ones and the listed parts of partial ones
+};
+RemovalFigures removalFigures(const RemovalResult& result, const ScanResult::Recheck& recheck);
 
 // How long the removal's animation stays on screen at least, for `entries` selection entries.
 std::chrono::milliseconds removalHold(size_t entries);

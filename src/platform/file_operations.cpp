@@ -1,42 +1,29 @@
 #include "platform/file_operations.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "engine/disk_scanner.h"
+#include "engine/host_layout.h"
 #include "platform/file_remover.h"
+#include "platform/removal_fs.h"
 #include "platform/trash.h"
 
 namespace nimbrel {
 
-std::optional<RemovalError> FileOperations::remove(const std::string& path, bool permanently) {
-    // A refused Trash move stays a failure: it never turns into a removal for good.
-    return permanently ? FileRemover::removeForGood(path) : Trash::moveToTrash(path);
-}
+namespace {
 
-bool FileOperations::isFolder(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool FileOperations::hasOtherLinks(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && st.st_nlink > 1;
-}
-
-RemovalFileOps::Listing FileOperations::list(const std::string& folder) {
-    return listFolder(folder);
-}
-
-RemovalFileOps::Listing FileOperations::listFolder(const std::string& folder) {
-    Listing listing;
-    DIR* dir = opendir(folder.c_str());
+RemovalFileOps::Listing listOpen(int fd, const std::string& folder) {
+    RemovalFileOps::Listing listing;
+    DIR* dir = fdopendir(fd);
     if (!dir) {
-        listing.error = errno == ENOENT ? RemovalError::notFound(folder + ": " + std::strerror(errno))
-                                        : RemovalError::posix(errno, folder + ": " + std::strerror(errno));
+        listing.error = RemovalError::posix(errno, folder + ": " + std::strerror(errno));
+        close(fd);
         return listing;
     }
     errno = 0;
@@ -48,6 +35,70 @@ RemovalFileOps::Listing FileOperations::listFolder(const std::string& folder) {
     if (errno != 0) listing.error = RemovalError::posix(errno, folder + ": " + std::strerror(errno));
     closedir(dir);
     return listing;
+}
+
+}  // namespace
+
+FileOperations::FileOperations(std::vector<std::string> anchors) : anchors_(std::move(anchors)) {}
+
+std::vector<std::string> FileOperations::defaultAnchors() {
+    return {HostLayout::current().home};
+}
+
+std::optional<RemovalError> FileOperations::remove(const std::string& path, bool permanently) {
+    return removeCounted(path, permanently).error;
+}
+
+RemovalFileOps::Outcome FileOperations::removeCounted(const std::string& path, bool permanently) {
+    Outcome outcome;
+    if (!permanently) {
+        // A refused Trash move stays a failure: it never turns into a removal for good.
+        outcome.error = Trash::moveToTrash(path, anchors_);
+        return outcome;
+    }
+    FileRemover::Report report = FileRemover::removeForGood(path, anchors_);
+    outcome.error = std::move(report.error);
+    outcome.freedBytes = report.freedBytes;
+    outcome.goneInside = std::move(report.goneInside);
+    return outcome;
+}
+
+bool FileOperations::isFolder(const std::string& path) {
+    ParentFolder parent = openParent(path, anchors_);
+    EntryInfo entry;
+    return !parent.error && statEntry(parent.fd.get(), parent.name.c_str(), entry) == 0 && entry.isFolder();
+}
+
+bool FileOperations::hasOtherLinks(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && st.st_nlink > 1;
+}
+
+RemovalFileOps::Listing FileOperations::list(const std::string& folder) {
+    ParentFolder parent = openParent(folder, anchors_);
+    if (parent.error) {
+        Listing listing;
+        listing.error = parent.error;
+        return listing;
+    }
+    int fd = openat(parent.fd.get(), parent.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        Listing listing;
+        listing.error = removalErrorAt(errno, parent.fd.get(), parent.name.c_str(), folder, FailedStep::open);
+        return listing;
+    }
+    return listOpen(fd, folder);
+}
+
+RemovalFileOps::Listing FileOperations::listFolder(const std::string& folder) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        Listing listing;
+        listing.error = errno == ENOENT ? RemovalError::notFound(folder + ": " + std::strerror(errno))
+                                        : RemovalError::posix(errno, folder + ": " + std::strerror(errno));
+        return listing;
+    }
+    return listOpen(fd, folder);
 }
 
 int64_t FileOperations::allocatedSize(const std::string& normalizedPath) {

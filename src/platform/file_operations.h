@@ -1,14 +1,24 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "engine/removal_worker.h"
 
 namespace nimbrel {
 
-// The real file-system calls of a removal: the freedesktop Trash or the safe remover for good,
-// lstat for "is a folder", a raw directory listing and the scanner's allocated-size measure.
+// The real file-system calls of a removal: the freedesktop Trash or the safe remover for good, an
+// entry's own type for "is a folder", a raw directory listing and the scanner's allocated-size
+// measure. Every call reaches its path's folder without following links below a trusted anchor.
 class FileOperations : public RemovalFileOps {
   public:
+    // `anchors`: the folders that may themselves be reached through a link (the home folder as the
+    // user spells it, the scan root); everything below them is walked without following links.
+    explicit FileOperations(std::vector<std::string> anchors = defaultAnchors());
+
     std::optional<RemovalError> remove(const std::string& path, bool permanently) override;
+    bool countsFreedBytes(bool permanently) const override { return permanently; }
+    Outcome removeCounted(const std::string& path, bool permanently) override;
     bool isFolder(const std::string& path) override;
     Listing list(const std::string& folder) override;
     int64_t allocatedSize(const std::string& normalizedPath) override;
@@ -16,6 +26,11 @@ class FileOperations : public RemovalFileOps {
 
     // Every name in the folder in the order the file system gives them, hidden ones included.
     static Listing listFolder(const std::string& folder);
+    // The home folder.
+    static std::vector<std::string> defaultAnchors();
+
+  private:
+    std::vector<std::string> anchors_;
 };
 
 }  // namespace nimbrel

@@ -7,119 +7,241 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
+
+#include "platform/removal_fs.h"
 
 namespace nimbrel {
 
 namespace {
 
-RemovalError errorAt(int code, const std::string& path) {
-    if (code == ENOENT) return RemovalError::notFound(path + ": " + std::strerror(code));
-    return RemovalError::posix(code, path + ": " + std::strerror(code));
+RemovalError mountPointError(const std::string& path) {
+    RemovalError error =
+        RemovalError::refused(RemovalError::Cause::mountPoint,
+                              path + ": a mounted file system (mount point); never entered or removed");
+    error.domain = RemovalError::Domain::posix;
+    error.code = EXDEV;
+    return error;
 }
 
-RemovalError otherFileSystem(const std::string& path) {
-    return RemovalError::posix(EXDEV, path + ": is on another mounted file system, not removed");
+RemovalError changedError(const std::string& path) {
+    return RemovalError::refused(RemovalError::Cause::pathChanged,
+                                 path + ": changed while it was being removed; stopped there");
 }
 
-// The errno an unlink of an entry with status `entry` inside the open folder `parentFd` would
-// fail with for permission reasons, or 0.
-int entryRefusal(int parentFd, const struct stat& entry) {
+// The errno an unlink of `entry` out of the open folder `parentFd` would fail with for permission
+// reasons, or 0. Emptying a folder whose own entry cannot then be unlinked would destroy its
+// contents and still fail.
+int entryRefusal(int parentFd, const EntryInfo& entry) {
     if (faccessat(parentFd, ".", W_OK | X_OK, AT_EACCESS) != 0) return errno == EROFS ? EROFS : EACCES;
-    struct stat parent {};
-    uid_t me = geteuid();
+    EntryInfo parent;
+    const uid_t me = geteuid();
     // In a sticky folder only the owner of the folder or of the entry may remove it.
-    if (me != 0 && fstat(parentFd, &parent) == 0 && (parent.st_mode & S_ISVTX) && parent.st_uid != me &&
-        entry.st_uid != me)
+    if (me != 0 && statEntry(parentFd, "", parent) == 0 && (parent.mode & S_ISVTX) && parent.uid != me &&
+        entry.uid != me)
         return EPERM;
     return 0;
 }
 
-std::optional<RemovalError> removeFolder(int parentFd, const std::string& name, dev_t device,
-                                         const std::string& path) {
-    int fd = openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return errorAt(errno, path);
-    struct stat st {};
-    std::optional<RemovalError> error;
-    if (fstat(fd, &st) != 0)
-        error = errorAt(errno, path);
-    else if (st.st_dev != device)
-        error = otherFileSystem(path);
-    else
-        error = FileRemover::removeContents(fd, device, path);
-    close(fd);
-    if (error) return error;
-    if (unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) != 0) return errorAt(errno, path);
-    return std::nullopt;
+// Inside the Trash the user's own folders may lack rights the emptying needs: add u+rwx.
+void unlockOwnFolder(int parentFd, const std::string& name, EntryInfo& entry) {
+    if (entry.uid != geteuid() || (entry.mode & 0700) == 0700) return;
+    UniqueFd fd(openat(parentFd, name.c_str(), O_PATH | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC));
+    EntryInfo opened;
+    if (!fd || statEntry(fd.get(), "", opened) != 0 || !opened.sameObject(entry)) return;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+    if (chmod(self.c_str(), (entry.mode & 07777) | 0700) == 0) entry.mode |= 0700;
 }
 
-std::optional<RemovalError> removeEntry(int parentFd, const std::string& name, dev_t device,
-                                        const std::string& path) {
-    struct stat st {};
-    if (fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errorAt(errno, path);
-    if (!S_ISDIR(st.st_mode)) {
-        if (unlinkat(parentFd, name.c_str(), 0) != 0) return errorAt(errno, path);
+struct Frame {
+    std::string name;  // in the folder below it in the stack
+    EntryInfo info;
+    UniqueFd fd;
+    std::vector<std::string> names;
+    size_t next = 0;
+};
+
+class TreeRemover {
+  public:
+    TreeRemover(int baseFd, std::string itemPath, bool unlockOwnFolders)
+        : baseFd_(baseFd), itemPath_(std::move(itemPath)), unlockOwnFolders_(unlockOwnFolders) {}
+
+    FileRemover::Report run(const std::string& name) {
+        EntryInfo base, item;
+        if (int code = statEntry(baseFd_, "", base))
+            return fail(RemovalError::posix(code, itemPath_ + ": " + std::strerror(code)));
+        if (int code = statEntry(baseFd_, name.c_str(), item))
+            return fail(removalErrorAt(code, baseFd_, name.c_str(), itemPath_, FailedStep::unlink));
+        if (item.crossesMount(base)) return fail(mountPointError(itemPath_));
+        if (!item.isFolder()) {
+            if (auto error = unlinkFile(baseFd_, name, item)) return fail(*error);
+            return std::move(report_);
+        }
+        if (auto error = enter(baseFd_, name, item)) return fail(*error);
+        while (!frames_.empty()) {
+            if (auto error = step()) return fail(*error);
+        }
+        return std::move(report_);
+    }
+
+  private:
+    // One step: the next entry of the deepest folder, or that folder itself once it is empty.
+    std::optional<RemovalError> step() {
+        Frame& folder = frames_.back();
+        if (folder.next < folder.names.size()) {
+            const std::string name = folder.names[folder.next++];
+            EntryInfo entry;
+            // Paths are spelled out only for messages: building one per entry would cost the
+            // depth of the tree each time.
+            if (int code = statEntry(folder.fd.get(), name.c_str(), entry)) {
+                if (code == ENOENT) return gone();  // vanished meanwhile: as good as removed
+                return removalErrorAt(code, folder.fd.get(), name.c_str(), pathOf(name), FailedStep::unlink);
+            }
+            if (entry.crossesMount(folder.info)) return mountPointError(pathOf(name));
+            if (!entry.isFolder()) {
+                if (auto error = unlinkFile(folder.fd.get(), name, entry)) return error;
+                return gone();
+            }
+            return enter(folder.fd.get(), name, entry);
+        }
+        // Empty now: take it out of the folder below it, which may need opening again.
+        const size_t depth = frames_.size() - 1;
+        int parentFd = baseFd_;
+        if (depth > 0) {
+            Frame& parent = frames_[depth - 1];
+            if (!parent.fd) {
+                parent.fd =
+                    UniqueFd(openat(folder.fd.get(), "..", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+                EntryInfo reopened;
+                if (!parent.fd || statEntry(parent.fd.get(), "", reopened) != 0 ||
+                    !reopened.sameObject(parent.info))
+                    return changedError(pathAt(depth - 1));
+                lowestOpen_ = depth - 1;
+            }
+            parentFd = parent.fd.get();
+        }
+        folder.fd.reset();
+        if (unlinkat(parentFd, folder.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+            return removalErrorAt(errno, parentFd, folder.name.c_str(), pathAt(depth), FailedStep::unlink);
+        frames_.pop_back();
+        return frames_.empty() ? std::nullopt : gone();
+    }
+
+    std::optional<RemovalError> unlinkFile(int parentFd, const std::string& name, const EntryInfo& entry) {
+        if (unlinkat(parentFd, name.c_str(), 0) != 0) {
+            if (errno == ENOENT) return std::nullopt;
+            return removalErrorAt(errno, parentFd, name.c_str(), entryPath(name), FailedStep::unlink);
+        }
+        // Another name keeps the data: nothing freed by this one.
+        if (entry.links == 1) report_.freedBytes += entry.allocated;
         return std::nullopt;
     }
-    if (st.st_dev != device) return otherFileSystem(path);
-    // Emptying a folder whose own entry cannot then be unlinked would destroy its contents and
-    // still fail; refuse up front what the parent's permissions already forbid.
-    if (int refused = entryRefusal(parentFd, st)) return errorAt(refused, path);
-    return removeFolder(parentFd, name, device, path);
-}
+
+    // Opens the folder `name` of `parentFd`, checks it is the one just read, lists it and pushes it.
+    std::optional<RemovalError> enter(int parentFd, const std::string& name, EntryInfo entry) {
+        if (unlockOwnFolders_) unlockOwnFolder(parentFd, name, entry);
+        if (int refused = entryRefusal(parentFd, entry))
+            return removalErrorAt(refused, parentFd, name.c_str(), entryPath(name), FailedStep::unlink);
+        UniqueFd fd(openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!fd) {
+            const int code = errno;
+            if (code == ENOENT && !frames_.empty()) return gone();
+            if (code == ENOTDIR || code == ELOOP) return changedError(entryPath(name));
+            return removalErrorAt(code, parentFd, name.c_str(), entryPath(name), FailedStep::open);
+        }
+        EntryInfo opened;
+        if (statEntry(fd.get(), "", opened) != 0 || !opened.sameObject(entry))
+            return changedError(entryPath(name));
+        Frame frame;
+        frame.name = name;
+        frame.info = entry;
+        if (int code = list(fd.get(), frame.names))
+            return RemovalError::posix(code, entryPath(name) + ": " + std::strerror(code));
+        frame.fd = std::move(fd);
+        frames_.push_back(std::move(frame));
+        // Keep only the deepest few folders open; the others are re-opened through ".." on the way up.
+        while (frames_.size() - lowestOpen_ > FileRemover::kOpenFolders) {
+            frames_[lowestOpen_].fd.reset();
+            ++lowestOpen_;
+        }
+        return std::nullopt;
+    }
+
+    // Every name of the open folder; 0 or errno.
+    static int list(int fd, std::vector<std::string>& names) {
+        // fdopendir takes over the descriptor it is given, so read through a duplicate.
+        int listFd = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (listFd < 0) return errno;
+        DIR* dir = fdopendir(listFd);
+        if (!dir) {
+            int code = errno;
+            close(listFd);
+            return code;
+        }
+        errno = 0;
+        while (dirent* entry = readdir(dir)) {
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                names.emplace_back(entry->d_name);
+            errno = 0;
+        }
+        int code = errno;
+        closedir(dir);
+        return code;
+    }
+
+    // One entry directly inside the deepest folder is gone; the item's own children are counted.
+    std::optional<RemovalError> gone() {
+        if (frames_.size() == 1) ++topGone_;
+        return std::nullopt;
+    }
+
+    // The path of the folder at `depth` of the stack (0 is the item), built only for messages.
+    std::string pathAt(size_t depth) const {
+        std::string path = itemPath_;
+        for (size_t i = 1; i <= depth && i < frames_.size(); ++i)
+            path += "/" + frames_[i].name;
+        return path;
+    }
+    std::string pathOf(const std::string& name) const { return pathAt(frames_.size() - 1) + "/" + name; }
+    // The path of an entry of the deepest folder, or of the item itself before anything is open.
+    std::string entryPath(const std::string& name) const {
+        return frames_.empty() ? itemPath_ : pathOf(name);
+    }
+
+    FileRemover::Report fail(RemovalError error) {
+        report_.error = std::move(error);
+        if (!frames_.empty()) {
+            const Frame& item = frames_.front();
+            for (size_t i = 0; i < topGone_ && i < item.names.size(); ++i)
+                report_.goneInside.push_back(itemPath_ + "/" + item.names[i]);
+        }
+        return std::move(report_);
+    }
+
+    int baseFd_;
+    std::string itemPath_;
+    bool unlockOwnFolders_;
+    std::vector<Frame> frames_;
+    size_t lowestOpen_ = 0;
+    size_t topGone_ = 0;
+    FileRemover::Report report_;
+};
 
 }  // namespace
 
-std::optional<RemovalError> FileRemover::removeContents(int folderFd, dev_t device,
-                                                        const std::string& where) {
-    // fdopendir takes over the descriptor it is given, so read through a duplicate.
-    int listFd = openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listFd < 0) return errorAt(errno, where);
-    DIR* dir = fdopendir(listFd);
-    if (!dir) {
-        int code = errno;
-        close(listFd);
-        return errorAt(code, where);
-    }
-    std::vector<std::string> names;
-    errno = 0;
-    while (dirent* entry = readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            names.emplace_back(entry->d_name);
-        errno = 0;
-    }
-    int readError = errno;
-    closedir(dir);
-    if (readError != 0) return errorAt(readError, where);
-
-    for (const std::string& name : names) {
-        auto error = removeEntry(folderFd, name, device, where + "/" + name);
-        // Something that vanished meanwhile is as good as removed.
-        if (error && !error->isNotFound()) return error;
-    }
-    return std::nullopt;
+FileRemover::Report FileRemover::removeEntry(int parentFd, const std::string& name, const std::string& path,
+                                             bool unlockOwnFolders) {
+    return TreeRemover(parentFd, path, unlockOwnFolders).run(name);
 }
 
-std::optional<RemovalError> FileRemover::removeForGood(const std::string& path) {
-    std::string trimmed = path;
-    while (trimmed.size() > 1 && trimmed.back() == '/')
-        trimmed.pop_back();
-    size_t slash = trimmed.rfind('/');
-    std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
-    if (trimmed.empty() || trimmed == "/" || name == "." || name == "..")
-        return RemovalError::posix(EINVAL, path + ": not removable");
-    std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : trimmed.substr(0, slash);
-
-    int parentFd = open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (parentFd < 0) return errorAt(errno, path);
-    struct stat parentStat {};
-    std::optional<RemovalError> error;
-    if (fstat(parentFd, &parentStat) != 0)
-        error = errorAt(errno, path);
-    else  // the path belongs to its parent's file system: a mount point itself is never removed
-        error = removeEntry(parentFd, name, parentStat.st_dev, path);
-    close(parentFd);
-    return error;
+FileRemover::Report FileRemover::removeForGood(const std::string& path,
+                                               const std::vector<std::string>& anchors) {
+    ParentFolder parent = openParent(path, anchors);
+    if (parent.error) {
+        Report report;
+        report.error = parent.error;
+        return report;
+    }
+    return removeEntry(parent.fd.get(), parent.name, path);
 }
 
 }  // namespace nimbrel

@@ -1,26 +1,41 @@
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/deletion.h"
 
 namespace nimbrel {
 
-// Removal for good that cannot be led astray: every step works relative to an open parent folder
-// (openat/unlinkat/fdopendir), a symbolic link is removed as a link and never followed, and a
-// folder on another mounted file system is never entered. The first error stops the removal and
-// comes back with its errno; what was removed before it stays removed.
+// Removal for good that cannot be led astray: the item's folder is reached without following links
+// below a trusted anchor, every step works relative to an open folder (openat/unlinkat), a symbolic
+// link is removed as a link and never followed, and a mount point (another file system or a bind
+// mount) is never entered nor removed. Any depth: the walk keeps its own stack of folders and only
+// a few of them open, re-opening a parent through ".." and checking it is the same folder.
+// The first error stops the removal; what went before it stays gone and is reported.
 struct FileRemover {
-    // Removes the file, link or folder tree at `path`. A path that does not exist gives the
-    // "no such file" error.
-    static std::optional<RemovalError> removeForGood(const std::string& path);
+    struct Report {
+        std::optional<RemovalError> error;
+        // Allocated bytes of the names unlinked whose link count was 1: what the disk got back.
+        int64_t freedBytes = 0;
+        // When the item stayed: the paths directly under it that went whole.
+        std::vector<std::string> goneInside;
+    };
+    // At most this many folders of one removal are open at a time.
+    static constexpr size_t kOpenFolders = 16;
 
-    // Removes everything inside the open folder `folderFd` (which stays open and in place), never
-    // leaving the file system `device`. `where` names the folder in error messages.
-    static std::optional<RemovalError> removeContents(int folderFd, dev_t device, const std::string& where);
+    // Removes the file, link or folder tree at `path`, which must be absolute and normal; `anchors`
+    // are the folders that may themselves be reached through a link. A path that does not exist
+    // gives the "no such file" error.
+    static Report removeForGood(const std::string& path, const std::vector<std::string>& anchors = {});
+
+    // Removes the entry `name` of the open folder `parentFd`; `path` names it in messages.
+    // `unlockOwnFolders` gives folders of the user's own u+rwx before emptying them (inside the
+    // Trash only, where the user has already let them go).
+    static Report removeEntry(int parentFd, const std::string& name, const std::string& path,
+                              bool unlockOwnFolders = false);
 };
 
 }  // namespace nimbrel

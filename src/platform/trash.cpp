@@ -1,54 +1,210 @@
-// GIO stays in this file: its headers clash with Qt's `signals` keyword.
 #include "platform/trash.h"
 
-#include <gio/gio.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <array>
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "engine/host_layout.h"
+#include "engine/path_rules.h"
+#include "platform/removal_fs.h"
 
 namespace nimbrel {
 
 namespace {
 
-// GIO's codes as the POSIX codes the classification reads. GIO merges EPERM into
-// PERMISSION_DENIED, so a refused Trash move always reads as "not yours to remove".
-RemovalError fromGError(const GError* error, const std::string& path) {
-    std::string message = error->message ? error->message : "";
-    if (error->domain == G_IO_ERROR) {
-        switch (error->code) {
-            case G_IO_ERROR_NOT_FOUND: {
-                // GIO also says "not found" when the Trash itself cannot be made (a dangling data
-                // folder); only an item that really is gone counts as already removed.
-                struct stat st {};
-                if (lstat(path.c_str(), &st) != 0) return RemovalError::notFound(message);
-                break;
-            }
-            case G_IO_ERROR_PERMISSION_DENIED:
-                return RemovalError::posix(EACCES, message);
-            case G_IO_ERROR_BUSY:
-                return RemovalError::posix(EBUSY, message);
-            default:
-                break;
+RemovalError noTrash(const std::string& path, const std::string& why) {
+    return RemovalError::refused(RemovalError::Cause::noTrash,
+                                 path + ": can't be moved to the Trash (" + why + "); nothing was moved");
+}
+
+// File systems that keep nothing a Trash could give back, or are the system's own.
+bool hasNoTrash(const MountEntry& mount) {
+    static const std::array<const char*, 22> kTypes = {
+        "tmpfs",   "ramfs",    "devtmpfs",    "proc",       "sysfs",    "devpts", "cgroup",    "cgroup2",
+        "mqueue",  "debugfs",  "tracefs",     "securityfs", "pstore",   "bpf",    "hugetlbfs", "autofs",
+        "fusectl", "configfs", "binfmt_misc", "efivarfs",   "squashfs", "iso9660"};
+    for (const char* type : kTypes)
+        if (mount.type == type) return true;
+    if (mount.options.find("x-gvfs-notrash") != std::string::npos) return true;
+    static const std::array<const char*, 12> kSystem = {"/",    "/boot", "/usr", "/var",  "/tmp", "/var/tmp",
+                                                        "/opt", "/srv",  "/dev", "/proc", "/sys", "/run"};
+    for (const char* folder : kSystem)
+        if (mount.mountPoint == folder) return true;
+    for (const char* folder : {"/dev", "/proc", "/sys", "/boot"})
+        if (PathRules::isInside(mount.mountPoint, folder)) return true;
+    return PathRules::isInside(mount.mountPoint, "/run") &&
+           !PathRules::isInside(mount.mountPoint, "/run/media");
+}
+
+// Opens (making it 0700 when missing) the folder `name` of `dirFd`, never through a link.
+UniqueFd ownFolder(int dirFd, const char* name, bool mustBeMine) {
+    if (mkdirat(dirFd, name, 0700) != 0 && errno != EEXIST) return {};
+    UniqueFd fd(openat(dirFd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    EntryInfo info;
+    if (!fd || statEntry(fd.get(), "", info) != 0) return {};
+    if (mustBeMine && info.uid != geteuid()) return {};
+    return fd;
+}
+
+// mkdir -p for the home Trash, through the links the user's data home may hold.
+bool makeFolders(const std::string& folder) {
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string prefix = slash == std::string::npos ? folder : folder.substr(0, slash);
+        if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) return true;
+    }
+}
+
+// The mount id of a path, or of its nearest existing ancestor.
+uint64_t mountIdNear(std::string path) {
+    while (!path.empty()) {
+        UniqueFd fd(open(path.c_str(), O_PATH | O_CLOEXEC));
+        EntryInfo info;
+        if (fd && statEntry(fd.get(), "", info) == 0) return info.mountId;
+        const size_t slash = path.rfind('/');
+        if (slash == std::string::npos) break;
+        path = slash == 0 ? (path == "/" ? "" : "/") : path.substr(0, slash);
+    }
+    return 0;
+}
+
+std::string percentEncoded(const std::string& path) {
+    static const char* kHex = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~') {
+            out += char(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
         }
     }
-    RemovalError other;
-    other.code = error->code;
-    other.description = message;
-    return other;
+    return out;
 }
+
+std::string now() {
+    std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    return text;
+}
+
+struct TrashTarget {
+    UniqueFd files, info;
+    std::string originalPath;  // for Path=
+};
 
 }  // namespace
 
-std::optional<RemovalError> Trash::moveToTrash(const std::string& path) {
-    // The path's bytes go to GIO as they are: no URL or text conversion on the way.
-    GFile* file = g_file_new_for_path(path.c_str());
-    GError* error = nullptr;
-    gboolean moved = g_file_trash(file, nullptr, &error);
-    g_object_unref(file);
-    if (moved) return std::nullopt;
-    RemovalError result = error ? fromGError(error, path) : RemovalError{};
-    if (error) g_error_free(error);
-    return result;
+std::string Trash::trashInfo(const std::string& originalPath, const std::string& deletionDate) {
+    return "[Trash Info]\nPath=" + percentEncoded(originalPath) + "\nDeletionDate=" + deletionDate + "\n";
+}
+
+std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
+                                               const std::vector<std::string>& anchors) {
+    ParentFolder parent = openParent(path, anchors);
+    if (parent.error) return parent.error;
+    const int parentFd = parent.fd.get();
+    const std::string& name = parent.name;
+    EntryInfo folder, item;
+    if (int code = statEntry(parentFd, "", folder))
+        return RemovalError::posix(code, path + ": " + std::strerror(code));
+    if (int code = statEntry(parentFd, name.c_str(), item))
+        return removalErrorAt(code, parentFd, name.c_str(), path, FailedStep::rename);
+    const std::string realParent = realPathOf(parentFd);
+    const std::string realPath = (realParent == "/" ? "" : realParent) + "/" + name;
+    if (item.crossesMount(folder) || (item.isFolder() && !realParent.empty() && [&] {
+            return mountInside(realPath, readMountTable()).has_value();
+        }())) {
+        // Moving a folder with a file system mounted inside would carry that file system into
+        // the Trash, and emptying it would delete what the mount shows.
+        RemovalError error = RemovalError::refused(
+            RemovalError::Cause::mountPoint,
+            path + ": is or holds a mounted file system (mount point); not moved to the Trash");
+        error.domain = RemovalError::Domain::posix;
+        error.code = EXDEV;
+        return error;
+    }
+
+    TrashTarget target;
+    const std::string homeTrash = HostLayout::current().trashFolder;
+    if (folder.mountId != 0 && mountIdNear(homeTrash) == folder.mountId) {
+        if (!makeFolders(homeTrash)) return noTrash(path, homeTrash + ": " + std::strerror(errno));
+        // The home Trash is where the user's data home says, through a link if it is one.
+        UniqueFd trash(open(homeTrash.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!trash) return noTrash(path, homeTrash + ": " + std::strerror(errno));
+        target.files = ownFolder(trash.get(), "files", false);
+        target.info = ownFolder(trash.get(), "info", false);
+        target.originalPath = path;
+    } else {
+        const std::vector<MountEntry> mounts = readMountTable();
+        const MountEntry* mount = nullptr;
+        for (const MountEntry& entry : mounts)
+            if (folder.mountId != 0 && entry.id == folder.mountId) mount = &entry;
+        if (!mount || hasNoTrash(*mount)) return noTrash(path, "this file system has no Trash");
+        UniqueFd top(open(mount->mountPoint.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        EntryInfo topInfo, shared;
+        if (!top || statEntry(top.get(), "", topInfo) != 0 || topInfo.mountId != mount->id)
+            return noTrash(path, "the top of its file system is out of reach");
+        const std::string uid = std::to_string(geteuid());
+        UniqueFd trash;
+        // A shared .Trash counts only when it is a real folder with the sticky bit.
+        if (statEntry(top.get(), ".Trash", shared) == 0 && shared.isFolder() && (shared.mode & S_ISVTX)) {
+            UniqueFd sharedFd(openat(top.get(), ".Trash", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (sharedFd) trash = ownFolder(sharedFd.get(), uid.c_str(), true);
+        }
+        if (!trash) trash = ownFolder(top.get(), (".Trash-" + uid).c_str(), true);
+        if (!trash) return noTrash(path, "no Trash folder can be made on its file system");
+        target.files = ownFolder(trash.get(), "files", true);
+        target.info = ownFolder(trash.get(), "info", true);
+        // A volume's Trash keeps the path relative to the volume's top, so it survives another mount point.
+        const std::string& topPath = mount->mountPoint;
+        if (realParent.empty())
+            target.originalPath = path;
+        else if (topPath == "/")
+            target.originalPath = realPath.substr(1);
+        else if (PathRules::isInside(realPath, topPath))
+            target.originalPath = realPath.substr(topPath.size() + 1);
+        else
+            target.originalPath = realPath;
+    }
+    if (!target.files || !target.info) return noTrash(path, "its Trash has no usable files and info folders");
+
+    const std::string info = trashInfo(target.originalPath, now());
+    for (int n = 1; n < 10000; ++n) {
+        const std::string trashName = n == 1 ? name : name + "." + std::to_string(n);
+        const std::string infoName = trashName + ".trashinfo";
+        UniqueFd infoFd(openat(target.info.get(), infoName.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!infoFd) {
+            if (errno == EEXIST) continue;
+            return noTrash(path, "its Trash info can't be written: " + std::string(std::strerror(errno)));
+        }
+        const bool written = write(infoFd.get(), info.data(), info.size()) == ssize_t(info.size());
+        infoFd.reset();
+        if (!written) {
+            unlinkat(target.info.get(), infoName.c_str(), 0);
+            return noTrash(path, "its Trash info can't be written");
+        }
+        if (renameat2(parentFd, name.c_str(), target.files.get(), trashName.c_str(), RENAME_NOREPLACE) == 0)
+            return std::nullopt;
+        const int code = errno;
+        unlinkat(target.info.get(), infoName.c_str(), 0);
+        if (code == EEXIST) continue;  // a name in files/ without its info: take the next
+        if (code == EXDEV) return noTrash(path, "its Trash is on another file system");
+        return removalErrorAt(code, parentFd, name.c_str(), path, FailedStep::rename);
+    }
+    return noTrash(path, "no free name in the Trash");
 }
 
 }  // namespace nimbrel

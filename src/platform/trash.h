@@ -2,17 +2,27 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/deletion.h"
 
 namespace nimbrel {
 
-// Moving to the freedesktop.org Trash (the home Trash, or a volume's own Trash folder), through
-// GIO. A move that fails, or that the file system does not support, is an error: the item stays
-// where it is.
+// Moving to the freedesktop.org Trash: the home Trash ($XDG_DATA_HOME/Trash) for items on its
+// mount, otherwise the mount's own <top>/.Trash/<uid> (a sticky, real .Trash) or <top>/.Trash-<uid>.
+// The move is one rename from the item's folder, opened without following links below a trusted
+// anchor, so what moves is what was reviewed. A move that fails, or a file system without a Trash
+// (memory and system file systems, mounts marked x-gvfs-notrash, system folders), is an error: the
+// item stays where it is, whole, and nothing is deleted instead.
 struct Trash {
-    // Moves the file, folder or link (the link itself) at `path` to the Trash.
-    static std::optional<RemovalError> moveToTrash(const std::string& path);
+    // Moves the file, folder or link (the link itself) at `path`, absolute and normal. A folder
+    // that is or holds a mount point is refused whole. `anchors`: see FileRemover.
+    static std::optional<RemovalError> moveToTrash(const std::string& path,
+                                                   const std::vector<std::string>& anchors = {});
+
+    // The text of a .trashinfo file for an item whose original path (absolute for the home Trash,
+    // relative to the mount's top for a volume's) is `originalPath`.
+    static std::string trashInfo(const std::string& originalPath, const std::string& deletionDate);
 };
 
 }  // namespace nimbrel

@@ -1,5 +1,6 @@
 #include "platform/trash_emptier.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include "engine/host_layout.h"
 #include "platform/file_operations.h"
 #include "platform/file_remover.h"
+#include "platform/removal_fs.h"
 
 namespace nimbrel {
 
@@ -22,10 +24,6 @@ bool isRealFolder(const std::string& path, struct stat* out = nullptr) {
     if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     if (out) *out = st;
     return true;
-}
-
-std::vector<std::string> namesIn(const std::string& folder) {
-    return FileOperations::listFolder(folder).names;
 }
 
 // mountinfo escapes blanks, tabs, line feeds and backslashes as three octal digits.
@@ -46,34 +44,49 @@ std::string unescapeMountPath(const std::string& field) {
 
 std::vector<std::string> TrashEmptier::emptyFolder(const std::string& trashFolder) {
     std::vector<std::string> stayed;
-    auto removeOne = [&](const std::string& path) {
-        auto error = FileRemover::removeForGood(path);
-        if (error && !error->isNotFound()) {
-            stayed.push_back(error->description);
-            return false;
+    // The Trash folder itself may be a link (a data home kept elsewhere): new items were trashed
+    // through it, so it is emptied through it.
+    UniqueFd trash(open(trashFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!trash) {
+        if (errno != ENOENT) stayed.push_back(trashFolder + ": " + std::strerror(errno));
+        return stayed;
+    }
+    // Its parts are never followed through a link: that would lead out of the Trash. Such a part
+    // is reported as having stayed.
+    auto openPart = [&](const char* part) {
+        UniqueFd fd(openat(trash.get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!fd && errno != ENOENT) {
+            const int code = errno;
+            stayed.push_back(trashFolder + "/" + part + ": " +
+                             (code == ENOTDIR || code == ELOOP
+                                  ? std::string("not a folder (a link?); not emptied")
+                                  : std::string(std::strerror(code))));
         }
-        return true;
+        return fd;
     };
-
-    // A Trash whose subfolder is a link is not ours to empty: the link would lead elsewhere.
-    const std::string files = trashFolder + "/files", info = trashFolder + "/info",
-                      expunged = trashFolder + "/expunged";
-    std::vector<std::string> keptInfo;
-    if (isRealFolder(files)) {
-        for (const std::string& name : namesIn(files))
-            if (!removeOne(files + "/" + name)) keptInfo.push_back(name + ".trashinfo");
-    }
+    auto removeAll = [&](const char* part, const std::vector<std::string>& keep) {
+        std::vector<std::string> kept;
+        UniqueFd fd = openPart(part);
+        if (!fd) return kept;
+        const std::string folder = trashFolder + "/" + part;
+        const std::vector<std::string> names =
+            FileOperations::listFolder("/proc/self/fd/" + std::to_string(fd.get())).names;
+        for (const std::string& name : names) {
+            if (std::find(keep.begin(), keep.end(), name) != keep.end()) continue;
+            FileRemover::Report report = FileRemover::removeEntry(fd.get(), name, folder + "/" + name,
+                                                                  /*unlockOwnFolders=*/true);
+            if (report.error && !report.error->isNotFound()) {
+                stayed.push_back(report.error->description);
+                kept.push_back(name + ".trashinfo");
+            }
+        }
+        return kept;
+    };
     // An item that stayed keeps its .trashinfo, so it still shows in the Trash.
-    if (isRealFolder(info)) {
-        for (const std::string& name : namesIn(info))
-            if (std::find(keptInfo.begin(), keptInfo.end(), name) == keptInfo.end())
-                removeOne(info + "/" + name);
-    }
-    if (isRealFolder(expunged)) {
-        for (const std::string& name : namesIn(expunged))
-            removeOne(expunged + "/" + name);
-    }
-    if (unlink((trashFolder + "/directorysizes").c_str()) != 0 && errno != ENOENT)
+    const std::vector<std::string> keptInfo = removeAll("files", {});
+    removeAll("info", keptInfo);
+    removeAll("expunged", {});
+    if (unlinkat(trash.get(), "directorysizes", 0) != 0 && errno != ENOENT)
         stayed.push_back(trashFolder + "/directorysizes: " + std::strerror(errno));
     return stayed;
 }
@@ -113,7 +126,6 @@ TrashEmptier::Outcome TrashEmptier::emptyAll() {
 
     Outcome outcome;
     for (const std::string& folder : folders) {
-        if (!isRealFolder(folder)) continue;
         for (const std::string& line : emptyFolder(folder)) {
             outcome.status = 1;
             if (!outcome.output.empty()) outcome.output += "\n";

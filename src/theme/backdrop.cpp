@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QRadialGradient>
 
+#include "theme/effect_library.h"
 #include "theme/evaporate_effect.h"
 #include "theme/palette.h"
 
@@ -14,7 +15,15 @@ FogLayer::FogLayer(QWidget* parent) : QWidget(parent) {
 }
 
 void FogLayer::paintEvent(QPaintEvent*) {
-    // Without a runnable shader library the fog is simply absent.
+    // Without the library's "fog" the fog is simply absent.
+    if (!NimbrelShaders::has(QStringLiteral("fog")) || width() <= 0 || height() <= 0) return;
+    if (cache_.isNull() || cacheSize_ != size()) {
+        cache_ = EffectLibrary::fog(size(), kFogConstant);
+        cacheSize_ = size();
+    }
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(QRectF(rect()), cache_);
 }
 
 NimbrelBackdrop::NimbrelBackdrop(QWidget* parent) : QWidget(parent), fog_(new FogLayer(this)) {

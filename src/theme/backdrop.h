@@ -1,18 +1,25 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 namespace nimbrel {
 
-// The full-window fog. It needs the shader library, which this build does not ship, so it draws
-// nothing; it never takes a click either way.
+// The full-window fog: the library's "fog" over the window's size, computed once per size. Without
+// the library it draws nothing; it never takes a click either way.
 class FogLayer : public QWidget {
     Q_OBJECT
   public:
+    static constexpr double kFogConstant = 42;
     explicit FogLayer(QWidget* parent = nullptr);
+    const QImage& picture() const { return cache_; }
 
   protected:
     void paintEvent(QPaintEvent*) override;
+
+  private:
+    QImage cache_;
+    QSize cacheSize_;
 };
 
 // The window backdrop: the canvas, a dark vertical gradient and two faint glows, above and below the

@@ -36,7 +36,17 @@ QString BadgeStyle::displayText(const QString& text) {
 }
 
 Badge::Badge(const QString& text, const QColor& tint, const QColor& foreground, QWidget* parent)
-    : QWidget(parent), text_(text), tint_(tint), foreground_(foreground) {
+    : Badge(
+          text, [tint](const QWidget*) { return tint; }, [foreground](const QWidget*) { return foreground; },
+          parent) {}
+
+Badge::Badge(const QString& text, const QColor& tint, const AdaptiveColor& foreground, QWidget* parent)
+    : Badge(
+          text, [tint](const QWidget*) { return tint; },
+          [foreground](const QWidget* w) { return foreground.resolve(w); }, parent) {}
+
+Badge::Badge(const QString& text, Colour tint, Colour foreground, QWidget* parent)
+    : QWidget(parent), text_(text), tint_(std::move(tint)), foreground_(std::move(foreground)) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAccessibleName(text);
 }
@@ -51,9 +61,9 @@ QSize Badge::sizeHint() const {
 void Badge::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    fillCapsule(p, rect(), withOpacity(tint_, BadgeStyle::kFillOpacity));
+    fillCapsule(p, rect(), withOpacity(tint(), BadgeStyle::kFillOpacity));
     p.setFont(BadgeStyle::font());
-    p.setPen(foreground_);
+    p.setPen(foreground());
     p.drawText(QRectF(rect()), Qt::AlignCenter | Qt::TextSingleLine, BadgeStyle::displayText(text_));
 }
 

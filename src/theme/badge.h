@@ -3,8 +3,10 @@
 #include <QColor>
 #include <QFont>
 #include <QWidget>
+#include <functional>
 
 #include "engine/risk_catalog.h"
+#include "theme/appearance.h"
 
 namespace nimbrel {
 
@@ -22,11 +24,18 @@ struct BadgeStyle {
 class Badge : public QWidget {
     Q_OBJECT
   public:
+    using Colour = std::function<QColor(const QWidget*)>;
     Badge(const QString& text, const QColor& tint, const QColor& foreground, QWidget* parent = nullptr);
+    // Colours that follow the appearance are resolved each time the badge paints, so the badge
+    // matches the window it ends up in and any later change of appearance.
+    Badge(const QString& text, Colour tint, Colour foreground, QWidget* parent = nullptr);
+    Badge(const QString& text, const QColor& tint, const AdaptiveColor& foreground,
+          QWidget* parent = nullptr);
 
     QString text() const { return text_; }
-    QColor tint() const { return tint_; }
-    QColor foreground() const { return foreground_; }
+    // The colours as they would be painted now.
+    QColor tint() const { return tint_(this); }
+    QColor foreground() const { return foreground_(this); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -36,8 +45,8 @@ class Badge : public QWidget {
 
   private:
     QString text_;
-    QColor tint_;
-    QColor foreground_;
+    Colour tint_;
+    Colour foreground_;
 };
 
 // Marks an item whose removal needs a second look (caution and danger), with the catalogue's reason

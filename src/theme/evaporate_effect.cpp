@@ -1,10 +1,12 @@
 #include "theme/evaporate_effect.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <QWidget>
 
+#include "theme/effect_library.h"
 #include "theme/shapes.h"
 
 namespace nimbrel {
@@ -16,14 +18,23 @@ std::optional<QString> NimbrelShaders::lookup(const QStringList& candidates) {
 }
 
 QStringList NimbrelShaders::candidates() {
-    QStringList list{QStringLiteral(":/") + QLatin1String(kFileName)};
+    QStringList list{QStringLiteral(":/effects/") + QLatin1String(kFileName)};
     if (QCoreApplication::instance())
         list << QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kFileName);
     return list;
 }
 
-const std::optional<QString>& NimbrelShaders::library() {
-    static const std::optional<QString> found = lookup(candidates());
+std::optional<ShaderLibrary> NimbrelShaders::load(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return ShaderLibrary{path, EffectLibrary::parse(file.readAll())};
+}
+
+const std::optional<ShaderLibrary>& NimbrelShaders::library() {
+    static const std::optional<ShaderLibrary> found = [] {
+        const auto path = lookup(candidates());
+        return path ? load(*path) : std::nullopt;
+    }();
     return found;
 }
 
@@ -31,7 +42,15 @@ EvaporateEffect::Fallback EvaporateEffect::fallback(double p) {
     return {kBlur * p, -kRise * p * p, 1 - p};
 }
 
-EvaporateEffect::EvaporateEffect(QObject* parent) : QGraphicsEffect(parent) {}
+EvaporateEffect::EvaporateEffect(QObject* parent)
+    : QGraphicsEffect(parent), useLibrary_(NimbrelShaders::has(QStringLiteral("evaporate"))) {}
+
+void EvaporateEffect::setUsesLibrary(bool use) {
+    if (use == useLibrary_) return;
+    useLibrary_ = use;
+    updateBoundingRect();
+    update();
+}
 
 void EvaporateEffect::setProgress(double p) {
     opacityOnly_ = false;
@@ -51,25 +70,51 @@ void EvaporateEffect::setOpacityOnly(double opacity) {
 
 QRectF EvaporateEffect::boundingRectFor(const QRectF& rect) const {
     if (opacityOnly_) return rect;
+    if (useLibrary_) {
+        // Room for the grains to drift sideways and rise.
+        const double side = EffectLibrary::evaporateReach(rect.size()).width();
+        return rect.adjusted(-side, -std::ceil(EffectLibrary::evaporateLift(rect.size())), side, 0);
+    }
     // Room for the rise and the blur, so the parent does not cut the item off while it lifts.
     const double reach = Shapes::reach(kBlur);
     return rect.adjusted(-reach, -kRise - reach, reach, reach);
 }
 
-void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress) {
+void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress,
+                                 double seed) {
+    paintLayer(p, layer, topLeft, progress, seed, NimbrelShaders::has(QStringLiteral("evaporate")));
+}
+
+void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress,
+                                 double seed, bool useLibrary) {
+    const double dpr = layer.devicePixelRatio();
+    if (useLibrary) {
+        if (!libraryEffectOn(progress)) {
+            p.drawImage(topLeft, layer);
+            return;
+        }
+        const QSizeF size = QSizeF(layer.size()) / dpr;
+        const int lift = int(std::ceil(EffectLibrary::evaporateLift(size) * dpr));
+        const QImage out = EffectLibrary::evaporate(layer, progress, size, seed, lift);
+        p.drawImage(topLeft - QPointF(0, lift / dpr), out);
+        return;
+    }
     const Fallback f = fallback(progress);
     if (f.opacity <= 0) return;
-    const double pad = std::ceil(Shapes::reach(f.blur));
+    const double pad = std::ceil(Shapes::reach(f.blur) * dpr);
     QImage padded(layer.size() + QSize(int(2 * pad), int(2 * pad)), QImage::Format_ARGB32_Premultiplied);
     padded.fill(Qt::transparent);
     {
         QPainter pp(&padded);
-        pp.drawImage(QPointF(pad, pad), layer);
+        QImage plain = layer;
+        plain.setDevicePixelRatio(1);
+        pp.drawImage(QPointF(pad, pad), plain);
     }
-    const QImage blurred = Shapes::blur(padded, f.blur);
+    QImage blurred = Shapes::blur(padded, f.blur * dpr);
+    blurred.setDevicePixelRatio(dpr);
     p.save();
     p.setOpacity(p.opacity() * f.opacity);
-    p.drawImage(topLeft + QPointF(-pad, f.offsetY - pad), blurred);
+    p.drawImage(topLeft + QPointF(-pad / dpr, f.offsetY - pad / dpr), blurred);
     p.restore();
 }
 
@@ -85,7 +130,7 @@ void EvaporateEffect::draw(QPainter* painter) {
         painter->restore();
         return;
     }
-    if (progress_ <= 0) {
+    if (progress_ <= 0 || (useLibrary_ && !libraryEffectOn(progress_))) {
         drawSource(painter);
         return;
     }
@@ -93,12 +138,10 @@ void EvaporateEffect::draw(QPainter* painter) {
     const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
     if (source.isNull()) return;
     QImage layer = source.toImage();
-    layer.setDevicePixelRatio(1);
-    const double dpr = source.devicePixelRatio();
+    layer.setDevicePixelRatio(source.devicePixelRatio());
     painter->save();
     painter->translate(offset);
-    painter->scale(1 / dpr, 1 / dpr);
-    paintLayer(*painter, layer, QPointF(0, 0), progress_);
+    paintLayer(*painter, layer, QPointF(0, 0), progress_, seed_, useLibrary_);
     painter->restore();
 }
 
@@ -132,6 +175,21 @@ void EvaporateTrigger::apply(double amount) {
         effect_->setOpacityOnly(1 - amount);
     else
         effect_->setProgress(amount);
+    // Above the neighbours while under way (the grains and the fallback both leave the item's bounds).
+    const bool raise = amount > 0 && !reduced_;
+    if (raise && !raised_) {
+        below_ = nullptr;
+        if (QWidget* parent = target_->parentWidget()) {
+            const QObjectList& siblings = parent->children();
+            for (qsizetype i = siblings.indexOf(target_) + 1; i < siblings.size() && !below_; ++i)
+                if (siblings[i]->isWidgetType()) below_ = static_cast<QWidget*>(siblings[i]);
+        }
+        target_->raise();
+        raised_ = true;
+    } else if (!raise && raised_) {
+        if (below_) target_->stackUnder(below_);
+        raised_ = false;
+    }
     // At rest again: give the widget its graphics effect slot back.
     if (amount <= 0 && !vanishing_ && !amount_.isRunning()) {
         target_->setGraphicsEffect(nullptr);  // deletes the effect

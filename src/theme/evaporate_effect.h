@@ -10,22 +10,31 @@
 
 namespace nimbrel {
 
-// The compiled shader library the evaporate and fog effects would run. It is looked up once: in the
-// resources, then beside the executable. This build ships none and has no way to run one, so the
-// effects take their specified fallbacks.
+// The effect library the evaporate and fog effects run: Nimbrel's own, compiled into the program
+// (EffectLibrary) and announced by a small file naming the functions it offers. The file is looked up
+// once: in the resources, then beside the executable. An effect whose function the file does not name
+// takes its fallback.
+struct ShaderLibrary {
+    QString path;
+    QStringList functions;
+    bool has(const QString& function) const { return functions.contains(function); }
+};
+
 struct NimbrelShaders {
-    static constexpr const char* kFileName = "Nimbrel.metallib";
+    static constexpr const char* kFileName = "Nimbrel.effects";
     // The first of the candidates that exists.
     static std::optional<QString> lookup(const QStringList& candidates);
     static QStringList candidates();
+    // Reads a library file; absent when it cannot be read.
+    static std::optional<ShaderLibrary> load(const QString& path);
     // The library found for this process (looked up on first use and kept).
-    static const std::optional<QString>& library();
-    // Whether a library can actually run here: never, on this platform.
-    static bool runnable() { return false; }
+    static const std::optional<ShaderLibrary>& library();
+    static bool has(const QString& function) { return library() && library()->has(function); }
 };
 
-// An item dissolving as it is removed. The fallback blurs it, lifts it and fades it out; `progress`
-// runs from 0 (intact) to 1 (gone). In `opacityOnly` mode (Reduce Motion) it only fades.
+// An item dissolving as it is removed: the library's "evaporate" over the item's picture, or, without
+// it, the fallback that blurs it, lifts it and fades it out; `progress` runs from 0 (intact) to 1
+// (gone). In `opacityOnly` mode (Reduce Motion) it only fades.
 class EvaporateEffect : public QGraphicsEffect {
     Q_OBJECT
   public:
@@ -40,6 +49,12 @@ class EvaporateEffect : public QGraphicsEffect {
 
     explicit EvaporateEffect(QObject* parent = nullptr);
 
+    // Whether "evaporate" runs (the library has it) or the fallback; tests and the gallery may choose.
+    bool usesLibrary() const { return useLibrary_; }
+    void setUsesLibrary(bool use);
+    // The library's effect is off at rest and for the first sliver of progress.
+    static bool libraryEffectOn(double progress) { return progress > 0.001; }
+
     double progress() const { return progress_; }
     void setProgress(double p);
     double seed() const { return seed_; }
@@ -50,7 +65,10 @@ class EvaporateEffect : public QGraphicsEffect {
     double opacity() const { return opacity_; }
 
     // The same drawing for items painted by a delegate: `layer` is the item's picture at `topLeft`.
-    static void paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress);
+    static void paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress,
+                           double seed = 0);
+    static void paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress, double seed,
+                           bool useLibrary);
 
     QRectF boundingRectFor(const QRectF& rect) const override;
 
@@ -62,11 +80,13 @@ class EvaporateEffect : public QGraphicsEffect {
     double seed_ = 0;
     bool opacityOnly_ = false;
     double opacity_ = 1;
+    bool useLibrary_;
 };
 
 // Turns a widget's vanishing flag into the evaporate animation: in with the evaporate motion (1 s),
 // back with the snappy curve (0.2 s); under Reduce Motion a plain fade over 0.25 s. The effect is
 // installed only while the item is not at rest, so resting widgets keep their own graphics effect slot.
+// While it is under way the widget is drawn above its siblings, and goes back to its place after.
 class EvaporateTrigger : public QObject {
     Q_OBJECT
   public:
@@ -81,6 +101,8 @@ class EvaporateTrigger : public QObject {
 
     QPointer<QWidget> target_;
     QPointer<EvaporateEffect> effect_;
+    QPointer<QWidget> below_;  // the sibling the widget was under before it was raised
+    bool raised_ = false;
     double seed_;
     bool vanishing_ = false;
     bool reduced_ = false;

@@ -41,3 +41,8 @@ foreach(puff ${puff_files})
   set_source_files_properties(${puff} PROPERTIES GENERATED TRUE QT_RESOURCE_ALIAS ${puff_name})
 endforeach()
 qt_add_resources(${name} nimbrel_stage PREFIX /stage FILES ${puff_files})
+
+# The effect library's file: names the effects Nimbrel runs itself (theme/effect_library.*).
+set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/effects/Nimbrel.effects PROPERTIES QT_RESOURCE_ALIAS
+                                                                                              Nimbrel.effects)
+qt_add_resources(${name} nimbrel_effects PREFIX /effects FILES ${PROJECT_SOURCE_DIR}/resources/effects/Nimbrel.effects)

@@ -56,6 +56,38 @@ TEST(DeletionFailureTest, ClassifiesByUnderlyingThenOuterCode) {
     }
 }
 
+TEST(DeletionFailureTest, CauseFoundOnDiskBeatsTheCode) {
+    using Cause = RemovalError::Cause;
+    struct Case {
+        Cause cause;
+        int code;
+        Reason expected;
+    };
+    const Case cases[] = {
+        {Cause::immutable, EPERM, Reason::protectedByMacOS},  // "Protected by Linux", not "Not yours"
+        {Cause::immutable, EACCES, Reason::protectedByMacOS},
+        {Cause::ownFolderLocked, EACCES, Reason::other},  // the user's own folder: not someone else's
+        {Cause::mountPoint, EXDEV, Reason::other},
+        {Cause::noTrash, 0, Reason::other},
+        {Cause::pathChanged, 0, Reason::other},
+        {Cause::unknown, EACCES, Reason::noPermission},
+    };
+    for (const Case& c : cases) {
+        RemovalError error = RemovalError::posix(c.code);
+        error.cause = c.cause;
+        EXPECT_EQ(DeletionFailure::classify(error), c.expected) << int(c.cause);
+    }
+}
+
+TEST(DeletionFailureTest, OnlyTheNormalAbsoluteSpellingIsRemovable) {
+    for (const char* good : {"/a", "/home/u/.cache", "/a/...", "/a/.b", "/a/b..c", "/\xff\xfe"})
+        EXPECT_TRUE(isRemovablePathSpelling(good)) << good;
+    for (const std::string& bad :
+         std::vector<std::string>{"", "/", "a", "a/b", "//a", "/a/", "/a//b", "/a/./b", "/a/../b", "/a/.",
+                                  "/..", std::string("/a\0b", 4)})
+        EXPECT_FALSE(isRemovablePathSpelling(bad)) << bad;
+}
+
 TEST(DeletionFailureTest, ReasonsHaveDistinctTextsWithoutPlaceholders) {
     std::set<std::string> titles;
     for (Reason reason : DeletionFailure::allReasons()) {

@@ -200,6 +200,42 @@ TEST(DuplicateEngine, GroupsOrderedByWasteKeepingFoundOrderOnTies) {
     }
 }
 
+// Reads go in inode order, yet every result lands in its input slot: the groups, their order and
+// their members do not depend on the inodes given, nor on the threads.
+TEST(DuplicateEngine, ReadOrderDoesNotChangeTheGroups) {
+    TempDir dir;
+    std::vector<FileItem> files;
+    for (unsigned i = 0; i < 60; ++i) {
+        const size_t length = 1000 + (i % 4) * 70000;  // some sizes past one edge, equal sizes across groups
+        files.push_back(fileItem(write(dir.path() + "/f" + std::to_string(i), pattern(length, i % 9)),
+                                 static_cast<int64_t>(length), static_cast<int>(i)));
+    }
+    auto describe = [](const std::vector<DuplicateGroup>& groups) {
+        std::vector<std::string> out;
+        for (const auto& g : groups) {
+            std::string line = g.id + ":";
+            for (const auto& f : g.files)
+                line += " " + f.name;
+            out.push_back(line);
+        }
+        return out;
+    };
+    CancelToken token;
+    auto plain = DuplicateEngine::find(files, token, {}, 1);
+    ASSERT_TRUE(plain.has_value());
+    ASSERT_FALSE(plain->empty());
+    for (auto inodeOf : {+[](size_t i) { return static_cast<uint64_t>(1000 - i); },
+                         +[](size_t i) { return static_cast<uint64_t>((i * 37) % 61); }}) {
+        for (size_t i = 0; i < files.size(); ++i)
+            files[i].inode = inodeOf(i);
+        for (int threads : {1, 4}) {
+            auto shuffled = DuplicateEngine::find(files, token, {}, threads);
+            ASSERT_TRUE(shuffled.has_value());
+            EXPECT_EQ(describe(*shuffled), describe(*plain));
+        }
+    }
+}
+
 TEST(DuplicateEngine, FingerprintProgressEveryFiftyFiles) {
     TempDir dir;
     std::vector<FileItem> files;

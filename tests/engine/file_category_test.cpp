@@ -29,6 +29,9 @@ TEST(FileCategory, ClassifiesLowerCasedExtensionsExactly) {
         {"a", FileCategory::developer},
         {"ipsw", FileCategory::developer},
         {"tex", FileCategory::document},
+        {"deb", FileCategory::application},
+        {"appimage", FileCategory::application},
+        {"flatpakref", FileCategory::application},
     };
     for (const auto& [ext, category] : cases)
         EXPECT_EQ(FileCategory::classify(ext), category) << ext;

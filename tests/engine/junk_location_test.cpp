@@ -73,6 +73,23 @@ TEST(JunkLocation, CatalogueOnBothHosts) {
     EXPECT_EQ(byId(lin, "caches").paths, std::vector<std::string>{"/home/u/.cache"});
     EXPECT_EQ(byId(lin, "pkgcaches").paths[1], "/home/u/.local/share/pnpm/store");
     EXPECT_EQ(byId(lin, "logs").paths, std::vector<std::string>{"/home/u/Library/Logs"});
+
+    // The texts name each host's own things.
+    struct Text {
+        const char* id;
+        std::string mac, linux;
+    } texts[] = {
+        {"caches", byId(mac, "caches").detail, byId(lin, "caches").detail},
+        {"installers", byId(mac, "installers").detail, byId(lin, "installers").detail},
+        {"installers tag", byId(mac, "installers").blurb(), byId(lin, "installers").blurb()},
+    };
+    for (const Text& t : texts) {
+        EXPECT_NE(t.mac, t.linux) << t.id;
+        for (const char* macWord : {"com.apple", "Apple", ".dmg", ".xip"})
+            EXPECT_EQ(t.linux.find(macWord), std::string::npos) << t.id << ": " << t.linux;
+    }
+    EXPECT_NE(byId(mac, "caches").detail.find("com.apple.*"), std::string::npos);
+    EXPECT_NE(byId(lin, "installers").detail.find(".deb, .rpm, .AppImage, .flatpakref"), std::string::npos);
 }
 
 TEST(JunkLocation, TargetsSkipPrefixesMatchExtensionsAndIgnoreMissingFolders) {
@@ -107,8 +124,18 @@ TEST(JunkLocation, TargetsSkipPrefixesMatchExtensionsAndIgnoreMissingFolders) {
     t.file("Downloads/Kit.pkg/Contents/a", 10);
     t.file("Downloads/sub/Deep.iso", 10);
     t.file("Downloads/.iso", 10);
+    // The host's own kinds count on Linux, whatever their case.
+    t.file("Downloads/slack-desktop.deb", 80'000'000);
+    t.file("Downloads/tool.x86_64.rpm", 10);
+    t.file("Downloads/Editor.AppImage", 10);
+    t.file("Downloads/org.app.flatpakref", 10);
+    t.file("Downloads/debian.deb.part", 10);
     EXPECT_EQ(sorted(byId(all, "installers").targets()),
-              sorted({t.home + "/Downloads/Kit.pkg", t.home + "/Downloads/Tool.DMG"}));
+              sorted({t.home + "/Downloads/Kit.pkg", t.home + "/Downloads/Tool.DMG",
+                      t.home + "/Downloads/slack-desktop.deb", t.home + "/Downloads/tool.x86_64.rpm",
+                      t.home + "/Downloads/Editor.AppImage", t.home + "/Downloads/org.app.flatpakref"}));
+    // A Mac keeps to its own kinds.
+    EXPECT_EQ(byId(JunkLocation::all(HostLayout::macOS(t.home)), "installers").targets().size(), 2u);
 
     // Item locations list the folders that exist.
     t.folder(".gradle/caches");

@@ -163,6 +163,82 @@ TEST(RemovalWorkerTest, LinkToAFolderIsNeverEmptiedThroughItsTarget) {
     EXPECT_TRUE(ops.nodes.count("/cache/link/precious"));
 }
 
+TEST(RemovalWorkerTest, OnlyOneNormalAbsoluteSpellingReachesTheDisk) {
+    const std::string refused[] = {"relative/x", "",       "/",
+                                   "/a//b",      "/a/./b", "/a/../Desktop",
+                                   "/a/b/",      "/a/..",  std::string("/a/x\0/b", 6)};
+    for (bool permanently : {true, false}) {
+        FakeOps ops;
+        std::vector<DeletionItem> items;
+        for (const std::string& path : refused)
+            items.push_back({path, 1, true});
+        auto result = RemovalWorker(ops, permanently).run(items);
+        EXPECT_TRUE(ops.calls.empty());
+        EXPECT_TRUE(result.freed.empty());
+        ASSERT_EQ(result.failures.size(), std::size(refused));
+        for (const DeletionFailure& failure : result.failures)
+            EXPECT_EQ(failure.reason, Reason::other) << failure.path;
+    }
+}
+
+// Failures that say the item must stay whole: never emptied item by item instead.
+TEST(RemovalWorkerTest, WholeItemFailuresAreOneFailureEvenWhenEmptyingIsAllowed) {
+    using Cause = RemovalError::Cause;
+    for (Cause cause : {Cause::noTrash, Cause::mountPoint, Cause::pathChanged}) {
+        FakeOps ops;
+        ops.folder("/vol/node_modules", RemovalError::refused(cause, "stays"));
+        for (int i = 0; i < 50; ++i)
+            ops.file("/vol/node_modules/f" + std::to_string(i), 1);
+        auto result = RemovalWorker(ops, false).run({{"/vol/node_modules", std::nullopt, true}});
+        EXPECT_EQ(result.failures,
+                  (std::vector<DeletionFailure>{{"/vol/node_modules", Reason::other, "stays"}}));
+        EXPECT_EQ(ops.calls, (std::vector<std::string>{"trash /vol/node_modules"}));
+    }
+    // A plain permission refusal still lets a cleaning item be emptied.
+    FakeOps ops;
+    ops.folder("/c", kDenied);
+    ops.file("/c/a", 3);
+    auto result = RemovalWorker(ops, false).run({{"/c", std::nullopt, true}});
+    EXPECT_EQ(result.freed, (std::unordered_map<std::string, int64_t>{{"/c/a", 3}}));
+}
+
+// Operations that count what they freed: the worker credits exactly that, also for an item that
+// stopped part-way, and measures nothing beforehand.
+class CountingOps : public FakeOps {
+  public:
+    bool countsFreedBytes(bool permanently) const override { return permanently; }
+    Outcome removeCounted(const std::string& path, bool permanently) override {
+        Outcome outcome;
+        outcome.error = remove(path, permanently);
+        outcome.freedBytes = counted.count(path) ? counted[path] : 0;
+        if (outcome.error) outcome.goneInside = goneInside;
+        return outcome;
+    }
+    int64_t allocatedSize(const std::string& path) override {
+        calls.push_back("measure " + path);
+        return FakeOps::allocatedSize(path);
+    }
+    std::map<std::string, int64_t> counted;
+    std::vector<std::string> goneInside;
+};
+
+TEST(RemovalWorkerTest, CreditsTheBytesTheRemovalCounted) {
+    CountingOps ops;
+    ops.folder("/docs", RemovalError::posix(EACCES, "denied"));
+    ops.file("/docs/big", 100);
+    ops.file("/shared", 50);
+    ops.counted = {{"/docs", 8192}, {"/shared", 0}};
+    ops.goneInside = {"/docs/a", "/docs/b"};
+    auto result = RemovalWorker(ops, true).run({{"/docs", 999, false}, {"/shared", 50, false}});
+    EXPECT_EQ(result.freed, (std::unordered_map<std::string, int64_t>{{"/shared", 0}}));
+    ASSERT_EQ(result.partlyRemoved.size(), 1u);
+    EXPECT_EQ(result.partlyRemoved["/docs"].freedBytes, 8192);
+    EXPECT_EQ(result.partlyRemoved["/docs"].goneInside, (std::vector<std::string>{"/docs/a", "/docs/b"}));
+    ASSERT_EQ(result.failures.size(), 1u);
+    for (const std::string& call : ops.calls)
+        EXPECT_EQ(call.find("measure"), std::string::npos) << call;
+}
+
 TEST(RemovalWorkerTest, StopEndsTheRunBetweenItems) {
     FakeOps ops;
     ops.file("/a", 1);

@@ -206,8 +206,15 @@ TEST(RiskCatalog, LevelsAndLegend) {
         EXPECT_EQ(rows[i].items.size(), counts[i]);
     }
     EXPECT_EQ(rows[3].items[0], "macOS system folders (/System, /usr, /bin, /Library/Apple…)");
-    EXPECT_EQ(RiskCatalog::summary(HostLayout::linux("/home/u"))[3].items[0],
-              "Linux system folders (/System, /usr, /bin, /Library/Apple…)");
+    // On Linux the legend names the host's own places and never a macOS one.
+    const auto linux = RiskCatalog::summary(HostLayout::linux("/home/u"));
+    ASSERT_EQ(linux.size(), 4u);
+    EXPECT_EQ(linux[3].items[0], "Linux system folders (/usr, /bin, /etc, /boot…)");
+    EXPECT_EQ(linux[0].items[0], "App caches in ~/.cache (quit the app first)");
+    for (const auto& row : linux)
+        for (const std::string& item : row.items)
+            for (const char* mac : {"~/Library", "Xcode", "com.apple", "Apple", "iCloud", ".dmg", "Library…"})
+                EXPECT_EQ(item.find(mac), std::string::npos) << item;
 }
 
 TEST(PathExtension, TextAfterTheLastDot) {

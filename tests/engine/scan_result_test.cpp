@@ -1,6 +1,14 @@
 #include "engine/scan_result.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "engine/disk_scanner.h"
+#include "scan_tree.h"
 
 namespace nimbrel {
 namespace {
@@ -165,11 +173,13 @@ TEST_F(ResultFixture, TheRootStaysAndTotalsNeverGoNegativeOrAppear) {
     EXPECT_EQ(result.root.get(), root);
     EXPECT_EQ(root->children.size(), 2u);
 
-    // More than the category holds, in a category that never occurred.
+    // More than the category holds, in a category that never occurred. The scan counted at most
+    // the root's loose files for it, so the children keep their sizes.
     result.remove({"/r/x.iso"}, {{"/r/x.iso", 1'000'000}});
     EXPECT_FALSE(result.categoryTotals.count(FileCategory::diskImage));
-    EXPECT_EQ(root->size, 0);
     EXPECT_EQ(root->smallFilesSize, 0);
+    EXPECT_EQ(root->size, 3450);
+    expectConsistent(root);
 
     result.remove({"/r/a/c"}, {});
     result.remove({"/r/a/c"}, {});
@@ -217,6 +227,314 @@ TEST(DirNode, AVeryDeepTreeIsDestroyedWithoutRecursion) {
         parent = child.get();
     }
     root.reset();  // would overflow the stack if each folder destroyed its children recursively
+}
+
+// A random tree built the same way twice, so one copy can be pruned by the result and the other
+// by the rules written plainly (one linear pass per path).
+struct RandomTree {
+    ScanResult result;
+    std::vector<std::string> folders;
+
+    explicit RandomTree(unsigned seed) {
+        std::srand(seed);
+        result.root = std::make_shared<DirNode>("/r", nullptr);
+        std::vector<DirNode*> nodes{result.root.get()};
+        std::int64_t id = 1;
+        for (int i = 0; i < 60; ++i) {
+            DirNode* parent = nodes[size_t(std::rand()) % nodes.size()];
+            auto child = std::make_shared<DirNode>("d" + std::to_string(i), parent);
+            parent->children.push_back(child);
+            nodes.push_back(child.get());
+            folders.push_back(child->path());
+        }
+        const FileCategory categories[] = {FileCategory::video, FileCategory::code, FileCategory::other};
+        for (DirNode* node : nodes) {
+            for (int f = std::rand() % 4; f > 0; --f) {
+                FileItem item;
+                item.id = id++;
+                item.name = "f" + std::to_string(item.id);
+                item.path = node->path() + "/" + item.name;
+                item.size = 100 + std::rand() % 900;
+                item.category = categories[std::rand() % 3];
+                item.parent = node;
+                node->files.push_back(item);
+                result.files.push_back(item);
+                result.categoryTotals[item.category].size += item.size;
+                result.categoryTotals[item.category].count += 1;
+                for (DirNode* n = node; n; n = n->parent) {
+                    n->size += item.size;
+                    n->fileCount += 1;
+                }
+            }
+            const std::int64_t small = std::rand() % 3 * 40;
+            node->smallFilesSize = small;
+            for (DirNode* n = node; n; n = n->parent) {
+                n->size += small;
+                n->fileCount += small > 0 ? 2 : 0;
+            }
+            result.categoryTotals[FileCategory::other].size += small;
+            result.categoryTotals[FileCategory::other].count += small > 0 ? 2 : 0;
+        }
+    }
+
+    // Paths that do not lie inside one another: folders, listed files and unlisted small files.
+    std::unordered_set<std::string> disjointPick() const {
+        std::vector<std::string> candidates = folders;
+        for (const FileItem& f : result.files)
+            candidates.push_back(f.path);
+        for (const std::string& folder : folders)
+            candidates.push_back(folder + "/loose.txt");
+        std::unordered_set<std::string> picked;
+        for (int tries = 0; tries < 15; ++tries) {
+            const std::string& p = candidates[size_t(std::rand()) % candidates.size()];
+            bool overlaps = false;
+            for (const std::string& q : picked)
+                overlaps = overlaps || p == q || p.starts_with(q + "/") || q.starts_with(p + "/");
+            if (!overlaps) picked.insert(p);
+        }
+        return picked;
+    }
+};
+
+void plainRemove(ScanResult& r, const std::unordered_set<std::string>& paths,
+                 const std::unordered_map<std::string, std::int64_t>& sizes) {
+    auto lower = [](std::int64_t& v, std::int64_t by) { v = std::max<std::int64_t>(0, v - by); };
+    auto lowerCategory = [&](FileCategory c, std::int64_t size) {
+        if (auto it = r.categoryTotals.find(c); it != r.categoryTotals.end()) {
+            lower(it->second.size, size);
+            lower(it->second.count, 1);
+        }
+    };
+    std::unordered_set<std::int64_t> removed;
+    std::unordered_set<std::string> handled;
+    for (const FileItem& item : r.files) {
+        if (!paths.count(item.path)) continue;
+        removed.insert(item.id);
+        handled.insert(item.path);
+        std::erase_if(item.parent->files, [&](const FileItem& f) { return f.id == item.id; });
+        for (DirNode* n = item.parent; n; n = n->parent) {
+            lower(n->size, item.size);
+            lower(n->fileCount, 1);
+        }
+        lowerCategory(item.category, item.size);
+    }
+    for (const std::string& path : paths) {
+        if (handled.count(path)) continue;
+        if (auto folder = r.node(path); folder && folder->parent) {
+            DirNode* parent = folder->parent;
+            std::erase(parent->children, folder);
+            folder->parent = nullptr;
+            for (DirNode* n = parent; n; n = n->parent) {
+                lower(n->size, folder->size);
+                lower(n->fileCount, folder->fileCount);
+            }
+            std::int64_t tracked = 0;
+            for (const FileItem& item : r.files) {
+                if (!item.path.starts_with(path + "/") || removed.count(item.id)) continue;
+                removed.insert(item.id);
+                tracked += item.size;
+                lowerCategory(item.category, item.size);
+            }
+            lowerCategory(FileCategory::other, std::max<std::int64_t>(0, folder->size - tracked));
+            continue;
+        }
+        auto size = sizes.find(path);
+        if (size == sizes.end() || size->second <= 0) continue;
+        auto parent = r.node(path.substr(0, path.rfind('/')));
+        if (!parent) continue;
+        const std::int64_t counted = std::min(size->second, parent->smallFilesSize);
+        lower(parent->smallFilesSize, counted);
+        for (DirNode* n = parent.get(); n; n = n->parent) {
+            lower(n->size, counted);
+            lower(n->fileCount, counted > 0 ? 1 : 0);
+        }
+        if (counted > 0) lowerCategory(FileCategory::classify("txt"), counted);
+    }
+    std::erase_if(r.files, [&](const FileItem& f) { return removed.count(f.id) > 0; });
+}
+
+// Every folder's figures and lists, in tree order, as text.
+std::string describe(const ScanResult& r) {
+    std::string out;
+    std::vector<const DirNode*> stack{r.root.get()};
+    while (!stack.empty()) {
+        const DirNode* n = stack.back();
+        stack.pop_back();
+        out += n->path() + " " + std::to_string(n->size) + " " + std::to_string(n->fileCount) + " " +
+               std::to_string(n->smallFilesSize) + " [";
+        for (const FileItem& f : n->files)
+            out += std::to_string(f.id) + ",";
+        out += "]\n";
+        for (const auto& c : n->children)
+            stack.push_back(c.get());
+    }
+    for (const FileItem& f : r.files)
+        out += std::to_string(f.id) + " ";
+    for (const auto& [category, total] : r.categoryTotals)
+        out += std::string("\n") + category.rawValue() + " " + std::to_string(total.size) + " " +
+               std::to_string(total.count);
+    return out;
+}
+
+TEST(ScanResultPruning, AgreesWithThePlainRulesOnRandomTrees) {
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        RandomTree pruned(seed), plain(seed);
+        const std::unordered_set<std::string> paths = pruned.disjointPick();
+        std::unordered_map<std::string, std::int64_t> sizes;
+        for (const std::string& p : paths)
+            sizes[p] = p.ends_with("loose.txt") ? 60 : 999;
+        pruned.result.remove(paths, sizes);
+        plainRemove(plain.result, paths, sizes);
+        ASSERT_EQ(describe(pruned.result), describe(plain.result)) << "seed " << seed;
+    }
+}
+
+TEST(ScanResultPruning, AHundredThousandFilesAndFoldersInOneFolder) {
+    ScanResult result;
+    result.root = std::make_shared<DirNode>("/r", nullptr);
+    auto big = std::make_shared<DirNode>("big", result.root.get());
+    result.root->children.push_back(big);
+    std::unordered_set<std::string> paths;
+    for (int i = 0; i < 100000; ++i) {
+        FileItem f;
+        f.id = i + 1;
+        f.name = "f" + std::to_string(i);
+        f.path = "/r/big/" + f.name;
+        f.size = 2000;
+        f.parent = big.get();
+        big->files.push_back(f);
+        result.files.push_back(f);
+        auto sub = std::make_shared<DirNode>("d" + std::to_string(i), big.get());
+        sub->size = 3000;
+        sub->fileCount = 2;
+        big->children.push_back(sub);
+        paths.insert(f.path);
+        paths.insert("/r/big/" + sub->name);
+    }
+    big->size = result.root->size = 100000 * 5000 + 7;
+    big->fileCount = result.root->fileCount = 100000 * 3 + 1;
+    big->smallFilesSize = 7;
+    result.categoryTotals[FileCategory::other] = {100000 * 5000 + 7, 100000 * 3 + 1};
+    // One of each stays.
+    paths.erase("/r/big/f5");
+    paths.erase("/r/big/d9");
+
+    result.remove(paths, {});
+    EXPECT_EQ(big->size, 5007);
+    EXPECT_EQ(big->fileCount, 4);
+    EXPECT_EQ(result.root->size, 5007);
+    ASSERT_EQ(big->files.size(), 1u);
+    EXPECT_EQ(big->files[0].path, "/r/big/f5");
+    ASSERT_EQ(big->children.size(), 1u);
+    EXPECT_EQ(big->children[0]->name, "d9");
+    ASSERT_EQ(result.files.size(), 1u);
+    EXPECT_EQ(result.categoryTotals[FileCategory::other].size, 5007);
+}
+
+TEST_F(ResultFixture, APackageTakesTheFilesItHeldFromTheCounts) {
+    FileItem package{nextID++, "/r/ab/Tool.app",          "Tool.app", 5000, 5000, {},
+                     {},       FileCategory::application, true,       ab};
+    package.fileCount = 40;
+    ab->files.push_back(package);
+    result.files.push_back(package);
+    grow(ab, 5000, 40);
+    result.categoryTotals[FileCategory::application] = {5000, 1};
+
+    result.remove({"/r/ab/Tool.app"}, {});
+    EXPECT_EQ(ab->fileCount, 1);
+    EXPECT_EQ(root->fileCount, 7);
+    EXPECT_EQ(result.categoryTotals[FileCategory::application], (CategoryTotal{0, 0}));
+    expectConsistent(root);
+}
+
+// A scanned real tree, part of which then goes behind the scan's back, as when a removal stops.
+class RecheckTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        tree.file("docs/keep.txt", 5000);
+        tree.file("docs/a.txt", 5000);
+        tree.file("docs/b.txt", 5000);
+        tree.file("docs/big.bin", 2'000'000);
+        tree.file("docs/sub/one.txt", 9000);
+        tree.file("docs/sub/deeper/two.txt", 9000);
+        tree.file("other/x.txt", 100);
+        result = scan();
+        ASSERT_TRUE(result);
+    }
+    std::shared_ptr<ScanResult> scan() {
+        CancelToken token;
+        return DiskScanner::scan(tree.root(), ScanOptions{}, 1, token, nullptr);
+    }
+    // The figures that must match a fresh scan after the tree is corrected.
+    static std::string figures(const ScanResult& r) {
+        std::string out;
+        std::vector<const DirNode*> stack{r.root.get()};
+        while (!stack.empty()) {
+            const DirNode* n = stack.back();
+            stack.pop_back();
+            out += n->path() + " " + std::to_string(n->size) + " " + std::to_string(n->fileCount) + "\n";
+            for (const auto& c : n->children)
+                stack.push_back(c.get());
+        }
+        return out;
+    }
+
+    test::ScanTree tree;
+    std::shared_ptr<ScanResult> result;
+};
+
+TEST_F(RecheckTest, WhatWentIsDroppedAndTheTreeMatchesAFreshScan) {
+    const std::int64_t before = result->root->size;
+    const std::int64_t gone =
+        test::allocated(tree.path("docs/a.txt")) + test::allocated(tree.path("docs/b.txt")) +
+        test::allocated(tree.path("docs/big.bin")) + test::allocated(tree.path("docs/sub/deeper/two.txt"));
+    std::filesystem::remove(tree.path("docs/a.txt"));
+    std::filesystem::remove(tree.path("docs/b.txt"));
+    std::filesystem::remove(tree.path("docs/big.bin"));
+    std::filesystem::remove_all(tree.path("docs/sub/deeper"));
+
+    const std::string docs = tree.path("docs");
+    ScanResult::Recheck found = result->recheck({docs});
+    EXPECT_EQ(found.gone, (std::unordered_set<std::string>{docs + "/big.bin", docs + "/sub/deeper"}));
+    EXPECT_EQ(found.bytes[docs], gone);
+    EXPECT_EQ(found.looseFilesGone, 2);
+    result->apply(found);
+    EXPECT_EQ(result->root->size, before - gone);
+    EXPECT_EQ(figures(*result), figures(*scan()));
+    EXPECT_TRUE(result->files.empty());
+
+    // Looking again finds nothing more.
+    ScanResult::Recheck again = result->recheck({docs});
+    EXPECT_TRUE(again.gone.empty());
+    EXPECT_TRUE(again.shrunk.empty());
+    EXPECT_EQ(again.bytes[docs], 0);
+}
+
+TEST_F(RecheckTest, NewFilesAndPathsOutsideTheTreeChangeNothing) {
+    const std::string unchanged = figures(*result);
+    tree.file("docs/new.txt", 50000);
+    tree.file("docs/sub/newer.txt", 50000);
+    ScanResult::Recheck found = result->recheck({tree.path("docs"), tree.path("nowhere"), "/elsewhere"});
+    EXPECT_TRUE(found.gone.empty());
+    EXPECT_TRUE(found.shrunk.empty());
+    result->apply(found);
+    EXPECT_EQ(figures(*result), unchanged);
+}
+
+TEST_F(RecheckTest, AFolderThatCannotBeReadIsNeverTakenForGone) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to hand the tree to the unprivileged user";
+    // The unprivileged user looks at a folder it may not enter: nothing there counts as gone.
+    chmod(tree.path("docs/sub").c_str(), 0700);
+    chmod(tree.path("docs").c_str(), 0700);
+    const std::string unchanged = figures(*result);
+    std::filesystem::remove(tree.path("docs/a.txt"));
+    const std::string docs = tree.path("docs");
+    const int code = test::asNobody([&] {
+        ScanResult::Recheck found = result->recheck({docs, docs + "/sub"});
+        return found.gone.empty() && found.shrunk.empty() ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(figures(*result), unchanged);
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <algorithm>
+#include <cstdlib>
+#include <unordered_set>
+
+#include "engine/path_rules.h"
 
 namespace nimbrel {
 namespace {
@@ -282,6 +287,112 @@ TEST(CleanItemTest, BuildProductItem) {
     EXPECT_EQ(made.heat, 1.0);
     EXPECT_EQ(made.symbolPath, std::optional<std::string>("/p/app/node_modules"));
     EXPECT_EQ(made.source, CleanItem::Source::deepClean);
+}
+
+// The covering rules written the plain way, one linear pass per step: the queue's lookups must
+// agree with it whatever the order of operations.
+struct PlainQueue {
+    std::vector<CleanItem> items;
+
+    static bool inside(const std::string& path, const std::string& folder) {
+        return PathRules::isInside(path, folder);
+    }
+    std::vector<std::string> described() const {
+        std::vector<std::string> out;
+        for (const CleanItem& i : items)
+            out.push_back(i.id + " " + CleanItem::rawValue(i.kind));
+        return out;
+    }
+    bool contains(const std::string& path) const {
+        return std::any_of(items.begin(), items.end(), [&](const CleanItem& i) { return i.id == path; });
+    }
+    std::optional<std::string> covering(const std::string& path) const {
+        for (const CleanItem& i : items)
+            if ((i.kind == Kind::folder || i.kind == Kind::artifact) && inside(path, i.id)) return i.id;
+        return std::nullopt;
+    }
+    void add(const CleanItem& item) {
+        if (contains(item.id)) return;
+        if (item.kind != Kind::junk && covering(item.id)) return;
+        if (item.kind != Kind::junk)
+            std::erase_if(items,
+                          [&](const CleanItem& q) { return q.kind != Kind::junk && inside(q.id, item.id); });
+        items.push_back(item);
+    }
+};
+
+TEST(CleanQueueTest, LookupsAgreeWithThePlainRulesOverRandomEdits) {
+    const std::vector<std::string> paths = {"/a",   "/a/b",   "/a/b/c", "/a/bc", "/a/b/c/d", "/x",
+                                            "/x/y", "/x/y/z", "/",      "//",    "junk:logs"};
+    const Kind kinds[] = {Kind::file, Kind::folder, Kind::artifact, Kind::junk};
+    std::srand(7);
+    for (int round = 0; round < 300; ++round) {
+        CleanQueue queue;
+        PlainQueue plain;
+        for (int step = 0; step < 12; ++step) {
+            auto random = [&] {
+                const std::string& id = paths[size_t(std::rand()) % paths.size()];
+                return item(id, id.starts_with("junk:") ? Kind::junk : kinds[std::rand() % 4]);
+            };
+            const int op = std::rand() % 4;
+            if (op == 0) {
+                CleanItem added = random();
+                queue.add(added);
+                plain.add(added);
+            } else if (op == 1) {
+                std::vector<CleanItem> list = {random(), random(), random()};
+                queue.add(list);
+                for (const CleanItem& i : list)
+                    plain.add(i);
+            } else if (op == 2) {
+                const std::string& id = paths[size_t(std::rand()) % paths.size()];
+                queue.remove(id);
+                std::erase_if(plain.items, [&](const CleanItem& i) { return i.id == id; });
+            } else {
+                const std::string& id = paths[size_t(std::rand()) % paths.size()];
+                queue.removeEvaporated({id}, {});
+                std::erase_if(plain.items, [&](const CleanItem& i) { return i.id == id; });
+            }
+            PlainQueue shown{queue.items()};
+            ASSERT_EQ(shown.described(), plain.described()) << "round " << round << " step " << step;
+            for (const std::string& p : paths) {
+                ASSERT_EQ(queue.contains(p), plain.contains(p)) << p;
+                auto cover = queue.covering(p);
+                ASSERT_EQ(cover ? std::optional<std::string>(cover->id) : std::nullopt, plain.covering(p))
+                    << p;
+            }
+        }
+    }
+}
+
+TEST(CleanQueueTest, AHundredThousandTickedFilesAndTheFolderAboveThem) {
+    std::vector<CleanItem> files;
+    for (int i = 0; i < 100000; ++i)
+        files.push_back(item("/data/d" + std::to_string(i % 100) + "/f" + std::to_string(i), Kind::file));
+    CleanQueue queue;
+    QSignalSpy spy(&queue, &CleanQueue::itemsChanged);
+    queue.add(files);
+    ASSERT_EQ(queue.items().size(), files.size());
+    EXPECT_EQ(spy.count(), 1);
+    for (const CleanItem& f : files)
+        ASSERT_TRUE(queue.includes(f.id)) << f.id;
+
+    // One folder takes the thousand files inside it; the rest keep their order.
+    queue.add(item("/data/d7", Kind::folder));
+    ASSERT_EQ(queue.items().size(), files.size() - 1000 + 1);
+    EXPECT_EQ(queue.items().back().id, "/data/d7");
+    EXPECT_EQ(queue.covering("/data/d7/f7")->id, "/data/d7");
+    EXPECT_EQ(queue.items().front().id, "/data/d0/f0");
+
+    // A removal that took every other file leaves exactly the rest.
+    std::unordered_set<std::string> gone;
+    for (size_t i = 0; i < files.size(); i += 2)
+        gone.insert(files[i].id);
+    queue.removeEvaporated(gone, {});
+    for (const CleanItem& f : queue.items())
+        ASSERT_FALSE(gone.count(f.id)) << f.id;
+    EXPECT_FALSE(queue.contains("/data/d0/f0"));
+    EXPECT_TRUE(queue.contains("/data/d1/f1"));
 }
 
 }  // namespace

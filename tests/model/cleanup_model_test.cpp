@@ -171,6 +171,42 @@ TEST(CleanupModel, SubtractLowersTheLocationThatHeldTheRemovedPaths) {
     }
 }
 
+TEST(CleanupModel, SubtractChargesOnlyWhatTheLocationCounted) {
+    JunkLocation installers = location("installers", JunkLocation::Risk::caution, {"/h/Downloads"});
+    installers.kind = JunkLocation::Kind::matching;
+    installers.extensions = {"dmg", "pkg"};
+    JunkLocation caches = location("caches", JunkLocation::Risk::safe, {kCaches});
+    caches.skipPrefixes = {"com.apple."};
+    JunkLocation simulators = location("simulators", JunkLocation::Risk::safe, {"/h/Sim"});
+    simulators.kind = JunkLocation::Kind::item;
+    struct Case {
+        const char* what;
+        std::string removed;
+        int64_t installers, caches, simulators;
+    };
+    const Case cases[] = {
+        {"an installer", "/h/Downloads/Tool.DMG", 900, 1000, 1000},
+        {"inside an installer bundle", "/h/Downloads/Tool.pkg/Contents/x", 900, 1000, 1000},
+        {"a movie in the downloads folder", "/h/Downloads/movie.mkv", 1000, 1000, 1000},
+        {"inside a folder of the downloads", "/h/Downloads/sub/Tool.dmg", 1000, 1000, 1000},
+        {"a cache", kCaches + "/org.app/blob", 1000, 900, 1000},
+        {"a system cache the location skips", kCaches + "/com.apple.x/blob", 1000, 1000, 1000},
+        {"the whole caches folder", kCaches, 1000, 900, 1000},
+        {"inside an item location", "/h/Sim/device/data", 1000, 1000, 900},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeDisk fake;
+        fake.sizes = {{"installers", usage(1000)}, {"caches", usage(1000)}, {"simulators", usage(1000)}};
+        CleanupModel model({installers, caches, simulators}, "/h/.Trash", false, fake.disk());
+        measureAndWait(model);
+        model.subtract({{c.removed, 100}});
+        EXPECT_EQ(model.measurements().at("installers").size, c.installers);
+        EXPECT_EQ(model.measurements().at("caches").size, c.caches);
+        EXPECT_EQ(model.measurements().at("simulators").size, c.simulators);
+    }
+}
+
 TEST(CleanupModel, SubtractLeavesUnmeasuredLocationsAlone) {
     FakeDisk fake;
     CleanupModel model(catalogue(), "/h/.Trash", false, fake.disk());

@@ -179,6 +179,100 @@ TEST(DuplicatesModel, RemoveDropsRemovedFilesAndFilesInsideRemovedFolders) {
     }
 }
 
+FileItem dated(int64_t id, const std::string& path, int hour) {
+    FileItem f = member(id, path);
+    f.name = path.substr(path.rfind('/') + 1);
+    f.modified = std::chrono::system_clock::time_point(std::chrono::hours(hour));
+    return f;
+}
+
+std::vector<std::string> itemIDs(const std::vector<CleanItem>& items) {
+    std::vector<std::string> out;
+    for (const CleanItem& i : items)
+        out.push_back(i.id);
+    return out;
+}
+
+TEST(DuplicatesModel, ExtrasKeepTheNewestCopyAndNeverTheLastOne) {
+    struct Case {
+        const char* what;
+        std::unordered_set<std::string> removed;
+        std::vector<std::string> asked;
+        std::vector<std::string> extras;
+    };
+    // Set a: a1 is the newest; b1 and b2 tie on date, so the first in the set stays.
+    const Case cases[] = {
+        {"untouched sets", {}, {"a", "b"}, {"/d/a2", "/d/a3", "/d/b2"}},
+        {"an extra removed", {"/d/a3"}, {"a"}, {"/d/a2"}},
+        {"the kept copy removed", {"/d/a1"}, {"a"}, {}},
+        {"the kept copy's folder removed", {"/d"}, {"a", "b"}, {}},
+        {"a set gone", {"/d/b1"}, {"b", "a"}, {"/d/a2", "/d/a3"}},
+        {"an unknown set", {}, {"zzz"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DuplicatesModel model;
+        model.setGroups({group("a", 10, {dated(1, "/d/a1", 9), dated(2, "/d/a2", 5), dated(3, "/d/a3", 1)}),
+                         group("b", 5, {dated(4, "/d/b1", 3), dated(5, "/d/b2", 3)})});
+        model.remove(c.removed);
+        const auto extras = model.extras(c.asked);
+        EXPECT_EQ(itemIDs(extras), c.extras);
+        for (const CleanItem& i : extras) {
+            EXPECT_EQ(i.heat, 0.55);
+            EXPECT_EQ(i.source, CleanItem::Source::files);
+            EXPECT_EQ(i.kind, CleanItem::Kind::file);
+        }
+    }
+    DuplicatesModel model;
+    model.setGroups({group("b", 5, {dated(4, "/d/b1", 3), dated(5, "/d/b2", 3)})});
+    EXPECT_EQ(itemIDs(model.extras(std::string("b"))), std::vector<std::string>{"/d/b2"});
+}
+
+// A removal that ends while a search runs: the search's late result still names the removed copies.
+TEST(DuplicatesModel, SearchFinishingAfterARemovalPublishesOnlyWhatIsLeft) {
+    Files files;
+    std::vector<FileItem> input = {
+        files.add("newest", "three of a kind"), files.add("older", "three of a kind"),
+        files.add("oldest", "three of a kind"), files.add("pair1", "a pair"),
+        files.add("pair2", "a pair"),           files.add("keep1", "untouched"),
+        files.add("keep2", "untouched")};
+    const auto at = [](int hour) { return std::chrono::system_clock::time_point(std::chrono::hours(hour)); };
+    input[0].modified = at(9);
+    input[1].modified = at(5);
+    input[2].modified = at(1);
+    input[5].modified = at(9);
+    DuplicatesModel model;
+    model.run(input, 0);
+    // The result comes back through the event loop, so this removal lands before it whatever the
+    // worker's speed.
+    ASSERT_TRUE(model.isRunning());
+    model.remove({input[0].path, input[3].path});
+    ASSERT_TRUE(waitFor([&] { return model.hasRun(); }));
+
+    std::vector<std::string> members;
+    std::string threeID, untouchedID;
+    for (const auto& g : model.groups()) {
+        for (const auto& f : g.files)
+            members.push_back(f.name);
+        if (g.files.front().name == "older" || g.files.front().name == "oldest") threeID = g.id;
+        if (g.files.front().name.rfind("keep", 0) == 0) untouchedID = g.id;
+    }
+    // The pair lost a copy and is gone; the set of three keeps its two copies left.
+    EXPECT_THAT(members, testing::UnorderedElementsAre("older", "oldest", "keep1", "keep2"));
+    ASSERT_FALSE(threeID.empty());
+    ASSERT_FALSE(untouchedID.empty());
+    // Its newest copy went: neither the per-set nor the every-set question offers anything from it.
+    EXPECT_TRUE(model.extras(threeID).empty());
+    EXPECT_EQ(itemIDs(model.extras(std::vector<std::string>{threeID, untouchedID})),
+              std::vector<std::string>{input[6].path});
+
+    // The next search starts clean.
+    model.run({input[1], input[2]}, 0);
+    ASSERT_TRUE(waitFor([&] { return !model.isRunning(); }));
+    ASSERT_EQ(model.groups().size(), 1u);
+    EXPECT_EQ(model.extras(model.groups()[0].id).size(), 1u);
+}
+
 TEST(DuplicatesModel, ReclaimableSumsTheWaste) {
     DuplicatesModel model;
     model.setGroups({group("a", 10, {member(1, "/1"), member(2, "/2"), member(3, "/3")}),

@@ -1,10 +1,11 @@
 #include "platform/file_remover.h"
 
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 #include "temp_tree.h"
 
@@ -12,7 +13,14 @@ namespace nimbrel {
 namespace {
 
 using test::exists;
+using test::ScopedMount;
 using test::TempTree;
+using Cause = RemovalError::Cause;
+
+int64_t allocated(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? int64_t(st.st_blocks) * 512 : 0;
+}
 
 TEST(FileRemoverTest, RemovesTreesButNeverWhatTheirLinksPointAt) {
     TempTree tree;
@@ -26,86 +34,216 @@ TEST(FileRemoverTest, RemovesTreesButNeverWhatTheirLinksPointAt) {
     tree.link("doomed/sub/to-folder", outside);
     tree.link("doomed/to-file", outsideFile);
     tree.link("doomed/dangling", tree.path("nowhere"));
+    std::string link = tree.link("link", outside);
 
-    EXPECT_FALSE(FileRemover::removeForGood(doomed));
+    EXPECT_FALSE(FileRemover::removeForGood(doomed).error);
+    EXPECT_FALSE(FileRemover::removeForGood(link).error);
     EXPECT_FALSE(exists(doomed));
+    EXPECT_FALSE(exists(link));
     EXPECT_TRUE(exists(tree.path("outside/keep.txt")));
     EXPECT_TRUE(exists(outsideFile));
 }
 
-TEST(FileRemoverTest, LinkItselfIsRemovedAsALink) {
+TEST(FileRemoverTest, OnlyTheOneNormalSpellingIsRemoved) {
     TempTree tree;
-    std::string target = tree.folder("target");
-    tree.file("target/keep.txt");
-    for (const std::string& spelling : {tree.link("link", target), tree.link("link2", target) + "/"}) {
-        SCOPED_TRACE(spelling);
-        EXPECT_FALSE(FileRemover::removeForGood(spelling));
+    tree.file("dir/x");
+    tree.link("lnk", tree.path("dir"));
+    const std::string spellings[] = {
+        "",
+        "/",
+        "dir/x",
+        tree.root() + "/dir/./x",
+        tree.root() + "//dir/x",
+        tree.root() + "/dir/x/",
+        tree.root() + "/lnk/../dir/x",
+        tree.root() + "/dir/.",
+        tree.root() + std::string("/dir/x\0y", 8),
+    };
+    for (const std::string& spelling : spellings) {
+        auto report = FileRemover::removeForGood(spelling);
+        ASSERT_TRUE(report.error) << spelling;
+        EXPECT_EQ(report.error->cause, Cause::notNormal) << spelling;
     }
-    EXPECT_FALSE(exists(tree.path("link")));
-    EXPECT_FALSE(exists(tree.path("link2")));
-    EXPECT_TRUE(exists(tree.path("target/keep.txt")));
-}
-
-TEST(FileRemoverTest, MissingAndUnremovablePathsAreErrors) {
-    TempTree tree;
+    EXPECT_TRUE(exists(tree.path("dir/x")));
     auto missing = FileRemover::removeForGood(tree.path("missing"));
-    ASSERT_TRUE(missing);
-    EXPECT_TRUE(missing->isNotFound());
-    for (const std::string& bad : {std::string("/"), std::string(""), tree.path("..")}) {
-        auto error = FileRemover::removeForGood(bad);
-        ASSERT_TRUE(error) << bad;
-        EXPECT_EQ(error->code, EINVAL) << bad;
-    }
-    EXPECT_TRUE(exists(tree.root()));
+    ASSERT_TRUE(missing.error);
+    EXPECT_TRUE(missing.error->isNotFound());
 }
 
-TEST(FileRemoverTest, NeverEntersAnotherMountedFileSystem) {
+// A folder on the way swapped for a link after the review: nothing in the link's target goes,
+// unless the link is the trusted anchor itself (a scan root or home reached through a link).
+TEST(FileRemoverTest, NeverActsThroughAFolderSwappedForALink) {
     TempTree tree;
-    std::string mountPoint = tree.folder("build/mounted");
-    if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "size=1m") != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno) << ")";
-    tree.file("build/mounted/inside.txt");
-    tree.file("build/a.txt");
+    tree.file("elsewhere/b/victim.txt");
+    tree.file("scanned/b/victim.txt");
+    const std::string ticked = tree.path("scanned/b/victim.txt");
+    std::filesystem::rename(tree.path("scanned"), tree.path("scanned-away"));
+    tree.link("scanned", tree.path("elsewhere"));
 
-    auto error = FileRemover::removeForGood(tree.path("build"));
-    auto direct = FileRemover::removeForGood(mountPoint);
-    bool inside = exists(tree.path("build/mounted/inside.txt"));
-    umount(mountPoint.c_str());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, EXDEV);
-    ASSERT_TRUE(direct);
-    EXPECT_EQ(direct->code, EXDEV);
-    EXPECT_TRUE(inside);
+    auto report = FileRemover::removeForGood(ticked);
+    ASSERT_TRUE(report.error);
+    EXPECT_EQ(report.error->cause, Cause::pathChanged);
+    EXPECT_EQ(DeletionFailure::classify(*report.error), DeletionFailure::Reason::other);
+    EXPECT_TRUE(exists(tree.path("elsewhere/b/victim.txt")));
+
+    // Reached through the anchor: the anchor may be a link, what lies below it may not.
+    EXPECT_FALSE(FileRemover::removeForGood(ticked, {tree.path("scanned")}).error);
+    EXPECT_FALSE(exists(tree.path("elsewhere/b/victim.txt")));
+    tree.file("elsewhere/c/inner/x");
+    tree.link("elsewhere/b2", tree.path("elsewhere/c"));
+    auto below = FileRemover::removeForGood(tree.path("scanned/b2/inner/x"), {tree.path("scanned")});
+    ASSERT_TRUE(below.error);
+    EXPECT_EQ(below.error->cause, Cause::pathChanged);
+    EXPECT_TRUE(exists(tree.path("elsewhere/c/inner/x")));
 }
 
-TEST(FileRemoverTest, PermissionFailuresKeepTheirErrno) {
+// Bind mounts share their device number with what they show: only the mount identity tells them.
+TEST(FileRemoverTest, NeverEntersOrRemovesAMountPoint) {
+    TempTree tree;
+    tree.file("source/precious.txt", 3000);
+    tree.file("holder/a.txt", 5000);
+    tree.folder("holder/sub/bound");
+    tree.folder("bound-point");
+    tree.folder("holder2/vol");
+    auto bound = ScopedMount::bind(tree.path("source"), tree.path("holder/sub/bound"));
+    if (!bound.ok()) GTEST_SKIP() << "cannot bind-mount here (" << bound.error() << ")";
+    auto direct = ScopedMount::bind(tree.path("source"), tree.path("bound-point"));
+    auto volume = ScopedMount::tmpfs(tree.path("holder2/vol"));
+    ASSERT_TRUE(direct.ok() && volume.ok());
+    tree.file("holder2/vol/on-volume.txt");
+
+    struct Case {
+        std::string ticked;
+        std::string keeps;
+    } cases[] = {
+        {tree.path("holder"), tree.path("holder/sub/bound/precious.txt")},
+        {tree.path("bound-point"), tree.path("bound-point/precious.txt")},
+        {tree.path("holder2"), tree.path("holder2/vol/on-volume.txt")},
+        {tree.path("holder2/vol"), tree.path("holder2/vol/on-volume.txt")},
+    };
+    for (const Case& c : cases) {
+        auto report = FileRemover::removeForGood(c.ticked);
+        ASSERT_TRUE(report.error) << c.ticked;
+        EXPECT_EQ(report.error->cause, Cause::mountPoint) << c.ticked;
+        EXPECT_TRUE(exists(c.keeps)) << c.ticked;
+    }
+    EXPECT_TRUE(exists(tree.path("source/precious.txt")));
+}
+
+// No recursion and a bounded number of open folders: a chain far deeper than PATH_MAX goes with
+// a limit of 64 descriptors.
+TEST(FileRemoverTest, RemovesAnyDepthWithFewDescriptors) {
+    TempTree tree;
+    // In memory when possible: eleven thousand folders on a busy disk take long to make.
+    auto memory = ScopedMount::tmpfs(tree.root());
+    const int files = test::buildChain(tree.folder("deep"), 11000, 4096);
+    ASSERT_EQ(files, 11);
+    int code = test::runInChild([&] {
+        struct rlimit limit {
+            64, 64
+        };
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 10;
+        auto result = FileRemover::removeForGood(tree.path("deep"));
+        if (result.error) return 1;
+        // Every file's blocks came back (at least 4 KiB each).
+        return result.freedBytes >= 11 * 4096 ? 0 : 2;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(exists(tree.path("deep")));
+}
+
+TEST(FileRemoverTest, CountsOnlyTheBytesTheDiskGotBack) {
+    TempTree tree;
+    tree.file("outside-name.bin", 40000);
+    tree.file("doomed/own.bin", 8000);
+    tree.file("doomed/sub/own2.bin", 12000);
+    std::filesystem::create_hard_link(tree.path("outside-name.bin"), tree.path("doomed/shared.bin"));
+    // Two names inside the removal: the second unlink frees the data.
+    tree.file("doomed/pair-1.bin", 16000);
+    std::filesystem::create_hard_link(tree.path("doomed/pair-1.bin"), tree.path("doomed/sub/pair-2.bin"));
+    const int64_t expected = allocated(tree.path("doomed/own.bin")) +
+                             allocated(tree.path("doomed/sub/own2.bin")) +
+                             allocated(tree.path("doomed/pair-1.bin"));
+    auto report = FileRemover::removeForGood(tree.path("doomed"));
+    EXPECT_FALSE(report.error);
+    EXPECT_EQ(report.freedBytes, expected);
+    EXPECT_TRUE(exists(tree.path("outside-name.bin")));
+}
+
+// As an unprivileged user: a removal that stops at a folder it may not empty keeps what it did
+// and says so, and a failure in the user's own locked folder does not blame another user.
+TEST(FileRemoverTest, StopsPartWayAndReportsWhatWentAndWhy) {
     TempTree tree;
     chmod(tree.root().c_str(), 0755);
-    std::string mine = tree.folder("mine");
-    tree.file("mine/locked/file.txt");
-    tree.file("mine/secret/file.txt");
-    chown(mine.c_str(), 65534, 65534);
-    chmod(tree.path("mine/secret").c_str(), 0);
-    chmod(tree.path("mine/locked").c_str(), 0555);
-    // Ours, inside a folder that is not: removing it would fail at the end, so nothing in it goes.
-    tree.file("theirs/ours/file.txt");
-    chown(tree.path("theirs/ours").c_str(), 65534, 65534);
-    chmod(tree.path("theirs").c_str(), 0555);
+    const std::string doomed = tree.folder("doomed");
+    tree.file("doomed/a-first.bin", 8000);
+    tree.file("doomed/z-last.bin", 8000);
+    tree.file("doomed/m-locked/inner.bin", 4000);  // root's, read-only: the stop
+    tree.file("own/locked/file.txt");              // the user's own, read-only
+    tree.file("theirs/file.txt");                  // root's
+    const std::string reportPath = tree.file("report.txt", 0);
+    for (const char* mine :
+         {"doomed", "doomed/a-first.bin", "doomed/z-last.bin", "own", "own/locked", "report.txt"})
+        chown(tree.path(mine).c_str(), 65534, 65534);
+    chmod(tree.path("doomed/m-locked").c_str(), 0555);
+    chmod(tree.path("own/locked").c_str(), 0555);
+    chmod(tree.path("theirs").c_str(), 0755);
 
     int code = test::runUnprivileged([&] {
-        auto locked = FileRemover::removeForGood(tree.path("mine/locked"));
-        auto secret = FileRemover::removeForGood(tree.path("mine/secret"));
-        if (!locked || locked->code != EACCES) return 1;
-        if (!secret || secret->code != EACCES) return 2;
-        auto ours = FileRemover::removeForGood(tree.path("theirs/ours"));
-        if (!ours || ours->code != EACCES) return 3;
+        auto partial = FileRemover::removeForGood(doomed);
+        auto own = FileRemover::removeForGood(tree.path("own/locked"));
+        auto theirs = FileRemover::removeForGood(tree.path("theirs/file.txt"));
+        std::ofstream out(reportPath);
+        out << (partial.error ? partial.error->code : 0) << " " << partial.freedBytes << " "
+            << partial.goneInside.size();
+        for (const std::string& gone : partial.goneInside)
+            out << " " << gone;
+        out << "\n"
+            << (own.error ? DeletionFailure::rawValue(DeletionFailure::classify(*own.error)) : "none") << "\n"
+            << (theirs.error ? DeletionFailure::rawValue(DeletionFailure::classify(*theirs.error)) : "none")
+            << "\n";
         return 0;
     });
     if (code == 120 || code == -1) GTEST_SKIP() << "cannot switch to an unprivileged user";
-    EXPECT_EQ(code, 0);
-    EXPECT_TRUE(exists(tree.path("mine/locked/file.txt")));
-    EXPECT_TRUE(exists(tree.path("mine/secret/file.txt")));
-    EXPECT_TRUE(exists(tree.path("theirs/ours/file.txt")));
+    ASSERT_EQ(code, 0);
+    std::ifstream in(reportPath);
+    std::string partialLine, ownReason, theirReason;
+    std::getline(in, partialLine);
+    std::getline(in, ownReason);
+    std::getline(in, theirReason);
+    // The directory order decides what went before the stop; whatever went is counted exactly.
+    int64_t freed = 0;
+    std::string gone;
+    for (const char* name : {"a-first.bin", "z-last.bin"}) {
+        if (!exists(tree.path("doomed/") + name)) {
+            freed += 8192;
+            gone += " " + tree.path("doomed/") + name;
+        }
+    }
+    const size_t goneCount = std::count(gone.begin(), gone.end(), ' ');
+    EXPECT_EQ(partialLine,
+              std::to_string(EACCES) + " " + std::to_string(freed) + " " + std::to_string(goneCount) + gone);
+    EXPECT_TRUE(exists(tree.path("doomed/m-locked/inner.bin")));
+    EXPECT_EQ(ownReason, "other");
+    EXPECT_EQ(theirReason, "noPermission");
+    EXPECT_TRUE(exists(tree.path("own/locked/file.txt")));
+}
+
+TEST(FileRemoverTest, ImmutableFileIsProtectedBySystem) {
+    TempTree tree;
+    const std::string file = tree.file("folder/pinned.txt");
+    tree.file("folder/other.txt");
+    if (!test::setImmutable(file, true)) GTEST_SKIP() << "cannot mark a file immutable here";
+    auto report = FileRemover::removeForGood(tree.path("folder"));
+    auto direct = FileRemover::removeForGood(file);
+    test::setImmutable(file, false);
+    ASSERT_TRUE(report.error);
+    ASSERT_TRUE(direct.error);
+    for (const auto& error : {*report.error, *direct.error}) {
+        EXPECT_EQ(error.cause, Cause::immutable);
+        EXPECT_EQ(DeletionFailure::classify(error), DeletionFailure::Reason::protectedByMacOS);
+    }
+    EXPECT_TRUE(exists(file));
 }
 
 }  // namespace

@@ -2,11 +2,17 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -71,6 +77,85 @@ inline int runUnprivileged(const std::function<int()>& body) {
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs `body` in a child process (limits set there stay there) and returns its exit code.
+inline int runInChild(const std::function<int()>& body) {
+    pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) _exit(body());
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A mount made for one test and undone when it goes, also when the test fails. Declare it after
+// the TempTree that holds it, so it is undone before the tree is removed.
+class ScopedMount {
+  public:
+    static ScopedMount bind(const std::string& source, const std::string& target) {
+        return ScopedMount(source, target, nullptr, MS_BIND, nullptr);
+    }
+    static ScopedMount tmpfs(const std::string& target) {
+        return ScopedMount("tmpfs", target, "tmpfs", 0, "size=64m");
+    }
+    ScopedMount(ScopedMount&& other) noexcept : target_(std::move(other.target_)), error_(other.error_) {
+        other.target_.clear();
+    }
+    ~ScopedMount() {
+        if (!target_.empty()) umount2(target_.c_str(), MNT_DETACH);
+    }
+    bool ok() const { return !target_.empty(); }
+    std::string error() const { return std::strerror(error_); }
+
+  private:
+    ScopedMount(const std::string& source, const std::string& target, const char* type, unsigned long flags,
+                const char* data) {
+        if (geteuid() == 0 && mount(source.c_str(), target.c_str(), type, flags, data) == 0)
+            target_ = target;
+        else
+            error_ = geteuid() == 0 ? errno : EPERM;
+    }
+    std::string target_;
+    int error_ = 0;
+};
+
+// Sets or clears the immutable flag; false where the file system or the user cannot.
+inline bool setImmutable(const std::string& path, bool on) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    close(fd);
+    return done;
+}
+
+// A chain of `depth` folders named "d" below `root`, built relative to descriptors (the path is far
+// longer than PATH_MAX), with a file of `fileBytes` in every 1,000th folder and at the bottom.
+// Returns the number of files made, or -1.
+inline int buildChain(const std::string& root, int depth, size_t fileBytes) {
+    int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int files = 0;
+    const std::string data(fileBytes, 'z');
+    for (int level = 1; fd >= 0 && level <= depth; ++level) {
+        if (mkdirat(fd, "d", 0755) != 0) break;
+        int next = openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        close(fd);
+        fd = next;
+        if (fd >= 0 && (level % 1000 == 0 || level == depth)) {
+            int file = openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            if (file >= 0 && write(file, data.data(), data.size()) == ssize_t(data.size())) ++files;
+            if (file >= 0) close(file);
+        }
+        if (level == depth) {
+            close(fd);
+            return files;
+        }
+    }
+    if (fd >= 0) close(fd);
+    return -1;
 }
 
 }  // namespace nimbrel::test

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
+#include "platform/file_operations.h"
 #include "platform/trash_emptier.h"
 #include "temp_tree.h"
 
@@ -76,6 +78,109 @@ TEST(TrashTest, MovesFilesFoldersAndLinksWhereOtherClientsFindThem) {
     EXPECT_TRUE(exists(tree.path("outside/keep.txt")));
 }
 
+// Every item in files/ has its .trashinfo and every .trashinfo its item.
+void expectConsistent(const std::string& trash) {
+    std::vector<std::string> files = namesIn(trash + "/files"), infos;
+    for (const std::string& info : namesIn(trash + "/info")) {
+        ASSERT_GT(info.size(), 10u) << info;
+        infos.push_back(info.substr(0, info.size() - 10));
+    }
+    std::sort(files.begin(), files.end());
+    std::sort(infos.begin(), infos.end());
+    EXPECT_EQ(files, infos);
+}
+
+TEST(TrashTest, MovesNothingThroughAFolderSwappedForALink) {
+    ASSERT_TRUE(kDataHomeSet);
+    TempTree tree;
+    tree.file("elsewhere/b/victim.txt");
+    tree.file("scanned/b/victim.txt");
+    std::filesystem::rename(tree.path("scanned"), tree.path("scanned-away"));
+    tree.link("scanned", tree.path("elsewhere"));
+    auto error = Trash::moveToTrash(tree.path("scanned/b/victim.txt"));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->cause, RemovalError::Cause::pathChanged);
+    EXPECT_TRUE(exists(tree.path("elsewhere/b/victim.txt")));
+    // The spelling must be the one normal path; no other is tried.
+    for (const std::string& odd :
+         {tree.path("elsewhere/b/../b/victim.txt"), tree.path("elsewhere//b/victim.txt")}) {
+        auto refused = Trash::moveToTrash(odd);
+        ASSERT_TRUE(refused) << odd;
+        EXPECT_EQ(refused->cause, RemovalError::Cause::notNormal) << odd;
+    }
+    EXPECT_TRUE(exists(tree.path("elsewhere/b/victim.txt")));
+    expectConsistent(trashFolder());
+}
+
+// Bind mounts and memory file systems, as root.
+TEST(TrashTest, MountsAreNeverCarriedIntoATrash) {
+    ASSERT_TRUE(kDataHomeSet);
+    TempTree tree;
+    tree.file("source/precious.txt");
+    tree.file("holder/a.txt");
+    tree.folder("holder/deep/bound");
+    auto bound = test::ScopedMount::bind(tree.path("source"), tree.path("holder/deep/bound"));
+    if (!bound.ok()) GTEST_SKIP() << "cannot bind-mount here (" << bound.error() << ")";
+    for (const std::string& ticked : {tree.path("holder"), tree.path("holder/deep/bound")}) {
+        auto error = Trash::moveToTrash(ticked);
+        ASSERT_TRUE(error) << ticked;
+        EXPECT_EQ(error->cause, RemovalError::Cause::mountPoint) << ticked;
+    }
+    EXPECT_TRUE(exists(tree.path("holder/a.txt")));
+    EXPECT_TRUE(exists(tree.path("holder/deep/bound/precious.txt")));
+    expectConsistent(trashFolder());
+}
+
+// A file system without a Trash: the ticked folder is one failure and is never taken apart, even
+// when its item allows emptying it instead.
+TEST(TrashTest, NoTrashIsOneFailureForTheTickedItem) {
+    ASSERT_TRUE(kDataHomeSet);
+    TempTree tree;
+    tree.folder("memory");
+    auto memory = test::ScopedMount::tmpfs(tree.path("memory"));
+    if (!memory.ok()) GTEST_SKIP() << "cannot mount a tmpfs here (" << memory.error() << ")";
+    for (int i = 0; i < 300; ++i)
+        tree.file("memory/node_modules/pkg" + std::to_string(i % 30) + "/f" + std::to_string(i));
+    tree.file("memory/loose.txt");
+    FileOperations ops(std::vector<std::string>{});
+    auto result = RemovalWorker(ops, false)
+                      .run({{tree.path("memory/node_modules"), std::nullopt, true},
+                            {tree.path("memory/loose.txt"), 4, true}});
+    EXPECT_TRUE(result.freed.empty());
+    ASSERT_EQ(result.failures.size(), 2u);
+    EXPECT_EQ(result.failures[0].path, tree.path("memory/node_modules"));
+    EXPECT_EQ(result.failures[1].path, tree.path("memory/loose.txt"));
+    for (const DeletionFailure& failure : result.failures)
+        EXPECT_EQ(failure.reason, DeletionFailure::Reason::other) << failure.detail;
+    EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(tree.path("memory/node_modules")),
+                            std::filesystem::recursive_directory_iterator()),
+              330);
+    EXPECT_FALSE(exists(tree.path("memory/.Trash-" + std::to_string(geteuid()))));
+}
+
+// A volume of a real file system mounted elsewhere (here a bind mount) has its own Trash at its
+// top, with the original path relative to that top.
+TEST(TrashTest, ItemOnAnotherMountGoesToThatMountsTrash) {
+    ASSERT_TRUE(kDataHomeSet);
+    TempTree tree;
+    tree.folder("disk");
+    tree.folder("vol");
+    auto volume = test::ScopedMount::bind(tree.path("disk"), tree.path("vol"));
+    if (!volume.ok()) GTEST_SKIP() << "cannot bind-mount here (" << volume.error() << ")";
+    tree.file("vol/docs/report.txt", 3000);
+    EXPECT_FALSE(Trash::moveToTrash(tree.path("vol/docs/report.txt")));
+    const std::string trash = tree.path("vol/.Trash-" + std::to_string(geteuid()));
+    EXPECT_FALSE(exists(tree.path("vol/docs/report.txt")));
+    EXPECT_TRUE(exists(trash + "/files/report.txt"));
+    EXPECT_NE(readAll(trash + "/info/report.txt.trashinfo").find("\nPath=docs/report.txt\n"),
+              std::string::npos);
+    // A second item of the same name takes the next free name.
+    tree.file("vol/report.txt");
+    EXPECT_FALSE(Trash::moveToTrash(tree.path("vol/report.txt")));
+    EXPECT_TRUE(exists(trash + "/files/report.txt.2"));
+    expectConsistent(trash);
+}
+
 TEST(TrashTest, FailedMoveLeavesThePathInPlace) {
     ASSERT_TRUE(kDataHomeSet);
     TempTree tree;
@@ -125,14 +230,85 @@ TEST(TrashEmptierTest, EmptiesEveryPartAndKeepsWhatItCannotRemoveListed) {
     EXPECT_TRUE(exists(tree.path("outside/keep.txt")));
 }
 
-TEST(TrashEmptierTest, TrashWhoseFilesFolderIsALinkIsNotFollowed) {
+TEST(TrashEmptierTest, TrashThatIsALinkIsEmptiedThroughItButItsPartsAreNot) {
     TempTree tree;
+    // The Trash folder itself a link (a data home kept on another disk): emptied where it leads.
+    tree.file("real-trash/files/old.bin", 5000);
+    tree.file("real-trash/info/old.bin.trashinfo");
+    tree.file("real-trash/files/dir/inner.txt");
+    tree.file("real-trash/info/dir.trashinfo");
+    tree.link("Trash", tree.path("real-trash"));
+    EXPECT_TRUE(TrashEmptier::emptyFolder(tree.path("Trash")).empty());
+    EXPECT_TRUE(namesIn(tree.path("real-trash/files")).empty());
+    EXPECT_TRUE(namesIn(tree.path("real-trash/info")).empty());
+
+    // A part of it that is a link leads out of the Trash: not followed, and reported as stayed.
     std::string elsewhere = tree.folder("elsewhere");
     tree.file("elsewhere/precious.txt");
-    tree.folder("Trash");
-    tree.link("Trash/files", elsewhere);
-    TrashEmptier::emptyFolder(tree.path("Trash"));
+    tree.folder("Trash2");
+    tree.link("Trash2/files", elsewhere);
+    auto stayed = TrashEmptier::emptyFolder(tree.path("Trash2"));
+    ASSERT_EQ(stayed.size(), 1u);
+    EXPECT_NE(stayed[0].find("Trash2/files"), std::string::npos) << stayed[0];
     EXPECT_TRUE(exists(tree.path("elsewhere/precious.txt")));
+}
+
+// As an unprivileged user: the user's own folders in the Trash whose modes forbid emptying them
+// (644, 555, 000) are given u+rwx and go; someone else's stays and is reported with its info.
+TEST(TrashEmptierTest, OwnLockedFoldersGoOthersStayListed) {
+    TempTree tree;
+    chmod(tree.root().c_str(), 0755);
+    const std::string trash = tree.folder("Trash");
+    tree.file("Trash/files/no-exec/a.txt");
+    tree.file("Trash/files/read-only/sub/b.txt");
+    tree.file("Trash/files/nothing/c.txt");
+    tree.file("Trash/files/theirs/d.txt");
+    for (const char* name : {"no-exec", "read-only", "nothing", "theirs"})
+        tree.file(std::string("Trash/info/") + name + ".trashinfo");
+    const std::string report = tree.file("report.txt", 0);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(trash))
+        lchown(entry.path().c_str(), 65534, 65534);
+    chown(trash.c_str(), 65534, 65534);
+    chown(report.c_str(), 65534, 65534);
+    chown(tree.path("Trash/files/theirs").c_str(), 0, 0);
+    chown(tree.path("Trash/files/theirs/d.txt").c_str(), 0, 0);
+    chmod(tree.path("Trash/files/theirs").c_str(), 0755);
+    chmod(tree.path("Trash/files/no-exec").c_str(), 0644);
+    chmod(tree.path("Trash/files/read-only/sub").c_str(), 0555);
+    chmod(tree.path("Trash/files/read-only").c_str(), 0555);
+    chmod(tree.path("Trash/files/nothing").c_str(), 0);
+
+    int code = test::runUnprivileged([&] {
+        std::ofstream out(report);
+        for (const std::string& line : TrashEmptier::emptyFolder(trash))
+            out << line << "\n";
+        return 0;
+    });
+    if (code == 120 || code == -1 || geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    ASSERT_EQ(code, 0);
+    EXPECT_EQ(namesIn(trash + "/files"), (std::vector<std::string>{"theirs"}));
+    EXPECT_EQ(namesIn(trash + "/info"), (std::vector<std::string>{"theirs.trashinfo"}));
+    const std::string lines = readAll(report);
+    EXPECT_NE(lines.find("theirs/d.txt"), std::string::npos) << lines;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 1) << lines;
+}
+
+TEST(TrashEmptierTest, EmptiesAFolderOfAnyDepth) {
+    TempTree tree;
+    auto memory = test::ScopedMount::tmpfs(tree.root());  // faster to build where possible
+    tree.folder("Trash/files/deep");
+    tree.file("Trash/info/deep.trashinfo");
+    ASSERT_EQ(test::buildChain(tree.path("Trash/files/deep"), 11000, 100), 11);
+    int code = test::runInChild([&] {
+        struct rlimit limit {
+            64, 64
+        };
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return 10;
+        return TrashEmptier::emptyFolder(tree.path("Trash")).empty() ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(namesIn(tree.path("Trash/files")).empty());
+    EXPECT_TRUE(namesIn(tree.path("Trash/info")).empty());
 }
 
 TEST(TrashEmptierTest, FindsVolumeTrashFoldersOfThisUser) {

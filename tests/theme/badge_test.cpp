@@ -81,6 +81,32 @@ TEST(RiskBadge, SilentLevelsTakeNoRoomInARow) {
     EXPECT_EQ(right->x() - left->geometry().right() - 1, 10);  // one gap, as if the badges were absent
 }
 
+// A badge built before it has a parent must still take the ink of the window it ends up in.
+TEST(Badge, InkFollowsTheAppearanceWhereItPaints) {
+    for (Appearance appearance : {Appearance::dark, Appearance::light}) {
+        SCOPED_TRACE(appearance == Appearance::dark ? "dark" : "light");
+        QWidget window;
+        AppearanceOf::set(&window, appearance);
+        auto* badge = new Badge("newest", Palette::honey(), Palette::honeyInk());
+        badge->setParent(&window);
+        const QColor ink = Palette::honeyInk().resolve(appearance);
+        EXPECT_EQ(badge->foreground(), ink);
+        badge->resize(badge->sizeHint());
+        QImage img(badge->size(), QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        badge->render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+        // The most opaque pixel is the text's; it carries this appearance's ink.
+        QColor darkest = Qt::transparent;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixelColor(x, y).alpha() > darkest.alpha()) darkest = img.pixelColor(x, y);
+        EXPECT_NEAR(darkest.red(), ink.red(), 12);
+        EXPECT_NEAR(darkest.green(), ink.green(), 12);
+        EXPECT_NEAR(darkest.blue(), ink.blue(), 12);
+    }
+    EXPECT_NE(Palette::honeyInk().resolve(Appearance::dark), Palette::honeyInk().resolve(Appearance::light));
+}
+
 TEST(Badge, TextIsShownInCapitalsOnAFaintCapsule) {
     EXPECT_EQ(BadgeStyle::displayText("Cache"), "CACHE");
     EXPECT_EQ(BadgeStyle::displayText("straße"), "STRASSE");

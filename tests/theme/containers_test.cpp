@@ -244,7 +244,19 @@ TEST(EvaporateTest, LibraryLookupOrder) {
     EXPECT_EQ(NimbrelShaders::lookup({inBundle, besideExe}), besideExe);
     QFile(inBundle).open(QIODevice::WriteOnly);
     EXPECT_EQ(NimbrelShaders::lookup({inBundle, besideExe}), inBundle);
-    EXPECT_FALSE(NimbrelShaders::library().has_value());
+    // Nimbrel's own library is built in, and names both effects.
+    ASSERT_TRUE(NimbrelShaders::library().has_value());
+    EXPECT_TRUE(NimbrelShaders::has(QStringLiteral("evaporate")));
+    EXPECT_TRUE(NimbrelShaders::has(QStringLiteral("fog")));
+    // A library file that names only one effect leaves the other to its fallback.
+    QFile partial(bundle.filePath(QStringLiteral("partial")));
+    ASSERT_TRUE(partial.open(QIODevice::WriteOnly));
+    partial.write("# comment\n  evaporate  # the row effect\n\n");
+    partial.close();
+    const auto loaded = NimbrelShaders::load(partial.fileName());
+    ASSERT_TRUE(loaded.has_value());
+    EXPECT_EQ(loaded->functions, QStringList{QStringLiteral("evaporate")});
+    EXPECT_FALSE(NimbrelShaders::load(bundle.filePath(QStringLiteral("missing"))).has_value());
 }
 
 TEST(EvaporateTest, TriggerTimingsAndReduceMotion) {

@@ -1,11 +1,14 @@
 #include "views/shell/main_window.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QSignalSpy>
 
 #include "shell_fixture.h"
 #include "theme/appearance.h"
+#include "theme/chrome.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
 
@@ -39,6 +42,28 @@ TEST_F(MainWindowTest, ReopeningBuildsAFreshRootView) {
     EXPECT_EQ(rebuilt.count(), 1);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.rootView()->detailSection(), SidebarItem::old) << "the state still says which section";
+}
+
+TEST_F(MainWindowTest, EveryCommandIsInAVisibleMenuWithItsShortcut) {
+    Chrome::install();
+    NimbrelCommands commands(*state_, {});
+    MainWindow window(*state_, commands);
+    window.bringForward();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(window.menuBar()->isVisible());
+    QList<QAction*> inMenus;
+    for (QAction* title : window.menuBar()->actions())
+        if (title->menu()) inMenus += title->menu()->actions();
+    for (QAction* command : commands.allActions())
+        EXPECT_TRUE(inMenus.contains(command)) << command->text().toStdString();
+    // The Go menu's five section entries have no shortcut, so the menu is their only way in.
+    EXPECT_EQ(commands.sectionActions().size(), 5u);
+    // The menus are drawn in the dark theme, and show the shortcuts beside the titles.
+    QMenu* go = window.menuBar()->actions().last()->menu();
+    go->ensurePolished();
+    EXPECT_FALSE(go->styleSheet().isEmpty());
+    EXPECT_LT(go->palette().color(QPalette::Window).lightness(), 60);
+    EXPECT_FALSE(commands.areaActions()[0]->shortcut().isEmpty());
 }
 
 }  // namespace

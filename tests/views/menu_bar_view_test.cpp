@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <atomic>
 
 #include "model/prefs.h"
 #include "shell_state_support.h"
@@ -108,6 +111,39 @@ TEST(MenuBarExtraTest, ShownOnlyWithThePreferenceAndATray) {
         extra.sync();
         EXPECT_EQ(extra.isInserted(), !row.preference && row.tray);
     }
+    MenuBarExtra::setTrayAvailableForTesting(nullptr);
+}
+
+TEST(MenuBarExtraTest, ATrayThatComesLaterGetsTheIconAndOneThatGoesTakesIt) {
+    testing::ShellState shell;
+    std::atomic<bool> tray = false;
+    MenuBarExtra::setTrayAvailableForTesting([&] { return tray.load(); });
+    Prefs::setValue(Prefs::kShowMenuBarExtra, true);
+    MenuBarExtra extra(*shell.state, {});
+    QSignalSpy inserted(&extra, &MenuBarExtra::insertedChanged);
+    QSignalSpy lost(&extra, &MenuBarExtra::trayLost);
+    EXPECT_FALSE(extra.isInserted());
+    ASSERT_TRUE(extra.trayWatch()->isActive());
+    extra.trayWatch()->setInterval(5);
+
+    // Nothing changes without being asked: the watch asks on its own.
+    tray = true;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return extra.isInserted(); }, 2000));
+    EXPECT_EQ(inserted.count(), 1);
+    EXPECT_EQ(lost.count(), 0);
+
+    tray = false;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !extra.isInserted(); }, 2000));
+    EXPECT_EQ(lost.count(), 1) << "the app must hear that the icon is gone";
+
+    // Turning the preference off is no loss of the tray.
+    tray = true;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return extra.isInserted(); }, 2000));
+    Prefs::setValue(Prefs::kShowMenuBarExtra, false);
+    extra.sync();
+    EXPECT_FALSE(extra.isInserted());
+    EXPECT_EQ(lost.count(), 1);
+    Prefs::setValue(Prefs::kShowMenuBarExtra, true);
     MenuBarExtra::setTrayAvailableForTesting(nullptr);
 }
 

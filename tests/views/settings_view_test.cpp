@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
+#include "engine/host_layout.h"
 #include "model/prefs.h"
 #include "shell_state_support.h"
 #include "theme/animated_value.h"
@@ -148,6 +153,31 @@ TEST(SettingsViewTest, FullDiskAccessRowOnlyWhereThePermissionExists) {
     EXPECT_EQ(f.view->accessTitle(), QStringLiteral("Full Disk Access granted"));
     QTest::mouseClick(f.view->privacyButton(), Qt::LeftButton);
     EXPECT_EQ(f.privacyOpened, 2);
+}
+
+TEST(SettingsViewTest, AWheelScrollRepaintsTheBackdropUnderTheCards) {
+    SettingsFixture f;
+    f.view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f.view.get()));
+    for (int step = 0; step < 4; ++step) {
+        QWheelEvent wheel(QPointF(200, 300), f.view->mapToGlobal(QPointF(200, 300)), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(f.view->scrollArea()->viewport(), &wheel);
+        QCoreApplication::processEvents();
+    }
+    ASSERT_GT(f.view->scrollArea()->verticalScrollBar()->value(), 0);
+    // What the window holds after the scrolls is what a fresh paint draws: no earlier frame stays.
+    const QImage onScreen = f.view->screen()->grabWindow(f.view->winId()).toImage();
+    const QImage fresh = f.view->grab().toImage();
+    EXPECT_EQ(onScreen.convertToFormat(QImage::Format_RGB32), fresh.convertToFormat(QImage::Format_RGB32));
+}
+
+TEST(SettingsViewTest, TextsNameTheHostsOwnPlaces) {
+    const HostLayout mac = HostLayout::macOS("/Users/u"), linux = HostLayout::linux("/home/u");
+    EXPECT_EQ(SettingsView::menuBarTitle(mac), QStringLiteral("Free space in the menu bar"));
+    EXPECT_EQ(SettingsView::menuBarTitle(linux), QStringLiteral("Free space in the system tray"));
+    EXPECT_EQ(SettingsView::packagesDetail(mac), QStringLiteral(".app, .photoslibrary, frameworks…"));
+    EXPECT_FALSE(SettingsView::packagesDetail(linux).contains(QStringLiteral("photoslibrary")));
 }
 
 }  // namespace

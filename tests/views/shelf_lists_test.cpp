@@ -110,7 +110,7 @@ TEST(ShelfListsTest, ForgottenNeedsTenMegabytesAndALastUseStrictlyBeforeTheCutof
     EXPECT_EQ(Forgotten::pickerLabel(24), QStringLiteral("2 yr"));
 }
 
-TEST(ShelfListsTest, TwinsKeepTheNewestCopyAndOrderSets) {
+TEST(ShelfListsTest, TwinsOrderSets) {
     const Clock::time_point t0{};
     DuplicateGroup three;
     three.id = "a";
@@ -122,19 +122,7 @@ TEST(ShelfListsTest, TwinsKeepTheNewestCopyAndOrderSets) {
     two.size = 1'000'000'000;
     two.files = {file(4, "x2", 1'000'000'000, t0 + hours(9)), file(5, "other x2", 1'000'000'000, t0)};
 
-    // Equal dates: the first in the set's order stays, and only the others are extras.
-    EXPECT_EQ(Twins::kept(three)->id, 1);
-    const auto extras = Twins::extras(three);
-    ASSERT_EQ(extras.size(), 2u);
-    EXPECT_EQ(extras[0].id, "/data/x10");
-    EXPECT_EQ(extras[0].heat, 0.55);
-    EXPECT_EQ(extras[0].source, CleanItem::Source::files);
     EXPECT_EQ(Twins::extraBytes(three), 8'000'000);
-    EXPECT_TRUE(Twins::extras(DuplicateGroup{}).empty());
-    // The kept copy was removed while the search ran: the set offers no extra at all.
-    const auto withoutKept = [](const std::string& path) { return path != "/data/x10"; };
-    EXPECT_TRUE(Twins::extras(three, withoutKept).empty());
-    EXPECT_EQ(Twins::extras(three, [](const std::string&) { return true; }).size(), 2u);
 
     const std::vector<DuplicateGroup> all = {three, two};
     const auto order = [](const std::vector<DuplicateGroup>& g) {

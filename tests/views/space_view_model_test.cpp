@@ -31,12 +31,12 @@ TEST(SpaceViewModel, ModesFollowTheScanAndTheResult) {
     SpaceViewModel vm(*h.state, h.clock);
     EXPECT_EQ(vm.mode(), Mode::welcome);
     EXPECT_EQ(vm.folderKey(), "welcome");
-    EXPECT_EQ(vm.tiles().size(), 24u);
+    EXPECT_EQ(vm.tileCount(), 24);
     h.state->setResult(sampleResult());
     EXPECT_EQ(vm.mode(), Mode::explorer);
     h.state->setIsScanning(true);
     EXPECT_EQ(vm.mode(), Mode::discovering);  // even with an earlier result
-    EXPECT_EQ(vm.tiles().size(), 24u);
+    EXPECT_EQ(vm.tileCount(), 24);
 }
 
 TEST(SpaceViewModel, MouseNavigationIsHeldBackButKeysAreNot) {
@@ -128,7 +128,7 @@ TEST(SpaceViewModel, FilterChipsPagingAndLayout) {
     EXPECT_EQ(vm.filter(), ExplorerFilter::stained);
     vm.setFilter(ExplorerFilter::all);
 
-    ASSERT_EQ(vm.tiles().size(), 303u);
+    ASSERT_EQ(vm.tileCount(), 303);
     EXPECT_EQ(vm.visibleCount(), 120);
     vm.loadMore();
     EXPECT_EQ(vm.visibleCount(), 240);
@@ -154,22 +154,22 @@ TEST(SpaceViewModel, TheListIsRebuiltOnlyWhenItsKeyChanges) {
     SpaceHarness h;
     h.state->setResult(sampleResult());
     SpaceViewModel vm(*h.state, h.clock);
-    vm.tiles();
+    vm.tileCount();
     const int base = vm.buildCount();
     CleanItem item;
     item.id = "/r/f.txt";
     item.name = "f.txt";
     h.state->queue().add(item);
-    vm.tiles();
+    vm.tileCount();
     EXPECT_EQ(vm.buildCount(), base);  // selecting under All keeps the list
     vm.setFilter(ExplorerFilter::selected);
-    EXPECT_EQ(vm.tiles().size(), 1u);
+    EXPECT_EQ(vm.tileCount(), 1);
     h.state->queue().remove("/r/f.txt");
-    EXPECT_EQ(vm.tiles().size(), 0u);
+    EXPECT_EQ(vm.tileCount(), 0);
     EXPECT_EQ(vm.buildCount(), base + 2);
     EXPECT_TRUE(vm.showsEmptyState());
     h.state->bumpRevision();
-    vm.tiles();
+    vm.tileCount();
     EXPECT_EQ(vm.buildCount(), base + 3);
 }
 
@@ -185,8 +185,8 @@ TEST(SpaceViewModel, ARemovalDropsOpenFoldersItTookOut) {
     h.state->bumpRevision();
     EXPECT_EQ(names(vm.stack()), (std::vector<std::string>{"a"}));
     EXPECT_EQ(vm.search(), "");
-    for (const auto& t : vm.tiles())
-        EXPECT_NE(t.id(), "/r/a/b");
+    for (int i = 0; i < vm.tileCount(); ++i)
+        EXPECT_NE(vm.tileId(i), "/r/a/b");
 }
 
 TEST(SpaceViewModel, SpaceKeyRules) {
@@ -289,19 +289,19 @@ TEST_F(SmallFiles, ListedFilesJoinTheFolderAndAreForgottenAfterARemoval) {
     vm.loadSmallFiles(result->root);  // a second trigger while listing does nothing
     ASSERT_TRUE(waitFor([&] { return !vm.isLoadingSmall(root()); }));
     EXPECT_FALSE(vm.showsSmallFilesRow());
-    EXPECT_EQ(vm.tiles().size(), 2u);
-    for (const auto& t : vm.tiles())
-        EXPECT_EQ(t.condition, ExplorerTile::Condition::clean);
+    EXPECT_EQ(vm.tileCount(), 2);
+    for (int i = 0; i < vm.tileCount(); ++i)
+        EXPECT_EQ(vm.tile(i).condition, ExplorerTile::Condition::clean);
 
     h.state->bumpRevision();
-    EXPECT_TRUE(vm.tiles().empty());
+    EXPECT_TRUE(vm.tileCount() == 0);
     EXPECT_TRUE(vm.showsSmallFilesRow());
 
     // A listing that finishes after a removal is discarded.
     vm.loadSmallFiles(result->root);
     h.state->bumpRevision();
     ASSERT_TRUE(waitFor([&] { return !vm.isLoadingSmall(root()); }));
-    EXPECT_TRUE(vm.tiles().empty());
+    EXPECT_TRUE(vm.tileCount() == 0);
     EXPECT_TRUE(vm.showsSmallFilesRow());
 }
 
@@ -318,8 +318,8 @@ TEST(SpaceViewModel, SteamCleanVisitsTilesOnScreenInReadingOrder) {
         {"/r/p", QRectF(10, 150, 100, 132)},  {"/r/q", QRectF(10, -100, 100, 132)},
         {"/r/s", QRectF(10, -200, 100, 132)},
     };
-    vm.setFrameProvider([&](const std::string& id) -> std::optional<QRectF> {
-        auto it = frames.find(id);
+    vm.setFrameProvider([&](int index) -> std::optional<QRectF> {
+        auto it = frames.find(vm.tileId(index));
         return it == frames.end() ? std::nullopt : std::optional<QRectF>(it->second);
     });
     vm.setViewport(QSizeF(800, 600));

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -21,6 +23,7 @@
 #include "shots_modals.h"
 #include "space_shots.h"
 #include "theme/animated_value.h"
+#include "theme/chrome.h"
 #include "theme/fonts.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
@@ -82,6 +85,16 @@ void shootDemo(const QSize& size, const QString& suffix) {
         save(window, QString::fromLatin1(shot.name) + suffix);
     }
     state.setSection(SidebarItem::overview);
+
+    // The window's menus, each open under its title.
+    for (QAction* title : window.menuBar()->actions()) {
+        QMenu* menu = title->menu();
+        if (!menu) continue;
+        window.menuBar()->setActiveAction(title);
+        settleForShot();
+        save(window, QStringLiteral("menu-") + title->text().toLower() + suffix, menu);
+        menu->hide();
+    }
 
     TopBar* bar = window.rootView()->topBar();
     bar->openScanMenu();
@@ -154,6 +167,7 @@ int main(int argc, char** argv) {
     Prefs::useStore(store.filePath(QStringLiteral("prefs.ini")));
     Prefs::registerDefaults();
     Fonts::install();
+    Chrome::install();
     MotionClock::freeze(0.8);
     AnimatedValue::setAllInstant(true);
     ReduceMotion::setOverride(true);

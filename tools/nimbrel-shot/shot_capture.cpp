@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QWidget>
 #include <cstdio>
 
@@ -25,6 +26,19 @@ bool saveShot(QWidget& widget, const QString& outDir, const QString& name, QWidg
     }
     const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
     if (!picture.save(path)) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+bool saveWindowPixels(QWidget& window, const QString& outDir, const QString& name) {
+    settleForShot();
+    QScreen* screen = window.screen();
+    const QPixmap picture = screen ? screen->grabWindow(window.winId()) : QPixmap();
+    const QString path = QDir(outDir).filePath(name + QStringLiteral(".png"));
+    if (picture.isNull() || !picture.save(path)) {
         std::fprintf(stderr, "could not write %s\n", qPrintable(path));
         return false;
     }

@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QWidget>
 #include <cstdio>
 
@@ -67,6 +68,16 @@ int shootModals(const QString& outDir, AppState& state, QWidget& window) {
     QScrollBar* bar = settings.scrollArea()->verticalScrollBar();
     bar->setValue(bar->maximum());
     save(settings, "settings-end");
+    // What the window really shows after wheel scrolls: the window's own pixels, not a fresh paint.
+    bar->setValue(0);
+    settleForShot();
+    for (int step = 0; step < 6; ++step) {
+        QWheelEvent wheel(QPointF(200, 300), settings.mapToGlobal(QPointF(200, 300)), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(settings.scrollArea()->viewport(), &wheel);
+        settleForShot();
+    }
+    if (!saveWindowPixels(settings, outDir, QStringLiteral("settings-after-scroll"))) ++failures;
 
     MenuBarView panel(state, {});
     AppearanceOf::set(&panel, Appearance::dark);

@@ -5,12 +5,14 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <unordered_set>
 
 #include "engine/path_rules.h"
 #include "model/duplicates_model.h"
+#include "model/files_model.h"
 #include "theme/appearance.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
@@ -89,46 +91,6 @@ std::optional<QColor> categoryDot(FileCategory category) {
     return color.resolve(Appearance::dark);
 }
 
-// The list of files shared by Biggest and Forgotten: a shelf of rows and "Show N more".
-QWidget* fileList(AppState& state, const PreviewAction& preview, const std::vector<FileItem>& matches,
-                  const Paging& paging, const QString& title, const QString& detail, double heat,
-                  const std::function<QString(const FileItem&)>& subtitle, Shelf*& shelfOut,
-                  NimbrelButton*& moreOut, std::function<void()> more) {
-    const int total = static_cast<int>(matches.size());
-    const int visible = paging.visible(total);
-    int64_t largest = 1;
-    for (int i = 0; i < visible; ++i)
-        largest = std::max(largest, matches[static_cast<size_t>(i)].size);
-    auto [scroll, column] = shelfScroll(24);
-    auto* shelf = new Shelf(title, detail);
-    std::vector<FileItem> rows(matches.begin(), matches.begin() + visible);
-    shelf->setRows(visible, ItemRow::kHeight,
-                   [&state, preview, rows, largest, heat, subtitle](int i) -> QWidget* {
-                       const FileItem& f = rows[static_cast<size_t>(i)];
-                       ItemRow::Options options;
-                       options.subtitle = subtitle(f);
-                       options.weight = static_cast<double>(f.size) / static_cast<double>(largest);
-                       const std::string path = f.path;
-                       options.preview = [preview, path] {
-                           if (preview) preview(path);
-                       };
-                       return new ItemRow(state, fileItem(f, heat), options);
-                   });
-    column->addWidget(shelf);
-    shelfOut = shelf;
-    moreOut = nullptr;
-    const int moreCount = paging.moreCount(total);
-    if (moreCount > 0) {
-        auto* button = new NimbrelButton(QObject::tr("Show %1 more").arg(moreCount),
-                                         NimbrelButton::Kind::secondary, NimbrelButton::Size::regular);
-        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        QObject::connect(button, &QAbstractButton::clicked, button, std::move(more));
-        column->addWidget(button);
-        moreOut = button;
-    }
-    return scroll;
-}
-
 }  // namespace
 
 // FilesView
@@ -181,17 +143,83 @@ void FilesView::setPreviewPath(std::optional<std::string> path) {
     previewCard_->setFocus();
 }
 
-// BiggestShelves
+// FileListBody
 
-BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* parent)
-    : QWidget(parent), state_(state), preview_(std::move(preview)) {
+FileListBody::FileListBody(AppState& state, PreviewAction preview, double heat, Subtitle subtitle,
+                           EmptyState* empty, std::function<const FileList&()> list, QWidget* parent)
+    : QWidget(parent),
+      state_(state),
+      preview_(std::move(preview)),
+      heat_(heat),
+      subtitle_(std::move(subtitle)),
+      list_(std::move(list)),
+      empty_(empty) {
     auto* col = new QVBoxLayout(this);
     col->setContentsMargins(0, 0, 0, 0);
     col->setSpacing(0);
-    auto* controls = new FileControls(search_, sort_, tr("Filter by name or path"));
-    connect(controls, &FileControls::searchChanged, this, &BiggestShelves::setSearch);
-    connect(controls, &FileControls::sortChanged, this, &BiggestShelves::setSort);
-    header_ = new AreaHeader(state_, QString(), controls, this);
+    empty_->setParent(this);
+    col->addWidget(empty_);
+    auto [scroll, column] = shelfScroll(24);
+    scroll_ = scroll;
+    shelf_ = new Shelf(QString(), QString());
+    column->addWidget(shelf_);
+    more_ = new NimbrelButton(QString(), NimbrelButton::Kind::secondary, NimbrelButton::Size::regular);
+    more_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(more_, &QAbstractButton::clicked, this, &FileListBody::moreRequested);
+    column->addWidget(more_);
+    col->addWidget(scroll_, 1);
+}
+
+void FileListBody::show(int visible, const QString& title, const QString& detail, bool listChanged) {
+    const FileList& list = list_();
+    const int total = static_cast<int>(list.rows.size());
+    empty_->setVisible(total == 0);
+    scroll_->setVisible(total > 0);
+    if (total == 0) {
+        rowCount_ = 0;
+        shelf_->setRows(0, ItemRow::kHeight, {});
+        return;
+    }
+    shelf_->setTitle(title);
+    shelf_->setDetail(detail);
+    const int64_t largest = FilesModel::of(state_).largest(list, visible);
+    if (listChanged || largest != largest_ || visible < rowCount_) {
+        largest_ = largest;
+        shelf_->setRows(visible, ItemRow::kHeight, [this](int i) { return makeRow(i); });
+    } else if (visible > rowCount_) {
+        // "Show more" adds rows under the ones on screen; nothing already built moves.
+        shelf_->appendRows(visible - rowCount_, ItemRow::kHeight);
+    }
+    rowCount_ = visible;
+    const int more = Paging{visible}.moreCount(total);
+    more_->setVisible(more > 0);
+    if (more > 0) more_->setText(tr("Show %1 more").arg(more));
+}
+
+QWidget* FileListBody::makeRow(int i) {
+    const FileList& list = list_();
+    if (i < 0 || static_cast<size_t>(i) >= list.rows.size()) return nullptr;
+    const FileItem& f = FilesModel::of(state_).file(list.rows[static_cast<size_t>(i)]);
+    ItemRow::Options options;
+    options.subtitle = subtitle_(f);
+    options.weight = static_cast<double>(f.size) / static_cast<double>(largest_);
+    options.preview = [preview = preview_, path = f.path] {
+        if (preview) preview(path);
+    };
+    return new ItemRow(state_, fileItem(f, heat_), options);
+}
+
+// BiggestShelves
+
+BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* parent)
+    : QWidget(parent), state_(state), model_(FilesModel::of(state)) {
+    auto* col = new QVBoxLayout(this);
+    col->setContentsMargins(0, 0, 0, 0);
+    col->setSpacing(0);
+    controls_ = new FileControls(QString(), FileSort::size, tr("Filter by name or path"));
+    connect(controls_, &FileControls::searchChanged, this, &BiggestShelves::setSearch);
+    connect(controls_, &FileControls::sortChanged, this, &BiggestShelves::setSort);
+    header_ = new AreaHeader(state_, QString(), controls_, this);
     col->addWidget(header_);
 
     auto* chipScroll = new FadingScroll(Qt::Horizontal, 28, this);
@@ -215,7 +243,7 @@ BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* 
         chips_.push_back(chip);
     }
     auto* packages = new Chip(tr("Hide apps & bundles"));
-    connect(packages, &Chip::clicked, this, [this] { setHidePackages(!hidePackages_); });
+    connect(packages, &Chip::clicked, this, [this] { setHidePackages(!query_.hidePackages); });
     chips->addWidget(packages);
     chips_.push_back(packages);
     chipRow->adjustSize();
@@ -223,95 +251,99 @@ BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* 
     col->addWidget(chipScroll);
     col->addSpacing(16);
 
-    body_ = makeHolder(this);
+    query_.category = state_.largestCategory();
+    body_ = new FileListBody(
+        state_, std::move(preview), 0,
+        [now = QDateTime::currentDateTime()](const FileItem& f) {
+            return QString::fromUtf8(f.category.title()) + QStringLiteral(" · ") +
+                   relativeDate(FileSorting::lastUse(f), now);
+        },
+        new EmptyState(tr("Nothing this heavy"), tr("No files match. Loosen the filters a little.")),
+        [this]() -> const FileList& { return model_.biggest(query_); }, this);
+    connect(body_, &FileListBody::moreRequested, this, &BiggestShelves::showMore);
     col->addWidget(body_, 1);
-    connect(&state_, &AppState::revisionChanged, this, &BiggestShelves::rebuild);
-    connect(&state_, &AppState::resultChanged, this, &BiggestShelves::rebuild);
+    connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true); });
+    connect(&state_, &AppState::resultChanged, this, [this] { refresh(true); });
     connect(&state_, &AppState::largestCategoryChanged, this, [this] {
         paging_.reset();
-        rebuild();
+        refresh(true);
     });
-    rebuild();
+    refresh(true);
+}
+
+int BiggestShelves::matchCount() const {
+    return static_cast<int>(model_.biggest(query_).rows.size());
+}
+
+const FileItem& BiggestShelves::match(int i) const {
+    return model_.file(model_.biggest(query_).rows.at(static_cast<size_t>(i)));
+}
+
+Shelf* BiggestShelves::shelfCard() const {
+    return matchCount() ? body_->shelf() : nullptr;
+}
+
+NimbrelButton* BiggestShelves::moreButton() const {
+    return body_->moreButton()->isVisibleTo(body_) && matchCount() ? body_->moreButton() : nullptr;
 }
 
 void BiggestShelves::setSearch(const QString& search) {
-    if (search == search_) return;
-    search_ = search;
+    if (search == query_.search) return;
+    query_.search = search;
     paging_.reset();
-    rebuild();
+    refresh(true);
 }
 
 void BiggestShelves::setSort(FileSort sort) {
-    if (sort == sort_) return;
-    sort_ = sort;
+    if (sort == query_.sort) return;
+    query_.sort = sort;
     paging_.reset();
-    rebuild();
+    refresh(true);
 }
 
 void BiggestShelves::setHidePackages(bool hide) {
-    if (hide == hidePackages_) return;
-    hidePackages_ = hide;
-    rebuild();
+    if (hide == query_.hidePackages) return;
+    query_.hidePackages = hide;
+    refresh(true);
 }
 
 void BiggestShelves::showMore() {
     paging_.more();
-    rebuild();
+    refresh(false);
 }
 
 QString BiggestShelves::subtitle() const {
-    int64_t total = 0;
-    for (const FileItem& f : matches_)
-        total += f.size;
-    return tr("%1 files · %2").arg(Fmt::count(static_cast<int64_t>(matches_.size())), Fmt::bytes(total));
+    const FileList& list = model_.biggest(query_);
+    return tr("%1 files · %2")
+        .arg(Fmt::count(static_cast<int64_t>(list.rows.size())), Fmt::bytes(list.totalSize));
 }
 
-void BiggestShelves::rebuildChips() {
-    const auto category = state_.largestCategory();
-    chips_.front()->setOn(!category);
+void BiggestShelves::refresh(bool listChanged) {
+    query_.category = state_.largestCategory();
+    const FileList& list = model_.biggest(query_);
+    header_->setSubtitle(subtitle());
+    chips_.front()->setOn(!query_.category);
     const auto& cases = FileCategory::allCases();
     for (size_t i = 0; i < cases.size(); ++i)
-        chips_[i + 1]->setOn(category && *category == cases[i]);
-    chips_.back()->setOn(hidePackages_);
-}
-
-void BiggestShelves::rebuild() {
-    const std::shared_ptr<ScanResult> result = state_.result();
-    matches_ = biggestMatches(result ? result->files : std::vector<FileItem>{}, sort_,
-                              state_.largestCategory(), hidePackages_, search_);
-    header_->setSubtitle(subtitle());
-    rebuildChips();
-    shelf_ = nullptr;
-    more_ = nullptr;
-    if (matches_.empty()) {
-        replaceContent(body_, new EmptyState(tr("Nothing this heavy"),
-                                             tr("No files match. Loosen the filters a little.")));
-        return;
-    }
-    const int visible = paging_.visible(static_cast<int>(matches_.size()));
-    const QString detail =
-        tr("showing %1 of %2").arg(visible).arg(Fmt::count(static_cast<int64_t>(matches_.size())));
-    const auto now = QDateTime::currentDateTime();
-    replaceContent(body_, fileList(
-                              state_, preview_, matches_, paging_, FileSorting::shelfTitle(sort_), detail, 0,
-                              [now](const FileItem& f) {
-                                  return QString::fromUtf8(f.category.title()) + QStringLiteral(" · ") +
-                                         relativeDate(FileSorting::lastUse(f), now);
-                              },
-                              shelf_, more_, [this] { showMore(); }));
+        chips_[i + 1]->setOn(query_.category && *query_.category == cases[i]);
+    chips_.back()->setOn(query_.hidePackages);
+    const int total = static_cast<int>(list.rows.size());
+    const int visible = paging_.visible(total);
+    body_->show(visible, FileSorting::shelfTitle(query_.sort),
+                tr("showing %1 of %2").arg(visible).arg(Fmt::count(total)), listChanged);
 }
 
 // ForgottenShelves
 
 ForgottenShelves::ForgottenShelves(AppState& state, PreviewAction preview, QWidget* parent)
-    : QWidget(parent), state_(state), preview_(std::move(preview)) {
+    : QWidget(parent), state_(state), model_(FilesModel::of(state)) {
     auto* col = new QVBoxLayout(this);
     col->setContentsMargins(0, 0, 0, 0);
     col->setSpacing(0);
-    auto* controls = new FileControls(search_, sort_, tr("Filter by name or path"));
-    connect(controls, &FileControls::searchChanged, this, &ForgottenShelves::setSearch);
-    connect(controls, &FileControls::sortChanged, this, &ForgottenShelves::setSort);
-    header_ = new AreaHeader(state_, QString(), controls, this);
+    controls_ = new FileControls(QString(), FileSort::size, tr("Filter by name or path"));
+    connect(controls_, &FileControls::searchChanged, this, &ForgottenShelves::setSearch);
+    connect(controls_, &FileControls::sortChanged, this, &ForgottenShelves::setSort);
+    header_ = new AreaHeader(state_, QString(), controls_, this);
     col->addWidget(header_);
 
     auto* ageRow = new QHBoxLayout;
@@ -329,63 +361,73 @@ ForgottenShelves::ForgottenShelves(AppState& state, PreviewAction preview, QWidg
     ageRow->addStretch(1);
     col->addLayout(ageRow);
 
-    body_ = makeHolder(this);
+    now_ = QDateTime::currentDateTime();
+    query_.cutoff = Forgotten::cutoff(now_, months_);
+    body_ = new FileListBody(
+        state_, std::move(preview), 0.35,
+        [now = now_](const FileItem& f) {
+            return tr("opened %1").arg(relativeDate(FileSorting::lastUse(f), now));
+        },
+        new EmptyState(tr("Nothing forgotten"),
+                       tr("Every big file here has been opened or changed recently.")),
+        [this]() -> const FileList& { return model_.forgotten(query_); }, this);
+    connect(body_, &FileListBody::moreRequested, this, &ForgottenShelves::showMore);
     col->addWidget(body_, 1);
-    connect(&state_, &AppState::revisionChanged, this, &ForgottenShelves::rebuild);
-    connect(&state_, &AppState::resultChanged, this, &ForgottenShelves::rebuild);
-    rebuild();
+    connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true); });
+    connect(&state_, &AppState::resultChanged, this, [this] { refresh(true); });
+    refresh(true);
+}
+
+int ForgottenShelves::matchCount() const {
+    return static_cast<int>(model_.forgotten(query_).rows.size());
+}
+
+const FileItem& ForgottenShelves::match(int i) const {
+    return model_.file(model_.forgotten(query_).rows.at(static_cast<size_t>(i)));
+}
+
+Shelf* ForgottenShelves::shelfCard() const {
+    return matchCount() ? body_->shelf() : nullptr;
+}
+
+NimbrelButton* ForgottenShelves::moreButton() const {
+    return body_->moreButton()->isVisibleTo(body_) && matchCount() ? body_->moreButton() : nullptr;
 }
 
 void ForgottenShelves::setMonths(int months) {
     if (months == months_) return;
     months_ = months;
     picker_->setSelection(months);
+    query_.cutoff = Forgotten::cutoff(now_, months_);
     paging_.reset();
-    rebuild();
+    refresh(true);
 }
 
 void ForgottenShelves::setSearch(const QString& search) {
-    if (search == search_) return;
-    search_ = search;
+    if (search == query_.search) return;
+    query_.search = search;
     paging_.reset();
-    rebuild();
+    refresh(true);
 }
 
 void ForgottenShelves::setSort(FileSort sort) {
-    if (sort == sort_) return;
-    sort_ = sort;
+    if (sort == query_.sort) return;
+    query_.sort = sort;
     paging_.reset();
-    rebuild();
+    refresh(true);
 }
 
 void ForgottenShelves::showMore() {
     paging_.more();
-    rebuild();
+    refresh(false);
 }
 
-void ForgottenShelves::rebuild() {
-    const std::shared_ptr<ScanResult> result = state_.result();
-    const auto now = QDateTime::currentDateTime();
-    matches_ = Forgotten::matches(result ? result->files : std::vector<FileItem>{},
-                                  Forgotten::cutoff(now, months_), search_, sort_);
-    int64_t total = 0;
-    for (const FileItem& f : matches_)
-        total += f.size;
-    header_->setSubtitle(tr("%1 in files over 10 MB nobody has opened").arg(Fmt::bytes(total)));
-    shelf_ = nullptr;
-    more_ = nullptr;
-    if (matches_.empty()) {
-        replaceContent(body_, new EmptyState(tr("Nothing forgotten"),
-                                             tr("Every big file here has been opened or changed recently.")));
-        return;
-    }
-    replaceContent(body_, fileList(
-                              state_, preview_, matches_, paging_, tr("Gathering dust"),
-                              tr("untouched for %1").arg(Forgotten::ageText(months_)), 0.35,
-                              [now](const FileItem& f) {
-                                  return tr("opened %1").arg(relativeDate(FileSorting::lastUse(f), now));
-                              },
-                              shelf_, more_, [this] { showMore(); }));
+void ForgottenShelves::refresh(bool listChanged) {
+    const FileList& list = model_.forgotten(query_);
+    header_->setSubtitle(tr("%1 in files over 10 MB nobody has opened").arg(Fmt::bytes(list.totalSize)));
+    const int visible = paging_.visible(static_cast<int>(list.rows.size()));
+    body_->show(visible, tr("Gathering dust"), tr("untouched for %1").arg(Forgotten::ageText(months_)),
+                listChanged);
 }
 
 // TwinShelves
@@ -403,6 +445,9 @@ TwinShelves::TwinShelves(AppState& state, PreviewAction preview, QWidget* parent
     col->addWidget(header_);
     body_ = makeHolder(this);
     col->addWidget(body_, 1);
+    other_ = makeHolder(body_);
+    body_->layout()->addWidget(other_);
+    buildResults();
     DuplicatesModel& model = state_.duplicates();
     for (auto signal : {&DuplicatesModel::groupsChanged, &DuplicatesModel::isRunningChanged,
                         &DuplicatesModel::hasRunChanged})
@@ -435,7 +480,7 @@ QString TwinShelves::subtitle() const {
 void TwinShelves::setSearch(const QString& search) {
     if (search == search_) return;
     search_ = search;
-    refocusSearch_ = true;
+    if (field_->text() != search) field_->setText(search);
     builtFor_.reset();
     rebuild();
 }
@@ -459,22 +504,11 @@ void TwinShelves::startSearch() {
     state_.duplicates().run(result ? result->files : std::vector<FileItem>{}, static_cast<int64_t>(minSize_));
 }
 
-std::function<bool(const std::string&)> TwinShelves::presentInScan() const {
-    auto paths = std::make_shared<std::unordered_set<std::string>>();
-    if (const std::shared_ptr<ScanResult> result = state_.result())
-        for (const FileItem& f : result->files)
-            paths->insert(f.path);
-    return [paths](const std::string& path) { return paths->count(path) > 0; };
-}
-
 void TwinShelves::selectEveryExtra() {
-    std::vector<CleanItem> all;
-    const auto present = presentInScan();
-    for (const DuplicateGroup& g : groups()) {
-        std::vector<CleanItem> extras = Twins::extras(g, present);
-        all.insert(all.end(), extras.begin(), extras.end());
-    }
-    state_.queue().add(all);
+    std::vector<std::string> ids;
+    for (const DuplicateGroup& g : groups())
+        ids.push_back(g.id);
+    state_.queue().add(state_.duplicates().extras(ids));
 }
 
 void TwinShelves::rebuildHeader() {
@@ -540,7 +574,7 @@ void TwinShelves::rebuild() {
                     [status, &model] { status->setText(model.status()); });
             col->addWidget(status, 0, Qt::AlignHCenter);
             col->addStretch(1);
-            replaceContent(body_, box);
+            replaceContent(other_, box);
             break;
         }
         case Content::intro: {
@@ -550,10 +584,10 @@ void TwinShelves::rebuild() {
             find->setEnabled(!state_.isScanning());
             connect(find, &QAbstractButton::clicked, this, &TwinShelves::startSearch);
             replaceContent(
-                body_, new EmptyState(tr("Find the twins"),
-                                      tr("Nimbrel compares file contents from your last scan and shows only "
-                                         "true copies. Bigger thresholds finish faster."),
-                                      {find}));
+                other_, new EmptyState(tr("Find the twins"),
+                                       tr("Nimbrel compares file contents from your last scan and shows only "
+                                          "true copies. Bigger thresholds finish faster."),
+                                       {find}));
             break;
         }
         case Content::noTwins: {
@@ -561,101 +595,117 @@ void TwinShelves::rebuild() {
                                             NimbrelButton::Size::regular);
             connect(again, &QAbstractButton::clicked, this, &TwinShelves::startSearch);
             replaceContent(
-                body_,
+                other_,
                 new EmptyState(
                     QStringLiteral("No twins"),
                     tr("No identical files at or above %1").arg(Fmt::bytes(static_cast<int64_t>(minSize_))),
                     {again}));
             break;
         }
-        case Content::results: {
-            auto* box = new QWidget;
-            auto* col = new QVBoxLayout(box);
-            col->setContentsMargins(0, 0, 0, 0);
-            col->setSpacing(0);
-            auto* tools = new QHBoxLayout;
-            tools->setContentsMargins(kSide, 0, kSide, 8);
-            tools->setSpacing(8);
-            auto* field = new SearchField(tr("Filter by name or path"), box);
-            field->setText(search_);
-            if (refocusSearch_) {
-                // The list is rebuilt while the user types: the new field takes over the typing.
-                refocusSearch_ = false;
-                QTimer::singleShot(0, field, [field] {
-                    field->lineEdit()->setFocus();
-                    field->lineEdit()->end(false);
-                });
-            }
-            field->setFixedWidth(220);
-            connect(field, &SearchField::textChanged, this, &TwinShelves::setSearch);
-            tools->addWidget(field);
-            tools->addStretch(1);
-            tools->addWidget(
-                textLine(tr("Sort"), Fonts::font(11.5, FontWeight::medium), token(&Palette::ink3), box));
-            QList<PillOption> sorts;
-            const std::pair<Twins::Sort, const char*> raws[] = {
-                {Twins::Sort::extra, "extra"}, {Twins::Sort::copies, "copies"}, {Twins::Sort::name, "name"}};
-            QString selected;
-            for (const auto& [s, raw] : raws) {
-                sorts << PillOption{QString::fromLatin1(raw), Twins::sortLabel(s)};
-                if (s == sort_) selected = QString::fromLatin1(raw);
-            }
-            auto* sortPicker = new PillPicker(sorts, selected, box);
-            connect(sortPicker, &PillPicker::selectionRequested, this, [this](const QVariant& v) {
-                if (auto s = Twins::sortFromRaw(v.toString())) setSort(*s);
-            });
-            tools->addWidget(sortPicker);
-            col->addLayout(tools);
-            auto* note = new NoteLabel(
-                QStringLiteral("exclamationmark.circle"),
-                tr("Selecting extras keeps the newest copy. Apps and projects sometimes point "
-                   "at a specific copy. Check the paths before nimbrelising."),
-                Fonts::font(11.5), [](const QWidget*) { return Palette::honey(); }, box);
-            note->setContentsMargins(kSide, 0, kSide, 16);
-            col->addWidget(note);
-            auto [scroll, list] = shelfScroll(32);
-            const std::vector<DuplicateGroup> shown = groups();
-            const auto at = QDateTime::currentDateTime();
-            for (const DuplicateGroup& g : shown) {
-                if (shownSets_ >= Twins::kShownSets) break;
-                ++shownSets_;
-                auto* select = new NimbrelButton(tr("Select extras"), NimbrelButton::Kind::ghost,
-                                                 NimbrelButton::Size::small);
-                const std::vector<CleanItem> extras = Twins::extras(g);
-                connect(select, &QAbstractButton::clicked, this,
-                        [this, extras] { state_.queue().add(extras); });
-                auto* shelf = new Shelf(
-                    g.files.empty() ? QString() : QString::fromUtf8(g.files.front().name),
-                    tr("%1 copies · %2 extra").arg(g.files.size()).arg(Fmt::bytes(Twins::extraBytes(g))),
-                    select);
-                const FileItem* keptCopy = Twins::kept(g);
-                const int64_t keptID = keptCopy ? keptCopy->id : -1;
-                const std::vector<FileItem> files = g.files;
-                PreviewAction preview = preview_;
-                shelf->setRows(static_cast<int>(files.size()), ItemRow::kHeight,
-                               [this, files, keptID, preview, at](int i) -> QWidget* {
-                                   const FileItem& f = files[static_cast<size_t>(i)];
-                                   const bool kept = f.id == keptID;
-                                   ItemRow::Options options;
-                                   options.subtitle = tr("%1 · modified %2")
-                                                          .arg(tildePath(PathRules::parent(f.path)),
-                                                               relativeDate(f.modified, at));
-                                   options.weight = 1.0;
-                                   if (kept) options.badge = tr("newest");
-                                   const std::string path = f.path;
-                                   options.preview = [preview, path] {
-                                       if (preview) preview(path);
-                                   };
-                                   return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
-                               });
-                list->addWidget(shelf);
-            }
-            col->addWidget(scroll, 1);
-            replaceContent(body_, box);
-            break;
-        }
+        case Content::results:
+            showResults();
+            return;
     }
+    results_->hide();
+    other_->show();
     builtFor_ = now;
+}
+
+void TwinShelves::buildResults() {
+    results_ = new QWidget(body_);
+    auto* col = new QVBoxLayout(results_);
+    col->setContentsMargins(0, 0, 0, 0);
+    col->setSpacing(0);
+    auto* tools = new QHBoxLayout;
+    tools->setContentsMargins(kSide, 0, kSide, 8);
+    tools->setSpacing(8);
+    // Built once: the field keeps its caret, selection and undo while the list below changes.
+    field_ = new SearchField(tr("Filter by name or path"), results_);
+    field_->setFixedWidth(220);
+    connect(field_, &SearchField::textChanged, this, &TwinShelves::setSearch);
+    tools->addWidget(field_);
+    tools->addStretch(1);
+    tools->addWidget(
+        textLine(tr("Sort"), Fonts::font(11.5, FontWeight::medium), token(&Palette::ink3), results_));
+    QList<PillOption> sorts;
+    const std::pair<Twins::Sort, const char*> raws[] = {
+        {Twins::Sort::extra, "extra"}, {Twins::Sort::copies, "copies"}, {Twins::Sort::name, "name"}};
+    QString selected;
+    for (const auto& [sortCase, raw] : raws) {
+        sorts << PillOption{QString::fromLatin1(raw), Twins::sortLabel(sortCase)};
+        if (sortCase == sort_) selected = QString::fromLatin1(raw);
+    }
+    sortPicker_ = new PillPicker(sorts, selected, results_);
+    connect(sortPicker_, &PillPicker::selectionRequested, this, [this](const QVariant& v) {
+        if (auto sortCase = Twins::sortFromRaw(v.toString())) {
+            sortPicker_->setSelection(v);
+            setSort(*sortCase);
+        }
+    });
+    tools->addWidget(sortPicker_);
+    col->addLayout(tools);
+    auto* note = new NoteLabel(
+        QStringLiteral("exclamationmark.circle"),
+        tr("Selecting extras keeps the newest copy. Apps and projects sometimes point "
+           "at a specific copy. Check the paths before nimbrelising."),
+        Fonts::font(11.5), [](const QWidget*) { return Palette::honey(); }, results_);
+    note->setContentsMargins(kSide, 0, kSide, 16);
+    col->addWidget(note);
+    listScroll_ = new FadingScroll(Qt::Vertical, 28, results_);
+    col->addWidget(listScroll_, 1);
+    body_->layout()->addWidget(results_);
+}
+
+void TwinShelves::showResults() {
+    other_->hide();
+    results_->show();
+    // The sets are laid out again; the scroll keeps its place as far as the new list reaches.
+    QScrollBar* bar = listScroll_->verticalScrollBar();
+    const int offset = bar->value();
+    auto* content = new QWidget;
+    auto* list = new QVBoxLayout(content);
+    list->setContentsMargins(kSide, 0, kSide, kBottom);
+    list->setSpacing(32);
+    list->setAlignment(Qt::AlignTop);
+    const std::vector<DuplicateGroup> shown = groups();
+    const auto at = QDateTime::currentDateTime();
+    for (const DuplicateGroup& g : shown) {
+        if (shownSets_ >= Twins::kShownSets) break;
+        ++shownSets_;
+        auto* select =
+            new NimbrelButton(tr("Select extras"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small);
+        connect(select, &QAbstractButton::clicked, this,
+                [this, id = g.id] { state_.queue().add(state_.duplicates().extras(id)); });
+        auto* shelf = new Shelf(
+            g.files.empty() ? QString() : QString::fromUtf8(g.files.front().name),
+            tr("%1 copies · %2 extra").arg(g.files.size()).arg(Fmt::bytes(Twins::extraBytes(g))), select);
+        const FileItem* keptCopy = DuplicatesModel::kept(g);
+        const int64_t keptID = keptCopy ? keptCopy->id : -1;
+        const std::vector<FileItem> files = g.files;
+        PreviewAction preview = preview_;
+        shelf->setRows(static_cast<int>(files.size()), ItemRow::kHeight,
+                       [this, files, keptID, preview, at](int i) -> QWidget* {
+                           const FileItem& f = files[static_cast<size_t>(i)];
+                           const bool kept = f.id == keptID;
+                           ItemRow::Options options;
+                           options.subtitle =
+                               tr("%1 · modified %2")
+                                   .arg(tildePath(PathRules::parent(f.path)), relativeDate(f.modified, at));
+                           options.weight = 1.0;
+                           if (kept) options.badge = tr("newest");
+                           const std::string path = f.path;
+                           options.preview = [preview, path] {
+                               if (preview) preview(path);
+                           };
+                           return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
+                       });
+        list->addWidget(shelf);
+    }
+    listScroll_->setContent(content);
+    content->layout()->activate();
+    content->adjustSize();
+    bar->setValue(offset);
+    builtFor_ = Content::results;
 }
 
 }  // namespace nimbrel

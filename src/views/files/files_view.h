@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/app_state.h"
+#include "model/files_model.h"
 #include "views/files/shelf_lists.h"
 
 class QVBoxLayout;
@@ -15,6 +16,8 @@ namespace nimbrel {
 
 class AreaHeader;
 class Chip;
+class EmptyState;
+class FadingScroll;
 class FileControls;
 class NimbrelButton;
 class PillPicker;
@@ -44,6 +47,42 @@ class FilesView : public QWidget {
     QWidget* previewCard_ = nullptr;
 };
 
+// The list part of Biggest and Forgotten, built once: the empty state, or a shelf of rows and
+// "Show N more" in a scroll that keeps its place. Rows are read from the shelf's list when they
+// come into view.
+class FileListBody : public QWidget {
+    Q_OBJECT
+  public:
+    using Subtitle = std::function<QString(const FileItem&)>;
+    FileListBody(AppState& state, PreviewAction preview, double heat, Subtitle subtitle, EmptyState* empty,
+                 std::function<const FileList&()> list, QWidget* parent = nullptr);
+
+    // Shows the first `visible` rows. A changed list builds its rows again; otherwise only rows
+    // added at the end are built.
+    void show(int visible, const QString& title, const QString& detail, bool listChanged);
+    Shelf* shelf() const { return shelf_; }
+    NimbrelButton* moreButton() const { return more_; }
+    FadingScroll* scroll() const { return scroll_; }
+
+  signals:
+    void moreRequested();
+
+  private:
+    QWidget* makeRow(int i);
+
+    AppState& state_;
+    PreviewAction preview_;
+    double heat_;
+    Subtitle subtitle_;
+    std::function<const FileList&()> list_;
+    EmptyState* empty_;
+    FadingScroll* scroll_;
+    Shelf* shelf_;
+    NimbrelButton* more_;
+    int rowCount_ = 0;
+    int64_t largest_ = 1;
+};
+
 // Every file of the scan, heaviest first by default, with category chips, a package switch, a path
 // filter, an order and paging by 48.
 class BiggestShelves : public QWidget {
@@ -51,32 +90,32 @@ class BiggestShelves : public QWidget {
   public:
     BiggestShelves(AppState& state, PreviewAction preview, QWidget* parent = nullptr);
 
-    const std::vector<FileItem>& matches() const { return matches_; }
+    int matchCount() const;
+    const FileItem& match(int i) const;
     int shown() const { return paging_.shown; }
     void setSearch(const QString& search);
     void setSort(FileSort sort);
     void setHidePackages(bool hide);
     void showMore();
-    Shelf* shelfCard() const { return shelf_; }
-    NimbrelButton* moreButton() const { return more_; }
+    // The card, while the list is not empty.
+    Shelf* shelfCard() const;
+    // The button, while it is offered.
+    NimbrelButton* moreButton() const;
+    FileControls* controls() const { return controls_; }
+    FileListBody* body() const { return body_; }
     QString subtitle() const;
 
   private:
-    void rebuild();
-    void rebuildChips();
+    void refresh(bool listChanged);
 
     AppState& state_;
-    PreviewAction preview_;
-    QString search_;
-    FileSort sort_ = FileSort::size;
-    bool hidePackages_ = false;
+    FilesModel& model_;
+    FilesModel::BiggestQuery query_;
     Paging paging_;
-    std::vector<FileItem> matches_;
+    FileControls* controls_;
     AreaHeader* header_;
     std::vector<Chip*> chips_;
-    QWidget* body_;
-    Shelf* shelf_ = nullptr;
-    NimbrelButton* more_ = nullptr;
+    FileListBody* body_;
 };
 
 // The big files nobody opened or changed for the chosen months.
@@ -85,31 +124,32 @@ class ForgottenShelves : public QWidget {
   public:
     ForgottenShelves(AppState& state, PreviewAction preview, QWidget* parent = nullptr);
 
-    const std::vector<FileItem>& matches() const { return matches_; }
+    int matchCount() const;
+    const FileItem& match(int i) const;
     int shown() const { return paging_.shown; }
     int months() const { return months_; }
     void setMonths(int months);
     void setSearch(const QString& search);
     void setSort(FileSort sort);
     void showMore();
-    Shelf* shelfCard() const { return shelf_; }
-    NimbrelButton* moreButton() const { return more_; }
+    Shelf* shelfCard() const;
+    NimbrelButton* moreButton() const;
+    FileControls* controls() const { return controls_; }
+    FileListBody* body() const { return body_; }
 
   private:
-    void rebuild();
+    void refresh(bool listChanged);
 
     AppState& state_;
-    PreviewAction preview_;
+    FilesModel& model_;
+    FilesModel::ForgottenQuery query_;
     int months_ = 12;
-    QString search_;
-    FileSort sort_ = FileSort::size;
+    QDateTime now_;
     Paging paging_;
-    std::vector<FileItem> matches_;
+    FileControls* controls_;
     AreaHeader* header_;
     PillPicker* picker_;
-    QWidget* body_;
-    Shelf* shelf_ = nullptr;
-    NimbrelButton* more_ = nullptr;
+    FileListBody* body_;
 };
 
 // The twin search: start, progress, stop, and the sets of identical files with their extra copies.
@@ -130,11 +170,14 @@ class TwinShelves : public QWidget {
     void startSearch();
     void selectEveryExtra();
     int shownSets() const { return shownSets_; }
+    SearchField* searchField() const { return field_; }
+    FadingScroll* listScroll() const { return listScroll_; }
 
   private:
     void rebuild();
     void rebuildHeader();
-    std::function<bool(const std::string&)> presentInScan() const;
+    void buildResults();
+    void showResults();
 
     AppState& state_;
     PreviewAction preview_;
@@ -144,8 +187,12 @@ class TwinShelves : public QWidget {
     AreaHeader* header_;
     QWidget* trailing_;
     QWidget* body_;
+    QWidget* other_;
+    QWidget* results_ = nullptr;
+    SearchField* field_ = nullptr;
+    PillPicker* sortPicker_ = nullptr;
+    FadingScroll* listScroll_ = nullptr;
     std::optional<Content> builtFor_;
-    bool refocusSearch_ = false;
     int shownSets_ = 0;
 };
 

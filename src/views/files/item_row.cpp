@@ -217,8 +217,7 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
         first->addWidget(sparkles);
     }
     if (options_.badge) {
-        first->addWidget(
-            new Badge(*options_.badge, Palette::honey(), Palette::honeyInk().resolve(this), this));
+        first->addWidget(new Badge(*options_.badge, Palette::honey(), Palette::honeyInk(), this));
     } else if (!junk) {
         first->addWidget(new RiskBadge(item_.risk(), this));
     }

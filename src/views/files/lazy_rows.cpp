@@ -22,6 +22,15 @@ void LazyRows::setRows(std::vector<int> heights, Factory factory, int spacing) {
     heights_ = std::move(heights);
     factory_ = std::move(factory);
     spacing_ = spacing;
+    layOut();
+}
+
+void LazyRows::appendRows(const std::vector<int>& heights) {
+    heights_.insert(heights_.end(), heights.begin(), heights.end());
+    layOut();
+}
+
+void LazyRows::layOut() {
     tops_.resize(heights_.size());
     int y = 0;
     for (size_t i = 0; i < heights_.size(); ++i) {

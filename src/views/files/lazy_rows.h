@@ -23,6 +23,8 @@ class LazyRows : public QWidget {
 
     // Replaces every row. `heights` gives each row's height; `spacing` lies between rows.
     void setRows(std::vector<int> heights, Factory factory, int spacing = 0);
+    // Adds rows at the end; the rows built so far stay as they are.
+    void appendRows(const std::vector<int>& heights);
     int count() const { return static_cast<int>(heights_.size()); }
     // The row's frame in the column.
     QRect rowRect(int index) const;
@@ -42,6 +44,7 @@ class LazyRows : public QWidget {
 
   private:
     void watchScroll();
+    void layOut();
     int totalHeight() const;
 
     std::vector<int> heights_;

@@ -573,11 +573,12 @@ ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item,
     nameLine->addWidget(name, 0);
     switch (model.rowBadge(item_)) {
         case ReviewModel::RowBadge::kept:
-            badge_ = new Badge(tr("kept"), Palette::honey(), Palette::honeyInk().resolve(this), this);
+            badge_ = new Badge(tr("kept"), Palette::honey(), Palette::honeyInk(), this);
             break;
         case ReviewModel::RowBadge::contentsOnly:
-            badge_ = new Badge(tr("contents only"), Palette::nimbrelSubtle().resolve(this),
-                               Palette::accent().resolve(this), this);
+            badge_ = new Badge(
+                tr("contents only"), [](const QWidget* w) { return Palette::nimbrelSubtle().resolve(w); },
+                [](const QWidget* w) { return Palette::accent().resolve(w); }, this);
             break;
         case ReviewModel::RowBadge::risk:
             badge_ = new RiskBadge(model.reviewRisk(item_), this);

@@ -50,7 +50,7 @@ Shelf::Shelf(const QString& title, std::optional<QString> detail, QWidget* trail
     auto* head = new QHBoxLayout;
     head->setContentsMargins(4, 0, 4, 0);
     head->setSpacing(8);
-    auto* titleLabel = new ElidedLabel(this);
+    auto* titleLabel = titleLabel_ = new ElidedLabel(this);
     QFont titleFont = Fonts::font(10.5, FontWeight::heavy);
     titleFont.setLetterSpacing(QFont::AbsoluteSpacing, 1.4);
     titleLabel->setFont(titleFont);
@@ -60,7 +60,7 @@ Shelf::Shelf(const QString& title, std::optional<QString> detail, QWidget* trail
     titleLabel->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     head->addWidget(titleLabel, 0, Qt::AlignBottom);
     if (detail_) {
-        auto* detailLabel = new ElidedLabel(this);
+        auto* detailLabel = detailLabel_ = new ElidedLabel(this);
         detailLabel->setFont(Fonts::font(11, FontWeight::medium));
         detailLabel->setColor([](const QWidget* w) { return Palette::ink3().resolve(w); });
         detailLabel->setText(*detail_);
@@ -81,6 +81,22 @@ Shelf::Shelf(const QString& title, std::optional<QString> detail, QWidget* trail
 void Shelf::setRows(int count, int rowHeight, std::function<QWidget*(int)> factory) {
     rows_->setRows(std::vector<int>(static_cast<size_t>(std::max(0, count)), rowHeight), std::move(factory),
                    kRowSpacing);
+}
+
+void Shelf::appendRows(int count, int rowHeight) {
+    rows_->appendRows(std::vector<int>(static_cast<size_t>(std::max(0, count)), rowHeight));
+}
+
+void Shelf::setTitle(const QString& title) {
+    if (title == title_) return;
+    title_ = title;
+    titleLabel_->setText(title_.toUpper());
+}
+
+void Shelf::setDetail(const QString& detail) {
+    if (!detailLabel_ || detail_ == detail) return;
+    detail_ = detail;
+    detailLabel_->setText(detail);
 }
 
 void Shelf::paintEvent(QPaintEvent*) {}

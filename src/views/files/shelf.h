@@ -12,6 +12,7 @@ class QMenu;
 
 namespace nimbrel {
 
+class ElidedLabel;
 class LazyRows;
 class NimbrelButton;
 class SearchField;
@@ -29,6 +30,10 @@ class Shelf : public QWidget {
 
     // Rows of equal height; `factory` makes the row at an index when it comes into view.
     void setRows(int count, int rowHeight, std::function<QWidget*(int)> factory);
+    // More rows at the end, built by the same factory; the rows already there stay.
+    void appendRows(int count, int rowHeight);
+    void setTitle(const QString& title);
+    void setDetail(const QString& detail);
     LazyRows* rows() const { return rows_; }
     QString title() const { return title_; }
     std::optional<QString> detail() const { return detail_; }
@@ -39,6 +44,8 @@ class Shelf : public QWidget {
   private:
     QString title_;
     std::optional<QString> detail_;
+    ElidedLabel* titleLabel_;
+    ElidedLabel* detailLabel_ = nullptr;
     QWidget* card_;
     LazyRows* rows_;
 };

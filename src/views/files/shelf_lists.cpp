@@ -218,32 +218,6 @@ std::vector<DuplicateGroup> Twins::groups(const std::vector<DuplicateGroup>& all
     return kept;
 }
 
-const FileItem* Twins::kept(const DuplicateGroup& group) {
-    const FileItem* best = nullptr;
-    for (const FileItem& f : group.files)
-        if (!best || f.modified > best->modified) best = &f;
-    return best;
-}
-
-std::vector<CleanItem> Twins::extras(const DuplicateGroup& group) {
-    std::vector<CleanItem> out;
-    const FileItem* stay = kept(group);
-    if (!stay) return out;
-    for (const FileItem& f : group.files)
-        if (f.id != stay->id) out.push_back(fileItem(f, 0.55));
-    return out;
-}
-
-std::vector<CleanItem> Twins::extras(const DuplicateGroup& group,
-                                     const std::function<bool(const std::string&)>& present) {
-    const FileItem* stay = kept(group);
-    if (!stay || !present(stay->path)) return {};
-    std::vector<CleanItem> out;
-    for (const FileItem& f : group.files)
-        if (f.id != stay->id && present(f.path)) out.push_back(fileItem(f, 0.55));
-    return out;
-}
-
 CleanItem fileItem(const FileItem& file, double heat) {
     CleanItem item;
     item.id = file.path;

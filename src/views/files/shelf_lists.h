@@ -11,12 +11,10 @@
 #include "engine/file_category.h"
 #include "engine/file_item.h"
 #include "model/clean_item.h"
+#include "model/files_model.h"
 #include "util/fmt.h"
 
 namespace nimbrel {
-
-// The order of the Biggest and Forgotten shelves. Every order is stable: ties keep the scan's order.
-enum class FileSort { size, name, opened, modified };
 
 struct FileSorting {
     static const std::vector<FileSort>& allCases();
@@ -73,14 +71,6 @@ struct Twins {
 
     static std::vector<DuplicateGroup> groups(const std::vector<DuplicateGroup>& all, const QString& search,
                                               Sort sort);
-    // The newest copy by modification date; on equal dates the first in the set's order.
-    static const FileItem* kept(const DuplicateGroup& group);
-    // Every copy but the kept one, as Files-area items.
-    static std::vector<CleanItem> extras(const DuplicateGroup& group);
-    // The same, for files the current scan still holds: a set whose kept copy is gone (a removal
-    // finished while the search ran) offers nothing, so its last copy is never picked as an extra.
-    static std::vector<CleanItem> extras(const DuplicateGroup& group,
-                                         const std::function<bool(const std::string&)>& present);
     static int64_t extraBytes(const DuplicateGroup& group);
 };
 

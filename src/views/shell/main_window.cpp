@@ -28,12 +28,11 @@ MainWindow::MainWindow(AppState& state, const NimbrelCommands& commands, QWidget
     pal.setColor(QPalette::Highlight, Palette::accent().resolve(Appearance::dark));
     setPalette(pal);
 
+    // On macOS the menus go to the global menu bar; elsewhere the window shows them above the top bar
+    // (drawn in the theme, see Chrome), so every command, the Go menu's section entries included, is
+    // reachable with the mouse and shows its shortcut.
     commands.fillMenuBar(menuBar());
-    // On macOS the menus go to the global menu bar; elsewhere an in-window bar would push the top bar
-    // down, so it stays hidden and the window carries the shortcuts itself.
-#ifndef Q_OS_MACOS
-    menuBar()->hide();
-#endif
+    menuBar()->setNativeMenuBar(true);
     commands.attachTo(this);
     buildRoot();
 }

@@ -1,9 +1,12 @@
 #include "views/shell/menu_bar_extra.h"
 
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include "model/prefs.h"
 #include "theme/appearance.h"
@@ -22,7 +25,17 @@ std::function<bool()>& trayOverride() {
 }  // namespace
 
 MenuBarExtra::MenuBarExtra(AppState& state, MenuBarView::Actions actions, QObject* parent)
-    : QObject(parent), state_(state), actions_(std::move(actions)) {
+    : QObject(parent), state_(state), actions_(std::move(actions)), watch_(new QTimer(this)) {
+    // Trays come and go with the desktop's panel: ask again now and then, and at once when a
+    // status-notifier watcher registers or leaves the session bus.
+    watch_->setInterval(kTrayPollMs);
+    connect(watch_, &QTimer::timeout, this, &MenuBarExtra::sync);
+    watch_->start();
+    if (QDBusConnection bus = QDBusConnection::sessionBus(); bus.isConnected()) {
+        auto* watcher = new QDBusServiceWatcher(QStringLiteral("org.kde.StatusNotifierWatcher"), bus,
+                                                QDBusServiceWatcher::WatchForOwnerChange, this);
+        connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &MenuBarExtra::sync);
+    }
     sync();
 }
 
@@ -54,6 +67,7 @@ void MenuBarExtra::sync() {
         tray_ = nullptr;
     }
     emit insertedChanged(isInserted());
+    if (!isInserted() && Prefs::value(Prefs::kShowMenuBarExtra).toBool()) emit trayLost();
 }
 
 MenuBarView* MenuBarExtra::panel() {

@@ -7,12 +7,14 @@
 #include "views/shell/menu_bar_view.h"
 
 class QSystemTrayIcon;
+class QTimer;
 
 namespace nimbrel {
 
 // The menu-bar extra: a tray icon ("humidity.fill") whose click opens the panel as a popup beside
 // it. It is there only while "showMenuBarExtra" is on and the desktop has a tray; sync() follows
-// a change of either.
+// a change of either. The tray is judged continuously: a tray that appears later gets the icon, one
+// that goes away takes it (and says so with trayLost, so the app can keep a window reachable).
 class MenuBarExtra : public QObject {
     Q_OBJECT
   public:
@@ -31,15 +33,21 @@ class MenuBarExtra : public QObject {
     // Tests stand in for the desktop's tray; nullptr asks the desktop again.
     static void setTrayAvailableForTesting(std::function<bool()> available);
     static bool trayAvailable();
+    // The timer that asks the desktop again (besides the status-notifier watcher's comings and goings).
+    QTimer* trayWatch() const { return watch_; }
+    static constexpr int kTrayPollMs = 2000;
 
   signals:
     void insertedChanged(bool inserted);
+    // The icon was taken away because the desktop's tray went away (not because of the preference).
+    void trayLost();
 
   private:
     AppState& state_;
     MenuBarView::Actions actions_;
     QSystemTrayIcon* tray_ = nullptr;
     QPointer<MenuBarView> panel_;
+    QTimer* watch_;
 };
 
 }  // namespace nimbrel

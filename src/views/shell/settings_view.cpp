@@ -104,12 +104,12 @@ class Dot : public QWidget {
     Risk::Level level_;
 };
 
-// The scroll area's content: as wide as the viewport, the backdrop showing through.
+// The scroll area's content: as wide as the viewport, the backdrop showing through. It is merely not
+// filled (no "translucent" attribute): that one claims the widget paints every pixel, so a scroll would
+// move the old pixels instead of repainting the backdrop beneath them.
 class Column : public QWidget {
   public:
-    explicit Column(QWidget* parent = nullptr) : QWidget(parent) {
-        setAttribute(Qt::WA_TranslucentBackground);
-    }
+    using QWidget::QWidget;
 };
 
 }  // namespace
@@ -122,6 +122,17 @@ SettingsView::Services SettingsView::Services::standard() {
     s.showsFullDiskAccess = !HostLayout::current().fullDiskAccessProbes.empty();
     s.home = [] { return HostLayout::current().home; };
     return s;
+}
+
+QString SettingsView::packagesDetail(const HostLayout& layout) {
+    // Extensions read the same in every language; the Linux line names the folders that are a single
+    // thing there too.
+    return layout.isMac() ? QStringLiteral(".app, .photoslibrary, frameworks…")
+                          : tr("Folders that are one thing: .app, .bundle, .sparsebundle…");
+}
+
+QString SettingsView::menuBarTitle(const HostLayout& layout) {
+    return layout.isMac() ? tr("Free space in the menu bar") : tr("Free space in the system tray");
 }
 
 std::vector<SettingsView::Credit> SettingsView::credits() {
@@ -163,7 +174,7 @@ SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    scroll_->setAttribute(Qt::WA_TranslucentBackground);
+    scroll_->setAutoFillBackground(false);
     scroll_->viewport()->setAutoFillBackground(false);
     styleScrollBars(scroll_);
 
@@ -199,8 +210,8 @@ SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
         packages_ = new NimbrelSwitch(false);
         connect(packages_, &NimbrelSwitch::toggleRequested, this,
                 [this](bool on) { write(Prefs::kTreatPackagesAsFiles, on); });
-        rows->addWidget(row(tr("Treat apps & bundles as one file"),
-                            QStringLiteral(".app, .photoslibrary, frameworks…"), packages_));
+        rows->addWidget(
+            row(tr("Treat apps & bundles as one file"), packagesDetail(HostLayout::current()), packages_));
         hidden_ = new NimbrelSwitch(false);
         connect(hidden_, &NimbrelSwitch::toggleRequested, this,
                 [this](bool on) { write(Prefs::kSkipHiddenFiles, on); });
@@ -230,7 +241,7 @@ SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
         menuBar_ = new NimbrelSwitch(false);
         connect(menuBar_, &NimbrelSwitch::toggleRequested, this,
                 [this](bool on) { write(Prefs::kShowMenuBarExtra, on); });
-        rows->addWidget(row(tr("Free space in the menu bar"), {}, menuBar_));
+        rows->addWidget(row(menuBarTitle(HostLayout::current()), {}, menuBar_));
         // Only systems with a Full Disk Access permission have anything to show or open here.
         if (services_.showsFullDiskAccess) {
             privacy_ = new NimbrelButton(tr("Privacy Settings"), NimbrelButton::Kind::secondary,
@@ -262,6 +273,7 @@ SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
     column->addStretch(1);
 
     scroll_->setWidget(content);
+    content->setAutoFillBackground(false);  // setWidget() turned it on
     reload();
 }
 

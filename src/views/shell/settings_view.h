@@ -15,6 +15,7 @@ class QVBoxLayout;
 
 namespace nimbrel {
 
+struct HostLayout;
 class MCard;
 class NimbrelButton;
 class NimbrelSwitch;
@@ -62,6 +63,10 @@ class SettingsView : public QWidget {
     // The "Add" flow and a row's remove button.
     void addExcluded();
     void removeExcluded(const QString& path);
+
+    // Texts that name the host's own things.
+    static QString packagesDetail(const HostLayout& layout);
+    static QString menuBarTitle(const HostLayout& layout);
 
     PillPicker* sizePicker() const { return sizePicker_; }
     NimbrelSwitch* packagesSwitch() const { return packages_; }

@@ -56,7 +56,7 @@ class TileAccessible : public QAccessibleInterface, public QAccessibleActionInte
                 return QString::fromStdString(e->name);
             case QAccessible::Description: {
                 const auto i = index();
-                const ExplorerTile& tile = view_->model().tiles()[*i];
+                const ExplorerTile& tile = view_->model().tile(*i);
                 return EntryRules::help(*e, tile.condition, view_->model().layout(), e->node != nullptr,
                                         view_->model().state().queue());
             }
@@ -90,15 +90,13 @@ class TileAccessible : public QAccessibleInterface, public QAccessibleActionInte
   private:
     std::optional<int> index() const {
         if (!view_) return std::nullopt;
-        const auto& tiles = view_->model().tiles();
-        const int visible = view_->model().visibleCount();
-        for (int i = 0; i < visible; ++i)
-            if (tiles[i].entry && tiles[i].entry->id == id_) return i;
-        return std::nullopt;
+        const auto i = view_->model().indexOf(id_);
+        if (!i || !view_->model().tile(*i).entry) return std::nullopt;
+        return i;
     }
     const ExplorerEntry* entry() const {
         const auto i = index();
-        return i ? &*view_->model().tiles()[*i].entry : nullptr;
+        return i ? &*view_->model().tile(*i).entry : nullptr;
     }
     QString selectName() const {
         return view_ && view_->model().state().queue().includes(id_) ? tileText("Deselect")
@@ -144,10 +142,12 @@ class ViewportAccessible : public QAccessibleWidget {
     std::vector<std::string> entryIds() const {
         std::vector<std::string> ids;
         if (!view_) return ids;
-        const auto& tiles = view_->model().tiles();
-        const int visible = view_->model().visibleCount();
+        SpaceViewModel& model = view_->model();
+        const int visible = model.visibleCount();
+        // Explorer lists hold only entries; the welcome and discovering lists also placeholders.
+        const bool allEntries = model.mode() == SpaceViewModel::Mode::explorer;
         for (int i = 0; i < visible; ++i)
-            if (tiles[i].entry) ids.push_back(tiles[i].entry->id);
+            if (allEntries || model.tile(i).entry) ids.push_back(model.tileId(i));
         return ids;
     }
     QPointer<ExplorerView> view_;

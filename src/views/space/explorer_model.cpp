@@ -10,6 +10,7 @@
 #include "engine/path_rules.h"
 #include "model/clean_queue.h"
 #include "util/name_order.h"
+#include "views/space/explorer_listing.h"
 
 namespace nimbrel {
 
@@ -230,13 +231,17 @@ QString title(ExplorerSort s) {
 // --- marking -------------------------------------------------------------------------------------
 
 bool ExplorerModel::isGrime(const ExplorerEntry& e) {
+    return isGrime(e.risk.level, e.artifactKind.has_value(), e.name, e.category);
+}
+
+bool ExplorerModel::isGrime(Risk::Level level, bool hasArtifactKind, std::string_view name,
+                            std::optional<FileCategory> category) {
     using L = Risk::Level;
-    const L level = e.risk.level;
     if (level == L::safe) return true;
-    if (level == L::normal && e.artifactKind) return true;
-    if (level == L::normal && !e.artifactKind && ExplorerEntry::cacheNames().count(asciiLower(e.name)))
+    if (level == L::normal && hasArtifactKind) return true;
+    if (level == L::normal && !hasArtifactKind && ExplorerEntry::cacheNames().count(asciiLower(name)))
         return true;
-    return (level == L::normal || level == L::caution) && e.category == FileCategory::diskImage;
+    return (level == L::normal || level == L::caution) && category == FileCategory::diskImage;
 }
 
 int ExplorerModel::seed(const std::string& id) {
@@ -378,32 +383,18 @@ std::vector<ExplorerTile> ExplorerModel::discoveringTiles(const DiscoveredList& 
     return tiles;
 }
 
-std::vector<ExplorerEntry> ExplorerModel::folderEntries(const DirNode& node) {
-    std::vector<ExplorerEntry> entries;
-    entries.reserve(node.children.size() + node.files.size());
-    for (const auto& child : node.children)
-        if (child->size > 0) entries.push_back(ExplorerEntry::fromNode(child));
-    for (const FileItem& f : node.files)
-        entries.push_back(ExplorerEntry::fromFile(f));
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const ExplorerEntry& a, const ExplorerEntry& b) { return a.size > b.size; });
-    return entries;
-}
-
 std::vector<ExplorerTile> ExplorerModel::explorerTiles(const std::shared_ptr<DirNode>& node,
                                                        const std::vector<ExplorerEntry>& smallFiles,
                                                        const QString& search, ExplorerFilter filter,
                                                        ExplorerSort sort, const CleanQueue& queue) {
     if (!node) return {};
-    std::vector<ExplorerTile> marked = mark(folderEntries(*node), node->size);
-    std::vector<ExplorerTile> small = mark(smallFiles, std::numeric_limits<std::int64_t>::max());
-    marked.insert(marked.end(), std::make_move_iterator(small.begin()), std::make_move_iterator(small.end()));
-    std::vector<ExplorerTile> kept;
-    kept.reserve(marked.size());
-    for (ExplorerTile& t : marked)
-        if (matches(t, search, filter, queue)) kept.push_back(std::move(t));
-    sortTiles(kept, sort);
-    return kept;
+    ExplorerListing listing(node, smallFiles);
+    listing.show(search, filter, sort, queue);
+    std::vector<ExplorerTile> tiles;
+    tiles.reserve(listing.shown().size());
+    for (ExplorerListing::Row row : listing.shown())
+        tiles.push_back(listing.tile(row));
+    return tiles;
 }
 
 std::size_t ExplorerModel::selectionHash(const CleanQueue& queue) {

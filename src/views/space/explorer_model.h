@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -120,6 +121,8 @@ struct ExplorerModel {
     // One tile per entry, in order: grime, else one of the three heaviest, else clean.
     static std::vector<ExplorerTile> mark(const std::vector<ExplorerEntry>& entries, std::int64_t total);
     static bool isGrime(const ExplorerEntry& entry);
+    static bool isGrime(Risk::Level level, bool hasArtifactKind, std::string_view name,
+                        std::optional<FileCategory> category);
     // |hash(id) mod 997|: fixed for the life of the process.
     static int seed(const std::string& id);
 
@@ -138,9 +141,8 @@ struct ExplorerModel {
     // tiles and never fewer than 4.
     static std::vector<ExplorerTile> discoveringTiles(const DiscoveredList& discovered,
                                                       std::int64_t bytesScanned);
-    // A folder's own entries: children above 0 bytes, then every file, largest first (stable).
-    static std::vector<ExplorerEntry> folderEntries(const DirNode& node);
-    // The explorer list of a folder, small files appended and never heavy, filtered and sorted.
+    // The explorer list of a folder, small files appended and never heavy, filtered and sorted, as
+    // whole tiles (the Space view keeps an ExplorerListing instead and makes tiles only when shown).
     static std::vector<ExplorerTile> explorerTiles(const std::shared_ptr<DirNode>& node,
                                                    const std::vector<ExplorerEntry>& smallFiles,
                                                    const QString& search, ExplorerFilter filter,

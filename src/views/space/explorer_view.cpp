@@ -115,7 +115,7 @@ ExplorerView::ExplorerView(SpaceViewModel& model, QWidget* parent)
     steamer_->setAttribute(Qt::WA_TransparentForMouseEvents);
     steamer_->resize(steamer_->sizeHint());
 
-    vm_.setFrameProvider([this](const std::string& id) { return frameOf(id); });
+    vm_.setFrameProvider([this](int index) { return frameAt(index); });
     connect(&vm_, &SpaceViewModel::changed, this, &ExplorerView::refresh);
     connect(&vm_, &SpaceViewModel::folderChanged, this, [this] { verticalScrollBar()->setValue(0); });
     connect(&vm_, &SpaceViewModel::steamerChanged, this, [this] {
@@ -156,13 +156,15 @@ ExplorerGeometry ExplorerView::geometryNow() {
     return ExplorerGeometry::make(vm_.layout(), viewport()->width(), vm_.visibleCount());
 }
 
+std::optional<QRectF> ExplorerView::frameAt(int index) {
+    if (index < 0 || index >= vm_.visibleCount()) return std::nullopt;
+    return geometryNow().tileRect(index).translated(0, -scrollTop());
+}
+
 std::optional<QRectF> ExplorerView::frameOf(const std::string& id) {
-    const auto& tiles = vm_.tiles();
-    const int visible = vm_.visibleCount();
-    const ExplorerGeometry g = geometryNow();
-    for (int i = 0; i < visible; ++i)
-        if (tiles[i].id() == id) return g.tileRect(i).translated(0, -scrollTop());
-    return std::nullopt;
+    const auto index = vm_.indexOf(id);
+    if (!index) return std::nullopt;
+    return frameAt(*index);
 }
 
 double ExplorerView::footerTop(const ExplorerGeometry& g) {
@@ -173,7 +175,7 @@ double ExplorerView::footerTop(const ExplorerGeometry& g) {
 }
 
 QString ExplorerView::footerText() {
-    const int total = static_cast<int>(vm_.tiles().size());
+    const int total = vm_.tileCount();
     const int visible = vm_.visibleCount();
     if (visible >= total) return {};
     return tr("Showing %1 of %2 · more load as you scroll").arg(Fmt::count(visible), Fmt::count(total));
@@ -221,8 +223,6 @@ void ExplorerView::refresh() {
 }
 
 void ExplorerView::noteArrivals() {
-    const auto& tiles = vm_.tiles();
-    const int visible = vm_.visibleCount();
     const QString key = vm_.folderKey();
     const bool fresh = key != knownKey_;
     if (fresh) {
@@ -230,9 +230,12 @@ void ExplorerView::noteArrivals() {
         known_.clear();
         appeared_.clear();
     }
-    const bool animate = !fresh && vm_.state().isScanning() && !ReduceMotion::isOn();
+    // Tiles arrive only while a scan discovers them; a finished folder's list never grows in.
+    if (!vm_.state().isScanning()) return;
+    const bool animate = !fresh && !ReduceMotion::isOn();
+    const int visible = vm_.visibleCount();
     for (int i = 0; i < visible; ++i) {
-        const QString id = QString::fromStdString(tiles[i].id());
+        const QString id = QString::fromStdString(vm_.tileId(i));
         if (known_.contains(id)) continue;
         known_.insert(id);
         if (animate) appeared_.insert(id, clock_.elapsed());
@@ -280,8 +283,7 @@ void ExplorerView::checkPaging() {
     const double top = scrollTop(), bottom = top + viewport()->height();
     // Lazy containers build a little ahead of the visible region; so does the page.
     constexpr double kAhead = 200;
-    if (g.count > 0 && g.count < static_cast<int>(vm_.tiles().size()) &&
-        g.tileRect(g.count - 1).top() < bottom + kAhead) {
+    if (g.count > 0 && g.count < vm_.tileCount() && g.tileRect(g.count - 1).top() < bottom + kAhead) {
         vm_.loadMore();
         return;
     }
@@ -315,7 +317,7 @@ void ExplorerView::paintCard(QPainter& p) {
 void ExplorerView::paintEvent(QPaintEvent*) {
     QPainter out(viewport());
     out.setRenderHint(QPainter::Antialiasing);
-    if (vm_.layout() == ExplorerLayout::list && !vm_.tiles().empty() &&
+    if (vm_.layout() == ExplorerLayout::list && vm_.tileCount() > 0 &&
         vm_.mode() != SpaceViewModel::Mode::welcome)
         paintCard(out);
     // The scrolled content softens into transparency at an edge only while more lies beyond it.
@@ -347,18 +349,17 @@ void ExplorerView::paintEvent(QPaintEvent*) {
 }
 
 void ExplorerView::paintContent(QPainter& p) {
-    const auto& tiles = vm_.tiles();
     const ExplorerGeometry g = geometryNow();
     const double top = scrollTop();
     p.translate(0, -top);
 
     const bool waiting = vm_.state().isScanning();
-    const std::int64_t heaviest = ExplorerModel::heaviest(tiles);
+    const std::int64_t heaviest = vm_.heaviest();
     const CleanQueue& queue = vm_.state().queue();
     bool animating = false;
     const int first = g.firstIn(top), last = g.lastIn(top + viewport()->height());
     for (int i = first; i < last; ++i) {
-        const ExplorerTile& t = tiles[i];
+        const ExplorerTile& t = vm_.tile(i);
         const QRectF r = g.tileRect(i);
         p.save();
         const auto arrival = appeared_.constFind(QString::fromStdString(t.id()));
@@ -462,9 +463,8 @@ std::optional<int> ExplorerView::tileAt(QPointF at) {
 
 void ExplorerView::mouseMoveEvent(QMouseEvent* event) {
     const auto index = tileAt(event->position());
-    const auto& tiles = vm_.tiles();
-    if (index && tiles[*index].entry) {
-        vm_.hoverEntered(tiles[*index].id());
+    if (index && vm_.tile(*index).entry) {
+        vm_.hoverEntered(vm_.tileId(*index));
     } else if (vm_.hovered()) {
         vm_.hoverLeft(*vm_.hovered());
     }
@@ -502,9 +502,8 @@ void ExplorerView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void ExplorerView::activate(int index, QPointF at, const ClickInfo& click) {
-    const auto& tiles = vm_.tiles();
-    if (index >= static_cast<int>(tiles.size()) || !tiles[index].entry) return;
-    const ExplorerEntry entry = *tiles[index].entry;  // a copy: acting may rebuild the list
+    if (index >= vm_.tileCount() || !vm_.tile(index).entry) return;
+    const ExplorerEntry entry = *vm_.tile(index).entry;  // a copy: acting may rebuild the list
     const QRectF r = geometryNow().tileRect(index);
     const bool icons = vm_.layout() == ExplorerLayout::icons;
     const EntryRules::Control control = EntryRules::control(entry);
@@ -556,9 +555,8 @@ void ExplorerView::keyPressEvent(QKeyEvent* event) {
 
 void ExplorerView::contextMenuEvent(QContextMenuEvent* event) {
     const auto index = tileAt(event->pos());
-    const auto& tiles = vm_.tiles();
-    if (!index || !tiles[*index].entry) return;
-    const ExplorerEntry entry = *tiles[*index].entry;
+    if (!index || !vm_.tile(*index).entry) return;
+    const ExplorerEntry entry = *vm_.tile(*index).entry;
     AppState& state = vm_.state();
     QMenu menu(this);
     const bool included = state.queue().includes(entry.id);
@@ -576,12 +574,11 @@ bool ExplorerView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const auto index = tileAt(help->pos());
-        const auto& tiles = vm_.tiles();
-        if (!index || !tiles[*index].entry) {
+        if (!index || !vm_.tile(*index).entry) {
             QToolTip::hideText();
             return true;
         }
-        const ExplorerTile& t = tiles[*index];
+        const ExplorerTile& t = vm_.tile(*index);
         const ExplorerEntry& e = *t.entry;
         const QRectF r = geometryNow().tileRect(*index);
         const QPointF at = help->pos() + QPointF(0, scrollTop());

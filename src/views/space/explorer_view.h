@@ -57,6 +57,7 @@ class ExplorerView : public QAbstractScrollArea {
     ExplorerGeometry geometryNow();
     // A tile's frame in the explorer's coordinates (what the steam-clean sequence aims at).
     std::optional<QRectF> frameOf(const std::string& id);
+    std::optional<QRectF> frameAt(int index);
     QRectF smallFilesRowRect();  // in content coordinates; empty when not shown
     QString footerText();        // empty when every tile is shown
     EmptyState* emptyState() const { return empty_; }

@@ -46,9 +46,11 @@ SpaceView::SpaceView(AppState& state, Clock& clock, QWidget* parent)
     column->addWidget(explorerTop_);
     column->addWidget(explorer_, 1);
 
-    // Up one level; a key press is never held back by the mouse guard.
+    // Up one level; a key press is never held back by the mouse guard. It answers wherever the focus
+    // is in the window (nothing focused after a sheet or another area, the top bar) while the area
+    // is shown: a hidden area's shortcut never fires.
     up_ = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up), this);
-    up_->setContext(Qt::WidgetWithChildrenShortcut);
+    up_->setContext(Qt::WindowShortcut);
     connect(up_, &QShortcut::activated, this, [this] { vm_.goUp(ClickInfo::none()); });
 
     connect(&vm_, &SpaceViewModel::changed, this, &SpaceView::refresh);

@@ -95,29 +95,38 @@ QString SpaceViewModel::folderKey() const {
     return QString::number(reinterpret_cast<quintptr>(node.get()));
 }
 
-const std::vector<ExplorerTile>& SpaceViewModel::tiles() {
+const std::vector<ExplorerTile>& SpaceViewModel::modeTiles() {
     // The welcome and discovering lists are built once per mode change or progress report, not on
     // every read.
     const Mode now = mode();
-    if (now != Mode::explorer) {
-        if (modeTilesFor_ != now) {
-            modeTiles_ = now == Mode::welcome
-                             ? ExplorerModel::welcomeTiles()
-                             : ExplorerModel::discoveringTiles(state_.progress().discovered,
-                                                               state_.progress().bytesScanned);
-            modeTilesFor_ = now;
-        }
-        return modeTiles_;
+    if (modeTilesFor_ != now) {
+        modeTiles_ = now == Mode::welcome ? ExplorerModel::welcomeTiles()
+                     : now == Mode::discovering
+                         ? ExplorerModel::discoveringTiles(state_.progress().discovered,
+                                                           state_.progress().bytesScanned)
+                         : std::vector<ExplorerTile>();
+        modeTilesFor_ = now;
     }
-    const auto node = currentNode();
+    return modeTiles_;
+}
+
+ExplorerListing* SpaceViewModel::listing() {
+    const auto node = mode() == Mode::explorer ? currentNode() : nullptr;
     if (!node) {
+        listing_.reset();
+        listingKey_.reset();
         memoKey_.reset();
-        memoTiles_.clear();
-        return memoTiles_;
+        return nullptr;
     }
     static const std::vector<ExplorerEntry> kNone;
     const auto small = smallFiles_.find(node->path());
     const std::vector<ExplorerEntry>& smallEntries = small == smallFiles_.end() ? kNone : small->second;
+    const ListingKey listingKey{node.get(), state_.revision(), smallEntries.size()};
+    if (!listing_ || listingKey_ != listingKey) {
+        listing_ = std::make_unique<ExplorerListing>(node, smallEntries);
+        listingKey_ = listingKey;
+        memoKey_.reset();
+    }
     TileKey key{node.get(),
                 state_.revision(),
                 search_,
@@ -125,11 +134,43 @@ const std::vector<ExplorerTile>& SpaceViewModel::tiles() {
                 sort_,
                 filter_ == ExplorerFilter::selected ? ExplorerModel::selectionHash(state_.queue()) : 0,
                 smallEntries.size()};
-    if (memoKey_ && *memoKey_ == key) return memoTiles_;
-    memoTiles_ = ExplorerModel::explorerTiles(node, smallEntries, search_, filter_, sort_, state_.queue());
-    memoKey_ = key;
-    ++builds_;
-    return memoTiles_;
+    if (!memoKey_ || *memoKey_ != key) {
+        listing_->show(search_, filter_, sort_, state_.queue());
+        memoKey_ = key;
+        ++builds_;
+    }
+    return listing_.get();
+}
+
+int SpaceViewModel::tileCount() {
+    if (mode() != Mode::explorer) return static_cast<int>(modeTiles().size());
+    const ExplorerListing* list = listing();
+    return list ? static_cast<int>(list->shown().size()) : 0;
+}
+
+const ExplorerTile& SpaceViewModel::tile(int index) {
+    if (mode() != Mode::explorer) return modeTiles().at(static_cast<size_t>(index));
+    const ExplorerListing* list = listing();
+    return list->tile(list->shown().at(static_cast<size_t>(index)));
+}
+
+std::string SpaceViewModel::tileId(int index) {
+    if (mode() != Mode::explorer) return modeTiles().at(static_cast<size_t>(index)).id();
+    const ExplorerListing* list = listing();
+    return list->id(list->shown().at(static_cast<size_t>(index)));
+}
+
+std::optional<int> SpaceViewModel::indexOf(const std::string& id) {
+    const int visible = visibleCount();
+    for (int i = 0; i < visible; ++i)
+        if (tileId(i) == id) return i;
+    return std::nullopt;
+}
+
+std::int64_t SpaceViewModel::heaviest() {
+    if (mode() != Mode::explorer) return ExplorerModel::heaviest(modeTiles());
+    const ExplorerListing* list = listing();
+    return list ? list->heaviestShown() : 1;
 }
 
 // --- navigation ----------------------------------------------------------------------------------
@@ -264,11 +305,11 @@ void SpaceViewModel::setLayout(ExplorerLayout layout) {
 // --- paging, hover, keys -------------------------------------------------------------------------
 
 int SpaceViewModel::visibleCount() {
-    return std::min(shown_, static_cast<int>(tiles().size()));
+    return std::min(shown_, tileCount());
 }
 
 void SpaceViewModel::loadMore() {
-    const int next = ExplorerModel::loadMore(shown_, static_cast<int>(tiles().size()));
+    const int next = ExplorerModel::loadMore(shown_, tileCount());
     if (next == shown_) return;
     shown_ = next;
     emit changed();
@@ -288,11 +329,11 @@ void SpaceViewModel::hoverLeft(const std::string& id) {
 
 bool SpaceViewModel::spaceKey() {
     if (!hovered_) return false;
-    const auto& list = tiles();
-    auto it =
-        std::find_if(list.begin(), list.end(), [&](const ExplorerTile& t) { return t.id() == *hovered_; });
-    if (it == list.end() || !it->entry || it->entry->measuring) return false;
-    const ExplorerEntry& entry = *it->entry;
+    const auto index = indexOf(*hovered_);
+    if (!index) return false;
+    const ExplorerTile& t = tile(*index);
+    if (!t.entry || t.entry->measuring) return false;
+    const ExplorerEntry entry = *t.entry;  // a copy: selecting rebuilds the list under some filters
     // A kept entry is never selected, not even by key: queueing it would silently drop what the
     // user ticked inside it.
     if (EntryRules::kept(entry.id)) return false;
@@ -341,13 +382,13 @@ void SpaceViewModel::loadSmallFiles(const std::shared_ptr<DirNode>& folder) {
 
 bool SpaceViewModel::showsSmallFilesRow() {
     if (mode() != Mode::explorer || filter_ == ExplorerFilter::folders) return false;
-    if (visibleCount() < static_cast<int>(tiles().size())) return false;
+    if (visibleCount() < tileCount()) return false;
     const auto node = currentNode();
     return node && node->smallFilesSize > 0 && !smallFiles_.count(node->path());
 }
 
 bool SpaceViewModel::showsEmptyState() {
-    return mode() == Mode::explorer && tiles().empty();
+    return mode() == Mode::explorer && tileCount() == 0;
 }
 
 // --- steam clean ---------------------------------------------------------------------------------
@@ -380,12 +421,13 @@ void SpaceViewModel::setViewport(QSizeF viewport) {
 std::vector<SpaceViewModel::SteamTarget> SpaceViewModel::steamTargets() {
     std::vector<SteamTarget> targets;
     if (!frameOf_) return targets;
-    for (const ExplorerTile& t : tiles()) {
-        const std::string id = t.id();
+    const int visible = visibleCount();
+    for (int i = 0; i < visible; ++i) {
+        std::string id = tileId(i);
         if (!isNimbrelising(id)) continue;
-        const auto frame = frameOf_(id);
+        const auto frame = frameOf_(i);
         if (!frame || frame->bottom() <= 0 || frame->top() >= viewport_.height()) continue;
-        targets.push_back({id, *frame});
+        targets.push_back({std::move(id), *frame});
     }
     std::stable_sort(targets.begin(), targets.end(), [](const SteamTarget& a, const SteamTarget& b) {
         if (a.frame.top() != b.frame.top()) return a.frame.top() < b.frame.top();

@@ -16,6 +16,7 @@
 #include "model/clock.h"
 #include "theme/steamer.h"
 #include "views/space/click.h"
+#include "views/space/explorer_listing.h"
 #include "views/space/explorer_model.h"
 
 namespace nimbrel {
@@ -42,9 +43,14 @@ class SpaceViewModel : public QObject {
     std::shared_ptr<DirNode> currentNode() const;
     // Identity of the scrolled content: a new key starts it afresh at the top and resets paging.
     QString folderKey() const;
-    // The tiles of the current mode; the explorer's list is memoised.
-    const std::vector<ExplorerTile>& tiles();
-    int buildCount() const { return builds_; }  // explorer lists built so far
+    // The tiles of the current mode, by position. The explorer's list is memoised and its tiles are
+    // made only when asked for; a tile reference stays valid until the list is rebuilt.
+    int tileCount();
+    const ExplorerTile& tile(int index);
+    std::string tileId(int index);                      // without making the tile
+    std::optional<int> indexOf(const std::string& id);  // among the visible tiles
+    std::int64_t heaviest();                            // the largest entry size of the list, at least 1
+    int buildCount() const { return builds_; }          // explorer lists built so far
 
     // Navigation. Mouse navigations within 0.35 s of the last one, and repeated clicks, are ignored.
     const std::vector<std::shared_ptr<DirNode>>& stack() const { return stack_; }
@@ -87,7 +93,7 @@ class SpaceViewModel : public QObject {
     bool showsEmptyState();
 
     // Steam clean. The view says where each visible tile is, in the explorer's coordinates.
-    using FrameOf = std::function<std::optional<QRectF>(const std::string& id)>;
+    using FrameOf = std::function<std::optional<QRectF>(int index)>;
     void setFrameProvider(FrameOf frameOf) { frameOf_ = std::move(frameOf); }
     void setViewport(QSizeF viewport);
     QSizeF viewport() const { return viewport_; }
@@ -117,6 +123,9 @@ class SpaceViewModel : public QObject {
     void onRevision();
     void settle();
     void steamStep(size_t index, std::vector<SteamTarget> targets, QSizeF viewport);
+    const std::vector<ExplorerTile>& modeTiles();
+    // The explorer's list brought up to date; none outside the explorer or without a folder.
+    ExplorerListing* listing();
 
     AppState& state_;
     Clock& clock_;
@@ -131,8 +140,15 @@ class SpaceViewModel : public QObject {
     std::unordered_map<std::string, std::vector<ExplorerEntry>> smallFiles_;
     std::unordered_set<std::string> loadingSmall_;
 
+    struct ListingKey {
+        const DirNode* node;  // identity only; the listing holds the folder
+        std::int64_t revision;
+        std::size_t small;
+        bool operator==(const ListingKey&) const = default;
+    };
+    std::optional<ListingKey> listingKey_;
+    std::unique_ptr<ExplorerListing> listing_;
     std::optional<TileKey> memoKey_;
-    std::vector<ExplorerTile> memoTiles_;
     std::vector<ExplorerTile> modeTiles_;  // welcome and discovering lists
     std::optional<Mode> modeTilesFor_;
     int builds_ = 0;

@@ -1,0 +1,588 @@
+#include "engine/parallel_tree_walker.h"
+
+#include <climits>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <queue>
+#include <thread>
+
+namespace nimbrel {
+
+namespace {
+
+using walk::kDirFlags;
+using walk::kMaxHeldLevels;
+
+// Entries read ahead and not yet returned. Above this the workers wait for the reader, unless the
+// reader itself waits for them.
+constexpr std::size_t kMaxBuffered = 1 << 15;
+// A folder of more entries than this has its status calls shared out in slices.
+constexpr std::size_t kSplitAbove = 4096;
+constexpr std::size_t kSlice = 2048;
+// Folders held open for their sub-folders' sake, at most.
+constexpr int kMaxHeldHandles = 256;
+// How often a worker that is stat-ing a slice looks whether the walk was abandoned.
+constexpr std::size_t kStopCheckEvery = 256;
+// A worker's listing buffers give their memory back after a folder of more entries than this.
+constexpr std::size_t kKeepScratch = 8192;
+
+}  // namespace
+
+namespace walk {
+
+// A folder and the folders above it, for the cycle test: a folder that is one of its own ancestors
+// is not entered. Shared, so a worker never depends on a record the reader already freed.
+struct Lineage {
+    Lineage(std::uint64_t device, std::uint64_t inode, std::shared_ptr<const Lineage> up)
+        : device(device), inode(inode), up(std::move(up)) {}
+
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::shared_ptr<const Lineage> up;
+    // The reader skipped this folder after it was read ahead: nothing below it is read any more.
+    mutable std::atomic<bool> abandoned{false};
+
+    bool containsFolder(const walk::Status& s) const {
+        for (const Lineage* l = this; l; l = l->up.get())
+            if (l->inode == s.inode && l->device == s.device) return true;
+        return false;
+    }
+    bool isAbandoned() const {
+        for (const Lineage* l = this; l; l = l->up.get())
+            if (l->abandoned.load(std::memory_order_relaxed)) return true;
+        return false;
+    }
+};
+
+// An open folder kept for opening its sub-folders by name, closed when the last of them is open.
+struct Handle {
+    Handle(int fd, std::atomic<int>& count) : fd(fd), count(count) { ++count; }
+    ~Handle() {
+        ::close(fd);
+        --count;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    int fd;
+    std::atomic<int>& count;
+};
+
+}  // namespace walk
+
+using walk::Handle;
+using walk::Lineage;
+
+// One folder's listing. Filled by one worker (or by slices of several), then handed to the reader
+// through `done`; owned by its parent's `subs` until the reader takes it.
+struct ParallelTreeWalker::Record {
+    int level = 0;
+    std::string path;                // cleared once the folder is read
+    std::vector<std::uint32_t> key;  // entry indices from the root; walk order is their lexicographic order
+    std::shared_ptr<const Lineage> lineage;
+    std::shared_ptr<Handle> parentHandle;  // until this folder is open
+    std::atomic<bool> done{false};
+    int error = 0;
+    int fd = -1;
+    std::atomic<std::size_t> slicesLeft{0};
+    std::string names;  // each name is followed by a NUL
+    std::vector<walk::Child> children;
+    // One per child that is a directory with a status, in order; null where nothing was read ahead.
+    std::vector<Record*> subs;
+
+    Record() = default;
+    Record(const Record&) = delete;
+    Record& operator=(const Record&) = delete;
+    ~Record() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+namespace walk {
+
+struct Task {
+    ParallelTreeWalker::Record* record = nullptr;
+    std::uint32_t begin = 0, end = 0;
+    bool slice = false;  // stat entries [begin, end); otherwise read the folder
+};
+
+// The priority queue's top is its greatest element: make that the earliest in walk order.
+struct LaterInWalk {
+    bool operator()(const Task& a, const Task& b) const { return b.record->key < a.record->key; }
+};
+
+}  // namespace walk
+
+using walk::LaterInWalk;
+using walk::Task;
+
+namespace {
+
+std::string joined(const std::string& folder, std::string_view name) {
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path = folder;
+    if (path.empty() || path.back() != '/') path += '/';
+    path.append(name);
+    return path;
+}
+
+}  // namespace
+
+struct ParallelTreeWalker::Pool {
+    std::string root;
+    bool followRoot = false;
+    Prune prune;
+
+    std::mutex mutex;
+    std::condition_variable workCv;   // workers wait for tasks
+    std::condition_variable readyCv;  // the reader waits for a listing
+    std::priority_queue<Task, std::vector<Task>, LaterInWalk> tasks;
+    bool stop = false;
+    bool readerWaiting = false;
+    const Record* awaited = nullptr;  // what the reader waits for
+    int idle = 0;                     // workers waiting for a task
+    std::atomic<bool> stopping{false};
+    std::atomic<std::size_t> buffered{0};
+    std::atomic<int> heldHandles{0};
+    std::vector<std::thread> threads;
+
+    void start(int count) {
+        for (int i = 0; i < count; ++i)
+            threads.emplace_back([this] { work(); });
+    }
+
+    void shutdown() {
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+            stopping = true;
+        }
+        workCv.notify_all();
+        for (auto& t : threads)
+            t.join();
+        threads.clear();
+    }
+
+    void enqueue(Record* r) {
+        {
+            std::lock_guard lock(mutex);
+            tasks.push(Task{r});
+        }
+        workCv.notify_one();
+    }
+
+    // Past the bound on entries read ahead, only what the reader waits for is read (and what was
+    // abandoned, which costs nothing and may stand before it).
+    bool mayTakeTop() const {
+        if (tasks.empty()) return false;
+        const Task& top = tasks.top();
+        if (top.slice || buffered.load(std::memory_order_relaxed) < kMaxBuffered) return true;
+        return readerWaiting && (top.record == awaited || top.record->lineage->isAbandoned());
+    }
+
+    void work() {
+        for (;;) {
+            Task task;
+            {
+                std::unique_lock lock(mutex);
+                ++idle;
+                workCv.wait(lock, [&] { return stop || mayTakeTop(); });
+                --idle;
+                if (stop) return;
+                task = tasks.top();
+                tasks.pop();
+            }
+            if (task.slice) {
+                statSlice(*task.record, task.begin, task.end);
+                if (task.record->slicesLeft.fetch_sub(1) == 1) finish(*task.record);
+            } else {
+                read(*task.record, /*share=*/true);
+            }
+        }
+    }
+
+    // Opens the folder as the sequential walk would reach it: the root as asked, a folder below one
+    // that walk holds open by its name there (the same, for a path the system takes whole), any
+    // other by its full path.
+    int openFolder(const Record& r) const {
+        if (r.level == 0) return ::open(r.path.c_str(), kDirFlags | (followRoot ? 0 : O_NOFOLLOW));
+        if (r.parentHandle) {
+            const std::size_t slash = r.path.rfind('/');
+            return ::openat(r.parentHandle->fd, r.path.c_str() + slash + 1, kDirFlags | O_NOFOLLOW);
+        }
+        if (r.level - 1 >= kMaxHeldLevels || r.path.size() < PATH_MAX)
+            return ::open(r.path.c_str(), kDirFlags | O_NOFOLLOW);
+        int fd = ::open(root.c_str(), kDirFlags | (followRoot ? 0 : O_NOFOLLOW));
+        std::string_view rest = std::string_view(r.path).substr(root.size());
+        std::string part;
+        while (fd >= 0 && !rest.empty()) {
+            std::size_t slash = rest.find('/');
+            part = rest.substr(0, slash);
+            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+            if (part.empty()) continue;
+            int next = ::openat(fd, part.c_str(), kDirFlags | O_NOFOLLOW);
+            int error = errno;
+            ::close(fd);
+            fd = next;
+            errno = error;
+        }
+        return fd;
+    }
+
+    // Reads one folder's names, then their status: on this thread, or shared out in slices when
+    // `share` and the folder is very large.
+    void read(Record& r, bool share) {
+        if (r.lineage->isAbandoned()) {
+            r.parentHandle.reset();
+            publish(r, {});
+            return;
+        }
+        int fd = openFolder(r);
+        const int openError = errno;
+        r.parentHandle.reset();
+        errno = openError;
+        if (fd < 0) {
+            r.error = errno;
+            publish(r, {});
+            return;
+        }
+        // Listed into buffers kept by the thread, then copied at their exact size: records are freed
+        // on another thread, and growing them in place would leave the allocator full of holes.
+        thread_local std::string names;
+        thread_local std::vector<walk::Child> children;
+        names.clear();
+        children.clear();
+        int error = walk::listFolder(fd, [&](const char* name) {
+            walk::Child child;
+            child.nameOffset = static_cast<std::uint32_t>(names.size());
+            child.nameLength = static_cast<std::uint32_t>(std::strlen(name));
+            names.append(name, child.nameLength + 1);
+            children.push_back(child);
+        });
+        if (error == 0) {
+            r.names.assign(names);
+            r.children.assign(children.begin(), children.end());
+        }
+        if (children.capacity() > kKeepScratch) {
+            std::string().swap(names);
+            std::vector<walk::Child>().swap(children);
+        }
+        if (error != 0) {
+            ::close(fd);
+            r.error = error;
+            publish(r, {});
+            return;
+        }
+        r.fd = fd;
+        const std::size_t n = r.children.size();
+        if (share && n > kSplitAbove) {
+            std::vector<Task> slices;
+            for (std::size_t begin = 0; begin < n; begin += kSlice)
+                slices.push_back(Task{&r, static_cast<std::uint32_t>(begin),
+                                      static_cast<std::uint32_t>(std::min(n, begin + kSlice)), true});
+            r.slicesLeft = slices.size();
+            int wake = 0;
+            {
+                std::lock_guard lock(mutex);
+                for (const Task& t : slices)
+                    tasks.push(t);
+                wake = std::min<int>(idle, static_cast<int>(slices.size()));
+            }
+            wakeWorkers(wake);
+            return;
+        }
+        statSlice(r, 0, n);
+        finish(r);
+    }
+
+    void statSlice(Record& r, std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            if ((i - begin) % kStopCheckEvery == 0 && stopping.load(std::memory_order_relaxed)) return;
+            walk::Child& child = r.children[i];
+            walk::statAt(r.fd, r.names.data() + child.nameOffset, child.status);
+        }
+    }
+
+    // Every entry has its status: queue the sub-folders to read and hand the listing over.
+    void finish(Record& r) {
+        // Sub-folders open by name here while this folder stays open, as in a walk that holds every
+        // folder above it (and only while few are held).
+        std::shared_ptr<Handle> handle;
+        if (r.level < kMaxHeldLevels && heldHandles.load(std::memory_order_relaxed) < kMaxHeldHandles)
+            handle = std::make_shared<Handle>(r.fd, heldHandles);
+        else
+            ::close(r.fd);
+        r.fd = -1;
+        std::vector<Task> found;
+        const bool abandoned = r.lineage->isAbandoned();
+        for (std::size_t i = 0; i < r.children.size(); ++i) {
+            const walk::Child& child = r.children[i];
+            if (child.status.error != 0 || !S_ISDIR(child.status.mode)) continue;
+            Record* sub = nullptr;
+            if (!abandoned && !r.lineage->containsFolder(child.status)) {
+                std::string_view name(r.names.data() + child.nameOffset, child.nameLength);
+                std::string path = joined(r.path, name);
+                if (!prune || !prune(path, name, r.level + 1)) {
+                    sub = new Record;
+                    sub->level = r.level + 1;
+                    sub->path = std::move(path);
+                    sub->key.reserve(r.key.size() + 1);
+                    sub->key = r.key;
+                    sub->key.push_back(static_cast<std::uint32_t>(i));
+                    sub->lineage =
+                        std::make_shared<const Lineage>(child.status.device, child.status.inode, r.lineage);
+                    found.push_back(Task{sub});
+                }
+            }
+            r.subs.push_back(sub);
+        }
+        std::string().swap(r.path);
+        publish(r, found);
+    }
+
+    void publish(Record& r, const std::vector<Task>& found) {
+        int wake = 0;
+        bool readerWaits = false;
+        {
+            std::lock_guard lock(mutex);
+            buffered.fetch_add(r.children.size(), std::memory_order_relaxed);
+
+            for (const Task& t : found)
+                tasks.push(t);
+            r.done.store(true, std::memory_order_release);
+            wake = std::min<int>(idle, static_cast<int>(found.size()));
+            readerWaits = readerWaiting;
+        }
+        wakeWorkers(wake);
+        if (readerWaits) readyCv.notify_one();
+    }
+
+    // Only as many wake-ups as there are new tasks: waking every worker for each folder costs more
+    // than the folder.
+    void wakeWorkers(int count) {
+        for (int i = 0; i < count; ++i)
+            workCv.notify_one();
+    }
+
+    void waitFor(const Record& r) {
+        if (r.done.load(std::memory_order_acquire)) return;
+        std::unique_lock lock(mutex);
+        readerWaiting = true;
+        awaited = &r;
+        workCv.notify_all();
+        readyCv.wait(lock, [&] { return r.done.load(std::memory_order_acquire); });
+        readerWaiting = false;
+        awaited = nullptr;
+    }
+
+    // The reader is done with `count` entries read ahead.
+    void release(std::size_t count) {
+        const std::size_t before = buffered.fetch_sub(count, std::memory_order_relaxed);
+        if (before >= kMaxBuffered && before - count < kMaxBuffered) {
+            { std::lock_guard lock(mutex); }
+            workCv.notify_all();
+        }
+    }
+};
+
+ParallelTreeWalker::ParallelTreeWalker(std::string root, bool followRoot, int threads, Prune prune)
+    : root_(std::move(root)), followRoot_(followRoot), pool_(std::make_unique<Pool>()) {
+    pool_->root = root_;
+    pool_->followRoot = followRoot;
+    pool_->prune = std::move(prune);
+    threads_ = std::max(1, threads);
+}
+
+ParallelTreeWalker::~ParallelTreeWalker() {
+    pool_->shutdown();
+    // Whatever the reader did not take yet belongs to it now that no worker runs.
+    std::vector<Record*> doomed = std::move(abandoned_);
+    for (Frame& frame : frames_)
+        doomed.push_back(frame.record);
+    doomed.push_back(pendingRecord_);
+    while (!doomed.empty()) {
+        Record* r = doomed.back();
+        doomed.pop_back();
+        if (!r) continue;
+        for (Record* sub : r->subs)
+            doomed.push_back(sub);
+        delete r;
+    }
+}
+
+void ParallelTreeWalker::setPath(std::size_t length) {
+    path_.resize(length);
+    entry_.path = path_;
+    if (length <= 1) {
+        entry_.name = entry_.path;
+        return;
+    }
+    std::size_t slash = entry_.path.rfind('/');
+    entry_.name = slash == std::string_view::npos ? entry_.path : entry_.path.substr(slash + 1);
+}
+
+void ParallelTreeWalker::setEntry(WalkEntry::Kind kind, int level, const Status& status) {
+    entry_.kind = kind;
+    entry_.level = level;
+    entry_.error = status.error;
+    entry_.mode = status.mode;
+    entry_.device = status.device;
+    entry_.inode = status.inode;
+    entry_.links = status.links;
+    entry_.blocks = status.blocks;
+    entry_.size = status.size;
+    entry_.modified = status.modified;
+    entry_.accessed = status.accessed;
+}
+
+bool ParallelTreeWalker::isAncestor(const Status& status) const {
+    for (const Frame& frame : frames_)
+        if (frame.self.inode == status.inode && frame.self.device == status.device) return true;
+    return false;
+}
+
+// Takes the listing of the directory whose first visit was returned last, waiting for the workers
+// when they have not read it yet, and pushes its frame. Returns with entry_ set to its unreadable
+// visit when it cannot be read.
+void ParallelTreeWalker::openPending() {
+    Record* r = pendingRecord_;
+    pendingRecord_ = nullptr;
+    if (frames_.empty()) {
+        r = new Record;
+        r->path = path_;
+        r->lineage = std::make_shared<const Lineage>(pending_.device, pending_.inode, nullptr);
+        pool_->start(threads_);
+        pool_->enqueue(r);
+    } else if (!r) {
+        // Left alone by the workers, yet entered: read it here.
+        const Record& parent = *frames_.back().record;
+        r = new Record;
+        r->level = pendingLevel_;
+        r->path = path_;
+        r->key = parent.key;
+        r->key.push_back(pendingIndex_);
+        r->lineage = std::make_shared<const Lineage>(pending_.device, pending_.inode, parent.lineage);
+        pool_->read(*r, /*share=*/false);
+    }
+    pool_->waitFor(*r);
+    if (r->error != 0) {
+        Status status = pending_;
+        status.error = r->error;
+        delete r;
+        setEntry(WalkEntry::Kind::directoryUnreadable, pendingLevel_, status);
+        return;
+    }
+    frames_.push_back(Frame{r, path_.size(), pendingLevel_, pending_, 0, 0});
+}
+
+const WalkEntry* ParallelTreeWalker::read() {
+    switch (phase_) {
+        case Phase::done:
+            return nullptr;
+
+        case Phase::start: {
+            path_ = root_;
+            setPath(path_.size());
+            struct stat st;
+            int rc = followRoot_ ? stat(path_.c_str(), &st) : lstat(path_.c_str(), &st);
+            Status status;
+            if (rc != 0) {
+                status.error = errno;
+                setEntry(WalkEntry::Kind::noStat, 0, status);
+                phase_ = Phase::done;
+                return &entry_;
+            }
+            walk::fill(st, status);
+            if (S_ISDIR(status.mode)) {
+                pending_ = status;
+                pendingLevel_ = 0;
+                skipRequested_ = false;
+                setEntry(WalkEntry::Kind::directory, 0, status);
+                phase_ = Phase::afterDirectory;
+                return &entry_;
+            }
+            setEntry(S_ISREG(status.mode)   ? WalkEntry::Kind::file
+                     : S_ISLNK(status.mode) ? WalkEntry::Kind::symlink
+                                            : WalkEntry::Kind::other,
+                     0, status);
+            phase_ = Phase::done;
+            return &entry_;
+        }
+
+        case Phase::afterDirectory:
+            phase_ = Phase::walking;
+            if (skipRequested_) {
+                skipRequested_ = false;
+                if (pendingRecord_) {
+                    pendingRecord_->lineage->abandoned = true;
+                    abandoned_.push_back(pendingRecord_);
+                    pendingRecord_ = nullptr;
+                }
+                setEntry(WalkEntry::Kind::directoryPost, pendingLevel_, pending_);
+                return &entry_;
+            }
+            openPending();
+            if (entry_.kind == WalkEntry::Kind::directoryUnreadable) return &entry_;
+            break;
+
+        case Phase::walking:
+            break;
+    }
+
+    if (frames_.empty()) {
+        phase_ = Phase::done;
+        return nullptr;
+    }
+    Frame& frame = frames_.back();
+    Record& record = *frame.record;
+    if (frame.next < record.children.size()) {
+        const std::size_t index = frame.next++;
+        const walk::Child& child = record.children[index];
+        path_.resize(frame.pathLength);
+        if (path_.empty() || path_.back() != '/') path_ += '/';
+        path_.append(record.names, child.nameOffset, child.nameLength);
+        setPath(path_.size());
+        const Status& status = child.status;
+        const int level = frame.level + 1;
+        if (status.error != 0) {
+            setEntry(WalkEntry::Kind::noStat, level, status);
+        } else if (S_ISDIR(status.mode)) {
+            Record* sub = record.subs[frame.nextSub];
+            record.subs[frame.nextSub++] = nullptr;
+            if (isAncestor(status)) {
+                if (sub) abandoned_.push_back(sub);  // never: the workers apply the same test
+                setEntry(WalkEntry::Kind::cycle, level, status);
+            } else {
+                pending_ = status;
+                pendingLevel_ = level;
+                pendingRecord_ = sub;
+                pendingIndex_ = static_cast<std::uint32_t>(index);
+                skipRequested_ = false;
+                setEntry(WalkEntry::Kind::directory, level, status);
+                phase_ = Phase::afterDirectory;
+            }
+        } else if (S_ISREG(status.mode)) {
+            setEntry(WalkEntry::Kind::file, level, status);
+        } else if (S_ISLNK(status.mode)) {
+            setEntry(WalkEntry::Kind::symlink, level, status);
+        } else {
+            setEntry(WalkEntry::Kind::other, level, status);
+        }
+        return &entry_;
+    }
+
+    // Every entry of the folder was visited: its last visit.
+    const std::size_t pathLength = frame.pathLength;
+    const int frameLevel = frame.level;
+    const Status self = frame.self;
+    pool_->release(record.children.size());
+    delete frame.record;
+    frames_.pop_back();
+    setPath(pathLength);
+    setEntry(WalkEntry::Kind::directoryPost, frameLevel, self);
+    return &entry_;
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,102 @@
+#pragma once
+
+// Pieces shared by the sequential and the parallel tree walker: an entry's status as a walk keeps
+// it, and reading one folder's names.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
+
+namespace nimbrel::walk {
+
+// Folders at this depth or deeper are read and then closed; their sub-folders are opened by full
+// path, so a deep tree never runs out of descriptors.
+constexpr int kMaxHeldLevels = 96;
+
+constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
+
+struct Status {
+    mode_t mode = 0;
+    int error = 0;  // non-zero: the status could not be read
+    std::uint64_t device = 0, inode = 0, links = 0;
+    std::int64_t blocks = 0, size = 0;
+    timespec modified{}, accessed{};
+};
+
+// One listed entry: its name within the folder's name buffer and its status.
+struct Child {
+    std::uint32_t nameOffset = 0;
+    std::uint32_t nameLength = 0;
+    Status status;
+};
+
+inline void fill(const struct stat& st, Status& status) {
+    status.mode = st.st_mode;
+    status.error = 0;
+    status.device = static_cast<std::uint64_t>(st.st_dev);
+    status.inode = static_cast<std::uint64_t>(st.st_ino);
+    status.links = static_cast<std::uint64_t>(st.st_nlink);
+    status.blocks = static_cast<std::int64_t>(st.st_blocks);
+    status.size = static_cast<std::int64_t>(st.st_size);
+#ifdef __APPLE__
+    status.modified = st.st_mtimespec;
+    status.accessed = st.st_atimespec;
+#else
+    status.modified = st.st_mtim;
+    status.accessed = st.st_atim;
+#endif
+}
+
+// The status of `name` in the open folder `fd`, never following a link.
+inline void statAt(int fd, const char* name, Status& status) {
+    struct stat st;
+    if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+        fill(st, status);
+    else
+        status.error = errno != 0 ? errno : EIO;
+}
+
+inline bool isDot(const char* name) {
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+// Calls `each(name)` for every entry of the open folder but "." and "..", in the order the file
+// system lists them. Returns 0, or the errno of a failure before anything was read.
+template <typename Each>
+int listFolder(int fd, Each&& each) {
+#ifdef __linux__
+    alignas(dirent64) static thread_local char buffer[1 << 16];
+    bool any = false;
+    for (;;) {
+        ssize_t n = getdents64(fd, buffer, sizeof buffer);
+        if (n == 0) return 0;
+        if (n < 0) return errno == EINTR ? 0 : (any ? 0 : errno);
+        any = true;
+        for (ssize_t off = 0; off < n;) {
+            auto* d = reinterpret_cast<const dirent64*>(buffer + off);
+            off += d->d_reclen;
+            if (!isDot(d->d_name)) each(d->d_name);
+        }
+    }
+#else
+    int copy = dup(fd);
+    if (copy < 0) return errno;
+    DIR* dir = fdopendir(copy);
+    if (!dir) {
+        int e = errno;
+        close(copy);
+        return e;
+    }
+    while (const dirent* d = readdir(dir))
+        if (!isDot(d->d_name)) each(d->d_name);
+    closedir(dir);
+    return 0;
+#endif
+}
+
+}  // namespace nimbrel::walk

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/file_category.h"
+#include "engine/file_item.h"
+#include "engine/scan_result.h"
+
+namespace nimbrel {
+
+class AppState;
+
+// The order of the Biggest and Forgotten shelves. Every order is stable: ties keep the scan's order.
+enum class FileSort { size, name, opened, modified };
+
+// Indexes over one scan result's listed files, built once and shared by the Files shelves: compact
+// columns of what the filters read, the orders, and a case-folded copy of every path to search. It
+// refers to the result's files by position and never copies a FileItem. When a removal prunes the
+// result in place, `sync` maps the indexes onto what is left instead of building them again.
+class FileIndex {
+  public:
+    using Row = uint32_t;  // a position in the result's files
+
+    FileIndex() = default;
+    // Builds for `result` when it is another result than the one indexed, or maps the indexes onto
+    // the files a removal left. Cheap when nothing changed.
+    void sync(const std::shared_ptr<ScanResult>& result);
+
+    size_t size() const { return ids_.size(); }
+    const FileItem& file(Row row) const { return result_->files[row]; }
+    int64_t fileSize(Row row) const { return sizes_[row]; }
+    // Every file in an order, built on first use.
+    const std::vector<Row>& order(FileSort sort);
+    // Files whose path contains `search` ignoring case (the search is used as typed), in ascending
+    // order; null for an empty search, which keeps everything. Valid until the next call.
+    const std::vector<Row>* matching(const QString& search);
+    // The same rows as a flag per file. Valid until the next call.
+    const std::vector<uint8_t>& mark(const std::vector<Row>& rows);
+    // Whether the files are stored heaviest first (a scan stores them so).
+    bool isSizeOrder() const { return isSizeOrder_; }
+
+    FileCategory category(Row row) const {
+        return FileCategory(static_cast<FileCategory::Value>(categories_[row]));
+    }
+    bool isPackage(Row row) const { return packages_[row] != 0; }
+    // Clock ticks since the epoch of the later of last access and last change.
+    int64_t lastUse(Row row) const { return lastUse_[row]; }
+
+  private:
+    void build();
+    void prune();
+    void buildOrder(FileSort sort);
+    bool pathContains(Row row, const std::string& folded) const;
+    // Every file matching, or those of `within` that match.
+    std::vector<Row> search(const QString& search, const std::vector<Row>* within) const;
+
+    std::shared_ptr<ScanResult> result_;
+    std::vector<int64_t> ids_;
+    std::vector<int64_t> sizes_;
+    std::vector<int64_t> lastUse_;
+    std::vector<int64_t> modified_;
+    std::vector<uint8_t> categories_;
+    std::vector<uint8_t> packages_;
+    // Paths, ASCII letters folded to lower case, each followed by a NUL; `starts_` has one more entry.
+    std::string folded_;
+    std::vector<size_t> starts_;
+    std::array<std::optional<std::vector<Row>>, 4> orders_;
+    bool isSizeOrder_ = true;
+    // Answers to the last searches, the latest first.
+    std::vector<std::pair<QString, std::vector<Row>>> recent_;
+    std::vector<uint8_t> hit_;
+};
+
+// What a shelf lists: positions in the index, in list order, and the size of them all.
+struct FileList {
+    std::vector<FileIndex::Row> rows;
+    int64_t totalSize = 0;
+};
+
+// The Files area's lists below the widgets: Biggest and Forgotten with their filters, orders and
+// counts, over one shared index per scan result. The answer to the last question of each shelf is
+// kept, so paging and repainting cost nothing; a new question costs one pass over the index. One
+// model per application state, found with `of`.
+class FilesModel : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int64_t kForgottenMinSize = 10'000'000;
+
+    struct BiggestQuery {
+        FileSort sort = FileSort::size;
+        std::optional<FileCategory> category;
+        bool hidePackages = false;
+        QString search;
+        bool operator==(const BiggestQuery&) const = default;
+    };
+    struct ForgottenQuery {
+        std::chrono::system_clock::time_point cutoff;
+        QString search;
+        FileSort sort = FileSort::size;
+        bool operator==(const ForgottenQuery&) const = default;
+    };
+
+    explicit FilesModel(AppState& state);
+    static FilesModel& of(AppState& state);
+
+    const FileList& biggest(const BiggestQuery& query);
+    const FileList& forgotten(const ForgottenQuery& query);
+    const FileItem& file(FileIndex::Row row) const { return index_.file(row); }
+    // The greatest size among the first `count` rows of a list, at least 1.
+    int64_t largest(const FileList& list, int count) const;
+
+  private:
+    void sync();
+
+    AppState& state_;
+    FileIndex index_;
+    std::shared_ptr<ScanResult> synced_;
+    size_t syncedCount_ = 0;
+    std::optional<BiggestQuery> biggestQuery_;
+    FileList biggest_;
+    std::optional<ForgottenQuery> forgottenQuery_;
+    FileList forgotten_;
+};
+
+}  // namespace nimbrel

@@ -1,0 +1,191 @@
+#include "platform/removal_fs.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "engine/path_rules.h"
+
+namespace nimbrel {
+
+void UniqueFd::reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+}
+
+int statEntry(int dirFd, const char* name, EntryInfo& out) {
+    struct statx sx {};
+    const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | (name[0] == '\0' ? AT_EMPTY_PATH : 0);
+    if (statx(dirFd, name, flags, STATX_BASIC_STATS | STATX_MNT_ID, &sx) != 0) return errno;
+    out.mode = sx.stx_mode;
+    out.uid = sx.stx_uid;
+    out.links = sx.stx_nlink;
+    out.allocated = int64_t(sx.stx_blocks) * 512;
+    out.dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    out.ino = sx.stx_ino;
+    out.mountId = (sx.stx_mask & STATX_MNT_ID) ? sx.stx_mnt_id : 0;
+    out.mountRoot =
+        (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    return 0;
+}
+
+namespace {
+
+std::string trimmed(std::string folder) {
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+// FS_IMMUTABLE_FL or FS_APPEND_FL on entry `name` of `dirFd` ("." for the folder itself).
+bool isImmutableAt(int dirFd, const char* name) {
+    UniqueFd fd(openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd) return false;
+    int flags = 0;
+    if (ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) != 0) return false;
+    return flags & (FS_IMMUTABLE_FL | FS_APPEND_FL);
+}
+
+std::string unescapeMountField(const std::string& field) {
+    std::string out;
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            const std::string digits = field.substr(i + 1, 3);
+            if (digits.size() == 3 && digits.find_first_not_of("01234567") == std::string::npos) {
+                out += char(std::stoi(digits, nullptr, 8));
+                i += 3;
+                continue;
+            }
+        }
+        out += field[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+ParentFolder openParent(const std::string& path, const std::vector<std::string>& anchors) {
+    ParentFolder parent;
+    if (!isRemovablePathSpelling(path)) {
+        parent.error = RemovalError::refused(RemovalError::Cause::notNormal,
+                                             path + ": not a normal absolute path; nothing was removed");
+        return parent;
+    }
+    std::string anchor = "/";
+    for (const std::string& candidate : anchors) {
+        const std::string a = trimmed(candidate);
+        if (!a.empty() && a.front() == '/' && PathRules::isInside(path, a) && a.size() > anchor.size())
+            anchor = a;
+    }
+    // The anchor is the one place a link may lead: the scan root or the home folder as the user has it.
+    UniqueFd fd(open(anchor.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) {
+        parent.error = removalErrorAt(errno, AT_FDCWD, anchor.c_str(), path, FailedStep::open);
+        return parent;
+    }
+    const size_t last = path.rfind('/');
+    size_t start = anchor == "/" ? 1 : anchor.size() + 1;
+    while (start < last) {
+        size_t end = path.find('/', start);
+        const std::string component = path.substr(start, end - start);
+        UniqueFd next(openat(fd.get(), component.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next) {
+            const int code = errno;
+            if (code == ENOTDIR || code == ELOOP) {
+                parent.error = RemovalError::refused(
+                    RemovalError::Cause::pathChanged,
+                    path + ": " + path.substr(0, end) +
+                        " is no longer a folder (a link or a file took its place); nothing was removed");
+            } else {
+                parent.error = removalErrorAt(code, fd.get(), component.c_str(), path, FailedStep::open);
+            }
+            return parent;
+        }
+        fd = std::move(next);
+        start = end + 1;
+    }
+    parent.fd = std::move(fd);
+    parent.name = path.substr(last + 1);
+    return parent;
+}
+
+RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::string& path, FailedStep step) {
+    if (code == ENOENT) return RemovalError::notFound(path + ": " + std::strerror(code));
+    RemovalError error = RemovalError::posix(code, path + ": " + std::strerror(code));
+    if (code != EPERM && code != EACCES) return error;
+    if (isImmutableAt(dirFd, name) || isImmutableAt(dirFd, ".")) {
+        error.cause = RemovalError::Cause::immutable;
+        error.description = path + ": marked immutable or append-only (" + std::strerror(code) + ")";
+        return error;
+    }
+    const uid_t me = geteuid();
+    if (code != EACCES || me == 0) return error;
+    // Whose permissions were in the way: the folder the entry is taken out of, or for an open the
+    // folder itself. When that folder is the user's own, it is theirs to change, not someone else's.
+    EntryInfo folder, entry;
+    const bool folderKnown = statEntry(dirFd, "", folder) == 0;
+    const bool entryKnown = statEntry(dirFd, name, entry) == 0;
+    const bool folderLocked = folderKnown && folder.uid == me && (folder.mode & 0300) != 0300;
+    const bool entryLocked = entryKnown && entry.isFolder() && entry.uid == me && (entry.mode & 0700) != 0700;
+    // Taking an entry out needs the folder's write and search rights; opening or moving a folder
+    // needs its own rights too.
+    if (folderLocked || (step != FailedStep::unlink && entryLocked)) {
+        error.cause = RemovalError::Cause::ownFolderLocked;
+        error.description = path + ": " + std::strerror(code) +
+                            " (a folder of yours does not allow changes; give yourself write access to it)";
+    }
+    return error;
+}
+
+std::string realPathOf(int fd) {
+    char buffer[PATH_MAX + 1];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    ssize_t length = readlink(link.c_str(), buffer, sizeof buffer - 1);
+    if (length <= 0 || length >= ssize_t(sizeof buffer - 1) || buffer[0] != '/') return {};
+    return std::string(buffer, size_t(length));
+}
+
+std::vector<MountEntry> parseMountTable(const std::string& mountInfo) {
+    std::vector<MountEntry> mounts;
+    std::istringstream lines(mountInfo);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string id, parent, devNumbers, root, mountPoint, options, field;
+        if (!(fields >> id >> parent >> devNumbers >> root >> mountPoint >> options)) continue;
+        // Optional fields run up to a lone "-"; then the type, the source and the super options.
+        while (fields >> field && field != "-") {
+        }
+        std::string type, source, superOptions;
+        fields >> type >> source >> superOptions;
+        MountEntry entry;
+        entry.id = std::strtoull(id.c_str(), nullptr, 10);
+        entry.mountPoint = unescapeMountField(mountPoint);
+        entry.type = type;
+        entry.options = options + "," + superOptions;
+        mounts.push_back(std::move(entry));
+    }
+    return mounts;
+}
+
+std::vector<MountEntry> readMountTable() {
+    std::ifstream file("/proc/self/mountinfo");
+    std::stringstream text;
+    text << file.rdbuf();
+    return parseMountTable(text.str());
+}
+
+std::optional<std::string> mountInside(const std::string& folder, const std::vector<MountEntry>& mounts) {
+    for (const MountEntry& mount : mounts)
+        if (PathRules::isInside(mount.mountPoint, folder)) return mount.mountPoint;
+    return std::nullopt;
+}
+
+}  // namespace nimbrel

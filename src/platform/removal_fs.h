@@ -1,0 +1,100 @@
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/deletion.h"
+
+namespace nimbrel {
+
+// The descriptor-level pieces the remover, the Trash move and the emptier share: they act on what
+// was reviewed, relative to folders opened without following links, and never cross into another
+// mounted file system (judged by mount identity, which a bind mount does not share).
+
+// An owned file descriptor, closed when it goes.
+class UniqueFd {
+  public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        reset(std::exchange(other.fd_, -1));
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() { reset(); }
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    void reset(int fd = -1);
+
+  private:
+    int fd_ = -1;
+};
+
+// One directory entry, read without following a link.
+struct EntryInfo {
+    mode_t mode = 0;
+    uid_t uid = 0;
+    nlink_t links = 0;
+    int64_t allocated = 0;  // st_blocks * 512
+    dev_t dev = 0;
+    ino_t ino = 0;
+    uint64_t mountId = 0;  // 0 when the kernel does not tell
+    bool mountRoot = false;
+
+    bool isFolder() const { return S_ISDIR(mode); }
+    bool sameObject(const EntryInfo& other) const { return dev == other.dev && ino == other.ino; }
+    // True when this entry lies on another mount than its folder `parent`.
+    bool crossesMount(const EntryInfo& parent) const {
+        return mountRoot || (mountId && parent.mountId && mountId != parent.mountId) || dev != parent.dev;
+    }
+};
+
+// Reads the entry `name` of the open folder `dirFd` ("" for the folder itself). Returns 0 or errno.
+int statEntry(int dirFd, const char* name, EntryInfo& out);
+
+// The folder holding a path's last component, opened as a path descriptor without following any
+// link below the trusted anchor: only the anchor (the longest of `anchors` the path lies strictly
+// inside, else "/") may itself be reached through a link. A folder on the way that is now a link
+// or a file is an error with cause pathChanged.
+struct ParentFolder {
+    UniqueFd fd;
+    std::string name;  // the last component
+    std::optional<RemovalError> error;
+};
+ParentFolder openParent(const std::string& path, const std::vector<std::string>& anchors);
+
+// What is being done when a call fails: it tells which folder's permissions were in the way.
+enum class FailedStep { unlink, open, rename };
+
+// The error of `step` failing with `code` on entry `name` of the open folder `dirFd`, with its
+// cause told apart: an immutable or append-only item or folder, or a folder of the user's own
+// whose permissions forbid it.
+RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::string& path, FailedStep step);
+
+// The real path of an open folder, from the kernel; empty when unknown.
+std::string realPathOf(int fd);
+
+// The mount points of this process's mount table (unescaped), each with its id, file-system type
+// and options.
+struct MountEntry {
+    uint64_t id = 0;
+    std::string mountPoint;
+    std::string type;
+    std::string options;  // the mount's and the super block's options, comma-joined
+};
+std::vector<MountEntry> readMountTable();
+std::vector<MountEntry> parseMountTable(const std::string& mountInfo);
+
+// The first mount point strictly inside the folder whose real path is `folder`, if any.
+std::optional<std::string> mountInside(const std::string& folder, const std::vector<MountEntry>& mounts);
+
+}  // namespace nimbrel

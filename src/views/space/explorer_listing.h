@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "views/space/explorer_model.h"
+
+namespace nimbrel {
+
+class CleanQueue;
+
+// The entries of one shown folder, held as indexes into the scan tree rather than as copies: built
+// once when the folder opens, narrowed and ordered by index on every keystroke, and turned into full
+// entries (texts, risk) only for the rows that are asked for. A folder of 100,000 entries thus costs
+// a few bytes per entry, and a search keystroke allocates nothing per entry.
+//
+// The listing reads the folder's child and file vectors in place: it is valid for one revision of
+// the scan result, and the owner builds a new one when the revision changes.
+class ExplorerListing {
+  public:
+    using Row = std::uint32_t;  // an entry of the listing, in the folder's size order
+
+    ExplorerListing(std::shared_ptr<DirNode> node, std::vector<ExplorerEntry> smallFiles);
+
+    const std::shared_ptr<DirNode>& node() const { return node_; }
+    // Every entry: children above 0 bytes, then every file, largest first (stable), then the small
+    // files as they were listed.
+    std::size_t count() const { return refs_.size(); }
+
+    // Keeps the entries that match the search (as typed, case-insensitive) and the filter, in the
+    // sort's order. Narrowing an earlier search only looks at what that search kept.
+    void show(const QString& search, ExplorerFilter filter, ExplorerSort sort, const CleanQueue& queue);
+    const std::vector<Row>& shown() const { return shown_; }
+    // The largest size among the shown rows, at least 1.
+    std::int64_t heaviestShown() const { return heaviest_; }
+
+    std::string id(Row row) const;
+    std::int64_t size(Row row) const;
+    std::string_view name(Row row) const;
+    bool isDirectory(Row row) const;
+    ExplorerTile::Condition condition(Row row) const;
+    // The full tile, made on first request and kept while the listing lives.
+    const ExplorerTile& tile(Row row) const;
+
+  private:
+    enum class Source : std::uint8_t { child, file, small };
+    struct Ref {
+        std::uint32_t index;
+        Source source;
+    };
+
+    bool nameMatches(Row row, const QString& search, const std::string& asciiNeedle) const;
+    bool filterMatches(Row row, ExplorerFilter filter, const CleanQueue& queue, std::string& idBuffer) const;
+    bool isGrime(Row row) const;
+    const std::vector<Row>& orderFor(ExplorerSort sort);
+
+    std::shared_ptr<DirNode> node_;
+    std::vector<ExplorerEntry> small_;
+    std::string prefix_;  // the folder's path with one trailing "/"
+    std::vector<Ref> refs_;
+    std::vector<Row> bySize_, byName_, byKind_;  // made on first use; none for the size order alone
+    std::vector<bool> heavy_;
+    mutable std::vector<std::int8_t> grime_;  // -1 until asked: it needs the entry's risk
+
+    std::vector<Row> shown_;
+    std::int64_t heaviest_ = 1;
+    bool hasShown_ = false;
+    QString lastSearch_;
+    ExplorerFilter lastFilter_ = ExplorerFilter::all;
+    ExplorerSort lastSort_ = ExplorerSort::size;
+
+    mutable std::unordered_map<Row, ExplorerTile> tiles_;
+    mutable std::vector<QChar> utf16_;  // a reused buffer for names that are not plain ASCII
+};
+
+}  // namespace nimbrel

@@ -1,0 +1,164 @@
+#include "theme/effect_library.h"
+
+#include <gtest/gtest.h>
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTest>
+
+#include "theme/backdrop.h"
+#include "theme/evaporate_effect.h"
+
+namespace nimbrel {
+namespace {
+
+// An opaque picture with a band of colour between x0 and x1 (the rest transparent).
+QImage band(int w, int h, int x0, int x1) {
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter(&img).fillRect(QRect(x0, 0, x1 - x0, h), QColor(200, 120, 40));
+    return img;
+}
+
+double totalAlpha(const QImage& img) {
+    double sum = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            sum += qAlpha(img.pixel(x, y));
+    return sum;
+}
+
+TEST(EvaporateFunctionTest, IntactAtRestGoneAtTheEnd) {
+    const QImage layer = band(120, 40, 0, 120);
+    const int lift = int(EffectLibrary::evaporateLift(QSizeF(120, 40)));
+    EXPECT_EQ(lift, 40);  // 2.6 x 40 reaches further, the rise stops at 40
+    EXPECT_EQ(EffectLibrary::evaporateLift(QSizeF(120, 10)), 26.0);
+
+    const QImage rest = EffectLibrary::evaporate(layer, 0, QSizeF(120, 40), 0.3, lift);
+    ASSERT_EQ(rest.size(), QSize(120, 80));
+    EXPECT_EQ(rest.copy(0, lift, 120, 40), layer);
+    EXPECT_EQ(totalAlpha(rest.copy(0, 0, 120, lift)), 0);
+
+    EXPECT_EQ(totalAlpha(EffectLibrary::evaporate(layer, 1, QSizeF(120, 40), 0.3, lift)), 0);
+    // The picture thins out steadily on the way.
+    double previous = totalAlpha(rest);
+    for (double p : {0.25, 0.5, 0.75, 0.95}) {
+        const double now = totalAlpha(EffectLibrary::evaporate(layer, p, QSizeF(120, 40), 0.3, lift));
+        EXPECT_LT(now, previous) << p;
+        previous = now;
+    }
+}
+
+TEST(EvaporateFunctionTest, StaysWithinItsSampleOffsets) {
+    // A band from x 50 to 70: grains drift at most 12 sideways, only up, never down.
+    const QImage layer = band(120, 30, 50, 70);
+    const int lift = int(EffectLibrary::evaporateLift(QSizeF(120, 30)));
+    for (double p : {0.1, 0.4, 0.7, 0.9}) {
+        for (double seed : {0.0, 0.77, 123.5}) {
+            const QImage out = EffectLibrary::evaporate(layer, p, QSizeF(120, 30), seed, lift);
+            for (int y = 0; y < out.height(); ++y)
+                for (int x = 0; x < out.width(); ++x)
+                    if (qAlpha(out.pixel(x, y)) > 0) {
+                        ASSERT_TRUE(x >= 38 && x < 82) << x << "," << y << " p " << p;
+                    }
+        }
+    }
+    // Drawn at twice the pixel ratio, the drift is measured in points.
+    QImage hi = band(240, 60, 100, 140);
+    hi.setDevicePixelRatio(2);
+    const QImage out = EffectLibrary::evaporate(hi, 0.6, QSizeF(120, 30), 0.5, 2 * lift);
+    EXPECT_EQ(out.devicePixelRatio(), 2.0);
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x)
+            if (qAlpha(out.pixel(x, y)) > 0) {
+                ASSERT_TRUE(x >= 76 && x < 164) << x;
+            }
+}
+
+TEST(EvaporateFunctionTest, TheSeedVariesThePattern) {
+    const QImage layer = band(90, 30, 0, 90);
+    const auto at = [&](double seed) {
+        return EffectLibrary::evaporate(layer, 0.5, QSizeF(90, 30), seed, 30);
+    };
+    EXPECT_EQ(at(0.25), at(0.25));
+    EXPECT_NE(at(0.25), at(0.26));
+}
+
+TEST(EvaporateEffectTest, LibraryEffectOnlyWhileUnderWay) {
+    EXPECT_FALSE(EvaporateEffect::libraryEffectOn(0));
+    EXPECT_FALSE(EvaporateEffect::libraryEffectOn(0.0005));
+    EXPECT_TRUE(EvaporateEffect::libraryEffectOn(0.002));
+
+    // Delegate-drawn items: at a sliver of progress the picture is drawn unchanged; without the library
+    // the fallback already blurs it.
+    const QImage layer = band(60, 20, 0, 60);
+    for (bool library : {true, false}) {
+        QImage canvas(60, 80, QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(Qt::transparent);
+        {
+            QPainter p(&canvas);
+            EvaporateEffect::paintLayer(p, layer, QPointF(0, 50), 0.0005, 0, library);
+        }
+        EXPECT_EQ(canvas.copy(0, 50, 60, 20) == layer, library);
+    }
+}
+
+TEST(EvaporateEffectTest, RaisedAboveItsNeighboursWhileUnderWay) {
+    ReduceMotion::setOverride(false);
+    QWidget parent;
+    auto* first = new QWidget(&parent);
+    auto* second = new QWidget(&parent);
+    auto* third = new QWidget(&parent);
+    parent.show();
+    auto order = [&] {
+        QList<QWidget*> list;
+        for (QObject* o : parent.children())
+            list << static_cast<QWidget*>(o);
+        return list;
+    };
+    {
+        EvaporateTrigger trigger(first, 0.5);
+        EXPECT_TRUE(trigger.effect() == nullptr || trigger.effect()->usesLibrary());
+        trigger.setVanishing(true);
+        trigger.animation().animation().setCurrentTime(1);
+        EXPECT_EQ(order().last(), first);
+        trigger.animation().animation().setCurrentTime(1000);
+        trigger.setVanishing(false);
+        trigger.animation().animation().setCurrentTime(200);
+        // Back in its place between the same neighbours.
+        EXPECT_EQ(order(), (QList<QWidget*>{first, second, third}));
+        EXPECT_EQ(first->graphicsEffect(), nullptr);
+    }
+    ReduceMotion::setOverride(std::nullopt);
+}
+
+TEST(FogTest, FaintStableAndPatterned) {
+    const QImage a = EffectLibrary::fog(QSize(400, 300), 42);
+    EXPECT_EQ(a, EffectLibrary::fog(QSize(400, 300), 42));
+    EXPECT_NE(a, EffectLibrary::fog(QSize(400, 300), 43));
+    int lowest = 255, highest = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            lowest = std::min(lowest, qAlpha(a.pixel(x, y)));
+            highest = std::max(highest, qAlpha(a.pixel(x, y)));
+        }
+    EXPECT_GE(lowest, 1);    // never fully clear: the layer's own black at 0.004
+    EXPECT_LE(highest, 14);  // and never more than a faint veil
+    EXPECT_GT(highest, lowest + 4);
+}
+
+TEST(FogTest, DrawnOverTheBackdropWithoutTakingClicks) {
+    NimbrelBackdrop backdrop;
+    backdrop.resize(320, 200);
+    auto* button = new QWidget(&backdrop);
+    button->setGeometry(10, 10, 100, 40);
+    backdrop.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&backdrop));
+    backdrop.grab();
+    EXPECT_EQ(backdrop.fog()->picture().isNull(), false);
+    EXPECT_EQ(backdrop.childAt(QPoint(50, 30)), button);
+    EXPECT_EQ(backdrop.childAt(QPoint(200, 150)), nullptr);  // the fog is there, but not for the pointer
+}
+
+}  // namespace
+}  // namespace nimbrel

@@ -1,0 +1,129 @@
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <functional>
+
+#include "shell_fixture.h"
+#include "theme/nimbrel_button.h"
+#include "views/files/selection_bar.h"
+#include "views/shell/main_window.h"
+#include "views/shell/modal_host.h"
+#include "views/shell/nimbrel_commands.h"
+#include "views/space/explorer_header.h"
+#include "views/space/explorer_view.h"
+#include "views/space/space_view.h"
+
+namespace nimbrel {
+namespace {
+
+class SpaceShortcutTest : public ShellFixture {
+  protected:
+    static std::shared_ptr<ScanResult> nestedResult() {
+        auto result = std::make_shared<ScanResult>();
+        result->root = std::make_shared<DirNode>("/r", nullptr);
+        result->root->size = 1000;
+        auto a = std::make_shared<DirNode>("a", result->root.get());
+        a->size = 600;
+        result->root->children.push_back(a);
+        auto b = std::make_shared<DirNode>("b", a.get());
+        b->size = 300;
+        a->children.push_back(b);
+        return result;
+    }
+};
+
+// The key goes where a real key press goes: to the focused widget, else to the active window.
+void pressCtrlUp(QWidget& window) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &window;
+    QTest::keyClick(target, Qt::Key_Up, Qt::ControlModifier);
+}
+
+QWidget* focusableOutside(QWidget& window, QWidget* area) {
+    for (QWidget* w : window.findChildren<QWidget*>())
+        if (w->isVisible() && w->focusPolicy() != Qt::NoFocus && !area->isAncestorOf(w) && w != area)
+            return w;
+    return nullptr;
+}
+
+TEST_F(SpaceShortcutTest, CtrlUpGoesUpFromEveryStartingFocus) {
+    NimbrelCommands commands(*state_, {});
+    MainWindow window(*state_, commands);
+    state_->setResult(nestedResult());
+    state_->setSection(SidebarItem::overview);
+    window.bringForward();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    // Switching areas builds a fresh view; the one left behind is hidden until it is deleted.
+    auto space = [&]() -> SpaceView* {
+        for (SpaceView* v : window.findChildren<SpaceView*>())
+            if (v->isVisible()) return v;
+        return nullptr;
+    };
+    ASSERT_NE(space(), nullptr);
+
+    const struct {
+        const char* start;
+        std::function<void()> prepare;
+    } cases[] = {
+        {"nothing focused",
+         [&] {
+             if (QApplication::focusWidget()) QApplication::focusWidget()->clearFocus();
+         }},
+        {"the explorer", [&] { space()->explorer()->setFocus(); }},
+        {"the search field", [&] { space()->toolbar()->findChild<QLineEdit*>()->setFocus(); }},
+        {"outside the area",
+         [&] {
+             QWidget* other = focusableOutside(window, space());
+             ASSERT_NE(other, nullptr);
+             other->setFocus();
+         }},
+        {"after Clear",
+         [&] {
+             CleanItem item;
+             item.id = "/r/a/b";
+             item.name = "b";
+             state_->queue().add(item);
+             QCoreApplication::processEvents();
+             auto* bar = window.findChild<SelectionBar*>();
+             ASSERT_NE(bar, nullptr);
+             bar->clearButton()->setFocus();
+             QTest::mouseClick(bar->clearButton(), Qt::LeftButton);
+             ASSERT_TRUE(state_->queue().items().empty());
+             QCoreApplication::processEvents();
+         }},
+        {"after a sheet closes",
+         [&] {
+             state_->setIsReviewing(true);
+             QCoreApplication::processEvents();
+             if (auto* host = window.findChild<ModalHost*>(); host && host->card()) host->card()->setFocus();
+             ModalHost::dismiss(*state_);
+             QCoreApplication::processEvents();
+         }},
+        {"arriving from Deep Clean",
+         [&] {
+             state_->setSection(SidebarItem::cleanup);
+             QCoreApplication::processEvents();
+             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+             for (QWidget* w : window.findChildren<QWidget*>())
+                 if (w->isVisible() && w->focusPolicy() != Qt::NoFocus) {
+                     w->setFocus();
+                     break;
+                 }
+             // Deep Clean shows a folder in Space: the new view opens at it.
+             state_->setFolderFocus(std::string("/r/a/b"));
+             state_->setSection(SidebarItem::overview);
+             QCoreApplication::processEvents();
+         }},
+    };
+    for (const auto& c : cases) {
+        state_->setSection(SidebarItem::overview);
+        state_->setFolderFocus(std::string("/r/a/b"));
+        c.prepare();
+        ASSERT_NE(space(), nullptr) << c.start;
+        ASSERT_EQ(space()->model().stack().size(), 2u) << c.start;
+        pressCtrlUp(window);
+        EXPECT_EQ(space()->model().stack().size(), 1u) << "starting from " << c.start;
+    }
+}
+
+}  // namespace
+}  // namespace nimbrel
