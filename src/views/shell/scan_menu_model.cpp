@@ -68,7 +68,7 @@ std::vector<ScanMenuLine> ScanMenuModel::lines() const {
             for (size_t j = 0; j < shown && !collides; ++j)
                 collides = j != i && titles[j].compare(titles[i], Qt::CaseInsensitive) == 0;
             out.push_back(scanRow(titles[i], "clock",
-                                  collides ? QString::fromUtf8(abbreviateHome(recents[i], layout.home))
+                                  collides ? QString::fromUtf8(PathRules::tildeForm(recents[i], layout.home))
                                            : parentDetail(recents[i], layout.home),
                                   recents[i]));
         }
