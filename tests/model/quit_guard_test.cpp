@@ -32,10 +32,14 @@ class HeldOps : public FileOperations {
     std::shared_future<void> released = release.get_future().share();
     std::set<std::string> refused;
 
-    std::optional<RemovalError> remove(const std::string& path, bool permanently) override {
+    Outcome removeCounted(const std::string& path, bool permanently) override {
         released.wait();
-        if (refused.count(path)) return RemovalError::posix(EACCES, "Permission denied");
-        return FileOperations::remove(path, permanently);
+        if (refused.count(path)) {
+            Outcome refusal;
+            refusal.error = RemovalError::posix(EACCES, "Permission denied");
+            return refusal;
+        }
+        return FileOperations::removeCounted(path, permanently);
     }
 };
 

@@ -39,6 +39,13 @@ class StoppingOps : public FileOperations {
     std::vector<std::string> removedByStop;
     int64_t bytesRemovedByStop = 0;
 
+    // Stopped removals count nothing themselves: what went is found on the disk afterwards.
+    Outcome removeCounted(const std::string& path, bool permanently) override {
+        if (!stops.count(path)) return FileOperations::removeCounted(path, permanently);
+        Outcome outcome;
+        outcome.error = remove(path, permanently);
+        return outcome;
+    }
     std::optional<RemovalError> remove(const std::string& path, bool permanently) override {
         auto stop = stops.find(path);
         if (stop == stops.end()) return FileOperations::remove(path, permanently);
@@ -194,8 +201,13 @@ TEST(RemovalFigures, TheWorkersOwnFiguresWinOverTheRecheck) {
                        {"/t/c", DeletionFailure::Reason::inUse, ""}};
     // The worker tells what it freed of /t/a itself and of a child of /t/b; of /t/c nothing.
     result.freed = {{"/t/a", 650}, {"/t/b/2", 250}, {"/t/d", 40}};
+    RemovalResult::Partial counted;
+    counted.freedBytes = 90;
+    result.partlyRemoved["/t/e"] = counted;
+    recheck.bytes["/t/e"] = 80;
     RemovalFigures figures = removalFigures(result, recheck);
-    EXPECT_EQ(figures.total, 650 + 250 + 40 + 200);
+    EXPECT_EQ(figures.total, 650 + 250 + 40 + 200 + 90);
+    EXPECT_EQ(figures.credited.at("/t/e"), 90);
     EXPECT_EQ(figures.credited.at("/t/c"), 200);
     EXPECT_FALSE(figures.credited.count("/t/b"));
     // /t/a went in part only: it stays in the tree (the recheck prunes what of it went).
