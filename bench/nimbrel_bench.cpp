@@ -5,6 +5,7 @@
 //   nimbrel-bench usage PATH
 //   nimbrel-bench twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]
 //   nimbrel-bench explorer PATH [--min-tracked BYTES]
+//   nimbrel-bench window PATH
 //   nimbrel-bench files PATH
 //   nimbrel-bench prune PATH [--count N] [--min-tracked BYTES]
 //
@@ -27,7 +28,8 @@
 #ifdef NIMBREL_BENCH_EXPLORER
 namespace nimbrel::bench {
 int runExplorer(const std::string& path, long long minTracked);  // explorer_bench.cpp
-}
+int runWindow(const std::string& path);                          // window_bench.cpp
+}  // namespace nimbrel::bench
 #endif
 
 #ifdef NIMBREL_BENCH_FILES
@@ -196,6 +198,9 @@ int runPrune(const Args& args) {
 int runExplorer(const Args& args) {
     return bench::runExplorer(args.path, args.number("--min-tracked", 1));
 }
+int runWindow(const Args& args) {
+    return bench::runWindow(args.path);
+}
 #endif
 
 struct Command {
@@ -228,6 +233,8 @@ const Command kCommands[] = {
      "explorer PATH [--min-tracked BYTES]\n"
      "                                     open the largest folder in the explorer, type a search",
      runExplorer},
+    {"window", "window PATH                        scan in the main window; report GUI-thread stalls",
+     runWindow},
 #endif
 };
 

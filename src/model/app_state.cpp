@@ -153,8 +153,6 @@ AppState::~AppState() {
     if (scanToken) scanToken->cancel();
 }
 
-// MARK: observed properties
-
 void AppState::setSection(std::optional<SidebarItem> section) {
     assign(this, section_, section, &AppState::sectionChanged);
     // Remembered on every store, also an unchanged one, so the area switcher returns here.
@@ -243,8 +241,6 @@ std::optional<VolumeInfo> AppState::rootVolume() const {
     return std::nullopt;
 }
 
-// MARK: launch, volumes and Full Disk Access
-
 std::optional<std::string> AppState::argumentAfter(const std::vector<std::string>& arguments,
                                                    const char* flag) const {
     auto found = std::find(arguments.begin(), arguments.end(), flag);
@@ -328,8 +324,6 @@ void AppState::refreshVolumes() {
     });
 }
 
-// MARK: scans
-
 void AppState::scan(const std::string& target) {
     if (isScanning_) cancelScan();
     const std::string path = normalizePath(target, services_.home());
@@ -378,6 +372,8 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
         if (!token->isCancelled()) {
             setErrorMessage(
                 tr("Couldn't scan %1.").arg(QString::fromUtf8(abbreviatingHome(path, services_.home()))));
+            // A target that cannot be scanned is no recent target: offering it again would only fail again.
+            removeRecent(path);
         }
     } else {
         nextFileID = result->lastID;
@@ -410,7 +406,15 @@ void AppState::addRecent(const std::string& path) {
     Prefs::setRecentTargets(recents_);
 }
 
-// MARK: selection
+void AppState::removeRecent(const std::string& path) {
+    std::vector<std::string> recents = recents_;
+    if (std::erase(recents, path) == 0) return;
+    setRecents(recents);
+    QStringList lines;
+    for (const std::string& recent : recents_)
+        lines << QString::fromStdString(recent);
+    Prefs::setList(Prefs::kRecentTargets, lines);
+}
 
 void AppState::toggleSelection(const CleanItem& item) {
     if (item.kind != CleanItem::Kind::junk && !queue().contains(item.id) && queue().covering(item.id)) {

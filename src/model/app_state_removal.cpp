@@ -277,8 +277,10 @@ void AppState::emptyTrash() {
 #endif
         };
     emptyingTrash_ = true;
+    cleanup().setIsEmptyingTrash(true);
     Background::run(userPool(), this, std::move(empty), [this, trashSize](CommandResult outcome) {
         emptyingTrash_ = false;
+        cleanup().setIsEmptyingTrash(false);
         if (outcome.status == 0) {
             setSessionFreed(sessionFreed() + trashSize);
             setToast(Toast(trashEmptiedToastText(trashSize), kRemovalSymbol));
@@ -313,7 +315,8 @@ void AppState::removeUnavailableSimulators() {
         [this](CommandResult outcome) {
             removingSimulators_ = false;
             if (outcome.status != 0)
-                setErrorMessage(QString("simctl failed:\n") + QString::fromStdString(outcome.output));
+                setErrorMessage(tr("simctl failed:") + QStringLiteral("\n") +
+                                QString::fromStdString(outcome.output));
             else
                 setToast(Toast(tr("Removed unavailable simulators"), kRemovalSymbol));
             refreshVolumes();

@@ -434,6 +434,29 @@ TEST_F(AppStateTest, AScanThatCannotRunSaysSoWithTheHomeAbbreviated) {
     clearRecents();
 }
 
+TEST_F(AppStateTest, OnlyTargetsThatScannedOrWereStoppedStayRecent) {
+    clearRecents();
+    Harness h;
+    AppState& s = *h.state;
+    s.scan("/fine");
+    h.scanner.answer(0, resultAt("/fine"));
+    settle(&h.scanner);
+    s.scan("/stopped");
+    s.cancelScan();
+    s.scan("/gone");
+    EXPECT_EQ(s.recents().front(), "/gone");  // offered while it runs, as any target
+    h.scanner.answer(2, nullptr);
+    settle(&h.scanner);
+    EXPECT_EQ(s.recents(), (std::vector<std::string>{"/stopped", "/fine"}));
+    EXPECT_EQ(Prefs::value(Prefs::kRecentTargets).toString(), QString("/stopped\n/fine"));
+    // A target that scanned before and fails now leaves too.
+    s.scan("/fine");
+    h.scanner.answer(3, nullptr);
+    settle(&h.scanner);
+    EXPECT_EQ(s.recents(), std::vector<std::string>{"/stopped"});
+    clearRecents();
+}
+
 TEST_F(AppStateTest, AFinishedScanInstallsItsResult) {
     clearRecents();
     Harness h;
