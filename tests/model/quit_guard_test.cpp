@@ -32,15 +32,17 @@ class HeldOps : public FileOperations {
     std::shared_future<void> released = release.get_future().share();
     std::set<std::string> refused;
 
-    Outcome removeCounted(const std::string& path, bool permanently) override {
+    std::optional<RemovalError> remove(const std::string& path, bool permanently) override {
         released.wait();
-        if (refused.count(path)) {
-            Outcome refusal;
-            refusal.error = RemovalError::posix(EACCES, "Permission denied");
-            return refusal;
-        }
-        return FileOperations::removeCounted(path, permanently);
+        lastRefused = refused.count(path) > 0;
+        if (lastRefused) return RemovalError::posix(EACCES, "Permission denied");
+        return FileOperations::remove(path, permanently);
     }
+    std::optional<Counted> takeCounted() override {
+        if (lastRefused) return std::nullopt;
+        return FileOperations::takeCounted();
+    }
+    bool lastRefused = false;
 };
 
 class QuitGuardTest : public ::testing::Test {

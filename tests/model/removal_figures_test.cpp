@@ -40,14 +40,15 @@ class StoppingOps : public FileOperations {
     int64_t bytesRemovedByStop = 0;
 
     // Stopped removals count nothing themselves: what went is found on the disk afterwards.
-    Outcome removeCounted(const std::string& path, bool permanently) override {
-        if (!stops.count(path)) return FileOperations::removeCounted(path, permanently);
-        Outcome outcome;
-        outcome.error = remove(path, permanently);
-        return outcome;
+    std::optional<Counted> takeCounted() override {
+        if (lastStopped) return std::nullopt;
+        return FileOperations::takeCounted();
     }
+    bool lastStopped = false;
+
     std::optional<RemovalError> remove(const std::string& path, bool permanently) override {
         auto stop = stops.find(path);
+        lastStopped = stop != stops.end();
         if (stop == stops.end()) return FileOperations::remove(path, permanently);
         std::vector<std::string> files;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(path))
