@@ -14,6 +14,7 @@
 #include "engine/inode_key.h"
 #include "engine/parallel_tree_walker.h"
 #include "engine/risk_catalog.h"
+#include "engine/trash_contents.h"
 #include "engine/tree_walker.h"
 
 namespace nimbrel {
@@ -402,7 +403,11 @@ std::shared_ptr<ScanResult> DiskScanner::scanWith(const std::string& root, const
                                                   std::int64_t firstID, const CancelToken& token,
                                                   const ProgressCallback& progress, int threads) {
     if (threads <= 0) threads = defaultWalkThreads();
-    return Scan(options, firstID, token, progress).run(normalize(root), threads);
+    RiskCatalog::forgetGitVerdicts();
+    std::shared_ptr<ScanResult> result =
+        Scan(options, firstID, token, progress).run(normalize(root), threads);
+    if (result) leaveOutTrashContents(*result, HostLayout::current());
+    return result;
 }
 
 int DiskScanner::defaultWalkThreads() {

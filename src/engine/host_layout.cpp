@@ -4,43 +4,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 
 namespace nimbrel {
 
 namespace {
 
-std::string userHome(const std::string& user) {
-    if (user.empty()) {
-        if (const char* env = std::getenv("HOME"); env && *env) return env;
-        if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
-        return "/";
-    }
-    if (const passwd* pw = getpwnam(user.c_str()); pw && pw->pw_dir) return pw->pw_dir;
-    return {};
-}
-
-void addHomeEntries(std::unordered_set<std::string>& set, const std::string& home,
-                    std::initializer_list<const char*> suffixes) {
-    for (const char* s : suffixes)
-        set.insert(home + s);
-}
-
-bool startsWith(const std::string& s, const std::string& prefix) {
-    return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
-}
-
-// Splits a normalised path into its parts ("/a/b" -> {"a", "b"}).
-std::vector<std::string> parts(const std::string& p) {
-    std::vector<std::string> out;
-    std::string part;
-    std::istringstream in(p);
-    while (std::getline(in, part, '/'))
-        if (!part.empty()) out.push_back(part);
-    return out;
+std::string currentUserHome() {
+    if (const char* env = std::getenv("HOME"); env && *env) return env;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    return "/";
 }
 
 }  // namespace
@@ -69,130 +46,170 @@ std::string blockDeviceLabel(dev_t device) {
     return {};
 }
 
-std::string normalizePath(const std::string& path, const std::string& home) {
-    std::string expanded = path;
-    if (!path.empty() && path[0] == '~') {
-        size_t slash = path.find('/');
-        std::string user = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
-        std::string base = user.empty() ? home : userHome(user);
-        if (!base.empty()) expanded = base + (slash == std::string::npos ? "" : path.substr(slash));
-    }
-    std::vector<std::string_view> kept;
-    std::string_view rest(expanded);
-    while (!rest.empty()) {
-        size_t slash = rest.find('/');
-        std::string_view part = rest.substr(0, slash);
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-        if (part.empty() || part == ".") continue;
-        if (part == "..") {
-            if (!kept.empty()) kept.pop_back();
-            continue;
-        }
-        kept.push_back(part);
-    }
-    if (kept.empty()) return "/";
-    std::string out;
-    out.reserve(expanded.size() + 1);
-    for (std::string_view part : kept) {
-        out += '/';
-        out += part;
-    }
-    return out;
+namespace {
+
+// The number of parts of `p` below `parent` (0 when `p` is not inside it): "/media/u/x" below
+// "/media" has 2.
+size_t depthBelow(std::string_view p, std::string_view parent) {
+    if (!PathRules::isInside(p, parent)) return 0;
+    const std::string_view rest = p.substr(parent == "/" ? 1 : parent.size() + 1);
+    return 1 + static_cast<size_t>(std::count(rest.begin(), rest.end(), '/'));
 }
 
+}  // namespace
+
 bool HostLayout::isMountPointPath(const std::string& p) const {
-    std::vector<std::string> ps = parts(p);
-    for (const std::string& parent : mountParents) {
-        std::vector<std::string> pp = parts(parent);
-        if (ps.size() == pp.size() + 1 && std::equal(pp.begin(), pp.end(), ps.begin())) return true;
-    }
-    for (const std::string& parent : userMountParents) {
-        std::vector<std::string> pp = parts(parent);
-        if (ps.size() == pp.size() + 2 && std::equal(pp.begin(), pp.end(), ps.begin())) return true;
-    }
+    for (const std::string& parent : mountParents)
+        if (depthBelow(p, parent) == 1) return true;
+    for (const std::string& parent : userMountParents)
+        if (depthBelow(p, parent) == 2) return true;
     return false;
+}
+
+size_t HostLayout::trashRootLength(const std::string& p) const {
+    if (PathRules::isAtOrInside(p, trashFolder)) return trashFolder.size();
+    for (const std::string& spelling : trashSpellings)
+        if (PathRules::isAtOrInside(p, spelling)) return spelling.size();
+    if (p.find("/.Trash") == std::string::npos) return std::string::npos;
+    // A volume's Trash by its name: ".Trash-<uid>", or "<uid>" inside ".Trash".
+    auto isUid = [](std::string_view part) {
+        return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    std::string_view previous;
+    size_t start = 1;
+    while (start < p.size()) {
+        size_t end = p.find('/', start);
+        if (end == std::string::npos) end = p.size();
+        const std::string_view part(p.data() + start, end - start);
+        if ((part.starts_with(".Trash-") && isUid(part.substr(7))) || (previous == ".Trash" && isUid(part)))
+            return end;
+        previous = part;
+        start = end + 1;
+    }
+    return std::string::npos;
+}
+
+bool HostLayout::isTrashOrInside(const std::string& normalized) const {
+    return trashRootLength(normalized) != std::string::npos;
+}
+
+bool HostLayout::isInsideTrash(const std::string& normalized) const {
+    const size_t root = trashRootLength(normalized);
+    return root != std::string::npos && root < normalized.size();
 }
 
 std::string HostLayout::asLibraryPath(const std::string& p) const {
     for (const auto& [hostFolder, macFolder] : libraryEquivalents) {
-        if (p == hostFolder) return macFolder;
-        if (startsWith(p, hostFolder + "/")) return macFolder + p.substr(hostFolder.size());
+        if (PathRules::isAtOrInside(p, hostFolder)) return macFolder + p.substr(hostFolder.size());
     }
     return p;
 }
+
+namespace {
+
+// The home folder followed by a suffix; a home of "/" (system accounts) gives "/.ssh", never "//.ssh".
+std::string under(const std::string& home, std::string_view suffix) {
+    if (suffix.empty()) return home;
+    return home == "/" ? std::string(suffix) : home + std::string(suffix);
+}
+
+// The guard's entries that hang off one spelling of the home folder, as on macOS.
+void addMacHomeTables(HostLayout& l, const std::string& h) {
+    for (const char* s : {"",
+                          "/Library",
+                          "/Desktop",
+                          "/Documents",
+                          "/Downloads",
+                          "/Pictures",
+                          "/Movies",
+                          "/Music",
+                          "/Applications",
+                          "/Public",
+                          "/Library/Caches",
+                          "/Library/Logs",
+                          "/Library/Application Support",
+                          "/Library/Containers",
+                          "/Library/Group Containers",
+                          "/Library/Preferences",
+                          "/Library/Developer",
+                          "/Library/Mail",
+                          "/Library/Messages",
+                          "/Library/Mobile Documents",
+                          "/Library/CloudStorage",
+                          "/Library/Safari",
+                          "/Library/Accounts",
+                          "/Library/Calendars",
+                          "/Library/HomeKit",
+                          "/Library/Application Scripts",
+                          "/Library/Fonts",
+                          "/.Trash"})
+        l.guardExact.insert(under(h, s));
+    for (const char* s : {"/Library/Keychains", "/.ssh", "/.gnupg"})
+        l.guardPrefixes.push_back(under(h, s));
+    l.contentsOnly.insert({under(h, "/Library/Caches"), under(h, "/Library/Logs")});
+}
+
+// What a Linux host adds for one spelling of the home folder.
+void addLinuxHomeTables(HostLayout& l, const std::string& h) {
+    for (const char* s :
+         {"/Videos", "/Templates", "/.config", "/.local", "/.local/share", "/.cache", "/.local/share/Trash"})
+        l.guardExact.insert(under(h, s));
+    l.guardPrefixes.push_back(under(h, "/.local/share/keyrings"));
+    l.contentsOnly.insert(under(h, "/.cache"));
+    for (const auto& [hostFolder, macFolder] :
+         {std::pair{"/.local/share/pnpm/store", "/Library/pnpm/store"},
+          std::pair{"/.cache", "/Library/Caches"}, std::pair{"/.config", "/Library/Preferences"},
+          std::pair{"/.local/share", "/Library/Application Support"}})
+        l.libraryEquivalents.emplace_back(under(h, hostFolder), under(h, macFolder));
+}
+
+void addHomeTables(HostLayout& l, const std::string& h) {
+    addMacHomeTables(l, h);
+    if (!l.isMac()) addLinuxHomeTables(l, h);
+}
+
+}  // namespace
 
 HostLayout HostLayout::macOS(const std::string& rawHome) {
     HostLayout l;
     l.host = Host::macOS;
     l.home = normalizePath(rawHome, "/");
     const std::string& h = l.home;
+    l.homeSpellings = {h};
     l.guardExact = {"/",    "/Applications", "/Library", "/System",    "/Users",         "/Volumes",
                     "/bin", "/sbin",         "/usr",     "/usr/local", "/private",       "/etc",
                     "/var", "/tmp",          "/opt",     "/cores",     "/Library/Caches"};
-    addHomeEntries(l.guardExact, h,
-                   {"",
-                    "/Library",
-                    "/Desktop",
-                    "/Documents",
-                    "/Downloads",
-                    "/Pictures",
-                    "/Movies",
-                    "/Music",
-                    "/Applications",
-                    "/Public",
-                    "/Library/Caches",
-                    "/Library/Logs",
-                    "/Library/Application Support",
-                    "/Library/Containers",
-                    "/Library/Group Containers",
-                    "/Library/Preferences",
-                    "/Library/Developer",
-                    "/Library/Mail",
-                    "/Library/Messages",
-                    "/Library/Mobile Documents",
-                    "/Library/CloudStorage",
-                    "/Library/Safari",
-                    "/Library/Accounts",
-                    "/Library/Calendars",
-                    "/Library/HomeKit",
-                    "/Library/Application Scripts",
-                    "/Library/Fonts",
-                    "/.Trash"});
-    l.guardPrefixes = {"/System/",        "/bin/",
-                       "/sbin/",          "/usr/bin/",
-                       "/usr/lib/",       "/usr/libexec/",
-                       "/usr/sbin/",      "/usr/share/",
-                       "/private/etc/",   "/private/var/db/",
-                       "/etc/",           "/var/db/",
-                       "/Library/Apple/", h + "/Library/Keychains",
-                       h + "/.ssh",       h + "/.gnupg"};
-    l.contentsOnly = {h + "/Library/Caches", h + "/Library/Logs"};
+    l.guardPrefixes = {"/System/",      "/bin/",      "/sbin/",         "/usr/bin/",     "/usr/lib/",
+                       "/usr/libexec/", "/usr/sbin/", "/usr/share/",    "/private/etc/", "/private/var/db/",
+                       "/etc/",         "/var/db/",   "/Library/Apple/"};
+    addHomeTables(l, h);
     l.mountParents = {"/Volumes"};
     l.systemSkips = {"/System/Volumes", "/Volumes", "/dev", "/net", "/home", "/Network", "/automount"};
-    l.trashFolder = h + "/.Trash";
+    l.trashFolder = under(h, "/.Trash");
     l.rootVolumeName = "Macintosh HD";
-    l.fullDiskAccessProbes = {h + "/Library/Application Support/com.apple.TCC/TCC.db",
-                              h + "/Library/Safari/CloudTabs.db", h + "/Library/Safari/Bookmarks.plist"};
+    l.fullDiskAccessProbes = {under(h, "/Library/Application Support/com.apple.TCC/TCC.db"),
+                              under(h, "/Library/Safari/CloudTabs.db"),
+                              under(h, "/Library/Safari/Bookmarks.plist")};
     l.systemName = "macOS";
     l.fileManagerName = "Finder";
     return l;
 }
 
 HostLayout HostLayout::linux(const std::string& rawHome) {
+    // The macOS tables hold on Linux too; the host adds its own folders.
     HostLayout l = macOS(rawHome);
     l.host = Host::linux;
     const std::string& h = l.home;
     for (const char* p : {"/boot", "/dev", "/home", "/lib", "/lib32", "/lib64", "/libx32", "/media", "/mnt",
                           "/proc", "/root", "/run", "/snap", "/srv", "/sys", "/var/lib"})
         l.guardExact.insert(p);
-    addHomeEntries(
-        l.guardExact, h,
-        {"/Videos", "/Templates", "/.config", "/.local", "/.local/share", "/.cache", "/.local/share/Trash"});
-    for (const char* p : {"/boot/", "/dev/", "/proc/", "/sys/", "/run/", "/lib/", "/lib32/", "/lib64/",
-                          "/libx32/", "/usr/lib64/", "/usr/include/", "/var/lib/"})
+    // With a merged /usr the library folders all live below /usr.
+    for (const char* p :
+         {"/boot/", "/dev/", "/proc/", "/sys/", "/run/", "/lib/", "/lib32/", "/lib64/", "/libx32/",
+          "/usr/lib32/", "/usr/lib64/", "/usr/libx32/", "/usr/include/", "/var/lib/"})
         l.guardPrefixes.push_back(p);
-    l.guardPrefixes.push_back(h + "/.local/share/keyrings");
-    l.contentsOnly.insert(h + "/.cache");
+    addLinuxHomeTables(l, h);
+    l.usersHomeParents = {"/home"};
     l.mountParents = {"/Volumes", "/media", "/mnt"};
     l.userMountParents = {"/media", "/run/media"};
     l.systemSkips.erase("/home");
@@ -200,24 +217,34 @@ HostLayout HostLayout::linux(const std::string& rawHome) {
         l.systemSkips.insert(p);
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     l.trashFolder = (dataHome && *dataHome == '/') ? normalizePath(std::string(dataHome) + "/Trash", h)
-                                                   : h + "/.local/share/Trash";
+                                                   : under(h, "/.local/share/Trash");
     l.rootVolumeName = "Computer";
     l.fullDiskAccessProbes.clear();
-    l.libraryEquivalents = {{h + "/.local/share/pnpm/store", h + "/Library/pnpm/store"},
-                            {h + "/.cache", h + "/Library/Caches"},
-                            {h + "/.config", h + "/Library/Preferences"},
-                            {h + "/.local/share", h + "/Library/Application Support"}};
     l.systemName = "Linux";
     l.fileManagerName = "File Manager";
     return l;
 }
 
+void HostLayout::addHomeSpelling(const std::string& rawOther) {
+    const std::string other = normalizePath(rawOther, "/");
+    if (std::find(homeSpellings.begin(), homeSpellings.end(), other) != homeSpellings.end()) return;
+    homeSpellings.push_back(other);
+    addHomeTables(*this, other);
+    // The Trash below the home is the same folder under the other spelling.
+    if (PathRules::isInside(trashFolder, home))
+        trashSpellings.push_back(under(other, std::string_view(trashFolder).substr(home.size())));
+}
+
 const HostLayout& HostLayout::current() {
     static const HostLayout layout = [] {
 #ifdef __APPLE__
-        return macOS(userHome({}));
+        return macOS(currentUserHome());
 #else
-        HostLayout l = linux(userHome({}));
+        const std::string home = currentUserHome();
+        HostLayout l = linux(home);
+        // A home reached through a link (/home/u -> /mnt/data/u) is protected by both names.
+        char resolved[PATH_MAX];
+        if (::realpath(l.home.c_str(), resolved)) l.addHomeSpelling(resolved);
         struct stat root {};
         if (stat("/", &root) == 0) {
             if (std::string label = blockDeviceLabel(root.st_dev); !label.empty()) l.rootVolumeName = label;

@@ -7,12 +7,9 @@
 #include <utility>
 #include <vector>
 
-namespace nimbrel {
+#include "engine/path_rules.h"
 
-// Lexical path normaliser shared by every comparison of paths: expands a leading "~" (with the given
-// home) or "~user", drops empty and "." parts, lets ".." remove the previous part, never climbs above
-// "/", and returns an absolute path. Nothing on disk is consulted; links are not resolved.
-std::string normalizePath(const std::string& path, const std::string& home);
+namespace nimbrel {
 
 // The file system label of a block device, from /dev/disk/by-label; empty when it has none.
 std::string blockDeviceLabel(dev_t device);
@@ -25,6 +22,9 @@ struct HostLayout {
 
     Host host = Host::macOS;
     std::string home;  // normalised: "/home/u/" and "/home/u" are the same home
+    // Every name the home folder goes by, `home` first: a home reached through a link is guarded
+    // under its resolved name too.
+    std::vector<std::string> homeSpellings;
 
     std::unordered_set<std::string> guardExact;
     // Ordered; an entry protects the folder itself and everything below it.
@@ -36,8 +36,12 @@ struct HostLayout {
     // Parent folders whose grandchildren are mount points ("/media" -> "/media/<user>/<name>").
     std::vector<std::string> userMountParents;
 
+    // Parent folders whose direct children are users' home folders ("/home" -> "/home/other").
+    std::vector<std::string> usersHomeParents;
+
     std::unordered_set<std::string> systemSkips;
     std::string trashFolder;
+    std::vector<std::string> trashSpellings;  // the Trash under the other names of the home
     std::string rootVolumeName;
     std::vector<std::string> fullDiskAccessProbes;  // empty: the permission does not exist here
 
@@ -56,15 +60,29 @@ struct HostLayout {
     // "/media/u/Stick", "/mnt/disk").
     bool isMountPointPath(const std::string& normalized) const;
 
+    // True when `normalized` is a Trash folder (the home Trash, a volume's ".Trash-<uid>" or
+    // ".Trash/<uid>") or lies inside one; isInsideTrash leaves the Trash folders themselves out.
+    // Volume Trash folders are recognised by name wherever they stand, without the mount table.
+    bool isTrashOrInside(const std::string& normalized) const;
+    bool isInsideTrash(const std::string& normalized) const;
+
+    // Adds another name of the home folder (its resolved form) and the guard entries below it.
+    void addHomeSpelling(const std::string& other);
+
     // The path with a host folder that has a macOS Library counterpart rewritten to that counterpart
     // ("~/.cache/pip" -> "~/Library/Caches/pip"); other paths come back unchanged.
     std::string asLibraryPath(const std::string& normalized) const;
 
     static HostLayout macOS(const std::string& home);
+    // Builds the Linux layout; HostLayout::current() adds the resolved home with addHomeSpelling.
     static HostLayout linux(const std::string& home);
 
     // The layout of this machine, built once from the home folder the system reports.
     static const HostLayout& current();
+
+  private:
+    // The length of the Trash folder that holds or is `normalized`; npos outside every Trash.
+    size_t trashRootLength(const std::string& normalized) const;
 };
 
 }  // namespace nimbrel

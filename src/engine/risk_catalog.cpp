@@ -162,7 +162,7 @@ Risk RiskCatalog::assess(const std::string& path, bool isDirectory, bool isBuild
                          std::optional<int64_t> size, const HostLayout& layout) {
     using L = Risk::Level;
     const std::string p = normalizePath(path, layout.home);
-    const std::string name = asciiLower(std::string_view(p).substr(p.rfind('/') + 1));
+    const std::string name = asciiLower(PathRules::lastComponent(p));
     const std::string_view ext = pathExtension(name);
     const std::string& home = layout.home;
 
@@ -268,19 +268,39 @@ int64_t RiskCatalog::fileSize(const std::string& path) {
     return static_cast<int64_t>(st.st_size);
 }
 
+namespace {
+
+// The git verdicts of the current scan. A folder may become a repository at any time, so the answers
+// last only until the next scan starts.
+struct GitVerdicts {
+    std::mutex mutex;
+    std::unordered_map<std::string, bool> answers;
+
+    static GitVerdicts& shared() {
+        static GitVerdicts verdicts;
+        return verdicts;
+    }
+};
+
+}  // namespace
+
 bool RiskCatalog::isGitRepository(const std::string& path) {
-    // Never cleared: a repository created after the first question stays unknown until restart.
-    static std::mutex mutex;
-    static std::unordered_map<std::string, bool> cache;
+    GitVerdicts& verdicts = GitVerdicts::shared();
     {
-        std::lock_guard lock(mutex);
-        if (auto it = cache.find(path); it != cache.end()) return it->second;
+        std::lock_guard lock(verdicts.mutex);
+        if (auto it = verdicts.answers.find(path); it != verdicts.answers.end()) return it->second;
     }
     struct stat st {};
     const bool answer = lstat((path + "/.git").c_str(), &st) == 0;
-    std::lock_guard lock(mutex);
-    cache[path] = answer;
+    std::lock_guard lock(verdicts.mutex);
+    verdicts.answers[path] = answer;
     return answer;
+}
+
+void RiskCatalog::forgetGitVerdicts() {
+    GitVerdicts& verdicts = GitVerdicts::shared();
+    std::lock_guard lock(verdicts.mutex);
+    verdicts.answers.clear();
 }
 
 }  // namespace nimbrel

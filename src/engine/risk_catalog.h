@@ -33,7 +33,7 @@ struct RiskSummaryRow {
 };
 
 // Judges the risk of removing any path from the path and what the caller knows of it. Pure apart
-// from a cached probe for git repositories and, for "key" files of unknown size, one size lookup.
+// from a probe for git repositories cached per scan and, for "key" files of unknown size, one size lookup.
 // Every form without a layout judges against HostLayout::current(). Callable from any thread.
 struct RiskCatalog {
     // `size` is the item's size when the caller has it; the catalogue reads it only when a rule
@@ -49,8 +49,10 @@ struct RiskCatalog {
 
     // The item's own size attribute (a link's own size); 0 when it cannot be read.
     static int64_t fileSize(const std::string& path);
-    // Whether `path` + "/.git" exists, remembered per path for the life of the process.
+    // Whether `path` + "/.git" exists, remembered per path until the next scan starts.
     static bool isGitRepository(const std::string& path);
+    // Drops the remembered git verdicts; every scan starts with this.
+    static void forgetGitVerdicts();
 };
 
 // The extension of a file name: the text after its last ".", empty when there is no dot, when the

@@ -1,18 +1,20 @@
 #include "engine/safety_guard.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <mutex>
 #include <string_view>
 
 #include "engine/localized.h"
+#include "engine/path_rules.h"
 
 namespace nimbrel {
 
 namespace {
-
-bool startsWith(const std::string& s, const std::string& prefix) {
-    return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
-}
 
 // The folder a prefix entry names: "/usr/bin/" -> "/usr/bin". The folder itself is protected too,
 // not only what lies below it.
@@ -22,16 +24,33 @@ std::string_view prefixFolder(const std::string& entry) {
     return folder;
 }
 
-bool isSameOrBelow(std::string_view p, std::string_view folder) {
-    return p.size() >= folder.size() && p.compare(0, folder.size(), folder) == 0 &&
-           (p.size() == folder.size() || p[folder.size()] == '/');
+// True when `p` is a direct child of one of `parents` ("/home/other" of "/home").
+bool isChildOf(const std::string& p, const std::vector<std::string>& parents) {
+    for (const std::string& parent : parents)
+        if (PathRules::isInside(p, parent) && p.find('/', parent.size() + 1) == std::string::npos)
+            return true;
+    return false;
 }
 
-// True when `p` lies strictly above `protectedPath` ("/private/var" above "/private/var/db"):
-// removing `p` would take the protected path with it.
-bool isAncestorOf(std::string_view p, std::string_view protectedPath) {
-    if (p == "/") return protectedPath != "/";
-    return protectedPath.size() > p.size() + 1 && isSameOrBelow(protectedPath, p);
+std::optional<InodeKey> identity(const std::string& path, bool followLast) {
+    struct stat st {};
+    if ((followLast ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) return std::nullopt;
+    return InodeKey{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::optional<std::string> resolved(const std::string& path) {
+    char buffer[PATH_MAX];
+    if (!::realpath(path.c_str(), buffer)) return std::nullopt;
+    return std::string(buffer);
+}
+
+// The normalised path with its folder's links resolved, its own name kept; unchanged when the folder
+// cannot be resolved.
+std::string withResolvedFolder(const std::string& p) {
+    if (p == "/") return p;
+    const auto real = resolved(PathRules::parent(p));
+    if (!real) return p;
+    return (*real == "/" ? std::string() : *real) + "/" + std::string(PathRules::lastComponent(p));
 }
 
 }  // namespace
@@ -51,35 +70,31 @@ bool SafetyGuard::isProtected(const std::string& path, const HostLayout& layout)
     const std::string p = normalizePath(path, layout.home);
     if (layout.guardExact.count(p)) return true;
     for (const std::string& entry : layout.guardPrefixes)
-        if (isSameOrBelow(p, prefixFolder(entry))) return true;
+        if (PathRules::isAtOrInside(p, prefixFolder(entry))) return true;
     if (layout.isMountPointPath(p)) return true;
-    // The Trash is emptied, never removed, wherever $XDG_DATA_HOME puts it.
-    if (!layout.trashFolder.empty() && (p == layout.trashFolder || isAncestorOf(p, layout.trashFolder)))
-        return true;
+    // Another user's home folder is kept like the user's own.
+    if (isChildOf(p, layout.usersHomeParents)) return true;
+    // The Trash is emptied, never removed nor taken apart, wherever $XDG_DATA_HOME puts it: moving a
+    // trashed item again would strand its restore information.
+    if (layout.isTrashOrInside(p)) return true;
+    if (!layout.trashFolder.empty() && PathRules::isInside(layout.trashFolder, p)) return true;
     for (const std::string& e : layout.guardExact)
-        if (isAncestorOf(p, e)) return true;
+        if (PathRules::isInside(e, p)) return true;
     for (const std::string& entry : layout.guardPrefixes)
-        if (isAncestorOf(p, prefixFolder(entry))) return true;
+        if (PathRules::isInside(prefixFolder(entry), p)) return true;
     return false;
 }
 
 std::string SafetyGuard::onDiskPath(const std::string& path) {
-    const std::string p = normalizePath(path, HostLayout::current().home);
-    const size_t slash = p.rfind('/');
-    if (p == "/" || slash == std::string::npos) return p;
-    const std::string folder = slash == 0 ? std::string("/") : p.substr(0, slash);
-    char resolved[PATH_MAX];
-    if (!::realpath(folder.c_str(), resolved)) return p;
-    const std::string real(resolved);
-    return (real == "/" ? std::string() : real) + p.substr(slash);
+    return withResolvedFolder(normalizePath(path, HostLayout::current().home));
 }
 
 bool SafetyGuard::isProtectedOnDisk(const std::string& path) {
-    return isProtected(path) || isProtected(onDiskPath(path));
+    return DiskGuard::current()->isProtected(path);
 }
 
 std::string SafetyGuard::reasonOnDisk(const std::string& path) {
-    return reason(isProtected(path) ? path : onDiskPath(path));
+    return DiskGuard::current()->reason(path);
 }
 
 std::string SafetyGuard::reason(const std::string& path) {
@@ -88,25 +103,132 @@ std::string SafetyGuard::reason(const std::string& path) {
 
 std::string SafetyGuard::reason(const std::string& path, const HostLayout& layout) {
     const std::string p = normalizePath(path, layout.home);
-    const std::string& home = layout.home;
     if (layout.contentsOnly.count(p))
         return localized(
             "The folder stays; everything inside it is nimbrelised (except Apple's own com.apple.* items)");
-    if (p == home) return localized("Your home folder can't be nimbrelised");
-    if (startsWith(p, home + "/Library/Keychains") ||
-        (!layout.isMac() && startsWith(p, home + "/.local/share/keyrings")))
-        return localized("Your saved passwords and certificates are never touched");
-    if (startsWith(p, home + "/.ssh") || startsWith(p, home + "/.gnupg"))
-        return localized("Your SSH and encryption keys are never touched");
-    if (startsWith(p, home + "/"))
-        return hostLocalized(layout,
-                             "macOS and your apps expect this folder to exist. Open it to clean inside",
-                             "%1 and your apps expect this folder to exist. Open it to clean inside");
+    if (layout.isInsideTrash(p)) return localized("Already in the Trash: it goes when the Trash is emptied");
+    for (const std::string& home : layout.homeSpellings) {
+        if (p == home) return localized("Your home folder can't be nimbrelised");
+        const std::string h = home == "/" ? std::string() : home;
+        if (p.starts_with(h + "/Library/Keychains") ||
+            (!layout.isMac() && p.starts_with(h + "/.local/share/keyrings")))
+            return localized("Your saved passwords and certificates are never touched");
+        if (p.starts_with(h + "/.ssh") || p.starts_with(h + "/.gnupg"))
+            return localized("Your SSH and encryption keys are never touched");
+    }
+    if (isChildOf(p, layout.usersHomeParents))
+        return localized("Another user's home folder is never touched");
+    for (const std::string& home : layout.homeSpellings)
+        if (home != "/" && p.starts_with(home + "/"))
+            return hostLocalized(layout,
+                                 "macOS and your apps expect this folder to exist. Open it to clean inside",
+                                 "%1 and your apps expect this folder to exist. Open it to clean inside");
     return hostLocalized(layout, "Part of macOS, never touched", "Part of %1, never touched");
 }
 
 const std::unordered_set<std::string>& SafetyGuard::contentsOnly() {
     return HostLayout::current().contentsOnly;
+}
+
+// --- on disk -------------------------------------------------------------------------------------
+
+DiskGuard::DiskGuard(const HostLayout& layout) : layout_(layout) {
+    // `path` is protected by identity; every folder above its resolved place holds it.
+    auto remember = [this](std::unordered_map<InodeKey, std::string>& table, const std::string& path) {
+        const auto id = identity(path, true);
+        if (!id) return;
+        table.try_emplace(*id, path);
+        const auto real = resolved(path);
+        if (!real) return;
+        for (std::string above = PathRules::parent(*real);; above = PathRules::parent(above)) {
+            if (const auto aboveID = identity(above, true)) holders_.try_emplace(*aboveID, path);
+            if (above == "/") break;
+        }
+    };
+    for (const std::string& entry : layout_.guardExact)
+        remember(exact_, entry);
+    for (const std::string& entry : layout_.guardPrefixes)
+        remember(trees_, std::string(prefixFolder(entry)));
+    remember(trees_, layout_.trashFolder);
+    for (const std::string& spelling : layout_.trashSpellings)
+        remember(trees_, spelling);
+    for (const std::string& parent : layout_.usersHomeParents) {
+        DIR* folder = ::opendir(parent.c_str());
+        if (!folder) continue;
+        while (const dirent* entry = ::readdir(folder)) {
+            const std::string_view name(entry->d_name);
+            if (name != "." && name != "..") remember(exact_, parent + "/" + std::string(name));
+        }
+        ::closedir(folder);
+    }
+}
+
+const DiskGuard::Folder& DiskGuard::folder(const std::string& normalized) const {
+    // Called with the mutex held. The folders not seen yet, nearest first, are learnt from the top
+    // down, so each folder is read once however deep the paths go.
+    std::vector<std::string> unknown;
+    for (std::string f = normalized; !folders_.count(f); f = PathRules::parent(f)) {
+        unknown.push_back(f);
+        if (f == "/") break;
+    }
+    for (auto it = unknown.rbegin(); it != unknown.rend(); ++it) {
+        Folder learnt;
+        learnt.resolved = resolved(*it);
+        if (const auto id = identity(*it, true); id && trees_.count(*id))
+            learnt.tree = trees_.at(*id);
+        else if (*it != "/")
+            if (const Folder& above = folders_.at(PathRules::parent(*it)); above.tree)
+                learnt.tree = *above.tree + "/" + std::string(PathRules::lastComponent(*it));
+        folders_.emplace(*it, std::move(learnt));
+    }
+    return folders_.at(normalized);
+}
+
+std::optional<std::string> DiskGuard::protectedPlace(const std::string& path) const {
+    // Only a plain absolute path is read the same by the guard and by the system: "a/lnk/../b" names
+    // another folder on disk than it does on paper.
+    if (!PathRules::isNormalAbsolute(path)) return path;
+    const std::string& p = path;
+    if (SafetyGuard::isProtected(p, layout_)) return p;
+    // The item itself is judged without following it: a link goes as a link.
+    if (const auto own = identity(p, false)) {
+        for (const auto* table : {&exact_, &trees_, &holders_})
+            if (auto it = table->find(*own); it != table->end()) return it->second;
+    }
+    if (p == "/") return std::nullopt;
+    std::lock_guard lock(mutex_);
+    const Folder& parent = folder(PathRules::parent(p));
+    // Below a protected tree, whatever the names on the way.
+    if (parent.tree) return *parent.tree + "/" + std::string(PathRules::lastComponent(p));
+    // Through a linked folder: the resolved spelling too (a Trash or a mount point by name).
+    if (parent.resolved) {
+        const std::string onDisk = (*parent.resolved == "/" ? std::string() : *parent.resolved) + "/" +
+                                   std::string(PathRules::lastComponent(p));
+        if (onDisk != p && SafetyGuard::isProtected(onDisk, layout_)) return onDisk;
+    }
+    return std::nullopt;
+}
+
+bool DiskGuard::isProtected(const std::string& path) const {
+    return protectedPlace(path).has_value();
+}
+
+std::string DiskGuard::reason(const std::string& path) const {
+    if (!PathRules::isNormalAbsolute(path)) return localized("Only a plain absolute path is removed");
+    return SafetyGuard::reason(protectedPlace(path).value_or(path), layout_);
+}
+
+std::shared_ptr<const DiskGuard> DiskGuard::current() {
+    static std::mutex mutex;
+    static std::shared_ptr<const DiskGuard> guard;
+    static std::chrono::steady_clock::time_point made;
+    std::lock_guard lock(mutex);
+    const auto now = std::chrono::steady_clock::now();
+    if (!guard || now - made > std::chrono::seconds(1)) {
+        guard = std::make_shared<const DiskGuard>(HostLayout::current());
+        made = now;
+    }
+    return guard;
 }
 
 }  // namespace nimbrel

@@ -1,9 +1,14 @@
 #pragma once
 
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "engine/host_layout.h"
+#include "engine/inode_key.h"
 
 namespace nimbrel {
 
@@ -16,10 +21,10 @@ struct SafetyGuard {
     static bool isProtected(const std::string& path);
     static bool isProtected(const std::string& path, const HostLayout& layout);
 
-    // The same judgement of the place the path really names on disk: its folder with every link
-    // resolved, its own name left as it is (a link itself is removed, never followed). A path that
-    // reaches a protected folder through a linked folder ("/tmp/home-link/.ssh") is protected too.
-    // Reads the disk; a folder that cannot be resolved leaves only the path's own judgement.
+    // The same judgement of the place the path really names on disk (DiskGuard::current()): a path
+    // that reaches a protected folder through a linked folder ("/tmp/home-link/.ssh") or a bind
+    // mount is protected too. The path's own name is not followed: a link itself is removed, never
+    // what it points to. A folder that cannot be read leaves only the path's own judgement.
     static bool isProtectedOnDisk(const std::string& path);
     // The path with its folder resolved as above; the normalised path when that folder cannot be.
     static std::string onDiskPath(const std::string& path);
@@ -36,6 +41,46 @@ struct SafetyGuard {
     static const std::unordered_set<std::string>& contentsOnly(const HostLayout& layout) {
         return layout.contentsOnly;
     }
+};
+
+// The guard's judgement of places on disk. A protected folder keeps its protection under every name
+// that reaches it: a linked parent, a bind mount ("/srv/bound-home/Documents" when the home is bound
+// at /srv/bound-home) or a second mount of the same file system. Each protected folder is known by
+// its identity (device and inode), read once when the guard is made; a path is judged by its own
+// identity and those of its ancestors. One guard may judge from any thread.
+class DiskGuard {
+  public:
+    explicit DiskGuard(const HostLayout& layout);
+
+    // The judgement of SafetyGuard::isProtected, extended to every other name of a protected place.
+    // A path that is not plain and absolute (PathRules::isNormalAbsolute) is refused: the system
+    // would read its ".." after following links, so it may name another place than the one judged.
+    bool isProtected(const std::string& path) const;
+    // Why isProtected refused the path (the reason of the protected folder it reaches).
+    std::string reason(const std::string& path) const;
+
+    // A guard of this machine's layout, made again when the one at hand is older than a second:
+    // cheap enough for every removal, fresh enough for folders made or mounted meanwhile.
+    static std::shared_ptr<const DiskGuard> current();
+
+  private:
+    // What the guard learnt of one folder on the way to the paths it judged; removals judge many
+    // paths of few folders.
+    struct Folder {
+        std::optional<std::string> resolved;  // with every link followed; nothing when unreadable
+        std::optional<std::string> tree;      // the protected tree holding it (or being it), by identity
+    };
+    const Folder& folder(const std::string& normalized) const;
+
+    // The protected path that `path` reaches on disk, or nothing.
+    std::optional<std::string> protectedPlace(const std::string& path) const;
+
+    HostLayout layout_;
+    std::unordered_map<InodeKey, std::string> exact_;    // folders protected themselves
+    std::unordered_map<InodeKey, std::string> trees_;    // folders protected with all they hold
+    std::unordered_map<InodeKey, std::string> holders_;  // folders that hold a protected folder
+    mutable std::mutex mutex_;
+    mutable std::unordered_map<std::string, Folder> folders_;
 };
 
 // The text as it stands on macOS; elsewhere the host's variant, with "%1" replaced by the host's

@@ -12,6 +12,7 @@
 
 #include "engine/disk_scanner.h"
 #include "engine/inode_key.h"
+#include "engine/path_rules.h"
 #include "engine/risk_catalog.h"
 
 namespace nimbrel {
@@ -35,12 +36,6 @@ void lowerUpwards(DirNode* from, std::int64_t size, std::int64_t files) {
         lower(n->size, size);
         lower(n->fileCount, files);
     }
-}
-
-std::string parentOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return {};
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Finds many folders by path in a row. A folder with many children gets a name index the first
@@ -174,14 +169,14 @@ void ScanResult::remove(const std::unordered_set<std::string>& paths,
         // those, so an excluded or new path cannot empty a folder whose children keep their size.
         auto size = sizes.find(path);
         if (size == sizes.end() || size->second <= 0) continue;
-        DirNode* parent = finder.find(parentOf(path));
+        DirNode* parent = finder.find(PathRules::parent(path));
         if (!parent) continue;
         const std::int64_t counted = std::min(size->second, parent->smallFilesSize);
         if (counted <= 0) continue;
         lower(parent->smallFilesSize, counted);
         lowerUpwards(parent, counted, 1);
         lowerCategory(categoryTotals,
-                      FileCategory::classify(asciiLower(pathExtension(path.substr(path.rfind('/') + 1)))),
+                      FileCategory::classify(asciiLower(pathExtension(PathRules::lastComponent(path)))),
                       counted);
     }
 

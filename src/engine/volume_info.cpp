@@ -18,14 +18,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "engine/path_rules.h"
+
 namespace nimbrel {
 
 namespace {
-
-bool isSameOrBelow(std::string_view p, std::string_view folder) {
-    return p.size() >= folder.size() && p.compare(0, folder.size(), folder) == 0 &&
-           (p.size() == folder.size() || p[folder.size()] == '/');
-}
 
 // Mount-table fields escape space, tab, newline and backslash as three octal digits.
 std::string unescape(std::string_view s) {
@@ -113,8 +110,9 @@ bool VolumeInfo::isShownMount(const MountEntry& e) {
     // A bind mount of a folder shows a part of a volume that is already listed.
     if (e.root != "/") return false;
     for (const char* hidden : {"/boot", "/proc", "/sys", "/dev", "/snap", "/var/lib", "/var/snap", "/efi"})
-        if (isSameOrBelow(e.mountPoint, hidden)) return false;
-    if (isSameOrBelow(e.mountPoint, "/run") && !isSameOrBelow(e.mountPoint, "/run/media")) return false;
+        if (PathRules::isAtOrInside(e.mountPoint, hidden)) return false;
+    if (PathRules::isAtOrInside(e.mountPoint, "/run") && !PathRules::isAtOrInside(e.mountPoint, "/run/media"))
+        return false;
     return true;
 }
 
@@ -209,7 +207,7 @@ std::vector<VolumeInfo> VolumeInfo::fromMountTable(const std::string& mountInfo,
             v.isInternal = true;
         } else {
             if (!network) v.name = blockDeviceLabel(makedev(e.major, e.minor));
-            if (v.name.empty()) v.name = e.mountPoint.substr(e.mountPoint.rfind('/') + 1);
+            if (v.name.empty()) v.name = PathRules::lastComponent(e.mountPoint);
             v.isInternal = !network && isInternalDevice(e.major, e.minor);
         }
         // A later mount on the same place hides the earlier one; the table lists the later last.

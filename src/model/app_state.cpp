@@ -15,6 +15,7 @@
 
 #include "engine/demo.h"
 #include "engine/host_layout.h"
+#include "engine/path_rules.h"
 #include "model/background.h"
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
@@ -65,24 +66,6 @@ class ProgressMailbox {
     std::mutex mutex_;
     std::optional<ScanProgress> latest_;
 };
-
-std::string lastComponent(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool isInsideOrAt(const std::string& path, const std::string& folder) {
-    return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-                              path[folder.size()] == '/');
-}
-
-// "~" for the home folder at a component boundary: "/home/bob/x" -> "~/x", "/home/bobby" stays.
-std::string abbreviatingHome(const std::string& path, const std::string& home) {
-    if (home.empty() || home == "/") return path;
-    if (path == home) return "~";
-    if (isInsideOrAt(path, home)) return "~" + path.substr(home.size());
-    return path;
-}
 
 std::vector<std::string> processArguments() {
     std::vector<std::string> arguments;
@@ -371,7 +354,7 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
     if (!result) {
         if (!token->isCancelled()) {
             setErrorMessage(
-                tr("Couldn't scan %1.").arg(QString::fromUtf8(abbreviatingHome(path, services_.home()))));
+                tr("Couldn't scan %1.").arg(QString::fromUtf8(PathRules::tildeForm(path, services_.home()))));
             // A target that cannot be scanned is no recent target: offering it again would only fail again.
             removeRecent(path);
         }
@@ -447,7 +430,7 @@ void AppState::deselectInside(const std::string& path) {
         if (!prefix.ends_with('/')) prefix += '/';
         const DirNode* next = nullptr;
         for (const auto& child : current->children) {
-            if (isInsideOrAt(path, prefix + child->name)) {
+            if (PathRules::isAtOrInside(path, prefix + child->name)) {
                 next = child.get();
                 break;
             }
@@ -484,7 +467,7 @@ void AppState::deselectInside(const std::string& path) {
     queue().remove(cover->id);
     queue().add(kept);
 
-    const QString name = QString::fromUtf8(lastComponent(path));
+    const QString name = QString::fromUtf8(std::string(PathRules::lastComponent(path)));
     const QString message =
         loose <= 0
             ? tr("Left out “%1” · the rest of “%2” stays selected").arg(name, coverName)

@@ -11,6 +11,7 @@
 #include "engine/file_actions.h"
 #include "engine/host_layout.h"
 #include "engine/junk_location.h"
+#include "engine/path_rules.h"
 #include "engine/safety_guard.h"
 #include "model/app_state.h"
 #include "model/background.h"
@@ -130,12 +131,15 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     }
     // The safety guard has the last word, before anything touches the disk. It judges where the
     // path really leads too: a scan through a linked folder names guarded folders by other paths.
+    // The guard reads the protected folders' identities now, so a folder made or mounted a moment
+    // ago is known by every name.
+    const DiskGuard guard(HostLayout::current());
     std::vector<DeletionItem> allowed;
     std::vector<DeletionFailure> guardFailures;
     for (const DeletionItem& item : request.items) {
-        if (SafetyGuard::isProtectedOnDisk(item.path))
+        if (guard.isProtected(item.path))
             guardFailures.push_back(
-                {item.path, DeletionFailure::Reason::safetyGuard, SafetyGuard::reasonOnDisk(item.path)});
+                {item.path, DeletionFailure::Reason::safetyGuard, guard.reason(item.path)});
         else
             allowed.push_back(item);
     }

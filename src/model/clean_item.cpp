@@ -8,6 +8,7 @@
 
 #include "engine/junk_location.h"
 #include "engine/localized.h"
+#include "engine/path_rules.h"
 
 namespace nimbrel {
 
@@ -107,16 +108,17 @@ Risk CleanItem::risk() const {
     return RiskCatalog::assess(id, kind != Kind::file, kind == Kind::artifact, size);
 }
 
+bool CleanItem::isWellFormed() const {
+    if (size < 0 || id.find('\0') != std::string::npos) return false;
+    if (kind == Kind::junk) return id.size() > 5 && id.starts_with("junk:");
+    return PathRules::isNormalAbsolute(id);
+}
+
 CleanItem CleanItem::artifact(const DevArtifact& artifact) {
-    auto lastComponent = [](const std::string& path) {
-        const size_t slash = path.find_last_of('/');
-        return slash == std::string::npos ? path : path.substr(slash + 1);
-    };
-    const size_t slash = artifact.path.find_last_of('/');
-    const std::string parent = slash == std::string::npos ? std::string() : artifact.path.substr(0, slash);
     CleanItem item;
     item.id = artifact.path;
-    item.name = lastComponent(parent) + " \u00B7 " + lastComponent(artifact.path);
+    item.name = std::string(PathRules::lastComponent(PathRules::parent(artifact.path))) + " \u00B7 " +
+                std::string(PathRules::lastComponent(artifact.path));
     item.size = artifact.size;
     item.kind = Kind::artifact;
     item.heat = 1.0;
@@ -181,6 +183,7 @@ std::optional<CleanItem> CleanItem::fromJson(const QByteArray& json) {
     item.heat = heat.toDouble();
     if (symbol.isString()) item.symbolPath = symbol.toString().toStdString();
     item.source = *source;
+    if (!item.isWellFormed()) return std::nullopt;
     return item;
 }
 

@@ -43,6 +43,10 @@ struct CleanItem {
 
     // Worked out on every read: a junk location by its heat, anything else by the risk catalogue.
     Risk risk() const;
+    // True when the item can name what a removal takes: a path id is absolute and already normal
+    // (no "..", ".", empty part or trailing "/", so the path judged is the path removed), no id holds
+    // a NUL byte, a junk id names a location, and the size is not negative.
+    bool isWellFormed() const;
     // The item for a build product the scan found ("app · node_modules").
     static CleanItem artifact(const DevArtifact& artifact);
 
@@ -55,8 +59,9 @@ struct CleanItem {
     // The JSON object dragged between Nimbrel's own views. Nothing when a text field is not valid
     // UTF-8: JSON would replace the odd bytes and the dropped item would name another path.
     std::optional<QByteArray> toJson() const;
-    // Nothing for malformed JSON, a missing key, a kind or source that names no case, or a size that
-    // is not an integer. Unknown keys are ignored; a null "symbolPath" counts as absent.
+    // Nothing for malformed JSON, a missing key, a kind or source that names no case, a size that
+    // is not an integer, or an item that is not well formed. Unknown keys are ignored; a null
+    // "symbolPath" counts as absent.
     static std::optional<CleanItem> fromJson(const QByteArray& json);
     static constexpr const char* mimeType = "application/json";
 };

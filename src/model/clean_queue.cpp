@@ -2,18 +2,14 @@
 
 #include <algorithm>
 
+#include "engine/path_rules.h"
+
 namespace nimbrel {
 
 namespace {
 
 bool coversChildren(const CleanItem& item) {
     return item.kind == CleanItem::Kind::folder || item.kind == CleanItem::Kind::artifact;
-}
-
-// `path` lies strictly below `folder`: "/a/b/c" is inside "/a/b", "/a/bc" and "/a/b" are not.
-bool isInside(const std::string& path, const std::string& folder) {
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == '/';
 }
 
 }  // namespace
@@ -51,7 +47,9 @@ std::optional<CleanItem> CleanQueue::covering(const std::string& path) const {
     // Only the folders above the path can cover it; the first queued of them wins.
     std::optional<size_t> first;
     for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        auto found = coverers_.find(path.substr(0, slash));
+        // The root folder is the one above every other absolute path.
+        if (slash == 0 && path.size() == 1) break;
+        auto found = coverers_.find(slash == 0 ? std::string("/") : path.substr(0, slash));
         if (found != coverers_.end() && !dropped_[found->second] && (!first || found->second < *first))
             first = found->second;
     }
@@ -82,13 +80,15 @@ bool CleanQueue::insert(const CleanItem& item) {
         if (repeated_) {
             compact();
             std::erase_if(items_, [&](const CleanItem& queued) {
-                return queued.kind != CleanItem::Kind::junk && isInside(queued.id, item.id);
+                return queued.kind != CleanItem::Kind::junk && PathRules::isInside(queued.id, item.id);
             });
             reindex();
         } else {
-            // Every path id inside `item` sorts between "<id>/" and "<id>0" ('0' follows '/').
-            std::string slash = item.id + '/';
-            std::string after = item.id + '0';
+            // Every path id inside `item` sorts between "<id>/" and "<id>0" ('0' follows '/'); inside
+            // the root, between "/" and "0", the root itself not being queued yet.
+            const bool root = item.id == "/";
+            std::string slash = root ? "/" : item.id + '/';
+            std::string after = root ? "0" : item.id + '0';
             std::vector<size_t> inside;
             for (auto it = paths_.lower_bound(slash); it != paths_.end() && *it < after; ++it)
                 inside.push_back(positions_.at(*it));

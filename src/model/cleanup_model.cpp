@@ -7,6 +7,7 @@
 #include "engine/demo.h"
 #include "engine/disk_scanner.h"
 #include "engine/host_layout.h"
+#include "engine/path_rules.h"
 #include "engine/risk_catalog.h"
 #include "model/background.h"
 
@@ -19,18 +20,13 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-bool isUnder(const std::string& path, const std::string& folder) {
-    return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-                              path[folder.size()] == '/');
-}
-
 // Whether the location's measurement counted `path`: its folder itself, or what lies below it that
 // the location lists (the first name below the folder decides: a matching extension, or a name the
 // location does not skip). A movie removed from the downloads folder is no installer.
 bool counts(const JunkLocation& location, const std::string& path) {
     for (const std::string& folder : location.paths) {
         if (path == folder) return true;
-        if (!isUnder(path, folder)) continue;
+        if (!PathRules::isAtOrInside(path, folder)) continue;
         const size_t start = folder.size() + 1;
         const std::string_view first = std::string_view(path).substr(
             start, path.find('/', start) == std::string::npos ? std::string_view::npos

@@ -6,22 +6,13 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "engine/path_rules.h"
 #include "model/background.h"
 #include "util/fmt.h"
 
 namespace nimbrel {
 
 namespace {
-
-// True when `path` or one of its ancestors is in `paths`.
-bool removedWithin(const std::string& path, const std::unordered_set<std::string>& paths) {
-    if (paths.count(path)) return true;
-    for (size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0;
-         slash = path.rfind('/', slash - 1)) {
-        if (paths.count(path.substr(0, slash))) return true;
-    }
-    return paths.count("/") > 0 && path.size() > 1 && path[0] == '/';
-}
 
 // Drops removed members from `groups`; sets left with one copy go. Returns the ids of the sets whose
 // kept copy was among the removed.
@@ -31,8 +22,8 @@ std::vector<std::string> dropRemoved(std::vector<DuplicateGroup>& groups,
     if (paths.empty()) return keptGone;
     std::erase_if(groups, [&](DuplicateGroup& g) {
         const FileItem* stay = DuplicatesModel::kept(g);
-        const bool lostKept = stay && removedWithin(stay->path, paths);
-        std::erase_if(g.files, [&](const FileItem& f) { return removedWithin(f.path, paths); });
+        const bool lostKept = stay && PathRules::isAtOrInsideAny(stay->path, paths);
+        std::erase_if(g.files, [&](const FileItem& f) { return PathRules::isAtOrInsideAny(f.path, paths); });
         if (g.files.size() < 2) return true;
         if (lostKept) keptGone.push_back(g.id);
         return false;

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/disk_scanner.h"
+#include "engine/path_rules.h"
 #include "util/fmt.h"
 #include "util/plural.h"
 
@@ -27,7 +28,8 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
     ReviewedRemoval removal;
     std::unordered_set<std::string> seen;
     for (const CleanItem& entry : queueItems) {
-        if (!ids.count(entry.id)) continue;
+        // An id the guard would read differently from the remover never reaches the disk.
+        if (!ids.count(entry.id) || !entry.isWellFormed()) continue;
         removal.chosen.push_back(entry);
 
         bool junk = entry.kind == CleanItem::Kind::junk;
@@ -49,7 +51,7 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
 
         bool clearInside = junk || contentsOnly || entry.source == CleanItem::Source::deepClean;
         for (auto& [path, size] : candidates) {
-            if (!seen.insert(path).second) continue;
+            if (!PathRules::isNormalAbsolute(path) || !seen.insert(path).second) continue;
             removal.request.items.push_back({path, size, clearInside});
         }
         if (junk || contentsOnly) removal.clearedIDs.insert(entry.id);
@@ -184,12 +186,7 @@ QString copiedPathsToastText(const std::vector<std::string>& paths, const std::s
         return Plural::choose(int64_t(paths.size()), tr("Copied %1 path"), tr("Copied %1 paths"))
             .arg(QString::number(int64_t(paths.size())));
     // The home folder shown as "~", as the file manager abbreviates it.
-    const std::string& path = paths.front();
-    std::string shown = path;
-    if (!home.empty() && home != "/" &&
-        (path == home ||
-         (path.size() > home.size() && path.compare(0, home.size(), home) == 0 && path[home.size()] == '/')))
-        shown = "~" + path.substr(home.size());
+    const std::string shown = PathRules::tildeForm(paths.front(), home);
     return tr("Copied %1").arg(QString::fromUtf8(shown.data(), qsizetype(shown.size())));
 }
 

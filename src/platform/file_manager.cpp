@@ -8,14 +8,15 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "engine/path_rules.h"
+
 namespace nimbrel {
 
 namespace {
 
 void openParentFolder(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const std::string parent = slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
-    QDesktopServices::openUrl(QUrl(FileActions::fileUri(parent)));
+    const std::string parent = PathRules::parent(path);
+    QDesktopServices::openUrl(QUrl(FileActions::fileUri(parent.empty() ? "/" : parent)));
 }
 
 }  // namespace

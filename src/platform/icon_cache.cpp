@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QThreadPool>
 
+#include "engine/path_rules.h"
 #include "engine/risk_catalog.h"
 
 namespace nimbrel {
@@ -16,9 +17,7 @@ namespace nimbrel {
 namespace {
 
 std::string lowerExtension(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return asciiLower(
-        pathExtension(slash == std::string::npos ? path : std::string_view(path).substr(slash + 1)));
+    return asciiLower(pathExtension(PathRules::lastComponent(path)));
 }
 
 // The icon theme's image for a content type: its own icon name, then its generic one. Null when

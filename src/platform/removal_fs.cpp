@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/path_rules.h"
+
 namespace nimbrel {
 
 void UniqueFd::reset(int fd) {
@@ -35,12 +37,6 @@ int statEntry(int dirFd, const char* name, EntryInfo& out) {
 }
 
 namespace {
-
-bool isInside(const std::string& path, const std::string& folder) {
-    if (folder == "/") return path.size() > 1 && path.front() == '/';
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == '/';
-}
 
 std::string trimmed(std::string folder) {
     while (folder.size() > 1 && folder.back() == '/')
@@ -90,7 +86,8 @@ ParentFolder openParent(const std::string& path, const std::vector<std::string>&
     std::string anchor = "/";
     for (const std::string& candidate : anchors) {
         const std::string a = trimmed(candidate);
-        if (!a.empty() && a.front() == '/' && isInside(path, a) && a.size() > anchor.size()) anchor = a;
+        if (!a.empty() && a.front() == '/' && PathRules::isInside(path, a) && a.size() > anchor.size())
+            anchor = a;
     }
     // The anchor is the one place a link may lead: the scan root or the home folder as the user has it.
     UniqueFd fd(open(anchor.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -192,7 +189,7 @@ std::vector<MountEntry> readMountTable() {
 
 std::optional<std::string> mountInside(const std::string& folder, const std::vector<MountEntry>& mounts) {
     for (const MountEntry& mount : mounts)
-        if (isInside(mount.mountPoint, folder)) return mount.mountPoint;
+        if (PathRules::isInside(mount.mountPoint, folder)) return mount.mountPoint;
     return std::nullopt;
 }
 

@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "engine/host_layout.h"
+#include "engine/path_rules.h"
 #include "platform/removal_fs.h"
 
 namespace nimbrel {
@@ -21,11 +22,6 @@ namespace {
 RemovalError noTrash(const std::string& path, const std::string& why) {
     return RemovalError::refused(RemovalError::Cause::noTrash,
                                  path + ": can't be moved to the Trash (" + why + "); nothing was moved");
-}
-
-bool isInside(const std::string& path, const std::string& folder) {
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-           path[folder.size()] == '/';
 }
 
 // File systems that keep nothing a Trash could give back, or are the system's own.
@@ -42,8 +38,9 @@ bool hasNoTrash(const MountEntry& mount) {
     for (const char* folder : kSystem)
         if (mount.mountPoint == folder) return true;
     for (const char* folder : {"/dev", "/proc", "/sys", "/boot"})
-        if (isInside(mount.mountPoint, folder)) return true;
-    return isInside(mount.mountPoint, "/run") && !isInside(mount.mountPoint, "/run/media");
+        if (PathRules::isInside(mount.mountPoint, folder)) return true;
+    return PathRules::isInside(mount.mountPoint, "/run") &&
+           !PathRules::isInside(mount.mountPoint, "/run/media");
 }
 
 // Opens (making it 0700 when missing) the folder `name` of `dirFd`, never through a link.
@@ -176,7 +173,7 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
             target.originalPath = path;
         else if (topPath == "/")
             target.originalPath = realPath.substr(1);
-        else if (isInside(realPath, topPath))
+        else if (PathRules::isInside(realPath, topPath))
             target.originalPath = realPath.substr(topPath.size() + 1);
         else
             target.originalPath = realPath;

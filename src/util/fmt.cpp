@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string_view>
 
+#include "engine/path_rules.h"
+
 namespace nimbrel {
 
 namespace {
@@ -109,11 +111,7 @@ QString Fmt::displayName(const std::string& path, const HostLayout& layout) {
     if (path == "/") return QString::fromStdString(layout.rootVolumeName);
     if (path == layout.home) return tr("Home");
     // The last component as the file manager shows it; a trailing "/" is not part of the name.
-    std::string_view p(path);
-    while (p.size() > 1 && p.back() == '/')
-        p.remove_suffix(1);
-    const size_t slash = p.rfind('/');
-    const std::string_view name = slash == std::string_view::npos || p.size() == 1 ? p : p.substr(slash + 1);
+    const std::string_view name = PathRules::lastComponent(path);
     return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
 }
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <thread>
 
+#include "engine/disk_scanner.h"
 #include "engine/safety_guard.h"
 
 namespace nimbrel {
@@ -162,7 +163,11 @@ TEST(RiskCatalog, GitRepositoryIsProbedForFoldersAndCached) {
     EXPECT_EQ(RiskCatalog::assess(later, true, false, std::nullopt, layout).level, L::normal);
     std::filesystem::create_directories(later + "/.git");
     EXPECT_EQ(RiskCatalog::assess(later, true, false, std::nullopt, layout).level, L::normal)
-        << "the first answer is kept for the life of the process";
+        << "the first answer is kept while the scan lasts";
+    // The next scan asks again: the folder became a repository meanwhile.
+    CancelToken token;
+    ASSERT_TRUE(DiskScanner::scan(dir.path.string(), ScanOptions{}, 1, token, nullptr));
+    EXPECT_EQ(RiskCatalog::assess(later, true, false, std::nullopt, layout).title, "Git repository");
 }
 
 TEST(RiskCatalog, GitCacheUnderConcurrentUse) {

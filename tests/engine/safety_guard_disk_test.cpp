@@ -1,12 +1,18 @@
 // The guard's judgement of where a path really leads on disk.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "engine/safety_guard.h"
+#include "scan_tree.h"
 
 namespace nimbrel {
 namespace {
@@ -54,6 +60,159 @@ TEST(SafetyGuardOnDisk, LinkedFoldersAreJudgedWhereTheyLead) {
     }
     EXPECT_FALSE(SafetyGuard::isProtected(t.path + "/etc-link/passwd"));
     EXPECT_EQ(SafetyGuard::reasonOnDisk(t.path + "/etc-link/passwd"), SafetyGuard::reason("/etc/passwd"));
+}
+
+// A bind mount for one test, in a folder of its own outside every tree a test removes, so that no
+// removal of a test tree can ever walk into the bound folder. Always undone.
+struct Bind {
+    std::string at;
+    bool mounted = false;
+    explicit Bind(const std::string& source) {
+        std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-bind-XXXXXX";
+        if (!mkdtemp(pattern.data())) return;
+        at = pattern;
+        mounted = ::mount(source.c_str(), at.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0;
+    }
+    ~Bind() {
+        if (mounted && ::umount2(at.c_str(), MNT_DETACH) != 0) std::abort();
+        if (!at.empty()) ::rmdir(at.c_str());
+    }
+};
+
+// A home folder of its own in a temporary tree, guarded by a layout made for it.
+struct FakeHome {
+    TempFolder t;
+    std::string home;
+    HostLayout layout;
+    FakeHome() : home(t.path + "/home/u"), layout(HostLayout::linux(t.path + "/home/u")) {
+        layout.trashFolder = home + "/.local/share/Trash";
+        layout.usersHomeParents.push_back(t.path + "/home");
+        for (const char* folder :
+             {"Documents", "Desktop", ".ssh", "Downloads", ".local/share/Trash/files", "free"})
+            std::filesystem::create_directories(home + "/" + folder);
+        for (const char* file : {"Documents/report.txt", ".ssh/id_rsa", "Downloads/a.txt",
+                                 ".local/share/Trash/files/old.txt", "free/b.txt"})
+            std::ofstream(home + "/" + file) << "x";
+        std::filesystem::create_directories(t.path + "/home/other");
+        std::filesystem::create_directory_symlink(home, t.path + "/home-link");
+        std::filesystem::create_directory_symlink(t.path, t.path + "/tree-link");
+        std::filesystem::permissions(t.path, std::filesystem::perms(0755));
+    }
+};
+
+// Relative to the home: what the guard keeps, and what it lets go.
+const std::pair<const char*, bool> kHomeEntries[] = {
+    {"", true},
+    {"/Documents", true},
+    {"/Desktop", true},
+    {"/.ssh", true},
+    {"/.ssh/id_rsa", true},
+    {"/.local/share/Trash", true},
+    {"/.local/share/Trash/files/old.txt", true},
+    {"/.local/share/Trash/files", true},
+    {"/Documents/report.txt", false},
+    {"/Downloads/a.txt", false},
+    {"/free", false},
+    {"/free/b.txt", false},
+};
+
+// A random respelling of a plain path: "." parts, doubled slashes, a trailing slash, a detour
+// through ".." — each names the same place on paper.
+std::string respell(const std::string& plain, std::mt19937& random) {
+    std::string out;
+    size_t start = 1;
+    while (start <= plain.size()) {
+        size_t end = plain.find('/', start);
+        if (end == std::string::npos) end = plain.size();
+        const std::string part = plain.substr(start, end - start);
+        out += random() % 3 == 0 ? "//" : "/";
+        switch (random() % 4) {
+            case 0:
+                out += "./";
+                break;
+            case 1:
+                out += "detour/../";
+                break;
+            default:
+                break;
+        }
+        out += part;
+        start = end + 1;
+    }
+    if (random() % 2) out += "/";
+    return out == plain ? plain + "/." : out;
+}
+
+// Every name of a protected place is refused, every spelling that is not plain is refused, and the
+// plain names of what may go are allowed. Returns the number of wrong judgements.
+int judgeAllSpellings(const FakeHome& f, const std::vector<std::string>& homeNames, unsigned seed) {
+    const DiskGuard guard(f.layout);
+    std::mt19937 random(seed);
+    int wrong = 0;
+    for (const std::string& base : homeNames) {
+        for (const auto& [suffix, kept] : kHomeEntries) {
+            const std::string plain = base + suffix;
+            // A link to the home is removed as a link; only what lies behind it is the home's.
+            const bool isLink = std::string(suffix).empty() && std::filesystem::is_symlink(plain);
+            if (guard.isProtected(plain) != (kept && !isLink)) {
+                ADD_FAILURE() << "plain " << plain;
+                ++wrong;
+            }
+            for (int i = 0; i < 8; ++i) {
+                const std::string spelled = respell(plain, random);
+                if (!guard.isProtected(spelled)) {
+                    ADD_FAILURE() << "respelled " << spelled;
+                    ++wrong;
+                }
+            }
+        }
+    }
+    return wrong;
+}
+
+TEST(DiskGuard, EveryNameOfAProtectedFolderIsRefused) {
+    FakeHome f;
+    std::vector<std::string> names = {f.home, f.t.path + "/home-link", f.t.path + "/tree-link/home/u",
+                                      f.t.path + "/tree-link/tree-link/home/u"};
+    std::vector<std::unique_ptr<Bind>> binds;
+    if (geteuid() == 0) {
+        binds.push_back(std::make_unique<Bind>(f.home));
+        binds.push_back(std::make_unique<Bind>("/"));
+        ASSERT_TRUE(binds[0]->mounted && binds[1]->mounted);
+        names.push_back(binds[0]->at);
+        names.push_back(binds[1]->at + f.home);
+    }
+    EXPECT_EQ(judgeAllSpellings(f, names, 20261209u), 0);
+
+    const DiskGuard guard(f.layout);
+    // Folders that hold the home, other users' homes, and the Trash by identity.
+    for (const std::string& p : {f.t.path, f.t.path + "/home", f.t.path + "/home/other"})
+        EXPECT_TRUE(guard.isProtected(p)) << p;
+    EXPECT_EQ(guard.reason(f.t.path + "/home-link/.ssh/id_rsa"),
+              "Your SSH and encryption keys are never touched");
+    EXPECT_EQ(guard.reason(f.home + "/a/../Documents"), "Only a plain absolute path is removed");
+    if (geteuid() != 0) GTEST_SKIP() << "bind mounts need root";
+    // A bind of the whole system: its root, its system folders and the home behind it.
+    const std::string root = binds[1]->at, boundHome = binds[0]->at;
+    for (const std::string& p :
+         {root, root + "/etc/hostname", root + "/usr/lib", root + "/tmp", root + f.t.path})
+        EXPECT_TRUE(guard.isProtected(p)) << p;
+    EXPECT_EQ(guard.reason(boundHome + "/Documents"), SafetyGuard::reason(f.home + "/Documents", f.layout));
+    Bind homes(f.t.path + "/home");
+    ASSERT_TRUE(homes.mounted);
+    const DiskGuard later(f.layout);
+    for (const std::string& p : {homes.at, homes.at + "/other", homes.at + "/u/Desktop"})
+        EXPECT_TRUE(later.isProtected(p)) << p;
+    EXPECT_FALSE(later.isProtected(homes.at + "/u/Downloads/a.txt"));
+}
+
+// The judgement does not depend on who asks: an unprivileged user reads the same identities.
+TEST(DiskGuard, AnUnprivilegedUserGetsTheSameJudgement) {
+    if (geteuid() != 0) GTEST_SKIP() << "switching to an unprivileged user needs root";
+    FakeHome f;
+    const std::vector<std::string> names = {f.home, f.t.path + "/home-link", f.t.path + "/tree-link/home/u"};
+    const int wrong = test::asNobody([&] { return std::min(judgeAllSpellings(f, names, 7u), 99); });
+    EXPECT_EQ(wrong, 0) << "wrong judgements as nobody (120: no switch)";
 }
 
 }  // namespace

@@ -79,6 +79,39 @@ TEST(SafetyGuard, ProtectsSystemHomeKeysAndMountPoints) {
     }
 }
 
+// Hosts that differ from the usual desktop: merged /usr, system accounts whose home is "/", other
+// users' homes, and a home reached through a link.
+TEST(SafetyGuard, LinuxHostVariants) {
+    const HostLayout lin = HostLayout::linux("/home/u");
+    for (const char* p : {"/usr/lib32", "/usr/lib32/libc.so.6", "/usr/libx32/ld.so",
+                          "/usr/lib64/ld-linux.so.2", "/home/other", "/home/u", "/home/.ecryptfs"})
+        EXPECT_TRUE(SafetyGuard::isProtected(p, lin)) << p;
+    for (const char* p : {"/home/other/Downloads/a.iso", "/home/other/x", "/usr/lib32x"})
+        EXPECT_FALSE(SafetyGuard::isProtected(p, lin)) << p;
+    EXPECT_EQ(SafetyGuard::reason("/home/other", lin), "Another user's home folder is never touched");
+
+    const HostLayout system = HostLayout::linux("/");
+    for (const char* p :
+         {"/.ssh", "/.ssh/id_rsa", "/.gnupg", "/Documents", "/.config", "/.local/share/Trash"})
+        EXPECT_TRUE(SafetyGuard::isProtected(p, system)) << p;
+    for (const auto& entry : system.guardExact)
+        EXPECT_EQ(entry.find("//"), std::string::npos) << entry;
+    for (const auto& entry : system.guardPrefixes)
+        EXPECT_EQ(entry.find("//"), std::string::npos) << entry;
+    EXPECT_EQ(system.trashFolder, "/.local/share/Trash");
+    EXPECT_EQ(SafetyGuard::reason("/.ssh/id_rsa", system), "Your SSH and encryption keys are never touched");
+
+    HostLayout linked = HostLayout::linux("/home/u");
+    linked.addHomeSpelling("/mnt/data/u/");
+    for (const char* p : {"/mnt/data/u", "/mnt/data/u/Documents", "/mnt/data/u/.ssh/id_rsa", "/mnt/data",
+                          "/home/u/Documents", "/mnt/data/u/.local/share/Trash/files/a"})
+        EXPECT_TRUE(SafetyGuard::isProtected(p, linked)) << p;
+    EXPECT_FALSE(SafetyGuard::isProtected("/mnt/data/u/Documents/a.txt", linked));
+    EXPECT_TRUE(linked.contentsOnly.count("/mnt/data/u/.cache"));
+    EXPECT_EQ(linked.asLibraryPath("/mnt/data/u/.cache/pip"), "/mnt/data/u/Library/Caches/pip");
+    EXPECT_EQ(SafetyGuard::reason("/mnt/data/u", linked), "Your home folder can't be nimbrelised");
+}
+
 TEST(SafetyGuard, HomeWithTrailingSlashStillProtected) {
     for (const HostLayout& layout : {HostLayout::macOS("/home/u/"), HostLayout::linux("/home/u/")}) {
         EXPECT_TRUE(SafetyGuard::isProtected("/home/u", layout));
@@ -99,8 +132,35 @@ TEST(SafetyGuard, TrashFolderOutsideTheHomeIsProtected) {
     lin.trashFolder = "/data/u/share/Trash";
     EXPECT_TRUE(SafetyGuard::isProtected("/data/u/share/Trash/", lin));
     EXPECT_TRUE(SafetyGuard::isProtected("/data/u", lin));
-    EXPECT_FALSE(SafetyGuard::isProtected("/data/u/share/Trash/files/old.txt", lin));
     EXPECT_FALSE(SafetyGuard::isProtected("/data/other", lin));
+}
+
+// What is in a Trash goes only when the Trash is emptied: moving it again would strand its restore
+// information. Volume Trash folders are known by their names.
+TEST(SafetyGuard, NothingInsideATrashIsRemovedOneByOne) {
+    HostLayout lin = HostLayout::linux("/home/u");
+    lin.trashFolder = "/data/u/share/Trash";
+    const std::pair<const char*, bool> cases[] = {
+        {"/data/u/share/Trash/files/old.txt", true},
+        {"/data/u/share/Trash/info/old.txt.trashinfo", true},
+        {"/media/u/Stick/.Trash-1000/files/node_modules", true},
+        {"/media/u/Stick/.Trash-1000", true},
+        {"/mnt/disk/.Trash/1000/files/a", true},
+        {"/srv/data/.Trash-0/files/a", true},
+        {"/media/u/Stick/.Trash-old/files/a", false},
+        {"/media/u/Stick/.Trash/notes/a", false},
+        {"/media/u/Stick/.Trashy-1000/a", false},
+        {"/home/u/.local/share/Trash-notes/a", false},
+    };
+    for (const auto& [path, kept] : cases)
+        EXPECT_EQ(SafetyGuard::isProtected(path, lin), kept) << path;
+    EXPECT_EQ(SafetyGuard::reason("/data/u/share/Trash/files/old.txt", lin),
+              "Already in the Trash: it goes when the Trash is emptied");
+    EXPECT_EQ(SafetyGuard::reason("/mnt/disk/.Trash/1000/files/a", lin),
+              "Already in the Trash: it goes when the Trash is emptied");
+    EXPECT_TRUE(lin.isInsideTrash("/mnt/disk/.Trash-1000/x"));
+    EXPECT_FALSE(lin.isInsideTrash("/mnt/disk/.Trash-1000"));
+    EXPECT_FALSE(lin.isInsideTrash("/data/u/share/Trash"));
 }
 
 TEST(SafetyGuard, ContentsOnlyFolders) {

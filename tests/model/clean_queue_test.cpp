@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <unordered_set>
 
+#include "engine/path_rules.h"
+
 namespace nimbrel {
 namespace {
 
@@ -81,7 +83,7 @@ TEST(CleanQueueTest, CoveringRulesOfAdd) {
          {item("/A", Kind::folder)},
          item("/a/x", Kind::file),
          {"/A", "/a/x"}},
-        {"the root folder covers nothing", {item("/", Kind::folder)}, item("/x", Kind::file), {"/", "/x"}},
+        {"the root folder covers everything", {item("/", Kind::folder)}, item("/x", Kind::file), {"/"}},
     };
     for (const Case& c : cases) {
         CleanQueue queue;
@@ -223,6 +225,44 @@ TEST(CleanItemTest, Decoding) {
     }
 }
 
+// An id the removal would read differently from the guard never becomes an item: the path judged
+// must be the path removed.
+TEST(CleanItemTest, OnlyNormalAbsoluteIdsAndSizesAreWellFormed) {
+    struct Case {
+        std::string id;
+        CleanItem::Kind kind;
+        int64_t size;
+        bool wellFormed;
+    };
+    using K = CleanItem::Kind;
+    const Case cases[] = {
+        {"/home/u/Desktop", K::folder, 1, true},
+        {"/", K::folder, 0, true},
+        {"/home/u/lnk/../Desktop", K::folder, 1, false},
+        {"/home/u/./Desktop", K::folder, 1, false},
+        {"/home/u//Desktop", K::file, 1, false},
+        {"/home/u/Desktop/", K::folder, 1, false},
+        {"Desktop", K::folder, 1, false},
+        {"~/Desktop", K::folder, 1, false},
+        {"", K::file, 1, false},
+        {std::string("/home/u/Documents\0/x", 20), K::file, 1, false},
+        {"/home/u/a.txt", K::file, -1, false},
+        {"junk:caches", K::junk, 5, true},
+        {"junk:", K::junk, 5, false},
+        {"/home/u/.cache", K::junk, 5, false},
+        {"junk:caches", K::folder, 5, false},
+    };
+    for (const Case& c : cases) {
+        CleanItem made = item(c.id, c.kind, c.size);
+        EXPECT_EQ(made.isWellFormed(), c.wellFormed) << c.id;
+    }
+    const QByteArray dotted =
+        R"({"id":"/a/b/../c","name":"c","size":5,"kind":"folder","heat":0,"source":"files"})";
+    EXPECT_FALSE(CleanItem::fromJson(dotted).has_value());
+    const QByteArray negative = R"({"id":"/a","name":"a","size":-5,"kind":"file","heat":0,"source":"files"})";
+    EXPECT_FALSE(CleanItem::fromJson(negative).has_value());
+}
+
 TEST(CleanItemTest, RiskOfJunkFollowsHeatAndTheRestAsksTheCatalogue) {
     CleanItem junk = item("junk:caches", CleanItem::Kind::junk);
     junk.heat = 0.55;
@@ -255,8 +295,7 @@ struct PlainQueue {
     std::vector<CleanItem> items;
 
     static bool inside(const std::string& path, const std::string& folder) {
-        return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-               path[folder.size()] == '/';
+        return PathRules::isInside(path, folder);
     }
     std::vector<std::string> described() const {
         std::vector<std::string> out;

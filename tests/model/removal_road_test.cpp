@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "engine/safety_guard.h"
 #include "model/app_state_test_support.h"
@@ -656,6 +657,102 @@ TEST_P(RemovalRoadTest, EmptyingAFolderThatCannotGoLeavesLinkTargetsAlone) {
     EXPECT_EQ(road.state->sessionFreed(), blob + link);
     EXPECT_TRUE(road.inTree("app/cache"));
     EXPECT_FALSE(road.inTree("app/cache/blob.bin"));
+}
+
+// Every name of a guarded place, handed to the real removal road as a ticked entry, leaves it on
+// disk; the plain entries beside them go, and only they. The guarded place here is the Trash (the
+// data home is this test's): its folder, what it holds, and the folder holding it, reached plainly,
+// through a link, through ".." after a link, and through a bind mount when running as root.
+TEST_P(RemovalRoadTest, EveryNameOfAGuardedPlaceStaysAndOnlyPlainEntriesGo) {
+    const std::string share = base() + "/share", guarded = HostLayout::current().trashFolder;
+    const std::string old = guarded + "/files/" + name("old.bin");
+    writeFile(old, 4096);
+    Road road(name("spellings"));
+    std::filesystem::create_directory_symlink(share, road.path("share-link"));
+    std::filesystem::create_directory_symlink(guarded + "/files", road.path("files-link"));
+    // The mount point lies outside every tree a test removes; it is always undone.
+    struct Bind {
+        std::string at;
+        bool mounted = false;
+        ~Bind() {
+            if (mounted && umount2(at.c_str(), MNT_DETACH) != 0) std::abort();
+            if (!at.empty()) rmdir(at.c_str());
+        }
+    } bind;
+    std::vector<std::string> names = {share, road.path("share-link")};
+    if (geteuid() == 0) {
+        std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-bind-XXXXXX";
+        ASSERT_TRUE(mkdtemp(pattern.data()));
+        bind.at = pattern;
+        bind.mounted = mount(share.c_str(), bind.at.c_str(), nullptr, MS_BIND, nullptr) == 0;
+        ASSERT_TRUE(bind.mounted) << std::strerror(errno);
+        names.push_back(bind.at);
+    }
+    std::vector<std::string> plainFree;
+    for (int i = 0; i < 6; ++i) {
+        plainFree.push_back(road.path("free/f" + std::to_string(i) + ".bin"));
+        writeFile(plainFree.back(), 3000);
+    }
+    road.scan();
+
+    std::mt19937 random(GetParam() ? 14u : 41u);
+    auto respell = [&](const std::string& plain) {
+        std::string out;
+        for (const auto& part : std::filesystem::path(plain.substr(1))) {
+            out += random() % 3 ? "/" : "//";
+            if (random() % 3 == 0) out += random() % 2 ? "./" : "files-link/../";
+            out += part.string();
+        }
+        return out + (random() % 2 ? "/" : "");
+    };
+    auto entry = [&](const std::string& id, CleanItem::Kind kind) {
+        CleanItem item;
+        item.id = id;
+        item.name = std::filesystem::path(id).filename().string();
+        item.size = 4096;
+        item.kind = kind;
+        item.source = CleanItem::Source::space;
+        road.state->queue().add(item);
+    };
+    // One round per depth, since a queued folder takes in what lies below it.
+    const std::pair<const char*, CleanItem::Kind> depths[] = {
+        {"/Trash/files/", CleanItem::Kind::file},
+        {"/Trash/files", CleanItem::Kind::folder},
+        {"/Trash", CleanItem::Kind::folder},
+        {"", CleanItem::Kind::folder},
+    };
+    std::unordered_set<std::string> removed;
+    for (const auto& [suffix, kind] : depths) {
+        road.state->queue().setItems({});
+        for (const std::string& base : names) {
+            // The link itself is only a link: removing it is right, and tested elsewhere.
+            if (std::string(suffix).empty() && base == road.path("share-link")) continue;
+            std::string id = base + suffix;
+            if (kind == CleanItem::Kind::file) id += name("old.bin");
+            entry(id, kind);
+            for (int i = 0; i < 3; ++i)
+                entry(respell(id), kind);
+        }
+        if (kind == CleanItem::Kind::file) {
+            // After a link, ".." climbs from where the link leads: on paper the free folder, on disk
+            // the Trash.
+            entry(road.path("files-link/../files/" + name("old.bin")), kind);
+            for (const std::string& path : plainFree) {
+                entry(respell(path), kind);
+                entry(path, kind);
+            }
+        }
+        road.removeAll(permanently());
+        EXPECT_TRUE(onDisk(old)) << "a guarded place went in the round of \"" << suffix << "\"";
+        for (const DeletionFailure& failure : road.failures())
+            EXPECT_EQ(failure.reason, Reason::safetyGuard) << failure.path;
+        for (const auto& [path, bytes] : road.state->lastRemoval)
+            removed.insert(path);
+    }
+    EXPECT_TRUE(onDisk(guarded + "/files"));
+    for (const std::string& path : plainFree)
+        EXPECT_FALSE(onDisk(path)) << path;
+    EXPECT_EQ(removed, std::unordered_set<std::string>(plainFree.begin(), plainFree.end()));
 }
 
 }  // namespace

@@ -53,18 +53,23 @@ struct Fixture {
 TEST(ReviewedRemovalTest, ExpandsJunkAndContentsOnlyFoldersAndKeepsTheFirstOfEachPath) {
     Fixture f;
     f.junk["junk:caches"] = {"/home/u/.cache/pip", "/home/u/.cache/npm"};
-    f.folders["/home/u/.cache/"] = {"com.apple.Safari", "thumbnails", "com.apple"};
+    f.folders["/home/u/.cache"] = {"com.apple.Safari", "thumbnails", "com.apple", ".."};
     std::vector<CleanItem> queue = {
         entry("/home/u/big.iso", 500, Kind::file),
         entry("junk:caches", 300, Kind::junk, Source::deepClean),
-        entry("/home/u/.cache/", 200),  // a contents-only folder, spelt with a trailing slash
+        entry("/home/u/.cache", 200),  // a contents-only folder
         entry("/home/u/.cache/npm", 999, Kind::folder, Source::space),
         entry("/home/u/not-chosen", 1),
         entry("/home/u/build", 50, Kind::folder, Source::deepClean),
+        // Spellings the remover would read otherwise than the guard never reach the request.
+        entry("/home/u/lnk/../Desktop", 7),
+        entry("/home/u/Documents/", 7),
+        entry("Documents", 7),
     };
     auto removal = buildReviewedRemoval(
         queue,
-        {"/home/u/big.iso", "junk:caches", "/home/u/.cache/", "/home/u/.cache/npm", "/home/u/build", "nope"},
+        {"/home/u/big.iso", "junk:caches", "/home/u/.cache", "/home/u/.cache/npm", "/home/u/build", "nope",
+         "/home/u/lnk/../Desktop", "/home/u/Documents/", "Documents"},
         f.sources());
     ASSERT_TRUE(removal);
     const std::vector<DeletionItem> expected = {
@@ -72,15 +77,15 @@ TEST(ReviewedRemovalTest, ExpandsJunkAndContentsOnlyFoldersAndKeepsTheFirstOfEac
         {"/home/u/.cache/pip", std::nullopt, true},
         {"/home/u/.cache/npm", std::nullopt, true},
         // The contents-only folder's own path is never an item; its "com.apple." names are left out.
-        {"/home/u/.cache//thumbnails", std::nullopt, true},
-        {"/home/u/.cache//com.apple", std::nullopt, true},
+        {"/home/u/.cache/thumbnails", std::nullopt, true},
+        {"/home/u/.cache/com.apple", std::nullopt, true},
         {"/home/u/build", 50, true},
     };
     const std::vector<DeletionItem>& items = removal->request.items;
     EXPECT_EQ(items, expected);
     EXPECT_EQ(removal->request.estimatedSize, 500 + 300 + 200 + 999 + 50);
     EXPECT_EQ(removal->request.queueIDs.size(), 5u);
-    EXPECT_EQ(removal->clearedIDs, (std::unordered_set<std::string>{"junk:caches", "/home/u/.cache/"}));
+    EXPECT_EQ(removal->clearedIDs, (std::unordered_set<std::string>{"junk:caches", "/home/u/.cache"}));
     EXPECT_TRUE(removal->touchesCleanup);
     EXPECT_TRUE(removal->request.title.empty());
     EXPECT_FALSE(removal->request.summary);

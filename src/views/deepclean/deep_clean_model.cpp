@@ -4,13 +4,13 @@
 #include <algorithm>
 
 #include "engine/host_layout.h"
+#include "engine/path_rules.h"
 #include "model/app_state.h"
 #include "model/cleanup_model.h"
 #include "util/fmt.h"
 #include "util/name_order.h"
 #include "util/plural.h"
 #include "views/shell/navigation.h"
-#include "views/shell/scan_menu_model.h"
 
 namespace nimbrel {
 
@@ -22,18 +22,6 @@ QString fromUtf8(const std::string& s) {
 
 bool matches(const std::string& text, const QString& search) {
     return fromUtf8(text).contains(search, Qt::CaseInsensitive);
-}
-
-std::string parentOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return {};
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string lastComponent(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool keepsLocation(DeepCleanFilter filter, JunkLocation::Risk risk) {
@@ -188,8 +176,9 @@ DeepCleanModel::Lists DeepCleanModel::derive(const Inputs& in) const {
         // Products read as "project · node_modules", so they order by the project folder alone.
         std::stable_sort(out.shownProducts.begin(), out.shownProducts.end(),
                          [](const DevArtifact& a, const DevArtifact& b) {
-                             return namesAscending(fromUtf8(lastComponent(parentOf(a.path))),
-                                                   fromUtf8(lastComponent(parentOf(b.path))));
+                             return namesAscending(
+                                 fromUtf8(std::string(PathRules::lastComponent(PathRules::parent(a.path)))),
+                                 fromUtf8(std::string(PathRules::lastComponent(PathRules::parent(b.path)))));
                          });
     }
     return out;
@@ -232,7 +221,7 @@ QString DeepCleanModel::locationSubtitle(const MeasuredLocation& measured, const
     const JunkLocation& location = measured.location;
     const QString place =
         location.paths.size() == 1
-            ? fromUtf8(abbreviateHome(location.paths.front(), home))
+            ? fromUtf8(PathRules::tildeForm(location.paths.front(), home))
             : Plural::choose(int64_t(location.existingPaths().size()), tr("%1 folder"), tr("%1 folders"))
                   .arg(qlonglong(location.existingPaths().size()));
     return fromUtf8(location.blurb()) + QStringLiteral(" \u00B7 ") + place;
@@ -242,7 +231,7 @@ QString DeepCleanModel::productSubtitle(const DevArtifact& product, const std::s
     return Plural::choose(product.fileCount, tr("%1 \u00B7 %2 file \u00B7 %3"),
                           tr("%1 \u00B7 %2 files \u00B7 %3"))
         .arg(fromUtf8(product.kind), Fmt::count(product.fileCount),
-             fromUtf8(abbreviateHome(parentOf(product.path), home)));
+             fromUtf8(PathRules::tildeForm(PathRules::parent(product.path), home)));
 }
 
 std::vector<LocationRow> DeepCleanModel::locationRows(const Inputs& inputs, const Lists& lists) const {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "engine/path_rules.h"
 #include "util/plural.h"
 #include "views/files/review_model.h"
 
@@ -59,12 +60,12 @@ bool FailureGroups::offersFullDiskAccess(const std::vector<DeletionFailure>& fai
 }
 
 QString FailureGroups::rowName(const DeletionFailure& failure) {
-    return QString::fromUtf8(lastComponent(failure.path));
+    return QString::fromUtf8(std::string(PathRules::lastComponent(failure.path)));
 }
 
 QString FailureGroups::rowDetail(const DeletionFailure& failure) {
     if (failure.reason == DeletionFailure::Reason::other) return QString::fromUtf8(failure.detail);
-    return tildePath(parentPath(failure.path));
+    return tildePath(PathRules::parent(failure.path));
 }
 
 QString FailureGroups::rowHelp(const DeletionFailure& failure) {

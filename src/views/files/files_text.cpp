@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "engine/file_category.h"
+#include "engine/path_rules.h"
 #include "engine/risk_catalog.h"
 
 namespace nimbrel {
@@ -32,10 +33,7 @@ QString revealTitle() {
 }
 
 bool hasPackageExtension(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const std::string_view name =
-        slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
-    const std::string ext = asciiLower(pathExtension(name));
+    const std::string ext = asciiLower(pathExtension(PathRules::lastComponent(path)));
     return !ext.empty() && FileCategory::packageExtensions().count(ext);
 }
 

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 #include <unordered_set>
 
+#include "engine/path_rules.h"
 #include "model/duplicates_model.h"
 #include "model/files_model.h"
 #include "theme/appearance.h"
@@ -685,22 +686,22 @@ void TwinShelves::showResults() {
         const int64_t keptID = keptCopy ? keptCopy->id : -1;
         const std::vector<FileItem> files = g.files;
         PreviewAction preview = preview_;
-        shelf->setRows(
-            static_cast<int>(files.size()), ItemRow::kHeight,
-            [this, files, keptID, preview, at](int i) -> QWidget* {
-                const FileItem& f = files[static_cast<size_t>(i)];
-                const bool kept = f.id == keptID;
-                ItemRow::Options options;
-                options.subtitle =
-                    tr("%1 · modified %2").arg(tildePath(parentPath(f.path)), relativeDate(f.modified, at));
-                options.weight = 1.0;
-                if (kept) options.badge = tr("newest");
-                const std::string path = f.path;
-                options.preview = [preview, path] {
-                    if (preview) preview(path);
-                };
-                return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
-            });
+        shelf->setRows(static_cast<int>(files.size()), ItemRow::kHeight,
+                       [this, files, keptID, preview, at](int i) -> QWidget* {
+                           const FileItem& f = files[static_cast<size_t>(i)];
+                           const bool kept = f.id == keptID;
+                           ItemRow::Options options;
+                           options.subtitle =
+                               tr("%1 · modified %2")
+                                   .arg(tildePath(PathRules::parent(f.path)), relativeDate(f.modified, at));
+                           options.weight = 1.0;
+                           if (kept) options.badge = tr("newest");
+                           const std::string path = f.path;
+                           options.preview = [preview, path] {
+                               if (preview) preview(path);
+                           };
+                           return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
+                       });
         list->addWidget(shelf);
     }
     listScroll_->setContent(content);

@@ -14,6 +14,7 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "engine/path_rules.h"
 #include "platform/file_manager.h"
 #include "platform/icon_cache.h"
 #include "theme/appearance.h"
@@ -367,7 +368,7 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
 QString ItemRow::subtitleText() const {
     if (options_.subtitle) return *options_.subtitle;
     if (item_.kind == CleanItem::Kind::junk) return {};
-    return tildePath(parentPath(item_.id));
+    return tildePath(PathRules::parent(item_.id));
 }
 
 bool ItemRow::isLoaded() const {

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include "engine/path_rules.h"
 #include "model/cleanup_model.h"
 #include "platform/file_manager.h"
 #include "platform/icon_cache.h"
@@ -108,14 +109,15 @@ QString JunkContentsList::lineText(int index) const {
     if (p.loading) return tr("Listing what's inside…");
     if (p.empty) return tr("Already empty");
     if (index < p.shown)
-        return QString::fromUtf8(lastComponent((*entries())[static_cast<size_t>(index)].path));
+        return QString::fromUtf8(
+            std::string(PathRules::lastComponent((*entries())[static_cast<size_t>(index)].path)));
     return tr("and %1 more (%2)").arg(p.more).arg(Fmt::bytes(p.moreSize));
 }
 
 CleanItem JunkContentsList::itemFor(const JunkEntry& entry) {
     CleanItem item;
     item.id = entry.path;
-    item.name = lastComponent(entry.path);
+    item.name = PathRules::lastComponent(entry.path);
     item.size = entry.size;
     item.kind = entry.isDirectory ? CleanItem::Kind::folder : CleanItem::Kind::file;
     item.heat = 1.0;
@@ -142,10 +144,10 @@ void JunkContentsList::toggle(AppState& state, const JunkLocation& location, con
     for (const JunkEntry& other : all)
         if (other.path != entry.path) rest.push_back(itemFor(other));
     queue.add(rest);
-    state.setToast(
-        Toast(tr("Left out “%1” · the rest of %2 stays selected")
-                  .arg(QString::fromUtf8(lastComponent(entry.path)), QString::fromUtf8(location.title)),
-              QStringLiteral("checklist")));
+    state.setToast(Toast(tr("Left out “%1” · the rest of %2 stays selected")
+                             .arg(QString::fromUtf8(std::string(PathRules::lastComponent(entry.path))),
+                                  QString::fromUtf8(location.title)),
+                         QStringLiteral("checklist")));
 }
 
 void JunkContentsList::toggle(int index) {

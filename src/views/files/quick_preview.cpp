@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include "engine/path_rules.h"
 #include "model/background.h"
 #include "theme/appearance.h"
 #include "theme/file_icon_view.h"
@@ -71,14 +72,14 @@ QuickPreview::QuickPreview(const std::string& path, std::function<void()> close,
     name->setFont(Fonts::font(14, FontWeight::semibold));
     name->setColor([](const QWidget* w) { return Palette::ink().resolve(w); });
     name->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    name->setText(QString::fromUtf8(lastComponent(path)));
+    name->setText(QString::fromUtf8(std::string(PathRules::lastComponent(path))));
     col->addWidget(name);
     auto* where = new ElidedLabel(this);
     where->setFont(Fonts::font(11.5));
     where->setColor([](const QWidget* w) { return Palette::ink3().resolve(w); });
     where->setElideMode(Qt::ElideLeft);
     where->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    where->setText(tildePath(parentPath(path)));
+    where->setText(tildePath(PathRules::parent(path)));
     col->addWidget(where);
     const QSize fit(kWidth - 40, kHeight - 100);
     Background::run(

@@ -6,6 +6,7 @@
 
 #include "engine/disk_scanner.h"
 #include "engine/host_layout.h"
+#include "engine/path_rules.h"
 #include "engine/safety_guard.h"
 #include "util/fmt.h"
 #include "util/plural.h"
@@ -25,24 +26,8 @@ QString utf8(const std::string& s) {
 
 }  // namespace
 
-std::string lastComponent(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string parentPath(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return {};
-    return slash == 0 && path.size() > 1 ? std::string("/") : path.substr(0, slash);
-}
-
 QString tildePath(const std::string& path) {
-    const std::string& home = HostLayout::current().home;
-    if (home.empty() || home == "/") return utf8(path);
-    if (path == home) return QStringLiteral("~");
-    if (path.size() > home.size() && path.compare(0, home.size(), home) == 0 && path[home.size()] == '/')
-        return QStringLiteral("~") + utf8(path.substr(home.size()));
-    return utf8(path);
+    return utf8(PathRules::tildeForm(path, HostLayout::current().home));
 }
 
 ReviewModel::ReviewModel(std::vector<CleanItem> queue, std::unordered_set<std::string> excluded,
@@ -215,7 +200,7 @@ QString ReviewModel::rowDetail(
     const Risk risk = reviewRisk(item);
     if (item.kind != CleanItem::Kind::junk && risk.level >= Risk::Level::caution) return utf8(risk.why);
     if (item.kind != CleanItem::Kind::junk) {
-        const QString parent = tildePath(parentPath(item.id));
+        const QString parent = tildePath(PathRules::parent(item.id));
         if (item.kind == CleanItem::Kind::folder || item.kind == CleanItem::Kind::artifact) {
             if (folderFileCount) {
                 if (const auto count = folderFileCount(item.id))

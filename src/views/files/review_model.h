@@ -101,8 +101,5 @@ class ReviewModel {
 
 // A path with the home folder written as "~".
 QString tildePath(const std::string& path);
-// The path without its last component ("" when nothing is left).
-std::string parentPath(const std::string& path);
-std::string lastComponent(const std::string& path);
 
 }  // namespace nimbrel

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "engine/host_layout.h"
+#include "engine/path_rules.h"
 #include "theme/empty_state.h"
 #include "theme/fonts.h"
 #include "theme/icon_button.h"
@@ -98,7 +99,7 @@ QString RequiresScan::counts() const {
 }
 
 QString RequiresScan::currentPath() const {
-    return QString::fromUtf8(abbreviateHome(state_.progress().currentPath, Navigation::home(state_)));
+    return QString::fromUtf8(PathRules::tildeForm(state_.progress().currentPath, Navigation::home(state_)));
 }
 
 QString RequiresScan::emptyMessage() const {

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 
+#include "engine/path_rules.h"
 #include "util/fmt.h"
 #include "views/shell/shortcuts.h"
 #include "views/shell/volume_usage.h"
@@ -30,19 +31,8 @@ QString usedText(const VolumeInfo& volume) {
 
 }  // namespace
 
-std::string abbreviateHome(const std::string& path, const std::string& home) {
-    if (home.empty() || home == "/") return path;
-    if (path == home) return "~";
-    if (path.size() > home.size() && path.compare(0, home.size(), home) == 0 && path[home.size()] == '/') {
-        return "~" + path.substr(home.size());
-    }
-    return path;
-}
-
 QString parentDetail(const std::string& path, const std::string& home) {
-    const size_t slash = path.find_last_of('/');
-    const std::string parent = (slash == std::string::npos || slash == 0) ? "/" : path.substr(0, slash);
-    return QString::fromUtf8(abbreviateHome(parent, home));
+    return QString::fromUtf8(PathRules::tildeForm(PathRules::parent(path), home));
 }
 
 std::vector<ScanMenuLine> ScanMenuModel::lines() const {
@@ -78,7 +68,7 @@ std::vector<ScanMenuLine> ScanMenuModel::lines() const {
             for (size_t j = 0; j < shown && !collides; ++j)
                 collides = j != i && titles[j].compare(titles[i], Qt::CaseInsensitive) == 0;
             out.push_back(scanRow(titles[i], "clock",
-                                  collides ? QString::fromUtf8(abbreviateHome(recents[i], layout.home))
+                                  collides ? QString::fromUtf8(PathRules::tildeForm(recents[i], layout.home))
                                            : parentDetail(recents[i], layout.home),
                                   recents[i]));
         }

@@ -43,7 +43,5 @@ struct ScanMenuModel {
 // The parent folder of a path with the home folder written as "~": "/Users/me/Movies/a" ->
 // "~/Movies", "/Users" -> "/", "/" -> "/".
 QString parentDetail(const std::string& path, const std::string& home);
-// A path with a leading home folder written as "~" ("/home/me2" is not inside "/home/me").
-std::string abbreviateHome(const std::string& path, const std::string& home);
 
 }  // namespace nimbrel

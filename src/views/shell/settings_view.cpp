@@ -13,6 +13,7 @@
 
 #include "engine/disk_scanner.h"
 #include "engine/host_layout.h"
+#include "engine/path_rules.h"
 #include "engine/risk_catalog.h"
 #include "model/prefs.h"
 #include "platform/file_manager.h"
@@ -65,12 +66,9 @@ std::optional<QStringList> chooseFoldersWithDialog() {
     return dialog.selectedFiles();
 }
 
-QString abbreviatingHome(const QString& path, const std::string& homeBytes) {
-    const QString home = QFile::decodeName(QByteArray::fromStdString(homeBytes));
-    if (home.isEmpty() || home == QLatin1String("/")) return path;
-    if (path == home) return QStringLiteral("~");
-    if (path.startsWith(home + QLatin1Char('/'))) return QLatin1Char('~') + path.mid(home.size());
-    return path;
+QString abbreviatingHome(const QString& path, const std::string& home) {
+    return QFile::decodeName(
+        QByteArray::fromStdString(PathRules::tildeForm(QFile::encodeName(path).toStdString(), home)));
 }
 
 QColor levelColor(Risk::Level level, const QWidget* w) {

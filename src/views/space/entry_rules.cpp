@@ -5,6 +5,7 @@
 
 #include "engine/disk_scanner.h"
 #include "engine/host_layout.h"
+#include "engine/path_rules.h"
 #include "engine/safety_guard.h"
 #include "model/app_state.h"
 #include "model/clean_queue.h"
@@ -32,9 +33,7 @@ bool EntryRules::kept(const std::string& id) {
 }
 
 bool EntryRules::isPackage(const std::string& id) {
-    const size_t slash = id.rfind('/');
-    const std::string name = slash == std::string::npos ? id : id.substr(slash + 1);
-    const std::string ext = asciiLower(pathExtension(name));
+    const std::string ext = asciiLower(pathExtension(PathRules::lastComponent(id)));
     return !ext.empty() && FileCategory::packageExtensions().count(ext) > 0;
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <limits>
 
+#include "engine/path_rules.h"
 #include "model/clean_queue.h"
 #include "util/name_order.h"
 #include "views/space/explorer_listing.h"
@@ -21,11 +22,6 @@ QString tr(const char* text) {
 
 std::optional<FileCategory> categoryOfName(const std::string& name) {
     return FileCategory::classify(asciiLower(pathExtension(name)));
-}
-
-std::string lastComponent(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace
@@ -75,7 +71,7 @@ ExplorerEntry ExplorerEntry::fromDiscovered(const DiscoveredEntry& d) {
 ExplorerEntry ExplorerEntry::smallFile(const std::string& path, std::int64_t size) {
     ExplorerEntry e;
     e.id = path;
-    e.name = lastComponent(path);
+    e.name = PathRules::lastComponent(path);
     e.size = size;
     e.category = categoryOfName(e.name);
     e.risk = RiskCatalog::assess(path, false, false, size);

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 
 #include "engine/host_layout.h"
+#include "engine/path_rules.h"
 #include "model/app_state.h"
 #include "platform/file_manager.h"
 #include "theme/icon_button.h"
@@ -45,12 +46,7 @@ QString PathActions::abbreviate(const std::string& path) {
 }
 
 QString PathActions::abbreviate(const std::string& path, const std::string& home) {
-    if (!home.empty() && home != "/") {
-        if (path == home) return QStringLiteral("~");
-        if (path.size() > home.size() && path.compare(0, home.size(), home) == 0 && path[home.size()] == '/')
-            return QStringLiteral("~") + QString::fromStdString(path.substr(home.size()));
-    }
-    return QString::fromStdString(path);
+    return QString::fromStdString(PathRules::tildeForm(path, home));
 }
 
 }  // namespace nimbrel
