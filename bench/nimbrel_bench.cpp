@@ -7,6 +7,7 @@
 //   nimbrel-bench explorer PATH [--min-tracked BYTES]
 //   nimbrel-bench window PATH
 //   nimbrel-bench files PATH
+//   nimbrel-bench prune PATH [--count N] [--min-tracked BYTES]
 //
 // A new subcommand is one function and one row in kCommands.
 
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <unordered_set>
 
 #include "engine/engine.h"
 #include "engine/scan_compare.h"
@@ -161,6 +163,37 @@ int runTwins(const Args& args) {
     return 0;
 }
 
+// Scans PATH, then prunes from the result what a removal of --count listed files and every
+// folder two levels down would take, and compares the whole tree with the disk (nothing went, so
+// the recheck finds nothing: its cost is the lstat of everything listed).
+int runPrune(const Args& args) {
+    CancelToken token;
+    ScanOptions options = scanOptions(args);
+    options.minTrackedSize = args.number("--min-tracked", 0);
+    auto result = DiskScanner::scan(args.path, options, 1, token, nullptr);
+    if (!result) {
+        std::fprintf(stderr, "Couldn't scan %s.\n", args.path.c_str());
+        return 1;
+    }
+    const size_t count = static_cast<size_t>(args.number("--count", 100000));
+    std::unordered_set<std::string> paths;
+    for (size_t i = 0; i < result->files.size() && paths.size() < count; ++i)
+        if (result->files[i].parent && result->files[i].parent->parent) paths.insert(result->files[i].path);
+    const size_t files = paths.size();
+    for (const auto& child : result->root->children)
+        for (const auto& grandchild : child->children)
+            paths.insert(grandchild->path());
+    Stopwatch recheckClock;
+    ScanResult::Recheck recheck = result->recheck({result->root->name});
+    const double recheckSeconds = recheckClock.seconds();
+    Stopwatch clock;
+    result->remove(paths, {});
+    const double seconds = clock.seconds();
+    std::printf("files=%zu folders=%zu seconds=%.3f recheck_seconds=%.3f recheck_gone=%zu peak_rss_mb=%.1f\n",
+                files, paths.size() - files, seconds, recheckSeconds, recheck.gone.size(), peakRssMB());
+    return 0;
+}
+
 #ifdef NIMBREL_BENCH_EXPLORER
 int runExplorer(const Args& args) {
     return bench::runExplorer(args.path, args.number("--min-tracked", 1));
@@ -183,6 +216,10 @@ const Command kCommands[] = {
      "                                     --check 1: compare with the other walker's result)",
      runScan},
     {"usage", "usage PATH                         measure a path without building a tree", runUsage},
+    {"prune",
+     "prune PATH [--count N] [--min-tracked BYTES]\n"
+     "                                     scan, then prune N listed files and the folders two levels down",
+     runPrune},
     {"twins",
      "twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]\n"
      "                                     scan, then find twins among the listed files",

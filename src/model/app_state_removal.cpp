@@ -165,7 +165,7 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
             Outcome outcome;
             outcome.result = RemovalWorker(*ops, permanently).run(allowed);
             // What stayed behind may have been removed in part: look at the disk for what went.
-            if (tree && !outcome.result.failures.empty())
+            if (tree && (!outcome.result.failures.empty() || !outcome.result.partlyRemoved.empty()))
                 outcome.recheck = tree->recheck(recheckedPaths(outcome.result));
             return outcome;
         },

@@ -114,7 +114,13 @@ void CleanQueue::compact() {
         ++kept;
     }
     items_.resize(kept);
-    reindex();
+    // The dropped ids already left the lookups; only the positions of the rest moved.
+    dropped_.assign(items_.size(), false);
+    droppedCount_ = 0;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (auto p = positions_.find(items_[i].id); p != positions_.end() && p->second > i) p->second = i;
+        if (auto c = coverers_.find(items_[i].id); c != coverers_.end() && c->second > i) c->second = i;
+    }
 }
 
 void CleanQueue::add(const CleanItem& item) {

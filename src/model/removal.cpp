@@ -100,6 +100,8 @@ std::vector<std::string> recheckedPaths(const RemovalResult& result) {
     std::unordered_set<std::string> failed;
     for (const DeletionFailure& failure : result.failures)
         failed.insert(DiskScanner::normalize(failure.path));
+    for (const auto& [path, partial] : result.partlyRemoved)
+        failed.insert(DiskScanner::normalize(path));
     std::unordered_set<std::string> outermost = outermostPaths(failed);
     return {outermost.begin(), outermost.end()};
 }
@@ -125,6 +127,19 @@ RemovalFigures removalFigures(const RemovalResult& result, const ScanResult::Rec
         if (failed.count(normalized)) continue;
         figures.removed.push_back(path);
         removedNormalized.insert(normalized);
+    }
+    // What the worker counted itself of the folders that stayed.
+    for (const auto& [path, partial] : result.partlyRemoved) {
+        if (partial.freedBytes > 0) {
+            figures.credited[path] = partial.freedBytes;
+            figures.total += partial.freedBytes;
+        }
+        const std::string normalized = DiskScanner::normalize(path);
+        if (recheck.bytes.count(normalized)) reported.insert(normalized);
+        anyAncestor(normalized, [&](const std::string& above) {
+            if (recheck.bytes.count(above)) reported.insert(above);
+            return false;
+        });
     }
     for (const auto& [path, bytes] : recheck.bytes) {
         if (bytes <= 0 || reported.count(path)) continue;

@@ -34,9 +34,15 @@ class HeldOps : public FileOperations {
 
     std::optional<RemovalError> remove(const std::string& path, bool permanently) override {
         released.wait();
-        if (refused.count(path)) return RemovalError::posix(EACCES, "Permission denied");
+        lastRefused = refused.count(path) > 0;
+        if (lastRefused) return RemovalError::posix(EACCES, "Permission denied");
         return FileOperations::remove(path, permanently);
     }
+    std::optional<Counted> takeCounted() override {
+        if (lastRefused) return std::nullopt;
+        return FileOperations::takeCounted();
+    }
+    bool lastRefused = false;
 };
 
 class QuitGuardTest : public ::testing::Test {

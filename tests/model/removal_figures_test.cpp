@@ -39,8 +39,16 @@ class StoppingOps : public FileOperations {
     std::vector<std::string> removedByStop;
     int64_t bytesRemovedByStop = 0;
 
+    // Stopped removals count nothing themselves: what went is found on the disk afterwards.
+    std::optional<Counted> takeCounted() override {
+        if (lastStopped) return std::nullopt;
+        return FileOperations::takeCounted();
+    }
+    bool lastStopped = false;
+
     std::optional<RemovalError> remove(const std::string& path, bool permanently) override {
         auto stop = stops.find(path);
+        lastStopped = stop != stops.end();
         if (stop == stops.end()) return FileOperations::remove(path, permanently);
         std::vector<std::string> files;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(path))
@@ -194,8 +202,13 @@ TEST(RemovalFigures, TheWorkersOwnFiguresWinOverTheRecheck) {
                        {"/t/c", DeletionFailure::Reason::inUse, ""}};
     // The worker tells what it freed of /t/a itself and of a child of /t/b; of /t/c nothing.
     result.freed = {{"/t/a", 650}, {"/t/b/2", 250}, {"/t/d", 40}};
+    RemovalResult::Partial counted;
+    counted.freedBytes = 90;
+    result.partlyRemoved["/t/e"] = counted;
+    recheck.bytes["/t/e"] = 80;
     RemovalFigures figures = removalFigures(result, recheck);
-    EXPECT_EQ(figures.total, 650 + 250 + 40 + 200);
+    EXPECT_EQ(figures.total, 650 + 250 + 40 + 200 + 90);
+    EXPECT_EQ(figures.credited.at("/t/e"), 90);
     EXPECT_EQ(figures.credited.at("/t/c"), 200);
     EXPECT_FALSE(figures.credited.count("/t/b"));
     // /t/a went in part only: it stays in the tree (the recheck prunes what of it went).
