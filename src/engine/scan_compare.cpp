@@ -21,6 +21,7 @@ std::string compareFile(const FileItem& a, const FileItem& b) {
     if (a.category != b.category) return "file category: " + describe(a);
     if (a.isPackage != b.isPackage) return "file package: " + describe(a);
     if (a.inode != b.inode) return "file inode: " + describe(a);
+    if (a.fileCount != b.fileCount) return "file count: " + describe(a);
     if ((a.parent == nullptr) != (b.parent == nullptr) || (a.parent && a.parent->path() != b.parent->path()))
         return "file parent: " + describe(a);
     return {};
