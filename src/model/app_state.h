@@ -209,6 +209,7 @@ class AppState : public QObject {
     RemovalSources removalSources() const;
 
     void addRecent(const std::string& path);
+    void removeRecent(const std::string& path);
     void finishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
                     std::shared_ptr<ScanResult> result);
     void scheduleVolumeRefresh();

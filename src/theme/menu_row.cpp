@@ -28,12 +28,6 @@ void MenuRow::setSymbol(const QString& symbol) {
     update();
 }
 
-void MenuRow::setDetail(const QString& detail) {
-    detail_ = detail;
-    updateGeometry();
-    update();
-}
-
 MenuRow::Layout MenuRow::layout() const {
     const QFontMetricsF tm(titleFont());
     const QFontMetricsF dm(Typo::caption());
@@ -46,8 +40,11 @@ MenuRow::Layout MenuRow::layout() const {
         l.detailWidth = 0;
         return l;
     }
-    // The detail stays on one line and gives way first; the gap between the two never drops below 12.
-    const double detailRoom = std::max(0.0, room - titleW - kMinGap);
+    // The detail stays on one line and gives way first, but is shortened rather than dropped: it keeps
+    // up to two fifths of the row. The gap between the two never drops below 12.
+    const double detailW = dm.horizontalAdvance(detail_);
+    const double detailRoom = std::max(std::max(0.0, room - titleW - kMinGap),
+                                       std::min(detailW, 0.4 * std::max(0.0, room - kMinGap)));
     l.detail = dm.elidedText(detail_, Qt::ElideRight, detailRoom);
     l.detailWidth = dm.horizontalAdvance(l.detail);
     l.title = tm.elidedText(text(), Qt::ElideRight,

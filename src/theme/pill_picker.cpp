@@ -29,9 +29,24 @@ QSize PillOptionButton::sizeHint() const {
 }
 
 void PillOptionButton::paintContent(QPainter& p) {
-    p.setFont(labelFont());
-    p.setPen(isSelected() ? Palette::ink().resolve(this) : Palette::ink2().resolve(this));
-    p.drawText(QRectF(rect()), Qt::AlignCenter, option_.label);
+    // The label's weight and colour follow the sliding thumb: how much of it lies under the thumb
+    // decides the mix, so they ease with it instead of switching at once.
+    const double s = picker_->thumbCover(geometry());
+    const QColor plain = Palette::ink2().resolve(this), chosen = Palette::ink().resolve(this);
+    const QColor ink = QColor::fromRgbF(float(plain.redF() + (chosen.redF() - plain.redF()) * s),
+                                        float(plain.greenF() + (chosen.greenF() - plain.greenF()) * s),
+                                        float(plain.blueF() + (chosen.blueF() - plain.blueF()) * s),
+                                        float(plain.alphaF() + (chosen.alphaF() - plain.alphaF()) * s));
+    p.setPen(ink);
+    const double opacity = p.opacity();
+    for (const auto& [weight, share] :
+         {std::pair{FontWeight::medium, 1 - s}, std::pair{FontWeight::semibold, s}}) {
+        if (share <= 0.001) continue;
+        p.setOpacity(opacity * share);
+        p.setFont(Fonts::font(11.5, weight));
+        p.drawText(QRectF(rect()), Qt::AlignCenter, option_.label);
+    }
+    p.setOpacity(opacity);
     if (showsFocusRing()) {
         p.setPen(QPen(Palette::ink2().resolve(this), 1.5));
         p.setBrush(Qt::NoBrush);
@@ -41,8 +56,21 @@ void PillOptionButton::paintContent(QPainter& p) {
 
 PillPicker::PillPicker(QWidget* parent) : QWidget(parent) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    connect(&thumbX_, &AnimatedValue::changed, this, [this] { update(); });
-    connect(&thumbW_, &AnimatedValue::changed, this, [this] { update(); });
+    const auto moved = [this] {
+        update();
+        for (auto* b : buttons_)
+            b->update();
+    };
+    connect(&thumbX_, &AnimatedValue::changed, this, moved);
+    connect(&thumbW_, &AnimatedValue::changed, this, moved);
+}
+
+double PillPicker::thumbCover(const QRect& option) const {
+    if (!hasThumb_ || option.width() <= 0) return 0;
+    const QRectF thumb = thumbRect();
+    const double overlap = std::min(thumb.right(), double(option.x() + option.width())) -
+                           std::max(thumb.left(), double(option.x()));
+    return std::clamp(overlap / option.width(), 0.0, 1.0);
 }
 
 PillPicker::PillPicker(const QList<PillOption>& options, const QVariant& selection, QWidget* parent)

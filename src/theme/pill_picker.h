@@ -59,6 +59,8 @@ class PillPicker : public QWidget {
     QList<PillOptionButton*> buttons() const { return buttons_; }
     // The thumb as drawn now; empty when no option is selected.
     QRectF thumbRect() const;
+    // How much of `option` (a button's frame) the thumb covers now, 0 to 1.
+    double thumbCover(const QRect& option) const;
     bool isThumbMoving() const { return thumbX_.isRunning() || thumbW_.isRunning(); }
 
     QSize sizeHint() const override;

@@ -57,5 +57,33 @@ TEST(ScanMenuModel, ListsTargetsVolumesAndFiveRecents) {
     }
 }
 
+TEST(ScanMenuModel, RecentsThatReadAlikeShowTheirWholePath) {
+    ScanMenuModel model;
+    model.layout = HostLayout::linux("/home/me");
+    struct Case {
+        std::vector<std::string> recents;
+        std::vector<QString> details;
+    } cases[] = {
+        // The home folder reads "Home", /home reads "home".
+        {{"/home/me", "/home"}, {"~", "/home"}},
+        {{"/home/me/src/app", "/srv/app", "/home/me/Music"}, {"~/src/app", "/srv/app", "~"}},
+        // Different names keep their parent folder as the detail.
+        {{"/home/me", "/srv"}, {"/home", "/"}},
+        // A name repeated only beyond the five rows shown is no collision.
+        {{"/a/x", "/b", "/c", "/d", "/e", "/f/x"}, {"/a", "/", "/", "/", "/"}},
+    };
+    for (const Case& c : cases) {
+        model.recents = c.recents;
+        std::vector<QString> details;
+        bool inRecents = false;
+        for (const ScanMenuLine& line : model.lines()) {
+            if (line.kind == ScanMenuLine::Kind::header) inRecents = line.title == QStringLiteral("RECENT");
+            if (inRecents && line.kind == ScanMenuLine::Kind::row)
+                details.push_back(line.detail.value_or(QString()));
+        }
+        EXPECT_EQ(details, c.details) << c.recents.front();
+    }
+}
+
 }  // namespace
 }  // namespace nimbrel

@@ -9,6 +9,7 @@
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "views/shell/area_switcher.h"
+#include "views/shell/elided_label.h"
 #include "views/shell/free_space_chip.h"
 
 namespace nimbrel {
@@ -70,6 +71,31 @@ TEST_F(TopBarTest, ScanControlsFollowTheState) {
     QTest::mouseClick(bar_->rescanButton(), Qt::LeftButton);
     EXPECT_TRUE(state_->isScanning());
     EXPECT_EQ(state_->scanTarget(), std::string("/srv/<b>bold"));
+}
+
+TEST_F(TopBarTest, ALongNameIsCutAndNeverCoversTheSwitcher) {
+    const std::string name(220, 'n');
+    state_->scan("/srv/" + name);
+    for (int width : {1240, 1400, 1700}) {
+        bar_->resize(width, 52);
+        QCoreApplication::processEvents();
+        const QRect text = bar_->progressLabel()->geometry();
+        const QRect switcher = bar_->areaSwitcher()->geometry();
+        EXPECT_GE(text.left(), switcher.right() + TopBar::kSpacing) << width;
+        EXPECT_TRUE(bar_->progressLabel()->shownText().contains(QStringLiteral("…"))) << width;
+        EXPECT_TRUE(bar_->progressLabel()->shownText().endsWith(QStringLiteral(" · 0"))) << width;
+        // A click on the last pill (Deep Clean) lands on the switcher.
+        const QPoint deepClean(switcher.right() - 8, switcher.center().y());
+        QWidget* hit = bar_->childAt(deepClean);
+        ASSERT_NE(hit, nullptr) << width;
+        EXPECT_TRUE(hit == bar_->areaSwitcher() || bar_->areaSwitcher()->isAncestorOf(hit)) << width;
+    }
+    // A short name is shown whole.
+    state_->scan("/srv/short");
+    bar_->resize(1240, 52);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar_->progressLabel()->shownText(), QStringLiteral("Reading short · 0"));
+    state_->cancelScan();
 }
 
 TEST_F(TopBarTest, ScanButtonOpensTheMenuAndARowClosesItBeforeScanning) {

@@ -11,7 +11,9 @@
 
 namespace nimbrel {
 
-SafeHeader::SafeHeader(QWidget* parent) : QWidget(parent), figure_(QStringLiteral("\u2026")) {
+SafeHeader::SafeHeader(QWidget* parent)
+    : QWidget(parent), figure_(QStringLiteral("\u2026")), rolling_(new RollingText(this)) {
+    rolling_->setText(figure_, false);
     button_ = new NimbrelButton(tr("Select everything safe"), NimbrelButton::Kind::secondary,
                                 NimbrelButton::Size::regular, this);
     button_->setSymbol(QStringLiteral("checklist.checked"));
@@ -36,6 +38,8 @@ QString SafeHeader::caption() const {
 void SafeHeader::setFigure(const QString& figure) {
     if (figure_ == figure) return;
     figure_ = figure;
+    // The size rolls its digits from the old figure to the new one.
+    rolling_->setText(figure_);
     setAccessibleName(figure_ + QLatin1Char(' ') + caption());
     updateGeometry();
     update();
@@ -48,7 +52,7 @@ double SafeHeader::baseline() const {
 QSize SafeHeader::sizeHint() const {
     const QFontMetricsF figure(figureFont());
     const QFontMetricsF text(captionFont());
-    const double width = figure.horizontalAdvance(figure_) + kSpacing + text.horizontalAdvance(caption()) +
+    const double width = rolling_->advance(figureFont()) + kSpacing + text.horizontalAdvance(caption()) +
                          kSpacing + button_->sizeHint().width();
     const double height = std::max(figure.height(), double(button_->sizeHint().height()));
     return QSize(int(std::ceil(width)), int(std::ceil(height)));
@@ -73,11 +77,9 @@ void SafeHeader::paintEvent(QPaintEvent*) {
     const double base = baseline();
     const double limit = button_->geometry().left() - kSpacing;
 
-    QPainterPath figure;
-    figure.addText(QPointF(0, base), figureFont(), figure_);
-    p.fillPath(figure, Palette::nimbrel());
+    rolling_->paint(p, QPointF(0, base), figureFont(), Palette::nimbrel());
 
-    const double x = QFontMetricsF(figureFont()).horizontalAdvance(figure_) + kSpacing;
+    const double x = rolling_->advance(figureFont()) + kSpacing;
     if (x < limit) {
         const QFontMetricsF text(captionFont());
         p.setFont(captionFont());

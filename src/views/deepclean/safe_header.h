@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "theme/rolling_text.h"
+
 namespace nimbrel {
 
 class NimbrelButton;
@@ -37,6 +39,7 @@ class SafeHeader : public QWidget {
     double baseline() const;
 
     QString figure_;
+    RollingText* rolling_;
     NimbrelButton* button_;
 };
 

@@ -599,7 +599,7 @@ void TwinShelves::rebuild() {
             replaceContent(
                 other_,
                 new EmptyState(
-                    QStringLiteral("No twins"),
+                    tr("No twins"),
                     tr("No identical files at or above %1").arg(Fmt::bytes(static_cast<int64_t>(minSize_))),
                     {again}));
             break;

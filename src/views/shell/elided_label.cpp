@@ -2,6 +2,9 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <cmath>
+
+#include "theme/fixed_digits.h"
 
 namespace nimbrel {
 
@@ -38,21 +41,33 @@ void ElidedLabel::setAlignment(Qt::Alignment alignment) {
     update();
 }
 
+<<<<<<< HEAD
+void ElidedLabel::setFixedDigits(bool fixed) {
+    fixedDigits_ = fixed;
+    updateGeometry();
+    update();
+}
+
 void ElidedLabel::setMaximumTextWidth(int width) {
     maxWidth_ = width;
     updateGeometry();
 }
 
+=======
+>>>>>>> build-ci
 QString ElidedLabel::shownText() const {
     // A line break in a name would otherwise start a second line.
     QString line = text_;
     line.replace(QLatin1Char('\n'), QChar(0x2424)).replace(QLatin1Char('\r'), QChar(0x240D));
+    if (fixedDigits_ && mode_ == Qt::ElideMiddle)
+        return FixedDigits::elided(font_, line, contentsRect().width());
     return QFontMetrics(font_).elidedText(line, mode_, contentsRect().width());
 }
 
 QSize ElidedLabel::sizeHint() const {
     const QFontMetrics fm(font_);
-    int w = fm.horizontalAdvance(text_) + 1;
+    int w =
+        (fixedDigits_ ? int(std::ceil(FixedDigits::advance(font_, text_))) : fm.horizontalAdvance(text_)) + 1;
     if (maxWidth_ > 0) w = std::min(w, maxWidth_);
     const QMargins m = contentsMargins();
     return QSize(w + m.left() + m.right(), fm.height() + m.top() + m.bottom());
@@ -67,7 +82,10 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setFont(font_);
     p.setPen(color_ ? color_(this) : palette().color(QPalette::WindowText));
-    p.drawText(contentsRect(), static_cast<int>(alignment_) | Qt::TextSingleLine, shownText());
+    if (fixedDigits_)
+        FixedDigits::draw(p, QRectF(contentsRect()), alignment_, shownText());
+    else
+        p.drawText(contentsRect(), static_cast<int>(alignment_) | Qt::TextSingleLine, shownText());
 }
 
 }  // namespace nimbrel

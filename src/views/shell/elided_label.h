@@ -20,6 +20,8 @@ class ElidedLabel : public QWidget {
     void setColor(std::function<QColor(const QWidget*)> color);
     void setElideMode(Qt::TextElideMode mode);
     void setAlignment(Qt::Alignment alignment);
+    // Every digit in a cell of the same width, so a changing count does not move its neighbours.
+    void setFixedDigits(bool fixed);
     // The widest the label asks for; 0 means as wide as its text.
     void setMaximumTextWidth(int width);
 
@@ -39,6 +41,7 @@ class ElidedLabel : public QWidget {
     Qt::TextElideMode mode_ = Qt::ElideMiddle;
     Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
     int maxWidth_ = 0;
+    bool fixedDigits_ = false;
 };
 
 }  // namespace nimbrel

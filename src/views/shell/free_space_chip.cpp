@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QToolTip>
 
+#include "theme/fixed_digits.h"
 #include "theme/fonts.h"
 #include "theme/palette.h"
 #include "util/fmt.h"
@@ -75,7 +76,7 @@ bool FreeSpaceChip::isAlarming() const {
 
 QSize FreeSpaceChip::sizeHint() const {
     if (!state_.rootVolume()) return QSize(0, 0);
-    const double textWidth = QFontMetricsF(chipFont()).horizontalAdvance(text());
+    const double textWidth = FixedDigits::advance(chipFont(), text());
     return QSize(static_cast<int>(std::ceil(2 * kPaddingX + kGaugeWidth + kSpacing + textWidth)), kHeight);
 }
 
@@ -135,7 +136,7 @@ void FreeSpaceChip::paintEvent(QPaintEvent*) {
     p.setPen(Palette::ink2().resolve(this));
     const QRectF textRect(gauge.right() + kSpacing, 0,
                           bounds.width() - gauge.right() - kSpacing - kPaddingX + 1, bounds.height());
-    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+    FixedDigits::draw(p, textRect, Qt::AlignLeft, text());
 }
 
 }  // namespace nimbrel

@@ -1,6 +1,7 @@
 #include "views/shell/scan_menu_model.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 #include "util/fmt.h"
 #include "views/shell/shortcuts.h"
@@ -66,9 +67,20 @@ std::vector<ScanMenuLine> ScanMenuModel::lines() const {
                    {}});
     if (!recents.empty()) {
         out.push_back(header("RECENT"));
-        for (size_t i = 0; i < recents.size() && i < kRecentRows; ++i) {
-            out.push_back(scanRow(Fmt::displayName(recents[i], layout), "clock",
-                                  parentDetail(recents[i], layout.home), recents[i]));
+        const size_t shown = std::min(recents.size(), kRecentRows);
+        std::vector<QString> titles;
+        for (size_t i = 0; i < shown; ++i)
+            titles.push_back(Fmt::displayName(recents[i], layout));
+        for (size_t i = 0; i < shown; ++i) {
+            // Names that read alike ("Home" for the home folder, "home" for /home) show their whole path,
+            // so the rows can be told apart; other rows show where they live.
+            bool collides = false;
+            for (size_t j = 0; j < shown && !collides; ++j)
+                collides = j != i && titles[j].compare(titles[i], Qt::CaseInsensitive) == 0;
+            out.push_back(scanRow(titles[i], "clock",
+                                  collides ? QString::fromUtf8(abbreviateHome(recents[i], layout.home))
+                                           : parentDetail(recents[i], layout.home),
+                                  recents[i]));
         }
     }
     return out;

@@ -73,6 +73,7 @@ TopBar::TopBar(AppState& state, QWidget* parent) : QWidget(parent), state_(state
     progress_->setFont(Fonts::font(12, FontWeight::medium));
     progress_->setColor([](const QWidget* w) { return Palette::ink2().resolve(w); });
     progress_->setElideMode(Qt::ElideMiddle);
+    progress_->setFixedDigits(true);
     progress_->setAttribute(Qt::WA_TransparentForMouseEvents, false);
     stop_ = new IconButton("stop.fill", 24, true, this);
     stop_->setHelp(Shortcuts::withShortcut(tr("Stop scanning"), Shortcuts::stopScan));
@@ -187,6 +188,10 @@ void TopBar::relayout() {
     scan_->setVisible(!scanning);
     rescan_->setVisible(!scanning && state_.scanTarget().has_value());
 
+    QWidget* mark = layout_.compact ? static_cast<QWidget*>(logo_) : static_cast<QWidget*>(wordmark_);
+    const QSize markSize = mark->sizeHint();
+    const QSize switcherSize = switcher_->sizeHint();
+
     // Trailing group, right to left.
     int right = width() - kTrailingInset;
     placeTrailing(right, settings_, kTrailingSpacing);
@@ -194,7 +199,12 @@ void TopBar::relayout() {
     if (scanning) {
         placeTrailing(right, stop_, kScanningSpacing);
         const QFontMetrics fm(Fonts::font(12, FontWeight::medium));
-        const int textWidth = fm.horizontalAdvance(progress_->text()) + 2;
+        // The reading text never reaches under the area switcher: a long name is cut in its middle
+        // (the count at the end stays whole) so the switcher keeps its place and its clicks.
+        const int switcherRight =
+            kLeadingInset + markSize.width() + kSpacing + switcherSize.width() + kSpacing;
+        const int room = right - kScanningSpacing - loader_->sizeHint().width() - switcherRight;
+        const int textWidth = std::clamp(progress_->sizeHint().width(), 0, std::max(0, room));
         right -= textWidth;
         progress_->setGeometry(right, (height() - fm.height()) / 2, textWidth, fm.height());
         right -= kScanningSpacing;
@@ -206,13 +216,10 @@ void TopBar::relayout() {
     const int trailingLeft = right;
     const int trailingWidth = width() - kTrailingInset - trailingLeft;
 
-    QWidget* mark = layout_.compact ? static_cast<QWidget*>(logo_) : static_cast<QWidget*>(wordmark_);
-    const QSize markSize = mark->sizeHint();
     mark->setGeometry(kLeadingInset, (height() - markSize.height()) / 2, markSize.width(), markSize.height());
 
     // The leading mark and the trailing group share the spare width; the switcher sits between them
     // at its ideal size.
-    const QSize switcherSize = switcher_->sizeHint();
     const int spare = width() - kTrailingInset - 2 * kSpacing - switcherSize.width();
     const int leadingMin = kLeadingInset + markSize.width();
     int leadingWidth = spare / 2;

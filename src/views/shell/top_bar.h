@@ -39,6 +39,7 @@ class TopBar : public QWidget {
     IconButton* stopButton() const { return stop_; }
     IconButton* rescanButton() const { return rescan_; }
     IconButton* settingsButton() const { return settings_; }
+    ElidedLabel* progressLabel() const { return progress_; }
     NimbrelButton* scanButton() const { return scan_; }
     bool isScanMenuOpen() const;
     ScanMenuPopup* scanMenu() const { return menu_; }

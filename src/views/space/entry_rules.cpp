@@ -1,8 +1,10 @@
 #include "views/space/entry_rules.h"
 
 #include <QCoreApplication>
+#include <QKeySequence>
 
 #include "engine/disk_scanner.h"
+#include "engine/host_layout.h"
 #include "engine/safety_guard.h"
 #include "model/app_state.h"
 #include "model/clean_queue.h"
@@ -58,8 +60,29 @@ EntryRules::ClickOutcome EntryRules::click(const ClickInfo& click, bool hasOpen,
 }
 
 QString EntryRules::lowerFirst(const QString& text) {
-    if (text.isEmpty()) return text;
+    if (text.isEmpty() || !text.front().isUpper()) return text;
+    // Names keep their capital: the system's and its file manager's ("Linux and your apps…"), and
+    // words written with more than one capital ("SSH").
+    const HostLayout& host = HostLayout::current();
+    for (const std::string& name : {host.systemName, host.fileManagerName}) {
+        const QString n = QString::fromStdString(name);
+        if (!n.isEmpty() && text.startsWith(n) &&
+            (text.size() == n.size() || !text.at(n.size()).isLetterOrNumber()))
+            return text;
+    }
+    qsizetype end = 1;
+    while (end < text.size() && text.at(end).isLetter())
+        ++end;
+    for (qsizetype i = 1; i < end; ++i)
+        if (text.at(i).isUpper()) return text;
     return text.left(1).toLower() + text.mid(1);
+}
+
+QString EntryRules::modifierWord() {
+    // "Ctrl+" here, "⌘" on macOS: the word a click is held with, without the joining sign.
+    QString word = QKeySequence(Qt::CTRL).toString(QKeySequence::NativeText);
+    if (word.endsWith(QLatin1Char('+'))) word.chop(1);
+    return word;
 }
 
 void EntryRules::toggle(AppState& state, const ExplorerEntry& entry, const ClickInfo& click) {
@@ -105,8 +128,9 @@ QString EntryRules::help(const ExplorerEntry& entry, ExplorerTile::Condition con
     }
     if (!isKept) {
         const QString control = layout == ExplorerLayout::list ? tr("Checkbox") : tr("Circle");
-        lines << (queue.includes(entry.id) ? tr("%1, ⌘-click or Space to deselect").arg(control)
-                                           : tr("%1, ⌘-click or Space to select for cleaning").arg(control));
+        lines << (queue.includes(entry.id)
+                      ? tr("%1, %2-click or Space to deselect").arg(control, modifierWord())
+                      : tr("%1, %2-click or Space to select for cleaning").arg(control, modifierWord()));
     }
     return lines.join(QLatin1Char('\n'));
 }

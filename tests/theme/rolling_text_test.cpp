@@ -1,0 +1,87 @@
+#include "theme/rolling_text.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QWidget>
+
+#include "theme/fixed_digits.h"
+#include "theme/fonts.h"
+#include "theme/motion.h"
+
+namespace nimbrel {
+namespace {
+
+QString joined(const std::vector<RollingText::Place>& places, bool from) {
+    QString out;
+    for (const auto& p : places)
+        out += (from ? p.from : p.to).isNull() ? QChar(u'_') : (from ? p.from : p.to);
+    return out;
+}
+
+TEST(RollingTextTest, PlacesLineUpAtTheEnd) {
+    struct Case {
+        const char* from;
+        const char* to;
+        const char* fromPlaces;
+        const char* toPlaces;
+    } cases[] = {
+        {"1.2 GB", "1.4 GB", "1.2 GB", "1.4 GB"},
+        {"980 MB", "1.02 GB", "_980 MB", "1.02 GB"},
+        {"12 KB", "8 KB", "12 KB", "_8 KB"},
+        {"", "5", "_", "5"},
+    };
+    for (const Case& c : cases) {
+        const auto places = RollingText::places(QString::fromLatin1(c.from), QString::fromLatin1(c.to));
+        EXPECT_EQ(joined(places, true), QString::fromLatin1(c.fromPlaces)) << c.from;
+        EXPECT_EQ(joined(places, false), QString::fromLatin1(c.toPlaces)) << c.to;
+    }
+}
+
+TEST(RollingTextTest, RollsOnlyTheChangedDigitsAndSettlesOnTheNewText) {
+    Fonts::install();
+    ReduceMotion::setOverride(false);
+    QWidget host;
+    RollingText text(&host);
+    const QFont font = Fonts::font(30, FontWeight::bold);
+    auto picture = [&] {
+        QImage img(220, 50, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        text.paint(p, QPointF(4, 38), font, QBrush(Qt::black));
+        return img;
+    };
+    text.setText(QStringLiteral("1.2 GB"), false);
+    EXPECT_FALSE(text.isRolling());
+    const QImage before = picture();
+
+    text.setText(QStringLiteral("1.4 GB"));
+    ASSERT_TRUE(text.isRolling());
+    text.animation().animation().setCurrentTime(text.animation().animation().duration() / 2);
+    const QImage middle = picture();
+    // The leading "1." does not move; the changing digit does.
+    const int stillRight = 4 + int(FixedDigits::advance(font, QStringLiteral("1."))) - 1;
+    EXPECT_EQ(middle.copy(0, 0, stillRight, 50), before.copy(0, 0, stillRight, 50));
+    EXPECT_NE(middle, before);
+
+    text.animation().animation().setCurrentTime(text.animation().animation().duration());
+    RollingText settled(&host);
+    settled.setText(QStringLiteral("1.4 GB"), false);
+    QImage expected(220, 50, QImage::Format_ARGB32_Premultiplied);
+    expected.fill(Qt::transparent);
+    {
+        QPainter p(&expected);
+        settled.paint(p, QPointF(4, 38), font, QBrush(Qt::black));
+    }
+    EXPECT_EQ(picture(), expected);
+
+    // Under Reduce Motion the new text just replaces the old.
+    ReduceMotion::setOverride(true);
+    text.setText(QStringLiteral("2.0 GB"));
+    EXPECT_FALSE(text.isRolling());
+    ReduceMotion::setOverride(std::nullopt);
+}
+
+}  // namespace
+}  // namespace nimbrel
