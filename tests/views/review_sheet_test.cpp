@@ -1,6 +1,9 @@
 #include "views/files/review_sheet.h"
 
+#include <unistd.h>
+
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <functional>
 
@@ -172,6 +175,22 @@ TEST_F(ReviewSheetTest, TheListKeepsItsPlaceWhenRowsChange) {
         QTest::qWait(20);
         EXPECT_EQ(bar->value(), 2000);
     }
+}
+
+// A path written through a link into a protected folder is kept, as the removal will judge it:
+// it never counts towards the size about to be removed.
+TEST_F(ReviewSheetTest, KeptFollowsWhereAPathLeadsOnDisk) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string link = dir.path().toStdString() + "/system-link";
+    ASSERT_EQ(::symlink("/usr", link.c_str()), 0);
+    const CleanItem throughLink = fileItem(link + "/bin", 5'000'000);
+    state_->queue().add(std::vector<CleanItem>{throughLink, movie});
+    ReviewSheet sheet(*state_);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.model().kept().size() == 1; }, 3000));
+    EXPECT_EQ(sheet.model().kept().front().id, throughLink.id);
+    EXPECT_EQ(sheet.model().removalSize(), movie.size);
+    EXPECT_EQ(sheet.model().rowBadge(throughLink), ReviewModel::RowBadge::kept);
 }
 
 TEST_F(ReviewSheetTest, FailureSheetListsGroupsAndCloses) {

@@ -31,12 +31,15 @@ QString tildePath(const std::string& path) {
 }
 
 ReviewModel::ReviewModel(std::vector<CleanItem> queue, std::unordered_set<std::string> excluded,
-                         std::vector<JunkLocation> locations)
-    : queue_(std::move(queue)), excluded_(std::move(excluded)), locations_(std::move(locations)) {
+                         std::vector<JunkLocation> locations, std::unordered_set<std::string> protectedOnDisk)
+    : queue_(std::move(queue)),
+      excluded_(std::move(excluded)),
+      locations_(std::move(locations)),
+      protectedOnDisk_(std::move(protectedOnDisk)) {
     for (const CleanItem& item : queue_) {
         if (!isTicked(item.id)) continue;
         included_.push_back(item);
-        if (locked(item)) {
+        if (isKept(item)) {
             kept_.push_back(item);
             continue;
         }
@@ -61,6 +64,11 @@ bool ReviewModel::locked(const CleanItem& item) {
     if (item.kind == CleanItem::Kind::junk) return false;
     return SafetyGuard::isProtected(item.id) &&
            !SafetyGuard::contentsOnly().count(DiskScanner::normalize(item.id));
+}
+
+bool ReviewModel::isKept(const CleanItem& item) const {
+    if (locked(item)) return true;
+    return item.kind != CleanItem::Kind::junk && protectedOnDisk_.count(item.id) && !contentsOnly(item);
 }
 
 bool ReviewModel::contentsOnly(const CleanItem& item) {
@@ -186,7 +194,7 @@ QString ReviewModel::sectionTitle(CleanItem::Source source, int count) {
 }
 
 ReviewModel::RowBadge ReviewModel::rowBadge(const CleanItem& item) const {
-    if (locked(item)) return RowBadge::kept;
+    if (isKept(item)) return RowBadge::kept;
     if (contentsOnly(item)) return RowBadge::contentsOnly;
     if (item.kind != CleanItem::Kind::junk) return RowBadge::risk;
     // A junk location of irreplaceable data is marked like any danger item.
@@ -196,6 +204,7 @@ ReviewModel::RowBadge ReviewModel::rowBadge(const CleanItem& item) const {
 QString ReviewModel::rowDetail(
     const CleanItem& item,
     const std::function<std::optional<int64_t>(const std::string&)>& folderFileCount) const {
+    if (isKept(item) && !locked(item)) return utf8(SafetyGuard::reasonOnDisk(item.id));
     if (locked(item) || contentsOnly(item)) return utf8(SafetyGuard::reason(item.id));
     const Risk risk = reviewRisk(item);
     if (item.kind != CleanItem::Kind::junk && risk.level >= Risk::Level::caution) return utf8(risk.why);

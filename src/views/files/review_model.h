@@ -34,10 +34,13 @@ class ReviewModel {
 
     // `locations` is the whole junk catalogue (a junk item is looked up in it by id).
     ReviewModel(std::vector<CleanItem> queue, std::unordered_set<std::string> excluded,
-                std::vector<JunkLocation> locations);
+                std::vector<JunkLocation> locations, std::unordered_set<std::string> protectedOnDisk = {});
 
     // An item the safety guard keeps: not junk, protected, and not a contents-only folder.
     static bool locked(const CleanItem& item);
+    // Kept as the removal will judge it: by the written path, or because the path leads into a
+    // protected folder on disk (`protectedOnDisk`, worked out off the main thread by the sheet).
+    bool isKept(const CleanItem& item) const;
     // A folder that stays while its contents go (the home folder's cache folder).
     static bool contentsOnly(const CleanItem& item);
     // The risk the review judges an item by. A junk location counts as what its most delicate folder
@@ -92,6 +95,7 @@ class ReviewModel {
     std::vector<CleanItem> queue_;
     std::unordered_set<std::string> excluded_;
     std::vector<JunkLocation> locations_;
+    std::unordered_set<std::string> protectedOnDisk_;
     std::vector<CleanItem> included_;
     std::vector<CleanItem> danger_;
     std::vector<CleanItem> kept_;

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "engine/safety_guard.h"
+#include "model/background.h"
 #include "model/cleanup_model.h"
 #include "platform/file_manager.h"
 #include "theme/appearance.h"
@@ -261,6 +263,7 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
         if (!expanded_.empty()) rebuildList();
     });
     recompute();
+    judgeOnDisk();
 }
 
 void ReviewSheet::queueChanged() {
@@ -270,6 +273,30 @@ void ReviewSheet::queueChanged() {
         return;
     }
     recompute();
+    judgeOnDisk();
+}
+
+// The removal judges where a path leads, not how it is written: a link into a protected folder is
+// refused. That judgement reads the disk, so it runs on a worker; the sheet shows the written
+// path's judgement until the answer comes back.
+void ReviewSheet::judgeOnDisk() {
+    std::vector<std::string> paths;
+    for (const CleanItem& item : state_.queue().items())
+        if (item.kind != CleanItem::Kind::junk && !ReviewModel::locked(item)) paths.push_back(item.id);
+    const int generation = ++onDiskGeneration_;
+    Background::run(
+        Background::userInitiated(), this,
+        [paths = std::move(paths)] {
+            std::unordered_set<std::string> refused;
+            for (const std::string& p : paths)
+                if (SafetyGuard::isProtectedOnDisk(p)) refused.insert(p);
+            return refused;
+        },
+        [this, generation](std::unordered_set<std::string> refused) {
+            if (generation != onDiskGeneration_ || refused == protectedOnDisk_) return;
+            protectedOnDisk_ = std::move(refused);
+            recompute();
+        });
 }
 
 bool ReviewSheet::isAcknowledged() const {
@@ -355,7 +382,8 @@ void ReviewSheet::recompute() {
     const bool hadBanner = model_ && !model_->dangerItems().empty();
     std::unordered_set<std::string> dangerIDsBefore =
         model_ ? model_->dangerIDs() : std::unordered_set<std::string>{};
-    model_ = std::make_unique<ReviewModel>(state_.queue().items(), excluded_, state_.cleanup().locations());
+    model_ = std::make_unique<ReviewModel>(state_.queue().items(), excluded_, state_.cleanup().locations(),
+                                           protectedOnDisk_);
     count_->setText(model_->countLine());
     kept_->label()->setText(model_->keptNote());
     kept_->setVisible(!model_->kept().empty());
@@ -556,7 +584,7 @@ ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item,
     : QWidget(parent), state_(state), sheet_(sheet), item_(item) {
     setFixedHeight(ReviewSheet::kRowHeight);
     const ReviewModel& model = sheet.model();
-    const bool locked = ReviewModel::locked(item_);
+    const bool locked = sheet_.model().isKept(item_);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(8, 0, 8, 0);
     row->setSpacing(8);
@@ -649,7 +677,7 @@ bool ReviewRow::isTicked() const {
 }
 
 bool ReviewRow::isDimmed() const {
-    return !isTicked() || ReviewModel::locked(item_);
+    return !isTicked() || sheet_.model().isKept(item_);
 }
 
 QString ReviewRow::detailText() const {

@@ -78,6 +78,7 @@ class ReviewSheet : public QWidget {
     void recompute();
     void rebuildBanner();
     void rebuildList();
+    void judgeOnDisk();
     void updateFooter();
     void hand(bool permanently);
     std::unordered_set<std::string> acknowledgedIDs() const;
@@ -96,7 +97,9 @@ class ReviewSheet : public QWidget {
     NimbrelCheck* ackCheck_ = nullptr;
     QWidget* bannerSlot_;
     ShrinkingScroll* scroll_;
-    int restoreOffset_ = -1;  // where the list stood before its sections were rebuilt
+    int restoreOffset_ = -1;
+    std::unordered_set<std::string> protectedOnDisk_;  // ids the removal will refuse by where they lead
+    int onDiskGeneration_ = 0;  // where the list stood before its sections were rebuilt
     QWidget* listContent_;
     QVBoxLayout* listColumn_;
     std::vector<std::pair<CleanItem::Source, LazyRows*>> sectionRows_;
