@@ -5,6 +5,7 @@
 //   nimbrel-bench usage PATH
 //   nimbrel-bench twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]
 //   nimbrel-bench explorer PATH [--min-tracked BYTES]
+//   nimbrel-bench window PATH
 //   nimbrel-bench files PATH
 //
 // A new subcommand is one function and one row in kCommands.
@@ -25,7 +26,8 @@
 #ifdef NIMBREL_BENCH_EXPLORER
 namespace nimbrel::bench {
 int runExplorer(const std::string& path, long long minTracked);  // explorer_bench.cpp
-}
+int runWindow(const std::string& path);                          // window_bench.cpp
+}  // namespace nimbrel::bench
 #endif
 
 #ifdef NIMBREL_BENCH_FILES
@@ -163,6 +165,9 @@ int runTwins(const Args& args) {
 int runExplorer(const Args& args) {
     return bench::runExplorer(args.path, args.number("--min-tracked", 1));
 }
+int runWindow(const Args& args) {
+    return bench::runWindow(args.path);
+}
 #endif
 
 struct Command {
@@ -191,6 +196,8 @@ const Command kCommands[] = {
      "explorer PATH [--min-tracked BYTES]\n"
      "                                     open the largest folder in the explorer, type a search",
      runExplorer},
+    {"window", "window PATH                        scan in the main window; report GUI-thread stalls",
+     runWindow},
 #endif
 };
 

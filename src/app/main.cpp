@@ -1,5 +1,8 @@
 #include <QApplication>
 #include <QCoreApplication>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 #include "app/nimbrel_app.h"
 #include "engine/localized.h"
@@ -13,9 +16,25 @@ std::string translate(const char* english) {
     return QCoreApplication::translate("nimbrel", english).toStdString();
 }
 
+// Without a display Qt aborts with a core dump; main() says instead what would work. A platform
+// chosen by hand (QT_QPA_PLATFORM, -platform) is left to Qt.
+bool canShowWindows(int argc, char** argv) {
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return true;
+    if (std::any_of(argv, argv + argc, [](const char* a) { return std::strcmp(a, "-platform") == 0; }))
+        return true;
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!canShowWindows(argc, argv)) {
+        std::fputs(
+            "nimbrel: no display (DISPLAY and WAYLAND_DISPLAY are unset): start it from a desktop "
+            "session; in a checkout, scripts/try-as-user starts one on a virtual display\n",
+            stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Nimbrel"));
     QApplication::setApplicationName(QStringLiteral("Nimbrel"));

@@ -7,6 +7,7 @@
 #include "model/app_state.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
+#include "model/quit_guard.h"
 #include "theme/appearance.h"
 #include "theme/palette.h"
 #include "theme/symbols.h"
@@ -33,10 +34,15 @@ NimbrelApp::NimbrelApp() {
     });
     menuBarExtra_ = new MenuBarExtra(
         *state_, MenuBarView::Actions{[this] { main_->bringForward(); }, [this] { quit(); }}, this);
-    // Without a tray icon a closed window would leave the process unreachable.
-    const auto followTray = [](bool inserted) { QApplication::setQuitOnLastWindowClosed(!inserted); };
-    connect(menuBarExtra_, &MenuBarExtra::insertedChanged, this, followTray);
-    followTray(menuBarExtra_->isInserted());
+    // A quit during a removal waits for it to end; what stayed behind is shown, not dropped.
+    quitGuard_ = new QuitGuard(
+        *state_, [] { QApplication::quit(); }, [this] { main_->bringForward(); }, this);
+    // Without a tray icon a closed window would leave the process unreachable, so closing the last
+    // window quits then; the guard decides when.
+    QApplication::setQuitOnLastWindowClosed(false);
+    connect(qApp, &QGuiApplication::lastWindowClosed, this, [this] {
+        if (!menuBarExtra_->isInserted()) quitGuard_->requestQuit();
+    });
     // The tray went away while every window was closed: show the main window again, or nothing would
     // be left to reach the running process by.
     connect(menuBarExtra_, &MenuBarExtra::trayLost, this, [this] {
@@ -84,7 +90,10 @@ void NimbrelApp::closeActiveWindow() {
 }
 
 void NimbrelApp::quit() {
-    QApplication::quit();
+    // The windows go at once; the process follows when no removal is running.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isWindow() && window->isVisible()) window->close();
+    quitGuard_->requestQuit();
 }
 
 }  // namespace nimbrel

@@ -12,6 +12,7 @@ class AppState;
 class MainWindow;
 class MenuBarExtra;
 class NimbrelCommands;
+class QuitGuard;
 
 // The application: the preference defaults, the one state, the main window, the Settings window and
 // the menu-bar extra, and the commands they share.
@@ -37,6 +38,7 @@ class NimbrelApp : public QObject {
     std::unique_ptr<MainWindow> main_;
     QPointer<QWidget> settings_;
     MenuBarExtra* menuBarExtra_ = nullptr;
+    QuitGuard* quitGuard_ = nullptr;
 };
 
 }  // namespace nimbrel

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <memory>
 #include <mutex>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -23,6 +24,7 @@ namespace nimbrel {
 namespace {
 
 constexpr int64_t kEdgeBytes = 65536;               // fingerprint: first and last 64 KiB
+constexpr size_t kHeadBytes = 4096;                 // compared before any fingerprint
 constexpr int64_t kHeadOnlyLimit = 2 * kEdgeBytes;  // up to this size the head alone is hashed
 constexpr size_t kChunkBytes = 4 * 1024 * 1024;     // full hash reads
 constexpr int64_t kFingerprintReportEvery = 50;
@@ -157,6 +159,19 @@ Fingerprint fingerprint(const std::string& path, int64_t logicalSize) {
     out.digest = sha.digest();
     out.inode = {static_cast<uint64_t>(file.stat().st_dev), static_cast<uint64_t>(file.stat().st_ino)};
     return out;
+}
+
+// A quick hash of a file's first 4 KiB and of how many bytes were there; never 0, which stands for a
+// file that could not be read.
+uint64_t headKey(const std::string& path) {
+    RegularFile file(path);
+    if (!file.ok()) return 0;
+    char buf[kHeadBytes];
+    ssize_t n = readAt(file.fd(), reinterpret_cast<unsigned char*>(buf), kHeadBytes, 0);
+    if (n < 0) return 0;
+    uint64_t h = std::hash<std::string_view>{}(std::string_view(buf, static_cast<size_t>(n)));
+    h ^= static_cast<uint64_t>(n) * 0x9E3779B97F4A7C15ull;
+    return h == 0 ? 1 : h;
 }
 
 int threadCount(int requested, size_t work) {
@@ -295,14 +310,16 @@ std::optional<std::vector<DuplicateEngine::IndexGroup>> DuplicateEngine::findInd
                      [&](uint32_t a, uint32_t b) { return files[sized[a]].inode < files[sized[b]].inode; });
     std::atomic<bool> stopped{false};
     int64_t done = 0;
+    // First the heads alone, under a quick hash: a file whose head no other file of its size shares
+    // has no twin, and most files go no further. A quick-hash collision only lets a file through.
+    std::vector<uint64_t> heads(sized.size());  // 0: could not be read
     parallelFor(sized.size(), threadCount(threads, sized.size()), [&](size_t j) {
         if (isCancelled()) {
             stopped = true;
             return false;
         }
         const size_t k = readOrder[j];
-        const Candidate& c = files[sized[k]];
-        prints[k] = fingerprint(*c.path, c.logicalSize);
+        heads[k] = headKey(*files[sized[k]].path);
         std::lock_guard lock(reportMutex);
         ++done;
         if (done % kFingerprintReportEvery == 0) {
@@ -314,6 +331,37 @@ std::optional<std::vector<DuplicateEngine::IndexGroup>> DuplicateEngine::findInd
         return true;
     });
     if (stopped) return std::nullopt;
+    std::vector<uint32_t> toPrint;  // in read order
+    {
+        std::vector<char> shared(sized.size(), 0);
+        std::vector<std::pair<uint64_t, uint32_t>> keyed;
+        for (auto [begin, end] : bucketRanges) {
+            keyed.clear();
+            for (size_t k = begin; k < end; ++k)
+                if (heads[k] != 0) keyed.emplace_back(heads[k], static_cast<uint32_t>(k));
+            std::sort(keyed.begin(), keyed.end());
+            for (size_t i = 0; i < keyed.size(); ++i) {
+                if ((i > 0 && keyed[i - 1].first == keyed[i].first) ||
+                    (i + 1 < keyed.size() && keyed[i + 1].first == keyed[i].first))
+                    shared[keyed[i].second] = 1;
+            }
+        }
+        std::vector<uint64_t>().swap(heads);
+        for (uint32_t k : readOrder)
+            if (shared[k]) toPrint.push_back(k);
+    }
+    parallelFor(toPrint.size(), threadCount(threads, toPrint.size()), [&](size_t j) {
+        if (isCancelled()) {
+            stopped = true;
+            return false;
+        }
+        const size_t k = toPrint[j];
+        const Candidate& c = files[sized[k]];
+        prints[k] = fingerprint(*c.path, c.logicalSize);
+        return true;
+    });
+    if (stopped) return std::nullopt;
+    std::vector<uint32_t>().swap(toPrint);
     std::vector<uint32_t>().swap(readOrder);
 
     std::vector<std::vector<size_t>> candidateSets;

@@ -37,8 +37,9 @@ struct DuplicateProgress {
 
 using DuplicateProgressFn = std::function<void(const DuplicateProgress&)>;
 
-// Finds twins in three stages, each reading only what the one before could not tell apart: equal
-// logical size, equal SHA-256 of the first and last 64 KiB, equal SHA-256 of the whole contents.
+// Finds twins in stages, each reading only what the one before could not tell apart: equal logical
+// size, equal first 4 KiB (under a quick hash), equal SHA-256 of the first and last 64 KiB, equal
+// SHA-256 of the whole contents.
 struct DuplicateEngine {
     // Every group of twins among `files`, largest waste first, or nothing when `token` is found
     // cancelled. Files are taken as they come (the caller filters). `progress` is called from worker

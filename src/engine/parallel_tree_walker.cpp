@@ -16,7 +16,7 @@ using walk::kMaxHeldLevels;
 
 // Entries read ahead and not yet returned. Above this the workers wait for the reader, unless the
 // reader itself waits for them.
-constexpr std::size_t kMaxBuffered = 1 << 15;
+constexpr std::size_t kMaxBuffered = 1 << 14;
 // A folder of more entries than this has its status calls shared out in slices.
 constexpr std::size_t kSplitAbove = 4096;
 constexpr std::size_t kSlice = 2048;
@@ -261,13 +261,17 @@ struct ParallelTreeWalker::Pool {
             names.append(name, child.nameLength + 1);
             children.push_back(child);
         });
-        if (error == 0) {
-            r.names.assign(names);
-            r.children.assign(children.begin(), children.end());
-        }
         if (children.capacity() > kKeepScratch) {
+            // A huge listing is handed over whole rather than held twice.
+            if (error == 0) {
+                r.names = std::move(names);
+                r.children = std::move(children);
+            }
             std::string().swap(names);
             std::vector<walk::Child>().swap(children);
+        } else if (error == 0) {
+            r.names.assign(names);
+            r.children.assign(children.begin(), children.end());
         }
         if (error != 0) {
             ::close(fd);

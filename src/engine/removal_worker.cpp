@@ -31,18 +31,18 @@ std::optional<RemovalError> RemovalWorker::removeOne(const std::string& path,
     int64_t size = 0;
     // A file with other hard links keeps its bytes on disk whatever its scanned size.
     if (!counted) size = ops_.hasOtherLinks(path) ? 0 : knownSize ? *knownSize : measure(path);
-    RemovalFileOps::Outcome outcome = ops_.removeCounted(path, permanently_);
-    if (!outcome.error) {
-        result_.freed[path] = counted ? outcome.freedBytes.value_or(0) : size;
+    std::optional<RemovalError> error = ops_.remove(path, permanently_);
+    std::optional<RemovalFileOps::Counted> done = counted ? ops_.takeCounted() : std::nullopt;
+    if (!error) {
+        result_.freed[path] = !counted ? size : done ? done->freedBytes : knownSize.value_or(0);
         return std::nullopt;
     }
-    if (outcome.freedBytes.value_or(0) > 0 || !outcome.goneInside.empty()) {
+    if (done && (done->freedBytes > 0 || !done->goneInside.empty())) {
         RemovalResult::Partial& partial = result_.partlyRemoved[path];
-        partial.freedBytes += outcome.freedBytes.value_or(0);
-        partial.goneInside.insert(partial.goneInside.end(), outcome.goneInside.begin(),
-                                  outcome.goneInside.end());
+        partial.freedBytes += done->freedBytes;
+        partial.goneInside.insert(partial.goneInside.end(), done->goneInside.begin(), done->goneInside.end());
     }
-    return outcome.error;
+    return error;
 }
 
 int64_t RemovalWorker::measure(const std::string& path) {

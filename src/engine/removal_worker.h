@@ -36,26 +36,22 @@ class RemovalFileOps {
         return false;
     }
 
-    // What one removal did on disk, when the operations count it themselves.
-    struct Outcome {
-        std::optional<RemovalError> error;
+    // What the last remove() did on disk, when the operations count it themselves.
+    struct Counted {
         // Bytes the removal really freed (allocated blocks of the names it unlinked whose link
-        // count was 1), also when it stopped part-way; absent when not counted.
-        std::optional<int64_t> freedBytes;
+        // count was 1), also when it stopped part-way.
+        int64_t freedBytes = 0;
         // For a folder that stayed: the paths directly under it that went whole.
         std::vector<std::string> goneInside;
     };
-    // True when removeCounted() reports the bytes it freed in this mode; the worker then measures
-    // nothing beforehand.
+    // True when, in this mode, remove() counts what it freed; the worker then measures nothing
+    // beforehand and takes the count after each remove().
     virtual bool countsFreedBytes(bool permanently) const {
         (void)permanently;
         return false;
     }
-    virtual Outcome removeCounted(const std::string& path, bool permanently) {
-        Outcome outcome;
-        outcome.error = remove(path, permanently);
-        return outcome;
-    }
+    // The count of the last remove(), once; nothing when that call counted nothing.
+    virtual std::optional<Counted> takeCounted() { return std::nullopt; }
 };
 
 // What a removal did: bytes freed per removed path (0 for a path that was already gone) and what

@@ -5,12 +5,17 @@
 #include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <string_view>
+#include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace nimbrel {
@@ -85,8 +90,19 @@ std::vector<VolumeInfo::MountEntry> VolumeInfo::parseMountInfo(const std::string
     return out;
 }
 
+bool VolumeInfo::isNetworkMount(const MountEntry& e) {
+    static const std::unordered_set<std::string> network = {"nfs",   "nfs4",  "cifs",      "smb3",
+                                                            "smbfs", "sshfs", "fuse.sshfs"};
+    return network.count(e.fsType) > 0;
+}
+
 bool VolumeInfo::isShownMount(const MountEntry& e) {
     if (e.mountPoint == "/") return true;
+    if (isNetworkMount(e)) {
+        for (const char* hidden : {"/proc", "/sys", "/dev", "/var/lib"})
+            if (isSameOrBelow(e.mountPoint, hidden)) return false;
+        return true;
+    }
     // File systems that live on a disk the user can plug, browse and fill. FUSE is kept only when a
     // block device backs it (NTFS and exFAT drives).
     static const std::unordered_set<std::string> onDisk = {
@@ -109,34 +125,92 @@ void VolumeInfo::sortVolumes(std::vector<VolumeInfo>& volumes) {
     });
 }
 
-std::vector<VolumeInfo> VolumeInfo::mounted() {
-    std::ifstream in("/proc/self/mountinfo");
-    std::stringstream text;
-    text << in.rdbuf();
+std::optional<VolumeInfo::Space> VolumeInfo::statSpace(const std::string& mountPoint) {
+    struct statvfs fs {};
+    if (statvfs(mountPoint.c_str(), &fs) != 0) return std::nullopt;
+    return Space{static_cast<int64_t>(fs.f_blocks) * static_cast<int64_t>(fs.f_frsize),
+                 static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize)};
+}
 
+namespace {
+
+// One measure on its own thread; shared with it, so a caller that stops waiting leaves it safe.
+struct Probe {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::optional<VolumeInfo::Space> space;
+};
+
+// Measures that have not come back yet, by mount point: a later request waits on the same one, so a
+// dead server holds one thread, not one per refresh.
+std::mutex pendingMutex;
+std::unordered_map<std::string, std::shared_ptr<Probe>>& pending() {
+    static auto* probes = new std::unordered_map<std::string, std::shared_ptr<Probe>>;
+    return *probes;
+}
+
+}  // namespace
+
+std::optional<VolumeInfo::Space> VolumeInfo::measureWithin(const std::string& mountPoint,
+                                                           std::chrono::milliseconds limit,
+                                                           const Measure& measure) {
+    std::shared_ptr<Probe> probe;
+    {
+        std::lock_guard lock(pendingMutex);
+        auto [entry, fresh] = pending().try_emplace(mountPoint);
+        if (fresh) {
+            entry->second = std::make_shared<Probe>();
+            try {
+                std::thread([probe = entry->second, mountPoint, measure] {
+                    std::optional<Space> space = measure(mountPoint);
+                    {
+                        std::lock_guard lock(pendingMutex);
+                        pending().erase(mountPoint);
+                    }
+                    std::lock_guard lock(probe->mutex);
+                    probe->space = space;
+                    probe->finished = true;
+                    probe->done.notify_all();
+                }).detach();
+            } catch (const std::system_error&) {
+                pending().erase(entry);
+                return std::nullopt;
+            }
+        }
+        probe = entry->second;
+    }
+    std::unique_lock lock(probe->mutex);
+    if (!probe->done.wait_for(lock, limit, [&] { return probe->finished; })) return std::nullopt;
+    return probe->space;
+}
+
+std::vector<VolumeInfo> VolumeInfo::fromMountTable(const std::string& mountInfo, const Measure& measure,
+                                                   std::chrono::milliseconds networkLimit) {
     std::vector<VolumeInfo> out;
     std::set<std::pair<unsigned, unsigned>> seen;  // one entry per device, the first mount of it
-    for (const MountEntry& e : parseMountInfo(text.str())) {
+    for (const MountEntry& e : parseMountInfo(mountInfo)) {
         if (!isShownMount(e)) continue;
         // A device mounted in several places is listed once, where it was mounted first (the root
         // volume is always listed).
         const bool root = e.mountPoint == "/";
         if (!seen.insert({e.major, e.minor}).second && !root) continue;
-        struct statvfs fs {};
-        if (statvfs(e.mountPoint.c_str(), &fs) != 0) continue;
+        const bool network = isNetworkMount(e);
+        const std::optional<Space> space =
+            network ? measureWithin(e.mountPoint, networkLimit, measure) : measure(e.mountPoint);
+        if (!space || space->total < 1) continue;
         VolumeInfo v;
         v.url = e.mountPoint;
-        v.total = static_cast<int64_t>(fs.f_blocks) * static_cast<int64_t>(fs.f_frsize);
-        v.available = static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize);
-        if (v.total < 1) continue;
+        v.total = space->total;
+        v.available = space->available;
         v.isRoot = root;
         if (root) {
             v.name = HostLayout::current().rootVolumeName;
             v.isInternal = true;
         } else {
-            v.name = blockDeviceLabel(makedev(e.major, e.minor));
+            if (!network) v.name = blockDeviceLabel(makedev(e.major, e.minor));
             if (v.name.empty()) v.name = e.mountPoint.substr(e.mountPoint.rfind('/') + 1);
-            v.isInternal = isInternalDevice(e.major, e.minor);
+            v.isInternal = !network && isInternalDevice(e.major, e.minor);
         }
         // A later mount on the same place hides the earlier one; the table lists the later last.
         std::erase_if(out, [&](const VolumeInfo& o) { return o.url == v.url; });
@@ -144,6 +218,13 @@ std::vector<VolumeInfo> VolumeInfo::mounted() {
     }
     sortVolumes(out);
     return out;
+}
+
+std::vector<VolumeInfo> VolumeInfo::mounted() {
+    std::ifstream in("/proc/self/mountinfo");
+    std::stringstream text;
+    text << in.rdbuf();
+    return fromMountTable(text.str(), &statSpace);
 }
 
 }  // namespace nimbrel

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,10 +38,32 @@ struct VolumeInfo {
 
     // The lines of /proc/self/mountinfo; escaped characters ("\040") are decoded.
     static std::vector<MountEntry> parseMountInfo(const std::string& text);
-    // True for a mount the user would call a volume: the root file system, or a whole on-disk file
-    // system mounted outside the system's own places. Pseudo, memory, network and FUSE file systems
-    // (which can hang a query) and snap images are not.
+    // True for a mount the user would call a volume: the root file system, a whole on-disk file
+    // system mounted outside the system's own places, or a network share. Pseudo, memory and other
+    // FUSE file systems and snap images are not.
     static bool isShownMount(const MountEntry& entry);
+    // A share on another machine (NFS, SMB, SSH): a query may hang while its server is away.
+    static bool isNetworkMount(const MountEntry& entry);
+
+    // Capacity and free space of a mounted file system.
+    struct Space {
+        int64_t total = 0;
+        int64_t available = 0;
+    };
+    using Measure = std::function<std::optional<Space>(const std::string& mountPoint)>;
+    // statvfs of the mount point; nothing when it fails.
+    static std::optional<Space> statSpace(const std::string& mountPoint);
+    // Measures on a thread of its own and waits at most `limit`: a share whose server stopped
+    // answering gives nothing instead of blocking the caller. While an earlier measure of the same
+    // mount point has not come back, no other is started: the call waits on that one.
+    static std::optional<Space> measureWithin(const std::string& mountPoint, std::chrono::milliseconds limit,
+                                              const Measure& measure);
+    static constexpr std::chrono::milliseconds kNetworkLimit{1500};
+
+    // The volumes of a mount table, as mounted() lists them. A network share is measured with a
+    // time limit; one that does not answer in time is left out.
+    static std::vector<VolumeInfo> fromMountTable(const std::string& mountInfo, const Measure& measure,
+                                                  std::chrono::milliseconds networkLimit = kNetworkLimit);
     // Root first, then by name in code-point order; equal volumes keep their order.
     static void sortVolumes(std::vector<VolumeInfo>& volumes);
 

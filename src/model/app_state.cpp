@@ -28,10 +28,7 @@ namespace {
 constexpr size_t kMaxRecents = 6;
 
 std::vector<std::string> storedRecents() {
-    std::vector<std::string> recents;
-    for (const QString& line : Prefs::list(Prefs::kRecentTargets))
-        recents.push_back(line.toStdString());
-    return recents;
+    return Prefs::recentTargets();
 }
 
 // Stores `value` and notifies when it differs from what is stored.
@@ -156,8 +153,6 @@ AppState::~AppState() {
     if (scanToken) scanToken->cancel();
 }
 
-// MARK: observed properties
-
 void AppState::setSection(std::optional<SidebarItem> section) {
     assign(this, section_, section, &AppState::sectionChanged);
     // Remembered on every store, also an unchanged one, so the area switcher returns here.
@@ -246,8 +241,6 @@ std::optional<VolumeInfo> AppState::rootVolume() const {
     return std::nullopt;
 }
 
-// MARK: launch, volumes and Full Disk Access
-
 std::optional<std::string> AppState::argumentAfter(const std::vector<std::string>& arguments,
                                                    const char* flag) const {
     auto found = std::find(arguments.begin(), arguments.end(), flag);
@@ -331,8 +324,6 @@ void AppState::refreshVolumes() {
     });
 }
 
-// MARK: scans
-
 void AppState::scan(const std::string& target) {
     if (isScanning_) cancelScan();
     const std::string path = normalizePath(target, services_.home());
@@ -412,10 +403,7 @@ void AppState::addRecent(const std::string& path) {
     recents.insert(recents.begin(), path);
     if (recents.size() > kMaxRecents) recents.resize(kMaxRecents);
     setRecents(recents);
-    QStringList lines;
-    for (const std::string& recent : recents_)
-        lines << QString::fromStdString(recent);
-    Prefs::setList(Prefs::kRecentTargets, lines);
+    Prefs::setRecentTargets(recents_);
 }
 
 void AppState::removeRecent(const std::string& path) {
@@ -427,8 +415,6 @@ void AppState::removeRecent(const std::string& path) {
         lines << QString::fromStdString(recent);
     Prefs::setList(Prefs::kRecentTargets, lines);
 }
-
-// MARK: selection
 
 void AppState::toggleSelection(const CleanItem& item) {
     if (item.kind != CleanItem::Kind::junk && !queue().contains(item.id) && queue().covering(item.id)) {

@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPointer>
-#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -27,10 +26,10 @@ namespace {
 
 constexpr const char* kRemovalSymbol = "humidity.fill";
 
-// Quitting and a running removal: the application sets `stop` as it quits and then waits for the
-// worker to finish the item in hand, so no item is left half-removed by the process ending.
+// Quitting and a running removal: however the application ends, it waits for the worker to finish
+// its whole run first, so no item is left half-removed by the process ending. (A quit the user asks
+// for waits earlier, on the main thread: QuitGuard.)
 struct RemovalsInFlight {
-    std::atomic<bool> stop{false};
     std::mutex mutex;
     std::condition_variable idle;
     int running = 0;
@@ -39,13 +38,13 @@ struct RemovalsInFlight {
         static RemovalsInFlight* inFlight = [] {
             auto* created = new RemovalsInFlight;
             if (auto* app = QCoreApplication::instance())
-                QObject::connect(app, &QCoreApplication::aboutToQuit, [created] { created->stopAndWait(); });
+                QObject::connect(app, &QCoreApplication::aboutToQuit,
+                                 [created] { created->waitUntilIdle(); });
             return created;
         }();
         return *inFlight;
     }
-    void stopAndWait() {
-        stop = true;
+    void waitUntilIdle() {
         std::unique_lock lock(mutex);
         idle.wait(lock, [this] { return running == 0; });
     }
@@ -160,7 +159,7 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
         [ops = removalFileOps(), allowed = std::move(allowed), permanently, &inFlight, tree = result()] {
             RemovalsInFlight::Running running(inFlight);
             Outcome outcome;
-            outcome.result = RemovalWorker(*ops, permanently).run(allowed, &inFlight.stop);
+            outcome.result = RemovalWorker(*ops, permanently).run(allowed);
             // What stayed behind may have been removed in part: look at the disk for what went.
             if (tree && !outcome.result.failures.empty())
                 outcome.recheck = tree->recheck(recheckedPaths(outcome.result));
@@ -278,8 +277,10 @@ void AppState::emptyTrash() {
 #endif
         };
     emptyingTrash_ = true;
+    cleanup().setIsEmptyingTrash(true);
     Background::run(userPool(), this, std::move(empty), [this, trashSize](CommandResult outcome) {
         emptyingTrash_ = false;
+        cleanup().setIsEmptyingTrash(false);
         if (outcome.status == 0) {
             setSessionFreed(sessionFreed() + trashSize);
             setToast(Toast(trashEmptiedToastText(trashSize), kRemovalSymbol));
@@ -314,7 +315,8 @@ void AppState::removeUnavailableSimulators() {
         [this](CommandResult outcome) {
             removingSimulators_ = false;
             if (outcome.status != 0)
-                setErrorMessage(QString("simctl failed:\n") + QString::fromStdString(outcome.output));
+                setErrorMessage(tr("simctl failed:") + QStringLiteral("\n") +
+                                QString::fromStdString(outcome.output));
             else
                 setToast(Toast(tr("Removed unavailable simulators"), kRemovalSymbol));
             refreshVolumes();

@@ -122,6 +122,12 @@ void CleanupModel::setHasSimulators(bool value) {
     emit hasSimulatorsChanged();
 }
 
+void CleanupModel::setIsEmptyingTrash(bool value) {
+    if (isEmptyingTrash_ == value) return;
+    isEmptyingTrash_ = value;
+    emit isEmptyingTrashChanged();
+}
+
 void CleanupModel::setContents(std::unordered_map<std::string, std::vector<JunkEntry>> value) {
     if (contents_ == value) return;
     contents_ = std::move(value);

@@ -45,6 +45,9 @@ class CleanupModel : public QObject {
     bool hasMeasured() const { return hasMeasured_; }
     bool hasSimulators() const { return hasSimulators_; }
     void setHasSimulators(bool value);
+    // The Trash is being emptied: its figure is stale until the measurement after it.
+    bool isEmptyingTrash() const { return isEmptyingTrash_; }
+    void setIsEmptyingTrash(bool value);
     const std::unordered_map<std::string, std::vector<JunkEntry>>& contents() const { return contents_; }
     const std::unordered_set<std::string>& loadingContents() const { return loadingContents_; }
 
@@ -66,6 +69,7 @@ class CleanupModel : public QObject {
     void isMeasuringChanged();
     void hasMeasuredChanged();
     void hasSimulatorsChanged();
+    void isEmptyingTrashChanged();
     void contentsChanged();
     void loadingContentsChanged();
 
@@ -87,6 +91,7 @@ class CleanupModel : public QObject {
     bool isMeasuring_ = false;
     bool hasMeasured_ = false;
     bool hasSimulators_ = false;
+    bool isEmptyingTrash_ = false;
     bool remeasure_ = false;
     std::unordered_map<std::string, std::vector<JunkEntry>> contents_;
     std::unordered_set<std::string> loadingContents_;

@@ -62,6 +62,41 @@ void Prefs::setList(const QString& key, const QStringList& items) {
     setValue(key, items.join(QLatin1Char('\n')));
 }
 
+std::vector<std::string> Prefs::recentTargets() {
+    std::vector<std::string> paths;
+    QVariant stored;
+    bool encoded = false;
+    {
+        Store& s = store();
+        QMutexLocker lock(&s.mutex);
+        auto settings = openSettings(s.iniPath);
+        encoded = settings->contains(kRecentTargetPaths);
+        if (encoded) stored = settings->value(kRecentTargetPaths);
+    }
+    if (!encoded) {
+        for (const QString& line : list(kRecentTargets))
+            paths.push_back(line.toStdString());
+        return paths;
+    }
+    for (const QString& entry : stored.toStringList()) {
+        auto decoded =
+            QByteArray::fromBase64Encoding(entry.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (decoded && !decoded.decoded.isEmpty()) paths.push_back(decoded.decoded.toStdString());
+    }
+    return paths;
+}
+
+void Prefs::setRecentTargets(const std::vector<std::string>& paths) {
+    QStringList entries;
+    for (const std::string& path : paths)
+        entries << QString::fromLatin1(QByteArray(path.data(), qsizetype(path.size())).toBase64());
+    Store& s = store();
+    QMutexLocker lock(&s.mutex);
+    auto settings = openSettings(s.iniPath);
+    settings->setValue(kRecentTargetPaths, entries);
+    settings->remove(kRecentTargets);
+}
+
 ScanOptions Prefs::scanOptions() {
     ScanOptions options;
     options.minTrackedSize = value(kMinTrackedSize).toLongLong();  // 0 when there is no value at all

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QVariant>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "engine/scan_options.h"
 
@@ -20,7 +22,8 @@ class Prefs {
     static constexpr const char* kSkipHiddenFiles = "skipHiddenFiles";
     static constexpr const char* kExcludedPaths = "excludedPaths";
     static constexpr const char* kShowMenuBarExtra = "showMenuBarExtra";
-    static constexpr const char* kRecentTargets = "recentTargets";
+    static constexpr const char* kRecentTargets = "recentTargets";  // the older text form of the recents
+    static constexpr const char* kRecentTargetPaths = "recentTargetPaths";
 
     // Registers the defaults of the keys above (minTrackedSize 1000000, packages as files, hidden
     // files scanned, no exclusions, the menu-bar extra shown, no recents).
@@ -33,6 +36,12 @@ class Prefs {
     // The non-empty lines of the text stored under `key`, in order and untrimmed.
     static QStringList list(const QString& key);
     static void setList(const QString& key, const QStringList& items);
+
+    // The recent scan targets, newest first, as the file system's bytes. Each is stored encoded
+    // (base64), so any name survives a restart: a line feed, bytes that are not UTF-8. Until the
+    // first write, the older text list under kRecentTargets is read; the write replaces it.
+    static std::vector<std::string> recentTargets();
+    static void setRecentTargets(const std::vector<std::string>& paths);
 
     // The options a scan starting now runs with.
     static ScanOptions scanOptions();

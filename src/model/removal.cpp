@@ -5,6 +5,7 @@
 
 #include "engine/disk_scanner.h"
 #include "util/fmt.h"
+#include "util/plural.h"
 
 namespace nimbrel {
 
@@ -146,8 +147,10 @@ std::chrono::milliseconds removalHold(size_t entries) {
 
 QString removalToastText(int64_t totalBytes, int64_t removedCount, bool permanently) {
     QString size = Fmt::bytes(std::max<int64_t>(totalBytes, 0));
-    QString text = permanently ? tr("Nimbrelised %1 · %2 items gone for good")
-                               : tr("Nimbrelised %1 · %2 items in the Trash");
+    QString text = permanently ? Plural::choose(removedCount, tr("Nimbrelised %1 · %2 item gone for good"),
+                                                tr("Nimbrelised %1 · %2 items gone for good"))
+                               : Plural::choose(removedCount, tr("Nimbrelised %1 · %2 item in the Trash"),
+                                                tr("Nimbrelised %1 · %2 items in the Trash"));
     return text.arg(size, QString::number(removedCount));
 }
 
@@ -162,7 +165,9 @@ QString trashEmptiedToastText(int64_t trashBytes) {
 }
 
 QString copiedPathsToastText(const std::vector<std::string>& paths, const std::string& home) {
-    if (paths.size() != 1) return tr("Copied %1 paths").arg(QString::number(int64_t(paths.size())));
+    if (paths.size() != 1)
+        return Plural::choose(int64_t(paths.size()), tr("Copied %1 path"), tr("Copied %1 paths"))
+            .arg(QString::number(int64_t(paths.size())));
     // The home folder shown as "~", as the file manager abbreviates it.
     const std::string& path = paths.front();
     std::string shown = path;

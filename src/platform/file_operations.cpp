@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "engine/disk_scanner.h"
 #include "engine/host_layout.h"
@@ -46,21 +47,16 @@ std::vector<std::string> FileOperations::defaultAnchors() {
 }
 
 std::optional<RemovalError> FileOperations::remove(const std::string& path, bool permanently) {
-    return removeCounted(path, permanently).error;
+    counted_.reset();
+    // A refused Trash move stays a failure: it never turns into a removal for good.
+    if (!permanently) return Trash::moveToTrash(path, anchors_);
+    FileRemover::Report report = FileRemover::removeForGood(path, anchors_);
+    counted_ = Counted{report.freedBytes, std::move(report.goneInside)};
+    return std::move(report.error);
 }
 
-RemovalFileOps::Outcome FileOperations::removeCounted(const std::string& path, bool permanently) {
-    Outcome outcome;
-    if (!permanently) {
-        // A refused Trash move stays a failure: it never turns into a removal for good.
-        outcome.error = Trash::moveToTrash(path, anchors_);
-        return outcome;
-    }
-    FileRemover::Report report = FileRemover::removeForGood(path, anchors_);
-    outcome.error = std::move(report.error);
-    outcome.freedBytes = report.freedBytes;
-    outcome.goneInside = std::move(report.goneInside);
-    return outcome;
+std::optional<RemovalFileOps::Counted> FileOperations::takeCounted() {
+    return std::exchange(counted_, std::nullopt);
 }
 
 bool FileOperations::isFolder(const std::string& path) {

@@ -18,7 +18,7 @@ class FileOperations : public RemovalFileOps {
 
     std::optional<RemovalError> remove(const std::string& path, bool permanently) override;
     bool countsFreedBytes(bool permanently) const override { return permanently; }
-    Outcome removeCounted(const std::string& path, bool permanently) override;
+    std::optional<Counted> takeCounted() override;
     bool isFolder(const std::string& path) override;
     Listing list(const std::string& folder) override;
     int64_t allocatedSize(const std::string& normalizedPath) override;
@@ -31,6 +31,7 @@ class FileOperations : public RemovalFileOps {
 
   private:
     std::vector<std::string> anchors_;
+    std::optional<Counted> counted_;
 };
 
 }  // namespace nimbrel

@@ -50,6 +50,11 @@ std::string trimmed(std::string folder) {
 
 // FS_IMMUTABLE_FL or FS_APPEND_FL on entry `name` of `dirFd` ("." for the folder itself).
 bool isImmutableAt(int dirFd, const char* name) {
+    // Only files and folders are opened to ask: opening a device could act on the device.
+    EntryInfo entry;
+    if (statEntry(dirFd, std::strcmp(name, ".") == 0 ? "" : name, entry) != 0 ||
+        !(S_ISREG(entry.mode) || S_ISDIR(entry.mode)))
+        return false;
     UniqueFd fd(openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd) return false;
     int flags = 0;

@@ -32,12 +32,6 @@ void Chip::setOn(bool on) {
     update();
 }
 
-void Chip::setDot(std::optional<QColor> dot) {
-    dot_ = dot;
-    updateGeometry();
-    update();
-}
-
 QFont Chip::titleFont() const {
     return Fonts::font(11.5, on_ ? FontWeight::semibold : FontWeight::medium);
 }

@@ -23,7 +23,6 @@ class Chip : public PressButton {
     bool isOn() const { return on_; }
     void setOn(bool on);
     std::optional<QColor> dot() const { return dot_; }
-    void setDot(std::optional<QColor> dot);
 
     QFont titleFont() const;
     // What is drawn now, for tests and the gallery.

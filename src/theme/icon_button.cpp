@@ -22,17 +22,6 @@ void IconButton::setSymbol(const QString& symbol) {
     update();
 }
 
-void IconButton::setSide(int side) {
-    side_ = side;
-    updateGeometry();
-    update();
-}
-
-void IconButton::setFilled(bool filled) {
-    filled_ = filled;
-    update();
-}
-
 void IconButton::setHelp(const QString& help) {
     setToolTip(help);
     setAccessibleName(help);

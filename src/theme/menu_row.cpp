@@ -28,12 +28,6 @@ void MenuRow::setSymbol(const QString& symbol) {
     update();
 }
 
-void MenuRow::setDetail(const QString& detail) {
-    detail_ = detail;
-    updateGeometry();
-    update();
-}
-
 MenuRow::Layout MenuRow::layout() const {
     const QFontMetricsF tm(titleFont());
     const QFontMetricsF dm(Typo::caption());

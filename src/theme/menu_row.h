@@ -21,7 +21,6 @@ class MenuRow : public PressButton {
     QString symbol() const { return symbol_; }
     QString detail() const { return detail_; }
     void setSymbol(const QString& symbol);
-    void setDetail(const QString& detail);
 
     // Where the title starts, and the texts as drawn at the current width.
     double titleX() const;

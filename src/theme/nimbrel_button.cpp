@@ -38,18 +38,6 @@ NimbrelButton::NimbrelButton(const QString& title, Kind kind, Size size, QWidget
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
-void NimbrelButton::setKind(Kind kind) {
-    kind_ = kind;
-    update();
-    DecorationHost::refresh(this);
-}
-
-void NimbrelButton::setButtonSize(Size size) {
-    size_ = size;
-    updateGeometry();
-    update();
-}
-
 void NimbrelButton::setSymbol(const QString& symbol) {
     symbol_ = symbol;
     updateGeometry();

@@ -31,8 +31,6 @@ class NimbrelButton : public PressButton {
 
     Kind kind() const { return kind_; }
     Size buttonSize() const { return size_; }
-    void setKind(Kind kind);
-    void setButtonSize(Size size);
     // A system symbol drawn before the title; empty for none.
     void setSymbol(const QString& symbol);
     QString symbol() const { return symbol_; }

@@ -36,10 +36,6 @@ class SearchField : public QWidget {
     QString text() const { return edit_->text(); }
     void setText(const QString& text);
     QString prompt() const { return edit_->placeholderText(); }
-    void setPrompt(const QString& prompt) {
-        edit_->setPlaceholderText(prompt);
-        edit_->setAccessibleName(prompt);
-    }
 
     QLineEdit* lineEdit() const { return edit_; }
     SearchClearButton* clearButton() const { return clear_; }

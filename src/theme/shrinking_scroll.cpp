@@ -30,11 +30,6 @@ void ShrinkingScroll::setContent(QWidget* content) {
     measure();
 }
 
-void ShrinkingScroll::setMax(int max) {
-    max_ = max;
-    measure();
-}
-
 void ShrinkingScroll::measure() {
     int h = 0;
     if (QWidget* w = widget()) {

@@ -23,7 +23,6 @@ class ShrinkingScroll : public QScrollArea {
 
     explicit ShrinkingScroll(int max = 280, QWidget* parent = nullptr);
     void setContent(QWidget* content);
-    void setMax(int max);
     int max() const { return max_; }
     int contentHeight() const { return contentHeight_; }
 

@@ -207,19 +207,20 @@ TEST(RemovalWorkerTest, WholeItemFailuresAreOneFailureEvenWhenEmptyingIsAllowed)
 class CountingOps : public FakeOps {
   public:
     bool countsFreedBytes(bool permanently) const override { return permanently; }
-    Outcome removeCounted(const std::string& path, bool permanently) override {
-        Outcome outcome;
-        outcome.error = remove(path, permanently);
-        outcome.freedBytes = counted.count(path) ? counted[path] : 0;
-        if (outcome.error) outcome.goneInside = goneInside;
-        return outcome;
+    std::optional<RemovalError> remove(const std::string& path, bool permanently) override {
+        auto error = FakeOps::remove(path, permanently);
+        last =
+            Counted{counted.count(path) ? counted[path] : 0, error ? goneInside : std::vector<std::string>{}};
+        return error;
     }
+    std::optional<Counted> takeCounted() override { return std::exchange(last, std::nullopt); }
     int64_t allocatedSize(const std::string& path) override {
         calls.push_back("measure " + path);
         return FakeOps::allocatedSize(path);
     }
     std::map<std::string, int64_t> counted;
     std::vector<std::string> goneInside;
+    std::optional<Counted> last;
 };
 
 TEST(RemovalWorkerTest, CreditsTheBytesTheRemovalCounted) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <set>
 #include <unordered_set>
 
 namespace nimbrel {
@@ -46,9 +50,12 @@ TEST(VolumeInfo, ShowsOnlyWholeOnDiskVolumesOutsideSystemPlaces) {
         {"/snap/core/123", "squashfs", "/", false},
         {"/var/lib/docker/overlay2/x/merged", "overlay", "/", false},
         {"/var/lib/docker/btrfs", "btrfs", "/", false},
-        {"/mnt/nas", "nfs4", "/", false},
-        {"/mnt/share", "cifs", "/", false},
-        {"/home/u/remote", "fuse.sshfs", "/", false},
+        {"/mnt/nas", "nfs4", "/", true},
+        {"/mnt/old-nas", "nfs", "/", true},
+        {"/mnt/share", "cifs", "/", true},
+        {"/mnt/smb", "smb3", "/", true},
+        {"/home/u/remote", "fuse.sshfs", "/", true},
+        {"/home/u/remote2", "sshfs", "/", true},
         {"/run/user/1000/gvfs", "fuse.gvfsd-fuse", "/", false},
         {"/run/something", "ext4", "/", false},
         {"/boot", "ext4", "/", false},
@@ -101,6 +108,80 @@ TEST(VolumeInfo, ThisMachineListsItsRootFirst) {
         EXPECT_GE(v.available, 0) << v.url;
         EXPECT_LE(v.available, v.total) << v.url;
     }
+}
+
+namespace {
+
+// A measure the test answers: named mount points block until released, the rest answer at once.
+struct HeldMeasure {
+    std::mutex mutex;
+    std::condition_variable released;
+    bool open = false;
+    std::set<std::string> held;
+    std::atomic<int> calls{0};
+
+    VolumeInfo::Measure function() {
+        return [this](const std::string& mountPoint) -> std::optional<VolumeInfo::Space> {
+            ++calls;
+            std::unique_lock lock(mutex);
+            if (held.count(mountPoint)) released.wait(lock, [&] { return open; });
+            return VolumeInfo::Space{1000, 400};
+        };
+    }
+    void release() {
+        std::lock_guard lock(mutex);
+        open = true;
+        released.notify_all();
+    }
+};
+
+}  // namespace
+
+TEST(VolumeInfo, NetworkSharesAreListedAndADeadOneIsLeftOut) {
+    const std::string table =
+        "21 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+        "30 21 0:51 / /mnt/nas rw - nfs4 nas:/export rw\n"
+        "31 21 0:52 / /mnt/share rw - cifs //srv/share rw\n"
+        "32 21 0:53 / /mnt/smb rw - smb3 //srv/smb rw\n"
+        "33 21 0:54 / /home/u/remote rw - fuse.sshfs u@host: rw\n"
+        "34 21 0:55 / /mnt/dead rw - nfs gone:/export rw\n"
+        "35 21 0:56 / /tmp rw - tmpfs tmpfs rw\n";
+    HeldMeasure measure;
+    measure.held = {"/mnt/dead"};
+    // The dead share never answers; the listing still comes back, without it.
+    const auto volumes = VolumeInfo::fromMountTable(table, measure.function(), std::chrono::milliseconds(50));
+    std::vector<std::string> urls;
+    for (const VolumeInfo& v : volumes) {
+        urls.push_back(v.url);
+        if (v.isRoot) continue;
+        EXPECT_FALSE(v.isInternal) << v.url;
+        EXPECT_EQ(v.name, v.url.substr(v.url.rfind('/') + 1));
+        EXPECT_EQ(v.total, 1000);
+        EXPECT_EQ(v.available, 400);
+    }
+    EXPECT_EQ(urls, (std::vector<std::string>{"/", "/mnt/nas", "/home/u/remote", "/mnt/share", "/mnt/smb"}));
+    measure.release();
+}
+
+TEST(VolumeInfo, AStuckShareHoldsOneThreadAtMost) {
+    HeldMeasure measure;
+    measure.held = {"/mnt/stuck"};
+    const auto limit = std::chrono::milliseconds(20);
+    EXPECT_FALSE(VolumeInfo::measureWithin("/mnt/stuck", limit, measure.function()));
+    // Refreshes while the first measure hangs start no further one.
+    EXPECT_FALSE(VolumeInfo::measureWithin("/mnt/stuck", limit, measure.function()));
+    EXPECT_FALSE(VolumeInfo::measureWithin("/mnt/stuck", limit, measure.function()));
+    EXPECT_EQ(measure.calls, 1);
+    // Another share is measured meanwhile.
+    auto other = VolumeInfo::measureWithin("/mnt/other", std::chrono::seconds(30), measure.function());
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->total, 1000);
+
+    // Once the server answers, a caller willing to wait gets its figures.
+    measure.release();
+    auto again = VolumeInfo::measureWithin("/mnt/stuck", std::chrono::seconds(30), measure.function());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->available, 400);
 }
 
 }  // namespace nimbrel

@@ -151,7 +151,7 @@ TEST_F(AppStateRemovalTest, GuardRefusalsComeFirstAndAreNeverTouched) {
     EXPECT_TRUE(h.state->nimbrelisingIDs().empty());
     EXPECT_EQ(h.state->sessionFreed(), 100);
     ASSERT_TRUE(h.state->toast());
-    EXPECT_EQ(h.state->toast()->message, "Nimbrelised 100 bytes · 1 items in the Trash");
+    EXPECT_EQ(h.state->toast()->message, "Nimbrelised 100 bytes · 1 item in the Trash");
     EXPECT_EQ(h.state->toast()->symbol, "humidity.fill");
     // The removed entry and the refused one leave the selection; the failed one stays.
     EXPECT_EQ(h.queuedIDs(), (std::vector<std::string>{"/tmp/nr/b"}));

@@ -67,7 +67,7 @@ std::shared_ptr<ScanResult> resultAt(const std::string& root, std::int64_t lastI
 }
 
 void clearRecents() {
-    Prefs::setList(Prefs::kRecentTargets, {});
+    Prefs::setRecentTargets({});
 }
 
 // Each test keeps its settings in a file of its own.
@@ -84,7 +84,7 @@ class AppStateTest : public ::testing::Test {
 };
 
 TEST_F(AppStateTest, FreshState) {
-    Prefs::setValue(Prefs::kRecentTargets, "/a\n\n/b\n");
+    Prefs::setValue(Prefs::kRecentTargets, "/a\n\n/b\n");  // as an older version stored them
     Harness h;
     const AppState& s = *h.state;
     EXPECT_EQ(s.section(), SidebarItem::overview);
@@ -528,12 +528,26 @@ TEST_F(AppStateTest, RecentsKeepSixNewestFirst) {
     }
     const std::vector<std::string> expected = {"/1", "/7", "/6", "/5", "/4", "/2"};
     EXPECT_EQ(s.recents(), expected);
-    EXPECT_EQ(Prefs::value(Prefs::kRecentTargets).toString(), QString("/1\n/7\n/6\n/5\n/4\n/2"));
+    EXPECT_EQ(Prefs::recentTargets(), expected);
     EXPECT_EQ(s.scanTarget(), std::string("/1"));
 
     h.drain();
     Harness reread;  // a new state reads them back
     EXPECT_EQ(reread.state->recents(), expected);
+    clearRecents();
+}
+
+TEST_F(AppStateTest, RecentsWithAnyNameSurviveARestart) {
+    clearRecents();
+    Harness h;
+    const std::vector<std::string> targets = {"/tmp/two\nlines", "/tmp/Caf\xe9"};
+    for (const std::string& target : targets) {
+        h.state->scan(target);
+        h.state->cancelScan();
+    }
+    h.drain();
+    Harness reread;
+    EXPECT_EQ(reread.state->recents(), (std::vector<std::string>{"/tmp/Caf\xe9", "/tmp/two\nlines"}));
     clearRecents();
 }
 

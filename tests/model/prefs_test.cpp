@@ -81,5 +81,35 @@ TEST_F(PrefsTest, AValueThatIsNotTextHoldsNoList) {
     EXPECT_TRUE(Prefs::list(Prefs::kExcludedPaths).isEmpty());
 }
 
+TEST_F(PrefsTest, RecentsComeBackByteForByte) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"/home/u/Caf\xe9"},                      // Latin-1, not UTF-8
+        {"/tmp/two\nlines", "/tmp/plain"},        // a line feed inside one name
+        {"/a, b", "/c\"d\"", "/e=f;g", "/h\\i"},  // what a settings file quotes or splits on
+        {"/\xff\xfe/x", "/tmp/\x01\x7f", "/ lead and trail "},
+    };
+    for (const auto& paths : cases) {
+        Prefs::setRecentTargets(paths);
+        EXPECT_EQ(Prefs::recentTargets(), paths) << testing::PrintToString(paths);
+        Prefs::useStore(path_);  // as a new session reads the file
+        EXPECT_EQ(Prefs::recentTargets(), paths) << testing::PrintToString(paths);
+    }
+}
+
+TEST_F(PrefsTest, TheOlderTextRecentsAreReadUntilTheFirstWrite) {
+    store(Prefs::kRecentTargets, "/old/one\n\n/old/two\n");
+    EXPECT_EQ(Prefs::recentTargets(), (std::vector<std::string>{"/old/one", "/old/two"}));
+    EXPECT_EQ(Prefs::recentTargets(), (std::vector<std::string>{"/old/one", "/old/two"}));
+
+    Prefs::setRecentTargets({"/new"});
+    EXPECT_FALSE(QSettings(path_, QSettings::IniFormat).contains(Prefs::kRecentTargets));
+    EXPECT_EQ(Prefs::recentTargets(), std::vector<std::string>{"/new"});
+    // Emptied, the list stays empty: the older one is not read again.
+    store(Prefs::kRecentTargets, "/stale");
+    Prefs::setRecentTargets({});
+    EXPECT_TRUE(Prefs::recentTargets().empty());
+}
+
 }  // namespace
 }  // namespace nimbrel

@@ -136,7 +136,7 @@ TEST(RemovalTextTest, HoldGrowsWithEntriesWithinOneToEightSeconds) {
 
 TEST(RemovalTextTest, ToastTexts) {
     EXPECT_EQ(removalToastText(1200000, 3, false), "Nimbrelised 1.2 MB · 3 items in the Trash");
-    EXPECT_EQ(removalToastText(-5, 1, true), "Nimbrelised Zero KB · 1 items gone for good");
+    EXPECT_EQ(removalToastText(-5, 1, true), "Nimbrelised Zero KB · 1 item gone for good");
     EXPECT_EQ(demoRemovalToastText(2000), "Nimbrelised 2 KB · demo mode, nothing was deleted");
     EXPECT_EQ(trashEmptiedToastText(0), "Trash emptied");
     EXPECT_EQ(trashEmptiedToastText(5000000), "Trash emptied · 5 MB nimbrelised");

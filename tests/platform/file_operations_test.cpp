@@ -38,6 +38,70 @@ TEST(FileOperationsTest, LinkToAFolderIsRemovedAsALinkBothWays) {
     }
 }
 
+// A folder on the way replaced by a link after the review: neither mode acts, nor does the
+// clear-inside step list or empty the link's target.
+TEST(FileOperationsTest, SwappedParentIsOneFailureInBothModes) {
+    for (bool permanently : {false, true}) {
+        SCOPED_TRACE(permanently ? "for good" : "to the Trash");
+        TempTree tree;
+        tree.file("elsewhere/cache/blob.bin", 4096);
+        tree.file("scanned/cache/blob.bin", 4096);
+        std::filesystem::rename(tree.path("scanned"), tree.path("scanned-away"));
+        tree.link("scanned", tree.path("elsewhere"));
+        FileOperations ops(std::vector<std::string>{});
+        auto result = RemovalWorker(ops, permanently)
+                          .run({{tree.path("scanned/cache"), std::nullopt, true},
+                                {tree.path("scanned/cache/blob.bin"), 4096, true}});
+        EXPECT_TRUE(result.freed.empty());
+        ASSERT_EQ(result.failures.size(), 2u);
+        EXPECT_EQ(result.failures[0].reason, DeletionFailure::Reason::other);
+        EXPECT_TRUE(exists(tree.path("elsewhere/cache/blob.bin")));
+        EXPECT_FALSE(ops.isFolder(tree.path("scanned/cache")));
+        EXPECT_TRUE(ops.list(tree.path("scanned/cache")).error);
+        // The scan root itself may be a link: below it all is walked without links.
+        FileOperations anchored(std::vector<std::string>{tree.path("scanned")});
+        auto through =
+            RemovalWorker(anchored, permanently).run({{tree.path("scanned/cache"), std::nullopt, false}});
+        EXPECT_TRUE(through.failures.empty());
+        EXPECT_FALSE(exists(tree.path("elsewhere/cache")));
+    }
+}
+
+// As an unprivileged user: a removal for good that stops part-way credits what went.
+TEST(FileOperationsTest, PartlyRemovedFolderCreditsWhatWent) {
+    TempTree tree;
+    chmod(tree.root().c_str(), 0755);
+    const std::string docs = tree.folder("docs");
+    for (int i = 0; i < 8; ++i)
+        tree.file("docs/f" + std::to_string(i) + ".bin", 8000);
+    tree.file("docs/locked/keep.bin", 8000);
+    const std::string report = tree.file("report.txt", 0);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(docs))
+        chown(entry.path().c_str(), 65534, 65534);
+    chown(docs.c_str(), 65534, 65534);
+    chown(report.c_str(), 65534, 65534);
+    chown(tree.path("docs/locked").c_str(), 0, 0);  // root's: its file cannot go
+    int code = test::runUnprivileged([&] {
+        FileOperations ops(std::vector<std::string>{});
+        auto result = RemovalWorker(ops, true).run({{docs, 80000, false}});
+        std::ofstream out(report);
+        auto partial = result.partlyRemoved[docs];
+        out << result.freed.size() << " " << result.failures.size() << " " << partial.freedBytes << " "
+            << partial.goneInside.size() << "\n";
+        return 0;
+    });
+    if (code == 120 || code == -1) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    ASSERT_EQ(code, 0);
+    int gone = 0;
+    for (int i = 0; i < 8; ++i)
+        gone += exists(tree.path("docs/f" + std::to_string(i) + ".bin")) ? 0 : 1;
+    std::ifstream in(report);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "0 1 " + std::to_string(gone * 8192) + " " + std::to_string(gone));
+    EXPECT_TRUE(exists(tree.path("docs/locked/keep.bin")));
+}
+
 TEST(FileOperationsTest, ListingAndFolderTestNeverGoThroughLinks) {
     TempTree tree;
     std::string outside = tree.folder("outside");

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 
-// Widget and model tests need a running application object; ctest sets the offscreen platform.
+// Widget and model tests need a running application object. They draw offscreen unless told
+// otherwise, also when ctest lists them or someone runs the executable by hand on a desktop.
 int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setOrganizationName("NimbrelTests");
     QApplication::setApplicationName("NimbrelTests");

@@ -18,6 +18,13 @@ using namespace spacetest;
 using O = EntryRules::ClickOutcome;
 using C = ExplorerTile::Condition;
 
+// The host's own word for the selecting click's modifier.
+#ifdef Q_OS_MACOS
+const QString kModifier = QStringLiteral("⌘");
+#else
+const QString kModifier = QStringLiteral("Ctrl");
+#endif
+
 ExplorerEntry plain(std::string id, Risk::Level level = Risk::Level::normal) {
     ExplorerEntry e;
     e.name = id.substr(id.rfind('/') + 1);
@@ -114,13 +121,15 @@ TEST(EntryRules, TooltipLines) {
     artifact.isDirectory = true;
     EXPECT_EQ(EntryRules::help(artifact, C::bloated, ExplorerLayout::list, true, queue),
               "/p/node_modules\nnpm · safe to nimbrelise\nOne of the heaviest things here\nClick to open\n"
-              "Checkbox, ⌘-click or Space to select for cleaning");
+              "Checkbox, " +
+                  kModifier + "-click or Space to select for cleaning");
 
     ExplorerEntry inside = plain("/p/sel/x", Risk::Level::caution);
     EXPECT_EQ(EntryRules::help(inside, C::clean, ExplorerLayout::icons, false, queue),
               "/p/sel/x\nTitle: Holds Mail data\nClick to preview\n"
               "Included because “sel” is selected. Untick to leave just this out\n"
-              "Circle, ⌘-click or Space to deselect");
+              "Circle, " +
+                  kModifier + "-click or Space to deselect");
 
     ExplorerEntry found = plain("/p/found", Risk::Level::danger);
     found.isDirectory = true;
@@ -179,6 +188,40 @@ TEST(PathActions, CopyAndAbbreviate) {
     PathActions actions(*h.state, "/x", 22);
     EXPECT_EQ(actions.copyButton()->side(), 22);
     EXPECT_EQ(actions.revealButton()->side(), 22);
+}
+
+TEST(EntryRules, ReasonsFoldedIntoAToastKeepTheirNames) {
+    const HostLayout& host = HostLayout::current();
+    const QString system = QString::fromStdString(host.systemName);
+    const QString manager = QString::fromStdString(host.fileManagerName);
+    const struct {
+        QString reason, folded;
+    } cases[] = {
+        {system + " and your apps expect this folder to exist",
+         system + " and your apps expect this folder to exist"},
+        {"Part of " + system + ", never touched", "part of " + system + ", never touched"},
+        {"Your home folder can't be nimbrelised", "your home folder can't be nimbrelised"},
+        {"Your SSH and encryption keys are never touched", "your SSH and encryption keys are never touched"},
+        {"SSH keys stay", "SSH keys stay"},
+        {"macOS and your apps expect it", "macOS and your apps expect it"},
+        {"iCloud Drive", "iCloud Drive"},
+        {manager + " keeps it", manager + " keeps it"},
+        {system + "ish things", system.left(1).toLower() + system.mid(1) + "ish things"},
+        {"A", "a"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(EntryRules::lowerFirst(c.reason), c.folded) << c.reason.toStdString();
+
+    // The toast a kept folder gives, with the guard's own reason.
+    SpaceHarness h;
+    ExplorerEntry documents = plain(host.home + "/Documents");
+    documents.isDirectory = true;
+    EntryRules::toggle(*h.state, documents, ClickInfo::none());
+    ASSERT_TRUE(h.state->toast().has_value());
+    EXPECT_EQ(h.state->toast()->message,
+              QStringLiteral("“Documents” stays: ") + system +
+                  " and your apps expect this folder to exist. Open it to clean inside");
 }
 
 }  // namespace

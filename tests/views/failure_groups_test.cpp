@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/host_layout.h"
+#include "model/removal.h"
 
 namespace nimbrel {
 namespace {
@@ -46,9 +47,25 @@ TEST(FailureGroupsTest, AGroupShowsAtMost150RowsAndCopiesEveryPath) {
         EXPECT_EQ(groups[0].shownRows(), c.shown);
         EXPECT_EQ(FailureGroups::moreNote(groups[0]), c.note);
         EXPECT_EQ(groups[0].paths().size(), static_cast<size_t>(c.n));
-        EXPECT_EQ(FailureGroups::headerTitle(failures.size()),
-                  QStringLiteral("%1 items stayed behind").arg(c.n));
+        EXPECT_EQ(
+            FailureGroups::headerTitle(failures.size()),
+            QString::fromLatin1(c.n == 1 ? "%1 item stayed behind" : "%1 items stayed behind").arg(c.n));
     }
+}
+
+// Counts of one read in the singular wherever a count stands in a text; zero takes the plural.
+TEST(CountTextsTest, OneIsSingularAndZeroIsPlural) {
+    const std::pair<QString, const char*> cases[] = {
+        {FailureGroups::headerTitle(1), "1 item stayed behind"},
+        {FailureGroups::headerTitle(0), "0 items stayed behind"},
+        {FailureGroups::headerTitle(2), "2 items stayed behind"},
+        {removalToastText(100, 1, false), "Nimbrelised 100 bytes · 1 item in the Trash"},
+        {removalToastText(100, 1, true), "Nimbrelised 100 bytes · 1 item gone for good"},
+        {removalToastText(100, 0, false), "Nimbrelised 100 bytes · 0 items in the Trash"},
+        {copiedPathsToastText({"/a", "/b"}, "/home/u"), "Copied 2 paths"},
+    };
+    for (const auto& [got, expected] : cases)
+        EXPECT_EQ(got, QString::fromUtf8(expected));
 }
 
 TEST(FailureGroupsTest, FullDiskAccessIsOfferedOnlyWhenItCanHelp) {

@@ -3,11 +3,16 @@
 #include <sys/stat.h>
 
 #include <QImage>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "model/duplicates_model.h"
 #include "shell_fixture.h"
+#include "theme/fading_scroll.h"
 #include "theme/nimbrel_button.h"
+#include "theme/search_field.h"
 #include "views/files/item_row.h"
 #include "views/files/lazy_rows.h"
 #include "views/files/quick_preview.h"
@@ -65,6 +70,76 @@ TEST_F(FilesViewTest, BiggestPagesByFortyEightAndResetsOnlyOnFilterSortAndCatego
     EXPECT_EQ(shelves.shelfCard()->title(), QStringLiteral("A to Z"));
 }
 
+TEST_F(FilesViewTest, ShowMoreAppendsRowsWhereTheListStands) {
+    install(300);
+    BiggestShelves shelves(*state_, {});
+    shelves.resize(1000, 700);
+    shelves.show();
+    QTest::qWait(20);
+    QScrollBar* bar = shelves.body()->scroll()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QTest::qWait(20);
+    const int before = bar->value();
+    ASSERT_GT(before, 0);
+    QWidget* firstRow = shelves.shelfCard()->rows()->rowWidget(47);
+    ASSERT_NE(firstRow, nullptr);
+    shelves.moreButton()->click();
+    QTest::qWait(20);
+    EXPECT_EQ(shelves.shelfCard()->rows()->count(), 96);
+    EXPECT_EQ(bar->value(), before);
+    // The rows on screen are the same widgets: nothing was built again.
+    EXPECT_EQ(shelves.shelfCard()->rows()->rowWidget(47), firstRow);
+}
+
+// Typing goes through the shelves' models and back; the field itself must keep the caret, the
+// selection and the undo history.
+TEST_F(FilesViewTest, FilterFieldsKeepCaretSelectionAndUndoWhileTyping) {
+    install(100);
+    auto group = [&](int i) {
+        DuplicateGroup g;
+        g.id = "set" + std::to_string(i);
+        g.size = 10;
+        for (int c = 0; c < 2; ++c) {
+            FileItem f;
+            f.id = 1000 + i * 2 + c;
+            f.name = "twin" + std::to_string(i) + ".mov";
+            f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
+            g.files.push_back(f);
+        }
+        return g;
+    };
+    BiggestShelves biggest(*state_, {});
+    ForgottenShelves forgotten(*state_, {});
+    TwinShelves twins(*state_, {});
+    twins.startSearch();  // over files that do not exist: it finds nothing, and has run
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state_->duplicates().hasRun(); }, 5000));
+    state_->duplicates().setGroups({group(1), group(2)});
+    ASSERT_EQ(twins.content(), TwinShelves::Content::results);
+    QLineEdit* fields[] = {biggest.controls()->searchField()->lineEdit(),
+                           forgotten.controls()->searchField()->lineEdit(), twins.searchField()->lineEdit()};
+    for (QLineEdit* edit : fields) {
+        SCOPED_TRACE(edit->placeholderText().toStdString());
+        QWidget* window = edit->window();
+        window->show();
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("file"));
+        edit->setCursorPosition(2);
+        QTest::keyClicks(edit, QStringLiteral("X"));
+        EXPECT_EQ(edit->text(), QStringLiteral("fiXle"));
+        EXPECT_EQ(edit->cursorPosition(), 3);
+        edit->setSelection(0, 2);
+        QTest::keyClick(edit, Qt::Key_Z);  // replaces the selection
+        EXPECT_EQ(edit->text(), QStringLiteral("zXle"));
+        EXPECT_EQ(edit->cursorPosition(), 1);
+        edit->setSelection(1, 2);
+        EXPECT_EQ(edit->selectedText(), QStringLiteral("Xl"));
+        EXPECT_TRUE(edit->isUndoAvailable());
+        edit->undo();
+        EXPECT_EQ(edit->text(), QStringLiteral("fiXle"));
+        window->hide();
+    }
+}
+
 TEST_F(FilesViewTest, ARowClickPutsTheFileIntoTheSelection) {
     install(3);
     BiggestShelves shelves(*state_, {});
@@ -108,6 +183,8 @@ TEST_F(FilesViewTest, TheSectionChoosesTheShelfAndTwinsStartAtTheIntro) {
 #include <sys/stat.h>
 
 #include <QImage>
+#include <QLineEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include "views/files/quick_preview.h"

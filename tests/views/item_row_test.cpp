@@ -1,5 +1,6 @@
 #include "views/files/item_row.h"
 
+#include <QApplication>
 #include <QMimeData>
 #include <QTest>
 
@@ -56,6 +57,47 @@ TEST_F(ItemRowTest, ClicksSelectAndADoubleClickLeavesTheSelectionAsItWas) {
     EXPECT_EQ(state_->queue().items(), std::vector<CleanItem>{folder});
     folderRow.click();
     EXPECT_EQ(state_->queue().items(), (std::vector<CleanItem>{inside, other}));
+}
+
+// The buttons fade in with the fill; a click where they would be, before they show, is a row click.
+TEST_F(ItemRowTest, HoverButtonsShowOnHoverAndTakeNoClickWhileHidden) {
+    int previews = 0;
+    ItemRow::Options options;
+    options.preview = [&] { ++previews; };
+    QWidget window;
+    auto* row = new ItemRow(*state_, inside, options, &window);
+    row->setDoubleClickInterval(1);
+    window.resize(700, ItemRow::kHeight);
+    row->resize(700, ItemRow::kHeight);
+    window.show();
+    HoverActions* actions = row->hoverActions();
+    ASSERT_EQ(actions->buttons().size(), 2u);  // the path actions and the eye
+    EXPECT_FALSE(actions->isVisible());
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(row, &enter);
+    EXPECT_TRUE(actions->isVisible());
+    EXPECT_FALSE(actions->isLive());
+    QWidget* eye = actions->buttons().back();
+    const QPoint eyeSpot = eye->mapTo(row, eye->rect().center());
+    QWidget* under = row->childAt(eyeSpot);
+    ASSERT_NE(under, nullptr);
+    EXPECT_NE(under, eye);
+    QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(row, eyeSpot));
+    EXPECT_EQ(previews, 0);
+    EXPECT_TRUE(state_->queue().contains(inside.id));  // the click ticked the row
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return actions->isLive(); }, 2000));
+    EXPECT_TRUE(eye->isVisible());
+    QTest::qWait(20);
+    QTest::mouseClick(eye, Qt::LeftButton);
+    EXPECT_EQ(previews, 1);
+    EXPECT_TRUE(state_->queue().contains(inside.id));  // the button's click is not the row's
+
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(row, &leave);
+    EXPECT_FALSE(eye->isVisible());  // leaving takes the clicks away at once
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !actions->isVisible(); }, 2000));
 }
 
 TEST_F(ItemRowTest, AClickInsideASelectedFolderWaitsForTheInterval) {

@@ -1,11 +1,14 @@
 #include "views/files/review_sheet.h"
 
+#include <QScrollBar>
 #include <QTest>
+#include <functional>
 
 #include "engine/host_layout.h"
 #include "shell_fixture.h"
 #include "theme/chip.h"
 #include "theme/nimbrel_button.h"
+#include "theme/shrinking_scroll.h"
 #include "views/files/failure_sheet.h"
 #include "views/files/files_hooks.h"
 #include "views/files/files_text.h"
@@ -140,6 +143,35 @@ TEST_F(ReviewSheetTest, ALongSelectionBuildsOnlyTheRowsInView) {
     EXPECT_GT(rows->builtCount(), 0);
     EXPECT_LT(rows->builtCount(), 40);
     EXPECT_EQ(sheet.countLine(), QStringLiteral("3000 of 3000 items · 3 MB"));
+}
+
+// Unticking a row, a section's tick and "Show items" change what is drawn, not where the list stands.
+TEST_F(ReviewSheetTest, TheListKeepsItsPlaceWhenRowsChange) {
+    std::vector<CleanItem> many;
+    for (int i = 0; i < 200; ++i)
+        many.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
+    many.push_back(space);
+    state_->queue().add(many);
+    ReviewSheet sheet(*state_);
+    sheet.resize(sheet.sizeHint());
+    sheet.show();
+    QTest::qWait(20);
+    QScrollBar* bar = sheet.listScroll()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 2000);
+    bar->setValue(2000);
+    const std::pair<const char*, std::function<void()>> steps[] = {
+        {"untick a row", [&] { sheet.setTicked(many[150].id, false); }},
+        {"tick it again", [&] { sheet.setTicked(many[150].id, true); }},
+        {"untick a section", [&] { sheet.setSourceTicked(CleanItem::Source::files, false); }},
+        {"tick the section", [&] { sheet.setSourceTicked(CleanItem::Source::files, true); }},
+    };
+    for (const auto& [what, step] : steps) {
+        SCOPED_TRACE(what);
+        step();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return bar->value() == 2000; }, 1000)) << bar->value();
+        QTest::qWait(20);
+        EXPECT_EQ(bar->value(), 2000);
+    }
 }
 
 TEST_F(ReviewSheetTest, FailureSheetListsGroupsAndCloses) {

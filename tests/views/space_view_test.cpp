@@ -10,6 +10,7 @@
 #include "space_test_support.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
+#include "theme/fonts.h"
 #include "theme/icon_button.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
@@ -292,10 +293,71 @@ TEST(EntryMarks, RiskMarkOnlyForCautionAndDanger) {
     EXPECT_DOUBLE_EQ(TilePainter::glowRadius(47.9), 6);
     EXPECT_DOUBLE_EQ(TilePainter::swellScale(64), 1.2);
     EXPECT_DOUBLE_EQ(TilePainter::swellScale(28), 1.08);
-    // The circle's corners take no clicks.
-    const QRectF square(0, 0, 30, 30);
-    EXPECT_TRUE(TilePainter::inCircle(square, QPointF(15, 15)));
-    EXPECT_FALSE(TilePainter::inCircle(square, QPointF(2, 2)));
+}
+
+TEST(TilePainter, TileNamesBreakBetweenWordsNotInsideThem) {
+    const QFont font = Fonts::font(12, FontWeight::medium);
+    const QFontMetricsF fm(font);
+    // As wide as the tile that showed "slack-desktop.de" above "b".
+    const double width = fm.horizontalAdvance(QStringLiteral("slack-desktop.de"));
+    const struct {
+        QString name;
+        QStringList lines;
+    } cases[] = {
+        {"short.txt", {"short.txt"}},
+        {"slack-desktop.deb", {"slack-", "desktop.deb"}},
+        {"slack desktop.deb", {"slack", "desktop.deb"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TilePainter::nameLines(c.name, font, width), c.lines) << c.name.toStdString();
+    // One word wider than the tile breaks where it must; the rest is cut in its middle.
+    const QStringList long_ = TilePainter::nameLines(QString(60, QLatin1Char('x')), font, width);
+    ASSERT_EQ(long_.size(), 2);
+    EXPECT_LE(fm.horizontalAdvance(long_[0]), width);
+    EXPECT_TRUE(long_[1].contains(QChar(0x2026)));
+}
+
+TEST(TileGeometry, EachPartIsHitWhereAndInTheShapeItIsDrawn) {
+    using P = TileGeometry::Part;
+    using Ctl = EntryRules::Control;
+    const QRectF frame(100, 50, 130, TileGeometry::kTileHeight);
+    const TileGeometry marked = TileGeometry::of(frame, ExplorerLayout::icons, {Ctl::select, true, false});
+    const TileGeometry locked = TileGeometry::of(frame, ExplorerLayout::icons, {Ctl::lock, false, false});
+    const TileGeometry measuring = TileGeometry::of(frame, ExplorerLayout::icons, {Ctl::none, false, false});
+    const QRectF rowFrame(24, 4, 800, TileGeometry::kRowHeight);
+    const TileGeometry row = TileGeometry::of(rowFrame, ExplorerLayout::list, {Ctl::select, false, false});
+    const TileGeometry hovered = TileGeometry::of(rowFrame, ExplorerLayout::list, {Ctl::select, false, true});
+    const QPointF corner(1.5, 1.5);  // just inside a part's square, outside its disc
+    const struct {
+        const char* where;
+        const TileGeometry& tile;
+        QPointF at;
+        P part;
+    } cases[] = {
+        {"circle", marked, marked.control.center(), P::control},
+        {"circle's corner", marked, marked.control.topLeft() + corner, P::body},
+        {"risk mark", marked, marked.riskMark.center(), P::riskMark},
+        {"risk mark's corner", marked, marked.riskMark.topRight() + QPointF(-1.5, 1.5), P::body},
+        {"icon", marked, marked.icon.center(), P::body},
+        {"outside", marked, frame.bottomRight() + QPointF(5, 5), P::none},
+        {"lock", locked, locked.lock.center(), P::control},
+        {"no circle while measuring", measuring, measuring.control.center(), P::body},
+        {"tick box", row, row.control.topLeft() + corner, P::control},
+        {"path buttons hidden", row, row.pathActions[0].center(), P::body},
+        {"copy path", hovered, hovered.pathActions[0].center(), P::copyPath},
+        {"reveal", hovered, hovered.pathActions[1].center(), P::reveal},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.tile.partAt(c.at), c.part) << c.where;
+
+    // The risk mark sits on the icon's top-trailing corner, nudged out, whatever the tile's place.
+    EXPECT_DOUBLE_EQ(marked.riskMark.right(), marked.icon.right() + 4);
+    EXPECT_DOUBLE_EQ(marked.riskMark.top(), marked.icon.top() - 6);
+    // The row's name gives way to the path buttons only while they show, and never overlaps them.
+    EXPECT_LT(hovered.text.right(), hovered.pathActions[0].left());
+    EXPECT_LT(row.text.right(), row.chevron.left());
+    EXPECT_GT(row.text.width(), hovered.text.width());
+    EXPECT_LT(row.bar.right(), row.size.left());
 }
 
 }  // namespace

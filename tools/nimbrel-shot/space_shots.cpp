@@ -2,11 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QScrollBar>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
 
+#include "engine/host_layout.h"
 #include "model/app_state.h"
 #include "shot_capture.h"
 #include "views/shell/main_window.h"
@@ -44,6 +47,43 @@ AppStateServices discoveringServices(std::shared_ptr<std::atomic<bool>> stop) {
         return nullptr;
     };
     return s;
+}
+
+// A downloads folder whose entries carry every kind of mark a list row shows: the risk badges of
+// caution and danger, grime, heavy.
+std::shared_ptr<ScanResult> markedDownloads() {
+    const std::string root = HostLayout::current().home + "/Downloads";
+    auto result = std::make_shared<ScanResult>();
+    result->root = std::make_shared<DirNode>(root, nullptr);
+    result->root->size = 60'000'000'000;
+    result->root->fileCount = 3605;
+    auto addFolder = [&](const std::string& name, std::int64_t size, std::optional<std::string> kind) {
+        auto node = std::make_shared<DirNode>(name, result->root.get());
+        node->size = size;
+        node->fileCount = 1200;
+        node->artifactKind = std::move(kind);
+        result->root->children.push_back(node);
+    };
+    addFolder("slack-desktop-4.41.105-amd64", 2'400'000'000, std::nullopt);
+    addFolder("node_modules", 1'900'000'000, "npm");
+    addFolder("tmp", 800'000'000, std::nullopt);
+    auto addFile = [&](const std::string& name, std::int64_t size) {
+        FileItem f;
+        f.path = root + "/" + name;
+        f.name = name;
+        f.size = size;
+        f.category = FileCategory::classify(asciiLower(pathExtension(name)));
+        result->root->files.push_back(f);
+    };
+    addFile("Windows 11.vdi", 24'000'000'000);
+    addFile("ubuntu-24.04-desktop-amd64.iso", 6'100'000'000);
+    addFile("slack-desktop-4.41.105-amd64.deb", 82'000'000);
+    addFile("deploy.pem", 4'000);
+    addFile("notes.txt", 12'000);
+    std::sort(result->root->files.begin(), result->root->files.end(),
+              [](const FileItem& a, const FileItem& b) { return a.size > b.size; });
+    result->duration = 3;
+    return result;
 }
 
 }  // namespace
@@ -93,6 +133,11 @@ int shootSpace(const QString& dir, const QSize& size, const QString& suffix) {
         space->model().setLayout(ExplorerLayout::list);
         if (!root->files.empty()) state.queue().add(ExplorerEntry::fromFile(root->files.front()).cleanItem());
         failed += saveShot(window, dir, QStringLiteral("space-list") + suffix) ? 0 : 1;
+        // Scrolled to the end: the last row's size stays clear of the resting steamer.
+        QScrollBar* scroll = space->explorer()->verticalScrollBar();
+        scroll->setValue(scroll->maximum());
+        failed += saveShot(window, dir, QStringLiteral("space-list-end") + suffix) ? 0 : 1;
+        scroll->setValue(0);
         if (deepest) {
             state.queue().add(ExplorerEntry::fromNode(deepest).cleanItem());
             state.setFolderFocus(deepest->path());
@@ -103,6 +148,25 @@ int shootSpace(const QString& dir, const QSize& size, const QString& suffix) {
         space->model().setSearch(QStringLiteral("zzzz"));
         failed += saveShot(window, dir, QStringLiteral("space-nothing-matches") + suffix) ? 0 : 1;
         space->model().setLayout(ExplorerLayout::icons);
+    }
+    {
+        AppStateServices services = AppStateServices::standard();
+        services.isDemo = [] { return false; };
+        services.arguments = [] { return std::vector<std::string>{"nimbrel-shot"}; };
+        AppState state(std::move(services));
+        NimbrelCommands commands(state, {});
+        MainWindow window(state, commands);
+        window.resize(size);
+        window.show();
+        state.setResult(markedDownloads());
+        state.setSection(SidebarItem::overview);
+        settleForShot();
+        if (auto* space = window.findChild<SpaceView*>()) {
+            space->model().setLayout(ExplorerLayout::list);
+            failed += saveShot(window, dir, QStringLiteral("space-list-marks") + suffix) ? 0 : 1;
+            space->model().setLayout(ExplorerLayout::icons);
+            failed += saveShot(window, dir, QStringLiteral("space-icons-marks") + suffix) ? 0 : 1;
+        }
     }
     return failed;
 }

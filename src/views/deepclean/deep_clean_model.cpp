@@ -8,6 +8,7 @@
 #include "model/cleanup_model.h"
 #include "util/fmt.h"
 #include "util/name_order.h"
+#include "util/plural.h"
 #include "views/shell/navigation.h"
 #include "views/shell/scan_menu_model.h"
 
@@ -229,14 +230,17 @@ QString DeepCleanModel::locationSubtitle(const MeasuredLocation& measured, const
         return HostLayout::current().isMac() ? tr("needs Full Disk Access") : tr("needs read access");
     }
     const JunkLocation& location = measured.location;
-    const QString place = location.paths.size() == 1
-                              ? fromUtf8(abbreviateHome(location.paths.front(), home))
-                              : tr("%1 folders").arg(qlonglong(location.existingPaths().size()));
+    const QString place =
+        location.paths.size() == 1
+            ? fromUtf8(abbreviateHome(location.paths.front(), home))
+            : Plural::choose(int64_t(location.existingPaths().size()), tr("%1 folder"), tr("%1 folders"))
+                  .arg(qlonglong(location.existingPaths().size()));
     return fromUtf8(location.blurb()) + QStringLiteral(" \u00B7 ") + place;
 }
 
 QString DeepCleanModel::productSubtitle(const DevArtifact& product, const std::string& home) {
-    return tr("%1 \u00B7 %2 files \u00B7 %3")
+    return Plural::choose(product.fileCount, tr("%1 \u00B7 %2 file \u00B7 %3"),
+                          tr("%1 \u00B7 %2 files \u00B7 %3"))
         .arg(fromUtf8(product.kind), Fmt::count(product.fileCount),
              fromUtf8(abbreviateHome(parentOf(product.path), home)));
 }

@@ -150,6 +150,7 @@ DrainsSection::DrainsSection(AppState& state, QWidget* parent) : QWidget(parent)
 
     connect(&state_.cleanup(), &CleanupModel::trashChanged, this, &DrainsSection::rebuild);
     connect(&state_.cleanup(), &CleanupModel::hasSimulatorsChanged, this, &DrainsSection::rebuild);
+    connect(&state_.cleanup(), &CleanupModel::isEmptyingTrashChanged, this, &DrainsSection::rebuild);
     rebuild();
 }
 
@@ -172,9 +173,14 @@ void DrainsSection::rebuild() {
     const CleanupModel& cleanup = state_.cleanup();
     AppState* state = &state_;
     // The plate titles are names, not sentences: they read the same in every language.
-    row_->addWidget(new DrainPlate(
-        "trash", QStringLiteral("Trash"), Drains::trashValue(cleanup.trash()), tr("Empty…"),
-        [state] { state->setConfirm(Drains::emptyTrashRequest(*state)); }, this));
+    // While the Trash empties its old size would mislead, and a second request would do nothing.
+    const bool emptying = cleanup.isEmptyingTrash();
+    auto* trash = new DrainPlate(
+        "trash", QStringLiteral("Trash"),
+        emptying ? std::optional<QString>(tr("Emptying…")) : Drains::trashValue(cleanup.trash()),
+        tr("Empty…"), [state] { state->setConfirm(Drains::emptyTrashRequest(*state)); }, this);
+    trash->button()->setEnabled(!emptying);
+    row_->addWidget(trash);
     if (cleanup.hasSimulators()) {
         row_->addWidget(new DrainPlate(
             "ipad.and.iphone", QStringLiteral("Dead simulators"), std::nullopt, QStringLiteral("Remove…"),

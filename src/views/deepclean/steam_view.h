@@ -67,7 +67,6 @@ class SteamView : public QWidget {
   private:
     QWidget* buildControls();
     void refresh();
-    void rebuildShelves();
     QWidget* buildLocationsShelf(const DeepCleanModel::Inputs& inputs);
     QWidget* buildProductsShelf(const DeepCleanModel::Inputs& inputs);
     // The width of a row inside a shelf, and each location cell's height at that width.

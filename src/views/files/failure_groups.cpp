@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "util/plural.h"
 #include "views/files/review_model.h"
 
 namespace nimbrel {
@@ -73,7 +74,7 @@ QString FailureGroups::rowHelp(const DeletionFailure& failure) {
 }
 
 QString FailureGroups::headerTitle(size_t count) {
-    return tr("%1 items stayed behind").arg(count);
+    return Plural::choose(count, tr("%1 item stayed behind"), tr("%1 items stayed behind")).arg(count);
 }
 
 QString FailureGroups::groupTitle(const Group& group) {

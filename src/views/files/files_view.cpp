@@ -25,6 +25,7 @@
 #include "theme/search_field.h"
 #include "theme/shapes.h"
 #include "util/fmt.h"
+#include "util/plural.h"
 #include "views/files/item_row.h"
 #include "views/files/quick_preview.h"
 #include "views/files/review_model.h"
@@ -313,7 +314,7 @@ void BiggestShelves::showMore() {
 
 QString BiggestShelves::subtitle() const {
     const FileList& list = model_.biggest(query_);
-    return tr("%1 files · %2")
+    return Plural::choose(int64_t(list.rows.size()), tr("%1 file · %2"), tr("%1 files · %2"))
         .arg(Fmt::count(static_cast<int64_t>(list.rows.size())), Fmt::bytes(list.totalSize));
 }
 
@@ -470,7 +471,9 @@ std::vector<DuplicateGroup> TwinShelves::groups() const {
 QString TwinShelves::subtitle() const {
     const DuplicatesModel& model = state_.duplicates();
     if (model.hasRun() && !model.groups().empty())
-        return tr("%1 sets of identical files · %2 in extra copies")
+        return Plural::choose(int64_t(model.groups().size()),
+                              tr("%1 set of identical files · %2 in extra copies"),
+                              tr("%1 sets of identical files · %2 in extra copies"))
             .arg(model.groups().size())
             .arg(Fmt::bytes(model.reclaimable()));
     return tr("Byte-for-byte identical files (SHA-256), never just matching names");
@@ -596,7 +599,7 @@ void TwinShelves::rebuild() {
             replaceContent(
                 other_,
                 new EmptyState(
-                    QStringLiteral("No twins"),
+                    tr("No twins"),
                     tr("No identical files at or above %1").arg(Fmt::bytes(static_cast<int64_t>(minSize_))),
                     {again}));
             break;

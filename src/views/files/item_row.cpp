@@ -73,7 +73,73 @@ class SymbolTile : public QWidget {
     bool accent_;
 };
 
+// The row's tick. It fades itself when it only stands for the folder's selection: a graphics
+// effect would clash with the scroll's own.
+class RowCheck : public NimbrelCheck {
+  public:
+    using NimbrelCheck::NimbrelCheck;
+    void setFade(double opacity) {
+        if (opacity == fade_) return;
+        fade_ = opacity;
+        update();
+    }
+
+  protected:
+    void paintContent(QPainter& p) override {
+        p.setOpacity(p.opacity() * fade_);
+        NimbrelCheck::paintContent(p);
+    }
+
+  private:
+    double fade_ = 1;
+};
+
 }  // namespace
+
+// HoverActions
+
+HoverActions::HoverActions(QWidget* parent) : QWidget(parent) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+}
+
+void HoverActions::addButton(QWidget* button) {
+    QSizePolicy policy = button->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    button->setSizePolicy(policy);
+    button->hide();
+    layout()->addWidget(button);
+    buttons_.push_back(button);
+}
+
+void HoverActions::setAmount(double amount) {
+    amount_ = std::clamp(amount, 0.0, 1.0);
+    const bool live = amount_ >= 1;
+    if (live != live_) {
+        live_ = live;
+        if (!live) picture_ = QPixmap();
+        for (QWidget* b : buttons_)
+            b->setVisible(live);
+    }
+    update();
+}
+
+void HoverActions::paintEvent(QPaintEvent*) {
+    if (live_ || amount_ <= 0) return;
+    // While fading, the buttons are hidden (no clicks) and drawn here from a picture at the fade's
+    // opacity: a graphics effect inside a scroll that has its own would clash with it.
+    if (picture_.isNull() || picture_.size() != size() * devicePixelRatioF()) {
+        picture_ = QPixmap(size() * devicePixelRatioF());
+        picture_.setDevicePixelRatio(devicePixelRatioF());
+        picture_.fill(Qt::transparent);
+        for (QWidget* b : buttons_)
+            b->render(&picture_, b->pos(), QRegion(), QWidget::DrawChildren);
+    }
+    QPainter p(this);
+    p.setOpacity(amount_);
+    p.drawPixmap(0, 0, picture_);
+}
 
 // ItemRowRules
 
@@ -181,7 +247,7 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     row->setContentsMargins(12, 0, 12, 0);
     row->setSpacing(12);
 
-    check_ = new NimbrelCheck(false, this);
+    check_ = new RowCheck(false, this);
     check_->setEnabled(!options_.disabled);
     connect(check_, &NimbrelCheck::toggleRequested, this, [this] { state_.toggleSelection(item_); });
     row->addWidget(check_);
@@ -233,22 +299,20 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     }
     row->addLayout(text, 1);
 
-    hoverActions_ = new QWidget(this);
-    auto* actions = new QHBoxLayout(hoverActions_);
-    actions->setContentsMargins(0, 0, 0, 0);
-    actions->setSpacing(0);
-    if (!junk) actions->addWidget(new PathActions(state_, item_.id, 24, hoverActions_));
+    hoverActions_ = new HoverActions(this);
+    HoverActions* actions = hoverActions_;
+    if (!junk) actions->addButton(new PathActions(state_, item_.id, 24, hoverActions_));
     if (options_.preview) {
         auto* eye = new IconButton(QStringLiteral("eye"), 24, false, hoverActions_);
         eye->setHelp(rowTr("Quick Look (or double-click)"));
         connect(eye, &QAbstractButton::clicked, this, [this] { options_.preview(); });
-        actions->addWidget(eye);
+        actions->addButton(eye);
     }
     if (options_.onOpen) {
         auto* open = new IconButton(QStringLiteral("chevron.right"), 24, false, hoverActions_);
         open->setHelp(rowTr("Open folder (or double-click)"));
         connect(open, &QAbstractButton::clicked, this, [this] { options_.onOpen(); });
-        actions->addWidget(open);
+        actions->addButton(open);
     }
     hoverActions_->hide();
     row->addWidget(hoverActions_);
@@ -289,11 +353,8 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     loadedAmount_.setImmediate(isLoaded() ? 1 : 0);
     connect(&loadedAmount_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     // The hover buttons fade with the hover fill and leave the layout once faded out.
-    auto* actionsFade = new QGraphicsOpacityEffect(hoverActions_);
-    actionsFade->setOpacity(0);
-    hoverActions_->setGraphicsEffect(actionsFade);
-    connect(&hoverAmount_, &AnimatedValue::changed, this, [this, actionsFade](double v) {
-        actionsFade->setOpacity(v);
+    connect(&hoverAmount_, &AnimatedValue::changed, this, [this](double v) {
+        hoverActions_->setAmount(hovering_ ? v : std::min(v, 0.999));
         if (v <= 0 && !hovering_) hoverActions_->hide();
         update();
     });
@@ -321,12 +382,7 @@ void ItemRow::refresh() {
                                     : rowTr("Activate to select for cleaning."));
     // A tick that only stands for the folder's selection is drawn faded.
     const double tickOpacity = ItemRowRules::throughFolder(state_.queue(), item_) ? 0.55 : 1.0;
-    auto* fade = qobject_cast<QGraphicsOpacityEffect*>(check_->graphicsEffect());
-    if (tickOpacity < 1 && !fade) {
-        fade = new QGraphicsOpacityEffect(check_);
-        check_->setGraphicsEffect(fade);
-    }
-    if (fade) fade->setOpacity(tickOpacity);
+    static_cast<RowCheck*>(check_)->setFade(tickOpacity);
     if (evaporate_) evaporate_->setVanishing(ItemRowRules::vanishing(state_, item_));
     loadedAmount_.animateTo(loaded ? 1 : 0, Motion::snappy(0.18));
     update();
@@ -336,8 +392,10 @@ void ItemRow::setHovering(bool on) {
     if (options_.disabled) on = false;
     if (hovering_ == on) return;
     hovering_ = on;
-    hoverActions_->setVisible(on &&
-                              (item_.kind != CleanItem::Kind::junk || options_.preview || options_.onOpen));
+    if (on && hoverActions_->hasButtons()) hoverActions_->show();
+    // Leaving takes the buttons' clicks away at once; the picture of them fades with the fill.
+    if (!on) hoverActions_->setAmount(std::min(hoverAmount_.value(), 0.999));
+    hoverAmount_.animateTo(on ? 1 : 0, Motion::hover());
     update();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -28,6 +29,30 @@ struct ItemRowRules {
     // A value in [0, 1) that varies the evaporation from row to row.
     static double seed(const std::string& id);
     static QString helpText(const CleanQueue& queue, const CleanItem& item, bool disabled);
+};
+
+// The row's hover buttons. They fade in with the hover fill; until fully shown they are drawn as a
+// picture and take no click, so a click on their spot ticks the row as everywhere else.
+class HoverActions : public QWidget {
+    Q_OBJECT
+  public:
+    explicit HoverActions(QWidget* parent = nullptr);
+    void addButton(QWidget* button);
+    bool hasButtons() const { return !buttons_.empty(); }
+    // 0 (gone) to 1 (shown and clickable).
+    void setAmount(double amount);
+    double amount() const { return amount_; }
+    bool isLive() const { return live_; }
+    const std::vector<QWidget*>& buttons() const { return buttons_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    std::vector<QWidget*> buttons_;
+    double amount_ = 0;
+    bool live_ = false;
+    QPixmap picture_;
 };
 
 // A compact capsule of an item: icon, name and size. The drag image of a row.
@@ -74,6 +99,7 @@ class ItemRow : public QWidget {
     bool isHovering() const { return hovering_; }
     bool hasPendingLeaveOut() const { return pendingLeaveOut_ != nullptr; }
     NimbrelCheck* check() const { return check_; }
+    HoverActions* hoverActions() const { return hoverActions_; }
     QString subtitleText() const;
     QStringList menuEntries() const;
     // The double-click interval in milliseconds (the system's unless a test sets one).
@@ -116,7 +142,7 @@ class ItemRow : public QWidget {
     bool pressed_ = false;
 
     NimbrelCheck* check_;
-    QWidget* hoverActions_;
+    HoverActions* hoverActions_;
     EvaporateTrigger* evaporate_ = nullptr;
 };
 

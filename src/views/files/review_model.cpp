@@ -8,6 +8,7 @@
 #include "engine/host_layout.h"
 #include "engine/safety_guard.h"
 #include "util/fmt.h"
+#include "util/plural.h"
 #include "views/files/files_text.h"
 
 namespace nimbrel {
@@ -137,12 +138,16 @@ std::pair<QString, QString> ReviewModel::kindLine(const Kind& kind) {
     if (kind.items.size() == 1)
         return {utf8(kind.items.front().name),
                 QStringLiteral(" \u00B7 ") + utf8(kind.title) + QStringLiteral(": ") + utf8(kind.why)};
-    return {tr("%1 · %2 items").arg(utf8(kind.title)).arg(kind.items.size()),
+    return {Plural::choose(int64_t(kind.items.size()), tr("%1 · %2 item"), tr("%1 · %2 items"))
+                .arg(utf8(kind.title))
+                .arg(kind.items.size()),
             QStringLiteral(": ") + utf8(kind.why)};
 }
 
 QString ReviewModel::bannerTitle() const {
-    return tr("%1 items hold data that can't be rebuilt").arg(danger_.size());
+    return Plural::choose(int64_t(danger_.size()), tr("%1 item holds data that can't be rebuilt"),
+                          tr("%1 items hold data that can't be rebuilt"))
+        .arg(danger_.size());
 }
 
 QString ReviewModel::bannerTail() const {
@@ -170,7 +175,10 @@ QString ReviewModel::trashHelp(const std::unordered_set<std::string>& acknowledg
 }
 
 QString ReviewModel::countLine() const {
-    return tr("%1 of %2 items · %3").arg(included_.size()).arg(queue_.size()).arg(Fmt::bytes(removalSize_));
+    return Plural::choose(int64_t(queue_.size()), tr("%1 of %2 item · %3"), tr("%1 of %2 items · %3"))
+        .arg(included_.size())
+        .arg(queue_.size())
+        .arg(Fmt::bytes(removalSize_));
 }
 
 QString ReviewModel::trashTitle() const {
@@ -211,7 +219,8 @@ QString ReviewModel::rowDetail(
         if (item.kind == CleanItem::Kind::folder || item.kind == CleanItem::Kind::artifact) {
             if (folderFileCount) {
                 if (const auto count = folderFileCount(item.id))
-                    return tr("%1 · %2 files inside").arg(parent, Fmt::count(*count));
+                    return Plural::choose(*count, tr("%1 · %2 file inside"), tr("%1 · %2 files inside"))
+                        .arg(parent, Fmt::count(*count));
             }
         }
         return parent;

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTextLayout>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -215,6 +216,13 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     listColumn_->setContentsMargins(8, 8, 8, 8);
     listColumn_->setSpacing(16);
     scroll_->setContent(listContent_);
+    connect(scroll_->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int max) {
+        if (restoreOffset_ < 0) return;
+        scroll_->verticalScrollBar()->setValue(std::min(restoreOffset_, max));
+    });
+    // The user's own scrolling ends the wait.
+    connect(scroll_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            [this] { restoreOffset_ = -1; });
     wellLayout->addWidget(scroll_);
     column_->addWidget(well);
 
@@ -416,7 +424,9 @@ void ReviewSheet::rebuildBanner() {
 }
 
 void ReviewSheet::rebuildList() {
-    // Sections are rebuilt whole; the scroll position stays with the content widget.
+    // Sections are rebuilt whole; the list keeps its place, as far as the new content reaches.
+    QScrollBar* bar = scroll_->verticalScrollBar();
+    const int offset = bar->value();
     while (QLayoutItem* child = listColumn_->takeAt(0)) {
         if (QWidget* w = child->widget()) {
             w->hide();
@@ -491,7 +501,15 @@ void ReviewSheet::rebuildList() {
         sectionRows_.emplace_back(source, rows);
         listColumn_->addWidget(block);
     }
+    listColumn_->activate();
     listContent_->adjustSize();
+    // The layout settles in the event loop, where the range may pass through smaller values: the
+    // place is put back as soon as the range reaches it again.
+    restoreOffset_ = offset;
+    bar->setValue(offset);
+    QTimer::singleShot(500, this, [this, offset] {
+        if (restoreOffset_ == offset) restoreOffset_ = -1;
+    });
 }
 
 void ReviewSheet::updateFooter() {

@@ -61,6 +61,7 @@ class ReviewSheet : public QWidget {
     QString countLine() const;
     QString keptNote() const;
     // The rows of one source as built now (rows outside the view are not built).
+    ShrinkingScroll* listScroll() const { return scroll_; }
     LazyRows* sectionRows(CleanItem::Source source) const;
 
     QSize sizeHint() const override;
@@ -95,6 +96,7 @@ class ReviewSheet : public QWidget {
     NimbrelCheck* ackCheck_ = nullptr;
     QWidget* bannerSlot_;
     ShrinkingScroll* scroll_;
+    int restoreOffset_ = -1;  // where the list stood before its sections were rebuilt
     QWidget* listContent_;
     QVBoxLayout* listColumn_;
     std::vector<std::pair<CleanItem::Source, LazyRows*>> sectionRows_;

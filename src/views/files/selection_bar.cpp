@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QShortcut>
+#include <cmath>
 
 #include "theme/appearance.h"
 #include "theme/fonts.h"
@@ -31,6 +32,7 @@ constexpr const char* kItemType = "application/x-nimbrel-clean-item";
 SelectionBar::SelectionBar(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
     setAcceptDrops(true);
     setFixedSize(kWidth, kHeight);
+    if (parent) DecorationHost::attach(this);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(kLeading, 0, kTrailing, 0);
     row->setSpacing(12);
@@ -154,6 +156,23 @@ void SelectionBar::dropEvent(QDropEvent* event) {
     } else {
         event->ignore();
     }
+}
+
+bool SelectionBar::event(QEvent* event) {
+    // The shell places the bar after building it: its shadow is painted by the new parent.
+    if (event->type() == QEvent::ParentChange) DecorationHost::attach(this);
+    return QWidget::event(event);
+}
+
+QMargins SelectionBar::decorationMargins() const {
+    const int reach = static_cast<int>(std::ceil(Shapes::reach(kShadowBlur)));
+    return QMargins(reach, reach, reach, reach + static_cast<int>(kShadowDrop));
+}
+
+void SelectionBar::paintDecoration(QPainter& p) {
+    p.setRenderHint(QPainter::Antialiasing);
+    Shapes::shadow(p, Shapes::capsule(QRectF(rect())), QColor::fromRgbF(0, 0, 0, kShadowOpacity), kShadowBlur,
+                   QPointF(0, kShadowDrop));
 }
 
 void SelectionBar::paintEvent(QPaintEvent*) {

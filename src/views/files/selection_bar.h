@@ -6,6 +6,7 @@
 
 #include "model/app_state.h"
 #include "theme/animated_value.h"
+#include "theme/decoration.h"
 
 class QMimeData;
 
@@ -16,7 +17,7 @@ class NimbrelButton;
 // The bar over the bottom of the window while anything is selected: the selection's total, how many
 // items each area added, "Clear" and the way into the review. Items dragged from Nimbrel's own rows
 // may be dropped on it.
-class SelectionBar : public QWidget {
+class SelectionBar : public QWidget, public OutsideDecoration {
     Q_OBJECT
   public:
     static constexpr int kWidth = 540;
@@ -41,6 +42,17 @@ class SelectionBar : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+
+  public:
+    // The bar's shadow: black at 40 %, blur 24, 12 down, painted by the widget beneath it.
+    static constexpr double kShadowBlur = 24;
+    static constexpr double kShadowDrop = 12;
+    static constexpr double kShadowOpacity = 0.4;
+    QMargins decorationMargins() const override;
+    void paintDecoration(QPainter& p) override;
+
+  protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;

@@ -13,6 +13,7 @@
 #include "theme/typo.h"
 #include "theme/wordmark.h"
 #include "util/fmt.h"
+#include "util/plural.h"
 #include "views/shell/plain_label.h"
 #include "views/shell/volume_usage.h"
 
@@ -207,7 +208,9 @@ void MenuBarView::followScan() {
     if (scanning) {
         const auto& target = state_.scanTarget();
         const QString name = target ? Fmt::displayName(*target) : tr("your disk");
-        scanText_->setText(tr("Reading %1 · %2 files").arg(name, Fmt::count(state_.progress().filesScanned)));
+        scanText_->setText(Plural::choose(state_.progress().filesScanned, tr("Reading %1 · %2 file"),
+                                          tr("Reading %1 · %2 files"))
+                               .arg(name, Fmt::count(state_.progress().filesScanned)));
     }
     scanLine_->setVisible(scanning);
 }

@@ -67,9 +67,8 @@ class ModalHost : public QWidget {
     QRect snapshotRect_;
     bool snapshotHasShadow_ = false;
     bool pressedOutside_ = false;
-    bool dismissing_ = false;
-    QPointer<QWidget> focusBefore_;  // where the keyboard focus goes back to when the layer leaves  // one
-                                     // change of card for the whole dismissal
+    bool dismissing_ = false;        // one change of card for the whole dismissal
+    QPointer<QWidget> focusBefore_;  // where the keyboard focus goes back to when the layer leaves
 };
 
 }  // namespace nimbrel

@@ -12,6 +12,7 @@
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
 #include "util/fmt.h"
+#include "util/plural.h"
 #include "views/shell/elided_label.h"
 #include "views/shell/navigation.h"
 #include "views/shell/scan_menu_model.h"
@@ -92,7 +93,8 @@ QString RequiresScan::heading() const {
 
 QString RequiresScan::counts() const {
     const ScanProgress& progress = state_.progress();
-    return tr("%1 files · %2").arg(Fmt::count(progress.filesScanned), Fmt::bytes(progress.bytesScanned));
+    return Plural::choose(progress.filesScanned, tr("%1 file · %2"), tr("%1 files · %2"))
+        .arg(Fmt::count(progress.filesScanned), Fmt::bytes(progress.bytesScanned));
 }
 
 QString RequiresScan::currentPath() const {

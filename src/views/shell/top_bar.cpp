@@ -13,6 +13,7 @@
 #include "theme/palette.h"
 #include "theme/wordmark.h"
 #include "util/fmt.h"
+#include "util/plural.h"
 #include "views/shell/area_switcher.h"
 #include "views/shell/elided_label.h"
 #include "views/shell/free_space_chip.h"
@@ -109,7 +110,8 @@ QString TopBar::progressText() const {
 }
 
 QString TopBar::progressHelp() const {
-    return tr("Reading %1 · %2 files")
+    return Plural::choose(state_.progress().filesScanned, tr("Reading %1 · %2 file"),
+                          tr("Reading %1 · %2 files"))
         .arg(Fmt::displayName(state_.scanTarget().value_or("/")), Fmt::count(state_.progress().filesScanned));
 }
 

@@ -1,12 +1,15 @@
 #include "views/space/entry_rules.h"
 
 #include <QCoreApplication>
+#include <QKeySequence>
 
 #include "engine/disk_scanner.h"
+#include "engine/host_layout.h"
 #include "engine/safety_guard.h"
 #include "model/app_state.h"
 #include "model/clean_queue.h"
 #include "util/fmt.h"
+#include "util/plural.h"
 #include "views/space/path_actions.h"
 
 namespace nimbrel {
@@ -57,8 +60,29 @@ EntryRules::ClickOutcome EntryRules::click(const ClickInfo& click, bool hasOpen,
 }
 
 QString EntryRules::lowerFirst(const QString& text) {
-    if (text.isEmpty()) return text;
+    if (text.isEmpty() || !text.front().isUpper()) return text;
+    // Names keep their capital: the system's and its file manager's ("Linux and your apps…"), and
+    // words written with more than one capital ("SSH").
+    const HostLayout& host = HostLayout::current();
+    for (const std::string& name : {host.systemName, host.fileManagerName}) {
+        const QString n = QString::fromStdString(name);
+        if (!n.isEmpty() && text.startsWith(n) &&
+            (text.size() == n.size() || !text.at(n.size()).isLetterOrNumber()))
+            return text;
+    }
+    qsizetype end = 1;
+    while (end < text.size() && text.at(end).isLetter())
+        ++end;
+    for (qsizetype i = 1; i < end; ++i)
+        if (text.at(i).isUpper()) return text;
     return text.left(1).toLower() + text.mid(1);
+}
+
+QString EntryRules::modifierWord() {
+    // "Ctrl+" here, "⌘" on macOS: the word a click is held with, without the joining sign.
+    QString word = QKeySequence(Qt::CTRL).toString(QKeySequence::NativeText);
+    if (word.endsWith(QLatin1Char('+'))) word.chop(1);
+    return word;
 }
 
 void EntryRules::toggle(AppState& state, const ExplorerEntry& entry, const ClickInfo& click) {
@@ -104,8 +128,9 @@ QString EntryRules::help(const ExplorerEntry& entry, ExplorerTile::Condition con
     }
     if (!isKept) {
         const QString control = layout == ExplorerLayout::list ? tr("Checkbox") : tr("Circle");
-        lines << (queue.includes(entry.id) ? tr("%1, ⌘-click or Space to deselect").arg(control)
-                                           : tr("%1, ⌘-click or Space to select for cleaning").arg(control));
+        lines << (queue.includes(entry.id)
+                      ? tr("%1, %2-click or Space to deselect").arg(control, modifierWord())
+                      : tr("%1, %2-click or Space to select for cleaning").arg(control, modifierWord()));
     }
     return lines.join(QLatin1Char('\n'));
 }
@@ -117,7 +142,9 @@ QString EntryRules::kindLine(const ExplorerEntry& entry) {
         return qs(entry.risk.why);
     if (entry.artifactKind) return tr("%1 · safe to nimbrelise").arg(qs(*entry.artifactKind));
     if (entry.isDirectory && !isPackage(entry.id)) {
-        if (entry.fileCount) return tr("Folder · %1 files").arg(Fmt::count(*entry.fileCount));
+        if (entry.fileCount)
+            return Plural::choose(*entry.fileCount, tr("Folder · %1 file"), tr("Folder · %1 files"))
+                .arg(Fmt::count(*entry.fileCount));
         return tr("Folder");
     }
     if (entry.category) return qs(entry.category->title());

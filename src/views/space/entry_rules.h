@@ -38,8 +38,11 @@ struct EntryRules {
     static QString help(const ExplorerEntry& entry, ExplorerTile::Condition condition, ExplorerLayout layout,
                         bool hasOpen, const CleanQueue& queue);
     static QString kindLine(const ExplorerEntry& entry);
-    // A sentence folded into another one: only its first letter is lowered, so names keep their case.
+    // A sentence folded into another one: its first letter is lowered unless its first word is a
+    // name (the system's, the file manager's, or one with more capitals), so names keep their case.
     static QString lowerFirst(const QString& text);
+    // The modifier a selecting click is held with, as the host writes it ("Ctrl" here).
+    static QString modifierWord();
 };
 
 }  // namespace nimbrel

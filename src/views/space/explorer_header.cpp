@@ -26,6 +26,7 @@
 #include "theme/steamer.h"
 #include "theme/symbols.h"
 #include "util/fmt.h"
+#include "util/plural.h"
 #include "views/shell/elided_label.h"
 #include "views/shell/plain_text.h"
 #include "views/shell/shortcuts.h"
@@ -140,7 +141,8 @@ QString ExplorerHeader::sizeText() const {
 
 QString ExplorerHeader::countText() const {
     const auto current = vm_.currentNode();
-    return tr("%1 files").arg(Fmt::count(current ? current->fileCount : 0));
+    return Plural::choose(current ? current->fileCount : 0, tr("%1 file"), tr("%1 files"))
+        .arg(Fmt::count(current ? current->fileCount : 0));
 }
 
 void ExplorerHeader::refresh() {

@@ -156,6 +156,11 @@ ExplorerGeometry ExplorerView::geometryNow() {
     return ExplorerGeometry::make(vm_.layout(), viewport()->width(), vm_.visibleCount());
 }
 
+TileGeometry ExplorerView::tileGeometry(int index, const ExplorerEntry& entry) {
+    return TileGeometry::of(geometryNow().tileRect(index), vm_.layout(),
+                            TilePainter::shows(entry, vm_.hovered() == entry.id));
+}
+
 std::optional<QRectF> ExplorerView::frameAt(int index) {
     if (index < 0 || index >= vm_.visibleCount()) return std::nullopt;
     return geometryNow().tileRect(index).translated(0, -scrollTop());
@@ -328,9 +333,15 @@ void ExplorerView::paintEvent(QPaintEvent*) {
         paintContent(out);
         return;
     }
+    // One layer kept across frames: a fresh screen-sized image per frame costs the GUI thread page
+    // faults at every repaint while a scan runs.
     const qreal dpr = viewport()->devicePixelRatioF();
-    QImage layer((QSizeF(viewport()->size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
-    layer.setDevicePixelRatio(dpr);
+    const QSize pixels = (QSizeF(viewport()->size()) * dpr).toSize();
+    if (fadeLayer_.size() != pixels || fadeLayer_.devicePixelRatio() != dpr) {
+        fadeLayer_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        fadeLayer_.setDevicePixelRatio(dpr);
+    }
+    QImage& layer = fadeLayer_;
     layer.fill(Qt::transparent);
     {
         QPainter lp(&layer);
@@ -504,29 +515,25 @@ void ExplorerView::mouseReleaseEvent(QMouseEvent* event) {
 void ExplorerView::activate(int index, QPointF at, const ClickInfo& click) {
     if (index >= vm_.tileCount() || !vm_.tile(index).entry) return;
     const ExplorerEntry entry = *vm_.tile(index).entry;  // a copy: acting may rebuild the list
-    const QRectF r = geometryNow().tileRect(index);
-    const bool icons = vm_.layout() == ExplorerLayout::icons;
-    const EntryRules::Control control = EntryRules::control(entry);
+    const TileGeometry g = tileGeometry(index, entry);
     AppState& state = vm_.state();
 
-    // The selection control and the row's path buttons come before the tile's own click.
-    if (control == EntryRules::Control::select) {
-        const QRectF c = icons ? TilePainter::selectCircleRect(r) : TilePainter::checkRect(r);
-        if (icons ? TilePainter::inCircle(c, at) : c.contains(at)) {
+    // The selection control and the row's path buttons come before the tile's own click; a lock is
+    // no control, so a click on it is a click on the tile.
+    switch (g.partAt(at)) {
+        case TileGeometry::Part::control:
+            if (g.shows.control != EntryRules::Control::select) break;
             setFocus();
             EntryRules::toggle(state, entry, click);
             return;
-        }
-    }
-    if (!icons && vm_.hovered() == entry.id) {
-        for (int i = 0; i < 2; ++i)
-            if (TilePainter::pathActionRect(r, i).contains(at)) {
-                if (i == 0)
-                    PathActions::copy(state, {entry.id});
-                else
-                    PathActions::reveal({entry.id});
-                return;
-            }
+        case TileGeometry::Part::copyPath:
+            PathActions::copy(state, {entry.id});
+            return;
+        case TileGeometry::Part::reveal:
+            PathActions::reveal({entry.id});
+            return;
+        default:
+            break;
     }
     const bool hasOpen = entry.node != nullptr;
     const bool hasPreview = !(entry.node && entry.isDirectory);
@@ -580,23 +587,19 @@ bool ExplorerView::viewportEvent(QEvent* event) {
         }
         const ExplorerTile& t = vm_.tile(*index);
         const ExplorerEntry& e = *t.entry;
-        const QRectF r = geometryNow().tileRect(*index);
+        const TileGeometry g = tileGeometry(*index, e);
         const QPointF at = help->pos() + QPointF(0, scrollTop());
-        QString text;
         const bool icons = vm_.layout() == ExplorerLayout::icons;
-        const EntryRules::Control control = EntryRules::control(e);
-        if (icons && control == EntryRules::Control::lock && TilePainter::selectCircleRect(r).contains(at)) {
+        QString text;
+        const TileGeometry::Part part = g.partAt(at);
+        if (icons && part == TileGeometry::Part::control && g.shows.control == EntryRules::Control::lock)
             text = tr("Kept by the safety guard. Open it to clean inside");
-        } else if (icons && control == EntryRules::Control::select &&
-                   TilePainter::inCircle(TilePainter::selectCircleRect(r), at)) {
-            text = vm_.state().queue().includes(e.id) ? tr("Deselect") : tr("Select for cleaning");
-        } else if (icons && EntryRules::showsRiskMark(e) &&
-                   QRectF(TilePainter::iconRect(r).right() - 18, TilePainter::iconRect(r).top() - 6, 26, 26)
-                       .contains(at)) {
+        else if (icons && part == TileGeometry::Part::control)
+            text = vm_.state().queue().includes(e.id) ? tr("Deselect") : tr("Select for Cleaning");
+        else if (part == TileGeometry::Part::riskMark)
             text = tr("%1: %2").arg(QString::fromStdString(e.risk.title), QString::fromStdString(e.risk.why));
-        } else {
+        else
             text = EntryRules::help(e, t.condition, vm_.layout(), e.node != nullptr, vm_.state().queue());
-        }
         QToolTip::showText(help->globalPos(), PlainText::toolTip(text), viewport());
         return true;
     }

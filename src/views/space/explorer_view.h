@@ -3,6 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QImage>
 #include <QSet>
 #include <QTimer>
 #include <optional>
@@ -58,6 +59,8 @@ class ExplorerView : public QAbstractScrollArea {
     // A tile's frame in the explorer's coordinates (what the steam-clean sequence aims at).
     std::optional<QRectF> frameOf(const std::string& id);
     std::optional<QRectF> frameAt(int index);
+    // Where the parts of a shown tile lie, in content coordinates, as they are painted now.
+    TileGeometry tileGeometry(int index, const ExplorerEntry& entry);
     QRectF smallFilesRowRect();  // in content coordinates; empty when not shown
     QString footerText();        // empty when every tile is shown
     EmptyState* emptyState() const { return empty_; }
@@ -116,6 +119,7 @@ class ExplorerView : public QAbstractScrollArea {
     QElapsedTimer clock_;
     QTimer vanishTick_;
     QString emptyKey_;
+    QImage fadeLayer_;
 };
 
 }  // namespace nimbrel

@@ -15,6 +15,7 @@
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
 #include "util/fmt.h"
+#include "util/plural.h"
 #include "views/shell/elided_label.h"
 #include "views/shell/plain_label.h"
 #include "views/shell/plain_text.h"
@@ -219,7 +220,7 @@ QString DiscoveringHeader::bytesText() const {
 }
 
 QString DiscoveringHeader::countsText() const {
-    return tr("%1 files · %2 found")
+    return Plural::choose(state_.progress().filesScanned, tr("%1 file · %2 found"), tr("%1 files · %2 found"))
         .arg(Fmt::count(state_.progress().filesScanned))
         .arg(static_cast<qlonglong>(state_.progress().discovered.size()));
 }

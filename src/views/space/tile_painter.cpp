@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QRadialGradient>
+#include <QTextLayout>
 #include <QWidget>
 #include <cmath>
 
@@ -31,17 +32,28 @@ QColor ink3(const QWidget* w) {
     return Palette::ink3().resolve(w);
 }
 
-// Up to two lines; what does not fit is cut in the middle of the second line.
-QStringList twoLines(const QString& text, const QFontMetricsF& fm, double width) {
+}  // namespace
+
+QStringList TilePainter::nameLines(const QString& text, const QFont& font, double width) {
+    const QFontMetricsF fm(font);
     if (fm.horizontalAdvance(text) <= width) return {text};
-    int cut = 1;
-    while (cut < text.size() && fm.horizontalAdvance(text.left(cut + 1)) <= width)
-        ++cut;
-    const int space = text.lastIndexOf(QLatin1Char(' '), cut);
-    if (space > 0) cut = space + 1;
-    const QString rest = text.mid(cut);
-    return {text.left(cut).trimmed(), fm.elidedText(rest, Qt::ElideMiddle, width)};
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine first = layout.createLine();
+    int cut = text.size();
+    if (first.isValid()) {
+        first.setLineWidth(width);
+        cut = std::max(1, first.textLength());
+    }
+    layout.endLayout();
+    if (cut >= text.size()) return {text};
+    return {text.left(cut).trimmed(), fm.elidedText(text.mid(cut), Qt::ElideMiddle, width)};
 }
+
+namespace {
 
 QImage desaturated(const QImage& source, double saturation) {
     QImage out = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -73,6 +85,13 @@ TilePainter::TilePainter(QWidget* host) : host_(host) {
     rowLoader_ = new NimbrelLoader(10, host);
     rowLoader_->hide();
     rowLoader_->resize(rowLoader_->sizeHint());
+    grime_ = new Badge(QCoreApplication::translate("EntryTile", "grime"), Stain::color(), ink(host), host);
+    heavy_ = new Badge(QCoreApplication::translate("EntryTile", "heavy"), Palette::honey(),
+                       Palette::honeyInk().resolve(host), host);
+    for (Badge* b : {grime_, heavy_}) {
+        b->hide();
+        b->resize(b->sizeHint());
+    }
 }
 
 void TilePainter::renderWidget(QPainter& p, QWidget* w, QPointF at) {
@@ -84,37 +103,6 @@ void TilePainter::renderWidget(QPainter& p, QWidget* w, QPointF at) {
     picture.fill(Qt::transparent);
     w->render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
     p.drawPixmap(at, picture);
-}
-
-// --- geometry ------------------------------------------------------------------------------------
-
-QRectF TilePainter::iconRect(const QRectF& tile) {
-    // 72-point icon block and a 50-point text block, 6 apart, centred in the 132-point tile.
-    const double top = tile.top() + (kTileHeight - (72 + 6 + 50)) / 2;
-    return {tile.center().x() - kIconTile / 2, top + 4, kIconTile, kIconTile};
-}
-
-QRectF TilePainter::selectCircleRect(const QRectF& tile) {
-    const QRectF icon = iconRect(tile);
-    const QPointF corner(icon.left() - 4, icon.top() - 4 - 2);  // the 72-high frame, nudged 4 left, 2 up
-    return {corner, QSizeF(30, 30)};
-}
-
-QRectF TilePainter::checkRect(const QRectF& row) {
-    return {row.left() + 12, row.center().y() - 14, 28, 28};
-}
-
-QRectF TilePainter::pathActionRect(const QRectF& row, int which) {
-    // Right to left: size column 80, bar 110 (8 apart), chevron, then the two 32-point buttons.
-    const double chevron = 12;
-    const double right = row.right() - 12 - 80 - 8 - 110 - 12 - chevron - 12;
-    return {right - (2 - which) * 32.0, row.center().y() - 16, 32, 32};
-}
-
-bool TilePainter::inCircle(const QRectF& square, QPointF at) {
-    const QPointF d = at - square.center();
-    const double r = square.width() / 2;
-    return d.x() * d.x() + d.y() * d.y() <= r * r;
 }
 
 // --- icons ---------------------------------------------------------------------------------------
@@ -249,10 +237,8 @@ void TilePainter::paintLock(QPainter& p, const QRectF& box) {
     p.restore();
 }
 
-void TilePainter::paintRiskMark(QPainter& p, QPointF topRight, const Risk& risk) {
+void TilePainter::paintRiskMark(QPainter& p, const QRectF& box, const Risk& risk) {
     const bool danger = risk.level == Risk::Level::danger;
-    const double side = Symbols::side(13) + 6;
-    const QRectF box(topRight.x() - side, topRight.y(), side, side);
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
@@ -282,190 +268,190 @@ void TilePainter::paintBar(QPainter& p, const QRectF& r, double fraction, std::o
 
 // --- entries -------------------------------------------------------------------------------------
 
+TileGeometry::Shows TilePainter::shows(const ExplorerEntry& entry, bool hovering) {
+    return {EntryRules::control(entry), EntryRules::showsRiskMark(entry), hovering};
+}
+
 void TilePainter::paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& e, Cond condition,
                              ExplorerLayout layout, const EntryLook& look) {
-    const bool icons = layout == ExplorerLayout::icons;
+    const TileGeometry g = TileGeometry::of(r, layout, shows(e, look.hovering));
     const bool package = EntryRules::isPackage(e.id);
     const FileIcon icon = IconCache::shared().icon(e.id, package, e.isDirectory && !package);
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
+    paintBackground(p, g, look);
+    paintConditionedIcon(p, g.icon, icon, condition, ExplorerModel::seed(e.id));
+    if (layout == ExplorerLayout::icons) {
+        paintTileMarks(p, g, e, look);
+        paintTileText(p, g, e, condition);
+    } else {
+        paintRowControl(p, g, e, look);
+        paintRowTrailing(p, g, e, condition, look);
+        paintRowText(p, g, e, condition);
+    }
+    p.restore();
+}
 
-    // Background and selection marks.
-    const QPainterPath shape = Shapes::rounded(r, icons ? 26 : 12);
+void TilePainter::paintBackground(QPainter& p, const TileGeometry& g, const EntryLook& look) {
+    const bool icons = g.layout == ExplorerLayout::icons;
+    const QPainterPath shape = Shapes::rounded(g.tile, icons ? 26 : 12);
     if (look.included)
         p.fillPath(shape, Palette::nimbrelSubtle().resolve(host_));
     else if (look.hovering)
         p.fillPath(shape, QColor(255, 255, 255, int(0.05 * 255)));
-    if (icons && look.included) {
+    if (!look.included) return;
+    if (icons) {
         QColor edge = Palette::accent().resolve(host_);
         edge.setAlphaF(0.6);
         p.setPen(QPen(edge, 1));
         p.setBrush(Qt::NoBrush);
-        p.drawPath(Shapes::rounded(r.adjusted(0.5, 0.5, -0.5, -0.5), 25.5));
-    }
-    if (!icons && look.included) {
-        QLinearGradient g = Palette::nimbrel();
-        const QRectF cap(r.left(), r.center().y() - 11, 3, 22);
-        g.setStart(cap.topLeft());
-        g.setFinalStop(cap.bottomLeft());
-        p.fillPath(Shapes::capsule(cap), g);
-    }
-
-    const QString size = Fmt::bytes(e.size);
-    const bool bloated = condition == Cond::bloated;
-    const EntryRules::Control control = EntryRules::control(e);
-
-    if (icons) {
-        const QRectF ic = iconRect(r);
-        paintConditionedIcon(p, ic, icon, condition, ExplorerModel::seed(e.id));
-        if (EntryRules::showsRiskMark(e)) paintRiskMark(p, QPointF(ic.right() + 4, ic.top() - 4 - 2), e.risk);
-        if (control == EntryRules::Control::lock) {
-            const QRectF c = selectCircleRect(r);
-            paintLock(p, c.adjusted(5, 5, -5, -5));
-        } else if (control == EntryRules::Control::select) {
-            p.save();
-            p.setOpacity(look.inherited ? 0.55 : 1.0);
-            paintSelectCircle(p, selectCircleRect(r), look.included, look.hovering);
-            p.restore();
-        }
-        // Name (two lines at most) and the size line.
-        const QRectF text(r.left() + 6, ic.bottom() + 4 + 6, r.width() - 12, 50);
-        const QFont nameFont = Fonts::font(12, FontWeight::medium);
-        p.setFont(nameFont);
-        p.setPen(ink(host_));
-        const QFontMetricsF fm(nameFont);
-        const QStringList lines = twoLines(QString::fromStdString(e.name), fm, text.width());
-        double y = text.top();
-        for (const QString& line : lines) {
-            p.drawText(QRectF(text.left(), y, text.width(), fm.height()), Qt::AlignHCenter | Qt::AlignTop,
-                       line);
-            y += fm.height();
-        }
-        y += 3;
-        const QFont sizeFont =
-            Fonts::font(11, bloated ? FontWeight::bold : FontWeight::medium, FontDesign::rounded);
-        QString shown =
-            e.measuring && e.size == 0 ? QCoreApplication::translate("EntryTile", "Measuring…") : size;
-        const QFontMetricsF sm(sizeFont);
-        const bool sparkles = !e.measuring && condition == Cond::stained;
-        const double loaderSide = smallLoader_->layoutRect().width();
-        const double lead = sparkles ? Symbols::side(9) + 4 : e.measuring ? loaderSide + 4 : 0;
-        const double w = lead + sm.horizontalAdvance(shown);
-        double x = text.center().x() - w / 2;
-        if (e.measuring) {
-            const QRectF lr = smallLoader_->layoutRect();
-            renderWidget(p, smallLoader_,
-                         QPointF(x - lr.left(), y + (sm.height() - lr.height()) / 2 - lr.top()));
-            x += lead;
-        }
-        if (sparkles) {
-            Symbols::draw(p, QRectF(x, y, Symbols::side(9), sm.height()), "sparkles",
-                          Palette::accent().resolve(host_), 9, FontWeight::bold);
-            x += lead;
-        }
-        p.setFont(sizeFont);
-        p.setPen(bloated ? Palette::honey() : ink3(host_));
-        p.drawText(QRectF(x, y, w - lead + 1, sm.height()), Qt::AlignLeft | Qt::AlignTop, shown);
+        p.drawPath(Shapes::rounded(g.tile.adjusted(0.5, 0.5, -0.5, -0.5), 25.5));
     } else {
-        double x = r.left() + 12;
-        const double cy = r.center().y();
-        if (control == EntryRules::Control::lock) {
-            paintLock(p, QRectF(x + 4, cy - 10, 20, 20));
-        } else {
-            p.save();
-            p.setOpacity(look.inherited ? 0.55 : 1.0);
-            paintCheck(p, checkRect(r), look.included, e.measuring);
-            p.restore();
-        }
-        x += 28 + 12;
-        paintConditionedIcon(p, QRectF(x + 2, cy - kIconRow / 2, kIconRow, kIconRow), icon, condition,
-                             ExplorerModel::seed(e.id));
-        x += 32 + 12;
-        // Trailing part, right to left: size column, weight bar, chevron, path actions.
-        double right = r.right() - 12;
-        const QFont sizeFont = Fonts::font(13, FontWeight::semibold, FontDesign::rounded);
-        p.setFont(sizeFont);
-        p.setPen(bloated ? Palette::honey() : ink(host_));
-        if (!(e.measuring && e.size == 0)) {
-            p.drawText(QRectF(right - 80, r.top(), 80, r.height()), Qt::AlignRight | Qt::AlignVCenter, size);
-        } else {
-            const QRectF lr = rowLoader_->layoutRect();
-            renderWidget(p, rowLoader_,
-                         QPointF(right - lr.width() - lr.left(), cy - lr.height() / 2 - lr.top()));
-        }
-        right -= 80 + 8;
-        const std::optional<QColor> tint =
-            condition == Cond::stained ? std::nullopt
-            : bloated                  ? std::optional<QColor>(Palette::honey())
-                                       : std::optional<QColor>(QColor(255, 255, 255, int(0.32 * 255)));
-        paintBar(p, QRectF(right - 110, cy - 2, 110, 4), look.weight, tint);
-        right -= 110 + 12;
-        if (look.hasOpen && look.hovering)
-            Symbols::draw(p, QRectF(right - 12, cy - 8, 12, 16), "chevron.right", ink3(host_), 11,
-                          FontWeight::bold);
-        right -= 12 + 12;
-        if (look.hovering) {
-            for (int i = 0; i < 2; ++i) {
-                const QRectF b = pathActionRect(r, i);
-                Symbols::draw(p, b.adjusted(4, 4, -4, -4), i == 0 ? "doc.on.doc" : "magnifyingglass",
-                              ink3(host_), 24 * 0.42);
-            }
-            right -= 64 + 12;
-        }
-        // Name with its badges, and the kind line below.
-        const double textWidth = std::max(0.0, right - x);
-        const QFont nameFont = Fonts::font(13, FontWeight::medium);
-        const QFontMetricsF fm(nameFont);
-        const QFont kindFont = Fonts::font(11);
-        const QFontMetricsF km(kindFont);
-        const double top = cy - (fm.height() + 2 + km.height()) / 2;
-        QStringList badges;
-        std::vector<std::pair<QColor, QColor>> badgeColors;
-        const bool riskBadge = e.risk.level == Risk::Level::caution || e.risk.level == Risk::Level::danger ||
-                               e.risk.level == Risk::Level::locked;
-        double badgeWidth = 0;
-        const QFont bf = BadgeStyle::font();
-        const QFontMetricsF bm(bf);
-        auto addBadge = [&](const QString& text, QColor tint, QColor fg) {
-            badges << BadgeStyle::displayText(text);
-            badgeColors.emplace_back(tint, fg);
-            badgeWidth += bm.horizontalAdvance(badges.back()) + 2 * BadgeStyle::kHorizontalPadding + 6;
-        };
-        if (riskBadge) {
-            const QColor c = e.risk.level == Risk::Level::danger    ? Palette::magma()
-                             : e.risk.level == Risk::Level::caution ? Palette::honey()
-                                                                    : ink3(host_);
-            addBadge(QString::fromStdString(e.risk.title.empty() ? "locked" : e.risk.title), c, c);
-        } else if (condition == Cond::stained) {
-            addBadge(QCoreApplication::translate("EntryTile", "grime"), Stain::color(), ink(host_));
-        }
-        if (bloated)
-            addBadge(QCoreApplication::translate("EntryTile", "heavy"), Palette::honey(),
-                     Palette::honeyInk().resolve(host_));
-        const QString name = fm.elidedText(QString::fromStdString(e.name), Qt::ElideMiddle,
-                                           std::max(0.0, textWidth - badgeWidth));
-        p.setFont(nameFont);
-        p.setPen(ink(host_));
-        p.drawText(QRectF(x, top, textWidth, fm.height()), Qt::AlignLeft | Qt::AlignVCenter, name);
-        double bx = x + fm.horizontalAdvance(name) + 6;
-        p.setFont(bf);
-        for (int i = 0; i < badges.size(); ++i) {
-            const double bw = bm.horizontalAdvance(badges[i]) + 2 * BadgeStyle::kHorizontalPadding;
-            const QRectF badge(bx, top + (fm.height() - bm.height() - 2 * BadgeStyle::kVerticalPadding) / 2,
-                               bw, bm.height() + 2 * BadgeStyle::kVerticalPadding);
-            QColor fill = badgeColors[i].first;
-            fill.setAlphaF(BadgeStyle::kFillOpacity);
-            p.fillPath(Shapes::capsule(badge), fill);
-            p.setPen(badgeColors[i].second);
-            p.drawText(badge, Qt::AlignCenter, badges[i]);
-            bx += bw + 6;
-        }
-        p.setFont(kindFont);
-        p.setPen(ink3(host_));
-        p.drawText(QRectF(x, top + fm.height() + 2, textWidth, km.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                   km.elidedText(EntryRules::kindLine(e), Qt::ElideRight, textWidth));
+        QLinearGradient fill = Palette::nimbrel();
+        const QRectF cap(g.tile.left(), g.tile.center().y() - 11, 3, 22);
+        fill.setStart(cap.topLeft());
+        fill.setFinalStop(cap.bottomLeft());
+        p.fillPath(Shapes::capsule(cap), fill);
     }
+}
+
+void TilePainter::paintTileMarks(QPainter& p, const TileGeometry& g, const ExplorerEntry& e,
+                                 const EntryLook& look) {
+    if (g.shows.riskMark) paintRiskMark(p, g.riskMark, e.risk);
+    if (g.shows.control == EntryRules::Control::lock) {
+        paintLock(p, g.lock);
+    } else if (g.shows.control == EntryRules::Control::select) {
+        p.save();
+        p.setOpacity(look.inherited ? 0.55 : 1.0);
+        paintSelectCircle(p, g.control, look.included, look.hovering);
+        p.restore();
+    }
+}
+
+void TilePainter::paintTileText(QPainter& p, const TileGeometry& g, const ExplorerEntry& e, Cond condition) {
+    const QRectF& text = g.text;
+    const QFont nameFont = Fonts::font(12, FontWeight::medium);
+    const QFontMetricsF fm(nameFont);
+    p.setFont(nameFont);
+    p.setPen(ink(host_));
+    double y = text.top();
+    for (const QString& line : nameLines(QString::fromStdString(e.name), nameFont, text.width())) {
+        p.drawText(QRectF(text.left(), y, text.width(), fm.height()), Qt::AlignHCenter | Qt::AlignTop, line);
+        y += fm.height();
+    }
+    y += 3;
+
+    // The size line: a loader while measuring, sparkles on grime, honey and bold when heavy.
+    const bool bloated = condition == Cond::bloated;
+    const QFont sizeFont =
+        Fonts::font(11, bloated ? FontWeight::bold : FontWeight::medium, FontDesign::rounded);
+    const QFontMetricsF sm(sizeFont);
+    const QString shown = e.measuring && e.size == 0 ? QCoreApplication::translate("EntryTile", "Measuring…")
+                                                     : Fmt::bytes(e.size);
+    const bool sparkles = !e.measuring && condition == Cond::stained;
+    const QRectF loader = smallLoader_->layoutRect();
+    const double lead = sparkles ? Symbols::side(9) + 4 : e.measuring ? loader.width() + 4 : 0;
+    const double w = lead + sm.horizontalAdvance(shown);
+    double x = text.center().x() - w / 2;
+    if (e.measuring)
+        renderWidget(p, smallLoader_,
+                     QPointF(x - loader.left(), y + (sm.height() - loader.height()) / 2 - loader.top()));
+    if (sparkles)
+        Symbols::draw(p, QRectF(x, y, Symbols::side(9), sm.height()), "sparkles",
+                      Palette::accent().resolve(host_), 9, FontWeight::bold);
+    x += lead;
+    p.setFont(sizeFont);
+    p.setPen(bloated ? Palette::honey() : ink3(host_));
+    p.drawText(QRectF(x, y, w - lead + 1, sm.height()), Qt::AlignLeft | Qt::AlignTop, shown);
+}
+
+void TilePainter::paintRowControl(QPainter& p, const TileGeometry& g, const ExplorerEntry& e,
+                                  const EntryLook& look) {
+    if (g.shows.control == EntryRules::Control::lock) {
+        paintLock(p, g.lock);
+        return;
+    }
+    p.save();
+    p.setOpacity(look.inherited ? 0.55 : 1.0);
+    paintCheck(p, g.control, look.included, e.measuring);
     p.restore();
+}
+
+void TilePainter::paintRowTrailing(QPainter& p, const TileGeometry& g, const ExplorerEntry& e, Cond condition,
+                                   const EntryLook& look) {
+    const bool bloated = condition == Cond::bloated;
+    if (!(e.measuring && e.size == 0)) {
+        p.setFont(Fonts::font(13, FontWeight::semibold, FontDesign::rounded));
+        p.setPen(bloated ? Palette::honey() : ink(host_));
+        p.drawText(g.size, Qt::AlignRight | Qt::AlignVCenter, Fmt::bytes(e.size));
+    } else {
+        const QRectF lr = rowLoader_->layoutRect();
+        renderWidget(p, rowLoader_,
+                     QPointF(g.size.right() - lr.width() - lr.left(),
+                             g.size.center().y() - lr.height() / 2 - lr.top()));
+    }
+    const std::optional<QColor> tint = condition == Cond::stained ? std::nullopt
+                                       : bloated
+                                           ? std::optional<QColor>(Palette::honey())
+                                           : std::optional<QColor>(QColor(255, 255, 255, int(0.32 * 255)));
+    paintBar(p, g.bar, look.weight, tint);
+    if (look.hasOpen && look.hovering)
+        Symbols::draw(p, g.chevron, "chevron.right", ink3(host_), 11, FontWeight::bold);
+    if (g.shows.pathActions) {
+        Symbols::draw(p, g.pathActions[0].adjusted(4, 4, -4, -4), "doc.on.doc", ink3(host_), 24 * 0.42);
+        Symbols::draw(p, g.pathActions[1].adjusted(4, 4, -4, -4), "magnifyingglass", ink3(host_), 24 * 0.42);
+    }
+}
+
+QWidget* TilePainter::badgeFor(const ExplorerEntry& e, Cond condition) {
+    const Risk::Level level = e.risk.level;
+    if (level == Risk::Level::caution || level == Risk::Level::danger || level == Risk::Level::locked) {
+        // The shared badge, one per distinct verdict (there are few); it draws nothing for locked.
+        const QString key = QString::number(int(level)) + QLatin1Char('|') +
+                            QString::fromStdString(e.risk.title) + QLatin1Char('|') +
+                            QString::fromStdString(e.risk.why);
+        auto it = riskBadges_.constFind(key);
+        if (it == riskBadges_.constEnd()) {
+            auto* badge = new RiskBadge(e.risk, host_);
+            badge->hide();
+            badge->resize(badge->sizeHint());
+            it = riskBadges_.insert(key, badge);
+        }
+        return *it;
+    }
+    return condition == Cond::stained ? grime_ : nullptr;
+}
+
+void TilePainter::paintRowText(QPainter& p, const TileGeometry& g, const ExplorerEntry& e, Cond condition) {
+    const QFont nameFont = Fonts::font(13, FontWeight::medium);
+    const QFontMetricsF fm(nameFont);
+    const QFont kindFont = Fonts::font(11);
+    const QFontMetricsF km(kindFont);
+    const double width = g.text.width();
+    const double top = g.text.center().y() - (fm.height() + 2 + km.height()) / 2;
+
+    // The name gives way to its badges: the risk (or grime) badge, then heavy.
+    std::vector<QWidget*> badges;
+    if (QWidget* first = badgeFor(e, condition); first && !first->size().isEmpty()) badges.push_back(first);
+    if (condition == Cond::bloated) badges.push_back(heavy_);
+    double badgeWidth = 0;
+    for (QWidget* b : badges)
+        badgeWidth += 6 + b->width();
+    const QString name =
+        fm.elidedText(QString::fromStdString(e.name), Qt::ElideMiddle, std::max(0.0, width - badgeWidth));
+    p.setFont(nameFont);
+    p.setPen(ink(host_));
+    p.drawText(QRectF(g.text.left(), top, width, fm.height()), Qt::AlignLeft | Qt::AlignVCenter, name);
+    double x = g.text.left() + fm.horizontalAdvance(name) + 6;
+    for (QWidget* b : badges) {
+        renderWidget(p, b, QPointF(x, top + (fm.height() - b->height()) / 2));
+        x += b->width() + 6;
+    }
+    p.setFont(kindFont);
+    p.setPen(ink3(host_));
+    p.drawText(QRectF(g.text.left(), top + fm.height() + 2, width, km.height()),
+               Qt::AlignLeft | Qt::AlignVCenter,
+               km.elidedText(EntryRules::kindLine(e), Qt::ElideRight, width));
 }
 
 // --- placeholders --------------------------------------------------------------------------------
@@ -483,7 +469,7 @@ void TilePainter::paintPlaceholder(QPainter& p, const QRectF& r, PlaceholderKind
     weightBar.setAlphaF(condition == Cond::bloated ? 0.45 : 0.18);
     const double bar = ExplorerModel::placeholderBarWidth(seed, layout);
     if (layout == ExplorerLayout::icons) {
-        const QRectF ic = iconRect(r);
+        const QRectF ic = TileGeometry::of(r, layout).icon;
         paintConditionedIcon(p, ic, icon, condition, seed);
         const double y = ic.bottom() + 4 + 8;
         p.fillPath(Shapes::capsule(QRectF(r.center().x() - bar / 2, y, bar, 7)), nameBar);

@@ -8,12 +8,15 @@
 #include "platform/icon_cache.h"
 #include "views/space/entry_rules.h"
 #include "views/space/explorer_model.h"
+#include "views/space/tile_geometry.h"
 
 class QWidget;
 
 namespace nimbrel {
 
+class Badge;
 class NimbrelCheck;
+class RiskBadge;
 class MoltenBar;
 class NimbrelLoader;
 
@@ -23,10 +26,9 @@ class NimbrelLoader;
 // host rendered in place, so they look exactly like the controls elsewhere.
 class TilePainter {
   public:
-    static constexpr double kTileHeight = 132;
-    static constexpr double kRowHeight = 48;
-    static constexpr double kIconTile = 64;
-    static constexpr double kIconRow = 28;
+    static constexpr double kTileHeight = TileGeometry::kTileHeight;
+    static constexpr double kRowHeight = TileGeometry::kRowHeight;
+    static constexpr double kIconRow = TileGeometry::kIconRow;
 
     explicit TilePainter(QWidget* host);
 
@@ -45,12 +47,12 @@ class TilePainter {
     void paintConditionedIcon(QPainter& p, const QRectF& square, const FileIcon& icon,
                               ExplorerTile::Condition condition, int seed);
 
-    // Clickable parts, in the tile's coordinates.
-    static QRectF iconRect(const QRectF& tile);                  // icons layout: the 64-point icon
-    static QRectF selectCircleRect(const QRectF& tile);          // icons layout: the padded 30-point circle
-    static QRectF checkRect(const QRectF& row);                  // list layout: the padded tick box
-    static QRectF pathActionRect(const QRectF& row, int which);  // list layout, 0 copy, 1 reveal
-    static bool inCircle(const QRectF& square, QPointF at);
+    // What a tile shows where, for its geometry: the control, the risk mark, the hovered row's buttons.
+    static TileGeometry::Shows shows(const ExplorerEntry& entry, bool hovering);
+
+    // A tile's name in up to two lines, broken where words allow (after a space or a hyphen; inside a
+    // word only when the word alone is too wide); what does not fit is cut in the middle of the second.
+    static QStringList nameLines(const QString& text, const QFont& font, double width);
 
     // The stained look's pieces, for tests: glow radius and scale by icon size.
     static double glowRadius(double size) { return size >= 48 ? 14 : 6; }
@@ -59,9 +61,20 @@ class TilePainter {
   private:
     QImage conditionedImage(const FileIcon& icon, const std::string& key, ExplorerTile::Condition condition,
                             int seed, double size);
+    void paintBackground(QPainter& p, const TileGeometry& g, const EntryLook& look);
+    void paintTileMarks(QPainter& p, const TileGeometry& g, const ExplorerEntry& e, const EntryLook& look);
+    void paintTileText(QPainter& p, const TileGeometry& g, const ExplorerEntry& e,
+                       ExplorerTile::Condition condition);
+    void paintRowControl(QPainter& p, const TileGeometry& g, const ExplorerEntry& e, const EntryLook& look);
+    void paintRowTrailing(QPainter& p, const TileGeometry& g, const ExplorerEntry& e,
+                          ExplorerTile::Condition condition, const EntryLook& look);
+    void paintRowText(QPainter& p, const TileGeometry& g, const ExplorerEntry& e,
+                      ExplorerTile::Condition condition);
+    // The list row's first badge: the shared risk badge, else grime; none for a plain entry.
+    QWidget* badgeFor(const ExplorerEntry& e, ExplorerTile::Condition condition);
     void paintSelectCircle(QPainter& p, const QRectF& padded, bool on, bool hovering);
     void paintLock(QPainter& p, const QRectF& box);
-    void paintRiskMark(QPainter& p, QPointF topRight, const Risk& risk);
+    void paintRiskMark(QPainter& p, const QRectF& box, const Risk& risk);
     void paintCheck(QPainter& p, const QRectF& padded, bool on, bool disabled);
     void paintBar(QPainter& p, const QRectF& r, double fraction, std::optional<QColor> tint);
     void renderWidget(QPainter& p, QWidget* w, QPointF at);
@@ -71,6 +84,9 @@ class TilePainter {
     MoltenBar* bar_;
     NimbrelLoader* smallLoader_;  // the icon tile's size line while measuring
     NimbrelLoader* rowLoader_;    // the list row's size column while measuring
+    Badge* grime_;
+    Badge* heavy_;
+    QHash<QString, RiskBadge*> riskBadges_;
     QHash<QString, QImage> icons_;
 };
 

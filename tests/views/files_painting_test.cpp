@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+
+#include "engine/demo.h"
+#include "model/cleanup_model.h"
+#include "theme/chip.h"
+#include "views/deepclean/steam_view.h"
+#include "views/files/files_view.h"
+#include "views/files/item_row.h"
+#include "views/files/lazy_rows.h"
+#include "views/files/review_sheet.h"
+#include "views/files/shelf.h"
+#include "views/shell_fixture.h"
+
+namespace nimbrel {
+namespace {
+
+// Collects every painter complaint Qt logs while a test runs.
+class PainterWarnings {
+  public:
+    PainterWarnings() {
+        seen().clear();
+        previous_ =
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+                if (type != QtDebugMsg && text.contains(QLatin1String("QPainter"))) seen() << text;
+            });
+    }
+    ~PainterWarnings() { qInstallMessageHandler(previous_); }
+    static QStringList& seen() {
+        static QStringList list;
+        return list;
+    }
+
+  private:
+    QtMessageHandler previous_;
+};
+
+std::vector<ItemRow*> builtRows(QWidget* root) {
+    std::vector<ItemRow*> rows;
+    for (ItemRow* row : root->findChildren<ItemRow*>())
+        if (row->isVisible()) rows.push_back(row);
+    return rows;
+}
+
+// Hovers, ticks and evaporates every row in view, painting the window after each step.
+void exercise(AppState& state, QWidget& window) {
+    window.resize(1100, 800);
+    window.show();
+    QTest::qWait(50);
+    const std::vector<ItemRow*> rows = builtRows(&window);
+    ASSERT_FALSE(rows.empty());
+    std::unordered_set<std::string> ids;
+    for (ItemRow* row : rows) {
+        QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(10, 10));
+        QApplication::sendEvent(row, &enter);
+        QTest::qWait(5);
+        window.grab();
+        row->check()->click();
+        window.grab();
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(row, &leave);
+        ids.insert(row->item().id);
+    }
+    QTest::qWait(200);
+    window.grab();
+    state.setNimbrelisingIDs(ids);
+    for (int i = 0; i < 6; ++i) {
+        QTest::qWait(60);
+        window.grab();
+    }
+}
+
+class FilesPaintingTest : public ShellFixture {};
+
+TEST_F(FilesPaintingTest, RowsPaintWithoutPainterWarnings) {
+    PainterWarnings warnings;
+    state_->setResult(Demo::scanResult(0));
+    {
+        SCOPED_TRACE("Files");
+        BiggestShelves shelves(*state_, {});
+        exercise(*state_, shelves);
+        EXPECT_TRUE(PainterWarnings::seen().isEmpty()) << PainterWarnings::seen().join('\n').toStdString();
+        PainterWarnings::seen().clear();
+    }
+    state_->setNimbrelisingIDs({});
+    {
+        SCOPED_TRACE("Deep Clean");
+        state_->setSection(SidebarItem::cleanup);
+        state_->cleanup().loadDemo();
+        SteamView view(*state_);
+        exercise(*state_, view);
+        EXPECT_TRUE(PainterWarnings::seen().isEmpty()) << PainterWarnings::seen().join('\n').toStdString();
+        PainterWarnings::seen().clear();
+    }
+    state_->setNimbrelisingIDs({});
+    {
+        SCOPED_TRACE("review");
+        ReviewSheet sheet(*state_);
+        sheet.resize(640, 700);
+        sheet.show();
+        QTest::qWait(50);
+        for (QWidget* w : sheet.findChildren<QWidget*>()) {
+            QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+            QApplication::sendEvent(w, &enter);
+        }
+        sheet.grab();
+        QTest::qWait(50);
+        sheet.grab();
+    }
+    EXPECT_TRUE(PainterWarnings::seen().isEmpty())
+        << PainterWarnings::seen().join(QLatin1Char('\n')).toStdString();
+}
+
+}  // namespace
+}  // namespace nimbrel
