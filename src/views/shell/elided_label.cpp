@@ -41,7 +41,6 @@ void ElidedLabel::setAlignment(Qt::Alignment alignment) {
     update();
 }
 
-<<<<<<< HEAD
 void ElidedLabel::setFixedDigits(bool fixed) {
     fixedDigits_ = fixed;
     updateGeometry();
@@ -53,8 +52,6 @@ void ElidedLabel::setMaximumTextWidth(int width) {
     updateGeometry();
 }
 
-=======
->>>>>>> build-ci
 QString ElidedLabel::shownText() const {
     // A line break in a name would otherwise start a second line.
     QString line = text_;
