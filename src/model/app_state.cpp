@@ -393,10 +393,7 @@ void AppState::removeRecent(const std::string& path) {
     std::vector<std::string> recents = recents_;
     if (std::erase(recents, path) == 0) return;
     setRecents(recents);
-    QStringList lines;
-    for (const std::string& recent : recents_)
-        lines << QString::fromStdString(recent);
-    Prefs::setList(Prefs::kRecentTargets, lines);
+    Prefs::setRecentTargets(recents_);
 }
 
 void AppState::toggleSelection(const CleanItem& item) {

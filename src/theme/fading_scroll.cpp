@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <cmath>
 
 #include "theme/scroll_bars.h"
 
@@ -37,6 +38,12 @@ FadingScroll::FadingScroll(Qt::Orientation axis, double fade, QWidget* parent)
 void FadingScroll::setContent(QWidget* content) {
     setWidget(content);
     content->setAutoFillBackground(false);
+    // A horizontal row of controls (the filter chips) brings a control that is half under its fade
+    // fully into view when it is clicked or takes the focus, so the next one along shows too.
+    if (axis_ == Qt::Horizontal) {
+        for (QObject* child : content->children())
+            if (child->isWidgetType()) child->installEventFilter(this);
+    }
     recompute();
 }
 
@@ -93,6 +100,19 @@ void FadingScroll::wheelEvent(QWheelEvent* e) {
 }
 
 bool FadingScroll::eventFilter(QObject* watched, QEvent* event) {
+    if (axis_ == Qt::Horizontal && widget() && watched->parent() == widget() &&
+        (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::FocusIn)) {
+        // Past the fade band on both sides, so the control stands clear of it (ensureWidgetVisible
+        // does nothing for a control that is inside the viewport, however deep in the fade).
+        const QRect frame = static_cast<QWidget*>(watched)->geometry();
+        const int margin = int(std::ceil(fade_)) + 2;
+        QScrollBar* bar = horizontalScrollBar();
+        const int view = viewport()->width();
+        if (frame.right() + 1 > bar->value() + view - margin)
+            bar->setValue(frame.right() + 1 - view + margin);
+        else if (frame.left() < bar->value() + margin)
+            bar->setValue(frame.left() - margin);
+    }
     if (watched == widget() && event->type() == QEvent::Resize) recompute();
     if (watched == viewport() && event->type() == QEvent::Resize) recompute();
     return QScrollArea::eventFilter(watched, event);

@@ -448,7 +448,7 @@ TEST_F(AppStateTest, OnlyTargetsThatScannedOrWereStoppedStayRecent) {
     h.scanner.answer(2, nullptr);
     settle(&h.scanner);
     EXPECT_EQ(s.recents(), (std::vector<std::string>{"/stopped", "/fine"}));
-    EXPECT_EQ(Prefs::value(Prefs::kRecentTargets).toString(), QString("/stopped\n/fine"));
+    EXPECT_EQ(Prefs::recentTargets(), (std::vector<std::string>{"/stopped", "/fine"}));
     // A target that scanned before and fails now leaves too.
     s.scan("/fine");
     h.scanner.answer(3, nullptr);

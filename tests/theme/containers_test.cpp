@@ -180,6 +180,37 @@ TEST(FadingScrollTest, EdgeFadesAnimateWithoutReduceMotion) {
     ReduceMotion::setOverride(std::nullopt);
 }
 
+TEST(FadingScrollTest, AClickedChipUnderTheFadeComesFullyIntoView) {
+    FadingScroll row(Qt::Horizontal, 28);
+    auto* content = new QWidget;
+    auto* chips = new QHBoxLayout(content);
+    chips->setContentsMargins(0, 0, 0, 0);
+    chips->setSpacing(6);
+    QList<QWidget*> items;
+    for (int i = 0; i < 6; ++i) {
+        items << block(28, 70);
+        chips->addWidget(items.last());
+    }
+    content->adjustSize();
+    row.setContent(content);
+    row.resize(300, 30);
+    row.show();
+    QApplication::processEvents();
+    // The fourth chip sits partly under the trailing fade; a click brings it clear of the fade, and
+    // the next chip into reach.
+    QWidget* half = items[3];
+    ASSERT_GT(half->mapTo(&row, QPoint(half->width(), 0)).x(), 300 - 28);
+    QTest::mouseClick(half, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_LE(half->mapTo(&row, QPoint(half->width(), 0)).x(), 300 - 28);
+    EXPECT_LT(items[4]->mapTo(&row, QPoint(0, 0)).x(), 300);
+    // Reaching the last one by keyboard focus works the same way.
+    items[5]->setFocusPolicy(Qt::StrongFocus);
+    items[5]->setFocus();
+    QApplication::processEvents();
+    EXPECT_LE(items[5]->mapTo(&row, QPoint(items[5]->width(), 0)).x(), 300);
+}
+
 TEST(SurfaceTest, LiftingFadesTheShadowIn) {
     QWidget window;
     auto* card = new Surface(16, 26, false, &window);

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "deep_clean_shots.h"
+#include "effect_shots.h"
 #include "engine/demo.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
@@ -141,6 +142,11 @@ void shootScanning(const QSize& size, const QString& suffix) {
     save(window, QStringLiteral("files-scanning") + suffix);
     state.setSection(SidebarItem::overview);
     save(window, QStringLiteral("space-scanning") + suffix);
+    // A folder with a long name: the reading text is cut and leaves the area switcher alone.
+    state.scan(QDir::homePath().toStdString() +
+               "/Downloads/an-archive-of-every-photo-we-took-on-holiday-2019-2024");
+    QThread::msleep(50);
+    save(window, QStringLiteral("top-bar-long-name") + suffix);
     stop->store(true);
     state.cancelScan();
     settleForShot();
@@ -190,5 +196,6 @@ int main(int argc, char** argv) {
         failures += shootFiles(outDir, state, window);
     }
     failures += shootDeepClean(outDir);
+    failures += shootEffects(outDir);
     return failures == 0 ? 0 : 1;
 }

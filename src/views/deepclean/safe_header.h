@@ -22,6 +22,7 @@ class SafeHeader : public QWidget {
 
     QString figure() const { return figure_; }
     void setFigure(const QString& figure);
+    RollingText* rolling() const { return rolling_; }
     QString caption() const;
     NimbrelButton* selectButton() const { return button_; }
 
