@@ -97,7 +97,7 @@ bool VolumeInfo::isShownMount(const MountEntry& e) {
     if (e.mountPoint == "/") return true;
     if (isNetworkMount(e)) {
         for (const char* hidden : {"/proc", "/sys", "/dev", "/var/lib"})
-            if (isSameOrBelow(e.mountPoint, hidden)) return false;
+            if (PathRules::isAtOrInside(e.mountPoint, hidden)) return false;
         return true;
     }
     // File systems that live on a disk the user can plug, browse and fill. FUSE is kept only when a
