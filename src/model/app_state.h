@@ -139,6 +139,7 @@ class AppState : public QObject {
     // Bookkeeping nobody observes.
     std::unordered_map<Area, SidebarItem> lastInArea;           // last shelf shown per area
     std::unordered_map<std::string, std::int64_t> lastRemoval;  // bytes freed per path, last removal
+    std::unordered_set<std::string> lastGuardRefused;           // paths the guard kept, last removal
     std::shared_ptr<CancelToken> scanToken;  // the running scan's; a finishing scan must still own it
     std::int64_t nextFileID = 0;             // the first file id of the next scan
     bool didLaunch = false;

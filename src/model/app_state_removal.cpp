@@ -109,9 +109,10 @@ void AppState::nimbrelise(const std::unordered_set<std::string>& ids, bool perma
                                        removal->touchesCleanup](const std::vector<std::string>& removed) {
         if (!self) return;
         std::unordered_set<std::string> leaving = cleared;
+        // The worker's guard judged every item on disk; its verdicts decide which entries leave.
         for (const std::string& id :
              guardRefusedIDs(chosen, self->removalSources(),
-                             [](const std::string& p) { return SafetyGuard::isProtectedOnDisk(p); }))
+                             [&](const std::string& p) { return self->lastGuardRefused.count(p) > 0; }))
             leaving.insert(id);
         self->queue().removeEvaporated(std::unordered_set<std::string>(removed.begin(), removed.end()),
                                        leaving);
@@ -129,23 +130,11 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
         pretendDeletion(std::move(request));
         return;
     }
-    // The safety guard has the last word, before anything touches the disk. It judges where the
-    // path really leads too: a scan through a linked folder names guarded folders by other paths.
-    // The guard reads the protected folders' identities now, so a folder made or mounted a moment
-    // ago is known by every name.
-    const DiskGuard guard(HostLayout::current());
-    std::vector<DeletionItem> allowed;
-    std::vector<DeletionFailure> guardFailures;
-    for (const DeletionItem& item : request.items) {
-        if (guard.isProtected(item.path))
-            guardFailures.push_back(
-                {item.path, DeletionFailure::Reason::safetyGuard, guard.reason(item.path)});
-        else
-            allowed.push_back(item);
-    }
+    // Only what the path alone refuses is kept from vanishing here: judging on disk reads every
+    // ancestor, so it runs on the worker, where the guard has the last word before anything goes.
     std::unordered_set<std::string> vanishing;
-    for (const DeletionItem& item : allowed)
-        vanishing.insert(item.path);
+    for (const DeletionItem& item : request.items)
+        if (!SafetyGuard::isProtected(item.path)) vanishing.insert(item.path);
     setIsDeleting(true);
     setVanishingPaths(std::move(vanishing));
     setNimbrelisingIDs(request.queueIDs);
@@ -155,24 +144,37 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     struct Outcome {
         RemovalResult result;
         ScanResult::Recheck recheck;
+        std::vector<DeletionFailure> guardFailures;
     };
     // The tree is read on the worker while the removal runs: nothing prunes it meanwhile, since
     // one removal runs at a time and a new scan installs a new tree instead of changing this one.
+    std::vector<DeletionItem> items = request.items;  // copied before the request moves below
     Background::run(
         userPool(), this,
-        [ops = removalFileOps(), allowed = std::move(allowed), permanently, &inFlight, tree = result()] {
+        [ops = removalFileOps(), items = std::move(items), permanently, &inFlight, tree = result()] {
             RemovalsInFlight::Running running(inFlight);
             Outcome outcome;
+            // The guard judges where each path really leads too: a scan through a linked folder or
+            // a bind mount names guarded folders by other paths. It reads the protected folders'
+            // identities now, so a folder made or mounted a moment ago is known by every name.
+            const DiskGuard guard(HostLayout::current());
+            std::vector<DeletionItem> allowed;
+            for (const DeletionItem& item : items) {
+                if (guard.isProtected(item.path))
+                    outcome.guardFailures.push_back(
+                        {item.path, DeletionFailure::Reason::safetyGuard, guard.reason(item.path)});
+                else
+                    allowed.push_back(item);
+            }
             outcome.result = RemovalWorker(*ops, permanently).run(allowed);
             // What stayed behind may have been removed in part: look at the disk for what went.
             if (tree && (!outcome.result.failures.empty() || !outcome.result.partlyRemoved.empty()))
                 outcome.recheck = tree->recheck(recheckedPaths(outcome.result));
             return outcome;
         },
-        [this, request = std::move(request), started, permanently, guardFailures = std::move(guardFailures),
-         tree = result()](Outcome outcome) mutable {
+        [this, request = std::move(request), started, permanently, tree = result()](Outcome outcome) mutable {
             completeRemoval(std::move(outcome.result), std::move(outcome.recheck), std::move(tree),
-                            std::move(request), started, permanently, std::move(guardFailures));
+                            std::move(request), started, permanently, std::move(outcome.guardFailures));
         });
 }
 
@@ -197,6 +199,9 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
         setNimbrelisingIDs({});
         setSessionFreed(sessionFreed() + total);
         if (count > 0) setToast(Toast(removalToastText(total, count, permanently), kRemovalSymbol));
+        lastGuardRefused.clear();
+        for (const DeletionFailure& kept : guardFailures)
+            lastGuardRefused.insert(kept.path);
         // What the guard kept comes first, then what the removal left, each in its own order.
         guardFailures.insert(guardFailures.end(), failures.begin(), failures.end());
         if (!guardFailures.empty()) setDeletionFailures(std::move(guardFailures));
