@@ -1,7 +1,9 @@
 #include "views/files/review_sheet.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -191,6 +193,26 @@ TEST_F(ReviewSheetTest, KeptFollowsWhereAPathLeadsOnDisk) {
     EXPECT_EQ(sheet.model().kept().front().id, throughLink.id);
     EXPECT_EQ(sheet.model().removalSize(), movie.size);
     EXPECT_EQ(sheet.model().rowBadge(throughLink), ReviewModel::RowBadge::kept);
+}
+
+TEST_F(ReviewSheetTest, FailureRowsLearnWhichPathsAreFoldersAfterTheSheetIsUp) {
+    QTemporaryDir dir;
+    const std::string folder = QFile::encodeName(dir.path()).toStdString() + "/stayed";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    const std::string file = QFile::encodeName(dir.path()).toStdString() + "/note.txt";
+    ASSERT_TRUE(QFile(QFile::decodeName(QByteArray::fromStdString(file))).open(QIODevice::WriteOnly));
+    std::vector<DeletionFailure> failures = {{folder, DeletionFailure::Reason::inUse, ""},
+                                             {file, DeletionFailure::Reason::inUse, ""}};
+    FailureSheet sheet(*state_, failures);
+    auto rows = sheet.findChildren<FailureRow*>();
+    ASSERT_EQ(rows.size(), 2);
+    auto rowFor = [&](const std::string& path) {
+        for (FailureRow* row : rows)
+            if (row->failure().path == path) return row;
+        return static_cast<FailureRow*>(nullptr);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rowFor(folder)->showsDirectoryIcon(); }, 3000));
+    EXPECT_FALSE(rowFor(file)->showsDirectoryIcon());
 }
 
 TEST_F(ReviewSheetTest, FailureSheetListsGroupsAndCloses) {

@@ -8,7 +8,9 @@
 #include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <unordered_set>
 
+#include "model/background.h"
 #include "platform/file_manager.h"
 #include "theme/file_icon_view.h"
 #include "theme/icon_button.h"
@@ -54,7 +56,8 @@ ColorFn ink(const AdaptiveColor& (*token)()) {
     return [token](const QWidget* w) { return token().resolve(w); };
 }
 
-// Asked of the file system when the row is made: the path may be gone by now.
+// Asked of the file system after the sheet is up, off the main thread: the path may be gone by
+// now, and a slow or dead mount must not hold the window.
 bool isDirectoryNow(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -126,6 +129,7 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
     }
     scroll->setContent(content);
     wellLayout->addWidget(scroll);
+    askWhichRowsAreFolders();
     column_->addWidget(well);
 
     auto* footer = new QHBoxLayout;
@@ -180,14 +184,33 @@ void FailureSheet::keyPressEvent(QKeyEvent* event) {
 
 // FailureRow
 
+void FailureSheet::askWhichRowsAreFolders() {
+    std::vector<std::string> paths;
+    for (const FailureRow* row : findChildren<FailureRow*>())
+        paths.push_back(row->failure().path);
+    Background::run(
+        Background::utility(), this,
+        [paths] {
+            std::unordered_set<std::string> folders;
+            for (const std::string& path : paths)
+                if (isDirectoryNow(path)) folders.insert(path);
+            return folders;
+        },
+        [this](const std::unordered_set<std::string>& folders) {
+            for (FailureRow* row : findChildren<FailureRow*>())
+                row->setDirectory(folders.count(row->failure().path) > 0);
+        });
+}
+
 FailureRow::FailureRow(AppState& state, DeletionFailure failure, QWidget* parent)
-    : QWidget(parent), failure_(std::move(failure)), directory_(isDirectoryNow(failure_.path)) {
+    : QWidget(parent), failure_(std::move(failure)) {
     setFixedHeight(FailureSheet::kRowHeight);
     setToolTip(PlainText::toolTip(FailureGroups::rowHelp(failure_)));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
-    row->addWidget(new FileIconView(failure_.path, false, directory_, 16, this));
+    icon_ = new FileIconView(failure_.path, false, false, 16, this);
+    row->addWidget(icon_);
     auto* text = new QVBoxLayout;
     text->setSpacing(0);
     text->addWidget(line(FailureGroups::rowName(failure_), Fonts::font(12, FontWeight::medium),
@@ -216,6 +239,12 @@ FailureRow::FailureRow(AppState& state, DeletionFailure failure, QWidget* parent
     fade->setOpacity(0);
     actions_->setGraphicsEffect(fade);
     row->addWidget(actions_);
+}
+
+void FailureRow::setDirectory(bool directory) {
+    if (directory == directory_) return;
+    directory_ = directory;
+    icon_->setItem(failure_.path, false, directory);
 }
 
 void FailureRow::setHovering(bool on) {

@@ -10,6 +10,8 @@ class QVBoxLayout;
 
 namespace nimbrel {
 
+class FileIconView;
+
 class IconButton;
 class NimbrelButton;
 
@@ -44,6 +46,7 @@ class FailureSheet : public QWidget {
 
   private:
     void updateFullDiskAccess();
+    void askWhichRowsAreFolders();
 
     AppState& state_;
     std::vector<DeletionFailure> failures_;
@@ -63,6 +66,8 @@ class FailureRow : public QWidget {
     const DeletionFailure& failure() const { return failure_; }
     bool isHovering() const { return hovering_; }
     bool showsDirectoryIcon() const { return directory_; }
+    // Shows the folder icon once the file system has said the path is a folder.
+    void setDirectory(bool directory);
 
   protected:
     void enterEvent(QEnterEvent* event) override;
@@ -74,6 +79,7 @@ class FailureRow : public QWidget {
     DeletionFailure failure_;
     bool hovering_ = false;
     bool directory_ = false;
+    FileIconView* icon_;
     QWidget* actions_;
 };
 
