@@ -489,29 +489,17 @@ const WalkEntry* ParallelTreeWalker::read() {
         case Phase::start: {
             path_ = root_;
             setPath(path_.size());
-            struct stat st;
-            int rc = followRoot_ ? stat(path_.c_str(), &st) : lstat(path_.c_str(), &st);
             Status status;
-            if (rc != 0) {
-                status.error = errno;
-                setEntry(WalkEntry::Kind::noStat, 0, status);
-                phase_ = Phase::done;
-                return &entry_;
-            }
-            walk::fill(st, status);
-            if (S_ISDIR(status.mode)) {
+            const WalkEntry::Kind kind = walk::visitRoot(path_, followRoot_, status);
+            if (kind == WalkEntry::Kind::directory) {
                 pending_ = status;
                 pendingLevel_ = 0;
                 skipRequested_ = false;
-                setEntry(WalkEntry::Kind::directory, 0, status);
                 phase_ = Phase::afterDirectory;
-                return &entry_;
+            } else {
+                phase_ = Phase::done;
             }
-            setEntry(S_ISREG(status.mode)   ? WalkEntry::Kind::file
-                     : S_ISLNK(status.mode) ? WalkEntry::Kind::symlink
-                                            : WalkEntry::Kind::other,
-                     0, status);
-            phase_ = Phase::done;
+            setEntry(kind, 0, status);
             return &entry_;
         }
 

@@ -105,6 +105,18 @@ void TreeWalker::openPending() {
     ++depth_;
 }
 
+WalkEntry::Kind walk::visitRoot(const std::string& root, bool followRoot, Status& status) {
+    struct stat st;
+    if ((followRoot ? stat(root.c_str(), &st) : lstat(root.c_str(), &st)) != 0) {
+        status.error = errno;
+        return WalkEntry::Kind::noStat;
+    }
+    fill(st, status);
+    if (S_ISDIR(status.mode)) return WalkEntry::Kind::directory;
+    if (S_ISREG(status.mode)) return WalkEntry::Kind::file;
+    return S_ISLNK(status.mode) ? WalkEntry::Kind::symlink : WalkEntry::Kind::other;
+}
+
 const WalkEntry* TreeWalker::read() {
     switch (phase_) {
         case Phase::done:
@@ -113,29 +125,17 @@ const WalkEntry* TreeWalker::read() {
         case Phase::start: {
             path_ = root_;
             setPath(path_.size());
-            struct stat st;
-            int rc = followRoot_ ? stat(path_.c_str(), &st) : lstat(path_.c_str(), &st);
             Status status;
-            if (rc != 0) {
-                status.error = errno;
-                setEntry(WalkEntry::Kind::noStat, 0, status);
-                phase_ = Phase::done;
-                return &entry_;
-            }
-            walk::fill(st, status);
-            if (S_ISDIR(status.mode)) {
+            const WalkEntry::Kind kind = walk::visitRoot(path_, followRoot_, status);
+            if (kind == WalkEntry::Kind::directory) {
                 pending_ = status;
                 pendingLevel_ = 0;
                 skipRequested_ = false;
-                setEntry(WalkEntry::Kind::directory, 0, status);
                 phase_ = Phase::afterDirectory;
-                return &entry_;
+            } else {
+                phase_ = Phase::done;
             }
-            setEntry(S_ISREG(status.mode)   ? WalkEntry::Kind::file
-                     : S_ISLNK(status.mode) ? WalkEntry::Kind::symlink
-                                            : WalkEntry::Kind::other,
-                     0, status);
-            phase_ = Phase::done;
+            setEntry(kind, 0, status);
             return &entry_;
         }
 

@@ -42,6 +42,12 @@ struct WalkEntry {
     timespec accessed{};
 };
 
+namespace walk {
+// The root's own status and the kind of its first visit (followed when `followRoot`); both walkers
+// start here.
+WalkEntry::Kind visitRoot(const std::string& root, bool followRoot, Status& status);
+}  // namespace walk
+
 // A physical tree walk that visits entries in the order and with the meaning of a BSD fts walk
 // (pre- and post-order folder visits, unreadable folders, cycles, status errors) without changing
 // the working folder. Each folder is read once and its entries' status is taken relative to the
