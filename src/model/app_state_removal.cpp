@@ -130,13 +130,9 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
         pretendDeletion(std::move(request));
         return;
     }
-    // Only what the path alone refuses is kept from vanishing here: judging on disk reads every
-    // ancestor, so it runs on the worker, where the guard has the last word before anything goes.
-    std::unordered_set<std::string> vanishing;
-    for (const DeletionItem& item : request.items)
-        if (!SafetyGuard::isProtected(item.path)) vanishing.insert(item.path);
+    // Nothing is judged here: the guard reads the disk and costs microseconds per item, so it runs
+    // on the worker, which hands back what may vanish before anything goes.
     setIsDeleting(true);
-    setVanishingPaths(std::move(vanishing));
     setNimbrelisingIDs(request.queueIDs);
 
     const auto started = services_.clock->now();
@@ -151,7 +147,8 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     std::vector<DeletionItem> items = request.items;  // copied before the request moves below
     Background::run(
         userPool(), this,
-        [ops = removalFileOps(), items = std::move(items), permanently, &inFlight, tree = result()] {
+        [context = QPointer<QObject>(this), self = this, ops = removalFileOps(), items = std::move(items),
+         permanently, &inFlight, tree = result()] {
             RemovalsInFlight::Running running(inFlight);
             Outcome outcome;
             // The guard judges where each path really leads too: a scan through a linked folder or
@@ -159,13 +156,20 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
             // identities now, so a folder made or mounted a moment ago is known by every name.
             const DiskGuard guard(HostLayout::current());
             std::vector<DeletionItem> allowed;
+            std::unordered_set<std::string> vanishing;
             for (const DeletionItem& item : items) {
-                if (guard.isProtected(item.path))
+                if (guard.isProtected(item.path)) {
                     outcome.guardFailures.push_back(
                         {item.path, DeletionFailure::Reason::safetyGuard, guard.reason(item.path)});
-                else
+                } else {
                     allowed.push_back(item);
+                    vanishing.insert(item.path);
+                }
             }
+            // Posted before the outcome, so the screens animate exactly what may go, and only that.
+            Background::post(context, [self, vanishing = std::move(vanishing)]() mutable {
+                if (self->isDeleting()) self->setVanishingPaths(std::move(vanishing));
+            });
             outcome.result = RemovalWorker(*ops, permanently).run(allowed);
             // What stayed behind may have been removed in part: look at the disk for what went.
             if (tree && (!outcome.result.failures.empty() || !outcome.result.partlyRemoved.empty()))
