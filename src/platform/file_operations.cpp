@@ -49,7 +49,12 @@ std::vector<std::string> FileOperations::defaultAnchors() {
 std::optional<RemovalError> FileOperations::remove(const std::string& path, bool permanently) {
     counted_.reset();
     // A refused Trash move stays a failure: it never turns into a removal for good.
-    if (!permanently) return Trash::moveToTrash(path, anchors_);
+    if (!permanently) {
+        int64_t leaving = 0;
+        std::optional<RemovalError> error = Trash::moveToTrash(path, anchors_, &leaving);
+        counted_ = Counted{leaving, {}};
+        return error;
+    }
     FileRemover::Report report = FileRemover::removeForGood(path, anchors_);
     counted_ = Counted{report.freedBytes, std::move(report.goneInside)};
     return std::move(report.error);

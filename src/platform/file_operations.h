@@ -17,7 +17,8 @@ class FileOperations : public RemovalFileOps {
     explicit FileOperations(std::vector<std::string> anchors = defaultAnchors());
 
     std::optional<RemovalError> remove(const std::string& path, bool permanently) override;
-    bool countsFreedBytes(bool permanently) const override { return permanently; }
+    // Both modes count: for good what the disk got back, to the Trash what emptying it will give.
+    bool countsFreedBytes(bool) const override { return true; }
     std::optional<Counted> takeCounted() override;
     bool isFolder(const std::string& path) override;
     Listing list(const std::string& folder) override;
