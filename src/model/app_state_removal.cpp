@@ -66,12 +66,13 @@ struct RemovalsInFlight {
 
 }  // namespace
 
-std::shared_ptr<RemovalFileOps> AppState::removalFileOps() const {
+std::shared_ptr<RemovalFileOps> AppState::removalFileOps(std::vector<PinnedFolder> pinned) const {
     if (services_.fileOps) return services_.fileOps();
-    // The home folder and the scan root may be reached through a link; nothing below them may.
+    // The home folder and the scan root may be reached through a link, and so may the folders
+    // pinned at the review while they stay the same; nothing below them may.
     std::vector<std::string> anchors = FileOperations::defaultAnchors();
     if (result() && result()->root) anchors.push_back(result()->root->path());
-    return std::make_shared<FileOperations>(std::move(anchors));
+    return std::make_shared<FileOperations>(std::move(anchors), std::move(pinned));
 }
 
 RemovalSources AppState::removalSources() const {
@@ -85,6 +86,7 @@ RemovalSources AppState::removalSources() const {
     sources.contentsOnly = SafetyGuard::contentsOnly();
     sources.listFolder = [ops = removalFileOps()](const std::string& folder) { return ops->list(folder); };
     sources.normalize = &DiskScanner::normalize;
+    sources.pin = &PinnedFolder::pin;
     return sources;
 }
 
@@ -145,9 +147,10 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     // The tree is read on the worker while the removal runs: nothing prunes it meanwhile, since
     // one removal runs at a time and a new scan installs a new tree instead of changing this one.
     std::vector<DeletionItem> items = request.items;  // copied before the request moves below
+    std::shared_ptr<RemovalFileOps> ops = removalFileOps(request.pinnedFolders);
     Background::run(
         userPool(), this,
-        [context = QPointer<QObject>(this), self = this, ops = removalFileOps(), items = std::move(items),
+        [context = QPointer<QObject>(this), self = this, ops = std::move(ops), items = std::move(items),
          permanently, &inFlight, tree = result()] {
             RemovalsInFlight::Running running(inFlight);
             Outcome outcome;

@@ -142,10 +142,10 @@ std::string Trash::trashInfo(const std::string& originalPath, const std::string&
 }
 
 std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
-                                               const std::vector<std::string>& anchors,
-                                               int64_t* leavingBytes) {
+                                               const std::vector<std::string>& anchors, int64_t* leavingBytes,
+                                               const std::vector<PinnedFolder>& pinned) {
     if (leavingBytes) *leavingBytes = 0;
-    ParentFolder parent = openParent(path, anchors);
+    ParentFolder parent = openParent(path, anchors, pinned);
     if (parent.error) return parent.error;
     const int parentFd = parent.fd.get();
     const std::string& name = parent.name;

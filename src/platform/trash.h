@@ -22,7 +22,8 @@ struct Trash {
     // bytes of its files; a hard-linked file only when all its names moved with it), 0 on failure.
     static std::optional<RemovalError> moveToTrash(const std::string& path,
                                                    const std::vector<std::string>& anchors = {},
-                                                   int64_t* leavingBytes = nullptr);
+                                                   int64_t* leavingBytes = nullptr,
+                                                   const std::vector<PinnedFolder>& pinned = {});
 
     // The text of a .trashinfo file for an item whose original path (absolute for the home Trash,
     // relative to the mount's top for a volume's) is `originalPath`.
