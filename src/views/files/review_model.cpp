@@ -10,7 +10,7 @@
 #include "engine/safety_guard.h"
 #include "util/fmt.h"
 #include "util/plural.h"
-#include "views/files/files_text.h"
+#include "views/kit/files_text.h"
 
 namespace nimbrel {
 

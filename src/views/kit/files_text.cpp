@@ -1,4 +1,4 @@
-#include "views/files/files_text.h"
+#include "views/kit/files_text.h"
 
 #include <QCoreApplication>
 
