@@ -30,7 +30,6 @@
 #include "theme/shapes.h"
 #include "theme/symbols.h"
 #include "util/fmt.h"
-#include "views/files/review_model.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/files_text.h"
 #include "views/kit/path_actions.h"

@@ -17,8 +17,8 @@
 #include "theme/palette.h"
 #include "theme/shapes.h"
 #include "util/fmt.h"
-#include "views/files/review_model.h"
 #include "views/kit/elided_label.h"
+#include "views/kit/files_text.h"
 
 namespace nimbrel {
 
