@@ -377,6 +377,26 @@ TEST_P(RemovalRoadTest, FolderSwappedForALinkAfterTheScanGoesAsALink) {
     EXPECT_TRUE(road.failures().empty());
 }
 
+// The scan root itself replaced by a link after the scan: nothing in the folder the link leads to
+// goes, though its entries bear the scanned names.
+TEST_P(RemovalRoadTest, ScanRootSwappedForALinkAfterTheScanIsRefused) {
+    const std::string outside = base() + "/" + name("root-swap-target");
+    writeFile(outside + "/cache/precious.txt", 5000);
+    Road road(name("root-swap"));
+    writeFile(road.path("cache/blob.bin"), 20000);
+    road.scan();
+    road.tick("cache");
+    std::filesystem::rename(road.root, road.root + "-away");
+    std::filesystem::create_directory_symlink(outside, road.root);
+    road.removeAll(permanently());
+    EXPECT_TRUE(onDisk(outside + "/cache/precious.txt"));
+    EXPECT_TRUE(onDisk(road.root + "-away/cache/blob.bin"));
+    ASSERT_EQ(road.failures().size(), 1u);
+    EXPECT_EQ(road.failures()[0].path, road.path("cache"));
+    std::filesystem::remove(road.root);
+    std::filesystem::rename(road.root + "-away", road.root);
+}
+
 TEST_P(RemovalRoadTest, EmptyingTheTrashRemovesTrashedLinksNotTheirTargets) {
     if (permanently()) GTEST_SKIP() << "only a trashed link is left in the Trash";
     const std::string outside = base() + "/" + name("emptied-target");
