@@ -264,6 +264,7 @@ BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* 
     connect(body_, &FileListBody::moreRequested, this, &BiggestShelves::showMore);
     col->addWidget(body_, 1);
     connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true); });
+    connect(&model_, &FilesModel::indexReady, this, [this] { refresh(true); });
     connect(&state_, &AppState::resultChanged, this, [this] { refresh(true); });
     connect(&state_, &AppState::largestCategoryChanged, this, [this] {
         paging_.reset();
@@ -375,6 +376,7 @@ ForgottenShelves::ForgottenShelves(AppState& state, PreviewAction preview, QWidg
     connect(body_, &FileListBody::moreRequested, this, &ForgottenShelves::showMore);
     col->addWidget(body_, 1);
     connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true); });
+    connect(&model_, &FilesModel::indexReady, this, [this] { refresh(true); });
     connect(&state_, &AppState::resultChanged, this, [this] { refresh(true); });
     refresh(true);
 }
@@ -503,8 +505,8 @@ void TwinShelves::setMinSize(SizeThreshold size) {
 }
 
 void TwinShelves::startSearch() {
-    const std::shared_ptr<ScanResult> result = state_.result();
-    state_.duplicates().run(result ? result->files : std::vector<FileItem>{}, static_cast<int64_t>(minSize_));
+    state_.duplicates().run(std::shared_ptr<const ScanResult>(state_.result()),
+                            static_cast<int64_t>(minSize_));
 }
 
 void TwinShelves::selectEveryExtra() {
