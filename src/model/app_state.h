@@ -220,7 +220,7 @@ class AppState : public QObject {
                       PlannedPrune* planned = nullptr);
     QThreadPool& userPool() const;
     QThreadPool& utilityPool() const;
-    std::shared_ptr<RemovalFileOps> removalFileOps() const;
+    std::shared_ptr<RemovalFileOps> removalFileOps(std::vector<PinnedFolder> pinned = {}) const;
     RemovalSources removalSources() const;
 
     // Runs `fn` once no worker reads the result: at once, or a little later on the main thread.
