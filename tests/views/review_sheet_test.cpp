@@ -17,7 +17,7 @@
 #include "views/files/failure_sheet.h"
 #include "views/files/files_hooks.h"
 #include "views/files/files_text.h"
-#include "views/files/lazy_rows.h"
+#include "views/files/review_list.h"
 #include "views/shell/modal_host.h"
 
 namespace nimbrel {
@@ -119,10 +119,8 @@ TEST_F(ReviewSheetTest, RowsFollowTheQueueAndTheLastRemovalCloses) {
     sheet.resize(sheet.sizeHint());
     sheet.show();
     QCoreApplication::processEvents();
-    LazyRows* rows = sheet.sectionRows(CleanItem::Source::files);
-    ASSERT_NE(rows, nullptr);
-    ASSERT_EQ(rows->count(), 1);
-    auto* row = rows->rowWidget(0) ? rows->rowWidget(0)->findChild<ReviewRow*>() : nullptr;
+    ASSERT_EQ(sheet.list()->count(), 2);  // the section's header and its one row
+    ReviewRow* row = sheet.builtRow(movie.id);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(row->menuEntries(), (QStringList{QStringLiteral("Copy Path"), revealTitle(),
                                                QStringLiteral("Remove from Selection")}));
@@ -142,9 +140,8 @@ TEST_F(ReviewSheetTest, ALongSelectionBuildsOnlyTheRowsInView) {
     sheet.resize(sheet.sizeHint());
     sheet.show();
     QCoreApplication::processEvents();
-    LazyRows* rows = sheet.sectionRows(CleanItem::Source::files);
-    ASSERT_NE(rows, nullptr);
-    EXPECT_EQ(rows->count(), 3000);
+    ReviewList* rows = sheet.list();
+    EXPECT_EQ(rows->count(), 3001);
     EXPECT_GT(rows->builtCount(), 0);
     EXPECT_LT(rows->builtCount(), 40);
     EXPECT_EQ(sheet.countLine(), QStringLiteral("3000 of 3000 items · 3 MB"));
