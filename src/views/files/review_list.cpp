@@ -112,6 +112,11 @@ void ReviewList::moved(const std::string& key, double height) {
     emit heightSettled(key);
 }
 
+QVariantAnimation* ReviewList::motion(const std::string& key) const {
+    auto m = motions_.find(key);
+    return m == motions_.end() ? nullptr : &m->second->animation();
+}
+
 int ReviewList::shownHeight(const std::string& key) const {
     auto at = index_.find(key);
     return at == index_.end() ? 0 : rows_[at->second].height;

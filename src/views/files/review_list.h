@@ -11,6 +11,7 @@
 #include "theme/motion.h"
 
 class QAbstractScrollArea;
+class QVariantAnimation;
 
 namespace nimbrel {
 
@@ -45,6 +46,8 @@ class ReviewList : public QWidget {
     int shownHeight(const std::string& key) const;
     int targetHeight(const std::string& key) const;
     bool isMoving() const { return !motions_.empty(); }
+    // The running height motion of a row, so tests can sample it; nothing when the row stands still.
+    QVariantAnimation* motion(const std::string& key) const;
     QRect rowRect(const std::string& key) const;
     // The widget of a row that is built now, else nothing.
     QWidget* widget(const std::string& key) const;
