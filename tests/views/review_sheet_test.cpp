@@ -22,10 +22,10 @@
 #include "theme/shrinking_scroll.h"
 #include "views/files/failure_sheet.h"
 #include "views/files/files_hooks.h"
-#include "views/files/files_text.h"
-#include "views/files/junk_contents_list.h"
 #include "views/files/review_list.h"
-#include "views/shell/modal_host.h"
+#include "views/kit/files_text.h"
+#include "views/kit/junk_contents_list.h"
+#include "views/kit/modal_host.h"
 
 namespace nimbrel {
 namespace {
