@@ -354,6 +354,40 @@ TEST_F(ReviewSheetTest, FailureSheetListsGroupsAndCloses) {
 namespace nimbrel {
 namespace {
 
+// The group list is as tall as its groups, whole and without scrolling, until it reaches its
+// maximum; only then does it scroll.
+TEST_F(ReviewSheetTest, FailureListGrowsWithItsGroupsUpToItsMaximum) {
+    installFilesCards();
+    ModalHost host(*state_);
+    host.resize(1240, 800);
+    host.show();
+    for (int n : {1, 3, 30}) {
+        SCOPED_TRACE(n);
+        std::vector<DeletionFailure> failures;
+        for (int i = 0; i < n; ++i)
+            failures.push_back(
+                {home + "/nimbrel-test/report-" + std::to_string(i) + ".pdf",
+                 i < 20 ? DeletionFailure::Reason::noPermission : DeletionFailure::Reason::inUse,
+                 "Permission denied"});
+        state_->setDeletionFailures(std::nullopt);
+        state_->setDeletionFailures(failures);
+        QTest::qWait(50);
+        auto* sheet = qobject_cast<FailureSheet*>(host.card());
+        ASSERT_NE(sheet, nullptr);
+        auto* scroll = sheet->findChild<ShrinkingScroll*>();
+        ASSERT_NE(scroll, nullptr);
+        const int content = scroll->widget()->heightForWidth(scroll->viewport()->width());
+        if (n < 30) {
+            EXPECT_EQ(scroll->height(), content);
+            EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0);
+        } else {
+            EXPECT_EQ(scroll->height(), FailureSheet::kListMax);
+            EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+        }
+        EXPECT_GE(sheet->height(), sheet->sizeHint().height());
+    }
+}
+
 TEST_F(ReviewSheetTest, EveryReviewStartsFreshInTheModalHost) {
     installFilesCards();
     ModalHost host(*state_);
