@@ -84,6 +84,15 @@ TEST_F(ReviewSheetTest, DangerKeepsBothButtonsOffUntilAcknowledged) {
     EXPECT_TRUE(sheet.trashButton()->isEnabled());
     EXPECT_TRUE(sheet.foreverButton()->isEnabled());
 
+    // Another removal still running: a click could only close the sheet, so both wait for it.
+    state_->setIsDeleting(true);
+    EXPECT_FALSE(sheet.trashButton()->isEnabled());
+    EXPECT_FALSE(sheet.foreverButton()->isEnabled());
+    QTest::keyClick(&sheet, Qt::Key_Return);
+    EXPECT_TRUE(state_->isReviewing());
+    state_->setIsDeleting(false);
+    EXPECT_TRUE(sheet.trashButton()->isEnabled());
+
     // A danger item that arrives afterwards needs a new acknowledgement.
     const CleanItem vm = fileItem(home + "/VMs/nimbrel-test.vdi", 10);
     state_->queue().add(vm);

@@ -213,7 +213,9 @@ QString ReviewModel::bannerTitle() const {
 QString ReviewModel::bannerTail() const {
     const size_t groups = dangerKinds().size();
     if (groups > static_cast<size_t>(kShownKinds))
-        return tr("and %1 more kinds, marked below").arg(groups - kShownKinds);
+        return Plural::choose(int64_t(groups - kShownKinds), tr("and %1 more kind, marked below"),
+                              tr("and %1 more kinds, marked below"))
+            .arg(groups - kShownKinds);
     if (danger_.size() >= 2) return tr("Each one is marked in the list below.");
     return {};
 }

@@ -341,6 +341,7 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     // A new scan result changes the file counts in the detail lines.
     connect(&state_, &AppState::resultChanged, this, &ReviewSheet::refreshBuilt);
     connect(&state_.cleanup(), &CleanupModel::contentsChanged, this, &ReviewSheet::contentsArrived);
+    connect(&state_, &AppState::isDeletingChanged, this, &ReviewSheet::updateFooter);
     recompute();
     judgeOnDisk();
 }
@@ -430,7 +431,8 @@ void ReviewSheet::toggleExpanded(const std::string& id) {
 }
 
 bool ReviewSheet::removalEnabled() const {
-    return model_->removalEnabled(acknowledgedIDs());
+    // While another removal runs a click could only close the sheet and do nothing.
+    return !state_.isDeleting() && model_->removalEnabled(acknowledgedIDs());
 }
 
 void ReviewSheet::moveToTrash() {
