@@ -11,6 +11,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "engine/safety_guard.h"
 #include "model/background.h"
@@ -23,6 +24,7 @@
 #include "theme/logo.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
+#include "theme/rolling_text.h"
 #include "theme/shapes.h"
 #include "theme/shrinking_scroll.h"
 #include "theme/typo.h"
@@ -193,6 +195,7 @@ class SectionHeader : public QWidget {
         size_ = new ElidedLabel(this);
         size_->setFont(Fonts::font(12, FontWeight::semibold, FontDesign::rounded));
         size_->setColor(adaptive(&Palette::ink2));
+        size_->setFixedDigits(true);
         row->addWidget(size_);
     }
     CleanItem::Source source() const { return source_; }
@@ -211,6 +214,37 @@ class SectionHeader : public QWidget {
 };
 
 }  // namespace
+
+// The header's count line: its digits sit in fixed cells and roll when a tick changes them.
+class CountLine : public QWidget {
+  public:
+    explicit CountLine(QWidget* parent) : QWidget(parent), rolling_(new RollingText(this)) {
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+    static QFont lineFont() { return Fonts::font(13, FontWeight::semibold); }
+    void setText(const QString& text) {
+        if (text == rolling_->text()) return;
+        rolling_->setText(text, !rolling_->text().isEmpty());
+        updateGeometry();
+        update();
+    }
+    QSize sizeHint() const override {
+        return {int(std::ceil(rolling_->advance(lineFont()))), QFontMetrics(lineFont()).height()};
+    }
+    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QFontMetricsF metrics(lineFont());
+        const double base = (height() - metrics.height()) / 2 + metrics.ascent();
+        rolling_->paint(p, QPointF(0, base), lineFont(), QBrush(Palette::accent().resolve(this)));
+    }
+
+  private:
+    RollingText* rolling_;
+};
 
 // One item of the list: its row and, for an opened junk location, the contents list under it. The
 // list stands at its full height below the row; while the cell grows or shrinks, the cell's edge
@@ -275,9 +309,7 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     title->setFont(Fonts::font(20, FontWeight::heavy, FontDesign::rounded));
     title->setColor(adaptive(&Palette::ink));
     title->setText(tr("Review before nimbrelising"));
-    count_ = new ElidedLabel(this);
-    count_->setFont(Fonts::font(13, FontWeight::semibold));
-    count_->setColor(adaptive(&Palette::accent));
+    count_ = new CountLine(this);
     titles->addWidget(title);
     titles->addWidget(count_);
     header->addLayout(titles, 1);
@@ -714,6 +746,7 @@ ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item,
     size_ = new ElidedLabel(this);
     size_->setColor(adaptive(&Palette::ink));
     size_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    size_->setFixedDigits(true);
     size_->setFixedWidth(72);
     row->addWidget(size_);
 

@@ -15,6 +15,7 @@ class QLabel;
 
 namespace nimbrel {
 
+class CountLine;
 class ElidedLabel;
 class NimbrelButton;
 class NimbrelCheck;
@@ -116,7 +117,7 @@ class ReviewSheet : public QWidget {
     std::unordered_set<std::string> bannerIDs_;  // the danger items the banner was built for
 
     QVBoxLayout* column_;
-    ElidedLabel* count_;
+    CountLine* count_;
     QWidget* banner_ = nullptr;
     NimbrelCheck* ackCheck_ = nullptr;
     QWidget* bannerSlot_;
