@@ -25,6 +25,11 @@ class LazyRows : public QWidget {
     void setRows(std::vector<int> heights, Factory factory, int spacing = 0);
     // Adds rows at the end; the rows built so far stay as they are.
     void appendRows(const std::vector<int>& heights);
+    // New heights for the same rows; built rows stay and move (an opening row pushes the rest down).
+    void setHeights(std::vector<int> heights) {
+        heights_ = std::move(heights);
+        layOut();
+    }
     int count() const { return static_cast<int>(heights_.size()); }
     // The row's frame in the column.
     QRect rowRect(int index) const;
