@@ -5,9 +5,9 @@
 
 #include "shell_fixture.h"
 #include "theme/nimbrel_button.h"
-#include "views/files/selection_bar.h"
+#include "views/kit/modal_host.h"
+#include "views/kit/selection_bar.h"
 #include "views/shell/main_window.h"
-#include "views/shell/modal_host.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/space/explorer_header.h"
 #include "views/space/explorer_view.h"

@@ -6,8 +6,8 @@
 #include <QWidget>
 
 #include "engine/host_layout.h"
-#include "views/shell/navigation.h"
-#include "views/shell/shortcuts.h"
+#include "views/kit/navigation.h"
+#include "views/kit/shortcuts.h"
 
 namespace nimbrel {
 

@@ -8,7 +8,7 @@
 #include "theme/fonts.h"
 #include "theme/palette.h"
 #include "util/fmt.h"
-#include "views/files/quick_preview.h"
+#include "views/kit/quick_preview.h"
 #include "views/space/explorer_header.h"
 #include "views/space/explorer_view.h"
 #include "views/space/space_headers.h"
