@@ -69,6 +69,7 @@ class SteamView : public QWidget {
     void refresh();
     QWidget* buildLocationsShelf(const DeepCleanModel::Inputs& inputs);
     QWidget* buildProductsShelf(const DeepCleanModel::Inputs& inputs);
+    QWidget* makeProductRow(int index);
     // The width of a row inside a shelf, and each location cell's height at that width.
     int rowWidth() const;
     std::vector<int> locationHeights(const std::vector<LocationRow>& rows) const;
@@ -93,6 +94,10 @@ class SteamView : public QWidget {
     EmptyState* empty_ = nullptr;
     DrainsSection* drains_ = nullptr;
     std::vector<int> locationHeights_;
+    // The rows the build-junk shelf lists now; a removal closes the shelf over those that left.
+    std::vector<ProductRow> productRows_;
+    std::vector<DevArtifact> products_;
+    bool pruning_ = false;
 };
 
 }  // namespace nimbrel
