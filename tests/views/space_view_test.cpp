@@ -5,6 +5,8 @@
 #include <QAccessible>
 #include <QScrollBar>
 #include <QTest>
+#include <map>
+#include <unordered_set>
 
 #include "engine/host_layout.h"
 #include "space_test_support.h"
@@ -276,6 +278,74 @@ TEST(SpaceView, VanishingTilesPaintWithAndWithoutReducedMotion) {
         h.clock.advance(std::chrono::milliseconds(1000));
         EXPECT_FALSE(view.model().isCleaning());
         h.state->setIsDeleting(false);
+    }
+    ReduceMotion::setOverride(std::nullopt);
+}
+
+// Where each tile on screen is drawn now, in viewport coordinates, by id.
+std::map<std::string, QPointF> onScreen(SpaceView& view) {
+    ExplorerView* explorer = view.explorer();
+    const ExplorerGeometry g = explorer->geometryNow();
+    const double top = explorer->verticalScrollBar()->value();
+    std::map<std::string, QPointF> at;
+    for (int i = 0; i < view.model().visibleCount(); ++i) {
+        const QRectF r = explorer->shownRect(g, i).translated(0, -top);
+        if (r.bottom() > 0 && r.top() < explorer->viewport()->height())
+            at[view.model().tileId(i)] = r.topLeft();
+    }
+    return at;
+}
+
+TEST(SpaceView, RemovedTilesCloseUpWithoutMovingWhatStaysOnScreen) {
+    ReduceMotion::setOverride(false);
+    for (ExplorerLayout layout : {ExplorerLayout::list, ExplorerLayout::icons}) {
+        SCOPED_TRACE(rawValue(layout));
+        SpaceHarness h;
+        auto result = std::make_shared<ScanResult>();
+        result->root = std::make_shared<DirNode>("/r", nullptr);
+        for (int i = 0; i < 100; ++i)
+            result->root->size += addFolder(result->root, "d" + std::to_string(1000 + i), 1000 - i)->size;
+        h.state->setResult(result);
+        SpaceView view(*h.state, h.clock);
+        view.model().setLayout(layout);
+        view.resize(1000, 700);
+        view.show();
+        QTest::qWait(20);
+        ExplorerView* explorer = view.explorer();
+        const ExplorerGeometry g = explorer->geometryNow();
+        const int columns = layout == ExplorerLayout::list ? 1 : g.columns;
+        // Two rows down, so whole rows lie above the view.
+        explorer->verticalScrollBar()->setValue(int(g.tileRect(2 * columns).top()));
+        QTest::qWait(20);
+        const std::map<std::string, QPointF> before = onScreen(view);
+        const int first = g.firstIn(explorer->verticalScrollBar()->value());
+        // Every tile of the first row (above the view) and one tile on screen leave.
+        std::unordered_set<std::string> gone;
+        for (int i = 0; i < columns; ++i)
+            gone.insert(view.model().tileId(i));
+        const std::string onScreenGone = view.model().tileId(first + columns + 1);
+        const std::string next = view.model().tileId(first + columns + 2);
+        const std::string earlier = view.model().tileId(first + columns);
+        gone.insert(onScreenGone);
+        ASSERT_TRUE(before.count(next) && before.count(earlier));
+
+        h.state->setIsDeleting(true);
+        h.state->setIsDeleting(false);
+        h.state->result()->remove(gone, {});
+        h.state->bumpRevision();
+        std::map<std::string, QPointF> now = onScreen(view);
+
+        EXPECT_EQ(now[earlier], before.at(earlier));
+        EXPECT_EQ(now[next], before.at(next));
+        EXPECT_TRUE(explorer->isClosing());
+
+        explorer->closing().animation().setCurrentTime(280);
+        QTest::qWait(5);
+        EXPECT_FALSE(explorer->isClosing());
+        now = onScreen(view);
+        EXPECT_EQ(now[earlier], before.at(earlier));
+        // The tile after the one that left takes its place.
+        EXPECT_EQ(now[next], before.at(onScreenGone));
     }
     ReduceMotion::setOverride(std::nullopt);
 }
