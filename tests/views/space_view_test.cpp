@@ -10,6 +10,7 @@
 #include "space_test_support.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
+#include "theme/figure_label.h"
 #include "theme/fonts.h"
 #include "theme/icon_button.h"
 #include "theme/motion.h"
@@ -194,6 +195,28 @@ TEST(SpaceView, DiscoveringHeaderAtTheStartOfAScan) {
     h.state->setScanTarget(std::string("/"));
     EXPECT_EQ(header->titleText(),
               QString("Reading %1…").arg(QString::fromStdString(HostLayout::current().rootVolumeName)));
+}
+
+TEST(SpaceView, RunningFiguresKeepTheirWidthWhileTheyChange) {
+    SpaceHarness h;
+    SpaceView view(*h.state, h.clock);
+    view.resize(1240, 800);
+    view.show();
+    h.state->setIsScanning(true);
+    DiscoveringHeader* header = view.discoveringHeader();
+    std::optional<int> bytes, counts;
+    // Same number of characters each time: with digits of equal width nothing may move.
+    for (int64_t files : {111'111, 480'213, 888'888}) {
+        ScanProgress progress;
+        progress.filesScanned = files;
+        progress.bytesScanned = files * 1000;
+        h.state->setProgress(progress);
+        const int b = header->bytesFigure()->sizeHint().width();
+        const int c = header->countsFigure()->sizeHint().width();
+        if (!bytes) bytes = b, counts = c;
+        EXPECT_EQ(b, *bytes) << files;
+        EXPECT_EQ(c, *counts) << files;
+    }
 }
 
 TEST(CompositionStrip, SegmentsLegendAndChoice) {

@@ -98,6 +98,24 @@ TEST_F(TopBarTest, ALongNameIsCutAndNeverCoversTheSwitcher) {
     state_->cancelScan();
 }
 
+TEST_F(TopBarTest, TheLoaderBesideTheCountHoldsStillWhileTheCountRuns) {
+    state_->scan("/srv/photos");
+    for (int width : {1240, 1000}) {  // the long reading text and the short count
+        bar_->resize(width, 52);
+        std::optional<QRect> loader;
+        for (int64_t files : {11'111, 48'213, 80'808, 88'888}) {
+            ScanProgress progress;
+            progress.filesScanned = files;
+            state_->setProgress(progress);
+            QCoreApplication::processEvents();
+            const QWidget* shown = bar_->scanningLoader();
+            if (!loader) loader = shown->geometry();
+            EXPECT_EQ(shown->geometry(), *loader) << width << " " << files;
+        }
+    }
+    state_->cancelScan();
+}
+
 TEST_F(TopBarTest, ScanButtonOpensTheMenuAndARowClosesItBeforeScanning) {
     EXPECT_FALSE(bar_->isScanMenuOpen());
     QTest::mouseClick(bar_->scanButton(), Qt::LeftButton);

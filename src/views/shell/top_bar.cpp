@@ -103,6 +103,10 @@ QSize TopBar::sizeHint() const {
     return QSize(1240, TopBarLayout::kHeight);
 }
 
+QWidget* TopBar::scanningLoader() const {
+    return loader_;
+}
+
 QString TopBar::progressText() const {
     const int64_t files = state_.progress().filesScanned;
     if (!layout_.full) return shortFileCount(files);
