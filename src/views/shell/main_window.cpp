@@ -34,6 +34,12 @@ MainWindow::MainWindow(AppState& state, const NimbrelCommands& commands, QWidget
     commands.fillMenuBar(menuBar());
     menuBar()->setNativeMenuBar(true);
     commands.attachTo(this);
+    // The scrim covers the whole window: its menus rest while a sheet is presented.
+    const auto followSheet = [this] { menuBar()->setEnabled(!ModalHost::isPresented(state_)); };
+    connect(&state_, &AppState::isReviewingChanged, this, followSheet);
+    connect(&state_, &AppState::confirmChanged, this, followSheet);
+    connect(&state_, &AppState::deletionFailuresChanged, this, followSheet);
+    connect(&state_, &AppState::errorMessageChanged, this, followSheet);
     buildRoot();
 }
 
