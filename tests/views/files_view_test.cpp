@@ -13,10 +13,10 @@
 #include "theme/fading_scroll.h"
 #include "theme/nimbrel_button.h"
 #include "theme/search_field.h"
-#include "views/files/item_row.h"
-#include "views/files/lazy_rows.h"
-#include "views/files/quick_preview.h"
-#include "views/files/shelf.h"
+#include "views/kit/item_row.h"
+#include "views/kit/lazy_rows.h"
+#include "views/kit/quick_preview.h"
+#include "views/kit/shelf.h"
 
 namespace nimbrel {
 namespace {
@@ -187,7 +187,7 @@ TEST_F(FilesViewTest, TheSectionChoosesTheShelfAndTwinsStartAtTheIntro) {
 #include <QScrollBar>
 #include <QTemporaryDir>
 
-#include "views/files/quick_preview.h"
+#include "views/kit/quick_preview.h"
 
 namespace nimbrel {
 namespace {

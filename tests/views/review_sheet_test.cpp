@@ -16,9 +16,9 @@
 #include "theme/shrinking_scroll.h"
 #include "views/files/failure_sheet.h"
 #include "views/files/files_hooks.h"
-#include "views/files/files_text.h"
-#include "views/files/lazy_rows.h"
-#include "views/shell/modal_host.h"
+#include "views/kit/files_text.h"
+#include "views/kit/lazy_rows.h"
+#include "views/kit/modal_host.h"
 
 namespace nimbrel {
 namespace {

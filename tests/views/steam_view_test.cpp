@@ -13,11 +13,11 @@
 #include "theme/search_field.h"
 #include "views/deepclean/drains.h"
 #include "views/deepclean/safe_header.h"
-#include "views/deepclean/wrapping_text.h"
-#include "views/files/item_row.h"
-#include "views/files/junk_contents_list.h"
-#include "views/files/lazy_rows.h"
-#include "views/files/shelf.h"
+#include "views/kit/item_row.h"
+#include "views/kit/junk_contents_list.h"
+#include "views/kit/lazy_rows.h"
+#include "views/kit/shelf.h"
+#include "views/kit/wrapping_text.h"
 #include "views/shell_fixture.h"
 
 namespace nimbrel {

@@ -8,8 +8,8 @@
 #include "theme/icon_button.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
+#include "views/kit/elided_label.h"
 #include "views/shell/area_switcher.h"
-#include "views/shell/elided_label.h"
 #include "views/shell/free_space_chip.h"
 
 namespace nimbrel {

@@ -28,7 +28,7 @@
 #include "theme/fonts.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
-#include "views/shell/area_header.h"
+#include "views/kit/area_header.h"
 #include "views/shell/main_window.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"

@@ -16,8 +16,8 @@
 #include "shot_capture.h"
 #include "theme/shrinking_scroll.h"
 #include "views/files/review_sheet.h"
-#include "views/files/shelf_lists.h"
-#include "views/shell/modal_host.h"
+#include "views/kit/modal_host.h"
+#include "views/kit/shelf_lists.h"
 
 namespace nimbrel {
 

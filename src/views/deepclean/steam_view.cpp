@@ -19,13 +19,13 @@
 #include "util/fmt.h"
 #include "views/deepclean/drains.h"
 #include "views/deepclean/safe_header.h"
-#include "views/deepclean/wrapping_text.h"
-#include "views/files/item_row.h"
-#include "views/files/junk_contents_list.h"
-#include "views/files/lazy_rows.h"
-#include "views/files/shelf.h"
-#include "views/shell/area_header.h"
-#include "views/shell/elided_label.h"
+#include "views/kit/area_header.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/item_row.h"
+#include "views/kit/junk_contents_list.h"
+#include "views/kit/lazy_rows.h"
+#include "views/kit/shelf.h"
+#include "views/kit/wrapping_text.h"
 
 namespace nimbrel {
 

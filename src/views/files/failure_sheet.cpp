@@ -19,12 +19,12 @@
 #include "theme/shapes.h"
 #include "theme/shrinking_scroll.h"
 #include "views/files/failure_groups.h"
-#include "views/files/files_text.h"
 #include "views/files/sheet_fit.h"
-#include "views/files/text_widgets.h"
-#include "views/shell/elided_label.h"
-#include "views/shell/plain_text.h"
-#include "views/shell/symbol_glyph.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/files_text.h"
+#include "views/kit/plain_text.h"
+#include "views/kit/symbol_glyph.h"
+#include "views/kit/text_widgets.h"
 
 namespace nimbrel {
 

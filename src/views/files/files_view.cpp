@@ -27,13 +27,13 @@
 #include "theme/shapes.h"
 #include "util/fmt.h"
 #include "util/plural.h"
-#include "views/files/item_row.h"
-#include "views/files/quick_preview.h"
-#include "views/files/review_model.h"
-#include "views/files/shelf.h"
-#include "views/files/text_widgets.h"
-#include "views/shell/area_header.h"
-#include "views/shell/elided_label.h"
+#include "views/kit/area_header.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/files_text.h"
+#include "views/kit/item_row.h"
+#include "views/kit/quick_preview.h"
+#include "views/kit/shelf.h"
+#include "views/kit/text_widgets.h"
 
 namespace nimbrel {
 

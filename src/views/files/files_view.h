@@ -8,7 +8,7 @@
 
 #include "model/app_state.h"
 #include "model/files_model.h"
-#include "views/files/shelf_lists.h"
+#include "views/kit/shelf_lists.h"
 
 class QVBoxLayout;
 

@@ -5,12 +5,11 @@
 #include <map>
 
 #include "engine/disk_scanner.h"
-#include "engine/host_layout.h"
 #include "engine/path_rules.h"
 #include "engine/safety_guard.h"
 #include "util/fmt.h"
 #include "util/plural.h"
-#include "views/files/files_text.h"
+#include "views/kit/files_text.h"
 
 namespace nimbrel {
 
@@ -25,10 +24,6 @@ QString utf8(const std::string& s) {
 }
 
 }  // namespace
-
-QString tildePath(const std::string& path) {
-    return utf8(PathRules::tildeForm(path, HostLayout::current().home));
-}
 
 ReviewModel::ReviewModel(std::vector<CleanItem> queue, std::unordered_set<std::string> excluded,
                          std::vector<JunkLocation> locations, std::unordered_set<std::string> protectedOnDisk)

@@ -103,7 +103,4 @@ class ReviewModel {
     int64_t removalSize_ = 0;
 };
 
-// A path with the home folder written as "~".
-QString tildePath(const std::string& path);
-
 }  // namespace nimbrel

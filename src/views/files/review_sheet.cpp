@@ -27,14 +27,14 @@
 #include "theme/shrinking_scroll.h"
 #include "theme/typo.h"
 #include "util/fmt.h"
-#include "views/files/files_text.h"
-#include "views/files/junk_contents_list.h"
-#include "views/files/lazy_rows.h"
 #include "views/files/sheet_fit.h"
-#include "views/files/text_widgets.h"
-#include "views/shell/elided_label.h"
-#include "views/shell/plain_text.h"
-#include "views/shell/symbol_glyph.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/files_text.h"
+#include "views/kit/junk_contents_list.h"
+#include "views/kit/lazy_rows.h"
+#include "views/kit/plain_text.h"
+#include "views/kit/symbol_glyph.h"
+#include "views/kit/text_widgets.h"
 
 namespace nimbrel {
 

@@ -7,9 +7,9 @@
 #include <QWidget>
 
 #include "engine/host_layout.h"
-#include "views/shell/modal_host.h"
-#include "views/shell/navigation.h"
-#include "views/shell/shortcuts.h"
+#include "views/kit/modal_host.h"
+#include "views/kit/navigation.h"
+#include "views/kit/shortcuts.h"
 
 namespace nimbrel {
 

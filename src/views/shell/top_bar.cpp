@@ -14,12 +14,12 @@
 #include "theme/wordmark.h"
 #include "util/fmt.h"
 #include "util/plural.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/plain_text.h"
+#include "views/kit/shortcuts.h"
 #include "views/shell/area_switcher.h"
-#include "views/shell/elided_label.h"
 #include "views/shell/free_space_chip.h"
-#include "views/shell/plain_text.h"
 #include "views/shell/scan_menu.h"
-#include "views/shell/shortcuts.h"
 #include "views/shell/snapshot_fade.h"
 
 namespace nimbrel {

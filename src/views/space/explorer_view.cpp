@@ -26,9 +26,9 @@
 #include "theme/steamer.h"
 #include "theme/symbols.h"
 #include "util/fmt.h"
-#include "views/shell/plain_text.h"
+#include "views/kit/path_actions.h"
+#include "views/kit/plain_text.h"
 #include "views/space/explorer_accessible.h"
-#include "views/space/path_actions.h"
 
 namespace nimbrel {
 

@@ -17,10 +17,10 @@
 #include "theme/palette.h"
 #include "util/fmt.h"
 #include "util/plural.h"
-#include "views/shell/elided_label.h"
-#include "views/shell/plain_label.h"
-#include "views/shell/plain_text.h"
-#include "views/space/path_actions.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/path_actions.h"
+#include "views/kit/plain_label.h"
+#include "views/kit/plain_text.h"
 
 namespace nimbrel {
 

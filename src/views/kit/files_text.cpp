@@ -1,8 +1,9 @@
-#include "views/files/files_text.h"
+#include "views/kit/files_text.h"
 
 #include <QCoreApplication>
 
 #include "engine/file_category.h"
+#include "engine/host_layout.h"
 #include "engine/path_rules.h"
 #include "engine/risk_catalog.h"
 
@@ -35,6 +36,10 @@ QString revealTitle() {
 bool hasPackageExtension(const std::string& path) {
     const std::string ext = asciiLower(pathExtension(PathRules::lastComponent(path)));
     return !ext.empty() && FileCategory::packageExtensions().count(ext);
+}
+
+QString tildePath(const std::string& path) {
+    return QString::fromUtf8(PathRules::tildeForm(path, HostLayout::current().home));
 }
 
 }  // namespace nimbrel

@@ -1,4 +1,4 @@
-#include "views/shell/sheet_card.h"
+#include "views/kit/sheet_card.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "views/deepclean/wrapping_text.h"
+#include "views/kit/wrapping_text.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

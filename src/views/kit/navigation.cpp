@@ -1,4 +1,4 @@
-#include "views/shell/navigation.h"
+#include "views/kit/navigation.h"
 
 #include "engine/host_layout.h"
 

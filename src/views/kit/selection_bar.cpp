@@ -1,4 +1,4 @@
-#include "views/files/selection_bar.h"
+#include "views/kit/selection_bar.h"
 
 #include <QDragEnterEvent>
 #include <QHBoxLayout>
@@ -17,8 +17,8 @@
 #include "theme/palette.h"
 #include "theme/shapes.h"
 #include "util/fmt.h"
-#include "views/files/files_text.h"
-#include "views/shell/modal_host.h"
+#include "views/kit/files_text.h"
+#include "views/kit/modal_host.h"
 
 namespace nimbrel {
 

@@ -1,4 +1,4 @@
-#include "views/shell/symbol_glyph.h"
+#include "views/kit/symbol_glyph.h"
 
 #include <QPainter>
 #include <cmath>

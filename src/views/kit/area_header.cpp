@@ -1,4 +1,4 @@
-#include "views/shell/area_header.h"
+#include "views/kit/area_header.h"
 
 #include <QFontMetricsF>
 #include <QHBoxLayout>
@@ -8,8 +8,8 @@
 
 #include "theme/fonts.h"
 #include "theme/palette.h"
-#include "views/shell/elided_label.h"
-#include "views/shell/navigation.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/navigation.h"
 
 namespace nimbrel {
 

@@ -1,4 +1,4 @@
-#include "views/files/item_row.h"
+#include "views/kit/item_row.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -30,14 +30,13 @@
 #include "theme/shapes.h"
 #include "theme/symbols.h"
 #include "util/fmt.h"
-#include "views/files/files_text.h"
-#include "views/files/review_model.h"
-#include "views/files/selection_bar.h"
-#include "views/files/text_widgets.h"
-#include "views/shell/elided_label.h"
-#include "views/shell/plain_text.h"
-#include "views/shell/symbol_glyph.h"
-#include "views/space/path_actions.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/files_text.h"
+#include "views/kit/path_actions.h"
+#include "views/kit/plain_text.h"
+#include "views/kit/selection_bar.h"
+#include "views/kit/symbol_glyph.h"
+#include "views/kit/text_widgets.h"
 
 namespace nimbrel {
 

@@ -1,4 +1,4 @@
-#include "views/shell/notice_sheet.h"
+#include "views/kit/notice_sheet.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -12,8 +12,8 @@
 #include "theme/scroll_bars.h"
 #include "theme/symbols.h"
 #include "theme/typo.h"
-#include "views/shell/plain_label.h"
-#include "views/shell/symbol_glyph.h"
+#include "views/kit/plain_label.h"
+#include "views/kit/symbol_glyph.h"
 
 namespace nimbrel {
 

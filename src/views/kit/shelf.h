@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "theme/animated_value.h"
-#include "views/files/shelf_lists.h"
+#include "views/kit/shelf_lists.h"
 
 class QMenu;
 

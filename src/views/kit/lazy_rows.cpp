@@ -1,4 +1,4 @@
-#include "views/files/lazy_rows.h"
+#include "views/kit/lazy_rows.h"
 
 #include <QAbstractScrollArea>
 #include <QScrollBar>

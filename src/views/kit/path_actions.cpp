@@ -1,4 +1,4 @@
-#include "views/space/path_actions.h"
+#include "views/kit/path_actions.h"
 
 #include <QHBoxLayout>
 

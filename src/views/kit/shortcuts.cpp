@@ -1,4 +1,4 @@
-#include "views/shell/shortcuts.h"
+#include "views/kit/shortcuts.h"
 
 namespace nimbrel {
 

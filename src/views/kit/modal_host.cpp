@@ -1,4 +1,4 @@
-#include "views/shell/modal_host.h"
+#include "views/kit/modal_host.h"
 
 #include <QHBoxLayout>
 #include <QLayout>
@@ -9,9 +9,9 @@
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/shapes.h"
-#include "views/shell/confirm_sheet.h"
-#include "views/shell/notice_sheet.h"
-#include "views/shell/sheet_card.h"
+#include "views/kit/confirm_sheet.h"
+#include "views/kit/notice_sheet.h"
+#include "views/kit/sheet_card.h"
 
 namespace nimbrel {
 

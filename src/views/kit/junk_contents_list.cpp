@@ -1,4 +1,4 @@
-#include "views/files/junk_contents_list.h"
+#include "views/kit/junk_contents_list.h"
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>
@@ -19,9 +19,8 @@
 #include "theme/shapes.h"
 #include "theme/symbols.h"
 #include "util/fmt.h"
-#include "views/files/files_text.h"
-#include "views/files/review_model.h"
-#include "views/shell/plain_text.h"
+#include "views/kit/files_text.h"
+#include "views/kit/plain_text.h"
 
 namespace nimbrel {
 

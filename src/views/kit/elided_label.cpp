@@ -1,4 +1,4 @@
-#include "views/shell/elided_label.h"
+#include "views/kit/elided_label.h"
 
 #include <QFontMetrics>
 #include <QPainter>

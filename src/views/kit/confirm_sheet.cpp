@@ -1,4 +1,4 @@
-#include "views/shell/confirm_sheet.h"
+#include "views/kit/confirm_sheet.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -8,7 +8,7 @@
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
 #include "theme/typo.h"
-#include "views/shell/plain_label.h"
+#include "views/kit/plain_label.h"
 
 namespace nimbrel {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/app_state.h"
-#include "views/shell/sheet_card.h"
+#include "views/kit/sheet_card.h"
 
 class QScrollArea;
 

@@ -1,11 +1,11 @@
-#include "views/files/text_widgets.h"
+#include "views/kit/text_widgets.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 
 #include "theme/symbols.h"
-#include "views/shell/symbol_glyph.h"
+#include "views/kit/symbol_glyph.h"
 
 namespace nimbrel {
 

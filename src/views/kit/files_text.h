@@ -19,5 +19,7 @@ namespace nimbrel {
 QString revealTitle();
 // Whether a path's extension makes its folder a package (an app or a bundle counted as one file).
 bool hasPackageExtension(const std::string& path);
+// A path with the home folder written as "~".
+QString tildePath(const std::string& path);
 
 }  // namespace nimbrel

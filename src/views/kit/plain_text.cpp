@@ -1,4 +1,4 @@
-#include "views/shell/plain_text.h"
+#include "views/kit/plain_text.h"
 
 #include <QTextDocument>
 

@@ -1,4 +1,4 @@
-#include "views/shell/plain_label.h"
+#include "views/kit/plain_label.h"
 
 #include <QEvent>
 

@@ -1,4 +1,4 @@
-#include "views/files/quick_preview.h"
+#include "views/kit/quick_preview.h"
 
 #include <sys/stat.h>
 
@@ -17,8 +17,8 @@
 #include "theme/palette.h"
 #include "theme/shapes.h"
 #include "util/fmt.h"
-#include "views/files/review_model.h"
-#include "views/shell/elided_label.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/files_text.h"
 
 namespace nimbrel {
 

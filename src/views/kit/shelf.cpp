@@ -1,4 +1,4 @@
-#include "views/files/shelf.h"
+#include "views/kit/shelf.h"
 
 #include <QActionGroup>
 #include <QHBoxLayout>
@@ -13,8 +13,8 @@
 #include "theme/palette.h"
 #include "theme/search_field.h"
 #include "theme/shapes.h"
-#include "views/files/lazy_rows.h"
-#include "views/shell/elided_label.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/lazy_rows.h"
 
 namespace nimbrel {
 
