@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "engine/host_layout.h"
 #include "space_test_support.h"
@@ -278,6 +279,46 @@ TEST(SpaceView, ToolbarDrivesFilterSortAndLayout) {
 
     bar->searchField()->setText("zz");
     EXPECT_EQ(view.model().search(), "zz");
+}
+
+TEST(SpaceView, AtTheNarrowestWindowTheChipsScrollAndTheTrailingGroupKeepsItsSize) {
+    SpaceHarness h;
+    h.state->setResult(sampleResult());
+    SpaceView view(*h.state, h.clock);
+    view.resize(860, 620);  // the window's minimum width
+    view.show();
+    QCoreApplication::processEvents();
+    ExplorerToolbar* bar = view.toolbar();
+    // Sort, its picker and the layout switch are never compressed, and stay inside the toolbar.
+    for (QWidget* w :
+         {static_cast<QWidget*>(bar->sortPicker()), static_cast<QWidget*>(bar->layoutSwitch())}) {
+        EXPECT_EQ(w->width(), w->sizeHint().width());
+        EXPECT_LE(w->geometry().right(), bar->width() - 32);
+    }
+    EXPECT_EQ(bar->searchField()->width(), 210);
+
+    Chip* selected = bar->chips().last();
+    auto* scroll =
+        qobject_cast<QAbstractScrollArea*>(selected->parentWidget()->parentWidget()->parentWidget());
+    ASSERT_NE(scroll, nullptr);
+    QWidget* viewport = scroll->viewport();
+    const auto inView = [&](QWidget* chip) {
+        const QRect r(chip->mapTo(viewport, QPoint(0, 0)), chip->size());
+        return viewport->rect().contains(r);
+    };
+    EXPECT_FALSE(inView(selected)) << "the row is wider than its room: the last chip starts out of view";
+    EXPECT_LE(scroll->geometry().right(), bar->sortPicker()->geometry().left());
+
+    // A mouse wheel (vertical) scrolls the row; the last chip comes fully into view and answers.
+    for (int i = 0; i < 5 && !inView(selected); ++i) {
+        const QPointF at = viewport->rect().center();
+        QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(viewport, &wheel);
+    }
+    EXPECT_TRUE(inView(selected));
+    QTest::mouseClick(selected, Qt::LeftButton);
+    EXPECT_EQ(view.model().filter(), ExplorerFilter::selected);
 }
 
 TEST(SpaceView, VanishingTilesPaintWithAndWithoutReducedMotion) {
