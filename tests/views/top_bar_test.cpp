@@ -90,6 +90,16 @@ TEST_F(TopBarTest, ALongNameIsCutAndNeverCoversTheSwitcher) {
         ASSERT_NE(hit, nullptr) << width;
         EXPECT_TRUE(hit == bar_->areaSwitcher() || bar_->areaSwitcher()->isAncestorOf(hit)) << width;
     }
+    // The switcher keeps the place it has at rest: the text gives way, not the switcher.
+    for (int width : {1240, 1400}) {
+        bar_->resize(width, 52);
+        QCoreApplication::processEvents();
+        const QRect scanning = bar_->areaSwitcher()->geometry();
+        state_->cancelScan();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(bar_->areaSwitcher()->geometry(), scanning) << width;
+        state_->scan("/srv/" + name);
+    }
     // A short name is shown whole.
     state_->scan("/srv/short");
     bar_->resize(1240, 52);
