@@ -188,5 +188,37 @@ TEST_F(SpaceShortcutTest, WindowShortcutsRestUnderASheet) {
     EXPECT_EQ(state_->section(), SidebarItem::largest);
 }
 
+TEST_F(SpaceShortcutTest, TabStaysInsideThePresentedCard) {
+    NimbrelCommands commands(*state_, {});
+    MainWindow window(*state_, commands);
+    state_->setResult(nestedResult());
+    state_->setSection(SidebarItem::overview);
+    window.bringForward();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (const char* sheet : {"notice", "review"}) {
+        if (std::string(sheet) == "notice")
+            state_->setErrorMessage(QStringLiteral("Something failed"));
+        else
+            state_->setIsReviewing(true);
+        QCoreApplication::processEvents();
+        auto* host = window.findChild<ModalHost*>();
+        ASSERT_NE(host, nullptr);
+        QTRY_VERIFY(host->card() && host->card()->isVisible());
+        for (Qt::KeyboardModifiers mods :
+             {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
+            for (int i = 0; i < 12; ++i) {
+                QWidget* from = QApplication::focusWidget() ? QApplication::focusWidget() : &window;
+                QTest::keyClick(from, mods ? Qt::Key_Backtab : Qt::Key_Tab, mods);
+                QWidget* focus = QApplication::focusWidget();
+                ASSERT_NE(focus, nullptr) << sheet;
+                EXPECT_TRUE(focus == host->card() || host->card()->isAncestorOf(focus))
+                    << sheet << ": focus went behind the scrim to " << focus->metaObject()->className();
+            }
+        }
+        ModalHost::dismiss(*state_);
+        QCoreApplication::processEvents();
+    }
+}
+
 }  // namespace
 }  // namespace nimbrel
