@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "engine/disk_scanner.h"
+#include "engine/scan_prune.h"
 #include "scan_tree.h"
 
 namespace nimbrel {
@@ -396,6 +397,37 @@ TEST(ScanResultPruning, AgreesWithThePlainRulesOnRandomTrees) {
         plainRemove(plain.result, paths, sizes);
         ASSERT_EQ(describe(pruned.result), describe(plain.result)) << "seed " << seed;
     }
+}
+
+// The two-step prune (worked out on a worker, applied on the owner's thread) applies once and hands
+// back exactly the folders it took out of the tree, each detached.
+TEST(ScanResultPruning, APlannedPruneAppliesOnceAndHandsBackWhatItDetached) {
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        RandomTree planned(seed);
+        std::unordered_set<std::string> paths = planned.disjointPick();
+        if (seed % 10 == 0) paths.insert("/r");  // only the measured-size rule applies to the root
+        std::vector<std::shared_ptr<DirNode>> gone;
+        {
+            ScanPrune prune = ScanPrune::plan(planned.result, paths, {});
+            gone = prune.apply(planned.result);
+            EXPECT_TRUE(prune.apply(planned.result).empty()) << "a plan applies once";
+        }
+        for (const auto& folder : gone) {
+            EXPECT_EQ(folder->parent, nullptr);
+            EXPECT_TRUE(std::any_of(paths.begin(), paths.end(), [&](const std::string& p) {
+                return p.ends_with("/" + folder->name);
+            })) << folder->name;
+        }
+    }
+}
+
+// A plan made for another result changes nothing.
+TEST(ScanResultPruning, APlanTouchesOnlyTheResultItWasMadeFor) {
+    RandomTree a(3), b(3);
+    const std::string before = describe(b.result);
+    ScanPrune prune = ScanPrune::plan(a.result, a.disjointPick(), {});
+    EXPECT_TRUE(prune.apply(b.result).empty());
+    EXPECT_EQ(describe(b.result), before);
 }
 
 TEST(ScanResultPruning, AHundredThousandFilesAndFoldersInOneFolder) {
