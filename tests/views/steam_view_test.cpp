@@ -9,6 +9,7 @@
 #include "model/cleanup_model.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
+#include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/pill_picker.h"
 #include "theme/search_field.h"
@@ -202,6 +203,39 @@ TEST_F(SteamViewTest, AnOpenedLocationListsWhatItHolds) {
     QTest::mouseClick(view.chips()[3], Qt::LeftButton);
     shelf = qobject_cast<Shelf*>(view.locationsShelf());
     EXPECT_EQ(shelf->rows()->rowRect(1).height(), open);
+}
+
+}  // namespace
+}  // namespace nimbrel
+
+namespace nimbrel {
+namespace {
+
+TEST_F(SteamViewTest, ARemovedBuildProductLeavesItsShelfWhichClosesOverIt) {
+    ReduceMotion::setOverride(false);
+    loadDemo(true);
+    SteamView view(*state_);
+    view.resize(1100, 2000);
+    view.show();
+    QTest::qWait(20);
+    auto* products = qobject_cast<Shelf*>(view.productsShelf());
+    ASSERT_NE(products, nullptr);
+    LazyRows* rows = products->rows();
+    auto* second = qobject_cast<ItemRow*>(rows->rowWidget(1));
+    auto* third = qobject_cast<ItemRow*>(rows->rowWidget(2));
+    ASSERT_TRUE(second && third);
+    const int thirdY = third->y();
+
+    state_->result()->remove({second->item().id}, {});
+    state_->bumpRevision();
+    EXPECT_EQ(view.productsShelf(), products);
+    EXPECT_EQ(rows->count(), 5);
+    EXPECT_EQ(rows->rowWidget(1), third);
+    EXPECT_EQ(third->y(), thirdY);
+    rows->closing().animation().setCurrentTime(280);
+    EXPECT_EQ(third->y(), rows->rowRect(1).y());
+    EXPECT_EQ(rows->leavingCount(), 0);
+    ReduceMotion::setOverride(std::nullopt);
 }
 
 }  // namespace

@@ -187,7 +187,11 @@ SteamView::SteamView(AppState& state, QWidget* parent) : QWidget(parent), state_
     connect(&cleanup, &CleanupModel::isMeasuringChanged, this, &SteamView::refresh);
     connect(&cleanup, &CleanupModel::hasMeasuredChanged, this, &SteamView::refresh);
     connect(&state_, &AppState::resultChanged, this, &SteamView::refresh);
-    connect(&state_, &AppState::revisionChanged, this, &SteamView::refresh);
+    connect(&state_, &AppState::revisionChanged, this, [this] {
+        pruning_ = true;
+        refresh();
+        pruning_ = false;
+    });
     connect(&cleanup, &CleanupModel::contentsChanged, this, &SteamView::contentsArrived);
     refresh();
 }
@@ -354,9 +358,20 @@ void SteamView::refresh() {
     header_->selectButton()->setEnabled(!lists_.safeSelection.empty());
     measuring_->setVisible(DeepCleanModel::showsMeasuringRow(inputs));
 
+    // After a removal the build-junk shelf stays and closes over the rows that left.
+    auto* keptProducts = static_cast<Shelf*>(productsShelf_);
+    if (pruning_ && keptProducts && DeepCleanModel::showsProducts(inputs, lists_)) {
+        productRows_ = DeepCleanModel::productRows(inputs, lists_);
+        products_ = lists_.shownProducts;
+        keptProducts->setDetail(Fmt::bytes(DeepCleanModel::productsTotal(lists_)));
+        keptProducts->closeRows(int(productRows_.size()), ItemRow::kHeight,
+                                [this](int index) { return makeProductRow(index); });
+    } else {
+        keptProducts = nullptr;
+    }
     // The old shelves may be handling the click that got here: they go once it is done.
     for (QWidget* old : {locationsShelf_, productsShelf_}) {
-        if (!old) continue;
+        if (!old || old == keptProducts) continue;
         column_->removeWidget(old);
         old->hide();
         old->deleteLater();
@@ -365,10 +380,11 @@ void SteamView::refresh() {
     locationRows_.reset();
     motions_.clear();  // new shelves stand at rest
     locationsShelf_ = lists_.shownLocations.empty() ? nullptr : buildLocationsShelf(inputs);
-    productsShelf_ = DeepCleanModel::showsProducts(inputs, lists_) ? buildProductsShelf(inputs) : nullptr;
+    if (!keptProducts)
+        productsShelf_ = DeepCleanModel::showsProducts(inputs, lists_) ? buildProductsShelf(inputs) : nullptr;
     int at = column_->indexOf(measuring_) + 1;
     if (locationsShelf_) column_->insertWidget(at++, locationsShelf_);
-    if (productsShelf_) column_->insertWidget(at, productsShelf_);
+    if (productsShelf_ && !keptProducts) column_->insertWidget(at, productsShelf_);
 
     hint_->setVisible(DeepCleanModel::showsScanHint(inputs));
     empty_->setVisible(DeepCleanModel::showsEmptyState(inputs, lists_));
@@ -433,17 +449,25 @@ QWidget* SteamView::buildLocationsShelf(const DeepCleanModel::Inputs& inputs) {
 
 QWidget* SteamView::buildProductsShelf(const DeepCleanModel::Inputs& inputs) {
     auto* shelf = new Shelf(tr("Build junk"), Fmt::bytes(DeepCleanModel::productsTotal(lists_)));
-    const std::vector<ProductRow> rows = DeepCleanModel::productRows(inputs, lists_);
-    const std::vector<DevArtifact> products = lists_.shownProducts;
-    shelf->setRows(int(rows.size()), ItemRow::kHeight, [this, rows, products](int index) -> QWidget* {
-        const ProductRow& row = rows[size_t(index)];
-        ItemRow::Options options;
-        options.subtitle = row.subtitle;
-        options.weight = row.weight;
-        options.onOpen = [this, product = products[size_t(index)]] { DeepCleanModel::open(state_, product); };
-        return new ItemRow(state_, row.item, options);
+    productRows_ = DeepCleanModel::productRows(inputs, lists_);
+    products_ = lists_.shownProducts;
+    shelf->rows()->setKey([this](int index) { return productRows_[size_t(index)].item.id; });
+    shelf->rows()->setUpdate([this](int index, QWidget* widget) {
+        if (auto* row = qobject_cast<ItemRow*>(widget)) row->setWeight(productRows_[size_t(index)].weight);
     });
+    shelf->setRows(int(productRows_.size()), ItemRow::kHeight,
+                   [this](int index) { return makeProductRow(index); });
     return shelf;
+}
+
+QWidget* SteamView::makeProductRow(int index) {
+    if (index < 0 || size_t(index) >= productRows_.size()) return nullptr;
+    const ProductRow& row = productRows_[size_t(index)];
+    ItemRow::Options options;
+    options.subtitle = row.subtitle;
+    options.weight = row.weight;
+    options.onOpen = [this, product = products_[size_t(index)]] { DeepCleanModel::open(state_, product); };
+    return new ItemRow(state_, row.item, options);
 }
 
 void SteamView::resizeEvent(QResizeEvent* event) {

@@ -77,6 +77,7 @@ class SteamView : public QWidget {
     void refresh();
     QWidget* buildLocationsShelf(const DeepCleanModel::Inputs& inputs);
     QWidget* buildProductsShelf(const DeepCleanModel::Inputs& inputs);
+    QWidget* makeProductRow(int index);
     // The width of a row inside a shelf, and each location cell's height at that width.
     int rowWidth() const;
     std::vector<int> locationHeights(const std::vector<LocationRow>& rows) const;
@@ -109,6 +110,10 @@ class SteamView : public QWidget {
     // The rows the shelf's cells are built from; shared with its factory, updated on a toggle.
     std::shared_ptr<std::vector<LocationRow>> locationRows_;
     std::unordered_map<std::string, std::unique_ptr<AnimatedValue>> motions_;
+    // The rows the build-junk shelf lists now; a removal closes the shelf over those that left.
+    std::vector<ProductRow> productRows_;
+    std::vector<DevArtifact> products_;
+    bool pruning_ = false;
 };
 
 }  // namespace nimbrel
