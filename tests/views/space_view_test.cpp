@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <map>
 #include <unordered_set>
 
@@ -12,6 +13,7 @@
 #include "space_test_support.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
+#include "theme/figure_label.h"
 #include "theme/fonts.h"
 #include "theme/icon_button.h"
 #include "theme/motion.h"
@@ -198,6 +200,28 @@ TEST(SpaceView, DiscoveringHeaderAtTheStartOfAScan) {
               QString("Reading %1…").arg(QString::fromStdString(HostLayout::current().rootVolumeName)));
 }
 
+TEST(SpaceView, RunningFiguresKeepTheirWidthWhileTheyChange) {
+    SpaceHarness h;
+    SpaceView view(*h.state, h.clock);
+    view.resize(1240, 800);
+    view.show();
+    h.state->setIsScanning(true);
+    DiscoveringHeader* header = view.discoveringHeader();
+    std::optional<int> bytes, counts;
+    // Same number of characters each time: with digits of equal width nothing may move.
+    for (int64_t files : {111'111, 480'213, 888'888}) {
+        ScanProgress progress;
+        progress.filesScanned = files;
+        progress.bytesScanned = files * 1000;
+        h.state->setProgress(progress);
+        const int b = header->bytesFigure()->sizeHint().width();
+        const int c = header->countsFigure()->sizeHint().width();
+        if (!bytes) bytes = b, counts = c;
+        EXPECT_EQ(b, *bytes) << files;
+        EXPECT_EQ(c, *counts) << files;
+    }
+}
+
 TEST(CompositionStrip, SegmentsLegendAndChoice) {
     SpaceHarness h;
     CompositionStrip strip(*h.state);
@@ -257,6 +281,46 @@ TEST(SpaceView, ToolbarDrivesFilterSortAndLayout) {
 
     bar->searchField()->setText("zz");
     EXPECT_EQ(view.model().search(), "zz");
+}
+
+TEST(SpaceView, AtTheNarrowestWindowTheChipsScrollAndTheTrailingGroupKeepsItsSize) {
+    SpaceHarness h;
+    h.state->setResult(sampleResult());
+    SpaceView view(*h.state, h.clock);
+    view.resize(860, 620);  // the window's minimum width
+    view.show();
+    QCoreApplication::processEvents();
+    ExplorerToolbar* bar = view.toolbar();
+    // Sort, its picker and the layout switch are never compressed, and stay inside the toolbar.
+    for (QWidget* w :
+         {static_cast<QWidget*>(bar->sortPicker()), static_cast<QWidget*>(bar->layoutSwitch())}) {
+        EXPECT_EQ(w->width(), w->sizeHint().width());
+        EXPECT_LE(w->geometry().right(), bar->width() - 32);
+    }
+    EXPECT_EQ(bar->searchField()->width(), 210);
+
+    Chip* selected = bar->chips().last();
+    auto* scroll =
+        qobject_cast<QAbstractScrollArea*>(selected->parentWidget()->parentWidget()->parentWidget());
+    ASSERT_NE(scroll, nullptr);
+    QWidget* viewport = scroll->viewport();
+    const auto inView = [&](QWidget* chip) {
+        const QRect r(chip->mapTo(viewport, QPoint(0, 0)), chip->size());
+        return viewport->rect().contains(r);
+    };
+    EXPECT_FALSE(inView(selected)) << "the row is wider than its room: the last chip starts out of view";
+    EXPECT_LE(scroll->geometry().right(), bar->sortPicker()->geometry().left());
+
+    // A mouse wheel (vertical) scrolls the row; the last chip comes fully into view and answers.
+    for (int i = 0; i < 5 && !inView(selected); ++i) {
+        const QPointF at = viewport->rect().center();
+        QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(viewport, &wheel);
+    }
+    EXPECT_TRUE(inView(selected));
+    QTest::mouseClick(selected, Qt::LeftButton);
+    EXPECT_EQ(view.model().filter(), ExplorerFilter::selected);
 }
 
 TEST(SpaceView, VanishingTilesPaintWithAndWithoutReducedMotion) {

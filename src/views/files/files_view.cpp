@@ -285,6 +285,7 @@ BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* 
     connect(body_, &FileListBody::moreRequested, this, &BiggestShelves::showMore);
     col->addWidget(body_, 1);
     connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true, true); });
+    connect(&model_, &FilesModel::indexReady, this, [this] { refresh(true); });
     connect(&state_, &AppState::resultChanged, this, [this] { refresh(true); });
     connect(&state_, &AppState::largestCategoryChanged, this, [this] {
         paging_.reset();
@@ -396,6 +397,7 @@ ForgottenShelves::ForgottenShelves(AppState& state, PreviewAction preview, QWidg
     connect(body_, &FileListBody::moreRequested, this, &ForgottenShelves::showMore);
     col->addWidget(body_, 1);
     connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true, true); });
+    connect(&model_, &FilesModel::indexReady, this, [this] { refresh(true); });
     connect(&state_, &AppState::resultChanged, this, [this] { refresh(true); });
     refresh(true);
 }
@@ -524,8 +526,8 @@ void TwinShelves::setMinSize(SizeThreshold size) {
 }
 
 void TwinShelves::startSearch() {
-    const std::shared_ptr<ScanResult> result = state_.result();
-    state_.duplicates().run(result ? result->files : std::vector<FileItem>{}, static_cast<int64_t>(minSize_));
+    state_.duplicates().run(std::shared_ptr<const ScanResult>(state_.result()),
+                            static_cast<int64_t>(minSize_));
 }
 
 void TwinShelves::selectEveryExtra() {

@@ -39,6 +39,11 @@ class LazyRows : public QWidget {
     void setRows(std::vector<int> heights, Factory factory, int spacing = 0);
     // Adds rows at the end; the rows built so far stay as they are.
     void appendRows(const std::vector<int>& heights);
+    // New heights for the same rows; built rows stay and move (an opening row pushes the rest down).
+    void setHeights(std::vector<int> heights) {
+        heights_ = std::move(heights);
+        layOut();
+    }
     // Without keys `closeRows` cannot tell rows apart and builds every row afresh.
     void setKey(Key key) { key_ = std::move(key); }
     void setUpdate(Update update) { update_ = std::move(update); }
