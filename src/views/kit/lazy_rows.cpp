@@ -256,8 +256,11 @@ void LazyRows::closeRows(std::vector<int> heights, Factory factory) {
 
     for (auto& w : leaving_)
         if (w) w->move(w->x(), w->y() + shift);
+    // A row that left has evaporated by now; one that merely changed its identity must not stay
+    // drawn over the rows sliding in.
     for (auto& w : gone) {
         w->move(w->x(), w->y() + shift);
+        w->hide();
         leaving_.push_back(w);
     }
     if (update_)
@@ -267,6 +270,11 @@ void LazyRows::closeRows(std::vector<int> heights, Factory factory) {
     close_.setImmediate(0);
     close_.animateTo(1, closeMotion(), true);
     updateGeometry();
+}
+
+void LazyRows::closeRows(std::vector<int> heights) {
+    Factory factory = factory_;
+    closeRows(std::move(heights), std::move(factory));
 }
 
 void LazyRows::closeStep(double amount) {
