@@ -86,6 +86,9 @@ void LazyRows::watchScroll() {
 
 void LazyRows::refresh() {
     watchScroll();
+    // Not yet in a scroll area and not on screen: the whole list would count as in view, and a set
+    // of many thousand rows would be built at once. The show event asks again.
+    if (!scroll_ && !isVisible()) return;
     QRect view;
     if (scroll_) {
         const QWidget* viewport = scroll_->viewport();
