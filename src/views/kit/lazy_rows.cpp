@@ -131,6 +131,9 @@ QRect LazyRows::viewRect() const {
 
 void LazyRows::refresh() {
     watchScroll();
+    // Not yet in a scroll area and not on screen: the whole list would count as in view, and a set
+    // of many thousand rows would be built at once. The show event asks again.
+    if (!scroll_ && !isVisible()) return;
     const QRect view = viewRect().adjusted(0, -kOverscan, 0, kOverscan);
     // Only the rows near the view are looked at, so a long list costs nothing per scroll step.
     const int slack = static_cast<int>(std::ceil(largestOffset()));
