@@ -236,6 +236,9 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
         if (!guardFailures.empty()) setDeletionFailures(std::move(guardFailures));
         if (request.onComplete) request.onComplete(removed);
         if (!services_.isDemo()) refreshVolumes();
+        // What went to the Trash is there now: its figure (and what emptying it will give back)
+        // must not stay at the size it had before.
+        if (!permanently && count > 0) cleanup().measureTrash();
     };
 
     if (rest > std::chrono::milliseconds(0))

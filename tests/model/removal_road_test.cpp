@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@
 
 #include "engine/safety_guard.h"
 #include "model/app_state_test_support.h"
+#include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
@@ -342,6 +344,22 @@ TEST_P(RemovalRoadTest, UnreachableTrashIsAFailureNotAVanishedFile) {
     EXPECT_FALSE(road.state->toast());
     EXPECT_TRUE(road.inTree("still-here.bin"));
     EXPECT_EQ(road.queued(), (std::unordered_set<std::string>{road.path("still-here.bin")}));
+}
+
+// What went to the Trash shows in its figure at once, so emptying it later credits what it holds,
+// not the size it had before the removal.
+TEST_P(RemovalRoadTest, TheTrashFigureFollowsWhatWentIntoIt) {
+    if (permanently()) GTEST_SKIP() << "nothing reaches the Trash";
+    Road road(name("trash-figure"));
+    writeFile(road.path("big.bin"), 300000);
+    road.scan();
+    road.tick("big.bin");
+    QSignalSpy measured(&road.state->cleanup(), &CleanupModel::trashChanged);
+    road.removeAll(false);
+    ASSERT_FALSE(onDisk(road.path("big.bin")));
+    ASSERT_TRUE(measured.count() > 0 || measured.wait(10000));
+    ASSERT_TRUE(road.state->cleanup().trash());
+    EXPECT_GE(road.state->cleanup().trash()->size, 300000);
 }
 
 TEST_P(RemovalRoadTest, OnlyTheReviewedEntriesGo) {
