@@ -5,12 +5,15 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <map>
 
 #include "model/duplicates_model.h"
+#include "model/files_model.h"
 #include "shell_fixture.h"
+#include "theme/empty_state.h"
 #include "theme/fading_scroll.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
@@ -32,7 +35,7 @@ class FilesViewTest : public ShellFixture {
             f.id = i;
             f.name = "file" + std::to_string(i) + (i % 2 ? ".mov" : ".txt");
             f.path = "/nimbrel-test/" + f.name;
-            f.size = 1'000'000 * (count - i);
+            f.size = std::int64_t{1'000'000} * (count - i);
             f.category = i % 2 ? FileCategory::video : FileCategory::document;
             result->files.push_back(f);
         }
@@ -91,6 +94,19 @@ TEST_F(FilesViewTest, ShowMoreAppendsRowsWhereTheListStands) {
     EXPECT_EQ(bar->value(), before);
     // The rows on screen are the same widgets: nothing was built again.
     EXPECT_EQ(shelves.shelfCard()->rows()->rowWidget(47), firstRow);
+}
+
+// A result large enough to be indexed aside: until the index is there the list is not "empty", so
+// the empty state stays hidden; then the rows come.
+TEST_F(FilesViewTest, AListStillIndexingNeverSaysNothingIsThere) {
+    install(int(FilesModel::kBuildAsideFrom) + 10);
+    BiggestShelves shelves(*state_, {});
+    ASSERT_TRUE(FilesModel::of(*state_).isIndexing());
+    EXPECT_TRUE(shelves.body()->emptyState()->isHidden());
+    QSignalSpy ready(&FilesModel::of(*state_), &FilesModel::indexReady);
+    ASSERT_TRUE(ready.count() > 0 || ready.wait(20000));
+    EXPECT_TRUE(shelves.body()->emptyState()->isHidden());
+    EXPECT_EQ(shelves.shelfCard()->rows()->count(), 48);
 }
 
 TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) {

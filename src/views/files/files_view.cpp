@@ -188,7 +188,8 @@ void FileListBody::show(int visible, const QString& title, const QString& detail
                         bool pruned) {
     const FileList& list = list_();
     const int total = static_cast<int>(list.rows.size());
-    empty_->setVisible(total == 0);
+    // A list still being indexed is not empty yet: "nothing here" would be a wrong answer.
+    empty_->setVisible(total == 0 && !FilesModel::of(state_).isIndexing());
     scroll_->setVisible(total > 0);
     if (total == 0) {
         rowCount_ = 0;

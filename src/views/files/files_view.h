@@ -68,6 +68,7 @@ class FileListBody : public QWidget {
     Shelf* shelf() const { return shelf_; }
     NimbrelButton* moreButton() const { return more_; }
     FadingScroll* scroll() const { return scroll_; }
+    EmptyState* emptyState() const { return empty_; }
 
   signals:
     void moreRequested();
