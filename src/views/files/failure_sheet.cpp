@@ -116,8 +116,9 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
         groupCopy_.push_back(copy);
         head->addWidget(copy);
         block->addLayout(head);
-        auto* explanation = new WrapLabel(QString::fromUtf8(DeletionFailure::explanation(group.reason)),
-                                          Fonts::font(11.5), ink(&Palette::ink3), content);
+        auto* explanation =
+            PlainLabel::wrapping(QString::fromUtf8(DeletionFailure::explanation(group.reason)),
+                                 Fonts::font(11.5), ink(&Palette::ink3), content);
         explanation->setContentsMargins(0, 0, 0, 2);
         block->addWidget(explanation);
         for (int i = 0; i < group.shownRows(); ++i)

@@ -149,11 +149,12 @@ class KindLine : public QWidget {
 };
 
 // A text that also flips the acknowledgement when clicked.
-class ClickText : public WrapLabel {
+class ClickText : public PlainLabel {
   public:
     ClickText(const QString& text, std::function<void()> onClick, QWidget* parent)
-        : WrapLabel(text, Fonts::font(12, FontWeight::semibold), adaptive(&Palette::ink), parent),
+        : PlainLabel(text, Fonts::font(12, FontWeight::semibold), adaptive(&Palette::ink), parent),
           onClick_(std::move(onClick)) {
+        wrapLines();
         setCursor(Qt::PointingHandCursor);
     }
 
@@ -231,9 +232,9 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     kept_ = new NoteLabel(QStringLiteral("lock.fill"), {}, Typo::caption(), fixed(Palette::honey()), this);
     column_->addWidget(kept_);
     column_->addWidget(
-        new WrapLabel(tr("Nimbrelised items go to the Trash, where you can still get them back "
-                         "until you empty it. Unticked items stay selected."),
-                      Fonts::font(12), adaptive(&Palette::ink2), this));
+        PlainLabel::wrapping(tr("Nimbrelised items go to the Trash, where you can still get them back "
+                                "until you empty it. Unticked items stay selected."),
+                             Fonts::font(12), adaptive(&Palette::ink2), this));
     column_->addWidget(new NoteLabel(
         QStringLiteral("exclamationmark.octagon.fill"),
         tr("Nimbrelise Forever skips the Trash: there is no undo and no way to get anything back."),

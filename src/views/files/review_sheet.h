@@ -19,7 +19,6 @@ class NimbrelButton;
 class NimbrelCheck;
 class NoteLabel;
 class ShrinkingScroll;
-class WrapLabel;
 
 // The gate in front of every removal: the whole selection by area, unticks for this removal only,
 // what the safety guard keeps, a warning about data that cannot be rebuilt whose acknowledgement

@@ -29,6 +29,7 @@
 #include "util/plural.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/path_actions.h"
+#include "views/kit/plain_label.h"
 #include "views/kit/plain_text.h"
 #include "views/kit/shortcuts.h"
 #include "views/space/space_headers.h"
@@ -97,8 +98,8 @@ ExplorerHeader::ExplorerHeader(SpaceViewModel& model, QWidget* parent) : QWidget
 
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
-    size_ = plainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded), Palette::ink(), this);
-    count_ = plainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3(), this);
+    size_ = new PlainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded), Palette::ink(), this);
+    count_ = new PlainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3(), this);
     right->addWidget(size_, 0, Qt::AlignRight);
     right->addWidget(count_, 0, Qt::AlignRight);
     row->addLayout(right);
@@ -289,7 +290,8 @@ ExplorerToolbar::ExplorerToolbar(SpaceViewModel& model, QWidget* parent) : QWidg
     row->addWidget(chipScroll, 1);
     row->addStretch(0);
 
-    auto* sortLabel = plainLabel(tr("Sort"), Fonts::font(11.5, FontWeight::medium), Palette::ink3(), this);
+    auto* sortLabel =
+        new PlainLabel(tr("Sort"), Fonts::font(11.5, FontWeight::medium), Palette::ink3(), this);
     row->addWidget(sortLabel);
     QList<PillOption> options;
     for (ExplorerSort s : allSorts())

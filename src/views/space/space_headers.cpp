@@ -79,11 +79,6 @@ void FittingLabel::paintEvent(QPaintEvent*) {
     p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, text_);
 }
 
-QLabel* plainLabel(const QString& text, const QFont& font, const AdaptiveColor& color, QWidget* parent) {
-    return new PlainLabel(
-        text, font, [&color](const QWidget* w) { return color.resolve(w); }, parent);
-}
-
 // --- welcome -------------------------------------------------------------------------------------
 
 WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
@@ -97,10 +92,10 @@ WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent)
     column->addWidget(headline_);
 
     auto* intro =
-        plainLabel(tr("Scan, and these placeholders become your real folders. Stained ones are grime "
-                      "that's safe to clear, swollen ones are the heaviest. Tick what you don't need "
-                      "and the steamer nimbrelises it, to the Trash first."),
-                   Fonts::font(13), Palette::ink2(), this);
+        new PlainLabel(tr("Scan, and these placeholders become your real folders. Stained ones are grime "
+                          "that's safe to clear, swollen ones are the heaviest. Tick what you don't need "
+                          "and the steamer nimbrelises it, to the Trash first."),
+                       Fonts::font(13), Palette::ink2(), this);
     intro->setWordWrap(true);
     intro->setMaximumWidth(620);
     intro_ = intro;
@@ -175,7 +170,8 @@ DiscoveringHeader::DiscoveringHeader(AppState& state, QWidget* parent) : QWidget
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(8);
     titleRow->addWidget(new NimbrelLoader(18, this));
-    title_ = plainLabel({}, Fonts::font(25, FontWeight::heavy, FontDesign::rounded), Palette::ink(), this);
+    title_ =
+        new PlainLabel({}, Fonts::font(25, FontWeight::heavy, FontDesign::rounded), Palette::ink(), this);
     titleRow->addWidget(title_, 1);
     left->addLayout(titleRow);
     path_ = new ElidedLabel(this);
@@ -191,9 +187,10 @@ DiscoveringHeader::DiscoveringHeader(AppState& state, QWidget* parent) : QWidget
 
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
-    bytes_ = plainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded), Palette::ink(), this);
+    bytes_ =
+        new PlainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded), Palette::ink(), this);
     bytes_->setAlignment(Qt::AlignRight);
-    counts_ = plainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3(), this);
+    counts_ = new PlainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3(), this);
     counts_->setAlignment(Qt::AlignRight);
     right->addWidget(bytes_, 0, Qt::AlignRight);
     right->addWidget(counts_, 0, Qt::AlignRight);
