@@ -27,12 +27,12 @@
 #include "theme/shrinking_scroll.h"
 #include "theme/typo.h"
 #include "util/fmt.h"
-#include "views/files/sheet_fit.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/files_text.h"
 #include "views/kit/junk_contents_list.h"
 #include "views/kit/lazy_rows.h"
 #include "views/kit/plain_text.h"
+#include "views/kit/sheet_card.h"
 #include "views/kit/symbol_glyph.h"
 #include "views/kit/text_widgets.h"
 
@@ -552,16 +552,16 @@ void ReviewSheet::updateFooter() {
 }
 
 QSize ReviewSheet::sizeHint() const {
-    return cardSizeHint(column_, kContentWidth + 2 * kPadding);
+    return SheetCard::columnSizeHint(column_, kContentWidth + 2 * kPadding);
 }
 
 bool ReviewSheet::event(QEvent* event) {
-    refitOnLayoutRequest(this, event);
+    SheetCard::refitOnLayoutRequest(this, event);
     return QWidget::event(event);
 }
 
 void ReviewSheet::paintEvent(QPaintEvent*) {
-    paintCardPanel(this);
+    SheetCard::paintPanel(this);
 }
 
 void ReviewSheet::keyPressEvent(QKeyEvent* event) {
