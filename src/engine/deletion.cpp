@@ -1,5 +1,7 @@
 #include "engine/deletion.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -172,6 +174,13 @@ DeletionFailure::Reason DeletionFailure::classify(const RemovalError& error) {
     if (error.domain == RemovalError::Domain::cocoa && error.code == RemovalError::writeNotPermitted)
         return Reason::noPermission;
     return Reason::other;
+}
+
+std::optional<PinnedFolder> PinnedFolder::pin(const std::string& path) {
+    struct stat st {};
+    if (!isRemovablePathSpelling(path) || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return PinnedFolder{path, uint64_t(st.st_dev), uint64_t(st.st_ino)};
 }
 
 int DeletionRequest::protectedCount() const {

@@ -63,6 +63,20 @@ struct RemovalError {
 // ".." component, no trailing slash, and not "/" itself.
 bool isRemovablePathSpelling(const std::string& path);
 
+// A folder a removal may reach through symbolic links, because that is how it was when the user
+// reviewed it (a junk location under a linked ~/.cache): only while it is still that same folder.
+// Nothing below it is ever reached through a link.
+struct PinnedFolder {
+    std::string path;  // absolute and normal, as spelled in the request
+    uint64_t device = 0;
+    uint64_t inode = 0;
+
+    bool operator==(const PinnedFolder&) const = default;
+
+    // The folder `path` leads to now, links followed; nothing when it is not a folder.
+    static std::optional<PinnedFolder> pin(const std::string& path);
+};
+
 // One path that stayed behind.
 struct DeletionFailure {
     enum class Reason { safetyGuard, protectedByMacOS, noPermission, inUse, other };
@@ -95,6 +109,7 @@ struct DeletionRequest {
     Completion onComplete;      // called once after the removal with the paths actually removed
     std::optional<std::vector<DeletionItem>> summary;  // the confirmation card's list
     std::unordered_set<std::string> queueIDs;          // the chosen selection entries
+    std::vector<PinnedFolder> pinnedFolders;           // folders of the items reviewed through links
 
     // The number of items whose path the safety guard refuses.
     int protectedCount() const;

@@ -30,6 +30,52 @@ void lowerCategory(std::map<FileCategory, CategoryTotal>& totals, FileCategory c
     lower(it->second.count, 1);
 }
 
+// Unlisted files that went, whose kinds the tree does not keep (it counts them per folder only):
+// they are taken off each category in proportion to what it holds unlisted, so the totals drop by
+// exactly what went and no category drops below its listed files. `files` must hold the listed
+// files still counted in `totals`.
+void lowerUnlisted(std::map<FileCategory, CategoryTotal>& totals, const std::vector<FileItem>& files,
+                   const std::unordered_set<std::int64_t>& alreadyGone, std::int64_t size,
+                   std::int64_t count) {
+    if (size <= 0 && count <= 0) return;
+    std::map<FileCategory, CategoryTotal> unlisted = totals;
+    for (const FileItem& item : files) {
+        if (alreadyGone.count(item.id)) continue;
+        auto it = unlisted.find(item.category);
+        if (it == unlisted.end()) continue;
+        lower(it->second.size, item.size);
+        lower(it->second.count, std::max<std::int64_t>(1, item.fileCount));
+    }
+    auto share = [&](std::int64_t amount, std::int64_t CategoryTotal::*field) {
+        std::int64_t pool = 0;
+        for (const auto& [category, total] : unlisted)
+            pool += total.*field;
+        amount = std::min(amount, pool);
+        if (amount <= 0) return;
+        std::int64_t left = amount;
+        for (auto& [category, total] : unlisted) {
+            // In floating point: sizes of whole disks times each other overflow 64 bits.
+            const auto part = std::int64_t(static_cast<long double>(amount) * (total.*field) / pool);
+            lower(totals[category].*field, part);
+            total.*field -= part;
+            left -= part;
+        }
+        // What rounding left over goes to the categories that still hold some, largest first.
+        while (left > 0) {
+            auto largest = std::max_element(
+                unlisted.begin(), unlisted.end(),
+                [&](const auto& a, const auto& b) { return a.second.*field < b.second.*field; });
+            if (largest == unlisted.end() || largest->second.*field <= 0) break;
+            const std::int64_t part = std::min(left, largest->second.*field);
+            lower(totals[largest->first].*field, part);
+            largest->second.*field -= part;
+            left -= part;
+        }
+    };
+    share(size, &CategoryTotal::size);
+    share(count, &CategoryTotal::count);
+}
+
 // Lowers `from` and every folder above it.
 void lowerUpwards(DirNode* from, std::int64_t size, std::int64_t files) {
     for (DirNode* n = from; n; n = n->parent) {
@@ -149,6 +195,7 @@ void ScanResult::remove(const std::unordered_set<std::string>& paths,
     // end, so no lookup meets a destroyed one.
     std::vector<DirNode*> detached;
     std::unordered_map<const DirNode*, std::int64_t> trackedInside;
+    std::unordered_map<const DirNode*, std::int64_t> listedInside;  // files the listed ones hold
     std::unordered_map<std::string_view, DirNode*> detachedPaths;
     for (const std::string& path : paths) {
         if (handled.count(path)) continue;
@@ -201,12 +248,16 @@ void ScanResult::remove(const std::unordered_set<std::string>& paths,
             if (!owner) continue;
             removedIDs.insert(item.id);
             trackedInside[owner] += item.size;
+            listedInside[owner] += std::max<std::int64_t>(1, item.fileCount);
             lowerCategory(categoryTotals, item.category, item.size);
         }
-        // What a folder held below the listing threshold is booked as one "other" item.
-        for (const DirNode* folder : detached)
-            lowerCategory(categoryTotals, FileCategory::other,
-                          std::max<std::int64_t>(0, folder->size - trackedInside[folder]));
+        // What the folders held below the listing threshold went too.
+        std::int64_t unlistedSize = 0, unlistedCount = 0;
+        for (const DirNode* folder : detached) {
+            unlistedSize += std::max<std::int64_t>(0, folder->size - trackedInside[folder]);
+            unlistedCount += std::max<std::int64_t>(0, folder->fileCount - listedInside[folder]);
+        }
+        lowerUnlisted(categoryTotals, files, removedIDs, unlistedSize, unlistedCount);
     }
 
     for (DirNode* parent : filesTouched)
@@ -340,6 +391,7 @@ ScanResult::Recheck ScanResult::recheck(const std::vector<std::string>& paths) c
 void ScanResult::apply(const Recheck& recheck) {
     remove(recheck.gone, {});
     NodeFinder finder(*this);
+    std::int64_t unlistedSize = 0, unlistedCount = 0;
     for (const Recheck::Shrunk& s : recheck.shrunk) {
         DirNode* node = finder.find(s.folder);
         if (!node) continue;  // went with a folder above it
@@ -353,7 +405,10 @@ void ScanResult::apply(const Recheck& recheck) {
         if (size <= 0 && count <= 0) continue;
         lower(node->smallFilesSize, size);
         lowerUpwards(node, size, count);
+        unlistedSize += size;
+        unlistedCount += count;
     }
+    lowerUnlisted(categoryTotals, files, {}, unlistedSize, unlistedCount);
 }
 
 }  // namespace nimbrel

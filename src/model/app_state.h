@@ -206,7 +206,7 @@ class AppState : public QObject {
                       const ScanResult::Recheck* recheck = nullptr, const ScanResult* rechecked = nullptr);
     QThreadPool& userPool() const;
     QThreadPool& utilityPool() const;
-    std::shared_ptr<RemovalFileOps> removalFileOps() const;
+    std::shared_ptr<RemovalFileOps> removalFileOps(std::vector<PinnedFolder> pinned = {}) const;
     RemovalSources removalSources() const;
 
     void addRecent(const std::string& path);

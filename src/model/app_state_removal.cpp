@@ -66,12 +66,13 @@ struct RemovalsInFlight {
 
 }  // namespace
 
-std::shared_ptr<RemovalFileOps> AppState::removalFileOps() const {
+std::shared_ptr<RemovalFileOps> AppState::removalFileOps(std::vector<PinnedFolder> pinned) const {
     if (services_.fileOps) return services_.fileOps();
-    // The home folder and the scan root may be reached through a link; nothing below them may.
+    // The home folder and the scan root may be reached through a link, and so may the folders
+    // pinned at the review while they stay the same; nothing below them may.
     std::vector<std::string> anchors = FileOperations::defaultAnchors();
     if (result() && result()->root) anchors.push_back(result()->root->path());
-    return std::make_shared<FileOperations>(std::move(anchors));
+    return std::make_shared<FileOperations>(std::move(anchors), std::move(pinned));
 }
 
 RemovalSources AppState::removalSources() const {
@@ -85,6 +86,7 @@ RemovalSources AppState::removalSources() const {
     sources.contentsOnly = SafetyGuard::contentsOnly();
     sources.listFolder = [ops = removalFileOps()](const std::string& folder) { return ops->list(folder); };
     sources.normalize = &DiskScanner::normalize;
+    sources.pin = &PinnedFolder::pin;
     return sources;
 }
 
@@ -130,13 +132,9 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
         pretendDeletion(std::move(request));
         return;
     }
-    // Only what the path alone refuses is kept from vanishing here: judging on disk reads every
-    // ancestor, so it runs on the worker, where the guard has the last word before anything goes.
-    std::unordered_set<std::string> vanishing;
-    for (const DeletionItem& item : request.items)
-        if (!SafetyGuard::isProtected(item.path)) vanishing.insert(item.path);
+    // Nothing is judged here: the guard reads the disk and costs microseconds per item, so it runs
+    // on the worker, which hands back what may vanish before anything goes.
     setIsDeleting(true);
-    setVanishingPaths(std::move(vanishing));
     setNimbrelisingIDs(request.queueIDs);
 
     const auto started = services_.clock->now();
@@ -149,9 +147,11 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     // The tree is read on the worker while the removal runs: nothing prunes it meanwhile, since
     // one removal runs at a time and a new scan installs a new tree instead of changing this one.
     std::vector<DeletionItem> items = request.items;  // copied before the request moves below
+    std::shared_ptr<RemovalFileOps> ops = removalFileOps(request.pinnedFolders);
     Background::run(
         userPool(), this,
-        [ops = removalFileOps(), items = std::move(items), permanently, &inFlight, tree = result()] {
+        [context = QPointer<QObject>(this), self = this, ops = std::move(ops), items = std::move(items),
+         permanently, &inFlight, tree = result()] {
             RemovalsInFlight::Running running(inFlight);
             Outcome outcome;
             // The guard judges where each path really leads too: a scan through a linked folder or
@@ -159,13 +159,20 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
             // identities now, so a folder made or mounted a moment ago is known by every name.
             const DiskGuard guard(HostLayout::current());
             std::vector<DeletionItem> allowed;
+            std::unordered_set<std::string> vanishing;
             for (const DeletionItem& item : items) {
-                if (guard.isProtected(item.path))
+                if (guard.isProtected(item.path)) {
                     outcome.guardFailures.push_back(
                         {item.path, DeletionFailure::Reason::safetyGuard, guard.reason(item.path)});
-                else
+                } else {
                     allowed.push_back(item);
+                    vanishing.insert(item.path);
+                }
             }
+            // Posted before the outcome, so the screens animate exactly what may go, and only that.
+            Background::post(context, [self, vanishing = std::move(vanishing)]() mutable {
+                if (self->isDeleting()) self->setVanishingPaths(std::move(vanishing));
+            });
             outcome.result = RemovalWorker(*ops, permanently).run(allowed);
             // What stayed behind may have been removed in part: look at the disk for what went.
             if (tree && (!outcome.result.failures.empty() || !outcome.result.partlyRemoved.empty()))

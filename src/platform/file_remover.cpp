@@ -234,8 +234,9 @@ FileRemover::Report FileRemover::removeEntry(int parentFd, const std::string& na
 }
 
 FileRemover::Report FileRemover::removeForGood(const std::string& path,
-                                               const std::vector<std::string>& anchors) {
-    ParentFolder parent = openParent(path, anchors);
+                                               const std::vector<std::string>& anchors,
+                                               const std::vector<PinnedFolder>& pinned) {
+    ParentFolder parent = openParent(path, anchors, pinned);
     if (parent.error) {
         Report report;
         report.error = parent.error;

@@ -10,9 +10,12 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <unordered_map>
 
 #include "engine/host_layout.h"
+#include "engine/inode_key.h"
 #include "engine/path_rules.h"
+#include "engine/tree_walker.h"
 #include "platform/removal_fs.h"
 
 namespace nimbrel {
@@ -99,6 +102,34 @@ std::string now() {
     return text;
 }
 
+// What emptying the Trash will give back of the item `name` of the open folder `parentFd`: the
+// allocated bytes of its files, a hard-linked file only when every one of its names goes with it.
+int64_t bytesLeaving(int parentFd, const std::string& name, const EntryInfo& item) {
+    if (!item.isFolder()) return item.links <= 1 ? item.allocated : 0;
+    // Walked through the open folder, so what is counted is what moves.
+    TreeWalker walker("/proc/self/fd/" + std::to_string(parentFd) + "/" + name, /*followRoot=*/false);
+    int64_t bytes = 0;
+    struct Linked {
+        uint64_t links = 0, seen = 0;
+        int64_t allocated = 0;
+    };
+    std::unordered_map<InodeKey, Linked> linked;
+    while (const WalkEntry* e = walker.read()) {
+        if (e->kind != WalkEntry::Kind::file) continue;
+        if (e->links < 2) {
+            bytes += e->blocks * 512;
+            continue;
+        }
+        Linked& file = linked[InodeKey{e->device, e->inode}];
+        file.links = e->links;
+        file.allocated = e->blocks * 512;
+        ++file.seen;
+    }
+    for (const auto& [key, file] : linked)
+        if (file.seen >= file.links) bytes += file.allocated;
+    return bytes;
+}
+
 struct TrashTarget {
     UniqueFd files, info;
     std::string originalPath;  // for Path=
@@ -111,8 +142,10 @@ std::string Trash::trashInfo(const std::string& originalPath, const std::string&
 }
 
 std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
-                                               const std::vector<std::string>& anchors) {
-    ParentFolder parent = openParent(path, anchors);
+                                               const std::vector<std::string>& anchors, int64_t* leavingBytes,
+                                               const std::vector<PinnedFolder>& pinned) {
+    if (leavingBytes) *leavingBytes = 0;
+    ParentFolder parent = openParent(path, anchors, pinned);
     if (parent.error) return parent.error;
     const int parentFd = parent.fd.get();
     const std::string& name = parent.name;
@@ -180,6 +213,7 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
     }
     if (!target.files || !target.info) return noTrash(path, "its Trash has no usable files and info folders");
 
+    const int64_t leaving = leavingBytes ? bytesLeaving(parentFd, name, item) : 0;
     const std::string info = trashInfo(target.originalPath, now());
     for (int n = 1; n < 10000; ++n) {
         const std::string trashName = n == 1 ? name : name + "." + std::to_string(n);
@@ -196,8 +230,10 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
             unlinkat(target.info.get(), infoName.c_str(), 0);
             return noTrash(path, "its Trash info can't be written");
         }
-        if (renameat2(parentFd, name.c_str(), target.files.get(), trashName.c_str(), RENAME_NOREPLACE) == 0)
+        if (renameat2(parentFd, name.c_str(), target.files.get(), trashName.c_str(), RENAME_NOREPLACE) == 0) {
+            if (leavingBytes) *leavingBytes = leaving;
             return std::nullopt;
+        }
         const int code = errno;
         unlinkat(target.info.get(), infoName.c_str(), 0);
         if (code == EEXIST) continue;  // a name in files/ without its info: take the next

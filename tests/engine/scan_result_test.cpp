@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "engine/disk_scanner.h"
+#include "engine/scan_prune.h"
 #include "scan_tree.h"
 
 namespace nimbrel {
@@ -135,9 +136,15 @@ TEST_F(ResultFixture, RemovingAFolderTakesItsWholeSubtree) {
     EXPECT_EQ(held->parent, nullptr);  // whoever holds it can tell it left the tree
     EXPECT_EQ(result.files.size(), 1u);
     EXPECT_EQ(result.categoryTotals[FileCategory::video], (CategoryTotal{0, 0}));
-    // The untracked rest (450 bytes in 4 files) leaves "other" as one item; code is untouched.
-    EXPECT_EQ(result.categoryTotals[FileCategory::other], (CategoryTotal{0, 0}));
-    EXPECT_EQ(result.categoryTotals[FileCategory::code], (CategoryTotal{450, 4}));
+    EXPECT_EQ(result.categoryTotals[FileCategory::document], (CategoryTotal{2000, 1}));  // listed, stays
+    // The unlisted rest (450 bytes in 4 files) of unknown kinds leaves the unlisted shares of the
+    // categories: the totals still add up to what the tree holds.
+    CategoryTotal sum;
+    for (const auto& [category, total] : result.categoryTotals) {
+        sum.size += total.size;
+        sum.count += total.count;
+    }
+    EXPECT_EQ(sum, (CategoryTotal{root->size, root->fileCount}));
     EXPECT_TRUE(result.artifacts.empty());
     expectConsistent(root);
 }
@@ -299,10 +306,10 @@ struct RandomTree {
 void plainRemove(ScanResult& r, const std::unordered_set<std::string>& paths,
                  const std::unordered_map<std::string, std::int64_t>& sizes) {
     auto lower = [](std::int64_t& v, std::int64_t by) { v = std::max<std::int64_t>(0, v - by); };
-    auto lowerCategory = [&](FileCategory c, std::int64_t size) {
+    auto lowerCategory = [&](FileCategory c, std::int64_t size, std::int64_t count = 1) {
         if (auto it = r.categoryTotals.find(c); it != r.categoryTotals.end()) {
             lower(it->second.size, size);
-            lower(it->second.count, 1);
+            lower(it->second.count, count);
         }
     };
     std::unordered_set<std::int64_t> removed;
@@ -328,14 +335,17 @@ void plainRemove(ScanResult& r, const std::unordered_set<std::string>& paths,
                 lower(n->size, folder->size);
                 lower(n->fileCount, folder->fileCount);
             }
-            std::int64_t tracked = 0;
+            std::int64_t tracked = 0, trackedFiles = 0;
             for (const FileItem& item : r.files) {
                 if (!item.path.starts_with(path + "/") || removed.count(item.id)) continue;
                 removed.insert(item.id);
                 tracked += item.size;
+                trackedFiles += 1;
                 lowerCategory(item.category, item.size);
             }
-            lowerCategory(FileCategory::other, std::max<std::int64_t>(0, folder->size - tracked));
+            // These trees hold their unlisted files in "other" only.
+            lowerCategory(FileCategory::other, std::max<std::int64_t>(0, folder->size - tracked),
+                          std::max<std::int64_t>(0, folder->fileCount - trackedFiles));
             continue;
         }
         auto size = sizes.find(path);
@@ -387,6 +397,50 @@ TEST(ScanResultPruning, AgreesWithThePlainRulesOnRandomTrees) {
         plainRemove(plain.result, paths, sizes);
         ASSERT_EQ(describe(pruned.result), describe(plain.result)) << "seed " << seed;
     }
+}
+
+// The two-step prune (worked out on a worker, applied on the owner's thread) must leave exactly what
+// remove() leaves, build products, detached folders and the root's own path included.
+TEST(ScanResultPruning, APlannedPruneLeavesWhatRemoveLeaves) {
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        RandomTree planned(seed), removed(seed);
+        for (RandomTree* t : {&planned, &removed})
+            for (std::size_t i = 0; i < t->folders.size(); i += 7)
+                t->result.artifacts.push_back({t->folders[i], "kind", 1, 1});
+        std::unordered_set<std::string> paths = planned.disjointPick();
+        if (seed % 10 == 0) paths.insert("/r");  // only the measured-size rule applies to the root
+        std::unordered_map<std::string, std::int64_t> sizes;
+        for (const std::string& p : paths)
+            sizes[p] = p.ends_with("loose.txt") ? 60 : 999;
+        std::vector<std::shared_ptr<DirNode>> gone;
+        {
+            ScanPrune prune = ScanPrune::plan(planned.result, paths, sizes);
+            gone = prune.apply(planned.result);
+            EXPECT_TRUE(prune.apply(planned.result).empty()) << "a plan applies once";
+        }
+        removed.result.remove(paths, sizes);
+        ASSERT_EQ(describe(planned.result), describe(removed.result)) << "seed " << seed;
+        ASSERT_EQ(planned.result.artifacts.size(), removed.result.artifacts.size()) << "seed " << seed;
+        for (std::size_t i = 0; i < planned.result.artifacts.size(); ++i)
+            EXPECT_EQ(planned.result.artifacts[i].path, removed.result.artifacts[i].path) << "seed " << seed;
+        for (const auto& folder : gone) {
+            EXPECT_EQ(folder->parent, nullptr);
+            EXPECT_TRUE(paths.count("/r/" + folder->name) || [&] {
+                for (const std::string& p : paths)
+                    if (p.ends_with("/" + folder->name)) return true;
+                return false;
+            }()) << folder->name;
+        }
+    }
+}
+
+// A plan made for another result changes nothing.
+TEST(ScanResultPruning, APlanTouchesOnlyTheResultItWasMadeFor) {
+    RandomTree a(3), b(3);
+    const std::string before = describe(b.result);
+    ScanPrune prune = ScanPrune::plan(a.result, a.disjointPick(), {});
+    EXPECT_TRUE(prune.apply(b.result).empty());
+    EXPECT_EQ(describe(b.result), before);
 }
 
 TEST(ScanResultPruning, AHundredThousandFilesAndFoldersInOneFolder) {
@@ -501,6 +555,11 @@ TEST_F(RecheckTest, WhatWentIsDroppedAndTheTreeMatchesAFreshScan) {
     result->apply(found);
     EXPECT_EQ(result->root->size, before - gone);
     EXPECT_EQ(figures(*result), figures(*scan()));
+    // The unlisted files that went leave their category too.
+    std::map<FileCategory, CategoryTotal> left;
+    for (const auto& [category, total] : result->categoryTotals)
+        if (total != CategoryTotal{}) left.emplace(category, total);
+    EXPECT_EQ(left, scan()->categoryTotals);
     EXPECT_TRUE(result->files.empty());
 
     // Looking again finds nothing more.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -125,27 +126,36 @@ class AppStateRemovalTest : public ::testing::Test {
 const RemovalError kDenied = RemovalError::posix(EACCES, "denied");
 
 TEST_F(AppStateRemovalTest, GuardRefusalsComeFirstAndAreNeverTouched) {
+    // /usr/bin by another name: only the disk tells it is protected.
+    QTemporaryDir links;
+    const std::string system = links.path().toStdString() + "/system";
+    ASSERT_EQ(symlink("/usr", system.c_str()), 0);
     Harness h;
     h.select("/tmp/nr/a", 100);
     h.select("/usr/bin", 5);
+    h.select(system + "/bin", 5);
     h.select("/tmp/nr/b", 50);
     h.ops->errors.emplace("/tmp/nr/b", RemovalError::posix(EBUSY, "busy"));
     h.state->nimbrelise(h.allIDs(), false);
 
     EXPECT_TRUE(h.state->isDeleting());
+    EXPECT_EQ(h.state->nimbrelisingIDs().size(), 4u);
+    settle();  // the worker judges, then hands back what may vanish
+    EXPECT_TRUE(h.state->isDeleting());
     EXPECT_EQ(h.state->vanishingPaths(), (std::unordered_set<std::string>{"/tmp/nr/a", "/tmp/nr/b"}));
-    EXPECT_EQ(h.state->nimbrelisingIDs().size(), 3u);
     h.finish();
     for (const std::string& call : h.ops->calls)
-        EXPECT_EQ(call.find("/usr/bin"), std::string::npos) << call;
+        EXPECT_EQ(call.find("/bin"), std::string::npos) << call;
 
     ASSERT_TRUE(h.state->deletionFailures());
     const auto& failures = *h.state->deletionFailures();
-    ASSERT_EQ(failures.size(), 2u);
+    ASSERT_EQ(failures.size(), 3u);
     EXPECT_EQ(failures[0].path, "/usr/bin");
     EXPECT_EQ(failures[0].reason, Reason::safetyGuard);
     EXPECT_EQ(failures[0].detail, SafetyGuard::reason("/usr/bin"));
-    EXPECT_EQ(failures[1], (DeletionFailure{"/tmp/nr/b", Reason::inUse, "busy"}));
+    EXPECT_EQ(failures[1].path, system + "/bin");
+    EXPECT_EQ(failures[1].reason, Reason::safetyGuard);
+    EXPECT_EQ(failures[2], (DeletionFailure{"/tmp/nr/b", Reason::inUse, "busy"}));
     EXPECT_FALSE(h.state->isDeleting());
     EXPECT_TRUE(h.state->vanishingPaths().empty());
     EXPECT_TRUE(h.state->nimbrelisingIDs().empty());
