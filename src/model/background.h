@@ -22,6 +22,12 @@ QThreadPool& userInitiated();
 // Volume listings, icons and junk measuring.
 QThreadPool& utility();
 
+// Runs `fn` on the main thread, unless `context` is gone by then (see postBack).
+template <typename Fn>
+void post(QPointer<QObject> context, Fn fn) {
+    postBack(std::move(context), std::move(fn));
+}
+
 // Runs `work` on `pool`, then `done(result)` on the main thread while `context` lives.
 template <typename Work, typename Done>
 void run(QThreadPool& pool, QObject* context, Work work, Done done) {
