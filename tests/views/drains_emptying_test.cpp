@@ -28,7 +28,8 @@ class DrainsEmptyingTest : public ShellFixture {
     }
     void TearDown() override {
         if (!freed_) release_.set_value();
-        waitFor([&] { return !state_->cleanup().isEmptyingTrash(); });
+        waitOn(&state_->cleanup(), &CleanupModel::isEmptyingTrashChanged,
+               [&] { return !state_->cleanup().isEmptyingTrash(); });
     }
     void release() {
         freed_ = true;
@@ -50,7 +51,8 @@ TEST_F(DrainsEmptyingTest, EmptyIsDisabledAndTheSizeHiddenWhileEmptying) {
     EXPECT_EQ(section.plates()[0]->value(), QStringLiteral("Emptying…"));
 
     release();
-    EXPECT_TRUE(waitFor([&] { return !state_->cleanup().isEmptyingTrash(); }));
+    EXPECT_TRUE(waitOn(&state_->cleanup(), &CleanupModel::isEmptyingTrashChanged,
+                       [&] { return !state_->cleanup().isEmptyingTrash(); }));
     EXPECT_TRUE(section.plates()[0]->button()->isEnabled());
     EXPECT_NE(section.plates()[0]->value(), QStringLiteral("Emptying…"));
 }

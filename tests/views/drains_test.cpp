@@ -106,7 +106,8 @@ TEST_F(DrainsSectionTest, EmptyAsksFirstAndCancelChangesNothing) {
 
     // The card's action button runs the request once it has cleared it.
     request.perform();
-    EXPECT_TRUE(waitFor([&] { return *empties_ == 1 && state_->toast().has_value(); }));
+    EXPECT_TRUE(waitOn(state_.get(), &AppState::toastChanged,
+                       [&] { return *empties_ == 1 && state_->toast().has_value(); }));
 }
 
 TEST_F(DrainsSectionTest, RemoveAsksFirstThenRunsTheSimulatorCommand) {
@@ -125,7 +126,7 @@ TEST_F(DrainsSectionTest, RemoveAsksFirstThenRunsTheSimulatorCommand) {
     EXPECT_TRUE(commands_->empty());
 
     request.perform();
-    EXPECT_TRUE(waitFor([&] { return state_->toast().has_value(); }));
+    EXPECT_TRUE(waitOn(state_.get(), &AppState::toastChanged, [&] { return state_->toast().has_value(); }));
     EXPECT_EQ(*commands_, (std::vector<std::string>{"/usr/bin/xcrun simctl delete unavailable"}));
 }
 

@@ -10,6 +10,7 @@
 
 #include "model/duplicates_model.h"
 #include "shell_fixture.h"
+#include "support/wait_for.h"
 #include "theme/fading_scroll.h"
 #include "theme/nimbrel_button.h"
 #include "theme/search_field.h"
@@ -112,7 +113,8 @@ TEST_F(FilesViewTest, FilterFieldsKeepCaretSelectionAndUndoWhileTyping) {
     ForgottenShelves forgotten(*state_, {});
     TwinShelves twins(*state_, {});
     twins.startSearch();  // over files that do not exist: it finds nothing, and has run
-    ASSERT_TRUE(QTest::qWaitFor([&] { return state_->duplicates().hasRun(); }, 5000));
+    ASSERT_TRUE(waitOn(&state_->duplicates(), &DuplicatesModel::hasRunChanged,
+                       [&] { return state_->duplicates().hasRun(); }));
     state_->duplicates().setGroups({group(1), group(2)});
     ASSERT_EQ(twins.content(), TwinShelves::Content::results);
     QLineEdit* fields[] = {biggest.controls()->searchField()->lineEdit(),
