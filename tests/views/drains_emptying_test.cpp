@@ -16,15 +16,12 @@ namespace {
 class DrainsEmptyingTest : public ShellFixture {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(store_.isValid());
-        Prefs::useStore(store_.filePath(QStringLiteral("prefs.ini")));
-        Prefs::registerDefaults();
         AppStateServices s = services();
         s.emptyTrash = [released = released_] {
             released.wait();
             return CommandResult{0, ""};
         };
-        state_ = std::make_unique<AppState>(s);
+        start(std::move(s));
     }
     void TearDown() override {
         if (!freed_) release_.set_value();

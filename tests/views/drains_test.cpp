@@ -32,9 +32,6 @@ TEST(DrainsTest, TrashValue) {
 class DrainsSectionTest : public ShellFixture {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(store_.isValid());
-        Prefs::useStore(store_.filePath(QStringLiteral("prefs.ini")));
-        Prefs::registerDefaults();
         AppStateServices s = services();
         auto empties = empties_;
         s.emptyTrash = [empties] {
@@ -49,7 +46,7 @@ class DrainsSectionTest : public ShellFixture {
             commands->push_back(line);
             return CommandResult{0, ""};
         };
-        state_ = std::make_unique<AppState>(s);
+        start(std::move(s));
     }
 
     std::shared_ptr<std::atomic<int>> empties_ = std::make_shared<std::atomic<int>>(0);
