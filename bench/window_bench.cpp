@@ -185,7 +185,7 @@ int runWindow(const std::string& path, bool twins, long long removeCount) {
         state.setSection(SidebarItem::duplicates);
         spin(300);
         scanClock.restart();
-        if (state.result()) state.duplicates().run(state.result()->files, 1);
+        if (state.result()) state.duplicates().run(std::shared_ptr<const ScanResult>(state.result()), 1);
         waitUntil([&] { return !state.duplicates().isRunning(); }, 30 * 60 * 1000);
         const double twinSeconds = scanClock.elapsed() / 1000.0;
         spin(1500);

@@ -163,6 +163,7 @@ DeletionFailure::Reason DeletionFailure::classify(const RemovalError& error) {
     // What the platform learnt about the cause beats the bare code: EPERM on an immutable file is
     // the system's protection, EACCES in the user's own locked folder is not someone else's.
     if (error.cause == RemovalError::Cause::immutable) return Reason::protectedByMacOS;
+    if (error.cause == RemovalError::Cause::notYours) return Reason::noPermission;
     if (error.cause != RemovalError::Cause::unknown) return Reason::other;
     // The underlying POSIX code decides first; only when there is none does the outer error's own
     // POSIX code count.

@@ -33,6 +33,7 @@ struct RemovalError {
         noTrash,          // the item's file system has no Trash
         pathChanged,      // a folder on the way is no longer the folder it was (a link took its place)
         notNormal,        // the path is not one absolute, normal spelling
+        notYours,         // another user's item in a shared (sticky) folder: only they may take it out
     };
 
     // The outer codes the classification and the worker look for.

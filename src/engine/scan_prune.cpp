@@ -93,6 +93,58 @@ void dropAt(std::vector<T>& items, const std::vector<std::size_t>& drop) {
 
 }  // namespace
 
+std::map<FileCategory, CategoryTotal> ScanPrune::unlistedShares(
+    const ScanResult& result, const std::map<FileCategory, CategoryTotal>& alreadyLost,
+    const std::unordered_set<std::int64_t>& gone, std::int64_t size, std::int64_t count) {
+    std::map<FileCategory, CategoryTotal> shares;
+    if (size <= 0 && count <= 0) return shares;
+    // What each category holds unlisted: its total, less what it already loses, less its listed
+    // files that stay.
+    std::map<FileCategory, CategoryTotal> unlisted = result.categoryTotals;
+    for (const auto& [category, lost] : alreadyLost) {
+        auto it = unlisted.find(category);
+        if (it == unlisted.end()) continue;
+        lower(it->second.size, lost.size);
+        lower(it->second.count, lost.count);
+    }
+    for (const FileItem& item : result.files) {
+        if (gone.count(item.id)) continue;
+        auto it = unlisted.find(item.category);
+        if (it == unlisted.end()) continue;
+        lower(it->second.size, item.size);
+        lower(it->second.count, std::max<std::int64_t>(1, item.fileCount));
+    }
+    auto share = [&](std::int64_t amount, std::int64_t CategoryTotal::*field) {
+        std::int64_t pool = 0;
+        for (const auto& [category, total] : unlisted)
+            pool += total.*field;
+        amount = std::min(amount, pool);
+        if (amount <= 0) return;
+        std::int64_t left = amount;
+        for (auto& [category, total] : unlisted) {
+            // In floating point: sizes of whole disks times each other overflow 64 bits.
+            const auto part = std::int64_t(static_cast<long double>(amount) * (total.*field) / pool);
+            shares[category].*field += part;
+            total.*field -= part;
+            left -= part;
+        }
+        // What rounding left over goes to the categories that still hold some, largest first.
+        while (left > 0) {
+            auto largest = std::max_element(
+                unlisted.begin(), unlisted.end(),
+                [&](const auto& a, const auto& b) { return a.second.*field < b.second.*field; });
+            if (largest == unlisted.end() || largest->second.*field <= 0) break;
+            const std::int64_t part = std::min(left, largest->second.*field);
+            shares[largest->first].*field += part;
+            largest->second.*field -= part;
+            left -= part;
+        }
+    };
+    share(size, &CategoryTotal::size);
+    share(count, &CategoryTotal::count);
+    return shares;
+}
+
 ScanPrune ScanPrune::plan(const ScanResult& result, const std::unordered_set<std::string>& paths,
                           const std::unordered_map<std::string, std::int64_t>& sizes) {
     ScanPrune prune;
@@ -117,6 +169,7 @@ ScanPrune ScanPrune::plan(const ScanResult& result, const std::unordered_set<std
 
     Finder finder(result);
     std::unordered_map<const DirNode*, std::int64_t> trackedInside;
+    std::unordered_map<const DirNode*, std::int64_t> listedInside;  // files the listed ones hold
     std::unordered_map<std::string_view, DirNode*> detachedPaths;
     // Loose bytes still counted per folder, as earlier paths of this plan leave them.
     std::unordered_map<const DirNode*, std::int64_t> smallLeft;
@@ -167,11 +220,20 @@ ScanPrune ScanPrune::plan(const ScanResult& result, const std::unordered_set<std
             if (!owner) continue;
             removedIDs.insert(item.id);
             trackedInside[owner] += item.size;
+            listedInside[owner] += std::max<std::int64_t>(1, item.fileCount);
             charge(prune.categories_, item.category, item.size);
         }
-        for (const DirNode* folder : prune.detached_)
-            charge(prune.categories_, FileCategory::other,
-                   std::max<std::int64_t>(0, folder->size - trackedInside[folder]));
+        // What the folders held below the listing threshold went too.
+        std::int64_t unlistedSize = 0, unlistedCount = 0;
+        for (const DirNode* folder : prune.detached_) {
+            unlistedSize += std::max<std::int64_t>(0, folder->size - trackedInside[folder]);
+            unlistedCount += std::max<std::int64_t>(0, folder->fileCount - listedInside[folder]);
+        }
+        for (const auto& [category, lost] :
+             unlistedShares(result, prune.categories_, removedIDs, unlistedSize, unlistedCount)) {
+            prune.categories_[category].size += lost.size;
+            prune.categories_[category].count += lost.count;
+        }
     }
 
     for (DirNode* parent : filesTouched) {

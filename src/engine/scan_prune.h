@@ -31,6 +31,14 @@ class ScanPrune {
     // the last owners of their subtrees, which the caller may release on another thread.
     std::vector<std::shared_ptr<DirNode>> apply(ScanResult& result);
 
+    // Unlisted files that went, whose kinds the tree does not keep (it counts them per folder
+    // only): each category gives up a share in proportion to what it holds unlisted, so the totals
+    // drop by exactly what went and no category drops below its listed files that stay.
+    // `alreadyLost` is what the categories lose otherwise; `gone` the ids of listed files that go.
+    static std::map<FileCategory, CategoryTotal> unlistedShares(
+        const ScanResult& result, const std::map<FileCategory, CategoryTotal>& alreadyLost,
+        const std::unordered_set<std::int64_t>& gone, std::int64_t size, std::int64_t count);
+
   private:
     struct Lowering {
         DirNode* from = nullptr;  // lowered with every folder above it

@@ -14,6 +14,7 @@
 #include "engine/inode_key.h"
 #include "engine/path_rules.h"
 #include "engine/risk_catalog.h"
+#include "engine/scan_prune.h"
 
 namespace nimbrel {
 
@@ -21,59 +22,6 @@ namespace {
 
 void lower(std::int64_t& value, std::int64_t by) {
     value = std::max<std::int64_t>(0, value - by);
-}
-
-void lowerCategory(std::map<FileCategory, CategoryTotal>& totals, FileCategory category, std::int64_t size) {
-    auto it = totals.find(category);
-    if (it == totals.end()) return;  // never created by a removal
-    lower(it->second.size, size);
-    lower(it->second.count, 1);
-}
-
-// Unlisted files that went, whose kinds the tree does not keep (it counts them per folder only):
-// they are taken off each category in proportion to what it holds unlisted, so the totals drop by
-// exactly what went and no category drops below its listed files. `files` must hold the listed
-// files still counted in `totals`.
-void lowerUnlisted(std::map<FileCategory, CategoryTotal>& totals, const std::vector<FileItem>& files,
-                   const std::unordered_set<std::int64_t>& alreadyGone, std::int64_t size,
-                   std::int64_t count) {
-    if (size <= 0 && count <= 0) return;
-    std::map<FileCategory, CategoryTotal> unlisted = totals;
-    for (const FileItem& item : files) {
-        if (alreadyGone.count(item.id)) continue;
-        auto it = unlisted.find(item.category);
-        if (it == unlisted.end()) continue;
-        lower(it->second.size, item.size);
-        lower(it->second.count, std::max<std::int64_t>(1, item.fileCount));
-    }
-    auto share = [&](std::int64_t amount, std::int64_t CategoryTotal::*field) {
-        std::int64_t pool = 0;
-        for (const auto& [category, total] : unlisted)
-            pool += total.*field;
-        amount = std::min(amount, pool);
-        if (amount <= 0) return;
-        std::int64_t left = amount;
-        for (auto& [category, total] : unlisted) {
-            // In floating point: sizes of whole disks times each other overflow 64 bits.
-            const auto part = std::int64_t(static_cast<long double>(amount) * (total.*field) / pool);
-            lower(totals[category].*field, part);
-            total.*field -= part;
-            left -= part;
-        }
-        // What rounding left over goes to the categories that still hold some, largest first.
-        while (left > 0) {
-            auto largest = std::max_element(
-                unlisted.begin(), unlisted.end(),
-                [&](const auto& a, const auto& b) { return a.second.*field < b.second.*field; });
-            if (largest == unlisted.end() || largest->second.*field <= 0) break;
-            const std::int64_t part = std::min(left, largest->second.*field);
-            lower(totals[largest->first].*field, part);
-            largest->second.*field -= part;
-            left -= part;
-        }
-    };
-    share(size, &CategoryTotal::size);
-    share(count, &CategoryTotal::count);
 }
 
 // Lowers `from` and every folder above it.
@@ -112,13 +60,6 @@ class NodeFinder {
             pos = end + 1;
         }
         return node;
-    }
-
-    void forget(DirNode* parent, const DirNode* child) {
-        auto index = indexes_.find(parent);
-        if (index == indexes_.end()) return;
-        auto entry = index->second.find(child->name);
-        if (entry != index->second.end() && entry->second == child) index->second.erase(entry);
     }
 
   private:
@@ -171,107 +112,7 @@ std::shared_ptr<DirNode> ScanResult::node(const std::string& path) const {
 
 void ScanResult::remove(const std::unordered_set<std::string>& paths,
                         const std::unordered_map<std::string, std::int64_t>& sizes) {
-    if (paths.empty()) return;
-    std::unordered_set<std::int64_t> removedIDs;
-    std::unordered_set<std::string_view> handled;
-    // Folders whose `files` or `children` lose entries; each list is filtered once at the end.
-    std::unordered_set<DirNode*> filesTouched;
-    std::unordered_set<DirNode*> childrenTouched;
-
-    // Listed files first, while every folder of the tree is still attached.
-    for (const FileItem& item : files) {
-        if (!paths.count(item.path)) continue;
-        removedIDs.insert(item.id);
-        handled.insert(item.path);
-        if (DirNode* parent = item.parent) {
-            filesTouched.insert(parent);
-            lowerUpwards(parent, item.size, std::max<std::int64_t>(1, item.fileCount));
-        }
-        lowerCategory(categoryTotals, item.category, item.size);
-    }
-
-    NodeFinder finder(*this);
-    // Detached folders stay in their parents' lists (marked by a cleared parent link) until the
-    // end, so no lookup meets a destroyed one.
-    std::vector<DirNode*> detached;
-    std::unordered_map<const DirNode*, std::int64_t> trackedInside;
-    std::unordered_map<const DirNode*, std::int64_t> listedInside;  // files the listed ones hold
-    std::unordered_map<std::string_view, DirNode*> detachedPaths;
-    for (const std::string& path : paths) {
-        if (handled.count(path)) continue;
-        DirNode* folder = finder.find(path);
-        if (folder && folder->parent) {
-            DirNode* parent = folder->parent;
-            detached.push_back(folder);
-            finder.forget(parent, folder);
-            childrenTouched.insert(parent);
-            folder->parent = nullptr;  // lets holders of the folder see that it left the tree
-            lowerUpwards(parent, folder->size, folder->fileCount);
-            trackedInside[folder] = 0;
-            detachedPaths.emplace(path, folder);
-            continue;
-        }
-        // Not a folder of the tree (or the root itself): a small file measured by the caller. The
-        // scan counted it, if at all, among its folder's loose files: never give back more than
-        // those, so an excluded or new path cannot empty a folder whose children keep their size.
-        auto size = sizes.find(path);
-        if (size == sizes.end() || size->second <= 0) continue;
-        DirNode* parent = finder.find(PathRules::parent(path));
-        if (!parent) continue;
-        const std::int64_t counted = std::min(size->second, parent->smallFilesSize);
-        if (counted <= 0) continue;
-        lower(parent->smallFilesSize, counted);
-        lowerUpwards(parent, counted, 1);
-        lowerCategory(categoryTotals,
-                      FileCategory::classify(asciiLower(pathExtension(PathRules::lastComponent(path)))),
-                      counted);
-    }
-
-    // The listed files inside removed folders leave with them, in one pass over the list: each is
-    // charged to the nearest removed folder above it.
-    if (!detached.empty()) {
-        for (const FileItem& item : files) {
-            if (removedIDs.count(item.id)) continue;
-            const DirNode* owner = nullptr;
-            if (item.parent) {
-                for (const DirNode* n = item.parent; n && !owner; n = n->parent)
-                    if (trackedInside.count(n)) owner = n;
-            } else {
-                // A file without its folder link: judged by its path alone.
-                for (std::size_t slash = item.path.rfind('/');
-                     slash != std::string::npos && slash > 0 && !owner;
-                     slash = item.path.rfind('/', slash - 1))
-                    if (auto d = detachedPaths.find(std::string_view(item.path).substr(0, slash));
-                        d != detachedPaths.end())
-                        owner = d->second;
-            }
-            if (!owner) continue;
-            removedIDs.insert(item.id);
-            trackedInside[owner] += item.size;
-            listedInside[owner] += std::max<std::int64_t>(1, item.fileCount);
-            lowerCategory(categoryTotals, item.category, item.size);
-        }
-        // What the folders held below the listing threshold went too.
-        std::int64_t unlistedSize = 0, unlistedCount = 0;
-        for (const DirNode* folder : detached) {
-            unlistedSize += std::max<std::int64_t>(0, folder->size - trackedInside[folder]);
-            unlistedCount += std::max<std::int64_t>(0, folder->fileCount - listedInside[folder]);
-        }
-        lowerUnlisted(categoryTotals, files, removedIDs, unlistedSize, unlistedCount);
-    }
-
-    for (DirNode* parent : filesTouched)
-        std::erase_if(parent->files, [&](const FileItem& f) { return removedIDs.count(f.id) > 0; });
-    for (DirNode* parent : childrenTouched)
-        std::erase_if(parent->children, [](const auto& child) { return child->parent == nullptr; });
-    std::erase_if(files, [&](const FileItem& f) { return removedIDs.count(f.id) > 0; });
-    std::erase_if(artifacts, [&](const DevArtifact& a) {
-        if (paths.count(a.path)) return true;
-        for (std::size_t slash = a.path.find('/', 1); slash != std::string::npos;
-             slash = a.path.find('/', slash + 1))
-            if (paths.count(a.path.substr(0, slash))) return true;
-        return false;
-    });
+    ScanPrune::plan(*this, paths, sizes).apply(*this);
 }
 
 namespace {
@@ -408,7 +249,13 @@ void ScanResult::apply(const Recheck& recheck) {
         unlistedSize += size;
         unlistedCount += count;
     }
-    lowerUnlisted(categoryTotals, files, {}, unlistedSize, unlistedCount);
+    for (const auto& [category, lost] :
+         ScanPrune::unlistedShares(*this, {}, {}, unlistedSize, unlistedCount)) {
+        auto it = categoryTotals.find(category);
+        if (it == categoryTotals.end()) continue;
+        lower(it->second.size, lost.size);
+        lower(it->second.count, lost.count);
+    }
 }
 
 }  // namespace nimbrel

@@ -109,7 +109,9 @@ AppState::AppState(AppStateServices services, QObject* parent)
       recents_(storedRecents()),
       duplicates_(new DuplicatesModel(this)),
       queue_(new CleanQueue(this)),
-      cleanup_(new CleanupModel(this)) {}
+      cleanup_(new CleanupModel(this)) {
+    duplicates_->setResultReaders(resultReaders_);
+}
 
 AppState::~AppState() {
     // Quitting stops a running scan; its worker returns at its next poll.

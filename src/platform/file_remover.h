@@ -33,6 +33,11 @@ struct FileRemover {
     static Report removeForGood(const std::string& path, const std::vector<std::string>& anchors = {},
                                 const std::vector<PinnedFolder>& pinned = {});
 
+    // What removing the entry `name` of the open folder `parentFd` would give back, walked the same
+    // way and removing nothing: its files' allocated bytes, a hard-linked file only when all its
+    // names lie inside it. What cannot be read counts for nothing.
+    static int64_t bytesLeaving(int parentFd, const std::string& name, const std::string& path);
+
     // Removes the entry `name` of the open folder `parentFd`; `path` names it in messages.
     // `unlockOwnFolders` gives folders of the user's own u+rwx before emptying them (inside the
     // Trash only, where the user has already let them go).

@@ -148,6 +148,17 @@ RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::st
         return error;
     }
     const uid_t me = geteuid();
+    if (code == EPERM && me != 0) {
+        // Not the system's protection: in a shared folder with the sticky bit, another user's entry
+        // may be taken out only by its owner or the folder's.
+        EntryInfo folder, entry;
+        if (statEntry(dirFd, "", folder) == 0 && (folder.mode & S_ISVTX) && folder.uid != me &&
+            statEntry(dirFd, name, entry) == 0 && entry.uid != me) {
+            error.cause = RemovalError::Cause::notYours;
+            error.description = path + ": " + std::strerror(code) + " (another user's, in a shared folder)";
+        }
+        return error;
+    }
     if (code != EACCES || me == 0) return error;
     // Whose permissions were in the way: the folder the entry is taken out of, or for an open the
     // folder itself. When that folder is the user's own, it is theirs to change, not someone else's.

@@ -10,12 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <unordered_map>
 
 #include "engine/host_layout.h"
-#include "engine/inode_key.h"
 #include "engine/path_rules.h"
-#include "engine/tree_walker.h"
+#include "platform/file_remover.h"
 #include "platform/removal_fs.h"
 
 namespace nimbrel {
@@ -102,34 +100,6 @@ std::string now() {
     return text;
 }
 
-// What emptying the Trash will give back of the item `name` of the open folder `parentFd`: the
-// allocated bytes of its files, a hard-linked file only when every one of its names goes with it.
-int64_t bytesLeaving(int parentFd, const std::string& name, const EntryInfo& item) {
-    if (!item.isFolder()) return item.links <= 1 ? item.allocated : 0;
-    // Walked through the open folder, so what is counted is what moves.
-    TreeWalker walker("/proc/self/fd/" + std::to_string(parentFd) + "/" + name, /*followRoot=*/false);
-    int64_t bytes = 0;
-    struct Linked {
-        uint64_t links = 0, seen = 0;
-        int64_t allocated = 0;
-    };
-    std::unordered_map<InodeKey, Linked> linked;
-    while (const WalkEntry* e = walker.read()) {
-        if (e->kind != WalkEntry::Kind::file) continue;
-        if (e->links < 2) {
-            bytes += e->blocks * 512;
-            continue;
-        }
-        Linked& file = linked[InodeKey{e->device, e->inode}];
-        file.links = e->links;
-        file.allocated = e->blocks * 512;
-        ++file.seen;
-    }
-    for (const auto& [key, file] : linked)
-        if (file.seen >= file.links) bytes += file.allocated;
-    return bytes;
-}
-
 struct TrashTarget {
     UniqueFd files, info;
     std::string originalPath;  // for Path=
@@ -213,7 +183,8 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
     }
     if (!target.files || !target.info) return noTrash(path, "its Trash has no usable files and info folders");
 
-    const int64_t leaving = leavingBytes ? bytesLeaving(parentFd, name, item) : 0;
+    // What emptying the Trash will give back of it, counted as a removal for good would count it.
+    const int64_t leaving = leavingBytes ? FileRemover::bytesLeaving(parentFd, name, path) : 0;
     const std::string info = trashInfo(target.originalPath, now());
     for (int n = 1; n < 10000; ++n) {
         const std::string trashName = n == 1 ? name : name + "." + std::to_string(n);

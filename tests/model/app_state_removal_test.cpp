@@ -5,12 +5,14 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <mutex>
+#include <shared_mutex>
 
 #include "engine/safety_guard.h"
 #include "model/app_state_test_support.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
+#include "support/wait_for.h"
 
 namespace nimbrel {
 namespace {
@@ -363,6 +365,74 @@ TEST_F(AppStateRemovalTest, RemovalPrunesTheTreeByNormalisedPaths) {
     h.state->nimbrelise(h.allIDs(), true);
     h.finish();
     EXPECT_EQ(h.state->revision(), revision + 2);
+}
+
+// A removal whose hold ends while a worker reads the result (an index build, a twin search
+// gathering its files) waits for it: the tree is never changed under a reader, and the state
+// changes in the same order once it can.
+TEST_F(AppStateRemovalTest, CompletionWaitsForWorkersReadingTheResult) {
+    Harness h;
+    auto result = std::make_shared<ScanResult>();
+    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
+    auto child = std::make_shared<DirNode>("d", result->root.get());
+    child->size = result->root->size = 4000;
+    result->root->children.push_back(child);
+    h.state->setResult(result);
+    const auto revision = h.state->revision();
+    std::vector<std::string> order;
+    QObject::connect(h.state.get(), &AppState::isDeletingChanged, [&] { order.push_back("deleting"); });
+    QObject::connect(h.state.get(), &AppState::revisionChanged, [&] { order.push_back("revision"); });
+    QObject::connect(h.state.get(), &AppState::vanishingPathsChanged, [&] { order.push_back("vanishing"); });
+    QObject::connect(h.state.get(), &AppState::toastChanged, [&] { order.push_back("toast"); });
+
+    h.select("/tmp/nr/d", 4000);
+    h.state->nimbrelise(h.allIDs(), true);
+    std::promise<void> holding, release;
+    std::thread reader([&, readers = h.state->resultReaders()] {
+        std::shared_lock lock(*readers);
+        holding.set_value();
+        release.get_future().wait();
+    });
+    holding.get_future().wait();
+    order.clear();
+    h.finish();
+    EXPECT_TRUE(h.state->isDeleting());
+    EXPECT_EQ(result->root->children.size(), 1u);
+    EXPECT_EQ(h.state->revision(), revision);
+
+    release.set_value();
+    reader.join();
+    ASSERT_TRUE(waitOn(h.state.get(), &AppState::isDeletingChanged, [&] { return !h.state->isDeleting(); }));
+    EXPECT_TRUE(result->root->children.empty());
+    EXPECT_EQ(result->root->size, 0);
+    EXPECT_EQ(h.state->revision(), revision + 1);
+    EXPECT_EQ(order, (std::vector<std::string>{"deleting", "revision", "vanishing", "toast"}));
+}
+
+// The pruning worked out during the removal belongs to the tree it was read from: a scan that
+// installs another tree meanwhile has that tree pruned by path, and the old one is left alone.
+TEST_F(AppStateRemovalTest, ANewResultDuringTheRemovalIsPrunedByPath) {
+    Harness h;
+    auto tree = [](std::int64_t size) {
+        auto result = std::make_shared<ScanResult>();
+        result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
+        auto child = std::make_shared<DirNode>("d", result->root.get());
+        child->size = result->root->size = size;
+        result->root->children.push_back(child);
+        return result;
+    };
+    auto before = tree(4000);
+    h.state->setResult(before);
+    h.select("/tmp/nr/d", 4000);
+    h.state->nimbrelise(h.allIDs(), true);
+    settle();
+    auto after = tree(5000);
+    h.state->setResult(after);
+    h.finish();
+    EXPECT_TRUE(after->root->children.empty());
+    EXPECT_EQ(after->root->size, 0);
+    ASSERT_EQ(before->root->children.size(), 1u);
+    EXPECT_EQ(before->root->size, 4000);
 }
 
 }  // namespace

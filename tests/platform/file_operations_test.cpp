@@ -152,6 +152,39 @@ TEST(FileOperationsTest, PartlyRemovedFolderCreditsWhatWent) {
     EXPECT_TRUE(exists(tree.path("docs/locked/keep.bin")));
 }
 
+// As an unprivileged user: another user's file in a shared sticky folder is not the system's
+// protection but someone else's, ticked itself or met inside a ticked folder. (The Trash move
+// reads the same refusal through the same classification.)
+TEST(FileOperationsTest, AnotherUsersFileInASharedFolderIsNotYoursToRemove) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to build a tree that two users own";
+    TempTree tree;
+    chmod(tree.root().c_str(), 0755);
+    const std::string mine = tree.folder("mine");
+    const std::string shared = tree.folder("mine/shared");
+    const std::string theirs = tree.file("mine/shared/theirs.txt");
+    const std::string report = tree.file("report.txt", 0);
+    chown(mine.c_str(), 65534, 65534);
+    chmod(shared.c_str(), 01777);
+    chown(report.c_str(), 65534, 65534);
+    int code = test::runUnprivileged([&] {
+        std::ofstream out(report);
+        FileOperations ops(std::vector<std::string>{});
+        for (const std::string& ticked : {theirs, mine}) {
+            auto result = RemovalWorker(ops, true).run({{ticked, std::nullopt, false}});
+            for (const DeletionFailure& failure : result.failures)
+                out << DeletionFailure::rawValue(failure.reason) << "\n";
+        }
+        return 0;
+    });
+    if (code == 120 || code == -1) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    ASSERT_EQ(code, 0);
+    std::ifstream in(report);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "noPermission\nnoPermission\n");
+    EXPECT_TRUE(exists(theirs));
+}
+
 TEST(FileOperationsTest, ListingAndFolderTestNeverGoThroughLinks) {
     TempTree tree;
     std::string outside = tree.folder("outside");

@@ -1,5 +1,6 @@
 #include "platform/trash.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,6 +69,26 @@ TEST(TrashTest, CreditsOnlyWhatEmptyingTheTrashGivesBack) {
     const std::string pairA = tree.file("pair/in/a.bin", 60000);
     ASSERT_EQ(link(pairA.c_str(), tree.path("pair/out.bin").c_str()), 0);
 
+    // Deeper than a path can spell: a file at the top and one 3,000 folders down.
+    const std::string deep = tree.folder("deep");
+    int64_t deepBytes = allocated(tree.file("deep/top.bin", 7000));
+    {
+        int fd = open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+        for (int level = 0; level < 3000 && fd >= 0; ++level) {
+            mkdirat(fd, "d", 0755);
+            const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+            close(fd);
+            fd = next;
+        }
+        ASSERT_GE(fd, 0);
+        const int file = openat(fd, "bottom.bin", O_WRONLY | O_CREAT, 0644);
+        ASSERT_EQ(write(file, std::string(7000, 'x').data(), 7000), 7000);
+        struct stat st {};
+        fstat(file, &st);
+        deepBytes += int64_t(st.st_blocks) * 512;
+        close(file);
+        close(fd);
+    }
     const int64_t soleBytes = allocated(sole), twinBytes = allocated(tree.path("folder/twin-a.bin"));
     const int64_t loneBytes = allocated(lone);
     struct Case {
@@ -80,6 +101,7 @@ TEST(TrashTest, CreditsOnlyWhatEmptyingTheTrashGivesBack) {
         {lone, std::nullopt, loneBytes},
         {linkedFile, 20480, 0},       // another name keeps it
         {folderLinkedOut, 61440, 0},  // its only file has a name outside
+        {deep, std::nullopt, deepBytes},
     };
     FileOperations ops({tree.root()});
     for (const Case& c : cases) {

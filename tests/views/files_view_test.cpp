@@ -92,6 +92,26 @@ TEST_F(FilesViewTest, ShowMoreAppendsRowsWhereTheListStands) {
     EXPECT_EQ(shelves.shelfCard()->rows()->rowWidget(47), firstRow);
 }
 
+TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) {
+    install(300);
+    BiggestShelves shelves(*state_, {});
+    shelves.resize(1000, 700);
+    shelves.show();
+    QTest::qWait(20);
+    LazyRows* rows = shelves.shelfCard()->rows();
+    auto* third = qobject_cast<ItemRow*>(rows->rowWidget(2));
+    ASSERT_NE(third, nullptr);
+    EXPECT_DOUBLE_EQ(third->weight(), 298.0 / 300.0);
+    // The heaviest file and the second leave; the page still holds 48 rows.
+    state_->result()->remove({"/nimbrel-test/file0.txt", "/nimbrel-test/file1.mov"}, {});
+    state_->bumpRevision();
+    EXPECT_EQ(rows->count(), 48);
+    EXPECT_EQ(rows->rowWidget(0), third);
+    EXPECT_DOUBLE_EQ(third->weight(), 1.0);
+    rows->closing().animation().setCurrentTime(280);
+    EXPECT_EQ(third->y(), rows->rowRect(0).y());
+}
+
 // Typing goes through the shelves' models and back; the field itself must keep the caret, the
 // selection and the undo history.
 TEST_F(FilesViewTest, FilterFieldsKeepCaretSelectionAndUndoWhileTyping) {

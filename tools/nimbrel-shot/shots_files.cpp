@@ -131,6 +131,17 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
     failed.push_back({"/mnt/usb/video.mkv", DeletionFailure::Reason::other, "Input/output error"});
     state.setDeletionFailures(failed);
     save("failure-sheet");
+    // The group list grows with what it holds: one failure, one group of three, thirty in two groups.
+    for (int n : {1, 3, 30}) {
+        std::vector<DeletionFailure> some;
+        for (int i = 0; i < n; ++i)
+            some.push_back({home + "/Shared/report-" + std::to_string(i) + ".pdf",
+                            i < 20 ? DeletionFailure::Reason::noPermission : DeletionFailure::Reason::inUse,
+                            "Permission denied"});
+        state.setDeletionFailures(std::nullopt);
+        state.setDeletionFailures(some);
+        save(QStringLiteral("failure-sheet-%1").arg(n).toLatin1().constData());
+    }
     state.setDeletionFailures(std::nullopt);
     state.queue().setItems({});
     settleForShot();

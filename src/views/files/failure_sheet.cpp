@@ -25,6 +25,7 @@
 #include "views/kit/sheet_card.h"
 #include "views/kit/symbol_glyph.h"
 #include "views/kit/text_widgets.h"
+#include "views/kit/wrapping_text.h"
 
 namespace nimbrel {
 
@@ -116,11 +117,11 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
         groupCopy_.push_back(copy);
         head->addWidget(copy);
         block->addLayout(head);
-        auto* explanation =
-            PlainLabel::wrapping(QString::fromUtf8(DeletionFailure::explanation(group.reason)),
-                                 Fonts::font(11.5), ink(&Palette::ink3), content);
-        explanation->setContentsMargins(0, 0, 0, 2);
-        block->addWidget(explanation);
+        // Wraps by the list's width: a label that guessed its own width would make the list taller
+        // than its content and scroll a single row.
+        block->addWidget(new WrappingText(QString::fromUtf8(DeletionFailure::explanation(group.reason)),
+                                          Fonts::font(11.5), ink(&Palette::ink3), content));
+        block->addSpacing(2);
         for (int i = 0; i < group.shownRows(); ++i)
             block->addWidget(new FailureRow(state_, group.failures[static_cast<size_t>(i)], content));
         const QString more = FailureGroups::moreNote(group);

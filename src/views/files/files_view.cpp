@@ -31,6 +31,7 @@
 #include "views/kit/elided_label.h"
 #include "views/kit/files_text.h"
 #include "views/kit/item_row.h"
+#include "views/kit/lazy_rows.h"
 #include "views/kit/quick_preview.h"
 #include "views/kit/shelf.h"
 #include "views/kit/text_widgets.h"
@@ -163,6 +164,16 @@ FileListBody::FileListBody(AppState& state, PreviewAction preview, double heat, 
     auto [scroll, column] = shelfScroll(24);
     scroll_ = scroll;
     shelf_ = new Shelf(QString(), QString());
+    // Rows are told apart by path, so those a removal leaves keep their widgets.
+    shelf_->rows()->setKey([this](int i) {
+        const FileList& list = list_();
+        return FilesModel::of(state_).file(list.rows[static_cast<size_t>(i)]).path;
+    });
+    shelf_->rows()->setUpdate([this](int i, QWidget* widget) {
+        const FileList& list = list_();
+        if (auto* row = qobject_cast<ItemRow*>(widget))
+            row->setWeight(weightOf(FilesModel::of(state_).file(list.rows[static_cast<size_t>(i)])));
+    });
     column->addWidget(shelf_);
     more_ = new NimbrelButton(QString(), NimbrelButton::Kind::secondary, NimbrelButton::Size::regular);
     more_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -171,7 +182,8 @@ FileListBody::FileListBody(AppState& state, PreviewAction preview, double heat, 
     col->addWidget(scroll_, 1);
 }
 
-void FileListBody::show(int visible, const QString& title, const QString& detail, bool listChanged) {
+void FileListBody::show(int visible, const QString& title, const QString& detail, bool listChanged,
+                        bool pruned) {
     const FileList& list = list_();
     const int total = static_cast<int>(list.rows.size());
     empty_->setVisible(total == 0);
@@ -184,7 +196,10 @@ void FileListBody::show(int visible, const QString& title, const QString& detail
     shelf_->setTitle(title);
     shelf_->setDetail(detail);
     const int64_t largest = FilesModel::of(state_).largest(list, visible);
-    if (listChanged || largest != largest_ || visible < rowCount_) {
+    if (pruned && rowCount_ > 0) {
+        largest_ = largest;
+        shelf_->closeRows(visible, ItemRow::kHeight, [this](int i) { return makeRow(i); });
+    } else if (listChanged || largest != largest_ || visible < rowCount_) {
         largest_ = largest;
         shelf_->setRows(visible, ItemRow::kHeight, [this](int i) { return makeRow(i); });
     } else if (visible > rowCount_) {
@@ -203,11 +218,15 @@ QWidget* FileListBody::makeRow(int i) {
     const FileItem& f = FilesModel::of(state_).file(list.rows[static_cast<size_t>(i)]);
     ItemRow::Options options;
     options.subtitle = subtitle_(f);
-    options.weight = static_cast<double>(f.size) / static_cast<double>(largest_);
+    options.weight = weightOf(f);
     options.preview = [preview = preview_, path = f.path] {
         if (preview) preview(path);
     };
     return new ItemRow(state_, fileItem(f, heat_), options);
+}
+
+double FileListBody::weightOf(const FileItem& file) const {
+    return static_cast<double>(file.size) / static_cast<double>(largest_);
 }
 
 // BiggestShelves
@@ -263,7 +282,8 @@ BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* 
         [this]() -> const FileList& { return model_.biggest(query_); }, this);
     connect(body_, &FileListBody::moreRequested, this, &BiggestShelves::showMore);
     col->addWidget(body_, 1);
-    connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true); });
+    connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true, true); });
+    connect(&model_, &FilesModel::indexReady, this, [this] { refresh(true); });
     connect(&state_, &AppState::resultChanged, this, [this] { refresh(true); });
     connect(&state_, &AppState::largestCategoryChanged, this, [this] {
         paging_.reset();
@@ -319,7 +339,7 @@ QString BiggestShelves::subtitle() const {
         .arg(Fmt::count(static_cast<int64_t>(list.rows.size())), Fmt::bytes(list.totalSize));
 }
 
-void BiggestShelves::refresh(bool listChanged) {
+void BiggestShelves::refresh(bool listChanged, bool pruned) {
     query_.category = state_.largestCategory();
     const FileList& list = model_.biggest(query_);
     header_->setSubtitle(subtitle());
@@ -331,7 +351,7 @@ void BiggestShelves::refresh(bool listChanged) {
     const int total = static_cast<int>(list.rows.size());
     const int visible = paging_.visible(total);
     body_->show(visible, FileSorting::shelfTitle(query_.sort),
-                tr("showing %1 of %2").arg(visible).arg(Fmt::count(total)), listChanged);
+                tr("showing %1 of %2").arg(visible).arg(Fmt::count(total)), listChanged, pruned);
 }
 
 // ForgottenShelves
@@ -374,7 +394,8 @@ ForgottenShelves::ForgottenShelves(AppState& state, PreviewAction preview, QWidg
         [this]() -> const FileList& { return model_.forgotten(query_); }, this);
     connect(body_, &FileListBody::moreRequested, this, &ForgottenShelves::showMore);
     col->addWidget(body_, 1);
-    connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true); });
+    connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true, true); });
+    connect(&model_, &FilesModel::indexReady, this, [this] { refresh(true); });
     connect(&state_, &AppState::resultChanged, this, [this] { refresh(true); });
     refresh(true);
 }
@@ -423,12 +444,12 @@ void ForgottenShelves::showMore() {
     refresh(false);
 }
 
-void ForgottenShelves::refresh(bool listChanged) {
+void ForgottenShelves::refresh(bool listChanged, bool pruned) {
     const FileList& list = model_.forgotten(query_);
     header_->setSubtitle(tr("%1 in files over 10 MB nobody has opened").arg(Fmt::bytes(list.totalSize)));
     const int visible = paging_.visible(static_cast<int>(list.rows.size()));
     body_->show(visible, tr("Gathering dust"), tr("untouched for %1").arg(Forgotten::ageText(months_)),
-                listChanged);
+                listChanged, pruned);
 }
 
 // TwinShelves
@@ -503,8 +524,8 @@ void TwinShelves::setMinSize(SizeThreshold size) {
 }
 
 void TwinShelves::startSearch() {
-    const std::shared_ptr<ScanResult> result = state_.result();
-    state_.duplicates().run(result ? result->files : std::vector<FileItem>{}, static_cast<int64_t>(minSize_));
+    state_.duplicates().run(std::shared_ptr<const ScanResult>(state_.result()),
+                            static_cast<int64_t>(minSize_));
 }
 
 void TwinShelves::selectEveryExtra() {

@@ -58,8 +58,10 @@ class FileListBody : public QWidget {
                  std::function<const FileList&()> list, QWidget* parent = nullptr);
 
     // Shows the first `visible` rows. A changed list builds its rows again; otherwise only rows
-    // added at the end are built.
-    void show(int visible, const QString& title, const QString& detail, bool listChanged);
+    // added at the end are built. A list that a removal `pruned` keeps the rows that stay and closes
+    // the gaps of those that left.
+    void show(int visible, const QString& title, const QString& detail, bool listChanged,
+              bool pruned = false);
     Shelf* shelf() const { return shelf_; }
     NimbrelButton* moreButton() const { return more_; }
     FadingScroll* scroll() const { return scroll_; }
@@ -69,6 +71,7 @@ class FileListBody : public QWidget {
 
   private:
     QWidget* makeRow(int i);
+    double weightOf(const FileItem& file) const;
 
     AppState& state_;
     PreviewAction preview_;
@@ -106,7 +109,7 @@ class BiggestShelves : public QWidget {
     QString subtitle() const;
 
   private:
-    void refresh(bool listChanged);
+    void refresh(bool listChanged, bool pruned = false);
 
     AppState& state_;
     FilesModel& model_;
@@ -138,7 +141,7 @@ class ForgottenShelves : public QWidget {
     FileListBody* body() const { return body_; }
 
   private:
-    void refresh(bool listChanged);
+    void refresh(bool listChanged, bool pruned = false);
 
     AppState& state_;
     FilesModel& model_;

@@ -329,7 +329,7 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
 
     auto* weight = new QHBoxLayout;
     weight->setSpacing(8);
-    auto* bar =
+    auto* bar = weightBar_ =
         new MoltenBar(options_.weight, 4,
                       safe ? std::nullopt : std::optional<QColor>(QColor::fromRgbF(1, 1, 1, 0.32f)), this);
     bar->setFixedWidth(90);
@@ -368,6 +368,11 @@ QString ItemRow::subtitleText() const {
     if (options_.subtitle) return *options_.subtitle;
     if (item_.kind == CleanItem::Kind::junk) return {};
     return tildePath(PathRules::parent(item_.id));
+}
+
+void ItemRow::setWeight(double weight) {
+    options_.weight = weight;
+    weightBar_->setFraction(weight);
 }
 
 bool ItemRow::isLoaded() const {

@@ -16,6 +16,7 @@ namespace nimbrel {
 
 class ElidedLabel;
 class EvaporateTrigger;
+class MoltenBar;
 class NimbrelCheck;
 
 // The selection rules of one row, worked out without a window.
@@ -106,6 +107,9 @@ class ItemRow : public QWidget {
     void setDoubleClickInterval(int ms) { interval_ = ms; }
     // One single click on the row, as a mouse release inside it delivers it.
     void click();
+    // A kept row whose list lost its heaviest entry measures against the new one.
+    void setWeight(double weight);
+    double weight() const { return options_.weight; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -143,6 +147,7 @@ class ItemRow : public QWidget {
 
     NimbrelCheck* check_;
     HoverActions* hoverActions_;
+    MoltenBar* weightBar_ = nullptr;
     EvaporateTrigger* evaporate_ = nullptr;
 };
 

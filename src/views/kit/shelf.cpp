@@ -87,6 +87,11 @@ void Shelf::appendRows(int count, int rowHeight) {
     rows_->appendRows(std::vector<int>(static_cast<size_t>(std::max(0, count)), rowHeight));
 }
 
+void Shelf::closeRows(int count, int rowHeight, std::function<QWidget*(int)> factory) {
+    rows_->closeRows(std::vector<int>(static_cast<size_t>(std::max(0, count)), rowHeight),
+                     std::move(factory));
+}
+
 void Shelf::setTitle(const QString& title) {
     if (title == title_) return;
     title_ = title;

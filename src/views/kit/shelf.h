@@ -32,6 +32,8 @@ class Shelf : public QWidget {
     void setRows(int count, int rowHeight, std::function<QWidget*(int)> factory);
     // More rows at the end, built by the same factory; the rows already there stay.
     void appendRows(int count, int rowHeight);
+    // The list after a removal: rows that stay keep their widgets and close the gaps (LazyRows).
+    void closeRows(int count, int rowHeight, std::function<QWidget*(int)> factory);
     void setTitle(const QString& title);
     void setDetail(const QString& detail);
     LazyRows* rows() const { return rows_; }

@@ -10,6 +10,7 @@
 #include "model/app_state.h"
 #include "platform/file_manager.h"
 #include "theme/chip.h"
+#include "theme/figure_label.h"
 #include "theme/fonts.h"
 #include "theme/loader.h"
 #include "theme/nimbrel_button.h"
@@ -188,9 +189,9 @@ DiscoveringHeader::DiscoveringHeader(AppState& state, QWidget* parent) : QWidget
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
     bytes_ =
-        new PlainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded), Palette::ink(), this);
+        new FigureLabel(Fonts::font(32, FontWeight::black, FontDesign::rounded), Palette::ink(), true, this);
     bytes_->setAlignment(Qt::AlignRight);
-    counts_ = new PlainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3(), this);
+    counts_ = new FigureLabel(Fonts::font(12, FontWeight::medium), Palette::ink3(), false, this);
     counts_->setAlignment(Qt::AlignRight);
     right->addWidget(bytes_, 0, Qt::AlignRight);
     right->addWidget(counts_, 0, Qt::AlignRight);
