@@ -43,14 +43,23 @@ class Watchdog {
         QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
         timer_.start(kTickMs);
     }
+    // Prints the phase that ends as soon as it ends, so a run stopped later still told it.
     void setPhase(const char* phase) {
         tick();
+        print(phase_);
         phase_ = phase;
     }
-    void report() const {
-        for (const auto& [phase, worst, stalls] : phases_)
-            std::printf("phase=%s worst_stall_ms=%lld stalls_over_%dms=%d\n", phase.c_str(), worst, kStallMs,
-                        stalls);
+    void print(const std::string& phase) const {
+        for (const auto& [name, worst, stalls] : phases_)
+            if (name == phase) {
+                std::printf("phase=%s worst_stall_ms=%lld stalls_over_%dms=%d\n", name.c_str(), worst,
+                            kStallMs, stalls);
+                std::fflush(stdout);
+            }
+    }
+    void report() {
+        tick();
+        print(phase_);
     }
 
   private:

@@ -296,6 +296,7 @@ void AppState::scan(const std::string& target) {
     auto token = std::make_shared<CancelToken>();
     scanToken = token;
     setScanTarget(path);
+    scanningRootPin = PinnedFolder::pin(path);
     setIsScanning(true);
     setScanStarted(services_.clock->date());
     setProgress(ScanProgress{});
@@ -335,6 +336,7 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
     } else {
         nextFileID = result->lastID;
         const bool unreadable = result->unreadableCount > 0;
+        resultRootPin = std::move(scanningRootPin);
         setResult(std::move(result));
         setLargestCategory(std::nullopt);
         setFolderFocus(std::nullopt);

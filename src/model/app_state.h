@@ -143,6 +143,9 @@ class AppState : public QObject {
     std::unordered_map<Area, SidebarItem> lastInArea;           // last shelf shown per area
     std::unordered_map<std::string, std::int64_t> lastRemoval;  // bytes freed per path, last removal
     std::unordered_set<std::string> lastGuardRefused;           // paths the guard kept, last removal
+    // The scan root as it was when its scan started, for the running scan and the installed result:
+    // removals reach it through a link only while it is still that folder.
+    std::optional<PinnedFolder> scanningRootPin, resultRootPin;
     std::shared_ptr<CancelToken> scanToken;  // the running scan's; a finishing scan must still own it
     std::int64_t nextFileID = 0;             // the first file id of the next scan
     bool didLaunch = false;

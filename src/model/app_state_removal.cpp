@@ -79,7 +79,14 @@ std::shared_ptr<RemovalFileOps> AppState::removalFileOps(std::vector<PinnedFolde
     // The home folder and the scan root may be reached through a link, and so may the folders
     // pinned at the review while they stay the same; nothing below them may.
     std::vector<std::string> anchors = FileOperations::defaultAnchors();
-    if (result() && result()->root) anchors.push_back(result()->root->path());
+    if (result() && result()->root) {
+        const std::string root = result()->root->path();
+        // A scan root swapped for a link after its scan began leads elsewhere: refused there.
+        if (resultRootPin && resultRootPin->path == root)
+            pinned.push_back(*resultRootPin);
+        else
+            anchors.push_back(root);
+    }
     return std::make_shared<FileOperations>(std::move(anchors), std::move(pinned));
 }
 
@@ -229,6 +236,9 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
         if (!guardFailures.empty()) setDeletionFailures(std::move(guardFailures));
         if (request.onComplete) request.onComplete(removed);
         if (!services_.isDemo()) refreshVolumes();
+        // What went to the Trash is there now: its figure (and what emptying it will give back)
+        // must not stay at the size it had before.
+        if (!permanently && count > 0) cleanup().measureTrash();
     };
 
     if (rest > std::chrono::milliseconds(0))

@@ -176,6 +176,20 @@ void CleanupModel::measure() {
         });
 }
 
+void CleanupModel::measureTrash() {
+    if (Demo::isOn()) return;
+    if (isMeasuring_) {
+        remeasure_ = true;  // the pass under way may have read the Trash before it filled
+        return;
+    }
+    Background::run(
+        Background::utility(), this,
+        [trashFolder = trashFolder_, disk = disk_] { return disk.usage(trashFolder); },
+        [this](DiskUsage usage) {
+            if (!isMeasuring_) setTrash(usage);
+        });
+}
+
 void CleanupModel::loadDemo() {
     setMeasurements(Demo::measurements());
     setTrash(Demo::trash());

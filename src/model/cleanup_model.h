@@ -54,6 +54,9 @@ class CleanupModel : public QObject {
     // Measures every location and the Trash in the background; while one measurement runs, further
     // requests collapse into one more run after it. Nothing happens in demo mode.
     void measure();
+    // Measures the Trash alone (after a removal put things in it); during a full pass, one more
+    // pass follows instead.
+    void measureTrash();
     void loadDemo();
     // Lowers the figures by what a removal freed (removed path -> freed bytes).
     void subtract(const std::unordered_map<std::string, int64_t>& removed);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@
 
 #include "engine/safety_guard.h"
 #include "model/app_state_test_support.h"
+#include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
@@ -344,6 +346,22 @@ TEST_P(RemovalRoadTest, UnreachableTrashIsAFailureNotAVanishedFile) {
     EXPECT_EQ(road.queued(), (std::unordered_set<std::string>{road.path("still-here.bin")}));
 }
 
+// What went to the Trash shows in its figure at once, so emptying it later credits what it holds,
+// not the size it had before the removal.
+TEST_P(RemovalRoadTest, TheTrashFigureFollowsWhatWentIntoIt) {
+    if (permanently()) GTEST_SKIP() << "nothing reaches the Trash";
+    Road road(name("trash-figure"));
+    writeFile(road.path("big.bin"), 300000);
+    road.scan();
+    road.tick("big.bin");
+    QSignalSpy measured(&road.state->cleanup(), &CleanupModel::trashChanged);
+    road.removeAll(false);
+    ASSERT_FALSE(onDisk(road.path("big.bin")));
+    ASSERT_TRUE(measured.count() > 0 || measured.wait(10000));
+    ASSERT_TRUE(road.state->cleanup().trash());
+    EXPECT_GE(road.state->cleanup().trash()->size, 300000);
+}
+
 TEST_P(RemovalRoadTest, OnlyTheReviewedEntriesGo) {
     Road road(name("reviewed"));
     writeFile(road.path("chosen.bin"), 5000);
@@ -375,6 +393,26 @@ TEST_P(RemovalRoadTest, FolderSwappedForALinkAfterTheScanGoesAsALink) {
     EXPECT_FALSE(onDisk(road.path("cache")));
     EXPECT_TRUE(onDisk(outside + "/precious.txt"));
     EXPECT_TRUE(road.failures().empty());
+}
+
+// The scan root itself replaced by a link after the scan: nothing in the folder the link leads to
+// goes, though its entries bear the scanned names.
+TEST_P(RemovalRoadTest, ScanRootSwappedForALinkAfterTheScanIsRefused) {
+    const std::string outside = base() + "/" + name("root-swap-target");
+    writeFile(outside + "/cache/precious.txt", 5000);
+    Road road(name("root-swap"));
+    writeFile(road.path("cache/blob.bin"), 20000);
+    road.scan();
+    road.tick("cache");
+    std::filesystem::rename(road.root, road.root + "-away");
+    std::filesystem::create_directory_symlink(outside, road.root);
+    road.removeAll(permanently());
+    EXPECT_TRUE(onDisk(outside + "/cache/precious.txt"));
+    EXPECT_TRUE(onDisk(road.root + "-away/cache/blob.bin"));
+    ASSERT_EQ(road.failures().size(), 1u);
+    EXPECT_EQ(road.failures()[0].path, road.path("cache"));
+    std::filesystem::remove(road.root);
+    std::filesystem::rename(road.root + "-away", road.root);
 }
 
 TEST_P(RemovalRoadTest, EmptyingTheTrashRemovesTrashedLinksNotTheirTargets) {

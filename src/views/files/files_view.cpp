@@ -8,6 +8,8 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "engine/path_rules.h"
@@ -683,16 +685,19 @@ void TwinShelves::buildResults() {
 void TwinShelves::showResults() {
     other_->hide();
     results_->show();
+    if (pruneResults()) return;
     // The sets are laid out again; the scroll keeps its place as far as the new list reaches.
     QScrollBar* bar = listScroll_->verticalScrollBar();
     const int offset = bar->value();
     auto* content = new QWidget;
     auto* list = new QVBoxLayout(content);
     list->setContentsMargins(kSide, 0, kSide, kBottom);
-    list->setSpacing(32);
+    // The gap below each card is its own margin, so a card that folds away takes its gap along.
+    list->setSpacing(0);
     list->setAlignment(Qt::AlignTop);
     const std::vector<DuplicateGroup> shown = groups();
     const auto at = QDateTime::currentDateTime();
+    cards_.clear();
     for (const DuplicateGroup& g : shown) {
         if (shownSets_ >= Twins::kShownSets) break;
         ++shownSets_;
@@ -703,14 +708,22 @@ void TwinShelves::showResults() {
         auto* shelf = new Shelf(
             g.files.empty() ? QString() : QString::fromUtf8(g.files.front().name),
             tr("%1 copies · %2 extra").arg(g.files.size()).arg(Fmt::bytes(Twins::extraBytes(g))), select);
+        shelf->setContentsMargins(0, 0, 0, 32);
         const FileItem* keptCopy = DuplicatesModel::kept(g);
-        const int64_t keptID = keptCopy ? keptCopy->id : -1;
-        const std::vector<FileItem> files = g.files;
+        auto files = std::make_shared<std::vector<FileItem>>(g.files);
+        auto keptID = std::make_shared<int64_t>(keptCopy ? keptCopy->id : -1);
         PreviewAction preview = preview_;
-        shelf->setRows(static_cast<int>(files.size()), ItemRow::kHeight,
+        // The copy that stays is told apart from the others, so a row that becomes it is built anew
+        // with its badge.
+        shelf->rows()->setKey([files, keptID](int i) {
+            const FileItem& f = (*files)[static_cast<size_t>(i)];
+            return f.id == *keptID ? f.path + '\n' : f.path;
+        });
+        shelf->setRows(static_cast<int>(files->size()), ItemRow::kHeight,
                        [this, files, keptID, preview, at](int i) -> QWidget* {
-                           const FileItem& f = files[static_cast<size_t>(i)];
-                           const bool kept = f.id == keptID;
+                           if (i < 0 || static_cast<size_t>(i) >= files->size()) return nullptr;
+                           const FileItem& f = (*files)[static_cast<size_t>(i)];
+                           const bool kept = f.id == *keptID;
                            ItemRow::Options options;
                            options.subtitle =
                                tr("%1 · modified %2")
@@ -724,12 +737,64 @@ void TwinShelves::showResults() {
                            return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
                        });
         list->addWidget(shelf);
+        cards_[g.id] = SetCard{shelf, files, keptID};
     }
+    setsContent_ = content;
     listScroll_->setContent(content);
     content->layout()->activate();
     content->adjustSize();
     bar->setValue(offset);
     builtFor_ = Content::results;
+}
+
+bool TwinShelves::pruneResults() {
+    // Only the pruning a removal applies: its paths are still named while the twins are pruned.
+    const bool removal = !state_.vanishingPaths().empty() || !state_.nimbrelisingIDs().empty();
+    if (!removal || builtFor_ != Content::results || !setsContent_ || cards_.empty()) return false;
+    std::unordered_map<std::string, const DuplicateGroup*> now;
+    const std::vector<DuplicateGroup> shown = groups();
+    for (const DuplicateGroup& g : shown)
+        now.emplace(g.id, &g);
+    shownSets_ = 0;
+    for (auto it = cards_.begin(); it != cards_.end();) {
+        SetCard& card = it->second;
+        auto found = now.find(it->first);
+        if (!card.shelf) {
+            it = cards_.erase(it);
+            continue;
+        }
+        if (found == now.end()) {
+            // The set left: its card folds away and what lies below slides up.
+            QPointer<Shelf> shelf = card.shelf;
+            it = cards_.erase(it);
+            if (ReduceMotion::isOn()) {
+                shelf->deleteLater();
+                continue;
+            }
+            auto* fold = new QVariantAnimation(shelf);
+            fold->setStartValue(shelf->height());
+            fold->setEndValue(0);
+            const MotionSpec motion = LazyRows::closeMotion();
+            fold->setDuration(motion.ms);
+            fold->setEasingCurve(motion.curve);
+            shelf->setMinimumHeight(0);
+            connect(fold, &QVariantAnimation::valueChanged, shelf,
+                    [shelf](const QVariant& v) { shelf->setMaximumHeight(v.toInt()); });
+            connect(fold, &QVariantAnimation::finished, shelf, [shelf] { shelf->deleteLater(); });
+            fold->start(QAbstractAnimation::DeleteWhenStopped);
+            continue;
+        }
+        const DuplicateGroup& g = *found->second;
+        *card.files = g.files;
+        const FileItem* keptCopy = DuplicatesModel::kept(g);
+        *card.keptID = keptCopy ? keptCopy->id : -1;
+        card.shelf->setDetail(
+            tr("%1 copies · %2 extra").arg(g.files.size()).arg(Fmt::bytes(Twins::extraBytes(g))));
+        card.shelf->rows()->closeRows(std::vector<int>(g.files.size(), ItemRow::kHeight));
+        ++shownSets_;
+        ++it;
+    }
+    return true;
 }
 
 }  // namespace nimbrel

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -181,6 +184,9 @@ class TwinShelves : public QWidget {
     void rebuildHeader();
     void buildResults();
     void showResults();
+    // After a removal: sets that stay keep their cards and close over the copies that left; sets
+    // that left fold away.
+    bool pruneResults();
 
     AppState& state_;
     PreviewAction preview_;
@@ -197,6 +203,14 @@ class TwinShelves : public QWidget {
     FadingScroll* listScroll_ = nullptr;
     std::optional<Content> builtFor_;
     int shownSets_ = 0;
+    // The cards of the shown sets by set id, with the copies each lists now.
+    struct SetCard {
+        QPointer<Shelf> shelf;
+        std::shared_ptr<std::vector<FileItem>> files;
+        std::shared_ptr<int64_t> keptID;
+    };
+    std::map<std::string, SetCard> cards_;
+    QPointer<QWidget> setsContent_;
 };
 
 }  // namespace nimbrel

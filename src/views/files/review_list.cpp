@@ -23,6 +23,7 @@ ReviewList::ReviewList(Factory factory, QWidget* parent) : QWidget(parent), fact
 ReviewList::~ReviewList() = default;
 
 void ReviewList::setRows(std::vector<Row> rows) {
+    std::vector<std::string> jumped;
     std::unordered_map<std::string, size_t> index;
     index.reserve(rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -34,6 +35,7 @@ void ReviewList::setRows(std::vector<Row> rows) {
             row.height = rows_[index_.at(row.key)].height;  // the motion goes on from where it is
         } else {
             // Another height than the one it was moving to: it goes there at once.
+            jumped.push_back(row.key);
             targets_.erase(target);
             if (auto m = motions_.find(row.key); m != motions_.end()) {
                 m->second.release()->deleteLater();
@@ -64,6 +66,8 @@ void ReviewList::setRows(std::vector<Row> rows) {
         it = built_.erase(it);
     }
     layOut();
+    for (const std::string& key : jumped)
+        emit heightSettled(key);
 }
 
 void ReviewList::setRowHeight(const std::string& key, int height, const MotionSpec* motion) {

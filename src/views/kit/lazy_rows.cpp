@@ -131,6 +131,9 @@ QRect LazyRows::viewRect() const {
 
 void LazyRows::refresh() {
     watchScroll();
+    // Not yet in a scroll area and not on screen: the whole list would count as in view, and a set
+    // of many thousand rows would be built at once. The show event asks again.
+    if (!scroll_ && !isVisible()) return;
     const QRect view = viewRect().adjusted(0, -kOverscan, 0, kOverscan);
     // Only the rows near the view are looked at, so a long list costs nothing per scroll step.
     const int slack = static_cast<int>(std::ceil(largestOffset()));
@@ -256,8 +259,11 @@ void LazyRows::closeRows(std::vector<int> heights, Factory factory) {
 
     for (auto& w : leaving_)
         if (w) w->move(w->x(), w->y() + shift);
+    // A row that left has evaporated by now; one that merely changed its identity must not stay
+    // drawn over the rows sliding in.
     for (auto& w : gone) {
         w->move(w->x(), w->y() + shift);
+        w->hide();
         leaving_.push_back(w);
     }
     if (update_)
@@ -267,6 +273,11 @@ void LazyRows::closeRows(std::vector<int> heights, Factory factory) {
     close_.setImmediate(0);
     close_.animateTo(1, closeMotion(), true);
     updateGeometry();
+}
+
+void LazyRows::closeRows(std::vector<int> heights) {
+    Factory factory = factory_;
+    closeRows(std::move(heights), std::move(factory));
 }
 
 void LazyRows::closeStep(double amount) {

@@ -50,6 +50,8 @@ class LazyRows : public QWidget {
     // Replaces the rows with a list some of them left (see the class comment). Rows that left are
     // dropped once the close is over; under Reduce Motion everything takes its place at once.
     void closeRows(std::vector<int> heights, Factory factory);
+    // The same with the rows' factory kept.
+    void closeRows(std::vector<int> heights);
 
     int count() const { return static_cast<int>(heights_.size()); }
     // The row's frame in the column once any close is over.
@@ -59,7 +61,7 @@ class LazyRows : public QWidget {
     // The widget of a row that is built now, else nothing.
     QWidget* rowWidget(int index) const;
     int builtCount() const { return static_cast<int>(built_.size()); }
-    // Widgets of rows that left, kept in place until the close is over.
+    // Widgets of rows that left, kept (hidden: they have evaporated) until the close is over.
     int leavingCount() const { return static_cast<int>(leaving_.size()); }
     bool isClosing() const { return !steps_.empty() || !leaving_.empty(); }
     AnimatedValue& closing() { return close_; }
