@@ -392,7 +392,7 @@ struct ParallelTreeWalker::Pool {
 };
 
 ParallelTreeWalker::ParallelTreeWalker(std::string root, bool followRoot, int threads, Prune prune)
-    : root_(std::move(root)), followRoot_(followRoot), pool_(std::make_unique<Pool>()) {
+    : WalkCursor(std::move(root), followRoot), pool_(std::make_unique<Pool>()) {
     pool_->root = root_;
     pool_->followRoot = followRoot;
     pool_->prune = std::move(prune);
@@ -414,31 +414,6 @@ ParallelTreeWalker::~ParallelTreeWalker() {
             doomed.push_back(sub);
         delete r;
     }
-}
-
-void ParallelTreeWalker::setPath(std::size_t length) {
-    path_.resize(length);
-    entry_.path = path_;
-    if (length <= 1) {
-        entry_.name = entry_.path;
-        return;
-    }
-    std::size_t slash = entry_.path.rfind('/');
-    entry_.name = slash == std::string_view::npos ? entry_.path : entry_.path.substr(slash + 1);
-}
-
-void ParallelTreeWalker::setEntry(WalkEntry::Kind kind, int level, const Status& status) {
-    entry_.kind = kind;
-    entry_.level = level;
-    entry_.error = status.error;
-    entry_.mode = status.mode;
-    entry_.device = status.device;
-    entry_.inode = status.inode;
-    entry_.links = status.links;
-    entry_.blocks = status.blocks;
-    entry_.size = status.size;
-    entry_.modified = status.modified;
-    entry_.accessed = status.accessed;
 }
 
 bool ParallelTreeWalker::isAncestor(const Status& status) const {
@@ -481,86 +456,32 @@ void ParallelTreeWalker::openPending() {
     frames_.push_back(Frame{r, path_.size(), pendingLevel_, pending_, 0, 0});
 }
 
-const WalkEntry* ParallelTreeWalker::read() {
-    switch (phase_) {
-        case Phase::done:
-            return nullptr;
+void ParallelTreeWalker::dropPending() {
+    if (!pendingRecord_) return;
+    pendingRecord_->lineage->abandoned = true;
+    abandoned_.push_back(pendingRecord_);
+    pendingRecord_ = nullptr;
+}
 
-        case Phase::start: {
-            path_ = root_;
-            setPath(path_.size());
-            Status status;
-            const WalkEntry::Kind kind = walk::visitRoot(path_, followRoot_, status);
-            if (kind == WalkEntry::Kind::directory) {
-                pending_ = status;
-                pendingLevel_ = 0;
-                skipRequested_ = false;
-                phase_ = Phase::afterDirectory;
-            } else {
-                phase_ = Phase::done;
-            }
-            setEntry(kind, 0, status);
-            return &entry_;
-        }
-
-        case Phase::afterDirectory:
-            phase_ = Phase::walking;
-            if (skipRequested_) {
-                skipRequested_ = false;
-                if (pendingRecord_) {
-                    pendingRecord_->lineage->abandoned = true;
-                    abandoned_.push_back(pendingRecord_);
-                    pendingRecord_ = nullptr;
-                }
-                setEntry(WalkEntry::Kind::directoryPost, pendingLevel_, pending_);
-                return &entry_;
-            }
-            openPending();
-            if (entry_.kind == WalkEntry::Kind::directoryUnreadable) return &entry_;
-            break;
-
-        case Phase::walking:
-            break;
-    }
-
-    if (frames_.empty()) {
-        phase_ = Phase::done;
-        return nullptr;
-    }
+const WalkEntry* ParallelTreeWalker::step() {
+    if (frames_.empty()) return end();
     Frame& frame = frames_.back();
     Record& record = *frame.record;
     if (frame.next < record.children.size()) {
         const std::size_t index = frame.next++;
         const walk::Child& child = record.children[index];
-        path_.resize(frame.pathLength);
-        if (path_.empty() || path_.back() != '/') path_ += '/';
-        path_.append(record.names, child.nameOffset, child.nameLength);
-        setPath(path_.size());
-        const Status& status = child.status;
-        const int level = frame.level + 1;
-        if (status.error != 0) {
-            setEntry(WalkEntry::Kind::noStat, level, status);
-        } else if (S_ISDIR(status.mode)) {
-            Record* sub = record.subs[frame.nextSub];
+        const bool directory = child.status.error == 0 && S_ISDIR(child.status.mode);
+        Record* sub = nullptr;
+        if (directory) {
+            sub = record.subs[frame.nextSub];
             record.subs[frame.nextSub++] = nullptr;
-            if (isAncestor(status)) {
-                if (sub) abandoned_.push_back(sub);  // never: the workers apply the same test
-                setEntry(WalkEntry::Kind::cycle, level, status);
-            } else {
-                pending_ = status;
-                pendingLevel_ = level;
-                pendingRecord_ = sub;
-                pendingIndex_ = static_cast<std::uint32_t>(index);
-                skipRequested_ = false;
-                setEntry(WalkEntry::Kind::directory, level, status);
-                phase_ = Phase::afterDirectory;
-            }
-        } else if (S_ISREG(status.mode)) {
-            setEntry(WalkEntry::Kind::file, level, status);
-        } else if (S_ISLNK(status.mode)) {
-            setEntry(WalkEntry::Kind::symlink, level, status);
-        } else {
-            setEntry(WalkEntry::Kind::other, level, status);
+        }
+        const bool cycle = directory && isAncestor(child.status);
+        if (visitChild(frame.pathLength, record.names, child, frame.level + 1, cycle)) {
+            pendingRecord_ = sub;
+            pendingIndex_ = static_cast<std::uint32_t>(index);
+        } else if (sub) {
+            abandoned_.push_back(sub);  // never: the workers apply the same cycle test
         }
         return &entry_;
     }
@@ -572,9 +493,7 @@ const WalkEntry* ParallelTreeWalker::read() {
     pool_->release(record.children.size());
     delete frame.record;
     frames_.pop_back();
-    setPath(pathLength);
-    setEntry(WalkEntry::Kind::directoryPost, frameLevel, self);
-    return &entry_;
+    return leave(pathLength, frameLevel, self);
 }
 
 }  // namespace nimbrel

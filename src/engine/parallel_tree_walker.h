@@ -18,7 +18,7 @@ namespace nimbrel {
 // earliest folder in walk order that is still unread, so they stay just ahead of the reader; a
 // folder of many entries has its status calls shared among several workers; each worker holds one
 // folder open at a time, and the listings read ahead are bounded in number of entries.
-class ParallelTreeWalker {
+class ParallelTreeWalker : public WalkCursor<ParallelTreeWalker> {
   public:
     // Tells the workers not to read ahead a folder that read()'s caller will skip(): (path, name,
     // level). A folder it names but the caller enters after all is read when it is needed.
@@ -31,18 +31,11 @@ class ParallelTreeWalker {
     ParallelTreeWalker(const ParallelTreeWalker&) = delete;
     ParallelTreeWalker& operator=(const ParallelTreeWalker&) = delete;
 
-    // The next entry, or null at the end of the walk.
-    const WalkEntry* read();
-
-    // Do not enter the directory that read() just returned for its first visit; its last visit
-    // comes next.
-    void skip() { skipRequested_ = true; }
-
     struct Record;
     struct Pool;
 
   private:
-    using Status = walk::Status;
+    friend class WalkCursor<ParallelTreeWalker>;
     struct Frame {
         Record* record = nullptr;
         std::size_t pathLength = 0;
@@ -51,27 +44,18 @@ class ParallelTreeWalker {
         std::size_t next = 0;     // the next child to return
         std::size_t nextSub = 0;  // the next sub-folder record to take
     };
-    enum class Phase { start, afterDirectory, walking, done };
 
-    void setEntry(WalkEntry::Kind kind, int level, const Status& status);
-    void setPath(std::size_t length);
     void openPending();
+    void dropPending();
+    const WalkEntry* step();
     bool isAncestor(const Status& status) const;
 
-    std::string root_;
-    bool followRoot_;
     std::unique_ptr<Pool> pool_;
     int threads_ = 1;
-    Phase phase_ = Phase::start;
-    bool skipRequested_ = false;
-    std::string path_;
     std::vector<Frame> frames_;
-    Status pending_;  // the directory whose first visit was returned last
-    int pendingLevel_ = 0;
     Record* pendingRecord_ = nullptr;  // its listing, read ahead; null when it was not
     std::uint32_t pendingIndex_ = 0;   // its place among its parent's entries
     std::vector<Record*> abandoned_;   // skipped after a worker took them; freed at the end
-    WalkEntry entry_;
 };
 
 }  // namespace nimbrel

@@ -22,36 +22,11 @@ constexpr std::size_t kShrinkAbove = 1 << 16;
 
 }  // namespace
 
-TreeWalker::TreeWalker(std::string root, bool followRoot) : root_(std::move(root)), followRoot_(followRoot) {}
+TreeWalker::TreeWalker(std::string root, bool followRoot) : WalkCursor(std::move(root), followRoot) {}
 
 TreeWalker::~TreeWalker() {
     for (std::size_t i = 0; i < depth_; ++i)
         if (frames_[i].fd >= 0) close(frames_[i].fd);
-}
-
-void TreeWalker::setPath(std::size_t length) {
-    path_.resize(length);
-    entry_.path = path_;
-    if (length <= 1) {
-        entry_.name = entry_.path;
-        return;
-    }
-    std::size_t slash = entry_.path.rfind('/');
-    entry_.name = slash == std::string_view::npos ? entry_.path : entry_.path.substr(slash + 1);
-}
-
-void TreeWalker::setEntry(WalkEntry::Kind kind, int level, const Status& status) {
-    entry_.kind = kind;
-    entry_.level = level;
-    entry_.error = status.error;
-    entry_.mode = status.mode;
-    entry_.device = status.device;
-    entry_.inode = status.inode;
-    entry_.links = status.links;
-    entry_.blocks = status.blocks;
-    entry_.size = status.size;
-    entry_.modified = status.modified;
-    entry_.accessed = status.accessed;
 }
 
 bool TreeWalker::isAncestor(const Status& status) const {
@@ -117,75 +92,13 @@ WalkEntry::Kind walk::visitRoot(const std::string& root, bool followRoot, Status
     return S_ISLNK(status.mode) ? WalkEntry::Kind::symlink : WalkEntry::Kind::other;
 }
 
-const WalkEntry* TreeWalker::read() {
-    switch (phase_) {
-        case Phase::done:
-            return nullptr;
-
-        case Phase::start: {
-            path_ = root_;
-            setPath(path_.size());
-            Status status;
-            const WalkEntry::Kind kind = walk::visitRoot(path_, followRoot_, status);
-            if (kind == WalkEntry::Kind::directory) {
-                pending_ = status;
-                pendingLevel_ = 0;
-                skipRequested_ = false;
-                phase_ = Phase::afterDirectory;
-            } else {
-                phase_ = Phase::done;
-            }
-            setEntry(kind, 0, status);
-            return &entry_;
-        }
-
-        case Phase::afterDirectory:
-            phase_ = Phase::walking;
-            if (skipRequested_) {
-                skipRequested_ = false;
-                setEntry(WalkEntry::Kind::directoryPost, pendingLevel_, pending_);
-                return &entry_;
-            }
-            openPending();
-            if (entry_.kind == WalkEntry::Kind::directoryUnreadable) return &entry_;
-            break;
-
-        case Phase::walking:
-            break;
-    }
-
-    if (depth_ == 0) {
-        phase_ = Phase::done;
-        return nullptr;
-    }
+const WalkEntry* TreeWalker::step() {
+    if (depth_ == 0) return end();
     Frame& frame = frames_[depth_ - 1];
     if (frame.next < frame.children.size()) {
         const Child& child = frame.children[frame.next++];
-        path_.resize(frame.pathLength);
-        if (path_.empty() || path_.back() != '/') path_ += '/';
-        path_.append(frame.names, child.nameOffset, child.nameLength);
-        setPath(path_.size());
-        const Status& status = child.status;
-        const int level = frame.level + 1;
-        if (status.error != 0) {
-            setEntry(WalkEntry::Kind::noStat, level, status);
-        } else if (S_ISDIR(status.mode)) {
-            if (isAncestor(status)) {
-                setEntry(WalkEntry::Kind::cycle, level, status);
-            } else {
-                pending_ = status;
-                pendingLevel_ = level;
-                skipRequested_ = false;
-                setEntry(WalkEntry::Kind::directory, level, status);
-                phase_ = Phase::afterDirectory;
-            }
-        } else if (S_ISREG(status.mode)) {
-            setEntry(WalkEntry::Kind::file, level, status);
-        } else if (S_ISLNK(status.mode)) {
-            setEntry(WalkEntry::Kind::symlink, level, status);
-        } else {
-            setEntry(WalkEntry::Kind::other, level, status);
-        }
+        visitChild(frame.pathLength, frame.names, child, frame.level + 1,
+                   S_ISDIR(child.status.mode) && isAncestor(child.status));
         return &entry_;
     }
 
@@ -197,9 +110,7 @@ const WalkEntry* TreeWalker::read() {
         std::string().swap(frame.names);
     }
     --depth_;
-    setPath(frame.pathLength);
-    setEntry(WalkEntry::Kind::directoryPost, frame.level, frame.self);
-    return &entry_;
+    return leave(frame.pathLength, frame.level, frame.self);
 }
 
 }  // namespace nimbrel

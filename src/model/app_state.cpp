@@ -47,26 +47,6 @@ void assignAlways(AppState* state, T& field, T value, void (AppState::*changed)(
     emit(state->*changed)();
 }
 
-// The newest progress report of a scan, handed from its worker to the main thread.
-class ProgressMailbox {
-  public:
-    // Stores the report; true when the main thread has to be told (nothing is waiting yet).
-    bool put(const ScanProgress& progress) {
-        std::lock_guard lock(mutex_);
-        const bool wasEmpty = !latest_.has_value();
-        latest_ = progress;
-        return wasEmpty;
-    }
-    std::optional<ScanProgress> take() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(latest_, std::nullopt);
-    }
-
-  private:
-    std::mutex mutex_;
-    std::optional<ScanProgress> latest_;
-};
-
 std::vector<std::string> processArguments() {
     std::vector<std::string> arguments;
     for (const QString& argument : QCoreApplication::arguments()) {
@@ -324,20 +304,12 @@ void AppState::scan(const std::string& target) {
     addRecent(path);
     const std::int64_t firstID = nextFileID;
 
-    QPointer<QObject> self(this);
-    // Called on the scanning thread. Reports wait in a mailbox that keeps only the newest, so a
-    // busy main thread is never flooded (a root with many entries reports once per entry); the
-    // state takes it on the main thread while this scan is still the current one.
-    auto mailbox = std::make_shared<ProgressMailbox>();
-    DiskScanner::ProgressCallback forward = [self, token, mailbox](const ScanProgress& progress) {
-        if (!mailbox->put(progress)) return;
-        Background::post(self, [self, token, mailbox] {
-            std::optional<ScanProgress> latest = mailbox->take();
-            auto* state = static_cast<AppState*>(self.data());
-            if (latest && state->scanToken == token && !token->isCancelled())
-                state->setProgress(std::move(*latest));
+    // Called on the scanning thread (a root with many entries reports once per entry); the state
+    // takes the newest report while this scan is still the current one.
+    const DiskScanner::ProgressCallback forward =
+        Background::latestOnly<ScanProgress>(this, [this, token](ScanProgress latest) {
+            if (scanToken == token && !token->isCancelled()) setProgress(std::move(latest));
         });
-    };
     Background::run(
         userPool(), this,
         [scanner = services_.scanner, path, options, firstID, token, forward] {

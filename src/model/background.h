@@ -1,13 +1,16 @@
 #pragma once
 
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <QObject>
 #include <QPointer>
 #include <QThreadPool>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <type_traits>
 #include <utility>
+
+#include "platform/post_back.h"
 
 namespace nimbrel {
 
@@ -19,18 +22,10 @@ QThreadPool& userInitiated();
 // Volume listings, icons and junk measuring.
 QThreadPool& utility();
 
-// Runs `fn` on the main thread, unless `context` is gone by then. Callable from any thread: the
-// post goes through the application object, and `context` is only looked at on the main thread.
+// Runs `fn` on the main thread, unless `context` is gone by then (see postBack).
 template <typename Fn>
 void post(QPointer<QObject> context, Fn fn) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) return;
-    QMetaObject::invokeMethod(
-        app,
-        [context = std::move(context), fn = std::move(fn)]() mutable {
-            if (context) fn();
-        },
-        Qt::QueuedConnection);
+    postBack(std::move(context), std::move(fn));
 }
 
 // Runs `work` on `pool`, then `done(result)` on the main thread while `context` lives.
@@ -39,8 +34,38 @@ void run(QThreadPool& pool, QObject* context, Work work, Done done) {
     QPointer<QObject> guard(context);
     pool.start([guard, work = std::move(work), done = std::move(done)]() mutable {
         auto result = std::make_shared<std::invoke_result_t<Work&>>(work());
-        post(guard, [result, done = std::move(done)]() mutable { done(std::move(*result)); });
+        postBack(guard, [result, done = std::move(done)]() mutable { done(std::move(*result)); });
     });
+}
+
+// A progress callback for a worker that hands its reports to `deliver` on the main thread while
+// `context` lives, keeping only the latest: reports that come faster than the main thread takes them
+// collapse into one, so a busy main thread is never flooded.
+template <typename Report, typename Deliver>
+std::function<void(const Report&)> latestOnly(QObject* context, Deliver deliver) {
+    struct Mailbox {
+        std::mutex mutex;
+        std::optional<Report> latest;
+    };
+    auto mailbox = std::make_shared<Mailbox>();
+    auto shared = std::make_shared<Deliver>(std::move(deliver));
+    QPointer<QObject> guard(context);
+    return [guard, mailbox, shared](const Report& report) {
+        {
+            std::lock_guard lock(mailbox->mutex);
+            const bool waiting = mailbox->latest.has_value();
+            mailbox->latest = report;
+            if (waiting) return;
+        }
+        postBack(guard, [mailbox, shared] {
+            std::optional<Report> latest;
+            {
+                std::lock_guard lock(mailbox->mutex);
+                latest.swap(mailbox->latest);
+            }
+            if (latest) (*shared)(std::move(*latest));
+        });
+    };
 }
 
 }  // namespace Background

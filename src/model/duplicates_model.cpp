@@ -127,34 +127,14 @@ void DuplicatesModel::start(std::function<std::vector<FileItem>()> gather) {
     removedDuringRun_.clear();
 
     // Updates carry their own search's token: a search that was stopped or replaced since it sent
-    // them changes nothing. Reports that come faster than the main thread takes them collapse into
-    // the latest one, so a search over many small twins does not flood the event queue.
-    struct Mailbox {
-        std::mutex mutex;
-        std::optional<DuplicateProgress> latest;
-    };
-    auto mailbox = std::make_shared<Mailbox>();
-    QPointer<QObject> self(this);
-    auto onProgress = [self, token, mailbox](const DuplicateProgress& p) {
-        {
-            std::lock_guard lock(mailbox->mutex);
-            const bool pending = mailbox->latest.has_value();
-            mailbox->latest = p;
-            if (pending) return;
-        }
-        Background::post(self, [self, token, mailbox] {
-            std::optional<DuplicateProgress> latest;
-            {
-                std::lock_guard lock(mailbox->mutex);
-                latest.swap(mailbox->latest);
-            }
-            if (token->isCancelled() || !latest) return;
-            auto* model = static_cast<DuplicatesModel*>(self.data());
-            model->setProgress(latest->fraction);
-            model->setStatus(
-                QString::fromStdString(latest->text([](int64_t b) { return Fmt::bytes(b).toStdString(); })));
+    // them changes nothing. Only the latest report is kept, so a search over many small twins does
+    // not flood the event queue.
+    auto onProgress =
+        Background::latestOnly<DuplicateProgress>(this, [this, token](const DuplicateProgress& p) {
+            if (token->isCancelled()) return;
+            setProgress(p.fraction);
+            setStatus(QString::fromStdString(p.text([](int64_t b) { return Fmt::bytes(b).toStdString(); })));
         });
-    };
     Background::run(
         *pool_, this,
         [gather = std::move(gather), token, onProgress]() -> std::optional<std::vector<DuplicateGroup>> {

@@ -4,13 +4,13 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QMetaObject>
 #include <QMimeDatabase>
 #include <QPointer>
 #include <QThreadPool>
 
 #include "engine/path_rules.h"
 #include "engine/risk_catalog.h"
+#include "platform/post_back.h"
 
 namespace nimbrel {
 
@@ -117,20 +117,17 @@ void IconCache::loadPackageIcon(const std::string& path, QObject* context,
         done(*hit);
         return;
     }
-    // The receiver is checked on the main thread, where it lives: checking it in the worker could
-    // race with its destruction.
+    // The icon is made and cached on the main thread even when the receiver is gone by then; the
+    // receiver is only told while it lives.
     QPointer<QObject> receiver(context);
     QThreadPool::globalInstance()->start([this, path, k, receiver, done = std::move(done)] {
         const std::string ext = lowerExtension(path);
         const QMimeType type = packageType(path, ext);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [this, k, ext, type, receiver, done] {
-                const FileIcon icon = packageIcon(type, ext);
-                store(k, icon);
-                if (receiver) done(icon);
-            },
-            Qt::QueuedConnection);
+        postBack(QCoreApplication::instance(), [this, k, ext, type, receiver, done] {
+            const FileIcon icon = packageIcon(type, ext);
+            store(k, icon);
+            if (receiver) done(icon);
+        });
     });
 }
 

@@ -119,14 +119,7 @@ TEST(ParallelTreeWalker, VisitsExactlyLikeTheSequentialWalk) {
 TEST(ParallelTreeWalker, MeetsUnreadableFoldersLikeTheSequentialWalk) {
     ScanTree t;
     buildMixedTree(t);
-    t.file("closed/secret", 10);
-    chmod(t.path("closed").c_str(), 0000);
-    t.file("exec-only/x", 10);
-    chmod(t.path("exec-only").c_str(), 0311);
-    t.file("list-only/y", 10);  // names readable, status of each entry not
-    chmod(t.path("list-only").c_str(), 0644);
-    t.file("huge/locked/z", 10);
-    chmod(t.path("huge/locked").c_str(), 0000);
+    test::addUnreadableCorners(t, "huge/locked");
 
     // Permissions bind only an unprivileged user.
     int rc = test::asNobody([&] {

@@ -62,6 +62,19 @@ inline std::int64_t allocated(const std::string& path) {
     return lstat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_blocks) * 512 : -1;
 }
 
+// Folders an unprivileged walk cannot fully read: "closed" (no access), "exec-only" (entered but not
+// listed), "list-only" (listed, but no entry's status), and `lockedFolder`, closed deeper down.
+inline void addUnreadableCorners(const ScanTree& t, const std::string& lockedFolder) {
+    t.file("closed/secret", 10);
+    chmod(t.path("closed").c_str(), 0000);
+    t.file("exec-only/x", 10);
+    chmod(t.path("exec-only").c_str(), 0311);
+    t.file("list-only/y", 10);
+    chmod(t.path("list-only").c_str(), 0644);
+    t.file(lockedFolder + "/z", 10);
+    chmod(t.path(lockedFolder).c_str(), 0000);
+}
+
 // Runs `body` in a child process as the unprivileged user "nobody", so permissions apply even when
 // the tests run as root. Returns the body's exit code, or -1 when no switch was possible.
 inline int asNobody(const std::function<int()>& body) {

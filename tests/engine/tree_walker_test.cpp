@@ -131,14 +131,7 @@ TEST(TreeWalker, VisitsLikeTheSystemWalk) {
 TEST(TreeWalker, VisitsUnreadableFoldersLikeTheSystemWalk) {
     test::ScanTree t;
     buildMixedTree(t);
-    t.file("closed/secret", 10);
-    chmod(t.path("closed").c_str(), 0000);
-    t.file("exec-only/x", 10);
-    chmod(t.path("exec-only").c_str(), 0311);
-    t.file("list-only/y", 10);  // names readable, status of each entry not
-    chmod(t.path("list-only").c_str(), 0644);
-    t.file("a/locked/z", 10);
-    chmod(t.path("a/locked").c_str(), 0000);
+    test::addUnreadableCorners(t, "a/locked");
 
     // Permissions bind only an unprivileged user.
     int rc = test::asNobody([&] {

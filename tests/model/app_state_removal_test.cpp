@@ -402,7 +402,7 @@ TEST_F(AppStateRemovalTest, CompletionWaitsForWorkersReadingTheResult) {
 
     release.set_value();
     reader.join();
-    ASSERT_TRUE(waitFor([&] { return !h.state->isDeleting(); }));
+    ASSERT_TRUE(waitOn(h.state.get(), &AppState::isDeletingChanged, [&] { return !h.state->isDeleting(); }));
     EXPECT_TRUE(result->root->children.empty());
     EXPECT_EQ(result->root->size, 0);
     EXPECT_EQ(h.state->revision(), revision + 1);

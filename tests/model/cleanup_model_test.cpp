@@ -15,6 +15,7 @@
 
 #include "engine/demo.h"
 #include "engine/host_layout.h"
+#include "model/background.h"
 #include "support/wait_for.h"
 
 namespace nimbrel {
@@ -75,7 +76,7 @@ DiskUsage usage(int64_t size, bool exists = true, bool readable = true) {
 
 void measureAndWait(CleanupModel& model) {
     model.measure();
-    ASSERT_TRUE(waitFor([&] { return !model.isMeasuring(); }));
+    ASSERT_TRUE(waitOn(&model, &CleanupModel::isMeasuringChanged, [&] { return !model.isMeasuring(); }));
 }
 
 TEST(CleanupModel, RequestsDuringAMeasurementCollapseIntoOneRerun) {
@@ -86,8 +87,9 @@ TEST(CleanupModel, RequestsDuringAMeasurementCollapseIntoOneRerun) {
     for (int i = 0; i < 4; ++i)
         model.measure();
     EXPECT_TRUE(model.isMeasuring());
-    ASSERT_TRUE(waitFor([&] { return fake.runs == 2 && !model.isMeasuring(); }));
-    QTest::qWait(300);
+    ASSERT_TRUE(waitOn(&model, &CleanupModel::isMeasuringChanged,
+                       [&] { return fake.runs == 2 && !model.isMeasuring(); }));
+    drain(Background::utility());
     EXPECT_EQ(fake.runs, 2);
     EXPECT_FALSE(model.isMeasuring());
     EXPECT_EQ(model.trash(), (DiskUsage{7, 1, true, true}));
@@ -118,7 +120,8 @@ TEST(CleanupModel, MeasurementDropsEveryListing) {
     fake.listings["caches"] = {{kCaches + "/a", 500, true}};
     CleanupModel model(catalogue(), "/h/.Trash", false, fake.disk());
     model.loadContents(model.locations()[0], false);
-    ASSERT_TRUE(waitFor([&] { return model.contents().count("caches") > 0; }));
+    ASSERT_TRUE(
+        waitOn(&model, &CleanupModel::contentsChanged, [&] { return model.contents().count("caches") > 0; }));
     measureAndWait(model);
     EXPECT_TRUE(model.contents().empty());
 }
@@ -155,7 +158,8 @@ TEST(CleanupModel, SubtractLowersTheLocationThatHeldTheRemovedPaths) {
         CleanupModel model(catalogue(), "/h/.Trash", false, fake.disk());
         measureAndWait(model);
         model.loadContents(model.locations()[0], false);
-        ASSERT_TRUE(waitFor([&] { return model.contents().count("caches") > 0; }));
+        ASSERT_TRUE(waitOn(&model, &CleanupModel::contentsChanged,
+                           [&] { return model.contents().count("caches") > 0; }));
 
         model.subtract(c.removed);
         const DiskUsage& caches = model.measurements().at("caches");
@@ -256,7 +260,8 @@ TEST(CleanupModel, ListingRunsOncePerLocationAndSortsLargestFirst) {
     model.loadContents(caches, false);
     model.loadContents(caches, true);
     EXPECT_EQ(model.loadingContents(), (std::unordered_set<std::string>{"caches"}));
-    ASSERT_TRUE(waitFor([&] { return model.loadingContents().empty(); }));
+    ASSERT_TRUE(waitOn(&model, &CleanupModel::loadingContentsChanged,
+                       [&] { return model.loadingContents().empty(); }));
     EXPECT_EQ(fake.lists, 1);
     std::vector<std::string> listed;
     for (const auto& e : model.contents().at("caches"))
@@ -266,7 +271,8 @@ TEST(CleanupModel, ListingRunsOncePerLocationAndSortsLargestFirst) {
     model.loadContents(caches, false);  // already listed
     EXPECT_TRUE(model.loadingContents().empty());
     model.loadContents(caches, true);
-    ASSERT_TRUE(waitFor([&] { return model.loadingContents().empty(); }));
+    ASSERT_TRUE(waitOn(&model, &CleanupModel::loadingContentsChanged,
+                       [&] { return model.loadingContents().empty(); }));
     EXPECT_EQ(fake.lists, 2);
 }
 
@@ -287,7 +293,8 @@ TEST(CleanupModel, DemoModeShowsTheSampleAndReadsNothing) {
     model.loadContents(model.locations()[0], true);
     EXPECT_TRUE(model.contents().at("logs").empty());
     EXPECT_EQ(model.contents().at("caches").size(), 10u);
-    QTest::qWait(50);
+    drain(Background::utility());
+    drain(Background::userInitiated());
     EXPECT_EQ(fake.runs, 0);
     EXPECT_EQ(fake.lists, 0);
     Demo::setOnForTesting(false);
@@ -318,7 +325,8 @@ TEST(CleanupModel, MeasuresAndListsARealHome) {
     auto it = std::find_if(model.locations().begin(), model.locations().end(),
                            [](const JunkLocation& l) { return l.id == "caches"; });
     model.loadContents(*it, false);
-    ASSERT_TRUE(waitFor([&] { return model.contents().count("caches") > 0; }));
+    ASSERT_TRUE(
+        waitOn(&model, &CleanupModel::contentsChanged, [&] { return model.contents().count("caches") > 0; }));
     const auto& listed = model.contents().at("caches");
     ASSERT_EQ(listed.size(), 2u);
     EXPECT_EQ(listed[0].path, home + "/.cache/app");

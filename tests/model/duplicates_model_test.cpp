@@ -63,7 +63,7 @@ TEST(DuplicatesModel, RunWithNothingLeftAfterFilteringCompletesEmpty) {
         DuplicatesModel model;
         model.run(input, 1000);
         EXPECT_TRUE(model.isRunning());
-        ASSERT_TRUE(waitFor([&] { return model.hasRun(); }));
+        ASSERT_TRUE(waitOn(&model, &DuplicatesModel::hasRunChanged, [&] { return model.hasRun(); }));
         EXPECT_FALSE(model.isRunning());
         EXPECT_TRUE(model.groups().empty());
         EXPECT_EQ(model.status(), "Comparing sizes…");
@@ -80,7 +80,7 @@ TEST(DuplicatesModel, FindsTwinsAmongTheKeptFilesOnly) {
     DuplicatesModel model;
     QSignalSpy groupsSpy(&model, &DuplicatesModel::groupsChanged);
     model.run(input, 1000);
-    ASSERT_TRUE(waitFor([&] { return model.hasRun(); }));
+    ASSERT_TRUE(waitOn(&model, &DuplicatesModel::hasRunChanged, [&] { return model.hasRun(); }));
     ASSERT_EQ(model.groups().size(), 1u);
     std::vector<std::string> names;
     for (const auto& f : model.groups()[0].files)
@@ -104,13 +104,14 @@ TEST(DuplicatesModel, SecondRunReplacesTheFirstAndDropsItsLateUpdates) {
     std::vector<FileItem> second = {files.add("y1", "second twin, longer"),
                                     files.add("y2", "second twin, longer")};
 
-    DuplicatesModel model;
+    QThreadPool pool;
+    DuplicatesModel model(nullptr, &pool);
     model.run(first, 0);
-    QThread::msleep(300);  // the first search finishes and posts everything meanwhile
+    pool.waitForDone();  // the first search finishes and posts everything meanwhile
     model.run(second, 0);
     std::vector<double> seen;
     QObject::connect(&model, &DuplicatesModel::progressChanged, [&] { seen.push_back(model.progress()); });
-    ASSERT_TRUE(waitFor([&] { return model.hasRun(); }));
+    ASSERT_TRUE(waitOn(&model, &DuplicatesModel::hasRunChanged, [&] { return model.hasRun(); }));
     // The second search reports after each of its two files: 0.2 + 19 x 0.8 / 38, then 1.
     ASSERT_FALSE(seen.empty());
     EXPECT_THAT(seen, testing::Each(testing::AnyOf(testing::DoubleEq(0.6), testing::DoubleEq(1.0))));
@@ -126,7 +127,8 @@ TEST(DuplicatesModel, CancelAndResetDropTheRunningSearch) {
     const auto previous = group("previous", 10, {member(1, "/p/1"), member(2, "/p/2")});
     for (bool resetInstead : {false, true}) {
         SCOPED_TRACE(resetInstead ? "reset" : "cancel");
-        DuplicatesModel model;
+        QThreadPool pool;
+        DuplicatesModel model(nullptr, &pool);
         model.setGroups({previous});
         model.setMarked({1});
         model.run(input, 0);
@@ -137,7 +139,7 @@ TEST(DuplicatesModel, CancelAndResetDropTheRunningSearch) {
             model.cancel();
         }
         EXPECT_FALSE(model.isRunning());
-        QTest::qWait(200);
+        drain(pool);  // whatever the dropped search still posts arrives
         EXPECT_FALSE(model.hasRun());
         EXPECT_FALSE(model.isRunning());
         EXPECT_EQ(groupIDs(model),
@@ -247,7 +249,7 @@ TEST(DuplicatesModel, SearchFinishingAfterARemovalPublishesOnlyWhatIsLeft) {
     // worker's speed.
     ASSERT_TRUE(model.isRunning());
     model.remove({input[0].path, input[3].path});
-    ASSERT_TRUE(waitFor([&] { return model.hasRun(); }));
+    ASSERT_TRUE(waitOn(&model, &DuplicatesModel::hasRunChanged, [&] { return model.hasRun(); }));
 
     std::vector<std::string> members;
     std::string threeID, untouchedID;
@@ -268,7 +270,7 @@ TEST(DuplicatesModel, SearchFinishingAfterARemovalPublishesOnlyWhatIsLeft) {
 
     // The next search starts clean.
     model.run({input[1], input[2]}, 0);
-    ASSERT_TRUE(waitFor([&] { return !model.isRunning(); }));
+    ASSERT_TRUE(waitOn(&model, &DuplicatesModel::isRunningChanged, [&] { return !model.isRunning(); }));
     ASSERT_EQ(model.groups().size(), 1u);
     EXPECT_EQ(model.extras(model.groups()[0].id).size(), 1u);
 }

@@ -176,7 +176,7 @@ TEST(FilesModelIndexAside, ListsFollowTheCurrentResultOnly) {
     auto second = manyFiles(FilesModel::kBuildAsideFrom + 1, "/second");
     state.setResult(second);
     EXPECT_TRUE(model.biggest({}).rows.empty());
-    ASSERT_TRUE(waitFor([&] { return !model.isIndexing(); }));
+    ASSERT_TRUE(waitOn(&model, &FilesModel::indexReady, [&] { return !model.isIndexing(); }));
     QTest::qWait(50);  // the first build's handback, if it comes late, must change nothing
     EXPECT_EQ(ready, 1);
     const FileList& all = model.biggest({});

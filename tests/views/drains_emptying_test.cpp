@@ -16,19 +16,17 @@ namespace {
 class DrainsEmptyingTest : public ShellFixture {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(store_.isValid());
-        Prefs::useStore(store_.filePath(QStringLiteral("prefs.ini")));
-        Prefs::registerDefaults();
         AppStateServices s = services();
         s.emptyTrash = [released = released_] {
             released.wait();
             return CommandResult{0, ""};
         };
-        state_ = std::make_unique<AppState>(s);
+        start(std::move(s));
     }
     void TearDown() override {
         if (!freed_) release_.set_value();
-        waitFor([&] { return !state_->cleanup().isEmptyingTrash(); });
+        waitOn(&state_->cleanup(), &CleanupModel::isEmptyingTrashChanged,
+               [&] { return !state_->cleanup().isEmptyingTrash(); });
     }
     void release() {
         freed_ = true;
@@ -50,7 +48,8 @@ TEST_F(DrainsEmptyingTest, EmptyIsDisabledAndTheSizeHiddenWhileEmptying) {
     EXPECT_EQ(section.plates()[0]->value(), QStringLiteral("Emptying…"));
 
     release();
-    EXPECT_TRUE(waitFor([&] { return !state_->cleanup().isEmptyingTrash(); }));
+    EXPECT_TRUE(waitOn(&state_->cleanup(), &CleanupModel::isEmptyingTrashChanged,
+                       [&] { return !state_->cleanup().isEmptyingTrash(); }));
     EXPECT_TRUE(section.plates()[0]->button()->isEnabled());
     EXPECT_NE(section.plates()[0]->value(), QStringLiteral("Emptying…"));
 }

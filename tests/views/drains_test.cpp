@@ -32,9 +32,6 @@ TEST(DrainsTest, TrashValue) {
 class DrainsSectionTest : public ShellFixture {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(store_.isValid());
-        Prefs::useStore(store_.filePath(QStringLiteral("prefs.ini")));
-        Prefs::registerDefaults();
         AppStateServices s = services();
         auto empties = empties_;
         s.emptyTrash = [empties] {
@@ -49,7 +46,7 @@ class DrainsSectionTest : public ShellFixture {
             commands->push_back(line);
             return CommandResult{0, ""};
         };
-        state_ = std::make_unique<AppState>(s);
+        start(std::move(s));
     }
 
     std::shared_ptr<std::atomic<int>> empties_ = std::make_shared<std::atomic<int>>(0);
@@ -106,7 +103,8 @@ TEST_F(DrainsSectionTest, EmptyAsksFirstAndCancelChangesNothing) {
 
     // The card's action button runs the request once it has cleared it.
     request.perform();
-    EXPECT_TRUE(waitFor([&] { return *empties_ == 1 && state_->toast().has_value(); }));
+    EXPECT_TRUE(waitOn(state_.get(), &AppState::toastChanged,
+                       [&] { return *empties_ == 1 && state_->toast().has_value(); }));
 }
 
 TEST_F(DrainsSectionTest, RemoveAsksFirstThenRunsTheSimulatorCommand) {
@@ -125,7 +123,7 @@ TEST_F(DrainsSectionTest, RemoveAsksFirstThenRunsTheSimulatorCommand) {
     EXPECT_TRUE(commands_->empty());
 
     request.perform();
-    EXPECT_TRUE(waitFor([&] { return state_->toast().has_value(); }));
+    EXPECT_TRUE(waitOn(state_.get(), &AppState::toastChanged, [&] { return state_->toast().has_value(); }));
     EXPECT_EQ(*commands_, (std::vector<std::string>{"/usr/bin/xcrun simctl delete unavailable"}));
 }
 

@@ -13,6 +13,7 @@
 #include "model/duplicates_model.h"
 #include "model/files_model.h"
 #include "shell_fixture.h"
+#include "support/wait_for.h"
 #include "theme/empty_state.h"
 #include "theme/fading_scroll.h"
 #include "theme/motion.h"
@@ -202,7 +203,8 @@ TEST_F(FilesViewTest, FilterFieldsKeepCaretSelectionAndUndoWhileTyping) {
     ForgottenShelves forgotten(*state_, {});
     TwinShelves twins(*state_, {});
     twins.startSearch();  // over files that do not exist: it finds nothing, and has run
-    ASSERT_TRUE(QTest::qWaitFor([&] { return state_->duplicates().hasRun(); }, 5000));
+    ASSERT_TRUE(waitOn(&state_->duplicates(), &DuplicatesModel::hasRunChanged,
+                       [&] { return state_->duplicates().hasRun(); }));
     state_->duplicates().setGroups({group(1), group(2)});
     ASSERT_EQ(twins.content(), TwinShelves::Content::results);
     QLineEdit* fields[] = {biggest.controls()->searchField()->lineEdit(),

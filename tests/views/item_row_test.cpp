@@ -9,20 +9,14 @@
 #include "theme/chip.h"
 #include "theme/nimbrel_button.h"
 #include "views/kit/selection_bar.h"
+#include "views/test_items.h"
 
 namespace nimbrel {
 namespace {
 
 CleanItem entry(const std::string& path, int64_t size, CleanItem::Kind kind = CleanItem::Kind::file,
                 CleanItem::Source source = CleanItem::Source::files) {
-    CleanItem item;
-    item.id = path;
-    item.name = path.substr(path.find_last_of('/') + 1);
-    item.size = size;
-    item.kind = kind;
-    item.symbolPath = path;
-    item.source = source;
-    return item;
+    return testItem(path, size, kind, source);
 }
 
 class ItemRowTest : public ShellFixture {

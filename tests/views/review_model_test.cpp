@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/host_layout.h"
+#include "views/test_items.h"
 
 namespace nimbrel {
 namespace {
@@ -12,20 +13,11 @@ const std::string& home() {
 }
 
 CleanItem file(const std::string& path, int64_t size, CleanItem::Source source = CleanItem::Source::files) {
-    CleanItem item;
-    item.id = path;
-    item.name = path.substr(path.find_last_of('/') + 1);
-    item.size = size;
-    item.kind = CleanItem::Kind::file;
-    item.symbolPath = path;
-    item.source = source;
-    return item;
+    return testItem(path, size, CleanItem::Kind::file, source);
 }
 
 CleanItem folder(const std::string& path, int64_t size) {
-    CleanItem item = file(path, size, CleanItem::Source::space);
-    item.kind = CleanItem::Kind::folder;
-    return item;
+    return testItem(path, size, CleanItem::Kind::folder, CleanItem::Source::space);
 }
 
 CleanItem junk(const std::string& id, double heat) {

@@ -26,20 +26,14 @@
 #include "views/kit/files_text.h"
 #include "views/kit/junk_contents_list.h"
 #include "views/kit/modal_host.h"
+#include "views/test_items.h"
 
 namespace nimbrel {
 namespace {
 
 CleanItem fileItem(const std::string& path, int64_t size,
                    CleanItem::Source source = CleanItem::Source::files) {
-    CleanItem item;
-    item.id = path;
-    item.name = path.substr(path.find_last_of('/') + 1);
-    item.size = size;
-    item.kind = CleanItem::Kind::file;
-    item.symbolPath = path;
-    item.source = source;
-    return item;
+    return testItem(path, size, CleanItem::Kind::file, source);
 }
 
 class ReviewSheetTest : public ShellFixture {

@@ -23,11 +23,14 @@ class ShellFixture : public ::testing::Test {
   protected:
     static constexpr const char* kHome = "/home/tester";
 
-    void SetUp() override {
+    void SetUp() override { start(services()); }
+
+    // A fixture that changes some of services() starts the state with them.
+    void start(AppStateServices services) {
         ASSERT_TRUE(store_.isValid());
         Prefs::useStore(store_.filePath(QStringLiteral("prefs.ini")));
         Prefs::registerDefaults();
-        state_ = std::make_unique<AppState>(services());
+        state_ = std::make_unique<AppState>(std::move(services));
     }
 
     void TearDown() override {

@@ -287,7 +287,7 @@ TEST_F(SmallFiles, ListedFilesJoinTheFolderAndAreForgottenAfterARemoval) {
     vm.loadSmallFiles(result->root);
     EXPECT_TRUE(vm.isLoadingSmall(root()));
     vm.loadSmallFiles(result->root);  // a second trigger while listing does nothing
-    ASSERT_TRUE(waitFor([&] { return !vm.isLoadingSmall(root()); }));
+    ASSERT_TRUE(waitOn(&vm, &SpaceViewModel::changed, [&] { return !vm.isLoadingSmall(root()); }));
     EXPECT_FALSE(vm.showsSmallFilesRow());
     EXPECT_EQ(vm.tileCount(), 2);
     for (int i = 0; i < vm.tileCount(); ++i)
@@ -300,7 +300,7 @@ TEST_F(SmallFiles, ListedFilesJoinTheFolderAndAreForgottenAfterARemoval) {
     // A listing that finishes after a removal is discarded.
     vm.loadSmallFiles(result->root);
     h.state->bumpRevision();
-    ASSERT_TRUE(waitFor([&] { return !vm.isLoadingSmall(root()); }));
+    ASSERT_TRUE(waitOn(&vm, &SpaceViewModel::changed, [&] { return !vm.isLoadingSmall(root()); }));
     EXPECT_TRUE(vm.tileCount() == 0);
     EXPECT_TRUE(vm.showsSmallFilesRow());
 }

@@ -19,10 +19,10 @@
 #include "theme/shapes.h"
 #include "theme/shrinking_scroll.h"
 #include "views/files/failure_groups.h"
-#include "views/files/sheet_fit.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/files_text.h"
 #include "views/kit/plain_text.h"
+#include "views/kit/sheet_card.h"
 #include "views/kit/symbol_glyph.h"
 #include "views/kit/text_widgets.h"
 #include "views/kit/wrapping_text.h"
@@ -164,16 +164,16 @@ int FailureSheet::rowCount() const {
 }
 
 QSize FailureSheet::sizeHint() const {
-    return cardSizeHint(column_, kContentWidth + 2 * kPadding);
+    return SheetCard::columnSizeHint(column_, kContentWidth + 2 * kPadding);
 }
 
 bool FailureSheet::event(QEvent* event) {
-    refitOnLayoutRequest(this, event);
+    SheetCard::refitOnLayoutRequest(this, event);
     return QWidget::event(event);
 }
 
 void FailureSheet::paintEvent(QPaintEvent*) {
-    paintCardPanel(this);
+    SheetCard::paintPanel(this);
 }
 
 void FailureSheet::keyPressEvent(QKeyEvent* event) {

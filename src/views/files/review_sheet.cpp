@@ -30,11 +30,11 @@
 #include "theme/typo.h"
 #include "util/fmt.h"
 #include "views/files/review_list.h"
-#include "views/files/sheet_fit.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/files_text.h"
 #include "views/kit/junk_contents_list.h"
 #include "views/kit/plain_text.h"
+#include "views/kit/sheet_card.h"
 #include "views/kit/symbol_glyph.h"
 #include "views/kit/text_widgets.h"
 
@@ -151,11 +151,12 @@ class KindLine : public QWidget {
 };
 
 // A text that also flips the acknowledgement when clicked.
-class ClickText : public WrapLabel {
+class ClickText : public PlainLabel {
   public:
     ClickText(const QString& text, std::function<void()> onClick, QWidget* parent)
-        : WrapLabel(text, Fonts::font(12, FontWeight::semibold), adaptive(&Palette::ink), parent),
+        : PlainLabel(text, Fonts::font(12, FontWeight::semibold), adaptive(&Palette::ink), parent),
           onClick_(std::move(onClick)) {
+        wrapLines();
         setCursor(Qt::PointingHandCursor);
     }
 
@@ -343,9 +344,9 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     kept_ = new NoteLabel(QStringLiteral("lock.fill"), {}, Typo::caption(), fixed(Palette::honey()), this);
     column_->addWidget(kept_);
     column_->addWidget(
-        new WrapLabel(tr("Nimbrelised items go to the Trash, where you can still get them back "
-                         "until you empty it. Unticked items stay selected."),
-                      Fonts::font(12), adaptive(&Palette::ink2), this));
+        PlainLabel::wrapping(tr("Nimbrelised items go to the Trash, where you can still get them back "
+                                "until you empty it. Unticked items stay selected."),
+                             Fonts::font(12), adaptive(&Palette::ink2), this));
     column_->addWidget(new NoteLabel(
         QStringLiteral("exclamationmark.octagon.fill"),
         tr("Nimbrelise Forever skips the Trash: there is no undo and no way to get anything back."),
@@ -661,16 +662,16 @@ void ReviewSheet::updateFooter() {
 }
 
 QSize ReviewSheet::sizeHint() const {
-    return cardSizeHint(column_, kContentWidth + 2 * kPadding);
+    return SheetCard::columnSizeHint(column_, kContentWidth + 2 * kPadding);
 }
 
 bool ReviewSheet::event(QEvent* event) {
-    refitOnLayoutRequest(this, event);
+    SheetCard::refitOnLayoutRequest(this, event);
     return QWidget::event(event);
 }
 
 void ReviewSheet::paintEvent(QPaintEvent*) {
-    paintCardPanel(this);
+    SheetCard::paintPanel(this);
 }
 
 void ReviewSheet::keyPressEvent(QKeyEvent* event) {

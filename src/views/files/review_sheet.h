@@ -23,7 +23,6 @@ class NoteLabel;
 class ReviewList;
 class ReviewRow;
 class ShrinkingScroll;
-class WrapLabel;
 
 // The gate in front of every removal: the whole selection by area, unticks for this removal only,
 // what the safety guard keeps, a warning about data that cannot be rebuilt whose acknowledgement

@@ -2,6 +2,8 @@
 
 #include <QEvent>
 
+#include "theme/appearance.h"
+
 namespace nimbrel {
 
 PlainLabel::PlainLabel(const QString& text, const QFont& font, ColorFn color, QWidget* parent)
@@ -12,9 +14,24 @@ PlainLabel::PlainLabel(const QString& text, const QFont& font, ColorFn color, QW
     applyColor();
 }
 
+PlainLabel::PlainLabel(const QString& text, const QFont& font, const AdaptiveColor& color, QWidget* parent)
+    : PlainLabel(
+          text, font, [&color](const QWidget* w) { return color.resolve(w); }, parent) {}
+
+PlainLabel* PlainLabel::wrapping(const QString& text, const QFont& font, ColorFn color, QWidget* parent) {
+    auto* label = new PlainLabel(text, font, std::move(color), parent);
+    label->wrapLines();
+    return label;
+}
+
 void PlainLabel::setColor(ColorFn color) {
     color_ = std::move(color);
     applyColor();
+}
+
+void PlainLabel::wrapLines() {
+    setWordWrap(true);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
 }
 
 void PlainLabel::showEvent(QShowEvent* event) {
@@ -23,8 +40,8 @@ void PlainLabel::showEvent(QShowEvent* event) {
 }
 
 void PlainLabel::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ParentChange) applyColor();
     QLabel::changeEvent(event);
+    if (event->type() == QEvent::ParentChange || event->type() == QEvent::StyleChange) applyColor();
 }
 
 void PlainLabel::applyColor() {

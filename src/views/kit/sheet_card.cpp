@@ -1,8 +1,11 @@
 #include "views/kit/sheet_card.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "theme/palette.h"
 #include "theme/shapes.h"
@@ -37,15 +40,38 @@ QPainterPath SheetCard::shape(const QRectF& r) {
 }
 
 void SheetCard::paintEvent(QPaintEvent*) {
-    QPainter p(this);
+    paintPanel(this);
+}
+
+void SheetCard::paintPanel(QWidget* card) {
+    QPainter p(card);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF r(rect());
-    p.fillPath(shape(r), Palette::panel().resolve(this));
+    const QRectF r(card->rect());
+    p.fillPath(shape(r), Palette::panel().resolve(card));
     // The hairline sits inside the edge.
-    QPen pen(Palette::line().resolve(this), 1);
+    QPen pen(Palette::line().resolve(card), 1);
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
     p.drawPath(Shapes::rounded(Shapes::inset(r, 0.5), kRadius - 0.5));
+}
+
+void SheetCard::fit(QWidget* card) {
+    QWidget* host = card->parentWidget();
+    if (!host || !card->isVisible()) return;
+    constexpr int kMargin = 16;
+    const QSize hint = card->sizeHint();
+    const int height = std::max(0, std::min(hint.height(), host->height() - 2 * kMargin));
+    const QRect r((host->width() - hint.width()) / 2, (host->height() - height) / 2, hint.width(), height);
+    if (card->geometry() != r) card->setGeometry(r);
+}
+
+QSize SheetCard::columnSizeHint(const QLayout* column, int width) {
+    return QSize(width, column->hasHeightForWidth() ? column->totalHeightForWidth(width)
+                                                    : column->sizeHint().height());
+}
+
+void SheetCard::refitOnLayoutRequest(QWidget* card, const QEvent* event) {
+    if (event->type() == QEvent::LayoutRequest) QTimer::singleShot(0, card, [card] { fit(card); });
 }
 
 }  // namespace nimbrel

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QEvent;
 class QVBoxLayout;
 class QLayout;
 
@@ -31,6 +32,18 @@ class SheetCard : public QWidget {
 
     // The card's outline in its own coordinates (the host draws the shadow from it).
     static QPainterPath shape(const QRectF& r);
+
+    // Wider cards with a column of their own (the review, the failures) share the chrome through
+    // these. The rounded panel with its hairline edge, painted on `card`:
+    static void paintPanel(QWidget* card);
+    // The height the content asks for, within the card's host (16 points clear above and below),
+    // centred there. Cards whose lists load after they are placed call it again.
+    static void fit(QWidget* card);
+    // The size a fixed-width card asks for: wrapped notes need the width to know their height.
+    static QSize columnSizeHint(const QLayout* column, int width);
+    // A list's height is known only once its rows are measured: on each layout request the card is
+    // fitted again (after the layout has run).
+    static void refitOnLayoutRequest(QWidget* card, const QEvent* event);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -9,40 +9,6 @@
 
 namespace nimbrel {
 
-WrapLabel::WrapLabel(const QString& text, const QFont& font, ColorFn color, QWidget* parent)
-    : QLabel(parent), color_(std::move(color)) {
-    setTextFormat(Qt::PlainText);
-    setWordWrap(true);
-    setFont(font);
-    setText(text);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
-    applyColor();
-}
-
-void WrapLabel::setColor(ColorFn color) {
-    color_ = std::move(color);
-    applyColor();
-}
-
-void WrapLabel::showEvent(QShowEvent* event) {
-    applyColor();
-    QLabel::showEvent(event);
-}
-
-void WrapLabel::changeEvent(QEvent* event) {
-    QLabel::changeEvent(event);
-    if (event->type() == QEvent::ParentChange || event->type() == QEvent::StyleChange) applyColor();
-}
-
-void WrapLabel::applyColor() {
-    if (!color_) return;
-    QPalette pal = palette();
-    const QColor c = color_(this);
-    if (pal.color(QPalette::WindowText) == c) return;
-    pal.setColor(QPalette::WindowText, c);
-    setPalette(pal);
-}
-
 NoteLabel::NoteLabel(const QString& symbol, const QString& text, const QFont& font, ColorFn color,
                      QWidget* parent)
     : QWidget(parent) {
@@ -53,7 +19,7 @@ NoteLabel::NoteLabel(const QString& symbol, const QString& text, const QFont& fo
         new SymbolGlyph(symbol, QFontInfo(font).pixelSize() * 0.95, color, FontWeight::regular, this);
     // The symbol sits on the first line of the text.
     icon->setFixedHeight(QFontMetrics(font).height());
-    label_ = new WrapLabel(text, font, color, this);
+    label_ = PlainLabel::wrapping(text, font, color, this);
     label_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     row->addWidget(icon, 0, Qt::AlignTop);
     row->addWidget(label_, 1);

@@ -30,6 +30,7 @@
 #include "util/plural.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/path_actions.h"
+#include "views/kit/plain_label.h"
 #include "views/kit/plain_text.h"
 #include "views/kit/shortcuts.h"
 #include "views/space/space_headers.h"
@@ -297,7 +298,8 @@ ExplorerToolbar::ExplorerToolbar(SpaceViewModel& model, QWidget* parent) : QWidg
     row->addWidget(chipScroll, 1);
     row->addStretch(0);
 
-    auto* sortLabel = plainLabel(tr("Sort"), Fonts::font(11.5, FontWeight::medium), Palette::ink3(), this);
+    auto* sortLabel =
+        new PlainLabel(tr("Sort"), Fonts::font(11.5, FontWeight::medium), Palette::ink3(), this);
     row->addWidget(sortLabel);
     QList<PillOption> options;
     for (ExplorerSort s : allSorts())

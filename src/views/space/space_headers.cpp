@@ -80,11 +80,6 @@ void FittingLabel::paintEvent(QPaintEvent*) {
     p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, text_);
 }
 
-QLabel* plainLabel(const QString& text, const QFont& font, const AdaptiveColor& color, QWidget* parent) {
-    return new PlainLabel(
-        text, font, [&color](const QWidget* w) { return color.resolve(w); }, parent);
-}
-
 // --- welcome -------------------------------------------------------------------------------------
 
 WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
@@ -98,10 +93,10 @@ WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent)
     column->addWidget(headline_);
 
     auto* intro =
-        plainLabel(tr("Scan, and these placeholders become your real folders. Stained ones are grime "
-                      "that's safe to clear, swollen ones are the heaviest. Tick what you don't need "
-                      "and the steamer nimbrelises it, to the Trash first."),
-                   Fonts::font(13), Palette::ink2(), this);
+        new PlainLabel(tr("Scan, and these placeholders become your real folders. Stained ones are grime "
+                          "that's safe to clear, swollen ones are the heaviest. Tick what you don't need "
+                          "and the steamer nimbrelises it, to the Trash first."),
+                       Fonts::font(13), Palette::ink2(), this);
     intro->setWordWrap(true);
     intro->setMaximumWidth(620);
     intro_ = intro;
@@ -176,7 +171,8 @@ DiscoveringHeader::DiscoveringHeader(AppState& state, QWidget* parent) : QWidget
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(8);
     titleRow->addWidget(new NimbrelLoader(18, this));
-    title_ = plainLabel({}, Fonts::font(25, FontWeight::heavy, FontDesign::rounded), Palette::ink(), this);
+    title_ =
+        new PlainLabel({}, Fonts::font(25, FontWeight::heavy, FontDesign::rounded), Palette::ink(), this);
     titleRow->addWidget(title_, 1);
     left->addLayout(titleRow);
     path_ = new ElidedLabel(this);

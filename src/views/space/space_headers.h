@@ -34,10 +34,6 @@ class FittingLabel : public QWidget {
     double minimumScale_;
 };
 
-// A label in a palette colour that follows the window's appearance, never read as markup.
-QLabel* plainLabel(const QString& text, const QFont& font, const AdaptiveColor& color,
-                   QWidget* parent = nullptr);
-
 // Above the placeholder tiles before any scan: what the app does, the three ways to start a scan,
 // the last three scan targets and, without Full Disk Access, the way to grant it.
 class WelcomeHeader : public QWidget {

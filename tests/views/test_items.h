@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "model/clean_item.h"
+
+namespace nimbrel {
+
+// A selected file (or, with `kind`, folder) at `path`, named by its last component.
+inline CleanItem testItem(const std::string& path, int64_t size, CleanItem::Kind kind = CleanItem::Kind::file,
+                          CleanItem::Source source = CleanItem::Source::files) {
+    CleanItem item;
+    item.id = path;
+    item.name = path.substr(path.find_last_of('/') + 1);
+    item.size = size;
+    item.kind = kind;
+    item.symbolPath = path;
+    item.source = source;
+    return item;
+}
+
+}  // namespace nimbrel
