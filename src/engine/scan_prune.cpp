@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "engine/node_finder.h"
 #include "engine/path_rules.h"
 #include "engine/risk_catalog.h"
 
@@ -19,61 +20,6 @@ void charge(std::map<FileCategory, CategoryTotal>& lost, FileCategory category, 
     total.size += size;
     total.count += 1;
 }
-
-// Folders by path, read-only. A folder with many children gets a name index the first time a
-// lookup passes through it; folders the plan takes out are no longer found.
-class Finder {
-  public:
-    explicit Finder(const ScanResult& result) : root_(result.root.get()) {}
-
-    DirNode* find(std::string_view path) const {
-        if (!root_) return nullptr;
-        if (path == root_->name) return root_;
-        std::string_view prefix = root_->name;
-        const bool slashed = !prefix.empty() && prefix.back() == '/';
-        if (path.size() < prefix.size() + (slashed ? 0 : 1) || path.compare(0, prefix.size(), prefix) != 0 ||
-            (!slashed && path[prefix.size()] != '/'))
-            return nullptr;
-        DirNode* node = root_;
-        std::size_t pos = prefix.size() + (slashed ? 0 : 1);
-        while (pos < path.size()) {
-            std::size_t end = path.find('/', pos);
-            if (end == std::string_view::npos) end = path.size();
-            if (end > pos) {
-                node = child(node, path.substr(pos, end - pos));
-                if (!node) return nullptr;
-            }
-            pos = end + 1;
-        }
-        return node;
-    }
-
-    void takeOut(const DirNode* folder) { gone_.insert(folder); }
-    bool isOut(const DirNode* folder) const { return gone_.count(folder) > 0; }
-
-  private:
-    static constexpr std::size_t kIndexFrom = 16;
-
-    DirNode* child(DirNode* node, std::string_view name) const {
-        if (node->children.size() < kIndexFrom) {
-            for (const auto& c : node->children)
-                if (c->name == name && !isOut(c.get())) return c.get();
-            return nullptr;
-        }
-        auto [index, made] = indexes_.try_emplace(node);
-        if (made) {
-            for (const auto& c : node->children)
-                index->second.emplace(c->name, c.get());  // the first of a name wins
-        }
-        auto found = index->second.find(name);
-        if (found == index->second.end() || isOut(found->second)) return nullptr;
-        return found->second;
-    }
-
-    DirNode* root_;
-    mutable std::unordered_map<const DirNode*, std::unordered_map<std::string_view, DirNode*>> indexes_;
-    std::unordered_set<const DirNode*> gone_;
-};
 
 // Drops the elements at `drop` (ascending positions), keeping the order of the rest.
 template <typename T>
@@ -167,7 +113,7 @@ ScanPrune ScanPrune::plan(const ScanResult& result, const std::unordered_set<std
         charge(prune.categories_, item.category, item.size);
     }
 
-    Finder finder(result);
+    NodeFinder finder(result);
     std::unordered_map<const DirNode*, std::int64_t> trackedInside;
     std::unordered_map<const DirNode*, std::int64_t> listedInside;  // files the listed ones hold
     std::unordered_map<std::string_view, DirNode*> detachedPaths;

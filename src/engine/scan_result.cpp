@@ -12,6 +12,7 @@
 
 #include "engine/disk_scanner.h"
 #include "engine/inode_key.h"
+#include "engine/node_finder.h"
 #include "engine/path_rules.h"
 #include "engine/risk_catalog.h"
 #include "engine/scan_prune.h"
@@ -31,58 +32,6 @@ void lowerUpwards(DirNode* from, std::int64_t size, std::int64_t files) {
         lower(n->fileCount, files);
     }
 }
-
-// Finds many folders by path in a row. A folder with many children gets a name index the first
-// time a lookup passes through it, so a removal of thousands of paths in one big folder stays
-// linear. A folder detached by the removal (its parent link cleared) is no longer found.
-class NodeFinder {
-  public:
-    explicit NodeFinder(const ScanResult& result) : result_(result) {}
-
-    DirNode* find(std::string_view path) {
-        DirNode* root = result_.root.get();
-        if (!root) return nullptr;
-        if (path == root->name) return root;
-        std::string_view prefix = root->name;
-        const bool slashed = !prefix.empty() && prefix.back() == '/';
-        if (path.size() < prefix.size() + (slashed ? 0 : 1) || path.compare(0, prefix.size(), prefix) != 0 ||
-            (!slashed && path[prefix.size()] != '/'))
-            return nullptr;
-        DirNode* node = root;
-        std::size_t pos = prefix.size() + (slashed ? 0 : 1);
-        while (pos < path.size()) {
-            std::size_t end = path.find('/', pos);
-            if (end == std::string_view::npos) end = path.size();
-            if (end > pos) {
-                node = child(node, path.substr(pos, end - pos));
-                if (!node) return nullptr;
-            }
-            pos = end + 1;
-        }
-        return node;
-    }
-
-  private:
-    static constexpr std::size_t kIndexFrom = 16;
-
-    DirNode* child(DirNode* node, std::string_view name) {
-        if (node->children.size() < kIndexFrom) {
-            for (const auto& c : node->children)
-                if (c->parent && c->name == name) return c.get();
-            return nullptr;
-        }
-        auto [index, made] = indexes_.try_emplace(node);
-        if (made) {
-            for (const auto& c : node->children)
-                if (c->parent) index->second.emplace(c->name, c.get());  // the first of a name wins
-        }
-        auto found = index->second.find(name);
-        return found == index->second.end() ? nullptr : found->second;
-    }
-
-    const ScanResult& result_;
-    std::unordered_map<const DirNode*, std::unordered_map<std::string_view, DirNode*>> indexes_;
-};
 
 }  // namespace
 
