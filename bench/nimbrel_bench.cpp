@@ -5,7 +5,7 @@
 //   nimbrel-bench usage PATH
 //   nimbrel-bench twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]
 //   nimbrel-bench explorer PATH [--min-tracked BYTES]
-//   nimbrel-bench window PATH
+//   nimbrel-bench window PATH [--twins 1] [--remove N]
 //   nimbrel-bench files PATH
 //   nimbrel-bench prune PATH [--count N] [--min-tracked BYTES]
 //
@@ -27,8 +27,8 @@
 
 #ifdef NIMBREL_BENCH_EXPLORER
 namespace nimbrel::bench {
-int runExplorer(const std::string& path, long long minTracked);  // explorer_bench.cpp
-int runWindow(const std::string& path);                          // window_bench.cpp
+int runExplorer(const std::string& path, long long minTracked);             // explorer_bench.cpp
+int runWindow(const std::string& path, bool twins, long long removeCount);  // window_bench.cpp
 }  // namespace nimbrel::bench
 #endif
 
@@ -199,7 +199,7 @@ int runExplorer(const Args& args) {
     return bench::runExplorer(args.path, args.number("--min-tracked", 1));
 }
 int runWindow(const Args& args) {
-    return bench::runWindow(args.path);
+    return bench::runWindow(args.path, args.number("--twins", 0) != 0, args.number("--remove", 0));
 }
 #endif
 
@@ -233,7 +233,9 @@ const Command kCommands[] = {
      "explorer PATH [--min-tracked BYTES]\n"
      "                                     open the largest folder in the explorer, type a search",
      runExplorer},
-    {"window", "window PATH                        scan in the main window; report GUI-thread stalls",
+    {"window",
+     "window PATH [--twins 1] [--remove N]\n"
+     "                                     scan, twins, removal in the main window; GUI-thread stalls",
      runWindow},
 #endif
 };

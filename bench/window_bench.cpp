@@ -1,6 +1,9 @@
-// nimbrel-bench window PATH: the main window (offscreen unless a display is chosen) scans PATH while a
-// watchdog timer on the GUI thread measures how long the thread is ever kept from its events. Then
-// the largest folder is opened and searched in the window, watched the same way.
+// nimbrel-bench window PATH [--twins 1] [--remove N]: the main window (offscreen unless a display is
+// chosen) scans PATH while a watchdog timer on the GUI thread measures how long the thread is ever
+// kept from its events. Then the largest folder is opened and searched in the window, watched the
+// same way. --twins 1 then scans again with every file listed, shows the Biggest shelf and runs a
+// twin search over every file; --remove N also ticks N listed files (the twins' extra copies first)
+// and removes them for good: PATH must then be a copy under /tmp made for the purpose.
 
 #include <sys/resource.h>
 
@@ -9,11 +12,15 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "model/app_state.h"
+#include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "theme/fonts.h"
 #include "views/shell/main_window.h"
@@ -36,14 +43,23 @@ class Watchdog {
         QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
         timer_.start(kTickMs);
     }
+    // Prints the phase that ends as soon as it ends, so a run stopped later still told it.
     void setPhase(const char* phase) {
         tick();
+        print(phase_);
         phase_ = phase;
     }
-    void report() const {
-        for (const auto& [phase, worst, stalls] : phases_)
-            std::printf("phase=%s worst_stall_ms=%lld stalls_over_%dms=%d\n", phase.c_str(), worst, kStallMs,
-                        stalls);
+    void print(const std::string& phase) const {
+        for (const auto& [name, worst, stalls] : phases_)
+            if (name == phase) {
+                std::printf("phase=%s worst_stall_ms=%lld stalls_over_%dms=%d\n", name.c_str(), worst,
+                            kStallMs, stalls);
+                std::fflush(stdout);
+            }
+    }
+    void report() {
+        tick();
+        print(phase_);
     }
 
   private:
@@ -80,9 +96,28 @@ void spin(int ms) {
     waitUntil([] { return false; }, ms);
 }
 
+// A folder the bench may remove from: a real folder below /tmp, and not /tmp itself.
+bool isScratchCopy(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved)) return false;
+    const std::string real(resolved);
+    return real.rfind("/tmp/", 0) == 0 && real.size() > 5;
+}
+
+double peakRssMB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
 }  // namespace
 
-int runWindow(const std::string& path) {
+int runWindow(const std::string& path, bool twins, long long removeCount) {
+    if (removeCount > 0 && !isScratchCopy(path)) {
+        std::fprintf(stderr, "--remove removes files for good: PATH must be a copy below /tmp.\n");
+        return 2;
+    }
+    twins = twins || removeCount > 0;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     int argc = 1;
@@ -136,10 +171,86 @@ int runWindow(const std::string& path) {
         }
     }
 
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
+    // Memory as a user with default settings would see it, before anything below lists every file.
+    const double defaultPeakMB = peakRssMB();
     std::printf("scan_seconds=%.2f largest_folder_entries=%zu peak_rss_mb=%.1f\n", scanSeconds,
-                largest ? largest->children.size() + largest->files.size() : 0, usage.ru_maxrss / 1024.0);
+                largest ? largest->children.size() + largest->files.size() : 0, defaultPeakMB);
+    std::fflush(stdout);
+
+    if (twins) {
+        if (auto* space = window.findChild<SpaceView*>()) space->model().setSearch(QString());
+        state.setFolderFocus(std::nullopt);
+        Prefs::setValue(QString::fromLatin1(Prefs::kMinTrackedSize), 1);
+        watchdog.setPhase("scan-all");
+        scanClock.restart();
+        state.scan(path);
+        waitUntil([&] { return !state.isScanning(); }, 30 * 60 * 1000);
+        const double allSeconds = scanClock.elapsed() / 1000.0;
+        watchdog.setPhase("files-shown");
+        state.setSection(SidebarItem::largest);
+        spin(1500);
+
+        watchdog.setPhase("twins");
+        state.setSection(SidebarItem::duplicates);
+        spin(300);
+        scanClock.restart();
+        if (state.result()) state.duplicates().run(std::shared_ptr<const ScanResult>(state.result()), 1);
+        waitUntil([&] { return !state.duplicates().isRunning(); }, 30 * 60 * 1000);
+        const double twinSeconds = scanClock.elapsed() / 1000.0;
+        spin(1500);
+        size_t extras = 0;
+        for (const DuplicateGroup& g : state.duplicates().groups())
+            extras += g.files.size() - 1;
+        std::printf("listed=%zu scan_all_seconds=%.2f twins_seconds=%.2f twin_sets=%zu twin_extras=%zu\n",
+                    state.result() ? state.result()->files.size() : 0, allSeconds, twinSeconds,
+                    state.duplicates().groups().size(), extras);
+        std::fflush(stdout);
+    }
+
+    if (removeCount > 0 && state.result()) {
+        // The extra copies of every twin set, as "Select every extra" ticks them, then the largest
+        // listed files, up to the count asked for.
+        watchdog.setPhase("select");
+        std::vector<std::string> groupIDs;
+        for (const DuplicateGroup& g : state.duplicates().groups())
+            groupIDs.push_back(g.id);
+        std::vector<CleanItem> items = state.duplicates().extras(groupIDs);
+        if (items.size() > static_cast<size_t>(removeCount)) items.resize(static_cast<size_t>(removeCount));
+        std::unordered_set<std::string> chosen;
+        for (const CleanItem& item : items)
+            chosen.insert(item.id);
+        for (const FileItem& f : state.result()->files) {
+            if (chosen.size() >= static_cast<size_t>(removeCount)) break;
+            if (f.isPackage || !chosen.insert(f.path).second) continue;
+            CleanItem item;
+            item.id = f.path;
+            item.name = f.name;
+            item.size = f.size;
+            item.kind = CleanItem::Kind::file;
+            item.symbolPath = f.path;
+            item.source = CleanItem::Source::files;
+            items.push_back(std::move(item));
+        }
+        state.queue().add(items);
+        spin(500);
+
+        watchdog.setPhase("removal");
+        std::unordered_set<std::string> ids;
+        for (const CleanItem& item : state.queue().items())
+            ids.insert(item.id);
+        const std::int64_t revision = state.revision();
+        scanClock.restart();
+        state.nimbrelise(ids, true);
+        waitUntil([&] { return !state.isDeleting() && state.revision() != revision; }, 30 * 60 * 1000);
+        const double removalSeconds = scanClock.elapsed() / 1000.0;
+        watchdog.setPhase("after-removal");
+        spin(1500);
+        std::printf("removed_items=%zu removal_seconds=%.2f failures=%zu listed_after=%zu\n", ids.size(),
+                    removalSeconds, state.deletionFailures() ? state.deletionFailures()->size() : 0,
+                    state.result() ? state.result()->files.size() : 0);
+    }
+
+    std::printf("peak_rss_mb_all=%.1f\n", peakRssMB());
     watchdog.report();
     Prefs::useStore(QString());
     return 0;

@@ -1,5 +1,7 @@
 #include "engine/deletion.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -161,6 +163,7 @@ DeletionFailure::Reason DeletionFailure::classify(const RemovalError& error) {
     // What the platform learnt about the cause beats the bare code: EPERM on an immutable file is
     // the system's protection, EACCES in the user's own locked folder is not someone else's.
     if (error.cause == RemovalError::Cause::immutable) return Reason::protectedByMacOS;
+    if (error.cause == RemovalError::Cause::notYours) return Reason::noPermission;
     if (error.cause != RemovalError::Cause::unknown) return Reason::other;
     // The underlying POSIX code decides first; only when there is none does the outer error's own
     // POSIX code count.
@@ -172,6 +175,13 @@ DeletionFailure::Reason DeletionFailure::classify(const RemovalError& error) {
     if (error.domain == RemovalError::Domain::cocoa && error.code == RemovalError::writeNotPermitted)
         return Reason::noPermission;
     return Reason::other;
+}
+
+std::optional<PinnedFolder> PinnedFolder::pin(const std::string& path) {
+    struct stat st {};
+    if (!isRemovablePathSpelling(path) || ::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return PinnedFolder{path, uint64_t(st.st_dev), uint64_t(st.st_ino)};
 }
 
 int DeletionRequest::protectedCount() const {

@@ -33,6 +33,7 @@ struct RemovalError {
         noTrash,          // the item's file system has no Trash
         pathChanged,      // a folder on the way is no longer the folder it was (a link took its place)
         notNormal,        // the path is not one absolute, normal spelling
+        notYours,         // another user's item in a shared (sticky) folder: only they may take it out
     };
 
     // The outer codes the classification and the worker look for.
@@ -62,6 +63,20 @@ struct RemovalError {
 // True when `path` is the one spelling a removal acts on: absolute, no NUL byte, no empty, "." or
 // ".." component, no trailing slash, and not "/" itself.
 bool isRemovablePathSpelling(const std::string& path);
+
+// A folder a removal may reach through symbolic links, because that is how it was when the user
+// reviewed it (a junk location under a linked ~/.cache): only while it is still that same folder.
+// Nothing below it is ever reached through a link.
+struct PinnedFolder {
+    std::string path;  // absolute and normal, as spelled in the request
+    uint64_t device = 0;
+    uint64_t inode = 0;
+
+    bool operator==(const PinnedFolder&) const = default;
+
+    // The folder `path` leads to now, links followed; nothing when it is not a folder.
+    static std::optional<PinnedFolder> pin(const std::string& path);
+};
 
 // One path that stayed behind.
 struct DeletionFailure {
@@ -95,6 +110,7 @@ struct DeletionRequest {
     Completion onComplete;      // called once after the removal with the paths actually removed
     std::optional<std::vector<DeletionItem>> summary;  // the confirmation card's list
     std::unordered_set<std::string> queueIDs;          // the chosen selection entries
+    std::vector<PinnedFolder> pinnedFolders;           // folders of the items reviewed through links
 
     // The number of items whose path the safety guard refuses.
     int protectedCount() const;

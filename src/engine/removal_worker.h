@@ -58,8 +58,8 @@ class RemovalFileOps {
 // stayed behind, in the order it happened.
 struct RemovalResult {
     // Every path that is gone, with the bytes its removal freed. For good, these are the bytes the
-    // disk got back (a hard-linked name whose other names remain frees 0); to the Trash, the
-    // known or measured size.
+    // disk got back (a hard-linked name whose other names remain frees 0); to the Trash, what
+    // emptying it will give back when the operations count it, else the known or measured size.
     std::unordered_map<std::string, int64_t> freed;
     std::vector<DeletionFailure> failures;
 

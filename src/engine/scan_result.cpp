@@ -14,6 +14,7 @@
 #include "engine/inode_key.h"
 #include "engine/path_rules.h"
 #include "engine/risk_catalog.h"
+#include "engine/scan_prune.h"
 
 namespace nimbrel {
 
@@ -21,13 +22,6 @@ namespace {
 
 void lower(std::int64_t& value, std::int64_t by) {
     value = std::max<std::int64_t>(0, value - by);
-}
-
-void lowerCategory(std::map<FileCategory, CategoryTotal>& totals, FileCategory category, std::int64_t size) {
-    auto it = totals.find(category);
-    if (it == totals.end()) return;  // never created by a removal
-    lower(it->second.size, size);
-    lower(it->second.count, 1);
 }
 
 // Lowers `from` and every folder above it.
@@ -66,13 +60,6 @@ class NodeFinder {
             pos = end + 1;
         }
         return node;
-    }
-
-    void forget(DirNode* parent, const DirNode* child) {
-        auto index = indexes_.find(parent);
-        if (index == indexes_.end()) return;
-        auto entry = index->second.find(child->name);
-        if (entry != index->second.end() && entry->second == child) index->second.erase(entry);
     }
 
   private:
@@ -125,102 +112,7 @@ std::shared_ptr<DirNode> ScanResult::node(const std::string& path) const {
 
 void ScanResult::remove(const std::unordered_set<std::string>& paths,
                         const std::unordered_map<std::string, std::int64_t>& sizes) {
-    if (paths.empty()) return;
-    std::unordered_set<std::int64_t> removedIDs;
-    std::unordered_set<std::string_view> handled;
-    // Folders whose `files` or `children` lose entries; each list is filtered once at the end.
-    std::unordered_set<DirNode*> filesTouched;
-    std::unordered_set<DirNode*> childrenTouched;
-
-    // Listed files first, while every folder of the tree is still attached.
-    for (const FileItem& item : files) {
-        if (!paths.count(item.path)) continue;
-        removedIDs.insert(item.id);
-        handled.insert(item.path);
-        if (DirNode* parent = item.parent) {
-            filesTouched.insert(parent);
-            lowerUpwards(parent, item.size, std::max<std::int64_t>(1, item.fileCount));
-        }
-        lowerCategory(categoryTotals, item.category, item.size);
-    }
-
-    NodeFinder finder(*this);
-    // Detached folders stay in their parents' lists (marked by a cleared parent link) until the
-    // end, so no lookup meets a destroyed one.
-    std::vector<DirNode*> detached;
-    std::unordered_map<const DirNode*, std::int64_t> trackedInside;
-    std::unordered_map<std::string_view, DirNode*> detachedPaths;
-    for (const std::string& path : paths) {
-        if (handled.count(path)) continue;
-        DirNode* folder = finder.find(path);
-        if (folder && folder->parent) {
-            DirNode* parent = folder->parent;
-            detached.push_back(folder);
-            finder.forget(parent, folder);
-            childrenTouched.insert(parent);
-            folder->parent = nullptr;  // lets holders of the folder see that it left the tree
-            lowerUpwards(parent, folder->size, folder->fileCount);
-            trackedInside[folder] = 0;
-            detachedPaths.emplace(path, folder);
-            continue;
-        }
-        // Not a folder of the tree (or the root itself): a small file measured by the caller. The
-        // scan counted it, if at all, among its folder's loose files: never give back more than
-        // those, so an excluded or new path cannot empty a folder whose children keep their size.
-        auto size = sizes.find(path);
-        if (size == sizes.end() || size->second <= 0) continue;
-        DirNode* parent = finder.find(PathRules::parent(path));
-        if (!parent) continue;
-        const std::int64_t counted = std::min(size->second, parent->smallFilesSize);
-        if (counted <= 0) continue;
-        lower(parent->smallFilesSize, counted);
-        lowerUpwards(parent, counted, 1);
-        lowerCategory(categoryTotals,
-                      FileCategory::classify(asciiLower(pathExtension(PathRules::lastComponent(path)))),
-                      counted);
-    }
-
-    // The listed files inside removed folders leave with them, in one pass over the list: each is
-    // charged to the nearest removed folder above it.
-    if (!detached.empty()) {
-        for (const FileItem& item : files) {
-            if (removedIDs.count(item.id)) continue;
-            const DirNode* owner = nullptr;
-            if (item.parent) {
-                for (const DirNode* n = item.parent; n && !owner; n = n->parent)
-                    if (trackedInside.count(n)) owner = n;
-            } else {
-                // A file without its folder link: judged by its path alone.
-                for (std::size_t slash = item.path.rfind('/');
-                     slash != std::string::npos && slash > 0 && !owner;
-                     slash = item.path.rfind('/', slash - 1))
-                    if (auto d = detachedPaths.find(std::string_view(item.path).substr(0, slash));
-                        d != detachedPaths.end())
-                        owner = d->second;
-            }
-            if (!owner) continue;
-            removedIDs.insert(item.id);
-            trackedInside[owner] += item.size;
-            lowerCategory(categoryTotals, item.category, item.size);
-        }
-        // What a folder held below the listing threshold is booked as one "other" item.
-        for (const DirNode* folder : detached)
-            lowerCategory(categoryTotals, FileCategory::other,
-                          std::max<std::int64_t>(0, folder->size - trackedInside[folder]));
-    }
-
-    for (DirNode* parent : filesTouched)
-        std::erase_if(parent->files, [&](const FileItem& f) { return removedIDs.count(f.id) > 0; });
-    for (DirNode* parent : childrenTouched)
-        std::erase_if(parent->children, [](const auto& child) { return child->parent == nullptr; });
-    std::erase_if(files, [&](const FileItem& f) { return removedIDs.count(f.id) > 0; });
-    std::erase_if(artifacts, [&](const DevArtifact& a) {
-        if (paths.count(a.path)) return true;
-        for (std::size_t slash = a.path.find('/', 1); slash != std::string::npos;
-             slash = a.path.find('/', slash + 1))
-            if (paths.count(a.path.substr(0, slash))) return true;
-        return false;
-    });
+    ScanPrune::plan(*this, paths, sizes).apply(*this);
 }
 
 namespace {
@@ -340,6 +232,7 @@ ScanResult::Recheck ScanResult::recheck(const std::vector<std::string>& paths) c
 void ScanResult::apply(const Recheck& recheck) {
     remove(recheck.gone, {});
     NodeFinder finder(*this);
+    std::int64_t unlistedSize = 0, unlistedCount = 0;
     for (const Recheck::Shrunk& s : recheck.shrunk) {
         DirNode* node = finder.find(s.folder);
         if (!node) continue;  // went with a folder above it
@@ -353,6 +246,15 @@ void ScanResult::apply(const Recheck& recheck) {
         if (size <= 0 && count <= 0) continue;
         lower(node->smallFilesSize, size);
         lowerUpwards(node, size, count);
+        unlistedSize += size;
+        unlistedCount += count;
+    }
+    for (const auto& [category, lost] :
+         ScanPrune::unlistedShares(*this, {}, {}, unlistedSize, unlistedCount)) {
+        auto it = categoryTotals.find(category);
+        if (it == categoryTotals.end()) continue;
+        lower(it->second.size, lost.size);
+        lower(it->second.count, lost.count);
     }
 }
 

@@ -129,7 +129,9 @@ AppState::AppState(AppStateServices services, QObject* parent)
       recents_(storedRecents()),
       duplicates_(new DuplicatesModel(this)),
       queue_(new CleanQueue(this)),
-      cleanup_(new CleanupModel(this)) {}
+      cleanup_(new CleanupModel(this)) {
+    duplicates_->setResultReaders(resultReaders_);
+}
 
 AppState::~AppState() {
     // Quitting stops a running scan; its worker returns at its next poll.
@@ -314,6 +316,7 @@ void AppState::scan(const std::string& target) {
     auto token = std::make_shared<CancelToken>();
     scanToken = token;
     setScanTarget(path);
+    scanningRootPin = PinnedFolder::pin(path);
     setIsScanning(true);
     setScanStarted(services_.clock->date());
     setProgress(ScanProgress{});
@@ -361,6 +364,7 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
     } else {
         nextFileID = result->lastID;
         const bool unreadable = result->unreadableCount > 0;
+        resultRootPin = std::move(scanningRootPin);
         setResult(std::move(result));
         setLargestCategory(std::nullopt);
         setFolderFocus(std::nullopt);

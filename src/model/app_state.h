@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -32,6 +33,8 @@ namespace nimbrel {
 
 class CleanupModel;
 class DuplicatesModel;
+struct PlannedPrune;
+struct RemovalFigures;
 struct RemovalSources;
 
 // What the state needs of the outside world. The defaults walk the real disk, list the real
@@ -140,11 +143,19 @@ class AppState : public QObject {
     std::unordered_map<Area, SidebarItem> lastInArea;           // last shelf shown per area
     std::unordered_map<std::string, std::int64_t> lastRemoval;  // bytes freed per path, last removal
     std::unordered_set<std::string> lastGuardRefused;           // paths the guard kept, last removal
+    // The scan root as it was when its scan started, for the running scan and the installed result:
+    // removals reach it through a link only while it is still that folder.
+    std::optional<PinnedFolder> scanningRootPin, resultRootPin;
     std::shared_ptr<CancelToken> scanToken;  // the running scan's; a finishing scan must still own it
     std::int64_t nextFileID = 0;             // the first file id of the next scan
     bool didLaunch = false;
 
     const AppStateServices& services() const { return services_; }
+
+    // Workers that read the current result while the main thread may prune it (an index build,
+    // a twin search gathering its candidates) hold this shared; the main thread changes the result
+    // in place only when it can hold it alone, and otherwise waits for them without blocking.
+    const std::shared_ptr<std::shared_mutex>& resultReaders() const { return resultReaders_; }
 
     // Launch, volumes and Full Disk Access.
     void onLaunch();
@@ -198,16 +209,25 @@ class AppState : public QObject {
     void completeRemoval(RemovalResult result, ScanResult::Recheck recheck,
                          std::shared_ptr<ScanResult> rechecked, DeletionRequest request,
                          std::chrono::steady_clock::time_point started, bool permanently,
-                         std::vector<DeletionFailure> guardFailures);
+                         std::vector<DeletionFailure> guardFailures, RemovalFigures figures,
+                         std::shared_ptr<PlannedPrune> prune);
     void pretendDeletion(DeletionRequest request);
+    // Works out, on a worker and from the unchanged `tree`, how the removed paths leave it.
+    static std::shared_ptr<PlannedPrune> planPrune(const ScanResult& tree,
+                                                   const std::vector<std::string>& removed,
+                                                   const std::unordered_map<std::string, int64_t>& credited);
     // Prunes the removed paths, and what a recheck of `rechecked` found gone, from the result and
-    // the twins.
+    // the twins; with the pruning `planned` for the current result, only applies it.
     void applyRemoval(const std::unordered_set<std::string>& paths,
-                      const ScanResult::Recheck* recheck = nullptr, const ScanResult* rechecked = nullptr);
+                      const ScanResult::Recheck* recheck = nullptr, const ScanResult* rechecked = nullptr,
+                      PlannedPrune* planned = nullptr);
     QThreadPool& userPool() const;
     QThreadPool& utilityPool() const;
-    std::shared_ptr<RemovalFileOps> removalFileOps() const;
+    std::shared_ptr<RemovalFileOps> removalFileOps(std::vector<PinnedFolder> pinned = {}) const;
     RemovalSources removalSources() const;
+
+    // Runs `fn` once no worker reads the result: at once, or a little later on the main thread.
+    void whenResultUnread(std::function<void()> fn);
 
     void addRecent(const std::string& path);
     void removeRecent(const std::string& path);
@@ -242,6 +262,7 @@ class AppState : public QObject {
     std::optional<std::string> folderFocus_;
     std::unordered_set<std::string> nimbrelisingIDs_;
 
+    std::shared_ptr<std::shared_mutex> resultReaders_ = std::make_shared<std::shared_mutex>();
     DuplicatesModel* duplicates_ = nullptr;
     CleanQueue* queue_ = nullptr;
     CleanupModel* cleanup_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QTimer>
 #include <condition_variable>
 #include <mutex>
 
@@ -13,6 +14,7 @@
 #include "engine/junk_location.h"
 #include "engine/path_rules.h"
 #include "engine/safety_guard.h"
+#include "engine/scan_prune.h"
 #include "model/app_state.h"
 #include "model/background.h"
 #include "model/cleanup_model.h"
@@ -22,6 +24,12 @@
 #include "platform/trash_emptier.h"
 
 namespace nimbrel {
+
+// How a removal's paths leave the current tree, worked out on the removal's worker.
+struct PlannedPrune {
+    std::unordered_set<std::string> outermost;  // normalised
+    ScanPrune plan;
+};
 
 namespace {
 
@@ -66,12 +74,20 @@ struct RemovalsInFlight {
 
 }  // namespace
 
-std::shared_ptr<RemovalFileOps> AppState::removalFileOps() const {
+std::shared_ptr<RemovalFileOps> AppState::removalFileOps(std::vector<PinnedFolder> pinned) const {
     if (services_.fileOps) return services_.fileOps();
-    // The home folder and the scan root may be reached through a link; nothing below them may.
+    // The home folder and the scan root may be reached through a link, and so may the folders
+    // pinned at the review while they stay the same; nothing below them may.
     std::vector<std::string> anchors = FileOperations::defaultAnchors();
-    if (result() && result()->root) anchors.push_back(result()->root->path());
-    return std::make_shared<FileOperations>(std::move(anchors));
+    if (result() && result()->root) {
+        const std::string root = result()->root->path();
+        // A scan root swapped for a link after its scan began leads elsewhere: refused there.
+        if (resultRootPin && resultRootPin->path == root)
+            pinned.push_back(*resultRootPin);
+        else
+            anchors.push_back(root);
+    }
+    return std::make_shared<FileOperations>(std::move(anchors), std::move(pinned));
 }
 
 RemovalSources AppState::removalSources() const {
@@ -85,6 +101,7 @@ RemovalSources AppState::removalSources() const {
     sources.contentsOnly = SafetyGuard::contentsOnly();
     sources.listFolder = [ops = removalFileOps()](const std::string& folder) { return ops->list(folder); };
     sources.normalize = &DiskScanner::normalize;
+    sources.pin = &PinnedFolder::pin;
     return sources;
 }
 
@@ -130,13 +147,9 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
         pretendDeletion(std::move(request));
         return;
     }
-    // Only what the path alone refuses is kept from vanishing here: judging on disk reads every
-    // ancestor, so it runs on the worker, where the guard has the last word before anything goes.
-    std::unordered_set<std::string> vanishing;
-    for (const DeletionItem& item : request.items)
-        if (!SafetyGuard::isProtected(item.path)) vanishing.insert(item.path);
+    // Nothing is judged here: the guard reads the disk and costs microseconds per item, so it runs
+    // on the worker, which hands back what may vanish before anything goes.
     setIsDeleting(true);
-    setVanishingPaths(std::move(vanishing));
     setNimbrelisingIDs(request.queueIDs);
 
     const auto started = services_.clock->now();
@@ -145,13 +158,17 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
         RemovalResult result;
         ScanResult::Recheck recheck;
         std::vector<DeletionFailure> guardFailures;
+        RemovalFigures figures;
+        std::shared_ptr<PlannedPrune> prune;
     };
     // The tree is read on the worker while the removal runs: nothing prunes it meanwhile, since
     // one removal runs at a time and a new scan installs a new tree instead of changing this one.
     std::vector<DeletionItem> items = request.items;  // copied before the request moves below
+    std::shared_ptr<RemovalFileOps> ops = removalFileOps(request.pinnedFolders);
     Background::run(
         userPool(), this,
-        [ops = removalFileOps(), items = std::move(items), permanently, &inFlight, tree = result()] {
+        [context = QPointer<QObject>(this), self = this, ops = std::move(ops), items = std::move(items),
+         permanently, &inFlight, tree = result()] {
             RemovalsInFlight::Running running(inFlight);
             Outcome outcome;
             // The guard judges where each path really leads too: a scan through a linked folder or
@@ -159,30 +176,42 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
             // identities now, so a folder made or mounted a moment ago is known by every name.
             const DiskGuard guard(HostLayout::current());
             std::vector<DeletionItem> allowed;
+            std::unordered_set<std::string> vanishing;
             for (const DeletionItem& item : items) {
-                if (guard.isProtected(item.path))
+                if (guard.isProtected(item.path)) {
                     outcome.guardFailures.push_back(
                         {item.path, DeletionFailure::Reason::safetyGuard, guard.reason(item.path)});
-                else
+                } else {
                     allowed.push_back(item);
+                    vanishing.insert(item.path);
+                }
             }
+            // Posted before the outcome, so the screens animate exactly what may go, and only that.
+            Background::post(context, [self, vanishing = std::move(vanishing)]() mutable {
+                if (self->isDeleting()) self->setVanishingPaths(std::move(vanishing));
+            });
             outcome.result = RemovalWorker(*ops, permanently).run(allowed);
             // What stayed behind may have been removed in part: look at the disk for what went.
             if (tree && (!outcome.result.failures.empty() || !outcome.result.partlyRemoved.empty()))
                 outcome.recheck = tree->recheck(recheckedPaths(outcome.result));
+            // The figures and the pruning of a large removal are worked out here, off the main
+            // thread, which then only applies them.
+            outcome.figures = removalFigures(outcome.result, outcome.recheck);
+            if (tree) outcome.prune = planPrune(*tree, outcome.figures.removed, outcome.figures.credited);
             return outcome;
         },
         [this, request = std::move(request), started, permanently, tree = result()](Outcome outcome) mutable {
             completeRemoval(std::move(outcome.result), std::move(outcome.recheck), std::move(tree),
-                            std::move(request), started, permanently, std::move(outcome.guardFailures));
+                            std::move(request), started, permanently, std::move(outcome.guardFailures),
+                            std::move(outcome.figures), std::move(outcome.prune));
         });
 }
 
 void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck,
                                std::shared_ptr<ScanResult> rechecked, DeletionRequest request,
                                std::chrono::steady_clock::time_point started, bool permanently,
-                               std::vector<DeletionFailure> guardFailures) {
-    const RemovalFigures figures = removalFigures(result, recheck);
+                               std::vector<DeletionFailure> guardFailures, RemovalFigures figures,
+                               std::shared_ptr<PlannedPrune> prune) {
     lastRemoval = figures.credited;
     const auto hold = removalHold(request.queueIDs.size());
     const auto rest =
@@ -191,10 +220,10 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
     auto finish = [this, removed = figures.removed, total = figures.total, count = figures.count, permanently,
                    request = std::move(request), guardFailures = std::move(guardFailures),
                    failures = std::move(result.failures), recheck = std::move(recheck),
-                   rechecked = std::move(rechecked)]() mutable {
+                   rechecked = std::move(rechecked), prune = std::move(prune)]() mutable {
         setIsDeleting(false);
         applyRemoval(std::unordered_set<std::string>(removed.begin(), removed.end()), &recheck,
-                     rechecked.get());
+                     rechecked.get(), prune.get());
         setVanishingPaths({});
         setNimbrelisingIDs({});
         setSessionFreed(sessionFreed() + total);
@@ -210,9 +239,21 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
     };
 
     if (rest > std::chrono::milliseconds(0))
-        services_.clock->after(rest, this, std::move(finish));
+        services_.clock->after(rest, this, [this, finish = std::move(finish)]() mutable {
+            whenResultUnread(std::move(finish));
+        });
     else
-        finish();
+        whenResultUnread(std::move(finish));
+}
+
+void AppState::whenResultUnread(std::function<void()> fn) {
+    if (resultReaders_->try_lock()) {
+        std::unique_lock held(*resultReaders_, std::adopt_lock);
+        fn();
+        return;
+    }
+    // A reader holds it for well under a second; look again soon, never blocking the thread.
+    QTimer::singleShot(5, this, [this, fn = std::move(fn)]() mutable { whenResultUnread(std::move(fn)); });
 }
 
 void AppState::pretendDeletion(DeletionRequest request) {
@@ -226,37 +267,66 @@ void AppState::pretendDeletion(DeletionRequest request) {
 
     const auto hold = removalHold(request.queueIDs.size());
     services_.clock->after(hold, this, [this, request = std::move(request)] {
-        std::vector<std::string> removed;
-        std::unordered_map<std::string, int64_t> freed;
-        for (const DeletionItem& item : request.items) {
-            removed.push_back(item.path);
-            freed[item.path] = item.size.value_or(0);
-        }
-        lastRemoval = std::move(freed);
-        setIsDeleting(false);
-        applyRemoval(std::unordered_set<std::string>(removed.begin(), removed.end()));
-        setVanishingPaths({});
-        setNimbrelisingIDs({});
-        setToast(Toast(demoRemovalToastText(request.estimatedSize), kRemovalSymbol));
-        if (request.onComplete) request.onComplete(removed);
+        // A worker reading the sample result is waited for, like after a real removal.
+        whenResultUnread([this, request] {
+            std::vector<std::string> removed;
+            std::unordered_map<std::string, int64_t> freed;
+            for (const DeletionItem& item : request.items) {
+                removed.push_back(item.path);
+                freed[item.path] = item.size.value_or(0);
+            }
+            lastRemoval = std::move(freed);
+            setIsDeleting(false);
+            applyRemoval(std::unordered_set<std::string>(removed.begin(), removed.end()));
+            setVanishingPaths({});
+            setNimbrelisingIDs({});
+            setToast(Toast(demoRemovalToastText(request.estimatedSize), kRemovalSymbol));
+            if (request.onComplete) request.onComplete(removed);
+        });
     });
 }
 
-void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const ScanResult::Recheck* recheck,
-                            const ScanResult* rechecked) {
-    const bool recheckApplies = recheck && rechecked && rechecked == result().get() &&
-                                (!recheck->gone.empty() || !recheck->shrunk.empty());
-    if (paths.empty() && !recheckApplies) return;
+std::shared_ptr<PlannedPrune> AppState::planPrune(const ScanResult& tree,
+                                                  const std::vector<std::string>& removed,
+                                                  const std::unordered_map<std::string, int64_t>& credited) {
+    auto planned = std::make_shared<PlannedPrune>();
     // The tree and the twins hold normalised paths; a path inside another removed one is gone with it.
     std::unordered_set<std::string> normalized;
     std::unordered_map<std::string, int64_t> sizes;
-    for (const std::string& path : paths) {
+    for (const std::string& path : removed) {
         std::string p = DiskScanner::normalize(path);
         normalized.insert(p);
-        if (auto it = lastRemoval.find(path); it != lastRemoval.end()) sizes[p] = it->second;
+        if (auto it = credited.find(path); it != credited.end()) sizes[p] = it->second;
     }
-    std::unordered_set<std::string> outermost = outermostPaths(normalized);
-    if (result()) result()->remove(outermost, sizes);
+    planned->outermost = outermostPaths(normalized);
+    planned->plan = ScanPrune::plan(tree, planned->outermost, sizes);
+    return planned;
+}
+
+void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const ScanResult::Recheck* recheck,
+                            const ScanResult* rechecked, PlannedPrune* planned) {
+    const bool recheckApplies = recheck && rechecked && rechecked == result().get() &&
+                                (!recheck->gone.empty() || !recheck->shrunk.empty());
+    if (paths.empty() && !recheckApplies) return;
+    std::unordered_set<std::string> outermost;
+    if (planned && result() && planned->plan.isFor(*result())) {
+        // Worked out on the removal's worker from this very tree, which nothing changed since: one
+        // removal runs at a time, and a new scan installs a new tree instead of changing this one.
+        outermost = std::move(planned->outermost);
+        std::vector<std::shared_ptr<DirNode>> gone = planned->plan.apply(*result());
+        // The removed subtrees are freed off the main thread too.
+        if (!gone.empty()) utilityPool().start([gone = std::move(gone)]() mutable { gone.clear(); });
+    } else {
+        std::unordered_map<std::string, int64_t> sizes;
+        std::unordered_set<std::string> normalized;
+        for (const std::string& path : paths) {
+            std::string p = DiskScanner::normalize(path);
+            normalized.insert(p);
+            if (auto it = lastRemoval.find(path); it != lastRemoval.end()) sizes[p] = it->second;
+        }
+        outermost = outermostPaths(normalized);
+        if (result()) result()->remove(outermost, sizes);
+    }
     if (recheckApplies) {
         result()->apply(*recheck);
         for (const std::string& gone : recheck->gone)

@@ -87,12 +87,37 @@ void DuplicatesModel::setHasRun(bool value) {
     emit hasRunChanged();
 }
 
+namespace {
+
+bool isCandidate(const FileItem& f, int64_t minSize) {
+    return !f.isPackage && f.size >= minSize && f.logicalSize > 0;
+}
+
+}  // namespace
+
 void DuplicatesModel::run(const std::vector<FileItem>& files, int64_t minSize) {
-    cancel();
     std::vector<FileItem> kept;
     for (const FileItem& f : files) {
-        if (!f.isPackage && f.size >= minSize && f.logicalSize > 0) kept.push_back(f);
+        if (isCandidate(f, minSize)) kept.push_back(f);
     }
+    start([kept = std::move(kept)]() mutable { return std::move(kept); });
+}
+
+void DuplicatesModel::run(std::shared_ptr<const ScanResult> result, int64_t minSize) {
+    start([result = std::move(result), minSize, readers = readers_] {
+        std::vector<FileItem> kept;
+        if (!result) return kept;
+        std::shared_lock<std::shared_mutex> lock;
+        if (readers) lock = std::shared_lock(*readers);
+        for (const FileItem& f : result->files) {
+            if (isCandidate(f, minSize)) kept.push_back(f);
+        }
+        return kept;
+    });
+}
+
+void DuplicatesModel::start(std::function<std::vector<FileItem>()> gather) {
+    cancel();
     auto token = std::make_shared<CancelToken>();
     token_ = token;
     setIsRunning(true);
@@ -132,8 +157,9 @@ void DuplicatesModel::run(const std::vector<FileItem>& files, int64_t minSize) {
     };
     Background::run(
         *pool_, this,
-        [kept = std::move(kept), token, onProgress] {
-            return DuplicateEngine::find(kept, *token, onProgress);
+        [gather = std::move(gather), token, onProgress]() -> std::optional<std::vector<DuplicateGroup>> {
+            if (token->isCancelled()) return std::nullopt;
+            return DuplicateEngine::find(gather(), *token, onProgress);
         },
         [this, token](std::optional<std::vector<DuplicateGroup>> found) {
             if (token->isCancelled() || !found) return;

@@ -5,6 +5,7 @@
 #include <QThreadPool>
 #include <cstdint>
 #include <memory>
+#include <shared_mutex>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "engine/cancel_token.h"
 #include "engine/duplicate_engine.h"
 #include "engine/file_item.h"
+#include "engine/scan_result.h"
 #include "model/clean_item.h"
 
 namespace nimbrel {
@@ -41,6 +43,11 @@ class DuplicatesModel : public QObject {
     // Starts a search over the files that are not packages, take at least `minSize` bytes and are
     // not empty; a running search is stopped first. The previous groups stay until replaced.
     void run(const std::vector<FileItem>& files, int64_t minSize);
+    // The same over a scan result's files, gathered on the worker: a result of a million files is
+    // never copied on the main thread.
+    void run(std::shared_ptr<const ScanResult> result, int64_t minSize);
+    // Held shared while a search gathers the files of a result the main thread may prune.
+    void setResultReaders(std::shared_ptr<std::shared_mutex> readers) { readers_ = std::move(readers); }
     void cancel();
     // Forgets every result (a new scan started).
     void reset();
@@ -73,8 +80,11 @@ class DuplicatesModel : public QObject {
     void setProgress(double value);
     void setStatus(const QString& value);
     void setHasRun(bool value);
+    // Starts a search over what `gather` returns on the worker.
+    void start(std::function<std::vector<FileItem>()> gather);
 
     QThreadPool* pool_;
+    std::shared_ptr<std::shared_mutex> readers_;
     std::vector<DuplicateGroup> groups_;
     bool isRunning_ = false;
     double progress_ = 0;

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <shared_mutex>
 #include <thread>
 
 #include "model/app_state.h"
+#include "model/background.h"
 #include "util/name_order.h"
 
 namespace nimbrel {
@@ -327,6 +329,16 @@ void FilesModel::sync() {
     const std::shared_ptr<ScanResult>& result = state_.result();
     const size_t count = result ? result->files.size() : 0;
     if (result == synced_ && count == syncedCount_) return;
+    if (result && result != index_.result() && count >= kBuildAsideFrom) {
+        // Lists stay empty until the worker hands the index back.
+        if (result != building_) buildAside(result);
+        index_ = FileIndex();
+        synced_.reset();
+        biggestQuery_.reset();
+        forgottenQuery_.reset();
+        return;
+    }
+    building_.reset();
     index_.sync(result);
     synced_ = result;
     syncedCount_ = count;
@@ -334,8 +346,35 @@ void FilesModel::sync() {
     forgottenQuery_.reset();
 }
 
+void FilesModel::buildAside(const std::shared_ptr<ScanResult>& result) {
+    building_ = result;
+    Background::run(
+        Background::userInitiated(), this,
+        [result, readers = state_.resultReaders()] {
+            // The main thread prunes the result in place only while no reader holds this.
+            std::shared_lock lock(*readers);
+            auto index = std::make_shared<FileIndex>();
+            index->sync(result);
+            index->order(FileSort::size);  // the order every shelf opens with
+            return index;
+        },
+        [this, result](std::shared_ptr<FileIndex> index) {
+            if (building_ != result) return;  // another result came meanwhile
+            building_.reset();
+            index_ = std::move(*index);
+            synced_.reset();
+            biggestQuery_.reset();
+            forgottenQuery_.reset();
+            emit indexReady();
+        });
+}
+
 const FileList& FilesModel::biggest(const BiggestQuery& query) {
     sync();
+    if (building_) {
+        biggest_ = {};
+        return biggest_;
+    }
     if (biggestQuery_ == query) return biggest_;
     FileList list;
     const bool anyCategory = !query.category.has_value();
@@ -366,6 +405,10 @@ const FileList& FilesModel::biggest(const BiggestQuery& query) {
 
 const FileList& FilesModel::forgotten(const ForgottenQuery& query) {
     sync();
+    if (building_) {
+        forgotten_ = {};
+        return forgotten_;
+    }
     if (forgottenQuery_ == query) return forgotten_;
     const std::vector<FileIndex::Row>* hits = index_.matching(query.search);
     const std::vector<uint8_t>* marked = hits ? &index_.mark(*hits) : nullptr;

@@ -33,6 +33,8 @@ class FileIndex {
     // Builds for `result` when it is another result than the one indexed, or maps the indexes onto
     // the files a removal left. Cheap when nothing changed.
     void sync(const std::shared_ptr<ScanResult>& result);
+    // The result indexed.
+    const std::shared_ptr<ScanResult>& result() const { return result_; }
 
     size_t size() const { return ids_.size(); }
     const FileItem& file(Row row) const { return result_->files[row]; }
@@ -108,8 +110,14 @@ class FilesModel : public QObject {
         bool operator==(const ForgottenQuery&) const = default;
     };
 
+    // From this many listed files on, a new result's index is built on a worker; until it is
+    // ready the lists are empty and `isIndexing` is true, and `indexReady` tells when to ask again.
+    static constexpr size_t kBuildAsideFrom = 50'000;
+
     explicit FilesModel(AppState& state);
     static FilesModel& of(AppState& state);
+
+    bool isIndexing() const { return building_ != nullptr; }
 
     const FileList& biggest(const BiggestQuery& query);
     const FileList& forgotten(const ForgottenQuery& query);
@@ -117,10 +125,15 @@ class FilesModel : public QObject {
     // The greatest size among the first `count` rows of a list, at least 1.
     int64_t largest(const FileList& list, int count) const;
 
+  signals:
+    void indexReady();
+
   private:
     void sync();
+    void buildAside(const std::shared_ptr<ScanResult>& result);
 
     AppState& state_;
+    std::shared_ptr<ScanResult> building_;  // the result whose index a worker builds
     FileIndex index_;
     std::shared_ptr<ScanResult> synced_;
     size_t syncedCount_ = 0;

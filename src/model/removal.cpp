@@ -20,6 +20,13 @@ bool isContentsOnly(const CleanItem& item, const RemovalSources& sources) {
     return sources.contentsOnly.count(sources.normalize(item.id)) > 0;
 }
 
+void pinFolderOf(const std::string& path, const RemovalSources& sources, std::vector<PinnedFolder>& pinned) {
+    const std::string folder = PathRules::parent(path);
+    for (const PinnedFolder& known : pinned)
+        if (known.path == folder) return;
+    if (auto pin = sources.pin(folder)) pinned.push_back(std::move(*pin));
+}
+
 }  // namespace
 
 std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>& queueItems,
@@ -53,6 +60,7 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
         for (auto& [path, size] : candidates) {
             if (!PathRules::isNormalAbsolute(path) || !seen.insert(path).second) continue;
             removal.request.items.push_back({path, size, clearInside});
+            if (junk && sources.pin) pinFolderOf(path, sources, removal.request.pinnedFolders);
         }
         if (junk || contentsOnly) removal.clearedIDs.insert(entry.id);
         if (entry.source == CleanItem::Source::deepClean) removal.touchesCleanup = true;

@@ -33,6 +33,10 @@ struct RemovalSources {
     std::unordered_set<std::string> contentsOnly;
     std::function<RemovalFileOps::Listing(const std::string& folder)> listFolder;
     std::function<std::string(const std::string& path)> normalize;
+    // The folder a path leads to now, for the folders of junk targets: a junk location may lie
+    // behind a link (~/.cache on another disk), and is removed through it only while it still leads
+    // where it did at the review. Unset: nothing is pinned.
+    std::function<std::optional<PinnedFolder>(const std::string& folder)> pin;
 };
 
 // Turns the entries of `queueItems` whose id is in `ids` into one flat, duplicate-free request.

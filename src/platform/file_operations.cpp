@@ -40,7 +40,8 @@ RemovalFileOps::Listing listOpen(int fd, const std::string& folder) {
 
 }  // namespace
 
-FileOperations::FileOperations(std::vector<std::string> anchors) : anchors_(std::move(anchors)) {}
+FileOperations::FileOperations(std::vector<std::string> anchors, std::vector<PinnedFolder> pinned)
+    : anchors_(std::move(anchors)), pinned_(std::move(pinned)) {}
 
 std::vector<std::string> FileOperations::defaultAnchors() {
     return {HostLayout::current().home};
@@ -49,8 +50,13 @@ std::vector<std::string> FileOperations::defaultAnchors() {
 std::optional<RemovalError> FileOperations::remove(const std::string& path, bool permanently) {
     counted_.reset();
     // A refused Trash move stays a failure: it never turns into a removal for good.
-    if (!permanently) return Trash::moveToTrash(path, anchors_);
-    FileRemover::Report report = FileRemover::removeForGood(path, anchors_);
+    if (!permanently) {
+        int64_t leaving = 0;
+        std::optional<RemovalError> error = Trash::moveToTrash(path, anchors_, &leaving, pinned_);
+        counted_ = Counted{leaving, {}};
+        return error;
+    }
+    FileRemover::Report report = FileRemover::removeForGood(path, anchors_, pinned_);
     counted_ = Counted{report.freedBytes, std::move(report.goneInside)};
     return std::move(report.error);
 }
@@ -60,7 +66,7 @@ std::optional<RemovalFileOps::Counted> FileOperations::takeCounted() {
 }
 
 bool FileOperations::isFolder(const std::string& path) {
-    ParentFolder parent = openParent(path, anchors_);
+    ParentFolder parent = openParent(path, anchors_, pinned_);
     EntryInfo entry;
     return !parent.error && statEntry(parent.fd.get(), parent.name.c_str(), entry) == 0 && entry.isFolder();
 }
@@ -71,7 +77,7 @@ bool FileOperations::hasOtherLinks(const std::string& path) {
 }
 
 RemovalFileOps::Listing FileOperations::list(const std::string& folder) {
-    ParentFolder parent = openParent(folder, anchors_);
+    ParentFolder parent = openParent(folder, anchors_, pinned_);
     if (parent.error) {
         Listing listing;
         listing.error = parent.error;

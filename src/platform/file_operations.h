@@ -14,10 +14,13 @@ class FileOperations : public RemovalFileOps {
   public:
     // `anchors`: the folders that may themselves be reached through a link (the home folder as the
     // user spells it, the scan root); everything below them is walked without following links.
-    explicit FileOperations(std::vector<std::string> anchors = defaultAnchors());
+    // `pinned`: folders reviewed through links, reached through them while they are still the same.
+    explicit FileOperations(std::vector<std::string> anchors = defaultAnchors(),
+                            std::vector<PinnedFolder> pinned = {});
 
     std::optional<RemovalError> remove(const std::string& path, bool permanently) override;
-    bool countsFreedBytes(bool permanently) const override { return permanently; }
+    // Both modes count: for good what the disk got back, to the Trash what emptying it will give.
+    bool countsFreedBytes(bool) const override { return true; }
     std::optional<Counted> takeCounted() override;
     bool isFolder(const std::string& path) override;
     Listing list(const std::string& folder) override;
@@ -31,6 +34,7 @@ class FileOperations : public RemovalFileOps {
 
   private:
     std::vector<std::string> anchors_;
+    std::vector<PinnedFolder> pinned_;
     std::optional<Counted> counted_;
 };
 

@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <unordered_map>
 
+#include "engine/inode_key.h"
 #include "platform/removal_fs.h"
 
 namespace nimbrel {
@@ -62,8 +64,22 @@ struct Frame {
 
 class TreeRemover {
   public:
-    TreeRemover(int baseFd, std::string itemPath, bool unlockOwnFolders)
-        : baseFd_(baseFd), itemPath_(std::move(itemPath)), unlockOwnFolders_(unlockOwnFolders) {}
+    // `countOnly`: walk the same way but remove nothing, and only count what a removal would free.
+    TreeRemover(int baseFd, std::string itemPath, bool unlockOwnFolders, bool countOnly = false)
+        : baseFd_(baseFd),
+          itemPath_(std::move(itemPath)),
+          unlockOwnFolders_(unlockOwnFolders),
+          countOnly_(countOnly) {}
+
+    // What removing the whole item would give back: its files' allocated bytes, a hard-linked file
+    // only when every one of its names lies inside the item. A part that cannot be read counts 0.
+    int64_t countLeaving(const std::string& name) {
+        run(name);
+        int64_t bytes = report_.freedBytes;
+        for (const auto& [key, file] : linked_)
+            if (file.seen >= file.links) bytes += file.allocated;
+        return bytes;
+    }
 
     FileRemover::Report run(const std::string& name) {
         EntryInfo base, item;
@@ -103,7 +119,8 @@ class TreeRemover {
             }
             return enter(folder.fd.get(), name, entry);
         }
-        // Empty now: take it out of the folder below it, which may need opening again.
+        // Empty now (or, when counting, done): take it out of the folder below it, which may need
+        // opening again.
         const size_t depth = frames_.size() - 1;
         int parentFd = baseFd_;
         if (depth > 0) {
@@ -120,13 +137,24 @@ class TreeRemover {
             parentFd = parent.fd.get();
         }
         folder.fd.reset();
-        if (unlinkat(parentFd, folder.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+        if (!countOnly_ && unlinkat(parentFd, folder.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
             return removalErrorAt(errno, parentFd, folder.name.c_str(), pathAt(depth), FailedStep::unlink);
         frames_.pop_back();
         return frames_.empty() ? std::nullopt : gone();
     }
 
     std::optional<RemovalError> unlinkFile(int parentFd, const std::string& name, const EntryInfo& entry) {
+        if (countOnly_) {
+            if (!S_ISREG(entry.mode) || entry.links == 1) {
+                if (S_ISREG(entry.mode)) report_.freedBytes += entry.allocated;
+            } else {
+                Linked& file = linked_[InodeKey{uint64_t(entry.dev), uint64_t(entry.ino)}];
+                file.links = entry.links;
+                file.allocated = entry.allocated;
+                ++file.seen;
+            }
+            return std::nullopt;
+        }
         if (unlinkat(parentFd, name.c_str(), 0) != 0) {
             if (errno == ENOENT) return std::nullopt;
             return removalErrorAt(errno, parentFd, name.c_str(), entryPath(name), FailedStep::unlink);
@@ -139,7 +167,7 @@ class TreeRemover {
     // Opens the folder `name` of `parentFd`, checks it is the one just read, lists it and pushes it.
     std::optional<RemovalError> enter(int parentFd, const std::string& name, EntryInfo entry) {
         if (unlockOwnFolders_) unlockOwnFolder(parentFd, name, entry);
-        if (int refused = entryRefusal(parentFd, entry))
+        if (int refused = countOnly_ ? 0 : entryRefusal(parentFd, entry))
             return removalErrorAt(refused, parentFd, name.c_str(), entryPath(name), FailedStep::unlink);
         UniqueFd fd(openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!fd) {
@@ -220,6 +248,12 @@ class TreeRemover {
     int baseFd_;
     std::string itemPath_;
     bool unlockOwnFolders_;
+    bool countOnly_;
+    struct Linked {
+        nlink_t links = 0, seen = 0;
+        int64_t allocated = 0;
+    };
+    std::unordered_map<InodeKey, Linked> linked_;  // hard-linked files met while counting
     std::vector<Frame> frames_;
     size_t lowestOpen_ = 0;
     size_t topGone_ = 0;
@@ -233,9 +267,14 @@ FileRemover::Report FileRemover::removeEntry(int parentFd, const std::string& na
     return TreeRemover(parentFd, path, unlockOwnFolders).run(name);
 }
 
+int64_t FileRemover::bytesLeaving(int parentFd, const std::string& name, const std::string& path) {
+    return TreeRemover(parentFd, path, false, true).countLeaving(name);
+}
+
 FileRemover::Report FileRemover::removeForGood(const std::string& path,
-                                               const std::vector<std::string>& anchors) {
-    ParentFolder parent = openParent(path, anchors);
+                                               const std::vector<std::string>& anchors,
+                                               const std::vector<PinnedFolder>& pinned) {
+    ParentFolder parent = openParent(path, anchors, pinned);
     if (parent.error) {
         Report report;
         report.error = parent.error;

@@ -29,7 +29,14 @@ struct FileRemover {
     // Removes the file, link or folder tree at `path`, which must be absolute and normal; `anchors`
     // are the folders that may themselves be reached through a link. A path that does not exist
     // gives the "no such file" error.
-    static Report removeForGood(const std::string& path, const std::vector<std::string>& anchors = {});
+    // `pinned`: folders that may be reached through links while they are the folders pinned.
+    static Report removeForGood(const std::string& path, const std::vector<std::string>& anchors = {},
+                                const std::vector<PinnedFolder>& pinned = {});
+
+    // What removing the entry `name` of the open folder `parentFd` would give back, walked the same
+    // way and removing nothing: its files' allocated bytes, a hard-linked file only when all its
+    // names lie inside it. What cannot be read counts for nothing.
+    static int64_t bytesLeaving(int parentFd, const std::string& name, const std::string& path);
 
     // Removes the entry `name` of the open folder `parentFd`; `path` names it in messages.
     // `unlockOwnFolders` gives folders of the user's own u+rwx before emptying them (inside the

@@ -76,7 +76,8 @@ std::string unescapeMountField(const std::string& field) {
 
 }  // namespace
 
-ParentFolder openParent(const std::string& path, const std::vector<std::string>& anchors) {
+ParentFolder openParent(const std::string& path, const std::vector<std::string>& anchors,
+                        const std::vector<PinnedFolder>& pinned) {
     ParentFolder parent;
     if (!isRemovablePathSpelling(path)) {
         parent.error = RemovalError::refused(RemovalError::Cause::notNormal,
@@ -89,10 +90,26 @@ ParentFolder openParent(const std::string& path, const std::vector<std::string>&
         if (!a.empty() && a.front() == '/' && PathRules::isInside(path, a) && a.size() > anchor.size())
             anchor = a;
     }
+    const PinnedFolder* pin = nullptr;
+    for (const PinnedFolder& candidate : pinned) {
+        if (isRemovablePathSpelling(candidate.path) && PathRules::isInside(path, candidate.path) &&
+            candidate.path.size() > anchor.size()) {
+            anchor = candidate.path;
+            pin = &candidate;
+        }
+    }
     // The anchor is the one place a link may lead: the scan root or the home folder as the user has it.
     UniqueFd fd(open(anchor.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!fd) {
         parent.error = removalErrorAt(errno, AT_FDCWD, anchor.c_str(), path, FailedStep::open);
+        return parent;
+    }
+    EntryInfo reached;
+    if (pin && (statEntry(fd.get(), "", reached) != 0 || reached.dev != dev_t(pin->device) ||
+                reached.ino != ino_t(pin->inode))) {
+        parent.error = RemovalError::refused(
+            RemovalError::Cause::pathChanged,
+            path + ": " + anchor + " no longer leads to the folder that was reviewed; nothing was removed");
         return parent;
     }
     const size_t last = path.rfind('/');
@@ -131,6 +148,17 @@ RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::st
         return error;
     }
     const uid_t me = geteuid();
+    if (code == EPERM && me != 0) {
+        // Not the system's protection: in a shared folder with the sticky bit, another user's entry
+        // may be taken out only by its owner or the folder's.
+        EntryInfo folder, entry;
+        if (statEntry(dirFd, "", folder) == 0 && (folder.mode & S_ISVTX) && folder.uid != me &&
+            statEntry(dirFd, name, entry) == 0 && entry.uid != me) {
+            error.cause = RemovalError::Cause::notYours;
+            error.description = path + ": " + std::strerror(code) + " (another user's, in a shared folder)";
+        }
+        return error;
+    }
     if (code != EACCES || me == 0) return error;
     // Whose permissions were in the way: the folder the entry is taken out of, or for an open the
     // folder itself. When that folder is the user's own, it is theirs to change, not someone else's.

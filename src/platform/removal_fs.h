@@ -62,15 +62,17 @@ struct EntryInfo {
 int statEntry(int dirFd, const char* name, EntryInfo& out);
 
 // The folder holding a path's last component, opened as a path descriptor without following any
-// link below the trusted anchor: only the anchor (the longest of `anchors` the path lies strictly
-// inside, else "/") may itself be reached through a link. A folder on the way that is now a link
-// or a file is an error with cause pathChanged.
+// link below the trusted anchor: only the anchor (the longest of `anchors` and `pinned` the path
+// lies strictly inside, else "/") may itself be reached through a link, and a pinned one only
+// while it is the folder it was pinned as. A folder on the way that is now a link or a file, or a
+// pinned folder that now leads elsewhere, is an error with cause pathChanged.
 struct ParentFolder {
     UniqueFd fd;
     std::string name;  // the last component
     std::optional<RemovalError> error;
 };
-ParentFolder openParent(const std::string& path, const std::vector<std::string>& anchors);
+ParentFolder openParent(const std::string& path, const std::vector<std::string>& anchors,
+                        const std::vector<PinnedFolder>& pinned = {});
 
 // What is being done when a call fails: it tells which folder's permissions were in the way.
 enum class FailedStep { unlink, open, rename };

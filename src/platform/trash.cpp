@@ -13,6 +13,7 @@
 
 #include "engine/host_layout.h"
 #include "engine/path_rules.h"
+#include "platform/file_remover.h"
 #include "platform/removal_fs.h"
 
 namespace nimbrel {
@@ -111,8 +112,10 @@ std::string Trash::trashInfo(const std::string& originalPath, const std::string&
 }
 
 std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
-                                               const std::vector<std::string>& anchors) {
-    ParentFolder parent = openParent(path, anchors);
+                                               const std::vector<std::string>& anchors, int64_t* leavingBytes,
+                                               const std::vector<PinnedFolder>& pinned) {
+    if (leavingBytes) *leavingBytes = 0;
+    ParentFolder parent = openParent(path, anchors, pinned);
     if (parent.error) return parent.error;
     const int parentFd = parent.fd.get();
     const std::string& name = parent.name;
@@ -180,6 +183,8 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
     }
     if (!target.files || !target.info) return noTrash(path, "its Trash has no usable files and info folders");
 
+    // What emptying the Trash will give back of it, counted as a removal for good would count it.
+    const int64_t leaving = leavingBytes ? FileRemover::bytesLeaving(parentFd, name, path) : 0;
     const std::string info = trashInfo(target.originalPath, now());
     for (int n = 1; n < 10000; ++n) {
         const std::string trashName = n == 1 ? name : name + "." + std::to_string(n);
@@ -196,8 +201,10 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
             unlinkat(target.info.get(), infoName.c_str(), 0);
             return noTrash(path, "its Trash info can't be written");
         }
-        if (renameat2(parentFd, name.c_str(), target.files.get(), trashName.c_str(), RENAME_NOREPLACE) == 0)
+        if (renameat2(parentFd, name.c_str(), target.files.get(), trashName.c_str(), RENAME_NOREPLACE) == 0) {
+            if (leavingBytes) *leavingBytes = leaving;
             return std::nullopt;
+        }
         const int code = errno;
         unlinkat(target.info.get(), infoName.c_str(), 0);
         if (code == EEXIST) continue;  // a name in files/ without its info: take the next

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,9 +17,13 @@ namespace nimbrel {
 // item stays where it is, whole, and nothing is deleted instead.
 struct Trash {
     // Moves the file, folder or link (the link itself) at `path`, absolute and normal. A folder
-    // that is or holds a mount point is refused whole. `anchors`: see FileRemover.
+    // that is or holds a mount point is refused whole. `anchors`: see FileRemover. `leavingBytes`,
+    // when given, receives what emptying the Trash would give back of the moved item (allocated
+    // bytes of its files; a hard-linked file only when all its names moved with it), 0 on failure.
     static std::optional<RemovalError> moveToTrash(const std::string& path,
-                                                   const std::vector<std::string>& anchors = {});
+                                                   const std::vector<std::string>& anchors = {},
+                                                   int64_t* leavingBytes = nullptr,
+                                                   const std::vector<PinnedFolder>& pinned = {});
 
     // The text of a .trashinfo file for an item whose original path (absolute for the home Trash,
     // relative to the mount's top for a volume's) is `originalPath`.

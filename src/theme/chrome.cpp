@@ -78,6 +78,7 @@ QString Chrome::styleSheet() {
                "  border-bottom: 1px solid %4; padding: 2px 12px; }"
                "QMenuBar::item { background: transparent; padding: 4px 10px; border-radius: 6px; }"
                "QMenuBar::item:selected, QMenuBar::item:pressed { background: %9; color: %5; }"
+               "QMenuBar:disabled { color: %8; }"
                "QMenu { background: %2; color: %5; border: 1px solid %3; padding: 6px;"
                "  font-family: '%10'; font-size: %11pt; }"
                "QMenu::item { padding: 6px 18px 6px 12px; border-radius: 7px; background: transparent; }"

@@ -78,6 +78,7 @@ void DrawingTimeline::tick() {
     }
     t_ = MotionClock::now();
     if (owner_) owner_->update();
+    emit frame();
 }
 
 }  // namespace nimbrel

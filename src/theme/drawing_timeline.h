@@ -30,6 +30,11 @@ class DrawingTimeline : public QObject {
     // Re-checks every live timeline, for a change of the platform's Reduce Motion setting.
     static void refreshAll();
 
+  signals:
+    // A new frame is due; the owner has been asked to repaint. Drawings that paint beyond their
+    // owner listen to it.
+    void frame();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -1,5 +1,6 @@
 #include "theme/loader.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <cmath>
 
@@ -14,12 +15,43 @@ namespace {
 constexpr int kLoaderFrameMs = 1000 / 15;
 }  // namespace
 
+// Draws the loader's puffs over its square and the bleed around it. Qt clips a widget to its own
+// rectangle, so the drift beyond the square needs a widget of its own; it sits in the loader's parent,
+// above the loader, and lets every click through.
+class LoaderSpill : public QWidget {
+  public:
+    LoaderSpill(NimbrelLoader* loader, QWidget* parent) : QWidget(parent), loader_(loader) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!loader_) return;
+        QPainter p(this);
+        const QMargins b = loader_->bleed();
+        loader_->paintLoader(p, QRectF(rect()).marginsRemoved(b).center(), size());
+    }
+
+  private:
+    QPointer<NimbrelLoader> loader_;
+};
+
 NimbrelLoader::NimbrelLoader(double size, QWidget* parent)
     : QWidget(parent),
       size_(size),
       timeline_(new DrawingTimeline(this, kLoaderFrameMs, [] { return ReduceMotion::isOn(); })) {
     setAccessibleName(tr("Working"));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(timeline_, &DrawingTimeline::frame, this, [this] {
+        if (spill_) spill_->update();
+    });
+    followParent();
+}
+
+NimbrelLoader::~NimbrelLoader() {
+    delete spill_.data();
 }
 
 QMargins NimbrelLoader::bleed() const {
@@ -31,18 +63,65 @@ QMargins NimbrelLoader::bleed() const {
 
 QRectF NimbrelLoader::layoutRect() const {
     const double side = LoaderGeometry::kFrameScale * size_;
-    const QMargins b = bleed();
-    return QRectF(b.left(), b.top(), side, side);
+    return QRectF(0, 0, side, side);
 }
 
 QSize NimbrelLoader::sizeHint() const {
     const int side = int(std::ceil(LoaderGeometry::kFrameScale * size_));
-    return QSize(side, side).grownBy(bleed());
+    return QSize(side, side);
+}
+
+void NimbrelLoader::followParent() {
+    QWidget* parent = isWindow() ? nullptr : parentWidget();
+    if (!parent) {
+        delete spill_.data();
+        return;
+    }
+    if (!spill_)
+        spill_ = new LoaderSpill(this, parent);
+    else if (spill_->parentWidget() != parent)
+        spill_->setParent(parent);
+    placeSpill();
+}
+
+void NimbrelLoader::placeSpill() {
+    if (!spill_) return;
+    spill_->setGeometry(geometry().marginsAdded(bleed()));
+    // Shown with the loader; hidden when the loader is hidden itself (an ancestor's hiding covers
+    // both). A new child counts as hidden until its parent shows, so only an explicit hide counts.
+    const bool shown =
+        !(testAttribute(Qt::WA_WState_ExplicitShowHide) && testAttribute(Qt::WA_WState_Hidden));
+    if (shown) spill_->raise();
+    spill_->setVisible(shown);
+}
+
+bool NimbrelLoader::event(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::ParentChange:
+            followParent();
+            break;
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::ShowToParent:
+        case QEvent::HideToParent:
+            placeSpill();
+            break;
+        default:
+            break;
+    }
+    return QWidget::event(event);
 }
 
 void NimbrelLoader::paintEvent(QPaintEvent*) {
+    // In a parent the spill draws the puffs; on its own (a window, a picture of a hidden loader)
+    // the loader draws them inside its square.
+    if (spill_ && spill_->isVisible()) return;
     QPainter p(this);
-    paintPuffs(p, layoutRect().center(), size_, timeline_->t());
+    paintLoader(p, layoutRect().center(), size());
+}
+
+void NimbrelLoader::paintLoader(QPainter& p, QPointF centre, QSize) {
+    paintPuffs(p, centre, size_, timeline_->t());
 }
 
 void NimbrelLoader::paintPuffs(QPainter& p, QPointF centre, double size, double t) {
@@ -52,6 +131,7 @@ void NimbrelLoader::paintPuffs(QPainter& p, QPointF centre, double size, double 
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     const double side = LoaderGeometry::kPuffScale * size;
     const bool reduce = ReduceMotion::isOn();
+    const double base = p.opacity();
     const int n = int(puffs.size());
     for (int i = 0; i < n; ++i) {
         const LoaderPuff puff = LoaderGeometry::puff(i, n, t, size, reduce);
@@ -59,7 +139,7 @@ void NimbrelLoader::paintPuffs(QPainter& p, QPointF centre, double size, double 
         p.translate(centre + QPointF(puff.dx, puff.dy));
         p.rotate(puff.rotation);
         p.scale(puff.scale, puff.scale);
-        p.setOpacity(puff.opacity);
+        p.setOpacity(base * puff.opacity);
         p.drawImage(QRectF(-side / 2, -side / 2, side, side), puffs[i]);
         p.restore();
     }

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "engine/disk_scanner.h"
+#include "engine/scan_prune.h"
 #include "scan_tree.h"
 
 namespace nimbrel {
@@ -143,9 +144,15 @@ TEST_F(ResultFixture, RemovingAFolderTakesItsWholeSubtree) {
     EXPECT_EQ(held->parent, nullptr);  // whoever holds it can tell it left the tree
     EXPECT_EQ(result.files.size(), 1u);
     EXPECT_EQ(result.categoryTotals[FileCategory::video], (CategoryTotal{0, 0}));
-    // The untracked rest (450 bytes in 4 files) leaves "other" as one item; code is untouched.
-    EXPECT_EQ(result.categoryTotals[FileCategory::other], (CategoryTotal{0, 0}));
-    EXPECT_EQ(result.categoryTotals[FileCategory::code], (CategoryTotal{450, 4}));
+    EXPECT_EQ(result.categoryTotals[FileCategory::document], (CategoryTotal{2000, 1}));  // listed, stays
+    // The unlisted rest (450 bytes in 4 files) of unknown kinds leaves the unlisted shares of the
+    // categories: the totals still add up to what the tree holds.
+    CategoryTotal sum;
+    for (const auto& [category, total] : result.categoryTotals) {
+        sum.size += total.size;
+        sum.count += total.count;
+    }
+    EXPECT_EQ(sum, (CategoryTotal{root->size, root->fileCount}));
     EXPECT_TRUE(result.artifacts.empty());
     expectConsistent(root);
 }
@@ -307,10 +314,10 @@ struct RandomTree {
 void plainRemove(ScanResult& r, const std::unordered_set<std::string>& paths,
                  const std::unordered_map<std::string, std::int64_t>& sizes) {
     auto lower = [](std::int64_t& v, std::int64_t by) { v = std::max<std::int64_t>(0, v - by); };
-    auto lowerCategory = [&](FileCategory c, std::int64_t size) {
+    auto lowerCategory = [&](FileCategory c, std::int64_t size, std::int64_t count = 1) {
         if (auto it = r.categoryTotals.find(c); it != r.categoryTotals.end()) {
             lower(it->second.size, size);
-            lower(it->second.count, 1);
+            lower(it->second.count, count);
         }
     };
     std::unordered_set<std::int64_t> removed;
@@ -336,14 +343,17 @@ void plainRemove(ScanResult& r, const std::unordered_set<std::string>& paths,
                 lower(n->size, folder->size);
                 lower(n->fileCount, folder->fileCount);
             }
-            std::int64_t tracked = 0;
+            std::int64_t tracked = 0, trackedFiles = 0;
             for (const FileItem& item : r.files) {
                 if (!item.path.starts_with(path + "/") || removed.count(item.id)) continue;
                 removed.insert(item.id);
                 tracked += item.size;
+                trackedFiles += 1;
                 lowerCategory(item.category, item.size);
             }
-            lowerCategory(FileCategory::other, std::max<std::int64_t>(0, folder->size - tracked));
+            // These trees hold their unlisted files in "other" only.
+            lowerCategory(FileCategory::other, std::max<std::int64_t>(0, folder->size - tracked),
+                          std::max<std::int64_t>(0, folder->fileCount - trackedFiles));
             continue;
         }
         auto size = sizes.find(path);
@@ -395,6 +405,37 @@ TEST(ScanResultPruning, AgreesWithThePlainRulesOnRandomTrees) {
         plainRemove(plain.result, paths, sizes);
         ASSERT_EQ(describe(pruned.result), describe(plain.result)) << "seed " << seed;
     }
+}
+
+// The two-step prune (worked out on a worker, applied on the owner's thread) applies once and hands
+// back exactly the folders it took out of the tree, each detached.
+TEST(ScanResultPruning, APlannedPruneAppliesOnceAndHandsBackWhatItDetached) {
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        RandomTree planned(seed);
+        std::unordered_set<std::string> paths = planned.disjointPick();
+        if (seed % 10 == 0) paths.insert("/r");  // only the measured-size rule applies to the root
+        std::vector<std::shared_ptr<DirNode>> gone;
+        {
+            ScanPrune prune = ScanPrune::plan(planned.result, paths, {});
+            gone = prune.apply(planned.result);
+            EXPECT_TRUE(prune.apply(planned.result).empty()) << "a plan applies once";
+        }
+        for (const auto& folder : gone) {
+            EXPECT_EQ(folder->parent, nullptr);
+            EXPECT_TRUE(std::any_of(paths.begin(), paths.end(), [&](const std::string& p) {
+                return p.ends_with("/" + folder->name);
+            })) << folder->name;
+        }
+    }
+}
+
+// A plan made for another result changes nothing.
+TEST(ScanResultPruning, APlanTouchesOnlyTheResultItWasMadeFor) {
+    RandomTree a(3), b(3);
+    const std::string before = describe(b.result);
+    ScanPrune prune = ScanPrune::plan(a.result, a.disjointPick(), {});
+    EXPECT_TRUE(prune.apply(b.result).empty());
+    EXPECT_EQ(describe(b.result), before);
 }
 
 TEST(ScanResultPruning, AHundredThousandFilesAndFoldersInOneFolder) {
@@ -509,6 +550,11 @@ TEST_F(RecheckTest, WhatWentIsDroppedAndTheTreeMatchesAFreshScan) {
     result->apply(found);
     EXPECT_EQ(result->root->size, before - gone);
     EXPECT_EQ(figures(*result), figures(*scan()));
+    // The unlisted files that went leave their category too.
+    std::map<FileCategory, CategoryTotal> left;
+    for (const auto& [category, total] : result->categoryTotals)
+        if (total != CategoryTotal{}) left.emplace(category, total);
+    EXPECT_EQ(left, scan()->categoryTotals);
     EXPECT_TRUE(result->files.empty());
 
     // Looking again finds nothing more.

@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <mutex>
+#include <shared_mutex>
 
 #include "engine/safety_guard.h"
 #include "model/app_state_test_support.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
+#include "support/wait_for.h"
 
 namespace nimbrel {
 namespace {
@@ -125,27 +128,36 @@ class AppStateRemovalTest : public ::testing::Test {
 const RemovalError kDenied = RemovalError::posix(EACCES, "denied");
 
 TEST_F(AppStateRemovalTest, GuardRefusalsComeFirstAndAreNeverTouched) {
+    // /usr/bin by another name: only the disk tells it is protected.
+    QTemporaryDir links;
+    const std::string system = links.path().toStdString() + "/system";
+    ASSERT_EQ(symlink("/usr", system.c_str()), 0);
     Harness h;
     h.select("/tmp/nr/a", 100);
     h.select("/usr/bin", 5);
+    h.select(system + "/bin", 5);
     h.select("/tmp/nr/b", 50);
     h.ops->errors.emplace("/tmp/nr/b", RemovalError::posix(EBUSY, "busy"));
     h.state->nimbrelise(h.allIDs(), false);
 
     EXPECT_TRUE(h.state->isDeleting());
+    EXPECT_EQ(h.state->nimbrelisingIDs().size(), 4u);
+    settle();  // the worker judges, then hands back what may vanish
+    EXPECT_TRUE(h.state->isDeleting());
     EXPECT_EQ(h.state->vanishingPaths(), (std::unordered_set<std::string>{"/tmp/nr/a", "/tmp/nr/b"}));
-    EXPECT_EQ(h.state->nimbrelisingIDs().size(), 3u);
     h.finish();
     for (const std::string& call : h.ops->calls)
-        EXPECT_EQ(call.find("/usr/bin"), std::string::npos) << call;
+        EXPECT_EQ(call.find("/bin"), std::string::npos) << call;
 
     ASSERT_TRUE(h.state->deletionFailures());
     const auto& failures = *h.state->deletionFailures();
-    ASSERT_EQ(failures.size(), 2u);
+    ASSERT_EQ(failures.size(), 3u);
     EXPECT_EQ(failures[0].path, "/usr/bin");
     EXPECT_EQ(failures[0].reason, Reason::safetyGuard);
     EXPECT_EQ(failures[0].detail, SafetyGuard::reason("/usr/bin"));
-    EXPECT_EQ(failures[1], (DeletionFailure{"/tmp/nr/b", Reason::inUse, "busy"}));
+    EXPECT_EQ(failures[1].path, system + "/bin");
+    EXPECT_EQ(failures[1].reason, Reason::safetyGuard);
+    EXPECT_EQ(failures[2], (DeletionFailure{"/tmp/nr/b", Reason::inUse, "busy"}));
     EXPECT_FALSE(h.state->isDeleting());
     EXPECT_TRUE(h.state->vanishingPaths().empty());
     EXPECT_TRUE(h.state->nimbrelisingIDs().empty());
@@ -353,6 +365,78 @@ TEST_F(AppStateRemovalTest, RemovalPrunesTheTreeByNormalisedPaths) {
     h.state->nimbrelise(h.allIDs(), true);
     h.finish();
     EXPECT_EQ(h.state->revision(), revision + 2);
+}
+
+// A removal whose hold ends while a worker reads the result (an index build, a twin search
+// gathering its files) waits for it: the tree is never changed under a reader, and the state
+// changes in the same order once it can.
+TEST_F(AppStateRemovalTest, CompletionWaitsForWorkersReadingTheResult) {
+    Harness h;
+    auto result = std::make_shared<ScanResult>();
+    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
+    auto child = std::make_shared<DirNode>("d", result->root.get());
+    child->size = result->root->size = 4000;
+    result->root->children.push_back(child);
+    h.state->setResult(result);
+    const auto revision = h.state->revision();
+    std::vector<std::string> order;
+    QObject::connect(h.state.get(), &AppState::isDeletingChanged, [&] { order.push_back("deleting"); });
+    QObject::connect(h.state.get(), &AppState::revisionChanged, [&] { order.push_back("revision"); });
+    QObject::connect(h.state.get(), &AppState::vanishingPathsChanged, [&] { order.push_back("vanishing"); });
+    QObject::connect(h.state.get(), &AppState::toastChanged, [&] { order.push_back("toast"); });
+
+    h.select("/tmp/nr/d", 4000);
+    h.state->nimbrelise(h.allIDs(), true);
+    std::promise<void> holding, release;
+    std::thread reader([&, readers = h.state->resultReaders()] {
+        std::shared_lock lock(*readers);
+        holding.set_value();
+        release.get_future().wait();
+    });
+    holding.get_future().wait();
+    order.clear();
+    h.finish();
+    EXPECT_TRUE(h.state->isDeleting());
+    EXPECT_EQ(result->root->children.size(), 1u);
+    EXPECT_EQ(h.state->revision(), revision);
+
+    release.set_value();
+    reader.join();
+    ASSERT_TRUE(waitFor([&] { return !h.state->isDeleting(); }));
+    EXPECT_TRUE(result->root->children.empty());
+    EXPECT_EQ(result->root->size, 0);
+    EXPECT_EQ(h.state->revision(), revision + 1);
+    // What the completion changes, in its order (the worker's verdicts may update the vanishing
+    // paths before it).
+    const auto from = std::find(order.begin(), order.end(), "deleting");
+    EXPECT_EQ(std::vector<std::string>(from, order.end()),
+              (std::vector<std::string>{"deleting", "revision", "vanishing", "toast"}));
+}
+
+// The pruning worked out during the removal belongs to the tree it was read from: a scan that
+// installs another tree meanwhile has that tree pruned by path, and the old one is left alone.
+TEST_F(AppStateRemovalTest, ANewResultDuringTheRemovalIsPrunedByPath) {
+    Harness h;
+    auto tree = [](std::int64_t size) {
+        auto result = std::make_shared<ScanResult>();
+        result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
+        auto child = std::make_shared<DirNode>("d", result->root.get());
+        child->size = result->root->size = size;
+        result->root->children.push_back(child);
+        return result;
+    };
+    auto before = tree(4000);
+    h.state->setResult(before);
+    h.select("/tmp/nr/d", 4000);
+    h.state->nimbrelise(h.allIDs(), true);
+    settle();
+    auto after = tree(5000);
+    h.state->setResult(after);
+    h.finish();
+    EXPECT_TRUE(after->root->children.empty());
+    EXPECT_EQ(after->root->size, 0);
+    ASSERT_EQ(before->root->children.size(), 1u);
+    EXPECT_EQ(before->root->size, 4000);
 }
 
 }  // namespace

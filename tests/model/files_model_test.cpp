@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include "model/app_state.h"
+#include "support/wait_for.h"
 
 namespace nimbrel {
 namespace {
@@ -137,6 +140,57 @@ TEST_F(FilesModelTest, ListsFollowARemovalFromTheSharedResult) {
     state_.setResult(other);
     EXPECT_TRUE(model_.biggest(byName).rows.empty());
     EXPECT_EQ(&FilesModel::of(state_), &model_);
+}
+
+}  // namespace
+}  // namespace nimbrel
+
+namespace nimbrel {
+namespace {
+
+std::shared_ptr<ScanResult> manyFiles(size_t count, const std::string& folder) {
+    auto result = std::make_shared<ScanResult>();
+    result->files.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        FileItem f;
+        f.id = static_cast<int64_t>(i + 1);
+        f.name = "f" + std::to_string(i);
+        f.path = folder + "/" + f.name;
+        f.size = static_cast<int64_t>(count - i);
+        result->files.push_back(std::move(f));
+    }
+    return result;
+}
+
+// A large result is indexed on a worker: the lists are empty meanwhile, complete once it is ready,
+// and an index for a result replaced in the meantime never shows.
+TEST(FilesModelIndexAside, ListsFollowTheCurrentResultOnly) {
+    AppState state(AppStateServices::standard());
+    FilesModel& model = FilesModel::of(state);
+    int ready = 0;
+    QObject::connect(&model, &FilesModel::indexReady, [&] { ++ready; });
+
+    state.setResult(manyFiles(FilesModel::kBuildAsideFrom, "/first"));
+    EXPECT_TRUE(model.biggest({}).rows.empty());
+    EXPECT_TRUE(model.isIndexing());
+    auto second = manyFiles(FilesModel::kBuildAsideFrom + 1, "/second");
+    state.setResult(second);
+    EXPECT_TRUE(model.biggest({}).rows.empty());
+    ASSERT_TRUE(waitFor([&] { return !model.isIndexing(); }));
+    QTest::qWait(50);  // the first build's handback, if it comes late, must change nothing
+    EXPECT_EQ(ready, 1);
+    const FileList& all = model.biggest({});
+    ASSERT_EQ(all.rows.size(), second->files.size());
+    EXPECT_EQ(model.file(all.rows.front()).path, "/second/f0");
+    FilesModel::BiggestQuery search;
+    search.search = QStringLiteral("/F1234");
+    EXPECT_EQ(model.biggest(search).rows.size(), 11u);  // f1234 and f12340..f12349
+
+    // A removal that prunes the indexed result maps the index; nothing is built again.
+    second->files.erase(second->files.begin());
+    state.bumpRevision();
+    EXPECT_FALSE(model.isIndexing());
+    EXPECT_EQ(model.file(model.biggest({}).rows.front()).path, "/second/f1");
 }
 
 }  // namespace

@@ -40,6 +40,10 @@ struct Fixture {
                 listing.names = it->second;
             return listing;
         };
+        // Every folder leads to itself, numbered by its length.
+        s.pin = [](const std::string& folder) -> std::optional<PinnedFolder> {
+            return PinnedFolder{folder, 1, folder.size()};
+        };
         s.normalize = [](const std::string& path) {
             std::string p = path;
             while (p.size() > 1 && p.back() == '/')
@@ -89,6 +93,9 @@ TEST(ReviewedRemovalTest, ExpandsJunkAndContentsOnlyFoldersAndKeepsTheFirstOfEac
     EXPECT_TRUE(removal->touchesCleanup);
     EXPECT_TRUE(removal->request.title.empty());
     EXPECT_FALSE(removal->request.summary);
+    // Junk targets are removed through their folder as it is now, once per folder; nothing else is.
+    EXPECT_EQ(removal->request.pinnedFolders,
+              (std::vector<PinnedFolder>{{"/home/u/.cache", 1, std::string("/home/u/.cache").size()}}));
 }
 
 TEST(ReviewedRemovalTest, NothingToRemoveGivesNoRequest) {

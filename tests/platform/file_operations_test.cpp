@@ -67,6 +67,55 @@ TEST(FileOperationsTest, SwappedParentIsOneFailureInBothModes) {
     }
 }
 
+// A junk location behind a link (~/.cache on another disk) is reached through the folder pinned at
+// the review, while that folder is still the same; a link swapped in afterwards, or one below the
+// pinned folder, is refused, and the worst is that nothing goes.
+TEST(FileOperationsTest, PinnedFolderIsReachedThroughItsLinkOnlyWhileItIsTheSame) {
+    for (bool permanently : {false, true}) {
+        SCOPED_TRACE(permanently ? "for good" : "to the Trash");
+        TempTree tree;
+        tree.file("data/cache/pip/wheel.bin", 4096);
+        tree.file("data/cache/npm/pack.bin", 4096);
+        tree.file("data/other/pip/keep.bin", 4096);
+        tree.link("data/cache/elsewhere", tree.path("data/other"));
+        const std::string home = tree.folder("home"), cache = home + "/.cache";
+        tree.link("home/.cache", tree.path("data/cache"));
+        const std::optional<PinnedFolder> pin = PinnedFolder::pin(cache);
+        ASSERT_TRUE(pin);
+
+        // Without the pin the link below the home folder is refused, as for any other folder.
+        FileOperations unpinned({home});
+        EXPECT_EQ(
+            RemovalWorker(unpinned, permanently).run({{cache + "/pip", std::nullopt, true}}).failures.size(),
+            1u);
+        EXPECT_TRUE(exists(tree.path("data/cache/pip/wheel.bin")));
+
+        FileOperations ops({home}, {*pin});
+        EXPECT_TRUE(ops.isFolder(cache + "/pip"));
+        EXPECT_FALSE(ops.list(cache + "/npm").error);
+        auto result =
+            RemovalWorker(ops, permanently)
+                .run({{cache + "/pip", std::nullopt, true}, {cache + "/elsewhere/pip", std::nullopt, true}});
+        EXPECT_EQ(result.freed.count(cache + "/pip"), 1u);
+        EXPECT_FALSE(exists(tree.path("data/cache/pip")));
+        ASSERT_EQ(result.failures.size(), 1u);  // a link below the pinned folder is not followed
+        EXPECT_EQ(result.failures[0].path, cache + "/elsewhere/pip");
+        EXPECT_TRUE(exists(tree.path("data/other/pip/keep.bin")));
+
+        // The link now leads elsewhere: refused in both modes, by the clear-inside step too.
+        std::filesystem::remove(cache);
+        tree.link("home/.cache", tree.path("data/other"));
+        auto swapped = RemovalWorker(ops, permanently).run({{cache + "/pip", std::nullopt, true}});
+        EXPECT_TRUE(swapped.freed.empty());
+        ASSERT_EQ(swapped.failures.size(), 1u);
+        EXPECT_NE(swapped.failures[0].detail.find("no longer leads"), std::string::npos)
+            << swapped.failures[0].detail;
+        EXPECT_FALSE(ops.isFolder(cache + "/pip"));
+        EXPECT_TRUE(exists(tree.path("data/other/pip/keep.bin")));
+        EXPECT_TRUE(exists(tree.path("data/cache/npm/pack.bin")));
+    }
+}
+
 // As an unprivileged user: a removal for good that stops part-way credits what went.
 TEST(FileOperationsTest, PartlyRemovedFolderCreditsWhatWent) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to build a tree that two users own";
@@ -101,6 +150,39 @@ TEST(FileOperationsTest, PartlyRemovedFolderCreditsWhatWent) {
     std::getline(in, line);
     EXPECT_EQ(line, "0 1 " + std::to_string(gone * 8192) + " " + std::to_string(gone));
     EXPECT_TRUE(exists(tree.path("docs/locked/keep.bin")));
+}
+
+// As an unprivileged user: another user's file in a shared sticky folder is not the system's
+// protection but someone else's, ticked itself or met inside a ticked folder. (The Trash move
+// reads the same refusal through the same classification.)
+TEST(FileOperationsTest, AnotherUsersFileInASharedFolderIsNotYoursToRemove) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to build a tree that two users own";
+    TempTree tree;
+    chmod(tree.root().c_str(), 0755);
+    const std::string mine = tree.folder("mine");
+    const std::string shared = tree.folder("mine/shared");
+    const std::string theirs = tree.file("mine/shared/theirs.txt");
+    const std::string report = tree.file("report.txt", 0);
+    chown(mine.c_str(), 65534, 65534);
+    chmod(shared.c_str(), 01777);
+    chown(report.c_str(), 65534, 65534);
+    int code = test::runUnprivileged([&] {
+        std::ofstream out(report);
+        FileOperations ops(std::vector<std::string>{});
+        for (const std::string& ticked : {theirs, mine}) {
+            auto result = RemovalWorker(ops, true).run({{ticked, std::nullopt, false}});
+            for (const DeletionFailure& failure : result.failures)
+                out << DeletionFailure::rawValue(failure.reason) << "\n";
+        }
+        return 0;
+    });
+    if (code == 120 || code == -1) GTEST_SKIP() << "cannot switch to an unprivileged user";
+    ASSERT_EQ(code, 0);
+    std::ifstream in(report);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), "noPermission\nnoPermission\n");
+    EXPECT_TRUE(exists(theirs));
 }
 
 TEST(FileOperationsTest, ListingAndFolderTestNeverGoThroughLinks) {

@@ -1,6 +1,9 @@
 #include "platform/trash.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -41,6 +44,75 @@ std::vector<std::string> namesIn(const std::string& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
         names.push_back(entry.path().filename().string());
     return names;
+}
+
+int64_t allocated(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? int64_t(st.st_blocks) * 512 : -1;
+}
+
+// To the Trash the credit is what emptying it will give back: a hard-linked file whose other name
+// stays outside the moved item keeps its data on disk and counts for nothing.
+TEST(TrashTest, CreditsOnlyWhatEmptyingTheTrashGivesBack) {
+    ASSERT_TRUE(kDataHomeSet);
+    TempTree tree;
+    const std::string keep = tree.file("outside/keep.bin", 20000);
+    const std::string sole = tree.file("folder/sole.bin", 30000);
+    tree.file("folder/twin-a.bin", 50000);
+    tree.folder("folder/sub");
+    ASSERT_EQ(link(tree.path("folder/twin-a.bin").c_str(), tree.path("folder/sub/twin-b.bin").c_str()), 0);
+    ASSERT_EQ(link(keep.c_str(), tree.path("folder/shared.bin").c_str()), 0);
+    const std::string lone = tree.file("lone.bin", 40000);
+    const std::string linkedFile = tree.path("linked.bin");
+    ASSERT_EQ(link(keep.c_str(), linkedFile.c_str()), 0);
+    const std::string folderLinkedOut = tree.folder("pair/in");
+    const std::string pairA = tree.file("pair/in/a.bin", 60000);
+    ASSERT_EQ(link(pairA.c_str(), tree.path("pair/out.bin").c_str()), 0);
+
+    // Deeper than a path can spell: a file at the top and one 3,000 folders down.
+    const std::string deep = tree.folder("deep");
+    int64_t deepBytes = allocated(tree.file("deep/top.bin", 7000));
+    {
+        int fd = open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+        for (int level = 0; level < 3000 && fd >= 0; ++level) {
+            mkdirat(fd, "d", 0755);
+            const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+            close(fd);
+            fd = next;
+        }
+        ASSERT_GE(fd, 0);
+        const int file = openat(fd, "bottom.bin", O_WRONLY | O_CREAT, 0644);
+        ASSERT_EQ(write(file, std::string(7000, 'x').data(), 7000), 7000);
+        struct stat st {};
+        fstat(file, &st);
+        deepBytes += int64_t(st.st_blocks) * 512;
+        close(file);
+        close(fd);
+    }
+    const int64_t soleBytes = allocated(sole), twinBytes = allocated(tree.path("folder/twin-a.bin"));
+    const int64_t loneBytes = allocated(lone);
+    struct Case {
+        std::string path;
+        std::optional<int64_t> scanned;  // what a scan said, which must not decide
+        int64_t credited;
+    };
+    const std::vector<Case> cases = {
+        {tree.path("folder"), 999999, soleBytes + twinBytes},  // twins once, the shared file not at all
+        {lone, std::nullopt, loneBytes},
+        {linkedFile, 20480, 0},       // another name keeps it
+        {folderLinkedOut, 61440, 0},  // its only file has a name outside
+        {deep, std::nullopt, deepBytes},
+    };
+    FileOperations ops({tree.root()});
+    for (const Case& c : cases) {
+        RemovalResult result = RemovalWorker(ops, false).run({{c.path, c.scanned, false}});
+        EXPECT_TRUE(result.failures.empty()) << c.path;
+        ASSERT_TRUE(result.freed.count(c.path)) << c.path;
+        EXPECT_EQ(result.freed.at(c.path), c.credited) << c.path;
+        EXPECT_FALSE(exists(c.path)) << c.path;
+    }
+    EXPECT_TRUE(exists(keep));
+    TrashEmptier::emptyFolder(trashFolder());
 }
 
 TEST(TrashTest, MovesFilesFoldersAndLinksWhereOtherClientsFindThem) {

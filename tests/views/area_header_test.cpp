@@ -1,4 +1,4 @@
-#include "views/shell/area_header.h"
+#include "views/kit/area_header.h"
 
 #include <QTest>
 

@@ -9,7 +9,7 @@
 #include "engine/safety_guard.h"
 #include "space_test_support.h"
 #include "theme/icon_button.h"
-#include "views/space/path_actions.h"
+#include "views/kit/path_actions.h"
 
 namespace nimbrel {
 namespace {

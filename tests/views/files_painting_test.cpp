@@ -9,10 +9,10 @@
 #include "theme/chip.h"
 #include "views/deepclean/steam_view.h"
 #include "views/files/files_view.h"
-#include "views/files/item_row.h"
-#include "views/files/lazy_rows.h"
 #include "views/files/review_sheet.h"
-#include "views/files/shelf.h"
+#include "views/kit/item_row.h"
+#include "views/kit/lazy_rows.h"
+#include "views/kit/shelf.h"
 #include "views/shell_fixture.h"
 
 namespace nimbrel {

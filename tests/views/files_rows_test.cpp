@@ -12,7 +12,7 @@
 #include "views/files/failure_sheet.h"
 #include "views/files/files_view.h"
 #include "views/files/review_sheet.h"
-#include "views/files/shelf.h"
+#include "views/kit/shelf.h"
 
 namespace nimbrel {
 namespace {

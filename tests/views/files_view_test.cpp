@@ -7,16 +7,18 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <map>
 
 #include "model/duplicates_model.h"
 #include "shell_fixture.h"
 #include "theme/fading_scroll.h"
+#include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/search_field.h"
-#include "views/files/item_row.h"
-#include "views/files/lazy_rows.h"
-#include "views/files/quick_preview.h"
-#include "views/files/shelf.h"
+#include "views/kit/item_row.h"
+#include "views/kit/lazy_rows.h"
+#include "views/kit/quick_preview.h"
+#include "views/kit/shelf.h"
 
 namespace nimbrel {
 namespace {
@@ -89,6 +91,78 @@ TEST_F(FilesViewTest, ShowMoreAppendsRowsWhereTheListStands) {
     EXPECT_EQ(bar->value(), before);
     // The rows on screen are the same widgets: nothing was built again.
     EXPECT_EQ(shelves.shelfCard()->rows()->rowWidget(47), firstRow);
+}
+
+TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) {
+    install(300);
+    BiggestShelves shelves(*state_, {});
+    shelves.resize(1000, 700);
+    shelves.show();
+    QTest::qWait(20);
+    LazyRows* rows = shelves.shelfCard()->rows();
+    auto* third = qobject_cast<ItemRow*>(rows->rowWidget(2));
+    ASSERT_NE(third, nullptr);
+    EXPECT_DOUBLE_EQ(third->weight(), 298.0 / 300.0);
+    // The heaviest file and the second leave; the page still holds 48 rows.
+    state_->result()->remove({"/nimbrel-test/file0.txt", "/nimbrel-test/file1.mov"}, {});
+    state_->bumpRevision();
+    EXPECT_EQ(rows->count(), 48);
+    EXPECT_EQ(rows->rowWidget(0), third);
+    EXPECT_DOUBLE_EQ(third->weight(), 1.0);
+    rows->closing().animation().setCurrentTime(280);
+    EXPECT_EQ(third->y(), rows->rowRect(0).y());
+}
+
+TEST_F(FilesViewTest, ARemovalKeepsTheTwinCardsThatStayAndFoldsAwayTheSetsThatLeft) {
+    ReduceMotion::setOverride(false);
+    install(10);
+    // Three sets of three copies, the newest copy first; the first set wastes the most.
+    auto group = [&](int i) {
+        DuplicateGroup g;
+        g.id = "set" + std::to_string(i);
+        g.size = 30'000'000 - i;
+        for (int c = 0; c < 3; ++c) {
+            FileItem f;
+            f.id = 2000 + i * 3 + c;
+            f.name = "twin" + std::to_string(i) + ".mov";
+            f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
+            f.size = g.size;
+            f.modified = std::chrono::system_clock::time_point(std::chrono::hours(10 - c));
+            g.files.push_back(f);
+        }
+        return g;
+    };
+    TwinShelves twins(*state_, {});
+    twins.resize(1000, 1400);
+    twins.show();
+    twins.startSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state_->duplicates().hasRun(); }, 5000));
+    state_->duplicates().setGroups({group(0), group(1), group(2)});
+    QTest::qWait(20);
+    ASSERT_EQ(twins.findChildren<Shelf*>().size(), 3);
+    Shelf* first = twins.findChildren<Shelf*>()[0];
+    Shelf* last = twins.findChildren<Shelf*>()[2];
+    QWidget* oldest = first->rows()->rowWidget(2);
+    ASSERT_NE(oldest, nullptr);
+
+    // The removal names its paths while the twins are pruned: one copy of the first set and two of
+    // the second, which leaves that set with nothing to remove.
+    state_->setVanishingPaths(
+        {"/nimbrel-test/1/twin0.mov", "/nimbrel-test/0/twin1.mov", "/nimbrel-test/1/twin1.mov"});
+    state_->duplicates().remove(
+        {"/nimbrel-test/1/twin0.mov", "/nimbrel-test/0/twin1.mov", "/nimbrel-test/1/twin1.mov"});
+    state_->setVanishingPaths({});
+    EXPECT_EQ(twins.findChildren<Shelf*>()[0], first);
+    EXPECT_EQ(first->rows()->count(), 2);
+    EXPECT_EQ(first->rows()->rowWidget(1), oldest);
+    EXPECT_EQ(first->detail(), QStringLiteral("2 copies · 30 MB extra"));
+    QTest::qWait(400);
+    const QList<Shelf*> now = twins.findChildren<Shelf*>();
+    ASSERT_EQ(now.size(), 2);
+    EXPECT_EQ(now[0], first);
+    EXPECT_EQ(now[1], last);
+    EXPECT_EQ(twins.shownSets(), 2);
+    ReduceMotion::setOverride(std::nullopt);
 }
 
 // Typing goes through the shelves' models and back; the field itself must keep the caret, the
@@ -187,7 +261,7 @@ TEST_F(FilesViewTest, TheSectionChoosesTheShelfAndTwinsStartAtTheIntro) {
 #include <QScrollBar>
 #include <QTemporaryDir>
 
-#include "views/files/quick_preview.h"
+#include "views/kit/quick_preview.h"
 
 namespace nimbrel {
 namespace {

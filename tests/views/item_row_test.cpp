@@ -1,4 +1,4 @@
-#include "views/files/item_row.h"
+#include "views/kit/item_row.h"
 
 #include <QApplication>
 #include <QMimeData>
@@ -8,7 +8,7 @@
 #include "shell_fixture.h"
 #include "theme/chip.h"
 #include "theme/nimbrel_button.h"
-#include "views/files/selection_bar.h"
+#include "views/kit/selection_bar.h"
 
 namespace nimbrel {
 namespace {

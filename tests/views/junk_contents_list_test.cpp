@@ -1,4 +1,4 @@
-#include "views/files/junk_contents_list.h"
+#include "views/kit/junk_contents_list.h"
 
 #include "shell_fixture.h"
 

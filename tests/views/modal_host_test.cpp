@@ -1,4 +1,4 @@
-#include "views/shell/modal_host.h"
+#include "views/kit/modal_host.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include "shell_state_support.h"
 #include "theme/animated_value.h"
 #include "theme/nimbrel_button.h"
-#include "views/shell/confirm_sheet.h"
-#include "views/shell/notice_sheet.h"
-#include "views/shell/plain_label.h"
+#include "views/kit/confirm_sheet.h"
+#include "views/kit/notice_sheet.h"
+#include "views/kit/plain_label.h"
 
 namespace nimbrel {
 namespace {

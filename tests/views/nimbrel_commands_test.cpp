@@ -7,7 +7,7 @@
 #include <QWidget>
 
 #include "shell_fixture.h"
-#include "views/shell/shortcuts.h"
+#include "views/kit/shortcuts.h"
 
 namespace nimbrel {
 namespace {

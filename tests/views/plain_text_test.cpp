@@ -1,10 +1,10 @@
-#include "views/shell/plain_text.h"
+#include "views/kit/plain_text.h"
 
 #include <gtest/gtest.h>
 
 #include <QTextDocument>
 
-#include "views/shell/elided_label.h"
+#include "views/kit/elided_label.h"
 
 namespace nimbrel {
 namespace {

@@ -121,6 +121,10 @@ TEST(ReviewModelTest, DangerBannerGroupsKindsAndWaitsForTheAcknowledgement) {
          5,
          QStringLiteral("Keys & passwords · 2 items"),
          QStringLiteral("and 2 more kinds, marked below")},
+        {{vm, key, raw, key2, band},
+         4,
+         QStringLiteral("Keys & passwords · 2 items"),
+         QStringLiteral("and 1 more kind, marked below")},
     };
     for (const Case& c : cases) {
         const ReviewModel model(c.queue, {}, {});

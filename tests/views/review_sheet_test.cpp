@@ -3,22 +3,29 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QVariantAnimation>
+#include <cmath>
 #include <functional>
+#include <map>
 
 #include "engine/host_layout.h"
+#include "model/cleanup_model.h"
 #include "shell_fixture.h"
 #include "theme/chip.h"
+#include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/shrinking_scroll.h"
 #include "views/files/failure_sheet.h"
 #include "views/files/files_hooks.h"
-#include "views/files/files_text.h"
-#include "views/files/lazy_rows.h"
-#include "views/shell/modal_host.h"
+#include "views/files/review_list.h"
+#include "views/kit/files_text.h"
+#include "views/kit/junk_contents_list.h"
+#include "views/kit/modal_host.h"
 
 namespace nimbrel {
 namespace {
@@ -77,6 +84,15 @@ TEST_F(ReviewSheetTest, DangerKeepsBothButtonsOffUntilAcknowledged) {
     EXPECT_TRUE(sheet.trashButton()->isEnabled());
     EXPECT_TRUE(sheet.foreverButton()->isEnabled());
 
+    // Another removal still running: a click could only close the sheet, so both wait for it.
+    state_->setIsDeleting(true);
+    EXPECT_FALSE(sheet.trashButton()->isEnabled());
+    EXPECT_FALSE(sheet.foreverButton()->isEnabled());
+    QTest::keyClick(&sheet, Qt::Key_Return);
+    EXPECT_TRUE(state_->isReviewing());
+    state_->setIsDeleting(false);
+    EXPECT_TRUE(sheet.trashButton()->isEnabled());
+
     // A danger item that arrives afterwards needs a new acknowledgement.
     const CleanItem vm = fileItem(home + "/VMs/nimbrel-test.vdi", 10);
     state_->queue().add(vm);
@@ -119,10 +135,8 @@ TEST_F(ReviewSheetTest, RowsFollowTheQueueAndTheLastRemovalCloses) {
     sheet.resize(sheet.sizeHint());
     sheet.show();
     QCoreApplication::processEvents();
-    LazyRows* rows = sheet.sectionRows(CleanItem::Source::files);
-    ASSERT_NE(rows, nullptr);
-    ASSERT_EQ(rows->count(), 1);
-    auto* row = rows->rowWidget(0) ? rows->rowWidget(0)->findChild<ReviewRow*>() : nullptr;
+    ASSERT_EQ(sheet.list()->count(), 2);  // the section's header and its one row
+    ReviewRow* row = sheet.builtRow(movie.id);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(row->menuEntries(), (QStringList{QStringLiteral("Copy Path"), revealTitle(),
                                                QStringLiteral("Remove from Selection")}));
@@ -142,21 +156,35 @@ TEST_F(ReviewSheetTest, ALongSelectionBuildsOnlyTheRowsInView) {
     sheet.resize(sheet.sizeHint());
     sheet.show();
     QCoreApplication::processEvents();
-    LazyRows* rows = sheet.sectionRows(CleanItem::Source::files);
-    ASSERT_NE(rows, nullptr);
-    EXPECT_EQ(rows->count(), 3000);
+    ReviewList* rows = sheet.list();
+    EXPECT_EQ(rows->count(), 3001);
     EXPECT_GT(rows->builtCount(), 0);
     EXPECT_LT(rows->builtCount(), 40);
     EXPECT_EQ(sheet.countLine(), QStringLiteral("3000 of 3000 items · 3 MB"));
 }
 
-// Unticking a row, a section's tick and "Show items" change what is drawn, not where the list stands.
-TEST_F(ReviewSheetTest, TheListKeepsItsPlaceWhenRowsChange) {
+CleanItem junkItem(const std::string& id, int64_t size) {
+    CleanItem item;
+    item.id = "junk:" + id;
+    item.name = id;
+    item.size = size;
+    item.kind = CleanItem::Kind::junk;
+    item.heat = 1.0;
+    item.source = CleanItem::Source::deepClean;
+    return item;
+}
+
+// Every change a user makes in the sheet is shown on the rows that are there: the list stays where
+// it was scrolled to, the focus stays on the tick that was used, and the other rows keep their widgets.
+TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
     std::vector<CleanItem> many;
     for (int i = 0; i < 200; ++i)
         many.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
     many.push_back(space);
+    const CleanItem caches = junkItem("caches", 5'000);
+    many.push_back(caches);
     state_->queue().add(many);
+    state_->cleanup().loadDemo();  // the demo lists what the caches hold
     ReviewSheet sheet(*state_);
     sheet.resize(sheet.sizeHint());
     sheet.show();
@@ -164,19 +192,116 @@ TEST_F(ReviewSheetTest, TheListKeepsItsPlaceWhenRowsChange) {
     QScrollBar* bar = sheet.listScroll()->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 2000);
     bar->setValue(2000);
-    const std::pair<const char*, std::function<void()>> steps[] = {
-        {"untick a row", [&] { sheet.setTicked(many[150].id, false); }},
-        {"tick it again", [&] { sheet.setTicked(many[150].id, true); }},
-        {"untick a section", [&] { sheet.setSourceTicked(CleanItem::Source::files, false); }},
-        {"tick the section", [&] { sheet.setSourceTicked(CleanItem::Source::files, true); }},
+    QTest::qWait(20);
+
+    // A row in view whose tick the user works with, and the other rows built around it.
+    const QRect view(0, 2000, sheet.list()->width(), sheet.listScroll()->viewport()->height());
+    std::string used;
+    for (const CleanItem& item : many)
+        if (view.contains(sheet.list()->rowRect(item.id).center())) used = item.id;
+    ASSERT_FALSE(used.empty());
+    ReviewRow* row = sheet.builtRow(used);
+    ASSERT_NE(row, nullptr);
+    row->check()->setFocus();
+    std::map<std::string, QWidget*> before;
+    // Rows on screen (those near the edges may be dropped and built again as the content shifts).
+    sheet.list()->forEachBuilt([&](const std::string& key, QWidget* w) {
+        if (view.intersects(sheet.list()->rowRect(key))) before[key] = w;
+    });
+    ASSERT_GT(before.size(), 3u);
+
+    struct Step {
+        const char* what;
+        std::function<void()> run;
+        bool ticked;  // the used row's tick afterwards
     };
-    for (const auto& [what, step] : steps) {
-        SCOPED_TRACE(what);
-        step();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return bar->value() == 2000; }, 1000)) << bar->value();
+    const Step steps[] = {
+        {"untick the row", [&] { QTest::mouseClick(row->check(), Qt::LeftButton); }, false},
+        {"tick it again", [&] { QTest::mouseClick(row->check(), Qt::LeftButton); }, true},
+        {"untick the section", [&] { sheet.setSourceTicked(CleanItem::Source::files, false); }, false},
+        {"tick the section", [&] { sheet.setSourceTicked(CleanItem::Source::files, true); }, true},
+        {"open a contents list", [&] { sheet.toggleExpanded(caches.id); }, true},
+        {"remove a row above from the selection", [&] { state_->queue().remove(many[0].id); }, true},
+        {"remove a whole section above", [&] { state_->queue().remove(space.id); }, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.run();
         QTest::qWait(20);
+        EXPECT_EQ(sheet.model().isTicked(used), step.ticked);
+        EXPECT_EQ(row->check()->isOn(), step.ticked);
+        EXPECT_EQ(row->isDimmed(), !step.ticked);
+        EXPECT_EQ(sheet.builtRow(used), row);
+        EXPECT_EQ(QApplication::focusWidget(), row->check());
+        sheet.list()->forEachBuilt([&](const std::string& key, QWidget* w) {
+            if (before.count(key)) {
+                EXPECT_EQ(before.at(key), w) << key;
+            }
+        });
         EXPECT_EQ(bar->value(), 2000);
     }
+    EXPECT_EQ(sheet.countLine(), QStringLiteral("200 of 200 items · 204 KB"));
+}
+
+// A contents list opens by growing its row along the sheet's curve, the rows below sliding down; it
+// closes the same way and its list goes once the row has shrunk. Reduce Motion makes both jump.
+TEST_F(ReviewSheetTest, ContentsListsOpenAndCloseAnimated) {
+    const CleanItem caches = junkItem("caches", 5'000);
+    state_->queue().add(std::vector<CleanItem>{caches, junkItem("logs", 1'000)});
+    state_->cleanup().loadDemo();
+    ReviewSheet sheet(*state_);
+    sheet.resize(sheet.sizeHint());
+    sheet.show();
+    QTest::qWait(20);
+    ReviewList* list = sheet.list();
+    const int closed = ReviewSheet::kRowHeight;
+    const auto location = ReviewModel::location(caches, state_->cleanup().locations());
+    ASSERT_TRUE(location.has_value());
+    const int open =
+        closed + JunkContentsList::heightFor(state_->cleanup(), *location, 200) + ReviewSheet::kContentsBelow;
+    ASSERT_GT(open, closed + 2 * JunkContentsList::kLineHeight);
+    const int belowTop = list->rowRect("junk:logs").top();
+
+    sheet.toggleExpanded(caches.id);
+    QVariantAnimation* motion = list->motion(caches.id);
+    ASSERT_NE(motion, nullptr);
+    EXPECT_EQ(motion->duration(), 200);
+    EXPECT_EQ(list->targetHeight(caches.id), open);
+    auto* cell = list->widget(caches.id);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_NE(cell->findChild<JunkContentsList*>(), nullptr);  // there from the start, revealed as it grows
+    const QEasingCurve curve = timingCurve(0.23, 1, 0.32, 1);
+    for (int ms : {50, 100, 150}) {
+        SCOPED_TRACE(ms);
+        motion->setCurrentTime(ms);
+        const int expected = closed + int(std::lround((open - closed) * curve.valueForProgress(ms / 200.0)));
+        EXPECT_NEAR(list->shownHeight(caches.id), expected, 1);
+        EXPECT_EQ(list->rowRect("junk:logs").top() - belowTop, list->shownHeight(caches.id) - closed);
+    }
+    motion->setCurrentTime(200);
+    EXPECT_EQ(list->shownHeight(caches.id), open);
+    EXPECT_EQ(list->rowRect("junk:logs").top(), belowTop + open - closed);
+    EXPECT_EQ(sheet.builtRow(caches.id)->disclosure()->text(), QStringLiteral("Hide"));
+
+    sheet.toggleExpanded(caches.id);
+    motion = list->motion(caches.id);
+    ASSERT_NE(motion, nullptr);
+    motion->setCurrentTime(100);
+    EXPECT_GT(list->shownHeight(caches.id), closed);
+    EXPECT_NE(cell->findChild<JunkContentsList*>(), nullptr);  // still there while it shrinks
+    motion->setCurrentTime(200);
+    EXPECT_EQ(list->shownHeight(caches.id), closed);
+    QTest::qWait(10);
+    EXPECT_EQ(cell->findChild<JunkContentsList*>(), nullptr);
+    EXPECT_EQ(sheet.builtRow(caches.id)->disclosure()->text(), QStringLiteral("Show items"));
+
+    ReduceMotion::setOverride(true);
+    sheet.toggleExpanded(caches.id);
+    EXPECT_EQ(list->motion(caches.id), nullptr);
+    EXPECT_EQ(list->shownHeight(caches.id), open);
+    sheet.toggleExpanded(caches.id);
+    EXPECT_EQ(list->shownHeight(caches.id), closed);
+    ReduceMotion::setOverride(std::nullopt);
 }
 
 // A path written through a link into a protected folder is kept, as the removal will judge it:
@@ -241,6 +366,40 @@ TEST_F(ReviewSheetTest, FailureSheetListsGroupsAndCloses) {
 
 namespace nimbrel {
 namespace {
+
+// The group list is as tall as its groups, whole and without scrolling, until it reaches its
+// maximum; only then does it scroll.
+TEST_F(ReviewSheetTest, FailureListGrowsWithItsGroupsUpToItsMaximum) {
+    installFilesCards();
+    ModalHost host(*state_);
+    host.resize(1240, 800);
+    host.show();
+    for (int n : {1, 3, 30}) {
+        SCOPED_TRACE(n);
+        std::vector<DeletionFailure> failures;
+        for (int i = 0; i < n; ++i)
+            failures.push_back(
+                {home + "/nimbrel-test/report-" + std::to_string(i) + ".pdf",
+                 i < 20 ? DeletionFailure::Reason::noPermission : DeletionFailure::Reason::inUse,
+                 "Permission denied"});
+        state_->setDeletionFailures(std::nullopt);
+        state_->setDeletionFailures(failures);
+        QTest::qWait(50);
+        auto* sheet = qobject_cast<FailureSheet*>(host.card());
+        ASSERT_NE(sheet, nullptr);
+        auto* scroll = sheet->findChild<ShrinkingScroll*>();
+        ASSERT_NE(scroll, nullptr);
+        const int content = scroll->widget()->heightForWidth(scroll->viewport()->width());
+        if (n < 30) {
+            EXPECT_EQ(scroll->height(), content);
+            EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0);
+        } else {
+            EXPECT_EQ(scroll->height(), FailureSheet::kListMax);
+            EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+        }
+        EXPECT_GE(sheet->height(), sheet->sizeHint().height());
+    }
+}
 
 TEST_F(ReviewSheetTest, EveryReviewStartsFreshInTheModalHost) {
     installFilesCards();

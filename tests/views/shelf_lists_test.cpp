@@ -1,4 +1,4 @@
-#include "views/files/shelf_lists.h"
+#include "views/kit/shelf_lists.h"
 
 #include <gtest/gtest.h>
 

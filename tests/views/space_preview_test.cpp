@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "space_test_support.h"
-#include "views/files/quick_preview.h"
+#include "views/kit/quick_preview.h"
 #include "views/space/explorer_view.h"
 #include "views/space/space_view.h"
 

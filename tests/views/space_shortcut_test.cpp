@@ -1,13 +1,15 @@
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QTest>
 #include <functional>
 
 #include "shell_fixture.h"
 #include "theme/nimbrel_button.h"
-#include "views/files/selection_bar.h"
+#include "views/kit/modal_host.h"
+#include "views/kit/selection_bar.h"
+#include "views/kit/shortcuts.h"
 #include "views/shell/main_window.h"
-#include "views/shell/modal_host.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/space/explorer_header.h"
 #include "views/space/explorer_view.h"
@@ -122,6 +124,99 @@ TEST_F(SpaceShortcutTest, CtrlUpGoesUpFromEveryStartingFocus) {
         ASSERT_EQ(space()->model().stack().size(), 2u) << c.start;
         pressCtrlUp(window);
         EXPECT_EQ(space()->model().stack().size(), 1u) << "starting from " << c.start;
+    }
+}
+
+TEST_F(SpaceShortcutTest, WindowShortcutsRestUnderASheet) {
+    int settingsOpened = 0;
+    NimbrelCommands commands(*state_, {[&] { ++settingsOpened; }, {}, {}});
+    MainWindow window(*state_, commands);
+    state_->setResult(nestedResult());
+    state_->setSection(SidebarItem::overview);
+    state_->setFolderFocus(std::string("/r/a/b"));
+    window.bringForward();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto space = [&]() -> SpaceView* {
+        for (SpaceView* v : window.findChildren<SpaceView*>())
+            if (v->isVisible()) return v;
+        return nullptr;
+    };
+    ASSERT_NE(space(), nullptr);
+    ASSERT_EQ(space()->model().stack().size(), 2u);
+
+    const struct {
+        const char* sheet;
+        std::function<void()> present;
+    } sheets[] = {
+        {"review", [&] { state_->setIsReviewing(true); }},
+        {"notice", [&] { state_->setErrorMessage(QStringLiteral("Something failed")); }},
+    };
+    const struct {
+        const char* name;
+        QKeySequence keys;
+    } quiet[] = {
+        {"up one level", QKeySequence(Qt::CTRL | Qt::Key_Up)},
+        {"another area", Shortcuts::area(2)},
+        {"rescan", Shortcuts::rescan},
+        {"scan home", Shortcuts::scanHome},
+        {"scan the disk", Shortcuts::scanDisk},
+    };
+    for (const auto& sheet : sheets) {
+        sheet.present();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(window.menuBar()->isEnabled()) << sheet.sheet;
+        for (const auto& key : quiet) {
+            QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &window;
+            QTest::keySequence(target, key.keys);
+            EXPECT_EQ(state_->section(), SidebarItem::overview) << sheet.sheet << ": " << key.name;
+            EXPECT_FALSE(state_->isScanning()) << sheet.sheet << ": " << key.name;
+            ASSERT_NE(space(), nullptr);
+            EXPECT_EQ(space()->model().stack().size(), 2u) << sheet.sheet << ": " << key.name;
+        }
+        EXPECT_TRUE(ModalHost::isPresented(*state_)) << sheet.sheet;
+        // Settings opens a window of its own and keeps its shortcut.
+        QTest::keySequence(&window, Shortcuts::settings);
+        ModalHost::dismiss(*state_);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(window.menuBar()->isEnabled()) << sheet.sheet;
+    }
+    EXPECT_EQ(settingsOpened, 2);
+    // With the sheet gone the same keys answer again.
+    pressCtrlUp(window);
+    EXPECT_EQ(space()->model().stack().size(), 1u);
+    QTest::keySequence(&window, Shortcuts::area(2));
+    EXPECT_EQ(state_->section(), SidebarItem::largest);
+}
+
+TEST_F(SpaceShortcutTest, TabStaysInsideThePresentedCard) {
+    NimbrelCommands commands(*state_, {});
+    MainWindow window(*state_, commands);
+    state_->setResult(nestedResult());
+    state_->setSection(SidebarItem::overview);
+    window.bringForward();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (const char* sheet : {"notice", "review"}) {
+        if (std::string(sheet) == "notice")
+            state_->setErrorMessage(QStringLiteral("Something failed"));
+        else
+            state_->setIsReviewing(true);
+        QCoreApplication::processEvents();
+        auto* host = window.findChild<ModalHost*>();
+        ASSERT_NE(host, nullptr);
+        QTRY_VERIFY(host->card() && host->card()->isVisible());
+        for (Qt::KeyboardModifiers mods :
+             {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
+            for (int i = 0; i < 12; ++i) {
+                QWidget* from = QApplication::focusWidget() ? QApplication::focusWidget() : &window;
+                QTest::keyClick(from, mods ? Qt::Key_Backtab : Qt::Key_Tab, mods);
+                QWidget* focus = QApplication::focusWidget();
+                ASSERT_NE(focus, nullptr) << sheet;
+                EXPECT_TRUE(focus == host->card() || host->card()->isAncestorOf(focus))
+                    << sheet << ": focus went behind the scrim to " << focus->metaObject()->className();
+            }
+        }
+        ModalHost::dismiss(*state_);
+        QCoreApplication::processEvents();
     }
 }
 

@@ -305,6 +305,29 @@ TEST_F(SmallFiles, ListedFilesJoinTheFolderAndAreForgottenAfterARemoval) {
     EXPECT_TRUE(vm.showsSmallFilesRow());
 }
 
+// The removal raises `isDeleting` before it names the paths and ids that go.
+TEST(SpaceViewModel, SteamCleanStartsOnceTheRemovalNamesItsTargets) {
+    ReduceMotion::setOverride(false);
+    SpaceHarness h;
+    h.state->setResult(sampleResult());
+    SpaceViewModel vm(*h.state, h.clock);
+    vm.setFrameProvider(
+        [](int index) -> std::optional<QRectF> { return QRectF(10, 10 + 140 * index, 100, 132); });
+    vm.setViewport(QSizeF(800, 600));
+    h.state->setIsDeleting(true);
+    EXPECT_FALSE(vm.isCleaning());
+    h.state->setVanishingPaths({"/r/z"});
+    EXPECT_TRUE(vm.isCleaning());
+    h.state->setNimbrelisingIDs({"/r/a"});  // already under way: not started twice
+    EXPECT_EQ(vm.steamTargets().size(), 2u);
+    h.clock.advance(std::chrono::milliseconds(400));
+    EXPECT_TRUE(vm.isVanishing("/r/z"));
+    h.clock.advance(std::chrono::milliseconds(2000));
+    EXPECT_FALSE(vm.isCleaning());
+    h.state->setIsDeleting(false);
+    ReduceMotion::setOverride(std::nullopt);
+}
+
 TEST(SpaceViewModel, SteamCleanVisitsTilesOnScreenInReadingOrder) {
     ReduceMotion::setOverride(false);
     SpaceHarness h;

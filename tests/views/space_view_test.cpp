@@ -5,11 +5,15 @@
 #include <QAccessible>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
+#include <map>
+#include <unordered_set>
 
 #include "engine/host_layout.h"
 #include "space_test_support.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
+#include "theme/figure_label.h"
 #include "theme/fonts.h"
 #include "theme/icon_button.h"
 #include "theme/motion.h"
@@ -196,6 +200,28 @@ TEST(SpaceView, DiscoveringHeaderAtTheStartOfAScan) {
               QString("Reading %1…").arg(QString::fromStdString(HostLayout::current().rootVolumeName)));
 }
 
+TEST(SpaceView, RunningFiguresKeepTheirWidthWhileTheyChange) {
+    SpaceHarness h;
+    SpaceView view(*h.state, h.clock);
+    view.resize(1240, 800);
+    view.show();
+    h.state->setIsScanning(true);
+    DiscoveringHeader* header = view.discoveringHeader();
+    std::optional<int> bytes, counts;
+    // Same number of characters each time: with digits of equal width nothing may move.
+    for (int64_t files : {111'111, 480'213, 888'888}) {
+        ScanProgress progress;
+        progress.filesScanned = files;
+        progress.bytesScanned = files * 1000;
+        h.state->setProgress(progress);
+        const int b = header->bytesFigure()->sizeHint().width();
+        const int c = header->countsFigure()->sizeHint().width();
+        if (!bytes) bytes = b, counts = c;
+        EXPECT_EQ(b, *bytes) << files;
+        EXPECT_EQ(c, *counts) << files;
+    }
+}
+
 TEST(CompositionStrip, SegmentsLegendAndChoice) {
     SpaceHarness h;
     CompositionStrip strip(*h.state);
@@ -257,6 +283,46 @@ TEST(SpaceView, ToolbarDrivesFilterSortAndLayout) {
     EXPECT_EQ(view.model().search(), "zz");
 }
 
+TEST(SpaceView, AtTheNarrowestWindowTheChipsScrollAndTheTrailingGroupKeepsItsSize) {
+    SpaceHarness h;
+    h.state->setResult(sampleResult());
+    SpaceView view(*h.state, h.clock);
+    view.resize(860, 620);  // the window's minimum width
+    view.show();
+    QCoreApplication::processEvents();
+    ExplorerToolbar* bar = view.toolbar();
+    // Sort, its picker and the layout switch are never compressed, and stay inside the toolbar.
+    for (QWidget* w :
+         {static_cast<QWidget*>(bar->sortPicker()), static_cast<QWidget*>(bar->layoutSwitch())}) {
+        EXPECT_EQ(w->width(), w->sizeHint().width());
+        EXPECT_LE(w->geometry().right(), bar->width() - 32);
+    }
+    EXPECT_EQ(bar->searchField()->width(), 210);
+
+    Chip* selected = bar->chips().last();
+    auto* scroll =
+        qobject_cast<QAbstractScrollArea*>(selected->parentWidget()->parentWidget()->parentWidget());
+    ASSERT_NE(scroll, nullptr);
+    QWidget* viewport = scroll->viewport();
+    const auto inView = [&](QWidget* chip) {
+        const QRect r(chip->mapTo(viewport, QPoint(0, 0)), chip->size());
+        return viewport->rect().contains(r);
+    };
+    EXPECT_FALSE(inView(selected)) << "the row is wider than its room: the last chip starts out of view";
+    EXPECT_LE(scroll->geometry().right(), bar->sortPicker()->geometry().left());
+
+    // A mouse wheel (vertical) scrolls the row; the last chip comes fully into view and answers.
+    for (int i = 0; i < 5 && !inView(selected); ++i) {
+        const QPointF at = viewport->rect().center();
+        QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(viewport, &wheel);
+    }
+    EXPECT_TRUE(inView(selected));
+    QTest::mouseClick(selected, Qt::LeftButton);
+    EXPECT_EQ(view.model().filter(), ExplorerFilter::selected);
+}
+
 TEST(SpaceView, VanishingTilesPaintWithAndWithoutReducedMotion) {
     for (bool reduce : {true, false}) {
         ReduceMotion::setOverride(reduce);
@@ -276,6 +342,74 @@ TEST(SpaceView, VanishingTilesPaintWithAndWithoutReducedMotion) {
         h.clock.advance(std::chrono::milliseconds(1000));
         EXPECT_FALSE(view.model().isCleaning());
         h.state->setIsDeleting(false);
+    }
+    ReduceMotion::setOverride(std::nullopt);
+}
+
+// Where each tile on screen is drawn now, in viewport coordinates, by id.
+std::map<std::string, QPointF> onScreen(SpaceView& view) {
+    ExplorerView* explorer = view.explorer();
+    const ExplorerGeometry g = explorer->geometryNow();
+    const double top = explorer->verticalScrollBar()->value();
+    std::map<std::string, QPointF> at;
+    for (int i = 0; i < view.model().visibleCount(); ++i) {
+        const QRectF r = explorer->shownRect(g, i).translated(0, -top);
+        if (r.bottom() > 0 && r.top() < explorer->viewport()->height())
+            at[view.model().tileId(i)] = r.topLeft();
+    }
+    return at;
+}
+
+TEST(SpaceView, RemovedTilesCloseUpWithoutMovingWhatStaysOnScreen) {
+    ReduceMotion::setOverride(false);
+    for (ExplorerLayout layout : {ExplorerLayout::list, ExplorerLayout::icons}) {
+        SCOPED_TRACE(rawValue(layout));
+        SpaceHarness h;
+        auto result = std::make_shared<ScanResult>();
+        result->root = std::make_shared<DirNode>("/r", nullptr);
+        for (int i = 0; i < 100; ++i)
+            result->root->size += addFolder(result->root, "d" + std::to_string(1000 + i), 1000 - i)->size;
+        h.state->setResult(result);
+        SpaceView view(*h.state, h.clock);
+        view.model().setLayout(layout);
+        view.resize(1000, 700);
+        view.show();
+        QTest::qWait(20);
+        ExplorerView* explorer = view.explorer();
+        const ExplorerGeometry g = explorer->geometryNow();
+        const int columns = layout == ExplorerLayout::list ? 1 : g.columns;
+        // Two rows down, so whole rows lie above the view.
+        explorer->verticalScrollBar()->setValue(int(g.tileRect(2 * columns).top()));
+        QTest::qWait(20);
+        const std::map<std::string, QPointF> before = onScreen(view);
+        const int first = g.firstIn(explorer->verticalScrollBar()->value());
+        // Every tile of the first row (above the view) and one tile on screen leave.
+        std::unordered_set<std::string> gone;
+        for (int i = 0; i < columns; ++i)
+            gone.insert(view.model().tileId(i));
+        const std::string onScreenGone = view.model().tileId(first + columns + 1);
+        const std::string next = view.model().tileId(first + columns + 2);
+        const std::string earlier = view.model().tileId(first + columns);
+        gone.insert(onScreenGone);
+        ASSERT_TRUE(before.count(next) && before.count(earlier));
+
+        h.state->setIsDeleting(true);
+        h.state->setIsDeleting(false);
+        h.state->result()->remove(gone, {});
+        h.state->bumpRevision();
+        std::map<std::string, QPointF> now = onScreen(view);
+
+        EXPECT_EQ(now[earlier], before.at(earlier));
+        EXPECT_EQ(now[next], before.at(next));
+        EXPECT_TRUE(explorer->isClosing());
+
+        explorer->closing().animation().setCurrentTime(280);
+        QTest::qWait(5);
+        EXPECT_FALSE(explorer->isClosing());
+        now = onScreen(view);
+        EXPECT_EQ(now[earlier], before.at(earlier));
+        // The tile after the one that left takes its place.
+        EXPECT_EQ(now[next], before.at(onScreenGone));
     }
     ReduceMotion::setOverride(std::nullopt);
 }

@@ -3,21 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <QVariantAnimation>
 
 #include "engine/demo.h"
 #include "model/cleanup_model.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
+#include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/pill_picker.h"
 #include "theme/search_field.h"
 #include "views/deepclean/drains.h"
 #include "views/deepclean/safe_header.h"
-#include "views/deepclean/wrapping_text.h"
-#include "views/files/item_row.h"
-#include "views/files/junk_contents_list.h"
-#include "views/files/lazy_rows.h"
-#include "views/files/shelf.h"
+#include "views/kit/item_row.h"
+#include "views/kit/junk_contents_list.h"
+#include "views/kit/lazy_rows.h"
+#include "views/kit/shelf.h"
+#include "views/kit/wrapping_text.h"
 #include "views/shell_fixture.h"
 
 namespace nimbrel {
@@ -143,32 +145,97 @@ TEST_F(SteamViewTest, ShelvesOfLocationsAndBuildProducts) {
     EXPECT_FALSE(view.scanHint()->isHidden());
 }
 
+// Opening a location grows its row along the screen's curve, sliding the rows below; its contents are
+// in place from the start and stay until a closing row has shrunk back. Reduce Motion makes it jump.
 TEST_F(SteamViewTest, AnOpenedLocationListsWhatItHolds) {
     loadDemo(false);
     SteamView view(*state_);
     view.resize(1000, 700);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    view.toggle("caches");  // the second row: App Caches
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     auto* shelf = qobject_cast<Shelf*>(view.locationsShelf());
     ASSERT_NE(shelf, nullptr);
-    EXPECT_EQ(shelf->rows()->rowRect(0).height(), ItemRow::kHeight);
-    // The row, the detail text and ten entries of 26 points.
-    EXPECT_GT(shelf->rows()->rowRect(1).height(), ItemRow::kHeight + 10 * JunkContentsList::kLineHeight);
-    shelf->rows()->refresh();
-    QWidget* cell = shelf->rows()->rowWidget(1);
+    LazyRows* rows = shelf->rows();
+    const int belowTop = rows->rowRect(2).top();
+    QWidget* cell = rows->rowWidget(1);
     ASSERT_NE(cell, nullptr);
+    view.toggle("caches");                    // the second row: App Caches
+    EXPECT_EQ(view.locationsShelf(), shelf);  // the shelf and its rows stay
+    EXPECT_EQ(rows->rowWidget(1), cell);
+    QVariantAnimation* motion = view.contentsMotion("caches");
+    ASSERT_NE(motion, nullptr);
+    EXPECT_EQ(motion->duration(), 200);
     auto* list = cell->findChild<JunkContentsList*>();
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->location().id, "caches");
     EXPECT_EQ(list->currentPlan().shown, 10);
+    motion->setCurrentTime(100);
+    const int midway = rows->rowRect(1).height();
+    EXPECT_GT(midway, ItemRow::kHeight);
+    EXPECT_EQ(rows->rowRect(2).top() - belowTop, midway - ItemRow::kHeight);
+    motion->setCurrentTime(200);
+    // The row, the detail text and ten entries of 26 points.
+    const int open = rows->rowRect(1).height();
+    EXPECT_GT(open, ItemRow::kHeight + 10 * JunkContentsList::kLineHeight);
+    EXPECT_GT(open, midway);
+    EXPECT_EQ(rows->rowRect(0).height(), ItemRow::kHeight);
+    EXPECT_EQ(rows->rowRect(2).top() - belowTop, open - ItemRow::kHeight);
+
+    view.toggle("caches");
+    motion = view.contentsMotion("caches");
+    ASSERT_NE(motion, nullptr);
+    motion->setCurrentTime(100);
+    EXPECT_GT(rows->rowRect(1).height(), ItemRow::kHeight);
+    EXPECT_NE(cell->findChild<JunkContentsList*>(), nullptr);
+    motion->setCurrentTime(200);
+    EXPECT_EQ(rows->rowRect(1).height(), ItemRow::kHeight);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(cell->findChild<JunkContentsList*>(), nullptr);
+
+    ReduceMotion::setOverride(true);
+    view.toggle("caches");
+    EXPECT_EQ(view.contentsMotion("caches"), nullptr);
+    EXPECT_EQ(rows->rowRect(1).height(), open);
+    ReduceMotion::setOverride(std::nullopt);
 
     // Filtered away and back, it comes back opened.
     QTest::mouseClick(view.chips()[3], Qt::LeftButton);
     QTest::mouseClick(view.chips()[3], Qt::LeftButton);
     shelf = qobject_cast<Shelf*>(view.locationsShelf());
-    EXPECT_GT(shelf->rows()->rowRect(1).height(), ItemRow::kHeight);
+    EXPECT_EQ(shelf->rows()->rowRect(1).height(), open);
+}
+
+}  // namespace
+}  // namespace nimbrel
+
+namespace nimbrel {
+namespace {
+
+TEST_F(SteamViewTest, ARemovedBuildProductLeavesItsShelfWhichClosesOverIt) {
+    ReduceMotion::setOverride(false);
+    loadDemo(true);
+    SteamView view(*state_);
+    view.resize(1100, 2000);
+    view.show();
+    QTest::qWait(20);
+    auto* products = qobject_cast<Shelf*>(view.productsShelf());
+    ASSERT_NE(products, nullptr);
+    LazyRows* rows = products->rows();
+    auto* second = qobject_cast<ItemRow*>(rows->rowWidget(1));
+    auto* third = qobject_cast<ItemRow*>(rows->rowWidget(2));
+    ASSERT_TRUE(second && third);
+    const int thirdY = third->y();
+
+    state_->result()->remove({second->item().id}, {});
+    state_->bumpRevision();
+    EXPECT_EQ(view.productsShelf(), products);
+    EXPECT_EQ(rows->count(), 5);
+    EXPECT_EQ(rows->rowWidget(1), third);
+    EXPECT_EQ(third->y(), thirdY);
+    rows->closing().animation().setCurrentTime(280);
+    EXPECT_EQ(third->y(), rows->rowRect(1).y());
+    EXPECT_EQ(rows->leavingCount(), 0);
+    ReduceMotion::setOverride(std::nullopt);
 }
 
 }  // namespace

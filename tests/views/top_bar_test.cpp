@@ -8,8 +8,8 @@
 #include "theme/icon_button.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
+#include "views/kit/elided_label.h"
 #include "views/shell/area_switcher.h"
-#include "views/shell/elided_label.h"
 #include "views/shell/free_space_chip.h"
 
 namespace nimbrel {
@@ -90,11 +90,39 @@ TEST_F(TopBarTest, ALongNameIsCutAndNeverCoversTheSwitcher) {
         ASSERT_NE(hit, nullptr) << width;
         EXPECT_TRUE(hit == bar_->areaSwitcher() || bar_->areaSwitcher()->isAncestorOf(hit)) << width;
     }
+    // The switcher keeps the place it has at rest: the text gives way, not the switcher.
+    for (int width : {1240, 1400}) {
+        bar_->resize(width, 52);
+        QCoreApplication::processEvents();
+        const QRect scanning = bar_->areaSwitcher()->geometry();
+        state_->cancelScan();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(bar_->areaSwitcher()->geometry(), scanning) << width;
+        state_->scan("/srv/" + name);
+    }
     // A short name is shown whole.
     state_->scan("/srv/short");
     bar_->resize(1240, 52);
     QCoreApplication::processEvents();
     EXPECT_EQ(bar_->progressLabel()->shownText(), QStringLiteral("Reading short · 0"));
+    state_->cancelScan();
+}
+
+TEST_F(TopBarTest, TheLoaderBesideTheCountHoldsStillWhileTheCountRuns) {
+    state_->scan("/srv/photos");
+    for (int width : {1240, 1000}) {  // the long reading text and the short count
+        bar_->resize(width, 52);
+        std::optional<QRect> loader;
+        for (int64_t files : {11'111, 48'213, 80'808, 88'888}) {
+            ScanProgress progress;
+            progress.filesScanned = files;
+            state_->setProgress(progress);
+            QCoreApplication::processEvents();
+            const QWidget* shown = bar_->scanningLoader();
+            if (!loader) loader = shown->geometry();
+            EXPECT_EQ(shown->geometry(), *loader) << width << " " << files;
+        }
+    }
     state_->cancelScan();
 }
 

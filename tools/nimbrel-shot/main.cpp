@@ -2,6 +2,7 @@
 // sample data, the scan menu open, a scan in progress and the drop hint, at the default window size
 // and at the smallest size the window allows.
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QMenu>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -28,12 +30,14 @@
 #include "theme/fonts.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
-#include "views/shell/area_header.h"
+#include "views/kit/area_header.h"
 #include "views/shell/main_window.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
 #include "views/shell/scan_menu.h"
 #include "views/shell/top_bar.h"
+#include "views/space/explorer_view.h"
+#include "views/space/space_view.h"
 
 using namespace nimbrel;
 
@@ -95,6 +99,26 @@ void shootDemo(const QSize& size, const QString& suffix) {
         settleForShot();
         save(window, QStringLiteral("menu-") + title->text().toLower() + suffix, menu);
         menu->hide();
+    }
+
+    // A tile's context menu, open where it was asked for (it runs its own loop: the picture is taken
+    // from inside it, then the menu is closed).
+    if (SpaceView* space = window.findChild<SpaceView*>()) {
+        QWidget* viewport = space->explorer()->viewport();
+        const QPoint at(90, 60);
+        const auto shootAndClose = [&window, suffix](bool shoot) {
+            QWidget* popup = QApplication::activePopupWidget();
+            if (!popup) return;
+            if (shoot) {
+                settleForShot();
+                save(window, QStringLiteral("menu-tile") + suffix, popup);
+            }
+            popup->close();
+        };
+        QTimer::singleShot(0, &window, [shootAndClose] { shootAndClose(true); });
+        QTimer::singleShot(2000, &window, [shootAndClose] { shootAndClose(false); });
+        QContextMenuEvent request(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QCoreApplication::sendEvent(viewport, &request);
     }
 
     TopBar* bar = window.rootView()->topBar();

@@ -14,10 +14,15 @@
 #include "model/clean_queue.h"
 #include "model/duplicates_model.h"
 #include "shot_capture.h"
+#include "theme/animated_value.h"
+#include "theme/motion.h"
 #include "theme/shrinking_scroll.h"
+#include "views/files/files_view.h"
 #include "views/files/review_sheet.h"
-#include "views/files/shelf_lists.h"
-#include "views/shell/modal_host.h"
+#include "views/kit/lazy_rows.h"
+#include "views/kit/modal_host.h"
+#include "views/kit/shelf.h"
+#include "views/kit/shelf_lists.h"
 
 namespace nimbrel {
 
@@ -131,9 +136,41 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
     failed.push_back({"/mnt/usb/video.mkv", DeletionFailure::Reason::other, "Input/output error"});
     state.setDeletionFailures(failed);
     save("failure-sheet");
+    // The group list grows with what it holds: one failure, one group of three, thirty in two groups.
+    for (int n : {1, 3, 30}) {
+        std::vector<DeletionFailure> some;
+        for (int i = 0; i < n; ++i)
+            some.push_back({home + "/Shared/report-" + std::to_string(i) + ".pdf",
+                            i < 20 ? DeletionFailure::Reason::noPermission : DeletionFailure::Reason::inUse,
+                            "Permission denied"});
+        state.setDeletionFailures(std::nullopt);
+        state.setDeletionFailures(some);
+        save(QStringLiteral("failure-sheet-%1").arg(n).toLatin1().constData());
+    }
     state.setDeletionFailures(std::nullopt);
     state.queue().setItems({});
     settleForShot();
+
+    // Biggest a moment into closing over two rows a removal took (the last picture: it prunes the
+    // sample result).
+    state.setSection(SidebarItem::largest);
+    settleForShot();
+    if (auto* shelves = window.findChild<BiggestShelves*>(); shelves && shelves->matchCount() > 4) {
+        const std::string second = shelves->match(1).path, third = shelves->match(2).path;
+        LazyRows* rows = shelves->shelfCard()->rows();
+        ReduceMotion::setOverride(false);
+        AnimatedValue::setAllInstant(false);
+        state.result()->remove({second, third}, {});
+        state.bumpRevision();
+        rows->closing().animation().pause();
+        rows->closing().animation().setCurrentTime(110);
+        settleForShot();
+        save("files-biggest-closing");
+        rows->closing().animation().setCurrentTime(LazyRows::closeMotion().ms);
+        AnimatedValue::setAllInstant(true);
+        ReduceMotion::setOverride(true);
+        settleForShot();
+    }
     return failures;
 }
 

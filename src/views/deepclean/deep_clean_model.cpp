@@ -10,7 +10,7 @@
 #include "util/fmt.h"
 #include "util/name_order.h"
 #include "util/plural.h"
-#include "views/shell/navigation.h"
+#include "views/kit/navigation.h"
 
 namespace nimbrel {
 

@@ -12,7 +12,7 @@
 #include "theme/shapes.h"
 #include "theme/symbols.h"
 #include "util/fmt.h"
-#include "views/shell/elided_label.h"
+#include "views/kit/elided_label.h"
 
 namespace nimbrel {
 

@@ -4,14 +4,18 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
+#include <cmath>
 
 #include "model/app_state.h"
 #include "model/cleanup_model.h"
+#include "theme/animated_value.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
 #include "theme/fading_scroll.h"
 #include "theme/fonts.h"
 #include "theme/loader.h"
+#include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
 #include "theme/pill_picker.h"
@@ -19,13 +23,13 @@
 #include "util/fmt.h"
 #include "views/deepclean/drains.h"
 #include "views/deepclean/safe_header.h"
-#include "views/deepclean/wrapping_text.h"
-#include "views/files/item_row.h"
-#include "views/files/junk_contents_list.h"
-#include "views/files/lazy_rows.h"
-#include "views/files/shelf.h"
-#include "views/shell/area_header.h"
-#include "views/shell/elided_label.h"
+#include "views/kit/area_header.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/item_row.h"
+#include "views/kit/junk_contents_list.h"
+#include "views/kit/lazy_rows.h"
+#include "views/kit/shelf.h"
+#include "views/kit/wrapping_text.h"
 
 namespace nimbrel {
 
@@ -57,6 +61,71 @@ QColor ink3(const QWidget* w) {
 }
 
 }  // namespace
+
+// One location row and, while it is open, its contents block: the location's detail and what it
+// holds. The block stands at its full height under the row; while the row grows or shrinks, the
+// cell's edge reveals or hides it.
+class LocationCell : public QWidget {
+  public:
+    using RowMaker = std::function<ItemRow*(QWidget* parent)>;
+
+    LocationCell(AppState& state, JunkLocation location, RowMaker makeRow)
+        : state_(state), location_(std::move(location)), makeRow_(std::move(makeRow)) {
+        rebuildRow();
+    }
+    // A fresh row from the current state (its disclosure says whether it is open).
+    void rebuildRow() {
+        if (row_) {
+            row_->hide();
+            row_->deleteLater();  // it may be handling the click that got here
+        }
+        row_ = makeRow_(this);
+        row_->setFixedHeight(ItemRow::kHeight);
+        place();
+        row_->show();
+    }
+    void setOpen(bool open) {
+        if (open == (block_ != nullptr)) return;
+        if (!open) {
+            block_->hide();
+            block_->deleteLater();
+            block_ = nullptr;
+            return;
+        }
+        block_ = new QWidget(this);
+        auto* column = new QVBoxLayout(block_);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(kBlockSpacing);
+        column->addWidget(
+            new WrappingText(QString::fromStdString(location_.detail), detailFont(), ink3, block_));
+        column->addWidget(new JunkContentsList(state_, location_, kContentsLimit, true, block_));
+        column->addStretch(1);
+        place();
+        block_->show();
+    }
+    // The block's height at rest, detail and list included.
+    void setBlockHeight(int height) {
+        blockHeight_ = height;
+        place();
+    }
+    void place() {
+        if (row_) row_->setGeometry(0, 0, width(), ItemRow::kHeight);
+        if (block_)
+            block_->setGeometry(kBlockLeft, ItemRow::kHeight, std::max(0, width() - kBlockLeft - kBlockRight),
+                                std::max(0, blockHeight_));
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent*) override { place(); }
+
+  private:
+    AppState& state_;
+    JunkLocation location_;
+    RowMaker makeRow_;
+    ItemRow* row_ = nullptr;
+    QWidget* block_ = nullptr;
+    int blockHeight_ = 0;
+};
 
 SteamView::SteamView(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
     auto* stack = new QVBoxLayout(this);
@@ -118,15 +187,12 @@ SteamView::SteamView(AppState& state, QWidget* parent) : QWidget(parent), state_
     connect(&cleanup, &CleanupModel::isMeasuringChanged, this, &SteamView::refresh);
     connect(&cleanup, &CleanupModel::hasMeasuredChanged, this, &SteamView::refresh);
     connect(&state_, &AppState::resultChanged, this, &SteamView::refresh);
-    connect(&state_, &AppState::revisionChanged, this, &SteamView::refresh);
-    // A listing that arrives or goes stale changes the height of its opened location.
-    connect(&cleanup, &CleanupModel::contentsChanged, this, [this] {
-        for (const MeasuredLocation& m : lists_.shownLocations)
-            if (model_.expanded.count(m.location.id) && m.hasContents()) {
-                refresh();
-                return;
-            }
+    connect(&state_, &AppState::revisionChanged, this, [this] {
+        pruning_ = true;
+        refresh();
+        pruning_ = false;
     });
+    connect(&cleanup, &CleanupModel::contentsChanged, this, &SteamView::contentsArrived);
     refresh();
 }
 
@@ -190,7 +256,82 @@ void SteamView::showEvent(QShowEvent* event) {
 
 void SteamView::toggle(const std::string& locationID) {
     model_.toggle(locationID);
-    refresh();
+    auto* shelf = qobject_cast<Shelf*>(locationsShelf_);
+    const int index = shownLocationIndex(locationID);
+    if (!shelf || index < 0 || !locationRows_) {
+        refresh();
+        return;
+    }
+    const int from = shelf->rows()->rowRect(index).height();
+    *locationRows_ = model_.locationRows(DeepCleanModel::Inputs::of(state_), lists_);
+    locationHeights_ = locationHeights(*locationRows_);
+    const bool open = (*locationRows_)[size_t(index)].showsContents;
+    if (auto* cell = dynamic_cast<LocationCell*>(shelf->rows()->rowWidget(index))) {
+        cell->rebuildRow();
+        cell->setBlockHeight(locationHeights_[size_t(index)] - ItemRow::kHeight - kBlockBelow);
+        if (open) cell->setOpen(true);
+    }
+    auto& motion = motions_[locationID];
+    if (!motion) {
+        motion = std::make_unique<AnimatedValue>(from);
+        connect(motion.get(), &AnimatedValue::changed, this, [this, locationID] { motionMoved(locationID); });
+    }
+    motion->animateTo(locationHeights_[size_t(index)], Motion::snappy(0.2), true);
+    motionMoved(locationID);
+}
+
+QVariantAnimation* SteamView::contentsMotion(const std::string& locationID) const {
+    auto m = motions_.find(locationID);
+    return m == motions_.end() ? nullptr : &m->second->animation();
+}
+
+int SteamView::shownLocationIndex(const std::string& locationID) const {
+    for (size_t i = 0; i < lists_.shownLocations.size(); ++i)
+        if (lists_.shownLocations[i].location.id == locationID) return int(i);
+    return -1;
+}
+
+void SteamView::motionMoved(const std::string& locationID) {
+    relayLocations();
+    auto m = motions_.find(locationID);
+    if (m == motions_.end()) return;
+    if (m->second->isRunning() && m->second->value() != m->second->target()) return;
+    // At rest: a closed location's block goes now that its row has shrunk back.
+    const int index = shownLocationIndex(locationID);
+    m->second.release()->deleteLater();  // possibly inside its own signal
+    motions_.erase(m);
+    auto* shelf = qobject_cast<Shelf*>(locationsShelf_);
+    if (!shelf || index < 0 || !locationRows_) return;
+    if (auto* cell = dynamic_cast<LocationCell*>(shelf->rows()->rowWidget(index)))
+        cell->setOpen((*locationRows_)[size_t(index)].showsContents);
+}
+
+void SteamView::relayLocations() {
+    auto* shelf = qobject_cast<Shelf*>(locationsShelf_);
+    if (!shelf || shelf->rows()->count() != int(locationHeights_.size())) return;
+    std::vector<int> heights = locationHeights_;
+    for (const auto& [id, motion] : motions_) {
+        const int index = shownLocationIndex(id);
+        if (index >= 0) heights[size_t(index)] = int(std::lround(motion->value()));
+    }
+    shelf->rows()->setHeights(std::move(heights));
+}
+
+void SteamView::contentsArrived() {
+    // A listing that arrives or goes stale changes the height of its opened location.
+    auto* shelf = qobject_cast<Shelf*>(locationsShelf_);
+    if (!shelf || !locationRows_) return;
+    const std::vector<int> heights = locationHeights(*locationRows_);
+    if (heights == locationHeights_) return;
+    locationHeights_ = heights;
+    for (size_t i = 0; i < heights.size(); ++i) {
+        if (auto* cell = dynamic_cast<LocationCell*>(shelf->rows()->rowWidget(int(i))))
+            cell->setBlockHeight(heights[i] - ItemRow::kHeight - kBlockBelow);
+        const std::string& id = lists_.shownLocations[i].location.id;
+        if (auto m = motions_.find(id); m != motions_.end())
+            m->second->animateTo(heights[i], Motion::snappy(0.2), true);
+    }
+    relayLocations();
 }
 
 void SteamView::selectEverythingSafe() {
@@ -217,19 +358,33 @@ void SteamView::refresh() {
     header_->selectButton()->setEnabled(!lists_.safeSelection.empty());
     measuring_->setVisible(DeepCleanModel::showsMeasuringRow(inputs));
 
+    // After a removal the build-junk shelf stays and closes over the rows that left.
+    auto* keptProducts = static_cast<Shelf*>(productsShelf_);
+    if (pruning_ && keptProducts && DeepCleanModel::showsProducts(inputs, lists_)) {
+        productRows_ = DeepCleanModel::productRows(inputs, lists_);
+        products_ = lists_.shownProducts;
+        keptProducts->setDetail(Fmt::bytes(DeepCleanModel::productsTotal(lists_)));
+        keptProducts->closeRows(int(productRows_.size()), ItemRow::kHeight,
+                                [this](int index) { return makeProductRow(index); });
+    } else {
+        keptProducts = nullptr;
+    }
     // The old shelves may be handling the click that got here: they go once it is done.
     for (QWidget* old : {locationsShelf_, productsShelf_}) {
-        if (!old) continue;
+        if (!old || old == keptProducts) continue;
         column_->removeWidget(old);
         old->hide();
         old->deleteLater();
     }
     locationHeights_.clear();
+    locationRows_.reset();
+    motions_.clear();  // new shelves stand at rest
     locationsShelf_ = lists_.shownLocations.empty() ? nullptr : buildLocationsShelf(inputs);
-    productsShelf_ = DeepCleanModel::showsProducts(inputs, lists_) ? buildProductsShelf(inputs) : nullptr;
+    if (!keptProducts)
+        productsShelf_ = DeepCleanModel::showsProducts(inputs, lists_) ? buildProductsShelf(inputs) : nullptr;
     int at = column_->indexOf(measuring_) + 1;
     if (locationsShelf_) column_->insertWidget(at++, locationsShelf_);
-    if (productsShelf_) column_->insertWidget(at, productsShelf_);
+    if (productsShelf_ && !keptProducts) column_->insertWidget(at, productsShelf_);
 
     hint_->setVisible(DeepCleanModel::showsScanHint(inputs));
     empty_->setVisible(DeepCleanModel::showsEmptyState(inputs, lists_));
@@ -261,42 +416,31 @@ std::vector<int> SteamView::locationHeights(const std::vector<LocationRow>& rows
 
 QWidget* SteamView::buildLocationsShelf(const DeepCleanModel::Inputs& inputs) {
     auto* shelf = new Shelf(tr("Caches & leftovers"), Fmt::bytes(DeepCleanModel::locationsTotal(lists_)));
-    const std::vector<LocationRow> rows = model_.locationRows(inputs, lists_);
+    locationRows_ = std::make_shared<std::vector<LocationRow>>(model_.locationRows(inputs, lists_));
     std::vector<JunkLocation> locations;
     for (const MeasuredLocation& m : lists_.shownLocations)
         locations.push_back(m.location);
-    locationHeights_ = locationHeights(rows);
+    locationHeights_ = locationHeights(*locationRows_);
     shelf->rows()->setRows(
         locationHeights_,
-        [this, rows, locations](int index) -> QWidget* {
-            const LocationRow& row = rows[size_t(index)];
+        [this, rows = locationRows_, locations](int index) -> QWidget* {
             const JunkLocation& location = locations[size_t(index)];
-            auto* cell = new QWidget;
-            auto* column = new QVBoxLayout(cell);
-            column->setContentsMargins(0, 0, 0, 0);
-            column->setSpacing(0);
-            ItemRow::Options options;
-            options.subtitle = row.subtitle;
-            options.weight = row.weight;
-            options.badge = row.badge;
-            options.disabled = row.disabled;
-            options.symbol = QString::fromStdString(row.symbol);
-            options.expanded = row.expanded;
-            if (row.expanded) options.onDisclose = [this, id = location.id] { toggle(id); };
-            auto* itemRow = new ItemRow(state_, row.item, options, cell);
-            itemRow->setFixedHeight(ItemRow::kHeight);
-            column->addWidget(itemRow);
-            if (row.showsContents) {
-                auto* block = new QVBoxLayout;
-                block->setContentsMargins(kBlockLeft, 0, kBlockRight, kBlockBelow);
-                block->setSpacing(kBlockSpacing);
-                block->addWidget(new WrappingText(
-                    QString::fromStdString(location.detail), detailFont(),
-                    [](const QWidget* w) { return Palette::ink3().resolve(w); }, cell));
-                block->addWidget(new JunkContentsList(state_, location, kContentsLimit, true, cell));
-                column->addLayout(block);
-            }
-            column->addStretch(1);
+            auto* cell =
+                new LocationCell(state_, location, [this, rows, index, id = location.id](QWidget* parent) {
+                    const LocationRow& row = (*rows)[size_t(index)];
+                    ItemRow::Options options;
+                    options.subtitle = row.subtitle;
+                    options.weight = row.weight;
+                    options.badge = row.badge;
+                    options.disabled = row.disabled;
+                    options.symbol = QString::fromStdString(row.symbol);
+                    options.expanded = row.expanded;
+                    if (row.expanded) options.onDisclose = [this, id] { toggle(id); };
+                    return new ItemRow(state_, row.item, options, parent);
+                });
+            cell->setBlockHeight(locationHeights_[size_t(index)] - ItemRow::kHeight - kBlockBelow);
+            // A row still closing keeps its block until it has shrunk back.
+            cell->setOpen((*rows)[size_t(index)].showsContents || motions_.count(location.id) > 0);
             return cell;
         },
         Shelf::kRowSpacing);
@@ -305,17 +449,25 @@ QWidget* SteamView::buildLocationsShelf(const DeepCleanModel::Inputs& inputs) {
 
 QWidget* SteamView::buildProductsShelf(const DeepCleanModel::Inputs& inputs) {
     auto* shelf = new Shelf(tr("Build junk"), Fmt::bytes(DeepCleanModel::productsTotal(lists_)));
-    const std::vector<ProductRow> rows = DeepCleanModel::productRows(inputs, lists_);
-    const std::vector<DevArtifact> products = lists_.shownProducts;
-    shelf->setRows(int(rows.size()), ItemRow::kHeight, [this, rows, products](int index) -> QWidget* {
-        const ProductRow& row = rows[size_t(index)];
-        ItemRow::Options options;
-        options.subtitle = row.subtitle;
-        options.weight = row.weight;
-        options.onOpen = [this, product = products[size_t(index)]] { DeepCleanModel::open(state_, product); };
-        return new ItemRow(state_, row.item, options);
+    productRows_ = DeepCleanModel::productRows(inputs, lists_);
+    products_ = lists_.shownProducts;
+    shelf->rows()->setKey([this](int index) { return productRows_[size_t(index)].item.id; });
+    shelf->rows()->setUpdate([this](int index, QWidget* widget) {
+        if (auto* row = qobject_cast<ItemRow*>(widget)) row->setWeight(productRows_[size_t(index)].weight);
     });
+    shelf->setRows(int(productRows_.size()), ItemRow::kHeight,
+                   [this](int index) { return makeProductRow(index); });
     return shelf;
+}
+
+QWidget* SteamView::makeProductRow(int index) {
+    if (index < 0 || size_t(index) >= productRows_.size()) return nullptr;
+    const ProductRow& row = productRows_[size_t(index)];
+    ItemRow::Options options;
+    options.subtitle = row.subtitle;
+    options.weight = row.weight;
+    options.onOpen = [this, product = products_[size_t(index)]] { DeepCleanModel::open(state_, product); };
+    return new ItemRow(state_, row.item, options);
 }
 
 void SteamView::resizeEvent(QResizeEvent* event) {

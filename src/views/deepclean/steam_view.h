@@ -2,14 +2,19 @@
 
 #include <QList>
 #include <QWidget>
+#include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "views/deepclean/deep_clean_model.h"
 
 class QVBoxLayout;
+class QVariantAnimation;
 
 namespace nimbrel {
 
+class AnimatedValue;
 class AppState;
 class Chip;
 class DrainsSection;
@@ -57,8 +62,11 @@ class SteamView : public QWidget {
     DrainsSection* drains() const { return drains_; }
     FadingScroll* scroll() const { return scroll_; }
 
-    // Opens or closes a location's contents.
+    // Opens or closes a location's contents: the row grows or shrinks along the screen's curve and
+    // everything below slides with it.
     void toggle(const std::string& locationID);
+    // The running height motion of a location's row, for tests; nothing while it stands still.
+    QVariantAnimation* contentsMotion(const std::string& locationID) const;
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -69,9 +77,15 @@ class SteamView : public QWidget {
     void refresh();
     QWidget* buildLocationsShelf(const DeepCleanModel::Inputs& inputs);
     QWidget* buildProductsShelf(const DeepCleanModel::Inputs& inputs);
+    QWidget* makeProductRow(int index);
     // The width of a row inside a shelf, and each location cell's height at that width.
     int rowWidth() const;
     std::vector<int> locationHeights(const std::vector<LocationRow>& rows) const;
+    // Hands the rows their heights as drawn now (moving ones where their motion stands).
+    void relayLocations();
+    void contentsArrived();
+    void motionMoved(const std::string& locationID);
+    int shownLocationIndex(const std::string& locationID) const;
     void selectEverythingSafe();
     void showEverything();
 
@@ -92,7 +106,14 @@ class SteamView : public QWidget {
     WrappingText* hint_ = nullptr;
     EmptyState* empty_ = nullptr;
     DrainsSection* drains_ = nullptr;
-    std::vector<int> locationHeights_;
+    std::vector<int> locationHeights_;  // where each location row comes to rest
+    // The rows the shelf's cells are built from; shared with its factory, updated on a toggle.
+    std::shared_ptr<std::vector<LocationRow>> locationRows_;
+    std::unordered_map<std::string, std::unique_ptr<AnimatedValue>> motions_;
+    // The rows the build-junk shelf lists now; a removal closes the shelf over those that left.
+    std::vector<ProductRow> productRows_;
+    std::vector<DevArtifact> products_;
+    bool pruning_ = false;
 };
 
 }  // namespace nimbrel

@@ -4,7 +4,7 @@
 
 #include "engine/path_rules.h"
 #include "util/plural.h"
-#include "views/files/review_model.h"
+#include "views/kit/files_text.h"
 
 namespace nimbrel {
 

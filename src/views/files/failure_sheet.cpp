@@ -19,12 +19,13 @@
 #include "theme/shapes.h"
 #include "theme/shrinking_scroll.h"
 #include "views/files/failure_groups.h"
-#include "views/files/files_text.h"
 #include "views/files/sheet_fit.h"
-#include "views/files/text_widgets.h"
-#include "views/shell/elided_label.h"
-#include "views/shell/plain_text.h"
-#include "views/shell/symbol_glyph.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/files_text.h"
+#include "views/kit/plain_text.h"
+#include "views/kit/symbol_glyph.h"
+#include "views/kit/text_widgets.h"
+#include "views/kit/wrapping_text.h"
 
 namespace nimbrel {
 
@@ -116,10 +117,11 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
         groupCopy_.push_back(copy);
         head->addWidget(copy);
         block->addLayout(head);
-        auto* explanation = new WrapLabel(QString::fromUtf8(DeletionFailure::explanation(group.reason)),
-                                          Fonts::font(11.5), ink(&Palette::ink3), content);
-        explanation->setContentsMargins(0, 0, 0, 2);
-        block->addWidget(explanation);
+        // Wraps by the list's width: a label that guessed its own width would make the list taller
+        // than its content and scroll a single row.
+        block->addWidget(new WrappingText(QString::fromUtf8(DeletionFailure::explanation(group.reason)),
+                                          Fonts::font(11.5), ink(&Palette::ink3), content));
+        block->addSpacing(2);
         for (int i = 0; i < group.shownRows(); ++i)
             block->addWidget(new FailureRow(state_, group.failures[static_cast<size_t>(i)], content));
         const QString more = FailureGroups::moreNote(group);

@@ -2,7 +2,7 @@
 
 #include "views/files/failure_sheet.h"
 #include "views/files/review_sheet.h"
-#include "views/shell/modal_host.h"
+#include "views/kit/modal_host.h"
 
 namespace nimbrel {
 

@@ -8,6 +8,8 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "engine/path_rules.h"
@@ -27,13 +29,14 @@
 #include "theme/shapes.h"
 #include "util/fmt.h"
 #include "util/plural.h"
-#include "views/files/item_row.h"
-#include "views/files/quick_preview.h"
-#include "views/files/review_model.h"
-#include "views/files/shelf.h"
-#include "views/files/text_widgets.h"
-#include "views/shell/area_header.h"
-#include "views/shell/elided_label.h"
+#include "views/kit/area_header.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/files_text.h"
+#include "views/kit/item_row.h"
+#include "views/kit/lazy_rows.h"
+#include "views/kit/quick_preview.h"
+#include "views/kit/shelf.h"
+#include "views/kit/text_widgets.h"
 
 namespace nimbrel {
 
@@ -163,6 +166,16 @@ FileListBody::FileListBody(AppState& state, PreviewAction preview, double heat, 
     auto [scroll, column] = shelfScroll(24);
     scroll_ = scroll;
     shelf_ = new Shelf(QString(), QString());
+    // Rows are told apart by path, so those a removal leaves keep their widgets.
+    shelf_->rows()->setKey([this](int i) {
+        const FileList& list = list_();
+        return FilesModel::of(state_).file(list.rows[static_cast<size_t>(i)]).path;
+    });
+    shelf_->rows()->setUpdate([this](int i, QWidget* widget) {
+        const FileList& list = list_();
+        if (auto* row = qobject_cast<ItemRow*>(widget))
+            row->setWeight(weightOf(FilesModel::of(state_).file(list.rows[static_cast<size_t>(i)])));
+    });
     column->addWidget(shelf_);
     more_ = new NimbrelButton(QString(), NimbrelButton::Kind::secondary, NimbrelButton::Size::regular);
     more_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -171,7 +184,8 @@ FileListBody::FileListBody(AppState& state, PreviewAction preview, double heat, 
     col->addWidget(scroll_, 1);
 }
 
-void FileListBody::show(int visible, const QString& title, const QString& detail, bool listChanged) {
+void FileListBody::show(int visible, const QString& title, const QString& detail, bool listChanged,
+                        bool pruned) {
     const FileList& list = list_();
     const int total = static_cast<int>(list.rows.size());
     empty_->setVisible(total == 0);
@@ -184,7 +198,10 @@ void FileListBody::show(int visible, const QString& title, const QString& detail
     shelf_->setTitle(title);
     shelf_->setDetail(detail);
     const int64_t largest = FilesModel::of(state_).largest(list, visible);
-    if (listChanged || largest != largest_ || visible < rowCount_) {
+    if (pruned && rowCount_ > 0) {
+        largest_ = largest;
+        shelf_->closeRows(visible, ItemRow::kHeight, [this](int i) { return makeRow(i); });
+    } else if (listChanged || largest != largest_ || visible < rowCount_) {
         largest_ = largest;
         shelf_->setRows(visible, ItemRow::kHeight, [this](int i) { return makeRow(i); });
     } else if (visible > rowCount_) {
@@ -203,11 +220,15 @@ QWidget* FileListBody::makeRow(int i) {
     const FileItem& f = FilesModel::of(state_).file(list.rows[static_cast<size_t>(i)]);
     ItemRow::Options options;
     options.subtitle = subtitle_(f);
-    options.weight = static_cast<double>(f.size) / static_cast<double>(largest_);
+    options.weight = weightOf(f);
     options.preview = [preview = preview_, path = f.path] {
         if (preview) preview(path);
     };
     return new ItemRow(state_, fileItem(f, heat_), options);
+}
+
+double FileListBody::weightOf(const FileItem& file) const {
+    return static_cast<double>(file.size) / static_cast<double>(largest_);
 }
 
 // BiggestShelves
@@ -263,7 +284,8 @@ BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* 
         [this]() -> const FileList& { return model_.biggest(query_); }, this);
     connect(body_, &FileListBody::moreRequested, this, &BiggestShelves::showMore);
     col->addWidget(body_, 1);
-    connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true); });
+    connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true, true); });
+    connect(&model_, &FilesModel::indexReady, this, [this] { refresh(true); });
     connect(&state_, &AppState::resultChanged, this, [this] { refresh(true); });
     connect(&state_, &AppState::largestCategoryChanged, this, [this] {
         paging_.reset();
@@ -319,7 +341,7 @@ QString BiggestShelves::subtitle() const {
         .arg(Fmt::count(static_cast<int64_t>(list.rows.size())), Fmt::bytes(list.totalSize));
 }
 
-void BiggestShelves::refresh(bool listChanged) {
+void BiggestShelves::refresh(bool listChanged, bool pruned) {
     query_.category = state_.largestCategory();
     const FileList& list = model_.biggest(query_);
     header_->setSubtitle(subtitle());
@@ -331,7 +353,7 @@ void BiggestShelves::refresh(bool listChanged) {
     const int total = static_cast<int>(list.rows.size());
     const int visible = paging_.visible(total);
     body_->show(visible, FileSorting::shelfTitle(query_.sort),
-                tr("showing %1 of %2").arg(visible).arg(Fmt::count(total)), listChanged);
+                tr("showing %1 of %2").arg(visible).arg(Fmt::count(total)), listChanged, pruned);
 }
 
 // ForgottenShelves
@@ -374,7 +396,8 @@ ForgottenShelves::ForgottenShelves(AppState& state, PreviewAction preview, QWidg
         [this]() -> const FileList& { return model_.forgotten(query_); }, this);
     connect(body_, &FileListBody::moreRequested, this, &ForgottenShelves::showMore);
     col->addWidget(body_, 1);
-    connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true); });
+    connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true, true); });
+    connect(&model_, &FilesModel::indexReady, this, [this] { refresh(true); });
     connect(&state_, &AppState::resultChanged, this, [this] { refresh(true); });
     refresh(true);
 }
@@ -423,12 +446,12 @@ void ForgottenShelves::showMore() {
     refresh(false);
 }
 
-void ForgottenShelves::refresh(bool listChanged) {
+void ForgottenShelves::refresh(bool listChanged, bool pruned) {
     const FileList& list = model_.forgotten(query_);
     header_->setSubtitle(tr("%1 in files over 10 MB nobody has opened").arg(Fmt::bytes(list.totalSize)));
     const int visible = paging_.visible(static_cast<int>(list.rows.size()));
     body_->show(visible, tr("Gathering dust"), tr("untouched for %1").arg(Forgotten::ageText(months_)),
-                listChanged);
+                listChanged, pruned);
 }
 
 // TwinShelves
@@ -503,8 +526,8 @@ void TwinShelves::setMinSize(SizeThreshold size) {
 }
 
 void TwinShelves::startSearch() {
-    const std::shared_ptr<ScanResult> result = state_.result();
-    state_.duplicates().run(result ? result->files : std::vector<FileItem>{}, static_cast<int64_t>(minSize_));
+    state_.duplicates().run(std::shared_ptr<const ScanResult>(state_.result()),
+                            static_cast<int64_t>(minSize_));
 }
 
 void TwinShelves::selectEveryExtra() {
@@ -662,16 +685,19 @@ void TwinShelves::buildResults() {
 void TwinShelves::showResults() {
     other_->hide();
     results_->show();
+    if (pruneResults()) return;
     // The sets are laid out again; the scroll keeps its place as far as the new list reaches.
     QScrollBar* bar = listScroll_->verticalScrollBar();
     const int offset = bar->value();
     auto* content = new QWidget;
     auto* list = new QVBoxLayout(content);
     list->setContentsMargins(kSide, 0, kSide, kBottom);
-    list->setSpacing(32);
+    // The gap below each card is its own margin, so a card that folds away takes its gap along.
+    list->setSpacing(0);
     list->setAlignment(Qt::AlignTop);
     const std::vector<DuplicateGroup> shown = groups();
     const auto at = QDateTime::currentDateTime();
+    cards_.clear();
     for (const DuplicateGroup& g : shown) {
         if (shownSets_ >= Twins::kShownSets) break;
         ++shownSets_;
@@ -682,14 +708,22 @@ void TwinShelves::showResults() {
         auto* shelf = new Shelf(
             g.files.empty() ? QString() : QString::fromUtf8(g.files.front().name),
             tr("%1 copies · %2 extra").arg(g.files.size()).arg(Fmt::bytes(Twins::extraBytes(g))), select);
+        shelf->setContentsMargins(0, 0, 0, 32);
         const FileItem* keptCopy = DuplicatesModel::kept(g);
-        const int64_t keptID = keptCopy ? keptCopy->id : -1;
-        const std::vector<FileItem> files = g.files;
+        auto files = std::make_shared<std::vector<FileItem>>(g.files);
+        auto keptID = std::make_shared<int64_t>(keptCopy ? keptCopy->id : -1);
         PreviewAction preview = preview_;
-        shelf->setRows(static_cast<int>(files.size()), ItemRow::kHeight,
+        // The copy that stays is told apart from the others, so a row that becomes it is built anew
+        // with its badge.
+        shelf->rows()->setKey([files, keptID](int i) {
+            const FileItem& f = (*files)[static_cast<size_t>(i)];
+            return f.id == *keptID ? f.path + '\n' : f.path;
+        });
+        shelf->setRows(static_cast<int>(files->size()), ItemRow::kHeight,
                        [this, files, keptID, preview, at](int i) -> QWidget* {
-                           const FileItem& f = files[static_cast<size_t>(i)];
-                           const bool kept = f.id == keptID;
+                           if (i < 0 || static_cast<size_t>(i) >= files->size()) return nullptr;
+                           const FileItem& f = (*files)[static_cast<size_t>(i)];
+                           const bool kept = f.id == *keptID;
                            ItemRow::Options options;
                            options.subtitle =
                                tr("%1 · modified %2")
@@ -703,12 +737,64 @@ void TwinShelves::showResults() {
                            return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
                        });
         list->addWidget(shelf);
+        cards_[g.id] = SetCard{shelf, files, keptID};
     }
+    setsContent_ = content;
     listScroll_->setContent(content);
     content->layout()->activate();
     content->adjustSize();
     bar->setValue(offset);
     builtFor_ = Content::results;
+}
+
+bool TwinShelves::pruneResults() {
+    // Only the pruning a removal applies: its paths are still named while the twins are pruned.
+    const bool removal = !state_.vanishingPaths().empty() || !state_.nimbrelisingIDs().empty();
+    if (!removal || builtFor_ != Content::results || !setsContent_ || cards_.empty()) return false;
+    std::unordered_map<std::string, const DuplicateGroup*> now;
+    const std::vector<DuplicateGroup> shown = groups();
+    for (const DuplicateGroup& g : shown)
+        now.emplace(g.id, &g);
+    shownSets_ = 0;
+    for (auto it = cards_.begin(); it != cards_.end();) {
+        SetCard& card = it->second;
+        auto found = now.find(it->first);
+        if (!card.shelf) {
+            it = cards_.erase(it);
+            continue;
+        }
+        if (found == now.end()) {
+            // The set left: its card folds away and what lies below slides up.
+            QPointer<Shelf> shelf = card.shelf;
+            it = cards_.erase(it);
+            if (ReduceMotion::isOn()) {
+                shelf->deleteLater();
+                continue;
+            }
+            auto* fold = new QVariantAnimation(shelf);
+            fold->setStartValue(shelf->height());
+            fold->setEndValue(0);
+            const MotionSpec motion = LazyRows::closeMotion();
+            fold->setDuration(motion.ms);
+            fold->setEasingCurve(motion.curve);
+            shelf->setMinimumHeight(0);
+            connect(fold, &QVariantAnimation::valueChanged, shelf,
+                    [shelf](const QVariant& v) { shelf->setMaximumHeight(v.toInt()); });
+            connect(fold, &QVariantAnimation::finished, shelf, [shelf] { shelf->deleteLater(); });
+            fold->start(QAbstractAnimation::DeleteWhenStopped);
+            continue;
+        }
+        const DuplicateGroup& g = *found->second;
+        *card.files = g.files;
+        const FileItem* keptCopy = DuplicatesModel::kept(g);
+        *card.keptID = keptCopy ? keptCopy->id : -1;
+        card.shelf->setDetail(
+            tr("%1 copies · %2 extra").arg(g.files.size()).arg(Fmt::bytes(Twins::extraBytes(g))));
+        card.shelf->rows()->closeRows(std::vector<int>(g.files.size(), ItemRow::kHeight));
+        ++shownSets_;
+        ++it;
+    }
+    return true;
 }
 
 }  // namespace nimbrel

@@ -1,14 +1,17 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "model/app_state.h"
 #include "model/files_model.h"
-#include "views/files/shelf_lists.h"
+#include "views/kit/shelf_lists.h"
 
 class QVBoxLayout;
 
@@ -58,8 +61,10 @@ class FileListBody : public QWidget {
                  std::function<const FileList&()> list, QWidget* parent = nullptr);
 
     // Shows the first `visible` rows. A changed list builds its rows again; otherwise only rows
-    // added at the end are built.
-    void show(int visible, const QString& title, const QString& detail, bool listChanged);
+    // added at the end are built. A list that a removal `pruned` keeps the rows that stay and closes
+    // the gaps of those that left.
+    void show(int visible, const QString& title, const QString& detail, bool listChanged,
+              bool pruned = false);
     Shelf* shelf() const { return shelf_; }
     NimbrelButton* moreButton() const { return more_; }
     FadingScroll* scroll() const { return scroll_; }
@@ -69,6 +74,7 @@ class FileListBody : public QWidget {
 
   private:
     QWidget* makeRow(int i);
+    double weightOf(const FileItem& file) const;
 
     AppState& state_;
     PreviewAction preview_;
@@ -106,7 +112,7 @@ class BiggestShelves : public QWidget {
     QString subtitle() const;
 
   private:
-    void refresh(bool listChanged);
+    void refresh(bool listChanged, bool pruned = false);
 
     AppState& state_;
     FilesModel& model_;
@@ -138,7 +144,7 @@ class ForgottenShelves : public QWidget {
     FileListBody* body() const { return body_; }
 
   private:
-    void refresh(bool listChanged);
+    void refresh(bool listChanged, bool pruned = false);
 
     AppState& state_;
     FilesModel& model_;
@@ -178,6 +184,9 @@ class TwinShelves : public QWidget {
     void rebuildHeader();
     void buildResults();
     void showResults();
+    // After a removal: sets that stay keep their cards and close over the copies that left; sets
+    // that left fold away.
+    bool pruneResults();
 
     AppState& state_;
     PreviewAction preview_;
@@ -194,6 +203,14 @@ class TwinShelves : public QWidget {
     FadingScroll* listScroll_ = nullptr;
     std::optional<Content> builtFor_;
     int shownSets_ = 0;
+    // The cards of the shown sets by set id, with the copies each lists now.
+    struct SetCard {
+        QPointer<Shelf> shelf;
+        std::shared_ptr<std::vector<FileItem>> files;
+        std::shared_ptr<int64_t> keptID;
+    };
+    std::map<std::string, SetCard> cards_;
+    QPointer<QWidget> setsContent_;
 };
 
 }  // namespace nimbrel

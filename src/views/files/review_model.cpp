@@ -5,12 +5,11 @@
 #include <map>
 
 #include "engine/disk_scanner.h"
-#include "engine/host_layout.h"
 #include "engine/path_rules.h"
 #include "engine/safety_guard.h"
 #include "util/fmt.h"
 #include "util/plural.h"
-#include "views/files/files_text.h"
+#include "views/kit/files_text.h"
 
 namespace nimbrel {
 
@@ -26,38 +25,100 @@ QString utf8(const std::string& s) {
 
 }  // namespace
 
-QString tildePath(const std::string& path) {
-    return utf8(PathRules::tildeForm(path, HostLayout::current().home));
+ReviewModel::ReviewModel(std::vector<CleanItem> queue, std::unordered_set<std::string> excluded,
+                         std::vector<JunkLocation> locations, std::unordered_set<std::string> protectedOnDisk,
+                         const ReviewModel* previous)
+    : excluded_(std::make_shared<const std::unordered_set<std::string>>(std::move(excluded))) {
+    auto base = std::make_shared<Base>();
+    base->queue = std::move(queue);
+    base->locations = std::move(locations);
+    base->protectedOnDisk = std::move(protectedOnDisk);
+    base->judged.reserve(base->queue.size());
+    base->index.reserve(base->queue.size());
+    // The risk of a junk item follows the catalogue, so judgements are lent only while it is the same.
+    const bool sameLocations =
+        previous && previous->base_->locations.size() == base->locations.size() &&
+        std::equal(
+            base->locations.begin(), base->locations.end(), previous->base_->locations.begin(),
+            [](const JunkLocation& a, const JunkLocation& b) { return a.id == b.id && a.paths == b.paths; });
+    for (size_t i = 0; i < base->queue.size(); ++i) {
+        const CleanItem& item = base->queue[i];
+        base->index.emplace(item.id, i);
+        Judgement j;
+        const CleanItem* known = sameLocations ? previous->find(item.id) : nullptr;
+        if (known && known->kind == item.kind && known->size == item.size && known->heat == item.heat) {
+            j = *previous->judgement(*known);
+        } else {
+            j.locked = locked(item);
+            j.contentsOnly = contentsOnly(item);
+            j.risk = reviewRisk(item, base->locations);
+        }
+        j.kept = j.locked || (item.kind != CleanItem::Kind::junk && base->protectedOnDisk.count(item.id) &&
+                              !j.contentsOnly);
+        base->judged.push_back(std::move(j));
+    }
+    base_ = std::move(base);
+    derive();
 }
 
-ReviewModel::ReviewModel(std::vector<CleanItem> queue, std::unordered_set<std::string> excluded,
-                         std::vector<JunkLocation> locations, std::unordered_set<std::string> protectedOnDisk)
-    : queue_(std::move(queue)),
-      excluded_(std::move(excluded)),
-      locations_(std::move(locations)),
-      protectedOnDisk_(std::move(protectedOnDisk)) {
-    for (const CleanItem& item : queue_) {
-        if (!isTicked(item.id)) continue;
-        included_.push_back(item);
-        if (isKept(item)) {
-            kept_.push_back(item);
-            continue;
-        }
-        removalSize_ += item.size;
-        if (reviewRisk(item).level == Risk::Level::danger) danger_.push_back(item);
-    }
-    for (CleanItem::Source source : CleanItem::allSources()) {
-        Section section{source, {}, 0, 0};
-        for (const CleanItem& item : queue_) {
-            if (item.source != source) continue;
-            section.items.push_back(item);
-            if (isTicked(item.id)) {
+ReviewModel::ReviewModel(const ReviewModel& same, Unticks excluded)
+    : base_(same.base_), excluded_(std::move(excluded)) {
+    derive();
+}
+
+void ReviewModel::derive() {
+    const std::vector<CleanItem>& queue = base_->queue;
+    std::vector<Section> sections;
+    for (CleanItem::Source source : CleanItem::allSources())
+        sections.push_back(Section{source, {}, 0, 0});
+    for (size_t i = 0; i < queue.size(); ++i) {
+        const CleanItem& item = queue[i];
+        const Judgement& j = base_->judged[i];
+        const bool ticked = isTicked(item.id);
+        for (Section& section : sections) {
+            if (section.source != item.source) continue;
+            section.items.push_back(&item);
+            if (ticked) {
                 ++section.ticked;
                 section.tickedSize += item.size;
             }
         }
-        if (!section.items.empty()) sections_.push_back(std::move(section));
+        if (!ticked) continue;
+        included_.push_back(&item);
+        if (j.kept) {
+            kept_.push_back(item);
+            continue;
+        }
+        removalSize_ += item.size;
+        if (j.risk.level == Risk::Level::danger) danger_.push_back(item);
     }
+    for (Section& section : sections)
+        if (!section.items.empty()) sections_.push_back(std::move(section));
+}
+
+const CleanItem* ReviewModel::find(const std::string& id) const {
+    auto it = base_->index.find(id);
+    return it == base_->index.end() ? nullptr : &base_->queue[it->second];
+}
+
+const ReviewModel::Section* ReviewModel::section(CleanItem::Source source) const {
+    for (const Section& section : sections_)
+        if (section.source == source) return &section;
+    return nullptr;
+}
+
+const ReviewModel::Judgement* ReviewModel::judgement(const CleanItem& item) const {
+    auto it = base_->index.find(item.id);
+    if (it == base_->index.end()) return nullptr;
+    // Only the queued item itself has this judgement; a changed copy is judged afresh.
+    const CleanItem& queued = base_->queue[it->second];
+    if (queued.kind != item.kind || queued.size != item.size || queued.heat != item.heat) return nullptr;
+    return &base_->judged[it->second];
+}
+
+Risk ReviewModel::reviewRisk(const CleanItem& item) const {
+    if (const Judgement* j = judgement(item)) return j->risk;
+    return reviewRisk(item, base_->locations);
 }
 
 bool ReviewModel::locked(const CleanItem& item) {
@@ -67,8 +128,14 @@ bool ReviewModel::locked(const CleanItem& item) {
 }
 
 bool ReviewModel::isKept(const CleanItem& item) const {
+    if (const Judgement* j = judgement(item)) return j->kept;
     if (locked(item)) return true;
-    return item.kind != CleanItem::Kind::junk && protectedOnDisk_.count(item.id) && !contentsOnly(item);
+    return item.kind != CleanItem::Kind::junk && base_->protectedOnDisk.count(item.id) && !contentsOnly(item);
+}
+
+bool ReviewModel::isLocked(const CleanItem& item) const {
+    if (const Judgement* j = judgement(item)) return j->locked;
+    return locked(item);
 }
 
 bool ReviewModel::contentsOnly(const CleanItem& item) {
@@ -96,8 +163,8 @@ Risk ReviewModel::reviewRisk(const CleanItem& item, const std::vector<JunkLocati
 
 std::unordered_set<std::string> ReviewModel::ids() const {
     std::unordered_set<std::string> out;
-    for (const CleanItem& item : included_)
-        out.insert(item.id);
+    for (const CleanItem* item : included_)
+        out.insert(item->id);
     return out;
 }
 
@@ -146,7 +213,9 @@ QString ReviewModel::bannerTitle() const {
 QString ReviewModel::bannerTail() const {
     const size_t groups = dangerKinds().size();
     if (groups > static_cast<size_t>(kShownKinds))
-        return tr("and %1 more kinds, marked below").arg(groups - kShownKinds);
+        return Plural::choose(int64_t(groups - kShownKinds), tr("and %1 more kind, marked below"),
+                              tr("and %1 more kinds, marked below"))
+            .arg(groups - kShownKinds);
     if (danger_.size() >= 2) return tr("Each one is marked in the list below.");
     return {};
 }
@@ -168,9 +237,10 @@ QString ReviewModel::trashHelp(const std::unordered_set<std::string>& acknowledg
 }
 
 QString ReviewModel::countLine() const {
-    return Plural::choose(int64_t(queue_.size()), tr("%1 of %2 item · %3"), tr("%1 of %2 items · %3"))
+    const size_t all = base_->queue.size();
+    return Plural::choose(int64_t(all), tr("%1 of %2 item · %3"), tr("%1 of %2 items · %3"))
         .arg(included_.size())
-        .arg(queue_.size())
+        .arg(all)
         .arg(Fmt::bytes(removalSize_));
 }
 
@@ -219,7 +289,7 @@ QString ReviewModel::rowDetail(
         }
         return parent;
     }
-    const auto found = location(item, locations_);
+    const auto found = location(item, base_->locations);
     if (!found) return {};
     QStringList paths;
     for (const std::string& path : found->paths)

@@ -11,6 +11,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "engine/safety_guard.h"
 #include "model/background.h"
@@ -23,18 +24,19 @@
 #include "theme/logo.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
+#include "theme/rolling_text.h"
 #include "theme/shapes.h"
 #include "theme/shrinking_scroll.h"
 #include "theme/typo.h"
 #include "util/fmt.h"
-#include "views/files/files_text.h"
-#include "views/files/junk_contents_list.h"
-#include "views/files/lazy_rows.h"
+#include "views/files/review_list.h"
 #include "views/files/sheet_fit.h"
-#include "views/files/text_widgets.h"
-#include "views/shell/elided_label.h"
-#include "views/shell/plain_text.h"
-#include "views/shell/symbol_glyph.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/files_text.h"
+#include "views/kit/junk_contents_list.h"
+#include "views/kit/plain_text.h"
+#include "views/kit/symbol_glyph.h"
+#include "views/kit/text_widgets.h"
 
 namespace nimbrel {
 
@@ -169,10 +171,122 @@ class ClickText : public WrapLabel {
 int junkBlockHeight(AppState& state, const CleanItem& item, const std::vector<JunkLocation>& locations) {
     const auto location = ReviewModel::location(item, locations);
     if (!location) return 0;
-    return JunkContentsList::heightFor(state.cleanup(), *location, ReviewSheet::kJunkContentsLimit) + 8;
+    return JunkContentsList::heightFor(state.cleanup(), *location, ReviewSheet::kJunkContentsLimit) +
+           ReviewSheet::kContentsBelow;
 }
 
+// One section's header: its tick (on while every item of the source is ticked), the source with
+// its number of items, and the size of the ticked ones.
+class SectionHeader : public QWidget {
+  public:
+    SectionHeader(CleanItem::Source source, std::function<void()> onTick, QWidget* parent = nullptr)
+        : QWidget(parent), source_(source) {
+        auto* row = new QHBoxLayout(this);
+        row->setContentsMargins(8, 0, 8, 0);
+        row->setSpacing(8);
+        check_ = new NimbrelCheck(true, this);
+        connect(check_, &NimbrelCheck::toggleRequested, this, [onTick = std::move(onTick)] { onTick(); });
+        row->addWidget(check_);
+        label_ = new ElidedLabel(this);
+        label_->setFont(tracked(10.5, FontWeight::heavy, 1.4));
+        label_->setColor([](const QWidget*) { return Room::burnDim(); });
+        row->addWidget(label_);
+        row->addStretch(1);
+        size_ = new ElidedLabel(this);
+        size_->setFont(Fonts::font(12, FontWeight::semibold, FontDesign::rounded));
+        size_->setColor(adaptive(&Palette::ink2));
+        size_->setFixedDigits(true);
+        row->addWidget(size_);
+    }
+    CleanItem::Source source() const { return source_; }
+    NimbrelCheck* check() const { return check_; }
+    void showSection(const ReviewModel::Section& section) {
+        check_->setOn(section.allTicked());
+        label_->setText(ReviewModel::sectionTitle(source_, static_cast<int>(section.items.size())));
+        size_->setText(Fmt::bytes(section.tickedSize));
+    }
+
+  private:
+    CleanItem::Source source_;
+    NimbrelCheck* check_;
+    ElidedLabel* label_;
+    ElidedLabel* size_;
+};
+
 }  // namespace
+
+// The header's count line: its digits sit in fixed cells and roll when a tick changes them.
+class CountLine : public QWidget {
+  public:
+    explicit CountLine(QWidget* parent) : QWidget(parent), rolling_(new RollingText(this)) {
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+    static QFont lineFont() { return Fonts::font(13, FontWeight::semibold); }
+    void setText(const QString& text) {
+        if (text == rolling_->text()) return;
+        rolling_->setText(text, !rolling_->text().isEmpty());
+        updateGeometry();
+        update();
+    }
+    QSize sizeHint() const override {
+        return {int(std::ceil(rolling_->advance(lineFont()))), QFontMetrics(lineFont()).height()};
+    }
+    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QFontMetricsF metrics(lineFont());
+        const double base = (height() - metrics.height()) / 2 + metrics.ascent();
+        rolling_->paint(p, QPointF(0, base), lineFont(), QBrush(Palette::accent().resolve(this)));
+    }
+
+  private:
+    RollingText* rolling_;
+};
+
+// One item of the list: its row and, for an opened junk location, the contents list under it. The
+// list stands at its full height below the row; while the cell grows or shrinks, the cell's edge
+// reveals or hides it.
+class ReviewCell : public QWidget {
+  public:
+    ReviewCell(AppState& state, ReviewSheet& sheet, const CleanItem& item)
+        : state_(state), row_(new ReviewRow(state, sheet, item, this)) {}
+    ReviewRow* row() const { return row_; }
+    JunkContentsList* contents() const { return contents_; }
+    void setOpen(bool open) {
+        if (open && !contents_) {
+            const CleanItem& item = row_->item();
+            if (item.kind != CleanItem::Kind::junk) return;
+            const auto location = ReviewModel::location(item, state_.cleanup().locations());
+            if (!location) return;
+            contents_ = new JunkContentsList(state_, *location, ReviewSheet::kJunkContentsLimit, false, this);
+            place();
+            contents_->show();
+        } else if (!open && contents_) {
+            contents_->hide();
+            contents_->deleteLater();
+            contents_ = nullptr;
+        }
+    }
+    void place() {
+        row_->setGeometry(0, 0, width(), ReviewSheet::kRowHeight);
+        if (contents_)
+            contents_->setGeometry(
+                ReviewSheet::kContentsLeft, ReviewSheet::kRowHeight,
+                std::max(0, width() - ReviewSheet::kContentsLeft - ReviewSheet::kContentsRight),
+                contents_->sizeHint().height());
+    }
+
+  protected:
+    void resizeEvent(QResizeEvent*) override { place(); }
+
+  private:
+    AppState& state_;
+    ReviewRow* row_;
+    JunkContentsList* contents_ = nullptr;
+};
 
 // ReviewSheet
 
@@ -195,9 +309,7 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     title->setFont(Fonts::font(20, FontWeight::heavy, FontDesign::rounded));
     title->setColor(adaptive(&Palette::ink));
     title->setText(tr("Review before nimbrelising"));
-    count_ = new ElidedLabel(this);
-    count_->setFont(Fonts::font(13, FontWeight::semibold));
-    count_->setColor(adaptive(&Palette::accent));
+    count_ = new CountLine(this);
     titles->addWidget(title);
     titles->addWidget(count_);
     header->addLayout(titles, 1);
@@ -214,17 +326,17 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     wellLayout->setContentsMargins(0, 0, 0, 0);
     scroll_ = new ShrinkingScroll(kListMax, well);
     listContent_ = new QWidget;
-    listColumn_ = new QVBoxLayout(listContent_);
-    listColumn_->setContentsMargins(8, 8, 8, 8);
-    listColumn_->setSpacing(16);
+    auto* listColumn = new QVBoxLayout(listContent_);
+    listColumn->setContentsMargins(8, 8, 8, 8);
+    listColumn->setSpacing(0);
+    list_ = new ReviewList([this](const std::string& key) { return buildRow(key); }, listContent_);
+    listColumn->addWidget(list_);
     scroll_->setContent(listContent_);
-    connect(scroll_->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int max) {
-        if (restoreOffset_ < 0) return;
-        scroll_->verticalScrollBar()->setValue(std::min(restoreOffset_, max));
+    connect(list_, &ReviewList::heightSettled, this, [this](const std::string& key) {
+        // A closed contents list goes once its row has shrunk back.
+        if (auto* cell = dynamic_cast<ReviewCell*>(list_->widget(key)))
+            cell->setOpen(expanded_.count(key) > 0);
     });
-    // The user's own scrolling ends the wait.
-    connect(scroll_->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
-            [this] { restoreOffset_ = -1; });
     wellLayout->addWidget(scroll_);
     column_->addWidget(well);
 
@@ -258,10 +370,10 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     connect(trash_, &QAbstractButton::clicked, this, &ReviewSheet::moveToTrash);
 
     connect(&state_.queue(), &CleanQueue::itemsChanged, this, &ReviewSheet::queueChanged);
-    connect(&state_, &AppState::resultChanged, this, &ReviewSheet::rebuildList);
-    connect(&state_.cleanup(), &CleanupModel::contentsChanged, this, [this] {
-        if (!expanded_.empty()) rebuildList();
-    });
+    // A new scan result changes the file counts in the detail lines.
+    connect(&state_, &AppState::resultChanged, this, &ReviewSheet::refreshBuilt);
+    connect(&state_.cleanup(), &CleanupModel::contentsChanged, this, &ReviewSheet::contentsArrived);
+    connect(&state_, &AppState::isDeletingChanged, this, &ReviewSheet::updateFooter);
     recompute();
     judgeOnDisk();
 }
@@ -282,7 +394,7 @@ void ReviewSheet::queueChanged() {
 void ReviewSheet::judgeOnDisk() {
     std::vector<std::string> paths;
     for (const CleanItem& item : state_.queue().items())
-        if (item.kind != CleanItem::Kind::junk && !ReviewModel::locked(item)) paths.push_back(item.id);
+        if (item.kind != CleanItem::Kind::junk && !model_->isLocked(item)) paths.push_back(item.id);
     const int generation = ++onDiskGeneration_;
     Background::run(
         Background::userInitiated(), this,
@@ -311,20 +423,20 @@ std::unordered_set<std::string> ReviewSheet::acknowledgedIDs() const {
 }
 
 void ReviewSheet::setTicked(const std::string& id, bool ticked) {
-    if (ticked ? !excluded_.erase(id) : !excluded_.insert(id).second) return;
-    recompute();
+    if (ticked ? !excluded_->erase(id) : !excluded_->insert(id).second) return;
+    retick();
 }
 
 void ReviewSheet::setSourceTicked(CleanItem::Source source, bool ticked) {
     for (const CleanItem& item : state_.queue().items()) {
         if (item.source != source) continue;
         if (ticked) {
-            excluded_.erase(item.id);
+            excluded_->erase(item.id);
         } else {
-            excluded_.insert(item.id);
+            excluded_->insert(item.id);
         }
     }
-    recompute();
+    retick();
 }
 
 void ReviewSheet::setAcknowledged(bool acknowledged) {
@@ -336,12 +448,23 @@ void ReviewSheet::setAcknowledged(bool acknowledged) {
 }
 
 void ReviewSheet::toggleExpanded(const std::string& id) {
-    if (!expanded_.erase(id)) expanded_.insert(id);
-    rebuildList();
+    const bool open = !expanded_.erase(id);
+    if (open) expanded_.insert(id);
+    const CleanItem* item = model_->find(id);
+    if (!item) return;
+    // The list is in place before the row grows, and stays until it has shrunk back.
+    auto* cell = dynamic_cast<ReviewCell*>(list_->widget(id));
+    if (cell) {
+        cell->row()->refresh(*item);
+        if (open) cell->setOpen(true);
+    }
+    const MotionSpec motion = expandMotion();
+    list_->setRowHeight(id, itemHeight(*item), &motion);
 }
 
 bool ReviewSheet::removalEnabled() const {
-    return model_->removalEnabled(acknowledgedIDs());
+    // While another removal runs a click could only close the sheet and do nothing.
+    return !state_.isDeleting() && model_->removalEnabled(acknowledgedIDs());
 }
 
 void ReviewSheet::moveToTrash() {
@@ -371,27 +494,29 @@ QString ReviewSheet::keptNote() const {
     return model_->keptNote();
 }
 
-LazyRows* ReviewSheet::sectionRows(CleanItem::Source source) const {
-    for (const auto& [s, rows] : sectionRows_)
-        if (s == source) return rows;
-    return nullptr;
+void ReviewSheet::recompute() {
+    model_ = std::make_unique<ReviewModel>(state_.queue().items(), *excluded_, state_.cleanup().locations(),
+                                           protectedOnDisk_, model_.get());
+    showModel();
+    syncList();
 }
 
-void ReviewSheet::recompute() {
-    const size_t dangerBefore = model_ ? model_->dangerItems().size() : 0;
-    const bool hadBanner = model_ && !model_->dangerItems().empty();
-    std::unordered_set<std::string> dangerIDsBefore =
-        model_ ? model_->dangerIDs() : std::unordered_set<std::string>{};
-    model_ = std::make_unique<ReviewModel>(state_.queue().items(), excluded_, state_.cleanup().locations(),
-                                           protectedOnDisk_);
+void ReviewSheet::retick() {
+    // Same queue, other unticks: the judgements of every item stay, and so do the rows.
+    model_ = std::make_unique<ReviewModel>(*model_, excluded_);
+    showModel();
+    refreshBuilt();
+}
+
+void ReviewSheet::showModel() {
     count_->setText(model_->countLine());
     kept_->label()->setText(model_->keptNote());
     kept_->setVisible(!model_->kept().empty());
-    if (!banner_ || hadBanner != !model_->dangerItems().empty() ||
-        dangerBefore != model_->dangerItems().size() || dangerIDsBefore != model_->dangerIDs()) {
+    std::unordered_set<std::string> danger = model_->dangerIDs();
+    if (!banner_ != danger.empty() || danger != bannerIDs_) {
+        bannerIDs_ = std::move(danger);
         rebuildBanner();
     }
-    rebuildList();
     updateFooter();
 }
 
@@ -451,93 +576,78 @@ void ReviewSheet::rebuildBanner() {
     banner_ = banner;
 }
 
-void ReviewSheet::rebuildList() {
-    // Sections are rebuilt whole; the list keeps its place, as far as the new content reaches.
-    QScrollBar* bar = scroll_->verticalScrollBar();
-    const int offset = bar->value();
-    while (QLayoutItem* child = listColumn_->takeAt(0)) {
-        if (QWidget* w = child->widget()) {
-            w->hide();
-            w->deleteLater();
-        }
-        delete child;
-    }
-    sectionRows_.clear();
-    const std::vector<JunkLocation>& locations = state_.cleanup().locations();
+std::string ReviewSheet::headerKey(CleanItem::Source source) {
+    // Item ids are paths or "junk:" ids, so a leading control character never meets one.
+    return std::string("\x01") + static_cast<char>('0' + static_cast<int>(source));
+}
+
+int ReviewSheet::itemHeight(const CleanItem& item) const {
+    int h = kRowHeight;
+    if (item.kind == CleanItem::Kind::junk && expanded_.count(item.id))
+        h += junkBlockHeight(state_, item, state_.cleanup().locations());
+    return h;
+}
+
+void ReviewSheet::syncList() {
+    std::vector<ReviewList::Row> rows;
+    rows.reserve(model_->queue().size() + 3);
     for (const ReviewModel::Section& section : model_->sections()) {
-        auto* block = new QWidget(listContent_);
-        auto* col = new QVBoxLayout(block);
-        col->setContentsMargins(0, 0, 0, 0);
-        col->setSpacing(2);
-
-        auto* head = new QWidget(block);
-        head->setFixedHeight(30);
-        auto* headRow = new QHBoxLayout(head);
-        headRow->setContentsMargins(8, 0, 8, 0);
-        headRow->setSpacing(8);
-        auto* check = new NimbrelCheck(section.allTicked(), head);
-        const CleanItem::Source source = section.source;
-        const bool all = section.allTicked();
-        connect(check, &NimbrelCheck::toggleRequested, this,
-                [this, source, all] { setSourceTicked(source, !all); });
-        headRow->addWidget(check);
-        auto* label = new ElidedLabel(head);
-        label->setFont(tracked(10.5, FontWeight::heavy, 1.4));
-        label->setColor([](const QWidget*) { return Room::burnDim(); });
-        label->setText(ReviewModel::sectionTitle(source, static_cast<int>(section.items.size())));
-        headRow->addWidget(label);
-        headRow->addStretch(1);
-        auto* size = new ElidedLabel(head);
-        size->setFont(Fonts::font(12, FontWeight::semibold, FontDesign::rounded));
-        size->setColor(adaptive(&Palette::ink2));
-        size->setText(Fmt::bytes(section.tickedSize));
-        headRow->addWidget(size);
-        col->addWidget(head);
-
-        std::vector<int> heights;
-        std::vector<CleanItem> items = section.items;
-        for (const CleanItem& item : items) {
-            int h = kRowHeight;
-            if (item.kind == CleanItem::Kind::junk && expanded_.count(item.id))
-                h += junkBlockHeight(state_, item, locations);
-            heights.push_back(h);
-        }
-        auto* rows = new LazyRows(block);
-        rows->setRows(
-            std::move(heights),
-            [this, items](int i) -> QWidget* {
-                const CleanItem& item = items[static_cast<size_t>(i)];
-                auto* cell = new QWidget;
-                auto* cellCol = new QVBoxLayout(cell);
-                cellCol->setContentsMargins(0, 0, 0, 0);
-                cellCol->setSpacing(0);
-                cellCol->addWidget(new ReviewRow(state_, *this, item, cell));
-                if (item.kind == CleanItem::Kind::junk && expanded_.count(item.id)) {
-                    if (auto location = ReviewModel::location(item, state_.cleanup().locations())) {
-                        auto* list = new JunkContentsList(state_, *location, kJunkContentsLimit, false, cell);
-                        auto* pad = new QHBoxLayout;
-                        pad->setContentsMargins(56, 0, 8, 8);
-                        pad->addWidget(list);
-                        cellCol->addLayout(pad);
-                    }
-                }
-                cellCol->addStretch(1);
-                return cell;
-            },
-            2);
-        col->addWidget(rows);
-        sectionRows_.emplace_back(source, rows);
-        listColumn_->addWidget(block);
+        rows.push_back({headerKey(section.source), kHeaderHeight, rows.empty() ? 0 : kSectionGap});
+        for (const CleanItem* item : section.items)
+            rows.push_back({item->id, itemHeight(*item), kRowGap});
     }
-    listColumn_->activate();
-    listContent_->adjustSize();
-    // The layout settles in the event loop, where the range may pass through smaller values: the
-    // place is put back as soon as the range reaches it again.
-    restoreOffset_ = offset;
-    bar->setValue(offset);
-    QTimer::singleShot(500, this, [this, offset] {
-        if (restoreOffset_ == offset) restoreOffset_ = -1;
+    list_->setRows(std::move(rows));
+    refreshBuilt();
+}
+
+void ReviewSheet::refreshBuilt() {
+    list_->forEachBuilt([this](const std::string& key, QWidget* w) {
+        if (auto* header = dynamic_cast<SectionHeader*>(w)) {
+            if (const ReviewModel::Section* section = model_->section(header->source()))
+                header->showSection(*section);
+        } else if (auto* cell = dynamic_cast<ReviewCell*>(w)) {
+            if (const CleanItem* item = model_->find(key)) cell->row()->refresh(*item);
+        }
     });
+}
+
+void ReviewSheet::contentsArrived() {
+    // A listing that arrives (or goes stale) changes the height of its opened row.
+    for (const std::string& id : expanded_) {
+        const CleanItem* item = model_->find(id);
+        if (!item) continue;
+        if (auto* cell = dynamic_cast<ReviewCell*>(list_->widget(id))) cell->place();
+        const int h = itemHeight(*item);
+        if (list_->targetHeight(id) == h) continue;
+        const MotionSpec motion = expandMotion();
+        list_->setRowHeight(id, h, list_->shownHeight(id) != list_->targetHeight(id) ? &motion : nullptr);
+    }
+}
+
+QWidget* ReviewSheet::buildRow(const std::string& key) {
+    for (CleanItem::Source source : CleanItem::allSources()) {
+        if (key != headerKey(source)) continue;
+        auto* header = new SectionHeader(source, [this, source] {
+            const ReviewModel::Section* section = model_->section(source);
+            setSourceTicked(source, !(section && section->allTicked()));
+        });
+        if (const ReviewModel::Section* section = model_->section(source)) header->showSection(*section);
+        return header;
+    }
+    const CleanItem* item = model_->find(key);
+    if (!item) return nullptr;
+    auto* cell = new ReviewCell(state_, *this, *item);
+    cell->setOpen(expanded_.count(key) > 0);
+    return cell;
+}
+
+ReviewRow* ReviewSheet::builtRow(const std::string& id) const {
+    auto* cell = dynamic_cast<ReviewCell*>(list_->widget(id));
+    return cell ? cell->row() : nullptr;
+}
+
+QWidget* ReviewSheet::builtHeader(CleanItem::Source source) const {
+    return list_->widget(headerKey(source));
 }
 
 void ReviewSheet::updateFooter() {
@@ -583,8 +693,6 @@ void ReviewSheet::keyPressEvent(QKeyEvent* event) {
 ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item, QWidget* parent)
     : QWidget(parent), state_(state), sheet_(sheet), item_(item) {
     setFixedHeight(ReviewSheet::kRowHeight);
-    const ReviewModel& model = sheet.model();
-    const bool locked = sheet_.model().isKept(item_);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(8, 0, 8, 0);
     row->setSpacing(8);
@@ -609,15 +717,79 @@ ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item,
 
     auto* text = new QVBoxLayout;
     text->setSpacing(1);
-    auto* nameLine = new QHBoxLayout;
-    nameLine->setSpacing(6);
-    auto* name = new ElidedLabel(this);
-    name->setFont(Fonts::font(12.5, FontWeight::medium));
-    name->setColor(adaptive(&Palette::ink));
-    name->setText(QString::fromUtf8(item_.name));
-    name->setElideMode(Qt::ElideMiddle);
-    nameLine->addWidget(name, 0);
-    switch (model.rowBadge(item_)) {
+    nameLine_ = new QHBoxLayout;
+    nameLine_->setSpacing(6);
+    name_ = new ElidedLabel(this);
+    name_->setFont(Fonts::font(12.5, FontWeight::medium));
+    name_->setColor(adaptive(&Palette::ink));
+    name_->setElideMode(Qt::ElideMiddle);
+    nameLine_->addWidget(name_, 0);
+    nameLine_->addStretch(1);
+    text->addLayout(nameLine_);
+    detail_ = new ElidedLabel(this);
+    detail_->setFont(Fonts::font(11));
+    detail_->setColor(adaptive(&Palette::ink3));
+    detail_->setElideMode(Qt::ElideLeft);
+    text->addWidget(detail_);
+    row->addLayout(text, 1);
+    row->addSpacing(8);
+
+    if (junk) {
+        disclosure_ =
+            new NimbrelButton(tr("Show items"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small, this);
+        const std::string id = item_.id;
+        connect(disclosure_, &QAbstractButton::clicked, &sheet_,
+                [s = &sheet_, id] { s->toggleExpanded(id); });
+        row->addWidget(disclosure_);
+    }
+
+    size_ = new ElidedLabel(this);
+    size_->setColor(adaptive(&Palette::ink));
+    size_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    size_->setFixedDigits(true);
+    size_->setFixedWidth(72);
+    row->addWidget(size_);
+
+    auto* dim = new QGraphicsOpacityEffect(this);
+    dim->setOpacity(0.45);
+    setGraphicsEffect(dim);
+    refresh(item_);
+}
+
+void ReviewRow::refresh(const CleanItem& item) {
+    item_ = item;
+    const ReviewModel& model = sheet_.model();
+    check_->setOn(isTicked());
+    name_->setText(QString::fromUtf8(item_.name));
+    placeBadge();
+    detail_->setText(detailText());
+    if (disclosure_) {
+        const bool open = sheet_.expanded().count(item_.id) > 0;
+        disclosure_->setText(open ? tr("Hide") : tr("Show items"));
+        disclosure_->setSymbol(open ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down"));
+    }
+    QFont sizeFont = Fonts::font(12.5, FontWeight::semibold, FontDesign::rounded);
+    sizeFont.setStrikeOut(model.isKept(item_));
+    if (size_->font() != sizeFont) size_->setFont(sizeFont);
+    size_->setText(Fmt::bytes(item_.size));
+    // Unticked or kept rows are drawn faded; the effect costs nothing while it is off.
+    if (QGraphicsEffect* dim = graphicsEffect()) dim->setEnabled(isDimmed());
+}
+
+void ReviewRow::placeBadge() {
+    const ReviewModel& model = sheet_.model();
+    const ReviewModel::RowBadge kind = model.rowBadge(item_);
+    const QString risk =
+        kind == ReviewModel::RowBadge::risk ? QString::fromUtf8(model.reviewRisk(item_).title) : QString();
+    if (static_cast<int>(kind) == badgeKind_ && risk == badgeRisk_) return;
+    badgeKind_ = static_cast<int>(kind);
+    badgeRisk_ = risk;
+    if (badge_) {
+        badge_->hide();
+        badge_->deleteLater();
+        badge_ = nullptr;
+    }
+    switch (kind) {
         case ReviewModel::RowBadge::kept:
             badge_ = new Badge(tr("kept"), Palette::honey(), Palette::honeyInk(), this);
             break;
@@ -632,44 +804,7 @@ ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item,
         case ReviewModel::RowBadge::none:
             break;
     }
-    if (badge_) nameLine->addWidget(badge_, 0, Qt::AlignVCenter);
-    nameLine->addStretch(1);
-    text->addLayout(nameLine);
-    detail_ = new ElidedLabel(this);
-    detail_->setFont(Fonts::font(11));
-    detail_->setColor(adaptive(&Palette::ink3));
-    detail_->setElideMode(Qt::ElideLeft);
-    detail_->setText(detailText());
-    text->addWidget(detail_);
-    row->addLayout(text, 1);
-    row->addSpacing(8);
-
-    if (junk) {
-        const bool open = sheet.expanded().count(item_.id) > 0;
-        disclosure_ = new NimbrelButton(open ? tr("Hide") : tr("Show items"), NimbrelButton::Kind::ghost,
-                                        NimbrelButton::Size::small, this);
-        disclosure_->setSymbol(open ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down"));
-        const std::string id = item_.id;
-        connect(disclosure_, &QAbstractButton::clicked, &sheet_,
-                [s = &sheet_, id] { s->toggleExpanded(id); });
-        row->addWidget(disclosure_);
-    }
-
-    auto* size = new ElidedLabel(this);
-    QFont sizeFont = Fonts::font(12.5, FontWeight::semibold, FontDesign::rounded);
-    sizeFont.setStrikeOut(locked);
-    size->setFont(sizeFont);
-    size->setColor(adaptive(&Palette::ink));
-    size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    size->setText(Fmt::bytes(item_.size));
-    size->setFixedWidth(72);
-    row->addWidget(size);
-
-    if (isDimmed()) {
-        auto* dim = new QGraphicsOpacityEffect(this);
-        dim->setOpacity(0.45);
-        setGraphicsEffect(dim);
-    }
+    if (badge_) nameLine_->insertWidget(1, badge_, 0, Qt::AlignVCenter);
 }
 
 bool ReviewRow::isTicked() const {

@@ -6,18 +6,22 @@
 #include <unordered_set>
 
 #include "model/app_state.h"
+#include "theme/motion.h"
 #include "views/files/review_model.h"
 
+class QHBoxLayout;
 class QVBoxLayout;
 class QLabel;
 
 namespace nimbrel {
 
+class CountLine;
 class ElidedLabel;
-class LazyRows;
 class NimbrelButton;
 class NimbrelCheck;
 class NoteLabel;
+class ReviewList;
+class ReviewRow;
 class ShrinkingScroll;
 class WrapLabel;
 
@@ -33,11 +37,20 @@ class ReviewSheet : public QWidget {
     static constexpr int kListMax = 440;
     static constexpr int kRowHeight = 40;
     static constexpr int kJunkContentsLimit = 200;
+    static constexpr int kHeaderHeight = 30;
+    static constexpr int kSectionGap = 16;
+    static constexpr int kRowGap = 2;
+    // The contents list under an opened junk row: its insets, so its entries line up under the name.
+    static constexpr int kContentsLeft = 56;
+    static constexpr int kContentsRight = 8;
+    static constexpr int kContentsBelow = 8;
+    // How a contents list opens and closes.
+    static MotionSpec expandMotion() { return Motion::snappy(0.2); }
 
     explicit ReviewSheet(AppState& state, QWidget* parent = nullptr);
 
     const ReviewModel& model() const { return *model_; }
-    const std::unordered_set<std::string>& excluded() const { return excluded_; }
+    const std::unordered_set<std::string>& excluded() const { return *excluded_; }
     const std::unordered_set<std::string>& expanded() const { return expanded_; }
     // The acknowledgement as the tick shows it: given, and covering every danger item on show.
     bool isAcknowledged() const;
@@ -60,9 +73,12 @@ class ReviewSheet : public QWidget {
     NimbrelCheck* acknowledgementCheck() const { return ackCheck_; }
     QString countLine() const;
     QString keptNote() const;
-    // The rows of one source as built now (rows outside the view are not built).
     ShrinkingScroll* listScroll() const { return scroll_; }
-    LazyRows* sectionRows(CleanItem::Source source) const;
+    // Section headers and rows; rows outside the view are not built.
+    ReviewList* list() const { return list_; }
+    ReviewRow* builtRow(const std::string& id) const;
+    QWidget* builtHeader(CleanItem::Source source) const;
+    static std::string headerKey(CleanItem::Source source);
 
     QSize sizeHint() const override;
     // The host sizes the card by its hint at the card's own width.
@@ -76,8 +92,14 @@ class ReviewSheet : public QWidget {
   private:
     void queueChanged();
     void recompute();
+    void retick();
+    void showModel();
     void rebuildBanner();
-    void rebuildList();
+    void syncList();
+    void refreshBuilt();
+    void contentsArrived();
+    int itemHeight(const CleanItem& item) const;
+    QWidget* buildRow(const std::string& key);
     void judgeOnDisk();
     void updateFooter();
     void hand(bool permanently);
@@ -85,24 +107,25 @@ class ReviewSheet : public QWidget {
 
     AppState& state_;
     std::unique_ptr<ReviewModel> model_;
-    std::unordered_set<std::string> excluded_;
+    // Shared with the model, which is rebuilt right after every change to it.
+    std::shared_ptr<std::unordered_set<std::string>> excluded_ =
+        std::make_shared<std::unordered_set<std::string>>();
     std::unordered_set<std::string> expanded_;
     bool acknowledged_ = false;
     // The danger items on show when the acknowledgement was given.
     std::unordered_set<std::string> acknowledgedIDs_;
+    std::unordered_set<std::string> bannerIDs_;  // the danger items the banner was built for
 
     QVBoxLayout* column_;
-    ElidedLabel* count_;
+    CountLine* count_;
     QWidget* banner_ = nullptr;
     NimbrelCheck* ackCheck_ = nullptr;
     QWidget* bannerSlot_;
     ShrinkingScroll* scroll_;
-    int restoreOffset_ = -1;
     std::unordered_set<std::string> protectedOnDisk_;  // ids the removal will refuse by where they lead
-    int onDiskGeneration_ = 0;  // where the list stood before its sections were rebuilt
+    int onDiskGeneration_ = 0;
     QWidget* listContent_;
-    QVBoxLayout* listColumn_;
-    std::vector<std::pair<CleanItem::Source, LazyRows*>> sectionRows_;
+    ReviewList* list_;
     NoteLabel* kept_;
     NimbrelButton* cancel_;
     NimbrelButton* forever_;
@@ -116,6 +139,8 @@ class ReviewRow : public QWidget {
   public:
     ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item, QWidget* parent = nullptr);
 
+    // Shows the item as the sheet's model has it now (ticked, kept, open), keeping the widgets.
+    void refresh(const CleanItem& item);
     const CleanItem& item() const { return item_; }
     bool isTicked() const;
     bool isDimmed() const;
@@ -130,13 +155,20 @@ class ReviewRow : public QWidget {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    void placeBadge();
+
     AppState& state_;
     ReviewSheet& sheet_;
     CleanItem item_;
     NimbrelCheck* check_;
     NimbrelButton* disclosure_ = nullptr;
     QWidget* badge_ = nullptr;
+    int badgeKind_ = -1;
+    QString badgeRisk_;
+    QHBoxLayout* nameLine_;
+    ElidedLabel* name_;
     ElidedLabel* detail_;
+    ElidedLabel* size_;
 };
 
 }  // namespace nimbrel

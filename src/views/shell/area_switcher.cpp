@@ -7,8 +7,8 @@
 #include "theme/motion.h"
 #include "theme/palette.h"
 #include "theme/symbols.h"
-#include "views/shell/navigation.h"
-#include "views/shell/shortcuts.h"
+#include "views/kit/navigation.h"
+#include "views/kit/shortcuts.h"
 
 namespace nimbrel {
 

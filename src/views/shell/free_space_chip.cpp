@@ -11,7 +11,7 @@
 #include "theme/fonts.h"
 #include "theme/palette.h"
 #include "util/fmt.h"
-#include "views/shell/plain_text.h"
+#include "views/kit/plain_text.h"
 #include "views/shell/volume_usage.h"
 
 namespace nimbrel {

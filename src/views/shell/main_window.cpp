@@ -6,8 +6,8 @@
 #include "theme/appearance.h"
 #include "theme/palette.h"
 #include "views/files/files_hooks.h"
-#include "views/files/selection_bar.h"
-#include "views/shell/modal_host.h"
+#include "views/kit/modal_host.h"
+#include "views/kit/selection_bar.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
 #include "views/shell/toast_overlay.h"
@@ -34,6 +34,12 @@ MainWindow::MainWindow(AppState& state, const NimbrelCommands& commands, QWidget
     commands.fillMenuBar(menuBar());
     menuBar()->setNativeMenuBar(true);
     commands.attachTo(this);
+    // The scrim covers the whole window: its menus rest while a sheet is presented.
+    const auto followSheet = [this] { menuBar()->setEnabled(!ModalHost::isPresented(state_)); };
+    connect(&state_, &AppState::isReviewingChanged, this, followSheet);
+    connect(&state_, &AppState::confirmChanged, this, followSheet);
+    connect(&state_, &AppState::deletionFailuresChanged, this, followSheet);
+    connect(&state_, &AppState::errorMessageChanged, this, followSheet);
     buildRoot();
 }
 
@@ -60,6 +66,29 @@ void MainWindow::bringForward() {
     show();
     raise();
     activateWindow();
+}
+
+bool MainWindow::focusNextPrevChild(bool next) {
+    if (!ModalHost::isPresented(state_)) return QMainWindow::focusNextPrevChild(next);
+    auto* host = root_ ? qobject_cast<ModalHost*>(root_->modalHost()) : nullptr;
+    QWidget* card = host ? host->card() : nullptr;
+    if (!card || !card->isVisible()) return true;  // the card is still coming in: nothing to go to
+    const auto takesTab = [card](QWidget* w) {
+        return (w == card || card->isAncestorOf(w)) && (w->focusPolicy() & Qt::TabFocus) && w->isVisible() &&
+               w->isEnabled();
+    };
+    QWidget* from = focusWidget() && card->isAncestorOf(focusWidget()) ? focusWidget() : card;
+    QWidget* w = from;
+    // The focus chain is a ring through the whole window; walk it once.
+    do {
+        w = next ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (takesTab(w)) {
+            w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    } while (w != from);
+    card->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -32,6 +32,9 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Under a presented sheet Tab and Shift+Tab go round the card's own controls only: a control
+    // behind the scrim must not take the focus (and then a Space or Return).
+    bool focusNextPrevChild(bool next) override;
 
   private:
     void buildRoot();

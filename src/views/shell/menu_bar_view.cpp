@@ -14,7 +14,7 @@
 #include "theme/wordmark.h"
 #include "util/fmt.h"
 #include "util/plural.h"
-#include "views/shell/plain_label.h"
+#include "views/kit/plain_label.h"
 #include "views/shell/volume_usage.h"
 
 namespace nimbrel {

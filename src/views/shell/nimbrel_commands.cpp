@@ -1,13 +1,15 @@
 #include "views/shell/nimbrel_commands.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QWidget>
 
 #include "engine/host_layout.h"
-#include "views/shell/navigation.h"
-#include "views/shell/shortcuts.h"
+#include "views/kit/modal_host.h"
+#include "views/kit/navigation.h"
+#include "views/kit/shortcuts.h"
 
 namespace nimbrel {
 
@@ -42,6 +44,18 @@ NimbrelCommands::NimbrelCommands(AppState& state, Hooks hooks, QObject* parent)
     for (SidebarItem item : kAllSidebarItems) {
         sections_.push_back(make(sectionEntryTitle(item), {}, [this, item] { state_.setSection(item); }));
     }
+    for (QAction* action : allActions())
+        if (quietUnderSheet(action)) action->installEventFilter(this);
+}
+
+bool NimbrelCommands::quietUnderSheet(const QAction* action) const {
+    return action != settings_ && action != closeWindow_ && action != quit_;
+}
+
+bool NimbrelCommands::eventFilter(QObject* watched, QEvent* event) {
+    // Only the key path is held back: a menu entry chosen with the mouse triggers the action directly.
+    if (event->type() == QEvent::Shortcut && ModalHost::isPresented(state_)) return true;
+    return QObject::eventFilter(watched, event);
 }
 
 QAction* NimbrelCommands::make(const QString& text, const QKeySequence& keys, std::function<void()> run) {

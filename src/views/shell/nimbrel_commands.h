@@ -15,6 +15,9 @@ namespace nimbrel {
 
 // The menu commands: scans, area and section switching, Settings, Close Window and Quit. None is
 // ever disabled; each is added to every window so its shortcut works whichever window is in front.
+// While a sheet is presented the shortcuts of the commands that act on the window's content do
+// nothing (what lies under the scrim must not change behind the card); Settings, Close Window and
+// Quit keep theirs.
 class NimbrelCommands : public QObject {
     Q_OBJECT
   public:
@@ -46,6 +49,12 @@ class NimbrelCommands : public QObject {
 
     // "Files › Biggest": the area's title, U+203A between blanks, the section's title.
     static QString sectionEntryTitle(SidebarItem item);
+
+    // Whether `action`'s shortcut is held back while a sheet is presented.
+    bool quietUnderSheet(const QAction* action) const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QAction* make(const QString& text, const QKeySequence& keys, std::function<void()> run);

@@ -14,8 +14,8 @@
 #include "theme/palette.h"
 #include "util/fmt.h"
 #include "util/plural.h"
-#include "views/shell/elided_label.h"
-#include "views/shell/navigation.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/navigation.h"
 #include "views/shell/scan_menu_model.h"
 
 namespace nimbrel {

@@ -13,8 +13,8 @@
 #include "theme/menu_row.h"
 #include "theme/palette.h"
 #include "theme/typo.h"
-#include "views/shell/elided_label.h"
-#include "views/shell/navigation.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/navigation.h"
 
 namespace nimbrel {
 

@@ -5,7 +5,7 @@
 
 #include "engine/path_rules.h"
 #include "util/fmt.h"
-#include "views/shell/shortcuts.h"
+#include "views/kit/shortcuts.h"
 #include "views/shell/volume_usage.h"
 
 namespace nimbrel {

@@ -27,10 +27,10 @@
 #include "theme/pill_picker.h"
 #include "theme/scroll_bars.h"
 #include "theme/surface.h"
-#include "views/shell/elided_label.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/plain_label.h"
+#include "views/kit/symbol_glyph.h"
 #include "views/shell/excluded_paths.h"
-#include "views/shell/plain_label.h"
-#include "views/shell/symbol_glyph.h"
 
 namespace nimbrel {
 

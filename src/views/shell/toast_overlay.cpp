@@ -34,18 +34,17 @@ class PillLoader : public NimbrelLoader {
     }
 
   protected:
-    void paintEvent(QPaintEvent*) override {
-        const qreal dpr = devicePixelRatioF();
-        QImage shape(size() * dpr, QImage::Format_ARGB32_Premultiplied);
+    void paintLoader(QPainter& p, QPointF centre, QSize area) override {
+        const qreal dpr = p.device()->devicePixelRatioF();
+        QImage shape(area * dpr, QImage::Format_ARGB32_Premultiplied);
         shape.setDevicePixelRatio(dpr);
         shape.fill(Qt::transparent);
         {
             QPainter puffs(&shape);
-            paintPuffs(puffs, layoutRect().center(), loaderSize(), timeline().t());
+            paintPuffs(puffs, centre, loaderSize(), timeline().t());
             puffs.setCompositionMode(QPainter::CompositionMode_SourceIn);
-            puffs.fillRect(QRectF(QPointF(), QSizeF(size())), Palette::canvas().resolve(this));
+            puffs.fillRect(QRectF(QPointF(), QSizeF(area)), Palette::canvas().resolve(this));
         }
-        QPainter p(this);
         p.drawImage(0, 0, shape);
     }
 };

@@ -14,12 +14,12 @@
 #include "theme/wordmark.h"
 #include "util/fmt.h"
 #include "util/plural.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/plain_text.h"
+#include "views/kit/shortcuts.h"
 #include "views/shell/area_switcher.h"
-#include "views/shell/elided_label.h"
 #include "views/shell/free_space_chip.h"
-#include "views/shell/plain_text.h"
 #include "views/shell/scan_menu.h"
-#include "views/shell/shortcuts.h"
 #include "views/shell/snapshot_fade.h"
 
 namespace nimbrel {
@@ -101,6 +101,10 @@ TopBar::TopBar(AppState& state, QWidget* parent) : QWidget(parent), state_(state
 
 QSize TopBar::sizeHint() const {
     return QSize(1240, TopBarLayout::kHeight);
+}
+
+QWidget* TopBar::scanningLoader() const {
+    return loader_;
 }
 
 QString TopBar::progressText() const {
@@ -192,6 +196,12 @@ void TopBar::relayout() {
     const QSize markSize = mark->sizeHint();
     const QSize switcherSize = switcher_->sizeHint();
 
+    // The leading mark and the trailing group share the spare width equally, so the switcher sits in
+    // the middle at its ideal size; only a mark wider than its half pushes it along.
+    const int spare = width() - kTrailingInset - 2 * kSpacing - switcherSize.width();
+    const int leadingMin = kLeadingInset + markSize.width();
+    const int leadingShare = std::max(spare / 2, leadingMin);
+
     // Trailing group, right to left.
     int right = width() - kTrailingInset;
     placeTrailing(right, settings_, kTrailingSpacing);
@@ -199,10 +209,9 @@ void TopBar::relayout() {
     if (scanning) {
         placeTrailing(right, stop_, kScanningSpacing);
         const QFontMetrics fm(Fonts::font(12, FontWeight::medium));
-        // The reading text never reaches under the area switcher: a long name is cut in its middle
-        // (the count at the end stays whole) so the switcher keeps its place and its clicks.
-        const int switcherRight =
-            kLeadingInset + markSize.width() + kSpacing + switcherSize.width() + kSpacing;
+        // The reading text keeps to the trailing group's share: a long name is cut in its middle (the
+        // count at the end stays whole) so the switcher keeps its place and its clicks.
+        const int switcherRight = leadingShare + kSpacing + switcherSize.width() + kSpacing;
         const int room = right - kScanningSpacing - loader_->sizeHint().width() - switcherRight;
         const int textWidth = std::clamp(progress_->sizeHint().width(), 0, std::max(0, room));
         right -= textWidth;
@@ -213,18 +222,16 @@ void TopBar::relayout() {
         placeTrailing(right, scan_, kIdleSpacing);
         if (rescan_->isVisibleTo(this)) placeTrailing(right, rescan_, kIdleSpacing);
     }
-    const int trailingLeft = right;
+    // `right` stands one spacing left of the group's first item.
+    const int trailingLeft = right + (scanning ? kScanningSpacing : kIdleSpacing);
     const int trailingWidth = width() - kTrailingInset - trailingLeft;
 
     mark->setGeometry(kLeadingInset, (height() - markSize.height()) / 2, markSize.width(), markSize.height());
 
-    // The leading mark and the trailing group share the spare width; the switcher sits between them
-    // at its ideal size.
-    const int spare = width() - kTrailingInset - 2 * kSpacing - switcherSize.width();
-    const int leadingMin = kLeadingInset + markSize.width();
-    int leadingWidth = spare / 2;
-    if (trailingWidth > spare - leadingWidth) leadingWidth = spare - trailingWidth;
-    leadingWidth = std::max(leadingWidth, leadingMin);
+    // Idle controls wider than their share (never at the window's widths) move the switcher along
+    // rather than cover it.
+    int leadingWidth = leadingShare;
+    if (trailingWidth > spare - leadingWidth) leadingWidth = std::max(spare - trailingWidth, leadingMin);
     switcher_->setGeometry(leadingWidth + kSpacing, (height() - switcherSize.height()) / 2,
                            switcherSize.width(), switcherSize.height());
     if (fade_) {

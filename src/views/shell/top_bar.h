@@ -40,6 +40,7 @@ class TopBar : public QWidget {
     IconButton* rescanButton() const { return rescan_; }
     IconButton* settingsButton() const { return settings_; }
     ElidedLabel* progressLabel() const { return progress_; }
+    QWidget* scanningLoader() const;
     NimbrelButton* scanButton() const { return scan_; }
     bool isScanMenuOpen() const;
     ScanMenuPopup* scanMenu() const { return menu_; }

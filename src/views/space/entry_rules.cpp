@@ -11,7 +11,7 @@
 #include "model/clean_queue.h"
 #include "util/fmt.h"
 #include "util/plural.h"
-#include "views/space/path_actions.h"
+#include "views/kit/path_actions.h"
 
 namespace nimbrel {
 

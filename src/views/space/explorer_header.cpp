@@ -15,6 +15,7 @@
 #include "model/app_state.h"
 #include "theme/chip.h"
 #include "theme/fading_scroll.h"
+#include "theme/figure_label.h"
 #include "theme/fonts.h"
 #include "theme/icon_button.h"
 #include "theme/motion.h"
@@ -27,10 +28,10 @@
 #include "theme/symbols.h"
 #include "util/fmt.h"
 #include "util/plural.h"
-#include "views/shell/elided_label.h"
-#include "views/shell/plain_text.h"
-#include "views/shell/shortcuts.h"
-#include "views/space/path_actions.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/path_actions.h"
+#include "views/kit/plain_text.h"
+#include "views/kit/shortcuts.h"
 #include "views/space/space_headers.h"
 #include "views/space/space_view_model.h"
 
@@ -97,8 +98,11 @@ ExplorerHeader::ExplorerHeader(SpaceViewModel& model, QWidget* parent) : QWidget
 
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
-    size_ = plainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded), Palette::ink(), this);
-    count_ = plainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3(), this);
+    size_ =
+        new FigureLabel(Fonts::font(32, FontWeight::black, FontDesign::rounded), Palette::ink(), true, this);
+    size_->setAlignment(Qt::AlignRight);
+    count_ = new FigureLabel(Fonts::font(12, FontWeight::medium), Palette::ink3(), false, this);
+    count_->setAlignment(Qt::AlignRight);
     right->addWidget(size_, 0, Qt::AlignRight);
     right->addWidget(count_, 0, Qt::AlignRight);
     row->addLayout(right);
@@ -181,7 +185,11 @@ void ExplorerHeader::refresh() {
     summary_->setText(summaryText());
     summary_->setToolTip(PlainText::toolTip(summaryText()));
     actions_->setPath(current ? current->path() : std::string());
-    size_->setText(sizeText());
+    // The size rolls when the shown folder's size changes (a removal applied); another folder's size
+    // simply replaces it.
+    const std::string path = current ? current->path() : std::string();
+    size_->setText(sizeText(), path == shownPath_ && isVisible());
+    shownPath_ = path;
     count_->setText(countText());
 }
 

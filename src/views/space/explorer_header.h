@@ -18,6 +18,7 @@ class AppState;
 class Chip;
 class ElidedLabel;
 class FadingScroll;
+class FigureLabel;
 class IconButton;
 class PathActions;
 class PillPicker;
@@ -36,6 +37,7 @@ class ExplorerHeader : public QWidget {
     QString summaryText() const;
     QString sizeText() const;
     QString countText() const;
+    FigureLabel* sizeFigure() const { return size_; }
     void refresh();
 
   protected:
@@ -49,10 +51,11 @@ class ExplorerHeader : public QWidget {
     QList<Chip*> crumbs_;
     std::vector<const DirNode*> shownStack_;
     const DirNode* shownRoot_ = nullptr;
+    std::string shownPath_;
     ElidedLabel* summary_;
     PathActions* actions_;
-    QLabel* size_;
-    QLabel* count_;
+    FigureLabel* size_;
+    FigureLabel* count_;
     ClickCounter clicks_;
     int upCount_ = 0;
 };

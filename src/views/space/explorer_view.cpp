@@ -26,9 +26,9 @@
 #include "theme/steamer.h"
 #include "theme/symbols.h"
 #include "util/fmt.h"
-#include "views/shell/plain_text.h"
+#include "views/kit/path_actions.h"
+#include "views/kit/plain_text.h"
 #include "views/space/explorer_accessible.h"
-#include "views/space/path_actions.h"
 
 namespace nimbrel {
 
@@ -145,6 +145,17 @@ ExplorerView::ExplorerView(SpaceViewModel& model, QWidget* parent)
     connect(&water_, &AnimatedValue::changed, this, [this](double v) { steamer_->setWaterLevel(v); });
     vanishTick_.setInterval(33);
     connect(&vanishTick_, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
+    // The removal's end: the list is still the old one here, and is pruned right after.
+    connect(&vm_.state(), &AppState::isDeletingChanged, this, [this] {
+        if (!vm_.state().isDeleting()) noteBeforeRemoval();
+    });
+    connect(&close_, &AnimatedValue::changed, this, [this](double v) {
+        if (v >= 1) {
+            closeFrom_.clear();
+            closeTail_.reset();
+        }
+        refresh();
+    });
     refresh();
 }
 
@@ -192,9 +203,121 @@ QRectF ExplorerView::smallFilesRowRect() {
     return {ExplorerGeometry::kSide, footerTop(g), g.width, ExplorerGeometry::kSmallRowHeight};
 }
 
+void ExplorerView::noteBeforeRemoval() {
+    before_.reset();
+    if (vm_.mode() != SpaceViewModel::Mode::explorer) return;
+    const ExplorerGeometry g = geometryNow();
+    const double top = scrollTop(), slack = closeSlack();
+    BeforeRemoval b;
+    b.folderKey = vm_.folderKey();
+    b.revision = vm_.state().revision();
+    b.top = top;
+    b.first = g.firstIn(top - slack);
+    const int last = g.lastIn(top + viewport()->height() + slack);
+    for (int i = b.first; i < last; ++i)
+        b.tiles.emplace_back(vm_.tileId(i), shownRect(g, i));
+    before_ = std::move(b);
+    // The pruning follows at once; a removal that pruned nothing leaves no note behind.
+    QTimer::singleShot(0, this, [this] { before_.reset(); });
+}
+
+void ExplorerView::startClose() {
+    const BeforeRemoval b = std::move(*before_);
+    before_.reset();
+    const ExplorerGeometry g = geometryNow();
+    std::unordered_map<std::string, int> at;
+    const int visible = vm_.visibleCount();
+    at.reserve(static_cast<size_t>(visible));
+    for (int i = 0; i < visible; ++i)
+        at.emplace(vm_.tileId(i), i);
+    struct Kept {
+        int oldIndex;
+        int newIndex;
+        QRectF was;
+        const std::string* id;
+    };
+    std::vector<Kept> kept;
+    std::vector<int> gone;
+    for (size_t k = 0; k < b.tiles.size(); ++k) {
+        const int old = b.first + static_cast<int>(k);
+        auto it = at.find(b.tiles[k].first);
+        if (it != at.end())
+            kept.push_back({old, it->second, b.tiles[k].second, &b.tiles[k].first});
+        else
+            gone.push_back(old);
+    }
+    // The first tile on screen that stays holds its row, less the rows of tiles that left on screen
+    // before it; tiles that left above the screen move the scroll position instead.
+    int hidden = 0;
+    double shift = 0;
+    auto anchor =
+        std::find_if(kept.begin(), kept.end(), [&](const Kept& k) { return k.was.bottom() > b.top; });
+    if (anchor != kept.end()) {
+        const int goneBefore = static_cast<int>(
+            std::count_if(gone.begin(), gone.end(), [&](int i) { return i < anchor->oldIndex; }));
+        hidden = std::max(0, anchor->oldIndex - anchor->newIndex - goneBefore);
+        shift = g.tileRect(anchor->oldIndex - hidden).top() - g.tileRect(anchor->oldIndex).top();
+    }
+    closeFrom_.clear();
+    int after = -1;
+    for (const Kept& k : kept) {
+        closeFrom_[*k.id] = k.was.topLeft() + QPointF(0, shift) - g.tileRect(k.newIndex).topLeft();
+        after = std::max(after, k.newIndex);
+    }
+    closeTail_ = Tail{after, hidden + static_cast<int>(gone.size()), shift};
+    for (int i : gone)
+        if (i - b.first >= 0 && size_t(i - b.first) < b.tiles.size())
+            vanishStart_.remove(QString::fromStdString(b.tiles[size_t(i - b.first)].first));
+    verticalScrollBar()->setValue(int(std::lround(std::max(0.0, b.top + shift))));
+    close_.setImmediate(0);
+    close_.animateTo(1, closeMotion(), true);
+}
+
+QPointF ExplorerView::closeOffset(int index, const std::string& id) const {
+    if (!isClosing()) return {};
+    const double left = 1 - close_.value();
+    if (auto it = closeFrom_.find(id); it != closeFrom_.end()) return it->second * left;
+    if (closeTail_ && index > closeTail_->after) {
+        const ExplorerGeometry g =
+            ExplorerGeometry::make(vm_.layout(), viewport()->width(), index + closeTail_->skipped + 1);
+        const QPointF was = g.tileRect(index + closeTail_->skipped).topLeft() + QPointF(0, closeTail_->shift);
+        return (was - g.tileRect(index).topLeft()) * left;
+    }
+    return {};
+}
+
+double ExplorerView::closeSlack() const {
+    if (!isClosing()) return 0;
+    double slack = 0;
+    for (const auto& [id, from] : closeFrom_)
+        slack = std::max(slack, std::abs(from.y()));
+    if (closeTail_) {
+        const ExplorerGeometry g = ExplorerGeometry::make(vm_.layout(), viewport()->width(), 1);
+        const int i = closeTail_->after + 1;
+        slack = std::max(slack, std::abs(g.tileRect(i + closeTail_->skipped).top() + closeTail_->shift -
+                                         g.tileRect(i).top()) +
+                                    g.tileRect(0).height());
+    }
+    return slack * (1 - close_.value());
+}
+
+QRectF ExplorerView::shownRect(const ExplorerGeometry& g, int index) {
+    const QRectF r = g.tileRect(index);
+    if (!isClosing()) return r;
+    return r.translated(closeOffset(index, vm_.tileId(index)));
+}
+
 void ExplorerView::refresh() {
+    if (before_ && vm_.state().revision() != before_->revision) {
+        if (vm_.mode() == SpaceViewModel::Mode::explorer && vm_.folderKey() == before_->folderKey)
+            startClose();
+        before_.reset();
+    }
     const ExplorerGeometry g = geometryNow();
     double content = footerTop(g);
+    // While the list closes, its end comes up with the last tile, so nothing below jumps.
+    if (isClosing() && g.count > 0)
+        content += std::max(0.0, closeOffset(g.count - 1, vm_.tileId(g.count - 1)).y());
     if (!footerText().isEmpty()) content += ExplorerGeometry::kFooterHeight + ExplorerGeometry::kGap;
     if (vm_.showsSmallFilesRow()) content += ExplorerGeometry::kSmallRowHeight + ExplorerGeometry::kGap;
     content += ExplorerGeometry::kBottom;
@@ -368,10 +491,11 @@ void ExplorerView::paintContent(QPainter& p) {
     const std::int64_t heaviest = vm_.heaviest();
     const CleanQueue& queue = vm_.state().queue();
     bool animating = false;
-    const int first = g.firstIn(top), last = g.lastIn(top + viewport()->height());
+    const double slack = closeSlack();
+    const int first = g.firstIn(top - slack), last = g.lastIn(top + viewport()->height() + slack);
     for (int i = first; i < last; ++i) {
         const ExplorerTile& t = vm_.tile(i);
-        const QRectF r = g.tileRect(i);
+        const QRectF r = shownRect(g, i);
         p.save();
         const auto arrival = appeared_.constFind(QString::fromStdString(t.id()));
         if (arrival != appeared_.constEnd()) {
@@ -390,6 +514,7 @@ void ExplorerView::paintContent(QPainter& p) {
         paintTile(p, t, r, g.layout, waiting, heaviest, queue, animating);
         p.restore();
     }
+    if (isClosing()) animating = true;
     if (animating && !vanishTick_.isActive()) vanishTick_.start();
     if (!animating) vanishTick_.stop();
     paintFooter(p, g, top);
@@ -414,10 +539,19 @@ void ExplorerView::paintTile(QPainter& p, const ExplorerTile& t, const QRectF& r
         painter_.paintEntry(p, r, e, t.condition, layout, look);
         return;
     }
-    // Evaporating: the tile is drawn into a layer that blurs, rises and fades.
     if (!vanishStart_.contains(key)) vanishStart_.insert(key, clock_.elapsed());
-    const double progress = std::min(
-        1.0, (clock_.elapsed() - vanishStart_.value(key)) / double(std::max(1, Motion::evaporate().ms)));
+    const double since = double(clock_.elapsed() - vanishStart_.value(key));
+    if (ReduceMotion::isOn()) {
+        // Reduce Motion: the tile only fades.
+        const MotionSpec fade = Motion::snappy(0.25);
+        const double done = std::min(1.0, since / fade.ms);
+        if (done < 1) animating = true;
+        p.setOpacity(p.opacity() * (1 - fade.curve.valueForProgress(done)));
+        painter_.paintEntry(p, r, e, t.condition, layout, look);
+        return;
+    }
+    // Evaporating: the tile is drawn into a layer that dissolves and rises, varied per tile.
+    const double progress = std::min(1.0, since / double(std::max(1, Motion::evaporate().ms)));
     if (progress < 1) animating = true;
     const qreal dpr = viewport()->devicePixelRatioF();
     QImage layer((r.size() * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
@@ -428,7 +562,7 @@ void ExplorerView::paintTile(QPainter& p, const ExplorerTile& t, const QRectF& r
         lp.translate(-r.topLeft());
         painter_.paintEntry(lp, r, e, t.condition, layout, look);
     }
-    EvaporateEffect::paintLayer(p, layer, r.topLeft(), progress);
+    EvaporateEffect::paintLayer(p, layer, r.topLeft(), progress, ExplorerModel::seed(e.id) / 997.0);
 }
 
 void ExplorerView::paintFooter(QPainter& p, const ExplorerGeometry& g, double top) {

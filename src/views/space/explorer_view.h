@@ -7,6 +7,9 @@
 #include <QSet>
 #include <QTimer>
 #include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "theme/animated_value.h"
 #include "views/space/click.h"
@@ -65,6 +68,13 @@ class ExplorerView : public QAbstractScrollArea {
     QString footerText();        // empty when every tile is shown
     EmptyState* emptyState() const { return empty_; }
     FlatSteamer* steamer() const { return steamer_; }
+    // Where a tile is drawn now, in content coordinates: its place, or on its way there while the
+    // list closes over the tiles a removal took.
+    QRectF shownRect(const ExplorerGeometry& g, int index);
+    // The close of the gaps removed tiles leave, on the removal's own curve.
+    static MotionSpec closeMotion() { return timingCurve(0.77, 0, 0.175, 1, 0.28); }
+    AnimatedValue& closing() { return close_; }
+    bool isClosing() const { return !closeFrom_.empty() || closeTail_.has_value(); }
 
   signals:
     void previewRequested(const std::string& path);
@@ -84,6 +94,11 @@ class ExplorerView : public QAbstractScrollArea {
 
   private:
     void refresh();
+    // Notes where the tiles on screen are drawn, just before a removal prunes the list.
+    void noteBeforeRemoval();
+    void startClose();
+    QPointF closeOffset(int index, const std::string& id) const;
+    double closeSlack() const;
     void noteArrivals();
     void relayoutChildren();
     void checkPaging();
@@ -120,6 +135,26 @@ class ExplorerView : public QAbstractScrollArea {
     QTimer vanishTick_;
     QString emptyKey_;
     QImage fadeLayer_;
+
+    // The tiles on screen before a removal was applied: ids in list order and where each was drawn.
+    struct BeforeRemoval {
+        QString folderKey;
+        std::int64_t revision = 0;
+        double top = 0;
+        int first = 0;  // list index of the first noted tile
+        std::vector<std::pair<std::string, QRectF>> tiles;
+    };
+    std::optional<BeforeRemoval> before_;
+    // While closing: each kept tile's start, as an offset from its place, shrinking to nothing.
+    std::unordered_map<std::string, QPointF> closeFrom_;
+    // Tiles that came into the list below the kept ones start as if they followed the removed ones.
+    struct Tail {
+        int after = 0;    // new list index of the last kept tile
+        int skipped = 0;  // tiles that left before them
+        double shift = 0;
+    };
+    std::optional<Tail> closeTail_;
+    AnimatedValue close_{1};
 };
 
 }  // namespace nimbrel

@@ -10,16 +10,17 @@
 #include "model/app_state.h"
 #include "platform/file_manager.h"
 #include "theme/chip.h"
+#include "theme/figure_label.h"
 #include "theme/fonts.h"
 #include "theme/loader.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
 #include "util/fmt.h"
 #include "util/plural.h"
-#include "views/shell/elided_label.h"
-#include "views/shell/plain_label.h"
-#include "views/shell/plain_text.h"
-#include "views/space/path_actions.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/path_actions.h"
+#include "views/kit/plain_label.h"
+#include "views/kit/plain_text.h"
 
 namespace nimbrel {
 
@@ -191,9 +192,10 @@ DiscoveringHeader::DiscoveringHeader(AppState& state, QWidget* parent) : QWidget
 
     auto* right = new QVBoxLayout;
     right->setSpacing(0);
-    bytes_ = plainLabel({}, Fonts::font(32, FontWeight::black, FontDesign::rounded), Palette::ink(), this);
+    bytes_ =
+        new FigureLabel(Fonts::font(32, FontWeight::black, FontDesign::rounded), Palette::ink(), true, this);
     bytes_->setAlignment(Qt::AlignRight);
-    counts_ = plainLabel({}, Fonts::font(12, FontWeight::medium), Palette::ink3(), this);
+    counts_ = new FigureLabel(Fonts::font(12, FontWeight::medium), Palette::ink3(), false, this);
     counts_->setAlignment(Qt::AlignRight);
     right->addWidget(bytes_, 0, Qt::AlignRight);
     right->addWidget(counts_, 0, Qt::AlignRight);

@@ -9,6 +9,7 @@ namespace nimbrel {
 
 class AppState;
 class ElidedLabel;
+class FigureLabel;
 class NimbrelButton;
 class AdaptiveColor;
 
@@ -71,14 +72,16 @@ class DiscoveringHeader : public QWidget {
     QString pathText() const;
     QString bytesText() const;
     QString countsText() const;
+    FigureLabel* bytesFigure() const { return bytes_; }
+    FigureLabel* countsFigure() const { return counts_; }
 
   private:
     void refresh();
     AppState& state_;
     QLabel* title_;
     ElidedLabel* path_;
-    QLabel* bytes_;
-    QLabel* counts_;
+    FigureLabel* bytes_;
+    FigureLabel* counts_;
 };
 
 }  // namespace nimbrel

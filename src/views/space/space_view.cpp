@@ -8,7 +8,8 @@
 #include "theme/fonts.h"
 #include "theme/palette.h"
 #include "util/fmt.h"
-#include "views/files/quick_preview.h"
+#include "views/kit/modal_host.h"
+#include "views/kit/quick_preview.h"
 #include "views/space/explorer_header.h"
 #include "views/space/explorer_view.h"
 #include "views/space/space_headers.h"
@@ -51,7 +52,10 @@ SpaceView::SpaceView(AppState& state, Clock& clock, QWidget* parent)
     // is shown: a hidden area's shortcut never fires.
     up_ = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Up), this);
     up_->setContext(Qt::WindowShortcut);
-    connect(up_, &QShortcut::activated, this, [this] { vm_.goUp(ClickInfo::none()); });
+    connect(up_, &QShortcut::activated, this, [this] {
+        // Under a sheet the folder behind the scrim stays where it is.
+        if (!ModalHost::isPresented(vm_.state())) vm_.goUp(ClickInfo::none());
+    });
 
     connect(&vm_, &SpaceViewModel::changed, this, &SpaceView::refresh);
     connect(explorer_, &ExplorerView::previewRequested, this, &SpaceView::preview);

@@ -59,6 +59,9 @@ void SpaceViewModel::connectState() {
     });
     auto vanish = [this] {
         if (ReduceMotion::isOn()) emit changed();
+        // The state may name what goes after it raised `isDeleting`: the steamer sets off once
+        // it knows its targets.
+        if (state_.isDeleting()) steamClean();
     };
     connect(&state_, &AppState::vanishingPathsChanged, this, vanish);
     connect(&state_, &AppState::nimbrelisingIDsChanged, this, vanish);

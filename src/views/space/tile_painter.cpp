@@ -9,6 +9,7 @@
 
 #include "theme/badge.h"
 #include "theme/chip.h"
+#include "theme/drawing_timeline.h"
 #include "theme/file_icon_view.h"
 #include "theme/fonts.h"
 #include "theme/gauges.h"
@@ -354,8 +355,8 @@ void TilePainter::paintTileText(QPainter& p, const TileGeometry& g, const Explor
     const double w = lead + sm.horizontalAdvance(shown);
     double x = text.center().x() - w / 2;
     if (e.measuring)
-        renderWidget(p, smallLoader_,
-                     QPointF(x - loader.left(), y + (sm.height() - loader.height()) / 2 - loader.top()));
+        NimbrelLoader::paintPuffs(p, QPointF(x + loader.width() / 2, y + sm.height() / 2),
+                                  smallLoader_->loaderSize(), smallLoader_->timeline().t());
     if (sparkles)
         Symbols::draw(p, QRectF(x, y, Symbols::side(9), sm.height()), "sparkles",
                       Palette::accent().resolve(host_), 9, FontWeight::bold);
@@ -386,9 +387,8 @@ void TilePainter::paintRowTrailing(QPainter& p, const TileGeometry& g, const Exp
         p.drawText(g.size, Qt::AlignRight | Qt::AlignVCenter, Fmt::bytes(e.size));
     } else {
         const QRectF lr = rowLoader_->layoutRect();
-        renderWidget(p, rowLoader_,
-                     QPointF(g.size.right() - lr.width() - lr.left(),
-                             g.size.center().y() - lr.height() / 2 - lr.top()));
+        NimbrelLoader::paintPuffs(p, QPointF(g.size.right() - lr.width() / 2, g.size.center().y()),
+                                  rowLoader_->loaderSize(), rowLoader_->timeline().t());
     }
     const std::optional<QColor> tint = condition == Cond::stained ? std::nullopt
                                        : bloated

@@ -1,0 +1,296 @@
+#include "engine/scan_prune.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "engine/path_rules.h"
+#include "engine/risk_catalog.h"
+
+namespace nimbrel {
+
+namespace {
+
+void lower(std::int64_t& value, std::int64_t by) {
+    value = std::max<std::int64_t>(0, value - by);
+}
+
+void charge(std::map<FileCategory, CategoryTotal>& lost, FileCategory category, std::int64_t size) {
+    CategoryTotal& total = lost[category];
+    total.size += size;
+    total.count += 1;
+}
+
+// Folders by path, read-only. A folder with many children gets a name index the first time a
+// lookup passes through it; folders the plan takes out are no longer found.
+class Finder {
+  public:
+    explicit Finder(const ScanResult& result) : root_(result.root.get()) {}
+
+    DirNode* find(std::string_view path) const {
+        if (!root_) return nullptr;
+        if (path == root_->name) return root_;
+        std::string_view prefix = root_->name;
+        const bool slashed = !prefix.empty() && prefix.back() == '/';
+        if (path.size() < prefix.size() + (slashed ? 0 : 1) || path.compare(0, prefix.size(), prefix) != 0 ||
+            (!slashed && path[prefix.size()] != '/'))
+            return nullptr;
+        DirNode* node = root_;
+        std::size_t pos = prefix.size() + (slashed ? 0 : 1);
+        while (pos < path.size()) {
+            std::size_t end = path.find('/', pos);
+            if (end == std::string_view::npos) end = path.size();
+            if (end > pos) {
+                node = child(node, path.substr(pos, end - pos));
+                if (!node) return nullptr;
+            }
+            pos = end + 1;
+        }
+        return node;
+    }
+
+    void takeOut(const DirNode* folder) { gone_.insert(folder); }
+    bool isOut(const DirNode* folder) const { return gone_.count(folder) > 0; }
+
+  private:
+    static constexpr std::size_t kIndexFrom = 16;
+
+    DirNode* child(DirNode* node, std::string_view name) const {
+        if (node->children.size() < kIndexFrom) {
+            for (const auto& c : node->children)
+                if (c->name == name && !isOut(c.get())) return c.get();
+            return nullptr;
+        }
+        auto [index, made] = indexes_.try_emplace(node);
+        if (made) {
+            for (const auto& c : node->children)
+                index->second.emplace(c->name, c.get());  // the first of a name wins
+        }
+        auto found = index->second.find(name);
+        if (found == index->second.end() || isOut(found->second)) return nullptr;
+        return found->second;
+    }
+
+    DirNode* root_;
+    mutable std::unordered_map<const DirNode*, std::unordered_map<std::string_view, DirNode*>> indexes_;
+    std::unordered_set<const DirNode*> gone_;
+};
+
+// Drops the elements at `drop` (ascending positions), keeping the order of the rest.
+template <typename T>
+void dropAt(std::vector<T>& items, const std::vector<std::size_t>& drop) {
+    if (drop.empty()) return;
+    std::size_t to = drop.front();
+    std::size_t next = 0;
+    for (std::size_t i = drop.front(); i < items.size(); ++i) {
+        if (next < drop.size() && drop[next] == i) {
+            ++next;
+            continue;
+        }
+        items[to++] = std::move(items[i]);
+    }
+    items.resize(to);
+}
+
+}  // namespace
+
+std::map<FileCategory, CategoryTotal> ScanPrune::unlistedShares(
+    const ScanResult& result, const std::map<FileCategory, CategoryTotal>& alreadyLost,
+    const std::unordered_set<std::int64_t>& gone, std::int64_t size, std::int64_t count) {
+    std::map<FileCategory, CategoryTotal> shares;
+    if (size <= 0 && count <= 0) return shares;
+    // What each category holds unlisted: its total, less what it already loses, less its listed
+    // files that stay.
+    std::map<FileCategory, CategoryTotal> unlisted = result.categoryTotals;
+    for (const auto& [category, lost] : alreadyLost) {
+        auto it = unlisted.find(category);
+        if (it == unlisted.end()) continue;
+        lower(it->second.size, lost.size);
+        lower(it->second.count, lost.count);
+    }
+    for (const FileItem& item : result.files) {
+        if (gone.count(item.id)) continue;
+        auto it = unlisted.find(item.category);
+        if (it == unlisted.end()) continue;
+        lower(it->second.size, item.size);
+        lower(it->second.count, std::max<std::int64_t>(1, item.fileCount));
+    }
+    auto share = [&](std::int64_t amount, std::int64_t CategoryTotal::*field) {
+        std::int64_t pool = 0;
+        for (const auto& [category, total] : unlisted)
+            pool += total.*field;
+        amount = std::min(amount, pool);
+        if (amount <= 0) return;
+        std::int64_t left = amount;
+        for (auto& [category, total] : unlisted) {
+            // In floating point: sizes of whole disks times each other overflow 64 bits.
+            const auto part = std::int64_t(static_cast<long double>(amount) * (total.*field) / pool);
+            shares[category].*field += part;
+            total.*field -= part;
+            left -= part;
+        }
+        // What rounding left over goes to the categories that still hold some, largest first.
+        while (left > 0) {
+            auto largest = std::max_element(
+                unlisted.begin(), unlisted.end(),
+                [&](const auto& a, const auto& b) { return a.second.*field < b.second.*field; });
+            if (largest == unlisted.end() || largest->second.*field <= 0) break;
+            const std::int64_t part = std::min(left, largest->second.*field);
+            shares[largest->first].*field += part;
+            largest->second.*field -= part;
+            left -= part;
+        }
+    };
+    share(size, &CategoryTotal::size);
+    share(count, &CategoryTotal::count);
+    return shares;
+}
+
+ScanPrune ScanPrune::plan(const ScanResult& result, const std::unordered_set<std::string>& paths,
+                          const std::unordered_map<std::string, std::int64_t>& sizes) {
+    ScanPrune prune;
+    prune.result_ = &result;
+    if (paths.empty()) return prune;
+    std::unordered_set<std::int64_t> removedIDs;
+    std::unordered_set<std::string_view> handled;
+    std::vector<DirNode*> filesTouched;
+    std::unordered_set<DirNode*> filesTouchedSet;
+
+    // Listed files first.
+    for (const FileItem& item : result.files) {
+        if (!paths.count(item.path)) continue;
+        removedIDs.insert(item.id);
+        handled.insert(item.path);
+        if (DirNode* parent = item.parent) {
+            if (filesTouchedSet.insert(parent).second) filesTouched.push_back(parent);
+            prune.lowerings_.push_back({parent, item.size, std::max<std::int64_t>(1, item.fileCount)});
+        }
+        charge(prune.categories_, item.category, item.size);
+    }
+
+    Finder finder(result);
+    std::unordered_map<const DirNode*, std::int64_t> trackedInside;
+    std::unordered_map<const DirNode*, std::int64_t> listedInside;  // files the listed ones hold
+    std::unordered_map<std::string_view, DirNode*> detachedPaths;
+    // Loose bytes still counted per folder, as earlier paths of this plan leave them.
+    std::unordered_map<const DirNode*, std::int64_t> smallLeft;
+    for (const std::string& path : paths) {
+        if (handled.count(path)) continue;
+        DirNode* folder = finder.find(path);
+        if (folder && folder->parent) {
+            finder.takeOut(folder);
+            prune.detached_.push_back(folder);
+            prune.lowerings_.push_back({folder->parent, folder->size, folder->fileCount});
+            trackedInside[folder] = 0;
+            detachedPaths.emplace(path, folder);
+            continue;
+        }
+        // A small file measured by the caller: never give back more than the loose bytes its folder
+        // still counts.
+        auto size = sizes.find(path);
+        if (size == sizes.end() || size->second <= 0) continue;
+        DirNode* parent = finder.find(PathRules::parent(path));
+        if (!parent) continue;
+        auto [left, fresh] = smallLeft.try_emplace(parent, parent->smallFilesSize);
+        const std::int64_t counted = std::min(size->second, left->second);
+        if (counted <= 0) continue;
+        lower(left->second, counted);
+        prune.smallFiles_.emplace_back(parent, counted);
+        prune.lowerings_.push_back({parent, counted, 1});
+        charge(prune.categories_,
+               FileCategory::classify(asciiLower(pathExtension(PathRules::lastComponent(path)))), counted);
+    }
+
+    // The listed files inside removed folders leave with them, each charged to the nearest removed
+    // folder above it.
+    if (!prune.detached_.empty()) {
+        for (const FileItem& item : result.files) {
+            if (removedIDs.count(item.id)) continue;
+            const DirNode* owner = nullptr;
+            if (item.parent) {
+                for (const DirNode* n = item.parent; n && !owner; n = n->parent)
+                    if (trackedInside.count(n)) owner = n;
+            } else {
+                for (std::size_t slash = item.path.rfind('/');
+                     slash != std::string::npos && slash > 0 && !owner;
+                     slash = item.path.rfind('/', slash - 1))
+                    if (auto d = detachedPaths.find(std::string_view(item.path).substr(0, slash));
+                        d != detachedPaths.end())
+                        owner = d->second;
+            }
+            if (!owner) continue;
+            removedIDs.insert(item.id);
+            trackedInside[owner] += item.size;
+            listedInside[owner] += std::max<std::int64_t>(1, item.fileCount);
+            charge(prune.categories_, item.category, item.size);
+        }
+        // What the folders held below the listing threshold went too.
+        std::int64_t unlistedSize = 0, unlistedCount = 0;
+        for (const DirNode* folder : prune.detached_) {
+            unlistedSize += std::max<std::int64_t>(0, folder->size - trackedInside[folder]);
+            unlistedCount += std::max<std::int64_t>(0, folder->fileCount - listedInside[folder]);
+        }
+        for (const auto& [category, lost] :
+             unlistedShares(result, prune.categories_, removedIDs, unlistedSize, unlistedCount)) {
+            prune.categories_[category].size += lost.size;
+            prune.categories_[category].count += lost.count;
+        }
+    }
+
+    for (DirNode* parent : filesTouched) {
+        FolderFiles entry{parent, {}};
+        for (std::size_t i = 0; i < parent->files.size(); ++i)
+            if (removedIDs.count(parent->files[i].id)) entry.drop.push_back(i);
+        if (!entry.drop.empty()) prune.folderFiles_.push_back(std::move(entry));
+    }
+    for (std::size_t i = 0; i < result.files.size(); ++i)
+        if (removedIDs.count(result.files[i].id)) prune.files_.push_back(i);
+    for (std::size_t i = 0; i < result.artifacts.size(); ++i) {
+        const std::string& path = result.artifacts[i].path;
+        bool gone = paths.count(path) > 0;
+        for (std::size_t slash = path.find('/', 1); !gone && slash != std::string::npos;
+             slash = path.find('/', slash + 1))
+            gone = paths.count(path.substr(0, slash)) > 0;
+        if (gone) prune.artifacts_.push_back(i);
+    }
+    return prune;
+}
+
+std::vector<std::shared_ptr<DirNode>> ScanPrune::apply(ScanResult& result) {
+    std::vector<std::shared_ptr<DirNode>> out;
+    if (!isFor(result)) return out;
+    for (const Lowering& l : lowerings_)
+        for (DirNode* n = l.from; n; n = n->parent) {
+            lower(n->size, l.size);
+            lower(n->fileCount, l.files);
+        }
+    for (const auto& [folder, bytes] : smallFiles_)
+        lower(folder->smallFilesSize, bytes);
+    for (const auto& [category, lost] : categories_) {
+        auto it = result.categoryTotals.find(category);
+        if (it == result.categoryTotals.end()) continue;  // never created by a removal
+        lower(it->second.size, lost.size);
+        lower(it->second.count, lost.count);
+    }
+    std::vector<DirNode*> parents;
+    for (DirNode* folder : detached_) {
+        parents.push_back(folder->parent);
+        folder->parent = nullptr;  // lets holders of the folder see that it left the tree
+    }
+    std::sort(parents.begin(), parents.end());
+    parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
+    for (DirNode* parent : parents) {
+        auto& children = parent->children;
+        auto kept = std::stable_partition(children.begin(), children.end(),
+                                          [](const auto& child) { return child->parent != nullptr; });
+        std::move(kept, children.end(), std::back_inserter(out));
+        children.erase(kept, children.end());
+    }
+    for (FolderFiles& entry : folderFiles_)
+        dropAt(entry.folder->files, entry.drop);
+    dropAt(result.files, files_);
+    dropAt(result.artifacts, artifacts_);
+    result_ = nullptr;  // applied once
+    return out;
+}
+
+}  // namespace nimbrel

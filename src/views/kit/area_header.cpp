@@ -1,0 +1,170 @@
+#include "views/kit/area_header.h"
+
+#include <QFontMetricsF>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include "theme/fonts.h"
+#include "theme/palette.h"
+#include "views/kit/elided_label.h"
+#include "views/kit/navigation.h"
+
+namespace nimbrel {
+
+namespace {
+
+constexpr double kTracking = -0.4;
+constexpr double kPressedScale = 0.98;
+
+}  // namespace
+
+AreaHeader::AreaHeader(AppState& state, std::optional<QString> subtitle, QWidget* trailing, QWidget* parent)
+    : QWidget(parent), state_(state), subtitle_(std::move(subtitle)) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(32, 12, 32, 16);
+    row->setSpacing(16);
+
+    auto* column = new QVBoxLayout;
+    column->setSpacing(4);
+    tabs_ = new AreaTabs(state_, this);
+    column->addWidget(tabs_, 0, Qt::AlignLeft);
+    caption_ = new ElidedLabel(this);
+    caption_->setFont(Fonts::font(12, FontWeight::medium));
+    caption_->setColor([](const QWidget* w) { return Palette::ink3().resolve(w); });
+    caption_->setElideMode(Qt::ElideMiddle);
+    // The tab row already reserves the underline's 6 below the titles, which is the caption's gap.
+    column->addWidget(caption_);
+    row->addLayout(column, 1);
+    row->addSpacing(0);
+    if (trailing) {
+        trailing->setParent(this);
+        row->addWidget(trailing, 0, Qt::AlignBottom);
+    }
+
+    connect(&state_, &AppState::sectionChanged, this, &AreaHeader::followState);
+    followState();
+}
+
+void AreaHeader::setSubtitle(std::optional<QString> subtitle) {
+    subtitle_ = std::move(subtitle);
+    followState();
+}
+
+QString AreaHeader::caption() const {
+    if (subtitle_) return *subtitle_;
+    const std::optional<SidebarItem> section = state_.section();
+    return section ? nimbrel::caption(*section) : QString();
+}
+
+void AreaHeader::followState() {
+    caption_->setText(caption());
+}
+
+AreaTabs::AreaTabs(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(&state_, &AppState::sectionChanged, this, &AreaTabs::followState);
+    followState();
+}
+
+void AreaTabs::followState() {
+    items_ = nimbrel::items(Navigation::currentArea(state_));
+    updateGeometry();
+    update();
+}
+
+bool AreaTabs::isSelected(SidebarItem item) const {
+    return state_.section() == item;
+}
+
+bool AreaTabs::hasUnderline() const {
+    if (!isPressable()) return false;
+    const std::optional<SidebarItem> section = state_.section();
+    return section && std::find(items_.begin(), items_.end(), *section) != items_.end();
+}
+
+QFont AreaTabs::titleFont(SidebarItem item) const {
+    QFont font =
+        Fonts::font(kTitleSize, isSelected(item) ? FontWeight::heavy : FontWeight::bold, FontDesign::rounded);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, kTracking);
+    return font;
+}
+
+QRectF AreaTabs::titleRect(SidebarItem item) const {
+    double x = 0;
+    for (SidebarItem i : items_) {
+        const QFontMetricsF fm(titleFont(i));
+        const double w = fm.horizontalAdvance(title(i));
+        if (i == item) return QRectF(x, 0, w, fm.height());
+        x += w + kSpacing;
+    }
+    return {};
+}
+
+QSize AreaTabs::sizeHint() const {
+    if (items_.empty()) return {};
+    const QRectF last = titleRect(items_.back());
+    double height = 0;
+    for (SidebarItem i : items_)
+        height = std::max(height, titleRect(i).height());
+    return QSize(static_cast<int>(std::ceil(last.right())),
+                 static_cast<int>(std::ceil(height + kUnderlineGap)));
+}
+
+std::optional<SidebarItem> AreaTabs::itemAt(const QPointF& pos) const {
+    for (SidebarItem i : items_) {
+        if (titleRect(i).adjusted(-kSpacing / 2, 0, kSpacing / 2, 0).contains(pos)) return i;
+    }
+    return std::nullopt;
+}
+
+void AreaTabs::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !isPressable()) return QWidget::mousePressEvent(event);
+    pressed_ = itemAt(event->position());
+    update();
+}
+
+void AreaTabs::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !isPressable()) return QWidget::mouseReleaseEvent(event);
+    const std::optional<SidebarItem> pressed = pressed_;
+    pressed_.reset();
+    update();
+    if (pressed && itemAt(event->position()) == pressed) state_.setSection(*pressed);
+}
+
+void AreaTabs::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const double baseline = [&] {
+        double ascent = 0;
+        for (SidebarItem i : items_)
+            ascent = std::max(ascent, QFontMetricsF(titleFont(i)).ascent());
+        return ascent;
+    }();
+    for (SidebarItem item : items_) {
+        const QRectF r = titleRect(item);
+        p.save();
+        if (pressed_ == item) {
+            p.translate(r.center());
+            p.scale(kPressedScale, kPressedScale);
+            p.translate(-r.center());
+        }
+        p.setFont(titleFont(item));
+        p.setPen((isSelected(item) ? Palette::ink() : Palette::ink3()).resolve(this));
+        p.drawText(QPointF(r.x(), baseline), title(item));
+        p.restore();
+    }
+    if (hasUnderline()) {
+        const QRectF r = titleRect(*state_.section());
+        const QFontMetricsF fm(titleFont(*state_.section()));
+        const double bottom = baseline + fm.descent();
+        const QRectF line(r.x(), bottom - kUnderlineHeight + kUnderlineGap, r.width(), kUnderlineHeight);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Palette::nimbrel());
+        p.drawRoundedRect(line, kUnderlineHeight / 2, kUnderlineHeight / 2);
+    }
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,88 @@
+#include "views/kit/elided_label.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <cmath>
+
+#include "theme/fixed_digits.h"
+
+namespace nimbrel {
+
+ElidedLabel::ElidedLabel(QWidget* parent) : QWidget(parent) {
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void ElidedLabel::setText(const QString& text) {
+    if (text_ == text) return;
+    text_ = text;
+    updateGeometry();
+    update();
+}
+
+void ElidedLabel::setFont(const QFont& font) {
+    font_ = font;
+    updateGeometry();
+    update();
+}
+
+void ElidedLabel::setColor(std::function<QColor(const QWidget*)> color) {
+    color_ = std::move(color);
+    update();
+}
+
+void ElidedLabel::setElideMode(Qt::TextElideMode mode) {
+    mode_ = mode;
+    update();
+}
+
+void ElidedLabel::setAlignment(Qt::Alignment alignment) {
+    alignment_ = alignment;
+    update();
+}
+
+void ElidedLabel::setFixedDigits(bool fixed) {
+    fixedDigits_ = fixed;
+    updateGeometry();
+    update();
+}
+
+void ElidedLabel::setMaximumTextWidth(int width) {
+    maxWidth_ = width;
+    updateGeometry();
+}
+
+QString ElidedLabel::shownText() const {
+    // A line break in a name would otherwise start a second line.
+    QString line = text_;
+    line.replace(QLatin1Char('\n'), QChar(0x2424)).replace(QLatin1Char('\r'), QChar(0x240D));
+    if (fixedDigits_ && mode_ == Qt::ElideMiddle)
+        return FixedDigits::elided(font_, line, contentsRect().width());
+    return QFontMetrics(font_).elidedText(line, mode_, contentsRect().width());
+}
+
+QSize ElidedLabel::sizeHint() const {
+    const QFontMetrics fm(font_);
+    int w =
+        (fixedDigits_ ? int(std::ceil(FixedDigits::advance(font_, text_))) : fm.horizontalAdvance(text_)) + 1;
+    if (maxWidth_ > 0) w = std::min(w, maxWidth_);
+    const QMargins m = contentsMargins();
+    return QSize(w + m.left() + m.right(), fm.height() + m.top() + m.bottom());
+}
+
+QSize ElidedLabel::minimumSizeHint() const {
+    return QSize(0, QFontMetrics(font_).height());
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setFont(font_);
+    p.setPen(color_ ? color_(this) : palette().color(QPalette::WindowText));
+    if (fixedDigits_)
+        FixedDigits::draw(p, QRectF(contentsRect()), alignment_, shownText());
+    else
+        p.drawText(contentsRect(), static_cast<int>(alignment_) | Qt::TextSingleLine, shownText());
+}
+
+}  // namespace nimbrel

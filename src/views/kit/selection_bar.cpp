@@ -1,0 +1,220 @@
+#include "views/kit/selection_bar.h"
+
+#include <QDragEnterEvent>
+#include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMimeData>
+#include <QPainter>
+#include <QShortcut>
+#include <cmath>
+
+#include "theme/appearance.h"
+#include "theme/fonts.h"
+#include "theme/motion.h"
+#include "theme/nimbrel_button.h"
+#include "theme/palette.h"
+#include "theme/shapes.h"
+#include "util/fmt.h"
+#include "views/kit/files_text.h"
+#include "views/kit/modal_host.h"
+
+namespace nimbrel {
+
+namespace {
+constexpr int kLeading = 16;
+constexpr int kTrailing = 10;
+// The drag form of one item, under Nimbrel's own type so no other program takes it for a file.
+constexpr const char* kItemType = "application/x-nimbrel-clean-item";
+}  // namespace
+
+SelectionBar::SelectionBar(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+    setAcceptDrops(true);
+    setFixedSize(kWidth, kHeight);
+    if (parent) DecorationHost::attach(this);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(kLeading, 0, kTrailing, 0);
+    row->setSpacing(12);
+    row->addStretch(1);
+    clear_ = new NimbrelButton(tr("Clear"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small, this);
+    clear_->setToolTip(tr("Deselect everything"));
+    review_ = new NimbrelButton(tr("Review & Nimbrelise…"), NimbrelButton::Kind::primary,
+                                NimbrelButton::Size::regular, this);
+    review_->setSymbol(QStringLiteral("humidity.fill"));
+    const QString keys = QKeySequence(Qt::CTRL | Qt::Key_Backspace).toString(QKeySequence::NativeText);
+    review_->setToolTip(tr("Review everything selected in every tab, then nimbrelise (%1)").arg(keys));
+    row->addWidget(clear_);
+    row->addWidget(review_);
+    connect(clear_, &QAbstractButton::clicked, this, [this] { state_.queue().setItems({}); });
+    connect(review_, &QAbstractButton::clicked, this, [this] { state_.nimbrelise(); });
+    auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this] {
+        // Not under a card, and not while a removal runs.
+        if (review_->isEnabled() && isVisible() && !ModalHost::isPresented(state_)) state_.nimbrelise();
+    });
+    connect(&roll_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
+    connect(&targetAmount_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
+    connect(&state_.queue(), &CleanQueue::itemsChanged, this, &SelectionBar::refresh);
+    connect(&state_, &AppState::isDeletingChanged, this, &SelectionBar::refresh);
+    refresh();
+}
+
+QString SelectionBar::totalText(const std::vector<CleanItem>& items) {
+    int64_t total = 0;
+    for (const CleanItem& item : items)
+        total += item.size;
+    return Fmt::bytes(std::max<int64_t>(0, total));
+}
+
+QString SelectionBar::sourceLine(const std::vector<CleanQueue::SourceTotal>& totals) {
+    QStringList parts;
+    for (const CleanQueue::SourceTotal& t : totals)
+        parts << sourceTitle(t.source) + QLatin1Char(' ') + QString::number(t.count);
+    return parts.join(QStringLiteral(" \u00B7 "));
+}
+
+void SelectionBar::refresh() {
+    const QString total = totalText(state_.queue().items());
+    if (total != total_ && !total_.isEmpty()) {
+        // The new figure rolls up into place while the old one leaves; the value itself never
+        // passes through figures the selection did not have.
+        previousTotal_ = total_;
+        roll_.setImmediate(0);
+        roll_.animateTo(1, Motion::snappy(0.3), true);
+    }
+    total_ = total;
+    sources_ = sourceLine(state_.queue().bySource());
+    review_->setEnabled(!state_.isDeleting());
+    update();
+}
+
+QMimeData* SelectionBar::mimeData(const CleanItem& item) {
+    auto* data = new QMimeData;
+    if (const auto json = item.toJson()) data->setData(QString::fromLatin1(kItemType), "[" + *json + "]");
+    return data;
+}
+
+std::optional<std::vector<CleanItem>> SelectionBar::droppedItems(const QMimeData* data,
+                                                                 bool fromThisProcess) {
+    // Only Nimbrel's own rows start these drags; anything from another program is refused.
+    if (!data || !fromThisProcess || !data->hasFormat(QString::fromLatin1(kItemType))) return std::nullopt;
+    const QJsonDocument doc = QJsonDocument::fromJson(data->data(QString::fromLatin1(kItemType)));
+    if (!doc.isArray()) return std::nullopt;
+    std::vector<CleanItem> items;
+    for (const QJsonValue& value : doc.array()) {
+        auto item = CleanItem::fromJson(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+        if (!item) return std::nullopt;
+        // An id is an absolute path or a junk location.
+        if (item->id.empty() || (item->id[0] != '/' && item->id.rfind("junk:", 0) != 0)) return std::nullopt;
+        items.push_back(*item);
+    }
+    return items;
+}
+
+bool SelectionBar::drop(const std::vector<CleanItem>& items) {
+    if (items.empty()) return false;
+    state_.queue().add(items);
+    return true;
+}
+
+void SelectionBar::setTargeted(bool on) {
+    if (targeted_ == on) return;
+    targeted_ = on;
+    targetAmount_.animateTo(on ? 1 : 0, Motion::snappy(0.2));
+    update();
+}
+
+void SelectionBar::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppedItems(event->mimeData(), event->source() != nullptr)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        setTargeted(true);
+    } else {
+        event->ignore();
+    }
+}
+
+void SelectionBar::dragMoveEvent(QDragMoveEvent* event) {
+    if (targeted_) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    }
+}
+
+void SelectionBar::dragLeaveEvent(QDragLeaveEvent*) {
+    setTargeted(false);
+}
+
+void SelectionBar::dropEvent(QDropEvent* event) {
+    setTargeted(false);
+    const auto items = droppedItems(event->mimeData(), event->source() != nullptr);
+    if (items && drop(*items)) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+bool SelectionBar::event(QEvent* event) {
+    // The shell places the bar after building it: its shadow is painted by the new parent.
+    if (event->type() == QEvent::ParentChange) DecorationHost::attach(this);
+    return QWidget::event(event);
+}
+
+QMargins SelectionBar::decorationMargins() const {
+    const int reach = static_cast<int>(std::ceil(Shapes::reach(kShadowBlur)));
+    return QMargins(reach, reach, reach, reach + static_cast<int>(kShadowDrop));
+}
+
+void SelectionBar::paintDecoration(QPainter& p) {
+    p.setRenderHint(QPainter::Antialiasing);
+    Shapes::shadow(p, Shapes::capsule(QRectF(rect())), QColor::fromRgbF(0, 0, 0, kShadowOpacity), kShadowBlur,
+                   QPointF(0, kShadowDrop));
+}
+
+void SelectionBar::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = QRectF(rect());
+    const QPainterPath capsule = Shapes::capsule(r);
+    p.fillPath(capsule, Palette::panel().resolve(this));
+    const double t = targetAmount_.value();
+    const double line = 1 + t;
+    p.setPen(QPen(mixColor(Palette::glassEdge(), Palette::accent().resolve(this), t), line));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(Shapes::capsule(r.adjusted(line / 2, line / 2, -line / 2, -line / 2)));
+
+    const QFont totalFont = Fonts::font(20, FontWeight::black, FontDesign::rounded);
+    const QFont lineFont = Fonts::font(11.5, FontWeight::medium);
+    const QFontMetrics tm(totalFont);
+    const QFontMetrics lm(lineFont);
+    const int block = tm.height() + lm.height();
+    const int top = (height() - block) / 2;
+    QLinearGradient brand = Palette::nimbrel();
+    brand.setCoordinateMode(QGradient::ObjectMode);
+    const double roll = roll_.value();
+    const double rise = 10;
+    const auto drawTotal = [&](const QString& value, double dy, double opacity) {
+        if (opacity <= 0) return;
+        QPainterPath text;
+        text.addText(QPointF(kLeading, top + tm.ascent() + dy), totalFont, value);
+        p.save();
+        p.setOpacity(opacity);
+        p.fillPath(text, brand);
+        p.restore();
+    };
+    p.save();
+    p.setClipRect(QRect(kLeading - 2, top, width() / 2, tm.height()));
+    if (roll < 1) drawTotal(previousTotal_, -rise * roll, 1 - roll);
+    drawTotal(total_, rise * (1 - roll), roll);
+    p.restore();
+    p.setFont(lineFont);
+    p.setPen(Palette::ink3().resolve(this));
+    p.drawText(QRect(kLeading, top + tm.height(), width() / 2, lm.height()), Qt::AlignLeft | Qt::AlignVCenter,
+               sources_);
+}
+
+}  // namespace nimbrel
