@@ -216,12 +216,15 @@ class Scan {
         totals_[c].count += 1;
     }
 
-    FileItem makeItem(std::string path, std::string name, std::int64_t size, std::int64_t logicalSize,
+    // The name is the path's last component and shares its bytes.
+    FileItem makeItem(std::string_view path, std::int64_t size, std::int64_t logicalSize,
                       std::chrono::system_clock::time_point modified,
                       std::chrono::system_clock::time_point accessed, FileCategory category, bool isPackage,
                       DirNode* parent, std::uint64_t inode) {
-        return FileItem{nextID_++, std::move(path), std::move(name), size,   logicalSize, modified,
-                        accessed,  category,        isPackage,       parent, inode};
+        SharedString shared(path);
+        SharedString name = shared.lastComponent();
+        return FileItem{nextID_++, std::move(shared), std::move(name), size,   logicalSize, modified,
+                        accessed,  category,          isPackage,       parent, inode};
     }
 
     void noteUnreadable(const WalkEntry& e) {
@@ -285,6 +288,9 @@ class Scan {
         DirNode* node = stack_.back();
         stack_.pop_back();
         depths_.pop_back();
+        // The lists are complete: the room they grew into would stay unused for the result's life.
+        node->files.shrink_to_fit();
+        node->children.shrink_to_fit();
         if (e.level == 1 && discovered_.hasOpen()) discovered_.settleOpen(node->size);
         if (!stack_.empty()) {
             stack_.back()->size += node->size;
@@ -311,8 +317,8 @@ class Scan {
             parent->smallFilesSize += p.size;
             return;
         }
-        FileItem item = makeItem(std::move(p.path), std::move(p.name), p.size, p.logicalSize, p.modified,
-                                 p.accessed, p.category, true, parent, 0);
+        FileItem item =
+            makeItem(p.path, p.size, p.logicalSize, p.modified, p.accessed, p.category, true, parent, 0);
         item.fileCount = p.count;
         parent->files.push_back(std::move(item));
     }
@@ -344,11 +350,11 @@ class Scan {
             parent->smallFilesSize += size;
             return;
         }
-        FileItem item =
-            makeItem(std::string(e.path), std::string(e.name), size, e.size, toTimePoint(e.modified),
-                     toTimePoint(e.accessed), category, false, parent, e.inode);
+        FileItem item = makeItem(e.path, size, e.size, toTimePoint(e.modified), toTimePoint(e.accessed),
+                                 category, false, parent, e.inode);
         if (e.level == 1) {
-            discovered_.append(DiscoveredEntry{item.path, item.name, size, false, std::nullopt, false});
+            discovered_.append(
+                DiscoveredEntry{item.path.str(), item.name.str(), size, false, std::nullopt, false});
             report();
         }
         parent->files.push_back(std::move(item));

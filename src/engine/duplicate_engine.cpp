@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -80,11 +81,11 @@ struct Sha256 {
 class RegularFile {
   public:
     // O_NONBLOCK stays set: it has no effect on reads of a regular file.
-    explicit RegularFile(const std::string& path) {
+    explicit RegularFile(const char* path) {
         constexpr int base = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
-        fd_ = ::open(path.c_str(), base | O_NOATIME);
+        fd_ = ::open(path, base | O_NOATIME);
         // O_NOATIME is refused (EPERM) on files of other owners unless we may change their times.
-        if (fd_ < 0 && errno == EPERM) fd_ = ::open(path.c_str(), base);
+        if (fd_ < 0 && errno == EPERM) fd_ = ::open(path, base);
         if (fd_ < 0) return;
         if (::fstat(fd_, &st_) != 0 || !S_ISREG(st_.st_mode)) {
             close();
@@ -140,7 +141,7 @@ struct Fingerprint {
 
 // SHA-256 of the first 64 KiB and, for a file above 128 KiB, of the last 64 KiB as well. A file that
 // cannot be opened or read gets no fingerprint: it would only fail again when hashed in full.
-Fingerprint fingerprint(const std::string& path, int64_t logicalSize) {
+Fingerprint fingerprint(const char* path, int64_t logicalSize) {
     Fingerprint out;
     RegularFile file(path);
     if (!file.ok()) return out;
@@ -163,7 +164,7 @@ Fingerprint fingerprint(const std::string& path, int64_t logicalSize) {
 
 // A quick hash of a file's first 4 KiB and of how many bytes were there; never 0, which stands for a
 // file that could not be read.
-uint64_t headKey(const std::string& path) {
+uint64_t headKey(const char* path) {
     RegularFile file(path);
     if (!file.ok()) return 0;
     char buf[kHeadBytes];
@@ -200,22 +201,6 @@ void parallelFor(size_t count, int threads, const std::function<bool(size_t)>& b
         t.join();
 }
 
-// Lists keyed by a value, remembering the order in which the keys first came.
-template <typename Key>
-class OrderedBuckets {
-  public:
-    void add(const Key& key, size_t item) {
-        auto [it, inserted] = index_.try_emplace(key, lists_.size());
-        if (inserted) lists_.emplace_back(key, std::vector<size_t>{});
-        lists_[it->second].second.push_back(item);
-    }
-    std::vector<std::pair<Key, std::vector<size_t>>>& lists() { return lists_; }
-
-  private:
-    std::unordered_map<Key, size_t> index_;
-    std::vector<std::pair<Key, std::vector<size_t>>> lists_;
-};
-
 std::string replacePlaceholders(std::string text, const std::string& placeholder, const std::string& first,
                                 const std::string& second) {
     for (const std::string* value : {&first, &second}) {
@@ -237,9 +222,12 @@ std::string DuplicateProgress::text(const std::function<std::string(int64_t)>& b
                                bytes(std::max<int64_t>(done, 0)), bytes(std::max<int64_t>(total, 0)));
 }
 
-std::optional<std::string> DuplicateEngine::fullHash(const std::string& path,
-                                                     const std::function<bool()>& cancelled,
-                                                     const std::function<void(int64_t)>& onBytes) {
+namespace {
+
+// SHA-256 of a whole file; nothing when it cannot be opened as a regular file, a read fails, or
+// `cancelled` turns true before a chunk.
+template <typename Cancelled, typename OnBytes>
+std::optional<Digest> hashWhole(const char* path, const Cancelled& cancelled, const OnBytes& onBytes) {
     RegularFile file(path);
     if (!file.ok()) return std::nullopt;
     ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -248,97 +236,132 @@ std::optional<std::string> DuplicateEngine::fullHash(const std::string& path,
     if (!buffer) buffer = std::make_unique<unsigned char[]>(kChunkBytes);
     Sha256 sha;
     for (;;) {
-        if (cancelled && cancelled()) return std::nullopt;
+        if (cancelled()) return std::nullopt;
         ssize_t n = readSome(file.fd(), buffer.get(), kChunkBytes);
         // A read error must not end the hash early as if the file ended there: two unreadable files
         // would then "match" and one could be removed as an extra copy.
         if (n < 0) return std::nullopt;
         if (n == 0) break;
         sha.add(buffer.get(), static_cast<size_t>(n));
-        if (onBytes) onBytes(n);
+        onBytes(n);
     }
-    return hex(sha.digest());
+    return sha.digest();
 }
 
-std::optional<std::vector<DuplicateEngine::IndexGroup>> DuplicateEngine::findIndices(
-    const std::vector<Candidate>& files, const std::function<bool()>& cancelled,
-    const DuplicateProgressFn& progress, int threads) {
-    auto isCancelled = [&] { return cancelled && cancelled(); };
+struct DigestHash {
+    size_t operator()(const Digest& d) const noexcept {
+        size_t h;
+        std::memcpy(&h, d.data(), sizeof h);  // already uniformly spread
+        return h;
+    }
+};
+
+// Indices 0..count-1 ordered by key(i), ties in index order. Sorting (key, index) pairs rather than
+// indices through the key keeps the sort in cache.
+template <typename Key>
+std::vector<uint32_t> orderBy(size_t count, const Key& key) {
+    std::vector<std::pair<uint64_t, uint32_t>> keyed(count);
+    for (size_t i = 0; i < count; ++i)
+        keyed[i] = {key(i), static_cast<uint32_t>(i)};
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<uint32_t> order(count);
+    for (size_t i = 0; i < count; ++i)
+        order[i] = keyed[i].second;
+    return order;
+}
+
+// A group found: the shared digest and the members, as indices into the search's input, in input
+// order.
+struct IndexGroup {
+    Digest digest;
+    std::vector<uint32_t> members;
+};
+
+// The search itself. Memory is what a million candidates call for: a few fixed-size entries per file
+// that shares its size with another, each array freed once its stage is over, and digests only for
+// the few files that get that far. Paths, sizes and inode numbers are read from the items.
+std::optional<std::vector<IndexGroup>> search(const std::vector<const FileItem*>& files,
+                                              const CancelToken& token, const DuplicateProgressFn& progress,
+                                              int threads) {
+    auto isCancelled = [&] { return token.isCancelled(); };
     std::mutex reportMutex;
     auto report = [&](const DuplicateProgress& p) {
         if (progress) progress(p);
     };
 
-    // 1. Size buckets, in the order the sizes first occur: sorted indices rather than a table of
-    // lists, which at a million files would weigh more than the files.
-    std::vector<uint32_t> bySize(files.size());
-    for (size_t i = 0; i < files.size(); ++i)
-        bySize[i] = static_cast<uint32_t>(i);
-    std::stable_sort(bySize.begin(), bySize.end(),
-                     [&](uint32_t a, uint32_t b) { return files[a].logicalSize < files[b].logicalSize; });
-    struct Run {
-        uint32_t first, begin, length;
-    };
-    std::vector<Run> runs;
-    for (size_t begin = 0; begin < bySize.size();) {
-        size_t end = begin + 1;
-        while (end < bySize.size() && files[bySize[end]].logicalSize == files[bySize[begin]].logicalSize)
-            ++end;
-        if (end - begin > 1)
-            runs.push_back({bySize[begin], static_cast<uint32_t>(begin), static_cast<uint32_t>(end - begin)});
-        begin = end;
+    // 1. Size buckets, in the order their sizes first occur; within one, input order.
+    std::vector<uint32_t> sized;         // input indices of the kept buckets, bucket by bucket
+    std::vector<uint32_t> bucketStarts;  // where each bucket begins in `sized`, then sized.size()
+    {
+        std::vector<std::pair<int64_t, uint32_t>> bySize(files.size());
+        for (size_t i = 0; i < files.size(); ++i)
+            bySize[i] = {files[i]->logicalSize, static_cast<uint32_t>(i)};
+        std::sort(bySize.begin(), bySize.end());
+        struct Run {
+            uint32_t first, begin, length;
+        };
+        std::vector<Run> runs;
+        size_t kept = 0;
+        for (size_t begin = 0; begin < bySize.size();) {
+            size_t end = begin + 1;
+            while (end < bySize.size() && bySize[end].first == bySize[begin].first)
+                ++end;
+            if (end - begin > 1) {
+                runs.push_back(
+                    {bySize[begin].second, static_cast<uint32_t>(begin), static_cast<uint32_t>(end - begin)});
+                kept += end - begin;
+            }
+            begin = end;
+        }
+        std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.first < b.first; });
+        sized.reserve(kept);
+        bucketStarts.reserve(runs.size() + 1);
+        for (const Run& run : runs) {
+            bucketStarts.push_back(static_cast<uint32_t>(sized.size()));
+            for (uint32_t j = run.begin; j < run.begin + run.length; ++j)
+                sized.push_back(bySize[j].second);
+        }
+        bucketStarts.push_back(static_cast<uint32_t>(sized.size()));
     }
-    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.first < b.first; });
-    std::vector<size_t> sized;  // files of the kept buckets, bucket by bucket
-    std::vector<std::pair<size_t, size_t>> bucketRanges;
-    for (const Run& run : runs) {
-        bucketRanges.emplace_back(sized.size(), sized.size() + run.length);
-        sized.insert(sized.end(), bySize.begin() + run.begin, bySize.begin() + run.begin + run.length);
-    }
-    std::vector<uint32_t>().swap(bySize);
-    std::vector<Run>().swap(runs);
     if (sized.empty()) return std::vector<IndexGroup>{};
     const auto total = static_cast<int64_t>(sized.size());
+    auto itemAt = [&](size_t k) -> const FileItem& { return *files[sized[k]]; };
 
-    // 2. Fingerprints, in parallel and read in inode order (on a disk that seeks, the order the
-    // files lie in); the sets are built afterwards in bucket and input order.
-    std::vector<Fingerprint> prints(sized.size());
-    std::vector<uint32_t> readOrder(sized.size());
-    for (size_t k = 0; k < sized.size(); ++k)
-        readOrder[k] = static_cast<uint32_t>(k);
-    std::stable_sort(readOrder.begin(), readOrder.end(),
-                     [&](uint32_t a, uint32_t b) { return files[sized[a]].inode < files[sized[b]].inode; });
+    // 2. The heads alone, under a quick hash, read in inode order (on a disk that seeks, the order
+    // the files lie in): a file whose head no other file of its size shares has no twin, and most
+    // files go no further. A quick-hash collision only lets a file through.
     std::atomic<bool> stopped{false};
-    int64_t done = 0;
-    // First the heads alone, under a quick hash: a file whose head no other file of its size shares
-    // has no twin, and most files go no further. A quick-hash collision only lets a file through.
-    std::vector<uint64_t> heads(sized.size());  // 0: could not be read
-    parallelFor(sized.size(), threadCount(threads, sized.size()), [&](size_t j) {
-        if (isCancelled()) {
-            stopped = true;
-            return false;
-        }
-        const size_t k = readOrder[j];
-        heads[k] = headKey(*files[sized[k]].path);
-        std::lock_guard lock(reportMutex);
-        ++done;
-        if (done % kFingerprintReportEvery == 0) {
-            report({DuplicateProgress::Stage::fingerprinting,
-                    static_cast<double>(done) * kFingerprintShare /
-                        static_cast<double>(std::max<int64_t>(total, 1)),
-                    done, total});
-        }
-        return true;
-    });
-    if (stopped) return std::nullopt;
-    std::vector<uint32_t> toPrint;  // in read order
+    std::vector<char> shared(sized.size(), 0);
     {
-        std::vector<char> shared(sized.size(), 0);
+        std::vector<uint64_t> heads(sized.size());  // 0: could not be read
+        {
+            const std::vector<uint32_t> readOrder =
+                orderBy(sized.size(), [&](size_t k) { return itemAt(k).inode; });
+            int64_t done = 0;
+            parallelFor(readOrder.size(), threadCount(threads, readOrder.size()), [&](size_t j) {
+                if (isCancelled()) {
+                    stopped = true;
+                    return false;
+                }
+                const size_t k = readOrder[j];
+                heads[k] = headKey(itemAt(k).path.c_str());
+                std::lock_guard lock(reportMutex);
+                ++done;
+                if (done % kFingerprintReportEvery == 0) {
+                    report({DuplicateProgress::Stage::fingerprinting,
+                            static_cast<double>(done) * kFingerprintShare /
+                                static_cast<double>(std::max<int64_t>(total, 1)),
+                            done, total});
+                }
+                return true;
+            });
+        }
+        if (stopped) return std::nullopt;
         std::vector<std::pair<uint64_t, uint32_t>> keyed;
-        for (auto [begin, end] : bucketRanges) {
+        for (size_t b = 0; b + 1 < bucketStarts.size(); ++b) {
             keyed.clear();
-            for (size_t k = begin; k < end; ++k)
-                if (heads[k] != 0) keyed.emplace_back(heads[k], static_cast<uint32_t>(k));
+            for (uint32_t k = bucketStarts[b]; k < bucketStarts[b + 1]; ++k)
+                if (heads[k] != 0) keyed.emplace_back(heads[k], k);
             std::sort(keyed.begin(), keyed.end());
             for (size_t i = 0; i < keyed.size(); ++i) {
                 if ((i > 0 && keyed[i - 1].first == keyed[i].first) ||
@@ -346,108 +369,139 @@ std::optional<std::vector<DuplicateEngine::IndexGroup>> DuplicateEngine::findInd
                     shared[keyed[i].second] = 1;
             }
         }
-        std::vector<uint64_t>().swap(heads);
-        for (uint32_t k : readOrder)
-            if (shared[k]) toPrint.push_back(k);
     }
-    parallelFor(toPrint.size(), threadCount(threads, toPrint.size()), [&](size_t j) {
-        if (isCancelled()) {
-            stopped = true;
-            return false;
-        }
-        const size_t k = toPrint[j];
-        const Candidate& c = files[sized[k]];
-        prints[k] = fingerprint(*c.path, c.logicalSize);
-        return true;
-    });
-    if (stopped) return std::nullopt;
-    std::vector<uint32_t>().swap(toPrint);
-    std::vector<uint32_t>().swap(readOrder);
 
-    std::vector<std::vector<size_t>> candidateSets;
-    // Small files whose fingerprint already hashed all of them need no second read.
-    std::unordered_map<size_t, Digest> wholeDigests;
-    for (auto [begin, end] : bucketRanges) {
-        // Two paths of one (device, inode) are one file, not twins: keep the first path only.
-        std::unordered_set<InodeKey> seen;
-        OrderedBuckets<std::string> byPrint;
-        for (size_t k = begin; k < end; ++k) {
-            const Fingerprint& fp = prints[k];
-            if (!fp.ok) continue;
-            if (!seen.insert(fp.inode).second) continue;
-            if (fp.whole) wholeDigests.emplace(sized[k], fp.digest);
-            byPrint.add(std::string(reinterpret_cast<const char*>(fp.digest.data()), fp.digest.size()),
-                        sized[k]);
-        }
-        for (auto& [print, members] : byPrint.lists()) {
-            if (members.size() > 1) candidateSets.push_back(std::move(members));
-        }
-    }
-    prints.clear();
-    prints.shrink_to_fit();
-
-    // 3. and 4. Full hashes. Largest files go first so that the threads finish together; results
-    // land in their input slots, so the order of the groups does not depend on it.
-    std::vector<size_t> hashInputs;
-    int64_t totalBytes = 0;
-    for (const auto& set : candidateSets) {
-        for (size_t i : set) {
-            hashInputs.push_back(i);
-            totalBytes += files[i].logicalSize;
-        }
-    }
-    std::vector<size_t> order(hashInputs.size());
-    for (size_t k = 0; k < order.size(); ++k)
-        order[k] = k;
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return files[hashInputs[a]].logicalSize > files[hashInputs[b]].logicalSize;
-    });
-    std::vector<std::optional<std::string>> hashes(hashInputs.size());
-    std::atomic<int64_t> hashed{0};
-    parallelFor(order.size(), threadCount(threads, order.size()), [&](size_t k) {
-        size_t slot = order[k];
-        const Candidate& c = files[hashInputs[slot]];
-        if (auto known = wholeDigests.find(hashInputs[slot]); known != wholeDigests.end()) {
+    // 3. Fingerprints of the files that got through, again in inode order.
+    std::vector<uint32_t> printed;  // positions in `sized`, ascending
+    for (size_t k = 0; k < sized.size(); ++k)
+        if (shared[k]) printed.push_back(static_cast<uint32_t>(k));
+    std::vector<char>().swap(shared);
+    std::vector<Fingerprint> prints(printed.size());
+    {
+        const std::vector<uint32_t> readOrder =
+            orderBy(printed.size(), [&](size_t s) { return itemAt(printed[s]).inode; });
+        parallelFor(readOrder.size(), threadCount(threads, readOrder.size()), [&](size_t j) {
             if (isCancelled()) {
                 stopped = true;
                 return false;
             }
-            hashes[slot] = hex(known->second);
-            hashed.fetch_add(c.logicalSize, std::memory_order_relaxed);
-        } else {
-            hashes[slot] = fullHash(*c.path, cancelled,
-                                    [&](int64_t n) { hashed.fetch_add(n, std::memory_order_relaxed); });
-        }
-        if (!hashes[slot]) {
-            if (isCancelled()) {
-                stopped = true;
-                return false;
-            }
+            const size_t s = readOrder[j];
+            const FileItem& f = itemAt(printed[s]);
+            prints[s] = fingerprint(f.path.c_str(), f.logicalSize);
             return true;
-        }
-        std::lock_guard lock(reportMutex);
-        int64_t now = hashed.load();
-        report({DuplicateProgress::Stage::verifying,
-                kFingerprintShare + static_cast<double>(now) * (1 - kFingerprintShare) /
-                                        static_cast<double>(std::max<int64_t>(totalBytes, 1)),
-                now, totalBytes});
-        return true;
-    });
+        });
+    }
     if (stopped) return std::nullopt;
 
+    // Candidate sets: within a bucket, the files of one fingerprint, in the order the fingerprints
+    // first occur. Two paths of one (device, inode) are one file, not twins: the first path stays.
+    std::vector<uint32_t> hashInputs;  // slots in `prints`, set by set
+    std::vector<uint32_t> setStarts;
+    {
+        std::unordered_set<InodeKey> seen;
+        std::unordered_map<Digest, uint32_t, DigestHash> listOf;
+        std::vector<std::vector<uint32_t>> lists;
+        size_t s = 0;
+        for (size_t b = 0; b + 1 < bucketStarts.size(); ++b) {
+            seen.clear();
+            listOf.clear();
+            lists.clear();
+            for (; s < printed.size() && printed[s] < bucketStarts[b + 1]; ++s) {
+                const Fingerprint& fp = prints[s];
+                if (!fp.ok || !seen.insert(fp.inode).second) continue;
+                auto [it, added] = listOf.try_emplace(fp.digest, static_cast<uint32_t>(lists.size()));
+                if (added) lists.emplace_back();
+                lists[it->second].push_back(static_cast<uint32_t>(s));
+            }
+            for (const auto& list : lists) {
+                if (list.size() < 2) continue;
+                setStarts.push_back(static_cast<uint32_t>(hashInputs.size()));
+                hashInputs.insert(hashInputs.end(), list.begin(), list.end());
+            }
+        }
+        setStarts.push_back(static_cast<uint32_t>(hashInputs.size()));
+    }
+
+    // 4. Full hashes. Largest files go first so that the threads finish together; results land in
+    // their input slots, so the order of the groups does not depend on it. Small files whose
+    // fingerprint already hashed all of them are not read again.
+    int64_t totalBytes = 0;
+    for (uint32_t s : hashInputs)
+        totalBytes += itemAt(printed[s]).logicalSize;
+    std::vector<Digest> hashes(hashInputs.size());
+    std::vector<char> hashed(hashInputs.size(), 0);
+    {
+        const std::vector<uint32_t> order = orderBy(hashInputs.size(), [&](size_t h) {
+            return ~static_cast<uint64_t>(itemAt(printed[hashInputs[h]]).logicalSize);
+        });
+        std::atomic<int64_t> bytes{0};
+        parallelFor(order.size(), threadCount(threads, order.size()), [&](size_t j) {
+            const size_t h = order[j];
+            const Fingerprint& fp = prints[hashInputs[h]];
+            const FileItem& f = itemAt(printed[hashInputs[h]]);
+            std::optional<Digest> digest;
+            if (fp.whole) {
+                if (isCancelled()) {
+                    stopped = true;
+                    return false;
+                }
+                digest = fp.digest;
+                bytes.fetch_add(f.logicalSize, std::memory_order_relaxed);
+            } else {
+                digest = hashWhole(f.path.c_str(), isCancelled,
+                                   [&](int64_t n) { bytes.fetch_add(n, std::memory_order_relaxed); });
+            }
+            if (!digest) {
+                if (isCancelled()) {
+                    stopped = true;
+                    return false;
+                }
+                return true;
+            }
+            hashes[h] = *digest;
+            hashed[h] = 1;
+            std::lock_guard lock(reportMutex);
+            const int64_t now = bytes.load();
+            report({DuplicateProgress::Stage::verifying,
+                    kFingerprintShare + static_cast<double>(now) * (1 - kFingerprintShare) /
+                                            static_cast<double>(std::max<int64_t>(totalBytes, 1)),
+                    now, totalBytes});
+            return true;
+        });
+    }
+    if (stopped) return std::nullopt;
+
+    // Groups: within a candidate set, the files of one hash, in the order the hashes first occur.
     std::vector<IndexGroup> groups;
-    size_t slot = 0;
-    for (const auto& set : candidateSets) {
-        OrderedBuckets<std::string> byHash;
-        for (size_t i : set) {
-            if (hashes[slot]) byHash.add(*hashes[slot], i);
-            ++slot;
+    std::unordered_map<Digest, uint32_t, DigestHash> listOf;
+    std::vector<IndexGroup> lists;
+    for (size_t set = 0; set + 1 < setStarts.size(); ++set) {
+        listOf.clear();
+        lists.clear();
+        for (uint32_t h = setStarts[set]; h < setStarts[set + 1]; ++h) {
+            if (!hashed[h]) continue;
+            auto [it, added] = listOf.try_emplace(hashes[h], static_cast<uint32_t>(lists.size()));
+            if (added) lists.push_back({hashes[h], {}});
+            lists[it->second].members.push_back(sized[printed[hashInputs[h]]]);
         }
-        for (auto& [hash, members] : byHash.lists()) {
-            if (members.size() > 1) groups.push_back({hash, std::move(members)});
-        }
+        for (IndexGroup& list : lists)
+            if (list.members.size() > 1) groups.push_back(std::move(list));
     }
     return groups;
+}
+
+}  // namespace
+
+std::optional<std::string> DuplicateEngine::fullHash(const std::string& path,
+                                                     const std::function<bool()>& cancelled,
+                                                     const std::function<void(int64_t)>& onBytes) {
+    auto digest = hashWhole(
+        path.c_str(), [&] { return cancelled && cancelled(); },
+        [&](int64_t n) {
+            if (onBytes) onBytes(n);
+        });
+    if (!digest) return std::nullopt;
+    return hex(*digest);
 }
 
 std::optional<std::vector<DuplicateGroup>> DuplicateEngine::find(const std::vector<FileItem>& files,
@@ -465,23 +519,16 @@ std::optional<std::vector<DuplicateGroup>> DuplicateEngine::find(const std::vect
                                                                  const CancelToken& token,
                                                                  const DuplicateProgressFn& progress,
                                                                  int threads) {
-    std::vector<Candidate> candidates;
-    candidates.reserve(files.size());
-    for (const FileItem* f : files)
-        candidates.push_back({&f->path, f->logicalSize, f->inode});
-    auto found = findIndices(
-        candidates, [&token] { return token.isCancelled(); }, progress, threads);
+    auto found = search(files, token, progress, threads);
     if (!found) return std::nullopt;
-    std::vector<Candidate>().swap(candidates);
-
     std::vector<DuplicateGroup> groups;
     groups.reserve(found->size());
-    for (auto& g : *found) {
+    for (IndexGroup& g : *found) {
         DuplicateGroup group;
-        group.id = std::move(g.id);
+        group.id = hex(g.digest);
         group.size = files[g.members.front()]->size;
         group.files.reserve(g.members.size());
-        for (size_t i : g.members)
+        for (uint32_t i : g.members)
             group.files.push_back(*files[i]);
         std::stable_sort(group.files.begin(), group.files.end(),
                          [](const FileItem& a, const FileItem& b) { return a.modified > b.modified; });

@@ -55,21 +55,6 @@ struct DuplicateEngine {
                                                            const DuplicateProgressFn& progress = {},
                                                            int threads = 0);
 
-    // The search on bare (path, logical size) pairs; groups hold indices into `files`, in input order.
-    struct Candidate {
-        const std::string* path;
-        int64_t logicalSize;
-        uint64_t inode;  // where known (else 0): reads go in inode order
-    };
-    struct IndexGroup {
-        std::string id;
-        std::vector<size_t> members;
-    };
-    static std::optional<std::vector<IndexGroup>> findIndices(const std::vector<Candidate>& files,
-                                                              const std::function<bool()>& cancelled,
-                                                              const DuplicateProgressFn& progress,
-                                                              int threads);
-
     // Lower-case hex SHA-256 of the whole file, read in 4 MiB chunks; nothing when the file cannot be
     // opened as a regular file, a read fails, or `cancelled` turns true before a chunk.
     static std::optional<std::string> fullHash(const std::string& path,

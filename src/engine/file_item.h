@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/file_category.h"
+#include "engine/shared_string.h"
 
 namespace nimbrel {
 
@@ -14,8 +15,10 @@ class DirNode;
 // One scanned file, or one package folder counted as a file.
 struct FileItem {
     std::int64_t id = 0;  // unique within the run: each scan continues from the last one's lastID
-    std::string path;
-    std::string name;
+    // Shared by every copy of the item; the scanner makes `name` the last component of `path`, so
+    // the bytes are held once (see SharedString).
+    SharedString path;
+    SharedString name;
     std::int64_t size = 0;         // allocated bytes (blocks x 512); for a package, over its files
     std::int64_t logicalSize = 0;  // content length
     std::chrono::system_clock::time_point modified;

@@ -49,7 +49,15 @@ class ResultFixture : public testing::Test {
         }
     }
     void addFile(DirNode* parent, const std::string& name, std::int64_t size, FileCategory category) {
-        FileItem item{nextID++, parent->path() + "/" + name, name, size, size, {}, {}, category, false,
+        FileItem item{nextID++,
+                      SharedString(parent->path() + "/" + name),
+                      SharedString(name),
+                      size,
+                      size,
+                      {},
+                      {},
+                      category,
+                      false,
                       parent};
         parent->files.push_back(item);
         result.files.push_back(item);
