@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "theme/animated_value.h"
+#include "views/kit/scroll_watch.h"
 
 namespace nimbrel {
 
@@ -180,32 +181,12 @@ QSize ReviewList::minimumSizeHint() const {
 }
 
 void ReviewList::watchScroll() {
-    if (scroll_) return;
-    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
-        if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) {
-            scroll_ = area;
-            auto later = [this] {
-                if (refreshQueued_) return;
-                refreshQueued_ = true;
-                QTimer::singleShot(0, this, [this] {
-                    refreshQueued_ = false;
-                    refresh();
-                });
-            };
-            connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this, later);
-            connect(area->verticalScrollBar(), &QScrollBar::rangeChanged, this, later);
-            return;
-        }
-    }
+    if (!scroll_) scroll_ = watchEnclosingScroll(this, [this] { refresh(); });
 }
 
 void ReviewList::refresh() {
     watchScroll();
-    QRect view = rect();
-    if (scroll_) {
-        const QWidget* viewport = scroll_->viewport();
-        view = QRect(mapFrom(viewport, QPoint(0, 0)), viewport->size());
-    }
+    QRect view = visiblePart(this, scroll_);
     view.adjust(0, -kOverscan, 0, kOverscan);
     const size_t n = rows_.size();
     // Tops and bottoms only grow down the column, so the rows in view are found by halving.

@@ -82,7 +82,6 @@ class ReviewList : public QWidget {
     std::vector<int> tops_;
     std::unordered_map<std::string, QPointer<QWidget>> built_;
     QPointer<QAbstractScrollArea> scroll_;
-    bool refreshQueued_ = false;
 };
 
 }  // namespace nimbrel

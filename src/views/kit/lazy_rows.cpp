@@ -8,6 +8,8 @@
 #include <limits>
 #include <unordered_map>
 
+#include "views/kit/scroll_watch.h"
+
 namespace nimbrel {
 
 namespace {
@@ -104,29 +106,11 @@ QSize LazyRows::minimumSizeHint() const {
 }
 
 void LazyRows::watchScroll() {
-    if (scroll_) return;
-    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
-        if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) {
-            scroll_ = area;
-            auto later = [this] {
-                if (refreshQueued_) return;
-                refreshQueued_ = true;
-                QTimer::singleShot(0, this, [this] {
-                    refreshQueued_ = false;
-                    refresh();
-                });
-            };
-            connect(area->verticalScrollBar(), &QScrollBar::valueChanged, this, later);
-            connect(area->verticalScrollBar(), &QScrollBar::rangeChanged, this, later);
-            return;
-        }
-    }
+    if (!scroll_) scroll_ = watchEnclosingScroll(this, [this] { refresh(); });
 }
 
 QRect LazyRows::viewRect() const {
-    if (!scroll_) return rect();
-    const QWidget* viewport = scroll_->viewport();
-    return QRect(mapFrom(viewport, QPoint(0, 0)), viewport->size());
+    return visiblePart(this, scroll_);
 }
 
 void LazyRows::refresh() {

@@ -109,7 +109,6 @@ class LazyRows : public QWidget {
     std::vector<Step> steps_;
     AnimatedValue close_{1};
     QPointer<QAbstractScrollArea> scroll_;
-    bool refreshQueued_ = false;
 };
 
 }  // namespace nimbrel
