@@ -442,6 +442,7 @@ TEST_F(AppStateTest, OnlyTargetsThatScannedOrWereStoppedStayRecent) {
     h.scanner.answer(0, resultAt("/fine"));
     settle(&h.scanner);
     s.scan("/stopped");
+    h.scanner.call(1);  // its worker is the second call before the next scan starts
     s.cancelScan();
     s.scan("/gone");
     EXPECT_EQ(s.recents().front(), "/gone");  // offered while it runs, as any target
