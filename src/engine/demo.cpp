@@ -78,7 +78,6 @@ class Builder {
         f.isPackage = packageCategory.has_value();
         f.parent = parent;
         parent->files.push_back(f);
-        files_.push_back(f);
         addUpwards(parent, size, 1);
         auto& total = categories_[f.category];
         total.size += size;
@@ -100,12 +99,11 @@ class Builder {
     std::shared_ptr<ScanResult> finish(std::shared_ptr<DirNode> root) {
         root->sortRecursively();
         auto bySize = [](const auto& a, const auto& b) { return a.size > b.size; };
-        std::stable_sort(files_.begin(), files_.end(), bySize);
         std::stable_sort(artifacts_.begin(), artifacts_.end(), bySize);
         auto result = std::make_shared<ScanResult>();
         result->totalFiles = root->fileCount;
         result->root = std::move(root);
-        result->files = std::move(files_);
+        result->files = ListedFiles::of(*result->root);
         result->categoryTotals = std::move(categories_);
         result->artifacts = std::move(artifacts_);
         result->totalDirs = dirs_;
@@ -125,7 +123,6 @@ class Builder {
 
     int64_t nextID_;
     Clock::time_point now_;
-    std::vector<FileItem> files_;
     std::map<FileCategory, CategoryTotal> categories_;
     std::vector<DevArtifact> artifacts_;
     int64_t dirs_ = 1;  // the root

@@ -60,33 +60,6 @@ FileCategory categoryOfFile(std::string_view name) {
     return FileCategory::classify(std::string_view(ext, length));
 }
 
-// Orders files largest first, equal sizes in their present order, as std::stable_sort would, but
-// without its temporary copy of the whole list: at a million listed files that copy would be the
-// scan's largest allocation.
-void sortLargestFirst(std::vector<FileItem>& files) {
-    std::vector<std::pair<std::int64_t, std::uint32_t>> order(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i)
-        order[i] = {-files[i].size, static_cast<std::uint32_t>(i)};
-    std::sort(order.begin(), order.end());
-    // Move each item to its place by following the permutation's cycles.
-    std::vector<bool> placed(files.size());
-    for (std::size_t start = 0; start < files.size(); ++start) {
-        if (placed[start] || order[start].second == start) continue;
-        FileItem held = std::move(files[start]);
-        std::size_t at = start;
-        for (;;) {
-            placed[at] = true;
-            const std::size_t from = order[at].second;
-            if (from == start) {
-                files[at] = std::move(held);
-                break;
-            }
-            files[at] = std::move(files[from]);
-            at = from;
-        }
-    }
-}
-
 // The one package folder being counted as a file.
 struct PackageAccumulator {
     std::string path;
@@ -171,26 +144,13 @@ class Scan {
         }
         if (token_.isCancelled() || !rootNode_) return nullptr;
 
-        // The flat list is gathered from the folders once the walk is over, at its exact size and in
-        // walk order (ids are handed out in that order without gaps), rather than grown alongside.
-        std::vector<FileItem> files(static_cast<std::size_t>(nextID_ - firstID_));
-        std::vector<const DirNode*> pending{rootNode_.get()};
-        while (!pending.empty()) {
-            const DirNode* node = pending.back();
-            pending.pop_back();
-            for (const FileItem& f : node->files)
-                files[static_cast<std::size_t>(f.id - firstID_)] = f;
-            for (const auto& child : node->children)
-                pending.push_back(child.get());
-        }
         rootNode_->sortRecursively();
         auto bySize = [](const auto& a, const auto& b) { return a.size > b.size; };
-        sortLargestFirst(files);
         std::stable_sort(artifacts_.begin(), artifacts_.end(), bySize);
 
         auto result = std::make_shared<ScanResult>();
         result->root = rootNode_;
-        result->files = std::move(files);
+        result->files = ListedFiles::of(*rootNode_);
         for (FileCategory c : FileCategory::allCases())
             if (seen_[c]) result->categoryTotals.emplace(c, totals_[c]);
         result->artifacts = std::move(artifacts_);

@@ -27,8 +27,9 @@ std::string compareFile(const FileItem& a, const FileItem& b) {
     return {};
 }
 
-std::string compareFiles(const std::vector<FileItem>& a, const std::vector<FileItem>& b,
-                         const std::string& where) {
+// A folder's own list or a result's flat one.
+template <typename Files>
+std::string compareFiles(const Files& a, const Files& b, const std::string& where) {
     if (a.size() != b.size())
         return where + ": " + std::to_string(a.size()) + " vs " + std::to_string(b.size()) + " files";
     for (std::size_t i = 0; i < a.size(); ++i)

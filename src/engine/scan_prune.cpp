@@ -1,6 +1,7 @@
 #include "engine/scan_prune.h"
 
 #include <algorithm>
+#include <functional>
 #include <string_view>
 
 #include "engine/node_finder.h"
@@ -231,9 +232,29 @@ std::vector<std::shared_ptr<DirNode>> ScanPrune::apply(ScanResult& result) {
         std::move(kept, children.end(), std::back_inserter(out));
         children.erase(kept, children.end());
     }
-    for (FolderFiles& entry : folderFiles_)
-        dropAt(entry.folder->files, entry.drop);
-    dropAt(result.files, files_);
+    std::vector<const FileItem*>& listed = result.files.references();
+    dropAt(listed, files_);
+    if (!folderFiles_.empty()) {
+        // The folders' lists close up over what left them: what the flat list refers to there moves
+        // down by the number of items dropped before it.
+        std::unordered_map<const DirNode*, const FolderFiles*> closing;
+        for (const FolderFiles& entry : folderFiles_)
+            closing.emplace(entry.folder, &entry);
+        for (const FileItem*& ref : listed) {
+            auto it = closing.find(ref->parent);
+            if (it == closing.end()) continue;
+            const std::vector<FileItem>& files = it->first->files;
+            const std::less<const FileItem*> before;
+            if (before(ref, files.data()) || !before(ref, files.data() + files.size()))
+                continue;  // an item the list keeps itself
+            const auto at = static_cast<std::size_t>(ref - files.data());
+            const std::vector<std::size_t>& drop = it->second->drop;
+            const auto dropped = std::lower_bound(drop.begin(), drop.end(), at) - drop.begin();
+            ref = files.data() + (at - static_cast<std::size_t>(dropped));
+        }
+        for (FolderFiles& entry : folderFiles_)
+            dropAt(entry.folder->files, entry.drop);
+    }
     dropAt(result.artifacts, artifacts_);
     result_ = nullptr;  // applied once
     return out;

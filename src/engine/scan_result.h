@@ -13,6 +13,7 @@
 #include "engine/dir_node.h"
 #include "engine/file_category.h"
 #include "engine/file_item.h"
+#include "engine/listed_files.h"
 
 namespace nimbrel {
 
@@ -29,7 +30,7 @@ struct CategoryTotal {
 class ScanResult {
   public:
     std::shared_ptr<DirNode> root;
-    std::vector<FileItem> files;  // largest first
+    ListedFiles files;  // the tree's items, largest first
     // A category that never occurred has no entry.
     std::map<FileCategory, CategoryTotal> categoryTotals;
     std::vector<DevArtifact> artifacts;  // largest first

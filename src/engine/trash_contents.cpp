@@ -34,7 +34,7 @@ void clearMarks(DirNode& top) {
 }  // namespace
 
 void leaveOutTrashContents(ScanResult& result, const HostLayout& layout) {
-    std::erase_if(result.files, [&](const FileItem& f) { return layout.isInsideTrash(f.path); });
+    result.files.eraseIf([&](const FileItem& f) { return layout.isInsideTrash(f.path); });
     std::erase_if(result.artifacts, [&](const DevArtifact& a) { return layout.isTrashOrInside(a.path); });
     if (!result.root) return;
     if (layout.isTrashOrInside(result.root->name)) {

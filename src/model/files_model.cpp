@@ -79,7 +79,7 @@ void FileIndex::build() {
     recent_.clear();
     hit_.clear();
     if (!result_) return;
-    const std::vector<FileItem>& files = result_->files;
+    const ListedFiles& files = result_->files;
     const size_t n = files.size();
     ids_.reserve(n);
     sizes_.reserve(n);
@@ -115,7 +115,7 @@ void FileIndex::build() {
 // A removal erased files from the result, keeping the order of the rest: walk both lists once to
 // map old positions to new ones, then compact every column in place.
 void FileIndex::prune() {
-    const std::vector<FileItem>& files = result_->files;
+    const ListedFiles& files = result_->files;
     constexpr Row kGone = ~Row(0);
     std::vector<Row> moved(ids_.size(), kGone);
     size_t next = 0;

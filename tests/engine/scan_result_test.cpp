@@ -35,6 +35,7 @@ class ResultFixture : public testing::Test {
         addSmall(a, 50, 1, FileCategory::code);
         addSmall(modules, 400, 3, FileCategory::code);
         result.artifacts = {{"/r/a/c/node_modules", "Node.js dependencies", 400, 3}};
+        result.files = ListedFiles::of(*root);
     }
 
     DirNode* addFolder(DirNode* parent, const std::string& name) {
@@ -60,7 +61,6 @@ class ResultFixture : public testing::Test {
                       false,
                       parent};
         parent->files.push_back(item);
-        result.files.push_back(item);
         grow(parent, size, 1);
         result.categoryTotals[category].size += size;
         result.categoryTotals[category].count += 1;
@@ -273,7 +273,6 @@ struct RandomTree {
                 item.category = categories[std::rand() % 3];
                 item.parent = node;
                 node->files.push_back(item);
-                result.files.push_back(item);
                 result.categoryTotals[item.category].size += item.size;
                 result.categoryTotals[item.category].count += 1;
                 for (DirNode* n = node; n; n = n->parent) {
@@ -290,6 +289,7 @@ struct RandomTree {
             result.categoryTotals[FileCategory::other].size += small;
             result.categoryTotals[FileCategory::other].count += small > 0 ? 2 : 0;
         }
+        result.files = ListedFiles::of(*result.root);
     }
 
     // Paths that do not lie inside one another: folders, listed files and unlisted small files.
@@ -320,9 +320,11 @@ void plainRemove(ScanResult& r, const std::unordered_set<std::string>& paths,
             lower(it->second.count, count);
         }
     };
+    // Copies: the folders' lists change under the flat one's references.
+    const std::vector<FileItem> flat(r.files.begin(), r.files.end());
     std::unordered_set<std::int64_t> removed;
     std::unordered_set<std::string> handled;
-    for (const FileItem& item : r.files) {
+    for (const FileItem& item : flat) {
         if (!paths.count(item.path)) continue;
         removed.insert(item.id);
         handled.insert(item.path);
@@ -344,7 +346,7 @@ void plainRemove(ScanResult& r, const std::unordered_set<std::string>& paths,
                 lower(n->fileCount, folder->fileCount);
             }
             std::int64_t tracked = 0, trackedFiles = 0;
-            for (const FileItem& item : r.files) {
+            for (const FileItem& item : flat) {
                 if (!item.path.starts_with(path + "/") || removed.count(item.id)) continue;
                 removed.insert(item.id);
                 tracked += item.size;
@@ -368,7 +370,8 @@ void plainRemove(ScanResult& r, const std::unordered_set<std::string>& paths,
         }
         if (counted > 0) lowerCategory(FileCategory::classify("txt"), counted);
     }
-    std::erase_if(r.files, [&](const FileItem& f) { return removed.count(f.id) > 0; });
+    // What stays keeps its order, which is the order a fresh listing gives.
+    r.files = ListedFiles::of(*r.root);
 }
 
 // Every folder's figures and lists, in tree order, as text.
@@ -394,6 +397,21 @@ std::string describe(const ScanResult& r) {
     return out;
 }
 
+// Every entry of the flat list is an item its folder still holds, in a folder still in the tree:
+// a reference left behind by a prune would read another item, or freed memory.
+bool listedFromTheTree(const ScanResult& r) {
+    for (const FileItem& f : r.files) {
+        const DirNode* folder = f.parent;
+        if (!folder) return false;
+        const auto& held = folder->files;
+        if (std::none_of(held.begin(), held.end(), [&](const FileItem& g) { return &g == &f; })) return false;
+        while (folder->parent)
+            folder = folder->parent;
+        if (folder != r.root.get()) return false;
+    }
+    return true;
+}
+
 TEST(ScanResultPruning, AgreesWithThePlainRulesOnRandomTrees) {
     for (unsigned seed = 1; seed <= 200; ++seed) {
         RandomTree pruned(seed), plain(seed);
@@ -403,6 +421,13 @@ TEST(ScanResultPruning, AgreesWithThePlainRulesOnRandomTrees) {
             sizes[p] = p.ends_with("loose.txt") ? 60 : 999;
         pruned.result.remove(paths, sizes);
         plainRemove(plain.result, paths, sizes);
+        ASSERT_TRUE(listedFromTheTree(pruned.result)) << "seed " << seed;
+        ASSERT_EQ(describe(pruned.result), describe(plain.result)) << "seed " << seed;
+        // A second removal works from the references the first one moved.
+        const std::unordered_set<std::string> more = pruned.disjointPick();
+        pruned.result.remove(more, {});
+        plainRemove(plain.result, more, {});
+        ASSERT_TRUE(listedFromTheTree(pruned.result)) << "seed " << seed;
         ASSERT_EQ(describe(pruned.result), describe(plain.result)) << "seed " << seed;
     }
 }
@@ -420,6 +445,7 @@ TEST(ScanResultPruning, APlannedPruneAppliesOnceAndHandsBackWhatItDetached) {
             gone = prune.apply(planned.result);
             EXPECT_TRUE(prune.apply(planned.result).empty()) << "a plan applies once";
         }
+        EXPECT_TRUE(listedFromTheTree(planned.result)) << "seed " << seed;
         for (const auto& folder : gone) {
             EXPECT_EQ(folder->parent, nullptr);
             EXPECT_TRUE(std::any_of(paths.begin(), paths.end(), [&](const std::string& p) {
@@ -452,7 +478,6 @@ TEST(ScanResultPruning, AHundredThousandFilesAndFoldersInOneFolder) {
         f.size = 2000;
         f.parent = big.get();
         big->files.push_back(f);
-        result.files.push_back(f);
         auto sub = std::make_shared<DirNode>("d" + std::to_string(i), big.get());
         sub->size = 3000;
         sub->fileCount = 2;
@@ -464,6 +489,7 @@ TEST(ScanResultPruning, AHundredThousandFilesAndFoldersInOneFolder) {
     big->fileCount = result.root->fileCount = 100000 * 3 + 1;
     big->smallFilesSize = 7;
     result.categoryTotals[FileCategory::other] = {100000 * 5000 + 7, 100000 * 3 + 1};
+    result.files = ListedFiles::of(*result.root);
     // One of each stays.
     paths.erase("/r/big/f5");
     paths.erase("/r/big/d9");
@@ -485,7 +511,7 @@ TEST_F(ResultFixture, APackageTakesTheFilesItHeldFromTheCounts) {
                      {},       FileCategory::application, true,       ab};
     package.fileCount = 40;
     ab->files.push_back(package);
-    result.files.push_back(package);
+    result.files = ListedFiles::of(*root);
     grow(ab, 5000, 40);
     result.categoryTotals[FileCategory::application] = {5000, 1};
 

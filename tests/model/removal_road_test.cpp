@@ -502,7 +502,8 @@ TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
     writeFile(road.path("stays.bin"), 3000);
     road.scan();
 
-    road.state->duplicates().run(road.state->result()->files, 0);
+    const auto& listed = road.state->result()->files;
+    road.state->duplicates().run(std::vector<FileItem>(listed.begin(), listed.end()), 0);
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     while (road.state->duplicates().isRunning() && std::chrono::steady_clock::now() < deadline) {
         QCoreApplication::sendPostedEvents();
