@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string_view>
 #include <thread>
@@ -183,8 +185,17 @@ class Scan {
                       DirNode* parent, std::uint64_t inode) {
         SharedString shared(path);
         SharedString name = shared.lastComponent();
-        return FileItem{nextID_++, std::move(shared), std::move(name), size,   logicalSize, modified,
-                        accessed,  category,          isPackage,       parent, inode};
+        return FileItem{.id = nextID_++,
+                        .path = std::move(shared),
+                        .name = std::move(name),
+                        .size = size,
+                        .logicalSize = logicalSize,
+                        .modified = modified,
+                        .accessed = accessed,
+                        .category = category,
+                        .isPackage = isPackage,
+                        .parent = parent,
+                        .inode = inode};
     }
 
     void noteUnreadable(const WalkEntry& e) {
@@ -279,7 +290,8 @@ class Scan {
         }
         FileItem item =
             makeItem(p.path, p.size, p.logicalSize, p.modified, p.accessed, p.category, true, parent, 0);
-        item.fileCount = p.count;
+        item.fileCount = static_cast<std::int32_t>(
+            std::min<std::int64_t>(p.count, std::numeric_limits<std::int32_t>::max()));
         parent->files.push_back(std::move(item));
     }
 

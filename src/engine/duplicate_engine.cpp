@@ -27,7 +27,9 @@ namespace {
 constexpr int64_t kEdgeBytes = 65536;               // fingerprint: first and last 64 KiB
 constexpr size_t kHeadBytes = 4096;                 // compared before any fingerprint
 constexpr int64_t kHeadOnlyLimit = 2 * kEdgeBytes;  // up to this size the head alone is hashed
-constexpr size_t kChunkBytes = 4 * 1024 * 1024;     // full hash reads
+// Full hash reads. Every hashing thread keeps one buffer: 1 MiB reads from the page cache as fast as
+// larger ones, and eight threads of 4 MiB would hold 32 MiB for nothing.
+constexpr size_t kChunkBytes = 1024 * 1024;
 constexpr int64_t kFingerprintReportEvery = 50;
 constexpr double kFingerprintShare = 0.2;
 constexpr int kMaxThreads = 8;
@@ -333,10 +335,11 @@ std::optional<std::vector<IndexGroup>> search(const std::vector<const FileItem*>
     std::atomic<bool> stopped{false};
     std::vector<char> shared(sized.size(), 0);
     {
+        const std::vector<uint32_t> readOrder =
+            orderBy(sized.size(), [&](size_t k) { return itemAt(k).inode; });
+        // Only now: the read order's sort keys, the search's largest array, are gone.
         std::vector<uint64_t> heads(sized.size());  // 0: could not be read
         {
-            const std::vector<uint32_t> readOrder =
-                orderBy(sized.size(), [&](size_t k) { return itemAt(k).inode; });
             int64_t done = 0;
             parallelFor(readOrder.size(), threadCount(threads, readOrder.size()), [&](size_t j) {
                 if (isCancelled()) {

@@ -55,7 +55,7 @@ struct DuplicateEngine {
                                                            const DuplicateProgressFn& progress = {},
                                                            int threads = 0);
 
-    // Lower-case hex SHA-256 of the whole file, read in 4 MiB chunks; nothing when the file cannot be
+    // Lower-case hex SHA-256 of the whole file, read in 1 MiB chunks; nothing when the file cannot be
     // opened as a regular file, a read fails, or `cancelled` turns true before a chunk.
     static std::optional<std::string> fullHash(const std::string& path,
                                                const std::function<bool()>& cancelled,

@@ -25,14 +25,16 @@ struct FileItem {
     std::chrono::system_clock::time_point accessed;
     FileCategory category = FileCategory::other;
     bool isPackage = false;
+    // Regular files it stands for in its folders' file counts: 1, or the files inside a package.
+    // Beside the two one-byte fields, it fills room that would be padding: a million listed files
+    // are a million items.
+    std::int32_t fileCount = 1;
     // The folder that lists it; non-owning. Valid while that folder is in a live tree; a copy kept
     // after its result was pruned or replaced must not follow it.
     DirNode* parent = nullptr;
     // The file's inode number as the scan found it (0 for a package): lets a reader of many files
     // visit them in the order they lie on the disk.
     std::uint64_t inode = 0;
-    // Regular files it stands for in its folders' file counts: 1, or the files inside a package.
-    std::int64_t fileCount = 1;
 
     // Items are identified by id alone.
     friend bool operator==(const FileItem& a, const FileItem& b) { return a.id == b.id; }

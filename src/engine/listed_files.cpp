@@ -14,16 +14,20 @@ ListedFiles ListedFiles::of(const DirNode& root) {
         std::int64_t id;
         const FileItem* item;
     };
+    // Counted first: grown by doubling, the keys would at one moment be held twice over.
+    std::vector<const DirNode*> folders{&root};
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        count += folders[i]->files.size();
+        for (const auto& child : folders[i]->children)
+            folders.push_back(child.get());
+    }
     std::vector<Keyed> keyed;
-    std::vector<const DirNode*> pending{&root};
-    while (!pending.empty()) {
-        const DirNode* node = pending.back();
-        pending.pop_back();
+    keyed.reserve(count);
+    for (const DirNode* node : folders)
         for (const FileItem& f : node->files)
             keyed.push_back({f.size, f.id, &f});
-        for (const auto& child : node->children)
-            pending.push_back(child.get());
-    }
+    std::vector<const DirNode*>().swap(folders);
     std::sort(keyed.begin(), keyed.end(),
               [](const Keyed& a, const Keyed& b) { return std::tie(b.size, a.id) < std::tie(a.size, b.id); });
     ListedFiles out;

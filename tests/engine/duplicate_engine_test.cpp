@@ -128,7 +128,7 @@ TEST(DuplicateEngine, FingerprintCoversFirstAndLastSixtyFourKiB) {
         {131073, 131072, false},
         {1 << 20, 500000, true},  // equal head and tail, different middle
         {1 << 20, -1, true},
-        {9 << 20, -1, true},  // several 4 MiB chunks
+        {9 << 20, -1, true},  // several chunks
         {9 << 20, 5 << 20, true},
     };
     for (const Case& c : cases) {

@@ -50,16 +50,13 @@ class ResultFixture : public testing::Test {
         }
     }
     void addFile(DirNode* parent, const std::string& name, std::int64_t size, FileCategory category) {
-        FileItem item{nextID++,
-                      SharedString(parent->path() + "/" + name),
-                      SharedString(name),
-                      size,
-                      size,
-                      {},
-                      {},
-                      category,
-                      false,
-                      parent};
+        FileItem item;
+        item.id = nextID++;
+        item.path = parent->path() + "/" + name;
+        item.name = name;
+        item.size = item.logicalSize = size;
+        item.category = category;
+        item.parent = parent;
         parent->files.push_back(item);
         grow(parent, size, 1);
         result.categoryTotals[category].size += size;
@@ -507,9 +504,15 @@ TEST(ScanResultPruning, AHundredThousandFilesAndFoldersInOneFolder) {
 }
 
 TEST_F(ResultFixture, APackageTakesTheFilesItHeldFromTheCounts) {
-    FileItem package{nextID++, "/r/ab/Tool.app",          "Tool.app", 5000, 5000, {},
-                     {},       FileCategory::application, true,       ab};
+    FileItem package;
+    package.id = nextID++;
+    package.path = "/r/ab/Tool.app";
+    package.name = "Tool.app";
+    package.size = package.logicalSize = 5000;
+    package.category = FileCategory::application;
+    package.isPackage = true;
     package.fileCount = 40;
+    package.parent = ab;
     ab->files.push_back(package);
     result.files = ListedFiles::of(*root);
     grow(ab, 5000, 40);
