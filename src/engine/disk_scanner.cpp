@@ -183,7 +183,7 @@ class Scan {
                       std::chrono::system_clock::time_point modified,
                       std::chrono::system_clock::time_point accessed, FileCategory category, bool isPackage,
                       DirNode* parent, std::uint64_t inode) {
-        SharedString shared(path);
+        SharedString shared(path, paths_);
         SharedString name = shared.lastComponent();
         return FileItem{.id = nextID_++,
                         .path = std::move(shared),
@@ -338,6 +338,8 @@ class Scan {
     const DiskScanner::ProgressCallback& progress_;
     PathSet skips_;
 
+    // The listed files' paths: at a million, the allocator's overhead on each would add up.
+    SharedString::Arena paths_;
     std::shared_ptr<DirNode> rootNode_;
     std::vector<DirNode*> stack_;
     std::vector<int> depths_;

@@ -25,8 +25,31 @@ class SharedString {
 
     // Made from a std::string or a string_view only when asked: otherwise `c ? item.path : text`
     // could convert either way and would not compile.
+    // Packs the bytes of many strings made one after another (a scan's paths) into large blocks,
+    // without the allocator's own overhead on each. A block goes back to the system when the last
+    // string in it goes, so a string that outlives its neighbours keeps its whole block. Used by one
+    // thread at a time; its strings may be copied and dropped on any thread.
+    class Arena {
+      public:
+        Arena() = default;
+        ~Arena();
+        Arena(const Arena&) = delete;
+        Arena& operator=(const Arena&) = delete;
+
+        // Blocks of every arena that some string (or an arena) still holds.
+        static std::size_t blocksInUse() noexcept;
+
+      private:
+        friend class SharedString;
+        void* allocate(std::size_t bytes);  // 4-aligned; null when `bytes` is too large for a block
+        char* block_ = nullptr;
+        std::size_t used_ = 0;
+    };
+
     SharedString() noexcept = default;
     explicit SharedString(std::string_view text);
+    // The bytes go into `arena` (a very long text gets a block of its own, as without one).
+    SharedString(std::string_view text, Arena& arena);
     explicit SharedString(const std::string& text) : SharedString(std::string_view(text)) {}
     SharedString(const char* text) : SharedString(std::string_view(text)) {}
     SharedString& operator=(std::string_view text) { return *this = SharedString(text); }
@@ -121,10 +144,13 @@ class SharedString {
         std::atomic<std::uint32_t> refs;
         std::uint32_t size;
     };
-    // The header's address, with the low bit set for a copy that stands for the last component.
+    // The header's address, with the low bit set for a copy that stands for the last component and
+    // the next one for bytes that live in an arena's block.
     static constexpr std::uintptr_t kTail = 1;
+    static constexpr std::uintptr_t kInArena = 2;
 
-    Header* header() const noexcept { return reinterpret_cast<Header*>(bits_ & ~kTail); }
+    Header* header() const noexcept { return reinterpret_cast<Header*>(bits_ & ~(kTail | kInArena)); }
+    void adopt(void* memory, std::string_view text, std::uintptr_t flags) noexcept;
     void retain() const noexcept {
         if (Header* h = header()) h->refs.fetch_add(1, std::memory_order_relaxed);
     }

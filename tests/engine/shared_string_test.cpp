@@ -70,5 +70,39 @@ TEST(SharedString, CopiedAcrossThreads) {
     EXPECT_EQ(shared, "/shared/among/threads");
 }
 
+// Texts packed into an arena read back whole and NUL-terminated, outlive the arena, and a very long
+// one is stored on its own; once every string is gone, so are the blocks.
+TEST(SharedStringArena, TextsOutliveTheArenaAndTheirBlocksGoWithTheLast) {
+    const std::size_t before = SharedString::Arena::blocksInUse();
+    const std::string longText = "/deep/" + std::string(200000, 'x') + "/tail.bin";
+    std::vector<std::string> texts = {"/a/b/c.txt", "", "/", "plain", longText};
+    for (int i = 0; i < 30000; ++i)  // more than a block holds
+        texts.push_back("/corpus/folder" + std::to_string(i % 97) + "/file-" + std::to_string(i) + ".dat");
+    std::vector<SharedString> kept;
+    {
+        SharedString::Arena arena;
+        for (const std::string& t : texts)
+            kept.emplace_back(t, arena);
+        EXPECT_GE(SharedString::Arena::blocksInUse(), before + 2);
+    }
+    ASSERT_EQ(kept.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        ASSERT_EQ(kept[i], texts[i]) << i;
+        ASSERT_EQ(std::string(kept[i].c_str()), texts[i]) << i;
+        const std::size_t slash = texts[i].rfind('/');
+        ASSERT_EQ(kept[i].lastComponent(),
+                  slash == std::string::npos ? texts[i] : texts[i].substr(slash + 1));
+    }
+    // Copies dropped on other threads, the originals here, in no particular order.
+    std::vector<SharedString> copies(kept.begin(), kept.end());
+    std::thread other([&] { copies.clear(); });
+    for (std::size_t i = 0; i < kept.size(); i += 2)
+        kept[i] = SharedString();
+    other.join();
+    EXPECT_EQ(kept[1], texts[1]);
+    kept.clear();
+    EXPECT_EQ(SharedString::Arena::blocksInUse(), before);
+}
+
 }  // namespace
 }  // namespace nimbrel
