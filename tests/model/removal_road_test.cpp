@@ -399,6 +399,7 @@ TEST_P(RemovalRoadTest, FolderSwappedForALinkAfterTheScanGoesAsALink) {
 // reviewed, so it stays whole and the item is a failure; a reviewed folder that became a file is
 // only a smaller thing of the same name and goes.
 TEST_P(RemovalRoadTest, FileThatBecameAFolderAfterTheScanStays) {
+    std::filesystem::remove_all(base() + "/" + name("file-to-folder"));  // what a former run left
     Road road(name("file-to-folder"));
     writeFile(road.path("report.txt"), 5000);
     writeFile(road.path("old/inner.bin"), 5000);
