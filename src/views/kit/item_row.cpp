@@ -318,13 +318,12 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     row->addWidget(hoverActions_);
 
     if (options_.expanded && options_.onDisclose) {
-        const bool open = *options_.expanded;
-        auto* disclose = new NimbrelButton(open ? rowTr("Hide items") : rowTr("Show items"),
-                                           NimbrelButton::Kind::ghost, NimbrelButton::Size::small, this);
-        disclose->setSymbol(QStringLiteral("chevron.down"));
-        disclose->setToolTip(open ? rowTr("Hide what's inside") : rowTr("See exactly what would be removed"));
-        connect(disclose, &QAbstractButton::clicked, this, [this] { options_.onDisclose(); });
-        row->addWidget(disclose);
+        disclose_ =
+            new NimbrelButton(QString(), NimbrelButton::Kind::ghost, NimbrelButton::Size::small, this);
+        disclose_->setSymbol(QStringLiteral("chevron.down"));
+        setExpanded(*options_.expanded);
+        connect(disclose_, &QAbstractButton::clicked, this, [this] { options_.onDisclose(); });
+        row->addWidget(disclose_);
     }
 
     auto* weight = new QHBoxLayout;
@@ -373,6 +372,14 @@ QString ItemRow::subtitleText() const {
 void ItemRow::setWeight(double weight) {
     options_.weight = weight;
     weightBar_->setFraction(weight);
+}
+
+void ItemRow::setExpanded(bool expanded) {
+    if (!disclose_) return;
+    options_.expanded = expanded;
+    disclose_->setText(expanded ? rowTr("Hide items") : rowTr("Show items"));
+    disclose_->setToolTip(expanded ? rowTr("Hide what's inside")
+                                   : rowTr("See exactly what would be removed"));
 }
 
 bool ItemRow::isLoaded() const {
