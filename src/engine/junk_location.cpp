@@ -46,8 +46,19 @@ std::optional<std::string> contentsFolder(const std::string& path) {
     char buffer[PATH_MAX];
     if (!::realpath(path.c_str(), buffer)) return std::nullopt;  // leads nowhere: nothing inside
     const std::string real(buffer);
-    if (SafetyGuard::isProtectedOnDisk(real) && !SafetyGuard::contentsOnly().count(real)) return std::nullopt;
-    return real;
+    // Kept by its resolved name (the home, Documents, a system folder): never read as junk.
+    if (SafetyGuard::isProtected(real)) return std::nullopt;
+    if (!SafetyGuard::isProtectedOnDisk(real)) return real;
+    // Kept by identity only: fine when that is because it is the cache folder itself (the guard
+    // knows ~/.cache by where its link leads), not a kept folder mounted or linked elsewhere.
+    struct stat target {};
+    if (::stat(real.c_str(), &target) != 0) return std::nullopt;
+    for (const std::string& open : SafetyGuard::contentsOnly()) {
+        struct stat st {};
+        if (::stat(open.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino)
+            return real;
+    }
+    return std::nullopt;
 }
 
 // The host's own folder for a macOS Library folder that has a counterpart (~/Library/Caches ->
