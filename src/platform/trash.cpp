@@ -137,7 +137,7 @@ std::string Trash::trashInfo(const std::string& originalPath, const std::string&
 
 std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
                                                const std::vector<std::string>& anchors, int64_t* leavingBytes,
-                                               const std::vector<PinnedFolder>& pinned) {
+                                               const std::vector<PinnedFolder>& pinned, bool notFolder) {
     if (leavingBytes) *leavingBytes = 0;
     ParentFolder parent = openParent(path, anchors, pinned);
     if (parent.error) return parent.error;
@@ -148,6 +148,11 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
         return RemovalError::posix(code, path + ": " + std::strerror(code));
     if (int code = statEntry(parentFd, name.c_str(), item))
         return removalErrorAt(code, parentFd, name.c_str(), path, FailedStep::rename);
+    if (notFolder && item.isFolder())
+        return RemovalError::refused(RemovalError::Cause::pathChanged,
+                                     path +
+                                         ": changed since the review (a folder took the file's place); "
+                                         "nothing was moved");
     const std::string realParent = realPathOf(parentFd);
     const std::string realPath = (realParent == "/" ? "" : realParent) + "/" + name;
     if (item.crossesMount(folder) || (item.isFolder() && !realParent.empty() && [&] {

@@ -24,7 +24,8 @@ struct Trash {
     static std::optional<RemovalError> moveToTrash(const std::string& path,
                                                    const std::vector<std::string>& anchors = {},
                                                    int64_t* leavingBytes = nullptr,
-                                                   const std::vector<PinnedFolder>& pinned = {});
+                                                   const std::vector<PinnedFolder>& pinned = {},
+                                                   bool notFolder = false);
 
     // Where the Trash folder `trashFolder` really is, when a link on the way leads it to a folder
     // the guard keeps (the home, one of its main folders, a system folder): filling or emptying its

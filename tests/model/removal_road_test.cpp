@@ -394,6 +394,30 @@ TEST_P(RemovalRoadTest, FolderSwappedForALinkAfterTheScanGoesAsALink) {
     EXPECT_TRUE(road.failures().empty());
 }
 
+// A file reviewed as a file that became a folder after the scan: what the folder holds was never
+// reviewed, so it stays whole and the item is a failure; a reviewed folder that became a file is
+// only a smaller thing of the same name and goes.
+TEST_P(RemovalRoadTest, FileThatBecameAFolderAfterTheScanStays) {
+    std::filesystem::remove_all(base() + "/" + name("file-to-folder"));  // what a former run left
+    Road road(name("file-to-folder"));
+    writeFile(road.path("report.txt"), 5000);
+    writeFile(road.path("old/inner.bin"), 5000);
+    road.scan();
+    road.tick("report.txt");
+    road.tick("old");
+    std::filesystem::remove(road.path("report.txt"));
+    writeFile(road.path("report.txt/precious/a.bin"), 30000);
+    std::filesystem::remove_all(road.path("old"));
+    writeFile(road.path("old"), 3000);
+    road.removeAll(permanently());
+    EXPECT_TRUE(onDisk(road.path("report.txt/precious/a.bin")));
+    EXPECT_FALSE(onDisk(road.path("old")));
+    ASSERT_EQ(road.failures().size(), 1u);
+    EXPECT_EQ(road.failures()[0].path, road.path("report.txt"));
+    EXPECT_NE(road.failures()[0].detail.find("changed"), std::string::npos) << road.failures()[0].detail;
+    EXPECT_TRUE(road.inTree("report.txt")) << "what stayed stays in the tree";
+}
+
 // The scan root itself replaced by a link after the scan: nothing in the folder the link leads to
 // goes, though its entries bear the scanned names.
 TEST_P(RemovalRoadTest, ScanRootSwappedForALinkAfterTheScanIsRefused) {
