@@ -398,7 +398,7 @@ void ReviewSheet::judgeOnDisk() {
         if (item.kind != CleanItem::Kind::junk && !model_->isLocked(item)) paths.push_back(item.id);
     const int generation = ++onDiskGeneration_;
     Background::run(
-        Background::userInitiated(), this,
+        state_.userPool(), this,
         [paths = std::move(paths)] {
             std::unordered_set<std::string> refused;
             for (const std::string& p : paths)
