@@ -422,6 +422,7 @@ TEST(TrashEmptierTest, TrashLinkedToAKeptFolderIsNeverUsed) {
     bool kept = exists(mountPlace + "/files/precious/a.txt");
     // Nor is this program's own Trash filled there.
     const std::string ownTrash = trashFolder(), aside = trashFolder() + "-aside";
+    std::filesystem::create_directories(ownTrash);  // run alone, no earlier test has made it
     std::filesystem::rename(ownTrash, aside);
     std::filesystem::create_directory_symlink(mountPlace, ownTrash);
     const std::string item = tree.file("item.txt");

@@ -304,7 +304,7 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     if (!junk) actions->addButton(new PathActions(state_, item_.id, 24, hoverActions_));
     if (options_.preview) {
         auto* eye = new IconButton(QStringLiteral("eye"), 24, false, hoverActions_);
-        eye->setHelp(rowTr("Quick Look (or double-click)"));
+        eye->setHelp(PathActions::previewHelp());
         connect(eye, &QAbstractButton::clicked, this, [this] { options_.preview(); });
         actions->addButton(eye);
     }
@@ -518,7 +518,7 @@ void ItemRow::startDrag() {
 QStringList ItemRow::menuEntries() const {
     QStringList entries{isLoaded() ? rowTr("Deselect") : rowTr("Select for Cleaning")};
     if (options_.onOpen) entries << rowTr("Open");
-    if (options_.preview) entries << rowTr("Quick Look");
+    if (options_.preview) entries << PathActions::previewTitle();
     if (item_.kind != CleanItem::Kind::junk) entries << revealTitle() << rowTr("Copy Path");
     return entries;
 }
@@ -528,7 +528,7 @@ void ItemRow::contextMenuEvent(QContextMenuEvent* event) {
     menu.addAction(isLoaded() ? rowTr("Deselect") : rowTr("Select for Cleaning"),
                    [this] { state_.toggleSelection(item_); });
     if (options_.onOpen) menu.addAction(rowTr("Open"), [this] { options_.onOpen(); });
-    if (options_.preview) menu.addAction(rowTr("Quick Look"), [this] { options_.preview(); });
+    if (options_.preview) menu.addAction(PathActions::previewTitle(), [this] { options_.preview(); });
     if (item_.kind != CleanItem::Kind::junk) {
         const std::string id = item_.id;
         AppState* state = &state_;
