@@ -754,22 +754,31 @@ void TwinShelves::showResults() {
         listScroll_->setContent(content);
     }
     // Only sets that are new or whose copies changed get a new card; the others keep theirs, with
-    // their rows, ticks and hover, and at most move.
+    // their rows, ticks and hover, and at most move. New cards are built a few per turn of the event
+    // loop, top first: a hundred at once would hold the window still for a fifth of a second.
     std::vector<const DuplicateGroup*> shown = shownGroups();
     if (shown.size() > size_t(Twins::kShownSets)) shown.resize(size_t(Twins::kShownSets));
     const auto at = QDateTime::currentDateTime();
     std::map<std::string, SetCard> cards;
     std::vector<QWidget*> order;
+    int budget = kCardsPerTurn;
+    bool unbuilt = false;
     for (const DuplicateGroup* g : shown) {
         auto old = cards_.find(g->id);
         const FileItem* keptCopy = DuplicatesModel::kept(*g);
         if (old != cards_.end() && old->second.shelf && sameCopies(*old->second.files, g->files) &&
             *old->second.keptID == (keptCopy ? keptCopy->id : -1)) {
-            order.push_back(old->second.shelf);
+            // Below a set still waiting for its card, a kept card waits too, out of the list.
+            if (!unbuilt) order.push_back(old->second.shelf);
             cards.emplace(g->id, std::move(old->second));
             cards_.erase(old);
             continue;
         }
+        if (unbuilt || budget == 0) {
+            unbuilt = true;
+            continue;
+        }
+        --budget;
         SetCard card = makeCard(*g, at);
         order.push_back(card.shelf);
         cards.insert_or_assign(g->id, std::move(card));
@@ -788,14 +797,24 @@ void TwinShelves::showResults() {
         while (QLayoutItem* item = list->takeAt(0)) {
             QWidget* w = item->widget();
             delete item;
-            // A card still folding away from an earlier removal goes now.
-            if (w && std::find(order.begin(), order.end(), w) == order.end()) {
-                w->hide();
-                w->deleteLater();
-            }
+            if (!w || std::find(order.begin(), order.end(), w) != order.end()) continue;
+            w->hide();
+            // A card still folding away from an earlier removal goes now; a waiting one stays.
+            const bool waiting = std::any_of(cards_.begin(), cards_.end(),
+                                             [w](const auto& entry) { return entry.second.shelf == w; });
+            if (!waiting) w->deleteLater();
         }
-        for (QWidget* card : order)
+        for (QWidget* card : order) {
             list->addWidget(card);
+            card->show();
+        }
+    }
+    if (unbuilt) {
+        const int generation = ++buildTurn_;
+        QTimer::singleShot(0, this, [this, generation] {
+            if (generation == buildTurn_ && builtFor_ == Content::results && content() == Content::results)
+                showResults();
+        });
     }
     shownSets_ = int(order.size());
     list->activate();
@@ -815,7 +834,9 @@ bool TwinShelves::pruneResults() {
     for (auto it = cards_.begin(); it != cards_.end();) {
         SetCard& card = it->second;
         auto found = now.find(it->first);
-        if (!card.shelf) {
+        if (!card.shelf || card.shelf->isHidden()) {
+            // A card still waiting to be listed is built again once the removal is over.
+            if (card.shelf) card.shelf->deleteLater();
             it = cards_.erase(it);
             continue;
         }
