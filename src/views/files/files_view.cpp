@@ -698,7 +698,7 @@ bool sameCopies(const std::vector<FileItem>& shown, const std::vector<FileItem>&
 
 }  // namespace
 
-TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g, const QDateTime& at) {
+TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g) {
     auto* select =
         new NimbrelButton(tr("Select extras"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small);
     connect(select, &QAbstractButton::clicked, this,
@@ -717,23 +717,22 @@ TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g, const QDateT
         const FileItem& f = (*files)[static_cast<size_t>(i)];
         return f.id == *keptID ? f.path + '\n' : f.path;
     });
-    shelf->setRows(static_cast<int>(files->size()), ItemRow::kHeight,
-                   [this, files, keptID, preview, at](int i) -> QWidget* {
-                       if (i < 0 || static_cast<size_t>(i) >= files->size()) return nullptr;
-                       const FileItem& f = (*files)[static_cast<size_t>(i)];
-                       const bool kept = f.id == *keptID;
-                       ItemRow::Options options;
-                       options.subtitle =
-                           tr("%1 · modified %2")
-                               .arg(tildePath(PathRules::parent(f.path)), relativeDate(f.modified, at));
-                       options.weight = 1.0;
-                       if (kept) options.badge = tr("newest");
-                       const std::string path = f.path;
-                       options.preview = [preview, path] {
-                           if (preview) preview(path);
-                       };
-                       return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
-                   });
+    shelf->setRows(
+        static_cast<int>(files->size()), ItemRow::kHeight, [this, files, keptID, preview](int i) -> QWidget* {
+            if (i < 0 || static_cast<size_t>(i) >= files->size()) return nullptr;
+            const FileItem& f = (*files)[static_cast<size_t>(i)];
+            const bool kept = f.id == *keptID;
+            ItemRow::Options options;
+            options.subtitle =
+                tr("%1 · modified %2").arg(tildePath(PathRules::parent(f.path)), relativeDate(f.modified));
+            options.weight = 1.0;
+            if (kept) options.badge = tr("newest");
+            const std::string path = f.path;
+            options.preview = [preview, path] {
+                if (preview) preview(path);
+            };
+            return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
+        });
     return SetCard{shelf, files, keptID};
 }
 
@@ -758,7 +757,6 @@ void TwinShelves::showResults() {
     // loop, top first: a hundred at once would hold the window still for a fifth of a second.
     std::vector<const DuplicateGroup*> shown = shownGroups();
     if (shown.size() > size_t(Twins::kShownSets)) shown.resize(size_t(Twins::kShownSets));
-    const auto at = QDateTime::currentDateTime();
     std::map<std::string, SetCard> cards;
     std::vector<QWidget*> order;
     int budget = kCardsPerTurn;
@@ -779,7 +777,7 @@ void TwinShelves::showResults() {
             continue;
         }
         --budget;
-        SetCard card = makeCard(*g, at);
+        SetCard card = makeCard(*g);
         order.push_back(card.shelf);
         cards.insert_or_assign(g->id, std::move(card));
     }

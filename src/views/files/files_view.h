@@ -195,7 +195,9 @@ class TwinShelves : public QWidget {
         std::shared_ptr<std::vector<FileItem>> files;
         std::shared_ptr<int64_t> keptID;
     };
-    SetCard makeCard(const DuplicateGroup& g, const QDateTime& at);
+    // The card of a set; its rows read the clock when they are built, so a card kept across
+    // changes still dates its copies from now.
+    SetCard makeCard(const DuplicateGroup& g);
 
     AppState& state_;
     PreviewAction preview_;
