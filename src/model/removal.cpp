@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/disk_scanner.h"
+#include "engine/file_category.h"
 #include "engine/path_rules.h"
 #include "util/fmt.h"
 #include "util/plural.h"
@@ -57,9 +58,13 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
         }
 
         bool clearInside = junk || contentsOnly || entry.source == CleanItem::Source::deepClean;
+        // A package is listed as a file but is a folder on disk.
+        const bool reviewedAsFile = !junk && !contentsOnly && entry.kind == CleanItem::Kind::file &&
+                                    !FileCategory::packageExtensions().count(
+                                        asciiLower(pathExtension(PathRules::lastComponent(entry.id))));
         for (auto& [path, size] : candidates) {
             if (!PathRules::isNormalAbsolute(path) || !seen.insert(path).second) continue;
-            removal.request.items.push_back({path, size, clearInside});
+            removal.request.items.push_back({path, size, clearInside, reviewedAsFile});
             if (junk && sources.pin) pinFolderOf(path, sources, removal.request.pinnedFolders);
         }
         if (junk || contentsOnly) removal.clearedIDs.insert(entry.id);
