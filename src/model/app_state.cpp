@@ -107,9 +107,9 @@ AppState::AppState(AppStateServices services, QObject* parent)
       services_(std::move(services)),
       scanStarted_(services_.clock->date()),
       recents_(storedRecents()),
-      duplicates_(new DuplicatesModel(this)),
+      duplicates_(new DuplicatesModel(this, &userPool())),
       queue_(new CleanQueue(this)),
-      cleanup_(new CleanupModel(this)) {
+      cleanup_(new CleanupModel(this, &userPool(), &utilityPool())) {
     duplicates_->setResultReaders(resultReaders_);
 }
 
@@ -210,6 +210,10 @@ QThreadPool& AppState::userPool() const {
 
 QThreadPool& AppState::utilityPool() const {
     return services_.utilityPool ? *services_.utilityPool : Background::utility();
+}
+
+QThreadPool& AppState::scanPool() const {
+    return services_.scanPool ? *services_.scanPool : userPool();
 }
 
 std::optional<VolumeInfo> AppState::rootVolume() const {
@@ -324,7 +328,7 @@ void AppState::scan(const std::string& target) {
             if (scanToken == token && !token->isCancelled()) setProgress(std::move(latest));
         });
     Background::run(
-        userPool(), this,
+        scanPool(), this,
         [scanner = services_.scanner, path, options, firstID, token, forward] {
             return scanner(path, options, firstID, *token, forward);
         },

@@ -64,9 +64,11 @@ struct AppStateServices {
     std::function<std::shared_ptr<RemovalFileOps>()> fileOps;
     std::function<CommandResult()> emptyTrash;
     std::function<CommandResult(const std::string&, const std::vector<std::string>&)> runCommand;
-    // Where background work runs; unset: the shared user-initiated and utility pools.
+    // Where background work runs; unset: the shared user-initiated and utility pools. Scans run on
+    // the user pool unless given one of their own (a test's fake scans then never hold up the rest).
     QThreadPool* userPool = nullptr;
     QThreadPool* utilityPool = nullptr;
+    QThreadPool* scanPool = nullptr;
 
     static AppStateServices standard();
 };
@@ -153,6 +155,9 @@ class AppState : public QObject {
     bool didLaunch = false;
 
     const AppStateServices& services() const { return services_; }
+    // Where this state and the models and views that serve it run their background work.
+    QThreadPool& userPool() const;
+    QThreadPool& utilityPool() const;
 
     // Workers that read the current result while the main thread may prune it (an index build,
     // a twin search gathering its candidates) hold this shared; the main thread changes the result
@@ -224,8 +229,7 @@ class AppState : public QObject {
     void applyRemoval(const std::unordered_set<std::string>& paths,
                       const ScanResult::Recheck* recheck = nullptr, const ScanResult* rechecked = nullptr,
                       PlannedPrune* planned = nullptr);
-    QThreadPool& userPool() const;
-    QThreadPool& utilityPool() const;
+    QThreadPool& scanPool() const;
     std::shared_ptr<RemovalFileOps> removalFileOps(std::vector<PinnedFolder> pinned = {}) const;
     RemovalSources removalSources() const;
 

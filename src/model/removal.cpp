@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "engine/disk_scanner.h"
+#include "engine/file_category.h"
 #include "engine/path_rules.h"
 #include "util/fmt.h"
 #include "util/plural.h"
@@ -52,9 +53,13 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
         const bool contentsOnly = !junk && isContentsOnly(entry, sources);
         const bool clearInside = junk || contentsOnly || entry.source == CleanItem::Source::deepClean;
         if (!junk && !contentsOnly) {
-            // The common case, a file or folder of its own, without a list of candidates.
+            // The common case, a file or folder of its own, without a list of candidates. A package
+            // is listed as a file but is a folder on disk.
+            const bool reviewedAsFile = entry.kind == CleanItem::Kind::file &&
+                                        !FileCategory::packageExtensions().count(
+                                            asciiLower(pathExtension(PathRules::lastComponent(entry.id))));
             if (seen.insert(entry.id).second)
-                removal.request.items.push_back({entry.id, entry.size, clearInside});
+                removal.request.items.push_back({entry.id, entry.size, clearInside, reviewedAsFile});
             continue;
         }
         std::vector<std::string> candidates;

@@ -65,6 +65,7 @@ TEST(ReviewedRemovalTest, ExpandsJunkAndContentsOnlyFoldersAndKeepsTheFirstOfEac
         entry("/home/u/.cache/npm", 999, Kind::folder, Source::space),
         entry("/home/u/not-chosen", 1),
         entry("/home/u/build", 50, Kind::folder, Source::deepClean),
+        entry("/home/u/Tool.app", 70, Kind::file),  // a package: a folder listed as a file
         // Spellings the remover would read otherwise than the guard never reach the request.
         entry("/home/u/lnk/../Desktop", 7),
         entry("/home/u/Documents/", 7),
@@ -72,23 +73,25 @@ TEST(ReviewedRemovalTest, ExpandsJunkAndContentsOnlyFoldersAndKeepsTheFirstOfEac
     };
     auto removal = buildReviewedRemoval(
         queue,
-        {"/home/u/big.iso", "junk:caches", "/home/u/.cache", "/home/u/.cache/npm", "/home/u/build", "nope",
-         "/home/u/lnk/../Desktop", "/home/u/Documents/", "Documents"},
+        {"/home/u/big.iso", "junk:caches", "/home/u/.cache", "/home/u/.cache/npm", "/home/u/build",
+         "/home/u/Tool.app", "nope", "/home/u/lnk/../Desktop", "/home/u/Documents/", "Documents"},
         f.sources());
     ASSERT_TRUE(removal);
     const std::vector<DeletionItem> expected = {
-        {"/home/u/big.iso", 500, false},
+        // Reviewed as a file: a folder in its place later is not what was reviewed.
+        {"/home/u/big.iso", 500, false, true},
         {"/home/u/.cache/pip", std::nullopt, true},
         {"/home/u/.cache/npm", std::nullopt, true},
         // The contents-only folder's own path is never an item; its "com.apple." names are left out.
         {"/home/u/.cache/thumbnails", std::nullopt, true},
         {"/home/u/.cache/com.apple", std::nullopt, true},
         {"/home/u/build", 50, true},
+        {"/home/u/Tool.app", 70, false, false},
     };
     const std::vector<DeletionItem>& items = removal->request.items;
     EXPECT_EQ(items, expected);
-    EXPECT_EQ(removal->request.estimatedSize, 500 + 300 + 200 + 999 + 50);
-    EXPECT_EQ(removal->request.queueIDs.size(), 5u);
+    EXPECT_EQ(removal->request.estimatedSize, 500 + 300 + 200 + 999 + 50 + 70);
+    EXPECT_EQ(removal->request.queueIDs.size(), 6u);
     EXPECT_EQ(removal->clearedIDs, (std::unordered_set<std::string>{"junk:caches", "/home/u/.cache"}));
     EXPECT_TRUE(removal->touchesCleanup);
     EXPECT_TRUE(removal->request.title.empty());

@@ -182,6 +182,82 @@ TEST_F(FilesViewTest, ARemovalKeepsTheTwinCardsThatStayAndFoldsAwayTheSetsThatLe
     ReduceMotion::setOverride(std::nullopt);
 }
 
+// A filter keystroke, a new search result or a rescan lays the sets out again: cards of sets that
+// stay, with the same copies, keep their widgets (ticks, hover, rows) and the list its place.
+TEST_F(FilesViewTest, TwinCardsThatStayKeepTheirWidgetsAndTheListItsPlace) {
+    install(10);
+    auto group = [&](int i, int copies) {
+        DuplicateGroup g;
+        g.id = "set" + std::to_string(i);
+        g.size = 90'000'000 - i;
+        for (int c = 0; c < copies; ++c) {
+            FileItem f;
+            f.id = 3000 + i * 10 + c;
+            f.name = "twin" + std::to_string(i) + ".mov";
+            f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
+            f.size = g.size;
+            g.files.push_back(f);
+        }
+        return g;
+    };
+    std::vector<DuplicateGroup> sets;
+    for (int i = 0; i < 8; ++i)
+        sets.push_back(group(i, 3));
+    TwinShelves twins(*state_, {});
+    twins.resize(1000, 600);
+    twins.show();
+    twins.startSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state_->duplicates().hasRun(); }, 5000));
+    state_->duplicates().setGroups(sets);
+    QCoreApplication::processEvents();
+    auto cards = [&] {
+        std::map<QString, Shelf*> byTitle;
+        for (Shelf* shelf : twins.findChildren<Shelf*>())
+            if (shelf->isVisibleTo(&twins)) byTitle[shelf->title()] = shelf;
+        return byTitle;
+    };
+    const std::map<QString, Shelf*> before = cards();
+    ASSERT_EQ(before.size(), 8u);
+    QScrollBar* bar = twins.listScroll()->verticalScrollBar();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->maximum() > 400; }, 5000));
+    bar->setValue(400);
+
+    // The third set gains a copy; the others are as they were.
+    sets[2] = group(2, 4);
+    state_->duplicates().setGroups(sets);
+    QCoreApplication::processEvents();
+    std::map<QString, Shelf*> after = cards();
+    ASSERT_EQ(after.size(), 8u);
+    for (const auto& [title, shelf] : before) {
+        if (title != QStringLiteral("twin2.mov")) {
+            EXPECT_EQ(after[title], shelf) << title.toStdString();
+        }
+    }
+    EXPECT_NE(after[QStringLiteral("twin2.mov")], before.at(QStringLiteral("twin2.mov")));
+    EXPECT_EQ(after[QStringLiteral("twin2.mov")]->rows()->count(), 4);
+    EXPECT_EQ(bar->value(), 400);
+
+    // A filter keeps the card of the set it leaves; a new order keeps every card.
+    twins.setSearch(QStringLiteral("twin5"));
+    QCoreApplication::processEvents();
+    after = cards();
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[QStringLiteral("twin5.mov")], before.at(QStringLiteral("twin5.mov")));
+    twins.setSearch(QString());
+    twins.setSort(Twins::Sort::copies);
+    QCoreApplication::processEvents();
+    after = cards();
+    ASSERT_EQ(after.size(), 8u);
+    EXPECT_EQ(after[QStringLiteral("twin5.mov")], before.at(QStringLiteral("twin5.mov")));
+    // The set with the most copies comes first.
+    const QList<Shelf*> all = twins.findChildren<Shelf*>();
+    const Shelf* top = nullptr;
+    for (Shelf* shelf : all)
+        if (shelf->isVisibleTo(&twins) && (!top || shelf->y() < top->y())) top = shelf;
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->title(), QStringLiteral("twin2.mov"));
+}
+
 // Typing goes through the shelves' models and back; the field itself must keep the caret, the
 // selection and the undo history.
 TEST_F(FilesViewTest, FilterFieldsKeepCaretSelectionAndUndoWhileTyping) {

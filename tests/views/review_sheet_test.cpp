@@ -17,6 +17,7 @@
 #include "model/cleanup_model.h"
 #include "shell_fixture.h"
 #include "theme/chip.h"
+#include "theme/logo.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/shrinking_scroll.h"
@@ -139,6 +140,39 @@ TEST_F(ReviewSheetTest, RowsFollowTheQueueAndTheLastRemovalCloses) {
 
     state_->queue().remove(movie.id);
     EXPECT_FALSE(state_->isReviewing());
+}
+
+// The list stands one column gap below the header, or below the warning when there is one: an
+// empty place for the warning must not add a gap of its own.
+TEST_F(ReviewSheetTest, TheListFollowsTheHeaderOrTheWarningByOneGap) {
+    const auto listTop = [](ReviewSheet& sheet) {
+        // The header is the logo and the titles beside it; the logo is its tallest part.
+        const QWidget* logo = sheet.findChild<NimbrelLogo*>();
+        int headerBottom = logo->geometry().bottom();
+        for (QWidget* child : sheet.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (child->isVisible() && child->y() <= logo->geometry().bottom())
+                headerBottom = std::max(headerBottom, child->geometry().bottom());
+        const int warning = sheet.dangerBanner() ? sheet.dangerBanner()->height() + 16 : 0;
+        return sheet.listScroll()->parentWidget()->y() - (headerBottom + 1 + warning);
+    };
+    for (bool danger : {false, true}) {
+        SCOPED_TRACE(danger ? "with the warning" : "without it");
+        state_->queue().setItems(danger ? std::vector<CleanItem>{movie, key} : std::vector<CleanItem>{movie});
+        ReviewSheet sheet(*state_);
+        sheet.resize(sheet.sizeHint());
+        sheet.show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(sheet.dangerBanner() != nullptr, danger);
+        EXPECT_EQ(listTop(sheet), 16);
+        // Unticking the danger item takes the warning away; the list moves up to the header.
+        if (danger) {
+            sheet.setTicked(key.id, false);
+            sheet.resize(sheet.sizeHint());
+            QCoreApplication::processEvents();
+            EXPECT_EQ(sheet.dangerBanner(), nullptr);
+            EXPECT_EQ(listTop(sheet), 16);
+        }
+    }
 }
 
 TEST_F(ReviewSheetTest, ALongSelectionBuildsOnlyTheRowsInView) {

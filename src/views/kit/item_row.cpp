@@ -304,7 +304,7 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     if (!junk) actions->addButton(new PathActions(state_, item_.id, 24, hoverActions_));
     if (options_.preview) {
         auto* eye = new IconButton(QStringLiteral("eye"), 24, false, hoverActions_);
-        eye->setHelp(rowTr("Quick Look (or double-click)"));
+        eye->setHelp(PathActions::previewHelp());
         connect(eye, &QAbstractButton::clicked, this, [this] { options_.preview(); });
         actions->addButton(eye);
     }
@@ -318,13 +318,12 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     row->addWidget(hoverActions_);
 
     if (options_.expanded && options_.onDisclose) {
-        const bool open = *options_.expanded;
-        auto* disclose = new NimbrelButton(open ? rowTr("Hide items") : rowTr("Show items"),
-                                           NimbrelButton::Kind::ghost, NimbrelButton::Size::small, this);
-        disclose->setSymbol(QStringLiteral("chevron.down"));
-        disclose->setToolTip(open ? rowTr("Hide what's inside") : rowTr("See exactly what would be removed"));
-        connect(disclose, &QAbstractButton::clicked, this, [this] { options_.onDisclose(); });
-        row->addWidget(disclose);
+        disclose_ =
+            new NimbrelButton(QString(), NimbrelButton::Kind::ghost, NimbrelButton::Size::small, this);
+        disclose_->setSymbol(QStringLiteral("chevron.down"));
+        setExpanded(*options_.expanded);
+        connect(disclose_, &QAbstractButton::clicked, this, [this] { options_.onDisclose(); });
+        row->addWidget(disclose_);
     }
 
     auto* weight = new QHBoxLayout;
@@ -373,6 +372,14 @@ QString ItemRow::subtitleText() const {
 void ItemRow::setWeight(double weight) {
     options_.weight = weight;
     weightBar_->setFraction(weight);
+}
+
+void ItemRow::setExpanded(bool expanded) {
+    if (!disclose_) return;
+    options_.expanded = expanded;
+    disclose_->setText(expanded ? rowTr("Hide items") : rowTr("Show items"));
+    disclose_->setToolTip(expanded ? rowTr("Hide what's inside")
+                                   : rowTr("See exactly what would be removed"));
 }
 
 bool ItemRow::isLoaded() const {
@@ -514,7 +521,7 @@ void ItemRow::startDrag() {
 QStringList ItemRow::menuEntries() const {
     QStringList entries{isLoaded() ? rowTr("Deselect") : rowTr("Select for Cleaning")};
     if (options_.onOpen) entries << rowTr("Open");
-    if (options_.preview) entries << rowTr("Quick Look");
+    if (options_.preview) entries << PathActions::previewTitle();
     if (item_.kind != CleanItem::Kind::junk) entries << revealTitle() << rowTr("Copy Path");
     return entries;
 }
@@ -524,7 +531,7 @@ void ItemRow::contextMenuEvent(QContextMenuEvent* event) {
     menu.addAction(isLoaded() ? rowTr("Deselect") : rowTr("Select for Cleaning"),
                    [this] { state_.toggleSelection(item_); });
     if (options_.onOpen) menu.addAction(rowTr("Open"), [this] { options_.onOpen(); });
-    if (options_.preview) menu.addAction(rowTr("Quick Look"), [this] { options_.preview(); });
+    if (options_.preview) menu.addAction(PathActions::previewTitle(), [this] { options_.preview(); });
     if (item_.kind != CleanItem::Kind::junk) {
         const std::string id = item_.id;
         AppState* state = &state_;

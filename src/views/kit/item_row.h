@@ -17,6 +17,7 @@ namespace nimbrel {
 class ElidedLabel;
 class EvaporateTrigger;
 class MoltenBar;
+class NimbrelButton;
 class NimbrelCheck;
 
 // The selection rules of one row, worked out without a window.
@@ -110,6 +111,9 @@ class ItemRow : public QWidget {
     // A kept row whose list lost its heaviest entry measures against the new one.
     void setWeight(double weight);
     double weight() const { return options_.weight; }
+    // The disclosure's state changes in place: the row keeps its hover and click history.
+    void setExpanded(bool expanded);
+    NimbrelButton* disclosure() const { return disclose_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -149,6 +153,7 @@ class ItemRow : public QWidget {
     NimbrelCheck* check_;
     HoverActions* hoverActions_;
     MoltenBar* weightBar_ = nullptr;
+    NimbrelButton* disclose_ = nullptr;
     EvaporateTrigger* evaporate_ = nullptr;
 };
 
