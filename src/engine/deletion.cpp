@@ -149,8 +149,9 @@ std::string DeletionFailure::explanation(Reason reason) {
             return hostText(
                 "These belong to another user or to the system. Remove them in Finder (it will ask "
                 "for your password) if you're sure.",
-                "These belong to another user or to the system. Remove them in %2 (it will ask for "
-                "your password) if you're sure.");
+                // A file manager here does not ask for a password: it refuses.
+                "These belong to another user or to the system. Only their owner or an "
+                "administrator can remove them.");
         case Reason::inUse:
             return localized("An app is using these right now. Quit it and nimbrelise again.");
         case Reason::other:

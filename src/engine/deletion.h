@@ -14,6 +14,8 @@ struct DeletionItem {
     std::string path;                   // absolute, as built by the request (not normalised)
     std::optional<int64_t> size;        // known in advance; measured just before removal when absent
     bool clearInsideOnFailure = false;  // a folder that cannot go whole may be emptied instead
+    // The review showed a file: a folder found in its place holds what nobody reviewed, and stays.
+    bool reviewedAsFile = false;
 
     bool operator==(const DeletionItem&) const = default;
 };

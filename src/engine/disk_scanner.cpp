@@ -79,8 +79,11 @@ struct PackageAccumulator {
 class Scan {
   public:
     Scan(const ScanOptions& options, std::int64_t firstID, const CancelToken& token,
-         const DiskScanner::ProgressCallback& progress)
+         const DiskScanner::ProgressCallback& progress, std::unordered_set<InodeKey> trashIDs,
+         bool rootInTrash)
         : options_(options),
+          trashIDs_(std::move(trashIDs)),
+          rootInTrash_(rootInTrash),
           minTracked_(std::max<std::int64_t>(1, options.minTrackedSize)),
           token_(token),
           progress_(progress),
@@ -91,6 +94,9 @@ class Scan {
         for (const std::string& p : DiskScanner::systemSkips())
             skips_.insert(p);
     }
+
+    // The folders the walk knew as Trash folders by their identity.
+    const std::vector<DirNode*>& trashNodes() const { return trashNodes_; }
 
     std::shared_ptr<ScanResult> run(const std::string& root, int threads) {
         const Clock::time_point start = Clock::now();
@@ -209,6 +215,7 @@ class Scan {
         if (e.level == 0) {
             ++totalDirs_;
             rootNode_ = std::make_shared<DirNode>(std::string(e.path), nullptr);
+            if (rootInTrash_) trashNodes_.push_back(rootNode_.get());
             stack_.push_back(rootNode_.get());
             depths_.push_back(0);
             return true;
@@ -237,6 +244,8 @@ class Scan {
         parent->children.push_back(node);
         stack_.push_back(node.get());
         depths_.push_back(e.level);
+        if (!trashIDs_.empty() && trashIDs_.count(InodeKey{e.device, e.inode}))
+            trashNodes_.push_back(node.get());
         if (artifactLevel_ < 0) {
             node->artifactKind = DevArtifactRule::match(node->name, std::string(e.path));
             if (node->artifactKind) artifactLevel_ = e.level;
@@ -333,6 +342,9 @@ class Scan {
     }
 
     const ScanOptions& options_;
+    const std::unordered_set<InodeKey> trashIDs_;
+    const bool rootInTrash_;
+    std::vector<DirNode*> trashNodes_;
     const std::int64_t minTracked_;
     const CancelToken& token_;
     const DiskScanner::ProgressCallback& progress_;
@@ -384,9 +396,15 @@ std::shared_ptr<ScanResult> DiskScanner::scanWith(const std::string& root, const
                                                   const ProgressCallback& progress, int threads) {
     if (threads <= 0) threads = defaultWalkThreads();
     RiskCatalog::forgetGitVerdicts();
-    std::shared_ptr<ScanResult> result =
-        Scan(options, firstID, token, progress).run(normalize(root), threads);
-    if (result) leaveOutTrashContents(*result, HostLayout::current());
+    const HostLayout& layout = HostLayout::current();
+    const std::string start = normalize(root);
+    // A Trash is known by what it is on disk, not by how the path to it is spelled: through a
+    // bind mount or a linked root it has another name.
+    std::unordered_set<InodeKey> trashIDs = trashIdentities(layout);
+    const bool rootInTrash = isInTrashOnDisk(start, layout, trashIDs);
+    Scan scan(options, firstID, token, progress, std::move(trashIDs), rootInTrash);
+    std::shared_ptr<ScanResult> result = scan.run(start, threads);
+    if (result) leaveOutTrashContents(*result, layout, scan.trashNodes());
     return result;
 }
 

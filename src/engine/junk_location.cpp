@@ -3,9 +3,14 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <climits>
+#include <cstdlib>
+#include <optional>
+
 #include "engine/disk_scanner.h"
 #include "engine/localized.h"
 #include "engine/risk_catalog.h"
+#include "engine/safety_guard.h"
 
 namespace nimbrel {
 
@@ -28,6 +33,32 @@ std::vector<std::string> childNames(const std::string& folder) {
     }
     closedir(dir);
     return names;
+}
+
+// The folder whose contents a location's folder `path` stands for: the folder itself, or where it
+// leads when it is a link. Nothing when a link leads to a folder the guard keeps (a cache folder
+// linked to the home or to one of its main folders): its contents are the user's files, not junk,
+// and removing "the caches" must never take them. A real folder is its own, wherever the folders
+// above it lead (a home reached through a link).
+std::optional<std::string> contentsFolder(const std::string& path) {
+    struct stat own {};
+    if (::lstat(path.c_str(), &own) != 0 || !S_ISLNK(own.st_mode)) return path;
+    char buffer[PATH_MAX];
+    if (!::realpath(path.c_str(), buffer)) return std::nullopt;  // leads nowhere: nothing inside
+    const std::string real(buffer);
+    // Kept by its resolved name (the home, Documents, a system folder): never read as junk.
+    if (SafetyGuard::isProtected(real)) return std::nullopt;
+    if (!SafetyGuard::isProtectedOnDisk(real)) return real;
+    // Kept by identity only: fine when that is because it is the cache folder itself (the guard
+    // knows ~/.cache by where its link leads), not a kept folder mounted or linked elsewhere.
+    struct stat target {};
+    if (::stat(real.c_str(), &target) != 0) return std::nullopt;
+    for (const std::string& open : SafetyGuard::contentsOnly()) {
+        struct stat st {};
+        if (::stat(open.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino)
+            return real;
+    }
+    return std::nullopt;
 }
 
 // The host's own folder for a macOS Library folder that has a counterpart (~/Library/Caches ->
@@ -136,6 +167,7 @@ std::vector<std::string> JunkLocation::targets() const {
     if (kind == Kind::item) return existingPaths();
     std::vector<std::string> out;
     for (const std::string& folder : existingPaths()) {
+        if (!contentsFolder(folder)) continue;
         for (const std::string& name : childNames(folder)) {
             bool keep = true;
             if (kind == Kind::contents) {
@@ -171,6 +203,10 @@ DiskUsage JunkLocation::measure() const {
         // Only the targets are measured, so the skipped children stay out of the total.
         for (const std::string& t : targets())
             add(t);
+    } else if (kind == Kind::contents) {
+        // Measured where a linked folder leads, as its listing is; a link to a kept folder weighs 0.
+        for (const std::string& p : existingPaths())
+            if (const auto folder = contentsFolder(p)) add(*folder);
     } else {
         for (const std::string& p : existingPaths())
             add(p);

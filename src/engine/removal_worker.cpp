@@ -15,7 +15,7 @@ RemovalResult RemovalWorker::run(const std::vector<DeletionItem>& items, const s
                                                   "Not a normal absolute path; nothing was removed."));
             continue;
         }
-        auto error = removeOne(item.path, item.size);
+        auto error = removeOne(item.path, item.size, item.reviewedAsFile);
         if (!error) continue;
         if (item.clearInsideOnFailure && error->allowsClearInside() && ops_.isFolder(item.path))
             clearInside(item.path, 0, *error);
@@ -26,12 +26,13 @@ RemovalResult RemovalWorker::run(const std::vector<DeletionItem>& items, const s
 }
 
 std::optional<RemovalError> RemovalWorker::removeOne(const std::string& path,
-                                                     std::optional<int64_t> knownSize) {
+                                                     std::optional<int64_t> knownSize, bool reviewedAsFile) {
     const bool counted = ops_.countsFreedBytes(permanently_);
     int64_t size = 0;
     // A file with other hard links keeps its bytes on disk whatever its scanned size.
     if (!counted) size = ops_.hasOtherLinks(path) ? 0 : knownSize ? *knownSize : measure(path);
-    std::optional<RemovalError> error = ops_.remove(path, permanently_);
+    std::optional<RemovalError> error =
+        reviewedAsFile ? ops_.removeFile(path, permanently_) : ops_.remove(path, permanently_);
     std::optional<RemovalFileOps::Counted> done = counted ? ops_.takeCounted() : std::nullopt;
     if (!error) {
         result_.freed[path] = !counted ? size : done ? done->freedBytes : knownSize.value_or(0);

@@ -19,6 +19,10 @@ class RemovalFileOps {
 
     // Moves `path` to the Trash, or removes it for good; nothing on success.
     virtual std::optional<RemovalError> remove(const std::string& path, bool permanently) = 0;
+    // The same for an item reviewed as a file: a folder in its place now is refused whole.
+    virtual std::optional<RemovalError> removeFile(const std::string& path, bool permanently) {
+        return remove(path, permanently);
+    }
     // True when `path` itself is a folder; a symbolic link is never a folder here.
     virtual bool isFolder(const std::string& path) = 0;
     // The folder's names in the order the file system gives them, hidden ones included; the
@@ -89,7 +93,8 @@ class RemovalWorker {
   private:
     int64_t measure(const std::string& path);
     // Removes one path and records it as freed or as partly removed; the error, if any, is returned.
-    std::optional<RemovalError> removeOne(const std::string& path, std::optional<int64_t> knownSize);
+    std::optional<RemovalError> removeOne(const std::string& path, std::optional<int64_t> knownSize,
+                                          bool reviewedAsFile = false);
     void clearInside(const std::string& folder, int depth, const RemovalError& folderError);
     void fail(const std::string& path, const RemovalError& error);
 

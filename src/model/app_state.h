@@ -64,9 +64,11 @@ struct AppStateServices {
     std::function<std::shared_ptr<RemovalFileOps>()> fileOps;
     std::function<CommandResult()> emptyTrash;
     std::function<CommandResult(const std::string&, const std::vector<std::string>&)> runCommand;
-    // Where background work runs; unset: the shared user-initiated and utility pools.
+    // Where background work runs; unset: the shared user-initiated and utility pools. Scans run on
+    // the user pool unless given one of their own (a test's fake scans then never hold up the rest).
     QThreadPool* userPool = nullptr;
     QThreadPool* utilityPool = nullptr;
+    QThreadPool* scanPool = nullptr;
 
     static AppStateServices standard();
 };
@@ -143,14 +145,22 @@ class AppState : public QObject {
     std::unordered_map<Area, SidebarItem> lastInArea;           // last shelf shown per area
     std::unordered_map<std::string, std::int64_t> lastRemoval;  // bytes freed per path, last removal
     std::unordered_set<std::string> lastGuardRefused;           // paths the guard kept, last removal
+    // While a removal's completion callback runs: the removed paths as a set, made on the worker.
+    const std::unordered_set<std::string>* completingRemoved = nullptr;
     // The scan root as it was when its scan started, for the running scan and the installed result:
     // removals reach it through a link only while it is still that folder.
     std::optional<PinnedFolder> scanningRootPin, resultRootPin;
+    // The junk locations' folders as they were when the review opened: a removal goes through a
+    // linked one only while it still leads there.
+    std::unordered_map<std::string, PinnedFolder> reviewPins;
     std::shared_ptr<CancelToken> scanToken;  // the running scan's; a finishing scan must still own it
     std::int64_t nextFileID = 0;             // the first file id of the next scan
     bool didLaunch = false;
 
     const AppStateServices& services() const { return services_; }
+    // Where this state and the models and views that serve it run their background work.
+    QThreadPool& userPool() const;
+    QThreadPool& utilityPool() const;
 
     // Workers that read the current result while the main thread may prune it (an index build,
     // a twin search gathering its candidates) hold this shared; the main thread changes the result
@@ -210,7 +220,8 @@ class AppState : public QObject {
                          std::shared_ptr<ScanResult> rechecked, DeletionRequest request,
                          std::chrono::steady_clock::time_point started, bool permanently,
                          std::vector<DeletionFailure> guardFailures, RemovalFigures figures,
-                         std::shared_ptr<PlannedPrune> prune);
+                         std::shared_ptr<PlannedPrune> prune, size_t entries,
+                         std::unordered_set<std::string> removedSet);
     void pretendDeletion(DeletionRequest request);
     // Works out, on a worker and from the unchanged `tree`, how the removed paths leave it.
     static std::shared_ptr<PlannedPrune> planPrune(const ScanResult& tree,
@@ -221,8 +232,7 @@ class AppState : public QObject {
     void applyRemoval(const std::unordered_set<std::string>& paths,
                       const ScanResult::Recheck* recheck = nullptr, const ScanResult* rechecked = nullptr,
                       PlannedPrune* planned = nullptr);
-    QThreadPool& userPool() const;
-    QThreadPool& utilityPool() const;
+    QThreadPool& scanPool() const;
     std::shared_ptr<RemovalFileOps> removalFileOps(std::vector<PinnedFolder> pinned = {}) const;
     RemovalSources removalSources() const;
 

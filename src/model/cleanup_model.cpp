@@ -69,17 +69,19 @@ CleanupModel::Disk CleanupModel::Disk::real() {
     return d;
 }
 
-CleanupModel::CleanupModel(QObject* parent)
+CleanupModel::CleanupModel(QObject* parent, QThreadPool* userPool, QThreadPool* utilityPool)
     : CleanupModel(JunkLocation::all(), HostLayout::current().trashFolder,
                    exists(HostLayout::current().home + "/Library/Developer/CoreSimulator/Devices"),
-                   Disk::real(), parent) {}
+                   Disk::real(), parent, userPool, utilityPool) {}
 
 CleanupModel::CleanupModel(std::vector<JunkLocation> locations, std::string trashFolder, bool hasSimulators,
-                           Disk disk, QObject* parent)
+                           Disk disk, QObject* parent, QThreadPool* userPool, QThreadPool* utilityPool)
     : QObject(parent),
       locations_(std::move(locations)),
       trashFolder_(std::move(trashFolder)),
       disk_(std::move(disk)),
+      userPool_(userPool ? userPool : &Background::userInitiated()),
+      utilityPool_(utilityPool ? utilityPool : &Background::utility()),
       hasSimulators_(hasSimulators) {}
 
 void CleanupModel::setMeasurements(std::unordered_map<std::string, DiskUsage> value) {
@@ -144,7 +146,7 @@ void CleanupModel::measure() {
     }
     setIsMeasuring(true);
     Background::run(
-        Background::utility(), this,
+        *utilityPool_, this,
         [locations = locations_, trashFolder = trashFolder_, disk = disk_] {
             Measured m;
             for (const JunkLocation& location : locations)
@@ -183,8 +185,7 @@ void CleanupModel::measureTrash() {
         return;
     }
     Background::run(
-        Background::utility(), this,
-        [trashFolder = trashFolder_, disk = disk_] { return disk.usage(trashFolder); },
+        *utilityPool_, this, [trashFolder = trashFolder_, disk = disk_] { return disk.usage(trashFolder); },
         [this](DiskUsage usage) {
             if (!isMeasuring_) setTrash(usage);
         });
@@ -244,7 +245,7 @@ void CleanupModel::loadContents(const JunkLocation& location, bool force) {
     loading.insert(location.id);
     setLoadingContents(std::move(loading));
     Background::run(
-        Background::userInitiated(), this,
+        *userPool_, this,
         [location, list = disk_.list] {
             std::vector<JunkEntry> entries = list(location);
             std::stable_sort(entries.begin(), entries.end(),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QThreadPool>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -31,10 +32,13 @@ class CleanupModel : public QObject {
         static Disk real();
     };
 
-    // This machine's catalogue, Trash folder and simulator folder.
-    explicit CleanupModel(QObject* parent = nullptr);
+    // This machine's catalogue, Trash folder and simulator folder. Listings run on `userPool`,
+    // measurements on `utilityPool` (default: the shared pools).
+    explicit CleanupModel(QObject* parent = nullptr, QThreadPool* userPool = nullptr,
+                          QThreadPool* utilityPool = nullptr);
     CleanupModel(std::vector<JunkLocation> locations, std::string trashFolder, bool hasSimulators, Disk disk,
-                 QObject* parent = nullptr);
+                 QObject* parent = nullptr, QThreadPool* userPool = nullptr,
+                 QThreadPool* utilityPool = nullptr);
 
     const std::vector<JunkLocation>& locations() const { return locations_; }
     const std::unordered_map<std::string, DiskUsage>& measurements() const { return measurements_; }
@@ -87,6 +91,8 @@ class CleanupModel : public QObject {
     std::vector<JunkLocation> locations_;
     std::string trashFolder_;
     Disk disk_;
+    QThreadPool* userPool_;
+    QThreadPool* utilityPool_;
 
     std::unordered_map<std::string, DiskUsage> measurements_;
     std::optional<DiskUsage> trash_;

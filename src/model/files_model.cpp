@@ -349,7 +349,7 @@ void FilesModel::sync() {
 void FilesModel::buildAside(const std::shared_ptr<ScanResult>& result) {
     building_ = result;
     Background::run(
-        Background::userInitiated(), this,
+        state_.userPool(), this,
         [result, readers = state_.resultReaders()] {
             // The main thread prunes the result in place only while no reader holds this.
             std::shared_lock lock(*readers);

@@ -48,15 +48,24 @@ std::vector<std::string> FileOperations::defaultAnchors() {
 }
 
 std::optional<RemovalError> FileOperations::remove(const std::string& path, bool permanently) {
+    return removeItem(path, permanently, false);
+}
+
+std::optional<RemovalError> FileOperations::removeFile(const std::string& path, bool permanently) {
+    return removeItem(path, permanently, true);
+}
+
+std::optional<RemovalError> FileOperations::removeItem(const std::string& path, bool permanently,
+                                                       bool notFolder) {
     counted_.reset();
     // A refused Trash move stays a failure: it never turns into a removal for good.
     if (!permanently) {
         int64_t leaving = 0;
-        std::optional<RemovalError> error = Trash::moveToTrash(path, anchors_, &leaving, pinned_);
+        std::optional<RemovalError> error = Trash::moveToTrash(path, anchors_, &leaving, pinned_, notFolder);
         counted_ = Counted{leaving, {}};
         return error;
     }
-    FileRemover::Report report = FileRemover::removeForGood(path, anchors_, pinned_);
+    FileRemover::Report report = FileRemover::removeForGood(path, anchors_, pinned_, notFolder);
     counted_ = Counted{report.freedBytes, std::move(report.goneInside)};
     return std::move(report.error);
 }

@@ -19,6 +19,7 @@ class FileOperations : public RemovalFileOps {
                             std::vector<PinnedFolder> pinned = {});
 
     std::optional<RemovalError> remove(const std::string& path, bool permanently) override;
+    std::optional<RemovalError> removeFile(const std::string& path, bool permanently) override;
     // Both modes count: for good what the disk got back, to the Trash what emptying it will give.
     bool countsFreedBytes(bool) const override { return true; }
     std::optional<Counted> takeCounted() override;
@@ -33,6 +34,8 @@ class FileOperations : public RemovalFileOps {
     static std::vector<std::string> defaultAnchors();
 
   private:
+    std::optional<RemovalError> removeItem(const std::string& path, bool permanently, bool notFolder);
+
     std::vector<std::string> anchors_;
     std::vector<PinnedFolder> pinned_;
     std::optional<Counted> counted_;

@@ -30,6 +30,13 @@ RemovalError changedError(const std::string& path) {
                                  path + ": changed while it was being removed; stopped there");
 }
 
+RemovalError becameFolderError(const std::string& path) {
+    return RemovalError::refused(RemovalError::Cause::pathChanged,
+                                 path +
+                                     ": changed since the review (a folder took the file's place); "
+                                     "nothing was removed");
+}
+
 // The errno an unlink of `entry` out of the open folder `parentFd` would fail with for permission
 // reasons, or 0. Emptying a folder whose own entry cannot then be unlinked would destroy its
 // contents and still fail.
@@ -81,13 +88,14 @@ class TreeRemover {
         return bytes;
     }
 
-    FileRemover::Report run(const std::string& name) {
+    FileRemover::Report run(const std::string& name, bool notFolder = false) {
         EntryInfo base, item;
         if (int code = statEntry(baseFd_, "", base))
             return fail(RemovalError::posix(code, itemPath_ + ": " + std::strerror(code)));
         if (int code = statEntry(baseFd_, name.c_str(), item))
             return fail(removalErrorAt(code, baseFd_, name.c_str(), itemPath_, FailedStep::unlink));
         if (item.crossesMount(base)) return fail(mountPointError(itemPath_));
+        if (notFolder && item.isFolder()) return fail(becameFolderError(itemPath_));
         if (!item.isFolder()) {
             if (auto error = unlinkFile(baseFd_, name, item)) return fail(*error);
             return std::move(report_);
@@ -263,8 +271,8 @@ class TreeRemover {
 }  // namespace
 
 FileRemover::Report FileRemover::removeEntry(int parentFd, const std::string& name, const std::string& path,
-                                             bool unlockOwnFolders) {
-    return TreeRemover(parentFd, path, unlockOwnFolders).run(name);
+                                             bool unlockOwnFolders, bool notFolder) {
+    return TreeRemover(parentFd, path, unlockOwnFolders).run(name, notFolder);
 }
 
 int64_t FileRemover::bytesLeaving(int parentFd, const std::string& name, const std::string& path) {
@@ -273,14 +281,14 @@ int64_t FileRemover::bytesLeaving(int parentFd, const std::string& name, const s
 
 FileRemover::Report FileRemover::removeForGood(const std::string& path,
                                                const std::vector<std::string>& anchors,
-                                               const std::vector<PinnedFolder>& pinned) {
+                                               const std::vector<PinnedFolder>& pinned, bool notFolder) {
     ParentFolder parent = openParent(path, anchors, pinned);
     if (parent.error) {
         Report report;
         report.error = parent.error;
         return report;
     }
-    return removeEntry(parent.fd.get(), parent.name, path);
+    return removeEntry(parent.fd.get(), parent.name, path, false, notFolder);
 }
 
 }  // namespace nimbrel

@@ -30,8 +30,9 @@ struct FileRemover {
     // are the folders that may themselves be reached through a link. A path that does not exist
     // gives the "no such file" error.
     // `pinned`: folders that may be reached through links while they are the folders pinned.
+    // `notFolder`: the item was reviewed as a file; a folder in its place is refused whole.
     static Report removeForGood(const std::string& path, const std::vector<std::string>& anchors = {},
-                                const std::vector<PinnedFolder>& pinned = {});
+                                const std::vector<PinnedFolder>& pinned = {}, bool notFolder = false);
 
     // What removing the entry `name` of the open folder `parentFd` would give back, walked the same
     // way and removing nothing: its files' allocated bytes, a hard-linked file only when all its
@@ -42,7 +43,7 @@ struct FileRemover {
     // `unlockOwnFolders` gives folders of the user's own u+rwx before emptying them (inside the
     // Trash only, where the user has already let them go).
     static Report removeEntry(int parentFd, const std::string& name, const std::string& path,
-                              bool unlockOwnFolders = false);
+                              bool unlockOwnFolders = false, bool notFolder = false);
 };
 
 }  // namespace nimbrel

@@ -7,12 +7,14 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "engine/host_layout.h"
 #include "engine/path_rules.h"
+#include "engine/safety_guard.h"
 #include "platform/file_remover.h"
 #include "platform/removal_fs.h"
 
@@ -100,6 +102,19 @@ std::string now() {
     return text;
 }
 
+// The name of the item in files/ at the n-th try. Its info file adds ".trashinfo", which must
+// still fit in a name: a longer name is shortened (never inside a UTF-8 sequence), since the info's
+// Path= keeps the original one.
+std::string trashNameFor(const std::string& name, int n) {
+    const std::string suffix = n == 1 ? std::string() : "." + std::to_string(n);
+    const size_t room = NAME_MAX - suffix.size() - std::strlen(".trashinfo");
+    if (name.size() <= room) return name + suffix;
+    size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+        --cut;
+    return name.substr(0, cut) + suffix;
+}
+
 struct TrashTarget {
     UniqueFd files, info;
     std::string originalPath;  // for Path=
@@ -107,13 +122,22 @@ struct TrashTarget {
 
 }  // namespace
 
+std::optional<std::string> Trash::keptPlaceBehind(const std::string& trashFolder, const HostLayout& layout) {
+    char buffer[PATH_MAX];
+    if (!::realpath(trashFolder.c_str(), buffer)) return std::nullopt;
+    const std::string real(buffer);
+    if (real == trashFolder || layout.isTrashOrInside(real)) return std::nullopt;
+    if (SafetyGuard::isProtected(real, layout)) return real;
+    return std::nullopt;
+}
+
 std::string Trash::trashInfo(const std::string& originalPath, const std::string& deletionDate) {
     return "[Trash Info]\nPath=" + percentEncoded(originalPath) + "\nDeletionDate=" + deletionDate + "\n";
 }
 
 std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
                                                const std::vector<std::string>& anchors, int64_t* leavingBytes,
-                                               const std::vector<PinnedFolder>& pinned) {
+                                               const std::vector<PinnedFolder>& pinned, bool notFolder) {
     if (leavingBytes) *leavingBytes = 0;
     ParentFolder parent = openParent(path, anchors, pinned);
     if (parent.error) return parent.error;
@@ -124,6 +148,11 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
         return RemovalError::posix(code, path + ": " + std::strerror(code));
     if (int code = statEntry(parentFd, name.c_str(), item))
         return removalErrorAt(code, parentFd, name.c_str(), path, FailedStep::rename);
+    if (notFolder && item.isFolder())
+        return RemovalError::refused(RemovalError::Cause::pathChanged,
+                                     path +
+                                         ": changed since the review (a folder took the file's place); "
+                                         "nothing was moved");
     const std::string realParent = realPathOf(parentFd);
     const std::string realPath = (realParent == "/" ? "" : realParent) + "/" + name;
     if (item.crossesMount(folder) || (item.isFolder() && !realParent.empty() && [&] {
@@ -142,6 +171,8 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
     TrashTarget target;
     const std::string homeTrash = HostLayout::current().trashFolder;
     if (folder.mountId != 0 && mountIdNear(homeTrash) == folder.mountId) {
+        if (auto kept = keptPlaceBehind(homeTrash, HostLayout::current()))
+            return noTrash(path, homeTrash + " leads to " + *kept + ", a folder that is never a Trash");
         if (!makeFolders(homeTrash)) return noTrash(path, homeTrash + ": " + std::strerror(errno));
         // The home Trash is where the user's data home says, through a link if it is one.
         UniqueFd trash(open(homeTrash.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -187,19 +218,22 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
     const int64_t leaving = leavingBytes ? FileRemover::bytesLeaving(parentFd, name, path) : 0;
     const std::string info = trashInfo(target.originalPath, now());
     for (int n = 1; n < 10000; ++n) {
-        const std::string trashName = n == 1 ? name : name + "." + std::to_string(n);
+        const std::string trashName = trashNameFor(name, n);
         const std::string infoName = trashName + ".trashinfo";
-        UniqueFd infoFd(openat(target.info.get(), infoName.c_str(),
-                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (!infoFd) {
+        const int infoFd = openat(target.info.get(), infoName.c_str(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (infoFd < 0) {
             if (errno == EEXIST) continue;
             return noTrash(path, "its Trash info can't be written: " + std::string(std::strerror(errno)));
         }
-        const bool written = write(infoFd.get(), info.data(), info.size()) == ssize_t(info.size());
-        infoFd.reset();
-        if (!written) {
+        errno = EIO;  // a short write sets nothing
+        const bool written = write(infoFd, info.data(), info.size()) == ssize_t(info.size());
+        int infoError = written ? 0 : errno;
+        // A file system may report running out of room only when the file is closed.
+        if (::close(infoFd) != 0 && written) infoError = errno;
+        if (infoError != 0) {
             unlinkat(target.info.get(), infoName.c_str(), 0);
-            return noTrash(path, "its Trash info can't be written");
+            return noTrash(path, "its Trash info can't be written: " + std::string(std::strerror(infoError)));
         }
         if (renameat2(parentFd, name.c_str(), target.files.get(), trashName.c_str(), RENAME_NOREPLACE) == 0) {
             if (leavingBytes) *leavingBytes = leaving;
@@ -208,7 +242,8 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
         const int code = errno;
         unlinkat(target.info.get(), infoName.c_str(), 0);
         if (code == EEXIST) continue;  // a name in files/ without its info: take the next
-        if (code == EXDEV) return noTrash(path, "its Trash is on another file system");
+        // Another file system, or one that cannot rename this item (a folder from an overlay's lower layer).
+        if (code == EXDEV) return noTrash(path, "its file system can't move it into its Trash");
         return removalErrorAt(code, parentFd, name.c_str(), path, FailedStep::rename);
     }
     return noTrash(path, "no free name in the Trash");

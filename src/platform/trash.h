@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/deletion.h"
+#include "engine/host_layout.h"
 
 namespace nimbrel {
 
@@ -23,7 +24,14 @@ struct Trash {
     static std::optional<RemovalError> moveToTrash(const std::string& path,
                                                    const std::vector<std::string>& anchors = {},
                                                    int64_t* leavingBytes = nullptr,
-                                                   const std::vector<PinnedFolder>& pinned = {});
+                                                   const std::vector<PinnedFolder>& pinned = {},
+                                                   bool notFolder = false);
+
+    // Where the Trash folder `trashFolder` really is, when a link on the way leads it to a folder
+    // the guard keeps (the home, one of its main folders, a system folder): filling or emptying its
+    // files/ and info/ there would take the user's own files. Nothing when it leads elsewhere.
+    static std::optional<std::string> keptPlaceBehind(const std::string& trashFolder,
+                                                      const HostLayout& layout);
 
     // The text of a .trashinfo file for an item whose original path (absolute for the home Trash,
     // relative to the mount's top for a volume's) is `originalPath`.

@@ -14,6 +14,7 @@
 #include "platform/file_operations.h"
 #include "platform/file_remover.h"
 #include "platform/removal_fs.h"
+#include "platform/trash.h"
 
 namespace nimbrel {
 
@@ -49,6 +50,13 @@ std::vector<std::string> TrashEmptier::emptyFolder(const std::string& trashFolde
     UniqueFd trash(open(trashFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!trash) {
         if (errno != ENOENT) stayed.push_back(trashFolder + ": " + std::strerror(errno));
+        return stayed;
+    }
+    // A link that leads it to the home or a system folder would make their files/ and info/ the
+    // Trash's: never emptied there.
+    if (auto kept = Trash::keptPlaceBehind(trashFolder, HostLayout::current())) {
+        stayed.push_back(trashFolder + ": leads to " + *kept +
+                         ", a folder that is never emptied; not emptied");
         return stayed;
     }
     // Its parts are never followed through a link: that would lead out of the Trash. Such a part

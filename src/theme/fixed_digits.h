@@ -9,7 +9,7 @@ class QPainter;
 
 namespace nimbrel {
 
-// Text whose digits each take the same width (the widest digit of the font), so a count that changes
+// Text whose digits each take the same width (the font's mean digit advance), so a count that changes
 // while it is shown ("48,213" becoming "48,219") never shifts what stands beside it. Qt 6.4 cannot
 // switch a font's tabular figures on, so each digit is drawn centred in a cell of its own; the other
 // characters keep their own advance.

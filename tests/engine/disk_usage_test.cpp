@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "engine/disk_scanner.h"
@@ -32,6 +34,74 @@ TEST(DiskUsage, MeasuresPathsOfEveryKind) {
     };
     for (const auto& [path, expected] : cases)
         EXPECT_EQ(DiskScanner::usage(path), expected) << path;
+}
+
+// A chain of `depth` folders with 100-byte names, made relative to descriptors (its path is far
+// beyond PATH_MAX), with a file in some folders and a side branch with a file in every 40th.
+// Returns the allocated bytes of its files, or -1.
+std::int64_t buildLongChain(const std::string& root, int depth) {
+    const std::string name(100, 'n');
+    const std::string data(5000, 'z');
+    std::int64_t total = 0;
+    int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    auto addFile = [&](int dirFd, const char* fileName) {
+        int file = openat(dirFd, fileName, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (file < 0) return false;
+        const bool written = write(file, data.data(), data.size()) == ssize_t(data.size());
+        close(file);
+        struct stat st {};
+        if (!written || fstatat(dirFd, fileName, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+        total += static_cast<std::int64_t>(st.st_blocks) * 512;
+        return true;
+    };
+    for (int level = 1; level <= depth; ++level) {
+        if (fd < 0 || mkdirat(fd, name.c_str(), 0755) != 0) break;
+        if (level % 40 == 0) {
+            if (mkdirat(fd, "side", 0755) != 0) break;
+            int side = openat(fd, "side", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            const bool ok = side >= 0 && addFile(side, "s");
+            if (side >= 0) close(side);
+            if (!ok) break;
+        }
+        int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        close(fd);
+        fd = next;
+        if (fd >= 0 && (level % 25 == 0 || level == depth) && !addFile(fd, "f")) break;
+        if (level == depth) {
+            close(fd);
+            return total;
+        }
+    }
+    if (fd >= 0) close(fd);
+    return -1;
+}
+
+// Measured in a child whose descriptors are few: the measure may hold only a bounded number open.
+TEST(DiskUsage, DeepTreesMeasureInFullWithFewDescriptors) {
+    test::ScanTree t;
+    const std::int64_t expected = buildLongChain(t.folder("deep"), 300);
+    ASSERT_GT(expected, 0);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(fds[0]);
+        struct rlimit limit {
+            64, 64
+        };
+        std::int64_t measured = -2;
+        if (setrlimit(RLIMIT_NOFILE, &limit) == 0) measured = DiskScanner::usage(t.path("deep")).size;
+        _exit(write(fds[1], &measured, sizeof measured) == sizeof measured ? 0 : 1);
+    }
+    close(fds[1]);
+    std::int64_t measured = -1;
+    ASSERT_EQ(read(fds[0], &measured, sizeof measured), ssize_t(sizeof measured));
+    close(fds[0]);
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(measured, expected);
+    // And in this process, with the usual limit.
+    EXPECT_EQ(DiskScanner::usage(t.path("deep")), (DiskUsage{expected, 12 + 7, true, true}));
 }
 
 TEST(DiskUsage, UnreadableFolders) {

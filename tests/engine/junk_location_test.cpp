@@ -142,6 +142,33 @@ TEST(JunkLocation, TargetsSkipPrefixesMatchExtensionsAndIgnoreMissingFolders) {
     EXPECT_EQ(byId(all, "pkgcaches").targets(), std::vector<std::string>{t.home + "/.gradle/caches"});
 }
 
+// A location's folder that is a link is read where it leads, unless it leads to a folder the guard
+// keeps: the home's or the system's files are never offered as junk.
+TEST(JunkLocation, LinkedFoldersAreReadWhereTheyLeadButNeverIntoKeptFolders) {
+    TempHome t;
+    const std::string own = t.file("elsewhere/cache/blob", 9000);
+    t.file("plain/entry", 5000);
+    const std::pair<const char*, std::string> links[] = {
+        {"to-home", HostLayout::current().home},
+        {"to-etc", "/etc"},
+        {"to-root", "/"},
+        {"to-own", t.home + "/elsewhere/cache"},
+    };
+    JunkLocation location;
+    location.id = "caches";
+    location.kind = JunkLocation::Kind::contents;
+    for (const auto& [name, target] : links) {
+        fs::create_directory_symlink(target, t.home + "/" + name);
+        location.paths.push_back(t.home + "/" + name);
+    }
+    location.paths.push_back(t.home + "/plain");
+
+    EXPECT_EQ(sorted(location.targets()), sorted({t.home + "/to-own/blob", t.home + "/plain/entry"}));
+    const DiskUsage measured = location.measure();
+    EXPECT_EQ(measured.size, allocated(own) + allocated(t.home + "/plain/entry"));
+    EXPECT_EQ(measured.items, 2);
+}
+
 TEST(JunkLocationMeasure, OnlyTargetsOfSkippingLocationsAndMissingFolders) {
     TempHome t;
     const auto all = JunkLocation::all(HostLayout::linux(t.home));

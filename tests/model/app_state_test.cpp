@@ -30,6 +30,7 @@ struct Harness {
     explicit Harness(std::function<void(AppStateServices&)> adjust = {}) {
         AppStateServices services = AppStateServices::standard();
         services.scanner = scanner.function();
+        services.scanPool = scanner.pool();
         services.listVolumes = [this] {
             ++listings;
             return volumes;
@@ -48,11 +49,7 @@ struct Harness {
 
     // Answers every scan, also one whose worker has not asked yet, so none is left blocked.
     void drain() {
-        do {
-            for (size_t i = 0; i < scanner.count(); ++i)
-                scanner.answer(i, nullptr);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        } while (Background::userInitiated().activeThreadCount() > 0);
+        scanner.finishAll();
         settle();
     }
 };
@@ -219,7 +216,7 @@ TEST_F(AppStateTest, LaunchRunsOnceAndReadsItsArguments) {
         if (c.scanned) h.scanner.answer(0, nullptr);
         h.state->setSection(SidebarItem::largest);
         h.state->onLaunch();  // a second launch does nothing at all
-        settle(&h.scanner);
+        settle();
         EXPECT_EQ(h.state->section(), SidebarItem::largest);
         EXPECT_EQ(h.scanner.count(), c.scanned ? 1u : 0u);
         EXPECT_LE(h.listings, 2);  // the launch listing and, after a scan, one more
@@ -239,7 +236,7 @@ TEST_F(AppStateTest, DemoLaunchInstallsTheSampleAndIgnoresTheDisk) {
     QSignalSpy revisions(h.state.get(), &AppState::revisionChanged);
     h.state->onLaunch();
     h.state->onLaunch();
-    settle(&h.scanner);
+    settle();
     AppState& s = *h.state;
     EXPECT_EQ(s.volumes(), std::vector<VolumeInfo>{Demo::volume()});
     EXPECT_TRUE(s.hasFullDiskAccess());
@@ -251,23 +248,23 @@ TEST_F(AppStateTest, DemoLaunchInstallsTheSampleAndIgnoresTheDisk) {
     EXPECT_EQ(h.scanner.count(), 0u);
     EXPECT_EQ(h.listings, 0);
     h.clock.advance(std::chrono::minutes(5));
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(h.listings, 0);  // no volume loop in demo mode
 }
 
 TEST_F(AppStateTest, VolumeLoopRefreshesEveryThirtySeconds) {
     Harness h;
     h.state->onLaunch();
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(h.listings, 1);
     h.clock.advance(std::chrono::milliseconds(29999));
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(h.listings, 1);
     h.clock.advance(std::chrono::milliseconds(1));
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(h.listings, 2);
     h.clock.advance(std::chrono::seconds(60));
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(h.listings, 4);
     EXPECT_EQ(h.state->volumes(), h.volumes);
 }
@@ -275,11 +272,12 @@ TEST_F(AppStateTest, VolumeLoopRefreshesEveryThirtySeconds) {
 TEST_F(AppStateTest, VolumeListingsNeverOverlap) {
     std::mutex gate;
     std::atomic<int> running{0}, most{0}, calls{0};
+    std::promise<void> firstCall;
     gate.lock();
     Harness h([&](AppStateServices& services) {
         services.listVolumes = [&] {
             most = std::max(most.load(), ++running);
-            ++calls;
+            if (++calls == 1) firstCall.set_value();
             std::lock_guard wait(gate);  // held by the test until it lets the listing finish
             --running;
             return std::vector<VolumeInfo>{{"/", "Root", 1, 1, true, true}};
@@ -288,10 +286,9 @@ TEST_F(AppStateTest, VolumeListingsNeverOverlap) {
     h.state->refreshVolumes();
     h.state->refreshVolumes();
     h.state->refreshVolumes();
-    while (calls == 0)
-        std::this_thread::yield();
+    firstCall.get_future().wait();
     gate.unlock();
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(most, 1);
     EXPECT_EQ(calls, 2);  // the running listing, then one more for the requests made meanwhile
     EXPECT_EQ(h.state->volumes().size(), 1u);
@@ -338,24 +335,23 @@ TEST_F(AppStateTest, ASecondScanSupersedesTheFirst) {
     ScanProgress early;
     early.filesScanned = 3;
     first->progress(early);
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(s.progress().filesScanned, 3);
 
     s.scan("/two");
     EXPECT_TRUE(first->token->isCancelled());
-    auto second = h.scanner.call(1);
     ScanProgress late;
     late.filesScanned = 99;
     first->progress(late);  // the first scan's late report
     h.scanner.answer(0, resultAt("/one", 50));
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(s.progress().filesScanned, 0);  // the second scan's fresh progress
     EXPECT_EQ(results.count(), 0);
     EXPECT_TRUE(s.isScanning());
     EXPECT_FALSE(s.errorMessage().has_value());
 
     h.scanner.answer(1, resultAt("/two", 9));
-    settle(&h.scanner);
+    settle();
     ASSERT_EQ(results.count(), 1);
     EXPECT_EQ(s.result()->root->name, "/two");
     EXPECT_FALSE(s.isScanning());
@@ -375,13 +371,13 @@ TEST_F(AppStateTest, ProgressReportsCollapseToTheNewest) {
         progress.filesScanned = i;
         call->progress(progress);
     }
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(spy.count(), 1);
     EXPECT_EQ(h.state->progress().filesScanned, 1000);
     ScanProgress later;
     later.filesScanned = 1001;
     call->progress(later);  // the mailbox takes reports again once emptied
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(spy.count(), 2);
     EXPECT_EQ(h.state->progress().filesScanned, 1001);
     clearRecents();
@@ -402,7 +398,7 @@ TEST_F(AppStateTest, CancellingKeepsWhatWasShown) {
     EXPECT_FALSE(s.isScanning());
     EXPECT_TRUE(call->token->isCancelled());
     h.scanner.answer(0, nullptr);  // a cancelled worker returns nothing
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(s.result(), shown);
     EXPECT_EQ(s.largestCategory(), FileCategory::video);
     EXPECT_EQ(s.folderFocus(), std::string("/old/a"));
@@ -425,7 +421,7 @@ TEST_F(AppStateTest, AScanThatCannotRunSaysSoWithTheHomeAbbreviated) {
         h.state->setResult(kept);
         h.state->scan(target);
         h.scanner.answer(0, nullptr);
-        settle(&h.scanner);
+        settle();
         EXPECT_EQ(h.state->errorMessage(), QString(message));
         EXPECT_EQ(h.state->result(), kept);
         EXPECT_FALSE(h.state->isScanning());
@@ -440,20 +436,21 @@ TEST_F(AppStateTest, OnlyTargetsThatScannedOrWereStoppedStayRecent) {
     AppState& s = *h.state;
     s.scan("/fine");
     h.scanner.answer(0, resultAt("/fine"));
-    settle(&h.scanner);
+    settle();
     s.scan("/stopped");
     h.scanner.call(1);  // its worker is the second call before the next scan starts
     s.cancelScan();
+    h.scanner.answer(1, nullptr);  // a stopped worker returns nothing
     s.scan("/gone");
     EXPECT_EQ(s.recents().front(), "/gone");  // offered while it runs, as any target
     h.scanner.answer(2, nullptr);
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(s.recents(), (std::vector<std::string>{"/stopped", "/fine"}));
     EXPECT_EQ(Prefs::recentTargets(), (std::vector<std::string>{"/stopped", "/fine"}));
     // A target that scanned before and fails now leaves too.
     s.scan("/fine");
     h.scanner.answer(3, nullptr);
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(s.recents(), std::vector<std::string>{"/stopped"});
     clearRecents();
 }
@@ -469,7 +466,7 @@ TEST_F(AppStateTest, AFinishedScanInstallsItsResult) {
     s.scan("/data");
     EXPECT_EQ(h.scanner.call(0)->firstID, 100);
     h.scanner.answer(0, resultAt("/data", 130));
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(revisions.count(), 1);
     EXPECT_EQ(s.nextFileID, 130);
     EXPECT_FALSE(s.largestCategory().has_value());
@@ -478,7 +475,7 @@ TEST_F(AppStateTest, AFinishedScanInstallsItsResult) {
     s.scan("/data");  // ids go on from the last result
     EXPECT_EQ(h.scanner.call(1)->firstID, 130);
     h.scanner.answer(1, resultAt("/data", 131));
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(revisions.count(), 2);
     clearRecents();
 }
@@ -489,7 +486,7 @@ TEST_F(AppStateTest, DemoScansRunButRefreshNoVolumes) {
     h.demo = true;
     h.state->scan("/data");
     h.scanner.answer(0, resultAt("/data"));
-    settle(&h.scanner);
+    settle();
     EXPECT_NE(h.state->result(), nullptr);
     EXPECT_EQ(h.listings, 0);
     clearRecents();
@@ -508,11 +505,11 @@ TEST_F(AppStateTest, UnreadableEntriesRerunTheAccessProbe) {
     });
     h.state->scan("/a");
     h.scanner.answer(0, resultAt("/a", 0, 0));
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(probes, 0);
     h.state->scan("/a");
     h.scanner.answer(1, resultAt("/a", 0, 2));
-    settle(&h.scanner);
+    settle();
     EXPECT_EQ(probes, 1);
     EXPECT_FALSE(h.state->hasFullDiskAccess());
     clearRecents();
@@ -589,7 +586,7 @@ TEST_F(AppStateTest, ScansARealTreeEndToEnd) {
     }
     s.scan(root + "/");
     ASSERT_TRUE(results.wait(10000));
-    settle(&h.scanner);
+    settle();
     ASSERT_NE(s.result(), nullptr);
     EXPECT_EQ(s.result()->root->path(), root);
     EXPECT_EQ(s.result()->totalFiles, 2);

@@ -11,7 +11,6 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "engine/demo.h"
 #include "engine/host_layout.h"
@@ -36,12 +35,10 @@ struct FakeDisk {
     std::unordered_map<std::string, std::vector<JunkEntry>> listings;
     std::atomic<int> runs{0};
     std::atomic<int> lists{0};
-    int delayMs = 0;
 
     CleanupModel::Disk disk() {
         CleanupModel::Disk d;
         d.measure = [this](const JunkLocation& l) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
             std::lock_guard lock(mutex);
             auto it = sizes.find(l.id);
             return it == sizes.end() ? DiskUsage{} : it->second;
@@ -52,7 +49,6 @@ struct FakeDisk {
         };
         d.list = [this](const JunkLocation& l) {
             ++lists;
-            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
             std::lock_guard lock(mutex);
             return listings[l.id];
         };
@@ -81,15 +77,15 @@ void measureAndWait(CleanupModel& model) {
 
 TEST(CleanupModel, RequestsDuringAMeasurementCollapseIntoOneRerun) {
     FakeDisk fake;
-    fake.delayMs = 40;
-    CleanupModel model(catalogue(), "/h/.Trash", false, fake.disk());
+    QThreadPool pool;
+    CleanupModel model(catalogue(), "/h/.Trash", false, fake.disk(), nullptr, &pool, &pool);
     QSignalSpy measuring(&model, &CleanupModel::isMeasuringChanged);
     for (int i = 0; i < 4; ++i)
         model.measure();
     EXPECT_TRUE(model.isMeasuring());
     ASSERT_TRUE(waitOn(&model, &CleanupModel::isMeasuringChanged,
                        [&] { return fake.runs == 2 && !model.isMeasuring(); }));
-    drain(Background::utility());
+    drain(pool);
     EXPECT_EQ(fake.runs, 2);
     EXPECT_FALSE(model.isMeasuring());
     EXPECT_EQ(model.trash(), (DiskUsage{7, 1, true, true}));
@@ -251,7 +247,6 @@ TEST(CleanupModel, VisibleLocations) {
 
 TEST(CleanupModel, ListingRunsOncePerLocationAndSortsLargestFirst) {
     FakeDisk fake;
-    fake.delayMs = 50;
     fake.listings["caches"] = {
         {kCaches + "/s", 5, false}, {kCaches + "/l", 900, true}, {kCaches + "/t", 5, true}};
     CleanupModel model(catalogue(), "/h/.Trash", false, fake.disk());
@@ -279,7 +274,8 @@ TEST(CleanupModel, ListingRunsOncePerLocationAndSortsLargestFirst) {
 TEST(CleanupModel, DemoModeShowsTheSampleAndReadsNothing) {
     Demo::setOnForTesting(true);
     FakeDisk fake;
-    CleanupModel model(catalogue(), "/h/.Trash", false, fake.disk());
+    QThreadPool pool;
+    CleanupModel model(catalogue(), "/h/.Trash", false, fake.disk(), nullptr, &pool, &pool);
     model.measure();
     EXPECT_FALSE(model.isMeasuring());
     model.setSelected({"logs"});
@@ -293,8 +289,7 @@ TEST(CleanupModel, DemoModeShowsTheSampleAndReadsNothing) {
     model.loadContents(model.locations()[0], true);
     EXPECT_TRUE(model.contents().at("logs").empty());
     EXPECT_EQ(model.contents().at("caches").size(), 10u);
-    drain(Background::utility());
-    drain(Background::userInitiated());
+    drain(pool);
     EXPECT_EQ(fake.runs, 0);
     EXPECT_EQ(fake.lists, 0);
     Demo::setOnForTesting(false);

@@ -14,6 +14,7 @@
 #include "model/app_state.h"
 #include "model/prefs.h"
 #include "platform/file_operations.h"
+#include "support/wait_for.h"
 
 namespace nimbrel {
 namespace {
@@ -88,12 +89,7 @@ class QuitGuardTest : public ::testing::Test {
         state_->nimbrelise(ids, true);
         ASSERT_TRUE(state_->isDeleting());
     }
-    void drain() {
-        for (int round = 0; round < 4; ++round) {
-            pool_.waitForDone();
-            QCoreApplication::sendPostedEvents();
-        }
-    }
+    void drain() { nimbrel::drain(pool_); }
     // The worker's run, then the removal's hold on the screen.
     void letTheRemovalEnd() {
         ops_->release.set_value();

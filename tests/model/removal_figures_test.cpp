@@ -15,6 +15,7 @@
 #include "model/prefs.h"
 #include "model/removal.h"
 #include "platform/file_operations.h"
+#include "support/wait_for.h"
 
 namespace nimbrel {
 namespace {
@@ -88,12 +89,7 @@ class RemovalFiguresTest : public ::testing::Test {
         state = std::make_unique<AppState>(std::move(services));
     }
     // Lets the pool's work finish and delivers what it posted back.
-    void drain() {
-        for (int round = 0; round < 4; ++round) {
-            pool.waitForDone();
-            QCoreApplication::sendPostedEvents();
-        }
-    }
+    void drain() { nimbrel::drain(pool); }
     void scan() {
         state->scan(root);
         drain();

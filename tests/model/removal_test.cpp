@@ -65,6 +65,7 @@ TEST(ReviewedRemovalTest, ExpandsJunkAndContentsOnlyFoldersAndKeepsTheFirstOfEac
         entry("/home/u/.cache/npm", 999, Kind::folder, Source::space),
         entry("/home/u/not-chosen", 1),
         entry("/home/u/build", 50, Kind::folder, Source::deepClean),
+        entry("/home/u/Tool.app", 70, Kind::file),  // a package: a folder listed as a file
         // Spellings the remover would read otherwise than the guard never reach the request.
         entry("/home/u/lnk/../Desktop", 7),
         entry("/home/u/Documents/", 7),
@@ -72,23 +73,25 @@ TEST(ReviewedRemovalTest, ExpandsJunkAndContentsOnlyFoldersAndKeepsTheFirstOfEac
     };
     auto removal = buildReviewedRemoval(
         queue,
-        {"/home/u/big.iso", "junk:caches", "/home/u/.cache", "/home/u/.cache/npm", "/home/u/build", "nope",
-         "/home/u/lnk/../Desktop", "/home/u/Documents/", "Documents"},
+        {"/home/u/big.iso", "junk:caches", "/home/u/.cache", "/home/u/.cache/npm", "/home/u/build",
+         "/home/u/Tool.app", "nope", "/home/u/lnk/../Desktop", "/home/u/Documents/", "Documents"},
         f.sources());
     ASSERT_TRUE(removal);
     const std::vector<DeletionItem> expected = {
-        {"/home/u/big.iso", 500, false},
+        // Reviewed as a file: a folder in its place later is not what was reviewed.
+        {"/home/u/big.iso", 500, false, true},
         {"/home/u/.cache/pip", std::nullopt, true},
         {"/home/u/.cache/npm", std::nullopt, true},
         // The contents-only folder's own path is never an item; its "com.apple." names are left out.
         {"/home/u/.cache/thumbnails", std::nullopt, true},
         {"/home/u/.cache/com.apple", std::nullopt, true},
         {"/home/u/build", 50, true},
+        {"/home/u/Tool.app", 70, false, false},
     };
     const std::vector<DeletionItem>& items = removal->request.items;
     EXPECT_EQ(items, expected);
-    EXPECT_EQ(removal->request.estimatedSize, 500 + 300 + 200 + 999 + 50);
-    EXPECT_EQ(removal->request.queueIDs.size(), 5u);
+    EXPECT_EQ(removal->request.estimatedSize, 500 + 300 + 200 + 999 + 50 + 70);
+    EXPECT_EQ(removal->request.queueIDs.size(), 6u);
     EXPECT_EQ(removal->clearedIDs, (std::unordered_set<std::string>{"junk:caches", "/home/u/.cache"}));
     EXPECT_TRUE(removal->touchesCleanup);
     EXPECT_TRUE(removal->request.title.empty());
@@ -131,12 +134,29 @@ TEST(ReviewedRemovalTest, ClearInsideFollowsTheEntrysSource) {
     EXPECT_FALSE(spaceOnly->touchesCleanup);
 }
 
+// Only entries removed under their own id leave the selection when the guard refuses their path: a
+// refused junk target or child of a contents-only folder is no entry, unless chosen as one too.
 TEST(ReviewedRemovalTest, GuardRefusedEntriesExcludeJunkAndContentsOnlyFolders) {
     Fixture f;
-    const std::vector<CleanItem> chosen = {entry("/usr", 1), entry("/home/u/.cache", 1),
-                                           entry("junk:caches", 1, Kind::junk), entry("/home/u/x", 1)};
-    auto isProtected = [](const std::string& p) { return p != "/home/u/x"; };
-    EXPECT_EQ(guardRefusedIDs(chosen, f.sources(), isProtected), (std::unordered_set<std::string>{"/usr"}));
+    f.junk["junk:caches"] = {"/home/u/.cache/pip", "/usr/share/x"};
+    f.folders["/home/u/.cache"] = {"npm", "pip"};
+    const std::vector<CleanItem> queue = {
+        entry("/usr", 1),
+        entry("/home/u/.cache", 1),
+        entry("junk:caches", 1, Kind::junk),
+        entry("/home/u/x", 1),
+        entry("/home/u/.cache/npm", 1, Kind::file),
+        entry("/usr/share/x", 1)};  // chosen too, after the junk entry that names it first
+    std::unordered_set<std::string> ids;
+    for (const CleanItem& item : queue)
+        ids.insert(item.id);
+    auto removal = buildReviewedRemoval(queue, ids, f.sources());
+    ASSERT_TRUE(removal);
+    std::unordered_set<std::string> refusedPaths;
+    for (const DeletionItem& item : removal->request.items)
+        if (item.path != "/home/u/x") refusedPaths.insert(item.path);
+    EXPECT_EQ(guardRefusedIDs(removal->entryPaths, refusedPaths),
+              (std::unordered_set<std::string>{"/usr", "/usr/share/x", "/home/u/.cache/npm"}));
 }
 
 TEST(RemovalTextTest, HoldGrowsWithEntriesWithinOneToEightSeconds) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <fstream>
 #include <sstream>
 
@@ -162,6 +163,66 @@ void expectConsistent(const std::string& trash) {
     EXPECT_EQ(files, infos);
 }
 
+// The info's Path= with its %XX escapes read back.
+std::string percentDecoded(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += char(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// Any name moves, and its info gives back its exact bytes: a name too long to take ".trashinfo"
+// is shortened in files/, never refused.
+TEST(TrashTest, NamesOfAnyBytesAndLengthComeBackFromTheInfo) {
+    ASSERT_TRUE(kDataHomeSet);
+    TrashEmptier::emptyFolder(trashFolder());
+    TempTree tree;
+    std::string accents;
+    while (accents.size() + 2 <= 254)
+        accents += "\xc3\xa9";  // "é", two bytes: a cut must not split one
+    const std::string names[] = {
+        "line\nfeed",          "100%25 sure %", std::string("odd\xff\xfe"), "-rf", "--",
+        std::string(255, 'x'), accents,
+    };
+    for (const std::string& name : names) {
+        const std::string path = tree.root() + "/" + name;
+        std::ofstream(path) << "data";
+        ASSERT_TRUE(exists(path)) << name.size();
+        const auto error = Trash::moveToTrash(path);
+        EXPECT_FALSE(error) << (error ? error->description : "");
+        EXPECT_FALSE(exists(path)) << name.size();
+    }
+    expectConsistent(trashFolder());
+    std::vector<std::string> restored;
+    for (const std::string& info : namesIn(trashFolder() + "/info")) {
+        const std::string text = readAll(trashFolder() + "/info/" + info);
+        const size_t at = text.find("\nPath=");
+        ASSERT_NE(at, std::string::npos) << text;
+        const std::string line = text.substr(at + 6, text.find('\n', at + 1) - at - 6);
+        EXPECT_EQ(line.find_first_of("\n\xff"), std::string::npos) << "escaped in the info: " << line;
+        restored.push_back(percentDecoded(line));
+        // What is in files/ is where the info says: a UTF-8 name is cut between characters.
+        const std::string stored = info.substr(0, info.size() - 10);
+        EXPECT_LE(info.size(), size_t(NAME_MAX));
+        if (stored.size() >= 2 && stored[0] == '\xc3') {
+            EXPECT_EQ(stored.size() % 2, 0u);
+        }
+    }
+    std::vector<std::string> expected;
+    for (const std::string& name : names)
+        expected.push_back(tree.root() + "/" + name);
+    std::sort(restored.begin(), restored.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(restored, expected);
+    TrashEmptier::emptyFolder(trashFolder());
+}
+
 TEST(TrashTest, MovesNothingThroughAFolderSwappedForALink) {
     ASSERT_TRUE(kDataHomeSet);
     TempTree tree;
@@ -253,6 +314,31 @@ TEST(TrashTest, ItemOnAnotherMountGoesToThatMountsTrash) {
     expectConsistent(trash);
 }
 
+// An overlay cannot rename a folder of its lower layer: the move fails whole, says why, and leaves
+// no info behind; a file of the lower layer moves.
+TEST(TrashTest, OverlayFolderThatCannotMoveStaysWhole) {
+    TempTree tree;
+    tree.file("lower/dir/inner.txt", 3000);
+    tree.file("lower/loose.txt", 3000);
+    tree.folder("upper");
+    tree.folder("work");
+    tree.folder("merged");
+    auto overlay = test::ScopedMount::overlay(tree.path("lower"), tree.path("upper"), tree.path("work"),
+                                              tree.path("merged"));
+    if (!overlay.ok()) GTEST_SKIP() << "cannot mount an overlay here (" << overlay.error() << ")";
+    const auto folder = Trash::moveToTrash(tree.path("merged/dir"));
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->cause, RemovalError::Cause::noTrash);
+    EXPECT_NE(folder->description.find("can't move it into its Trash"), std::string::npos)
+        << folder->description;
+    EXPECT_TRUE(exists(tree.path("merged/dir/inner.txt")));
+    EXPECT_FALSE(Trash::moveToTrash(tree.path("merged/loose.txt")));
+    const std::string trash = tree.path("merged/.Trash-" + std::to_string(geteuid()));
+    EXPECT_TRUE(exists(trash + "/files/loose.txt"));
+    EXPECT_FALSE(exists(trash + "/info/dir.trashinfo"));
+    expectConsistent(trash);
+}
+
 TEST(TrashTest, FailedMoveLeavesThePathInPlace) {
     ASSERT_TRUE(kDataHomeSet);
     TempTree tree;
@@ -323,6 +409,58 @@ TEST(TrashEmptierTest, TrashThatIsALinkIsEmptiedThroughItButItsPartsAreNot) {
     ASSERT_EQ(stayed.size(), 1u);
     EXPECT_NE(stayed[0].find("Trash2/files"), std::string::npos) << stayed[0];
     EXPECT_TRUE(exists(tree.path("elsewhere/precious.txt")));
+}
+
+// A Trash folder that a link leads to the home, one of its main folders or a system folder is
+// neither filled nor emptied there: its files/ and info/ would be the user's own folders.
+TEST(TrashEmptierTest, TrashLinkedToAKeptFolderIsNeverUsed) {
+    TempTree tree;
+    const std::string home = tree.folder("home");
+    tree.folder("home/Documents/files");
+    const HostLayout layout = HostLayout::linux(home);
+    tree.folder("home/elsewhere");
+    tree.folder("home/Documents/trash");
+    const std::pair<std::string, bool> cases[] = {
+        {home + "/Documents", true},        {home, true}, {"/etc", true}, {"/", true},
+        {home + "/elsewhere", false},        // a data home kept in a folder of its own
+        {home + "/Documents/trash", false},  // inside a main folder is not the folder itself
+        {home + "/missing", false},          // a dangling link is made into a folder, not judged
+    };
+    for (const auto& [target, kept] : cases) {
+        std::filesystem::remove(tree.path("Trash"));
+        tree.link("Trash", target);
+        EXPECT_EQ(Trash::keptPlaceBehind(tree.path("Trash"), layout).has_value(), kept) << target;
+    }
+    // The Trash of a real folder is never judged by what it holds.
+    EXPECT_FALSE(Trash::keptPlaceBehind(tree.folder("plain/Trash"), layout));
+
+    // On this machine: a volume's Trash linked to a mount point folder (kept by its place) stays.
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to make a folder under /mnt";
+    char pattern[] = "/mnt/nimbrel-kept-XXXXXX";
+    ASSERT_TRUE(mkdtemp(pattern));
+    const std::string mountPlace = pattern;
+    std::filesystem::create_directories(mountPlace + "/files/precious");
+    std::ofstream(mountPlace + "/files/precious/a.txt") << "keep";
+    std::filesystem::remove(tree.path("Trash"));
+    tree.link("Trash", mountPlace);
+    const auto stayed = TrashEmptier::emptyFolder(tree.path("Trash"));
+    bool kept = exists(mountPlace + "/files/precious/a.txt");
+    // Nor is this program's own Trash filled there.
+    const std::string ownTrash = trashFolder(), aside = trashFolder() + "-aside";
+    std::filesystem::create_directories(ownTrash);  // run alone, no earlier test has made it
+    std::filesystem::rename(ownTrash, aside);
+    std::filesystem::create_directory_symlink(mountPlace, ownTrash);
+    const std::string item = tree.file("item.txt");
+    const auto refused = Trash::moveToTrash(item);
+    kept = kept && exists(item) && !exists(mountPlace + "/files/item.txt");
+    std::filesystem::remove(ownTrash);
+    std::filesystem::rename(aside, ownTrash);
+    std::filesystem::remove_all(mountPlace);
+    EXPECT_TRUE(kept);
+    ASSERT_EQ(stayed.size(), 1u);
+    EXPECT_NE(stayed[0].find("never emptied"), std::string::npos) << stayed[0];
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->cause, RemovalError::Cause::noTrash);
 }
 
 // As an unprivileged user: the user's own folders in the Trash whose modes forbid emptying them

@@ -17,6 +17,7 @@
 #include "model/cleanup_model.h"
 #include "shell_fixture.h"
 #include "theme/chip.h"
+#include "theme/logo.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/shrinking_scroll.h"
@@ -141,6 +142,39 @@ TEST_F(ReviewSheetTest, RowsFollowTheQueueAndTheLastRemovalCloses) {
     EXPECT_FALSE(state_->isReviewing());
 }
 
+// The list stands one column gap below the header, or below the warning when there is one: an
+// empty place for the warning must not add a gap of its own.
+TEST_F(ReviewSheetTest, TheListFollowsTheHeaderOrTheWarningByOneGap) {
+    const auto listTop = [](ReviewSheet& sheet) {
+        // The header is the logo and the titles beside it; the logo is its tallest part.
+        const QWidget* logo = sheet.findChild<NimbrelLogo*>();
+        int headerBottom = logo->geometry().bottom();
+        for (QWidget* child : sheet.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (child->isVisible() && child->y() <= logo->geometry().bottom())
+                headerBottom = std::max(headerBottom, child->geometry().bottom());
+        const int warning = sheet.dangerBanner() ? sheet.dangerBanner()->height() + 16 : 0;
+        return sheet.listScroll()->parentWidget()->y() - (headerBottom + 1 + warning);
+    };
+    for (bool danger : {false, true}) {
+        SCOPED_TRACE(danger ? "with the warning" : "without it");
+        state_->queue().setItems(danger ? std::vector<CleanItem>{movie, key} : std::vector<CleanItem>{movie});
+        ReviewSheet sheet(*state_);
+        sheet.resize(sheet.sizeHint());
+        sheet.show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(sheet.dangerBanner() != nullptr, danger);
+        EXPECT_EQ(listTop(sheet), 16);
+        // Unticking the danger item takes the warning away; the list moves up to the header.
+        if (danger) {
+            sheet.setTicked(key.id, false);
+            sheet.resize(sheet.sizeHint());
+            QCoreApplication::processEvents();
+            EXPECT_EQ(sheet.dangerBanner(), nullptr);
+            EXPECT_EQ(listTop(sheet), 16);
+        }
+    }
+}
+
 TEST_F(ReviewSheetTest, ALongSelectionBuildsOnlyTheRowsInView) {
     std::vector<CleanItem> many;
     for (int i = 0; i < 3000; ++i)
@@ -182,11 +216,11 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
     ReviewSheet sheet(*state_);
     sheet.resize(sheet.sizeHint());
     sheet.show();
-    QTest::qWait(20);
+    settle();
     QScrollBar* bar = sheet.listScroll()->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 2000);
     bar->setValue(2000);
-    QTest::qWait(20);
+    settle();
 
     // A row in view whose tick the user works with, and the other rows built around it.
     const QRect view(0, 2000, sheet.list()->width(), sheet.listScroll()->viewport()->height());
@@ -221,7 +255,7 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
         step.run();
-        QTest::qWait(20);
+        settle();
         EXPECT_EQ(sheet.model().isTicked(used), step.ticked);
         EXPECT_EQ(row->check()->isOn(), step.ticked);
         EXPECT_EQ(row->isDimmed(), !step.ticked);
@@ -246,7 +280,7 @@ TEST_F(ReviewSheetTest, ContentsListsOpenAndCloseAnimated) {
     ReviewSheet sheet(*state_);
     sheet.resize(sheet.sizeHint());
     sheet.show();
-    QTest::qWait(20);
+    settle();
     ReviewList* list = sheet.list();
     const int closed = ReviewSheet::kRowHeight;
     const auto location = ReviewModel::location(caches, state_->cleanup().locations());
@@ -285,7 +319,7 @@ TEST_F(ReviewSheetTest, ContentsListsOpenAndCloseAnimated) {
     EXPECT_NE(cell->findChild<JunkContentsList*>(), nullptr);  // still there while it shrinks
     motion->setCurrentTime(200);
     EXPECT_EQ(list->shownHeight(caches.id), closed);
-    QTest::qWait(10);
+    settle();
     EXPECT_EQ(cell->findChild<JunkContentsList*>(), nullptr);
     EXPECT_EQ(sheet.builtRow(caches.id)->disclosure()->text(), QStringLiteral("Show items"));
 
@@ -308,7 +342,8 @@ TEST_F(ReviewSheetTest, KeptFollowsWhereAPathLeadsOnDisk) {
     const CleanItem throughLink = fileItem(link + "/bin", 5'000'000);
     state_->queue().add(std::vector<CleanItem>{throughLink, movie});
     ReviewSheet sheet(*state_);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.model().kept().size() == 1; }, 3000));
+    settle();  // the sheet asks the disk where the paths lead on a worker
+    ASSERT_EQ(sheet.model().kept().size(), 1u);
     EXPECT_EQ(sheet.model().kept().front().id, throughLink.id);
     EXPECT_EQ(sheet.model().removalSize(), movie.size);
     EXPECT_EQ(sheet.model().rowBadge(throughLink), ReviewModel::RowBadge::kept);
@@ -330,7 +365,8 @@ TEST_F(ReviewSheetTest, FailureRowsLearnWhichPathsAreFoldersAfterTheSheetIsUp) {
             if (row->failure().path == path) return row;
         return static_cast<FailureRow*>(nullptr);
     };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rowFor(folder)->showsDirectoryIcon(); }, 3000));
+    settle();  // a worker looks which paths are folders
+    ASSERT_TRUE(rowFor(folder)->showsDirectoryIcon());
     EXPECT_FALSE(rowFor(file)->showsDirectoryIcon());
 }
 
@@ -378,7 +414,7 @@ TEST_F(ReviewSheetTest, FailureListGrowsWithItsGroupsUpToItsMaximum) {
                  "Permission denied"});
         state_->setDeletionFailures(std::nullopt);
         state_->setDeletionFailures(failures);
-        QTest::qWait(50);
+        settle();
         auto* sheet = qobject_cast<FailureSheet*>(host.card());
         ASSERT_NE(sheet, nullptr);
         auto* scroll = sheet->findChild<ShrinkingScroll*>();

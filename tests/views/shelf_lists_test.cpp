@@ -125,19 +125,19 @@ TEST(ShelfListsTest, TwinsOrderSets) {
     EXPECT_EQ(Twins::extraBytes(three), 8'000'000);
 
     const std::vector<DuplicateGroup> all = {three, two};
-    const auto order = [](const std::vector<DuplicateGroup>& g) {
+    const auto order = [](const std::vector<const DuplicateGroup*>& g) {
         std::vector<std::string> out;
-        for (const auto& x : g)
-            out.push_back(x.id);
+        for (const DuplicateGroup* x : g)
+            out.push_back(x->id);
         return out;
     };
-    EXPECT_EQ(order(Twins::groups(all, {}, Twins::Sort::copies)), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(order(Twins::groups(all, {}, Twins::Sort::extra)), (std::vector<std::string>{"b", "a"}));
-    EXPECT_EQ(order(Twins::groups(all, {}, Twins::Sort::name)), (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(order(Twins::shown(all, {}, Twins::Sort::copies)), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(order(Twins::shown(all, {}, Twins::Sort::extra)), (std::vector<std::string>{"b", "a"}));
+    EXPECT_EQ(order(Twins::shown(all, {}, Twins::Sort::name)), (std::vector<std::string>{"b", "a"}));
     // A search that matches one copy keeps the whole set.
-    EXPECT_EQ(order(Twins::groups(all, QStringLiteral("OTHER"), Twins::Sort::extra)),
+    EXPECT_EQ(order(Twins::shown(all, QStringLiteral("OTHER"), Twins::Sort::extra)),
               (std::vector<std::string>{"b"}));
-    EXPECT_TRUE(Twins::groups(all, QStringLiteral("  "), Twins::Sort::extra).empty());
+    EXPECT_TRUE(Twins::shown(all, QStringLiteral("  "), Twins::Sort::extra).empty());
     EXPECT_EQ(Twins::sortFromRaw(QStringLiteral("copies")), Twins::Sort::copies);
     EXPECT_FALSE(Twins::sortFromRaw(QStringLiteral("Copies")).has_value());
 }

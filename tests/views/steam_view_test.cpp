@@ -159,9 +159,17 @@ TEST_F(SteamViewTest, AnOpenedLocationListsWhatItHolds) {
     const int belowTop = rows->rowRect(2).top();
     QWidget* cell = rows->rowWidget(1);
     ASSERT_NE(cell, nullptr);
+    auto* row = cell->findChild<ItemRow*>();
+    ASSERT_NE(row, nullptr);
+    ASSERT_NE(row->disclosure(), nullptr);
+    EXPECT_EQ(row->disclosure()->text(), QStringLiteral("Show items"));
     view.toggle("caches");                    // the second row: App Caches
     EXPECT_EQ(view.locationsShelf(), shelf);  // the shelf and its rows stay
     EXPECT_EQ(rows->rowWidget(1), cell);
+    // The row under the pointer stays itself (a new one would drop its hover until the pointer
+    // moves); only its button changes.
+    EXPECT_EQ(cell->findChild<ItemRow*>(), row);
+    EXPECT_EQ(row->disclosure()->text(), QStringLiteral("Hide items"));
     QVariantAnimation* motion = view.contentsMotion("caches");
     ASSERT_NE(motion, nullptr);
     EXPECT_EQ(motion->duration(), 200);
@@ -217,7 +225,7 @@ TEST_F(SteamViewTest, ARemovedBuildProductLeavesItsShelfWhichClosesOverIt) {
     SteamView view(*state_);
     view.resize(1100, 2000);
     view.show();
-    QTest::qWait(20);
+    settle();
     auto* products = qobject_cast<Shelf*>(view.productsShelf());
     ASSERT_NE(products, nullptr);
     LazyRows* rows = products->rows();

@@ -71,19 +71,15 @@ class LocationCell : public QWidget {
 
     LocationCell(AppState& state, JunkLocation location, RowMaker makeRow)
         : state_(state), location_(std::move(location)), makeRow_(std::move(makeRow)) {
-        rebuildRow();
+        buildRow();
     }
-    // A fresh row from the current state (its disclosure says whether it is open).
-    void rebuildRow() {
-        if (row_) {
-            row_->hide();
-            row_->deleteLater();  // it may be handling the click that got here
-        }
+    void buildRow() {
         row_ = makeRow_(this);
         row_->setFixedHeight(ItemRow::kHeight);
         place();
         row_->show();
     }
+    ItemRow* row() const { return row_; }
     void setOpen(bool open) {
         if (open == (block_ != nullptr)) return;
         if (!open) {
@@ -265,9 +261,10 @@ void SteamView::toggle(const std::string& locationID) {
     const int from = shelf->rows()->rowRect(index).height();
     *locationRows_ = model_.locationRows(DeepCleanModel::Inputs::of(state_), lists_);
     locationHeights_ = locationHeights(*locationRows_);
-    const bool open = (*locationRows_)[size_t(index)].showsContents;
+    const LocationRow& now = (*locationRows_)[size_t(index)];
+    const bool open = now.showsContents;
     if (auto* cell = dynamic_cast<LocationCell*>(shelf->rows()->rowWidget(index))) {
-        cell->rebuildRow();
+        cell->row()->setExpanded(now.expanded.value_or(open));
         cell->setBlockHeight(locationHeights_[size_t(index)] - ItemRow::kHeight - kBlockBelow);
         if (open) cell->setOpen(true);
     }

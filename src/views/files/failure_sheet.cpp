@@ -191,7 +191,7 @@ void FailureSheet::askWhichRowsAreFolders() {
     for (const FailureRow* row : findChildren<FailureRow*>())
         paths.push_back(row->failure().path);
     Background::run(
-        Background::utility(), this,
+        state_.utilityPool(), this,
         [paths] {
             std::unordered_set<std::string> folders;
             for (const std::string& path : paths)

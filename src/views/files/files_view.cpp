@@ -489,8 +489,8 @@ TwinShelves::Content TwinShelves::content() const {
     return Content::results;
 }
 
-std::vector<DuplicateGroup> TwinShelves::groups() const {
-    return Twins::groups(state_.duplicates().groups(), search_, sort_);
+std::vector<const DuplicateGroup*> TwinShelves::shownGroups() const {
+    return Twins::shown(state_.duplicates().groups(), search_, sort_);
 }
 
 QString TwinShelves::subtitle() const {
@@ -522,6 +522,7 @@ void TwinShelves::setSort(Twins::Sort sort) {
 void TwinShelves::setMinSize(SizeThreshold size) {
     if (size == minSize_) return;
     minSize_ = size;
+    if (minPicker_) minPicker_->setSelection(QVariant::fromValue(static_cast<qlonglong>(size)));
     builtFor_.reset();
     rebuild();
 }
@@ -533,13 +534,17 @@ void TwinShelves::startSearch() {
 
 void TwinShelves::selectEveryExtra() {
     std::vector<std::string> ids;
-    for (const DuplicateGroup& g : groups())
-        ids.push_back(g.id);
+    for (const DuplicateGroup* g : shownGroups())
+        ids.push_back(g->id);
     state_.queue().add(state_.duplicates().extras(ids));
 }
 
 void TwinShelves::rebuildHeader() {
     header_->setSubtitle(subtitle());
+    // The controls depend only on what the shelf shows; a keystroke in the filter keeps them.
+    const Content now = content();
+    if (headerFor_ == now) return;
+    headerFor_ = now;
     auto* row = trailing_->layout();
     while (QLayoutItem* item = row->takeAt(0)) {
         if (QWidget* w = item->widget()) {
@@ -556,7 +561,7 @@ void TwinShelves::rebuildHeader() {
         if (auto t = sizeThresholdFromRaw(v.toLongLong())) setMinSize(*t);
     });
     row->addWidget(picker);
-    const Content now = content();
+    minPicker_ = picker;
     if (now == Content::running) {
         auto* stop =
             new NimbrelButton(tr("Stop"), NimbrelButton::Kind::secondary, NimbrelButton::Size::small);
@@ -683,67 +688,135 @@ void TwinShelves::buildResults() {
     body_->layout()->addWidget(results_);
 }
 
+namespace {
+
+// Whether a card built for `shown` still lists exactly `now`, copy for copy.
+bool sameCopies(const std::vector<FileItem>& shown, const std::vector<FileItem>& now) {
+    return std::equal(shown.begin(), shown.end(), now.begin(), now.end(),
+                      [](const FileItem& a, const FileItem& b) { return a.id == b.id && a.path == b.path; });
+}
+
+}  // namespace
+
+TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g) {
+    auto* select =
+        new NimbrelButton(tr("Select extras"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small);
+    connect(select, &QAbstractButton::clicked, this,
+            [this, id = g.id] { state_.queue().add(state_.duplicates().extras(id)); });
+    auto* shelf = new Shelf(
+        g.files.empty() ? QString() : QString::fromUtf8(g.files.front().name),
+        tr("%1 copies · %2 extra").arg(g.files.size()).arg(Fmt::bytes(Twins::extraBytes(g))), select);
+    shelf->setContentsMargins(0, 0, 0, 32);
+    const FileItem* keptCopy = DuplicatesModel::kept(g);
+    auto files = std::make_shared<std::vector<FileItem>>(g.files);
+    auto keptID = std::make_shared<int64_t>(keptCopy ? keptCopy->id : -1);
+    PreviewAction preview = preview_;
+    // The copy that stays is told apart from the others, so a row that becomes it is built anew
+    // with its badge.
+    shelf->rows()->setKey([files, keptID](int i) {
+        const FileItem& f = (*files)[static_cast<size_t>(i)];
+        return f.id == *keptID ? f.path + '\n' : f.path;
+    });
+    shelf->setRows(
+        static_cast<int>(files->size()), ItemRow::kHeight, [this, files, keptID, preview](int i) -> QWidget* {
+            if (i < 0 || static_cast<size_t>(i) >= files->size()) return nullptr;
+            const FileItem& f = (*files)[static_cast<size_t>(i)];
+            const bool kept = f.id == *keptID;
+            ItemRow::Options options;
+            options.subtitle =
+                tr("%1 · modified %2").arg(tildePath(PathRules::parent(f.path)), relativeDate(f.modified));
+            options.weight = 1.0;
+            if (kept) options.badge = tr("newest");
+            const std::string path = f.path;
+            options.preview = [preview, path] {
+                if (preview) preview(path);
+            };
+            return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
+        });
+    return SetCard{shelf, files, keptID};
+}
+
 void TwinShelves::showResults() {
     other_->hide();
     results_->show();
     if (pruneResults()) return;
-    // The sets are laid out again; the scroll keeps its place as far as the new list reaches.
     QScrollBar* bar = listScroll_->verticalScrollBar();
     const int offset = bar->value();
-    auto* content = new QWidget;
-    auto* list = new QVBoxLayout(content);
-    list->setContentsMargins(kSide, 0, kSide, kBottom);
-    // The gap below each card is its own margin, so a card that folds away takes its gap along.
-    list->setSpacing(0);
-    list->setAlignment(Qt::AlignTop);
-    const std::vector<DuplicateGroup> shown = groups();
-    const auto at = QDateTime::currentDateTime();
-    cards_.clear();
-    for (const DuplicateGroup& g : shown) {
-        if (shownSets_ >= Twins::kShownSets) break;
-        ++shownSets_;
-        auto* select =
-            new NimbrelButton(tr("Select extras"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small);
-        connect(select, &QAbstractButton::clicked, this,
-                [this, id = g.id] { state_.queue().add(state_.duplicates().extras(id)); });
-        auto* shelf = new Shelf(
-            g.files.empty() ? QString() : QString::fromUtf8(g.files.front().name),
-            tr("%1 copies · %2 extra").arg(g.files.size()).arg(Fmt::bytes(Twins::extraBytes(g))), select);
-        shelf->setContentsMargins(0, 0, 0, 32);
-        const FileItem* keptCopy = DuplicatesModel::kept(g);
-        auto files = std::make_shared<std::vector<FileItem>>(g.files);
-        auto keptID = std::make_shared<int64_t>(keptCopy ? keptCopy->id : -1);
-        PreviewAction preview = preview_;
-        // The copy that stays is told apart from the others, so a row that becomes it is built anew
-        // with its badge.
-        shelf->rows()->setKey([files, keptID](int i) {
-            const FileItem& f = (*files)[static_cast<size_t>(i)];
-            return f.id == *keptID ? f.path + '\n' : f.path;
-        });
-        shelf->setRows(static_cast<int>(files->size()), ItemRow::kHeight,
-                       [this, files, keptID, preview, at](int i) -> QWidget* {
-                           if (i < 0 || static_cast<size_t>(i) >= files->size()) return nullptr;
-                           const FileItem& f = (*files)[static_cast<size_t>(i)];
-                           const bool kept = f.id == *keptID;
-                           ItemRow::Options options;
-                           options.subtitle =
-                               tr("%1 · modified %2")
-                                   .arg(tildePath(PathRules::parent(f.path)), relativeDate(f.modified, at));
-                           options.weight = 1.0;
-                           if (kept) options.badge = tr("newest");
-                           const std::string path = f.path;
-                           options.preview = [preview, path] {
-                               if (preview) preview(path);
-                           };
-                           return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
-                       });
-        list->addWidget(shelf);
-        cards_[g.id] = SetCard{shelf, files, keptID};
+    if (!setsContent_) {
+        auto* content = new QWidget;
+        auto* list = new QVBoxLayout(content);
+        list->setContentsMargins(kSide, 0, kSide, kBottom);
+        // The gap below each card is its own margin, so a card that folds away takes its gap along.
+        list->setSpacing(0);
+        list->setAlignment(Qt::AlignTop);
+        setsContent_ = content;
+        listScroll_->setContent(content);
     }
-    setsContent_ = content;
-    listScroll_->setContent(content);
-    content->layout()->activate();
-    content->adjustSize();
+    // Only sets that are new or whose copies changed get a new card; the others keep theirs, with
+    // their rows, ticks and hover, and at most move. New cards are built a few per turn of the event
+    // loop, top first: a hundred at once would hold the window still for a fifth of a second.
+    std::vector<const DuplicateGroup*> shown = shownGroups();
+    if (shown.size() > size_t(Twins::kShownSets)) shown.resize(size_t(Twins::kShownSets));
+    std::map<std::string, SetCard> cards;
+    std::vector<QWidget*> order;
+    int budget = kCardsPerTurn;
+    bool unbuilt = false;
+    for (const DuplicateGroup* g : shown) {
+        auto old = cards_.find(g->id);
+        const FileItem* keptCopy = DuplicatesModel::kept(*g);
+        if (old != cards_.end() && old->second.shelf && sameCopies(*old->second.files, g->files) &&
+            *old->second.keptID == (keptCopy ? keptCopy->id : -1)) {
+            // Below a set still waiting for its card, a kept card waits too, out of the list.
+            if (!unbuilt) order.push_back(old->second.shelf);
+            cards.emplace(g->id, std::move(old->second));
+            cards_.erase(old);
+            continue;
+        }
+        if (unbuilt || budget == 0) {
+            unbuilt = true;
+            continue;
+        }
+        --budget;
+        SetCard card = makeCard(*g);
+        order.push_back(card.shelf);
+        cards.insert_or_assign(g->id, std::move(card));
+    }
+    for (auto& [id, card] : cards_)
+        if (card.shelf) {
+            card.shelf->hide();
+            card.shelf->deleteLater();
+        }
+    cards_ = std::move(cards);
+    auto* list = static_cast<QVBoxLayout*>(setsContent_->layout());
+    bool inOrder = list->count() == int(order.size());
+    for (int i = 0; inOrder && i < list->count(); ++i)
+        inOrder = list->itemAt(i)->widget() == order[size_t(i)];
+    if (!inOrder) {
+        while (QLayoutItem* item = list->takeAt(0)) {
+            QWidget* w = item->widget();
+            delete item;
+            if (!w || std::find(order.begin(), order.end(), w) != order.end()) continue;
+            w->hide();
+            // A card still folding away from an earlier removal goes now; a waiting one stays.
+            const bool waiting = std::any_of(cards_.begin(), cards_.end(),
+                                             [w](const auto& entry) { return entry.second.shelf == w; });
+            if (!waiting) w->deleteLater();
+        }
+        for (QWidget* card : order) {
+            list->addWidget(card);
+            card->show();
+        }
+    }
+    if (unbuilt) {
+        const int generation = ++buildTurn_;
+        QTimer::singleShot(0, this, [this, generation] {
+            if (generation == buildTurn_ && builtFor_ == Content::results && content() == Content::results)
+                showResults();
+        });
+    }
+    shownSets_ = int(order.size());
+    list->activate();
+    setsContent_->adjustSize();
     bar->setValue(offset);
     builtFor_ = Content::results;
 }
@@ -753,14 +826,15 @@ bool TwinShelves::pruneResults() {
     const bool removal = !state_.vanishingPaths().empty() || !state_.nimbrelisingIDs().empty();
     if (!removal || builtFor_ != Content::results || !setsContent_ || cards_.empty()) return false;
     std::unordered_map<std::string, const DuplicateGroup*> now;
-    const std::vector<DuplicateGroup> shown = groups();
-    for (const DuplicateGroup& g : shown)
-        now.emplace(g.id, &g);
+    for (const DuplicateGroup* g : shownGroups())
+        now.emplace(g->id, g);
     shownSets_ = 0;
     for (auto it = cards_.begin(); it != cards_.end();) {
         SetCard& card = it->second;
         auto found = now.find(it->first);
-        if (!card.shelf) {
+        if (!card.shelf || card.shelf->isHidden()) {
+            // A card still waiting to be listed is built again once the removal is over.
+            if (card.shelf) card.shelf->deleteLater();
             it = cards_.erase(it);
             continue;
         }

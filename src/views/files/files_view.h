@@ -168,7 +168,8 @@ class TwinShelves : public QWidget {
     TwinShelves(AppState& state, PreviewAction preview, QWidget* parent = nullptr);
 
     Content content() const;
-    std::vector<DuplicateGroup> groups() const;
+    // The sets the filter and order list, before the cap on shown sets.
+    std::vector<const DuplicateGroup*> shownGroups() const;
     QString subtitle() const;
     void setSearch(const QString& search);
     void setSort(Twins::Sort sort);
@@ -188,6 +189,15 @@ class TwinShelves : public QWidget {
     // After a removal: sets that stay keep their cards and close over the copies that left; sets
     // that left fold away.
     bool pruneResults();
+    // A shown set's card, with the copies it lists now.
+    struct SetCard {
+        QPointer<Shelf> shelf;
+        std::shared_ptr<std::vector<FileItem>> files;
+        std::shared_ptr<int64_t> keptID;
+    };
+    // The card of a set; its rows read the clock when they are built, so a card kept across
+    // changes still dates its copies from now.
+    SetCard makeCard(const DuplicateGroup& g);
 
     AppState& state_;
     PreviewAction preview_;
@@ -201,15 +211,15 @@ class TwinShelves : public QWidget {
     QWidget* results_ = nullptr;
     SearchField* field_ = nullptr;
     PillPicker* sortPicker_ = nullptr;
+    PillPicker* minPicker_ = nullptr;
+    std::optional<Content> headerFor_;
     FadingScroll* listScroll_ = nullptr;
     std::optional<Content> builtFor_;
     int shownSets_ = 0;
+    // New cards built per turn of the event loop, and the turn that builds the next ones.
+    static constexpr int kCardsPerTurn = 16;
+    int buildTurn_ = 0;
     // The cards of the shown sets by set id, with the copies each lists now.
-    struct SetCard {
-        QPointer<Shelf> shelf;
-        std::shared_ptr<std::vector<FileItem>> files;
-        std::shared_ptr<int64_t> keptID;
-    };
     std::map<std::string, SetCard> cards_;
     QPointer<QWidget> setsContent_;
 };

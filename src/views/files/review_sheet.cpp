@@ -319,6 +319,7 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     bannerSlot_ = new QWidget(this);
     auto* slotLayout = new QVBoxLayout(bannerSlot_);
     slotLayout->setContentsMargins(0, 0, 0, 0);
+    bannerSlot_->setVisible(false);
     column_->addWidget(bannerSlot_);
 
     // The list well.
@@ -398,7 +399,7 @@ void ReviewSheet::judgeOnDisk() {
         if (item.kind != CleanItem::Kind::junk && !model_->isLocked(item)) paths.push_back(item.id);
     const int generation = ++onDiskGeneration_;
     Background::run(
-        Background::userInitiated(), this,
+        state_.userPool(), this,
         [paths = std::move(paths)] {
             std::unordered_set<std::string> refused;
             for (const std::string& p : paths)
@@ -529,6 +530,9 @@ void ReviewSheet::rebuildBanner() {
         ackCheck_ = nullptr;
     }
     const std::vector<CleanItem>& danger = model_->dangerItems();
+    // An empty slot would still take the column's spacing: the list would stand 32 points below
+    // the header instead of 16.
+    bannerSlot_->setVisible(!danger.empty());
     if (danger.empty()) return;
     auto* banner = new Banner(bannerSlot_);
     auto* col = new QVBoxLayout(banner);

@@ -304,7 +304,7 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     if (!junk) actions->addButton(new PathActions(state_, item_.id, 24, hoverActions_));
     if (options_.preview) {
         auto* eye = new IconButton(QStringLiteral("eye"), 24, false, hoverActions_);
-        eye->setHelp(rowTr("Quick Look (or double-click)"));
+        eye->setHelp(PathActions::previewHelp());
         connect(eye, &QAbstractButton::clicked, this, [this] { options_.preview(); });
         actions->addButton(eye);
     }
@@ -318,13 +318,12 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     row->addWidget(hoverActions_);
 
     if (options_.expanded && options_.onDisclose) {
-        const bool open = *options_.expanded;
-        auto* disclose = new NimbrelButton(open ? rowTr("Hide items") : rowTr("Show items"),
-                                           NimbrelButton::Kind::ghost, NimbrelButton::Size::small, this);
-        disclose->setSymbol(QStringLiteral("chevron.down"));
-        disclose->setToolTip(open ? rowTr("Hide what's inside") : rowTr("See exactly what would be removed"));
-        connect(disclose, &QAbstractButton::clicked, this, [this] { options_.onDisclose(); });
-        row->addWidget(disclose);
+        disclose_ =
+            new NimbrelButton(QString(), NimbrelButton::Kind::ghost, NimbrelButton::Size::small, this);
+        disclose_->setSymbol(QStringLiteral("chevron.down"));
+        setExpanded(*options_.expanded);
+        connect(disclose_, &QAbstractButton::clicked, this, [this] { options_.onDisclose(); });
+        row->addWidget(disclose_);
     }
 
     auto* weight = new QHBoxLayout;
@@ -375,6 +374,14 @@ void ItemRow::setWeight(double weight) {
     weightBar_->setFraction(weight);
 }
 
+void ItemRow::setExpanded(bool expanded) {
+    if (!disclose_) return;
+    options_.expanded = expanded;
+    disclose_->setText(expanded ? rowTr("Hide items") : rowTr("Show items"));
+    disclose_->setToolTip(expanded ? rowTr("Hide what's inside")
+                                   : rowTr("See exactly what would be removed"));
+}
+
 bool ItemRow::isLoaded() const {
     return ItemRowRules::loaded(state_.queue(), item_);
 }
@@ -416,13 +423,16 @@ void ItemRow::leaveEvent(QEvent* event) {
 
 void ItemRow::toggleDirectly() {
     CleanQueue& queue = state_.queue();
-    beforeClick_ = queue.items();
+    beforeClick_.reset();
     if (queue.contains(item_.id)) {
         queue.remove(item_.id);
     } else {
+        // Only an item that drops others on its way in needs the whole list kept for the undo; a
+        // plain toggle is undone by toggling back, whatever the size of the selection.
+        if (item_.kind != CleanItem::Kind::junk && queue.holdsInside(item_.id)) beforeClick_ = queue.items();
         queue.add(item_);
     }
-    afterClick_ = queue.items();
+    afterClick_ = queue.generation();
 }
 
 void ItemRow::click() {
@@ -434,10 +444,10 @@ void ItemRow::click() {
             pendingLeaveOut_->stop();
             pendingLeaveOut_->deleteLater();
             pendingLeaveOut_ = nullptr;
-        } else if (beforeClick_ && afterClick_ && state_.queue().items() == *afterClick_) {
+        } else if (beforeClick_ && afterClick_ == state_.queue().generation()) {
             // Undo exactly: adding a folder dropped the items queued inside it, which a plain
             // removal would not bring back.
-            state_.queue().setItems(*beforeClick_);
+            state_.queue().setItems(std::move(*beforeClick_));
         } else if (state_.queue().contains(item_.id)) {
             state_.queue().remove(item_.id);
         } else {
@@ -511,7 +521,7 @@ void ItemRow::startDrag() {
 QStringList ItemRow::menuEntries() const {
     QStringList entries{isLoaded() ? rowTr("Deselect") : rowTr("Select for Cleaning")};
     if (options_.onOpen) entries << rowTr("Open");
-    if (options_.preview) entries << rowTr("Quick Look");
+    if (options_.preview) entries << PathActions::previewTitle();
     if (item_.kind != CleanItem::Kind::junk) entries << revealTitle() << rowTr("Copy Path");
     return entries;
 }
@@ -521,7 +531,7 @@ void ItemRow::contextMenuEvent(QContextMenuEvent* event) {
     menu.addAction(isLoaded() ? rowTr("Deselect") : rowTr("Select for Cleaning"),
                    [this] { state_.toggleSelection(item_); });
     if (options_.onOpen) menu.addAction(rowTr("Open"), [this] { options_.onOpen(); });
-    if (options_.preview) menu.addAction(rowTr("Quick Look"), [this] { options_.preview(); });
+    if (options_.preview) menu.addAction(PathActions::previewTitle(), [this] { options_.preview(); });
     if (item_.kind != CleanItem::Kind::junk) {
         const std::string id = item_.id;
         AppState* state = &state_;

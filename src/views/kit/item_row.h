@@ -17,6 +17,7 @@ namespace nimbrel {
 class ElidedLabel;
 class EvaporateTrigger;
 class MoltenBar;
+class NimbrelButton;
 class NimbrelCheck;
 
 // The selection rules of one row, worked out without a window.
@@ -110,6 +111,9 @@ class ItemRow : public QWidget {
     // A kept row whose list lost its heaviest entry measures against the new one.
     void setWeight(double weight);
     double weight() const { return options_.weight; }
+    // The disclosure's state changes in place: the row keeps its hover and click history.
+    void setExpanded(bool expanded);
+    NimbrelButton* disclosure() const { return disclose_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -136,9 +140,10 @@ class ItemRow : public QWidget {
     QElapsedTimer lastClick_;
     int interval_;
     QPointer<QTimer> pendingLeaveOut_;
-    // The queue before and after a first click's toggle, so the second click restores it exactly.
+    // The queue before a first click's toggle when that toggle dropped items queued inside this one,
+    // and the queue's generation after it: a second click restores it exactly if nothing else changed.
     std::optional<std::vector<CleanItem>> beforeClick_;
-    std::optional<std::vector<CleanItem>> afterClick_;
+    std::optional<uint64_t> afterClick_;
     // 0 to 1: the selected look (background, accent mark) and the hover fill, eased.
     AnimatedValue loadedAmount_{0};
     AnimatedValue hoverAmount_{0};
@@ -148,6 +153,7 @@ class ItemRow : public QWidget {
     NimbrelCheck* check_;
     HoverActions* hoverActions_;
     MoltenBar* weightBar_ = nullptr;
+    NimbrelButton* disclose_ = nullptr;
     EvaporateTrigger* evaporate_ = nullptr;
 };
 

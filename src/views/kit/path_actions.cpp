@@ -41,6 +41,22 @@ QString PathActions::revealTitle() {
 #endif
 }
 
+QString PathActions::previewTitle() {
+#ifdef Q_OS_MACOS
+    return tr("Quick Look");
+#else
+    return tr("Preview");
+#endif
+}
+
+QString PathActions::previewHelp() {
+#ifdef Q_OS_MACOS
+    return tr("Quick Look (or double-click)");
+#else
+    return tr("Preview (or double-click)");
+#endif
+}
+
 QString PathActions::abbreviate(const std::string& path) {
     return abbreviate(path, HostLayout::current().home);
 }

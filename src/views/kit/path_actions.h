@@ -29,6 +29,9 @@ class PathActions : public QWidget {
     static void reveal(const std::vector<std::string>& paths);
     // "Show in Finder" on macOS; elsewhere the host's file manager is named.
     static QString revealTitle();
+    // The in-app preview: "Quick Look" on macOS, a plain "Preview" where that name means nothing.
+    static QString previewTitle();
+    static QString previewHelp();
     // The path with a leading home folder written as "~".
     static QString abbreviate(const std::string& path);
     static QString abbreviate(const std::string& path, const std::string& home);

@@ -186,33 +186,32 @@ int64_t Twins::extraBytes(const DuplicateGroup& group) {
     return group.size * (static_cast<int64_t>(group.files.size()) - 1);
 }
 
-std::vector<DuplicateGroup> Twins::groups(const std::vector<DuplicateGroup>& all, const QString& search,
-                                          Sort sort) {
-    std::vector<DuplicateGroup> kept;
+std::vector<const DuplicateGroup*> Twins::shown(const std::vector<DuplicateGroup>& all, const QString& search,
+                                                Sort sort) {
+    std::vector<const DuplicateGroup*> kept;
     for (const DuplicateGroup& g : all) {
         if (search.isEmpty() || std::any_of(g.files.begin(), g.files.end(),
                                             [&](const FileItem& f) { return pathContains(f.path, search); }))
-            kept.push_back(g);
+            kept.push_back(&g);
     }
     const auto firstName = [](const DuplicateGroup& g) {
         return g.files.empty() ? QString() : utf8(g.files.front().name);
     };
+    using G = const DuplicateGroup*;
     switch (sort) {
         case Sort::extra:
-            std::stable_sort(kept.begin(), kept.end(), [](const DuplicateGroup& a, const DuplicateGroup& b) {
-                return extraBytes(a) > extraBytes(b);
-            });
+            std::stable_sort(kept.begin(), kept.end(),
+                             [](G a, G b) { return extraBytes(*a) > extraBytes(*b); });
             break;
         case Sort::copies:
-            std::stable_sort(kept.begin(), kept.end(), [](const DuplicateGroup& a, const DuplicateGroup& b) {
-                if (a.files.size() != b.files.size()) return a.files.size() > b.files.size();
-                return extraBytes(a) > extraBytes(b);
+            std::stable_sort(kept.begin(), kept.end(), [](G a, G b) {
+                if (a->files.size() != b->files.size()) return a->files.size() > b->files.size();
+                return extraBytes(*a) > extraBytes(*b);
             });
             break;
         case Sort::name:
-            std::stable_sort(kept.begin(), kept.end(), [&](const DuplicateGroup& a, const DuplicateGroup& b) {
-                return FileSorting::nameBefore(firstName(a), firstName(b));
-            });
+            std::stable_sort(kept.begin(), kept.end(),
+                             [&](G a, G b) { return FileSorting::nameBefore(firstName(*a), firstName(*b)); });
             break;
     }
     return kept;

@@ -69,8 +69,9 @@ struct Twins {
     static QString sortLabel(Sort sort);
     static std::optional<Sort> sortFromRaw(const QString& raw);
 
-    static std::vector<DuplicateGroup> groups(const std::vector<DuplicateGroup>& all, const QString& search,
-                                              Sort sort);
+    // The sets to list, in order, pointing into `all`: a keystroke costs no copy of the sets.
+    static std::vector<const DuplicateGroup*> shown(const std::vector<DuplicateGroup>& all,
+                                                    const QString& search, Sort sort);
     static int64_t extraBytes(const DuplicateGroup& group);
 };
 

@@ -26,7 +26,8 @@ QString removalText() {
     return ToastOverlay::tr("Nimbrelising…");
 }
 
-// The loader in the pill's text colour: its white puffs would vanish on the light capsule.
+// The loader as a soft shade of the pill's text colour: its white puffs would vanish on the light
+// capsule, and in the full text colour the overlapping puffs merge into one dark blot.
 class PillLoader : public NimbrelLoader {
   public:
     PillLoader(double size, QWidget* parent) : NimbrelLoader(size, parent) {
@@ -45,8 +46,14 @@ class PillLoader : public NimbrelLoader {
             puffs.setCompositionMode(QPainter::CompositionMode_SourceIn);
             puffs.fillRect(QRectF(QPointF(), QSizeF(area)), Palette::canvas().resolve(this));
         }
+        p.save();
+        p.setOpacity(p.opacity() * kPuffShade);
         p.drawImage(0, 0, shape);
+        p.restore();
     }
+
+  private:
+    static constexpr double kPuffShade = 0.45;
 };
 
 }  // namespace

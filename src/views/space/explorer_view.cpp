@@ -705,7 +705,7 @@ void ExplorerView::contextMenuEvent(QContextMenuEvent* event) {
                    [&] { EntryRules::toggle(state, entry, ClickInfo::none()); });
     if (entry.node) menu.addAction(tr("Open"), [&] { vm_.openFolder(entry.node, ClickInfo::none()); });
     if (!(entry.node && entry.isDirectory))
-        menu.addAction(tr("Quick Look"), [&] { emit previewRequested(entry.id); });
+        menu.addAction(PathActions::previewTitle(), [&] { emit previewRequested(entry.id); });
     menu.addAction(PathActions::revealTitle(), [&] { PathActions::reveal({entry.id}); });
     menu.addAction(tr("Copy Path"), [&] { PathActions::copy(state, {entry.id}); });
     menu.exec(event->globalPos());

@@ -367,7 +367,7 @@ void SpaceViewModel::loadSmallFiles(const std::shared_ptr<DirNode>& folder) {
     const std::int64_t revision = state_.revision();
     emit changed();
     Background::run(
-        Background::userInitiated(), this,
+        state_.userPool(), this,
         [path, known = std::move(known), skipHidden] {
             std::vector<ExplorerEntry> entries;
             for (const auto& f : SmallFileListing::list(path, known, skipHidden))
