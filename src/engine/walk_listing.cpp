@@ -30,7 +30,9 @@ void release(int fd, int base) {
     errno = saved;
 }
 
-int openNameByName(int base, std::string_view relative) {
+}  // namespace
+
+int openBelowNameByName(int base, std::string_view relative) {
     int fd = base;
     std::string name;
     while (!relative.empty()) {
@@ -47,11 +49,9 @@ int openNameByName(int base, std::string_view relative) {
     return fd == base ? ::fcntl(base, F_DUPFD_CLOEXEC, 0) : fd;
 }
 
-}  // namespace
-
 int openBelow(int base, std::string_view relative) {
 #ifdef __linux__
-    if (!haveOpenat2.load(std::memory_order_relaxed)) return openNameByName(base, relative);
+    if (!haveOpenat2.load(std::memory_order_relaxed)) return openBelowNameByName(base, relative);
     const std::string_view whole = relative;
     int fd = base;
     std::string piece;
@@ -76,9 +76,11 @@ int openBelow(int base, std::string_view relative) {
         how.flags = static_cast<std::uint64_t>(kDirFlags | O_NOFOLLOW);
         how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
         const long next = ::syscall(SYS_openat2, fd, piece.c_str(), &how, sizeof how);
-        if (next < 0 && errno == ENOSYS && fd == base) {
-            haveOpenat2.store(false, std::memory_order_relaxed);
-            return openNameByName(base, whole);
+        // No openat2 here; some sandboxes refuse calls they do not know with EPERM instead, which
+        // a folder's own open never gives, so that tries name by name for this folder only.
+        if (next < 0 && (errno == ENOSYS || errno == EPERM) && fd == base) {
+            if (errno == ENOSYS) haveOpenat2.store(false, std::memory_order_relaxed);
+            return openBelowNameByName(base, whole);
         }
         release(fd, base);
         if (next < 0) return -1;
@@ -86,7 +88,7 @@ int openBelow(int base, std::string_view relative) {
     }
     return fd == base ? ::fcntl(base, F_DUPFD_CLOEXEC, 0) : fd;
 #else
-    return openNameByName(base, relative);
+    return openBelowNameByName(base, relative);
 #endif
 }
 

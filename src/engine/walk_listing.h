@@ -26,6 +26,8 @@ constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
 // works: the path is resolved in pieces shorter than PATH_MAX. `base` stays open. Returns the
 // descriptor, or -1 with errno set.
 int openBelow(int base, std::string_view relative);
+// The same one name at a time, with openat: what openBelow does where the kernel has no openat2.
+int openBelowNameByName(int base, std::string_view relative);
 
 struct Status {
     mode_t mode = 0;
