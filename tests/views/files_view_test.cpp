@@ -209,7 +209,8 @@ TEST_F(FilesViewTest, TwinCardsThatStayKeepTheirWidgetsAndTheListItsPlace) {
     twins.resize(1000, 600);
     twins.show();
     twins.startSearch();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return state_->duplicates().hasRun(); }, 5000));
+    ASSERT_TRUE(waitOn(&state_->duplicates(), &DuplicatesModel::hasRunChanged,
+                       [&] { return state_->duplicates().hasRun(); }));
     state_->duplicates().setGroups(sets);
     QCoreApplication::processEvents();
     auto cards = [&] {
@@ -221,7 +222,8 @@ TEST_F(FilesViewTest, TwinCardsThatStayKeepTheirWidgetsAndTheListItsPlace) {
     const std::map<QString, Shelf*> before = cards();
     ASSERT_EQ(before.size(), 8u);
     QScrollBar* bar = twins.listScroll()->verticalScrollBar();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->maximum() > 400; }, 5000));
+    settle();  // the list lays out its cards
+    ASSERT_GT(bar->maximum(), 400);
     bar->setValue(400);
 
     // The third set gains a copy; the others are as they were.
