@@ -2,8 +2,10 @@
 // chosen) scans PATH while a watchdog timer on the GUI thread measures how long the thread is ever
 // kept from its events. Then the largest folder is opened and searched in the window, watched the
 // same way. --twins 1 then scans again with every file listed, shows the Biggest shelf and runs a
-// twin search over every file; --remove N also ticks N listed files (the twins' extra copies first)
-// and removes them for good: PATH must then be a copy under /tmp made for the purpose.
+// twin search over every file; --remove N then does what a user does with N listed files: selects
+// every extra copy of the twins and drops the largest other files on the selection bar, ticks a few
+// rows, opens the review, takes two entries out of it and removes the rest for good (each step its
+// own phase). PATH must then be a copy under /tmp made for the purpose.
 
 #include <sys/resource.h>
 
@@ -16,13 +18,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "model/app_state.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "theme/fonts.h"
+#include "views/files/files_view.h"
+#include "views/files/review_sheet.h"
+#include "views/kit/item_row.h"
+#include "views/kit/selection_bar.h"
 #include "views/shell/main_window.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/space/space_view.h"
@@ -208,20 +213,16 @@ int runWindow(const std::string& path, bool twins, long long removeCount) {
     }
 
     if (removeCount > 0 && state.result()) {
-        // The extra copies of every twin set, as "Select every extra" ticks them, then the largest
-        // listed files, up to the count asked for.
+        // What a user does: "Select every extra copy" on the Twins shelf, then, up to the count
+        // asked for, the largest listed files dropped on the selection bar (one list, as a drop
+        // hands it over).
         watchdog.setPhase("select");
-        std::vector<std::string> groupIDs;
-        for (const DuplicateGroup& g : state.duplicates().groups())
-            groupIDs.push_back(g.id);
-        std::vector<CleanItem> items = state.duplicates().extras(groupIDs);
-        if (items.size() > static_cast<size_t>(removeCount)) items.resize(static_cast<size_t>(removeCount));
-        std::unordered_set<std::string> chosen;
-        for (const CleanItem& item : items)
-            chosen.insert(item.id);
+        if (auto* twinShelves = window.findChild<TwinShelves*>()) twinShelves->selectEveryExtra();
+        spin(300);
+        std::vector<CleanItem> items;
         for (const FileItem& f : state.result()->files) {
-            if (chosen.size() >= static_cast<size_t>(removeCount)) break;
-            if (f.isPackage || !chosen.insert(f.path).second) continue;
+            if (state.queue().items().size() + items.size() >= static_cast<size_t>(removeCount)) break;
+            if (f.isPackage || state.queue().includes(f.path)) continue;
             CleanItem item;
             item.id = f.path;
             item.name = f.name;
@@ -231,23 +232,47 @@ int runWindow(const std::string& path, bool twins, long long removeCount) {
             item.source = CleanItem::Source::files;
             items.push_back(std::move(item));
         }
-        state.queue().add(items);
+        if (auto* bar = window.findChild<SelectionBar*>())
+            bar->drop(items);
+        else
+            state.queue().add(items);
+        items = {};
         spin(500);
 
+        // Single ticks on the Biggest shelf with the whole selection queued: each one a click.
+        watchdog.setPhase("tick");
+        state.setSection(SidebarItem::largest);
+        spin(500);
+        std::vector<ItemRow*> rows;
+        for (ItemRow* row : window.findChildren<ItemRow*>())
+            if (row->isVisible()) rows.push_back(row);
+        for (int i = 0; i < 6 && !rows.empty(); ++i) {
+            rows[static_cast<size_t>(i) % rows.size()]->click();
+            spin(600);  // past the double-click interval, so every click is a first click
+        }
+
+        watchdog.setPhase("review");
+        state.nimbrelise();
+        spin(1000);
+        ReviewSheet* sheet = window.findChild<ReviewSheet*>();
+        // "Remove from Selection" in the sheet's menu, twice.
+        for (int i = 0; i < 2 && sheet && !state.queue().items().empty(); ++i) {
+            state.queue().remove(state.queue().items().back().id);
+            spin(300);
+        }
+
         watchdog.setPhase("removal");
-        std::unordered_set<std::string> ids;
-        for (const CleanItem& item : state.queue().items())
-            ids.insert(item.id);
+        const size_t chosen = sheet ? sheet->model().ids().size() : 0;
         const std::int64_t revision = state.revision();
         scanClock.restart();
-        state.nimbrelise(ids, true);
+        if (sheet) sheet->removeForever();
         waitUntil([&] { return !state.isDeleting() && state.revision() != revision; }, 30 * 60 * 1000);
         const double removalSeconds = scanClock.elapsed() / 1000.0;
         watchdog.setPhase("after-removal");
         spin(1500);
-        std::printf("removed_items=%zu removal_seconds=%.2f failures=%zu listed_after=%zu\n", ids.size(),
-                    removalSeconds, state.deletionFailures() ? state.deletionFailures()->size() : 0,
-                    state.result() ? state.result()->files.size() : 0);
+        std::printf("removed_items=%zu removal_seconds=%.2f failures=%zu listed_after=%zu queued_after=%zu\n",
+                    chosen, removalSeconds, state.deletionFailures() ? state.deletionFailures()->size() : 0,
+                    state.result() ? state.result()->files.size() : 0, state.queue().items().size());
     }
 
     std::printf("peak_rss_mb_all=%.1f\n", peakRssMB());

@@ -166,8 +166,21 @@ void AppState::setConfirm(std::optional<ConfirmRequest> request) {
 void AppState::setIsDeleting(bool deleting) {
     assign(this, isDeleting_, deleting, &AppState::isDeletingChanged);
 }
+namespace {
+
+// Stores a set of paths like `assign`; a large set it replaces is freed off the main thread.
+void assignPaths(AppState* state, std::unordered_set<std::string>& field,
+                 std::unordered_set<std::string> value, void (AppState::*changed)()) {
+    if (field == value) return;
+    std::unordered_set<std::string> old = std::exchange(field, std::move(value));
+    emit(state->*changed)();
+    if (old.size() > 1024) Background::dispose(std::move(old));
+}
+
+}  // namespace
+
 void AppState::setVanishingPaths(std::unordered_set<std::string> paths) {
-    assign(this, vanishingPaths_, std::move(paths), &AppState::vanishingPathsChanged);
+    assignPaths(this, vanishingPaths_, std::move(paths), &AppState::vanishingPathsChanged);
 }
 void AppState::setSessionFreed(std::int64_t bytes) {
     assign(this, sessionFreed_, bytes, &AppState::sessionFreedChanged);
@@ -188,7 +201,7 @@ void AppState::setFolderFocus(std::optional<std::string> path) {
     assign(this, folderFocus_, std::move(path), &AppState::folderFocusChanged);
 }
 void AppState::setNimbrelisingIDs(std::unordered_set<std::string> ids) {
-    assign(this, nimbrelisingIDs_, std::move(ids), &AppState::nimbrelisingIDsChanged);
+    assignPaths(this, nimbrelisingIDs_, std::move(ids), &AppState::nimbrelisingIDsChanged);
 }
 
 QThreadPool& AppState::userPool() const {

@@ -145,9 +145,14 @@ class AppState : public QObject {
     std::unordered_map<Area, SidebarItem> lastInArea;           // last shelf shown per area
     std::unordered_map<std::string, std::int64_t> lastRemoval;  // bytes freed per path, last removal
     std::unordered_set<std::string> lastGuardRefused;           // paths the guard kept, last removal
+    // While a removal's completion callback runs: the removed paths as a set, made on the worker.
+    const std::unordered_set<std::string>* completingRemoved = nullptr;
     // The scan root as it was when its scan started, for the running scan and the installed result:
     // removals reach it through a link only while it is still that folder.
     std::optional<PinnedFolder> scanningRootPin, resultRootPin;
+    // The junk locations' folders as they were when the review opened: a removal goes through a
+    // linked one only while it still leads there.
+    std::unordered_map<std::string, PinnedFolder> reviewPins;
     std::shared_ptr<CancelToken> scanToken;  // the running scan's; a finishing scan must still own it
     std::int64_t nextFileID = 0;             // the first file id of the next scan
     bool didLaunch = false;
@@ -215,7 +220,8 @@ class AppState : public QObject {
                          std::shared_ptr<ScanResult> rechecked, DeletionRequest request,
                          std::chrono::steady_clock::time_point started, bool permanently,
                          std::vector<DeletionFailure> guardFailures, RemovalFigures figures,
-                         std::shared_ptr<PlannedPrune> prune);
+                         std::shared_ptr<PlannedPrune> prune, size_t entries,
+                         std::unordered_set<std::string> removedSet);
     void pretendDeletion(DeletionRequest request);
     // Works out, on a worker and from the unchanged `tree`, how the removed paths leave it.
     static std::shared_ptr<PlannedPrune> planPrune(const ScanResult& tree,

@@ -107,6 +107,19 @@ RemovalSources AppState::removalSources() const {
 
 void AppState::nimbrelise() {
     if (queue().items().empty() || isDeleting()) return;
+    // What the review shows of a junk location is what its folders hold now: pin them, with the
+    // folders above them, so a link swapped while the review is open leads nowhere.
+    reviewPins.clear();
+    for (const CleanItem& item : queue().items()) {
+        if (item.kind != CleanItem::Kind::junk) continue;
+        for (const JunkLocation& location : cleanup().locations()) {
+            if ("junk:" + location.id != item.id) continue;
+            for (const std::string& path : location.existingPaths())
+                for (const std::string& folder : {path, PathRules::parent(path)})
+                    if (!reviewPins.count(folder))
+                        if (auto pin = PinnedFolder::pin(folder)) reviewPins.emplace(folder, std::move(*pin));
+        }
+    }
     setIsReviewing(true);
 }
 
@@ -115,29 +128,34 @@ void AppState::nimbrelise(const std::unordered_set<std::string>& ids, bool perma
     // One removal at a time: the review cannot open during one, and nothing else may start one.
     if (isDeleting()) return;
     RemovalSources sources = removalSources();
+    sources.pin = [pins = std::exchange(reviewPins, {})](const std::string& folder) {
+        if (auto it = pins.find(folder); it != pins.end()) return std::optional<PinnedFolder>(it->second);
+        return PinnedFolder::pin(folder);
+    };
     auto removal = buildReviewedRemoval(queue().items(), ids, sources);
     if (!removal) {
         setToast(Toast(tr("Nothing left to nimbrelise"), "info.circle.fill"));
         return;
     }
     QPointer<AppState> self(this);
-    removal->request.onComplete = [self, chosen = removal->chosen, cleared = removal->clearedIDs,
-                                   touchesCleanup =
-                                       removal->touchesCleanup](const std::vector<std::string>& removed) {
-        if (!self) return;
-        std::unordered_set<std::string> leaving = cleared;
-        // The worker's guard judged every item on disk; its verdicts decide which entries leave.
-        for (const std::string& id :
-             guardRefusedIDs(chosen, self->removalSources(),
-                             [&](const std::string& p) { return self->lastGuardRefused.count(p) > 0; }))
-            leaving.insert(id);
-        self->queue().removeEvaporated(std::unordered_set<std::string>(removed.begin(), removed.end()),
-                                       leaving);
-        if (touchesCleanup) {
-            self->cleanup().subtract(self->lastRemoval);
-            self->cleanup().measure();
-        }
-    };
+    removal->request.onComplete =
+        [self, entryPaths = std::move(removal->entryPaths), cleared = std::move(removal->clearedIDs),
+         touchesCleanup = removal->touchesCleanup](const std::vector<std::string>& removed) {
+            if (!self) return;
+            std::unordered_set<std::string> leaving = cleared;
+            // The worker's guard judged every item on disk; its verdicts decide which entries leave.
+            for (const std::string& id : guardRefusedIDs(entryPaths, self->lastGuardRefused))
+                leaving.insert(id);
+            if (self->completingRemoved && self->completingRemoved->size() == removed.size())
+                self->queue().removeEvaporated(*self->completingRemoved, leaving);
+            else
+                self->queue().removeEvaporated(
+                    std::unordered_set<std::string>(removed.begin(), removed.end()), leaving);
+            if (touchesCleanup) {
+                self->cleanup().subtract(self->lastRemoval);
+                self->cleanup().measure();
+            }
+        };
     performDeletion(std::move(removal->request), permanently);
 }
 
@@ -150,7 +168,9 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     // Nothing is judged here: the guard reads the disk and costs microseconds per item, so it runs
     // on the worker, which hands back what may vanish before anything goes.
     setIsDeleting(true);
-    setNimbrelisingIDs(request.queueIDs);
+    // The entries only count for the hold from here on: the set itself marks the vanishing rows.
+    const size_t entries = request.queueIDs.size();
+    setNimbrelisingIDs(std::move(request.queueIDs));
 
     const auto started = services_.clock->now();
     RemovalsInFlight& inFlight = RemovalsInFlight::shared();
@@ -159,11 +179,13 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
         ScanResult::Recheck recheck;
         std::vector<DeletionFailure> guardFailures;
         RemovalFigures figures;
+        std::unordered_set<std::string> removedSet;  // figures.removed, looked up by the completion
         std::shared_ptr<PlannedPrune> prune;
     };
     // The tree is read on the worker while the removal runs: nothing prunes it meanwhile, since
     // one removal runs at a time and a new scan installs a new tree instead of changing this one.
-    std::vector<DeletionItem> items = request.items;  // copied before the request moves below
+    // Only the worker needs the items; the completion keeps the rest of the request.
+    std::vector<DeletionItem> items = std::move(request.items);
     std::shared_ptr<RemovalFileOps> ops = removalFileOps(request.pinnedFolders);
     Background::run(
         userPool(), this,
@@ -197,13 +219,16 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
             // The figures and the pruning of a large removal are worked out here, off the main
             // thread, which then only applies them.
             outcome.figures = removalFigures(outcome.result, outcome.recheck);
+            outcome.removedSet.insert(outcome.figures.removed.begin(), outcome.figures.removed.end());
             if (tree) outcome.prune = planPrune(*tree, outcome.figures.removed, outcome.figures.credited);
             return outcome;
         },
-        [this, request = std::move(request), started, permanently, tree = result()](Outcome outcome) mutable {
+        [this, request = std::move(request), started, permanently, tree = result(),
+         entries](Outcome outcome) mutable {
             completeRemoval(std::move(outcome.result), std::move(outcome.recheck), std::move(tree),
                             std::move(request), started, permanently, std::move(outcome.guardFailures),
-                            std::move(outcome.figures), std::move(outcome.prune));
+                            std::move(outcome.figures), std::move(outcome.prune), entries,
+                            std::move(outcome.removedSet));
         });
 }
 
@@ -211,19 +236,20 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
                                std::shared_ptr<ScanResult> rechecked, DeletionRequest request,
                                std::chrono::steady_clock::time_point started, bool permanently,
                                std::vector<DeletionFailure> guardFailures, RemovalFigures figures,
-                               std::shared_ptr<PlannedPrune> prune) {
-    lastRemoval = figures.credited;
-    const auto hold = removalHold(request.queueIDs.size());
+                               std::shared_ptr<PlannedPrune> prune, size_t entries,
+                               std::unordered_set<std::string> removedSet) {
+    Background::dispose(std::exchange(lastRemoval, std::move(figures.credited)));
+    const auto hold = removalHold(entries);
     const auto rest =
         hold - std::chrono::duration_cast<std::chrono::milliseconds>(services_.clock->now() - started);
 
-    auto finish = [this, removed = figures.removed, total = figures.total, count = figures.count, permanently,
-                   request = std::move(request), guardFailures = std::move(guardFailures),
+    auto finish = [this, removed = std::move(figures.removed), total = figures.total, count = figures.count,
+                   permanently, request = std::move(request), guardFailures = std::move(guardFailures),
                    failures = std::move(result.failures), recheck = std::move(recheck),
-                   rechecked = std::move(rechecked), prune = std::move(prune)]() mutable {
+                   rechecked = std::move(rechecked), prune = std::move(prune),
+                   removedSet = std::move(removedSet)]() mutable {
         setIsDeleting(false);
-        applyRemoval(std::unordered_set<std::string>(removed.begin(), removed.end()), &recheck,
-                     rechecked.get(), prune.get());
+        applyRemoval(removedSet, &recheck, rechecked.get(), prune.get());
         setVanishingPaths({});
         setNimbrelisingIDs({});
         setSessionFreed(sessionFreed() + total);
@@ -234,11 +260,16 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
         // What the guard kept comes first, then what the removal left, each in its own order.
         guardFailures.insert(guardFailures.end(), failures.begin(), failures.end());
         if (!guardFailures.empty()) setDeletionFailures(std::move(guardFailures));
+        completingRemoved = &removedSet;
         if (request.onComplete) request.onComplete(removed);
+        completingRemoved = nullptr;
         if (!services_.isDemo()) refreshVolumes();
         // What went to the Trash is there now: its figure (and what emptying it will give back)
         // must not stay at the size it had before.
         if (!permanently && count > 0) cleanup().measureTrash();
+        // A large removal's lists are freed aside.
+        Background::dispose(std::move(removed));
+        Background::dispose(std::move(removedSet));
     };
 
     if (rest > std::chrono::milliseconds(0))

@@ -38,6 +38,14 @@ void run(QThreadPool& pool, QObject* context, Work work, Done done) {
     });
 }
 
+// Lets go of `value` on a utility worker: a container of a hundred thousand paths takes longer to free
+// than the main thread may be kept from its events.
+template <typename T>
+void dispose(T&& value) {
+    auto* held = new std::decay_t<T>(std::forward<T>(value));
+    utility().start([held] { delete held; });
+}
+
 // A progress callback for a worker that hands its reports to `deliver` on the main thread while
 // `context` lives, keeping only the latest: reports that come faster than the main thread takes them
 // collapse into one, so a busy main thread is never flooded.

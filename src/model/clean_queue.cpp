@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/path_rules.h"
+#include "model/background.h"
 
 namespace nimbrel {
 
@@ -16,17 +17,29 @@ bool coversChildren(const CleanItem& item) {
 
 CleanQueue::CleanQueue(QObject* parent) : QObject(parent) {}
 
-void CleanQueue::setItems(std::vector<CleanItem> items) {
-    if (items == items_) return;
-    items_ = std::move(items);
-    reindex();
+void CleanQueue::changed() {
+    ++generation_;
     emit itemsChanged();
 }
 
+void CleanQueue::setItems(std::vector<CleanItem> items) {
+    if (items == items_) return;
+    Background::dispose(std::exchange(items_, std::move(items)));
+    reindex();
+    changed();
+}
+
 void CleanQueue::reindex() {
+    // The old lookups of a large selection are freed aside.
+    if (positions_.size() > 1024) {
+        Background::dispose(std::exchange(positions_, {}));
+        Background::dispose(std::exchange(coverers_, {}));
+        Background::dispose(std::exchange(paths_, {}));
+    }
     positions_.clear();
     coverers_.clear();
     paths_.clear();
+    positions_.reserve(items_.size());
     repeated_ = false;
     dropped_.assign(items_.size(), false);
     droppedCount_ = 0;
@@ -49,7 +62,8 @@ std::optional<CleanItem> CleanQueue::covering(const std::string& path) const {
     for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1)) {
         // The root folder is the one above every other absolute path.
         if (slash == 0 && path.size() == 1) break;
-        auto found = coverers_.find(slash == 0 ? std::string("/") : path.substr(0, slash));
+        auto found =
+            coverers_.find(slash == 0 ? std::string_view("/") : std::string_view(path).substr(0, slash));
         if (found != coverers_.end() && !dropped_[found->second] && (!first || found->second < *first))
             first = found->second;
     }
@@ -107,8 +121,11 @@ bool CleanQueue::insert(const CleanItem& item) {
 
 void CleanQueue::compact() {
     if (droppedCount_ == 0) return;
-    size_t kept = 0;
-    for (size_t i = 0; i < items_.size(); ++i) {
+    // Only the items from the first dropped one on move.
+    const size_t first =
+        static_cast<size_t>(std::find(dropped_.begin(), dropped_.end(), true) - dropped_.begin());
+    size_t kept = first;
+    for (size_t i = first; i < items_.size(); ++i) {
         if (dropped_[i]) continue;
         if (kept != i) items_[kept] = std::move(items_[i]);
         ++kept;
@@ -117,40 +134,74 @@ void CleanQueue::compact() {
     // The dropped ids already left the lookups; only the positions of the rest moved.
     dropped_.assign(items_.size(), false);
     droppedCount_ = 0;
-    for (size_t i = 0; i < items_.size(); ++i) {
+    for (size_t i = first; i < items_.size(); ++i) {
         if (auto p = positions_.find(items_[i].id); p != positions_.end() && p->second > i) p->second = i;
         if (auto c = coverers_.find(items_[i].id); c != coverers_.end() && c->second > i) c->second = i;
     }
 }
 
 void CleanQueue::add(const CleanItem& item) {
-    const bool changed = insert(item);
+    const bool added = insert(item);
     compact();
-    if (changed) emit itemsChanged();
+    if (added) changed();
 }
 
 void CleanQueue::add(const std::vector<CleanItem>& items) {
-    bool changed = false;
+    bool added = false;
+    items_.reserve(items_.size() + items.size());
+    dropped_.reserve(items_.size() + items.size());
+    positions_.reserve(positions_.size() + items.size());
     for (const CleanItem& item : items)
-        changed = insert(item) || changed;
+        added = insert(item) || added;
     compact();
-    if (changed) emit itemsChanged();
+    if (added) changed();
 }
 
 void CleanQueue::remove(const std::string& path) {
-    if (contains(path)) {
-        std::erase_if(items_, [&](const CleanItem& item) { return item.id == path; });
-        reindex();
+    if (repeated_) {
+        if (contains(path)) {
+            std::erase_if(items_, [&](const CleanItem& item) { return item.id == path; });
+            reindex();
+        }
+    } else if (auto found = positions_.find(path); found != positions_.end()) {
+        // One item out: the lookups lose its entry and the positions after it move up.
+        drop(found->second);
+        compact();
     }
-    emit itemsChanged();
+    changed();
 }
 
 void CleanQueue::removeEvaporated(const std::unordered_set<std::string>& paths,
                                   const std::unordered_set<std::string>& cleared) {
-    std::erase_if(items_,
-                  [&](const CleanItem& item) { return paths.count(item.id) || cleared.count(item.id); });
-    reindex();
-    emit itemsChanged();
+    auto leaving = [&](const CleanItem& item) { return paths.count(item.id) || cleared.count(item.id); };
+    size_t going = 0;
+    for (const CleanItem& item : items_)
+        if (leaving(item)) ++going;
+    if (repeated_ || going > items_.size() - going) {
+        // Most of the selection went: what stays is indexed anew, and the rest is freed aside.
+        std::vector<CleanItem> staying;
+        staying.reserve(items_.size() - going);
+        for (CleanItem& item : items_)
+            if (!leaving(item)) staying.push_back(std::move(item));
+        Background::dispose(std::exchange(items_, std::move(staying)));
+        reindex();
+    } else if (going > 0) {
+        for (size_t i = 0; i < items_.size(); ++i)
+            if (leaving(items_[i])) drop(i);
+        compact();
+    }
+    changed();
+}
+
+bool CleanQueue::holdsInside(const std::string& path) const {
+    // As in insert: the ids inside sort right after "<path>/".
+    if (path == "/") {
+        auto it = paths_.upper_bound(std::string_view("/"));
+        return it != paths_.end() && it->front() == '/';
+    }
+    const std::string slash = path + '/';
+    auto it = paths_.lower_bound(slash);
+    return it != paths_.end() && it->compare(0, slash.size(), slash) == 0;
 }
 
 std::vector<CleanQueue::SourceTotal> CleanQueue::bySource() const {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -52,10 +53,22 @@ class CleanQueue : public QObject {
     // Count and size per source, in source order, leaving out sources without items.
     std::vector<SourceTotal> bySource() const;
 
+    // Some queued item, junk aside, lies strictly inside `path` (adding it would drop them).
+    bool holdsInside(const std::string& path) const;
+    // Changes with every change of the list, so a caller can tell whether anything happened since.
+    uint64_t generation() const { return generation_; }
+
   signals:
     void itemsChanged();
 
   private:
+    // Looks strings up by view, so a lookup of a folder above a path copies nothing.
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+    };
+    using Index = std::unordered_map<std::string, size_t, Hash, std::equal_to<>>;
+    void changed();
     // Applies the covering rules without notifying; true when the item was appended. Items it drops
     // are only marked: compact() takes them out, once per public operation.
     bool insert(const CleanItem& item);
@@ -68,12 +81,13 @@ class CleanQueue : public QObject {
     // Lookups over `items_`, so ticking many thousands of rows stays linear: position by id (the
     // first one when a list set from outside repeats an id), position of every folder and build
     // product by id, and every path id in order, so the items inside a folder are one range.
-    std::unordered_map<std::string, size_t> positions_;
-    std::unordered_map<std::string, size_t> coverers_;
-    std::set<std::string> paths_;
+    Index positions_;
+    Index coverers_;
+    std::set<std::string, std::less<>> paths_;
     std::vector<bool> dropped_;
     size_t droppedCount_ = 0;
     bool repeated_ = false;  // some id is listed twice: the lookups hold only its first entry
+    uint64_t generation_ = 0;
 };
 
 }  // namespace nimbrel

@@ -18,6 +18,9 @@ QString tr(const char* text) {
 }
 
 bool isContentsOnly(const CleanItem& item, const RemovalSources& sources) {
+    if (sources.contentsOnly.empty()) return false;
+    // A well-formed id is already normal; only another spelling needs the work.
+    if (PathRules::isNormalAbsolute(item.id)) return sources.contentsOnly.count(item.id) > 0;
     return sources.contentsOnly.count(sources.normalize(item.id)) > 0;
 }
 
@@ -35,56 +38,63 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
                                                     const RemovalSources& sources) {
     ReviewedRemoval removal;
     std::unordered_set<std::string> seen;
+    seen.reserve(ids.size());
+    removal.request.items.reserve(ids.size());
+    removal.request.queueIDs.reserve(ids.size());
+    std::vector<std::string> expanded;
     for (const CleanItem& entry : queueItems) {
         // An id the guard would read differently from the remover never reaches the disk.
         if (!ids.count(entry.id) || !entry.isWellFormed()) continue;
-        removal.chosen.push_back(entry);
+        removal.request.estimatedSize += entry.size;
+        removal.request.queueIDs.insert(entry.id);
+        if (entry.source == CleanItem::Source::deepClean) removal.touchesCleanup = true;
 
-        bool junk = entry.kind == CleanItem::Kind::junk;
-        bool contentsOnly = !junk && isContentsOnly(entry, sources);
-        std::vector<std::pair<std::string, std::optional<int64_t>>> candidates;
+        const bool junk = entry.kind == CleanItem::Kind::junk;
+        const bool contentsOnly = !junk && isContentsOnly(entry, sources);
+        const bool clearInside = junk || contentsOnly || entry.source == CleanItem::Source::deepClean;
+        if (!junk && !contentsOnly) {
+            // The common case, a file or folder of its own, without a list of candidates. A package
+            // is listed as a file but is a folder on disk.
+            const bool reviewedAsFile = entry.kind == CleanItem::Kind::file &&
+                                        !FileCategory::packageExtensions().count(
+                                            asciiLower(pathExtension(PathRules::lastComponent(entry.id))));
+            if (seen.insert(entry.id).second)
+                removal.request.items.push_back({entry.id, entry.size, clearInside, reviewedAsFile});
+            continue;
+        }
+        std::vector<std::string> candidates;
         if (junk) {
-            if (auto targets = sources.junkTargets(entry.id))
-                for (const std::string& target : *targets)
-                    candidates.emplace_back(target, std::nullopt);
-        } else if (contentsOnly) {
+            if (auto targets = sources.junkTargets(entry.id)) candidates = std::move(*targets);
+        } else {
             // The folder itself stays; an unreadable one simply offers nothing. The system's own
             // "com.apple." entries are left alone.
             for (const std::string& name : sources.listFolder(entry.id).names)
-                if (name.rfind("com.apple.", 0) != 0)
-                    candidates.emplace_back(entry.id + "/" + name, std::nullopt);
-        } else {
-            candidates.emplace_back(entry.id, entry.size);
+                if (name.rfind("com.apple.", 0) != 0) candidates.push_back(entry.id + "/" + name);
         }
-
-        bool clearInside = junk || contentsOnly || entry.source == CleanItem::Source::deepClean;
-        // A package is listed as a file but is a folder on disk.
-        const bool reviewedAsFile = !junk && !contentsOnly && entry.kind == CleanItem::Kind::file &&
-                                    !FileCategory::packageExtensions().count(
-                                        asciiLower(pathExtension(PathRules::lastComponent(entry.id))));
-        for (auto& [path, size] : candidates) {
-            if (!PathRules::isNormalAbsolute(path) || !seen.insert(path).second) continue;
-            removal.request.items.push_back({path, size, clearInside, reviewedAsFile});
+        for (std::string& path : candidates) {
+            if (!PathRules::isNormalAbsolute(path)) continue;
+            expanded.push_back(path);
+            if (!seen.insert(path).second) continue;
             if (junk && sources.pin) pinFolderOf(path, sources, removal.request.pinnedFolders);
+            removal.request.items.push_back({std::move(path), std::nullopt, clearInside});
         }
-        if (junk || contentsOnly) removal.clearedIDs.insert(entry.id);
-        if (entry.source == CleanItem::Source::deepClean) removal.touchesCleanup = true;
-        removal.request.estimatedSize += entry.size;
-        removal.request.queueIDs.insert(entry.id);
+        removal.clearedIDs.insert(entry.id);
     }
     if (removal.request.items.empty()) return std::nullopt;
     if (!removal.clearedIDs.empty()) removal.touchesCleanup = true;
+    for (std::string& path : expanded) {
+        if (removal.request.queueIDs.count(path) && !removal.clearedIDs.count(path))
+            removal.entryPaths.alsoChosen.insert(path);
+        removal.entryPaths.expanded.insert(std::move(path));
+    }
     return removal;
 }
 
-std::unordered_set<std::string> guardRefusedIDs(const std::vector<CleanItem>& chosen,
-                                                const RemovalSources& sources,
-                                                const std::function<bool(const std::string&)>& isProtected) {
+std::unordered_set<std::string> guardRefusedIDs(const EntryPaths& entries,
+                                                const std::unordered_set<std::string>& refusedPaths) {
     std::unordered_set<std::string> refused;
-    for (const CleanItem& entry : chosen) {
-        if (entry.kind != CleanItem::Kind::junk && isProtected(entry.id) && !isContentsOnly(entry, sources))
-            refused.insert(entry.id);
-    }
+    for (const std::string& path : refusedPaths)
+        if (entries.isEntry(path)) refused.insert(path);
     return refused;
 }
 

@@ -15,10 +15,19 @@
 
 namespace nimbrel {
 
+// Which request paths are chosen entries of their own: a plain file or folder is removed under its
+// own id, so every path is one but those that junk locations and contents-only folders expand to,
+// unless such a path is chosen as an entry too. Small, whatever the size of the selection.
+struct EntryPaths {
+    std::unordered_set<std::string> expanded;
+    std::unordered_set<std::string> alsoChosen;
+    bool isEntry(const std::string& path) const { return !expanded.count(path) || alsoChosen.count(path); }
+};
+
 // What the review's choice of selection entries turns into.
 struct ReviewedRemoval {
-    DeletionRequest request;        // its completion is left for the state to attach
-    std::vector<CleanItem> chosen;  // in selection order
+    DeletionRequest request;  // its completion is left for the state to attach
+    EntryPaths entryPaths;
     // Entries that leave the selection whatever happens to their paths: junk locations and
     // contents-only folders.
     std::unordered_set<std::string> clearedIDs;
@@ -45,11 +54,10 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
                                                     const std::unordered_set<std::string>& ids,
                                                     const RemovalSources& sources);
 
-// The ids of chosen entries the safety guard refuses (junk locations and contents-only folders
-// aside): they leave the selection, since no removal will ever take them.
-std::unordered_set<std::string> guardRefusedIDs(const std::vector<CleanItem>& chosen,
-                                                const RemovalSources& sources,
-                                                const std::function<bool(const std::string&)>& isProtected);
+// The ids of chosen entries the safety guard refused (junk locations and contents-only folders
+// aside), from the paths it refused: they leave the selection, since no removal will ever take them.
+std::unordered_set<std::string> guardRefusedIDs(const EntryPaths& entries,
+                                                const std::unordered_set<std::string>& refusedPaths);
 
 // The paths of `paths` that no other one of them lies inside.
 std::unordered_set<std::string> outermostPaths(const std::unordered_set<std::string>& paths);

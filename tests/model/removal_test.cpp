@@ -134,12 +134,29 @@ TEST(ReviewedRemovalTest, ClearInsideFollowsTheEntrysSource) {
     EXPECT_FALSE(spaceOnly->touchesCleanup);
 }
 
+// Only entries removed under their own id leave the selection when the guard refuses their path: a
+// refused junk target or child of a contents-only folder is no entry, unless chosen as one too.
 TEST(ReviewedRemovalTest, GuardRefusedEntriesExcludeJunkAndContentsOnlyFolders) {
     Fixture f;
-    const std::vector<CleanItem> chosen = {entry("/usr", 1), entry("/home/u/.cache", 1),
-                                           entry("junk:caches", 1, Kind::junk), entry("/home/u/x", 1)};
-    auto isProtected = [](const std::string& p) { return p != "/home/u/x"; };
-    EXPECT_EQ(guardRefusedIDs(chosen, f.sources(), isProtected), (std::unordered_set<std::string>{"/usr"}));
+    f.junk["junk:caches"] = {"/home/u/.cache/pip", "/usr/share/x"};
+    f.folders["/home/u/.cache"] = {"npm", "pip"};
+    const std::vector<CleanItem> queue = {
+        entry("/usr", 1),
+        entry("/home/u/.cache", 1),
+        entry("junk:caches", 1, Kind::junk),
+        entry("/home/u/x", 1),
+        entry("/home/u/.cache/npm", 1, Kind::file),
+        entry("/usr/share/x", 1)};  // chosen too, after the junk entry that names it first
+    std::unordered_set<std::string> ids;
+    for (const CleanItem& item : queue)
+        ids.insert(item.id);
+    auto removal = buildReviewedRemoval(queue, ids, f.sources());
+    ASSERT_TRUE(removal);
+    std::unordered_set<std::string> refusedPaths;
+    for (const DeletionItem& item : removal->request.items)
+        if (item.path != "/home/u/x") refusedPaths.insert(item.path);
+    EXPECT_EQ(guardRefusedIDs(removal->entryPaths, refusedPaths),
+              (std::unordered_set<std::string>{"/usr", "/usr/share/x", "/home/u/.cache/npm"}));
 }
 
 TEST(RemovalTextTest, HoldGrowsWithEntriesWithinOneToEightSeconds) {

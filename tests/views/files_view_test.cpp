@@ -262,6 +262,48 @@ TEST_F(FilesViewTest, TwinCardsThatStayKeepTheirWidgetsAndTheListItsPlace) {
     EXPECT_EQ(top->title(), QStringLiteral("twin2.mov"));
 }
 
+// A long result is listed a few cards per turn of the event loop, top first; cards built in an
+// earlier turn are the ones listed in the end, in the set order.
+TEST_F(FilesViewTest, ManyTwinSetsAreListedTopFirstKeepingTheCardsBuiltSoFar) {
+    install(10);
+    std::vector<DuplicateGroup> sets;
+    for (int i = 0; i < 60; ++i) {
+        DuplicateGroup g;
+        g.id = "set" + std::to_string(i);
+        g.size = 90'000'000 - i;  // the first set wastes the most
+        for (int c = 0; c < 2; ++c) {
+            FileItem f;
+            f.id = 5000 + i * 10 + c;
+            f.name = "twin" + std::to_string(i) + ".mov";
+            f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
+            f.size = g.size;
+            g.files.push_back(f);
+        }
+        sets.push_back(g);
+    }
+    TwinShelves twins(*state_, {});
+    twins.resize(1000, 600);
+    twins.show();
+    twins.startSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state_->duplicates().hasRun(); }, 5000));
+    state_->duplicates().setGroups(sets);
+    EXPECT_LT(twins.shownSets(), 60);
+    ASSERT_GT(twins.shownSets(), 0);
+    const QList<Shelf*> early = twins.findChildren<Shelf*>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return twins.shownSets() == 60; }, 5000));
+    QCoreApplication::processEvents();
+    std::vector<Shelf*> listed;
+    for (Shelf* shelf : twins.findChildren<Shelf*>())
+        if (shelf->isVisibleTo(&twins)) listed.push_back(shelf);
+    ASSERT_EQ(listed.size(), 60u);
+    std::sort(listed.begin(), listed.end(), [](Shelf* a, Shelf* b) { return a->y() < b->y(); });
+    for (size_t i = 0; i < listed.size(); ++i)
+        EXPECT_EQ(listed[i]->title(), QStringLiteral("twin%1.mov").arg(i)) << i;
+    for (Shelf* shelf : early)
+        EXPECT_NE(std::find(listed.begin(), listed.end(), shelf), listed.end())
+            << shelf->title().toStdString();
+}
+
 // Typing goes through the shelves' models and back; the field itself must keep the caret, the
 // selection and the undo history.
 TEST_F(FilesViewTest, FilterFieldsKeepCaretSelectionAndUndoWhileTyping) {

@@ -423,13 +423,16 @@ void ItemRow::leaveEvent(QEvent* event) {
 
 void ItemRow::toggleDirectly() {
     CleanQueue& queue = state_.queue();
-    beforeClick_ = queue.items();
+    beforeClick_.reset();
     if (queue.contains(item_.id)) {
         queue.remove(item_.id);
     } else {
+        // Only an item that drops others on its way in needs the whole list kept for the undo; a
+        // plain toggle is undone by toggling back, whatever the size of the selection.
+        if (item_.kind != CleanItem::Kind::junk && queue.holdsInside(item_.id)) beforeClick_ = queue.items();
         queue.add(item_);
     }
-    afterClick_ = queue.items();
+    afterClick_ = queue.generation();
 }
 
 void ItemRow::click() {
@@ -441,10 +444,10 @@ void ItemRow::click() {
             pendingLeaveOut_->stop();
             pendingLeaveOut_->deleteLater();
             pendingLeaveOut_ = nullptr;
-        } else if (beforeClick_ && afterClick_ && state_.queue().items() == *afterClick_) {
+        } else if (beforeClick_ && afterClick_ == state_.queue().generation()) {
             // Undo exactly: adding a folder dropped the items queued inside it, which a plain
             // removal would not bring back.
-            state_.queue().setItems(*beforeClick_);
+            state_.queue().setItems(std::move(*beforeClick_));
         } else if (state_.queue().contains(item_.id)) {
             state_.queue().remove(item_.id);
         } else {

@@ -140,9 +140,10 @@ class ItemRow : public QWidget {
     QElapsedTimer lastClick_;
     int interval_;
     QPointer<QTimer> pendingLeaveOut_;
-    // The queue before and after a first click's toggle, so the second click restores it exactly.
+    // The queue before a first click's toggle when that toggle dropped items queued inside this one,
+    // and the queue's generation after it: a second click restores it exactly if nothing else changed.
     std::optional<std::vector<CleanItem>> beforeClick_;
-    std::optional<std::vector<CleanItem>> afterClick_;
+    std::optional<uint64_t> afterClick_;
     // 0 to 1: the selected look (background, accent mark) and the hover fill, eased.
     AnimatedValue loadedAmount_{0};
     AnimatedValue hoverAmount_{0};
