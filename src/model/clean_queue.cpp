@@ -216,21 +216,25 @@ void CleanQueue::remove(const std::string& path) {
 
 void CleanQueue::removeEvaporated(const std::unordered_set<std::string>& paths,
                                   const std::unordered_set<std::string>& cleared) {
-    auto leaving = [&](const CleanItem& item) { return paths.count(item.id) || cleared.count(item.id); };
+    // Each id is looked up once.
+    std::vector<bool> leaving(items_.size());
     size_t going = 0;
-    for (const CleanItem& item : items_)
-        if (leaving(item)) ++going;
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (paths.count(items_[i].id) || cleared.count(items_[i].id)) {
+            leaving[i] = true;
+            ++going;
+        }
     if (repeated_ || going > items_.size() - going) {
         // Most of the selection went: what stays is indexed anew, and the rest is freed aside.
         std::vector<CleanItem> staying;
         staying.reserve(items_.size() - going);
-        for (CleanItem& item : items_)
-            if (!leaving(item)) staying.push_back(std::move(item));
+        for (size_t i = 0; i < items_.size(); ++i)
+            if (!leaving[i]) staying.push_back(std::move(items_[i]));
         Background::dispose(std::exchange(items_, std::move(staying)));
         reindex();
     } else if (going > 0) {
         for (size_t i = 0; i < items_.size(); ++i)
-            if (leaving(items_[i])) drop(i);
+            if (leaving[i]) drop(i);
         compact();
     }
     changed();
