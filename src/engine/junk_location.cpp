@@ -35,16 +35,22 @@ std::vector<std::string> childNames(const std::string& folder) {
     return names;
 }
 
-// The folder whose contents a location's folder `path` stands for: the path itself, or where a
-// link on the way leads. Nothing when that place is a folder the guard keeps (a cache folder linked
-// to the home or to one of its main folders): its contents are the user's files, not junk, and
-// removing "the caches" must never take them.
+// The folder whose contents a location's folder `path` stands for: the folder itself, or where it
+// leads when it is a link. Nothing when a link leads to a folder the guard keeps (a cache folder
+// linked to the home or to one of its main folders): its contents are the user's files, not junk,
+// and removing "the caches" must never take them. A real folder is its own, wherever the folders
+// above it lead (a home reached through a link).
 std::optional<std::string> contentsFolder(const std::string& path) {
+    struct stat own {};
+    if (::lstat(path.c_str(), &own) != 0 || !S_ISLNK(own.st_mode)) return path;
     char buffer[PATH_MAX];
-    if (!::realpath(path.c_str(), buffer)) return path;
+    if (!::realpath(path.c_str(), buffer)) return std::nullopt;  // leads nowhere: nothing inside
     const std::string real(buffer);
-    if (real == path || !SafetyGuard::isProtectedOnDisk(real)) return real;
-    // The cache folder itself under another name of the home still has contents to clean.
+    // Kept by its resolved name (the home, Documents, a system folder): never read as junk.
+    if (SafetyGuard::isProtected(real)) return std::nullopt;
+    if (!SafetyGuard::isProtectedOnDisk(real)) return real;
+    // Kept by identity only: fine when that is because it is the cache folder itself (the guard
+    // knows ~/.cache by where its link leads), not a kept folder mounted or linked elsewhere.
     struct stat target {};
     if (::stat(real.c_str(), &target) != 0) return std::nullopt;
     for (const std::string& open : SafetyGuard::contentsOnly()) {

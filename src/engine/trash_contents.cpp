@@ -111,8 +111,9 @@ std::unordered_set<InodeKey> trashIdentities(const HostLayout& layout) {
         while (fields >> field && field != "-") {
         }
         fields >> type;
-        static const char* const kRemote[] = {"nfs", "nfs4", "cifs",      "smb3",   "smbfs", "9p",
-                                              "afs", "ceph", "glusterfs", "lustre", "davfs", "ncpfs"};
+        // An automount point is asked nothing either: looking inside it would mount what it stands for.
+        static const char* const kRemote[] = {"nfs",  "nfs4",      "cifs",   "smb3",  "smbfs", "9p",    "afs",
+                                              "ceph", "glusterfs", "lustre", "davfs", "ncpfs", "autofs"};
         if (type.starts_with("fuse") || std::any_of(std::begin(kRemote), std::end(kRemote),
                                                     [&](const char* remote) { return type == remote; }))
             continue;

@@ -150,6 +150,9 @@ class AppState : public QObject {
     // The scan root as it was when its scan started, for the running scan and the installed result:
     // removals reach it through a link only while it is still that folder.
     std::optional<PinnedFolder> scanningRootPin, resultRootPin;
+    // The junk locations' folders as they were when the review opened: a removal goes through a
+    // linked one only while it still leads there.
+    std::unordered_map<std::string, PinnedFolder> reviewPins;
     std::shared_ptr<CancelToken> scanToken;  // the running scan's; a finishing scan must still own it
     std::int64_t nextFileID = 0;             // the first file id of the next scan
     bool didLaunch = false;

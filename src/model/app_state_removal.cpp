@@ -107,6 +107,19 @@ RemovalSources AppState::removalSources() const {
 
 void AppState::nimbrelise() {
     if (queue().items().empty() || isDeleting()) return;
+    // What the review shows of a junk location is what its folders hold now: pin them, with the
+    // folders above them, so a link swapped while the review is open leads nowhere.
+    reviewPins.clear();
+    for (const CleanItem& item : queue().items()) {
+        if (item.kind != CleanItem::Kind::junk) continue;
+        for (const JunkLocation& location : cleanup().locations()) {
+            if ("junk:" + location.id != item.id) continue;
+            for (const std::string& path : location.existingPaths())
+                for (const std::string& folder : {path, PathRules::parent(path)})
+                    if (!reviewPins.count(folder))
+                        if (auto pin = PinnedFolder::pin(folder)) reviewPins.emplace(folder, std::move(*pin));
+        }
+    }
     setIsReviewing(true);
 }
 
@@ -115,6 +128,10 @@ void AppState::nimbrelise(const std::unordered_set<std::string>& ids, bool perma
     // One removal at a time: the review cannot open during one, and nothing else may start one.
     if (isDeleting()) return;
     RemovalSources sources = removalSources();
+    sources.pin = [pins = std::exchange(reviewPins, {})](const std::string& folder) {
+        if (auto it = pins.find(folder); it != pins.end()) return std::optional<PinnedFolder>(it->second);
+        return PinnedFolder::pin(folder);
+    };
     auto removal = buildReviewedRemoval(queue().items(), ids, sources);
     if (!removal) {
         setToast(Toast(tr("Nothing left to nimbrelise"), "info.circle.fill"));

@@ -62,6 +62,8 @@ QMimeType packageType(const std::string& path, const std::string& ext) {
 
 }  // namespace
 
+IconCache::IconCache(QThreadPool* pool) : pool_(pool ? pool : QThreadPool::globalInstance()) {}
+
 IconCache& IconCache::shared() {
     static IconCache cache;
     return cache;
@@ -120,7 +122,7 @@ void IconCache::loadPackageIcon(const std::string& path, QObject* context,
     // The icon is made and cached on the main thread even when the receiver is gone by then; the
     // receiver is only told while it lives.
     QPointer<QObject> receiver(context);
-    QThreadPool::globalInstance()->start([this, path, k, receiver, done = std::move(done)] {
+    pool_->start([this, path, k, receiver, done = std::move(done)] {
         const std::string ext = lowerExtension(path);
         const QMimeType type = packageType(path, ext);
         postBack(QCoreApplication::instance(), [this, k, ext, type, receiver, done] {

@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QMutex>
 #include <QObject>
+#include <QThreadPool>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,6 +29,8 @@ struct FileIcon {
 // made on the main thread.
 class IconCache {
   public:
+    // Package icons are looked up on `pool` (default: Qt's global pool).
+    explicit IconCache(QThreadPool* pool = nullptr);
     static IconCache& shared();
 
     // The cached icon for the path's key, computed on a miss. Main thread.
@@ -48,6 +51,7 @@ class IconCache {
   private:
     void store(const std::string& key, const FileIcon& icon);
 
+    QThreadPool* pool_;
     mutable QMutex mutex_;
     std::unordered_map<std::string, FileIcon> cache_;
 };

@@ -242,7 +242,8 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
         const int code = errno;
         unlinkat(target.info.get(), infoName.c_str(), 0);
         if (code == EEXIST) continue;  // a name in files/ without its info: take the next
-        if (code == EXDEV) return noTrash(path, "its Trash is on another file system");
+        // Another file system, or one that cannot rename this item (a folder from an overlay's lower layer).
+        if (code == EXDEV) return noTrash(path, "its file system can't move it into its Trash");
         return removalErrorAt(code, parentFd, name.c_str(), path, FailedStep::rename);
     }
     return noTrash(path, "no free name in the Trash");

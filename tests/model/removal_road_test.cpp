@@ -50,6 +50,9 @@ const std::string& base() {
     return *folder;
 }
 const bool kDataHomeSet = setenv("XDG_DATA_HOME", (base() + "/share").c_str(), 1) == 0;
+// The home too, so its junk locations (~/.cache) can be arranged here.
+const bool kHomeSet = std::filesystem::create_directories(base() + "/home") &&
+                      setenv("HOME", (base() + "/home").c_str(), 1) == 0;
 
 std::string trashFiles() {
     return base() + "/share/Trash/files";
@@ -200,6 +203,7 @@ class RemovalRoadTest : public ::testing::TestWithParam<bool> {
   protected:
     void SetUp() override {
         ASSERT_TRUE(kDataHomeSet);
+        ASSERT_TRUE(kHomeSet);
         Prefs::useStore(store_.filePath("prefs.ini"));
         // GIO trashes into the home Trash only for files on the home folder's file system.
         struct stat home {
@@ -416,6 +420,43 @@ TEST_P(RemovalRoadTest, FileThatBecameAFolderAfterTheScanStays) {
     EXPECT_EQ(road.failures()[0].path, road.path("report.txt"));
     EXPECT_NE(road.failures()[0].detail.find("changed"), std::string::npos) << road.failures()[0].detail;
     EXPECT_TRUE(road.inTree("report.txt")) << "what stayed stays in the tree";
+}
+
+// A junk location behind a link (~/.cache kept on another disk) goes through the link only while
+// it leads where it did when the review opened: swapped for a link to another folder meanwhile,
+// nothing of that folder goes.
+TEST_P(RemovalRoadTest, JunkFolderRelinkedDuringTheReviewIsLeftAlone) {
+    const std::string cache = HostLayout::current().home + "/.cache";
+    ASSERT_EQ(cache, base() + "/home/.cache");
+    const std::string real = base() + "/" + name("cache-disk"), other = base() + "/" + name("projects");
+    std::filesystem::remove_all(real);
+    std::filesystem::remove_all(other);
+    std::filesystem::remove(cache);
+    writeFile(real + "/pip/wheel.bin", 9000);
+    writeFile(other + "/thesis/draft.txt", 9000);
+    std::filesystem::create_directory_symlink(real, cache);
+
+    Road road(name("relinked-junk"));
+    CleanItem junk;
+    junk.id = "junk:caches";
+    junk.name = "App Caches";
+    junk.size = 9000;
+    junk.kind = CleanItem::Kind::junk;
+    junk.source = CleanItem::Source::deepClean;
+    road.state->toggleSelection(junk);
+    road.state->nimbrelise();
+    ASSERT_TRUE(road.state->isReviewing());
+    std::filesystem::remove(cache);
+    std::filesystem::create_directory_symlink(other, cache);
+    road.state->nimbrelise(road.queued(), permanently());
+    road.finish();
+
+    EXPECT_TRUE(onDisk(other + "/thesis/draft.txt"));
+    EXPECT_TRUE(onDisk(real + "/pip/wheel.bin"));
+    EXPECT_EQ(road.state->sessionFreed(), 0);
+    for (const DeletionFailure& failure : road.failures())
+        EXPECT_NE(failure.detail.find("no longer leads"), std::string::npos) << failure.detail;
+    std::filesystem::remove(cache);
 }
 
 // The scan root itself replaced by a link after the scan: nothing in the folder the link leads to

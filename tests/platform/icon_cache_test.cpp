@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QEventLoop>
-#include <QTimer>
+#include <QThreadPool>
+#include <optional>
+
+#include "support/wait_for.h"
 
 namespace nimbrel {
 
@@ -44,17 +46,14 @@ TEST(IconCache, SharesOneIconPerKeyAndFallsBackToCategories) {
 }
 
 TEST(IconCache, PackageIconOfAMissingPathArrivesAndIsCached) {
-    IconCache& cache = IconCache::shared();
+    QThreadPool pool;
+    IconCache cache(&pool);
     const std::string path = "/nonexistent/nimbrel/Gone.nimbrelpkg";
     QObject receiver;
-    QEventLoop loop;
     std::optional<FileIcon> delivered;
-    cache.loadPackageIcon(path, &receiver, [&](const FileIcon& icon) {
-        delivered = icon;
-        loop.quit();
-    });
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    if (!delivered) loop.exec();
+    cache.loadPackageIcon(path, &receiver, [&](const FileIcon& icon) { delivered = icon; });
+    EXPECT_FALSE(delivered);  // looked up on the pool, handed over on the main thread
+    drain(pool);
     ASSERT_TRUE(delivered);
     EXPECT_EQ(delivered->kind, FileIcon::Kind::package);
     EXPECT_EQ(delivered->icon.cacheKey(), IconCache::genericPackage().icon.cacheKey());
@@ -67,21 +66,15 @@ TEST(IconCache, PackageIconOfAMissingPathArrivesAndIsCached) {
 }
 
 TEST(IconCache, ADeliveryForAGoneReceiverIsDroppedButCached) {
-    IconCache& cache = IconCache::shared();
+    QThreadPool pool;
+    IconCache cache(&pool);
     const std::string path = "/nonexistent/nimbrel/Dropped.nimbrelpkg";
     bool called = false;
     {
         QObject receiver;
         cache.loadPackageIcon(path, &receiver, [&](const FileIcon&) { called = true; });
     }
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (cache.cached("p:" + path)) loop.quit();
-    });
-    poll.start(5);
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    loop.exec();
+    drain(pool);
     EXPECT_TRUE(cache.cached("p:" + path));
     EXPECT_FALSE(called);
 }

@@ -99,6 +99,12 @@ class ScopedMount {
     static ScopedMount tmpfs(const std::string& target) {
         return ScopedMount("tmpfs", target, "tmpfs", 0, "size=64m");
     }
+    // An overlay of `lower` at `target`; `upper` and `work` are empty folders on one file system.
+    static ScopedMount overlay(const std::string& lower, const std::string& upper, const std::string& work,
+                               const std::string& target) {
+        const std::string options = "lowerdir=" + lower + ",upperdir=" + upper + ",workdir=" + work;
+        return ScopedMount("overlay", target, "overlay", 0, options.c_str());
+    }
     ScopedMount(ScopedMount&& other) noexcept : target_(std::move(other.target_)), error_(other.error_) {
         other.target_.clear();
     }

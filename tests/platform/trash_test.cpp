@@ -314,6 +314,31 @@ TEST(TrashTest, ItemOnAnotherMountGoesToThatMountsTrash) {
     expectConsistent(trash);
 }
 
+// An overlay cannot rename a folder of its lower layer: the move fails whole, says why, and leaves
+// no info behind; a file of the lower layer moves.
+TEST(TrashTest, OverlayFolderThatCannotMoveStaysWhole) {
+    TempTree tree;
+    tree.file("lower/dir/inner.txt", 3000);
+    tree.file("lower/loose.txt", 3000);
+    tree.folder("upper");
+    tree.folder("work");
+    tree.folder("merged");
+    auto overlay = test::ScopedMount::overlay(tree.path("lower"), tree.path("upper"), tree.path("work"),
+                                              tree.path("merged"));
+    if (!overlay.ok()) GTEST_SKIP() << "cannot mount an overlay here (" << overlay.error() << ")";
+    const auto folder = Trash::moveToTrash(tree.path("merged/dir"));
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->cause, RemovalError::Cause::noTrash);
+    EXPECT_NE(folder->description.find("can't move it into its Trash"), std::string::npos)
+        << folder->description;
+    EXPECT_TRUE(exists(tree.path("merged/dir/inner.txt")));
+    EXPECT_FALSE(Trash::moveToTrash(tree.path("merged/loose.txt")));
+    const std::string trash = tree.path("merged/.Trash-" + std::to_string(geteuid()));
+    EXPECT_TRUE(exists(trash + "/files/loose.txt"));
+    EXPECT_FALSE(exists(trash + "/info/dir.trashinfo"));
+    expectConsistent(trash);
+}
+
 TEST(TrashTest, FailedMoveLeavesThePathInPlace) {
     ASSERT_TRUE(kDataHomeSet);
     TempTree tree;

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
 #include <QSignalSpy>
 #include <QThreadPool>
+#include <QTimer>
 #include <functional>
 #include <initializer_list>
 
@@ -24,19 +27,63 @@ bool waitOn(const Sender* sender, Signal signal, const std::function<bool()>& do
     return true;
 }
 
+// How long a settle waits for a pool before it gives up on a stuck worker.
+constexpr int kPatienceMs = 30000;
+
+namespace detail {
+// Counts the events the application hands out while it lives.
+struct EventCounter : QObject {
+    EventCounter() { QCoreApplication::instance()->installEventFilter(this); }
+    ~EventCounter() override { QCoreApplication::instance()->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent*) override {
+        ++seen;
+        return false;
+    }
+    int seen = 0;
+};
+}  // namespace detail
+
 // Delivers the events posted to the main thread so far; returns how many went out.
 inline int deliverPosted() {
-    struct Counter : QObject {
-        int seen = 0;
-        bool eventFilter(QObject*, QEvent*) override {
-            ++seen;
-            return false;
-        }
-    } counter;
-    QCoreApplication::instance()->installEventFilter(&counter);
+    detail::EventCounter counter;
     QCoreApplication::sendPostedEvents();
-    QCoreApplication::instance()->removeEventFilter(&counter);
     return counter.seen;
+}
+
+// Lets the work handed to `pools` end, then runs what the event loop has pending: posted events
+// (layouts, repaints, queued calls, results handed back) and timers already due (zero-delay ones),
+// round after round until one finds nothing. No time is let pass, so animations stay where their
+// clocks are.
+inline void settleWindows(std::initializer_list<QThreadPool*> pools) {
+    for (int round = 0; round < 100; ++round) {
+        for (QThreadPool* pool : pools)
+            pool->waitForDone(kPatienceMs);  // a worker stuck past it fails the test's checks instead
+        detail::EventCounter counter;
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents();
+        // What an event loop would delete on its way round (widgets that have gone).
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (counter.seen == 0) return;
+    }
+}
+
+// The same without background work.
+inline void flushEvents() {
+    settleWindows({});
+}
+
+// Runs the event loop until `done()` holds, looking again after each batch of events (it sleeps
+// until the next one comes, such as a widget's own timer). False when `ms` pass first.
+inline bool waitUntil(const std::function<bool()>& done, int ms = 10000) {
+    QDeadlineTimer deadline(ms);
+    QTimer wake;  // ends the last sleep at the deadline
+    wake.setSingleShot(true);
+    wake.start(ms);
+    while (!done()) {
+        if (deadline.hasExpired()) return done();
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }
 
 // Lets the work handed to `pools` end and delivers what it posted back. A delivery may start more
@@ -45,7 +92,7 @@ inline int deliverPosted() {
 inline void settle(std::initializer_list<QThreadPool*> pools) {
     for (int round = 0; round < 1000; ++round) {
         for (QThreadPool* pool : pools)
-            pool->waitForDone();
+            pool->waitForDone(kPatienceMs);
         if (deliverPosted() == 0) return;
     }
 }

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <cmath>
 
+#include "support/wait_for.h"
 #include "theme/animated_value.h"
 #include "theme/drawing_test_support.h"
 #include "theme/gauges.h"
@@ -65,18 +66,21 @@ TEST(DrawingTimeline, AFrameAdvancesTheClockAndAPauseHoldsIt) {
     gauge.show();
     EXPECT_EQ(gauge.timeline().t(), 1000);
     MotionClock::freeze(1000.5);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return gauge.timeline().t() == 1000.5; }, 1000));
+    EXPECT_TRUE(
+        waitOn(&gauge.timeline(), &DrawingTimeline::frame, [&] { return gauge.timeline().t() == 1000.5; }));
 
+    // The timeline's own timers are what is tested here, so the waits run the event loop until
+    // they have fired.
     ReduceMotion::setOverride(true);
     MotionClock::freeze(1007);
-    QTest::qWait(80);  // a tick notices the setting by itself and stops
-    EXPECT_FALSE(gauge.timeline().isTicking());
+    EXPECT_TRUE(waitUntil([&] { return !gauge.timeline().isTicking(); }, 1000))
+        << "a tick notices the setting by itself and stops";
     EXPECT_EQ(gauge.timeline().t(), 1000.5);
 
     // Switched back off, again without a word: the paused timeline notices within its watch.
     ReduceMotion::setOverride(false);
     EXPECT_TRUE(
-        QTest::qWaitFor([&] { return gauge.timeline().isTicking(); }, 2 * DrawingTimeline::kWatchIntervalMs));
+        waitUntil([&] { return gauge.timeline().isTicking(); }, 2 * DrawingTimeline::kWatchIntervalMs));
     EXPECT_EQ(gauge.timeline().t(), 1007);
     MotionClock::unfreeze();
 }

@@ -2,28 +2,37 @@
 
 #include <gtest/gtest.h>
 
-#include <QTest>
+#include <QThreadPool>
+#include <string>
+
+#include "support/wait_for.h"
 
 namespace nimbrel {
 namespace {
 
 // A package path that exists nowhere: its icon comes from its extension, which tells it apart from
-// the generic package icon by its category.
-const std::string kArchivePackage = "/nonexistent-nimbrel/Backup.zip";
+// the generic package icon by its category. A new name each time, as the shared cache keeps icons
+// for the life of the process.
+std::string freshArchivePackage() {
+    static int made = 0;
+    return "/nonexistent-nimbrel/Backup-" + std::to_string(++made) + ".zip";
+}
 
 TEST(FileIconView, PackageShowsTheGenericIconUntilItsOwnArrives) {
-    FileIconView first(kArchivePackage, true, true, 28);
+    const std::string archive = freshArchivePackage();
+    FileIconView first(archive, true, true, 28);
     EXPECT_EQ(first.shownIcon().kind, FileIcon::Kind::package);
     EXPECT_EQ(first.shownIcon().category, FileCategory::application);  // the generic one
     EXPECT_FALSE(first.isLoading());  // nothing starts before the view is shown
 
     first.show();
     EXPECT_TRUE(first.isLoading());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !first.isLoading(); }, 5000));
+    drain(*QThreadPool::globalInstance());  // where the shared icon cache looks packages up
+    ASSERT_FALSE(first.isLoading());
     EXPECT_EQ(first.shownIcon().category, FileCategory::archive);
 
     // Another view of the same package draws the loaded icon on its first frame.
-    FileIconView second(kArchivePackage, true, true, 28);
+    FileIconView second(archive, true, true, 28);
     EXPECT_EQ(second.shownIcon().category, FileCategory::archive);
 }
 
@@ -50,9 +59,11 @@ TEST(FileIconView, FoldersAndFilesComeFromTheCacheWithoutALoad) {
 }
 
 TEST(FileIconView, ASwitchedItemDropsThePreviousPackagesIcon) {
-    FileIconView view(kArchivePackage, true, true, 28);
+    const std::string archive = freshArchivePackage();
+    FileIconView view(archive, true, true, 28);
     view.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.isLoading(); }, 5000));
+    drain(*QThreadPool::globalInstance());
+    ASSERT_FALSE(view.isLoading());
     view.setItem("/nonexistent-nimbrel/Other.thing", true, true);
     EXPECT_NE(view.shownIcon().category, FileCategory::archive);
     view.setItem("/tmp", false, true);

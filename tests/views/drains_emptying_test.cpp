@@ -27,6 +27,7 @@ class DrainsEmptyingTest : public ShellFixture {
         if (!freed_) release_.set_value();
         waitOn(&state_->cleanup(), &CleanupModel::isEmptyingTrashChanged,
                [&] { return !state_->cleanup().isEmptyingTrash(); });
+        ShellFixture::TearDown();
     }
     void release() {
         freed_ = true;

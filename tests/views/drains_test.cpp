@@ -91,12 +91,12 @@ TEST_F(DrainsSectionTest, EmptyAsksFirstAndCancelChangesNothing) {
                              "you've nimbrelised. This can't be undone."));
     EXPECT_EQ(request.actionTitle, QStringLiteral("Empty Trash"));
     EXPECT_TRUE(request.destructive);
-    QTest::qWait(20);
+    settle();
     EXPECT_EQ(*empties_, 0);
     EXPECT_FALSE(state_->toast().has_value());
 
     state_->setConfirm(std::nullopt);  // the card's Cancel
-    QTest::qWait(20);
+    settle();
     EXPECT_EQ(*empties_, 0);
     EXPECT_EQ(state_->cleanup().trash(), trashBefore);
     EXPECT_FALSE(state_->toast().has_value());
@@ -119,7 +119,7 @@ TEST_F(DrainsSectionTest, RemoveAsksFirstThenRunsTheSimulatorCommand) {
                              "runtime isn't installed."));
     EXPECT_EQ(request.actionTitle, QStringLiteral("Remove"));
     EXPECT_TRUE(request.destructive);
-    QTest::qWait(20);
+    settle();
     EXPECT_TRUE(commands_->empty());
 
     request.perform();

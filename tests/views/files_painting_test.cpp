@@ -6,6 +6,7 @@
 
 #include "engine/demo.h"
 #include "model/cleanup_model.h"
+#include "support/animations.h"
 #include "theme/chip.h"
 #include "views/deepclean/steam_view.h"
 #include "views/files/files_view.h"
@@ -45,18 +46,19 @@ std::vector<ItemRow*> builtRows(QWidget* root) {
     return rows;
 }
 
-// Hovers, ticks and evaporates every row in view, painting the window after each step.
-void exercise(AppState& state, QWidget& window) {
+// Hovers, ticks and evaporates every row in view, painting the window after each step and at
+// frames along the way.
+void exercise(AppState& state, QWidget& window, AnimationClock& animations) {
     window.resize(1100, 800);
     window.show();
-    QTest::qWait(50);
+    flushEvents();
     const std::vector<ItemRow*> rows = builtRows(&window);
     ASSERT_FALSE(rows.empty());
     std::unordered_set<std::string> ids;
     for (ItemRow* row : rows) {
         QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(10, 10));
         QApplication::sendEvent(row, &enter);
-        QTest::qWait(5);
+        animations.step(5);
         window.grab();
         row->check()->click();
         window.grab();
@@ -64,11 +66,11 @@ void exercise(AppState& state, QWidget& window) {
         QApplication::sendEvent(row, &leave);
         ids.insert(row->item().id);
     }
-    QTest::qWait(200);
+    animations.step(200);
     window.grab();
     state.setNimbrelisingIDs(ids);
     for (int i = 0; i < 6; ++i) {
-        QTest::qWait(60);
+        animations.step(60);
         window.grab();
     }
 }
@@ -77,11 +79,12 @@ class FilesPaintingTest : public ShellFixture {};
 
 TEST_F(FilesPaintingTest, RowsPaintWithoutPainterWarnings) {
     PainterWarnings warnings;
+    AnimationClock animations;
     state_->setResult(Demo::scanResult(0));
     {
         SCOPED_TRACE("Files");
         BiggestShelves shelves(*state_, {});
-        exercise(*state_, shelves);
+        exercise(*state_, shelves, animations);
         EXPECT_TRUE(PainterWarnings::seen().isEmpty()) << PainterWarnings::seen().join('\n').toStdString();
         PainterWarnings::seen().clear();
     }
@@ -91,7 +94,7 @@ TEST_F(FilesPaintingTest, RowsPaintWithoutPainterWarnings) {
         state_->setSection(SidebarItem::cleanup);
         state_->cleanup().loadDemo();
         SteamView view(*state_);
-        exercise(*state_, view);
+        exercise(*state_, view, animations);
         EXPECT_TRUE(PainterWarnings::seen().isEmpty()) << PainterWarnings::seen().join('\n').toStdString();
         PainterWarnings::seen().clear();
     }
@@ -101,13 +104,13 @@ TEST_F(FilesPaintingTest, RowsPaintWithoutPainterWarnings) {
         ReviewSheet sheet(*state_);
         sheet.resize(640, 700);
         sheet.show();
-        QTest::qWait(50);
+        flushEvents();
         for (QWidget* w : sheet.findChildren<QWidget*>()) {
             QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
             QApplication::sendEvent(w, &enter);
         }
         sheet.grab();
-        QTest::qWait(50);
+        animations.step(50);
         sheet.grab();
     }
     EXPECT_TRUE(PainterWarnings::seen().isEmpty())

@@ -13,7 +13,7 @@
 #include "model/duplicates_model.h"
 #include "model/files_model.h"
 #include "shell_fixture.h"
-#include "support/wait_for.h"
+#include "support/animations.h"
 #include "theme/empty_state.h"
 #include "theme/fading_scroll.h"
 #include "theme/motion.h"
@@ -81,16 +81,16 @@ TEST_F(FilesViewTest, ShowMoreAppendsRowsWhereTheListStands) {
     BiggestShelves shelves(*state_, {});
     shelves.resize(1000, 700);
     shelves.show();
-    QTest::qWait(20);
+    flushEvents();
     QScrollBar* bar = shelves.body()->scroll()->verticalScrollBar();
     bar->setValue(bar->maximum());
-    QTest::qWait(20);
+    flushEvents();
     const int before = bar->value();
     ASSERT_GT(before, 0);
     QWidget* firstRow = shelves.shelfCard()->rows()->rowWidget(47);
     ASSERT_NE(firstRow, nullptr);
     shelves.moreButton()->click();
-    QTest::qWait(20);
+    flushEvents();
     EXPECT_EQ(shelves.shelfCard()->rows()->count(), 96);
     EXPECT_EQ(bar->value(), before);
     // The rows on screen are the same widgets: nothing was built again.
@@ -115,7 +115,7 @@ TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) 
     BiggestShelves shelves(*state_, {});
     shelves.resize(1000, 700);
     shelves.show();
-    QTest::qWait(20);
+    flushEvents();
     LazyRows* rows = shelves.shelfCard()->rows();
     auto* third = qobject_cast<ItemRow*>(rows->rowWidget(2));
     ASSERT_NE(third, nullptr);
@@ -149,13 +149,15 @@ TEST_F(FilesViewTest, ARemovalKeepsTheTwinCardsThatStayAndFoldsAwayTheSetsThatLe
         }
         return g;
     };
+    AnimationClock animations;
     TwinShelves twins(*state_, {});
     twins.resize(1000, 1400);
     twins.show();
     twins.startSearch();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return state_->duplicates().hasRun(); }, 5000));
+    ASSERT_TRUE(waitOn(&state_->duplicates(), &DuplicatesModel::hasRunChanged,
+                       [&] { return state_->duplicates().hasRun(); }));
     state_->duplicates().setGroups({group(0), group(1), group(2)});
-    QTest::qWait(20);
+    flushEvents();
     ASSERT_EQ(twins.findChildren<Shelf*>().size(), 3);
     Shelf* first = twins.findChildren<Shelf*>()[0];
     Shelf* last = twins.findChildren<Shelf*>()[2];
@@ -173,7 +175,7 @@ TEST_F(FilesViewTest, ARemovalKeepsTheTwinCardsThatStayAndFoldsAwayTheSetsThatLe
     EXPECT_EQ(first->rows()->count(), 2);
     EXPECT_EQ(first->rows()->rowWidget(1), oldest);
     EXPECT_EQ(first->detail(), QStringLiteral("2 copies · 30 MB extra"));
-    QTest::qWait(400);
+    animations.finish();  // the emptied set folds away
     const QList<Shelf*> now = twins.findChildren<Shelf*>();
     ASSERT_EQ(now.size(), 2);
     EXPECT_EQ(now[0], first);
@@ -256,6 +258,48 @@ TEST_F(FilesViewTest, TwinCardsThatStayKeepTheirWidgetsAndTheListItsPlace) {
         if (shelf->isVisibleTo(&twins) && (!top || shelf->y() < top->y())) top = shelf;
     ASSERT_NE(top, nullptr);
     EXPECT_EQ(top->title(), QStringLiteral("twin2.mov"));
+}
+
+// A long result is listed a few cards per turn of the event loop, top first; cards built in an
+// earlier turn are the ones listed in the end, in the set order.
+TEST_F(FilesViewTest, ManyTwinSetsAreListedTopFirstKeepingTheCardsBuiltSoFar) {
+    install(10);
+    std::vector<DuplicateGroup> sets;
+    for (int i = 0; i < 60; ++i) {
+        DuplicateGroup g;
+        g.id = "set" + std::to_string(i);
+        g.size = 90'000'000 - i;  // the first set wastes the most
+        for (int c = 0; c < 2; ++c) {
+            FileItem f;
+            f.id = 5000 + i * 10 + c;
+            f.name = "twin" + std::to_string(i) + ".mov";
+            f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
+            f.size = g.size;
+            g.files.push_back(f);
+        }
+        sets.push_back(g);
+    }
+    TwinShelves twins(*state_, {});
+    twins.resize(1000, 600);
+    twins.show();
+    twins.startSearch();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state_->duplicates().hasRun(); }, 5000));
+    state_->duplicates().setGroups(sets);
+    EXPECT_LT(twins.shownSets(), 60);
+    ASSERT_GT(twins.shownSets(), 0);
+    const QList<Shelf*> early = twins.findChildren<Shelf*>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return twins.shownSets() == 60; }, 5000));
+    QCoreApplication::processEvents();
+    std::vector<Shelf*> listed;
+    for (Shelf* shelf : twins.findChildren<Shelf*>())
+        if (shelf->isVisibleTo(&twins)) listed.push_back(shelf);
+    ASSERT_EQ(listed.size(), 60u);
+    std::sort(listed.begin(), listed.end(), [](Shelf* a, Shelf* b) { return a->y() < b->y(); });
+    for (size_t i = 0; i < listed.size(); ++i)
+        EXPECT_EQ(listed[i]->title(), QStringLiteral("twin%1.mov").arg(i)) << i;
+    for (Shelf* shelf : early)
+        EXPECT_NE(std::find(listed.begin(), listed.end(), shelf), listed.end())
+            << shelf->title().toStdString();
 }
 
 // Typing goes through the shelves' models and back; the field itself must keep the caret, the

@@ -6,6 +6,7 @@
 
 #include "engine/host_layout.h"
 #include "shell_fixture.h"
+#include "support/animations.h"
 #include "theme/chip.h"
 #include "theme/nimbrel_button.h"
 #include "views/kit/selection_bar.h"
@@ -58,6 +59,7 @@ TEST_F(ItemRowTest, HoverButtonsShowOnHoverAndTakeNoClickWhileHidden) {
     int previews = 0;
     ItemRow::Options options;
     options.preview = [&] { ++previews; };
+    AnimationClock animations;
     QWidget window;
     auto* row = new ItemRow(*state_, inside, options, &window);
     row->setDoubleClickInterval(1);
@@ -81,9 +83,9 @@ TEST_F(ItemRowTest, HoverButtonsShowOnHoverAndTakeNoClickWhileHidden) {
     EXPECT_EQ(previews, 0);
     EXPECT_TRUE(state_->queue().contains(inside.id));  // the click ticked the row
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return actions->isLive(); }, 2000));
+    animations.finish();
+    ASSERT_TRUE(actions->isLive());
     EXPECT_TRUE(eye->isVisible());
-    QTest::qWait(20);
     QTest::mouseClick(eye, Qt::LeftButton);
     EXPECT_EQ(previews, 1);
     EXPECT_TRUE(state_->queue().contains(inside.id));  // the button's click is not the row's
@@ -91,7 +93,8 @@ TEST_F(ItemRowTest, HoverButtonsShowOnHoverAndTakeNoClickWhileHidden) {
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(row, &leave);
     EXPECT_FALSE(eye->isVisible());  // leaving takes the clicks away at once
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !actions->isVisible(); }, 2000));
+    animations.finish();
+    EXPECT_FALSE(actions->isVisible());
 }
 
 TEST_F(ItemRowTest, AClickInsideASelectedFolderWaitsForTheInterval) {
@@ -113,7 +116,9 @@ TEST_F(ItemRowTest, AClickInsideASelectedFolderWaitsForTheInterval) {
     quick.setDoubleClickInterval(1);
     quick.click();
     ASSERT_TRUE(quick.hasPendingLeaveOut());
-    QTRY_VERIFY(!quick.hasPendingLeaveOut());
+    // The interval is real time: its timer leaves the entry out and the selection changes.
+    ASSERT_TRUE(
+        waitOn(&state_->queue(), &CleanQueue::itemsChanged, [&] { return !quick.hasPendingLeaveOut(); }));
 }
 
 TEST_F(ItemRowTest, DisabledRowsIgnoreClicksAndJunkIsLoadedOnlyByItsOwnID) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <set>
 
+#include "support/wait_for.h"
 #include "theme/motion.h"
 
 namespace nimbrel {
@@ -40,12 +41,7 @@ class Column {
         bar().setValue(value);
         settle();
     }
-    void settle() {
-        for (int i = 0; i < 3; ++i) {
-            QCoreApplication::sendPostedEvents();
-            QCoreApplication::processEvents();
-        }
-    }
+    void settle() { flushEvents(); }
     void remove(const std::set<std::string>& gone) {
         std::erase_if(names_, [&](const std::string& n) { return gone.count(n) > 0; });
         rows_->closeRows(heights(), factory());

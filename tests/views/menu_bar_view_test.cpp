@@ -128,17 +128,17 @@ TEST(MenuBarExtraTest, ATrayThatComesLaterGetsTheIconAndOneThatGoesTakesIt) {
 
     // Nothing changes without being asked: the watch asks on its own.
     tray = true;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return extra.isInserted(); }, 2000));
+    EXPECT_TRUE(waitOn(&extra, &MenuBarExtra::insertedChanged, [&] { return extra.isInserted(); }));
     EXPECT_EQ(inserted.count(), 1);
     EXPECT_EQ(lost.count(), 0);
 
     tray = false;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !extra.isInserted(); }, 2000));
+    EXPECT_TRUE(waitOn(&extra, &MenuBarExtra::insertedChanged, [&] { return !extra.isInserted(); }));
     EXPECT_EQ(lost.count(), 1) << "the app must hear that the icon is gone";
 
     // Turning the preference off is no loss of the tray.
     tray = true;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return extra.isInserted(); }, 2000));
+    EXPECT_TRUE(waitOn(&extra, &MenuBarExtra::insertedChanged, [&] { return extra.isInserted(); }));
     Prefs::setValue(Prefs::kShowMenuBarExtra, false);
     extra.sync();
     EXPECT_FALSE(extra.isInserted());

@@ -9,6 +9,7 @@
 #include <QVariantAnimation>
 #include <map>
 
+#include "support/wait_for.h"
 #include "theme/animated_value.h"
 
 namespace nimbrel {
@@ -60,7 +61,7 @@ TEST_F(ReviewListTest, RowsKeepTheirWidgetsAcrossChanges) {
 
     // Scrolled far down: the first rows go, the ones now in view are built.
     scroll.verticalScrollBar()->setValue(20000);
-    QTest::qWait(10);
+    flushEvents();
     EXPECT_EQ(list->widget("r3"), nullptr);
     EXPECT_NE(list->widget("r480"), nullptr);
     EXPECT_LT(list->builtCount(), 30);

@@ -216,11 +216,11 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
     ReviewSheet sheet(*state_);
     sheet.resize(sheet.sizeHint());
     sheet.show();
-    QTest::qWait(20);
+    settle();
     QScrollBar* bar = sheet.listScroll()->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 2000);
     bar->setValue(2000);
-    QTest::qWait(20);
+    settle();
 
     // A row in view whose tick the user works with, and the other rows built around it.
     const QRect view(0, 2000, sheet.list()->width(), sheet.listScroll()->viewport()->height());
@@ -255,7 +255,7 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
         step.run();
-        QTest::qWait(20);
+        settle();
         EXPECT_EQ(sheet.model().isTicked(used), step.ticked);
         EXPECT_EQ(row->check()->isOn(), step.ticked);
         EXPECT_EQ(row->isDimmed(), !step.ticked);
@@ -280,7 +280,7 @@ TEST_F(ReviewSheetTest, ContentsListsOpenAndCloseAnimated) {
     ReviewSheet sheet(*state_);
     sheet.resize(sheet.sizeHint());
     sheet.show();
-    QTest::qWait(20);
+    settle();
     ReviewList* list = sheet.list();
     const int closed = ReviewSheet::kRowHeight;
     const auto location = ReviewModel::location(caches, state_->cleanup().locations());
@@ -319,7 +319,7 @@ TEST_F(ReviewSheetTest, ContentsListsOpenAndCloseAnimated) {
     EXPECT_NE(cell->findChild<JunkContentsList*>(), nullptr);  // still there while it shrinks
     motion->setCurrentTime(200);
     EXPECT_EQ(list->shownHeight(caches.id), closed);
-    QTest::qWait(10);
+    settle();
     EXPECT_EQ(cell->findChild<JunkContentsList*>(), nullptr);
     EXPECT_EQ(sheet.builtRow(caches.id)->disclosure()->text(), QStringLiteral("Show items"));
 
@@ -342,7 +342,8 @@ TEST_F(ReviewSheetTest, KeptFollowsWhereAPathLeadsOnDisk) {
     const CleanItem throughLink = fileItem(link + "/bin", 5'000'000);
     state_->queue().add(std::vector<CleanItem>{throughLink, movie});
     ReviewSheet sheet(*state_);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.model().kept().size() == 1; }, 3000));
+    settle();  // the sheet asks the disk where the paths lead on a worker
+    ASSERT_EQ(sheet.model().kept().size(), 1u);
     EXPECT_EQ(sheet.model().kept().front().id, throughLink.id);
     EXPECT_EQ(sheet.model().removalSize(), movie.size);
     EXPECT_EQ(sheet.model().rowBadge(throughLink), ReviewModel::RowBadge::kept);
@@ -364,7 +365,8 @@ TEST_F(ReviewSheetTest, FailureRowsLearnWhichPathsAreFoldersAfterTheSheetIsUp) {
             if (row->failure().path == path) return row;
         return static_cast<FailureRow*>(nullptr);
     };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rowFor(folder)->showsDirectoryIcon(); }, 3000));
+    settle();  // a worker looks which paths are folders
+    ASSERT_TRUE(rowFor(folder)->showsDirectoryIcon());
     EXPECT_FALSE(rowFor(file)->showsDirectoryIcon());
 }
 
@@ -412,7 +414,7 @@ TEST_F(ReviewSheetTest, FailureListGrowsWithItsGroupsUpToItsMaximum) {
                  "Permission denied"});
         state_->setDeletionFailures(std::nullopt);
         state_->setDeletionFailures(failures);
-        QTest::qWait(50);
+        settle();
         auto* sheet = qobject_cast<FailureSheet*>(host.card());
         ASSERT_NE(sheet, nullptr);
         auto* scroll = sheet->findChild<ShrinkingScroll*>();

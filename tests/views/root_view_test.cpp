@@ -161,18 +161,15 @@ TEST_F(RootViewTest, OverlaysStackWithToastsOnTopAndTheBarFollowsTheSelection) {
 TEST_F(RootViewTest, ActivationRechecksVolumesOutsideDemoMode) {
     const int before = listings_->load();
     root_->applicationActivated();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (listings_->load() == before && std::chrono::steady_clock::now() < deadline) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
+    settle();
     EXPECT_EQ(listings_->load(), before + 1);
 
     // In demo mode the sample volume list stays; only the access check runs again.
     demo_->store(true);
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    settle();
     const int demoBefore = listings_->load();
     root_->applicationActivated();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    settle();
     EXPECT_EQ(listings_->load(), demoBefore);
 }
 

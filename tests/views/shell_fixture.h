@@ -4,21 +4,23 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <atomic>
-#include <chrono>
 #include <deque>
+#include <future>
 #include <memory>
-#include <thread>
 
 #include "engine/volume_info.h"
 #include "model/app_state.h"
+#include "model/background.h"
 #include "model/prefs.h"
+#include "support/wait_for.h"
 #include "test_volumes.h"
 
 namespace nimbrel {
 
-// An AppState whose scanner never touches the disk (it waits until the scan is cancelled or the
-// test lets it finish), whose volume listing is counted and whose folder dialog answers from a queue.
+// An AppState whose scanner never touches the disk (its scans run until the test ends, on a pool of
+// their own), whose volume listing is counted and whose folder dialog answers from a queue.
 class ShellFixture : public ::testing::Test {
   protected:
     static constexpr const char* kHome = "/home/tester";
@@ -34,26 +36,35 @@ class ShellFixture : public ::testing::Test {
     }
 
     void TearDown() override {
-        release_->store(true);
-        state_.reset();
+        endScans();
         Prefs::useStore(QString());
     }
+    ~ShellFixture() override { endScans(); }
+
+    // Lets every scan end; the state goes first, so none of their answers reaches it.
+    void endScans() {
+        if (scansEnded_) return;
+        scansEnded_ = true;
+        state_.reset();
+        endScans_.set_value();
+        scanPool_.waitForDone();
+    }
+
+    // Lets the state's background work end and runs what the windows have pending.
+    void settle() { settleWindows({&Background::userInitiated(), &Background::utility()}); }
 
     AppStateServices services() {
         AppStateServices s = AppStateServices::standard();
-        auto release = release_;
         auto scans = scans_;
-        s.scanner = [release, scans](const std::string& root, const ScanOptions&, std::int64_t,
-                                     const CancelToken& token,
-                                     const DiskScanner::ProgressCallback&) -> std::shared_ptr<ScanResult> {
+        s.scanner = [ended = scansEnd_, scans](
+                        const std::string&, const ScanOptions&, std::int64_t, const CancelToken&,
+                        const DiskScanner::ProgressCallback&) -> std::shared_ptr<ScanResult> {
             ++*scans;
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            while (!token.isCancelled() && !release->load() && std::chrono::steady_clock::now() < deadline) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-            (void)root;
+            // A stopped scan's late answer changes nothing, so every scan may wait for the test's end.
+            ended.wait();
             return nullptr;
         };
+        s.scanPool = &scanPool_;
         auto listings = listings_;
         auto volumes = volumes_;
         s.listVolumes = [listings, volumes] {
@@ -75,7 +86,10 @@ class ShellFixture : public ::testing::Test {
     }
 
     QTemporaryDir store_;
-    std::shared_ptr<std::atomic<bool>> release_ = std::make_shared<std::atomic<bool>>(false);
+    std::promise<void> endScans_;
+    std::shared_future<void> scansEnd_ = endScans_.get_future().share();
+    bool scansEnded_ = false;
+    QThreadPool scanPool_;
     std::shared_ptr<std::atomic<int>> scans_ = std::make_shared<std::atomic<int>>(0);
     std::shared_ptr<std::atomic<bool>> demo_ = std::make_shared<std::atomic<bool>>(false);
     std::shared_ptr<std::atomic<int>> listings_ = std::make_shared<std::atomic<int>>(0);

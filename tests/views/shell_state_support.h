@@ -8,6 +8,7 @@
 #include "model/app_state.h"
 #include "model/background.h"
 #include "model/prefs.h"
+#include "support/wait_for.h"
 
 namespace nimbrel::testing {
 
@@ -50,13 +51,7 @@ struct ShellState {
     }
 
     // Lets the background scan and listings finish and delivers their results.
-    void settle() {
-        for (int round = 0; round < 3; ++round) {
-            Background::userInitiated().waitForDone();
-            Background::utility().waitForDone();
-            QCoreApplication::sendPostedEvents();
-        }
-    }
+    void settle() { nimbrel::settle({&Background::userInitiated(), &Background::utility()}); }
 
     std::optional<ScanOptions> options() {
         std::lock_guard lock(mutex);

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "shell_fixture.h"
+#include "support/animations.h"
 #include "theme/nimbrel_button.h"
 #include "views/kit/modal_host.h"
 #include "views/kit/selection_bar.h"
@@ -189,6 +190,7 @@ TEST_F(SpaceShortcutTest, WindowShortcutsRestUnderASheet) {
 }
 
 TEST_F(SpaceShortcutTest, TabStaysInsideThePresentedCard) {
+    AnimationClock animations;  // the card shows once the layer has come in
     NimbrelCommands commands(*state_, {});
     MainWindow window(*state_, commands);
     state_->setResult(nestedResult());
@@ -203,7 +205,8 @@ TEST_F(SpaceShortcutTest, TabStaysInsideThePresentedCard) {
         QCoreApplication::processEvents();
         auto* host = window.findChild<ModalHost*>();
         ASSERT_NE(host, nullptr);
-        QTRY_VERIFY(host->card() && host->card()->isVisible());
+        animations.finish();
+        ASSERT_TRUE(host->card() && host->card()->isVisible());
         for (Qt::KeyboardModifiers mods :
              {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
             for (int i = 0; i < 12; ++i) {

@@ -6,8 +6,10 @@
 
 #include "engine/scan_result.h"
 #include "model/app_state.h"
+#include "model/background.h"
 #include "model/clock.h"
 #include "model/prefs.h"
+#include "support/wait_for.h"
 
 namespace nimbrel::spacetest {
 
@@ -30,6 +32,8 @@ struct SpaceHarness {
         services.fullDiskAccessProbes = {};
         state = std::make_unique<AppState>(std::move(services));
     }
+    // Lets background work (folder listings, previews) end and runs what the windows have pending.
+    void settle() { settleWindows({&Background::userInitiated(), &Background::utility()}); }
     ~SpaceHarness() {
         state.reset();
         Prefs::useStore(QString());

@@ -225,7 +225,7 @@ TEST_F(SteamViewTest, ARemovedBuildProductLeavesItsShelfWhichClosesOverIt) {
     SteamView view(*state_);
     view.resize(1100, 2000);
     view.show();
-    QTest::qWait(20);
+    settle();
     auto* products = qobject_cast<Shelf*>(view.productsShelf());
     ASSERT_NE(products, nullptr);
     LazyRows* rows = products->rows();

@@ -698,7 +698,7 @@ bool sameCopies(const std::vector<FileItem>& shown, const std::vector<FileItem>&
 
 }  // namespace
 
-TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g, const QDateTime& at) {
+TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g) {
     auto* select =
         new NimbrelButton(tr("Select extras"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small);
     connect(select, &QAbstractButton::clicked, this,
@@ -717,23 +717,22 @@ TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g, const QDateT
         const FileItem& f = (*files)[static_cast<size_t>(i)];
         return f.id == *keptID ? f.path + '\n' : f.path;
     });
-    shelf->setRows(static_cast<int>(files->size()), ItemRow::kHeight,
-                   [this, files, keptID, preview, at](int i) -> QWidget* {
-                       if (i < 0 || static_cast<size_t>(i) >= files->size()) return nullptr;
-                       const FileItem& f = (*files)[static_cast<size_t>(i)];
-                       const bool kept = f.id == *keptID;
-                       ItemRow::Options options;
-                       options.subtitle =
-                           tr("%1 · modified %2")
-                               .arg(tildePath(PathRules::parent(f.path)), relativeDate(f.modified, at));
-                       options.weight = 1.0;
-                       if (kept) options.badge = tr("newest");
-                       const std::string path = f.path;
-                       options.preview = [preview, path] {
-                           if (preview) preview(path);
-                       };
-                       return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
-                   });
+    shelf->setRows(
+        static_cast<int>(files->size()), ItemRow::kHeight, [this, files, keptID, preview](int i) -> QWidget* {
+            if (i < 0 || static_cast<size_t>(i) >= files->size()) return nullptr;
+            const FileItem& f = (*files)[static_cast<size_t>(i)];
+            const bool kept = f.id == *keptID;
+            ItemRow::Options options;
+            options.subtitle =
+                tr("%1 · modified %2").arg(tildePath(PathRules::parent(f.path)), relativeDate(f.modified));
+            options.weight = 1.0;
+            if (kept) options.badge = tr("newest");
+            const std::string path = f.path;
+            options.preview = [preview, path] {
+                if (preview) preview(path);
+            };
+            return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
+        });
     return SetCard{shelf, files, keptID};
 }
 
@@ -754,23 +753,31 @@ void TwinShelves::showResults() {
         listScroll_->setContent(content);
     }
     // Only sets that are new or whose copies changed get a new card; the others keep theirs, with
-    // their rows, ticks and hover, and at most move.
+    // their rows, ticks and hover, and at most move. New cards are built a few per turn of the event
+    // loop, top first: a hundred at once would hold the window still for a fifth of a second.
     std::vector<const DuplicateGroup*> shown = shownGroups();
     if (shown.size() > size_t(Twins::kShownSets)) shown.resize(size_t(Twins::kShownSets));
-    const auto at = QDateTime::currentDateTime();
     std::map<std::string, SetCard> cards;
     std::vector<QWidget*> order;
+    int budget = kCardsPerTurn;
+    bool unbuilt = false;
     for (const DuplicateGroup* g : shown) {
         auto old = cards_.find(g->id);
         const FileItem* keptCopy = DuplicatesModel::kept(*g);
         if (old != cards_.end() && old->second.shelf && sameCopies(*old->second.files, g->files) &&
             *old->second.keptID == (keptCopy ? keptCopy->id : -1)) {
-            order.push_back(old->second.shelf);
+            // Below a set still waiting for its card, a kept card waits too, out of the list.
+            if (!unbuilt) order.push_back(old->second.shelf);
             cards.emplace(g->id, std::move(old->second));
             cards_.erase(old);
             continue;
         }
-        SetCard card = makeCard(*g, at);
+        if (unbuilt || budget == 0) {
+            unbuilt = true;
+            continue;
+        }
+        --budget;
+        SetCard card = makeCard(*g);
         order.push_back(card.shelf);
         cards.insert_or_assign(g->id, std::move(card));
     }
@@ -788,14 +795,24 @@ void TwinShelves::showResults() {
         while (QLayoutItem* item = list->takeAt(0)) {
             QWidget* w = item->widget();
             delete item;
-            // A card still folding away from an earlier removal goes now.
-            if (w && std::find(order.begin(), order.end(), w) == order.end()) {
-                w->hide();
-                w->deleteLater();
-            }
+            if (!w || std::find(order.begin(), order.end(), w) != order.end()) continue;
+            w->hide();
+            // A card still folding away from an earlier removal goes now; a waiting one stays.
+            const bool waiting = std::any_of(cards_.begin(), cards_.end(),
+                                             [w](const auto& entry) { return entry.second.shelf == w; });
+            if (!waiting) w->deleteLater();
         }
-        for (QWidget* card : order)
+        for (QWidget* card : order) {
             list->addWidget(card);
+            card->show();
+        }
+    }
+    if (unbuilt) {
+        const int generation = ++buildTurn_;
+        QTimer::singleShot(0, this, [this, generation] {
+            if (generation == buildTurn_ && builtFor_ == Content::results && content() == Content::results)
+                showResults();
+        });
     }
     shownSets_ = int(order.size());
     list->activate();
@@ -815,7 +832,9 @@ bool TwinShelves::pruneResults() {
     for (auto it = cards_.begin(); it != cards_.end();) {
         SetCard& card = it->second;
         auto found = now.find(it->first);
-        if (!card.shelf) {
+        if (!card.shelf || card.shelf->isHidden()) {
+            // A card still waiting to be listed is built again once the removal is over.
+            if (card.shelf) card.shelf->deleteLater();
             it = cards_.erase(it);
             continue;
         }

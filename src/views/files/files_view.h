@@ -195,7 +195,9 @@ class TwinShelves : public QWidget {
         std::shared_ptr<std::vector<FileItem>> files;
         std::shared_ptr<int64_t> keptID;
     };
-    SetCard makeCard(const DuplicateGroup& g, const QDateTime& at);
+    // The card of a set; its rows read the clock when they are built, so a card kept across
+    // changes still dates its copies from now.
+    SetCard makeCard(const DuplicateGroup& g);
 
     AppState& state_;
     PreviewAction preview_;
@@ -214,6 +216,9 @@ class TwinShelves : public QWidget {
     FadingScroll* listScroll_ = nullptr;
     std::optional<Content> builtFor_;
     int shownSets_ = 0;
+    // New cards built per turn of the event loop, and the turn that builds the next ones.
+    static constexpr int kCardsPerTurn = 16;
+    int buildTurn_ = 0;
     // The cards of the shown sets by set id, with the copies each lists now.
     std::map<std::string, SetCard> cards_;
     QPointer<QWidget> setsContent_;

@@ -138,6 +138,7 @@ void ModalHost::rebuild(Card want) {
             break;
     }
     card->setParent(this);
+    card->installEventFilter(this);
     card_ = card;
     setAttribute(Qt::WA_TransparentForMouseEvents, false);
     snapshot_ = QPixmap();
@@ -197,6 +198,13 @@ bool ModalHost::event(QEvent* event) {
         layoutCard();
     }
     return QWidget::event(event);
+}
+
+bool ModalHost::eventFilter(QObject* watched, QEvent* event) {
+    // The shadow reaches far beyond the card, where a card that grows or moves (a list measured
+    // after it was placed) repaints nothing of ours: the old shadow would stay, cut off square.
+    if (watched == card_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) update();
+    return QWidget::eventFilter(watched, event);
 }
 
 void ModalHost::paintEvent(QPaintEvent*) {
