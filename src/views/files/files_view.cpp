@@ -536,7 +536,7 @@ void TwinShelves::selectEveryExtra() {
     std::vector<std::string> ids;
     for (const DuplicateGroup* g : shownGroups())
         ids.push_back(g->id);
-    state_.queue().add(state_.duplicates().extras(ids));
+    state_.queue().addAside(state_.duplicates().extras(ids));
 }
 
 void TwinShelves::rebuildHeader() {
