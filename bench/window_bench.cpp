@@ -217,7 +217,14 @@ int runWindow(const std::string& path, bool twins, long long removeCount) {
         // asked for, the largest listed files dropped on the selection bar (one list, as a drop
         // hands it over).
         watchdog.setPhase("select");
-        if (auto* twinShelves = window.findChild<TwinShelves*>()) twinShelves->selectEveryExtra();
+        // A long list is worked out aside and comes back as one change.
+        auto addedAside = [&](const std::function<void()>& add) {
+            const uint64_t before = state.queue().generation();
+            add();
+            waitUntil([&] { return state.queue().generation() != before; }, 60 * 1000);
+        };
+        if (auto* twinShelves = window.findChild<TwinShelves*>())
+            addedAside([&] { twinShelves->selectEveryExtra(); });
         spin(300);
         std::vector<CleanItem> items;
         for (const FileItem& f : state.result()->files) {
@@ -233,7 +240,7 @@ int runWindow(const std::string& path, bool twins, long long removeCount) {
             items.push_back(std::move(item));
         }
         if (auto* bar = window.findChild<SelectionBar*>())
-            bar->drop(items);
+            addedAside([&] { bar->drop(items); });
         else
             state.queue().add(items);
         items = {};

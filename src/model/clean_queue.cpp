@@ -157,6 +157,49 @@ void CleanQueue::add(const std::vector<CleanItem>& items) {
     if (added) changed();
 }
 
+void CleanQueue::addAside(std::vector<CleanItem> items) {
+    if (items.size() < kAsideFrom) {
+        add(items);
+        return;
+    }
+    const uint64_t from = generation_;
+    auto list = std::make_shared<const std::vector<CleanItem>>(std::move(items));
+    Background::run(
+        Background::userInitiated(), this,
+        [snapshot = items_, list]() mutable {
+            auto scratch = std::make_shared<CleanQueue>();
+            scratch->setItems(std::move(snapshot));
+            scratch->add(*list);
+            return scratch;
+        },
+        [this, from, list](std::shared_ptr<CleanQueue> scratch) mutable {
+            if (generation_ != from) {
+                // The selection changed meanwhile: the list goes on top of what it is now.
+                add(*list);
+                Background::dispose(std::move(list));
+                return;
+            }
+            Background::dispose(std::move(list));
+            adopt(*scratch);
+            // What the queue held before is freed aside.
+            Background::dispose(std::move(scratch->items_));
+            Background::dispose(std::move(scratch->positions_));
+            Background::dispose(std::move(scratch->coverers_));
+            Background::dispose(std::move(scratch->paths_));
+            changed();
+        });
+}
+
+void CleanQueue::adopt(CleanQueue& other) {
+    std::swap(items_, other.items_);
+    std::swap(positions_, other.positions_);
+    std::swap(coverers_, other.coverers_);
+    std::swap(paths_, other.paths_);
+    std::swap(dropped_, other.dropped_);
+    std::swap(droppedCount_, other.droppedCount_);
+    std::swap(repeated_, other.repeated_);
+}
+
 void CleanQueue::remove(const std::string& path) {
     if (repeated_) {
         if (contains(path)) {
@@ -173,21 +216,25 @@ void CleanQueue::remove(const std::string& path) {
 
 void CleanQueue::removeEvaporated(const std::unordered_set<std::string>& paths,
                                   const std::unordered_set<std::string>& cleared) {
-    auto leaving = [&](const CleanItem& item) { return paths.count(item.id) || cleared.count(item.id); };
+    // Each id is looked up once.
+    std::vector<bool> leaving(items_.size());
     size_t going = 0;
-    for (const CleanItem& item : items_)
-        if (leaving(item)) ++going;
+    for (size_t i = 0; i < items_.size(); ++i)
+        if (paths.count(items_[i].id) || cleared.count(items_[i].id)) {
+            leaving[i] = true;
+            ++going;
+        }
     if (repeated_ || going > items_.size() - going) {
         // Most of the selection went: what stays is indexed anew, and the rest is freed aside.
         std::vector<CleanItem> staying;
         staying.reserve(items_.size() - going);
-        for (CleanItem& item : items_)
-            if (!leaving(item)) staying.push_back(std::move(item));
+        for (size_t i = 0; i < items_.size(); ++i)
+            if (!leaving[i]) staying.push_back(std::move(items_[i]));
         Background::dispose(std::exchange(items_, std::move(staying)));
         reindex();
     } else if (going > 0) {
         for (size_t i = 0; i < items_.size(); ++i)
-            if (leaving(items_[i])) drop(i);
+            if (leaving[i]) drop(i);
         compact();
     }
     changed();

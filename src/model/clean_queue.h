@@ -45,6 +45,11 @@ class CleanQueue : public QObject {
     void add(const CleanItem& item);
     // Element by element, so an element may drop or be dropped by an earlier one; one notification.
     void add(const std::vector<CleanItem>& items);
+    // The same as add(items), but a list of many thousands is worked out on a worker and handed back
+    // in one step, so the main thread is not kept from its events meanwhile: until then the queue is
+    // as it was. A change made in between is kept, and the list is then applied after it.
+    void addAside(std::vector<CleanItem> items);
+    static constexpr size_t kAsideFrom = 2000;
     void remove(const std::string& path);
     // After a removal: drops the items whose ids are in either set.
     void removeEvaporated(const std::unordered_set<std::string>& paths,
@@ -69,6 +74,8 @@ class CleanQueue : public QObject {
     };
     using Index = std::unordered_map<std::string, size_t, Hash, std::equal_to<>>;
     void changed();
+    // Takes over the list and lookups of `other`.
+    void adopt(CleanQueue& other);
     // Applies the covering rules without notifying; true when the item was appended. Items it drops
     // are only marked: compact() takes them out, once per public operation.
     bool insert(const CleanItem& item);

@@ -8,6 +8,8 @@
 #include <unordered_set>
 
 #include "engine/path_rules.h"
+#include "model/background.h"
+#include "support/wait_for.h"
 
 namespace nimbrel {
 namespace {
@@ -393,6 +395,53 @@ TEST(CleanQueueTest, AHundredThousandTickedFilesAndTheFolderAboveThem) {
         ASSERT_FALSE(gone.count(f.id)) << f.id;
     EXPECT_FALSE(queue.contains("/data/d0/f0"));
     EXPECT_TRUE(queue.contains("/data/d1/f1"));
+}
+
+// A long list handed to a worker ends as the same queue as when added at once; a change made before
+// it comes back stays, with the list applied after it; a queue gone by then is simply not touched.
+TEST(CleanQueueTest, ALongListAddedAsideEndsAsIfAddedAtOnce) {
+    std::vector<CleanItem> list;
+    for (size_t i = 0; i < CleanQueue::kAsideFrom + 10; ++i)
+        list.push_back(item("/d" + std::to_string(i % 7) + "/f" + std::to_string(i), Kind::file));
+    list.push_back(item("/d3", Kind::folder));     // takes the files listed inside it before
+    list.push_back(item("/d3/late", Kind::file));  // covered by then
+    const CleanItem before = item("/d5", Kind::folder);
+    const CleanItem meanwhile = item("/d1/f1", Kind::file);
+
+    auto finish = [] {
+        Background::userInitiated().waitForDone();
+        deliverPosted();
+    };
+    {
+        CleanQueue aside, atOnce;
+        aside.add(before);
+        atOnce.add(before);
+        QSignalSpy spy(&aside, &CleanQueue::itemsChanged);
+        aside.addAside(list);
+        EXPECT_EQ(ids(aside), std::vector<std::string>{"/d5"});  // unchanged until the worker is back
+        atOnce.add(list);
+        finish();
+        EXPECT_EQ(ids(aside), ids(atOnce));
+        EXPECT_EQ(spy.count(), 1);
+        EXPECT_TRUE(aside.covering("/d3/f3"));
+        EXPECT_TRUE(aside.contains("/d6/f6"));
+    }
+    {
+        CleanQueue aside, atOnce;
+        aside.addAside(list);
+        aside.add(meanwhile);
+        atOnce.add(meanwhile);
+        atOnce.add(list);
+        finish();
+        EXPECT_EQ(ids(aside), ids(atOnce));
+        EXPECT_EQ(ids(aside).front(), meanwhile.id);
+    }
+    {
+        auto gone = std::make_unique<CleanQueue>();
+        gone->addAside(list);
+        gone.reset();
+        finish();  // nothing left to hand the list to
+    }
 }
 
 }  // namespace

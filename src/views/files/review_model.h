@@ -63,6 +63,7 @@ class ReviewModel {
                                                 const std::vector<JunkLocation>& locations);
 
     const std::vector<CleanItem>& queue() const { return base_->queue; }
+    const std::vector<JunkLocation>& locations() const { return base_->locations; }
     const std::unordered_set<std::string>& excluded() const { return *excluded_; }
     bool isTicked(const std::string& id) const { return !excluded_->count(id); }
     // The queued item with this id, if any.

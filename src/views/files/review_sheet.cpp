@@ -478,8 +478,13 @@ void ReviewSheet::removeForever() {
 }
 
 void ReviewSheet::hand(bool permanently) {
-    // Worked out again at the click: the queue may have changed since the last paint.
-    recompute();
+    // Worked out again at the click if the queue or the junk catalogue changed since the model was
+    // built; rebuilding it for a selection of many thousands is not free.
+    const std::vector<JunkLocation> locations = state_.cleanup().locations();
+    const bool sameLocations = std::equal(
+        locations.begin(), locations.end(), model_->locations().begin(), model_->locations().end(),
+        [](const JunkLocation& a, const JunkLocation& b) { return a.id == b.id && a.paths == b.paths; });
+    if (state_.queue().generation() != builtFor_ || !sameLocations) recompute();
     if (!removalEnabled()) return;
     state_.nimbrelise(model_->ids(), permanently);
 }
@@ -497,6 +502,7 @@ QString ReviewSheet::keptNote() const {
 }
 
 void ReviewSheet::recompute() {
+    builtFor_ = state_.queue().generation();
     model_ = std::make_unique<ReviewModel>(state_.queue().items(), *excluded_, state_.cleanup().locations(),
                                            protectedOnDisk_, model_.get());
     showModel();

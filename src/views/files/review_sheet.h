@@ -123,6 +123,7 @@ class ReviewSheet : public QWidget {
     ShrinkingScroll* scroll_;
     std::unordered_set<std::string> protectedOnDisk_;  // ids the removal will refuse by where they lead
     int onDiskGeneration_ = 0;
+    uint64_t builtFor_ = 0;  // the queue's generation the model was built from
     QWidget* listContent_;
     ReviewList* list_;
     NoteLabel* kept_;

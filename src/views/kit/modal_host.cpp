@@ -225,7 +225,15 @@ void ModalHost::paintEvent(QPaintEvent*) {
         const QPointF c = QRectF(snapshotRect_).center();
         const QSizeF s = QSizeF(snapshotRect_.size()) * scale;
         const QRectF r(c.x() - s.width() / 2, c.y() - s.height() / 2, s.width(), s.height());
-        if (snapshotHasShadow_) shadow(r, t);
+        if (snapshotHasShadow_) {
+            // The shadow of the full-size card, scaled with it: blurred once, not once per frame.
+            p.save();
+            p.translate(c);
+            p.scale(scale, scale);
+            p.translate(-c);
+            shadow(QRectF(snapshotRect_), t);
+            p.restore();
+        }
         p.setOpacity(t);
         p.drawPixmap(r, snapshot_, QRectF(snapshot_.rect()));
     } else if (card_ && card_->isVisible() && castsShadow(card_)) {

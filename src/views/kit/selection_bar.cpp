@@ -115,7 +115,7 @@ std::optional<std::vector<CleanItem>> SelectionBar::droppedItems(const QMimeData
 
 bool SelectionBar::drop(const std::vector<CleanItem>& items) {
     if (items.empty()) return false;
-    state_.queue().add(items);
+    state_.queue().addAside(items);
     return true;
 }
 
