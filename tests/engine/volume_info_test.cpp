@@ -148,8 +148,9 @@ TEST(VolumeInfo, NetworkSharesAreListedAndADeadOneIsLeftOut) {
         "35 21 0:56 / /tmp rw - tmpfs tmpfs rw\n";
     HeldMeasure measure;
     measure.held = {"/mnt/dead"};
-    // The dead share never answers; the listing still comes back, without it.
-    const auto volumes = VolumeInfo::fromMountTable(table, measure.function(), std::chrono::milliseconds(50));
+    // The dead share never answers; the listing still comes back, without it. The limit leaves a
+    // loaded machine time to start the live shares' measures, which answer at once.
+    const auto volumes = VolumeInfo::fromMountTable(table, measure.function(), std::chrono::seconds(2));
     std::vector<std::string> urls;
     for (const VolumeInfo& v : volumes) {
         urls.push_back(v.url);
