@@ -121,13 +121,16 @@ bool FadingScroll::eventFilter(QObject* watched, QEvent* event) {
 FadeMaskEffect::FadeMaskEffect(FadingScroll* owner) : QGraphicsEffect(owner), owner_(owner) {}
 
 void FadeMaskEffect::draw(QPainter* painter) {
-    if (owner_->fade() <= 0 || (owner_->leadingFade() <= 0 && owner_->trailingFade() <= 0)) {
-        drawSource(painter);
-        return;
-    }
+    // Always through the source's picture, even with no band showing: drawSource() paints the list
+    // straight onto the window, and an effect inside it (a set or a row evaporating) then opens a
+    // second painter on the window while ours is still active.
     QPoint offset;
     const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
     if (source.isNull()) return;
+    if (owner_->fade() <= 0 || (owner_->leadingFade() <= 0 && owner_->trailingFade() <= 0)) {
+        painter->drawPixmap(offset, source);
+        return;
+    }
     QImage layer = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const double dpr = source.devicePixelRatio();
     const QSizeF logical = QSizeF(layer.size()) / dpr;

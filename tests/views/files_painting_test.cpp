@@ -6,8 +6,11 @@
 
 #include "engine/demo.h"
 #include "model/cleanup_model.h"
+#include "model/duplicates_model.h"
 #include "support/animations.h"
+#include "support/wait_for.h"
 #include "theme/chip.h"
+#include "theme/motion.h"
 #include "views/deepclean/steam_view.h"
 #include "views/files/files_view.h"
 #include "views/files/review_sheet.h"
@@ -115,6 +118,78 @@ TEST_F(FilesPaintingTest, RowsPaintWithoutPainterWarnings) {
     }
     EXPECT_TRUE(PainterWarnings::seen().isEmpty())
         << PainterWarnings::seen().join(QLatin1Char('\n')).toStdString();
+}
+
+// A list that fits its view shows no fade band, so the fading scroll paints it without a picture of
+// its own; the effects of the rows and sets inside it must still paint cleanly.
+TEST_F(FilesPaintingTest, ListsThatFitTheirViewPaintWithoutPainterWarnings) {
+    struct FullMotion {
+        FullMotion() { ReduceMotion::setOverride(false); }
+        ~FullMotion() { ReduceMotion::setOverride(std::nullopt); }
+    } motion;
+    PainterWarnings warnings;
+    AnimationClock animations;
+    auto result = std::make_shared<ScanResult>();
+    for (int i = 0; i < 4; ++i) {
+        FileItem f;
+        f.id = i;
+        f.name = "file" + std::to_string(i) + ".mov";
+        f.path = "/nimbrel-test/" + f.name;
+        f.size = std::int64_t{1'000'000} * (10 - i);
+        f.category = FileCategory::video;
+        result->files.push_back(f);
+    }
+    state_->setResult(result);
+    {
+        SCOPED_TRACE("a short Biggest list");
+        BiggestShelves shelves(*state_, {});
+        shelves.resize(1100, 1600);
+        exercise(*state_, shelves, animations);
+        animations.finish();
+        shelves.grab();
+        EXPECT_TRUE(PainterWarnings::seen().isEmpty()) << PainterWarnings::seen().join('\n').toStdString();
+        PainterWarnings::seen().clear();
+    }
+    state_->setNimbrelisingIDs({});
+    {
+        SCOPED_TRACE("a twin set folding away");
+        auto group = [](int i) {
+            DuplicateGroup g;
+            g.id = "set" + std::to_string(i);
+            g.size = 30'000'000 - i;
+            for (int c = 0; c < 2; ++c) {
+                FileItem f;
+                f.id = 2000 + i * 2 + c;
+                f.name = "twin" + std::to_string(i) + ".mov";
+                f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
+                f.size = g.size;
+                f.modified = std::chrono::system_clock::time_point(std::chrono::hours(10 - c));
+                g.files.push_back(f);
+            }
+            return g;
+        };
+        TwinShelves twins(*state_, {});
+        twins.resize(1000, 1400);
+        twins.show();
+        twins.startSearch();
+        ASSERT_TRUE(waitOn(&state_->duplicates(), &DuplicatesModel::hasRunChanged,
+                           [&] { return state_->duplicates().hasRun(); }));
+        state_->duplicates().setGroups({group(0), group(1), group(2)});
+        flushEvents();
+        ASSERT_EQ(twins.findChildren<Shelf*>().size(), 3);
+        // The middle set loses its extra copy and folds away, frame by frame.
+        state_->setVanishingPaths({"/nimbrel-test/1/twin1.mov"});
+        state_->duplicates().remove({"/nimbrel-test/1/twin1.mov"});
+        state_->setVanishingPaths({});
+        twins.grab();
+        for (int i = 0; i < 12; ++i) {
+            animations.step(25);
+            twins.grab();
+        }
+        animations.finish();
+        EXPECT_EQ(twins.findChildren<Shelf*>().size(), 2);
+        EXPECT_TRUE(PainterWarnings::seen().isEmpty()) << PainterWarnings::seen().join('\n').toStdString();
+    }
 }
 
 }  // namespace
