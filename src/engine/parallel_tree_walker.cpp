@@ -1,6 +1,5 @@
 #include "engine/parallel_tree_walker.h"
 
-#include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -147,6 +146,11 @@ struct ParallelTreeWalker::Pool {
     std::atomic<std::size_t> buffered{0};
     std::atomic<int> heldHandles{0};
     std::vector<std::thread> threads;
+    int rootFd = -1;  // the root, opened as the walk opened it
+
+    ~Pool() {
+        if (rootFd >= 0) ::close(rootFd);
+    }
 
     void start(int count) {
         for (int i = 0; i < count; ++i)
@@ -204,31 +208,19 @@ struct ParallelTreeWalker::Pool {
     }
 
     // Opens the folder as the sequential walk would reach it: the root as asked, a folder below one
-    // that walk holds open by its name there (the same, for a path the system takes whole), any
-    // other by its full path.
+    // held open by its name there, any other down from the root, never by its full path (too long
+    // for the system in a deep tree, and it would follow a link swapped into the chain).
     int openFolder(const Record& r) const {
         if (r.level == 0) return ::open(r.path.c_str(), kDirFlags | (followRoot ? 0 : O_NOFOLLOW));
         if (r.parentHandle) {
             const std::size_t slash = r.path.rfind('/');
             return ::openat(r.parentHandle->fd, r.path.c_str() + slash + 1, kDirFlags | O_NOFOLLOW);
         }
-        if (r.level - 1 >= kMaxHeldLevels || r.path.size() < PATH_MAX)
-            return ::open(r.path.c_str(), kDirFlags | O_NOFOLLOW);
-        int fd = ::open(root.c_str(), kDirFlags | (followRoot ? 0 : O_NOFOLLOW));
-        std::string_view rest = std::string_view(r.path).substr(root.size());
-        std::string part;
-        while (fd >= 0 && !rest.empty()) {
-            std::size_t slash = rest.find('/');
-            part = rest.substr(0, slash);
-            rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-            if (part.empty()) continue;
-            int next = ::openat(fd, part.c_str(), kDirFlags | O_NOFOLLOW);
-            int error = errno;
-            ::close(fd);
-            fd = next;
-            errno = error;
+        if (rootFd < 0) {
+            errno = EBADF;
+            return -1;
         }
-        return fd;
+        return walk::openBelow(rootFd, std::string_view(r.path).substr(root.size()));
     }
 
     // Reads one folder's names, then their status: on this thread, or shared out in slices when
@@ -280,6 +272,8 @@ struct ParallelTreeWalker::Pool {
             return;
         }
         r.fd = fd;
+        // Kept for the folders opened down from the root; set before anything below it is queued.
+        if (r.level == 0) rootFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         const std::size_t n = r.children.size();
         if (share && n > kSplitAbove) {
             std::vector<Task> slices;

@@ -35,6 +35,21 @@ bool TreeWalker::isAncestor(const Status& status) const {
     return false;
 }
 
+// Opens the pending folder, whose parent was read and closed, down from the deepest folder still
+// held: never by its full path, which may be too long for the system or lead through a link
+// swapped in since the folders above were read.
+int TreeWalker::openBelowHeld() const {
+    std::size_t held = depth_;
+    while (held > 0 && frames_[held - 1].fd < 0)
+        --held;
+    if (held == 0) {
+        errno = EBADF;
+        return -1;
+    }
+    const Frame& base = frames_[held - 1];
+    return walk::openBelow(base.fd, std::string_view(path_).substr(base.pathLength));
+}
+
 // Opens and reads the directory whose first visit was returned last, and pushes its frame.
 // Returns with entry_ set to its unreadable visit when it cannot be read.
 void TreeWalker::openPending() {
@@ -44,7 +59,7 @@ void TreeWalker::openPending() {
     else if (frames_[depth_ - 1].fd >= 0)
         fd = openat(frames_[depth_ - 1].fd, std::string(entry_.name).c_str(), kDirFlags | O_NOFOLLOW);
     else
-        fd = open(path_.c_str(), kDirFlags | O_NOFOLLOW);
+        fd = openBelowHeld();
 
     int error = fd < 0 ? errno : 0;
     if (depth_ == frames_.size()) frames_.emplace_back();

@@ -215,6 +215,7 @@ class TreeWalker : public WalkCursor<TreeWalker> {
     };
 
     void openPending();
+    int openBelowHeld() const;
     void dropPending() {}
     const WalkEntry* step();
     bool isAncestor(const Status& status) const;

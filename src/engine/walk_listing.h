@@ -11,14 +11,23 @@
 #include <cerrno>
 #include <cstdint>
 #include <ctime>
+#include <string_view>
 
 namespace nimbrel::walk {
 
-// Folders at this depth or deeper are read and then closed; their sub-folders are opened by full
-// path, so a deep tree never runs out of descriptors.
+// Folders at this depth or deeper are read and then closed; their sub-folders are opened down from
+// an open folder above them (openBelow), so a deep tree never runs out of descriptors.
 constexpr int kMaxHeldLevels = 96;
 
 constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
+
+// Opens the folder `relative` below the open folder `base` ("a/b/c"; empty names are skipped),
+// refusing with ELOOP a symbolic link anywhere on the way, the last name included. Any length
+// works: the path is resolved in pieces shorter than PATH_MAX. `base` stays open. Returns the
+// descriptor, or -1 with errno set.
+int openBelow(int base, std::string_view relative);
+// The same one name at a time, with openat: what openBelow does where the kernel has no openat2.
+int openBelowNameByName(int base, std::string_view relative);
 
 struct Status {
     mode_t mode = 0;

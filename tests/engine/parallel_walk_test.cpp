@@ -1,8 +1,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <climits>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -137,37 +141,193 @@ TEST(ParallelTreeWalker, MeetsUnreadableFoldersLikeTheSequentialWalk) {
     EXPECT_EQ(rc, 0);
 }
 
-// Paths longer than the system takes whole, and deeper than the walk keeps folders open.
-TEST(ParallelTreeWalker, DeepAndLongPathsLikeTheSequentialWalk) {
-    ScanTree t;
-    const std::string name(60, 'd');
-    int fd = open(t.root().c_str(), O_RDONLY | O_DIRECTORY);
-    for (int i = 0; i < 110 && fd >= 0; ++i) {
-        mkdirat(fd, name.c_str(), 0755);
-        if (i % 10 == 0) close(openat(fd, "leaf", O_CREAT | O_WRONLY, 0644));
-        int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-        close(fd);
-        fd = next;
+// The last list of top-level entries a scan reported.
+struct Scanned {
+    std::shared_ptr<ScanResult> result;
+    std::vector<DiscoveredEntry> discovered;
+};
+Scanned scan(const std::string& root, const ScanOptions& options, int threads) {
+    Scanned out;
+    CancelToken token;
+    DiscoveredList last;
+    out.result = DiskScanner::scanWith(
+        root, options, 7, token, [&](const ScanProgress& p) { last = p.discovered; }, threads);
+    out.discovered.assign(last.begin(), last.end());
+    return out;
+}
+
+// A chain of `levels` folders all named `name` below `base`, with a file "leaf" of 3000 bytes in
+// every tenth folder and in the last. Built and taken down from the inside, since its paths are too
+// long for the usual calls.
+class DeepChain {
+  public:
+    DeepChain(std::string base, std::string name, int levels)
+        : base_(std::move(base)), name_(std::move(name)), levels_(levels) {
+        int fd = open(base_.c_str(), O_RDONLY | O_DIRECTORY);
+        for (int level = 1; level <= levels_ && fd >= 0; ++level) {
+            mkdirat(fd, name_.c_str(), 0755);
+            int next = openat(fd, name_.c_str(), O_RDONLY | O_DIRECTORY);
+            close(fd);
+            fd = next;
+            if (fd >= 0 && (level % 10 == 0 || level == levels_)) {
+                int leaf = openat(fd, "leaf", O_CREAT | O_WRONLY, 0644);
+                if (write(leaf, std::string(3000, 'x').data(), 3000) != 3000) ok_ = false;
+                struct stat st;
+                if (fstat(leaf, &st) == 0) bytes_ += st.st_blocks * 512;
+                close(leaf);
+                ++files_;
+            }
+        }
+        ok_ = ok_ && fd >= 0;
+        if (fd >= 0) close(fd);
     }
-    ASSERT_GE(fd, 0);
-    close(fd);
-    EXPECT_EQ(compareWalkers(t.root(), true), 0);
-    // Taken down from the inside, since the paths are too long for the usual removal.
-    for (int depth = 110; depth > 0; --depth) {
-        fd = open(t.root().c_str(), O_RDONLY | O_DIRECTORY);
-        for (int i = 0; i < depth - 1 && fd >= 0; ++i) {
-            int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+    ~DeepChain() {
+        for (int depth = levels_; depth > 0; --depth) {
+            int fd = at(depth - 1);
+            if (fd < 0) continue;
+            int inner = openat(fd, name_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+            if (inner >= 0) {
+                unlinkat(inner, "leaf", 0);
+                close(inner);
+            }
+            unlinkat(fd, name_.c_str(), AT_REMOVEDIR);
+            close(fd);
+        }
+    }
+    DeepChain(const DeepChain&) = delete;
+    DeepChain& operator=(const DeepChain&) = delete;
+
+    // The folder at `level` (0: the base), opened name by name.
+    int at(int level) const {
+        int fd = open(base_.c_str(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < level && fd >= 0; ++i) {
+            int next = openat(fd, name_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
             close(fd);
             fd = next;
         }
-        if (fd < 0) break;
-        int inner = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
-        if (inner >= 0) {
-            unlinkat(inner, "leaf", 0);
-            close(inner);
+        return fd;
+    }
+    std::string path(int level) const {
+        std::string p = base_;
+        for (int i = 0; i < level; ++i)
+            p += "/" + name_;
+        return p;
+    }
+    bool ok() const { return ok_; }
+    int files() const { return files_; }
+    std::int64_t bytes() const { return bytes_; }
+
+  private:
+    std::string base_, name_;
+    int levels_;
+    bool ok_ = true;
+    int files_ = 0;
+    std::int64_t bytes_ = 0;
+};
+
+// Paths far longer than the system takes whole, and deeper than the walk keeps folders open:
+// every folder is read and every file counted, by both walks alike.
+TEST(ParallelTreeWalker, DeepAndLongPathsLikeTheSequentialWalk) {
+    for (std::size_t length : {60u, 100u, 255u}) {
+        SCOPED_TRACE(length);
+        ScanTree t;
+        DeepChain chain(t.root(), std::string(length, 'd'), 130);
+        ASSERT_TRUE(chain.ok());
+        ASSERT_GT(chain.path(130).size(), 1u * PATH_MAX);
+
+        EXPECT_EQ(compareWalkers(t.root(), true), 0);
+        TreeWalker walker(t.root(), true);
+        int unreadable = 0, files = 0;
+        while (const WalkEntry* e = walker.read()) {
+            unreadable += e->kind == WalkEntry::Kind::directoryUnreadable;
+            files += e->kind == WalkEntry::Kind::file;
         }
-        unlinkat(fd, name.c_str(), AT_REMOVEDIR);
+        EXPECT_EQ(unreadable, 0);
+        EXPECT_EQ(files, chain.files());
+
+        ScanOptions everything;
+        everything.minTrackedSize = 1;
+        for (int threads : {1, 8}) {
+            const Scanned scanned = scan(t.root(), everything, threads);
+            ASSERT_TRUE(scanned.result);
+            EXPECT_EQ(scanned.result->unreadableCount, 0) << threads;
+            EXPECT_EQ(scanned.result->files.size(), static_cast<std::size_t>(chain.files())) << threads;
+            EXPECT_EQ(scanned.result->root->size, chain.bytes()) << threads;
+            // The deepest file, listed with its whole path.
+            std::size_t longest = 0;
+            for (const FileItem& f : scanned.result->files)
+                longest = std::max(longest, f.path.view().size());
+            EXPECT_EQ(longest, chain.path(130).size() + 5) << threads;
+        }
+    }
+}
+
+// A folder deep in the chain swapped for a link to a decoy after the folders above it were read:
+// the folders below it are unreadable, and nothing of the decoy is visited.
+TEST(ParallelTreeWalker, LinkSwappedIntoADeepChainIsNotFollowed) {
+    ScanTree t;
+    const std::string name(100, 'n');
+    DeepChain chain(t.folder("chain"), name, 110);
+    ASSERT_TRUE(chain.ok());
+    t.file("decoy/" + name + "/" + name + "/bait", 10);
+    t.file("decoy/" + name + "/" + name + "/" + name + "/bait", 10);
+
+    constexpr int kSwapped = 98, kPending = 100;
+    auto swap = [&] {
+        int fd = chain.at(kSwapped - 1);
+        bool done = fd >= 0 && renameat(fd, name.c_str(), fd, "aside") == 0 &&
+                    symlinkat(t.path("decoy").c_str(), fd, name.c_str()) == 0;
+        if (fd >= 0) close(fd);
+        return done;
+    };
+    auto restore = [&] {
+        int fd = chain.at(kSwapped - 1);
+        if (fd < 0) return;
+        unlinkat(fd, name.c_str(), 0);
+        renameat(fd, "aside", fd, name.c_str());
         close(fd);
+    };
+    // What either walk saw: the pending folder unreadable for the link, and no bait.
+    auto check = [&](const std::vector<std::string>& seen, const char* walk) {
+        int refused = 0, bait = 0;
+        const std::string pending = chain.path(kPending) + " ";
+        for (const std::string& line : seen) {
+            bait += line.find("bait") != std::string::npos;
+            refused += line.find(pending) != std::string::npos &&
+                       line.find("err=" + std::to_string(ELOOP)) != std::string::npos;
+        }
+        EXPECT_EQ(bait, 0) << walk;
+        EXPECT_EQ(refused, 1) << walk;
+    };
+
+    {
+        // Swapped once the pending folder's first visit is out, before it is opened.
+        std::vector<std::string> seen;
+        bool swapped = false;
+        TreeWalker walker(chain.path(0), true);
+        while (const WalkEntry* e = walker.read()) {
+            seen.push_back(describe(*e));
+            if (!swapped && e->kind == WalkEntry::Kind::directory && e->level == kPending) {
+                ASSERT_TRUE(swap());
+                swapped = true;
+            }
+        }
+        restore();
+        EXPECT_TRUE(swapped);
+        check(seen, "sequential");
+    }
+    for (int threads : {1, 8}) {
+        // The workers queue a folder after asking the prune hook: swapped there, before it opens.
+        std::atomic<bool> swapped{false};
+        ParallelTreeWalker::Prune prune = [&](std::string_view, std::string_view, int level) {
+            if (level == kPending && !swapped.exchange(true)) swap();
+            return false;
+        };
+        ParallelTreeWalker walker(chain.path(0), true, threads, prune);
+        const std::vector<std::string> seen = walkAll(walker);
+        restore();
+        EXPECT_TRUE(swapped);
+        check(seen, threads == 1 ? "parallel, 1 thread" : "parallel, 8 threads");
     }
 }
 
@@ -185,21 +345,6 @@ TEST(ParallelTreeWalker, MountPointsAndCyclesLikeTheSequentialWalk) {
     EXPECT_EQ(compareWalkers(t.root(), true), 0);
     umount2(t.path("wide/w3/loop").c_str(), MNT_DETACH);
     if (tmpfs) umount2(t.path("other-volume").c_str(), MNT_DETACH);
-}
-
-// The last list of top-level entries a scan reported.
-struct Scanned {
-    std::shared_ptr<ScanResult> result;
-    std::vector<DiscoveredEntry> discovered;
-};
-Scanned scan(const std::string& root, const ScanOptions& options, int threads) {
-    Scanned out;
-    CancelToken token;
-    DiscoveredList last;
-    out.result = DiskScanner::scanWith(
-        root, options, 7, token, [&](const ScanProgress& p) { last = p.discovered; }, threads);
-    out.discovered.assign(last.begin(), last.end());
-    return out;
 }
 
 TEST(DiskScanner, ParallelAndSequentialWalksGiveTheSameResult) {

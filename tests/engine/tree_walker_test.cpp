@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <fts.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "engine/scan_tree.h"
+#include "engine/walk_listing.h"
 
 namespace nimbrel {
 namespace {
@@ -163,6 +165,58 @@ TEST(TreeWalker, DeepTreesDoNotRunOutOfDescriptors) {
     }
     EXPECT_EQ(files, 1);
     EXPECT_EQ(maxLevel, 122);
+}
+
+// Opening below an open folder reaches real folders only: a link anywhere on the way, the last
+// name included, is refused, and the folder it started from stays open.
+TEST(WalkOpenBelow, ReachesFoldersAndRefusesLinksOnTheWay) {
+    test::ScanTree t;
+    t.file("a/b/c/x", 10);
+    t.symLink("a", "to-a");
+    t.symLink("b", "a/to-b");
+    t.symLink(t.path("a/b"), "a/absolute-to-b");
+    t.symLink("missing", "a/dangling");
+    const int base = open(t.root().c_str(), walk::kDirFlags);
+    ASSERT_GE(base, 0);
+    struct stat b, root;
+    ASSERT_EQ(stat(t.path("a/b").c_str(), &b), 0);
+    ASSERT_EQ(fstat(base, &root), 0);
+
+    // A link is "not a folder" to openat, and "too many links" to openat2 past the last name.
+    constexpr int kRefused = -1;
+    struct Case {
+        const char* relative;
+        int error;  // 0: opens, as the folder `same` tells; kRefused: a link met on the way
+        ino_t same;
+    };
+    const Case cases[] = {
+        {"a/b", 0, b.st_ino},        {"/a//b/", 0, b.st_ino}, {"", 0, root.st_ino},
+        {"a/to-b", kRefused, 0},     {"to-a/b", kRefused, 0}, {"a/absolute-to-b/c", kRefused, 0},
+        {"a/dangling", kRefused, 0}, {"a/b/c/x", ENOTDIR, 0}, {"a/missing/c", ENOENT, 0},
+    };
+    for (auto open : {walk::openBelow, walk::openBelowNameByName}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.relative) + (open == walk::openBelow ? "" : " (name by name)"));
+            errno = 0;
+            const int fd = open(base, c.relative);
+            if (c.error == kRefused) {
+                EXPECT_EQ(fd, -1);
+                EXPECT_TRUE(errno == ELOOP || errno == ENOTDIR) << errno;
+            } else if (c.error != 0) {
+                EXPECT_EQ(fd, -1);
+                EXPECT_EQ(errno, c.error);
+            } else {
+                ASSERT_GE(fd, 0);
+                EXPECT_NE(fd, base);
+                struct stat st;
+                ASSERT_EQ(fstat(fd, &st), 0);
+                EXPECT_EQ(st.st_ino, c.same);
+                close(fd);
+            }
+            EXPECT_NE(fcntl(base, F_GETFD), -1);
+        }
+    }
+    close(base);
 }
 
 }  // namespace

@@ -209,7 +209,8 @@ TEST_F(FilesViewTest, TwinCardsThatStayKeepTheirWidgetsAndTheListItsPlace) {
     twins.resize(1000, 600);
     twins.show();
     twins.startSearch();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return state_->duplicates().hasRun(); }, 5000));
+    ASSERT_TRUE(waitOn(&state_->duplicates(), &DuplicatesModel::hasRunChanged,
+                       [&] { return state_->duplicates().hasRun(); }));
     state_->duplicates().setGroups(sets);
     QCoreApplication::processEvents();
     auto cards = [&] {
@@ -221,7 +222,8 @@ TEST_F(FilesViewTest, TwinCardsThatStayKeepTheirWidgetsAndTheListItsPlace) {
     const std::map<QString, Shelf*> before = cards();
     ASSERT_EQ(before.size(), 8u);
     QScrollBar* bar = twins.listScroll()->verticalScrollBar();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->maximum() > 400; }, 5000));
+    settle();  // the list lays out its cards
+    ASSERT_GT(bar->maximum(), 400);
     bar->setValue(400);
 
     // The third set gains a copy; the others are as they were.
@@ -283,13 +285,14 @@ TEST_F(FilesViewTest, ManyTwinSetsAreListedTopFirstKeepingTheCardsBuiltSoFar) {
     twins.resize(1000, 600);
     twins.show();
     twins.startSearch();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return state_->duplicates().hasRun(); }, 5000));
+    ASSERT_TRUE(waitOn(&state_->duplicates(), &DuplicatesModel::hasRunChanged,
+                       [&] { return state_->duplicates().hasRun(); }));
     state_->duplicates().setGroups(sets);
     EXPECT_LT(twins.shownSets(), 60);
     ASSERT_GT(twins.shownSets(), 0);
     const QList<Shelf*> early = twins.findChildren<Shelf*>();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return twins.shownSets() == 60; }, 5000));
-    QCoreApplication::processEvents();
+    settle();  // the turns of the event loop that list the rest
+    ASSERT_EQ(twins.shownSets(), 60);
     std::vector<Shelf*> listed;
     for (Shelf* shelf : twins.findChildren<Shelf*>())
         if (shelf->isVisibleTo(&twins)) listed.push_back(shelf);

@@ -140,7 +140,7 @@ void FilesView::setPreviewPath(std::optional<std::string> path) {
     preview_ = std::move(path);
     if (!preview_) return;
     previewCard_ = new QuickPreview(
-        *preview_, [this] { setPreviewPath(std::nullopt); }, this);
+        *preview_, [this] { setPreviewPath(std::nullopt); }, this, &state_.userPool());
     previewCard_->move((width() - previewCard_->width()) / 2, (height() - previewCard_->height()) / 2);
     previewCard_->show();
     previewCard_->raise();

@@ -54,7 +54,8 @@ PreviewContent PreviewContent::load(const std::string& path, QSize fit) {
     return content;
 }
 
-QuickPreview::QuickPreview(const std::string& path, std::function<void()> close, QWidget* parent)
+QuickPreview::QuickPreview(const std::string& path, std::function<void()> close, QWidget* parent,
+                           QThreadPool* pool)
     : QWidget(parent), close_(std::move(close)) {
     setFocusPolicy(Qt::StrongFocus);
     setFixedSize(kWidth, kHeight);
@@ -83,7 +84,8 @@ QuickPreview::QuickPreview(const std::string& path, std::function<void()> close,
     col->addWidget(where);
     const QSize fit(kWidth - 40, kHeight - 100);
     Background::run(
-        Background::userInitiated(), this, [path, fit] { return PreviewContent::load(path, fit); },
+        pool ? *pool : Background::userInitiated(), this,
+        [path, fit] { return PreviewContent::load(path, fit); },
         [this](PreviewContent content) { show(content); });
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 class QLabel;
+class QThreadPool;
 
 namespace nimbrel {
 
@@ -29,7 +30,9 @@ class QuickPreview : public QWidget {
     static constexpr int kWidth = 480;
     static constexpr int kHeight = 360;
 
-    QuickPreview(const std::string& path, std::function<void()> close, QWidget* parent = nullptr);
+    // The file is read on `pool` (default: the shared user-initiated pool).
+    QuickPreview(const std::string& path, std::function<void()> close, QWidget* parent = nullptr,
+                 QThreadPool* pool = nullptr);
     bool isLoaded() const { return loaded_; }
 
   protected:

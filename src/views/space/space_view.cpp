@@ -80,7 +80,7 @@ void SpaceView::refresh() {
 void SpaceView::preview(const std::string& path) {
     closePreview();
     previewCard_ = new QuickPreview(
-        path, [this] { closePreview(); }, this);
+        path, [this] { closePreview(); }, this, &vm_.state().userPool());
     previewCard_->move((width() - previewCard_->width()) / 2, (height() - previewCard_->height()) / 2);
     previewCard_->show();
     previewCard_->raise();
