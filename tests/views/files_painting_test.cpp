@@ -18,6 +18,7 @@
 #include "views/kit/lazy_rows.h"
 #include "views/kit/shelf.h"
 #include "views/shell_fixture.h"
+#include "views/twin_sets.h"
 
 namespace nimbrel {
 namespace {
@@ -153,27 +154,11 @@ TEST_F(FilesPaintingTest, ListsThatFitTheirViewPaintWithoutPainterWarnings) {
     state_->setNimbrelisingIDs({});
     {
         SCOPED_TRACE("a twin set folding away");
-        auto group = [](int i) {
-            DuplicateGroup g;
-            g.id = "set" + std::to_string(i);
-            g.size = 30'000'000 - i;
-            for (int c = 0; c < 2; ++c) {
-                FileItem f;
-                f.id = 2000 + i * 2 + c;
-                f.name = "twin" + std::to_string(i) + ".mov";
-                f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
-                f.size = g.size;
-                f.modified = std::chrono::system_clock::time_point(std::chrono::hours(10 - c));
-                g.files.push_back(f);
-            }
-            return g;
-        };
+        auto group = [](int i) { return testTwinSet(i, 2, 30'000'000 - i, 2000 + i * 2); };
         TwinShelves twins(*state_, {});
         twins.resize(1000, 1400);
         twins.show();
-        twins.startSearch();
-        ASSERT_TRUE(waitOn(&state_->duplicates(), &DuplicatesModel::hasRunChanged,
-                           [&] { return state_->duplicates().hasRun(); }));
+        ASSERT_TRUE(finishEmptyTwinSearch(twins, *state_));
         state_->duplicates().setGroups({group(0), group(1), group(2)});
         flushEvents();
         ASSERT_EQ(twins.findChildren<Shelf*>().size(), 3);

@@ -19,6 +19,7 @@
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/search_field.h"
+#include "twin_sets.h"
 #include "views/kit/item_row.h"
 #include "views/kit/lazy_rows.h"
 #include "views/kit/quick_preview.h"
@@ -134,28 +135,12 @@ TEST_F(FilesViewTest, ARemovalKeepsTheTwinCardsThatStayAndFoldsAwayTheSetsThatLe
     ReduceMotion::setOverride(false);
     install(10);
     // Three sets of three copies, the newest copy first; the first set wastes the most.
-    auto group = [&](int i) {
-        DuplicateGroup g;
-        g.id = "set" + std::to_string(i);
-        g.size = 30'000'000 - i;
-        for (int c = 0; c < 3; ++c) {
-            FileItem f;
-            f.id = 2000 + i * 3 + c;
-            f.name = "twin" + std::to_string(i) + ".mov";
-            f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
-            f.size = g.size;
-            f.modified = std::chrono::system_clock::time_point(std::chrono::hours(10 - c));
-            g.files.push_back(f);
-        }
-        return g;
-    };
+    auto group = [](int i) { return testTwinSet(i, 3, 30'000'000 - i, 2000 + i * 3); };
     AnimationClock animations;
     TwinShelves twins(*state_, {});
     twins.resize(1000, 1400);
     twins.show();
-    twins.startSearch();
-    ASSERT_TRUE(waitOn(&state_->duplicates(), &DuplicatesModel::hasRunChanged,
-                       [&] { return state_->duplicates().hasRun(); }));
+    ASSERT_TRUE(finishEmptyTwinSearch(twins, *state_));
     state_->duplicates().setGroups({group(0), group(1), group(2)});
     flushEvents();
     ASSERT_EQ(twins.findChildren<Shelf*>().size(), 3);
@@ -188,29 +173,14 @@ TEST_F(FilesViewTest, ARemovalKeepsTheTwinCardsThatStayAndFoldsAwayTheSetsThatLe
 // stay, with the same copies, keep their widgets (ticks, hover, rows) and the list its place.
 TEST_F(FilesViewTest, TwinCardsThatStayKeepTheirWidgetsAndTheListItsPlace) {
     install(10);
-    auto group = [&](int i, int copies) {
-        DuplicateGroup g;
-        g.id = "set" + std::to_string(i);
-        g.size = 90'000'000 - i;
-        for (int c = 0; c < copies; ++c) {
-            FileItem f;
-            f.id = 3000 + i * 10 + c;
-            f.name = "twin" + std::to_string(i) + ".mov";
-            f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
-            f.size = g.size;
-            g.files.push_back(f);
-        }
-        return g;
-    };
+    auto group = [](int i, int copies) { return testTwinSet(i, copies, 90'000'000 - i, 3000 + i * 10); };
     std::vector<DuplicateGroup> sets;
     for (int i = 0; i < 8; ++i)
         sets.push_back(group(i, 3));
     TwinShelves twins(*state_, {});
     twins.resize(1000, 600);
     twins.show();
-    twins.startSearch();
-    ASSERT_TRUE(waitOn(&state_->duplicates(), &DuplicatesModel::hasRunChanged,
-                       [&] { return state_->duplicates().hasRun(); }));
+    ASSERT_TRUE(finishEmptyTwinSearch(twins, *state_));
     state_->duplicates().setGroups(sets);
     QCoreApplication::processEvents();
     auto cards = [&] {
@@ -267,26 +237,12 @@ TEST_F(FilesViewTest, TwinCardsThatStayKeepTheirWidgetsAndTheListItsPlace) {
 TEST_F(FilesViewTest, ManyTwinSetsAreListedTopFirstKeepingTheCardsBuiltSoFar) {
     install(10);
     std::vector<DuplicateGroup> sets;
-    for (int i = 0; i < 60; ++i) {
-        DuplicateGroup g;
-        g.id = "set" + std::to_string(i);
-        g.size = 90'000'000 - i;  // the first set wastes the most
-        for (int c = 0; c < 2; ++c) {
-            FileItem f;
-            f.id = 5000 + i * 10 + c;
-            f.name = "twin" + std::to_string(i) + ".mov";
-            f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
-            f.size = g.size;
-            g.files.push_back(f);
-        }
-        sets.push_back(g);
-    }
+    for (int i = 0; i < 60; ++i)  // the first set wastes the most
+        sets.push_back(testTwinSet(i, 2, 90'000'000 - i, 5000 + i * 10));
     TwinShelves twins(*state_, {});
     twins.resize(1000, 600);
     twins.show();
-    twins.startSearch();
-    ASSERT_TRUE(waitOn(&state_->duplicates(), &DuplicatesModel::hasRunChanged,
-                       [&] { return state_->duplicates().hasRun(); }));
+    ASSERT_TRUE(finishEmptyTwinSearch(twins, *state_));
     state_->duplicates().setGroups(sets);
     EXPECT_LT(twins.shownSets(), 60);
     ASSERT_GT(twins.shownSets(), 0);
@@ -309,25 +265,11 @@ TEST_F(FilesViewTest, ManyTwinSetsAreListedTopFirstKeepingTheCardsBuiltSoFar) {
 // selection and the undo history.
 TEST_F(FilesViewTest, FilterFieldsKeepCaretSelectionAndUndoWhileTyping) {
     install(100);
-    auto group = [&](int i) {
-        DuplicateGroup g;
-        g.id = "set" + std::to_string(i);
-        g.size = 10;
-        for (int c = 0; c < 2; ++c) {
-            FileItem f;
-            f.id = 1000 + i * 2 + c;
-            f.name = "twin" + std::to_string(i) + ".mov";
-            f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
-            g.files.push_back(f);
-        }
-        return g;
-    };
+    auto group = [](int i) { return testTwinSet(i, 2, 10, 1000 + i * 2); };
     BiggestShelves biggest(*state_, {});
     ForgottenShelves forgotten(*state_, {});
     TwinShelves twins(*state_, {});
-    twins.startSearch();  // over files that do not exist: it finds nothing, and has run
-    ASSERT_TRUE(waitOn(&state_->duplicates(), &DuplicatesModel::hasRunChanged,
-                       [&] { return state_->duplicates().hasRun(); }));
+    ASSERT_TRUE(finishEmptyTwinSearch(twins, *state_));
     state_->duplicates().setGroups({group(1), group(2)});
     ASSERT_EQ(twins.content(), TwinShelves::Content::results);
     QLineEdit* fields[] = {biggest.controls()->searchField()->lineEdit(),

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "model/app_state.h"
+#include "model/duplicates_model.h"
+#include "support/wait_for.h"
+#include "views/files/files_view.h"
+
+namespace nimbrel {
+
+// Set `i` of `copies` copies named twin<i>.mov, one in each of /nimbrel-test/0, /1, ...; ids count
+// on from `firstID`, and the first copy is the newest.
+inline DuplicateGroup testTwinSet(int i, int copies, std::int64_t size, std::int64_t firstID) {
+    DuplicateGroup g;
+    g.id = "set" + std::to_string(i);
+    g.size = size;
+    for (int c = 0; c < copies; ++c) {
+        FileItem f;
+        f.id = firstID + c;
+        f.name = "twin" + std::to_string(i) + ".mov";
+        f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
+        f.size = size;
+        f.modified = std::chrono::system_clock::time_point(std::chrono::hours(10 - c));
+        g.files.push_back(f);
+    }
+    return g;
+}
+
+// Runs the shelf's twin search over files that do not exist: it finds nothing and has run, so the
+// test can hand the model the sets it wants shown.
+inline bool finishEmptyTwinSearch(TwinShelves& twins, AppState& state) {
+    twins.startSearch();
+    return waitOn(&state.duplicates(), &DuplicatesModel::hasRunChanged,
+                  [&] { return state.duplicates().hasRun(); });
+}
+
+}  // namespace nimbrel
