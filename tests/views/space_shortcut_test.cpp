@@ -48,6 +48,13 @@ QWidget* focusableOutside(QWidget& window, QWidget* area) {
     return nullptr;
 }
 
+// Switching areas builds a fresh view; the one left behind is hidden until it is deleted.
+SpaceView* visibleSpace(const MainWindow& window) {
+    for (SpaceView* v : window.findChildren<SpaceView*>())
+        if (v->isVisible()) return v;
+    return nullptr;
+}
+
 TEST_F(SpaceShortcutTest, CtrlUpGoesUpFromEveryStartingFocus) {
     NimbrelCommands commands(*state_, {});
     MainWindow window(*state_, commands);
@@ -55,12 +62,7 @@ TEST_F(SpaceShortcutTest, CtrlUpGoesUpFromEveryStartingFocus) {
     state_->setSection(SidebarItem::overview);
     window.bringForward();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    // Switching areas builds a fresh view; the one left behind is hidden until it is deleted.
-    auto space = [&]() -> SpaceView* {
-        for (SpaceView* v : window.findChildren<SpaceView*>())
-            if (v->isVisible()) return v;
-        return nullptr;
-    };
+    auto space = [&] { return visibleSpace(window); };
     ASSERT_NE(space(), nullptr);
 
     const struct {
@@ -137,11 +139,7 @@ TEST_F(SpaceShortcutTest, WindowShortcutsRestUnderASheet) {
     state_->setFolderFocus(std::string("/r/a/b"));
     window.bringForward();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    auto space = [&]() -> SpaceView* {
-        for (SpaceView* v : window.findChildren<SpaceView*>())
-            if (v->isVisible()) return v;
-        return nullptr;
-    };
+    auto space = [&] { return visibleSpace(window); };
     ASSERT_NE(space(), nullptr);
     ASSERT_EQ(space()->model().stack().size(), 2u);
 
