@@ -36,6 +36,7 @@ class DuplicatesModel;
 struct PlannedPrune;
 struct RemovalFigures;
 struct RemovalSources;
+struct ReviewedRemoval;
 
 // What the state needs of the outside world. The defaults walk the real disk, list the real
 // volumes and open a real dialog; tests hand in fakes.
@@ -146,7 +147,7 @@ class AppState : public QObject {
     std::unordered_map<std::string, std::int64_t> lastRemoval;  // bytes freed per path, last removal
     std::unordered_set<std::string> lastGuardRefused;           // paths the guard kept, last removal
     // While a removal's completion callback runs: the removed paths as a set, made on the worker.
-    const std::unordered_set<std::string>* completingRemoved = nullptr;
+    std::shared_ptr<const std::unordered_set<std::string>> completingRemoved;
     // The scan root as it was when its scan started, for the running scan and the installed result:
     // removals reach it through a link only while it is still that folder.
     std::optional<PinnedFolder> scanningRootPin, resultRootPin;
@@ -185,6 +186,7 @@ class AppState : public QObject {
     // the Trash or for good.
     void nimbrelise();
     void nimbrelise(const std::unordered_set<std::string>& ids, bool permanently);
+    void nimbrelise(std::unordered_set<std::string>&& ids, bool permanently);
     void emptyTrash();
     void removeUnavailableSimulators();
     void copyPaths(const std::vector<std::string>& paths);
@@ -215,6 +217,7 @@ class AppState : public QObject {
 
   private:
     // The removal road (app_state_removal.cpp).
+    void startReviewedRemoval(std::optional<ReviewedRemoval> removal, bool permanently);
     void performDeletion(DeletionRequest request, bool permanently);
     void completeRemoval(RemovalResult result, ScanResult::Recheck recheck,
                          std::shared_ptr<ScanResult> rechecked, DeletionRequest request,
@@ -226,12 +229,18 @@ class AppState : public QObject {
     // Works out, on a worker and from the unchanged `tree`, how the removed paths leave it.
     static std::shared_ptr<PlannedPrune> planPrune(const ScanResult& tree,
                                                    const std::vector<std::string>& removed,
-                                                   const std::unordered_map<std::string, int64_t>& credited);
+                                                   const std::unordered_map<std::string, int64_t>& credited,
+                                                   const std::unordered_set<std::string>& recheckGone);
     // Prunes the removed paths, and what a recheck of `rechecked` found gone, from the result and
     // the twins; with the pruning `planned` for the current result, only applies it.
     void applyRemoval(const std::unordered_set<std::string>& paths,
                       const ScanResult::Recheck* recheck = nullptr, const ScanResult* rechecked = nullptr,
                       PlannedPrune* planned = nullptr);
+    // Before the current tree is pruned under a twin search that reads its items: the `losing`
+    // folders hand their file lists to the search and go on with copies, and the folders at
+    // `leaving` stay alive with it.
+    void handOverToSearches(const std::vector<DirNode*>& losing,
+                            const std::unordered_set<std::string>& leaving);
     QThreadPool& scanPool() const;
     std::shared_ptr<RemovalFileOps> removalFileOps(std::vector<PinnedFolder> pinned = {}) const;
     RemovalSources removalSources() const;
@@ -283,6 +292,9 @@ class AppState : public QObject {
     // One Trash emptying and one simulator removal at a time; a request during one is dropped.
     bool emptyingTrash_ = false;
     bool removingSimulators_ = false;
+    // A long reviewed selection is being turned into its request on a worker: no review opens and
+    // no other removal starts meanwhile.
+    bool buildingRemoval_ = false;
 };
 
 }  // namespace nimbrel

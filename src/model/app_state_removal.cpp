@@ -29,6 +29,11 @@ namespace nimbrel {
 struct PlannedPrune {
     std::unordered_set<std::string> outermost;  // normalised
     ScanPrune plan;
+    // The listed files that go, with what a recheck found gone: the twins drop them by id, without
+    // walking every path up through a hundred thousand removed ones.
+    std::unordered_set<std::int64_t> goneIDs;
+    // The folders that lose some of them but stay in the tree.
+    std::vector<DirNode*> losing;
 };
 
 namespace {
@@ -106,7 +111,7 @@ RemovalSources AppState::removalSources() const {
 }
 
 void AppState::nimbrelise() {
-    if (queue().items().empty() || isDeleting()) return;
+    if (queue().items().empty() || isDeleting() || buildingRemoval_) return;
     // What the review shows of a junk location is what its folders hold now: pin them, with the
     // folders above them, so a link swapped while the review is open leads nowhere.
     reviewPins.clear();
@@ -124,15 +129,40 @@ void AppState::nimbrelise() {
 }
 
 void AppState::nimbrelise(const std::unordered_set<std::string>& ids, bool permanently) {
+    nimbrelise(std::unordered_set<std::string>(ids), permanently);
+}
+
+void AppState::nimbrelise(std::unordered_set<std::string>&& ids, bool permanently) {
     setIsReviewing(false);
     // One removal at a time: the review cannot open during one, and nothing else may start one.
-    if (isDeleting()) return;
+    if (isDeleting() || buildingRemoval_) return;
     RemovalSources sources = removalSources();
     sources.pin = [pins = std::exchange(reviewPins, {})](const std::string& folder) {
         if (auto it = pins.find(folder); it != pins.end()) return std::optional<PinnedFolder>(it->second);
         return PinnedFolder::pin(folder);
     };
-    auto removal = buildReviewedRemoval(queue().items(), ids, sources);
+    if (ids.size() < CleanQueue::kAsideFrom) {
+        startReviewedRemoval(buildReviewedRemoval(queue().items(), ids, sources), permanently);
+        return;
+    }
+    // Tens of thousands of entries take longer to turn into a request than the window may stand
+    // still: that is done on a worker, from the selection as it is now (a snapshot, not a copy),
+    // and the removal starts when it comes back.
+    buildingRemoval_ = true;
+    Background::run(
+        userPool(), this,
+        [items = queue().snapshot(), ids = std::move(ids), sources = std::move(sources)]() mutable {
+            auto removal = buildReviewedRemoval(*items, ids, sources);
+            items.reset();  // the queue need not copy its list to change it
+            return removal;
+        },
+        [this, permanently](std::optional<ReviewedRemoval> removal) {
+            buildingRemoval_ = false;
+            startReviewedRemoval(std::move(removal), permanently);
+        });
+}
+
+void AppState::startReviewedRemoval(std::optional<ReviewedRemoval> removal, bool permanently) {
     if (!removal) {
         setToast(Toast(tr("Nothing left to nimbrelise"), "info.circle.fill"));
         return;
@@ -147,10 +177,11 @@ void AppState::nimbrelise(const std::unordered_set<std::string>& ids, bool perma
             for (const std::string& id : guardRefusedIDs(entryPaths, self->lastGuardRefused))
                 leaving.insert(id);
             if (self->completingRemoved && self->completingRemoved->size() == removed.size())
-                self->queue().removeEvaporated(*self->completingRemoved, leaving);
+                self->queue().removeEvaporatedAside(self->completingRemoved, std::move(leaving));
             else
-                self->queue().removeEvaporated(
-                    std::unordered_set<std::string>(removed.begin(), removed.end()), leaving);
+                self->queue().removeEvaporatedAside(
+                    std::make_shared<const std::unordered_set<std::string>>(removed.begin(), removed.end()),
+                    std::move(leaving));
             if (touchesCleanup) {
                 self->cleanup().subtract(self->lastRemoval);
                 self->cleanup().measure();
@@ -220,7 +251,12 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
             // thread, which then only applies them.
             outcome.figures = removalFigures(outcome.result, outcome.recheck);
             outcome.removedSet.insert(outcome.figures.removed.begin(), outcome.figures.removed.end());
-            if (tree) outcome.prune = planPrune(*tree, outcome.figures.removed, outcome.figures.credited);
+            // The figures hold what the completion needs of the freed map, which is let go of here
+            // rather than on the main thread.
+            std::unordered_map<std::string, int64_t>().swap(outcome.result.freed);
+            if (tree)
+                outcome.prune =
+                    planPrune(*tree, outcome.figures.removed, outcome.figures.credited, outcome.recheck.gone);
             return outcome;
         },
         [this, request = std::move(request), started, permanently, tree = result(),
@@ -247,28 +283,39 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
                    permanently, request = std::move(request), guardFailures = std::move(guardFailures),
                    failures = std::move(result.failures), recheck = std::move(recheck),
                    rechecked = std::move(rechecked), prune = std::move(prune),
-                   removedSet = std::move(removedSet)]() mutable {
+                   removedSet = std::make_shared<const std::unordered_set<std::string>>(
+                       std::move(removedSet))]() mutable {
+        // The report comes in the next turn of the event loop: the window shows the pruned lists in
+        // between, instead of standing still for both at once after a large removal. It is queued
+        // first, so what others queue on the changes below (a quit waiting for the removal to end)
+        // runs after it and finds the report made.
+        Background::post(this, [this, removed = std::move(removed), total, count, permanently,
+                                request = std::move(request), guardFailures = std::move(guardFailures),
+                                failures = std::move(failures), removedSet]() mutable {
+            setSessionFreed(sessionFreed() + total);
+            if (count > 0) setToast(Toast(removalToastText(total, count, permanently), kRemovalSymbol));
+            lastGuardRefused.clear();
+            for (const DeletionFailure& kept : guardFailures)
+                lastGuardRefused.insert(kept.path);
+            // What the guard kept comes first, then what the removal left, each in its own order.
+            guardFailures.insert(guardFailures.end(), failures.begin(), failures.end());
+            if (!guardFailures.empty()) setDeletionFailures(std::move(guardFailures));
+            completingRemoved = removedSet;
+            if (request.onComplete) request.onComplete(removed);
+            completingRemoved.reset();
+            if (!services_.isDemo()) refreshVolumes();
+            // What went to the Trash is there now: its figure (and what emptying it will give back)
+            // must not stay at the size it had before.
+            if (!permanently && count > 0) cleanup().measureTrash();
+            // A large removal's lists are freed aside.
+            Background::dispose(std::move(removed));
+            Background::dispose(std::move(removedSet));
+        });
         setIsDeleting(false);
-        applyRemoval(removedSet, &recheck, rechecked.get(), prune.get());
+        applyRemoval(*removedSet, &recheck, rechecked.get(), prune.get());
         setVanishingPaths({});
         setNimbrelisingIDs({});
-        setSessionFreed(sessionFreed() + total);
-        if (count > 0) setToast(Toast(removalToastText(total, count, permanently), kRemovalSymbol));
-        lastGuardRefused.clear();
-        for (const DeletionFailure& kept : guardFailures)
-            lastGuardRefused.insert(kept.path);
-        // What the guard kept comes first, then what the removal left, each in its own order.
-        guardFailures.insert(guardFailures.end(), failures.begin(), failures.end());
-        if (!guardFailures.empty()) setDeletionFailures(std::move(guardFailures));
-        completingRemoved = &removedSet;
-        if (request.onComplete) request.onComplete(removed);
-        completingRemoved = nullptr;
-        if (!services_.isDemo()) refreshVolumes();
-        // What went to the Trash is there now: its figure (and what emptying it will give back)
-        // must not stay at the size it had before.
-        if (!permanently && count > 0) cleanup().measureTrash();
-        // A large removal's lists are freed aside.
-        Background::dispose(std::move(removed));
+        Background::dispose(std::move(prune));
         Background::dispose(std::move(removedSet));
     };
 
@@ -320,9 +367,35 @@ void AppState::pretendDeletion(DeletionRequest request) {
     });
 }
 
+namespace {
+
+// The listed files at or inside `gone`, and the folders that list some of them but stay in the tree.
+struct GoneListed {
+    std::unordered_set<std::int64_t> ids;
+    std::vector<DirNode*> losing;
+};
+
+GoneListed goneListed(const ScanResult& tree, const std::unordered_set<std::string>& gone) {
+    GoneListed out;
+    std::unordered_map<const DirNode*, bool> folderGoes;
+    for (const FileItem& item : tree.files) {
+        if (!PathRules::isAtOrInsideAny(item.path, gone)) continue;
+        out.ids.insert(item.id);
+        if (!item.parent) continue;
+        auto [it, fresh] = folderGoes.try_emplace(item.parent, false);
+        if (!fresh) continue;
+        it->second = PathRules::isAtOrInsideAny(item.parent->path(), gone);
+        if (!it->second) out.losing.push_back(item.parent);
+    }
+    return out;
+}
+
+}  // namespace
+
 std::shared_ptr<PlannedPrune> AppState::planPrune(const ScanResult& tree,
                                                   const std::vector<std::string>& removed,
-                                                  const std::unordered_map<std::string, int64_t>& credited) {
+                                                  const std::unordered_map<std::string, int64_t>& credited,
+                                                  const std::unordered_set<std::string>& recheckGone) {
     auto planned = std::make_shared<PlannedPrune>();
     // The tree and the twins hold normalised paths; a path inside another removed one is gone with it.
     std::unordered_set<std::string> normalized;
@@ -334,7 +407,41 @@ std::shared_ptr<PlannedPrune> AppState::planPrune(const ScanResult& tree,
     }
     planned->outermost = outermostPaths(normalized);
     planned->plan = ScanPrune::plan(tree, planned->outermost, sizes);
+    std::unordered_set<std::string> gone = recheckGone;
+    gone.insert(planned->outermost.begin(), planned->outermost.end());
+    GoneListed listed = goneListed(tree, gone);
+    planned->goneIDs = std::move(listed.ids);
+    planned->losing = std::move(listed.losing);
     return planned;
+}
+
+void AppState::handOverToSearches(const std::vector<DirNode*>& losing,
+                                  const std::unordered_set<std::string>& leaving) {
+    ScanResult& tree = *result();
+    // The folders that lose files hand their lists over and go on with copies; what the flat list
+    // refers to there moves along to the copies.
+    std::vector<std::vector<FileItem>> lists;
+    std::unordered_map<const DirNode*, std::pair<const FileItem*, const FileItem*>> moved;  // old, new
+    for (DirNode* folder : losing) {
+        if (moved.count(folder)) continue;
+        std::vector<FileItem> copy = folder->files;
+        lists.push_back(std::exchange(folder->files, std::move(copy)));
+        moved.emplace(folder, std::pair(lists.back().data(), folder->files.data()));
+    }
+    if (!moved.empty())
+        for (const FileItem*& ref : tree.files.references()) {
+            auto it = moved.find(ref->parent);
+            if (it == moved.end()) continue;
+            const auto [from, to] = it->second;
+            const std::less<const FileItem*> before;
+            const size_t count = it->first->files.size();
+            if (!before(ref, from) && before(ref, from + count)) ref = to + (ref - from);
+        }
+    // The folders that leave the tree stay alive with the searches.
+    std::vector<std::shared_ptr<DirNode>> folders;
+    for (const std::string& path : leaving)
+        if (auto node = tree.node(path); node && node->parent) folders.push_back(std::move(node));
+    duplicates().keepForSearches(tree, std::move(lists), std::move(folders));
 }
 
 void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const ScanResult::Recheck* recheck,
@@ -343,13 +450,25 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const 
                                 (!recheck->gone.empty() || !recheck->shrunk.empty());
     if (paths.empty() && !recheckApplies) return;
     std::unordered_set<std::string> outermost;
-    if (planned && result() && planned->plan.isFor(*result())) {
+    std::unordered_set<std::int64_t> goneIDs;
+    const bool usePlan = planned && result() && planned->plan.isFor(*result());
+    // A twin search reads the items of this very tree: nothing it points at may move or go.
+    const bool searched = result() && duplicates().readsItemsOf(*result());
+    if (usePlan) {
         // Worked out on the removal's worker from this very tree, which nothing changed since: one
         // removal runs at a time, and a new scan installs a new tree instead of changing this one.
         outermost = std::move(planned->outermost);
+        goneIDs = std::move(planned->goneIDs);
+        // The plan's own removed folders come back from apply(); a recheck's are looked up first.
+        if (searched)
+            handOverToSearches(planned->losing,
+                               recheckApplies ? recheck->gone : std::unordered_set<std::string>{});
         std::vector<std::shared_ptr<DirNode>> gone = planned->plan.apply(*result());
-        // The removed subtrees are freed off the main thread too.
-        if (!gone.empty()) utilityPool().start([gone = std::move(gone)]() mutable { gone.clear(); });
+        // The removed subtrees are freed off the main thread too, or when the searches end.
+        if (searched)
+            duplicates().keepForSearches(*result(), {}, std::move(gone));
+        else if (!gone.empty())
+            utilityPool().start([gone = std::move(gone)]() mutable { gone.clear(); });
     } else {
         std::unordered_map<std::string, int64_t> sizes;
         std::unordered_set<std::string> normalized;
@@ -359,15 +478,20 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const 
             if (auto it = lastRemoval.find(path); it != lastRemoval.end()) sizes[p] = it->second;
         }
         outermost = outermostPaths(normalized);
+        if (searched) handOverToSearches(goneListed(*result(), outermost).losing, outermost);
         if (result()) result()->remove(outermost, sizes);
     }
     if (recheckApplies) {
+        if (searched && !usePlan)
+            handOverToSearches(goneListed(*result(), recheck->gone).losing, recheck->gone);
         result()->apply(*recheck);
         for (const std::string& gone : recheck->gone)
             outermost.insert(gone);
     }
-    duplicates().remove(outermost);
+    duplicates().remove(outermost, usePlan ? &goneIDs : nullptr);
     bumpRevision();
+    if (outermost.size() > 1024) Background::dispose(std::move(outermost));
+    if (goneIDs.size() > 1024) Background::dispose(std::move(goneIDs));
 }
 
 void AppState::emptyTrash() {

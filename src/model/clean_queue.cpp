@@ -22,9 +22,15 @@ void CleanQueue::changed() {
     emit itemsChanged();
 }
 
+std::vector<CleanItem>& CleanQueue::own() {
+    // A snapshot handed to a worker is never changed under it: the queue takes a copy of its own.
+    if (items_.use_count() > 1) items_ = std::make_shared<std::vector<CleanItem>>(*items_);
+    return *items_;
+}
+
 void CleanQueue::setItems(std::vector<CleanItem> items) {
-    if (items == items_) return;
-    Background::dispose(std::exchange(items_, std::move(items)));
+    if (items == *items_) return;
+    Background::dispose(std::exchange(items_, std::make_shared<std::vector<CleanItem>>(std::move(items))));
     reindex();
     changed();
 }
@@ -39,12 +45,13 @@ void CleanQueue::reindex() {
     positions_.clear();
     coverers_.clear();
     paths_.clear();
-    positions_.reserve(items_.size());
+    const std::vector<CleanItem>& list = *items_;
+    positions_.reserve(list.size());
     repeated_ = false;
-    dropped_.assign(items_.size(), false);
+    dropped_.assign(list.size(), false);
     droppedCount_ = 0;
-    for (size_t i = 0; i < items_.size(); ++i) {
-        const CleanItem& item = items_[i];
+    for (size_t i = 0; i < list.size(); ++i) {
+        const CleanItem& item = list[i];
         if (!positions_.emplace(item.id, i).second) repeated_ = true;
         if (coversChildren(item)) coverers_.emplace(item.id, i);
         if (item.kind != CleanItem::Kind::junk) paths_.insert(item.id);
@@ -68,7 +75,7 @@ std::optional<CleanItem> CleanQueue::covering(const std::string& path) const {
             first = found->second;
     }
     if (!first) return std::nullopt;
-    return items_[*first];
+    return (*items_)[*first];
 }
 
 bool CleanQueue::includes(const std::string& path) const {
@@ -79,7 +86,7 @@ void CleanQueue::drop(size_t position) {
     if (dropped_[position]) return;
     dropped_[position] = true;
     ++droppedCount_;
-    const CleanItem& item = items_[position];
+    const CleanItem& item = (*items_)[position];
     positions_.erase(item.id);
     coverers_.erase(item.id);
     if (item.kind != CleanItem::Kind::junk) paths_.erase(item.id);
@@ -93,7 +100,7 @@ bool CleanQueue::insert(const CleanItem& item) {
     if (!isJunk) {
         if (repeated_) {
             compact();
-            std::erase_if(items_, [&](const CleanItem& queued) {
+            std::erase_if(own(), [&](const CleanItem& queued) {
                 return queued.kind != CleanItem::Kind::junk && PathRules::isInside(queued.id, item.id);
             });
             reindex();
@@ -110,8 +117,8 @@ bool CleanQueue::insert(const CleanItem& item) {
                 drop(position);
         }
     }
-    const size_t position = items_.size();
-    items_.push_back(item);
+    const size_t position = items_->size();
+    own().push_back(item);
     dropped_.push_back(false);
     positions_.emplace(item.id, position);
     if (coversChildren(item)) coverers_.emplace(item.id, position);
@@ -125,18 +132,19 @@ void CleanQueue::compact() {
     const size_t first =
         static_cast<size_t>(std::find(dropped_.begin(), dropped_.end(), true) - dropped_.begin());
     size_t kept = first;
-    for (size_t i = first; i < items_.size(); ++i) {
+    std::vector<CleanItem>& list = own();
+    for (size_t i = first; i < list.size(); ++i) {
         if (dropped_[i]) continue;
-        if (kept != i) items_[kept] = std::move(items_[i]);
+        if (kept != i) list[kept] = std::move(list[i]);
         ++kept;
     }
-    items_.resize(kept);
+    list.resize(kept);
     // The dropped ids already left the lookups; only the positions of the rest moved.
-    dropped_.assign(items_.size(), false);
+    dropped_.assign(list.size(), false);
     droppedCount_ = 0;
-    for (size_t i = first; i < items_.size(); ++i) {
-        if (auto p = positions_.find(items_[i].id); p != positions_.end() && p->second > i) p->second = i;
-        if (auto c = coverers_.find(items_[i].id); c != coverers_.end() && c->second > i) c->second = i;
+    for (size_t i = first; i < list.size(); ++i) {
+        if (auto p = positions_.find(list[i].id); p != positions_.end() && p->second > i) p->second = i;
+        if (auto c = coverers_.find(list[i].id); c != coverers_.end() && c->second > i) c->second = i;
     }
 }
 
@@ -148,8 +156,8 @@ void CleanQueue::add(const CleanItem& item) {
 
 void CleanQueue::add(const std::vector<CleanItem>& items) {
     bool added = false;
-    items_.reserve(items_.size() + items.size());
-    dropped_.reserve(items_.size() + items.size());
+    own().reserve(items_->size() + items.size());
+    dropped_.reserve(items_->size() + items.size());
     positions_.reserve(positions_.size() + items.size());
     for (const CleanItem& item : items)
         added = insert(item) || added;
@@ -168,7 +176,9 @@ void CleanQueue::addAside(std::vector<CleanItem> items) {
         Background::userInitiated(), this,
         [snapshot = items_, list]() mutable {
             auto scratch = std::make_shared<CleanQueue>();
-            scratch->setItems(std::move(snapshot));
+            // Copied here, and let go of at once: the queue copies its list only if it changes
+            // while this one is still held.
+            scratch->setItems(std::vector<CleanItem>(*std::exchange(snapshot, nullptr)));
             scratch->add(*list);
             return scratch;
         },
@@ -203,7 +213,7 @@ void CleanQueue::adopt(CleanQueue& other) {
 void CleanQueue::remove(const std::string& path) {
     if (repeated_) {
         if (contains(path)) {
-            std::erase_if(items_, [&](const CleanItem& item) { return item.id == path; });
+            std::erase_if(own(), [&](const CleanItem& item) { return item.id == path; });
             reindex();
         }
     } else if (auto found = positions_.find(path); found != positions_.end()) {
@@ -217,27 +227,67 @@ void CleanQueue::remove(const std::string& path) {
 void CleanQueue::removeEvaporated(const std::unordered_set<std::string>& paths,
                                   const std::unordered_set<std::string>& cleared) {
     // Each id is looked up once.
-    std::vector<bool> leaving(items_.size());
+    const std::vector<CleanItem>& list = *items_;
+    std::vector<bool> leaving(list.size());
     size_t going = 0;
-    for (size_t i = 0; i < items_.size(); ++i)
-        if (paths.count(items_[i].id) || cleared.count(items_[i].id)) {
+    for (size_t i = 0; i < list.size(); ++i)
+        if (paths.count(list[i].id) || cleared.count(list[i].id)) {
             leaving[i] = true;
             ++going;
         }
-    if (repeated_ || going > items_.size() - going) {
+    if (repeated_ || going > list.size() - going) {
         // Most of the selection went: what stays is indexed anew, and the rest is freed aside.
-        std::vector<CleanItem> staying;
-        staying.reserve(items_.size() - going);
-        for (size_t i = 0; i < items_.size(); ++i)
-            if (!leaving[i]) staying.push_back(std::move(items_[i]));
+        auto staying = std::make_shared<std::vector<CleanItem>>();
+        staying->reserve(list.size() - going);
+        // Moved out only when no snapshot shares the list.
+        const bool shared = items_.use_count() > 1;
+        for (size_t i = 0; i < list.size(); ++i) {
+            if (leaving[i]) continue;
+            if (shared)
+                staying->push_back(list[i]);
+            else
+                staying->push_back(std::move((*items_)[i]));
+        }
         Background::dispose(std::exchange(items_, std::move(staying)));
         reindex();
     } else if (going > 0) {
-        for (size_t i = 0; i < items_.size(); ++i)
+        for (size_t i = 0; i < leaving.size(); ++i)
             if (leaving[i]) drop(i);
         compact();
     }
     changed();
+}
+
+void CleanQueue::removeEvaporatedAside(std::shared_ptr<const std::unordered_set<std::string>> paths,
+                                       std::unordered_set<std::string> cleared) {
+    if (items_->size() < kAsideFrom) {
+        removeEvaporated(*paths, cleared);
+        return;
+    }
+    const uint64_t from = generation_;
+    auto gone = std::make_shared<const std::unordered_set<std::string>>(std::move(cleared));
+    Background::run(
+        Background::userInitiated(), this,
+        [snapshot = items_, paths, gone]() mutable {
+            auto scratch = std::make_shared<CleanQueue>();
+            scratch->setItems(std::vector<CleanItem>(*std::exchange(snapshot, nullptr)));
+            scratch->removeEvaporated(*paths, *gone);
+            return scratch;
+        },
+        [this, from, paths, gone](std::shared_ptr<CleanQueue> scratch) mutable {
+            if (generation_ != from) {
+                removeEvaporated(*paths, *gone);
+            } else {
+                adopt(*scratch);
+                Background::dispose(std::move(scratch->items_));
+                Background::dispose(std::move(scratch->positions_));
+                Background::dispose(std::move(scratch->coverers_));
+                Background::dispose(std::move(scratch->paths_));
+                changed();
+            }
+            // A removal's paths are many: they are freed aside.
+            Background::dispose(std::move(paths));
+        });
 }
 
 bool CleanQueue::holdsInside(const std::string& path) const {
@@ -255,7 +305,7 @@ std::vector<CleanQueue::SourceTotal> CleanQueue::bySource() const {
     std::vector<SourceTotal> totals;
     for (CleanItem::Source source : CleanItem::allSources()) {
         SourceTotal total{source};
-        for (const CleanItem& item : items_) {
+        for (const CleanItem& item : *items_) {
             if (item.source != source) continue;
             ++total.count;
             total.size += item.size;

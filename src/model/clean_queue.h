@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -31,7 +32,9 @@ class CleanQueue : public QObject {
 
     explicit CleanQueue(QObject* parent = nullptr);
 
-    const std::vector<CleanItem>& items() const { return items_; }
+    const std::vector<CleanItem>& items() const { return *items_; }
+    // The list as it is now, for a worker: it never changes, whatever happens to the queue.
+    std::shared_ptr<const std::vector<CleanItem>> snapshot() const { return items_; }
     // Notifies only when the list differs.
     void setItems(std::vector<CleanItem> items);
 
@@ -54,6 +57,10 @@ class CleanQueue : public QObject {
     // After a removal: drops the items whose ids are in either set.
     void removeEvaporated(const std::unordered_set<std::string>& paths,
                           const std::unordered_set<std::string>& cleared);
+    // The same, but a selection of many thousands is worked out on a worker and handed back in one
+    // step, as with addAside; a change made in between is kept, and the removal applied after it.
+    void removeEvaporatedAside(std::shared_ptr<const std::unordered_set<std::string>> paths,
+                               std::unordered_set<std::string> cleared);
 
     // Count and size per source, in source order, leaving out sources without items.
     std::vector<SourceTotal> bySource() const;
@@ -84,7 +91,10 @@ class CleanQueue : public QObject {
     // Rebuilds the lookups from `items_`.
     void reindex();
 
-    std::vector<CleanItem> items_;
+    // The list for changing: the queue's own, copied first if a snapshot still shares it.
+    std::vector<CleanItem>& own();
+
+    std::shared_ptr<std::vector<CleanItem>> items_ = std::make_shared<std::vector<CleanItem>>();
     // Lookups over `items_`, so ticking many thousands of rows stays linear: position by id (the
     // first one when a list set from outside repeats an id), position of every folder and build
     // product by id, and every path id in order, so the items inside a folder are one range.

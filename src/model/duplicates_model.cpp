@@ -17,13 +17,17 @@ namespace {
 // Drops removed members from `groups`; sets left with one copy go. Returns the ids of the sets whose
 // kept copy was among the removed.
 std::vector<std::string> dropRemoved(std::vector<DuplicateGroup>& groups,
-                                     const std::unordered_set<std::string>& paths) {
+                                     const std::unordered_set<std::string>& paths,
+                                     const std::unordered_set<int64_t>* goneIDs = nullptr) {
     std::vector<std::string> keptGone;
     if (paths.empty()) return keptGone;
+    auto gone = [&](const FileItem& f) {
+        return goneIDs ? goneIDs->count(f.id) > 0 : PathRules::isAtOrInsideAny(f.path, paths);
+    };
     std::erase_if(groups, [&](DuplicateGroup& g) {
         const FileItem* stay = DuplicatesModel::kept(g);
-        const bool lostKept = stay && PathRules::isAtOrInsideAny(stay->path, paths);
-        std::erase_if(g.files, [&](const FileItem& f) { return PathRules::isAtOrInsideAny(f.path, paths); });
+        const bool lostKept = stay && gone(*stay);
+        std::erase_if(g.files, gone);
         if (g.files.size() < 2) return true;
         if (lostKept) keptGone.push_back(g.id);
         return false;
@@ -96,27 +100,66 @@ bool isCandidate(const FileItem& f, int64_t minSize) {
 }  // namespace
 
 void DuplicatesModel::run(const std::vector<FileItem>& files, int64_t minSize) {
-    std::vector<FileItem> kept;
+    auto kept = std::make_shared<std::vector<FileItem>>();
     for (const FileItem& f : files) {
-        if (isCandidate(f, minSize)) kept.push_back(f);
+        if (isCandidate(f, minSize)) kept->push_back(f);
     }
-    start([kept = std::move(kept)]() mutable { return std::move(kept); });
-}
-
-void DuplicatesModel::run(std::shared_ptr<const ScanResult> result, int64_t minSize) {
-    start([result = std::move(result), minSize, readers = readers_] {
-        std::vector<FileItem> kept;
-        if (!result) return kept;
-        std::shared_lock<std::shared_mutex> lock;
-        if (readers) lock = std::shared_lock(*readers);
-        for (const FileItem& f : result->files) {
-            if (isCandidate(f, minSize)) kept.push_back(f);
-        }
-        return kept;
+    start([kept] {
+        Candidates candidates;
+        candidates.items.reserve(kept->size());
+        for (const FileItem& f : *kept)
+            candidates.items.push_back(&f);
+        candidates.owner = kept;
+        return candidates;
     });
 }
 
-void DuplicatesModel::start(std::function<std::vector<FileItem>()> gather) {
+void DuplicatesModel::run(std::shared_ptr<const ScanResult> result, int64_t minSize) {
+    auto hold = std::make_shared<Hold>();
+    hold->result = result.get();
+    start(
+        [result, minSize, readers = readers_] {
+            Candidates candidates;
+            if (!result) return candidates;
+            std::shared_lock<std::shared_mutex> lock;
+            if (readers) lock = std::shared_lock(*readers);
+            for (const FileItem& f : result->files) {
+                if (isCandidate(f, minSize)) candidates.items.push_back(&f);
+            }
+            candidates.owner = result;
+            return candidates;
+        },
+        std::move(hold));
+}
+
+bool DuplicatesModel::readsItemsOf(const ScanResult& result) const {
+    for (const std::weak_ptr<Hold>& weak : holds_)
+        if (auto hold = weak.lock(); hold && hold->result == &result) {
+            // Let go of on a worker, in case the search ended meanwhile and this is the last hold.
+            Background::dispose(std::move(hold));
+            return true;
+        }
+    return false;
+}
+
+void DuplicatesModel::keepForSearches(const ScanResult& result, std::vector<std::vector<FileItem>> lists,
+                                      std::vector<std::shared_ptr<DirNode>> folders) {
+    std::erase_if(holds_, [](const std::weak_ptr<Hold>& weak) { return weak.expired(); });
+    std::vector<std::shared_ptr<Hold>> reading;
+    for (const std::weak_ptr<Hold>& weak : holds_)
+        if (auto hold = weak.lock(); hold && hold->result == &result) reading.push_back(std::move(hold));
+    auto kept = std::make_shared<Hold>();
+    kept->lists = std::move(lists);
+    kept->folders = std::move(folders);
+    // Every search still reading shares them; the last one to end lets go of them, on its worker.
+    for (auto& hold : reading) {
+        hold->kept.push_back(kept);
+        Background::dispose(std::move(hold));
+    }
+    Background::dispose(std::move(kept));
+}
+
+void DuplicatesModel::start(std::function<Candidates()> gather, std::shared_ptr<Hold> hold) {
     cancel();
     auto token = std::make_shared<CancelToken>();
     token_ = token;
@@ -135,11 +178,28 @@ void DuplicatesModel::start(std::function<std::vector<FileItem>()> gather) {
             setProgress(p.fraction);
             setStatus(QString::fromStdString(p.text([](int64_t b) { return Fmt::bytes(b).toStdString(); })));
         });
+    if (hold) {
+        std::erase_if(holds_, [](const std::weak_ptr<Hold>& weak) { return weak.expired(); });
+        holds_.push_back(hold);
+    }
+    Search search = search_;
+    if (!search)
+        search = [](const std::vector<const FileItem*>& files, const CancelToken& token,
+                    const DuplicateProgressFn& progress) {
+            return DuplicateEngine::find(files, token, progress);
+        };
+    // The hold lives as long as this worker reads, however the search ends, and no longer.
     Background::run(
         *pool_, this,
-        [gather = std::move(gather), token, onProgress]() -> std::optional<std::vector<DuplicateGroup>> {
-            if (token->isCancelled()) return std::nullopt;
-            return DuplicateEngine::find(gather(), *token, onProgress);
+        [gather = std::move(gather), token, onProgress, search = std::move(search),
+         hold = std::move(hold)]() mutable -> std::optional<std::vector<DuplicateGroup>> {
+            std::optional<std::vector<DuplicateGroup>> found;
+            if (!token->isCancelled()) {
+                Candidates candidates = gather();
+                found = search(candidates.items, *token, onProgress);
+            }
+            hold.reset();
+            return found;
         },
         [this, token](std::optional<std::vector<DuplicateGroup>> found) {
             if (token->isCancelled() || !found) return;
@@ -171,11 +231,12 @@ void DuplicatesModel::reset() {
     keptGone_.clear();
 }
 
-void DuplicatesModel::remove(const std::unordered_set<std::string>& paths) {
+void DuplicatesModel::remove(const std::unordered_set<std::string>& paths,
+                             const std::unordered_set<int64_t>* goneIDs) {
     if (paths.empty()) return;
     if (token_) removedDuringRun_.insert(paths.begin(), paths.end());
     std::vector<DuplicateGroup> groups = std::move(groups_);
-    for (std::string& id : dropRemoved(groups, paths))
+    for (std::string& id : dropRemoved(groups, paths, goneIDs))
         keptGone_.insert(std::move(id));
     std::unordered_set<int64_t> present;
     for (const DuplicateGroup& g : groups)

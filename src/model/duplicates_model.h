@@ -4,7 +4,9 @@
 #include <QString>
 #include <QThreadPool>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <unordered_set>
@@ -43,17 +45,33 @@ class DuplicatesModel : public QObject {
     // Starts a search over the files that are not packages, take at least `minSize` bytes and are
     // not empty; a running search is stopped first. The previous groups stay until replaced.
     void run(const std::vector<FileItem>& files, int64_t minSize);
-    // The same over a scan result's files, gathered on the worker: a result of a million files is
-    // never copied on the main thread.
+    // The same over a scan result's files, gathered on the worker: the search reads the result's
+    // own items, never copies of them. While it runs, whoever prunes the result gives it first what
+    // the pruning would move or free (keepForSearches).
     void run(std::shared_ptr<const ScanResult> result, int64_t minSize);
     // Held shared while a search gathers the files of a result the main thread may prune.
     void setResultReaders(std::shared_ptr<std::shared_mutex> readers) { readers_ = std::move(readers); }
+    // Whether a search, running or stopped but still ending on its worker, reads `result`'s items.
+    bool readsItemsOf(const ScanResult& result) const;
+    // Keeps, for every such search and until it ends, folders' file lists that are about to change
+    // and folders taken out of the tree: the items it points at stay where they are, unchanged.
+    void keepForSearches(const ScanResult& result, std::vector<std::vector<FileItem>> lists,
+                         std::vector<std::shared_ptr<DirNode>> folders);
+
+    // The search itself; tests wrap it to stop a search part-way.
+    using Search = std::function<std::optional<std::vector<DuplicateGroup>>(
+        const std::vector<const FileItem*>&, const CancelToken&, const DuplicateProgressFn&)>;
+    void setSearch(Search search) { search_ = std::move(search); }
+    // Where the searches started from now on run.
+    void setPool(QThreadPool* pool) { pool_ = pool; }
     void cancel();
     // Forgets every result (a new scan started).
     void reset();
     // Drops the removed files from the groups: a path given, or any path inside a removed folder.
     // Groups left with one file go; the others keep their place, size and id.
-    void remove(const std::unordered_set<std::string>& paths);
+    // With `goneIDs`, the ids of every listed file at or inside `paths`, files are matched by id.
+    void remove(const std::unordered_set<std::string>& paths,
+                const std::unordered_set<int64_t>* goneIDs = nullptr);
 
     // What removing every copy but one of every group would free.
     int64_t reclaimable() const;
@@ -80,10 +98,24 @@ class DuplicatesModel : public QObject {
     void setProgress(double value);
     void setStatus(const QString& value);
     void setHasRun(bool value);
+    // What a search reads, and what it keeps alive for as long as it reads them.
+    struct Candidates {
+        std::vector<const FileItem*> items;
+        std::shared_ptr<const void> owner;
+    };
+    // What a search over a result holds on its worker; freed there when it ends.
+    struct Hold {
+        const ScanResult* result = nullptr;
+        std::vector<std::vector<FileItem>> lists;
+        std::vector<std::shared_ptr<DirNode>> folders;
+        std::vector<std::shared_ptr<Hold>> kept;  // what prunings of the result handed over
+    };
     // Starts a search over what `gather` returns on the worker.
-    void start(std::function<std::vector<FileItem>()> gather);
+    void start(std::function<Candidates()> gather, std::shared_ptr<Hold> hold = nullptr);
 
     QThreadPool* pool_;
+    Search search_;
+    std::vector<std::weak_ptr<Hold>> holds_;
     std::shared_ptr<std::shared_mutex> readers_;
     std::vector<DuplicateGroup> groups_;
     bool isRunning_ = false;

@@ -183,6 +183,7 @@ TEST_F(AppStateRemovalTest, EverythingRefusedStillHoldsAndShowsNoToast) {
     EXPECT_TRUE(h.state->isDeleting());
     h.clock.advance(1ms);
     EXPECT_FALSE(h.state->isDeleting());
+    settle();  // the report follows in the next turn
     EXPECT_FALSE(h.state->toast());
     ASSERT_TRUE(h.state->deletionFailures());
     EXPECT_EQ(h.state->deletionFailures()->size(), 2u);
@@ -403,6 +404,7 @@ TEST_F(AppStateRemovalTest, CompletionWaitsForWorkersReadingTheResult) {
     release.set_value();
     reader.join();
     ASSERT_TRUE(waitOn(h.state.get(), &AppState::isDeletingChanged, [&] { return !h.state->isDeleting(); }));
+    settle();  // the report follows in the next turn
     EXPECT_TRUE(result->root->children.empty());
     EXPECT_EQ(result->root->size, 0);
     EXPECT_EQ(h.state->revision(), revision + 1);
@@ -437,6 +439,94 @@ TEST_F(AppStateRemovalTest, ANewResultDuringTheRemovalIsPrunedByPath) {
     EXPECT_EQ(after->root->size, 0);
     ASSERT_EQ(before->root->children.size(), 1u);
     EXPECT_EQ(before->root->size, 4000);
+}
+
+// A selection of many thousands is turned into its request on a worker: until it is back, no review
+// opens and no other removal starts; then it is removed like any other.
+TEST_F(AppStateRemovalTest, ALongSelectionIsPreparedAsideThenRemovedWhole) {
+    Harness h;
+    for (size_t i = 0; i < CleanQueue::kAsideFrom; ++i)
+        h.select("/tmp/nr/f" + std::to_string(i), 1);
+    h.state->nimbrelise(h.allIDs(), true);
+    h.state->nimbrelise();
+    EXPECT_FALSE(h.state->isReviewing());
+    h.state->nimbrelise({"/tmp/nr/f1"}, false);
+    h.finish();
+    EXPECT_FALSE(h.state->isDeleting());
+    EXPECT_TRUE(h.queuedIDs().empty());
+    std::lock_guard lock(h.ops->mutex);
+    const auto removals = std::count_if(h.ops->calls.begin(), h.ops->calls.end(),
+                                        [](const std::string& call) { return call.starts_with("rm "); });
+    EXPECT_EQ(size_t(removals), CleanQueue::kAsideFrom);
+    EXPECT_EQ(size_t(removals), h.ops->calls.size());  // nothing went to the Trash
+}
+
+// A twin search reads the listed files where the tree holds them. A removal that ends meanwhile
+// prunes the tree without waiting for it, and what the search points at neither moves nor goes.
+TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
+    Harness h;
+    auto result = std::make_shared<ScanResult>();
+    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
+    auto d = std::make_shared<DirNode>("d", result->root.get());
+    auto e = std::make_shared<DirNode>("e", result->root.get());
+    result->root->children = {d, e};
+    int64_t id = 1;
+    for (auto [folder, name] : {std::pair{d.get(), "a"}, {d.get(), "b"}, {d.get(), "c"}, {e.get(), "x"}}) {
+        FileItem& f = folder->files.emplace_back();
+        f.id = id++;
+        f.path = folder->path() + "/" + name;
+        f.name = name;
+        f.size = f.logicalSize = 10;
+        f.parent = folder;
+        folder->size += 10;
+        folder->fileCount += 1;
+    }
+    result->root->size = 40;
+    result->root->fileCount = 4;
+    result->files = ListedFiles::of(*result->root);
+    h.state->setResult(result);
+    const std::weak_ptr<DirNode> removedFolder = e;
+    e.reset();
+
+    QThreadPool twins;
+    std::promise<void> reading, go;
+    std::shared_future<void> released = go.get_future().share();
+    std::atomic<int> changed{-1};
+    h.state->duplicates().setPool(&twins);
+    h.state->duplicates().setSearch(
+        [&](const std::vector<const FileItem*>& files, const CancelToken&, const DuplicateProgressFn&) {
+            std::vector<std::pair<int64_t, std::string>> seen;
+            for (const FileItem* f : files)
+                seen.emplace_back(f->id, f->path.str());
+            reading.set_value();
+            released.wait();
+            int moved = 0;
+            for (size_t i = 0; i < files.size(); ++i)
+                if (files[i]->id != seen[i].first || files[i]->path != seen[i].second) ++moved;
+            changed = moved;
+            return std::optional<std::vector<DuplicateGroup>>(std::vector<DuplicateGroup>{});
+        });
+    h.state->duplicates().run(std::shared_ptr<const ScanResult>(result), 1);
+    reading.get_future().wait();
+
+    h.select("/tmp/nr/d/a", 10);
+    h.select("/tmp/nr/e", 10);
+    h.state->nimbrelise(h.allIDs(), true);
+    h.finish();
+    EXPECT_FALSE(h.state->isDeleting());
+    ASSERT_EQ(d->files.size(), 2u);
+    EXPECT_EQ(d->files.front().path, "/tmp/nr/d/b");
+    EXPECT_EQ(result->files.size(), 2u);
+    EXPECT_EQ(result->files.front().parent, d.get());
+    EXPECT_EQ(result->root->size, 20);
+    EXPECT_FALSE(removedFolder.expired());  // the search still reads its files
+
+    go.set_value();
+    twins.waitForDone();
+    settle();
+    EXPECT_EQ(changed, 0);
+    EXPECT_TRUE(removedFolder.expired());  // and lets go of them once it ends
+    EXPECT_TRUE(h.state->duplicates().hasRun());
 }
 
 }  // namespace
