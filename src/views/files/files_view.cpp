@@ -1,5 +1,6 @@
 #include "views/files/files_view.h"
 
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -759,7 +760,11 @@ void TwinShelves::showResults() {
     if (shown.size() > size_t(Twins::kShownSets)) shown.resize(size_t(Twins::kShownSets));
     std::map<std::string, SetCard> cards;
     std::vector<QWidget*> order;
-    int budget = kCardsPerTurn;
+    // New cards are built, and made ready to show, for a few milliseconds per turn and at most a
+    // few at a time: the first cards of a run cost several times what later ones do.
+    QElapsedTimer turn;
+    turn.start();
+    int built = 0;
     bool unbuilt = false;
     for (const DuplicateGroup* g : shown) {
         auto old = cards_.find(g->id);
@@ -772,12 +777,14 @@ void TwinShelves::showResults() {
             cards_.erase(old);
             continue;
         }
-        if (unbuilt || budget == 0) {
+        if (unbuilt || built == kCardsPerTurn || (built > 0 && turn.elapsed() >= kBuildMsPerTurn)) {
             unbuilt = true;
             continue;
         }
-        --budget;
+        ++built;
         SetCard card = makeCard(*g);
+        card.shelf->setParent(setsContent_);
+        card.shelf->ensurePolished();
         order.push_back(card.shelf);
         cards.insert_or_assign(g->id, std::move(card));
     }
@@ -791,7 +798,18 @@ void TwinShelves::showResults() {
     bool inOrder = list->count() == int(order.size());
     for (int i = 0; inOrder && i < list->count(); ++i)
         inOrder = list->itemAt(i)->widget() == order[size_t(i)];
-    if (!inOrder) {
+    // Cards added below the ones already listed, as while a new result is being built, are only
+    // appended: taking out and putting back a hundred cards costs more than building a few.
+    int listed = 0;
+    while (listed < list->count() && listed < int(order.size()) &&
+           list->itemAt(listed)->widget() == order[size_t(listed)])
+        ++listed;
+    if (!inOrder && listed == list->count()) {
+        for (size_t i = size_t(listed); i < order.size(); ++i) {
+            list->addWidget(order[i]);
+            order[i]->show();
+        }
+    } else if (!inOrder) {
         while (QLayoutItem* item = list->takeAt(0)) {
             QWidget* w = item->widget();
             delete item;

@@ -216,8 +216,10 @@ class TwinShelves : public QWidget {
     FadingScroll* listScroll_ = nullptr;
     std::optional<Content> builtFor_;
     int shownSets_ = 0;
-    // New cards built per turn of the event loop, and the turn that builds the next ones.
+    // New cards built per turn of the event loop at most, for how long, and the turn that builds
+    // the next ones.
     static constexpr int kCardsPerTurn = 16;
+    static constexpr int kBuildMsPerTurn = 8;
     int buildTurn_ = 0;
     // The cards of the shown sets by set id, with the copies each lists now.
     std::map<std::string, SetCard> cards_;
