@@ -96,6 +96,10 @@ class TreeRemover {
             return fail(removalErrorAt(code, baseFd_, name.c_str(), itemPath_, FailedStep::unlink));
         if (item.crossesMount(base)) return fail(mountPointError(itemPath_));
         if (notFolder && item.isFolder()) return fail(becameFolderError(itemPath_));
+        if (!countOnly_) {
+            overlay_ = overlayUpperOf(baseFd_);
+            if (overlay_) realBase_ = realPathOf(baseFd_);
+        }
         if (!item.isFolder()) {
             if (auto error = unlinkFile(baseFd_, name, item)) return fail(*error);
             return std::move(report_);
@@ -163,13 +167,24 @@ class TreeRemover {
             }
             return std::nullopt;
         }
+        // Another name keeps the data: nothing freed by this one. An overlay's layer is read before
+        // the unlink takes the file out of it.
+        const int64_t freed = entry.links != 1 ? 0 : overlay_ ? overlayFreed(name) : entry.allocated;
         if (unlinkat(parentFd, name.c_str(), 0) != 0) {
             if (errno == ENOENT) return std::nullopt;
             return removalErrorAt(errno, parentFd, name.c_str(), entryPath(name), FailedStep::unlink);
         }
-        // Another name keeps the data: nothing freed by this one.
-        if (entry.links == 1) report_.freedBytes += entry.allocated;
+        report_.freedBytes += freed;
         return std::nullopt;
+    }
+
+    // On an overlay only a file of its own layer gives bytes back; one of a lower layer is hidden.
+    int64_t overlayFreed(const std::string& name) const {
+        if (realBase_.empty()) return 0;
+        std::string path = realBase_ == "/" ? std::string() : realBase_;
+        for (const Frame& frame : frames_)
+            path += "/" + frame.name;
+        return overlayBytesFreed(*overlay_, path + "/" + name);
     }
 
     // Opens the folder `name` of `parentFd`, checks it is the one just read, lists it and pushes it.
@@ -263,6 +278,8 @@ class TreeRemover {
     };
     std::unordered_map<InodeKey, Linked> linked_;  // hard-linked files met while counting
     std::vector<Frame> frames_;
+    std::optional<OverlayUpper> overlay_;  // the overlay the item lies on
+    std::string realBase_;                 // the real path of the item's folder, on an overlay
     size_t lowestOpen_ = 0;
     size_t topGone_ = 0;
     FileRemover::Report report_;

@@ -170,6 +170,35 @@ TEST(FileRemoverTest, CountsOnlyTheBytesTheDiskGotBack) {
     EXPECT_TRUE(exists(tree.path("outside-name.bin")));
 }
 
+// Unlinking a lower-layer file of an overlay only hides it: the lower layer keeps its bytes. Only
+// the overlay's own files (new ones and copied-up ones) give space back.
+TEST(FileRemoverTest, OnAnOverlayOnlyItsOwnLayerIsCredited) {
+    TempTree tree;
+    tree.file("lower/dir/old.bin", 40000);
+    tree.file("lower/dir/edited.bin", 20000);
+    tree.file("lower/loose.bin", 30000);
+    tree.folder("upper");
+    tree.folder("work");
+    tree.folder("merged");
+    auto overlay =
+        ScopedMount::overlay(tree.path("lower"), tree.path("upper"), tree.path("work"), tree.path("merged"));
+    if (!overlay.ok()) GTEST_SKIP() << "cannot mount an overlay here (" << overlay.error() << ")";
+    tree.file("merged/dir/new.bin", 12000);
+    std::ofstream(tree.path("merged/dir/edited.bin"), std::ios::app) << std::string(8000, 'e');
+    const int64_t own =
+        allocated(tree.path("upper/dir/new.bin")) + allocated(tree.path("upper/dir/edited.bin"));
+    ASSERT_GT(own, 0);
+
+    auto folder = FileRemover::removeForGood(tree.path("merged/dir"));
+    auto loose = FileRemover::removeForGood(tree.path("merged/loose.bin"));
+    EXPECT_FALSE(folder.error);
+    EXPECT_FALSE(loose.error);
+    EXPECT_EQ(folder.freedBytes, own);
+    EXPECT_EQ(loose.freedBytes, 0);
+    EXPECT_FALSE(exists(tree.path("merged/dir")));
+    EXPECT_TRUE(exists(tree.path("lower/loose.bin")));
+}
+
 // As an unprivileged user: a removal that stops at a folder it may not empty keeps what it did
 // and says so, and a failure in the user's own locked folder does not blame another user.
 TEST(FileRemoverTest, StopsPartWayAndReportsWhatWentAndWhy) {
