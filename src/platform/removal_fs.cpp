@@ -201,6 +201,7 @@ std::vector<MountEntry> parseMountTable(const std::string& mountInfo) {
         fields >> type >> source >> superOptions;
         MountEntry entry;
         entry.id = std::strtoull(id.c_str(), nullptr, 10);
+        entry.root = unescapeMountField(root);
         entry.mountPoint = unescapeMountField(mountPoint);
         entry.type = type;
         entry.options = options + "," + superOptions;

@@ -89,6 +89,7 @@ std::string realPathOf(int fd);
 // and options.
 struct MountEntry {
     uint64_t id = 0;
+    std::string root;  // the folder of its file system that the mount shows ("/" unless a bind)
     std::string mountPoint;
     std::string type;
     std::string options;  // the mount's and the super block's options, comma-joined

@@ -291,15 +291,16 @@ TEST(TrashTest, NoTrashIsOneFailureForTheTickedItem) {
     EXPECT_FALSE(exists(tree.path("memory/.Trash-" + std::to_string(geteuid()))));
 }
 
-// A volume of a real file system mounted elsewhere (here a bind mount) has its own Trash at its
-// top, with the original path relative to that top.
-TEST(TrashTest, ItemOnAnotherMountGoesToThatMountsTrash) {
+// Each item goes to the Trash of its own file system. Another file system has its Trash at its
+// top, with the original path relative to that top; the home's own file system reached through a
+// bind mount uses the home Trash, where its figure and the other clients see it.
+TEST(TrashTest, EachItemGoesToTheTrashOfItsFileSystem) {
     ASSERT_TRUE(kDataHomeSet);
     TempTree tree;
-    tree.folder("disk");
     tree.folder("vol");
-    auto volume = test::ScopedMount::bind(tree.path("disk"), tree.path("vol"));
-    if (!volume.ok()) GTEST_SKIP() << "cannot bind-mount here (" << volume.error() << ")";
+    tree.folder("bound-home");
+    auto volume = test::ScopedMount::ext4(tree.path("disk.img"), tree.path("vol"));
+    if (!volume.ok()) GTEST_SKIP() << "cannot mount a file system image here (" << volume.error() << ")";
     tree.file("vol/docs/report.txt", 3000);
     EXPECT_FALSE(Trash::moveToTrash(tree.path("vol/docs/report.txt")));
     const std::string trash = tree.path("vol/.Trash-" + std::to_string(geteuid()));
@@ -312,6 +313,20 @@ TEST(TrashTest, ItemOnAnotherMountGoesToThatMountsTrash) {
     EXPECT_FALSE(Trash::moveToTrash(tree.path("vol/report.txt")));
     EXPECT_TRUE(exists(trash + "/files/report.txt.2"));
     expectConsistent(trash);
+
+    const std::string name = "through-bind-" + std::to_string(getpid()) + ".txt";
+    std::ofstream(dataHome().path(name)) << "kept in the home Trash";
+    auto bind = test::ScopedMount::bind(dataHome().root(), tree.path("bound-home"));
+    ASSERT_TRUE(bind.ok()) << bind.error();
+    EXPECT_FALSE(Trash::moveToTrash(tree.path("bound-home/" + name)));
+    EXPECT_FALSE(exists(dataHome().path(name)));
+    EXPECT_TRUE(exists(trashFolder() + "/files/" + name));
+    EXPECT_FALSE(exists(dataHome().path(".Trash-" + std::to_string(geteuid()))));
+    EXPECT_NE(
+        readAll(trashFolder() + "/info/" + name + ".trashinfo").find("\nPath=" + tree.path("bound-home/")),
+        std::string::npos);
+    expectConsistent(trashFolder());
+    TrashEmptier::emptyFolder(trashFolder());
 }
 
 // An overlay cannot rename a folder of its lower layer: the move fails whole, says why, and leaves
