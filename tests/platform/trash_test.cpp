@@ -393,8 +393,20 @@ TEST(TrashEmptierTest, EmptiesEveryPartAndKeepsWhatItCannotRemoveListed) {
     tree.file("Trash/info/link.trashinfo");
     tree.file("Trash/expunged/old");
     tree.file("Trash/directorysizes");
+    // A trashed name of a file that is kept elsewhere too: emptying gives back nothing of it.
+    ASSERT_EQ(
+        link(tree.file("outside/kept-twice.bin", 30000).c_str(), tree.path("Trash/files/twice.bin").c_str()),
+        0);
+    tree.file("Trash/info/twice.bin.trashinfo");
+    int64_t given = 0;
+    for (const char* file :
+         {"files/gone.txt", "info/gone.txt.trashinfo", "files/dir/inner/x.bin", "info/dir.trashinfo",
+          "info/link.trashinfo", "info/twice.bin.trashinfo", "expunged/old"})
+        given += allocated(trash + "/" + file);
 
-    EXPECT_TRUE(TrashEmptier::emptyFolder(trash).empty());
+    int64_t freed = 0;
+    EXPECT_TRUE(TrashEmptier::emptyFolder(trash, &freed).empty());
+    EXPECT_EQ(freed, given);
     for (const char* part : {"files", "info", "expunged"}) {
         EXPECT_TRUE(exists(trash + "/" + part)) << part;
         EXPECT_TRUE(namesIn(trash + "/" + part).empty()) << part;
