@@ -189,37 +189,42 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
                                      path +
                                          ": changed since the review (a folder took the file's place); "
                                          "nothing was moved");
-    const std::string realParent = realPathOf(parentFd);
-    const std::string realPath = (realParent == "/" ? "" : realParent) + "/" + name;
-    if (item.crossesMount(folder) || (item.isFolder() && !realParent.empty() && [&] {
-            return mountInside(realPath, readMountTable()).has_value();
-        }())) {
-        // Moving a folder with a file system mounted inside would carry that file system into
-        // the Trash, and emptying it would delete what the mount shows.
+    std::string realParent = realPathOf(parentFd);
+    // Moving a folder with a file system mounted inside would carry that file system into the
+    // Trash, and emptying it would delete what the mount shows.
+    auto carriesMount = [&] {
+        const std::string realPath = (realParent == "/" ? "" : realParent) + "/" + name;
+        return item.crossesMount(folder) || (item.isFolder() && !realParent.empty() &&
+                                             mountInside(realPath, readMountTable()).has_value());
+    };
+    auto mountError = [&] {
         RemovalError error = RemovalError::refused(
             RemovalError::Cause::mountPoint,
             path + ": is or holds a mounted file system (mount point); not moved to the Trash");
         error.domain = RemovalError::Domain::posix;
         error.code = EXDEV;
         return error;
-    }
+    };
+    if (carriesMount()) return mountError();
 
     TrashTarget target;
     const std::string homeTrash = HostLayout::current().trashFolder;
     const EntryInfo homeTrashInfo = entryNear(homeTrash);
     // On the home's own file system but through another mount of it (a bind of the home): the
-    // home Trash still takes it, by a rename from the same folder reached through the home's mount.
+    // home Trash still takes it, by a rename from the same folder reached through the home's mount,
+    // where the same checks are made again (that mount may hold other mounts).
     UniqueFd homeSide;
     if (folder.mountId != 0 && homeTrashInfo.mountId != 0 && folder.mountId != homeTrashInfo.mountId &&
         folder.dev == homeTrashInfo.dev) {
         homeSide = sameFolderThroughMount(folder, realParent, name, homeTrashInfo.mountId);
-        EntryInfo there, item2;
-        // Only the very item, and one that is no mount point on that side either.
+        EntryInfo there, itemThere;
         if (homeSide && statEntry(homeSide.get(), "", there) == 0 &&
-            statEntry(homeSide.get(), name.c_str(), item2) == 0 && item2.sameObject(item) &&
-            !item2.crossesMount(there)) {
+            statEntry(homeSide.get(), name.c_str(), itemThere) == 0 && itemThere.sameObject(item)) {
             parentFd = homeSide.get();
             folder = there;
+            item = itemThere;
+            realParent = realPathOf(parentFd);
+            if (carriesMount()) return mountError();
         }
     }
     if (folder.mountId != 0 && homeTrashInfo.mountId == folder.mountId) {
@@ -255,6 +260,7 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
         target.info = ownFolder(trash.get(), "info", true);
         // A volume's Trash keeps the path relative to the volume's top, so it survives another mount point.
         const std::string& topPath = mount->mountPoint;
+        const std::string realPath = (realParent == "/" ? "" : realParent) + "/" + name;
         if (realParent.empty())
             target.originalPath = path;
         else if (topPath == "/")

@@ -325,6 +325,16 @@ TEST(TrashTest, EachItemGoesToTheTrashOfItsFileSystem) {
     EXPECT_NE(
         readAll(trashFolder() + "/info/" + name + ".trashinfo").find("\nPath=" + tree.path("bound-home/")),
         std::string::npos);
+    // A file system mounted in the home after the bind was made is not seen through the bind, but
+    // the move from the home's side would carry it into the Trash: refused there too.
+    const std::string holder = "holder-" + std::to_string(getpid());
+    std::filesystem::create_directories(dataHome().path(holder + "/vol"));
+    auto inside = test::ScopedMount::tmpfs(dataHome().path(holder + "/vol"));
+    ASSERT_TRUE(inside.ok()) << inside.error();
+    const auto carried = Trash::moveToTrash(tree.path("bound-home/" + holder));
+    ASSERT_TRUE(carried);
+    EXPECT_EQ(carried->cause, RemovalError::Cause::mountPoint);
+    EXPECT_TRUE(exists(dataHome().path(holder + "/vol")));
     expectConsistent(trashFolder());
     TrashEmptier::emptyFolder(trashFolder());
 }
