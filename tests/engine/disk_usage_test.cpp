@@ -9,6 +9,7 @@
 #include "engine/parallel_tree_walker.h"
 #include "engine/scan_tree.h"
 #include "engine/tree_walker.h"
+#include "engine/walk_listing.h"
 
 namespace nimbrel {
 namespace {
@@ -39,11 +40,12 @@ TEST(DiskUsage, MeasuresPathsOfEveryKind) {
 }
 
 // A chain of `depth` folders with 100-byte names, made relative to descriptors (its path is far
-// beyond PATH_MAX), with a file in some folders and a side folder in every one, with a file in
-// every 40th. Where a side folder is listed after the chain, the walk comes back for it: at any
-// depth, many folders wait for a sub-folder at once. Returns the allocated bytes of its files, or -1.
+// beyond PATH_MAX), with a file in some folders. Every folder has two sub-folders: the chain goes on
+// in the one listed first, and the walk comes back for the other (a file in every 40th) only after
+// the chain below: at every depth a folder waits for a sub-folder. Returns the allocated bytes of
+// its files, or -1.
 std::int64_t buildLongChain(const std::string& root, int depth) {
-    const std::string name(100, 'n');
+    const std::string names[2] = {std::string(100, 'm'), std::string(100, 'n')};
     const std::string data(5000, 'z');
     std::int64_t total = 0;
     int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -58,14 +60,21 @@ std::int64_t buildLongChain(const std::string& root, int depth) {
         return true;
     };
     for (int level = 1; level <= depth; ++level) {
-        if (fd < 0 || mkdirat(fd, name.c_str(), 0755) != 0 || mkdirat(fd, "side", 0755) != 0) break;
+        if (fd < 0 || mkdirat(fd, names[0].c_str(), 0755) != 0 || mkdirat(fd, names[1].c_str(), 0755) != 0)
+            break;
+        int first = -1;
+        walk::listFolder(fd, [&](const char* n) {
+            if (first < 0) first = names[1] == n ? 1 : names[0] == n ? 0 : -1;
+        });
+        const std::string& chain = names[first == 1 ? 1 : 0];
+        const std::string& side = names[first == 1 ? 0 : 1];
         if (level % 40 == 0) {
-            int side = openat(fd, "side", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            const bool ok = side >= 0 && addFile(side, "s");
-            if (side >= 0) close(side);
+            int sideFd = openat(fd, side.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            const bool ok = sideFd >= 0 && addFile(sideFd, "s");
+            if (sideFd >= 0) close(sideFd);
             if (!ok) break;
         }
-        int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int next = openat(fd, chain.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         close(fd);
         fd = next;
         if (fd >= 0 && (level % 25 == 0 || level == depth) && !addFile(fd, "f")) break;
