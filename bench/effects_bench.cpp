@@ -1,4 +1,4 @@
-// nimbrel-bench evaporate ROWS [--visible V] [--reduce 1] [--frames DIR]: the cost of the rows'
+// nimbrel-bench evaporate ROWS [--visible V] [--reduce 1] [--trace 1] [--frames DIR]: the cost of the rows'
 // removal animation on the GUI thread. The main window (offscreen unless a display is chosen) shows
 // the Biggest shelf of a made-up tree, paged out until ROWS files are listed and sized so that V
 // rows show; the ROWS largest are ticked, the review opens and sends them to the Trash (demo mode:
@@ -6,7 +6,7 @@
 // is the paint plus the animation ticks since the previous one. The rows then stay gone while the
 // removal is held ("hold") and the list closes over their gaps ("close"). --frames DIR saves
 // pictures of the window a quarter, half and three quarters of the way through instead (pictures
-// cost time of their own, so such a run prints no timings).
+// cost time of their own, so such a run prints no timings). --trace 1 prints every frame as it ends.
 
 #include <QApplication>
 #include <QDir>
@@ -45,7 +45,10 @@ class FrameClock : public QApplication {
     void record(bool on) {
         recording_ = on;
         pendingTick_ = 0;
+        since_.start();
     }
+    // Each frame on stderr as it ends.
+    void setTrace(bool trace) { trace_ = trace; }
     std::vector<double> take() { return std::exchange(frames_, {}); }
 
     bool notify(QObject* receiver, QEvent* event) override {
@@ -64,6 +67,8 @@ class FrameClock : public QApplication {
             pendingTick_ += ms;
         } else {
             frames_.push_back(pendingTick_ + ms);
+            if (trace_)
+                std::fprintf(stderr, "frame at %lld ms: %.1f ms\n", qint64(since_.elapsed()), frames_.back());
             pendingTick_ = 0;
         }
         return done;
@@ -71,6 +76,8 @@ class FrameClock : public QApplication {
 
   private:
     bool recording_ = false;
+    bool trace_ = false;
+    QElapsedTimer since_;
     int depth_ = 0;
     double pendingTick_ = 0;
     std::vector<double> frames_;
@@ -151,7 +158,7 @@ void printFrames(const char* phase, std::vector<double> ms) {
 
 }  // namespace
 
-int runEvaporate(long long rows, int visible, bool reduce, const std::string& framesDir) {
+int runEvaporate(long long rows, int visible, bool reduce, bool trace, const std::string& framesDir) {
     if (rows <= 0 || visible <= 0) {
         std::fprintf(stderr, "evaporate ROWS [--visible V]: ROWS and V must be positive.\n");
         return 2;
@@ -162,6 +169,7 @@ int runEvaporate(long long rows, int visible, bool reduce, const std::string& fr
     char name[] = "nimbrel-bench";
     char* argv[] = {name, nullptr};
     FrameClock app(argc, argv);
+    app.setTrace(trace);
     Fonts::install();
     ReduceMotion::setOverride(reduce);
     QTemporaryDir store;

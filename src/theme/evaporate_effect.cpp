@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QWidget>
+#include <utility>
 
 #include "theme/effect_library.h"
 #include "theme/shapes.h"
@@ -52,20 +53,23 @@ void EvaporateEffect::setUsesLibrary(bool use) {
     update();
 }
 
+// The room the effect takes depends on its mode and the item's size, never on the progress. Qt
+// answers a new bounding rect by repainting the item's whole parent (a list of every row), so it is
+// announced only when the mode changes; a frame repaints the item's own room.
 void EvaporateEffect::setProgress(double p) {
-    opacityOnly_ = false;
-    if (p == progress_) return;
+    const bool modeChanged = std::exchange(opacityOnly_, false);
+    if (p == progress_ && !modeChanged) return;
     progress_ = p;
-    updateBoundingRect();
+    if (modeChanged) updateBoundingRect();
     update();
 }
 
 void EvaporateEffect::setOpacityOnly(double opacity) {
     if (opacityOnly_ && opacity == opacity_) return;
-    opacityOnly_ = true;
+    const bool modeChanged = !std::exchange(opacityOnly_, true);
     progress_ = 0;
     opacity_ = opacity;
-    updateBoundingRect();
+    if (modeChanged) updateBoundingRect();
     update();
 }
 

@@ -240,6 +240,20 @@ TEST(FadingScrollTest, RepaintsDrawAgainOnlyWhatChangedAndMatchAWholeRedraw) {
     // The trailing band fades what lies under it.
     const QImage& picture = mask->picture();
     EXPECT_LT(qAlpha(picture.pixel(90, picture.height() - 1)), qAlpha(picture.pixel(90, 170)));
+
+    // A frame of an evaporating block draws that block's room again, not the whole list.
+    Swatch* going = swatches[4];
+    auto* effect = new EvaporateEffect(going);
+    going->setGraphicsEffect(effect);
+    effect->setProgress(0.3);
+    QApplication::processEvents();
+    effect->setProgress(0.5);
+    QApplication::processEvents();
+    const QRectF room = effect->boundingRectFor(QRectF(going->rect()))
+                            .translated(going->mapTo(list.viewport(), QPoint(0, 0)));
+    EXPECT_TRUE(room.toAlignedRect().contains(mask->lastRedrawn().boundingRect()))
+        << mask->lastRedrawn().boundingRect().height();
+    EXPECT_TRUE(matchesAWholeRedraw());
     AnimatedValue::setAllInstant(false);
 }
 
