@@ -386,7 +386,7 @@ void AppState::emptyTrash() {
                                     {"-e", "tell application \"Finder\" to empty trash"});
 #else
             TrashEmptier::Outcome outcome = TrashEmptier::emptyAll();
-            return CommandResult{outcome.status, outcome.output};
+            return CommandResult{outcome.status, outcome.output, outcome.freedBytes};
 #endif
         };
     emptyingTrash_ = true;
@@ -394,9 +394,12 @@ void AppState::emptyTrash() {
     Background::run(userPool(), this, std::move(empty), [this, trashSize](CommandResult outcome) {
         emptyingTrash_ = false;
         cleanup().setIsEmptyingTrash(false);
+        // What the emptier gave back is what counts: the Trash's size also counts hard-linked files
+        // whose other names keep their data, and misses what was trashed since it was measured.
+        const int64_t freed = outcome.freedBytes.value_or(outcome.status == 0 ? trashSize : 0);
+        setSessionFreed(sessionFreed() + freed);
         if (outcome.status == 0) {
-            setSessionFreed(sessionFreed() + trashSize);
-            setToast(Toast(trashEmptiedToastText(trashSize), kRemovalSymbol));
+            setToast(Toast(trashEmptiedToastText(freed), kRemovalSymbol));
         } else {
             QString message =
                 HostLayout::current().isMac()

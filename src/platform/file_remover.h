@@ -14,7 +14,9 @@ namespace nimbrel {
 // link is removed as a link and never followed, and a mount point (another file system or a bind
 // mount) is never entered nor removed. Any depth: the walk keeps its own stack of folders and only
 // a few of them open, re-opening a parent through ".." and checking it is the same folder.
-// The first error stops the removal; what went before it stays gone and is reported.
+// An entry that cannot go stays with the folders that hold it, and the rest goes; the first such
+// failure is the item's. A folder on the way that changed stops the removal at once. What went is
+// reported either way.
 struct FileRemover {
     struct Report {
         std::optional<RemovalError> error;

@@ -89,12 +89,25 @@ std::string realPathOf(int fd);
 // and options.
 struct MountEntry {
     uint64_t id = 0;
+    std::string root;  // the folder of its file system that the mount shows ("/" unless a bind)
     std::string mountPoint;
     std::string type;
     std::string options;  // the mount's and the super block's options, comma-joined
 };
 std::vector<MountEntry> readMountTable();
 std::vector<MountEntry> parseMountTable(const std::string& mountInfo);
+
+// An overlay file system's own layer: unlinking a name that has no file there only hides the lower
+// layer's file, which keeps its bytes.
+struct OverlayUpper {
+    std::string mountPoint;
+    std::string upperDir;  // empty when the overlay has no upper layer or it can't be told
+};
+// The upper layer of the overlay that the open folder `fd` lies on; nothing when it is no overlay.
+std::optional<OverlayUpper> overlayUpperOf(int fd);
+// What unlinking the overlay file at `realPath` gives back: the allocated bytes of its upper-layer
+// file, 0 when it has none or that layer is out of reach.
+int64_t overlayBytesFreed(const OverlayUpper& overlay, const std::string& realPath);
 
 // The first mount point strictly inside the folder whose real path is `folder`, if any.
 std::optional<std::string> mountInside(const std::string& folder, const std::vector<MountEntry>& mounts);

@@ -105,8 +105,9 @@ struct Road {
         services.isDemo = [this] { return demo; };
         // The real emptier on this program's Trash only; the volumes' Trash folders are the machine's.
         services.emptyTrash = [] {
-            CommandResult outcome{0, ""};
-            for (const std::string& stayed : TrashEmptier::emptyFolder(base() + "/share/Trash")) {
+            CommandResult outcome{0, "", 0};
+            for (const std::string& stayed :
+                 TrashEmptier::emptyFolder(base() + "/share/Trash", &*outcome.freedBytes)) {
                 outcome.status = 1;
                 outcome.output += stayed + "\n";
             }
