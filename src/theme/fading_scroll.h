@@ -7,6 +7,8 @@
 
 namespace nimbrel {
 
+class FadeMaskEffect;
+
 // The scroll container of lists, grids and chip rows: one direction, and each edge softens into
 // transparency only while more content lies beyond it.
 class FadingScroll : public QScrollArea {
@@ -37,6 +39,7 @@ class FadingScroll : public QScrollArea {
 
     // Alpha of the mask at a distance along the axis (0 = start) for a visible length.
     double maskAlpha(double at, double length) const;
+    FadeMaskEffect* maskEffect() const { return mask_; }
 
   protected:
     void showEvent(QShowEvent*) override;
@@ -47,25 +50,47 @@ class FadingScroll : public QScrollArea {
 
   private:
     void recompute();
+    QRegion bands() const;  // the two band areas of the viewport
 
     Qt::Orientation axis_;
     double fade_;
     Edges edges_;
     AnimatedValue leading_{0};
     AnimatedValue trailing_{0};
+    FadeMaskEffect* mask_;
 };
 
-// Masks the scroll view's viewport with the two bands.
+// Masks the scroll view's viewport with the two bands. The viewport's picture is kept between frames
+// and only the part the frame repaints is drawn again (an evaporating row costs its own rectangle, not
+// the whole list); the bands are applied to that part alone. The list is always drawn from that
+// picture: painting it straight onto the window would let an effect inside it (a row evaporating, a
+// set folding) open a second painter on the window while ours is active.
 class FadeMaskEffect : public QGraphicsEffect {
     Q_OBJECT
   public:
     explicit FadeMaskEffect(FadingScroll* owner);
+    // The next frame draws everything again (the content moved as a whole).
+    void invalidate() { stale_ = true; }
+    // What the last frame drew again, in the viewport's coordinates, and the masked picture (tests).
+    QRegion lastRedrawn() const { return lastRedrawn_; }
+    const QImage& picture() const { return masked_; }
 
   protected:
     void draw(QPainter* painter) override;
 
   private:
+    // The part of the viewport the painter is about to repaint; the whole of it if unknown.
+    QRegion repainted(const QPainter& painter) const;
+    void mask(const QRegion& region);
+
     FadingScroll* owner_;
+    QImage content_;  // the viewport and its children as last drawn, unmasked
+    QImage masked_;   // the same with the bands applied
+    bool stale_ = true;
+    double maskedLeading_ = -1;
+    double maskedTrailing_ = -1;
+    double maskedFade_ = -1;
+    QRegion lastRedrawn_;
 };
 
 }  // namespace nimbrel
