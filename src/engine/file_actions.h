@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@ namespace nimbrel {
 struct CommandResult {
     int32_t status = -1;
     std::string output;
+    // What a command that removes files gave back to the disk, when it can tell.
+    std::optional<int64_t> freedBytes = std::nullopt;
 
     friend bool operator==(const CommandResult&, const CommandResult&) = default;
 };

@@ -11,7 +11,6 @@ namespace nimbrel {
 namespace {
 
 using walk::kDirFlags;
-using walk::kMaxHeldLevels;
 
 // Entries read ahead and not yet returned. Above this the workers wait for the reader, unless the
 // reader itself waits for them.
@@ -19,8 +18,12 @@ constexpr std::size_t kMaxBuffered = 1 << 14;
 // A folder of more entries than this has its status calls shared out in slices.
 constexpr std::size_t kSplitAbove = 4096;
 constexpr std::size_t kSlice = 2048;
-// Folders held open for their sub-folders' sake, at most.
-constexpr int kMaxHeldHandles = 256;
+// The walk's descriptors are bounded: the root, at most this many folders held open for their
+// sub-folders' sake, one folder being read by each of at most kMaxListings workers and one by the
+// reader, and one more per open on its way down. Sub-folders of a folder not held are opened down
+// from the root.
+constexpr int kMaxHeldHandles = 16;
+constexpr int kMaxListings = 8;
 // How often a worker that is stat-ing a slice looks whether the walk was abandoned.
 constexpr std::size_t kStopCheckEvery = 256;
 // A worker's listing buffers give their memory back after a folder of more entries than this.
@@ -55,11 +58,21 @@ struct Lineage {
 };
 
 // An open folder kept for opening its sub-folders by name, closed when the last of them is open.
+// Made only by hold(), which counts it in.
 struct Handle {
-    Handle(int fd, std::atomic<int>& count) : fd(fd), count(count) { ++count; }
+    Handle(int fd, std::atomic<int>& count) : fd(fd), count(count) {}
     ~Handle() {
         ::close(fd);
         --count;
+    }
+
+    // A handle for `fd` while fewer than kMaxHeldHandles are held; otherwise `fd` is closed.
+    static std::shared_ptr<Handle> hold(int fd, std::atomic<int>& count) {
+        if (count.fetch_add(1, std::memory_order_relaxed) < kMaxHeldHandles)
+            return std::make_shared<Handle>(fd, count);
+        count.fetch_sub(1, std::memory_order_relaxed);
+        ::close(fd);
+        return nullptr;
     }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
@@ -82,6 +95,7 @@ struct ParallelTreeWalker::Record {
     std::shared_ptr<const Lineage> lineage;
     std::shared_ptr<Handle> parentHandle;  // until this folder is open
     std::atomic<bool> done{false};
+    bool listing = false;  // read by a worker, in one of the kMaxListings
     int error = 0;
     int fd = -1;
     std::atomic<std::size_t> slicesLeft{0};
@@ -135,9 +149,11 @@ struct ParallelTreeWalker::Pool {
     Prune prune;
 
     std::mutex mutex;
-    std::condition_variable workCv;   // workers wait for tasks
-    std::condition_variable readyCv;  // the reader waits for a listing
-    std::priority_queue<Task, std::vector<Task>, LaterInWalk> tasks;
+    std::condition_variable workCv;                                   // workers wait for tasks
+    std::condition_variable readyCv;                                  // the reader waits for a listing
+    std::priority_queue<Task, std::vector<Task>, LaterInWalk> tasks;  // folders to read
+    std::vector<Task> slices;  // status calls of folders being read: before any new folder
+    int listings = 0;          // folders being read by workers
     bool stop = false;
     bool readerWaiting = false;
     const Record* awaited = nullptr;  // what the reader waits for
@@ -177,12 +193,14 @@ struct ParallelTreeWalker::Pool {
         workCv.notify_one();
     }
 
-    // Past the bound on entries read ahead, only what the reader waits for is read (and what was
-    // abandoned, which costs nothing and may stand before it).
-    bool mayTakeTop() const {
-        if (tasks.empty()) return false;
+    // A slice needs no descriptor of its own, so it may always be taken. A folder needs one of the
+    // kMaxListings, and past the bound on entries read ahead only what the reader waits for is read
+    // (and what was abandoned, which costs nothing and may stand before it).
+    bool mayTake() const {
+        if (!slices.empty()) return true;
+        if (tasks.empty() || listings >= kMaxListings) return false;
         const Task& top = tasks.top();
-        if (top.slice || buffered.load(std::memory_order_relaxed) < kMaxBuffered) return true;
+        if (buffered.load(std::memory_order_relaxed) < kMaxBuffered) return true;
         return readerWaiting && (top.record == awaited || top.record->lineage->isAbandoned());
     }
 
@@ -192,11 +210,18 @@ struct ParallelTreeWalker::Pool {
             {
                 std::unique_lock lock(mutex);
                 ++idle;
-                workCv.wait(lock, [&] { return stop || mayTakeTop(); });
+                workCv.wait(lock, [&] { return stop || mayTake(); });
                 --idle;
                 if (stop) return;
-                task = tasks.top();
-                tasks.pop();
+                if (!slices.empty()) {
+                    task = slices.back();
+                    slices.pop_back();
+                } else {
+                    task = tasks.top();
+                    tasks.pop();
+                    task.record->listing = true;
+                    ++listings;
+                }
             }
             if (task.slice) {
                 statSlice(*task.record, task.begin, task.end);
@@ -209,18 +234,27 @@ struct ParallelTreeWalker::Pool {
 
     // Opens the folder as the sequential walk would reach it: the root as asked, a folder below one
     // held open by its name there, any other down from the root, never by its full path (too long
-    // for the system in a deep tree, and it would follow a link swapped into the chain).
+    // for the system in a deep tree, and it would follow a link swapped into the chain). Either way
+    // it must be the folder that was listed, or it fails with kChanged.
     int openFolder(const Record& r) const {
-        if (r.level == 0) return ::open(r.path.c_str(), kDirFlags | (followRoot ? 0 : O_NOFOLLOW));
-        if (r.parentHandle) {
+        int fd;
+        if (r.level == 0) {
+            fd = ::open(r.path.c_str(), kDirFlags | (followRoot ? 0 : O_NOFOLLOW));
+        } else if (r.parentHandle) {
             const std::size_t slash = r.path.rfind('/');
-            return ::openat(r.parentHandle->fd, r.path.c_str() + slash + 1, kDirFlags | O_NOFOLLOW);
-        }
-        if (rootFd < 0) {
+            fd = ::openat(r.parentHandle->fd, r.path.c_str() + slash + 1, kDirFlags | O_NOFOLLOW);
+        } else if (rootFd < 0) {
             errno = EBADF;
             return -1;
+        } else {
+            fd = walk::openBelow(rootFd, std::string_view(r.path).substr(root.size()));
         }
-        return walk::openBelow(rootFd, std::string_view(r.path).substr(root.size()));
+        if (fd >= 0 && !walk::isListed(fd, r.lineage->device, r.lineage->inode)) {
+            ::close(fd);
+            errno = walk::kChanged;
+            return -1;
+        }
+        return fd;
     }
 
     // Reads one folder's names, then their status: on this thread, or shared out in slices when
@@ -276,17 +310,17 @@ struct ParallelTreeWalker::Pool {
         if (r.level == 0) rootFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         const std::size_t n = r.children.size();
         if (share && n > kSplitAbove) {
-            std::vector<Task> slices;
+            std::vector<Task> shares;
             for (std::size_t begin = 0; begin < n; begin += kSlice)
-                slices.push_back(Task{&r, static_cast<std::uint32_t>(begin),
+                shares.push_back(Task{&r, static_cast<std::uint32_t>(begin),
                                       static_cast<std::uint32_t>(std::min(n, begin + kSlice)), true});
-            r.slicesLeft = slices.size();
+            r.slicesLeft = shares.size();
             int wake = 0;
             {
                 std::lock_guard lock(mutex);
-                for (const Task& t : slices)
-                    tasks.push(t);
-                wake = std::min<int>(idle, static_cast<int>(slices.size()));
+                // Taken from the back: the first slices first.
+                slices.insert(slices.end(), shares.rbegin(), shares.rend());
+                wake = std::min<int>(idle, static_cast<int>(shares.size()));
             }
             wakeWorkers(wake);
             return;
@@ -308,11 +342,6 @@ struct ParallelTreeWalker::Pool {
         // Sub-folders open by name here while this folder stays open, as in a walk that holds every
         // folder above it (and only while few are held).
         std::shared_ptr<Handle> handle;
-        if (r.level < kMaxHeldLevels && heldHandles.load(std::memory_order_relaxed) < kMaxHeldHandles)
-            handle = std::make_shared<Handle>(r.fd, heldHandles);
-        else
-            ::close(r.fd);
-        r.fd = -1;
         std::vector<Task> found;
         const bool abandoned = r.lineage->isAbandoned();
         for (std::size_t i = 0; i < r.children.size(); ++i) {
@@ -331,11 +360,18 @@ struct ParallelTreeWalker::Pool {
                     sub->key.push_back(static_cast<std::uint32_t>(i));
                     sub->lineage =
                         std::make_shared<const Lineage>(child.status.device, child.status.inode, r.lineage);
+                    if (r.fd >= 0) {
+                        handle = Handle::hold(r.fd, heldHandles);
+                        r.fd = -1;
+                    }
+                    sub->parentHandle = handle;
                     found.push_back(Task{sub});
                 }
             }
             r.subs.push_back(sub);
         }
+        if (r.fd >= 0) ::close(r.fd);
+        r.fd = -1;
         std::string().swap(r.path);
         publish(r, found);
     }
@@ -349,8 +385,11 @@ struct ParallelTreeWalker::Pool {
 
             for (const Task& t : found)
                 tasks.push(t);
+            // Its descriptor is closed or held by now: another folder may be read.
+            const bool freed = r.listing;
+            if (freed) --listings;
             r.done.store(true, std::memory_order_release);
-            wake = std::min<int>(idle, static_cast<int>(found.size()));
+            wake = std::min<int>(idle, static_cast<int>(found.size()) + (freed ? 1 : 0));
             readerWaits = readerWaiting;
         }
         wakeWorkers(wake);

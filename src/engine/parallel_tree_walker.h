@@ -16,8 +16,9 @@ namespace nimbrel {
 // entries, in exactly the order, that TreeWalker returns for the same tree: the workers only fill
 // per-folder listings (names and status), and read() replays them in walk order. Workers take the
 // earliest folder in walk order that is still unread, so they stay just ahead of the reader; a
-// folder of many entries has its status calls shared among several workers; each worker holds one
-// folder open at a time, and the listings read ahead are bounded in number of entries.
+// folder of many entries has its status calls shared among several workers; a folder is read only
+// if it is the folder its parent listed; the descriptors held are bounded whatever the tree and the
+// number of workers, and so are the listings read ahead, in number of entries.
 class ParallelTreeWalker : public WalkCursor<ParallelTreeWalker> {
   public:
     // Tells the workers not to read ahead a folder that read()'s caller will skip(): (path, name,

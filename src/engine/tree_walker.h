@@ -192,7 +192,9 @@ class WalkCursor {
 // A physical tree walk that visits entries in the order and with the meaning of a BSD fts walk
 // (pre- and post-order folder visits, unreadable folders, cycles, status errors) without changing
 // the working folder. Each folder is read once and its entries' status is taken relative to the
-// open folder, so the cost per entry is one fstatat.
+// open folder, so the cost per entry is one fstatat. A folder is opened by name from its open parent
+// and read only if it is the folder that was listed (device and inode); at most kHeldFolders are
+// open at a time, whatever the depth.
 class TreeWalker : public WalkCursor<TreeWalker> {
   public:
     // `root` is walked as given; with followRoot a root that is a symbolic link is followed.
@@ -205,23 +207,29 @@ class TreeWalker : public WalkCursor<TreeWalker> {
     friend class WalkCursor<TreeWalker>;
     using Child = walk::Child;
     struct Frame {
-        int fd = -1;  // open while entries below it may still need it
+        int fd = -1;  // open while sub-folders are still to be opened from it, if within the budget
         std::size_t pathLength = 0;
         int level = 0;
         Status self;
         std::string names;
         std::vector<Child> children;
         std::size_t next = 0;
+        std::size_t lastSub = 0;  // one past the last child that is a folder
     };
 
     void openPending();
-    int openBelowHeld() const;
     void dropPending() {}
     const WalkEntry* step();
     bool isAncestor(const Status& status) const;
+    bool reopen(std::size_t index);
+    void hold(std::size_t index, int fd);
+    void release(std::size_t index);
+    void releaseIfDone(std::size_t index);
 
     std::vector<Frame> frames_;  // reused level by level; the first `depth_` are live
     std::size_t depth_ = 0;
+    int held_ = 0;               // descriptors held by live frames
+    std::size_t firstHeld_ = 1;  // no live frame in [1, firstHeld_) holds one
 };
 
 }  // namespace nimbrel

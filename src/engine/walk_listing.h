@@ -15,9 +15,14 @@
 
 namespace nimbrel::walk {
 
-// Folders at this depth or deeper are read and then closed; their sub-folders are opened down from
-// an open folder above them (openBelow), so a deep tree never runs out of descriptors.
-constexpr int kMaxHeldLevels = 96;
+// Folders a sequential walk holds open at once (the root among them), however deep or wide the tree:
+// a folder is held only while sub-folders of it are still to be opened, and past this the shallowest
+// is closed and opened again from above when the walk comes back to it.
+constexpr int kHeldFolders = 16;
+
+// The error of a folder that is not the one its parent listed: swapped for another folder, or a
+// mount appeared on it, between the listing and the opening. It is not read as the listed one.
+constexpr int kChanged = ESTALE;
 
 constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
 
@@ -59,6 +64,13 @@ inline void fill(const struct stat& st, Status& status) {
     status.modified = st.st_mtim;
     status.accessed = st.st_atim;
 #endif
+}
+
+// True when the open folder `fd` is the folder that was listed as `device` and `inode`.
+inline bool isListed(int fd, std::uint64_t device, std::uint64_t inode) {
+    struct stat st;
+    return fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == device &&
+           static_cast<std::uint64_t>(st.st_ino) == inode;
 }
 
 // The status of `name` in the open folder `fd`, never following a link.

@@ -291,7 +291,8 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
         // runs after it and finds the report made.
         Background::post(this, [this, removed = std::move(removed), total, count, permanently,
                                 request = std::move(request), guardFailures = std::move(guardFailures),
-                                failures = std::move(failures), removedSet]() mutable {
+                                failures = std::move(failures), removedSet,
+                                wentBelow = recheck.bytes]() mutable {
             setSessionFreed(sessionFreed() + total);
             if (count > 0) setToast(Toast(removalToastText(total, count, permanently), kRemovalSymbol));
             lastGuardRefused.clear();
@@ -300,6 +301,9 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
             // What the guard kept comes first, then what the removal left, each in its own order.
             guardFailures.insert(guardFailures.end(), failures.begin(), failures.end());
             if (!guardFailures.empty()) setDeletionFailures(std::move(guardFailures));
+            // What stayed ticked after losing part of itself weighs what is left of it. Done before
+            // the entries that went leave, which a large selection works out aside.
+            queue().shrink(wentBelow);
             completingRemoved = removedSet;
             if (request.onComplete) request.onComplete(removed);
             completingRemoved.reset();
@@ -510,7 +514,7 @@ void AppState::emptyTrash() {
                                     {"-e", "tell application \"Finder\" to empty trash"});
 #else
             TrashEmptier::Outcome outcome = TrashEmptier::emptyAll();
-            return CommandResult{outcome.status, outcome.output};
+            return CommandResult{outcome.status, outcome.output, outcome.freedBytes};
 #endif
         };
     emptyingTrash_ = true;
@@ -518,9 +522,12 @@ void AppState::emptyTrash() {
     Background::run(userPool(), this, std::move(empty), [this, trashSize](CommandResult outcome) {
         emptyingTrash_ = false;
         cleanup().setIsEmptyingTrash(false);
+        // What the emptier gave back is what counts: the Trash's size also counts hard-linked files
+        // whose other names keep their data, and misses what was trashed since it was measured.
+        const int64_t freed = outcome.freedBytes.value_or(outcome.status == 0 ? trashSize : 0);
+        setSessionFreed(sessionFreed() + freed);
         if (outcome.status == 0) {
-            setSessionFreed(sessionFreed() + trashSize);
-            setToast(Toast(trashEmptiedToastText(trashSize), kRemovalSymbol));
+            setToast(Toast(trashEmptiedToastText(freed), kRemovalSymbol));
         } else {
             QString message =
                 HostLayout::current().isMac()

@@ -61,6 +61,9 @@ class CleanQueue : public QObject {
     // step, as with addAside; a change made in between is kept, and the removal applied after it.
     void removeEvaporatedAside(std::shared_ptr<const std::unordered_set<std::string>> paths,
                                std::unordered_set<std::string> cleared);
+    // After a removal that took part of some items: each of those ids keeps its place and loses
+    // the bytes that went below it, so the selection weighs what is still there.
+    void shrink(const std::unordered_map<std::string, int64_t>& wentBelow);
 
     // Count and size per source, in source order, leaving out sources without items.
     std::vector<SourceTotal> bySource() const;

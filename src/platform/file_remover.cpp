@@ -67,6 +67,7 @@ struct Frame {
     UniqueFd fd;
     std::vector<std::string> names;
     size_t next = 0;
+    bool keeps = false;  // something inside it stayed, so it stays too
 };
 
 class TreeRemover {
@@ -96,6 +97,10 @@ class TreeRemover {
             return fail(removalErrorAt(code, baseFd_, name.c_str(), itemPath_, FailedStep::unlink));
         if (item.crossesMount(base)) return fail(mountPointError(itemPath_));
         if (notFolder && item.isFolder()) return fail(becameFolderError(itemPath_));
+        if (!countOnly_) {
+            overlay_ = overlayUpperOf(baseFd_);
+            if (overlay_) realBase_ = realPathOf(baseFd_);
+        }
         if (!item.isFolder()) {
             if (auto error = unlinkFile(baseFd_, name, item)) return fail(*error);
             return std::move(report_);
@@ -104,6 +109,8 @@ class TreeRemover {
         while (!frames_.empty()) {
             if (auto error = step()) return fail(*error);
         }
+        // Something inside stayed, so the item did too: the first reason is its failure.
+        if (firstKept_) return fail(*firstKept_);
         return std::move(report_);
     }
 
@@ -117,15 +124,17 @@ class TreeRemover {
             // Paths are spelled out only for messages: building one per entry would cost the
             // depth of the tree each time.
             if (int code = statEntry(folder.fd.get(), name.c_str(), entry)) {
-                if (code == ENOENT) return gone();  // vanished meanwhile: as good as removed
-                return removalErrorAt(code, folder.fd.get(), name.c_str(), pathOf(name), FailedStep::unlink);
+                if (code == ENOENT) return gone(name);  // vanished meanwhile: as good as removed
+                return keep(
+                    removalErrorAt(code, folder.fd.get(), name.c_str(), pathOf(name), FailedStep::unlink));
             }
-            if (entry.crossesMount(folder.info)) return mountPointError(pathOf(name));
+            if (entry.crossesMount(folder.info)) return keep(mountPointError(pathOf(name)));
             if (!entry.isFolder()) {
-                if (auto error = unlinkFile(folder.fd.get(), name, entry)) return error;
-                return gone();
+                if (auto error = unlinkFile(folder.fd.get(), name, entry)) return keep(std::move(*error));
+                return gone(name);
             }
-            return enter(folder.fd.get(), name, entry);
+            if (auto error = enter(folder.fd.get(), name, entry)) return keep(std::move(*error));
+            return std::nullopt;
         }
         // Empty now (or, when counting, done): take it out of the folder below it, which may need
         // opening again.
@@ -145,10 +154,34 @@ class TreeRemover {
             parentFd = parent.fd.get();
         }
         folder.fd.reset();
-        if (!countOnly_ && unlinkat(parentFd, folder.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
-            return removalErrorAt(errno, parentFd, folder.name.c_str(), pathAt(depth), FailedStep::unlink);
+        std::optional<RemovalError> stays;
+        if (folder.keeps)
+            stays = RemovalError();  // what it keeps was reported; it stays for that reason
+        else if (!countOnly_ && unlinkat(parentFd, folder.name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
+            stays = removalErrorAt(errno, parentFd, folder.name.c_str(), pathAt(depth), FailedStep::unlink);
+        const std::string name = std::move(folder.name);
         frames_.pop_back();
-        return frames_.empty() ? std::nullopt : gone();
+        if (frames_.empty()) return stays && !firstKept_ ? stays : std::nullopt;
+        if (stays) return keep(std::move(*stays));
+        return gone(name);
+    }
+
+    // An entry that stays: the rest of the tree still goes, and every folder holding the entry
+    // stays with it. A folder on the way that changed ends the removal at once: what it holds now
+    // is not what was reviewed. So does a read-only file system, where nothing more can go.
+    std::optional<RemovalError> keep(RemovalError error) {
+        if (error.cause == RemovalError::Cause::pathChanged ||
+            (error.domain == RemovalError::Domain::posix && error.code == EROFS))
+            return error;
+        if (!firstKept_ && !error.description.empty()) firstKept_ = error;
+        if (frames_.empty()) return std::nullopt;
+        Frame& folder = frames_.back();
+        folder.keeps = true;
+        // A folder the user may not change keeps all it holds: no need to try each entry.
+        if (error.domain == RemovalError::Domain::posix && error.code == EACCES && !countOnly_ &&
+            faccessat(folder.fd.get(), ".", W_OK | X_OK, AT_EACCESS) != 0)
+            folder.next = folder.names.size();
+        return std::nullopt;
     }
 
     std::optional<RemovalError> unlinkFile(int parentFd, const std::string& name, const EntryInfo& entry) {
@@ -163,13 +196,24 @@ class TreeRemover {
             }
             return std::nullopt;
         }
+        // Another name keeps the data: nothing freed by this one. An overlay's layer is read before
+        // the unlink takes the file out of it.
+        const int64_t freed = entry.links != 1 ? 0 : overlay_ ? overlayFreed(name) : entry.allocated;
         if (unlinkat(parentFd, name.c_str(), 0) != 0) {
             if (errno == ENOENT) return std::nullopt;
             return removalErrorAt(errno, parentFd, name.c_str(), entryPath(name), FailedStep::unlink);
         }
-        // Another name keeps the data: nothing freed by this one.
-        if (entry.links == 1) report_.freedBytes += entry.allocated;
+        report_.freedBytes += freed;
         return std::nullopt;
+    }
+
+    // On an overlay only a file of its own layer gives bytes back; one of a lower layer is hidden.
+    int64_t overlayFreed(const std::string& name) const {
+        if (realBase_.empty()) return 0;
+        std::string path = realBase_ == "/" ? std::string() : realBase_;
+        for (const Frame& frame : frames_)
+            path += "/" + frame.name;
+        return overlayBytesFreed(*overlay_, path + "/" + name);
     }
 
     // Opens the folder `name` of `parentFd`, checks it is the one just read, lists it and pushes it.
@@ -180,7 +224,7 @@ class TreeRemover {
         UniqueFd fd(openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!fd) {
             const int code = errno;
-            if (code == ENOENT && !frames_.empty()) return gone();
+            if (code == ENOENT && !frames_.empty()) return gone(name);
             if (code == ENOTDIR || code == ELOOP) return changedError(entryPath(name));
             return removalErrorAt(code, parentFd, name.c_str(), entryPath(name), FailedStep::open);
         }
@@ -224,9 +268,9 @@ class TreeRemover {
         return code;
     }
 
-    // One entry directly inside the deepest folder is gone; the item's own children are counted.
-    std::optional<RemovalError> gone() {
-        if (frames_.size() == 1) ++topGone_;
+    // One entry directly inside the deepest folder is gone; the item's own children are listed.
+    std::optional<RemovalError> gone(const std::string& name) {
+        if (frames_.size() == 1) goneTop_.push_back(name);
         return std::nullopt;
     }
 
@@ -245,11 +289,8 @@ class TreeRemover {
 
     FileRemover::Report fail(RemovalError error) {
         report_.error = std::move(error);
-        if (!frames_.empty()) {
-            const Frame& item = frames_.front();
-            for (size_t i = 0; i < topGone_ && i < item.names.size(); ++i)
-                report_.goneInside.push_back(itemPath_ + "/" + item.names[i]);
-        }
+        for (const std::string& name : goneTop_)
+            report_.goneInside.push_back(itemPath_ + "/" + name);
         return std::move(report_);
     }
 
@@ -263,8 +304,11 @@ class TreeRemover {
     };
     std::unordered_map<InodeKey, Linked> linked_;  // hard-linked files met while counting
     std::vector<Frame> frames_;
+    std::optional<OverlayUpper> overlay_;  // the overlay the item lies on
+    std::string realBase_;                 // the real path of the item's folder, on an overlay
     size_t lowestOpen_ = 0;
-    size_t topGone_ = 0;
+    std::vector<std::string> goneTop_;       // entries directly in the item that went whole
+    std::optional<RemovalError> firstKept_;  // why the first entry that stayed did
     FileRemover::Report report_;
 };
 
@@ -281,8 +325,9 @@ int64_t FileRemover::bytesLeaving(int parentFd, const std::string& name, const s
 
 FileRemover::Report FileRemover::removeForGood(const std::string& path,
                                                const std::vector<std::string>& anchors,
-                                               const std::vector<PinnedFolder>& pinned, bool notFolder) {
-    ParentFolder parent = openParent(path, anchors, pinned);
+                                               const std::vector<PinnedFolder>& pinned, bool notFolder,
+                                               const std::unordered_set<uint64_t>* knownMounts) {
+    ParentFolder parent = openParent(path, anchors, pinned, knownMounts);
     if (parent.error) {
         Report report;
         report.error = parent.error;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/deletion.h"
@@ -14,7 +15,9 @@ namespace nimbrel {
 // link is removed as a link and never followed, and a mount point (another file system or a bind
 // mount) is never entered nor removed. Any depth: the walk keeps its own stack of folders and only
 // a few of them open, re-opening a parent through ".." and checking it is the same folder.
-// The first error stops the removal; what went before it stays gone and is reported.
+// An entry that cannot go stays with the folders that hold it, and the rest goes; the first such
+// failure is the item's. A folder on the way that changed stops the removal at once. What went is
+// reported either way.
 struct FileRemover {
     struct Report {
         std::optional<RemovalError> error;
@@ -31,8 +34,10 @@ struct FileRemover {
     // gives the "no such file" error.
     // `pinned`: folders that may be reached through links while they are the folders pinned.
     // `notFolder`: the item was reviewed as a file; a folder in its place is refused whole.
+    // `knownMounts`: see openParent.
     static Report removeForGood(const std::string& path, const std::vector<std::string>& anchors = {},
-                                const std::vector<PinnedFolder>& pinned = {}, bool notFolder = false);
+                                const std::vector<PinnedFolder>& pinned = {}, bool notFolder = false,
+                                const std::unordered_set<uint64_t>* knownMounts = nullptr);
 
     // What removing the entry `name` of the open folder `parentFd` would give back, walked the same
     // way and removing nothing: its files' allocated bytes, a hard-linked file only when all its

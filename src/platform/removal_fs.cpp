@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -77,7 +78,7 @@ std::string unescapeMountField(const std::string& field) {
 }  // namespace
 
 ParentFolder openParent(const std::string& path, const std::vector<std::string>& anchors,
-                        const std::vector<PinnedFolder>& pinned) {
+                        const std::vector<PinnedFolder>& pinned, const MountIds* knownMounts) {
     ParentFolder parent;
     if (!isRemovablePathSpelling(path)) {
         parent.error = RemovalError::refused(RemovalError::Cause::notNormal,
@@ -132,6 +133,14 @@ ParentFolder openParent(const std::string& path, const std::vector<std::string>&
         }
         fd = std::move(next);
         start = end + 1;
+    }
+    EntryInfo folder;
+    if (knownMounts && statEntry(fd.get(), "", folder) == 0 && folder.mountId != 0 &&
+        !knownMounts->count(folder.mountId)) {
+        parent.error = RemovalError::refused(
+            RemovalError::Cause::pathChanged,
+            path + ": a file system was mounted on its way since the removal began; nothing was removed");
+        return parent;
     }
     parent.fd = std::move(fd);
     parent.name = path.substr(last + 1);
@@ -200,6 +209,7 @@ std::vector<MountEntry> parseMountTable(const std::string& mountInfo) {
         fields >> type >> source >> superOptions;
         MountEntry entry;
         entry.id = std::strtoull(id.c_str(), nullptr, 10);
+        entry.root = unescapeMountField(root);
         entry.mountPoint = unescapeMountField(mountPoint);
         entry.type = type;
         entry.options = options + "," + superOptions;
@@ -213,6 +223,43 @@ std::vector<MountEntry> readMountTable() {
     std::stringstream text;
     text << file.rdbuf();
     return parseMountTable(text.str());
+}
+
+MountIds currentMountIds() {
+    MountIds ids;
+    for (const MountEntry& mount : readMountTable())
+        ids.insert(mount.id);
+    return ids;
+}
+
+std::optional<OverlayUpper> overlayUpperOf(int fd) {
+    constexpr long kOverlayMagic = 0x794c7630;
+    struct statfs fs {};
+    EntryInfo folder;
+    if (fstatfs(fd, &fs) != 0 || fs.f_type != kOverlayMagic || statEntry(fd, "", folder) != 0)
+        return std::nullopt;
+    OverlayUpper overlay;
+    for (const MountEntry& mount : readMountTable()) {
+        if (mount.id != folder.mountId) continue;
+        overlay.mountPoint = mount.mountPoint;
+        // The kernel writes commas, blanks and backslashes in the value as octal escapes.
+        const std::string options = "," + mount.options;
+        const std::string key = ",upperdir=";
+        const size_t at = options.find(key);
+        if (at == std::string::npos) break;
+        const size_t start = at + key.size();
+        overlay.upperDir = unescapeMountField(options.substr(start, options.find(',', start) - start));
+    }
+    return overlay;
+}
+
+int64_t overlayBytesFreed(const OverlayUpper& overlay, const std::string& realPath) {
+    if (overlay.upperDir.empty() || !PathRules::isInside(realPath, overlay.mountPoint)) return 0;
+    const std::string relative =
+        overlay.mountPoint == "/" ? realPath : realPath.substr(overlay.mountPoint.size());
+    struct stat upper {};
+    if (lstat((overlay.upperDir + relative).c_str(), &upper) != 0 || !S_ISREG(upper.st_mode)) return 0;
+    return int64_t(upper.st_blocks) * 512;
 }
 
 std::optional<std::string> mountInside(const std::string& folder, const std::vector<MountEntry>& mounts) {

@@ -65,17 +65,53 @@ bool makeFolders(const std::string& folder) {
     }
 }
 
-// The mount id of a path, or of its nearest existing ancestor.
-uint64_t mountIdNear(std::string path) {
+// The entry of a path, or of its nearest existing ancestor: its mount and device.
+EntryInfo entryNear(std::string path) {
     while (!path.empty()) {
         UniqueFd fd(open(path.c_str(), O_PATH | O_CLOEXEC));
         EntryInfo info;
-        if (fd && statEntry(fd.get(), "", info) == 0) return info.mountId;
+        if (fd && statEntry(fd.get(), "", info) == 0) return info;
         const size_t slash = path.rfind('/');
         if (slash == std::string::npos) break;
         path = slash == 0 ? (path == "/" ? "" : "/") : path.substr(0, slash);
     }
-    return 0;
+    return {};
+}
+
+// The part of `path` below `folder` ("" for the folder itself), when it lies there.
+std::optional<std::string> below(const std::string& path, const std::string& folder) {
+    if (path == folder) return std::string();
+    if (!PathRules::isInside(path, folder)) return std::nullopt;
+    return folder == "/" ? path : path.substr(folder.size());
+}
+
+// The item's folder `folder` (real path `realParent`) lies on the home Trash's file system but is
+// reached through another mount of it (a bind of the home): the same folder reached through the
+// mount `homeMountId` that holds the home Trash, so the move stays one rename into the home Trash.
+// Nothing when that mount does not show it.
+UniqueFd sameFolderThroughMount(const EntryInfo& folder, const std::string& realParent,
+                                const std::string& name, uint64_t homeMountId) {
+    const std::vector<MountEntry> mounts = readMountTable();
+    const MountEntry *itemMount = nullptr, *homeMount = nullptr;
+    for (const MountEntry& mount : mounts) {
+        if (mount.id == folder.mountId) itemMount = &mount;
+        if (mount.id == homeMountId) homeMount = &mount;
+    }
+    if (!itemMount || !homeMount || realParent.empty()) return {};
+    const auto inMount = below(realParent, itemMount->mountPoint);
+    if (!inMount) return {};
+    const std::string onDevice = (itemMount->root == "/" ? std::string() : itemMount->root) + *inMount;
+    const auto inHome = below(onDevice.empty() ? "/" : onDevice, homeMount->root);
+    if (!inHome) return {};
+    const std::string there =
+        (homeMount->mountPoint == "/" ? std::string() : homeMount->mountPoint) + *inHome;
+    if (there.empty() || there == "/") return {};
+    ParentFolder parent = openParent(there + "/" + name, {homeMount->mountPoint});
+    EntryInfo reached;
+    if (parent.error || statEntry(parent.fd.get(), "", reached) != 0 || !reached.sameObject(folder) ||
+        reached.mountId != homeMountId)
+        return {};
+    return std::move(parent.fd);
 }
 
 std::string percentEncoded(const std::string& path) {
@@ -137,11 +173,12 @@ std::string Trash::trashInfo(const std::string& originalPath, const std::string&
 
 std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
                                                const std::vector<std::string>& anchors, int64_t* leavingBytes,
-                                               const std::vector<PinnedFolder>& pinned, bool notFolder) {
+                                               const std::vector<PinnedFolder>& pinned, bool notFolder,
+                                               const std::unordered_set<uint64_t>* knownMounts) {
     if (leavingBytes) *leavingBytes = 0;
-    ParentFolder parent = openParent(path, anchors, pinned);
+    ParentFolder parent = openParent(path, anchors, pinned, knownMounts);
     if (parent.error) return parent.error;
-    const int parentFd = parent.fd.get();
+    int parentFd = parent.fd.get();
     const std::string& name = parent.name;
     EntryInfo folder, item;
     if (int code = statEntry(parentFd, "", folder))
@@ -153,24 +190,45 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
                                      path +
                                          ": changed since the review (a folder took the file's place); "
                                          "nothing was moved");
-    const std::string realParent = realPathOf(parentFd);
-    const std::string realPath = (realParent == "/" ? "" : realParent) + "/" + name;
-    if (item.crossesMount(folder) || (item.isFolder() && !realParent.empty() && [&] {
-            return mountInside(realPath, readMountTable()).has_value();
-        }())) {
-        // Moving a folder with a file system mounted inside would carry that file system into
-        // the Trash, and emptying it would delete what the mount shows.
+    std::string realParent = realPathOf(parentFd);
+    // Moving a folder with a file system mounted inside would carry that file system into the
+    // Trash, and emptying it would delete what the mount shows.
+    auto carriesMount = [&] {
+        const std::string realPath = (realParent == "/" ? "" : realParent) + "/" + name;
+        return item.crossesMount(folder) || (item.isFolder() && !realParent.empty() &&
+                                             mountInside(realPath, readMountTable()).has_value());
+    };
+    auto mountError = [&] {
         RemovalError error = RemovalError::refused(
             RemovalError::Cause::mountPoint,
             path + ": is or holds a mounted file system (mount point); not moved to the Trash");
         error.domain = RemovalError::Domain::posix;
         error.code = EXDEV;
         return error;
-    }
+    };
+    if (carriesMount()) return mountError();
 
     TrashTarget target;
     const std::string homeTrash = HostLayout::current().trashFolder;
-    if (folder.mountId != 0 && mountIdNear(homeTrash) == folder.mountId) {
+    const EntryInfo homeTrashInfo = entryNear(homeTrash);
+    // On the home's own file system but through another mount of it (a bind of the home): the
+    // home Trash still takes it, by a rename from the same folder reached through the home's mount,
+    // where the same checks are made again (that mount may hold other mounts).
+    UniqueFd homeSide;
+    if (folder.mountId != 0 && homeTrashInfo.mountId != 0 && folder.mountId != homeTrashInfo.mountId &&
+        folder.dev == homeTrashInfo.dev) {
+        homeSide = sameFolderThroughMount(folder, realParent, name, homeTrashInfo.mountId);
+        EntryInfo there, itemThere;
+        if (homeSide && statEntry(homeSide.get(), "", there) == 0 &&
+            statEntry(homeSide.get(), name.c_str(), itemThere) == 0 && itemThere.sameObject(item)) {
+            parentFd = homeSide.get();
+            folder = there;
+            item = itemThere;
+            realParent = realPathOf(parentFd);
+            if (carriesMount()) return mountError();
+        }
+    }
+    if (folder.mountId != 0 && homeTrashInfo.mountId == folder.mountId) {
         if (auto kept = keptPlaceBehind(homeTrash, HostLayout::current()))
             return noTrash(path, homeTrash + " leads to " + *kept + ", a folder that is never a Trash");
         if (!makeFolders(homeTrash)) return noTrash(path, homeTrash + ": " + std::strerror(errno));
@@ -203,6 +261,7 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
         target.info = ownFolder(trash.get(), "info", true);
         // A volume's Trash keeps the path relative to the volume's top, so it survives another mount point.
         const std::string& topPath = mount->mountPoint;
+        const std::string realPath = (realParent == "/" ? "" : realParent) + "/" + name;
         if (realParent.empty())
             target.originalPath = path;
         else if (topPath == "/")

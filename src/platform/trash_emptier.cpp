@@ -43,7 +43,7 @@ std::string unescapeMountPath(const std::string& field) {
 
 }  // namespace
 
-std::vector<std::string> TrashEmptier::emptyFolder(const std::string& trashFolder) {
+std::vector<std::string> TrashEmptier::emptyFolder(const std::string& trashFolder, int64_t* freedBytes) {
     std::vector<std::string> stayed;
     // The Trash folder itself may be a link (a data home kept elsewhere): new items were trashed
     // through it, so it is emptied through it.
@@ -83,6 +83,7 @@ std::vector<std::string> TrashEmptier::emptyFolder(const std::string& trashFolde
             if (std::find(keep.begin(), keep.end(), name) != keep.end()) continue;
             FileRemover::Report report = FileRemover::removeEntry(fd.get(), name, folder + "/" + name,
                                                                   /*unlockOwnFolders=*/true);
+            if (freedBytes) *freedBytes += report.freedBytes;
             if (report.error && !report.error->isNotFound()) {
                 stayed.push_back(report.error->description);
                 kept.push_back(name + ".trashinfo");
@@ -134,7 +135,7 @@ TrashEmptier::Outcome TrashEmptier::emptyAll() {
 
     Outcome outcome;
     for (const std::string& folder : folders) {
-        for (const std::string& line : emptyFolder(folder)) {
+        for (const std::string& line : emptyFolder(folder, &outcome.freedBytes)) {
             outcome.status = 1;
             if (!outcome.output.empty()) outcome.output += "\n";
             outcome.output += line;

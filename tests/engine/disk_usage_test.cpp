@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include "engine/disk_scanner.h"
+#include "engine/parallel_tree_walker.h"
 #include "engine/scan_tree.h"
+#include "engine/tree_walker.h"
+#include "engine/walk_listing.h"
 
 namespace nimbrel {
 namespace {
@@ -37,10 +40,12 @@ TEST(DiskUsage, MeasuresPathsOfEveryKind) {
 }
 
 // A chain of `depth` folders with 100-byte names, made relative to descriptors (its path is far
-// beyond PATH_MAX), with a file in some folders and a side branch with a file in every 40th.
-// Returns the allocated bytes of its files, or -1.
-std::int64_t buildLongChain(const std::string& root, int depth) {
-    const std::string name(100, 'n');
+// beyond PATH_MAX), with a file in some folders. Every folder has two sub-folders: the chain goes on
+// in the one listed first, and the walk comes back for the other (a file in every 40th) only after
+// the chain below: at every depth a folder waits for a sub-folder. Returns the allocated bytes of
+// its files, or -1; `chain` gets the chain's names, from the top.
+std::int64_t buildLongChain(const std::string& root, int depth, std::vector<std::string>* chain = nullptr) {
+    const std::string names[2] = {std::string(100, 'm'), std::string(100, 'n')};
     const std::string data(5000, 'z');
     std::int64_t total = 0;
     int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -55,17 +60,24 @@ std::int64_t buildLongChain(const std::string& root, int depth) {
         return true;
     };
     for (int level = 1; level <= depth; ++level) {
-        if (fd < 0 || mkdirat(fd, name.c_str(), 0755) != 0) break;
+        if (fd < 0 || mkdirat(fd, names[0].c_str(), 0755) != 0 || mkdirat(fd, names[1].c_str(), 0755) != 0)
+            break;
+        int first = -1;
+        walk::listFolder(fd, [&](const char* n) {
+            if (first < 0) first = names[1] == n ? 1 : names[0] == n ? 0 : -1;
+        });
+        const std::string& next = names[first == 1 ? 1 : 0];
+        const std::string& side = names[first == 1 ? 0 : 1];
+        if (chain) chain->push_back(next);
         if (level % 40 == 0) {
-            if (mkdirat(fd, "side", 0755) != 0) break;
-            int side = openat(fd, "side", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            const bool ok = side >= 0 && addFile(side, "s");
-            if (side >= 0) close(side);
+            int sideFd = openat(fd, side.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            const bool ok = sideFd >= 0 && addFile(sideFd, "s");
+            if (sideFd >= 0) close(sideFd);
             if (!ok) break;
         }
-        int next = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int below = openat(fd, next.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         close(fd);
-        fd = next;
+        fd = below;
         if (fd >= 0 && (level % 25 == 0 || level == depth) && !addFile(fd, "f")) break;
         if (level == depth) {
             close(fd);
@@ -76,11 +88,25 @@ std::int64_t buildLongChain(const std::string& root, int depth) {
     return -1;
 }
 
-// Measured in a child whose descriptors are few: the measure may hold only a bounded number open.
+// The allocated bytes of the files a walk met, or -4 when it met a folder it could not read.
+template <typename Walker>
+std::int64_t walkedBytes(Walker&& walker) {
+    std::int64_t bytes = 0;
+    while (const WalkEntry* e = walker.read()) {
+        if (e->kind == WalkEntry::Kind::directoryUnreadable) return -4;
+        if (e->kind == WalkEntry::Kind::file) bytes += e->blocks * 512;
+    }
+    return bytes;
+}
+
+// Measured, and walked by both walkers, in a child whose descriptors are few: each may hold only a
+// bounded number open, the parallel walker's workers included. With one worker, the side folders
+// wait while the chain below them is read.
 TEST(DiskUsage, DeepTreesMeasureInFullWithFewDescriptors) {
     test::ScanTree t;
     const std::int64_t expected = buildLongChain(t.folder("deep"), 300);
     ASSERT_GT(expected, 0);
+    constexpr int kWalks = 4;
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     const pid_t child = fork();
@@ -90,18 +116,69 @@ TEST(DiskUsage, DeepTreesMeasureInFullWithFewDescriptors) {
         struct rlimit limit {
             64, 64
         };
-        std::int64_t measured = -2;
-        if (setrlimit(RLIMIT_NOFILE, &limit) == 0) measured = DiskScanner::usage(t.path("deep")).size;
-        _exit(write(fds[1], &measured, sizeof measured) == sizeof measured ? 0 : 1);
+        std::int64_t measured[kWalks] = {-2, -2, -2, -2};
+        if (setrlimit(RLIMIT_NOFILE, &limit) == 0) {
+            measured[0] = DiskScanner::usage(t.path("deep")).size;
+            measured[1] = walkedBytes(TreeWalker(t.path("deep"), false));
+            measured[2] = walkedBytes(ParallelTreeWalker(t.path("deep"), false, 1));
+            measured[3] = walkedBytes(ParallelTreeWalker(t.path("deep"), false, 8));
+        }
+        _exit(write(fds[1], measured, sizeof measured) == sizeof measured ? 0 : 1);
     }
     close(fds[1]);
-    std::int64_t measured = -1;
-    ASSERT_EQ(read(fds[0], &measured, sizeof measured), ssize_t(sizeof measured));
+    std::int64_t measured[kWalks] = {-1, -1, -1, -1};
+    ASSERT_EQ(read(fds[0], measured, sizeof measured), ssize_t(sizeof measured));
     close(fds[0]);
     waitpid(child, nullptr, 0);
-    EXPECT_EQ(measured, expected);
+    EXPECT_EQ(measured[0], expected) << "measure";
+    EXPECT_EQ(measured[1], expected) << "sequential walk";
+    EXPECT_EQ(measured[2], expected) << "parallel walk, 1 worker";
+    EXPECT_EQ(measured[3], expected) << "parallel walk, 8 workers";
     // And in this process, with the usual limit.
     EXPECT_EQ(DiskScanner::usage(t.path("deep")), (DiskUsage{expected, 12 + 7, true, true}));
+}
+
+// A folder far above the walk, closed for the descriptor budget, is swapped for another folder while
+// the walk is below it: on the way back up nothing is read through it, and the walk goes on.
+TEST(TreeWalker, FolderSwappedAboveTheWalkIsNotReadOnTheWayBack) {
+    test::ScanTree t;
+    std::vector<std::string> chain;
+    constexpr int kDepth = 120, kSwapped = 60;
+    ASSERT_GT(buildLongChain(t.folder("deep"), kDepth, &chain), 0);
+    for (const std::string& inside : {std::string(100, 'm'), std::string(100, 'n')})
+        t.file("decoy/" + inside + "/bait", 10);
+    auto swap = [&] {
+        int fd = open(t.path("deep").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int level = 1; level < kSwapped && fd >= 0; ++level) {
+            const int below = openat(fd, chain[level - 1].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            close(fd);
+            fd = below;
+        }
+        const char* name = chain[kSwapped - 1].c_str();
+        const bool done = fd >= 0 && renameat(fd, name, fd, "aside") == 0 &&
+                          renameat(AT_FDCWD, t.path("decoy").c_str(), fd, name) == 0;
+        if (fd >= 0) close(fd);
+        return done;
+    };
+
+    bool swapped = false;
+    int bait = 0, unreadableBelow = 0, unreadableAbove = 0, sideFilesAbove = 0;
+    TreeWalker walker(t.path("deep"), false);
+    while (const WalkEntry* e = walker.read()) {
+        if (!swapped && e->level == kDepth) {
+            swapped = swap();
+            ASSERT_TRUE(swapped);
+        }
+        bait += e->name == "bait";
+        sideFilesAbove += e->name == "s" && e->level <= kSwapped;
+        if (e->kind == WalkEntry::Kind::directoryUnreadable)
+            ++(e->level > kSwapped ? unreadableBelow : unreadableAbove);
+    }
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(bait, 0);
+    EXPECT_GT(unreadableBelow, 0);  // the folders waiting below the swapped one
+    EXPECT_EQ(unreadableAbove, 0);
+    EXPECT_EQ(sideFilesAbove, 1);
 }
 
 TEST(DiskUsage, UnreadableFolders) {

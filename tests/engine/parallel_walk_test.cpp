@@ -262,9 +262,11 @@ TEST(ParallelTreeWalker, DeepAndLongPathsLikeTheSequentialWalk) {
     }
 }
 
-// A folder deep in the chain swapped for a link to a decoy after the folders above it were read:
-// the folders below it are unreadable, and nothing of the decoy is visited.
-TEST(ParallelTreeWalker, LinkSwappedIntoADeepChainIsNotFollowed) {
+// Deep in the chain, after the folders above were read and before the pending folder opens, a
+// folder is swapped for a link to a decoy or for the decoy itself. Nothing of the decoy is ever
+// read: a link is refused, another folder is not the one listed, and a parent held open still
+// reaches the folder that was listed.
+TEST(ParallelTreeWalker, FoldersSwappedInADeepChainAreNotReadInTheirStead) {
     ScanTree t;
     const std::string name(100, 'n');
     DeepChain chain(t.folder("chain"), name, 110);
@@ -272,62 +274,88 @@ TEST(ParallelTreeWalker, LinkSwappedIntoADeepChainIsNotFollowed) {
     t.file("decoy/" + name + "/" + name + "/bait", 10);
     t.file("decoy/" + name + "/" + name + "/" + name + "/bait", 10);
 
-    constexpr int kSwapped = 98, kPending = 100;
-    auto swap = [&] {
-        int fd = chain.at(kSwapped - 1);
-        bool done = fd >= 0 && renameat(fd, name.c_str(), fd, "aside") == 0 &&
-                    symlinkat(t.path("decoy").c_str(), fd, name.c_str()) == 0;
-        if (fd >= 0) close(fd);
-        return done;
+    constexpr int kPending = 100;
+    enum class Outcome { readAsListed, refusedAsLink, refusedAsChanged };
+    struct Case {
+        const char* what;
+        int level;      // the folder swapped
+        bool byFolder;  // for the decoy folder itself, not a link to it
+        Outcome outcome;
     };
-    auto restore = [&] {
-        int fd = chain.at(kSwapped - 1);
-        if (fd < 0) return;
-        unlinkat(fd, name.c_str(), 0);
-        renameat(fd, "aside", fd, name.c_str());
-        close(fd);
+    const Case cases[] = {
+        {"grandparent for a link", kPending - 2, false, Outcome::readAsListed},
+        {"pending folder for a link", kPending, false, Outcome::refusedAsLink},
+        {"pending folder for another folder", kPending, true, Outcome::refusedAsChanged},
     };
-    // What either walk saw: the pending folder unreadable for the link, and no bait.
-    auto check = [&](const std::vector<std::string>& seen, const char* walk) {
-        int refused = 0, bait = 0;
-        const std::string pending = chain.path(kPending) + " ";
-        for (const std::string& line : seen) {
-            bait += line.find("bait") != std::string::npos;
-            refused += line.find(pending) != std::string::npos &&
-                       line.find("err=" + std::to_string(ELOOP)) != std::string::npos;
-        }
-        EXPECT_EQ(bait, 0) << walk;
-        EXPECT_EQ(refused, 1) << walk;
-    };
-
-    {
-        // Swapped once the pending folder's first visit is out, before it is opened.
-        std::vector<std::string> seen;
-        bool swapped = false;
-        TreeWalker walker(chain.path(0), true);
-        while (const WalkEntry* e = walker.read()) {
-            seen.push_back(describe(*e));
-            if (!swapped && e->kind == WalkEntry::Kind::directory && e->level == kPending) {
-                ASSERT_TRUE(swap());
-                swapped = true;
-            }
-        }
-        restore();
-        EXPECT_TRUE(swapped);
-        check(seen, "sequential");
-    }
-    for (int threads : {1, 8}) {
-        // The workers queue a folder after asking the prune hook: swapped there, before it opens.
-        std::atomic<bool> swapped{false};
-        ParallelTreeWalker::Prune prune = [&](std::string_view, std::string_view, int level) {
-            if (level == kPending && !swapped.exchange(true)) swap();
-            return false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto swap = [&] {
+            int fd = chain.at(c.level - 1);
+            bool done = fd >= 0 && renameat(fd, name.c_str(), fd, "aside") == 0 &&
+                        (c.byFolder ? renameat(AT_FDCWD, t.path("decoy").c_str(), fd, name.c_str())
+                                    : symlinkat(t.path("decoy").c_str(), fd, name.c_str())) == 0;
+            if (fd >= 0) close(fd);
+            return done;
         };
-        ParallelTreeWalker walker(chain.path(0), true, threads, prune);
-        const std::vector<std::string> seen = walkAll(walker);
-        restore();
-        EXPECT_TRUE(swapped);
-        check(seen, threads == 1 ? "parallel, 1 thread" : "parallel, 8 threads");
+        auto restore = [&] {
+            int fd = chain.at(c.level - 1);
+            if (fd < 0) return;
+            if (c.byFolder)
+                renameat(fd, name.c_str(), AT_FDCWD, t.path("decoy").c_str());
+            else
+                unlinkat(fd, name.c_str(), 0);
+            renameat(fd, "aside", fd, name.c_str());
+            close(fd);
+        };
+        auto check = [&](const std::vector<std::string>& seen, const char* walk) {
+            int bait = 0, refused = 0, leaf = 0;
+            const std::string pending = chain.path(kPending) + " ";
+            const std::string pendingLeaf = chain.path(kPending) + "/leaf ";
+            for (const std::string& line : seen) {
+                bait += line.find("bait") != std::string::npos;
+                leaf += line.find(pendingLeaf) != std::string::npos;
+                if (line.find(pending) == std::string::npos) continue;
+                const bool asLink = line.find("err=" + std::to_string(ELOOP)) != std::string::npos ||
+                                    line.find("err=" + std::to_string(ENOTDIR)) != std::string::npos;
+                const bool asChanged =
+                    line.find("err=" + std::to_string(walk::kChanged)) != std::string::npos;
+                refused += (c.outcome == Outcome::refusedAsLink && asLink) ||
+                           (c.outcome == Outcome::refusedAsChanged && asChanged);
+            }
+            EXPECT_EQ(bait, 0) << walk;
+            EXPECT_EQ(refused, c.outcome == Outcome::readAsListed ? 0 : 1) << walk;
+            EXPECT_EQ(leaf, c.outcome == Outcome::readAsListed ? 1 : 0) << walk;
+        };
+
+        {
+            // Swapped once the pending folder's first visit is out, before it is opened.
+            std::vector<std::string> seen;
+            bool swapped = false;
+            TreeWalker walker(chain.path(0), true);
+            while (const WalkEntry* e = walker.read()) {
+                seen.push_back(describe(*e));
+                if (!swapped && e->kind == WalkEntry::Kind::directory && e->level == kPending) {
+                    ASSERT_TRUE(swap());
+                    swapped = true;
+                }
+            }
+            restore();
+            EXPECT_TRUE(swapped);
+            check(seen, "sequential");
+        }
+        for (int threads : {1, 8}) {
+            // The workers queue a folder after asking the prune hook: swapped there, before it opens.
+            std::atomic<bool> swapped{false};
+            ParallelTreeWalker::Prune prune = [&](std::string_view, std::string_view, int level) {
+                if (level == kPending && !swapped.exchange(true)) swap();
+                return false;
+            };
+            ParallelTreeWalker walker(chain.path(0), true, threads, prune);
+            const std::vector<std::string> seen = walkAll(walker);
+            restore();
+            EXPECT_TRUE(swapped);
+            check(seen, threads == 1 ? "parallel, 1 thread" : "parallel, 8 threads");
+        }
     }
 }
 

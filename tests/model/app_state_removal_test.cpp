@@ -306,12 +306,20 @@ TEST_F(AppStateRemovalTest, OutsideCommandsReportTheirOutcome) {
     EXPECT_EQ(h.state->toast()->message, "Trash emptied");  // no measurement: nothing credited
     EXPECT_EQ(h.state->sessionFreed(), 0);
 
-    h.commandResult = {1, "/x: Permission denied"};
+    // An emptier that tells what the disk got back is credited that, also when something stayed.
+    h.commandResult = {0, "", 12000};
+    h.state->emptyTrash();
+    settle();
+    EXPECT_EQ(h.state->toast()->message, "Trash emptied · 12 KB nimbrelised");
+    EXPECT_EQ(h.state->sessionFreed(), 12000);
+
+    h.commandResult = {1, "/x: Permission denied", 3000};
     h.state->emptyTrash();
     settle();
     ASSERT_TRUE(h.state->errorMessage());
     EXPECT_TRUE(h.state->errorMessage()->startsWith("Couldn't empty the Trash."));
     EXPECT_TRUE(h.state->errorMessage()->endsWith("\n\n/x: Permission denied"));
+    EXPECT_EQ(h.state->sessionFreed(), 15000);
 
     h.state->setToast(std::nullopt);
     h.commandResult = {72, "xcrun: error: unable to find utility"};

@@ -170,9 +170,38 @@ TEST(FileRemoverTest, CountsOnlyTheBytesTheDiskGotBack) {
     EXPECT_TRUE(exists(tree.path("outside-name.bin")));
 }
 
-// As an unprivileged user: a removal that stops at a folder it may not empty keeps what it did
-// and says so, and a failure in the user's own locked folder does not blame another user.
-TEST(FileRemoverTest, StopsPartWayAndReportsWhatWentAndWhy) {
+// Unlinking a lower-layer file of an overlay only hides it: the lower layer keeps its bytes. Only
+// the overlay's own files (new ones and copied-up ones) give space back.
+TEST(FileRemoverTest, OnAnOverlayOnlyItsOwnLayerIsCredited) {
+    TempTree tree;
+    tree.file("lower/dir/old.bin", 40000);
+    tree.file("lower/dir/edited.bin", 20000);
+    tree.file("lower/loose.bin", 30000);
+    tree.folder("upper");
+    tree.folder("work");
+    tree.folder("merged");
+    auto overlay =
+        ScopedMount::overlay(tree.path("lower"), tree.path("upper"), tree.path("work"), tree.path("merged"));
+    if (!overlay.ok()) GTEST_SKIP() << "cannot mount an overlay here (" << overlay.error() << ")";
+    tree.file("merged/dir/new.bin", 12000);
+    std::ofstream(tree.path("merged/dir/edited.bin"), std::ios::app) << std::string(8000, 'e');
+    const int64_t own =
+        allocated(tree.path("upper/dir/new.bin")) + allocated(tree.path("upper/dir/edited.bin"));
+    ASSERT_GT(own, 0);
+
+    auto folder = FileRemover::removeForGood(tree.path("merged/dir"));
+    auto loose = FileRemover::removeForGood(tree.path("merged/loose.bin"));
+    EXPECT_FALSE(folder.error);
+    EXPECT_FALSE(loose.error);
+    EXPECT_EQ(folder.freedBytes, own);
+    EXPECT_EQ(loose.freedBytes, 0);
+    EXPECT_FALSE(exists(tree.path("merged/dir")));
+    EXPECT_TRUE(exists(tree.path("lower/loose.bin")));
+}
+
+// As an unprivileged user: a folder it may not empty stays with the item, the rest of the item goes
+// and is reported, and a failure in the user's own locked folder does not blame another user.
+TEST(FileRemoverTest, WhatCannotGoStaysTheRestGoesAndIsReported) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to build a tree that two users own";
     TempTree tree;
     chmod(tree.root().c_str(), 0755);
@@ -186,10 +215,13 @@ TEST(FileRemoverTest, StopsPartWayAndReportsWhatWentAndWhy) {
     for (const char* mine :
          {"doomed", "doomed/a-first.bin", "doomed/z-last.bin", "own", "own/locked", "report.txt"})
         chown(tree.path(mine).c_str(), 65534, 65534);
+    chown(tree.root().c_str(), 65534, 65534);  // so the ticked folder itself may go
     chmod(tree.path("doomed/m-locked").c_str(), 0555);
     chmod(tree.path("own/locked").c_str(), 0555);
     chmod(tree.path("theirs").c_str(), 0755);
 
+    const int64_t filesBytes =
+        allocated(tree.path("doomed/a-first.bin")) + allocated(tree.path("doomed/z-last.bin"));
     int code = test::runUnprivileged([&] {
         auto partial = FileRemover::removeForGood(doomed);
         auto own = FileRemover::removeForGood(tree.path("own/locked"));
@@ -212,32 +244,53 @@ TEST(FileRemoverTest, StopsPartWayAndReportsWhatWentAndWhy) {
     std::getline(in, partialLine);
     std::getline(in, ownReason);
     std::getline(in, theirReason);
-    // The directory order decides what went before the stop; whatever went is counted exactly.
+    // Whatever the directory order, both files go around the folder that stays.
+    EXPECT_FALSE(exists(tree.path("doomed/a-first.bin")));
+    EXPECT_FALSE(exists(tree.path("doomed/z-last.bin")));
+    std::istringstream partial(partialLine);
+    int errorCode = 0;
     int64_t freed = 0;
-    std::string gone;
-    for (const char* name : {"a-first.bin", "z-last.bin"}) {
-        if (!exists(tree.path("doomed/") + name)) {
-            freed += 8192;
-            gone += " " + tree.path("doomed/") + name;
-        }
-    }
-    const size_t goneCount = std::count(gone.begin(), gone.end(), ' ');
-    EXPECT_EQ(partialLine,
-              std::to_string(EACCES) + " " + std::to_string(freed) + " " + std::to_string(goneCount) + gone);
+    size_t goneCount = 0;
+    std::vector<std::string> gone(2);
+    partial >> errorCode >> freed >> goneCount >> gone[0] >> gone[1];
+    std::sort(gone.begin(), gone.end());
+    EXPECT_EQ(errorCode, EACCES);
+    EXPECT_EQ(freed, filesBytes);
+    EXPECT_EQ(goneCount, 2u);
+    EXPECT_EQ(gone,
+              (std::vector<std::string>{tree.path("doomed/a-first.bin"), tree.path("doomed/z-last.bin")}));
     EXPECT_TRUE(exists(tree.path("doomed/m-locked/inner.bin")));
     EXPECT_EQ(ownReason, "other");
     EXPECT_EQ(theirReason, "noPermission");
     EXPECT_TRUE(exists(tree.path("own/locked/file.txt")));
 }
 
-TEST(FileRemoverTest, ImmutableFileIsProtectedBySystem) {
+// Immutable and append-only entries stay, said to be the system's protection, with the folders
+// that hold them; everything else in the ticked folder goes and is counted.
+TEST(FileRemoverTest, ImmutableEntriesStayAndTheRestGoes) {
     TempTree tree;
     const std::string file = tree.file("folder/pinned.txt");
-    tree.file("folder/other.txt");
-    if (!test::setImmutable(file, true)) GTEST_SKIP() << "cannot mark a file immutable here";
+    const std::string log = tree.file("folder/sub/app.log");
+    const std::string other = tree.file("folder/other.txt", 9000);
+    const std::string more = tree.file("folder/sub/more.txt", 5000);
+    auto setAppendOnly = [&](bool on) {
+        int fd = open(log.c_str(), O_RDONLY | O_CLOEXEC);
+        int flags = 0;
+        bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_APPEND_FL) : (flags & ~FS_APPEND_FL);
+        done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0) close(fd);
+        return done;
+    };
+    if (!test::setImmutable(file, true) || !setAppendOnly(true)) {
+        test::setImmutable(file, false);
+        GTEST_SKIP() << "cannot mark files immutable or append-only here";
+    }
+    const int64_t rest = allocated(other) + allocated(more);
     auto report = FileRemover::removeForGood(tree.path("folder"));
     auto direct = FileRemover::removeForGood(file);
     test::setImmutable(file, false);
+    setAppendOnly(false);
     ASSERT_TRUE(report.error);
     ASSERT_TRUE(direct.error);
     for (const auto& error : {*report.error, *direct.error}) {
@@ -245,6 +298,11 @@ TEST(FileRemoverTest, ImmutableFileIsProtectedBySystem) {
         EXPECT_EQ(DeletionFailure::classify(error), DeletionFailure::Reason::protectedByMacOS);
     }
     EXPECT_TRUE(exists(file));
+    EXPECT_TRUE(exists(log));
+    EXPECT_FALSE(exists(other));
+    EXPECT_FALSE(exists(more));
+    EXPECT_EQ(report.freedBytes, rest);
+    EXPECT_EQ(report.goneInside, std::vector<std::string>{other});
 }
 
 }  // namespace

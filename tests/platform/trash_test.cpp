@@ -291,15 +291,16 @@ TEST(TrashTest, NoTrashIsOneFailureForTheTickedItem) {
     EXPECT_FALSE(exists(tree.path("memory/.Trash-" + std::to_string(geteuid()))));
 }
 
-// A volume of a real file system mounted elsewhere (here a bind mount) has its own Trash at its
-// top, with the original path relative to that top.
-TEST(TrashTest, ItemOnAnotherMountGoesToThatMountsTrash) {
+// Each item goes to the Trash of its own file system. Another file system has its Trash at its
+// top, with the original path relative to that top; the home's own file system reached through a
+// bind mount uses the home Trash, where its figure and the other clients see it.
+TEST(TrashTest, EachItemGoesToTheTrashOfItsFileSystem) {
     ASSERT_TRUE(kDataHomeSet);
     TempTree tree;
-    tree.folder("disk");
     tree.folder("vol");
-    auto volume = test::ScopedMount::bind(tree.path("disk"), tree.path("vol"));
-    if (!volume.ok()) GTEST_SKIP() << "cannot bind-mount here (" << volume.error() << ")";
+    tree.folder("bound-home");
+    auto volume = test::ScopedMount::ext4(tree.path("disk.img"), tree.path("vol"));
+    if (!volume.ok()) GTEST_SKIP() << "cannot mount a file system image here (" << volume.error() << ")";
     tree.file("vol/docs/report.txt", 3000);
     EXPECT_FALSE(Trash::moveToTrash(tree.path("vol/docs/report.txt")));
     const std::string trash = tree.path("vol/.Trash-" + std::to_string(geteuid()));
@@ -312,6 +313,30 @@ TEST(TrashTest, ItemOnAnotherMountGoesToThatMountsTrash) {
     EXPECT_FALSE(Trash::moveToTrash(tree.path("vol/report.txt")));
     EXPECT_TRUE(exists(trash + "/files/report.txt.2"));
     expectConsistent(trash);
+
+    const std::string name = "through-bind-" + std::to_string(getpid()) + ".txt";
+    std::ofstream(dataHome().path(name)) << "kept in the home Trash";
+    auto bind = test::ScopedMount::bind(dataHome().root(), tree.path("bound-home"));
+    ASSERT_TRUE(bind.ok()) << bind.error();
+    EXPECT_FALSE(Trash::moveToTrash(tree.path("bound-home/" + name)));
+    EXPECT_FALSE(exists(dataHome().path(name)));
+    EXPECT_TRUE(exists(trashFolder() + "/files/" + name));
+    EXPECT_FALSE(exists(dataHome().path(".Trash-" + std::to_string(geteuid()))));
+    EXPECT_NE(
+        readAll(trashFolder() + "/info/" + name + ".trashinfo").find("\nPath=" + tree.path("bound-home/")),
+        std::string::npos);
+    // A file system mounted in the home after the bind was made is not seen through the bind, but
+    // the move from the home's side would carry it into the Trash: refused there too.
+    const std::string holder = "holder-" + std::to_string(getpid());
+    std::filesystem::create_directories(dataHome().path(holder + "/vol"));
+    auto inside = test::ScopedMount::tmpfs(dataHome().path(holder + "/vol"));
+    ASSERT_TRUE(inside.ok()) << inside.error();
+    const auto carried = Trash::moveToTrash(tree.path("bound-home/" + holder));
+    ASSERT_TRUE(carried);
+    EXPECT_EQ(carried->cause, RemovalError::Cause::mountPoint);
+    EXPECT_TRUE(exists(dataHome().path(holder + "/vol")));
+    expectConsistent(trashFolder());
+    TrashEmptier::emptyFolder(trashFolder());
 }
 
 // An overlay cannot rename a folder of its lower layer: the move fails whole, says why, and leaves
@@ -378,8 +403,20 @@ TEST(TrashEmptierTest, EmptiesEveryPartAndKeepsWhatItCannotRemoveListed) {
     tree.file("Trash/info/link.trashinfo");
     tree.file("Trash/expunged/old");
     tree.file("Trash/directorysizes");
+    // A trashed name of a file that is kept elsewhere too: emptying gives back nothing of it.
+    ASSERT_EQ(
+        link(tree.file("outside/kept-twice.bin", 30000).c_str(), tree.path("Trash/files/twice.bin").c_str()),
+        0);
+    tree.file("Trash/info/twice.bin.trashinfo");
+    int64_t given = 0;
+    for (const char* file :
+         {"files/gone.txt", "info/gone.txt.trashinfo", "files/dir/inner/x.bin", "info/dir.trashinfo",
+          "info/link.trashinfo", "info/twice.bin.trashinfo", "expunged/old"})
+        given += allocated(trash + "/" + file);
 
-    EXPECT_TRUE(TrashEmptier::emptyFolder(trash).empty());
+    int64_t freed = 0;
+    EXPECT_TRUE(TrashEmptier::emptyFolder(trash, &freed).empty());
+    EXPECT_EQ(freed, given);
     for (const char* part : {"files", "info", "expunged"}) {
         EXPECT_TRUE(exists(trash + "/" + part)) << part;
         EXPECT_TRUE(namesIn(trash + "/" + part).empty()) << part;

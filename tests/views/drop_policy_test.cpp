@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <fstream>
+#include <memory>
 
 namespace nimbrel {
 namespace {
@@ -49,6 +50,8 @@ TEST(DropPolicy, OnlyTheFirstUrlCountsAndItMustBeAFolderItself) {
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
     ASSERT_EQ(::mkdir(other.c_str(), 0755), 0);
     ASSERT_EQ(::mkdir(odd.c_str(), 0755), 0);
+    // QTemporaryDir cannot name a folder that is not UTF-8, so it would leave the whole tree behind.
+    const std::unique_ptr<const char, int (*)(const char*)> oddGone(odd.c_str(), ::rmdir);
     std::ofstream(file) << "x";
     ASSERT_EQ(::symlink(folder.c_str(), link.c_str()), 0);
 
