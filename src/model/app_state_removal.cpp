@@ -289,32 +289,34 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
         // between, instead of standing still for both at once after a large removal. It is queued
         // first, so what others queue on the changes below (a quit waiting for the removal to end)
         // runs after it and finds the report made.
-        Background::post(this, [this, removed = std::move(removed), total, count, permanently,
-                                request = std::move(request), guardFailures = std::move(guardFailures),
-                                failures = std::move(failures), removedSet,
-                                wentBelow = recheck.bytes]() mutable {
-            setSessionFreed(sessionFreed() + total);
-            if (count > 0) setToast(Toast(removalToastText(total, count, permanently), kRemovalSymbol));
-            lastGuardRefused.clear();
-            for (const DeletionFailure& kept : guardFailures)
-                lastGuardRefused.insert(kept.path);
-            // What the guard kept comes first, then what the removal left, each in its own order.
-            guardFailures.insert(guardFailures.end(), failures.begin(), failures.end());
-            if (!guardFailures.empty()) setDeletionFailures(std::move(guardFailures));
-            // What stayed ticked after losing part of itself weighs what is left of it. Done before
-            // the entries that went leave, which a large selection works out aside.
-            queue().shrink(wentBelow);
-            completingRemoved = removedSet;
-            if (request.onComplete) request.onComplete(removed);
-            completingRemoved.reset();
-            if (!services_.isDemo()) refreshVolumes();
-            // What went to the Trash is there now: its figure (and what emptying it will give back)
-            // must not stay at the size it had before.
-            if (!permanently && count > 0) cleanup().measureTrash();
-            // A large removal's lists are freed aside.
-            Background::dispose(std::move(removed));
-            Background::dispose(std::move(removedSet));
-        });
+        Background::post(this,
+                         [this, removed = std::move(removed), total, count, permanently,
+                          request = std::move(request), guardFailures = std::move(guardFailures),
+                          failures = std::move(failures), removedSet, wentBelow = recheck.bytes]() mutable {
+                             setSessionFreed(sessionFreed() + total);
+                             if (count > 0)
+                                 setToast(Toast(removalToastText(total, count, permanently), kRemovalSymbol));
+                             lastGuardRefused.clear();
+                             for (const DeletionFailure& kept : guardFailures)
+                                 lastGuardRefused.insert(kept.path);
+                             // What the guard kept comes first, then what the removal left, each in its own
+                             // order.
+                             guardFailures.insert(guardFailures.end(), failures.begin(), failures.end());
+                             if (!guardFailures.empty()) setDeletionFailures(std::move(guardFailures));
+                             // What stayed ticked after losing part of itself weighs what is left of it. Done
+                             // before the entries that went leave, which a large selection works out aside.
+                             queue().shrink(wentBelow);
+                             completingRemoved = removedSet;
+                             if (request.onComplete) request.onComplete(removed);
+                             completingRemoved.reset();
+                             if (!services_.isDemo()) refreshVolumes();
+                             // What went to the Trash is there now: its figure (and what emptying it will
+                             // give back) must not stay at the size it had before.
+                             if (!permanently && count > 0) cleanup().measureTrash();
+                             // A large removal's lists are freed aside.
+                             Background::dispose(std::move(removed));
+                             Background::dispose(std::move(removedSet));
+                         });
         setIsDeleting(false);
         applyRemoval(*removedSet, &recheck, rechecked.get(), prune.get());
         setVanishingPaths({});
