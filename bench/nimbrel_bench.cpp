@@ -6,6 +6,7 @@
 //   nimbrel-bench twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]
 //   nimbrel-bench explorer PATH [--min-tracked BYTES]
 //   nimbrel-bench window PATH [--twins 1] [--remove N]
+//   nimbrel-bench evaporate ROWS [--visible V] [--reduce 1] [--trace 1] [--frames DIR]
 //   nimbrel-bench files PATH
 //   nimbrel-bench prune PATH [--count N] [--min-tracked BYTES]
 //
@@ -29,6 +30,8 @@
 namespace nimbrel::bench {
 int runExplorer(const std::string& path, long long minTracked);             // explorer_bench.cpp
 int runWindow(const std::string& path, bool twins, long long removeCount);  // window_bench.cpp
+int runEvaporate(long long rows, int visible, bool reduce, bool trace,
+                 const std::string& framesDir);  // effects_bench.cpp
 }  // namespace nimbrel::bench
 #endif
 
@@ -237,6 +240,15 @@ const Command kCommands[] = {
      "window PATH [--twins 1] [--remove N]\n"
      "                                     scan, twins, removal in the main window; GUI-thread stalls",
      runWindow},
+    {"evaporate",
+     "evaporate ROWS [--visible V] [--reduce 1] [--trace 1] [--frames DIR]\n"
+     "                                     ROWS of Biggest sent to the Trash (demo); frame costs",
+     [](const Args& args) {
+         return nimbrel::bench::runEvaporate(
+             std::strtoll(args.path.c_str(), nullptr, 10), int(args.number("--visible", 8)),
+             args.number("--reduce", 0) != 0, args.number("--trace", 0) != 0,
+             args.has("--frames") ? args.options.at("--frames") : std::string());
+     }},
 #endif
 };
 

@@ -77,14 +77,23 @@ double EffectLibrary::evaporateLift(QSizeF size) {
 }
 
 QImage EffectLibrary::evaporate(const QImage& layer, double progress, QSizeF size, double seed, int lift) {
+    QImage out;
+    evaporate(layer, progress, size, seed, lift, out);
+    return out;
+}
+
+void EffectLibrary::evaporate(const QImage& layer, double progress, QSizeF size, double seed, int lift,
+                              QImage& out) {
     const QImage src = layer.format() == QImage::Format_ARGB32_Premultiplied
                            ? layer
                            : layer.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     const int w = src.width(), h = src.height();
     lift = std::max(0, lift);
-    QImage out(w, h + lift, QImage::Format_ARGB32_Premultiplied);
+    if (out.size() != QSize(w, h + lift) || out.format() != QImage::Format_ARGB32_Premultiplied)
+        out = QImage(w, h + lift, QImage::Format_ARGB32_Premultiplied);
     out.fill(Qt::transparent);
-    if (w == 0 || h == 0 || progress >= 1) return out;
+    out.setDevicePixelRatio(layer.devicePixelRatio());
+    if (w == 0 || h == 0 || progress >= 1) return;
     const double p = std::max(0.0, progress);
 
     const double scale = size.width() > 0 ? w / size.width() : 1.0;
@@ -126,8 +135,6 @@ QImage EffectLibrary::evaporate(const QImage& layer, double progress, QSizeF siz
             }
         }
     }
-    out.setDevicePixelRatio(layer.devicePixelRatio());
-    return out;
 }
 
 QImage EffectLibrary::fog(QSize size, double constant, double scale) {

@@ -23,6 +23,10 @@ struct EffectLibrary {
     // result is `lift` pixels taller than the layer, the extra room above it (see evaporateLift). The
     // seed changes which grains leave first and where they drift.
     static QImage evaporate(const QImage& layer, double progress, QSizeF size, double seed, int lift);
+    // The same into `out`, whose memory is reused when it already has the size (one frame after the
+    // next of the same item allocates nothing).
+    static void evaporate(const QImage& layer, double progress, QSizeF size, double seed, int lift,
+                          QImage& out);
 
     // The fog over a window of `size`: faint light wisps from a noise field seeded by `constant`. It
     // has no time argument, so callers compute it once per size. `scale` renders it smaller (it is

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QWidget>
+#include <utility>
 
 #include "theme/effect_library.h"
 #include "theme/shapes.h"
@@ -52,19 +53,23 @@ void EvaporateEffect::setUsesLibrary(bool use) {
     update();
 }
 
+// The room the effect takes depends on its mode and the item's size, never on the progress. Qt
+// answers a new bounding rect by repainting the item's whole parent (a list of every row), so it is
+// announced only when the mode changes; a frame repaints the item's own room.
 void EvaporateEffect::setProgress(double p) {
-    opacityOnly_ = false;
-    if (p == progress_) return;
+    const bool modeChanged = std::exchange(opacityOnly_, false);
+    if (p == progress_ && !modeChanged) return;
     progress_ = p;
-    updateBoundingRect();
+    if (modeChanged) updateBoundingRect();
     update();
 }
 
 void EvaporateEffect::setOpacityOnly(double opacity) {
-    opacityOnly_ = true;
+    if (opacityOnly_ && opacity == opacity_) return;
+    const bool modeChanged = !std::exchange(opacityOnly_, true);
     progress_ = 0;
     opacity_ = opacity;
-    updateBoundingRect();
+    if (modeChanged) updateBoundingRect();
     update();
 }
 
@@ -87,16 +92,23 @@ void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLe
 
 void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress,
                                  double seed, bool useLibrary) {
+    QImage buffer;
+    paintLayer(p, layer, topLeft, progress, seed, useLibrary, buffer);
+}
+
+void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress,
+                                 double seed, bool useLibrary, QImage& buffer) {
     const double dpr = layer.devicePixelRatio();
     if (useLibrary) {
         if (!libraryEffectOn(progress)) {
             p.drawImage(topLeft, layer);
             return;
         }
+        if (progress >= 1) return;
         const QSizeF size = QSizeF(layer.size()) / dpr;
         const int lift = int(std::ceil(EffectLibrary::evaporateLift(size) * dpr));
-        const QImage out = EffectLibrary::evaporate(layer, progress, size, seed, lift);
-        p.drawImage(topLeft - QPointF(0, lift / dpr), out);
+        EffectLibrary::evaporate(layer, progress, size, seed, lift, buffer);
+        p.drawImage(topLeft - QPointF(0, lift / dpr), buffer);
         return;
     }
     const Fallback f = fallback(progress);
@@ -118,31 +130,53 @@ void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLe
     p.restore();
 }
 
+bool EvaporateEffect::underWay() const {
+    if (opacityOnly_) return false;
+    return useLibrary_ ? libraryEffectOn(progress_) : progress_ > 0;
+}
+
 void EvaporateEffect::draw(QPainter* painter) {
-    if (opacityOnly_) {
-        if (opacity_ >= 1) {
-            drawSource(painter);
-            return;
-        }
+    // Gone, or evaporated: nothing to draw and no reason to paint the item at all.
+    if (opacityOnly_ ? opacity_ <= 0 : progress_ >= 1) return;
+    if (!underWay()) {
+        // At rest the item may change between frames: a fresh picture each time.
+        still_ = QImage();
+        frame_ = QImage();
+        QPoint offset;
+        const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
+        ++picturesTaken_;
+        if (source.isNull()) return;
         painter->save();
-        painter->setOpacity(painter->opacity() * opacity_);
-        drawSource(painter);
+        if (opacityOnly_) painter->setOpacity(painter->opacity() * opacity_);
+        painter->drawPixmap(offset, source);
         painter->restore();
         return;
     }
-    if (progress_ <= 0 || (useLibrary_ && !libraryEffectOn(progress_))) {
-        drawSource(painter);
-        return;
+    // Under way: the item as it was when it started to go, taken again only if its size changed.
+    const QSizeF item = sourceBoundingRect(Qt::LogicalCoordinates).size();
+    if (still_.isNull() || QSizeF(still_.size()) / still_.devicePixelRatio() != item) {
+        const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &stillOffset_, QGraphicsEffect::NoPad);
+        ++picturesTaken_;
+        if (source.isNull()) return;
+        still_ = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        still_.setDevicePixelRatio(source.devicePixelRatio());
     }
-    QPoint offset;
-    const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
-    if (source.isNull()) return;
-    QImage layer = source.toImage();
-    layer.setDevicePixelRatio(source.devicePixelRatio());
     painter->save();
-    painter->translate(offset);
-    paintLayer(*painter, layer, QPointF(0, 0), progress_, seed_, useLibrary_);
+    painter->translate(stillOffset_);
+    paintLayer(*painter, still_, QPointF(0, 0), progress_, seed_, useLibrary_, frame_);
     painter->restore();
+}
+namespace {
+// What the evaporations under way cost: widgets live on the GUI thread only.
+double runningNow = 0;
+
+bool onScreen(const QWidget* widget) {
+    return widget->isVisible() && !widget->visibleRegion().isEmpty();
+}
+}  // namespace
+
+double EvaporateTrigger::running() {
+    return runningNow;
 }
 
 EvaporateTrigger::EvaporateTrigger(QWidget* target, double seed)
@@ -151,32 +185,58 @@ EvaporateTrigger::EvaporateTrigger(QWidget* target, double seed)
     connect(&amount_.animation(), &QAbstractAnimation::finished, this, [this] { apply(amount_.value()); });
 }
 
+EvaporateTrigger::~EvaporateTrigger() {
+    release();
+}
+
+void EvaporateTrigger::release() {
+    runningNow = std::max(0.0, runningNow - cost_);
+    cost_ = 0;
+}
+
 void EvaporateTrigger::setVanishing(bool vanishing) {
     if (vanishing == vanishing_) return;
     vanishing_ = vanishing;
     if (!target_) return;
-    reduced_ = ReduceMotion::isOn();
     if (!effect_) {
         effect_ = new EvaporateEffect(target_);
         effect_->setSeed(seed_);
         target_->setGraphicsEffect(effect_);
     }
-    if (reduced_) {
-        amount_.animateTo(vanishing ? 1 : 0, Motion::snappy(0.25));
+    if (vanishing) {
+        // Still under way on its way back, it keeps its place in the budget.
+        const double dpr = target_->devicePixelRatioF();
+        const double cost = cost_ > 0 ? 0 : target_->width() * dpr * target_->height() * dpr;
+        atOnce_ = ReduceMotion::isOn() || !onScreen(target_) ||
+                  (cost > 0 && runningNow > 0 && runningNow + cost > kBudget);
+        if (atOnce_) {
+            release();
+            amount_.setImmediate(1);
+        } else {
+            cost_ += cost;
+            runningNow += cost;
+            amount_.animateTo(1, Motion::evaporate());
+        }
+    } else if (atOnce_ || ReduceMotion::isOn()) {
+        atOnce_ = false;
+        release();
+        amount_.setImmediate(0);
     } else {
-        amount_.animateTo(vanishing ? 1 : 0, vanishing ? Motion::evaporate() : Motion::snappy(0.2));
+        amount_.animateTo(0, Motion::snappy(0.2));
     }
     apply(amount_.value());
 }
 
 void EvaporateTrigger::apply(double amount) {
+    // Evaporated, back, or never animated (instant motion): it costs no more frames.
+    if (!amount_.isRunning()) release();
     if (!effect_ || !target_) return;
-    if (reduced_)
-        effect_->setOpacityOnly(1 - amount);
+    if (atOnce_)
+        effect_->setOpacityOnly(0);
     else
         effect_->setProgress(amount);
     // Above the neighbours while under way (the grains and the fallback both leave the item's bounds).
-    const bool raise = amount > 0 && !reduced_;
+    const bool raise = amount > 0 && !atOnce_;
     if (raise && !raised_) {
         below_ = nullptr;
         if (QWidget* parent = target_->parentWidget()) {

@@ -34,7 +34,9 @@ struct NimbrelShaders {
 
 // An item dissolving as it is removed: the library's "evaporate" over the item's picture, or, without
 // it, the fallback that blurs it, lifts it and fades it out; `progress` runs from 0 (intact) to 1
-// (gone). In `opacityOnly` mode (Reduce Motion) it only fades.
+// (gone). In `opacityOnly` mode it only fades. It always draws from a picture of the item, never
+// straight onto the window (the item's own effects would open a second painter there); while under
+// way that picture is taken once, so a frame costs the effect alone, not the item's painting.
 class EvaporateEffect : public QGraphicsEffect {
     Q_OBJECT
   public:
@@ -71,33 +73,57 @@ class EvaporateEffect : public QGraphicsEffect {
                            bool useLibrary);
 
     QRectF boundingRectFor(const QRectF& rect) const override;
+    // How many times the item was painted into a picture (tests: once per evaporation).
+    int picturesTaken() const { return picturesTaken_; }
 
   protected:
     void draw(QPainter* painter) override;
 
   private:
+    bool underWay() const;
+    static void paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress, double seed,
+                           bool useLibrary, QImage& buffer);
+
     double progress_ = 0;
     double seed_ = 0;
     bool opacityOnly_ = false;
     double opacity_ = 1;
     bool useLibrary_;
+    // The item as it looked when it started to go, and where it sits; kept while under way.
+    QImage still_;
+    QPoint stillOffset_;
+    QImage frame_;  // the last frame's buffer, reused
+    int picturesTaken_ = 0;
 };
 
 // Turns a widget's vanishing flag into the evaporate animation: in with the evaporate motion (1 s),
-// back with the snappy curve (0.2 s); under Reduce Motion a plain fade over 0.25 s. The effect is
-// installed only while the item is not at rest, so resting widgets keep their own graphics effect slot.
-// While it is under way the widget is drawn above its siblings, and goes back to its place after.
+// back with the snappy curve (0.2 s). The effect is installed only while the item is not at rest, so
+// resting widgets keep their own graphics effect slot. While it is under way the widget is drawn
+// above its siblings, and goes back to its place after.
+//
+// A frame costs every evaporation that runs, in proportion to the items' area, so only items on
+// screen evaporate, and only while those under way stay within kBudget; the others (and every item
+// under Reduce Motion) just go, and come back at once if the removal keeps them.
 class EvaporateTrigger : public QObject {
     Q_OBJECT
   public:
+    // Device pixels of the items evaporating at once: 16 list rows of 1,000 x 50 points.
+    static constexpr double kBudget = 16 * 1000.0 * 50;
+    // The device pixels evaporating now, on this thread's widgets.
+    static double running();
+
     explicit EvaporateTrigger(QWidget* target, double seed = 0);
+    ~EvaporateTrigger() override;
     void setVanishing(bool vanishing);
     bool isVanishing() const { return vanishing_; }
+    // Vanishing without the animation: the item is simply not drawn.
+    bool wentAtOnce() const { return atOnce_; }
     EvaporateEffect* effect() const { return effect_; }
     AnimatedValue& animation() { return amount_; }
 
   private:
     void apply(double amount);
+    void release();
 
     QPointer<QWidget> target_;
     QPointer<EvaporateEffect> effect_;
@@ -105,7 +131,8 @@ class EvaporateTrigger : public QObject {
     bool raised_ = false;
     double seed_;
     bool vanishing_ = false;
-    bool reduced_ = false;
+    bool atOnce_ = false;
+    double cost_ = 0;  // the part of kBudget it holds while under way
     AnimatedValue amount_{0};
 };
 

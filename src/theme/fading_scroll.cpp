@@ -1,6 +1,7 @@
 #include "theme/fading_scroll.h"
 
 #include <QEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -26,10 +27,12 @@ FadingScroll::FadingScroll(Qt::Orientation axis, double fade, QWidget* parent)
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     }
-    viewport()->setGraphicsEffect(new FadeMaskEffect(this));
+    mask_ = new FadeMaskEffect(this);
+    viewport()->setGraphicsEffect(mask_);
     viewport()->installEventFilter(this);
+    // A band fading in or out repaints the band alone.
     for (AnimatedValue* a : {&leading_, &trailing_})
-        connect(a, &AnimatedValue::changed, this, [this] { viewport()->update(); });
+        connect(a, &AnimatedValue::changed, this, [this] { viewport()->update(bands()); });
     QScrollBar* bar = axis_ == Qt::Vertical ? verticalScrollBar() : horizontalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, [this] { recompute(); });
     connect(bar, &QScrollBar::rangeChanged, this, [this] { recompute(); });
@@ -85,7 +88,17 @@ void FadingScroll::resizeEvent(QResizeEvent* e) {
 
 void FadingScroll::scrollContentsBy(int dx, int dy) {
     QScrollArea::scrollContentsBy(dx, dy);
+    mask_->invalidate();
     viewport()->update();
+}
+
+QRegion FadingScroll::bands() const {
+    const QRect all = viewport()->rect();
+    const int edge =
+        int(std::ceil(std::min(fade_, (axis_ == Qt::Vertical ? all.height() : all.width()) / 2.0)));
+    if (axis_ == Qt::Vertical)
+        return QRegion(0, 0, all.width(), edge) + QRegion(0, all.height() - edge, all.width(), edge);
+    return QRegion(0, 0, edge, all.height()) + QRegion(all.width() - edge, 0, edge, all.height());
 }
 
 void FadingScroll::wheelEvent(QWheelEvent* e) {
@@ -120,36 +133,90 @@ bool FadingScroll::eventFilter(QObject* watched, QEvent* event) {
 
 FadeMaskEffect::FadeMaskEffect(FadingScroll* owner) : QGraphicsEffect(owner), owner_(owner) {}
 
-void FadeMaskEffect::draw(QPainter* painter) {
-    // Always through the source's picture, even with no band showing: drawSource() paints the list
-    // straight onto the window, and an effect inside it (a set or a row evaporating) then opens a
-    // second painter on the window while ours is still active.
-    QPoint offset;
-    const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
-    if (source.isNull()) return;
-    if (owner_->fade() <= 0 || (owner_->leadingFade() <= 0 && owner_->trailingFade() <= 0)) {
-        painter->drawPixmap(offset, source);
-        return;
-    }
-    QImage layer = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const double dpr = source.devicePixelRatio();
-    const QSizeF logical = QSizeF(layer.size()) / dpr;
+QRegion FadeMaskEffect::repainted(const QPainter& painter) const {
+    const QRect all = owner_->viewport()->rect();
+    const QPaintEngine* engine = painter.paintEngine();
+    const QRegion clip = engine ? engine->systemClip() : QRegion();
+    if (clip.isEmpty()) return all;
+    // The clip is in device pixels; the painter maps the viewport onto them.
+    bool invertible = false;
+    const QTransform toView = painter.deviceTransform().inverted(&invertible);
+    if (!invertible) return all;
+    QRegion region;
+    for (const QRect& r : clip)
+        region += toView.mapRect(QRectF(r)).toAlignedRect();
+    return region & all;
+}
+
+void FadeMaskEffect::mask(const QRegion& region) {
+    maskedFade_ = owner_->fade();
+    maskedLeading_ = owner_->leadingFade();
+    maskedTrailing_ = owner_->trailingFade();
+    if (region.isEmpty() || maskedFade_ <= 0 || (maskedLeading_ <= 0 && maskedTrailing_ <= 0)) return;
+    // Only the bands change anything: the rest of the mask is opaque.
+    const double dpr = picture_.devicePixelRatio();
     const bool vertical = owner_->axis() == Qt::Vertical;
-    const double length = vertical ? logical.height() : logical.width();
+    const double length = vertical ? picture_.height() : picture_.width();
+    const double logicalLength = length / dpr;
+    const double band = std::min(owner_->fade(), logicalLength / 2) * dpr;
     QLinearGradient g(0, 0, vertical ? 0 : length, vertical ? length : 0);
-    const double band = std::min(owner_->fade(), length / 2) / length;
-    g.setColorAt(0, QColor::fromRgbF(0, 0, 0, float(owner_->maskAlpha(0, length))));
-    g.setColorAt(band, Qt::black);
-    g.setColorAt(1 - band, Qt::black);
-    g.setColorAt(1, QColor::fromRgbF(0, 0, 0, float(owner_->maskAlpha(length, length))));
-    {
-        QPainter lp(&layer);
-        lp.scale(dpr, dpr);
-        lp.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        lp.fillRect(QRectF(QPointF(0, 0), logical), g);
+    g.setColorAt(0, QColor::fromRgbF(0, 0, 0, float(owner_->maskAlpha(0, logicalLength))));
+    g.setColorAt(band / length, Qt::black);
+    g.setColorAt(1 - band / length, Qt::black);
+    g.setColorAt(1, QColor::fromRgbF(0, 0, 0, float(owner_->maskAlpha(logicalLength, logicalLength))));
+    const int edge = int(std::ceil(band));
+    const int w = picture_.width(), h = picture_.height();
+    const QRect lead = vertical ? QRect(0, 0, w, edge) : QRect(0, 0, edge, h);
+    const QRect trail = vertical ? QRect(0, h - edge, w, edge) : QRect(w - edge, 0, edge, h);
+    QPainter p(&picture_);
+    p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    for (const QRect& r : region) {
+        const QRect px = QRectF(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr).toAlignedRect();
+        for (const QRect& b : {lead, trail})
+            if (const QRect part = px & b; !part.isEmpty()) p.fillRect(part, g);
     }
-    layer.setDevicePixelRatio(dpr);
-    painter->drawImage(offset, layer);
+}
+
+void FadeMaskEffect::release() {
+    picture_ = QImage();
+    stale_ = true;
+}
+
+void FadeMaskEffect::draw(QPainter* painter) {
+    QWidget* view = owner_->viewport();
+    const double dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const QSize pixels = (QSizeF(view->size()) * dpr).toSize();
+    if (pixels.isEmpty()) return;
+    if (picture_.size() != pixels || picture_.devicePixelRatio() != dpr) {
+        picture_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        picture_.setDevicePixelRatio(dpr);
+        stale_ = true;
+    }
+    QRegion redraw = stale_ ? QRegion(view->rect()) : repainted(*painter);
+    stale_ = false;
+    // The bands changed strength: what lies under them is drawn again and masked anew.
+    if (owner_->fade() != maskedFade_ || owner_->leadingFade() != maskedLeading_ ||
+        owner_->trailingFade() != maskedTrailing_)
+        redraw += owner_->bands();
+    lastRedrawn_ = redraw;
+    if (!redraw.isEmpty()) {
+        {
+            QPainter clear(&picture_);
+            clear.setCompositionMode(QPainter::CompositionMode_Source);
+            for (const QRect& r : redraw)
+                clear.fillRect(r, Qt::transparent);
+        }
+        // The viewport paints itself normally while its effect draws (Qt skips the effect then).
+        view->render(&picture_, redraw.boundingRect().topLeft(), redraw, QWidget::DrawChildren);
+    }
+    mask(redraw);
+    painter->drawImage(QPointF(0, 0), picture_);
+}
+
+void FadingScroll::hideEvent(QHideEvent* e) {
+    // A list out of sight keeps no picture of itself.
+    mask_->release();
+    QScrollArea::hideEvent(e);
 }
 
 void FadingScroll::showEvent(QShowEvent* e) {

@@ -7,6 +7,8 @@
 
 namespace nimbrel {
 
+class FadeMaskEffect;
+
 // The scroll container of lists, grids and chip rows: one direction, and each edge softens into
 // transparency only while more content lies beyond it.
 class FadingScroll : public QScrollArea {
@@ -37,9 +39,13 @@ class FadingScroll : public QScrollArea {
 
     // Alpha of the mask at a distance along the axis (0 = start) for a visible length.
     double maskAlpha(double at, double length) const;
+    FadeMaskEffect* maskEffect() const { return mask_; }
+    // The two band areas of the viewport.
+    QRegion bands() const;
 
   protected:
     void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void wheelEvent(QWheelEvent*) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -53,19 +59,41 @@ class FadingScroll : public QScrollArea {
     Edges edges_;
     AnimatedValue leading_{0};
     AnimatedValue trailing_{0};
+    FadeMaskEffect* mask_;
 };
 
-// Masks the scroll view's viewport with the two bands.
+// Masks the scroll view's viewport with the two bands. The viewport's picture is kept between frames
+// (while the list shows) and only the part the frame repaints is drawn again (an evaporating row costs its
+// own rectangle, not the whole list); the bands are applied to that part alone. The list is always drawn from
+// that picture: painting it straight onto the window would let an effect inside it (a row evaporating, a set
+// folding) open a second painter on the window while ours is active.
 class FadeMaskEffect : public QGraphicsEffect {
     Q_OBJECT
   public:
     explicit FadeMaskEffect(FadingScroll* owner);
+    // The next frame draws everything again (the content moved as a whole).
+    void invalidate() { stale_ = true; }
+    // What the last frame drew again, in the viewport's coordinates, and the masked picture (tests).
+    QRegion lastRedrawn() const { return lastRedrawn_; }
+    const QImage& picture() const { return picture_; }
+    // Frees the picture; the next frame draws everything.
+    void release();
 
   protected:
     void draw(QPainter* painter) override;
 
   private:
+    // The part of the viewport the painter is about to repaint; the whole of it if unknown.
+    QRegion repainted(const QPainter& painter) const;
+    void mask(const QRegion& region);
+
     FadingScroll* owner_;
+    QImage picture_;  // the viewport and its children as last drawn, the bands applied
+    bool stale_ = true;
+    double maskedLeading_ = -1;
+    double maskedTrailing_ = -1;
+    double maskedFade_ = -1;
+    QRegion lastRedrawn_;
 };
 
 }  // namespace nimbrel

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QGraphicsOpacityEffect>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTest>
+#include <functional>
+#include <memory>
 
+#include "support/painter_warnings.h"
 #include "theme/backdrop.h"
 #include "theme/evaporate_effect.h"
 
@@ -129,6 +133,105 @@ TEST(EvaporateEffectTest, RaisedAboveItsNeighboursWhileUnderWay) {
         EXPECT_EQ(order(), (QList<QWidget*>{first, second, third}));
         EXPECT_EQ(first->graphicsEffect(), nullptr);
     }
+    ReduceMotion::setOverride(std::nullopt);
+}
+
+// A row-sized widget that paints a fill, with a child that has a graphics effect of its own (as a
+// dimmed badge or a fading control inside a row has).
+QWidget* paintedRow(QWidget* parent, QRect geometry) {
+    auto* row = new QWidget(parent);
+    row->setGeometry(geometry);
+    row->setAutoFillBackground(true);
+    row->setPalette(QPalette(QColor(90, 140, 220)));
+    auto* inner = new QWidget(row);
+    inner->setGeometry(10, 10, 40, 20);
+    inner->setAutoFillBackground(true);
+    auto* dim = new QGraphicsOpacityEffect(inner);
+    dim->setOpacity(0.5);
+    inner->setGraphicsEffect(dim);
+    return row;
+}
+
+TEST(EvaporateEffectTest, DrawsThroughAPictureTakenOnceWhileUnderWay) {
+    // Outside any fading list, so nothing above the effect draws from a picture of its own.
+    PainterWarnings warnings;
+    QWidget window;
+    window.resize(400, 200);
+    QWidget* row = paintedRow(&window, QRect(0, 100, 400, 50));
+    auto* effect = new EvaporateEffect(row);
+    row->setGraphicsEffect(effect);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // At rest the item may change, so each repaint takes its picture again; under way the picture
+    // taken as it starts to go serves every frame.
+    struct Step {
+        const char* what;
+        std::function<void()> set;
+        bool picture;
+    } steps[] = {
+        {"at rest", [&] { effect->setProgress(0); }, true},
+        {"faded", [&] { effect->setOpacityOnly(0.5); }, true},
+        {"starting to go", [&] { effect->setProgress(0.3); }, true},
+        {"further", [&] { effect->setProgress(0.6); }, false},
+        {"further still", [&] { effect->setProgress(0.9); }, false},
+        {"gone", [&] { effect->setProgress(1); }, false},
+        {"back at rest", [&] { effect->setProgress(0); }, true},
+        {"gone at once", [&] { effect->setOpacityOnly(0); }, false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const int before = effect->picturesTaken();
+        step.set();
+        QApplication::processEvents();
+        window.repaint();
+        if (step.picture) {
+            EXPECT_GE(effect->picturesTaken(), before + 1);
+        } else {
+            EXPECT_EQ(effect->picturesTaken(), before);
+        }
+        window.grab();
+        EXPECT_TRUE(PainterWarnings::seen().isEmpty()) << PainterWarnings::text();
+    }
+}
+
+TEST(EvaporateEffectTest, OnlyItemsOnScreenAndWithinTheBudgetEvaporate) {
+    ReduceMotion::setOverride(false);
+    QWidget window;
+    window.resize(1000, 1200);
+    // 20 rows of 1,000 x 50 on screen and one below the window's edge.
+    std::vector<std::unique_ptr<EvaporateTrigger>> triggers;
+    for (int i = 0; i <= 20; ++i) {
+        QWidget* row = paintedRow(&window, QRect(0, i < 20 ? i * 50 : 1300, 1000, 50));
+        triggers.push_back(std::make_unique<EvaporateTrigger>(row, i / 21.0));
+    }
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const double dpr = window.devicePixelRatioF();
+    const int fit = int(EvaporateTrigger::kBudget / (1000 * 50 * dpr * dpr));
+    ASSERT_GE(fit, 1);
+    ASSERT_LT(fit, 20);
+    for (auto& t : triggers)
+        t->setVanishing(true);
+    for (int i = 0; i <= 20; ++i) {
+        SCOPED_TRACE(i);
+        const bool animated = i < fit;
+        EXPECT_EQ(triggers[size_t(i)]->wentAtOnce(), !animated);
+        EXPECT_EQ(triggers[size_t(i)]->animation().isRunning(), animated);
+        // One that went at once is not drawn at all.
+        if (!animated) {
+            EXPECT_DOUBLE_EQ(triggers[size_t(i)]->effect()->opacity(), 0);
+        }
+    }
+    EXPECT_DOUBLE_EQ(EvaporateTrigger::running(), fit * 1000 * 50 * dpr * dpr);
+    // An evaporation that ended gives its share back; one that went at once comes back at once.
+    triggers[0]->animation().animation().setCurrentTime(1000);
+    EXPECT_DOUBLE_EQ(EvaporateTrigger::running(), (fit - 1) * 1000 * 50 * dpr * dpr);
+    triggers[20]->setVanishing(false);
+    EXPECT_FALSE(triggers[20]->wentAtOnce());
+    EXPECT_EQ(triggers[20]->effect(), nullptr);
+    // Rows deleted under way (a list dropping them) give theirs back too.
+    triggers.clear();
+    EXPECT_DOUBLE_EQ(EvaporateTrigger::running(), 0);
     ReduceMotion::setOverride(std::nullopt);
 }
 

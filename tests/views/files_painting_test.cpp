@@ -8,6 +8,7 @@
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
 #include "support/animations.h"
+#include "support/painter_warnings.h"
 #include "support/wait_for.h"
 #include "theme/chip.h"
 #include "theme/motion.h"
@@ -22,26 +23,6 @@
 
 namespace nimbrel {
 namespace {
-
-// Collects every painter complaint Qt logs while a test runs.
-class PainterWarnings {
-  public:
-    PainterWarnings() {
-        seen().clear();
-        previous_ =
-            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-                if (type != QtDebugMsg && text.contains(QLatin1String("QPainter"))) seen() << text;
-            });
-    }
-    ~PainterWarnings() { qInstallMessageHandler(previous_); }
-    static QStringList& seen() {
-        static QStringList list;
-        return list;
-    }
-
-  private:
-    QtMessageHandler previous_;
-};
 
 std::vector<ItemRow*> builtRows(QWidget* root) {
     std::vector<ItemRow*> rows;
