@@ -137,7 +137,8 @@ QRegion FadeMaskEffect::repainted(const QPainter& painter) const {
     const QRect all = owner_->viewport()->rect();
     const QPaintEngine* engine = painter.paintEngine();
     const QRegion clip = engine ? engine->systemClip() : QRegion();
-    if (clip.isEmpty()) return all;
+    // Unknown, or drawn turned or scaled into an outer picture: everything, to be sure.
+    if (clip.isEmpty() || painter.worldTransform().type() > QTransform::TxTranslate) return all;
     // The clip is in device pixels; the painter maps the viewport onto them.
     bool invertible = false;
     const QTransform toView = painter.deviceTransform().inverted(&invertible);
