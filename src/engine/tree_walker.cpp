@@ -17,6 +17,11 @@ namespace {
 
 using walk::kDirFlags;
 
+// How many folders above it are opened again along with a folder that was closed for the budget.
+constexpr std::size_t kReopenRun = walk::kHeldFolders / 2;
+// Holding the run never closes a folder of it: the budget has room for it, the root and one more.
+static_assert(kReopenRun + 2 <= walk::kHeldFolders);
+
 // A frame that once held a huge folder gives its memory back when it is left.
 constexpr std::size_t kShrinkAbove = 1 << 16;
 
@@ -62,24 +67,38 @@ void TreeWalker::releaseIfDone(std::size_t index) {
     if (index > 0 && frame.fd >= 0 && frame.next >= frame.lastSub) release(index);
 }
 
-// Opens again the live frame `index`, closed for the budget, from the nearest folder above it that
-// is still open, and holds it. It must still be the folder that was read: one moved away or
+// Opens again the live frame `index`, closed for the budget, and holds it. The folders from the
+// nearest one still open above it are closed too: the run of them just above `index` is opened
+// again with it, one name at a time, so that climbing on costs one name each instead of a path from
+// far above each. Every folder opened must still be the folder that was read: one moved away or
 // replaced meanwhile fails with kChanged, and its remaining sub-folders go unread. False with errno
-// set when it cannot be opened.
+// set when `index` cannot be opened.
 bool TreeWalker::reopen(std::size_t index) {
     std::size_t base = index - 1;
     while (frames_[base].fd < 0)
         --base;  // the root is open while anything below it is
-    const std::size_t from = frames_[base].pathLength;
-    const int fd = walk::openBelow(frames_[base].fd,
-                                   std::string_view(path_).substr(from, frames_[index].pathLength - from));
-    if (fd < 0) return false;
-    if (!walk::isListed(fd, frames_[index].self.device, frames_[index].self.inode)) {
-        close(fd);
-        errno = walk::kChanged;
-        return false;
+    const std::size_t first = std::max(base + 1, index + 1 - std::min<std::size_t>(index, kReopenRun));
+    int fd = frames_[base].fd;
+    for (std::size_t i = first; i <= index; ++i) {
+        // From `base` to the first of the run in one call; then one name at a time.
+        const std::size_t from = frames_[i == first ? base : i - 1].pathLength;
+        const int next =
+            walk::openBelow(fd, std::string_view(path_).substr(from, frames_[i].pathLength - from));
+        const int saved = errno;
+        if (i > first && frames_[i - 1].fd != fd) close(fd);
+        if (next < 0) {
+            errno = saved;
+            return false;
+        }
+        if (!walk::isListed(next, frames_[i].self.device, frames_[i].self.inode)) {
+            close(next);
+            errno = walk::kChanged;
+            return false;
+        }
+        fd = next;
+        // Held if sub-folders of it are still to be opened; the last one is, by the caller's asking.
+        if (i == index || frames_[i].next < frames_[i].lastSub) hold(i, fd);
     }
-    hold(index, fd);
     return true;
 }
 

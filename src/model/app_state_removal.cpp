@@ -263,6 +263,8 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
         completingRemoved = &removedSet;
         if (request.onComplete) request.onComplete(removed);
         completingRemoved = nullptr;
+        // What stayed ticked after losing part of itself weighs what is left of it.
+        queue().shrink(recheck.bytes);
         if (!services_.isDemo()) refreshVolumes();
         // What went to the Trash is there now: its figure (and what emptying it will give back)
         // must not stay at the size it had before.

@@ -240,6 +240,18 @@ void CleanQueue::removeEvaporated(const std::unordered_set<std::string>& paths,
     changed();
 }
 
+void CleanQueue::shrink(const std::unordered_map<std::string, int64_t>& wentBelow) {
+    bool shrunk = false;
+    for (const auto& [id, bytes] : wentBelow) {
+        const auto found = positions_.find(id);
+        if (found == positions_.end() || bytes <= 0) continue;
+        CleanItem& item = items_[found->second];
+        item.size = std::max<int64_t>(0, item.size - bytes);
+        shrunk = true;
+    }
+    if (shrunk) changed();
+}
+
 bool CleanQueue::holdsInside(const std::string& path) const {
     // As in insert: the ids inside sort right after "<path>/".
     if (path == "/") {

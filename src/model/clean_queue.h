@@ -54,6 +54,9 @@ class CleanQueue : public QObject {
     // After a removal: drops the items whose ids are in either set.
     void removeEvaporated(const std::unordered_set<std::string>& paths,
                           const std::unordered_set<std::string>& cleared);
+    // After a removal that took part of some items: each of those ids keeps its place and loses
+    // the bytes that went below it, so the selection weighs what is still there.
+    void shrink(const std::unordered_map<std::string, int64_t>& wentBelow);
 
     // Count and size per source, in source order, leaving out sources without items.
     std::vector<SourceTotal> bySource() const;

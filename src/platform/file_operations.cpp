@@ -41,7 +41,7 @@ RemovalFileOps::Listing listOpen(int fd, const std::string& folder) {
 }  // namespace
 
 FileOperations::FileOperations(std::vector<std::string> anchors, std::vector<PinnedFolder> pinned)
-    : anchors_(std::move(anchors)), pinned_(std::move(pinned)) {}
+    : anchors_(std::move(anchors)), pinned_(std::move(pinned)), knownMounts_(currentMountIds()) {}
 
 std::vector<std::string> FileOperations::defaultAnchors() {
     return {HostLayout::current().home};
@@ -61,11 +61,13 @@ std::optional<RemovalError> FileOperations::removeItem(const std::string& path, 
     // A refused Trash move stays a failure: it never turns into a removal for good.
     if (!permanently) {
         int64_t leaving = 0;
-        std::optional<RemovalError> error = Trash::moveToTrash(path, anchors_, &leaving, pinned_, notFolder);
+        std::optional<RemovalError> error =
+            Trash::moveToTrash(path, anchors_, &leaving, pinned_, notFolder, &knownMounts_);
         counted_ = Counted{leaving, {}};
         return error;
     }
-    FileRemover::Report report = FileRemover::removeForGood(path, anchors_, pinned_, notFolder);
+    FileRemover::Report report =
+        FileRemover::removeForGood(path, anchors_, pinned_, notFolder, &knownMounts_);
     counted_ = Counted{report.freedBytes, std::move(report.goneInside)};
     return std::move(report.error);
 }
@@ -75,7 +77,7 @@ std::optional<RemovalFileOps::Counted> FileOperations::takeCounted() {
 }
 
 bool FileOperations::isFolder(const std::string& path) {
-    ParentFolder parent = openParent(path, anchors_, pinned_);
+    ParentFolder parent = openParent(path, anchors_, pinned_, &knownMounts_);
     EntryInfo entry;
     return !parent.error && statEntry(parent.fd.get(), parent.name.c_str(), entry) == 0 && entry.isFolder();
 }
@@ -86,7 +88,7 @@ bool FileOperations::hasOtherLinks(const std::string& path) {
 }
 
 RemovalFileOps::Listing FileOperations::list(const std::string& folder) {
-    ParentFolder parent = openParent(folder, anchors_, pinned_);
+    ParentFolder parent = openParent(folder, anchors_, pinned_, &knownMounts_);
     if (parent.error) {
         Listing listing;
         listing.error = parent.error;

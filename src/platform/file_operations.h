@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/removal_worker.h"
@@ -38,6 +40,9 @@ class FileOperations : public RemovalFileOps {
 
     std::vector<std::string> anchors_;
     std::vector<PinnedFolder> pinned_;
+    // The mounts there were when the removal began: an item whose folder lies on a newer one is
+    // refused, since what that mount shows was never reviewed.
+    std::unordered_set<uint64_t> knownMounts_;
     std::optional<Counted> counted_;
 };
 

@@ -325,8 +325,9 @@ int64_t FileRemover::bytesLeaving(int parentFd, const std::string& name, const s
 
 FileRemover::Report FileRemover::removeForGood(const std::string& path,
                                                const std::vector<std::string>& anchors,
-                                               const std::vector<PinnedFolder>& pinned, bool notFolder) {
-    ParentFolder parent = openParent(path, anchors, pinned);
+                                               const std::vector<PinnedFolder>& pinned, bool notFolder,
+                                               const std::unordered_set<uint64_t>* knownMounts) {
+    ParentFolder parent = openParent(path, anchors, pinned, knownMounts);
     if (parent.error) {
         Report report;
         report.error = parent.error;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/deletion.h"
@@ -33,8 +34,10 @@ struct FileRemover {
     // gives the "no such file" error.
     // `pinned`: folders that may be reached through links while they are the folders pinned.
     // `notFolder`: the item was reviewed as a file; a folder in its place is refused whole.
+    // `knownMounts`: see openParent.
     static Report removeForGood(const std::string& path, const std::vector<std::string>& anchors = {},
-                                const std::vector<PinnedFolder>& pinned = {}, bool notFolder = false);
+                                const std::vector<PinnedFolder>& pinned = {}, bool notFolder = false,
+                                const std::unordered_set<uint64_t>* knownMounts = nullptr);
 
     // What removing the entry `name` of the open folder `parentFd` would give back, walked the same
     // way and removing nothing: its files' allocated bytes, a hard-linked file only when all its

@@ -78,7 +78,7 @@ std::string unescapeMountField(const std::string& field) {
 }  // namespace
 
 ParentFolder openParent(const std::string& path, const std::vector<std::string>& anchors,
-                        const std::vector<PinnedFolder>& pinned) {
+                        const std::vector<PinnedFolder>& pinned, const MountIds* knownMounts) {
     ParentFolder parent;
     if (!isRemovablePathSpelling(path)) {
         parent.error = RemovalError::refused(RemovalError::Cause::notNormal,
@@ -133,6 +133,14 @@ ParentFolder openParent(const std::string& path, const std::vector<std::string>&
         }
         fd = std::move(next);
         start = end + 1;
+    }
+    EntryInfo folder;
+    if (knownMounts && statEntry(fd.get(), "", folder) == 0 && folder.mountId != 0 &&
+        !knownMounts->count(folder.mountId)) {
+        parent.error = RemovalError::refused(
+            RemovalError::Cause::pathChanged,
+            path + ": a file system was mounted on its way since the removal began; nothing was removed");
+        return parent;
     }
     parent.fd = std::move(fd);
     parent.name = path.substr(last + 1);
@@ -215,6 +223,13 @@ std::vector<MountEntry> readMountTable() {
     std::stringstream text;
     text << file.rdbuf();
     return parseMountTable(text.str());
+}
+
+MountIds currentMountIds() {
+    MountIds ids;
+    for (const MountEntry& mount : readMountTable())
+        ids.insert(mount.id);
+    return ids;
 }
 
 std::optional<OverlayUpper> overlayUpperOf(int fd) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -66,13 +67,17 @@ int statEntry(int dirFd, const char* name, EntryInfo& out);
 // lies strictly inside, else "/") may itself be reached through a link, and a pinned one only
 // while it is the folder it was pinned as. A folder on the way that is now a link or a file, or a
 // pinned folder that now leads elsewhere, is an error with cause pathChanged.
+// With `knownMounts` (the mounts there were when the removal began), a folder that lies on a
+// mount made since is an error with cause pathChanged too: something was mounted over a folder on
+// its way, and what it shows now is not what was reviewed.
 struct ParentFolder {
     UniqueFd fd;
     std::string name;  // the last component
     std::optional<RemovalError> error;
 };
+using MountIds = std::unordered_set<uint64_t>;
 ParentFolder openParent(const std::string& path, const std::vector<std::string>& anchors,
-                        const std::vector<PinnedFolder>& pinned = {});
+                        const std::vector<PinnedFolder>& pinned = {}, const MountIds* knownMounts = nullptr);
 
 // What is being done when a call fails: it tells which folder's permissions were in the way.
 enum class FailedStep { unlink, open, rename };
@@ -95,6 +100,8 @@ struct MountEntry {
     std::string options;  // the mount's and the super block's options, comma-joined
 };
 std::vector<MountEntry> readMountTable();
+// The ids of the mounts there are now.
+MountIds currentMountIds();
 std::vector<MountEntry> parseMountTable(const std::string& mountInfo);
 
 // An overlay file system's own layer: unlinking a name that has no file there only hides the lower

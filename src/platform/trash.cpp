@@ -173,9 +173,10 @@ std::string Trash::trashInfo(const std::string& originalPath, const std::string&
 
 std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
                                                const std::vector<std::string>& anchors, int64_t* leavingBytes,
-                                               const std::vector<PinnedFolder>& pinned, bool notFolder) {
+                                               const std::vector<PinnedFolder>& pinned, bool notFolder,
+                                               const std::unordered_set<uint64_t>* knownMounts) {
     if (leavingBytes) *leavingBytes = 0;
-    ParentFolder parent = openParent(path, anchors, pinned);
+    ParentFolder parent = openParent(path, anchors, pinned, knownMounts);
     if (parent.error) return parent.error;
     int parentFd = parent.fd.get();
     const std::string& name = parent.name;

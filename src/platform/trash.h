@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/deletion.h"
@@ -25,7 +26,8 @@ struct Trash {
                                                    const std::vector<std::string>& anchors = {},
                                                    int64_t* leavingBytes = nullptr,
                                                    const std::vector<PinnedFolder>& pinned = {},
-                                                   bool notFolder = false);
+                                                   bool notFolder = false,
+                                                   const std::unordered_set<uint64_t>* knownMounts = nullptr);
 
     // Where the Trash folder `trashFolder` really is, when a link on the way leads it to a folder
     // the guard keeps (the home, one of its main folders, a system folder): filling or emptying its

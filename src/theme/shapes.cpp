@@ -66,15 +66,43 @@ void boxPass(std::vector<float>& src, std::vector<float>& dst, int w, int h, int
     }
 }
 
+int boxFor(double radius) {
+    // Three box passes of this width have the variance of a Gaussian of sigma = radius / 2.
+    const double sigma = radius / 2.0;
+    return std::max(1, int(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
+}
+
+// Blurs a white mask in place. Its four channels are equal, so one is blurred and copied to all.
+void blurMask(QImage& img, double radius) {
+    if (radius <= 0.01) return;
+    const int w = img.width(), h = img.height();
+    const int box = boxFor(radius);
+    std::vector<float> a(size_t(w) * h), b(size_t(w) * h);
+    for (int y = 0; y < h; ++y) {
+        const uchar* line = img.constScanLine(y);
+        for (int x = 0; x < w; ++x)
+            a[size_t(y) * w + x] = line[x * 4 + 3];
+    }
+    for (int pass = 0; pass < 3; ++pass) {
+        boxPass(a, b, w, h, box, true);
+        boxPass(b, a, w, h, box, false);
+    }
+    for (int y = 0; y < h; ++y) {
+        uchar* line = img.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            const auto v = uchar(std::clamp(std::lround(a[size_t(y) * w + x]), 0L, 255L));
+            line[x * 4] = line[x * 4 + 1] = line[x * 4 + 2] = line[x * 4 + 3] = v;
+        }
+    }
+}
+
 }  // namespace
 
 QImage Shapes::blur(const QImage& source, double radius) {
     QImage img = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (radius <= 0.01) return img;
     const int w = img.width(), h = img.height();
-    // Three box passes of this width have the variance of a Gaussian of sigma = radius / 2.
-    const double sigma = radius / 2.0;
-    const int box = std::max(1, int(std::lround((std::sqrt(4 * sigma * sigma + 1) - 1) / 2)));
+    const int box = boxFor(radius);
     for (int channel = 0; channel < 4; ++channel) {
         std::vector<float> a(size_t(w) * h), b(size_t(w) * h);
         for (int y = 0; y < h; ++y) {
@@ -116,16 +144,22 @@ void Shapes::shadow(QPainter& p, const QPainterPath& shape, const QColor& color,
                             .arg(lb.width())
                             .arg(lb.height())
                             .arg(local.elementCount());
+    // A wide shadow has no detail finer than its blur: it is worked out at a fraction of its size
+    // and drawn stretched, which keeps a sheet's shadow from holding the main thread for a frame.
+    const double scale = radius >= 32 ? 0.25 : radius >= 12 ? 0.5 : 1.0;
     QImage* mask = cache.object(key);
     if (!mask) {
-        QImage img(size, QImage::Format_ARGB32_Premultiplied);
+        QImage img(QSize(int(std::ceil(size.width() * scale)), int(std::ceil(size.height() * scale))),
+                   QImage::Format_ARGB32_Premultiplied);
         img.fill(Qt::transparent);
         QPainter mp(&img);
         mp.setRenderHint(QPainter::Antialiasing);
+        mp.scale(scale, scale);
         mp.fillPath(local, Qt::white);
         mp.end();
-        mask = new QImage(blur(img, radius));
-        cache.insert(key, mask, std::max(1, size.width() * size.height() * 4 / 1024));
+        blurMask(img, radius * scale);
+        mask = new QImage(std::move(img));
+        cache.insert(key, mask, std::max(1, mask->width() * mask->height() * 4 / 1024));
     }
     QImage tinted(mask->size(), QImage::Format_ARGB32_Premultiplied);
     tinted.fill(Qt::transparent);
@@ -136,7 +170,13 @@ void Shapes::shadow(QPainter& p, const QPainterPath& shape, const QColor& color,
     tp.end();
     p.save();
     p.setOpacity(p.opacity() * color.alphaF());
-    p.drawImage(bounds.topLeft() - QPointF(margin, margin) + offset, tinted);
+    const QPointF at = bounds.topLeft() - QPointF(margin, margin) + offset;
+    if (scale == 1.0) {
+        p.drawImage(at, tinted);
+    } else {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(QRectF(at, QSizeF(tinted.width() / scale, tinted.height() / scale)), tinted);
+    }
     p.restore();
 }
 

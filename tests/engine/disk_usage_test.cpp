@@ -43,8 +43,8 @@ TEST(DiskUsage, MeasuresPathsOfEveryKind) {
 // beyond PATH_MAX), with a file in some folders. Every folder has two sub-folders: the chain goes on
 // in the one listed first, and the walk comes back for the other (a file in every 40th) only after
 // the chain below: at every depth a folder waits for a sub-folder. Returns the allocated bytes of
-// its files, or -1.
-std::int64_t buildLongChain(const std::string& root, int depth) {
+// its files, or -1; `chain` gets the chain's names, from the top.
+std::int64_t buildLongChain(const std::string& root, int depth, std::vector<std::string>* chain = nullptr) {
     const std::string names[2] = {std::string(100, 'm'), std::string(100, 'n')};
     const std::string data(5000, 'z');
     std::int64_t total = 0;
@@ -66,17 +66,18 @@ std::int64_t buildLongChain(const std::string& root, int depth) {
         walk::listFolder(fd, [&](const char* n) {
             if (first < 0) first = names[1] == n ? 1 : names[0] == n ? 0 : -1;
         });
-        const std::string& chain = names[first == 1 ? 1 : 0];
+        const std::string& next = names[first == 1 ? 1 : 0];
         const std::string& side = names[first == 1 ? 0 : 1];
+        if (chain) chain->push_back(next);
         if (level % 40 == 0) {
             int sideFd = openat(fd, side.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             const bool ok = sideFd >= 0 && addFile(sideFd, "s");
             if (sideFd >= 0) close(sideFd);
             if (!ok) break;
         }
-        int next = openat(fd, chain.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int below = openat(fd, next.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         close(fd);
-        fd = next;
+        fd = below;
         if (fd >= 0 && (level % 25 == 0 || level == depth) && !addFile(fd, "f")) break;
         if (level == depth) {
             close(fd);
@@ -135,6 +136,49 @@ TEST(DiskUsage, DeepTreesMeasureInFullWithFewDescriptors) {
     EXPECT_EQ(measured[3], expected) << "parallel walk, 8 workers";
     // And in this process, with the usual limit.
     EXPECT_EQ(DiskScanner::usage(t.path("deep")), (DiskUsage{expected, 12 + 7, true, true}));
+}
+
+// A folder far above the walk, closed for the descriptor budget, is swapped for another folder while
+// the walk is below it: on the way back up nothing is read through it, and the walk goes on.
+TEST(TreeWalker, FolderSwappedAboveTheWalkIsNotReadOnTheWayBack) {
+    test::ScanTree t;
+    std::vector<std::string> chain;
+    constexpr int kDepth = 120, kSwapped = 60;
+    ASSERT_GT(buildLongChain(t.folder("deep"), kDepth, &chain), 0);
+    for (const std::string& inside : {std::string(100, 'm'), std::string(100, 'n')})
+        t.file("decoy/" + inside + "/bait", 10);
+    auto swap = [&] {
+        int fd = open(t.path("deep").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        for (int level = 1; level < kSwapped && fd >= 0; ++level) {
+            const int below = openat(fd, chain[level - 1].c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            close(fd);
+            fd = below;
+        }
+        const char* name = chain[kSwapped - 1].c_str();
+        const bool done = fd >= 0 && renameat(fd, name, fd, "aside") == 0 &&
+                          renameat(AT_FDCWD, t.path("decoy").c_str(), fd, name) == 0;
+        if (fd >= 0) close(fd);
+        return done;
+    };
+
+    bool swapped = false;
+    int bait = 0, unreadableBelow = 0, unreadableAbove = 0, sideFilesAbove = 0;
+    TreeWalker walker(t.path("deep"), false);
+    while (const WalkEntry* e = walker.read()) {
+        if (!swapped && e->level == kDepth) {
+            swapped = swap();
+            ASSERT_TRUE(swapped);
+        }
+        bait += e->name == "bait";
+        sideFilesAbove += e->name == "s" && e->level <= kSwapped;
+        if (e->kind == WalkEntry::Kind::directoryUnreadable)
+            ++(e->level > kSwapped ? unreadableBelow : unreadableAbove);
+    }
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(bait, 0);
+    EXPECT_GT(unreadableBelow, 0);  // the folders waiting below the swapped one
+    EXPECT_EQ(unreadableAbove, 0);
+    EXPECT_EQ(sideFilesAbove, 1);
 }
 
 TEST(DiskUsage, UnreadableFolders) {

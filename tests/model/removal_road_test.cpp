@@ -3,6 +3,8 @@
 // file operations, and the completion delivered on the event loop.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -607,6 +609,48 @@ TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
         twins.push_back(f.path);
     std::sort(twins.begin(), twins.end());
     EXPECT_EQ(twins, (std::vector<std::string>{road.path("b/copy2.bin"), road.path("c/copy3.bin")}));
+}
+
+// An immutable file inside a ticked folder stays, with the folders that hold it; the rest goes and
+// is counted, the tree keeps what is left, and the folder stays ticked at what it still weighs.
+TEST_P(RemovalRoadTest, APartlyRemovedFolderKeepsItsTickAtWhatIsLeft) {
+    if (!permanently()) GTEST_SKIP() << "a folder goes to the Trash whole, immutable files and all";
+    Road road(name("partly"));
+    writeFile(road.path("mixed/pinned/kept.bin"), 7000);
+    writeFile(road.path("mixed/a.bin"), 30000);
+    writeFile(road.path("mixed/pinned/b.bin"), 20000);
+    writeFile(road.path("mixed/sub/c.bin"), 10000);
+    auto setImmutable = [&](bool on) {
+        const int fd = open(road.path("mixed/pinned/kept.bin").c_str(), O_RDONLY | O_CLOEXEC);
+        int flags = 0;
+        bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0) close(fd);
+        return done;
+    };
+    if (!setImmutable(true)) GTEST_SKIP() << "cannot mark a file immutable here";
+    road.scan();
+    road.tick("mixed");
+    const int64_t kept = allocated(road.path("mixed/pinned/kept.bin"));
+    const int64_t went = allocated(road.path("mixed/a.bin")) + allocated(road.path("mixed/pinned/b.bin")) +
+                         allocated(road.path("mixed/sub/c.bin"));
+    road.removeAll(true);
+    setImmutable(false);
+
+    ASSERT_EQ(road.failures().size(), 1u);
+    EXPECT_EQ(road.failures()[0].path, road.path("mixed"));
+    EXPECT_EQ(road.failures()[0].reason, Reason::protectedByMacOS);
+    EXPECT_TRUE(onDisk(road.path("mixed/pinned/kept.bin")));
+    for (const char* gone : {"mixed/a.bin", "mixed/pinned/b.bin", "mixed/sub"}) {
+        EXPECT_FALSE(onDisk(road.path(gone))) << gone;
+        EXPECT_FALSE(road.inTree(gone)) << gone;
+    }
+    EXPECT_EQ(road.state->sessionFreed(), went);
+    ASSERT_TRUE(road.item("mixed"));
+    EXPECT_EQ(road.item("mixed")->size, kept);
+    ASSERT_EQ(road.state->queue().items().size(), 1u);
+    EXPECT_EQ(road.state->queue().items()[0].size, kept);
 }
 
 TEST_P(RemovalRoadTest, OddByteNamesGoByTheirExactBytes) {

@@ -67,6 +67,34 @@ TEST(FileOperationsTest, SwappedParentIsOneFailureInBothModes) {
     }
 }
 
+// A file system mounted over a folder on the way once the removal has begun (a bind of another
+// folder, or of "/", over a folder above a ticked item): what it shows was never reviewed, so
+// neither mode acts there, nor does the clear-inside step list or empty it.
+TEST(FileOperationsTest, FolderMountedOverSinceTheRemovalBeganIsRefused) {
+    for (bool permanently : {false, true}) {
+        SCOPED_TRACE(permanently ? "for good" : "to the Trash");
+        TempTree tree;
+        tree.file("elsewhere/cache/blob.bin", 4096);
+        tree.file("scanned/cache/blob.bin", 4096);
+        FileOperations ops({tree.root()});
+        auto over = test::ScopedMount::bind(tree.path("elsewhere"), tree.path("scanned"));
+        if (!over.ok()) GTEST_SKIP() << "cannot bind-mount here (" << over.error() << ")";
+        auto result = RemovalWorker(ops, permanently)
+                          .run({{tree.path("scanned/cache"), std::nullopt, true},
+                                {tree.path("scanned/cache/blob.bin"), 4096, true}});
+        EXPECT_TRUE(result.freed.empty());
+        ASSERT_EQ(result.failures.size(), 2u);
+        EXPECT_NE(result.failures[0].detail.find("mounted on its way"), std::string::npos)
+            << result.failures[0].detail;
+        EXPECT_TRUE(exists(tree.path("elsewhere/cache/blob.bin")));
+        EXPECT_TRUE(ops.list(tree.path("scanned/cache")).error);
+        // A removal begun with the mount in place acts on what it shows, as reviewed then.
+        FileOperations later({tree.root()});
+        EXPECT_FALSE(later.remove(tree.path("scanned/cache/blob.bin"), true));
+        EXPECT_FALSE(exists(tree.path("elsewhere/cache/blob.bin")));
+    }
+}
+
 // A junk location behind a link (~/.cache on another disk) is reached through the folder pinned at
 // the review, while that folder is still the same; a link swapped in afterwards, or one below the
 // pinned folder, is refused, and the worst is that nothing goes.

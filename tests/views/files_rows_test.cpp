@@ -40,7 +40,7 @@ TEST_F(FilesRowsTest, ReviewRowsMarkKeptContentsOnlyAndJunkItems) {
     state_->queue().setItems({kept, caches, junk});
     ReviewSheet sheet(*state_);
 
-    ReviewRow keptRow(*state_, sheet, kept);
+    ReviewRow keptRow(*state_, sheet, sheet.model().entry(kept.id));
     EXPECT_TRUE(keptRow.isDimmed());
     ASSERT_NE(qobject_cast<Badge*>(keptRow.badge()), nullptr);
     EXPECT_EQ(qobject_cast<Badge*>(keptRow.badge())->text(), QStringLiteral("kept"));
@@ -49,12 +49,12 @@ TEST_F(FilesRowsTest, ReviewRowsMarkKeptContentsOnlyAndJunkItems) {
     QTest::mouseClick(keptRow.check(), Qt::LeftButton);
     EXPECT_FALSE(sheet.model().isTicked(kept.id));
 
-    ReviewRow cacheRow(*state_, sheet, caches);
+    ReviewRow cacheRow(*state_, sheet, sheet.model().entry(caches.id));
     EXPECT_FALSE(cacheRow.isDimmed());
     EXPECT_EQ(qobject_cast<Badge*>(cacheRow.badge())->text(), QStringLiteral("contents only"));
     EXPECT_FALSE(cacheRow.detailText().isEmpty());
 
-    ReviewRow junkRow(*state_, sheet, junk);
+    ReviewRow junkRow(*state_, sheet, sheet.model().entry(junk.id));
     EXPECT_EQ(junkRow.menuEntries(), QStringList{QStringLiteral("Remove from Selection")});
     EXPECT_TRUE(junkRow.detailText().isEmpty());  // no such location in the catalogue
     ASSERT_NE(junkRow.disclosure(), nullptr);

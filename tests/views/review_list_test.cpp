@@ -7,6 +7,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QVariantAnimation>
+#include <deque>
 #include <map>
 
 #include "support/wait_for.h"
@@ -15,19 +16,27 @@
 namespace nimbrel {
 namespace {
 
+// The list keeps views of its keys: these live for the whole test program.
+std::string_view key(int i) {
+    static std::deque<std::string> keys;
+    while (keys.size() <= static_cast<size_t>(i))
+        keys.push_back("r" + std::to_string(keys.size()));
+    return keys[static_cast<size_t>(i)];
+}
+
 std::vector<ReviewList::Row> rows(int n, int height = 40) {
     std::vector<ReviewList::Row> out;
     for (int i = 0; i < n; ++i)
-        out.push_back({"r" + std::to_string(i), height, i == 0 ? 0 : 2});
+        out.push_back({key(i), height, i == 0 ? 0 : 2});
     return out;
 }
 
 class ReviewListTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        list = new ReviewList([this](const std::string& key) {
-            ++built[key];
-            return new QLabel(QString::fromStdString(key));
+        list = new ReviewList([this](const ReviewList::Row& row) {
+            ++built[std::string(row.key)];
+            return new QLabel(QString::fromUtf8(row.key.data(), static_cast<qsizetype>(row.key.size())));
         });
         scroll.setWidgetResizable(true);
         scroll.setWidget(list);
@@ -65,6 +74,17 @@ TEST_F(ReviewListTest, RowsKeepTheirWidgetsAcrossChanges) {
     EXPECT_EQ(list->widget("r3"), nullptr);
     EXPECT_NE(list->widget("r480"), nullptr);
     EXPECT_LT(list->builtCount(), 30);
+
+    // Rows taken out above and among the built ones: the rest keep their widgets and move up.
+    QWidget* r480 = list->widget("r480");
+    const int top = list->rowRect("r480").top();
+    list->removeRows([](const ReviewList::Row& row) { return row.key == "r2" || row.key == "r479"; });
+    EXPECT_EQ(list->widget("r480"), r480);
+    EXPECT_EQ(list->rowRect("r480").top(), top - 2 * 42);
+    EXPECT_EQ(r480->geometry().top(), list->rowRect("r480").top());
+    EXPECT_EQ(list->widget("r479"), nullptr);
+    EXPECT_FALSE(list->contains("r2"));
+    EXPECT_EQ(list->count(), 998);
 }
 
 // A height moves along its motion; a new target from the rows (another height) makes it jump there,

@@ -39,7 +39,7 @@ TEST(ReviewModelTest, CountsTickedItemsAndKeepsUntickedOnesInTheirSection) {
     EXPECT_EQ(model.countLine(), QStringLiteral("2 of 3 items · 5 MB"));
     EXPECT_EQ(model.trashTitle(), QStringLiteral("Nimbrelise 5 MB to Trash"));
     ASSERT_EQ(model.sections().size(), 1u);
-    EXPECT_EQ(model.sections()[0].items.size(), 3u);
+    EXPECT_EQ(model.sections()[0].count, 3);
     EXPECT_EQ(model.sections()[0].tickedSize, 5'000'000);
     EXPECT_FALSE(model.sections()[0].allTicked());
     EXPECT_EQ(model.ids(), (std::unordered_set<std::string>{home() + "/a.mov", home() + "/c.mov"}));
@@ -159,6 +159,73 @@ TEST(ReviewModelTest, AWholeLocationOfBackupsIsDanger) {
     EXPECT_EQ(model.rowBadge(junk("caches", 1.0)), ReviewModel::RowBadge::none);
     EXPECT_FALSE(model.removalEnabled({}));
     EXPECT_TRUE(model.removalEnabled({"junk:backups"}));
+}
+
+// Ticks and items leaving the queue update the model in place; it must then say what a model made
+// afresh for the same queue and unticks says.
+TEST(ReviewModelTest, ChangesInPlaceMatchAFreshModel) {
+    const CleanItem a = file(home() + "/a.mov", 1'000);
+    const CleanItem key = file(home() + "/Work/certs.pem", 20);
+    const CleanItem homeFolder = folder(home(), 50'000);
+    const CleanItem b = file(home() + "/b.mov", 300, CleanItem::Source::space);
+    const CleanItem key2 = file(home() + "/Work/other.pem", 4'000);
+    std::vector<CleanItem> queue = {a, key, homeFolder, b, key2};
+    ReviewModel model(ReviewModel::Unjudged{}, queue, {}, {});
+    model.take(std::make_shared<const ReviewModel::Verdicts>(ReviewModel::judge(*model.snapshot())));
+
+    const auto same = [&](const char* step) {
+        SCOPED_TRACE(step);
+        const ReviewModel fresh(queue, model.excluded(), {});
+        EXPECT_EQ(model.countLine(), fresh.countLine());
+        EXPECT_EQ(model.removalSize(), fresh.removalSize());
+        EXPECT_EQ(model.dangerIDs(), fresh.dangerIDs());
+        EXPECT_EQ(model.keptNote(), fresh.keptNote());
+        EXPECT_EQ(model.ids(), fresh.ids());
+        ASSERT_EQ(model.sections().size(), fresh.sections().size());
+        for (size_t i = 0; i < fresh.sections().size(); ++i) {
+            EXPECT_EQ(model.sections()[i].count, fresh.sections()[i].count);
+            EXPECT_EQ(model.sections()[i].ticked, fresh.sections()[i].ticked);
+            EXPECT_EQ(model.sections()[i].tickedSize, fresh.sections()[i].tickedSize);
+        }
+        for (const CleanItem& item : queue)
+            EXPECT_EQ(model.rowBadge(model.entry(item.id)), fresh.rowBadge(item)) << item.id;
+    };
+    const auto tick = [&](const CleanItem& item, bool on) { model.setTicked(model.entry(item.id), on); };
+    const auto leave = [&](const CleanItem& item) {
+        const ReviewModel::Entry e = model.entry(item.id);
+        std::erase(queue, item);
+        const auto gone = model.follow(queue);
+        ASSERT_TRUE(gone.has_value());
+        EXPECT_EQ(*gone, std::vector<ReviewModel::Entry>{e});
+    };
+    same("all ticked");
+    const uint64_t banner = model.dangerRevision();
+    tick(key2, false);
+    same("a danger item unticked");
+    EXPECT_NE(model.dangerRevision(), banner);
+    tick(homeFolder, false);
+    tick(a, false);
+    tick(a, true);
+    same("a kept item unticked, another one back");
+    tick(key2, true);
+    model.setSourceTicked(CleanItem::Source::files, false);
+    same("a section unticked");
+    model.setSourceTicked(CleanItem::Source::files, true);
+    tick(b, false);
+    leave(key);
+    same("a danger item left");
+    leave(b);
+    same("an unticked item left, and with it its section");
+    EXPECT_EQ(model.excludedCount(), 1u);  // the home folder's untick stays; b's went with it
+    EXPECT_TRUE(model.isJudged());
+
+    // Anything but items leaving is another selection.
+    const CleanItem c = file(home() + "/c.mov", 5);
+    const CleanItem resized = file(home() + "/a.mov", 2'000);
+    const std::vector<std::vector<CleanItem>> others = {
+        {a, homeFolder, key2, c}, {homeFolder, a, key2}, {resized, homeFolder, key2}, {c}};
+    for (const auto& other : others)
+        EXPECT_FALSE(model.follow(other).has_value()) << other.size();
 }
 
 TEST(ReviewModelTest, RowDetails) {

@@ -10,7 +10,9 @@
 #include <QTest>
 #include <QVariantAnimation>
 #include <cmath>
+#include <deque>
 #include <functional>
+#include <future>
 #include <map>
 
 #include "engine/host_layout.h"
@@ -55,6 +57,11 @@ TEST_F(ReviewSheetTest, DangerKeepsBothButtonsOffUntilAcknowledged) {
     ASSERT_TRUE(state_->isReviewing());
     ReviewSheet sheet(*state_);
     sheet.show();
+    // Nothing can be removed before the items are judged on a worker.
+    EXPECT_FALSE(sheet.trashButton()->isEnabled());
+    QTest::keyClick(&sheet, Qt::Key_Return);
+    EXPECT_TRUE(state_->isReviewing());
+    settle();
 
     ASSERT_NE(sheet.dangerBanner(), nullptr);
     EXPECT_FALSE(sheet.trashButton()->isEnabled());
@@ -91,6 +98,7 @@ TEST_F(ReviewSheetTest, DangerKeepsBothButtonsOffUntilAcknowledged) {
     // A danger item that arrives afterwards needs a new acknowledgement.
     const CleanItem vm = fileItem(home + "/VMs/nimbrel-test.vdi", 10);
     state_->queue().add(vm);
+    settle();
     EXPECT_FALSE(sheet.isAcknowledged());
     EXPECT_FALSE(sheet.trashButton()->isEnabled());
     sheet.setAcknowledged(true);
@@ -159,6 +167,7 @@ TEST_F(ReviewSheetTest, TheListFollowsTheHeaderOrTheWarningByOneGap) {
         SCOPED_TRACE(danger ? "with the warning" : "without it");
         state_->queue().setItems(danger ? std::vector<CleanItem>{movie, key} : std::vector<CleanItem>{movie});
         ReviewSheet sheet(*state_);
+        settle();
         sheet.resize(sheet.sizeHint());
         sheet.show();
         QCoreApplication::processEvents();
@@ -251,6 +260,8 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
         {"open a contents list", [&] { sheet.toggleExpanded(caches.id); }, true},
         {"remove a row above from the selection", [&] { state_->queue().remove(many[0].id); }, true},
         {"remove a whole section above", [&] { state_->queue().remove(space.id); }, true},
+        {"an item joins the selection",
+         [&] { state_->queue().add(fileItem(home + "/nimbrel-test/joined", 1000)); }, true},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -260,6 +271,7 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
         EXPECT_EQ(row->check()->isOn(), step.ticked);
         EXPECT_EQ(row->isDimmed(), !step.ticked);
         EXPECT_EQ(sheet.builtRow(used), row);
+        EXPECT_EQ(row->item().id, used);
         EXPECT_EQ(QApplication::focusWidget(), row->check());
         sheet.list()->forEachBuilt([&](const std::string& key, QWidget* w) {
             if (before.count(key)) {
@@ -268,7 +280,7 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
         });
         EXPECT_EQ(bar->value(), 2000);
     }
-    EXPECT_EQ(sheet.countLine(), QStringLiteral("200 of 200 items · 204 KB"));
+    EXPECT_EQ(sheet.countLine(), QStringLiteral("201 of 201 items · 205 KB"));
 }
 
 // A contents list opens by growing its row along the sheet's curve, the rows below sliding down; it
@@ -347,6 +359,83 @@ TEST_F(ReviewSheetTest, KeptFollowsWhereAPathLeadsOnDisk) {
     EXPECT_EQ(sheet.model().kept().front().id, throughLink.id);
     EXPECT_EQ(sheet.model().removalSize(), movie.size);
     EXPECT_EQ(sheet.model().rowBadge(throughLink), ReviewModel::RowBadge::kept);
+}
+
+// The state's workers run one task at a time, each only once the test lets it.
+class ReviewJudgingTest : public ReviewSheetTest {
+  protected:
+    void SetUp() override {
+        pool_.setMaxThreadCount(1);
+        AppStateServices s = services();
+        s.userPool = &pool_;
+        start(std::move(s));
+        demo_->store(true);
+    }
+    void TearDown() override {
+        for (std::promise<void>& gate : gates_)
+            gate.set_value();
+        gates_.clear();
+        pool_.waitForDone();
+        ReviewSheetTest::TearDown();
+    }
+    // Queues a task that holds the worker until opened; `reached` is set once it holds it.
+    void hold(std::promise<void>* reached = nullptr) {
+        std::shared_future<void> open = gates_.emplace_back().get_future().share();
+        pool_.start([open, reached] {
+            if (reached) reached->set_value();
+            open.wait();
+        });
+    }
+    void openGate() {
+        gates_.front().set_value();
+        gates_.pop_front();
+    }
+    QThreadPool pool_;
+    std::deque<std::promise<void>> gates_;
+};
+
+// A judgement is for the selection and the scan it was asked for: one that comes back after the
+// selection changed, after a newer scan or after the sheet closed is dropped, and the removal keeps
+// waiting for the one asked for since.
+TEST_F(ReviewJudgingTest, ALateJudgementIsDropped) {
+    const CleanItem vm = fileItem(home + "/VMs/nimbrel-test.vdi", 10);
+    struct Case {
+        const char* what;
+        std::function<void(std::unique_ptr<ReviewSheet>&)> meanwhile;
+        size_t danger;  // danger items once the newer judgement is in
+    };
+    const Case cases[] = {
+        {"the selection grew", [&](auto&) { state_->queue().add(vm); }, 2},
+        {"a newer scan", [&](auto&) { state_->setResult(std::make_shared<ScanResult>()); }, 1},
+        {"the sheet closed", [](auto& sheet) { sheet.reset(); }, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        state_->queue().setItems({movie, key});
+        hold();
+        auto sheet = std::make_unique<ReviewSheet>(*state_);  // its judgement waits behind the gate
+        std::promise<void> firstDone;
+        hold(&firstDone);
+        c.meanwhile(sheet);
+        openGate();
+        firstDone.get_future().wait();  // the first judgement ran and sent its answer back
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        if (sheet) {
+            EXPECT_FALSE(sheet->model().isJudged());
+            EXPECT_FALSE(sheet->trashButton()->isEnabled());
+            sheet->setAcknowledged(true);
+            sheet->moveToTrash();
+            EXPECT_FALSE(state_->isDeleting());
+        }
+        openGate();
+        pool_.waitForDone();
+        settle();
+        if (!sheet) continue;
+        ASSERT_TRUE(sheet->model().isJudged());
+        EXPECT_EQ(sheet->model().dangerCount(), c.danger);
+        EXPECT_NE(sheet->dangerBanner(), nullptr);
+    }
 }
 
 TEST_F(ReviewSheetTest, FailureRowsLearnWhichPathsAreFoldersAfterTheSheetIsUp) {
@@ -441,6 +530,7 @@ TEST_F(ReviewSheetTest, EveryReviewStartsFreshInTheModalHost) {
     QCoreApplication::processEvents();
     auto* first = qobject_cast<ReviewSheet*>(host.card());
     ASSERT_NE(first, nullptr);
+    settle();
     first->setTicked(movie.id, false);
     first->setAcknowledged(true);
     EXPECT_TRUE(first->trashButton()->isEnabled());

@@ -15,6 +15,12 @@ namespace nimbrel {
 namespace {
 // Rows this far outside the view are built too, so a short scroll shows no gap.
 constexpr int kOverscan = 240;
+
+void drop(QWidget* w) {
+    if (!w) return;
+    w->hide();
+    w->deleteLater();
+}
 }  // namespace
 
 ReviewList::ReviewList(Factory factory, QWidget* parent) : QWidget(parent), factory_(std::move(factory)) {
@@ -23,64 +29,112 @@ ReviewList::ReviewList(Factory factory, QWidget* parent) : QWidget(parent), fact
 
 ReviewList::~ReviewList() = default;
 
+void ReviewList::dropMotion(const std::string& key) {
+    targets_.erase(key);
+    if (auto m = motions_.find(key); m != motions_.end()) {
+        // It may be inside the value's own signal: it goes once the signal is done.
+        m->second.release()->deleteLater();
+        motions_.erase(m);
+    }
+}
+
 void ReviewList::setRows(std::vector<Row> rows) {
     std::vector<std::string> jumped;
-    std::unordered_map<std::string, size_t> index;
-    index.reserve(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        Row& row = rows[i];
-        index.emplace(row.key, i);
-        auto target = targets_.find(row.key);
-        if (target == targets_.end()) continue;
-        if (target->second == row.height) {
-            row.height = rows_[index_.at(row.key)].height;  // the motion goes on from where it is
-        } else {
-            // Another height than the one it was moving to: it goes there at once.
-            jumped.push_back(row.key);
-            targets_.erase(target);
-            if (auto m = motions_.find(row.key); m != motions_.end()) {
-                m->second.release()->deleteLater();
-                motions_.erase(m);
+    // Only the rows built or moving are looked for among the new ones, and only when there are any.
+    ByKey<size_t> found;
+    if (!built_.empty() || !targets_.empty()) {
+        for (size_t i = 0; i < rows.size(); ++i) {
+            Row& row = rows[i];
+            const bool built = built_.find(row.key) != built_.end();
+            auto target = targets_.find(row.key);
+            if (!built && target == targets_.end()) continue;
+            found.emplace(std::string(row.key), i);
+            if (target == targets_.end()) continue;
+            if (target->second == row.height) {
+                row.height = rows_[positionOf(row.key)].height;  // the motion goes on from where it is
+            } else {
+                // Another height than the one it was moving to: it goes there at once.
+                jumped.push_back(target->first);
+                dropMotion(std::string(row.key));
             }
         }
     }
-    for (auto it = motions_.begin(); it != motions_.end();) {
-        if (index.count(it->first)) {
-            ++it;
-            continue;
-        }
-        targets_.erase(it->first);
-        it->second.release()->deleteLater();
-        it = motions_.erase(it);
-    }
+    std::vector<std::string> ended;
+    for (const auto& [key, target] : targets_)
+        if (!found.count(key)) ended.push_back(key);
+    for (const std::string& key : ended)
+        dropMotion(key);
     rows_ = std::move(rows);
-    index_ = std::move(index);
     for (auto it = built_.begin(); it != built_.end();) {
-        if (index_.count(it->first)) {
-            ++it;
+        auto at = found.find(it->first);
+        if (at == found.end()) {
+            drop(it->second.widget);
+            it = built_.erase(it);
             continue;
         }
-        if (it->second) {
-            it->second->hide();
-            it->second->deleteLater();
-        }
-        it = built_.erase(it);
+        it->second.at = at->second;
+        ++it;
     }
     layOut();
     for (const std::string& key : jumped)
         emit heightSettled(key);
 }
 
-void ReviewList::setRowHeight(const std::string& key, int height, const MotionSpec* motion) {
-    auto at = index_.find(key);
-    if (at == index_.end()) return;
-    Row& row = rows_[at->second];
-    if (!motion || AnimatedValue::allInstant() || row.height == height) {
-        if (auto m = motions_.find(key); m != motions_.end()) {
-            m->second.release()->deleteLater();
-            motions_.erase(m);
+void ReviewList::removeRows(const std::function<bool(const Row&)>& gone) {
+    std::vector<size_t> removed;  // old positions, ascending
+    size_t kept = 0;
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        if (gone(rows_[i])) {
+            removed.push_back(i);
+            continue;
         }
-        targets_.erase(key);
+        if (kept != i) rows_[kept] = rows_[i];
+        ++kept;
+    }
+    if (removed.empty()) return;
+    const auto wasRemoved = [&](size_t at) { return std::binary_search(removed.begin(), removed.end(), at); };
+    // A moving row that left ends its motion; built rows move up by the rows taken out above them.
+    for (auto it = built_.begin(); it != built_.end();) {
+        const size_t at = it->second.at;
+        if (wasRemoved(at)) {
+            drop(it->second.widget);
+            dropMotion(it->first);
+            it = built_.erase(it);
+            continue;
+        }
+        it->second.at =
+            at - static_cast<size_t>(std::lower_bound(removed.begin(), removed.end(), at) - removed.begin());
+        ++it;
+    }
+    rows_.resize(kept);
+    std::vector<std::string> ended;
+    for (const auto& [key, target] : targets_)
+        if (positionOf(key) == kNowhere) ended.push_back(key);
+    for (const std::string& key : ended)
+        dropMotion(key);
+    layOut();
+}
+
+size_t ReviewList::positionOf(std::string_view key) const {
+    if (auto it = built_.find(key);
+        it != built_.end() && it->second.at < rows_.size() && rows_[it->second.at].key == key)
+        return it->second.at;
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].key == key) return i;
+    return kNowhere;
+}
+
+uint32_t ReviewList::tagOf(std::string_view key) const {
+    const size_t at = positionOf(key);
+    return at == kNowhere ? 0 : rows_[at].tag;
+}
+
+void ReviewList::setRowHeight(const std::string& key, int height, const MotionSpec* motion) {
+    const size_t at = positionOf(key);
+    if (at == kNowhere) return;
+    Row& row = rows_[at];
+    if (!motion || AnimatedValue::allInstant() || row.height == height) {
+        dropMotion(key);
         if (row.height != height) {
             row.height = height;
             layOut();
@@ -100,34 +154,29 @@ void ReviewList::setRowHeight(const std::string& key, int height, const MotionSp
 }
 
 void ReviewList::moved(const std::string& key, double height) {
-    auto at = index_.find(key);
-    if (at == index_.end()) return;
-    rows_[at->second].height = static_cast<int>(std::lround(height));
+    const size_t at = positionOf(key);
+    if (at == kNowhere) return;
+    rows_[at].height = static_cast<int>(std::lround(height));
     layOut();
     auto target = targets_.find(key);
-    if (target == targets_.end() || rows_[at->second].height != target->second) return;
+    if (target == targets_.end() || rows_[at].height != target->second) return;
     auto m = motions_.find(key);
     if (m != motions_.end() && m->second->isRunning() && m->second->value() != m->second->target()) return;
-    targets_.erase(target);
-    if (m != motions_.end()) {
-        // Still inside the value's own signal: it goes once the signal is done.
-        m->second.release()->deleteLater();
-        motions_.erase(m);
-    }
+    dropMotion(key);
     emit heightSettled(key);
 }
 
-QVariantAnimation* ReviewList::motion(const std::string& key) const {
+QVariantAnimation* ReviewList::motion(std::string_view key) const {
     auto m = motions_.find(key);
     return m == motions_.end() ? nullptr : &m->second->animation();
 }
 
-int ReviewList::shownHeight(const std::string& key) const {
-    auto at = index_.find(key);
-    return at == index_.end() ? 0 : rows_[at->second].height;
+int ReviewList::shownHeight(std::string_view key) const {
+    const size_t at = positionOf(key);
+    return at == kNowhere ? 0 : rows_[at].height;
 }
 
-int ReviewList::targetHeight(const std::string& key) const {
+int ReviewList::targetHeight(std::string_view key) const {
     if (auto t = targets_.find(key); t != targets_.end()) return t->second;
     return shownHeight(key);
 }
@@ -149,27 +198,27 @@ int ReviewList::totalHeight() const {
     return rows_.empty() ? 0 : tops_.back() + rows_.back().height;
 }
 
-QRect ReviewList::rowRect(const std::string& key) const {
-    auto at = index_.find(key);
-    if (at == index_.end()) return {};
-    return QRect(0, tops_[at->second], width(), rows_[at->second].height);
+QRect ReviewList::rowRect(std::string_view key) const {
+    const size_t at = positionOf(key);
+    if (at == kNowhere) return {};
+    return QRect(0, tops_[at], width(), rows_[at].height);
 }
 
-QWidget* ReviewList::widget(const std::string& key) const {
+QWidget* ReviewList::widget(std::string_view key) const {
     auto it = built_.find(key);
-    return it == built_.end() ? nullptr : it->second.data();
+    return it == built_.end() ? nullptr : it->second.widget.data();
 }
 
 int ReviewList::builtCount() const {
     int n = 0;
-    for (const auto& [key, w] : built_)
-        if (w) ++n;
+    for (const auto& [key, built] : built_)
+        if (built.widget) ++n;
     return n;
 }
 
 void ReviewList::forEachBuilt(const std::function<void(const std::string&, QWidget*)>& visit) const {
-    for (const auto& [key, w] : built_)
-        if (w) visit(key, w.data());
+    for (const auto& [key, built] : built_)
+        if (built.widget) visit(key, built.widget.data());
 }
 
 QSize ReviewList::sizeHint() const {
@@ -217,8 +266,8 @@ void ReviewList::refresh() {
     // Rows that left the view go, unless they hold the focus.
     const QWidget* focus = QApplication::focusWidget();
     for (auto it = built_.begin(); it != built_.end();) {
-        const size_t i = index_.at(it->first);
-        QWidget* w = it->second;
+        const size_t i = it->second.at;
+        QWidget* w = it->second.widget;
         if (w && (i >= first && i < last)) {
             ++it;
             continue;
@@ -228,10 +277,7 @@ void ReviewList::refresh() {
             ++it;
             continue;
         }
-        if (w) {
-            w->hide();
-            w->deleteLater();
-        }
+        drop(w);
         it = built_.erase(it);
     }
     for (size_t i = first; i < last; ++i) {
@@ -239,15 +285,15 @@ void ReviewList::refresh() {
         const QRect r(0, tops_[i], width(), row.height);
         auto it = built_.find(row.key);
         if (it != built_.end()) {
-            if (it->second->geometry() != r) it->second->setGeometry(r);
+            if (it->second.widget->geometry() != r) it->second.widget->setGeometry(r);
             continue;
         }
-        QWidget* w = factory_ ? factory_(row.key) : nullptr;
+        QWidget* w = factory_ ? factory_(row) : nullptr;
         if (!w) continue;
         w->setParent(this);
         w->setGeometry(r);
         w->show();
-        built_.emplace(row.key, w);
+        built_.emplace(std::string(row.key), Built{w, i});
     }
 }
 

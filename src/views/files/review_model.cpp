@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <array>
 #include <map>
+#include <tuple>
 
 #include "engine/disk_scanner.h"
 #include "engine/path_rules.h"
@@ -25,80 +27,273 @@ QString utf8(const std::string& s) {
 
 }  // namespace
 
-ReviewModel::ReviewModel(std::vector<CleanItem> queue, std::unordered_set<std::string> excluded,
-                         std::vector<JunkLocation> locations, std::unordered_set<std::string> protectedOnDisk,
-                         const ReviewModel* previous)
-    : excluded_(std::make_shared<const std::unordered_set<std::string>>(std::move(excluded))) {
-    auto base = std::make_shared<Base>();
-    base->queue = std::move(queue);
-    base->locations = std::move(locations);
-    base->protectedOnDisk = std::move(protectedOnDisk);
-    base->judged.reserve(base->queue.size());
-    base->index.reserve(base->queue.size());
-    // The risk of a junk item follows the catalogue, so judgements are lent only while it is the same.
-    const bool sameLocations =
-        previous && previous->base_->locations.size() == base->locations.size() &&
-        std::equal(
-            base->locations.begin(), base->locations.end(), previous->base_->locations.begin(),
-            [](const JunkLocation& a, const JunkLocation& b) { return a.id == b.id && a.paths == b.paths; });
-    for (size_t i = 0; i < base->queue.size(); ++i) {
-        const CleanItem& item = base->queue[i];
-        base->index.emplace(item.id, i);
-        Judgement j;
-        const CleanItem* known = sameLocations ? previous->find(item.id) : nullptr;
-        if (known && known->kind == item.kind && known->size == item.size && known->heat == item.heat) {
-            j = *previous->judgement(*known);
-        } else {
-            j.locked = locked(item);
-            j.contentsOnly = contentsOnly(item);
-            j.risk = reviewRisk(item, base->locations);
+CleanItem ReviewModel::Snapshot::judged(Entry e) const {
+    CleanItem item;
+    item.id = std::string(id(e));
+    item.kind = items[e].kind;
+    item.source = items[e].source;
+    item.size = items[e].size;
+    item.heat = items[e].heat;
+    return item;
+}
+
+ReviewModel::ReviewModel(std::vector<CleanItem> queue, const std::unordered_set<std::string>& excluded,
+                         std::vector<JunkLocation> locations,
+                         const std::unordered_set<std::string>& protectedOnDisk)
+    : owned_(std::move(queue)), queue_(&owned_) {
+    pack(locations);
+    for (Entry e = 0; e < entries_.size(); ++e)
+        if (excluded.count(owned_[e].id)) {
+            unticked_[e] = true;
+            ++untickedCount_;
         }
-        j.kept = j.locked || (item.kind != CleanItem::Kind::junk && base->protectedOnDisk.count(item.id) &&
-                              !j.contentsOnly);
-        base->judged.push_back(std::move(j));
-    }
-    base_ = std::move(base);
+    verdicts_ = std::make_shared<const Verdicts>(judge(*snapshot_));
+    auto onDisk = std::make_shared<OnDisk>(entries_.size(), false);
+    for (Entry e = 0; e < entries_.size(); ++e)
+        (*onDisk)[e] = protectedOnDisk.count(owned_[e].id) > 0;
+    onDisk_ = std::move(onDisk);
     derive();
 }
 
-ReviewModel::ReviewModel(const ReviewModel& same, Unticks excluded)
-    : base_(same.base_), excluded_(std::move(excluded)) {
+ReviewModel::ReviewModel(Unjudged, const std::vector<CleanItem>& queue, std::vector<JunkLocation> locations,
+                         const std::unordered_set<std::string>& unticked)
+    : queue_(&queue) {
+    pack(locations);
+    if (!unticked.empty())
+        for (Entry e = 0; e < entries_.size(); ++e)
+            if (unticked.count(queue[e].id)) {
+                unticked_[e] = true;
+                ++untickedCount_;
+            }
     derive();
+}
+
+ReviewModel::~ReviewModel() = default;
+
+void ReviewModel::pack(const std::vector<JunkLocation>& locations) {
+    const std::vector<CleanItem>& queue = *queue_;
+    auto snapshot = std::make_shared<Snapshot>();
+    size_t bytes = 0;
+    for (const CleanItem& item : queue)
+        bytes += item.id.size();
+    snapshot->ids.reserve(bytes);
+    snapshot->items.reserve(queue.size());
+    for (const CleanItem& item : queue) {
+        snapshot->items.push_back({snapshot->ids.size(), static_cast<uint32_t>(item.id.size()), item.kind,
+                                   item.source, item.size, item.heat});
+        snapshot->ids.append(item.id);
+    }
+    snapshot->locations = locations;
+    snapshot_ = std::move(snapshot);
+    entries_.resize(queue.size());
+    positions_.resize(queue.size());
+    for (Entry e = 0; e < queue.size(); ++e)
+        entries_[e] = positions_[e] = e;
+    unticked_.assign(queue.size(), false);
+}
+
+ReviewModel::Verdicts ReviewModel::judge(const Snapshot& snapshot) {
+    Verdicts out;
+    out.judged.reserve(snapshot.items.size());
+    std::map<std::tuple<Risk::Level, std::string, std::string>, uint16_t> known;
+    for (Entry e = 0; e < snapshot.items.size(); ++e) {
+        const CleanItem item = snapshot.judged(e);
+        Judgement j;
+        j.locked = locked(item);
+        j.contentsOnly = contentsOnly(item);
+        Risk risk = reviewRisk(item, snapshot.locations);
+        auto [it, added] = known.try_emplace({risk.level, risk.title, risk.why}, 0);
+        if (added) {
+            // Risks differ by kind of data, not by item: a few dozen at most. Past the bound the
+            // last one stands for the rest by level alone, which is what the removal gates on.
+            it->second = static_cast<uint16_t>(std::min<size_t>(out.risks.size(), UINT16_MAX));
+            if (out.risks.size() <= UINT16_MAX) out.risks.push_back(std::move(risk));
+        }
+        j.risk = it->second;
+        out.judged.push_back(j);
+    }
+    return out;
+}
+
+ReviewModel::OnDisk ReviewModel::judgeOnDisk(const Snapshot& snapshot, const Verdicts& verdicts) {
+    OnDisk refused(snapshot.items.size(), false);
+    for (Entry e = 0; e < snapshot.items.size(); ++e) {
+        if (snapshot.items[e].kind == CleanItem::Kind::junk || verdicts.judged[e].locked) continue;
+        if (SafetyGuard::isProtectedOnDisk(std::string(snapshot.id(e)))) refused[e] = true;
+    }
+    return refused;
+}
+
+void ReviewModel::take(std::shared_ptr<const Verdicts> verdicts) {
+    if (!verdicts || verdicts->judged.size() != snapshot_->items.size()) return;
+    verdicts_ = std::move(verdicts);
+    derive();
+}
+
+void ReviewModel::takeOnDisk(std::shared_ptr<const OnDisk> onDisk) {
+    if (!onDisk || onDisk->size() != snapshot_->items.size()) return;
+    onDisk_ = std::move(onDisk);
+    derive();
+}
+
+std::optional<std::vector<ReviewModel::Entry>> ReviewModel::follow(const std::vector<CleanItem>& queue) {
+    if (queue.size() > entries_.size()) return std::nullopt;
+    // One walk along both lists: every item left must be the next one still standing.
+    std::vector<Entry> gone;
+    size_t next = 0;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const Entry e = entries_[i];
+        const Snapshot::Item& was = snapshot_->items[e];
+        if (next < queue.size()) {
+            const CleanItem& item = queue[next];
+            if (item.id == snapshot_->id(e) && item.kind == was.kind && item.source == was.source &&
+                item.size == was.size && item.heat == was.heat) {
+                ++next;
+                continue;
+            }
+        }
+        gone.push_back(e);
+        if (gone.size() > entries_.size() - queue.size()) return std::nullopt;
+    }
+    if (next != queue.size()) return std::nullopt;
+    queue_ = &queue;
+    if (gone.empty()) return gone;
+    for (Entry e : gone) {
+        positions_[e] = kGone;
+        if (unticked_[e]) {
+            unticked_[e] = false;
+            --untickedCount_;
+        }
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        const Entry e = entries_[i];
+        if (positions_[e] == kGone) continue;
+        positions_[e] = static_cast<uint32_t>(kept);
+        entries_[kept++] = e;
+    }
+    entries_.resize(kept);
+    derive();
+    return gone;
 }
 
 void ReviewModel::derive() {
-    const std::vector<CleanItem>& queue = base_->queue;
-    std::vector<Section> sections;
+    const std::vector<CleanItem>& queue = *queue_;
+    std::array<Section, 3> all{};
     for (CleanItem::Source source : CleanItem::allSources())
-        sections.push_back(Section{source, {}, 0, 0});
+        all[static_cast<size_t>(source)].source = source;
+    std::vector<Entry> danger;
+    kept_.clear();
+    included_ = 0;
+    removalSize_ = 0;
     for (size_t i = 0; i < queue.size(); ++i) {
+        const Entry e = entries_[i];
         const CleanItem& item = queue[i];
-        const Judgement& j = base_->judged[i];
-        const bool ticked = isTicked(item.id);
-        for (Section& section : sections) {
-            if (section.source != item.source) continue;
-            section.items.push_back(&item);
-            if (ticked) {
-                ++section.ticked;
-                section.tickedSize += item.size;
-            }
+        Section& section = all[static_cast<size_t>(item.source)];
+        ++section.count;
+        if (unticked_[e]) continue;
+        ++section.ticked;
+        section.tickedSize += item.size;
+        ++included_;
+        if (!verdicts_) {
+            removalSize_ += item.size;
+            continue;
         }
-        if (!ticked) continue;
-        included_.push_back(&item);
-        if (j.kept) {
-            kept_.push_back(item);
+        if (isKept(e)) {
+            kept_.push_back(e);
             continue;
         }
         removalSize_ += item.size;
-        if (j.risk.level == Risk::Level::danger) danger_.push_back(item);
+        if (isDanger(e)) danger.push_back(e);
     }
-    for (Section& section : sections)
-        if (!section.items.empty()) sections_.push_back(std::move(section));
+    sections_.clear();
+    for (const Section& section : all)
+        if (section.count > 0) sections_.push_back(section);
+    if (danger != danger_) ++dangerRevision_;
+    danger_ = std::move(danger);
+}
+
+ReviewModel::Section& ReviewModel::sectionOf(CleanItem::Source source) {
+    for (Section& section : sections_)
+        if (section.source == source) return section;
+    // Every queued item's source has its section.
+    return sections_.front();
+}
+
+bool ReviewModel::isDanger(Entry e) const {
+    return verdicts_ && verdicts_->risks[verdicts_->judged[e].risk].level == Risk::Level::danger;
+}
+
+void ReviewModel::place(std::vector<Entry>& list, Entry e, bool in) {
+    const auto at = std::lower_bound(list.begin(), list.end(), e,
+                                     [this](Entry a, Entry b) { return positions_[a] < positions_[b]; });
+    const bool there = at != list.end() && *at == e;
+    if (in && !there) list.insert(at, e);
+    if (!in && there) list.erase(at);
+}
+
+bool ReviewModel::setTicked(Entry e, bool ticked) {
+    if (!isQueued(e) || unticked_[e] == !ticked) return false;
+    unticked_[e] = !ticked;
+    untickedCount_ += ticked ? -1 : 1;
+    const CleanItem& it = item(e);
+    const int sign = ticked ? 1 : -1;
+    Section& section = sectionOf(it.source);
+    section.ticked += sign;
+    section.tickedSize += sign * it.size;
+    included_ += ticked ? 1 : -1;
+    if (verdicts_ && isKept(e)) {
+        place(kept_, e, ticked);
+        return true;
+    }
+    removalSize_ += sign * it.size;
+    if (isDanger(e)) {
+        place(danger_, e, ticked);
+        ++dangerRevision_;
+    }
+    return true;
+}
+
+bool ReviewModel::setSourceTicked(CleanItem::Source source, bool ticked) {
+    bool changed = false;
+    for (size_t i = 0; i < queue_->size(); ++i) {
+        if ((*queue_)[i].source != source) continue;
+        const Entry e = entries_[i];
+        if (unticked_[e] == !ticked) continue;
+        unticked_[e] = !ticked;
+        untickedCount_ += ticked ? -1 : 1;
+        changed = true;
+    }
+    if (changed) derive();
+    return changed;
+}
+
+std::unordered_set<std::string> ReviewModel::excluded() const {
+    std::unordered_set<std::string> out;
+    if (untickedCount_ == 0) return out;
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (unticked_[entries_[i]]) out.insert((*queue_)[i].id);
+    return out;
+}
+
+size_t ReviewModel::excludedCount() const {
+    return untickedCount_;
+}
+
+ReviewModel::Entry ReviewModel::entry(std::string_view id) const {
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (snapshot_->id(entries_[i]) == id) return entries_[i];
+    return kNoEntry;
 }
 
 const CleanItem* ReviewModel::find(const std::string& id) const {
-    auto it = base_->index.find(id);
-    return it == base_->index.end() ? nullptr : &base_->queue[it->second];
+    const Entry e = entry(id);
+    return e == kNoEntry ? nullptr : &item(e);
+}
+
+bool ReviewModel::isTicked(const std::string& id) const {
+    const Entry e = entry(id);
+    return e == kNoEntry || isTicked(e);
 }
 
 const ReviewModel::Section* ReviewModel::section(CleanItem::Source source) const {
@@ -107,35 +302,56 @@ const ReviewModel::Section* ReviewModel::section(CleanItem::Source source) const
     return nullptr;
 }
 
-const ReviewModel::Judgement* ReviewModel::judgement(const CleanItem& item) const {
-    auto it = base_->index.find(item.id);
-    if (it == base_->index.end()) return nullptr;
-    // Only the queued item itself has this judgement; a changed copy is judged afresh.
-    const CleanItem& queued = base_->queue[it->second];
-    if (queued.kind != item.kind || queued.size != item.size || queued.heat != item.heat) return nullptr;
-    return &base_->judged[it->second];
+bool ReviewModel::isLocked(Entry e) const {
+    if (verdicts_) return verdicts_->judged[e].locked;
+    return locked(item(e));
+}
+
+bool ReviewModel::isKept(Entry e) const {
+    if (isLocked(e)) return true;
+    const bool onDisk = onDisk_ && (*onDisk_)[e];
+    if (!onDisk) return false;
+    return verdicts_ ? !verdicts_->judged[e].contentsOnly : !contentsOnly(item(e));
+}
+
+Risk ReviewModel::reviewRisk(Entry e) const {
+    if (verdicts_) return verdicts_->risks[verdicts_->judged[e].risk];
+    return reviewRisk(item(e), snapshot_->locations);
+}
+
+namespace {
+
+// The queued entry behind `item`, when it is that very item (a changed copy is judged afresh).
+ReviewModel::Entry sameEntry(const ReviewModel& model, const CleanItem& item) {
+    const ReviewModel::Entry e = model.entry(item.id);
+    if (e == ReviewModel::kNoEntry) return e;
+    const CleanItem& queued = model.item(e);
+    if (queued.kind != item.kind || queued.size != item.size || queued.heat != item.heat)
+        return ReviewModel::kNoEntry;
+    return e;
+}
+
+}  // namespace
+
+bool ReviewModel::isKept(const CleanItem& item) const {
+    const Entry e = sameEntry(*this, item);
+    return e != kNoEntry ? isKept(e) : locked(item);
+}
+
+bool ReviewModel::isLocked(const CleanItem& item) const {
+    const Entry e = sameEntry(*this, item);
+    return e != kNoEntry ? isLocked(e) : locked(item);
 }
 
 Risk ReviewModel::reviewRisk(const CleanItem& item) const {
-    if (const Judgement* j = judgement(item)) return j->risk;
-    return reviewRisk(item, base_->locations);
+    const Entry e = sameEntry(*this, item);
+    return e != kNoEntry ? reviewRisk(e) : reviewRisk(item, snapshot_->locations);
 }
 
 bool ReviewModel::locked(const CleanItem& item) {
     if (item.kind == CleanItem::Kind::junk) return false;
     return SafetyGuard::isProtected(item.id) &&
            !SafetyGuard::contentsOnly().count(DiskScanner::normalize(item.id));
-}
-
-bool ReviewModel::isKept(const CleanItem& item) const {
-    if (const Judgement* j = judgement(item)) return j->kept;
-    if (locked(item)) return true;
-    return item.kind != CleanItem::Kind::junk && base_->protectedOnDisk.count(item.id) && !contentsOnly(item);
-}
-
-bool ReviewModel::isLocked(const CleanItem& item) const {
-    if (const Judgement* j = judgement(item)) return j->locked;
-    return locked(item);
 }
 
 bool ReviewModel::contentsOnly(const CleanItem& item) {
@@ -163,22 +379,40 @@ Risk ReviewModel::reviewRisk(const CleanItem& item, const std::vector<JunkLocati
 
 std::unordered_set<std::string> ReviewModel::ids() const {
     std::unordered_set<std::string> out;
-    for (const CleanItem* item : included_)
-        out.insert(item->id);
+    out.reserve(included_);
+    for (size_t i = 0; i < entries_.size(); ++i)
+        if (!unticked_[entries_[i]]) out.insert((*queue_)[i].id);
+    return out;
+}
+
+std::vector<CleanItem> ReviewModel::dangerItems() const {
+    std::vector<CleanItem> out;
+    out.reserve(danger_.size());
+    for (Entry e : danger_)
+        out.push_back(item(e));
     return out;
 }
 
 std::unordered_set<std::string> ReviewModel::dangerIDs() const {
     std::unordered_set<std::string> out;
-    for (const CleanItem& item : danger_)
-        out.insert(item.id);
+    for (Entry e : danger_)
+        out.insert(item(e).id);
+    return out;
+}
+
+std::vector<CleanItem> ReviewModel::kept() const {
+    std::vector<CleanItem> out;
+    out.reserve(kept_.size());
+    for (Entry e : kept_)
+        out.push_back(item(e));
     return out;
 }
 
 std::vector<ReviewModel::Kind> ReviewModel::dangerKinds() const {
     std::vector<Kind> kinds;
-    for (const CleanItem& item : danger_) {
-        const Risk risk = reviewRisk(item);
+    for (Entry e : danger_) {
+        const CleanItem& item = this->item(e);
+        const Risk risk = reviewRisk(e);
         auto it =
             std::find_if(kinds.begin(), kinds.end(), [&](const Kind& k) { return k.title == risk.title; });
         if (it == kinds.end()) {
@@ -221,14 +455,17 @@ QString ReviewModel::bannerTail() const {
 }
 
 bool ReviewModel::waitsForAcknowledgement(const std::unordered_set<std::string>& acknowledgedIDs) const {
-    if (included_.empty()) return false;
-    for (const CleanItem& item : danger_)
-        if (!acknowledgedIDs.count(item.id)) return true;
-    return false;
+    return included_ > 0 && !coversDanger(acknowledgedIDs);
+}
+
+bool ReviewModel::coversDanger(const std::unordered_set<std::string>& ids) const {
+    for (Entry e : danger_)
+        if (!ids.count(item(e).id)) return false;
+    return true;
 }
 
 bool ReviewModel::removalEnabled(const std::unordered_set<std::string>& acknowledgedIDs) const {
-    return !included_.empty() && !waitsForAcknowledgement(acknowledgedIDs);
+    return verdicts_ && included_ > 0 && !waitsForAcknowledgement(acknowledgedIDs);
 }
 
 QString ReviewModel::trashHelp(const std::unordered_set<std::string>& acknowledgedIDs) const {
@@ -237,9 +474,9 @@ QString ReviewModel::trashHelp(const std::unordered_set<std::string>& acknowledg
 }
 
 QString ReviewModel::countLine() const {
-    const size_t all = base_->queue.size();
+    const size_t all = queue_->size();
     return Plural::choose(int64_t(all), tr("%1 of %2 item · %3"), tr("%1 of %2 items · %3"))
-        .arg(included_.size())
+        .arg(included_)
         .arg(all)
         .arg(Fmt::bytes(removalSize_));
 }
@@ -251,8 +488,8 @@ QString ReviewModel::trashTitle() const {
 QString ReviewModel::keptNote() const {
     if (kept_.empty()) return {};
     QStringList names;
-    for (const CleanItem& item : kept_)
-        names << QStringLiteral("\u201C") + utf8(item.name) + QStringLiteral("\u201D");
+    for (Entry e : kept_)
+        names << QStringLiteral("\u201C") + utf8(item(e).name) + QStringLiteral("\u201D");
     const QString joined = names.join(QStringLiteral(", "));
     return kept_.size() == 1
                ? tr("Kept by the safety guard: %1. Open it in Space to clean inside.").arg(joined)
@@ -263,20 +500,39 @@ QString ReviewModel::sectionTitle(CleanItem::Source source, int count) {
     return tr("%1  %2").arg(sourceTitle(source).toUpper()).arg(count);
 }
 
-ReviewModel::RowBadge ReviewModel::rowBadge(const CleanItem& item) const {
-    if (isKept(item)) return RowBadge::kept;
+ReviewModel::RowBadge ReviewModel::badge(const CleanItem& item, bool kept, const Risk& risk) const {
+    if (kept) return RowBadge::kept;
     if (contentsOnly(item)) return RowBadge::contentsOnly;
     if (item.kind != CleanItem::Kind::junk) return RowBadge::risk;
     // A junk location of irreplaceable data is marked like any danger item.
-    return reviewRisk(item).level == Risk::Level::danger ? RowBadge::risk : RowBadge::none;
+    return risk.level == Risk::Level::danger ? RowBadge::risk : RowBadge::none;
 }
 
-QString ReviewModel::rowDetail(
-    const CleanItem& item,
-    const std::function<std::optional<int64_t>(const std::string&)>& folderFileCount) const {
-    if (isKept(item) && !locked(item)) return utf8(SafetyGuard::reasonOnDisk(item.id));
-    if (locked(item) || contentsOnly(item)) return utf8(SafetyGuard::reason(item.id));
-    const Risk risk = reviewRisk(item);
+ReviewModel::RowBadge ReviewModel::rowBadge(Entry e) const {
+    return badge(item(e), isKept(e), reviewRisk(e));
+}
+
+ReviewModel::RowBadge ReviewModel::rowBadge(const CleanItem& item) const {
+    const Entry e = sameEntry(*this, item);
+    if (e != kNoEntry) return rowBadge(e);
+    return badge(item, locked(item), reviewRisk(item, snapshot_->locations));
+}
+
+QString ReviewModel::rowDetail(Entry e, const FileCount& folderFileCount) const {
+    return detail(item(e), isKept(e), isLocked(e), reviewRisk(e), folderFileCount);
+}
+
+QString ReviewModel::rowDetail(const CleanItem& item, const FileCount& folderFileCount) const {
+    const Entry e = sameEntry(*this, item);
+    if (e != kNoEntry) return rowDetail(e, folderFileCount);
+    const bool isLocked = locked(item);
+    return detail(item, isLocked, isLocked, reviewRisk(item, snapshot_->locations), folderFileCount);
+}
+
+QString ReviewModel::detail(const CleanItem& item, bool kept, bool locked, const Risk& risk,
+                            const FileCount& folderFileCount) const {
+    if (kept && !locked) return utf8(SafetyGuard::reasonOnDisk(item.id));
+    if (locked || contentsOnly(item)) return utf8(SafetyGuard::reason(item.id));
     if (item.kind != CleanItem::Kind::junk && risk.level >= Risk::Level::caution) return utf8(risk.why);
     if (item.kind != CleanItem::Kind::junk) {
         const QString parent = tildePath(PathRules::parent(item.id));
@@ -289,7 +545,7 @@ QString ReviewModel::rowDetail(
         }
         return parent;
     }
-    const auto found = location(item, base_->locations);
+    const auto found = location(item, snapshot_->locations);
     if (!found) return {};
     QStringList paths;
     for (const std::string& path : found->paths)

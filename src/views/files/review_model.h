@@ -6,7 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -17,11 +17,19 @@
 namespace nimbrel {
 
 // What the review shows and allows for one selection and the user's unticks, worked out without a
-// window. Rebuilt whenever the queue, the unticks or the acknowledgement change. What the guard and
-// the risk catalogue say about each item is worked out once per item and shared by the models that
-// follow, so a tick in a selection of thousands costs a walk over the queue and nothing more.
+// window. A selection of a hundred thousand items must open and change without keeping the main
+// thread busy, so:
+// - the model reads the queue it was made for in place and copies only the ids, packed into one
+//   buffer (a snapshot the workers read);
+// - what the guard and the risk catalogue say of each item is worked out on a worker (judge()) and
+//   handed in with take(); until then counts and sizes are shown, and the removal waits;
+// - a tick, a section's tick and items leaving the queue update the counts in place.
+// Items are known by their entry in the snapshot, which never changes while the model lives.
 class ReviewModel {
   public:
+    using Entry = uint32_t;
+    static constexpr Entry kNoEntry = UINT32_MAX;
+
     // One line of the danger banner: a kind of data and how many items of it are ticked.
     struct Kind {
         std::string title;
@@ -30,54 +38,123 @@ class ReviewModel {
     };
     struct Section {
         CleanItem::Source source;
-        std::vector<const CleanItem*> items;  // every queued item of the source, ticked or not
+        int count = 0;  // every queued item of the source, ticked or not
         int ticked = 0;
         int64_t tickedSize = 0;  // kept items included
-        bool allTicked() const { return ticked == static_cast<int>(items.size()); }
+        bool allTicked() const { return ticked == count; }
     };
 
-    // `locations` is the whole junk catalogue (a junk item is looked up in it by id).
-    // `previous`, when given, lends the judgements of the items it already knew.
-    ReviewModel(std::vector<CleanItem> queue, std::unordered_set<std::string> excluded,
-                std::vector<JunkLocation> locations, std::unordered_set<std::string> protectedOnDisk = {},
-                const ReviewModel* previous = nullptr);
-    // The same queue, locations and judgements with other unticks.
-    // The unticks are shared, not copied: a section's tick can stand for thousands of them.
-    using Unticks = std::shared_ptr<const std::unordered_set<std::string>>;
-    ReviewModel(const ReviewModel& same, Unticks excluded);
+    // What a judgement depends on, per item: the rest of an item only changes how it is shown.
+    struct Snapshot {
+        struct Item {
+            size_t at = 0;
+            uint32_t length = 0;
+            CleanItem::Kind kind = CleanItem::Kind::file;
+            CleanItem::Source source = CleanItem::Source::space;
+            int64_t size = 0;
+            double heat = 0.0;
+        };
+        std::string ids;
+        std::vector<Item> items;
+        std::vector<JunkLocation> locations;
+        std::string_view id(Entry e) const { return {ids.data() + items[e].at, items[e].length}; }
+        // The item as far as judging it goes (no name, no icon path).
+        CleanItem judged(Entry e) const;
+    };
+    // What the guard and the catalogue say of each entry; a handful of distinct risks, shared.
+    struct Judgement {
+        bool locked = false;
+        bool contentsOnly = false;
+        uint16_t risk = 0;  // into Verdicts::risks
+    };
+    struct Verdicts {
+        std::vector<Judgement> judged;  // one per entry
+        std::vector<Risk> risks;
+    };
+    // Entries the removal will refuse by where their path leads on disk.
+    using OnDisk = std::vector<bool>;
+
+    // Judged at once: for tests and callers with a few items.
+    ReviewModel(std::vector<CleanItem> queue, const std::unordered_set<std::string>& excluded,
+                std::vector<JunkLocation> locations,
+                const std::unordered_set<std::string>& protectedOnDisk = {});
+    // Not judged yet: reads `queue` in place, which must stay as it is until follow() is told of a
+    // change. `unticked` holds ids to start unticked.
+    struct Unjudged {};
+    ReviewModel(Unjudged, const std::vector<CleanItem>& queue, std::vector<JunkLocation> locations,
+                const std::unordered_set<std::string>& unticked);
+    ~ReviewModel();
+    ReviewModel(const ReviewModel&) = delete;
+    ReviewModel& operator=(const ReviewModel&) = delete;
+
+    // The work of a worker: every entry judged, and (second step) every entry that is neither junk
+    // nor locked looked up on disk.
+    static Verdicts judge(const Snapshot& snapshot);
+    static OnDisk judgeOnDisk(const Snapshot& snapshot, const Verdicts& verdicts);
+    const std::shared_ptr<const Snapshot>& snapshot() const { return snapshot_; }
+    const std::shared_ptr<const Verdicts>& verdicts() const { return verdicts_; }
+    bool isJudged() const { return verdicts_ != nullptr; }
+    // Hands in what a worker worked out for this model's snapshot.
+    void take(std::shared_ptr<const Verdicts> verdicts);
+    void takeOnDisk(std::shared_ptr<const OnDisk> onDisk);
+
+    // The queue changed to `queue`. When it only lost items (the usual case: "Remove from
+    // Selection"), the model follows in place and returns the entries that left; otherwise it
+    // returns nothing and must be replaced.
+    std::optional<std::vector<Entry>> follow(const std::vector<CleanItem>& queue);
 
     // An item the safety guard keeps: not junk, protected, and not a contents-only folder.
     static bool locked(const CleanItem& item);
-    // Kept as the removal will judge it: by the written path, or because the path leads into a
-    // protected folder on disk (`protectedOnDisk`, worked out off the main thread by the sheet).
-    bool isKept(const CleanItem& item) const;
-    // `locked` as judged for the queued item (worked out once per item).
-    bool isLocked(const CleanItem& item) const;
     // A folder that stays while its contents go (the home folder's cache folder).
     static bool contentsOnly(const CleanItem& item);
     // The risk the review judges an item by. A junk location counts as what its most delicate folder
     // holds: a location of device backups is as dangerous as one backup picked from inside it.
     static Risk reviewRisk(const CleanItem& item, const std::vector<JunkLocation>& locations);
-    Risk reviewRisk(const CleanItem& item) const;
     static std::optional<JunkLocation> location(const CleanItem& item,
                                                 const std::vector<JunkLocation>& locations);
 
-    const std::vector<CleanItem>& queue() const { return base_->queue; }
-    const std::vector<JunkLocation>& locations() const { return base_->locations; }
-    const std::unordered_set<std::string>& excluded() const { return *excluded_; }
-    bool isTicked(const std::string& id) const { return !excluded_->count(id); }
-    // The queued item with this id, if any.
-    const CleanItem* find(const std::string& id) const;
-    const Section* section(CleanItem::Source source) const;
+    // By entry, as judged; an entry not judged yet is judged here on the spot (a row in view).
+    bool isKept(Entry e) const;
+    bool isLocked(Entry e) const;
+    Risk reviewRisk(Entry e) const;
+    // The same for any item: a queued one by its entry, another judged on the spot.
+    bool isKept(const CleanItem& item) const;
+    bool isLocked(const CleanItem& item) const;
+    Risk reviewRisk(const CleanItem& item) const;
 
-    const std::vector<const CleanItem*>& included() const { return included_; }
+    const std::vector<CleanItem>& queue() const { return *queue_; }
+    const std::vector<JunkLocation>& locations() const { return snapshot_->locations; }
+    // The entry of a queued id (a walk over the queue), or kNoEntry.
+    Entry entry(std::string_view id) const;
+    // The entry of the item at a queue position, and back.
+    Entry entryAt(size_t position) const { return entries_[position]; }
+    const CleanItem& item(Entry e) const { return (*queue_)[positions_[e]]; }
+    bool isQueued(Entry e) const { return e < positions_.size() && positions_[e] != kGone; }
+    const CleanItem* find(const std::string& id) const;
+
+    bool isTicked(Entry e) const { return !unticked_[e]; }
+    bool isTicked(const std::string& id) const;
+    // False when nothing changed.
+    bool setTicked(Entry e, bool ticked);
+    bool setSourceTicked(CleanItem::Source source, bool ticked);
+    // The unticked ids (made on request).
+    std::unordered_set<std::string> excluded() const;
+    size_t excludedCount() const;
+
+    const Section* section(CleanItem::Source source) const;
+    const std::vector<Section>& sections() const { return sections_; }
+
+    size_t includedCount() const { return included_; }
     // The ids handed to the removal: every ticked item, kept ones too (the removal reports them).
     std::unordered_set<std::string> ids() const;
+    // Kept items are left out once judged; until then every ticked item counts.
     int64_t removalSize() const { return removalSize_; }
-    const std::vector<CleanItem>& dangerItems() const { return danger_; }
+    std::vector<CleanItem> dangerItems() const;
+    size_t dangerCount() const { return danger_.size(); }
     std::unordered_set<std::string> dangerIDs() const;
-    const std::vector<CleanItem>& kept() const { return kept_; }
-    const std::vector<Section>& sections() const { return sections_; }
+    std::vector<CleanItem> kept() const;
+    // Changes whenever the danger items change, so the banner is built again only then.
+    uint64_t dangerRevision() const { return dangerRevision_; }
 
     // The banner's kinds, most items first and then by title; all of them (the banner shows three).
     std::vector<Kind> dangerKinds() const;
@@ -88,11 +165,13 @@ class ReviewModel {
     // One shown kind line: the bold lead and the plain rest.
     static std::pair<QString, QString> kindLine(const Kind& kind);
 
-    // The removal buttons: nothing ticked, or danger not acknowledged, keeps them off. The
-    // acknowledgement covers the danger items present when it was given, so an item that turns up
-    // later (the queue changed under the open sheet) needs a new one.
+    // The removal buttons: nothing ticked, danger not acknowledged, or the items not judged yet keep
+    // them off. The acknowledgement covers the danger items present when it was given, so an item
+    // that turns up later (the queue changed under the open sheet) needs a new one.
     bool removalEnabled(const std::unordered_set<std::string>& acknowledgedIDs) const;
     bool waitsForAcknowledgement(const std::unordered_set<std::string>& acknowledgedIDs) const;
+    // Every danger item ticked now is among `ids`.
+    bool coversDanger(const std::unordered_set<std::string>& ids) const;
     QString trashHelp(const std::unordered_set<std::string>& acknowledgedIDs) const;
 
     QString countLine() const;
@@ -103,35 +182,40 @@ class ReviewModel {
 
     // The grey line under a row's name and the review row's badge.
     enum class RowBadge { none, kept, contentsOnly, risk };
+    RowBadge rowBadge(Entry e) const;
     RowBadge rowBadge(const CleanItem& item) const;
-    QString rowDetail(const CleanItem& item,
-                      const std::function<std::optional<int64_t>(const std::string&)>& folderFileCount) const;
+    using FileCount = std::function<std::optional<int64_t>(const std::string&)>;
+    QString rowDetail(Entry e, const FileCount& folderFileCount) const;
+    QString rowDetail(const CleanItem& item, const FileCount& folderFileCount) const;
 
   private:
-    // What the guard and the catalogue say of one item; none of it depends on the unticks.
-    struct Judgement {
-        bool locked = false;
-        bool contentsOnly = false;
-        bool kept = false;
-        Risk risk;
-    };
-    struct Base {
-        std::vector<CleanItem> queue;
-        std::vector<JunkLocation> locations;
-        std::unordered_set<std::string> protectedOnDisk;
-        std::vector<Judgement> judged;  // one per queued item
-        std::unordered_map<std::string, size_t> index;
-    };
+    static constexpr uint32_t kGone = UINT32_MAX;
+    void pack(const std::vector<JunkLocation>& locations);
     void derive();
-    const Judgement* judgement(const CleanItem& item) const;
+    Section& sectionOf(CleanItem::Source source);
+    bool isDanger(Entry e) const;
+    // Puts `e` into or out of a list of entries kept in queue order.
+    void place(std::vector<Entry>& list, Entry e, bool in);
+    RowBadge badge(const CleanItem& item, bool kept, const Risk& risk) const;
+    QString detail(const CleanItem& item, bool kept, bool locked, const Risk& risk,
+                   const FileCount& folderFileCount) const;
 
-    std::shared_ptr<const Base> base_;
-    Unticks excluded_;
-    std::vector<const CleanItem*> included_;
-    std::vector<CleanItem> danger_;
-    std::vector<CleanItem> kept_;
-    std::vector<Section> sections_;
+    std::vector<CleanItem> owned_;  // the queue of a model judged at once
+    const std::vector<CleanItem>* queue_;
+    std::shared_ptr<const Snapshot> snapshot_;
+    std::shared_ptr<const Verdicts> verdicts_;
+    std::shared_ptr<const OnDisk> onDisk_;
+    std::vector<Entry> entries_;       // by queue position
+    std::vector<uint32_t> positions_;  // by entry; kGone once it left the queue
+    std::vector<bool> unticked_;       // by entry
+    size_t untickedCount_ = 0;
+
+    std::vector<Section> sections_;  // the sources present, in source order
+    size_t included_ = 0;
     int64_t removalSize_ = 0;
+    std::vector<Entry> danger_;  // ticked, not kept, danger; in queue order
+    std::vector<Entry> kept_;    // ticked and kept; in queue order
+    uint64_t dangerRevision_ = 0;
 };
 
 }  // namespace nimbrel

@@ -11,6 +11,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <array>
 #include <cmath>
 
 #include "engine/safety_guard.h"
@@ -169,6 +170,9 @@ class ClickText : public PlainLabel {
     std::function<void()> onClick_;
 };
 
+// The list's tags: an item's entry, or a section header's source from here on.
+constexpr uint32_t kHeaderTag = UINT32_MAX - 8;
+
 int junkBlockHeight(AppState& state, const CleanItem& item, const std::vector<JunkLocation>& locations) {
     const auto location = ReviewModel::location(item, locations);
     if (!location) return 0;
@@ -203,7 +207,7 @@ class SectionHeader : public QWidget {
     NimbrelCheck* check() const { return check_; }
     void showSection(const ReviewModel::Section& section) {
         check_->setOn(section.allTicked());
-        label_->setText(ReviewModel::sectionTitle(source_, static_cast<int>(section.items.size())));
+        label_->setText(ReviewModel::sectionTitle(source_, section.count));
         size_->setText(Fmt::bytes(section.tickedSize));
     }
 
@@ -252,8 +256,8 @@ class CountLine : public QWidget {
 // reveals or hides it.
 class ReviewCell : public QWidget {
   public:
-    ReviewCell(AppState& state, ReviewSheet& sheet, const CleanItem& item)
-        : state_(state), row_(new ReviewRow(state, sheet, item, this)) {}
+    ReviewCell(AppState& state, ReviewSheet& sheet, ReviewModel::Entry entry)
+        : state_(state), row_(new ReviewRow(state, sheet, entry, this)) {}
     ReviewRow* row() const { return row_; }
     JunkContentsList* contents() const { return contents_; }
     void setOpen(bool open) {
@@ -331,7 +335,7 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     auto* listColumn = new QVBoxLayout(listContent_);
     listColumn->setContentsMargins(8, 8, 8, 8);
     listColumn->setSpacing(0);
-    list_ = new ReviewList([this](const std::string& key) { return buildRow(key); }, listContent_);
+    list_ = new ReviewList([this](const ReviewList::Row& row) { return buildRow(row); }, listContent_);
     listColumn->addWidget(list_);
     scroll_->setContent(listContent_);
     connect(list_, &ReviewList::heightSettled, this, [this](const std::string& key) {
@@ -372,12 +376,15 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     connect(trash_, &QAbstractButton::clicked, this, &ReviewSheet::moveToTrash);
 
     connect(&state_.queue(), &CleanQueue::itemsChanged, this, &ReviewSheet::queueChanged);
-    // A new scan result changes the file counts in the detail lines.
-    connect(&state_, &AppState::resultChanged, this, &ReviewSheet::refreshBuilt);
+    // A new scan result changes the file counts in the detail lines; a judgement asked for before it
+    // is asked for again.
+    connect(&state_, &AppState::resultChanged, this, [this] {
+        if (!model_->isJudged()) judge();
+        refreshBuilt();
+    });
     connect(&state_.cleanup(), &CleanupModel::contentsChanged, this, &ReviewSheet::contentsArrived);
     connect(&state_, &AppState::isDeletingChanged, this, &ReviewSheet::updateFooter);
-    recompute();
-    judgeOnDisk();
+    rebuild();
 }
 
 void ReviewSheet::queueChanged() {
@@ -386,38 +393,49 @@ void ReviewSheet::queueChanged() {
         state_.setIsReviewing(false);
         return;
     }
-    recompute();
-    judgeOnDisk();
+    // Items taken out of the selection leave their rows; anything else is a new selection.
+    if (auto gone = model_->follow(state_.queue().items())) {
+        builtFor_ = state_.queue().generation();
+        followed(*gone);
+        return;
+    }
+    rebuild();
 }
 
-// The removal judges where a path leads, not how it is written: a link into a protected folder is
-// refused. That judgement reads the disk, so it runs on a worker; the sheet shows the written
-// path's judgement until the answer comes back.
-void ReviewSheet::judgeOnDisk() {
-    std::vector<std::string> paths;
-    for (const CleanItem& item : state_.queue().items())
-        if (item.kind != CleanItem::Kind::junk && !model_->isLocked(item)) paths.push_back(item.id);
-    const int generation = ++onDiskGeneration_;
+// What the guard and the catalogue say of every item is worked out on a worker, then where each path
+// leads on disk (the removal judges where a path leads, not how it is written: a link into a
+// protected folder is refused). An answer for a selection or a scan that is no longer shown is dropped.
+void ReviewSheet::judge() {
+    const int asked = ++judging_;
+    std::shared_ptr<const ReviewModel::Snapshot> snapshot = model_->snapshot();
+    const auto current = [this, asked, snapshot] {
+        return asked == judging_ && model_->snapshot() == snapshot;
+    };
     Background::run(
         state_.userPool(), this,
-        [paths = std::move(paths)] {
-            std::unordered_set<std::string> refused;
-            for (const std::string& p : paths)
-                if (SafetyGuard::isProtectedOnDisk(p)) refused.insert(p);
-            return refused;
-        },
-        [this, generation](std::unordered_set<std::string> refused) {
-            if (generation != onDiskGeneration_ || refused == protectedOnDisk_) return;
-            protectedOnDisk_ = std::move(refused);
-            recompute();
+        [snapshot] { return std::make_shared<const ReviewModel::Verdicts>(ReviewModel::judge(*snapshot)); },
+        [this, current, snapshot](std::shared_ptr<const ReviewModel::Verdicts> verdicts) {
+            if (!current()) return;
+            model_->take(verdicts);
+            showModel();
+            refreshBuilt();
+            Background::run(
+                state_.userPool(), this,
+                [snapshot, verdicts] {
+                    return std::make_shared<const ReviewModel::OnDisk>(
+                        ReviewModel::judgeOnDisk(*snapshot, *verdicts));
+                },
+                [this, current](std::shared_ptr<const ReviewModel::OnDisk> refused) {
+                    if (!current()) return;
+                    model_->takeOnDisk(std::move(refused));
+                    showModel();
+                    refreshBuilt();
+                });
         });
 }
 
 bool ReviewSheet::isAcknowledged() const {
-    if (!acknowledged_) return false;
-    for (const std::string& id : model_->dangerIDs())
-        if (!acknowledgedIDs_.count(id)) return false;
-    return true;
+    return acknowledged_ && model_->coversDanger(acknowledgedIDs_);
 }
 
 std::unordered_set<std::string> ReviewSheet::acknowledgedIDs() const {
@@ -425,26 +443,27 @@ std::unordered_set<std::string> ReviewSheet::acknowledgedIDs() const {
 }
 
 void ReviewSheet::setTicked(const std::string& id, bool ticked) {
-    if (ticked ? !excluded_->erase(id) : !excluded_->insert(id).second) return;
-    retick();
+    setEntryTicked(model_->entry(id), ticked);
+}
+
+void ReviewSheet::setEntryTicked(ReviewModel::Entry entry, bool ticked) {
+    if (!model_->setTicked(entry, ticked)) return;
+    showModel();
+    refreshRow(entry);
 }
 
 void ReviewSheet::setSourceTicked(CleanItem::Source source, bool ticked) {
-    for (const CleanItem& item : state_.queue().items()) {
-        if (item.source != source) continue;
-        if (ticked) {
-            excluded_->erase(item.id);
-        } else {
-            excluded_->insert(item.id);
-        }
-    }
-    retick();
+    if (!model_->setSourceTicked(source, ticked)) return;
+    showModel();
+    refreshBuilt();
 }
 
 void ReviewSheet::setAcknowledged(bool acknowledged) {
     acknowledged_ = acknowledged;
     acknowledgedIDs_.clear();
-    if (acknowledged) acknowledgedIDs_ = model_->dangerIDs();
+    // It covers the danger items on show: those of the banner, which stays while a new selection is
+    // judged.
+    if (acknowledged) acknowledgedIDs_ = bannerDanger_;
     if (ackCheck_) ackCheck_->setOn(isAcknowledged());
     updateFooter();
 }
@@ -457,7 +476,7 @@ void ReviewSheet::toggleExpanded(const std::string& id) {
     // The list is in place before the row grows, and stays until it has shrunk back.
     auto* cell = dynamic_cast<ReviewCell*>(list_->widget(id));
     if (cell) {
-        cell->row()->refresh(*item);
+        cell->row()->refresh();
         if (open) cell->setOpen(true);
     }
     const MotionSpec motion = expandMotion();
@@ -480,11 +499,12 @@ void ReviewSheet::removeForever() {
 void ReviewSheet::hand(bool permanently) {
     // Worked out again at the click if the queue or the junk catalogue changed since the model was
     // built; rebuilding it for a selection of many thousands is not free.
-    const std::vector<JunkLocation> locations = state_.cleanup().locations();
+    // A new model is judged on a worker: the click then does nothing, as the buttons wait for it.
+    const std::vector<JunkLocation>& locations = state_.cleanup().locations();
     const bool sameLocations = std::equal(
         locations.begin(), locations.end(), model_->locations().begin(), model_->locations().end(),
         [](const JunkLocation& a, const JunkLocation& b) { return a.id == b.id && a.paths == b.paths; });
-    if (state_.queue().generation() != builtFor_ || !sameLocations) recompute();
+    if (state_.queue().generation() != builtFor_ || !sameLocations) rebuild();
     if (!removalEnabled()) return;
     state_.nimbrelise(model_->ids(), permanently);
 }
@@ -501,17 +521,37 @@ QString ReviewSheet::keptNote() const {
     return model_->keptNote();
 }
 
-void ReviewSheet::recompute() {
+void ReviewSheet::rebuild() {
     builtFor_ = state_.queue().generation();
-    model_ = std::make_unique<ReviewModel>(state_.queue().items(), *excluded_, state_.cleanup().locations(),
-                                           protectedOnDisk_, model_.get());
-    showModel();
+    std::unordered_set<std::string> unticked;
+    if (model_) unticked = model_->excluded();
+    // The old model's rows point into its ids: they go with it.
+    std::unique_ptr<ReviewModel> old = std::move(model_);
+    model_ = std::make_unique<ReviewModel>(ReviewModel::Unjudged{}, state_.queue().items(),
+                                           state_.cleanup().locations(), unticked);
+    bannerRevision_ = UINT64_MAX;
     syncList();
+    // A row that stays keeps its widget, which now stands for the new model's entry.
+    list_->forEachBuilt([this](const std::string& key, QWidget* w) {
+        if (auto* cell = dynamic_cast<ReviewCell*>(w)) cell->row()->setEntry(list_->tagOf(key));
+    });
+    old.reset();
+    showModel();
+    refreshBuilt();
+    judge();
 }
 
-void ReviewSheet::retick() {
-    // Same queue, other unticks: the judgements of every item stay, and so do the rows.
-    model_ = std::make_unique<ReviewModel>(*model_, excluded_);
+void ReviewSheet::followed(const std::vector<ReviewModel::Entry>& gone) {
+    if (!gone.empty()) {
+        std::vector<bool> left(model_->snapshot()->items.size(), false);
+        for (ReviewModel::Entry e : gone)
+            left[e] = true;
+        list_->removeRows([&](const ReviewList::Row& row) {
+            if (row.tag < kHeaderTag) return bool(left[row.tag]);
+            // A section whose last item left goes with it.
+            return model_->section(static_cast<CleanItem::Source>(row.tag - kHeaderTag)) == nullptr;
+        });
+    }
     showModel();
     refreshBuilt();
 }
@@ -519,10 +559,11 @@ void ReviewSheet::retick() {
 void ReviewSheet::showModel() {
     count_->setText(model_->countLine());
     kept_->label()->setText(model_->keptNote());
-    kept_->setVisible(!model_->kept().empty());
-    std::unordered_set<std::string> danger = model_->dangerIDs();
-    if (!banner_ != danger.empty() || danger != bannerIDs_) {
-        bannerIDs_ = std::move(danger);
+    kept_->setVisible(!model_->keptNote().isEmpty());
+    // Until the items are judged the banner stays as it was.
+    if (model_->isJudged() && model_->dangerRevision() != bannerRevision_) {
+        bannerRevision_ = model_->dangerRevision();
+        bannerDanger_ = model_->dangerIDs();
         rebuildBanner();
     }
     updateFooter();
@@ -535,11 +576,10 @@ void ReviewSheet::rebuildBanner() {
         banner_ = nullptr;
         ackCheck_ = nullptr;
     }
-    const std::vector<CleanItem>& danger = model_->dangerItems();
     // An empty slot would still take the column's spacing: the list would stand 32 points below
     // the header instead of 16.
-    bannerSlot_->setVisible(!danger.empty());
-    if (danger.empty()) return;
+    bannerSlot_->setVisible(model_->dangerCount() > 0);
+    if (model_->dangerCount() == 0) return;
     auto* banner = new Banner(bannerSlot_);
     auto* col = new QVBoxLayout(banner);
     col->setContentsMargins(12, 12, 12, 12);
@@ -592,6 +632,18 @@ std::string ReviewSheet::headerKey(CleanItem::Source source) {
     return std::string("\x01") + static_cast<char>('0' + static_cast<int>(source));
 }
 
+namespace {
+
+// The list keeps views of its keys: the headers' live here.
+std::string_view headerView(CleanItem::Source source) {
+    static const std::array<std::string, 3> keys = {ReviewSheet::headerKey(CleanItem::Source::space),
+                                                    ReviewSheet::headerKey(CleanItem::Source::files),
+                                                    ReviewSheet::headerKey(CleanItem::Source::deepClean)};
+    return keys[static_cast<size_t>(source)];
+}
+
+}  // namespace
+
 int ReviewSheet::itemHeight(const CleanItem& item) const {
     int h = kRowHeight;
     if (item.kind == CleanItem::Kind::junk && expanded_.count(item.id))
@@ -600,26 +652,39 @@ int ReviewSheet::itemHeight(const CleanItem& item) const {
 }
 
 void ReviewSheet::syncList() {
+    // Keys are views of the model's packed ids, so a long selection is listed without a copy.
+    const std::vector<CleanItem>& queue = model_->queue();
+    const ReviewModel::Snapshot& snapshot = *model_->snapshot();
     std::vector<ReviewList::Row> rows;
-    rows.reserve(model_->queue().size() + 3);
+    rows.reserve(queue.size() + 3);
     for (const ReviewModel::Section& section : model_->sections()) {
-        rows.push_back({headerKey(section.source), kHeaderHeight, rows.empty() ? 0 : kSectionGap});
-        for (const CleanItem* item : section.items)
-            rows.push_back({item->id, itemHeight(*item), kRowGap});
+        rows.push_back({headerView(section.source), kHeaderHeight, rows.empty() ? 0 : kSectionGap,
+                        kHeaderTag + static_cast<uint32_t>(section.source)});
+        for (size_t i = 0; i < queue.size(); ++i) {
+            if (queue[i].source != section.source) continue;
+            const ReviewModel::Entry e = model_->entryAt(i);
+            rows.push_back({snapshot.id(e), itemHeight(queue[i]), kRowGap, e});
+        }
     }
     list_->setRows(std::move(rows));
-    refreshBuilt();
 }
 
 void ReviewSheet::refreshBuilt() {
-    list_->forEachBuilt([this](const std::string& key, QWidget* w) {
+    list_->forEachBuilt([this](const std::string&, QWidget* w) {
         if (auto* header = dynamic_cast<SectionHeader*>(w)) {
             if (const ReviewModel::Section* section = model_->section(header->source()))
                 header->showSection(*section);
         } else if (auto* cell = dynamic_cast<ReviewCell*>(w)) {
-            if (const CleanItem* item = model_->find(key)) cell->row()->refresh(*item);
+            if (model_->isQueued(cell->row()->entry())) cell->row()->refresh();
         }
     });
+}
+
+void ReviewSheet::refreshRow(ReviewModel::Entry entry) {
+    const CleanItem& item = model_->item(entry);
+    if (auto* cell = dynamic_cast<ReviewCell*>(list_->widget(item.id))) cell->row()->refresh();
+    if (auto* header = dynamic_cast<SectionHeader*>(list_->widget(headerView(item.source))))
+        if (const ReviewModel::Section* section = model_->section(item.source)) header->showSection(*section);
 }
 
 void ReviewSheet::contentsArrived() {
@@ -635,9 +700,9 @@ void ReviewSheet::contentsArrived() {
     }
 }
 
-QWidget* ReviewSheet::buildRow(const std::string& key) {
-    for (CleanItem::Source source : CleanItem::allSources()) {
-        if (key != headerKey(source)) continue;
+QWidget* ReviewSheet::buildRow(const ReviewList::Row& row) {
+    if (row.tag >= kHeaderTag) {
+        const auto source = static_cast<CleanItem::Source>(row.tag - kHeaderTag);
         auto* header = new SectionHeader(source, [this, source] {
             const ReviewModel::Section* section = model_->section(source);
             setSourceTicked(source, !(section && section->allTicked()));
@@ -645,10 +710,9 @@ QWidget* ReviewSheet::buildRow(const std::string& key) {
         if (const ReviewModel::Section* section = model_->section(source)) header->showSection(*section);
         return header;
     }
-    const CleanItem* item = model_->find(key);
-    if (!item) return nullptr;
-    auto* cell = new ReviewCell(state_, *this, *item);
-    cell->setOpen(expanded_.count(key) > 0);
+    if (!model_->isQueued(row.tag)) return nullptr;
+    auto* cell = new ReviewCell(state_, *this, row.tag);
+    if (!expanded_.empty()) cell->setOpen(expanded_.count(std::string(row.key)) > 0);
     return cell;
 }
 
@@ -701,8 +765,8 @@ void ReviewSheet::keyPressEvent(QKeyEvent* event) {
 
 // ReviewRow
 
-ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item, QWidget* parent)
-    : QWidget(parent), state_(state), sheet_(sheet), item_(item) {
+ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, ReviewModel::Entry entry, QWidget* parent)
+    : QWidget(parent), state_(state), sheet_(sheet), entry_(entry), item_(sheet.model().item(entry)) {
     setFixedHeight(ReviewSheet::kRowHeight);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(8, 0, 8, 0);
@@ -710,7 +774,7 @@ ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item,
 
     check_ = new NimbrelCheck(isTicked(), this);
     connect(check_, &NimbrelCheck::toggleRequested, this,
-            [this] { sheet_.setTicked(item_.id, !isTicked()); });
+            [this] { sheet_.setEntryTicked(entry_, !isTicked()); });
     row->addWidget(check_);
 
     const bool junk = item_.kind == CleanItem::Kind::junk;
@@ -764,12 +828,12 @@ ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item,
     auto* dim = new QGraphicsOpacityEffect(this);
     dim->setOpacity(0.45);
     setGraphicsEffect(dim);
-    refresh(item_);
+    refresh();
 }
 
-void ReviewRow::refresh(const CleanItem& item) {
-    item_ = item;
+void ReviewRow::refresh() {
     const ReviewModel& model = sheet_.model();
+    item_ = model.item(entry_);
     check_->setOn(isTicked());
     name_->setText(QString::fromUtf8(item_.name));
     placeBadge();
@@ -780,7 +844,7 @@ void ReviewRow::refresh(const CleanItem& item) {
         disclosure_->setSymbol(open ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down"));
     }
     QFont sizeFont = Fonts::font(12.5, FontWeight::semibold, FontDesign::rounded);
-    sizeFont.setStrikeOut(model.isKept(item_));
+    sizeFont.setStrikeOut(model.isKept(entry_));
     if (size_->font() != sizeFont) size_->setFont(sizeFont);
     size_->setText(Fmt::bytes(item_.size));
     // Unticked or kept rows are drawn faded; the effect costs nothing while it is off.
@@ -789,9 +853,9 @@ void ReviewRow::refresh(const CleanItem& item) {
 
 void ReviewRow::placeBadge() {
     const ReviewModel& model = sheet_.model();
-    const ReviewModel::RowBadge kind = model.rowBadge(item_);
-    const QString risk =
-        kind == ReviewModel::RowBadge::risk ? QString::fromUtf8(model.reviewRisk(item_).title) : QString();
+    const ReviewModel::RowBadge kind = model.rowBadge(entry_);
+    const Risk itemRisk = kind == ReviewModel::RowBadge::risk ? model.reviewRisk(entry_) : Risk{};
+    const QString risk = kind == ReviewModel::RowBadge::risk ? QString::fromUtf8(itemRisk.title) : QString();
     if (static_cast<int>(kind) == badgeKind_ && risk == badgeRisk_) return;
     badgeKind_ = static_cast<int>(kind);
     badgeRisk_ = risk;
@@ -810,7 +874,7 @@ void ReviewRow::placeBadge() {
                 [](const QWidget* w) { return Palette::accent().resolve(w); }, this);
             break;
         case ReviewModel::RowBadge::risk:
-            badge_ = new RiskBadge(model.reviewRisk(item_), this);
+            badge_ = new RiskBadge(itemRisk, this);
             break;
         case ReviewModel::RowBadge::none:
             break;
@@ -819,16 +883,16 @@ void ReviewRow::placeBadge() {
 }
 
 bool ReviewRow::isTicked() const {
-    return sheet_.model().isTicked(item_.id);
+    return sheet_.model().isTicked(entry_);
 }
 
 bool ReviewRow::isDimmed() const {
-    return !isTicked() || sheet_.model().isKept(item_);
+    return !isTicked() || sheet_.model().isKept(entry_);
 }
 
 QString ReviewRow::detailText() const {
     const std::shared_ptr<ScanResult> result = state_.result();
-    return sheet_.model().rowDetail(item_, [result](const std::string& path) -> std::optional<int64_t> {
+    return sheet_.model().rowDetail(entry_, [result](const std::string& path) -> std::optional<int64_t> {
         if (!result) return std::nullopt;
         const auto node = result->node(path);
         if (!node) return std::nullopt;

@@ -7,6 +7,7 @@
 
 #include "model/app_state.h"
 #include "theme/motion.h"
+#include "views/files/review_list.h"
 #include "views/files/review_model.h"
 
 class QHBoxLayout;
@@ -20,7 +21,6 @@ class ElidedLabel;
 class NimbrelButton;
 class NimbrelCheck;
 class NoteLabel;
-class ReviewList;
 class ReviewRow;
 class ShrinkingScroll;
 
@@ -28,6 +28,8 @@ class ShrinkingScroll;
 // what the safety guard keeps, a warning about data that cannot be rebuilt whose acknowledgement
 // holds both removal buttons back, and the hand-over of the ticked ids to the state. The modal host
 // builds a new sheet for every review, so unticks and the acknowledgement never carry over.
+// The sheet shows at once with counts and sizes; what the guard and the catalogue say of the items
+// is worked out on a worker, and both removal buttons wait for it.
 class ReviewSheet : public QWidget {
     Q_OBJECT
   public:
@@ -49,12 +51,13 @@ class ReviewSheet : public QWidget {
     explicit ReviewSheet(AppState& state, QWidget* parent = nullptr);
 
     const ReviewModel& model() const { return *model_; }
-    const std::unordered_set<std::string>& excluded() const { return *excluded_; }
+    std::unordered_set<std::string> excluded() const { return model_->excluded(); }
     const std::unordered_set<std::string>& expanded() const { return expanded_; }
     // The acknowledgement as the tick shows it: given, and covering every danger item on show.
     bool isAcknowledged() const;
 
     void setTicked(const std::string& id, bool ticked);
+    void setEntryTicked(ReviewModel::Entry entry, bool ticked);
     void setSourceTicked(CleanItem::Source source, bool ticked);
     void setAcknowledged(bool acknowledged);
     void toggleExpanded(const std::string& id);
@@ -90,30 +93,30 @@ class ReviewSheet : public QWidget {
 
   private:
     void queueChanged();
-    void recompute();
-    void retick();
+    // A new model of the queue as it is now, judged afresh; the unticks stay.
+    void rebuild();
+    void followed(const std::vector<ReviewModel::Entry>& gone);
+    void judge();
     void showModel();
     void rebuildBanner();
     void syncList();
     void refreshBuilt();
     void contentsArrived();
     int itemHeight(const CleanItem& item) const;
-    QWidget* buildRow(const std::string& key);
-    void judgeOnDisk();
+    QWidget* buildRow(const ReviewList::Row& row);
+    void refreshRow(ReviewModel::Entry entry);
     void updateFooter();
     void hand(bool permanently);
     std::unordered_set<std::string> acknowledgedIDs() const;
 
     AppState& state_;
     std::unique_ptr<ReviewModel> model_;
-    // Shared with the model, which is rebuilt right after every change to it.
-    std::shared_ptr<std::unordered_set<std::string>> excluded_ =
-        std::make_shared<std::unordered_set<std::string>>();
     std::unordered_set<std::string> expanded_;
     bool acknowledged_ = false;
     // The danger items on show when the acknowledgement was given.
     std::unordered_set<std::string> acknowledgedIDs_;
-    std::unordered_set<std::string> bannerIDs_;  // the danger items the banner was built for
+    uint64_t bannerRevision_ = UINT64_MAX;          // the model's danger items the banner was built for
+    std::unordered_set<std::string> bannerDanger_;  // and their ids
 
     QVBoxLayout* column_;
     CountLine* count_;
@@ -121,9 +124,8 @@ class ReviewSheet : public QWidget {
     NimbrelCheck* ackCheck_ = nullptr;
     QWidget* bannerSlot_;
     ShrinkingScroll* scroll_;
-    std::unordered_set<std::string> protectedOnDisk_;  // ids the removal will refuse by where they lead
-    int onDiskGeneration_ = 0;
-    uint64_t builtFor_ = 0;  // the queue's generation the model was built from
+    int judging_ = 0;        // the judgement asked for last; an older answer is dropped
+    uint64_t builtFor_ = 0;  // the queue's generation the model follows
     QWidget* listContent_;
     ReviewList* list_;
     NoteLabel* kept_;
@@ -137,11 +139,13 @@ class ReviewSheet : public QWidget {
 class ReviewRow : public QWidget {
     Q_OBJECT
   public:
-    ReviewRow(AppState& state, ReviewSheet& sheet, const CleanItem& item, QWidget* parent = nullptr);
+    ReviewRow(AppState& state, ReviewSheet& sheet, ReviewModel::Entry entry, QWidget* parent = nullptr);
 
     // Shows the item as the sheet's model has it now (ticked, kept, open), keeping the widgets.
-    void refresh(const CleanItem& item);
+    void refresh();
     const CleanItem& item() const { return item_; }
+    ReviewModel::Entry entry() const { return entry_; }
+    void setEntry(ReviewModel::Entry entry) { entry_ = entry; }
     bool isTicked() const;
     bool isDimmed() const;
     QString detailText() const;
@@ -159,6 +163,7 @@ class ReviewRow : public QWidget {
 
     AppState& state_;
     ReviewSheet& sheet_;
+    ReviewModel::Entry entry_;
     CleanItem item_;
     NimbrelCheck* check_;
     NimbrelButton* disclosure_ = nullptr;
