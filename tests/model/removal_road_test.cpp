@@ -3,8 +3,6 @@
 // file operations, and the completion delivered on the event loop.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +22,7 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
+#include "platform/temp_tree.h"
 #include "platform/trash_emptier.h"
 
 namespace nimbrel {
@@ -620,15 +619,7 @@ TEST_P(RemovalRoadTest, APartlyRemovedFolderKeepsItsTickAtWhatIsLeft) {
     writeFile(road.path("mixed/a.bin"), 30000);
     writeFile(road.path("mixed/pinned/b.bin"), 20000);
     writeFile(road.path("mixed/sub/c.bin"), 10000);
-    auto setImmutable = [&](bool on) {
-        const int fd = open(road.path("mixed/pinned/kept.bin").c_str(), O_RDONLY | O_CLOEXEC);
-        int flags = 0;
-        bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        if (fd >= 0) close(fd);
-        return done;
-    };
+    auto setImmutable = [&](bool on) { return test::setImmutable(road.path("mixed/pinned/kept.bin"), on); };
     if (!setImmutable(true)) GTEST_SKIP() << "cannot mark a file immutable here";
     road.scan();
     road.tick("mixed");
