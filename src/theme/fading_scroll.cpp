@@ -149,25 +149,14 @@ QRegion FadeMaskEffect::repainted(const QPainter& painter) const {
 }
 
 void FadeMaskEffect::mask(const QRegion& region) {
-    if (region.isEmpty()) return;
-    const double dpr = content_.devicePixelRatio();
-    const auto pixels = [dpr](const QRect& r) {
-        return QRectF(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr).toAlignedRect();
-    };
-    QPainter p(&masked_);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    for (const QRect& r : region) {
-        const QRect px = pixels(r) & masked_.rect();
-        p.drawImage(px.topLeft(), content_, px);
-    }
     maskedFade_ = owner_->fade();
     maskedLeading_ = owner_->leadingFade();
     maskedTrailing_ = owner_->trailingFade();
-    if (owner_->fade() <= 0 || (maskedLeading_ <= 0 && maskedTrailing_ <= 0)) return;
-
+    if (region.isEmpty() || maskedFade_ <= 0 || (maskedLeading_ <= 0 && maskedTrailing_ <= 0)) return;
     // Only the bands change anything: the rest of the mask is opaque.
+    const double dpr = picture_.devicePixelRatio();
     const bool vertical = owner_->axis() == Qt::Vertical;
-    const double length = vertical ? masked_.height() : masked_.width();
+    const double length = vertical ? picture_.height() : picture_.width();
     const double logicalLength = length / dpr;
     const double band = std::min(owner_->fade(), logicalLength / 2) * dpr;
     QLinearGradient g(0, 0, vertical ? 0 : length, vertical ? length : 0);
@@ -176,15 +165,21 @@ void FadeMaskEffect::mask(const QRegion& region) {
     g.setColorAt(1 - band / length, Qt::black);
     g.setColorAt(1, QColor::fromRgbF(0, 0, 0, float(owner_->maskAlpha(logicalLength, logicalLength))));
     const int edge = int(std::ceil(band));
-    const QRect lead = vertical ? QRect(0, 0, masked_.width(), edge) : QRect(0, 0, edge, masked_.height());
-    const QRect trail = vertical ? QRect(0, masked_.height() - edge, masked_.width(), edge)
-                                 : QRect(masked_.width() - edge, 0, edge, masked_.height());
+    const int w = picture_.width(), h = picture_.height();
+    const QRect lead = vertical ? QRect(0, 0, w, edge) : QRect(0, 0, edge, h);
+    const QRect trail = vertical ? QRect(0, h - edge, w, edge) : QRect(w - edge, 0, edge, h);
+    QPainter p(&picture_);
     p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
     for (const QRect& r : region) {
-        const QRect px = pixels(r);
+        const QRect px = QRectF(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr).toAlignedRect();
         for (const QRect& b : {lead, trail})
             if (const QRect part = px & b; !part.isEmpty()) p.fillRect(part, g);
     }
+}
+
+void FadeMaskEffect::release() {
+    picture_ = QImage();
+    stale_ = true;
 }
 
 void FadeMaskEffect::draw(QPainter* painter) {
@@ -192,32 +187,36 @@ void FadeMaskEffect::draw(QPainter* painter) {
     const double dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
     const QSize pixels = (QSizeF(view->size()) * dpr).toSize();
     if (pixels.isEmpty()) return;
-    if (content_.size() != pixels || content_.devicePixelRatio() != dpr) {
-        content_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        content_.setDevicePixelRatio(dpr);
-        masked_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        masked_.setDevicePixelRatio(dpr);
+    if (picture_.size() != pixels || picture_.devicePixelRatio() != dpr) {
+        picture_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        picture_.setDevicePixelRatio(dpr);
         stale_ = true;
     }
-    const QRegion redraw = stale_ ? QRegion(view->rect()) : repainted(*painter);
+    QRegion redraw = stale_ ? QRegion(view->rect()) : repainted(*painter);
     stale_ = false;
+    // The bands changed strength: what lies under them is drawn again and masked anew.
+    if (owner_->fade() != maskedFade_ || owner_->leadingFade() != maskedLeading_ ||
+        owner_->trailingFade() != maskedTrailing_)
+        redraw += owner_->bands();
     lastRedrawn_ = redraw;
     if (!redraw.isEmpty()) {
         {
-            QPainter clear(&content_);
+            QPainter clear(&picture_);
             clear.setCompositionMode(QPainter::CompositionMode_Source);
             for (const QRect& r : redraw)
                 clear.fillRect(r, Qt::transparent);
         }
         // The viewport paints itself normally while its effect draws (Qt skips the effect then).
-        view->render(&content_, redraw.boundingRect().topLeft(), redraw, QWidget::DrawChildren);
+        view->render(&picture_, redraw.boundingRect().topLeft(), redraw, QWidget::DrawChildren);
     }
-    QRegion remask = redraw;
-    if (owner_->fade() != maskedFade_ || owner_->leadingFade() != maskedLeading_ ||
-        owner_->trailingFade() != maskedTrailing_)
-        remask = QRegion(view->rect());
-    mask(remask);
-    painter->drawImage(QPointF(0, 0), masked_);
+    mask(redraw);
+    painter->drawImage(QPointF(0, 0), picture_);
+}
+
+void FadingScroll::hideEvent(QHideEvent* e) {
+    // A list out of sight keeps no picture of itself.
+    mask_->release();
+    QScrollArea::hideEvent(e);
 }
 
 void FadingScroll::showEvent(QShowEvent* e) {

@@ -40,9 +40,12 @@ class FadingScroll : public QScrollArea {
     // Alpha of the mask at a distance along the axis (0 = start) for a visible length.
     double maskAlpha(double at, double length) const;
     FadeMaskEffect* maskEffect() const { return mask_; }
+    // The two band areas of the viewport.
+    QRegion bands() const;
 
   protected:
     void showEvent(QShowEvent*) override;
+    void hideEvent(QHideEvent*) override;
     void resizeEvent(QResizeEvent*) override;
     void wheelEvent(QWheelEvent*) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -50,7 +53,6 @@ class FadingScroll : public QScrollArea {
 
   private:
     void recompute();
-    QRegion bands() const;  // the two band areas of the viewport
 
     Qt::Orientation axis_;
     double fade_;
@@ -61,10 +63,10 @@ class FadingScroll : public QScrollArea {
 };
 
 // Masks the scroll view's viewport with the two bands. The viewport's picture is kept between frames
-// and only the part the frame repaints is drawn again (an evaporating row costs its own rectangle, not
-// the whole list); the bands are applied to that part alone. The list is always drawn from that
-// picture: painting it straight onto the window would let an effect inside it (a row evaporating, a
-// set folding) open a second painter on the window while ours is active.
+// (while the list shows) and only the part the frame repaints is drawn again (an evaporating row costs its
+// own rectangle, not the whole list); the bands are applied to that part alone. The list is always drawn from
+// that picture: painting it straight onto the window would let an effect inside it (a row evaporating, a set
+// folding) open a second painter on the window while ours is active.
 class FadeMaskEffect : public QGraphicsEffect {
     Q_OBJECT
   public:
@@ -73,7 +75,9 @@ class FadeMaskEffect : public QGraphicsEffect {
     void invalidate() { stale_ = true; }
     // What the last frame drew again, in the viewport's coordinates, and the masked picture (tests).
     QRegion lastRedrawn() const { return lastRedrawn_; }
-    const QImage& picture() const { return masked_; }
+    const QImage& picture() const { return picture_; }
+    // Frees the picture; the next frame draws everything.
+    void release();
 
   protected:
     void draw(QPainter* painter) override;
@@ -84,8 +88,7 @@ class FadeMaskEffect : public QGraphicsEffect {
     void mask(const QRegion& region);
 
     FadingScroll* owner_;
-    QImage content_;  // the viewport and its children as last drawn, unmasked
-    QImage masked_;   // the same with the bands applied
+    QImage picture_;  // the viewport and its children as last drawn, the bands applied
     bool stale_ = true;
     double maskedLeading_ = -1;
     double maskedTrailing_ = -1;

@@ -260,6 +260,8 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
         {"open a contents list", [&] { sheet.toggleExpanded(caches.id); }, true},
         {"remove a row above from the selection", [&] { state_->queue().remove(many[0].id); }, true},
         {"remove a whole section above", [&] { state_->queue().remove(space.id); }, true},
+        {"an item joins the selection",
+         [&] { state_->queue().add(fileItem(home + "/nimbrel-test/joined", 1000)); }, true},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -269,6 +271,7 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
         EXPECT_EQ(row->check()->isOn(), step.ticked);
         EXPECT_EQ(row->isDimmed(), !step.ticked);
         EXPECT_EQ(sheet.builtRow(used), row);
+        EXPECT_EQ(row->item().id, used);
         EXPECT_EQ(QApplication::focusWidget(), row->check());
         sheet.list()->forEachBuilt([&](const std::string& key, QWidget* w) {
             if (before.count(key)) {
@@ -277,7 +280,7 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
         });
         EXPECT_EQ(bar->value(), 2000);
     }
-    EXPECT_EQ(sheet.countLine(), QStringLiteral("200 of 200 items · 204 KB"));
+    EXPECT_EQ(sheet.countLine(), QStringLiteral("201 of 201 items · 205 KB"));
 }
 
 // A contents list opens by growing its row along the sheet's curve, the rows below sliding down; it

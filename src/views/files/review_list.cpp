@@ -124,6 +124,11 @@ size_t ReviewList::positionOf(std::string_view key) const {
     return kNowhere;
 }
 
+uint32_t ReviewList::tagOf(std::string_view key) const {
+    const size_t at = positionOf(key);
+    return at == kNowhere ? 0 : rows_[at].tag;
+}
+
 void ReviewList::setRowHeight(const std::string& key, int height, const MotionSpec* motion) {
     const size_t at = positionOf(key);
     if (at == kNowhere) return;

@@ -48,6 +48,7 @@ class ReviewList : public QWidget {
 
     int count() const { return static_cast<int>(rows_.size()); }
     bool contains(std::string_view key) const { return positionOf(key) != kNowhere; }
+    uint32_t tagOf(std::string_view key) const;
     // The height the row is drawn at now, and the one it is moving to.
     int shownHeight(std::string_view key) const;
     int targetHeight(std::string_view key) const;

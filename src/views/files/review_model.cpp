@@ -9,7 +9,6 @@
 #include "engine/disk_scanner.h"
 #include "engine/path_rules.h"
 #include "engine/safety_guard.h"
-#include "model/background.h"
 #include "util/fmt.h"
 #include "util/plural.h"
 #include "views/kit/files_text.h"
@@ -69,10 +68,7 @@ ReviewModel::ReviewModel(Unjudged, const std::vector<CleanItem>& queue, std::vec
     derive();
 }
 
-ReviewModel::~ReviewModel() {
-    // The verdicts of a large selection take a while to free.
-    if (verdicts_.use_count() == 1) Background::dispose(std::move(verdicts_));
-}
+ReviewModel::~ReviewModel() = default;
 
 void ReviewModel::pack(const std::vector<JunkLocation>& locations) {
     const std::vector<CleanItem>& queue = *queue_;

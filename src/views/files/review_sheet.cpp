@@ -415,10 +415,7 @@ void ReviewSheet::judge() {
         state_.userPool(), this,
         [snapshot] { return std::make_shared<const ReviewModel::Verdicts>(ReviewModel::judge(*snapshot)); },
         [this, current, snapshot](std::shared_ptr<const ReviewModel::Verdicts> verdicts) {
-            if (!current()) {
-                Background::dispose(std::move(verdicts));
-                return;
-            }
+            if (!current()) return;
             model_->take(verdicts);
             showModel();
             refreshBuilt();
@@ -534,8 +531,13 @@ void ReviewSheet::rebuild() {
                                            state_.cleanup().locations(), unticked);
     bannerRevision_ = UINT64_MAX;
     syncList();
+    // A row that stays keeps its widget, which now stands for the new model's entry.
+    list_->forEachBuilt([this](const std::string& key, QWidget* w) {
+        if (auto* cell = dynamic_cast<ReviewCell*>(w)) cell->row()->setEntry(list_->tagOf(key));
+    });
     old.reset();
     showModel();
+    refreshBuilt();
     judge();
 }
 
@@ -665,7 +667,6 @@ void ReviewSheet::syncList() {
         }
     }
     list_->setRows(std::move(rows));
-    refreshBuilt();
 }
 
 void ReviewSheet::refreshBuilt() {

@@ -145,6 +145,7 @@ class ReviewRow : public QWidget {
     void refresh();
     const CleanItem& item() const { return item_; }
     ReviewModel::Entry entry() const { return entry_; }
+    void setEntry(ReviewModel::Entry entry) { entry_ = entry; }
     bool isTicked() const;
     bool isDimmed() const;
     QString detailText() const;
