@@ -536,6 +536,28 @@ TEST_P(RemovalRoadTest, MountedVolumesInsideTheSelectionStay) {
     EXPECT_FALSE(road.state->lastRemoval.count(road.path("vol")));
 }
 
+// A file system mounted over a folder after the scan (a bind of another folder that holds the same
+// names): what the review showed is not there, and what is there was never reviewed.
+TEST_P(RemovalRoadTest, WhatAMountMadeSinceTheScanShowsIsLeftAlone) {
+    Road road(name("mounted-since"));
+    writeFile(road.path("inner/report.bin"), 5000);
+    writeFile(base() + "/" + name("unreviewed") + "/report.bin", 5000);
+    road.scan();
+    road.tick("inner/report.bin");
+    if (mount((base() + "/" + name("unreviewed")).c_str(), road.path("inner").c_str(), nullptr, MS_BIND,
+              nullptr) != 0)
+        GTEST_SKIP() << "cannot bind-mount here: " << std::strerror(errno);
+    road.removeAll(permanently());
+    umount2(road.path("inner").c_str(), MNT_DETACH);
+    EXPECT_TRUE(onDisk(base() + "/" + name("unreviewed") + "/report.bin"));
+    EXPECT_TRUE(onDisk(road.path("inner/report.bin")));
+    ASSERT_EQ(road.failures().size(), 1u);
+    EXPECT_NE(road.failures()[0].detail.find("mounted on its way"), std::string::npos)
+        << road.failures()[0].detail;
+    EXPECT_EQ(road.state->sessionFreed(), 0);
+    EXPECT_TRUE(road.inTree("inner/report.bin"));
+}
+
 TEST_P(RemovalRoadTest, AHardLinkedFileFreesNothing) {
     // The other name lies outside the scanned tree: removing this one leaves the bytes on disk.
     const std::string outside = base() + "/" + name("other-name.bin");
