@@ -317,6 +317,7 @@ TEST_F(ReviewSheetTest, AClickHandsOverTheTicksOfThatMoment) {
         step.change(sheet);
         ASSERT_TRUE(sheet.trashButton()->isEnabled());
         sheet.moveToTrash();
+        settle();  // a selection this long is made into its request on a worker
         const std::unordered_set<std::string>& handed = state_->nimbrelisingIDs();
         for (const std::string& id : step.handed)
             EXPECT_EQ(handed.count(id), 1u) << id;

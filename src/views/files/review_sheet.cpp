@@ -546,7 +546,7 @@ void ReviewSheet::hand(bool permanently) {
     else
         ids = std::make_shared<std::unordered_set<std::string>>(model_->ids());
     prepared_.reset();
-    state_.nimbrelise(*ids, permanently);
+    state_.nimbrelise(std::move(*ids), permanently);  // handed over, not copied
     Background::dispose(std::move(ids));
 }
 
