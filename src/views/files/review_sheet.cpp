@@ -392,18 +392,15 @@ ReviewSheet::~ReviewSheet() {
 }
 
 void ReviewSheet::queueChanged() {
-    // Emptied while open (the last row removed from the selection): the review has nothing left.
-    if (state_.queue().items().empty()) {
-        state_.setIsReviewing(false);
-        return;
-    }
     // Items taken out of the selection leave their rows; anything else is a new selection.
     if (auto gone = model_->follow(state_.queue().items())) {
         builtFor_ = state_.queue().generation();
         followed(*gone);
-        return;
+    } else {
+        rebuild();
     }
-    rebuild();
+    // Emptied while open (the last row removed from the selection): the review has nothing left.
+    if (state_.queue().items().empty()) state_.setIsReviewing(false);
 }
 
 // What the guard and the catalogue say of every item is worked out on a worker, then where each path
