@@ -225,6 +225,9 @@ class CountLine : public QWidget {
   public:
     explicit CountLine(QWidget* parent) : QWidget(parent), rolling_(new RollingText(this)) {
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        // It paints the sheet's own fill under its digits, so a roll repaints the line alone and not
+        // the window under the sheet.
+        setAttribute(Qt::WA_OpaquePaintEvent);
     }
     static QFont lineFont() { return Fonts::font(13, FontWeight::semibold); }
     void setText(const QString& text) {
@@ -241,6 +244,7 @@ class CountLine : public QWidget {
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
+        p.fillRect(rect(), Palette::panel().resolve(this));
         p.setRenderHint(QPainter::Antialiasing);
         const QFontMetricsF metrics(lineFont());
         const double base = (height() - metrics.height()) / 2 + metrics.ascent();
