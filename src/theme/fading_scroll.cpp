@@ -137,7 +137,8 @@ QRegion FadeMaskEffect::repainted(const QPainter& painter) const {
     const QRect all = owner_->viewport()->rect();
     const QPaintEngine* engine = painter.paintEngine();
     const QRegion clip = engine ? engine->systemClip() : QRegion();
-    if (clip.isEmpty()) return all;
+    // Unknown, or drawn turned or scaled into an outer picture: everything, to be sure.
+    if (clip.isEmpty() || painter.worldTransform().type() > QTransform::TxTranslate) return all;
     // The clip is in device pixels; the painter maps the viewport onto them.
     bool invertible = false;
     const QTransform toView = painter.deviceTransform().inverted(&invertible);
@@ -153,28 +154,24 @@ void FadeMaskEffect::mask(const QRegion& region) {
     maskedLeading_ = owner_->leadingFade();
     maskedTrailing_ = owner_->trailingFade();
     if (region.isEmpty() || maskedFade_ <= 0 || (maskedLeading_ <= 0 && maskedTrailing_ <= 0)) return;
-    // Only the bands change anything: the rest of the mask is opaque.
-    const double dpr = picture_.devicePixelRatio();
+    // Only the bands change anything: the rest of the mask is opaque. The painter works in points.
+    const QSizeF size = QSizeF(picture_.size()) / picture_.devicePixelRatio();
     const bool vertical = owner_->axis() == Qt::Vertical;
-    const double length = vertical ? picture_.height() : picture_.width();
-    const double logicalLength = length / dpr;
-    const double band = std::min(owner_->fade(), logicalLength / 2) * dpr;
+    const double length = vertical ? size.height() : size.width();
+    const double band = std::min(owner_->fade(), length / 2);
     QLinearGradient g(0, 0, vertical ? 0 : length, vertical ? length : 0);
-    g.setColorAt(0, QColor::fromRgbF(0, 0, 0, float(owner_->maskAlpha(0, logicalLength))));
+    g.setColorAt(0, QColor::fromRgbF(0, 0, 0, float(owner_->maskAlpha(0, length))));
     g.setColorAt(band / length, Qt::black);
     g.setColorAt(1 - band / length, Qt::black);
-    g.setColorAt(1, QColor::fromRgbF(0, 0, 0, float(owner_->maskAlpha(logicalLength, logicalLength))));
-    const int edge = int(std::ceil(band));
-    const int w = picture_.width(), h = picture_.height();
-    const QRect lead = vertical ? QRect(0, 0, w, edge) : QRect(0, 0, edge, h);
-    const QRect trail = vertical ? QRect(0, h - edge, w, edge) : QRect(w - edge, 0, edge, h);
+    g.setColorAt(1, QColor::fromRgbF(0, 0, 0, float(owner_->maskAlpha(length, length))));
+    const QRectF lead = vertical ? QRectF(0, 0, size.width(), band) : QRectF(0, 0, band, size.height());
+    const QRectF trail = vertical ? QRectF(0, length - band, size.width(), band)
+                                  : QRectF(length - band, 0, band, size.height());
     QPainter p(&picture_);
     p.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-    for (const QRect& r : region) {
-        const QRect px = QRectF(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr).toAlignedRect();
-        for (const QRect& b : {lead, trail})
-            if (const QRect part = px & b; !part.isEmpty()) p.fillRect(part, g);
-    }
+    for (const QRect& r : region)
+        for (const QRectF& b : {lead, trail})
+            if (const QRectF part = QRectF(r) & b; !part.isEmpty()) p.fillRect(part, g);
 }
 
 void FadeMaskEffect::release() {

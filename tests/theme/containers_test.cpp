@@ -240,6 +240,14 @@ TEST(FadingScrollTest, RepaintsDrawAgainOnlyWhatChangedAndMatchAWholeRedraw) {
     // The trailing band fades what lies under it.
     const QImage& picture = mask->picture();
     EXPECT_LT(qAlpha(picture.pixel(90, picture.height() - 1)), qAlpha(picture.pixel(90, 170)));
+    // So it does drawn at twice the pixel ratio (a hi-dpi screen).
+    QImage sharp(list.size() * 2, QImage::Format_ARGB32_Premultiplied);
+    sharp.setDevicePixelRatio(2);
+    sharp.fill(Qt::transparent);
+    list.render(&sharp);
+    ASSERT_EQ(mask->picture().devicePixelRatio(), 2.0);
+    EXPECT_LT(qAlpha(mask->picture().pixel(180, mask->picture().height() - 1)),
+              qAlpha(mask->picture().pixel(180, 340)));
 
     // A frame of an evaporating block draws that block's room again, not the whole list.
     Swatch* going = swatches[4];

@@ -44,12 +44,17 @@ TEST(EvaporateFunctionTest, IntactAtRestGoneAtTheEnd) {
     EXPECT_EQ(totalAlpha(rest.copy(0, 0, 120, lift)), 0);
 
     EXPECT_EQ(totalAlpha(EffectLibrary::evaporate(layer, 1, QSizeF(120, 40), 0.3, lift)), 0);
-    // The picture thins out steadily on the way.
+    // The picture thins out steadily on the way; a frame drawn into the last one's buffer shows
+    // nothing of it.
     double previous = totalAlpha(rest);
+    QImage buffer = rest;
     for (double p : {0.25, 0.5, 0.75, 0.95}) {
-        const double now = totalAlpha(EffectLibrary::evaporate(layer, p, QSizeF(120, 40), 0.3, lift));
+        const QImage fresh = EffectLibrary::evaporate(layer, p, QSizeF(120, 40), 0.3, lift);
+        const double now = totalAlpha(fresh);
         EXPECT_LT(now, previous) << p;
         previous = now;
+        EffectLibrary::evaporate(layer, p, QSizeF(120, 40), 0.3, lift, buffer);
+        EXPECT_EQ(buffer, fresh) << p;
     }
 }
 
