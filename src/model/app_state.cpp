@@ -20,6 +20,7 @@
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
+#include "platform/removal_fs.h"
 #include "util/fmt.h"
 
 namespace nimbrel {
@@ -314,6 +315,7 @@ void AppState::scan(const std::string& target) {
     scanToken = token;
     setScanTarget(path);
     scanningRootPin = PinnedFolder::pin(path);
+    scanningMounts = currentMountIds();
     setIsScanning(true);
     setScanStarted(services_.clock->date());
     setProgress(ScanProgress{});
@@ -354,6 +356,7 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
         nextFileID = result->lastID;
         const bool unreadable = result->unreadableCount > 0;
         resultRootPin = std::move(scanningRootPin);
+        resultMounts = std::move(scanningMounts);
         setResult(std::move(result));
         setLargestCategory(std::nullopt);
         setFolderFocus(std::nullopt);

@@ -40,8 +40,11 @@ RemovalFileOps::Listing listOpen(int fd, const std::string& folder) {
 
 }  // namespace
 
-FileOperations::FileOperations(std::vector<std::string> anchors, std::vector<PinnedFolder> pinned)
-    : anchors_(std::move(anchors)), pinned_(std::move(pinned)), knownMounts_(currentMountIds()) {}
+FileOperations::FileOperations(std::vector<std::string> anchors, std::vector<PinnedFolder> pinned,
+                               std::optional<std::unordered_set<uint64_t>> knownMounts)
+    : anchors_(std::move(anchors)),
+      pinned_(std::move(pinned)),
+      knownMounts_(knownMounts ? std::move(*knownMounts) : currentMountIds()) {}
 
 std::vector<std::string> FileOperations::defaultAnchors() {
     return {HostLayout::current().home};

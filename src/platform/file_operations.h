@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -17,8 +18,11 @@ class FileOperations : public RemovalFileOps {
     // `anchors`: the folders that may themselves be reached through a link (the home folder as the
     // user spells it, the scan root); everything below them is walked without following links.
     // `pinned`: folders reviewed through links, reached through them while they are still the same.
+    // `knownMounts`: the mounts there were when what is removed was seen (by default, now): an item
+    // whose folder lies on a newer mount is refused.
     explicit FileOperations(std::vector<std::string> anchors = defaultAnchors(),
-                            std::vector<PinnedFolder> pinned = {});
+                            std::vector<PinnedFolder> pinned = {},
+                            std::optional<std::unordered_set<uint64_t>> knownMounts = std::nullopt);
 
     std::optional<RemovalError> remove(const std::string& path, bool permanently) override;
     std::optional<RemovalError> removeFile(const std::string& path, bool permanently) override;
@@ -40,8 +44,6 @@ class FileOperations : public RemovalFileOps {
 
     std::vector<std::string> anchors_;
     std::vector<PinnedFolder> pinned_;
-    // The mounts there were when the removal began: an item whose folder lies on a newer one is
-    // refused, since what that mount shows was never reviewed.
     std::unordered_set<uint64_t> knownMounts_;
     std::optional<Counted> counted_;
 };

@@ -139,7 +139,7 @@ ParentFolder openParent(const std::string& path, const std::vector<std::string>&
         !knownMounts->count(folder.mountId)) {
         parent.error = RemovalError::refused(
             RemovalError::Cause::pathChanged,
-            path + ": a file system was mounted on its way since the removal began; nothing was removed");
+            path + ": a file system was mounted on its way since it was scanned; nothing was removed");
         return parent;
     }
     parent.fd = std::move(fd);

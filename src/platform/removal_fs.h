@@ -67,9 +67,9 @@ int statEntry(int dirFd, const char* name, EntryInfo& out);
 // lies strictly inside, else "/") may itself be reached through a link, and a pinned one only
 // while it is the folder it was pinned as. A folder on the way that is now a link or a file, or a
 // pinned folder that now leads elsewhere, is an error with cause pathChanged.
-// With `knownMounts` (the mounts there were when the removal began), a folder that lies on a
-// mount made since is an error with cause pathChanged too: something was mounted over a folder on
-// its way, and what it shows now is not what was reviewed.
+// With `knownMounts` (the mounts there were when the path was seen), a folder that lies on a mount
+// made since is an error with cause pathChanged too: something was mounted over a folder on its
+// way, and what it shows now is not what was reviewed.
 struct ParentFolder {
     UniqueFd fd;
     std::string name;  // the last component

@@ -105,7 +105,6 @@ UniqueFd sameFolderThroughMount(const EntryInfo& folder, const std::string& real
     if (!inHome) return {};
     const std::string there =
         (homeMount->mountPoint == "/" ? std::string() : homeMount->mountPoint) + *inHome;
-    if (there.empty() || there == "/") return {};
     ParentFolder parent = openParent(there + "/" + name, {homeMount->mountPoint});
     EntryInfo reached;
     if (parent.error || statEntry(parent.fd.get(), "", reached) != 0 || !reached.sameObject(folder) ||

@@ -3,8 +3,6 @@
 // file operations, and the completion delivered on the event loop.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +22,7 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
+#include "platform/temp_tree.h"
 #include "platform/trash_emptier.h"
 
 namespace nimbrel {
@@ -537,6 +536,28 @@ TEST_P(RemovalRoadTest, MountedVolumesInsideTheSelectionStay) {
     EXPECT_FALSE(road.state->lastRemoval.count(road.path("vol")));
 }
 
+// A file system mounted over a folder after the scan (a bind of another folder that holds the same
+// names): what the review showed is not there, and what is there was never reviewed.
+TEST_P(RemovalRoadTest, WhatAMountMadeSinceTheScanShowsIsLeftAlone) {
+    Road road(name("mounted-since"));
+    writeFile(road.path("inner/report.bin"), 5000);
+    writeFile(base() + "/" + name("unreviewed") + "/report.bin", 5000);
+    road.scan();
+    road.tick("inner/report.bin");
+    if (mount((base() + "/" + name("unreviewed")).c_str(), road.path("inner").c_str(), nullptr, MS_BIND,
+              nullptr) != 0)
+        GTEST_SKIP() << "cannot bind-mount here: " << std::strerror(errno);
+    road.removeAll(permanently());
+    umount2(road.path("inner").c_str(), MNT_DETACH);
+    EXPECT_TRUE(onDisk(base() + "/" + name("unreviewed") + "/report.bin"));
+    EXPECT_TRUE(onDisk(road.path("inner/report.bin")));
+    ASSERT_EQ(road.failures().size(), 1u);
+    EXPECT_NE(road.failures()[0].detail.find("mounted on its way"), std::string::npos)
+        << road.failures()[0].detail;
+    EXPECT_EQ(road.state->sessionFreed(), 0);
+    EXPECT_TRUE(road.inTree("inner/report.bin"));
+}
+
 TEST_P(RemovalRoadTest, AHardLinkedFileFreesNothing) {
     // The other name lies outside the scanned tree: removing this one leaves the bytes on disk.
     const std::string outside = base() + "/" + name("other-name.bin");
@@ -620,15 +641,7 @@ TEST_P(RemovalRoadTest, APartlyRemovedFolderKeepsItsTickAtWhatIsLeft) {
     writeFile(road.path("mixed/a.bin"), 30000);
     writeFile(road.path("mixed/pinned/b.bin"), 20000);
     writeFile(road.path("mixed/sub/c.bin"), 10000);
-    auto setImmutable = [&](bool on) {
-        const int fd = open(road.path("mixed/pinned/kept.bin").c_str(), O_RDONLY | O_CLOEXEC);
-        int flags = 0;
-        bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        if (fd >= 0) close(fd);
-        return done;
-    };
+    auto setImmutable = [&](bool on) { return test::setImmutable(road.path("mixed/pinned/kept.bin"), on); };
     if (!setImmutable(true)) GTEST_SKIP() << "cannot mark a file immutable here";
     road.scan();
     road.tick("mixed");

@@ -273,15 +273,7 @@ TEST(FileRemoverTest, ImmutableEntriesStayAndTheRestGoes) {
     const std::string log = tree.file("folder/sub/app.log");
     const std::string other = tree.file("folder/other.txt", 9000);
     const std::string more = tree.file("folder/sub/more.txt", 5000);
-    auto setAppendOnly = [&](bool on) {
-        int fd = open(log.c_str(), O_RDONLY | O_CLOEXEC);
-        int flags = 0;
-        bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_APPEND_FL) : (flags & ~FS_APPEND_FL);
-        done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        if (fd >= 0) close(fd);
-        return done;
-    };
+    auto setAppendOnly = [&](bool on) { return test::setAttribute(log, FS_APPEND_FL, on); };
     if (!test::setImmutable(file, true) || !setAppendOnly(true)) {
         test::setImmutable(file, false);
         GTEST_SKIP() << "cannot mark files immutable or append-only here";

@@ -139,16 +139,20 @@ class ScopedMount {
     int error_ = 0;
 };
 
-// Sets or clears the immutable flag; false where the file system or the user cannot.
-inline bool setImmutable(const std::string& path, bool on) {
+// Sets or clears an attribute flag (FS_IMMUTABLE_FL, FS_APPEND_FL); false where the file system or
+// the user cannot.
+inline bool setAttribute(const std::string& path, int flag, bool on) {
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     int flags = 0;
     bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    flags = on ? (flags | flag) : (flags & ~flag);
     done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
     close(fd);
     return done;
+}
+inline bool setImmutable(const std::string& path, bool on) {
+    return setAttribute(path, FS_IMMUTABLE_FL, on);
 }
 
 // A chain of `depth` folders named "d" below `root`, built relative to descriptors (the path is far

@@ -283,6 +283,49 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
     EXPECT_EQ(sheet.countLine(), QStringLiteral("201 of 201 items · 205 KB"));
 }
 
+// A long selection's ids are made ready on a worker; a click right after a change hands over the
+// selection as it is then, never the set made before the change.
+TEST_F(ReviewSheetTest, AClickHandsOverTheTicksOfThatMoment) {
+    std::vector<CleanItem> many;
+    for (int i = 0; i < 2500; ++i)
+        many.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
+    const std::string a = many[10].id, b = many[20].id, c = many[30].id;
+    struct Case {
+        const char* what;
+        std::function<void(ReviewSheet&)> change;
+        std::vector<std::string> handed, kept;
+    };
+    const Case cases[] = {
+        {"an untick", [&](ReviewSheet& s) { s.setTicked(a, false); }, {c}, {a, b}},
+        {"as many ticks as before, other ones",
+         [&](ReviewSheet& s) {
+             s.setTicked(b, true);
+             s.setTicked(a, false);
+         },
+         {b, c},
+         {a}},
+        {"an item out of the selection", [&](ReviewSheet&) { state_->queue().remove(c); }, {a}, {b, c}},
+    };
+    for (const Case& step : cases) {
+        SCOPED_TRACE(step.what);
+        start(services());  // no removal running from the step before
+        demo_->store(true);
+        state_->queue().setItems(many);
+        ReviewSheet sheet(*state_);
+        sheet.setTicked(b, false);
+        settle();  // judged, and the ids of the ticked items made ready
+        step.change(sheet);
+        ASSERT_TRUE(sheet.trashButton()->isEnabled());
+        sheet.moveToTrash();
+        const std::unordered_set<std::string>& handed = state_->nimbrelisingIDs();
+        for (const std::string& id : step.handed)
+            EXPECT_EQ(handed.count(id), 1u) << id;
+        for (const std::string& id : step.kept)
+            EXPECT_EQ(handed.count(id), 0u) << id;
+        EXPECT_EQ(handed.size(), sheet.model().includedCount());
+    }
+}
+
 // A contents list opens by growing its row along the sheet's curve, the rows below sliding down; it
 // closes the same way and its list goes once the row has shrunk. Reduce Motion makes both jump.
 TEST_F(ReviewSheetTest, ContentsListsOpenAndCloseAnimated) {

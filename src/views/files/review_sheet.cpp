@@ -387,6 +387,10 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     rebuild();
 }
 
+ReviewSheet::~ReviewSheet() {
+    if (prepared_) Background::dispose(std::move(prepared_));
+}
+
 void ReviewSheet::queueChanged() {
     // Emptied while open (the last row removed from the selection): the review has nothing left.
     if (state_.queue().items().empty()) {
@@ -405,6 +409,34 @@ void ReviewSheet::queueChanged() {
 // What the guard and the catalogue say of every item is worked out on a worker, then where each path
 // leads on disk (the removal judges where a path leads, not how it is written: a link into a
 // protected folder is refused). An answer for a selection or a scan that is no longer shown is dropped.
+void ReviewSheet::handOverChanged() {
+    const uint64_t asked = ++handOver_;
+    // Only worth it for a long selection; a short one is handed over as it is at the click.
+    if (model_->includedCount() < 2000) return;
+    std::vector<ReviewModel::Entry> ticked;
+    ticked.reserve(model_->includedCount());
+    for (size_t i = 0; i < model_->queue().size(); ++i)
+        if (model_->isTicked(model_->entryAt(i))) ticked.push_back(model_->entryAt(i));
+    Background::run(
+        state_.userPool(), this,
+        [snapshot = model_->snapshot(), ticked = std::move(ticked)] {
+            auto ids = std::make_shared<std::unordered_set<std::string>>();
+            ids->reserve(ticked.size());
+            for (ReviewModel::Entry e : ticked)
+                ids->emplace(snapshot->id(e));
+            return ids;
+        },
+        [this, asked](std::shared_ptr<std::unordered_set<std::string>> ids) {
+            if (asked != handOver_) {
+                Background::dispose(std::move(ids));
+                return;
+            }
+            if (prepared_) Background::dispose(std::move(prepared_));
+            prepared_ = std::move(ids);
+            preparedFor_ = asked;
+        });
+}
+
 void ReviewSheet::judge() {
     const int asked = ++judging_;
     std::shared_ptr<const ReviewModel::Snapshot> snapshot = model_->snapshot();
@@ -448,12 +480,14 @@ void ReviewSheet::setTicked(const std::string& id, bool ticked) {
 
 void ReviewSheet::setEntryTicked(ReviewModel::Entry entry, bool ticked) {
     if (!model_->setTicked(entry, ticked)) return;
+    handOverChanged();
     showModel();
     refreshRow(entry);
 }
 
 void ReviewSheet::setSourceTicked(CleanItem::Source source, bool ticked) {
     if (!model_->setSourceTicked(source, ticked)) return;
+    handOverChanged();
     showModel();
     refreshBuilt();
 }
@@ -506,7 +540,14 @@ void ReviewSheet::hand(bool permanently) {
         [](const JunkLocation& a, const JunkLocation& b) { return a.id == b.id && a.paths == b.paths; });
     if (state_.queue().generation() != builtFor_ || !sameLocations) rebuild();
     if (!removalEnabled()) return;
-    state_.nimbrelise(model_->ids(), permanently);
+    std::shared_ptr<std::unordered_set<std::string>> ids;
+    if (prepared_ && preparedFor_ == handOver_ && prepared_->size() == model_->includedCount())
+        ids = std::move(prepared_);
+    else
+        ids = std::make_shared<std::unordered_set<std::string>>(model_->ids());
+    prepared_.reset();
+    state_.nimbrelise(*ids, permanently);
+    Background::dispose(std::move(ids));
 }
 
 void ReviewSheet::cancel() {
@@ -539,9 +580,11 @@ void ReviewSheet::rebuild() {
     showModel();
     refreshBuilt();
     judge();
+    handOverChanged();
 }
 
 void ReviewSheet::followed(const std::vector<ReviewModel::Entry>& gone) {
+    handOverChanged();
     if (!gone.empty()) {
         std::vector<bool> left(model_->snapshot()->items.size(), false);
         for (ReviewModel::Entry e : gone)

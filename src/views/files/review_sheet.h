@@ -49,6 +49,7 @@ class ReviewSheet : public QWidget {
     static MotionSpec expandMotion() { return Motion::snappy(0.2); }
 
     explicit ReviewSheet(AppState& state, QWidget* parent = nullptr);
+    ~ReviewSheet() override;
 
     const ReviewModel& model() const { return *model_; }
     std::unordered_set<std::string> excluded() const { return model_->excluded(); }
@@ -97,6 +98,8 @@ class ReviewSheet : public QWidget {
     void rebuild();
     void followed(const std::vector<ReviewModel::Entry>& gone);
     void judge();
+    // What the removal buttons would hand over changed: the set of ids is made again on a worker.
+    void handOverChanged();
     void showModel();
     void rebuildBanner();
     void syncList();
@@ -124,7 +127,12 @@ class ReviewSheet : public QWidget {
     NimbrelCheck* ackCheck_ = nullptr;
     QWidget* bannerSlot_;
     ShrinkingScroll* scroll_;
-    int judging_ = 0;        // the judgement asked for last; an older answer is dropped
+    int judging_ = 0;  // the judgement asked for last; an older answer is dropped
+    // The ticked ids, made on a worker for the state of `handOver_` they were asked for: a set of a
+    // hundred thousand paths takes longer to make on the click than the main thread may be kept.
+    uint64_t handOver_ = 0;
+    uint64_t preparedFor_ = UINT64_MAX;
+    std::shared_ptr<std::unordered_set<std::string>> prepared_;
     uint64_t builtFor_ = 0;  // the queue's generation the model follows
     QWidget* listContent_;
     ReviewList* list_;
