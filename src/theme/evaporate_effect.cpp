@@ -159,9 +159,15 @@ void EvaporateEffect::draw(QPainter* painter) {
         ++picturesTaken_;
         if (source.isNull()) return;
         still_ = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        still_.setDevicePixelRatio(source.devicePixelRatio());
+        // The grains hide a sharp screen's finer pixels: the item evaporates at one pixel a point, so
+        // a frame costs the same on any screen.
+        if (source.devicePixelRatio() > 1)
+            still_ = still_.scaled((QSizeF(still_.size()) / source.devicePixelRatio()).toSize(),
+                                   Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        still_.setDevicePixelRatio(1);
     }
     painter->save();
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
     painter->translate(stillOffset_);
     paintLayer(*painter, still_, QPointF(0, 0), progress_, seed_, useLibrary_, frame_);
     painter->restore();
@@ -205,8 +211,7 @@ void EvaporateTrigger::setVanishing(bool vanishing) {
     }
     if (vanishing) {
         // Still under way on its way back, it keeps its place in the budget.
-        const double dpr = target_->devicePixelRatioF();
-        const double cost = cost_ > 0 ? 0 : target_->width() * dpr * target_->height() * dpr;
+        const double cost = cost_ > 0 ? 0 : double(target_->width()) * target_->height();
         atOnce_ = ReduceMotion::isOn() || !onScreen(target_) ||
                   (cost > 0 && runningNow > 0 && runningNow + cost > kBudget);
         if (atOnce_) {

@@ -107,9 +107,9 @@ class EvaporateEffect : public QGraphicsEffect {
 class EvaporateTrigger : public QObject {
     Q_OBJECT
   public:
-    // Device pixels of the items evaporating at once: 16 list rows of 1,000 x 50 points.
+    // The area of the items evaporating at once, in square points: 16 list rows of 1,000 x 50.
     static constexpr double kBudget = 16 * 1000.0 * 50;
-    // The device pixels evaporating now, on this thread's widgets.
+    // The area evaporating now, on this thread's widgets.
     static double running();
 
     explicit EvaporateTrigger(QWidget* target, double seed = 0);

@@ -11,6 +11,7 @@
 
 #include "support/painter_warnings.h"
 #include "theme/backdrop.h"
+#include "theme/drawing_test_support.h"
 #include "theme/evaporate_effect.h"
 
 namespace nimbrel {
@@ -197,6 +198,16 @@ TEST(EvaporateEffectTest, DrawsThroughAPictureTakenOnceWhileUnderWay) {
         window.grab();
         EXPECT_TRUE(PainterWarnings::seen().isEmpty()) << PainterWarnings::text();
     }
+    // On a sharp screen the item evaporates where it stands (from a picture of one pixel a point).
+    effect->setProgress(0);
+    window.repaint();
+    effect->setProgress(0.2);
+    QImage sharp(window.size() * 2, QImage::Format_ARGB32_Premultiplied);
+    sharp.setDevicePixelRatio(2);
+    sharp.fill(Qt::transparent);
+    window.render(&sharp, QPoint(), QRegion(), QWidget::DrawChildren);
+    EXPECT_GT(test::maxAlpha(sharp, 280, 300), 200);  // the row reaches 150 points down
+    EXPECT_EQ(test::maxAlpha(sharp, 300, 400), 0);    // and nothing below it
 }
 
 TEST(EvaporateEffectTest, OnlyItemsOnScreenAndWithinTheBudgetEvaporate) {
@@ -211,8 +222,7 @@ TEST(EvaporateEffectTest, OnlyItemsOnScreenAndWithinTheBudgetEvaporate) {
     }
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const double dpr = window.devicePixelRatioF();
-    const int fit = int(EvaporateTrigger::kBudget / (1000 * 50 * dpr * dpr));
+    const int fit = int(EvaporateTrigger::kBudget / (1000 * 50));
     ASSERT_GE(fit, 1);
     ASSERT_LT(fit, 20);
     for (auto& t : triggers)
@@ -227,10 +237,10 @@ TEST(EvaporateEffectTest, OnlyItemsOnScreenAndWithinTheBudgetEvaporate) {
             EXPECT_DOUBLE_EQ(triggers[size_t(i)]->effect()->opacity(), 0);
         }
     }
-    EXPECT_DOUBLE_EQ(EvaporateTrigger::running(), fit * 1000 * 50 * dpr * dpr);
+    EXPECT_DOUBLE_EQ(EvaporateTrigger::running(), fit * 1000 * 50);
     // An evaporation that ended gives its share back; one that went at once comes back at once.
     triggers[0]->animation().animation().setCurrentTime(1000);
-    EXPECT_DOUBLE_EQ(EvaporateTrigger::running(), (fit - 1) * 1000 * 50 * dpr * dpr);
+    EXPECT_DOUBLE_EQ(EvaporateTrigger::running(), (fit - 1) * 1000 * 50);
     triggers[20]->setVanishing(false);
     EXPECT_FALSE(triggers[20]->wentAtOnce());
     EXPECT_EQ(triggers[20]->effect(), nullptr);

@@ -225,6 +225,9 @@ class CountLine : public QWidget {
   public:
     explicit CountLine(QWidget* parent) : QWidget(parent), rolling_(new RollingText(this)) {
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        // It paints the sheet's own fill under its digits, so a roll repaints the line alone and not
+        // the window under the sheet.
+        setAttribute(Qt::WA_OpaquePaintEvent);
     }
     static QFont lineFont() { return Fonts::font(13, FontWeight::semibold); }
     void setText(const QString& text) {
@@ -241,6 +244,7 @@ class CountLine : public QWidget {
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
+        p.fillRect(rect(), Palette::panel().resolve(this));
         p.setRenderHint(QPainter::Antialiasing);
         const QFontMetricsF metrics(lineFont());
         const double base = (height() - metrics.height()) / 2 + metrics.ascent();
@@ -392,18 +396,15 @@ ReviewSheet::~ReviewSheet() {
 }
 
 void ReviewSheet::queueChanged() {
-    // Emptied while open (the last row removed from the selection): the review has nothing left.
-    if (state_.queue().items().empty()) {
-        state_.setIsReviewing(false);
-        return;
-    }
     // Items taken out of the selection leave their rows; anything else is a new selection.
     if (auto gone = model_->follow(state_.queue().items())) {
         builtFor_ = state_.queue().generation();
         followed(*gone);
-        return;
+    } else {
+        rebuild();
     }
-    rebuild();
+    // Emptied while open (the last row removed from the selection): the review has nothing left.
+    if (state_.queue().items().empty()) state_.setIsReviewing(false);
 }
 
 // What the guard and the catalogue say of every item is worked out on a worker, then where each path
