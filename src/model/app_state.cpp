@@ -315,7 +315,7 @@ void AppState::scan(const std::string& target) {
     scanToken = token;
     setScanTarget(path);
     scanningRootPin = PinnedFolder::pin(path);
-    scanningMounts = currentMountIds();
+    scanningMounts = readMountTable();
     setIsScanning(true);
     setScanStarted(services_.clock->date());
     setProgress(ScanProgress{});

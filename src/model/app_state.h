@@ -28,6 +28,7 @@
 #include "model/clock.h"
 #include "model/sidebar_item.h"
 #include "model/toast.h"
+#include "platform/removal_fs.h"
 
 namespace nimbrel {
 
@@ -151,8 +152,8 @@ class AppState : public QObject {
     // The scan root as it was when its scan started, for the running scan and the installed result:
     // removals reach it through a link only while it is still that folder.
     std::optional<PinnedFolder> scanningRootPin, resultRootPin;
-    // The mounts there were when that scan started: a removal refuses what lies on a newer one.
-    std::optional<std::unordered_set<std::uint64_t>> scanningMounts, resultMounts;
+    // The mounts there were when that scan started: a removal refuses what lies on any other one.
+    std::optional<std::vector<MountEntry>> scanningMounts, resultMounts;
     // The junk locations' folders as they were when the review opened: a removal goes through a
     // linked one only while it still leads there.
     std::unordered_map<std::string, PinnedFolder> reviewPins;

@@ -94,8 +94,9 @@ std::shared_ptr<RemovalFileOps> AppState::removalFileOps(std::vector<PinnedFolde
     }
     // What the scan saw lay on the mounts there were when it started: a file system mounted over a
     // folder since then shows what nobody reviewed.
-    return std::make_shared<FileOperations>(std::move(anchors), std::move(pinned),
-                                            result() ? resultMounts : std::nullopt);
+    return std::make_shared<FileOperations>(
+        std::move(anchors), std::move(pinned),
+        result() && resultMounts ? std::optional(mountsUnchangedSince(*resultMounts)) : std::nullopt);
 }
 
 RemovalSources AppState::removalSources() const {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <unordered_map>
 
 #include "engine/path_rules.h"
 
@@ -209,6 +210,8 @@ std::vector<MountEntry> parseMountTable(const std::string& mountInfo) {
         fields >> type >> source >> superOptions;
         MountEntry entry;
         entry.id = std::strtoull(id.c_str(), nullptr, 10);
+        entry.parent = std::strtoull(parent.c_str(), nullptr, 10);
+        entry.device = devNumbers;
         entry.root = unescapeMountField(root);
         entry.mountPoint = unescapeMountField(mountPoint);
         entry.type = type;
@@ -229,6 +232,22 @@ MountIds currentMountIds() {
     MountIds ids;
     for (const MountEntry& mount : readMountTable())
         ids.insert(mount.id);
+    return ids;
+}
+
+MountIds mountsUnchangedSince(const std::vector<MountEntry>& then) {
+    std::unordered_map<uint64_t, const MountEntry*> before;
+    for (const MountEntry& mount : then)
+        before.emplace(mount.id, &mount);
+    MountIds ids;
+    for (const MountEntry& now : readMountTable()) {
+        const auto it = before.find(now.id);
+        if (it == before.end()) continue;
+        const MountEntry& was = *it->second;
+        if (was.parent == now.parent && was.device == now.device && was.root == now.root &&
+            was.mountPoint == now.mountPoint && was.type == now.type)
+            ids.insert(now.id);
+    }
     return ids;
 }
 

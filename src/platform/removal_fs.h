@@ -94,7 +94,9 @@ std::string realPathOf(int fd);
 // and options.
 struct MountEntry {
     uint64_t id = 0;
-    std::string root;  // the folder of its file system that the mount shows ("/" unless a bind)
+    uint64_t parent = 0;
+    std::string device;  // "major:minor" of its file system
+    std::string root;    // the folder of its file system that the mount shows ("/" unless a bind)
     std::string mountPoint;
     std::string type;
     std::string options;  // the mount's and the super block's options, comma-joined
@@ -102,6 +104,9 @@ struct MountEntry {
 std::vector<MountEntry> readMountTable();
 // The ids of the mounts there are now.
 MountIds currentMountIds();
+// The ids of the mounts of `then` that are still there as they were. The kernel hands a freed id to
+// the next mount, so an id alone does not say that a mount is the one seen before.
+MountIds mountsUnchangedSince(const std::vector<MountEntry>& then);
 std::vector<MountEntry> parseMountTable(const std::string& mountInfo);
 
 // An overlay file system's own layer: unlinking a name that has no file there only hides the lower

@@ -542,8 +542,15 @@ TEST_P(RemovalRoadTest, WhatAMountMadeSinceTheScanShowsIsLeftAlone) {
     Road road(name("mounted-since"));
     writeFile(road.path("inner/report.bin"), 5000);
     writeFile(base() + "/" + name("unreviewed") + "/report.bin", 5000);
+    // A mount seen by the scan and gone since frees its id, which the kernel gives to the next mount:
+    // the mount made below must not pass for the one the scan saw.
+    std::filesystem::create_directories(base() + "/" + name("seen-then-gone"));
+    const std::string seen = base() + "/" + name("seen-then-gone");
+    if (mount(seen.c_str(), seen.c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "cannot bind-mount here: " << std::strerror(errno);
     road.scan();
     road.tick("inner/report.bin");
+    umount2(seen.c_str(), MNT_DETACH);
     if (mount((base() + "/" + name("unreviewed")).c_str(), road.path("inner").c_str(), nullptr, MS_BIND,
               nullptr) != 0)
         GTEST_SKIP() << "cannot bind-mount here: " << std::strerror(errno);
