@@ -190,14 +190,18 @@ void CleanQueue::addAside(std::vector<CleanItem> items) {
                 return;
             }
             Background::dispose(std::move(list));
-            adopt(*scratch);
-            // What the queue held before is freed aside.
-            Background::dispose(std::move(scratch->items_));
-            Background::dispose(std::move(scratch->positions_));
-            Background::dispose(std::move(scratch->coverers_));
-            Background::dispose(std::move(scratch->paths_));
+            adoptFreeingAside(*scratch);
             changed();
         });
+}
+
+void CleanQueue::adoptFreeingAside(CleanQueue& scratch) {
+    adopt(scratch);
+    // What the queue held before is large: it is freed aside.
+    Background::dispose(std::move(scratch.items_));
+    Background::dispose(std::move(scratch.positions_));
+    Background::dispose(std::move(scratch.coverers_));
+    Background::dispose(std::move(scratch.paths_));
 }
 
 void CleanQueue::adopt(CleanQueue& other) {
@@ -278,11 +282,7 @@ void CleanQueue::removeEvaporatedAside(std::shared_ptr<const std::unordered_set<
             if (generation_ != from) {
                 removeEvaporated(*paths, *gone);
             } else {
-                adopt(*scratch);
-                Background::dispose(std::move(scratch->items_));
-                Background::dispose(std::move(scratch->positions_));
-                Background::dispose(std::move(scratch->coverers_));
-                Background::dispose(std::move(scratch->paths_));
+                adoptFreeingAside(*scratch);
                 changed();
             }
             // A removal's paths are many: they are freed aside.

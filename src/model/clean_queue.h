@@ -86,6 +86,8 @@ class CleanQueue : public QObject {
     void changed();
     // Takes over the list and lookups of `other`.
     void adopt(CleanQueue& other);
+    // adopt(), then the queue's former contents, now in `scratch`, are freed on a worker.
+    void adoptFreeingAside(CleanQueue& scratch);
     // Applies the covering rules without notifying; true when the item was appended. Items it drops
     // are only marked: compact() takes them out, once per public operation.
     bool insert(const CleanItem& item);
