@@ -137,10 +137,7 @@ TEST_F(FilesPaintingTest, ListsThatFitTheirViewPaintWithoutPainterWarnings) {
         SCOPED_TRACE("a twin set folding away");
         auto group = [](int i) { return testTwinSet(i, 2, 30'000'000 - i, 2000 + i * 2); };
         TwinShelves twins(*state_, {});
-        twins.resize(1000, 1400);
-        twins.show();
-        ASSERT_TRUE(finishEmptyTwinSearch(twins, *state_));
-        state_->duplicates().setGroups({group(0), group(1), group(2)});
+        ASSERT_TRUE(showTwinSets(twins, *state_, {group(0), group(1), group(2)}, QSize(1000, 1400)));
         flushEvents();
         ASSERT_EQ(twins.findChildren<Shelf*>().size(), 3);
         // The middle set loses its extra copy and folds away, frame by frame.

@@ -138,10 +138,7 @@ TEST_F(FilesViewTest, ARemovalKeepsTheTwinCardsThatStayAndFoldsAwayTheSetsThatLe
     auto group = [](int i) { return testTwinSet(i, 3, 30'000'000 - i, 2000 + i * 3); };
     AnimationClock animations;
     TwinShelves twins(*state_, {});
-    twins.resize(1000, 1400);
-    twins.show();
-    ASSERT_TRUE(finishEmptyTwinSearch(twins, *state_));
-    state_->duplicates().setGroups({group(0), group(1), group(2)});
+    ASSERT_TRUE(showTwinSets(twins, *state_, {group(0), group(1), group(2)}, QSize(1000, 1400)));
     flushEvents();
     ASSERT_EQ(twins.findChildren<Shelf*>().size(), 3);
     Shelf* first = twins.findChildren<Shelf*>()[0];
@@ -178,10 +175,7 @@ TEST_F(FilesViewTest, TwinCardsThatStayKeepTheirWidgetsAndTheListItsPlace) {
     for (int i = 0; i < 8; ++i)
         sets.push_back(group(i, 3));
     TwinShelves twins(*state_, {});
-    twins.resize(1000, 600);
-    twins.show();
-    ASSERT_TRUE(finishEmptyTwinSearch(twins, *state_));
-    state_->duplicates().setGroups(sets);
+    ASSERT_TRUE(showTwinSets(twins, *state_, sets, QSize(1000, 600)));
     QCoreApplication::processEvents();
     auto cards = [&] {
         std::map<QString, Shelf*> byTitle;
@@ -240,10 +234,7 @@ TEST_F(FilesViewTest, ManyTwinSetsAreListedTopFirstKeepingTheCardsBuiltSoFar) {
     for (int i = 0; i < 60; ++i)  // the first set wastes the most
         sets.push_back(testTwinSet(i, 2, 90'000'000 - i, 5000 + i * 10));
     TwinShelves twins(*state_, {});
-    twins.resize(1000, 600);
-    twins.show();
-    ASSERT_TRUE(finishEmptyTwinSearch(twins, *state_));
-    state_->duplicates().setGroups(sets);
+    ASSERT_TRUE(showTwinSets(twins, *state_, sets, QSize(1000, 600)));
     EXPECT_LT(twins.shownSets(), 60);
     ASSERT_GT(twins.shownSets(), 0);
     const QList<Shelf*> early = twins.findChildren<Shelf*>();

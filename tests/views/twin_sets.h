@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QSize>
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "model/app_state.h"
 #include "model/duplicates_model.h"
@@ -35,6 +37,15 @@ inline bool finishEmptyTwinSearch(TwinShelves& twins, AppState& state) {
     twins.startSearch();
     return waitOn(&state.duplicates(), &DuplicatesModel::hasRunChanged,
                   [&] { return state.duplicates().hasRun(); });
+}
+
+// Shows the shelf at `size`, lets its search finish empty, then hands the model `sets`.
+inline bool showTwinSets(TwinShelves& twins, AppState& state, std::vector<DuplicateGroup> sets, QSize size) {
+    twins.resize(size);
+    twins.show();
+    if (!finishEmptyTwinSearch(twins, state)) return false;
+    state.duplicates().setGroups(std::move(sets));
+    return true;
 }
 
 }  // namespace nimbrel

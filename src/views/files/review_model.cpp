@@ -385,12 +385,16 @@ std::unordered_set<std::string> ReviewModel::ids() const {
     return out;
 }
 
-std::vector<CleanItem> ReviewModel::dangerItems() const {
+std::vector<CleanItem> ReviewModel::itemsOf(const std::vector<Entry>& entries) const {
     std::vector<CleanItem> out;
-    out.reserve(danger_.size());
-    for (Entry e : danger_)
+    out.reserve(entries.size());
+    for (Entry e : entries)
         out.push_back(item(e));
     return out;
+}
+
+std::vector<CleanItem> ReviewModel::dangerItems() const {
+    return itemsOf(danger_);
 }
 
 std::unordered_set<std::string> ReviewModel::dangerIDs() const {
@@ -401,11 +405,7 @@ std::unordered_set<std::string> ReviewModel::dangerIDs() const {
 }
 
 std::vector<CleanItem> ReviewModel::kept() const {
-    std::vector<CleanItem> out;
-    out.reserve(kept_.size());
-    for (Entry e : kept_)
-        out.push_back(item(e));
-    return out;
+    return itemsOf(kept_);
 }
 
 std::vector<ReviewModel::Kind> ReviewModel::dangerKinds() const {

@@ -129,6 +129,7 @@ class ReviewModel {
     // The entry of the item at a queue position, and back.
     Entry entryAt(size_t position) const { return entries_[position]; }
     const CleanItem& item(Entry e) const { return (*queue_)[positions_[e]]; }
+    std::vector<CleanItem> itemsOf(const std::vector<Entry>& entries) const;
     bool isQueued(Entry e) const { return e < positions_.size() && positions_[e] != kGone; }
     const CleanItem* find(const std::string& id) const;
 
