@@ -5,7 +5,7 @@
 //   nimbrel-bench usage PATH
 //   nimbrel-bench twins PATH [--min-size BYTES] [--min-tracked BYTES] [--threads N] [--list FILE]
 //   nimbrel-bench explorer PATH [--min-tracked BYTES]
-//   nimbrel-bench window PATH [--twins 1] [--remove N]
+//   nimbrel-bench window PATH [--twins 1] [--remove N] [--trace 1]
 //   nimbrel-bench evaporate ROWS [--visible V] [--reduce 1] [--trace 1] [--frames DIR]
 //   nimbrel-bench files PATH
 //   nimbrel-bench prune PATH [--count N] [--min-tracked BYTES]
@@ -28,8 +28,8 @@
 
 #ifdef NIMBREL_BENCH_EXPLORER
 namespace nimbrel::bench {
-int runExplorer(const std::string& path, long long minTracked);             // explorer_bench.cpp
-int runWindow(const std::string& path, bool twins, long long removeCount);  // window_bench.cpp
+int runExplorer(const std::string& path, long long minTracked);                         // explorer_bench.cpp
+int runWindow(const std::string& path, bool twins, long long removeCount, bool trace);  // window_bench.cpp
 int runEvaporate(long long rows, int visible, bool reduce, bool trace,
                  const std::string& framesDir);  // effects_bench.cpp
 }  // namespace nimbrel::bench
@@ -202,7 +202,8 @@ int runExplorer(const Args& args) {
     return bench::runExplorer(args.path, args.number("--min-tracked", 1));
 }
 int runWindow(const Args& args) {
-    return bench::runWindow(args.path, args.number("--twins", 0) != 0, args.number("--remove", 0));
+    return bench::runWindow(args.path, args.number("--twins", 0) != 0, args.number("--remove", 0),
+                            args.number("--trace", 0) != 0);
 }
 #endif
 
@@ -237,7 +238,7 @@ const Command kCommands[] = {
      "                                     open the largest folder in the explorer, type a search",
      runExplorer},
     {"window",
-     "window PATH [--twins 1] [--remove N]\n"
+     "window PATH [--twins 1] [--remove N] [--trace 1]\n"
      "                                     scan, twins, removal in the main window; GUI-thread stalls",
      runWindow},
     {"evaporate",

@@ -5,8 +5,12 @@
 // twin search over every file; --remove N then does what a user does with N listed files: selects
 // every extra copy of the twins and drops the largest other files on the selection bar, ticks a few
 // rows, opens the review, takes two entries out of it and removes the rest for good (each step its
-// own phase). PATH must then be a copy under /tmp made for the purpose.
+// own phase). PATH must then be a copy under /tmp made for the purpose. --trace 1 prints, for every
+// stall over 50 ms, the GUI thread's stacks sampled while it lasted.
 
+#include <cxxabi.h>
+#include <execinfo.h>
+#include <pthread.h>
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -14,10 +18,17 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "model/app_state.h"
@@ -36,13 +47,141 @@ namespace nimbrel::bench {
 
 namespace {
 
+// Takes the GUI thread's stack every few milliseconds while it is late for its tick, so that a
+// stall can be told by what the thread was doing. The stack is taken by the thread itself, in a
+// signal handler; the unwinder is loaded beforehand so the handler does not load it.
+class StallSampler {
+  public:
+    StallSampler() : gui_(pthread_self()) {
+        void* warm[4];
+        backtrace(warm, 4);
+        struct sigaction action {};
+        action.sa_handler = &StallSampler::onSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(SIGPROF, &action, nullptr);
+        ticked();
+        thread_ = std::thread([this] { run(); });
+    }
+    ~StallSampler() {
+        stop_ = true;
+        thread_.join();
+        signal(SIGPROF, SIG_IGN);
+    }
+    StallSampler(const StallSampler&) = delete;
+    StallSampler& operator=(const StallSampler&) = delete;
+
+    // Called on every tick; a gap over the limit prints what was sampled during it.
+    void ticked(long long gapMs = 0, const std::string& phase = {}, long long limitMs = 50) {
+        std::vector<std::vector<void*>> samples;
+        {
+            std::lock_guard lock(mutex_);
+            samples.swap(samples_);
+            lastTick_ = nowMs();
+        }
+        if (gapMs > limitMs) print(gapMs, phase, samples);
+    }
+
+  private:
+    static long long nowMs() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    static void onSignal(int) {
+        depth_ = backtrace(frames_, kDepth);
+        taken_ = true;
+    }
+    void run() {
+        while (!stop_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            std::lock_guard lock(mutex_);
+            if (nowMs() - lastTick_ < 20) continue;
+            taken_ = false;
+            pthread_kill(gui_, SIGPROF);
+            for (int i = 0; i < 2000 && !taken_; ++i)
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+            if (taken_) samples_.emplace_back(frames_, frames_ + depth_);
+        }
+    }
+    static std::string symbol(void* address) {
+        char** names = backtrace_symbols(&address, 1);
+        std::string text = names ? names[0] : "?";
+        std::free(names);
+        const auto open = text.find('('), plus = text.find('+', open);
+        if (open == std::string::npos || plus == std::string::npos || plus == open + 1) return text;
+        const std::string mangled = text.substr(open + 1, plus - open - 1);
+        int status = 0;
+        char* plain = abi::__cxa_demangle(mangled.c_str(), nullptr, nullptr, &status);
+        std::string name = status == 0 && plain ? plain : mangled;
+        std::free(plain);
+        if (name.size() > 160) name = name.substr(0, 160) + "...";
+        return name;
+    }
+    // Each sample told by its innermost Nimbrel frame and the handler the event loop called; then the
+    // most frequent whole stack.
+    static void print(long long gapMs, const std::string& phase,
+                      const std::vector<std::vector<void*>>& samples) {
+        std::map<std::string, int> summary;
+        std::map<std::vector<void*>, int> stacks;
+        for (const auto& s : samples) {
+            const std::vector<void*> stack(s.begin() + std::min<size_t>(2, s.size()), s.end());
+            ++stacks[stack];
+            std::string own, handler;
+            for (size_t i = 0; i < stack.size(); ++i) {
+                const std::string name = symbol(stack[i]);
+                if (own.empty() && name.find("nimbrel::") != std::string::npos) own = name;
+                if (name.find("notify_helper") != std::string::npos ||
+                    name.find("QCoreApplication::notifyInternal2") != std::string::npos) {
+                    if (i > 0) handler = symbol(stack[i - 1]);
+                    if (handler.find("::event(") != std::string::npos && i > 1 &&
+                        symbol(stack[i - 2]).find("nimbrel::") != std::string::npos)
+                        handler = symbol(stack[i - 2]);
+                    break;
+                }
+            }
+            ++summary[own.substr(0, 90) + "  <-  " + handler.substr(0, 90)];
+        }
+        std::printf("stall phase=%s ms=%lld samples=%zu\n", phase.c_str(), gapMs, samples.size());
+        std::vector<std::pair<int, std::string>> lines;
+        for (const auto& [line, n] : summary)
+            lines.emplace_back(n, line);
+        std::sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (const auto& [n, line] : lines)
+            std::printf("  * %3d  %s\n", n, line.c_str());
+        const auto most = std::max_element(stacks.begin(), stacks.end(),
+                                           [](const auto& a, const auto& b) { return a.second < b.second; });
+        if (most != stacks.end()) {
+            std::printf("  most frequent stack (%d):\n", most->second);
+            for (void* frame : most->first) {
+                const std::string name = symbol(frame);
+                std::printf("    %s\n", name.c_str());
+                if (name.find("QCoreApplication::notifyInternal2") != std::string::npos) break;
+            }
+        }
+        std::fflush(stdout);
+    }
+
+    static constexpr int kDepth = 64;
+    static inline void* frames_[kDepth];
+    static inline volatile sig_atomic_t depth_ = 0;
+    static inline std::atomic<bool> taken_ = false;
+    pthread_t gui_;
+    std::mutex mutex_;
+    long long lastTick_ = 0;
+    std::vector<std::vector<void*>> samples_;
+    std::atomic<bool> stop_ = false;
+    std::thread thread_;
+};
+
 // Ticks every few milliseconds; a late tick is a stall of the thread, by as much as it is late.
 class Watchdog {
   public:
     static constexpr int kTickMs = 5;
     static constexpr int kStallMs = 50;
 
-    explicit Watchdog(const char* phase) : phase_(phase) {
+    explicit Watchdog(const char* phase, bool trace) : phase_(phase) {
+        if (trace) sampler_ = std::make_unique<StallSampler>();
         clock_.start();
         last_ = 0;
         QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
@@ -77,6 +216,7 @@ class Watchdog {
         if (it == phases_.end()) it = phases_.insert(phases_.end(), {phase_, 0, 0});
         it->worst = std::max(it->worst, gap);
         if (gap > kStallMs) ++it->stalls;
+        if (sampler_) sampler_->ticked(gap, phase_, kStallMs);
     }
     struct Phase {
         std::string name;
@@ -88,6 +228,7 @@ class Watchdog {
     QElapsedTimer clock_;
     qint64 last_;
     QTimer timer_;
+    std::unique_ptr<StallSampler> sampler_;
 };
 
 void waitUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -117,7 +258,7 @@ double peakRssMB() {
 
 }  // namespace
 
-int runWindow(const std::string& path, bool twins, long long removeCount) {
+int runWindow(const std::string& path, bool twins, long long removeCount, bool trace) {
     if (removeCount > 0 && !isScratchCopy(path)) {
         std::fprintf(stderr, "--remove removes files for good: PATH must be a copy below /tmp.\n");
         return 2;
@@ -143,7 +284,7 @@ int runWindow(const std::string& path, bool twins, long long removeCount) {
     window.bringForward();
     spin(300);
 
-    Watchdog watchdog("scan");
+    Watchdog watchdog("scan", trace);
     QElapsedTimer scanClock;
     scanClock.start();
     state.scan(path);
@@ -243,10 +384,9 @@ int runWindow(const std::string& path, bool twins, long long removeCount) {
             addedAside([&] { twinShelves->selectEveryExtra(); });
         spin(300);
         if (auto* bar = window.findChild<SelectionBar*>())
-            addedAside([&] { bar->drop(items); });
+            addedAside([&] { bar->drop(std::move(items)); });
         else
             state.queue().add(items);
-        items = {};
         spin(500);
 
         // Single ticks on the Biggest shelf with the whole selection queued: each one a click.
@@ -271,8 +411,8 @@ int runWindow(const std::string& path, bool twins, long long removeCount) {
             spin(300);
         }
 
+        const size_t chosen = sheet ? sheet->model().includedCount() : 0;
         watchdog.setPhase("removal");
-        const size_t chosen = sheet ? sheet->model().ids().size() : 0;
         const std::int64_t revision = state.revision();
         scanClock.restart();
         if (sheet) sheet->removeForever();

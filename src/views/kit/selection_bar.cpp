@@ -113,9 +113,9 @@ std::optional<std::vector<CleanItem>> SelectionBar::droppedItems(const QMimeData
     return items;
 }
 
-bool SelectionBar::drop(const std::vector<CleanItem>& items) {
+bool SelectionBar::drop(std::vector<CleanItem> items) {
     if (items.empty()) return false;
-    state_.queue().addAside(items);
+    state_.queue().addAside(std::move(items));
     return true;
 }
 
@@ -150,7 +150,7 @@ void SelectionBar::dragLeaveEvent(QDragLeaveEvent*) {
 void SelectionBar::dropEvent(QDropEvent* event) {
     setTargeted(false);
     const auto items = droppedItems(event->mimeData(), event->source() != nullptr);
-    if (items && drop(*items)) {
+    if (items && drop(std::move(*items))) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     } else {

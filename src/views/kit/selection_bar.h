@@ -36,7 +36,7 @@ class SelectionBar : public QWidget, public OutsideDecoration {
     NimbrelButton* clearButton() const { return clear_; }
     NimbrelButton* reviewButton() const { return review_; }
     // Adds dropped items as one change; false only for an empty drop.
-    bool drop(const std::vector<CleanItem>& items);
+    bool drop(std::vector<CleanItem> items);
 
     QSize sizeHint() const override { return {kWidth, kHeight}; }
 
