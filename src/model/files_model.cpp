@@ -315,6 +315,12 @@ std::vector<FileIndex::Row> FileIndex::search(const QString& search, const std::
     });
 }
 
+bool FileIndex::searchesIndexOnly(const QString& search) const {
+    return search.isEmpty() || foldedNeedle(search) ||
+           std::any_of(recent_.begin(), recent_.end(),
+                       [&](const auto& answer) { return answer.first == search; });
+}
+
 const std::vector<FileIndex::Row>* FileIndex::matching(const QString& search) {
     if (search.isEmpty()) return nullptr;
     // Answers to recent searches are kept: typing on narrows the longest one the new text contains,
@@ -410,15 +416,18 @@ std::shared_ptr<FilesModel::Pruning> FilesModel::startPruning() const {
 
 void FilesModel::Pruning::apply(const std::vector<size_t>& dropped) {
     after = before.without(dropped);
-    // Only answers that need no order built: building one reads every file's name.
+    // Only answers that read nothing but the index: an order to build or a search of other than
+    // ASCII reads the files, which are still where they were before the pruning.
     const auto ready = [&](FileSort sort, const QString& search) {
-        return after.hasOrder(sort) || (!search.isEmpty() && sort == FileSort::size && after.isSizeOrder());
+        return after.searchesIndexOnly(search) &&
+               (after.hasOrder(sort) || (!search.isEmpty() && sort == FileSort::size && after.isSizeOrder()));
     };
     if (biggestQuery && ready(biggestQuery->sort, biggestQuery->search))
         biggest = biggestOf(after, *biggestQuery);
     else
         biggestQuery.reset();
-    if (forgottenQuery && after.hasOrder(forgottenQuery->sort))
+    if (forgottenQuery && ready(forgottenQuery->sort, forgottenQuery->search) &&
+        after.hasOrder(forgottenQuery->sort))
         forgotten = forgottenOf(after, *forgottenQuery);
     else
         forgottenQuery.reset();

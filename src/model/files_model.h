@@ -45,6 +45,9 @@ class FileIndex {
     // This index without the files at `dropped` (ascending positions), as if the result had lost
     // them and `sync` had followed. Reads nothing of the result, so it runs on any thread.
     FileIndex without(const std::vector<size_t>& dropped) const;
+    // Whether `matching(search)` reads nothing but the index: the answer is kept, or the search is
+    // made of ASCII characters only, which are looked for in the folded paths.
+    bool searchesIndexOnly(const QString& search) const;
     // Whether the order is built already.
     bool hasOrder(FileSort sort) const { return orders_[static_cast<size_t>(sort)] != nullptr; }
     // Whether both hold the very same columns.

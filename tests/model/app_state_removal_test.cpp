@@ -572,7 +572,8 @@ TEST_F(AppStateRemovalTest, FilesListsFollowTheRemovalOrANewScan) {
     using Q = FilesModel::BiggestQuery;
     const std::vector<Q> queries = {Q{}, Q{FileSort::name, {}, false, {}},
                                     Q{FileSort::size, {}, false, QStringLiteral("F12")},
-                                    Q{FileSort::opened, {}, false, QStringLiteral("a/f3")}};
+                                    Q{FileSort::opened, {}, false, QStringLiteral("a/f3")},
+                                    Q{FileSort::size, {}, false, QStringLiteral("F1\u00e9")}};
     const FilesModel::ForgottenQuery forgotten{
         std::chrono::system_clock::time_point(std::chrono::hours(250)), {}, FileSort::size};
     const size_t perFolder = FilesModel::kBuildAsideFrom / 2 + 10;
