@@ -131,20 +131,46 @@ void FileIndex::prune() {
     compact(moved, next);
 }
 
-FileIndex FileIndex::without(const std::vector<size_t>& dropped) const {
-    FileIndex out(*this);
-    if (!columns_ || dropped.empty()) return out;
-    std::vector<Row> moved(size(), kGone);
+namespace {
+
+// Where each row of `count` goes once the rows at `dropped` (ascending) leave; kGone for those.
+std::vector<FileIndex::Row> movedWithout(size_t count, const std::vector<size_t>& dropped, size_t& kept) {
+    std::vector<FileIndex::Row> moved(count, kGone);
     size_t next = 0, d = 0;
-    for (size_t old = 0; old < moved.size(); ++old) {
+    for (size_t old = 0; old < count; ++old) {
         if (d < dropped.size() && dropped[d] == old) {
             ++d;
             continue;
         }
-        moved[old] = static_cast<Row>(next++);
+        moved[old] = static_cast<FileIndex::Row>(next++);
     }
-    out.compact(moved, next);
+    kept = next;
+    return moved;
+}
+
+}  // namespace
+
+FileIndex FileIndex::without(const std::vector<size_t>& dropped) const {
+    FileIndex out(*this);
+    if (!columns_ || dropped.empty()) return out;
+    size_t kept = 0;
+    const std::vector<Row> moved = movedWithout(size(), dropped, kept);
+    out.compact(moved, kept);
     return out;
+}
+
+void FileIndex::takeOrders(const FileIndex& older, const std::vector<size_t>& dropped) {
+    std::optional<std::vector<Row>> moved;
+    size_t kept = 0;
+    for (size_t k = 0; k < orders_.size(); ++k) {
+        if (orders_[k] || !older.orders_[k]) continue;
+        if (!moved) moved = movedWithout(older.size(), dropped, kept);
+        auto order = std::make_shared<std::vector<Row>>();
+        order->reserve(kept);
+        for (Row r : *older.orders_[k])
+            if ((*moved)[r] != kGone) order->push_back((*moved)[r]);
+        orders_[k] = std::move(order);
+    }
 }
 
 void FileIndex::compact(const std::vector<Row>& moved, size_t kept) {
@@ -414,7 +440,8 @@ std::shared_ptr<FilesModel::Pruning> FilesModel::startPruning() const {
     return pruning;
 }
 
-void FilesModel::Pruning::apply(const std::vector<size_t>& dropped) {
+void FilesModel::Pruning::apply(const std::vector<size_t>& drop) {
+    dropped = drop;
     after = before.without(dropped);
     // Only answers that read nothing but the index: an order to build or a search of other than
     // ASCII reads the files, which are still where they were before the pruning.
@@ -438,6 +465,8 @@ bool FilesModel::adopt(Pruning&& pruning) {
     if (!result || building_ || synced_ != result || !index_.sharesColumnsWith(pruning.before) ||
         pruning.after.result() != result || pruning.after.size() != result->files.size())
         return false;
+    // An order first asked for while the removal ran comes along rather than being built again.
+    pruning.after.takeOrders(index_, pruning.dropped);
     // The old columns are let go of aside; `before` shares them and goes with the pruning.
     Background::dispose(std::exchange(index_, std::move(pruning.after)));
     syncedCount_ = result->files.size();

@@ -50,6 +50,8 @@ class FileIndex {
     bool searchesIndexOnly(const QString& search) const;
     // Whether the order is built already.
     bool hasOrder(FileSort sort) const { return orders_[static_cast<size_t>(sort)] != nullptr; }
+    // Takes the orders `older` built that this one lacks, mapped as `without(dropped)` would.
+    void takeOrders(const FileIndex& older, const std::vector<size_t>& dropped);
     // Whether both hold the very same columns.
     bool sharesColumnsWith(const FileIndex& other) const { return columns_ && columns_ == other.columns_; }
 
@@ -150,15 +152,16 @@ class FilesModel : public QObject {
     // and adopted in the same turn as that pruning, so the window never waits for a million files
     // to be mapped and never sees an index that does not match the result.
     struct Pruning {
+        std::vector<size_t> dropped;
         FileIndex before;
         FileIndex after;
         std::optional<BiggestQuery> biggestQuery;
         FileList biggest;
         std::optional<ForgottenQuery> forgottenQuery;
         FileList forgotten;
-        // Works out the index and the answers without the files at `dropped` (ascending positions
-        // in the result's files). Any thread; an answer whose order is not built yet is left out.
-        void apply(const std::vector<size_t>& dropped);
+        // Works out the index and the answers without the files at `drop` (ascending positions in
+        // the result's files). Any thread; an answer whose order is not built yet is left out.
+        void apply(const std::vector<size_t>& drop);
     };
     // Null when there is no index of the current result worth pruning aside.
     std::shared_ptr<Pruning> startPruning() const;
