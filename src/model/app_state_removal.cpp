@@ -35,8 +35,9 @@ struct PlannedPrune {
     std::unordered_set<std::int64_t> goneIDs;
     // The folders that lose some of them but stay in the tree.
     std::vector<DirNode*> losing;
-    // The Files shelves' index and answers as they will be after the pruning.
+    // The Files shelves' index and answers, and the twin sets, as they will be after the pruning.
     std::shared_ptr<FilesModel::Pruning> files;
+    std::shared_ptr<DuplicatesModel::Pruning> twins;
 };
 
 namespace {
@@ -229,10 +230,11 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     std::shared_ptr<RemovalFileOps> ops = removalFileOps(request.pinnedFolders);
     // The Files shelves' index of the tree, shared as it is now: mapped aside like the tree.
     std::shared_ptr<FilesModel::Pruning> files = FilesModel::of(*this).startPruning();
+    std::shared_ptr<DuplicatesModel::Pruning> twins = duplicates().startPruning();
     Background::run(
         userPool(), this,
         [context = QPointer<QObject>(this), self = this, ops = std::move(ops), items = std::move(items),
-         permanently, &inFlight, tree = result(), files = std::move(files)] {
+         permanently, &inFlight, tree = result(), files = std::move(files), twins = std::move(twins)] {
             RemovalsInFlight::Running running(inFlight);
             Outcome outcome;
             // The guard judges where each path really leads too: a scan through a linked folder or
@@ -271,6 +273,10 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
                 if (files) {
                     files->apply(outcome.prune->plan.droppedListed());
                     outcome.prune->files = files;
+                }
+                if (twins) {
+                    twins->apply(outcome.prune->goneIDs);
+                    outcome.prune->twins = twins;
                 }
             }
             return outcome;
@@ -516,7 +522,7 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const 
         for (const std::string& gone : recheck->gone)
             outermost.insert(gone);
     }
-    duplicates().remove(outermost, usePlan ? &goneIDs : nullptr);
+    duplicates().remove(outermost, usePlan ? &goneIDs : nullptr, usePlan ? planned->twins.get() : nullptr);
     bumpRevision();
     if (outermost.size() > 1024) Background::dispose(std::move(outermost));
     if (goneIDs.size() > 1024) Background::dispose(std::move(goneIDs));

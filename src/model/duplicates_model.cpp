@@ -23,7 +23,7 @@ std::vector<std::string> dropRemoved(std::vector<DuplicateGroup>& groups,
                                      const std::unordered_set<int64_t>* goneIDs = nullptr,
                                      std::vector<FileItem>* aside = nullptr) {
     std::vector<std::string> keptGone;
-    if (paths.empty()) return keptGone;
+    if (paths.empty() && !goneIDs) return keptGone;
     auto gone = [&](const FileItem& f) {
         return goneIDs ? goneIDs->count(f.id) > 0 : PathRules::isAtOrInsideAny(f.path, paths);
     };
@@ -254,25 +254,51 @@ void DuplicatesModel::reset() {
     keptGone_.clear();
 }
 
-void DuplicatesModel::remove(const std::unordered_set<std::string>& paths,
-                             const std::unordered_set<int64_t>* goneIDs) {
-    if (paths.empty()) return;
-    if (token_) removedDuringRun_.insert(paths.begin(), paths.end());
-    std::vector<DuplicateGroup> groups = takeGroups();
-    std::vector<FileItem> gone;
-    for (std::string& id : dropRemoved(groups, paths, goneIDs, &gone))
-        keptGone_.insert(std::move(id));
-    if (!gone.empty()) Background::dispose(std::move(gone));
-    std::unordered_set<int64_t> present;
-    for (const DuplicateGroup& g : groups)
+std::shared_ptr<DuplicatesModel::Pruning> DuplicatesModel::startPruning() const {
+    if (groups_->empty()) return nullptr;
+    auto pruning = std::make_shared<Pruning>();
+    pruning->before = groups_;
+    pruning->revision = revision_;
+    return pruning;
+}
+
+void DuplicatesModel::Pruning::apply(const std::unordered_set<int64_t>& goneIDs) {
+    after = *before;
+    keptGone = dropRemoved(after, {}, &goneIDs);  // the ids decide alone
+    for (const DuplicateGroup& g : after)
         for (const FileItem& f : g.files)
             present.insert(f.id);
+}
+
+void DuplicatesModel::remove(const std::unordered_set<std::string>& paths,
+                             const std::unordered_set<int64_t>* goneIDs, Pruning* pruned) {
+    if (paths.empty()) return;
+    if (token_) removedDuringRun_.insert(paths.begin(), paths.end());
+    std::vector<DuplicateGroup> groups;
+    std::unordered_set<int64_t> present;
+    if (pruned && goneIDs && pruned->revision == revision_ && pruned->before == groups_) {
+        // Worked out aside from these very sets, with these ids.
+        groups = std::move(pruned->after);
+        present = std::move(pruned->present);
+        for (std::string& id : pruned->keptGone)
+            keptGone_.insert(std::move(id));
+    } else {
+        groups = takeGroups();
+        std::vector<FileItem> gone;
+        for (std::string& id : dropRemoved(groups, paths, goneIDs, &gone))
+            keptGone_.insert(std::move(id));
+        if (!gone.empty()) Background::dispose(std::move(gone));
+        for (const DuplicateGroup& g : groups)
+            for (const FileItem& f : g.files)
+                present.insert(f.id);
+    }
     setGroups(std::move(groups));
     std::unordered_set<int64_t> marked;
     for (int64_t id : marked_) {
         if (present.count(id)) marked.insert(id);
     }
     setMarked(std::move(marked));
+    if (present.size() > 1024) Background::dispose(std::move(present));
 }
 
 int64_t DuplicatesModel::reclaimable() const {

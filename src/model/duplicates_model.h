@@ -70,8 +70,21 @@ class DuplicatesModel : public QObject {
     // Drops the removed files from the groups: a path given, or any path inside a removed folder.
     // Groups left with one file go; the others keep their place, size and id.
     // With `goneIDs`, the ids of every listed file at or inside `paths`, files are matched by id.
+    // A removal's pruning of the sets by id, worked out on its worker from the sets as they were
+    // when it started: taken by remove() while the sets are still those.
+    struct Pruning {
+        std::shared_ptr<const std::vector<DuplicateGroup>> before;
+        uint64_t revision = 0;
+        std::vector<DuplicateGroup> after;
+        std::vector<std::string> keptGone;
+        std::unordered_set<int64_t> present;
+        // Any thread. `goneIDs` as remove() takes them.
+        void apply(const std::unordered_set<int64_t>& goneIDs);
+    };
+    // Null when there are no sets to prune.
+    std::shared_ptr<Pruning> startPruning() const;
     void remove(const std::unordered_set<std::string>& paths,
-                const std::unordered_set<int64_t>* goneIDs = nullptr);
+                const std::unordered_set<int64_t>* goneIDs = nullptr, Pruning* pruned = nullptr);
 
     // What removing every copy but one of every group would free.
     int64_t reclaimable() const;

@@ -625,5 +625,57 @@ TEST_F(AppStateRemovalTest, FilesListsFollowTheRemovalOrANewScan) {
     }
 }
 
+// The twin sets are pruned by id on the removal's worker and taken when the tree is pruned, unless
+// other sets came meanwhile (a search ended): those are pruned then, and the old ones never return.
+TEST_F(AppStateRemovalTest, TwinSetsFollowTheRemovalOrSetsFoundMeanwhile) {
+    for (const bool newSets : {false, true}) {
+        SCOPED_TRACE(newSets ? "new sets meanwhile" : "the same sets");
+        Harness h;
+        auto result = listedTree(10);
+        h.state->setResult(result);
+        const auto set = [&](std::string id, std::vector<std::string> paths) {
+            DuplicateGroup g{std::move(id), 1, {}};
+            for (const std::string& path : paths)
+                g.files.push_back(*std::find_if(result->files.begin(), result->files.end(),
+                                                [&](const FileItem& f) { return f.path == path; }));
+            return g;
+        };
+        const auto id = [&](const std::string& path) {
+            return std::find_if(result->files.begin(), result->files.end(),
+                                [&](const FileItem& f) { return f.path == path; })
+                ->id;
+        };
+        DuplicatesModel& twins = h.state->duplicates();
+        twins.setGroups({set("one", {"/tmp/nr/a/f1", "/tmp/nr/b/f1"}),
+                         set("two", {"/tmp/nr/a/f2", "/tmp/nr/a/f4", "/tmp/nr/a/f5"}),
+                         set("three", {"/tmp/nr/a/f6", "/tmp/nr/a/f7"})});
+        twins.setMarked({id("/tmp/nr/a/f4"), id("/tmp/nr/a/f5")});
+
+        h.select("/tmp/nr/b", 1);
+        h.select("/tmp/nr/a/f4", 1);
+        h.state->nimbrelise(h.allIDs(), true);
+        settle();
+        if (newSets)
+            twins.setGroups({set("three", {"/tmp/nr/a/f6", "/tmp/nr/a/f7"}),
+                             set("four", {"/tmp/nr/a/f8", "/tmp/nr/b/f8"})});
+        h.finish();
+        ASSERT_FALSE(h.state->isDeleting());
+        std::vector<std::string> left;
+        for (const DuplicateGroup& g : twins.groups()) {
+            left.push_back(g.id);
+            for (const FileItem& f : g.files)
+                left.push_back(f.path);
+        }
+        const std::vector<std::string> kept =
+            newSets ? std::vector<std::string>{"three", "/tmp/nr/a/f6", "/tmp/nr/a/f7"}
+                    : std::vector<std::string>{"two",   "/tmp/nr/a/f2", "/tmp/nr/a/f5",
+                                               "three", "/tmp/nr/a/f6", "/tmp/nr/a/f7"};
+        EXPECT_EQ(left, kept);
+        // A mark stays only on a copy still in some set.
+        EXPECT_EQ(twins.marked(),
+                  newSets ? std::unordered_set<int64_t>{} : std::unordered_set<int64_t>{id("/tmp/nr/a/f5")});
+    }
+}
+
 }  // namespace
 }  // namespace nimbrel
