@@ -10,6 +10,7 @@
 
 #include "support/wait_for.h"
 #include "theme/motion.h"
+#include "views/kit/turn_budget.h"
 
 namespace nimbrel {
 namespace {
@@ -210,6 +211,24 @@ TEST_F(LazyRowsTest, ALongListClosesWithOnlyTheRowsNearTheViewBuilt) {
     EXPECT_LT(c.rows().builtCount(), 30);
     // The rows that left above took the scroll position with them.
     EXPECT_EQ(c.bar().value(), 45'000 * kPitch);
+}
+
+// A turn builds only what its budget allows (one row per turn here), the rows on screen before those
+// in the margin, and the rest follow in the next turns unasked; rows that left are freed, not kept.
+TEST_F(LazyRowsTest, RowsComeAsTheTurnsAllowOnScreenFirstAndAllInTheEnd) {
+    Column c(100);
+    TurnBudget::setOverride(1);
+    c.bar().setValue(50 * kPitch);
+    c.rows().refresh();
+    EXPECT_EQ(c.rows().builtCount(), 1);
+    EXPECT_NE(c.rows().rowWidget(50), nullptr);
+    c.settle();
+    TurnBudget::setOverride(TurnBudget::kUnlimited);
+    for (int i = 45; i <= 56; ++i)
+        EXPECT_NE(c.rows().rowWidget(i), nullptr) << i;
+    EXPECT_EQ(c.rows().rowWidget(0), nullptr);
+    const auto children = c.rows().findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    EXPECT_EQ(int(children.size()), c.rows().builtCount());
 }
 
 }  // namespace

@@ -38,6 +38,7 @@
 #include "views/kit/quick_preview.h"
 #include "views/kit/shelf.h"
 #include "views/kit/text_widgets.h"
+#include "views/kit/turn_budget.h"
 
 namespace nimbrel {
 
@@ -45,6 +46,7 @@ namespace {
 
 constexpr int kSide = 32;
 constexpr int kBottom = 96;
+constexpr int kOutOfSight = 100000;
 
 ColorFn token(const AdaptiveColor& (*t)()) {
     return [t](const QWidget* w) { return t().resolve(w); };
@@ -482,6 +484,16 @@ TwinShelves::TwinShelves(AppState& state, PreviewAction preview, QWidget* parent
     rebuild();
 }
 
+TwinShelves::~TwinShelves() {
+    // The cards are freed a few per turn, not all at once with the shelf.
+    for (auto& [id, card] : cards_)
+        if (card.shelf) {
+            card.shelf->hide();
+            card.shelf->setParent(nullptr);
+            TurnBudget::retire(card.shelf);
+        }
+}
+
 TwinShelves::Content TwinShelves::content() const {
     const DuplicatesModel& model = state_.duplicates();
     if (model.isRunning()) return Content::running;
@@ -781,10 +793,8 @@ void TwinShelves::showResults() {
     if (shown.size() > size_t(Twins::kShownSets)) shown.resize(size_t(Twins::kShownSets));
     std::map<std::string, SetCard> cards;
     std::vector<QWidget*> order;
-    // New cards are built, and made ready to show, for a few milliseconds per turn and at most a
-    // few at a time: the first cards of a run cost several times what later ones do.
-    QElapsedTimer turn;
-    turn.start();
+    // New cards are built, and made ready to show, while the turn has time (its clock is shared with
+    // the rows they build and the widgets freed in it) and at most a few at a time.
     int built = 0;
     bool unbuilt = false;
     for (const DuplicateGroup* g : shown) {
@@ -798,57 +808,71 @@ void TwinShelves::showResults() {
             cards_.erase(old);
             continue;
         }
-        if (unbuilt || built == kCardsPerTurn || (built > 0 && turn.elapsed() >= kBuildMsPerTurn)) {
+        if (unbuilt || built == kCardsPerTurn || (built > 0 && !TurnBudget::hasTime())) {
             unbuilt = true;
             continue;
         }
         ++built;
         SetCard card = makeCard(*g);
         card.shelf->setParent(setsContent_);
+        // Out of sight until the list places it: shown where it was made, at the top, its rows would
+        // be built for the view and freed again once it moves down.
+        card.shelf->move(0, setsContent_->height() + kOutOfSight);
         card.shelf->ensurePolished();
         order.push_back(card.shelf);
         cards.insert_or_assign(g->id, std::move(card));
     }
     for (auto& [id, card] : cards_)
-        if (card.shelf) {
-            card.shelf->hide();
-            card.shelf->deleteLater();
-        }
+        TurnBudget::retire(card.shelf);
     cards_ = std::move(cards);
     auto* list = static_cast<QVBoxLayout*>(setsContent_->layout());
-    bool inOrder = list->count() == int(order.size());
+    // Cards still folding away from a removal keep their place, in front of the card that followed
+    // them, until the fold is over.
+    std::vector<QWidget*> placed = order;
+    std::erase_if(folding_, [](const QPointer<Shelf>& f) { return f.isNull(); });
+    for (int i = 0; i < list->count(); ++i) {
+        QWidget* w = list->itemAt(i)->widget();
+        if (std::find(folding_.begin(), folding_.end(), w) == folding_.end()) continue;
+        auto before = placed.end();
+        for (int j = i + 1; j < list->count() && before == placed.end(); ++j)
+            before = std::find(placed.begin(), placed.end(), list->itemAt(j)->widget());
+        placed.insert(before, w);
+    }
+    bool inOrder = list->count() == int(placed.size());
     for (int i = 0; inOrder && i < list->count(); ++i)
-        inOrder = list->itemAt(i)->widget() == order[size_t(i)];
+        inOrder = list->itemAt(i)->widget() == placed[size_t(i)];
     // Cards added below the ones already listed, as while a new result is being built, are only
     // appended: taking out and putting back a hundred cards costs more than building a few.
     int listed = 0;
-    while (listed < list->count() && listed < int(order.size()) &&
-           list->itemAt(listed)->widget() == order[size_t(listed)])
+    while (listed < list->count() && listed < int(placed.size()) &&
+           list->itemAt(listed)->widget() == placed[size_t(listed)])
         ++listed;
     if (!inOrder && listed == list->count()) {
-        for (size_t i = size_t(listed); i < order.size(); ++i) {
-            list->addWidget(order[i]);
-            order[i]->show();
+        for (size_t i = size_t(listed); i < placed.size(); ++i) {
+            list->addWidget(placed[i]);
+            placed[i]->show();
         }
     } else if (!inOrder) {
         while (QLayoutItem* item = list->takeAt(0)) {
             QWidget* w = item->widget();
             delete item;
-            if (!w || std::find(order.begin(), order.end(), w) != order.end()) continue;
-            w->hide();
-            // A card still folding away from an earlier removal goes now; a waiting one stays.
+            if (!w || std::find(placed.begin(), placed.end(), w) != placed.end()) continue;
+            // A card waiting to be listed stays; one that left goes.
             const bool waiting = std::any_of(cards_.begin(), cards_.end(),
                                              [w](const auto& entry) { return entry.second.shelf == w; });
-            if (!waiting) w->deleteLater();
+            if (waiting)
+                w->hide();
+            else
+                TurnBudget::retire(w);
         }
-        for (QWidget* card : order) {
+        for (QWidget* card : placed) {
             list->addWidget(card);
             card->show();
         }
     }
     if (unbuilt) {
         const int generation = ++buildTurn_;
-        QTimer::singleShot(0, this, [this, generation] {
+        TurnBudget::next(this, [this, generation] {
             if (generation == buildTurn_ && builtFor_ == Content::results && content() == Content::results)
                 showResults();
         });
@@ -873,16 +897,19 @@ bool TwinShelves::pruneResults() {
         auto found = now.find(it->first);
         if (!card.shelf || card.shelf->isHidden()) {
             // A card still waiting to be listed is built again once the removal is over.
-            if (card.shelf) card.shelf->deleteLater();
+            TurnBudget::retire(card.shelf);
             it = cards_.erase(it);
             continue;
         }
         if (found == now.end()) {
-            // The set left: its card folds away and what lies below slides up.
+            // The set left: its card folds away and what lies below slides up. One nobody can see
+            // fold (the shelf is not shown, or the card lies below the view) goes at once.
             QPointer<Shelf> shelf = card.shelf;
             it = cards_.erase(it);
-            if (ReduceMotion::isOn()) {
-                shelf->deleteLater();
+            QWidget* viewport = listScroll_->viewport();
+            if (ReduceMotion::isOn() || !isVisible() ||
+                shelf->mapTo(viewport, QPoint()).y() >= viewport->height()) {
+                TurnBudget::retire(shelf);
                 continue;
             }
             auto* fold = new QVariantAnimation(shelf);
@@ -894,8 +921,9 @@ bool TwinShelves::pruneResults() {
             shelf->setMinimumHeight(0);
             connect(fold, &QVariantAnimation::valueChanged, shelf,
                     [shelf](const QVariant& v) { shelf->setMaximumHeight(v.toInt()); });
-            connect(fold, &QVariantAnimation::finished, shelf, [shelf] { shelf->deleteLater(); });
+            connect(fold, &QVariantAnimation::finished, shelf, [shelf] { TurnBudget::retire(shelf); });
             fold->start(QAbstractAnimation::DeleteWhenStopped);
+            folding_.push_back(shelf);
             continue;
         }
         const DuplicateGroup& g = *found->second;

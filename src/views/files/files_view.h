@@ -166,6 +166,7 @@ class TwinShelves : public QWidget {
     enum class Content { running, intro, noTwins, results };
 
     TwinShelves(AppState& state, PreviewAction preview, QWidget* parent = nullptr);
+    ~TwinShelves() override;
 
     Content content() const;
     // The sets the filter and order list, before the cap on shown sets.
@@ -216,13 +217,13 @@ class TwinShelves : public QWidget {
     FadingScroll* listScroll_ = nullptr;
     std::optional<Content> builtFor_;
     int shownSets_ = 0;
-    // New cards built per turn of the event loop at most, for how long, and the turn that builds
-    // the next ones.
+    // New cards built per turn of the event loop at most, and the turn that builds the next ones.
     static constexpr int kCardsPerTurn = 16;
-    static constexpr int kBuildMsPerTurn = 8;
     int buildTurn_ = 0;
     // The cards of the shown sets by set id, with the copies each lists now.
     std::map<std::string, SetCard> cards_;
+    // Cards of sets a removal took, folding away.
+    std::vector<QPointer<Shelf>> folding_;
     QPointer<QWidget> setsContent_;
 };
 

@@ -16,12 +16,14 @@ ElidedLabel::ElidedLabel(QWidget* parent) : QWidget(parent) {
 void ElidedLabel::setText(const QString& text) {
     if (text_ == text) return;
     text_ = text;
+    textWidth_ = -1;
     updateGeometry();
     update();
 }
 
 void ElidedLabel::setFont(const QFont& font) {
     font_ = font;
+    textWidth_ = -1;
     updateGeometry();
     update();
 }
@@ -43,6 +45,7 @@ void ElidedLabel::setAlignment(Qt::Alignment alignment) {
 
 void ElidedLabel::setFixedDigits(bool fixed) {
     fixedDigits_ = fixed;
+    textWidth_ = -1;
     updateGeometry();
     update();
 }
@@ -63,8 +66,10 @@ QString ElidedLabel::shownText() const {
 
 QSize ElidedLabel::sizeHint() const {
     const QFontMetrics fm(font_);
-    int w =
-        (fixedDigits_ ? int(std::ceil(FixedDigits::advance(font_, text_))) : fm.horizontalAdvance(text_)) + 1;
+    if (textWidth_ < 0)
+        textWidth_ =
+            fixedDigits_ ? int(std::ceil(FixedDigits::advance(font_, text_))) : fm.horizontalAdvance(text_);
+    int w = textWidth_ + 1;
     if (maxWidth_ > 0) w = std::min(w, maxWidth_);
     const QMargins m = contentsMargins();
     return QSize(w + m.left() + m.right(), fm.height() + m.top() + m.bottom());

@@ -42,6 +42,9 @@ class ElidedLabel : public QWidget {
     Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
     int maxWidth_ = 0;
     bool fixedDigits_ = false;
+    // The text's width, measured once per text and font: layouts ask for the size hint often, and
+    // shaping a long path each time is what a list of new rows spends its turn on.
+    mutable int textWidth_ = -1;
 };
 
 }  // namespace nimbrel

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "views/kit/scroll_watch.h"
+#include "views/kit/turn_budget.h"
 
 namespace nimbrel {
 
@@ -24,10 +25,10 @@ LazyRows::LazyRows(QWidget* parent) : QWidget(parent) {
 
 void LazyRows::dropAll() {
     for (auto& [index, built] : built_)
-        if (built.widget) built.widget->deleteLater();
+        TurnBudget::retire(built.widget);
     built_.clear();
     for (auto& widget : leaving_)
-        if (widget) widget->deleteLater();
+        TurnBudget::retire(widget);
     leaving_.clear();
     steps_.clear();
     close_.setImmediate(1);
@@ -145,25 +146,43 @@ void LazyRows::refresh() {
         if (!it->second.widget) {
             it = built_.erase(it);
         } else if (it->first >= count() || !inView(it->first)) {
-            it->second.widget->deleteLater();
+            TurnBudget::retire(it->second.widget);
             it = built_.erase(it);
         } else {
             ++it;
         }
     }
-    for (int i = first; i < last; ++i) {
-        if (!inView(i)) continue;
-        auto it = built_.find(i);
-        if (it != built_.end()) {
-            it->second.widget->setGeometry(shownRect(i));
-            continue;
+    // Rows are built while the turn has time, those on screen before those in the margin; the rest
+    // come in the next turns, so a card of many rows or many cards at once never stall the window.
+    const QRect seen = viewRect();
+    const auto onScreen = [&](int i) {
+        const QRect r = shownRect(i);
+        return r.bottom() + 1 >= seen.top() && r.top() <= seen.bottom();
+    };
+    for (auto& [index, built] : built_)
+        built.widget->setGeometry(shownRect(index));
+    bool unbuilt = false;
+    for (const bool screenPass : {true, false}) {
+        for (int i = first; i < last; ++i) {
+            if (!factory_ || !inView(i) || onScreen(i) != screenPass || built_.count(i)) continue;
+            if (!TurnBudget::hasTime()) {
+                unbuilt = true;
+                continue;
+            }
+            QWidget* w = factory_(i);
+            if (!w) continue;
+            w->setParent(this);
+            w->setGeometry(shownRect(i));
+            w->show();
+            built_[i] = Built{w, key_ ? key_(i) : std::string()};
         }
-        QWidget* w = factory_ ? factory_(i) : nullptr;
-        if (!w) continue;
-        w->setParent(this);
-        w->setGeometry(shownRect(i));
-        w->show();
-        built_[i] = Built{w, key_ ? key_(i) : std::string()};
+    }
+    if (unbuilt && !refreshQueued_) {
+        refreshQueued_ = true;
+        TurnBudget::next(this, [this] {
+            refreshQueued_ = false;
+            refresh();
+        });
     }
 }
 
@@ -274,7 +293,7 @@ void LazyRows::closeStep(double amount) {
 
 void LazyRows::endClose() {
     for (auto& widget : leaving_)
-        if (widget) widget->deleteLater();
+        TurnBudget::retire(widget);
     leaving_.clear();
     steps_.clear();
     setFixedHeight(shownHeight());

@@ -109,6 +109,7 @@ class LazyRows : public QWidget {
     std::vector<Step> steps_;
     AnimatedValue close_{1};
     QPointer<QAbstractScrollArea> scroll_;
+    bool refreshQueued_ = false;  // rows in view wait for the next turn's time
 };
 
 }  // namespace nimbrel
