@@ -6,6 +6,7 @@
 
 #include "app/nimbrel_app.h"
 #include "engine/localized.h"
+#include "model/prefs.h"
 #include "theme/chrome.h"
 #include "theme/fonts.h"
 
@@ -45,5 +46,7 @@ int main(int argc, char** argv) {
 
     nimbrel::NimbrelApp nimbrelApp;
     nimbrelApp.start();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    nimbrel::Prefs::flush();  // settings are saved in the background
+    return code;
 }

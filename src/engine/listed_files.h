@@ -110,6 +110,7 @@ class ListedFiles {
 
     // The references themselves, for pruning.
     std::vector<const FileItem*>& references() { return items_; }
+    const std::vector<const FileItem*>& references() const { return items_; }
 
   private:
     std::vector<const FileItem*> items_;

@@ -22,14 +22,16 @@ void charge(std::map<FileCategory, CategoryTotal>& lost, FileCategory category, 
     total.count += 1;
 }
 
-// Drops the elements at `drop` (ascending positions), keeping the order of the rest.
+// Drops the elements at `drop` (ascending positions), keeping the order of the rest; with `aside`,
+// the dropped elements move there instead of being destroyed.
 template <typename T>
-void dropAt(std::vector<T>& items, const std::vector<std::size_t>& drop) {
+void dropAt(std::vector<T>& items, const std::vector<std::size_t>& drop, std::vector<T>* aside = nullptr) {
     if (drop.empty()) return;
     std::size_t to = drop.front();
     std::size_t next = 0;
     for (std::size_t i = drop.front(); i < items.size(); ++i) {
         if (next < drop.size() && drop[next] == i) {
+            if (aside) aside->push_back(std::move(items[i]));
             ++next;
             continue;
         }
@@ -199,7 +201,34 @@ ScanPrune ScanPrune::plan(const ScanResult& result, const std::unordered_set<std
             gone = paths.count(path.substr(0, slash)) > 0;
         if (gone) prune.artifacts_.push_back(i);
     }
+    // The flat list as it will be, worked out here rather than on the thread that applies the plan:
+    // the folders' lists close up in place, so their items' new addresses are known now.
+    prune.listed_ = result.files.references();
+    dropAt(prune.listed_, prune.files_);
+    prune.closeUp(prune.listed_);
+    prune.listedReady_ = true;
     return prune;
+}
+
+void ScanPrune::closeUp(std::vector<const FileItem*>& listed) const {
+    if (folderFiles_.empty()) return;
+    // The folders' lists close up over what left them: what the flat list refers to there moves
+    // down by the number of items dropped before it.
+    std::unordered_map<const DirNode*, const FolderFiles*> closing;
+    for (const FolderFiles& entry : folderFiles_)
+        closing.emplace(entry.folder, &entry);
+    for (const FileItem*& ref : listed) {
+        auto it = closing.find(ref->parent);
+        if (it == closing.end()) continue;
+        const std::vector<FileItem>& files = it->first->files;
+        const std::less<const FileItem*> before;
+        if (before(ref, files.data()) || !before(ref, files.data() + files.size()))
+            continue;  // an item the list keeps itself
+        const auto at = static_cast<std::size_t>(ref - files.data());
+        const std::vector<std::size_t>& drop = it->second->drop;
+        const auto dropped = std::lower_bound(drop.begin(), drop.end(), at) - drop.begin();
+        ref = files.data() + (at - static_cast<std::size_t>(dropped));
+    }
 }
 
 std::vector<std::shared_ptr<DirNode>> ScanPrune::apply(ScanResult& result) {
@@ -233,28 +262,20 @@ std::vector<std::shared_ptr<DirNode>> ScanPrune::apply(ScanResult& result) {
         children.erase(kept, children.end());
     }
     std::vector<const FileItem*>& listed = result.files.references();
-    dropAt(listed, files_);
-    if (!folderFiles_.empty()) {
-        // The folders' lists close up over what left them: what the flat list refers to there moves
-        // down by the number of items dropped before it.
-        std::unordered_map<const DirNode*, const FolderFiles*> closing;
-        for (const FolderFiles& entry : folderFiles_)
-            closing.emplace(entry.folder, &entry);
-        for (const FileItem*& ref : listed) {
-            auto it = closing.find(ref->parent);
-            if (it == closing.end()) continue;
-            const std::vector<FileItem>& files = it->first->files;
-            const std::less<const FileItem*> before;
-            if (before(ref, files.data()) || !before(ref, files.data() + files.size()))
-                continue;  // an item the list keeps itself
-            const auto at = static_cast<std::size_t>(ref - files.data());
-            const std::vector<std::size_t>& drop = it->second->drop;
-            const auto dropped = std::lower_bound(drop.begin(), drop.end(), at) - drop.begin();
-            ref = files.data() + (at - static_cast<std::size_t>(dropped));
-        }
-        for (FolderFiles& entry : folderFiles_)
-            dropAt(entry.folder->files, entry.drop);
+    if (listedReady_) {
+        listed.swap(listed_);  // the old list leaves with the plan
+        listedReady_ = false;
+    } else {
+        dropAt(listed, files_);
+        closeUp(listed);
     }
+    // The files that went leave with the plan, which its owner may free on another thread.
+    std::size_t dropping = 0;
+    for (const FolderFiles& entry : folderFiles_)
+        dropping += entry.drop.size();
+    droppedFiles_.reserve(dropping);
+    for (FolderFiles& entry : folderFiles_)
+        dropAt(entry.folder->files, entry.drop, &droppedFiles_);
     dropAt(result.artifacts, artifacts_);
     result_ = nullptr;  // applied once
     return out;

@@ -27,6 +27,15 @@ class ScanPrune {
     // result between the plan and now.
     bool isFor(const ScanResult& result) const { return result_ == &result; }
 
+    // The positions in the result's files that the plan drops, ascending.
+    const std::vector<std::size_t>& droppedListed() const { return files_; }
+    // Something moved the folders' file lists since the plan: apply() maps the flat list itself
+    // instead of taking the one the plan worked out.
+    void forgetListed() {
+        listedReady_ = false;
+        std::vector<const FileItem*>().swap(listed_);
+    }
+
     // Applies the plan to the result it was made for. Returns the folders it took out of the tree:
     // the last owners of their subtrees, which the caller may release on another thread.
     std::vector<std::shared_ptr<DirNode>> apply(ScanResult& result);
@@ -50,6 +59,9 @@ class ScanPrune {
         std::vector<std::size_t> drop;  // positions in its `files`, ascending
     };
 
+    // Moves the flat list's references into folders that lose items to where they will be.
+    void closeUp(std::vector<const FileItem*>& listed) const;
+
     const ScanResult* result_ = nullptr;
     std::vector<Lowering> lowerings_;
     std::vector<std::pair<DirNode*, std::int64_t>> smallFiles_;  // folder, bytes of loose files gone
@@ -58,6 +70,11 @@ class ScanPrune {
     std::vector<std::size_t> files_;                    // positions in `files`, ascending
     std::vector<FolderFiles> folderFiles_;
     std::vector<std::size_t> artifacts_;  // positions in `artifacts`, ascending
+    // The result's flat list as it will be, worked out with the plan; after apply(), the old one,
+    // to be freed with the plan.
+    std::vector<const FileItem*> listed_;
+    bool listedReady_ = false;
+    std::vector<FileItem> droppedFiles_;  // after apply(), the items the folders lost
 };
 
 }  // namespace nimbrel

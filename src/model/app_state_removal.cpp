@@ -19,6 +19,7 @@
 #include "model/background.h"
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
+#include "model/files_model.h"
 #include "model/removal.h"
 #include "platform/file_operations.h"
 #include "platform/trash_emptier.h"
@@ -34,6 +35,8 @@ struct PlannedPrune {
     std::unordered_set<std::int64_t> goneIDs;
     // The folders that lose some of them but stay in the tree.
     std::vector<DirNode*> losing;
+    // The Files shelves' index and answers as they will be after the pruning.
+    std::shared_ptr<FilesModel::Pruning> files;
 };
 
 namespace {
@@ -222,10 +225,12 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     // Only the worker needs the items; the completion keeps the rest of the request.
     std::vector<DeletionItem> items = std::move(request.items);
     std::shared_ptr<RemovalFileOps> ops = removalFileOps(request.pinnedFolders);
+    // The Files shelves' index of the tree, shared as it is now: mapped aside like the tree.
+    std::shared_ptr<FilesModel::Pruning> files = FilesModel::of(*this).startPruning();
     Background::run(
         userPool(), this,
         [context = QPointer<QObject>(this), self = this, ops = std::move(ops), items = std::move(items),
-         permanently, &inFlight, tree = result()] {
+         permanently, &inFlight, tree = result(), files = std::move(files)] {
             RemovalsInFlight::Running running(inFlight);
             Outcome outcome;
             // The guard judges where each path really leads too: a scan through a linked folder or
@@ -258,9 +263,14 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
             // The figures hold what the completion needs of the freed map, which is let go of here
             // rather than on the main thread.
             std::unordered_map<std::string, int64_t>().swap(outcome.result.freed);
-            if (tree)
+            if (tree) {
                 outcome.prune =
                     planPrune(*tree, outcome.figures.removed, outcome.figures.credited, outcome.recheck.gone);
+                if (files) {
+                    files->apply(outcome.prune->plan.droppedListed());
+                    outcome.prune->files = files;
+                }
+            }
             return outcome;
         },
         [this, request = std::move(request), started, permanently, tree = result(),
@@ -470,10 +480,14 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const 
         outermost = std::move(planned->outermost);
         goneIDs = std::move(planned->goneIDs);
         // The plan's own removed folders come back from apply(); a recheck's are looked up first.
-        if (searched)
+        if (searched) {
             handOverToSearches(planned->losing,
                                recheckApplies ? recheck->gone : std::unordered_set<std::string>{});
+            planned->plan.forgetListed();  // the flat list refers to the folders' copies now
+        }
         std::vector<std::shared_ptr<DirNode>> gone = planned->plan.apply(*result());
+        // In the same turn, so no view reads an index that does not match the files.
+        if (planned->files) FilesModel::of(*this).adopt(std::move(*planned->files));
         // The removed subtrees are freed off the main thread too, or when the searches end.
         if (searched)
             duplicates().keepForSearches(*result(), {}, std::move(gone));

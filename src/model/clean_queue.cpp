@@ -183,25 +183,65 @@ void CleanQueue::addAside(std::vector<CleanItem> items) {
             return scratch;
         },
         [this, from, list](std::shared_ptr<CleanQueue> scratch) mutable {
-            if (generation_ != from) {
-                // The selection changed meanwhile: the list goes on top of what it is now.
-                add(*list);
-                Background::dispose(std::move(list));
+            finishAside(from, std::move(scratch), std::move(list));
+        });
+}
+
+void CleanQueue::addAside(std::function<Making()> making) {
+    Making now = making();
+    const uint64_t from = generation_;
+    struct Made {
+        std::shared_ptr<CleanQueue> scratch;
+        std::shared_ptr<const std::vector<CleanItem>> list;
+    };
+    Background::run(
+        Background::userInitiated(), this,
+        [snapshot = items_, make = std::move(now.make)]() mutable {
+            Made made;
+            made.list = std::make_shared<const std::vector<CleanItem>>(make());
+            make = nullptr;  // what it read is let go of here, not on the main thread
+            made.scratch = std::make_shared<CleanQueue>();
+            made.scratch->setItems(std::vector<CleanItem>(*std::exchange(snapshot, nullptr)));
+            made.scratch->add(*made.list);
+            return made;
+        },
+        [this, from, current = std::move(now.current), making = std::move(making)](Made made) mutable {
+            if (current && !current()) {
+                // Made from data that changed meanwhile (a removal took some of it): made again.
+                made.scratch->releaseAside();
+                Background::dispose(std::move(made.list));
+                addAside(std::move(making));
                 return;
             }
-            Background::dispose(std::move(list));
-            adoptFreeingAside(*scratch);
-            changed();
+            finishAside(from, std::move(made.scratch), std::move(made.list));
         });
+}
+
+void CleanQueue::finishAside(uint64_t from, std::shared_ptr<CleanQueue> scratch,
+                             std::shared_ptr<const std::vector<CleanItem>> list) {
+    if (generation_ != from) {
+        // The selection changed meanwhile: the list goes on top of what it is now.
+        scratch->releaseAside();
+        add(*list);
+        Background::dispose(std::move(list));
+        return;
+    }
+    Background::dispose(std::move(list));
+    adoptFreeingAside(*scratch);
+    changed();
 }
 
 void CleanQueue::adoptFreeingAside(CleanQueue& scratch) {
     adopt(scratch);
     // What the queue held before is large: it is freed aside.
-    Background::dispose(std::move(scratch.items_));
-    Background::dispose(std::move(scratch.positions_));
-    Background::dispose(std::move(scratch.coverers_));
-    Background::dispose(std::move(scratch.paths_));
+    scratch.releaseAside();
+}
+
+void CleanQueue::releaseAside() {
+    Background::dispose(std::move(items_));
+    Background::dispose(std::move(positions_));
+    Background::dispose(std::move(coverers_));
+    Background::dispose(std::move(paths_));
 }
 
 void CleanQueue::adopt(CleanQueue& other) {

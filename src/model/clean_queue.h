@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -53,6 +54,15 @@ class CleanQueue : public QObject {
     // as it was. A change made in between is kept, and the list is then applied after it.
     void addAside(std::vector<CleanItem> items);
     static constexpr size_t kAsideFrom = 2000;
+    // A list to add that is itself made on the worker, from data that never changes under it (so
+    // the click that asks for it costs nothing per item). `current` says, on the main thread when
+    // the list is back, whether that data still stands; when it does not, the list is dropped and
+    // made again from what `making` gives then, so nothing that went meanwhile is added.
+    struct Making {
+        std::function<std::vector<CleanItem>()> make;
+        std::function<bool()> current;
+    };
+    void addAside(std::function<Making()> making);
     void remove(const std::string& path);
     // After a removal: drops the items whose ids are in either set.
     void removeEvaporated(const std::unordered_set<std::string>& paths,
@@ -84,10 +94,16 @@ class CleanQueue : public QObject {
     };
     using Index = std::unordered_map<std::string, size_t, Hash, std::equal_to<>>;
     void changed();
+    // The main thread's part once a list added aside is back: the queue worked out on the worker is
+    // taken over if nothing changed since `from`, else the list goes on top of what is there now.
+    void finishAside(uint64_t from, std::shared_ptr<CleanQueue> scratch,
+                     std::shared_ptr<const std::vector<CleanItem>> list);
     // Takes over the list and lookups of `other`.
     void adopt(CleanQueue& other);
     // adopt(), then the queue's former contents, now in `scratch`, are freed on a worker.
     void adoptFreeingAside(CleanQueue& scratch);
+    // Hands the list and lookups to a worker to free; for a scratch queue that is done with.
+    void releaseAside();
     // Applies the covering rules without notifying; true when the item was appended. Items it drops
     // are only marked: compact() takes them out, once per public operation.
     bool insert(const CleanItem& item);

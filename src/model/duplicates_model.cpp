@@ -1,6 +1,7 @@
 #include "model/duplicates_model.h"
 
 #include <QPointer>
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -57,8 +58,17 @@ DuplicatesModel::~DuplicatesModel() {
 }
 
 void DuplicatesModel::setGroups(std::vector<DuplicateGroup> groups) {
-    groups_ = std::move(groups);
+    ++revision_;
+    if (groups_.use_count() > 1)
+        groups_ = std::make_shared<std::vector<DuplicateGroup>>(std::move(groups));
+    else
+        *groups_ = std::move(groups);
     emit groupsChanged();
+}
+
+std::vector<DuplicateGroup> DuplicatesModel::takeGroups() {
+    if (groups_.use_count() > 1) return *groups_;
+    return std::move(*groups_);
 }
 
 void DuplicatesModel::setIsRunning(bool value) {
@@ -235,7 +245,7 @@ void DuplicatesModel::remove(const std::unordered_set<std::string>& paths,
                              const std::unordered_set<int64_t>* goneIDs) {
     if (paths.empty()) return;
     if (token_) removedDuringRun_.insert(paths.begin(), paths.end());
-    std::vector<DuplicateGroup> groups = std::move(groups_);
+    std::vector<DuplicateGroup> groups = takeGroups();
     for (std::string& id : dropRemoved(groups, paths, goneIDs))
         keptGone_.insert(std::move(id));
     std::unordered_set<int64_t> present;
@@ -252,7 +262,7 @@ void DuplicatesModel::remove(const std::unordered_set<std::string>& paths,
 
 int64_t DuplicatesModel::reclaimable() const {
     int64_t total = 0;
-    for (const DuplicateGroup& g : groups_)
+    for (const DuplicateGroup& g : *groups_)
         total += g.wasted();
     return total;
 }
@@ -264,26 +274,52 @@ const FileItem* DuplicatesModel::kept(const DuplicateGroup& group) {
     return best;
 }
 
+namespace {
+
+// The extras of one set, after the set itself: every copy but the kept one.
+void appendExtras(const DuplicateGroup& g, std::vector<CleanItem>& out) {
+    // Groups only ever hold copies still present: removals and late searches drop the rest.
+    if (g.files.size() < 2) return;
+    const FileItem* stay = DuplicatesModel::kept(g);
+    for (const FileItem& f : g.files)
+        if (f.id != stay->id) out.push_back(extraItem(f));
+}
+
+}  // namespace
+
 std::vector<CleanItem> DuplicatesModel::extras(const std::string& groupID) const {
-    return extras(std::vector<std::string>{groupID});
+    std::vector<CleanItem> out;
+    if (keptGone_.count(groupID)) return out;
+    // One set: a walk, not an index of every set.
+    const auto found = std::find_if(groups_->begin(), groups_->end(),
+                                    [&](const DuplicateGroup& g) { return g.id == groupID; });
+    if (found != groups_->end()) appendExtras(*found, out);
+    return out;
 }
 
 std::vector<CleanItem> DuplicatesModel::extras(const std::vector<std::string>& groupIDs) const {
     std::unordered_map<std::string_view, const DuplicateGroup*> byID;
-    byID.reserve(groups_.size());
-    for (const DuplicateGroup& g : groups_)
+    byID.reserve(groups_->size());
+    for (const DuplicateGroup& g : *groups_)
         byID.emplace(g.id, &g);
     std::vector<CleanItem> out;
     for (const std::string& id : groupIDs) {
         auto it = byID.find(id);
         if (it == byID.end() || keptGone_.count(id)) continue;
-        const DuplicateGroup& g = *it->second;
-        // Groups only ever hold copies still present: removals and late searches drop the rest.
-        if (g.files.size() < 2) continue;
-        const FileItem* stay = kept(g);
-        for (const FileItem& f : g.files)
-            if (f.id != stay->id) out.push_back(extraItem(f));
+        appendExtras(*it->second, out);
     }
+    return out;
+}
+
+DuplicatesModel::Sets DuplicatesModel::sets() const {
+    return Sets{groups_, keptGone_, revision_};
+}
+
+std::vector<CleanItem> DuplicatesModel::extras(const Sets& sets,
+                                               const std::vector<const DuplicateGroup*>& shown) {
+    std::vector<CleanItem> out;
+    for (const DuplicateGroup* g : shown)
+        if (!sets.keptGone.count(g->id)) appendExtras(*g, out);
     return out;
 }
 

@@ -31,7 +31,7 @@ class DuplicatesModel : public QObject {
     explicit DuplicatesModel(QObject* parent = nullptr, QThreadPool* pool = nullptr);
     ~DuplicatesModel() override;
 
-    const std::vector<DuplicateGroup>& groups() const { return groups_; }
+    const std::vector<DuplicateGroup>& groups() const { return *groups_; }
     // Notifies on every write, equal or not.
     void setGroups(std::vector<DuplicateGroup> groups);
 
@@ -85,6 +85,19 @@ class DuplicatesModel : public QObject {
     // The same for several sets, in the order given.
     std::vector<CleanItem> extras(const std::vector<std::string>& groupIDs) const;
 
+    // The sets as they are now, for a worker: they never change, whatever happens to the model.
+    struct Sets {
+        std::shared_ptr<const std::vector<DuplicateGroup>> groups;
+        std::unordered_set<std::string> keptGone;
+        uint64_t revision = 0;
+    };
+    Sets sets() const;
+    // Changes with every write of the groups, so a worker's sets can be told apart from the model's.
+    uint64_t revision() const { return revision_; }
+    // extras() worked out from `sets` for the sets `shown`, which point into `sets.groups`, in
+    // that order.
+    static std::vector<CleanItem> extras(const Sets& sets, const std::vector<const DuplicateGroup*>& shown);
+
   signals:
     void groupsChanged();
     void isRunningChanged();
@@ -117,7 +130,12 @@ class DuplicatesModel : public QObject {
     Search search_;
     std::vector<std::weak_ptr<Hold>> holds_;
     std::shared_ptr<std::shared_mutex> readers_;
-    std::vector<DuplicateGroup> groups_;
+    // The groups for changing: the model's own, copied first if a worker still reads them.
+    std::vector<DuplicateGroup> takeGroups();
+
+    // Shared with the workers that read sets(); replaced, never changed, while they do.
+    std::shared_ptr<std::vector<DuplicateGroup>> groups_ = std::make_shared<std::vector<DuplicateGroup>>();
+    uint64_t revision_ = 0;
     bool isRunning_ = false;
     double progress_ = 0;
     QString status_;

@@ -56,128 +56,152 @@ const char* findBytes(const char* hay, size_t length, const std::string& needle)
 
 // FileIndex
 
+FileIndex::FileIndex(const FileIndex& other)
+    : result_(other.result_), columns_(other.columns_), orders_(other.orders_), recent_(other.recent_) {}
+
 void FileIndex::sync(const std::shared_ptr<ScanResult>& result) {
     if (result != result_) {
         result_ = result;
         build();
-    } else if (result_ && result_->files.size() != ids_.size()) {
+    } else if (result_ && result_->files.size() != size()) {
         prune();
     }
 }
 
 void FileIndex::build() {
-    ids_.clear();
-    sizes_.clear();
-    lastUse_.clear();
-    modified_.clear();
-    categories_.clear();
-    packages_.clear();
-    folded_.clear();
-    starts_.clear();
+    columns_.reset();
     for (auto& o : orders_)
         o.reset();
     recent_.clear();
     hit_.clear();
     if (!result_) return;
+    auto columns = std::make_shared<Columns>();
+    Columns& c = *columns;
     const ListedFiles& files = result_->files;
     const size_t n = files.size();
-    ids_.reserve(n);
-    sizes_.reserve(n);
-    lastUse_.reserve(n);
-    modified_.reserve(n);
-    categories_.reserve(n);
-    packages_.reserve(n);
-    starts_.reserve(n + 1);
+    c.ids.reserve(n);
+    c.sizes.reserve(n);
+    c.lastUse.reserve(n);
+    c.modified.reserve(n);
+    c.categories.reserve(n);
+    c.packages.reserve(n);
+    c.starts.reserve(n + 1);
     size_t bytes = 0;
     for (const FileItem& f : files)
         bytes += f.path.size() + 1;
-    folded_.resize(bytes);
-    char* out = folded_.data();
+    c.folded.resize(bytes);
+    char* out = c.folded.data();
     for (const FileItem& f : files) {
-        ids_.push_back(f.id);
-        sizes_.push_back(f.size);
-        lastUse_.push_back(ticks(std::max(f.accessed, f.modified)));
-        modified_.push_back(ticks(f.modified));
-        categories_.push_back(static_cast<uint8_t>(static_cast<FileCategory::Value>(f.category)));
-        packages_.push_back(f.isPackage ? 1 : 0);
-        starts_.push_back(static_cast<size_t>(out - folded_.data()));
-        for (char c : f.path)
-            *out++ = foldASCII(c);
+        c.ids.push_back(f.id);
+        c.sizes.push_back(f.size);
+        c.lastUse.push_back(ticks(std::max(f.accessed, f.modified)));
+        c.modified.push_back(ticks(f.modified));
+        c.categories.push_back(static_cast<uint8_t>(static_cast<FileCategory::Value>(f.category)));
+        c.packages.push_back(f.isPackage ? 1 : 0);
+        c.starts.push_back(static_cast<size_t>(out - c.folded.data()));
+        for (char ch : f.path)
+            *out++ = foldASCII(ch);
         *out++ = '\0';
     }
-    starts_.push_back(bytes);
+    c.starts.push_back(bytes);
     hit_.assign(n, 0);
-    isSizeOrder_ = true;
     for (size_t r = 1; r < n; ++r)
-        if (sizes_[r] > sizes_[r - 1]) isSizeOrder_ = false;
+        if (c.sizes[r] > c.sizes[r - 1]) c.isSizeOrder = false;
+    columns_ = std::move(columns);
 }
 
+namespace {
+constexpr FileIndex::Row kGone = ~FileIndex::Row(0);
+}  // namespace
+
 // A removal erased files from the result, keeping the order of the rest: walk both lists once to
-// map old positions to new ones, then compact every column in place.
+// map old positions to new ones, then compact every column.
 void FileIndex::prune() {
     const ListedFiles& files = result_->files;
-    constexpr Row kGone = ~Row(0);
-    std::vector<Row> moved(ids_.size(), kGone);
+    const std::vector<int64_t>& ids = columns_->ids;
+    std::vector<Row> moved(ids.size(), kGone);
     size_t next = 0;
-    for (size_t old = 0; old < ids_.size() && next < files.size(); ++old) {
-        if (ids_[old] == files[next].id) moved[old] = static_cast<Row>(next++);
+    for (size_t old = 0; old < ids.size() && next < files.size(); ++old) {
+        if (ids[old] == files[next].id) moved[old] = static_cast<Row>(next++);
     }
     if (next != files.size()) {  // not a pruning of what was indexed: start over
         build();
         return;
     }
-    const auto compact = [&](auto& column) {
-        size_t to = 0;
+    compact(moved, next);
+}
+
+FileIndex FileIndex::without(const std::vector<size_t>& dropped) const {
+    FileIndex out(*this);
+    if (!columns_ || dropped.empty()) return out;
+    std::vector<Row> moved(size(), kGone);
+    size_t next = 0, d = 0;
+    for (size_t old = 0; old < moved.size(); ++old) {
+        if (d < dropped.size() && dropped[d] == old) {
+            ++d;
+            continue;
+        }
+        moved[old] = static_cast<Row>(next++);
+    }
+    out.compact(moved, next);
+    return out;
+}
+
+void FileIndex::compact(const std::vector<Row>& moved, size_t kept) {
+    const Columns& from = *columns_;
+    auto columns = std::make_shared<Columns>();
+    Columns& c = *columns;
+    const auto keep = [&](const auto& column, auto& into) {
+        into.reserve(kept);
         for (size_t old = 0; old < moved.size(); ++old)
-            if (moved[old] != kGone) column[to++] = column[old];
-        column.resize(to);
+            if (moved[old] != kGone) into.push_back(column[old]);
     };
-    std::vector<size_t> starts;
-    starts.reserve(files.size() + 1);
+    keep(from.ids, c.ids);
+    keep(from.sizes, c.sizes);
+    keep(from.lastUse, c.lastUse);
+    keep(from.modified, c.modified);
+    keep(from.categories, c.categories);
+    keep(from.packages, c.packages);
+    size_t bytes = 0;
+    for (size_t old = 0; old < moved.size(); ++old)
+        if (moved[old] != kGone) bytes += from.starts[old + 1] - from.starts[old];
+    c.folded.resize(bytes);
+    c.starts.reserve(kept + 1);
     size_t at = 0;
     for (size_t old = 0; old < moved.size(); ++old) {
         if (moved[old] == kGone) continue;
-        const size_t length = starts_[old + 1] - starts_[old];
-        std::memmove(folded_.data() + at, folded_.data() + starts_[old], length);
-        starts.push_back(at);
+        const size_t length = from.starts[old + 1] - from.starts[old];
+        std::memcpy(c.folded.data() + at, from.folded.data() + from.starts[old], length);
+        c.starts.push_back(at);
         at += length;
     }
-    starts.push_back(at);
-    folded_.resize(at);
-    starts_ = std::move(starts);
-    compact(ids_);
-    compact(sizes_);
-    compact(lastUse_);
-    compact(modified_);
-    compact(categories_);
-    compact(packages_);
-    for (auto& o : orders_) {
-        if (!o) continue;
-        std::vector<Row> kept;
-        kept.reserve(files.size());
-        for (Row r : *o)
-            if (moved[r] != kGone) kept.push_back(moved[r]);
-        *o = std::move(kept);
-    }
-    for (auto& [text, hits] : recent_) {
-        std::vector<Row> kept;
-        for (Row r : hits)
-            if (moved[r] != kGone) kept.push_back(moved[r]);
-        hits = std::move(kept);
-    }
-    hit_.assign(files.size(), 0);
-    isSizeOrder_ = true;
-    for (size_t r = 1; r < sizes_.size(); ++r)
-        if (sizes_[r] > sizes_[r - 1]) isSizeOrder_ = false;
+    c.starts.push_back(at);
+    for (size_t r = 1; r < c.sizes.size(); ++r)
+        if (c.sizes[r] > c.sizes[r - 1]) c.isSizeOrder = false;
+    const auto remap = [&](const std::vector<Row>& rows) {
+        auto out = std::make_shared<std::vector<Row>>();
+        out->reserve(std::min(rows.size(), kept));
+        for (Row r : rows)
+            if (moved[r] != kGone) out->push_back(moved[r]);
+        return out;
+    };
+    for (auto& o : orders_)
+        if (o) o = remap(*o);
+    for (auto& [text, hits] : recent_)
+        hits = remap(*hits);
+    hit_.assign(kept, 0);
+    columns_ = std::move(columns);
 }
 
 void FileIndex::buildOrder(FileSort sort) {
+    static const Columns none;
+    const Columns& c = columns_ ? *columns_ : none;
     std::vector<Row> rows(size());
     std::iota(rows.begin(), rows.end(), Row(0));
     switch (sort) {
         case FileSort::size:
             // The result lists its files largest first, ties in scan order.
-            std::stable_sort(rows.begin(), rows.end(), [&](Row a, Row b) { return sizes_[a] > sizes_[b]; });
+            std::stable_sort(rows.begin(), rows.end(), [&](Row a, Row b) { return c.sizes[a] > c.sizes[b]; });
             break;
         case FileSort::name: {
             // One collation key per file, not one collation per comparison; the keys live only here.
@@ -191,14 +215,14 @@ void FileIndex::buildOrder(FileSort sort) {
         }
         case FileSort::opened:
             std::stable_sort(rows.begin(), rows.end(),
-                             [&](Row a, Row b) { return lastUse_[a] < lastUse_[b]; });
+                             [&](Row a, Row b) { return c.lastUse[a] < c.lastUse[b]; });
             break;
         case FileSort::modified:
             std::stable_sort(rows.begin(), rows.end(),
-                             [&](Row a, Row b) { return modified_[a] < modified_[b]; });
+                             [&](Row a, Row b) { return c.modified[a] < c.modified[b]; });
             break;
     }
-    orders_[static_cast<size_t>(sort)] = std::move(rows);
+    orders_[static_cast<size_t>(sort)] = std::make_shared<const std::vector<Row>>(std::move(rows));
 }
 
 const std::vector<FileIndex::Row>& FileIndex::order(FileSort sort) {
@@ -208,15 +232,16 @@ const std::vector<FileIndex::Row>& FileIndex::order(FileSort sort) {
 }
 
 const std::vector<uint8_t>& FileIndex::mark(const std::vector<Row>& rows) {
-    std::fill(hit_.begin(), hit_.end(), 0);
+    hit_.assign(size(), 0);
     for (Row r : rows)
         hit_[r] = 1;
     return hit_;
 }
 
 bool FileIndex::pathContains(Row row, const std::string& folded) const {
-    const char* begin = folded_.data() + starts_[row];
-    const size_t length = starts_[row + 1] - starts_[row] - 1;
+    const std::vector<size_t>& starts = columns_->starts;
+    const char* begin = columns_->folded.data() + starts[row];
+    const size_t length = starts[row + 1] - starts[row] - 1;
     return findBytes(begin, length, folded) != nullptr;
 }
 
@@ -272,18 +297,19 @@ std::vector<FileIndex::Row> FileIndex::search(const QString& search, const std::
     }
     // One search over a whole stretch of paths; a hit skips to the next path.
     return inParallel(size(), [&](size_t begin, size_t end, std::vector<Row>& out) {
-        const char* data = folded_.data();
-        const size_t stop = starts_[end];
-        size_t from = starts_[begin];
+        const char* data = columns_->folded.data();
+        const std::vector<size_t>& starts = columns_->starts;
+        const size_t stop = starts[end];
+        size_t from = starts[begin];
         size_t row = begin;
         while (from < stop) {
             const char* at = findBytes(data + from, stop - from, *needle);
             if (!at) break;
             const size_t pos = static_cast<size_t>(at - data);
-            while (starts_[row + 1] <= pos)
+            while (starts[row + 1] <= pos)
                 ++row;
             out.push_back(static_cast<Row>(row));
-            from = starts_[row + 1];
+            from = starts[row + 1];
             ++row;
         }
     });
@@ -298,18 +324,18 @@ const std::vector<FileIndex::Row>* FileIndex::matching(const QString& search) {
     for (auto it = recent_.begin(); it != recent_.end(); ++it) {
         if (it->first == search) {
             std::rotate(recent_.begin(), it, it + 1);
-            return &recent_.front().second;
+            return recent_.front().second.get();
         }
         if (search.contains(it->first) && static_cast<size_t>(it->first.size()) > best) {
             best = static_cast<size_t>(it->first.size());
-            narrowest = &it->second;
+            narrowest = it->second.get();
         }
     }
     std::vector<Row> hits = this->search(search, narrowest);
     constexpr size_t kRecent = 12;
     if (recent_.size() >= kRecent) recent_.pop_back();
-    recent_.emplace(recent_.begin(), search, std::move(hits));
-    return &recent_.front().second;
+    recent_.emplace(recent_.begin(), search, std::make_shared<const std::vector<Row>>(std::move(hits)));
+    return recent_.front().second.get();
 }
 
 // FilesModel
@@ -369,6 +395,50 @@ void FilesModel::buildAside(const std::shared_ptr<ScanResult>& result) {
         });
 }
 
+std::shared_ptr<FilesModel::Pruning> FilesModel::startPruning() const {
+    const std::shared_ptr<ScanResult>& result = state_.result();
+    // A small index is mapped in no time when the shelves next ask.
+    if (!result || building_ || synced_ != result || index_.result() != result ||
+        index_.size() != result->files.size() || index_.size() < kBuildAsideFrom)
+        return nullptr;
+    auto pruning = std::make_shared<Pruning>();
+    pruning->before = FileIndex(index_);
+    pruning->biggestQuery = biggestQuery_;
+    pruning->forgottenQuery = forgottenQuery_;
+    return pruning;
+}
+
+void FilesModel::Pruning::apply(const std::vector<size_t>& dropped) {
+    after = before.without(dropped);
+    // Only answers that need no order built: building one reads every file's name.
+    const auto ready = [&](FileSort sort, const QString& search) {
+        return after.hasOrder(sort) || (!search.isEmpty() && sort == FileSort::size && after.isSizeOrder());
+    };
+    if (biggestQuery && ready(biggestQuery->sort, biggestQuery->search))
+        biggest = biggestOf(after, *biggestQuery);
+    else
+        biggestQuery.reset();
+    if (forgottenQuery && after.hasOrder(forgottenQuery->sort))
+        forgotten = forgottenOf(after, *forgottenQuery);
+    else
+        forgottenQuery.reset();
+}
+
+bool FilesModel::adopt(Pruning&& pruning) {
+    const std::shared_ptr<ScanResult>& result = state_.result();
+    if (!result || building_ || synced_ != result || !index_.sharesColumnsWith(pruning.before) ||
+        pruning.after.result() != result || pruning.after.size() != result->files.size())
+        return false;
+    // The old columns are let go of aside; `before` shares them and goes with the pruning.
+    Background::dispose(std::exchange(index_, std::move(pruning.after)));
+    syncedCount_ = result->files.size();
+    biggestQuery_ = pruning.biggestQuery;
+    Background::dispose(std::exchange(biggest_, std::move(pruning.biggest)));
+    forgottenQuery_ = pruning.forgottenQuery;
+    Background::dispose(std::exchange(forgotten_, std::move(pruning.forgotten)));
+    return true;
+}
+
 const FileList& FilesModel::biggest(const BiggestQuery& query) {
     sync();
     if (building_) {
@@ -376,31 +446,35 @@ const FileList& FilesModel::biggest(const BiggestQuery& query) {
         return biggest_;
     }
     if (biggestQuery_ == query) return biggest_;
+    biggest_ = biggestOf(index_, query);
+    biggestQuery_ = query;
+    return biggest_;
+}
+
+FileList FilesModel::biggestOf(FileIndex& index, const BiggestQuery& query) {
     FileList list;
     const bool anyCategory = !query.category.has_value();
     const FileCategory category = query.category.value_or(FileCategory::other);
     const auto keep = [&](FileIndex::Row r) {
-        if (!anyCategory && !(index_.category(r) == category)) return;
-        if (query.hidePackages && index_.isPackage(r)) return;
+        if (!anyCategory && !(index.category(r) == category)) return;
+        if (query.hidePackages && index.isPackage(r)) return;
         list.rows.push_back(r);
-        list.totalSize += index_.fileSize(r);
+        list.totalSize += index.fileSize(r);
     };
-    const std::vector<FileIndex::Row>* hits = index_.matching(query.search);
-    if (hits && query.sort == FileSort::size && index_.isSizeOrder()) {
+    const std::vector<FileIndex::Row>* hits = index.matching(query.search);
+    if (hits && query.sort == FileSort::size && index.isSizeOrder()) {
         // The result is stored heaviest first: the hits are in order already.
         for (FileIndex::Row r : *hits)
             keep(r);
     } else if (hits) {
-        const std::vector<uint8_t>& marked = index_.mark(*hits);
-        for (FileIndex::Row r : index_.order(query.sort))
+        const std::vector<uint8_t>& marked = index.mark(*hits);
+        for (FileIndex::Row r : index.order(query.sort))
             if (marked[r]) keep(r);
     } else {
-        for (FileIndex::Row r : index_.order(query.sort))
+        for (FileIndex::Row r : index.order(query.sort))
             keep(r);
     }
-    biggest_ = std::move(list);
-    biggestQuery_ = query;
-    return biggest_;
+    return list;
 }
 
 const FileList& FilesModel::forgotten(const ForgottenQuery& query) {
@@ -410,20 +484,24 @@ const FileList& FilesModel::forgotten(const ForgottenQuery& query) {
         return forgotten_;
     }
     if (forgottenQuery_ == query) return forgotten_;
-    const std::vector<FileIndex::Row>* hits = index_.matching(query.search);
-    const std::vector<uint8_t>* marked = hits ? &index_.mark(*hits) : nullptr;
-    const int64_t cutoff = ticks(query.cutoff);
-    FileList list;
-    for (FileIndex::Row r : index_.order(query.sort)) {
-        if (index_.fileSize(r) < kForgottenMinSize) continue;
-        if (!(index_.lastUse(r) < cutoff)) continue;
-        if (marked && !(*marked)[r]) continue;
-        list.rows.push_back(r);
-        list.totalSize += index_.fileSize(r);
-    }
-    forgotten_ = std::move(list);
+    forgotten_ = forgottenOf(index_, query);
     forgottenQuery_ = query;
     return forgotten_;
+}
+
+FileList FilesModel::forgottenOf(FileIndex& index, const ForgottenQuery& query) {
+    const std::vector<FileIndex::Row>* hits = index.matching(query.search);
+    const std::vector<uint8_t>* marked = hits ? &index.mark(*hits) : nullptr;
+    const int64_t cutoff = ticks(query.cutoff);
+    FileList list;
+    for (FileIndex::Row r : index.order(query.sort)) {
+        if (index.fileSize(r) < kForgottenMinSize) continue;
+        if (!(index.lastUse(r) < cutoff)) continue;
+        if (marked && !(*marked)[r]) continue;
+        list.rows.push_back(r);
+        list.totalSize += index.fileSize(r);
+    }
+    return list;
 }
 
 int64_t FilesModel::largest(const FileList& list, int count) const {

@@ -30,15 +30,29 @@ class FileIndex {
     using Row = uint32_t;  // a position in the result's files
 
     FileIndex() = default;
+    // A copy shares the columns, orders and search answers (none of which ever change once made),
+    // so a worker can prune a copy while the original goes on answering.
+    FileIndex(const FileIndex& other);
+    FileIndex& operator=(const FileIndex&) = delete;
+    FileIndex(FileIndex&&) noexcept = default;
+    FileIndex& operator=(FileIndex&&) noexcept = default;
+
     // Builds for `result` when it is another result than the one indexed, or maps the indexes onto
     // the files a removal left. Cheap when nothing changed.
     void sync(const std::shared_ptr<ScanResult>& result);
     // The result indexed.
     const std::shared_ptr<ScanResult>& result() const { return result_; }
+    // This index without the files at `dropped` (ascending positions), as if the result had lost
+    // them and `sync` had followed. Reads nothing of the result, so it runs on any thread.
+    FileIndex without(const std::vector<size_t>& dropped) const;
+    // Whether the order is built already.
+    bool hasOrder(FileSort sort) const { return orders_[static_cast<size_t>(sort)] != nullptr; }
+    // Whether both hold the very same columns.
+    bool sharesColumnsWith(const FileIndex& other) const { return columns_ && columns_ == other.columns_; }
 
-    size_t size() const { return ids_.size(); }
+    size_t size() const { return columns_ ? columns_->ids.size() : 0; }
     const FileItem& file(Row row) const { return result_->files[row]; }
-    int64_t fileSize(Row row) const { return sizes_[row]; }
+    int64_t fileSize(Row row) const { return columns_->sizes[row]; }
     // Every file in an order, built on first use.
     const std::vector<Row>& order(FileSort sort);
     // Files whose path contains `search` ignoring case (the search is used as typed), in ascending
@@ -47,37 +61,46 @@ class FileIndex {
     // The same rows as a flag per file. Valid until the next call.
     const std::vector<uint8_t>& mark(const std::vector<Row>& rows);
     // Whether the files are stored heaviest first (a scan stores them so).
-    bool isSizeOrder() const { return isSizeOrder_; }
+    bool isSizeOrder() const { return !columns_ || columns_->isSizeOrder; }
 
     FileCategory category(Row row) const {
-        return FileCategory(static_cast<FileCategory::Value>(categories_[row]));
+        return FileCategory(static_cast<FileCategory::Value>(columns_->categories[row]));
     }
-    bool isPackage(Row row) const { return packages_[row] != 0; }
+    bool isPackage(Row row) const { return columns_->packages[row] != 0; }
     // Clock ticks since the epoch of the later of last access and last change.
-    int64_t lastUse(Row row) const { return lastUse_[row]; }
+    int64_t lastUse(Row row) const { return columns_->lastUse[row]; }
 
   private:
+    // What the filters read, one entry per file.
+    struct Columns {
+        std::vector<int64_t> ids;
+        std::vector<int64_t> sizes;
+        std::vector<int64_t> lastUse;
+        std::vector<int64_t> modified;
+        std::vector<uint8_t> categories;
+        std::vector<uint8_t> packages;
+        // Paths, ASCII letters folded to lower case, each followed by a NUL; `starts` has one more
+        // entry.
+        std::string folded;
+        std::vector<size_t> starts;
+        bool isSizeOrder = true;
+    };
+    using Rows = std::shared_ptr<const std::vector<Row>>;
+
     void build();
     void prune();
+    // Keeps the files whose `moved` entry is not kGone, at the positions it gives.
+    void compact(const std::vector<Row>& moved, size_t kept);
     void buildOrder(FileSort sort);
     bool pathContains(Row row, const std::string& folded) const;
     // Every file matching, or those of `within` that match.
     std::vector<Row> search(const QString& search, const std::vector<Row>* within) const;
 
     std::shared_ptr<ScanResult> result_;
-    std::vector<int64_t> ids_;
-    std::vector<int64_t> sizes_;
-    std::vector<int64_t> lastUse_;
-    std::vector<int64_t> modified_;
-    std::vector<uint8_t> categories_;
-    std::vector<uint8_t> packages_;
-    // Paths, ASCII letters folded to lower case, each followed by a NUL; `starts_` has one more entry.
-    std::string folded_;
-    std::vector<size_t> starts_;
-    std::array<std::optional<std::vector<Row>>, 4> orders_;
-    bool isSizeOrder_ = true;
+    std::shared_ptr<const Columns> columns_;
+    std::array<Rows, 4> orders_;
     // Answers to the last searches, the latest first.
-    std::vector<std::pair<QString, std::vector<Row>>> recent_;
+    std::vector<std::pair<QString, Rows>> recent_;
     std::vector<uint8_t> hit_;
 };
 
@@ -119,6 +142,27 @@ class FilesModel : public QObject {
 
     bool isIndexing() const { return building_ != nullptr; }
 
+    // A removal about to prune the result: the index and the shelves' last answers as they are,
+    // to be worked out on the removal's worker as they will be once the result lost some files,
+    // and adopted in the same turn as that pruning, so the window never waits for a million files
+    // to be mapped and never sees an index that does not match the result.
+    struct Pruning {
+        FileIndex before;
+        FileIndex after;
+        std::optional<BiggestQuery> biggestQuery;
+        FileList biggest;
+        std::optional<ForgottenQuery> forgottenQuery;
+        FileList forgotten;
+        // Works out the index and the answers without the files at `dropped` (ascending positions
+        // in the result's files). Any thread; an answer whose order is not built yet is left out.
+        void apply(const std::vector<size_t>& dropped);
+    };
+    // Null when there is no index of the current result worth pruning aside.
+    std::shared_ptr<Pruning> startPruning() const;
+    // Right after the result lost exactly the files the pruning dropped: takes its index and
+    // answers, unless the index changed meanwhile. Returns whether it did.
+    bool adopt(Pruning&& pruning);
+
     const FileList& biggest(const BiggestQuery& query);
     const FileList& forgotten(const ForgottenQuery& query);
     const FileItem& file(FileIndex::Row row) const { return index_.file(row); }
@@ -130,6 +174,8 @@ class FilesModel : public QObject {
 
   private:
     void sync();
+    static FileList biggestOf(FileIndex& index, const BiggestQuery& query);
+    static FileList forgottenOf(FileIndex& index, const ForgottenQuery& query);
     void buildAside(const std::shared_ptr<ScanResult>& result);
 
     AppState& state_;

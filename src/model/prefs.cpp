@@ -2,17 +2,26 @@
 
 #include <QMutex>
 #include <QSettings>
+#include <QThreadPool>
 #include <QVariantMap>
 #include <memory>
+#include <optional>
+#include <utility>
 
 namespace nimbrel {
 
 namespace {
 
+// The store as this session sees it: read from disk once, then kept here. Writes change it at once
+// and reach the disk on a writer thread, in order: saving a settings file syncs it to the disk,
+// which can take a long while on a busy disk and must not hold up the caller (a scan starting).
 struct Store {
     QMutex mutex;
     QVariantMap registered;
-    QString iniPath;  // empty: the user's own store
+    QString iniPath;                                                   // empty: the user's own store
+    std::optional<QVariantMap> values;                                 // read on first use
+    std::vector<std::pair<QString, std::optional<QVariant>>> pending;  // a removal holds no value
+    QMutex fileMutex;  // one writer at a time, so writes land in order
 };
 
 Store& store() {
@@ -20,10 +29,62 @@ Store& store() {
     return s;
 }
 
+QThreadPool& writer() {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(1);
+        return p;
+    }();
+    return *pool;
+}
+
 std::unique_ptr<QSettings> openSettings(const QString& iniPath) {
     if (iniPath.isEmpty())
         return std::make_unique<QSettings>(QStringLiteral("Nimbrel"), QStringLiteral("Nimbrel"));
     return std::make_unique<QSettings>(iniPath, QSettings::IniFormat);
+}
+
+// The store's values; the mutex is held.
+QVariantMap& values(Store& s) {
+    if (!s.values) {
+        s.values.emplace();
+        const auto settings = openSettings(s.iniPath);
+        for (const QString& key : settings->allKeys())
+            s.values->insert(key, settings->value(key));
+    }
+    return *s.values;
+}
+
+// Writes what is pending to the file it was meant for.
+void writePending() {
+    Store& s = store();
+    QMutexLocker fileLock(&s.fileMutex);
+    std::vector<std::pair<QString, std::optional<QVariant>>> writes;
+    QString path;
+    {
+        QMutexLocker lock(&s.mutex);
+        writes.swap(s.pending);
+        path = s.iniPath;
+    }
+    if (writes.empty()) return;
+    const auto settings = openSettings(path);
+    for (const auto& [key, value] : writes) {
+        if (value)
+            settings->setValue(key, *value);
+        else
+            settings->remove(key);
+    }
+}  // saved as the settings close
+
+// Records a write; the mutex is held.
+void write(Store& s, const QString& key, std::optional<QVariant> value) {
+    if (value)
+        values(s).insert(key, *value);
+    else
+        values(s).remove(key);
+    const bool queued = !s.pending.empty();
+    s.pending.emplace_back(key, std::move(value));
+    if (!queued) writer().start(&writePending);
 }
 
 }  // namespace
@@ -42,13 +103,13 @@ void Prefs::registerDefaults() {
 QVariant Prefs::value(const QString& key) {
     Store& s = store();
     QMutexLocker lock(&s.mutex);
-    return openSettings(s.iniPath)->value(key, s.registered.value(key));
+    return values(s).value(key, s.registered.value(key));
 }
 
 void Prefs::setValue(const QString& key, const QVariant& value) {
     Store& s = store();
     QMutexLocker lock(&s.mutex);
-    openSettings(s.iniPath)->setValue(key, value);
+    write(s, key, value);
 }
 
 QStringList Prefs::list(const QString& key) {
@@ -69,9 +130,9 @@ std::vector<std::string> Prefs::recentTargets() {
     {
         Store& s = store();
         QMutexLocker lock(&s.mutex);
-        auto settings = openSettings(s.iniPath);
-        encoded = settings->contains(kRecentTargetPaths);
-        if (encoded) stored = settings->value(kRecentTargetPaths);
+        const QVariantMap& known = values(s);
+        encoded = known.contains(kRecentTargetPaths);
+        if (encoded) stored = known.value(kRecentTargetPaths);
     }
     if (!encoded) {
         for (const QString& line : list(kRecentTargets))
@@ -92,9 +153,8 @@ void Prefs::setRecentTargets(const std::vector<std::string>& paths) {
         entries << QString::fromLatin1(QByteArray(path.data(), qsizetype(path.size())).toBase64());
     Store& s = store();
     QMutexLocker lock(&s.mutex);
-    auto settings = openSettings(s.iniPath);
-    settings->setValue(kRecentTargetPaths, entries);
-    settings->remove(kRecentTargets);
+    write(s, kRecentTargetPaths, entries);
+    write(s, kRecentTargets, std::nullopt);
 }
 
 ScanOptions Prefs::scanOptions() {
@@ -108,10 +168,17 @@ ScanOptions Prefs::scanOptions() {
     return options;
 }
 
+void Prefs::flush() {
+    writer().waitForDone();
+    writePending();
+}
+
 void Prefs::useStore(const QString& iniPath) {
+    flush();
     Store& s = store();
     QMutexLocker lock(&s.mutex);
     s.iniPath = iniPath;
+    s.values.reset();
     s.registered.clear();
 }
 

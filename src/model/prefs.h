@@ -14,6 +14,7 @@ namespace nimbrel {
 // The persisted settings: a handful of keys in the user's settings store (QSettings, organisation and
 // application "Nimbrel"). Defaults are registered in code at start-up and never written, so a
 // stored value always wins. Lists are stored as one text, items joined by line feeds.
+// The store is read once per session; a write is seen at once and saved in the background.
 // Safe from any thread.
 class Prefs {
   public:
@@ -46,8 +47,11 @@ class Prefs {
     // The options a scan starting now runs with.
     static ScanOptions scanOptions();
 
-    // Points the store at an INI file (tests); an empty path restores the user's own store. Also
-    // forgets the registered defaults.
+    // Waits until every write so far is saved (before the program ends).
+    static void flush();
+
+    // Points the store at an INI file (tests); an empty path restores the user's own store. Saves
+    // what is pending first, reads the new store afresh, and forgets the registered defaults.
     static void useStore(const QString& iniPath);
 };
 

@@ -71,6 +71,9 @@ class EvaporateEffect : public QGraphicsEffect {
                            double seed = 0);
     static void paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress, double seed,
                            bool useLibrary);
+    // The same, drawing through `buffer`, kept by a caller that draws one item frame after frame.
+    static void paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress, double seed,
+                           bool useLibrary, QImage& buffer);
 
     QRectF boundingRectFor(const QRectF& rect) const override;
     // How many times the item was painted into a picture (tests: once per evaporation).
@@ -81,8 +84,6 @@ class EvaporateEffect : public QGraphicsEffect {
 
   private:
     bool underWay() const;
-    static void paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress, double seed,
-                           bool useLibrary, QImage& buffer);
 
     double progress_ = 0;
     double seed_ = 0;

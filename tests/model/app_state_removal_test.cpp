@@ -10,6 +10,7 @@
 #include "engine/safety_guard.h"
 #include "model/app_state_test_support.h"
 #include "model/duplicates_model.h"
+#include "model/files_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
 #include "support/wait_for.h"
@@ -535,6 +536,89 @@ TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
     EXPECT_EQ(changed, 0);
     EXPECT_TRUE(removedFolder.expired());  // and lets go of them once it ends
     EXPECT_TRUE(h.state->duplicates().hasRun());
+}
+
+// Two folders of listed files, enough for the Files shelves to index them aside.
+std::shared_ptr<ScanResult> listedTree(size_t perFolder) {
+    auto result = std::make_shared<ScanResult>();
+    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
+    int64_t id = 1;
+    for (const char* name : {"a", "b"}) {
+        auto folder = std::make_shared<DirNode>(name, result->root.get());
+        result->root->children.push_back(folder);
+        folder->files.reserve(perFolder);
+        for (size_t i = 0; i < perFolder; ++i, ++id) {
+            FileItem& f = folder->files.emplace_back();
+            f.id = id;
+            f.name = "f" + std::to_string(i);
+            f.path = folder->path() + "/" + f.name;
+            f.size = f.logicalSize = (id * 7919 % 1000) * 100'000;  // ties, and files worth forgetting
+            f.modified = f.accessed = std::chrono::system_clock::time_point(std::chrono::hours(id % 500));
+            f.parent = folder.get();
+            folder->size += f.size;
+            folder->fileCount += 1;
+        }
+        result->root->size += folder->size;
+        result->root->fileCount += folder->fileCount;
+    }
+    result->files = ListedFiles::of(*result->root);
+    return result;
+}
+
+// The Files shelves' index of a large tree is mapped on the removal's worker and taken in the turn
+// the tree is pruned: every list then reads as one built afresh for what is left. A scan that
+// installs another tree meanwhile leaves that work unused.
+TEST_F(AppStateRemovalTest, FilesListsFollowTheRemovalOrANewScan) {
+    using Q = FilesModel::BiggestQuery;
+    const std::vector<Q> queries = {Q{}, Q{FileSort::name, {}, false, {}},
+                                    Q{FileSort::size, {}, false, QStringLiteral("F12")},
+                                    Q{FileSort::opened, {}, false, QStringLiteral("a/f3")}};
+    const FilesModel::ForgottenQuery forgotten{
+        std::chrono::system_clock::time_point(std::chrono::hours(250)), {}, FileSort::size};
+    const size_t perFolder = FilesModel::kBuildAsideFrom / 2 + 10;
+    const auto ids = [](FilesModel& model, const FileList& list) {
+        std::vector<int64_t> out;
+        for (FileIndex::Row r : list.rows)
+            out.push_back(model.file(r).id);
+        return out;
+    };
+    for (const bool newScan : {false, true}) {
+        SCOPED_TRACE(newScan ? "a new scan meanwhile" : "the removal alone");
+        Harness h;
+        auto result = listedTree(perFolder);
+        h.state->setResult(result);
+        FilesModel& model = FilesModel::of(*h.state);
+        model.biggest({});
+        settle();  // the index is built aside
+        for (const Q& q : queries)
+            model.biggest(q);  // the answers the shelves keep
+        model.forgotten(forgotten);
+
+        h.select("/tmp/nr/b", 1);
+        h.select("/tmp/nr/a/f3", 1);
+        h.select("/tmp/nr/a/f12", 1);
+        h.state->nimbrelise(h.allIDs(), true);
+        settle();
+        if (newScan) {
+            result = listedTree(perFolder + 1);
+            h.state->setResult(result);
+        }
+        h.finish();
+        ASSERT_FALSE(h.state->isDeleting());
+        EXPECT_EQ(result->files.size(), (newScan ? perFolder + 1 : perFolder) - 2);
+
+        AppState fresh(AppStateServices::standard());
+        fresh.setResult(result);
+        FilesModel& built = FilesModel::of(fresh);
+        built.biggest({});
+        settle();
+        for (const Q& q : queries) {
+            SCOPED_TRACE(q.search.toStdString());
+            EXPECT_EQ(ids(model, model.biggest(q)), ids(built, built.biggest(q)));
+        }
+        EXPECT_EQ(ids(model, model.forgotten(forgotten)), ids(built, built.forgotten(forgotten)));
+        EXPECT_FALSE(ids(model, model.forgotten(forgotten)).empty());
+    }
 }
 
 }  // namespace

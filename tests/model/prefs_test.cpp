@@ -21,10 +21,20 @@ class PrefsTest : public testing::Test {
         Prefs::registerDefaults();
     }
 
-    // Writes behind Prefs' back, as another session of the program would have.
+    // Writes behind Prefs' back, as another session of the program would have, and reads the store
+    // again as the next session does.
     void store(const QString& key, const QVariant& value) {
-        QSettings settings(path_, QSettings::IniFormat);
-        settings.setValue(key, value);
+        Prefs::flush();
+        {
+            QSettings settings(path_, QSettings::IniFormat);
+            settings.setValue(key, value);
+        }
+        Prefs::useStore(path_);
+    }
+    // What reached the file.
+    QSettings onDisk() {
+        Prefs::flush();
+        return QSettings(path_, QSettings::IniFormat);
     }
 
     QTemporaryDir dir_;
@@ -41,15 +51,15 @@ TEST_F(PrefsTest, RegisteredDefaultsAreReadButNeverWritten) {
     EXPECT_TRUE(Prefs::list(Prefs::kExcludedPaths).isEmpty());
     EXPECT_TRUE(Prefs::list(Prefs::kRecentTargets).isEmpty());
     EXPECT_EQ(Prefs::scanOptions(), ScanOptions{});
-    EXPECT_TRUE(QSettings(path_, QSettings::IniFormat).allKeys().isEmpty());
+    EXPECT_TRUE(onDisk().allKeys().isEmpty());
 }
 
 TEST_F(PrefsTest, StoredValuesWinOverDefaultsAndSurviveAReopen) {
-    Prefs::registerDefaults();
     store(Prefs::kMinTrackedSize, 5);
     store(Prefs::kTreatPackagesAsFiles, false);
     store(Prefs::kSkipHiddenFiles, true);
     store(Prefs::kExcludedPaths, "~/Downloads/\n/tmp");
+    Prefs::registerDefaults();
 
     const ScanOptions options = Prefs::scanOptions();
     EXPECT_EQ(options.minTrackedSize, 5);
@@ -72,8 +82,22 @@ TEST_F(PrefsTest, ListsKeepNonEmptyLinesUntrimmed) {
     }
 
     Prefs::setList(Prefs::kRecentTargets, {"/one", "/two"});
-    EXPECT_EQ(QSettings(path_, QSettings::IniFormat).value(Prefs::kRecentTargets).toString(), "/one\n/two");
+    EXPECT_EQ(onDisk().value(Prefs::kRecentTargets).toString(), "/one\n/two");
     EXPECT_EQ(Prefs::list(Prefs::kRecentTargets), (QStringList{"/one", "/two"}));
+}
+
+// Writes are saved aside: each is seen at once, and the file ends as the last of them left it.
+TEST_F(PrefsTest, WritesAreSeenAtOnceAndSavedInOrder) {
+    for (int i = 0; i < 200; ++i) {
+        Prefs::setValue(Prefs::kMinTrackedSize, i);
+        EXPECT_EQ(Prefs::value(Prefs::kMinTrackedSize).toInt(), i);
+    }
+    Prefs::setRecentTargets({"/a"});
+    Prefs::setRecentTargets({"/b", "/a"});
+    EXPECT_EQ(onDisk().value(Prefs::kMinTrackedSize).toInt(), 199);
+    Prefs::useStore(path_);
+    EXPECT_EQ(Prefs::value(Prefs::kMinTrackedSize).toInt(), 199);
+    EXPECT_EQ(Prefs::recentTargets(), (std::vector<std::string>{"/b", "/a"}));
 }
 
 TEST_F(PrefsTest, AValueThatIsNotTextHoldsNoList) {
@@ -103,7 +127,7 @@ TEST_F(PrefsTest, TheOlderTextRecentsAreReadUntilTheFirstWrite) {
     EXPECT_EQ(Prefs::recentTargets(), (std::vector<std::string>{"/old/one", "/old/two"}));
 
     Prefs::setRecentTargets({"/new"});
-    EXPECT_FALSE(QSettings(path_, QSettings::IniFormat).contains(Prefs::kRecentTargets));
+    EXPECT_FALSE(onDisk().contains(Prefs::kRecentTargets));
     EXPECT_EQ(Prefs::recentTargets(), std::vector<std::string>{"/new"});
     // Emptied, the list stays empty: the older one is not read again.
     store(Prefs::kRecentTargets, "/stale");

@@ -546,10 +546,31 @@ void TwinShelves::startSearch() {
 }
 
 void TwinShelves::selectEveryExtra() {
-    std::vector<std::string> ids;
-    for (const DuplicateGroup* g : shownGroups())
-        ids.push_back(g->id);
-    state_.queue().addAside(state_.duplicates().extras(ids));
+    size_t copies = 0;
+    for (const DuplicateGroup& g : state_.duplicates().groups())
+        copies += g.files.size();
+    if (copies < CleanQueue::kAsideFrom) {
+        std::vector<std::string> ids;
+        for (const DuplicateGroup* g : shownGroups())
+            ids.push_back(g->id);
+        state_.queue().add(state_.duplicates().extras(ids));
+        return;
+    }
+    // Tens of thousands of copies: the list is made on the worker that adds it, from the sets as
+    // they are at the click. A removal that changes them meanwhile has it made again from what is
+    // left, with the filter and order of the click.
+    const QString search = search_;
+    const Twins::Sort sort = sort_;
+    QPointer<DuplicatesModel> alive(&state_.duplicates());
+    state_.queue().addAside([alive, search, sort]() -> CleanQueue::Making {
+        if (!alive) return {};
+        auto sets = std::make_shared<DuplicatesModel::Sets>(alive->sets());
+        auto shown =
+            std::make_shared<std::vector<const DuplicateGroup*>>(Twins::shown(*sets->groups, search, sort));
+        const uint64_t revision = sets->revision;
+        return {[sets, shown] { return DuplicatesModel::extras(*sets, *shown); },
+                [alive, revision] { return alive && alive->revision() == revision; }};
+    });
 }
 
 void TwinShelves::rebuildHeader() {

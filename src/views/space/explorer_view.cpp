@@ -267,7 +267,7 @@ void ExplorerView::startClose() {
     closeTail_ = Tail{after, hidden + static_cast<int>(gone.size()), shift};
     for (int i : gone)
         if (i - b.first >= 0 && size_t(i - b.first) < b.tiles.size())
-            vanishStart_.remove(QString::fromStdString(b.tiles[size_t(i - b.first)].first));
+            vanishing_.remove(QString::fromStdString(b.tiles[size_t(i - b.first)].first));
     verticalScrollBar()->setValue(int(std::lround(std::max(0.0, b.top + shift))));
     close_.setImmediate(0);
     close_.animateTo(1, closeMotion(), true);
@@ -535,12 +535,13 @@ void ExplorerView::paintTile(QPainter& p, const ExplorerTile& t, const QRectF& r
     look.weight = static_cast<double>(e.size) / static_cast<double>(heaviest);
     const QString key = QString::fromStdString(e.id);
     if (!vm_.isVanishing(e.id)) {
-        vanishStart_.remove(key);
+        vanishing_.remove(key);
         painter_.paintEntry(p, r, e, t.condition, layout, look);
         return;
     }
-    if (!vanishStart_.contains(key)) vanishStart_.insert(key, clock_.elapsed());
-    const double since = double(clock_.elapsed() - vanishStart_.value(key));
+    auto vanish = vanishing_.find(key);
+    if (vanish == vanishing_.end()) vanish = vanishing_.insert(key, Vanish{clock_.elapsed(), {}, {}});
+    const double since = double(clock_.elapsed() - vanish->start);
     if (ReduceMotion::isOn()) {
         // Reduce Motion: the tile only fades.
         const MotionSpec fade = Motion::snappy(0.25);
@@ -550,19 +551,22 @@ void ExplorerView::paintTile(QPainter& p, const ExplorerTile& t, const QRectF& r
         painter_.paintEntry(p, r, e, t.condition, layout, look);
         return;
     }
-    // Evaporating: the tile is drawn into a layer that dissolves and rises, varied per tile.
+    // Evaporating: the tile as it was when it started to go, drawn once into a layer that dissolves
+    // and rises, varied per tile. Drawn again only if the tile's size changed.
     const double progress = std::min(1.0, since / double(std::max(1, Motion::evaporate().ms)));
     if (progress < 1) animating = true;
     const qreal dpr = viewport()->devicePixelRatioF();
-    QImage layer((r.size() * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
-    layer.setDevicePixelRatio(dpr);
-    layer.fill(Qt::transparent);
-    {
-        QPainter lp(&layer);
+    const QSize pixels = (r.size() * dpr).toSize();
+    if (vanish->still.size() != pixels || vanish->still.devicePixelRatio() != dpr) {
+        vanish->still = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        vanish->still.setDevicePixelRatio(dpr);
+        vanish->still.fill(Qt::transparent);
+        QPainter lp(&vanish->still);
         lp.translate(-r.topLeft());
         painter_.paintEntry(lp, r, e, t.condition, layout, look);
     }
-    EvaporateEffect::paintLayer(p, layer, r.topLeft(), progress, ExplorerModel::seed(e.id) / 997.0);
+    EvaporateEffect::paintLayer(p, vanish->still, r.topLeft(), progress, ExplorerModel::seed(e.id) / 997.0,
+                                NimbrelShaders::has(QStringLiteral("evaporate")), vanish->frame);
 }
 
 void ExplorerView::paintFooter(QPainter& p, const ExplorerGeometry& g, double top) {

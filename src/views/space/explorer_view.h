@@ -126,7 +126,13 @@ class ExplorerView : public QAbstractScrollArea {
     SteamJet* jet_;
     AnimatedValue steamerX_{0}, steamerY_{0}, water_{0.12};
     bool steamerPlaced_ = false;
-    QHash<QString, qint64> vanishStart_;
+    // A vanishing tile: when it started, its picture as it was then, and the effect's frame buffer.
+    struct Vanish {
+        qint64 start = 0;
+        QImage still;
+        QImage frame;
+    };
+    QHash<QString, Vanish> vanishing_;
     // Tiles that joined the list while a scan runs grow in; a fresh folder or mode starts without.
     QHash<QString, qint64> appeared_;
     QSet<QString> known_;
