@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <cstdint>
+#include <mutex>
+#include <unordered_map>
 
 namespace nimbrel {
 
@@ -101,19 +104,31 @@ bool Symbols::draw(QPainter& p, const QRectF& rect, std::string_view name, const
     const auto cp = codepoint(name);
     if (!cp) return false;
     const double px = side(size);
-    QFont font = Fonts::symbolFont(px);
-    // Painting through a path keeps gradients and the weight stroke on the same outline.
-    font.setPixelSize(std::max(1, int(std::lround(px))));
-    const QString text = QString(QChar(*cp));
-    QPainterPath path;
-    path.addText(0, 0, font, text);
-    // Centre the em square of the glyph, not its ink, so symbols of a row share one baseline.
-    const QFontMetricsF fm(font);
-    const double emTop = -fm.ascent();
-    const double adv = fm.horizontalAdvance(text);
-    const double sx = rect.center().x() - adv / 2;
-    const double sy = rect.center().y() - (emTop + fm.height() / 2);
-    path.translate(sx, sy);
+    // The glyph's outline is made once per symbol and pixel size: turning it into a path takes the
+    // font engine longer than filling it, and rows paint the same few symbols over and over.
+    struct Outline {
+        QPainterPath path;  // the em square's centre at the origin
+    };
+    static std::unordered_map<std::uint64_t, Outline> outlines;
+    static std::mutex guard;  // a picture may be drawn off the main thread too
+    const int pixels = std::max(1, int(std::lround(px)));
+    const std::uint64_t key = (std::uint64_t(*cp) << 32) | std::uint32_t(pixels);
+    std::unique_lock lock(guard);
+    auto found = outlines.find(key);
+    if (found == outlines.end()) {
+        QFont font = Fonts::symbolFont(px);
+        // Painting through a path keeps gradients and the weight stroke on the same outline.
+        font.setPixelSize(pixels);
+        const QString text = QString(QChar(*cp));
+        Outline outline;
+        outline.path.addText(0, 0, font, text);
+        // Centre the em square of the glyph, not its ink, so symbols of a row share one baseline.
+        const QFontMetricsF fm(font);
+        outline.path.translate(-fm.horizontalAdvance(text) / 2, fm.ascent() - fm.height() / 2);
+        found = outlines.emplace(key, std::move(outline)).first;
+    }
+    const QPainterPath path = found->second.path.translated(rect.center());
+    lock.unlock();
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.fillPath(path, brush);

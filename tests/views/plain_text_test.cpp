@@ -50,6 +50,19 @@ TEST(ElidedLabel, KeepsOneLineAndCutsInTheMiddle) {
     label.setText(QStringLiteral("two\nlines"));
     label.resize(400, 20);
     EXPECT_FALSE(label.shownText().contains(QLatin1Char('\n')));
+
+    // What is shown and asked for follows every change, also at a width already painted at.
+    label.setText(QStringLiteral("short"));
+    EXPECT_EQ(label.shownText(), QStringLiteral("short"));
+    const int shortWidth = label.sizeHint().width();
+    label.setText(QStringLiteral("a longer text"));
+    EXPECT_EQ(label.shownText(), QStringLiteral("a longer text"));
+    const int longerWidth = label.sizeHint().width();
+    EXPECT_GT(longerWidth, shortWidth);
+    label.setFont(QFont(QStringLiteral("DejaVu Sans"), 22));
+    EXPECT_GT(label.sizeHint().width(), longerWidth);
+    label.setText(longPath);
+    EXPECT_TRUE(label.shownText().contains(QChar(0x2026)));
 }
 
 }  // namespace

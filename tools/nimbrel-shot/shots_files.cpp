@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QVariantAnimation>
 #include <QWidget>
 #include <cstdio>
 
@@ -88,6 +89,34 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
     state.setSection(SidebarItem::largest);
     state.setSection(SidebarItem::duplicates);
     save("files-twins-results");
+    // A moment into a removal that took one copy of each set: the set left with one copy folds away,
+    // the other closes over the copy that went.
+    if (auto* shelves = window.findChild<TwinShelves*>(); shelves && files.size() == 5) {
+        ReduceMotion::setOverride(false);
+        AnimatedValue::setAllInstant(false);
+        const std::unordered_set<std::string> gone{files[1].path, files[4].path};
+        state.setVanishingPaths(gone);
+        state.duplicates().remove(gone);
+        state.setVanishingPaths({});
+        for (auto* fold : shelves->findChildren<QVariantAnimation*>()) {
+            fold->pause();
+            fold->setCurrentTime(110);
+        }
+        for (auto* rows : shelves->findChildren<LazyRows*>()) {
+            rows->closing().animation().pause();
+            rows->closing().animation().setCurrentTime(110);
+        }
+        settleForShot();
+        save("files-twins-folding");
+        for (auto* fold : shelves->findChildren<QVariantAnimation*>())
+            fold->setCurrentTime(fold->duration());
+        for (auto* rows : shelves->findChildren<LazyRows*>())
+            rows->closing().animation().setCurrentTime(LazyRows::closeMotion().ms);
+        AnimatedValue::setAllInstant(true);
+        ReduceMotion::setOverride(true);
+        settleForShot();
+        save("files-twins-after-removal");
+    }
     state.setSection(SidebarItem::largest);
 
     CleanItem caches;

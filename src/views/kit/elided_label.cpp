@@ -17,6 +17,7 @@ void ElidedLabel::setText(const QString& text) {
     if (text_ == text) return;
     text_ = text;
     textWidth_ = -1;
+    shownWidth_ = -1;
     updateGeometry();
     update();
 }
@@ -24,6 +25,7 @@ void ElidedLabel::setText(const QString& text) {
 void ElidedLabel::setFont(const QFont& font) {
     font_ = font;
     textWidth_ = -1;
+    shownWidth_ = -1;
     updateGeometry();
     update();
 }
@@ -35,6 +37,7 @@ void ElidedLabel::setColor(std::function<QColor(const QWidget*)> color) {
 
 void ElidedLabel::setElideMode(Qt::TextElideMode mode) {
     mode_ = mode;
+    shownWidth_ = -1;
     update();
 }
 
@@ -46,6 +49,7 @@ void ElidedLabel::setAlignment(Qt::Alignment alignment) {
 void ElidedLabel::setFixedDigits(bool fixed) {
     fixedDigits_ = fixed;
     textWidth_ = -1;
+    shownWidth_ = -1;
     updateGeometry();
     update();
 }
@@ -56,12 +60,15 @@ void ElidedLabel::setMaximumTextWidth(int width) {
 }
 
 QString ElidedLabel::shownText() const {
+    const int width = contentsRect().width();
+    if (width == shownWidth_) return shown_;
     // A line break in a name would otherwise start a second line.
     QString line = text_;
     line.replace(QLatin1Char('\n'), QChar(0x2424)).replace(QLatin1Char('\r'), QChar(0x240D));
-    if (fixedDigits_ && mode_ == Qt::ElideMiddle)
-        return FixedDigits::elided(font_, line, contentsRect().width());
-    return QFontMetrics(font_).elidedText(line, mode_, contentsRect().width());
+    shown_ = fixedDigits_ && mode_ == Qt::ElideMiddle ? FixedDigits::elided(font_, line, width)
+                                                      : QFontMetrics(font_).elidedText(line, mode_, width);
+    shownWidth_ = width;
+    return shown_;
 }
 
 QSize ElidedLabel::sizeHint() const {

@@ -45,6 +45,10 @@ class ElidedLabel : public QWidget {
     // The text's width, measured once per text and font: layouts ask for the size hint often, and
     // shaping a long path each time is what a list of new rows spends its turn on.
     mutable int textWidth_ = -1;
+    // The text as cut for the width it was last painted at: a repaint (a grab, a fold's frame) need
+    // not cut it again.
+    mutable QString shown_;
+    mutable int shownWidth_ = -1;
 };
 
 }  // namespace nimbrel
