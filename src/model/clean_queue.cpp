@@ -212,6 +212,7 @@ void CleanQueue::addAside(std::vector<CleanItem> items) {
 
 void CleanQueue::addAside(std::function<Making()> making) {
     Making now = making();
+    if (!now.make) return;  // nothing to make the list from any more
     const uint64_t from = generation_;
     struct Made {
         std::shared_ptr<CleanQueue> scratch;

@@ -58,7 +58,8 @@ class CleanQueue : public QObject {
     // A list to add that is itself made on the worker, from data that never changes under it (so
     // the click that asks for it costs nothing per item). `current` says, on the main thread when
     // the list is back, whether that data still stands; when it does not, the list is dropped and
-    // made again from what `making` gives then, so nothing that went meanwhile is added.
+    // made again from what `making` gives then, so nothing that went meanwhile is added. A making
+    // without `make` adds nothing.
     struct Making {
         std::function<std::vector<CleanItem>()> make;
         std::function<bool()> current;

@@ -453,6 +453,23 @@ TEST(CleanQueueTest, ALongListAddedAsideEndsAsIfAddedAtOnce) {
         EXPECT_EQ(ids(aside).front(), meanwhile.id);
     }
     {
+        // A list made aside from data that changed by the time it is back is made again, and only
+        // the fresh one is added; a making with nothing left to make from adds nothing.
+        CleanQueue queue;
+        int asked = 0;
+        queue.addAside([&]() -> CleanQueue::Making {
+            ++asked;
+            if (asked == 1) return {[&] { return list; }, [] { return false; }};
+            return {[&] { return std::vector<CleanItem>{meanwhile}; }, [] { return true; }};
+        });
+        settle({&Background::userInitiated()});
+        EXPECT_EQ(asked, 2);
+        EXPECT_EQ(ids(queue), std::vector<std::string>{meanwhile.id});
+        queue.addAside([] { return CleanQueue::Making{}; });
+        settle({&Background::userInitiated()});
+        EXPECT_EQ(ids(queue), std::vector<std::string>{meanwhile.id});
+    }
+    {
         auto gone = std::make_unique<CleanQueue>();
         gone->addAside(list);
         gone.reset();

@@ -178,7 +178,6 @@ std::optional<std::vector<ReviewModel::Entry>> ReviewModel::follow(const std::ve
 }
 
 void ReviewModel::derive() {
-    const std::vector<CleanItem>& queue = *queue_;
     std::array<Section, 3> all{};
     for (CleanItem::Source source : CleanItem::allSources())
         all[static_cast<size_t>(source)].source = source;
@@ -186,9 +185,11 @@ void ReviewModel::derive() {
     kept_.clear();
     included_ = 0;
     removalSize_ = 0;
-    for (size_t i = 0; i < queue.size(); ++i) {
+    // The packed copy of each item (one contiguous list; the queue's items lie all over the heap):
+    // what the model follows is the same as the queue holds, field for field.
+    for (size_t i = 0; i < entries_.size(); ++i) {
         const Entry e = entries_[i];
-        const CleanItem& item = queue[i];
+        const Snapshot::Item& item = snapshot_->items[e];
         Section& section = all[static_cast<size_t>(item.source)];
         ++section.count;
         if (unticked_[e]) continue;
