@@ -22,16 +22,14 @@ void charge(std::map<FileCategory, CategoryTotal>& lost, FileCategory category, 
     total.count += 1;
 }
 
-// Drops the elements at `drop` (ascending positions), keeping the order of the rest; with `aside`,
-// the dropped elements move there instead of being destroyed.
+// Drops the elements at `drop` (ascending positions), keeping the order of the rest.
 template <typename T>
-void dropAt(std::vector<T>& items, const std::vector<std::size_t>& drop, std::vector<T>* aside = nullptr) {
+void dropAt(std::vector<T>& items, const std::vector<std::size_t>& drop) {
     if (drop.empty()) return;
     std::size_t to = drop.front();
     std::size_t next = 0;
     for (std::size_t i = drop.front(); i < items.size(); ++i) {
         if (next < drop.size() && drop[next] == i) {
-            if (aside) aside->push_back(std::move(items[i]));
             ++next;
             continue;
         }
@@ -186,10 +184,18 @@ ScanPrune ScanPrune::plan(const ScanResult& result, const std::unordered_set<std
     }
 
     for (DirNode* parent : filesTouched) {
-        FolderFiles entry{parent, {}};
+        FolderFiles entry{parent, {}, {}};
         for (std::size_t i = 0; i < parent->files.size(); ++i)
             if (removedIDs.count(parent->files[i].id)) entry.drop.push_back(i);
-        if (!entry.drop.empty()) prune.folderFiles_.push_back(std::move(entry));
+        if (entry.drop.empty()) continue;
+        entry.kept.reserve(parent->files.size() - entry.drop.size());
+        for (std::size_t i = 0, d = 0; i < parent->files.size(); ++i) {
+            if (d < entry.drop.size() && entry.drop[d] == i)
+                ++d;
+            else
+                entry.kept.push_back(parent->files[i]);
+        }
+        prune.folderFiles_.push_back(std::move(entry));
     }
     for (std::size_t i = 0; i < result.files.size(); ++i)
         if (removedIDs.count(result.files[i].id)) prune.files_.push_back(i);
@@ -207,6 +213,21 @@ ScanPrune ScanPrune::plan(const ScanResult& result, const std::unordered_set<std
     dropAt(prune.listed_, prune.files_);
     prune.closeUp(prune.listed_);
     prune.listedReady_ = true;
+    // Every folder is lowered once by what went below it, not once per file that went: the same
+    // figures, since lowering stops at zero and nothing is lowered by less than nothing.
+    const bool nonNegative = std::all_of(prune.lowerings_.begin(), prune.lowerings_.end(),
+                                         [](const Lowering& l) { return l.size >= 0 && l.files >= 0; });
+    if (nonNegative) {
+        std::unordered_map<DirNode*, std::size_t> at;
+        for (const Lowering& l : prune.lowerings_)
+            for (DirNode* n = l.from; n; n = n->parent) {
+                auto [it, fresh] = at.try_emplace(n, prune.summed_.size());
+                if (fresh) prune.summed_.push_back({n, 0, 0});
+                prune.summed_[it->second].size += l.size;
+                prune.summed_[it->second].files += l.files;
+            }
+        prune.lowerings_.clear();
+    }
     return prune;
 }
 
@@ -227,7 +248,7 @@ void ScanPrune::closeUp(std::vector<const FileItem*>& listed) const {
         const auto at = static_cast<std::size_t>(ref - files.data());
         const std::vector<std::size_t>& drop = it->second->drop;
         const auto dropped = std::lower_bound(drop.begin(), drop.end(), at) - drop.begin();
-        ref = files.data() + (at - static_cast<std::size_t>(dropped));
+        ref = it->second->kept.data() + (at - static_cast<std::size_t>(dropped));
     }
 }
 
@@ -239,6 +260,10 @@ std::vector<std::shared_ptr<DirNode>> ScanPrune::apply(ScanResult& result) {
             lower(n->size, l.size);
             lower(n->fileCount, l.files);
         }
+    for (const Lowering& l : summed_) {
+        lower(l.from->size, l.size);
+        lower(l.from->fileCount, l.files);
+    }
     for (const auto& [folder, bytes] : smallFiles_)
         lower(folder->smallFilesSize, bytes);
     for (const auto& [category, lost] : categories_) {
@@ -269,13 +294,10 @@ std::vector<std::shared_ptr<DirNode>> ScanPrune::apply(ScanResult& result) {
         dropAt(listed, files_);
         closeUp(listed);
     }
-    // The files that went leave with the plan, which its owner may free on another thread.
-    std::size_t dropping = 0;
-    for (const FolderFiles& entry : folderFiles_)
-        dropping += entry.drop.size();
-    droppedFiles_.reserve(dropping);
+    // The folders take their kept copies; the old lists, with the files that went, leave with the
+    // plan, which its owner may free on another thread.
     for (FolderFiles& entry : folderFiles_)
-        dropAt(entry.folder->files, entry.drop, &droppedFiles_);
+        entry.folder->files.swap(entry.kept);
     dropAt(result.artifacts, artifacts_);
     result_ = nullptr;  // applied once
     return out;

@@ -57,13 +57,18 @@ class ScanPrune {
     struct FolderFiles {
         DirNode* folder = nullptr;
         std::vector<std::size_t> drop;  // positions in its `files`, ascending
+        // Its `files` as they will be, copied with the plan; after apply(), the old ones.
+        std::vector<FileItem> kept;
     };
 
-    // Moves the flat list's references into folders that lose items to where they will be.
+    // Moves the flat list's references into folders that lose items to where they will be: in the
+    // kept copies.
     void closeUp(std::vector<const FileItem*>& listed) const;
 
     const ScanResult* result_ = nullptr;
     std::vector<Lowering> lowerings_;
+    // The same summed per folder with the plan, each lowering that folder alone.
+    std::vector<Lowering> summed_;
     std::vector<std::pair<DirNode*, std::int64_t>> smallFiles_;  // folder, bytes of loose files gone
     std::vector<DirNode*> detached_;
     std::map<FileCategory, CategoryTotal> categories_;  // what each category loses
@@ -74,7 +79,6 @@ class ScanPrune {
     // to be freed with the plan.
     std::vector<const FileItem*> listed_;
     bool listedReady_ = false;
-    std::vector<FileItem> droppedFiles_;  // after apply(), the items the folders lost
 };
 
 }  // namespace nimbrel

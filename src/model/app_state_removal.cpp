@@ -177,9 +177,11 @@ void AppState::startReviewedRemoval(std::optional<ReviewedRemoval> removal, bool
     QPointer<AppState> self(this);
     removal->request.onComplete =
         [self, entryPaths = std::move(removal->entryPaths), cleared = std::move(removal->clearedIDs),
-         touchesCleanup = removal->touchesCleanup](const std::vector<std::string>& removed) {
+         touchesCleanup = removal->touchesCleanup](const std::vector<std::string>& removed) mutable {
             if (!self) return;
-            std::unordered_set<std::string> leaving = cleared;
+            // Called once: the entries that leave are taken, not copied, since there may be
+            // a hundred thousand of them.
+            std::unordered_set<std::string> leaving = std::move(cleared);
             // The worker's guard judged every item on disk; its verdicts decide which entries leave.
             for (const std::string& id : guardRefusedIDs(entryPaths, self->lastGuardRefused))
                 leaving.insert(id);
@@ -327,9 +329,11 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
                              // What went to the Trash is there now: its figure (and what emptying it will
                              // give back) must not stay at the size it had before.
                              if (!permanently && count > 0) cleanup().measureTrash();
-                             // A large removal's lists are freed aside.
+                             // A large removal's lists are freed aside, with what the request holds of
+                             // every entry.
                              Background::dispose(std::move(removed));
                              Background::dispose(std::move(removedSet));
+                             Background::dispose(std::move(request));
                          });
         setIsDeleting(false);
         applyRemoval(*removedSet, &recheck, rechecked.get(), prune.get());

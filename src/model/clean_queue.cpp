@@ -50,12 +50,29 @@ void CleanQueue::reindex() {
     repeated_ = false;
     dropped_.assign(list.size(), false);
     droppedCount_ = 0;
+    tickets_.resize(list.size());
+    totals_ = {};
+    totalSize_ = 0;
     for (size_t i = 0; i < list.size(); ++i) {
         const CleanItem& item = list[i];
+        tickets_[i] = i;
+        count(item, 1);
         if (!positions_.emplace(item.id, i).second) repeated_ = true;
         if (coversChildren(item)) coverers_.emplace(item.id, i);
         if (item.kind != CleanItem::Kind::junk) paths_.insert(item.id);
     }
+    nextTicket_ = list.size();
+}
+
+size_t CleanQueue::positionOf(uint64_t ticket) const {
+    return static_cast<size_t>(std::lower_bound(tickets_.begin(), tickets_.end(), ticket) - tickets_.begin());
+}
+
+void CleanQueue::count(const CleanItem& item, int sign) {
+    SourceTotal& total = totals_[static_cast<size_t>(item.source)];
+    total.count += sign;
+    total.size += sign * item.size;
+    totalSize_ += sign * item.size;
 }
 
 bool CleanQueue::contains(const std::string& path) const {
@@ -71,11 +88,13 @@ std::optional<CleanItem> CleanQueue::covering(const std::string& path) const {
         if (slash == 0 && path.size() == 1) break;
         auto found =
             coverers_.find(slash == 0 ? std::string_view("/") : std::string_view(path).substr(0, slash));
-        if (found != coverers_.end() && !dropped_[found->second] && (!first || found->second < *first))
+        // Tickets follow the list's order, so the first ticket is the first queued.
+        if (found != coverers_.end() && !dropped_[positionOf(found->second)] &&
+            (!first || found->second < *first))
             first = found->second;
     }
     if (!first) return std::nullopt;
-    return (*items_)[*first];
+    return (*items_)[positionOf(*first)];
 }
 
 bool CleanQueue::includes(const std::string& path) const {
@@ -87,6 +106,7 @@ void CleanQueue::drop(size_t position) {
     dropped_[position] = true;
     ++droppedCount_;
     const CleanItem& item = (*items_)[position];
+    count(item, -1);
     positions_.erase(item.id);
     coverers_.erase(item.id);
     if (item.kind != CleanItem::Kind::junk) paths_.erase(item.id);
@@ -112,16 +132,18 @@ bool CleanQueue::insert(const CleanItem& item) {
             std::string after = root ? "0" : item.id + '0';
             std::vector<size_t> inside;
             for (auto it = paths_.lower_bound(slash); it != paths_.end() && *it < after; ++it)
-                inside.push_back(positions_.at(*it));
+                inside.push_back(positionOf(positions_.at(*it)));
             for (size_t position : inside)
                 drop(position);
         }
     }
-    const size_t position = items_->size();
+    const uint64_t ticket = nextTicket_++;
     own().push_back(item);
     dropped_.push_back(false);
-    positions_.emplace(item.id, position);
-    if (coversChildren(item)) coverers_.emplace(item.id, position);
+    tickets_.push_back(ticket);
+    count(item, 1);
+    positions_.emplace(item.id, ticket);
+    if (coversChildren(item)) coverers_.emplace(item.id, ticket);
     if (!isJunk) paths_.insert(item.id);
     return true;
 }
@@ -135,17 +157,18 @@ void CleanQueue::compact() {
     std::vector<CleanItem>& list = own();
     for (size_t i = first; i < list.size(); ++i) {
         if (dropped_[i]) continue;
-        if (kept != i) list[kept] = std::move(list[i]);
+        if (kept != i) {
+            list[kept] = std::move(list[i]);
+            tickets_[kept] = tickets_[i];
+        }
         ++kept;
     }
     list.resize(kept);
-    // The dropped ids already left the lookups; only the positions of the rest moved.
+    tickets_.resize(kept);
+    // The dropped ids already left the lookups, and the others are known by their tickets, which
+    // do not move: taking one item out of a long selection touches no lookup.
     dropped_.assign(list.size(), false);
     droppedCount_ = 0;
-    for (size_t i = first; i < list.size(); ++i) {
-        if (auto p = positions_.find(list[i].id); p != positions_.end() && p->second > i) p->second = i;
-        if (auto c = coverers_.find(list[i].id); c != coverers_.end() && c->second > i) c->second = i;
-    }
 }
 
 void CleanQueue::add(const CleanItem& item) {
@@ -250,6 +273,10 @@ void CleanQueue::adopt(CleanQueue& other) {
     std::swap(coverers_, other.coverers_);
     std::swap(paths_, other.paths_);
     std::swap(dropped_, other.dropped_);
+    std::swap(tickets_, other.tickets_);
+    std::swap(nextTicket_, other.nextTicket_);
+    std::swap(totals_, other.totals_);
+    std::swap(totalSize_, other.totalSize_);
     std::swap(droppedCount_, other.droppedCount_);
     std::swap(repeated_, other.repeated_);
 }
@@ -262,7 +289,7 @@ void CleanQueue::remove(const std::string& path) {
         }
     } else if (auto found = positions_.find(path); found != positions_.end()) {
         // One item out: the lookups lose its entry and the positions after it move up.
-        drop(found->second);
+        drop(positionOf(found->second));
         compact();
     }
     changed();
@@ -335,8 +362,10 @@ void CleanQueue::shrink(const std::unordered_map<std::string, int64_t>& wentBelo
     for (const auto& [id, bytes] : wentBelow) {
         const auto found = positions_.find(id);
         if (found == positions_.end() || bytes <= 0) continue;
-        CleanItem& item = own()[found->second];
+        CleanItem& item = own()[positionOf(found->second)];
+        count(item, -1);
         item.size = std::max<int64_t>(0, item.size - bytes);
+        count(item, 1);
         shrunk = true;
     }
     if (shrunk) changed();
@@ -356,12 +385,8 @@ bool CleanQueue::holdsInside(const std::string& path) const {
 std::vector<CleanQueue::SourceTotal> CleanQueue::bySource() const {
     std::vector<SourceTotal> totals;
     for (CleanItem::Source source : CleanItem::allSources()) {
-        SourceTotal total{source};
-        for (const CleanItem& item : *items_) {
-            if (item.source != source) continue;
-            ++total.count;
-            total.size += item.size;
-        }
+        SourceTotal total = totals_[static_cast<size_t>(source)];
+        total.source = source;
         if (total.count > 0) totals.push_back(total);
     }
     return totals;

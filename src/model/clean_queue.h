@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -75,8 +76,11 @@ class CleanQueue : public QObject {
     // the bytes that went below it, so the selection weighs what is still there.
     void shrink(const std::unordered_map<std::string, int64_t>& wentBelow);
 
-    // Count and size per source, in source order, leaving out sources without items.
+    // Count and size per source, in source order, leaving out sources without items; kept as the
+    // list changes, so asking costs nothing per item.
     std::vector<SourceTotal> bySource() const;
+    // The sum of every queued size.
+    int64_t totalSize() const { return totalSize_; }
 
     // Some queued item, junk aside, lies strictly inside `path` (adding it would drop them).
     bool holdsInside(const std::string& path) const;
@@ -92,7 +96,6 @@ class CleanQueue : public QObject {
         using is_transparent = void;
         size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
     };
-    using Index = std::unordered_map<std::string, size_t, Hash, std::equal_to<>>;
     void changed();
     // The main thread's part once a list added aside is back: the queue worked out on the worker is
     // taken over if nothing changed since `from`, else the list goes on top of what is there now.
@@ -111,16 +114,27 @@ class CleanQueue : public QObject {
     void compact();
     // Rebuilds the lookups from `items_`.
     void reindex();
+    // The position of the item with this ticket.
+    size_t positionOf(uint64_t ticket) const;
+    // Adds an item to the totals (sign 1) or takes it out (-1).
+    void count(const CleanItem& item, int sign);
 
     // The list for changing: the queue's own, copied first if a snapshot still shares it.
     std::vector<CleanItem>& own();
 
     std::shared_ptr<std::vector<CleanItem>> items_ = std::make_shared<std::vector<CleanItem>>();
-    // Lookups over `items_`, so ticking many thousands of rows stays linear: position by id (the
-    // first one when a list set from outside repeats an id), position of every folder and build
+    // Lookups over `items_`, so ticking many thousands of rows stays linear: ticket by id (the
+    // first one when a list set from outside repeats an id), ticket of every folder and build
     // product by id, and every path id in order, so the items inside a folder are one range.
+    // A ticket is given to an item as it joins and never changes; `tickets_` holds them in list
+    // order (rising), so an item leaving moves no other item's ticket.
+    using Index = std::unordered_map<std::string, uint64_t, Hash, std::equal_to<>>;
     Index positions_;
     Index coverers_;
+    std::vector<uint64_t> tickets_;
+    uint64_t nextTicket_ = 0;
+    std::array<SourceTotal, 3> totals_{};
+    int64_t totalSize_ = 0;
     std::set<std::string, std::less<>> paths_;
     std::vector<bool> dropped_;
     size_t droppedCount_ = 0;

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <algorithm>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -16,10 +17,11 @@ namespace nimbrel {
 namespace {
 
 // Drops removed members from `groups`; sets left with one copy go. Returns the ids of the sets whose
-// kept copy was among the removed.
+// kept copy was among the removed. With `aside`, what goes is moved there rather than destroyed.
 std::vector<std::string> dropRemoved(std::vector<DuplicateGroup>& groups,
                                      const std::unordered_set<std::string>& paths,
-                                     const std::unordered_set<int64_t>* goneIDs = nullptr) {
+                                     const std::unordered_set<int64_t>* goneIDs = nullptr,
+                                     std::vector<FileItem>* aside = nullptr) {
     std::vector<std::string> keptGone;
     if (paths.empty()) return keptGone;
     auto gone = [&](const FileItem& f) {
@@ -28,8 +30,19 @@ std::vector<std::string> dropRemoved(std::vector<DuplicateGroup>& groups,
     std::erase_if(groups, [&](DuplicateGroup& g) {
         const FileItem* stay = DuplicatesModel::kept(g);
         const bool lostKept = stay && gone(*stay);
-        std::erase_if(g.files, gone);
-        if (g.files.size() < 2) return true;
+        if (aside) {
+            // The last holders of many removed paths: their bytes are freed on another thread.
+            auto firstGone = std::stable_partition(g.files.begin(), g.files.end(),
+                                                   [&](const FileItem& f) { return !gone(f); });
+            std::move(firstGone, g.files.end(), std::back_inserter(*aside));
+            g.files.erase(firstGone, g.files.end());
+        } else {
+            std::erase_if(g.files, gone);
+        }
+        if (g.files.size() < 2) {
+            if (aside) std::move(g.files.begin(), g.files.end(), std::back_inserter(*aside));
+            return true;
+        }
         if (lostKept) keptGone.push_back(g.id);
         return false;
     });
@@ -246,8 +259,10 @@ void DuplicatesModel::remove(const std::unordered_set<std::string>& paths,
     if (paths.empty()) return;
     if (token_) removedDuringRun_.insert(paths.begin(), paths.end());
     std::vector<DuplicateGroup> groups = takeGroups();
-    for (std::string& id : dropRemoved(groups, paths, goneIDs))
+    std::vector<FileItem> gone;
+    for (std::string& id : dropRemoved(groups, paths, goneIDs, &gone))
         keptGone_.insert(std::move(id));
+    if (!gone.empty()) Background::dispose(std::move(gone));
     std::unordered_set<int64_t> present;
     for (const DuplicateGroup& g : groups)
         for (const FileItem& f : g.files)

@@ -334,7 +334,8 @@ TEST(CleanQueueTest, LookupsAgreeWithThePlainRulesOverRandomEdits) {
         for (int step = 0; step < 12; ++step) {
             auto random = [&] {
                 const std::string& id = paths[size_t(std::rand()) % paths.size()];
-                return item(id, id.starts_with("junk:") ? Kind::junk : kinds[std::rand() % 4]);
+                return item(id, id.starts_with("junk:") ? Kind::junk : kinds[std::rand() % 4],
+                            std::rand() % 100, static_cast<Source>(std::rand() % 3));
             };
             const int op = std::rand() % 4;
             if (op == 0) {
@@ -357,6 +358,21 @@ TEST(CleanQueueTest, LookupsAgreeWithThePlainRulesOverRandomEdits) {
             }
             PlainQueue shown{queue.items()};
             ASSERT_EQ(shown.described(), plain.described()) << "round " << round << " step " << step;
+            // The totals kept along the way are those of the list.
+            std::vector<CleanQueue::SourceTotal> totals;
+            int64_t all = 0;
+            for (Source source : CleanItem::allSources()) {
+                CleanQueue::SourceTotal total{source};
+                for (const CleanItem& i : plain.items)
+                    if (i.source == source) {
+                        ++total.count;
+                        total.size += i.size;
+                    }
+                all += total.size;
+                if (total.count > 0) totals.push_back(total);
+            }
+            ASSERT_EQ(queue.bySource(), totals);
+            ASSERT_EQ(queue.totalSize(), all);
             for (const std::string& p : paths) {
                 ASSERT_EQ(queue.contains(p), plain.contains(p)) << p;
                 auto cover = queue.covering(p);

@@ -200,6 +200,46 @@ TEST_F(ReviewSheetTest, ALongSelectionBuildsOnlyTheRowsInView) {
     EXPECT_EQ(sheet.countLine(), QStringLiteral("3000 of 3000 items · 3 MB"));
 }
 
+// A selection too long to pack on the click is packed on a worker: the sheet opens with the
+// selection's count and size and both buttons off, and the rows follow. A change of the selection
+// meanwhile has it packed again, unticks and all, and the click hands over exactly what is ticked.
+TEST_F(ReviewSheetTest, ALongSelectionIsPackedAsideAndHandsOverWhatIsTicked) {
+    std::vector<CleanItem> many;
+    for (size_t i = 0; i < ReviewSheet::kPackAsideFrom + 100; ++i)
+        many.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
+    const size_t n = many.size();
+    const std::string a = many[10].id, gone = many[20].id;
+    state_->queue().setItems(many);
+    ReviewSheet sheet(*state_);
+    const QString opening = sheet.countLine();
+    EXPECT_EQ(sheet.list()->count(), 0);
+    EXPECT_FALSE(sheet.trashButton()->isEnabled());
+    EXPECT_FALSE(sheet.foreverButton()->isEnabled());
+    settle();
+    EXPECT_EQ(sheet.countLine(), opening);  // the figures the packed model works out
+    EXPECT_EQ(sheet.list()->count(), int(n) + 1);
+    EXPECT_TRUE(sheet.trashButton()->isEnabled());
+
+    sheet.setTicked(a, false);
+    // Two additions while the first is being packed: the last packing stands, with the untick.
+    state_->queue().add(fileItem(home + "/nimbrel-test/x", 1000));
+    EXPECT_FALSE(sheet.trashButton()->isEnabled());
+    state_->queue().add(fileItem(home + "/nimbrel-test/y", 1000));
+    settle();
+    EXPECT_EQ(sheet.list()->count(), int(n) + 3);
+    EXPECT_FALSE(sheet.model().isTicked(a));
+    state_->queue().remove(gone);  // followed in place
+    settle();
+    ASSERT_TRUE(sheet.trashButton()->isEnabled());
+    sheet.moveToTrash();
+    settle();
+    const std::unordered_set<std::string>& handed = state_->nimbrelisingIDs();
+    EXPECT_EQ(handed.size(), n + 2 - 2);
+    EXPECT_EQ(handed.count(a), 0u);
+    EXPECT_EQ(handed.count(gone), 0u);
+    EXPECT_EQ(handed.count(home + "/nimbrel-test/y"), 1u);
+}
+
 CleanItem junkItem(const std::string& id, int64_t size) {
     CleanItem item;
     item.id = "junk:" + id;

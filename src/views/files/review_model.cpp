@@ -271,8 +271,9 @@ bool ReviewModel::setSourceTicked(CleanItem::Source source, bool ticked) {
 std::unordered_set<std::string> ReviewModel::excluded() const {
     std::unordered_set<std::string> out;
     if (untickedCount_ == 0) return out;
+    // From the model's own ids: the queue may have changed under it already.
     for (size_t i = 0; i < entries_.size(); ++i)
-        if (unticked_[entries_[i]]) out.insert((*queue_)[i].id);
+        if (unticked_[entries_[i]]) out.emplace(snapshot_->id(entries_[i]));
     return out;
 }
 
@@ -474,15 +475,22 @@ QString ReviewModel::trashHelp(const std::unordered_set<std::string>& acknowledg
 }
 
 QString ReviewModel::countLine() const {
-    const size_t all = queue_->size();
+    return countLine(included_, queue_->size(), removalSize_);
+}
+
+QString ReviewModel::countLine(size_t included, size_t all, int64_t size) {
     return Plural::choose(int64_t(all), tr("%1 of %2 item · %3"), tr("%1 of %2 items · %3"))
-        .arg(included_)
+        .arg(included)
         .arg(all)
-        .arg(Fmt::bytes(removalSize_));
+        .arg(Fmt::bytes(size));
 }
 
 QString ReviewModel::trashTitle() const {
-    return tr("Nimbrelise %1 to Trash").arg(Fmt::bytes(removalSize_));
+    return trashTitle(removalSize_);
+}
+
+QString ReviewModel::trashTitle(int64_t size) {
+    return tr("Nimbrelise %1 to Trash").arg(Fmt::bytes(size));
 }
 
 QString ReviewModel::keptNote() const {

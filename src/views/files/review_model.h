@@ -102,6 +102,9 @@ class ReviewModel {
     // Selection"), the model follows in place and returns the entries that left; otherwise it
     // returns nothing and must be replaced.
     std::optional<std::vector<Entry>> follow(const std::vector<CleanItem>& queue);
+    // A model made on a worker from a snapshot of the queue reads the queue itself from now on;
+    // `queue` must hold the very items it was made from.
+    void rebind(const std::vector<CleanItem>& queue) { queue_ = &queue; }
 
     // An item the safety guard keeps: not junk, protected, and not a contents-only folder.
     static bool locked(const CleanItem& item);
@@ -177,6 +180,9 @@ class ReviewModel {
 
     QString countLine() const;
     QString trashTitle() const;
+    // The same lines from figures, for a selection not packed yet.
+    static QString countLine(size_t included, size_t all, int64_t size);
+    static QString trashTitle(int64_t size);
     // Empty without kept items.
     QString keptNote() const;
     static QString sectionTitle(CleanItem::Source source, int count);

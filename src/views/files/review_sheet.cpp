@@ -230,6 +230,7 @@ class CountLine : public QWidget {
         setAttribute(Qt::WA_OpaquePaintEvent);
     }
     static QFont lineFont() { return Fonts::font(13, FontWeight::semibold); }
+    QString text() const { return rolling_->text(); }
     void setText(const QString& text) {
         if (text == rolling_->text()) return;
         rolling_->setText(text, !rolling_->text().isEmpty());
@@ -383,7 +384,7 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     // A new scan result changes the file counts in the detail lines; a judgement asked for before it
     // is asked for again.
     connect(&state_, &AppState::resultChanged, this, [this] {
-        if (!model_->isJudged()) judge();
+        if (!pending_ && !model_->isJudged()) judge();
         refreshBuilt();
     });
     connect(&state_.cleanup(), &CleanupModel::contentsChanged, this, &ReviewSheet::contentsArrived);
@@ -519,8 +520,9 @@ void ReviewSheet::toggleExpanded(const std::string& id) {
 }
 
 bool ReviewSheet::removalEnabled() const {
-    // While another removal runs a click could only close the sheet and do nothing.
-    return !state_.isDeleting() && model_->removalEnabled(acknowledgedIDs());
+    // While another removal runs a click could only close the sheet and do nothing; while a long
+    // selection is being packed there is nothing judged to remove yet.
+    return !pending_ && !state_.isDeleting() && model_->removalEnabled(acknowledgedIDs());
 }
 
 void ReviewSheet::moveToTrash() {
@@ -556,7 +558,7 @@ void ReviewSheet::cancel() {
 }
 
 QString ReviewSheet::countLine() const {
-    return model_->countLine();
+    return count_->text();
 }
 
 QString ReviewSheet::keptNote() const {
@@ -566,13 +568,31 @@ QString ReviewSheet::keptNote() const {
 void ReviewSheet::rebuild() {
     builtFor_ = state_.queue().generation();
     std::unordered_set<std::string> unticked;
-    if (model_) unticked = model_->excluded();
+    if (pending_)
+        unticked = pendingUnticked_;
+    else if (model_)
+        unticked = model_->excluded();
+    if (state_.queue().items().size() >= kPackAsideFrom) {
+        packAside(std::move(unticked));
+        return;
+    }
+    ++packing_;  // a long selection still being packed is not wanted any more
+    pending_ = false;
+    listContent_->setMinimumHeight(0);
     // The old model's rows point into its ids: they go with it.
     std::unique_ptr<ReviewModel> old = std::move(model_);
     model_ = std::make_unique<ReviewModel>(ReviewModel::Unjudged{}, state_.queue().items(),
                                            state_.cleanup().locations(), unticked);
+    std::vector<ReviewList::Row> rows = rowsOf(*model_);
+    install(std::move(old), std::move(rows));
+}
+
+void ReviewSheet::install(std::unique_ptr<ReviewModel> old, std::vector<ReviewList::Row> rows) {
     bannerRevision_ = UINT64_MAX;
-    syncList();
+    list_->setRows(std::move(rows));
+    // An opened contents list makes its row taller.
+    for (const std::string& id : expanded_)
+        if (const CleanItem* item = model_->find(id)) list_->setRowHeight(id, itemHeight(*item));
     // A row that stays keeps its widget, which now stands for the new model's entry.
     list_->forEachBuilt([this](const std::string& key, QWidget* w) {
         if (auto* cell = dynamic_cast<ReviewCell*>(w)) cell->row()->setEntry(list_->tagOf(key));
@@ -582,6 +602,68 @@ void ReviewSheet::rebuild() {
     refreshBuilt();
     judge();
     handOverChanged();
+}
+
+void ReviewSheet::packAside(std::unordered_set<std::string> unticked) {
+    const uint64_t asked = ++packing_;
+    const uint64_t generation = state_.queue().generation();
+    const CleanQueue& queue = state_.queue();
+    // Until the packed model is back the sheet shows the selection's count and size (or, for a
+    // selection that changed under it, what it showed), no rows, and both removal buttons off.
+    if (!model_) {
+        const size_t all = queue.items().size();
+        const int64_t size = std::max<int64_t>(0, queue.totalSize());
+        count_->setText(ReviewModel::countLine(all, all, size));
+        trash_->setText(ReviewModel::trashTitle(size));
+    }
+    const int rowsHeight = static_cast<int>(std::min<size_t>(queue.items().size(), kListMax)) * kRowHeight;
+    listContent_->setMinimumHeight(std::min(rowsHeight, int(kListMax)));
+    pending_ = true;
+    pendingUnticked_ = unticked;
+    list_->setRows({});
+    std::unique_ptr<ReviewModel> old = std::exchange(
+        model_, std::make_unique<ReviewModel>(ReviewModel::Unjudged{}, noItems_, state_.cleanup().locations(),
+                                              std::unordered_set<std::string>{}));
+    // Freed aside: a hundred thousand entries.
+    if (old) Background::dispose(std::shared_ptr<ReviewModel>(std::move(old)));
+    updateFooter();
+    struct Packed {
+        std::unique_ptr<ReviewModel> model;
+        std::vector<ReviewList::Row> rows;
+    };
+    Background::run(
+        state_.userPool(), this,
+        [items = queue.snapshot(), locations = state_.cleanup().locations(),
+         unticked = std::move(unticked)]() mutable {
+            Packed packed;
+            packed.model = std::make_unique<ReviewModel>(ReviewModel::Unjudged{}, *items,
+                                                         std::move(locations), unticked);
+            packed.rows = rowsOf(*packed.model);
+            // Let go of here: the queue copies its list only if it changes while this is held.
+            items.reset();
+            return packed;
+        },
+        [this, asked, generation](Packed packed) {
+            auto freeAside = [&packed] {
+                Background::dispose(std::shared_ptr<ReviewModel>(std::move(packed.model)));
+                Background::dispose(std::move(packed.rows));
+            };
+            if (asked != packing_) return freeAside();
+            if (state_.queue().generation() != generation) {
+                // Packed from a selection that changed since: packed again from what it is now.
+                freeAside();
+                builtFor_ = UINT64_MAX;
+                rebuild();
+                return;
+            }
+            // The list it read is the queue's, unchanged.
+            packed.model->rebind(state_.queue().items());
+            builtFor_ = generation;
+            pending_ = false;
+            listContent_->setMinimumHeight(0);
+            std::unique_ptr<ReviewModel> placeholder = std::exchange(model_, std::move(packed.model));
+            install(std::move(placeholder), std::move(packed.rows));
+        });
 }
 
 void ReviewSheet::followed(const std::vector<ReviewModel::Entry>& gone) {
@@ -601,6 +683,7 @@ void ReviewSheet::followed(const std::vector<ReviewModel::Entry>& gone) {
 }
 
 void ReviewSheet::showModel() {
+    if (pending_) return updateFooter();
     count_->setText(model_->countLine());
     kept_->label()->setText(model_->keptNote());
     kept_->setVisible(!model_->keptNote().isEmpty());
@@ -695,22 +778,22 @@ int ReviewSheet::itemHeight(const CleanItem& item) const {
     return h;
 }
 
-void ReviewSheet::syncList() {
-    // Keys are views of the model's packed ids, so a long selection is listed without a copy.
-    const std::vector<CleanItem>& queue = model_->queue();
-    const ReviewModel::Snapshot& snapshot = *model_->snapshot();
+std::vector<ReviewList::Row> ReviewSheet::rowsOf(const ReviewModel& model) {
+    // Keys are views of the model's packed ids, so a long selection is listed without a copy. An
+    // opened contents list's height is set once the rows are in.
+    const ReviewModel::Snapshot& snapshot = *model.snapshot();
     std::vector<ReviewList::Row> rows;
-    rows.reserve(queue.size() + 3);
-    for (const ReviewModel::Section& section : model_->sections()) {
+    rows.reserve(snapshot.items.size() + 3);
+    for (const ReviewModel::Section& section : model.sections()) {
         rows.push_back({headerView(section.source), kHeaderHeight, rows.empty() ? 0 : kSectionGap,
                         kHeaderTag + static_cast<uint32_t>(section.source)});
-        for (size_t i = 0; i < queue.size(); ++i) {
-            if (queue[i].source != section.source) continue;
-            const ReviewModel::Entry e = model_->entryAt(i);
-            rows.push_back({snapshot.id(e), itemHeight(queue[i]), kRowGap, e});
+        for (size_t i = 0; i < model.queue().size(); ++i) {
+            const ReviewModel::Entry e = model.entryAt(i);
+            if (snapshot.items[e].source != section.source) continue;
+            rows.push_back({snapshot.id(e), kRowHeight, kRowGap, e});
         }
     }
-    list_->setRows(std::move(rows));
+    return rows;
 }
 
 void ReviewSheet::refreshBuilt() {
@@ -773,6 +856,7 @@ void ReviewSheet::updateFooter() {
     const bool enabled = removalEnabled();
     forever_->setEnabled(enabled);
     trash_->setEnabled(enabled);
+    if (pending_) return;
     trash_->setText(model_->trashTitle());
     trash_->setToolTip(model_->trashHelp(acknowledgedIDs()));
     if (ackCheck_) ackCheck_->setOn(isAcknowledged());

@@ -41,6 +41,9 @@ class ReviewSheet : public QWidget {
     static constexpr int kHeaderHeight = 30;
     static constexpr int kSectionGap = 16;
     static constexpr int kRowGap = 2;
+    // From this many items the model is packed on a worker: the sheet opens with the selection's
+    // count and size, and its rows and buttons follow.
+    static constexpr size_t kPackAsideFrom = 10000;
     // The contents list under an opened junk row: its insets, so its entries line up under the name.
     static constexpr int kContentsLeft = 56;
     static constexpr int kContentsRight = 8;
@@ -74,6 +77,7 @@ class ReviewSheet : public QWidget {
     NimbrelButton* cancelButton() const { return cancel_; }
     QWidget* dangerBanner() const { return banner_; }
     NimbrelCheck* acknowledgementCheck() const { return ackCheck_; }
+    // The count line as shown.
     QString countLine() const;
     QString keptNote() const;
     ShrinkingScroll* listScroll() const { return scroll_; }
@@ -102,7 +106,11 @@ class ReviewSheet : public QWidget {
     void handOverChanged();
     void showModel();
     void rebuildBanner();
-    void syncList();
+    // The list's rows for `model`, in section order (a worker's work for a long selection).
+    static std::vector<ReviewList::Row> rowsOf(const ReviewModel& model);
+    // Puts the rows of the model just made in place, freeing `old`, then judges.
+    void install(std::unique_ptr<ReviewModel> old, std::vector<ReviewList::Row> rows);
+    void packAside(std::unordered_set<std::string> unticked);
     void refreshBuilt();
     void contentsArrived();
     int itemHeight(const CleanItem& item) const;
@@ -134,6 +142,10 @@ class ReviewSheet : public QWidget {
     uint64_t preparedFor_ = UINT64_MAX;
     std::shared_ptr<std::unordered_set<std::string>> prepared_;
     uint64_t builtFor_ = 0;  // the queue's generation the model follows
+    uint64_t packing_ = 0;   // the packing asked for last; an older one is dropped
+    bool pending_ = false;   // a long selection is being packed; the model is an empty stand-in
+    std::unordered_set<std::string> pendingUnticked_;  // the unticks the packing carries
+    const std::vector<CleanItem> noItems_;             // what the stand-in reads
     QWidget* listContent_;
     ReviewList* list_;
     NoteLabel* kept_;

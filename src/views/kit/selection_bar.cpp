@@ -76,7 +76,8 @@ QString SelectionBar::sourceLine(const std::vector<CleanQueue::SourceTotal>& tot
 }
 
 void SelectionBar::refresh() {
-    const QString total = totalText(state_.queue().items());
+    // The queue keeps its totals: a tick with a hundred thousand items queued costs no walk over them.
+    const QString total = Fmt::bytes(std::max<int64_t>(0, state_.queue().totalSize()));
     if (total != total_ && !total_.isEmpty()) {
         // The new figure rolls up into place while the old one leaves; the value itself never
         // passes through figures the selection did not have.
