@@ -37,24 +37,36 @@ void NimbrelBackdrop::resizeEvent(QResizeEvent* e) {
 }
 
 void NimbrelBackdrop::paintEvent(QPaintEvent*) {
+    const QColor canvas = Palette::canvas().resolve(this);
+    const double dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * dpr).toSize();
+    if (pixels.isEmpty()) return;
+    if (cache_.size() != pixels || cache_.devicePixelRatio() != dpr || cacheCanvas_ != canvas) {
+        cache_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        cache_.setDevicePixelRatio(dpr);
+        cache_.fill(Qt::transparent);
+        cacheCanvas_ = canvas;
+        QPainter p(&cache_);
+        const QRectF r = QRectF(rect());
+        p.fillRect(r, canvas);
+        QLinearGradient body(r.topLeft(), r.bottomLeft());
+        body.setColorAt(0, fixedColor(OKLCH::of(0.19, 0.03, 245)));
+        body.setColorAt(1, fixedColor(OKLCH::of(0.115, 0.025, 245)));
+        p.fillRect(r, body);
+        // Glows fade to the same colour at alpha 0, so nothing darkens on the way out.
+        auto glow = [&](QPointF unit, double radius, const OKLCH& colour, double opacity) {
+            const QPointF centre(r.left() + unit.x() * r.width(), r.top() + unit.y() * r.height());
+            QRadialGradient g(centre, radius);
+            const QColor c = fixedColor(colour);
+            g.setColorAt(0, withOpacity(c, opacity));
+            g.setColorAt(1, withOpacity(c, 0));
+            p.fillRect(r, g);
+        };
+        glow(QPointF(0.5, -0.25), 900, OKLCH::of(0.86, 0.07, 200), 0.12);
+        glow(QPointF(0.5, 1.12), 620, OKLCH::of(0.82, 0.11, 195), 0.05);
+    }
     QPainter p(this);
-    const QRectF r = QRectF(rect());
-    p.fillRect(r, Palette::canvas().resolve(this));
-    QLinearGradient body(r.topLeft(), r.bottomLeft());
-    body.setColorAt(0, fixedColor(OKLCH::of(0.19, 0.03, 245)));
-    body.setColorAt(1, fixedColor(OKLCH::of(0.115, 0.025, 245)));
-    p.fillRect(r, body);
-    // Glows fade to the same colour at alpha 0, so nothing darkens on the way out.
-    auto glow = [&](QPointF unit, double radius, const OKLCH& colour, double opacity) {
-        const QPointF centre(r.left() + unit.x() * r.width(), r.top() + unit.y() * r.height());
-        QRadialGradient g(centre, radius);
-        const QColor c = fixedColor(colour);
-        g.setColorAt(0, withOpacity(c, opacity));
-        g.setColorAt(1, withOpacity(c, 0));
-        p.fillRect(r, g);
-    };
-    glow(QPointF(0.5, -0.25), 900, OKLCH::of(0.86, 0.07, 200), 0.12);
-    glow(QPointF(0.5, 1.12), 620, OKLCH::of(0.82, 0.11, 195), 0.05);
+    p.drawImage(QPointF(0, 0), cache_);
 }
 
 }  // namespace nimbrel

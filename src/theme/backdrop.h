@@ -37,6 +37,10 @@ class NimbrelBackdrop : public QWidget {
 
   private:
     FogLayer* fog_;
+    // The backdrop as last painted whole, for its size, pixel ratio and canvas colour: a repaint
+    // copies the part it needs instead of filling four gradients over it again.
+    QImage cache_;
+    QColor cacheCanvas_;
 };
 
 }  // namespace nimbrel
