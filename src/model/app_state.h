@@ -245,7 +245,9 @@ class AppState : public QObject {
     void handOverToSearches(const std::vector<DirNode*>& losing,
                             const std::unordered_set<std::string>& leaving);
     QThreadPool& scanPool() const;
-    std::shared_ptr<RemovalFileOps> removalFileOps(std::vector<PinnedFolder> pinned = {}) const;
+    // Makes the file operations of a removal; called on the worker that runs it.
+    std::function<std::shared_ptr<RemovalFileOps>()> removalFileOps(
+        std::vector<PinnedFolder> pinned = {}) const;
     RemovalSources removalSources() const;
 
     // Runs `fn` once no worker reads the result: at once, or a little later on the main thread.

@@ -83,8 +83,9 @@ struct RemovalsInFlight {
 
 }  // namespace
 
-std::shared_ptr<RemovalFileOps> AppState::removalFileOps(std::vector<PinnedFolder> pinned) const {
-    if (services_.fileOps) return services_.fileOps();
+std::function<std::shared_ptr<RemovalFileOps>()> AppState::removalFileOps(
+    std::vector<PinnedFolder> pinned) const {
+    if (services_.fileOps) return services_.fileOps;
     // The home folder and the scan root may be reached through a link, and so may the folders
     // pinned at the review while they stay the same; nothing below them may.
     std::vector<std::string> anchors = FileOperations::defaultAnchors();
@@ -97,10 +98,14 @@ std::shared_ptr<RemovalFileOps> AppState::removalFileOps(std::vector<PinnedFolde
             anchors.push_back(root);
     }
     // What the scan saw lay on the mounts there were when it started: a file system mounted over a
-    // folder since then shows what nobody reviewed.
-    return std::make_shared<FileOperations>(
-        std::move(anchors), std::move(pinned),
-        result() && resultMounts ? std::optional(mountsUnchangedSince(*resultMounts)) : std::nullopt);
+    // folder since then shows what nobody reviewed. The mounts now are read where the operations
+    // are made, on the worker that uses them.
+    std::optional<std::vector<MountEntry>> seen;
+    if (result() && resultMounts) seen = *resultMounts;
+    return [anchors = std::move(anchors), pinned = std::move(pinned), seen = std::move(seen)] {
+        return std::shared_ptr<RemovalFileOps>(std::make_shared<FileOperations>(
+            anchors, pinned, seen ? std::optional(mountsUnchangedSince(*seen)) : std::nullopt));
+    };
 }
 
 RemovalSources AppState::removalSources() const {
@@ -112,7 +117,18 @@ RemovalSources AppState::removalSources() const {
         return std::nullopt;
     };
     sources.contentsOnly = SafetyGuard::contentsOnly();
-    sources.listFolder = [ops = removalFileOps()](const std::string& folder) { return ops->list(folder); };
+    // Made on first use, by whichever thread lists.
+    struct Lister {
+        std::function<std::shared_ptr<RemovalFileOps>()> make;
+        std::once_flag once;
+        std::shared_ptr<RemovalFileOps> ops;
+    };
+    auto lister = std::make_shared<Lister>();
+    lister->make = removalFileOps();
+    sources.listFolder = [lister](const std::string& folder) {
+        std::call_once(lister->once, [&] { lister->ops = lister->make(); });
+        return lister->ops->list(folder);
+    };
     sources.normalize = &DiskScanner::normalize;
     sources.pin = &PinnedFolder::pin;
     return sources;
@@ -227,15 +243,17 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     // one removal runs at a time and a new scan installs a new tree instead of changing this one.
     // Only the worker needs the items; the completion keeps the rest of the request.
     std::vector<DeletionItem> items = std::move(request.items);
-    std::shared_ptr<RemovalFileOps> ops = removalFileOps(request.pinnedFolders);
+    std::function<std::shared_ptr<RemovalFileOps>()> makeOps = removalFileOps(request.pinnedFolders);
     // The Files shelves' index of the tree, shared as it is now: mapped aside like the tree.
     std::shared_ptr<FilesModel::Pruning> files = FilesModel::of(*this).startPruning();
     std::shared_ptr<DuplicatesModel::Pruning> twins = duplicates().startPruning();
     Background::run(
         userPool(), this,
-        [context = QPointer<QObject>(this), self = this, ops = std::move(ops), items = std::move(items),
-         permanently, &inFlight, tree = result(), files = std::move(files), twins = std::move(twins)] {
+        [context = QPointer<QObject>(this), self = this, makeOps = std::move(makeOps),
+         items = std::move(items), permanently, &inFlight, tree = result(), files = std::move(files),
+         twins = std::move(twins)] {
             RemovalsInFlight::Running running(inFlight);
+            const std::shared_ptr<RemovalFileOps> ops = makeOps();
             Outcome outcome;
             // The guard judges where each path really leads too: a scan through a linked folder or
             // a bind mount names guarded folders by other paths. It reads the protected folders'
