@@ -616,8 +616,9 @@ void ReviewSheet::packAside(std::unordered_set<std::string> unticked) {
         count_->setText(ReviewModel::countLine(all, all, size));
         trash_->setText(ReviewModel::trashTitle(size));
     }
-    const int rowsHeight = static_cast<int>(std::min<size_t>(queue.items().size(), kListMax)) * kRowHeight;
-    listContent_->setMinimumHeight(std::min(rowsHeight, int(kListMax)));
+    // The list keeps the height its rows will take, so the card does not grow when they come.
+    listContent_->setMinimumHeight(
+        static_cast<int>(std::min<size_t>(queue.items().size() * (kRowHeight + kRowGap), kListMax)));
     pending_ = true;
     pendingUnticked_ = unticked;
     list_->setRows({});
