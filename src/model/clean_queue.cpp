@@ -52,7 +52,6 @@ void CleanQueue::reindex() {
     droppedCount_ = 0;
     tickets_.resize(list.size());
     totals_ = {};
-    totalSize_ = 0;
     for (size_t i = 0; i < list.size(); ++i) {
         const CleanItem& item = list[i];
         tickets_[i] = i;
@@ -72,7 +71,6 @@ void CleanQueue::count(const CleanItem& item, int sign) {
     SourceTotal& total = totals_[static_cast<size_t>(item.source)];
     total.count += sign;
     total.size += sign * item.size;
-    totalSize_ += sign * item.size;
 }
 
 bool CleanQueue::contains(const std::string& path) const {
@@ -198,10 +196,7 @@ void CleanQueue::addAside(std::vector<CleanItem> items) {
     Background::run(
         Background::userInitiated(), this,
         [snapshot = items_, list]() mutable {
-            auto scratch = std::make_shared<CleanQueue>();
-            // Copied here, and let go of at once: the queue copies its list only if it changes
-            // while this one is still held.
-            scratch->setItems(std::vector<CleanItem>(*std::exchange(snapshot, nullptr)));
+            auto scratch = scratchOf(std::move(snapshot));
             scratch->add(*list);
             return scratch;
         },
@@ -224,8 +219,7 @@ void CleanQueue::addAside(std::function<Making()> making) {
             Made made;
             made.list = std::make_shared<const std::vector<CleanItem>>(make());
             make = nullptr;  // what it read is let go of here, not on the main thread
-            made.scratch = std::make_shared<CleanQueue>();
-            made.scratch->setItems(std::vector<CleanItem>(*std::exchange(snapshot, nullptr)));
+            made.scratch = scratchOf(std::move(snapshot));
             made.scratch->add(*made.list);
             return made;
         },
@@ -239,6 +233,14 @@ void CleanQueue::addAside(std::function<Making()> making) {
             }
             finishAside(from, std::move(made.scratch), std::move(made.list));
         });
+}
+
+std::shared_ptr<CleanQueue> CleanQueue::scratchOf(std::shared_ptr<const std::vector<CleanItem>> snapshot) {
+    auto scratch = std::make_shared<CleanQueue>();
+    // Copied here, and let go of at once: the queue copies its list only if it changes while the
+    // snapshot is still held.
+    scratch->setItems(std::vector<CleanItem>(*std::exchange(snapshot, nullptr)));
+    return scratch;
 }
 
 void CleanQueue::finishAside(uint64_t from, std::shared_ptr<CleanQueue> scratch,
@@ -277,7 +279,6 @@ void CleanQueue::adopt(CleanQueue& other) {
     std::swap(tickets_, other.tickets_);
     std::swap(nextTicket_, other.nextTicket_);
     std::swap(totals_, other.totals_);
-    std::swap(totalSize_, other.totalSize_);
     std::swap(droppedCount_, other.droppedCount_);
     std::swap(repeated_, other.repeated_);
 }
@@ -341,8 +342,7 @@ void CleanQueue::removeEvaporatedAside(std::shared_ptr<const std::unordered_set<
     Background::run(
         Background::userInitiated(), this,
         [snapshot = items_, paths, gone]() mutable {
-            auto scratch = std::make_shared<CleanQueue>();
-            scratch->setItems(std::vector<CleanItem>(*std::exchange(snapshot, nullptr)));
+            auto scratch = scratchOf(std::move(snapshot));
             scratch->removeEvaporated(*paths, *gone);
             return scratch;
         },
@@ -381,6 +381,13 @@ bool CleanQueue::holdsInside(const std::string& path) const {
     const std::string slash = path + '/';
     auto it = paths_.lower_bound(slash);
     return it != paths_.end() && it->compare(0, slash.size(), slash) == 0;
+}
+
+int64_t CleanQueue::totalSize() const {
+    int64_t size = 0;
+    for (const SourceTotal& total : totals_)
+        size += total.size;
+    return size;
 }
 
 std::vector<CleanQueue::SourceTotal> CleanQueue::bySource() const {

@@ -81,7 +81,7 @@ class CleanQueue : public QObject {
     // list changes, so asking costs nothing per item.
     std::vector<SourceTotal> bySource() const;
     // The sum of every queued size.
-    int64_t totalSize() const { return totalSize_; }
+    int64_t totalSize() const;
 
     // Some queued item, junk aside, lies strictly inside `path` (adding it would drop them).
     bool holdsInside(const std::string& path) const;
@@ -98,6 +98,8 @@ class CleanQueue : public QObject {
         size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
     };
     void changed();
+    // A queue of its own, on a worker, holding a snapshot's items; the snapshot is let go of.
+    static std::shared_ptr<CleanQueue> scratchOf(std::shared_ptr<const std::vector<CleanItem>> snapshot);
     // The main thread's part once a list added aside is back: the queue worked out on the worker is
     // taken over if nothing changed since `from`, else the list goes on top of what is there now.
     void finishAside(uint64_t from, std::shared_ptr<CleanQueue> scratch,
@@ -135,7 +137,6 @@ class CleanQueue : public QObject {
     std::vector<uint64_t> tickets_;
     uint64_t nextTicket_ = 0;
     std::array<SourceTotal, 3> totals_{};
-    int64_t totalSize_ = 0;
     std::set<std::string, std::less<>> paths_;
     std::vector<bool> dropped_;
     size_t droppedCount_ = 0;
