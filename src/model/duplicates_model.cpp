@@ -49,6 +49,15 @@ std::vector<std::string> dropRemoved(std::vector<DuplicateGroup>& groups,
     return keptGone;
 }
 
+// The ids of every copy the sets hold.
+std::unordered_set<int64_t> presentIDs(const std::vector<DuplicateGroup>& groups) {
+    std::unordered_set<int64_t> ids;
+    for (const DuplicateGroup& g : groups)
+        for (const FileItem& f : g.files)
+            ids.insert(f.id);
+    return ids;
+}
+
 CleanItem extraItem(const FileItem& file) {
     CleanItem item;
     item.id = file.path;
@@ -265,9 +274,7 @@ std::shared_ptr<DuplicatesModel::Pruning> DuplicatesModel::startPruning() const 
 void DuplicatesModel::Pruning::apply(const std::unordered_set<int64_t>& goneIDs) {
     after = *before;
     keptGone = dropRemoved(after, {}, &goneIDs);  // the ids decide alone
-    for (const DuplicateGroup& g : after)
-        for (const FileItem& f : g.files)
-            present.insert(f.id);
+    present = presentIDs(after);
 }
 
 void DuplicatesModel::remove(const std::unordered_set<std::string>& paths,
@@ -288,9 +295,7 @@ void DuplicatesModel::remove(const std::unordered_set<std::string>& paths,
         for (std::string& id : dropRemoved(groups, paths, goneIDs, &gone))
             keptGone_.insert(std::move(id));
         if (!gone.empty()) Background::dispose(std::move(gone));
-        for (const DuplicateGroup& g : groups)
-            for (const FileItem& f : g.files)
-                present.insert(f.id);
+        present = presentIDs(groups);
     }
     setGroups(std::move(groups));
     std::unordered_set<int64_t> marked;

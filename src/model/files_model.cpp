@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <numeric>
 #include <shared_mutex>
 #include <thread>
@@ -50,6 +51,28 @@ const char* findBytes(const char* hay, size_t length, const std::string& needle)
         ++p;
     }
     return nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+constexpr FileIndex::Row kGone = ~FileIndex::Row(0);
+
+// Rows in their order, each at the position `moved` gives it; those that left are skipped.
+std::shared_ptr<const std::vector<FileIndex::Row>> remapped(const std::vector<FileIndex::Row>& rows,
+                                                            const std::vector<FileIndex::Row>& moved,
+                                                            size_t kept) {
+    auto out = std::make_shared<std::vector<FileIndex::Row>>();
+    out->reserve(std::min(rows.size(), kept));
+    for (FileIndex::Row r : rows)
+        if (moved[r] != kGone) out->push_back(moved[r]);
+    return out;
+}
+
+// Whether the sizes never grow along the list.
+bool heaviestFirst(const std::vector<int64_t>& sizes) {
+    return std::is_sorted(sizes.begin(), sizes.end(), std::greater<>());
 }
 
 }  // namespace
@@ -105,14 +128,9 @@ void FileIndex::build() {
     }
     c.starts.push_back(bytes);
     hit_.assign(n, 0);
-    for (size_t r = 1; r < n; ++r)
-        if (c.sizes[r] > c.sizes[r - 1]) c.isSizeOrder = false;
+    c.isSizeOrder = heaviestFirst(c.sizes);
     columns_ = std::move(columns);
 }
-
-namespace {
-constexpr FileIndex::Row kGone = ~FileIndex::Row(0);
-}  // namespace
 
 // A removal erased files from the result, keeping the order of the rest: walk both lists once to
 // map old positions to new ones, then compact every column.
@@ -165,11 +183,7 @@ void FileIndex::takeOrders(const FileIndex& older, const std::vector<size_t>& dr
     for (size_t k = 0; k < orders_.size(); ++k) {
         if (orders_[k] || !older.orders_[k]) continue;
         if (!moved) moved = movedWithout(older.size(), dropped, kept);
-        auto order = std::make_shared<std::vector<Row>>();
-        order->reserve(kept);
-        for (Row r : *older.orders_[k])
-            if ((*moved)[r] != kGone) order->push_back((*moved)[r]);
-        orders_[k] = std::move(order);
+        orders_[k] = remapped(*older.orders_[k], *moved, kept);
     }
 }
 
@@ -202,19 +216,11 @@ void FileIndex::compact(const std::vector<Row>& moved, size_t kept) {
         at += length;
     }
     c.starts.push_back(at);
-    for (size_t r = 1; r < c.sizes.size(); ++r)
-        if (c.sizes[r] > c.sizes[r - 1]) c.isSizeOrder = false;
-    const auto remap = [&](const std::vector<Row>& rows) {
-        auto out = std::make_shared<std::vector<Row>>();
-        out->reserve(std::min(rows.size(), kept));
-        for (Row r : rows)
-            if (moved[r] != kGone) out->push_back(moved[r]);
-        return out;
-    };
+    c.isSizeOrder = heaviestFirst(c.sizes);
     for (auto& o : orders_)
-        if (o) o = remap(*o);
+        if (o) o = remapped(*o, moved, kept);
     for (auto& [text, hits] : recent_)
-        hits = remap(*hits);
+        hits = remapped(*hits, moved, kept);
     hit_.assign(kept, 0);
     columns_ = std::move(columns);
 }
