@@ -550,10 +550,7 @@ void TwinShelves::selectEveryExtra() {
     for (const DuplicateGroup& g : state_.duplicates().groups())
         copies += g.files.size();
     if (copies < CleanQueue::kAsideFrom) {
-        std::vector<std::string> ids;
-        for (const DuplicateGroup* g : shownGroups())
-            ids.push_back(g->id);
-        state_.queue().add(state_.duplicates().extras(ids));
+        state_.queue().add(DuplicatesModel::extras(state_.duplicates().sets(), shownGroups()));
         return;
     }
     // Tens of thousands of copies: the list is made on the worker that adds it, from the sets as

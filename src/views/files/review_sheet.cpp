@@ -16,6 +16,7 @@
 
 #include "engine/safety_guard.h"
 #include "model/background.h"
+#include "model/clean_queue.h"
 #include "model/cleanup_model.h"
 #include "platform/file_manager.h"
 #include "theme/appearance.h"
@@ -414,7 +415,7 @@ void ReviewSheet::queueChanged() {
 void ReviewSheet::handOverChanged() {
     const uint64_t asked = ++handOver_;
     // Only worth it for a long selection; a short one is handed over as it is at the click.
-    if (model_->includedCount() < 2000) return;
+    if (model_->includedCount() < CleanQueue::kAsideFrom) return;
     std::vector<ReviewModel::Entry> ticked;
     ticked.reserve(model_->includedCount());
     for (size_t i = 0; i < model_->queue().size(); ++i)
