@@ -186,8 +186,9 @@ class TreeRemover {
 
     std::optional<RemovalError> unlinkFile(int parentFd, const std::string& name, const EntryInfo& entry) {
         if (countOnly_) {
+            // What a removal for good would free, below: a link's own block counts like a file's.
             if (!S_ISREG(entry.mode) || entry.links == 1) {
-                if (S_ISREG(entry.mode)) report_.freedBytes += entry.allocated;
+                if (entry.links == 1) report_.freedBytes += entry.allocated;
             } else {
                 Linked& file = linked_[InodeKey{uint64_t(entry.dev), uint64_t(entry.ino)}];
                 file.links = entry.links;
