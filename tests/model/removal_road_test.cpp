@@ -74,8 +74,7 @@ int64_t allocated(const std::string& path) {
 int64_t allocatedInside(const std::string& folder) {
     int64_t total = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (entry.is_symlink() || !entry.is_directory())
-            total += allocated(entry.path().string());
+        if (entry.is_symlink() || !entry.is_directory()) total += allocated(entry.path().string());
     return total;
 }
 
