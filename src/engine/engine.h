@@ -6,6 +6,7 @@
 #include "engine/demo.h"
 #include "engine/dev_artifact.h"
 #include "engine/dir_node.h"
+#include "engine/entry_identity.h"
 #include "engine/disk_scanner.h"
 #include "engine/disk_usage.h"
 #include "engine/duplicate_engine.h"
