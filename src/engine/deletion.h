@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -11,10 +12,16 @@
 
 namespace nimbrel {
 
+// Names of hard-linked files, by file: how many of a file's names a removal has taken so far.
+using LinkedNames = std::unordered_map<InodeKey, uint64_t>;
+
 // What the entry at a path must still be when a removal reaches it.
 struct ReviewedEntry {
     std::optional<EntryIdentity> identity = std::nullopt;  // unset: taken as found
     bool notFolder = false;                                // reviewed as a file: a folder in its place stays
+    // The hard-linked files this removal took another name of: taking a name gives the file a new
+    // change time, which is then the removal's own doing.
+    const LinkedNames* namesTaken = nullptr;
 };
 
 // One concrete path to remove.

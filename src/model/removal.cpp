@@ -124,8 +124,10 @@ std::unordered_set<std::string> outermostPaths(const std::unordered_set<std::str
 
 std::vector<std::string> recheckedPaths(const RemovalResult& result) {
     std::unordered_set<std::string> failed;
+    // An entry changed since the scan was left untouched: what differs there went nowhere.
     for (const DeletionFailure& failure : result.failures)
-        failed.insert(DiskScanner::normalize(failure.path));
+        if (failure.reason != DeletionFailure::Reason::changedSinceScan)
+            failed.insert(DiskScanner::normalize(failure.path));
     for (const auto& [path, partial] : result.partlyRemoved)
         failed.insert(DiskScanner::normalize(path));
     std::unordered_set<std::string> outermost = outermostPaths(failed);

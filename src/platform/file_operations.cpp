@@ -55,17 +55,21 @@ std::optional<RemovalError> FileOperations::remove(const std::string& path, bool
 }
 
 std::optional<RemovalError> FileOperations::removeReviewed(const std::string& path, bool permanently,
-                                                           const ReviewedEntry& reviewed) {
+                                                           const ReviewedEntry& asReviewed) {
+    ReviewedEntry reviewed = asReviewed;
+    reviewed.namesTaken = &namesTaken_;
     counted_.reset();
     // A refused Trash move stays a failure: it never turns into a removal for good.
     if (!permanently) {
         int64_t leaving = 0;
         std::optional<RemovalError> error =
-            Trash::moveToTrash(path, anchors_, &leaving, pinned_, reviewed, &knownMounts_, &trashedNames_);
+            Trash::moveToTrash(path, anchors_, &leaving, pinned_, reviewed, &knownMounts_, &namesTaken_);
         counted_ = Counted{leaving, {}};
         return error;
     }
     FileRemover::Report report = FileRemover::removeForGood(path, anchors_, pinned_, reviewed, &knownMounts_);
+    for (const auto& [key, names] : report.linkedNamesGone)
+        namesTaken_[key] += names;
     counted_ = Counted{report.freedBytes, std::move(report.goneInside)};
     return std::move(report.error);
 }

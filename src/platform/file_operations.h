@@ -46,8 +46,9 @@ class FileOperations : public RemovalFileOps {
     std::vector<PinnedFolder> pinned_;
     std::unordered_set<uint64_t> knownMounts_;
     std::optional<Counted> counted_;
-    // Names of hard-linked files this removal moved to the Trash: the last one to go credits them.
-    FileRemover::LinkedNames trashedNames_;
+    // Names of hard-linked files this removal took: to the Trash the last one to go credits them,
+    // and the change time each taking gave a file is not a change since the scan.
+    LinkedNames namesTaken_;
 };
 
 }  // namespace nimbrel

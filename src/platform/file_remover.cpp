@@ -74,8 +74,7 @@ class TreeRemover {
 
     // What removing the whole item would give back: its files' allocated bytes, a hard-linked file
     // only when every one of its names lies inside the item. A part that cannot be read counts 0.
-    int64_t countLeaving(const std::string& name, const FileRemover::LinkedNames* takenBefore,
-                         FileRemover::LinkedNames* namesHere) {
+    int64_t countLeaving(const std::string& name, const LinkedNames* takenBefore, LinkedNames* namesHere) {
         run(name);
         int64_t bytes = report_.freedBytes;
         for (const auto& [key, file] : linked_) {
@@ -206,6 +205,8 @@ class TreeRemover {
             return removalErrorAt(errno, parentFd, name.c_str(), entryPath(name), FailedStep::unlink);
         }
         report_.freedBytes += freed;
+        if (S_ISREG(entry.mode) && entry.links > 1)
+            ++report_.linkedNamesGone[InodeKey{uint64_t(entry.dev), uint64_t(entry.ino)}];
         return std::nullopt;
     }
 

@@ -27,6 +27,8 @@ struct FileRemover {
         int64_t freedBytes = 0;
         // When the item stayed: the paths directly under it that went whole.
         std::vector<std::string> goneInside;
+        // Names of hard-linked files it unlinked.
+        LinkedNames linkedNamesGone;
     };
     // At most this many folders of one removal are open at a time.
     static constexpr size_t kOpenFolders = 16;
@@ -42,9 +44,6 @@ struct FileRemover {
                                 const std::vector<PinnedFolder>& pinned = {},
                                 const ReviewedEntry& reviewed = {},
                                 const std::unordered_set<uint64_t>* knownMounts = nullptr);
-
-    // Names of hard-linked files, by file: how many of a file's names a removal has taken so far.
-    using LinkedNames = std::unordered_map<InodeKey, uint64_t>;
 
     // What removing the entry `name` of the open folder `parentFd` would give back, walked the same
     // way and removing nothing: its files' allocated bytes, a hard-linked file only when all its

@@ -350,7 +350,7 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
                                                const std::vector<std::string>& anchors, int64_t* leavingBytes,
                                                const std::vector<PinnedFolder>& pinned,
                                                const ReviewedEntry& reviewed, const MountIds* knownMounts,
-                                               FileRemover::LinkedNames* takenNames) {
+                                               LinkedNames* takenNames) {
     if (leavingBytes) *leavingBytes = 0;
     TrashItem it;
     if (auto error = openItem(path, anchors, pinned, knownMounts, reviewed, it)) return error;
@@ -363,7 +363,7 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
         return error;
     if (!target.files || !target.info) return noTrash(path, "its Trash has no usable files and info folders");
     // What emptying the Trash will give back of it, counted as a removal for good would count it.
-    FileRemover::LinkedNames namesHere;
+    LinkedNames namesHere;
     const int64_t leaving =
         leavingBytes ? FileRemover::bytesLeaving(it.parentFd, it.name, path, takenNames, &namesHere) : 0;
     if (auto error = moveInto(path, it, target)) return error;

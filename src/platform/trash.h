@@ -31,7 +31,7 @@ struct Trash {
                                                    const std::vector<PinnedFolder>& pinned = {},
                                                    const ReviewedEntry& reviewed = {},
                                                    const std::unordered_set<uint64_t>* knownMounts = nullptr,
-                                                   FileRemover::LinkedNames* takenNames = nullptr);
+                                                   LinkedNames* takenNames = nullptr);
 
     // Where the Trash folder `trashFolder` really is, when a link on the way leads it to a folder
     // the guard keeps (the home, one of its main folders, a system folder): filling or emptying its

@@ -70,6 +70,7 @@ TEST(DeletionFailureTest, CauseFoundOnDiskBeatsTheCode) {
         {Cause::mountPoint, EXDEV, Reason::other},
         {Cause::noTrash, 0, Reason::other},
         {Cause::pathChanged, 0, Reason::other},
+        {Cause::changedSinceScan, 0, Reason::changedSinceScan},  // never "Couldn't be moved"
         {Cause::unknown, EACCES, Reason::noPermission},
     };
     for (const Case& c : cases) {
@@ -99,6 +100,8 @@ TEST(DeletionFailureTest, ReasonsHaveDistinctTextsWithoutPlaceholders) {
     }
     EXPECT_EQ(DeletionFailure::title(Reason::safetyGuard), "Kept by the safety guard");
     EXPECT_EQ(DeletionFailure::rawValue(Reason::protectedByMacOS), "protectedByMacOS");
+    EXPECT_EQ(DeletionFailure::title(Reason::changedSinceScan), "Changed since the scan");
+    EXPECT_FALSE(RemovalError::changed("/a", "x").allowsClearInside()) << "a changed folder is never emptied";
 }
 
 TEST(DeletionFailureTest, NotFoundIsRecognisedInBothShapes) {

@@ -9,10 +9,13 @@
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -151,6 +154,7 @@ struct Road {
             item.name = node->name;
             item.size = node->size;
             item.kind = CleanItem::Kind::folder;
+            item.identity = EntryIdentity::folder(*node);
             return item;
         }
         for (const FileItem& file : state->result()->files)
@@ -158,6 +162,7 @@ struct Road {
                 item.name = file.name;
                 item.size = file.size;
                 item.kind = CleanItem::Kind::file;
+                item.identity = EntryIdentity::scanned(file);
                 return item;
             }
         // The scan lists no links and enters no other volume; such a path still arrives as a
@@ -396,43 +401,202 @@ TEST_P(RemovalRoadTest, OnlyTheReviewedEntriesGo) {
     EXPECT_EQ(road.queued(), (std::unordered_set<std::string>{road.path("left-out.bin")}));
 }
 
-TEST_P(RemovalRoadTest, FolderSwappedForALinkAfterTheScanGoesAsALink) {
-    const std::string outside = base() + "/" + name("swap-target");
+// Drops to an unprivileged user for the whole process (all threads) and back.
+struct Unprivileged {
+    bool ok = false;
+    Unprivileged() { ok = setresgid(65534, 65534, 0) == 0 && setresuid(65534, 65534, 0) == 0; }
+    ~Unprivileged() {
+        [[maybe_unused]] int restoredUser = setresuid(0, 0, 0);
+        [[maybe_unused]] int restoredGroup = setresgid(0, 0, 0);
+    }
+};
+
+// What the scan saw is what goes. An entry changed since (another file renamed over it, rewritten
+// in place with its old modification time put back, a folder moved into its place, swapped for a
+// link, a folder or a file, given another name) stays whole, with a failure that says it changed,
+// and is credited nothing. A folder is judged as a folder: what changed inside it goes with it.
+// Changed after the tick and after the review opened; removed as root, and as an unprivileged user
+// for whom what took the entries' places is another user's (which it could otherwise remove).
+TEST_P(RemovalRoadTest, EntriesChangedSinceTheScanStay) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    const std::string outside = base() + "/" + name("changed-target");
     writeFile(outside + "/precious.txt", 5000);
-    Road road(name("swap"));
-    writeFile(road.path("cache/blob.bin"), 20000);
-    road.scan();
-    road.tick("cache");
-    std::filesystem::remove_all(road.path("cache"));
-    std::filesystem::create_directory_symlink(outside, road.path("cache"));
-    road.removeAll(permanently());
-    EXPECT_FALSE(onDisk(road.path("cache")));
-    EXPECT_TRUE(onDisk(outside + "/precious.txt"));
-    EXPECT_TRUE(road.failures().empty());
+    struct Change {
+        std::string entry;
+        std::function<void(Road&)> apply;
+    };
+    const auto replaceBy = [](Road& road, const std::string& entry, auto make) {
+        const std::string aside = road.path(entry + ".new");
+        make(aside);
+        ASSERT_EQ(::rename(aside.c_str(), road.path(entry).c_str()), 0) << entry;
+    };
+    const std::vector<Change> changes = {
+        {"renamed-over.bin",
+         [&](Road& r) {
+             replaceBy(r, "renamed-over.bin", [](const std::string& p) { writeFile(p, 300000); });
+         }},
+        {"rewritten.bin",
+         [](Road& r) {
+             const std::string p = r.path("rewritten.bin");
+             struct stat before {};
+             ASSERT_EQ(lstat(p.c_str(), &before), 0);
+             std::fstream(p, std::ios::in | std::ios::out | std::ios::binary) << std::string(5000, 'y');
+             const timespec times[2] = {before.st_atim, before.st_mtim};
+             ASSERT_EQ(utimensat(AT_FDCWD, p.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+         }},
+        {"build",
+         [](Road& r) {
+             std::filesystem::rename(r.path("build"), r.path("build-moved-away"));
+             writeFile(r.path("photos/holiday.jpg"), 40000);
+             std::filesystem::rename(r.path("photos"), r.path("build"));
+         }},
+        {"cache",
+         [&](Road& r) {
+             std::filesystem::remove_all(r.path("cache"));
+             std::filesystem::create_directory_symlink(outside, r.path("cache"));
+         }},
+        {"doc.txt",
+         [&](Road& r) {
+             std::filesystem::remove(r.path("doc.txt"));
+             std::filesystem::create_symlink(outside + "/precious.txt", r.path("doc.txt"));
+         }},
+        {"report.txt",
+         [](Road& r) {
+             std::filesystem::remove(r.path("report.txt"));
+             writeFile(r.path("report.txt/precious/a.bin"), 30000);
+         }},
+        {"old",
+         [](Road& r) {
+             std::filesystem::remove_all(r.path("old"));
+             writeFile(r.path("old"), 3000);
+         }},
+        {"linked.bin",
+         [](Road& r) { std::filesystem::create_hard_link(r.path("linked.bin"), r.path("second-name.bin")); }},
+    };
+    for (const bool asNobody : {false, true})
+        for (const bool afterReview : {false, true}) {
+            SCOPED_TRACE(std::string(asNobody ? "unprivileged" : "root") +
+                         (afterReview ? ", changed with the review open" : ", changed after the tick"));
+            Road road(name(std::string("changed-") + (asNobody ? "n" : "r") + (afterReview ? "v" : "t")));
+            for (const char* file :
+                 {"renamed-over.bin", "rewritten.bin", "doc.txt", "report.txt", "linked.bin"})
+                writeFile(road.path(file), 5000);
+            for (const char* folder : {"build/out.o", "cache/blob.bin", "old/inner.bin", "grows/a.bin"})
+                writeFile(road.path(folder), 9000);
+            if (asNobody) {
+                for (const auto& entry : std::filesystem::recursive_directory_iterator(road.root))
+                    ASSERT_EQ(lchown(entry.path().c_str(), 65534, 65534), 0);
+            }
+            road.scan();
+            for (const Change& change : changes)
+                road.tick(change.entry);
+            road.tick("grows");
+            // Later than the scan's reading by more than the clock's step: a change gets a new time.
+            std::this_thread::sleep_for(20ms);
+            const auto change = [&] {
+                for (const Change& c : changes)
+                    c.apply(road);
+                writeFile(road.path("grows/arrived-later.bin"), 7000);  // goes with its folder
+            };
+            if (!afterReview) change();
+            road.state->nimbrelise();
+            ASSERT_TRUE(road.state->isReviewing());
+            if (afterReview) change();
+            const int64_t grows = allocatedInside(road.path("grows"));
+            if (asNobody && !permanently())
+                for (const std::string& folder : {trashFiles(), base() + "/share/Trash/info"}) {
+                    std::filesystem::create_directories(folder);
+                    ASSERT_EQ(chown(folder.c_str(), 65534, 65534), 0);
+                    ASSERT_EQ(chown(std::filesystem::path(folder).parent_path().c_str(), 65534, 65534), 0);
+                }
+            {
+                std::optional<Unprivileged> nobody;
+                if (asNobody) {
+                    nobody.emplace();
+                    ASSERT_TRUE(nobody->ok);
+                }
+                road.state->nimbrelise(road.queued(), permanently());
+                road.finish();
+            }
+            EXPECT_FALSE(onDisk(road.path("grows")));
+            std::unordered_map<std::string, DeletionFailure> failed;
+            for (const DeletionFailure& failure : road.failures())
+                failed.emplace(failure.path, failure);
+            for (const Change& c : changes) {
+                const std::string p = road.path(c.entry);
+                EXPECT_TRUE(onDisk(p)) << c.entry;
+                ASSERT_TRUE(failed.count(p)) << c.entry;
+                EXPECT_EQ(failed[p].reason, Reason::changedSinceScan) << failed[p].detail;
+                EXPECT_NE(failed[p].detail.find("changed since the scan"), std::string::npos)
+                    << failed[p].detail;
+                EXPECT_FALSE(road.state->lastRemoval.count(p)) << c.entry;
+                EXPECT_TRUE(road.queued().count(p)) << c.entry << " stays ticked";
+            }
+            EXPECT_EQ(failed.size(), changes.size());
+            EXPECT_TRUE(onDisk(road.path("build/holiday.jpg")));
+            EXPECT_TRUE(onDisk(road.path("report.txt/precious/a.bin")));
+            EXPECT_TRUE(onDisk(outside + "/precious.txt"));
+            EXPECT_EQ(road.state->sessionFreed(), grows);
+            const std::vector<std::string> inTrash = trashed();
+            for (const Change& c : changes)
+                EXPECT_EQ(std::count(inTrash.begin(), inTrash.end(), c.entry), 0)
+                    << c.entry << " is in the Trash";
+        }
 }
 
-// A file reviewed as a file that became a folder after the scan: what the folder holds was never
-// reviewed, so it stays whole and the item is a failure; a reviewed folder that became a file is
-// only a smaller thing of the same name and goes.
-TEST_P(RemovalRoadTest, FileThatBecameAFolderAfterTheScanStays) {
-    std::filesystem::remove_all(base() + "/" + name("file-to-folder"));  // what a former run left
-    Road road(name("file-to-folder"));
-    writeFile(road.path("report.txt"), 5000);
-    writeFile(road.path("old/inner.bin"), 5000);
-    road.scan();
-    road.tick("report.txt");
-    road.tick("old");
-    std::filesystem::remove(road.path("report.txt"));
-    writeFile(road.path("report.txt/precious/a.bin"), 30000);
-    std::filesystem::remove_all(road.path("old"));
-    writeFile(road.path("old"), 3000);
-    road.removeAll(permanently());
-    EXPECT_TRUE(onDisk(road.path("report.txt/precious/a.bin")));
-    EXPECT_FALSE(onDisk(road.path("old")));
-    ASSERT_EQ(road.failures().size(), 1u);
-    EXPECT_EQ(road.failures()[0].path, road.path("report.txt"));
-    EXPECT_NE(road.failures()[0].detail.find("changed"), std::string::npos) << road.failures()[0].detail;
-    EXPECT_TRUE(road.inTree("report.txt")) << "what stayed stays in the tree";
+// A ticked junk location removes the targets the review listed when it opened, with what each was:
+// an installer downloaded while the review is open stays, one replaced meanwhile stays as changed,
+// and the review's figure for the location is what its listed targets weigh and what is credited.
+// Deep Clean is measured again when a scan finishes, so it shows the disk the scan read.
+TEST_P(RemovalRoadTest, AJunkLocationRemovesWhatTheReviewListed) {
+    const std::string downloads = HostLayout::current().home + "/Downloads";
+    const std::string cache = HostLayout::current().home + "/.cache";
+    for (const bool replaceOne : {false, true}) {
+        SCOPED_TRACE(replaceOne ? "one installer replaced with the review open" : "nothing else changes");
+        std::filesystem::remove_all(downloads);
+        std::filesystem::remove_all(cache);
+        writeFile(downloads + "/tool.deb", 32768);
+        writeFile(downloads + "/app.AppImage", 20000);
+        writeFile(downloads + "/notes.txt", 5000);
+        writeFile(cache + "/thumbs/a.png", 12000);
+        Road road(name(std::string("installers") + (replaceOne ? "-replaced" : "")));
+        road.state->cleanup().measure();
+        settle();
+        writeFile(cache + "/thumbs/b.png", 50000);
+        road.scan();
+        settle();
+        EXPECT_EQ(road.state->cleanup().measurements().at("caches").size, DiskScanner::usage(cache).size);
+
+        CleanItem junk;
+        junk.id = "junk:installers";
+        junk.name = "Installers in Downloads";
+        junk.size = 1;  // measured long ago
+        junk.kind = CleanItem::Kind::junk;
+        junk.source = CleanItem::Source::deepClean;
+        road.state->toggleSelection(junk);
+        road.state->nimbrelise();
+        settle();
+        const int64_t tool = allocated(downloads + "/tool.deb"), app = allocated(downloads + "/app.AppImage");
+        ASSERT_EQ(road.state->queue().items().front().size, tool + app) << "the review shows what it listed";
+        writeFile(downloads + "/later.deb", 86016);
+        if (replaceOne) {
+            writeFile(downloads + "/new.AppImage", 20000);
+            std::filesystem::rename(downloads + "/new.AppImage", downloads + "/app.AppImage");
+        }
+        road.state->nimbrelise(road.queued(), permanently());
+        road.finish();
+        EXPECT_FALSE(onDisk(downloads + "/tool.deb"));
+        EXPECT_TRUE(onDisk(downloads + "/later.deb"));
+        EXPECT_TRUE(onDisk(downloads + "/notes.txt"));
+        EXPECT_EQ(onDisk(downloads + "/app.AppImage"), replaceOne);
+        EXPECT_EQ(road.state->sessionFreed(), replaceOne ? tool : tool + app);
+        ASSERT_EQ(road.failures().size(), replaceOne ? 1u : 0u);
+        if (replaceOne) {
+            EXPECT_EQ(road.failures()[0].reason, Reason::changedSinceScan);
+        }
+    }
+    std::filesystem::remove_all(downloads);
+    std::filesystem::remove_all(cache);
 }
 
 // A junk location behind a link (~/.cache kept on another disk) goes through the link only while
@@ -576,25 +740,44 @@ TEST_P(RemovalRoadTest, WhatAMountMadeSinceTheScanShowsIsLeftAlone) {
     EXPECT_TRUE(road.inTree("inner/report.bin"));
 }
 
-TEST_P(RemovalRoadTest, AHardLinkedFileFreesNothing) {
-    // The other name lies outside the scanned tree: removing this one leaves the bytes on disk.
-    const std::string outside = base() + "/" + name("other-name.bin");
-    Road road(name("hardlink"));
-    writeFile(outside, 40000);
-    std::filesystem::create_hard_link(outside, road.path("shared.bin"));
-    writeFile(road.path("own.bin"), 8000);
-    road.scan();
-    road.tick("shared.bin");
-    road.tick("own.bin");
-    ASSERT_GT(road.item("shared.bin")->size, 0);
-    const int64_t own = allocated(road.path("own.bin"));
-    road.removeAll(permanently());
-    EXPECT_TRUE(road.failures().empty());
-    EXPECT_FALSE(onDisk(road.path("shared.bin")));
-    EXPECT_TRUE(onDisk(outside));
-    EXPECT_EQ(road.state->lastRemoval.at(road.path("shared.bin")), 0);
-    EXPECT_EQ(road.state->sessionFreed(), own);
-    EXPECT_FALSE(road.inTree("shared.bin"));
+// A hard-linked file gives its bytes back with its last name only, to the Trash as for good: a name
+// whose other name stays outside frees nothing; both names ticked, as two files or inside two
+// ticked folders, free the file once, whichever goes first.
+TEST_P(RemovalRoadTest, AHardLinkedFileFreesItsBytesWithItsLastName) {
+    struct Case {
+        const char* label;
+        std::vector<std::string> ticks;
+        bool otherNameOutside;
+    };
+    const std::vector<Case> cases = {
+        {"other name outside", {"a/shared.bin", "a/own.bin"}, true},
+        {"both names ticked", {"a/shared.bin", "b/twin.bin", "a/own.bin"}, false},
+        {"both names in ticked folders", {"a", "b"}, false},
+        {"the second name first", {"b/twin.bin", "a/shared.bin", "a/own.bin"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string outside = base() + "/" + name(std::string("other-name-") + c.label);
+        Road road(name(std::string("hardlink-") + c.label));
+        writeFile(road.path("a/shared.bin"), 40000);
+        std::filesystem::create_directories(road.path("b"));
+        std::filesystem::create_hard_link(road.path("a/shared.bin"),
+                                          c.otherNameOutside ? outside : road.path("b/twin.bin"));
+        writeFile(road.path("a/own.bin"), 8000);
+        if (c.otherNameOutside) writeFile(road.path("b/other.bin"), 100);
+        road.scan();
+        for (const std::string& tick : c.ticks)
+            road.tick(tick);
+        const int64_t file = allocated(road.path("a/shared.bin")), own = allocated(road.path("a/own.bin"));
+        road.removeAll(permanently());
+        for (const DeletionFailure& failure : road.failures())
+            ADD_FAILURE() << failure.path << ": " << failure.detail;
+        EXPECT_FALSE(onDisk(road.path("a/shared.bin")));
+        EXPECT_EQ(onDisk(outside), c.otherNameOutside);
+        EXPECT_EQ(road.state->sessionFreed(), own + (c.otherNameOutside ? 0 : file));
+        EXPECT_FALSE(road.inTree("a/shared.bin"));
+        std::filesystem::remove(outside);
+    }
 }
 
 TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
@@ -738,16 +921,6 @@ TEST_P(RemovalRoadTest, DemoTouchesNothing) {
     EXPECT_EQ(road.state->sessionFreed(), 0);
     EXPECT_TRUE(road.failures().empty());
 }
-
-// Drops to an unprivileged user for the whole process (all threads) and back.
-struct Unprivileged {
-    bool ok = false;
-    Unprivileged() { ok = setresgid(65534, 65534, 0) == 0 && setresuid(65534, 65534, 0) == 0; }
-    ~Unprivileged() {
-        [[maybe_unused]] int restoredUser = setresuid(0, 0, 0);
-        [[maybe_unused]] int restoredGroup = setresgid(0, 0, 0);
-    }
-};
 
 TEST_P(RemovalRoadTest, RefusedRemovalIsReportedAndNeverCounted) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 
@@ -40,6 +41,40 @@ TEST(FileOperationsTest, LinkToAFolderIsRemovedAsALinkBothWays) {
 
 // A folder on the way replaced by a link after the review: neither mode acts, nor does the
 // clear-inside step list or empty the link's target.
+// Each entry is judged when the removal reaches it: one replaced (another file renamed over it)
+// while an earlier item of the same removal was going stays, with nothing credited, in both modes.
+TEST(FileOperationsTest, AnEntryReplacedDuringTheRemovalStays) {
+    struct SwapAfterFirst : FileOperations {
+        std::function<void()> swap;
+        std::optional<RemovalError> removeReviewed(const std::string& path, bool permanently,
+                                                   const ReviewedEntry& reviewed) override {
+            auto error = FileOperations::removeReviewed(path, permanently, reviewed);
+            if (swap) std::exchange(swap, nullptr)();
+            return error;
+        }
+    };
+    for (bool permanently : {false, true}) {
+        SCOPED_TRACE(permanently ? "for good" : "to the Trash");
+        TempTree tree;
+        const std::string first = tree.file("sel/first.bin", 8192),
+                          second = tree.file("sel/second.bin", 8192);
+        auto seen = [](const std::string& path) { return EntryIdentity::read(path); };
+        SwapAfterFirst ops;
+        const std::string incoming = tree.file("sel/incoming.bin", 300000);
+        ops.swap = [&] { ASSERT_EQ(::rename(incoming.c_str(), second.c_str()), 0); };
+        auto result =
+            RemovalWorker(ops, permanently)
+                .run({{first, 8192, false, true, seen(first)}, {second, 8192, false, true, seen(second)}});
+        EXPECT_FALSE(exists(first));
+        ASSERT_TRUE(exists(second));
+        EXPECT_EQ(EntryIdentity::read(second)->size, 300000);
+        ASSERT_EQ(result.failures.size(), 1u);
+        EXPECT_EQ(result.failures[0].path, second);
+        EXPECT_EQ(result.failures[0].reason, DeletionFailure::Reason::changedSinceScan);
+        EXPECT_FALSE(result.freed.count(second));
+    }
+}
+
 TEST(FileOperationsTest, SwappedParentIsOneFailureInBothModes) {
     for (bool permanently : {false, true}) {
         SCOPED_TRACE(permanently ? "for good" : "to the Trash");
