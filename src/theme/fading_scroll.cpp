@@ -9,8 +9,8 @@
 
 #include "theme/palette.h"
 #include "theme/press_button.h"
-#include "theme/symbols.h"
 #include "theme/scroll_bars.h"
+#include "theme/symbols.h"
 
 namespace nimbrel {
 
