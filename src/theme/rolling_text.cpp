@@ -73,7 +73,9 @@ void RollingText::paint(QPainter& p, QPointF origin, const QFont& font, const QB
     const double cell = FixedDigits::cell(font);
     const Slots width(font);
     // A glyph sits centred in its slot less the tracking, which is the room after it.
-    const auto left = [&](QChar c, double slot) { return (slot - width.tracking - fm.horizontalAdvance(c)) / 2; };
+    const auto left = [&](QChar c, double slot) {
+        return (slot - width.tracking - fm.horizontalAdvance(c)) / 2;
+    };
     auto draw = [&](QChar c, double x, double slot, double dy, double opacity) {
         if (c.isNull() || opacity <= 0.001) return;
         QPainterPath path;
