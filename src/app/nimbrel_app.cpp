@@ -8,6 +8,7 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/quit_guard.h"
+#include "platform/file_manager.h"
 #include "theme/appearance.h"
 #include "theme/palette.h"
 #include "theme/symbols.h"
@@ -22,6 +23,8 @@ NimbrelApp::NimbrelApp() {
     // The state reads the stored recents when it is made: the defaults must be registered first.
     Prefs::registerDefaults();
     state_ = std::make_unique<AppState>();
+    FileActions::setRevealFailedHandler(
+        [state = state_.get()](const std::string& path) { state->revealFailed(path); });
     commands_ = std::make_unique<NimbrelCommands>(
         *state_, NimbrelCommands::Hooks{[this] { openSettings(); }, [this] { closeActiveWindow(); },
                                         [this] { quit(); }});
