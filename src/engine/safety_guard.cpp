@@ -63,7 +63,7 @@ std::string hostLocalized(const HostLayout& layout, const char* macText, const c
 }
 
 bool SafetyGuard::isProtected(const std::string& path) {
-    return isProtected(path, HostLayout::current());
+    return isProtected(path, HostLayout::judging());
 }
 
 bool SafetyGuard::isProtected(const std::string& path, const HostLayout& layout) {
@@ -98,7 +98,7 @@ std::string SafetyGuard::reasonOnDisk(const std::string& path) {
 }
 
 std::string SafetyGuard::reason(const std::string& path) {
-    return reason(path, HostLayout::current());
+    return reason(path, HostLayout::judging());
 }
 
 std::string SafetyGuard::reason(const std::string& path, const HostLayout& layout) {
@@ -127,7 +127,7 @@ std::string SafetyGuard::reason(const std::string& path, const HostLayout& layou
 }
 
 const std::unordered_set<std::string>& SafetyGuard::contentsOnly() {
-    return HostLayout::current().contentsOnly;
+    return HostLayout::judging().contentsOnly;
 }
 
 // --- on disk -------------------------------------------------------------------------------------
