@@ -9,6 +9,7 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/quit_guard.h"
+#include "platform/file_manager.h"
 #include "theme/appearance.h"
 #include "theme/logo.h"
 #include "theme/palette.h"
@@ -24,6 +25,8 @@ NimbrelApp::NimbrelApp() {
     // The state reads the stored recents when it is made: the defaults must be registered first.
     Prefs::registerDefaults();
     state_ = std::make_unique<AppState>();
+    FileActions::setRevealFailedHandler(
+        [state = state_.get()](const std::string& path) { state->revealFailed(path); });
     commands_ = std::make_unique<NimbrelCommands>(
         *state_, NimbrelCommands::Hooks{[this] { openSettings(); }, [this] { closeActiveWindow(); },
                                         [this] { quit(); }});

@@ -129,7 +129,8 @@ std::string DeletionFailure::title(Reason reason) {
         case Reason::protectedByMacOS:
             return hostText("Protected by macOS", "Protected by %1");
         case Reason::noPermission:
-            return localized("Not yours to remove");
+            // Here the item may be the user's own, held in a folder that is not.
+            return hostText("Not yours to remove", "No permission to remove");
         case Reason::inUse:
             return localized("In use");
         case Reason::changedSinceScan:
@@ -151,16 +152,16 @@ std::string DeletionFailure::explanation(Reason reason) {
                 "macOS blocks apps from changing these (System Integrity Protection or privacy "
                 "protection for another app's data). Full Disk Access unlocks some of them; the rest "
                 "only macOS itself can remove.",
-                "%1 blocks apps from changing these (they are marked immutable or append-only, or "
-                "sit in a shared folder that only their owner may change). Only an administrator "
-                "can remove them.");
+                "%1 blocks changes to these: they are marked immutable or append-only, or a rule "
+                "of the system forbids removing them. Only an administrator can lift that.");
         case Reason::noPermission:
             return hostText(
                 "These belong to another user or to the system. Remove them in Finder (it will ask "
                 "for your password) if you're sure.",
-                // A file manager here does not ask for a password: it refuses.
-                "These belong to another user or to the system. Only their owner or an "
-                "administrator can remove them.");
+                // A file manager here does not ask for a password: it refuses. The item may be the
+                // user's own in a folder that is not; each item's message says whose is what.
+                "These, or the folders they are in, belong to another user or to the system and "
+                "don't let you change them. Only that owner or an administrator can remove them.");
         case Reason::inUse:
             return localized("An app is using these right now. Quit it and nimbrelise again.");
         case Reason::changedSinceScan:

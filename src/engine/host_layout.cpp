@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "engine/demo.h"
+
 namespace nimbrel {
 
 namespace {
@@ -266,6 +268,23 @@ const HostLayout& HostLayout::current() {
 #endif
     }();
     return layout;
+}
+
+}  // namespace nimbrel
+
+namespace nimbrel {
+
+const HostLayout& HostLayout::judging() {
+    if (!Demo::isOn()) return current();
+    static const HostLayout demo = [] {
+        HostLayout l = macOS(Demo::home);
+        const HostLayout& host = current();
+        l.host = host.host;
+        l.systemName = host.systemName;
+        l.fileManagerName = host.fileManagerName;
+        return l;
+    }();
+    return demo;
 }
 
 }  // namespace nimbrel

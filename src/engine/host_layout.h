@@ -85,6 +85,9 @@ struct HostLayout {
 
     // The layout of this machine, built once from the home folder the system reports.
     static const HostLayout& current();
+    // The layout items are judged by (the safety guard, the risk catalogue): this machine's, except
+    // in demo mode, whose sample is a Mac home and is judged by the Mac tables, in the host's words.
+    static const HostLayout& judging();
 
   private:
     // The length of the Trash folder that holds or is `normalized`; npos outside every Trash.

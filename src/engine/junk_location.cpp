@@ -114,13 +114,9 @@ std::vector<JunkLocation> JunkLocation::all(const HostLayout& layout) {
                  {h + "/.npm/_cacache", hostFolder(layout, h + "/Library/pnpm/store"),
                   h + "/.yarn/berry/cache", h + "/.gradle/caches", h + "/.cargo/registry/cache"},
                  R::safe, K::item),
-        location(
-            "installers", "Installers in Downloads",
-            mac ? "Disk images and installer packages (.dmg, .pkg, .iso, .xip) left over after installing "
-                  "apps."
-                : "Disk images and installer packages (.deb, .rpm, .AppImage, .flatpakref, .iso) left over "
-                  "after installing apps.",
-            "arrow.down.circle", {h + "/Downloads"}, R::caution, K::matching),
+        location("installers", "Installers in Downloads",
+                 "Disk images and installer packages (%1) left over after installing apps.",
+                 "arrow.down.circle", {h + "/Downloads"}, R::caution, K::matching),
         location(
             "backups", "iPhone & iPad Backups",
             "Local device backups made by Finder. Remove only if you back up to iCloud or no longer need "
@@ -129,9 +125,11 @@ std::vector<JunkLocation> JunkLocation::all(const HostLayout& layout) {
             R::caution, K::contents),
     };
     out[0].skipPrefixes = {"com.apple."};
-    out[7].extensions = {"dmg", "pkg", "mpkg", "iso", "xip"};
-    // The host's own package and app-image files are installers too (matched case-insensitively).
-    if (!mac) out[7].extensions.insert({"deb", "rpm", "appimage", "flatpakref"});
+    // The installers are those the risk catalogue calls installers (matched case-insensitively).
+    out[7].extensions = RiskCatalog::installerExtensions(layout);
+    std::string& detail = out[7].detail;
+    if (const size_t at = detail.find("%1"); at != std::string::npos)
+        detail.replace(at, 2, RiskCatalog::installerKinds(layout));
     return out;
 }
 

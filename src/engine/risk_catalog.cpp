@@ -56,8 +56,11 @@ const std::unordered_set<std::string_view>& secretNames() {
     return table;
 }
 
-bool isInstallerExtension(std::string_view ext) {
-    return ext == "dmg" || ext == "pkg" || ext == "mpkg" || ext == "iso" || ext == "xip";
+// The installer kinds texts name, as the user spells them; mpkg is the pkg kind and goes unnamed.
+const std::vector<std::string_view>& namedInstallerKinds(const HostLayout& layout) {
+    static const std::vector<std::string_view> mac = {"dmg", "pkg", "iso", "xip"};
+    static const std::vector<std::string_view> linux = {"deb", "rpm", "AppImage", "flatpakref", "iso"};
+    return layout.isMac() ? mac : linux;
 }
 
 // A "key" item counts only as a small file: Keynote documents share the extension and are folders or
@@ -155,7 +158,7 @@ std::optional<Risk::Level> Risk::levelFromRaw(int raw) {
 
 Risk RiskCatalog::assess(const std::string& path, bool isDirectory, bool isBuildOutput,
                          std::optional<int64_t> size) {
-    return assess(path, isDirectory, isBuildOutput, size, HostLayout::current());
+    return assess(path, isDirectory, isBuildOutput, size, HostLayout::judging());
 }
 
 Risk RiskCatalog::assess(const std::string& path, bool isDirectory, bool isBuildOutput,
@@ -195,7 +198,7 @@ Risk RiskCatalog::assess(const std::string& path, bool isDirectory, bool isBuild
         return risk(L::danger, "Docker disk", "All Docker images, containers and volumes");
     if (isDirectory && isGitRepository(p))
         return risk(L::danger, "Git repository", "Any uncommitted or unpushed work in it would be lost");
-    if (startsWith(p, home + "/Downloads/") && isInstallerExtension(ext))
+    if (startsWith(p, home + "/Downloads/") && installerExtensions(layout).count(std::string(ext)))
         return risk(L::caution, "Installer",
                     "Usually not needed after installing, unless it's your only copy");
     return Risk{};
@@ -204,6 +207,34 @@ Risk RiskCatalog::assess(const std::string& path, bool isDirectory, bool isBuild
 std::vector<RiskSummaryRow> RiskCatalog::summary() {
     return summary(HostLayout::current());
 }
+
+const std::unordered_set<std::string>& RiskCatalog::installerExtensions(const HostLayout& layout) {
+    static const std::unordered_set<std::string> mac = {"dmg", "pkg", "mpkg", "iso", "xip"};
+    static const std::unordered_set<std::string> linux = [] {
+        std::unordered_set<std::string> kinds = mac;
+        kinds.insert({"deb", "rpm", "appimage", "flatpakref"});
+        return kinds;
+    }();
+    return layout.isMac() ? mac : linux;
+}
+
+std::string RiskCatalog::installerKinds(const HostLayout& layout, const char* separator) {
+    std::string text;
+    for (std::string_view kind : namedInstallerKinds(layout))
+        text += (text.empty() ? "." : separator + std::string(".")) + std::string(kind);
+    return text;
+}
+
+namespace {
+
+std::string installersItem(const HostLayout& layout) {
+    std::string text = localized("Installers in Downloads (%1)");
+    if (const size_t at = text.find("%1"); at != std::string::npos)
+        text.replace(at, 2, RiskCatalog::installerKinds(layout));
+    return text;
+}
+
+}  // namespace
 
 std::vector<RiskSummaryRow> RiskCatalog::summary(const HostLayout& layout) {
     using L = Risk::Level;
@@ -218,8 +249,7 @@ std::vector<RiskSummaryRow> RiskCatalog::summary(const HostLayout& layout) {
                  localized(
                      "Project build output: node_modules, .build, target, build, Pods, .next, virtualenvs"),
                  localized("Package-manager caches: npm, pnpm, Yarn, Gradle, Cargo")}),
-            row(L::caution, "Look first",
-                {localized("Installers in Downloads (.deb, .rpm, .AppImage, .flatpakref, .iso)")}),
+            row(L::caution, "Look first", {installersItem(layout)}),
             row(L::danger, "Holds data that can't be rebuilt: asks you to confirm",
                 {localized("App data and settings: ~/.local/share, ~/.config"),
                  localized("Photo and music libraries"), localized("Virtual machines and Docker data"),
@@ -242,8 +272,7 @@ std::vector<RiskSummaryRow> RiskCatalog::summary(const HostLayout& layout) {
         row(L::caution, "Look first",
             {localized("Apple's own caches (com.apple.*), left out of bulk cleaning"),
              localized("Xcode Archives, which hold dSYMs for crash reports"),
-             localized("Device Support files, re-copied on connect"),
-             localized("Installers in Downloads (.dmg, .pkg, .iso, .xip)")}),
+             localized("Device Support files, re-copied on connect"), installersItem(layout)}),
         row(L::danger, "Holds data that can't be rebuilt: asks you to confirm",
             {localized("App data: Application Support, Containers, Group Containers, Preferences"),
              localized("Mail and Messages"),

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/host_layout.h"
@@ -34,7 +35,7 @@ struct RiskSummaryRow {
 
 // Judges the risk of removing any path from the path and what the caller knows of it. Pure apart
 // from a probe for git repositories cached per scan and, for "key" files of unknown size, one size lookup.
-// Every form without a layout judges against HostLayout::current(). Callable from any thread.
+// Every form without a layout judges against HostLayout::judging(). Callable from any thread.
 struct RiskCatalog {
     // `size` is the item's size when the caller has it; the catalogue reads it only when a rule
     // needs it.
@@ -46,6 +47,13 @@ struct RiskCatalog {
     // The legend, four rows from safe to locked (none for normal), in the current language.
     static std::vector<RiskSummaryRow> summary();
     static std::vector<RiskSummaryRow> summary(const HostLayout& layout);
+
+    // The installer kinds of the Downloads rule, lower-cased extensions: the macOS kinds everywhere,
+    // and on Linux the host's packages and app images too. The legend, the verdict and Deep Clean's
+    // installers location all read this one list.
+    static const std::unordered_set<std::string>& installerExtensions(const HostLayout& layout);
+    // The kinds as texts name them (".deb, .rpm, .AppImage, .flatpakref, .iso" on Linux).
+    static std::string installerKinds(const HostLayout& layout, const char* separator = ", ");
 
     // The item's own size attribute (a link's own size); 0 when it cannot be read.
     static int64_t fileSize(const std::string& path);

@@ -65,7 +65,7 @@ std::string hostLocalized(const HostLayout& layout, const char* macText, const c
 }
 
 bool SafetyGuard::isProtected(const std::string& path) {
-    return isProtected(path, HostLayout::current());
+    return isProtected(path, HostLayout::judging());
 }
 
 bool SafetyGuard::isProtected(const std::string& path, const HostLayout& layout) {
@@ -100,7 +100,7 @@ std::string SafetyGuard::reasonOnDisk(const std::string& path) {
 }
 
 std::string SafetyGuard::reason(const std::string& path) {
-    return reason(path, HostLayout::current());
+    return reason(path, HostLayout::judging());
 }
 
 std::string SafetyGuard::reason(const std::string& path, const HostLayout& layout) {
@@ -129,7 +129,7 @@ std::string SafetyGuard::reason(const std::string& path, const HostLayout& layou
 }
 
 const std::unordered_set<std::string>& SafetyGuard::contentsOnly() {
-    return HostLayout::current().contentsOnly;
+    return HostLayout::judging().contentsOnly;
 }
 
 // --- on disk -------------------------------------------------------------------------------------

@@ -14,7 +14,7 @@ namespace nimbrel {
 
 // The last word on what may never be removed, whatever the user ticks: system folders, the home
 // folder and its main folders, key stores and volume mount points. Every form without a layout
-// judges against HostLayout::current(); the layout forms let tests check either host.
+// judges against HostLayout::judging(); the layout forms let tests check either host.
 struct SafetyGuard {
     // True when the path may never be removed. Any spelling that normalizePath accepts is judged
     // after normalising it.

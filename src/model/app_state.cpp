@@ -308,7 +308,7 @@ void AppState::refreshVolumes() {
 }
 
 void AppState::scan(const std::string& target) {
-    if (isScanning_) cancelScan();
+    if (isScanning_) stopScan();
     const std::string path = normalizePath(target, services_.home());
     const ScanOptions options = services_.scanOptions();
     auto token = std::make_shared<CancelToken>();
@@ -351,6 +351,7 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
                 tr("Couldn't scan %1.").arg(QString::fromUtf8(PathRules::tildeForm(path, services_.home()))));
             // A target that cannot be scanned is no recent target: offering it again would only fail again.
             removeRecent(path);
+            followShownResult();
         }
     } else {
         nextFileID = result->lastID;
@@ -369,9 +370,20 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
 }
 
 void AppState::cancelScan() {
+    stopScan();
+    followShownResult();
+}
+
+void AppState::stopScan() {
     if (scanToken) scanToken->cancel();
     scanToken.reset();
     setIsScanning(false);
+}
+
+void AppState::followShownResult() {
+    // Rescan means the result on screen: a scan that stopped or failed left the one before it shown,
+    // so the target goes back to that one. With nothing shown, Rescan starts the stopped one again.
+    if (result_ && result_->root) setScanTarget(result_->root->name);
 }
 
 void AppState::chooseFolderAndScan() {
@@ -404,6 +416,15 @@ void AppState::toggleSelection(const CleanItem& item) {
     } else {
         queue().add(item);
     }
+}
+
+void AppState::revealFailed(const std::string& path) {
+    const std::string parent = PathRules::parent(path);
+    setToast(Toast(
+        tr("No file manager could show “%1”. It is in %2")
+            .arg(QString::fromUtf8(std::string(PathRules::lastComponent(path))),
+                 QString::fromUtf8(PathRules::tildeForm(parent.empty() ? "/" : parent, services_.home()))),
+        QStringLiteral("info.circle.fill")));
 }
 
 void AppState::deselectInside(const std::string& path) {

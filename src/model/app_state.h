@@ -92,6 +92,9 @@ class AppState : public QObject {
     // Observed properties.
     std::optional<SidebarItem> section() const { return section_; }
     void setSection(std::optional<SidebarItem> section);
+    // The clock the state and the views tell time by (a manual one in tests).
+    Clock& clock() const { return *services_.clock; }
+
     const std::optional<std::string>& scanTarget() const { return scanTarget_; }
     void setScanTarget(std::optional<std::string> target);
     bool isScanning() const { return isScanning_; }
@@ -197,6 +200,8 @@ class AppState : public QObject {
     void emptyTrash();
     void removeUnavailableSimulators();
     void copyPaths(const std::vector<std::string>& paths);
+    // Tells the user that no file manager could show `path`.
+    void revealFailed(const std::string& path);
 
   signals:
     void sectionChanged();
@@ -257,6 +262,8 @@ class AppState : public QObject {
     // Runs `fn` once no worker reads the result: at once, or a little later on the main thread.
     void whenResultUnread(std::function<void()> fn);
 
+    void stopScan();
+    void followShownResult();
     void addRecent(const std::string& path);
     void removeRecent(const std::string& path);
     void finishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,

@@ -137,7 +137,7 @@ void DuplicatesModel::run(const std::vector<FileItem>& files, int64_t minSize) {
     for (const FileItem& f : files) {
         if (isCandidate(f, minSize)) kept->push_back(f);
     }
-    start([kept] {
+    start(minSize, [kept] {
         Candidates candidates;
         candidates.items.reserve(kept->size());
         for (const FileItem& f : *kept)
@@ -151,6 +151,7 @@ void DuplicatesModel::run(std::shared_ptr<const ScanResult> result, int64_t minS
     auto hold = std::make_shared<Hold>();
     hold->result = result.get();
     start(
+        minSize,
         [result, minSize, readers = readers_] {
             Candidates candidates;
             if (!result) return candidates;
@@ -192,7 +193,7 @@ void DuplicatesModel::keepForSearches(const ScanResult& result, std::vector<std:
     Background::dispose(std::move(kept));
 }
 
-void DuplicatesModel::start(std::function<Candidates()> gather, std::shared_ptr<Hold> hold) {
+void DuplicatesModel::start(int64_t minSize, std::function<Candidates()> gather, std::shared_ptr<Hold> hold) {
     cancel();
     auto token = std::make_shared<CancelToken>();
     token_ = token;
@@ -234,8 +235,9 @@ void DuplicatesModel::start(std::function<Candidates()> gather, std::shared_ptr<
             hold.reset();
             return found;
         },
-        [this, token](std::optional<std::vector<DuplicateGroup>> found) {
+        [this, token, minSize](std::optional<std::vector<DuplicateGroup>> found) {
             if (token->isCancelled() || !found) return;
+            searchedMinSize_ = minSize;
             // A removal that ended while the search ran took files the search still names.
             std::unordered_set<std::string> gone;
             gone.swap(removedDuringRun_);

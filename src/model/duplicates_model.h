@@ -41,6 +41,9 @@ class DuplicatesModel : public QObject {
     const std::unordered_set<int64_t>& marked() const { return marked_; }
     void setMarked(std::unordered_set<int64_t> marked);
     bool hasRun() const { return hasRun_; }
+    // The smallest size the search whose sets are shown considered (a later search that was stopped
+    // leaves it); 0 before any search ended.
+    int64_t searchedMinSize() const { return searchedMinSize_; }
 
     // Starts a search over the files that are not packages, take at least `minSize` bytes and are
     // not empty; a running search is stopped first. The previous groups stay until replaced.
@@ -137,7 +140,7 @@ class DuplicatesModel : public QObject {
         std::vector<std::shared_ptr<Hold>> kept;  // what prunings of the result handed over
     };
     // Starts a search over what `gather` returns on the worker.
-    void start(std::function<Candidates()> gather, std::shared_ptr<Hold> hold = nullptr);
+    void start(int64_t minSize, std::function<Candidates()> gather, std::shared_ptr<Hold> hold = nullptr);
 
     QThreadPool* pool_;
     Search search_;
@@ -154,6 +157,7 @@ class DuplicatesModel : public QObject {
     QString status_;
     std::unordered_set<int64_t> marked_;
     bool hasRun_ = false;
+    int64_t searchedMinSize_ = 0;
     std::shared_ptr<CancelToken> token_;
     // Paths removed while the current search runs: its result still names them.
     std::unordered_set<std::string> removedDuringRun_;

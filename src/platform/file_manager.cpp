@@ -14,9 +14,17 @@ namespace nimbrel {
 
 namespace {
 
+std::function<void(const std::string&)>& revealFailed() {
+    static std::function<void(const std::string&)> handler;
+    return handler;
+}
+
 void openParentFolder(const std::string& path) {
     const std::string parent = PathRules::parent(path);
-    QDesktopServices::openUrl(QUrl(FileActions::fileUri(parent.empty() ? "/" : parent)));
+    // False when the desktop has nothing that opens a folder: say so instead of doing nothing.
+    if (!QDesktopServices::openUrl(QUrl(FileActions::fileUri(parent.empty() ? "/" : parent))) &&
+        revealFailed())
+        revealFailed()(path);
 }
 
 }  // namespace
@@ -47,6 +55,10 @@ void FileActions::reveal(const std::vector<std::string>& paths) {
         if (watcher->isError()) openParentFolder(first);
         watcher->deleteLater();
     });
+}
+
+void FileActions::setRevealFailedHandler(std::function<void(const std::string& path)> handler) {
+    revealFailed() = std::move(handler);
 }
 
 void FileActions::openFullDiskAccessSettings() {

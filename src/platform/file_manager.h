@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,14 @@ namespace nimbrel {
 namespace FileActions {
 
 // Selects the given absolute paths in the desktop's file manager and brings it forward; where no
-// file manager answers on the session bus, opens the first path's parent folder instead. Nothing
-// happens for an empty list.
+// file manager answers on the session bus, opens the first path's parent folder instead. When
+// nothing can open it either, the handler below hears of the first path. Nothing happens for an
+// empty list.
 void reveal(const std::vector<std::string>& paths);
+
+// Told, on the main thread, of a path no file manager could show, so the user learns why nothing
+// opened. Set once by the application; none by default.
+void setRevealFailedHandler(std::function<void(const std::string& path)> handler);
 
 // Opens the system settings pane where Full Disk Access is granted. The permission exists on macOS
 // only; elsewhere this does nothing.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>
@@ -90,6 +91,17 @@ bool isImmutableAt(int dirFd, const char* name) {
     int flags = 0;
     if (ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) != 0) return false;
     return flags & (FS_IMMUTABLE_FL | FS_APPEND_FL);
+}
+
+// Who owns an entry, as the user knows them: "the system (root)", or a user by name.
+std::string ownerName(uid_t uid) {
+    if (uid == 0) return "the system (root)";
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    std::vector<char> buffer(4096);
+    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        return "another user (" + std::string(found->pw_name) + ")";
+    return "another user (" + std::to_string(uid) + ")";
 }
 
 std::string unescapeMountField(const std::string& field) {
@@ -197,7 +209,9 @@ RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::st
         if (statEntry(dirFd, "", folder) == 0 && (folder.mode & S_ISVTX) && folder.uid != me &&
             statEntry(dirFd, name, entry) == 0 && entry.uid != me) {
             error.cause = RemovalError::Cause::notYours;
-            error.description = path + ": " + std::strerror(code) + " (another user's, in a shared folder)";
+            error.description = path + ": " + std::strerror(code) + " (it belongs to " +
+                                ownerName(entry.uid) +
+                                ", in a shared folder where only its owner may take it out)";
         }
         return error;
     }
@@ -213,8 +227,29 @@ RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::st
     // needs its own rights too.
     if (folderLocked || (step != FailedStep::unlink && entryLocked)) {
         error.cause = RemovalError::Cause::ownFolderLocked;
+        const bool unreadable = !folderLocked && step == FailedStep::open;
         error.description = path + ": " + std::strerror(code) +
-                            " (a folder of yours does not allow changes; give yourself write access to it)";
+                            (unreadable ? " (a folder of yours does not let you read it; give yourself "
+                                          "read access to it)"
+                                        : " (a folder of yours does not allow changes; give yourself write "
+                                          "access to it)");
+        return error;
+    }
+    // Someone else's folder is in the way. Say whose, and that the item may well be the user's own:
+    // a file of theirs in a folder of the system's is not the system's file.
+    const bool entryMine = entryKnown && entry.uid == me;
+    const int folderNeeds = step == FailedStep::open ? X_OK : W_OK | X_OK;
+    if (folderKnown && folder.uid != me && faccessat(dirFd, ".", folderNeeds, AT_EACCESS) != 0) {
+        const std::string owner = ownerName(folder.uid);
+        error.description = path + ": " + std::strerror(code) +
+                            (entryMine ? " (it is yours, but the folder it is in belongs to " + owner +
+                                             " and does not let you take things out of it)"
+                                       : " (the folder it is in belongs to " + owner +
+                                             " and does not let you take things out of it)");
+    } else if (entryKnown && entry.isFolder() && !entryMine && step != FailedStep::unlink) {
+        error.description =
+            path + ": " + std::strerror(code) + " (this folder belongs to " + ownerName(entry.uid) +
+            (step == FailedStep::open ? " and does not let you read it)" : " and does not let you move it)");
     }
     return error;
 }

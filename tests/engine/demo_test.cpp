@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "engine/risk_catalog.h"
+#include "engine/safety_guard.h"
+
 namespace nimbrel {
 namespace {
 
@@ -30,6 +33,37 @@ TEST(Demo, FlagIsTheExactArgumentAnywhere) {
         EXPECT_EQ(Demo::hasDemoFlag(args), on) << testing::PrintToString(args);
     // The test runner itself is not started in demo mode.
     EXPECT_FALSE(Demo::isOn());
+}
+
+// The sample is a Mac home and is judged as one on any host: its main folders are locked as in a
+// real run, its installers and caches judged by the Mac rules, its reasons in the host's words.
+TEST(Demo, TheSampleIsJudgedAsTheMacHomeItIs) {
+    const std::string h = Demo::home;
+    struct Case {
+        std::string path;
+        bool isDirectory;
+        Risk::Level level;
+    } cases[] = {
+        {h, true, Risk::Level::locked},
+        {h + "/Pictures", true, Risk::Level::locked},
+        {h + "/Downloads", true, Risk::Level::locked},
+        {h + "/Music", true, Risk::Level::locked},
+        {h + "/Library", true, Risk::Level::locked},
+        {h + "/Library/Caches/com.spotify.client", true, Risk::Level::safe},
+        {h + "/Library/Containers/com.example.app", true, Risk::Level::danger},
+        {h + "/Downloads/Figma.dmg", false, Risk::Level::caution},
+        {h + "/Pictures/Photos Library.photoslibrary", true, Risk::Level::danger},
+        {h + "/Movies/Iceland Trip 4K.mov", false, Risk::Level::normal},
+    };
+    Demo::setOnForTesting(true);
+    for (const Case& c : cases) {
+        EXPECT_EQ(RiskCatalog::assess(c.path, c.isDirectory, false, 1000).level, c.level) << c.path;
+        EXPECT_EQ(SafetyGuard::isProtected(c.path), c.level == Risk::Level::locked) << c.path;
+    }
+    const std::string reason = SafetyGuard::reason(h + "/Pictures");
+    Demo::setOnForTesting(false);
+    EXPECT_EQ(reason, SafetyGuard::reason(HostLayout::current().home + "/Pictures", HostLayout::current()));
+    EXPECT_FALSE(SafetyGuard::isProtected(h + "/Pictures", HostLayout::linux("/home/u")));
 }
 
 TEST(Demo, IdsContinueFromTheGivenFirstID) {

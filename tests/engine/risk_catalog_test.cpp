@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "engine/disk_scanner.h"
+#include "engine/junk_location.h"
 #include "engine/safety_guard.h"
 
 namespace nimbrel {
@@ -215,6 +216,56 @@ TEST(RiskCatalog, LevelsAndLegend) {
         for (const std::string& item : row.items)
             for (const char* mac : {"~/Library", "Xcode", "com.apple", "Apple", "iCloud", ".dmg", "Library…"})
                 EXPECT_EQ(item.find(mac), std::string::npos) << item;
+}
+
+// An installer in Downloads is one rule: the verdict, the legend's "Look first" row and Deep Clean's
+// installers location agree on every kind, on either host.
+TEST(RiskCatalog, InstallersAreOneRuleForTheVerdictTheLegendAndDeepClean) {
+    struct Case {
+        const char* name;
+        bool onLinux, onMac;
+    } cases[] = {
+        {"tool.deb", true, false},
+        {"Tool.RPM", true, false},
+        {"app-x86_64.AppImage", true, false},
+        {"org.app.flatpakref", true, false},
+        {"disk.iso", true, true},
+        {"Setup.DMG", true, true},
+        {"Kit.pkg", true, true},
+        {"Kit.mpkg", true, true},
+        {"Xcode.xip", true, true},
+        {"notes.txt", false, false},
+        {"tool.deb.part", false, false},
+        {"backup.zip", false, false},
+    };
+    for (const HostLayout& layout : {HostLayout::linux("/home/u"), HostLayout::macOS("/home/u")}) {
+        const auto locations = JunkLocation::all(layout);
+        const JunkLocation& installers = *std::find_if(locations.begin(), locations.end(),
+                                                       [](const auto& l) { return l.id == "installers"; });
+        std::string legend;
+        for (const auto& row : RiskCatalog::summary(layout))
+            for (const std::string& item : row.items)
+                if (item.starts_with("Installers in Downloads")) legend = row.level == L::caution ? item : "";
+        for (const Case& c : cases) {
+            const bool installer = layout.isMac() ? c.onMac : c.onLinux;
+            SCOPED_TRACE(std::string(c.name) + (layout.isMac() ? " on macOS" : " on Linux"));
+            const Risk verdict =
+                RiskCatalog::assess("/home/u/Downloads/" + std::string(c.name), false, false, 5, layout);
+            EXPECT_EQ(verdict.level, installer ? L::caution : L::normal);
+            EXPECT_EQ(installers.extensions.count(asciiLower(pathExtension(c.name))) > 0, installer);
+        }
+        // The texts name the kinds the rule takes (mpkg goes with pkg).
+        for (const Case& c : cases) {
+            const std::string ext = "." + std::string(pathExtension(c.name));
+            const bool named = (layout.isMac() ? c.onMac : c.onLinux) && ext != ".mpkg" &&
+                               (layout.isMac() || (ext != ".DMG" && ext != ".pkg" && ext != ".xip"));
+            for (const std::string& text : {legend, installers.detail}) {
+                const bool found = asciiLower(text).find(asciiLower(ext) + ",") != std::string::npos ||
+                                   asciiLower(text).find(asciiLower(ext) + ")") != std::string::npos;
+                EXPECT_EQ(found, named) << ext << " in " << text;
+            }
+        }
+    }
 }
 
 TEST(PathExtension, TextAfterTheLastDot) {

@@ -402,9 +402,53 @@ TEST_F(AppStateTest, CancellingKeepsWhatWasShown) {
     EXPECT_EQ(s.result(), shown);
     EXPECT_EQ(s.largestCategory(), FileCategory::video);
     EXPECT_EQ(s.folderFocus(), std::string("/old/a"));
-    EXPECT_EQ(s.scanTarget(), std::string("/new"));
+    EXPECT_EQ(s.scanTarget(), std::string("/old"));  // Rescan rescans what is shown
     EXPECT_FALSE(s.errorMessage().has_value());
     EXPECT_EQ(h.listings, listingsBefore);  // a cancelled scan refreshes no volumes
+    clearRecents();
+}
+
+// Home scanned, then the whole disk started and stopped (or failed): Home is shown again, and Rescan
+// must scan Home, not the disk. With nothing shown, Rescan starts the stopped target again.
+TEST_F(AppStateTest, RescanFollowsTheResultShown) {
+    struct Case {
+        const char* name;
+        bool shown;
+        bool fails;
+        const char* target;
+    } cases[] = {
+        {"stopped, Home shown", true, false, "/home/u"},
+        {"failed, Home shown", true, true, "/home/u"},
+        {"stopped, nothing shown", false, false, "/"},
+        {"failed, nothing shown", false, true, "/"},
+    };
+    for (const Case& c : cases) {
+        clearRecents();
+        Harness h;
+        AppState& s = *h.state;
+        if (c.shown) {
+            s.scan("/home/u/");
+            h.scanner.answer(0, resultAt("/home/u"));
+            settle();
+        }
+        s.scan("/");
+        const size_t disk = c.shown ? 1 : 0;
+        h.scanner.call(disk);
+        if (c.fails) {
+            h.scanner.answer(disk, nullptr);
+            settle();
+        } else {
+            s.cancelScan();
+            h.scanner.answer(disk, nullptr);  // a stopped worker returns nothing
+            settle();
+        }
+        EXPECT_FALSE(s.isScanning()) << c.name;
+        EXPECT_EQ(s.scanTarget(), std::string(c.target)) << c.name;
+        // Rescan as the commands and the top bar do it.
+        s.scan(*s.scanTarget());
+        EXPECT_EQ(h.scanner.call(disk + 1)->root, c.target) << c.name;
+        h.drain();
+    }
     clearRecents();
 }
 

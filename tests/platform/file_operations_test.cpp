@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "engine/host_layout.h"
 #include "temp_tree.h"
 
 namespace nimbrel {
@@ -215,37 +216,82 @@ TEST(FileOperationsTest, PartlyRemovedFolderCreditsWhatWent) {
     EXPECT_TRUE(exists(tree.path("docs/locked/keep.bin")));
 }
 
-// As an unprivileged user: another user's file in a shared sticky folder is not the system's
-// protection but someone else's, ticked itself or met inside a ticked folder. (The Trash move
-// reads the same refusal through the same classification.)
-TEST(FileOperationsTest, AnotherUsersFileInASharedFolderIsNotYoursToRemove) {
+// As an unprivileged user, in both modes: a permission failure says whose is what. The user's own
+// file in the system's folder is the user's, its folder is not; another user's file in a shared
+// sticky folder is theirs, not the system's protection; a locked folder of the user's own is the
+// user's to mend.
+TEST(FileOperationsTest, PermissionFailuresSayWhoseIsWhatInBothModes) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to build a tree that two users own";
+    using Reason = DeletionFailure::Reason;
+    struct Case {
+        const char* ticked;
+        Reason reason;
+        const char* says;
+        const char* never;
+    };
+    const Case cases[] = {
+        {"system/mine.txt", Reason::noPermission,
+         "(it is yours, but the folder it is in belongs to the system (root)", "another user"},
+        {"system/my-folder", Reason::noPermission,
+         "(it is yours, but the folder it is in belongs to the system (root)", "another user"},
+        {"system/theirs.txt", Reason::noPermission, "the folder it is in belongs to the system (root)",
+         "yours"},
+        {"home/root-folder", Reason::noPermission, "belongs to the system (root) and does not let you",
+         "yours"},
+        {"shared/theirs.txt", Reason::noPermission,
+         "(it belongs to the system (root), in a shared folder where only its owner", "yours"},
+        {"home/locked/mine.txt", Reason::other, "a folder of yours does not allow changes", "belongs to"},
+    };
     TempTree tree;
     chmod(tree.root().c_str(), 0755);
-    const std::string mine = tree.folder("mine");
-    const std::string shared = tree.folder("mine/shared");
-    const std::string theirs = tree.file("mine/shared/theirs.txt");
+    tree.file("system/theirs.txt");
+    tree.file("home/root-folder/f.txt");
+    tree.file("shared/theirs.txt");
+    for (const char* mine : {"system/mine.txt", "system/my-folder/f.txt", "home/locked/mine.txt"})
+        chown(tree.file(mine).c_str(), 65534, 65534);
+    for (const char* mine : {"system/my-folder", "home", "home/locked"})
+        chown(tree.path(mine).c_str(), 65534, 65534);
+    chmod(tree.path("home/locked").c_str(), 0555);
+    chmod(tree.path("shared").c_str(), 01777);
     const std::string report = tree.file("report.txt", 0);
-    chown(mine.c_str(), 65534, 65534);
-    chmod(shared.c_str(), 01777);
     chown(report.c_str(), 65534, 65534);
+    // The user's Trash, theirs for this test: the data home of this test program is root's.
+    const std::string trash = HostLayout::current().trashFolder;
+    const std::string dataHome = trash.substr(0, trash.rfind('/'));
+    for (const std::string& folder : {trash, trash + "/files", trash + "/info"}) {
+        std::filesystem::create_directories(folder);
+        chown(folder.c_str(), 65534, 65534);
+    }
+    chmod(dataHome.c_str(), 0755);
     int code = test::runUnprivileged([&] {
         std::ofstream out(report);
         FileOperations ops(std::vector<std::string>{});
-        for (const std::string& ticked : {theirs, mine}) {
-            auto result = RemovalWorker(ops, true).run({{ticked, std::nullopt, false}});
-            for (const DeletionFailure& failure : result.failures)
-                out << DeletionFailure::rawValue(failure.reason) << "\n";
-        }
+        for (bool permanently : {false, true})
+            for (const Case& c : cases) {
+                auto result =
+                    RemovalWorker(ops, permanently).run({{tree.path(c.ticked), std::nullopt, false}});
+                for (const DeletionFailure& failure : result.failures)
+                    out << DeletionFailure::rawValue(failure.reason) << "|" << failure.detail << "\n";
+                if (result.failures.empty()) out << "removed\n";
+            }
         return 0;
     });
+    for (const std::string& folder : {trash, trash + "/files", trash + "/info"})
+        chown(folder.c_str(), 0, 0);
+    chmod(dataHome.c_str(), 0700);
     if (code == 120 || code == -1) GTEST_SKIP() << "cannot switch to an unprivileged user";
     ASSERT_EQ(code, 0);
     std::ifstream in(report);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str(), "noPermission\nnoPermission\n");
-    EXPECT_TRUE(exists(theirs));
+    for (bool permanently : {false, true})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.ticked) + (permanently ? ", for good" : ", to the Trash"));
+            std::string line;
+            ASSERT_TRUE(std::getline(in, line));
+            EXPECT_EQ(line.substr(0, line.find('|')), DeletionFailure::rawValue(c.reason)) << line;
+            EXPECT_NE(line.find(c.says), std::string::npos) << line;
+            EXPECT_EQ(line.find(c.never), std::string::npos) << line;
+            EXPECT_TRUE(exists(tree.path(c.ticked)));
+        }
 }
 
 TEST(FileOperationsTest, ListingAndFolderTestNeverGoThroughLinks) {

@@ -73,6 +73,16 @@ TEST(DeepCleanModelTest, DemoFigures) {
     EXPECT_EQ(DeepCleanModel::productsTotal(lists), 12'850'000'000);
     // Largest first: the installers lead the locations.
     EXPECT_EQ(lists.shownLocations.front().location.id, "installers");
+    // The sample's figures stand for folders this disk lacks: a measured location never reads
+    // "0 folders" beside its size.
+    auto shown = in;
+    shown.demo = true;
+    for (const LocationRow& row : model.locationRows(shown, model.derive(shown))) {
+        EXPECT_FALSE(row.subtitle.endsWith(QStringLiteral(" 0 folders"))) << row.item.id;
+        if (row.item.id == "junk:pkgcaches") {
+            EXPECT_EQ(row.subtitle, QStringLiteral("re-downloads \u00B7 5 folders"));
+        }
+    }
 }
 
 TEST(DeepCleanModelTest, RawValuesAndTitles) {

@@ -352,6 +352,50 @@ TEST(ExplorerModel, HeaviestPagingIntensityBarsAndMessages) {
     EXPECT_EQ(ExplorerModel::emptyMessage("zz", ExplorerFilter::bloated), "Nothing here is named like “zz”.");
 }
 
+// The empty state says what is true of the folder, and offers "Show Everything" only where it
+// would show more: a folder whose folders hold only empty files is empty under every filter.
+TEST(ExplorerModel, EmptyStatesSayWhatIsTrue) {
+    DirNode emptied("/e", nullptr);  // 250,000 empty files in folders that take no space
+    emptied.fileCount = 250'000;
+    emptied.children.push_back(std::make_shared<DirNode>("a", &emptied));
+    DirNode folders("/f", nullptr);
+    folders.children.push_back(std::make_shared<DirNode>("a", &folders));
+    DirNode bare("/b", nullptr);
+    DirNode small("/s", nullptr);  // only files below the listed size
+    small.size = small.smallFilesSize = 4096;
+    small.fileCount = 3;
+    DirNode full("/x", nullptr);
+    full.size = 1'000'000;
+    full.fileCount = 2;
+    struct Case {
+        const DirNode* node;
+        const char* search;
+        ExplorerFilter filter;
+        const char* title;
+        const char* message;
+        bool button;
+    } cases[] = {
+        {&emptied, "", ExplorerFilter::all, "Everything here is empty",
+         "Its 250,000 files hold no data, so nothing here takes space.", false},
+        {&emptied, "", ExplorerFilter::files, "Everything here is empty",
+         "Its 250,000 files hold no data, so nothing here takes space.", false},
+        {&emptied, "zz", ExplorerFilter::all, "Nothing matches", "Nothing here is named like “zz”.", true},
+        {&folders, "", ExplorerFilter::folders, "Everything here is empty",
+         "Only empty folders, so nothing here takes space.", false},
+        {&bare, "", ExplorerFilter::all, "This folder is empty", "It holds no files and no folders.", false},
+        {&small, "", ExplorerFilter::all, "Only small files",
+         "Files too small to list one by one are gathered below.", false},
+        {&small, "", ExplorerFilter::bloated, "Nothing matches", "No heavy in this folder.", true},
+        {&full, "", ExplorerFilter::stained, "Nothing matches", "No grime in this folder.", true},
+    };
+    for (const Case& c : cases) {
+        const auto text = ExplorerModel::emptyText(QString::fromUtf8(c.search), c.filter, c.node);
+        EXPECT_EQ(text.title, QString::fromUtf8(c.title)) << c.node->name << " " << c.search;
+        EXPECT_EQ(text.message, QString::fromUtf8(c.message)) << c.node->name << " " << c.search;
+        EXPECT_EQ(text.showEverything, c.button) << c.node->name << " " << c.search;
+    }
+}
+
 TEST(ExplorerModel, RawValuesAndClicks) {
     for (ExplorerFilter f : allFilters())
         EXPECT_EQ(filterFromRaw(QString::fromLatin1(rawValue(f))), f);

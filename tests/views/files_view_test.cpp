@@ -78,6 +78,63 @@ TEST_F(FilesViewTest, BiggestPagesByFortyEightAndResetsOnlyOnFilterSortAndCatego
     EXPECT_EQ(shelves.shelfCard()->title(), QStringLiteral("A to Z"));
 }
 
+// The shelves on a clock the test moves.
+class FilesClockTest : public FilesViewTest {
+  protected:
+    void SetUp() override {
+        AppStateServices s = services();
+        s.clock = &clock_;
+        start(std::move(s));
+    }
+    std::chrono::system_clock::time_point at(const QDateTime& d) const {
+        return std::chrono::system_clock::time_point(std::chrono::milliseconds(d.toMSecsSinceEpoch()));
+    }
+    ManualClock clock_;
+};
+
+// "Now" is the clock's at every refresh: a shelf left open across days lists what aged past the
+// cutoff meanwhile, and rows are dated from the new day, on Forgotten as on Biggest.
+TEST_F(FilesClockTest, ShelvesTellTimeByTheClockAtEveryRefresh) {
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(clock_.date().time_since_epoch()).count());
+    auto result = std::make_shared<ScanResult>();
+    const std::pair<const char*, QDateTime> files[] = {
+        {"aging.mov", start.addMonths(-12).addDays(1)},  // crosses the 1-year cutoff within two days
+        {"old.mov", start.addYears(-3)},
+        {"fresh.mov", start.addSecs(-600)},
+    };
+    for (const auto& [name, used] : files) {
+        FileItem f;
+        f.id = int64_t(result->files.size());
+        f.name = name;
+        f.path = std::string("/nimbrel-test/") + name;
+        f.size = 20'000'000 + f.id;
+        f.modified = f.accessed = at(used);
+        f.category = FileCategory::video;
+        result->files.push_back(f);
+    }
+    state_->setResult(result);
+    ForgottenShelves forgotten(*state_, {});
+    BiggestShelves biggest(*state_, {});
+    for (QWidget* shelf : {static_cast<QWidget*>(&forgotten), static_cast<QWidget*>(&biggest)}) {
+        shelf->resize(1000, 700);
+        shelf->show();
+    }
+    flushEvents();
+    EXPECT_EQ(forgotten.matchCount(), 1);
+    auto freshRow = [&] {  // the heaviest, first in Biggest
+        return qobject_cast<ItemRow*>(biggest.shelfCard()->rows()->rowWidget(0))->subtitleText();
+    };
+    EXPECT_TRUE(freshRow().endsWith(QStringLiteral("10 minutes ago"))) << freshRow().toStdString();
+
+    clock_.advance(std::chrono::hours(48));  // nothing happens meanwhile but time passing
+    flushEvents();
+    EXPECT_EQ(forgotten.matchCount(), 2);
+    EXPECT_EQ(forgotten.shelfCard()->rows()->count(), 2);
+    biggest.setSearch(QStringLiteral(".mov"));  // any refresh builds the rows afresh
+    EXPECT_TRUE(freshRow().endsWith(QStringLiteral("2 days ago"))) << freshRow().toStdString();
+}
+
 TEST_F(FilesViewTest, ShowMoreAppendsRowsWhereTheListStands) {
     install(300);
     BiggestShelves shelves(*state_, {});
@@ -319,6 +376,32 @@ TEST_F(FilesViewTest, ARowClickPutsTheFileIntoTheSelection) {
     EXPECT_EQ(item.kind, CleanItem::Kind::file);
     EXPECT_EQ(item.heat, 0);
     EXPECT_TRUE(row->isLoaded());
+}
+
+// The no-twins message names the threshold that was searched, whatever is picked since; a search
+// stopped on the way leaves the one whose outcome is shown.
+TEST_F(FilesViewTest, NoTwinsNamesTheThresholdSearched) {
+    install(3);  // every file below 10 MB: no search finds a set
+    TwinShelves twins(*state_, {});
+    const auto message = [&] {
+        for (EmptyState* e : twins.findChildren<EmptyState*>())
+            if (e->isVisibleTo(&twins) && e->title() == QStringLiteral("No twins")) return e->message();
+        return QString();
+    };
+    twins.setMinSize(SizeThreshold::mb100);
+    twins.startSearch();
+    settle();
+    ASSERT_EQ(twins.content(), TwinShelves::Content::noTwins);
+    EXPECT_EQ(message(), QStringLiteral("No identical files at or above 100 MB"));
+    twins.setMinSize(SizeThreshold::gb1);
+    EXPECT_EQ(message(), QStringLiteral("No identical files at or above 100 MB"));
+    twins.startSearch();
+    state_->duplicates().cancel();
+    settle();
+    EXPECT_EQ(message(), QStringLiteral("No identical files at or above 100 MB"));
+    twins.startSearch();
+    settle();
+    EXPECT_EQ(message(), QStringLiteral("No identical files at or above 1 GB"));
 }
 
 TEST_F(FilesViewTest, TheSectionChoosesTheShelfAndTwinsStartAtTheIntro) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QTemporaryDir>
+
 #include "engine/host_layout.h"
 #include "views/test_items.h"
 
@@ -229,10 +232,17 @@ TEST(ReviewModelTest, ChangesInPlaceMatchAFreshModel) {
 }
 
 TEST(ReviewModelTest, RowDetails) {
-    JunkLocation caches;
+    // A location names the folders that exist, so the one holding the data is never elided behind
+    // folders that are not there; with none there, all of them.
+    QTemporaryDir dir;
+    const std::string d = dir.path().toStdString();
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("npm")) && QDir().mkpath(dir.filePath("cargo")));
+    JunkLocation caches, gone;
     caches.id = "caches";
-    caches.paths = {home() + "/.cache", "/var/cache/x"};
-    const ReviewModel model({}, {}, {caches});
+    caches.paths = {d + "/yarn", d + "/npm", d + "/gradle", d + "/cargo"};
+    gone.id = "gone";
+    gone.paths = {d + "/a", d + "/b"};
+    const ReviewModel model({}, {}, {caches, gone});
     const auto noCount = [](const std::string&) -> std::optional<int64_t> { return std::nullopt; };
     const auto count = [](const std::string&) -> std::optional<int64_t> { return 12345; };
     struct Case {
@@ -244,7 +254,8 @@ TEST(ReviewModelTest, RowDetails) {
         {file(home() + "/Movies/a.mov", 1), noCount, QStringLiteral("~/Movies")},
         {folder(home() + "/Projects/app", 1), count, QStringLiteral("~/Projects · 12,345 files inside")},
         {folder(home() + "/Projects/app", 1), noCount, QStringLiteral("~/Projects")},
-        {junk("caches", 1.0), noCount, QStringLiteral("~/.cache, /var/cache/x")},
+        {junk("caches", 1.0), noCount, QString::fromStdString(d + "/npm, " + d + "/cargo")},
+        {junk("gone", 1.0), noCount, QString::fromStdString(d + "/a, " + d + "/b")},
         {junk("nowhere", 1.0), noCount, QString()},
     };
     for (const Case& c : cases)

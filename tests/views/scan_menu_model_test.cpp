@@ -57,19 +57,18 @@ TEST(ScanMenuModel, ListsTargetsVolumesAndFiveRecents) {
     }
 }
 
-TEST(ScanMenuModel, RecentsThatReadAlikeShowTheirWholePath) {
+// Every recent shows its parent folder, names that read alike too: they differ there.
+TEST(ScanMenuModel, RecentsShowTheirParentFolder) {
     ScanMenuModel model;
-    model.layout = HostLayout::linux("/home/me");
+    model.layout = HostLayout::linux("/home/tester");
     struct Case {
         std::vector<std::string> recents;
         std::vector<QString> details;
     } cases[] = {
         // The home folder reads "Home", /home reads "home".
-        {{"/home/me", "/home"}, {"~", "/home"}},
-        {{"/home/me/src/app", "/srv/app", "/home/me/Music"}, {"~/src/app", "/srv/app", "~"}},
-        // Different names keep their parent folder as the detail.
-        {{"/home/me", "/srv"}, {"/home", "/"}},
-        // A name repeated only beyond the five rows shown is no collision.
+        {{"/home", "/home/tester"}, {"/", "/home"}},
+        {{"/home/tester/src/app", "/srv/app", "/home/tester/Music"}, {"~/src", "/srv", "~"}},
+        {{"/home/tester", "/srv"}, {"/home", "/"}},
         {{"/a/x", "/b", "/c", "/d", "/e", "/f/x"}, {"/a", "/", "/", "/", "/"}},
     };
     for (const Case& c : cases) {

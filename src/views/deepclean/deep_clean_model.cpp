@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <algorithm>
 
+#include "engine/demo.h"
 #include "engine/host_layout.h"
 #include "engine/path_rules.h"
 #include "model/app_state.h"
@@ -110,6 +111,7 @@ DeepCleanModel::Inputs DeepCleanModel::Inputs::of(const AppState& state) {
     in.hasMeasured = cleanup.hasMeasured();
     in.isMeasuring = cleanup.isMeasuring();
     in.home = Navigation::home(state);
+    in.demo = state.services().isDemo ? state.services().isDemo() : Demo::isOn();
     return in;
 }
 
@@ -213,17 +215,20 @@ CleanItem DeepCleanModel::junkItem(const MeasuredLocation& measured) {
     return item;
 }
 
-QString DeepCleanModel::locationSubtitle(const MeasuredLocation& measured, const std::string& home) {
+QString DeepCleanModel::locationSubtitle(const MeasuredLocation& measured, const std::string& home,
+                                         bool demo) {
     if (!measured.isReadable()) {
         // Linux has no Full Disk Access to grant; there the folder's own permissions are in the way.
         return HostLayout::current().isMac() ? tr("needs Full Disk Access") : tr("needs read access");
     }
     const JunkLocation& location = measured.location;
+    // The demo's figures describe a machine where every folder of a measured location exists; the
+    // disk under the sample's paths holds none of them.
+    const int64_t folders = demo ? int64_t(location.paths.size()) : int64_t(location.existingPaths().size());
     const QString place =
         location.paths.size() == 1
             ? fromUtf8(PathRules::tildeForm(location.paths.front(), home))
-            : Plural::choose(int64_t(location.existingPaths().size()), tr("%1 folder"), tr("%1 folders"))
-                  .arg(qlonglong(location.existingPaths().size()));
+            : Plural::choose(folders, tr("%1 folder"), tr("%1 folders")).arg(qlonglong(folders));
     return fromUtf8(location.blurb()) + QStringLiteral(" \u00B7 ") + place;
 }
 
@@ -244,7 +249,7 @@ std::vector<LocationRow> DeepCleanModel::locationRows(const Inputs& inputs, cons
     for (const MeasuredLocation& m : lists.shownLocations) {
         LocationRow row;
         row.item = junkItem(m);
-        row.subtitle = locationSubtitle(m, inputs.home);
+        row.subtitle = locationSubtitle(m, inputs.home, inputs.demo);
         row.weight = double(m.usage.size) / double(largest);
         if (m.location.risk == JunkLocation::Risk::caution) row.badge = tr("look first");
         row.disabled = !m.hasContents();

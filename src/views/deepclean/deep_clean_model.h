@@ -85,6 +85,8 @@ class DeepCleanModel {
         bool hasMeasured = false;
         bool isMeasuring = false;
         std::string home;  // written "~" in subtitles
+        // The sample's figures stand for folders that are not on this disk.
+        bool demo = false;
 
         static Inputs of(const AppState& state);
     };
@@ -132,7 +134,8 @@ class DeepCleanModel {
     static std::vector<ProductRow> productRows(const Inputs& inputs, const Lists& lists);
 
     static CleanItem junkItem(const MeasuredLocation& measured);
-    static QString locationSubtitle(const MeasuredLocation& measured, const std::string& home);
+    static QString locationSubtitle(const MeasuredLocation& measured, const std::string& home,
+                                    bool demo = false);
     static QString productSubtitle(const DevArtifact& product, const std::string& home);
     // Opens the Space area at the product's folder.
     static void open(AppState& state, const DevArtifact& product);

@@ -49,6 +49,12 @@ constexpr int kSide = 32;
 constexpr int kBottom = 96;
 constexpr int kOutOfSight = 100000;
 
+// The clock's date as the relative dates and the cutoff read it.
+QDateTime dateOf(const Clock& clock) {
+    return QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(clock.date().time_since_epoch()).count());
+}
+
 ColorFn token(const AdaptiveColor& (*t)()) {
     return [t](const QWidget* w) { return t().resolve(w); };
 }
@@ -281,9 +287,9 @@ BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* 
     query_.category = state_.largestCategory();
     body_ = new FileListBody(
         state_, std::move(preview), 0,
-        [now = QDateTime::currentDateTime()](const FileItem& f) {
+        [this](const FileItem& f) {
             return QString::fromUtf8(f.category.title()) + QStringLiteral(" · ") +
-                   relativeDate(FileSorting::lastUse(f), now);
+                   relativeDate(FileSorting::lastUse(f), dateOf(state_.clock()));
         },
         new EmptyState(tr("Nothing this heavy"), tr("No files match. Loosen the filters a little.")),
         [this]() -> const FileList& { return model_.biggest(query_); }, this);
@@ -389,12 +395,11 @@ ForgottenShelves::ForgottenShelves(AppState& state, PreviewAction preview, QWidg
     ageRow->addStretch(1);
     col->addLayout(ageRow);
 
-    now_ = QDateTime::currentDateTime();
-    query_.cutoff = Forgotten::cutoff(now_, months_);
+    followClock();
     body_ = new FileListBody(
         state_, std::move(preview), 0.35,
-        [now = now_](const FileItem& f) {
-            return tr("opened %1").arg(relativeDate(FileSorting::lastUse(f), now));
+        [this](const FileItem& f) {
+            return tr("opened %1").arg(relativeDate(FileSorting::lastUse(f), now_));
         },
         new EmptyState(tr("Nothing forgotten"),
                        tr("Every big file here has been opened or changed recently.")),
@@ -405,6 +410,29 @@ ForgottenShelves::ForgottenShelves(AppState& state, PreviewAction preview, QWidg
     connect(&model_, &FilesModel::indexReady, this, [this] { refresh(true); });
     connect(&state_, &AppState::resultChanged, this, [this] { refresh(true); });
     refresh(true);
+    scheduleTick();
+}
+
+bool ForgottenShelves::followClock() {
+    const QDateTime now = dateOf(state_.clock());
+    // Within a minute "now" stays put, so the list the model keeps for the query still serves.
+    if (now_.isValid() && now >= now_ && now_.msecsTo(now) < 60'000) return false;
+    now_ = now;
+    query_.cutoff = Forgotten::cutoff(now_, months_);
+    return true;
+}
+
+void ForgottenShelves::scheduleTick() {
+    // A shelf left on screen for hours or days moves its cutoff and its row dates along.
+    state_.clock().after(std::chrono::hours(1), this, [this] {
+        if (isVisible()) refresh(false);
+        scheduleTick();
+    });
+}
+
+void ForgottenShelves::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    refresh(false);
 }
 
 int ForgottenShelves::matchCount() const {
@@ -427,7 +455,7 @@ void ForgottenShelves::setMonths(int months) {
     if (months == months_) return;
     months_ = months;
     picker_->setSelection(months);
-    query_.cutoff = Forgotten::cutoff(now_, months_);
+    if (!followClock()) query_.cutoff = Forgotten::cutoff(now_, months_);
     paging_.reset();
     refresh(true);
 }
@@ -452,6 +480,8 @@ void ForgottenShelves::showMore() {
 }
 
 void ForgottenShelves::refresh(bool listChanged, bool pruned) {
+    // "Now" is read at every refresh: the cutoff and the rows' dates never stay behind the day.
+    if (followClock()) listChanged = true;
     const FileList& list = model_.forgotten(query_);
     header_->setSubtitle(tr("%1 in files over 10 MB nobody has opened").arg(Fmt::bytes(list.totalSize)));
     const int visible = paging_.visible(static_cast<int>(list.rows.size()));
@@ -658,12 +688,12 @@ void TwinShelves::rebuild() {
             auto* again = new NimbrelButton(tr("Search Again"), NimbrelButton::Kind::secondary,
                                             NimbrelButton::Size::regular);
             connect(again, &QAbstractButton::clicked, this, &TwinShelves::startSearch);
-            replaceContent(
-                other_,
-                new EmptyState(
-                    tr("No twins"),
-                    tr("No identical files at or above %1").arg(Fmt::bytes(static_cast<int64_t>(minSize_))),
-                    {again}));
+            replaceContent(other_,
+                           new EmptyState(tr("No twins"),
+                                          // The threshold that was searched, not the one picked since.
+                                          tr("No identical files at or above %1")
+                                              .arg(Fmt::bytes(state_.duplicates().searchedMinSize())),
+                                          {again}));
             break;
         }
         case Content::results:

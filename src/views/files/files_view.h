@@ -144,8 +144,14 @@ class ForgottenShelves : public QWidget {
     FileControls* controls() const { return controls_; }
     FileListBody* body() const { return body_; }
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     void refresh(bool listChanged, bool pruned = false);
+    // Reads "now" off the state's clock; true when it moved on, and with it the cutoff.
+    bool followClock();
+    void scheduleTick();
 
     AppState& state_;
     FilesModel& model_;

@@ -556,8 +556,11 @@ QString ReviewModel::detail(const CleanItem& item, bool kept, bool locked, const
     }
     const auto found = location(item, snapshot_->locations);
     if (!found) return {};
+    // The folders that hold something, not every place the location could be: a list led by
+    // folders that do not exist would elide the one holding the data.
+    std::vector<std::string> existing = found->existingPaths();
     QStringList paths;
-    for (const std::string& path : found->paths)
+    for (const std::string& path : existing.empty() ? found->paths : existing)
         paths << tildePath(path);
     return paths.join(QStringLiteral(", "));
 }

@@ -58,20 +58,11 @@ std::vector<ScanMenuLine> ScanMenuModel::lines() const {
     if (!recents.empty()) {
         out.push_back(header("RECENT"));
         const size_t shown = std::min(recents.size(), kRecentRows);
-        std::vector<QString> titles;
+        // Each row says where it lives: names that read alike ("Home" for the home folder, "home"
+        // for /home) differ there, since no two recents share both name and folder.
         for (size_t i = 0; i < shown; ++i)
-            titles.push_back(Fmt::displayName(recents[i], layout));
-        for (size_t i = 0; i < shown; ++i) {
-            // Names that read alike ("Home" for the home folder, "home" for /home) show their whole path,
-            // so the rows can be told apart; other rows show where they live.
-            bool collides = false;
-            for (size_t j = 0; j < shown && !collides; ++j)
-                collides = j != i && titles[j].compare(titles[i], Qt::CaseInsensitive) == 0;
-            out.push_back(scanRow(titles[i], "clock",
-                                  collides ? QString::fromUtf8(PathRules::tildeForm(recents[i], layout.home))
-                                           : parentDetail(recents[i], layout.home),
-                                  recents[i]));
-        }
+            out.push_back(scanRow(Fmt::displayName(recents[i], layout), "clock",
+                                  parentDetail(recents[i], layout.home), recents[i]));
     }
     return out;
 }

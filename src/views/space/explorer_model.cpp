@@ -9,7 +9,9 @@
 
 #include "engine/path_rules.h"
 #include "model/clean_queue.h"
+#include "util/fmt.h"
 #include "util/name_order.h"
+#include "util/plural.h"
 #include "views/space/explorer_listing.h"
 
 namespace nimbrel {
@@ -422,6 +424,33 @@ double ExplorerModel::steamIntensity(std::int64_t b) {
 double ExplorerModel::placeholderBarWidth(int seed, ExplorerLayout layout) {
     const double w = layout == ExplorerLayout::icons ? 80 : 220;
     return w * (0.45 + ((37 * seed) % 40) / 100.0);
+}
+
+ExplorerModel::EmptyText ExplorerModel::emptyText(const QString& search, ExplorerFilter filter,
+                                                  const DirNode* node) {
+    // A folder that takes no space lists nothing whatever the filter: its folders hold only empty
+    // files (or nothing), so say that rather than that nothing matches.
+    if (search.isEmpty() && node && node->size <= 0 && node->smallFilesSize <= 0) {
+        if (node->fileCount > 0)
+            return {
+                tr("Everything here is empty"),
+                Plural::choose(node->fileCount, tr("Its %1 file holds no data, so nothing here takes space."),
+                               tr("Its %1 files hold no data, so nothing here takes space."))
+                    .arg(Fmt::count(node->fileCount)),
+                false};
+        if (!node->children.empty())
+            return {tr("Everything here is empty"), tr("Only empty folders, so nothing here takes space."),
+                    false};
+        return {tr("This folder is empty"), tr("It holds no files and no folders."), false};
+    }
+    if (search.isEmpty() && filter == ExplorerFilter::all) {
+        // Nothing is filtered out: what is here is below the size listed one by one.
+        if (node && node->smallFilesSize > 0)
+            return {tr("Only small files"), tr("Files too small to list one by one are gathered below."),
+                    false};
+        return {tr("Nothing listed"), emptyMessage(search, filter), false};
+    }
+    return {tr("Nothing matches"), emptyMessage(search, filter), true};
 }
 
 QString ExplorerModel::emptyMessage(const QString& search, ExplorerFilter filter) {

@@ -159,6 +159,14 @@ struct ExplorerModel {
     static double placeholderBarWidth(int seed, ExplorerLayout layout);
     // The empty-state message under a search text and filter.
     static QString emptyMessage(const QString& search, ExplorerFilter filter);
+    // What the empty state of `node` says, and whether "Show Everything" would show anything more.
+    struct EmptyText {
+        QString title;
+        QString message;
+        bool showEverything = false;
+        bool operator==(const EmptyText&) const = default;
+    };
+    static EmptyText emptyText(const QString& search, ExplorerFilter filter, const DirNode* node);
 };
 
 }  // namespace nimbrel

@@ -327,21 +327,28 @@ void ExplorerView::refresh() {
 
     // The empty state is a real widget (its button takes clicks); it is rebuilt when its text changes.
     const bool wantEmpty = vm_.showsEmptyState();
-    const QString key =
-        wantEmpty ? vm_.search() + QLatin1Char('|') + QString::fromLatin1(rawValue(vm_.filter())) : QString();
+    const ExplorerModel::EmptyText text =
+        wantEmpty ? ExplorerModel::emptyText(vm_.search(), vm_.filter(), vm_.currentNode().get())
+                  : ExplorerModel::EmptyText{};
+    const QString key = wantEmpty ? text.title + QLatin1Char('|') + text.message +
+                                        QLatin1Char(text.showEverything ? '+' : '-')
+                                  : QString();
     if (key != emptyKey_) {
         delete empty_;
         empty_ = nullptr;
         emptyKey_ = key;
         if (wantEmpty) {
-            auto* show = new NimbrelButton(tr("Show Everything"), NimbrelButton::Kind::secondary);
-            connect(show, &NimbrelButton::clicked, this, [this] {
-                vm_.setSearch({});
-                vm_.setFilter(ExplorerFilter::all);
-            });
-            empty_ =
-                new EmptyState(tr("Nothing matches"), ExplorerModel::emptyMessage(vm_.search(), vm_.filter()),
-                               {show}, viewport());
+            // "Show Everything" only where it would show more: never a button that does nothing.
+            QList<QWidget*> actions;
+            if (text.showEverything) {
+                auto* show = new NimbrelButton(tr("Show Everything"), NimbrelButton::Kind::secondary);
+                connect(show, &NimbrelButton::clicked, this, [this] {
+                    vm_.setSearch({});
+                    vm_.setFilter(ExplorerFilter::all);
+                });
+                actions << show;
+            }
+            empty_ = new EmptyState(text.title, text.message, actions, viewport());
             empty_->show();
         }
     }
