@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
+
+#include "engine/twin_proof.h"
 
 namespace nimbrel {
 
@@ -16,6 +19,8 @@ struct DeletionItem {
     bool clearInsideOnFailure = false;  // a folder that cannot go whole may be emptied instead
     // The review showed a file: a folder found in its place holds what nobody reviewed, and stays.
     bool reviewedAsFile = false;
+    // Chosen as an extra copy of a set of twins: it goes only while this still holds.
+    std::shared_ptr<const TwinProof> twin = nullptr;
 
     bool operator==(const DeletionItem&) const = default;
 };
@@ -36,6 +41,7 @@ struct RemovalError {
         pathChanged,      // a folder on the way is no longer the folder it was (a link took its place)
         notNormal,        // the path is not one absolute, normal spelling
         notYours,         // another user's item in a shared (sticky) folder: only they may take it out
+        notTwin,          // an extra copy that no longer matches a copy that stays
     };
 
     // The outer codes the classification and the worker look for.

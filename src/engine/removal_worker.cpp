@@ -15,6 +15,11 @@ RemovalResult RemovalWorker::run(const std::vector<DeletionItem>& items, const s
                                                   "Not a normal absolute path; nothing was removed."));
             continue;
         }
+        if (item.twin)
+            if (auto why = item.twin->refusal(item.path)) {
+                fail(item.path, RemovalError::refused(RemovalError::Cause::notTwin, *why));
+                continue;
+            }
         auto error = removeOne(item.path, item.size, item.reviewedAsFile);
         if (!error) continue;
         if (item.clearInsideOnFailure && error->allowsClearInside() && ops_.isFolder(item.path))

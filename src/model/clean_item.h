@@ -4,11 +4,13 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "engine/dev_artifact.h"
 #include "engine/risk_catalog.h"
+#include "engine/twin_proof.h"
 
 namespace nimbrel {
 
@@ -38,6 +40,9 @@ struct CleanItem {
     double heat = 0.0;
     std::optional<std::string> symbolPath;
     Source source = Source::space;
+    // Queued as an extra copy of this set of twins: its removal checks that a copy stays. Not
+    // part of the drag-and-drop form.
+    std::shared_ptr<const TwinCopies> twins = nullptr;
 
     bool operator==(const CleanItem&) const = default;
 
