@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/dev_artifact.h"
+#include "engine/entry_identity.h"
 #include "engine/risk_catalog.h"
 #include "engine/twin_proof.h"
 
@@ -40,6 +41,9 @@ struct CleanItem {
     double heat = 0.0;
     std::optional<std::string> symbolPath;
     Source source = Source::space;
+    // What the scan saw at the path (for a junk location, nothing: its targets are listed with
+    // theirs when the review opens). The removal takes the entry only while it is still that one.
+    std::optional<EntryIdentity> identity = std::nullopt;
     // Queued as an extra copy of this set of twins: its removal checks that a copy stays. Not
     // part of the drag-and-drop form.
     std::shared_ptr<const TwinCopies> twins = nullptr;

@@ -67,6 +67,7 @@ CleanItem extraItem(const FileItem& file, std::shared_ptr<const TwinCopies> twin
     item.heat = 0.55;
     item.symbolPath = file.path;
     item.source = CleanItem::Source::files;
+    item.identity = EntryIdentity::scanned(file);
     item.twins = std::move(twins);
     return item;
 }
