@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "engine/entry_identity.h"
+#include "engine/twin_proof.h"
 
 namespace nimbrel {
 
@@ -34,6 +36,8 @@ struct DeletionItem {
     // What the scan (or the review, for a junk location's targets) saw at the path: the removal
     // takes the entry only while it is still that entry. Unset: taken as found.
     std::optional<EntryIdentity> identity = std::nullopt;
+    // Chosen as an extra copy of a set of twins: it goes only while this still holds.
+    std::shared_ptr<const TwinProof> twin = nullptr;
 
     ReviewedEntry reviewed() const { return {identity, reviewedAsFile}; }
 
@@ -57,6 +61,7 @@ struct RemovalError {
         notNormal,         // the path is not one absolute, normal spelling
         notYours,          // another user's item in a shared (sticky) folder: only they may take it out
         changedSinceScan,  // the entry at the path is not the one that was scanned and reviewed
+        notTwin,           // an extra copy that no longer matches a copy that stays
     };
 
     // The outer codes the classification and the worker look for.

@@ -101,6 +101,13 @@ class RegularFile {
     bool ok() const { return fd_ >= 0; }
     int fd() const { return fd_; }
     const struct stat& stat() const { return st_; }
+    EntryIdentity identity() const { return EntryIdentity::of(st_); }
+    // Whether the file is still as it was when opened: nothing wrote to it, truncated it or set its
+    // times meanwhile, so what was read of it is what it held.
+    bool unchanged() const {
+        struct stat now {};
+        return ::fstat(fd_, &now) == 0 && identity().sameEntry(EntryIdentity::of(now));
+    }
 
   private:
     void close() {
@@ -134,9 +141,11 @@ ssize_t readSome(int fd, unsigned char* buf, size_t len) {
 }
 
 struct Fingerprint {
-    bool ok = false;
     Digest digest{};
-    InodeKey inode;
+    // What the file was when read: for a file the digest covers whole, the identity its group
+    // keeps; for any other, replaced by what the full hash read.
+    EntryIdentity seen;
+    bool ok = false;
     // The head read reached the end at the scanned length: the digest is the whole file's.
     bool whole = false;
 };
@@ -158,9 +167,11 @@ Fingerprint fingerprint(const char* path, int64_t logicalSize) {
         if (n < 0) return out;
         sha.add(buf, static_cast<size_t>(n));
     }
+    // Written to while read: the digest may mix two contents.
+    if (!file.unchanged()) return out;
     out.ok = true;
     out.digest = sha.digest();
-    out.inode = {static_cast<uint64_t>(file.stat().st_dev), static_cast<uint64_t>(file.stat().st_ino)};
+    out.seen = file.identity();
     return out;
 }
 
@@ -226,10 +237,12 @@ std::string DuplicateProgress::text(const std::function<std::string(int64_t)>& b
 
 namespace {
 
-// SHA-256 of a whole file; nothing when it cannot be opened as a regular file, a read fails, or
-// `cancelled` turns true before a chunk.
+// SHA-256 of a whole file; nothing when it cannot be opened as a regular file, a read fails, it
+// changes while read, or `cancelled` turns true before a chunk. `seen`, when given, is told what the
+// file was when read.
 template <typename Cancelled, typename OnBytes>
-std::optional<Digest> hashWhole(const char* path, const Cancelled& cancelled, const OnBytes& onBytes) {
+std::optional<Digest> hashWhole(const char* path, const Cancelled& cancelled, const OnBytes& onBytes,
+                                EntryIdentity* seen = nullptr) {
     RegularFile file(path);
     if (!file.ok()) return std::nullopt;
     ::posix_fadvise(file.fd(), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -247,6 +260,8 @@ std::optional<Digest> hashWhole(const char* path, const Cancelled& cancelled, co
         sha.add(buffer.get(), static_cast<size_t>(n));
         onBytes(n);
     }
+    if (!file.unchanged()) return std::nullopt;
+    if (seen) *seen = file.identity();
     return sha.digest();
 }
 
@@ -273,31 +288,60 @@ std::vector<uint32_t> orderBy(size_t count, const Key& key) {
 }
 
 // A group found: the shared digest and the members, as indices into the search's input, in input
-// order.
+// order, with what the search saw of each when it read it.
 struct IndexGroup {
     Digest digest;
     std::vector<uint32_t> members;
+    std::vector<EntryIdentity> seen;
 };
 
-// The search itself. Memory is what a million candidates call for: a few fixed-size entries per file
-// that shares its size with another, each array freed once its stage is over, and digests only for
-// the few files that get that far. Paths, sizes and inode numbers are read from the items.
-std::optional<std::vector<IndexGroup>> search(const std::vector<const FileItem*>& files,
-                                              const CancelToken& token, const DuplicateProgressFn& progress,
-                                              int threads) {
-    auto isCancelled = [&] { return token.isCancelled(); };
-    std::mutex reportMutex;
-    auto report = [&](const DuplicateProgress& p) {
-        if (progress) progress(p);
-    };
+// One search, step by step. Memory is what a million candidates call for: a few fixed-size entries
+// per file that shares its size with another, each array freed once its step is over, and digests
+// only for the few files that get that far. Paths, sizes and inode numbers are read from the items.
+class TwinSearch {
+  public:
+    TwinSearch(const std::vector<const FileItem*>& files, const CancelToken& token,
+               const DuplicateProgressFn& progress, int threads)
+        : files_(files), token_(token), progress_(progress), threads_(threads) {}
 
-    // 1. Size buckets, in the order their sizes first occur; within one, input order.
-    std::vector<uint32_t> sized;         // input indices of the kept buckets, bucket by bucket
-    std::vector<uint32_t> bucketStarts;  // where each bucket begins in `sized`, then sized.size()
-    {
-        std::vector<std::pair<int64_t, uint32_t>> bySize(files.size());
-        for (size_t i = 0; i < files.size(); ++i)
-            bySize[i] = {files[i]->logicalSize, static_cast<uint32_t>(i)};
+    // Nothing when the token was found cancelled.
+    std::optional<std::vector<IndexGroup>> run() {
+        bucketBySize();
+        if (sized_.empty()) return std::vector<IndexGroup>{};
+        if (!keepSharedHeads()) return std::nullopt;
+        if (!fingerprintSurvivors()) return std::nullopt;
+        gatherCandidateSets();
+        if (!hashCandidates()) return std::nullopt;
+        return groupByHash();
+    }
+
+  private:
+    const FileItem& itemAt(size_t k) const { return *files_[sized_[k]]; }
+    const FileItem& printedItem(size_t s) const { return itemAt(printed_[s]); }
+    bool cancelled() {
+        if (token_.isCancelled()) stopped_ = true;
+        return stopped_;
+    }
+    void report(const DuplicateProgress& p) {
+        if (progress_) progress_(p);
+    }
+    // Runs body(i) in the order given, on the search's threads, until the token is cancelled.
+    // False when it was.
+    bool forEach(const std::vector<uint32_t>& order, const std::function<void(size_t)>& body) {
+        parallelFor(order.size(), threadCount(threads_, order.size()), [&](size_t j) {
+            if (cancelled()) return false;
+            body(order[j]);
+            return true;
+        });
+        return !stopped_;
+    }
+
+    // 1. Size buckets, in the order their sizes first occur; within one, input order. Only buckets
+    // of more than one file are kept.
+    void bucketBySize() {
+        std::vector<std::pair<int64_t, uint32_t>> bySize(files_.size());
+        for (size_t i = 0; i < files_.size(); ++i)
+            bySize[i] = {files_[i]->logicalSize, static_cast<uint32_t>(i)};
         std::sort(bySize.begin(), bySize.end());
         struct Run {
             uint32_t first, begin, length;
@@ -316,54 +360,46 @@ std::optional<std::vector<IndexGroup>> search(const std::vector<const FileItem*>
             begin = end;
         }
         std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.first < b.first; });
-        sized.reserve(kept);
-        bucketStarts.reserve(runs.size() + 1);
+        sized_.reserve(kept);
+        bucketStarts_.reserve(runs.size() + 1);
         for (const Run& run : runs) {
-            bucketStarts.push_back(static_cast<uint32_t>(sized.size()));
+            bucketStarts_.push_back(static_cast<uint32_t>(sized_.size()));
             for (uint32_t j = run.begin; j < run.begin + run.length; ++j)
-                sized.push_back(bySize[j].second);
+                sized_.push_back(bySize[j].second);
         }
-        bucketStarts.push_back(static_cast<uint32_t>(sized.size()));
+        bucketStarts_.push_back(static_cast<uint32_t>(sized_.size()));
     }
-    if (sized.empty()) return std::vector<IndexGroup>{};
-    const auto total = static_cast<int64_t>(sized.size());
-    auto itemAt = [&](size_t k) -> const FileItem& { return *files[sized[k]]; };
 
     // 2. The heads alone, under a quick hash, read in inode order (on a disk that seeks, the order
     // the files lie in): a file whose head no other file of its size shares has no twin, and most
     // files go no further. A quick-hash collision only lets a file through.
-    std::atomic<bool> stopped{false};
-    std::vector<char> shared(sized.size(), 0);
-    {
-        const std::vector<uint32_t> readOrder =
-            orderBy(sized.size(), [&](size_t k) { return itemAt(k).inode; });
-        // Only now: the read order's sort keys, the search's largest array, are gone.
-        std::vector<uint64_t> heads(sized.size());  // 0: could not be read
+    bool keepSharedHeads() {
+        const auto total = static_cast<int64_t>(sized_.size());
+        std::vector<uint64_t> heads;  // 0: could not be read
         {
+            const std::vector<uint32_t> readOrder =
+                orderBy(sized_.size(), [&](size_t k) { return itemAt(k).inode; });
+            // Only now: the read order's sort keys, the search's largest array, are gone.
+            heads.assign(sized_.size(), 0);
             int64_t done = 0;
-            parallelFor(readOrder.size(), threadCount(threads, readOrder.size()), [&](size_t j) {
-                if (isCancelled()) {
-                    stopped = true;
-                    return false;
-                }
-                const size_t k = readOrder[j];
+            std::mutex reportMutex;
+            const bool finished = forEach(readOrder, [&](size_t k) {
                 heads[k] = headKey(itemAt(k).path.c_str());
                 std::lock_guard lock(reportMutex);
                 ++done;
-                if (done % kFingerprintReportEvery == 0) {
+                if (done % kFingerprintReportEvery == 0)
                     report({DuplicateProgress::Stage::fingerprinting,
                             static_cast<double>(done) * kFingerprintShare /
                                 static_cast<double>(std::max<int64_t>(total, 1)),
                             done, total});
-                }
-                return true;
             });
+            if (!finished) return false;
         }
-        if (stopped) return std::nullopt;
+        std::vector<char> shared(sized_.size(), 0);
         std::vector<std::pair<uint64_t, uint32_t>> keyed;
-        for (size_t b = 0; b + 1 < bucketStarts.size(); ++b) {
+        for (size_t b = 0; b + 1 < bucketStarts_.size(); ++b) {
             keyed.clear();
-            for (uint32_t k = bucketStarts[b]; k < bucketStarts[b + 1]; ++k)
+            for (uint32_t k = bucketStarts_[b]; k < bucketStarts_[b + 1]; ++k)
                 if (heads[k] != 0) keyed.emplace_back(heads[k], k);
             std::sort(keyed.begin(), keyed.end());
             for (size_t i = 0; i < keyed.size(); ++i) {
@@ -372,126 +408,128 @@ std::optional<std::vector<IndexGroup>> search(const std::vector<const FileItem*>
                     shared[keyed[i].second] = 1;
             }
         }
+        for (size_t k = 0; k < sized_.size(); ++k)
+            if (shared[k]) printed_.push_back(static_cast<uint32_t>(k));
+        return true;
     }
 
     // 3. Fingerprints of the files that got through, again in inode order.
-    std::vector<uint32_t> printed;  // positions in `sized`, ascending
-    for (size_t k = 0; k < sized.size(); ++k)
-        if (shared[k]) printed.push_back(static_cast<uint32_t>(k));
-    std::vector<char>().swap(shared);
-    std::vector<Fingerprint> prints(printed.size());
-    {
+    bool fingerprintSurvivors() {
+        prints_.resize(printed_.size());
         const std::vector<uint32_t> readOrder =
-            orderBy(printed.size(), [&](size_t s) { return itemAt(printed[s]).inode; });
-        parallelFor(readOrder.size(), threadCount(threads, readOrder.size()), [&](size_t j) {
-            if (isCancelled()) {
-                stopped = true;
-                return false;
-            }
-            const size_t s = readOrder[j];
-            const FileItem& f = itemAt(printed[s]);
-            prints[s] = fingerprint(f.path.c_str(), f.logicalSize);
-            return true;
+            orderBy(printed_.size(), [&](size_t s) { return printedItem(s).inode; });
+        return forEach(readOrder, [&](size_t s) {
+            const FileItem& f = printedItem(s);
+            prints_[s] = fingerprint(f.path.c_str(), f.logicalSize);
         });
     }
-    if (stopped) return std::nullopt;
 
-    // Candidate sets: within a bucket, the files of one fingerprint, in the order the fingerprints
-    // first occur. Two paths of one (device, inode) are one file, not twins: the first path stays.
-    std::vector<uint32_t> hashInputs;  // slots in `prints`, set by set
-    std::vector<uint32_t> setStarts;
-    {
+    // 4. Candidate sets: within a bucket, the files of one fingerprint, in the order the
+    // fingerprints first occur. Two paths of one (device, inode) are one file, not twins: the first
+    // path stays.
+    void gatherCandidateSets() {
         std::unordered_set<InodeKey> seen;
         std::unordered_map<Digest, uint32_t, DigestHash> listOf;
         std::vector<std::vector<uint32_t>> lists;
         size_t s = 0;
-        for (size_t b = 0; b + 1 < bucketStarts.size(); ++b) {
+        for (size_t b = 0; b + 1 < bucketStarts_.size(); ++b) {
             seen.clear();
             listOf.clear();
             lists.clear();
-            for (; s < printed.size() && printed[s] < bucketStarts[b + 1]; ++s) {
-                const Fingerprint& fp = prints[s];
-                if (!fp.ok || !seen.insert(fp.inode).second) continue;
+            for (; s < printed_.size() && printed_[s] < bucketStarts_[b + 1]; ++s) {
+                const Fingerprint& fp = prints_[s];
+                if (!fp.ok || !seen.insert(fp.seen.key).second) continue;
                 auto [it, added] = listOf.try_emplace(fp.digest, static_cast<uint32_t>(lists.size()));
                 if (added) lists.emplace_back();
                 lists[it->second].push_back(static_cast<uint32_t>(s));
             }
             for (const auto& list : lists) {
                 if (list.size() < 2) continue;
-                setStarts.push_back(static_cast<uint32_t>(hashInputs.size()));
-                hashInputs.insert(hashInputs.end(), list.begin(), list.end());
+                setStarts_.push_back(static_cast<uint32_t>(hashInputs_.size()));
+                hashInputs_.insert(hashInputs_.end(), list.begin(), list.end());
             }
         }
-        setStarts.push_back(static_cast<uint32_t>(hashInputs.size()));
+        setStarts_.push_back(static_cast<uint32_t>(hashInputs_.size()));
     }
 
-    // 4. Full hashes. Largest files go first so that the threads finish together; results land in
+    // 5. Full hashes. Largest files go first so that the threads finish together; results land in
     // their input slots, so the order of the groups does not depend on it. Small files whose
     // fingerprint already hashed all of them are not read again.
-    int64_t totalBytes = 0;
-    for (uint32_t s : hashInputs)
-        totalBytes += itemAt(printed[s]).logicalSize;
-    std::vector<Digest> hashes(hashInputs.size());
-    std::vector<char> hashed(hashInputs.size(), 0);
-    {
-        const std::vector<uint32_t> order = orderBy(hashInputs.size(), [&](size_t h) {
-            return ~static_cast<uint64_t>(itemAt(printed[hashInputs[h]]).logicalSize);
+    bool hashCandidates() {
+        int64_t totalBytes = 0;
+        for (uint32_t s : hashInputs_)
+            totalBytes += printedItem(s).logicalSize;
+        hashes_.resize(hashInputs_.size());
+        hashed_.assign(hashInputs_.size(), 0);
+        const std::vector<uint32_t> order = orderBy(hashInputs_.size(), [&](size_t h) {
+            return ~static_cast<uint64_t>(printedItem(hashInputs_[h]).logicalSize);
         });
         std::atomic<int64_t> bytes{0};
-        parallelFor(order.size(), threadCount(threads, order.size()), [&](size_t j) {
-            const size_t h = order[j];
-            const Fingerprint& fp = prints[hashInputs[h]];
-            const FileItem& f = itemAt(printed[hashInputs[h]]);
+        std::mutex reportMutex;
+        return forEach(order, [&](size_t h) {
+            Fingerprint& fp = prints_[hashInputs_[h]];
+            const FileItem& f = printedItem(hashInputs_[h]);
             std::optional<Digest> digest;
             if (fp.whole) {
-                if (isCancelled()) {
-                    stopped = true;
-                    return false;
-                }
                 digest = fp.digest;
                 bytes.fetch_add(f.logicalSize, std::memory_order_relaxed);
             } else {
-                digest = hashWhole(f.path.c_str(), isCancelled,
-                                   [&](int64_t n) { bytes.fetch_add(n, std::memory_order_relaxed); });
+                digest = hashWhole(
+                    f.path.c_str(), [&] { return token_.isCancelled(); },
+                    [&](int64_t n) { bytes.fetch_add(n, std::memory_order_relaxed); }, &fp.seen);
             }
             if (!digest) {
-                if (isCancelled()) {
-                    stopped = true;
-                    return false;
-                }
-                return true;
+                cancelled();
+                return;
             }
-            hashes[h] = *digest;
-            hashed[h] = 1;
+            hashes_[h] = *digest;
+            hashed_[h] = 1;
             std::lock_guard lock(reportMutex);
             const int64_t now = bytes.load();
             report({DuplicateProgress::Stage::verifying,
                     kFingerprintShare + static_cast<double>(now) * (1 - kFingerprintShare) /
                                             static_cast<double>(std::max<int64_t>(totalBytes, 1)),
                     now, totalBytes});
-            return true;
         });
     }
-    if (stopped) return std::nullopt;
 
-    // Groups: within a candidate set, the files of one hash, in the order the hashes first occur.
-    std::vector<IndexGroup> groups;
-    std::unordered_map<Digest, uint32_t, DigestHash> listOf;
-    std::vector<IndexGroup> lists;
-    for (size_t set = 0; set + 1 < setStarts.size(); ++set) {
-        listOf.clear();
-        lists.clear();
-        for (uint32_t h = setStarts[set]; h < setStarts[set + 1]; ++h) {
-            if (!hashed[h]) continue;
-            auto [it, added] = listOf.try_emplace(hashes[h], static_cast<uint32_t>(lists.size()));
-            if (added) lists.push_back({hashes[h], {}});
-            lists[it->second].members.push_back(sized[printed[hashInputs[h]]]);
+    // 6. Groups: within a candidate set, the files of one hash, in the order the hashes first occur.
+    std::vector<IndexGroup> groupByHash() {
+        std::vector<IndexGroup> groups;
+        std::unordered_map<Digest, uint32_t, DigestHash> listOf;
+        std::vector<IndexGroup> lists;
+        for (size_t set = 0; set + 1 < setStarts_.size(); ++set) {
+            listOf.clear();
+            lists.clear();
+            for (uint32_t h = setStarts_[set]; h < setStarts_[set + 1]; ++h) {
+                if (!hashed_[h]) continue;
+                auto [it, added] = listOf.try_emplace(hashes_[h], static_cast<uint32_t>(lists.size()));
+                if (added) lists.push_back({hashes_[h], {}, {}});
+                IndexGroup& list = lists[it->second];
+                list.members.push_back(sized_[printed_[hashInputs_[h]]]);
+                list.seen.push_back(prints_[hashInputs_[h]].seen);
+            }
+            for (IndexGroup& list : lists)
+                if (list.members.size() > 1) groups.push_back(std::move(list));
         }
-        for (IndexGroup& list : lists)
-            if (list.members.size() > 1) groups.push_back(std::move(list));
+        return groups;
     }
-    return groups;
-}
+
+    const std::vector<const FileItem*>& files_;
+    const CancelToken& token_;
+    const DuplicateProgressFn& progress_;
+    const int threads_;
+    std::atomic<bool> stopped_{false};
+
+    std::vector<uint32_t> sized_;         // input indices of the kept buckets, bucket by bucket
+    std::vector<uint32_t> bucketStarts_;  // where each bucket begins in `sized_`, then sized_.size()
+    std::vector<uint32_t> printed_;       // positions in `sized_` that got through the heads, ascending
+    std::vector<Fingerprint> prints_;     // by position in `printed_`
+    std::vector<uint32_t> hashInputs_;    // slots in `prints_`, candidate set by candidate set
+    std::vector<uint32_t> setStarts_;
+    std::vector<Digest> hashes_;  // by position in `hashInputs_`
+    std::vector<char> hashed_;
+};
 
 }  // namespace
 
@@ -505,6 +543,21 @@ std::optional<std::string> DuplicateEngine::fullHash(const std::string& path,
         });
     if (!digest) return std::nullopt;
     return hex(*digest);
+}
+
+bool DuplicateEngine::sameContents(const std::string& a, const std::string& b) {
+    RegularFile one(a.c_str());
+    RegularFile two(b.c_str());
+    if (!one.ok() || !two.ok() || one.stat().st_size != two.stat().st_size) return false;
+    constexpr size_t kCompareBytes = 256 * 1024;
+    auto left = std::make_unique<unsigned char[]>(kCompareBytes);
+    auto right = std::make_unique<unsigned char[]>(kCompareBytes);
+    for (off_t at = 0;; at += kCompareBytes) {
+        const ssize_t n = readAt(one.fd(), left.get(), kCompareBytes, at);
+        const ssize_t m = readAt(two.fd(), right.get(), kCompareBytes, at);
+        if (n < 0 || m != n || std::memcmp(left.get(), right.get(), size_t(n)) != 0) return false;
+        if (size_t(n) < kCompareBytes) return one.unchanged() && two.unchanged();
+    }
 }
 
 std::optional<std::vector<DuplicateGroup>> DuplicateEngine::find(const std::vector<FileItem>& files,
@@ -522,7 +575,7 @@ std::optional<std::vector<DuplicateGroup>> DuplicateEngine::find(const std::vect
                                                                  const CancelToken& token,
                                                                  const DuplicateProgressFn& progress,
                                                                  int threads) {
-    auto found = search(files, token, progress, threads);
+    auto found = TwinSearch(files, token, progress, threads).run();
     if (!found) return std::nullopt;
     std::vector<DuplicateGroup> groups;
     groups.reserve(found->size());
@@ -530,11 +583,19 @@ std::optional<std::vector<DuplicateGroup>> DuplicateEngine::find(const std::vect
         DuplicateGroup group;
         group.id = hex(g.digest);
         group.size = files[g.members.front()]->size;
-        group.files.reserve(g.members.size());
-        for (uint32_t i : g.members)
-            group.files.push_back(*files[i]);
-        std::stable_sort(group.files.begin(), group.files.end(),
-                         [](const FileItem& a, const FileItem& b) { return a.modified > b.modified; });
+        // Newest first, by a stable sort: members of equal dates keep their input order.
+        std::vector<uint32_t> order(g.members.size());
+        for (uint32_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            return files[g.members[a]]->modified > files[g.members[b]]->modified;
+        });
+        group.files.reserve(order.size());
+        group.seen.reserve(order.size());
+        for (uint32_t i : order) {
+            group.files.push_back(*files[g.members[i]]);
+            group.seen.push_back(g.seen[i]);
+        }
         groups.push_back(std::move(group));
     }
     std::stable_sort(groups.begin(), groups.end(), [](const DuplicateGroup& a, const DuplicateGroup& b) {

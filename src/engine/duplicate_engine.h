@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/cancel_token.h"
+#include "engine/entry_identity.h"
 #include "engine/file_item.h"
 
 namespace nimbrel {
@@ -16,8 +17,32 @@ struct DuplicateGroup {
     std::string id;               // the shared SHA-256, 64 lower-case hex digits
     int64_t size = 0;             // allocated size of the member that came first in the search's input
     std::vector<FileItem> files;  // newest modification first
+    // What the search saw of each copy as it read it, in the order of `files`. A set made any other
+    // way has none: then no copy is known to be unchanged since the search.
+    std::vector<EntryIdentity> seen = {};
 
     int64_t wasted() const { return size * (static_cast<int64_t>(files.size()) - 1); }
+    // What the search saw of files[i]; null when it saw nothing.
+    const EntryIdentity* seenOf(size_t i) const { return i < seen.size() ? &seen[i] : nullptr; }
+    // Keeps the copies for which keep(file) holds, in order, with what was seen of them; the others
+    // are moved to `aside` when it is given.
+    template <typename Keep>
+    void keepOnly(const Keep& keep, std::vector<FileItem>* aside = nullptr) {
+        size_t to = 0;
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (!keep(files[i])) {
+                if (aside) aside->push_back(std::move(files[i]));
+                continue;
+            }
+            if (to != i) {
+                files[to] = std::move(files[i]);
+                if (i < seen.size()) seen[to] = seen[i];
+            }
+            ++to;
+        }
+        files.resize(to);
+        if (seen.size() > to) seen.resize(to);
+    }
 };
 
 // Where a twin search stands. The fraction runs 0 to 0.2 while fingerprinting (by files) and 0.2 to 1
@@ -60,6 +85,10 @@ struct DuplicateEngine {
     static std::optional<std::string> fullHash(const std::string& path,
                                                const std::function<bool()>& cancelled,
                                                const std::function<void(int64_t)>& onBytes = {});
+
+    // Whether two regular files hold the same bytes now. Links are not followed; a file that cannot
+    // be read, or changes while read, is not the same as anything.
+    static bool sameContents(const std::string& a, const std::string& b);
 };
 
 }  // namespace nimbrel

@@ -28,6 +28,10 @@ std::optional<RemovalError> RemovalWorker::mayGo(const DeletionItem& item) const
     if (!isRemovablePathSpelling(item.path))
         return RemovalError::refused(RemovalError::Cause::notNormal,
                                      "Not a normal absolute path; nothing was removed.");
+    // An extra copy of twins goes only while a copy that stays still matches it.
+    if (item.twin)
+        if (auto why = item.twin->refusal(item.path))
+            return RemovalError::refused(RemovalError::Cause::notTwin, *why);
     return std::nullopt;
 }
 

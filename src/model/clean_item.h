@@ -4,12 +4,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "engine/dev_artifact.h"
 #include "engine/entry_identity.h"
 #include "engine/risk_catalog.h"
+#include "engine/twin_proof.h"
 
 namespace nimbrel {
 
@@ -42,6 +44,9 @@ struct CleanItem {
     // What the scan saw at the path (for a junk location, nothing: its targets are listed with
     // theirs when the review opens). The removal takes the entry only while it is still that one.
     std::optional<EntryIdentity> identity = std::nullopt;
+    // Queued as an extra copy of this set of twins: its removal checks that a copy stays. Not
+    // part of the drag-and-drop form.
+    std::shared_ptr<const TwinCopies> twins = nullptr;
 
     bool operator==(const CleanItem&) const = default;
 

@@ -16,37 +16,37 @@ namespace nimbrel {
 
 namespace {
 
-// Drops removed members from `groups`; sets left with one copy go. Returns the ids of the sets whose
-// kept copy was among the removed. With `aside`, what goes is moved there rather than destroyed.
-std::vector<std::string> dropRemoved(std::vector<DuplicateGroup>& groups,
-                                     const std::unordered_set<std::string>& paths,
-                                     const std::unordered_set<int64_t>* goneIDs = nullptr,
-                                     std::vector<FileItem>* aside = nullptr) {
+// What a removal did to the sets: the sets that lost their kept copy but keep two copies or more,
+// and the one copy left of those that lost their kept copy and the rest but one.
+struct Dropped {
     std::vector<std::string> keptGone;
-    if (paths.empty() && !goneIDs) return keptGone;
+    std::vector<std::string> lastCopies;
+};
+
+// Drops removed members from `groups`; sets left with one copy go. With `aside`, what goes is moved
+// there rather than destroyed.
+Dropped dropRemoved(std::vector<DuplicateGroup>& groups, const std::unordered_set<std::string>& paths,
+                    const std::unordered_set<int64_t>* goneIDs = nullptr,
+                    std::vector<FileItem>* aside = nullptr) {
+    Dropped out;
+    if (paths.empty() && !goneIDs) return out;
     auto gone = [&](const FileItem& f) {
         return goneIDs ? goneIDs->count(f.id) > 0 : PathRules::isAtOrInsideAny(f.path, paths);
     };
     std::erase_if(groups, [&](DuplicateGroup& g) {
         const FileItem* stay = DuplicatesModel::kept(g);
         const bool lostKept = stay && gone(*stay);
-        if (aside) {
-            // The last holders of many removed paths: their bytes are freed on another thread.
-            auto firstGone = std::stable_partition(g.files.begin(), g.files.end(),
-                                                   [&](const FileItem& f) { return !gone(f); });
-            std::move(firstGone, g.files.end(), std::back_inserter(*aside));
-            g.files.erase(firstGone, g.files.end());
-        } else {
-            std::erase_if(g.files, gone);
-        }
+        // The last holders of many removed paths: their bytes are freed on another thread.
+        g.keepOnly([&](const FileItem& f) { return !gone(f); }, aside);
         if (g.files.size() < 2) {
+            if (lostKept && g.files.size() == 1) out.lastCopies.push_back(g.files.front().path);
             if (aside) std::move(g.files.begin(), g.files.end(), std::back_inserter(*aside));
             return true;
         }
-        if (lostKept) keptGone.push_back(g.id);
+        if (lostKept) out.keptGone.push_back(g.id);
         return false;
     });
-    return keptGone;
+    return out;
 }
 
 // The ids of every copy the sets hold.
@@ -58,7 +58,7 @@ std::unordered_set<int64_t> presentIDs(const std::vector<DuplicateGroup>& groups
     return ids;
 }
 
-CleanItem extraItem(const FileItem& file) {
+CleanItem extraItem(const FileItem& file, std::shared_ptr<const TwinCopies> twins) {
     CleanItem item;
     item.id = file.path;
     item.name = file.name;
@@ -68,13 +68,20 @@ CleanItem extraItem(const FileItem& file) {
     item.symbolPath = file.path;
     item.source = CleanItem::Source::files;
     item.identity = EntryIdentity::scanned(file);
+    item.twins = std::move(twins);
     return item;
+}
+
+bool unchangedOnDisk(const std::string& path, const EntryIdentity* seen) {
+    if (!seen) return false;
+    const std::optional<EntryIdentity> now = EntryIdentity::read(path);
+    return now && seen->sameEntry(*now);
 }
 
 }  // namespace
 
 DuplicatesModel::DuplicatesModel(QObject* parent, QThreadPool* pool)
-    : QObject(parent), pool_(pool ? pool : &Background::userInitiated()) {}
+    : QObject(parent), pool_(pool ? pool : &Background::userInitiated()), stillThere_(&unchangedOnDisk) {}
 
 DuplicatesModel::~DuplicatesModel() {
     if (token_) token_->cancel();
@@ -242,8 +249,9 @@ void DuplicatesModel::start(int64_t minSize, std::function<Candidates()> gather,
             std::unordered_set<std::string> gone;
             gone.swap(removedDuringRun_);
             keptGone_.clear();
-            for (std::string& id : dropRemoved(*found, gone))
-                keptGone_.insert(std::move(id));
+            Dropped dropped = dropRemoved(*found, gone);
+            keptGone_.insert(dropped.keptGone.begin(), dropped.keptGone.end());
+            lastCopies_ = std::make_shared<const std::vector<std::string>>(std::move(dropped.lastCopies));
             setGroups(std::move(*found));
             setIsRunning(false);
             setHasRun(true);
@@ -264,6 +272,7 @@ void DuplicatesModel::reset() {
     setHasRun(false);
     removedDuringRun_.clear();
     keptGone_.clear();
+    lastCopies_ = std::make_shared<const std::vector<std::string>>();
 }
 
 std::shared_ptr<DuplicatesModel::Pruning> DuplicatesModel::startPruning() const {
@@ -276,7 +285,9 @@ std::shared_ptr<DuplicatesModel::Pruning> DuplicatesModel::startPruning() const 
 
 void DuplicatesModel::Pruning::apply(const std::unordered_set<int64_t>& goneIDs) {
     after = *before;
-    keptGone = dropRemoved(after, {}, &goneIDs);  // the ids decide alone
+    Dropped dropped = dropRemoved(after, {}, &goneIDs);  // the ids decide alone
+    keptGone = std::move(dropped.keptGone);
+    lastCopies = std::move(dropped.lastCopies);
     present = presentIDs(after);
 }
 
@@ -292,11 +303,13 @@ void DuplicatesModel::remove(const std::unordered_set<std::string>& paths,
         present = std::move(pruned->present);
         for (std::string& id : pruned->keptGone)
             keptGone_.insert(std::move(id));
+        addLastCopies(std::move(pruned->lastCopies), paths);
     } else {
         groups = takeGroups();
         std::vector<FileItem> gone;
-        for (std::string& id : dropRemoved(groups, paths, goneIDs, &gone))
-            keptGone_.insert(std::move(id));
+        Dropped dropped = dropRemoved(groups, paths, goneIDs, &gone);
+        keptGone_.insert(dropped.keptGone.begin(), dropped.keptGone.end());
+        addLastCopies(std::move(dropped.lastCopies), paths);
         if (!gone.empty()) Background::dispose(std::move(gone));
         present = presentIDs(groups);
     }
@@ -323,53 +336,75 @@ const FileItem* DuplicatesModel::kept(const DuplicateGroup& group) {
     return best;
 }
 
+void DuplicatesModel::addLastCopies(std::vector<std::string> paths,
+                                    const std::unordered_set<std::string>& gonePaths) {
+    bool left = false;
+    for (const std::string& path : *lastCopies_)
+        left = left || PathRules::isAtOrInsideAny(path, gonePaths);
+    if (paths.empty() && !left) return;
+    auto copies = std::make_shared<std::vector<std::string>>();
+    for (const std::string& path : *lastCopies_)
+        if (!PathRules::isAtOrInsideAny(path, gonePaths)) copies->push_back(path);
+    for (std::string& path : paths)
+        copies->push_back(std::move(path));
+    lastCopies_ = std::move(copies);
+}
+
 namespace {
 
-// The extras of one set, after the set itself: every copy but the kept one.
-void appendExtras(const DuplicateGroup& g, std::vector<CleanItem>& out) {
+// The extras of one set, after the set itself: every copy but the kept one, while the kept copy is
+// neither selected nor leaving, and is still on disk as the search read it.
+void appendExtras(const DuplicateGroup& g, const DuplicatesModel::StillThere& stillThere,
+                  const DuplicatesModel::Around& around, std::vector<CleanItem>& out) {
     // Groups only ever hold copies still present: removals and late searches drop the rest.
     if (g.files.size() < 2) return;
     const FileItem* stay = DuplicatesModel::kept(g);
+    if ((around.selected && around.selected(stay->path)) || (around.leaving && around.leaving(stay->path)))
+        return;
+    const size_t keptAt = static_cast<size_t>(stay - g.files.data());
+    if (!stillThere(stay->path, g.seenOf(keptAt))) return;
+    const std::shared_ptr<const TwinCopies> copies = DuplicatesModel::copiesOf(g);
     for (const FileItem& f : g.files)
-        if (f.id != stay->id) out.push_back(extraItem(f));
+        if (f.id != stay->id) out.push_back(extraItem(f, copies));
 }
 
 }  // namespace
 
-std::vector<CleanItem> DuplicatesModel::extras(const std::string& groupID) const {
+std::shared_ptr<const TwinCopies> DuplicatesModel::copiesOf(const DuplicateGroup& group) {
+    if (group.seen.size() != group.files.size()) return nullptr;
+    auto copies = std::make_shared<TwinCopies>();
+    copies->setID = group.id;
+    copies->copies.reserve(group.files.size());
+    for (size_t i = 0; i < group.files.size(); ++i)
+        copies->copies.push_back({group.files[i].path, group.seen[i]});
+    return copies;
+}
+
+std::vector<CleanItem> DuplicatesModel::extras(const std::string& groupID, const Around& around) const {
     std::vector<CleanItem> out;
     if (keptGone_.count(groupID)) return out;
     // One set: a walk, not an index of every set.
     const auto found = std::find_if(groups_->begin(), groups_->end(),
                                     [&](const DuplicateGroup& g) { return g.id == groupID; });
-    if (found != groups_->end()) appendExtras(*found, out);
-    return out;
-}
-
-std::vector<CleanItem> DuplicatesModel::extras(const std::vector<std::string>& groupIDs) const {
-    std::unordered_map<std::string_view, const DuplicateGroup*> byID;
-    byID.reserve(groups_->size());
-    for (const DuplicateGroup& g : *groups_)
-        byID.emplace(g.id, &g);
-    std::vector<CleanItem> out;
-    for (const std::string& id : groupIDs) {
-        auto it = byID.find(id);
-        if (it == byID.end() || keptGone_.count(id)) continue;
-        appendExtras(*it->second, out);
-    }
+    if (found != groups_->end()) appendExtras(*found, stillThere_, around, out);
     return out;
 }
 
 DuplicatesModel::Sets DuplicatesModel::sets() const {
-    return Sets{groups_, keptGone_, revision_};
+    return Sets{groups_, keptGone_, revision_, stillThere_};
 }
 
 std::vector<CleanItem> DuplicatesModel::extras(const Sets& sets,
-                                               const std::vector<const DuplicateGroup*>& shown) {
+                                               const std::vector<const DuplicateGroup*>& shown,
+                                               const Around& around) {
     std::vector<CleanItem> out;
     for (const DuplicateGroup* g : shown)
-        if (!sets.keptGone.count(g->id)) appendExtras(*g, out);
+        if (!sets.keptGone.count(g->id)) appendExtras(*g, sets.stillThere, around, out);
     return out;
+}
+
+DuplicatesModel::Watch DuplicatesModel::watch() const {
+    return Watch{groups_, lastCopies_};
 }
 
 }  // namespace nimbrel

@@ -80,6 +80,7 @@ class DuplicatesModel : public QObject {
         uint64_t revision = 0;
         std::vector<DuplicateGroup> after;
         std::vector<std::string> keptGone;
+        std::vector<std::string> lastCopies;
         std::unordered_set<int64_t> present;
         // Any thread. `goneIDs` as remove() takes them.
         void apply(const std::unordered_set<int64_t>& goneIDs);
@@ -94,25 +95,54 @@ class DuplicatesModel : public QObject {
 
     // The copy a set keeps: the newest by modification; on equal dates the first in the set's order.
     static const FileItem* kept(const DuplicateGroup& group);
-    // The one way to pick extra copies. For the current set with this id: every copy still present
-    // but the kept one. A set whose kept copy was removed offers nothing, so the last copy of a file
-    // is never queued; a set that is gone offers nothing either.
-    std::vector<CleanItem> extras(const std::string& groupID) const;
-    // The same for several sets, in the order given.
-    std::vector<CleanItem> extras(const std::vector<std::string>& groupIDs) const;
+
+    // What the last-copy rule reads besides the sets: whether a path is selected (queued itself or
+    // inside a queued folder) and whether it is leaving with a removal that runs now. For a worker,
+    // both read data of their own.
+    struct Around {
+        std::function<bool(const std::string&)> selected;
+        std::function<bool(const std::string&)> leaving;
+    };
+    // Whether the copy at `path` is still what the search read (`seen`); null `seen`: unknown.
+    // Reads the disk; any thread.
+    using StillThere = std::function<bool(const std::string& path, const EntryIdentity* seen)>;
+    // Tests stand in for the disk.
+    void setStillThere(StillThere stillThere) { stillThere_ = std::move(stillThere); }
+
+    // The set's copies as the search read them, for the items queued from it; null for a set the
+    // search did not make.
+    static std::shared_ptr<const TwinCopies> copiesOf(const DuplicateGroup& group);
+    // The one way to pick extra copies. For the current set with this id: every copy but the kept
+    // one, each carrying the set as the search read it, so its removal checks that a copy stays.
+    // Nothing when the kept copy is selected, leaving, gone or changed on disk, or was removed: the
+    // last copy of a file is never queued. A set that is gone offers nothing either. Reads the disk
+    // for the kept copy.
+    std::vector<CleanItem> extras(const std::string& groupID, const Around& around) const;
 
     // The sets as they are now, for a worker: they never change, whatever happens to the model.
     struct Sets {
         std::shared_ptr<const std::vector<DuplicateGroup>> groups;
         std::unordered_set<std::string> keptGone;
         uint64_t revision = 0;
+        StillThere stillThere;
     };
     Sets sets() const;
     // Changes with every write of the groups, so a worker's sets can be told apart from the model's.
     uint64_t revision() const { return revision_; }
     // extras() worked out from `sets` for the sets `shown`, which point into `sets.groups`, in
-    // that order.
-    static std::vector<CleanItem> extras(const Sets& sets, const std::vector<const DuplicateGroup*>& shown);
+    // that order. Reads the disk for each kept copy: a worker's work when the sets are many.
+    static std::vector<CleanItem> extras(const Sets& sets, const std::vector<const DuplicateGroup*>& shown,
+                                         const Around& around);
+
+    // What the review reads to warn when no copy of a set would remain: the copies each set still
+    // holds, and the last copy of each set that lost its kept copy to a removal (its extras were
+    // meant to go while another copy stayed). Shared, never changed; any thread.
+    struct Watch {
+        std::shared_ptr<const std::vector<DuplicateGroup>> groups;
+        std::shared_ptr<const std::vector<std::string>> lastCopies;
+        bool empty() const { return (!groups || groups->empty()) && (!lastCopies || lastCopies->empty()); }
+    };
+    Watch watch() const;
 
   signals:
     void groupsChanged();
@@ -163,6 +193,11 @@ class DuplicatesModel : public QObject {
     std::unordered_set<std::string> removedDuringRun_;
     // Sets whose kept copy was removed: they keep their other copies but offer no extras.
     std::unordered_set<std::string> keptGone_;
+    // The one copy left of sets whose kept copy was removed.
+    std::shared_ptr<const std::vector<std::string>> lastCopies_ =
+        std::make_shared<std::vector<std::string>>();
+    StillThere stillThere_;
+    void addLastCopies(std::vector<std::string> paths, const std::unordered_set<std::string>& gonePaths);
 };
 
 }  // namespace nimbrel

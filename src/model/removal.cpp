@@ -58,9 +58,16 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
             const bool reviewedAsFile = entry.kind == CleanItem::Kind::file &&
                                         !FileCategory::packageExtensions().count(
                                             asciiLower(pathExtension(PathRules::lastComponent(entry.id))));
-            if (seen.insert(entry.id).second)
-                removal.request.items.push_back(
-                    {entry.id, entry.size, clearInside, reviewedAsFile, entry.identity});
+            if (!seen.insert(entry.id).second) continue;
+            removal.request.items.push_back(
+                {entry.id, entry.size, clearInside, reviewedAsFile, entry.identity});
+            if (entry.twins) {
+                // The copies chosen with it go too: only the others can be the one that stays.
+                auto proof = entry.twins->proofFor(
+                    entry.id, [&](const std::string& copy) { return PathRules::isAtOrInsideAny(copy, ids); });
+                if (proof)
+                    removal.request.items.back().twin = std::make_shared<const TwinProof>(std::move(*proof));
+            }
             continue;
         }
         std::vector<JunkEntry> candidates;

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <fstream>
 
+#include "engine/path_rules.h"
 #include "support/wait_for.h"
 
 namespace nimbrel {
@@ -195,12 +196,25 @@ std::vector<std::string> itemIDs(const std::vector<CleanItem>& items) {
     return out;
 }
 
+// The extras of several sets, asked one by one with nothing selected and no removal running.
+std::vector<std::string> extrasOf(const DuplicatesModel& model, const std::vector<std::string>& ids,
+                                  const DuplicatesModel::Around& around = {}) {
+    std::vector<std::string> out;
+    for (const std::string& id : ids)
+        for (std::string& path : itemIDs(model.extras(id, around)))
+            out.push_back(std::move(path));
+    return out;
+}
+
 TEST(DuplicatesModel, ExtrasKeepTheNewestCopyAndNeverTheLastOne) {
     struct Case {
         const char* what;
         std::unordered_set<std::string> removed;
         std::vector<std::string> asked;
         std::vector<std::string> extras;
+        std::unordered_set<std::string> selected = {};  // queued, or a queued folder
+        std::unordered_set<std::string> leaving = {};   // in the removal under way
+        std::string goneOnDisk = {};                    // changed or gone since the search
     };
     // Set a: a1 is the newest; b1 and b2 tie on date, so the first in the set stays.
     const Case cases[] = {
@@ -210,14 +224,32 @@ TEST(DuplicatesModel, ExtrasKeepTheNewestCopyAndNeverTheLastOne) {
         {"the kept copy's folder removed", {"/d"}, {"a", "b"}, {}},
         {"a set gone", {"/d/b1"}, {"b", "a"}, {"/d/a2", "/d/a3"}},
         {"an unknown set", {}, {"zzz"}, {}},
+        {"the kept copy selected", {}, {"a", "b"}, {"/d/b2"}, {"/d/a1"}},
+        {"the kept copy inside a selected folder", {}, {"a", "b"}, {}, {"/d"}},
+        {"an extra selected already", {}, {"a"}, {"/d/a2", "/d/a3"}, {"/d/a2"}},
+        {"the kept copy leaving", {}, {"a", "b"}, {"/d/b2"}, {}, {"/d/a1"}},
+        {"the kept copy changed on disk", {}, {"a", "b"}, {"/d/b2"}, {}, {}, "/d/a1"},
+        {"an extra changed on disk", {}, {"a"}, {"/d/a2", "/d/a3"}, {}, {}, "/d/a3"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         DuplicatesModel model;
+        model.setStillThere(
+            [&](const std::string& path, const EntryIdentity*) { return path != c.goneOnDisk; });
         model.setGroups({group("a", 10, {dated(1, "/d/a1", 9), dated(2, "/d/a2", 5), dated(3, "/d/a3", 1)}),
                          group("b", 5, {dated(4, "/d/b1", 3), dated(5, "/d/b2", 3)})});
         model.remove(c.removed);
-        const auto extras = model.extras(c.asked);
+        const DuplicatesModel::Around around{
+            [&](const std::string& p) { return PathRules::isAtOrInsideAny(p, c.selected); },
+            [&](const std::string& p) { return PathRules::isAtOrInsideAny(p, c.leaving); }};
+        EXPECT_EQ(extrasOf(model, c.asked, around), c.extras);
+        // The list made on a worker from the sets follows the same rule.
+        const DuplicatesModel::Sets sets = model.sets();
+        std::vector<const DuplicateGroup*> shown;
+        for (const std::string& id : c.asked)
+            for (const DuplicateGroup& g : *sets.groups)
+                if (g.id == id) shown.push_back(&g);
+        const auto extras = DuplicatesModel::extras(sets, shown, around);
         EXPECT_EQ(itemIDs(extras), c.extras);
         for (const CleanItem& i : extras) {
             EXPECT_EQ(i.heat, 0.55);
@@ -225,9 +257,6 @@ TEST(DuplicatesModel, ExtrasKeepTheNewestCopyAndNeverTheLastOne) {
             EXPECT_EQ(i.kind, CleanItem::Kind::file);
         }
     }
-    DuplicatesModel model;
-    model.setGroups({group("b", 5, {dated(4, "/d/b1", 3), dated(5, "/d/b2", 3)})});
-    EXPECT_EQ(itemIDs(model.extras(std::string("b"))), std::vector<std::string>{"/d/b2"});
 }
 
 // A removal that ends while a search runs: the search's late result still names the removed copies.
@@ -264,15 +293,14 @@ TEST(DuplicatesModel, SearchFinishingAfterARemovalPublishesOnlyWhatIsLeft) {
     ASSERT_FALSE(threeID.empty());
     ASSERT_FALSE(untouchedID.empty());
     // Its newest copy went: neither the per-set nor the every-set question offers anything from it.
-    EXPECT_TRUE(model.extras(threeID).empty());
-    EXPECT_EQ(itemIDs(model.extras(std::vector<std::string>{threeID, untouchedID})),
-              std::vector<std::string>{input[6].path});
+    EXPECT_TRUE(model.extras(threeID, {}).empty());
+    EXPECT_EQ(extrasOf(model, {threeID, untouchedID}), std::vector<std::string>{input[6].path});
 
     // The next search starts clean.
     model.run({input[1], input[2]}, 0);
     ASSERT_TRUE(waitOn(&model, &DuplicatesModel::isRunningChanged, [&] { return !model.isRunning(); }));
     ASSERT_EQ(model.groups().size(), 1u);
-    EXPECT_EQ(model.extras(model.groups()[0].id).size(), 1u);
+    EXPECT_EQ(model.extras(model.groups()[0].id, {}).size(), 1u);
 }
 
 TEST(DuplicatesModel, ReclaimableSumsTheWaste) {

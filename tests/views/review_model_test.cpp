@@ -267,3 +267,66 @@ TEST(ReviewModelTest, RowDetails) {
 
 }  // namespace
 }  // namespace nimbrel
+
+namespace nimbrel {
+namespace {
+
+// Every copy of a set selected, by any route (copies by hand, a folder holding some, a last copy
+// whose kept copy a removal took): the holders are danger items and need the acknowledgement;
+// unticking any one of them lifts it.
+TEST(ReviewModelTest, EveryCopyOfTwinsSelectedIsDanger) {
+    DuplicateGroup set;
+    set.id = "s";
+    for (const char* path : {"/t/keep/a.bin", "/t/x/b.bin", "/t/x/c.bin"}) {
+        FileItem f;
+        f.path = path;
+        set.files.push_back(f);
+    }
+    DuplicatesModel::Watch twins{
+        std::make_shared<const std::vector<DuplicateGroup>>(std::vector{set}),
+        std::make_shared<const std::vector<std::string>>(std::vector<std::string>{"/t/last.bin"})};
+    struct Case {
+        const char* what;
+        std::vector<CleanItem> queue;
+        std::unordered_set<std::string> unticked;
+        std::vector<std::string> danger;
+    };
+    const Case cases[] = {
+        {"extras only", {file("/t/x/b.bin", 1), file("/t/x/c.bin", 1)}, {}, {}},
+        {"every copy by hand",
+         {file("/t/x/b.bin", 1), file("/t/x/c.bin", 1), file("/t/keep/a.bin", 1)},
+         {},
+         {"/t/x/b.bin", "/t/x/c.bin", "/t/keep/a.bin"}},
+        {"the kept copy's folder and the extras",
+         {folder("/t/keep", 1), file("/t/x/b.bin", 1), file("/t/x/c.bin", 1)},
+         {},
+         {"/t/keep", "/t/x/b.bin", "/t/x/c.bin"}},
+        {"one folder holding them all", {folder("/t", 1)}, {}, {"/t"}},
+        {"one copy unticked in the review",
+         {file("/t/x/b.bin", 1), file("/t/x/c.bin", 1), file("/t/keep/a.bin", 1)},
+         {"/t/x/c.bin"},
+         {}},
+        {"the last copy of a set", {file("/t/last.bin", 1), file("/t/other.bin", 1)}, {}, {"/t/last.bin"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReviewModel model(c.queue, c.unticked, {}, {}, twins);
+        std::vector<std::string> danger;
+        for (const CleanItem& item : model.dangerItems())
+            danger.push_back(item.id);
+        EXPECT_EQ(danger, c.danger);
+        EXPECT_EQ(model.removalEnabled({}), c.danger.empty());
+        if (!c.danger.empty()) {
+            EXPECT_EQ(model.dangerKinds().front().title, ReviewModel::lastCopyRisk().title);
+            EXPECT_TRUE(model.removalEnabled(model.dangerIDs()));
+            // Unticking one holder breaks the set: no warning is left.
+            model.setTicked(model.entry(c.danger.front()), false);
+            EXPECT_EQ(model.dangerCount(), 0u);
+            model.setTicked(model.entry(c.danger.front()), true);
+            EXPECT_EQ(model.dangerCount(), c.danger.size());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace nimbrel

@@ -44,6 +44,8 @@ inline bool showTwinSets(TwinShelves& twins, AppState& state, std::vector<Duplic
     twins.resize(size);
     twins.show();
     if (!finishEmptyTwinSearch(twins, state)) return false;
+    // The copies are made up: every kept copy counts as still there, unchanged.
+    state.duplicates().setStillThere([](const std::string&, const EntryIdentity*) { return true; });
     state.duplicates().setGroups(std::move(sets));
     return true;
 }

@@ -576,28 +576,70 @@ void TwinShelves::startSearch() {
                             static_cast<int64_t>(minSize_));
 }
 
+namespace {
+
+// Whether a path leaves with the removal that runs now.
+bool isLeaving(const std::string& path, const std::unordered_set<std::string>& vanishing,
+               const std::unordered_set<std::string>& nimbrelising) {
+    return PathRules::isAtOrInsideAny(path, vanishing) || PathRules::isAtOrInsideAny(path, nimbrelising);
+}
+
+}  // namespace
+
+DuplicatesModel::Around TwinShelves::around() const {
+    return {[this](const std::string& path) { return state_.queue().includes(path); },
+            [this](const std::string& path) {
+                return isLeaving(path, state_.vanishingPaths(), state_.nimbrelisingIDs());
+            }};
+}
+
+void TwinShelves::selectExtras(const std::string& groupID) {
+    // One set: its kept copy is looked at on disk here, a single call.
+    state_.queue().add(state_.duplicates().extras(groupID, around()));
+}
+
 void TwinShelves::selectEveryExtra() {
     size_t copies = 0;
     for (const DuplicateGroup& g : state_.duplicates().groups())
         copies += g.files.size();
     if (copies < CleanQueue::kAsideFrom) {
-        state_.queue().add(DuplicatesModel::extras(state_.duplicates().sets(), shownGroups()));
+        // A few hundred kept copies at most, each looked at on disk here.
+        state_.queue().add(DuplicatesModel::extras(state_.duplicates().sets(), shownGroups(), around()));
         return;
     }
-    // Tens of thousands of copies: the list is made on the worker that adds it, from the sets as
-    // they are at the click. A removal that changes them meanwhile has it made again from what is
-    // left, with the filter and order of the click.
+    // Many: the list is made on a worker, from the sets, the selection and the removal under way as they
+    // are at the click: each kept copy is looked at on disk, which is no work for the window. When
+    // any of them changed by the time it is back (a removal took copies, the selection changed), it
+    // is made again from what they are then, with the filter and order of the click.
     const QString search = search_;
     const Twins::Sort sort = sort_;
     QPointer<DuplicatesModel> alive(&state_.duplicates());
-    state_.queue().addAside([alive, search, sort]() -> CleanQueue::Making {
-        if (!alive) return {};
+    QPointer<AppState> state(&state_);
+    state_.queue().addAside([alive, state, search, sort]() -> CleanQueue::Making {
+        if (!alive || !state) return {};
         auto sets = std::make_shared<DuplicatesModel::Sets>(alive->sets());
         auto shown =
             std::make_shared<std::vector<const DuplicateGroup*>>(Twins::shown(*sets->groups, search, sort));
+        auto selection = state->queue().snapshot();
+        auto vanishing = std::make_shared<const std::unordered_set<std::string>>(state->vanishingPaths());
+        auto nimbrelising = std::make_shared<const std::unordered_set<std::string>>(state->nimbrelisingIDs());
         const uint64_t revision = sets->revision;
-        return {[sets, shown] { return DuplicatesModel::extras(*sets, *shown); },
-                [alive, revision] { return alive && alive->revision() == revision; }};
+        const uint64_t generation = state->queue().generation();
+        const bool deleting = state->isDeleting();
+        const size_t vanishingCount = vanishing->size();
+        return {[sets, shown, selection, vanishing, nimbrelising]() mutable {
+                    CleanQueue selected;
+                    selected.setItems(std::vector<CleanItem>(*std::exchange(selection, nullptr)));
+                    const DuplicatesModel::Around around{
+                        [&](const std::string& path) { return selected.includes(path); },
+                        [&](const std::string& path) { return isLeaving(path, *vanishing, *nimbrelising); }};
+                    return DuplicatesModel::extras(*sets, *shown, around);
+                },
+                [alive, state, revision, generation, deleting, vanishingCount] {
+                    return alive && state && alive->revision() == revision &&
+                           state->queue().generation() == generation && state->isDeleting() == deleting &&
+                           state->vanishingPaths().size() == vanishingCount;
+                }};
     });
 }
 
@@ -763,8 +805,7 @@ bool sameCopies(const std::vector<FileItem>& shown, const std::vector<FileItem>&
 TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g) {
     auto* select =
         new NimbrelButton(tr("Select extras"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small);
-    connect(select, &QAbstractButton::clicked, this,
-            [this, id = g.id] { state_.queue().add(state_.duplicates().extras(id)); });
+    connect(select, &QAbstractButton::clicked, this, [this, id = g.id] { selectExtras(id); });
     auto* shelf = new Shelf(
         g.files.empty() ? QString() : QString::fromUtf8(g.files.front().name),
         tr("%1 copies · %2 extra").arg(g.files.size()).arg(Fmt::bytes(Twins::extraBytes(g))), select);
@@ -772,6 +813,8 @@ TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g) {
     const FileItem* keptCopy = DuplicatesModel::kept(g);
     auto files = std::make_shared<std::vector<FileItem>>(g.files);
     auto keptID = std::make_shared<int64_t>(keptCopy ? keptCopy->id : -1);
+    // A copy ticked here is an extra copy too: its removal checks that a copy stays.
+    std::shared_ptr<const TwinCopies> copies = DuplicatesModel::copiesOf(g);
     PreviewAction preview = preview_;
     // The copy that stays is told apart from the others, so a row that becomes it is built anew
     // with its badge.
@@ -780,7 +823,8 @@ TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g) {
         return f.id == *keptID ? f.path + '\n' : f.path;
     });
     shelf->setRows(
-        static_cast<int>(files->size()), ItemRow::kHeight, [this, files, keptID, preview](int i) -> QWidget* {
+        static_cast<int>(files->size()), ItemRow::kHeight,
+        [this, files, keptID, copies, preview](int i) -> QWidget* {
             if (i < 0 || static_cast<size_t>(i) >= files->size()) return nullptr;
             const FileItem& f = (*files)[static_cast<size_t>(i)];
             const bool kept = f.id == *keptID;
@@ -793,7 +837,9 @@ TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g) {
             options.preview = [preview, path] {
                 if (preview) preview(path);
             };
-            return new ItemRow(state_, fileItem(f, kept ? 0 : 0.55), options);
+            CleanItem item = fileItem(f, kept ? 0 : 0.55);
+            if (!kept) item.twins = copies;
+            return new ItemRow(state_, std::move(item), options);
         });
     return SetCard{shelf, files, keptID};
 }

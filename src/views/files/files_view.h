@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/app_state.h"
+#include "model/duplicates_model.h"
 #include "model/files_model.h"
 #include "views/kit/shelf_lists.h"
 
@@ -184,11 +185,15 @@ class TwinShelves : public QWidget {
     SizeThreshold minSize() const { return minSize_; }
     void startSearch();
     void selectEveryExtra();
+    // "Select extras" of the set with this id.
+    void selectExtras(const std::string& groupID);
     int shownSets() const { return shownSets_; }
     SearchField* searchField() const { return field_; }
     FadingScroll* listScroll() const { return listScroll_; }
 
   private:
+    // What the last-copy rule reads of the selection and of a removal under way, on this thread.
+    DuplicatesModel::Around around() const;
     void rebuild();
     void rebuildHeader();
     void buildResults();

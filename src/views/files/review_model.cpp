@@ -5,6 +5,7 @@
 #include <array>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 
 #include "engine/disk_scanner.h"
 #include "engine/path_rules.h"
@@ -39,7 +40,8 @@ CleanItem ReviewModel::Snapshot::judged(Entry e) const {
 
 ReviewModel::ReviewModel(std::vector<CleanItem> queue, const std::unordered_set<std::string>& excluded,
                          std::vector<JunkLocation> locations,
-                         const std::unordered_set<std::string>& protectedOnDisk)
+                         const std::unordered_set<std::string>& protectedOnDisk,
+                         const DuplicatesModel::Watch& twins)
     : owned_(std::move(queue)), queue_(&owned_) {
     pack(locations);
     for (Entry e = 0; e < entries_.size(); ++e)
@@ -47,7 +49,7 @@ ReviewModel::ReviewModel(std::vector<CleanItem> queue, const std::unordered_set<
             unticked_[e] = true;
             ++untickedCount_;
         }
-    verdicts_ = std::make_shared<const Verdicts>(judge(*snapshot_));
+    verdicts_ = std::make_shared<const Verdicts>(judge(*snapshot_, twins));
     auto onDisk = std::make_shared<OnDisk>(entries_.size(), false);
     for (Entry e = 0; e < entries_.size(); ++e)
         (*onDisk)[e] = protectedOnDisk.count(owned_[e].id) > 0;
@@ -92,8 +94,66 @@ void ReviewModel::pack(const std::vector<JunkLocation>& locations) {
     unticked_.assign(queue.size(), false);
 }
 
-ReviewModel::Verdicts ReviewModel::judge(const Snapshot& snapshot) {
+namespace {
+
+// For every set of twins whose copies all lie at or inside queued entries, those entries.
+std::vector<std::vector<ReviewModel::Entry>> wholeTwinSets(const ReviewModel::Snapshot& snapshot,
+                                                           const DuplicatesModel::Watch& twins) {
+    std::vector<std::vector<ReviewModel::Entry>> out;
+    if (twins.empty()) return out;
+    std::unordered_map<std::string_view, ReviewModel::Entry> byID;
+    bool folders = false;
+    for (ReviewModel::Entry e = 0; e < snapshot.items.size(); ++e) {
+        const CleanItem::Kind kind = snapshot.items[e].kind;
+        if (kind == CleanItem::Kind::junk) continue;
+        byID.emplace(snapshot.id(e), e);
+        folders = folders || kind != CleanItem::Kind::file;
+    }
+    if (byID.empty()) return out;
+    // The entry at or above a path: the path itself, then (when folders are queued) each folder up.
+    auto holder = [&](std::string_view path) -> ReviewModel::Entry {
+        for (;;) {
+            if (auto it = byID.find(path); it != byID.end()) return it->second;
+            if (!folders) return ReviewModel::kNoEntry;
+            const size_t slash = path.rfind('/');
+            if (slash == std::string_view::npos || path.size() <= 1) return ReviewModel::kNoEntry;
+            path = slash == 0 ? std::string_view("/") : path.substr(0, slash);
+        }
+    };
+    std::vector<ReviewModel::Entry> entries;
+    auto whole = [&](const auto& paths) {
+        entries.clear();
+        for (const auto& path : paths) {
+            const ReviewModel::Entry e = holder(std::string_view(path));
+            if (e == ReviewModel::kNoEntry) return;
+            if (std::find(entries.begin(), entries.end(), e) == entries.end()) entries.push_back(e);
+        }
+        if (!entries.empty()) out.push_back(entries);
+    };
+    std::vector<std::string_view> paths;
+    if (twins.groups)
+        for (const DuplicateGroup& g : *twins.groups) {
+            paths.clear();
+            for (const FileItem& f : g.files)
+                paths.emplace_back(f.path);
+            whole(paths);
+        }
+    if (twins.lastCopies)
+        for (const std::string& path : *twins.lastCopies)
+            whole(std::vector<std::string_view>{path});
+    return out;
+}
+
+}  // namespace
+
+Risk ReviewModel::lastCopyRisk() {
+    return {Risk::Level::danger, tr("No copy would remain").toStdString(),
+            tr("Every copy left of these identical files is selected").toStdString()};
+}
+
+ReviewModel::Verdicts ReviewModel::judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins) {
     Verdicts out;
+    out.wholeTwinSets = wholeTwinSets(snapshot, twins);
     out.judged.reserve(snapshot.items.size());
     std::map<std::tuple<Risk::Level, std::string, std::string>, uint16_t> known;
     for (Entry e = 0; e < snapshot.items.size(); ++e) {
@@ -178,6 +238,7 @@ std::optional<std::vector<ReviewModel::Entry>> ReviewModel::follow(const std::ve
 }
 
 void ReviewModel::derive() {
+    deriveLastCopies();
     std::array<Section, 3> all{};
     for (CleanItem::Source source : CleanItem::allSources())
         all[static_cast<size_t>(source)].source = source;
@@ -222,7 +283,25 @@ ReviewModel::Section& ReviewModel::sectionOf(CleanItem::Source source) {
 }
 
 bool ReviewModel::isDanger(Entry e) const {
-    return verdicts_ && verdicts_->risks[verdicts_->judged[e].risk].level == Risk::Level::danger;
+    if (!verdicts_) return false;
+    return verdicts_->risks[verdicts_->judged[e].risk].level == Risk::Level::danger ||
+           (e < lastCopy_.size() && lastCopy_[e]);
+}
+
+void ReviewModel::deriveLastCopies() {
+    lastCopy_.assign(snapshot_->items.size(), false);
+    holdsTwin_.assign(snapshot_->items.size(), false);
+    if (!verdicts_) return;
+    for (const std::vector<Entry>& set : verdicts_->wholeTwinSets) {
+        bool all = true;
+        for (Entry e : set) {
+            holdsTwin_[e] = true;
+            all = all && isQueued(e) && !unticked_[e];
+        }
+        if (all)
+            for (Entry e : set)
+                lastCopy_[e] = true;
+    }
 }
 
 void ReviewModel::place(std::vector<Entry>& list, Entry e, bool in) {
@@ -235,6 +314,13 @@ void ReviewModel::place(std::vector<Entry>& list, Entry e, bool in) {
 
 bool ReviewModel::setTicked(Entry e, bool ticked) {
     if (!isQueued(e) || unticked_[e] == !ticked) return false;
+    if (e < holdsTwin_.size() && holdsTwin_[e]) {
+        // It may complete or break a set of twins: every holder of one is judged again.
+        unticked_[e] = !ticked;
+        untickedCount_ += ticked ? -1 : 1;
+        derive();
+        return true;
+    }
     unticked_[e] = !ticked;
     untickedCount_ += ticked ? -1 : 1;
     const CleanItem& it = item(e);
@@ -317,7 +403,11 @@ bool ReviewModel::isKept(Entry e) const {
 }
 
 Risk ReviewModel::reviewRisk(Entry e) const {
-    if (verdicts_) return verdicts_->risks[verdicts_->judged[e].risk];
+    if (verdicts_) {
+        const Risk& own = verdicts_->risks[verdicts_->judged[e].risk];
+        if (own.level < Risk::Level::danger && e < lastCopy_.size() && lastCopy_[e]) return lastCopyRisk();
+        return own;
+    }
     return reviewRisk(item(e), snapshot_->locations);
 }
 

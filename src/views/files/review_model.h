@@ -13,6 +13,7 @@
 #include "engine/junk_location.h"
 #include "engine/risk_catalog.h"
 #include "model/clean_item.h"
+#include "model/duplicates_model.h"
 
 namespace nimbrel {
 
@@ -70,6 +71,9 @@ class ReviewModel {
     struct Verdicts {
         std::vector<Judgement> judged;  // one per entry
         std::vector<Risk> risks;
+        // Sets of twins that no copy of would remain if every entry that holds one went: for each,
+        // those entries. Ticking them all makes each a danger item.
+        std::vector<std::vector<Entry>> wholeTwinSets;
     };
     // Entries the removal will refuse by where their path leads on disk.
     using OnDisk = std::vector<bool>;
@@ -77,7 +81,8 @@ class ReviewModel {
     // Judged at once: for tests and callers with a few items.
     ReviewModel(std::vector<CleanItem> queue, const std::unordered_set<std::string>& excluded,
                 std::vector<JunkLocation> locations,
-                const std::unordered_set<std::string>& protectedOnDisk = {});
+                const std::unordered_set<std::string>& protectedOnDisk = {},
+                const DuplicatesModel::Watch& twins = {});
     // Not judged yet: reads `queue` in place, which must stay as it is until follow() is told of a
     // change. `unticked` holds ids to start unticked.
     struct Unjudged {};
@@ -89,7 +94,9 @@ class ReviewModel {
 
     // The work of a worker: every entry judged, and (second step) every entry that is neither junk
     // nor locked looked up on disk.
-    static Verdicts judge(const Snapshot& snapshot);
+    static Verdicts judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins = {});
+    // What the review says of an item that would take the last copy of a file with it.
+    static Risk lastCopyRisk();
     static OnDisk judgeOnDisk(const Snapshot& snapshot, const Verdicts& verdicts);
     const std::shared_ptr<const Snapshot>& snapshot() const { return snapshot_; }
     const std::shared_ptr<const Verdicts>& verdicts() const { return verdicts_; }
@@ -201,6 +208,8 @@ class ReviewModel {
     void derive();
     Section& sectionOf(CleanItem::Source source);
     bool isDanger(Entry e) const;
+    // Marks the entries of every set of twins whose entries are all ticked.
+    void deriveLastCopies();
     // Puts `e` into or out of a list of entries kept in queue order.
     void place(std::vector<Entry>& list, Entry e, bool in);
     RowBadge badge(const CleanItem& item, bool kept, const Risk& risk) const;
@@ -220,8 +229,10 @@ class ReviewModel {
     std::vector<Section> sections_;  // the sources present, in source order
     size_t included_ = 0;
     int64_t removalSize_ = 0;
-    std::vector<Entry> danger_;  // ticked, not kept, danger; in queue order
-    std::vector<Entry> kept_;    // ticked and kept; in queue order
+    std::vector<Entry> danger_;    // ticked, not kept, danger; in queue order
+    std::vector<Entry> kept_;      // ticked and kept; in queue order
+    std::vector<bool> lastCopy_;   // by entry: ticked with every other holder of some set's copies
+    std::vector<bool> holdsTwin_;  // by entry: holds a copy of a set that is queued whole
     uint64_t dangerRevision_ = 0;
 };
 

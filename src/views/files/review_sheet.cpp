@@ -21,6 +21,7 @@
 #include "model/background.h"
 #include "model/clean_queue.h"
 #include "model/cleanup_model.h"
+#include "model/duplicates_model.h"
 #include "platform/file_manager.h"
 #include "theme/appearance.h"
 #include "theme/badge.h"
@@ -404,6 +405,10 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
         refreshBuilt();
     });
     connect(&state_.cleanup(), &CleanupModel::contentsChanged, this, &ReviewSheet::contentsArrived);
+    // Whether every copy of some twins is selected depends on the sets too.
+    connect(&state_.duplicates(), &DuplicatesModel::groupsChanged, this, [this] {
+        if (!pending_) judge();
+    });
     connect(&state_, &AppState::isDeletingChanged, this, &ReviewSheet::updateFooter);
     rebuild();
 }
@@ -463,7 +468,9 @@ void ReviewSheet::judge() {
     };
     Background::run(
         state_.userPool(), this,
-        [snapshot] { return std::make_shared<const ReviewModel::Verdicts>(ReviewModel::judge(*snapshot)); },
+        [snapshot, twins = state_.duplicates().watch()] {
+            return std::make_shared<const ReviewModel::Verdicts>(ReviewModel::judge(*snapshot, twins));
+        },
         [this, current, snapshot](std::shared_ptr<const ReviewModel::Verdicts> verdicts) {
             if (!current()) return;
             model_->take(verdicts);
