@@ -314,7 +314,6 @@ void AppState::scan(const std::string& target) {
     auto token = std::make_shared<CancelToken>();
     scanToken = token;
     setScanTarget(path);
-    scanningRootPin = PinnedFolder::pin(path);
     scanningMounts = readMountTable();
     setIsScanning(true);
     setScanStarted(services_.clock->date());
@@ -329,13 +328,23 @@ void AppState::scan(const std::string& target) {
         Background::latestOnly<ScanProgress>(this, [this, token](ScanProgress latest) {
             if (scanToken == token && !token->isCancelled()) setProgress(std::move(latest));
         });
+    // The root is pinned on the worker too: on a share whose server stopped answering even its
+    // status waits, and the window must not.
+    struct Scanned {
+        std::optional<PinnedFolder> pin;
+        std::shared_ptr<ScanResult> result;
+    };
     Background::run(
         scanPool(), this,
         [scanner = services_.scanner, path, options, firstID, token, forward] {
-            return scanner(path, options, firstID, *token, forward);
+            Scanned scanned;
+            scanned.pin = PinnedFolder::pin(path);
+            scanned.result = scanner(path, options, firstID, *token, forward);
+            return scanned;
         },
-        [this, token, path](std::shared_ptr<ScanResult> result) {
-            finishScan(token, path, std::move(result));
+        [this, token, path](Scanned scanned) {
+            if (scanToken == token) scanningRootPin = std::move(scanned.pin);
+            finishScan(token, path, std::move(scanned.result));
         });
 }
 

@@ -32,6 +32,7 @@ class DeadShareTest : public ::testing::Test {
         std::ofstream(base_ + "/other/b") << std::string(5000, 'b');
         share_ = std::make_unique<DeadShare>(base_ + "/tree/share");
         if (!share_->ok()) GTEST_SKIP() << "no dead share to test with: " << share_->error();
+        share_->releaseAfter(std::chrono::seconds(15));
     }
     void TearDown() override {
         share_.reset();
@@ -75,6 +76,14 @@ TEST_F(DeadShareTest, CancelReturnsAtOnceAndTheStuckScanIsLetGo) {
     ASSERT_TRUE(waitOn(state.get(), &AppState::isScanningChanged, [&] { return !state->isScanning(); }));
     ASSERT_TRUE(state->result());
     EXPECT_EQ(state->result()->root->name, base_ + "/other");
+
+    // The share itself as the target: starting its scan reads nothing on the main thread.
+    QElapsedTimer start;
+    start.start();
+    state->scan(base_ + "/tree/share");
+    EXPECT_LT(start.elapsed(), 100);
+    letItReachTheShare(*state);
+    state->cancelScan();
 
     // A second stuck scan, whose state is gone when the server answers again: the late workers
     // wake, find their scans cancelled and touch nothing that is gone.

@@ -5,9 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <string>
+#include <thread>
 
 namespace nimbrel {
 
@@ -28,19 +33,24 @@ class DeadShare {
             return;
         }
         ::mkdir(mountPoint_.c_str(), 0755);
-        const std::string options = "fd=" + std::to_string(device_) +
+        const std::string options = "fd=" + std::to_string(device_.load()) +
                                     ",rootmode=40000,user_id=" + std::to_string(::geteuid()) +
                                     ",group_id=" + std::to_string(::getegid()) + ",allow_other";
         if (::mount("nimbrel-dead", mountPoint_.c_str(), "fuse.nimbrel-dead", MS_NOSUID | MS_NODEV,
                     options.c_str()) != 0) {
             error_ = std::string("cannot mount a FUSE file system here: ") + std::strerror(errno);
-            ::close(device_);
-            device_ = -1;
+            release();
             return;
         }
         mounted_ = true;
     }
     ~DeadShare() {
+        {
+            std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        ended_.notify_all();
+        if (watchdog_.joinable()) watchdog_.join();
         release();
         detach();
     }
@@ -52,8 +62,17 @@ class DeadShare {
 
     // The server is gone for good: whatever waits on the share fails now instead.
     void release() {
-        if (device_ >= 0) ::close(device_);
-        device_ = -1;
+        const int device = device_.exchange(-1);
+        if (device >= 0) ::close(device);
+    }
+
+    // Releases the share after `limit` at the latest, so that code waiting on it where it must not
+    // (the main thread) fails the test instead of hanging it.
+    void releaseAfter(std::chrono::milliseconds limit) {
+        watchdog_ = std::thread([this, limit] {
+            std::unique_lock lock(mutex_);
+            if (!ended_.wait_for(lock, limit, [this] { return ending_; })) release();
+        });
     }
 
     // Takes the share out of the folder tree; what waits on it goes on waiting until release().
@@ -65,8 +84,12 @@ class DeadShare {
   private:
     std::string mountPoint_;
     std::string error_;
-    int device_ = -1;
+    std::atomic<int> device_{-1};
     bool mounted_ = false;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    bool ending_ = false;
+    std::thread watchdog_;
 };
 
 }  // namespace nimbrel
