@@ -162,7 +162,7 @@ TEST(EntryRules, KindLine) {
         {artifact, "Cargo · safe to nimbrelise"},
         {folder, "Folder"},
         {counted, "Folder · 1,234 files"},
-        {app, "App or bundle"},
+        {app, HostLayout::current().isMac() ? "App or bundle" : "Mac package"},
         {video, "Video"},
         {plain("/a/x"), "File"},
     };
