@@ -239,15 +239,18 @@ TEST_F(ReviewSheetTest, ALongSelectionBuildsOnlyTheRowsInView) {
 
 // A selection too long to pack on the click is packed on a worker: the sheet opens with the
 // selection's count and size and both buttons off, and the rows follow. A change of the selection
-// meanwhile has it packed again, unticks and all, and the click hands over exactly what is ticked.
+// meanwhile has it packed again, unticks and all, leaving the list where it was read, and the click
+// hands over exactly what is ticked.
 TEST_F(ReviewSheetTest, ALongSelectionIsPackedAsideAndHandsOverWhatIsTicked) {
     std::vector<CleanItem> many;
-    for (size_t i = 0; i < ReviewSheet::kPackAsideFrom + 100; ++i)
+    for (size_t i = 0; i < 12'000; ++i)
         many.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
+    ASSERT_GT(many.size(), ReviewSheet::kPackAsideFrom);
     const size_t n = many.size();
     const std::string a = many[10].id, gone = many[20].id;
     state_->queue().setItems(many);
     ReviewSheet sheet(*state_);
+    sheet.show();
     const QString opening = sheet.countLine();
     EXPECT_EQ(sheet.list()->count(), 0);
     EXPECT_FALSE(sheet.trashButton()->isEnabled());
@@ -257,13 +260,21 @@ TEST_F(ReviewSheetTest, ALongSelectionIsPackedAsideAndHandsOverWhatIsTicked) {
     EXPECT_EQ(sheet.list()->count(), int(n) + 1);
     EXPECT_TRUE(sheet.trashButton()->isEnabled());
 
+    QScrollBar* bar = sheet.listScroll()->verticalScrollBar();
+    bar->setValue(bar->maximum() / 2);
+    const int read = bar->value();
+    ASSERT_GT(read, 1000);
     sheet.setTicked(a, false);
     // Two additions while the first is being packed: the last packing stands, with the untick.
     state_->queue().add(fileItem(home + "/nimbrel-test/x", 1000));
     EXPECT_FALSE(sheet.trashButton()->isEnabled());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), read);
     state_->queue().add(fileItem(home + "/nimbrel-test/y", 1000));
     settle();
     EXPECT_EQ(sheet.list()->count(), int(n) + 3);
+    EXPECT_EQ(bar->value(), read);
+    EXPECT_GT(sheet.list()->builtCount(), 0);
     EXPECT_FALSE(sheet.model().isTicked(a));
     state_->queue().remove(gone);  // followed in place
     settle();
