@@ -29,6 +29,19 @@ foreach(side ${nimbrel_icon_sizes})
           RENAME nimbrel.png)
 endforeach()
 
+# What a Debian package documents: the copyright of Nimbrel and of the fonts it embeds (their
+# licences ask for their texts to travel with it) and the changelog, compressed as Debian wants.
+set(nimbrel_changelog_gz ${CMAKE_BINARY_DIR}/package/changelog.gz)
+add_custom_command(
+  OUTPUT ${nimbrel_changelog_gz}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/package
+  COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/resources/package/changelog > ${nimbrel_changelog_gz}
+  DEPENDS ${PROJECT_SOURCE_DIR}/resources/package/changelog
+  COMMENT "Compressing the changelog")
+add_custom_target(nimbrel-changelog ALL DEPENDS ${nimbrel_changelog_gz})
+install(FILES ${PROJECT_SOURCE_DIR}/resources/package/copyright ${nimbrel_changelog_gz}
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/nimbrel)
+
 # The installed tree passes desktop-file-validate and its icon is found by name.
 add_test(NAME desktop_install
          COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
@@ -38,6 +51,16 @@ set(CPACK_PACKAGE_NAME nimbrel)
 set(CPACK_PACKAGE_VENDOR "Nimbrel")
 set(CPACK_PACKAGE_CONTACT "Nimbrel developers <nimbrel@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "See where disk space goes and remove what you choose, safely")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "See where disk space goes and remove what you choose, safely
+ Nimbrel scans a folder or a whole disk and shows where the space goes: the
+ Space explorer lays out folders by size, the Files shelves list the biggest
+ files, the ones not opened for a long time and identical copies, and Deep
+ Clean finds caches and build output that can be made again.
+ .
+ Everything chosen is reviewed in one sheet before it is moved to the Trash or
+ deleted for good, and a safety guard refuses system folders and the main
+ folders of the home.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY nimbrel)
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -19,6 +19,8 @@ Chip::Chip(const QString& title, std::optional<QColor> dot, bool on, QWidget* pa
     setHitShape(HitShape::capsule);
     setCapsuleRing(3);
     setAccessibleDescription(on ? tr("On") : tr("Off"));
+    setCheckable(true);  // an "on" chip reads as checked
+    setChecked(on);
     connect(&onAmount_, &AnimatedValue::changed, this, [this] { update(); });
 }
 
@@ -28,6 +30,7 @@ void Chip::setOn(bool on) {
     // The chip's own timing: the snappy curve over 0.15 s, whatever Reduce Motion says.
     onAmount_.animateTo(on ? 1 : 0, Motion::snappy(0.15));
     setAccessibleDescription(on ? tr("On") : tr("Off"));
+    setChecked(on);
     updateGeometry();
     update();
 }

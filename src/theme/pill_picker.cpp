@@ -13,6 +13,9 @@ PillOptionButton::PillOptionButton(const PillOption& option, PillPicker* picker)
     : PressButton(picker), option_(option), picker_(picker) {
     setText(option.label);
     setHitShape(HitShape::capsule);
+    // The chosen option reads as checked; a click asks the picker, which decides.
+    setCheckable(true);
+    setChecked(isSelected());
 }
 
 bool PillOptionButton::isSelected() const {
@@ -100,8 +103,10 @@ void PillPicker::setSelection(const QVariant& value) {
     selection_ = value;
     relayout(true);
     updateGeometry();
-    for (auto* b : buttons_)
+    for (auto* b : buttons_) {
+        b->setChecked(b->isSelected());
         b->update();
+    }
 }
 
 int PillPicker::selectedIndex() const {

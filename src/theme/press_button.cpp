@@ -1,5 +1,6 @@
 #include "theme/press_button.h"
 
+#include <QAccessibleWidget>
 #include <QEnterEvent>
 #include <QKeyEvent>
 #include <QMoveEvent>
@@ -36,9 +37,62 @@ class FocusRingLayer : public QWidget {
     QPointer<PressButton> owner_;
 };
 
+// What assistive technology reads of a control. The controls paint their titles themselves, so a
+// title's "&" is a character, never a mnemonic: it is read as written ("Review & Nimbrelise…").
+// A toggle (a tick box, a switch) is a check box; a button that marks the current choice (an area,
+// a sort, a filter chip) is a button with a checked state.
+class PressButtonAccessible : public QAccessibleWidget {
+  public:
+    explicit PressButtonAccessible(PressButton* button)
+        : QAccessibleWidget(button, button->isCheckable() && !button->returnPresses() ? QAccessible::CheckBox
+                                                                                      : QAccessible::Button) {
+    }
+
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name) return QAccessibleWidget::text(t);
+        if (!widget()->accessibleName().isEmpty()) return widget()->accessibleName();
+        const QString title = button()->text();
+        return title.isEmpty() ? widget()->toolTip() : title;
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (button()->isCheckable()) {
+            s.checkable = true;
+            s.checked = button()->isChecked();
+        }
+        if (button()->isDown()) s.pressed = true;
+        return s;
+    }
+    QStringList actionNames() const override {
+        return QStringList{button()->isCheckable() && !button()->returnPresses() ? toggleAction()
+                                                                                 : pressAction()} +
+               QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& name) override {
+        if (!widget()->isEnabled()) return;
+        if (name == pressAction() || name == toggleAction())
+            button()->click();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+
+  private:
+    PressButton* button() const { return static_cast<PressButton*>(widget()); }
+};
+
+QAccessibleInterface* pressButtonAccessible(const QString&, QObject* object) {
+    if (auto* button = qobject_cast<PressButton*>(object)) return new PressButtonAccessible(button);
+    return nullptr;
+}
+
 }  // namespace
 
 PressButton::PressButton(QWidget* parent) : QAbstractButton(parent) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(pressButtonAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     // Focus from the keyboard only: a click must not leave a focus ring behind.
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);

@@ -35,6 +35,8 @@ class PressButton : public QAbstractButton, public OutsideDecoration {
     // Paints the ring in the control's own coordinates. It is painted by a see-through layer over the
     // control, so whatever a parent or a backdrop paints never hides it.
     virtual void paintFocusRing(QPainter& p);
+    // Whether Return presses this control (toggles say no: Return goes to the window's default).
+    bool returnPresses() const { return returnPresses_; }
     // The layer that carries the ring while it shows (tests).
     QWidget* focusRingLayer() const { return ringLayer_; }
 
@@ -72,7 +74,6 @@ class PressButton : public QAbstractButton, public OutsideDecoration {
     // Return and Enter press a focused button, as Space does; a toggle leaves them to its window.
     void keyPressEvent(QKeyEvent* e) override;
     bool event(QEvent* e) override;
-    // Whether Return presses this control (toggles say no: Return goes to the window's default).
     void setReturnPresses(bool on) { returnPresses_ = on; }
 
   private:

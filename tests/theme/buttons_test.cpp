@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 
+#include "theme/chip.h"
 #include "theme/fonts.h"
 #include "theme/icon_button.h"
 #include "theme/menu_row.h"
@@ -234,6 +236,49 @@ TEST(MenuRowTest, LongDetailIsCutAndKeepsTheGap) {
     const double used =
         row.titleX() + tm.horizontalAdvance(row.shownTitle()) + 12 + dm.horizontalAdvance(detail) + 10;
     EXPECT_LE(used, 260.5);
+}
+
+// Assistive technology reads a title as written ("&" is a character here, never a mnemonic), a tick
+// box as a check box, and a control that marks the current choice as checked.
+TEST(PressButtonTest, AccessibleNamesRolesAndStates) {
+    QWidget window;
+    auto* review = new NimbrelButton(QStringLiteral("Review & Nimbrelise\u2026"),
+                                     NimbrelButton::Kind::primary, NimbrelButton::Size::regular, &window);
+    auto* chip = new Chip(QStringLiteral("Apps & Installers"), std::nullopt, true, &window);
+    auto* check = new NimbrelCheck(false, &window);
+    check->setAccessibleName(QStringLiteral("Movie.mov"));
+    auto* icon = new IconButton(QStringLiteral("minus"), 22, false, &window);
+    icon->setHelp(QStringLiteral("Remove"));
+    window.show();
+    struct Case {
+        QWidget* widget;
+        const char* name;
+        QAccessible::Role role;
+        bool checkable;
+        bool checked;
+    } cases[] = {
+        {review, "Review & Nimbrelise\u2026", QAccessible::Button, false, false},
+        {chip, "Apps & Installers", QAccessible::Button, true, true},
+        {check, "Movie.mov", QAccessible::CheckBox, true, false},
+        {icon, "Remove", QAccessible::Button, false, false},
+    };
+    for (const Case& c : cases) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c.widget);
+        ASSERT_NE(a, nullptr) << c.name;
+        EXPECT_EQ(a->text(QAccessible::Name), QString::fromUtf8(c.name));
+        EXPECT_EQ(a->role(), c.role) << c.name;
+        EXPECT_EQ(bool(a->state().checkable), c.checkable) << c.name;
+        EXPECT_EQ(bool(a->state().checked), c.checked) << c.name;
+    }
+    check->setOn(true);
+    chip->setOn(false);
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(check)->state().checked);
+    EXPECT_FALSE(QAccessible::queryAccessibleInterface(chip)->state().checked);
+    // Pressing through assistive technology clicks, as a click would.
+    QSignalSpy clicks(review, &QAbstractButton::clicked);
+    QAccessible::queryAccessibleInterface(review)->actionInterface()->doAction(
+        QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(clicks.count(), 1);
 }
 
 }  // namespace

@@ -580,11 +580,15 @@ TEST(SpaceView, TilesAreAccessibleButtonsWithASelectAction) {
     QAccessibleActionInterface* actions = file->actionInterface();
     ASSERT_NE(actions, nullptr);
     EXPECT_TRUE(actions->actionNames().contains("Select for Cleaning"));
+    EXPECT_FALSE(file->state().checked);
     actions->doAction("Select for Cleaning");
     EXPECT_TRUE(h.state->queue().contains("/r/f.txt"));
+    EXPECT_TRUE(file->state().checkable);
+    EXPECT_TRUE(file->state().checked);  // a ticked tile reads as checked
     EXPECT_TRUE(actions->actionNames().contains("Deselect"));
     actions->doAction("Deselect");
     EXPECT_FALSE(h.state->queue().contains("/r/f.txt"));
+    EXPECT_FALSE(file->state().checked);
     EXPECT_FALSE(file->rect().isEmpty());
 }
 

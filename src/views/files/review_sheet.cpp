@@ -225,6 +225,7 @@ class SectionHeader : public QWidget {
     void showSection(const ReviewModel::Section& section) {
         check_->setOn(section.allTicked());
         label_->setText(ReviewModel::sectionTitle(source_, section.count));
+        check_->setAccessibleName(label_->text());
         size_->setText(Fmt::bytes(section.tickedSize));
     }
 
@@ -775,9 +776,9 @@ void ReviewSheet::rebuildBanner() {
     ackCheck_ = new NimbrelCheck(isAcknowledged(), banner);
     connect(ackCheck_, &NimbrelCheck::toggleRequested, this, [this] { setAcknowledged(!isAcknowledged()); });
     ack->addWidget(ackCheck_, 0, Qt::AlignVCenter);
+    ackCheck_->setAccessibleName(tr("I've checked these, and I have a backup of anything I might need"));
     ack->addWidget(new ClickText(
-                       tr("I've checked these, and I have a backup of anything I might need"),
-                       [this] { setAcknowledged(!isAcknowledged()); }, banner),
+                       ackCheck_->accessibleName(), [this] { setAcknowledged(!isAcknowledged()); }, banner),
                    1);
     col->addLayout(ack);
     bannerSlot_->layout()->addWidget(banner);
@@ -936,6 +937,7 @@ ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, ReviewModel::Entry ent
     row->setSpacing(8);
 
     check_ = new NimbrelCheck(isTicked(), this);
+    check_->setAccessibleName(QString::fromUtf8(item_.name));  // the tick box says what it ticks
     connect(check_, &NimbrelCheck::toggleRequested, this,
             [this] { sheet_.setEntryTicked(entry_, !isTicked()); });
     row->addWidget(check_);

@@ -390,6 +390,7 @@ void ItemRow::refresh() {
     const bool loaded = isLoaded();
     check_->setOn(loaded);
     setAccessibleName(QString::fromUtf8(item_.name));
+    check_->setAccessibleName(accessibleName());  // the tick box says what it ticks
     setAccessibleDescription(loaded ? rowTr("Selected for cleaning. Activate to deselect.")
                                     : rowTr("Activate to select for cleaning."));
     // A tick that only stands for the folder's selection is drawn faded.

@@ -38,7 +38,14 @@ class TileAccessible : public QAccessibleInterface, public QAccessibleActionInte
     QAccessible::State state() const override {
         QAccessible::State s;
         s.focusable = true;
-        if (!isValid()) s.invalid = true;
+        if (!isValid()) {
+            s.invalid = true;
+            return s;
+        }
+        // A ticked tile reads as checked; one only covered by a ticked folder too (it goes with it).
+        s.checkable = true;
+        const CleanQueue& queue = view_->model().state().queue();
+        s.checked = queue.includes(id_) || EntryRules::inherited(id_, queue);
         return s;
     }
     QRect rect() const override {
