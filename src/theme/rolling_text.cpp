@@ -1,8 +1,8 @@
 #include "theme/rolling_text.h"
 
 #include <QFontMetricsF>
+#include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QWidget>
 
 #include "theme/fixed_digits.h"
@@ -24,7 +24,7 @@ void RollingText::setText(const QString& text, bool animate) {
         roll_.setImmediate(1);
     } else {
         roll_.setImmediate(0);
-        roll_.animateTo(1, Motion::snappy(kSeconds));
+        roll_.animateTo(1, motion());
     }
     if (host_) host_->update();
 }
@@ -44,40 +44,58 @@ double RollingText::advance(const QFont& font) const {
 }
 
 void RollingText::paint(QPainter& p, QPointF origin, const QFont& font, const QBrush& brush) const {
-    const double t = roll_.value();
-    const QFontMetricsF fm(font);
-    const double cell = FixedDigits::cell(font);
-    auto width = [&](QChar c) { return c.isNull() ? 0.0 : c.isDigit() ? cell : fm.horizontalAdvance(c); };
-    auto draw = [&](QChar c, double x, double slot, double dy, double opacity) {
-        if (c.isNull() || opacity <= 0.001) return;
-        QPainterPath path;
-        path.addText(QPointF(x + (slot - fm.horizontalAdvance(c)) / 2, origin.y() + dy), font, QString(c));
-        p.save();
-        p.setOpacity(p.opacity() * opacity);
-        p.fillPath(path, brush);
-        p.restore();
+    paint(p, origin, font, brush, from_, to_, roll_.value());
+}
+
+namespace {
+
+// The text is drawn glyph by glyph, so a gradient meant for the whole figure's box is placed on it.
+QBrush overFigure(const QBrush& brush, const QRectF& box) {
+    const QGradient* g = brush.gradient();
+    if (!g || g->type() != QGradient::LinearGradient ||
+        (g->coordinateMode() != QGradient::ObjectMode &&
+         g->coordinateMode() != QGradient::ObjectBoundingMode))
+        return brush;
+    const auto* linear = static_cast<const QLinearGradient*>(g);
+    auto at = [&](QPointF f) {
+        return QPointF(box.left() + f.x() * box.width(), box.top() + f.y() * box.height());
     };
-    if (t >= 1) {
-        QPainterPath path;
-        double x = origin.x();
-        for (QChar c : to_) {
-            const double slot = width(c);
-            path.addText(QPointF(x + (slot - fm.horizontalAdvance(c)) / 2, origin.y()), font, QString(c));
-            x += slot;
-        }
-        p.fillPath(path, brush);
+    QLinearGradient placed(at(linear->start()), at(linear->finalStop()));
+    placed.setStops(linear->stops());
+    placed.setSpread(linear->spread());
+    return QBrush(placed);
+}
+
+}  // namespace
+
+void RollingText::paint(QPainter& p, QPointF origin, const QFont& font, const QBrush& brush,
+                        const QString& from, const QString& to, double t) {
+    const QFontMetricsF fm(font);
+    p.save();
+    p.setFont(font);
+    const QRectF box(origin.x(), origin.y() - fm.ascent(), FixedDigits::advance(font, to), fm.height());
+    p.setPen(QPen(overFigure(brush, box), 0));
+    if (t >= 1 || from == to) {
+        FixedDigits::draw(p, origin, to);
+        p.restore();
         return;
     }
     // The line's own box: what rolls out of it is cut off.
-    p.save();
+    const double cell = FixedDigits::cell(font);
     p.setClipRect(QRectF(origin.x() - cell, origin.y() - fm.ascent(), 1e6, fm.ascent() + fm.descent()),
                   Qt::IntersectClip);
+    auto width = [&](QChar c) { return c.isNull() ? 0.0 : c.isDigit() ? cell : fm.horizontalAdvance(c); };
+    const double opacity = p.opacity();
+    auto draw = [&](QChar c, double x, double slot, double dy, double alpha) {
+        if (c.isNull() || alpha <= 0.001) return;
+        p.setOpacity(opacity * alpha);
+        FixedDigits::drawInPlace(p, QPointF(x, origin.y() + dy), slot, c);
+    };
     const double rise = fm.ascent();
     // The figure keeps the arriving text's width; places of the leaving text only sit where the
     // arriving text has a place too, or to its left.
-    const std::vector<Place> all = places(from_, to_);
     double x = origin.x();
-    for (const Place& place : all) {
+    for (const Place& place : places(from, to)) {
         const double slot = place.to.isNull() ? 0.0 : width(place.to);
         if (place.from == place.to) {
             draw(place.to, x, slot, 0, 1);
@@ -88,6 +106,48 @@ void RollingText::paint(QPainter& p, QPointF origin, const QFont& font, const QB
         x += slot;
     }
     p.restore();
+}
+
+// RollingFigures
+
+RollingFigures::RollingFigures(QWidget* host) : QObject(host), host_(host) {
+    connect(&roll_, &AnimatedValue::changed, this, [this] {
+        if (host_) host_->update();
+    });
+}
+
+void RollingFigures::clear() {
+    shown_.clear();
+}
+
+void RollingFigures::paint(QPainter& p, QPointF origin, const QFont& font, const QBrush& brush,
+                           const QString& key, const QString& text) {
+    auto it = shown_.find(key);
+    if (it == shown_.end()) {
+        if (shown_.size() >= 4096) {
+            // Forget the figures at rest; they appear at once if they come back.
+            for (auto old = shown_.begin(); old != shown_.end();)
+                old = old->roll == current_ && roll_.isRunning() ? std::next(old) : shown_.erase(old);
+        }
+        it = shown_.insert(key, Shown{text, text, 0});
+    } else if (it->to != text) {
+        if (ReduceMotion::isOn()) {
+            it->from = text;
+        } else {
+            // Changes drawn before the roll has moved join it; a later change starts a new roll (figures
+            // still rolling in the old one show their new text at once).
+            if (!(roll_.isRunning() && roll_.value() == 0)) {
+                ++current_;
+                roll_.setImmediate(0);
+                roll_.animateTo(1, RollingText::motion());
+            }
+            it->from = it->to;
+            it->roll = current_;
+        }
+        it->to = text;
+    }
+    const double t = it->roll == current_ ? roll_.value() : 1.0;
+    RollingText::paint(p, origin, font, brush, it->from, it->to, t);
 }
 
 }  // namespace nimbrel
