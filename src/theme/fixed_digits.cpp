@@ -1,9 +1,13 @@
 #include "theme/fixed_digits.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
+#include <QRawFont>
 #include <algorithm>
+#include <memory>
+#include <optional>
 
 namespace nimbrel {
 
@@ -39,10 +43,9 @@ bool FixedDigits::isDrawing() {
     return drawing > 0;
 }
 
-double FixedDigits::cell(const QFont& font) {
-    // Painters ask for every figure they draw (a grid of tiles, each frame): measured once per font.
-    thread_local QHash<QFont, double> cells;
-    if (const auto it = cells.constFind(font); it != cells.constEnd()) return *it;
+namespace {
+
+double meanDigitAdvance(const QFont& font) {
     // The mean advance, not the widest: the faces' "1" is far narrower than the rest (Quicksand's by
     // almost half), and cells as wide as the "0" set every figure apart as if letter-spaced. A wider
     // digit reaches a fraction of a point into its side bearings, which are wider than that.
@@ -50,8 +53,71 @@ double FixedDigits::cell(const QFont& font) {
     double sum = 0;
     for (char16_t d = u'0'; d <= u'9'; ++d)
         sum += fm.horizontalAdvance(QChar(d));
-    if (cells.size() > 256) cells.clear();
-    return cells[font] = sum / 10;
+    return sum / 10;
+}
+
+// What a font needs to draw figures fast: painters draw hundreds of them a frame (a grid of tiles),
+// so each text is laid out once into a run of positioned glyphs and drawn in one call afterwards.
+struct Face {
+    explicit Face(const QFont& font) : cell(meanDigitAdvance(font)) {
+        // Glyphs are placed by hand, so only a face drawn without extra spacing can take this way.
+        if (font.letterSpacing() == 0 && font.wordSpacing() == 0) raw = QRawFont::fromFont(font);
+    }
+    double cell;
+    QRawFont raw;
+    QHash<QString, std::optional<QGlyphRun>> runs;  // by text; none where the face has no way
+};
+
+Face& faceOf(const QFont& font) {
+    thread_local QHash<QFont, std::shared_ptr<Face>> faces;
+    auto it = faces.find(font);
+    if (it == faces.end()) {
+        if (faces.size() > 64) faces.clear();
+        it = faces.insert(font, std::make_shared<Face>(font));
+    }
+    return **it;
+}
+
+// Text the raw face can set glyph by glyph: one glyph per character, no script that needs shaping.
+bool plainScript(QStringView text) {
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (c.isSurrogate() || (u >= 0x0590 && !(u >= 0x2000 && u <= 0x22FF))) return false;
+    }
+    return true;
+}
+
+// The glyphs of `text` with digits centred in cells and other runs at their kerned advances, from
+// the baseline's start; none when the face lacks a glyph.
+std::optional<QGlyphRun> layOut(const Face& face, const QString& text) {
+    if (!face.raw.isValid() || !plainScript(text)) return std::nullopt;
+    const QList<quint32> glyphs = face.raw.glyphIndexesForString(text);
+    if (glyphs.size() != text.size() || glyphs.contains(0u)) return std::nullopt;
+    QList<QPointF> positions;
+    positions.reserve(glyphs.size());
+    double x = 0;
+    forRuns(text, [&](QStringView run, bool digits) {
+        const qsizetype from = run.data() - text.constData();
+        const QList<quint32> part = glyphs.mid(from, run.size());
+        const QList<QPointF> advances = face.raw.advancesForGlyphIndexes(
+            part, digits ? QRawFont::SeparateAdvances : QRawFont::KernedAdvances);
+        for (qsizetype i = 0; i < part.size(); ++i) {
+            const double w = advances[i].x();
+            positions.push_back(QPointF(digits ? x + (face.cell - w) / 2 : x, 0));
+            x += digits ? face.cell : w;
+        }
+    });
+    QGlyphRun run;
+    run.setRawFont(face.raw);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    return run;
+}
+
+}  // namespace
+
+double FixedDigits::cell(const QFont& font) {
+    return faceOf(font).cell;
 }
 
 double FixedDigits::advance(const QFont& font, const QString& text) {
@@ -66,8 +132,17 @@ double FixedDigits::advance(const QFont& font, const QString& text) {
 
 void FixedDigits::draw(QPainter& p, QPointF origin, const QString& text) {
     const Drawing mark;
+    Face& face = faceOf(p.font());
+    auto it = face.runs.constFind(text);
+    if (it == face.runs.constEnd()) {
+        if (face.runs.size() > 4096) face.runs.clear();
+        it = face.runs.insert(text, layOut(face, text));
+    }
+    if (*it) {
+        p.drawGlyphRun(origin, **it);
+        return;
+    }
     const QFontMetricsF fm(p.font());
-    const double digit = cell(p.font());
     double x = origin.x();
     forRuns(text, [&](QStringView run, bool digits) {
         if (!digits) {
@@ -78,8 +153,8 @@ void FixedDigits::draw(QPainter& p, QPointF origin, const QString& text) {
         }
         for (QChar c : run) {
             const double w = fm.horizontalAdvance(c);
-            p.drawText(QPointF(x + (digit - w) / 2, origin.y()), QString(c));
-            x += digit;
+            p.drawText(QPointF(x + (face.cell - w) / 2, origin.y()), QString(c));
+            x += face.cell;
         }
     });
 }
@@ -100,10 +175,36 @@ void FixedDigits::draw(QPainter& p, const QRectF& rect, Qt::Alignment alignment,
     draw(p, QPointF(x, baseline), text);
 }
 
-void FixedDigits::drawInPlace(QPainter& p, QPointF origin, double width, QChar c) {
+void FixedDigits::drawInPlaces(QPainter& p, QPointF origin, const std::vector<Placed>& chars) {
+    if (chars.empty()) return;
     const Drawing mark;
+    const Face& face = faceOf(p.font());
+    if (face.raw.isValid()) {
+        QString text;
+        for (const Placed& c : chars)
+            text += c.c;
+        const QList<quint32> glyphs =
+            plainScript(text) ? face.raw.glyphIndexesForString(text) : QList<quint32>();
+        if (glyphs.size() == text.size() && !glyphs.contains(0u)) {
+            const QList<QPointF> advances = face.raw.advancesForGlyphIndexes(glyphs);
+            QList<QPointF> positions;
+            positions.reserve(glyphs.size());
+            for (qsizetype i = 0; i < glyphs.size(); ++i) {
+                const Placed& c = chars[static_cast<size_t>(i)];
+                positions.push_back(QPointF(c.left + (c.width - advances[i].x()) / 2, 0));
+            }
+            QGlyphRun run;
+            run.setRawFont(face.raw);
+            run.setGlyphIndexes(glyphs);
+            run.setPositions(positions);
+            p.drawGlyphRun(origin, run);
+            return;
+        }
+    }
     const QFontMetricsF fm(p.font());
-    p.drawText(QPointF(origin.x() + (width - fm.horizontalAdvance(c)) / 2, origin.y()), QString(c));
+    for (const Placed& c : chars)
+        p.drawText(QPointF(origin.x() + c.left + (c.width - fm.horizontalAdvance(c.c)) / 2, origin.y()),
+                   QString(c.c));
 }
 
 QString FixedDigits::elided(const QFont& font, const QString& text, double width, Qt::TextElideMode mode) {

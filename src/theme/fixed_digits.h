@@ -4,6 +4,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QString>
+#include <vector>
 
 class QPainter;
 
@@ -23,9 +24,14 @@ struct FixedDigits {
     static void draw(QPainter& p, QPointF origin, const QString& text);
     // Draws `text` in `rect`, aligned by `alignment` (left, right or centre; top, bottom or centre).
     static void draw(QPainter& p, const QRectF& rect, Qt::Alignment alignment, const QString& text);
-    // Draws one character centred in a place `width` wide whose baseline starts at `origin`: the pieces
-    // of a figure whose characters move one by one.
-    static void drawInPlace(QPainter& p, QPointF origin, double width, QChar c);
+    // Characters each centred in a place of their own (left edge and width from `origin`, on its
+    // baseline): the pieces of a figure whose characters move one by one, drawn in one go.
+    struct Placed {
+        QChar c;
+        double left;
+        double width;
+    };
+    static void drawInPlaces(QPainter& p, QPointF origin, const std::vector<Placed>& chars);
     // `text` cut with "…" (in the middle, at the end or at the start) until it fits `width` as drawn
     // this way.
     static QString elided(const QFont& font, const QString& text, double width,

@@ -73,8 +73,12 @@ void RollingText::paint(QPainter& p, QPointF origin, const QFont& font, const QB
     const QFontMetricsF fm(font);
     p.save();
     p.setFont(font);
-    const QRectF box(origin.x(), origin.y() - fm.ascent(), FixedDigits::advance(font, to), fm.height());
-    p.setPen(QPen(overFigure(brush, box), 0));
+    if (brush.gradient()) {
+        const QRectF box(origin.x(), origin.y() - fm.ascent(), FixedDigits::advance(font, to), fm.height());
+        p.setPen(QPen(overFigure(brush, box), 0));
+    } else {
+        p.setPen(brush.color());
+    }
     if (t >= 1 || from == to) {
         FixedDigits::draw(p, origin, to);
         p.restore();
@@ -85,26 +89,28 @@ void RollingText::paint(QPainter& p, QPointF origin, const QFont& font, const QB
     p.setClipRect(QRectF(origin.x() - cell, origin.y() - fm.ascent(), 1e6, fm.ascent() + fm.descent()),
                   Qt::IntersectClip);
     auto width = [&](QChar c) { return c.isNull() ? 0.0 : c.isDigit() ? cell : fm.horizontalAdvance(c); };
-    const double opacity = p.opacity();
-    auto draw = [&](QChar c, double x, double slot, double dy, double alpha) {
-        if (c.isNull() || alpha <= 0.001) return;
-        p.setOpacity(opacity * alpha);
-        FixedDigits::drawInPlace(p, QPointF(x, origin.y() + dy), slot, c);
-    };
-    const double rise = fm.ascent();
-    // The figure keeps the arriving text's width; places of the leaving text only sit where the
-    // arriving text has a place too, or to its left.
-    double x = origin.x();
+    // Three layers, each drawn in one go: the places that stay, the characters leaving upwards and
+    // those arriving from below. The figure keeps the arriving text's width; places of the leaving
+    // text only sit where the arriving text has a place too, or to its left.
+    std::vector<FixedDigits::Placed> still, leaving, arriving;
+    double x = 0;
     for (const Place& place : places(from, to)) {
         const double slot = place.to.isNull() ? 0.0 : width(place.to);
         if (place.from == place.to) {
-            draw(place.to, x, slot, 0, 1);
+            if (!place.to.isNull()) still.push_back({place.to, x, slot});
         } else {
-            draw(place.from, x, slot > 0 ? slot : width(place.from), -rise * t, 1 - t);
-            draw(place.to, x, slot, rise * (1 - t), t);
+            if (!place.from.isNull()) leaving.push_back({place.from, x, slot > 0 ? slot : width(place.from)});
+            if (!place.to.isNull()) arriving.push_back({place.to, x, slot});
         }
         x += slot;
     }
+    const double rise = fm.ascent();
+    const double opacity = p.opacity();
+    FixedDigits::drawInPlaces(p, origin, still);
+    p.setOpacity(opacity * (1 - t));
+    FixedDigits::drawInPlaces(p, origin + QPointF(0, -rise * t), leaving);
+    p.setOpacity(opacity * t);
+    FixedDigits::drawInPlaces(p, origin + QPointF(0, rise * (1 - t)), arriving);
     p.restore();
 }
 
