@@ -1,13 +1,9 @@
 #include "theme/fixed_digits.h"
 
 #include <QFontMetricsF>
-#include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
-#include <QRawFont>
 #include <algorithm>
-#include <memory>
-#include <optional>
 
 namespace nimbrel {
 
@@ -56,68 +52,19 @@ double meanDigitAdvance(const QFont& font) {
     return sum / 10;
 }
 
-// What a font needs to draw figures fast: painters draw hundreds of them a frame (a grid of tiles),
-// so each text is laid out once into a run of positioned glyphs and drawn in one call afterwards.
-struct Face {
-    explicit Face(const QFont& font) : cell(meanDigitAdvance(font)) {
-        // Glyphs are placed by hand, so only a face drawn without extra spacing can take this way.
-        if (font.letterSpacing() == 0 && font.wordSpacing() == 0) raw = QRawFont::fromFont(font);
-    }
-    double cell;
-    QRawFont raw;
-    QHash<QString, std::optional<QGlyphRun>> runs;  // by text; none where the face has no way
-};
-
-Face& faceOf(const QFont& font) {
-    thread_local QHash<QFont, std::shared_ptr<Face>> faces;
-    auto it = faces.find(font);
-    if (it == faces.end()) {
-        if (faces.size() > 64) faces.clear();
-        it = faces.insert(font, std::make_shared<Face>(font));
-    }
-    return **it;
-}
-
-// Text the raw face can set glyph by glyph: one glyph per character, no script that needs shaping.
-bool plainScript(QStringView text) {
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (c.isSurrogate() || (u >= 0x0590 && !(u >= 0x2000 && u <= 0x22FF))) return false;
-    }
-    return true;
-}
-
-// The glyphs of `text` with digits centred in cells and other runs at their kerned advances, from
-// the baseline's start; none when the face lacks a glyph.
-std::optional<QGlyphRun> layOut(const Face& face, const QString& text) {
-    if (!face.raw.isValid() || !plainScript(text)) return std::nullopt;
-    const QList<quint32> glyphs = face.raw.glyphIndexesForString(text);
-    if (glyphs.size() != text.size() || glyphs.contains(0u)) return std::nullopt;
-    QList<QPointF> positions;
-    positions.reserve(glyphs.size());
-    double x = 0;
-    forRuns(text, [&](QStringView run, bool digits) {
-        const qsizetype from = run.data() - text.constData();
-        const QList<quint32> part = glyphs.mid(from, run.size());
-        const QList<QPointF> advances = face.raw.advancesForGlyphIndexes(
-            part, digits ? QRawFont::SeparateAdvances : QRawFont::KernedAdvances);
-        for (qsizetype i = 0; i < part.size(); ++i) {
-            const double w = advances[i].x();
-            positions.push_back(QPointF(digits ? x + (face.cell - w) / 2 : x, 0));
-            x += digits ? face.cell : w;
-        }
-    });
-    QGlyphRun run;
-    run.setRawFont(face.raw);
-    run.setGlyphIndexes(glyphs);
-    run.setPositions(positions);
-    return run;
+// The cell of each font, measured once: painters ask for it with every figure they draw (a grid of
+// tiles, each frame).
+double cellOf(const QFont& font) {
+    thread_local QHash<QFont, double> cells;
+    if (const auto it = cells.constFind(font); it != cells.constEnd()) return *it;
+    if (cells.size() > 64) cells.clear();
+    return cells[font] = meanDigitAdvance(font);
 }
 
 }  // namespace
 
 double FixedDigits::cell(const QFont& font) {
-    return faceOf(font).cell;
+    return cellOf(font);
 }
 
 double FixedDigits::advance(const QFont& font, const QString& text) {
@@ -132,17 +79,8 @@ double FixedDigits::advance(const QFont& font, const QString& text) {
 
 void FixedDigits::draw(QPainter& p, QPointF origin, const QString& text) {
     const Drawing mark;
-    Face& face = faceOf(p.font());
-    auto it = face.runs.constFind(text);
-    if (it == face.runs.constEnd()) {
-        if (face.runs.size() > 4096) face.runs.clear();
-        it = face.runs.insert(text, layOut(face, text));
-    }
-    if (*it) {
-        p.drawGlyphRun(origin, **it);
-        return;
-    }
     const QFontMetricsF fm(p.font());
+    const double digit = cell(p.font());
     double x = origin.x();
     forRuns(text, [&](QStringView run, bool digits) {
         if (!digits) {
@@ -152,9 +90,8 @@ void FixedDigits::draw(QPainter& p, QPointF origin, const QString& text) {
             return;
         }
         for (QChar c : run) {
-            const double w = fm.horizontalAdvance(c);
-            p.drawText(QPointF(x + (face.cell - w) / 2, origin.y()), QString(c));
-            x += face.cell;
+            p.drawText(QPointF(x + (digit - fm.horizontalAdvance(c)) / 2, origin.y()), QString(c));
+            x += digit;
         }
     });
 }
@@ -176,31 +113,7 @@ void FixedDigits::draw(QPainter& p, const QRectF& rect, Qt::Alignment alignment,
 }
 
 void FixedDigits::drawInPlaces(QPainter& p, QPointF origin, const std::vector<Placed>& chars) {
-    if (chars.empty()) return;
     const Drawing mark;
-    const Face& face = faceOf(p.font());
-    if (face.raw.isValid()) {
-        QString text;
-        for (const Placed& c : chars)
-            text += c.c;
-        const QList<quint32> glyphs =
-            plainScript(text) ? face.raw.glyphIndexesForString(text) : QList<quint32>();
-        if (glyphs.size() == text.size() && !glyphs.contains(0u)) {
-            const QList<QPointF> advances = face.raw.advancesForGlyphIndexes(glyphs);
-            QList<QPointF> positions;
-            positions.reserve(glyphs.size());
-            for (qsizetype i = 0; i < glyphs.size(); ++i) {
-                const Placed& c = chars[static_cast<size_t>(i)];
-                positions.push_back(QPointF(c.left + (c.width - advances[i].x()) / 2, 0));
-            }
-            QGlyphRun run;
-            run.setRawFont(face.raw);
-            run.setGlyphIndexes(glyphs);
-            run.setPositions(positions);
-            p.drawGlyphRun(origin, run);
-            return;
-        }
-    }
     const QFontMetricsF fm(p.font());
     for (const Placed& c : chars)
         p.drawText(QPointF(origin.x() + c.left + (c.width - fm.horizontalAdvance(c.c)) / 2, origin.y()),

@@ -25,7 +25,7 @@ struct FixedDigits {
     // Draws `text` in `rect`, aligned by `alignment` (left, right or centre; top, bottom or centre).
     static void draw(QPainter& p, const QRectF& rect, Qt::Alignment alignment, const QString& text);
     // Characters each centred in a place of their own (left edge and width from `origin`, on its
-    // baseline): the pieces of a figure whose characters move one by one, drawn in one go.
+    // baseline): the pieces of a figure whose characters move one by one.
     struct Placed {
         QChar c;
         double left;
