@@ -6,6 +6,7 @@
 
 #include "app/nimbrel_app.h"
 #include "engine/localized.h"
+#include "model/background.h"
 #include "model/prefs.h"
 #include "theme/chrome.h"
 #include "theme/fonts.h"
@@ -48,5 +49,6 @@ int main(int argc, char** argv) {
     nimbrelApp.start();
     const int code = QApplication::exec();
     nimbrel::Prefs::flush();  // settings are saved in the background
+    nimbrel::Background::endNowIfBusy(code);
     return code;
 }

@@ -7,6 +7,7 @@
 #include <QWheelEvent>
 #include <cmath>
 
+#include "theme/icon_button.h"
 #include "theme/scroll_bars.h"
 
 namespace nimbrel {
@@ -33,6 +34,21 @@ FadingScroll::FadingScroll(Qt::Orientation axis, double fade, QWidget* parent)
     // A band fading in or out repaints the band alone.
     for (AnimatedValue* a : {&leading_, &trailing_})
         connect(a, &AnimatedValue::changed, this, [this] { viewport()->update(bands()); });
+    if (axis_ == Qt::Horizontal) {
+        for (int i = 0; i < 2; ++i) {
+            auto* arrow = new IconButton(i == 0 ? QStringLiteral("chevron.left") : QStringLiteral("chevron.right"), 20, true, this);
+            arrow->setHelp(i == 0 ? tr("Scroll back") : tr("Scroll on"));
+            // The row's own controls take the keyboard focus and scroll it; the arrows are for the mouse.
+            arrow->setFocusPolicy(Qt::NoFocus);
+            arrow->hide();
+            connect(arrow, &IconButton::clicked, this, [this, i] {
+                QScrollBar* bar = horizontalScrollBar();
+                const int step = std::max(40, viewport()->width() * 2 / 3);
+                bar->setValue(bar->value() + (i == 0 ? -step : step));
+            });
+            arrows_[i] = arrow;
+        }
+    }
     QScrollBar* bar = axis_ == Qt::Vertical ? verticalScrollBar() : horizontalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, [this] { recompute(); });
     connect(bar, &QScrollBar::rangeChanged, this, [this] { recompute(); });
@@ -60,6 +76,11 @@ void FadingScroll::recompute() {
     const double v = axis_ == Qt::Vertical ? viewport()->height() : viewport()->width();
     const double n = widget() ? (axis_ == Qt::Vertical ? widget()->height() : widget()->width()) : 0;
     const Edges e = edges(bar->value(), v, n);
+    if (arrows_[0]) {
+        arrows_[0]->setVisible(e.leading);
+        arrows_[1]->setVisible(e.trailing);
+        placeArrows();
+    }
     if (e == edges_) return;
     edges_ = e;
     // The edge fades come and go with the snappy curve over 0.2 s, whatever Reduce Motion says.
@@ -84,6 +105,16 @@ double FadingScroll::maskAlpha(double at, double length) const {
 void FadingScroll::resizeEvent(QResizeEvent* e) {
     QScrollArea::resizeEvent(e);
     recompute();
+}
+
+void FadingScroll::placeArrows() {
+    // Over the fade bands, at the ends: what they stand on is faded out already.
+    for (int i = 0; i < 2; ++i) {
+        const QSize s = arrows_[i]->sizeHint();
+        arrows_[i]->setGeometry(i == 0 ? 0 : width() - s.width(), (height() - s.height()) / 2, s.width(),
+                                s.height());
+        arrows_[i]->raise();
+    }
 }
 
 void FadingScroll::scrollContentsBy(int dx, int dy) {

@@ -108,6 +108,43 @@ TEST_F(ReviewSheetTest, DangerKeepsBothButtonsOffUntilAcknowledged) {
     EXPECT_TRUE(state_->isDeleting());
 }
 
+// Return acts on the button that has the keyboard focus: Tab to Cancel and Return removes nothing;
+// with the focus on no button (the card, a tick) Return is the sheet's default, the move to the Trash.
+TEST_F(ReviewSheetTest, ReturnActsOnTheFocusedButton) {
+    enum class Focus { card, cancel, trash, tick };
+    struct Case {
+        Focus focus;
+        bool removes;
+    } cases[] = {{Focus::cancel, false}, {Focus::card, true}, {Focus::trash, true}, {Focus::tick, true}};
+    for (const Case& c : cases) {
+        state_->queue().add(std::vector<CleanItem>{movie, space});
+        state_->setIsReviewing(true);
+        ReviewSheet sheet(*state_);
+        sheet.show();
+        QApplication::setActiveWindow(&sheet);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&sheet));
+        settle();
+        ASSERT_TRUE(sheet.trashButton()->isEnabled());
+        sheet.setFocus(Qt::OtherFocusReason);
+        QWidget* target = c.focus == Focus::cancel  ? static_cast<QWidget*>(sheet.cancelButton())
+                          : c.focus == Focus::trash ? static_cast<QWidget*>(sheet.trashButton())
+                          : c.focus == Focus::tick  ? static_cast<QWidget*>(sheet.builtRow(movie.id)->check())
+                                                    : static_cast<QWidget*>(&sheet);
+        // The keyboard's own way there: Tab along the sheet.
+        for (int i = 0; i < 40 && QApplication::focusWidget() != target; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), target) << int(c.focus);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(state_->isDeleting(), c.removes) << int(c.focus);
+        EXPECT_FALSE(state_->isReviewing()) << int(c.focus);
+        if (!c.removes) {
+            EXPECT_EQ(state_->queue().items().size(), 2u);
+        }
+        if (c.removes) start(services());  // a fresh state for the next case; the pretended removal goes
+        state_->queue().setItems({});
+    }
+}
+
 TEST_F(ReviewSheetTest, UntickedItemsStayAndAreNotHandedOver) {
     state_->queue().add(std::vector<CleanItem>{movie, space});
     ReviewSheet sheet(*state_);
@@ -202,15 +239,18 @@ TEST_F(ReviewSheetTest, ALongSelectionBuildsOnlyTheRowsInView) {
 
 // A selection too long to pack on the click is packed on a worker: the sheet opens with the
 // selection's count and size and both buttons off, and the rows follow. A change of the selection
-// meanwhile has it packed again, unticks and all, and the click hands over exactly what is ticked.
+// meanwhile has it packed again, unticks and all, leaving the list where it was read, and the click
+// hands over exactly what is ticked.
 TEST_F(ReviewSheetTest, ALongSelectionIsPackedAsideAndHandsOverWhatIsTicked) {
     std::vector<CleanItem> many;
-    for (size_t i = 0; i < ReviewSheet::kPackAsideFrom + 100; ++i)
+    for (size_t i = 0; i < 12'000; ++i)
         many.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
+    ASSERT_GT(many.size(), ReviewSheet::kPackAsideFrom);
     const size_t n = many.size();
     const std::string a = many[10].id, gone = many[20].id;
     state_->queue().setItems(many);
     ReviewSheet sheet(*state_);
+    sheet.show();
     const QString opening = sheet.countLine();
     EXPECT_EQ(sheet.list()->count(), 0);
     EXPECT_FALSE(sheet.trashButton()->isEnabled());
@@ -220,13 +260,21 @@ TEST_F(ReviewSheetTest, ALongSelectionIsPackedAsideAndHandsOverWhatIsTicked) {
     EXPECT_EQ(sheet.list()->count(), int(n) + 1);
     EXPECT_TRUE(sheet.trashButton()->isEnabled());
 
+    QScrollBar* bar = sheet.listScroll()->verticalScrollBar();
+    bar->setValue(bar->maximum() / 2);
+    const int read = bar->value();
+    ASSERT_GT(read, 1000);
     sheet.setTicked(a, false);
     // Two additions while the first is being packed: the last packing stands, with the untick.
     state_->queue().add(fileItem(home + "/nimbrel-test/x", 1000));
     EXPECT_FALSE(sheet.trashButton()->isEnabled());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->value(), read);
     state_->queue().add(fileItem(home + "/nimbrel-test/y", 1000));
     settle();
     EXPECT_EQ(sheet.list()->count(), int(n) + 3);
+    EXPECT_EQ(bar->value(), read);
+    EXPECT_GT(sheet.list()->builtCount(), 0);
     EXPECT_FALSE(sheet.model().isTicked(a));
     state_->queue().remove(gone);  // followed in place
     settle();

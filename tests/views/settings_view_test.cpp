@@ -177,7 +177,10 @@ TEST(SettingsViewTest, TextsNameTheHostsOwnPlaces) {
     EXPECT_EQ(SettingsView::menuBarTitle(mac), QStringLiteral("Free space in the menu bar"));
     EXPECT_EQ(SettingsView::menuBarTitle(linux), QStringLiteral("Free space in the system tray"));
     EXPECT_EQ(SettingsView::packagesDetail(mac), QStringLiteral(".app, .photoslibrary, frameworks…"));
-    EXPECT_FALSE(SettingsView::packagesDetail(linux).contains(QStringLiteral("photoslibrary")));
+    // Off the Mac such folders are only named like a Mac's: the texts say so, not "apps".
+    EXPECT_EQ(SettingsView::packagesTitle(mac), QStringLiteral("Treat apps & bundles as one file"));
+    EXPECT_EQ(SettingsView::packagesTitle(linux), QStringLiteral("Treat Mac packages as one file"));
+    EXPECT_TRUE(SettingsView::packagesDetail(linux).contains(QStringLiteral("copied from a Mac")));
 }
 
 }  // namespace

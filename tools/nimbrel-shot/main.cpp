@@ -1,6 +1,6 @@
 // nimbrel-shot OUTDIR: writes PNGs of the main window under the offscreen platform: each area on the
-// sample data, the scan menu open, a scan in progress and the drop hint, at the default window size
-// and at the smallest size the window allows.
+// sample data, the scan menu open, a scan in progress and the drop hint, at the default window size,
+// at the smallest size the window allows and at 1440 wide.
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -18,6 +18,7 @@
 
 #include "deep_clean_shots.h"
 #include "effect_shots.h"
+#include "focus_shots.h"
 #include "engine/demo.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
@@ -203,12 +204,14 @@ int main(int argc, char** argv) {
     ReduceMotion::setOverride(true);
 
     const QSize sizes[] = {{MainWindow::kDefaultWidth, MainWindow::kDefaultHeight},
-                           {MainWindow::kMinWidth, MainWindow::kMinHeight}};
-    const QString suffixes[] = {QStringLiteral("-1240"), QStringLiteral("-860")};
-    for (int i = 0; i < 2; ++i) {
+                           {MainWindow::kMinWidth, MainWindow::kMinHeight},
+                           {1440, 900}};
+    const QString suffixes[] = {QStringLiteral("-1240"), QStringLiteral("-860"), QStringLiteral("-1440")};
+    for (int i = 0; i < 3; ++i) {
         shootDemo(sizes[i], suffixes[i]);
         shootScanning(sizes[i], suffixes[i]);
         failures += shootSpace(outDir, sizes[i], suffixes[i]);
+        failures += shootFocus(outDir, sizes[i], suffixes[i]);
     }
     {
         AppState state;

@@ -1,5 +1,7 @@
 #include "views/files/review_sheet.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -13,6 +15,7 @@
 #include <QVBoxLayout>
 #include <array>
 #include <cmath>
+#include <tuple>
 
 #include "engine/safety_guard.h"
 #include "model/background.h"
@@ -110,46 +113,58 @@ class KindLine : public QWidget {
         (void)height;
         for (int i = 0; i < layout->lineCount(); ++i)
             layout->lineAt(i).draw(&p, QPointF(0, 0));
-        if (overflow_) {
-            // The last line is cut: mark it with an ellipsis at its end.
-            const QTextLine last = layout->lineAt(layout->lineCount() - 1);
-            const QFont plain = Fonts::font(11.5);
-            p.setFont(plain);
-            const int dots = QFontMetrics(plain).horizontalAdvance(QStringLiteral("…"));
-            p.fillRect(QRectF(width() - dots - 2, last.y(), dots + 2, last.height()), Qt::transparent);
-            p.drawText(QRectF(width() - dots, last.y(), dots, last.height()),
-                       Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("…"));
-        }
     }
 
   private:
+    // The line in at most two lines; a longer one keeps its beginning and its end and loses its
+    // middle to an ellipsis (the kind and the reason's last words both stay readable).
     std::pair<std::shared_ptr<QTextLayout>, double> layOut(int width) const {
-        auto layout = std::make_shared<QTextLayout>(lead_ + rest_, Fonts::font(11.5));
+        const QString whole = lead_ + rest_;
+        auto [layout, height, fits] = layOutText(whole, width);
+        if (fits) return {layout, height};
+        int lo = 0, hi = static_cast<int>(whole.size()) - 1;
+        while (lo < hi) {
+            const int mid = (lo + hi + 1) / 2;
+            if (std::get<2>(layOutText(cut(whole, mid), width)))
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        auto [cutLayout, cutHeight, cutFits] = layOutText(cut(whole, lo), width);
+        (void)cutFits;
+        return {cutLayout, cutHeight};
+    }
+    // `keep` characters of `text`: its first half and its last, around an ellipsis.
+    static QString cut(const QString& text, int keep) {
+        const int head = (keep + 1) / 2;
+        return text.left(head) + QStringLiteral("…") + text.right(keep - head);
+    }
+    std::tuple<std::shared_ptr<QTextLayout>, double, bool> layOutText(const QString& text, int width) const {
+        auto layout = std::make_shared<QTextLayout>(text, Fonts::font(11.5));
         QTextCharFormat bold;
         bold.setFont(Fonts::font(11.5, FontWeight::bold));
-        layout->setFormats({QTextLayout::FormatRange{0, static_cast<int>(lead_.size()), bold}});
+        layout->setFormats(
+            {QTextLayout::FormatRange{0, static_cast<int>(std::min(lead_.size(), text.size())), bold}});
         QTextOption option;
         option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         layout->setTextOption(option);
         layout->beginLayout();
         double y = 0;
-        overflow_ = false;
+        int used = 0;
         for (int i = 0; i < kMaxLines; ++i) {
             QTextLine line = layout->createLine();
             if (!line.isValid()) break;
-            // The last line leaves room for the ellipsis.
-            line.setLineWidth(i == kMaxLines - 1 ? std::max(0, width - 14) : width);
+            line.setLineWidth(width);
             line.setPosition(QPointF(0, y));
             y += line.height();
-            if (i == kMaxLines - 1) overflow_ = line.textStart() + line.textLength() < layout->text().size();
+            used = line.textStart() + line.textLength();
         }
         layout->endLayout();
-        return {layout, y};
+        return {layout, y, used >= text.size()};
     }
 
     QString lead_;
     QString rest_;
-    mutable bool overflow_ = false;
 };
 
 // A text that also flips the acknowledgement when clicked.
@@ -618,9 +633,13 @@ void ReviewSheet::packAside(std::unordered_set<std::string> unticked) {
         count_->setText(ReviewModel::countLine(all, all, size));
         trash_->setText(ReviewModel::trashTitle(size));
     }
-    // The list keeps the height its rows will take, so the card does not grow when they come.
-    listContent_->setMinimumHeight(
-        static_cast<int>(std::min<size_t>(queue.items().size() * (kRowHeight + kRowGap), kListMax)));
+    // The list keeps the height its rows take (at least what shows), so the card does not grow when
+    // they come and the scroll position holds: an item joining a long selection leaves the list where
+    // it was read, not at its top.
+    if (!pending_) keptScroll_ = scroll_->verticalScrollBar()->value();
+    listContent_->setMinimumHeight(std::max(
+        listContent_->height(),
+        static_cast<int>(std::min<size_t>(queue.items().size() * (kRowHeight + kRowGap), kListMax))));
     pending_ = true;
     pendingUnticked_ = unticked;
     list_->setRows({});
@@ -663,9 +682,11 @@ void ReviewSheet::packAside(std::unordered_set<std::string> unticked) {
             packed.model->rebind(state_.queue().items());
             builtFor_ = generation;
             pending_ = false;
-            listContent_->setMinimumHeight(0);
             std::unique_ptr<ReviewModel> placeholder = std::exchange(model_, std::move(packed.model));
             install(std::move(placeholder), std::move(packed.rows));
+            // Back where it was read while the height still holds; then the list takes its own.
+            scroll_->verticalScrollBar()->setValue(keptScroll_);
+            listContent_->setMinimumHeight(0);
         });
 }
 
@@ -887,10 +908,15 @@ void ReviewSheet::keyPressEvent(QKeyEvent* event) {
             cancel();
             return;
         case Qt::Key_Return:
-        case Qt::Key_Enter:
-            // Return moves to the Trash, and only while that button is enabled; never for good.
+        case Qt::Key_Enter: {
+            // A focused button takes Return itself; what reaches the sheet from elsewhere (the card, a
+            // tick, the list) is the default: the move to the Trash, only while that button is enabled,
+            // never for good. A button that passed Return on never makes it the default's.
+            const auto* focused = qobject_cast<const QAbstractButton*>(QApplication::focusWidget());
+            if (focused && focused != trash_ && !focused->isCheckable()) return;
             if (trash_->isEnabled()) moveToTrash();
             return;
+        }
         default:
             QWidget::keyPressEvent(event);
     }

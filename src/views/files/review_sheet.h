@@ -145,6 +145,7 @@ class ReviewSheet : public QWidget {
     uint64_t packing_ = 0;   // the packing asked for last; an older one is dropped
     bool pending_ = false;   // a long selection is being packed; the model is an empty stand-in
     std::unordered_set<std::string> pendingUnticked_;  // the unticks the packing carries
+    int keptScroll_ = 0;                               // where the list was read when packing began
     const std::vector<CleanItem> noItems_;             // what the stand-in reads
     QWidget* listContent_;
     ReviewList* list_;

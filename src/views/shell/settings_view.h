@@ -65,6 +65,7 @@ class SettingsView : public QWidget {
     void removeExcluded(const QString& path);
 
     // Texts that name the host's own things.
+    static QString packagesTitle(const HostLayout& layout);
     static QString packagesDetail(const HostLayout& layout);
     static QString menuBarTitle(const HostLayout& layout);
 
