@@ -41,6 +41,9 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Nimbrel"));
     QApplication::setApplicationName(QStringLiteral("Nimbrel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Nimbrel"));
+    // The desktop matches the windows to nimbrel.desktop (its name, icon and actions).
+    QGuiApplication::setDesktopFileName(QStringLiteral("nimbrel"));
+    QApplication::setWindowIcon(nimbrel::NimbrelApp::windowIcon());
     nimbrel::setTranslator(&translate);
     nimbrel::Fonts::install();
     nimbrel::Chrome::install();

@@ -176,6 +176,17 @@ std::vector<std::string> JunkLocation::targets() const {
     return out;
 }
 
+std::vector<JunkEntry> JunkLocation::identified(const std::vector<std::string>& targets) {
+    std::vector<JunkEntry> entries;
+    entries.reserve(targets.size());
+    for (const std::string& target : targets) {
+        std::optional<EntryIdentity> identity = EntryIdentity::read(target);
+        if (!identity) continue;
+        entries.push_back({target, 0, identity->type == EntryIdentity::Type::folder, identity});
+    }
+    return entries;
+}
+
 DiskUsage JunkLocation::measure() const {
     DiskUsage total;
     total.exists = !existingPaths().empty();

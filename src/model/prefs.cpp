@@ -25,9 +25,11 @@ struct Store {
     QMutex fileMutex;                           // one writer at a time, so writes land in order
 };
 
+// Never destroyed: a save still running at exit must not find its store gone (the file is only
+// renamed into place once written, so an unfinished save leaves the old one).
 Store& store() {
-    static Store s;
-    return s;
+    static Store* s = new Store;
+    return *s;
 }
 
 QThreadPool& writer() {

@@ -7,10 +7,44 @@
 #include <QWheelEvent>
 #include <cmath>
 
-#include "theme/icon_button.h"
+#include "theme/palette.h"
+#include "theme/press_button.h"
 #include "theme/scroll_bars.h"
+#include "theme/symbols.h"
 
 namespace nimbrel {
+
+namespace {
+
+// A round arrow at a row's edge: an opaque disc with a hairline and a bold chevron, so it stands
+// out from the chips it sits over.
+class ScrollArrow : public PressButton {
+  public:
+    ScrollArrow(bool forward, QWidget* parent) : PressButton(parent), forward_(forward) {
+        setFixedSize(kSide, kSide);
+        setPressedScale(0.92);
+        setHitShape(HitShape::circle);
+        setFocusPolicy(Qt::NoFocus);  // the row's own controls take the focus and scroll it
+        setToolTip(forward ? FadingScroll::tr("Scroll right") : FadingScroll::tr("Scroll left"));
+        setAccessibleName(toolTip());
+    }
+    static constexpr int kSide = 24;
+
+  protected:
+    void paintContent(QPainter& p) override {
+        const QRectF disc = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        p.setPen(QPen(Palette::line().resolve(this), 1));
+        p.setBrush(mixColor(Palette::panel().resolve(this), Palette::raised().resolve(this), hoverAmount()));
+        p.drawEllipse(disc);
+        Symbols::draw(p, QRectF(rect()), forward_ ? "chevron.right" : "chevron.left",
+                      Palette::ink().resolve(this), 11, FontWeight::bold);
+    }
+
+  private:
+    bool forward_;
+};
+
+}  // namespace
 
 FadingScroll::Edges FadingScroll::edges(double o, double v, double n) {
     return {o > 1, v + o < n - 1};
@@ -36,12 +70,9 @@ FadingScroll::FadingScroll(Qt::Orientation axis, double fade, QWidget* parent)
         connect(a, &AnimatedValue::changed, this, [this] { viewport()->update(bands()); });
     if (axis_ == Qt::Horizontal) {
         for (int i = 0; i < 2; ++i) {
-            auto* arrow = new IconButton(i == 0 ? QStringLiteral("chevron.left") : QStringLiteral("chevron.right"), 20, true, this);
-            arrow->setHelp(i == 0 ? tr("Scroll back") : tr("Scroll on"));
-            // The row's own controls take the keyboard focus and scroll it; the arrows are for the mouse.
-            arrow->setFocusPolicy(Qt::NoFocus);
+            auto* arrow = new ScrollArrow(i == 1, this);
             arrow->hide();
-            connect(arrow, &IconButton::clicked, this, [this, i] {
+            connect(arrow, &QAbstractButton::clicked, this, [this, i] {
                 QScrollBar* bar = horizontalScrollBar();
                 const int step = std::max(40, viewport()->width() * 2 / 3);
                 bar->setValue(bar->value() + (i == 0 ? -step : step));
@@ -110,7 +141,7 @@ void FadingScroll::resizeEvent(QResizeEvent* e) {
 void FadingScroll::placeArrows() {
     // Over the fade bands, at the ends: what they stand on is faded out already.
     for (int i = 0; i < 2; ++i) {
-        const QSize s = arrows_[i]->sizeHint();
+        const QSize s = arrows_[i]->size();
         arrows_[i]->setGeometry(i == 0 ? 0 : width() - s.width(), (height() - s.height()) / 2, s.width(),
                                 s.height());
         arrows_[i]->raise();

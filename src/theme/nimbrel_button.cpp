@@ -112,7 +112,8 @@ void NimbrelButton::paintFocusRing(QPainter& p) {
         p.scale(s, s);
         p.translate(-frame.center());
     }
-    const QColor ring = kind_ == Kind::primary ? Palette::accent().resolve(this) : Palette::ink2().resolve(this);
+    const QColor ring =
+        kind_ == Kind::primary ? Palette::accent().resolve(this) : Palette::ink2().resolve(this);
     const QRectF outer = frame.adjusted(-kRingOutset, -kRingOutset, kRingOutset, kRingOutset);
     p.setPen(QPen(ring, kRingWidth));
     p.setBrush(Qt::NoBrush);

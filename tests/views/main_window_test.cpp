@@ -44,6 +44,23 @@ TEST_F(MainWindowTest, ReopeningBuildsAFreshRootView) {
     EXPECT_EQ(window.rootView()->detailSection(), SidebarItem::old) << "the state still says which section";
 }
 
+TEST(MainWindowSize, TheFirstSizeFitsTheScreensFreeArea) {
+    struct Case {
+        QSize available;
+        QSize expected;
+    } cases[] = {
+        {{2560, 1400}, {MainWindow::kDefaultWidth, MainWindow::kDefaultHeight}},
+        // 1920x1080 at 1.5 with a panel: the selection bar at the bottom must be on the screen.
+        {{1280, 720 - 32}, {MainWindow::kDefaultWidth, 720 - 32 - MainWindow::kFrameAllowanceHeight}},
+        {{1024, 768}, {1024 - MainWindow::kFrameAllowanceWidth, 768 - MainWindow::kFrameAllowanceHeight}},
+        {{1366, 768}, {MainWindow::kDefaultWidth, 768 - MainWindow::kFrameAllowanceHeight}},
+        {{800, 600}, {MainWindow::kMinWidth, MainWindow::kMinHeight}},  // never below the minimum
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MainWindow::firstSize(c.available), c.expected)
+            << c.available.width() << "x" << c.available.height();
+}
+
 TEST_F(MainWindowTest, EveryCommandIsInAVisibleMenuWithItsShortcut) {
     Chrome::install();
     NimbrelCommands commands(*state_, {});

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -170,6 +171,22 @@ TEST(SettingsViewTest, AWheelScrollRepaintsTheBackdropUnderTheCards) {
     const QImage onScreen = f.view->screen()->grabWindow(f.view->winId()).toImage();
     const QImage fresh = f.view->grab().toImage();
     EXPECT_EQ(onScreen.convertToFormat(QImage::Format_RGB32), fresh.convertToFormat(QImage::Format_RGB32));
+}
+
+TEST(SettingsViewTest, EscapeClosesTheWindowFromTheViewOrAControl) {
+    for (bool fromControl : {false, true}) {
+        SettingsFixture f;
+        QWidget window;
+        f.view->setParent(&window);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QWidget* focus = fromControl ? static_cast<QWidget*>(f.view->hiddenSwitch()) : f.view.get();
+        focus->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(focus, Qt::Key_Escape);
+        EXPECT_FALSE(window.isVisible()) << fromControl;
+        f.view->setParent(nullptr);
+    }
 }
 
 TEST(SettingsViewTest, TextsNameTheHostsOwnPlaces) {

@@ -43,10 +43,11 @@ int shootFocus(const QString& dir, const QSize& size, const QString& suffix) {
         QWidget* widget;
         const char* name;
     };
-    const Shot shots[] = {{bar->areaSwitcher()->pill(Area::files), "focus-area-switcher"},
-                          {bar->scanButton(), "focus-scan"},
-                          {selection ? static_cast<QWidget*>(selection->reviewButton()) : nullptr, "focus-review"},
-                          {space->explorer(), "focus-explorer"}};
+    const Shot shots[] = {
+        {bar->areaSwitcher()->pill(Area::files), "focus-area-switcher"},
+        {bar->scanButton(), "focus-scan"},
+        {selection ? static_cast<QWidget*>(selection->reviewButton()) : nullptr, "focus-review"},
+        {space->explorer(), "focus-explorer"}};
     for (const Shot& shot : shots) {
         if (!shot.widget) {
             ++failed;

@@ -18,8 +18,8 @@
 
 #include "deep_clean_shots.h"
 #include "effect_shots.h"
-#include "focus_shots.h"
 #include "engine/demo.h"
+#include "focus_shots.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
 #include "shot_capture.h"

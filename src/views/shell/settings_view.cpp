@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
@@ -458,6 +459,15 @@ void SettingsView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // The window opens with the focus on the view itself, so no control starts with a focus ring.
     setFocus(Qt::OtherFocusReason);
+}
+
+void SettingsView::keyPressEvent(QKeyEvent* event) {
+    // Escape closes the window, as every dialog-like window on Linux does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        window()->close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SettingsView::resizeEvent(QResizeEvent* event) {

@@ -89,6 +89,7 @@ class SettingsView : public QWidget {
   protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QWidget* row(const QString& title, const QString& detail, QWidget* control,
