@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include "theme/fixed_digits.h"
 #include "theme/fonts.h"
 #include "theme/palette.h"
 #include "theme/shapes.h"
@@ -27,7 +28,7 @@ QFont PillOptionButton::labelFont() const {
 }
 
 QSize PillOptionButton::sizeHint() const {
-    const double w = QFontMetricsF(labelFont()).horizontalAdvance(option_.label);
+    const double w = FixedDigits::advance(labelFont(), option_.label);
     return QSize(int(std::ceil(w)) + 2 * PillPicker::kOptionPadding, PillPicker::kOptionHeight);
 }
 
@@ -47,7 +48,7 @@ void PillOptionButton::paintContent(QPainter& p) {
         if (share <= 0.001) continue;
         p.setOpacity(opacity * share);
         p.setFont(Fonts::font(11.5, weight));
-        p.drawText(QRectF(rect()), Qt::AlignCenter, option_.label);
+        FixedDigits::draw(p, QRectF(rect()), Qt::AlignCenter, option_.label);
     }
     p.setOpacity(opacity);
     if (showsFocusRing()) {

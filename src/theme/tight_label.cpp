@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include "theme/fixed_digits.h"
 #include "theme/symbols.h"
 
 namespace nimbrel {
@@ -20,18 +21,17 @@ QString TightLabel::firstLine(const QString& title) {
 
 double TightLabel::width(const QString& symbol, const QString& title, const QFont& font, double fontSize) {
     const double gap = symbol.isEmpty() || title.isEmpty() ? 0 : kGap;
-    return symbolSide(symbol, fontSize) + gap + QFontMetricsF(font).horizontalAdvance(firstLine(title));
+    return symbolSide(symbol, fontSize) + gap + FixedDigits::advance(font, firstLine(title));
 }
 
 double TightLabel::paint(QPainter& p, const QRectF& r, const QString& symbol, const QString& title,
                          const QFont& font, double fontSize, const QBrush& brush, FontWeight symbolWeight,
                          Qt::Alignment alignment) {
-    const QFontMetricsF fm(font);
     const double side = symbolSide(symbol, fontSize);
     const double gap = symbol.isEmpty() || title.isEmpty() ? 0 : kGap;
     const double room = std::max(0.0, r.width() - side - gap);
-    const QString shown = fm.elidedText(firstLine(title), Qt::ElideRight, room);
-    const double total = side + gap + fm.horizontalAdvance(shown);
+    const QString shown = FixedDigits::elided(font, firstLine(title), room, Qt::ElideRight);
+    const double total = side + gap + FixedDigits::advance(font, shown);
     double x = r.left();
     if (alignment & Qt::AlignHCenter)
         x = r.center().x() - total / 2;
@@ -45,7 +45,7 @@ double TightLabel::paint(QPainter& p, const QRectF& r, const QString& symbol, co
     p.save();
     p.setFont(font);
     p.setPen(QPen(brush, 1));
-    p.drawText(QRectF(x, r.top(), room + 1, r.height()), Qt::AlignLeft | Qt::AlignVCenter, shown);
+    FixedDigits::draw(p, QRectF(x, r.top(), room + 1, r.height()), Qt::AlignLeft | Qt::AlignVCenter, shown);
     p.restore();
     return total;
 }

@@ -12,7 +12,8 @@ class QPainter;
 namespace nimbrel {
 
 // A symbol and a title side by side, vertically centred, 6 points apart: the label layout of the text
-// buttons, also used on its own (a symbol beside a size, a note with its icon).
+// buttons, also used on its own (a symbol beside a size, a note with its icon). A size or count in the
+// title keeps its digits in cells of one width (FixedDigits).
 struct TightLabel {
     static constexpr double kGap = 6;
     // The symbol is drawn at this share of the title's size (the small image scale).

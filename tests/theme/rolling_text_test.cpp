@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QVariantAnimation>
 #include <QWidget>
 
 #include "theme/fixed_digits.h"
@@ -80,6 +81,57 @@ TEST(RollingTextTest, RollsOnlyTheChangedDigitsAndSettlesOnTheNewText) {
     ReduceMotion::setOverride(true);
     text.setText(QStringLiteral("2.0 GB"));
     EXPECT_FALSE(text.isRolling());
+    ReduceMotion::setOverride(std::nullopt);
+}
+
+TEST(RollingTextTest, ManyFiguresRollTogetherWhenTheirTextsChange) {
+    Fonts::install();
+    ReduceMotion::setOverride(false);
+    QWidget host;
+    RollingFigures figures(&host);
+    const QFont font = Fonts::font(13, FontWeight::semibold, FontDesign::rounded);
+    QImage img(400, 40, QImage::Format_ARGB32_Premultiplied);
+    auto draw = [&](const QString& key, const QString& text) {
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        figures.paint(p, QPointF(4, 30), font, QBrush(Qt::black), key, text);
+        p.end();
+        return img;
+    };
+    auto still = [&](const QString& text) {
+        QImage out(400, 40, QImage::Format_ARGB32_Premultiplied);
+        out.fill(Qt::transparent);
+        QPainter p(&out);
+        RollingText::paint(p, QPointF(4, 30), font, QBrush(Qt::black), text, text, 1);
+        return out;
+    };
+    // A figure drawn for the first time stands still.
+    EXPECT_EQ(draw("a", "1.2 GB"), still("1.2 GB"));
+    draw("b", "980 MB");
+    EXPECT_FALSE(figures.isRolling());
+
+    // Both change in one frame: one roll carries both, and each is between its texts.
+    EXPECT_NE(draw("a", "1.4 GB"), still("1.4 GB"));
+    ASSERT_TRUE(figures.isRolling());
+    QVariantAnimation& roll = figures.animation().animation();
+    const QImage bMiddle = draw("b", "1.02 GB");
+    EXPECT_NE(bMiddle, still("1.02 GB"));
+    EXPECT_NE(bMiddle, still("980 MB"));
+    roll.setCurrentTime(roll.duration());
+    EXPECT_EQ(draw("a", "1.4 GB"), still("1.4 GB"));
+    EXPECT_EQ(draw("b", "1.02 GB"), still("1.02 GB"));
+
+    // A change after the roll has moved starts a new one; an unchanged figure stays at rest in it.
+    draw("a", "1.5 GB");
+    roll.setCurrentTime(roll.duration() / 2);
+    EXPECT_EQ(draw("b", "1.02 GB"), still("1.02 GB"));
+    EXPECT_NE(draw("b", "1.03 GB"), still("1.03 GB"));
+    EXPECT_EQ(roll.currentTime(), 0) << "the second change started its own roll";
+
+    // Under Reduce Motion a new size just replaces the old.
+    roll.setCurrentTime(roll.duration());
+    ReduceMotion::setOverride(true);
+    EXPECT_EQ(draw("a", "2.0 GB"), still("2.0 GB"));
     ReduceMotion::setOverride(std::nullopt);
 }
 

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QScrollBar>
 #include <QThread>
+#include <QVariantAnimation>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -12,6 +13,9 @@
 #include "engine/host_layout.h"
 #include "model/app_state.h"
 #include "shot_capture.h"
+#include "theme/animated_value.h"
+#include "theme/motion.h"
+#include "theme/rolling_text.h"
 #include "views/shell/main_window.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
@@ -22,6 +26,26 @@ namespace nimbrel {
 
 namespace {
 
+// What a scan of `root` has found so far; `later` is the same a moment on, the folders grown.
+ScanProgress discoveredSoFar(const std::string& root, bool later) {
+    const std::int64_t more = later ? 1 : 0;
+    DiscoveredListBuilder found;
+    found.append(
+        {root + "/Library", "Library", 41'200'000'000 + more * 2'300'000'000, true, std::nullopt, false});
+    found.append(
+        {root + "/Movies", "Movies", 18'900'000'000 + more * 140'000'000, true, std::nullopt, false});
+    found.append({root + "/node_modules", "node_modules", 2'100'000'000, true, "npm", false});
+    found.append({root + "/.cache", ".cache", 3'400'000'000 + more * 90'000'000, true, std::nullopt, false});
+    found.append({root + "/Ubuntu.iso", "Ubuntu.iso", 4'700'000'000, false, std::nullopt, false});
+    found.append({root + "/Projects", "Projects", more * 812'000'000, true, std::nullopt, true});
+    ScanProgress progress;
+    progress.filesScanned = 48213 + more * 6107;
+    progress.bytesScanned = 73'400'000'000 + more * 3'342'000'000;
+    progress.currentPath = root + "/Projects/app/build/intermediates/classes/release/com/example";
+    progress.discovered = found.snapshot();
+    return progress;
+}
+
 // A scanner that reports a few top-level entries and then waits until it is cancelled.
 AppStateServices discoveringServices(std::shared_ptr<std::atomic<bool>> stop) {
     AppStateServices s = AppStateServices::standard();
@@ -29,19 +53,7 @@ AppStateServices discoveringServices(std::shared_ptr<std::atomic<bool>> stop) {
     s.arguments = [] { return std::vector<std::string>{"nimbrel-shot"}; };
     s.scanner = [stop](const std::string& root, const ScanOptions&, std::int64_t, const CancelToken& token,
                        const DiskScanner::ProgressCallback& report) -> std::shared_ptr<ScanResult> {
-        DiscoveredListBuilder found;
-        found.append({root + "/Library", "Library", 41'200'000'000, true, std::nullopt, false});
-        found.append({root + "/Movies", "Movies", 18'900'000'000, true, std::nullopt, false});
-        found.append({root + "/node_modules", "node_modules", 2'100'000'000, true, "npm", false});
-        found.append({root + "/.cache", ".cache", 3'400'000'000, true, std::nullopt, false});
-        found.append({root + "/Ubuntu.iso", "Ubuntu.iso", 4'700'000'000, false, std::nullopt, false});
-        found.append({root + "/Projects", "Projects", 0, true, std::nullopt, true});
-        ScanProgress progress;
-        progress.filesScanned = 48213;
-        progress.bytesScanned = 73'400'000'000;
-        progress.currentPath = root + "/Projects/app/build/intermediates/classes/release/com/example";
-        progress.discovered = found.snapshot();
-        report(progress);
+        report(discoveredSoFar(root, false));
         while (!token.isCancelled() && !stop->load())
             QThread::msleep(5);
         return nullptr;
@@ -105,6 +117,21 @@ int shootSpace(const QString& dir, const QSize& size, const QString& suffix) {
         state.scan(QDir::homePath().toStdString());
         QThread::msleep(80);
         failed += saveShot(window, dir, QStringLiteral("space-discovering") + suffix) ? 0 : 1;
+        // A moment later the folders have grown: their sizes roll to the new figures (a tenth of the roll's
+        // time in).
+        if (auto* sizes = window.findChild<RollingFigures*>()) {
+            AnimatedValue::setAllInstant(false);
+            ReduceMotion::setOverride(false);
+            state.setProgress(discoveredSoFar(QDir::homePath().toStdString(), true));
+            window.grab();  // the new sizes are drawn once, which starts their roll
+            QVariantAnimation& roll = sizes->animation().animation();
+            roll.pause();
+            roll.setCurrentTime(roll.duration() / 10);
+            failed += saveShot(window, dir, QStringLiteral("space-discovering-rolling") + suffix) ? 0 : 1;
+            roll.setCurrentTime(roll.duration());
+            ReduceMotion::setOverride(true);
+            AnimatedValue::setAllInstant(true);
+        }
         stop->store(true);
         state.cancelScan();
         settleForShot();

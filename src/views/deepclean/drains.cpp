@@ -6,6 +6,7 @@
 
 #include "model/app_state.h"
 #include "model/cleanup_model.h"
+#include "theme/fixed_digits.h"
 #include "theme/fonts.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
@@ -76,7 +77,7 @@ DrainPlate::DrainPlate(const std::string& symbol, const QString& title, const st
 
 double DrainPlate::textWidth() const {
     double width = QFontMetricsF(titleFont()).horizontalAdvance(title_);
-    if (value_) width = std::max(width, QFontMetricsF(valueFont()).horizontalAdvance(*value_));
+    if (value_) width = std::max(width, FixedDigits::advance(valueFont(), *value_));
     return std::ceil(width);
 }
 
@@ -127,8 +128,8 @@ void DrainPlate::paintEvent(QPaintEvent*) {
         y += titleMetrics.height();
         p.setFont(valueFont());
         p.setPen(Palette::ink3().resolve(this));
-        p.drawText(QRectF(x, y, width, valueMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                   valueMetrics.elidedText(*value_, Qt::ElideRight, width));
+        FixedDigits::draw(p, QRectF(x, y, width, valueMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                          FixedDigits::elided(valueFont(), *value_, width, Qt::ElideRight));
     }
 }
 

@@ -53,6 +53,12 @@ ElidedLabel* line(const QString& text, const QFont& font, ColorFn color, Qt::Tex
     return label;
 }
 
+// A line that shows a count: its digits in cells of one width.
+ElidedLabel* counting(ElidedLabel* label) {
+    label->setFixedDigits(true);
+    return label;
+}
+
 ColorFn ink(const AdaptiveColor& (*token)()) {
     return [token](const QWidget* w) { return token().resolve(w); };
 }
@@ -83,9 +89,9 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
                       0, Qt::AlignTop);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(4);
-    titles->addWidget(line(FailureGroups::headerTitle(failures_.size()),
-                           Fonts::font(20, FontWeight::heavy, FontDesign::rounded), ink(&Palette::ink),
-                           Qt::ElideRight, this));
+    titles->addWidget(counting(line(FailureGroups::headerTitle(failures_.size()),
+                                    Fonts::font(20, FontWeight::heavy, FontDesign::rounded),
+                                    ink(&Palette::ink), Qt::ElideRight, this)));
     titles->addWidget(line(tr("Everything else was nimbrelised."), Fonts::font(12.5), ink(&Palette::ink2),
                            Qt::ElideRight, this));
     header->addLayout(titles, 1);
@@ -106,9 +112,9 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
         block->setSpacing(4);
         auto* head = new QHBoxLayout;
         head->setSpacing(8);
-        head->addWidget(line(
+        head->addWidget(counting(line(
             FailureGroups::groupTitle(group), groupFont, [](const QWidget*) { return Room::burnDim(); },
-            Qt::ElideRight, content));
+            Qt::ElideRight, content)));
         head->addStretch(1);
         auto* copy = new NimbrelButton(tr("Copy paths"), NimbrelButton::Kind::ghost,
                                        NimbrelButton::Size::small, content);
@@ -126,7 +132,8 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
             block->addWidget(new FailureRow(state_, group.failures[static_cast<size_t>(i)], content));
         const QString more = FailureGroups::moreNote(group);
         if (!more.isEmpty())
-            block->addWidget(line(more, Fonts::font(11.5), ink(&Palette::ink3), Qt::ElideRight, content));
+            block->addWidget(
+                counting(line(more, Fonts::font(11.5), ink(&Palette::ink3), Qt::ElideRight, content)));
         groups->addLayout(block);
     }
     scroll->setContent(content);

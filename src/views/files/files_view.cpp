@@ -706,6 +706,7 @@ void TwinShelves::rebuild() {
             col->addWidget(bar, 0, Qt::AlignHCenter);
             auto* status =
                 textLine(model.status(), Fonts::font(12, FontWeight::medium), token(&Palette::ink2), box);
+            status->setFixedDigits(true);
             connect(&model, &DuplicatesModel::statusChanged, status,
                     [status, &model] { status->setText(model.status()); });
             col->addWidget(status, 0, Qt::AlignHCenter);

@@ -211,6 +211,7 @@ class SectionHeader : public QWidget {
         row->addWidget(check_);
         label_ = new ElidedLabel(this);
         label_->setFont(tracked(10.5, FontWeight::heavy, 1.4));
+        label_->setFixedDigits(true);
         label_->setColor([](const QWidget*) { return Room::burnDim(); });
         row->addWidget(label_);
         row->addStretch(1);
@@ -749,6 +750,7 @@ void ReviewSheet::rebuildBanner() {
     auto* title = new ElidedLabel(banner);
     title->setFont(Fonts::font(13.5, FontWeight::bold));
     title->setColor(adaptive(&Palette::ink));
+    title->setFixedDigits(true);
     title->setText(model_->bannerTitle());
     titleRow->addWidget(title, 1);
     col->addLayout(titleRow);
@@ -765,6 +767,7 @@ void ReviewSheet::rebuildBanner() {
         auto* t = new ElidedLabel(banner);
         t->setFont(Fonts::font(11.5));
         t->setColor(adaptive(&Palette::ink3));
+        t->setFixedDigits(true);
         t->setText(tail);
         kinds->addWidget(t);
     }
@@ -970,6 +973,7 @@ ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, ReviewModel::Entry ent
     detail_->setFont(Fonts::font(11));
     detail_->setColor(adaptive(&Palette::ink3));
     detail_->setElideMode(Qt::ElideLeft);
+    detail_->setFixedDigits(true);  // a location's line counts its files
     text->addWidget(detail_);
     row->addLayout(text, 1);
     row->addSpacing(8);

@@ -34,6 +34,7 @@ AreaHeader::AreaHeader(AppState& state, std::optional<QString> subtitle, QWidget
     caption_->setFont(Fonts::font(12, FontWeight::medium));
     caption_->setColor([](const QWidget* w) { return Palette::ink3().resolve(w); });
     caption_->setElideMode(Qt::ElideMiddle);
+    caption_->setFixedDigits(true);  // a shelf's subtitle counts and sums what it holds
     // The tab row already reserves the underline's 6 below the titles, which is the caption's gap.
     column->addWidget(caption_);
     row->addLayout(column, 1);

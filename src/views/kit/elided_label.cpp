@@ -65,8 +65,8 @@ QString ElidedLabel::shownText() const {
     // A line break in a name would otherwise start a second line.
     QString line = text_;
     line.replace(QLatin1Char('\n'), QChar(0x2424)).replace(QLatin1Char('\r'), QChar(0x240D));
-    shown_ = fixedDigits_ && mode_ == Qt::ElideMiddle ? FixedDigits::elided(font_, line, width)
-                                                      : QFontMetrics(font_).elidedText(line, mode_, width);
+    shown_ = fixedDigits_ ? FixedDigits::elided(font_, line, width, mode_)
+                          : QFontMetrics(font_).elidedText(line, mode_, width);
     shownWidth_ = width;
     return shown_;
 }

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "engine/path_rules.h"
 #include "platform/file_manager.h"
@@ -22,6 +23,7 @@
 #include "theme/chip.h"
 #include "theme/evaporate_effect.h"
 #include "theme/file_icon_view.h"
+#include "theme/fixed_digits.h"
 #include "theme/gauges.h"
 #include "theme/icon_button.h"
 #include "theme/motion.h"
@@ -194,12 +196,15 @@ ItemChip::ItemChip(CleanItem item, QWidget* parent) : QWidget(parent), item_(std
     setFixedHeight(kHeight);
 }
 
+QString ItemChip::sizeText() const {
+    return Fmt::bytes(std::max<int64_t>(0, item_.size));
+}
+
 QSize ItemChip::sizeHint() const {
     const int icon = item_.kind == CleanItem::Kind::junk && !item_.symbolPath ? 0 : 16 + 6;
     const int name = QFontMetrics(Fonts::font(11.5, FontWeight::semibold))
                          .horizontalAdvance(QString::fromUtf8(item_.name));
-    const int size =
-        QFontMetrics(Fonts::font(11, FontWeight::medium)).horizontalAdvance(Fmt::bytes(item_.size));
+    const int size = int(std::ceil(FixedDigits::advance(Fonts::font(11, FontWeight::medium), sizeText())));
     return {10 + icon + name + 6 + size + 10, kHeight};
 }
 
@@ -218,8 +223,8 @@ void ItemChip::paintEvent(QPaintEvent*) {
         x += 22;
     }
     const QFont sizeFont = Fonts::font(11, FontWeight::medium);
-    const QString size = Fmt::bytes(item_.size);
-    const int sizeWidth = QFontMetrics(sizeFont).horizontalAdvance(size);
+    const QString size = sizeText();
+    const int sizeWidth = int(std::ceil(FixedDigits::advance(sizeFont, size)));
     const QFont nameFont = Fonts::font(11.5, FontWeight::semibold);
     const int room = std::max(0, width() - 10 - sizeWidth - 6 - static_cast<int>(x));
     p.setFont(nameFont);
@@ -228,7 +233,7 @@ void ItemChip::paintEvent(QPaintEvent*) {
                QFontMetrics(nameFont).elidedText(QString::fromUtf8(item_.name), Qt::ElideMiddle, room));
     p.setFont(sizeFont);
     p.setPen(Palette::ink3().resolve(this));
-    p.drawText(QRectF(x + room + 6, 0, sizeWidth, kHeight), Qt::AlignLeft | Qt::AlignVCenter, size);
+    FixedDigits::draw(p, QRectF(x + room + 6, 0, sizeWidth, kHeight), Qt::AlignLeft | Qt::AlignVCenter, size);
 }
 
 // ItemRow
@@ -294,6 +299,8 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
         second->setFont(Fonts::font(11));
         second->setColor(token(&Palette::ink3));
         second->setElideMode(Qt::ElideLeft);
+        // A caller's line counts files and folders or tells an age; the default is the folder's path.
+        second->setFixedDigits(options_.subtitle.has_value());
         second->setText(subtitle);
         text->addWidget(second);
     }
@@ -337,6 +344,7 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     size->setFont(Fonts::font(13, FontWeight::semibold, FontDesign::rounded));
     size->setColor(token(&Palette::ink));
     size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    size->setFixedDigits(true);
     size->setText(Fmt::bytes(std::max<int64_t>(0, item_.size)));
     size->setFixedWidth(76);
     weight->addWidget(size);

@@ -69,6 +69,8 @@ class ItemChip : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    QString sizeText() const;
+
     CleanItem item_;
 };
 

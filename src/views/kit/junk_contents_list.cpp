@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <QToolTip>
+#include <cmath>
 
 #include "engine/path_rules.h"
 #include "model/cleanup_model.h"
@@ -13,6 +14,7 @@
 #include "platform/icon_cache.h"
 #include "theme/appearance.h"
 #include "theme/file_icon_view.h"
+#include "theme/fixed_digits.h"
 #include "theme/fonts.h"
 #include "theme/loader.h"
 #include "theme/palette.h"
@@ -213,11 +215,11 @@ void JunkContentsList::paintEvent(QPaintEvent* event) {
         FileIconView::paint(p, QRectF(x, y + 5, 16, 16), icon, this);
         x += 24;
         const QString sizeText = Fmt::bytes(entry.size);
-        const int sizeWidth = QFontMetrics(size).horizontalAdvance(sizeText);
+        const int sizeWidth = int(std::ceil(FixedDigits::advance(size, sizeText)));
         p.setFont(size);
         p.setPen(ink3);
-        p.drawText(QRect(width() - sizeWidth, y, sizeWidth, kLineHeight), Qt::AlignRight | Qt::AlignVCenter,
-                   sizeText);
+        FixedDigits::draw(p, QRectF(width() - sizeWidth, y, sizeWidth, kLineHeight),
+                          Qt::AlignRight | Qt::AlignVCenter, sizeText);
         p.setFont(name);
         p.setPen(Palette::ink2().resolve(this));
         const int room = std::max(0, width() - sizeWidth - 8 - static_cast<int>(x));
@@ -227,8 +229,8 @@ void JunkContentsList::paintEvent(QPaintEvent* event) {
     if (plan.more > 0) {
         p.setFont(small);
         p.setPen(ink3);
-        p.drawText(QRect(0, plan.shown * kLineHeight, width(), kLineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                   lineText(plan.shown));
+        FixedDigits::draw(p, QRectF(0, plan.shown * kLineHeight, width(), kLineHeight),
+                          Qt::AlignLeft | Qt::AlignVCenter, lineText(plan.shown));
     }
 }
 

@@ -11,10 +11,12 @@
 #include <cmath>
 
 #include "theme/appearance.h"
+#include "theme/fixed_digits.h"
 #include "theme/fonts.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
+#include "theme/rolling_text.h"
 #include "theme/shapes.h"
 #include "util/fmt.h"
 #include "views/kit/files_text.h"
@@ -29,7 +31,8 @@ constexpr int kTrailing = 10;
 constexpr const char* kItemType = "application/x-nimbrel-clean-item";
 }  // namespace
 
-SelectionBar::SelectionBar(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+SelectionBar::SelectionBar(AppState& state, QWidget* parent)
+    : QWidget(parent), state_(state), total_(new RollingText(this)) {
     setAcceptDrops(true);
     setFixedSize(kWidth, kHeight);
     if (parent) DecorationHost::attach(this);
@@ -54,7 +57,6 @@ SelectionBar::SelectionBar(AppState& state, QWidget* parent) : QWidget(parent), 
         // Not under a card, and not while a removal runs.
         if (review_->isEnabled() && isVisible() && !ModalHost::isPresented(state_)) state_.nimbrelise();
     });
-    connect(&roll_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     connect(&targetAmount_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     connect(&state_.queue(), &CleanQueue::itemsChanged, this, &SelectionBar::refresh);
     connect(&state_, &AppState::isDeletingChanged, this, &SelectionBar::refresh);
@@ -77,15 +79,9 @@ QString SelectionBar::sourceLine(const std::vector<CleanQueue::SourceTotal>& tot
 
 void SelectionBar::refresh() {
     // The queue keeps its totals: a tick with a hundred thousand items queued costs no walk over them.
-    const QString total = Fmt::bytes(std::max<int64_t>(0, state_.queue().totalSize()));
-    if (total != total_ && !total_.isEmpty()) {
-        // The new figure rolls up into place while the old one leaves; the value itself never
-        // passes through figures the selection did not have.
-        previousTotal_ = total_;
-        roll_.setImmediate(0);
-        roll_.animateTo(1, Motion::snappy(0.3), true);
-    }
-    total_ = total;
+    // The new figure rolls its changed digits into place; the value itself never passes through
+    // figures the selection did not have.
+    total_->setText(Fmt::bytes(std::max<int64_t>(0, state_.queue().totalSize())), !total_->text().isEmpty());
     sources_ = sourceLine(state_.queue().bySource());
     review_->setEnabled(!state_.isDeleting());
     update();
@@ -196,26 +192,12 @@ void SelectionBar::paintEvent(QPaintEvent*) {
     const int top = (height() - block) / 2;
     QLinearGradient brand = Palette::nimbrel();
     brand.setCoordinateMode(QGradient::ObjectMode);
-    const double roll = roll_.value();
-    const double rise = 10;
-    const auto drawTotal = [&](const QString& value, double dy, double opacity) {
-        if (opacity <= 0) return;
-        QPainterPath text;
-        text.addText(QPointF(kLeading, top + tm.ascent() + dy), totalFont, value);
-        p.save();
-        p.setOpacity(opacity);
-        p.fillPath(text, brand);
-        p.restore();
-    };
-    p.save();
-    p.setClipRect(QRect(kLeading - 2, top, width() / 2, tm.height()));
-    if (roll < 1) drawTotal(previousTotal_, -rise * roll, 1 - roll);
-    drawTotal(total_, rise * (1 - roll), roll);
-    p.restore();
+    total_->paint(p, QPointF(kLeading, top + tm.ascent()), totalFont, brand);
     p.setFont(lineFont);
     p.setPen(Palette::ink3().resolve(this));
-    p.drawText(QRect(kLeading, top + tm.height(), width() / 2, lm.height()), Qt::AlignLeft | Qt::AlignVCenter,
-               sources_);
+    FixedDigits::draw(p, QRectF(kLeading, top + tm.height(), width() / 2.0, lm.height()),
+                      Qt::AlignLeft | Qt::AlignVCenter,
+                      FixedDigits::elided(lineFont, sources_, width() / 2.0));
 }
 
 }  // namespace nimbrel

@@ -13,6 +13,7 @@ class QMimeData;
 namespace nimbrel {
 
 class NimbrelButton;
+class RollingText;
 
 // The bar over the bottom of the window while anything is selected: the selection's total, how many
 // items each area added, "Clear" and the way into the review. Items dragged from Nimbrel's own rows
@@ -64,10 +65,7 @@ class SelectionBar : public QWidget, public OutsideDecoration {
 
     AppState& state_;
     bool targeted_ = false;
-    QString total_;
-    QString previousTotal_;
-    // 0 to 1 while a new total rolls in over the old one.
-    AnimatedValue roll_{1};
+    RollingText* total_;
     AnimatedValue targetAmount_{0};  // the drop border, eased in and out
     QString sources_;
     NimbrelButton* clear_;

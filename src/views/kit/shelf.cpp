@@ -62,6 +62,7 @@ Shelf::Shelf(const QString& title, std::optional<QString> detail, QWidget* trail
     if (detail_) {
         auto* detailLabel = detailLabel_ = new ElidedLabel(this);
         detailLabel->setFont(Fonts::font(11, FontWeight::medium));
+        detailLabel->setFixedDigits(true);
         detailLabel->setColor([](const QWidget* w) { return Palette::ink3().resolve(w); });
         detailLabel->setText(*detail_);
         detailLabel->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);

@@ -5,6 +5,8 @@
 #include <QVBoxLayout>
 
 #include "engine/demo.h"
+#include "theme/figure_label.h"
+#include "theme/fonts.h"
 #include "theme/gauges.h"
 #include "theme/loader.h"
 #include "theme/menu_row.h"
@@ -14,6 +16,7 @@
 #include "theme/wordmark.h"
 #include "util/fmt.h"
 #include "util/plural.h"
+#include "views/kit/elided_label.h"
 #include "views/kit/plain_label.h"
 #include "views/shell/volume_usage.h"
 
@@ -109,8 +112,10 @@ MenuBarView::MenuBarView(AppState& state, Actions actions, QWidget* parent)
     scanRow->setContentsMargins(0, 0, 0, 0);
     scanRow->setSpacing(8);
     scanRow->addWidget(new NimbrelLoader(12, scanLine_));
-    scanText_ = new PlainLabel(
-        {}, Typo::caption(), [](const QWidget* w) { return Palette::ink2().resolve(w); }, scanLine_);
+    scanText_ = new ElidedLabel(scanLine_);
+    scanText_->setFont(Typo::caption());
+    scanText_->setColor([](const QWidget* w) { return Palette::ink2().resolve(w); });
+    scanText_->setFixedDigits(true);
     scanRow->addWidget(scanText_, 1);
     column->addWidget(scanLine_);
 
@@ -193,9 +198,10 @@ void MenuBarView::followVolumes() {
         texts->addWidget(new PlainLabel(
             shown.name, Fonts::font(11.5, FontWeight::semibold),
             [](const QWidget* w) { return Palette::ink2().resolve(w); }, row));
-        texts->addWidget(new PlainLabel(
-            shown.freeText, Fonts::font(16, FontWeight::heavy, FontDesign::rounded),
-            [](const QWidget* w) { return Palette::ink().resolve(w); }, row));
+        auto* free = new FigureLabel(Fonts::font(16, FontWeight::heavy, FontDesign::rounded), Palette::ink(),
+                                     false, row);
+        free->setText(shown.freeText, false);
+        texts->addWidget(free);
         line->addLayout(texts);
         line->addStretch(1);
         volumes_->addWidget(row);

@@ -14,7 +14,7 @@ namespace nimbrel {
 class LiquidGauge;
 class MenuRow;
 class NimbrelLoader;
-class PlainLabel;
+class ElidedLabel;
 
 // The panel of the menu-bar extra: the space freed this session, the first three volumes' free space,
 // the running scan, and four actions (open the window, scan the home folder, Deep Clean, quit). It
@@ -72,7 +72,7 @@ class MenuBarView : public QWidget {
     QVBoxLayout* volumes_;
     std::vector<VolumeRow> rows_;
     QWidget* scanLine_;
-    PlainLabel* scanText_;
+    ElidedLabel* scanText_;
     std::vector<MenuRow*> actions_rows_;
 };
 

@@ -65,6 +65,7 @@ QWidget* RequiresScan::buildPanel() {
     counts_ = centredLabel(
         Fonts::font(13, FontWeight::medium), [](const QWidget* w) { return Palette::ink2().resolve(w); },
         panel);
+    counts_->setFixedDigits(true);
     column->addWidget(counts_);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSizeF(Fonts::pointSizeFor(11));

@@ -8,6 +8,7 @@
 
 #include "model/clean_queue.h"
 #include "theme/drawing_timeline.h"
+#include "theme/fixed_digits.h"
 #include "theme/loader.h"
 #include "theme/motion.h"
 #include "theme/palette.h"
@@ -121,14 +122,13 @@ void ToastOverlay::followQueue() {
 }
 
 double ToastOverlay::removalWidth() const {
-    const QFontMetricsF fm(pillFont());
-    return 2 * kPillPadding + kLoaderSize + kPillSpacing + fm.horizontalAdvance(removalText());
+    return 2 * kPillPadding + kLoaderSize + kPillSpacing + FixedDigits::advance(pillFont(), removalText());
 }
 
 double ToastOverlay::toastWidth() const {
     if (!shownToast_) return 0;
-    const QFontMetricsF fm(pillFont());
-    return 2 * kPillPadding + Symbols::side(13) + kPillSpacing + fm.horizontalAdvance(shownToast_->message);
+    return 2 * kPillPadding + Symbols::side(13) + kPillSpacing +
+           FixedDigits::advance(pillFont(), shownToast_->message);
 }
 
 QRectF ToastOverlay::pillRect(double width, double bottom) const {
@@ -202,8 +202,8 @@ void ToastOverlay::paintEvent(QPaintEvent*) {
     p.setFont(font);
     pill(pillRect(removalWidth(), removalBottom()), removal_.value(), [&](const QRectF& r) {
         p.setPen(text);
-        p.drawText(r.adjusted(kLoaderSize + kPillSpacing, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                   removalText());
+        FixedDigits::draw(p, r.adjusted(kLoaderSize + kPillSpacing, 0, 0, 0),
+                          Qt::AlignLeft | Qt::AlignVCenter, removalText());
     });
     if (shownToast_) {
         pill(pillRect(toastWidth(), height() - padding_.value()), toastShown_.value(), [&](const QRectF& r) {
@@ -214,9 +214,8 @@ void ToastOverlay::paintEvent(QPaintEvent*) {
             p.setFont(font);
             p.setPen(text);
             const QRectF textRect = r.adjusted(side + kPillSpacing, 0, 0, 0);
-            const QString shown =
-                QFontMetricsF(font).elidedText(shownToast_->message, Qt::ElideMiddle, textRect.width());
-            p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, shown);
+            FixedDigits::draw(p, textRect, Qt::AlignLeft | Qt::AlignVCenter,
+                              FixedDigits::elided(font, shownToast_->message, textRect.width()));
         });
     }
 }

@@ -16,6 +16,7 @@
 #include "theme/chip.h"
 #include "theme/fading_scroll.h"
 #include "theme/figure_label.h"
+#include "theme/fixed_digits.h"
 #include "theme/fonts.h"
 #include "theme/icon_button.h"
 #include "theme/motion.h"
@@ -379,7 +380,7 @@ std::vector<QRectF> CompositionStrip::segments(double width) const {
 double CompositionStrip::legendItemWidth(const Entry& e) const {
     const QFontMetricsF fm(legendFont());
     return kDot + kDotGap + fm.horizontalAdvance(QString::fromStdString(e.category.title())) + kDotGap +
-           fm.horizontalAdvance(Fmt::bytes(e.size));
+           FixedDigits::advance(legendFont(), Fmt::bytes(e.size));
 }
 
 int CompositionStrip::legendCount(double width) const {
@@ -465,8 +466,8 @@ void CompositionStrip::paintEvent(QPaintEvent*) {
                    Qt::AlignLeft | Qt::AlignVCenter, name);
         x += fm.horizontalAdvance(name) + kDotGap;
         p.setPen(Palette::ink3().resolve(this));
-        p.drawText(QRectF(x, item.rect.top(), item.rect.right() - x + 1, item.rect.height()),
-                   Qt::AlignLeft | Qt::AlignVCenter, Fmt::bytes(it->size));
+        FixedDigits::draw(p, QRectF(x, item.rect.top(), item.rect.right() - x + 1, item.rect.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter, Fmt::bytes(it->size));
     }
 }
 

@@ -16,6 +16,7 @@
 #include "theme/empty_state.h"
 #include "theme/evaporate_effect.h"
 #include "theme/fading_scroll.h"
+#include "theme/fixed_digits.h"
 #include "theme/fonts.h"
 #include "theme/loader.h"
 #include "theme/motion.h"
@@ -596,8 +597,8 @@ void ExplorerView::paintFooter(QPainter& p, const ExplorerGeometry& g, double to
     const QString paging = footerText();
     if (!paging.isEmpty()) {
         const double x = ExplorerGeometry::kSide + 8 + footerLoader_->sizeHint().width() + 8;
-        p.drawText(QRectF(x, footer, g.width, ExplorerGeometry::kFooterHeight),
-                   Qt::AlignLeft | Qt::AlignVCenter, paging);
+        FixedDigits::draw(p, QRectF(x, footer, g.width, ExplorerGeometry::kFooterHeight),
+                          Qt::AlignLeft | Qt::AlignVCenter, paging);
     }
     const QRectF small = smallFilesRowRect();
     if (!small.isEmpty()) {
@@ -606,9 +607,8 @@ void ExplorerView::paintFooter(QPainter& p, const ExplorerGeometry& g, double to
         const QString size = Fmt::bytes(std::max<std::int64_t>(0, node->smallFilesSize));
         const QString text = loading ? tr("Loading %1 in smaller files…").arg(size)
                                      : tr("Scroll to load %1 in smaller files").arg(size);
-        const QFontMetricsF fm(font);
         const double lead = loading ? smallLoader_->sizeHint().width() : Symbols::side(12);
-        const double w = lead + 8 + fm.horizontalAdvance(text);
+        const double w = lead + 8 + FixedDigits::advance(font, text);
         const double x = small.center().x() - w / 2;
         if (!loading)
             Symbols::draw(p, QRectF(x, small.top(), lead, small.height()), "arrow.down.circle", ink3, 12,
@@ -616,8 +616,8 @@ void ExplorerView::paintFooter(QPainter& p, const ExplorerGeometry& g, double to
         else
             smallLoader_->move(int(x), int(small.center().y() - top - smallLoader_->height() / 2.0));
         p.setPen(ink3);
-        p.drawText(QRectF(x + lead + 8, small.top(), w, small.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                   text);
+        FixedDigits::draw(p, QRectF(x + lead + 8, small.top(), w, small.height()),
+                          Qt::AlignLeft | Qt::AlignVCenter, text);
     }
 }
 

@@ -11,10 +11,12 @@
 #include "theme/chip.h"
 #include "theme/drawing_timeline.h"
 #include "theme/file_icon_view.h"
+#include "theme/fixed_digits.h"
 #include "theme/fonts.h"
 #include "theme/gauges.h"
 #include "theme/loader.h"
 #include "theme/palette.h"
+#include "theme/rolling_text.h"
 #include "theme/shapes.h"
 #include "theme/steamer.h"
 #include "theme/symbols.h"
@@ -74,7 +76,11 @@ QImage desaturated(const QImage& source, double saturation) {
 
 }  // namespace
 
-TilePainter::TilePainter(QWidget* host) : host_(host) {
+QString TilePainter::sizeText(const ExplorerEntry& e) {
+    return Fmt::bytes(std::max<std::int64_t>(0, e.size));
+}
+
+TilePainter::TilePainter(QWidget* host) : host_(host), sizes_(new RollingFigures(host)) {
     check_ = new NimbrelCheck(false, host);
     check_->hide();
     check_->resize(check_->sizeHint());
@@ -347,12 +353,12 @@ void TilePainter::paintTileText(QPainter& p, const TileGeometry& g, const Explor
     const QFont sizeFont =
         Fonts::font(11, bloated ? FontWeight::bold : FontWeight::medium, FontDesign::rounded);
     const QFontMetricsF sm(sizeFont);
-    const QString shown = e.measuring && e.size == 0 ? QCoreApplication::translate("EntryTile", "Measuring…")
-                                                     : Fmt::bytes(e.size);
+    const bool hasSize = !(e.measuring && e.size == 0);
+    const QString shown = hasSize ? sizeText(e) : QCoreApplication::translate("EntryTile", "Measuring…");
     const bool sparkles = !e.measuring && condition == Cond::stained;
     const QRectF loader = smallLoader_->layoutRect();
     const double lead = sparkles ? Symbols::side(9) + 4 : e.measuring ? loader.width() + 4 : 0;
-    const double w = lead + sm.horizontalAdvance(shown);
+    const double w = lead + FixedDigits::advance(sizeFont, shown);
     double x = text.center().x() - w / 2;
     if (e.measuring)
         NimbrelLoader::paintPuffs(p, QPointF(x + loader.width() / 2, y + sm.height() / 2),
@@ -361,9 +367,14 @@ void TilePainter::paintTileText(QPainter& p, const TileGeometry& g, const Explor
         Symbols::draw(p, QRectF(x, y, Symbols::side(9), sm.height()), "sparkles",
                       Palette::accent().resolve(host_), 9, FontWeight::bold);
     x += lead;
-    p.setFont(sizeFont);
-    p.setPen(bloated ? Palette::honey() : ink3(host_));
-    p.drawText(QRectF(x, y, w - lead + 1, sm.height()), Qt::AlignLeft | Qt::AlignTop, shown);
+    const QColor color = bloated ? QColor(Palette::honey()) : ink3(host_);
+    if (hasSize) {
+        sizes_->paint(p, QPointF(x, y + sm.ascent()), sizeFont, color, QString::fromStdString(e.id), shown);
+    } else {
+        p.setFont(sizeFont);
+        p.setPen(color);
+        FixedDigits::draw(p, QPointF(x, y + sm.ascent()), shown);
+    }
 }
 
 void TilePainter::paintRowControl(QPainter& p, const TileGeometry& g, const ExplorerEntry& e,
@@ -382,9 +393,13 @@ void TilePainter::paintRowTrailing(QPainter& p, const TileGeometry& g, const Exp
                                    const EntryLook& look) {
     const bool bloated = condition == Cond::bloated;
     if (!(e.measuring && e.size == 0)) {
-        p.setFont(Fonts::font(13, FontWeight::semibold, FontDesign::rounded));
-        p.setPen(bloated ? Palette::honey() : ink(host_));
-        p.drawText(g.size, Qt::AlignRight | Qt::AlignVCenter, Fmt::bytes(e.size));
+        const QFont font = Fonts::font(13, FontWeight::semibold, FontDesign::rounded);
+        const QFontMetricsF fm(font);
+        const QString size = sizeText(e);
+        const QPointF origin(g.size.right() - FixedDigits::advance(font, size),
+                             g.size.center().y() + (fm.ascent() - fm.descent()) / 2);
+        sizes_->paint(p, origin, font, bloated ? QColor(Palette::honey()) : ink(host_),
+                      QString::fromStdString(e.id), size);
     } else {
         const QRectF lr = rowLoader_->layoutRect();
         NimbrelLoader::paintPuffs(p, QPointF(g.size.right() - lr.width() / 2, g.size.center().y()),
@@ -449,9 +464,9 @@ void TilePainter::paintRowText(QPainter& p, const TileGeometry& g, const Explore
     }
     p.setFont(kindFont);
     p.setPen(ink3(host_));
-    p.drawText(QRectF(g.text.left(), top + fm.height() + 2, width, km.height()),
-               Qt::AlignLeft | Qt::AlignVCenter,
-               km.elidedText(EntryRules::kindLine(e), Qt::ElideRight, width));
+    FixedDigits::draw(p, QRectF(g.text.left(), top + fm.height() + 2, width, km.height()),
+                      Qt::AlignLeft | Qt::AlignVCenter,
+                      FixedDigits::elided(kindFont, EntryRules::kindLine(e), width, Qt::ElideRight));
 }
 
 // --- placeholders --------------------------------------------------------------------------------

@@ -19,6 +19,7 @@ class NimbrelCheck;
 class RiskBadge;
 class MoltenBar;
 class NimbrelLoader;
+class RollingFigures;
 
 // Paints explorer tiles and rows (entries and placeholders) with their marks, and says where each
 // clickable part of a tile lies. The explorer grid owns one and paints only the visible tiles.
@@ -54,6 +55,11 @@ class TilePainter {
     // word only when the word alone is too wide); what does not fit is cut in the middle of the second.
     static QStringList nameLines(const QString& text, const QFont& font, double width);
 
+    // The size a tile or row shows (negative taken as 0).
+    static QString sizeText(const ExplorerEntry& e);
+    // The sizes drawn, which roll their digits when a size changes while it is shown.
+    RollingFigures& sizes() { return *sizes_; }
+
     // The stained look's pieces, for tests: glow radius and scale by icon size.
     static double glowRadius(double size) { return size >= 48 ? 14 : 6; }
     static double swellScale(double size) { return size >= 48 ? 1.2 : 1.08; }
@@ -80,6 +86,7 @@ class TilePainter {
     void renderWidget(QPainter& p, QWidget* w, QPointF at);
 
     QWidget* host_;
+    RollingFigures* sizes_;
     NimbrelCheck* check_;
     MoltenBar* bar_;
     NimbrelLoader* smallLoader_;  // the icon tile's size line while measuring
