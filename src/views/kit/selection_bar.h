@@ -39,6 +39,9 @@ class SelectionBar : public QWidget, public OutsideDecoration {
     bool drop(std::vector<CleanItem> items);
 
     QSize sizeHint() const override { return {kWidth, kHeight}; }
+    // The bar and its shadow fade as the bar moves in and out (the host drives it).
+    void setOpacity(double opacity);
+    double opacity() const { return opacity_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -70,6 +73,7 @@ class SelectionBar : public QWidget, public OutsideDecoration {
     AnimatedValue roll_{1};
     AnimatedValue targetAmount_{0};  // the drop border, eased in and out
     QString sources_;
+    double opacity_ = 1;
     NimbrelButton* clear_;
     NimbrelButton* review_;
 };
