@@ -6,6 +6,7 @@
 
 #include "app/nimbrel_app.h"
 #include "engine/localized.h"
+#include "model/background.h"
 #include "model/prefs.h"
 #include "theme/chrome.h"
 #include "theme/fonts.h"
@@ -40,6 +41,9 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Nimbrel"));
     QApplication::setApplicationName(QStringLiteral("Nimbrel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Nimbrel"));
+    // The desktop matches the windows to nimbrel.desktop (its name, icon and actions).
+    QGuiApplication::setDesktopFileName(QStringLiteral("nimbrel"));
+    QApplication::setWindowIcon(nimbrel::NimbrelApp::windowIcon());
     nimbrel::setTranslator(&translate);
     nimbrel::Fonts::install();
     nimbrel::Chrome::install();
@@ -48,5 +52,6 @@ int main(int argc, char** argv) {
     nimbrelApp.start();
     const int code = QApplication::exec();
     nimbrel::Prefs::flush();  // settings are saved in the background
+    nimbrel::Background::endNowIfBusy(code);
     return code;
 }

@@ -1,6 +1,7 @@
 #include "app/nimbrel_app.h"
 
 #include <QApplication>
+#include <QPixmap>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -9,6 +10,7 @@
 #include "model/prefs.h"
 #include "model/quit_guard.h"
 #include "theme/appearance.h"
+#include "theme/logo.h"
 #include "theme/palette.h"
 #include "theme/symbols.h"
 #include "views/shell/main_window.h"
@@ -54,6 +56,13 @@ NimbrelApp::NimbrelApp() {
 }
 
 NimbrelApp::~NimbrelApp() = default;
+
+QIcon NimbrelApp::windowIcon() {
+    QIcon icon;
+    for (int side : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(NimbrelLogo::appIcon(side)));
+    return icon;
+}
 
 void NimbrelApp::start() {
     main_->bringForward();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -24,6 +25,9 @@ class NimbrelApp : public QObject {
 
     AppState& state() { return *state_; }
     MainWindow& mainWindow() { return *main_; }
+
+    // Nimbrel's icon for its windows, drawn at the sizes desktops ask for.
+    static QIcon windowIcon();
 
     // Brings the app forward once launching has finished.
     void start();

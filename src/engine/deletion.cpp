@@ -71,6 +71,10 @@ RemovalError RemovalError::refused(Cause cause, std::string description) {
     return error;
 }
 
+RemovalError RemovalError::changed(const std::string& path, const std::string& what) {
+    return refused(Cause::changedSinceScan, path + ": changed since the scan (" + what + "); left as it is");
+}
+
 bool RemovalError::allowsClearInside() const {
     return cause == Cause::unknown || cause == Cause::ownFolderLocked || cause == Cause::immutable;
 }
@@ -94,8 +98,9 @@ bool RemovalError::isNotFound() const {
 }
 
 const std::vector<DeletionFailure::Reason>& DeletionFailure::allReasons() {
-    static const std::vector<Reason> reasons = {Reason::safetyGuard, Reason::protectedByMacOS,
-                                                Reason::noPermission, Reason::inUse, Reason::other};
+    static const std::vector<Reason> reasons = {Reason::safetyGuard,      Reason::protectedByMacOS,
+                                                Reason::noPermission,     Reason::inUse,
+                                                Reason::changedSinceScan, Reason::other};
     return reasons;
 }
 
@@ -109,6 +114,8 @@ std::string DeletionFailure::rawValue(Reason reason) {
             return "noPermission";
         case Reason::inUse:
             return "inUse";
+        case Reason::changedSinceScan:
+            return "changedSinceScan";
         case Reason::other:
             return "other";
     }
@@ -125,6 +132,8 @@ std::string DeletionFailure::title(Reason reason) {
             return localized("Not yours to remove");
         case Reason::inUse:
             return localized("In use");
+        case Reason::changedSinceScan:
+            return localized("Changed since the scan");
         case Reason::other:
             return localized("Couldn't be moved");
     }
@@ -154,6 +163,10 @@ std::string DeletionFailure::explanation(Reason reason) {
                 "administrator can remove them.");
         case Reason::inUse:
             return localized("An app is using these right now. Quit it and nimbrelise again.");
+        case Reason::changedSinceScan:
+            return localized(
+                "These were replaced, rewritten or moved after Nimbrel scanned them, so they are not what "
+                "you reviewed. They were left as they are: scan again to review them as they are now.");
         case Reason::other:
             return localized("Something else went wrong; the message is shown for each item.");
     }
@@ -165,6 +178,7 @@ DeletionFailure::Reason DeletionFailure::classify(const RemovalError& error) {
     // the system's protection, EACCES in the user's own locked folder is not someone else's.
     if (error.cause == RemovalError::Cause::immutable) return Reason::protectedByMacOS;
     if (error.cause == RemovalError::Cause::notYours) return Reason::noPermission;
+    if (error.cause == RemovalError::Cause::changedSinceScan) return Reason::changedSinceScan;
     if (error.cause != RemovalError::Cause::unknown) return Reason::other;
     // The underlying POSIX code decides first; only when there is none does the outer error's own
     // POSIX code count.

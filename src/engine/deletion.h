@@ -7,7 +7,15 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/entry_identity.h"
+
 namespace nimbrel {
+
+// What the entry at a path must still be when a removal reaches it.
+struct ReviewedEntry {
+    std::optional<EntryIdentity> identity = std::nullopt;  // unset: taken as found
+    bool notFolder = false;                                // reviewed as a file: a folder in its place stays
+};
 
 // One concrete path to remove.
 struct DeletionItem {
@@ -16,6 +24,11 @@ struct DeletionItem {
     bool clearInsideOnFailure = false;  // a folder that cannot go whole may be emptied instead
     // The review showed a file: a folder found in its place holds what nobody reviewed, and stays.
     bool reviewedAsFile = false;
+    // What the scan (or the review, for a junk location's targets) saw at the path: the removal
+    // takes the entry only while it is still that entry. Unset: taken as found.
+    std::optional<EntryIdentity> identity = std::nullopt;
+
+    ReviewedEntry reviewed() const { return {identity, reviewedAsFile}; }
 
     bool operator==(const DeletionItem&) const = default;
 };
@@ -29,13 +42,14 @@ struct RemovalError {
     // the reason to the codes alone.
     enum class Cause {
         unknown,
-        immutable,        // the item or its folder is marked immutable or append-only
-        ownFolderLocked,  // a folder of the user's own whose permissions forbid the change
-        mountPoint,       // the item is, or holds, another mounted file system
-        noTrash,          // the item's file system has no Trash
-        pathChanged,      // a folder on the way is no longer the folder it was (a link took its place)
-        notNormal,        // the path is not one absolute, normal spelling
-        notYours,         // another user's item in a shared (sticky) folder: only they may take it out
+        immutable,         // the item or its folder is marked immutable or append-only
+        ownFolderLocked,   // a folder of the user's own whose permissions forbid the change
+        mountPoint,        // the item is, or holds, another mounted file system
+        noTrash,           // the item's file system has no Trash
+        pathChanged,       // a folder on the way is no longer the folder it was (a link took its place)
+        notNormal,         // the path is not one absolute, normal spelling
+        notYours,          // another user's item in a shared (sticky) folder: only they may take it out
+        changedSinceScan,  // the entry at the path is not the one that was scanned and reviewed
     };
 
     // The outer codes the classification and the worker look for.
@@ -55,6 +69,8 @@ struct RemovalError {
 
     // A failure of the platform's own checks, with no errno behind it.
     static RemovalError refused(Cause cause, std::string description);
+    // The entry at `path` is no longer the one that was reviewed; `what` says how it differs.
+    static RemovalError changed(const std::string& path, const std::string& what);
 
     bool isNotFound() const;
     // False when the item must stay whole: emptying it instead would take apart a folder that the
@@ -82,7 +98,7 @@ struct PinnedFolder {
 
 // One path that stayed behind.
 struct DeletionFailure {
-    enum class Reason { safetyGuard, protectedByMacOS, noPermission, inUse, other };
+    enum class Reason { safetyGuard, protectedByMacOS, noPermission, inUse, changedSinceScan, other };
 
     std::string path;
     Reason reason = Reason::other;

@@ -13,6 +13,9 @@ struct DevArtifact {
     std::string kind;  // localised label, e.g. "Node.js dependencies"
     std::int64_t size = 0;
     std::int64_t fileCount = 0;
+    // The folder the scan saw (device and inode): a removal takes it only while it is still there.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 
     friend bool operator==(const DevArtifact&, const DevArtifact&) = default;
 };

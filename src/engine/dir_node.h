@@ -28,6 +28,9 @@ class DirNode {
     std::vector<FileItem> files;      // files and packages of at least the minimum tracked size
     std::int64_t smallFilesSize = 0;  // the rest of the files directly inside it
     std::optional<std::string> artifactKind;
+    // The folder the scan saw: a removal takes it only while the path still leads to this folder.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 
     // Absolute path: the parent's path, "/" unless it already ends with one, then the name.
     std::string path() const;

@@ -12,6 +12,7 @@
 #include <thread>
 #include <unordered_set>
 
+#include "engine/entry_identity.h"
 #include "engine/host_layout.h"
 #include "engine/inode_key.h"
 #include "engine/parallel_tree_walker.h"
@@ -43,6 +44,10 @@ std::chrono::system_clock::time_point toTimePoint(const timespec& ts) {
             std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec)));
 }
 
+std::int64_t nanoseconds(const timespec& ts) {
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
 bool isHidden(std::string_view name) {
     return !name.empty() && name.front() == '.';
 }
@@ -70,6 +75,7 @@ struct PackageAccumulator {
     std::chrono::system_clock::time_point modified;
     std::chrono::system_clock::time_point accessed;
     FileCategory category = FileCategory::other;
+    std::uint64_t inode = 0;  // of the package folder: a removal judges it as a folder
     std::int64_t size = 0;
     std::int64_t logicalSize = 0;
     std::int64_t count = 0;
@@ -188,7 +194,7 @@ class Scan {
     FileItem makeItem(std::string_view path, std::int64_t size, std::int64_t logicalSize,
                       std::chrono::system_clock::time_point modified,
                       std::chrono::system_clock::time_point accessed, FileCategory category, bool isPackage,
-                      DirNode* parent, std::uint64_t inode) {
+                      DirNode* parent, std::uint64_t inode, std::int64_t changedNs) {
         SharedString shared(path, paths_);
         SharedString name = shared.lastComponent();
         return FileItem{.id = nextID_++,
@@ -201,7 +207,17 @@ class Scan {
                         .category = category,
                         .isPackage = isPackage,
                         .parent = parent,
-                        .inode = inode};
+                        .inode = inode,
+                        .changedNs = changedNs};
+    }
+
+    // The number of a listed file's device; the last one is kept, since a tree lies on few devices.
+    std::uint16_t deviceNumber(std::uint64_t device) {
+        if (device != lastDevice_ || lastDeviceNumber_ == 0) {
+            lastDevice_ = device;
+            lastDeviceNumber_ = DeviceNumbers::number(device);
+        }
+        return lastDeviceNumber_;
     }
 
     void noteUnreadable(const WalkEntry& e) {
@@ -215,6 +231,8 @@ class Scan {
         if (e.level == 0) {
             ++totalDirs_;
             rootNode_ = std::make_shared<DirNode>(std::string(e.path), nullptr);
+            rootNode_->device = e.device;
+            rootNode_->inode = e.inode;
             if (rootInTrash_) trashNodes_.push_back(rootNode_.get());
             stack_.push_back(rootNode_.get());
             depths_.push_back(0);
@@ -233,14 +251,16 @@ class Scan {
                     report();
                 }
                 package_ = PackageAccumulator{
-                    std::string(e.path),     std::string(e.name),     e.level,
-                    toTimePoint(e.modified), toTimePoint(e.accessed), FileCategory::classify(ext)};
+                    std::string(e.path),     std::string(e.name),         e.level, toTimePoint(e.modified),
+                    toTimePoint(e.accessed), FileCategory::classify(ext), e.inode};
                 return true;
             }
         }
 
         DirNode* parent = stack_.back();
         auto node = std::make_shared<DirNode>(std::string(e.name), parent);
+        node->device = e.device;
+        node->inode = e.inode;
         parent->children.push_back(node);
         stack_.push_back(node.get());
         depths_.push_back(e.level);
@@ -278,8 +298,8 @@ class Scan {
         }
         if (artifactLevel_ == e.level) {
             if (node->artifactKind)
-                artifacts_.push_back(
-                    DevArtifact{node->path(), *node->artifactKind, node->size, node->fileCount});
+                artifacts_.push_back(DevArtifact{node->path(), *node->artifactKind, node->size,
+                                                 node->fileCount, node->device, node->inode});
             artifactLevel_ = -1;
         }
     }
@@ -297,8 +317,9 @@ class Scan {
             parent->smallFilesSize += p.size;
             return;
         }
-        FileItem item =
-            makeItem(p.path, p.size, p.logicalSize, p.modified, p.accessed, p.category, true, parent, 0);
+        FileItem item = makeItem(p.path, p.size, p.logicalSize, p.modified, p.accessed, p.category, true,
+                                 parent, p.inode, 0);
+        item.deviceNumber = deviceNumber(parent->device);
         item.fileCount = static_cast<std::int32_t>(
             std::min<std::int64_t>(p.count, std::numeric_limits<std::int32_t>::max()));
         parent->files.push_back(std::move(item));
@@ -332,7 +353,8 @@ class Scan {
             return;
         }
         FileItem item = makeItem(e.path, size, e.size, toTimePoint(e.modified), toTimePoint(e.accessed),
-                                 category, false, parent, e.inode);
+                                 category, false, parent, e.inode, nanoseconds(e.changed));
+        item.deviceNumber = deviceNumber(e.device);
         if (e.level == 1) {
             discovered_.append(
                 DiscoveredEntry{item.path.str(), item.name.str(), size, false, std::nullopt, false});
@@ -341,6 +363,8 @@ class Scan {
         parent->files.push_back(std::move(item));
     }
 
+    std::uint64_t lastDevice_ = 0;
+    std::uint16_t lastDeviceNumber_ = 0;
     const ScanOptions& options_;
     const std::unordered_set<InodeKey> trashIDs_;
     const bool rootInTrash_;

@@ -25,6 +25,8 @@ struct FileItem {
     std::chrono::system_clock::time_point accessed;
     FileCategory category = FileCategory::other;
     bool isPackage = false;
+    // The file's device, as DeviceNumbers numbers it (0: not known). Two bytes that would be padding.
+    std::uint16_t deviceNumber = 0;
     // Regular files it stands for in its folders' file counts: 1, or the files inside a package.
     // Beside the two one-byte fields, it fills room that would be padding: a million listed files
     // are a million items.
@@ -32,9 +34,13 @@ struct FileItem {
     // The folder that lists it; non-owning. Valid while that folder is in a live tree; a copy kept
     // after its result was pruned or replaced must not follow it.
     DirNode* parent = nullptr;
-    // The file's inode number as the scan found it (0 for a package): lets a reader of many files
-    // visit them in the order they lie on the disk.
+    // The file's inode number as the scan found it (for a package, its folder's): lets a reader of
+    // many files visit them in the order they lie on the disk.
     std::uint64_t inode = 0;
+    // When the scan saw the file's inode last change (ctime, nanoseconds since the epoch): with the
+    // inode, the length and the modification time, what tells the file the user reviewed from one
+    // rewritten since, even with its modification time put back.
+    std::int64_t changedNs = 0;
 
     // Items are identified by id alone.
     friend bool operator==(const FileItem& a, const FileItem& b) { return a.id == b.id; }

@@ -70,23 +70,36 @@ size_t HostLayout::trashRootLength(const std::string& p) const {
     if (PathRules::isAtOrInside(p, trashFolder)) return trashFolder.size();
     for (const std::string& spelling : trashSpellings)
         if (PathRules::isAtOrInside(p, spelling)) return spelling.size();
-    if (p.find("/.Trash") == std::string::npos) return std::string::npos;
-    // A volume's Trash by its name: ".Trash-<uid>", or "<uid>" inside ".Trash".
-    auto isUid = [](std::string_view part) {
-        return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
-    };
-    std::string_view previous;
+    // A volume's Trash by its name, in any letter case (a FAT or exFAT stick ignores case):
+    // ".Trash-<uid>", "<uid>" inside ".Trash", and ".Trash" itself, which holds every user's.
     size_t start = 1;
+    bool inShared = false;
     while (start < p.size()) {
         size_t end = p.find('/', start);
         if (end == std::string::npos) end = p.size();
         const std::string_view part(p.data() + start, end - start);
-        if ((part.starts_with(".Trash-") && isUid(part.substr(7))) || (previous == ".Trash" && isUid(part)))
+        if (isVolumeTrashName(part) || (inShared && isUid(part)) ||
+            (end == p.size() && isSharedTrashName(part)))
             return end;
-        previous = part;
+        inShared = isSharedTrashName(part);
         start = end + 1;
     }
     return std::string::npos;
+}
+
+bool HostLayout::isUid(std::string_view part) {
+    return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+bool HostLayout::isSharedTrashName(std::string_view name) {
+    static constexpr std::string_view kTrash = ".trash";
+    return name.size() == kTrash.size() &&
+           std::equal(name.begin(), name.end(), kTrash.begin(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+bool HostLayout::isVolumeTrashName(std::string_view name) {
+    return name.size() > 7 && name[6] == '-' && isSharedTrashName(name.substr(0, 6)) && isUid(name.substr(7));
 }
 
 bool HostLayout::isTrashOrInside(const std::string& normalized) const {

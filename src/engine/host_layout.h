@@ -61,10 +61,16 @@ struct HostLayout {
     bool isMountPointPath(const std::string& normalized) const;
 
     // True when `normalized` is a Trash folder (the home Trash, a volume's ".Trash-<uid>" or
-    // ".Trash/<uid>") or lies inside one; isInsideTrash leaves the Trash folders themselves out.
-    // Volume Trash folders are recognised by name wherever they stand, without the mount table.
+    // ".Trash/<uid>", or the volume's shared ".Trash" that holds the latter) or lies inside one;
+    // isInsideTrash leaves the Trash folders themselves out, and what the shared ".Trash" holds
+    // besides users' Trash folders is in no Trash. Volume Trash folders are recognised by name in
+    // any letter case wherever they stand, without the mount table.
     bool isTrashOrInside(const std::string& normalized) const;
     bool isInsideTrash(const std::string& normalized) const;
+    // ".Trash" and ".Trash-<uid>" in any letter case; a uid is a non-empty run of digits.
+    static bool isSharedTrashName(std::string_view name);
+    static bool isVolumeTrashName(std::string_view name);
+    static bool isUid(std::string_view name);
 
     // Adds another name of the home folder (its resolved form) and the guard entries below it.
     void addHomeSpelling(const std::string& other);

@@ -36,10 +36,10 @@ std::vector<std::string> childNames(const std::string& folder) {
 }
 
 // The folder whose contents a location's folder `path` stands for: the folder itself, or where it
-// leads when it is a link. Nothing when a link leads to a folder the guard keeps (a cache folder
-// linked to the home or to one of its main folders): its contents are the user's files, not junk,
-// and removing "the caches" must never take them. A real folder is its own, wherever the folders
-// above it lead (a home reached through a link).
+// leads when it is a link. Nothing when a link leads to or into a folder the guard keeps (a cache or
+// Downloads folder linked to the home or to one of its main folders): its contents are the user's
+// files, not junk, and removing "the caches" must never take them. A real folder is its own,
+// wherever the folders above it lead (a home reached through a link).
 std::optional<std::string> contentsFolder(const std::string& path) {
     struct stat own {};
     if (::lstat(path.c_str(), &own) != 0 || !S_ISLNK(own.st_mode)) return path;
@@ -48,16 +48,10 @@ std::optional<std::string> contentsFolder(const std::string& path) {
     const std::string real(buffer);
     // Kept by its resolved name (the home, Documents, a system folder): never read as junk.
     if (SafetyGuard::isProtected(real)) return std::nullopt;
-    if (!SafetyGuard::isProtectedOnDisk(real)) return real;
-    // Kept by identity only: fine when that is because it is the cache folder itself (the guard
-    // knows ~/.cache by where its link leads), not a kept folder mounted or linked elsewhere.
-    struct stat target {};
-    if (::stat(real.c_str(), &target) != 0) return std::nullopt;
-    for (const std::string& open : SafetyGuard::contentsOnly()) {
-        struct stat st {};
-        if (::stat(open.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino)
-            return real;
-    }
+    const auto kept = DiskGuard::current()->protectedPlace(real);
+    // Kept by identity only because it is the location's folder itself (the guard knows ~/.cache or
+    // ~/Downloads by where its link leads), not as a kept folder mounted or linked elsewhere.
+    if (!kept || *kept == path || *kept == SafetyGuard::onDiskPath(path)) return real;
     return std::nullopt;
 }
 
@@ -180,6 +174,17 @@ std::vector<std::string> JunkLocation::targets() const {
         }
     }
     return out;
+}
+
+std::vector<JunkEntry> JunkLocation::identified(const std::vector<std::string>& targets) {
+    std::vector<JunkEntry> entries;
+    entries.reserve(targets.size());
+    for (const std::string& target : targets) {
+        std::optional<EntryIdentity> identity = EntryIdentity::read(target);
+        if (!identity) continue;
+        entries.push_back({target, 0, identity->type == EntryIdentity::Type::folder, identity});
+    }
+    return entries;
 }
 
 DiskUsage JunkLocation::measure() const {

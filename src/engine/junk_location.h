@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/disk_usage.h"
+#include "engine/entry_identity.h"
 #include "engine/host_layout.h"
 
 namespace nimbrel {
@@ -15,6 +16,8 @@ struct JunkEntry {
     std::string path;
     int64_t size = 0;  // allocated bytes
     bool isDirectory = false;
+    // What was there when it was listed: a removal takes it only while it is still that entry.
+    std::optional<EntryIdentity> identity = std::nullopt;
 
     friend bool operator==(const JunkEntry&, const JunkEntry&) = default;
 };
@@ -56,6 +59,9 @@ struct JunkLocation {
     std::vector<std::string> targets() const;
     // Walks the disk: call it off the main thread.
     DiskUsage measure() const;
+    // `targets` as entries with what each is now (a link read as a link), unsized; a target that is
+    // gone by then is left out. Reads one status per target.
+    static std::vector<JunkEntry> identified(const std::vector<std::string>& targets);
 
     friend bool operator==(const JunkLocation&, const JunkLocation&) = default;
 };

@@ -8,14 +8,11 @@ RemovalResult RemovalWorker::run(const std::vector<DeletionItem>& items, const s
     result_ = {};
     for (const DeletionItem& item : items) {
         if (stop && stop->load()) break;
-        // The path the guard judged is the path removed: any other spelling is refused, never
-        // re-spelled here.
-        if (!isRemovablePathSpelling(item.path)) {
-            fail(item.path, RemovalError::refused(RemovalError::Cause::notNormal,
-                                                  "Not a normal absolute path; nothing was removed."));
+        if (auto refused = mayGo(item)) {
+            fail(item.path, *refused);
             continue;
         }
-        auto error = removeOne(item.path, item.size, item.reviewedAsFile);
+        auto error = removeOne(item.path, item.size, item.reviewed());
         if (!error) continue;
         if (item.clearInsideOnFailure && error->allowsClearInside() && ops_.isFolder(item.path))
             clearInside(item.path, 0, *error);
@@ -25,14 +22,25 @@ RemovalResult RemovalWorker::run(const std::vector<DeletionItem>& items, const s
     return std::move(result_);
 }
 
+std::optional<RemovalError> RemovalWorker::mayGo(const DeletionItem& item) const {
+    // The path the guard judged is the path removed: any other spelling is refused, never
+    // re-spelled here.
+    if (!isRemovablePathSpelling(item.path))
+        return RemovalError::refused(RemovalError::Cause::notNormal,
+                                     "Not a normal absolute path; nothing was removed.");
+    return std::nullopt;
+}
+
 std::optional<RemovalError> RemovalWorker::removeOne(const std::string& path,
-                                                     std::optional<int64_t> knownSize, bool reviewedAsFile) {
+                                                     std::optional<int64_t> knownSize,
+                                                     const ReviewedEntry& reviewed) {
     const bool counted = ops_.countsFreedBytes(permanently_);
     int64_t size = 0;
     // A file with other hard links keeps its bytes on disk whatever its scanned size.
     if (!counted) size = ops_.hasOtherLinks(path) ? 0 : knownSize ? *knownSize : measure(path);
-    std::optional<RemovalError> error =
-        reviewedAsFile ? ops_.removeFile(path, permanently_) : ops_.remove(path, permanently_);
+    std::optional<RemovalError> error = reviewed.identity || reviewed.notFolder
+                                            ? ops_.removeReviewed(path, permanently_, reviewed)
+                                            : ops_.remove(path, permanently_);
     std::optional<RemovalFileOps::Counted> done = counted ? ops_.takeCounted() : std::nullopt;
     if (!error) {
         result_.freed[path] = !counted ? size : done ? done->freedBytes : knownSize.value_or(0);

@@ -19,8 +19,12 @@ class RemovalFileOps {
 
     // Moves `path` to the Trash, or removes it for good; nothing on success.
     virtual std::optional<RemovalError> remove(const std::string& path, bool permanently) = 0;
-    // The same for an item reviewed as a file: a folder in its place now is refused whole.
-    virtual std::optional<RemovalError> removeFile(const std::string& path, bool permanently) {
+    // The same for an entry that must still be what the review saw: at the moment it goes, an
+    // entry that is not (another file or folder in its place, a file rewritten) stays whole, with
+    // an error whose cause is changedSinceScan.
+    virtual std::optional<RemovalError> removeReviewed(const std::string& path, bool permanently,
+                                                       const ReviewedEntry& reviewed) {
+        (void)reviewed;
         return remove(path, permanently);
     }
     // True when `path` itself is a folder; a symbolic link is never a folder here.
@@ -91,10 +95,14 @@ class RemovalWorker {
     RemovalResult run(const std::vector<DeletionItem>& items, const std::atomic<bool>* stop = nullptr);
 
   private:
+    // Whether the item may go now, judged just before it goes; the error that keeps it otherwise.
+    // The entry itself is compared with what the review saw by the operations, at the moment they
+    // remove it (relative to its opened folder).
+    std::optional<RemovalError> mayGo(const DeletionItem& item) const;
     int64_t measure(const std::string& path);
     // Removes one path and records it as freed or as partly removed; the error, if any, is returned.
     std::optional<RemovalError> removeOne(const std::string& path, std::optional<int64_t> knownSize,
-                                          bool reviewedAsFile = false);
+                                          const ReviewedEntry& reviewed = {});
     void clearInside(const std::string& folder, int depth, const RemovalError& folderError);
     void fail(const std::string& path, const RemovalError& error);
 

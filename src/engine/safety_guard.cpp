@@ -1,6 +1,7 @@
 #include "engine/safety_guard.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -11,6 +12,7 @@
 
 #include "engine/localized.h"
 #include "engine/path_rules.h"
+#include "engine/trash_contents.h"
 
 namespace nimbrel {
 
@@ -152,6 +154,13 @@ DiskGuard::DiskGuard(const HostLayout& layout) : layout_(layout) {
     remember(trees_, layout_.trashFolder);
     for (const std::string& spelling : layout_.trashSpellings)
         remember(trees_, spelling);
+    // Every user's Trash on the mounted volumes, and the shared ".Trash" folders that hold them:
+    // the folders above them, up to "/", hold a Trash under every name they go by.
+    std::vector<std::string> shared;
+    for (const std::string& trash : volumeTrashFolders(&shared))
+        remember(trees_, trash);
+    for (const std::string& trash : shared)
+        remember(exact_, trash);
     for (const std::string& parent : layout_.usersHomeParents) {
         DIR* folder = ::opendir(parent.c_str());
         if (!folder) continue;
@@ -195,6 +204,7 @@ std::optional<std::string> DiskGuard::protectedPlace(const std::string& path) co
         for (const auto* table : {&exact_, &trees_, &holders_})
             if (auto it = table->find(*own); it != table->end()) return it->second;
     }
+    if (auto trash = heldTrash(p)) return trash;
     if (p == "/") return std::nullopt;
     std::lock_guard lock(mutex_);
     const Folder& parent = folder(PathRules::parent(p));
@@ -207,6 +217,34 @@ std::optional<std::string> DiskGuard::protectedPlace(const std::string& path) co
         if (onDisk != p && SafetyGuard::isProtected(onDisk, layout_)) return onDisk;
     }
     return std::nullopt;
+}
+
+std::optional<std::string> DiskGuard::heldTrash(const std::string& p) const {
+    {
+        std::lock_guard lock(mutex_);
+        if (auto it = held_.find(p); it != held_.end()) return it->second;
+    }
+    // The folder itself, never where it leads: a link to a volume goes as a link.
+    std::optional<std::string> trash;
+    const int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (DIR* folder = fd >= 0 ? ::fdopendir(fd) : nullptr) {
+        while (const dirent* entry = ::readdir(folder)) {
+            const std::string_view name(entry->d_name);
+            struct stat st {};
+            if ((HostLayout::isVolumeTrashName(name) || HostLayout::isSharedTrashName(name)) &&
+                ::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISDIR(st.st_mode)) {
+                trash = (p == "/" ? std::string() : p) + "/" + std::string(name);
+                break;
+            }
+        }
+        ::closedir(folder);
+    } else if (fd >= 0) {
+        ::close(fd);
+    }
+    std::lock_guard lock(mutex_);
+    held_.try_emplace(p, trash);
+    return trash;
 }
 
 bool DiskGuard::isProtected(const std::string& path) const {

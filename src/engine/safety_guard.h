@@ -58,6 +58,9 @@ class DiskGuard {
     bool isProtected(const std::string& path) const;
     // Why isProtected refused the path (the reason of the protected folder it reaches).
     std::string reason(const std::string& path) const;
+    // The protected path that `path` reaches on disk (the path itself when it is protected by its
+    // own spelling), or nothing.
+    std::optional<std::string> protectedPlace(const std::string& path) const;
 
     // A guard of this machine's layout, made again when the one at hand is older than a second:
     // cheap enough for every removal, fresh enough for folders made or mounted meanwhile.
@@ -71,9 +74,9 @@ class DiskGuard {
         std::optional<std::string> tree;      // the protected tree holding it (or being it), by identity
     };
     const Folder& folder(const std::string& normalized) const;
-
-    // The protected path that `path` reaches on disk, or nothing.
-    std::optional<std::string> protectedPlace(const std::string& path) const;
+    // A Trash folder directly inside the folder `normalized` (a volume's top holds its users'
+    // Trash folders); nothing for a file, a link or a folder without one.
+    std::optional<std::string> heldTrash(const std::string& normalized) const;
 
     HostLayout layout_;
     std::unordered_map<InodeKey, std::string> exact_;    // folders protected themselves
@@ -81,6 +84,7 @@ class DiskGuard {
     std::unordered_map<InodeKey, std::string> holders_;  // folders that hold a protected folder
     mutable std::mutex mutex_;
     mutable std::unordered_map<std::string, Folder> folders_;
+    mutable std::unordered_map<std::string, std::optional<std::string>> held_;
 };
 
 // The text as it stands on macOS; elsewhere the host's variant, with "%1" replaced by the host's

@@ -21,6 +21,8 @@ std::string compareFile(const FileItem& a, const FileItem& b) {
     if (a.category != b.category) return "file category: " + describe(a);
     if (a.isPackage != b.isPackage) return "file package: " + describe(a);
     if (a.inode != b.inode) return "file inode: " + describe(a);
+    if (a.changedNs != b.changedNs || a.deviceNumber != b.deviceNumber)
+        return "file identity: " + describe(a);
     if (a.fileCount != b.fileCount) return "file count: " + describe(a);
     if ((a.parent == nullptr) != (b.parent == nullptr) || (a.parent && a.parent->path() != b.parent->path()))
         return "file parent: " + describe(a);
@@ -48,6 +50,7 @@ std::string compareTrees(const DirNode& rootA, const DirNode& rootB) {
         if (a->fileCount != b->fileCount) return "folder file count: " + where;
         if (a->smallFilesSize != b->smallFilesSize) return "folder small files: " + where;
         if (a->artifactKind != b->artifactKind) return "folder build product: " + where;
+        if (a->device != b->device || a->inode != b->inode) return "folder identity: " + where;
         if (a->children.size() != b->children.size()) return "folder children: " + where;
         if (std::string d = compareFiles(a->files, b->files, "folder " + where); !d.empty()) return d;
         for (std::size_t i = 0; i < a->children.size(); ++i)

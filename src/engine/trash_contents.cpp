@@ -1,5 +1,6 @@
 #include "engine/trash_contents.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,20 +12,33 @@
 #include <vector>
 
 #include "engine/path_rules.h"
+#include "engine/volume_info.h"
 
 namespace nimbrel {
 
 namespace {
 
-bool isUid(std::string_view name) {
-    return !name.empty() && name.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
 // A volume's Trash by its name, as HostLayout reads it from a path.
 bool isVolumeTrash(const DirNode& node) {
     const std::string_view name(node.name);
-    if (name.starts_with(".Trash-")) return isUid(name.substr(7));
-    return node.parent && PathRules::lastComponent(node.parent->name) == ".Trash" && isUid(name);
+    if (HostLayout::isVolumeTrashName(name)) return true;
+    return node.parent && HostLayout::isSharedTrashName(PathRules::lastComponent(node.parent->name)) &&
+           HostLayout::isUid(name);
+}
+
+bool isFolder(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::vector<std::string> childNames(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            names.emplace_back(entry->d_name);
+        ::closedir(dir);
+    }
+    return names;
 }
 
 void clearMarks(DirNode& top) {
@@ -88,6 +102,42 @@ void leaveOutTrashContents(ScanResult& result, const HostLayout& layout,
     }
 }
 
+std::vector<std::string> localMountTops() {
+    std::ifstream table("/proc/self/mountinfo");
+    std::stringstream text;
+    text << table.rdbuf();
+    std::vector<std::string> tops;
+    for (const VolumeInfo::MountEntry& mount : VolumeInfo::parseMountInfo(text.str())) {
+        // An automount point is asked nothing either: looking inside it would mount what it stands for.
+        static const char* const kRemote[] = {"nfs",  "nfs4",      "cifs",   "smb3",  "smbfs", "9p",    "afs",
+                                              "ceph", "glusterfs", "lustre", "davfs", "ncpfs", "autofs"};
+        const std::string& type = mount.fsType;
+        if ((type.starts_with("fuse") && type != "fuseblk") ||
+            std::any_of(std::begin(kRemote), std::end(kRemote),
+                        [&](const char* remote) { return type == remote; }))
+            continue;
+        tops.push_back(mount.mountPoint);
+    }
+    return tops;
+}
+
+std::vector<std::string> volumeTrashFolders(std::vector<std::string>* shared) {
+    std::vector<std::string> trashes;
+    for (const std::string& mountPoint : localMountTops()) {
+        const std::string top = mountPoint == "/" ? std::string() : mountPoint;
+        for (const std::string& name : childNames(top.empty() ? "/" : top)) {
+            const std::string path = top + "/" + name;
+            if (HostLayout::isVolumeTrashName(name) && isFolder(path)) trashes.push_back(path);
+            if (!HostLayout::isSharedTrashName(name) || !isFolder(path)) continue;
+            if (shared) shared->push_back(path);
+            for (const std::string& user : childNames(path))
+                if (HostLayout::isUid(user) && isFolder(path + "/" + user))
+                    trashes.push_back(path + "/" + user);
+        }
+    }
+    return trashes;
+}
+
 std::unordered_set<InodeKey> trashIdentities(const HostLayout& layout) {
     std::unordered_set<InodeKey> ids;
     auto add = [&](const std::string& path) {
@@ -99,40 +149,9 @@ std::unordered_set<InodeKey> trashIdentities(const HostLayout& layout) {
     add(layout.trashFolder);
     for (const std::string& spelling : layout.trashSpellings)
         add(spelling);
-    // The volumes' own Trash folders. Only local file systems are asked: a server that does not
-    // answer must not hold up a scan of the home.
-    std::ifstream table("/proc/self/mountinfo");
-    std::string line;
-    const std::string uid = std::to_string(geteuid());
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string id, parent, numbers, root, mountPoint, options, field, type;
-        if (!(fields >> id >> parent >> numbers >> root >> mountPoint >> options)) continue;
-        while (fields >> field && field != "-") {
-        }
-        fields >> type;
-        // An automount point is asked nothing either: looking inside it would mount what it stands for.
-        static const char* const kRemote[] = {"nfs",  "nfs4",      "cifs",   "smb3",  "smbfs", "9p",    "afs",
-                                              "ceph", "glusterfs", "lustre", "davfs", "ncpfs", "autofs"};
-        if (type.starts_with("fuse") || std::any_of(std::begin(kRemote), std::end(kRemote),
-                                                    [&](const char* remote) { return type == remote; }))
-            continue;
-        // mountinfo writes blanks, tabs, line feeds and backslashes as three octal digits.
-        std::string top;
-        for (std::size_t i = 0; i < mountPoint.size(); ++i) {
-            const std::string digits = mountPoint.substr(i + 1, 3);
-            if (mountPoint[i] == '\\' && digits.size() == 3 &&
-                digits.find_first_not_of("01234567") == std::string::npos) {
-                top += static_cast<char>(std::strtol(digits.c_str(), nullptr, 8));
-                i += 3;
-            } else {
-                top += mountPoint[i];
-            }
-        }
-        if (top == "/") top.clear();
-        add(top + "/.Trash-" + uid);
-        add(top + "/.Trash/" + uid);
-    }
+    // The volumes' own Trash folders, of every user: none of them is offered for removal.
+    for (const std::string& trash : volumeTrashFolders())
+        add(trash);
     return ids;
 }
 

@@ -18,9 +18,17 @@ namespace nimbrel {
 void leaveOutTrashContents(ScanResult& result, const HostLayout& layout,
                            const std::vector<DirNode*>& trashNodes = {});
 
-// The identities (device, inode) of the layout's Trash folders (links followed) and of this user's
-// Trash folders on the mounted local volumes: a Trash reached through a bind mount or a linked
-// root has another path but the same identity.
+// The mount points of local file systems. A network share or a FUSE file system (other than a
+// disk's) is left out: a server that does not answer must not hold up whoever asks, nor an
+// automount point be mounted by looking.
+std::vector<std::string> localMountTops();
+// Every user's Trash folder at the top of a mounted local volume (".Trash-<uid>", ".Trash/<uid>");
+// `shared` receives the volumes' shared ".Trash" folders themselves.
+std::vector<std::string> volumeTrashFolders(std::vector<std::string>* shared = nullptr);
+
+// The identities (device, inode) of the layout's Trash folders (links followed) and of every
+// user's Trash folders on the mounted local volumes: a Trash reached through a bind mount or a
+// linked root has another path but the same identity.
 std::unordered_set<InodeKey> trashIdentities(const HostLayout& layout);
 
 // True when the folder `path` is a Trash folder or lies inside one, judged on disk: every folder

@@ -41,6 +41,7 @@ struct WalkEntry {
     std::int64_t size = 0;
     timespec modified{};
     timespec accessed{};
+    timespec changed{};
 };
 
 namespace walk {
@@ -114,6 +115,7 @@ class WalkCursor {
         entry_.size = status.size;
         entry_.modified = status.modified;
         entry_.accessed = status.accessed;
+        entry_.changed = status.changed;
     }
 
     // The visit of a folder's child `name` (the folder's path is `folderPath` long) at `level`; `cycle`

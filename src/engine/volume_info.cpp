@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <sstream>
 #include <string_view>
 #include <thread>
@@ -107,8 +107,6 @@ bool VolumeInfo::isShownMount(const MountEntry& e) {
         "zfs",  "bcachefs", "vfat", "msdos", "exfat",   "ntfs",  "ntfs3", "fuseblk",
         "hfs",  "hfsplus",  "apfs", "udf",   "iso9660", "nilfs2"};
     if (!onDisk.count(e.fsType)) return false;
-    // A bind mount of a folder shows a part of a volume that is already listed.
-    if (e.root != "/") return false;
     for (const char* hidden : {"/boot", "/proc", "/sys", "/dev", "/snap", "/var/lib", "/var/snap", "/efi"})
         if (PathRules::isAtOrInside(e.mountPoint, hidden)) return false;
     if (PathRules::isAtOrInside(e.mountPoint, "/run") && !PathRules::isAtOrInside(e.mountPoint, "/run/media"))
@@ -185,14 +183,21 @@ std::optional<VolumeInfo::Space> VolumeInfo::measureWithin(const std::string& mo
 
 std::vector<VolumeInfo> VolumeInfo::fromMountTable(const std::string& mountInfo, const Measure& measure,
                                                    std::chrono::milliseconds networkLimit) {
+    std::vector<MountEntry> shown = parseMountInfo(mountInfo);
+    std::erase_if(shown, [](const MountEntry& e) { return !isShownMount(e); });
+    // Each device is listed once, through its best mount: the root file system, else a mount of the
+    // whole file system, else its first one. A disk mounted only through a subvolume (btrfs "/@data")
+    // is listed that way; a bind of a folder of a disk already listed is not listed again.
+    auto rank = [](const MountEntry& e) { return e.mountPoint == "/" ? 0 : e.root == "/" ? 1 : 2; };
+    std::map<std::pair<unsigned, unsigned>, const MountEntry*> chosen;
+    for (const MountEntry& e : shown) {
+        auto [it, fresh] = chosen.try_emplace({e.major, e.minor}, &e);
+        if (!fresh && rank(e) < rank(*it->second)) it->second = &e;
+    }
     std::vector<VolumeInfo> out;
-    std::set<std::pair<unsigned, unsigned>> seen;  // one entry per device, the first mount of it
-    for (const MountEntry& e : parseMountInfo(mountInfo)) {
-        if (!isShownMount(e)) continue;
-        // A device mounted in several places is listed once, where it was mounted first (the root
-        // volume is always listed).
+    for (const MountEntry& e : shown) {
+        if (chosen.at({e.major, e.minor}) != &e) continue;
         const bool root = e.mountPoint == "/";
-        if (!seen.insert({e.major, e.minor}).second && !root) continue;
         const bool network = isNetworkMount(e);
         const std::optional<Space> space =
             network ? measureWithin(e.mountPoint, networkLimit, measure) : measure(e.mountPoint);

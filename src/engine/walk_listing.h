@@ -39,7 +39,7 @@ struct Status {
     int error = 0;  // non-zero: the status could not be read
     std::uint64_t device = 0, inode = 0, links = 0;
     std::int64_t blocks = 0, size = 0;
-    timespec modified{}, accessed{};
+    timespec modified{}, accessed{}, changed{};
 };
 
 // One listed entry: its name within the folder's name buffer and its status.
@@ -60,9 +60,11 @@ inline void fill(const struct stat& st, Status& status) {
 #ifdef __APPLE__
     status.modified = st.st_mtimespec;
     status.accessed = st.st_atimespec;
+    status.changed = st.st_ctimespec;
 #else
     status.modified = st.st_mtim;
     status.accessed = st.st_atim;
+    status.changed = st.st_ctim;
 #endif
 }
 

@@ -362,6 +362,8 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
         setFolderFocus(std::nullopt);
         bumpRevision();
         if (unreadable) checkFullDiskAccess();
+        // The scan has just read what the junk locations hold: Deep Clean shows the same disk.
+        cleanup().measure();
     }
     if (!services_.isDemo()) refreshVolumes();
 }
@@ -438,6 +440,7 @@ void AppState::deselectInside(const std::string& path) {
             entry.kind = child->artifactKind ? CleanItem::Kind::artifact : CleanItem::Kind::folder;
             entry.heat = child->artifactKind ? 1.0 : 0.0;
             entry.source = cover->source;
+            entry.identity = EntryIdentity::folder(*child);
             kept.push_back(std::move(entry));
         }
         for (const FileItem& file : current->files) {
@@ -450,6 +453,7 @@ void AppState::deselectInside(const std::string& path) {
             entry.kind = CleanItem::Kind::file;
             entry.heat = 0.0;
             entry.source = cover->source;
+            entry.identity = EntryIdentity::scanned(file);
             kept.push_back(std::move(entry));
         }
         if (!next || prefix + next->name == path) break;

@@ -19,6 +19,7 @@
 #include "engine/disk_scanner.h"
 #include "engine/file_actions.h"
 #include "engine/file_category.h"
+#include "engine/junk_location.h"
 #include "engine/removal_worker.h"
 #include "engine/scan_options.h"
 #include "engine/scan_progress.h"
@@ -157,6 +158,9 @@ class AppState : public QObject {
     // The junk locations' folders as they were when the review opened: a removal goes through a
     // linked one only while it still leads there.
     std::unordered_map<std::string, PinnedFolder> reviewPins;
+    // The targets of each ticked junk location ("junk:<id>") as the open review listed them, with
+    // what each was: the removal takes these and nothing that arrived since.
+    std::unordered_map<std::string, std::vector<JunkEntry>> reviewTargets;
     std::shared_ptr<CancelToken> scanToken;  // the running scan's; a finishing scan must still own it
     std::int64_t nextFileID = 0;             // the first file id of the next scan
     bool didLaunch = false;
@@ -300,6 +304,9 @@ class AppState : public QObject {
     // A long reviewed selection is being turned into its request on a worker: no review opens and
     // no other removal starts meanwhile.
     bool buildingRemoval_ = false;
+    // Lists each review's junk targets' sizes on a worker; a later review or a removal drops them.
+    void sizeReviewTargets();
+    uint64_t reviewGeneration_ = 0;
 };
 
 }  // namespace nimbrel

@@ -111,9 +111,9 @@ std::function<std::shared_ptr<RemovalFileOps>()> AppState::removalFileOps(
 RemovalSources AppState::removalSources() const {
     RemovalSources sources;
     std::vector<JunkLocation> locations = cleanup().locations();
-    sources.junkTargets = [locations](const std::string& entryID) -> std::optional<std::vector<std::string>> {
+    sources.junkTargets = [locations](const std::string& entryID) -> std::optional<std::vector<JunkEntry>> {
         for (const JunkLocation& location : locations)
-            if ("junk:" + location.id == entryID) return location.targets();
+            if ("junk:" + location.id == entryID) return JunkLocation::identified(location.targets());
         return std::nullopt;
     };
     sources.contentsOnly = SafetyGuard::contentsOnly();
@@ -139,6 +139,7 @@ void AppState::nimbrelise() {
     // What the review shows of a junk location is what its folders hold now: pin them, with the
     // folders above them, so a link swapped while the review is open leads nowhere.
     reviewPins.clear();
+    reviewTargets.clear();
     for (const CleanItem& item : queue().items()) {
         if (item.kind != CleanItem::Kind::junk) continue;
         for (const JunkLocation& location : cleanup().locations()) {
@@ -147,9 +148,35 @@ void AppState::nimbrelise() {
                 for (const std::string& folder : {path, PathRules::parent(path)})
                     if (!reviewPins.count(folder))
                         if (auto pin = PinnedFolder::pin(folder)) reviewPins.emplace(folder, std::move(*pin));
+            // What the location holds now is what the review offers and the removal takes: one
+            // status per target here, their sizes on a worker.
+            reviewTargets[item.id] = JunkLocation::identified(location.targets());
         }
     }
+    sizeReviewTargets();
     setIsReviewing(true);
+}
+
+void AppState::sizeReviewTargets() {
+    const uint64_t review = ++reviewGeneration_;
+    if (reviewTargets.empty()) return;
+    Background::run(
+        utilityPool(), this,
+        [targets = reviewTargets] {
+            std::unordered_map<std::string, int64_t> sizes;
+            for (const auto& [id, entries] : targets) {
+                int64_t& total = sizes[id];
+                for (const JunkEntry& entry : entries)
+                    total += DiskScanner::usage(entry.path).size;
+            }
+            return sizes;
+        },
+        [this, review](std::unordered_map<std::string, int64_t> sizes) {
+            // A later review lists again; a closed one keeps nothing.
+            if (review != reviewGeneration_ || !isReviewing()) return;
+            // The figure the review shows for a location is what its listed targets weigh.
+            queue().resize(sizes);
+        });
 }
 
 void AppState::nimbrelise(const std::unordered_set<std::string>& ids, bool permanently) {
@@ -161,6 +188,14 @@ void AppState::nimbrelise(std::unordered_set<std::string>&& ids, bool permanentl
     // One removal at a time: the review cannot open during one, and nothing else may start one.
     if (isDeleting() || buildingRemoval_) return;
     RemovalSources sources = removalSources();
+    ++reviewGeneration_;
+    // A location ticked before the review opened removes the targets the review listed, and only them.
+    sources.junkTargets = [listed = std::exchange(reviewTargets, {}),
+                           now = std::move(sources.junkTargets)](const std::string& entryID) {
+        if (auto it = listed.find(entryID); it != listed.end())
+            return std::optional<std::vector<JunkEntry>>(it->second);
+        return now(entryID);
+    };
     sources.pin = [pins = std::exchange(reviewPins, {})](const std::string& folder) {
         if (auto it = pins.find(folder); it != pins.end()) return std::optional<PinnedFolder>(it->second);
         return PinnedFolder::pin(folder);

@@ -1,5 +1,8 @@
 #include "model/background.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace nimbrel::Background {
 
 // Never destroyed: a worker still running at exit must not make the process wait for it.
@@ -21,6 +24,17 @@ QThreadPool& utility() {
         return created;
     }();
     return *pool;
+}
+
+bool busy() {
+    return userInitiated().activeThreadCount() > 0 || utility().activeThreadCount() > 0 ||
+           QThreadPool::globalInstance()->activeThreadCount() > 0;
+}
+
+void endNowIfBusy(int code) {
+    if (!busy()) return;
+    std::fflush(nullptr);
+    std::_Exit(code);
 }
 
 }  // namespace nimbrel::Background

@@ -22,6 +22,16 @@ QThreadPool& userInitiated();
 // Volume listings, icons and junk measuring.
 QThreadPool& utility();
 
+// True while a worker of either pool, or of Qt's global pool, is still running.
+bool busy();
+
+// Ends the process at once with `code` when a worker is still running after the event loop is over
+// (one stuck on a share whose server stopped answering); returns otherwise, for the usual teardown.
+// That teardown waits for Qt's global pool and tears down what a waking worker would still touch,
+// so a stuck worker would hold the process for as long as its server is away. Save what must be
+// kept (the settings) first.
+void endNowIfBusy(int code);
+
 // Runs `fn` on the main thread, unless `context` is gone by then (see postBack).
 template <typename Fn>
 void post(QPointer<QObject> context, Fn fn) {

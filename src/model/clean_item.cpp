@@ -31,6 +31,41 @@ std::optional<std::string> stringField(const QJsonObject& object, const char* ke
     return value.toString().toStdString();
 }
 
+// An identity travels with a dragged item, its 64-bit numbers as decimal text (JSON numbers are
+// doubles).
+constexpr const char* kIdentityKey = "identity";
+constexpr std::array<const char*, 4> kIdentityTypes = {"file", "folder", "link", "other"};
+
+QJsonObject identityJson(const EntryIdentity& identity) {
+    QJsonObject object;
+    object.insert(QLatin1String("device"), QString::number(identity.key.device));
+    object.insert(QLatin1String("inode"), QString::number(identity.key.inode));
+    object.insert(QLatin1String("type"), QLatin1String(kIdentityTypes[size_t(identity.type)]));
+    object.insert(QLatin1String("size"), QString::number(identity.size));
+    object.insert(QLatin1String("modified"), QString::number(identity.modifiedNs));
+    object.insert(QLatin1String("changed"), QString::number(identity.changedNs));
+    return object;
+}
+
+std::optional<EntryIdentity> identityFromJson(const QJsonObject& object) {
+    EntryIdentity identity;
+    bool ok[6] = {};
+    identity.key.device = object.value(QLatin1String("device")).toString().toULongLong(&ok[0]);
+    identity.key.inode = object.value(QLatin1String("inode")).toString().toULongLong(&ok[1]);
+    identity.size = object.value(QLatin1String("size")).toString().toLongLong(&ok[2]);
+    identity.modifiedNs = object.value(QLatin1String("modified")).toString().toLongLong(&ok[3]);
+    identity.changedNs = object.value(QLatin1String("changed")).toString().toLongLong(&ok[4]);
+    const QString type = object.value(QLatin1String("type")).toString();
+    for (size_t i = 0; i < kIdentityTypes.size(); ++i)
+        if (type == QLatin1String(kIdentityTypes[i])) {
+            identity.type = EntryIdentity::Type(i);
+            ok[5] = true;
+        }
+    for (bool fine : ok)
+        if (!fine) return std::nullopt;
+    return identity;
+}
+
 }  // namespace
 
 const char* CleanItem::rawValue(Kind kind) {
@@ -124,6 +159,7 @@ CleanItem CleanItem::artifact(const DevArtifact& artifact) {
     item.heat = 1.0;
     item.symbolPath = artifact.path;
     item.source = Source::deepClean;
+    if (artifact.inode != 0) item.identity = EntryIdentity::folder(artifact.device, artifact.inode);
     return item;
 }
 
@@ -144,6 +180,7 @@ std::optional<QByteArray> CleanItem::toJson() const {
     object.insert(QLatin1String(CodingKeys::heat), heat);
     if (symbolText) object.insert(QLatin1String(CodingKeys::symbolPath), *symbolText);
     object.insert(QLatin1String(CodingKeys::source), QLatin1String(rawValue(source)));
+    if (identity) object.insert(QLatin1String(kIdentityKey), identityJson(*identity));
     QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
     // Qt's JSON drops a leading byte-order mark inside strings; refuse whatever does not come back.
     if (fromJson(json) != *this) return std::nullopt;
@@ -183,6 +220,13 @@ std::optional<CleanItem> CleanItem::fromJson(const QByteArray& json) {
     item.heat = heat.toDouble();
     if (symbol.isString()) item.symbolPath = symbol.toString().toStdString();
     item.source = *source;
+    // An identity that cannot be read makes the item unusable: without it, it would be taken as found.
+    const QJsonValue identity = object.value(QLatin1String(kIdentityKey));
+    if (!identity.isUndefined()) {
+        if (!identity.isObject()) return std::nullopt;
+        item.identity = identityFromJson(identity.toObject());
+        if (!item.identity) return std::nullopt;
+    }
     if (!item.isWellFormed()) return std::nullopt;
     return item;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/dev_artifact.h"
+#include "engine/entry_identity.h"
 #include "engine/risk_catalog.h"
 
 namespace nimbrel {
@@ -38,6 +39,9 @@ struct CleanItem {
     double heat = 0.0;
     std::optional<std::string> symbolPath;
     Source source = Source::space;
+    // What the scan saw at the path (for a junk location, nothing: its targets are listed with
+    // theirs when the review opens). The removal takes the entry only while it is still that one.
+    std::optional<EntryIdentity> identity = std::nullopt;
 
     bool operator==(const CleanItem&) const = default;
 

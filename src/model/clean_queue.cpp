@@ -372,6 +372,20 @@ void CleanQueue::shrink(const std::unordered_map<std::string, int64_t>& wentBelo
     if (shrunk) changed();
 }
 
+void CleanQueue::resize(const std::unordered_map<std::string, int64_t>& sizes) {
+    bool resized = false;
+    for (const auto& [id, bytes] : sizes) {
+        const auto found = positions_.find(id);
+        if (found == positions_.end() || own()[positionOf(found->second)].size == bytes) continue;
+        CleanItem& item = own()[positionOf(found->second)];
+        count(item, -1);
+        item.size = std::max<int64_t>(0, bytes);
+        count(item, 1);
+        resized = true;
+    }
+    if (resized) changed();
+}
+
 bool CleanQueue::holdsInside(const std::string& path) const {
     // As in insert: the ids inside sort right after "<path>/".
     if (path == "/") {

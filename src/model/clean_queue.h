@@ -76,6 +76,8 @@ class CleanQueue : public QObject {
     // After a removal that took part of some items: each of those ids keeps its place and loses
     // the bytes that went below it, so the selection weighs what is still there.
     void shrink(const std::unordered_map<std::string, int64_t>& wentBelow);
+    // Gives the queued items of these ids the sizes given (what their targets weigh now).
+    void resize(const std::unordered_map<std::string, int64_t>& sizes);
 
     // Count and size per source, in source order, leaving out sources without items; kept as the
     // list changes, so asking costs nothing per item.

@@ -56,13 +56,10 @@ CleanupModel::Disk CleanupModel::Disk::real() {
     d.measure = [](const JunkLocation& location) { return location.measure(); };
     d.usage = [](const std::string& path) { return DiskScanner::usage(path); };
     d.list = [](const JunkLocation& location) {
-        std::vector<JunkEntry> entries;
-        for (const std::string& target : location.targets()) {
-            // A link is listed as what it is, never as the folder it points to.
-            struct stat st {};
-            bool isDirectory = ::lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-            DiskUsage usage = DiskScanner::usage(target);
-            entries.push_back({target, usage.exists ? usage.size : 0, isDirectory});
+        std::vector<JunkEntry> entries = JunkLocation::identified(location.targets());
+        for (JunkEntry& entry : entries) {
+            DiskUsage usage = DiskScanner::usage(entry.path);
+            entry.size = usage.exists ? usage.size : 0;
         }
         return entries;
     };

@@ -67,6 +67,7 @@ CleanItem extraItem(const FileItem& file) {
     item.heat = 0.55;
     item.symbolPath = file.path;
     item.source = CleanItem::Source::files;
+    item.identity = EntryIdentity::scanned(file);
     return item;
 }
 

@@ -4,9 +4,10 @@
 #include <QSettings>
 #include <QThreadPool>
 #include <QVariantMap>
-#include <memory>
 #include <optional>
 #include <utility>
+
+#include "platform/settings_file.h"
 
 namespace nimbrel {
 
@@ -18,15 +19,17 @@ namespace {
 struct Store {
     QMutex mutex;
     QVariantMap registered;
-    QString iniPath;                                                   // empty: the user's own store
-    std::optional<QVariantMap> values;                                 // read on first use
-    std::vector<std::pair<QString, std::optional<QVariant>>> pending;  // a removal holds no value
-    QMutex fileMutex;  // one writer at a time, so writes land in order
+    QString iniPath;                            // empty: the user's own store
+    std::optional<QVariantMap> values;          // read on first use
+    std::vector<SettingsFile::Change> pending;  // a removal holds no value
+    QMutex fileMutex;                           // one writer at a time, so writes land in order
 };
 
+// Never destroyed: a save still running at exit must not find its store gone (the file is only
+// renamed into place once written, so an unfinished save leaves the old one).
 Store& store() {
-    static Store s;
-    return s;
+    static Store* s = new Store;
+    return *s;
 }
 
 QThreadPool& writer() {
@@ -38,19 +41,17 @@ QThreadPool& writer() {
     return *pool;
 }
 
-std::unique_ptr<QSettings> openSettings(const QString& iniPath) {
-    if (iniPath.isEmpty())
-        return std::make_unique<QSettings>(QStringLiteral("Nimbrel"), QStringLiteral("Nimbrel"));
-    return std::make_unique<QSettings>(iniPath, QSettings::IniFormat);
+// The file the store lives in: the user's own settings file unless a test chose another.
+QString settingsPath(const QString& iniPath) {
+    if (!iniPath.isEmpty()) return iniPath;
+    static const QString user = QSettings(QStringLiteral("Nimbrel"), QStringLiteral("Nimbrel")).fileName();
+    return user;
 }
 
 // The store's values; the mutex is held.
 QVariantMap& values(Store& s) {
     if (!s.values) {
-        s.values.emplace();
-        const auto settings = openSettings(s.iniPath);
-        for (const QString& key : settings->allKeys())
-            s.values->insert(key, settings->value(key));
+        s.values = SettingsFile::read(settingsPath(s.iniPath));
     }
     return *s.values;
 }
@@ -59,22 +60,17 @@ QVariantMap& values(Store& s) {
 void writePending() {
     Store& s = store();
     QMutexLocker fileLock(&s.fileMutex);
-    std::vector<std::pair<QString, std::optional<QVariant>>> writes;
+    std::vector<SettingsFile::Change> writes;
     QString path;
     {
         QMutexLocker lock(&s.mutex);
         writes.swap(s.pending);
         path = s.iniPath;
     }
-    if (writes.empty()) return;
-    const auto settings = openSettings(path);
-    for (const auto& [key, value] : writes) {
-        if (value)
-            settings->setValue(key, *value);
-        else
-            settings->remove(key);
-    }
-}  // saved as the settings close
+    // A store that cannot be saved (a folder on the way is another user's link) keeps this
+    // session's values in memory only.
+    if (!writes.empty()) SettingsFile::update(settingsPath(path), writes);
+}
 
 // Records a write; the mutex is held.
 void write(Store& s, const QString& key, std::optional<QVariant> value) {

@@ -59,24 +59,27 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
                                         !FileCategory::packageExtensions().count(
                                             asciiLower(pathExtension(PathRules::lastComponent(entry.id))));
             if (seen.insert(entry.id).second)
-                removal.request.items.push_back({entry.id, entry.size, clearInside, reviewedAsFile});
+                removal.request.items.push_back(
+                    {entry.id, entry.size, clearInside, reviewedAsFile, entry.identity});
             continue;
         }
-        std::vector<std::string> candidates;
+        std::vector<JunkEntry> candidates;
         if (junk) {
             if (auto targets = sources.junkTargets(entry.id)) candidates = std::move(*targets);
         } else {
             // The folder itself stays; an unreadable one simply offers nothing. The system's own
             // "com.apple." entries are left alone.
             for (const std::string& name : sources.listFolder(entry.id).names)
-                if (name.rfind("com.apple.", 0) != 0) candidates.push_back(entry.id + "/" + name);
+                if (name.rfind("com.apple.", 0) != 0) candidates.push_back({entry.id + "/" + name});
         }
-        for (std::string& path : candidates) {
+        for (JunkEntry& candidate : candidates) {
+            std::string& path = candidate.path;
             if (!PathRules::isNormalAbsolute(path)) continue;
             expanded.push_back(path);
             if (!seen.insert(path).second) continue;
             if (junk && sources.pin) pinFolderOf(path, sources, removal.request.pinnedFolders);
-            removal.request.items.push_back({std::move(path), std::nullopt, clearInside});
+            removal.request.items.push_back(
+                {std::move(path), std::nullopt, clearInside, false, std::move(candidate.identity)});
         }
         removal.clearedIDs.insert(entry.id);
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/deletion.h"
+#include "engine/junk_location.h"
 #include "engine/removal_worker.h"
 #include "engine/scan_result.h"
 #include "model/clean_item.h"
@@ -36,8 +37,9 @@ struct ReviewedRemoval {
 
 // Where the request's paths come from, beyond the entries themselves.
 struct RemovalSources {
-    // The target paths of the junk location a "junk:<id>" entry names; nothing for an unknown one.
-    std::function<std::optional<std::vector<std::string>>(const std::string& entryID)> junkTargets;
+    // The targets of the junk location a "junk:<id>" entry names, with what each was when listed;
+    // nothing for an unknown one.
+    std::function<std::optional<std::vector<JunkEntry>>(const std::string& entryID)> junkTargets;
     // Folders that stay while their children go, compared after normalising.
     std::unordered_set<std::string> contentsOnly;
     std::function<RemovalFileOps::Listing(const std::string& folder)> listFolder;

@@ -51,26 +51,21 @@ std::vector<std::string> FileOperations::defaultAnchors() {
 }
 
 std::optional<RemovalError> FileOperations::remove(const std::string& path, bool permanently) {
-    return removeItem(path, permanently, false);
+    return removeReviewed(path, permanently, {});
 }
 
-std::optional<RemovalError> FileOperations::removeFile(const std::string& path, bool permanently) {
-    return removeItem(path, permanently, true);
-}
-
-std::optional<RemovalError> FileOperations::removeItem(const std::string& path, bool permanently,
-                                                       bool notFolder) {
+std::optional<RemovalError> FileOperations::removeReviewed(const std::string& path, bool permanently,
+                                                           const ReviewedEntry& reviewed) {
     counted_.reset();
     // A refused Trash move stays a failure: it never turns into a removal for good.
     if (!permanently) {
         int64_t leaving = 0;
         std::optional<RemovalError> error =
-            Trash::moveToTrash(path, anchors_, &leaving, pinned_, notFolder, &knownMounts_);
+            Trash::moveToTrash(path, anchors_, &leaving, pinned_, reviewed, &knownMounts_, &trashedNames_);
         counted_ = Counted{leaving, {}};
         return error;
     }
-    FileRemover::Report report =
-        FileRemover::removeForGood(path, anchors_, pinned_, notFolder, &knownMounts_);
+    FileRemover::Report report = FileRemover::removeForGood(path, anchors_, pinned_, reviewed, &knownMounts_);
     counted_ = Counted{report.freedBytes, std::move(report.goneInside)};
     return std::move(report.error);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/removal_worker.h"
+#include "platform/file_remover.h"
 
 namespace nimbrel {
 
@@ -25,7 +26,8 @@ class FileOperations : public RemovalFileOps {
                             std::optional<std::unordered_set<uint64_t>> knownMounts = std::nullopt);
 
     std::optional<RemovalError> remove(const std::string& path, bool permanently) override;
-    std::optional<RemovalError> removeFile(const std::string& path, bool permanently) override;
+    std::optional<RemovalError> removeReviewed(const std::string& path, bool permanently,
+                                               const ReviewedEntry& reviewed) override;
     // Both modes count: for good what the disk got back, to the Trash what emptying it will give.
     bool countsFreedBytes(bool) const override { return true; }
     std::optional<Counted> takeCounted() override;
@@ -40,12 +42,12 @@ class FileOperations : public RemovalFileOps {
     static std::vector<std::string> defaultAnchors();
 
   private:
-    std::optional<RemovalError> removeItem(const std::string& path, bool permanently, bool notFolder);
-
     std::vector<std::string> anchors_;
     std::vector<PinnedFolder> pinned_;
     std::unordered_set<uint64_t> knownMounts_;
     std::optional<Counted> counted_;
+    // Names of hard-linked files this removal moved to the Trash: the last one to go credits them.
+    FileRemover::LinkedNames trashedNames_;
 };
 
 }  // namespace nimbrel

@@ -30,13 +30,6 @@ RemovalError changedError(const std::string& path) {
                                  path + ": changed while it was being removed; stopped there");
 }
 
-RemovalError becameFolderError(const std::string& path) {
-    return RemovalError::refused(RemovalError::Cause::pathChanged,
-                                 path +
-                                     ": changed since the review (a folder took the file's place); "
-                                     "nothing was removed");
-}
-
 // The errno an unlink of `entry` out of the open folder `parentFd` would fail with for permission
 // reasons, or 0. Emptying a folder whose own entry cannot then be unlinked would destroy its
 // contents and still fail.
@@ -81,22 +74,30 @@ class TreeRemover {
 
     // What removing the whole item would give back: its files' allocated bytes, a hard-linked file
     // only when every one of its names lies inside the item. A part that cannot be read counts 0.
-    int64_t countLeaving(const std::string& name) {
+    int64_t countLeaving(const std::string& name, const FileRemover::LinkedNames* takenBefore,
+                         FileRemover::LinkedNames* namesHere) {
         run(name);
         int64_t bytes = report_.freedBytes;
-        for (const auto& [key, file] : linked_)
-            if (file.seen >= file.links) bytes += file.allocated;
+        for (const auto& [key, file] : linked_) {
+            nlink_t taken = file.seen;
+            if (takenBefore)
+                if (auto it = takenBefore->find(key); it != takenBefore->end()) taken += it->second;
+            if (taken >= file.links) bytes += file.allocated;
+            if (namesHere) (*namesHere)[key] += file.seen;
+        }
         return bytes;
     }
 
-    FileRemover::Report run(const std::string& name, bool notFolder = false) {
+    // `reviewed`: what the item must still be; it is judged on the entry read here, and a folder is
+    // then opened and checked to be that very entry before anything inside it goes.
+    FileRemover::Report run(const std::string& name, const ReviewedEntry& reviewed = {}) {
         EntryInfo base, item;
         if (int code = statEntry(baseFd_, "", base))
             return fail(RemovalError::posix(code, itemPath_ + ": " + std::strerror(code)));
         if (int code = statEntry(baseFd_, name.c_str(), item))
             return fail(removalErrorAt(code, baseFd_, name.c_str(), itemPath_, FailedStep::unlink));
         if (item.crossesMount(base)) return fail(mountPointError(itemPath_));
-        if (notFolder && item.isFolder()) return fail(becameFolderError(itemPath_));
+        if (auto changed = changedFromReview(itemPath_, item, reviewed)) return fail(std::move(*changed));
         if (!countOnly_) {
             overlay_ = overlayUpperOf(baseFd_);
             if (overlay_) realBase_ = realPathOf(baseFd_);
@@ -316,17 +317,19 @@ class TreeRemover {
 }  // namespace
 
 FileRemover::Report FileRemover::removeEntry(int parentFd, const std::string& name, const std::string& path,
-                                             bool unlockOwnFolders, bool notFolder) {
-    return TreeRemover(parentFd, path, unlockOwnFolders).run(name, notFolder);
+                                             bool unlockOwnFolders, const ReviewedEntry& reviewed) {
+    return TreeRemover(parentFd, path, unlockOwnFolders).run(name, reviewed);
 }
 
-int64_t FileRemover::bytesLeaving(int parentFd, const std::string& name, const std::string& path) {
-    return TreeRemover(parentFd, path, false, true).countLeaving(name);
+int64_t FileRemover::bytesLeaving(int parentFd, const std::string& name, const std::string& path,
+                                  const LinkedNames* takenBefore, LinkedNames* namesHere) {
+    return TreeRemover(parentFd, path, false, true).countLeaving(name, takenBefore, namesHere);
 }
 
 FileRemover::Report FileRemover::removeForGood(const std::string& path,
                                                const std::vector<std::string>& anchors,
-                                               const std::vector<PinnedFolder>& pinned, bool notFolder,
+                                               const std::vector<PinnedFolder>& pinned,
+                                               const ReviewedEntry& reviewed,
                                                const std::unordered_set<uint64_t>* knownMounts) {
     ParentFolder parent = openParent(path, anchors, pinned, knownMounts);
     if (parent.error) {
@@ -334,7 +337,7 @@ FileRemover::Report FileRemover::removeForGood(const std::string& path,
         report.error = parent.error;
         return report;
     }
-    return removeEntry(parent.fd.get(), parent.name, path, false, notFolder);
+    return removeEntry(parent.fd.get(), parent.name, path, false, reviewed);
 }
 
 }  // namespace nimbrel

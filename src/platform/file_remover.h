@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "engine/deletion.h"
+#include "engine/inode_key.h"
 
 namespace nimbrel {
 
@@ -33,22 +35,30 @@ struct FileRemover {
     // are the folders that may themselves be reached through a link. A path that does not exist
     // gives the "no such file" error.
     // `pinned`: folders that may be reached through links while they are the folders pinned.
-    // `notFolder`: the item was reviewed as a file; a folder in its place is refused whole.
+    // `reviewed`: what the entry must still be (what the scan saw); anything else stays whole, with
+    // a failure saying it changed since the scan.
     // `knownMounts`: see openParent.
     static Report removeForGood(const std::string& path, const std::vector<std::string>& anchors = {},
-                                const std::vector<PinnedFolder>& pinned = {}, bool notFolder = false,
+                                const std::vector<PinnedFolder>& pinned = {},
+                                const ReviewedEntry& reviewed = {},
                                 const std::unordered_set<uint64_t>* knownMounts = nullptr);
+
+    // Names of hard-linked files, by file: how many of a file's names a removal has taken so far.
+    using LinkedNames = std::unordered_map<InodeKey, uint64_t>;
 
     // What removing the entry `name` of the open folder `parentFd` would give back, walked the same
     // way and removing nothing: its files' allocated bytes, a hard-linked file only when all its
-    // names lie inside it. What cannot be read counts for nothing.
-    static int64_t bytesLeaving(int parentFd, const std::string& name, const std::string& path);
+    // names lie inside it or were taken before (`takenBefore`, by earlier items of the same
+    // removal), as a removal for good credits the last name it unlinks. What cannot be read counts
+    // for nothing. `namesHere`, when given, receives the hard-linked names inside it.
+    static int64_t bytesLeaving(int parentFd, const std::string& name, const std::string& path,
+                                const LinkedNames* takenBefore = nullptr, LinkedNames* namesHere = nullptr);
 
     // Removes the entry `name` of the open folder `parentFd`; `path` names it in messages.
     // `unlockOwnFolders` gives folders of the user's own u+rwx before emptying them (inside the
     // Trash only, where the user has already let them go).
     static Report removeEntry(int parentFd, const std::string& name, const std::string& path,
-                              bool unlockOwnFolders = false, bool notFolder = false);
+                              bool unlockOwnFolders = false, const ReviewedEntry& reviewed = {});
 };
 
 }  // namespace nimbrel

@@ -35,7 +35,32 @@ int statEntry(int dirFd, const char* name, EntryInfo& out) {
     out.mountId = (sx.stx_mask & STATX_MNT_ID) ? sx.stx_mnt_id : 0;
     out.mountRoot =
         (sx.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (sx.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+    out.length = int64_t(sx.stx_size);
+    out.modifiedNs = int64_t(sx.stx_mtime.tv_sec) * 1'000'000'000 + sx.stx_mtime.tv_nsec;
+    out.changedNs = int64_t(sx.stx_ctime.tv_sec) * 1'000'000'000 + sx.stx_ctime.tv_nsec;
     return 0;
+}
+
+EntryIdentity EntryInfo::identity() const {
+    struct stat st {};
+    st.st_mode = mode;
+    st.st_dev = dev;
+    st.st_ino = ino;
+    st.st_size = length;
+    st.st_mtim = {time_t(modifiedNs / 1'000'000'000), long(modifiedNs % 1'000'000'000)};
+    st.st_ctim = {time_t(changedNs / 1'000'000'000), long(changedNs % 1'000'000'000)};
+    return EntryIdentity::of(st);
+}
+
+std::optional<RemovalError> changedFromReview(const std::string& path, const EntryInfo& now,
+                                              const ReviewedEntry& reviewed) {
+    if (reviewed.identity) {
+        std::string what = reviewed.identity->difference(now.identity());
+        if (!what.empty()) return RemovalError::changed(path, what);
+    }
+    if (reviewed.notFolder && now.isFolder())
+        return RemovalError::changed(path, "a folder took the file's place");
+    return std::nullopt;
 }
 
 namespace {

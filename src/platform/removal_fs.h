@@ -50,10 +50,14 @@ struct EntryInfo {
     ino_t ino = 0;
     uint64_t mountId = 0;  // 0 when the kernel does not tell
     bool mountRoot = false;
+    int64_t length = 0;  // st_size
+    int64_t modifiedNs = 0, changedNs = 0;
 
     bool isFolder() const { return S_ISDIR(mode); }
     bool sameObject(const EntryInfo& other) const { return dev == other.dev && ino == other.ino; }
     // True when this entry lies on another mount than its folder `parent`.
+    // What it is, in the terms a scan recorded it in.
+    EntryIdentity identity() const;
     bool crossesMount(const EntryInfo& parent) const {
         return mountRoot || (mountId && parent.mountId && mountId != parent.mountId) || dev != parent.dev;
     }
@@ -61,6 +65,10 @@ struct EntryInfo {
 
 // Reads the entry `name` of the open folder `dirFd` ("" for the folder itself). Returns 0 or errno.
 int statEntry(int dirFd, const char* name, EntryInfo& out);
+
+// The error when the entry `now` is not the one the review saw: nothing when it is.
+std::optional<RemovalError> changedFromReview(const std::string& path, const EntryInfo& now,
+                                              const ReviewedEntry& reviewed);
 
 // The folder holding a path's last component, opened as a path descriptor without following any
 // link below the trusted anchor: only the anchor (the longest of `anchors` and `pinned` the path

@@ -8,6 +8,7 @@
 
 #include "engine/deletion.h"
 #include "engine/host_layout.h"
+#include "platform/file_remover.h"
 
 namespace nimbrel {
 
@@ -19,15 +20,18 @@ namespace nimbrel {
 // item stays where it is, whole, and nothing is deleted instead.
 struct Trash {
     // Moves the file, folder or link (the link itself) at `path`, absolute and normal. A folder
-    // that is or holds a mount point is refused whole. `anchors`: see FileRemover. `leavingBytes`,
-    // when given, receives what emptying the Trash would give back of the moved item (allocated
-    // bytes of its files; a hard-linked file only when all its names moved with it), 0 on failure.
+    // that is or holds a mount point is refused whole. `anchors`, `pinned`, `reviewed`: see
+    // FileRemover; `knownMounts`: see openParent. `leavingBytes`, when given, receives what emptying
+    // the Trash would give back of the moved item (allocated bytes of its files; a hard-linked file
+    // only once all its names are in the Trash: moved with it, or before it by the same removal,
+    // as `takenNames` records), 0 on failure.
     static std::optional<RemovalError> moveToTrash(const std::string& path,
                                                    const std::vector<std::string>& anchors = {},
                                                    int64_t* leavingBytes = nullptr,
                                                    const std::vector<PinnedFolder>& pinned = {},
-                                                   bool notFolder = false,
-                                                   const std::unordered_set<uint64_t>* knownMounts = nullptr);
+                                                   const ReviewedEntry& reviewed = {},
+                                                   const std::unordered_set<uint64_t>* knownMounts = nullptr,
+                                                   FileRemover::LinkedNames* takenNames = nullptr);
 
     // Where the Trash folder `trashFolder` really is, when a link on the way leads it to a folder
     // the guard keeps (the home, one of its main folders, a system folder): filling or emptying its

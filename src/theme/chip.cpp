@@ -85,6 +85,7 @@ void Chip::paintContent(QPainter& p) {
 
 NimbrelCheck::NimbrelCheck(bool on, QWidget* parent) : PressButton(parent), on_(on), tick_(on ? 1 : 0) {
     setCheckable(true);
+    setReturnPresses(false);
     setChecked(on);
     setDisabledOpacity(0.35);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -137,6 +138,7 @@ void NimbrelCheck::paintContent(QPainter& p) {
 
 NimbrelSwitch::NimbrelSwitch(bool on, QWidget* parent) : PressButton(parent), on_(on), knob_(on ? 1 : 0) {
     setCheckable(true);
+    setReturnPresses(false);
     setChecked(on);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setHitShape(HitShape::capsule);

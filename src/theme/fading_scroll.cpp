@@ -7,9 +7,44 @@
 #include <QWheelEvent>
 #include <cmath>
 
+#include "theme/palette.h"
+#include "theme/press_button.h"
 #include "theme/scroll_bars.h"
+#include "theme/symbols.h"
 
 namespace nimbrel {
+
+namespace {
+
+// A round arrow at a row's edge: an opaque disc with a hairline and a bold chevron, so it stands
+// out from the chips it sits over.
+class ScrollArrow : public PressButton {
+  public:
+    ScrollArrow(bool forward, QWidget* parent) : PressButton(parent), forward_(forward) {
+        setFixedSize(kSide, kSide);
+        setPressedScale(0.92);
+        setHitShape(HitShape::circle);
+        setFocusPolicy(Qt::NoFocus);  // the row's own controls take the focus and scroll it
+        setToolTip(forward ? FadingScroll::tr("Scroll right") : FadingScroll::tr("Scroll left"));
+        setAccessibleName(toolTip());
+    }
+    static constexpr int kSide = 24;
+
+  protected:
+    void paintContent(QPainter& p) override {
+        const QRectF disc = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        p.setPen(QPen(Palette::line().resolve(this), 1));
+        p.setBrush(mixColor(Palette::panel().resolve(this), Palette::raised().resolve(this), hoverAmount()));
+        p.drawEllipse(disc);
+        Symbols::draw(p, QRectF(rect()), forward_ ? "chevron.right" : "chevron.left",
+                      Palette::ink().resolve(this), 11, FontWeight::bold);
+    }
+
+  private:
+    bool forward_;
+};
+
+}  // namespace
 
 FadingScroll::Edges FadingScroll::edges(double o, double v, double n) {
     return {o > 1, v + o < n - 1};
@@ -33,6 +68,18 @@ FadingScroll::FadingScroll(Qt::Orientation axis, double fade, QWidget* parent)
     // A band fading in or out repaints the band alone.
     for (AnimatedValue* a : {&leading_, &trailing_})
         connect(a, &AnimatedValue::changed, this, [this] { viewport()->update(bands()); });
+    if (axis_ == Qt::Horizontal) {
+        for (int i = 0; i < 2; ++i) {
+            auto* arrow = new ScrollArrow(i == 1, this);
+            arrow->hide();
+            connect(arrow, &QAbstractButton::clicked, this, [this, i] {
+                QScrollBar* bar = horizontalScrollBar();
+                const int step = std::max(40, viewport()->width() * 2 / 3);
+                bar->setValue(bar->value() + (i == 0 ? -step : step));
+            });
+            arrows_[i] = arrow;
+        }
+    }
     QScrollBar* bar = axis_ == Qt::Vertical ? verticalScrollBar() : horizontalScrollBar();
     connect(bar, &QScrollBar::valueChanged, this, [this] { recompute(); });
     connect(bar, &QScrollBar::rangeChanged, this, [this] { recompute(); });
@@ -60,6 +107,11 @@ void FadingScroll::recompute() {
     const double v = axis_ == Qt::Vertical ? viewport()->height() : viewport()->width();
     const double n = widget() ? (axis_ == Qt::Vertical ? widget()->height() : widget()->width()) : 0;
     const Edges e = edges(bar->value(), v, n);
+    if (arrows_[0]) {
+        arrows_[0]->setVisible(e.leading);
+        arrows_[1]->setVisible(e.trailing);
+        placeArrows();
+    }
     if (e == edges_) return;
     edges_ = e;
     // The edge fades come and go with the snappy curve over 0.2 s, whatever Reduce Motion says.
@@ -84,6 +136,16 @@ double FadingScroll::maskAlpha(double at, double length) const {
 void FadingScroll::resizeEvent(QResizeEvent* e) {
     QScrollArea::resizeEvent(e);
     recompute();
+}
+
+void FadingScroll::placeArrows() {
+    // Over the fade bands, at the ends: what they stand on is faded out already.
+    for (int i = 0; i < 2; ++i) {
+        const QSize s = arrows_[i]->size();
+        arrows_[i]->setGeometry(i == 0 ? 0 : width() - s.width(), (height() - s.height()) / 2, s.width(),
+                                s.height());
+        arrows_[i]->raise();
+    }
 }
 
 void FadingScroll::scrollContentsBy(int dx, int dy) {

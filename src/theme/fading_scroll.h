@@ -8,6 +8,7 @@
 namespace nimbrel {
 
 class FadeMaskEffect;
+class PressButton;
 
 // The scroll container of lists, grids and chip rows: one direction, and each edge softens into
 // transparency only while more content lies beyond it.
@@ -42,6 +43,10 @@ class FadingScroll : public QScrollArea {
     FadeMaskEffect* maskEffect() const { return mask_; }
     // The two band areas of the viewport.
     QRegion bands() const;
+    // A horizontal row shows a small arrow at each edge with more beyond it: a fade alone does not
+    // tell that the row scrolls (a chip cut at the edge reads as a chip). Null for a vertical scroll.
+    PressButton* leadingArrow() const { return arrows_[0]; }
+    PressButton* trailingArrow() const { return arrows_[1]; }
 
   protected:
     void showEvent(QShowEvent*) override;
@@ -53,6 +58,7 @@ class FadingScroll : public QScrollArea {
 
   private:
     void recompute();
+    void placeArrows();
 
     Qt::Orientation axis_;
     double fade_;
@@ -60,6 +66,7 @@ class FadingScroll : public QScrollArea {
     AnimatedValue leading_{0};
     AnimatedValue trailing_{0};
     FadeMaskEffect* mask_;
+    PressButton* arrows_[2] = {nullptr, nullptr};
 };
 
 // Masks the scroll view's viewport with the two bands. The viewport's picture is kept between frames

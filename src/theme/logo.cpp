@@ -1,6 +1,8 @@
 #include "theme/logo.h"
 
+#include <QImage>
 #include <QPainter>
+#include <QPen>
 #include <cmath>
 
 #include "theme/droplet_geometry.h"
@@ -65,6 +67,26 @@ void NimbrelLogo::paint(QPainter& p, QPointF origin, double size) {
 void NimbrelLogo::paintEvent(QPaintEvent*) {
     QPainter p(this);
     paint(p, layoutRect().topLeft(), size_);
+}
+
+QImage NimbrelLogo::appIcon(int side) {
+    // Everything the mark paints (the puff above its frame, the drop's round end below), at size 1.
+    const LogoLayout unit = LogoGeometry::layout(1.0);
+    const QRectF reach = unit.frame.united(unit.puff).united(Droplet::path(unit.drop).boundingRect());
+    const QRectF tile =
+        QRectF(0, 0, side, side).adjusted(side * 0.06, side * 0.06, -side * 0.06, -side * 0.06);
+    const double scale = 0.74 * tile.width() / std::max(reach.width(), reach.height());
+    const QPointF origin((side - reach.width() * scale) / 2 - reach.left() * scale,
+                         (side - reach.height() * scale) / 2 - reach.top() * scale);
+    QImage image(side, side, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Palette::glassEdge(), std::max(1.0, side / 128.0)));
+    p.setBrush(Palette::canvas().resolve(Appearance::dark));
+    p.drawRoundedRect(tile, tile.width() * 0.22, tile.width() * 0.22);
+    paint(p, origin, scale);
+    return image;
 }
 
 }  // namespace nimbrel

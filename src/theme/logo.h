@@ -27,6 +27,10 @@ class NimbrelLogo : public QWidget {
     // views that draw the mark as part of their own painting (wordmark, empty state).
     static void paint(QPainter& p, QPointF origin, double size);
     static QMargins bleedFor(double size);
+    // The application icon, `side` pixels square: the mark on a rounded tile of the dark canvas
+    // colour (the white puff needs a dark ground; a tile reads the same on light and dark panels),
+    // with the transparent margin icon themes expect.
+    static QImage appIcon(int side);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -108,14 +108,22 @@ void NimbrelButton::paintDecoration(QPainter& p) {
     if (kind_ == Kind::primary)
         Shapes::shadow(p, Shapes::capsule(frame), withOpacity(glowColor(), glowOpacity()), glowRadius(),
                        QPointF(0, 3));
-    if (showsFocusRing()) {
-        const QColor ring =
-            kind_ == Kind::primary ? Palette::accent().resolve(this) : Palette::ink2().resolve(this);
-        const QRectF outer = frame.adjusted(-kRingOutset, -kRingOutset, kRingOutset, kRingOutset);
-        p.setPen(QPen(ring, kRingWidth));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(Shapes::capsule(Shapes::inset(outer, kRingWidth / 2)));
+}
+
+void NimbrelButton::paintFocusRing(QPainter& p) {
+    const QRectF frame = QRectF(rect());
+    const double s = currentScale();
+    if (s != 1.0) {
+        p.translate(frame.center());
+        p.scale(s, s);
+        p.translate(-frame.center());
     }
+    const QColor ring =
+        kind_ == Kind::primary ? Palette::accent().resolve(this) : Palette::ink2().resolve(this);
+    const QRectF outer = frame.adjusted(-kRingOutset, -kRingOutset, kRingOutset, kRingOutset);
+    p.setPen(QPen(ring, kRingWidth));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(Shapes::capsule(Shapes::inset(outer, kRingWidth / 2)));
 }
 
 void NimbrelButton::paintContent(QPainter& p) {

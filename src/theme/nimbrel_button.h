@@ -50,6 +50,8 @@ class NimbrelButton : public PressButton {
     QSize minimumSizeHint() const override;
     QMargins decorationMargins() const override;
     void paintDecoration(QPainter& p) override;
+    int focusRingOutset() const override { return kRingOutset; }
+    void paintFocusRing(QPainter& p) override;
 
   protected:
     void paintContent(QPainter& p) override;

@@ -1,6 +1,7 @@
 #include "theme/press_button.h"
 
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMoveEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -9,6 +10,33 @@
 #include "theme/shapes.h"
 
 namespace nimbrel {
+
+namespace {
+
+// A see-through layer the size of a control's ring, a sibling just above the control.
+class FocusRingLayer : public QWidget {
+  public:
+    FocusRingLayer(PressButton* owner) : QWidget(owner->parentWidget()), owner_(owner) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!owner_) return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPoint at = owner_->mapTo(parentWidget(), QPoint(0, 0)) - pos();
+        p.translate(at);
+        owner_->paintFocusRing(p);
+    }
+
+  private:
+    QPointer<PressButton> owner_;
+};
+
+}  // namespace
 
 PressButton::PressButton(QWidget* parent) : QAbstractButton(parent) {
     // Focus from the keyboard only: a click must not leave a focus ring behind.
@@ -19,7 +47,10 @@ PressButton::PressButton(QWidget* parent) : QAbstractButton(parent) {
         update();
         DecorationHost::refresh(this);
     });
-    connect(&scale_, &AnimatedValue::changed, this, [this] { update(); });
+    connect(&scale_, &AnimatedValue::changed, this, [this] {
+        update();
+        if (ringLayer_ && ringLayer_->isVisible()) ringLayer_->update();
+    });
     connect(this, &QAbstractButton::pressed, this,
             [this] { scale_.animateTo(pressedScale_, Motion::press()); });
     connect(this, &QAbstractButton::released, this, [this] { scale_.animateTo(1.0, Motion::press()); });
@@ -53,8 +84,8 @@ QMargins PressButton::decorationMargins() const {
     return QMargins(ringOutset_, ringOutset_, ringOutset_, ringOutset_);
 }
 
-void PressButton::paintDecoration(QPainter& p) {
-    if (ringOutset_ <= 0 || !showsFocusRing()) return;
+void PressButton::paintFocusRing(QPainter& p) {
+    if (ringOutset_ <= 0) return;
     const double half = 1.0;  // the 2-point line lies inside the ring's outer edge
     const QRectF outer = QRectF(rect()).adjusted(-ringOutset_, -ringOutset_, ringOutset_, ringOutset_);
     p.setPen(QPen(Palette::ink2().resolve(this), 2 * half));
@@ -82,6 +113,39 @@ void PressButton::setFocusPreview(bool on) {
     focusPreview_ = on;
     update();
     DecorationHost::refresh(this);
+    followFocusRing();
+}
+
+void PressButton::followFocusRing() {
+    const int outset = focusRingOutset();
+    const bool show = outset > 0 && showsFocusRing() && isVisible() && parentWidget();
+    if (!show) {
+        if (ringLayer_) ringLayer_->hide();
+        return;
+    }
+    if (!ringLayer_ || ringLayer_->parentWidget() != parentWidget()) {
+        delete ringLayer_.data();
+        ringLayer_ = new FocusRingLayer(this);
+    }
+    ringLayer_->setGeometry(geometry().adjusted(-outset, -outset, outset, outset));
+    ringLayer_->show();
+    ringLayer_->raise();
+    ringLayer_->update();
+}
+
+void PressButton::keyPressEvent(QKeyEvent* e) {
+    if (returnPresses_ && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+        (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (!e->isAutoRepeat() && isEnabled()) click();
+        e->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(e);
+}
+
+bool PressButton::event(QEvent* e) {
+    if (e->type() == QEvent::ParentChange) followFocusRing();
+    return QAbstractButton::event(e);
 }
 
 void PressButton::enterEvent(QEnterEvent* e) {
@@ -98,6 +162,7 @@ void PressButton::changeEvent(QEvent* e) {
     if (e->type() == QEvent::EnabledChange) {
         if (!isEnabled() && hoverNeedsEnabled_) setHovering(false);
         DecorationHost::refresh(this);
+        followFocusRing();
     }
     QAbstractButton::changeEvent(e);
 }
@@ -105,34 +170,40 @@ void PressButton::changeEvent(QEvent* e) {
 void PressButton::focusInEvent(QFocusEvent* e) {
     QAbstractButton::focusInEvent(e);
     DecorationHost::refresh(this);
+    followFocusRing();
     update();
 }
 
 void PressButton::focusOutEvent(QFocusEvent* e) {
     QAbstractButton::focusOutEvent(e);
     DecorationHost::refresh(this);
+    followFocusRing();
     update();
 }
 
 void PressButton::moveEvent(QMoveEvent* e) {
     QAbstractButton::moveEvent(e);
     DecorationHost::refresh(this, QRect(e->oldPos(), size()));
+    if (ringLayer_ && ringLayer_->isVisible()) followFocusRing();
 }
 
 void PressButton::resizeEvent(QResizeEvent* e) {
     QAbstractButton::resizeEvent(e);
     DecorationHost::refresh(this, QRect(pos(), e->oldSize()));
+    if (ringLayer_ && ringLayer_->isVisible()) followFocusRing();
 }
 
 void PressButton::showEvent(QShowEvent* e) {
     DecorationHost::attach(this);
     QAbstractButton::showEvent(e);
     DecorationHost::refresh(this);
+    followFocusRing();
 }
 
 void PressButton::hideEvent(QHideEvent* e) {
     QAbstractButton::hideEvent(e);
     DecorationHost::refresh(this);
+    followFocusRing();
 }
 
 }  // namespace nimbrel

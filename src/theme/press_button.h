@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QPointer>
 
 #include "theme/animated_value.h"
 #include "theme/decoration.h"
@@ -28,7 +29,14 @@ class PressButton : public QAbstractButton, public OutsideDecoration {
     // By default the keyboard focus ring, when a control asks for one, is a 2-point ink2 capsule
     // around the frame, drawn outside it.
     QMargins decorationMargins() const override;
-    void paintDecoration(QPainter& p) override;
+    void paintDecoration(QPainter&) override {}
+    // How far the ring reaches outside the frame; 0 for a control that draws its focus inside itself.
+    virtual int focusRingOutset() const { return ringOutset_; }
+    // Paints the ring in the control's own coordinates. It is painted by a see-through layer over the
+    // control, so whatever a parent or a backdrop paints never hides it.
+    virtual void paintFocusRing(QPainter& p);
+    // The layer that carries the ring while it shows (tests).
+    QWidget* focusRingLayer() const { return ringLayer_; }
 
     enum class HitShape { rect, capsule, circle };
 
@@ -61,9 +69,15 @@ class PressButton : public QAbstractButton, public OutsideDecoration {
     void showEvent(QShowEvent*) override;
     void hideEvent(QHideEvent*) override;
     void nextCheckState() override {}
+    // Return and Enter press a focused button, as Space does; a toggle leaves them to its window.
+    void keyPressEvent(QKeyEvent* e) override;
+    bool event(QEvent* e) override;
+    // Whether Return presses this control (toggles say no: Return goes to the window's default).
+    void setReturnPresses(bool on) { returnPresses_ = on; }
 
   private:
     void setHovering(bool on);
+    void followFocusRing();
 
     AnimatedValue hover_{0};
     AnimatedValue scale_{1};
@@ -74,6 +88,8 @@ class PressButton : public QAbstractButton, public OutsideDecoration {
     bool focusPreview_ = false;
     HitShape hitShape_ = HitShape::rect;
     int ringOutset_ = 0;
+    bool returnPresses_ = true;
+    QPointer<QWidget> ringLayer_;
 };
 
 }  // namespace nimbrel

@@ -39,19 +39,47 @@ std::vector<RollingText::Place> RollingText::places(const QString& from, const Q
     return out;
 }
 
+namespace {
+
+// The room one character takes: a digit the shared digit cell, anything else its own advance, each
+// with the font's tracking. The figure is drawn character by character, so its width is measured
+// the same way; what follows it is placed by this sum.
+struct Slots {
+    explicit Slots(const QFont& font)
+        : fm(font),
+          cell(FixedDigits::cell(font)),
+          tracking(font.letterSpacingType() == QFont::AbsoluteSpacing ? font.letterSpacing() : 0) {}
+    double operator()(QChar c) const {
+        return c.isNull() ? 0.0 : (c.isDigit() ? cell : fm.horizontalAdvance(c)) + tracking;
+    }
+    QFontMetricsF fm;
+    double cell;
+    double tracking;
+};
+
+}  // namespace
+
 double RollingText::advance(const QFont& font) const {
-    return FixedDigits::advance(font, to_);
+    const Slots width(font);
+    double sum = 0;
+    for (QChar c : to_)
+        sum += width(c);
+    return sum;
 }
 
 void RollingText::paint(QPainter& p, QPointF origin, const QFont& font, const QBrush& brush) const {
     const double t = roll_.value();
     const QFontMetricsF fm(font);
     const double cell = FixedDigits::cell(font);
-    auto width = [&](QChar c) { return c.isNull() ? 0.0 : c.isDigit() ? cell : fm.horizontalAdvance(c); };
+    const Slots width(font);
+    // A glyph sits centred in its slot less the tracking, which is the room after it.
+    const auto left = [&](QChar c, double slot) {
+        return (slot - width.tracking - fm.horizontalAdvance(c)) / 2;
+    };
     auto draw = [&](QChar c, double x, double slot, double dy, double opacity) {
         if (c.isNull() || opacity <= 0.001) return;
         QPainterPath path;
-        path.addText(QPointF(x + (slot - fm.horizontalAdvance(c)) / 2, origin.y() + dy), font, QString(c));
+        path.addText(QPointF(x + left(c, slot), origin.y() + dy), font, QString(c));
         p.save();
         p.setOpacity(p.opacity() * opacity);
         p.fillPath(path, brush);
@@ -62,7 +90,7 @@ void RollingText::paint(QPainter& p, QPointF origin, const QFont& font, const QB
         double x = origin.x();
         for (QChar c : to_) {
             const double slot = width(c);
-            path.addText(QPointF(x + (slot - fm.horizontalAdvance(c)) / 2, origin.y()), font, QString(c));
+            path.addText(QPointF(x + left(c, slot), origin.y()), font, QString(c));
             x += slot;
         }
         p.fillPath(path, brush);

@@ -261,8 +261,8 @@ TEST(DiskScanner, NestedBuildProductsAreReportedOnceAsTheOuterFolder) {
     ASSERT_TRUE(r);
     ASSERT_EQ(r->artifacts.size(), 2u);
     auto modules = r->node(t.path("web/node_modules"));
-    EXPECT_EQ(r->artifacts[0],
-              (DevArtifact{t.path("web/node_modules"), "Node.js dependencies", modules->size, 3}));
+    EXPECT_EQ(r->artifacts[0], (DevArtifact{t.path("web/node_modules"), "Node.js dependencies", modules->size,
+                                            3, modules->device, modules->inode}));
     EXPECT_EQ(r->artifacts[1].kind, "Rust build");
     EXPECT_EQ(modules->artifactKind, std::optional<std::string>("Node.js dependencies"));
     EXPECT_FALSE(r->node(t.path("web/node_modules/a/node_modules"))->artifactKind);

@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <thread>
 
 #include "engine/safety_guard.h"
@@ -104,9 +103,14 @@ struct FakeHome {
         for (const char* folder :
              {"Documents", "Desktop", ".ssh", "Downloads", ".local/share/Trash/files", "free"})
             std::filesystem::create_directories(home + "/" + folder);
-        for (const char* file : {"Documents/report.txt", ".ssh/id_rsa", "Downloads/a.txt",
-                                 ".local/share/Trash/files/old.txt", "free/b.txt"})
+        for (const char* folder : {"stick/.Trash/1000/files", "stick/.Trash-1001/files", "stick/photos"})
+            std::filesystem::create_directories(home + "/" + folder);
+        for (const char* file :
+             {"Documents/report.txt", ".ssh/id_rsa", "Downloads/a.txt", ".local/share/Trash/files/old.txt",
+              "free/b.txt", "stick/.Trash/1000/files/a", "stick/.Trash-1001/files/b", "stick/photos/p.jpg",
+              "stick/.Trash/notes.txt"})
             std::ofstream(home + "/" + file) << "x";
+        std::filesystem::permissions(home + "/stick/.Trash", std::filesystem::perms(01777));
         std::filesystem::create_directories(t.path + "/home/other");
         std::filesystem::create_directory_symlink(home, t.path + "/home-link");
         std::filesystem::create_directory_symlink(t.path, t.path + "/tree-link");
@@ -128,34 +132,17 @@ const std::pair<const char*, bool> kHomeEntries[] = {
     {"/Downloads/a.txt", false},
     {"/free", false},
     {"/free/b.txt", false},
+    // A volume's top: its users' Trash folders and the shared one keep it whole.
+    {"/stick", true},
+    {"/stick/.Trash", true},
+    {"/stick/.Trash/1000", true},
+    {"/stick/.Trash/1000/files/a", true},
+    {"/stick/.Trash-1001", true},
+    {"/stick/.Trash-1001/files/b", true},
+    {"/stick/photos", false},
+    {"/stick/photos/p.jpg", false},
+    {"/stick/.Trash/notes.txt", false},
 };
-
-// A random respelling of a plain path: "." parts, doubled slashes, a trailing slash, a detour
-// through ".." — each names the same place on paper.
-std::string respell(const std::string& plain, std::mt19937& random) {
-    std::string out;
-    size_t start = 1;
-    while (start <= plain.size()) {
-        size_t end = plain.find('/', start);
-        if (end == std::string::npos) end = plain.size();
-        const std::string part = plain.substr(start, end - start);
-        out += random() % 3 == 0 ? "//" : "/";
-        switch (random() % 4) {
-            case 0:
-                out += "./";
-                break;
-            case 1:
-                out += "detour/../";
-                break;
-            default:
-                break;
-        }
-        out += part;
-        start = end + 1;
-    }
-    if (random() % 2) out += "/";
-    return out == plain ? plain + "/." : out;
-}
 
 // Every name of a protected place is refused, every spelling that is not plain is refused, and the
 // plain names of what may go are allowed. Returns the number of wrong judgements.
@@ -173,7 +160,7 @@ int judgeAllSpellings(const FakeHome& f, const std::vector<std::string>& homeNam
                 ++wrong;
             }
             for (int i = 0; i < 8; ++i) {
-                const std::string spelled = respell(plain, random);
+                const std::string spelled = test::respell(plain, random);
                 if (!guard.isProtected(spelled)) {
                     ADD_FAILURE() << "respelled " << spelled;
                     ++wrong;

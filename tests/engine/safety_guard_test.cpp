@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "scan_tree.h"
+
 namespace nimbrel {
 
 namespace {
@@ -161,6 +165,39 @@ TEST(SafetyGuard, NothingInsideATrashIsRemovedOneByOne) {
     EXPECT_TRUE(lin.isInsideTrash("/mnt/disk/.Trash-1000/x"));
     EXPECT_FALSE(lin.isInsideTrash("/mnt/disk/.Trash-1000"));
     EXPECT_FALSE(lin.isInsideTrash("/data/u/share/Trash"));
+    EXPECT_FALSE(lin.isInsideTrash("/mnt/disk/.Trash"));
+}
+
+// Every Trash and the shared ".Trash" that holds the volume's users' Trash folders are kept, under
+// any spelling that names them, the Trash names in any letter case; what merely looks like one is
+// not.
+TEST(SafetyGuard, EveryTrashIsKeptUnderAnySpelling) {
+    HostLayout lin = HostLayout::linux("/home/u");
+    lin.trashFolder = "/home/u/.local/share/Trash";
+    const std::pair<const char*, bool> cases[] = {
+        {"/media/u/Stick/.Trash", true},
+        {"/mnt/disk/.Trash/1000", true},
+        {"/mnt/disk/.Trash/1000/files/a", true},
+        {"/srv/data/.Trash", true},
+        {"/srv/data/.Trash/0/info/a.trashinfo", true},
+        {"/srv/data/.Trash-1000", true},
+        {"/srv/data/.Trash-1000/files/photos/a.jpg", true},
+        {"/home/u/.local/share/Trash/files/x", true},
+        {"/srv/data/.Trash/notes/a", false},
+        {"/srv/data/.Trashes", false},
+        {"/srv/data/.Trash-10x0/a", false},
+        {"/srv/data/.Trash-/a", false},
+        {"/srv/data/Trash", false},
+        {"/srv/data/photos/a.Trash", false},
+    };
+    std::mt19937 random(20261209u);
+    for (const auto& [plain, kept] : cases) {
+        EXPECT_EQ(SafetyGuard::isProtected(plain, lin), kept) << plain;
+        for (int i = 0; i < 200; ++i) {
+            const std::string spelled = test::respell(plain, random, true);
+            ASSERT_EQ(SafetyGuard::isProtected(spelled, lin), kept) << spelled;
+        }
+    }
 }
 
 TEST(SafetyGuard, ContentsOnlyFolders) {

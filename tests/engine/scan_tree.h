@@ -5,10 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <string>
 
 // Real folder trees for the scanner's tests, in a temporary folder removed afterwards.
@@ -88,6 +90,44 @@ inline int asNobody(const std::function<int()>& body) {
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A random respelling of a plain path that names the same place on paper: "." parts, doubled
+// slashes, a trailing slash, a detour through ".." (by a name of odd bytes at times). With
+// `trashCase`, the letters of a Trash name (".Trash", ".Trash-1000") come in any case, as a
+// FAT or exFAT volume reads them.
+inline std::string respell(const std::string& plain, std::mt19937& random, bool trashCase = false) {
+    std::string out;
+    size_t start = 1;
+    while (start <= plain.size()) {
+        size_t end = plain.find('/', start);
+        if (end == std::string::npos) end = plain.size();
+        std::string part = plain.substr(start, end - start);
+        out += random() % 3 == 0 ? "//" : "/";
+        switch (random() % 5) {
+            case 0:
+                out += "./";
+                break;
+            case 1:
+                out += "detour/../";
+                break;
+            case 2:
+                out += "\xff\x01 .\n/../";
+                break;
+            default:
+                break;
+        }
+        std::string head = part.substr(0, 6);
+        for (char& c : head)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        if (trashCase && head == ".trash")
+            for (size_t i = 1; i < 6; ++i)
+                if (random() % 2) part[i] = char(part[i] ^ 0x20);
+        out += part;
+        start = end + 1;
+    }
+    if (random() % 2) out += "/";
+    return out == plain ? plain + "/." : out;
 }
 
 }  // namespace nimbrel::test

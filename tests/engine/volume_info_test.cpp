@@ -43,7 +43,7 @@ TEST(VolumeInfo, ShowsOnlyWholeOnDiskVolumesOutsideSystemPlaces) {
         {"/run/media/u/Stick", "exfat", "/", true},
         {"/mnt/win", "fuseblk", "/", true},
         {"/mnt/data", "btrfs", "/", true},
-        {"/srv/bound", "ext4", "/srv/data", false},
+        {"/srv/bound", "ext4", "/srv/data", true},  // a part of a disk: listed once per disk, below
         {"/proc", "proc", "/", false},
         {"/sys/fs/cgroup", "cgroup2", "/", false},
         {"/dev/shm", "tmpfs", "/", false},
@@ -68,6 +68,42 @@ TEST(VolumeInfo, ShowsOnlyWholeOnDiskVolumesOutsideSystemPlaces) {
         e.fsType = c.type;
         e.root = c.root;
         EXPECT_EQ(VolumeInfo::isShownMount(e), c.shown) << c.mountPoint << " " << c.type;
+    }
+}
+
+TEST(VolumeInfo, ListsEachDiskOnceThroughItsBestMount) {
+    const VolumeInfo::Measure answers = [](const std::string&) {
+        return std::optional<VolumeInfo::Space>(VolumeInfo::Space{1000, 400});
+    };
+    const struct {
+        const char* table;
+        std::vector<std::string> listed;
+    } cases[] = {
+        // A btrfs root and home as subvolumes of one disk: the disk once, as the root volume.
+        {"21 1 0:33 /root / rw - btrfs /dev/vda3 rw\n"
+         "22 21 0:33 /home /home rw - btrfs /dev/vda3 rw\n",
+         {"/"}},
+        // A disk mounted only through a subvolume is listed; a bind of one of its folders is not.
+        {"21 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "30 21 0:40 /@data /data rw - btrfs /dev/sdb1 rw\n"
+         "31 21 0:40 /@data/photos /srv/photos rw - btrfs /dev/sdb1 rw\n",
+         {"/", "/data"}},
+        // A bind of a folder of a whole disk, met before or after it: the whole disk only.
+        {"21 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "30 21 8:33 /share /srv/share rw - ext4 /dev/sdc1 rw\n"
+         "31 21 8:33 / /mnt/disk rw - ext4 /dev/sdc1 rw\n"
+         "32 21 8:33 /other /srv/other rw - ext4 /dev/sdc1 rw\n",
+         {"/", "/mnt/disk"}},
+        // A folder of the root disk bound elsewhere.
+        {"21 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "30 21 8:1 /home/u/data /mnt/data rw - ext4 /dev/sda1 rw\n",
+         {"/"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> urls;
+        for (const VolumeInfo& v : VolumeInfo::fromMountTable(c.table, answers))
+            urls.push_back(v.url);
+        EXPECT_EQ(urls, c.listed) << c.table;
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -328,6 +330,47 @@ TEST(CleanupModel, MeasuresAndListsARealHome) {
     EXPECT_TRUE(listed[0].isDirectory);
     EXPECT_FALSE(listed[1].isDirectory);
     EXPECT_EQ(listed[0].size + listed[1].size, caches.size);
+}
+
+// ~/Downloads as a link: the installers are listed where it leads, unless it leads to or into a
+// folder the guard keeps. The guard knows ~/Downloads by where it leads, so this needs the layout's
+// own home, which this binary points at a throwaway folder.
+TEST(CleanupModel, ALinkedDownloadsListsTheInstallersWhereItLeads) {
+    const std::string home = HostLayout::current().home;
+    const passwd* user = getpwuid(geteuid());
+    if (user && home == normalizePath(user->pw_dir, "/"))
+        GTEST_SKIP() << "the home is the user's real one; its Downloads is left alone";
+    const std::string downloads = home + "/Downloads";
+    if (std::filesystem::exists(std::filesystem::symlink_status(downloads)))
+        GTEST_SKIP() << downloads << " exists already";
+    QTemporaryDir dir;
+    const std::string elsewhere = dir.path().toStdString();
+    std::filesystem::create_directories(elsewhere + "/dl");
+    std::filesystem::create_directories(home + "/Documents");
+    for (const std::string& folder : {elsewhere + "/dl", home + "/Documents", home})
+        std::ofstream(folder + "/tool.iso", std::ios::binary) << std::string(30000, 'i');
+    std::ofstream(elsewhere + "/dl/notes.txt") << "n";
+
+    const struct {
+        std::string target;
+        std::vector<std::string> listed;
+    } cases[] = {
+        {elsewhere + "/dl", {downloads + "/tool.iso"}},
+        {home + "/Documents", {}},  // a kept folder
+        {home, {}},                 // the home itself
+        {"/usr/share", {}},         // a kept tree
+    };
+    for (const auto& c : cases) {
+        std::filesystem::create_directory_symlink(c.target, downloads);
+        const auto all = JunkLocation::all();
+        const JunkLocation& installers =
+            *std::find_if(all.begin(), all.end(), [](const JunkLocation& l) { return l.id == "installers"; });
+        EXPECT_EQ(installers.targets(), c.listed) << c.target;
+        EXPECT_EQ(installers.measure().items, int64_t(c.listed.size())) << c.target;
+        std::filesystem::remove(downloads);
+    }
+    std::filesystem::remove(home + "/tool.iso");
+    std::filesystem::remove_all(home + "/Documents/tool.iso");
 }
 
 }  // namespace

@@ -25,10 +25,13 @@ struct Fixture {
     std::map<std::string, std::vector<std::string>> folders;  // folder -> names
     RemovalSources sources() const {
         RemovalSources s;
-        s.junkTargets = [this](const std::string& id) -> std::optional<std::vector<std::string>> {
+        s.junkTargets = [this](const std::string& id) -> std::optional<std::vector<JunkEntry>> {
             auto it = junk.find(id);
             if (it == junk.end()) return std::nullopt;
-            return it->second;
+            std::vector<JunkEntry> entries;
+            for (const std::string& path : it->second)
+                entries.push_back({path});
+            return entries;
         };
         s.contentsOnly = {"/home/u/.cache"};
         s.listFolder = [this](const std::string& folder) {

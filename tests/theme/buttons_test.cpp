@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QListWidget>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -103,34 +104,59 @@ TEST(NimbrelButtonTest, PressShrinksAlongThePressCurve) {
     EXPECT_DOUBLE_EQ(b.currentScale(), 1.0);
 }
 
-TEST(NimbrelButtonTest, FocusRingOnlyFromTheKeyboard) {
-    QWidget window;
-    auto* box = new QHBoxLayout(&window);
-    box->setContentsMargins(20, 20, 20, 20);
-    auto* first = new NimbrelButton(QStringLiteral("One"));
-    auto* second = new NimbrelButton(QStringLiteral("Two"));
-    box->addWidget(first);
-    box->addWidget(second);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    first->clearFocus();
-    QTest::mouseClick(second, Qt::LeftButton, {}, QPoint(second->width() / 2, second->height() / 2));
-    EXPECT_FALSE(second->showsFocusRing());
-    first->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(first, Qt::Key_Tab);
-    EXPECT_TRUE(second->hasFocus());
-    EXPECT_TRUE(second->showsFocusRing());
-    // Space on a focused button clicks it.
-    QSignalSpy clicks(second, &QAbstractButton::clicked);
-    QTest::keyClick(second, Qt::Key_Space);
-    EXPECT_EQ(clicks.count(), 1);
+// A widget that paints itself all over, as a backdrop or a bar's panel does.
+class Painted : public QWidget {
+  public:
+    explicit Painted(QColor colour, QWidget* parent = nullptr) : QWidget(parent), colour_(colour) {}
 
-    // The ring is drawn outside the button's frame, onto the window, not clipped by the button.
-    const QImage shot = window.grab().toImage();
-    const QPoint outside = second->geometry().topLeft() + QPoint(second->width() / 2, -3);
-    EXPECT_GT(shot.pixelColor(outside).alpha(), 0);
-    EXPECT_NE(shot.pixelColor(outside), shot.pixelColor(outside + QPoint(0, -8)));
+  protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), colour_); }
+
+  private:
+    QColor colour_;
+};
+
+TEST(NimbrelButtonTest, FocusRingOnlyFromTheKeyboard) {
+    // The buttons sit on a painted panel, over a backdrop that paints the whole window (the top bar
+    // over the window's backdrop, the review button in the selection bar).
+    for (NimbrelButton::Kind kind : {NimbrelButton::Kind::secondary, NimbrelButton::Kind::primary}) {
+        QWidget window;
+        window.resize(400, 120);
+        auto* backdrop = new Painted(Qt::darkBlue, &window);
+        backdrop->setGeometry(window.rect());
+        auto* panel = new Painted(Qt::black, &window);
+        panel->setGeometry(40, 30, 320, 60);
+        auto* box = new QHBoxLayout(panel);
+        box->setContentsMargins(14, 14, 14, 14);
+        auto* first = new NimbrelButton(QStringLiteral("One"), kind);
+        auto* second = new NimbrelButton(QStringLiteral("Two"), kind);
+        box->addWidget(first);
+        box->addWidget(second);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        first->clearFocus();
+        QTest::mouseClick(second, Qt::LeftButton, {}, QPoint(second->width() / 2, second->height() / 2));
+        EXPECT_FALSE(second->showsFocusRing());
+        first->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(first, Qt::Key_Tab);
+        EXPECT_TRUE(second->hasFocus());
+        EXPECT_TRUE(second->showsFocusRing());
+        // Space and Return on a focused button click it.
+        QSignalSpy clicks(second, &QAbstractButton::clicked);
+        QTest::keyClick(second, Qt::Key_Space);
+        EXPECT_EQ(clicks.count(), 1);
+        QTest::keyClick(second, Qt::Key_Return);
+        QTest::keyClick(second, Qt::Key_Enter, Qt::KeypadModifier);
+        EXPECT_EQ(clicks.count(), 3);
+
+        // The ring is drawn outside the button's frame and stays visible over everything painted there.
+        const QImage shot = window.grab().toImage();
+        const QPoint outside = second->mapTo(&window, QPoint(second->width() / 2, -3));
+        EXPECT_NE(shot.pixelColor(outside), QColor(Qt::black)) << int(kind);
+        second->clearFocus();
+        EXPECT_EQ(window.grab().toImage().pixelColor(outside), QColor(Qt::black)) << int(kind);
+    }
 }
 
 TEST(NimbrelButtonTest, TitleKeepsToOneLine) {

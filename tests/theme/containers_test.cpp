@@ -14,6 +14,7 @@
 #include "theme/backdrop.h"
 #include "theme/evaporate_effect.h"
 #include "theme/fading_scroll.h"
+#include "theme/press_button.h"
 #include "theme/search_field.h"
 #include "theme/shrinking_scroll.h"
 #include "theme/surface.h"
@@ -294,6 +295,25 @@ TEST(FadingScrollTest, AClickedChipUnderTheFadeComesFullyIntoView) {
     items[5]->setFocus();
     QApplication::processEvents();
     EXPECT_LE(items[5]->mapTo(&row, QPoint(items[5]->width(), 0)).x(), 300);
+
+    // An arrow stands at each edge with more beyond it, and its click scrolls that way; a row that
+    // fits shows none.
+    QScrollBar* bar = row.horizontalScrollBar();
+    bar->setValue(0);
+    QApplication::processEvents();
+    EXPECT_FALSE(row.leadingArrow()->isVisible());
+    ASSERT_TRUE(row.trailingArrow()->isVisible());
+    EXPECT_GE(row.trailingArrow()->geometry().right(), 300 - 28);
+    // Drawn where it stands, inside the row.
+    EXPECT_TRUE(row.rect().contains(row.trailingArrow()->geometry()));
+    row.trailingArrow()->click();
+    EXPECT_GT(bar->value(), 0);
+    QApplication::processEvents();
+    EXPECT_TRUE(row.leadingArrow()->isVisible());
+    row.resize(content->width() + 10, 30);
+    QApplication::processEvents();
+    EXPECT_FALSE(row.leadingArrow()->isVisible());
+    EXPECT_FALSE(row.trailingArrow()->isVisible());
 }
 
 TEST(SurfaceTest, LiftingFadesTheShadowIn) {

@@ -83,5 +83,33 @@ TEST(RollingTextTest, RollsOnlyTheChangedDigitsAndSettlesOnTheNewText) {
     ReduceMotion::setOverride(std::nullopt);
 }
 
+// What follows a figure is placed at its advance: the ink must end there, whatever the font's
+// tracking and whether the text holds digits at all ("Zero KB").
+TEST(RollingTextTest, AdvanceIsWhereTheInkEnds) {
+    Fonts::install();
+    QWidget host;
+    QFont tracked = Fonts::font(50, FontWeight::black, FontDesign::rounded);
+    tracked.setLetterSpacing(QFont::AbsoluteSpacing, -1.5);
+    for (const QFont& font : {tracked, Fonts::font(30, FontWeight::bold)}) {
+        for (const char* figure : {"Zero KB", "1.21 GB", "980 MB", "\u2026"}) {
+            RollingText text(&host);
+            text.setText(QString::fromUtf8(figure), false);
+            QImage img(600, 90, QImage::Format_ARGB32_Premultiplied);
+            img.fill(Qt::transparent);
+            {
+                QPainter p(&img);
+                text.paint(p, QPointF(10, 70), font, QBrush(Qt::black));
+            }
+            int right = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    if (qAlpha(img.pixel(x, y)) > 64) right = std::max(right, x);
+            const double end = 10 + text.advance(font);
+            EXPECT_LE(right, end + 1) << figure;
+            EXPECT_GE(right, end - 8) << figure << ": a gap after the figure";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace nimbrel

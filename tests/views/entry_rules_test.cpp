@@ -162,7 +162,8 @@ TEST(EntryRules, KindLine) {
         {artifact, "Cargo · safe to nimbrelise"},
         {folder, "Folder"},
         {counted, "Folder · 1,234 files"},
-        {app, "App or bundle"},
+        // A package is a Mac folder kind: off the Mac it is named as one.
+        {app, HostLayout::current().isMac() ? "App or bundle" : "Mac package"},
         {video, "Video"},
         {plain("/a/x"), "File"},
     };

@@ -44,6 +44,23 @@ TEST_F(MainWindowTest, ReopeningBuildsAFreshRootView) {
     EXPECT_EQ(window.rootView()->detailSection(), SidebarItem::old) << "the state still says which section";
 }
 
+TEST(MainWindowSize, TheFirstSizeFitsTheScreensFreeArea) {
+    struct Case {
+        QSize available;
+        QSize expected;
+    } cases[] = {
+        {{2560, 1400}, {MainWindow::kDefaultWidth, MainWindow::kDefaultHeight}},
+        // 1920x1080 at 1.5 with a panel: the selection bar at the bottom must be on the screen.
+        {{1280, 720 - 32}, {MainWindow::kDefaultWidth, 720 - 32 - MainWindow::kFrameAllowanceHeight}},
+        {{1024, 768}, {1024 - MainWindow::kFrameAllowanceWidth, 768 - MainWindow::kFrameAllowanceHeight}},
+        {{1366, 768}, {MainWindow::kDefaultWidth, 768 - MainWindow::kFrameAllowanceHeight}},
+        {{800, 600}, {MainWindow::kMinWidth, MainWindow::kMinHeight}},  // never below the minimum
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MainWindow::firstSize(c.available), c.expected)
+            << c.available.width() << "x" << c.available.height();
+}
+
 TEST_F(MainWindowTest, EveryCommandIsInAVisibleMenuWithItsShortcut) {
     Chrome::install();
     NimbrelCommands commands(*state_, {});
@@ -56,8 +73,15 @@ TEST_F(MainWindowTest, EveryCommandIsInAVisibleMenuWithItsShortcut) {
         if (title->menu()) inMenus += title->menu()->actions();
     for (QAction* command : commands.allActions())
         EXPECT_TRUE(inMenus.contains(command)) << command->text().toStdString();
-    // The Go menu's five section entries have no shortcut, so the menu is their only way in.
-    EXPECT_EQ(commands.sectionActions().size(), 5u);
+    // The Go menu's section entries have no shortcut, so the menu is their only way in; no two
+    // entries of a menu read the same.
+    EXPECT_EQ(commands.sectionActions().size(), 3u);
+    for (QAction* title : window.menuBar()->actions()) {
+        QStringList texts;
+        for (QAction* a : title->menu()->actions())
+            if (!a->isSeparator()) texts << a->text();
+        EXPECT_EQ(texts.removeDuplicates(), 0) << texts.join(QLatin1Char('|')).toStdString();
+    }
     // The menus are drawn in the dark theme, and show the shortcuts beside the titles.
     QMenu* go = window.menuBar()->actions().last()->menu();
     go->ensurePolished();

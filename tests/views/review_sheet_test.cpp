@@ -108,6 +108,43 @@ TEST_F(ReviewSheetTest, DangerKeepsBothButtonsOffUntilAcknowledged) {
     EXPECT_TRUE(state_->isDeleting());
 }
 
+// Return acts on the button that has the keyboard focus: Tab to Cancel and Return removes nothing;
+// with the focus on no button (the card, a tick) Return is the sheet's default, the move to the Trash.
+TEST_F(ReviewSheetTest, ReturnActsOnTheFocusedButton) {
+    enum class Focus { card, cancel, trash, tick };
+    struct Case {
+        Focus focus;
+        bool removes;
+    } cases[] = {{Focus::cancel, false}, {Focus::card, true}, {Focus::trash, true}, {Focus::tick, true}};
+    for (const Case& c : cases) {
+        state_->queue().add(std::vector<CleanItem>{movie, space});
+        state_->setIsReviewing(true);
+        ReviewSheet sheet(*state_);
+        sheet.show();
+        QApplication::setActiveWindow(&sheet);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&sheet));
+        settle();
+        ASSERT_TRUE(sheet.trashButton()->isEnabled());
+        sheet.setFocus(Qt::OtherFocusReason);
+        QWidget* target = c.focus == Focus::cancel  ? static_cast<QWidget*>(sheet.cancelButton())
+                          : c.focus == Focus::trash ? static_cast<QWidget*>(sheet.trashButton())
+                          : c.focus == Focus::tick  ? static_cast<QWidget*>(sheet.builtRow(movie.id)->check())
+                                                    : static_cast<QWidget*>(&sheet);
+        // The keyboard's own way there: Tab along the sheet.
+        for (int i = 0; i < 40 && QApplication::focusWidget() != target; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_EQ(QApplication::focusWidget(), target) << int(c.focus);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        EXPECT_EQ(state_->isDeleting(), c.removes) << int(c.focus);
+        EXPECT_FALSE(state_->isReviewing()) << int(c.focus);
+        if (!c.removes) {
+            EXPECT_EQ(state_->queue().items().size(), 2u);
+        }
+        if (c.removes) start(services());  // a fresh state for the next case; the pretended removal goes
+        state_->queue().setItems({});
+    }
+}
+
 TEST_F(ReviewSheetTest, UntickedItemsStayAndAreNotHandedOver) {
     state_->queue().add(std::vector<CleanItem>{movie, space});
     ReviewSheet sheet(*state_);

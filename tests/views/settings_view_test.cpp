@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -172,12 +173,31 @@ TEST(SettingsViewTest, AWheelScrollRepaintsTheBackdropUnderTheCards) {
     EXPECT_EQ(onScreen.convertToFormat(QImage::Format_RGB32), fresh.convertToFormat(QImage::Format_RGB32));
 }
 
+TEST(SettingsViewTest, EscapeClosesTheWindowFromTheViewOrAControl) {
+    for (bool fromControl : {false, true}) {
+        SettingsFixture f;
+        QWidget window;
+        f.view->setParent(&window);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QWidget* focus = fromControl ? static_cast<QWidget*>(f.view->hiddenSwitch()) : f.view.get();
+        focus->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(focus, Qt::Key_Escape);
+        EXPECT_FALSE(window.isVisible()) << fromControl;
+        f.view->setParent(nullptr);
+    }
+}
+
 TEST(SettingsViewTest, TextsNameTheHostsOwnPlaces) {
     const HostLayout mac = HostLayout::macOS("/Users/u"), linux = HostLayout::linux("/home/u");
     EXPECT_EQ(SettingsView::menuBarTitle(mac), QStringLiteral("Free space in the menu bar"));
     EXPECT_EQ(SettingsView::menuBarTitle(linux), QStringLiteral("Free space in the system tray"));
     EXPECT_EQ(SettingsView::packagesDetail(mac), QStringLiteral(".app, .photoslibrary, frameworks…"));
-    EXPECT_FALSE(SettingsView::packagesDetail(linux).contains(QStringLiteral("photoslibrary")));
+    // Off the Mac such folders are only named like a Mac's: the texts say so, not "apps".
+    EXPECT_EQ(SettingsView::packagesTitle(mac), QStringLiteral("Treat apps & bundles as one file"));
+    EXPECT_EQ(SettingsView::packagesTitle(linux), QStringLiteral("Treat Mac packages as one file"));
+    EXPECT_TRUE(SettingsView::packagesDetail(linux).contains(QStringLiteral("copied from a Mac")));
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "theme/nimbrel_button.h"
 #include "theme/pill_picker.h"
 #include "theme/search_field.h"
+#include "views/kit/elided_label.h"
 #include "views/space/explorer_header.h"
 #include "views/space/explorer_view.h"
 #include "views/space/space_headers.h"
@@ -199,6 +200,19 @@ TEST(SpaceView, DiscoveringHeaderAtTheStartOfAScan) {
     h.state->setScanTarget(std::string("/"));
     EXPECT_EQ(header->titleText(),
               QString("Reading %1…").arg(QString::fromStdString(HostLayout::current().rootVolumeName)));
+
+    // A long name is cut with an ellipsis inside the heading; the figures keep their room.
+    view.resize(860, 620);
+    view.show();
+    h.state->setScanTarget(std::string("/home/u/an-archive-of-every-photo-we-took-on-holiday-2019-2024-x"));
+    QCoreApplication::processEvents();
+    ElidedLabel* title = header->titleLabel();
+    EXPECT_TRUE(title->shownText().endsWith(QChar(0x2026)));
+    EXPECT_NE(title->shownText(), header->titleText());
+    EXPECT_LE(QFontMetrics(Fonts::font(25, FontWeight::heavy, FontDesign::rounded))
+                  .horizontalAdvance(title->shownText()),
+              title->width());
+    EXPECT_LE(title->geometry().right(), header->bytesFigure()->geometry().left());
 }
 
 TEST(SpaceView, RunningFiguresKeepTheirWidthWhileTheyChange) {

@@ -1,6 +1,6 @@
 // nimbrel-shot OUTDIR: writes PNGs of the main window under the offscreen platform: each area on the
-// sample data, the scan menu open, a scan in progress and the drop hint, at the default window size
-// and at the smallest size the window allows.
+// sample data, the scan menu open, a scan in progress and the drop hint, at the default window size,
+// at the smallest size the window allows and at 1440 wide.
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -19,6 +19,7 @@
 #include "deep_clean_shots.h"
 #include "effect_shots.h"
 #include "engine/demo.h"
+#include "focus_shots.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
 #include "motion_shots.h"
@@ -206,12 +207,14 @@ int main(int argc, char** argv) {
     // "nimbrel-shot OUTDIR motion": only the frames caught part of the way through a transition.
     if (argc > 2 && QByteArray(argv[2]) == "motion") return shootMotion(outDir) == 0 ? 0 : 1;
     const QSize sizes[] = {{MainWindow::kDefaultWidth, MainWindow::kDefaultHeight},
-                           {MainWindow::kMinWidth, MainWindow::kMinHeight}};
-    const QString suffixes[] = {QStringLiteral("-1240"), QStringLiteral("-860")};
-    for (int i = 0; i < 2; ++i) {
+                           {MainWindow::kMinWidth, MainWindow::kMinHeight},
+                           {1440, 900}};
+    const QString suffixes[] = {QStringLiteral("-1240"), QStringLiteral("-860"), QStringLiteral("-1440")};
+    for (int i = 0; i < 3; ++i) {
         shootDemo(sizes[i], suffixes[i]);
         shootScanning(sizes[i], suffixes[i]);
         failures += shootSpace(outDir, sizes[i], suffixes[i]);
+        failures += shootFocus(outDir, sizes[i], suffixes[i]);
     }
     {
         AppState state;

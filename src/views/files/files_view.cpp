@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "engine/host_layout.h"
 #include "engine/path_rules.h"
 #include "model/duplicates_model.h"
 #include "model/files_model.h"
@@ -268,7 +269,7 @@ BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* 
         chips->addWidget(chip);
         chips_.push_back(chip);
     }
-    auto* packages = new Chip(tr("Hide apps & bundles"));
+    auto* packages = new Chip(packageText(PackageText::hideChip, HostLayout::current().isMac()));
     connect(packages, &Chip::clicked, this, [this] { setHidePackages(!query_.hidePackages); });
     chips->addWidget(packages);
     chips_.push_back(packages);

@@ -1,5 +1,7 @@
 #include "views/files/review_sheet.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -903,10 +905,15 @@ void ReviewSheet::keyPressEvent(QKeyEvent* event) {
             cancel();
             return;
         case Qt::Key_Return:
-        case Qt::Key_Enter:
-            // Return moves to the Trash, and only while that button is enabled; never for good.
+        case Qt::Key_Enter: {
+            // A focused button takes Return itself; what reaches the sheet from elsewhere (the card, a
+            // tick, the list) is the default: the move to the Trash, only while that button is enabled,
+            // never for good. A button that passed Return on never makes it the default's.
+            const auto* focused = qobject_cast<const QAbstractButton*>(QApplication::focusWidget());
+            if (focused && focused != trash_ && !focused->isCheckable()) return;
             if (trash_->isEnabled()) moveToTrash();
             return;
+        }
         default:
             QWidget::keyPressEvent(event);
     }

@@ -38,6 +38,24 @@ bool hasPackageExtension(const std::string& path) {
     return !ext.empty() && FileCategory::packageExtensions().count(ext);
 }
 
+QString packageText(PackageText which, bool mac) {
+    const auto t = [](const char* text) { return QCoreApplication::translate("nimbrel::PackageText", text); };
+    switch (which) {
+        case PackageText::settingTitle:
+            return mac ? t("Treat apps & bundles as one file") : t("Treat Mac packages as one file");
+        case PackageText::settingDetail:
+            // Extensions read the same in every language.
+            return mac ? QStringLiteral(".app, .photoslibrary, frameworks…")
+                       : t("Folders named like a Mac's apps and bundles (.app, .photoslibrary, "
+                           ".sparsebundle…), as copied from a Mac");
+        case PackageText::hideChip:
+            return mac ? t("Hide apps & bundles") : t("Hide Mac packages");
+        case PackageText::kind:
+            return mac ? t("App or bundle") : t("Mac package");
+    }
+    return {};
+}
+
 QString tildePath(const std::string& path) {
     return QString::fromUtf8(PathRules::tildeForm(path, HostLayout::current().home));
 }

@@ -19,6 +19,10 @@ namespace nimbrel {
 QString revealTitle();
 // Whether a path's extension makes its folder a package (an app or a bundle counted as one file).
 bool hasPackageExtension(const std::string& path);
+// The words for such folders. macOS calls them apps and bundles; elsewhere they are only folders
+// named like a Mac's (copied from one), so the texts say so.
+enum class PackageText { settingTitle, settingDetail, hideChip, kind };
+QString packageText(PackageText which, bool mac);
 // A path with the home folder written as "~".
 QString tildePath(const std::string& path);
 

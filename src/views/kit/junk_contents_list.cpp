@@ -122,6 +122,7 @@ CleanItem JunkContentsList::itemFor(const JunkEntry& entry) {
     item.heat = 1.0;
     item.symbolPath = entry.path;
     item.source = CleanItem::Source::deepClean;
+    item.identity = entry.identity;
     return item;
 }
 

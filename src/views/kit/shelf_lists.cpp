@@ -226,6 +226,7 @@ CleanItem fileItem(const FileItem& file, double heat) {
     item.heat = heat;
     item.symbolPath = file.path;
     item.source = CleanItem::Source::files;
+    item.identity = EntryIdentity::scanned(file);
     return item;
 }
 

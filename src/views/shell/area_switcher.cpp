@@ -6,6 +6,7 @@
 #include "theme/fonts.h"
 #include "theme/motion.h"
 #include "theme/palette.h"
+#include "theme/shapes.h"
 #include "theme/symbols.h"
 #include "views/kit/navigation.h"
 #include "views/kit/shortcuts.h"
@@ -36,6 +37,9 @@ AreaPill::AreaPill(Area area, AreaSwitcher* switcher)
     : PressButton(switcher), area_(area), switcher_(switcher) {
     setAccessibleName(title(area));
     setToolTip(switcher->helpText(area));
+    // The current area reads as checked to assistive technology; a click never unchecks it (the
+    // switcher decides what is current).
+    setCheckable(true);
 }
 
 QSize AreaPill::sizeHint() const {
@@ -57,6 +61,18 @@ void AreaPill::paintContent(QPainter& p) {
     p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title(area_));
 }
 
+void AreaPill::paintEvent(QPaintEvent* event) {
+    PressButton::paintEvent(event);
+    // The pills fill the switcher's well: the keyboard focus is drawn inside the pill, in the accent
+    // colour, which shows on the thumb and on the well alike.
+    if (!showsFocusRing()) return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Palette::accent().resolve(this), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(Shapes::capsule(Shapes::inset(QRectF(rect()), 1)));
+}
+
 AreaSwitcher::AreaSwitcher(AppState& state, QWidget* parent)
     : QWidget(parent), state_(state), current_(Navigation::currentArea(state)) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -65,6 +81,8 @@ AreaSwitcher::AreaSwitcher(AppState& state, QWidget* parent)
         connect(pill, &AreaPill::clicked, this, [this, area] { Navigation::selectArea(state_, area); });
         pills_[indexOf(area)] = pill;
     }
+    for (AreaPill* p : pills_)
+        p->setChecked(p->area() == current_);
     connect(&state_, &AppState::sectionChanged, this, &AreaSwitcher::followState);
     connect(&thumbX_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     connect(&thumbWidth_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
@@ -129,8 +147,10 @@ void AreaSwitcher::followState() {
     if (area == current_) return;
     current_ = area;
     moveThumb(true);
-    for (AreaPill* p : pills_)
+    for (AreaPill* p : pills_) {
+        p->setChecked(p->area() == current_);
         p->update();
+    }
     update();
 }
 

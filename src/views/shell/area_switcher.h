@@ -23,6 +23,7 @@ class AreaPill : public PressButton {
 
   protected:
     void paintContent(QPainter& p) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     Area area_;

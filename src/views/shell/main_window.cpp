@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QScreen>
+#include <algorithm>
 
 #include "theme/appearance.h"
 #include "theme/palette.h"
@@ -58,10 +60,28 @@ void MainWindow::buildRoot() {
     emit rootViewCreated(root_);
 }
 
+QSize MainWindow::firstSize(const QSize& available) {
+    const auto fit = [](int wanted, int room, int least) { return std::max(least, std::min(wanted, room)); };
+    return {fit(kDefaultWidth, available.width() - kFrameAllowanceWidth, kMinWidth),
+            fit(kDefaultHeight, available.height() - kFrameAllowanceHeight, kMinHeight)};
+}
+
 void MainWindow::bringForward() {
     if (closed_) {
         closed_ = false;
         buildRoot();
+    }
+    // The default size can be taller than a small or scaled screen (1920x1080 at 1.5 leaves about
+    // 1280x720): the window, with its selection bar at the bottom, opens inside the free area.
+    if (!sized_) {
+        sized_ = true;
+        if (const QScreen* screen = this->screen()) {
+            const QRect area = screen->availableGeometry();
+            resize(firstSize(area.size()));
+            const QSize frame = size() + QSize(kFrameAllowanceWidth, kFrameAllowanceHeight);
+            move(area.topLeft() + QPoint(std::max(0, area.width() - frame.width()) / 2,
+                                         std::max(0, area.height() - frame.height()) / 2));
+        }
     }
     show();
     raise();

@@ -19,7 +19,17 @@ class MainWindow : public QMainWindow {
     static constexpr int kDefaultWidth = 1240;
     static constexpr int kDefaultHeight = 800;
 
+    // Room a window manager's frame takes around the content (title bar and borders), allowed for
+    // when the first size is chosen before the frame is known.
+    static constexpr int kFrameAllowanceWidth = 16;
+    static constexpr int kFrameAllowanceHeight = 48;
+
     MainWindow(AppState& state, const NimbrelCommands& commands, QWidget* parent = nullptr);
+
+    // The size the window first opens at on a screen whose free area (without panels) is `available`,
+    // in the window's own units: the default where it fits, else as much of the area as the frame
+    // leaves, never below the minimum.
+    static QSize firstSize(const QSize& available);
 
     RootView* rootView() const { return root_; }
     // Shows the window (rebuilding its content after a close), raises and activates it.
@@ -42,6 +52,7 @@ class MainWindow : public QMainWindow {
     AppState& state_;
     RootView* root_ = nullptr;
     bool closed_ = false;
+    bool sized_ = false;  // the first size has been chosen for the screen
 };
 
 }  // namespace nimbrel

@@ -41,7 +41,10 @@ NimbrelCommands::NimbrelCommands(AppState& state, Hooks hooks, QObject* parent)
         areas_.push_back(make(title(area), Shortcuts::area(Navigation::position(area)),
                               [this, area] { Navigation::selectArea(state_, area); }));
     }
+    // An area with a single section has an entry above that already goes there: "Space › Space"
+    // would only repeat it.
     for (SidebarItem item : kAllSidebarItems) {
+        if (items(area(item)).size() < 2) continue;
         sections_.push_back(make(sectionEntryTitle(item), {}, [this, item] { state_.setSection(item); }));
     }
     for (QAction* action : allActions())

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
@@ -28,6 +29,7 @@
 #include "theme/scroll_bars.h"
 #include "theme/surface.h"
 #include "views/kit/elided_label.h"
+#include "views/kit/files_text.h"
 #include "views/kit/plain_label.h"
 #include "views/kit/symbol_glyph.h"
 #include "views/shell/excluded_paths.h"
@@ -124,11 +126,12 @@ SettingsView::Services SettingsView::Services::standard() {
     return s;
 }
 
+QString SettingsView::packagesTitle(const HostLayout& layout) {
+    return packageText(PackageText::settingTitle, layout.isMac());
+}
+
 QString SettingsView::packagesDetail(const HostLayout& layout) {
-    // Extensions read the same in every language; the Linux line names the folders that are a single
-    // thing there too.
-    return layout.isMac() ? QStringLiteral(".app, .photoslibrary, frameworks…")
-                          : tr("Folders that are one thing: .app, .bundle, .sparsebundle…");
+    return packageText(PackageText::settingDetail, layout.isMac());
 }
 
 QString SettingsView::menuBarTitle(const HostLayout& layout) {
@@ -211,7 +214,7 @@ SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
         connect(packages_, &NimbrelSwitch::toggleRequested, this,
                 [this](bool on) { write(Prefs::kTreatPackagesAsFiles, on); });
         rows->addWidget(
-            row(tr("Treat apps & bundles as one file"), packagesDetail(HostLayout::current()), packages_));
+            row(packagesTitle(HostLayout::current()), packagesDetail(HostLayout::current()), packages_));
         hidden_ = new NimbrelSwitch(false);
         connect(hidden_, &NimbrelSwitch::toggleRequested, this,
                 [this](bool on) { write(Prefs::kSkipHiddenFiles, on); });
@@ -456,6 +459,15 @@ void SettingsView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // The window opens with the focus on the view itself, so no control starts with a focus ring.
     setFocus(Qt::OtherFocusReason);
+}
+
+void SettingsView::keyPressEvent(QKeyEvent* event) {
+    // Escape closes the window, as every dialog-like window on Linux does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        window()->close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SettingsView::resizeEvent(QResizeEvent* event) {

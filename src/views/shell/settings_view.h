@@ -65,6 +65,7 @@ class SettingsView : public QWidget {
     void removeExcluded(const QString& path);
 
     // Texts that name the host's own things.
+    static QString packagesTitle(const HostLayout& layout);
     static QString packagesDetail(const HostLayout& layout);
     static QString menuBarTitle(const HostLayout& layout);
 
@@ -88,6 +89,7 @@ class SettingsView : public QWidget {
   protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QWidget* row(const QString& title, const QString& detail, QWidget* control,

@@ -11,6 +11,7 @@
 #include "model/clean_queue.h"
 #include "util/fmt.h"
 #include "util/plural.h"
+#include "views/kit/files_text.h"
 #include "views/kit/path_actions.h"
 
 namespace nimbrel {
@@ -147,7 +148,7 @@ QString EntryRules::kindLine(const ExplorerEntry& entry) {
         return tr("Folder");
     }
     if (entry.category) return qs(entry.category->title());
-    return isPackage(entry.id) ? tr("App or bundle") : tr("File");
+    return isPackage(entry.id) ? packageText(PackageText::kind, HostLayout::current().isMac()) : tr("File");
 }
 
 }  // namespace nimbrel

@@ -87,12 +87,14 @@ CleanItem ExplorerEntry::cleanItem() const {
         item.size = node->size;
         item.kind = node->artifactKind ? CleanItem::Kind::artifact : CleanItem::Kind::folder;
         item.heat = node->artifactKind ? 1.0 : 0.0;
+        item.identity = EntryIdentity::folder(*node);
     } else if (file) {
         item.id = file->path;
         item.name = file->name;
         item.size = file->size;
         item.kind = CleanItem::Kind::file;
         item.heat = 0.0;
+        item.identity = EntryIdentity::scanned(*file);
     } else {
         item.id = id;
         item.name = name;

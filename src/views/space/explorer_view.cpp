@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QPainter>
@@ -449,12 +450,20 @@ void ExplorerView::paintEvent(QPaintEvent*) {
     if (vm_.layout() == ExplorerLayout::list && vm_.tileCount() > 0 &&
         vm_.mode() != SpaceViewModel::Mode::welcome)
         paintCard(out);
+    // The tiles answer the keyboard (Space) now: a ring round the area says so, over the content.
+    const auto ring = [this, &out] {
+        if (!showsFocusRing()) return;
+        out.setPen(QPen(Palette::accent().resolve(this), 2));
+        out.setBrush(Qt::NoBrush);
+        out.drawPath(Shapes::rounded(QRectF(viewport()->rect()).adjusted(9, 1, -9, -1), 22));
+    };
     // The scrolled content softens into transparency at an edge only while more lies beyond it.
     const double height = viewport()->height();
     const double content = verticalScrollBar()->maximum() + height;
     const FadingScroll::Edges edges = FadingScroll::edges(scrollTop(), height, content);
     if (!edges.leading && !edges.trailing) {
         paintContent(out);
+        ring();
         return;
     }
     // One layer kept across frames: a fresh screen-sized image per frame costs the GUI thread page
@@ -481,6 +490,7 @@ void ExplorerView::paintEvent(QPaintEvent*) {
         lp.fillRect(QRectF(QPointF(0, 0), QSizeF(viewport()->size())), g);
     }
     out.drawImage(QPointF(0, 0), layer);
+    ring();
 }
 
 void ExplorerView::paintContent(QPainter& p) {
@@ -741,6 +751,20 @@ void ExplorerView::activate(int index, QPointF at, const ClickInfo& click) {
 void ExplorerView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && vm_.spaceKey()) return;
     QAbstractScrollArea::keyPressEvent(event);
+}
+
+void ExplorerView::focusInEvent(QFocusEvent* event) {
+    // A click on a tile takes the focus too (for the Space key); only the keyboard's way in shows.
+    const Qt::FocusReason r = event->reason();
+    keyboardFocus_ = r == Qt::TabFocusReason || r == Qt::BacktabFocusReason || r == Qt::ShortcutFocusReason;
+    viewport()->update();
+    QAbstractScrollArea::focusInEvent(event);
+}
+
+void ExplorerView::focusOutEvent(QFocusEvent* event) {
+    keyboardFocus_ = false;
+    viewport()->update();
+    QAbstractScrollArea::focusOutEvent(event);
 }
 
 void ExplorerView::contextMenuEvent(QContextMenuEvent* event) {

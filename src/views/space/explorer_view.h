@@ -69,6 +69,8 @@ class ExplorerView : public QAbstractScrollArea {
     QString footerText();        // empty when every tile is shown
     EmptyState* emptyState() const { return empty_; }
     FlatSteamer* steamer() const { return steamer_; }
+    // Whether the keyboard brought the focus here (Tab): the view then shows a focus ring.
+    bool showsFocusRing() const { return keyboardFocus_ && hasFocus(); }
     // Where a tile is drawn now, in content coordinates: its place, or on its way there while the
     // list closes over the tiles a removal took.
     QRectF shownRect(const ExplorerGeometry& g, int index);
@@ -99,6 +101,8 @@ class ExplorerView : public QAbstractScrollArea {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
@@ -136,6 +140,7 @@ class ExplorerView : public QAbstractScrollArea {
     SteamJet* jet_;
     AnimatedValue steamerX_{0}, steamerY_{0}, water_{0.12};
     bool steamerPlaced_ = false;
+    bool keyboardFocus_ = false;
     // A vanishing tile: its picture as it was when it started to go, and the effect's frame buffer.
     struct Vanish {
         QImage still;

@@ -171,8 +171,12 @@ DiscoveringHeader::DiscoveringHeader(AppState& state, QWidget* parent) : QWidget
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(8);
     titleRow->addWidget(new NimbrelLoader(18, this));
-    title_ =
-        new PlainLabel({}, Fonts::font(25, FontWeight::heavy, FontDesign::rounded), Palette::ink(), this);
+    // A long folder name ends in an ellipsis before the figures; it never pushes them aside.
+    title_ = new ElidedLabel(this);
+    title_->setFont(Fonts::font(25, FontWeight::heavy, FontDesign::rounded));
+    title_->setColor([](const QWidget* w) { return Palette::ink().resolve(w); });
+    title_->setElideMode(Qt::ElideRight);
+    title_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     titleRow->addWidget(title_, 1);
     left->addLayout(titleRow);
     path_ = new ElidedLabel(this);

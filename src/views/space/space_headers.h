@@ -70,11 +70,12 @@ class DiscoveringHeader : public QWidget {
     QString countsText() const;
     FigureLabel* bytesFigure() const { return bytes_; }
     FigureLabel* countsFigure() const { return counts_; }
+    ElidedLabel* titleLabel() const { return title_; }
 
   private:
     void refresh();
     AppState& state_;
-    QLabel* title_;
+    ElidedLabel* title_;
     ElidedLabel* path_;
     FigureLabel* bytes_;
     FigureLabel* counts_;

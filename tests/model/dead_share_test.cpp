@@ -1,0 +1,110 @@
+#include "support/dead_share.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "model/app_state.h"
+#include "model/background.h"
+#include "model/prefs.h"
+#include "support/wait_for.h"
+
+namespace nimbrel {
+namespace {
+
+// A scan of a folder that holds a share whose server stopped answering: its worker waits in the
+// kernel for as long as the server is away, and nothing can make it return sooner.
+class DeadShareTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        base_ = dir_.path().toStdString();
+        Prefs::useStore(dir_.filePath("prefs.ini"));
+        std::filesystem::create_directories(base_ + "/tree/files");
+        std::filesystem::create_directories(base_ + "/other");
+        std::ofstream(base_ + "/tree/files/a") << std::string(5000, 'a');
+        std::ofstream(base_ + "/other/b") << std::string(5000, 'b');
+        share_ = std::make_unique<DeadShare>(base_ + "/tree/share");
+        if (!share_->ok()) GTEST_SKIP() << "no dead share to test with: " << share_->error();
+    }
+    void TearDown() override {
+        share_.reset();
+        Prefs::useStore(QString());
+    }
+
+    // A state that scans for real on a pool of its own, so a stuck worker holds no other test up.
+    std::unique_ptr<AppState> makeState(bool ownPool = true) {
+        AppStateServices services = AppStateServices::standard();
+        if (ownPool) services.scanPool = &scans_;
+        services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
+        return std::make_unique<AppState>(std::move(services));
+    }
+    // Gives the scan time to reach the share and get stuck there.
+    static void letItReachTheShare(const AppState& state) {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 300)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ASSERT_TRUE(state.isScanning());
+    }
+
+    QTemporaryDir dir_;
+    std::string base_;
+    std::unique_ptr<DeadShare> share_;
+    QThreadPool scans_;  // declared last but one: released shares let it finish before it goes
+};
+
+TEST_F(DeadShareTest, CancelReturnsAtOnceAndTheStuckScanIsLetGo) {
+    auto state = makeState();
+    state->scan(base_ + "/tree");
+    letItReachTheShare(*state);
+    QElapsedTimer cancel;
+    cancel.start();
+    state->cancelScan();
+    EXPECT_LT(cancel.elapsed(), 100);
+    EXPECT_FALSE(state->isScanning());
+
+    // The window goes on: another folder is scanned while the first worker still waits.
+    state->scan(base_ + "/other");
+    ASSERT_TRUE(waitOn(state.get(), &AppState::isScanningChanged, [&] { return !state->isScanning(); }));
+    ASSERT_TRUE(state->result());
+    EXPECT_EQ(state->result()->root->name, base_ + "/other");
+
+    // A second stuck scan, whose state is gone when the server answers again: the late workers
+    // wake, find their scans cancelled and touch nothing that is gone.
+    state->scan(base_ + "/tree");
+    letItReachTheShare(*state);
+    state->cancelScan();
+    state.reset();
+    share_->release();
+    EXPECT_TRUE(scans_.waitForDone(10000));
+    QCoreApplication::processEvents();
+}
+
+TEST_F(DeadShareTest, QuitEndsAtOnceWhileAWorkerIsStuck) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The child ends by the same step the program ends by; a hang is cut short by the alarm, which
+    // the parent reads as a failure.
+    EXPECT_EXIT(
+        {
+            ::alarm(20);
+            auto state = makeState(false);  // on the program's own pools
+            state->scan(base_ + "/tree");
+            letItReachTheShare(*state);
+            state->cancelScan();
+            // The child ends without its teardown: it leaves no mount and no folder behind.
+            share_->detach();
+            dir_.remove();
+            Background::endNowIfBusy(7);
+        },
+        ::testing::ExitedWithCode(7), "");
+}
+
+}  // namespace
+}  // namespace nimbrel
