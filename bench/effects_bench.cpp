@@ -24,6 +24,7 @@
 #include "engine/scan_result.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
+#include "theme/evaporate_effect.h"
 #include "theme/fonts.h"
 #include "theme/motion.h"
 #include "views/files/files_view.h"
@@ -239,6 +240,18 @@ int runEvaporate(long long rows, int visible, bool reduce, bool trace, const std
             std::printf("%s\n", qPrintable(path));
         }
     }
+    // A third of the way through: how each row on screen is going.
+    waitUntil([&] { return clock.elapsed() >= 300; }, 2000);
+    int evaporating = 0, fading = 0, atOnce = 0;
+    for (ItemRow* row : window.findChildren<ItemRow*>()) {
+        auto* effect = qobject_cast<EvaporateEffect*>(row->graphicsEffect());
+        if (!effect || !row->isVisible()) continue;
+        if (effect->isOpacityOnly())
+            ++(effect->opacity() <= 0 ? atOnce : fading);
+        else if (effect->progress() > 0)
+            ++evaporating;
+    }
+    if (!pictures) std::printf("evaporating=%d fading=%d gone_at_once=%d\n", evaporating, fading, atOnce);
     waitUntil([&] { return clock.elapsed() >= 1100; }, 5000);
     if (!pictures) printFrames("evaporate", app.take());
     app.record(!pictures);

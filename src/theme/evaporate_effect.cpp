@@ -60,7 +60,16 @@ void EvaporateEffect::setProgress(double p) {
     const bool modeChanged = std::exchange(opacityOnly_, false);
     if (p == progress_ && !modeChanged) return;
     progress_ = p;
-    if (modeChanged) updateBoundingRect();
+    if (modeChanged) {
+        still_ = QImage();  // a fade's picture is not taken as the grains need it
+        updateBoundingRect();
+    }
+    update();
+}
+
+void EvaporateEffect::setRestOpacity(double opacity) {
+    if (opacity == rest_) return;
+    rest_ = opacity;
     update();
 }
 
@@ -69,7 +78,10 @@ void EvaporateEffect::setOpacityOnly(double opacity) {
     const bool modeChanged = !std::exchange(opacityOnly_, true);
     progress_ = 0;
     opacity_ = opacity;
-    if (modeChanged) updateBoundingRect();
+    if (modeChanged) {
+        still_ = QImage();
+        updateBoundingRect();
+    }
     update();
 }
 
@@ -131,7 +143,8 @@ void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLe
 }
 
 bool EvaporateEffect::underWay() const {
-    if (opacityOnly_) return false;
+    // A fade under way draws from one picture too: forty rows fading cost forty pictures once.
+    if (opacityOnly_) return opacity_ > 0 && opacity_ < 1;
     return useLibrary_ ? libraryEffectOn(progress_) : progress_ > 0;
 }
 
@@ -147,7 +160,7 @@ void EvaporateEffect::draw(QPainter* painter) {
         ++picturesTaken_;
         if (source.isNull()) return;
         painter->save();
-        if (opacityOnly_) painter->setOpacity(painter->opacity() * opacity_);
+        painter->setOpacity(painter->opacity() * rest_ * (opacityOnly_ ? opacity_ : 1.0));
         painter->drawPixmap(offset, source);
         painter->restore();
         return;
@@ -161,87 +174,71 @@ void EvaporateEffect::draw(QPainter* painter) {
         still_ = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
         // The grains hide a sharp screen's finer pixels: the item evaporates at one pixel a point, so
         // a frame costs the same on any screen.
-        if (source.devicePixelRatio() > 1)
+        if (source.devicePixelRatio() > 1 && !opacityOnly_) {
             still_ = still_.scaled((QSizeF(still_.size()) / source.devicePixelRatio()).toSize(),
                                    Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        still_.setDevicePixelRatio(1);
+            still_.setDevicePixelRatio(1);
+        }
     }
     painter->save();
+    painter->setOpacity(painter->opacity() * rest_);
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
     painter->translate(stillOffset_);
-    paintLayer(*painter, still_, QPointF(0, 0), progress_, seed_, useLibrary_, frame_);
+    if (opacityOnly_) {
+        painter->setOpacity(painter->opacity() * opacity_);
+        painter->drawImage(QPointF(0, 0), still_);
+    } else {
+        paintLayer(*painter, still_, QPointF(0, 0), progress_, seed_, useLibrary_, frame_);
+    }
     painter->restore();
 }
-namespace {
-// What the evaporations under way cost: widgets live on the GUI thread only.
-double runningNow = 0;
-
-bool onScreen(const QWidget* widget) {
-    return widget->isVisible() && !widget->visibleRegion().isEmpty();
-}
-}  // namespace
-
-double EvaporateTrigger::running() {
-    return runningNow;
-}
-
-EvaporateTrigger::EvaporateTrigger(QWidget* target, double seed)
-    : QObject(target), target_(target), seed_(seed) {
+EvaporateTrigger::EvaporateTrigger(QWidget* target, double seed, double rest)
+    : QObject(target), target_(target), seed_(seed), rest_(rest) {
     connect(&amount_, &AnimatedValue::changed, this, [this](double v) { apply(v); });
     connect(&amount_.animation(), &QAbstractAnimation::finished, this, [this] { apply(amount_.value()); });
+    if (rest_ < 1) install();
 }
 
-EvaporateTrigger::~EvaporateTrigger() {
-    release();
-}
-
-void EvaporateTrigger::release() {
-    runningNow = std::max(0.0, runningNow - cost_);
-    cost_ = 0;
+void EvaporateTrigger::install() {
+    if (effect_ || !target_) return;
+    effect_ = new EvaporateEffect(target_);
+    effect_->setSeed(seed_);
+    effect_->setRestOpacity(rest_);
+    target_->setGraphicsEffect(effect_);
 }
 
 void EvaporateTrigger::setVanishing(bool vanishing) {
     if (vanishing == vanishing_) return;
     vanishing_ = vanishing;
     if (!target_) return;
-    if (!effect_) {
-        effect_ = new EvaporateEffect(target_);
-        effect_->setSeed(seed_);
-        target_->setGraphicsEffect(effect_);
-    }
+    install();
     if (vanishing) {
-        // Still under way on its way back, it keeps its place in the budget.
-        const double cost = cost_ > 0 ? 0 : double(target_->width()) * target_->height();
-        atOnce_ = ReduceMotion::isOn() || !onScreen(target_) ||
-                  (cost > 0 && runningNow > 0 && runningNow + cost > kBudget);
-        if (atOnce_) {
-            release();
+        // Only what is on screen is seen to go; Reduce Motion fades it instead.
+        atOnce_ = !target_->isVisible() || target_->visibleRegion().isEmpty();
+        fading_ = !atOnce_ && ReduceMotion::isOn();
+        if (atOnce_)
             amount_.setImmediate(1);
-        } else {
-            cost_ += cost;
-            runningNow += cost;
-            amount_.animateTo(1, Motion::evaporate());
-        }
-    } else if (atOnce_ || ReduceMotion::isOn()) {
+        else
+            amount_.animateTo(1, fading_ ? reducedFade() : Motion::evaporate());
+    } else if (atOnce_) {
         atOnce_ = false;
-        release();
         amount_.setImmediate(0);
     } else {
-        amount_.animateTo(0, Motion::snappy(0.2));
+        amount_.animateTo(0, fading_ ? reducedFade() : comeBack());
     }
     apply(amount_.value());
 }
 
 void EvaporateTrigger::apply(double amount) {
-    // Evaporated, back, or never animated (instant motion): it costs no more frames.
-    if (!amount_.isRunning()) release();
     if (!effect_ || !target_) return;
     if (atOnce_)
         effect_->setOpacityOnly(0);
+    else if (fading_)
+        effect_->setOpacityOnly(1 - amount);
     else
         effect_->setProgress(amount);
     // Above the neighbours while under way (the grains and the fallback both leave the item's bounds).
-    const bool raise = amount > 0 && !atOnce_;
+    const bool raise = amount > 0 && !atOnce_ && !fading_;
     if (raise && !raised_) {
         below_ = nullptr;
         if (QWidget* parent = target_->parentWidget()) {
@@ -255,10 +252,15 @@ void EvaporateTrigger::apply(double amount) {
         if (below_) target_->stackUnder(below_);
         raised_ = false;
     }
-    // At rest again: give the widget its graphics effect slot back.
+    // At rest again: give the widget its graphics effect slot back (a dimmed item keeps it).
     if (amount <= 0 && !vanishing_ && !amount_.isRunning()) {
-        target_->setGraphicsEffect(nullptr);  // deletes the effect
-        effect_ = nullptr;
+        fading_ = false;
+        if (rest_ < 1) {
+            effect_->setProgress(0);
+        } else {
+            target_->setGraphicsEffect(nullptr);  // deletes the effect
+            effect_ = nullptr;
+        }
     }
 }
 

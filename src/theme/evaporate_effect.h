@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "theme/animated_value.h"
+#include "theme/motion.h"
 
 namespace nimbrel {
 
@@ -63,6 +64,9 @@ class EvaporateEffect : public QGraphicsEffect {
     void setSeed(double seed) { seed_ = seed; }
     // Reduce Motion: only the opacity changes.
     void setOpacityOnly(double opacity);
+    // The item's own opacity at rest, kept under every mode (a disabled row is drawn dimmed).
+    void setRestOpacity(double opacity);
+    double restOpacity() const { return rest_; }
     bool isOpacityOnly() const { return opacityOnly_; }
     double opacity() const { return opacity_; }
 
@@ -89,6 +93,7 @@ class EvaporateEffect : public QGraphicsEffect {
     double seed_ = 0;
     bool opacityOnly_ = false;
     double opacity_ = 1;
+    double rest_ = 1;
     bool useLibrary_;
     // The item as it looked when it started to go, and where it sits; kept while under way.
     QImage still_;
@@ -98,42 +103,43 @@ class EvaporateEffect : public QGraphicsEffect {
 };
 
 // Turns a widget's vanishing flag into the evaporate animation: in with the evaporate motion (1 s),
-// back with the snappy curve (0.2 s). The effect is installed only while the item is not at rest, so
-// resting widgets keep their own graphics effect slot. While it is under way the widget is drawn
-// above its siblings, and goes back to its place after.
+// back with the snappy curve (0.2 s); under Reduce Motion it only fades, both ways over 0.25 s. The
+// effect is installed only while the item is not at rest (or, for an item dimmed at rest, always:
+// it draws the dimming too), so resting widgets keep their own graphics effect slot. While it is
+// under way the widget is drawn above its siblings, and goes back to its place after.
 //
-// A frame costs every evaporation that runs, in proportion to the items' area, so only items on
-// screen evaporate, and only while those under way stay within kBudget; the others (and every item
-// under Reduce Motion) just go, and come back at once if the removal keeps them.
+// Every item on screen evaporates, however many go at once; an item out of sight simply goes (and
+// comes back at once if the removal keeps it).
 class EvaporateTrigger : public QObject {
     Q_OBJECT
   public:
-    // The area of the items evaporating at once, in square points: 16 list rows of 1,000 x 50.
-    static constexpr double kBudget = 16 * 1000.0 * 50;
-    // The area evaporating now, on this thread's widgets.
-    static double running();
+    static MotionSpec comeBack() { return Motion::snappy(0.2); }
+    static MotionSpec reducedFade() { return Motion::snappy(0.25); }
 
-    explicit EvaporateTrigger(QWidget* target, double seed = 0);
-    ~EvaporateTrigger() override;
+    // `rest` is the item's own opacity at rest (a disabled row is dimmed); it evaporates from there.
+    explicit EvaporateTrigger(QWidget* target, double seed = 0, double rest = 1);
     void setVanishing(bool vanishing);
     bool isVanishing() const { return vanishing_; }
     // Vanishing without the animation: the item is simply not drawn.
     bool wentAtOnce() const { return atOnce_; }
+    // Reduce Motion: the item fades instead of evaporating.
+    bool isFading() const { return fading_; }
     EvaporateEffect* effect() const { return effect_; }
     AnimatedValue& animation() { return amount_; }
 
   private:
     void apply(double amount);
-    void release();
+    void install();
 
     QPointer<QWidget> target_;
     QPointer<EvaporateEffect> effect_;
     QPointer<QWidget> below_;  // the sibling the widget was under before it was raised
     bool raised_ = false;
     double seed_;
+    double rest_;
     bool vanishing_ = false;
     bool atOnce_ = false;
-    double cost_ = 0;  // the part of kBudget it holds while under way
+    bool fading_ = false;
     AnimatedValue amount_{0};
 };
 

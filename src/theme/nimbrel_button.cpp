@@ -51,7 +51,13 @@ void NimbrelButton::setForeground(const QColor& color) {
 
 QFont NimbrelButton::titleFont() const {
     const Metrics m = metrics(size_);
-    return Fonts::font(m.fontSize, m.weight, m.design);
+    return Fonts::font(titleSize_.value_or(m.fontSize), m.weight, m.design);
+}
+
+void NimbrelButton::setTitleSize(double points) {
+    titleSize_ = points;
+    updateGeometry();
+    update();
 }
 
 QColor NimbrelButton::foreground() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 #include "theme/fonts.h"
 #include "theme/press_button.h"
@@ -38,6 +39,8 @@ class NimbrelButton : public PressButton {
     void setForeground(const QColor& color);
 
     QFont titleFont() const;
+    // A title of another size than the button size's (a control that sets its own label size).
+    void setTitleSize(double points);
     QColor foreground() const;
     // The primary glow as drawn now: opacity and radius (0.25 / 6 at rest, 0.45 / 10 hovering).
     double glowOpacity() const;
@@ -58,6 +61,7 @@ class NimbrelButton : public PressButton {
     Size size_;
     QString symbol_;
     QColor foreground_;
+    std::optional<double> titleSize_;
 };
 
 }  // namespace nimbrel

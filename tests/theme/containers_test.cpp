@@ -416,20 +416,39 @@ TEST(EvaporateTest, TriggerTimingsAndReduceMotion) {
         EXPECT_EQ(row->graphicsEffect(), nullptr);
     }
     {
-        // Reduce Motion: no animation, the item goes and comes back at once.
+        // Reduce Motion: the item only fades, out and back, over 0.25 s.
         EvaporateTrigger trigger(row, 0.3);
         ReduceMotion::setOverride(true);
         trigger.setVanishing(true);
-        EXPECT_FALSE(trigger.animation().isRunning());
-        EXPECT_TRUE(trigger.wentAtOnce());
+        EXPECT_TRUE(trigger.isFading());
+        EXPECT_FALSE(trigger.wentAtOnce());
+        EXPECT_EQ(trigger.animation().animation().duration(), 250);
         ASSERT_NE(trigger.effect(), nullptr);
+        trigger.animation().animation().setCurrentTime(250);
         EXPECT_TRUE(trigger.effect()->isOpacityOnly());
         EXPECT_DOUBLE_EQ(trigger.effect()->opacity(), 0.0);
         trigger.setVanishing(false);
+        EXPECT_EQ(trigger.animation().animation().duration(), 250);
+        trigger.animation().animation().setCurrentTime(250);
         EXPECT_EQ(row->graphicsEffect(), nullptr);
     }
+    {
+        // A row dimmed at rest keeps its dimming while it evaporates and after it comes back.
+        EvaporateTrigger trigger(row, 0.3, 0.45);
+        ReduceMotion::setOverride(false);
+        ASSERT_NE(trigger.effect(), nullptr);
+        EXPECT_DOUBLE_EQ(trigger.effect()->restOpacity(), 0.45);
+        trigger.setVanishing(true);
+        EXPECT_TRUE(trigger.animation().isRunning());
+        trigger.animation().animation().setCurrentTime(1000);
+        trigger.setVanishing(false);
+        trigger.animation().animation().setCurrentTime(200);
+        ASSERT_EQ(row->graphicsEffect(), trigger.effect());
+        EXPECT_DOUBLE_EQ(trigger.effect()->restOpacity(), 0.45);
+        EXPECT_DOUBLE_EQ(trigger.effect()->progress(), 0.0);
+        row->setGraphicsEffect(nullptr);
+    }
     ReduceMotion::setOverride(std::nullopt);
-    EXPECT_EQ(EvaporateTrigger::running(), 0.0);
 }
 
 TEST(BackdropTest, SameInBothAppearancesAndFogNeverTakesClicks) {

@@ -290,7 +290,8 @@ TEST(SpaceView, ToolbarDrivesFilterSortAndLayout) {
     EXPECT_EQ(view.model().sort(), ExplorerSort::name);
 
     LayoutSwitch* layout = bar->layoutSwitch();
-    QTest::mouseClick(layout, Qt::LeftButton, Qt::NoModifier, layout->segmentRect(1).center().toPoint());
+    QTest::mouseClick(layout->segment(1), Qt::LeftButton);
+    EXPECT_EQ(layout->segment(1)->accessibleName(), QStringLiteral("List"));
     EXPECT_EQ(view.model().layout(), ExplorerLayout::list);
     EXPECT_EQ(Prefs::value(SpaceViewModel::kLayoutKey).toString(), "list");
 

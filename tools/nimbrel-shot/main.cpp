@@ -22,6 +22,7 @@
 #include "focus_shots.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
+#include "motion_shots.h"
 #include "shot_capture.h"
 #include "shots_files.h"
 #include "shots_modals.h"
@@ -187,7 +188,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("NimbrelShot"));
     QApplication::setApplicationName(QStringLiteral("NimbrelShot"));
     if (argc < 2) {
-        std::fprintf(stderr, "usage: nimbrel-shot OUTDIR\n");
+        std::fprintf(stderr, "usage: nimbrel-shot OUTDIR [motion]\n");
         return 2;
     }
     outDir = QString::fromLocal8Bit(argv[1]);
@@ -203,6 +204,8 @@ int main(int argc, char** argv) {
     AnimatedValue::setAllInstant(true);
     ReduceMotion::setOverride(true);
 
+    // "nimbrel-shot OUTDIR motion": only the frames caught part of the way through a transition.
+    if (argc > 2 && QByteArray(argv[2]) == "motion") return shootMotion(outDir) == 0 ? 0 : 1;
     const QSize sizes[] = {{MainWindow::kDefaultWidth, MainWindow::kDefaultHeight},
                            {MainWindow::kMinWidth, MainWindow::kMinHeight},
                            {1440, 900}};
@@ -224,5 +227,6 @@ int main(int argc, char** argv) {
     }
     failures += shootDeepClean(outDir);
     failures += shootEffects(outDir);
+    failures += shootMotion(outDir);
     return failures == 0 ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "views/deepclean/steam_view.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QShowEvent>
 #include <QTimer>
@@ -47,6 +48,8 @@ constexpr int kBlockLeft = 76;
 constexpr int kBlockRight = 12;
 constexpr int kBlockBelow = 8;
 constexpr int kBlockSpacing = 4;
+// How an opened location's row grows and its contents block fades in (and back).
+const MotionSpec kContentsMotion = Motion::snappy(0.2);
 
 QFont detailFont() {
     return Fonts::font(kDetailSize);
@@ -71,6 +74,7 @@ class LocationCell : public QWidget {
 
     LocationCell(AppState& state, JunkLocation location, RowMaker makeRow)
         : state_(state), location_(std::move(location)), makeRow_(std::move(makeRow)) {
+        connect(&shown_, &AnimatedValue::changed, this, [this](double v) { fade(v); });
         buildRow();
     }
     void buildRow() {
@@ -86,6 +90,7 @@ class LocationCell : public QWidget {
             block_->hide();
             block_->deleteLater();
             block_ = nullptr;
+            shown_.setImmediate(0);
             return;
         }
         block_ = new QWidget(this);
@@ -98,7 +103,13 @@ class LocationCell : public QWidget {
         column->addStretch(1);
         place();
         block_->show();
+        shown_.setImmediate(0);
+        fade(0);
+        setShown(true);
     }
+    // The block appears and disappears with an opacity transition, on the row's own motion.
+    void setShown(bool shown) { shown_.animateTo(shown ? 1 : 0, kContentsMotion, true); }
+    double shownAmount() const { return shown_.value(); }
     // The block's height at rest, detail and list included.
     void setBlockHeight(int height) {
         blockHeight_ = height;
@@ -115,9 +126,25 @@ class LocationCell : public QWidget {
     void resizeEvent(QResizeEvent*) override { place(); }
 
   private:
+    // Faded through a picture only while it comes or goes; at rest it draws itself.
+    void fade(double opacity) {
+        if (!block_) return;
+        auto* effect = qobject_cast<QGraphicsOpacityEffect*>(block_->graphicsEffect());
+        if (opacity >= 1) {
+            if (effect) block_->setGraphicsEffect(nullptr);
+            return;
+        }
+        if (!effect) {
+            effect = new QGraphicsOpacityEffect(block_);
+            block_->setGraphicsEffect(effect);
+        }
+        effect->setOpacity(opacity);
+    }
+
     AppState& state_;
     JunkLocation location_;
     RowMaker makeRow_;
+    AnimatedValue shown_{0};
     ItemRow* row_ = nullptr;
     QWidget* block_ = nullptr;
     int blockHeight_ = 0;
@@ -267,19 +294,28 @@ void SteamView::toggle(const std::string& locationID) {
         cell->row()->setExpanded(now.expanded.value_or(open));
         cell->setBlockHeight(locationHeights_[size_t(index)] - ItemRow::kHeight - kBlockBelow);
         if (open) cell->setOpen(true);
+        cell->setShown(open);
     }
     auto& motion = motions_[locationID];
     if (!motion) {
         motion = std::make_unique<AnimatedValue>(from);
         connect(motion.get(), &AnimatedValue::changed, this, [this, locationID] { motionMoved(locationID); });
     }
-    motion->animateTo(locationHeights_[size_t(index)], Motion::snappy(0.2), true);
+    motion->animateTo(locationHeights_[size_t(index)], kContentsMotion, true);
     motionMoved(locationID);
 }
 
 QVariantAnimation* SteamView::contentsMotion(const std::string& locationID) const {
     auto m = motions_.find(locationID);
     return m == motions_.end() ? nullptr : &m->second->animation();
+}
+
+double SteamView::contentsOpacity(const std::string& locationID) const {
+    auto* shelf = qobject_cast<Shelf*>(locationsShelf_);
+    const int index = shownLocationIndex(locationID);
+    if (!shelf || index < 0) return 0;
+    auto* cell = dynamic_cast<LocationCell*>(shelf->rows()->rowWidget(index));
+    return cell ? cell->shownAmount() : 0;
 }
 
 int SteamView::shownLocationIndex(const std::string& locationID) const {

@@ -67,6 +67,8 @@ class SteamView : public QWidget {
     void toggle(const std::string& locationID);
     // The running height motion of a location's row, for tests; nothing while it stands still.
     QVariantAnimation* contentsMotion(const std::string& locationID) const;
+    // How far a shown location's contents block has faded in (0 when it has none).
+    double contentsOpacity(const std::string& locationID) const;
 
   protected:
     void showEvent(QShowEvent* event) override;

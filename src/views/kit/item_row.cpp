@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
-#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QMenu>
@@ -106,7 +105,8 @@ HoverActions::HoverActions(QWidget* parent) : QWidget(parent) {
     row->setSpacing(0);
 }
 
-void HoverActions::addButton(QWidget* button) {
+void HoverActions::addButton(QWidget* button, int gapBefore) {
+    if (gapBefore > 0 && !buttons_.empty()) static_cast<QHBoxLayout*>(layout())->addSpacing(gapBefore);
     QSizePolicy policy = button->sizePolicy();
     policy.setRetainSizeWhenHidden(true);
     button->setSizePolicy(policy);
@@ -309,17 +309,18 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     hoverActions_ = new HoverActions(this);
     HoverActions* actions = hoverActions_;
     if (!junk) actions->addButton(new PathActions(state_, item_.id, 24, hoverActions_));
+    // The path buttons and the preview and open buttons are two groups of the row, 12 apart.
     if (options_.preview) {
         auto* eye = new IconButton(QStringLiteral("eye"), 24, false, hoverActions_);
         eye->setHelp(PathActions::previewHelp());
         connect(eye, &QAbstractButton::clicked, this, [this] { options_.preview(); });
-        actions->addButton(eye);
+        actions->addButton(eye, 12);
     }
     if (options_.onOpen) {
         auto* open = new IconButton(QStringLiteral("chevron.right"), 24, false, hoverActions_);
         open->setHelp(rowTr("Open folder (or double-click)"));
         connect(open, &QAbstractButton::clicked, this, [this] { options_.onOpen(); });
-        actions->addButton(open);
+        actions->addButton(open, options_.preview ? 0 : 12);
     }
     hoverActions_->hide();
     row->addWidget(hoverActions_);
@@ -350,13 +351,8 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     weight->addWidget(size);
     row->addLayout(weight);
 
-    if (options_.disabled) {
-        auto* dim = new QGraphicsOpacityEffect(this);
-        dim->setOpacity(0.45);
-        setGraphicsEffect(dim);
-    } else {
-        evaporate_ = new EvaporateTrigger(this, ItemRowRules::seed(item_.id));
-    }
+    // A disabled row is drawn dimmed, and evaporates from there like any other when it goes.
+    evaporate_ = new EvaporateTrigger(this, ItemRowRules::seed(item_.id), options_.disabled ? 0.45 : 1.0);
     loadedAmount_.setImmediate(isLoaded() ? 1 : 0);
     connect(&loadedAmount_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     // The hover buttons fade with the hover fill and leave the layout once faded out.
@@ -404,7 +400,7 @@ void ItemRow::refresh() {
     // A tick that only stands for the folder's selection is drawn faded.
     const double tickOpacity = ItemRowRules::throughFolder(state_.queue(), item_) ? 0.55 : 1.0;
     static_cast<RowCheck*>(check_)->setFade(tickOpacity);
-    if (evaporate_) evaporate_->setVanishing(ItemRowRules::vanishing(state_, item_));
+    evaporate_->setVanishing(ItemRowRules::vanishing(state_, item_));
     loadedAmount_.animateTo(loaded ? 1 : 0, Motion::snappy(0.18));
     update();
 }

@@ -39,7 +39,8 @@ class HoverActions : public QWidget {
     Q_OBJECT
   public:
     explicit HoverActions(QWidget* parent = nullptr);
-    void addButton(QWidget* button);
+    // `gapBefore` points after the buttons added so far (none before the first).
+    void addButton(QWidget* button, int gapBefore = 0);
     bool hasButtons() const { return !buttons_.empty(); }
     // 0 (gone) to 1 (shown and clickable).
     void setAmount(double amount);

@@ -1,6 +1,7 @@
 #include "views/kit/selection_bar.h"
 
 #include <QDragEnterEvent>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,6 +9,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QShortcut>
+#include <algorithm>
 #include <cmath>
 
 #include "theme/appearance.h"
@@ -167,9 +169,29 @@ QMargins SelectionBar::decorationMargins() const {
 }
 
 void SelectionBar::paintDecoration(QPainter& p) {
+    if (opacity_ <= 0) return;
     p.setRenderHint(QPainter::Antialiasing);
-    Shapes::shadow(p, Shapes::capsule(QRectF(rect())), QColor::fromRgbF(0, 0, 0, kShadowOpacity), kShadowBlur,
+    Shapes::shadow(p, Shapes::capsule(QRectF(rect())),
+                   QColor::fromRgbF(0, 0, 0, float(kShadowOpacity * opacity_)), kShadowBlur,
                    QPointF(0, kShadowDrop));
+}
+
+void SelectionBar::setOpacity(double opacity) {
+    opacity = std::clamp(opacity, 0.0, 1.0);
+    if (opacity == opacity_) return;
+    opacity_ = opacity;
+    // Faded through a picture only while it comes or goes; at rest it draws itself.
+    auto* fade = qobject_cast<QGraphicsOpacityEffect*>(graphicsEffect());
+    if (opacity_ >= 1) {
+        if (fade) setGraphicsEffect(nullptr);
+    } else {
+        if (!fade) {
+            fade = new QGraphicsOpacityEffect(this);
+            setGraphicsEffect(fade);
+        }
+        fade->setOpacity(opacity_);
+    }
+    DecorationHost::refresh(this);
 }
 
 void SelectionBar::paintEvent(QPaintEvent*) {

@@ -40,6 +40,9 @@ class SelectionBar : public QWidget, public OutsideDecoration {
     bool drop(std::vector<CleanItem> items);
 
     QSize sizeHint() const override { return {kWidth, kHeight}; }
+    // The bar and its shadow fade as the bar moves in and out (the host drives it).
+    void setOpacity(double opacity);
+    double opacity() const { return opacity_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -68,6 +71,7 @@ class SelectionBar : public QWidget, public OutsideDecoration {
     RollingText* total_;
     AnimatedValue targetAmount_{0};  // the drop border, eased in and out
     QString sources_;
+    double opacity_ = 1;
     NimbrelButton* clear_;
     NimbrelButton* review_;
 };

@@ -122,6 +122,7 @@ FileControls::FileControls(const QString& search, FileSort sort, const QString& 
     sortButton_ = new NimbrelButton(FileSorting::title(sort), NimbrelButton::Kind::secondary,
                                     NimbrelButton::Size::small, this);
     sortButton_->setSymbol(QStringLiteral("arrow.up.arrow.down"));
+    sortButton_->setTitleSize(12);  // the sort label reads at 12 points, semibold
     sortButton_->setToolTip(tr("Sort"));
     sortButton_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(sortButton_, &QAbstractButton::clicked, this, [this] {

@@ -9,6 +9,7 @@
 #include "engine/demo.h"
 #include "theme/backdrop.h"
 #include "theme/motion.h"
+#include "views/kit/selection_bar.h"
 #include "views/shell/area_views.h"
 #include "views/shell/drop_hint.h"
 #include "views/shell/drop_policy.h"
@@ -144,6 +145,8 @@ void RootView::layoutOverlays() {
         const int y = static_cast<int>(restY + (1 - shown) * (hint.height() + kSelectionBarGap));
         selectionBar_->setGeometry((width() - w) / 2, y, w, hint.height());
         selectionBar_->setVisible(shown > 0.001 || !state_.queue().items().empty());
+        // It fades on the same spring as it moves (a spring's overshoot stays fully shown).
+        if (auto* bar = qobject_cast<SelectionBar*>(selectionBar_)) bar->setOpacity(shown);
     }
     if (modalHost_) modalHost_->setGeometry(rect());
     if (toastOverlay_) toastOverlay_->setGeometry(rect());

@@ -1,5 +1,6 @@
 #include "views/shell/top_bar.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -92,6 +93,8 @@ TopBar::TopBar(AppState& state, QWidget* parent) : QWidget(parent), state_(state
     settings_->setHelp(Shortcuts::withShortcut(tr("Settings"), Shortcuts::settings));
     connect(settings_, &IconButton::clicked, this, &TopBar::settingsRequested);
 
+    controlsScanning_ = state_.isScanning();
+    connect(&controlsIn_, &AnimatedValue::changed, this, &TopBar::fadeControlsIn);
     connect(&state_, &AppState::isScanningChanged, this, &TopBar::followState);
     connect(&state_, &AppState::scanTargetChanged, this, &TopBar::followState);
     connect(&state_, &AppState::progressChanged, this, &TopBar::followState);
@@ -138,13 +141,32 @@ void TopBar::followState() {
     const bool scanning = state_.isScanning();
     if (scanning) closeScanMenu();
     const TopBarLayout layout = TopBarLayout::compute(width(), scanning);
-    if (layout != layout_ && isVisible()) {
+    const bool formChanged = layout != layout_ && isVisible();
+    if (formChanged) {
         // The switch between the compact, middle and full forms cross-fades.
         delete fade_.data();
         fade_ = new SnapshotFade(grab(), Motion::snappy(kFormChangeSeconds), this);
         fade_->setGeometry(rect());
         fade_->show();
     }
+    if (scanning != controlsScanning_ && isVisible()) {
+        // The scan controls swap at any width: the old ones fade out where they stood, the new
+        // ones fade in.
+        if (!formChanged) {
+            QRect old;
+            for (QWidget* w : scanControls())
+                if (w->isVisibleTo(this)) old = old.united(w->geometry());
+            if (!old.isEmpty()) {
+                delete controlsFade_.data();
+                controlsFade_ = new SnapshotFade(grab(old), Motion::snappy(kFormChangeSeconds), this);
+                controlsFade_->setGeometry(old);
+                controlsFade_->show();
+            }
+        }
+        controlsIn_.setImmediate(0);
+        controlsIn_.animateTo(1, Motion::snappy(kFormChangeSeconds));
+    }
+    controlsScanning_ = scanning;
     layout_ = layout;
     const std::optional<std::string> target = state_.scanTarget();
     if (target) {
@@ -156,6 +178,26 @@ void TopBar::followState() {
     progress_->setText(progressText());
     progress_->setToolTip(PlainText::toolTip(progressHelp()));
     relayout();
+}
+
+std::vector<QWidget*> TopBar::scanControls() const {
+    return {loader_, progress_, stop_, rescan_, scan_};
+}
+
+void TopBar::fadeControlsIn(double amount) {
+    for (QWidget* w : scanControls()) {
+        auto* fade = qobject_cast<QGraphicsOpacityEffect*>(w->graphicsEffect());
+        if (amount >= 1) {
+            if (fade) w->setGraphicsEffect(nullptr);
+            continue;
+        }
+        if (!fade) {
+            if (w->graphicsEffect()) continue;  // a control with an effect of its own shows as it is
+            fade = new QGraphicsOpacityEffect(w);
+            w->setGraphicsEffect(fade);
+        }
+        fade->setOpacity(amount);
+    }
 }
 
 void TopBar::mousePressEvent(QMouseEvent* event) {
@@ -238,6 +280,7 @@ void TopBar::relayout() {
         fade_->setGeometry(rect());
         fade_->raise();
     }
+    if (controlsFade_) controlsFade_->raise();
 }
 
 }  // namespace nimbrel

@@ -2,8 +2,10 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <vector>
 
 #include "model/app_state.h"
+#include "theme/animated_value.h"
 #include "views/shell/scan_menu.h"
 #include "views/shell/top_bar_layout.h"
 
@@ -62,6 +64,8 @@ class TopBar : public QWidget {
     void followState();
     void relayout();
     void placeTrailing(int& right, QWidget* w, int spacing);
+    std::vector<QWidget*> scanControls() const;
+    void fadeControlsIn(double amount);
 
     AppState& state_;
     TopBarLayout layout_;
@@ -79,6 +83,10 @@ class TopBar : public QWidget {
     IconButton* settings_;
     QPointer<ScanMenuPopup> menu_;
     QPointer<QWidget> fade_;  // the previous form while it fades out
+    // The scan controls swap with a cross-fade: the old ones' picture and the new ones' opacity.
+    QPointer<QWidget> controlsFade_;
+    AnimatedValue controlsIn_{1};
+    bool controlsScanning_ = false;
 };
 
 }  // namespace nimbrel

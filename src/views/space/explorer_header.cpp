@@ -202,11 +202,43 @@ constexpr double kSegmentW = 32, kSegmentH = 26, kSegmentGap = 2, kSwitchPad = 3
 const char* kSegmentSymbol[] = {"square.grid.2x2", "list.bullet"};
 }  // namespace
 
+namespace {
+// One segment of the layout switch: a button that draws nothing itself (the switch draws the thumb
+// and the symbols), so it carries the segment's help, label and clicks.
+class LayoutSegment : public QAbstractButton {
+  public:
+    using QAbstractButton::QAbstractButton;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {}
+};
+}  // namespace
+
 LayoutSwitch::LayoutSwitch(ExplorerLayout layout, QWidget* parent)
     : QWidget(parent), layout_(layout), thumb_(layout == ExplorerLayout::icons ? 0 : 1) {
-    setCursor(Qt::PointingHandCursor);
     setAccessibleName(tr("Layout"));
     connect(&thumb_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
+    connect(&looks_, &LookAnimations::moved, this, qOverload<>(&QWidget::update));
+    const QString helps[] = {tr("Show as icons"), tr("Show as list")};
+    const QString labels[] = {tr("Icons"), tr("List")};
+    for (int i = 0; i < 2; ++i) {
+        auto* segment = new LayoutSegment(this);
+        segment->setCursor(Qt::PointingHandCursor);
+        segment->setToolTip(helps[i]);
+        segment->setAccessibleName(labels[i]);
+        segment->setFocusPolicy(Qt::NoFocus);
+        connect(segment, &QAbstractButton::pressed, this, qOverload<>(&QWidget::update));
+        connect(segment, &QAbstractButton::released, this, qOverload<>(&QWidget::update));
+        connect(segment, &QAbstractButton::clicked, this,
+                [this, i] { emit layoutRequested(i == 0 ? ExplorerLayout::icons : ExplorerLayout::list); });
+        segments_[size_t(i)] = segment;
+    }
+}
+
+void LayoutSwitch::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    for (int i = 0; i < 2; ++i)
+        segments_[size_t(i)]->setGeometry(segmentRect(i).toAlignedRect());
 }
 
 QSize LayoutSwitch::sizeHint() const {
@@ -232,36 +264,33 @@ void LayoutSwitch::paintEvent(QPaintEvent*) {
     const QRectF a = segmentRect(0), b = segmentRect(1);
     const double t = thumb_.value();
     const QRectF thumb(a.left() + (b.left() - a.left()) * t, a.top(), kSegmentW, kSegmentH);
+    // A held segment shrinks to 0.98 about its centre, the thumb with it while it stands there.
+    double scales[2];
+    for (int i = 0; i < 2; ++i)
+        scales[i] = looks_.follow(std::to_string(i), LookAnimations::press,
+                                  segments_[size_t(i)]->isDown() ? 0.98 : 1, Motion::press());
+    looks_.endFrame();
+    const auto scaled = [&](int i) {
+        p.translate(segmentRect(i).center());
+        p.scale(scales[i], scales[i]);
+        p.translate(-segmentRect(i).center());
+    };
+    p.save();
+    scaled(t < 0.5 ? 0 : 1);
     p.fillPath(Shapes::capsule(thumb), Palette::ink().resolve(this));
+    p.restore();
     for (int i = 0; i < 2; ++i) {
         const bool on = (i == 0) == (layout_ == ExplorerLayout::icons);
+        p.save();
+        scaled(i);
         Symbols::draw(p, segmentRect(i), kSegmentSymbol[i],
                       on ? Palette::canvas().resolve(this) : Palette::ink2().resolve(this), 12,
                       FontWeight::semibold);
+        p.restore();
     }
     p.setPen(QPen(Palette::line().resolve(this), 1));
     p.setBrush(Qt::NoBrush);
     p.drawPath(Shapes::capsule(track));
-}
-
-void LayoutSwitch::mouseReleaseEvent(QMouseEvent* event) {
-    for (int i = 0; i < 2; ++i)
-        if (segmentRect(i).contains(event->position()))
-            emit layoutRequested(i == 0 ? ExplorerLayout::icons : ExplorerLayout::list);
-}
-
-bool LayoutSwitch::event(QEvent* event) {
-    if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        if (segmentRect(0).contains(help->pos()))
-            QToolTip::showText(help->globalPos(), tr("Show as icons"), this);
-        else if (segmentRect(1).contains(help->pos()))
-            QToolTip::showText(help->globalPos(), tr("Show as list"), this);
-        else
-            QToolTip::hideText();
-        return true;
-    }
-    return QWidget::event(event);
 }
 
 // --- toolbar -------------------------------------------------------------------------------------
@@ -338,6 +367,7 @@ CompositionStrip::CompositionStrip(AppState& state, QWidget* parent) : QWidget(p
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(&state_, &AppState::resultChanged, this, qOverload<>(&QWidget::update));
     connect(&state_, &AppState::revisionChanged, this, qOverload<>(&QWidget::update));
+    connect(&looks_, &LookAnimations::moved, this, qOverload<>(&QWidget::update));
 }
 
 QSize CompositionStrip::sizeHint() const {
@@ -443,8 +473,12 @@ void CompositionStrip::paintEvent(QPaintEvent*) {
     p.save();
     p.setClipPath(Shapes::capsule(QRectF(0, 0, width(), kBarHeight)));
     p.fillRect(QRectF(0, 0, width(), kBarHeight), Palette::well().resolve(this));
+    // Pointing at a category dims the others and brightens its legend title, with the hover motion.
+    const auto key = [](FileCategory c) { return c.title(); };
     for (size_t i = 0; i < segs.size(); ++i) {
-        p.setOpacity(!hovered_ || *hovered_ == list[i].category ? 1.0 : 0.35);
+        const bool lit = !hovered_ || *hovered_ == list[i].category;
+        p.setOpacity(
+            looks_.follow(key(list[i].category), LookAnimations::fade, lit ? 1.0 : 0.35, Motion::hover()));
         p.fillRect(segs[i], color(list[i].category));
     }
     p.restore();
@@ -454,6 +488,13 @@ void CompositionStrip::paintEvent(QPaintEvent*) {
     for (const auto& item : legend(width())) {
         const auto it = std::find_if(list.begin(), list.end(),
                                      [&](const Entry& e) { return e.category == item.category; });
+        // A pressed item shrinks to 0.98 about its centre.
+        const double scale = looks_.follow(key(item.category), LookAnimations::press,
+                                           pressed_ == item.category ? 0.98 : 1.0, Motion::press());
+        p.save();
+        p.translate(item.rect.center());
+        p.scale(scale, scale);
+        p.translate(-item.rect.center());
         double x = item.rect.left();
         const double cy = item.rect.center().y();
         p.setPen(Qt::NoPen);
@@ -461,14 +502,22 @@ void CompositionStrip::paintEvent(QPaintEvent*) {
         p.drawEllipse(QRectF(x, cy - kDot / 2, kDot, kDot));
         x += kDot + kDotGap;
         const QString name = QString::fromStdString(item.category.title());
-        p.setPen(hovered_ == item.category ? Palette::ink().resolve(this) : Palette::ink2().resolve(this));
+        const double lit = looks_.follow(key(item.category), LookAnimations::hover,
+                                         hovered_ == item.category ? 1.0 : 0.0, Motion::hover());
+        const QColor ink = Palette::ink().resolve(this), ink2 = Palette::ink2().resolve(this);
+        p.setPen(QColor::fromRgbF(float(ink2.redF() + (ink.redF() - ink2.redF()) * lit),
+                                  float(ink2.greenF() + (ink.greenF() - ink2.greenF()) * lit),
+                                  float(ink2.blueF() + (ink.blueF() - ink2.blueF()) * lit),
+                                  float(ink2.alphaF() + (ink.alphaF() - ink2.alphaF()) * lit)));
         p.drawText(QRectF(x, item.rect.top(), fm.horizontalAdvance(name) + 1, item.rect.height()),
                    Qt::AlignLeft | Qt::AlignVCenter, name);
         x += fm.horizontalAdvance(name) + kDotGap;
         p.setPen(Palette::ink3().resolve(this));
         FixedDigits::draw(p, QRectF(x, item.rect.top(), item.rect.right() - x + 1, item.rect.height()),
                           Qt::AlignLeft | Qt::AlignVCenter, Fmt::bytes(it->size));
+        p.restore();
     }
+    looks_.endFrame();
 }
 
 void CompositionStrip::mouseMoveEvent(QMouseEvent* event) {
@@ -483,8 +532,18 @@ void CompositionStrip::leaveEvent(QEvent*) {
     if (hovered_) leaveCategory(*hovered_);
 }
 
+void CompositionStrip::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    pressed_.reset();
+    for (const auto& item : legend(width()))
+        if (item.rect.contains(event->position())) pressed_ = item.category;
+    update();
+}
+
 void CompositionStrip::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    pressed_.reset();
+    update();
     if (const auto at = categoryAt(event->position())) choose(*at);
 }
 

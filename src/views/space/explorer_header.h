@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QWidget>
+#include <array>
 #include <optional>
 #include <vector>
 
 #include "engine/file_category.h"
 #include "theme/animated_value.h"
+#include "theme/look_animations.h"
 #include "views/space/click.h"
 #include "views/space/explorer_model.h"
 
@@ -71,17 +74,21 @@ class LayoutSwitch : public QWidget {
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
+    // The segments are buttons of their own: each with its help, its label and its press effect.
+    QAbstractButton* segment(int index) const { return segments_[size_t(index)]; }
+
   signals:
     void layoutRequested(ExplorerLayout layout);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    bool event(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     ExplorerLayout layout_;
     AnimatedValue thumb_;
+    std::array<QAbstractButton*, 2> segments_{};
+    LookAnimations looks_;
 };
 
 // Search, filter chips, sort and layout of the shown folder.
@@ -128,9 +135,15 @@ class CompositionStrip : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     bool event(QEvent* event) override;
+
+  public:
+    // The legend item pressed now (it shrinks a little while held), and the eased looks.
+    std::optional<FileCategory> pressed() const { return pressed_; }
+    LookAnimations& looks() { return looks_; }
 
   private:
     struct LegendItem {
@@ -142,6 +155,8 @@ class CompositionStrip : public QWidget {
     double legendItemWidth(const Entry& e) const;
     AppState& state_;
     std::optional<FileCategory> hovered_;
+    std::optional<FileCategory> pressed_;
+    LookAnimations looks_;
 };
 
 }  // namespace nimbrel

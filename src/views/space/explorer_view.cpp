@@ -145,6 +145,7 @@ ExplorerView::ExplorerView(SpaceViewModel& model, QWidget* parent)
     connect(&steamerX_, &AnimatedValue::changed, this, &ExplorerView::placeSteamer);
     connect(&steamerY_, &AnimatedValue::changed, this, &ExplorerView::placeSteamer);
     connect(&water_, &AnimatedValue::changed, this, [this](double v) { steamer_->setWaterLevel(v); });
+    connect(&looks_, &LookAnimations::moved, viewport(), qOverload<>(&QWidget::update));
     vanishTick_.setInterval(33);
     connect(&vanishTick_, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     // The removal's end: the list is still the old one here, and is pruned right after.
@@ -511,27 +512,65 @@ void ExplorerView::paintContent(QPainter& p) {
     bool animating = false;
     const double slack = closeSlack();
     const int first = g.firstIn(top - slack), last = g.lastIn(top + viewport()->height() + slack);
+    // While a scan sorts new entries in, a tile that changes its place moves there and a tile that
+    // leaves (a placeholder giving way) fades, both on the scan's spring; a fresh folder starts still.
+    const QString folder = vm_.folderKey();
+    const bool follow = waiting && folder == shownFolder_ && !ReduceMotion::isOn();
+    std::unordered_map<std::string, Shown> shown;
+    shown.reserve(size_t(std::max(0, last - first)));
     for (int i = first; i < last; ++i) {
         const ExplorerTile& t = vm_.tile(i);
-        const QRectF r = shownRect(g, i);
+        const std::string id = t.id();
+        QRectF r = shownRect(g, i);
+        if (auto was = shown_.find(id); follow && was != shown_.end() && was->second.place != r.topLeft()) {
+            const QPointF from = was->second.at - r.topLeft();
+            looks_.start(id, LookAnimations::moveX, from.x(), 0, kScanSpring);
+            looks_.start(id, LookAnimations::moveY, from.y(), 0, kScanSpring);
+        }
+        const QPointF place = r.topLeft();
+        r.translate(looks_.value(id, LookAnimations::moveX, 0), looks_.value(id, LookAnimations::moveY, 0));
+        looks_.follow(id, LookAnimations::moveX, 0, {});
+        looks_.follow(id, LookAnimations::moveY, 0, {});
+        shown.emplace(id, Shown{place, r.topLeft(), t});
         p.save();
-        const auto arrival = appeared_.constFind(QString::fromStdString(t.id()));
+        const auto arrival = appeared_.constFind(QString::fromStdString(id));
         if (arrival != appeared_.constEnd()) {
             // Fades in (and, as a tile, grows from 0.6) on the scan's spring.
             const double seconds = (clock_.elapsed() - *arrival) / 1000.0;
-            const double k = std::clamp(Spring{0.5, 0.88}.value(seconds), 0.0, 1.0);
+            const double k = std::clamp(kScanSpring.value(seconds), 0.0, 1.0);
             if (seconds < 1.0) animating = true;
             p.setOpacity(p.opacity() * k);
             if (g.layout == ExplorerLayout::icons) {
-                const double scale = 0.6 + 0.4 * Spring{0.5, 0.88}.value(seconds);
+                const double scale = 0.6 + 0.4 * kScanSpring.value(seconds);
                 p.translate(r.center());
                 p.scale(scale, scale);
                 p.translate(-r.center());
             }
         }
-        paintTile(p, t, r, g.layout, waiting, heaviest, queue, animating);
+        paintTile(p, t, r, g.layout, waiting, heaviest, queue);
         p.restore();
     }
+    // Tiles that left the list (not merely the view) fade where they were last drawn.
+    for (auto& [id, was] : shown_) {
+        if (shown.count(id)) continue;
+        const std::string key = "left:" + id;
+        if (!was.leaving) {
+            if (!follow || vm_.indexOf(id)) continue;
+            looks_.start(key, LookAnimations::fade, 1, 0, kScanSpring);
+        }
+        const double opacity = std::clamp(looks_.value(key, LookAnimations::fade, 0), 0.0, 1.0);
+        looks_.follow(key, LookAnimations::fade, 0, {});
+        if (opacity <= 0.001) continue;
+        p.save();
+        p.setOpacity(p.opacity() * opacity);
+        paintTile(p, was.tile, QRectF(was.at, g.tileRect(0).size()), g.layout, waiting, heaviest, queue);
+        p.restore();
+        was.leaving = true;
+        shown.emplace(id, std::move(was));
+    }
+    shown_ = std::move(shown);
+    shownFolder_ = folder;
+    looks_.endFrame();
     if (isClosing()) animating = true;
     if (animating && !vanishTick_.isActive()) vanishTick_.start();
     if (!animating) vanishTick_.stop();
@@ -539,7 +578,7 @@ void ExplorerView::paintContent(QPainter& p) {
 }
 
 void ExplorerView::paintTile(QPainter& p, const ExplorerTile& t, const QRectF& r, ExplorerLayout layout,
-                             bool waiting, std::int64_t heaviest, const CleanQueue& queue, bool& animating) {
+                             bool waiting, std::int64_t heaviest, const CleanQueue& queue) {
     if (t.isPlaceholder()) {
         painter_.paintPlaceholder(p, r, t.kind, t.condition, t.seed, waiting, layout);
         return;
@@ -551,40 +590,46 @@ void ExplorerView::paintTile(QPainter& p, const ExplorerTile& t, const QRectF& r
     look.inherited = EntryRules::inherited(e.id, queue);
     look.hasOpen = e.node != nullptr;
     look.weight = static_cast<double>(e.size) / static_cast<double>(heaviest);
+    // Each part of the look eases on its own motion; the row's path buttons fade with the hover.
+    look.hover = look.buttons = looks_.follow(e.id, LookAnimations::hover, look.hovering, Motion::hover());
+    look.selected = looks_.follow(e.id, LookAnimations::selected, look.included, kSelectMotion);
+    look.circle = looks_.follow(e.id, LookAnimations::circle, look.included, kCircleMotion);
+    look.check = looks_.follow(e.id, LookAnimations::check, look.included, kCheckMotion);
+
     const QString key = QString::fromStdString(e.id);
-    if (!vm_.isVanishing(e.id)) {
+    const bool vanishing = vm_.isVanishing(e.id);
+    if (ReduceMotion::isOn()) {
+        // Reduce Motion: the tile only fades.
+        vanishing_.remove(key);
+        const double shown = looks_.follow(e.id, LookAnimations::fade, vanishing ? 0 : 1, kReducedFade);
+        if (shown <= 0) return;
+        p.setOpacity(p.opacity() * shown);
+        painter_.paintEntry(p, r, e, t.condition, layout, look);
+        return;
+    }
+    const double progress = looks_.follow(e.id, LookAnimations::vanish, vanishing ? 1 : 0,
+                                          vanishing ? Motion::evaporate() : kComeBack);
+    if (progress <= 0) {
         vanishing_.remove(key);
         painter_.paintEntry(p, r, e, t.condition, layout, look);
         return;
     }
-    auto vanish = vanishing_.find(key);
-    if (vanish == vanishing_.end()) vanish = vanishing_.insert(key, Vanish{clock_.elapsed(), {}, {}});
-    const double since = double(clock_.elapsed() - vanish->start);
-    if (ReduceMotion::isOn()) {
-        // Reduce Motion: the tile only fades.
-        const MotionSpec fade = Motion::snappy(0.25);
-        const double done = std::min(1.0, since / fade.ms);
-        if (done < 1) animating = true;
-        p.setOpacity(p.opacity() * (1 - fade.curve.valueForProgress(done)));
-        painter_.paintEntry(p, r, e, t.condition, layout, look);
-        return;
-    }
+    if (progress >= 1) return;
     // Evaporating: the tile as it was when it started to go, drawn once into a layer that dissolves
     // and rises, varied per tile. Drawn again only if the tile's size changed.
-    const double progress = std::min(1.0, since / double(std::max(1, Motion::evaporate().ms)));
-    if (progress < 1) animating = true;
+    Vanish& vanish = vanishing_[key];
     const qreal dpr = viewport()->devicePixelRatioF();
     const QSize pixels = (r.size() * dpr).toSize();
-    if (vanish->still.size() != pixels || vanish->still.devicePixelRatio() != dpr) {
-        vanish->still = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        vanish->still.setDevicePixelRatio(dpr);
-        vanish->still.fill(Qt::transparent);
-        QPainter lp(&vanish->still);
+    if (vanish.still.size() != pixels || vanish.still.devicePixelRatio() != dpr) {
+        vanish.still = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        vanish.still.setDevicePixelRatio(dpr);
+        vanish.still.fill(Qt::transparent);
+        QPainter lp(&vanish.still);
         lp.translate(-r.topLeft());
         painter_.paintEntry(lp, r, e, t.condition, layout, look);
     }
-    EvaporateEffect::paintLayer(p, vanish->still, r.topLeft(), progress, ExplorerModel::seed(e.id) / 997.0,
-                                NimbrelShaders::has(QStringLiteral("evaporate")), vanish->frame);
+    EvaporateEffect::paintLayer(p, vanish.still, r.topLeft(), progress, ExplorerModel::seed(e.id) / 997.0,
+                                NimbrelShaders::has(QStringLiteral("evaporate")), vanish.frame);
 }
 
 void ExplorerView::paintFooter(QPainter& p, const ExplorerGeometry& g, double top) {
@@ -761,10 +806,10 @@ bool ExplorerView::viewportEvent(QEvent* event) {
         const bool icons = vm_.layout() == ExplorerLayout::icons;
         QString text;
         const TileGeometry::Part part = g.partAt(at);
-        if (icons && part == TileGeometry::Part::control && g.shows.control == EntryRules::Control::lock)
+        if (part == TileGeometry::Part::control && g.shows.control == EntryRules::Control::lock)
             text = tr("Kept by the safety guard. Open it to clean inside");
         else if (icons && part == TileGeometry::Part::control)
-            text = vm_.state().queue().includes(e.id) ? tr("Deselect") : tr("Select for Cleaning");
+            text = vm_.state().queue().includes(e.id) ? tr("Deselect") : tr("Select for cleaning");
         else if (part == TileGeometry::Part::riskMark)
             text = tr("%1: %2").arg(QString::fromStdString(e.risk.title), QString::fromStdString(e.risk.why));
         else

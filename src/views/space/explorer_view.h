@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "theme/animated_value.h"
+#include "theme/look_animations.h"
 #include "views/space/click.h"
 #include "views/space/space_view_model.h"
 #include "views/space/tile_painter.h"
@@ -75,6 +76,15 @@ class ExplorerView : public QAbstractScrollArea {
     QRectF shownRect(const ExplorerGeometry& g, int index);
     // The close of the gaps removed tiles leave, on the removal's own curve.
     static MotionSpec closeMotion() { return timingCurve(0.77, 0, 0.175, 1, 0.28); }
+    // The tiles' own motions: selection, the circle, the list's tick box, a vanished tile coming
+    // back, the Reduce Motion fade, and the spring the list moves on while a scan sorts it.
+    static inline const MotionSpec kSelectMotion = Motion::snappy(0.18);
+    static inline const MotionSpec kCircleMotion = Motion::snappy(0.15);
+    static inline const MotionSpec kCheckMotion = Motion::snappy(0.16);
+    static inline const MotionSpec kComeBack = Motion::snappy(0.2);
+    static inline const MotionSpec kReducedFade = Motion::snappy(0.25);
+    static constexpr Spring kScanSpring{0.5, 0.88};
+    LookAnimations& looks() { return looks_; }
     AnimatedValue& closing() { return close_; }
     bool isClosing() const { return !closeFrom_.empty() || closeTail_.has_value(); }
 
@@ -114,7 +124,7 @@ class ExplorerView : public QAbstractScrollArea {
     void paintCard(QPainter& p);
     void paintContent(QPainter& p);
     void paintTile(QPainter& p, const ExplorerTile& t, const QRectF& r, ExplorerLayout layout, bool waiting,
-                   std::int64_t heaviest, const CleanQueue& queue, bool& animating);
+                   std::int64_t heaviest, const CleanQueue& queue);
     void paintFooter(QPainter& p, const ExplorerGeometry& g, double top);
     static constexpr double kFade = 28;
 
@@ -131,12 +141,23 @@ class ExplorerView : public QAbstractScrollArea {
     AnimatedValue steamerX_{0}, steamerY_{0}, water_{0.12};
     bool steamerPlaced_ = false;
     bool keyboardFocus_ = false;
-    // A vanishing tile: when it started, its picture as it was then, and the effect's frame buffer.
+    // A vanishing tile: its picture as it was when it started to go, and the effect's frame buffer.
     struct Vanish {
-        qint64 start = 0;
         QImage still;
         QImage frame;
     };
+    // The eased looks of the tiles drawn (hover, selection, circle, tick, evaporation, moves).
+    LookAnimations looks_;
+    // Where each tile drawn last was placed and drawn, and what it showed, so that one that moves
+    // or leaves while a scan sorts the list is followed.
+    struct Shown {
+        QPointF place;
+        QPointF at;
+        ExplorerTile tile;
+        bool leaving = false;
+    };
+    std::unordered_map<std::string, Shown> shown_;
+    QString shownFolder_;
     QHash<QString, Vanish> vanishing_;
     // Tiles that joined the list while a scan runs grow in; a fresh folder or mode starts without.
     QHash<QString, qint64> appeared_;

@@ -210,25 +210,29 @@ void TilePainter::paintConditionedIcon(QPainter& p, const QRectF& square, const 
 
 // --- marks ---------------------------------------------------------------------------------------
 
-void TilePainter::paintSelectCircle(QPainter& p, const QRectF& padded, bool on, bool hovering) {
+void TilePainter::paintSelectCircle(QPainter& p, const QRectF& padded, double on, double hovering) {
     const QRectF circle = padded.adjusted(5, 5, -5, -5);
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    if (on) {
+    // Ticking cross-fades the dark disc and its ring into the brand disc and its tick.
+    const double base = p.opacity();
+    if (on < 1) {
+        p.setOpacity(base * (1 - on));
+        p.setBrush(QColor(0, 0, 0, int(0.35 * 255)));
+        p.drawEllipse(circle);
+        p.setPen(QPen(QColor::fromRgbF(1, 1, 1, float(0.35 + 0.5 * hovering)), 1.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(circle.adjusted(0.75, 0.75, -0.75, -0.75));
+    }
+    if (on > 0) {
+        p.setOpacity(base * on);
+        p.setPen(Qt::NoPen);
         QLinearGradient g = Palette::nimbrel();
         g.setStart(circle.topLeft());
         g.setFinalStop(circle.bottomRight());
         p.setBrush(g);
-    } else {
-        p.setBrush(QColor(0, 0, 0, int(0.35 * 255)));
-    }
-    p.drawEllipse(circle);
-    if (!on) {
-        p.setPen(QPen(QColor(255, 255, 255, int((hovering ? 0.85 : 0.35) * 255)), 1.5));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(circle.adjusted(0.75, 0.75, -0.75, -0.75));
-    } else {
+        p.drawEllipse(circle);
         Symbols::draw(p, circle, "checkmark", Palette::canvas().resolve(host_), 10, FontWeight::heavy);
     }
     p.restore();
@@ -259,9 +263,9 @@ void TilePainter::paintRiskMark(QPainter& p, const QRectF& box, const Risk& risk
     p.restore();
 }
 
-void TilePainter::paintCheck(QPainter& p, const QRectF& padded, bool on, bool disabled) {
+void TilePainter::paintCheck(QPainter& p, const QRectF& padded, bool on, double tick, bool disabled) {
     check_->setOn(on);
-    check_->tickAnimation().setImmediate(on ? 1 : 0);
+    check_->tickAnimation().setImmediate(tick);
     check_->setEnabled(!disabled);
     renderWidget(p, check_, padded.topLeft());
 }
@@ -281,7 +285,8 @@ TileGeometry::Shows TilePainter::shows(const ExplorerEntry& entry, bool hovering
 
 void TilePainter::paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& e, Cond condition,
                              ExplorerLayout layout, const EntryLook& look) {
-    const TileGeometry g = TileGeometry::of(r, layout, shows(e, look.hovering));
+    // The path buttons keep their room while they fade out.
+    const TileGeometry g = TileGeometry::of(r, layout, shows(e, look.hovering || look.buttons > 0));
     const bool package = EntryRules::isPackage(e.id);
     const FileIcon icon = IconCache::shared().icon(e.id, package, e.isDirectory && !package);
     p.save();
@@ -302,11 +307,12 @@ void TilePainter::paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& 
 void TilePainter::paintBackground(QPainter& p, const TileGeometry& g, const EntryLook& look) {
     const bool icons = g.layout == ExplorerLayout::icons;
     const QPainterPath shape = Shapes::rounded(g.tile, icons ? 26 : 12);
-    if (look.included)
-        p.fillPath(shape, Palette::nimbrelSubtle().resolve(host_));
-    else if (look.hovering)
-        p.fillPath(shape, QColor(255, 255, 255, int(0.05 * 255)));
-    if (!look.included) return;
+    const double selected = look.selected, hover = look.hover * (1 - selected);
+    if (hover > 0) p.fillPath(shape, QColor::fromRgbF(1, 1, 1, float(0.05 * hover)));
+    if (selected <= 0) return;
+    p.save();
+    p.setOpacity(p.opacity() * selected);
+    p.fillPath(shape, Palette::nimbrelSubtle().resolve(host_));
     if (icons) {
         QColor edge = Palette::accent().resolve(host_);
         edge.setAlphaF(0.6);
@@ -320,6 +326,7 @@ void TilePainter::paintBackground(QPainter& p, const TileGeometry& g, const Entr
         fill.setFinalStop(cap.bottomLeft());
         p.fillPath(Shapes::capsule(cap), fill);
     }
+    p.restore();
 }
 
 void TilePainter::paintTileMarks(QPainter& p, const TileGeometry& g, const ExplorerEntry& e,
@@ -330,7 +337,7 @@ void TilePainter::paintTileMarks(QPainter& p, const TileGeometry& g, const Explo
     } else if (g.shows.control == EntryRules::Control::select) {
         p.save();
         p.setOpacity(look.inherited ? 0.55 : 1.0);
-        paintSelectCircle(p, g.control, look.included, look.hovering);
+        paintSelectCircle(p, g.control, look.circle, look.hover);
         p.restore();
     }
 }
@@ -385,7 +392,7 @@ void TilePainter::paintRowControl(QPainter& p, const TileGeometry& g, const Expl
     }
     p.save();
     p.setOpacity(look.inherited ? 0.55 : 1.0);
-    paintCheck(p, g.control, look.included, e.measuring);
+    paintCheck(p, g.control, look.included, look.check, e.measuring);
     p.restore();
 }
 
@@ -410,12 +417,18 @@ void TilePainter::paintRowTrailing(QPainter& p, const TileGeometry& g, const Exp
                                            ? std::optional<QColor>(Palette::honey())
                                            : std::optional<QColor>(QColor(255, 255, 255, int(0.32 * 255)));
     paintBar(p, g.bar, look.weight, tint);
-    if (look.hasOpen && look.hovering)
+    p.save();
+    const double base = p.opacity();
+    if (look.hasOpen && look.hover > 0) {
+        p.setOpacity(base * look.hover);
         Symbols::draw(p, g.chevron, "chevron.right", ink3(host_), 11, FontWeight::bold);
-    if (g.shows.pathActions) {
+    }
+    if (g.shows.pathActions && look.buttons > 0) {
+        p.setOpacity(base * look.buttons);
         Symbols::draw(p, g.pathActions[0].adjusted(4, 4, -4, -4), "doc.on.doc", ink3(host_), 24 * 0.42);
         Symbols::draw(p, g.pathActions[1].adjusted(4, 4, -4, -4), "magnifyingglass", ink3(host_), 24 * 0.42);
     }
+    p.restore();
 }
 
 QWidget* TilePainter::badgeFor(const ExplorerEntry& e, Cond condition) {
@@ -484,9 +497,12 @@ void TilePainter::paintPlaceholder(QPainter& p, const QRectF& r, PlaceholderKind
     weightBar.setAlphaF(condition == Cond::bloated ? 0.45 : 0.18);
     const double bar = ExplorerModel::placeholderBarWidth(seed, layout);
     if (layout == ExplorerLayout::icons) {
-        const QRectF ic = TileGeometry::of(r, layout).icon;
+        // Its own stack (a 72-point icon block, the name bar and the size bar, 8 apart) centred in
+        // the tile: shorter than an entry's, so it stands lower.
+        const double top = r.top() + (kTileHeight - (72 + 8 + 7 + 8 + 6)) / 2;
+        const QRectF ic(r.center().x() - 32, top + 4, 64, 64);
         paintConditionedIcon(p, ic, icon, condition, seed);
-        const double y = ic.bottom() + 4 + 8;
+        const double y = top + 72 + 8;
         p.fillPath(Shapes::capsule(QRectF(r.center().x() - bar / 2, y, bar, 7)), nameBar);
         p.fillPath(Shapes::capsule(QRectF(r.center().x() - 20, y + 7 + 8, 40, 6)), weightBar);
     } else {

@@ -39,6 +39,19 @@ class TilePainter {
         bool inherited = false;
         bool hasOpen = false;
         double weight = 0;
+        // How far each eased part of the look has come, 0 to 1: the hover fill (also the circle's
+        // ring and the row's chevron), the selected fill and mark, the circle, the tick box, the
+        // row's path buttons. A look painted at rest has them all at its flags.
+        double hover = 0;
+        double selected = 0;
+        double circle = 0;
+        double check = 0;
+        double buttons = 0;
+        EntryLook& settle() {
+            hover = buttons = hovering ? 1 : 0;
+            selected = circle = check = included ? 1 : 0;
+            return *this;
+        }
     };
     void paintEntry(QPainter& p, const QRectF& r, const ExplorerEntry& entry,
                     ExplorerTile::Condition condition, ExplorerLayout layout, const EntryLook& look);
@@ -78,10 +91,10 @@ class TilePainter {
                       ExplorerTile::Condition condition);
     // The list row's first badge: the shared risk badge, else grime; none for a plain entry.
     QWidget* badgeFor(const ExplorerEntry& e, ExplorerTile::Condition condition);
-    void paintSelectCircle(QPainter& p, const QRectF& padded, bool on, bool hovering);
+    void paintSelectCircle(QPainter& p, const QRectF& padded, double on, double hovering);
     void paintLock(QPainter& p, const QRectF& box);
     void paintRiskMark(QPainter& p, const QRectF& box, const Risk& risk);
-    void paintCheck(QPainter& p, const QRectF& padded, bool on, bool disabled);
+    void paintCheck(QPainter& p, const QRectF& padded, bool on, double tick, bool disabled);
     void paintBar(QPainter& p, const QRectF& r, double fraction, std::optional<QColor> tint);
     void renderWidget(QPainter& p, QWidget* w, QPointF at);
 
