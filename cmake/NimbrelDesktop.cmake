@@ -49,18 +49,18 @@ add_test(NAME desktop_install
 
 set(CPACK_PACKAGE_NAME nimbrel)
 set(CPACK_PACKAGE_VENDOR "Nimbrel")
-set(CPACK_PACKAGE_CONTACT "Nimbrel developers <nimbrel@localhost>")
+set(CPACK_PACKAGE_CONTACT "Nimbrel developers <maintainers@users.noreply.c-seed-1b00f7a7.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "See where disk space goes and remove what you choose, safely")
+# The summary is the synopsis; CPack indents these lines itself and turns the empty one into " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "See where disk space goes and remove what you choose, safely
- Nimbrel scans a folder or a whole disk and shows where the space goes: the
- Space explorer lays out folders by size, the Files shelves list the biggest
- files, the ones not opened for a long time and identical copies, and Deep
- Clean finds caches and build output that can be made again.
- .
- Everything chosen is reviewed in one sheet before it is moved to the Trash or
- deleted for good, and a safety guard refuses system folders and the main
- folders of the home.")
+    "Nimbrel scans a folder or a whole disk and shows where the space goes: the
+Space explorer lays out folders by size, the Files shelves list the biggest
+files, the ones not opened for a long time and identical copies, and Deep
+Clean finds caches and build output that can be made again.
+
+Everything chosen is reviewed in one sheet before it is moved to the Trash or
+deleted for good, and a safety guard refuses system folders and the main
+folders of the home.")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY nimbrel)
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
