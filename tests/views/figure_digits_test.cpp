@@ -19,6 +19,7 @@
 #include "model/background.h"
 #include "model/prefs.h"
 #include "support/wait_for.h"
+#include "test_items.h"
 #include "theme/animated_value.h"
 #include "theme/figure_label.h"
 #include "theme/fixed_digits.h"
@@ -166,17 +167,6 @@ class PlainFigure : public QWidget {
     }
 };
 
-CleanItem queued(const std::string& path, int64_t size, CleanItem::Kind kind, CleanItem::Source source) {
-    CleanItem i;
-    i.id = path;
-    i.name = path.substr(path.find_last_of('/') + 1);
-    i.size = size;
-    i.kind = kind;
-    i.symbolPath = path;
-    i.source = source;
-    return i;
-}
-
 class FigureDigitsTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -260,9 +250,9 @@ TEST_F(FigureDigitsTest, EveryFigureOfTheWindowsKeepsItsDigitsInCells) {
     caches.kind = K::junk;
     caches.heat = 1.0;
     caches.source = S::deepClean;
-    state.queue().setItems({queued(home + "/Movies/Holiday 2019.mov", 8'400'000'000, K::file, S::files),
-                            queued(home + "/VMs/Windows 11.vdi", 64'000'000'000, K::file, S::space),
-                            queued(home + "/Music/Demo.band", 1'200'000'000, K::folder, S::space), caches});
+    state.queue().setItems({testItem(home + "/Movies/Holiday 2019.mov", 8'400'000'000, K::file, S::files),
+                            testItem(home + "/VMs/Windows 11.vdi", 64'000'000'000, K::file, S::space),
+                            testItem(home + "/Music/Demo.band", 1'200'000'000, K::folder, S::space), caches});
     everySection(QStringLiteral("selected"));
     state.setToast(Toast(QStringLiteral("Freed 1.2 GB"), QStringLiteral("sparkles")));
     look(window, QStringLiteral("toast"));
