@@ -373,6 +373,12 @@ TEST(DiskScanner, ReportsTopLevelEntriesAsTheyAreFound) {
     auto folder = std::find_if(last.begin(), last.end(), [](const auto& e) { return e.name == "folder"; });
     ASSERT_NE(folder, last.end());
     EXPECT_TRUE(folder->isDirectory);
+    // A tick made while the scan runs carries what the walk saw of the entry.
+    for (const DiscoveredEntry& e : last) {
+        const std::optional<EntryIdentity> now = EntryIdentity::read(e.path);
+        ASSERT_TRUE(e.identity && now) << e.name;
+        EXPECT_TRUE(e.identity->sameEntry(*now)) << e.name;
+    }
 }
 
 }  // namespace
