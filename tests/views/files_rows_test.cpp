@@ -102,6 +102,7 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyTakesAllFilteredSetsInOneChange) {
     TwinShelves twins(*state_, {});
     QSignalSpy changes(&state_->queue(), &CleanQueue::itemsChanged);
     twins.selectEveryExtra();
+    settle();
     EXPECT_EQ(changes.count(), 1);
     ASSERT_EQ(state_->queue().items().size(), 130u);
     EXPECT_EQ(state_->queue().items().front().id, "/nimbrel-test/set0/copy1.bin");  // the older copy
@@ -109,6 +110,7 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyTakesAllFilteredSetsInOneChange) {
     state_->queue().setItems({});
     twins.setSearch(QStringLiteral("no such path"));
     twins.selectEveryExtra();
+    settle();
     EXPECT_TRUE(state_->queue().items().empty());
 }
 

@@ -576,70 +576,18 @@ void TwinShelves::startSearch() {
                             static_cast<int64_t>(minSize_));
 }
 
-namespace {
-
-// Whether a path leaves with the removal that runs now.
-bool isLeaving(const std::string& path, const std::unordered_set<std::string>& vanishing,
-               const std::unordered_set<std::string>& nimbrelising) {
-    return PathRules::isAtOrInsideAny(path, vanishing) || PathRules::isAtOrInsideAny(path, nimbrelising);
-}
-
-}  // namespace
-
-DuplicatesModel::Around TwinShelves::around() const {
-    return {[this](const std::string& path) { return state_.queue().includes(path); },
-            [this](const std::string& path) {
-                return isLeaving(path, state_.vanishingPaths(), state_.nimbrelisingIDs());
-            }};
-}
-
 void TwinShelves::selectExtras(const std::string& groupID) {
-    // One set: its kept copy is looked at on disk here, a single call.
-    state_.queue().add(state_.duplicates().extras(groupID, around()));
+    state_.selectTwinExtras([groupID](const std::vector<DuplicateGroup>& groups) {
+        std::vector<const DuplicateGroup*> shown;
+        for (const DuplicateGroup& g : groups)
+            if (g.id == groupID) shown.push_back(&g);
+        return shown;
+    });
 }
 
 void TwinShelves::selectEveryExtra() {
-    size_t copies = 0;
-    for (const DuplicateGroup& g : state_.duplicates().groups())
-        copies += g.files.size();
-    if (copies < CleanQueue::kAsideFrom) {
-        // A few hundred kept copies at most, each looked at on disk here.
-        state_.queue().add(DuplicatesModel::extras(state_.duplicates().sets(), shownGroups(), around()));
-        return;
-    }
-    // Many: the list is made on a worker, from the sets, the selection and the removal under way as they
-    // are at the click: each kept copy is looked at on disk, which is no work for the window. When
-    // any of them changed by the time it is back (a removal took copies, the selection changed), it
-    // is made again from what they are then, with the filter and order of the click.
-    const QString search = search_;
-    const Twins::Sort sort = sort_;
-    QPointer<DuplicatesModel> alive(&state_.duplicates());
-    QPointer<AppState> state(&state_);
-    state_.queue().addAside([alive, state, search, sort]() -> CleanQueue::Making {
-        if (!alive || !state) return {};
-        auto sets = std::make_shared<DuplicatesModel::Sets>(alive->sets());
-        auto shown =
-            std::make_shared<std::vector<const DuplicateGroup*>>(Twins::shown(*sets->groups, search, sort));
-        auto selection = state->queue().snapshot();
-        auto vanishing = std::make_shared<const std::unordered_set<std::string>>(state->vanishingPaths());
-        auto nimbrelising = std::make_shared<const std::unordered_set<std::string>>(state->nimbrelisingIDs());
-        const uint64_t revision = sets->revision;
-        const uint64_t generation = state->queue().generation();
-        const bool deleting = state->isDeleting();
-        const size_t vanishingCount = vanishing->size();
-        return {[sets, shown, selection, vanishing, nimbrelising]() mutable {
-                    CleanQueue selected;
-                    selected.setItems(std::vector<CleanItem>(*std::exchange(selection, nullptr)));
-                    const DuplicatesModel::Around around{
-                        [&](const std::string& path) { return selected.includes(path); },
-                        [&](const std::string& path) { return isLeaving(path, *vanishing, *nimbrelising); }};
-                    return DuplicatesModel::extras(*sets, *shown, around);
-                },
-                [alive, state, revision, generation, deleting, vanishingCount] {
-                    return alive && state && alive->revision() == revision &&
-                           state->queue().generation() == generation && state->isDeleting() == deleting &&
-                           state->vanishingPaths().size() == vanishingCount;
-                }};
+    state_.selectTwinExtras([search = search_, sort = sort_](const std::vector<DuplicateGroup>& groups) {
+        return Twins::shown(groups, search, sort);
     });
 }
 

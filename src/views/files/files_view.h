@@ -184,16 +184,15 @@ class TwinShelves : public QWidget {
     void setMinSize(SizeThreshold size);
     SizeThreshold minSize() const { return minSize_; }
     void startSearch();
+    // "Select every extra copy" and "Select extras" of the set with this id: the selection
+    // changes when the worker that looks at the kept copies on disk is back.
     void selectEveryExtra();
-    // "Select extras" of the set with this id.
     void selectExtras(const std::string& groupID);
     int shownSets() const { return shownSets_; }
     SearchField* searchField() const { return field_; }
     FadingScroll* listScroll() const { return listScroll_; }
 
   private:
-    // What the last-copy rule reads of the selection and of a removal under way, on this thread.
-    DuplicatesModel::Around around() const;
     void rebuild();
     void rebuildHeader();
     void buildResults();
