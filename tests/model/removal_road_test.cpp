@@ -327,6 +327,45 @@ TEST_P(RemovalRoadTest, GuardedFolderStaysAndTheRestGoes) {
     EXPECT_TRUE(onDisk(guarded + "/files"));
 }
 
+// A Trash-named folder deeper than the ticked folder's children: the folder holding it stays
+// whole, and so do the folders above it; for good the rest goes, to the Trash nothing moves (the
+// ticked folder goes as one or not at all). Emptying the Trash still takes such a folder.
+TEST_P(RemovalRoadTest, AFolderHoldingATrashStaysWholeWithTheFoldersAboveIt) {
+    std::filesystem::create_directories(trashFiles());
+    for (const char* trash : {".Trash-4242", ".trash-0", ".TRASH", ".Trash"}) {
+        SCOPED_TRACE(trash);
+        Road road(name("holds-trash"));
+        const std::string held = std::string("projects/x/") + trash + "/files/kept.txt";
+        writeFile(road.path(held), 3000);
+        writeFile(road.path("projects/x/src/main.c"), 3000);
+        writeFile(road.path("projects/y/other.bin"), 3000);
+        writeFile(road.path("projects/loose.bin"), 3000);
+        road.scan();
+        const auto trashedBefore = std::distance(std::filesystem::directory_iterator(trashFiles()),
+                                                 std::filesystem::directory_iterator());
+        road.tick("projects");
+        road.removeAll(permanently());
+
+        EXPECT_TRUE(onDisk(road.path(held)));
+        EXPECT_TRUE(onDisk(road.path("projects/x/src/main.c"))) << "the holding folder stays whole";
+        EXPECT_EQ(onDisk(road.path("projects/y/other.bin")), !permanently());
+        EXPECT_EQ(onDisk(road.path("projects/loose.bin")), !permanently());
+        ASSERT_EQ(road.failures().size(), 1u);
+        EXPECT_EQ(road.failures()[0].path, road.path("projects"));
+        EXPECT_NE(road.failures()[0].detail.find("holds a Trash folder"), std::string::npos)
+            << road.failures()[0].detail;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(trashFiles()),
+                                std::filesystem::directory_iterator()),
+                  trashedBefore);
+    }
+    const std::string trashed = trashFiles() + "/" + name("held") + "/.Trash-4242/files/kept.txt";
+    writeFile(trashed, 3000);
+    Road road(name("empty"));
+    road.state->emptyTrash();
+    road.finish();
+    EXPECT_FALSE(onDisk(trashed));
+}
+
 TEST_P(RemovalRoadTest, GuardSeesThroughALinkedScanRoot) {
     // A scan started at a link to the data home reaches the guarded Trash under the link's name.
     const std::string guarded = HostLayout::current().trashFolder;
