@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -10,6 +11,7 @@
 #include "model/app_state_test_support.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
+#include "platform/file_manager.h"
 
 namespace nimbrel {
 namespace {
@@ -472,6 +474,31 @@ TEST_F(AppStateTest, AScanThatCannotRunSaysSoWithTheHomeAbbreviated) {
         EXPECT_EQ(h.listings, 1);  // completion refreshes the volumes
     }
     clearRecents();
+}
+
+// "Show in File Manager" on a desktop with no file manager on the session bus and nothing that
+// opens a folder: the user is told where the file is instead of nothing happening.
+TEST_F(AppStateTest, ShowInFileManagerWithoutOneSaysWhereTheFileIs) {
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        GTEST_SKIP() << "a desktop that can open folders: nothing fails to show";
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"/home/u/docs/a b.txt", "/home/u/other"}, "No file manager could show “a b.txt”. It is in ~/docs"},
+        {{"/home/u/x"}, "No file manager could show “x”. It is in ~"},
+        {{"/srv/data"}, "No file manager could show “data”. It is in /srv"},
+    };
+    Harness h;
+    FileActions::setRevealFailedHandler([&](const std::string& path) { h.state->revealFailed(path); });
+    for (const auto& [paths, message] : cases) {
+        h.state->setToast(std::nullopt);
+        FileActions::reveal(paths);
+        ASSERT_TRUE(waitUntil([&] { return h.state->toast().has_value(); }, 5000)) << paths.front();
+        EXPECT_EQ(h.state->toast()->message, QString(message));
+    }
+    h.state->setToast(std::nullopt);
+    FileActions::reveal({});
+    flushEvents();
+    EXPECT_FALSE(h.state->toast());
+    FileActions::setRevealFailedHandler(nullptr);
 }
 
 TEST_F(AppStateTest, OnlyTargetsThatScannedOrWereStoppedStayRecent) {
