@@ -26,6 +26,7 @@
 #include "views/files/failure_sheet.h"
 #include "views/files/files_hooks.h"
 #include "views/files/review_list.h"
+#include "views/kit/elided_label.h"
 #include "views/kit/files_text.h"
 #include "views/kit/junk_contents_list.h"
 #include "views/kit/modal_host.h"
@@ -597,7 +598,17 @@ TEST_F(ReviewSheetTest, FailureSheetListsGroupsAndCloses) {
         failures.push_back({"/nimbrel-test/gone" + std::to_string(i), DeletionFailure::Reason::inUse, ""});
     failures.push_back({"/nimbrel-test/x", DeletionFailure::Reason::other, "Input/output error"});
     state_->setDeletionFailures(failures);
+    // The subtitle says what went besides: nothing, when the removal credited no entry.
+    auto says = [](const QWidget& sheet, const char* text) {
+        for (const ElidedLabel* label : sheet.findChildren<ElidedLabel*>())
+            if (label->text() == QLatin1String(text)) return true;
+        return false;
+    };
+    state_->lastRemoval.clear();
+    EXPECT_TRUE(says(FailureSheet(*state_, failures), "Nothing was nimbrelised."));
+    state_->lastRemoval["/nimbrel-test/went"] = 4096;
     FailureSheet sheet(*state_, failures);
+    EXPECT_TRUE(says(sheet, "Everything else was nimbrelised."));
     EXPECT_EQ(sheet.rowCount(), 151);  // 150 in use, 1 other
     EXPECT_EQ(sheet.groupCopyButtons().size(), 2u);
     EXPECT_FALSE(sheet.fullDiskAccessButton()->isVisibleTo(&sheet));

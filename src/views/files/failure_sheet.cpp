@@ -92,8 +92,10 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
     titles->addWidget(counting(line(FailureGroups::headerTitle(failures_.size()),
                                     Fonts::font(20, FontWeight::heavy, FontDesign::rounded),
                                     ink(&Palette::ink), Qt::ElideRight, this)));
-    titles->addWidget(line(tr("Everything else was nimbrelised."), Fonts::font(12.5), ink(&Palette::ink2),
-                           Qt::ElideRight, this));
+    // The removal credited nothing at all: every entry reviewed stayed.
+    const QString rest =
+        state_.lastRemoval.empty() ? tr("Nothing was nimbrelised.") : tr("Everything else was nimbrelised.");
+    titles->addWidget(line(rest, Fonts::font(12.5), ink(&Palette::ink2), Qt::ElideRight, this));
     header->addLayout(titles, 1);
     column_->addLayout(header);
 
