@@ -401,11 +401,17 @@ TEST_P(RemovalRoadTest, OnlyTheReviewedEntriesGo) {
     EXPECT_EQ(road.queued(), (std::unordered_set<std::string>{road.path("left-out.bin")}));
 }
 
-// Drops to an unprivileged user for the whole process (all threads) and back.
+// Drops to an unprivileged user for the whole process (all threads) and back. A settings save
+// runs under one user from start to end: one that changed user halfway would leave its scratch
+// folder behind.
 struct Unprivileged {
     bool ok = false;
-    Unprivileged() { ok = setresgid(65534, 65534, 0) == 0 && setresuid(65534, 65534, 0) == 0; }
+    Unprivileged() {
+        Prefs::flush();
+        ok = setresgid(65534, 65534, 0) == 0 && setresuid(65534, 65534, 0) == 0;
+    }
     ~Unprivileged() {
+        Prefs::flush();
         [[maybe_unused]] int restoredUser = setresuid(0, 0, 0);
         [[maybe_unused]] int restoredGroup = setresgid(0, 0, 0);
     }
