@@ -8,9 +8,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/temp_tree.h"
+
 namespace nimbrel {
 
 namespace {
+
+using test::allocated;
 
 namespace fs = std::filesystem;
 
@@ -34,13 +38,6 @@ struct TempHome {
         return home + "/" + rel;
     }
 };
-
-// Allocated bytes of one file, as the measure counts them.
-int64_t allocated(const std::string& path) {
-    struct stat st {};
-    lstat(path.c_str(), &st);
-    return static_cast<int64_t>(st.st_blocks) * 512;
-}
 
 const JunkLocation& byId(const std::vector<JunkLocation>& all, const std::string& id) {
     return *std::find_if(all.begin(), all.end(), [&](const JunkLocation& l) { return l.id == id; });

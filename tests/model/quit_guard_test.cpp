@@ -14,17 +14,14 @@
 #include "model/app_state.h"
 #include "model/prefs.h"
 #include "platform/file_operations.h"
+#include "support/temp_tree.h"
 #include "support/wait_for.h"
 
 namespace nimbrel {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool onDisk(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
-}
+constexpr auto onDisk = test::exists;
 
 // The real removal, held at its first item until released; paths in `refused` fail.
 class HeldOps : public FileOperations {

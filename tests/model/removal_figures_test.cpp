@@ -15,22 +15,15 @@
 #include "model/prefs.h"
 #include "model/removal.h"
 #include "platform/file_operations.h"
+#include "support/temp_tree.h"
 #include "support/wait_for.h"
 
 namespace nimbrel {
 namespace {
 
 using namespace std::chrono_literals;
-
-int64_t allocated(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 ? int64_t(st.st_blocks) * 512 : 0;
-}
-
-void writeFile(const std::string& path, size_t bytes) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
-}
+using test::allocated;
+using test::writeFile;
 
 // The real file operations, except that removing a folder named in `stops` removes that many of
 // its files (in name order, at any depth) and then fails.

@@ -25,15 +25,18 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
-#include "platform/temp_tree.h"
 #include "platform/trash_emptier.h"
+#include "support/temp_tree.h"
 
 namespace nimbrel {
 namespace {
 
 using namespace std::chrono_literals;
 using Reason = DeletionFailure::Reason;
+using test::allocated;
+using test::writeFile;
 using testing::settle;
+constexpr auto onDisk = test::exists;
 
 // Everything this program trashes lands below one temporary folder: GLib and the host layout read
 // XDG_DATA_HOME once, at first use, so it is set before main() runs.
@@ -62,16 +65,6 @@ std::string trashFiles() {
     return base() + "/share/Trash/files";
 }
 
-bool onDisk(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
-}
-
-int64_t allocated(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 ? int64_t(st.st_blocks) * 512 : 0;
-}
-
 // What the entries below a folder take on disk, links included and folders themselves not: what
 // removing it gives back.
 int64_t allocatedInside(const std::string& folder) {
@@ -79,11 +72,6 @@ int64_t allocatedInside(const std::string& folder) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
         if (entry.is_symlink() || !entry.is_directory()) total += allocated(entry.path().string());
     return total;
-}
-
-void writeFile(const std::string& path, size_t bytes, char fill = 'x') {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(bytes, fill);
 }
 
 // The names in the Trash's files folder.

@@ -15,6 +15,7 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "platform/file_operations.h"
+#include "support/temp_tree.h"
 #include "support/wait_for.h"
 
 namespace nimbrel {
@@ -22,6 +23,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::settle;
+constexpr auto onDisk = test::exists;
 namespace fs = std::filesystem;
 
 void write(const std::string& path, const std::string& bytes) {
@@ -36,11 +38,6 @@ void setModified(const std::string& path, time_t seconds) {
 time_t modifiedOf(const std::string& path) {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0 ? st.st_mtim.tv_sec : 0;
-}
-
-bool onDisk(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
 }
 
 const std::string kContents(200 * 1024, 't');

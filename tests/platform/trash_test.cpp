@@ -12,11 +12,12 @@
 
 #include "platform/file_operations.h"
 #include "platform/trash_emptier.h"
-#include "temp_tree.h"
+#include "support/temp_tree.h"
 
 namespace nimbrel {
 namespace {
 
+using test::allocated;
 using test::exists;
 using test::TempTree;
 
@@ -45,11 +46,6 @@ std::vector<std::string> namesIn(const std::string& folder) {
     for (const auto& entry : std::filesystem::directory_iterator(folder, ignored))
         names.push_back(entry.path().filename().string());
     return names;
-}
-
-int64_t allocated(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 ? int64_t(st.st_blocks) * 512 : -1;
 }
 
 // To the Trash the credit is what emptying it will give back: a hard-linked file whose other name
