@@ -13,6 +13,7 @@
 #include "model/files_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
+#include "support/scratch_prefs.h"
 #include "support/wait_for.h"
 
 namespace nimbrel {
@@ -97,12 +98,7 @@ struct Harness {
         item.source = source;
         state->queue().add(item);
     }
-    std::unordered_set<std::string> allIDs() const {
-        std::unordered_set<std::string> ids;
-        for (const CleanItem& item : state->queue().items())
-            ids.insert(item.id);
-        return ids;
-    }
+    std::unordered_set<std::string> allIDs() const { return testing::queuedIds(*state); }
     std::vector<std::string> queuedIDs() const {
         std::vector<std::string> ids;
         for (const CleanItem& item : state->queue().items())
@@ -118,12 +114,7 @@ struct Harness {
 };
 
 class AppStateRemovalTest : public ::testing::Test {
-  protected:
-    void SetUp() override { Prefs::useStore(store_.filePath("prefs.ini")); }
-    void TearDown() override { Prefs::useStore(QString()); }
-
-  private:
-    QTemporaryDir store_;
+    testing::ScratchPrefs prefs_;
 };
 
 const RemovalError kDenied = RemovalError::posix(EACCES, "denied");

@@ -10,6 +10,7 @@
 #include "model/app_state_test_support.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
+#include "support/scratch_prefs.h"
 
 namespace nimbrel {
 namespace {
@@ -69,15 +70,7 @@ void clearRecents() {
 
 // Each test keeps its settings in a file of its own.
 class AppStateTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(store_.isValid());
-        Prefs::useStore(store_.filePath("prefs.ini"));
-    }
-    void TearDown() override { Prefs::useStore(QString()); }
-
-  private:
-    QTemporaryDir store_;
+    testing::ScratchPrefs prefs_;
 };
 
 TEST_F(AppStateTest, FreshState) {

@@ -11,9 +11,10 @@
 #include <fstream>
 #include <future>
 
-#include "model/app_state.h"
+#include "model/app_state_test_support.h"
 #include "model/prefs.h"
 #include "platform/file_operations.h"
+#include "support/scratch_prefs.h"
 #include "support/temp_tree.h"
 #include "support/wait_for.h"
 
@@ -46,7 +47,6 @@ class HeldOps : public FileOperations {
 class QuitGuardTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        Prefs::useStore(store_.filePath("prefs.ini"));
         root_ = tree_.path().toStdString();
         AppStateServices services = AppStateServices::standard();
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
@@ -62,7 +62,6 @@ class QuitGuardTest : public ::testing::Test {
     void TearDown() override {
         ops_->release.set_value();
         drain();
-        Prefs::useStore(QString());
     }
 
     std::string folderWithFiles(const std::string& name) {
@@ -80,10 +79,7 @@ class QuitGuardTest : public ::testing::Test {
         return folder;
     }
     void removeTicked() {
-        std::unordered_set<std::string> ids;
-        for (const CleanItem& item : state_->queue().items())
-            ids.insert(item.id);
-        state_->nimbrelise(ids, true);
+        state_->nimbrelise(testing::queuedIds(*state_), true);
         ASSERT_TRUE(state_->isDeleting());
     }
     void drain() { nimbrel::drain(pool_); }
@@ -96,7 +92,8 @@ class QuitGuardTest : public ::testing::Test {
         drain();
     }
 
-    QTemporaryDir store_, tree_;
+    testing::ScratchPrefs prefs_;
+    QTemporaryDir tree_;
     std::string root_;
     QThreadPool pool_;
     ManualClock clock_;

@@ -10,11 +10,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "model/app_state.h"
+#include "model/app_state_test_support.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
 #include "platform/file_operations.h"
+#include "support/scratch_prefs.h"
 #include "support/temp_tree.h"
 #include "support/wait_for.h"
 
@@ -59,11 +60,7 @@ class StoppingOps : public FileOperations {
 
 class RemovalFiguresTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        Prefs::useStore(store_.filePath("prefs.ini"));
-        root = std::filesystem::canonical(tree_.path().toStdString()).string();
-    }
-    void TearDown() override { Prefs::useStore(QString()); }
+    void SetUp() override { root = std::filesystem::canonical(tree_.path().toStdString()).string(); }
 
     // A state on the real scanner, with its own pool, clock and file operations.
     void makeState(int64_t minTracked) {
@@ -100,10 +97,7 @@ class RemovalFiguresTest : public ::testing::Test {
         state->queue().add(item);
     }
     void removeForGood() {
-        std::unordered_set<std::string> ids;
-        for (const CleanItem& item : state->queue().items())
-            ids.insert(item.id);
-        state->nimbrelise(ids, true);
+        state->nimbrelise(testing::queuedIds(*state), true);
         drain();
         clock.advance(9s);
         drain();
@@ -116,7 +110,8 @@ class RemovalFiguresTest : public ::testing::Test {
         return DiskScanner::scan(root, options, 1000000, token, nullptr);
     }
 
-    QTemporaryDir store_, tree_;
+    testing::ScratchPrefs prefs_;
+    QTemporaryDir tree_;
     std::string root;
     QThreadPool pool;
     ManualClock clock;

@@ -26,6 +26,7 @@
 #include "model/prefs.h"
 #include "model/removal.h"
 #include "platform/trash_emptier.h"
+#include "support/scratch_prefs.h"
 #include "support/temp_tree.h"
 
 namespace nimbrel {
@@ -169,12 +170,7 @@ struct Road {
         ASSERT_TRUE(entry) << relative << " is not in the scan";
         state->toggleSelection(*entry);
     }
-    std::unordered_set<std::string> queued() const {
-        std::unordered_set<std::string> ids;
-        for (const CleanItem& item : state->queue().items())
-            ids.insert(item.id);
-        return ids;
-    }
+    std::unordered_set<std::string> queued() const { return testing::queuedIds(*state); }
     // Review the whole selection and remove it; returns once the completion has run.
     void removeAll(bool permanently) {
         state->nimbrelise();
@@ -208,7 +204,6 @@ class RemovalRoadTest : public ::testing::TestWithParam<bool> {
     void SetUp() override {
         ASSERT_TRUE(kDataHomeSet);
         ASSERT_TRUE(kHomeSet);
-        Prefs::useStore(store_.filePath("prefs.ini"));
         // GIO trashes into the home Trash only for files on the home folder's file system.
         struct stat home {
         }, tmp{};
@@ -217,12 +212,11 @@ class RemovalRoadTest : public ::testing::TestWithParam<bool> {
         if (!permanently() && !sameDevice_)
             GTEST_SKIP() << "the temporary folder is not on the home file system";
     }
-    void TearDown() override { Prefs::useStore(QString()); }
     bool permanently() const { return GetParam(); }
     std::string name(const std::string& what) const { return what + (permanently() ? "-rm" : "-trash"); }
 
   private:
-    QTemporaryDir store_;
+    testing::ScratchPrefs prefs_;
     bool sameDevice_ = false;
 };
 

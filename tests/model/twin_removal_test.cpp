@@ -15,6 +15,7 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "platform/file_operations.h"
+#include "support/scratch_prefs.h"
 #include "support/temp_tree.h"
 #include "support/wait_for.h"
 
@@ -82,7 +83,6 @@ class BetweenItems : public RemovalFileOps {
 class TwinRemovalTest : public ::testing::TestWithParam<bool> {
   protected:
     void SetUp() override {
-        Prefs::useStore(store_.filePath("prefs.ini"));
         // Into a Trash of the test's own, on the file system of the files.
         const char* data = std::getenv("XDG_DATA_HOME");
         if (!permanently() && (!data || std::string(data).rfind(fs::temp_directory_path().string(), 0) != 0))
@@ -94,7 +94,6 @@ class TwinRemovalTest : public ::testing::TestWithParam<bool> {
               home.st_dev == tmp.st_dev))
             GTEST_SKIP() << "the temporary folder is not on the home file system";
     }
-    void TearDown() override { Prefs::useStore(QString()); }
     bool permanently() const { return GetParam(); }
 
     // A state with the real scanner and file operations, a scan of `root` and a finished search.
@@ -131,12 +130,7 @@ class TwinRemovalTest : public ::testing::TestWithParam<bool> {
         for (const DuplicateGroup& g : state.duplicates().groups())
             state.queue().add(state.duplicates().extras(g.id, around(state)));
     }
-    std::unordered_set<std::string> queued(AppState& state) {
-        std::unordered_set<std::string> ids;
-        for (const CleanItem& item : state.queue().items())
-            ids.insert(item.id);
-        return ids;
-    }
+    static std::unordered_set<std::string> queued(AppState& state) { return testing::queuedIds(state); }
     void finish(AppState& state) {
         settle();
         for (int step = 0; step < 6 && state.isDeleting(); ++step) {
@@ -157,8 +151,8 @@ class TwinRemovalTest : public ::testing::TestWithParam<bool> {
     }
 
     ManualClock clock_;
+    testing::ScratchPrefs prefs_;
     QTemporaryDir dir_;
-    QTemporaryDir store_;
 };
 
 INSTANTIATE_TEST_SUITE_P(BothModes, TwinRemovalTest, ::testing::Bool(),
