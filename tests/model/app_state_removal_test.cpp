@@ -238,6 +238,7 @@ TEST_F(AppStateRemovalTest, OneRemovalAtATime) {
     EXPECT_FALSE(h.state->isReviewing());
     h.state->nimbrelise({"/tmp/nr/b"}, true);  // and no second removal
     h.finish();
+    EXPECT_EQ(h.allIDs(), (std::unordered_set<std::string>{"/tmp/nr/b"}));  // still selected
     std::lock_guard lock(h.ops->mutex);
     EXPECT_EQ(h.ops->calls, (std::vector<std::string>{"trash /tmp/nr/a"}));
 }

@@ -873,26 +873,6 @@ TEST_P(RemovalRoadTest, OddByteNamesGoByTheirExactBytes) {
     EXPECT_TRUE(road.inTree(lookalike));
 }
 
-TEST_P(RemovalRoadTest, OneRemovalAtATime) {
-    Road road(name("once"));
-    writeFile(road.path("first.bin"), 5000);
-    writeFile(road.path("second.bin"), 5000);
-    road.scan();
-    road.tick("first.bin");
-    road.state->nimbrelise();
-    road.state->nimbrelise(road.queued(), permanently());
-    ASSERT_TRUE(road.state->isDeleting());
-    // While it runs: the review does not open and a second request does nothing.
-    road.tick("second.bin");
-    road.state->nimbrelise();
-    EXPECT_FALSE(road.state->isReviewing());
-    road.state->nimbrelise({road.path("second.bin")}, permanently());
-    road.finish();
-    EXPECT_FALSE(onDisk(road.path("first.bin")));
-    EXPECT_TRUE(onDisk(road.path("second.bin")));
-    EXPECT_EQ(road.queued(), (std::unordered_set<std::string>{road.path("second.bin")}));
-}
-
 TEST_P(RemovalRoadTest, DemoTouchesNothing) {
     Road road(name("demo"));
     writeFile(road.path("sample/file.bin"), 5000);
