@@ -335,22 +335,21 @@ TEST_F(AppStateRemovalTest, CopiedPathsGoToTheClipboardOneALine) {
     EXPECT_EQ(h.state->toast()->message, "Copied 3 paths");
 }
 
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
+// A tree at /tmp/nr holding one folder "d" of `size` bytes.
+std::shared_ptr<ScanResult> oneFolderTree(std::int64_t size) {
+    auto result = std::make_shared<ScanResult>();
+    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
+    auto child = std::make_shared<DirNode>("d", result->root.get());
+    child->size = result->root->size = size;
+    result->root->children.push_back(child);
+    return result;
+}
 
 // The removed paths are pruned from the tree in their normalised form, the outermost only; with no
 // result installed the twins are still pruned and the revision still moves.
 TEST_F(AppStateRemovalTest, RemovalPrunesTheTreeByNormalisedPaths) {
     Harness h;
-    auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
-    auto child = std::make_shared<DirNode>("d", result->root.get());
-    child->size = 4000;
-    result->root->children.push_back(child);
-    result->root->size = 4000;
+    auto result = oneFolderTree(4000);
     h.state->setResult(result);
     const auto revision = h.state->revision();
 
@@ -374,11 +373,7 @@ TEST_F(AppStateRemovalTest, RemovalPrunesTheTreeByNormalisedPaths) {
 // changes in the same order once it can.
 TEST_F(AppStateRemovalTest, CompletionWaitsForWorkersReadingTheResult) {
     Harness h;
-    auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
-    auto child = std::make_shared<DirNode>("d", result->root.get());
-    child->size = result->root->size = 4000;
-    result->root->children.push_back(child);
+    auto result = oneFolderTree(4000);
     h.state->setResult(result);
     const auto revision = h.state->revision();
     std::vector<std::string> order;
@@ -420,20 +415,12 @@ TEST_F(AppStateRemovalTest, CompletionWaitsForWorkersReadingTheResult) {
 // installs another tree meanwhile has that tree pruned by path, and the old one is left alone.
 TEST_F(AppStateRemovalTest, ANewResultDuringTheRemovalIsPrunedByPath) {
     Harness h;
-    auto tree = [](std::int64_t size) {
-        auto result = std::make_shared<ScanResult>();
-        result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
-        auto child = std::make_shared<DirNode>("d", result->root.get());
-        child->size = result->root->size = size;
-        result->root->children.push_back(child);
-        return result;
-    };
-    auto before = tree(4000);
+    auto before = oneFolderTree(4000);
     h.state->setResult(before);
     h.select("/tmp/nr/d", 4000);
     h.state->nimbrelise(h.allIDs(), true);
     settle();
-    auto after = tree(5000);
+    auto after = oneFolderTree(5000);
     h.state->setResult(after);
     h.finish();
     EXPECT_TRUE(after->root->children.empty());
