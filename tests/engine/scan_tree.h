@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "engine/scan_result.h"
 #include "support/temp_tree.h"
 
 // Real folder trees for the scanner's tests, in a temporary folder removed afterwards.
@@ -51,6 +52,22 @@ inline void buildMixedTree(const ScanTree& t) {
         t.file("huge/sub" + std::to_string(i) + "/x", 10);
     for (int i = 0; i < 60; ++i)
         t.file("wide/w" + std::to_string(i % 12) + "/v" + std::to_string(i) + "/leaf", 2000);
+}
+
+// Every folder's size is what its children, files and small files add up to, and each knows its
+// parent.
+inline void expectConsistent(const DirNode& node) {
+    std::int64_t size = node.smallFilesSize;
+    for (const auto& child : node.children) {
+        size += child->size;
+        EXPECT_EQ(child->parent, &node);
+        expectConsistent(*child);
+    }
+    for (const FileItem& f : node.files) {
+        size += f.size;
+        EXPECT_EQ(f.parent, &node);
+    }
+    EXPECT_EQ(node.size, size) << node.path();
 }
 
 // Folders an unprivileged walk cannot fully read: "closed" (no access), "exec-only" (entered but not
