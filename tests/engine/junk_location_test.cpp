@@ -18,25 +18,9 @@ using test::allocated;
 
 namespace fs = std::filesystem;
 
-// A throw-away home folder with helpers to fill it.
-struct TempHome {
-    std::string home;
-    TempHome() {
-        std::string tmpl = (fs::temp_directory_path() / "nimbrel-junk-XXXXXX").string();
-        home = mkdtemp(tmpl.data());
-    }
-    ~TempHome() { fs::remove_all(home); }
-
-    std::string file(const std::string& rel, size_t bytes) const {
-        const std::string p = home + "/" + rel;
-        fs::create_directories(fs::path(p).parent_path());
-        std::ofstream(p) << std::string(bytes, 'x');
-        return p;
-    }
-    std::string folder(const std::string& rel) const {
-        fs::create_directories(home + "/" + rel);
-        return home + "/" + rel;
-    }
+// A throw-away home folder.
+struct TempHome : test::TempTree {
+    const std::string home = root();
 };
 
 const JunkLocation& byId(const std::vector<JunkLocation>& all, const std::string& id) {

@@ -26,7 +26,7 @@ class TempTree {
   public:
     TempTree() {
         std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-XXXXXX";
-        root_ = mkdtemp(pattern.data());
+        root_ = std::filesystem::canonical(mkdtemp(pattern.data())).string();  // as the scanner spells it
     }
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
