@@ -90,13 +90,7 @@ struct Harness {
     ~Harness() { settle(); }
 
     void select(const std::string& path, int64_t size, CleanItem::Source source = CleanItem::Source::space) {
-        CleanItem item;
-        item.id = path;
-        item.name = path;
-        item.size = size;
-        item.kind = CleanItem::Kind::folder;
-        item.source = source;
-        state->queue().add(item);
+        state->queue().add(testing::cleanItem(path, size, CleanItem::Kind::folder, source));
     }
     std::unordered_set<std::string> allIDs() const { return testing::queuedIds(*state); }
     std::vector<std::string> queuedIDs() const {

@@ -127,6 +127,18 @@ class FakeScanner {
     QThreadPool pool_;
 };
 
+// An entry as a view hands it over: named by its id unless `name` says otherwise.
+inline CleanItem cleanItem(std::string id, std::int64_t size, CleanItem::Kind kind = CleanItem::Kind::folder,
+                           CleanItem::Source source = CleanItem::Source::space, std::string name = {}) {
+    CleanItem item;
+    item.name = name.empty() ? id : std::move(name);
+    item.id = std::move(id);
+    item.size = size;
+    item.kind = kind;
+    item.source = source;
+    return item;
+}
+
 // The ids of what is selected.
 inline std::unordered_set<std::string> queuedIds(const AppState& state) {
     std::unordered_set<std::string> ids;

@@ -70,12 +70,8 @@ class QuitGuardTest : public ::testing::Test {
             std::filesystem::create_directories(folder + "/sub");
             std::ofstream(folder + "/sub/f" + std::to_string(i)) << "data";
         }
-        CleanItem item;
-        item.id = folder;
-        item.name = name;
-        item.size = 12;
-        item.kind = CleanItem::Kind::folder;
-        state_->queue().add(item);
+        state_->queue().add(
+            testing::cleanItem(folder, 12, CleanItem::Kind::folder, CleanItem::Source::space, name));
         return folder;
     }
     void removeTicked() {

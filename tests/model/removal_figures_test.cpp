@@ -89,12 +89,8 @@ class RemovalFiguresTest : public ::testing::Test {
     void tick(const std::string& path) {
         auto node = state->result()->node(path);
         ASSERT_TRUE(node) << path;
-        CleanItem item;
-        item.id = path;
-        item.name = node->name;
-        item.size = node->size;
-        item.kind = CleanItem::Kind::folder;
-        state->queue().add(item);
+        state->queue().add(testing::cleanItem(path, node->size, CleanItem::Kind::folder,
+                                              CleanItem::Source::space, node->name));
     }
     void removeForGood() {
         state->nimbrelise(testing::queuedIds(*state), true);

@@ -555,13 +555,10 @@ TEST_P(RemovalRoadTest, AJunkLocationRemovesWhatTheReviewListed) {
         settle();
         EXPECT_EQ(road.state->cleanup().measurements().at("caches").size, DiskScanner::usage(cache).size);
 
-        CleanItem junk;
-        junk.id = "junk:installers";
-        junk.name = "Installers in Downloads";
-        junk.size = 1;  // measured long ago
-        junk.kind = CleanItem::Kind::junk;
-        junk.source = CleanItem::Source::deepClean;
-        road.state->toggleSelection(junk);
+        // Measured long ago: a size of 1.
+        road.state->toggleSelection(testing::cleanItem("junk:installers", 1, CleanItem::Kind::junk,
+                                                       CleanItem::Source::deepClean,
+                                                       "Installers in Downloads"));
         road.state->nimbrelise();
         settle();
         const int64_t tool = allocated(downloads + "/tool.deb"), app = allocated(downloads + "/app.AppImage");
@@ -602,13 +599,8 @@ TEST_P(RemovalRoadTest, JunkFolderRelinkedDuringTheReviewIsLeftAlone) {
     std::filesystem::create_directory_symlink(real, cache);
 
     Road road(name("relinked-junk"));
-    CleanItem junk;
-    junk.id = "junk:caches";
-    junk.name = "App Caches";
-    junk.size = 9000;
-    junk.kind = CleanItem::Kind::junk;
-    junk.source = CleanItem::Source::deepClean;
-    road.state->toggleSelection(junk);
+    road.state->toggleSelection(testing::cleanItem("junk:caches", 9000, CleanItem::Kind::junk,
+                                                   CleanItem::Source::deepClean, "App Caches"));
     road.state->nimbrelise();
     ASSERT_TRUE(road.state->isReviewing());
     std::filesystem::remove(cache);

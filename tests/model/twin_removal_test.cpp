@@ -275,10 +275,8 @@ TEST_P(TwinRemovalTest, EveryCopyChosenGoesWhole) {
     const std::string root = makeSet(permanently() ? "whole-rm" : "whole-trash");
     auto state = searched(root);
     selectExtras(*state);
-    CleanItem kept;
-    kept.id = root + "/a.bin";
-    kept.name = "a.bin";
-    state->queue().add(kept);
+    state->queue().add(
+        testing::cleanItem(root + "/a.bin", 0, CleanItem::Kind::file, CleanItem::Source::space, "a.bin"));
     state->nimbrelise(queued(*state), permanently());
     finish(*state);
     for (const char* name : {"a.bin", "b.bin", "c.bin"})
