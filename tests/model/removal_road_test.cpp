@@ -40,21 +40,24 @@ using testing::settle;
 constexpr auto onDisk = test::exists;
 
 // Everything this program trashes lands below one temporary folder: GLib and the host layout read
-// XDG_DATA_HOME once, at first use, so it is set before main() runs.
+// XDG_DATA_HOME once, at first use, so it is set before main() runs. A child this program starts
+// again (a death test, which ends without exit handlers) uses its parent's folder and leaves it to
+// the parent to remove.
 const std::string& base() {
     // Never destroyed: the exit handler that removes it runs after static destructors.
     static const std::string* folder = [] {
+        if (const char* parents = std::getenv("NIMBREL_ROAD_BASE")) return new std::string(parents);
         std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-road-XXXXXX";
         if (!mkdtemp(pattern.data())) std::abort();
         chmod(pattern.c_str(), 0755);  // the unprivileged case walks through it
         std::filesystem::create_directories(pattern + "/share");
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(base(), ignored);
+        });
+        setenv("NIMBREL_ROAD_BASE", pattern.c_str(), 1);
         return new std::string(pattern);
     }();
-    static const bool cleanup = std::atexit([] {
-                                    std::error_code ignored;
-                                    std::filesystem::remove_all(*folder, ignored);
-                                }) == 0;
-    (void)cleanup;
     return *folder;
 }
 const bool kDataHomeSet = setenv("XDG_DATA_HOME", (base() + "/share").c_str(), 1) == 0;
