@@ -50,29 +50,6 @@ TEST(SafetyGuardOnDisk, LinkedFoldersAreJudgedWhereTheyLead) {
     EXPECT_EQ(SafetyGuard::reasonOnDisk(t.root() + "/etc-link/passwd"), SafetyGuard::reason("/etc/passwd"));
 }
 
-// A bind mount for one test, in a folder of its own outside every tree a test removes, so that no
-// removal of a test tree can ever walk into the bound folder. Always undone, folder included. Not
-// recursive: a recursive bind copies every mount below its source, other tests' binds too, and
-// each copy keeps that test's mount point busy, so its folder could not be removed.
-struct Bind {
-    std::string at;
-    bool mounted = false;
-    explicit Bind(const std::string& source) {
-        std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-bind-XXXXXX";
-        if (!mkdtemp(pattern.data())) return;
-        at = pattern;
-        mounted = ::mount(source.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) == 0;
-    }
-    ~Bind() {
-        if (mounted && ::umount2(at.c_str(), MNT_DETACH) != 0) std::abort();
-        if (at.empty()) return;
-        // A recursive bind made elsewhere meanwhile may hold a copy of this mount for a moment.
-        for (int attempt = 0; ::rmdir(at.c_str()) != 0 && errno == EBUSY && attempt < 200; ++attempt)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (!at.empty() && access(at.c_str(), F_OK) == 0) ADD_FAILURE() << "mount folder left behind: " << at;
-    }
-};
-
 // True when `path` lies on the root file system itself (a bind of "/" shows it then).
 bool onRootMount(const std::string& path) {
     struct stat root {
@@ -163,17 +140,17 @@ TEST(DiskGuard, EveryNameOfAProtectedFolderIsRefused) {
     FakeHome f;
     std::vector<std::string> names = {f.home, f.t.root() + "/home-link", f.t.root() + "/tree-link/home/u",
                                       f.t.root() + "/tree-link/tree-link/home/u"};
-    std::vector<std::unique_ptr<Bind>> binds;
+    std::vector<std::unique_ptr<test::Bind>> binds;
     if (geteuid() == 0) {
-        binds.push_back(std::make_unique<Bind>(f.home));
-        binds.push_back(std::make_unique<Bind>("/"));
+        binds.push_back(std::make_unique<test::Bind>(f.home));
+        binds.push_back(std::make_unique<test::Bind>("/"));
         ASSERT_TRUE(binds[0]->mounted && binds[1]->mounted);
         names.push_back(binds[0]->at);
         if (onRootMount(f.home)) names.push_back(binds[1]->at + f.home);
     }
     // Undone last made first.
     struct Unbind {
-        std::vector<std::unique_ptr<Bind>>& binds;
+        std::vector<std::unique_ptr<test::Bind>>& binds;
         ~Unbind() {
             while (!binds.empty())
                 binds.pop_back();
@@ -197,7 +174,7 @@ TEST(DiskGuard, EveryNameOfAProtectedFolderIsRefused) {
         EXPECT_TRUE(guard.isProtected(root + f.t.root()));
     }
     EXPECT_EQ(guard.reason(boundHome + "/Documents"), SafetyGuard::reason(f.home + "/Documents", f.layout));
-    Bind homes(f.t.root() + "/home");
+    test::Bind homes(f.t.root() + "/home");
     ASSERT_TRUE(homes.mounted);
     const DiskGuard later(f.layout);
     for (const std::string& p : {homes.at, homes.at + "/other", homes.at + "/u/Desktop"})

@@ -984,28 +984,12 @@ TEST_P(RemovalRoadTest, EveryNameOfAGuardedPlaceStaysAndOnlyPlainEntriesGo) {
     Road road(name("spellings"));
     std::filesystem::create_directory_symlink(share, road.path("share-link"));
     std::filesystem::create_directory_symlink(guarded + "/files", road.path("files-link"));
-    // The mount point lies outside every tree a test removes; it is always undone.
-    struct Bind {
-        std::string at;
-        bool mounted = false;
-        ~Bind() {
-            if (mounted && umount2(at.c_str(), MNT_DETACH) != 0) std::abort();
-            // A recursive bind made elsewhere meanwhile may hold a copy of this mount for a moment.
-            for (int attempt = 0; !at.empty() && rmdir(at.c_str()) != 0 && errno == EBUSY && attempt < 200;
-                 ++attempt)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (!at.empty() && access(at.c_str(), F_OK) == 0)
-                ADD_FAILURE() << "mount folder left behind: " << at;
-        }
-    } bind;
     std::vector<std::string> names = {share, road.path("share-link")};
+    std::optional<test::Bind> bind;
     if (geteuid() == 0) {
-        std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-bind-XXXXXX";
-        ASSERT_TRUE(mkdtemp(pattern.data()));
-        bind.at = pattern;
-        bind.mounted = mount(share.c_str(), bind.at.c_str(), nullptr, MS_BIND, nullptr) == 0;
-        ASSERT_TRUE(bind.mounted) << std::strerror(errno);
-        names.push_back(bind.at);
+        bind.emplace(share);
+        ASSERT_TRUE(bind->mounted) << std::strerror(errno);
+        names.push_back(bind->at);
     }
     std::vector<std::string> plainFree;
     for (int i = 0; i < 6; ++i) {

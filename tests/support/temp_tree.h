@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 namespace nimbrel::test {
 
@@ -153,6 +155,33 @@ class ScopedMount {
     }
     std::string target_;
     int error_ = 0;
+};
+
+// A bind mount for one test, in a folder of its own outside every tree a test removes, so that no
+// removal of a test tree can ever walk into the bound folder. Always undone, folder included. Not
+// recursive: a recursive bind copies every mount below its source, other tests' binds too, and
+// each copy keeps that test's mount point busy, so its folder could not be removed.
+class Bind {
+  public:
+    explicit Bind(const std::string& source) {
+        std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-bind-XXXXXX";
+        if (!mkdtemp(pattern.data())) return;
+        at = pattern;
+        mounted = ::mount(source.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    }
+    ~Bind() {
+        if (mounted && ::umount2(at.c_str(), MNT_DETACH) != 0) std::abort();
+        if (at.empty()) return;
+        // A recursive bind made elsewhere meanwhile may hold a copy of this mount for a moment.
+        for (int attempt = 0; ::rmdir(at.c_str()) != 0 && errno == EBUSY && attempt < 200; ++attempt)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!at.empty() && access(at.c_str(), F_OK) == 0) ADD_FAILURE() << "mount folder left behind: " << at;
+    }
+    Bind(const Bind&) = delete;
+    Bind& operator=(const Bind&) = delete;
+
+    std::string at;  // where the source shows
+    bool mounted = false;
 };
 
 // Sets or clears an attribute flag (FS_IMMUTABLE_FL, FS_APPEND_FL); false where the file system or
