@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "support/motion_scopes.h"
 #include "theme/chip.h"
 #include "theme/fonts.h"
 #include "theme/icon_button.h"
@@ -60,7 +61,7 @@ TEST(NimbrelButtonTest, ForegroundAndRingByKind) {
 }
 
 TEST(NimbrelButtonTest, ClicksHoverAndDisabledState) {
-    AnimatedValue::setAllInstant(true);
+    InstantAnimations instant;
     QWidget window;
     auto* box = new QHBoxLayout(&window);
     auto* b = new NimbrelButton(QStringLiteral("Primary"), Kind::primary, Size::regular);
@@ -89,7 +90,6 @@ TEST(NimbrelButtonTest, ClicksHoverAndDisabledState) {
     EXPECT_DOUBLE_EQ(b->disabledOpacity(), 0.4);
     QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() / 2, b->height() / 2));
     EXPECT_EQ(clicks.count(), 1);
-    AnimatedValue::setAllInstant(false);
 }
 
 TEST(NimbrelButtonTest, PressShrinksAlongThePressCurve) {

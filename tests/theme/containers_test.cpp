@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include "support/motion_scopes.h"
 #include "theme/appearance.h"
 #include "theme/backdrop.h"
 #include "theme/evaporate_effect.h"
@@ -146,7 +147,7 @@ TEST(FadingScrollTest, EdgeRule) {
 }
 
 TEST(FadingScrollTest, BandsFollowTheScrollPosition) {
-    AnimatedValue::setAllInstant(true);
+    InstantAnimations instant;
     FadingScroll vertical(Qt::Vertical, 24);
     vertical.setContent(block(1000, 180));
     vertical.resize(200, 300);
@@ -167,11 +168,10 @@ TEST(FadingScrollTest, BandsFollowTheScrollPosition) {
 
     FadingScroll horizontal(Qt::Horizontal, 32);
     EXPECT_EQ(horizontal.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    AnimatedValue::setAllInstant(false);
 }
 
 TEST(FadingScrollTest, EdgeFadesAnimateWithoutReduceMotion) {
-    ReduceMotion::setOverride(true);
+    ReduceMotionScope motion(true);
     FadingScroll list(Qt::Vertical, 24);
     list.setContent(block(1000, 180));
     list.resize(200, 300);
@@ -179,7 +179,6 @@ TEST(FadingScrollTest, EdgeFadesAnimateWithoutReduceMotion) {
     QApplication::processEvents();
     EXPECT_TRUE(list.trailingAnimation().isRunning() || list.trailingFade() == 1.0);
     EXPECT_EQ(list.trailingAnimation().animation().duration(), 200);
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 // A block painted in one colour that can change.
@@ -198,7 +197,7 @@ class Swatch : public QWidget {
 };
 
 TEST(FadingScrollTest, RepaintsDrawAgainOnlyWhatChangedAndMatchAWholeRedraw) {
-    AnimatedValue::setAllInstant(true);
+    InstantAnimations instant;
     FadingScroll list(Qt::Vertical, 24);
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
@@ -263,7 +262,6 @@ TEST(FadingScrollTest, RepaintsDrawAgainOnlyWhatChangedAndMatchAWholeRedraw) {
     EXPECT_TRUE(room.toAlignedRect().contains(mask->lastRedrawn().boundingRect()))
         << mask->lastRedrawn().boundingRect().height();
     EXPECT_TRUE(matchesAWholeRedraw());
-    AnimatedValue::setAllInstant(false);
 }
 
 TEST(FadingScrollTest, AClickedChipUnderTheFadeComesFullyIntoView) {
@@ -396,6 +394,7 @@ TEST(EvaporateTest, LibraryLookupOrder) {
 }
 
 TEST(EvaporateTest, TriggerTimingsAndReduceMotion) {
+    ReduceMotionScope motion(false);
     QWidget parent;
     auto* row = new QWidget(&parent);
     row->resize(100, 30);
@@ -448,7 +447,6 @@ TEST(EvaporateTest, TriggerTimingsAndReduceMotion) {
         EXPECT_DOUBLE_EQ(trigger.effect()->progress(), 0.0);
         row->setGraphicsEffect(nullptr);
     }
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 TEST(BackdropTest, SameInBothAppearancesAndFogNeverTakesClicks) {

@@ -5,24 +5,10 @@
 #include <algorithm>
 #include <optional>
 
-#include "theme/drawing_timeline.h"
-#include "theme/motion.h"
+#include "support/motion_scopes.h"
 #include "theme/stage_assets.h"
 
 namespace nimbrel::test {
-
-// Forces Reduce Motion for one test and gives the platform's value back afterwards.
-class ReduceMotionGuard {
-  public:
-    explicit ReduceMotionGuard(bool on) {
-        ReduceMotion::setOverride(on);
-        DrawingTimeline::refreshAll();
-    }
-    ~ReduceMotionGuard() {
-        ReduceMotion::setOverride(std::nullopt);
-        DrawingTimeline::refreshAll();
-    }
-};
 
 // Draws with a chosen set of puff images and puts the real ones back afterwards.
 class PuffsGuard {

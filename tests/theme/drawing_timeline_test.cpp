@@ -17,10 +17,8 @@
 namespace nimbrel {
 namespace {
 
-using test::ReduceMotionGuard;
-
 TEST(DrawingTimeline, TicksOnlyWhileVisibleAndMotionAllowed) {
-    ReduceMotionGuard motion(false);
+    ReduceMotionScope motion(false);
     QWidget window;
     auto* gauge = new LiquidGauge(0.5, 16, &window);
     auto* loader = new NimbrelLoader(20, &window);
@@ -60,7 +58,7 @@ TEST(DrawingTimeline, TicksOnlyWhileVisibleAndMotionAllowed) {
 }
 
 TEST(DrawingTimeline, AFrameAdvancesTheClockAndAPauseHoldsIt) {
-    ReduceMotionGuard motion(false);
+    ReduceMotionScope motion(false);
     MotionClock::freeze(1000);
     LiquidGauge gauge(0.5, 16);
     gauge.show();
@@ -86,7 +84,7 @@ TEST(DrawingTimeline, AFrameAdvancesTheClockAndAPauseHoldsIt) {
 }
 
 TEST(FlatSteamer, RocksOnlyWhileJettingWithMotionAllowed) {
-    ReduceMotionGuard motion(false);
+    ReduceMotionScope motion(false);
     MotionClock::freeze(500.1);
     FlatSteamer steamer(0.5, false);
     steamer.show();
@@ -114,7 +112,7 @@ TEST(FlatSteamer, RocksOnlyWhileJettingWithMotionAllowed) {
 }
 
 TEST(SteamJet, FadesInQuicklyOutSlowlyAndStopsAtZero) {
-    ReduceMotionGuard motion(true);  // the fade ignores Reduce Motion
+    ReduceMotionScope motion(true);  // the fade ignores Reduce Motion
     SteamJet jet;
     jet.resize(300, 200);
     jet.setActive(true);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "support/motion_scopes.h"
 #include "support/painter_warnings.h"
 #include "theme/backdrop.h"
 #include "theme/drawing_test_support.h"
@@ -114,7 +115,7 @@ TEST(EvaporateEffectTest, LibraryEffectOnlyWhileUnderWay) {
 }
 
 TEST(EvaporateEffectTest, RaisedAboveItsNeighboursWhileUnderWay) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     QWidget parent;
     auto* first = new QWidget(&parent);
     auto* second = new QWidget(&parent);
@@ -139,7 +140,6 @@ TEST(EvaporateEffectTest, RaisedAboveItsNeighboursWhileUnderWay) {
         EXPECT_EQ(order(), (QList<QWidget*>{first, second, third}));
         EXPECT_EQ(first->graphicsEffect(), nullptr);
     }
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 // A row-sized widget that paints a fill, with a child that has a graphics effect of its own (as a
@@ -211,7 +211,7 @@ TEST(EvaporateEffectTest, DrawsThroughAPictureTakenOnceWhileUnderWay) {
 }
 
 TEST(EvaporateEffectTest, EveryItemOnScreenEvaporatesHoweverMany) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     QWidget window;
     window.resize(1000, 2100);
     // 40 rows of 1,000 x 50 on screen and one below the window's edge.
@@ -238,7 +238,6 @@ TEST(EvaporateEffectTest, EveryItemOnScreenEvaporatesHoweverMany) {
     triggers[40]->setVanishing(false);
     EXPECT_FALSE(triggers[40]->wentAtOnce());
     EXPECT_EQ(triggers[40]->effect(), nullptr);
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 TEST(FogTest, FaintStableAndPatterned) {

@@ -14,7 +14,6 @@ namespace {
 
 using test::maxAlpha;
 using test::PuffsGuard;
-using test::ReduceMotionGuard;
 using test::renderOf;
 using test::whitePuff;
 
@@ -41,7 +40,7 @@ QImage gaugeImage(double fraction) {
 }
 
 TEST(LiquidGauge, FillAndColourOnScreen) {
-    ReduceMotionGuard still(true);
+    ReduceMotionScope still(true);
     MotionClock::freeze(1234.5);
     struct Case {
         double fraction;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "support/motion_scopes.h"
 #include "theme/animated_value.h"
 
 namespace nimbrel {
@@ -67,7 +68,7 @@ TEST(MotionTest, SpringsSettleAtTheirTarget) {
 }
 
 TEST(MotionTest, ReduceMotionGatesOnlyAwareAnimations) {
-    ReduceMotion::setOverride(true);
+    ReduceMotionScope motion(true);
     AnimatedValue aware(0), unaware(0);
     aware.animateTo(1, Motion::indicator(), true);
     unaware.animateTo(1, Motion::hover(), false);
@@ -80,7 +81,6 @@ TEST(MotionTest, ReduceMotionGatesOnlyAwareAnimations) {
     EXPECT_TRUE(moving.isRunning());
     moving.animation().setCurrentTime(125);
     EXPECT_NEAR(moving.value(), 0.59597, 2e-3);
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 TEST(MotionTest, EnvironmentForcesReduceMotion) {

@@ -7,9 +7,9 @@
 #include <QVariantAnimation>
 #include <QWidget>
 
+#include "support/motion_scopes.h"
 #include "theme/fixed_digits.h"
 #include "theme/fonts.h"
-#include "theme/motion.h"
 
 namespace nimbrel {
 namespace {
@@ -42,7 +42,7 @@ TEST(RollingTextTest, PlacesLineUpAtTheEnd) {
 
 TEST(RollingTextTest, RollsOnlyTheChangedDigitsAndSettlesOnTheNewText) {
     Fonts::install();
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     QWidget host;
     RollingText text(&host);
     const QFont font = Fonts::font(30, FontWeight::bold);
@@ -81,12 +81,11 @@ TEST(RollingTextTest, RollsOnlyTheChangedDigitsAndSettlesOnTheNewText) {
     ReduceMotion::setOverride(true);
     text.setText(QStringLiteral("2.0 GB"));
     EXPECT_FALSE(text.isRolling());
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 TEST(RollingTextTest, ManyFiguresRollTogetherWhenTheirTextsChange) {
     Fonts::install();
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     QWidget host;
     RollingFigures figures(&host);
     const QFont font = Fonts::font(13, FontWeight::semibold, FontDesign::rounded);
@@ -132,7 +131,6 @@ TEST(RollingTextTest, ManyFiguresRollTogetherWhenTheirTextsChange) {
     roll.setCurrentTime(roll.duration());
     ReduceMotion::setOverride(true);
     EXPECT_EQ(draw("a", "2.0 GB"), still("2.0 GB"));
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 // What follows a figure is placed at its advance: the ink must end there, whatever the font's

@@ -3,17 +3,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "support/motion_scopes.h"
 #include "theme/chip.h"
 #include "theme/palette.h"
 #include "theme/pill_picker.h"
 
 namespace nimbrel {
 namespace {
-
-struct ReduceMotionScope {
-    explicit ReduceMotionScope(bool on) { ReduceMotion::setOverride(on); }
-    ~ReduceMotionScope() { ReduceMotion::setOverride(std::nullopt); }
-};
 
 TEST(ChipTest, ColoursForDotAndState) {
     QWidget window;
@@ -39,7 +35,7 @@ TEST(ChipTest, ColoursForDotAndState) {
 }
 
 TEST(ChipTest, HoverChangesOnlyAChipThatIsOff) {
-    AnimatedValue::setAllInstant(true);
+    InstantAnimations instant;
     QWidget window;
     AppearanceOf::set(&window, Appearance::dark);
     Chip off(QStringLiteral("All"), std::nullopt, false, &window);
@@ -51,7 +47,6 @@ TEST(ChipTest, HoverChangesOnlyAChipThatIsOff) {
     EXPECT_EQ(off.currentFill(), Palette::raised().resolve(Appearance::dark));
     EXPECT_EQ(off.currentStroke(), Palette::line().resolve(Appearance::dark));
     EXPECT_EQ(on.currentFill(), onFill);
-    AnimatedValue::setAllInstant(false);
 }
 
 TEST(ChipTest, ATapAsksButDoesNotChangeTheState) {

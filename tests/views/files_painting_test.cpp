@@ -8,6 +8,7 @@
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
 #include "support/animations.h"
+#include "support/motion_scopes.h"
 #include "support/painter_warnings.h"
 #include "support/wait_for.h"
 #include "theme/chip.h"
@@ -105,10 +106,7 @@ TEST_F(FilesPaintingTest, RowsPaintWithoutPainterWarnings) {
 // A list that fits its view shows no fade band, so the fading scroll paints it without a picture of
 // its own; the effects of the rows and sets inside it must still paint cleanly.
 TEST_F(FilesPaintingTest, ListsThatFitTheirViewPaintWithoutPainterWarnings) {
-    struct FullMotion {
-        FullMotion() { ReduceMotion::setOverride(false); }
-        ~FullMotion() { ReduceMotion::setOverride(std::nullopt); }
-    } motion;
+    ReduceMotionScope motion(false);
     PainterWarnings warnings;
     AnimationClock animations;
     auto result = std::make_shared<ScanResult>();

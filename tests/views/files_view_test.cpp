@@ -15,6 +15,7 @@
 #include "model/files_model.h"
 #include "shell_fixture.h"
 #include "support/animations.h"
+#include "support/motion_scopes.h"
 #include "theme/empty_state.h"
 #include "theme/fading_scroll.h"
 #include "theme/motion.h"
@@ -190,7 +191,7 @@ TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) 
 }
 
 TEST_F(FilesViewTest, ARemovalKeepsTheTwinCardsThatStayAndFoldsAwayTheSetsThatLeft) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     install(10);
     // Three sets of three copies, the newest copy first; the first set wastes the most.
     auto group = [](int i) { return testTwinSet(i, 3, 30'000'000 - i, 2000 + i * 3); };
@@ -234,7 +235,6 @@ TEST_F(FilesViewTest, ARemovalKeepsTheTwinCardsThatStayAndFoldsAwayTheSetsThatLe
     EXPECT_EQ(now[1], last);
     EXPECT_EQ(twins.shownSets(), 2);
     EXPECT_TRUE(second.isNull());
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 // A filter keystroke, a new search result or a rescan lays the sets out again: cards of sets that
@@ -421,22 +421,6 @@ TEST_F(FilesViewTest, TheSectionChoosesTheShelfAndTwinsStartAtTheIntro) {
     view.setPreviewPath(std::nullopt);
     EXPECT_FALSE(view.previewPath().has_value());
 }
-
-}  // namespace
-}  // namespace nimbrel
-
-#include <sys/stat.h>
-
-#include <QImage>
-#include <QLineEdit>
-#include <QPointer>
-#include <QScrollBar>
-#include <QTemporaryDir>
-
-#include "views/kit/quick_preview.h"
-
-namespace nimbrel {
-namespace {
 
 TEST(QuickPreviewTest, PicturesAreScaledTextIsReadAndEverythingElseShowsTheIcon) {
     QTemporaryDir dir;

@@ -265,12 +265,6 @@ TEST(ReviewModelTest, RowDetails) {
     EXPECT_EQ(model.rowDetail(key, noCount).toStdString(), key.risk().why);
 }
 
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
-
 // Every copy of a set selected, by any route (copies by hand, a folder holding some, a last copy
 // whose kept copy a removal took): the holders are danger items and need the acknowledgement;
 // unticking any one of them lifts it.

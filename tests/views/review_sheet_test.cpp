@@ -612,12 +612,6 @@ TEST_F(ReviewSheetTest, FailureSheetListsGroupsAndCloses) {
     EXPECT_FALSE(state_->deletionFailures().has_value());
 }
 
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
-
 // The group list is as tall as its groups, whole and without scrolling, until it reaches its
 // maximum; only then does it scroll.
 TEST_F(ReviewSheetTest, FailureListGrowsWithItsGroupsUpToItsMaximum) {

@@ -8,6 +8,7 @@
 
 #include "engine/host_layout.h"
 #include "space_test_support.h"
+#include "support/motion_scopes.h"
 #include "support/wait_for.h"
 #include "theme/motion.h"
 #include "views/space/small_file_listing.h"
@@ -307,7 +308,7 @@ TEST_F(SmallFiles, ListedFilesJoinTheFolderAndAreForgottenAfterARemoval) {
 
 // The removal raises `isDeleting` before it names the paths and ids that go.
 TEST(SpaceViewModel, SteamCleanStartsOnceTheRemovalNamesItsTargets) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     SpaceHarness h;
     h.state->setResult(sampleResult());
     SpaceViewModel vm(*h.state, h.clock);
@@ -325,11 +326,10 @@ TEST(SpaceViewModel, SteamCleanStartsOnceTheRemovalNamesItsTargets) {
     h.clock.advance(std::chrono::milliseconds(2000));
     EXPECT_FALSE(vm.isCleaning());
     h.state->setIsDeleting(false);
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 TEST(SpaceViewModel, SteamCleanVisitsTilesOnScreenInReadingOrder) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     SpaceHarness h;
     auto result = sampleResult();
     for (const char* n : {"p", "q", "s"})
@@ -385,7 +385,6 @@ TEST(SpaceViewModel, SteamCleanVisitsTilesOnScreenInReadingOrder) {
     h.state->setIsDeleting(true);
     EXPECT_FALSE(vm.isCleaning());
     EXPECT_TRUE(vm.isVanishing("/r/a"));
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "engine/host_layout.h"
 #include "space_test_support.h"
+#include "support/motion_scopes.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
 #include "theme/figure_label.h"
@@ -265,12 +266,6 @@ TEST(CompositionStrip, SegmentsLegendAndChoice) {
     EXPECT_EQ(h.state->section(), SidebarItem::largest);
 }
 
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
-
 TEST(SpaceView, ToolbarDrivesFilterSortAndLayout) {
     SpaceHarness h;
     h.state->setResult(sampleResult());
@@ -341,7 +336,7 @@ TEST(SpaceView, AtTheNarrowestWindowTheChipsScrollAndTheTrailingGroupKeepsItsSiz
 
 TEST(SpaceView, VanishingTilesPaintWithAndWithoutReducedMotion) {
     for (bool reduce : {true, false}) {
-        ReduceMotion::setOverride(reduce);
+        ReduceMotionScope motion(reduce);
         SpaceHarness h;
         h.state->setResult(sampleResult());
         SpaceView view(*h.state, h.clock);
@@ -359,7 +354,6 @@ TEST(SpaceView, VanishingTilesPaintWithAndWithoutReducedMotion) {
         EXPECT_FALSE(view.model().isCleaning());
         h.state->setIsDeleting(false);
     }
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 // Where each tile on screen is drawn now, in viewport coordinates, by id.
@@ -377,7 +371,7 @@ std::map<std::string, QPointF> onScreen(SpaceView& view) {
 }
 
 TEST(SpaceView, RemovedTilesCloseUpWithoutMovingWhatStaysOnScreen) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     for (ExplorerLayout layout : {ExplorerLayout::list, ExplorerLayout::icons}) {
         SCOPED_TRACE(rawValue(layout));
         SpaceHarness h;
@@ -427,7 +421,6 @@ TEST(SpaceView, RemovedTilesCloseUpWithoutMovingWhatStaysOnScreen) {
         // The tile after the one that left takes its place.
         EXPECT_EQ(now[next], before.at(onScreenGone));
     }
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 TEST(EntryMarks, RiskMarkOnlyForCautionAndDanger) {
@@ -510,12 +503,6 @@ TEST(TileGeometry, EachPartIsHitWhereAndInTheShapeItIsDrawn) {
     EXPECT_LT(row.bar.right(), row.size.left());
 }
 
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
-
 TEST(SpaceView, UpButtonAndShortcut) {
     SpaceHarness h;
     auto result = sampleResult();
@@ -554,12 +541,6 @@ TEST(SpaceView, UpButtonAndShortcut) {
     QTest::keyClick(view.explorer(), Qt::Key_Up, Qt::ControlModifier);
     EXPECT_TRUE(view.model().stack().empty());
 }
-
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
 
 TEST(SpaceView, TilesAreAccessibleButtonsWithASelectAction) {
     SpaceHarness h;

@@ -7,6 +7,7 @@
 
 #include "engine/demo.h"
 #include "model/cleanup_model.h"
+#include "support/motion_scopes.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
 #include "theme/motion.h"
@@ -213,14 +214,8 @@ TEST_F(SteamViewTest, AnOpenedLocationListsWhatItHolds) {
     EXPECT_EQ(shelf->rows()->rowRect(1).height(), open);
 }
 
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
-
 TEST_F(SteamViewTest, ARemovedBuildProductLeavesItsShelfWhichClosesOverIt) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     loadDemo(true);
     SteamView view(*state_);
     view.resize(1100, 2000);
@@ -243,7 +238,6 @@ TEST_F(SteamViewTest, ARemovedBuildProductLeavesItsShelfWhichClosesOverIt) {
     rows->closing().animation().setCurrentTime(280);
     EXPECT_EQ(third->y(), rows->rowRect(1).y());
     EXPECT_EQ(rows->leavingCount(), 0);
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 }  // namespace
