@@ -8,6 +8,7 @@
 
 #include "engine/demo.h"
 #include "engine/host_layout.h"
+#include "support/collect.h"
 #include "util/fmt.h"
 #include "views/shell_fixture.h"
 
@@ -47,18 +48,11 @@ DeepCleanModel::Inputs demoInputs() {
     return in;
 }
 
-std::vector<std::string> ids(const std::vector<MeasuredLocation>& list) {
-    std::vector<std::string> out;
-    for (const MeasuredLocation& m : list)
-        out.push_back(m.location.id);
-    return out;
+auto ids(const std::vector<MeasuredLocation>& list) {
+    return collect(list, [](const MeasuredLocation& m) { return m.location.id; });
 }
-
-std::vector<std::string> paths(const std::vector<DevArtifact>& list) {
-    std::vector<std::string> out;
-    for (const DevArtifact& a : list)
-        out.push_back(a.path);
-    return out;
+auto paths(const std::vector<DevArtifact>& list) {
+    return collect(list, [](const DevArtifact& a) { return a.path; });
 }
 
 TEST(DeepCleanModelTest, DemoFigures) {

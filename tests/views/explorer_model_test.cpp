@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "model/clean_queue.h"
+#include "support/collect.h"
 #include "views/space/click.h"
 
 namespace nimbrel {
@@ -178,11 +179,8 @@ TEST(ExplorerModel, MatchingBySearchAndFilter) {
             << c.t.id() << " '" << c.search.toStdString() << "' " << rawValue(c.filter);
 }
 
-std::vector<std::string> ids(const std::vector<ExplorerTile>& tiles) {
-    std::vector<std::string> out;
-    for (const auto& t : tiles)
-        out.push_back(t.id());
-    return out;
+auto ids(const std::vector<ExplorerTile>& tiles) {
+    return collect(tiles, [](const ExplorerTile& t) { return t.id(); });
 }
 
 TEST(ExplorerModel, Ordering) {

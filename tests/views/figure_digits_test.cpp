@@ -243,16 +243,10 @@ TEST_F(FigureDigitsTest, EveryFigureOfTheWindowsKeepsItsDigitsInCells) {
     const std::string home = Demo::home;
     using K = CleanItem::Kind;
     using S = CleanItem::Source;
-    CleanItem caches;
-    caches.id = "junk:caches";
-    caches.name = "App caches";
-    caches.size = 3'200'000'000;
-    caches.kind = K::junk;
-    caches.heat = 1.0;
-    caches.source = S::deepClean;
     state.queue().setItems({testItem(home + "/Movies/Holiday 2019.mov", 8'400'000'000, K::file, S::files),
                             testItem(home + "/VMs/Windows 11.vdi", 64'000'000'000, K::file, S::space),
-                            testItem(home + "/Music/Demo.band", 1'200'000'000, K::folder, S::space), caches});
+                            testItem(home + "/Music/Demo.band", 1'200'000'000, K::folder, S::space),
+                            testJunkItem("caches", "App caches", 3'200'000'000)});
     everySection(QStringLiteral("selected"));
     state.setToast(Toast(QStringLiteral("Freed 1.2 GB"), QStringLiteral("sparkles")));
     look(window, QStringLiteral("toast"));

@@ -24,14 +24,7 @@ CleanItem folder(const std::string& path, int64_t size) {
 }
 
 CleanItem junk(const std::string& id, double heat) {
-    CleanItem item;
-    item.id = "junk:" + id;
-    item.name = id;
-    item.size = 1000;
-    item.kind = CleanItem::Kind::junk;
-    item.heat = heat;
-    item.source = CleanItem::Source::deepClean;
-    return item;
+    return testJunkItem(id, id, 1000, heat);
 }
 
 TEST(ReviewModelTest, CountsTickedItemsAndKeepsUntickedOnesInTheirSection) {

@@ -288,17 +288,6 @@ TEST_F(ReviewSheetTest, ALongSelectionIsPackedAsideAndHandsOverWhatIsTicked) {
     EXPECT_EQ(handed.count(home + "/nimbrel-test/y"), 1u);
 }
 
-CleanItem junkItem(const std::string& id, int64_t size) {
-    CleanItem item;
-    item.id = "junk:" + id;
-    item.name = id;
-    item.size = size;
-    item.kind = CleanItem::Kind::junk;
-    item.heat = 1.0;
-    item.source = CleanItem::Source::deepClean;
-    return item;
-}
-
 // Every change a user makes in the sheet is shown on the rows that are there: the list stays where
 // it was scrolled to, the focus stays on the tick that was used, and the other rows keep their widgets.
 TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
@@ -306,7 +295,7 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
     for (int i = 0; i < 200; ++i)
         many.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
     many.push_back(space);
-    const CleanItem caches = junkItem("caches", 5'000);
+    const CleanItem caches = testJunkItem("caches", "caches", 5'000);
     many.push_back(caches);
     state_->queue().add(many);
     state_->cleanup().loadDemo();  // the demo lists what the caches hold
@@ -418,8 +407,8 @@ TEST_F(ReviewSheetTest, AClickHandsOverTheTicksOfThatMoment) {
 // A contents list opens by growing its row along the sheet's curve, the rows below sliding down; it
 // closes the same way and its list goes once the row has shrunk. Reduce Motion makes both jump.
 TEST_F(ReviewSheetTest, ContentsListsOpenAndCloseAnimated) {
-    const CleanItem caches = junkItem("caches", 5'000);
-    state_->queue().add(std::vector<CleanItem>{caches, junkItem("logs", 1'000)});
+    const CleanItem caches = testJunkItem("caches", "caches", 5'000);
+    state_->queue().add(std::vector<CleanItem>{caches, testJunkItem("logs", "logs", 1'000)});
     state_->cleanup().loadDemo();
     ReviewSheet sheet(*state_);
     sheet.resize(sheet.sizeHint());

@@ -4,6 +4,8 @@
 
 #include <QDateTime>
 
+#include "support/collect.h"
+
 namespace nimbrel {
 namespace {
 
@@ -22,11 +24,8 @@ FileItem file(int64_t id, const std::string& name, int64_t size, Clock::time_poi
     return f;
 }
 
-std::vector<int64_t> ids(const std::vector<FileItem>& files) {
-    std::vector<int64_t> out;
-    for (const FileItem& f : files)
-        out.push_back(f.id);
-    return out;
+auto ids(const std::vector<FileItem>& files) {
+    return collect(files, [](const FileItem& f) { return f.id; });
 }
 
 TEST(ShelfListsTest, EveryOrderIsStableAndNamesCompareByNumber) {
@@ -126,10 +125,7 @@ TEST(ShelfListsTest, TwinsOrderSets) {
 
     const std::vector<DuplicateGroup> all = {three, two};
     const auto order = [](const std::vector<const DuplicateGroup*>& g) {
-        std::vector<std::string> out;
-        for (const DuplicateGroup* x : g)
-            out.push_back(x->id);
-        return out;
+        return collect(g, [](const DuplicateGroup* x) { return x->id; });
     };
     EXPECT_EQ(order(Twins::shown(all, {}, Twins::Sort::copies)), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(order(Twins::shown(all, {}, Twins::Sort::extra)), (std::vector<std::string>{"b", "a"}));

@@ -6,6 +6,7 @@
 
 #include "shell_fixture.h"
 #include "support/animations.h"
+#include "test_items.h"
 #include "theme/nimbrel_button.h"
 #include "views/kit/modal_host.h"
 #include "views/kit/selection_bar.h"
@@ -83,10 +84,7 @@ TEST_F(SpaceShortcutTest, CtrlUpGoesUpFromEveryStartingFocus) {
          }},
         {"after Clear",
          [&] {
-             CleanItem item;
-             item.id = "/r/a/b";
-             item.name = "b";
-             state_->queue().add(item);
+             state_->queue().add(testItem("/r/a/b", 0, CleanItem::Kind::file, CleanItem::Source::space));
              QCoreApplication::processEvents();
              auto* bar = window.findChild<SelectionBar*>();
              ASSERT_NE(bar, nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTemporaryDir>
+#include <QWidget>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,12 @@ struct SpaceHarness {
     }
     // Lets background work (folder listings, previews) end and runs what the windows have pending.
     void settle() { settleWindows({&Background::userInitiated(), &Background::utility()}); }
+    // Shows `view` at `size` and lets what showing it started end.
+    void show(QWidget& view, QSize size) {
+        view.resize(size);
+        view.show();
+        settle();
+    }
     ~SpaceHarness() {
         state.reset();
         Prefs::useStore(QString());

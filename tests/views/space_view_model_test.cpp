@@ -8,8 +8,10 @@
 
 #include "engine/host_layout.h"
 #include "space_test_support.h"
+#include "support/collect.h"
 #include "support/motion_scopes.h"
 #include "support/wait_for.h"
+#include "test_items.h"
 #include "theme/motion.h"
 #include "views/space/small_file_listing.h"
 
@@ -20,11 +22,8 @@ using namespace spacetest;
 using namespace std::chrono_literals;
 using Mode = SpaceViewModel::Mode;
 
-std::vector<std::string> names(const std::vector<std::shared_ptr<DirNode>>& stack) {
-    std::vector<std::string> out;
-    for (const auto& n : stack)
-        out.push_back(n->name);
-    return out;
+auto names(const std::vector<std::shared_ptr<DirNode>>& stack) {
+    return collect(stack, [](const std::shared_ptr<DirNode>& n) { return n->name; });
 }
 
 TEST(SpaceViewModel, ModesFollowTheScanAndTheResult) {
@@ -157,10 +156,7 @@ TEST(SpaceViewModel, TheListIsRebuiltOnlyWhenItsKeyChanges) {
     SpaceViewModel vm(*h.state, h.clock);
     vm.tileCount();
     const int base = vm.buildCount();
-    CleanItem item;
-    item.id = "/r/f.txt";
-    item.name = "f.txt";
-    h.state->queue().add(item);
+    h.state->queue().add(testItem("/r/f.txt", 0, CleanItem::Kind::file, CleanItem::Source::space));
     vm.tileCount();
     EXPECT_EQ(vm.buildCount(), base);  // selecting under All keeps the list
     vm.setFilter(ExplorerFilter::selected);

@@ -75,9 +75,7 @@ TEST(SpaceView, PagingFooterGrowsAsTheLastTileComesIntoView) {
     SpaceHarness h;
     h.state->setResult(manyFiles(300));
     SpaceView view(*h.state, h.clock);
-    view.resize(1000, 700);
-    view.show();
-    h.settle();
+    h.show(view, {1000, 700});
     ExplorerView* explorer = view.explorer();
     EXPECT_EQ(view.model().visibleCount(), 120);
     EXPECT_EQ(explorer->footerText(), "Showing 120 of 300 · more load as you scroll");
@@ -114,9 +112,7 @@ TEST(SpaceView, ClicksOpenOnceSelectWithModifiersAndSpaceToggles) {
     auto result = sampleResult();
     h.state->setResult(result);
     SpaceView view(*h.state, h.clock);
-    view.resize(900, 700);
-    view.show();
-    h.settle();
+    h.show(view, {900, 700});
     ExplorerView* explorer = view.explorer();
     ASSERT_EQ(view.model().tileId(0), "/r/a");
     const QPoint a = explorer->geometryNow().tileRect(0).center().toPoint();
@@ -340,9 +336,7 @@ TEST(SpaceView, VanishingTilesPaintWithAndWithoutReducedMotion) {
         SpaceHarness h;
         h.state->setResult(sampleResult());
         SpaceView view(*h.state, h.clock);
-        view.resize(900, 600);
-        view.show();
-        h.settle();
+        h.show(view, {900, 600});
         h.state->setNimbrelisingIDs({"/r/a"});
         h.state->setVanishingPaths({"/r/a"});
         h.state->setIsDeleting(true);
@@ -382,9 +376,7 @@ TEST(SpaceView, RemovedTilesCloseUpWithoutMovingWhatStaysOnScreen) {
         h.state->setResult(result);
         SpaceView view(*h.state, h.clock);
         view.model().setLayout(layout);
-        view.resize(1000, 700);
-        view.show();
-        h.settle();
+        h.show(view, {1000, 700});
         ExplorerView* explorer = view.explorer();
         const ExplorerGeometry g = explorer->geometryNow();
         const int columns = layout == ExplorerLayout::list ? 1 : g.columns;
@@ -508,9 +500,7 @@ TEST(SpaceView, UpButtonAndShortcut) {
     auto result = sampleResult();
     h.state->setResult(result);
     SpaceView view(*h.state, h.clock);
-    view.resize(1000, 700);
-    view.show();
-    h.settle();
+    h.show(view, {1000, 700});
     h.state->setFolderFocus(std::string("/r/a/b/c"));
     ASSERT_EQ(view.model().stack().size(), 3u);
     IconButton* up = view.explorerHeader()->upButton();
@@ -546,9 +536,7 @@ TEST(SpaceView, TilesAreAccessibleButtonsWithASelectAction) {
     SpaceHarness h;
     h.state->setResult(sampleResult());
     SpaceView view(*h.state, h.clock);
-    view.resize(900, 600);
-    view.show();
-    h.settle();
+    h.show(view, {900, 600});
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view.explorer()->viewport());
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->childCount(), 3);  // a, z, f.txt

@@ -7,6 +7,7 @@
 
 #include "engine/demo.h"
 #include "model/cleanup_model.h"
+#include "support/collect.h"
 #include "support/motion_scopes.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
@@ -38,13 +39,6 @@ class SteamViewTest : public ShellFixture {
         state_->cleanup().loadDemo();
         if (withResult) state_->setResult(Demo::scanResult(0));
     }
-
-    static std::vector<std::string> ids(const std::vector<CleanItem>& items) {
-        std::vector<std::string> out;
-        for (const CleanItem& item : items)
-            out.push_back(item.id);
-        return out;
-    }
 };
 
 TEST_F(SteamViewTest, BeforeTheFirstMeasurement) {
@@ -72,7 +66,8 @@ TEST_F(SteamViewTest, DemoFiguresAndSelectingEverythingSafe) {
     QObject::connect(&state_->queue(), &CleanQueue::itemsChanged, [&] { ++changes; });
     QTest::mouseClick(view.safeHeader()->selectButton(), Qt::LeftButton);
     EXPECT_EQ(changes, 1);
-    EXPECT_EQ(ids(state_->queue().items()), ids(view.lists().safeSelection));
+    const auto id = [](const CleanItem& item) { return item.id; };
+    EXPECT_EQ(collect(state_->queue().items(), id), collect(view.lists().safeSelection, id));
     EXPECT_EQ(state_->queue().items().size(), 6u + 6u);
     for (const CleanItem& item : state_->queue().items())
         EXPECT_NE(item.id, "junk:archives");

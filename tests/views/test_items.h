@@ -20,4 +20,17 @@ inline CleanItem testItem(const std::string& path, int64_t size, CleanItem::Kind
     return item;
 }
 
+// A Deep Clean location in the selection as a whole ("junk:<key>"); a heat of 1 marks it safe.
+inline CleanItem testJunkItem(const std::string& key, const std::string& name, int64_t size,
+                              double heat = 1.0) {
+    CleanItem item;
+    item.id = "junk:" + key;
+    item.name = name;
+    item.size = size;
+    item.kind = CleanItem::Kind::junk;
+    item.heat = heat;
+    item.source = CleanItem::Source::deepClean;
+    return item;
+}
+
 }  // namespace nimbrel

@@ -7,6 +7,7 @@
 
 #include "model/clean_queue.h"
 #include "shell_state_support.h"
+#include "test_items.h"
 #include "theme/animated_value.h"
 
 namespace nimbrel {
@@ -98,10 +99,7 @@ TEST(ToastOverlayTest, PillsStackAtTheBottomAndLetClicksThrough) {
     EXPECT_NEAR(toast.center().x(), w.overlay->width() / 2, 1);
 
     // The selection bar below pushes the pills up.
-    CleanItem item;
-    item.id = "/home/u/big.iso";
-    item.name = "big.iso";
-    w.state.queue().add(item);
+    w.state.queue().add(testItem("/home/u/big.iso", 0));
     EXPECT_EQ(w.overlay->toastPillRect().bottom() + 1,
               w.overlay->height() - ToastOverlay::kBottomPaddingOverSelection);
 
