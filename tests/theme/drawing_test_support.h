@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 #include "support/motion_scopes.h"
@@ -20,6 +22,16 @@ class PuffsGuard {
 inline QImage whitePuff() {
     QImage img(32, 32, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::white);
+    return img;
+}
+
+// A transparent picture of `size` with what `paint` draws on it.
+inline QImage painted(QSize size, const std::function<void(QPainter&)>& paint) {
+    QImage img(size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    paint(p);
+    p.end();
     return img;
 }
 

@@ -20,10 +20,8 @@ namespace {
 
 // An opaque picture with a band of colour between x0 and x1 (the rest transparent).
 QImage band(int w, int h, int x0, int x1) {
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    QPainter(&img).fillRect(QRect(x0, 0, x1 - x0, h), QColor(200, 120, 40));
-    return img;
+    return test::painted({w, h},
+                         [&](QPainter& p) { p.fillRect(QRect(x0, 0, x1 - x0, h), QColor(200, 120, 40)); });
 }
 
 double totalAlpha(const QImage& img) {
@@ -104,12 +102,9 @@ TEST(EvaporateEffectTest, LibraryEffectOnlyWhileUnderWay) {
     // the fallback already blurs it.
     const QImage layer = band(60, 20, 0, 60);
     for (bool library : {true, false}) {
-        QImage canvas(60, 80, QImage::Format_ARGB32_Premultiplied);
-        canvas.fill(Qt::transparent);
-        {
-            QPainter p(&canvas);
+        const QImage canvas = test::painted({60, 80}, [&](QPainter& p) {
             EvaporateEffect::paintLayer(p, layer, QPointF(0, 50), 0.0005, 0, library);
-        }
+        });
         EXPECT_EQ(canvas.copy(0, 50, 60, 20) == layer, library);
     }
 }

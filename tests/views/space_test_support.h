@@ -1,38 +1,17 @@
 #pragma once
 
-#include <QTemporaryDir>
 #include <QWidget>
 #include <memory>
 #include <string>
 
 #include "engine/scan_result.h"
-#include "model/app_state.h"
-#include "model/background.h"
-#include "model/clock.h"
-#include "model/prefs.h"
-#include "support/wait_for.h"
+#include "shell_state_support.h"
 
 namespace nimbrel::spacetest {
 
-// A state on fakes with its own settings file; scans are never started, results are installed by hand.
-struct SpaceHarness {
-    QTemporaryDir store;
-    ManualClock clock;
-    std::unique_ptr<AppState> state;
-
-    SpaceHarness() {
-        Prefs::useStore(store.filePath("prefs.ini"));
-        AppStateServices services = AppStateServices::standard();
-        services.scanner = [](const std::string&, const ScanOptions&, std::int64_t, const CancelToken&,
-                              const DiskScanner::ProgressCallback&) { return std::shared_ptr<ScanResult>(); };
-        services.listVolumes = [] { return std::vector<VolumeInfo>(); };
-        services.chooseFolder = [] { return std::optional<std::string>(); };
-        services.clock = &clock;
-        services.isDemo = [] { return false; };
-        services.arguments = [] { return std::vector<std::string>{"nimbrel"}; };
-        services.fullDiskAccessProbes = {};
-        state = std::make_unique<AppState>(std::move(services));
-    }
+// The shell's state on fakes; a space view also wants its layouts, timers and deletions run when
+// it settles.
+struct SpaceHarness : testing::ShellState {
     // Lets background work (folder listings, previews) end and runs what the windows have pending.
     void settle() { settleWindows({&Background::userInitiated(), &Background::utility()}); }
     // Shows `view` at `size` and lets what showing it started end.
@@ -40,10 +19,6 @@ struct SpaceHarness {
         view.resize(size);
         view.show();
         settle();
-    }
-    ~SpaceHarness() {
-        state.reset();
-        Prefs::useStore(QString());
     }
 };
 
