@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include "support/motion_scopes.h"
 #include "theme/stage_assets.h"
@@ -43,6 +44,18 @@ inline QImage renderOf(QWidget& w) {
     img.fill(Qt::transparent);
     w.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
     return img;
+}
+
+// The leftmost and rightmost columns holding ink, an alpha above `threshold`; {-1, -1} for none.
+inline std::pair<int, int> inkColumns(const QImage& img, int threshold = 0) {
+    std::pair<int, int> span{-1, -1};
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qAlpha(img.pixel(x, y)) > threshold) {
+                span.first = span.first < 0 ? x : std::min(span.first, x);
+                span.second = std::max(span.second, x);
+            }
+    return span;
 }
 
 // The largest alpha in the rows [top, bottom).

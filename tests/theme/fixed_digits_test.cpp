@@ -39,11 +39,7 @@ TEST(FixedDigitsTest, DrawsEachDigitInItsCell) {
             p.setPen(Qt::black);
             FixedDigits::draw(p, QPointF(2, 30), text);
         });
-        int right = -1;
-        for (int x = 0; x < img.width(); ++x)
-            for (int y = 0; y < img.height(); ++y)
-                if (qAlpha(img.pixel(x, y)) > 0) right = x;
-        return right;
+        return test::inkColumns(img).second;
     };
     const int reference = inkRight(QStringLiteral("008"));
     EXPECT_EQ(inkRight(QStringLiteral("118")), reference);

@@ -133,10 +133,7 @@ TEST(RollingTextTest, AdvanceIsWhereTheInkEnds) {
             text.setText(QString::fromUtf8(figure), false);
             const QImage img = test::painted(
                 {600, 90}, [&](QPainter& p) { text.paint(p, QPointF(10, 70), font, QBrush(Qt::black)); });
-            int right = 0;
-            for (int y = 0; y < img.height(); ++y)
-                for (int x = 0; x < img.width(); ++x)
-                    if (qAlpha(img.pixel(x, y)) > 64) right = std::max(right, x);
+            const int right = test::inkColumns(img, 64).second;
             const double end = 10 + text.advance(font);
             EXPECT_LE(right, end + 1) << figure;
             EXPECT_GE(right, end - 8) << figure << ": a gap after the figure";
