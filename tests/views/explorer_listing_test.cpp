@@ -7,6 +7,7 @@
 
 #include "model/clean_queue.h"
 #include "space_test_support.h"
+#include "test_items.h"
 
 namespace nimbrel {
 namespace {
@@ -15,10 +16,7 @@ using C = ExplorerTile::Condition;
 using spacetest::addFolder;
 
 void file(const std::shared_ptr<DirNode>& parent, const std::string& name, std::int64_t size) {
-    FileItem f;
-    f.path = parent->path() + "/" + name;
-    f.name = name;
-    f.size = size;
+    FileItem f = testFile(0, parent->path() + "/" + name, size);
     f.category = FileCategory::classify(asciiLower(pathExtension(name)));
     parent->files.push_back(f);
 }

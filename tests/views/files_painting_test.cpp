@@ -11,6 +11,7 @@
 #include "support/motion_scopes.h"
 #include "support/painter_warnings.h"
 #include "support/wait_for.h"
+#include "test_items.h"
 #include "theme/chip.h"
 #include "theme/motion.h"
 #include "views/deepclean/steam_view.h"
@@ -111,11 +112,8 @@ TEST_F(FilesPaintingTest, ListsThatFitTheirViewPaintWithoutPainterWarnings) {
     AnimationClock animations;
     auto result = std::make_shared<ScanResult>();
     for (int i = 0; i < 4; ++i) {
-        FileItem f;
-        f.id = i;
-        f.name = "file" + std::to_string(i) + ".mov";
-        f.path = "/nimbrel-test/" + f.name;
-        f.size = std::int64_t{1'000'000} * (10 - i);
+        FileItem f = testFile(i, "/nimbrel-test/file" + std::to_string(i) + ".mov",
+                              std::int64_t{1'000'000} * (10 - i));
         f.category = FileCategory::video;
         result->files.push_back(f);
     }

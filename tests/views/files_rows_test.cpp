@@ -6,6 +6,7 @@
 #include "engine/host_layout.h"
 #include "model/duplicates_model.h"
 #include "shell_fixture.h"
+#include "test_items.h"
 #include "theme/badge.h"
 #include "theme/chip.h"
 #include "theme/nimbrel_button.h"
@@ -85,11 +86,9 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyTakesAllFilteredSetsInOneChange) {
         group.id = std::to_string(g);
         group.size = 20'000'000;
         for (int c = 0; c < 2; ++c) {
-            FileItem f;
-            f.id = g * 2 + c;
-            f.name = "copy" + std::to_string(c) + ".bin";
-            f.path = "/nimbrel-test/set" + std::to_string(g) + "/" + f.name;
-            f.size = group.size;
+            FileItem f = testFile(
+                g * 2 + c, "/nimbrel-test/set" + std::to_string(g) + "/copy" + std::to_string(c) + ".bin",
+                group.size);
             f.modified = std::chrono::system_clock::time_point(std::chrono::hours(10 - c));
             group.files.push_back(f);
             result->files.push_back(f);
@@ -123,11 +122,10 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyAsideEndsAsTakenAtOnce) {
         group.id = "g" + std::to_string(g);
         group.size = 1000 + (g % 17) * 100;  // ties in the "extra" order keep the sets' order
         for (int c = 0; c < 2 + g % 3; ++c) {
-            FileItem f;
-            f.id = g * 10 + c;
-            f.name = "c" + std::to_string(c) + (g % 2 ? ".bin" : ".dat");
-            f.path = "/nimbrel-test/s" + std::to_string(g) + "/" + f.name;
-            f.size = group.size;
+            FileItem f = testFile(
+                g * 10 + c,
+                "/nimbrel-test/s" + std::to_string(g) + "/c" + std::to_string(c) + (g % 2 ? ".bin" : ".dat"),
+                group.size);
             // Newest in the middle of the set, or two copies tied on date.
             f.modified = std::chrono::system_clock::time_point(std::chrono::hours(c == 1 ? 50 : g % 5));
             group.files.push_back(f);

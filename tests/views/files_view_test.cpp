@@ -16,6 +16,7 @@
 #include "shell_fixture.h"
 #include "support/animations.h"
 #include "support/motion_scopes.h"
+#include "test_items.h"
 #include "theme/empty_state.h"
 #include "theme/fading_scroll.h"
 #include "theme/motion.h"
@@ -35,11 +36,8 @@ class FilesViewTest : public ShellFixture {
     void install(int count) {
         auto result = std::make_shared<ScanResult>();
         for (int i = 0; i < count; ++i) {
-            FileItem f;
-            f.id = i;
-            f.name = "file" + std::to_string(i) + (i % 2 ? ".mov" : ".txt");
-            f.path = "/nimbrel-test/" + f.name;
-            f.size = std::int64_t{1'000'000} * (count - i);
+            FileItem f = testFile(i, "/nimbrel-test/file" + std::to_string(i) + (i % 2 ? ".mov" : ".txt"),
+                                  std::int64_t{1'000'000} * (count - i));
             f.category = i % 2 ? FileCategory::video : FileCategory::document;
             result->files.push_back(f);
         }
@@ -105,11 +103,8 @@ TEST_F(FilesClockTest, ShelvesTellTimeByTheClockAtEveryRefresh) {
         {"fresh.mov", start.addSecs(-600)},
     };
     for (const auto& [name, used] : files) {
-        FileItem f;
-        f.id = int64_t(result->files.size());
-        f.name = name;
-        f.path = std::string("/nimbrel-test/") + name;
-        f.size = 20'000'000 + f.id;
+        const auto id = int64_t(result->files.size());
+        FileItem f = testFile(id, std::string("/nimbrel-test/") + name, 20'000'000 + id);
         f.modified = f.accessed = at(used);
         f.category = FileCategory::video;
         result->files.push_back(f);

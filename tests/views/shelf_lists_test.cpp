@@ -5,6 +5,7 @@
 #include <QDateTime>
 
 #include "support/collect.h"
+#include "test_items.h"
 
 namespace nimbrel {
 namespace {
@@ -14,11 +15,7 @@ using std::chrono::hours;
 
 FileItem file(int64_t id, const std::string& name, int64_t size, Clock::time_point modified = {},
               Clock::time_point accessed = {}) {
-    FileItem f;
-    f.id = id;
-    f.name = name;
-    f.path = "/data/" + name;
-    f.size = size;
+    FileItem f = testFile(id, "/data/" + name, size);
     f.modified = modified;
     f.accessed = accessed;
     return f;

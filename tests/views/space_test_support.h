@@ -6,6 +6,7 @@
 
 #include "engine/scan_result.h"
 #include "shell_state_support.h"
+#include "test_items.h"
 
 namespace nimbrel::spacetest {
 
@@ -39,12 +40,17 @@ inline std::shared_ptr<ScanResult> sampleResult(const std::string& rootPath = "/
     auto b = addFolder(a, "b", 300);
     addFolder(b, "c", 100);
     addFolder(result->root, "z", 200);
-    FileItem f;
-    f.path = rootPath + "/f.txt";
-    f.name = "f.txt";
-    f.size = 50;
-    result->root->files.push_back(f);
+    result->root->files.push_back(testFile(0, rootPath + "/f.txt", 50));
     result->duration = 2;
+    return result;
+}
+
+// The sample with files of one byte, /r/n0, /r/n1, ..., added until /r lists `n` entries.
+inline std::shared_ptr<ScanResult> manyFiles(int n) {
+    auto result = sampleResult();
+    for (int i = 0; i < n - 3; ++i) {
+        result->root->files.push_back(testFile(0, "/r/n" + std::to_string(i), 1));
+    }
     return result;
 }
 

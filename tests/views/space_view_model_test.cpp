@@ -106,14 +106,7 @@ TEST(SpaceViewModel, CrumbsFocusAndResets) {
 
 TEST(SpaceViewModel, FilterChipsPagingAndLayout) {
     SpaceHarness h;
-    auto result = sampleResult();
-    for (int i = 0; i < 300; ++i) {
-        FileItem f;
-        f.path = "/r/n" + std::to_string(i);
-        f.name = "n" + std::to_string(i);
-        f.size = 1;
-        result->root->files.push_back(f);
-    }
+    auto result = manyFiles(303);
     h.state->setResult(result);
     SpaceViewModel vm(*h.state, h.clock);
 

@@ -59,18 +59,6 @@ TEST(ExplorerGeometry, ColumnsFollowTheWidthAndStayCentred) {
     EXPECT_DOUBLE_EQ(ExplorerGeometry::make(ExplorerLayout::list, 500, 0).tilesHeight(), 0);
 }
 
-std::shared_ptr<ScanResult> manyFiles(int n) {
-    auto result = sampleResult();
-    for (int i = 0; i < n - 3; ++i) {
-        FileItem f;
-        f.path = "/r/n" + std::to_string(i);
-        f.name = "n" + std::to_string(i);
-        f.size = 1;
-        result->root->files.push_back(f);
-    }
-    return result;
-}
-
 TEST(SpaceView, PagingFooterGrowsAsTheLastTileComesIntoView) {
     SpaceHarness h;
     h.state->setResult(manyFiles(300));
