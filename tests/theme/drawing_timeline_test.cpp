@@ -82,6 +82,7 @@ TEST(DrawingTimeline, AFrameAdvancesTheClockAndAPauseHoldsIt) {
         waitUntil([&] { return gauge.timeline().isTicking(); }, 2 * DrawingTimeline::kWatchIntervalMs));
     EXPECT_EQ(gauge.timeline().t(), 1007);
     MotionClock::unfreeze();
+    EXPECT_GT(MotionClock::now(), 7e8);  // the clock runs again: after 2023, in seconds since 2001
 }
 
 TEST(FlatSteamer, RocksOnlyWhileJettingWithMotionAllowed) {

@@ -112,12 +112,5 @@ TEST(MotionTest, SpringAnimationEndsExactlyOnTarget) {
     EXPECT_EQ(v.value(), 10);
 }
 
-TEST(MotionTest, FrozenClockStandsStill) {
-    MotionClock::freeze(1234.5);
-    EXPECT_EQ(MotionClock::now(), 1234.5);
-    MotionClock::unfreeze();
-    EXPECT_GT(MotionClock::now(), 7e8);  // after 2023, in seconds since 2001
-}
-
 }  // namespace
 }  // namespace nimbrel
