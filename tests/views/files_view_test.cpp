@@ -43,6 +43,12 @@ class FilesViewTest : public ShellFixture {
         }
         state_->setResult(result);
     }
+    // Shows a shelf at the window's usual size and lets it lay out its rows.
+    static void show(QWidget& shelf) {
+        shelf.resize(1000, 700);
+        shelf.show();
+        flushEvents();
+    }
 };
 
 TEST_F(FilesViewTest, BiggestPagesByFortyEightAndResetsOnlyOnFilterSortAndCategory) {
@@ -112,11 +118,8 @@ TEST_F(FilesClockTest, ShelvesTellTimeByTheClockAtEveryRefresh) {
     state_->setResult(result);
     ForgottenShelves forgotten(*state_, {});
     BiggestShelves biggest(*state_, {});
-    for (QWidget* shelf : {static_cast<QWidget*>(&forgotten), static_cast<QWidget*>(&biggest)}) {
-        shelf->resize(1000, 700);
-        shelf->show();
-    }
-    flushEvents();
+    show(forgotten);
+    show(biggest);
     EXPECT_EQ(forgotten.matchCount(), 1);
     auto freshRow = [&] {  // the heaviest, first in Biggest
         return qobject_cast<ItemRow*>(biggest.shelfCard()->rows()->rowWidget(0))->subtitleText();
@@ -134,9 +137,7 @@ TEST_F(FilesClockTest, ShelvesTellTimeByTheClockAtEveryRefresh) {
 TEST_F(FilesViewTest, ShowMoreAppendsRowsWhereTheListStands) {
     install(300);
     BiggestShelves shelves(*state_, {});
-    shelves.resize(1000, 700);
-    shelves.show();
-    flushEvents();
+    show(shelves);
     QScrollBar* bar = shelves.body()->scroll()->verticalScrollBar();
     bar->setValue(bar->maximum());
     flushEvents();
@@ -168,9 +169,7 @@ TEST_F(FilesViewTest, AListStillIndexingNeverSaysNothingIsThere) {
 TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) {
     install(300);
     BiggestShelves shelves(*state_, {});
-    shelves.resize(1000, 700);
-    shelves.show();
-    flushEvents();
+    show(shelves);
     LazyRows* rows = shelves.shelfCard()->rows();
     auto* third = qobject_cast<ItemRow*>(rows->rowWidget(2));
     ASSERT_NE(third, nullptr);
@@ -357,9 +356,7 @@ TEST_F(FilesViewTest, FilterFieldsKeepCaretSelectionAndUndoWhileTyping) {
 TEST_F(FilesViewTest, ARowClickPutsTheFileIntoTheSelection) {
     install(3);
     BiggestShelves shelves(*state_, {});
-    shelves.resize(1000, 700);
-    shelves.show();
-    QCoreApplication::processEvents();
+    show(shelves);
     QWidget* built = shelves.shelfCard()->rows()->rowWidget(0);
     auto* row = qobject_cast<ItemRow*>(built);
     ASSERT_NE(row, nullptr);

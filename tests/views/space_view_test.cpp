@@ -502,14 +502,15 @@ TEST(SpaceView, UpButtonAndShortcut) {
     h.clock.advance(std::chrono::seconds(1));
     // Two separate clicks within 0.35 s: only the first navigates. (The model's 0.35 s follow the
     // manual clock; the real waits keep Qt from pairing the clicks into a double click.)
-    QTest::qWait(500);  // past Qt's double-click interval
-    QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, centre);
-    QTest::qWait(500);  // past Qt's double-click interval
-    QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, centre);
+    const auto separateClick = [&] {
+        QTest::qWait(500);  // past Qt's double-click interval
+        QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, centre);
+    };
+    separateClick();
+    separateClick();
     EXPECT_EQ(view.model().stack().size(), 1u);
     h.clock.advance(std::chrono::seconds(1));
-    QTest::qWait(500);  // past Qt's double-click interval
-    QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, centre);
+    separateClick();
     EXPECT_TRUE(view.model().stack().empty());
     EXPECT_FALSE(up->isEnabled());
 
