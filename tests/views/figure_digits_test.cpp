@@ -18,6 +18,8 @@
 #include "model/app_state.h"
 #include "model/background.h"
 #include "model/prefs.h"
+#include "support/motion_scopes.h"
+#include "support/private_prefs.h"
 #include "support/wait_for.h"
 #include "test_items.h"
 #include "theme/animated_value.h"
@@ -170,20 +172,13 @@ class PlainFigure : public QWidget {
 class FigureDigitsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(store_.isValid());
-        Prefs::useStore(store_.filePath(QStringLiteral("prefs.ini")));
-        Prefs::registerDefaults();
+        ASSERT_TRUE(prefs_.isValid());
         Demo::setOnForTesting(true);
-        ReduceMotion::setOverride(true);
-        AnimatedValue::setAllInstant(true);
     }
-    void TearDown() override {
-        AnimatedValue::setAllInstant(false);
-        ReduceMotion::setOverride(std::nullopt);
-        Demo::setOnForTesting(false);
-        Prefs::useStore(QString());
-    }
-    QTemporaryDir store_;
+    void TearDown() override { Demo::setOnForTesting(false); }
+    PrivatePrefs prefs_;
+    ReduceMotionScope motion_{true};
+    InstantAnimations instant_;
 };
 
 TEST_F(FigureDigitsTest, EveryFigureOfTheWindowsKeepsItsDigitsInCells) {
