@@ -81,9 +81,9 @@ TEST(SearchFieldTest, AccentRingFadesInWithFocus) {
     EXPECT_FALSE(field->isFocused());
     field->lineEdit()->setFocus(Qt::TabFocusReason);
     EXPECT_TRUE(field->isFocused());
-    clock.step(159);
+    clock.step(80);
     EXPECT_LT(field->ringOpacity(), 1.0);
-    clock.step(1);
+    clock.step(80);
     EXPECT_DOUBLE_EQ(field->ringOpacity(), 1.0);
 }
 
@@ -325,9 +325,9 @@ TEST(SurfaceTest, LiftingFadesTheShadowIn) {
     window.show();
     EXPECT_DOUBLE_EQ(card->shadowOpacity(), 0.0);
     card->setLifted(true);
-    clock.step(159);
+    clock.step(80);
     EXPECT_LT(card->shadowOpacity(), 1.0);
-    clock.step(1);
+    clock.step(80);
     EXPECT_DOUBLE_EQ(card->shadowOpacity(), 1.0);
     // The shadow lies below the card, outside its frame, on the window.
     const QImage lifted = window.grab().toImage();
@@ -409,14 +409,14 @@ TEST(EvaporateTest, TriggerTimingsAndReduceMotion) {
         trigger.setVanishing(true);
         ASSERT_NE(trigger.effect(), nullptr);
         EXPECT_EQ(row->graphicsEffect(), trigger.effect());
-        clock.step(999);
+        clock.step(500);
         EXPECT_LT(trigger.effect()->progress(), 1.0);
-        clock.step(1);
+        clock.step(500);
         EXPECT_DOUBLE_EQ(trigger.effect()->progress(), 1.0);
         trigger.setVanishing(false);
-        clock.step(199);
+        clock.step(100);
         EXPECT_EQ(row->graphicsEffect(), trigger.effect());
-        clock.step(1);
+        clock.step(100);
         // Back at rest, the widget gets its effect slot back.
         EXPECT_EQ(row->graphicsEffect(), nullptr);
     }
@@ -428,15 +428,15 @@ TEST(EvaporateTest, TriggerTimingsAndReduceMotion) {
         EXPECT_TRUE(trigger.isFading());
         EXPECT_FALSE(trigger.wentAtOnce());
         ASSERT_NE(trigger.effect(), nullptr);
-        clock.step(249);
+        clock.step(125);
         EXPECT_GT(trigger.effect()->opacity(), 0.0);
-        clock.step(1);
+        clock.step(125);
         EXPECT_TRUE(trigger.effect()->isOpacityOnly());
         EXPECT_DOUBLE_EQ(trigger.effect()->opacity(), 0.0);
         trigger.setVanishing(false);
-        clock.step(249);
+        clock.step(125);
         EXPECT_EQ(row->graphicsEffect(), trigger.effect());
-        clock.step(1);
+        clock.step(125);
         EXPECT_EQ(row->graphicsEffect(), nullptr);
     }
     {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "support/animations.h"
 #include "support/motion_scopes.h"
 #include "support/painter_warnings.h"
 #include "theme/backdrop.h"
@@ -106,6 +107,7 @@ TEST(EvaporateEffectTest, LibraryEffectOnlyWhileUnderWay) {
 
 TEST(EvaporateEffectTest, RaisedAboveItsNeighboursWhileUnderWay) {
     ReduceMotionScope motion(false);
+    AnimationClock clock;
     QWidget parent;
     auto* first = new QWidget(&parent);
     auto* second = new QWidget(&parent);
@@ -121,11 +123,11 @@ TEST(EvaporateEffectTest, RaisedAboveItsNeighboursWhileUnderWay) {
         EvaporateTrigger trigger(first, 0.5);
         EXPECT_TRUE(trigger.effect() == nullptr || trigger.effect()->usesLibrary());
         trigger.setVanishing(true);
-        trigger.animation().animation().setCurrentTime(1);
+        clock.step(1);
         EXPECT_EQ(order().last(), first);
-        trigger.animation().animation().setCurrentTime(1000);
+        clock.step(999);
         trigger.setVanishing(false);
-        trigger.animation().animation().setCurrentTime(200);
+        clock.step(200);
         // Back in its place between the same neighbours.
         EXPECT_EQ(order(), (QList<QWidget*>{first, second, third}));
         EXPECT_EQ(first->graphicsEffect(), nullptr);
