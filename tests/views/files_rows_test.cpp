@@ -10,6 +10,7 @@
 #include "theme/badge.h"
 #include "theme/chip.h"
 #include "theme/nimbrel_button.h"
+#include "twin_sets.h"
 #include "views/files/failure_sheet.h"
 #include "views/files/files_view.h"
 #include "views/files/review_sheet.h"
@@ -82,18 +83,9 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyTakesAllFilteredSetsInOneChange) {
     std::vector<DuplicateGroup> groups;
     auto result = std::make_shared<ScanResult>();
     for (int g = 0; g < 130; ++g) {
-        DuplicateGroup group;
-        group.id = std::to_string(g);
-        group.size = 20'000'000;
-        for (int c = 0; c < 2; ++c) {
-            FileItem f = testFile(
-                g * 2 + c, "/nimbrel-test/set" + std::to_string(g) + "/copy" + std::to_string(c) + ".bin",
-                group.size);
-            f.modified = std::chrono::system_clock::time_point(std::chrono::hours(10 - c));
-            group.files.push_back(f);
+        groups.push_back(testTwinSet(g, 2, 20'000'000, g * 2));
+        for (const FileItem& f : groups.back().files)
             result->files.push_back(f);
-        }
-        groups.push_back(group);
     }
     state_->setResult(result);
     state_->duplicates().setStillThere([](const std::string&, const EntryIdentity*) { return true; });
@@ -103,7 +95,7 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyTakesAllFilteredSetsInOneChange) {
     twins.selectEveryExtra();
     EXPECT_EQ(changes.count(), 1);
     ASSERT_EQ(state_->queue().items().size(), 130u);
-    EXPECT_EQ(state_->queue().items().front().id, "/nimbrel-test/set0/copy1.bin");  // the older copy
+    EXPECT_EQ(state_->queue().items().front().id, "/nimbrel-test/1/twin0.mov");  // the older copy
 
     state_->queue().setItems({});
     twins.setSearch(QStringLiteral("no such path"));
