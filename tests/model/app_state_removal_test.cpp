@@ -13,7 +13,7 @@
 #include "model/files_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
-#include "support/scratch_prefs.h"
+#include "support/private_prefs.h"
 #include "support/wait_for.h"
 
 namespace nimbrel {
@@ -108,7 +108,7 @@ struct Harness {
 };
 
 class AppStateRemovalTest : public ::testing::Test {
-    testing::ScratchPrefs prefs_;
+    PrivatePrefs prefs_;
 };
 
 const RemovalError kDenied = RemovalError::posix(EACCES, "denied");

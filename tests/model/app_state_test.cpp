@@ -10,7 +10,7 @@
 #include "model/app_state_test_support.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
-#include "support/scratch_prefs.h"
+#include "support/private_prefs.h"
 
 namespace nimbrel {
 namespace {
@@ -70,7 +70,7 @@ void clearRecents() {
 
 // Each test keeps its settings in a file of its own.
 class AppStateTest : public ::testing::Test {
-    testing::ScratchPrefs prefs_;
+    PrivatePrefs prefs_;
 };
 
 TEST_F(AppStateTest, FreshState) {

@@ -6,7 +6,7 @@
 
 #include "model/app_state_test_support.h"
 #include "model/prefs.h"
-#include "support/scratch_prefs.h"
+#include "support/private_prefs.h"
 
 namespace nimbrel {
 namespace {
@@ -42,7 +42,7 @@ struct HeldCommands {
 };
 
 class EmptyTrashGuardTest : public ::testing::Test {
-    testing::ScratchPrefs prefs_;
+    PrivatePrefs prefs_;
 };
 
 // A second request while the first runs is dropped (it would credit the same Trash twice); once

@@ -14,7 +14,7 @@
 #include "model/app_state_test_support.h"
 #include "model/prefs.h"
 #include "platform/file_operations.h"
-#include "support/scratch_prefs.h"
+#include "support/private_prefs.h"
 #include "support/temp_tree.h"
 #include "support/wait_for.h"
 
@@ -88,7 +88,7 @@ class QuitGuardTest : public ::testing::Test {
         drain();
     }
 
-    testing::ScratchPrefs prefs_;
+    PrivatePrefs prefs_;
     QTemporaryDir tree_;
     std::string root_;
     QThreadPool pool_;

@@ -15,7 +15,7 @@
 #include "model/prefs.h"
 #include "model/removal.h"
 #include "platform/file_operations.h"
-#include "support/scratch_prefs.h"
+#include "support/private_prefs.h"
 #include "support/temp_tree.h"
 #include "support/wait_for.h"
 
@@ -106,7 +106,7 @@ class RemovalFiguresTest : public ::testing::Test {
         return DiskScanner::scan(root, options, 1000000, token, nullptr);
     }
 
-    testing::ScratchPrefs prefs_;
+    PrivatePrefs prefs_;
     QTemporaryDir tree_;
     std::string root;
     QThreadPool pool;

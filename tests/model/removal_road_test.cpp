@@ -26,7 +26,7 @@
 #include "model/prefs.h"
 #include "model/removal.h"
 #include "platform/trash_emptier.h"
-#include "support/scratch_prefs.h"
+#include "support/private_prefs.h"
 #include "support/temp_tree.h"
 
 namespace nimbrel {
@@ -219,7 +219,7 @@ class RemovalRoadTest : public ::testing::TestWithParam<bool> {
     std::string name(const std::string& what) const { return what + (permanently() ? "-rm" : "-trash"); }
 
   private:
-    testing::ScratchPrefs prefs_;
+    PrivatePrefs prefs_;
     bool sameDevice_ = false;
 };
 

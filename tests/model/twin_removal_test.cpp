@@ -15,7 +15,7 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "platform/file_operations.h"
-#include "support/scratch_prefs.h"
+#include "support/private_prefs.h"
 #include "support/temp_tree.h"
 #include "support/wait_for.h"
 
@@ -151,7 +151,7 @@ class TwinRemovalTest : public ::testing::TestWithParam<bool> {
     }
 
     ManualClock clock_;
-    testing::ScratchPrefs prefs_;
+    PrivatePrefs prefs_;
     QTemporaryDir dir_;
 };
 
