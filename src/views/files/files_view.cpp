@@ -799,23 +799,44 @@ void TwinShelves::showResults() {
     if (pruneResults()) return;
     QScrollBar* bar = listScroll_->verticalScrollBar();
     const int offset = bar->value();
-    if (!setsContent_) {
-        auto* content = new QWidget;
-        auto* list = new QVBoxLayout(content);
-        list->setContentsMargins(kSide, 0, kSide, kBottom);
-        // The gap below each card is its own margin, so a card that folds away takes its gap along.
-        list->setSpacing(0);
-        list->setAlignment(Qt::AlignTop);
-        setsContent_ = content;
-        listScroll_->setContent(content);
+    ensureSetsContent();
+    std::vector<QWidget*> order;
+    const bool unbuilt = updateCards(order);
+    auto* list = static_cast<QVBoxLayout*>(setsContent_->layout());
+    relist(list, withFoldingCards(list, order));
+    if (unbuilt) {
+        const int generation = ++buildTurn_;
+        TurnBudget::next(this, [this, generation] {
+            if (generation == buildTurn_ && builtFor_ == Content::results && content() == Content::results)
+                showResults();
+        });
     }
+    shownSets_ = int(order.size());
+    list->activate();
+    setsContent_->adjustSize();
+    bar->setValue(offset);
+    builtFor_ = Content::results;
+}
+
+void TwinShelves::ensureSetsContent() {
+    if (setsContent_) return;
+    auto* content = new QWidget;
+    auto* list = new QVBoxLayout(content);
+    list->setContentsMargins(kSide, 0, kSide, kBottom);
+    // The gap below each card is its own margin, so a card that folds away takes its gap along.
+    list->setSpacing(0);
+    list->setAlignment(Qt::AlignTop);
+    setsContent_ = content;
+    listScroll_->setContent(content);
+}
+
+bool TwinShelves::updateCards(std::vector<QWidget*>& order) {
     // Only sets that are new or whose copies changed get a new card; the others keep theirs, with
     // their rows, ticks and hover, and at most move. New cards are built a few per turn of the event
     // loop, top first: a hundred at once would hold the window still for a fifth of a second.
     std::vector<const DuplicateGroup*> shown = shownGroups();
     if (shown.size() > size_t(Twins::kShownSets)) shown.resize(size_t(Twins::kShownSets));
     std::map<std::string, SetCard> cards;
-    std::vector<QWidget*> order;
     // New cards are built, and made ready to show, while the turn has time (its clock is shared with
     // the rows they build and the widgets freed in it) and at most a few at a time.
     int built = 0;
@@ -848,7 +869,10 @@ void TwinShelves::showResults() {
     for (auto& [id, card] : cards_)
         TurnBudget::retire(card.shelf);
     cards_ = std::move(cards);
-    auto* list = static_cast<QVBoxLayout*>(setsContent_->layout());
+    return unbuilt;
+}
+
+std::vector<QWidget*> TwinShelves::withFoldingCards(QVBoxLayout* list, const std::vector<QWidget*>& order) {
     // Cards still folding away from a removal keep their place, in front of the card that followed
     // them, until the fold is over.
     std::vector<QWidget*> placed = order;
@@ -861,50 +885,43 @@ void TwinShelves::showResults() {
             before = std::find(placed.begin(), placed.end(), list->itemAt(j)->widget());
         placed.insert(before, w);
     }
+    return placed;
+}
+
+void TwinShelves::relist(QVBoxLayout* list, const std::vector<QWidget*>& placed) {
     bool inOrder = list->count() == int(placed.size());
     for (int i = 0; inOrder && i < list->count(); ++i)
         inOrder = list->itemAt(i)->widget() == placed[size_t(i)];
+    if (inOrder) return;
     // Cards added below the ones already listed, as while a new result is being built, are only
     // appended: taking out and putting back a hundred cards costs more than building a few.
     int listed = 0;
     while (listed < list->count() && listed < int(placed.size()) &&
            list->itemAt(listed)->widget() == placed[size_t(listed)])
         ++listed;
-    if (!inOrder && listed == list->count()) {
+    if (listed == list->count()) {
         for (size_t i = size_t(listed); i < placed.size(); ++i) {
             list->addWidget(placed[i]);
             placed[i]->show();
         }
-    } else if (!inOrder) {
-        while (QLayoutItem* item = list->takeAt(0)) {
-            QWidget* w = item->widget();
-            delete item;
-            if (!w || std::find(placed.begin(), placed.end(), w) != placed.end()) continue;
-            // A card waiting to be listed stays; one that left goes.
-            const bool waiting = std::any_of(cards_.begin(), cards_.end(),
-                                             [w](const auto& entry) { return entry.second.shelf == w; });
-            if (waiting)
-                w->hide();
-            else
-                TurnBudget::retire(w);
-        }
-        for (QWidget* card : placed) {
-            list->addWidget(card);
-            card->show();
-        }
+        return;
     }
-    if (unbuilt) {
-        const int generation = ++buildTurn_;
-        TurnBudget::next(this, [this, generation] {
-            if (generation == buildTurn_ && builtFor_ == Content::results && content() == Content::results)
-                showResults();
-        });
+    while (QLayoutItem* item = list->takeAt(0)) {
+        QWidget* w = item->widget();
+        delete item;
+        if (!w || std::find(placed.begin(), placed.end(), w) != placed.end()) continue;
+        // A card waiting to be listed stays; one that left goes.
+        const bool waiting = std::any_of(cards_.begin(), cards_.end(),
+                                         [w](const auto& entry) { return entry.second.shelf == w; });
+        if (waiting)
+            w->hide();
+        else
+            TurnBudget::retire(w);
     }
-    shownSets_ = int(order.size());
-    list->activate();
-    setsContent_->adjustSize();
-    bar->setValue(offset);
-    builtFor_ = Content::results;
+    for (QWidget* card : placed) {
+        list->addWidget(card);
+        card->show();
+    }
 }
 
 bool TwinShelves::pruneResults() {
