@@ -343,6 +343,21 @@ TEST_P(RemovalRoadTest, AFolderHoldingATrashStaysWholeWithTheFoldersAboveIt) {
                                 std::filesystem::directory_iterator()),
                   trashedBefore);
     }
+    {
+        // Only a folder is a Trash: a file or a link by that name goes like any other entry.
+        Road road(name("trash-names"));
+        writeFile(road.path("projects/x/.Trash"), 3000);
+        std::filesystem::create_directories(road.path("elsewhere"));
+        std::filesystem::create_directories(road.path("projects/y"));
+        std::filesystem::create_directory_symlink(road.path("elsewhere"),
+                                                  road.path("projects/y/.Trash-4242"));
+        road.scan();
+        road.tick("projects");
+        road.removeAll(permanently());
+        EXPECT_TRUE(road.failures().empty());
+        EXPECT_FALSE(onDisk(road.path("projects")));
+        EXPECT_TRUE(onDisk(road.path("elsewhere")));
+    }
     const std::string trashed = trashFiles() + "/" + name("held") + "/.Trash-4242/files/kept.txt";
     writeFile(trashed, 3000);
     Road road(name("empty"));
