@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QLabel>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -160,6 +161,29 @@ TEST(SpaceView, HeaderTextsAndCrumbs) {
     EXPECT_FALSE(header->crumbs()[0]->isOn());
     EXPECT_TRUE(header->crumbs()[2]->isOn());
     EXPECT_EQ(header->summaryText(), "~/a/b");
+    {
+        // The summary is text the user can select with the mouse and copy, cut in the middle when
+        // narrow.
+        view.resize(900, 600);
+        view.show();
+        h.settle();
+        QLabel* summary = header->summaryLabel();
+        EXPECT_EQ(summary->text(), "~/a/b");
+        const auto drag = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+            QMouseEvent e(type, at, summary->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+            QCoreApplication::sendEvent(summary, &e);
+        };
+        const int y = summary->height() / 2;
+        drag(QEvent::MouseButtonPress, QPoint(0, y), Qt::LeftButton);
+        drag(QEvent::MouseMove, QPoint(summary->width() - 1, y), Qt::LeftButton);
+        drag(QEvent::MouseButtonRelease, QPoint(summary->width() - 1, y), Qt::NoButton);
+        EXPECT_EQ(summary->selectedText(), "~/a/b");
+        summary->setFixedWidth(QFontMetrics(summary->font()).horizontalAdvance(QStringLiteral("~/a")));
+        h.settle();
+        EXPECT_TRUE(summary->text().contains(QChar(0x2026))) << summary->text().toStdString();
+        summary->setMinimumWidth(0);
+        summary->setMaximumWidth(QWIDGETSIZE_MAX);
+    }
     header->crumbs()[1]->click();
     EXPECT_EQ(view.model().stack().size(), 1u);
     header->crumbs()[0]->click();
