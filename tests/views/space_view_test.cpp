@@ -12,6 +12,7 @@
 
 #include "engine/host_layout.h"
 #include "space_test_support.h"
+#include "support/animations.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
 #include "theme/figure_label.h"
@@ -363,25 +364,57 @@ TEST(SpaceView, AtTheNarrowestWindowTheChipsScrollAndTheTrailingGroupKeepsItsSiz
     EXPECT_EQ(view.model().filter(), ExplorerFilter::selected);
 }
 
-TEST(SpaceView, VanishingTilesPaintWithAndWithoutReducedMotion) {
-    for (bool reduce : {true, false}) {
-        ReduceMotion::setOverride(reduce);
-        SpaceHarness h;
-        h.state->setResult(sampleResult());
-        SpaceView view(*h.state, h.clock);
-        view.resize(900, 600);
-        view.show();
-        h.settle();
-        h.state->setNimbrelisingIDs({"/r/a"});
-        h.state->setVanishingPaths({"/r/a"});
-        h.state->setIsDeleting(true);
-        EXPECT_EQ(view.model().isCleaning(), !reduce);
-        h.clock.advance(std::chrono::milliseconds(400));
-        EXPECT_TRUE(view.model().isVanishing("/r/a"));
-        EXPECT_FALSE(view.grab().isNull());
-        h.clock.advance(std::chrono::milliseconds(1000));
-        EXPECT_FALSE(view.model().isCleaning());
-        h.state->setIsDeleting(false);
+// A tile on screen that leaves is seen to go, in either layout: a third of the way through its
+// effect (evaporating, or fading under Reduce Motion) its place shows neither the tile as it was nor
+// the empty place it leaves.
+TEST(SpaceView, LeavingTilesOnScreenEvaporateOrFade) {
+    AnimationClock animations;
+    for (bool reduce : {false, true}) {
+        for (ExplorerLayout layout : {ExplorerLayout::icons, ExplorerLayout::list}) {
+            SCOPED_TRACE(std::string(rawValue(layout)) + (reduce ? " reduced" : ""));
+            ReduceMotion::setOverride(reduce);
+            SpaceHarness h;
+            h.state->setResult(sampleResult());
+            SpaceView view(*h.state, h.clock);
+            view.model().setLayout(layout);
+            view.resize(900, 600);
+            view.show();
+            h.settle();
+            ExplorerView* explorer = view.explorer();
+            const int index = view.model().indexOf("/r/a").value_or(-1);
+            ASSERT_GE(index, 0);
+            // The tile and the room its grains rise into.
+            const QRect place = explorer->shownRect(explorer->geometryNow(), index)
+                                    .adjusted(-12, -40, 12, 0)
+                                    .toAlignedRect()
+                                    .intersected(explorer->viewport()->rect());
+            const auto shown = [&] {
+                animations.step(0);
+                return explorer->viewport()->grab(place).toImage();
+            };
+            const QImage before = shown();
+            h.state->setNimbrelisingIDs({"/r/a"});
+            h.state->setVanishingPaths({"/r/a"});
+            h.state->setIsDeleting(true);
+            EXPECT_EQ(view.model().isCleaning(), !reduce);
+            // The steamer reaches it.
+            for (int i = 0; i < 40 && !view.model().isVanishing("/r/a"); ++i) {
+                h.clock.advance(std::chrono::milliseconds(50));
+                animations.step(50);
+                shown();
+            }
+            ASSERT_TRUE(view.model().isVanishing("/r/a"));
+            shown();  // it starts to go
+            animations.step(reduce ? 80 : 330);
+            const QImage during = shown();
+            animations.step(1200);
+            const QImage after = shown();
+            EXPECT_NE(during, before);
+            EXPECT_NE(during, after);
+            EXPECT_NE(before, after);
+            h.state->setIsDeleting(false);
+            animations.finish();
+        }
     }
     ReduceMotion::setOverride(std::nullopt);
 }
