@@ -266,11 +266,16 @@ int runEvaporate(long long rows, int visible, bool reduce, bool trace, const std
     waitUntil([&] { return clock.elapsed() >= 300; }, 2000);
     int evaporating = 0, fading = 0, atOnce = 0;
     for (ItemRow* row : window.findChildren<ItemRow*>()) {
+        // Asked of the row's trigger, not of the picture: a 0.25 s fade is over by now, and a row
+        // that faded is not one that went at once.
+        auto* trigger = row->findChild<EvaporateTrigger*>();
         auto* effect = qobject_cast<EvaporateEffect*>(row->graphicsEffect());
-        if (!effect || !row->isVisible()) continue;
-        if (effect->isOpacityOnly())
-            ++(effect->opacity() <= 0 ? atOnce : fading);
-        else if (effect->progress() > 0)
+        if (!trigger || !trigger->isVanishing() || !row->isVisible()) continue;
+        if (trigger->wentAtOnce())
+            ++atOnce;
+        else if (trigger->isFading())
+            ++fading;
+        else if (effect && effect->progress() > 0)
             ++evaporating;
     }
     if (!pictures) std::printf("evaporating=%d fading=%d gone_at_once=%d\n", evaporating, fading, atOnce);
