@@ -128,8 +128,8 @@ void EvaporateFrames::prepare(const QImage& layer, QSizeF size, double seed, int
             }
             if (!holds) continue;
             const uint32_t hash = mix(uint32_t(gx) * 0x9e3779b1U ^ mix(uint32_t(gy) + s));
-            grains_.push_back({gx * g, gy * g, 0.55 * (0.65 * unit(hash) + 0.35 * fromTop),
-                               0.55 + 0.45 * unit(mix(hash + 1)), unit(mix(hash + 2)) * 2 - 1});
+            grains_.push_back({gx * g, float(0.55 * (0.65 * unit(hash) + 0.35 * fromTop)),
+                               float(0.55 + 0.45 * unit(mix(hash + 1))), float(unit(mix(hash + 2)) * 2 - 1)});
         }
     }
     rowStarts_.push_back(grains_.size());
@@ -167,17 +167,17 @@ QRect EvaporateFrames::draw(double progress, QImage& out) const {
         const Grain* const first = grains_.data() + rowStarts_[r];
         const Grain* const end = grains_.data() + rowStarts_[r + 1];
         if (first == end) continue;
-        const int y0 = first->y;
+        const int y0 = int(r) * g;
         const int y1 = std::min(h, y0 + g);
         // The grains still in place, first: grains only rise, so nothing of another row lies on this
         // row's own lines yet, and a run of them is copied as it is.
         for (const Grain* run = first; run != end;) {
-            if (p > run->start) {
+            if (p > double(run->start)) {
                 ++run;
                 continue;
             }
             const Grain* last = run;
-            while (last + 1 != end && p <= (last + 1)->start && (last + 1)->x == last->x + g)
+            while (last + 1 != end && p <= double((last + 1)->start) && (last + 1)->x == last->x + g)
                 ++last;
             const int x0 = run->x, x1 = std::min(w, last->x + g);
             for (int y = y0; y < y1; ++y)
@@ -189,12 +189,12 @@ QRect EvaporateFrames::draw(double progress, QImage& out) const {
         }
         // Then those on their way, each risen, drifted and faded by its own share.
         for (const Grain* grain = first; grain != end; ++grain) {
-            if (p <= grain->start) continue;
-            const double q = std::min(1.0, (p - grain->start) / 0.45);
+            if (p <= double(grain->start)) continue;
+            const double q = std::min(1.0, (p - double(grain->start)) / 0.45);
             const auto alpha = uint32_t(nearest((1 - q) * 256));
             if (alpha == 0) continue;
-            const int dy = nearest(q * q * rise_ * grain->rise);
-            const int dx = nearest(grain->drift * reachX_ * q);
+            const int dy = nearest(q * q * rise_ * double(grain->rise));
+            const int dx = nearest(double(grain->drift) * reachX_ * q);
             const int x0 = std::max(grain->x, -dx), x1 = std::min(std::min(w, grain->x + g), w - dx);
             const int ty0 = std::max(y0 + lift_ - dy, 0), ty1 = std::min(y1 + lift_ - dy, outHeight);
             if (x0 >= x1 || ty0 >= ty1) continue;
