@@ -62,6 +62,7 @@ struct RemovalError {
         notYours,          // another user's item in a shared (sticky) folder: only they may take it out
         changedSinceScan,  // the entry at the path is not the one that was scanned and reviewed
         notTwin,           // an extra copy that no longer matches a copy that stays
+        holdsTrash,        // a folder that holds a Trash folder (".Trash", ".Trash-UID"): kept whole
     };
 
     // The outer codes the classification and the worker look for.

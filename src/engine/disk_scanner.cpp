@@ -247,7 +247,8 @@ class Scan {
             if (!ext.empty() && FileCategory::packageExtensions().count(ext)) {
                 if (e.level == 1) {
                     discovered_.append(DiscoveredEntry{std::string(e.path), std::string(e.name), 0, false,
-                                                       std::nullopt, true});
+                                                       std::nullopt, true,
+                                                       EntryIdentity::folder(e.device, e.inode)});
                     report();
                 }
                 package_ = PackageAccumulator{
@@ -271,8 +272,8 @@ class Scan {
             if (node->artifactKind) artifactLevel_ = e.level;
         }
         if (e.level == 1) {
-            discovered_.append(
-                DiscoveredEntry{std::string(e.path), node->name, 0, true, node->artifactKind, true});
+            discovered_.append(DiscoveredEntry{std::string(e.path), node->name, 0, true, node->artifactKind,
+                                               true, EntryIdentity::folder(e.device, e.inode)});
             report();
         }
         return true;
@@ -356,8 +357,8 @@ class Scan {
                                  category, false, parent, e.inode, nanoseconds(e.changed));
         item.deviceNumber = deviceNumber(e.device);
         if (e.level == 1) {
-            discovered_.append(
-                DiscoveredEntry{item.path.str(), item.name.str(), size, false, std::nullopt, false});
+            discovered_.append(DiscoveredEntry{item.path.str(), item.name.str(), size, false, std::nullopt,
+                                               false, EntryIdentity::scanned(item)});
             report();
         }
         parent->files.push_back(std::move(item));

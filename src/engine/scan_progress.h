@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/entry_identity.h"
+
 namespace nimbrel {
 
 // One entry directly inside the scanned root, as the scan found it.
@@ -18,6 +20,8 @@ struct DiscoveredEntry {
     bool isDirectory = false;
     std::optional<std::string> artifactKind;
     bool measuring = false;
+    // What the walk saw of it, so a tick made while the scan runs removes this very entry.
+    std::optional<EntryIdentity> identity = std::nullopt;
 
     friend bool operator==(const DiscoveredEntry&, const DiscoveredEntry&) = default;
 };

@@ -113,9 +113,9 @@ class WalkCursor {
         entry_.links = status.links;
         entry_.blocks = status.blocks;
         entry_.size = status.size;
-        entry_.modified = status.modified;
-        entry_.accessed = status.accessed;
-        entry_.changed = status.changed;
+        entry_.modified = walk::toTimespec(status.modified);
+        entry_.accessed = walk::toTimespec(status.accessed);
+        entry_.changed = walk::toTimespec(status.changed);
     }
 
     // The visit of a folder's child `name` (the folder's path is `folderPath` long) at `level`; `cycle`

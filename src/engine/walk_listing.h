@@ -39,8 +39,25 @@ struct Status {
     int error = 0;  // non-zero: the status could not be read
     std::uint64_t device = 0, inode = 0, links = 0;
     std::int64_t blocks = 0, size = 0;
-    timespec modified{}, accessed{}, changed{};
+    // Nanoseconds since the epoch: a listing of a huge folder holds one Status per entry, and three
+    // timespecs would take twice the room.
+    std::int64_t modified = 0, accessed = 0, changed = 0;
 };
+
+inline std::int64_t toNanoseconds(const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+inline timespec toTimespec(std::int64_t nanoseconds) {
+    timespec t{};
+    t.tv_sec = static_cast<time_t>(nanoseconds / 1'000'000'000);
+    t.tv_nsec = static_cast<long>(nanoseconds % 1'000'000'000);
+    if (t.tv_nsec < 0) {
+        t.tv_nsec += 1'000'000'000;
+        --t.tv_sec;
+    }
+    return t;
+}
 
 // One listed entry: its name within the folder's name buffer and its status.
 struct Child {
@@ -58,13 +75,13 @@ inline void fill(const struct stat& st, Status& status) {
     status.blocks = static_cast<std::int64_t>(st.st_blocks);
     status.size = static_cast<std::int64_t>(st.st_size);
 #ifdef __APPLE__
-    status.modified = st.st_mtimespec;
-    status.accessed = st.st_atimespec;
-    status.changed = st.st_ctimespec;
+    status.modified = toNanoseconds(st.st_mtimespec);
+    status.accessed = toNanoseconds(st.st_atimespec);
+    status.changed = toNanoseconds(st.st_ctimespec);
 #else
-    status.modified = st.st_mtim;
-    status.accessed = st.st_atim;
-    status.changed = st.st_ctim;
+    status.modified = toNanoseconds(st.st_mtim);
+    status.accessed = toNanoseconds(st.st_atim);
+    status.changed = toNanoseconds(st.st_ctim);
 #endif
 }
 

@@ -35,6 +35,7 @@ namespace nimbrel {
 
 class CleanupModel;
 class DuplicatesModel;
+struct DuplicateGroup;
 struct PlannedPrune;
 struct RemovalFigures;
 struct RemovalSources;
@@ -191,6 +192,12 @@ class AppState : public QObject {
     // Selection: a click on a selectable entry.
     void toggleSelection(const CleanItem& item);
     void deselectInside(const std::string& path);
+    // Adds the extra copies of the twin sets `pick` chooses among the current sets, in its order
+    // (see DuplicatesModel::extras). Each kept copy is looked at on disk, so the list is always made
+    // on a worker: a file system that stops answering never holds the window. The selection
+    // changes when the worker is back; `pick` runs there too.
+    using TwinSetPick = std::function<std::vector<const DuplicateGroup*>(const std::vector<DuplicateGroup>&)>;
+    void selectTwinExtras(TwinSetPick pick);
 
     // Review and removal: open the review of the whole selection; remove the reviewed entries to
     // the Trash or for good.

@@ -650,6 +650,48 @@ void AppState::removeUnavailableSimulators() {
         });
 }
 
+namespace {
+
+// Whether a path leaves with the removal that runs now.
+bool isLeaving(const std::string& path, const std::unordered_set<std::string>& vanishing,
+               const std::unordered_set<std::string>& nimbrelising) {
+    return PathRules::isAtOrInsideAny(path, vanishing) || PathRules::isAtOrInsideAny(path, nimbrelising);
+}
+
+}  // namespace
+
+void AppState::selectTwinExtras(TwinSetPick pick) {
+    // Made from the sets, the selection and the removal under way as they are now. When any of them
+    // changed by the time the list is back (a removal took copies, the selection changed), it is
+    // made again from what they are then.
+    QPointer<AppState> state(this);
+    queue().addAside([state, pick = std::move(pick)]() -> CleanQueue::Making {
+        if (!state) return {};
+        auto sets = std::make_shared<DuplicatesModel::Sets>(state->duplicates().sets());
+        auto selection = state->queue().snapshot();
+        auto vanishing = std::make_shared<const std::unordered_set<std::string>>(state->vanishingPaths());
+        auto nimbrelising = std::make_shared<const std::unordered_set<std::string>>(state->nimbrelisingIDs());
+        const uint64_t revision = sets->revision;
+        const uint64_t generation = state->queue().generation();
+        const bool deleting = state->isDeleting();
+        const size_t vanishingCount = vanishing->size();
+        return {[sets, pick, selection, vanishing, nimbrelising]() mutable {
+                    const std::vector<const DuplicateGroup*> shown = pick(*sets->groups);
+                    CleanQueue selected;
+                    selected.setItems(std::vector<CleanItem>(*std::exchange(selection, nullptr)));
+                    const DuplicatesModel::Around around{
+                        [&](const std::string& path) { return selected.includes(path); },
+                        [&](const std::string& path) { return isLeaving(path, *vanishing, *nimbrelising); }};
+                    return DuplicatesModel::extras(*sets, shown, around);
+                },
+                [state, revision, generation, deleting, vanishingCount] {
+                    return state && state->duplicates().revision() == revision &&
+                           state->queue().generation() == generation && state->isDeleting() == deleting &&
+                           state->vanishingPaths().size() == vanishingCount;
+                }};
+    });
+}
+
 void AppState::copyPaths(const std::vector<std::string>& paths) {
     if (paths.empty()) return;
     std::string joined = paths.front();

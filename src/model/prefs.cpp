@@ -1,5 +1,6 @@
 #include "model/prefs.h"
 
+#include <QCoreApplication>
 #include <QMutex>
 #include <QSettings>
 #include <QThreadPool>
@@ -32,10 +33,13 @@ Store& store() {
     return *s;
 }
 
+// A program that ends with a save still running would lose it and leave the save's scratch folder
+// in the temporary folder: the application object, on its way out, waits for the writer first.
 QThreadPool& writer() {
     static QThreadPool* pool = [] {
         auto* p = new QThreadPool;
         p->setMaxThreadCount(1);
+        qAddPostRoutine(&Prefs::flush);
         return p;
     }();
     return *pool;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "engine/host_layout.h"
 #include "engine/inode_key.h"
 #include "platform/removal_fs.h"
 
@@ -23,6 +24,20 @@ RemovalError mountPointError(const std::string& path) {
     error.domain = RemovalError::Domain::posix;
     error.code = EXDEV;
     return error;
+}
+
+// A folder that holds a Trash folder (a volume's ".Trash" or ".Trash-UID", any letter case) keeps
+// all it holds, as the safety guard keeps it when it is ticked: the Trash holds what the user
+// already let go of, maybe another user's, and only the Trash drain may empty it.
+RemovalError holdsTrashError(const std::string& path, const std::string& trash) {
+    return RemovalError::refused(
+        RemovalError::Cause::holdsTrash,
+        path + ": holds a Trash folder (" + trash +
+            "); a folder that holds a Trash is kept whole, so nothing in it was removed");
+}
+
+bool isTrashName(const std::string& name) {
+    return HostLayout::isSharedTrashName(name) || HostLayout::isVolumeTrashName(name);
 }
 
 RemovalError changedError(const std::string& path) {
@@ -66,11 +81,13 @@ struct Frame {
 class TreeRemover {
   public:
     // `countOnly`: walk the same way but remove nothing, and only count what a removal would free.
-    TreeRemover(int baseFd, std::string itemPath, bool unlockOwnFolders, bool countOnly = false)
-        : baseFd_(baseFd),
-          itemPath_(std::move(itemPath)),
-          unlockOwnFolders_(unlockOwnFolders),
-          countOnly_(countOnly) {}
+    // `insideTrash`: emptying the Trash, where the user's own folders are unlocked and a folder
+    // holding a Trash-named folder is emptied like any other.
+    TreeRemover(int baseFd, std::string itemPath, bool insideTrash, bool countOnly = false)
+        : baseFd_(baseFd), itemPath_(std::move(itemPath)), insideTrash_(insideTrash), countOnly_(countOnly) {}
+
+    // The first folder met that holds a Trash folder and so is kept whole.
+    const std::optional<RemovalError>& heldTrash() const { return heldTrash_; }
 
     // What removing the whole item would give back: its files' allocated bytes, a hard-linked file
     // only when every one of its names lies inside the item. A part that cannot be read counts 0.
@@ -104,6 +121,12 @@ class TreeRemover {
         if (!item.isFolder()) {
             if (auto error = unlinkFile(baseFd_, name, item)) return fail(*error);
             return std::move(report_);
+        }
+        if (!insideTrash_ && isTrashName(name)) {
+            heldTrash_ = RemovalError::refused(
+                RemovalError::Cause::holdsTrash,
+                itemPath_ + ": a Trash folder; only emptying the Trash removes what it holds");
+            return fail(*heldTrash_);
         }
         if (auto error = enter(baseFd_, name, item)) return fail(*error);
         while (!frames_.empty()) {
@@ -221,7 +244,7 @@ class TreeRemover {
 
     // Opens the folder `name` of `parentFd`, checks it is the one just read, lists it and pushes it.
     std::optional<RemovalError> enter(int parentFd, const std::string& name, EntryInfo entry) {
-        if (unlockOwnFolders_) unlockOwnFolder(parentFd, name, entry);
+        if (insideTrash_) unlockOwnFolder(parentFd, name, entry);
         if (int refused = countOnly_ ? 0 : entryRefusal(parentFd, entry))
             return removalErrorAt(refused, parentFd, name.c_str(), entryPath(name), FailedStep::unlink);
         UniqueFd fd(openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -239,12 +262,26 @@ class TreeRemover {
         frame.info = entry;
         if (int code = list(fd.get(), frame.names))
             return RemovalError::posix(code, entryPath(name) + ": " + std::strerror(code));
+        if (auto trash = insideTrash_ ? std::nullopt : trashFolderIn(fd.get(), frame.names)) {
+            RemovalError error = holdsTrashError(entryPath(name), *trash);
+            if (!heldTrash_) heldTrash_ = error;
+            return error;
+        }
         frame.fd = std::move(fd);
         frames_.push_back(std::move(frame));
         // Keep only the deepest few folders open; the others are re-opened through ".." on the way up.
         while (frames_.size() - lowestOpen_ > FileRemover::kOpenFolders) {
             frames_[lowestOpen_].fd.reset();
             ++lowestOpen_;
+        }
+        return std::nullopt;
+    }
+
+    // The name of a Trash folder among `names` of the open folder `fd`, not followed if a link.
+    static std::optional<std::string> trashFolderIn(int fd, const std::vector<std::string>& names) {
+        for (const std::string& name : names) {
+            EntryInfo entry;
+            if (isTrashName(name) && statEntry(fd, name.c_str(), entry) == 0 && entry.isFolder()) return name;
         }
         return std::nullopt;
     }
@@ -299,8 +336,9 @@ class TreeRemover {
 
     int baseFd_;
     std::string itemPath_;
-    bool unlockOwnFolders_;
+    bool insideTrash_;
     bool countOnly_;
+    std::optional<RemovalError> heldTrash_;
     struct Linked {
         nlink_t links = 0, seen = 0;
         int64_t allocated = 0;
@@ -318,13 +356,17 @@ class TreeRemover {
 }  // namespace
 
 FileRemover::Report FileRemover::removeEntry(int parentFd, const std::string& name, const std::string& path,
-                                             bool unlockOwnFolders, const ReviewedEntry& reviewed) {
-    return TreeRemover(parentFd, path, unlockOwnFolders).run(name, reviewed);
+                                             bool insideTrash, const ReviewedEntry& reviewed) {
+    return TreeRemover(parentFd, path, insideTrash).run(name, reviewed);
 }
 
 int64_t FileRemover::bytesLeaving(int parentFd, const std::string& name, const std::string& path,
-                                  const LinkedNames* takenBefore, LinkedNames* namesHere) {
-    return TreeRemover(parentFd, path, false, true).countLeaving(name, takenBefore, namesHere);
+                                  const LinkedNames* takenBefore, LinkedNames* namesHere,
+                                  std::optional<RemovalError>* heldTrash) {
+    TreeRemover counter(parentFd, path, false, true);
+    const int64_t bytes = counter.countLeaving(name, takenBefore, namesHere);
+    if (heldTrash) *heldTrash = counter.heldTrash();
+    return bytes;
 }
 
 FileRemover::Report FileRemover::removeForGood(const std::string& path,

@@ -50,14 +50,19 @@ struct FileRemover {
     // names lie inside it or were taken before (`takenBefore`, by earlier items of the same
     // removal), as a removal for good credits the last name it unlinks. What cannot be read counts
     // for nothing. `namesHere`, when given, receives the hard-linked names inside it.
+    // `heldTrash`, when given, receives why the entry must stay whole: a folder in it that holds a
+    // Trash folder.
     static int64_t bytesLeaving(int parentFd, const std::string& name, const std::string& path,
-                                const LinkedNames* takenBefore = nullptr, LinkedNames* namesHere = nullptr);
+                                const LinkedNames* takenBefore = nullptr, LinkedNames* namesHere = nullptr,
+                                std::optional<RemovalError>* heldTrash = nullptr);
 
-    // Removes the entry `name` of the open folder `parentFd`; `path` names it in messages.
-    // `unlockOwnFolders` gives folders of the user's own u+rwx before emptying them (inside the
-    // Trash only, where the user has already let them go).
+    // Removes the entry `name` of the open folder `parentFd`; `path` names it in messages. A folder
+    // that holds a Trash folder (".Trash", ".Trash-UID", any letter case) is never entered: it stays
+    // whole, with the folders above it, and the rest goes. `insideTrash` (emptying the Trash, where
+    // the user has already let everything go) gives folders of the user's own u+rwx before emptying
+    // them and empties Trash-named folders too.
     static Report removeEntry(int parentFd, const std::string& name, const std::string& path,
-                              bool unlockOwnFolders = false, const ReviewedEntry& reviewed = {});
+                              bool insideTrash = false, const ReviewedEntry& reviewed = {});
 };
 
 }  // namespace nimbrel

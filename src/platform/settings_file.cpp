@@ -106,54 +106,66 @@ std::optional<QByteArray> readBytes(const Place& at) {
     return bytes;
 }
 
-// The keys of INI text, parsed by QSettings from a private copy.
-QVariantMap parse(const QByteArray& bytes) {
-    QVariantMap values;
+// The keys of INI text, parsed by QSettings from a private copy; nothing when no copy could be
+// made (the temporary folder full or not writable).
+std::optional<QVariantMap> parse(const QByteArray& bytes) {
     QTemporaryDir dir;
-    if (!dir.isValid()) return values;
+    if (!dir.isValid()) return std::nullopt;
     const QString file = dir.filePath(QStringLiteral("settings.ini"));
     {
         QFile out(file);
-        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()) return values;
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
+            return std::nullopt;
     }
+    QVariantMap values;
     QSettings settings(file, QSettings::IniFormat);
     for (const QString& key : settings.allKeys())
         values.insert(key, settings.value(key));
     return values;
 }
 
-QByteArray serialise(const QVariantMap& values) {
+// The INI text of `values`; nothing when QSettings could not write it.
+std::optional<QByteArray> serialise(const QVariantMap& values) {
     QTemporaryDir dir;
-    if (!dir.isValid()) return {};
+    if (!dir.isValid()) return std::nullopt;
     const QString file = dir.filePath(QStringLiteral("settings.ini"));
     {
         QSettings settings(file, QSettings::IniFormat);
         for (auto it = values.begin(); it != values.end(); ++it)
             settings.setValue(it.key(), it.value());
+        settings.sync();
+        if (settings.status() != QSettings::NoError) return std::nullopt;
     }
     QFile in(file);
-    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    if (!in.open(QIODevice::ReadOnly)) return values.isEmpty() ? std::optional(QByteArray()) : std::nullopt;
+    return in.readAll();
 }
 
 }  // namespace
 
 QVariantMap read(const QString& path) {
     const auto bytes = readBytes(place(path, false));
-    return bytes ? parse(*bytes) : QVariantMap();
+    return bytes ? parse(*bytes).value_or(QVariantMap()) : QVariantMap();
 }
 
 bool update(const QString& path, const std::vector<Change>& changes) {
     const Place at = place(path, true);
     if (!at.folder) return false;
+    // What the file holds must be known before it is replaced: a copy that could not be parsed
+    // (the temporary folder full) would otherwise save only the changes, and lose every other key.
     const std::optional<QByteArray> old = readBytes(at);
-    QVariantMap values = old ? parse(*old) : QVariantMap();
+    std::optional<QVariantMap> parsed = old ? parse(*old) : QVariantMap();
+    if (!parsed) return false;
+    QVariantMap& values = *parsed;
     for (const auto& [key, value] : changes) {
         if (value)
             values.insert(key, *value);
         else
             values.remove(key);
     }
-    const QByteArray bytes = serialise(values);
+    const std::optional<QByteArray> text = serialise(values);
+    if (!text) return false;
+    const QByteArray& bytes = *text;
 
     // A plain file keeps its owner and mode; a new file, or one that replaces a link, is private.
     struct stat was {};

@@ -363,9 +363,14 @@ std::optional<RemovalError> Trash::moveToTrash(const std::string& path,
         return error;
     if (!target.files || !target.info) return noTrash(path, "its Trash has no usable files and info folders");
     // What emptying the Trash will give back of it, counted as a removal for good would count it.
+    // The walk also finds a folder that holds a Trash, which keeps the whole item where it is.
     LinkedNames namesHere;
+    std::optional<RemovalError> heldTrash;
     const int64_t leaving =
-        leavingBytes ? FileRemover::bytesLeaving(it.parentFd, it.name, path, takenNames, &namesHere) : 0;
+        leavingBytes || it.item.isFolder()
+            ? FileRemover::bytesLeaving(it.parentFd, it.name, path, takenNames, &namesHere, &heldTrash)
+            : 0;
+    if (heldTrash) return heldTrash;
     if (auto error = moveInto(path, it, target)) return error;
     if (leavingBytes) *leavingBytes = leaving;
     if (takenNames)

@@ -82,7 +82,7 @@ std::vector<std::string> TrashEmptier::emptyFolder(const std::string& trashFolde
         for (const std::string& name : names) {
             if (std::find(keep.begin(), keep.end(), name) != keep.end()) continue;
             FileRemover::Report report = FileRemover::removeEntry(fd.get(), name, folder + "/" + name,
-                                                                  /*unlockOwnFolders=*/true);
+                                                                  /*insideTrash=*/true);
             if (freedBytes) *freedBytes += report.freedBytes;
             if (report.error && !report.error->isNotFound()) {
                 stayed.push_back(report.error->description);

@@ -13,70 +13,60 @@ namespace {
 using Reason = DeletionFailure::Reason;
 using Domain = RemovalError::Domain;
 
-RemovalError makeError(Domain domain, int code, std::optional<int> underlying) {
+RemovalError makeError(Domain domain, int code, std::optional<int> underlying,
+                       RemovalError::Cause cause = RemovalError::Cause::unknown) {
     RemovalError error;
     error.domain = domain;
     error.code = code;
     error.underlyingPosix = underlying;
+    error.cause = cause;
     return error;
 }
 
-TEST(DeletionFailureTest, ClassifiesByUnderlyingThenOuterCode) {
+// A cause found on the disk decides first, then the underlying code, then the outer one.
+TEST(DeletionFailureTest, ClassifiesByCauseThenUnderlyingThenOuterCode) {
+    using Cause = RemovalError::Cause;
     struct Case {
         Domain domain;
         int code;
         std::optional<int> underlying;
+        Cause cause;
         Reason expected;
     };
     const Case cases[] = {
         // The underlying code wins over a write refusal outside.
-        {Domain::cocoa, 513, EPERM, Reason::protectedByMacOS},
-        {Domain::cocoa, 513, EACCES, Reason::noPermission},
+        {Domain::cocoa, 513, EPERM, Cause::unknown, Reason::protectedByMacOS},
+        {Domain::cocoa, 513, EACCES, Cause::unknown, Reason::noPermission},
         // An unmapped underlying code falls through to the outer write refusal, else other.
-        {Domain::cocoa, 513, ENOENT, Reason::noPermission},
-        {Domain::cocoa, 640, ENOENT, Reason::other},
-        {Domain::other, 0, EBUSY, Reason::inUse},
-        {Domain::other, 0, ETXTBSY, Reason::inUse},
+        {Domain::cocoa, 513, ENOENT, Cause::unknown, Reason::noPermission},
+        {Domain::cocoa, 640, ENOENT, Cause::unknown, Reason::other},
+        {Domain::other, 0, EBUSY, Cause::unknown, Reason::inUse},
+        {Domain::other, 0, ETXTBSY, Cause::unknown, Reason::inUse},
         // Without an underlying error the outer POSIX code is read.
-        {Domain::posix, EPERM, std::nullopt, Reason::protectedByMacOS},
-        {Domain::posix, EACCES, std::nullopt, Reason::noPermission},
-        {Domain::posix, EBUSY, std::nullopt, Reason::inUse},
-        {Domain::posix, EROFS, std::nullopt, Reason::other},
-        {Domain::posix, EXDEV, std::nullopt, Reason::other},
+        {Domain::posix, EPERM, std::nullopt, Cause::unknown, Reason::protectedByMacOS},
+        {Domain::posix, EACCES, std::nullopt, Cause::unknown, Reason::noPermission},
+        {Domain::posix, EBUSY, std::nullopt, Cause::unknown, Reason::inUse},
+        {Domain::posix, EROFS, std::nullopt, Cause::unknown, Reason::other},
+        {Domain::posix, EXDEV, std::nullopt, Cause::unknown, Reason::other},
         // An underlying code decides even when the outer one is POSIX too.
-        {Domain::posix, EACCES, EIO, Reason::other},
-        {Domain::cocoa, 513, std::nullopt, Reason::noPermission},
-        {Domain::cocoa, 4, std::nullopt, Reason::other},
-        {Domain::other, 1, std::nullopt, Reason::other},
+        {Domain::posix, EACCES, EIO, Cause::unknown, Reason::other},
+        {Domain::cocoa, 513, std::nullopt, Cause::unknown, Reason::noPermission},
+        {Domain::cocoa, 4, std::nullopt, Cause::unknown, Reason::other},
+        {Domain::other, 1, std::nullopt, Cause::unknown, Reason::other},
+        // The cause beats the code.
+        {Domain::posix, EPERM, std::nullopt, Cause::immutable, Reason::protectedByMacOS},  // not "Not yours"
+        {Domain::posix, EACCES, std::nullopt, Cause::immutable, Reason::protectedByMacOS},
+        {Domain::posix, EACCES, std::nullopt, Cause::ownFolderLocked, Reason::other},  // the user's own
+        {Domain::posix, EXDEV, std::nullopt, Cause::mountPoint, Reason::other},
+        {Domain::posix, 0, std::nullopt, Cause::noTrash, Reason::other},
+        {Domain::posix, 0, std::nullopt, Cause::pathChanged, Reason::other},
+        {Domain::posix, 0, std::nullopt, Cause::changedSinceScan,
+         Reason::changedSinceScan},  // never "Couldn't be moved"
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(DeletionFailure::classify(makeError(c.domain, c.code, c.underlying)), c.expected)
-            << "domain " << int(c.domain) << " code " << c.code << " underlying "
-            << c.underlying.value_or(-1);
-    }
-}
-
-TEST(DeletionFailureTest, CauseFoundOnDiskBeatsTheCode) {
-    using Cause = RemovalError::Cause;
-    struct Case {
-        Cause cause;
-        int code;
-        Reason expected;
-    };
-    const Case cases[] = {
-        {Cause::immutable, EPERM, Reason::protectedByMacOS},  // "Protected by Linux", not "Not yours"
-        {Cause::immutable, EACCES, Reason::protectedByMacOS},
-        {Cause::ownFolderLocked, EACCES, Reason::other},  // the user's own folder: not someone else's
-        {Cause::mountPoint, EXDEV, Reason::other},
-        {Cause::noTrash, 0, Reason::other},
-        {Cause::pathChanged, 0, Reason::other},
-        {Cause::changedSinceScan, 0, Reason::changedSinceScan},  // never "Couldn't be moved"
-        {Cause::unknown, EACCES, Reason::noPermission},
-    };
-    for (const Case& c : cases) {
-        RemovalError error = RemovalError::posix(c.code);
-        error.cause = c.cause;
-        EXPECT_EQ(DeletionFailure::classify(error), c.expected) << int(c.cause);
+        EXPECT_EQ(DeletionFailure::classify(makeError(c.domain, c.code, c.underlying, c.cause)), c.expected)
+            << "domain " << int(c.domain) << " code " << c.code << " underlying " << c.underlying.value_or(-1)
+            << " cause " << int(c.cause);
     }
 }
 
@@ -117,12 +107,6 @@ TEST(DeletionRequestTest, EveryRequestGetsAFreshUuid) {
     ASSERT_EQ(a.id.size(), 36u);
     EXPECT_EQ(a.id[14], '4');
 }
-
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
 
 TEST(DeletionRequestTest, CountsTheItemsTheGuardRefuses) {
     DeletionRequest request;

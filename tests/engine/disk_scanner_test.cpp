@@ -15,6 +15,7 @@ namespace nimbrel {
 namespace {
 
 using test::allocated;
+using test::expectConsistent;
 using test::ScanTree;
 
 std::shared_ptr<ScanResult> scanWith(const std::string& root, ScanOptions options = {},
@@ -44,21 +45,6 @@ Count independentCount(const std::string& root) {
         count.bytes += st.st_blocks * 512;
     }
     return count;
-}
-
-// Every folder's size and file count are what its children, files and small files add up to.
-void expectConsistent(const DirNode& node) {
-    std::int64_t size = node.smallFilesSize;
-    for (const auto& child : node.children) {
-        size += child->size;
-        EXPECT_EQ(child->parent, &node);
-        expectConsistent(*child);
-    }
-    for (const FileItem& f : node.files) {
-        size += f.size;
-        EXPECT_EQ(f.parent, &node);
-    }
-    EXPECT_EQ(node.size, size) << node.path();
 }
 
 const FileItem* findFile(const ScanResult& r, const std::string& name) {
@@ -373,6 +359,12 @@ TEST(DiskScanner, ReportsTopLevelEntriesAsTheyAreFound) {
     auto folder = std::find_if(last.begin(), last.end(), [](const auto& e) { return e.name == "folder"; });
     ASSERT_NE(folder, last.end());
     EXPECT_TRUE(folder->isDirectory);
+    // A tick made while the scan runs carries what the walk saw of the entry.
+    for (const DiscoveredEntry& e : last) {
+        const std::optional<EntryIdentity> now = EntryIdentity::read(e.path);
+        ASSERT_TRUE(e.identity && now) << e.name;
+        EXPECT_TRUE(e.identity->sameEntry(*now)) << e.name;
+    }
 }
 
 }  // namespace

@@ -13,24 +13,13 @@
 #include <fstream>
 #include <mutex>
 
+#include "support/temp_tree.h"
+
 namespace nimbrel {
 namespace {
 
 using Stage = DuplicateProgress::Stage;
 using std::chrono::seconds;
-
-class TempDir {
-  public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "nimbrel-twins-XXXXXX").string();
-        path_ = ::mkdtemp(tmpl.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 std::string write(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -96,11 +85,11 @@ std::string sha256Hex(const std::string& bytes) {
 }
 
 TEST(DuplicateEngine, NothingToCompareReturnsEmptyWithoutProgress) {
-    TempDir dir;
+    test::TempTree dir;
     CancelToken token;
     const std::vector<std::vector<FileItem>> cases = {
         {},
-        {fileItem(write(dir.path() + "/a", "one")), fileItem(write(dir.path() + "/b", "four"))},
+        {fileItem(write(dir.root() + "/a", "one")), fileItem(write(dir.root() + "/b", "four"))},
     };
     for (const auto& files : cases) {
         Recorder rec;
@@ -133,11 +122,11 @@ TEST(DuplicateEngine, FingerprintCoversFirstAndLastSixtyFourKiB) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.length << " bytes, differing at " << c.differAt);
-        TempDir dir;
+        test::TempTree dir;
         std::string a = pattern(c.length, 1), b = a;
         if (c.differAt >= 0) b[static_cast<size_t>(c.differAt)] ^= 0x5a;
         auto files =
-            std::vector{fileItem(write(dir.path() + "/a", a)), fileItem(write(dir.path() + "/b", b))};
+            std::vector{fileItem(write(dir.root() + "/a", a)), fileItem(write(dir.root() + "/b", b))};
         CancelToken token;
         Recorder rec;
         auto groups = DuplicateEngine::find(files, token, rec.fn(), 2);
@@ -155,11 +144,11 @@ TEST(DuplicateEngine, FingerprintCoversFirstAndLastSixtyFourKiB) {
 }
 
 TEST(DuplicateEngine, ThreeCopiesAndAnImpostorOrderedByDateAndSizedByTheFirstCopy) {
-    TempDir dir;
+    test::TempTree dir;
     const std::string body = pattern(200000, 3);
     std::string impostorBody = body;
     impostorBody[0] ^= 1;
-    const std::string& d = dir.path();
+    const std::string& d = dir.root();
     std::vector<FileItem> files = {
         fileItem(write(d + "/impostor", impostorBody), 999999, 50),
         fileItem(write(d + "/old", body), 204800, 300),
@@ -178,8 +167,8 @@ TEST(DuplicateEngine, ThreeCopiesAndAnImpostorOrderedByDateAndSizedByTheFirstCop
 }
 
 TEST(DuplicateEngine, GroupsOrderedByWasteKeepingFoundOrderOnTies) {
-    TempDir dir;
-    const std::string& d = dir.path();
+    test::TempTree dir;
+    const std::string& d = dir.root();
     std::vector<FileItem> files;
     // Two pairs that waste the same (sizes 3000 and 3000), one triple that wastes more.
     for (auto [name, len, seed, copies] :
@@ -203,11 +192,11 @@ TEST(DuplicateEngine, GroupsOrderedByWasteKeepingFoundOrderOnTies) {
 // Reads go in inode order, yet every result lands in its input slot: the groups, their order and
 // their members do not depend on the inodes given, nor on the threads.
 TEST(DuplicateEngine, ReadOrderDoesNotChangeTheGroups) {
-    TempDir dir;
+    test::TempTree dir;
     std::vector<FileItem> files;
     for (unsigned i = 0; i < 60; ++i) {
         const size_t length = 1000 + (i % 4) * 70000;  // some sizes past one edge, equal sizes across groups
-        files.push_back(fileItem(write(dir.path() + "/f" + std::to_string(i), pattern(length, i % 9)),
+        files.push_back(fileItem(write(dir.root() + "/f" + std::to_string(i), pattern(length, i % 9)),
                                  static_cast<int64_t>(length), static_cast<int>(i)));
     }
     auto describe = [](const std::vector<DuplicateGroup>& groups) {
@@ -237,10 +226,10 @@ TEST(DuplicateEngine, ReadOrderDoesNotChangeTheGroups) {
 }
 
 TEST(DuplicateEngine, FingerprintProgressEveryFiftyFiles) {
-    TempDir dir;
+    test::TempTree dir;
     std::vector<FileItem> files;
     for (unsigned i = 0; i < 120; ++i) {
-        files.push_back(fileItem(write(dir.path() + "/f" + std::to_string(i), pattern(1000, i))));
+        files.push_back(fileItem(write(dir.root() + "/f" + std::to_string(i), pattern(1000, i))));
     }
     for (int threads : {1, 4}) {
         CancelToken token;
@@ -258,12 +247,12 @@ TEST(DuplicateEngine, FingerprintProgressEveryFiftyFiles) {
 }
 
 TEST(DuplicateEngine, VerifyingProgressRunsByBytesUpToOne) {
-    TempDir dir;
+    test::TempTree dir;
     std::vector<FileItem> files;
     for (int i = 0; i < 3; ++i)
-        files.push_back(fileItem(write(dir.path() + "/s" + std::to_string(i), "same")));
+        files.push_back(fileItem(write(dir.root() + "/s" + std::to_string(i), "same")));
     for (int i = 0; i < 2; ++i) {
-        files.push_back(fileItem(write(dir.path() + "/l" + std::to_string(i), pattern(6 << 20, 9))));
+        files.push_back(fileItem(write(dir.root() + "/l" + std::to_string(i), pattern(6 << 20, 9))));
     }
     CancelToken token;
     Recorder rec;
@@ -296,8 +285,8 @@ TEST(DuplicateEngine, StatusTexts) {
 // Paths that are not one readable regular file of their own never make a twin: gone since the scan,
 // a second name of the same file, a symbolic link, a FIFO (which must not block), a folder.
 TEST(DuplicateEngine, OnlyDistinctRegularFilesBecomeTwins) {
-    TempDir dir;
-    const std::string& d = dir.path();
+    test::TempTree dir;
+    const std::string& d = dir.root();
     const std::string body = pattern(4096, 5);
     write(d + "/orig", body);
     ASSERT_EQ(::link((d + "/orig").c_str(), (d + "/hardlink").c_str()), 0);
@@ -350,7 +339,7 @@ TEST(DuplicateEngine, ReadErrorsJoinNoGroup) {
 }
 
 TEST(DuplicateEngine, FullHashMatchesKnownDigests) {
-    TempDir dir;
+    test::TempTree dir;
     const std::string big = pattern((4 << 20) + 17, 4);
     const std::pair<std::string, std::string> cases[] = {
         {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
@@ -360,17 +349,17 @@ TEST(DuplicateEngine, FullHashMatchesKnownDigests) {
     for (const auto& [contents, digest] : cases) {
         int64_t seen = 0;
         auto h = DuplicateEngine::fullHash(
-            write(dir.path() + "/f", contents), [] { return false; }, [&](int64_t n) { seen += n; });
+            write(dir.root() + "/f", contents), [] { return false; }, [&](int64_t n) { seen += n; });
         EXPECT_EQ(h, digest);
         EXPECT_EQ(seen, static_cast<int64_t>(contents.size()));
     }
 }
 
 TEST(DuplicateEngine, CancelledInEitherStageReturnsNothing) {
-    TempDir dir;
+    test::TempTree dir;
     std::vector<FileItem> files;
     for (unsigned i = 0; i < 120; ++i) {
-        files.push_back(fileItem(write(dir.path() + "/f" + std::to_string(i), pattern(200000, i % 2))));
+        files.push_back(fileItem(write(dir.root() + "/f" + std::to_string(i), pattern(200000, i % 2))));
     }
     struct Case {
         const char* what;
@@ -400,11 +389,11 @@ TEST(DuplicateEngine, CancelledInEitherStageReturnsNothing) {
 }
 
 TEST(DuplicateEngine, ReadingLeavesAccessTimesAlone) {
-    TempDir dir;
+    test::TempTree dir;
     std::vector<FileItem> files;
     const timespec old[2] = {{1'600'000'000, 0}, {UTIME_OMIT, 0}};
     for (const char* n : {"a", "b"}) {
-        std::string p = write(dir.path() + "/" + n, pattern(300000, 1));
+        std::string p = write(dir.root() + "/" + n, pattern(300000, 1));
         ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), old, 0), 0);
         files.push_back(fileItem(p));
     }

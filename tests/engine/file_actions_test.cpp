@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/temp_tree.h"
+
 namespace nimbrel {
 
 namespace {
@@ -17,8 +19,8 @@ CommandResult sh(const std::string& script) {
 }  // namespace
 
 TEST(FileActions, LaunchFailuresGiveMinusOneAndAMessage) {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "nimbrel-run-XXXXXX").string();
-    const std::string dir = mkdtemp(tmpl.data());
+    test::TempTree tree;
+    const std::string& dir = tree.root();
     const std::string plain = dir + "/not-executable";
     std::ofstream(plain) << "#!/bin/sh\necho hi\n";
     for (const std::string& exe : {std::string("/nonexistent/tool"), plain, dir, std::string("true")}) {
@@ -26,7 +28,6 @@ TEST(FileActions, LaunchFailuresGiveMinusOneAndAMessage) {
         EXPECT_EQ(r.status, -1) << exe;
         EXPECT_FALSE(r.output.empty()) << exe;
     }
-    std::filesystem::remove_all(dir);
 }
 
 TEST(FileActions, StatusAndOutputOfBothStreams) {

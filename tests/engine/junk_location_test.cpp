@@ -8,39 +8,20 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/temp_tree.h"
+
 namespace nimbrel {
 
 namespace {
 
+using test::allocated;
+
 namespace fs = std::filesystem;
 
-// A throw-away home folder with helpers to fill it.
-struct TempHome {
-    std::string home;
-    TempHome() {
-        std::string tmpl = (fs::temp_directory_path() / "nimbrel-junk-XXXXXX").string();
-        home = mkdtemp(tmpl.data());
-    }
-    ~TempHome() { fs::remove_all(home); }
-
-    std::string file(const std::string& rel, size_t bytes) const {
-        const std::string p = home + "/" + rel;
-        fs::create_directories(fs::path(p).parent_path());
-        std::ofstream(p) << std::string(bytes, 'x');
-        return p;
-    }
-    std::string folder(const std::string& rel) const {
-        fs::create_directories(home + "/" + rel);
-        return home + "/" + rel;
-    }
+// A throw-away home folder.
+struct TempHome : test::TempTree {
+    const std::string home = root();
 };
-
-// Allocated bytes of one file, as the measure counts them.
-int64_t allocated(const std::string& path) {
-    struct stat st {};
-    lstat(path.c_str(), &st);
-    return static_cast<int64_t>(st.st_blocks) * 512;
-}
 
 const JunkLocation& byId(const std::vector<JunkLocation>& all, const std::string& id) {
     return *std::find_if(all.begin(), all.end(), [&](const JunkLocation& l) { return l.id == id; });

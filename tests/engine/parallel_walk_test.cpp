@@ -77,37 +77,6 @@ int compareWalkers(const std::string& root, bool followRoot) {
     return mismatches;
 }
 
-// A tree with something of every kind the walk treats on its own.
-void buildMixedTree(const ScanTree& t) {
-    t.file("a/b/c/deep.txt", 10);
-    t.file("a/one", 5000);
-    t.file("skip/inside/not-seen", 10);
-    t.file("a/skip/inside/not-seen", 10);
-    t.folder("empty");
-    t.file("\xff\xfe name with\nnewline", 3);
-    t.file("\xc3(bad utf-8)/\x80\x81", 3);
-    t.hardLink("a/one", "z-second-name");
-    t.hardLink("a/one", "a/b/third-name");
-    t.symLink("a", "link-to-a");
-    t.symLink("missing", "dangling");
-    t.symLink("..", "a/up");
-    t.symLink(".", "a/b/self");
-    mkfifo(t.path("fifo").c_str(), 0600);
-    t.file(std::string(255, 'n'), 1);
-    t.file("Thing.app/Contents/bin", 4000);
-    t.file("Thing.app/Contents/.hidden", 4000);
-    t.file(".dot/x", 4000);
-    t.file("project/node_modules/left-pad/index.js", 100);
-    t.file("project/package.json", 100);
-    // More entries than one worker states alone, with sub-folders among them.
-    for (int i = 0; i < 5000; ++i)
-        t.file("huge/f" + std::to_string(i), static_cast<std::size_t>(i % 7) * 1000);
-    for (int i = 0; i < 40; ++i)
-        t.file("huge/sub" + std::to_string(i) + "/x", 10);
-    for (int i = 0; i < 60; ++i)
-        t.file("wide/w" + std::to_string(i % 12) + "/v" + std::to_string(i) + "/leaf", 2000);
-}
-
 TEST(ParallelTreeWalker, VisitsExactlyLikeTheSequentialWalk) {
     ScanTree t;
     buildMixedTree(t);

@@ -11,6 +11,7 @@
 #include "engine/disk_scanner.h"
 #include "engine/junk_location.h"
 #include "engine/safety_guard.h"
+#include "support/temp_tree.h"
 
 namespace nimbrel {
 
@@ -35,16 +36,6 @@ void expectCases(const HostLayout& layout, const std::vector<RiskCase>& cases) {
         EXPECT_EQ(r.why.empty(), c.level == L::normal) << c.path;
     }
 }
-
-// A temporary folder, removed with everything in it.
-struct TempDir {
-    std::filesystem::path path;
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "nimbrel-risk-XXXXXX").string();
-        path = mkdtemp(tmpl.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
 
 }  // namespace
 
@@ -134,25 +125,24 @@ TEST(RiskCatalog, LinuxFoldersReadAsTheirLibraryCounterparts) {
 }
 
 TEST(RiskCatalog, KeyFileSizeIsReadWhenNotGiven) {
-    TempDir dir;
+    test::TempTree dir;
     const HostLayout layout = HostLayout::macOS("/Users/u");
-    const std::string small = (dir.path / "small.key").string(), big = (dir.path / "big.key").string();
+    const std::string small = dir.path("small.key"), big = dir.path("big.key");
     std::ofstream(small) << "secret";
     std::ofstream(big).close();
     std::filesystem::resize_file(big, 512'001);
     EXPECT_EQ(RiskCatalog::assess(small, false, false, std::nullopt, layout).level, L::danger);
     EXPECT_EQ(RiskCatalog::assess(big, false, false, std::nullopt, layout).level, L::normal);
     // An unreadable or missing file counts as size 0, so it is a secret.
-    EXPECT_EQ(RiskCatalog::assess((dir.path / "gone.key").string(), false, false, std::nullopt, layout).level,
-              L::danger);
+    EXPECT_EQ(RiskCatalog::assess(dir.path("gone.key"), false, false, std::nullopt, layout).level, L::danger);
     EXPECT_EQ(RiskCatalog::fileSize(big), 512'001);
-    EXPECT_EQ(RiskCatalog::fileSize((dir.path / "gone").string()), 0);
+    EXPECT_EQ(RiskCatalog::fileSize(dir.path("gone")), 0);
 }
 
 TEST(RiskCatalog, GitRepositoryIsProbedForFoldersAndCached) {
-    TempDir dir;
+    test::TempTree dir;
     const HostLayout layout = HostLayout::linux("/home/u");
-    const std::string repo = (dir.path / "repo").string(), later = (dir.path / "later").string();
+    const std::string repo = dir.path("repo"), later = dir.path("later");
     std::filesystem::create_directories(repo + "/.git");
     std::filesystem::create_directories(later);
 
@@ -167,15 +157,15 @@ TEST(RiskCatalog, GitRepositoryIsProbedForFoldersAndCached) {
         << "the first answer is kept while the scan lasts";
     // The next scan asks again: the folder became a repository meanwhile.
     CancelToken token;
-    ASSERT_TRUE(DiskScanner::scan(dir.path.string(), ScanOptions{}, 1, token, nullptr));
+    ASSERT_TRUE(DiskScanner::scan(dir.root(), ScanOptions{}, 1, token, nullptr));
     EXPECT_EQ(RiskCatalog::assess(later, true, false, std::nullopt, layout).title, "Git repository");
 }
 
 TEST(RiskCatalog, GitCacheUnderConcurrentUse) {
-    TempDir dir;
+    test::TempTree dir;
     std::vector<std::string> folders;
     for (int i = 0; i < 64; ++i) {
-        folders.push_back((dir.path / ("f" + std::to_string(i))).string());
+        folders.push_back(dir.path("f" + std::to_string(i)));
         std::filesystem::create_directories(folders.back() + (i % 2 ? "/.git" : "/src"));
     }
     std::atomic<int> wrong{0};

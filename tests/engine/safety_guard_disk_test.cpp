@@ -17,25 +17,13 @@
 namespace nimbrel {
 namespace {
 
-struct TempFolder {
-    std::string path;
-    TempFolder() {
-        std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-guard-XXXXXX";
-        if (mkdtemp(pattern.data())) path = std::filesystem::canonical(pattern).string();
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
 TEST(SafetyGuardOnDisk, LinkedFoldersAreJudgedWhereTheyLead) {
-    TempFolder t;
-    ASSERT_FALSE(t.path.empty());
-    std::filesystem::create_directory_symlink("/etc", t.path + "/etc-link");
-    std::filesystem::create_directories(t.path + "/plain");
-    std::ofstream(t.path + "/plain/file") << "x";
-    std::filesystem::create_directory_symlink(t.path + "/plain", t.path + "/plain-link");
+    test::TempTree t;
+    ASSERT_FALSE(t.root().empty());
+    std::filesystem::create_directory_symlink("/etc", t.root() + "/etc-link");
+    std::filesystem::create_directories(t.root() + "/plain");
+    std::ofstream(t.root() + "/plain/file") << "x";
+    std::filesystem::create_directory_symlink(t.root() + "/plain", t.root() + "/plain-link");
 
     struct Case {
         std::string path;
@@ -44,46 +32,23 @@ TEST(SafetyGuardOnDisk, LinkedFoldersAreJudgedWhereTheyLead) {
     };
     const std::vector<Case> cases = {
         // Below a link to a guarded folder: the guarded folder's own files.
-        {t.path + "/etc-link/passwd", true, "/etc/passwd"},
-        {t.path + "/etc-link/../etc-link/hosts", true, "/etc/hosts"},
+        {t.root() + "/etc-link/passwd", true, "/etc/passwd"},
+        {t.root() + "/etc-link/../etc-link/hosts", true, "/etc/hosts"},
         // The link itself is removed as a link, never followed.
-        {t.path + "/etc-link", false, t.path + "/etc-link"},
-        {t.path + "/plain-link/file", false, t.path + "/plain/file"},
-        {t.path + "/plain/file", false, t.path + "/plain/file"},
+        {t.root() + "/etc-link", false, t.root() + "/etc-link"},
+        {t.root() + "/plain-link/file", false, t.root() + "/plain/file"},
+        {t.root() + "/plain/file", false, t.root() + "/plain/file"},
         // A folder that does not exist leaves only the spelling's judgement.
-        {t.path + "/missing/passwd", false, t.path + "/missing/passwd"},
+        {t.root() + "/missing/passwd", false, t.root() + "/missing/passwd"},
         {"/etc/passwd", true, "/etc/passwd"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(SafetyGuard::isProtectedOnDisk(c.path), c.guarded) << c.path;
         EXPECT_EQ(SafetyGuard::onDiskPath(c.path), c.onDisk) << c.path;
     }
-    EXPECT_FALSE(SafetyGuard::isProtected(t.path + "/etc-link/passwd"));
-    EXPECT_EQ(SafetyGuard::reasonOnDisk(t.path + "/etc-link/passwd"), SafetyGuard::reason("/etc/passwd"));
+    EXPECT_FALSE(SafetyGuard::isProtected(t.root() + "/etc-link/passwd"));
+    EXPECT_EQ(SafetyGuard::reasonOnDisk(t.root() + "/etc-link/passwd"), SafetyGuard::reason("/etc/passwd"));
 }
-
-// A bind mount for one test, in a folder of its own outside every tree a test removes, so that no
-// removal of a test tree can ever walk into the bound folder. Always undone, folder included. Not
-// recursive: a recursive bind copies every mount below its source, other tests' binds too, and
-// each copy keeps that test's mount point busy, so its folder could not be removed.
-struct Bind {
-    std::string at;
-    bool mounted = false;
-    explicit Bind(const std::string& source) {
-        std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-bind-XXXXXX";
-        if (!mkdtemp(pattern.data())) return;
-        at = pattern;
-        mounted = ::mount(source.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) == 0;
-    }
-    ~Bind() {
-        if (mounted && ::umount2(at.c_str(), MNT_DETACH) != 0) std::abort();
-        if (at.empty()) return;
-        // A recursive bind made elsewhere meanwhile may hold a copy of this mount for a moment.
-        for (int attempt = 0; ::rmdir(at.c_str()) != 0 && errno == EBUSY && attempt < 200; ++attempt)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (!at.empty() && access(at.c_str(), F_OK) == 0) ADD_FAILURE() << "mount folder left behind: " << at;
-    }
-};
 
 // True when `path` lies on the root file system itself (a bind of "/" shows it then).
 bool onRootMount(const std::string& path) {
@@ -94,12 +59,12 @@ bool onRootMount(const std::string& path) {
 
 // A home folder of its own in a temporary tree, guarded by a layout made for it.
 struct FakeHome {
-    TempFolder t;
+    test::TempTree t;
     std::string home;
     HostLayout layout;
-    FakeHome() : home(t.path + "/home/u"), layout(HostLayout::linux(t.path + "/home/u")) {
+    FakeHome() : home(t.root() + "/home/u"), layout(HostLayout::linux(t.root() + "/home/u")) {
         layout.trashFolder = home + "/.local/share/Trash";
-        layout.usersHomeParents.push_back(t.path + "/home");
+        layout.usersHomeParents.push_back(t.root() + "/home");
         for (const char* folder :
              {"Documents", "Desktop", ".ssh", "Downloads", ".local/share/Trash/files", "free"})
             std::filesystem::create_directories(home + "/" + folder);
@@ -111,10 +76,10 @@ struct FakeHome {
               "stick/.Trash/notes.txt"})
             std::ofstream(home + "/" + file) << "x";
         std::filesystem::permissions(home + "/stick/.Trash", std::filesystem::perms(01777));
-        std::filesystem::create_directories(t.path + "/home/other");
-        std::filesystem::create_directory_symlink(home, t.path + "/home-link");
-        std::filesystem::create_directory_symlink(t.path, t.path + "/tree-link");
-        std::filesystem::permissions(t.path, std::filesystem::perms(0755));
+        std::filesystem::create_directories(t.root() + "/home/other");
+        std::filesystem::create_directory_symlink(home, t.root() + "/home-link");
+        std::filesystem::create_directory_symlink(t.root(), t.root() + "/tree-link");
+        std::filesystem::permissions(t.root(), std::filesystem::perms(0755));
     }
 };
 
@@ -173,19 +138,19 @@ int judgeAllSpellings(const FakeHome& f, const std::vector<std::string>& homeNam
 
 TEST(DiskGuard, EveryNameOfAProtectedFolderIsRefused) {
     FakeHome f;
-    std::vector<std::string> names = {f.home, f.t.path + "/home-link", f.t.path + "/tree-link/home/u",
-                                      f.t.path + "/tree-link/tree-link/home/u"};
-    std::vector<std::unique_ptr<Bind>> binds;
+    std::vector<std::string> names = {f.home, f.t.root() + "/home-link", f.t.root() + "/tree-link/home/u",
+                                      f.t.root() + "/tree-link/tree-link/home/u"};
+    std::vector<std::unique_ptr<test::Bind>> binds;
     if (geteuid() == 0) {
-        binds.push_back(std::make_unique<Bind>(f.home));
-        binds.push_back(std::make_unique<Bind>("/"));
+        binds.push_back(std::make_unique<test::Bind>(f.home));
+        binds.push_back(std::make_unique<test::Bind>("/"));
         ASSERT_TRUE(binds[0]->mounted && binds[1]->mounted);
         names.push_back(binds[0]->at);
         if (onRootMount(f.home)) names.push_back(binds[1]->at + f.home);
     }
     // Undone last made first.
     struct Unbind {
-        std::vector<std::unique_ptr<Bind>>& binds;
+        std::vector<std::unique_ptr<test::Bind>>& binds;
         ~Unbind() {
             while (!binds.empty())
                 binds.pop_back();
@@ -195,9 +160,9 @@ TEST(DiskGuard, EveryNameOfAProtectedFolderIsRefused) {
 
     const DiskGuard guard(f.layout);
     // Folders that hold the home, other users' homes, and the Trash by identity.
-    for (const std::string& p : {f.t.path, f.t.path + "/home", f.t.path + "/home/other"})
+    for (const std::string& p : {f.t.root(), f.t.root() + "/home", f.t.root() + "/home/other"})
         EXPECT_TRUE(guard.isProtected(p)) << p;
-    EXPECT_EQ(guard.reason(f.t.path + "/home-link/.ssh/id_rsa"),
+    EXPECT_EQ(guard.reason(f.t.root() + "/home-link/.ssh/id_rsa"),
               "Your SSH and encryption keys are never touched");
     EXPECT_EQ(guard.reason(f.home + "/a/../Documents"), "Only a plain absolute path is removed");
     if (geteuid() != 0) GTEST_SKIP() << "bind mounts need root";
@@ -205,11 +170,11 @@ TEST(DiskGuard, EveryNameOfAProtectedFolderIsRefused) {
     const std::string root = binds[1]->at, boundHome = binds[0]->at;
     for (const std::string& p : {root, root + "/etc/hostname", root + "/usr/lib", root + "/tmp"})
         EXPECT_TRUE(guard.isProtected(p)) << p;
-    if (onRootMount(f.t.path)) {
-        EXPECT_TRUE(guard.isProtected(root + f.t.path));
+    if (onRootMount(f.t.root())) {
+        EXPECT_TRUE(guard.isProtected(root + f.t.root()));
     }
     EXPECT_EQ(guard.reason(boundHome + "/Documents"), SafetyGuard::reason(f.home + "/Documents", f.layout));
-    Bind homes(f.t.path + "/home");
+    test::Bind homes(f.t.root() + "/home");
     ASSERT_TRUE(homes.mounted);
     const DiskGuard later(f.layout);
     for (const std::string& p : {homes.at, homes.at + "/other", homes.at + "/u/Desktop"})
@@ -221,7 +186,8 @@ TEST(DiskGuard, EveryNameOfAProtectedFolderIsRefused) {
 TEST(DiskGuard, AnUnprivilegedUserGetsTheSameJudgement) {
     if (geteuid() != 0) GTEST_SKIP() << "switching to an unprivileged user needs root";
     FakeHome f;
-    const std::vector<std::string> names = {f.home, f.t.path + "/home-link", f.t.path + "/tree-link/home/u"};
+    const std::vector<std::string> names = {f.home, f.t.root() + "/home-link",
+                                            f.t.root() + "/tree-link/home/u"};
     const int wrong = test::asNobody([&] { return std::min(judgeAllSpellings(f, names, 7u), 99); });
     EXPECT_EQ(wrong, 0) << "wrong judgements as nobody (120: no switch)";
 }

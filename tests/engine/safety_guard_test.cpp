@@ -114,9 +114,14 @@ TEST(SafetyGuard, LinuxHostVariants) {
     EXPECT_TRUE(linked.contentsOnly.count("/mnt/data/u/.cache"));
     EXPECT_EQ(linked.asLibraryPath("/mnt/data/u/.cache/pip"), "/mnt/data/u/Library/Caches/pip");
     EXPECT_EQ(SafetyGuard::reason("/mnt/data/u", linked), "Your home folder can't be nimbrelised");
-}
 
-TEST(SafetyGuard, HomeWithTrailingSlashStillProtected) {
+    // A home outside the usual places keeps the folders that hold it.
+    const HostLayout srv = HostLayout::linux("/srv/homes/u");
+    EXPECT_TRUE(SafetyGuard::isProtected("/srv/homes", srv));
+    EXPECT_TRUE(SafetyGuard::isProtected("/srv/homes/u/Downloads", srv));
+    EXPECT_FALSE(SafetyGuard::isProtected("/srv/homes/other", srv));
+
+    // A home given with a trailing slash.
     for (const HostLayout& layout : {HostLayout::macOS("/home/u/"), HostLayout::linux("/home/u/")}) {
         EXPECT_TRUE(SafetyGuard::isProtected("/home/u", layout));
         EXPECT_TRUE(SafetyGuard::isProtected("/home/u/Documents", layout));
@@ -124,27 +129,16 @@ TEST(SafetyGuard, HomeWithTrailingSlashStillProtected) {
     }
 }
 
-TEST(SafetyGuard, AncestorOfAHomeOutsideTheUsualPlacesIsProtected) {
-    const HostLayout lin = HostLayout::linux("/srv/homes/u");
-    EXPECT_TRUE(SafetyGuard::isProtected("/srv/homes", lin));
-    EXPECT_TRUE(SafetyGuard::isProtected("/srv/homes/u/Downloads", lin));
-    EXPECT_FALSE(SafetyGuard::isProtected("/srv/homes/other", lin));
-}
-
-TEST(SafetyGuard, TrashFolderOutsideTheHomeIsProtected) {
-    HostLayout lin = HostLayout::linux("/home/u");
-    lin.trashFolder = "/data/u/share/Trash";
-    EXPECT_TRUE(SafetyGuard::isProtected("/data/u/share/Trash/", lin));
-    EXPECT_TRUE(SafetyGuard::isProtected("/data/u", lin));
-    EXPECT_FALSE(SafetyGuard::isProtected("/data/other", lin));
-}
-
 // What is in a Trash goes only when the Trash is emptied: moving it again would strand its restore
-// information. Volume Trash folders are known by their names.
+// information. Volume Trash folders are known by their names. The user's Trash outside the home is
+// kept with the folders that hold it.
 TEST(SafetyGuard, NothingInsideATrashIsRemovedOneByOne) {
     HostLayout lin = HostLayout::linux("/home/u");
     lin.trashFolder = "/data/u/share/Trash";
     const std::pair<const char*, bool> cases[] = {
+        {"/data/u/share/Trash/", true},
+        {"/data/u", true},
+        {"/data/other", false},
         {"/data/u/share/Trash/files/old.txt", true},
         {"/data/u/share/Trash/info/old.txt.trashinfo", true},
         {"/media/u/Stick/.Trash-1000/files/node_modules", true},

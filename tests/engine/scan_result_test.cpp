@@ -69,18 +69,6 @@ class ResultFixture : public testing::Test {
         result.categoryTotals[category].count += files;
     }
 
-    // Every folder's size is what its children, listed files and small files add up to.
-    void expectConsistent(const DirNode* node) {
-        std::int64_t sum = node->smallFilesSize;
-        for (const auto& child : node->children) {
-            sum += child->size;
-            expectConsistent(child.get());
-        }
-        for (const FileItem& f : node->files)
-            sum += f.size;
-        EXPECT_EQ(node->size, sum) << node->path();
-    }
-
     ScanResult result;
     DirNode *root, *a, *c, *modules, *ab;
     std::int64_t nextID = 1;
@@ -129,7 +117,7 @@ TEST_F(ResultFixture, RemovingAListedFileLowersItsFoldersAndCategory) {
     ASSERT_EQ(result.files.size(), 1u);
     EXPECT_EQ(result.files[0].name, "doc.pdf");
     EXPECT_EQ(result.categoryTotals[FileCategory::video], (CategoryTotal{0, 0}));
-    expectConsistent(root);
+    test::expectConsistent(*root);
 }
 
 TEST_F(ResultFixture, RemovingAFolderTakesItsWholeSubtree) {
@@ -151,7 +139,7 @@ TEST_F(ResultFixture, RemovingAFolderTakesItsWholeSubtree) {
     }
     EXPECT_EQ(sum, (CategoryTotal{root->size, root->fileCount}));
     EXPECT_TRUE(result.artifacts.empty());
-    expectConsistent(root);
+    test::expectConsistent(*root);
 }
 
 TEST_F(ResultFixture, ArtifactsGoOnlyWithTheirOwnPathOrAnAncestor) {
@@ -177,7 +165,7 @@ TEST_F(ResultFixture, RemovingASmallFileNeedsItsMeasuredSize) {
     EXPECT_EQ(root->size, 3520);
     EXPECT_EQ(root->fileCount, 6);
     EXPECT_EQ(result.categoryTotals[FileCategory::code], (CategoryTotal{420, 3}));
-    expectConsistent(root);
+    test::expectConsistent(*root);
 }
 
 TEST_F(ResultFixture, TheRootStaysAndTotalsNeverGoNegativeOrAppear) {
@@ -191,7 +179,7 @@ TEST_F(ResultFixture, TheRootStaysAndTotalsNeverGoNegativeOrAppear) {
     EXPECT_FALSE(result.categoryTotals.count(FileCategory::diskImage));
     EXPECT_EQ(root->smallFilesSize, 0);
     EXPECT_EQ(root->size, 3450);
-    expectConsistent(root);
+    test::expectConsistent(*root);
 
     result.remove({"/r/a/c"}, {});
     result.remove({"/r/a/c"}, {});
@@ -522,7 +510,7 @@ TEST_F(ResultFixture, APackageTakesTheFilesItHeldFromTheCounts) {
     EXPECT_EQ(ab->fileCount, 1);
     EXPECT_EQ(root->fileCount, 7);
     EXPECT_EQ(result.categoryTotals[FileCategory::application], (CategoryTotal{0, 0}));
-    expectConsistent(root);
+    test::expectConsistent(*root);
 }
 
 // A scanned real tree, part of which then goes behind the scan's back, as when a removal stops.

@@ -1,67 +1,73 @@
 #pragma once
 
-#include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cctype>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <random>
 #include <string>
+
+#include "engine/scan_result.h"
+#include "support/temp_tree.h"
 
 // Real folder trees for the scanner's tests, in a temporary folder removed afterwards.
 namespace nimbrel::test {
 
-class ScanTree {
+// A TempTree the unprivileged runs can read.
+class ScanTree : public TempTree {
   public:
-    ScanTree() {
-        std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-scan-XXXXXX";
-        root_ = mkdtemp(pattern.data());
-        chmod(root_.c_str(), 0755);  // readable by the unprivileged runs
-    }
-    ~ScanTree() {
-        std::error_code ignored;
-        for (auto it = std::filesystem::recursive_directory_iterator(
-                 root_, std::filesystem::directory_options::skip_permission_denied, ignored);
-             it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
-            if (it->is_directory(ignored) && !it->is_symlink(ignored)) chmod(it->path().c_str(), 0755);
-        std::filesystem::remove_all(root_, ignored);
-    }
-    ScanTree(const ScanTree&) = delete;
-    ScanTree& operator=(const ScanTree&) = delete;
-
-    const std::string& root() const { return root_; }
-    std::string path(const std::string& relative) const { return root_ + "/" + relative; }
-
-    std::string folder(const std::string& relative) const {
-        std::filesystem::create_directories(path(relative));
-        return path(relative);
-    }
-    std::string file(const std::string& relative, std::size_t bytes = 10) const {
-        std::filesystem::create_directories(std::filesystem::path(path(relative)).parent_path());
-        std::ofstream(path(relative), std::ios::binary) << std::string(bytes, 'x');
-        return path(relative);
-    }
+    ScanTree() { chmod(root().c_str(), 0755); }
     void hardLink(const std::string& existing, const std::string& relative) const {
         std::filesystem::create_directories(std::filesystem::path(path(relative)).parent_path());
-        link(path(existing).c_str(), path(relative).c_str());
+        ::link(path(existing).c_str(), path(relative).c_str());
     }
-    void symLink(const std::string& target, const std::string& relative) const {
-        symlink(target.c_str(), path(relative).c_str());
-    }
-
-  private:
-    std::string root_;
+    void symLink(const std::string& target, const std::string& relative) const { link(relative, target); }
 };
 
-// What a file occupies on disk: its blocks times 512.
-inline std::int64_t allocated(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_blocks) * 512 : -1;
+// A tree with something of every kind the walk treats on its own.
+inline void buildMixedTree(const ScanTree& t) {
+    t.file("a/b/c/deep.txt", 10);
+    t.file("a/one", 5000);
+    t.file("skip/inside/not-seen", 10);
+    t.file("a/skip/inside/not-seen", 10);
+    t.folder("empty");
+    t.file("\xff\xfe name with\nnewline", 3);
+    t.file("\xc3(bad utf-8)/\x80\x81", 3);
+    t.hardLink("a/one", "z-second-name");
+    t.hardLink("a/one", "a/b/third-name");
+    t.symLink("a", "link-to-a");
+    t.symLink("missing", "dangling");
+    t.symLink("..", "a/up");
+    t.symLink(".", "a/b/self");
+    mkfifo(t.path("fifo").c_str(), 0600);
+    t.file(std::string(255, 'n'), 1);
+    t.file("Thing.app/Contents/bin", 4000);
+    t.file("Thing.app/Contents/.hidden", 4000);
+    t.file(".dot/x", 4000);
+    t.file("project/node_modules/left-pad/index.js", 100);
+    t.file("project/package.json", 100);
+    // More entries than one worker states alone, with sub-folders among them.
+    for (int i = 0; i < 5000; ++i)
+        t.file("huge/f" + std::to_string(i), static_cast<std::size_t>(i % 7) * 1000);
+    for (int i = 0; i < 40; ++i)
+        t.file("huge/sub" + std::to_string(i) + "/x", 10);
+    for (int i = 0; i < 60; ++i)
+        t.file("wide/w" + std::to_string(i % 12) + "/v" + std::to_string(i) + "/leaf", 2000);
+}
+
+// Every folder's size is what its children, files and small files add up to, and each knows its
+// parent.
+inline void expectConsistent(const DirNode& node) {
+    std::int64_t size = node.smallFilesSize;
+    for (const auto& child : node.children) {
+        size += child->size;
+        EXPECT_EQ(child->parent, &node);
+        expectConsistent(*child);
+    }
+    for (const FileItem& f : node.files) {
+        size += f.size;
+        EXPECT_EQ(f.parent, &node);
+    }
+    EXPECT_EQ(node.size, size) << node.path();
 }
 
 // Folders an unprivileged walk cannot fully read: "closed" (no access), "exec-only" (entered but not
@@ -75,21 +81,6 @@ inline void addUnreadableCorners(const ScanTree& t, const std::string& lockedFol
     chmod(t.path("list-only").c_str(), 0644);
     t.file(lockedFolder + "/z", 10);
     chmod(t.path(lockedFolder).c_str(), 0000);
-}
-
-// Runs `body` in a child process as the unprivileged user "nobody", so permissions apply even when
-// the tests run as root. Returns the body's exit code, or -1 when no switch was possible.
-inline int asNobody(const std::function<int()>& body) {
-    pid_t child = fork();
-    if (child < 0) return -1;
-    if (child == 0) {
-        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(120);
-        _exit(body());
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A random respelling of a plain path that names the same place on paper: "." parts, doubled

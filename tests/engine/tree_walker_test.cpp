@@ -106,22 +106,9 @@ int compareWalks(const std::string& root, bool followRoot) {
     return 1;
 }
 
-void buildMixedTree(const test::ScanTree& t) {
-    t.file("a/b/c/deep.txt", 10);
-    t.file("a/one", 10);
-    t.file("skip/hidden-by-skip", 10);
-    t.folder("empty");
-    t.file("\xff\xfe name with\nnewline", 3);
-    t.symLink("a", "link-to-a");
-    t.symLink("missing", "dangling");
-    t.symLink("..", "a/up");
-    mkfifo(t.path("fifo").c_str(), 0600);
-    t.file(std::string(255, 'n'), 1);
-}
-
 TEST(TreeWalker, VisitsLikeTheSystemWalk) {
     test::ScanTree t;
-    buildMixedTree(t);
+    test::buildMixedTree(t);
     EXPECT_EQ(compareWalks(t.root(), true), 0);
     EXPECT_EQ(compareWalks(t.root(), false), 0);
     EXPECT_EQ(compareWalks(t.path("a/one"), true), 0);       // a root that is a file
@@ -132,7 +119,7 @@ TEST(TreeWalker, VisitsLikeTheSystemWalk) {
 
 TEST(TreeWalker, VisitsUnreadableFoldersLikeTheSystemWalk) {
     test::ScanTree t;
-    buildMixedTree(t);
+    test::buildMixedTree(t);
     test::addUnreadableCorners(t, "a/locked");
 
     // Permissions bind only an unprivileged user.

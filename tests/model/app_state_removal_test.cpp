@@ -13,6 +13,7 @@
 #include "model/files_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
+#include "support/private_prefs.h"
 #include "support/wait_for.h"
 
 namespace nimbrel {
@@ -89,20 +90,9 @@ struct Harness {
     ~Harness() { settle(); }
 
     void select(const std::string& path, int64_t size, CleanItem::Source source = CleanItem::Source::space) {
-        CleanItem item;
-        item.id = path;
-        item.name = path;
-        item.size = size;
-        item.kind = CleanItem::Kind::folder;
-        item.source = source;
-        state->queue().add(item);
+        state->queue().add(testing::cleanItem(path, size, CleanItem::Kind::folder, source));
     }
-    std::unordered_set<std::string> allIDs() const {
-        std::unordered_set<std::string> ids;
-        for (const CleanItem& item : state->queue().items())
-            ids.insert(item.id);
-        return ids;
-    }
+    std::unordered_set<std::string> allIDs() const { return testing::queuedIds(*state); }
     std::vector<std::string> queuedIDs() const {
         std::vector<std::string> ids;
         for (const CleanItem& item : state->queue().items())
@@ -118,12 +108,7 @@ struct Harness {
 };
 
 class AppStateRemovalTest : public ::testing::Test {
-  protected:
-    void SetUp() override { Prefs::useStore(store_.filePath("prefs.ini")); }
-    void TearDown() override { Prefs::useStore(QString()); }
-
-  private:
-    QTemporaryDir store_;
+    PrivatePrefs prefs_;
 };
 
 const RemovalError kDenied = RemovalError::posix(EACCES, "denied");
@@ -247,6 +232,7 @@ TEST_F(AppStateRemovalTest, OneRemovalAtATime) {
     EXPECT_FALSE(h.state->isReviewing());
     h.state->nimbrelise({"/tmp/nr/b"}, true);  // and no second removal
     h.finish();
+    EXPECT_EQ(h.allIDs(), (std::unordered_set<std::string>{"/tmp/nr/b"}));  // still selected
     std::lock_guard lock(h.ops->mutex);
     EXPECT_EQ(h.ops->calls, (std::vector<std::string>{"trash /tmp/nr/a"}));
 }
@@ -343,22 +329,21 @@ TEST_F(AppStateRemovalTest, CopiedPathsGoToTheClipboardOneALine) {
     EXPECT_EQ(h.state->toast()->message, "Copied 3 paths");
 }
 
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
+// A tree at /tmp/nr holding one folder "d" of `size` bytes.
+std::shared_ptr<ScanResult> oneFolderTree(std::int64_t size) {
+    auto result = std::make_shared<ScanResult>();
+    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
+    auto child = std::make_shared<DirNode>("d", result->root.get());
+    child->size = result->root->size = size;
+    result->root->children.push_back(child);
+    return result;
+}
 
 // The removed paths are pruned from the tree in their normalised form, the outermost only; with no
 // result installed the twins are still pruned and the revision still moves.
 TEST_F(AppStateRemovalTest, RemovalPrunesTheTreeByNormalisedPaths) {
     Harness h;
-    auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
-    auto child = std::make_shared<DirNode>("d", result->root.get());
-    child->size = 4000;
-    result->root->children.push_back(child);
-    result->root->size = 4000;
+    auto result = oneFolderTree(4000);
     h.state->setResult(result);
     const auto revision = h.state->revision();
 
@@ -382,11 +367,7 @@ TEST_F(AppStateRemovalTest, RemovalPrunesTheTreeByNormalisedPaths) {
 // changes in the same order once it can.
 TEST_F(AppStateRemovalTest, CompletionWaitsForWorkersReadingTheResult) {
     Harness h;
-    auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
-    auto child = std::make_shared<DirNode>("d", result->root.get());
-    child->size = result->root->size = 4000;
-    result->root->children.push_back(child);
+    auto result = oneFolderTree(4000);
     h.state->setResult(result);
     const auto revision = h.state->revision();
     std::vector<std::string> order;
@@ -428,20 +409,12 @@ TEST_F(AppStateRemovalTest, CompletionWaitsForWorkersReadingTheResult) {
 // installs another tree meanwhile has that tree pruned by path, and the old one is left alone.
 TEST_F(AppStateRemovalTest, ANewResultDuringTheRemovalIsPrunedByPath) {
     Harness h;
-    auto tree = [](std::int64_t size) {
-        auto result = std::make_shared<ScanResult>();
-        result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
-        auto child = std::make_shared<DirNode>("d", result->root.get());
-        child->size = result->root->size = size;
-        result->root->children.push_back(child);
-        return result;
-    };
-    auto before = tree(4000);
+    auto before = oneFolderTree(4000);
     h.state->setResult(before);
     h.select("/tmp/nr/d", 4000);
     h.state->nimbrelise(h.allIDs(), true);
     settle();
-    auto after = tree(5000);
+    auto after = oneFolderTree(5000);
     h.state->setResult(after);
     h.finish();
     EXPECT_TRUE(after->root->children.empty());

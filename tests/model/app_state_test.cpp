@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -10,6 +11,8 @@
 #include "model/app_state_test_support.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
+#include "platform/file_manager.h"
+#include "support/private_prefs.h"
 
 namespace nimbrel {
 namespace {
@@ -69,15 +72,7 @@ void clearRecents() {
 
 // Each test keeps its settings in a file of its own.
 class AppStateTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(store_.isValid());
-        Prefs::useStore(store_.filePath("prefs.ini"));
-    }
-    void TearDown() override { Prefs::useStore(QString()); }
-
-  private:
-    QTemporaryDir store_;
+    PrivatePrefs prefs_;
 };
 
 TEST_F(AppStateTest, FreshState) {
@@ -93,7 +88,6 @@ TEST_F(AppStateTest, FreshState) {
     EXPECT_EQ(s.recents(), (std::vector<std::string>{"/a", "/b"}));
     EXPECT_FALSE(s.didLaunch);
     EXPECT_EQ(h.listings, 0);  // creating the state does no work
-    clearRecents();
 }
 
 // Equal writes are silent; the five properties without equality notify on every write.
@@ -221,7 +215,6 @@ TEST_F(AppStateTest, LaunchRunsOnceAndReadsItsArguments) {
         EXPECT_EQ(h.scanner.count(), c.scanned ? 1u : 0u);
         EXPECT_LE(h.listings, 2);  // the launch listing and, after a scan, one more
     }
-    clearRecents();
 }
 
 TEST_F(AppStateTest, DemoLaunchInstallsTheSampleAndIgnoresTheDisk) {
@@ -326,7 +319,6 @@ TEST_F(AppStateTest, FullDiskAccessProbe) {
 }
 
 TEST_F(AppStateTest, ASecondScanSupersedesTheFirst) {
-    clearRecents();
     Harness h;
     AppState& s = *h.state;
     QSignalSpy results(&s, &AppState::resultChanged);
@@ -356,11 +348,9 @@ TEST_F(AppStateTest, ASecondScanSupersedesTheFirst) {
     EXPECT_EQ(s.result()->root->name, "/two");
     EXPECT_FALSE(s.isScanning());
     EXPECT_EQ(s.scanToken, nullptr);
-    clearRecents();
 }
 
 TEST_F(AppStateTest, ProgressReportsCollapseToTheNewest) {
-    clearRecents();
     Harness h;
     QSignalSpy spy(h.state.get(), &AppState::progressChanged);
     h.state->scan("/many");
@@ -380,11 +370,9 @@ TEST_F(AppStateTest, ProgressReportsCollapseToTheNewest) {
     settle();
     EXPECT_EQ(spy.count(), 2);
     EXPECT_EQ(h.state->progress().filesScanned, 1001);
-    clearRecents();
 }
 
 TEST_F(AppStateTest, CancellingKeepsWhatWasShown) {
-    clearRecents();
     Harness h;
     AppState& s = *h.state;
     const auto shown = resultAt("/old");
@@ -405,7 +393,6 @@ TEST_F(AppStateTest, CancellingKeepsWhatWasShown) {
     EXPECT_EQ(s.scanTarget(), std::string("/old"));  // Rescan rescans what is shown
     EXPECT_FALSE(s.errorMessage().has_value());
     EXPECT_EQ(h.listings, listingsBefore);  // a cancelled scan refreshes no volumes
-    clearRecents();
 }
 
 // Home scanned, then the whole disk started and stopped (or failed): Home is shown again, and Rescan
@@ -449,7 +436,6 @@ TEST_F(AppStateTest, RescanFollowsTheResultShown) {
         EXPECT_EQ(h.scanner.call(disk + 1)->root, c.target) << c.name;
         h.drain();
     }
-    clearRecents();
 }
 
 TEST_F(AppStateTest, AScanThatCannotRunSaysSoWithTheHomeAbbreviated) {
@@ -471,11 +457,34 @@ TEST_F(AppStateTest, AScanThatCannotRunSaysSoWithTheHomeAbbreviated) {
         EXPECT_FALSE(h.state->isScanning());
         EXPECT_EQ(h.listings, 1);  // completion refreshes the volumes
     }
-    clearRecents();
+}
+
+// "Show in File Manager" on a desktop with no file manager on the session bus and nothing that
+// opens a folder: the user is told where the file is instead of nothing happening.
+TEST_F(AppStateTest, ShowInFileManagerWithoutOneSaysWhereTheFileIs) {
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        GTEST_SKIP() << "a desktop that can open folders: nothing fails to show";
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"/home/u/docs/a b.txt", "/home/u/other"}, "No file manager could show “a b.txt”. It is in ~/docs"},
+        {{"/home/u/x"}, "No file manager could show “x”. It is in ~"},
+        {{"/srv/data"}, "No file manager could show “data”. It is in /srv"},
+    };
+    Harness h;
+    FileActions::setRevealFailedHandler([&](const std::string& path) { h.state->revealFailed(path); });
+    for (const auto& [paths, message] : cases) {
+        h.state->setToast(std::nullopt);
+        FileActions::reveal(paths);
+        ASSERT_TRUE(waitUntil([&] { return h.state->toast().has_value(); }, 5000)) << paths.front();
+        EXPECT_EQ(h.state->toast()->message, QString(message));
+    }
+    h.state->setToast(std::nullopt);
+    FileActions::reveal({});
+    flushEvents();
+    EXPECT_FALSE(h.state->toast());
+    FileActions::setRevealFailedHandler(nullptr);
 }
 
 TEST_F(AppStateTest, OnlyTargetsThatScannedOrWereStoppedStayRecent) {
-    clearRecents();
     Harness h;
     AppState& s = *h.state;
     s.scan("/fine");
@@ -496,11 +505,9 @@ TEST_F(AppStateTest, OnlyTargetsThatScannedOrWereStoppedStayRecent) {
     h.scanner.answer(3, nullptr);
     settle();
     EXPECT_EQ(s.recents(), std::vector<std::string>{"/stopped"});
-    clearRecents();
 }
 
 TEST_F(AppStateTest, AFinishedScanInstallsItsResult) {
-    clearRecents();
     Harness h;
     AppState& s = *h.state;
     s.nextFileID = 100;
@@ -521,11 +528,9 @@ TEST_F(AppStateTest, AFinishedScanInstallsItsResult) {
     h.scanner.answer(1, resultAt("/data", 131));
     settle();
     EXPECT_EQ(revisions.count(), 2);
-    clearRecents();
 }
 
 TEST_F(AppStateTest, DemoScansRunButRefreshNoVolumes) {
-    clearRecents();
     Harness h;
     h.demo = true;
     h.state->scan("/data");
@@ -533,11 +538,9 @@ TEST_F(AppStateTest, DemoScansRunButRefreshNoVolumes) {
     settle();
     EXPECT_NE(h.state->result(), nullptr);
     EXPECT_EQ(h.listings, 0);
-    clearRecents();
 }
 
 TEST_F(AppStateTest, UnreadableEntriesRerunTheAccessProbe) {
-    clearRecents();
     int probes = 0;
     Harness h([&](AppStateServices& services) {
         services.fullDiskAccessProbes = {"/p"};
@@ -556,11 +559,9 @@ TEST_F(AppStateTest, UnreadableEntriesRerunTheAccessProbe) {
     settle();
     EXPECT_EQ(probes, 1);
     EXPECT_FALSE(h.state->hasFullDiskAccess());
-    clearRecents();
 }
 
 TEST_F(AppStateTest, RecentsKeepSixNewestFirst) {
-    clearRecents();
     Harness h;
     AppState& s = *h.state;
     const std::vector<std::string> targets = {"/1", "/2", "/3", "/2/", "/4", "/5", "/6", "/x/../7", "/./1"};
@@ -576,11 +577,9 @@ TEST_F(AppStateTest, RecentsKeepSixNewestFirst) {
     h.drain();
     Harness reread;  // a new state reads them back
     EXPECT_EQ(reread.state->recents(), expected);
-    clearRecents();
 }
 
 TEST_F(AppStateTest, RecentsWithAnyNameSurviveARestart) {
-    clearRecents();
     Harness h;
     const std::vector<std::string> targets = {"/tmp/two\nlines", "/tmp/Caf\xe9"};
     for (const std::string& target : targets) {
@@ -590,11 +589,9 @@ TEST_F(AppStateTest, RecentsWithAnyNameSurviveARestart) {
     h.drain();
     Harness reread;
     EXPECT_EQ(reread.state->recents(), (std::vector<std::string>{"/tmp/Caf\xe9", "/tmp/two\nlines"}));
-    clearRecents();
 }
 
 TEST_F(AppStateTest, ChoosingAFolderScansIt) {
-    clearRecents();
     std::optional<std::string> answer;
     Harness h([&](AppStateServices& services) { services.chooseFolder = [&] { return answer; }; });
     h.state->chooseFolderAndScan();  // dismissed
@@ -602,12 +599,10 @@ TEST_F(AppStateTest, ChoosingAFolderScansIt) {
     answer = "/picked/";
     h.state->chooseFolderAndScan();
     EXPECT_EQ(h.scanner.call(0)->root, "/picked");
-    clearRecents();
 }
 
 // The real scanner on a real tree, through the worker pool and back to the main thread.
 TEST_F(AppStateTest, ScansARealTreeEndToEnd) {
-    clearRecents();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string root = dir.path().toStdString();
@@ -642,7 +637,6 @@ TEST_F(AppStateTest, ScansARealTreeEndToEnd) {
     EXPECT_GE(notifiedOn.size(), 4u);
     for (QThread* thread : notifiedOn)
         EXPECT_EQ(thread, QCoreApplication::instance()->thread());
-    clearRecents();
 }
 
 }  // namespace

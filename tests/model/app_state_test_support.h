@@ -10,6 +10,8 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <unordered_set>
 
 #include "model/app_state.h"
 #include "model/background.h"
@@ -124,6 +126,26 @@ class FakeScanner {
     bool closed_ = false;
     QThreadPool pool_;
 };
+
+// An entry as a view hands it over: named by its id unless `name` says otherwise.
+inline CleanItem cleanItem(std::string id, std::int64_t size, CleanItem::Kind kind = CleanItem::Kind::folder,
+                           CleanItem::Source source = CleanItem::Source::space, std::string name = {}) {
+    CleanItem item;
+    item.name = name.empty() ? id : std::move(name);
+    item.id = std::move(id);
+    item.size = size;
+    item.kind = kind;
+    item.source = source;
+    return item;
+}
+
+// The ids of what is selected.
+inline std::unordered_set<std::string> queuedIds(const AppState& state) {
+    std::unordered_set<std::string> ids;
+    for (const CleanItem& item : state.queue().items())
+        ids.insert(item.id);
+    return ids;
+}
 
 // Lets the state's background work finish and delivers what it posted back, until nothing is left
 // to do. Scans the test holds run on the fake scanner's pool and are not waited for.

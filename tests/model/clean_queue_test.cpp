@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "engine/path_rules.h"
+#include "model/app_state_test_support.h"
 #include "model/background.h"
 #include "support/wait_for.h"
 
@@ -18,13 +19,7 @@ using Kind = CleanItem::Kind;
 using Source = CleanItem::Source;
 
 CleanItem item(const std::string& id, Kind kind, int64_t size = 1, Source source = Source::space) {
-    CleanItem result;
-    result.id = id;
-    result.name = id;
-    result.size = size;
-    result.kind = kind;
-    result.source = source;
-    return result;
+    return testing::cleanItem(id, size, kind, source);
 }
 
 std::vector<std::string> ids(const CleanQueue& queue) {

@@ -12,6 +12,7 @@
 
 #include "model/app_state.h"
 #include "model/background.h"
+#include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "support/wait_for.h"
 
@@ -94,6 +95,52 @@ TEST_F(DeadShareTest, CancelReturnsAtOnceAndTheStuckScanIsLetGo) {
     share_->release();
     EXPECT_TRUE(scans_.waitForDone(10000));
     QCoreApplication::processEvents();
+}
+
+// "Select extras" looks at each set's kept copy on disk; a kept copy on the dead share holds only
+// the worker, never the window, and one that cannot be read offers nothing.
+TEST_F(DeadShareTest, SelectingExtrasNeverWaitsOnTheShare) {
+    auto state = makeState();
+    const std::string live = base_ + "/other/b";
+    const std::string liveCopy = base_ + "/tree/files/a";
+    auto twin = [](const std::string& path, int hours) {
+        static int64_t id = 0;
+        FileItem f;
+        f.id = ++id;
+        f.path = path;
+        f.name = path.substr(path.rfind('/') + 1);
+        f.size = 5000;
+        f.modified = std::chrono::system_clock::time_point(std::chrono::hours(hours));
+        return f;
+    };
+    auto seen = [](const std::string& path) { return EntryIdentity::read(path).value_or(EntryIdentity{}); };
+    DuplicateGroup dead{"dead", 5000, {twin(base_ + "/tree/share/kept", 9), twin(liveCopy, 1)}};
+    dead.seen = {EntryIdentity{{1, 1}, EntryIdentity::Type::file, 5000, 0, 0}, seen(liveCopy)};
+    DuplicateGroup alive{"alive", 5000, {twin(live, 9), twin(base_ + "/other/extra", 1)}};
+    alive.seen = {seen(live), EntryIdentity{}};
+    state->duplicates().setGroups({dead, alive});
+    for (int click = 0; click < 2; ++click) {
+        QElapsedTimer took;
+        took.start();
+        if (click == 0)
+            state->selectTwinExtras([](const std::vector<DuplicateGroup>& groups) {
+                return std::vector<const DuplicateGroup*>{&groups[0], &groups[1]};
+            });
+        else
+            state->selectTwinExtras(
+                [](const std::vector<DuplicateGroup>& groups) { return std::vector{&groups[0]}; });
+        EXPECT_LT(took.elapsed(), 100);
+    }
+    QElapsedTimer events;
+    events.start();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_LT(events.elapsed(), 500);
+    EXPECT_TRUE(state->queue().items().empty());  // nothing until the workers are back
+
+    share_->release();
+    settle({&Background::userInitiated()});
+    ASSERT_EQ(state->queue().items().size(), 1u);
+    EXPECT_EQ(state->queue().items().front().id, base_ + "/other/extra");
 }
 
 TEST_F(DeadShareTest, QuitEndsAtOnceWhileAWorkerIsStuck) {

@@ -6,6 +6,7 @@
 
 #include "model/app_state_test_support.h"
 #include "model/prefs.h"
+#include "support/private_prefs.h"
 
 namespace nimbrel {
 namespace {
@@ -41,12 +42,7 @@ struct HeldCommands {
 };
 
 class EmptyTrashGuardTest : public ::testing::Test {
-  protected:
-    void SetUp() override { Prefs::useStore(store_.filePath("prefs.ini")); }
-    void TearDown() override { Prefs::useStore(QString()); }
-
-  private:
-    QTemporaryDir store_;
+    PrivatePrefs prefs_;
 };
 
 // A second request while the first runs is dropped (it would credit the same Trash twice); once

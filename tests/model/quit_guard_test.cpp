@@ -11,20 +11,18 @@
 #include <fstream>
 #include <future>
 
-#include "model/app_state.h"
+#include "model/app_state_test_support.h"
 #include "model/prefs.h"
 #include "platform/file_operations.h"
+#include "support/private_prefs.h"
+#include "support/temp_tree.h"
 #include "support/wait_for.h"
 
 namespace nimbrel {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool onDisk(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
-}
+constexpr auto onDisk = test::exists;
 
 // The real removal, held at its first item until released; paths in `refused` fail.
 class HeldOps : public FileOperations {
@@ -49,7 +47,6 @@ class HeldOps : public FileOperations {
 class QuitGuardTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        Prefs::useStore(store_.filePath("prefs.ini"));
         root_ = tree_.path().toStdString();
         AppStateServices services = AppStateServices::standard();
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
@@ -65,7 +62,6 @@ class QuitGuardTest : public ::testing::Test {
     void TearDown() override {
         ops_->release.set_value();
         drain();
-        Prefs::useStore(QString());
     }
 
     std::string folderWithFiles(const std::string& name) {
@@ -74,19 +70,12 @@ class QuitGuardTest : public ::testing::Test {
             std::filesystem::create_directories(folder + "/sub");
             std::ofstream(folder + "/sub/f" + std::to_string(i)) << "data";
         }
-        CleanItem item;
-        item.id = folder;
-        item.name = name;
-        item.size = 12;
-        item.kind = CleanItem::Kind::folder;
-        state_->queue().add(item);
+        state_->queue().add(
+            testing::cleanItem(folder, 12, CleanItem::Kind::folder, CleanItem::Source::space, name));
         return folder;
     }
     void removeTicked() {
-        std::unordered_set<std::string> ids;
-        for (const CleanItem& item : state_->queue().items())
-            ids.insert(item.id);
-        state_->nimbrelise(ids, true);
+        state_->nimbrelise(testing::queuedIds(*state_), true);
         ASSERT_TRUE(state_->isDeleting());
     }
     void drain() { nimbrel::drain(pool_); }
@@ -99,7 +88,8 @@ class QuitGuardTest : public ::testing::Test {
         drain();
     }
 
-    QTemporaryDir store_, tree_;
+    PrivatePrefs prefs_;
+    QTemporaryDir tree_;
     std::string root_;
     QThreadPool pool_;
     ManualClock clock_;

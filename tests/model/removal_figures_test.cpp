@@ -10,27 +10,21 @@
 #include <filesystem>
 #include <fstream>
 
-#include "model/app_state.h"
+#include "model/app_state_test_support.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
 #include "platform/file_operations.h"
+#include "support/private_prefs.h"
+#include "support/temp_tree.h"
 #include "support/wait_for.h"
 
 namespace nimbrel {
 namespace {
 
 using namespace std::chrono_literals;
-
-int64_t allocated(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 ? int64_t(st.st_blocks) * 512 : 0;
-}
-
-void writeFile(const std::string& path, size_t bytes) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(bytes, 'x');
-}
+using test::allocated;
+using test::writeFile;
 
 // The real file operations, except that removing a folder named in `stops` removes that many of
 // its files (in name order, at any depth) and then fails.
@@ -66,11 +60,7 @@ class StoppingOps : public FileOperations {
 
 class RemovalFiguresTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        Prefs::useStore(store_.filePath("prefs.ini"));
-        root = std::filesystem::canonical(tree_.path().toStdString()).string();
-    }
-    void TearDown() override { Prefs::useStore(QString()); }
+    void SetUp() override { root = std::filesystem::canonical(tree_.path().toStdString()).string(); }
 
     // A state on the real scanner, with its own pool, clock and file operations.
     void makeState(int64_t minTracked) {
@@ -99,18 +89,11 @@ class RemovalFiguresTest : public ::testing::Test {
     void tick(const std::string& path) {
         auto node = state->result()->node(path);
         ASSERT_TRUE(node) << path;
-        CleanItem item;
-        item.id = path;
-        item.name = node->name;
-        item.size = node->size;
-        item.kind = CleanItem::Kind::folder;
-        state->queue().add(item);
+        state->queue().add(testing::cleanItem(path, node->size, CleanItem::Kind::folder,
+                                              CleanItem::Source::space, node->name));
     }
     void removeForGood() {
-        std::unordered_set<std::string> ids;
-        for (const CleanItem& item : state->queue().items())
-            ids.insert(item.id);
-        state->nimbrelise(ids, true);
+        state->nimbrelise(testing::queuedIds(*state), true);
         drain();
         clock.advance(9s);
         drain();
@@ -123,7 +106,8 @@ class RemovalFiguresTest : public ::testing::Test {
         return DiskScanner::scan(root, options, 1000000, token, nullptr);
     }
 
-    QTemporaryDir store_, tree_;
+    PrivatePrefs prefs_;
+    QTemporaryDir tree_;
     std::string root;
     QThreadPool pool;
     ManualClock clock;

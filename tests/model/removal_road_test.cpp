@@ -25,32 +25,39 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
-#include "platform/temp_tree.h"
 #include "platform/trash_emptier.h"
+#include "support/private_prefs.h"
+#include "support/temp_tree.h"
 
 namespace nimbrel {
 namespace {
 
 using namespace std::chrono_literals;
 using Reason = DeletionFailure::Reason;
+using test::allocated;
+using test::writeFile;
 using testing::settle;
+constexpr auto onDisk = test::exists;
 
 // Everything this program trashes lands below one temporary folder: GLib and the host layout read
-// XDG_DATA_HOME once, at first use, so it is set before main() runs.
+// XDG_DATA_HOME once, at first use, so it is set before main() runs. A child this program starts
+// again (a death test, which ends without exit handlers) uses its parent's folder and leaves it to
+// the parent to remove.
 const std::string& base() {
     // Never destroyed: the exit handler that removes it runs after static destructors.
     static const std::string* folder = [] {
+        if (const char* parents = std::getenv("NIMBREL_ROAD_BASE")) return new std::string(parents);
         std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-road-XXXXXX";
         if (!mkdtemp(pattern.data())) std::abort();
         chmod(pattern.c_str(), 0755);  // the unprivileged case walks through it
         std::filesystem::create_directories(pattern + "/share");
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(base(), ignored);
+        });
+        setenv("NIMBREL_ROAD_BASE", pattern.c_str(), 1);
         return new std::string(pattern);
     }();
-    static const bool cleanup = std::atexit([] {
-                                    std::error_code ignored;
-                                    std::filesystem::remove_all(*folder, ignored);
-                                }) == 0;
-    (void)cleanup;
     return *folder;
 }
 const bool kDataHomeSet = setenv("XDG_DATA_HOME", (base() + "/share").c_str(), 1) == 0;
@@ -62,16 +69,6 @@ std::string trashFiles() {
     return base() + "/share/Trash/files";
 }
 
-bool onDisk(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
-}
-
-int64_t allocated(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 ? int64_t(st.st_blocks) * 512 : 0;
-}
-
 // What the entries below a folder take on disk, links included and folders themselves not: what
 // removing it gives back.
 int64_t allocatedInside(const std::string& folder) {
@@ -79,11 +76,6 @@ int64_t allocatedInside(const std::string& folder) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
         if (entry.is_symlink() || !entry.is_directory()) total += allocated(entry.path().string());
     return total;
-}
-
-void writeFile(const std::string& path, size_t bytes, char fill = 'x') {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(bytes, fill);
 }
 
 // The names in the Trash's files folder.
@@ -181,12 +173,7 @@ struct Road {
         ASSERT_TRUE(entry) << relative << " is not in the scan";
         state->toggleSelection(*entry);
     }
-    std::unordered_set<std::string> queued() const {
-        std::unordered_set<std::string> ids;
-        for (const CleanItem& item : state->queue().items())
-            ids.insert(item.id);
-        return ids;
-    }
+    std::unordered_set<std::string> queued() const { return testing::queuedIds(*state); }
     // Review the whole selection and remove it; returns once the completion has run.
     void removeAll(bool permanently) {
         state->nimbrelise();
@@ -220,7 +207,6 @@ class RemovalRoadTest : public ::testing::TestWithParam<bool> {
     void SetUp() override {
         ASSERT_TRUE(kDataHomeSet);
         ASSERT_TRUE(kHomeSet);
-        Prefs::useStore(store_.filePath("prefs.ini"));
         // GIO trashes into the home Trash only for files on the home folder's file system.
         struct stat home {
         }, tmp{};
@@ -229,12 +215,11 @@ class RemovalRoadTest : public ::testing::TestWithParam<bool> {
         if (!permanently() && !sameDevice_)
             GTEST_SKIP() << "the temporary folder is not on the home file system";
     }
-    void TearDown() override { Prefs::useStore(QString()); }
     bool permanently() const { return GetParam(); }
     std::string name(const std::string& what) const { return what + (permanently() ? "-rm" : "-trash"); }
 
   private:
-    QTemporaryDir store_;
+    PrivatePrefs prefs_;
     bool sameDevice_ = false;
 };
 
@@ -327,6 +312,60 @@ TEST_P(RemovalRoadTest, GuardedFolderStaysAndTheRestGoes) {
     EXPECT_TRUE(onDisk(guarded + "/files"));
 }
 
+// A Trash-named folder deeper than the ticked folder's children: the folder holding it stays
+// whole, and so do the folders above it; for good the rest goes, to the Trash nothing moves (the
+// ticked folder goes as one or not at all). Emptying the Trash still takes such a folder.
+TEST_P(RemovalRoadTest, AFolderHoldingATrashStaysWholeWithTheFoldersAboveIt) {
+    std::filesystem::create_directories(trashFiles());
+    for (const char* trash : {".Trash-4242", ".trash-0", ".TRASH", ".Trash"}) {
+        SCOPED_TRACE(trash);
+        Road road(name("holds-trash"));
+        const std::string held = std::string("projects/x/") + trash + "/files/kept.txt";
+        writeFile(road.path(held), 3000);
+        writeFile(road.path("projects/x/src/main.c"), 3000);
+        writeFile(road.path("projects/y/other.bin"), 3000);
+        writeFile(road.path("projects/loose.bin"), 3000);
+        road.scan();
+        const auto trashedBefore = std::distance(std::filesystem::directory_iterator(trashFiles()),
+                                                 std::filesystem::directory_iterator());
+        road.tick("projects");
+        road.removeAll(permanently());
+
+        EXPECT_TRUE(onDisk(road.path(held)));
+        EXPECT_TRUE(onDisk(road.path("projects/x/src/main.c"))) << "the holding folder stays whole";
+        EXPECT_EQ(onDisk(road.path("projects/y/other.bin")), !permanently());
+        EXPECT_EQ(onDisk(road.path("projects/loose.bin")), !permanently());
+        ASSERT_EQ(road.failures().size(), 1u);
+        EXPECT_EQ(road.failures()[0].path, road.path("projects"));
+        EXPECT_NE(road.failures()[0].detail.find("holds a Trash folder"), std::string::npos)
+            << road.failures()[0].detail;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(trashFiles()),
+                                std::filesystem::directory_iterator()),
+                  trashedBefore);
+    }
+    {
+        // Only a folder is a Trash: a file or a link by that name goes like any other entry.
+        Road road(name("trash-names"));
+        writeFile(road.path("projects/x/.Trash"), 3000);
+        std::filesystem::create_directories(road.path("elsewhere"));
+        std::filesystem::create_directories(road.path("projects/y"));
+        std::filesystem::create_directory_symlink(road.path("elsewhere"),
+                                                  road.path("projects/y/.Trash-4242"));
+        road.scan();
+        road.tick("projects");
+        road.removeAll(permanently());
+        EXPECT_TRUE(road.failures().empty());
+        EXPECT_FALSE(onDisk(road.path("projects")));
+        EXPECT_TRUE(onDisk(road.path("elsewhere")));
+    }
+    const std::string trashed = trashFiles() + "/" + name("held") + "/.Trash-4242/files/kept.txt";
+    writeFile(trashed, 3000);
+    Road road(name("empty"));
+    road.state->emptyTrash();
+    road.finish();
+    EXPECT_FALSE(onDisk(trashed));
+}
+
 TEST_P(RemovalRoadTest, GuardSeesThroughALinkedScanRoot) {
     // A scan started at a link to the data home reaches the guarded Trash under the link's name.
     const std::string guarded = HostLayout::current().trashFolder;
@@ -401,11 +440,17 @@ TEST_P(RemovalRoadTest, OnlyTheReviewedEntriesGo) {
     EXPECT_EQ(road.queued(), (std::unordered_set<std::string>{road.path("left-out.bin")}));
 }
 
-// Drops to an unprivileged user for the whole process (all threads) and back.
+// Drops to an unprivileged user for the whole process (all threads) and back. A settings save
+// runs under one user from start to end: one that changed user halfway would leave its scratch
+// folder behind.
 struct Unprivileged {
     bool ok = false;
-    Unprivileged() { ok = setresgid(65534, 65534, 0) == 0 && setresuid(65534, 65534, 0) == 0; }
+    Unprivileged() {
+        Prefs::flush();
+        ok = setresgid(65534, 65534, 0) == 0 && setresuid(65534, 65534, 0) == 0;
+    }
     ~Unprivileged() {
+        Prefs::flush();
         [[maybe_unused]] int restoredUser = setresuid(0, 0, 0);
         [[maybe_unused]] int restoredGroup = setresgid(0, 0, 0);
     }
@@ -567,13 +612,10 @@ TEST_P(RemovalRoadTest, AJunkLocationRemovesWhatTheReviewListed) {
         settle();
         EXPECT_EQ(road.state->cleanup().measurements().at("caches").size, DiskScanner::usage(cache).size);
 
-        CleanItem junk;
-        junk.id = "junk:installers";
-        junk.name = "Installers in Downloads";
-        junk.size = 1;  // measured long ago
-        junk.kind = CleanItem::Kind::junk;
-        junk.source = CleanItem::Source::deepClean;
-        road.state->toggleSelection(junk);
+        // Measured long ago: a size of 1.
+        road.state->toggleSelection(testing::cleanItem("junk:installers", 1, CleanItem::Kind::junk,
+                                                       CleanItem::Source::deepClean,
+                                                       "Installers in Downloads"));
         road.state->nimbrelise();
         settle();
         const int64_t tool = allocated(downloads + "/tool.deb"), app = allocated(downloads + "/app.AppImage");
@@ -614,13 +656,8 @@ TEST_P(RemovalRoadTest, JunkFolderRelinkedDuringTheReviewIsLeftAlone) {
     std::filesystem::create_directory_symlink(real, cache);
 
     Road road(name("relinked-junk"));
-    CleanItem junk;
-    junk.id = "junk:caches";
-    junk.name = "App Caches";
-    junk.size = 9000;
-    junk.kind = CleanItem::Kind::junk;
-    junk.source = CleanItem::Source::deepClean;
-    road.state->toggleSelection(junk);
+    road.state->toggleSelection(testing::cleanItem("junk:caches", 9000, CleanItem::Kind::junk,
+                                                   CleanItem::Source::deepClean, "App Caches"));
     road.state->nimbrelise();
     ASSERT_TRUE(road.state->isReviewing());
     std::filesystem::remove(cache);
@@ -885,26 +922,6 @@ TEST_P(RemovalRoadTest, OddByteNamesGoByTheirExactBytes) {
     EXPECT_TRUE(road.inTree(lookalike));
 }
 
-TEST_P(RemovalRoadTest, OneRemovalAtATime) {
-    Road road(name("once"));
-    writeFile(road.path("first.bin"), 5000);
-    writeFile(road.path("second.bin"), 5000);
-    road.scan();
-    road.tick("first.bin");
-    road.state->nimbrelise();
-    road.state->nimbrelise(road.queued(), permanently());
-    ASSERT_TRUE(road.state->isDeleting());
-    // While it runs: the review does not open and a second request does nothing.
-    road.tick("second.bin");
-    road.state->nimbrelise();
-    EXPECT_FALSE(road.state->isReviewing());
-    road.state->nimbrelise({road.path("second.bin")}, permanently());
-    road.finish();
-    EXPECT_FALSE(onDisk(road.path("first.bin")));
-    EXPECT_TRUE(onDisk(road.path("second.bin")));
-    EXPECT_EQ(road.queued(), (std::unordered_set<std::string>{road.path("second.bin")}));
-}
-
 TEST_P(RemovalRoadTest, DemoTouchesNothing) {
     Road road(name("demo"));
     writeFile(road.path("sample/file.bin"), 5000);
@@ -1021,28 +1038,12 @@ TEST_P(RemovalRoadTest, EveryNameOfAGuardedPlaceStaysAndOnlyPlainEntriesGo) {
     Road road(name("spellings"));
     std::filesystem::create_directory_symlink(share, road.path("share-link"));
     std::filesystem::create_directory_symlink(guarded + "/files", road.path("files-link"));
-    // The mount point lies outside every tree a test removes; it is always undone.
-    struct Bind {
-        std::string at;
-        bool mounted = false;
-        ~Bind() {
-            if (mounted && umount2(at.c_str(), MNT_DETACH) != 0) std::abort();
-            // A recursive bind made elsewhere meanwhile may hold a copy of this mount for a moment.
-            for (int attempt = 0; !at.empty() && rmdir(at.c_str()) != 0 && errno == EBUSY && attempt < 200;
-                 ++attempt)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (!at.empty() && access(at.c_str(), F_OK) == 0)
-                ADD_FAILURE() << "mount folder left behind: " << at;
-        }
-    } bind;
     std::vector<std::string> names = {share, road.path("share-link")};
+    std::optional<test::Bind> bind;
     if (geteuid() == 0) {
-        std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-bind-XXXXXX";
-        ASSERT_TRUE(mkdtemp(pattern.data()));
-        bind.at = pattern;
-        bind.mounted = mount(share.c_str(), bind.at.c_str(), nullptr, MS_BIND, nullptr) == 0;
-        ASSERT_TRUE(bind.mounted) << std::strerror(errno);
-        names.push_back(bind.at);
+        bind.emplace(share);
+        ASSERT_TRUE(bind->mounted) << std::strerror(errno);
+        names.push_back(bind->at);
     }
     std::vector<std::string> plainFree;
     for (int i = 0; i < 6; ++i) {

@@ -4,6 +4,8 @@
 
 #include <map>
 
+#include "model/app_state_test_support.h"
+
 namespace nimbrel {
 namespace {
 
@@ -11,13 +13,7 @@ using Kind = CleanItem::Kind;
 using Source = CleanItem::Source;
 
 CleanItem entry(std::string id, int64_t size, Kind kind = Kind::folder, Source source = Source::space) {
-    CleanItem item;
-    item.id = std::move(id);
-    item.name = item.id;
-    item.size = size;
-    item.kind = kind;
-    item.source = source;
-    return item;
+    return testing::cleanItem(std::move(id), size, kind, source);
 }
 
 struct Fixture {

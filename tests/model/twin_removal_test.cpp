@@ -15,6 +15,8 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "platform/file_operations.h"
+#include "support/private_prefs.h"
+#include "support/temp_tree.h"
 #include "support/wait_for.h"
 
 namespace nimbrel {
@@ -22,6 +24,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::settle;
+constexpr auto onDisk = test::exists;
 namespace fs = std::filesystem;
 
 void write(const std::string& path, const std::string& bytes) {
@@ -36,11 +39,6 @@ void setModified(const std::string& path, time_t seconds) {
 time_t modifiedOf(const std::string& path) {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0 ? st.st_mtim.tv_sec : 0;
-}
-
-bool onDisk(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0;
 }
 
 const std::string kContents(200 * 1024, 't');
@@ -85,7 +83,6 @@ class BetweenItems : public RemovalFileOps {
 class TwinRemovalTest : public ::testing::TestWithParam<bool> {
   protected:
     void SetUp() override {
-        Prefs::useStore(store_.filePath("prefs.ini"));
         // Into a Trash of the test's own, on the file system of the files.
         const char* data = std::getenv("XDG_DATA_HOME");
         if (!permanently() && (!data || std::string(data).rfind(fs::temp_directory_path().string(), 0) != 0))
@@ -97,7 +94,6 @@ class TwinRemovalTest : public ::testing::TestWithParam<bool> {
               home.st_dev == tmp.st_dev))
             GTEST_SKIP() << "the temporary folder is not on the home file system";
     }
-    void TearDown() override { Prefs::useStore(QString()); }
     bool permanently() const { return GetParam(); }
 
     // A state with the real scanner and file operations, a scan of `root` and a finished search.
@@ -134,12 +130,7 @@ class TwinRemovalTest : public ::testing::TestWithParam<bool> {
         for (const DuplicateGroup& g : state.duplicates().groups())
             state.queue().add(state.duplicates().extras(g.id, around(state)));
     }
-    std::unordered_set<std::string> queued(AppState& state) {
-        std::unordered_set<std::string> ids;
-        for (const CleanItem& item : state.queue().items())
-            ids.insert(item.id);
-        return ids;
-    }
+    static std::unordered_set<std::string> queued(AppState& state) { return testing::queuedIds(state); }
     void finish(AppState& state) {
         settle();
         for (int step = 0; step < 6 && state.isDeleting(); ++step) {
@@ -160,8 +151,8 @@ class TwinRemovalTest : public ::testing::TestWithParam<bool> {
     }
 
     ManualClock clock_;
+    PrivatePrefs prefs_;
     QTemporaryDir dir_;
-    QTemporaryDir store_;
 };
 
 INSTANTIATE_TEST_SUITE_P(BothModes, TwinRemovalTest, ::testing::Bool(),
@@ -284,10 +275,8 @@ TEST_P(TwinRemovalTest, EveryCopyChosenGoesWhole) {
     const std::string root = makeSet(permanently() ? "whole-rm" : "whole-trash");
     auto state = searched(root);
     selectExtras(*state);
-    CleanItem kept;
-    kept.id = root + "/a.bin";
-    kept.name = "a.bin";
-    state->queue().add(kept);
+    state->queue().add(
+        testing::cleanItem(root + "/a.bin", 0, CleanItem::Kind::file, CleanItem::Source::space, "a.bin"));
     state->nimbrelise(queued(*state), permanently());
     finish(*state);
     for (const char* name : {"a.bin", "b.bin", "c.bin"})

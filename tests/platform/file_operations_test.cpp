@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "engine/host_layout.h"
-#include "temp_tree.h"
+#include "support/temp_tree.h"
 
 namespace nimbrel {
 namespace {

@@ -7,20 +7,16 @@
 #include <cstring>
 #include <fstream>
 
-#include "temp_tree.h"
+#include "support/temp_tree.h"
 
 namespace nimbrel {
 namespace {
 
+using test::allocated;
 using test::exists;
 using test::ScopedMount;
 using test::TempTree;
 using Cause = RemovalError::Cause;
-
-int64_t allocated(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 ? int64_t(st.st_blocks) * 512 : 0;
-}
 
 TEST(FileRemoverTest, RemovesTreesButNeverWhatTheirLinksPointAt) {
     TempTree tree;

@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace nimbrel {
@@ -20,6 +22,18 @@ std::string contents(const std::string& path) {
     return text.str();
 }
 
+// Points the temporary folder (TMPDIR) elsewhere while it lives.
+class TemporaryFolder {
+  public:
+    explicit TemporaryFolder(const QString& path) : was_(qgetenv("TMPDIR")) {
+        qputenv("TMPDIR", path.toLocal8Bit());
+    }
+    ~TemporaryFolder() { was_.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", was_); }
+
+  private:
+    QByteArray was_;
+};
+
 // A settings file planted as a link (by the user whose HOME a root session uses, or by the user
 // themself) is never written through: the link is replaced by a file of its own and its target
 // keeps its bytes. A link that belongs to someone else is not even read; a folder on the way that
@@ -28,6 +42,13 @@ TEST(SettingsFile, NeverWritesThroughALink) {
     namespace fs = std::filesystem;
     QTemporaryDir dir;
     const std::string base = dir.path().toStdString();
+    // Reads and saves leave nothing behind in the temporary folder.
+    QTemporaryDir scratch;
+    std::optional<TemporaryFolder> tmpdir(std::in_place, scratch.path());
+    const auto scratchLeftovers = [&] {
+        tmpdir.reset();
+        return QDir(scratch.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
     const std::string victim = base + "/victim.conf";
     const std::string kept = "[General]\nminTrackedSize=77\n";
     std::ofstream(victim) << kept;
@@ -78,6 +99,7 @@ TEST(SettingsFile, NeverWritesThroughALink) {
             EXPECT_TRUE(fs::is_symlink(base + "/elsewhere/Nimbrel.conf")) << c.what;
         }
     }
+    EXPECT_EQ(scratchLeftovers().join(QLatin1Char(' ')).toStdString(), "");
     // An unprivileged user's own link to root's file: replaced, the file untouched.
     if (!root) return;
     const std::string mine = base + "/nobody";
@@ -99,6 +121,20 @@ TEST(SettingsFile, NeverWritesThroughALink) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(contents(victim), kept);
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(mine + "/Nimbrel.conf")));
+}
+
+// A save that cannot parse what the file holds (no temporary folder to parse it in) fails and leaves
+// the file as it was: saving only the change would lose every other key.
+TEST(SettingsFile, ASaveThatCannotParseTheFileKeepsIt) {
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("Nimbrel.conf").toStdString();
+    const std::string kept = "[General]\nminTrackedSize=77\n";
+    std::ofstream(file) << kept;
+    {
+        TemporaryFolder notAFolder(QString::fromStdString(file));  // even root makes nothing in it
+        EXPECT_FALSE(SettingsFile::update(QString::fromStdString(file), {{"skipHiddenFiles", true}}));
+    }
+    EXPECT_EQ(contents(file), kept);
 }
 
 }  // namespace

@@ -12,11 +12,12 @@
 
 #include "platform/file_operations.h"
 #include "platform/trash_emptier.h"
-#include "temp_tree.h"
+#include "support/temp_tree.h"
 
 namespace nimbrel {
 namespace {
 
+using test::allocated;
 using test::exists;
 using test::TempTree;
 
@@ -47,11 +48,6 @@ std::vector<std::string> namesIn(const std::string& folder) {
     return names;
 }
 
-int64_t allocated(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 ? int64_t(st.st_blocks) * 512 : -1;
-}
-
 // To the Trash the credit is what emptying it will give back: a hard-linked file whose other name
 // stays outside the moved item keeps its data on disk and counts for nothing.
 TEST(TrashTest, CreditsOnlyWhatEmptyingTheTrashGivesBack) {
@@ -70,26 +66,13 @@ TEST(TrashTest, CreditsOnlyWhatEmptyingTheTrashGivesBack) {
     const std::string pairA = tree.file("pair/in/a.bin", 60000);
     ASSERT_EQ(link(pairA.c_str(), tree.path("pair/out.bin").c_str()), 0);
 
-    // Deeper than a path can spell: a file at the top and one 3,000 folders down.
+    // Deeper than a path can spell: a file at the top and more down a chain of 3,000 folders, each
+    // the size of the top one on disk.
     const std::string deep = tree.folder("deep");
-    int64_t deepBytes = allocated(tree.file("deep/top.bin", 7000));
-    {
-        int fd = open(deep.c_str(), O_RDONLY | O_DIRECTORY);
-        for (int level = 0; level < 3000 && fd >= 0; ++level) {
-            mkdirat(fd, "d", 0755);
-            const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
-            close(fd);
-            fd = next;
-        }
-        ASSERT_GE(fd, 0);
-        const int file = openat(fd, "bottom.bin", O_WRONLY | O_CREAT, 0644);
-        ASSERT_EQ(write(file, std::string(7000, 'x').data(), 7000), 7000);
-        struct stat st {};
-        fstat(file, &st);
-        deepBytes += int64_t(st.st_blocks) * 512;
-        close(file);
-        close(fd);
-    }
+    const int64_t fileBytes = allocated(tree.file("deep/top.bin", 7000));
+    const int chained = test::buildChain(deep, 3000, 7000);
+    ASSERT_GT(chained, 0);
+    const int64_t deepBytes = fileBytes * (1 + chained);
     const int64_t soleBytes = allocated(sole), twinBytes = allocated(tree.path("folder/twin-a.bin"));
     const int64_t loneBytes = allocated(lone);
     struct Case {

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 
 #include "theme/appearance.h"
+#include "theme/drawing_test_support.h"
 #include "theme/palette.h"
 
 namespace nimbrel {
@@ -91,10 +92,7 @@ TEST(Badge, InkFollowsTheAppearanceWhereItPaints) {
         badge->setParent(&window);
         const QColor ink = Palette::honeyInk().resolve(appearance);
         EXPECT_EQ(badge->foreground(), ink);
-        badge->resize(badge->sizeHint());
-        QImage img(badge->size(), QImage::Format_ARGB32_Premultiplied);
-        img.fill(Qt::transparent);
-        badge->render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+        const QImage img = test::renderOf(*badge);
         // The most opaque pixel is the text's; it carries this appearance's ink.
         QColor darkest = Qt::transparent;
         for (int y = 0; y < img.height(); ++y)
@@ -117,10 +115,7 @@ TEST(Badge, TextIsShownInCapitalsOnAFaintCapsule) {
     EXPECT_EQ(badge.text(), "node_modules");  // kept as given; only the drawing is upper-cased
 
     // The capsule is the tint at 18% under the text colour.
-    badge.resize(badge.sizeHint());
-    QImage img(badge.size(), QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    badge.render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+    const QImage img = test::renderOf(badge);
     const QColor corner = img.pixelColor(3, img.height() / 2);  // left of the text, inside the capsule
     EXPECT_NEAR(corner.alphaF(), 0.18, 0.02);
     EXPECT_EQ(corner.red(), 255);

@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "support/animations.h"
+#include "support/motion_scopes.h"
 #include "theme/chip.h"
 #include "theme/fonts.h"
 #include "theme/icon_button.h"
@@ -60,7 +62,7 @@ TEST(NimbrelButtonTest, ForegroundAndRingByKind) {
 }
 
 TEST(NimbrelButtonTest, ClicksHoverAndDisabledState) {
-    AnimatedValue::setAllInstant(true);
+    InstantAnimations instant;
     QWidget window;
     auto* box = new QHBoxLayout(&window);
     auto* b = new NimbrelButton(QStringLiteral("Primary"), Kind::primary, Size::regular);
@@ -89,20 +91,20 @@ TEST(NimbrelButtonTest, ClicksHoverAndDisabledState) {
     EXPECT_DOUBLE_EQ(b->disabledOpacity(), 0.4);
     QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(b->width() / 2, b->height() / 2));
     EXPECT_EQ(clicks.count(), 1);
-    AnimatedValue::setAllInstant(false);
 }
 
 TEST(NimbrelButtonTest, PressShrinksAlongThePressCurve) {
+    AnimationClock clock;
     NimbrelButton b(QStringLiteral("Go"));
     b.resize(b.sizeHint());
     b.show();
     QTest::mousePress(&b, Qt::LeftButton, {}, QPoint(b.width() / 2, b.height() / 2));
-    ASSERT_TRUE(b.scaleAnimation().isRunning());
-    EXPECT_EQ(b.scaleAnimation().animation().duration(), 120);
-    b.scaleAnimation().animation().setCurrentTime(120);
+    clock.step(60);
+    EXPECT_GT(b.currentScale(), 0.97);
+    clock.step(60);
     EXPECT_DOUBLE_EQ(b.currentScale(), 0.97);
     QTest::mouseRelease(&b, Qt::LeftButton, {}, QPoint(b.width() / 2, b.height() / 2));
-    b.scaleAnimation().animation().setCurrentTime(120);
+    clock.step(120);
     EXPECT_DOUBLE_EQ(b.currentScale(), 1.0);
 }
 

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include "support/animations.h"
+#include "support/motion_scopes.h"
 #include "theme/appearance.h"
 #include "theme/backdrop.h"
 #include "theme/evaporate_effect.h"
@@ -65,6 +67,7 @@ TEST(SearchFieldTest, ClearButtonFollowsTheText) {
 }
 
 TEST(SearchFieldTest, AccentRingFadesInWithFocus) {
+    AnimationClock clock;
     QWidget window;
     auto* box = new QVBoxLayout(&window);
     auto* other = new QLineEdit;
@@ -78,9 +81,9 @@ TEST(SearchFieldTest, AccentRingFadesInWithFocus) {
     EXPECT_FALSE(field->isFocused());
     field->lineEdit()->setFocus(Qt::TabFocusReason);
     EXPECT_TRUE(field->isFocused());
-    ASSERT_TRUE(field->ringAnimation().isRunning());
-    EXPECT_EQ(field->ringAnimation().animation().duration(), 160);
-    field->ringAnimation().animation().setCurrentTime(160);
+    clock.step(80);
+    EXPECT_LT(field->ringOpacity(), 1.0);
+    clock.step(80);
     EXPECT_DOUBLE_EQ(field->ringOpacity(), 1.0);
 }
 
@@ -146,7 +149,7 @@ TEST(FadingScrollTest, EdgeRule) {
 }
 
 TEST(FadingScrollTest, BandsFollowTheScrollPosition) {
-    AnimatedValue::setAllInstant(true);
+    InstantAnimations instant;
     FadingScroll vertical(Qt::Vertical, 24);
     vertical.setContent(block(1000, 180));
     vertical.resize(200, 300);
@@ -167,11 +170,10 @@ TEST(FadingScrollTest, BandsFollowTheScrollPosition) {
 
     FadingScroll horizontal(Qt::Horizontal, 32);
     EXPECT_EQ(horizontal.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    AnimatedValue::setAllInstant(false);
 }
 
 TEST(FadingScrollTest, EdgeFadesAnimateWithoutReduceMotion) {
-    ReduceMotion::setOverride(true);
+    ReduceMotionScope motion(true);
     FadingScroll list(Qt::Vertical, 24);
     list.setContent(block(1000, 180));
     list.resize(200, 300);
@@ -179,7 +181,6 @@ TEST(FadingScrollTest, EdgeFadesAnimateWithoutReduceMotion) {
     QApplication::processEvents();
     EXPECT_TRUE(list.trailingAnimation().isRunning() || list.trailingFade() == 1.0);
     EXPECT_EQ(list.trailingAnimation().animation().duration(), 200);
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 // A block painted in one colour that can change.
@@ -198,7 +199,7 @@ class Swatch : public QWidget {
 };
 
 TEST(FadingScrollTest, RepaintsDrawAgainOnlyWhatChangedAndMatchAWholeRedraw) {
-    AnimatedValue::setAllInstant(true);
+    InstantAnimations instant;
     FadingScroll list(Qt::Vertical, 24);
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
@@ -263,7 +264,6 @@ TEST(FadingScrollTest, RepaintsDrawAgainOnlyWhatChangedAndMatchAWholeRedraw) {
     EXPECT_TRUE(room.toAlignedRect().contains(mask->lastRedrawn().boundingRect()))
         << mask->lastRedrawn().boundingRect().height();
     EXPECT_TRUE(matchesAWholeRedraw());
-    AnimatedValue::setAllInstant(false);
 }
 
 TEST(FadingScrollTest, AClickedChipUnderTheFadeComesFullyIntoView) {
@@ -317,6 +317,7 @@ TEST(FadingScrollTest, AClickedChipUnderTheFadeComesFullyIntoView) {
 }
 
 TEST(SurfaceTest, LiftingFadesTheShadowIn) {
+    AnimationClock clock;
     QWidget window;
     auto* card = new Surface(16, 26, false, &window);
     card->setGeometry(40, 40, 200, 100);
@@ -324,14 +325,14 @@ TEST(SurfaceTest, LiftingFadesTheShadowIn) {
     window.show();
     EXPECT_DOUBLE_EQ(card->shadowOpacity(), 0.0);
     card->setLifted(true);
-    ASSERT_TRUE(card->liftAnimation().isRunning());
-    EXPECT_EQ(card->liftAnimation().animation().duration(), 160);
-    card->liftAnimation().animation().setCurrentTime(160);
+    clock.step(80);
+    EXPECT_LT(card->shadowOpacity(), 1.0);
+    clock.step(80);
     EXPECT_DOUBLE_EQ(card->shadowOpacity(), 1.0);
     // The shadow lies below the card, outside its frame, on the window.
     const QImage lifted = window.grab().toImage();
     card->setLifted(false);
-    card->liftAnimation().animation().setCurrentTime(160);
+    clock.step(160);
     const QImage flat = window.grab().toImage();
     const QPoint below(140, 40 + 100 + 12);
     EXPECT_LT(lifted.pixelColor(below).lightness(), flat.pixelColor(below).lightness());
@@ -396,6 +397,8 @@ TEST(EvaporateTest, LibraryLookupOrder) {
 }
 
 TEST(EvaporateTest, TriggerTimingsAndReduceMotion) {
+    ReduceMotionScope motion(false);
+    AnimationClock clock;
     QWidget parent;
     auto* row = new QWidget(&parent);
     row->resize(100, 30);
@@ -406,12 +409,14 @@ TEST(EvaporateTest, TriggerTimingsAndReduceMotion) {
         trigger.setVanishing(true);
         ASSERT_NE(trigger.effect(), nullptr);
         EXPECT_EQ(row->graphicsEffect(), trigger.effect());
-        EXPECT_EQ(trigger.animation().animation().duration(), 1000);
-        trigger.animation().animation().setCurrentTime(1000);
+        clock.step(500);
+        EXPECT_LT(trigger.effect()->progress(), 1.0);
+        clock.step(500);
         EXPECT_DOUBLE_EQ(trigger.effect()->progress(), 1.0);
         trigger.setVanishing(false);
-        EXPECT_EQ(trigger.animation().animation().duration(), 200);
-        trigger.animation().animation().setCurrentTime(200);
+        clock.step(100);
+        EXPECT_EQ(row->graphicsEffect(), trigger.effect());
+        clock.step(100);
         // Back at rest, the widget gets its effect slot back.
         EXPECT_EQ(row->graphicsEffect(), nullptr);
     }
@@ -422,14 +427,16 @@ TEST(EvaporateTest, TriggerTimingsAndReduceMotion) {
         trigger.setVanishing(true);
         EXPECT_TRUE(trigger.isFading());
         EXPECT_FALSE(trigger.wentAtOnce());
-        EXPECT_EQ(trigger.animation().animation().duration(), 250);
         ASSERT_NE(trigger.effect(), nullptr);
-        trigger.animation().animation().setCurrentTime(250);
+        clock.step(125);
+        EXPECT_GT(trigger.effect()->opacity(), 0.0);
+        clock.step(125);
         EXPECT_TRUE(trigger.effect()->isOpacityOnly());
         EXPECT_DOUBLE_EQ(trigger.effect()->opacity(), 0.0);
         trigger.setVanishing(false);
-        EXPECT_EQ(trigger.animation().animation().duration(), 250);
-        trigger.animation().animation().setCurrentTime(250);
+        clock.step(125);
+        EXPECT_EQ(row->graphicsEffect(), trigger.effect());
+        clock.step(125);
         EXPECT_EQ(row->graphicsEffect(), nullptr);
     }
     {
@@ -440,15 +447,14 @@ TEST(EvaporateTest, TriggerTimingsAndReduceMotion) {
         EXPECT_DOUBLE_EQ(trigger.effect()->restOpacity(), 0.45);
         trigger.setVanishing(true);
         EXPECT_TRUE(trigger.animation().isRunning());
-        trigger.animation().animation().setCurrentTime(1000);
+        clock.step(1000);
         trigger.setVanishing(false);
-        trigger.animation().animation().setCurrentTime(200);
+        clock.step(200);
         ASSERT_EQ(row->graphicsEffect(), trigger.effect());
         EXPECT_DOUBLE_EQ(trigger.effect()->restOpacity(), 0.45);
         EXPECT_DOUBLE_EQ(trigger.effect()->progress(), 0.0);
         row->setGraphicsEffect(nullptr);
     }
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 TEST(BackdropTest, SameInBothAppearancesAndFogNeverTakesClicks) {

@@ -5,20 +5,8 @@
 namespace nimbrel {
 namespace {
 
-void expectRectNear(const QRectF& a, const QRectF& b) {
-    EXPECT_NEAR(a.left(), b.left(), 1e-9);
-    EXPECT_NEAR(a.top(), b.top(), 1e-9);
-    EXPECT_NEAR(a.width(), b.width(), 1e-9);
-    EXPECT_NEAR(a.height(), b.height(), 1e-9);
-}
-
 TEST(Droplet, TipAtTopRoundEndThroughTheLowestPoint) {
-    struct Case {
-        QRectF rect;
-    };
-    const Case cases[] = {{QRectF(0, 0, 58, 74)}, {QRectF(10, 20, 30, 30)}, {QRectF(-5, 3, 12, 40)}};
-    for (const Case& c : cases) {
-        const QRectF r = c.rect;
+    for (const QRectF r : {QRectF(0, 0, 58, 74), QRectF(10, 20, 30, 30), QRectF(-5, 3, 12, 40)}) {
         const QPainterPath p = Droplet::path(r);
         EXPECT_EQ(p.elementAt(0), QPointF(r.center().x(), r.top()));
         const QRectF b = p.boundingRect();
@@ -33,17 +21,17 @@ TEST(Droplet, TipAtTopRoundEndThroughTheLowestPoint) {
 
 TEST(LogoGeometry, PartsScaleWithTheSize) {
     const LogoLayout l = LogoGeometry::layout(100);
-    expectRectNear(l.frame, QRectF(0, 0, 100, 110));
-    expectRectNear(l.puff, QRectF(2.5, -35, 95, 95));  // lifted 0.35 s above the frame
-    expectRectNear(l.drop, QRectF(21, 36, 58, 74));    // standing on the frame's bottom edge
-    expectRectNear(l.highlight, QRectF(38, 66, 13, 20));
+    EXPECT_EQ(l.frame, QRectF(0, 0, 100, 110));
+    EXPECT_EQ(l.puff, QRectF(2.5, -35, 95, 95));  // lifted 0.35 s above the frame
+    EXPECT_EQ(l.drop, QRectF(21, 36, 58, 74));    // standing on the frame's bottom edge
+    EXPECT_EQ(l.highlight, QRectF(38, 66, 13, 20));
     EXPECT_EQ(l.highlightRotation, -20);
 
     // Doubling the size doubles every point of the drawing.
     const LogoLayout d = LogoGeometry::layout(200);
-    expectRectNear(d.puff, QRectF(5, -70, 190, 190));
-    expectRectNear(d.drop, QRectF(42, 72, 116, 148));
-    expectRectNear(d.highlight, QRectF(76, 132, 26, 40));
+    EXPECT_EQ(d.puff, QRectF(5, -70, 190, 190));
+    EXPECT_EQ(d.drop, QRectF(42, 72, 116, 148));
+    EXPECT_EQ(d.highlight, QRectF(76, 132, 26, 40));
     const QPainterPath small = Droplet::path(l.drop), big = Droplet::path(d.drop);
     ASSERT_EQ(small.elementCount(), big.elementCount());
     for (int i = 0; i < small.elementCount(); ++i) {

@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+#include "support/animations.h"
+#include "support/motion_scopes.h"
 #include "support/painter_warnings.h"
 #include "theme/backdrop.h"
 #include "theme/drawing_test_support.h"
@@ -19,10 +21,8 @@ namespace {
 
 // An opaque picture with a band of colour between x0 and x1 (the rest transparent).
 QImage band(int w, int h, int x0, int x1) {
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    QPainter(&img).fillRect(QRect(x0, 0, x1 - x0, h), QColor(200, 120, 40));
-    return img;
+    return test::painted({w, h},
+                         [&](QPainter& p) { p.fillRect(QRect(x0, 0, x1 - x0, h), QColor(200, 120, 40)); });
 }
 
 double totalAlpha(const QImage& img) {
@@ -65,12 +65,10 @@ TEST(EvaporateFunctionTest, StaysWithinItsSampleOffsets) {
     const int lift = int(EffectLibrary::evaporateLift(QSizeF(120, 30)));
     for (double p : {0.1, 0.4, 0.7, 0.9}) {
         for (double seed : {0.0, 0.77, 123.5}) {
-            const QImage out = EffectLibrary::evaporate(layer, p, QSizeF(120, 30), seed, lift);
-            for (int y = 0; y < out.height(); ++y)
-                for (int x = 0; x < out.width(); ++x)
-                    if (qAlpha(out.pixel(x, y)) > 0) {
-                        ASSERT_TRUE(x >= 38 && x < 82) << x << "," << y << " p " << p;
-                    }
+            const auto [left, right] =
+                test::inkColumns(EffectLibrary::evaporate(layer, p, QSizeF(120, 30), seed, lift));
+            EXPECT_GE(left, 38) << "p " << p;
+            EXPECT_LT(right, 82) << "p " << p;
         }
     }
     // Drawn at twice the pixel ratio, the drift is measured in points.
@@ -78,11 +76,8 @@ TEST(EvaporateFunctionTest, StaysWithinItsSampleOffsets) {
     hi.setDevicePixelRatio(2);
     const QImage out = EffectLibrary::evaporate(hi, 0.6, QSizeF(120, 30), 0.5, 2 * lift);
     EXPECT_EQ(out.devicePixelRatio(), 2.0);
-    for (int y = 0; y < out.height(); ++y)
-        for (int x = 0; x < out.width(); ++x)
-            if (qAlpha(out.pixel(x, y)) > 0) {
-                ASSERT_TRUE(x >= 76 && x < 164) << x;
-            }
+    EXPECT_GE(test::inkColumns(out).first, 76);
+    EXPECT_LT(test::inkColumns(out).second, 164);
 }
 
 TEST(EvaporateFunctionTest, TheSeedVariesThePattern) {
@@ -103,18 +98,16 @@ TEST(EvaporateEffectTest, LibraryEffectOnlyWhileUnderWay) {
     // the fallback already blurs it.
     const QImage layer = band(60, 20, 0, 60);
     for (bool library : {true, false}) {
-        QImage canvas(60, 80, QImage::Format_ARGB32_Premultiplied);
-        canvas.fill(Qt::transparent);
-        {
-            QPainter p(&canvas);
+        const QImage canvas = test::painted({60, 80}, [&](QPainter& p) {
             EvaporateEffect::paintLayer(p, layer, QPointF(0, 50), 0.0005, 0, library);
-        }
+        });
         EXPECT_EQ(canvas.copy(0, 50, 60, 20) == layer, library);
     }
 }
 
 TEST(EvaporateEffectTest, RaisedAboveItsNeighboursWhileUnderWay) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
+    AnimationClock clock;
     QWidget parent;
     auto* first = new QWidget(&parent);
     auto* second = new QWidget(&parent);
@@ -130,16 +123,15 @@ TEST(EvaporateEffectTest, RaisedAboveItsNeighboursWhileUnderWay) {
         EvaporateTrigger trigger(first, 0.5);
         EXPECT_TRUE(trigger.effect() == nullptr || trigger.effect()->usesLibrary());
         trigger.setVanishing(true);
-        trigger.animation().animation().setCurrentTime(1);
+        clock.step(1);
         EXPECT_EQ(order().last(), first);
-        trigger.animation().animation().setCurrentTime(1000);
+        clock.step(999);
         trigger.setVanishing(false);
-        trigger.animation().animation().setCurrentTime(200);
+        clock.step(200);
         // Back in its place between the same neighbours.
         EXPECT_EQ(order(), (QList<QWidget*>{first, second, third}));
         EXPECT_EQ(first->graphicsEffect(), nullptr);
     }
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 // A row-sized widget that paints a fill, with a child that has a graphics effect of its own (as a
@@ -212,7 +204,7 @@ TEST(EvaporateEffectTest, DrawsThroughAPictureTakenOnceWhileUnderWay) {
 }
 
 TEST(EvaporateEffectTest, EveryItemOnScreenEvaporatesHoweverMany) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     QWidget window;
     window.resize(1000, 2100);
     // 40 rows of 1,000 x 50 on screen and one below the window's edge.
@@ -239,7 +231,6 @@ TEST(EvaporateEffectTest, EveryItemOnScreenEvaporatesHoweverMany) {
     triggers[40]->setVanishing(false);
     EXPECT_FALSE(triggers[40]->wentAtOnce());
     EXPECT_EQ(triggers[40]->effect(), nullptr);
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 TEST(FogTest, FaintStableAndPatterned) {

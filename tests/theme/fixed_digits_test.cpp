@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "theme/drawing_test_support.h"
 #include "theme/fonts.h"
 
 namespace nimbrel {
@@ -33,19 +34,12 @@ TEST(FixedDigitsTest, DrawsEachDigitInItsCell) {
     const double cell = FixedDigits::cell(font);
     // Where the ink of the last digit ends does not depend on the digits before it.
     auto inkRight = [&](const QString& text) {
-        QImage img(200, 40, QImage::Format_ARGB32_Premultiplied);
-        img.fill(Qt::transparent);
-        {
-            QPainter p(&img);
+        const QImage img = test::painted({200, 40}, [&](QPainter& p) {
             p.setFont(font);
             p.setPen(Qt::black);
             FixedDigits::draw(p, QPointF(2, 30), text);
-        }
-        int right = -1;
-        for (int x = 0; x < img.width(); ++x)
-            for (int y = 0; y < img.height(); ++y)
-                if (qAlpha(img.pixel(x, y)) > 0) right = x;
-        return right;
+        });
+        return test::inkColumns(img).second;
     };
     const int reference = inkRight(QStringLiteral("008"));
     EXPECT_EQ(inkRight(QStringLiteral("118")), reference);

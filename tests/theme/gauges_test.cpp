@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "support/animations.h"
 #include "theme/animated_value.h"
 #include "theme/appearance.h"
 #include "theme/drawing_test_support.h"
@@ -14,7 +15,6 @@ namespace {
 
 using test::maxAlpha;
 using test::PuffsGuard;
-using test::ReduceMotionGuard;
 using test::renderOf;
 using test::whitePuff;
 
@@ -41,7 +41,7 @@ QImage gaugeImage(double fraction) {
 }
 
 TEST(LiquidGauge, FillAndColourOnScreen) {
-    ReduceMotionGuard still(true);
+    ReduceMotionScope still(true);
     MotionClock::freeze(1234.5);
     struct Case {
         double fraction;
@@ -96,12 +96,13 @@ TEST(MoltenBar, FillWidthOnAWideBar) {
 }
 
 TEST(SteamJet, DrawsNothingWithoutPuffImages) {
+    AnimationClock clock;
     SteamJet jet;
     jet.resize(200, 120);
     jet.aim({20, 100}, {160, 40});
     jet.setActive(true);
     jet.show();
-    jet.strengthAnimation().animation().setCurrentTime(150);
+    clock.step(150);
     ASSERT_EQ(jet.strength(), 1.0);
     MotionClock::freeze(10.2);
     {

@@ -7,9 +7,10 @@
 #include <QVariantAnimation>
 #include <QWidget>
 
+#include "support/motion_scopes.h"
+#include "theme/drawing_test_support.h"
 #include "theme/fixed_digits.h"
 #include "theme/fonts.h"
-#include "theme/motion.h"
 
 namespace nimbrel {
 namespace {
@@ -42,25 +43,22 @@ TEST(RollingTextTest, PlacesLineUpAtTheEnd) {
 
 TEST(RollingTextTest, RollsOnlyTheChangedDigitsAndSettlesOnTheNewText) {
     Fonts::install();
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     QWidget host;
     RollingText text(&host);
     const QFont font = Fonts::font(30, FontWeight::bold);
-    auto picture = [&] {
-        QImage img(220, 50, QImage::Format_ARGB32_Premultiplied);
-        img.fill(Qt::transparent);
-        QPainter p(&img);
-        text.paint(p, QPointF(4, 38), font, QBrush(Qt::black));
-        return img;
+    auto picture = [&](RollingText& t) {
+        return test::painted({220, 50},
+                             [&](QPainter& p) { t.paint(p, QPointF(4, 38), font, QBrush(Qt::black)); });
     };
     text.setText(QStringLiteral("1.2 GB"), false);
     EXPECT_FALSE(text.isRolling());
-    const QImage before = picture();
+    const QImage before = picture(text);
 
     text.setText(QStringLiteral("1.4 GB"));
     ASSERT_TRUE(text.isRolling());
     text.animation().animation().setCurrentTime(text.animation().animation().duration() / 2);
-    const QImage middle = picture();
+    const QImage middle = picture(text);
     // The leading "1." does not move; the changing digit does.
     const int stillRight = 4 + int(FixedDigits::advance(font, QStringLiteral("1."))) - 1;
     EXPECT_EQ(middle.copy(0, 0, stillRight, 50), before.copy(0, 0, stillRight, 50));
@@ -69,41 +67,29 @@ TEST(RollingTextTest, RollsOnlyTheChangedDigitsAndSettlesOnTheNewText) {
     text.animation().animation().setCurrentTime(text.animation().animation().duration());
     RollingText settled(&host);
     settled.setText(QStringLiteral("1.4 GB"), false);
-    QImage expected(220, 50, QImage::Format_ARGB32_Premultiplied);
-    expected.fill(Qt::transparent);
-    {
-        QPainter p(&expected);
-        settled.paint(p, QPointF(4, 38), font, QBrush(Qt::black));
-    }
-    EXPECT_EQ(picture(), expected);
+    EXPECT_EQ(picture(text), picture(settled));
 
     // Under Reduce Motion the new text just replaces the old.
     ReduceMotion::setOverride(true);
     text.setText(QStringLiteral("2.0 GB"));
     EXPECT_FALSE(text.isRolling());
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 TEST(RollingTextTest, ManyFiguresRollTogetherWhenTheirTextsChange) {
     Fonts::install();
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     QWidget host;
     RollingFigures figures(&host);
     const QFont font = Fonts::font(13, FontWeight::semibold, FontDesign::rounded);
-    QImage img(400, 40, QImage::Format_ARGB32_Premultiplied);
     auto draw = [&](const QString& key, const QString& text) {
-        img.fill(Qt::transparent);
-        QPainter p(&img);
-        figures.paint(p, QPointF(4, 30), font, QBrush(Qt::black), key, text);
-        p.end();
-        return img;
+        return test::painted({400, 40}, [&](QPainter& p) {
+            figures.paint(p, QPointF(4, 30), font, QBrush(Qt::black), key, text);
+        });
     };
     auto still = [&](const QString& text) {
-        QImage out(400, 40, QImage::Format_ARGB32_Premultiplied);
-        out.fill(Qt::transparent);
-        QPainter p(&out);
-        RollingText::paint(p, QPointF(4, 30), font, QBrush(Qt::black), text, text, 1);
-        return out;
+        return test::painted({400, 40}, [&](QPainter& p) {
+            RollingText::paint(p, QPointF(4, 30), font, QBrush(Qt::black), text, text, 1);
+        });
     };
     // A figure drawn for the first time stands still.
     EXPECT_EQ(draw("a", "1.2 GB"), still("1.2 GB"));
@@ -132,7 +118,6 @@ TEST(RollingTextTest, ManyFiguresRollTogetherWhenTheirTextsChange) {
     roll.setCurrentTime(roll.duration());
     ReduceMotion::setOverride(true);
     EXPECT_EQ(draw("a", "2.0 GB"), still("2.0 GB"));
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 // What follows a figure is placed at its advance: the ink must end there, whatever the font's
@@ -146,16 +131,9 @@ TEST(RollingTextTest, AdvanceIsWhereTheInkEnds) {
         for (const char* figure : {"Zero KB", "1.21 GB", "980 MB", "\u2026"}) {
             RollingText text(&host);
             text.setText(QString::fromUtf8(figure), false);
-            QImage img(600, 90, QImage::Format_ARGB32_Premultiplied);
-            img.fill(Qt::transparent);
-            {
-                QPainter p(&img);
-                text.paint(p, QPointF(10, 70), font, QBrush(Qt::black));
-            }
-            int right = 0;
-            for (int y = 0; y < img.height(); ++y)
-                for (int x = 0; x < img.width(); ++x)
-                    if (qAlpha(img.pixel(x, y)) > 64) right = std::max(right, x);
+            const QImage img = test::painted(
+                {600, 90}, [&](QPainter& p) { text.paint(p, QPointF(10, 70), font, QBrush(Qt::black)); });
+            const int right = test::inkColumns(img, 64).second;
             const double end = 10 + text.advance(font);
             EXPECT_LE(right, end + 1) << figure;
             EXPECT_GE(right, end - 8) << figure << ": a gap after the figure";

@@ -3,17 +3,14 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "support/animations.h"
+#include "support/motion_scopes.h"
 #include "theme/chip.h"
 #include "theme/palette.h"
 #include "theme/pill_picker.h"
 
 namespace nimbrel {
 namespace {
-
-struct ReduceMotionScope {
-    explicit ReduceMotionScope(bool on) { ReduceMotion::setOverride(on); }
-    ~ReduceMotionScope() { ReduceMotion::setOverride(std::nullopt); }
-};
 
 TEST(ChipTest, ColoursForDotAndState) {
     QWidget window;
@@ -39,7 +36,7 @@ TEST(ChipTest, ColoursForDotAndState) {
 }
 
 TEST(ChipTest, HoverChangesOnlyAChipThatIsOff) {
-    AnimatedValue::setAllInstant(true);
+    InstantAnimations instant;
     QWidget window;
     AppearanceOf::set(&window, Appearance::dark);
     Chip off(QStringLiteral("All"), std::nullopt, false, &window);
@@ -51,7 +48,6 @@ TEST(ChipTest, HoverChangesOnlyAChipThatIsOff) {
     EXPECT_EQ(off.currentFill(), Palette::raised().resolve(Appearance::dark));
     EXPECT_EQ(off.currentStroke(), Palette::line().resolve(Appearance::dark));
     EXPECT_EQ(on.currentFill(), onFill);
-    AnimatedValue::setAllInstant(false);
 }
 
 TEST(ChipTest, ATapAsksButDoesNotChangeTheState) {
@@ -64,9 +60,12 @@ TEST(ChipTest, ATapAsksButDoesNotChangeTheState) {
     EXPECT_FALSE(chip.isOn());
     // Its on/off change takes 0.15 s and ignores Reduce Motion.
     ReduceMotionScope reduce(true);
+    AnimationClock clock;
     chip.setOn(true);
+    clock.step(75);
     EXPECT_TRUE(chip.onAnimation().isRunning());
-    EXPECT_EQ(chip.onAnimation().animation().duration(), 150);
+    clock.step(75);
+    EXPECT_FALSE(chip.onAnimation().isRunning());
 }
 
 TEST(NimbrelCheckTest, RequestsTheNegationAndHonoursDisabled) {
@@ -86,13 +85,17 @@ TEST(NimbrelCheckTest, RequestsTheNegationAndHonoursDisabled) {
     EXPECT_DOUBLE_EQ(check.disabledOpacity(), 0.35);
     // A value set from outside animates even while disabled and under Reduce Motion.
     ReduceMotionScope reduce(true);
+    AnimationClock clock;
     check.setOn(true);
+    clock.step(80);
     EXPECT_TRUE(check.tickAnimation().isRunning());
-    EXPECT_EQ(check.tickAnimation().animation().duration(), 160);
+    clock.step(80);
+    EXPECT_FALSE(check.tickAnimation().isRunning());
     EXPECT_TRUE(check.isChecked());
 }
 
 TEST(NimbrelSwitchTest, KnobTravelsOrJumpsUnderReduceMotion) {
+    AnimationClock clock;
     NimbrelSwitch sw(false);
     sw.resize(sw.sizeHint());
     EXPECT_EQ(sw.sizeHint(), QSize(38, 22));
@@ -105,11 +108,11 @@ TEST(NimbrelSwitchTest, KnobTravelsOrJumpsUnderReduceMotion) {
     }
     ReduceMotionScope reduce(false);
     sw.setOn(false);
-    ASSERT_TRUE(sw.knobAnimation().isRunning());
-    EXPECT_EQ(sw.knobAnimation().animation().duration(), 200);
-    sw.knobAnimation().animation().setCurrentTime(100);
+    clock.step(100);
     EXPECT_GT(sw.knobRect().x(), 2.5);
     EXPECT_LT(sw.knobRect().x(), 18.5);
+    clock.step(100);
+    EXPECT_EQ(sw.knobRect().x(), 2.5);
 
     sw.show();
     QSignalSpy requests(&sw, &NimbrelSwitch::toggleRequested);

@@ -8,6 +8,7 @@
 
 #include "engine/demo.h"
 #include "engine/host_layout.h"
+#include "support/collect.h"
 #include "util/fmt.h"
 #include "views/shell_fixture.h"
 
@@ -47,18 +48,11 @@ DeepCleanModel::Inputs demoInputs() {
     return in;
 }
 
-std::vector<std::string> ids(const std::vector<MeasuredLocation>& list) {
-    std::vector<std::string> out;
-    for (const MeasuredLocation& m : list)
-        out.push_back(m.location.id);
-    return out;
+auto ids(const std::vector<MeasuredLocation>& list) {
+    return collect(list, [](const MeasuredLocation& m) { return m.location.id; });
 }
-
-std::vector<std::string> paths(const std::vector<DevArtifact>& list) {
-    std::vector<std::string> out;
-    for (const DevArtifact& a : list)
-        out.push_back(a.path);
-    return out;
+auto paths(const std::vector<DevArtifact>& list) {
+    return collect(list, [](const DevArtifact& a) { return a.path; });
 }
 
 TEST(DeepCleanModelTest, DemoFigures) {
@@ -173,10 +167,8 @@ TEST(DeepCleanModelTest, SafeSelectionIgnoresFilterAndSearch) {
             model.search = QString::fromUtf8(search);
             model.sort = NameSizeSort::name;
             const auto lists = model.derive(in);
-            std::vector<std::string> got;
-            for (const CleanItem& item : lists.safeSelection)
-                got.push_back(item.id);
-            EXPECT_EQ(got, expected) << rawValue(filter) << " / " << search;
+            EXPECT_EQ(collect(lists.safeSelection, [](const CleanItem& item) { return item.id; }), expected)
+                << rawValue(filter) << " / " << search;
             EXPECT_EQ(lists.safeTotal, 700 + 5'000'000 + 1'000'000);
         }
     }
@@ -380,20 +372,6 @@ TEST(DeepCleanModelTest, WhatShowsBeforeAndAfterTheFirstMeasurement) {
         EXPECT_EQ(DeepCleanModel::showsProducts(in, lists), c.products);
         EXPECT_EQ(DeepCleanModel::showsEmptyState(in, lists), c.emptyState);
     }
-}
-
-TEST(DeepCleanModelTest, BlurbPerLocation) {
-    std::map<std::string, std::string> blurbs;
-    for (const JunkLocation& l : JunkLocation::all(HostLayout::macOS(kHome)))
-        blurbs[l.id] = l.blurb();
-    const std::map<std::string, std::string> expected = {
-        {"caches", "rebuilds itself"},      {"logs", "diagnostics"},
-        {"derived", "Xcode rebuilds"},      {"devicesupport", "re-copied on connect"},
-        {"simcaches", "simulator runtime"}, {"archives", "holds dSYMs"},
-        {"pkgcaches", "re-downloads"},      {"installers", ".dmg \u00B7 .pkg \u00B7 .iso"},
-        {"backups", "device backups"}};
-    EXPECT_EQ(blurbs, expected);
-    EXPECT_EQ(location("other", "Other", JunkLocation::Risk::safe).blurb(), "");
 }
 
 class DeepCleanOpenTest : public ShellFixture {};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <functional>
 
 #include "model/cleanup_model.h"
 #include "support/wait_for.h"
@@ -77,54 +78,54 @@ TEST_F(DrainsSectionTest, PlatesFollowTheTrashAndTheSimulatorFolder) {
     EXPECT_EQ(plates[1]->button()->text(), QStringLiteral("Remove…"));
 }
 
-TEST_F(DrainsSectionTest, EmptyAsksFirstAndCancelChangesNothing) {
+// A plate's button only asks: nothing runs while the card stands, its Cancel changes nothing, and
+// its action runs the request once it has cleared it.
+TEST_F(DrainsSectionTest, PlatesAskFirstAndRunOnlyWhatIsConfirmed) {
     state_->cleanup().loadDemo();
-    DrainsSection section(*state_);
-    const auto trashBefore = state_->cleanup().trash();
-    QTest::mouseClick(section.plates()[0]->button(), Qt::LeftButton);
-
-    ASSERT_TRUE(state_->confirm().has_value());
-    const ConfirmRequest request = *state_->confirm();
-    EXPECT_EQ(request.title, QStringLiteral("Empty the Trash?"));
-    EXPECT_EQ(request.message,
-              QStringLiteral("Everything in the Trash is deleted for good, including everything "
-                             "you've nimbrelised. This can't be undone."));
-    EXPECT_EQ(request.actionTitle, QStringLiteral("Empty Trash"));
-    EXPECT_TRUE(request.destructive);
-    settle();
-    EXPECT_EQ(*empties_, 0);
-    EXPECT_FALSE(state_->toast().has_value());
-
-    state_->setConfirm(std::nullopt);  // the card's Cancel
-    settle();
-    EXPECT_EQ(*empties_, 0);
-    EXPECT_EQ(state_->cleanup().trash(), trashBefore);
-    EXPECT_FALSE(state_->toast().has_value());
-
-    // The card's action button runs the request once it has cleared it.
-    request.perform();
-    EXPECT_TRUE(waitOn(state_.get(), &AppState::toastChanged,
-                       [&] { return *empties_ == 1 && state_->toast().has_value(); }));
-}
-
-TEST_F(DrainsSectionTest, RemoveAsksFirstThenRunsTheSimulatorCommand) {
     state_->cleanup().setHasSimulators(true);
     DrainsSection section(*state_);
-    QTest::mouseClick(section.plates()[1]->button(), Qt::LeftButton);
-    ASSERT_TRUE(state_->confirm().has_value());
-    const ConfirmRequest request = *state_->confirm();
-    EXPECT_EQ(request.title, QStringLiteral("Remove unavailable simulators?"));
-    EXPECT_EQ(request.message,
-              QStringLiteral("Runs xcrun simctl delete unavailable. It deletes simulators whose "
-                             "runtime isn't installed."));
-    EXPECT_EQ(request.actionTitle, QStringLiteral("Remove"));
-    EXPECT_TRUE(request.destructive);
-    settle();
-    EXPECT_TRUE(commands_->empty());
+    const auto trashBefore = state_->cleanup().trash();
+    const struct {
+        const char* title;
+        const char* message;
+        const char* action;
+        std::function<bool()> ran;
+    } cases[] = {
+        {"Empty the Trash?",
+         "Everything in the Trash is deleted for good, including everything you've nimbrelised. This "
+         "can't be undone.",
+         "Empty Trash", [&] { return *empties_ == 1; }},
+        {"Remove unavailable simulators?",
+         "Runs xcrun simctl delete unavailable. It deletes simulators whose runtime isn't installed.",
+         "Remove",
+         [&] { return *commands_ == std::vector<std::string>{"/usr/bin/xcrun simctl delete unavailable"}; }},
+    };
+    for (size_t plate = 0; plate < std::size(cases); ++plate) {
+        const auto& c = cases[plate];
+        SCOPED_TRACE(c.title);
+        QTest::mouseClick(section.plates()[int(plate)]->button(), Qt::LeftButton);
+        ASSERT_TRUE(state_->confirm().has_value());
+        const ConfirmRequest request = *state_->confirm();
+        EXPECT_EQ(request.title, QString::fromUtf8(c.title));
+        EXPECT_EQ(request.message, QString::fromUtf8(c.message));
+        EXPECT_EQ(request.actionTitle, QString::fromUtf8(c.action));
+        EXPECT_TRUE(request.destructive);
+        settle();
+        EXPECT_FALSE(c.ran());
 
-    request.perform();
-    EXPECT_TRUE(waitOn(state_.get(), &AppState::toastChanged, [&] { return state_->toast().has_value(); }));
-    EXPECT_EQ(*commands_, (std::vector<std::string>{"/usr/bin/xcrun simctl delete unavailable"}));
+        state_->setConfirm(std::nullopt);  // the card's Cancel
+        settle();
+        EXPECT_FALSE(c.ran());
+        EXPECT_FALSE(state_->toast().has_value());
+        if (plate == 0) {
+            EXPECT_EQ(state_->cleanup().trash(), trashBefore);
+        }
+
+        request.perform();
+        EXPECT_TRUE(waitOn(state_.get(), &AppState::toastChanged,
+                           [&] { return c.ran() && state_->toast().has_value(); }));
+        state_->setToast(std::nullopt);
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "engine/host_layout.h"
 #include "engine/safety_guard.h"
 #include "space_test_support.h"
+#include "test_items.h"
 #include "theme/icon_button.h"
 #include "views/kit/path_actions.h"
 
@@ -110,11 +111,7 @@ TEST(EntryRules, ContentsOnlyFoldersStaySelectable) {
 
 TEST(EntryRules, TooltipLines) {
     CleanQueue queue;
-    CleanItem folder;
-    folder.id = "/p/sel";
-    folder.name = "sel";
-    folder.kind = CleanItem::Kind::folder;
-    queue.add(folder);
+    queue.add(testItem("/p/sel", 0, CleanItem::Kind::folder));
 
     ExplorerEntry artifact = plain("/p/node_modules");
     artifact.artifactKind = "npm";

@@ -6,26 +6,17 @@
 #include <limits>
 
 #include "model/clean_queue.h"
+#include "space_test_support.h"
+#include "test_items.h"
 
 namespace nimbrel {
 namespace {
 
 using C = ExplorerTile::Condition;
-
-std::shared_ptr<DirNode> folder(const std::shared_ptr<DirNode>& parent, const std::string& name,
-                                std::int64_t size, std::optional<std::string> artifact = std::nullopt) {
-    auto node = std::make_shared<DirNode>(name, parent.get());
-    node->size = size;
-    node->artifactKind = std::move(artifact);
-    parent->children.push_back(node);
-    return node;
-}
+using spacetest::addFolder;
 
 void file(const std::shared_ptr<DirNode>& parent, const std::string& name, std::int64_t size) {
-    FileItem f;
-    f.path = parent->path() + "/" + name;
-    f.name = name;
-    f.size = size;
+    FileItem f = testFile(0, parent->path() + "/" + name, size);
     f.category = FileCategory::classify(asciiLower(pathExtension(name)));
     parent->files.push_back(f);
 }
@@ -36,29 +27,20 @@ void file(const std::shared_ptr<DirNode>& parent, const std::string& name, std::
 std::shared_ptr<DirNode> awkwardFolder() {
     auto root = std::make_shared<DirNode>("/r", nullptr);
     root->size = 20'000'000'000;
-    folder(root, "Archive 2019", 6'000'000'000);
-    folder(root, "Caches", 5'000'000'000);
-    folder(root, "node_modules", 4'000'000'000, "npm");
-    folder(root, "Ärchiv Übersicht", 3'500'000'000);
-    folder(root, "empty", 0);
-    folder(root, "photos", 700);
-    folder(root, "Tied", 500);
+    addFolder(root, "Archive 2019", 6'000'000'000);
+    addFolder(root, "Caches", 5'000'000'000);
+    addFolder(root, "node_modules", 4'000'000'000)->artifactKind = "npm";
+    addFolder(root, "Ärchiv Übersicht", 3'500'000'000);
+    addFolder(root, "empty", 0);
+    addFolder(root, "photos", 700);
+    addFolder(root, "Tied", 500);
     file(root, "big movie.MOV", 3'200'000'000);
     file(root, "disk.dmg", 3'100'000'000);
     file(root, "tied.txt", 500);
     file(root, "Report ARCHIVE.pdf", 900);
-    file(root,
-         "stra\xc3\x9f"
-         "e.txt",
-         40);
-    file(root,
-         "\xe2\x84\xaa"
-         "elvin notes",
-         30);
-    file(root,
-         "bad\xff"
-         "name.bin",
-         20);
+    file(root, "stra\303\237e.txt", 40);
+    file(root, "\342\204\252elvin notes", 30);
+    file(root, "bad\377name.bin", 20);
     file(root, "file10", 10);
     file(root, "file2", 10);
     return root;

@@ -5,6 +5,8 @@
 #include <limits>
 
 #include "model/clean_queue.h"
+#include "support/collect.h"
+#include "test_items.h"
 #include "views/space/click.h"
 
 namespace nimbrel {
@@ -22,11 +24,8 @@ ExplorerEntry entry(std::string id, std::int64_t size, L level = L::normal) {
     return e;
 }
 
-std::vector<C> conditions(const std::vector<ExplorerTile>& tiles) {
-    std::vector<C> out;
-    for (const auto& t : tiles)
-        out.push_back(t.condition);
-    return out;
+auto conditions(const std::vector<ExplorerTile>& tiles) {
+    return collect(tiles, [](const ExplorerTile& t) { return t.condition; });
 }
 
 TEST(ExplorerModel, HeavyNeedsAGigabyteAndFifteenPercentAndIsAtMostThree) {
@@ -61,10 +60,7 @@ TEST(ExplorerModel, HeavyNeedsAGigabyteAndFifteenPercentAndIsAtMostThree) {
 }
 
 TEST(ExplorerModel, GrimeRules) {
-    auto named = [](std::string name, L level) {
-        ExplorerEntry e = entry("/f/" + name, 10, level);
-        return e;
-    };
+    auto named = [](const std::string& name, L level) { return entry("/f/" + name, 10, level); };
     auto artifact = entry("/f/target", 10);
     artifact.artifactKind = "Cargo";
     auto image = [](L level) {
@@ -138,10 +134,7 @@ TEST(ExplorerModel, EntryEqualityLooksAtIdSizeAndMeasuringOnly) {
 
 TEST(ExplorerModel, MatchingBySearchAndFilter) {
     CleanQueue queue;
-    CleanItem folder;
-    folder.id = "/r/sel";
-    folder.kind = CleanItem::Kind::folder;
-    queue.add(folder);
+    queue.add(testItem("/r/sel", 0, CleanItem::Kind::folder));
 
     auto dir = entry("/r/sel", 10);
     dir.isDirectory = true;
@@ -178,11 +171,8 @@ TEST(ExplorerModel, MatchingBySearchAndFilter) {
             << c.t.id() << " '" << c.search.toStdString() << "' " << rawValue(c.filter);
 }
 
-std::vector<std::string> ids(const std::vector<ExplorerTile>& tiles) {
-    std::vector<std::string> out;
-    for (const auto& t : tiles)
-        out.push_back(t.id());
-    return out;
+auto ids(const std::vector<ExplorerTile>& tiles) {
+    return collect(tiles, [](const ExplorerTile& t) { return t.id(); });
 }
 
 TEST(ExplorerModel, Ordering) {

@@ -18,6 +18,8 @@
 #include "model/app_state.h"
 #include "model/background.h"
 #include "model/prefs.h"
+#include "support/motion_scopes.h"
+#include "support/private_prefs.h"
 #include "support/wait_for.h"
 #include "test_items.h"
 #include "theme/animated_value.h"
@@ -170,20 +172,13 @@ class PlainFigure : public QWidget {
 class FigureDigitsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(store_.isValid());
-        Prefs::useStore(store_.filePath(QStringLiteral("prefs.ini")));
-        Prefs::registerDefaults();
+        ASSERT_TRUE(prefs_.isValid());
         Demo::setOnForTesting(true);
-        ReduceMotion::setOverride(true);
-        AnimatedValue::setAllInstant(true);
     }
-    void TearDown() override {
-        AnimatedValue::setAllInstant(false);
-        ReduceMotion::setOverride(std::nullopt);
-        Demo::setOnForTesting(false);
-        Prefs::useStore(QString());
-    }
-    QTemporaryDir store_;
+    void TearDown() override { Demo::setOnForTesting(false); }
+    PrivatePrefs prefs_;
+    ReduceMotionScope motion_{true};
+    InstantAnimations instant_;
 };
 
 TEST_F(FigureDigitsTest, EveryFigureOfTheWindowsKeepsItsDigitsInCells) {
@@ -243,16 +238,10 @@ TEST_F(FigureDigitsTest, EveryFigureOfTheWindowsKeepsItsDigitsInCells) {
     const std::string home = Demo::home;
     using K = CleanItem::Kind;
     using S = CleanItem::Source;
-    CleanItem caches;
-    caches.id = "junk:caches";
-    caches.name = "App caches";
-    caches.size = 3'200'000'000;
-    caches.kind = K::junk;
-    caches.heat = 1.0;
-    caches.source = S::deepClean;
     state.queue().setItems({testItem(home + "/Movies/Holiday 2019.mov", 8'400'000'000, K::file, S::files),
                             testItem(home + "/VMs/Windows 11.vdi", 64'000'000'000, K::file, S::space),
-                            testItem(home + "/Music/Demo.band", 1'200'000'000, K::folder, S::space), caches});
+                            testItem(home + "/Music/Demo.band", 1'200'000'000, K::folder, S::space),
+                            testJunkItem("caches", "App caches", 3'200'000'000)});
     everySection(QStringLiteral("selected"));
     state.setToast(Toast(QStringLiteral("Freed 1.2 GB"), QStringLiteral("sparkles")));
     look(window, QStringLiteral("toast"));

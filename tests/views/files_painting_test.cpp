@@ -8,8 +8,10 @@
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
 #include "support/animations.h"
+#include "support/motion_scopes.h"
 #include "support/painter_warnings.h"
 #include "support/wait_for.h"
+#include "test_items.h"
 #include "theme/chip.h"
 #include "theme/motion.h"
 #include "views/deepclean/steam_view.h"
@@ -105,19 +107,13 @@ TEST_F(FilesPaintingTest, RowsPaintWithoutPainterWarnings) {
 // A list that fits its view shows no fade band, so the fading scroll paints it without a picture of
 // its own; the effects of the rows and sets inside it must still paint cleanly.
 TEST_F(FilesPaintingTest, ListsThatFitTheirViewPaintWithoutPainterWarnings) {
-    struct FullMotion {
-        FullMotion() { ReduceMotion::setOverride(false); }
-        ~FullMotion() { ReduceMotion::setOverride(std::nullopt); }
-    } motion;
+    ReduceMotionScope motion(false);
     PainterWarnings warnings;
     AnimationClock animations;
     auto result = std::make_shared<ScanResult>();
     for (int i = 0; i < 4; ++i) {
-        FileItem f;
-        f.id = i;
-        f.name = "file" + std::to_string(i) + ".mov";
-        f.path = "/nimbrel-test/" + f.name;
-        f.size = std::int64_t{1'000'000} * (10 - i);
+        FileItem f = testFile(i, "/nimbrel-test/file" + std::to_string(i) + ".mov",
+                              std::int64_t{1'000'000} * (10 - i));
         f.category = FileCategory::video;
         result->files.push_back(f);
     }

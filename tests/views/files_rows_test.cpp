@@ -6,9 +6,11 @@
 #include "engine/host_layout.h"
 #include "model/duplicates_model.h"
 #include "shell_fixture.h"
+#include "test_items.h"
 #include "theme/badge.h"
 #include "theme/chip.h"
 #include "theme/nimbrel_button.h"
+#include "twin_sets.h"
 #include "views/files/failure_sheet.h"
 #include "views/files/files_view.h"
 #include "views/files/review_sheet.h"
@@ -81,20 +83,9 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyTakesAllFilteredSetsInOneChange) {
     std::vector<DuplicateGroup> groups;
     auto result = std::make_shared<ScanResult>();
     for (int g = 0; g < 130; ++g) {
-        DuplicateGroup group;
-        group.id = std::to_string(g);
-        group.size = 20'000'000;
-        for (int c = 0; c < 2; ++c) {
-            FileItem f;
-            f.id = g * 2 + c;
-            f.name = "copy" + std::to_string(c) + ".bin";
-            f.path = "/nimbrel-test/set" + std::to_string(g) + "/" + f.name;
-            f.size = group.size;
-            f.modified = std::chrono::system_clock::time_point(std::chrono::hours(10 - c));
-            group.files.push_back(f);
+        groups.push_back(testTwinSet(g, 2, 20'000'000, g * 2));
+        for (const FileItem& f : groups.back().files)
             result->files.push_back(f);
-        }
-        groups.push_back(group);
     }
     state_->setResult(result);
     state_->duplicates().setStillThere([](const std::string&, const EntryIdentity*) { return true; });
@@ -102,13 +93,15 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyTakesAllFilteredSetsInOneChange) {
     TwinShelves twins(*state_, {});
     QSignalSpy changes(&state_->queue(), &CleanQueue::itemsChanged);
     twins.selectEveryExtra();
+    settle();
     EXPECT_EQ(changes.count(), 1);
     ASSERT_EQ(state_->queue().items().size(), 130u);
-    EXPECT_EQ(state_->queue().items().front().id, "/nimbrel-test/set0/copy1.bin");  // the older copy
+    EXPECT_EQ(state_->queue().items().front().id, "/nimbrel-test/1/twin0.mov");  // the older copy
 
     state_->queue().setItems({});
     twins.setSearch(QStringLiteral("no such path"));
     twins.selectEveryExtra();
+    settle();
     EXPECT_TRUE(state_->queue().items().empty());
 }
 
@@ -123,11 +116,10 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyAsideEndsAsTakenAtOnce) {
         group.id = "g" + std::to_string(g);
         group.size = 1000 + (g % 17) * 100;  // ties in the "extra" order keep the sets' order
         for (int c = 0; c < 2 + g % 3; ++c) {
-            FileItem f;
-            f.id = g * 10 + c;
-            f.name = "c" + std::to_string(c) + (g % 2 ? ".bin" : ".dat");
-            f.path = "/nimbrel-test/s" + std::to_string(g) + "/" + f.name;
-            f.size = group.size;
+            FileItem f = testFile(
+                g * 10 + c,
+                "/nimbrel-test/s" + std::to_string(g) + "/c" + std::to_string(c) + (g % 2 ? ".bin" : ".dat"),
+                group.size);
             // Newest in the middle of the set, or two copies tied on date.
             f.modified = std::chrono::system_clock::time_point(std::chrono::hours(c == 1 ? 50 : g % 5));
             group.files.push_back(f);

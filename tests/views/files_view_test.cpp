@@ -15,6 +15,8 @@
 #include "model/files_model.h"
 #include "shell_fixture.h"
 #include "support/animations.h"
+#include "support/motion_scopes.h"
+#include "test_items.h"
 #include "theme/empty_state.h"
 #include "theme/fading_scroll.h"
 #include "theme/motion.h"
@@ -34,15 +36,18 @@ class FilesViewTest : public ShellFixture {
     void install(int count) {
         auto result = std::make_shared<ScanResult>();
         for (int i = 0; i < count; ++i) {
-            FileItem f;
-            f.id = i;
-            f.name = "file" + std::to_string(i) + (i % 2 ? ".mov" : ".txt");
-            f.path = "/nimbrel-test/" + f.name;
-            f.size = std::int64_t{1'000'000} * (count - i);
+            FileItem f = testFile(i, "/nimbrel-test/file" + std::to_string(i) + (i % 2 ? ".mov" : ".txt"),
+                                  std::int64_t{1'000'000} * (count - i));
             f.category = i % 2 ? FileCategory::video : FileCategory::document;
             result->files.push_back(f);
         }
         state_->setResult(result);
+    }
+    // Shows a shelf at the window's usual size and lets it lay out its rows.
+    static void show(QWidget& shelf) {
+        shelf.resize(1000, 700);
+        shelf.show();
+        flushEvents();
     }
 };
 
@@ -104,11 +109,8 @@ TEST_F(FilesClockTest, ShelvesTellTimeByTheClockAtEveryRefresh) {
         {"fresh.mov", start.addSecs(-600)},
     };
     for (const auto& [name, used] : files) {
-        FileItem f;
-        f.id = int64_t(result->files.size());
-        f.name = name;
-        f.path = std::string("/nimbrel-test/") + name;
-        f.size = 20'000'000 + f.id;
+        const auto id = int64_t(result->files.size());
+        FileItem f = testFile(id, std::string("/nimbrel-test/") + name, 20'000'000 + id);
         f.modified = f.accessed = at(used);
         f.category = FileCategory::video;
         result->files.push_back(f);
@@ -116,11 +118,8 @@ TEST_F(FilesClockTest, ShelvesTellTimeByTheClockAtEveryRefresh) {
     state_->setResult(result);
     ForgottenShelves forgotten(*state_, {});
     BiggestShelves biggest(*state_, {});
-    for (QWidget* shelf : {static_cast<QWidget*>(&forgotten), static_cast<QWidget*>(&biggest)}) {
-        shelf->resize(1000, 700);
-        shelf->show();
-    }
-    flushEvents();
+    show(forgotten);
+    show(biggest);
     EXPECT_EQ(forgotten.matchCount(), 1);
     auto freshRow = [&] {  // the heaviest, first in Biggest
         return qobject_cast<ItemRow*>(biggest.shelfCard()->rows()->rowWidget(0))->subtitleText();
@@ -138,9 +137,7 @@ TEST_F(FilesClockTest, ShelvesTellTimeByTheClockAtEveryRefresh) {
 TEST_F(FilesViewTest, ShowMoreAppendsRowsWhereTheListStands) {
     install(300);
     BiggestShelves shelves(*state_, {});
-    shelves.resize(1000, 700);
-    shelves.show();
-    flushEvents();
+    show(shelves);
     QScrollBar* bar = shelves.body()->scroll()->verticalScrollBar();
     bar->setValue(bar->maximum());
     flushEvents();
@@ -172,9 +169,7 @@ TEST_F(FilesViewTest, AListStillIndexingNeverSaysNothingIsThere) {
 TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) {
     install(300);
     BiggestShelves shelves(*state_, {});
-    shelves.resize(1000, 700);
-    shelves.show();
-    flushEvents();
+    show(shelves);
     LazyRows* rows = shelves.shelfCard()->rows();
     auto* third = qobject_cast<ItemRow*>(rows->rowWidget(2));
     ASSERT_NE(third, nullptr);
@@ -190,7 +185,7 @@ TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) 
 }
 
 TEST_F(FilesViewTest, ARemovalKeepsTheTwinCardsThatStayAndFoldsAwayTheSetsThatLeft) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     install(10);
     // Three sets of three copies, the newest copy first; the first set wastes the most.
     auto group = [](int i) { return testTwinSet(i, 3, 30'000'000 - i, 2000 + i * 3); };
@@ -234,7 +229,6 @@ TEST_F(FilesViewTest, ARemovalKeepsTheTwinCardsThatStayAndFoldsAwayTheSetsThatLe
     EXPECT_EQ(now[1], last);
     EXPECT_EQ(twins.shownSets(), 2);
     EXPECT_TRUE(second.isNull());
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 // A filter keystroke, a new search result or a rescan lays the sets out again: cards of sets that
@@ -362,9 +356,7 @@ TEST_F(FilesViewTest, FilterFieldsKeepCaretSelectionAndUndoWhileTyping) {
 TEST_F(FilesViewTest, ARowClickPutsTheFileIntoTheSelection) {
     install(3);
     BiggestShelves shelves(*state_, {});
-    shelves.resize(1000, 700);
-    shelves.show();
-    QCoreApplication::processEvents();
+    show(shelves);
     QWidget* built = shelves.shelfCard()->rows()->rowWidget(0);
     auto* row = qobject_cast<ItemRow*>(built);
     ASSERT_NE(row, nullptr);
@@ -421,22 +413,6 @@ TEST_F(FilesViewTest, TheSectionChoosesTheShelfAndTwinsStartAtTheIntro) {
     view.setPreviewPath(std::nullopt);
     EXPECT_FALSE(view.previewPath().has_value());
 }
-
-}  // namespace
-}  // namespace nimbrel
-
-#include <sys/stat.h>
-
-#include <QImage>
-#include <QLineEdit>
-#include <QPointer>
-#include <QScrollBar>
-#include <QTemporaryDir>
-
-#include "views/kit/quick_preview.h"
-
-namespace nimbrel {
-namespace {
 
 TEST(QuickPreviewTest, PicturesAreScaledTextIsReadAndEverythingElseShowsTheIcon) {
     QTemporaryDir dir;

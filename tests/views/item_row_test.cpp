@@ -16,17 +16,12 @@
 namespace nimbrel {
 namespace {
 
-CleanItem entry(const std::string& path, int64_t size, CleanItem::Kind kind = CleanItem::Kind::file,
-                CleanItem::Source source = CleanItem::Source::files) {
-    return testItem(path, size, kind, source);
-}
-
 class ItemRowTest : public ShellFixture {
   protected:
     std::string root = "/nimbrel-test";
-    CleanItem folder = entry(root + "/Projects", 900, CleanItem::Kind::folder, CleanItem::Source::space);
-    CleanItem inside = entry(root + "/Projects/a.mov", 300);
-    CleanItem other = entry(root + "/Projects/b.mov", 200);
+    CleanItem folder = testItem(root + "/Projects", 900, CleanItem::Kind::folder, CleanItem::Source::space);
+    CleanItem inside = testItem(root + "/Projects/a.mov", 300);
+    CleanItem other = testItem(root + "/Projects/b.mov", 200);
 };
 
 TEST_F(ItemRowTest, ClicksSelectAndADoubleClickLeavesTheSelectionAsItWas) {
@@ -131,11 +126,7 @@ TEST_F(ItemRowTest, DisabledRowsIgnoreClicksAndJunkIsLoadedOnlyByItsOwnID) {
     EXPECT_EQ(ItemRowRules::helpText(state_->queue(), inside, true),
               QStringLiteral("/nimbrel-test/Projects/a.mov"));
 
-    CleanItem junk;
-    junk.id = "junk:caches";
-    junk.name = "Caches";
-    junk.kind = CleanItem::Kind::junk;
-    junk.heat = 1.0;
+    CleanItem junk = testJunkItem("caches", "Caches", 0);
     EXPECT_TRUE(ItemRowRules::safe(junk));
     junk.heat = 0.55;
     EXPECT_FALSE(ItemRowRules::safe(junk));
@@ -156,8 +147,8 @@ TEST_F(ItemRowTest, DisabledRowsIgnoreClicksAndJunkIsLoadedOnlyByItsOwnID) {
 
 TEST_F(ItemRowTest, SelectionBarSumsSourcesClearsAndTakesOnlyOwnDrops) {
     const CleanItem spaceItem =
-        entry(root + "/x", 1'000'000, CleanItem::Kind::file, CleanItem::Source::space);
-    const CleanItem deep = entry(root + "/y", -5, CleanItem::Kind::file, CleanItem::Source::deepClean);
+        testItem(root + "/x", 1'000'000, CleanItem::Kind::file, CleanItem::Source::space);
+    const CleanItem deep = testItem(root + "/y", -5, CleanItem::Kind::file, CleanItem::Source::deepClean);
     state_->queue().setItems({inside, spaceItem, deep});
     EXPECT_EQ(SelectionBar::sourceLine(state_->queue().bySource()),
               QStringLiteral("Space 1 · Files 1 · Deep Clean 1"));

@@ -1,6 +1,7 @@
 #include "views/kit/junk_contents_list.h"
 
 #include "shell_fixture.h"
+#include "test_items.h"
 
 namespace nimbrel {
 namespace {
@@ -40,15 +41,7 @@ class JunkContentsToggleTest : public ShellFixture {
         l.paths = {"/nimbrel-test/cache"};
         return l;
     }
-    CleanItem whole() {
-        CleanItem item;
-        item.id = "junk:caches";
-        item.name = "App caches";
-        item.kind = CleanItem::Kind::junk;
-        item.heat = 1.0;
-        item.source = CleanItem::Source::deepClean;
-        return item;
-    }
+    CleanItem whole() { return testJunkItem("caches", "App caches", 0); }
 };
 
 TEST_F(JunkContentsToggleTest, UntickingOneEntryOfAWholeLocationSelectsAllTheOthers) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <set>
 
+#include "support/motion_scopes.h"
 #include "support/wait_for.h"
 #include "theme/motion.h"
 #include "views/kit/turn_budget.h"
@@ -81,8 +82,7 @@ class Column {
 
 class LazyRowsTest : public ::testing::Test {
   protected:
-    void SetUp() override { ReduceMotion::setOverride(false); }
-    void TearDown() override { ReduceMotion::setOverride(std::nullopt); }
+    ReduceMotionScope motion_{false};
 };
 
 TEST_F(LazyRowsTest, RowsBelowAGapOnScreenSlideUpKeepingTheirWidgets) {

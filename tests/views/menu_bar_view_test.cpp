@@ -9,6 +9,7 @@
 
 #include "model/prefs.h"
 #include "shell_state_support.h"
+#include "test_volumes.h"
 #include "theme/animated_value.h"
 #include "theme/menu_row.h"
 #include "views/shell/menu_bar_extra.h"
@@ -17,12 +18,7 @@ namespace nimbrel {
 namespace {
 
 VolumeInfo volume(const std::string& name, int64_t total, int64_t available) {
-    VolumeInfo v;
-    v.url = "/media/" + name;
-    v.name = name;
-    v.total = total;
-    v.available = available;
-    return v;
+    return testVolume("/media/" + name, name, total, available, false);
 }
 
 struct PanelFixture {

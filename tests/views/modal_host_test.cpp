@@ -6,8 +6,7 @@
 #include <QScrollArea>
 #include <QTest>
 
-#include "shell_state_support.h"
-#include "theme/animated_value.h"
+#include "layer_window.h"
 #include "theme/nimbrel_button.h"
 #include "views/kit/confirm_sheet.h"
 #include "views/kit/notice_sheet.h"
@@ -18,22 +17,10 @@ namespace {
 
 using Card = ModalHost::Card;
 
-// A window with a button under the modal layer, the layer covering the whole window.
-struct ModalWindow {
-    testing::ShellState shell;
-    AppState& state = *shell.state;
-    QWidget window;
-    QPushButton* content = new QPushButton(QStringLiteral("content"), &window);
-    ModalHost* host = new ModalHost(state, &window);
+struct ModalWindow : testing::LayerWindow<ModalHost> {
+    ModalHost* host = layer;
 
-    ModalWindow() {
-        AnimatedValue::setAllInstant(true);
-        window.resize(1000, 760);
-        content->setGeometry(10, 10, 200, 40);
-        host->setGeometry(window.rect());
-        window.show();
-    }
-    ~ModalWindow() { AnimatedValue::setAllInstant(false); }
+    ModalWindow() : LayerWindow({1000, 760}) { content->setGeometry(10, 10, 200, 40); }
 
     void clickScrim() { QTest::mouseClick(host, Qt::LeftButton, {}, QPoint(20, 20)); }
     void clickCard() { QTest::mouseClick(host, Qt::LeftButton, {}, host->cardRect().center()); }
@@ -128,15 +115,28 @@ TEST(ModalHostTest, OnlyTheScrimDismissesAndItNeverRunsTheAction) {
     EXPECT_EQ(performed, 0);
 }
 
-TEST(ModalHostTest, AnAnsweredConfirmationBringsTheFailuresBack) {
-    ModalWindow w;
-    w.state.setDeletionFailures(std::vector<DeletionFailure>{});
-    EXPECT_EQ(w.host->shownCard(), Card::failures);
-    w.state.setConfirm(request(QStringLiteral("Remove simulators?")));
-    ASSERT_TRUE(w.confirmCard());
-    QTest::keyClick(w.confirmCard(), Qt::Key_Escape);
-    EXPECT_FALSE(w.state.confirm());
-    EXPECT_EQ(w.host->shownCard(), Card::failures);
+// A confirmation asked over the failures, or an error met while one is asked, shows first; once
+// it is answered, by a key or by its button, the card waiting behind it comes back.
+TEST(ModalHostTest, AnAnsweredConfirmationBringsBackTheCardBehindIt) {
+    const QString error = QStringLiteral("The Trash couldn't be emptied.");
+    for (bool failuresFirst : {true, false}) {
+        SCOPED_TRACE(failuresFirst ? "failures, then a confirmation" : "a confirmation, then an error");
+        ModalWindow w;
+        if (failuresFirst) w.state.setDeletionFailures(std::vector<DeletionFailure>{});
+        w.state.setConfirm(request(QStringLiteral("Sure?")));
+        if (!failuresFirst) w.state.setErrorMessage(error);
+        EXPECT_EQ(w.host->shownCard(), Card::confirm);
+        ASSERT_TRUE(w.confirmCard());
+        if (failuresFirst)
+            QTest::keyClick(w.confirmCard(), Qt::Key_Escape);
+        else
+            QTest::mouseClick(w.confirmCard()->cancelButton(), Qt::LeftButton);
+        EXPECT_FALSE(w.state.confirm());
+        ASSERT_EQ(w.host->shownCard(), failuresFirst ? Card::failures : Card::notice);
+        if (!failuresFirst) {
+            EXPECT_EQ(w.noticeCard()->messageLabel()->text(), error);
+        }
+    }
 }
 
 TEST(ModalHostTest, ALayerPlacedLaterShowsOnlyWithARequest) {
@@ -227,16 +227,6 @@ TEST(NoticeSheetTest, ReturnClosesEscapeDoesNotAndLongTextScrolls) {
     QTest::keyClick(card, Qt::Key_Return);
     EXPECT_FALSE(w.state.errorMessage());
     EXPECT_EQ(w.host->shownCard(), Card::none);
-}
-
-TEST(NoticeSheetTest, AnErrorDuringAConfirmationWaitsForTheAnswer) {
-    ModalWindow w;
-    w.state.setConfirm(request(QStringLiteral("Sure?")));
-    w.state.setErrorMessage(QStringLiteral("The Trash couldn't be emptied."));
-    EXPECT_EQ(w.host->shownCard(), Card::confirm);
-    QTest::mouseClick(w.confirmCard()->cancelButton(), Qt::LeftButton);
-    ASSERT_EQ(w.host->shownCard(), Card::notice);
-    EXPECT_EQ(w.noticeCard()->messageLabel()->text(), QStringLiteral("The Trash couldn't be emptied."));
 }
 
 }  // namespace

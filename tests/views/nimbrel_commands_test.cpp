@@ -102,8 +102,6 @@ TEST_F(CommandsTest, TitlesAndShortcuts) {
         EXPECT_EQ(commands_->sectionActions()[i]->text().toStdString(), expected[i]);
         EXPECT_TRUE(commands_->sectionActions()[i]->shortcut().isEmpty());
     }
-    EXPECT_EQ(commands_->areaActions()[0]->text(), QStringLiteral("Space"));
-    EXPECT_EQ(commands_->areaActions()[2]->text(), QStringLiteral("Deep Clean"));
 
     struct Case {
         QAction* action;

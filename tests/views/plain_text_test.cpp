@@ -2,20 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QTextDocument>
-
+#include "tool_tip_text.h"
 #include "views/kit/elided_label.h"
 
 namespace nimbrel {
 namespace {
-
-// What a tooltip shows for its text: Qt renders rich text when it guesses markup.
-QString shownByToolTip(const QString& tip) {
-    if (!Qt::mightBeRichText(tip)) return tip;
-    QTextDocument doc;
-    doc.setHtml(tip);
-    return doc.toPlainText();
-}
 
 TEST(PlainText, NamesThatLookLikeMarkupAreShownLiterally) {
     const QString names[] = {

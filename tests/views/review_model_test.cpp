@@ -24,14 +24,7 @@ CleanItem folder(const std::string& path, int64_t size) {
 }
 
 CleanItem junk(const std::string& id, double heat) {
-    CleanItem item;
-    item.id = "junk:" + id;
-    item.name = id;
-    item.size = 1000;
-    item.kind = CleanItem::Kind::junk;
-    item.heat = heat;
-    item.source = CleanItem::Source::deepClean;
-    return item;
+    return testJunkItem(id, id, 1000, heat);
 }
 
 TEST(ReviewModelTest, CountsTickedItemsAndKeepsUntickedOnesInTheirSection) {
@@ -264,12 +257,6 @@ TEST(ReviewModelTest, RowDetails) {
     const CleanItem key = file(home() + "/Work/certs.pem", 10);
     EXPECT_EQ(model.rowDetail(key, noCount).toStdString(), key.risk().why);
 }
-
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
 
 // Every copy of a set selected, by any route (copies by hand, a folder holding some, a last copy
 // whose kept copy a removal took): the holders are danger items and need the acknowledgement;

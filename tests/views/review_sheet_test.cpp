@@ -26,6 +26,7 @@
 #include "views/files/failure_sheet.h"
 #include "views/files/files_hooks.h"
 #include "views/files/review_list.h"
+#include "views/kit/elided_label.h"
 #include "views/kit/files_text.h"
 #include "views/kit/junk_contents_list.h"
 #include "views/kit/modal_host.h"
@@ -49,6 +50,14 @@ class ReviewSheetTest : public ShellFixture {
     CleanItem movie = fileItem(home + "/Movies/nimbrel-test-a.mov", 2'000'000);
     CleanItem key = fileItem(home + "/Work/nimbrel-test-certs.pem", 4'000);
     CleanItem space = fileItem(home + "/Movies/nimbrel-test-b.mov", 1'000'000, CleanItem::Source::space);
+
+    // `n` selected files of 1,000 bytes, f0, f1, ...
+    std::vector<CleanItem> files(size_t n) const {
+        std::vector<CleanItem> out;
+        for (size_t i = 0; i < n; ++i)
+            out.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
+        return out;
+    }
 };
 
 TEST_F(ReviewSheetTest, DangerKeepsBothButtonsOffUntilAcknowledged) {
@@ -222,9 +231,7 @@ TEST_F(ReviewSheetTest, TheListFollowsTheHeaderOrTheWarningByOneGap) {
 }
 
 TEST_F(ReviewSheetTest, ALongSelectionBuildsOnlyTheRowsInView) {
-    std::vector<CleanItem> many;
-    for (int i = 0; i < 3000; ++i)
-        many.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
+    std::vector<CleanItem> many = files(3000);
     state_->queue().add(many);
     ReviewSheet sheet(*state_);
     sheet.resize(sheet.sizeHint());
@@ -242,9 +249,7 @@ TEST_F(ReviewSheetTest, ALongSelectionBuildsOnlyTheRowsInView) {
 // meanwhile has it packed again, unticks and all, leaving the list where it was read, and the click
 // hands over exactly what is ticked.
 TEST_F(ReviewSheetTest, ALongSelectionIsPackedAsideAndHandsOverWhatIsTicked) {
-    std::vector<CleanItem> many;
-    for (size_t i = 0; i < 12'000; ++i)
-        many.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
+    std::vector<CleanItem> many = files(12'000);
     ASSERT_GT(many.size(), ReviewSheet::kPackAsideFrom);
     const size_t n = many.size();
     const std::string a = many[10].id, gone = many[20].id;
@@ -288,25 +293,12 @@ TEST_F(ReviewSheetTest, ALongSelectionIsPackedAsideAndHandsOverWhatIsTicked) {
     EXPECT_EQ(handed.count(home + "/nimbrel-test/y"), 1u);
 }
 
-CleanItem junkItem(const std::string& id, int64_t size) {
-    CleanItem item;
-    item.id = "junk:" + id;
-    item.name = id;
-    item.size = size;
-    item.kind = CleanItem::Kind::junk;
-    item.heat = 1.0;
-    item.source = CleanItem::Source::deepClean;
-    return item;
-}
-
 // Every change a user makes in the sheet is shown on the rows that are there: the list stays where
 // it was scrolled to, the focus stays on the tick that was used, and the other rows keep their widgets.
 TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
-    std::vector<CleanItem> many;
-    for (int i = 0; i < 200; ++i)
-        many.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
+    std::vector<CleanItem> many = files(200);
     many.push_back(space);
-    const CleanItem caches = junkItem("caches", 5'000);
+    const CleanItem caches = testJunkItem("caches", "caches", 5'000);
     many.push_back(caches);
     state_->queue().add(many);
     state_->cleanup().loadDemo();  // the demo lists what the caches hold
@@ -374,9 +366,7 @@ TEST_F(ReviewSheetTest, ChangesUpdateTheRowsInPlace) {
 // A long selection's ids are made ready on a worker; a click right after a change hands over the
 // selection as it is then, never the set made before the change.
 TEST_F(ReviewSheetTest, AClickHandsOverTheTicksOfThatMoment) {
-    std::vector<CleanItem> many;
-    for (int i = 0; i < 2500; ++i)
-        many.push_back(fileItem(home + "/nimbrel-test/f" + std::to_string(i), 1000));
+    std::vector<CleanItem> many = files(2500);
     const std::string a = many[10].id, b = many[20].id, c = many[30].id;
     struct Case {
         const char* what;
@@ -418,8 +408,8 @@ TEST_F(ReviewSheetTest, AClickHandsOverTheTicksOfThatMoment) {
 // A contents list opens by growing its row along the sheet's curve, the rows below sliding down; it
 // closes the same way and its list goes once the row has shrunk. Reduce Motion makes both jump.
 TEST_F(ReviewSheetTest, ContentsListsOpenAndCloseAnimated) {
-    const CleanItem caches = junkItem("caches", 5'000);
-    state_->queue().add(std::vector<CleanItem>{caches, junkItem("logs", 1'000)});
+    const CleanItem caches = testJunkItem("caches", "caches", 5'000);
+    state_->queue().add(std::vector<CleanItem>{caches, testJunkItem("logs", "logs", 1'000)});
     state_->cleanup().loadDemo();
     ReviewSheet sheet(*state_);
     sheet.resize(sheet.sizeHint());
@@ -597,7 +587,17 @@ TEST_F(ReviewSheetTest, FailureSheetListsGroupsAndCloses) {
         failures.push_back({"/nimbrel-test/gone" + std::to_string(i), DeletionFailure::Reason::inUse, ""});
     failures.push_back({"/nimbrel-test/x", DeletionFailure::Reason::other, "Input/output error"});
     state_->setDeletionFailures(failures);
+    // The subtitle says what went besides: nothing, when the removal credited no entry.
+    auto says = [](const QWidget& sheet, const char* text) {
+        for (const ElidedLabel* label : sheet.findChildren<ElidedLabel*>())
+            if (label->text() == QLatin1String(text)) return true;
+        return false;
+    };
+    state_->lastRemoval.clear();
+    EXPECT_TRUE(says(FailureSheet(*state_, failures), "Nothing was nimbrelised."));
+    state_->lastRemoval["/nimbrel-test/went"] = 4096;
     FailureSheet sheet(*state_, failures);
+    EXPECT_TRUE(says(sheet, "Everything else was nimbrelised."));
     EXPECT_EQ(sheet.rowCount(), 151);  // 150 in use, 1 other
     EXPECT_EQ(sheet.groupCopyButtons().size(), 2u);
     EXPECT_FALSE(sheet.fullDiskAccessButton()->isVisibleTo(&sheet));
@@ -611,12 +611,6 @@ TEST_F(ReviewSheetTest, FailureSheetListsGroupsAndCloses) {
     sheet.okButton()->click();
     EXPECT_FALSE(state_->deletionFailures().has_value());
 }
-
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
 
 // The group list is as tall as its groups, whole and without scrolling, until it reaches its
 // maximum; only then does it scroll.

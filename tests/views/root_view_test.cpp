@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "shell_fixture.h"
+#include "test_items.h"
 #include "theme/animated_value.h"
 #include "theme/motion.h"
 #include "views/shell/area_views.h"
@@ -148,10 +149,7 @@ TEST_F(RootViewTest, OverlaysStackWithToastsOnTopAndTheBarFollowsTheSelection) {
     EXPECT_EQ(modal->geometry(), root_->rect());
 
     EXPECT_FALSE(bar->isVisibleTo(root_.get()));
-    CleanItem item;
-    item.id = "/home/tester/big.iso";
-    item.name = "big.iso";
-    item.size = 10;
+    const CleanItem item = testItem("/home/tester/big.iso", 10);
     state_->queue().add(item);
     EXPECT_TRUE(bar->isVisibleTo(root_.get()));
     state_->queue().remove(item.id);

@@ -2,18 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include "support/collect.h"
 #include "test_volumes.h"
 #include "util/fmt.h"
 
 namespace nimbrel {
 namespace {
 
-std::vector<std::string> titles(const std::vector<ScanMenuLine>& lines) {
-    std::vector<std::string> out;
-    for (const ScanMenuLine& l : lines) {
-        out.push_back(l.kind == ScanMenuLine::Kind::divider ? "--" : l.title.toStdString());
-    }
-    return out;
+auto titles(const std::vector<ScanMenuLine>& lines) {
+    return collect(lines, [](const ScanMenuLine& l) {
+        return l.kind == ScanMenuLine::Kind::divider ? std::string("--") : l.title.toStdString();
+    });
 }
 
 TEST(ScanMenuModel, ListsTargetsVolumesAndFiveRecents) {

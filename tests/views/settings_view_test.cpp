@@ -12,6 +12,7 @@
 #include "engine/host_layout.h"
 #include "model/prefs.h"
 #include "shell_state_support.h"
+#include "support/motion_scopes.h"
 #include "theme/animated_value.h"
 #include "theme/chip.h"
 #include "theme/nimbrel_button.h"
@@ -22,6 +23,7 @@ namespace nimbrel {
 namespace {
 
 struct SettingsFixture {
+    InstantAnimations instant;
     testing::ShellState shell;
     AppState& state = *shell.state;
     std::vector<std::optional<QStringList>> answers;  // what the folder dialog answers, in turn
@@ -30,7 +32,6 @@ struct SettingsFixture {
     std::unique_ptr<SettingsView> view;
 
     explicit SettingsFixture(bool fullDiskAccess = false) {
-        AnimatedValue::setAllInstant(true);
         SettingsView::Services s;
         s.chooseFolders = [this]() -> std::optional<QStringList> {
             return dialogs < int(answers.size()) ? answers[size_t(dialogs++)] : std::nullopt;
@@ -41,7 +42,6 @@ struct SettingsFixture {
         s.home = [] { return std::string("/home/u"); };
         view = std::make_unique<SettingsView>(state, std::move(s));
     }
-    ~SettingsFixture() { AnimatedValue::setAllInstant(false); }
 
     QString storedExclusions() const { return Prefs::value(Prefs::kExcludedPaths).toString(); }
     void add(const QStringList& folders) {

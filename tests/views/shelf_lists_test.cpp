@@ -4,6 +4,9 @@
 
 #include <QDateTime>
 
+#include "support/collect.h"
+#include "test_items.h"
+
 namespace nimbrel {
 namespace {
 
@@ -12,21 +15,14 @@ using std::chrono::hours;
 
 FileItem file(int64_t id, const std::string& name, int64_t size, Clock::time_point modified = {},
               Clock::time_point accessed = {}) {
-    FileItem f;
-    f.id = id;
-    f.name = name;
-    f.path = "/data/" + name;
-    f.size = size;
+    FileItem f = testFile(id, "/data/" + name, size);
     f.modified = modified;
     f.accessed = accessed;
     return f;
 }
 
-std::vector<int64_t> ids(const std::vector<FileItem>& files) {
-    std::vector<int64_t> out;
-    for (const FileItem& f : files)
-        out.push_back(f.id);
-    return out;
+auto ids(const std::vector<FileItem>& files) {
+    return collect(files, [](const FileItem& f) { return f.id; });
 }
 
 TEST(ShelfListsTest, EveryOrderIsStableAndNamesCompareByNumber) {
@@ -126,10 +122,7 @@ TEST(ShelfListsTest, TwinsOrderSets) {
 
     const std::vector<DuplicateGroup> all = {three, two};
     const auto order = [](const std::vector<const DuplicateGroup*>& g) {
-        std::vector<std::string> out;
-        for (const DuplicateGroup* x : g)
-            out.push_back(x->id);
-        return out;
+        return collect(g, [](const DuplicateGroup* x) { return x->id; });
     };
     EXPECT_EQ(order(Twins::shown(all, {}, Twins::Sort::copies)), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(order(Twins::shown(all, {}, Twins::Sort::extra)), (std::vector<std::string>{"b", "a"}));

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <QThreadPool>
 #include <atomic>
 #include <deque>
@@ -14,6 +13,7 @@
 #include "model/app_state.h"
 #include "model/background.h"
 #include "model/prefs.h"
+#include "support/private_prefs.h"
 #include "support/wait_for.h"
 #include "test_volumes.h"
 
@@ -29,16 +29,11 @@ class ShellFixture : public ::testing::Test {
 
     // A fixture that changes some of services() starts the state with them.
     void start(AppStateServices services) {
-        ASSERT_TRUE(store_.isValid());
-        Prefs::useStore(store_.filePath(QStringLiteral("prefs.ini")));
-        Prefs::registerDefaults();
+        ASSERT_TRUE(prefs_.isValid());
         state_ = std::make_unique<AppState>(std::move(services));
     }
 
-    void TearDown() override {
-        endScans();
-        Prefs::useStore(QString());
-    }
+    void TearDown() override { endScans(); }
     ~ShellFixture() override { endScans(); }
 
     // Lets every scan end; the state goes first, so none of their answers reaches it.
@@ -85,7 +80,7 @@ class ShellFixture : public ::testing::Test {
         return s;
     }
 
-    QTemporaryDir store_;
+    PrivatePrefs prefs_;
     std::promise<void> endScans_;
     std::shared_future<void> scansEnd_ = endScans_.get_future().share();
     bool scansEnded_ = false;

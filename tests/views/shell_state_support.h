@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QTemporaryDir>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -8,6 +7,7 @@
 #include "model/app_state.h"
 #include "model/background.h"
 #include "model/prefs.h"
+#include "support/private_prefs.h"
 #include "support/wait_for.h"
 
 namespace nimbrel::testing {
@@ -15,7 +15,7 @@ namespace nimbrel::testing {
 // An AppState on a manual clock and a private settings file, whose scans return nothing at once and
 // remember the options they were started with.
 struct ShellState {
-    QTemporaryDir dir;
+    PrivatePrefs prefs;
     ManualClock clock;
     std::mutex mutex;
     std::optional<ScanOptions> lastOptions;
@@ -24,8 +24,6 @@ struct ShellState {
     std::unique_ptr<AppState> state;
 
     ShellState() {
-        Prefs::useStore(dir.filePath(QStringLiteral("settings.ini")));
-        Prefs::registerDefaults();
         AppStateServices s = AppStateServices::standard();
         s.scanner = [this](const std::string&, const ScanOptions& options, std::int64_t, const CancelToken&,
                            const DiskScanner::ProgressCallback&) -> std::shared_ptr<ScanResult> {
@@ -45,10 +43,7 @@ struct ShellState {
         s.arguments = [] { return std::vector<std::string>{"nimbrel"}; };
         state = std::make_unique<AppState>(std::move(s));
     }
-    ~ShellState() {
-        state.reset();
-        Prefs::useStore(QString());
-    }
+    ~ShellState() { state.reset(); }
 
     // Lets the background scan and listings finish and delivers their results.
     void settle() { nimbrel::settle({&Background::userInitiated(), &Background::utility()}); }

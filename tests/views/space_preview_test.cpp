@@ -38,9 +38,7 @@ TEST(SpacePreview, OneBackgroundCardThatNeverOpensAPipe) {
     SpaceHarness h;
     h.state->setResult(sampleResult());
     SpaceView view(*h.state, h.clock);
-    view.resize(900, 700);
-    view.show();
-    h.settle();
+    h.show(view, {900, 700});
 
     for (const std::string& path : {fifo, text}) {
         SCOPED_TRACE(path);

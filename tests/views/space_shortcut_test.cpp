@@ -5,7 +5,9 @@
 #include <functional>
 
 #include "shell_fixture.h"
+#include "space_test_support.h"
 #include "support/animations.h"
+#include "test_items.h"
 #include "theme/nimbrel_button.h"
 #include "views/kit/modal_host.h"
 #include "views/kit/selection_bar.h"
@@ -25,14 +27,27 @@ class SpaceShortcutTest : public ShellFixture {
         auto result = std::make_shared<ScanResult>();
         result->root = std::make_shared<DirNode>("/r", nullptr);
         result->root->size = 1000;
-        auto a = std::make_shared<DirNode>("a", result->root.get());
-        a->size = 600;
-        result->root->children.push_back(a);
-        auto b = std::make_shared<DirNode>("b", a.get());
-        b->size = 300;
-        a->children.push_back(b);
+        spacetest::addFolder(spacetest::addFolder(result->root, "a", 600), "b", 300);
         return result;
     }
+
+    // The main window, active, on the space area of /r/a/b's result.
+    MainWindow& showSpace(NimbrelCommands::Hooks hooks = {}) {
+        commands_ = std::make_unique<NimbrelCommands>(*state_, std::move(hooks));
+        window_ = std::make_unique<MainWindow>(*state_, *commands_);
+        state_->setResult(nestedResult());
+        state_->setSection(SidebarItem::overview);
+        window_->bringForward();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+        return *window_;
+    }
+    void TearDown() override {
+        window_.reset();
+        ShellFixture::TearDown();
+    }
+
+    std::unique_ptr<NimbrelCommands> commands_;
+    std::unique_ptr<MainWindow> window_;
 };
 
 // The key goes where a real key press goes: to the focused widget, else to the active window.
@@ -56,12 +71,7 @@ SpaceView* visibleSpace(const MainWindow& window) {
 }
 
 TEST_F(SpaceShortcutTest, CtrlUpGoesUpFromEveryStartingFocus) {
-    NimbrelCommands commands(*state_, {});
-    MainWindow window(*state_, commands);
-    state_->setResult(nestedResult());
-    state_->setSection(SidebarItem::overview);
-    window.bringForward();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    MainWindow& window = showSpace();
     auto space = [&] { return visibleSpace(window); };
     ASSERT_NE(space(), nullptr);
 
@@ -83,10 +93,7 @@ TEST_F(SpaceShortcutTest, CtrlUpGoesUpFromEveryStartingFocus) {
          }},
         {"after Clear",
          [&] {
-             CleanItem item;
-             item.id = "/r/a/b";
-             item.name = "b";
-             state_->queue().add(item);
+             state_->queue().add(testItem("/r/a/b", 0, CleanItem::Kind::file, CleanItem::Source::space));
              QCoreApplication::processEvents();
              auto* bar = window.findChild<SelectionBar*>();
              ASSERT_NE(bar, nullptr);
@@ -132,13 +139,8 @@ TEST_F(SpaceShortcutTest, CtrlUpGoesUpFromEveryStartingFocus) {
 
 TEST_F(SpaceShortcutTest, WindowShortcutsRestUnderASheet) {
     int settingsOpened = 0;
-    NimbrelCommands commands(*state_, {[&] { ++settingsOpened; }, {}, {}});
-    MainWindow window(*state_, commands);
-    state_->setResult(nestedResult());
-    state_->setSection(SidebarItem::overview);
+    MainWindow& window = showSpace({[&] { ++settingsOpened; }, {}, {}});
     state_->setFolderFocus(std::string("/r/a/b"));
-    window.bringForward();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     auto space = [&] { return visibleSpace(window); };
     ASSERT_NE(space(), nullptr);
     ASSERT_EQ(space()->model().stack().size(), 2u);
@@ -189,12 +191,7 @@ TEST_F(SpaceShortcutTest, WindowShortcutsRestUnderASheet) {
 
 TEST_F(SpaceShortcutTest, TabStaysInsideThePresentedCard) {
     AnimationClock animations;  // the card shows once the layer has come in
-    NimbrelCommands commands(*state_, {});
-    MainWindow window(*state_, commands);
-    state_->setResult(nestedResult());
-    state_->setSection(SidebarItem::overview);
-    window.bringForward();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    MainWindow& window = showSpace();
     for (const char* sheet : {"notice", "review"}) {
         if (std::string(sheet) == "notice")
             state_->setErrorMessage(QStringLiteral("Something failed"));

@@ -1,42 +1,25 @@
 #pragma once
 
-#include <QTemporaryDir>
+#include <QWidget>
 #include <memory>
 #include <string>
 
 #include "engine/scan_result.h"
-#include "model/app_state.h"
-#include "model/background.h"
-#include "model/clock.h"
-#include "model/prefs.h"
-#include "support/wait_for.h"
+#include "shell_state_support.h"
+#include "test_items.h"
 
 namespace nimbrel::spacetest {
 
-// A state on fakes with its own settings file; scans are never started, results are installed by hand.
-struct SpaceHarness {
-    QTemporaryDir store;
-    ManualClock clock;
-    std::unique_ptr<AppState> state;
-
-    SpaceHarness() {
-        Prefs::useStore(store.filePath("prefs.ini"));
-        AppStateServices services = AppStateServices::standard();
-        services.scanner = [](const std::string&, const ScanOptions&, std::int64_t, const CancelToken&,
-                              const DiskScanner::ProgressCallback&) { return std::shared_ptr<ScanResult>(); };
-        services.listVolumes = [] { return std::vector<VolumeInfo>(); };
-        services.chooseFolder = [] { return std::optional<std::string>(); };
-        services.clock = &clock;
-        services.isDemo = [] { return false; };
-        services.arguments = [] { return std::vector<std::string>{"nimbrel"}; };
-        services.fullDiskAccessProbes = {};
-        state = std::make_unique<AppState>(std::move(services));
-    }
+// The shell's state on fakes; a space view also wants its layouts, timers and deletions run when
+// it settles.
+struct SpaceHarness : testing::ShellState {
     // Lets background work (folder listings, previews) end and runs what the windows have pending.
     void settle() { settleWindows({&Background::userInitiated(), &Background::utility()}); }
-    ~SpaceHarness() {
-        state.reset();
-        Prefs::useStore(QString());
+    // Shows `view` at `size` and lets what showing it started end.
+    void show(QWidget& view, QSize size) {
+        view.resize(size);
+        view.show();
+        settle();
     }
 };
 
@@ -57,12 +40,17 @@ inline std::shared_ptr<ScanResult> sampleResult(const std::string& rootPath = "/
     auto b = addFolder(a, "b", 300);
     addFolder(b, "c", 100);
     addFolder(result->root, "z", 200);
-    FileItem f;
-    f.path = rootPath + "/f.txt";
-    f.name = "f.txt";
-    f.size = 50;
-    result->root->files.push_back(f);
+    result->root->files.push_back(testFile(0, rootPath + "/f.txt", 50));
     result->duration = 2;
+    return result;
+}
+
+// The sample with files of one byte, /r/n0, /r/n1, ..., added until /r lists `n` entries.
+inline std::shared_ptr<ScanResult> manyFiles(int n) {
+    auto result = sampleResult();
+    for (int i = 0; i < n - 3; ++i) {
+        result->root->files.push_back(testFile(0, "/r/n" + std::to_string(i), 1));
+    }
     return result;
 }
 

@@ -8,7 +8,10 @@
 
 #include "engine/host_layout.h"
 #include "space_test_support.h"
+#include "support/collect.h"
+#include "support/motion_scopes.h"
 #include "support/wait_for.h"
+#include "test_items.h"
 #include "theme/motion.h"
 #include "views/space/small_file_listing.h"
 
@@ -19,11 +22,8 @@ using namespace spacetest;
 using namespace std::chrono_literals;
 using Mode = SpaceViewModel::Mode;
 
-std::vector<std::string> names(const std::vector<std::shared_ptr<DirNode>>& stack) {
-    std::vector<std::string> out;
-    for (const auto& n : stack)
-        out.push_back(n->name);
-    return out;
+auto names(const std::vector<std::shared_ptr<DirNode>>& stack) {
+    return collect(stack, [](const std::shared_ptr<DirNode>& n) { return n->name; });
 }
 
 TEST(SpaceViewModel, ModesFollowTheScanAndTheResult) {
@@ -106,14 +106,7 @@ TEST(SpaceViewModel, CrumbsFocusAndResets) {
 
 TEST(SpaceViewModel, FilterChipsPagingAndLayout) {
     SpaceHarness h;
-    auto result = sampleResult();
-    for (int i = 0; i < 300; ++i) {
-        FileItem f;
-        f.path = "/r/n" + std::to_string(i);
-        f.name = "n" + std::to_string(i);
-        f.size = 1;
-        result->root->files.push_back(f);
-    }
+    auto result = manyFiles(303);
     h.state->setResult(result);
     SpaceViewModel vm(*h.state, h.clock);
 
@@ -156,10 +149,7 @@ TEST(SpaceViewModel, TheListIsRebuiltOnlyWhenItsKeyChanges) {
     SpaceViewModel vm(*h.state, h.clock);
     vm.tileCount();
     const int base = vm.buildCount();
-    CleanItem item;
-    item.id = "/r/f.txt";
-    item.name = "f.txt";
-    h.state->queue().add(item);
+    h.state->queue().add(testItem("/r/f.txt", 0, CleanItem::Kind::file, CleanItem::Source::space));
     vm.tileCount();
     EXPECT_EQ(vm.buildCount(), base);  // selecting under All keeps the list
     vm.setFilter(ExplorerFilter::selected);
@@ -290,8 +280,13 @@ TEST_F(SmallFiles, ListedFilesJoinTheFolderAndAreForgottenAfterARemoval) {
     ASSERT_TRUE(waitOn(&vm, &SpaceViewModel::changed, [&] { return !vm.isLoadingSmall(root()); }));
     EXPECT_FALSE(vm.showsSmallFilesRow());
     EXPECT_EQ(vm.tileCount(), 2);
-    for (int i = 0; i < vm.tileCount(); ++i)
+    for (int i = 0; i < vm.tileCount(); ++i) {
         EXPECT_EQ(vm.tile(i).condition, ExplorerTile::Condition::clean);
+        // A tick carries what was listed, so a file renamed over it later is not removed.
+        const CleanItem item = vm.tile(i).entry->cleanItem();
+        ASSERT_TRUE(item.identity) << item.id;
+        EXPECT_EQ(item.identity, EntryIdentity::read(item.id));
+    }
 
     h.state->bumpRevision();
     EXPECT_TRUE(vm.tileCount() == 0);
@@ -307,7 +302,7 @@ TEST_F(SmallFiles, ListedFilesJoinTheFolderAndAreForgottenAfterARemoval) {
 
 // The removal raises `isDeleting` before it names the paths and ids that go.
 TEST(SpaceViewModel, SteamCleanStartsOnceTheRemovalNamesItsTargets) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     SpaceHarness h;
     h.state->setResult(sampleResult());
     SpaceViewModel vm(*h.state, h.clock);
@@ -325,11 +320,10 @@ TEST(SpaceViewModel, SteamCleanStartsOnceTheRemovalNamesItsTargets) {
     h.clock.advance(std::chrono::milliseconds(2000));
     EXPECT_FALSE(vm.isCleaning());
     h.state->setIsDeleting(false);
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 TEST(SpaceViewModel, SteamCleanVisitsTilesOnScreenInReadingOrder) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     SpaceHarness h;
     auto result = sampleResult();
     for (const char* n : {"p", "q", "s"})
@@ -385,7 +379,6 @@ TEST(SpaceViewModel, SteamCleanVisitsTilesOnScreenInReadingOrder) {
     h.state->setIsDeleting(true);
     EXPECT_FALSE(vm.isCleaning());
     EXPECT_TRUE(vm.isVanishing("/r/a"));
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "engine/host_layout.h"
 #include "space_test_support.h"
 #include "support/animations.h"
+#include "support/motion_scopes.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
 #include "theme/figure_label.h"
@@ -60,25 +61,11 @@ TEST(ExplorerGeometry, ColumnsFollowTheWidthAndStayCentred) {
     EXPECT_DOUBLE_EQ(ExplorerGeometry::make(ExplorerLayout::list, 500, 0).tilesHeight(), 0);
 }
 
-std::shared_ptr<ScanResult> manyFiles(int n) {
-    auto result = sampleResult();
-    for (int i = 0; i < n - 3; ++i) {
-        FileItem f;
-        f.path = "/r/n" + std::to_string(i);
-        f.name = "n" + std::to_string(i);
-        f.size = 1;
-        result->root->files.push_back(f);
-    }
-    return result;
-}
-
 TEST(SpaceView, PagingFooterGrowsAsTheLastTileComesIntoView) {
     SpaceHarness h;
     h.state->setResult(manyFiles(300));
     SpaceView view(*h.state, h.clock);
-    view.resize(1000, 700);
-    view.show();
-    h.settle();
+    h.show(view, {1000, 700});
     ExplorerView* explorer = view.explorer();
     EXPECT_EQ(view.model().visibleCount(), 120);
     EXPECT_EQ(explorer->footerText(), "Showing 120 of 300 · more load as you scroll");
@@ -115,9 +102,7 @@ TEST(SpaceView, ClicksOpenOnceSelectWithModifiersAndSpaceToggles) {
     auto result = sampleResult();
     h.state->setResult(result);
     SpaceView view(*h.state, h.clock);
-    view.resize(900, 700);
-    view.show();
-    h.settle();
+    h.show(view, {900, 700});
     ExplorerView* explorer = view.explorer();
     ASSERT_EQ(view.model().tileId(0), "/r/a");
     const QPoint a = explorer->geometryNow().tileRect(0).center().toPoint();
@@ -165,9 +150,7 @@ TEST(SpaceView, HeaderTextsAndCrumbs) {
     {
         // The summary is text the user can select with the mouse and copy, cut in the middle when
         // narrow.
-        view.resize(900, 600);
-        view.show();
-        h.settle();
+        h.show(view, {900, 600});
         QLabel* summary = header->summaryLabel();
         EXPECT_EQ(summary->text(), "~/a/b");
         const auto drag = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
@@ -290,12 +273,6 @@ TEST(CompositionStrip, SegmentsLegendAndChoice) {
     EXPECT_EQ(h.state->section(), SidebarItem::largest);
 }
 
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
-
 TEST(SpaceView, ToolbarDrivesFilterSortAndLayout) {
     SpaceHarness h;
     h.state->setResult(sampleResult());
@@ -372,14 +349,12 @@ TEST(SpaceView, LeavingTilesOnScreenEvaporateOrFade) {
     for (bool reduce : {false, true}) {
         for (ExplorerLayout layout : {ExplorerLayout::icons, ExplorerLayout::list}) {
             SCOPED_TRACE(std::string(rawValue(layout)) + (reduce ? " reduced" : ""));
-            ReduceMotion::setOverride(reduce);
+            ReduceMotionScope motion(reduce);
             SpaceHarness h;
             h.state->setResult(sampleResult());
             SpaceView view(*h.state, h.clock);
             view.model().setLayout(layout);
-            view.resize(900, 600);
-            view.show();
-            h.settle();
+            h.show(view, {900, 600});
             ExplorerView* explorer = view.explorer();
             const int index = view.model().indexOf("/r/a").value_or(-1);
             ASSERT_GE(index, 0);
@@ -416,7 +391,6 @@ TEST(SpaceView, LeavingTilesOnScreenEvaporateOrFade) {
             animations.finish();
         }
     }
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 // Where each tile on screen is drawn now, in viewport coordinates, by id.
@@ -434,7 +408,7 @@ std::map<std::string, QPointF> onScreen(SpaceView& view) {
 }
 
 TEST(SpaceView, RemovedTilesCloseUpWithoutMovingWhatStaysOnScreen) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     for (ExplorerLayout layout : {ExplorerLayout::list, ExplorerLayout::icons}) {
         SCOPED_TRACE(rawValue(layout));
         SpaceHarness h;
@@ -445,9 +419,7 @@ TEST(SpaceView, RemovedTilesCloseUpWithoutMovingWhatStaysOnScreen) {
         h.state->setResult(result);
         SpaceView view(*h.state, h.clock);
         view.model().setLayout(layout);
-        view.resize(1000, 700);
-        view.show();
-        h.settle();
+        h.show(view, {1000, 700});
         ExplorerView* explorer = view.explorer();
         const ExplorerGeometry g = explorer->geometryNow();
         const int columns = layout == ExplorerLayout::list ? 1 : g.columns;
@@ -484,7 +456,6 @@ TEST(SpaceView, RemovedTilesCloseUpWithoutMovingWhatStaysOnScreen) {
         // The tile after the one that left takes its place.
         EXPECT_EQ(now[next], before.at(onScreenGone));
     }
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 TEST(EntryMarks, RiskMarkOnlyForCautionAndDanger) {
@@ -567,20 +538,12 @@ TEST(TileGeometry, EachPartIsHitWhereAndInTheShapeItIsDrawn) {
     EXPECT_LT(row.bar.right(), row.size.left());
 }
 
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
-
 TEST(SpaceView, UpButtonAndShortcut) {
     SpaceHarness h;
     auto result = sampleResult();
     h.state->setResult(result);
     SpaceView view(*h.state, h.clock);
-    view.resize(1000, 700);
-    view.show();
-    h.settle();
+    h.show(view, {1000, 700});
     h.state->setFolderFocus(std::string("/r/a/b/c"));
     ASSERT_EQ(view.model().stack().size(), 3u);
     IconButton* up = view.explorerHeader()->upButton();
@@ -594,14 +557,15 @@ TEST(SpaceView, UpButtonAndShortcut) {
     h.clock.advance(std::chrono::seconds(1));
     // Two separate clicks within 0.35 s: only the first navigates. (The model's 0.35 s follow the
     // manual clock; the real waits keep Qt from pairing the clicks into a double click.)
-    QTest::qWait(500);  // past Qt's double-click interval
-    QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, centre);
-    QTest::qWait(500);  // past Qt's double-click interval
-    QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, centre);
+    const auto separateClick = [&] {
+        QTest::qWait(500);  // past Qt's double-click interval
+        QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, centre);
+    };
+    separateClick();
+    separateClick();
     EXPECT_EQ(view.model().stack().size(), 1u);
     h.clock.advance(std::chrono::seconds(1));
-    QTest::qWait(500);  // past Qt's double-click interval
-    QTest::mouseClick(up, Qt::LeftButton, Qt::NoModifier, centre);
+    separateClick();
     EXPECT_TRUE(view.model().stack().empty());
     EXPECT_FALSE(up->isEnabled());
 
@@ -612,19 +576,11 @@ TEST(SpaceView, UpButtonAndShortcut) {
     EXPECT_TRUE(view.model().stack().empty());
 }
 
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
-
 TEST(SpaceView, TilesAreAccessibleButtonsWithASelectAction) {
     SpaceHarness h;
     h.state->setResult(sampleResult());
     SpaceView view(*h.state, h.clock);
-    view.resize(900, 600);
-    view.show();
-    h.settle();
+    h.show(view, {900, 600});
     QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view.explorer()->viewport());
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->childCount(), 3);  // a, z, f.txt

@@ -7,6 +7,8 @@
 
 #include "engine/demo.h"
 #include "model/cleanup_model.h"
+#include "support/collect.h"
+#include "support/motion_scopes.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
 #include "theme/motion.h"
@@ -37,13 +39,6 @@ class SteamViewTest : public ShellFixture {
         state_->cleanup().loadDemo();
         if (withResult) state_->setResult(Demo::scanResult(0));
     }
-
-    static std::vector<std::string> ids(const std::vector<CleanItem>& items) {
-        std::vector<std::string> out;
-        for (const CleanItem& item : items)
-            out.push_back(item.id);
-        return out;
-    }
 };
 
 TEST_F(SteamViewTest, BeforeTheFirstMeasurement) {
@@ -71,7 +66,8 @@ TEST_F(SteamViewTest, DemoFiguresAndSelectingEverythingSafe) {
     QObject::connect(&state_->queue(), &CleanQueue::itemsChanged, [&] { ++changes; });
     QTest::mouseClick(view.safeHeader()->selectButton(), Qt::LeftButton);
     EXPECT_EQ(changes, 1);
-    EXPECT_EQ(ids(state_->queue().items()), ids(view.lists().safeSelection));
+    const auto id = [](const CleanItem& item) { return item.id; };
+    EXPECT_EQ(collect(state_->queue().items(), id), collect(view.lists().safeSelection, id));
     EXPECT_EQ(state_->queue().items().size(), 6u + 6u);
     for (const CleanItem& item : state_->queue().items())
         EXPECT_NE(item.id, "junk:archives");
@@ -213,14 +209,8 @@ TEST_F(SteamViewTest, AnOpenedLocationListsWhatItHolds) {
     EXPECT_EQ(shelf->rows()->rowRect(1).height(), open);
 }
 
-}  // namespace
-}  // namespace nimbrel
-
-namespace nimbrel {
-namespace {
-
 TEST_F(SteamViewTest, ARemovedBuildProductLeavesItsShelfWhichClosesOverIt) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     loadDemo(true);
     SteamView view(*state_);
     view.resize(1100, 2000);
@@ -243,7 +233,6 @@ TEST_F(SteamViewTest, ARemovedBuildProductLeavesItsShelfWhichClosesOverIt) {
     rows->closing().animation().setCurrentTime(280);
     EXPECT_EQ(third->y(), rows->rowRect(1).y());
     EXPECT_EQ(rows->leavingCount(), 0);
-    ReduceMotion::setOverride(std::nullopt);
 }
 
 }  // namespace

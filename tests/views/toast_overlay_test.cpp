@@ -5,29 +5,19 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "layer_window.h"
 #include "model/clean_queue.h"
-#include "shell_state_support.h"
-#include "theme/animated_value.h"
+#include "test_items.h"
 
 namespace nimbrel {
 namespace {
 
 using namespace std::chrono_literals;
 
-struct ToastWindow {
-    testing::ShellState shell;
-    AppState& state = *shell.state;
-    QWidget window;
-    QPushButton* content = new QPushButton(QStringLiteral("content"), &window);
-    ToastOverlay* overlay = new ToastOverlay(state, &window);
+struct ToastWindow : testing::LayerWindow<ToastOverlay> {
+    ToastOverlay* overlay = layer;
 
-    ToastWindow() {
-        AnimatedValue::setAllInstant(true);
-        window.resize(1000, 700);
-        overlay->setGeometry(window.rect());
-        window.show();
-    }
-    ~ToastWindow() { AnimatedValue::setAllInstant(false); }
+    ToastWindow() : LayerWindow({1000, 700}) {}
 
     Toast post(const QString& message) {
         Toast t(message, QStringLiteral("checkmark"));
@@ -98,10 +88,7 @@ TEST(ToastOverlayTest, PillsStackAtTheBottomAndLetClicksThrough) {
     EXPECT_NEAR(toast.center().x(), w.overlay->width() / 2, 1);
 
     // The selection bar below pushes the pills up.
-    CleanItem item;
-    item.id = "/home/u/big.iso";
-    item.name = "big.iso";
-    w.state.queue().add(item);
+    w.state.queue().add(testItem("/home/u/big.iso", 0));
     EXPECT_EQ(w.overlay->toastPillRect().bottom() + 1,
               w.overlay->height() - ToastOverlay::kBottomPaddingOverSelection);
 

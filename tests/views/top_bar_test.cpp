@@ -2,12 +2,12 @@
 
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextDocument>
 
 #include "shell_fixture.h"
 #include "theme/icon_button.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
+#include "tool_tip_text.h"
 #include "views/kit/elided_label.h"
 #include "views/shell/area_switcher.h"
 #include "views/shell/free_space_chip.h"
@@ -36,13 +36,6 @@ class TopBarTest : public ShellFixture {
     std::unique_ptr<TopBar> bar_;
 };
 
-QString literal(const QString& tip) {
-    if (!Qt::mightBeRichText(tip)) return tip;
-    QTextDocument doc;
-    doc.setHtml(tip);
-    return doc.toPlainText();
-}
-
 TEST_F(TopBarTest, ScanControlsFollowTheState) {
     EXPECT_TRUE(shown(bar_->scanButton()));
     EXPECT_FALSE(shown(bar_->rescanButton())) << "no Rescan before the first scan";
@@ -63,7 +56,7 @@ TEST_F(TopBarTest, ScanControlsFollowTheState) {
     EXPECT_TRUE(shown(bar_->scanButton()));
     EXPECT_TRUE(shown(bar_->rescanButton()));
     EXPECT_FALSE(bar_->freeSpaceChip()->isCompact()) << "1100 is full while idle";
-    EXPECT_EQ(literal(bar_->rescanButton()->toolTip()).toStdString(),
+    EXPECT_EQ(shownByToolTip(bar_->rescanButton()->toolTip()).toStdString(),
               QStringLiteral("Rescan <b>bold (%1)")
                   .arg(QKeySequence(Qt::CTRL | Qt::Key_R).toString(QKeySequence::NativeText))
                   .toStdString());

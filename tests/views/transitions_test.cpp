@@ -8,6 +8,7 @@
 #include "engine/demo.h"
 #include "model/cleanup_model.h"
 #include "support/animations.h"
+#include "support/motion_scopes.h"
 #include "theme/evaporate_effect.h"
 #include "theme/motion.h"
 #include "views/deepclean/steam_view.h"
@@ -46,7 +47,7 @@ Timing along(const Spring& s) {
 // as its curve says at a third of its time (and again at two thirds), and stands where it goes once
 // its time is up.
 TEST_F(TransitionsTest, EachRunsItsDurationAlongItsCurve) {
-    ReduceMotion::setOverride(false);
+    ReduceMotionScope motion(false);
     AnimationClock clock;
     state_->setResult(Demo::scanResult(0));
     state_->cleanup().loadDemo();
@@ -191,7 +192,6 @@ TEST_F(TransitionsTest, EachRunsItsDurationAlongItsCurve) {
         EXPECT_NEAR(t.read(), t.to, 0.001) << "at the end";
         t.after();
     }
-    ReduceMotion::setOverride(std::nullopt);
     clock.finish();
 }
 

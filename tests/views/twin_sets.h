@@ -9,6 +9,7 @@
 #include "model/app_state.h"
 #include "model/duplicates_model.h"
 #include "support/wait_for.h"
+#include "test_items.h"
 #include "views/files/files_view.h"
 
 namespace nimbrel {
@@ -20,11 +21,8 @@ inline DuplicateGroup testTwinSet(int i, int copies, std::int64_t size, std::int
     g.id = "set" + std::to_string(i);
     g.size = size;
     for (int c = 0; c < copies; ++c) {
-        FileItem f;
-        f.id = firstID + c;
-        f.name = "twin" + std::to_string(i) + ".mov";
-        f.path = "/nimbrel-test/" + std::to_string(c) + "/" + f.name;
-        f.size = size;
+        FileItem f = testFile(
+            firstID + c, "/nimbrel-test/" + std::to_string(c) + "/twin" + std::to_string(i) + ".mov", size);
         f.modified = std::chrono::system_clock::time_point(std::chrono::hours(10 - c));
         g.files.push_back(f);
     }

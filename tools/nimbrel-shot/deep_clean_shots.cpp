@@ -26,12 +26,9 @@ int shootDeepClean(const QString& outDir) {
     AppStateServices services = AppStateServices::standard();
     services.isDemo = [] { return true; };
     services.arguments = [] { return std::vector<std::string>{"nimbrel-shot", "-demo"}; };
-    AppState state(services);
-    state.onLaunch();
-    NimbrelCommands commands(state, {});
-    MainWindow window(state, commands);
-    window.resize(MainWindow::kDefaultWidth, MainWindow::kDefaultHeight);
-    window.show();
+    ShotWindow opened(services, {MainWindow::kDefaultWidth, MainWindow::kDefaultHeight}, true);
+    AppState& state = opened.state;
+    MainWindow& window = opened.window;
     state.setSection(SidebarItem::cleanup);
     settleForShot();
 

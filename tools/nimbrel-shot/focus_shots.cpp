@@ -21,12 +21,9 @@ namespace nimbrel {
 
 int shootFocus(const QString& dir, const QSize& size, const QString& suffix) {
     int failed = 0;
-    AppState state;
-    state.onLaunch();
-    NimbrelCommands commands(state, {});
-    MainWindow window(state, commands);
-    window.resize(size);
-    window.show();
+    ShotWindow opened(AppStateServices::standard(), size, true);
+    AppState& state = opened.state;
+    MainWindow& window = opened.window;
     // Focus shows only in the active window.
     QApplication::setActiveWindow(&window);
     state.setSection(SidebarItem::overview);

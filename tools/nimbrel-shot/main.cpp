@@ -54,9 +54,7 @@ void save(QWidget& window, const QString& name, QWidget* popup = nullptr) {
 
 // A scanner that reports one progress update and then waits until the scan is cancelled.
 AppStateServices scanningServices(std::shared_ptr<std::atomic<bool>> stop) {
-    AppStateServices s = AppStateServices::standard();
-    s.isDemo = [] { return false; };
-    s.arguments = [] { return std::vector<std::string>{"nimbrel-shot"}; };
+    AppStateServices s = liveServices();
     s.scanner = [stop](const std::string& root, const ScanOptions&, std::int64_t, const CancelToken& token,
                        const DiskScanner::ProgressCallback& report) -> std::shared_ptr<ScanResult> {
         ScanProgress progress;
@@ -72,11 +70,9 @@ AppStateServices scanningServices(std::shared_ptr<std::atomic<bool>> stop) {
 }
 
 void shootDemo(const QSize& size, const QString& suffix) {
-    AppState state;
-    NimbrelCommands commands(state, {});
-    MainWindow window(state, commands);
-    window.resize(size);
-    window.show();
+    ShotWindow opened(AppStateServices::standard(), size);
+    AppState& state = opened.state;
+    MainWindow& window = opened.window;
     settleForShot();
 
     struct Shot {
@@ -154,11 +150,9 @@ void shootDemo(const QSize& size, const QString& suffix) {
 
 void shootScanning(const QSize& size, const QString& suffix) {
     auto stop = std::make_shared<std::atomic<bool>>(false);
-    AppState state(scanningServices(stop));
-    NimbrelCommands commands(state, {});
-    MainWindow window(state, commands);
-    window.resize(size);
-    window.show();
+    ShotWindow opened(scanningServices(stop), size);
+    AppState& state = opened.state;
+    MainWindow& window = opened.window;
     settleForShot();
 
     state.setSection(SidebarItem::largest);
@@ -217,13 +211,10 @@ int main(int argc, char** argv) {
         failures += shootFocus(outDir, sizes[i], suffixes[i]);
     }
     {
-        AppState state;
-        NimbrelCommands commands(state, {});
-        MainWindow window(state, commands);
-        window.show();
+        ShotWindow opened;
         settleForShot();
-        failures += shootModals(outDir, state, window);
-        failures += shootFiles(outDir, state, window);
+        failures += shootModals(outDir, opened.state, opened.window);
+        failures += shootFiles(outDir, opened.state, opened.window);
     }
     failures += shootDeepClean(outDir);
     failures += shootEffects(outDir);

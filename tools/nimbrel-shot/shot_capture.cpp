@@ -10,6 +10,28 @@
 
 namespace nimbrel {
 
+AppStateServices liveServices() {
+    AppStateServices s = AppStateServices::standard();
+    s.isDemo = [] { return false; };
+    s.arguments = [] { return std::vector<std::string>{"nimbrel-shot"}; };
+    return s;
+}
+
+namespace {
+
+AppState& launched(AppState& state, bool launch) {
+    if (launch) state.onLaunch();
+    return state;
+}
+
+}  // namespace
+
+ShotWindow::ShotWindow(AppStateServices services, QSize size, bool launch)
+    : state(std::move(services)), commands(launched(state, launch), {}), window(state, commands) {
+    if (!size.isEmpty()) window.resize(size);
+    window.show();
+}
+
 void settleForShot() {
     for (int i = 0; i < 6; ++i) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);

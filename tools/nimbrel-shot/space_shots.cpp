@@ -48,9 +48,7 @@ ScanProgress discoveredSoFar(const std::string& root, bool later) {
 
 // A scanner that reports a few top-level entries and then waits until it is cancelled.
 AppStateServices discoveringServices(std::shared_ptr<std::atomic<bool>> stop) {
-    AppStateServices s = AppStateServices::standard();
-    s.isDemo = [] { return false; };
-    s.arguments = [] { return std::vector<std::string>{"nimbrel-shot"}; };
+    AppStateServices s = liveServices();
     s.scanner = [stop](const std::string& root, const ScanOptions&, std::int64_t, const CancelToken& token,
                        const DiskScanner::ProgressCallback& report) -> std::shared_ptr<ScanResult> {
         report(discoveredSoFar(root, false));
@@ -104,12 +102,10 @@ int shootSpace(const QString& dir, const QSize& size, const QString& suffix) {
     int failed = 0;
     {
         auto stop = std::make_shared<std::atomic<bool>>(false);
-        AppState state(discoveringServices(stop));
+        ShotWindow opened(discoveringServices(stop), size);
+        AppState& state = opened.state;
+        MainWindow& window = opened.window;
         state.setRecents({"/", QDir::homePath().toStdString(), QDir::homePath().toStdString() + "/Projects"});
-        NimbrelCommands commands(state, {});
-        MainWindow window(state, commands);
-        window.resize(size);
-        window.show();
         settleForShot();
         failed += saveShot(window, dir, QStringLiteral("space-welcome") + suffix) ? 0 : 1;
         state.setHasFullDiskAccess(false);
@@ -137,12 +133,9 @@ int shootSpace(const QString& dir, const QSize& size, const QString& suffix) {
         settleForShot();
     }
     {
-        AppState state;
-        state.onLaunch();
-        NimbrelCommands commands(state, {});
-        MainWindow window(state, commands);
-        window.resize(size);
-        window.show();
+        ShotWindow opened(AppStateServices::standard(), size, true);
+        AppState& state = opened.state;
+        MainWindow& window = opened.window;
         state.setSection(SidebarItem::overview);
         settleForShot();
         auto* space = window.findChild<SpaceView*>();
@@ -177,14 +170,9 @@ int shootSpace(const QString& dir, const QSize& size, const QString& suffix) {
         space->model().setLayout(ExplorerLayout::icons);
     }
     {
-        AppStateServices services = AppStateServices::standard();
-        services.isDemo = [] { return false; };
-        services.arguments = [] { return std::vector<std::string>{"nimbrel-shot"}; };
-        AppState state(std::move(services));
-        NimbrelCommands commands(state, {});
-        MainWindow window(state, commands);
-        window.resize(size);
-        window.show();
+        ShotWindow opened(liveServices(), size);
+        AppState& state = opened.state;
+        MainWindow& window = opened.window;
         state.setResult(markedDownloads());
         state.setSection(SidebarItem::overview);
         settleForShot();

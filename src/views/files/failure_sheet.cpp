@@ -80,7 +80,14 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
     column_ = new QVBoxLayout(this);
     column_->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     column_->setSpacing(16);
+    column_->addLayout(buildHeader());
+    column_->addWidget(buildGroupList());
+    column_->addLayout(buildFooter());
+    connect(&state_, &AppState::hasFullDiskAccessChanged, this, &FailureSheet::updateFullDiskAccess);
+    updateFullDiskAccess();
+}
 
+QHBoxLayout* FailureSheet::buildHeader() {
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
     header->addWidget(new SymbolGlyph(
@@ -92,11 +99,15 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
     titles->addWidget(counting(line(FailureGroups::headerTitle(failures_.size()),
                                     Fonts::font(20, FontWeight::heavy, FontDesign::rounded),
                                     ink(&Palette::ink), Qt::ElideRight, this)));
-    titles->addWidget(line(tr("Everything else was nimbrelised."), Fonts::font(12.5), ink(&Palette::ink2),
-                           Qt::ElideRight, this));
+    // The removal credited nothing at all: every entry reviewed stayed.
+    const QString rest =
+        state_.lastRemoval.empty() ? tr("Nothing was nimbrelised.") : tr("Everything else was nimbrelised.");
+    titles->addWidget(line(rest, Fonts::font(12.5), ink(&Palette::ink2), Qt::ElideRight, this));
     header->addLayout(titles, 1);
-    column_->addLayout(header);
+    return header;
+}
 
+QWidget* FailureSheet::buildGroupList() {
     auto* well = new Well(this);
     auto* wellLayout = new QVBoxLayout(well);
     wellLayout->setContentsMargins(0, 0, 0, 0);
@@ -107,40 +118,46 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
     groups->setSpacing(16);
     QFont groupFont = Fonts::font(10.5, FontWeight::heavy);
     groupFont.setLetterSpacing(QFont::AbsoluteSpacing, 1.4);
-    for (const FailureGroups::Group& group : FailureGroups::group(failures_)) {
-        auto* block = new QVBoxLayout;
-        block->setSpacing(4);
-        auto* head = new QHBoxLayout;
-        head->setSpacing(8);
-        head->addWidget(counting(line(
-            FailureGroups::groupTitle(group), groupFont, [](const QWidget*) { return Room::burnDim(); },
-            Qt::ElideRight, content)));
-        head->addStretch(1);
-        auto* copy = new NimbrelButton(tr("Copy paths"), NimbrelButton::Kind::ghost,
-                                       NimbrelButton::Size::small, content);
-        const std::vector<std::string> paths = group.paths();
-        connect(copy, &QAbstractButton::clicked, this, [this, paths] { state_.copyPaths(paths); });
-        groupCopy_.push_back(copy);
-        head->addWidget(copy);
-        block->addLayout(head);
-        // Wraps by the list's width: a label that guessed its own width would make the list taller
-        // than its content and scroll a single row.
-        block->addWidget(new WrappingText(QString::fromUtf8(DeletionFailure::explanation(group.reason)),
-                                          Fonts::font(11.5), ink(&Palette::ink3), content));
-        block->addSpacing(2);
-        for (int i = 0; i < group.shownRows(); ++i)
-            block->addWidget(new FailureRow(state_, group.failures[static_cast<size_t>(i)], content));
-        const QString more = FailureGroups::moreNote(group);
-        if (!more.isEmpty())
-            block->addWidget(
-                counting(line(more, Fonts::font(11.5), ink(&Palette::ink3), Qt::ElideRight, content)));
-        groups->addLayout(block);
-    }
+    for (const FailureGroups::Group& group : FailureGroups::group(failures_))
+        groups->addLayout(buildGroupBlock(group, groupFont, content));
     scroll->setContent(content);
     wellLayout->addWidget(scroll);
     askWhichRowsAreFolders();
-    column_->addWidget(well);
+    return well;
+}
 
+QVBoxLayout* FailureSheet::buildGroupBlock(const FailureGroups::Group& group, const QFont& groupFont,
+                                           QWidget* content) {
+    auto* block = new QVBoxLayout;
+    block->setSpacing(4);
+    auto* head = new QHBoxLayout;
+    head->setSpacing(8);
+    head->addWidget(counting(line(
+        FailureGroups::groupTitle(group), groupFont, [](const QWidget*) { return Room::burnDim(); },
+        Qt::ElideRight, content)));
+    head->addStretch(1);
+    auto* copy =
+        new NimbrelButton(tr("Copy paths"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small, content);
+    const std::vector<std::string> paths = group.paths();
+    connect(copy, &QAbstractButton::clicked, this, [this, paths] { state_.copyPaths(paths); });
+    groupCopy_.push_back(copy);
+    head->addWidget(copy);
+    block->addLayout(head);
+    // Wraps by the list's width: a label that guessed its own width would make the list taller
+    // than its content and scroll a single row.
+    block->addWidget(new WrappingText(QString::fromUtf8(DeletionFailure::explanation(group.reason)),
+                                      Fonts::font(11.5), ink(&Palette::ink3), content));
+    block->addSpacing(2);
+    for (int i = 0; i < group.shownRows(); ++i)
+        block->addWidget(new FailureRow(state_, group.failures[static_cast<size_t>(i)], content));
+    const QString more = FailureGroups::moreNote(group);
+    if (!more.isEmpty())
+        block->addWidget(
+            counting(line(more, Fonts::font(11.5), ink(&Palette::ink3), Qt::ElideRight, content)));
+    return block;
+}
+
+QHBoxLayout* FailureSheet::buildFooter() {
     auto* footer = new QHBoxLayout;
     footer->setSpacing(8);
     copyAll_ = new NimbrelButton(tr("Copy All Paths"), NimbrelButton::Kind::ghost,
@@ -152,14 +169,12 @@ FailureSheet::FailureSheet(AppState& state, std::vector<DeletionFailure> failure
     footer->addWidget(fullDiskAccess_);
     footer->addStretch(1);
     footer->addWidget(ok_);
-    column_->addLayout(footer);
     connect(copyAll_, &QAbstractButton::clicked, this,
             [this] { state_.copyPaths(FailureGroups::allPaths(failures_)); });
     connect(fullDiskAccess_, &QAbstractButton::clicked, this,
             [] { FileActions::openFullDiskAccessSettings(); });
     connect(ok_, &QAbstractButton::clicked, this, [this] { state_.setDeletionFailures(std::nullopt); });
-    connect(&state_, &AppState::hasFullDiskAccessChanged, this, &FailureSheet::updateFullDiskAccess);
-    updateFullDiskAccess();
+    return footer;
 }
 
 void FailureSheet::updateFullDiskAccess() {

@@ -5,7 +5,10 @@
 
 #include "engine/deletion.h"
 #include "model/app_state.h"
+#include "views/files/failure_groups.h"
 
+class QFont;
+class QHBoxLayout;
 class QVBoxLayout;
 
 namespace nimbrel {
@@ -45,6 +48,12 @@ class FailureSheet : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // The steps that build the sheet, top to bottom.
+    QHBoxLayout* buildHeader();
+    QWidget* buildGroupList();
+    QVBoxLayout* buildGroupBlock(const FailureGroups::Group& group, const QFont& groupFont, QWidget* content);
+    QHBoxLayout* buildFooter();
+
     void updateFullDiskAccess();
     void askWhichRowsAreFolders();
 

@@ -576,70 +576,18 @@ void TwinShelves::startSearch() {
                             static_cast<int64_t>(minSize_));
 }
 
-namespace {
-
-// Whether a path leaves with the removal that runs now.
-bool isLeaving(const std::string& path, const std::unordered_set<std::string>& vanishing,
-               const std::unordered_set<std::string>& nimbrelising) {
-    return PathRules::isAtOrInsideAny(path, vanishing) || PathRules::isAtOrInsideAny(path, nimbrelising);
-}
-
-}  // namespace
-
-DuplicatesModel::Around TwinShelves::around() const {
-    return {[this](const std::string& path) { return state_.queue().includes(path); },
-            [this](const std::string& path) {
-                return isLeaving(path, state_.vanishingPaths(), state_.nimbrelisingIDs());
-            }};
-}
-
 void TwinShelves::selectExtras(const std::string& groupID) {
-    // One set: its kept copy is looked at on disk here, a single call.
-    state_.queue().add(state_.duplicates().extras(groupID, around()));
+    state_.selectTwinExtras([groupID](const std::vector<DuplicateGroup>& groups) {
+        std::vector<const DuplicateGroup*> shown;
+        for (const DuplicateGroup& g : groups)
+            if (g.id == groupID) shown.push_back(&g);
+        return shown;
+    });
 }
 
 void TwinShelves::selectEveryExtra() {
-    size_t copies = 0;
-    for (const DuplicateGroup& g : state_.duplicates().groups())
-        copies += g.files.size();
-    if (copies < CleanQueue::kAsideFrom) {
-        // A few hundred kept copies at most, each looked at on disk here.
-        state_.queue().add(DuplicatesModel::extras(state_.duplicates().sets(), shownGroups(), around()));
-        return;
-    }
-    // Many: the list is made on a worker, from the sets, the selection and the removal under way as they
-    // are at the click: each kept copy is looked at on disk, which is no work for the window. When
-    // any of them changed by the time it is back (a removal took copies, the selection changed), it
-    // is made again from what they are then, with the filter and order of the click.
-    const QString search = search_;
-    const Twins::Sort sort = sort_;
-    QPointer<DuplicatesModel> alive(&state_.duplicates());
-    QPointer<AppState> state(&state_);
-    state_.queue().addAside([alive, state, search, sort]() -> CleanQueue::Making {
-        if (!alive || !state) return {};
-        auto sets = std::make_shared<DuplicatesModel::Sets>(alive->sets());
-        auto shown =
-            std::make_shared<std::vector<const DuplicateGroup*>>(Twins::shown(*sets->groups, search, sort));
-        auto selection = state->queue().snapshot();
-        auto vanishing = std::make_shared<const std::unordered_set<std::string>>(state->vanishingPaths());
-        auto nimbrelising = std::make_shared<const std::unordered_set<std::string>>(state->nimbrelisingIDs());
-        const uint64_t revision = sets->revision;
-        const uint64_t generation = state->queue().generation();
-        const bool deleting = state->isDeleting();
-        const size_t vanishingCount = vanishing->size();
-        return {[sets, shown, selection, vanishing, nimbrelising]() mutable {
-                    CleanQueue selected;
-                    selected.setItems(std::vector<CleanItem>(*std::exchange(selection, nullptr)));
-                    const DuplicatesModel::Around around{
-                        [&](const std::string& path) { return selected.includes(path); },
-                        [&](const std::string& path) { return isLeaving(path, *vanishing, *nimbrelising); }};
-                    return DuplicatesModel::extras(*sets, *shown, around);
-                },
-                [alive, state, revision, generation, deleting, vanishingCount] {
-                    return alive && state && alive->revision() == revision &&
-                           state->queue().generation() == generation && state->isDeleting() == deleting &&
-                           state->vanishingPaths().size() == vanishingCount;
-                }};
+    state_.selectTwinExtras([search = search_, sort = sort_](const std::vector<DuplicateGroup>& groups) {
+        return Twins::shown(groups, search, sort);
     });
 }
 
@@ -851,23 +799,44 @@ void TwinShelves::showResults() {
     if (pruneResults()) return;
     QScrollBar* bar = listScroll_->verticalScrollBar();
     const int offset = bar->value();
-    if (!setsContent_) {
-        auto* content = new QWidget;
-        auto* list = new QVBoxLayout(content);
-        list->setContentsMargins(kSide, 0, kSide, kBottom);
-        // The gap below each card is its own margin, so a card that folds away takes its gap along.
-        list->setSpacing(0);
-        list->setAlignment(Qt::AlignTop);
-        setsContent_ = content;
-        listScroll_->setContent(content);
+    ensureSetsContent();
+    std::vector<QWidget*> order;
+    const bool unbuilt = updateCards(order);
+    auto* list = static_cast<QVBoxLayout*>(setsContent_->layout());
+    relist(list, withFoldingCards(list, order));
+    if (unbuilt) {
+        const int generation = ++buildTurn_;
+        TurnBudget::next(this, [this, generation] {
+            if (generation == buildTurn_ && builtFor_ == Content::results && content() == Content::results)
+                showResults();
+        });
     }
+    shownSets_ = int(order.size());
+    list->activate();
+    setsContent_->adjustSize();
+    bar->setValue(offset);
+    builtFor_ = Content::results;
+}
+
+void TwinShelves::ensureSetsContent() {
+    if (setsContent_) return;
+    auto* content = new QWidget;
+    auto* list = new QVBoxLayout(content);
+    list->setContentsMargins(kSide, 0, kSide, kBottom);
+    // The gap below each card is its own margin, so a card that folds away takes its gap along.
+    list->setSpacing(0);
+    list->setAlignment(Qt::AlignTop);
+    setsContent_ = content;
+    listScroll_->setContent(content);
+}
+
+bool TwinShelves::updateCards(std::vector<QWidget*>& order) {
     // Only sets that are new or whose copies changed get a new card; the others keep theirs, with
     // their rows, ticks and hover, and at most move. New cards are built a few per turn of the event
     // loop, top first: a hundred at once would hold the window still for a fifth of a second.
     std::vector<const DuplicateGroup*> shown = shownGroups();
     if (shown.size() > size_t(Twins::kShownSets)) shown.resize(size_t(Twins::kShownSets));
     std::map<std::string, SetCard> cards;
-    std::vector<QWidget*> order;
     // New cards are built, and made ready to show, while the turn has time (its clock is shared with
     // the rows they build and the widgets freed in it) and at most a few at a time.
     int built = 0;
@@ -900,7 +869,10 @@ void TwinShelves::showResults() {
     for (auto& [id, card] : cards_)
         TurnBudget::retire(card.shelf);
     cards_ = std::move(cards);
-    auto* list = static_cast<QVBoxLayout*>(setsContent_->layout());
+    return unbuilt;
+}
+
+std::vector<QWidget*> TwinShelves::withFoldingCards(QVBoxLayout* list, const std::vector<QWidget*>& order) {
     // Cards still folding away from a removal keep their place, in front of the card that followed
     // them, until the fold is over.
     std::vector<QWidget*> placed = order;
@@ -913,50 +885,43 @@ void TwinShelves::showResults() {
             before = std::find(placed.begin(), placed.end(), list->itemAt(j)->widget());
         placed.insert(before, w);
     }
+    return placed;
+}
+
+void TwinShelves::relist(QVBoxLayout* list, const std::vector<QWidget*>& placed) {
     bool inOrder = list->count() == int(placed.size());
     for (int i = 0; inOrder && i < list->count(); ++i)
         inOrder = list->itemAt(i)->widget() == placed[size_t(i)];
+    if (inOrder) return;
     // Cards added below the ones already listed, as while a new result is being built, are only
     // appended: taking out and putting back a hundred cards costs more than building a few.
     int listed = 0;
     while (listed < list->count() && listed < int(placed.size()) &&
            list->itemAt(listed)->widget() == placed[size_t(listed)])
         ++listed;
-    if (!inOrder && listed == list->count()) {
+    if (listed == list->count()) {
         for (size_t i = size_t(listed); i < placed.size(); ++i) {
             list->addWidget(placed[i]);
             placed[i]->show();
         }
-    } else if (!inOrder) {
-        while (QLayoutItem* item = list->takeAt(0)) {
-            QWidget* w = item->widget();
-            delete item;
-            if (!w || std::find(placed.begin(), placed.end(), w) != placed.end()) continue;
-            // A card waiting to be listed stays; one that left goes.
-            const bool waiting = std::any_of(cards_.begin(), cards_.end(),
-                                             [w](const auto& entry) { return entry.second.shelf == w; });
-            if (waiting)
-                w->hide();
-            else
-                TurnBudget::retire(w);
-        }
-        for (QWidget* card : placed) {
-            list->addWidget(card);
-            card->show();
-        }
+        return;
     }
-    if (unbuilt) {
-        const int generation = ++buildTurn_;
-        TurnBudget::next(this, [this, generation] {
-            if (generation == buildTurn_ && builtFor_ == Content::results && content() == Content::results)
-                showResults();
-        });
+    while (QLayoutItem* item = list->takeAt(0)) {
+        QWidget* w = item->widget();
+        delete item;
+        if (!w || std::find(placed.begin(), placed.end(), w) != placed.end()) continue;
+        // A card waiting to be listed stays; one that left goes.
+        const bool waiting = std::any_of(cards_.begin(), cards_.end(),
+                                         [w](const auto& entry) { return entry.second.shelf == w; });
+        if (waiting)
+            w->hide();
+        else
+            TurnBudget::retire(w);
     }
-    shownSets_ = int(order.size());
-    list->activate();
-    setsContent_->adjustSize();
-    bar->setValue(offset);
-    builtFor_ = Content::results;
+    for (QWidget* card : placed) {
+        list->addWidget(card);
+        card->show();
+    }
 }
 
 bool TwinShelves::pruneResults() {

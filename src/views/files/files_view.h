@@ -184,20 +184,28 @@ class TwinShelves : public QWidget {
     void setMinSize(SizeThreshold size);
     SizeThreshold minSize() const { return minSize_; }
     void startSearch();
+    // "Select every extra copy" and "Select extras" of the set with this id: the selection
+    // changes when the worker that looks at the kept copies on disk is back.
     void selectEveryExtra();
-    // "Select extras" of the set with this id.
     void selectExtras(const std::string& groupID);
     int shownSets() const { return shownSets_; }
     SearchField* searchField() const { return field_; }
     FadingScroll* listScroll() const { return listScroll_; }
 
   private:
-    // What the last-copy rule reads of the selection and of a removal under way, on this thread.
-    DuplicatesModel::Around around() const;
     void rebuild();
     void rebuildHeader();
     void buildResults();
+    // Lists the shown sets' cards, building the new ones a few per turn; the steps below in order.
     void showResults();
+    void ensureSetsContent();
+    // Keeps the cards that still list the same copies and builds new ones while the turn has time;
+    // `order` gets the cards to list, top first. True when some sets still wait for a card.
+    bool updateCards(std::vector<QWidget*>& order);
+    // `order` with the cards still folding away from a removal kept in their places.
+    std::vector<QWidget*> withFoldingCards(QVBoxLayout* list, const std::vector<QWidget*>& order);
+    // Puts the list's widgets in `placed` order, appending where that is enough.
+    void relist(QVBoxLayout* list, const std::vector<QWidget*>& placed);
     // After a removal: sets that stay keep their cards and close over the copies that left; sets
     // that left fold away.
     bool pruneResults();

@@ -185,99 +185,103 @@ SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(kOuterPadding, kColumnSpacing, kOuterPadding, kOuterPadding);
     column->setSpacing(kColumnSpacing);
+    column->addLayout(header(content));
+    column->addWidget(scanningCard());
+    column->addWidget(neverScanCard());
+    column->addWidget(nimbrelCard());
+    column->addWidget(
+        new MCard(tr("What's safe to remove"), QStringLiteral("checkmark.shield"), nullptr, riskLegend()));
+    column->addWidget(creditsCard());
+    column->addStretch(1);
 
-    // Header.
+    scroll_->setWidget(content);
+    content->setAutoFillBackground(false);  // setWidget() turned it on
+    reload();
+}
+
+namespace {
+
+// A card's body: rows one under the other.
+QVBoxLayout* cardRows(QWidget* body, int spacing) {
+    auto* rows = new QVBoxLayout(body);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(spacing);
+    return rows;
+}
+
+}  // namespace
+
+QHBoxLayout* SettingsView::header(QWidget* content) {
     auto* header = new QHBoxLayout;
     header->setSpacing(8);
     header->addWidget(new NimbrelLogo(20, content));
     header->addWidget(new PlainLabel(tr("Settings"), Fonts::font(25, FontWeight::heavy, FontDesign::rounded),
                                      ink(), content));
     header->addStretch(1);
-    column->addLayout(header);
+    return header;
+}
 
-    // Scanning.
-    {
-        auto* body = new QWidget;
-        auto* rows = new QVBoxLayout(body);
-        rows->setContentsMargins(0, 0, 0, 0);
-        rows->setSpacing(MCard::kSpacing);
-        QList<PillOption> options;
-        for (const auto& [bytes, label] : sizeChoices())
-            options.append(PillOption{QVariant::fromValue<qlonglong>(bytes), label});
-        sizePicker_ = new PillPicker(options, Prefs::value(Prefs::kMinTrackedSize));
-        connect(sizePicker_, &PillPicker::selectionRequested, this, [this](const QVariant& value) {
-            write(Prefs::kMinTrackedSize, QVariant::fromValue<qlonglong>(value.toLongLong()));
+QWidget* SettingsView::scanningCard() {
+    auto* body = new QWidget;
+    QVBoxLayout* rows = cardRows(body, MCard::kSpacing);
+    QList<PillOption> options;
+    for (const auto& [bytes, label] : sizeChoices())
+        options.append(PillOption{QVariant::fromValue<qlonglong>(bytes), label});
+    sizePicker_ = new PillPicker(options, Prefs::value(Prefs::kMinTrackedSize));
+    connect(sizePicker_, &PillPicker::selectionRequested, this, [this](const QVariant& value) {
+        write(Prefs::kMinTrackedSize, QVariant::fromValue<qlonglong>(value.toLongLong()));
+    });
+    rows->addWidget(
+        row(tr("List files larger than"), tr("Smaller files still count toward folder sizes."), sizePicker_));
+    packages_ = new NimbrelSwitch(false);
+    connect(packages_, &NimbrelSwitch::toggleRequested, this,
+            [this](bool on) { write(Prefs::kTreatPackagesAsFiles, on); });
+    rows->addWidget(
+        row(packagesTitle(HostLayout::current()), packagesDetail(HostLayout::current()), packages_));
+    hidden_ = new NimbrelSwitch(false);
+    connect(hidden_, &NimbrelSwitch::toggleRequested, this,
+            [this](bool on) { write(Prefs::kSkipHiddenFiles, on); });
+    rows->addWidget(row(tr("Skip hidden files"), tr("Dotfiles and hidden folders are ignored."), hidden_));
+    return new MCard(tr("Scanning"), QStringLiteral("scope"), nullptr, body);
+}
+
+QWidget* SettingsView::neverScanCard() {
+    add_ = new NimbrelButton(tr("Add"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small);
+    add_->setSymbol(QStringLiteral("plus"));
+    connect(add_, &QAbstractButton::clicked, this, &SettingsView::addExcluded);
+    exclusions_ = new QWidget;
+    exclusionRows_ = cardRows(exclusions_, 2);
+    return new MCard(tr("Never scan"), QStringLiteral("eye.slash"), add_, exclusions_);
+}
+
+QWidget* SettingsView::nimbrelCard() {
+    auto* body = new QWidget;
+    QVBoxLayout* rows = cardRows(body, MCard::kSpacing);
+    menuBar_ = new NimbrelSwitch(false);
+    connect(menuBar_, &NimbrelSwitch::toggleRequested, this,
+            [this](bool on) { write(Prefs::kShowMenuBarExtra, on); });
+    rows->addWidget(row(menuBarTitle(HostLayout::current()), {}, menuBar_));
+    // Only systems with a Full Disk Access permission have anything to show or open here.
+    if (services_.showsFullDiskAccess) {
+        privacy_ = new NimbrelButton(tr("Privacy Settings"), NimbrelButton::Kind::secondary,
+                                     NimbrelButton::Size::small);
+        connect(privacy_, &QAbstractButton::clicked, this, [this] {
+            if (services_.openFullDiskAccessSettings) services_.openFullDiskAccessSettings();
         });
-        rows->addWidget(row(tr("List files larger than"),
-                            tr("Smaller files still count toward folder sizes."), sizePicker_));
-        packages_ = new NimbrelSwitch(false);
-        connect(packages_, &NimbrelSwitch::toggleRequested, this,
-                [this](bool on) { write(Prefs::kTreatPackagesAsFiles, on); });
         rows->addWidget(
-            row(packagesTitle(HostLayout::current()), packagesDetail(HostLayout::current()), packages_));
-        hidden_ = new NimbrelSwitch(false);
-        connect(hidden_, &NimbrelSwitch::toggleRequested, this,
-                [this](bool on) { write(Prefs::kSkipHiddenFiles, on); });
-        rows->addWidget(
-            row(tr("Skip hidden files"), tr("Dotfiles and hidden folders are ignored."), hidden_));
-        column->addWidget(new MCard(tr("Scanning"), QStringLiteral("scope"), nullptr, body));
+            row({}, tr("Lets Nimbrel see every folder without repeated prompts."), privacy_, &accessTitle_));
+        connect(&state_, &AppState::hasFullDiskAccessChanged, this, &SettingsView::followAccess);
+        followAccess();
     }
+    return new MCard(QStringLiteral("Nimbrel"), QStringLiteral("humidity"), nullptr, body);
+}
 
-    // Never scan.
-    {
-        add_ = new NimbrelButton(tr("Add"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small);
-        add_->setSymbol(QStringLiteral("plus"));
-        connect(add_, &QAbstractButton::clicked, this, &SettingsView::addExcluded);
-        exclusions_ = new QWidget;
-        exclusionRows_ = new QVBoxLayout(exclusions_);
-        exclusionRows_->setContentsMargins(0, 0, 0, 0);
-        exclusionRows_->setSpacing(2);
-        column->addWidget(new MCard(tr("Never scan"), QStringLiteral("eye.slash"), add_, exclusions_));
-    }
-
-    // Nimbrel.
-    {
-        auto* body = new QWidget;
-        auto* rows = new QVBoxLayout(body);
-        rows->setContentsMargins(0, 0, 0, 0);
-        rows->setSpacing(MCard::kSpacing);
-        menuBar_ = new NimbrelSwitch(false);
-        connect(menuBar_, &NimbrelSwitch::toggleRequested, this,
-                [this](bool on) { write(Prefs::kShowMenuBarExtra, on); });
-        rows->addWidget(row(menuBarTitle(HostLayout::current()), {}, menuBar_));
-        // Only systems with a Full Disk Access permission have anything to show or open here.
-        if (services_.showsFullDiskAccess) {
-            privacy_ = new NimbrelButton(tr("Privacy Settings"), NimbrelButton::Kind::secondary,
-                                         NimbrelButton::Size::small);
-            connect(privacy_, &QAbstractButton::clicked, this, [this] {
-                if (services_.openFullDiskAccessSettings) services_.openFullDiskAccessSettings();
-            });
-            rows->addWidget(row({}, tr("Lets Nimbrel see every folder without repeated prompts."), privacy_,
-                                &accessTitle_));
-            connect(&state_, &AppState::hasFullDiskAccessChanged, this, &SettingsView::followAccess);
-            followAccess();
-        }
-        column->addWidget(new MCard(QStringLiteral("Nimbrel"), QStringLiteral("humidity"), nullptr, body));
-    }
-
-    column->addWidget(
-        new MCard(tr("What's safe to remove"), QStringLiteral("checkmark.shield"), nullptr, riskLegend()));
-
-    // Credits.
-    {
-        auto* body = new QWidget;
-        auto* rows = new QVBoxLayout(body);
-        rows->setContentsMargins(0, 0, 0, 0);
-        rows->setSpacing(6);
-        for (const Credit& c : credits())
-            rows->addWidget(credit(c));
-        column->addWidget(new MCard(tr("Credits"), QStringLiteral("cube"), nullptr, body));
-    }
-    column->addStretch(1);
-
-    scroll_->setWidget(content);
-    content->setAutoFillBackground(false);  // setWidget() turned it on
-    reload();
+QWidget* SettingsView::creditsCard() {
+    auto* body = new QWidget;
+    QVBoxLayout* rows = cardRows(body, 6);
+    for (const Credit& c : credits())
+        rows->addWidget(credit(c));
+    return new MCard(tr("Credits"), QStringLiteral("cube"), nullptr, body);
 }
 
 QWidget* SettingsView::row(const QString& title, const QString& detail, QWidget* control,

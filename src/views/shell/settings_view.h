@@ -9,6 +9,7 @@
 
 #include "model/app_state.h"
 
+class QHBoxLayout;
 class QLabel;
 class QScrollArea;
 class QVBoxLayout;
@@ -92,6 +93,13 @@ class SettingsView : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // The window's parts, top to bottom.
+    QHBoxLayout* header(QWidget* content);
+    QWidget* scanningCard();
+    QWidget* neverScanCard();
+    QWidget* nimbrelCard();
+    QWidget* creditsCard();
+
     QWidget* row(const QString& title, const QString& detail, QWidget* control,
                  PlainLabel** titleLabel = nullptr);
     QWidget* credit(const Credit& c);

@@ -65,13 +65,16 @@ ExplorerEntry ExplorerEntry::fromDiscovered(const DiscoveredEntry& d) {
     e.isDirectory = d.isDirectory;
     e.artifactKind = d.artifactKind;
     e.measuring = d.measuring;
+    e.identity = d.identity;
     if (!d.isDirectory) e.category = categoryOfName(d.name);
     e.risk = RiskCatalog::assess(d.path, d.isDirectory, d.artifactKind.has_value(), std::nullopt);
     return e;
 }
 
-ExplorerEntry ExplorerEntry::smallFile(const std::string& path, std::int64_t size) {
+ExplorerEntry ExplorerEntry::smallFile(const std::string& path, std::int64_t size,
+                                       std::optional<EntryIdentity> identity) {
     ExplorerEntry e;
+    e.identity = std::move(identity);
     e.id = path;
     e.name = PathRules::lastComponent(path);
     e.size = size;
@@ -105,6 +108,7 @@ CleanItem ExplorerEntry::cleanItem() const {
                     : artifactKind ? CleanItem::Kind::artifact
                                    : CleanItem::Kind::folder;
         item.heat = artifactKind ? 1.0 : 0.0;
+        item.identity = identity;
     }
     item.symbolPath = item.id;
     return item;

@@ -35,12 +35,15 @@ struct ExplorerEntry {
     std::shared_ptr<DirNode> node;  // keeps a scanned folder alive after a removal prunes it
     std::optional<FileItem> file;   // a copy: the scan's file lists are edited in place
     Risk risk;
+    // What the scan or the listing saw of an entry that is neither `node` nor `file`.
+    std::optional<EntryIdentity> identity;
 
     static ExplorerEntry fromNode(const std::shared_ptr<DirNode>& node);
     static ExplorerEntry fromFile(const FileItem& file);
     static ExplorerEntry fromDiscovered(const DiscoveredEntry& discovered);
     // A file listed on demand below the scan's size threshold.
-    static ExplorerEntry smallFile(const std::string& path, std::int64_t size);
+    static ExplorerEntry smallFile(const std::string& path, std::int64_t size,
+                                   std::optional<EntryIdentity> identity = std::nullopt);
 
     CleanItem cleanItem() const;
     // Lower-case folder names that mark grime by name alone.

@@ -22,7 +22,7 @@ std::vector<SmallFileListing::File> SmallFileListing::list(const std::string& fo
         const std::string path = prefix + name;
         struct stat st {};
         if (lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) continue;
-        files.push_back({path, static_cast<std::int64_t>(st.st_blocks) * 512});
+        files.push_back({path, static_cast<std::int64_t>(st.st_blocks) * 512, EntryIdentity::of(st)});
     }
     return files;
 }

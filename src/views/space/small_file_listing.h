@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/entry_identity.h"
+
 namespace nimbrel {
 
 // Lists the files of one folder that the scan kept out of its tree because they were small: one
@@ -15,6 +17,8 @@ struct SmallFileListing {
     struct File {
         std::string path;
         std::int64_t size = 0;  // allocated: blocks x 512
+        // What was listed, so a tick removes this very file and not whatever takes its name later.
+        EntryIdentity identity;
         bool operator==(const File&) const = default;
     };
     static std::vector<File> list(const std::string& folder, const std::unordered_set<std::string>& known,

@@ -371,7 +371,7 @@ void SpaceViewModel::loadSmallFiles(const std::shared_ptr<DirNode>& folder) {
         [path, known = std::move(known), skipHidden] {
             std::vector<ExplorerEntry> entries;
             for (const auto& f : SmallFileListing::list(path, known, skipHidden))
-                entries.push_back(ExplorerEntry::smallFile(f.path, f.size));
+                entries.push_back(ExplorerEntry::smallFile(f.path, f.size, f.identity));
             return entries;
         },
         [this, path, revision](std::vector<ExplorerEntry> entries) {

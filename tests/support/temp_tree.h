@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -11,12 +12,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 namespace nimbrel::test {
 
@@ -25,8 +28,10 @@ class TempTree {
   public:
     TempTree() {
         std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-XXXXXX";
-        root_ = mkdtemp(pattern.data());
+        root_ = std::filesystem::canonical(mkdtemp(pattern.data())).string();  // as the scanner spells it
     }
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
     ~TempTree() {
         // Tests may leave folders without permissions behind.
         std::error_code ignored;
@@ -45,11 +50,7 @@ class TempTree {
         std::filesystem::create_directories(path(relative));
         return path(relative);
     }
-    std::string file(const std::string& relative, size_t bytes = 10) const {
-        std::filesystem::create_directories(std::filesystem::path(path(relative)).parent_path());
-        std::ofstream(path(relative)) << std::string(bytes, 'x');
-        return path(relative);
-    }
+    std::string file(const std::string& relative, size_t bytes = 10) const;
     std::string link(const std::string& relative, const std::string& target) const {
         symlink(target.c_str(), path(relative).c_str());
         return path(relative);
@@ -64,22 +65,24 @@ inline bool exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
-// Runs `body` as an unprivileged user (nobody) in a child process and returns its exit code; as a
-// normal user it runs the body as that user. Returns -1 when no user switch was possible.
-inline int runUnprivileged(const std::function<int()>& body) {
-    if (geteuid() != 0) return body();
-    pid_t child = fork();
-    if (child < 0) return -1;
-    if (child == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(120);
-        _exit(body());
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// What an entry occupies on disk (a link its own blocks): its blocks times 512; -1 when missing.
+inline std::int64_t allocated(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? std::int64_t(st.st_blocks) * 512 : -1;
 }
 
-// Runs `body` in a child process (limits set there stay there) and returns its exit code.
+// A file of `bytes` bytes of `fill` at `path`, its folders made first.
+inline std::string writeFile(const std::string& path, size_t bytes, char fill = 'x') {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << std::string(bytes, fill);
+    return path;
+}
+
+inline std::string TempTree::file(const std::string& relative, size_t bytes) const {
+    return writeFile(path(relative), bytes);
+}
+
+// Runs `body` in a child process (limits set there stay there) and returns its exit code, or -1.
 inline int runInChild(const std::function<int()>& body) {
     pid_t child = fork();
     if (child < 0) return -1;
@@ -87,6 +90,21 @@ inline int runInChild(const std::function<int()>& body) {
     int status = 0;
     waitpid(child, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs `body` in a child process as the unprivileged user "nobody", so permissions apply even when
+// the tests run as root (a normal user stays who it is). 120 when the switch failed.
+inline int asNobody(const std::function<int()>& body) {
+    return runInChild([&] {
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            return 120;
+        return body();
+    });
+}
+
+// As asNobody, but a normal user runs the body in this process.
+inline int runUnprivileged(const std::function<int()>& body) {
+    return geteuid() != 0 ? body() : asNobody(body);
 }
 
 // A mount made for one test and undone when it goes, also when the test fails. Declare it after
@@ -137,6 +155,33 @@ class ScopedMount {
     }
     std::string target_;
     int error_ = 0;
+};
+
+// A bind mount for one test, in a folder of its own outside every tree a test removes, so that no
+// removal of a test tree can ever walk into the bound folder. Always undone, folder included. Not
+// recursive: a recursive bind copies every mount below its source, other tests' binds too, and
+// each copy keeps that test's mount point busy, so its folder could not be removed.
+class Bind {
+  public:
+    explicit Bind(const std::string& source) {
+        std::string pattern = std::filesystem::temp_directory_path().string() + "/nimbrel-bind-XXXXXX";
+        if (!mkdtemp(pattern.data())) return;
+        at = pattern;
+        mounted = ::mount(source.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    }
+    ~Bind() {
+        if (mounted && ::umount2(at.c_str(), MNT_DETACH) != 0) std::abort();
+        if (at.empty()) return;
+        // A recursive bind made elsewhere meanwhile may hold a copy of this mount for a moment.
+        for (int attempt = 0; ::rmdir(at.c_str()) != 0 && errno == EBUSY && attempt < 200; ++attempt)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!at.empty() && access(at.c_str(), F_OK) == 0) ADD_FAILURE() << "mount folder left behind: " << at;
+    }
+    Bind(const Bind&) = delete;
+    Bind& operator=(const Bind&) = delete;
+
+    std::string at;  // where the source shows
+    bool mounted = false;
 };
 
 // Sets or clears an attribute flag (FS_IMMUTABLE_FL, FS_APPEND_FL); false where the file system or
