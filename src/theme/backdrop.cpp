@@ -17,13 +17,21 @@ FogLayer::FogLayer(QWidget* parent) : QWidget(parent) {
 void FogLayer::paintEvent(QPaintEvent*) {
     // Without the library's "fog" the fog is simply absent.
     if (!NimbrelShaders::has(QStringLiteral("fog")) || width() <= 0 || height() <= 0) return;
-    if (cache_.isNull() || cacheSize_ != size()) {
+    const double dpr = devicePixelRatioF();
+    if (cache_.isNull() || cacheSize_ != size() || shown_.devicePixelRatio() != dpr) {
         cache_ = EffectLibrary::fog(size(), kFogConstant);
         cacheSize_ = size();
+        // Enlarged once: a repaint under rows that animate copies the part it needs, instead of
+        // scaling the fog smoothly over it every frame.
+        shown_ = QImage((QSizeF(size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+        shown_.setDevicePixelRatio(dpr);
+        shown_.fill(Qt::transparent);
+        QPainter p(&shown_);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(QRectF(rect()), cache_);
     }
     QPainter p(this);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(QRectF(rect()), cache_);
+    p.drawImage(QPointF(0, 0), shown_);
 }
 
 NimbrelBackdrop::NimbrelBackdrop(QWidget* parent) : QWidget(parent), fog_(new FogLayer(this)) {
@@ -66,6 +74,8 @@ void NimbrelBackdrop::paintEvent(QPaintEvent*) {
         glow(QPointF(0.5, 1.12), 620, OKLCH::of(0.82, 0.11, 195), 0.05);
     }
     QPainter p(this);
+    // The backdrop is opaque and lies under everything: copied, not blended.
+    p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(QPointF(0, 0), cache_);
 }
 

@@ -19,6 +19,7 @@ class FogLayer : public QWidget {
 
   private:
     QImage cache_;
+    QImage shown_;  // cache_ at the widget's size
     QSize cacheSize_;
 };
 
