@@ -1,6 +1,7 @@
 #include "theme/evaporate_effect.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
@@ -13,6 +14,54 @@
 #include "theme/shapes.h"
 
 namespace nimbrel {
+
+namespace {
+
+// Items that start to go together share a budget of picture taking per frame: forty rows starting
+// at once would otherwise be painted into forty fresh pictures in one frame. An item past the budget
+// is drawn straight (as at rest) and takes its picture a frame or two later; the evaporation starts
+// slowly, so that does not show. A frame is told apart by time: the budget comes back after a
+// frame's length. A few items going at once (a dozen rows) take their pictures at once.
+class PictureBudget {
+  public:
+    static int& live() {
+        static int count = 0;
+        return count;
+    }
+    static bool available() {
+        if (live() <= kFreely) return true;
+        roll();
+        return spentNs() < kPerFrameNs;
+    }
+    static void spend(qint64 ns) {
+        roll();
+        spentNs() += ns;
+    }
+
+  private:
+    static constexpr int kFreely = 12;
+    static constexpr qint64 kPerFrameNs = 6'000'000;
+    static constexpr qint64 kFrameNs = 16'000'000;
+    static QElapsedTimer& clock() {
+        static QElapsedTimer c;
+        return c;
+    }
+    static qint64& spentNs() {
+        static qint64 spent = 0;
+        return spent;
+    }
+    static void roll() {
+        if (!clock().isValid() || clock().nsecsElapsed() > kFrameNs) {
+            clock().start();
+            spentNs() = 0;
+        }
+    }
+};
+
+// How far an evaporation may go on before an item past the budget takes its picture regardless.
+constexpr double kLateJoin = 0.1;
+
+}  // namespace
 
 std::optional<QString> NimbrelShaders::lookup(const QStringList& candidates) {
     for (const QString& c : candidates)
@@ -46,7 +95,9 @@ EvaporateEffect::Fallback EvaporateEffect::fallback(double p) {
 }
 
 EvaporateEffect::EvaporateEffect(QObject* parent)
-    : QGraphicsEffect(parent), useLibrary_(NimbrelShaders::has(QStringLiteral("evaporate"))) {}
+    : QGraphicsEffect(parent), useLibrary_(NimbrelShaders::has(QStringLiteral("evaporate"))) {
+    ++PictureBudget::live();
+}
 
 void EvaporateEffect::setUsesLibrary(bool use) {
     if (use == useLibrary_) return;
@@ -160,6 +211,16 @@ void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLe
     p.restore();
 }
 
+EvaporateEffect::~EvaporateEffect() {
+    --PictureBudget::live();
+}
+
+QPixmap EvaporateEffect::takePicture(QPoint* offset) {
+    QPixmap source = sourcePixmap(Qt::LogicalCoordinates, offset, QGraphicsEffect::NoPad);
+    ++picturesTaken_;
+    return source;
+}
+
 bool EvaporateEffect::underWay() const {
     // A fade under way draws from one picture too: forty rows fading cost forty pictures once.
     if (opacityOnly_) return opacity_ > 0 && opacity_ < 1;
@@ -173,9 +234,17 @@ void EvaporateEffect::draw(QPainter* painter) {
         // At rest the item may change between frames: a fresh picture each time.
         still_ = QImage();
         frames_ = EvaporateFrames();
+        // Only at full opacity: a widget drawn straight cannot be faded as one.
+        if (rest_ >= 1 && (!opacityOnly_ || opacity_ >= 1) && !PictureBudget::available()) {
+            lastShown_ = QPixmap();
+            drawSource(painter);
+            return;
+        }
+        QElapsedTimer clock;
+        clock.start();
         QPoint offset;
-        const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
-        ++picturesTaken_;
+        const QPixmap source = takePicture(&offset);
+        PictureBudget::spend(clock.nsecsElapsed());
         if (source.isNull()) return;
         painter->save();
         painter->setOpacity(painter->opacity() * rest_ * (opacityOnly_ ? opacity_ : 1.0));
@@ -189,13 +258,22 @@ void EvaporateEffect::draw(QPainter* painter) {
     }
     // Under way: the item as it was when it started to go, taken again only if its size changed.
     const QSizeF item = sourceBoundingRect(Qt::LogicalCoordinates).size();
+    QElapsedTimer starting;  // the cost of a first frame under way, picture and grains
     if (still_.isNull() || QSizeF(still_.size()) / still_.devicePixelRatio() != item) {
+        const bool shown =
+            !lastShown_.isNull() && QSizeF(lastShown_.size()) / lastShown_.devicePixelRatio() == item;
+        if (!opacityOnly_ && progress_ < kLateJoin && rest_ >= 1 && !PictureBudget::available()) {
+            if (shown)
+                painter->drawPixmap(lastShownOffset_, lastShown_);
+            else
+                drawSource(painter);
+            update();  // the next frame tries again
+            return;
+        }
+        starting.start();
         QPixmap source = std::exchange(lastShown_, QPixmap());
         stillOffset_ = lastShownOffset_;
-        if (source.isNull() || QSizeF(source.size()) / source.devicePixelRatio() != item) {
-            source = sourcePixmap(Qt::LogicalCoordinates, &stillOffset_, QGraphicsEffect::NoPad);
-            ++picturesTaken_;
-        }
+        if (!shown) source = takePicture(&stillOffset_);
         if (source.isNull()) return;
         still_ = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
         // The grains hide a sharp screen's finer pixels: the item evaporates at one pixel a point, so
@@ -218,6 +296,7 @@ void EvaporateEffect::draw(QPainter* painter) {
         paintLayer(*painter, still_, QPointF(0, 0), progress_, seed_, useLibrary_, frames_);
     }
     painter->restore();
+    if (starting.isValid()) PictureBudget::spend(starting.nsecsElapsed());
 }
 EvaporateTrigger::EvaporateTrigger(QWidget* target, double seed, double rest)
     : QObject(target), target_(target), seed_(seed), rest_(rest) {

@@ -53,6 +53,7 @@ class EvaporateEffect : public QGraphicsEffect {
     static constexpr double kBlur = 8;
 
     explicit EvaporateEffect(QObject* parent = nullptr);
+    ~EvaporateEffect() override;
 
     // Whether "evaporate" runs (the library has it) or the fallback; tests and the gallery may choose.
     bool usesLibrary() const { return useLibrary_; }
@@ -90,6 +91,7 @@ class EvaporateEffect : public QGraphicsEffect {
 
   private:
     bool underWay() const;
+    QPixmap takePicture(QPoint* offset);
 
     double progress_ = 0;
     double seed_ = 0;
