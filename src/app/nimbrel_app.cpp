@@ -87,6 +87,9 @@ void NimbrelApp::openSettings() {
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(view);
         window->setFixedSize(SettingsView::kWidth, SettingsView::kHeight);
+        // Opened over the main window's screen, inside its free area: shorter where the screen is.
+        MainWindow::placeFirst(window, main_->screen(), {SettingsView::kWidth, SettingsView::kHeight},
+                               {SettingsView::kWidth, SettingsView::kMinHeight});
         // The menu-bar extra follows its switch at once.
         connect(view, &SettingsView::preferenceChanged, menuBarExtra_, &MenuBarExtra::sync);
         commands_->attachTo(window);

@@ -169,7 +169,9 @@ SettingsView::SettingsView(AppState& state, QWidget* parent)
 SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
     : QWidget(parent), state_(state), services_(std::move(services)) {
     AppearanceOf::set(this, Appearance::dark);
-    setFixedSize(kWidth, kHeight);
+    setFixedWidth(kWidth);
+    setMinimumHeight(kMinHeight);
+    resize(kWidth, kHeight);
     setFocusPolicy(Qt::ClickFocus);
     backdrop_ = new NimbrelBackdrop(this);
     scroll_ = new QScrollArea(this);

@@ -31,6 +31,8 @@ class SettingsView : public QWidget {
   public:
     static constexpr int kWidth = 560;
     static constexpr int kHeight = 700;
+    // On a screen too short for kHeight the window opens shorter (the content scrolls), down to this.
+    static constexpr int kMinHeight = 400;
 
     struct Services {
         // A modal dialog choosing several folders; nothing when cancelled.
