@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -92,6 +93,9 @@ void NimbrelApp::openSettings() {
                                {SettingsView::kWidth, SettingsView::kMinHeight});
         // The menu-bar extra follows its switch at once.
         connect(view, &SettingsView::preferenceChanged, menuBarExtra_, &MenuBarExtra::sync);
+        // and its switch follows the desktop's tray as the extra does.
+        connect(menuBarExtra_->trayWatch(), &QTimer::timeout, view, &SettingsView::followTray);
+        connect(menuBarExtra_, &MenuBarExtra::insertedChanged, view, &SettingsView::followTray);
         commands_->attachTo(window);
         settings_ = window;
     }
