@@ -98,9 +98,9 @@ bool RemovalError::isNotFound() const {
 }
 
 const std::vector<DeletionFailure::Reason>& DeletionFailure::allReasons() {
-    static const std::vector<Reason> reasons = {Reason::safetyGuard,      Reason::protectedByMacOS,
-                                                Reason::noPermission,     Reason::inUse,
-                                                Reason::changedSinceScan, Reason::other};
+    static const std::vector<Reason> reasons = {
+        Reason::safetyGuard,      Reason::protectedByMacOS, Reason::noPermission, Reason::inUse,
+        Reason::changedSinceScan, Reason::notTwin,          Reason::other};
     return reasons;
 }
 
@@ -116,6 +116,8 @@ std::string DeletionFailure::rawValue(Reason reason) {
             return "inUse";
         case Reason::changedSinceScan:
             return "changedSinceScan";
+        case Reason::notTwin:
+            return "notTwin";
         case Reason::other:
             return "other";
     }
@@ -135,6 +137,8 @@ std::string DeletionFailure::title(Reason reason) {
             return localized("In use");
         case Reason::changedSinceScan:
             return localized("Changed since the scan");
+        case Reason::notTwin:
+            return localized("Twins changed since the search");
         case Reason::other:
             return localized("Couldn't be moved");
     }
@@ -168,6 +172,11 @@ std::string DeletionFailure::explanation(Reason reason) {
             return localized(
                 "These were replaced, rewritten or moved after Nimbrel scanned them, so they are not what "
                 "you reviewed. They were left as they are: scan again to review them as they are now.");
+        case Reason::notTwin:
+            return localized(
+                "An extra copy goes only while a copy that stays holds the same contents. These, or the "
+                "copies that stay, were removed, moved or changed since the twin search, so these were "
+                "kept. Look for twins again to review them as they are now.");
         case Reason::other:
             return localized("Something else went wrong; the message is shown for each item.");
     }
@@ -180,6 +189,7 @@ DeletionFailure::Reason DeletionFailure::classify(const RemovalError& error) {
     if (error.cause == RemovalError::Cause::immutable) return Reason::protectedByMacOS;
     if (error.cause == RemovalError::Cause::notYours) return Reason::noPermission;
     if (error.cause == RemovalError::Cause::changedSinceScan) return Reason::changedSinceScan;
+    if (error.cause == RemovalError::Cause::notTwin) return Reason::notTwin;
     if (error.cause != RemovalError::Cause::unknown) return Reason::other;
     // The underlying POSIX code decides first; only when there is none does the outer error's own
     // POSIX code count.

@@ -111,7 +111,15 @@ struct PinnedFolder {
 
 // One path that stayed behind.
 struct DeletionFailure {
-    enum class Reason { safetyGuard, protectedByMacOS, noPermission, inUse, changedSinceScan, other };
+    enum class Reason {
+        safetyGuard,
+        protectedByMacOS,
+        noPermission,
+        inUse,
+        changedSinceScan,
+        notTwin,
+        other
+    };
 
     std::string path;
     Reason reason = Reason::other;

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QWidget>
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "theme/effect_library.h"
@@ -104,12 +106,12 @@ void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLe
 
 void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress,
                                  double seed, bool useLibrary) {
-    QImage buffer;
-    paintLayer(p, layer, topLeft, progress, seed, useLibrary, buffer);
+    EvaporateFrames frames;
+    paintLayer(p, layer, topLeft, progress, seed, useLibrary, frames);
 }
 
 void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress,
-                                 double seed, bool useLibrary, QImage& buffer) {
+                                 double seed, bool useLibrary, EvaporateFrames& frames) {
     const double dpr = layer.devicePixelRatio();
     if (useLibrary) {
         if (!libraryEffectOn(progress)) {
@@ -119,8 +121,24 @@ void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLe
         if (progress >= 1) return;
         const QSizeF size = QSizeF(layer.size()) / dpr;
         const int lift = int(std::ceil(EffectLibrary::evaporateLift(size) * dpr));
-        EffectLibrary::evaporate(layer, progress, size, seed, lift, buffer);
-        p.drawImage(topLeft - QPointF(0, lift / dpr), buffer);
+        frames.prepare(layer, size, seed, lift);
+        // Every item draws its frame through one buffer, cleared again where it drew: forty rows
+        // going at once neither hold forty buffers nor clear them whole each frame.
+        static QImage scratch;
+        const QSize need(layer.width(), layer.height() + lift);
+        if (scratch.width() < need.width() || scratch.height() < need.height()) {
+            scratch = QImage(need.expandedTo(scratch.size()), QImage::Format_ARGB32_Premultiplied);
+            scratch.fill(Qt::transparent);
+        }
+        const QRect drawn = frames.draw(progress, scratch);
+        if (drawn.isEmpty()) return;
+        p.drawImage(
+            QRectF(topLeft + QPointF(drawn.x() / dpr, (drawn.y() - lift) / dpr), QSizeF(drawn.size()) / dpr),
+            scratch, QRectF(drawn));
+        uchar* const bits = scratch.bits();
+        for (int y = drawn.top(); y <= drawn.bottom(); ++y)
+            std::fill_n(reinterpret_cast<uint32_t*>(bits + y * scratch.bytesPerLine()) + drawn.left(),
+                        drawn.width(), 0U);
         return;
     }
     const Fallback f = fallback(progress);
@@ -154,7 +172,7 @@ void EvaporateEffect::draw(QPainter* painter) {
     if (!underWay()) {
         // At rest the item may change between frames: a fresh picture each time.
         still_ = QImage();
-        frame_ = QImage();
+        frames_ = EvaporateFrames();
         QPoint offset;
         const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &offset, QGraphicsEffect::NoPad);
         ++picturesTaken_;
@@ -163,13 +181,21 @@ void EvaporateEffect::draw(QPainter* painter) {
         painter->setOpacity(painter->opacity() * rest_ * (opacityOnly_ ? opacity_ : 1.0));
         painter->drawPixmap(offset, source);
         painter->restore();
+        // What the screen shows of the item now: if it starts to go at the next frame, it goes from
+        // this picture, and a list of rows that all start at once is not painted twice in a row.
+        lastShown_ = source;
+        lastShownOffset_ = offset;
         return;
     }
     // Under way: the item as it was when it started to go, taken again only if its size changed.
     const QSizeF item = sourceBoundingRect(Qt::LogicalCoordinates).size();
     if (still_.isNull() || QSizeF(still_.size()) / still_.devicePixelRatio() != item) {
-        const QPixmap source = sourcePixmap(Qt::LogicalCoordinates, &stillOffset_, QGraphicsEffect::NoPad);
-        ++picturesTaken_;
+        QPixmap source = std::exchange(lastShown_, QPixmap());
+        stillOffset_ = lastShownOffset_;
+        if (source.isNull() || QSizeF(source.size()) / source.devicePixelRatio() != item) {
+            source = sourcePixmap(Qt::LogicalCoordinates, &stillOffset_, QGraphicsEffect::NoPad);
+            ++picturesTaken_;
+        }
         if (source.isNull()) return;
         still_ = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
         // The grains hide a sharp screen's finer pixels: the item evaporates at one pixel a point, so
@@ -180,6 +206,7 @@ void EvaporateEffect::draw(QPainter* painter) {
             still_.setDevicePixelRatio(1);
         }
     }
+    lastShown_ = QPixmap();
     painter->save();
     painter->setOpacity(painter->opacity() * rest_);
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
@@ -188,7 +215,7 @@ void EvaporateEffect::draw(QPainter* painter) {
         painter->setOpacity(painter->opacity() * opacity_);
         painter->drawImage(QPointF(0, 0), still_);
     } else {
-        paintLayer(*painter, still_, QPointF(0, 0), progress_, seed_, useLibrary_, frame_);
+        paintLayer(*painter, still_, QPointF(0, 0), progress_, seed_, useLibrary_, frames_);
     }
     painter->restore();
 }

@@ -2,11 +2,13 @@
 
 #include <QGraphicsEffect>
 #include <QImage>
+#include <QPixmap>
 #include <QPointer>
 #include <QStringList>
 #include <optional>
 
 #include "theme/animated_value.h"
+#include "theme/effect_library.h"
 #include "theme/motion.h"
 
 namespace nimbrel {
@@ -75,9 +77,9 @@ class EvaporateEffect : public QGraphicsEffect {
                            double seed = 0);
     static void paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress, double seed,
                            bool useLibrary);
-    // The same, drawing through `buffer`, kept by a caller that draws one item frame after frame.
+    // The same, drawing through `frames`, kept by a caller that draws one item frame after frame.
     static void paintLayer(QPainter& p, const QImage& layer, QPointF topLeft, double progress, double seed,
-                           bool useLibrary, QImage& buffer);
+                           bool useLibrary, EvaporateFrames& frames);
 
     QRectF boundingRectFor(const QRectF& rect) const override;
     // How many times the item was painted into a picture (tests: once per evaporation).
@@ -98,7 +100,9 @@ class EvaporateEffect : public QGraphicsEffect {
     // The item as it looked when it started to go, and where it sits; kept while under way.
     QImage still_;
     QPoint stillOffset_;
-    QImage frame_;  // the last frame's buffer, reused
+    QPixmap lastShown_;  // the item as the last frame at rest drew it
+    QPoint lastShownOffset_;
+    EvaporateFrames frames_;  // the grains of still_, and the last frame drawn
     int picturesTaken_ = 0;
 };
 

@@ -62,6 +62,7 @@ TEST(DeletionFailureTest, ClassifiesByCauseThenUnderlyingThenOuterCode) {
         {Domain::posix, 0, std::nullopt, Cause::pathChanged, Reason::other},
         {Domain::posix, 0, std::nullopt, Cause::changedSinceScan,
          Reason::changedSinceScan},  // never "Couldn't be moved"
+        {Domain::posix, 0, std::nullopt, Cause::notTwin, Reason::notTwin},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DeletionFailure::classify(makeError(c.domain, c.code, c.underlying, c.cause)), c.expected)

@@ -262,6 +262,9 @@ TEST_P(TwinRemovalTest, AnExtraGoesOnlyWhileACopyThatStaysStillMatchesIt) {
             });
             const bool stays = onDisk(root + "/" + name);
             EXPECT_EQ(failed, stays) << name << " stays exactly when it failed";
+            for (const DeletionFailure& f : failures)
+                EXPECT_TRUE(f.path != root + "/" + name || f.reason == DeletionFailure::Reason::notTwin)
+                    << name;
         }
         if (c.everyExtraFails) {
             EXPECT_EQ(state->sessionFreed(), freedBefore) << "nothing credited";

@@ -9,6 +9,7 @@
 #include "support/animations.h"
 #include "theme/chip.h"
 #include "theme/nimbrel_button.h"
+#include "theme/rolling_text.h"
 #include "views/kit/selection_bar.h"
 #include "views/test_items.h"
 
@@ -168,11 +169,21 @@ TEST_F(ItemRowTest, SelectionBarSumsSourcesClearsAndTakesOnlyOwnDrops) {
 
     int changes = 0;
     QObject::connect(&state_->queue(), &CleanQueue::itemsChanged, [&] { ++changes; });
+    auto* total = bar.findChild<RollingText*>();
+    ASSERT_NE(total, nullptr);
+    const QString shown = total->text();
     bar.clearButton()->click();
     EXPECT_TRUE(state_->queue().items().empty());
     EXPECT_EQ(changes, 1);
-
+    // The bar leaves showing its last total and comes back showing its first at once; only a
+    // change while it shows rolls.
+    EXPECT_EQ(total->text(), shown);
     state_->queue().setItems({inside});
+    EXPECT_FALSE(total->isRolling());
+    EXPECT_EQ(total->text(), SelectionBar::totalText({inside}));
+    state_->queue().add(spaceItem);
+    EXPECT_TRUE(total->isRolling());
+
     state_->setIsDeleting(true);
     EXPECT_FALSE(bar.reviewButton()->isEnabled());
     state_->setIsDeleting(false);

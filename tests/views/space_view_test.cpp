@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QLabel>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -11,6 +12,7 @@
 
 #include "engine/host_layout.h"
 #include "space_test_support.h"
+#include "support/animations.h"
 #include "support/motion_scopes.h"
 #include "theme/chip.h"
 #include "theme/empty_state.h"
@@ -145,6 +147,27 @@ TEST(SpaceView, HeaderTextsAndCrumbs) {
     EXPECT_FALSE(header->crumbs()[0]->isOn());
     EXPECT_TRUE(header->crumbs()[2]->isOn());
     EXPECT_EQ(header->summaryText(), "~/a/b");
+    {
+        // The summary is text the user can select with the mouse and copy, cut in the middle when
+        // narrow.
+        h.show(view, {900, 600});
+        QLabel* summary = header->summaryLabel();
+        EXPECT_EQ(summary->text(), "~/a/b");
+        const auto drag = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+            QMouseEvent e(type, at, summary->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+            QCoreApplication::sendEvent(summary, &e);
+        };
+        const int y = summary->height() / 2;
+        drag(QEvent::MouseButtonPress, QPoint(0, y), Qt::LeftButton);
+        drag(QEvent::MouseMove, QPoint(summary->width() - 1, y), Qt::LeftButton);
+        drag(QEvent::MouseButtonRelease, QPoint(summary->width() - 1, y), Qt::NoButton);
+        EXPECT_EQ(summary->selectedText(), "~/a/b");
+        summary->setFixedWidth(QFontMetrics(summary->font()).horizontalAdvance(QStringLiteral("~/a")));
+        h.settle();
+        EXPECT_TRUE(summary->text().contains(QChar(0x2026))) << summary->text().toStdString();
+        summary->setMinimumWidth(0);
+        summary->setMaximumWidth(QWIDGETSIZE_MAX);
+    }
     header->crumbs()[1]->click();
     EXPECT_EQ(view.model().stack().size(), 1u);
     header->crumbs()[0]->click();
@@ -318,23 +341,55 @@ TEST(SpaceView, AtTheNarrowestWindowTheChipsScrollAndTheTrailingGroupKeepsItsSiz
     EXPECT_EQ(view.model().filter(), ExplorerFilter::selected);
 }
 
-TEST(SpaceView, VanishingTilesPaintWithAndWithoutReducedMotion) {
-    for (bool reduce : {true, false}) {
-        ReduceMotionScope motion(reduce);
-        SpaceHarness h;
-        h.state->setResult(sampleResult());
-        SpaceView view(*h.state, h.clock);
-        h.show(view, {900, 600});
-        h.state->setNimbrelisingIDs({"/r/a"});
-        h.state->setVanishingPaths({"/r/a"});
-        h.state->setIsDeleting(true);
-        EXPECT_EQ(view.model().isCleaning(), !reduce);
-        h.clock.advance(std::chrono::milliseconds(400));
-        EXPECT_TRUE(view.model().isVanishing("/r/a"));
-        EXPECT_FALSE(view.grab().isNull());
-        h.clock.advance(std::chrono::milliseconds(1000));
-        EXPECT_FALSE(view.model().isCleaning());
-        h.state->setIsDeleting(false);
+// A tile on screen that leaves is seen to go, in either layout: a third of the way through its
+// effect (evaporating, or fading under Reduce Motion) its place shows neither the tile as it was nor
+// the empty place it leaves.
+TEST(SpaceView, LeavingTilesOnScreenEvaporateOrFade) {
+    AnimationClock animations;
+    for (bool reduce : {false, true}) {
+        for (ExplorerLayout layout : {ExplorerLayout::icons, ExplorerLayout::list}) {
+            SCOPED_TRACE(std::string(rawValue(layout)) + (reduce ? " reduced" : ""));
+            ReduceMotionScope motion(reduce);
+            SpaceHarness h;
+            h.state->setResult(sampleResult());
+            SpaceView view(*h.state, h.clock);
+            view.model().setLayout(layout);
+            h.show(view, {900, 600});
+            ExplorerView* explorer = view.explorer();
+            const int index = view.model().indexOf("/r/a").value_or(-1);
+            ASSERT_GE(index, 0);
+            // The tile and the room its grains rise into.
+            const QRect place = explorer->shownRect(explorer->geometryNow(), index)
+                                    .adjusted(-12, -40, 12, 0)
+                                    .toAlignedRect()
+                                    .intersected(explorer->viewport()->rect());
+            const auto shown = [&] {
+                animations.step(0);
+                return explorer->viewport()->grab(place).toImage();
+            };
+            const QImage before = shown();
+            h.state->setNimbrelisingIDs({"/r/a"});
+            h.state->setVanishingPaths({"/r/a"});
+            h.state->setIsDeleting(true);
+            EXPECT_EQ(view.model().isCleaning(), !reduce);
+            // The steamer reaches it.
+            for (int i = 0; i < 40 && !view.model().isVanishing("/r/a"); ++i) {
+                h.clock.advance(std::chrono::milliseconds(50));
+                animations.step(50);
+                shown();
+            }
+            ASSERT_TRUE(view.model().isVanishing("/r/a"));
+            shown();  // it starts to go
+            animations.step(reduce ? 80 : 330);
+            const QImage during = shown();
+            animations.step(1200);
+            const QImage after = shown();
+            EXPECT_NE(during, before);
+            EXPECT_NE(during, after);
+            EXPECT_NE(before, after);
+            h.state->setIsDeleting(false);
+            animations.finish();
+        }
     }
 }
 

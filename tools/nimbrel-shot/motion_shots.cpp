@@ -13,6 +13,7 @@
 #include "views/shell/main_window.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
+#include "views/space/entry_rules.h"
 #include "views/space/explorer_view.h"
 #include "views/space/space_view.h"
 
@@ -80,10 +81,17 @@ int shootMotion(const QString& outDir) {
         space->model().setLayout(ExplorerLayout::icons);
         ExplorerView* explorer = space->explorer();
         settleForShot();
-        const auto frame = explorer->frameAt(0);
-        const auto entry = space->model().tile(0).entry;
+        // The first tile the user can select (a kept folder shows a lock, not the circle).
+        int index = 0;
+        while (index < space->model().visibleCount() &&
+               !(space->model().tile(index).entry &&
+                 EntryRules::control(*space->model().tile(index).entry) == EntryRules::Control::select))
+            ++index;
+        const auto frame = explorer->frameAt(index);
+        const auto entry =
+            index < space->model().visibleCount() ? space->model().tile(index).entry : std::nullopt;
         if (!frame || !entry) {
-            std::fprintf(stderr, "no first tile\n");
+            std::fprintf(stderr, "no selectable tile\n");
             return 1;
         }
         const QRect tile = frame->toAlignedRect().translated(explorer->viewport()->mapTo(&window, QPoint()));
@@ -103,13 +111,13 @@ int shootMotion(const QString& outDir) {
         state.queue().setItems({});
         clock.step(2000);
         window.grab();
-        const QRect bottom(0, window.height() - 120, window.width(), 120);
+        const QRect bottom((window.width() - 600) / 2, window.height() - 120, 600, 120);
         state.queue().add(entry->cleanItem());
         at = 0;
         for (int ms : {40, 80, 160, 600}) {
             clock.step(ms - at);
             at = ms;
-            failed += saveCrop(window, bottom, 1, outDir, QStringLiteral("motion-selection-bar-%1ms").arg(ms))
+            failed += saveCrop(window, bottom, 2, outDir, QStringLiteral("motion-selection-bar-%1ms").arg(ms))
                           ? 0
                           : 1;
         }

@@ -82,8 +82,11 @@ QString SelectionBar::sourceLine(const std::vector<CleanQueue::SourceTotal>& tot
 void SelectionBar::refresh() {
     // The queue keeps its totals: a tick with a hundred thousand items queued costs no walk over them.
     // The new figure rolls its changed digits into place; the value itself never passes through
-    // figures the selection did not have.
-    total_->setText(Fmt::bytes(std::max<int64_t>(0, state_.queue().totalSize())), !total_->text().isEmpty());
+    // figures the selection did not have. The bar comes in showing its first total and leaves showing
+    // its last: it never rolls from or to the zero of an empty selection nobody saw.
+    const bool empty = state_.queue().items().empty();
+    if (!empty) total_->setText(Fmt::bytes(std::max<int64_t>(0, state_.queue().totalSize())), showingTotal_);
+    showingTotal_ = !empty;
     sources_ = sourceLine(state_.queue().bySource());
     review_->setEnabled(!state_.isDeleting());
     update();

@@ -69,6 +69,7 @@ class SelectionBar : public QWidget, public OutsideDecoration {
     AppState& state_;
     bool targeted_ = false;
     RollingText* total_;
+    bool showingTotal_ = false;      // the total shown is a selection's, not yet left behind
     AnimatedValue targetAmount_{0};  // the drop border, eased in and out
     QString sources_;
     double opacity_ = 1;

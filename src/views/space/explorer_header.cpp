@@ -29,7 +29,6 @@
 #include "theme/symbols.h"
 #include "util/fmt.h"
 #include "util/plural.h"
-#include "views/kit/elided_label.h"
 #include "views/kit/path_actions.h"
 #include "views/kit/plain_label.h"
 #include "views/kit/plain_text.h"
@@ -40,6 +39,42 @@
 namespace nimbrel {
 
 namespace {
+
+// One line the user can select and copy, cut in the middle to the width it is given (the selection
+// copies what shows). It asks for its whole text's width, so a layout gives it what it has.
+class SelectableLine : public PlainLabel {
+  public:
+    SelectableLine(const QFont& font, ColorFn color, QWidget* parent)
+        : PlainLabel(QString(), font, std::move(color), parent) {
+        setTextInteractionFlags(Qt::TextSelectableByMouse);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+    void setFullText(const QString& text) {
+        if (text == full_) return;
+        full_ = text;
+        updateGeometry();
+        cut();
+    }
+    QSize sizeHint() const override {
+        const QFontMetrics fm(font());
+        return {fm.horizontalAdvance(full_) + 1, fm.height()};
+    }
+    QSize minimumSizeHint() const override { return {0, QFontMetrics(font()).height()}; }
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        PlainLabel::resizeEvent(event);
+        cut();
+    }
+
+  private:
+    void cut() {
+        const QString shown = QFontMetrics(font()).elidedText(full_, Qt::ElideMiddle, contentsRect().width());
+        if (shown != text()) setText(shown);
+    }
+    QString full_;
+};
+
 QColor dark(const AdaptiveColor& c) {
     return c.resolve(Appearance::dark);
 }
@@ -86,10 +121,9 @@ ExplorerHeader::ExplorerHeader(SpaceViewModel& model, QWidget* parent) : QWidget
 
     auto* line2 = new QHBoxLayout;
     line2->setSpacing(4);
-    summary_ = new ElidedLabel(this);
-    summary_->setFont(Fonts::font(12, FontWeight::medium));
-    summary_->setColor([](const QWidget* w) { return Palette::ink3().resolve(w); });
-    summary_->setElideMode(Qt::ElideMiddle);
+    summary_ = new SelectableLine(
+        Fonts::font(12, FontWeight::medium), [](const QWidget* w) { return Palette::ink3().resolve(w); },
+        this);
     line2->addWidget(summary_, 0);
     actions_ = new PathActions(vm_.state(), {}, 22, this);
     line2->addWidget(actions_);
@@ -184,7 +218,7 @@ void ExplorerHeader::refresh() {
         layout->addStretch(1);
         crumbRow_->adjustSize();
     }
-    summary_->setText(summaryText());
+    static_cast<SelectableLine*>(summary_)->setFullText(summaryText());
     summary_->setToolTip(PlainText::toolTip(summaryText()));
     actions_->setPath(current ? current->path() : std::string());
     // The size rolls when the shown folder's size changes (a removal applied); another folder's size

@@ -19,7 +19,6 @@ namespace nimbrel {
 
 class AppState;
 class Chip;
-class ElidedLabel;
 class FadingScroll;
 class FigureLabel;
 class IconButton;
@@ -38,6 +37,8 @@ class ExplorerHeader : public QWidget {
     IconButton* upButton() const { return up_; }
     QList<Chip*> crumbs() const { return crumbs_; }
     QString summaryText() const;
+    // The summary as shown: selectable, cut in the middle to its width.
+    QLabel* summaryLabel() const { return summary_; }
     QString sizeText() const;
     QString countText() const;
     FigureLabel* sizeFigure() const { return size_; }
@@ -55,7 +56,7 @@ class ExplorerHeader : public QWidget {
     std::vector<const DirNode*> shownStack_;
     const DirNode* shownRoot_ = nullptr;
     std::string shownPath_;
-    ElidedLabel* summary_;
+    QLabel* summary_;
     PathActions* actions_;
     FigureLabel* size_;
     FigureLabel* count_;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "theme/animated_value.h"
+#include "theme/effect_library.h"
 #include "theme/look_animations.h"
 #include "views/space/click.h"
 #include "views/space/space_view_model.h"
@@ -144,7 +145,7 @@ class ExplorerView : public QAbstractScrollArea {
     // A vanishing tile: its picture as it was when it started to go, and the effect's frame buffer.
     struct Vanish {
         QImage still;
-        QImage frame;
+        EvaporateFrames frame;
     };
     // The eased looks of the tiles drawn (hover, selection, circle, tick, evaporation, moves).
     LookAnimations looks_;
