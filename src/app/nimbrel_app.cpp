@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -87,8 +88,14 @@ void NimbrelApp::openSettings() {
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(view);
         window->setFixedSize(SettingsView::kWidth, SettingsView::kHeight);
+        // Opened over the main window's screen, inside its free area: shorter where the screen is.
+        MainWindow::placeFirst(window, main_->screen(), {SettingsView::kWidth, SettingsView::kHeight},
+                               {SettingsView::kWidth, SettingsView::kMinHeight});
         // The menu-bar extra follows its switch at once.
         connect(view, &SettingsView::preferenceChanged, menuBarExtra_, &MenuBarExtra::sync);
+        // and its switch follows the desktop's tray as the extra does.
+        connect(menuBarExtra_->trayWatch(), &QTimer::timeout, view, &SettingsView::followTray);
+        connect(menuBarExtra_, &MenuBarExtra::insertedChanged, view, &SettingsView::followTray);
         commands_->attachTo(window);
         settings_ = window;
     }

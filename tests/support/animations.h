@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractAnimation>
 #include <QAnimationDriver>
 
 #include "support/wait_for.h"
@@ -7,11 +8,27 @@
 namespace nimbrel {
 
 // Drives every Qt animation of the main thread from a clock the test moves, while it lives: real
-// time no longer moves them, so a test sees the frames it asks for on any machine load.
+// time no longer moves them, so a test sees the frames it asks for on any machine load, to the
+// millisecond.
+//
+// Qt's animation timer adds its own wall-clock reading to the driver's time whenever the driver
+// starts (when the first animation begins, or when the clock is installed over a running one), and
+// the first tick after that hands the gap to every running animation. So the clock starts the
+// driver once, keeps it running with an animation of its own that never ends, and takes that first
+// tick itself before the test starts anything.
 class AnimationClock : public QAnimationDriver {
   public:
-    AnimationClock() { install(); }
-    ~AnimationClock() override { uninstall(); }
+    AnimationClock() {
+        install();
+        keepAlive_.start();
+        flushEvents();  // the queued calls that start the timer and the driver
+        advance();      // the first tick, carrying whatever wall time Qt read
+        flushEvents();
+    }
+    ~AnimationClock() override {
+        keepAlive_.stop();
+        uninstall();
+    }
 
     qint64 elapsed() const override { return now_; }
 
@@ -28,15 +45,18 @@ class AnimationClock : public QAnimationDriver {
             step(1000);
     }
 
-  protected:
-    // Each run of the driver starts its time from zero, as the animation timer expects.
-    void start() override {
-        now_ = 0;
-        QAnimationDriver::start();
-    }
-
   private:
+    // Runs until stopped, so the animation timer never stops the driver between the test's animations.
+    class KeepAlive : public QAbstractAnimation {
+      public:
+        int duration() const override { return -1; }
+
+      protected:
+        void updateCurrentTime(int) override {}
+    };
+
     qint64 now_ = 0;
+    KeepAlive keepAlive_;
 };
 
 }  // namespace nimbrel

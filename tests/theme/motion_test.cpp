@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <QVariantAnimation>
 #include <cmath>
 #include <cstdlib>
 
+#include "support/animations.h"
 #include "support/motion_scopes.h"
 #include "theme/animated_value.h"
 
@@ -110,6 +112,31 @@ TEST(MotionTest, SpringAnimationEndsExactlyOnTarget) {
     EXPECT_GT(v.value(), 5);
     v.animation().setCurrentTime(v.animation().duration());
     EXPECT_EQ(v.value(), 10);
+}
+
+TEST(MotionTest, TheTestClockLetsNoWallTimeIntoAnimations) {
+    // A slow machine: wall time passes while Qt's own timer runs an animation, or after the clock is
+    // installed. An animation started under the clock still runs 1 ms before its end.
+    for (bool runningBefore : {false, true}) {
+        QVariantAnimation before;
+        before.setDuration(60000);
+        before.setStartValue(0.0);
+        before.setEndValue(1.0);
+        if (runningBefore) {
+            before.start();
+            flushEvents();
+            QTest::qSleep(40);
+        }
+        AnimationClock clock;
+        QTest::qSleep(40);
+        AnimatedValue v(0);
+        v.animateTo(100, timingCurve(0, 0, 1, 1, 0.15));
+        clock.step(149);
+        EXPECT_TRUE(v.isRunning()) << runningBefore;
+        clock.step(1);
+        EXPECT_FALSE(v.isRunning()) << runningBefore;
+        EXPECT_EQ(v.value(), 100);
+    }
 }
 
 }  // namespace

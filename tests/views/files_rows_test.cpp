@@ -14,6 +14,7 @@
 #include "views/files/failure_sheet.h"
 #include "views/files/files_view.h"
 #include "views/files/review_sheet.h"
+#include "views/kit/elided_label.h"
 #include "views/kit/shelf.h"
 
 namespace nimbrel {
@@ -65,7 +66,7 @@ TEST_F(FilesRowsTest, ReviewRowsMarkKeptContentsOnlyAndJunkItems) {
     EXPECT_EQ(sheet.expanded().count(junk.id), 1u);  // flips, though nothing opens beneath
 }
 
-TEST_F(FilesRowsTest, FailureRowsShowTheirButtonsOnlyWhileHovered) {
+TEST_F(FilesRowsTest, FailureRowsShowButtonsOnHoverAndCutLinesWhereTheyStayReadable) {
     const DeletionFailure failure{"/nimbrel-test/a/<b>x", DeletionFailure::Reason::other,
                                   "Input/output error"};
     FailureRow row(*state_, failure);
@@ -77,6 +78,31 @@ TEST_F(FilesRowsTest, FailureRowsShowTheirButtonsOnlyWhileHovered) {
     QCoreApplication::sendEvent(&row, &leave);
     EXPECT_FALSE(row.isHovering());
     EXPECT_FALSE(row.toolTip().contains(QStringLiteral("<b>x</b>")));  // escaped, never markup
+
+    // A narrow row cuts a long message at its end and a long folder path at its start.
+    const std::string deep = "/nimbrel-test/" + std::string(120, 'd') + "/nearest";
+    struct Case {
+        DeletionFailure failure;
+        QString keeps;  // what stays readable of the second line
+        bool atStart;
+    } cases[] = {
+        {{"/nimbrel-test/a/x", DeletionFailure::Reason::other,
+          "Couldn't read the folder's contents (it was removed or changed while it was being emptied)"},
+         QStringLiteral("Couldn't read"),
+         true},
+        {{deep + "/x", DeletionFailure::Reason::noPermission, {}}, QStringLiteral("/nearest"), false},
+    };
+    for (const Case& c : cases) {
+        FailureRow narrow(*state_, c.failure);
+        narrow.resize(260, FailureSheet::kRowHeight);
+        narrow.show();
+        QCoreApplication::processEvents();
+        const auto lines = narrow.findChildren<ElidedLabel*>();
+        ASSERT_EQ(lines.size(), 2);
+        const QString shown = lines[1]->shownText();
+        EXPECT_NE(shown, lines[1]->text()) << "the line is cut";
+        EXPECT_TRUE(c.atStart ? shown.startsWith(c.keeps) : shown.endsWith(c.keeps)) << shown.toStdString();
+    }
 }
 
 TEST_F(FilesRowsTest, SelectEveryExtraCopyTakesAllFilteredSetsInOneChange) {

@@ -11,6 +11,7 @@
 #include "theme/chrome.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
+#include "views/shell/settings_view.h"
 
 namespace nimbrel {
 namespace {
@@ -45,20 +46,38 @@ TEST_F(MainWindowTest, ReopeningBuildsAFreshRootView) {
 }
 
 TEST(MainWindowSize, TheFirstSizeFitsTheScreensFreeArea) {
+    const QSize main(MainWindow::kDefaultWidth, MainWindow::kDefaultHeight);
+    const QSize mainLeast(MainWindow::kMinWidth, MainWindow::kMinHeight);
+    const QSize settings(SettingsView::kWidth, SettingsView::kHeight);
+    const QSize settingsLeast(SettingsView::kWidth, SettingsView::kMinHeight);
+    constexpr int fw = MainWindow::kFrameAllowanceWidth, fh = MainWindow::kFrameAllowanceHeight;
     struct Case {
-        QSize available;
+        QRect area;  // the screen's free area
+        QSize wanted, least;
         QSize expected;
     } cases[] = {
-        {{2560, 1400}, {MainWindow::kDefaultWidth, MainWindow::kDefaultHeight}},
+        {{0, 0, 2560, 1400}, main, mainLeast, main},
         // 1920x1080 at 1.5 with a panel: the selection bar at the bottom must be on the screen.
-        {{1280, 720 - 32}, {MainWindow::kDefaultWidth, 720 - 32 - MainWindow::kFrameAllowanceHeight}},
-        {{1024, 768}, {1024 - MainWindow::kFrameAllowanceWidth, 768 - MainWindow::kFrameAllowanceHeight}},
-        {{1366, 768}, {MainWindow::kDefaultWidth, 768 - MainWindow::kFrameAllowanceHeight}},
-        {{800, 600}, {MainWindow::kMinWidth, MainWindow::kMinHeight}},  // never below the minimum
+        {{0, 32, 1280, 720 - 32}, main, mainLeast, {main.width(), 720 - 32 - fh}},
+        {{0, 0, 1024, 768}, main, mainLeast, {1024 - fw, 768 - fh}},
+        {{0, 0, 1366, 768}, main, mainLeast, {main.width(), 768 - fh}},
+        {{0, 0, 800, 600}, main, mainLeast, mainLeast},  // never below the minimum
+        // Settings keeps its width and grows no taller than the free area (its content scrolls).
+        {{0, 0, 1440, 900}, settings, settingsLeast, settings},
+        {{0, 0, 1280, 720}, settings, settingsLeast, {settings.width(), 720 - fh}},
+        {{0, 27, 1366, 768 - 27 - 40}, settings, settingsLeast, {settings.width(), 768 - 27 - 40 - fh}},
+        {{0, 0, 1024, 400}, settings, settingsLeast, settingsLeast},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(MainWindow::firstSize(c.available), c.expected)
-            << c.available.width() << "x" << c.available.height();
+    for (const Case& c : cases) {
+        const QRect first = MainWindow::firstGeometry(c.area, c.wanted, c.least);
+        EXPECT_EQ(first.size(), c.expected) << c.area.width() << "x" << c.area.height();
+        // The frame lies inside the area wherever the window fits it.
+        const QRect frame(first.topLeft(), first.size() + QSize(fw, fh));
+        if (frame.height() <= c.area.height() && frame.width() <= c.area.width()) {
+            EXPECT_TRUE(c.area.contains(frame)) << c.area.width() << "x" << c.area.height();
+        }
+        EXPECT_GE(first.top(), c.area.top());
+    }
 }
 
 TEST_F(MainWindowTest, EveryCommandIsInAVisibleMenuWithItsShortcut) {

@@ -29,6 +29,7 @@ struct SettingsFixture {
     std::vector<std::optional<QStringList>> answers;  // what the folder dialog answers, in turn
     int dialogs = 0;
     int privacyOpened = 0;
+    bool tray = true;  // whether the desktop has a system tray
     std::unique_ptr<SettingsView> view;
 
     explicit SettingsFixture(bool fullDiskAccess = false) {
@@ -40,6 +41,7 @@ struct SettingsFixture {
         s.openUrl = [](const QUrl&) {};
         s.showsFullDiskAccess = fullDiskAccess;
         s.home = [] { return std::string("/home/u"); };
+        s.trayAvailable = [this] { return tray; };
         view = std::make_unique<SettingsView>(state, std::move(s));
     }
 
@@ -154,6 +156,27 @@ TEST(SettingsViewTest, FullDiskAccessRowOnlyWhereThePermissionExists) {
     EXPECT_EQ(f.view->accessTitle(), QStringLiteral("Full Disk Access granted"));
     QTest::mouseClick(f.view->privacyButton(), Qt::LeftButton);
     EXPECT_EQ(f.privacyOpened, 2);
+}
+
+TEST(SettingsViewTest, WithoutATrayTheMenuBarSwitchSaysSoAndKeepsItsPreference) {
+    SettingsFixture f;
+    EXPECT_TRUE(f.view->menuBarSwitch()->isEnabled());
+    EXPECT_EQ(f.view->menuBarNote(), QString());
+    for (bool stored : {true, false}) {
+        Prefs::setValue(QString::fromLatin1(Prefs::kShowMenuBarExtra), stored);
+        f.tray = false;
+        f.view->reload();
+        EXPECT_FALSE(f.view->menuBarSwitch()->isEnabled());
+        EXPECT_TRUE(f.view->menuBarNote().contains(QStringLiteral("no system tray")));
+        EXPECT_EQ(f.view->menuBarSwitch()->isOn(), stored);
+        QTest::mouseClick(f.view->menuBarSwitch(), Qt::LeftButton);
+        EXPECT_EQ(Prefs::value(Prefs::kShowMenuBarExtra).toBool(), stored) << "the stored choice stays";
+        // A tray that appears later gives the switch back at once.
+        f.tray = true;
+        f.view->followTray();
+        EXPECT_TRUE(f.view->menuBarSwitch()->isEnabled());
+        EXPECT_EQ(f.view->menuBarNote(), QString());
+    }
 }
 
 TEST(SettingsViewTest, AWheelScrollRepaintsTheBackdropUnderTheCards) {

@@ -163,8 +163,18 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
     failed.push_back(
         {home + "/.local/share/app/<b>db.sqlite", DeletionFailure::Reason::inUse, "Device or resource busy"});
     failed.push_back({"/mnt/usb/video.mkv", DeletionFailure::Reason::other, "Input/output error"});
+    // A long message is cut at its end: it reads from its start.
+    failed.push_back(
+        {home + "/Projects/site/node_modules", DeletionFailure::Reason::other,
+         "Couldn't read the folder's contents (it was removed or changed while it was being emptied)"});
     state.setDeletionFailures(failed);
     save("failure-sheet");
+    if (auto* host = window.findChild<ModalHost*>(); host && host->card()) {
+        if (auto* list = host->card()->findChild<ShrinkingScroll*>()) {
+            list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+            save("failure-sheet-end");
+        }
+    }
     // The group list grows with what it holds: one failure, one group of three, thirty in two groups.
     for (int n : {1, 3, 30}) {
         std::vector<DeletionFailure> some;

@@ -239,8 +239,11 @@ FailureRow::FailureRow(AppState& state, DeletionFailure failure, QWidget* parent
     text->setSpacing(0);
     text->addWidget(line(FailureGroups::rowName(failure_), Fonts::font(12, FontWeight::medium),
                          ink(&Palette::ink), Qt::ElideMiddle, this));
+    // A message reads from its start (cut at the end, whole in the tooltip); a folder path keeps
+    // its nearest folders.
+    const bool message = failure_.reason == DeletionFailure::Reason::other;
     text->addWidget(line(FailureGroups::rowDetail(failure_), Fonts::font(10.5), ink(&Palette::ink3),
-                         Qt::ElideLeft, this));
+                         message ? Qt::ElideRight : Qt::ElideLeft, this));
     row->addLayout(text, 1);
     row->addSpacing(8);
 

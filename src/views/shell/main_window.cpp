@@ -60,10 +60,24 @@ void MainWindow::buildRoot() {
     emit rootViewCreated(root_);
 }
 
-QSize MainWindow::firstSize(const QSize& available) {
-    const auto fit = [](int wanted, int room, int least) { return std::max(least, std::min(wanted, room)); };
-    return {fit(kDefaultWidth, available.width() - kFrameAllowanceWidth, kMinWidth),
-            fit(kDefaultHeight, available.height() - kFrameAllowanceHeight, kMinHeight)};
+QRect MainWindow::firstGeometry(const QRect& area, const QSize& wanted, const QSize& least) {
+    const auto fit = [](int want, int room, int floor) { return std::max(floor, std::min(want, room)); };
+    const QSize size(fit(wanted.width(), area.width() - kFrameAllowanceWidth, least.width()),
+                     fit(wanted.height(), area.height() - kFrameAllowanceHeight, least.height()));
+    const QSize frame = size + QSize(kFrameAllowanceWidth, kFrameAllowanceHeight);
+    return {area.topLeft() + QPoint(std::max(0, area.width() - frame.width()) / 2,
+                                    std::max(0, area.height() - frame.height()) / 2),
+            size};
+}
+
+void MainWindow::placeFirst(QWidget* window, const QScreen* screen, const QSize& wanted, const QSize& least) {
+    if (!screen) return;
+    const QRect first = firstGeometry(screen->availableGeometry(), wanted, least);
+    if (window->minimumSize() == window->maximumSize())
+        window->setFixedSize(first.size());
+    else
+        window->resize(first.size());
+    window->move(first.topLeft());
 }
 
 void MainWindow::bringForward() {
@@ -75,13 +89,7 @@ void MainWindow::bringForward() {
     // 1280x720): the window, with its selection bar at the bottom, opens inside the free area.
     if (!sized_) {
         sized_ = true;
-        if (const QScreen* screen = this->screen()) {
-            const QRect area = screen->availableGeometry();
-            resize(firstSize(area.size()));
-            const QSize frame = size() + QSize(kFrameAllowanceWidth, kFrameAllowanceHeight);
-            move(area.topLeft() + QPoint(std::max(0, area.width() - frame.width()) / 2,
-                                         std::max(0, area.height() - frame.height()) / 2));
-        }
+        placeFirst(this, screen(), {kDefaultWidth, kDefaultHeight}, {kMinWidth, kMinHeight});
     }
     show();
     raise();

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+class QScreen;
+
 #include "model/app_state.h"
 
 namespace nimbrel {
@@ -26,10 +28,15 @@ class MainWindow : public QMainWindow {
 
     MainWindow(AppState& state, const NimbrelCommands& commands, QWidget* parent = nullptr);
 
-    // The size the window first opens at on a screen whose free area (without panels) is `available`,
-    // in the window's own units: the default where it fits, else as much of the area as the frame
-    // leaves, never below the minimum.
-    static QSize firstSize(const QSize& available);
+    // Where a window first opens on a screen whose free area (without panels) is `area`, in the
+    // window's own units: at the `wanted` size where it fits, else as much of the area as the frame
+    // leaves, never below `least`; its frame centred in the area. The main window and Settings both
+    // open this way, so neither starts taller than a small or scaled screen.
+    static QRect firstGeometry(const QRect& area, const QSize& wanted = {kDefaultWidth, kDefaultHeight},
+                               const QSize& least = {kMinWidth, kMinHeight});
+    // Gives a window that is not shown yet its first geometry on `screen`'s free area; a fixed-size
+    // window (minimum equal to maximum) keeps that fixed at the new size.
+    static void placeFirst(QWidget* window, const QScreen* screen, const QSize& wanted, const QSize& least);
 
     RootView* rootView() const { return root_; }
     // Shows the window (rebuilding its content after a close), raises and activates it.

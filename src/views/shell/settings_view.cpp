@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,6 +34,7 @@
 #include "views/kit/plain_label.h"
 #include "views/kit/symbol_glyph.h"
 #include "views/shell/excluded_paths.h"
+#include "views/shell/menu_bar_extra.h"
 
 namespace nimbrel {
 
@@ -123,6 +125,7 @@ SettingsView::Services SettingsView::Services::standard() {
     s.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     s.showsFullDiskAccess = !HostLayout::current().fullDiskAccessProbes.empty();
     s.home = [] { return HostLayout::current().home; };
+    s.trayAvailable = [] { return MenuBarExtra::trayAvailable(); };
     return s;
 }
 
@@ -169,7 +172,9 @@ SettingsView::SettingsView(AppState& state, QWidget* parent)
 SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
     : QWidget(parent), state_(state), services_(std::move(services)) {
     AppearanceOf::set(this, Appearance::dark);
-    setFixedSize(kWidth, kHeight);
+    setFixedWidth(kWidth);
+    setMinimumHeight(kMinHeight);
+    resize(kWidth, kHeight);
     setFocusPolicy(Qt::ClickFocus);
     backdrop_ = new NimbrelBackdrop(this);
     scroll_ = new QScrollArea(this);
@@ -260,7 +265,7 @@ QWidget* SettingsView::nimbrelCard() {
     menuBar_ = new NimbrelSwitch(false);
     connect(menuBar_, &NimbrelSwitch::toggleRequested, this,
             [this](bool on) { write(Prefs::kShowMenuBarExtra, on); });
-    rows->addWidget(row(menuBarTitle(HostLayout::current()), {}, menuBar_));
+    rows->addWidget(row(menuBarTitle(HostLayout::current()), {}, menuBar_, nullptr, &menuBarNote_));
     // Only systems with a Full Disk Access permission have anything to show or open here.
     if (services_.showsFullDiskAccess) {
         privacy_ = new NimbrelButton(tr("Privacy Settings"), NimbrelButton::Kind::secondary,
@@ -285,7 +290,7 @@ QWidget* SettingsView::creditsCard() {
 }
 
 QWidget* SettingsView::row(const QString& title, const QString& detail, QWidget* control,
-                           PlainLabel** titleLabel) {
+                           PlainLabel** titleLabel, PlainLabel** detailLabel) {
     auto* w = new QWidget;
     auto* line = new QHBoxLayout(w);
     line->setContentsMargins(0, 2, 0, 2);
@@ -295,10 +300,12 @@ QWidget* SettingsView::row(const QString& title, const QString& detail, QWidget*
     auto* titleText = new PlainLabel(title, Fonts::font(13, FontWeight::medium), ink(), w);
     texts->addWidget(titleText);
     if (titleLabel) *titleLabel = titleText;
-    if (!detail.isEmpty()) {
+    if (!detail.isEmpty() || detailLabel) {
         auto* detailText = new PlainLabel(detail, Fonts::font(11.5), ink3(), w);
         detailText->setWordWrap(true);
+        detailText->setVisible(!detail.isEmpty());
         texts->addWidget(detailText);
+        if (detailLabel) *detailLabel = detailText;
     }
     line->addLayout(texts, 1);
     line->addWidget(control, 0, Qt::AlignVCenter);
@@ -379,6 +386,28 @@ void SettingsView::reload() {
     menuBar_->setOn(Prefs::value(Prefs::kShowMenuBarExtra).toBool());
     rebuildExclusions();
     followAccess();
+    followTray();
+}
+
+void SettingsView::followTray() {
+    const bool available = !services_.trayAvailable || services_.trayAvailable();
+    if (available == menuBar_->isEnabled() && menuBarNote_->isHidden() == available) return;
+    menuBar_->setEnabled(available);
+    // The switch draws the same enabled or not: dim it so it does not look like it can be used.
+    if (available) {
+        menuBar_->setGraphicsEffect(nullptr);
+    } else {
+        auto* dim = new QGraphicsOpacityEffect(menuBar_);
+        dim->setOpacity(0.4);
+        menuBar_->setGraphicsEffect(dim);
+    }
+    menuBarNote_->setText(
+        available ? QString() : tr("This desktop has no system tray; the icon appears when it has one."));
+    menuBarNote_->setVisible(!available);
+}
+
+QString SettingsView::menuBarNote() const {
+    return menuBarNote_->isHidden() ? QString() : menuBarNote_->text();
 }
 
 void SettingsView::write(const char* key, const QVariant& value) {

@@ -31,6 +31,8 @@ class SettingsView : public QWidget {
   public:
     static constexpr int kWidth = 560;
     static constexpr int kHeight = 700;
+    // On a screen too short for kHeight the window opens shorter (the content scrolls), down to this.
+    static constexpr int kMinHeight = 400;
 
     struct Services {
         // A modal dialog choosing several folders; nothing when cancelled.
@@ -39,6 +41,8 @@ class SettingsView : public QWidget {
         std::function<void(const QUrl&)> openUrl;
         // Whether this system has a Full Disk Access permission at all.
         bool showsFullDiskAccess = false;
+        // Whether the desktop has a system tray now; unset means it has.
+        std::function<bool()> trayAvailable;
         std::function<std::string()> home;  // for "~" in the listed paths
 
         static Services standard();
@@ -61,6 +65,9 @@ class SettingsView : public QWidget {
 
     // Reads every preference into the controls again.
     void reload();
+    // Asks the desktop again whether it has a tray: without one the menu-bar switch is off limits
+    // (its preference stays stored) and a line says why.
+    void followTray();
     // The "Add" flow and a row's remove button.
     void addExcluded();
     void removeExcluded(const QString& path);
@@ -74,6 +81,8 @@ class SettingsView : public QWidget {
     NimbrelSwitch* packagesSwitch() const { return packages_; }
     NimbrelSwitch* hiddenSwitch() const { return hidden_; }
     NimbrelSwitch* menuBarSwitch() const { return menuBar_; }
+    // The line under the menu-bar switch's title; empty while the desktop has a tray.
+    QString menuBarNote() const;
     NimbrelButton* addButton() const { return add_; }
     // The excluded paths as listed (the empty-list text shows when this is empty).
     QStringList listedExclusions() const { return listed_; }
@@ -101,7 +110,7 @@ class SettingsView : public QWidget {
     QWidget* creditsCard();
 
     QWidget* row(const QString& title, const QString& detail, QWidget* control,
-                 PlainLabel** titleLabel = nullptr);
+                 PlainLabel** titleLabel = nullptr, PlainLabel** detailLabel = nullptr);
     QWidget* credit(const Credit& c);
     QWidget* riskLegend();
     void rebuildExclusions();
@@ -116,6 +125,7 @@ class SettingsView : public QWidget {
     NimbrelSwitch* packages_ = nullptr;
     NimbrelSwitch* hidden_ = nullptr;
     NimbrelSwitch* menuBar_ = nullptr;
+    PlainLabel* menuBarNote_ = nullptr;
     NimbrelButton* add_ = nullptr;
     QWidget* exclusions_ = nullptr;
     QVBoxLayout* exclusionRows_ = nullptr;
