@@ -38,6 +38,7 @@ class DuplicatesModel;
 struct DuplicateGroup;
 struct PlannedPrune;
 struct RemovalFigures;
+struct RemovalOutcome;
 struct RemovalSources;
 struct ReviewedRemoval;
 
@@ -250,6 +251,9 @@ class AppState : public QObject {
                                                    const std::vector<std::string>& removed,
                                                    const std::unordered_map<std::string, int64_t>& credited,
                                                    const std::unordered_set<std::string>& recheckGone);
+    // On the worker, once the removal ran: what to recheck, the figures, and how the tree, the
+    // Files shelves and the twins lose what went.
+    static void planAfterRemoval(RemovalOutcome& outcome, const ScanResult* tree);
     // Prunes the removed paths, and what a recheck of `rechecked` found gone, from the result and
     // the twins; with the pruning `planned` for the current result, only applies it.
     void applyRemoval(const std::unordered_set<std::string>& paths,

@@ -40,6 +40,20 @@ struct PlannedPrune {
     std::shared_ptr<DuplicatesModel::Pruning> twins;
 };
 
+// What a removal's worker works out and hands back to the main thread.
+struct RemovalOutcome {
+    RemovalResult result;
+    ScanResult::Recheck recheck;
+    std::vector<DeletionFailure> guardFailures;
+    RemovalFigures figures;
+    std::unordered_set<std::string> removedSet;  // figures.removed, looked up by the completion
+    std::shared_ptr<PlannedPrune> prune;
+    // The Files shelves' index and the twin sets as they were when the removal started, mapped
+    // aside like the tree; the prune carries them on once they are brought up to date.
+    std::shared_ptr<FilesModel::Pruning> files;
+    std::shared_ptr<DuplicatesModel::Pruning> twins;
+};
+
 namespace {
 
 constexpr const char* kRemovalSymbol = "humidity.fill";
@@ -80,6 +94,31 @@ struct RemovalsInFlight {
         }
     };
 };
+
+// The items the guard lets go, and the paths of those, which are what may vanish on screen; the
+// rest become guard failures in `outcome`.
+struct GuardedItems {
+    std::vector<DeletionItem> allowed;
+    std::unordered_set<std::string> vanishing;
+};
+
+GuardedItems sortByGuard(const std::vector<DeletionItem>& items, RemovalOutcome& outcome) {
+    // The guard judges where each path really leads too: a scan through a linked folder or a bind
+    // mount names guarded folders by other paths. It reads the protected folders' identities now,
+    // so a folder made or mounted a moment ago is known by every name.
+    const DiskGuard guard(HostLayout::current());
+    GuardedItems guarded;
+    for (const DeletionItem& item : items) {
+        if (guard.isProtected(item.path)) {
+            outcome.guardFailures.push_back(
+                {item.path, DeletionFailure::Reason::safetyGuard, guard.reason(item.path)});
+        } else {
+            guarded.allowed.push_back(item);
+            guarded.vanishing.insert(item.path);
+        }
+    }
+    return guarded;
+}
 
 }  // namespace
 
@@ -266,76 +305,32 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
 
     const auto started = services_.clock->now();
     RemovalsInFlight& inFlight = RemovalsInFlight::shared();
-    struct Outcome {
-        RemovalResult result;
-        ScanResult::Recheck recheck;
-        std::vector<DeletionFailure> guardFailures;
-        RemovalFigures figures;
-        std::unordered_set<std::string> removedSet;  // figures.removed, looked up by the completion
-        std::shared_ptr<PlannedPrune> prune;
-    };
     // The tree is read on the worker while the removal runs: nothing prunes it meanwhile, since
     // one removal runs at a time and a new scan installs a new tree instead of changing this one.
     // Only the worker needs the items; the completion keeps the rest of the request.
     std::vector<DeletionItem> items = std::move(request.items);
     std::function<std::shared_ptr<RemovalFileOps>()> makeOps = removalFileOps(request.pinnedFolders);
-    // The Files shelves' index of the tree, shared as it is now: mapped aside like the tree.
-    std::shared_ptr<FilesModel::Pruning> files = FilesModel::of(*this).startPruning();
-    std::shared_ptr<DuplicatesModel::Pruning> twins = duplicates().startPruning();
+    RemovalOutcome outcome;
+    outcome.files = FilesModel::of(*this).startPruning();
+    outcome.twins = duplicates().startPruning();
     Background::run(
         userPool(), this,
         [context = QPointer<QObject>(this), self = this, makeOps = std::move(makeOps),
-         items = std::move(items), permanently, &inFlight, tree = result(), files = std::move(files),
-         twins = std::move(twins)] {
+         items = std::move(items), permanently, &inFlight, tree = result(),
+         outcome = std::move(outcome)]() mutable {
             RemovalsInFlight::Running running(inFlight);
             const std::shared_ptr<RemovalFileOps> ops = makeOps();
-            Outcome outcome;
-            // The guard judges where each path really leads too: a scan through a linked folder or
-            // a bind mount names guarded folders by other paths. It reads the protected folders'
-            // identities now, so a folder made or mounted a moment ago is known by every name.
-            const DiskGuard guard(HostLayout::current());
-            std::vector<DeletionItem> allowed;
-            std::unordered_set<std::string> vanishing;
-            for (const DeletionItem& item : items) {
-                if (guard.isProtected(item.path)) {
-                    outcome.guardFailures.push_back(
-                        {item.path, DeletionFailure::Reason::safetyGuard, guard.reason(item.path)});
-                } else {
-                    allowed.push_back(item);
-                    vanishing.insert(item.path);
-                }
-            }
+            GuardedItems guarded = sortByGuard(items, outcome);
             // Posted before the outcome, so the screens animate exactly what may go, and only that.
-            Background::post(context, [self, vanishing = std::move(vanishing)]() mutable {
+            Background::post(context, [self, vanishing = std::move(guarded.vanishing)]() mutable {
                 if (self->isDeleting()) self->setVanishingPaths(std::move(vanishing));
             });
-            outcome.result = RemovalWorker(*ops, permanently).run(allowed);
-            // What stayed behind may have been removed in part: look at the disk for what went.
-            if (tree && (!outcome.result.failures.empty() || !outcome.result.partlyRemoved.empty()))
-                outcome.recheck = tree->recheck(recheckedPaths(outcome.result));
-            // The figures and the pruning of a large removal are worked out here, off the main
-            // thread, which then only applies them.
-            outcome.figures = removalFigures(outcome.result, outcome.recheck);
-            outcome.removedSet.insert(outcome.figures.removed.begin(), outcome.figures.removed.end());
-            // The figures hold what the completion needs of the freed map, which is let go of here
-            // rather than on the main thread.
-            std::unordered_map<std::string, int64_t>().swap(outcome.result.freed);
-            if (tree) {
-                outcome.prune =
-                    planPrune(*tree, outcome.figures.removed, outcome.figures.credited, outcome.recheck.gone);
-                if (files) {
-                    files->apply(outcome.prune->plan.droppedListed());
-                    outcome.prune->files = files;
-                }
-                if (twins) {
-                    twins->apply(outcome.prune->goneIDs);
-                    outcome.prune->twins = twins;
-                }
-            }
-            return outcome;
+            outcome.result = RemovalWorker(*ops, permanently).run(guarded.allowed);
+            planAfterRemoval(outcome, tree.get());
+            return std::move(outcome);
         },
         [this, request = std::move(request), started, permanently, tree = result(),
-         entries](Outcome outcome) mutable {
+         entries](RemovalOutcome outcome) mutable {
             completeRemoval(std::move(outcome.result), std::move(outcome.recheck), std::move(tree),
                             std::move(request), started, permanently, std::move(outcome.guardFailures),
                             std::move(outcome.figures), std::move(outcome.prune), entries,
@@ -496,6 +491,29 @@ std::shared_ptr<PlannedPrune> AppState::planPrune(const ScanResult& tree,
     planned->goneIDs = std::move(listed.ids);
     planned->losing = std::move(listed.losing);
     return planned;
+}
+
+void AppState::planAfterRemoval(RemovalOutcome& outcome, const ScanResult* tree) {
+    // What stayed behind may have been removed in part: look at the disk for what went.
+    if (tree && (!outcome.result.failures.empty() || !outcome.result.partlyRemoved.empty()))
+        outcome.recheck = tree->recheck(recheckedPaths(outcome.result));
+    // The figures and the pruning of a large removal are worked out here, off the main thread,
+    // which then only applies them.
+    outcome.figures = removalFigures(outcome.result, outcome.recheck);
+    outcome.removedSet.insert(outcome.figures.removed.begin(), outcome.figures.removed.end());
+    // The figures hold what the completion needs of the freed map, which is let go of here rather
+    // than on the main thread.
+    std::unordered_map<std::string, int64_t>().swap(outcome.result.freed);
+    if (!tree) return;
+    outcome.prune = planPrune(*tree, outcome.figures.removed, outcome.figures.credited, outcome.recheck.gone);
+    if (outcome.files) {
+        outcome.files->apply(outcome.prune->plan.droppedListed());
+        outcome.prune->files = std::move(outcome.files);
+    }
+    if (outcome.twins) {
+        outcome.twins->apply(outcome.prune->goneIDs);
+        outcome.prune->twins = std::move(outcome.twins);
+    }
 }
 
 void AppState::handOverToSearches(const std::vector<DirNode*>& losing,
