@@ -246,7 +246,6 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
       interval_(QGuiApplication::styleHints()->mouseDoubleClickInterval()) {
     setFixedHeight(kHeight);
     setMouseTracking(true);
-    const bool junk = item_.kind == CleanItem::Kind::junk;
     const bool safe = ItemRowRules::safe(item_);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(12, 0, 12, 0);
@@ -256,20 +255,37 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     check_->setEnabled(!options_.disabled);
     connect(check_, &NimbrelCheck::toggleRequested, this, [this] { state_.toggleSelection(item_); });
     row->addWidget(check_);
+    row->addWidget(makeIcon(safe));
+    row->addLayout(makeTexts(safe), 1);
+    addActions(row);
+    row->addLayout(makeWeight(safe));
 
+    // A disabled row is drawn dimmed, and evaporates from there like any other when it goes.
+    evaporate_ = new EvaporateTrigger(this, ItemRowRules::seed(item_.id), options_.disabled ? 0.45 : 1.0);
+    followLooks();
+    connect(&state_.queue(), &CleanQueue::itemsChanged, this, &ItemRow::refresh);
+    connect(&state_, &AppState::nimbrelisingIDsChanged, this, &ItemRow::refresh);
+    connect(&state_, &AppState::vanishingPathsChanged, this, &ItemRow::refresh);
+    refresh();
+}
+
+QWidget* ItemRow::makeIcon(bool safe) {
     if (options_.symbol) {
-        row->addWidget(new SymbolTile(*options_.symbol, safe, this));
-    } else if (junk && !item_.symbolPath) {
+        return new SymbolTile(*options_.symbol, safe, this);
+    }
+    if (item_.kind == CleanItem::Kind::junk && !item_.symbolPath) {
         auto* empty = new QWidget(this);
         empty->setFixedSize(28, 28);
-        row->addWidget(empty);
-    } else {
-        const std::string path = item_.symbolPath.value_or(item_.id);
-        const bool package = hasPackageExtension(path);
-        const bool folder = item_.kind == CleanItem::Kind::folder || item_.kind == CleanItem::Kind::artifact;
-        row->addWidget(new FileIconView(path, package, folder && !package, 28, this));
+        return empty;
     }
+    const std::string path = item_.symbolPath.value_or(item_.id);
+    const bool package = hasPackageExtension(path);
+    const bool folder = item_.kind == CleanItem::Kind::folder || item_.kind == CleanItem::Kind::artifact;
+    return new FileIconView(path, package, folder && !package, 28, this);
+}
 
+QLayout* ItemRow::makeTexts(bool safe) {
+    const bool junk = item_.kind == CleanItem::Kind::junk;
     auto* text = new QVBoxLayout;
     text->setSpacing(2);
     auto* first = new QHBoxLayout;
@@ -304,8 +320,12 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
         second->setText(subtitle);
         text->addWidget(second);
     }
-    row->addLayout(text, 1);
+    return text;
+}
 
+// The path buttons, the preview and open buttons, shown on hover, and the disclosure chevron.
+void ItemRow::addActions(QHBoxLayout* row) {
+    const bool junk = item_.kind == CleanItem::Kind::junk;
     hoverActions_ = new HoverActions(this);
     HoverActions* actions = hoverActions_;
     if (!junk) actions->addButton(new PathActions(state_, item_.id, 24, hoverActions_));
@@ -333,7 +353,9 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
         connect(disclose_, &QAbstractButton::clicked, this, [this] { options_.onDisclose(); });
         row->addWidget(disclose_);
     }
+}
 
+QLayout* ItemRow::makeWeight(bool safe) {
     auto* weight = new QHBoxLayout;
     weight->setSpacing(8);
     auto* bar = weightBar_ =
@@ -349,10 +371,11 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
     size->setText(Fmt::bytes(std::max<int64_t>(0, item_.size)));
     size->setFixedWidth(76);
     weight->addWidget(size);
-    row->addLayout(weight);
+    return weight;
+}
 
-    // A disabled row is drawn dimmed, and evaporates from there like any other when it goes.
-    evaporate_ = new EvaporateTrigger(this, ItemRowRules::seed(item_.id), options_.disabled ? 0.45 : 1.0);
+// The selected look and the hover fill, eased; the hover buttons fade with the fill.
+void ItemRow::followLooks() {
     loadedAmount_.setImmediate(isLoaded() ? 1 : 0);
     connect(&loadedAmount_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     // The hover buttons fade with the hover fill and leave the layout once faded out.
@@ -361,10 +384,6 @@ ItemRow::ItemRow(AppState& state, CleanItem item, Options options, QWidget* pare
         if (v <= 0 && !hovering_) hoverActions_->hide();
         update();
     });
-    connect(&state_.queue(), &CleanQueue::itemsChanged, this, &ItemRow::refresh);
-    connect(&state_, &AppState::nimbrelisingIDsChanged, this, &ItemRow::refresh);
-    connect(&state_, &AppState::vanishingPathsChanged, this, &ItemRow::refresh);
-    refresh();
 }
 
 QString ItemRow::subtitleText() const {

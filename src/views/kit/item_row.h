@@ -12,6 +12,9 @@
 #include "model/app_state.h"
 #include "theme/animated_value.h"
 
+class QHBoxLayout;
+class QLayout;
+
 namespace nimbrel {
 
 class ElidedLabel;
@@ -130,6 +133,12 @@ class ItemRow : public QWidget {
     bool event(QEvent* event) override;
 
   private:
+    // The parts of the row, left to right.
+    QWidget* makeIcon(bool safe);
+    QLayout* makeTexts(bool safe);
+    void addActions(QHBoxLayout* row);
+    QLayout* makeWeight(bool safe);
+    void followLooks();
     void refresh();
     void setHovering(bool on);
     void toggleDirectly();
