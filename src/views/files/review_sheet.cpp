@@ -328,7 +328,31 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     column_->setSpacing(16);
     column_->setSizeConstraint(QLayout::SetMinAndMaxSize);
 
-    // Header.
+    column_->addLayout(buildHeader());
+    bannerSlot_ = new QWidget(this);
+    auto* slotLayout = new QVBoxLayout(bannerSlot_);
+    slotLayout->setContentsMargins(0, 0, 0, 0);
+    bannerSlot_->setVisible(false);
+    column_->addWidget(bannerSlot_);
+
+    column_->addWidget(buildWell());
+    kept_ = new NoteLabel(QStringLiteral("lock.fill"), {}, Typo::caption(), fixed(Palette::honey()), this);
+    column_->addWidget(kept_);
+    column_->addWidget(
+        PlainLabel::wrapping(tr("Nimbrelised items go to the Trash, where you can still get them back "
+                                "until you empty it. Unticked items stay selected."),
+                             Fonts::font(12), adaptive(&Palette::ink2), this));
+    column_->addWidget(new NoteLabel(
+        QStringLiteral("exclamationmark.octagon.fill"),
+        tr("Nimbrelise Forever skips the Trash: there is no undo and no way to get anything back."),
+        Fonts::font(12, FontWeight::medium), fixed(Palette::magma()), this));
+
+    column_->addLayout(buildFooter());
+    followState();
+    rebuild();
+}
+
+QLayout* ReviewSheet::buildHeader() {
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
     header->addWidget(new NimbrelLogo(34, this), 0, Qt::AlignTop);
@@ -342,15 +366,11 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     titles->addWidget(title);
     titles->addWidget(count_);
     header->addLayout(titles, 1);
-    column_->addLayout(header);
+    return header;
+}
 
-    bannerSlot_ = new QWidget(this);
-    auto* slotLayout = new QVBoxLayout(bannerSlot_);
-    slotLayout->setContentsMargins(0, 0, 0, 0);
-    bannerSlot_->setVisible(false);
-    column_->addWidget(bannerSlot_);
-
-    // The list well.
+// The list well: the rows of the selection, scrolled past a height.
+QWidget* ReviewSheet::buildWell() {
     auto* well = new Well(this);
     auto* wellLayout = new QVBoxLayout(well);
     wellLayout->setContentsMargins(0, 0, 0, 0);
@@ -368,20 +388,10 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
             cell->setOpen(expanded_.count(key) > 0);
     });
     wellLayout->addWidget(scroll_);
-    column_->addWidget(well);
+    return well;
+}
 
-    kept_ = new NoteLabel(QStringLiteral("lock.fill"), {}, Typo::caption(), fixed(Palette::honey()), this);
-    column_->addWidget(kept_);
-    column_->addWidget(
-        PlainLabel::wrapping(tr("Nimbrelised items go to the Trash, where you can still get them back "
-                                "until you empty it. Unticked items stay selected."),
-                             Fonts::font(12), adaptive(&Palette::ink2), this));
-    column_->addWidget(new NoteLabel(
-        QStringLiteral("exclamationmark.octagon.fill"),
-        tr("Nimbrelise Forever skips the Trash: there is no undo and no way to get anything back."),
-        Fonts::font(12, FontWeight::medium), fixed(Palette::magma()), this));
-
-    // Footer.
+QLayout* ReviewSheet::buildFooter() {
     auto* footer = new QHBoxLayout;
     footer->setSpacing(8);
     cancel_ = new NimbrelButton(tr("Cancel"), NimbrelButton::Kind::ghost, NimbrelButton::Size::regular, this);
@@ -394,11 +404,15 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     footer->addStretch(1);
     footer->addWidget(forever_);
     footer->addWidget(trash_);
-    column_->addLayout(footer);
     connect(cancel_, &QAbstractButton::clicked, this, &ReviewSheet::cancel);
     connect(forever_, &QAbstractButton::clicked, this, &ReviewSheet::removeForever);
     connect(trash_, &QAbstractButton::clicked, this, &ReviewSheet::moveToTrash);
 
+    return footer;
+}
+
+// The queue, a new scan result, the junk contents and the twin sets change what the sheet shows.
+void ReviewSheet::followState() {
     connect(&state_.queue(), &CleanQueue::itemsChanged, this, &ReviewSheet::queueChanged);
     // A new scan result changes the file counts in the detail lines; a judgement asked for before it
     // is asked for again.
@@ -412,7 +426,6 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
         if (!pending_) judge();
     });
     connect(&state_, &AppState::isDeletingChanged, this, &ReviewSheet::updateFooter);
-    rebuild();
 }
 
 ReviewSheet::~ReviewSheet() {

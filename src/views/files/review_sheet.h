@@ -97,6 +97,11 @@ class ReviewSheet : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // The sheet's parts, top to bottom, and what it follows.
+    QLayout* buildHeader();
+    QWidget* buildWell();
+    QLayout* buildFooter();
+    void followState();
     void queueChanged();
     // A new model of the queue as it is now, judged afresh; the unticks stay.
     void rebuild();
