@@ -74,6 +74,45 @@ QImage desaturated(const QImage& source, double saturation) {
     return out;
 }
 
+// The icon greyed, with a stain that covers the same share of any icon and shows only where the
+// icon is opaque.
+QImage stained(const QImage& plain, int seed, double size, qreal dpr) {
+    QImage dirty = desaturated(plain, 0.7);
+    QImage stain = Stain::render(seed, QSize(int(size), int(size)), dpr);
+    QImage masked(plain.size(), QImage::Format_ARGB32_Premultiplied);
+    masked.setDevicePixelRatio(dpr);
+    masked.fill(Qt::transparent);
+    QPainter mp(&masked);
+    mp.drawImage(QRectF(0, 0, size, size), stain);
+    mp.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    mp.drawImage(QRectF(0, 0, size, size), plain);
+    mp.end();
+    QPainter dp(&dirty);
+    dp.drawImage(QRectF(0, 0, size, size), masked);
+    dp.end();
+    return dirty;
+}
+
+// The icon enlarged by `scale` over a honey glow of radius `blur` beyond its half width.
+void paintSwollen(QPainter& p, const QRectF& square, const QImage& plain, double scale, double blur) {
+    p.translate(square.center());
+    p.scale(scale, scale);
+    p.translate(-square.center());
+    const double glow = 1.1 * square.width() / 2;
+    QRadialGradient g(square.center(), glow + blur);
+    QColor honey = Palette::honey();
+    honey.setAlphaF(0.28);
+    QColor clear = honey;
+    clear.setAlphaF(0);
+    g.setColorAt(0, honey);
+    g.setColorAt(std::max(0.0, (glow - blur) / (glow + blur)), honey);
+    g.setColorAt(1, clear);
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawEllipse(square.center(), glow + blur, glow + blur);
+    p.drawImage(square, plain);
+}
+
 }  // namespace
 
 QString TilePainter::sizeText(const ExplorerEntry& e) {
@@ -150,46 +189,12 @@ QImage TilePainter::conditionedImage(const FileIcon& icon, const std::string& ke
         case Cond::clean:
             p.drawImage(square, plain);
             break;
-        case Cond::stained: {
-            QImage dirty = desaturated(plain, 0.7);
-            {
-                // The stain covers the same share of any icon and shows only where the icon is opaque.
-                QImage stain = Stain::render(seed, QSize(int(size), int(size)), dpr);
-                QImage masked(plain.size(), QImage::Format_ARGB32_Premultiplied);
-                masked.setDevicePixelRatio(dpr);
-                masked.fill(Qt::transparent);
-                QPainter mp(&masked);
-                mp.drawImage(QRectF(0, 0, size, size), stain);
-                mp.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-                mp.drawImage(QRectF(0, 0, size, size), plain);
-                mp.end();
-                QPainter dp(&dirty);
-                dp.drawImage(QRectF(0, 0, size, size), masked);
-            }
-            p.drawImage(square, dirty);
+        case Cond::stained:
+            p.drawImage(square, stained(plain, seed, size, dpr));
             break;
-        }
-        case Cond::bloated: {
-            const double scale = swellScale(size);
-            p.translate(square.center());
-            p.scale(scale, scale);
-            p.translate(-square.center());
-            const double glow = 1.1 * size / 2;
-            const double blur = glowRadius(size);
-            QRadialGradient g(square.center(), glow + blur);
-            QColor honey = Palette::honey();
-            honey.setAlphaF(0.28);
-            QColor clear = honey;
-            clear.setAlphaF(0);
-            g.setColorAt(0, honey);
-            g.setColorAt(std::max(0.0, (glow - blur) / (glow + blur)), honey);
-            g.setColorAt(1, clear);
-            p.setPen(Qt::NoPen);
-            p.setBrush(g);
-            p.drawEllipse(square.center(), glow + blur, glow + blur);
-            p.drawImage(square, plain);
+        case Cond::bloated:
+            paintSwollen(p, square, plain, TilePainter::swellScale(size), TilePainter::glowRadius(size));
             break;
-        }
     }
     p.end();
     icons_.insert(cacheKey, out);
