@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
@@ -150,6 +151,114 @@ TEST(ModalHostTest, ALayerPlacedLaterShowsOnlyWithARequest) {
         later->setGeometry(w.window.rect());
         EXPECT_EQ(later->isVisible(), pending);
         EXPECT_EQ(later->cardRect().width(), pending ? SheetCard::kWidth : 0);
+    }
+}
+
+// A widget beneath the layer: one colour, and how often it was painted.
+class Patch : public QWidget {
+  public:
+    Patch(QColor color, QRect frame, QWidget* parent) : QWidget(parent), color(color) { setGeometry(frame); }
+    QColor color;
+    int paints = 0;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        ++paints;
+        QPainter(this).fillRect(rect(), color);
+    }
+};
+
+// The layer over a window with real animations, stepped by hand.
+struct UnderlayWindow {
+    testing::ShellState shell;
+    AppState& state = *shell.state;
+    QWidget window;
+    Patch* ground = new Patch(Qt::darkBlue, {0, 0, 1000, 760}, &window);
+    Patch* underCard = new Patch(Qt::darkGreen, {470, 350, 40, 30}, &window);  // beneath the card
+    Patch* aside = new Patch(Qt::darkYellow, {37, 23, 51, 41}, &window);       // clear of it
+    ModalHost* host = new ModalHost(state, &window);
+
+    UnderlayWindow() {
+        window.resize(1000, 760);
+        host->setGeometry(window.rect());
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+    QVariantAnimation& presence() { return host->presenceAnimation().animation(); }
+    // The transition held where it is, then moved to `ms` and painted.
+    void stepTo(int ms) {
+        presence().pause();
+        presence().setCurrentTime(ms);
+        QCoreApplication::processEvents();
+    }
+    void open() {
+        state.setConfirm(request(QStringLiteral("Sure?")));
+        stepTo(presence().duration());
+        ASSERT_EQ(host->presence(), 1);
+    }
+    bool pictureFresh() {
+        QCoreApplication::processEvents();
+        return host->underlayComplete() && host->staleUnderlay().isEmpty();
+    }
+    // What lies beneath the layer, rendered whole.
+    QImage beneath() const {
+        QImage image(host->underlay().size(), QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(host->underlay().devicePixelRatio());
+        QPainter p(&image);
+        for (QWidget* w : std::initializer_list<QWidget*>{ground, underCard, aside})
+            w->render(&p, w->pos());
+        return image;
+    }
+};
+
+// The picture of what is beneath is brought up to date where something changed while the layer
+// was presented, beneath the card or clear of it, in colour or in place.
+TEST(ModalHostTest, ThePictureBeneathFollowsWhatChangesThere) {
+    UnderlayWindow w;
+    w.open();
+    QTRY_VERIFY(w.pictureFresh());
+    EXPECT_EQ(w.host->underlay(), w.beneath());
+
+    w.underCard->color = Qt::red;
+    w.underCard->update();
+    w.aside->color = Qt::magenta;
+    w.aside->move(301, 77);
+    QTRY_VERIFY(w.pictureFresh());
+    EXPECT_EQ(w.host->underlay(), w.beneath());
+}
+
+// While the layer leaves over its picture, the window repaints nothing beneath it, even where
+// something beneath changes; once it is gone, everything shows as it is.
+TEST(ModalHostTest, TheLeaveRepaintsNothingBeneath) {
+    for (bool pictured : {true, false}) {
+        SCOPED_TRACE(pictured ? "picture ready" : "dismissed before the picture was taken");
+        UnderlayWindow w;
+        w.open();
+        if (pictured) QTRY_VERIFY(w.pictureFresh());
+        const int ground = w.ground->paints;
+        const int underCard = w.underCard->paints;
+        w.state.setConfirm(std::nullopt);
+        EXPECT_EQ(w.host->drawsUnderlay(), pictured);
+        EXPECT_EQ(w.host->testAttribute(Qt::WA_OpaquePaintEvent), pictured);
+        for (int ms : {40, 90, 150, 210}) {
+            w.stepTo(ms);
+            if (ms == 90) {
+                w.underCard->color = Qt::red;
+                w.underCard->update();
+            }
+        }
+        if (pictured) {
+            EXPECT_EQ(w.ground->paints, ground);
+            EXPECT_EQ(w.underCard->paints, underCard);
+        } else {
+            EXPECT_GT(w.ground->paints, ground + 3);
+        }
+        w.stepTo(w.presence().duration());
+        EXPECT_FALSE(w.host->isVisible());
+        EXPECT_FALSE(w.host->testAttribute(Qt::WA_OpaquePaintEvent));
+        EXPECT_TRUE(w.host->underlay().isNull());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(w.window.grab().toImage().pixelColor(w.underCard->geometry().center()), QColor(Qt::red));
     }
 }
 

@@ -3,9 +3,13 @@
 #include <QHBoxLayout>
 #include <QLayout>
 #include <QMouseEvent>
+#include <QMoveEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QResizeEvent>
 
+#include "theme/evaporate_effect.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/shapes.h"
@@ -45,6 +49,18 @@ QWidget* standInCard(const QString& buttonTitle, std::function<void()> clear) {
     return card;
 }
 
+// Items that start to evaporate while the layer leaves over its picture would evaporate unseen.
+void holdEvaporations() {
+    // EvaporateTrigger::holdStarts();
+}
+
+void releaseEvaporations() {
+    // EvaporateTrigger::releaseStarts();
+}
+
+// How far the picture refreshed at idle goes in one step before the time spent is looked at.
+constexpr int kRefreshBand = 128;
+
 }  // namespace
 
 void ModalHost::setReviewCardFactory(ReviewCardFactory factory) {
@@ -62,8 +78,16 @@ ModalHost::ModalHost(AppState& state, QWidget* parent) : QWidget(parent), state_
     connect(&state_, &AppState::deletionFailuresChanged, this, [this] { follow(Card::failures); });
     connect(&state_, &AppState::errorMessageChanged, this, [this] { follow(Card::notice); });
     connect(&presence_, &AnimatedValue::changed, this, &ModalHost::presenceChanged);
+    refresh_.setSingleShot(true);
+    connect(&refresh_, &QTimer::timeout, this, [this] {
+        if (!renderStale(kRefreshTurnMs)) refresh_.start(1);
+    });
     hide();
     follow(Card::none);
+}
+
+ModalHost::~ModalHost() {
+    holdItemStarts(false);
 }
 
 ModalHost::Card ModalHost::choose(const AppState& state) {
@@ -112,6 +136,15 @@ void ModalHost::rebuild(Card want) {
         // The layer lets clicks through as soon as it starts to leave.
         setAttribute(Qt::WA_TransparentForMouseEvents, true);
         if (wasPresented && focusBefore_) focusBefore_->setFocus(Qt::OtherFocusReason);
+        // Repainting everything beneath on every frame of the leave costs more than a frame: the
+        // leave draws the picture of it instead, and what starts to move beneath waits for the end.
+        // A picture not yet rendered whole would take the time of many frames now: without it, the
+        // leave goes as it would.
+        if (wasPresented && isVisible() && !AnimatedValue::allInstant() && presence_.value() > 0 &&
+            underlayComplete() && renderStale(-1)) {
+            setDrawsUnderlay(true);
+            holdItemStarts(true);
+        }
         presence_.animateTo(0, Motion::modal());
         if (!wasPresented) hide();
         return;
@@ -141,7 +174,10 @@ void ModalHost::rebuild(Card want) {
     card->installEventFilter(this);
     card_ = card;
     setAttribute(Qt::WA_TransparentForMouseEvents, false);
-    snapshot_ = QPixmap();
+    snapshot_ = QImage();
+    // A card coming back while the layer leaves: what waited beneath goes now, and shows.
+    holdItemStarts(false);
+    setDrawsUnderlay(false);
     layoutCard();
     card->show();
     if (!wasPresented) {
@@ -171,24 +207,121 @@ void ModalHost::layoutCard() {
 
 void ModalHost::takeSnapshot() {
     if (!card_) return;
-    snapshot_ = card_->grab();
+    const QPixmap card = card_->grab();
     snapshotRect_ = card_->geometry();
-    snapshotHasShadow_ = castsShadow(card_);
+    // The shadow is blurred and tinted once, with the card over it: a frame then draws one picture.
+    const bool shadow = castsShadow(card_);
+    const QRect frame = shadow ? shadowFrame(snapshotRect_) : snapshotRect_;
+    const qreal dpr = card.devicePixelRatio();
+    snapshot_ = QImage((QSizeF(frame.size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    snapshot_.setDevicePixelRatio(dpr);
+    snapshot_.fill(Qt::transparent);
+    snapshotAt_ = frame.topLeft();
+    QPainter p(&snapshot_);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(-frame.topLeft());
+    if (shadow)
+        Shapes::shadow(p, SheetCard::shape(QRectF(snapshotRect_)),
+                       QColor::fromRgbF(0, 0, 0, float(SheetCard::kShadowOpacity)), SheetCard::kShadowRadius,
+                       QPointF(0, SheetCard::kShadowDrop));
+    p.drawPixmap(snapshotRect_.topLeft(), card);
+}
+
+// The card with all its shadow can reach.
+QRect ModalHost::shadowFrame(const QRect& card) {
+    const int reach = int(std::ceil(Shapes::reach(SheetCard::kShadowRadius))) + 2;
+    return card.adjusted(-reach, -reach, reach, reach + int(std::ceil(SheetCard::kShadowDrop)));
 }
 
 void ModalHost::presenceChanged(double value) {
     if (value >= 1 && card_) {
-        snapshot_ = QPixmap();
+        snapshot_ = QImage();
+        setDrawsUnderlay(false);
         if (!card_->isVisible()) {
             card_->show();
             card_->setFocus(Qt::OtherFocusReason);
         }
     }
     if (value <= 0 && shown_ == Card::none) {
-        snapshot_ = QPixmap();
+        snapshot_ = QImage();
+        setDrawsUnderlay(false);
+        // Nothing tells the hidden layer what changes beneath it.
+        underlay_ = QImage();
+        stale_ = QRegion();
+        unrendered_ = QRegion();
+        refresh_.stop();
         hide();
+        holdItemStarts(false);
     }
     update();
+}
+
+bool ModalHost::renderStale(int budgetMs) {
+    if (!parentWidget() || !isVisible() || size().isEmpty()) return false;
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * dpr).toSize();
+    if (underlay_.size() != pixels || underlay_.devicePixelRatio() != dpr) {
+        underlay_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        underlay_.setDevicePixelRatio(dpr);
+        stale_ = rect();
+        unrendered_ = rect();
+    }
+    if (stale_.isEmpty()) return true;
+    QElapsedTimer spent;
+    spent.start();
+    QPainter p(&underlay_);
+    // Band by band from the top, so an idle refresh can stop between two and leave the rest.
+    const QRect bounds = stale_.boundingRect();
+    for (int y = bounds.top(); y <= bounds.bottom(); y += kRefreshBand) {
+        const QRegion band = stale_ & QRect(bounds.left(), y, bounds.width(), kRefreshBand);
+        renderBeneath(p, band);
+        stale_ -= band;
+        unrendered_ -= band;
+        if (budgetMs >= 0 && spent.elapsed() >= budgetMs) break;
+    }
+    if (stale_.isEmpty()) staleSince_.invalidate();
+    return stale_.isEmpty();
+}
+
+// Paints `region` of what lies beneath the layer, as the window would: the window's background, the
+// parent's own painting, then every sibling below the layer in stacking order.
+void ModalHost::renderBeneath(QPainter& p, const QRegion& region) {
+    QWidget* parent = parentWidget();
+    p.save();
+    p.setClipRegion(region);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(region.boundingRect(), window()->palette().color(QPalette::Window));
+    p.restore();
+    // QWidget::render puts the top left of the source region's bounds at the target offset.
+    const auto render = [&](QWidget* w, QWidget::RenderFlags flags) {
+        const QPoint at = (w == parent ? QPoint() : w->pos()) - pos();
+        const QRegion source = region.translated(-at) & w->rect();
+        if (!source.isEmpty()) w->render(&p, at + source.boundingRect().topLeft(), source, flags);
+    };
+    render(parent, parent->isWindow() ? QWidget::DrawWindowBackground : QWidget::RenderFlags());
+    for (QObject* child : parent->children()) {
+        if (child == this) break;
+        auto* sibling = qobject_cast<QWidget*>(child);
+        if (sibling && !sibling->isWindow() && !sibling->isHidden()) render(sibling, QWidget::DrawChildren);
+    }
+}
+
+void ModalHost::setDrawsUnderlay(bool draws) {
+    if (draws == drawsUnderlay_) return;
+    drawsUnderlay_ = draws;
+    // An opaque layer is all the window paints where it lies: nothing beneath is repainted.
+    setAttribute(Qt::WA_OpaquePaintEvent, draws);
+    // What changed beneath while the picture stood in for it is not known.
+    if (!draws) stale_ = rect();
+}
+
+void ModalHost::holdItemStarts(bool hold) {
+    if (hold == holdsStarts_) return;
+    holdsStarts_ = hold;
+    if (hold)
+        holdEvaporations();
+    else
+        releaseEvaporations();
 }
 
 bool ModalHost::event(QEvent* event) {
@@ -203,46 +336,62 @@ bool ModalHost::event(QEvent* event) {
 bool ModalHost::eventFilter(QObject* watched, QEvent* event) {
     // The shadow reaches far beyond the card, where a card that grows or moves (a list measured
     // after it was placed) repaints nothing of ours: the old shadow would stay, cut off square.
-    if (watched == card_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) update();
+    // Only the shadow's frames are repainted: the rest of the window is what beneath it changed.
+    if (watched == card_ && event->type() == QEvent::Move)
+        update(QRegion(shadowFrame(QRect(static_cast<QMoveEvent*>(event)->oldPos(), card_->size()))) +
+               shadowFrame(card_->geometry()));
+    if (watched == card_ && event->type() == QEvent::Resize)
+        update(QRegion(shadowFrame(QRect(card_->pos(), static_cast<QResizeEvent*>(event)->oldSize()))) +
+               shadowFrame(card_->geometry()));
     return QWidget::eventFilter(watched, event);
 }
 
-void ModalHost::paintEvent(QPaintEvent*) {
+void ModalHost::paintEvent(QPaintEvent* event) {
+    // Whatever the window repainted here may have changed beneath (or on the card). While the
+    // picture stands in for it, what is beneath is not what the window shows.
+    if (!drawsUnderlay_ && !event->region().isEmpty()) {
+        stale_ += event->region();
+        if (!staleSince_.isValid()) staleSince_.start();
+        // A steady change beneath (a progress line) postpones the refresh only so long.
+        if (!refresh_.isActive() || staleSince_.elapsed() < 4 * kRefreshDelayMs)
+            refresh_.start(kRefreshDelayMs);
+    }
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
     const double t = presence_.value();
+    if (drawsUnderlay_) {
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(QPointF(0, 0), underlay_);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
     p.fillRect(rect(), QColor::fromRgbF(0, 0, 0, float(kScrimOpacity * t)));
 
-    const auto shadow = [&](const QRectF& r, double opacity) {
-        Shapes::shadow(p, SheetCard::shape(r),
-                       QColor::fromRgbF(0, 0, 0, float(SheetCard::kShadowOpacity * opacity)),
-                       SheetCard::kShadowRadius, QPointF(0, SheetCard::kShadowDrop));
-    };
     if (!snapshot_.isNull()) {
-        // Entering or leaving: the card's picture scales from 0.95 and fades with the scrim.
+        // Entering or leaving: the card's picture scales from 0.95 about its centre and fades with
+        // the scrim.
         const double scale = 0.95 + 0.05 * t;
         const QPointF c = QRectF(snapshotRect_).center();
-        const QSizeF s = QSizeF(snapshotRect_.size()) * scale;
-        const QRectF r(c.x() - s.width() / 2, c.y() - s.height() / 2, s.width(), s.height());
-        if (snapshotHasShadow_) {
-            // The shadow of the full-size card, scaled with it: blurred once, not once per frame.
-            p.save();
-            p.translate(c);
-            p.scale(scale, scale);
-            p.translate(-c);
-            shadow(QRectF(snapshotRect_), t);
-            p.restore();
-        }
+        p.translate(c);
+        p.scale(scale, scale);
+        p.translate(-c);
+        p.setRenderHint(QPainter::Antialiasing, scale != 1);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, scale != 1);
         p.setOpacity(t);
-        p.drawPixmap(r, snapshot_, QRectF(snapshot_.rect()));
+        p.drawImage(snapshotAt_, snapshot_);
     } else if (card_ && card_->isVisible() && castsShadow(card_)) {
-        shadow(QRectF(card_->geometry()), 1);
+        p.setRenderHint(QPainter::Antialiasing);
+        Shapes::shadow(p, SheetCard::shape(QRectF(card_->geometry())),
+                       QColor::fromRgbF(0, 0, 0, float(SheetCard::kShadowOpacity)), SheetCard::kShadowRadius,
+                       QPointF(0, SheetCard::kShadowDrop));
     }
 }
 
 void ModalHost::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    // A picture of another size cannot stand in for what is beneath.
+    if (drawsUnderlay_) {
+        setDrawsUnderlay(false);
+        holdItemStarts(false);
+    }
     layoutCard();
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
-#include <QPixmap>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QPointer>
+#include <QRegion>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <vector>
@@ -15,6 +18,11 @@ namespace nimbrel {
 // and shows exactly one card, chosen by a fixed precedence (review, confirmation, deletion failures,
 // error notice). A click on the dimmed area outside the card drops every pending request and runs no
 // action; each card otherwise clears its own request. Keeps no state beyond what it shows.
+//
+// While it is presented it keeps a picture of what lies beneath it (its siblings below it), brought
+// up to date when the event loop is idle wherever a repaint showed that something there changed.
+// While it leaves, that picture is drawn instead of the window repainting everything beneath it on
+// every frame, and items that start to evaporate meanwhile wait until the layer is gone.
 class ModalHost : public QWidget {
     Q_OBJECT
   public:
@@ -30,7 +38,13 @@ class ModalHost : public QWidget {
     static void setReviewCardFactory(ReviewCardFactory factory);
     static void setFailureCardFactory(FailureCardFactory factory);
 
+    // How long after the last change beneath the picture of it is brought up to date, and how much
+    // of one turn of the event loop that may take before it goes on in the next.
+    static constexpr int kRefreshDelayMs = 120;
+    static constexpr int kRefreshTurnMs = 6;
+
     explicit ModalHost(AppState& state, QWidget* parent = nullptr);
+    ~ModalHost() override;
 
     // The card the state asks for: the first request set, in precedence order.
     static Card choose(const AppState& state);
@@ -43,6 +57,17 @@ class ModalHost : public QWidget {
     // The card's frame in the host, as laid out.
     QRect cardRect() const;
     double presence() const { return presence_.value(); }
+    // The running transition, so tests can sample it.
+    AnimatedValue& presenceAnimation() { return presence_; }
+
+    // What lies beneath the layer as last rendered, and the parts of it that may have changed since.
+    const QImage& underlay() const { return underlay_; }
+    const QRegion& staleUnderlay() const { return stale_; }
+    // Whether every part of the picture was rendered at least once (its first rendering is spread
+    // over a few idle turns).
+    bool underlayComplete() const { return !underlay_.isNull() && unrendered_.isEmpty(); }
+    // Whether the transition shows the picture instead of letting the window paint beneath.
+    bool drawsUnderlay() const { return drawsUnderlay_; }
 
   protected:
     bool event(QEvent* event) override;
@@ -59,14 +84,28 @@ class ModalHost : public QWidget {
     void layoutCard();
     void takeSnapshot();
     void presenceChanged(double value);
+    bool renderStale(int budgetMs);
+    static QRect shadowFrame(const QRect& card);
+    void renderBeneath(QPainter& p, const QRegion& region);
+    void setDrawsUnderlay(bool draws);
+    void holdItemStarts(bool hold);
 
     AppState& state_;
     Card shown_ = Card::none;
     QPointer<QWidget> card_;
     AnimatedValue presence_{0};
-    QPixmap snapshot_;  // the card as painted while it scales in or out
+    // The card with its shadow, painted once, as drawn while it scales in or out; where its picture
+    // sits at full size, and the card's frame.
+    QImage snapshot_;
+    QPointF snapshotAt_;
     QRect snapshotRect_;
-    bool snapshotHasShadow_ = false;
+    QImage underlay_;
+    QRegion stale_;
+    QRegion unrendered_;  // of a picture just made: still blank, its memory never touched
+    QTimer refresh_;
+    QElapsedTimer staleSince_;  // since the picture was last up to date
+    bool drawsUnderlay_ = false;
+    bool holdsStarts_ = false;
     bool pressedOutside_ = false;
     bool dismissing_ = false;        // one change of card for the whole dismissal
     QPointer<QWidget> focusBefore_;  // where the keyboard focus goes back to when the layer leaves
