@@ -80,7 +80,12 @@ ModalHost::ModalHost(AppState& state, QWidget* parent) : QWidget(parent), state_
     connect(&presence_, &AnimatedValue::changed, this, &ModalHost::presenceChanged);
     refresh_.setSingleShot(true);
     connect(&refresh_, &QTimer::timeout, this, [this] {
-        if (!renderStale(kRefreshTurnMs)) refresh_.start(1);
+        // Not in the middle of a transition's frames; a leaving layer needs no picture any more.
+        if (shown_ == Card::none) return;
+        if (presence_.isRunning())
+            refresh_.start(kRefreshDelayMs);
+        else if (!renderStale(kRefreshTurnMs))
+            refresh_.start(1);
     });
     hide();
     follow(Card::none);
