@@ -103,13 +103,19 @@ class FramePool {
         done.acquire(started);
     }
 
+    // Starts the threads before they are needed: starting them costs a frame its length.
+    static void warm() {
+        const std::vector<int> none(size_t(pool().maxThreadCount()) + 1, 0);
+        forEach(none, [](int) {});
+    }
+
   private:
     static QThreadPool& pool() {
-        // Never deleted: its threads end on their own when idle.
+        // Never deleted, and its threads wait for the next evaporation instead of ending.
         static QThreadPool* const threads = [] {
             auto* p = new QThreadPool;
             p->setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 7));
-            p->setExpiryTimeout(5000);
+            p->setExpiryTimeout(-1);
             return p;
         }();
         return *threads;
@@ -329,6 +335,14 @@ void EvaporateEffect::takePictureAhead() {
     taking_ = false;
 }
 
+void EvaporateEffect::makeFrameBuffer() {
+    const QSize need(still_.width(), still_.height() + lift_);
+    if (frame_.size() == need) return;
+    frame_ = QImage(need, QImage::Format_ARGB32_Premultiplied);
+    frame_.fill(Qt::transparent);
+    frameDrawn_ = QRect();
+}
+
 void EvaporateEffect::renderFrames() {
     std::vector<EvaporateEffect*> behind;
     for (EvaporateEffect* e : liveEffects())
@@ -338,8 +352,7 @@ void EvaporateEffect::renderFrames() {
     FramePool::forEach(behind, [](EvaporateEffect* e) {
         const QSize need(e->still_.width(), e->still_.height() + e->lift_);
         if (e->frame_.size() != need) {
-            e->frame_ = QImage(need, QImage::Format_ARGB32_Premultiplied);
-            e->frame_.fill(Qt::transparent);
+            e->makeFrameBuffer();
         } else if (!e->frameDrawn_.isEmpty()) {
             uchar* const bits = e->frame_.bits();
             for (int y = e->frameDrawn_.top(); y <= e->frameDrawn_.bottom(); ++y)
@@ -363,7 +376,11 @@ void EvaporateEffect::draw(QPainter* painter) {
         picture_ = takePicture(&pictureOffset_);
         ahead_ = !picture_.isNull();
         dropFrames();
-        if (ahead_ && !opacityOnly_) makeStill();
+        // The grains and the buffer too: touching fresh memory for forty rows costs a frame.
+        if (ahead_ && !opacityOnly_) {
+            makeStill();
+            if (useLibrary_) makeFrameBuffer();
+        }
         return;
     }
     // Gone, or evaporated: nothing to draw and no reason to paint the item at all.
@@ -449,7 +466,7 @@ void EvaporateTrigger::install() {
 }
 
 void EvaporateTrigger::holdStarts() {
-    ++held().count;
+    if (held().count++ == 0) FramePool::warm();
 }
 
 void EvaporateTrigger::releaseStarts() {

@@ -105,6 +105,8 @@ class EvaporateEffect : public QGraphicsEffect {
     void makeStill();
     // The evaporation's buffers, given back once it is over.
     void dropFrames();
+    // frame_ at the size still_ needs, cleared.
+    void makeFrameBuffer();
     // Works out this frame of every evaporation under way whose frame is behind its progress, on
     // several threads at once, each into its own buffer.
     static void renderFrames();
