@@ -173,6 +173,7 @@ EvaporateEffect::Fallback EvaporateEffect::fallback(double p) {
 EvaporateEffect::EvaporateEffect(QObject* parent)
     : QGraphicsEffect(parent), useLibrary_(NimbrelShaders::has(QStringLiteral("evaporate"))) {
     ++PictureBudget::live();
+    if (liveEffects().empty()) FramePool::warm();
     liveEffects().push_back(this);
 }
 
@@ -472,8 +473,13 @@ void EvaporateTrigger::holdStarts() {
 void EvaporateTrigger::releaseStarts() {
     Held& h = held();
     if (h.count == 0 || --h.count > 0) return;
-    for (const QPointer<EvaporateTrigger>& trigger : std::exchange(h.waiting, {}))
-        if (trigger && std::exchange(trigger->waiting_, false)) trigger->start();
+    // They start at the next turn: the layer's going repaints the window once, and that repaint is
+    // not also their first frame.
+    QTimer::singleShot(0, [] {
+        if (startsHeld()) return;
+        for (const QPointer<EvaporateTrigger>& trigger : std::exchange(held().waiting, {}))
+            if (trigger && std::exchange(trigger->waiting_, false)) trigger->start();
+    });
 }
 
 bool EvaporateTrigger::startsHeld() {

@@ -237,8 +237,11 @@ TEST(EvaporateEffectTest, EveryItemOnScreenEvaporatesHoweverMany) {
             triggers[0]->setVanishing(false);
             EXPECT_EQ(triggers[0]->effect(), nullptr);
             EvaporateTrigger::releaseStarts();
+            QCoreApplication::processEvents();
             EXPECT_TRUE(triggers[1]->isWaiting());
             EvaporateTrigger::releaseStarts();
+            EXPECT_TRUE(triggers[1]->isWaiting());  // they start at the next turn
+            QCoreApplication::processEvents();
         }
         for (int i = holds > 0 ? 1 : 0; i <= 40; ++i) {
             SCOPED_TRACE(i);
