@@ -5,9 +5,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 #include "theme/effect_library.h"
@@ -61,6 +67,76 @@ class PictureBudget {
 // How far an evaporation may go on before an item past the budget takes its picture regardless.
 constexpr double kLateJoin = 0.1;
 
+// Every evaporate effect alive, so that a frame of all those under way is worked out at once.
+std::vector<EvaporateEffect*>& liveEffects() {
+    static std::vector<EvaporateEffect*> effects;
+    return effects;
+}
+
+// Threads that work out frames: forty rows' grains take a frame's length on one processor. The
+// calling thread works too, and takes back what no thread has started, so it never waits for a
+// thread to be scheduled while there is work it could do itself.
+class FramePool {
+  public:
+    template <class T, class Work>
+    static void forEach(const std::vector<T>& items, Work work) {
+        std::atomic<size_t> next{0};
+        const auto loop = [&] {
+            for (size_t i; (i = next.fetch_add(1)) < items.size();)
+                work(items[i]);
+        };
+        const int helpers = std::min(int(items.size()) - 1, pool().maxThreadCount());
+        QSemaphore done;
+        std::vector<std::unique_ptr<QRunnable>> runs;
+        for (int h = 0; h < helpers; ++h) {
+            runs.emplace_back(QRunnable::create([&] {
+                loop();
+                done.release();
+            }));
+            runs.back()->setAutoDelete(false);
+            pool().start(runs.back().get());
+        }
+        loop();
+        int started = 0;
+        for (const auto& run : runs)
+            if (!pool().tryTake(run.get())) ++started;
+        done.acquire(started);
+    }
+
+    // Starts the threads before they are needed: starting them costs a frame its length.
+    static void warm() {
+        const std::vector<int> none(size_t(pool().maxThreadCount()) + 1, 0);
+        forEach(none, [](int) {});
+    }
+
+  private:
+    static QThreadPool& pool() {
+        // Never deleted, and its threads wait for the next evaporation instead of ending.
+        static QThreadPool* const threads = [] {
+            auto* p = new QThreadPool;
+            p->setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 7));
+            p->setExpiryTimeout(-1);
+            return p;
+        }();
+        return *threads;
+    }
+};
+
+// Items waiting for a hold to end, and whether their pictures are being taken.
+struct Held {
+    int count = 0;
+    std::vector<QPointer<EvaporateTrigger>> waiting;
+    bool picturing = false;
+};
+
+Held& held() {
+    static Held h;
+    return h;
+}
+
+// How long one turn of the event loop may spend taking waiting items' pictures.
+constexpr qint64 kPicturesPerTurnNs = 4'000'000;
+
 }  // namespace
 
 std::optional<QString> NimbrelShaders::lookup(const QStringList& candidates) {
@@ -97,6 +173,8 @@ EvaporateEffect::Fallback EvaporateEffect::fallback(double p) {
 EvaporateEffect::EvaporateEffect(QObject* parent)
     : QGraphicsEffect(parent), useLibrary_(NimbrelShaders::has(QStringLiteral("evaporate"))) {
     ++PictureBudget::live();
+    if (liveEffects().empty()) FramePool::warm();
+    liveEffects().push_back(this);
 }
 
 void EvaporateEffect::setUsesLibrary(bool use) {
@@ -113,10 +191,8 @@ void EvaporateEffect::setProgress(double p) {
     const bool modeChanged = std::exchange(opacityOnly_, false);
     if (p == progress_ && !modeChanged) return;
     progress_ = p;
-    if (modeChanged) {
-        still_ = QImage();  // a fade's picture is not taken as the grains need it
-        updateBoundingRect();
-    }
+    if (modeChanged) updateBoundingRect();
+    if (modeChanged || p >= 1) dropFrames();
     update();
 }
 
@@ -132,7 +208,7 @@ void EvaporateEffect::setOpacityOnly(double opacity) {
     progress_ = 0;
     opacity_ = opacity;
     if (modeChanged) {
-        still_ = QImage();
+        dropFrames();
         updateBoundingRect();
     }
     update();
@@ -213,12 +289,81 @@ void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLe
 
 EvaporateEffect::~EvaporateEffect() {
     --PictureBudget::live();
+    std::erase(liveEffects(), this);
 }
 
 QPixmap EvaporateEffect::takePicture(QPoint* offset) {
     QPixmap source = sourcePixmap(Qt::LogicalCoordinates, offset, QGraphicsEffect::NoPad);
     ++picturesTaken_;
     return source;
+}
+
+bool EvaporateEffect::pictureFits() const {
+    return !picture_.isNull() && QSizeF(picture_.size()) / picture_.devicePixelRatio() ==
+                                     sourceBoundingRect(Qt::LogicalCoordinates).size();
+}
+
+void EvaporateEffect::makeStill() {
+    still_ = picture_.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // The grains hide a sharp screen's finer pixels: the item evaporates at one pixel a point, so a
+    // frame costs the same on any screen.
+    if (picture_.devicePixelRatio() > 1) {
+        still_ = still_.scaled((QSizeF(still_.size()) / picture_.devicePixelRatio()).toSize(),
+                               Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        still_.setDevicePixelRatio(1);
+    }
+    frameProgress_ = -1;
+    if (!useLibrary_) return;
+    const QSizeF size = QSizeF(still_.size()) / still_.devicePixelRatio();
+    lift_ = int(std::ceil(EffectLibrary::evaporateLift(size) * still_.devicePixelRatio()));
+    frames_.prepare(still_, size, seed_, lift_);
+}
+
+void EvaporateEffect::dropFrames() {
+    still_ = QImage();
+    frames_ = EvaporateFrames();
+    frame_ = QImage();
+    frameDrawn_ = QRect();
+    frameProgress_ = -1;
+}
+
+void EvaporateEffect::takePictureAhead() {
+    auto* item = qobject_cast<QWidget*>(parent());
+    if (!item || opacityOnly_ || progress_ > 0) return;
+    // Painting the item runs draw(), which keeps the picture instead of drawing it.
+    taking_ = true;
+    item->grab();
+    taking_ = false;
+}
+
+void EvaporateEffect::makeFrameBuffer() {
+    const QSize need(still_.width(), still_.height() + lift_);
+    if (frame_.size() == need) return;
+    frame_ = QImage(need, QImage::Format_ARGB32_Premultiplied);
+    frame_.fill(Qt::transparent);
+    frameDrawn_ = QRect();
+}
+
+void EvaporateEffect::renderFrames() {
+    std::vector<EvaporateEffect*> behind;
+    for (EvaporateEffect* e : liveEffects())
+        if (e->useLibrary_ && !e->opacityOnly_ && !e->still_.isNull() && libraryEffectOn(e->progress_) &&
+            e->progress_ < 1 && e->frameProgress_ != e->progress_)
+            behind.push_back(e);
+    FramePool::forEach(behind, [](EvaporateEffect* e) {
+        const QSize need(e->still_.width(), e->still_.height() + e->lift_);
+        if (e->frame_.size() != need) {
+            e->makeFrameBuffer();
+        } else if (!e->frameDrawn_.isEmpty()) {
+            uchar* const bits = e->frame_.bits();
+            for (int y = e->frameDrawn_.top(); y <= e->frameDrawn_.bottom(); ++y)
+                std::fill_n(
+                    reinterpret_cast<uint32_t*>(bits + y * e->frame_.bytesPerLine()) + e->frameDrawn_.left(),
+                    e->frameDrawn_.width(), 0U);
+        }
+        e->frameDrawn_ = e->frames_.draw(e->progress_, e->frame_);
+        e->frameProgress_ = e->progress_;
+    });
 }
 
 bool EvaporateEffect::underWay() const {
@@ -228,76 +373,84 @@ bool EvaporateEffect::underWay() const {
 }
 
 void EvaporateEffect::draw(QPainter* painter) {
+    if (taking_) {
+        picture_ = takePicture(&pictureOffset_);
+        ahead_ = !picture_.isNull();
+        dropFrames();
+        // The grains and the buffer too: touching fresh memory for forty rows costs a frame.
+        if (ahead_ && !opacityOnly_) {
+            makeStill();
+            if (useLibrary_) makeFrameBuffer();
+        }
+        return;
+    }
     // Gone, or evaporated: nothing to draw and no reason to paint the item at all.
     if (opacityOnly_ ? opacity_ <= 0 : progress_ >= 1) return;
     if (!underWay()) {
-        // At rest the item may change between frames: a fresh picture each time.
-        still_ = QImage();
-        frames_ = EvaporateFrames();
-        // Only at full opacity: a widget drawn straight cannot be faded as one.
-        if (rest_ >= 1 && (!opacityOnly_ || opacity_ >= 1) && !PictureBudget::available()) {
-            lastShown_ = QPixmap();
-            drawSource(painter);
-            return;
+        if (!ahead_ || !pictureFits()) {
+            // At rest the item may change between frames: a fresh picture each time.
+            ahead_ = false;
+            dropFrames();
+            // Only at full opacity: a widget drawn straight cannot be faded as one.
+            if (rest_ >= 1 && (!opacityOnly_ || opacity_ >= 1) && !PictureBudget::available()) {
+                picture_ = QPixmap();
+                drawSource(painter);
+                return;
+            }
+            QElapsedTimer clock;
+            clock.start();
+            // What the screen shows of the item now: if it starts to go at the next frame, it goes
+            // from this picture, and a list of rows that all start at once is not painted twice.
+            picture_ = takePicture(&pictureOffset_);
+            PictureBudget::spend(clock.nsecsElapsed());
+            if (picture_.isNull()) return;
         }
-        QElapsedTimer clock;
-        clock.start();
-        QPoint offset;
-        const QPixmap source = takePicture(&offset);
-        PictureBudget::spend(clock.nsecsElapsed());
-        if (source.isNull()) return;
         painter->save();
         painter->setOpacity(painter->opacity() * rest_ * (opacityOnly_ ? opacity_ : 1.0));
-        painter->drawPixmap(offset, source);
+        painter->drawPixmap(pictureOffset_, picture_);
         painter->restore();
-        // What the screen shows of the item now: if it starts to go at the next frame, it goes from
-        // this picture, and a list of rows that all start at once is not painted twice in a row.
-        lastShown_ = source;
-        lastShownOffset_ = offset;
         return;
     }
     // Under way: the item as it was when it started to go, taken again only if its size changed.
-    const QSizeF item = sourceBoundingRect(Qt::LogicalCoordinates).size();
     QElapsedTimer starting;  // the cost of a first frame under way, picture and grains
-    if (still_.isNull() || QSizeF(still_.size()) / still_.devicePixelRatio() != item) {
-        const bool shown =
-            !lastShown_.isNull() && QSizeF(lastShown_.size()) / lastShown_.devicePixelRatio() == item;
+    if (!pictureFits()) {
         if (!opacityOnly_ && progress_ < kLateJoin && rest_ >= 1 && !PictureBudget::available()) {
-            if (shown)
-                painter->drawPixmap(lastShownOffset_, lastShown_);
-            else
-                drawSource(painter);
+            drawSource(painter);
             update();  // the next frame tries again
             return;
         }
         starting.start();
-        QPixmap source = std::exchange(lastShown_, QPixmap());
-        stillOffset_ = lastShownOffset_;
-        if (!shown) source = takePicture(&stillOffset_);
-        if (source.isNull()) return;
-        still_ = source.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        // The grains hide a sharp screen's finer pixels: the item evaporates at one pixel a point, so
-        // a frame costs the same on any screen.
-        if (source.devicePixelRatio() > 1 && !opacityOnly_) {
-            still_ = still_.scaled((QSizeF(still_.size()) / source.devicePixelRatio()).toSize(),
-                                   Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            still_.setDevicePixelRatio(1);
-        }
+        dropFrames();
+        picture_ = takePicture(&pictureOffset_);
+        if (picture_.isNull()) return;
     }
-    lastShown_ = QPixmap();
+    ahead_ = false;
     painter->save();
     painter->setOpacity(painter->opacity() * rest_);
-    painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    painter->translate(stillOffset_);
+    painter->translate(pictureOffset_);
     if (opacityOnly_) {
         painter->setOpacity(painter->opacity() * opacity_);
-        painter->drawImage(QPointF(0, 0), still_);
+        painter->drawPixmap(QPointF(0, 0), picture_);
     } else {
-        paintLayer(*painter, still_, QPointF(0, 0), progress_, seed_, useLibrary_, frames_);
+        if (still_.isNull()) {
+            if (!starting.isValid()) starting.start();
+            makeStill();
+        }
+        if (!useLibrary_) {
+            painter->setRenderHint(QPainter::SmoothPixmapTransform);
+            paintLayer(*painter, still_, QPointF(0, 0), progress_, seed_, false, frames_);
+        } else {
+            if (frameProgress_ != progress_) renderFrames();
+            if (!frameDrawn_.isEmpty())
+                painter->drawImage(
+                    QRectF(QPointF(frameDrawn_.x(), frameDrawn_.y() - lift_), QSizeF(frameDrawn_.size())),
+                    frame_, QRectF(frameDrawn_));
+        }
     }
     painter->restore();
     if (starting.isValid()) PictureBudget::spend(starting.nsecsElapsed());
 }
+
 EvaporateTrigger::EvaporateTrigger(QWidget* target, double seed, double rest)
     : QObject(target), target_(target), seed_(seed), rest_(rest) {
     connect(&amount_, &AnimatedValue::changed, this, [this](double v) { apply(v); });
@@ -313,25 +466,90 @@ void EvaporateTrigger::install() {
     target_->setGraphicsEffect(effect_);
 }
 
+void EvaporateTrigger::holdStarts() {
+    if (held().count++ == 0) FramePool::warm();
+}
+
+void EvaporateTrigger::releaseStarts() {
+    Held& h = held();
+    if (h.count == 0 || --h.count > 0) return;
+    // They start at the next turn: the layer's going repaints the window once, and that repaint is
+    // not also their first frame.
+    QTimer::singleShot(0, [] {
+        if (startsHeld()) return;
+        for (const QPointer<EvaporateTrigger>& trigger : std::exchange(held().waiting, {}))
+            if (trigger && std::exchange(trigger->waiting_, false)) trigger->start();
+    });
+}
+
+bool EvaporateTrigger::startsHeld() {
+    return held().count > 0;
+}
+
+void EvaporateTrigger::takeWaitingPictures() {
+    Held& h = held();
+    h.picturing = false;
+    QElapsedTimer clock;
+    clock.start();
+    for (const QPointer<EvaporateTrigger>& trigger : h.waiting) {
+        if (!trigger || !trigger->waiting_ || !trigger->effect_ || trigger->effect_->hasPictureAhead() ||
+            !trigger->onScreen())
+            continue;
+        if (clock.nsecsElapsed() >= kPicturesPerTurnNs) {
+            h.picturing = true;
+            QTimer::singleShot(0, &EvaporateTrigger::takeWaitingPictures);
+            return;
+        }
+        trigger->effect_->takePictureAhead();
+    }
+}
+
+bool EvaporateTrigger::onScreen() const {
+    if (!target_ || !target_->isVisible()) return false;
+    QRect shown = target_->rect();
+    for (const QWidget* w = target_; !w->isWindow() && w->parentWidget(); w = w->parentWidget()) {
+        shown = shown.translated(w->pos()) & w->parentWidget()->rect();
+        if (shown.isEmpty()) return false;
+    }
+    return !shown.isEmpty();
+}
+
 void EvaporateTrigger::setVanishing(bool vanishing) {
     if (vanishing == vanishing_) return;
     vanishing_ = vanishing;
     if (!target_) return;
     install();
+    if (vanishing && startsHeld()) {
+        waiting_ = true;
+        held().waiting.push_back(this);
+        if (!std::exchange(held().picturing, true))
+            QTimer::singleShot(0, &EvaporateTrigger::takeWaitingPictures);
+        return;
+    }
     if (vanishing) {
-        // Only what is on screen is seen to go; Reduce Motion fades it instead.
-        atOnce_ = !target_->isVisible() || target_->visibleRegion().isEmpty();
-        fading_ = !atOnce_ && ReduceMotion::isOn();
-        if (atOnce_)
-            amount_.setImmediate(1);
-        else
-            amount_.animateTo(1, fading_ ? reducedFade() : Motion::evaporate());
+        start();
+        return;
+    }
+    if (std::exchange(waiting_, false)) {
+        // It never started: at rest again at once, drawn afresh.
+        if (effect_) effect_->forgetPictureAhead();
     } else if (atOnce_) {
         atOnce_ = false;
         amount_.setImmediate(0);
     } else {
         amount_.animateTo(0, fading_ ? reducedFade() : comeBack());
     }
+    apply(amount_.value());
+}
+
+void EvaporateTrigger::start() {
+    // Only what is on screen is seen to go; Reduce Motion fades it instead.
+    atOnce_ = !onScreen();
+    fading_ = !atOnce_ && ReduceMotion::isOn();
+    if (atOnce_)
+        amount_.setImmediate(1);
+    else
+        amount_.animateTo(1, fading_ ? reducedFade() : Motion::evaporate());
     apply(amount_.value());
 }
 

@@ -86,12 +86,30 @@ class EvaporateEffect : public QGraphicsEffect {
     // How many times the item was painted into a picture (tests: once per evaporation).
     int picturesTaken() const { return picturesTaken_; }
 
+    // Takes the item's picture now, while it is still at rest, and works out its grains: the
+    // evaporation that follows starts from them without painting the item again. The item is drawn
+    // from that picture until it starts to go.
+    void takePictureAhead();
+    bool hasPictureAhead() const { return ahead_; }
+    void forgetPictureAhead() { ahead_ = false; }
+
   protected:
     void draw(QPainter* painter) override;
 
   private:
     bool underWay() const;
     QPixmap takePicture(QPoint* offset);
+    // Whether picture_ shows the item at its present size.
+    bool pictureFits() const;
+    // still_ (and, for the library, its grains) from picture_.
+    void makeStill();
+    // The evaporation's buffers, given back once it is over.
+    void dropFrames();
+    // frame_ at the size still_ needs, cleared.
+    void makeFrameBuffer();
+    // Works out this frame of every evaporation under way whose frame is behind its progress, on
+    // several threads at once, each into its own buffer.
+    static void renderFrames();
 
     double progress_ = 0;
     double seed_ = 0;
@@ -99,12 +117,18 @@ class EvaporateEffect : public QGraphicsEffect {
     double opacity_ = 1;
     double rest_ = 1;
     bool useLibrary_;
-    // The item as it looked when it started to go, and where it sits; kept while under way.
-    QImage still_;
-    QPoint stillOffset_;
-    QPixmap lastShown_;  // the item as the last frame at rest drew it
-    QPoint lastShownOffset_;
-    EvaporateFrames frames_;  // the grains of still_, and the last frame drawn
+    // The item as the last frame at rest drew it, then, under way, as it was when it started to go,
+    // and where it sits.
+    QPixmap picture_;
+    QPoint pictureOffset_;
+    QImage still_;            // picture_ at one pixel a point, for the grains and the fallback
+    int lift_ = 0;            // how far above still_'s top the grains may rise, in its pixels
+    EvaporateFrames frames_;  // the grains of still_
+    QImage frame_;            // the last frame worked out, at frameProgress_, on frameDrawn_
+    QRect frameDrawn_;
+    double frameProgress_ = -1;
+    bool ahead_ = false;   // still_ was taken ahead and stands for the item until it goes
+    bool taking_ = false;  // takePictureAhead() is painting the item
     int picturesTaken_ = 0;
 };
 
@@ -125,6 +149,14 @@ class EvaporateTrigger : public QObject {
     // `rest` is the item's own opacity at rest (a disabled row is dimmed); it evaporates from there.
     explicit EvaporateTrigger(QWidget* target, double seed = 0, double rest = 1);
     void setVanishing(bool vanishing);
+    // While a layer over the items leaves the screen (a sheet closing), items that start to go wait
+    // for it and take their pictures meanwhile; they go together when the last hold is released.
+    // Holds are counted.
+    static void holdStarts();
+    static void releaseStarts();
+    static bool startsHeld();
+    // Waiting for a hold to end before it goes.
+    bool isWaiting() const { return waiting_; }
     bool isVanishing() const { return vanishing_; }
     // Vanishing without the animation: the item is simply not drawn.
     bool wentAtOnce() const { return atOnce_; }
@@ -136,6 +168,10 @@ class EvaporateTrigger : public QObject {
   private:
     void apply(double amount);
     void install();
+    void start();
+    // Whether any of the target shows inside its window (siblings laid over it aside).
+    bool onScreen() const;
+    static void takeWaitingPictures();
 
     QPointer<QWidget> target_;
     QPointer<EvaporateEffect> effect_;
@@ -146,6 +182,7 @@ class EvaporateTrigger : public QObject {
     bool vanishing_ = false;
     bool atOnce_ = false;
     bool fading_ = false;
+    bool waiting_ = false;
     AnimatedValue amount_{0};
 };
 

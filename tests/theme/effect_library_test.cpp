@@ -162,7 +162,7 @@ TEST(EvaporateEffectTest, DrawsThroughAPictureTakenOnceWhileUnderWay) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     // At rest the item may change, so each repaint takes its picture again; under way the picture
     // the last frame at rest drew (or, without one, a picture taken as it starts to go) serves every
-    // frame.
+    // frame, a fade's and the evaporation after it alike.
     struct Step {
         const char* what;
         std::function<void()> set;
@@ -170,7 +170,7 @@ TEST(EvaporateEffectTest, DrawsThroughAPictureTakenOnceWhileUnderWay) {
     } steps[] = {
         {"at rest", [&] { effect->setProgress(0); }, true},
         {"faded", [&] { effect->setOpacityOnly(0.5); }, false},
-        {"starting to go", [&] { effect->setProgress(0.3); }, true},
+        {"starting to go", [&] { effect->setProgress(0.3); }, false},
         {"further", [&] { effect->setProgress(0.6); }, false},
         {"further still", [&] { effect->setProgress(0.9); }, false},
         {"gone", [&] { effect->setProgress(1); }, false},
@@ -205,32 +205,66 @@ TEST(EvaporateEffectTest, DrawsThroughAPictureTakenOnceWhileUnderWay) {
 
 TEST(EvaporateEffectTest, EveryItemOnScreenEvaporatesHoweverMany) {
     ReduceMotionScope motion(false);
-    QWidget window;
-    window.resize(1000, 2100);
-    // 40 rows of 1,000 x 50 on screen and one below the window's edge.
-    std::vector<std::unique_ptr<EvaporateTrigger>> triggers;
-    for (int i = 0; i <= 40; ++i) {
-        QWidget* row = paintedRow(&window, QRect(0, i < 40 ? i * 50 : 2200, 1000, 50));
-        triggers.push_back(std::make_unique<EvaporateTrigger>(row, i / 41.0));
-    }
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    for (auto& t : triggers)
-        t->setVanishing(true);
-    for (int i = 0; i <= 40; ++i) {
-        SCOPED_TRACE(i);
-        const bool onScreen = i < 40;
-        EXPECT_EQ(triggers[size_t(i)]->wentAtOnce(), !onScreen);
-        EXPECT_EQ(triggers[size_t(i)]->animation().isRunning(), onScreen);
-        // One that went at once is not drawn at all.
-        if (!onScreen) {
-            EXPECT_DOUBLE_EQ(triggers[size_t(i)]->effect()->opacity(), 0);
+    // Straight away, and held while a layer over the rows leaves (twice: holds are counted).
+    for (const int holds : {0, 2}) {
+        SCOPED_TRACE(holds);
+        QWidget window;
+        window.resize(1000, 2100);
+        // 40 rows of 1,000 x 50 on screen and one below the window's edge.
+        std::vector<std::unique_ptr<EvaporateTrigger>> triggers;
+        for (int i = 0; i <= 40; ++i) {
+            QWidget* row = paintedRow(&window, QRect(0, i < 40 ? i * 50 : 2200, 1000, 50));
+            triggers.push_back(std::make_unique<EvaporateTrigger>(row, i / 41.0));
         }
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        for (int h = 0; h < holds; ++h)
+            EvaporateTrigger::holdStarts();
+        for (auto& t : triggers)
+            t->setVanishing(true);
+        std::vector<int> taken(41, 0);
+        if (holds > 0) {
+            // Waiting, they take their pictures a few at a time between frames; the one out of
+            // sight takes none.
+            for (auto& t : triggers)
+                EXPECT_TRUE(t->isWaiting() && !t->animation().isRunning());
+            EXPECT_TRUE(QTest::qWaitFor([&] { return triggers[39]->effect()->hasPictureAhead(); }, 5000));
+            for (int i = 0; i <= 40; ++i) {
+                EXPECT_EQ(triggers[size_t(i)]->effect()->hasPictureAhead(), i < 40) << i;
+                taken[size_t(i)] = triggers[size_t(i)]->effect()->picturesTaken();
+            }
+            // One kept by the removal before it started is at rest again at once.
+            triggers[0]->setVanishing(false);
+            EXPECT_EQ(triggers[0]->effect(), nullptr);
+            EvaporateTrigger::releaseStarts();
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(triggers[1]->isWaiting());
+            EvaporateTrigger::releaseStarts();
+            EXPECT_TRUE(triggers[1]->isWaiting());  // they start at the next turn
+            QCoreApplication::processEvents();
+        }
+        for (int i = holds > 0 ? 1 : 0; i <= 40; ++i) {
+            SCOPED_TRACE(i);
+            const bool onScreen = i < 40;
+            EXPECT_FALSE(triggers[size_t(i)]->isWaiting());
+            EXPECT_EQ(triggers[size_t(i)]->wentAtOnce(), !onScreen);
+            EXPECT_EQ(triggers[size_t(i)]->animation().isRunning(), onScreen);
+            // One that went at once is not drawn at all.
+            if (!onScreen) {
+                EXPECT_DOUBLE_EQ(triggers[size_t(i)]->effect()->opacity(), 0);
+            }
+        }
+        // Frames under way come from the pictures taken ahead: no row is painted again.
+        QTest::qWait(300);
+        window.repaint();
+        for (int i = 1; i < 40 && holds > 0; ++i)
+            EXPECT_EQ(triggers[size_t(i)]->effect()->picturesTaken(), taken[size_t(i)]) << i;
+        // One that went at once comes back at once.
+        triggers[40]->setVanishing(false);
+        EXPECT_FALSE(triggers[40]->wentAtOnce());
+        EXPECT_EQ(triggers[40]->effect(), nullptr);
     }
-    // One that went at once comes back at once.
-    triggers[40]->setVanishing(false);
-    EXPECT_FALSE(triggers[40]->wentAtOnce());
-    EXPECT_EQ(triggers[40]->effect(), nullptr);
+    EXPECT_FALSE(EvaporateTrigger::startsHeld());
 }
 
 TEST(FogTest, FaintStableAndPatterned) {
