@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "layer_window.h"
+#include "theme/evaporate_effect.h"
 #include "theme/nimbrel_button.h"
 #include "views/kit/confirm_sheet.h"
 #include "views/kit/notice_sheet.h"
@@ -225,6 +226,21 @@ TEST(ModalHostTest, ThePictureBeneathFollowsWhatChangesThere) {
     w.aside->move(301, 77);
     QTRY_VERIFY(w.pictureFresh());
     EXPECT_EQ(w.host->underlay(), w.beneath());
+
+    // Where the card paints opaque, a change beneath repaints nothing of the layer: the picture
+    // the leave starts from has it all the same.
+    QWidget* card = w.host->card();
+    auto* cover = new Patch(Qt::white, {card->mapFrom(w.host, QPoint(460, 340)), QSize(60, 50)}, card);
+    cover->setAttribute(Qt::WA_OpaquePaintEvent);
+    cover->show();
+    QTRY_VERIFY(w.pictureFresh());
+    w.underCard->color = Qt::cyan;
+    w.underCard->update();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.host->staleUnderlay().isEmpty());
+    w.state.setConfirm(std::nullopt);
+    ASSERT_TRUE(w.host->drawsUnderlay());
+    EXPECT_EQ(w.host->underlay(), w.beneath());
 }
 
 // While the layer leaves over its picture, the window repaints nothing beneath it, even where
@@ -240,6 +256,8 @@ TEST(ModalHostTest, TheLeaveRepaintsNothingBeneath) {
         w.state.setConfirm(std::nullopt);
         EXPECT_EQ(w.host->drawsUnderlay(), pictured);
         EXPECT_EQ(w.host->testAttribute(Qt::WA_OpaquePaintEvent), pictured);
+        // Items that start to go beneath the picture wait for the layer to be gone.
+        EXPECT_EQ(EvaporateTrigger::startsHeld(), pictured);
         for (int ms : {40, 90, 150, 210}) {
             w.stepTo(ms);
             if (ms == 90) {
@@ -255,10 +273,40 @@ TEST(ModalHostTest, TheLeaveRepaintsNothingBeneath) {
         }
         w.stepTo(w.presence().duration());
         EXPECT_FALSE(w.host->isVisible());
+        EXPECT_FALSE(EvaporateTrigger::startsHeld());
         EXPECT_FALSE(w.host->testAttribute(Qt::WA_OpaquePaintEvent));
         EXPECT_TRUE(w.host->underlay().isNull());
         QCoreApplication::processEvents();
         EXPECT_EQ(w.window.grab().toImage().pixelColor(w.underCard->geometry().center()), QColor(Qt::red));
+    }
+}
+
+// A leave cut short, by a card coming back or by the layer going away, lets waiting items go.
+TEST(ModalHostTest, ALeaveCutShortReleasesTheItemsItHeld) {
+    for (bool deleted : {false, true}) {
+        SCOPED_TRACE(deleted ? "the layer deleted" : "a new card");
+        UnderlayWindow w;
+        w.open();
+        QTRY_VERIFY(w.pictureFresh());
+        w.state.setConfirm(std::nullopt);
+        w.stepTo(100);
+        ASSERT_TRUE(EvaporateTrigger::startsHeld());
+        if (deleted) {
+            delete w.host;
+        } else {
+            w.state.setErrorMessage(QStringLiteral("Broken"));
+            EXPECT_FALSE(w.host->drawsUnderlay());
+        }
+        EXPECT_FALSE(EvaporateTrigger::startsHeld());
+        if (!deleted) {
+            // It comes back over the window as it is, and leaves again over a new picture.
+            w.stepTo(w.presence().duration());
+            QTRY_VERIFY(w.pictureFresh());
+            w.state.setErrorMessage(std::nullopt);
+            EXPECT_TRUE(EvaporateTrigger::startsHeld());
+            w.stepTo(w.presence().duration());
+            EXPECT_FALSE(EvaporateTrigger::startsHeld());
+        }
     }
 }
 

@@ -49,15 +49,6 @@ QWidget* standInCard(const QString& buttonTitle, std::function<void()> clear) {
     return card;
 }
 
-// Items that start to evaporate while the layer leaves over its picture would evaporate unseen.
-void holdEvaporations() {
-    // EvaporateTrigger::holdStarts();
-}
-
-void releaseEvaporations() {
-    // EvaporateTrigger::releaseStarts();
-}
-
 // How far the picture refreshed at idle goes in one step before the time spent is looked at.
 constexpr int kRefreshBand = 128;
 
@@ -82,10 +73,15 @@ ModalHost::ModalHost(AppState& state, QWidget* parent) : QWidget(parent), state_
     connect(&refresh_, &QTimer::timeout, this, [this] {
         // Not in the middle of a transition's frames; a leaving layer needs no picture any more.
         if (shown_ == Card::none) return;
-        if (presence_.isRunning())
+        if (presence_.isRunning()) {
             refresh_.start(kRefreshDelayMs);
-        else if (!renderStale(kRefreshTurnMs))
-            refresh_.start(1);
+        } else if (!underlayFresh() && canRenderUnderlay()) {
+            renderStale(kRefreshTurnMs);
+            refresh_.start(1);  // on in the next turn, or on to the card's shadow
+        } else if (card_ && card_->isVisible() && snapshotBase_ != card_->geometry()) {
+            // The card's shadow is drawn ahead for its picture when it leaves, in a turn of its own.
+            drawSnapshotBase();
+        }
     });
     hide();
     follow(Card::none);
@@ -129,8 +125,13 @@ void ModalHost::rebuild(Card want) {
         QWidget* focus = window() ? window()->focusWidget() : nullptr;
         focusBefore_ = focus && !isAncestorOf(focus) ? focus : nullptr;
     }
+    // Where the card paints opaque, a change beneath repainted nothing of the layer: unknown.
+    QRegion hiddenByCard;
     if (card_) {
-        if (want == Card::none && isVisible()) takeSnapshot();
+        if (want == Card::none && isVisible()) {
+            takeSnapshot();
+            hiddenByCard = opaqueOnCard();
+        }
         // The card may be deleting itself from inside one of its own buttons: let that return first.
         card_->hide();
         card_->deleteLater();
@@ -143,6 +144,7 @@ void ModalHost::rebuild(Card want) {
         if (wasPresented && focusBefore_) focusBefore_->setFocus(Qt::OtherFocusReason);
         // Repainting everything beneath on every frame of the leave costs more than a frame: the
         // leave draws the picture of it instead, and what starts to move beneath waits for the end.
+        stale_ += hiddenByCard;
         // A picture not yet rendered whole would take the time of many frames now: without it, the
         // leave goes as it would.
         if (wasPresented && isVisible() && !AnimatedValue::allInstant() && presence_.value() > 0 &&
@@ -179,7 +181,8 @@ void ModalHost::rebuild(Card want) {
     card->installEventFilter(this);
     card_ = card;
     setAttribute(Qt::WA_TransparentForMouseEvents, false);
-    snapshot_ = QImage();
+    snapshotShown_ = false;
+    snapshotBase_ = QRect();
     // A card coming back while the layer leaves: what waited beneath goes now, and shows.
     holdItemStarts(false);
     setDrawsUnderlay(false);
@@ -212,24 +215,38 @@ void ModalHost::layoutCard() {
 
 void ModalHost::takeSnapshot() {
     if (!card_) return;
-    const QPixmap card = card_->grab();
+    // The card is painted over its window's fill (as QWidget::grab() paints it), so over the picture
+    // it left before it covers that whole: only the shadow around it is kept, if it fits.
+    const bool covers = card_->palette().brush(card_->backgroundRole()).isOpaque();
+    if (!covers || snapshotBase_ != card_->geometry() || snapshot_.devicePixelRatio() != devicePixelRatioF())
+        drawSnapshotBase();
+    QPainter p(&snapshot_);
+    card_->render(&p, snapshotRect_.topLeft() - snapshotAt_.toPoint(), QRegion(),
+                  QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    snapshotShown_ = true;
+}
+
+// The shadow is blurred and tinted once, under the card's picture: a frame then draws one picture.
+void ModalHost::drawSnapshotBase() {
     snapshotRect_ = card_->geometry();
-    // The shadow is blurred and tinted once, with the card over it: a frame then draws one picture.
     const bool shadow = castsShadow(card_);
     const QRect frame = shadow ? shadowFrame(snapshotRect_) : snapshotRect_;
-    const qreal dpr = card.devicePixelRatio();
-    snapshot_ = QImage((QSizeF(frame.size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
-    snapshot_.setDevicePixelRatio(dpr);
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(frame.size()) * dpr).toSize();
+    if (snapshot_.size() != pixels || snapshot_.devicePixelRatio() != dpr) {
+        snapshot_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        snapshot_.setDevicePixelRatio(dpr);
+    }
     snapshot_.fill(Qt::transparent);
     snapshotAt_ = frame.topLeft();
+    snapshotBase_ = snapshotRect_;
+    if (!shadow) return;
     QPainter p(&snapshot_);
     p.setRenderHint(QPainter::Antialiasing);
     p.translate(-frame.topLeft());
-    if (shadow)
-        Shapes::shadow(p, SheetCard::shape(QRectF(snapshotRect_)),
-                       QColor::fromRgbF(0, 0, 0, float(SheetCard::kShadowOpacity)), SheetCard::kShadowRadius,
-                       QPointF(0, SheetCard::kShadowDrop));
-    p.drawPixmap(snapshotRect_.topLeft(), card);
+    Shapes::shadow(p, SheetCard::shape(QRectF(snapshotRect_)),
+                   QColor::fromRgbF(0, 0, 0, float(SheetCard::kShadowOpacity)), SheetCard::kShadowRadius,
+                   QPointF(0, SheetCard::kShadowDrop));
 }
 
 // The card with all its shadow can reach.
@@ -240,7 +257,7 @@ QRect ModalHost::shadowFrame(const QRect& card) {
 
 void ModalHost::presenceChanged(double value) {
     if (value >= 1 && card_) {
-        snapshot_ = QImage();
+        snapshotShown_ = false;
         setDrawsUnderlay(false);
         if (!card_->isVisible()) {
             card_->show();
@@ -248,7 +265,9 @@ void ModalHost::presenceChanged(double value) {
         }
     }
     if (value <= 0 && shown_ == Card::none) {
+        snapshotShown_ = false;
         snapshot_ = QImage();
+        snapshotBase_ = QRect();
         setDrawsUnderlay(false);
         // Nothing tells the hidden layer what changes beneath it.
         underlay_ = QImage();
@@ -261,8 +280,17 @@ void ModalHost::presenceChanged(double value) {
     update();
 }
 
+bool ModalHost::underlayFresh() const {
+    return !underlay_.isNull() && underlay_.size() == (QSizeF(size()) * devicePixelRatioF()).toSize() &&
+           underlay_.devicePixelRatio() == devicePixelRatioF() && stale_.isEmpty();
+}
+
+bool ModalHost::canRenderUnderlay() const {
+    return parentWidget() && isVisible() && !size().isEmpty();
+}
+
 bool ModalHost::renderStale(int budgetMs) {
-    if (!parentWidget() || !isVisible() || size().isEmpty()) return false;
+    if (!canRenderUnderlay()) return false;
     const qreal dpr = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * dpr).toSize();
     if (underlay_.size() != pixels || underlay_.devicePixelRatio() != dpr) {
@@ -311,6 +339,23 @@ void ModalHost::renderBeneath(QPainter& p, const QRegion& region) {
     }
 }
 
+// The parts of the card the window paints without the layer under them (as Qt judges a widget
+// opaque), as they show.
+QRegion ModalHost::opaqueOnCard() const {
+    QRegion opaque;
+    if (!card_ || !card_->isVisible()) return opaque;
+    QList<QWidget*> widgets = card_->findChildren<QWidget*>();
+    widgets.prepend(card_);
+    for (QWidget* w : widgets) {
+        if (w->isWindow() || !w->isVisible() || w->graphicsEffect()) continue;
+        const QBrush fill = w->palette().brush(w->backgroundRole());
+        if (w->testAttribute(Qt::WA_OpaquePaintEvent) || w->testAttribute(Qt::WA_PaintOnScreen) ||
+            (w->autoFillBackground() && fill.style() != Qt::NoBrush && fill.isOpaque()))
+            opaque += w->visibleRegion().translated(w->mapTo(this, QPoint(0, 0)));
+    }
+    return opaque;
+}
+
 void ModalHost::setDrawsUnderlay(bool draws) {
     if (draws == drawsUnderlay_) return;
     drawsUnderlay_ = draws;
@@ -323,10 +368,11 @@ void ModalHost::setDrawsUnderlay(bool draws) {
 void ModalHost::holdItemStarts(bool hold) {
     if (hold == holdsStarts_) return;
     holdsStarts_ = hold;
+    // Items that start to evaporate while the layer leaves over its picture would go unseen.
     if (hold)
-        holdEvaporations();
+        EvaporateTrigger::holdStarts();
     else
-        releaseEvaporations();
+        EvaporateTrigger::releaseStarts();
 }
 
 bool ModalHost::event(QEvent* event) {
@@ -370,7 +416,7 @@ void ModalHost::paintEvent(QPaintEvent* event) {
     }
     p.fillRect(rect(), QColor::fromRgbF(0, 0, 0, float(kScrimOpacity * t)));
 
-    if (!snapshot_.isNull()) {
+    if (snapshotShown_) {
         // Entering or leaving: the card's picture scales from 0.95 about its centre and fades with
         // the scrim.
         const double scale = 0.95 + 0.05 * t;

@@ -66,6 +66,8 @@ class ModalHost : public QWidget {
     // Whether every part of the picture was rendered at least once (its first rendering is spread
     // over a few idle turns).
     bool underlayComplete() const { return !underlay_.isNull() && unrendered_.isEmpty(); }
+    bool underlayFresh() const;
+    bool canRenderUnderlay() const;
     // Whether the transition shows the picture instead of letting the window paint beneath.
     bool drawsUnderlay() const { return drawsUnderlay_; }
 
@@ -83,9 +85,11 @@ class ModalHost : public QWidget {
     void rebuild(Card card);
     void layoutCard();
     void takeSnapshot();
+    void drawSnapshotBase();
     void presenceChanged(double value);
     bool renderStale(int budgetMs);
     static QRect shadowFrame(const QRect& card);
+    QRegion opaqueOnCard() const;
     void renderBeneath(QPainter& p, const QRegion& region);
     void setDrawsUnderlay(bool draws);
     void holdItemStarts(bool hold);
@@ -94,9 +98,11 @@ class ModalHost : public QWidget {
     Card shown_ = Card::none;
     QPointer<QWidget> card_;
     AnimatedValue presence_{0};
-    // The card with its shadow, painted once, as drawn while it scales in or out; where its picture
-    // sits at full size, and the card's frame.
+    // The card with its shadow, painted once, as drawn while it scales in or out (kept while the
+    // card stays); where its picture sits at full size, and the card's frame.
     QImage snapshot_;
+    bool snapshotShown_ = false;
+    QRect snapshotBase_;  // the card's frame the shadow in snapshot_ was drawn for
     QPointF snapshotAt_;
     QRect snapshotRect_;
     QImage underlay_;
