@@ -66,8 +66,6 @@ class ModalHost : public QWidget {
     // Whether every part of the picture was rendered at least once (its first rendering is spread
     // over a few idle turns).
     bool underlayComplete() const { return !underlay_.isNull() && unrendered_.isEmpty(); }
-    bool underlayFresh() const;
-    bool canRenderUnderlay() const;
     // Whether the transition shows the picture instead of letting the window paint beneath.
     bool drawsUnderlay() const { return drawsUnderlay_; }
 
@@ -87,6 +85,8 @@ class ModalHost : public QWidget {
     void takeSnapshot();
     void drawSnapshotBase();
     void presenceChanged(double value);
+    bool underlayFresh() const;
+    bool canRenderUnderlay() const;
     bool renderStale(int budgetMs);
     static QRect shadowFrame(const QRect& card);
     QRegion opaqueOnCard() const;
