@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
@@ -249,6 +250,9 @@ int runEvaporate(long long rows, int visible, bool reduce, bool trace, const std
                 window.width(), window.height(), reduce ? 1 : 0);
     std::fflush(stdout);
 
+    std::vector<QPointer<ItemRow>> listed;
+    for (ItemRow* row : window.findChildren<ItemRow*>())
+        listed.emplace_back(row);
     QElapsedTimer clock;
     const bool pictures = !framesDir.empty();
     app.record(!pictures);
@@ -266,10 +270,13 @@ int runEvaporate(long long rows, int visible, bool reduce, bool trace, const std
     waitUntil([&] { return clock.elapsed() >= 130; }, 2000);
     picture(QStringLiteral("leaving"));
     // The rows wait for the review to leave the screen, then go together.
+    // Looked up among the rows listed before the click: a search of the whole window between frames
+    // would take the time the frames are measured against.
     const auto triggers = [&] {
         std::vector<EvaporateTrigger*> found;
-        for (ItemRow* row : window.findChildren<ItemRow*>())
-            if (auto* trigger = row->findChild<EvaporateTrigger*>();
+        for (const QPointer<ItemRow>& row : listed)
+            if (auto* trigger =
+                    row ? row->findChild<EvaporateTrigger*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
                 trigger && trigger->isVanishing() && row->isVisible())
                 found.push_back(trigger);
         return found;
