@@ -2,15 +2,18 @@
 // removal animation on the GUI thread. The main window (offscreen unless a display is chosen) shows
 // the Biggest shelf of a made-up tree, paged out until ROWS files are listed and sized so that V
 // rows show; the ROWS largest are ticked, the review opens and sends them to the Trash (demo mode:
-// nothing on disk is touched). Every window repaint while the rows evaporate is one frame; its cost
-// is the paint plus the animation ticks since the previous one. The rows then stay gone while the
-// removal is held ("hold") and the list closes over their gaps ("close"). --frames DIR saves
-// pictures of the window a quarter, half and three quarters of the way through instead (pictures
-// cost time of their own, so such a run prints no timings). --trace 1 prints every frame as it ends.
+// nothing on disk is touched). Every window repaint from then until the rows have gone (the review
+// leaving, then the rows evaporating) is one frame; its cost is the paint plus the animation ticks
+// since the previous one. The rows then stay gone while the removal is held ("hold") and the list
+// closes over their gaps ("close"). --frames DIR saves pictures of the window half way through the
+// review's leaving and a quarter, half and three quarters of the way through the evaporation
+// instead (pictures cost time of their own, so such a run prints no timings). --trace 1 prints every frame as
+// it ends.
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
@@ -247,39 +250,75 @@ int runEvaporate(long long rows, int visible, bool reduce, bool trace, const std
                 window.width(), window.height(), reduce ? 1 : 0);
     std::fflush(stdout);
 
+    std::vector<QPointer<ItemRow>> listed;
+    for (ItemRow* row : window.findChildren<ItemRow*>())
+        listed.emplace_back(row);
     QElapsedTimer clock;
     const bool pictures = !framesDir.empty();
     app.record(!pictures);
     clock.start();
     sheet->moveToTrash();
-    if (pictures) {
+    const auto picture = [&](const QString& name) {
+        if (!pictures) return;
         QDir().mkpath(QString::fromStdString(framesDir));
-        for (int at : {250, 500, 750}) {
-            waitUntil([&] { return clock.elapsed() >= at; }, 2000);
-            const QString path = QString::fromStdString(framesDir) +
-                                 QStringLiteral("/evaporate-%1-%2ms.png").arg(rows).arg(at);
-            window.grab().save(path);
-            std::printf("%s\n", qPrintable(path));
-        }
+        const QString path =
+            QString::fromStdString(framesDir) + QStringLiteral("/evaporate-%1-%2.png").arg(rows).arg(name);
+        window.grab().save(path);
+        std::printf("%s\n", qPrintable(path));
+    };
+    // Half way through the review's leaving.
+    waitUntil([&] { return clock.elapsed() >= 130; }, 2000);
+    picture(QStringLiteral("leaving"));
+    // The rows wait for the review to leave the screen, then go together.
+    // Looked up among the rows listed before the click: a search of the whole window between frames
+    // would take the time the frames are measured against.
+    const auto triggers = [&] {
+        std::vector<EvaporateTrigger*> found;
+        for (const QPointer<ItemRow>& row : listed)
+            if (auto* trigger =
+                    row ? row->findChild<EvaporateTrigger*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+                trigger && trigger->isVanishing() && row->isVisible())
+                found.push_back(trigger);
+        return found;
+    };
+    waitUntil(
+        [&] {
+            const auto going = triggers();
+            return !going.empty() &&
+                   std::none_of(going.begin(), going.end(), [](auto* t) { return t->isWaiting(); });
+        },
+        5000);
+    const qint64 started = clock.elapsed();
+    for (int at : {250, 500, 750}) {
+        if (!pictures) break;
+        waitUntil([&] { return clock.elapsed() >= started + at; }, 2000);
+        picture(QStringLiteral("%1ms").arg(at));
     }
     // A third of the way through: how each row on screen is going.
-    waitUntil([&] { return clock.elapsed() >= 300; }, 2000);
+    waitUntil([&] { return clock.elapsed() >= started + 300; }, 2000);
     int evaporating = 0, fading = 0, atOnce = 0;
-    for (ItemRow* row : window.findChildren<ItemRow*>()) {
+    for (EvaporateTrigger* trigger : triggers()) {
         // Asked of the row's trigger, not of the picture: a 0.25 s fade is over by now, and a row
         // that faded is not one that went at once.
-        auto* trigger = row->findChild<EvaporateTrigger*>();
-        auto* effect = qobject_cast<EvaporateEffect*>(row->graphicsEffect());
-        if (!trigger || !trigger->isVanishing() || !row->isVisible()) continue;
         if (trigger->wentAtOnce())
             ++atOnce;
         else if (trigger->isFading())
             ++fading;
-        else if (effect && effect->progress() > 0)
+        else if (trigger->effect() && trigger->effect()->progress() > 0)
             ++evaporating;
     }
-    if (!pictures) std::printf("evaporating=%d fading=%d gone_at_once=%d\n", evaporating, fading, atOnce);
-    waitUntil([&] { return clock.elapsed() >= 1100; }, 5000);
+    if (!pictures)
+        std::printf("evaporating=%d fading=%d gone_at_once=%d started_after_ms=%lld\n", evaporating, fading,
+                    atOnce, started);
+    // Until every row has gone, and a frame more.
+    waitUntil(
+        [&] {
+            const auto going = triggers();
+            return std::none_of(going.begin(), going.end(),
+                                [](auto* t) { return t->animation().isRunning(); });
+        },
+        5000);
+    spin(20);
     if (!pictures) printFrames("evaporate", app.take(), app.takeWork());
     app.record(!pictures);
     waitUntil([&] { return !state.isDeleting(); }, 60 * 1000);

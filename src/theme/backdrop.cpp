@@ -14,24 +14,27 @@ FogLayer::FogLayer(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_NoSystemBackground);
 }
 
-void FogLayer::paintEvent(QPaintEvent*) {
+const QImage& FogLayer::shownAt(QSize size, double dpr) {
+    static const QImage none;
     // Without the library's "fog" the fog is simply absent.
-    if (!NimbrelShaders::has(QStringLiteral("fog")) || width() <= 0 || height() <= 0) return;
-    const double dpr = devicePixelRatioF();
-    if (cache_.isNull() || cacheSize_ != size() || shown_.devicePixelRatio() != dpr) {
-        cache_ = EffectLibrary::fog(size(), kFogConstant);
-        cacheSize_ = size();
-        // Enlarged once: a repaint under rows that animate copies the part it needs, instead of
-        // scaling the fog smoothly over it every frame.
-        shown_ = QImage((QSizeF(size()) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
+    if (!NimbrelShaders::has(QStringLiteral("fog")) || size.isEmpty()) return none;
+    if (cache_.isNull() || cacheSize_ != size || shown_.devicePixelRatio() != dpr) {
+        cache_ = EffectLibrary::fog(size, kFogConstant);
+        cacheSize_ = size;
+        // Enlarged once, to the screen's pixels.
+        shown_ = QImage((QSizeF(size) * dpr).toSize(), QImage::Format_ARGB32_Premultiplied);
         shown_.setDevicePixelRatio(dpr);
         shown_.fill(Qt::transparent);
         QPainter p(&shown_);
         p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawImage(QRectF(rect()), cache_);
+        p.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), cache_);
     }
-    QPainter p(this);
-    p.drawImage(QPointF(0, 0), shown_);
+    return shown_;
+}
+
+void FogLayer::paintEvent(QPaintEvent*) {
+    // The backdrop lays the fog into its own picture: a repaint under rows that animate then
+    // copies one picture, instead of blending the fog over the backdrop every frame.
 }
 
 NimbrelBackdrop::NimbrelBackdrop(QWidget* parent) : QWidget(parent), fog_(new FogLayer(this)) {
@@ -72,6 +75,8 @@ void NimbrelBackdrop::paintEvent(QPaintEvent*) {
         };
         glow(QPointF(0.5, -0.25), 900, OKLCH::of(0.86, 0.07, 200), 0.12);
         glow(QPointF(0.5, 1.12), 620, OKLCH::of(0.82, 0.11, 195), 0.05);
+        const QImage& fog = fog_->shownAt(size(), dpr);
+        if (!fog.isNull()) p.drawImage(QPointF(0, 0), fog);
     }
     QPainter p(this);
     // The backdrop is opaque and lies under everything: copied, not blended.

@@ -5,14 +5,17 @@
 
 namespace nimbrel {
 
-// The full-window fog: the library's "fog" over the window's size, computed once per size. Without
-// the library it draws nothing; it never takes a click either way.
+// The full-window fog: the library's "fog" over the window's size, computed once per size and laid
+// into the backdrop's picture. Without the library there is none; it never takes a click either way.
 class FogLayer : public QWidget {
     Q_OBJECT
   public:
     static constexpr double kFogConstant = 42;
     explicit FogLayer(QWidget* parent = nullptr);
     const QImage& picture() const { return cache_; }
+    // The fog over `size` points at `dpr` pixels a point, worked out once per size (empty without
+    // the library's "fog"); the backdrop draws it.
+    const QImage& shownAt(QSize size, double dpr);
 
   protected:
     void paintEvent(QPaintEvent*) override;
