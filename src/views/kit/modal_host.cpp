@@ -332,7 +332,9 @@ void ModalHost::renderBeneath(QPainter& p, const QRegion& region) {
         if (!source.isEmpty()) w->render(&p, at + source.boundingRect().topLeft(), source, flags);
     };
     render(parent, parent->isWindow() ? QWidget::DrawWindowBackground : QWidget::RenderFlags());
-    for (QObject* child : parent->children()) {
+    // A copy: a widget may make others as it is painted.
+    const QObjectList children = parent->children();
+    for (QObject* child : children) {
         if (child == this) break;
         auto* sibling = qobject_cast<QWidget*>(child);
         if (sibling && !sibling->isWindow() && !sibling->isHidden()) render(sibling, QWidget::DrawChildren);
