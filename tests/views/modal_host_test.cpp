@@ -272,6 +272,15 @@ TEST(ModalHostTest, TheLeaveRepaintsNothingBeneath) {
             EXPECT_GT(w.ground->paints, ground + 3);
         }
         w.stepTo(w.presence().duration());
+        if (pictured) {
+            // Over its picture the layer gives the window back a band at a time, bottom first, and
+            // still holds what waits beneath until the last band.
+            const int full = w.host->parentWidget()->height();
+            QTRY_VERIFY(w.host->isVisible() && w.host->height() < full);
+            EXPECT_TRUE(EvaporateTrigger::startsHeld());
+            QTRY_VERIFY(!w.host->isVisible());
+            EXPECT_EQ(w.host->geometry(), w.host->parentWidget()->rect());
+        }
         EXPECT_FALSE(w.host->isVisible());
         EXPECT_FALSE(EvaporateTrigger::startsHeld());
         EXPECT_FALSE(w.host->testAttribute(Qt::WA_OpaquePaintEvent));
@@ -283,29 +292,36 @@ TEST(ModalHostTest, TheLeaveRepaintsNothingBeneath) {
 
 // A leave cut short, by a card coming back or by the layer going away, lets waiting items go.
 TEST(ModalHostTest, ALeaveCutShortReleasesTheItemsItHeld) {
-    for (bool deleted : {false, true}) {
-        SCOPED_TRACE(deleted ? "the layer deleted" : "a new card");
+    enum class Cut { newCard, newCardWhileGivingBack, deleted };
+    for (Cut cut : {Cut::newCard, Cut::newCardWhileGivingBack, Cut::deleted}) {
+        SCOPED_TRACE(int(cut));
         UnderlayWindow w;
         w.open();
         QTRY_VERIFY(w.pictureFresh());
         w.state.setConfirm(std::nullopt);
-        w.stepTo(100);
+        if (cut == Cut::newCardWhileGivingBack) {
+            w.stepTo(w.presence().duration());
+            QTRY_VERIFY(w.host->height() < w.host->parentWidget()->height());
+        } else {
+            w.stepTo(100);
+        }
         ASSERT_TRUE(EvaporateTrigger::startsHeld());
-        if (deleted) {
+        if (cut == Cut::deleted) {
             delete w.host;
         } else {
             w.state.setErrorMessage(QStringLiteral("Broken"));
             EXPECT_FALSE(w.host->drawsUnderlay());
+            EXPECT_EQ(w.host->geometry(), w.host->parentWidget()->rect());
         }
         EXPECT_FALSE(EvaporateTrigger::startsHeld());
-        if (!deleted) {
+        if (cut != Cut::deleted) {
             // It comes back over the window as it is, and leaves again over a new picture.
             w.stepTo(w.presence().duration());
             QTRY_VERIFY(w.pictureFresh());
             w.state.setErrorMessage(std::nullopt);
             EXPECT_TRUE(EvaporateTrigger::startsHeld());
             w.stepTo(w.presence().duration());
-            EXPECT_FALSE(EvaporateTrigger::startsHeld());
+            QTRY_VERIFY(!EvaporateTrigger::startsHeld());
         }
     }
 }

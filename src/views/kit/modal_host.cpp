@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QResizeEvent>
+#include <utility>
 
 #include "theme/evaporate_effect.h"
 #include "theme/motion.h"
@@ -69,6 +70,8 @@ ModalHost::ModalHost(AppState& state, QWidget* parent) : QWidget(parent), state_
     connect(&state_, &AppState::deletionFailuresChanged, this, [this] { follow(Card::failures); });
     connect(&state_, &AppState::errorMessageChanged, this, [this] { follow(Card::notice); });
     connect(&presence_, &AnimatedValue::changed, this, &ModalHost::presenceChanged);
+    uncover_.setSingleShot(true);
+    connect(&uncover_, &QTimer::timeout, this, &ModalHost::uncoverStep);
     refresh_.setSingleShot(true);
     connect(&refresh_, &QTimer::timeout, this, [this] {
         // Not in the middle of a transition's frames; a leaving layer needs no picture any more.
@@ -184,6 +187,7 @@ void ModalHost::rebuild(Card want) {
     snapshotShown_ = false;
     snapshotBase_ = QRect();
     // A card coming back while the layer leaves: what waited beneath goes now, and shows.
+    stopUncovering();
     holdItemStarts(false);
     setDrawsUnderlay(false);
     layoutCard();
@@ -265,19 +269,48 @@ void ModalHost::presenceChanged(double value) {
         }
     }
     if (value <= 0 && shown_ == Card::none) {
-        snapshotShown_ = false;
-        snapshot_ = QImage();
-        snapshotBase_ = QRect();
-        setDrawsUnderlay(false);
-        // Nothing tells the hidden layer what changes beneath it.
-        underlay_ = QImage();
-        stale_ = QRegion();
-        unrendered_ = QRegion();
-        refresh_.stop();
-        hide();
-        holdItemStarts(false);
+        // Hidden at once, the layer would have the window repaint all that is beneath it in one
+        // frame: over its picture, it gives the window back a band at a time instead.
+        if (drawsUnderlay_ && uncovered_ == 0) {
+            uncover_.start(kUncoverStepMs);
+        } else if (!drawsUnderlay_) {
+            finishLeaving();
+        }
     }
     update();
+}
+
+void ModalHost::uncoverStep() {
+    const int full = parentWidget() ? parentWidget()->height() : height();
+    const int keep = full * (kUncoverBands - ++uncovered_) / kUncoverBands;
+    if (keep <= 0 || !drawsUnderlay_ || shown_ != Card::none) {
+        finishLeaving();
+        return;
+    }
+    uncovering_ = true;
+    resize(width(), keep);
+    uncovering_ = false;
+    uncover_.start(kUncoverStepMs);
+}
+
+void ModalHost::stopUncovering() {
+    uncover_.stop();
+    if (std::exchange(uncovered_, 0) > 0 && parentWidget()) setGeometry(parentWidget()->rect());
+}
+
+void ModalHost::finishLeaving() {
+    snapshotShown_ = false;
+    snapshot_ = QImage();
+    snapshotBase_ = QRect();
+    setDrawsUnderlay(false);
+    // Nothing tells the hidden layer what changes beneath it.
+    underlay_ = QImage();
+    stale_ = QRegion();
+    unrendered_ = QRegion();
+    refresh_.stop();
+    hide();
+    stopUncovering();
+    holdItemStarts(false);
 }
 
 bool ModalHost::underlayFresh() const {
@@ -440,7 +473,9 @@ void ModalHost::paintEvent(QPaintEvent* event) {
 
 void ModalHost::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // A picture of another size cannot stand in for what is beneath.
+    // A picture of another size cannot stand in for what is beneath (the layer's own giving back of
+    // the window aside).
+    if (uncovering_) return;
     if (drawsUnderlay_) {
         setDrawsUnderlay(false);
         holdItemStarts(false);

@@ -42,6 +42,9 @@ class ModalHost : public QWidget {
     // of one turn of the event loop that may take before it goes on in the next.
     static constexpr int kRefreshDelayMs = 120;
     static constexpr int kRefreshTurnMs = 6;
+    // A layer that left over its picture gives the window back in bands, one a frame, bottom first.
+    static constexpr int kUncoverBands = 3;
+    static constexpr int kUncoverStepMs = 16;
 
     explicit ModalHost(AppState& state, QWidget* parent = nullptr);
     ~ModalHost() override;
@@ -93,6 +96,9 @@ class ModalHost : public QWidget {
     void renderBeneath(QPainter& p, const QRegion& region);
     void setDrawsUnderlay(bool draws);
     void holdItemStarts(bool hold);
+    void uncoverStep();
+    void stopUncovering();
+    void finishLeaving();
 
     AppState& state_;
     Card shown_ = Card::none;
@@ -109,6 +115,9 @@ class ModalHost : public QWidget {
     QRegion stale_;
     QRegion unrendered_;  // of a picture just made: still blank, its memory never touched
     QTimer refresh_;
+    QTimer uncover_;
+    int uncovered_ = 0;         // bands given back so far
+    bool uncovering_ = false;   // the layer is resizing itself to give one back
     QElapsedTimer staleSince_;  // since the picture was last up to date
     bool drawsUnderlay_ = false;
     bool holdsStarts_ = false;
