@@ -103,6 +103,9 @@ class FramePool {
         done.acquire(started);
     }
 
+    static void start(QRunnable* run) { pool().start(run); }
+    static bool tryTake(QRunnable* run) { return pool().tryTake(run); }
+
     // Starts the threads before they are needed: starting them costs a frame its length.
     static void warm() {
         const std::vector<int> none(size_t(pool().maxThreadCount()) + 1, 0);
@@ -194,6 +197,7 @@ void EvaporateEffect::setProgress(double p) {
     if (modeChanged) updateBoundingRect();
     if (modeChanged || p >= 1) dropFrames();
     update();
+    renderAhead();
 }
 
 void EvaporateEffect::setRestOpacity(double opacity) {
@@ -288,6 +292,7 @@ void EvaporateEffect::paintLayer(QPainter& p, const QImage& layer, QPointF topLe
 }
 
 EvaporateEffect::~EvaporateEffect() {
+    finishFrame();
     --PictureBudget::live();
     std::erase(liveEffects(), this);
 }
@@ -304,6 +309,7 @@ bool EvaporateEffect::pictureFits() const {
 }
 
 void EvaporateEffect::makeStill() {
+    finishFrame();
     still_ = picture_.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     // The grains hide a sharp screen's finer pixels: the item evaporates at one pixel a point, so a
     // frame costs the same on any screen.
@@ -320,6 +326,7 @@ void EvaporateEffect::makeStill() {
 }
 
 void EvaporateEffect::dropFrames() {
+    finishFrame();
     still_ = QImage();
     frames_ = EvaporateFrames();
     frame_ = QImage();
@@ -344,26 +351,50 @@ void EvaporateEffect::makeFrameBuffer() {
     frameDrawn_ = QRect();
 }
 
+bool EvaporateEffect::frameBehind() const {
+    return useLibrary_ && !opacityOnly_ && !still_.isNull() && libraryEffectOn(progress_) && progress_ < 1 &&
+           frameProgress_ != progress_;
+}
+
+void EvaporateEffect::renderFrame(double p) {
+    const QSize need(still_.width(), still_.height() + lift_);
+    if (frame_.size() != need) {
+        makeFrameBuffer();
+    } else if (!frameDrawn_.isEmpty()) {
+        uchar* const bits = frame_.bits();
+        for (int y = frameDrawn_.top(); y <= frameDrawn_.bottom(); ++y)
+            std::fill_n(reinterpret_cast<uint32_t*>(bits + y * frame_.bytesPerLine()) + frameDrawn_.left(),
+                        frameDrawn_.width(), 0U);
+    }
+    frameDrawn_ = frames_.draw(p, frame_);
+    frameProgress_ = p;
+}
+
+void EvaporateEffect::renderAhead() {
+    if (jobPending_ || !frameBehind()) return;
+    const double p = progress_;
+    job_.reset(QRunnable::create([this, p] {
+        renderFrame(p);
+        jobDone_.release();
+    }));
+    job_->setAutoDelete(false);
+    jobPending_ = true;
+    FramePool::start(job_.get());
+}
+
+void EvaporateEffect::finishFrame() {
+    if (!std::exchange(jobPending_, false)) return;
+    if (FramePool::tryTake(job_.get())) job_->run();
+    jobDone_.acquire();
+}
+
 void EvaporateEffect::renderFrames() {
     std::vector<EvaporateEffect*> behind;
-    for (EvaporateEffect* e : liveEffects())
-        if (e->useLibrary_ && !e->opacityOnly_ && !e->still_.isNull() && libraryEffectOn(e->progress_) &&
-            e->progress_ < 1 && e->frameProgress_ != e->progress_)
-            behind.push_back(e);
-    FramePool::forEach(behind, [](EvaporateEffect* e) {
-        const QSize need(e->still_.width(), e->still_.height() + e->lift_);
-        if (e->frame_.size() != need) {
-            e->makeFrameBuffer();
-        } else if (!e->frameDrawn_.isEmpty()) {
-            uchar* const bits = e->frame_.bits();
-            for (int y = e->frameDrawn_.top(); y <= e->frameDrawn_.bottom(); ++y)
-                std::fill_n(
-                    reinterpret_cast<uint32_t*>(bits + y * e->frame_.bytesPerLine()) + e->frameDrawn_.left(),
-                    e->frameDrawn_.width(), 0U);
-        }
-        e->frameDrawn_ = e->frames_.draw(e->progress_, e->frame_);
-        e->frameProgress_ = e->progress_;
-    });
+    for (EvaporateEffect* e : liveEffects()) {
+        e->finishFrame();
+        if (e->frameBehind()) behind.push_back(e);
+    }
+    FramePool::forEach(behind, [](EvaporateEffect* e) { e->renderFrame(e->progress_); });
 }
 
 bool EvaporateEffect::underWay() const {
@@ -440,6 +471,8 @@ void EvaporateEffect::draw(QPainter* painter) {
             painter->setRenderHint(QPainter::SmoothPixmapTransform);
             paintLayer(*painter, still_, QPointF(0, 0), progress_, seed_, false, frames_);
         } else {
+            // Worked out on a frame thread while the window painted what lies beneath, as a rule.
+            finishFrame();
             if (frameProgress_ != progress_) renderFrames();
             if (!frameDrawn_.isEmpty())
                 painter->drawImage(

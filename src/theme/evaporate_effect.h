@@ -4,7 +4,10 @@
 #include <QImage>
 #include <QPixmap>
 #include <QPointer>
+#include <QRunnable>
+#include <QSemaphore>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 #include "theme/animated_value.h"
@@ -110,6 +113,14 @@ class EvaporateEffect : public QGraphicsEffect {
     // Works out this frame of every evaporation under way whose frame is behind its progress, on
     // several threads at once, each into its own buffer.
     static void renderFrames();
+    bool frameBehind() const;
+    // The frame at `p` into frame_: on any thread, while nothing else touches the frame.
+    void renderFrame(double p);
+    // Starts working out the frame at the new progress on a frame thread, so that it is ready by
+    // the time the window paints this item.
+    void renderAhead();
+    // Waits for the frame being worked out, or works it out here if no thread has started it.
+    void finishFrame();
 
     double progress_ = 0;
     double seed_ = 0;
@@ -127,6 +138,9 @@ class EvaporateEffect : public QGraphicsEffect {
     QImage frame_;            // the last frame worked out, at frameProgress_, on frameDrawn_
     QRect frameDrawn_;
     double frameProgress_ = -1;
+    std::unique_ptr<QRunnable> job_;  // the frame being worked out on a frame thread
+    QSemaphore jobDone_;
+    bool jobPending_ = false;
     bool ahead_ = false;   // still_ was taken ahead and stands for the item until it goes
     bool taking_ = false;  // takePictureAhead() is painting the item
     int picturesTaken_ = 0;

@@ -267,6 +267,43 @@ TEST(EvaporateEffectTest, EveryItemOnScreenEvaporatesHoweverMany) {
     EXPECT_FALSE(EvaporateTrigger::startsHeld());
 }
 
+// Rows far enough apart that their grains never meet, each at its own progress: as the window
+// paints them, each shows the library's frame at its progress, whichever thread worked it out and
+// whenever (as the window paints, or ahead, when the progress changed).
+TEST(EvaporateEffectTest, EachRowShowsTheFrameOfItsOwnProgress) {
+    QWidget window;
+    const int rows = 24;
+    window.resize(600, 60 + rows * 110);
+    std::vector<EvaporateEffect*> effects;
+    std::vector<QImage> pictures;
+    for (int i = 0; i < rows; ++i) {
+        QWidget* row = paintedRow(&window, QRect(0, 60 + i * 110, 600, 50));
+        pictures.push_back(row->grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
+        auto* effect = new EvaporateEffect(row);
+        effect->setUsesLibrary(true);
+        effect->setSeed(i / double(rows));
+        row->setGraphicsEffect(effect);
+        effects.push_back(effect);
+    }
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const int lift = int(std::ceil(EffectLibrary::evaporateLift(QSizeF(600, 50))));
+    // The first frames take the pictures as they paint; the next ones are worked out ahead.
+    for (const double base : {0.05, 0.3, 0.55}) {
+        SCOPED_TRACE(base);
+        for (int i = 0; i < rows; ++i)
+            effects[size_t(i)]->setProgress(base + 0.4 * i / rows);
+        QImage shown(window.size(), QImage::Format_ARGB32_Premultiplied);
+        shown.fill(Qt::transparent);
+        window.render(&shown, QPoint(), QRegion(), QWidget::DrawChildren);
+        for (int i = 0; i < rows; ++i) {
+            const QImage expected = EffectLibrary::evaporate(pictures[size_t(i)], base + 0.4 * i / rows,
+                                                             QSizeF(600, 50), i / double(rows), lift);
+            EXPECT_EQ(shown.copy(0, 60 + i * 110 - lift, 600, 50 + lift), expected) << i;
+        }
+    }
+}
+
 TEST(FogTest, FaintStableAndPatterned) {
     const QImage a = EffectLibrary::fog(QSize(400, 300), 42);
     EXPECT_EQ(a, EffectLibrary::fog(QSize(400, 300), 42));
