@@ -458,6 +458,8 @@ void EvaporateEffect::draw(QPainter* painter) {
     ahead_ = false;
     painter->save();
     painter->setOpacity(painter->opacity() * rest_);
+    // On a sharp screen the grains, worked out at one pixel a point, are enlarged smoothly.
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
     painter->translate(pictureOffset_);
     if (opacityOnly_) {
         painter->setOpacity(painter->opacity() * opacity_);
@@ -468,7 +470,6 @@ void EvaporateEffect::draw(QPainter* painter) {
             makeStill();
         }
         if (!useLibrary_) {
-            painter->setRenderHint(QPainter::SmoothPixmapTransform);
             paintLayer(*painter, still_, QPointF(0, 0), progress_, seed_, false, frames_);
         } else {
             // Worked out on a frame thread while the window painted what lies beneath, as a rule.
