@@ -4,6 +4,7 @@
 
 #include <QPushButton>
 #include <QTest>
+#include <functional>
 
 #include "layer_window.h"
 #include "model/clean_queue.h"
@@ -101,6 +102,35 @@ TEST(ToastOverlayTest, PillsStackAtTheBottomAndLetClicksThrough) {
     // A click on the pill lands on what lies beneath.
     w.content->setGeometry(w.overlay->toastPillRect());
     EXPECT_EQ(w.window.childAt(w.overlay->toastPillRect().center()), w.content);
+}
+
+// The overlay covers the window: a pill coming, moving or going repaints only around the pills, not
+// the whole window beneath them (which would cost a frame while rows evaporate).
+TEST(ToastOverlayTest, PillsRepaintOnlyAroundThemselves) {
+    struct Counted : QWidget {
+        using QWidget::QWidget;
+        int paints = 0;
+        void paintEvent(QPaintEvent*) override { ++paints; }
+    };
+    ToastWindow w;
+    auto* far = new Counted(&w.window);
+    far->setGeometry(0, 0, 1000, 300);
+    far->lower();
+    far->show();
+    QTest::qWait(30);
+    const int before = far->paints;
+    const std::function<void()> steps[] = {
+        [&] { w.state.setIsDeleting(true); },
+        [&] { w.post(QStringLiteral("Copied 2 paths")); },
+        [&] { w.state.queue().add(testItem("/home/u/big.iso", 0)); },
+        [&] { w.state.setIsDeleting(false); },
+        [&] { w.state.setToast(std::nullopt); },
+    };
+    for (const auto& step : steps) {
+        step();
+        QTest::qWait(20);
+    }
+    EXPECT_EQ(far->paints, before);
 }
 
 }  // namespace

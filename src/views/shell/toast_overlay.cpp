@@ -71,7 +71,7 @@ ToastOverlay::ToastOverlay(AppState& state, QWidget* parent) : QWidget(parent), 
     for (AnimatedValue* v : {&removal_, &toastShown_, &padding_})
         connect(v, &AnimatedValue::changed, this, [this] {
             placeLoader();
-            update();
+            repaintPills();
         });
 
     removal_.setImmediate(state_.isDeleting() ? 1 : 0);
@@ -90,7 +90,7 @@ void ToastOverlay::followToast() {
     if (!toast) {
         timedID_ = QUuid();
         toastShown_.animateTo(0, pillMotion());
-        update();
+        repaintPills();
         return;
     }
     shownToast_ = *toast;
@@ -103,7 +103,7 @@ void ToastOverlay::followToast() {
         clock.after(kToastLifetime, this, [this, id] { expire(id); });
     }
     toastShown_.animateTo(1, pillMotion());
-    update();
+    repaintPills();
 }
 
 void ToastOverlay::expire(const QUuid& id) {
@@ -113,7 +113,7 @@ void ToastOverlay::expire(const QUuid& id) {
 void ToastOverlay::followDeleting() {
     removal_.animateTo(state_.isDeleting() ? 1 : 0, pillMotion());
     placeLoader();
-    update();
+    repaintPills();
 }
 
 void ToastOverlay::followQueue() {
@@ -149,6 +149,21 @@ QRect ToastOverlay::removalPillRect() const {
 QRect ToastOverlay::toastPillRect() const {
     if (toastShown_.value() <= 0 || !shownToast_) return {};
     return pillRect(toastWidth(), height() - padding_.value()).toAlignedRect();
+}
+
+QRect ToastOverlay::pillsArea() const {
+    // A pill's shadow: blurred by 16 and dropped by 8.
+    const int reach = int(std::ceil(Shapes::reach(16))) + 8 + 1;
+    QRect area;
+    for (const QRect& pill : {removalPillRect(), toastPillRect()})
+        if (!pill.isEmpty()) area |= pill.adjusted(-reach, -reach, reach, reach);
+    return area;
+}
+
+void ToastOverlay::repaintPills() {
+    const QRect now = pillsArea();
+    update(pillsShown_ | now);
+    pillsShown_ = now;
 }
 
 void ToastOverlay::placeLoader() {

@@ -53,6 +53,11 @@ class ToastOverlay : public QWidget {
     double toastWidth() const;
     double removalBottom() const;
     void placeLoader();
+    // The pills with their shadows, as drawn now.
+    QRect pillsArea() const;
+    // Repaints where the pills were and where they are: the overlay covers the whole window, and a
+    // repaint of all of it for every step of a pill would repaint the window beneath too.
+    void repaintPills();
 
     AppState& state_;
     NimbrelLoader* loader_;
@@ -60,7 +65,8 @@ class ToastOverlay : public QWidget {
     AnimatedValue toastShown_{0};
     AnimatedValue padding_{kBottomPadding};
     std::optional<Toast> shownToast_;
-    QUuid timedID_;  // the toast whose 4 seconds are running
+    QUuid timedID_;     // the toast whose 4 seconds are running
+    QRect pillsShown_;  // pillsArea() when last repainted
 };
 
 }  // namespace nimbrel
