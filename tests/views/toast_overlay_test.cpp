@@ -117,7 +117,12 @@ TEST(ToastOverlayTest, PillsRepaintOnlyAroundThemselves) {
     far->setGeometry(0, 0, 1000, 300);
     far->lower();
     far->show();
-    QTest::qWait(30);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
+    // Until the window has painted all it had to (a busy machine can be late with the first frames).
+    for (int seen = -1; seen != far->paints;) {
+        seen = far->paints;
+        QTest::qWait(100);
+    }
     const int before = far->paints;
     const std::function<void()> steps[] = {
         [&] { w.state.setIsDeleting(true); },
