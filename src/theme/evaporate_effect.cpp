@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <utility>
@@ -73,43 +72,18 @@ std::vector<EvaporateEffect*>& liveEffects() {
     return effects;
 }
 
-// Threads that work out frames: forty rows' grains take a frame's length on one processor. The
-// calling thread works too, and takes back what no thread has started, so it never waits for a
-// thread to be scheduled while there is work it could do itself.
+// Threads that work out frames: forty rows' grains take a frame's length on one processor. A frame
+// no thread has started yet is taken back and worked out by the thread that needs it, so that one
+// never waits for a thread to be scheduled while it could do the work itself.
 class FramePool {
   public:
-    template <class T, class Work>
-    static void forEach(const std::vector<T>& items, Work work) {
-        std::atomic<size_t> next{0};
-        const auto loop = [&] {
-            for (size_t i; (i = next.fetch_add(1)) < items.size();)
-                work(items[i]);
-        };
-        const int helpers = std::min(int(items.size()) - 1, pool().maxThreadCount());
-        QSemaphore done;
-        std::vector<std::unique_ptr<QRunnable>> runs;
-        for (int h = 0; h < helpers; ++h) {
-            runs.emplace_back(QRunnable::create([&] {
-                loop();
-                done.release();
-            }));
-            runs.back()->setAutoDelete(false);
-            pool().start(runs.back().get());
-        }
-        loop();
-        int started = 0;
-        for (const auto& run : runs)
-            if (!pool().tryTake(run.get())) ++started;
-        done.acquire(started);
-    }
-
     static void start(QRunnable* run) { pool().start(run); }
     static bool tryTake(QRunnable* run) { return pool().tryTake(run); }
 
     // Starts the threads before they are needed: starting them costs a frame its length.
     static void warm() {
-        const std::vector<int> none(size_t(pool().maxThreadCount()) + 1, 0);
-        forEach(none, [](int) {});
+        for (int i = 0; i < pool().maxThreadCount(); ++i)
+            pool().start([] {});
     }
 
   private:
@@ -371,30 +345,29 @@ void EvaporateEffect::renderFrame(double p) {
 }
 
 void EvaporateEffect::renderAhead() {
-    if (jobPending_ || !frameBehind()) return;
+    if (job_ || !frameBehind()) return;
     const double p = progress_;
     job_.reset(QRunnable::create([this, p] {
         renderFrame(p);
         jobDone_.release();
     }));
     job_->setAutoDelete(false);
-    jobPending_ = true;
     FramePool::start(job_.get());
 }
 
 void EvaporateEffect::finishFrame() {
-    if (!std::exchange(jobPending_, false)) return;
+    if (!job_) return;
     if (FramePool::tryTake(job_.get())) job_->run();
     jobDone_.acquire();
+    job_.reset();
 }
 
-void EvaporateEffect::renderFrames() {
-    std::vector<EvaporateEffect*> behind;
-    for (EvaporateEffect* e : liveEffects()) {
-        e->finishFrame();
-        if (e->frameBehind()) behind.push_back(e);
-    }
-    FramePool::forEach(behind, [](EvaporateEffect* e) { e->renderFrame(e->progress_); });
+void EvaporateEffect::renderBehind() {
+    // Every evaporation whose frame is behind, not only this one: the others are then worked out on
+    // the frame threads while this one is drawn.
+    for (EvaporateEffect* e : liveEffects())
+        e->renderAhead();
+    finishFrame();
 }
 
 bool EvaporateEffect::underWay() const {
@@ -405,44 +378,55 @@ bool EvaporateEffect::underWay() const {
 
 void EvaporateEffect::draw(QPainter* painter) {
     if (taking_) {
-        picture_ = takePicture(&pictureOffset_);
-        ahead_ = !picture_.isNull();
-        dropFrames();
-        // The grains and the buffer too: touching fresh memory for forty rows costs a frame.
-        if (ahead_ && !opacityOnly_) {
-            makeStill();
-            if (useLibrary_) makeFrameBuffer();
-        }
+        keepPictureAhead();
         return;
     }
     // Gone, or evaporated: nothing to draw and no reason to paint the item at all.
     if (opacityOnly_ ? opacity_ <= 0 : progress_ >= 1) return;
-    if (!underWay()) {
-        if (!ahead_ || !pictureFits()) {
-            // At rest the item may change between frames: a fresh picture each time.
-            ahead_ = false;
-            dropFrames();
-            // Only at full opacity: a widget drawn straight cannot be faded as one.
-            if (rest_ >= 1 && (!opacityOnly_ || opacity_ >= 1) && !PictureBudget::available()) {
-                picture_ = QPixmap();
-                drawSource(painter);
-                return;
-            }
-            QElapsedTimer clock;
-            clock.start();
-            // What the screen shows of the item now: if it starts to go at the next frame, it goes
-            // from this picture, and a list of rows that all start at once is not painted twice.
-            picture_ = takePicture(&pictureOffset_);
-            PictureBudget::spend(clock.nsecsElapsed());
-            if (picture_.isNull()) return;
-        }
-        painter->save();
-        painter->setOpacity(painter->opacity() * rest_ * (opacityOnly_ ? opacity_ : 1.0));
-        painter->drawPixmap(pictureOffset_, picture_);
-        painter->restore();
-        return;
+    if (underWay())
+        drawUnderWay(painter);
+    else
+        drawAtRest(painter);
+}
+
+void EvaporateEffect::keepPictureAhead() {
+    picture_ = takePicture(&pictureOffset_);
+    ahead_ = !picture_.isNull();
+    dropFrames();
+    // The grains and the buffer too: touching fresh memory for forty rows costs a frame.
+    if (ahead_ && !opacityOnly_) {
+        makeStill();
+        if (useLibrary_) makeFrameBuffer();
     }
-    // Under way: the item as it was when it started to go, taken again only if its size changed.
+}
+
+void EvaporateEffect::drawAtRest(QPainter* painter) {
+    if (!ahead_ || !pictureFits()) {
+        // At rest the item may change between frames: a fresh picture each time.
+        ahead_ = false;
+        dropFrames();
+        // Only at full opacity: a widget drawn straight cannot be faded as one.
+        if (rest_ >= 1 && (!opacityOnly_ || opacity_ >= 1) && !PictureBudget::available()) {
+            picture_ = QPixmap();
+            drawSource(painter);
+            return;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        // What the screen shows of the item now: if it starts to go at the next frame, it goes
+        // from this picture, and a list of rows that all start at once is not painted twice.
+        picture_ = takePicture(&pictureOffset_);
+        PictureBudget::spend(clock.nsecsElapsed());
+        if (picture_.isNull()) return;
+    }
+    painter->save();
+    painter->setOpacity(painter->opacity() * rest_ * (opacityOnly_ ? opacity_ : 1.0));
+    painter->drawPixmap(pictureOffset_, picture_);
+    painter->restore();
+}
+
+void EvaporateEffect::drawUnderWay(QPainter* painter) {
+    // The item as it was when it started to go, taken again only if its size changed.
     QElapsedTimer starting;  // the cost of a first frame under way, picture and grains
     if (!pictureFits()) {
         if (!opacityOnly_ && progress_ < kLateJoin && rest_ >= 1 && !PictureBudget::available()) {
@@ -474,7 +458,7 @@ void EvaporateEffect::draw(QPainter* painter) {
         } else {
             // Worked out on a frame thread while the window painted what lies beneath, as a rule.
             finishFrame();
-            if (frameProgress_ != progress_) renderFrames();
+            if (frameProgress_ != progress_) renderBehind();
             if (!frameDrawn_.isEmpty())
                 painter->drawImage(
                     QRectF(QPointF(frameDrawn_.x(), frameDrawn_.y() - lift_), QSizeF(frameDrawn_.size())),

@@ -102,6 +102,10 @@ class EvaporateEffect : public QGraphicsEffect {
   private:
     bool underWay() const;
     QPixmap takePicture(QPoint* offset);
+    // While takePictureAhead() paints the item: its picture, grains and buffer, kept.
+    void keepPictureAhead();
+    void drawAtRest(QPainter* painter);
+    void drawUnderWay(QPainter* painter);
     // Whether picture_ shows the item at its present size.
     bool pictureFits() const;
     // still_ (and, for the library, its grains) from picture_.
@@ -110,9 +114,6 @@ class EvaporateEffect : public QGraphicsEffect {
     void dropFrames();
     // frame_ at the size still_ needs, cleared.
     void makeFrameBuffer();
-    // Works out this frame of every evaporation under way whose frame is behind its progress, on
-    // several threads at once, each into its own buffer.
-    static void renderFrames();
     bool frameBehind() const;
     // The frame at `p` into frame_: on any thread, while nothing else touches the frame.
     void renderFrame(double p);
@@ -121,6 +122,8 @@ class EvaporateEffect : public QGraphicsEffect {
     void renderAhead();
     // Waits for the frame being worked out, or works it out here if no thread has started it.
     void finishFrame();
+    // This item's frame now, the frames of all others that are behind started on the frame threads.
+    void renderBehind();
 
     double progress_ = 0;
     double seed_ = 0;
@@ -138,9 +141,8 @@ class EvaporateEffect : public QGraphicsEffect {
     QImage frame_;            // the last frame worked out, at frameProgress_, on frameDrawn_
     QRect frameDrawn_;
     double frameProgress_ = -1;
-    std::unique_ptr<QRunnable> job_;  // the frame being worked out on a frame thread
+    std::unique_ptr<QRunnable> job_;  // the frame being worked out on a frame thread, if any
     QSemaphore jobDone_;
-    bool jobPending_ = false;
     bool ahead_ = false;   // still_ was taken ahead and stands for the item until it goes
     bool taking_ = false;  // takePictureAhead() is painting the item
     int picturesTaken_ = 0;
