@@ -122,6 +122,25 @@ void ModalHost::follow(Card changed) {
     rebuild(want);
 }
 
+QWidget* ModalHost::makeCard(Card card) {
+    switch (card) {
+        case Card::review:
+            return reviewFactory() ? reviewFactory()(state_)
+                                   : standInCard(tr("Cancel"), [this] { state_.setIsReviewing(false); });
+        case Card::confirm:
+            return new ConfirmSheet(state_, *state_.confirm());
+        case Card::failures:
+            return failureFactory()
+                       ? failureFactory()(state_, *state_.deletionFailures())
+                       : standInCard(tr("Done"), [this] { state_.setDeletionFailures(std::nullopt); });
+        case Card::notice:
+            return new NoticeSheet(state_, *state_.errorMessage());
+        case Card::none:
+            break;
+    }
+    return nullptr;
+}
+
 void ModalHost::rebuild(Card want) {
     const bool wasPresented = shown_ != Card::none;
     if (!wasPresented && want != Card::none) {
@@ -160,26 +179,7 @@ void ModalHost::rebuild(Card want) {
         return;
     }
 
-    QWidget* card = nullptr;
-    switch (want) {
-        case Card::review:
-            card = reviewFactory() ? reviewFactory()(state_)
-                                   : standInCard(tr("Cancel"), [this] { state_.setIsReviewing(false); });
-            break;
-        case Card::confirm:
-            card = new ConfirmSheet(state_, *state_.confirm());
-            break;
-        case Card::failures:
-            card = failureFactory()
-                       ? failureFactory()(state_, *state_.deletionFailures())
-                       : standInCard(tr("Done"), [this] { state_.setDeletionFailures(std::nullopt); });
-            break;
-        case Card::notice:
-            card = new NoticeSheet(state_, *state_.errorMessage());
-            break;
-        case Card::none:
-            break;
-    }
+    QWidget* card = makeCard(want);
     card->setParent(this);
     card->installEventFilter(this);
     card_ = card;

@@ -84,6 +84,8 @@ class ModalHost : public QWidget {
   private:
     void follow(Card changed);
     void rebuild(Card card);
+    // The card the request asks for, built from the state (none for Card::none).
+    QWidget* makeCard(Card card);
     void layoutCard();
     void takeSnapshot();
     void drawSnapshotBase();
