@@ -293,6 +293,8 @@ TEST(EvaporateEffectTest, EachRowShowsTheFrameOfItsOwnProgress) {
         SCOPED_TRACE(base);
         for (int i = 0; i < rows; ++i)
             effects[size_t(i)]->setProgress(base + 0.4 * i / rows);
+        // The window paints (the first time, taking the pictures), then is drawn for the check.
+        window.repaint();
         QImage shown(window.size(), QImage::Format_ARGB32_Premultiplied);
         shown.fill(Qt::transparent);
         window.render(&shown, QPoint(), QRegion(), QWidget::DrawChildren);
