@@ -147,6 +147,8 @@ void ScanMenuPopup::popUpBelow(QWidget* anchor) {
     arrowX_ = anchorBottom.x() - x;
     move(x, anchorBottom.y() + 2);
     show();
+    // The keyboard starts on the first row, so Down and Return work at once, as in any menu.
+    if (auto* first = menu_->findChild<MenuRow*>()) first->setFocus(Qt::TabFocusReason);
 }
 
 void ScanMenuPopup::keyPressEvent(QKeyEvent* event) {
