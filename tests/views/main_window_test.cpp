@@ -201,6 +201,13 @@ TEST_F(MainWindowTest, TabGoesRoundEachAreaInReadingOrder) {
             EXPECT_EQ(at(stops, first->check()), at(stops, chips.back()) + 1);
             EXPECT_EQ(at(stops, first->check()) + 1,
                       at(stops, qobject_cast<ItemRow*>(shelves->shelfCard()->rows()->rowWidget(1))->check()));
+            // A tab pressed from the keyboard: the keyboard stays on it in the new section's header.
+            tabs->tab(SidebarItem::old)->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(tabs->tab(SidebarItem::old), Qt::Key_Return);
+            settle();
+            ASSERT_EQ(state_->section(), SidebarItem::old);
+            auto* shown = window.findChild<ForgottenShelves*>()->findChild<AreaTabs*>();
+            EXPECT_EQ(QApplication::focusWidget(), shown->tab(SidebarItem::old));
         }
     }
 

@@ -3,11 +3,13 @@
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include "theme/fonts.h"
 #include "theme/palette.h"
 #include "theme/press_button.h"
+#include "theme/shapes.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/navigation.h"
 
@@ -17,8 +19,10 @@ namespace {
 
 constexpr double kTracking = -0.4;
 constexpr int kRingOutset = 4;
+constexpr double kRingRadius = 10;
 
-// One title of the row: it draws itself on the row's baseline and sets the section when pressed.
+// One title of the row, with the band of its underline: it draws the title on the row's baseline
+// and sets the section when pressed. Its focus ring takes in the underline.
 class AreaTab : public PressButton {
   public:
     AreaTab(AreaTabs* tabs, AppState& state, SidebarItem item) : PressButton(tabs), tabs_(tabs), item_(item) {
@@ -26,13 +30,36 @@ class AreaTab : public PressButton {
         setCheckable(true);  // the current section reads as checked
         setHitShape(HitShape::rect);
         setCapsuleRing(kRingOutset);
-        connect(this, &QAbstractButton::clicked, this, [&state, item] { state.setSection(item); });
+        connect(this, &QAbstractButton::clicked, this, [this, &state, item] {
+            const bool keyboard = hasFocus();
+            QWidget* window = this->window();
+            state.setSection(item);
+            // The area shows the section under a header of its own: the keyboard stays on this
+            // tab there, once that header has been shown.
+            if (keyboard)
+                QMetaObject::invokeMethod(
+                    window,
+                    [window = QPointer<QWidget>(window), item] {
+                        if (!window) return;
+                        for (AreaTabs* tabs : window->findChildren<AreaTabs*>())
+                            if (PressButton* tab = tabs->tab(item); tab && tab->isVisible())
+                                tab->setFocus(Qt::TabFocusReason);
+                    },
+                    Qt::QueuedConnection);
+        });
     }
     void follow() {
         setChecked(tabs_->isSelected(item_));
         setEnabled(tabs_->isPressable());
-        setGeometry(tabs_->titleRect(item_).toAlignedRect());
+        setGeometry(tabs_->titleRect(item_).adjusted(0, 0, 0, AreaTabs::kUnderlineGap).toAlignedRect());
         update();
+    }
+    // A rounded rectangle rather than a capsule: the round ends would crowd a large title's letters.
+    void paintFocusRing(QPainter& p) override {
+        const QRectF outer = QRectF(rect()).adjusted(-kRingOutset, -kRingOutset, kRingOutset, kRingOutset);
+        p.setPen(QPen(Palette::ink2().resolve(this), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(Shapes::rounded(Shapes::inset(outer, 1), kRingRadius));
     }
 
   protected:
