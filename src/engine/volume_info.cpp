@@ -5,6 +5,7 @@
 #include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <cctype>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -58,6 +59,24 @@ bool isInternalDevice(unsigned major, unsigned minor) {
     for (const std::filesystem::path& p : {dev, dev.parent_path()}) {
         const std::string flag = readFirstLine((p / "removable").string());
         if (!flag.empty()) return flag == "0";
+    }
+    return false;
+}
+
+// True when a part of `path` is a snapshot folder (".snapshots", "@snapshots", "snapshots").
+bool isInSnapshot(std::string_view path) {
+    size_t start = 0;
+    while (start < path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        std::string_view part = path.substr(start, end - start);
+        while (!part.empty() && (part.front() == '.' || part.front() == '@' || part.front() == '_'))
+            part.remove_prefix(1);
+        if (part.size() == 9 && std::equal(part.begin(), part.end(), "snapshots", [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == b;
+            }))
+            return true;
+        start = end + 1;
     }
     return false;
 }
@@ -124,8 +143,8 @@ void VolumeInfo::sortVolumes(std::vector<VolumeInfo>& volumes) {
 std::optional<VolumeInfo::Space> VolumeInfo::statSpace(const std::string& mountPoint) {
     struct statvfs fs {};
     if (statvfs(mountPoint.c_str(), &fs) != 0) return std::nullopt;
-    return Space{static_cast<int64_t>(fs.f_blocks) * static_cast<int64_t>(fs.f_frsize),
-                 static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize)};
+    const auto bytes = [&](fsblkcnt_t blocks) { return static_cast<int64_t>(blocks) * static_cast<int64_t>(fs.f_frsize); };
+    return Space{bytes(fs.f_blocks), bytes(fs.f_bavail), bytes(fs.f_blocks - std::min(fs.f_bfree, fs.f_blocks))};
 }
 
 namespace {
@@ -186,13 +205,20 @@ std::vector<VolumeInfo> VolumeInfo::fromMountTable(const std::string& mountInfo,
     std::vector<MountEntry> shown = parseMountInfo(mountInfo);
     std::erase_if(shown, [](const MountEntry& e) { return !isShownMount(e); });
     // Each device is listed once, through its best mount: the root file system, else a mount of the
-    // whole file system, else its first one. A disk mounted only through a subvolume (btrfs "/@data")
-    // is listed that way; a bind of a folder of a disk already listed is not listed again.
-    auto rank = [](const MountEntry& e) { return e.mountPoint == "/" ? 0 : e.root == "/" ? 1 : 2; };
+    // whole file system, else its main subvolume (btrfs "/@data"): the one with the shortest mount
+    // point outside every snapshot folder. Snapshots come last and a tie keeps the first mount; a
+    // bind of a folder of a disk already listed is not listed again.
+    auto rank = [](const MountEntry& e) {
+        return e.mountPoint == "/" ? 0 : e.root == "/" ? 1 : isInSnapshot(e.root) || isInSnapshot(e.mountPoint) ? 3 : 2;
+    };
+    auto better = [&](const MountEntry& a, const MountEntry& b) {
+        if (rank(a) != rank(b)) return rank(a) < rank(b);
+        return rank(a) == 2 && a.mountPoint.size() < b.mountPoint.size();
+    };
     std::map<std::pair<unsigned, unsigned>, const MountEntry*> chosen;
     for (const MountEntry& e : shown) {
         auto [it, fresh] = chosen.try_emplace({e.major, e.minor}, &e);
-        if (!fresh && rank(e) < rank(*it->second)) it->second = &e;
+        if (!fresh && better(e, *it->second)) it->second = &e;
     }
     std::vector<VolumeInfo> out;
     for (const MountEntry& e : shown) {
@@ -206,6 +232,7 @@ std::vector<VolumeInfo> VolumeInfo::fromMountTable(const std::string& mountInfo,
         v.url = e.mountPoint;
         v.total = space->total;
         v.available = space->available;
+        v.used = space->used;
         v.isRoot = root;
         if (root) {
             v.name = HostLayout::current().rootVolumeName;

@@ -185,7 +185,7 @@ void MenuBarView::followVolumes() {
         const VolumeInfo& v = volumes[i];
         VolumeRow shown{QString::fromUtf8(v.name.data(), qsizetype(v.name.size())),
                         tr("%1 free").arg(Fmt::bytes(std::max<int64_t>(v.available, 0))),
-                        usedFraction(v.total, v.available)};
+                        usedFraction(v)};
         auto* row = new QWidget(this);
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(0, 0, 0, 0);
