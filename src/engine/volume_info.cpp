@@ -6,19 +6,15 @@
 
 #include <algorithm>
 #include <cctype>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
-#include <mutex>
 #include <sstream>
 #include <string_view>
-#include <thread>
-#include <unordered_map>
 #include <unordered_set>
 
+#include "engine/bounded_wait.h"
 #include "engine/path_rules.h"
 
 namespace nimbrel {
@@ -147,57 +143,12 @@ std::optional<VolumeInfo::Space> VolumeInfo::statSpace(const std::string& mountP
     return Space{bytes(fs.f_blocks), bytes(fs.f_bavail), bytes(fs.f_blocks - std::min(fs.f_bfree, fs.f_blocks))};
 }
 
-namespace {
-
-// One measure on its own thread; shared with it, so a caller that stops waiting leaves it safe.
-struct Probe {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    std::optional<VolumeInfo::Space> space;
-};
-
-// Measures that have not come back yet, by mount point: a later request waits on the same one, so a
-// dead server holds one thread, not one per refresh.
-std::mutex pendingMutex;
-std::unordered_map<std::string, std::shared_ptr<Probe>>& pending() {
-    static auto* probes = new std::unordered_map<std::string, std::shared_ptr<Probe>>;
-    return *probes;
-}
-
-}  // namespace
-
 std::optional<VolumeInfo::Space> VolumeInfo::measureWithin(const std::string& mountPoint,
                                                            std::chrono::milliseconds limit,
                                                            const Measure& measure) {
-    std::shared_ptr<Probe> probe;
-    {
-        std::lock_guard lock(pendingMutex);
-        auto [entry, fresh] = pending().try_emplace(mountPoint);
-        if (fresh) {
-            entry->second = std::make_shared<Probe>();
-            try {
-                std::thread([probe = entry->second, mountPoint, measure] {
-                    std::optional<Space> space = measure(mountPoint);
-                    {
-                        std::lock_guard lock(pendingMutex);
-                        pending().erase(mountPoint);
-                    }
-                    std::lock_guard lock(probe->mutex);
-                    probe->space = space;
-                    probe->finished = true;
-                    probe->done.notify_all();
-                }).detach();
-            } catch (const std::system_error&) {
-                pending().erase(entry);
-                return std::nullopt;
-            }
-        }
-        probe = entry->second;
-    }
-    std::unique_lock lock(probe->mutex);
-    if (!probe->done.wait_for(lock, limit, [&] { return probe->finished; })) return std::nullopt;
-    return probe->space;
+    return answerWithin<std::optional<Space>>(mountPoint, limit, [mountPoint, measure] {
+               return measure(mountPoint);
+           }).value_or(std::nullopt);
 }
 
 std::vector<VolumeInfo> VolumeInfo::fromMountTable(const std::string& mountInfo, const Measure& measure,
