@@ -18,7 +18,8 @@ namespace nimbrel {
 // key has not come back, no other is started: the call waits on that one, so a dead server holds one
 // thread per key, not one per call.
 template <class T>
-std::optional<T> answerWithin(const std::string& key, std::chrono::milliseconds limit, std::function<T()> work) {
+std::optional<T> answerWithin(const std::string& key, std::chrono::milliseconds limit,
+                              std::function<T()> work) {
     // Shared with the thread, so a caller that stops waiting leaves it safe.
     struct Probe {
         std::mutex mutex;

@@ -292,7 +292,7 @@ void HostLayout::addHomeSpelling(const std::string& rawOther) {
 }
 
 std::vector<std::pair<std::string, std::string>> HostLayout::parseUserDirs(const std::string& text,
-                                                                         const std::string& rawHome) {
+                                                                           const std::string& rawHome) {
     const std::string home = normalizePath(rawHome, "/");
     std::vector<std::pair<std::string, std::string>> folders;
     std::istringstream lines(text);
@@ -329,8 +329,9 @@ const HostLayout& HostLayout::current() {
         HostLayout l = linux(home);
         // The desktop's names of the main folders, in the user's language.
         const char* configHome = std::getenv("XDG_CONFIG_HOME");
-        std::ifstream userDirs((configHome && *configHome == '/' ? std::string(configHome) : l.home + "/.config") +
-                               "/user-dirs.dirs");
+        std::ifstream userDirs(
+            (configHome && *configHome == '/' ? std::string(configHome) : l.home + "/.config") +
+            "/user-dirs.dirs");
         std::stringstream text;
         text << userDirs.rdbuf();
         l.addUserFolders(text.str());

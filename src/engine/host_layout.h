@@ -84,7 +84,7 @@ struct HostLayout {
     // by key, absolute and normalised. A line that is not a plain "$HOME/..." or absolute value, and
     // a folder outside the home or the home itself, give nothing.
     static std::vector<std::pair<std::string, std::string>> parseUserDirs(const std::string& text,
-                                                                         const std::string& home);
+                                                                          const std::string& home);
     // Makes the folders of a user-dirs.dirs text main folders, and follows its Downloads folder.
     void addUserFolders(const std::string& userDirsText);
 

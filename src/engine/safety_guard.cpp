@@ -113,7 +113,8 @@ std::string SafetyGuard::reason(const std::string& path, const HostLayout& layou
         return localized(
             "The folder stays; everything inside it is nimbrelised (except Apple's own com.apple.* items)");
     if (layout.isInsideTrash(p)) return localized("Already in the Trash: it goes when the Trash is emptied");
-    if (layout.isTrashOrInside(p)) return localized("The Trash is emptied from the Trash drain in Deep Clean");
+    if (layout.isTrashOrInside(p))
+        return localized("The Trash is emptied from the Trash drain in Deep Clean");
     for (const std::string& home : layout.homeSpellings) {
         if (p == home) return localized("Your home folder can't be nimbrelised");
         const std::string h = home == "/" ? std::string() : home;

@@ -116,7 +116,8 @@ bool isLocalMount(const VolumeInfo::MountEntry& mount) {
                                           "ceph", "glusterfs", "lustre", "davfs", "ncpfs", "autofs"};
     const std::string& type = mount.fsType;
     return !(type.starts_with("fuse") && type != "fuseblk") &&
-           std::none_of(std::begin(kRemote), std::end(kRemote), [&](const char* remote) { return type == remote; });
+           std::none_of(std::begin(kRemote), std::end(kRemote),
+                        [&](const char* remote) { return type == remote; });
 }
 
 std::string readMountInfo() {
@@ -146,10 +147,11 @@ std::vector<std::string> userTrashFoldersAt(const std::string& mountPoint, unsig
     std::vector<std::string> folders;
     struct stat shared {};
     // The shared .Trash counts only when it is a real folder with the sticky bit.
-    if (::lstat((top + "/.Trash").c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) && (shared.st_mode & S_ISVTX) &&
-        isFolder(top + "/.Trash/" + std::to_string(uid)))
+    if (::lstat((top + "/.Trash").c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) &&
+        (shared.st_mode & S_ISVTX) && isFolder(top + "/.Trash/" + std::to_string(uid)))
         folders.push_back(top + "/.Trash/" + std::to_string(uid));
-    if (isFolder(top + "/.Trash-" + std::to_string(uid))) folders.push_back(top + "/.Trash-" + std::to_string(uid));
+    if (isFolder(top + "/.Trash-" + std::to_string(uid)))
+        folders.push_back(top + "/.Trash-" + std::to_string(uid));
     return folders;
 }
 
@@ -171,8 +173,9 @@ TrashUsage measureUserTrash(const std::string& homeTrash, const std::string& mou
             return measured;
         };
         const std::optional<std::vector<Measured>> measured =
-            isLocalMount(mount) ? measure()
-                                : answerWithin("trash:" + mount.mountPoint, VolumeInfo::kNetworkLimit, measure);
+            isLocalMount(mount)
+                ? measure()
+                : answerWithin("trash:" + mount.mountPoint, VolumeInfo::kNetworkLimit, measure);
         bool holdsSome = false;
         for (const Measured& folder : measured.value_or(std::vector<Measured>{})) {
             // Another mount of a volume already counted (a bind) shows the same folders.

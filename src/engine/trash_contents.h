@@ -35,9 +35,9 @@ std::vector<std::string> userTrashFoldersAt(const std::string& mountPoint, unsig
 // `mountInfo` (the text of /proc/self/mountinfo) lists, each folder counted once however many
 // mounts show it.
 struct TrashUsage {
-    DiskUsage usage;         // all of them together; unreadable when one of them could not be read
-    int64_t onVolumes = 0;   // the part in the volumes' Trash folders
-    int volumes = 0;         // the volumes holding that part
+    DiskUsage usage;        // all of them together; unreadable when one of them could not be read
+    int64_t onVolumes = 0;  // the part in the volumes' Trash folders
+    int volumes = 0;        // the volumes holding that part
 
     friend bool operator==(const TrashUsage&, const TrashUsage&) = default;
 };

@@ -139,16 +139,19 @@ void VolumeInfo::sortVolumes(std::vector<VolumeInfo>& volumes) {
 std::optional<VolumeInfo::Space> VolumeInfo::statSpace(const std::string& mountPoint) {
     struct statvfs fs {};
     if (statvfs(mountPoint.c_str(), &fs) != 0) return std::nullopt;
-    const auto bytes = [&](fsblkcnt_t blocks) { return static_cast<int64_t>(blocks) * static_cast<int64_t>(fs.f_frsize); };
-    return Space{bytes(fs.f_blocks), bytes(fs.f_bavail), bytes(fs.f_blocks - std::min(fs.f_bfree, fs.f_blocks))};
+    const auto bytes = [&](fsblkcnt_t blocks) {
+        return static_cast<int64_t>(blocks) * static_cast<int64_t>(fs.f_frsize);
+    };
+    return Space{bytes(fs.f_blocks), bytes(fs.f_bavail),
+                 bytes(fs.f_blocks - std::min(fs.f_bfree, fs.f_blocks))};
 }
 
 std::optional<VolumeInfo::Space> VolumeInfo::measureWithin(const std::string& mountPoint,
                                                            std::chrono::milliseconds limit,
                                                            const Measure& measure) {
-    return answerWithin<std::optional<Space>>(mountPoint, limit, [mountPoint, measure] {
-               return measure(mountPoint);
-           }).value_or(std::nullopt);
+    return answerWithin<std::optional<Space>>(mountPoint, limit,
+                                              [mountPoint, measure] { return measure(mountPoint); })
+        .value_or(std::nullopt);
 }
 
 std::vector<VolumeInfo> VolumeInfo::fromMountTable(const std::string& mountInfo, const Measure& measure,
@@ -160,7 +163,10 @@ std::vector<VolumeInfo> VolumeInfo::fromMountTable(const std::string& mountInfo,
     // point outside every snapshot folder. Snapshots come last and a tie keeps the first mount; a
     // bind of a folder of a disk already listed is not listed again.
     auto rank = [](const MountEntry& e) {
-        return e.mountPoint == "/" ? 0 : e.root == "/" ? 1 : isInSnapshot(e.root) || isInSnapshot(e.mountPoint) ? 3 : 2;
+        return e.mountPoint == "/"                                  ? 0
+               : e.root == "/"                                      ? 1
+               : isInSnapshot(e.root) || isInSnapshot(e.mountPoint) ? 3
+                                                                    : 2;
     };
     auto better = [&](const MountEntry& a, const MountEntry& b) {
         if (rank(a) != rank(b)) return rank(a) < rank(b);

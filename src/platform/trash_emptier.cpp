@@ -81,7 +81,8 @@ std::vector<std::string> TrashEmptier::volumeTrashFolders(const std::string& mou
     std::vector<std::string> folders;
     for (const VolumeInfo::MountEntry& mount : VolumeInfo::parseMountInfo(mountInfo))
         for (std::string& folder : userTrashFoldersAt(mount.mountPoint, uid))
-            if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(std::move(folder));
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+                folders.push_back(std::move(folder));
     return folders;
 }
 

@@ -90,8 +90,8 @@ TEST(HostLayout, TheDesktopsNamesOfTheMainFoldersAreMainFolders) {
     const HostLayout english = lin;
     lin.addUserFolders(file);
     lin.addHomeSpelling("/data/u");
-    for (const char* p : {"/home/u/Dokumente", "/home/u/Eigene Bilder", "/data/u/Dokumente", "/home/u/Documents",
-                          "/data/u/T\u00e9l\u00e9chargements"}) {
+    for (const char* p : {"/home/u/Dokumente", "/home/u/Eigene Bilder", "/data/u/Dokumente",
+                          "/home/u/Documents", "/data/u/T\u00e9l\u00e9chargements"}) {
         EXPECT_TRUE(SafetyGuard::isProtected(p, lin)) << p;
         EXPECT_EQ(SafetyGuard::reason(p, lin),
                   "Linux and your apps expect this folder to exist. Open it to clean inside")

@@ -186,7 +186,8 @@ TEST(DiskGuard, EveryNameOfAProtectedFolderIsRefused) {
     ASSERT_TRUE(stick.mounted);
     const DiskGuard withStick(f.layout);
     EXPECT_EQ(withStick.reason(stick.at), "A mounted volume can't be nimbrelised. Open it to clean inside");
-    EXPECT_EQ(withStick.reason(stick.at + "/.Trash-1001"), "The Trash is emptied from the Trash drain in Deep Clean");
+    EXPECT_EQ(withStick.reason(stick.at + "/.Trash-1001"),
+              "The Trash is emptied from the Trash drain in Deep Clean");
 }
 
 // The judgement does not depend on who asks: an unprivileged user reads the same identities.

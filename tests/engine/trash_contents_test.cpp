@@ -101,8 +101,7 @@ TEST(TrashContents, TheUsersTrashIsMeasuredOnEveryVolume) {
                                   "23 1 8:2 / " + tree.root() + "/vol2 rw - ext4 /dev/sdb2 rw\n" +
                                   "24 1 8:3 / " + tree.root() + "/vol3 rw - ext4 /dev/sdb3 rw\n" +
                                   "25 1 8:4 / " + tree.root() + "/vol4 rw - ext4 /dev/sdb4 rw\n" +
-                                  "26 1 0:50 / " + tree.root() + "/share rw - nfs4 nas:/x rw\n" +
-                                  "garbage\n";
+                                  "26 1 0:50 / " + tree.root() + "/share rw - nfs4 nas:/x rw\n" + "garbage\n";
     const int64_t homeSize = DiskScanner::usage(home).size;
     int64_t volumeSize = 0;
     for (const char* folder : {"vol1/.Trash-1000", "vol1/.Trash/1000", "share/.Trash-1000"})

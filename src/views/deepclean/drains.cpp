@@ -50,18 +50,21 @@ bool Drains::canEmpty(const std::optional<TrashUsage>& trash) {
 
 QString Drains::emptyTrashMessage(const std::optional<TrashUsage>& trash) {
     if (!trash || !trash->usage.readable)
-        return tr("Everything in the Trash is deleted for good, including everything you've nimbrelised. "
-                  "This can't be undone.");
+        return tr(
+            "Everything in the Trash is deleted for good, including everything you've nimbrelised. "
+            "This can't be undone.");
     const QString size = Fmt::bytes(trash->usage.size);
     if (trash->volumes < 1)
-        return tr("Everything in the Trash, %1, is deleted for good, including everything you've nimbrelised. "
+        return tr("Everything in the Trash, %1, is deleted for good, including everything you've "
+                  "nimbrelised. "
                   "This can't be undone.")
             .arg(size);
-    return Plural::choose(trash->volumes,
-                          tr("Everything in the Trash, %1 (%2 of it on %3 volume), is deleted for good, including "
-                             "everything you've nimbrelised. This can't be undone."),
-                          tr("Everything in the Trash, %1 (%2 of it on %3 volumes), is deleted for good, including "
-                             "everything you've nimbrelised. This can't be undone."))
+    return Plural::choose(
+               trash->volumes,
+               tr("Everything in the Trash, %1 (%2 of it on %3 volume), is deleted for good, including "
+                  "everything you've nimbrelised. This can't be undone."),
+               tr("Everything in the Trash, %1 (%2 of it on %3 volumes), is deleted for good, including "
+                  "everything you've nimbrelised. This can't be undone."))
         .arg(size, Fmt::bytes(trash->onVolumes), Fmt::count(trash->volumes));
 }
 
