@@ -183,7 +183,10 @@ std::optional<QByteArray> CleanItem::toJson() const {
     if (identity) object.insert(QLatin1String(kIdentityKey), identityJson(*identity));
     QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
     // Qt's JSON drops a leading byte-order mark inside strings; refuse whatever does not come back.
-    if (fromJson(json) != *this) return std::nullopt;
+    // The set of twins is not part of the form.
+    CleanItem sent = *this;
+    sent.twins = nullptr;
+    if (fromJson(json) != sent) return std::nullopt;
     return json;
 }
 

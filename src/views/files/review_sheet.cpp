@@ -483,8 +483,9 @@ void ReviewSheet::judge() {
     };
     Background::run(
         state_.userPool(), this,
-        [snapshot, twins = state_.duplicates().watch()] {
-            return std::make_shared<const ReviewModel::Verdicts>(ReviewModel::judge(*snapshot, twins));
+        [snapshot, twins = state_.duplicates().watch(), targets = state_.reviewTargets] {
+            return std::make_shared<const ReviewModel::Verdicts>(
+                ReviewModel::judge(*snapshot, twins, targets));
         },
         [this, current, snapshot](std::shared_ptr<const ReviewModel::Verdicts> verdicts) {
             if (!current()) return;
