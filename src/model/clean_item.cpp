@@ -127,7 +127,7 @@ static std::optional<Risk> junkDanger(const std::string& entryID) {
         if ("junk:" + location.id != entryID) continue;
         for (const std::string& path : location.paths) {
             Risk risk = RiskCatalog::assess(path, true, false, std::nullopt);
-            if (risk.level >= Risk::Level::danger) return risk;
+            if (risk.level == Risk::Level::danger) return risk;
         }
     }
     return std::nullopt;
