@@ -520,10 +520,15 @@ void ReviewSheet::setTicked(const std::string& id, bool ticked) {
 }
 
 void ReviewSheet::setEntryTicked(ReviewModel::Entry entry, bool ticked) {
+    const uint64_t danger = model_->dangerRevision();
     if (!model_->setTicked(entry, ticked)) return;
     handOverChanged();
     showModel();
-    refreshRow(entry);
+    // Completing or breaking a set of twins changes what the other holders' rows say too.
+    if (model_->dangerRevision() != danger)
+        refreshBuilt();
+    else
+        refreshRow(entry);
 }
 
 void ReviewSheet::setSourceTicked(CleanItem::Source source, bool ticked) {
