@@ -171,7 +171,7 @@ std::string DeletionFailure::explanation(Reason reason) {
         case Reason::changedSinceScan:
             return localized(
                 "These were replaced, rewritten or moved after Nimbrel scanned them, or their "
-                "permissions, owner or flags changed, which looks the same from outside: they may not be "
+                "permissions, owner or flags changed (which looks the same to Nimbrel), so they may not be "
                 "what you reviewed. They were left as they are: scan again to review them as they are now.");
         case Reason::notTwin:
             return localized(
