@@ -28,9 +28,10 @@ inline QImage around(QWidget* window, const QWidget* w, int margin) {
 // `scope`, be on screen (nothing covers its middle), show that it has the focus (a ring drawn
 // outside a control shows whole on all four sides: no parent cuts it) and come after the stop
 // before it in reading order: on a lower line, or further right on the same line.
-inline std::vector<QPointer<QWidget>> walkTab(QWidget* window, QWidget* scope, QWidget* rest,
-                                              const std::string& where, int limit = 300) {
+inline std::vector<QWidget*> walkTab(QWidget* window, QWidget* scope, QWidget* rest, const std::string& where,
+                                     int limit = 300) {
     std::vector<QPointer<QWidget>> stops;
+    const auto reached = [&stops] { return std::vector<QWidget*>(stops.begin(), stops.end()); };
     rest->setFocus(Qt::OtherFocusReason);
     for (int i = 0; i < limit; ++i) {
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Tab);
@@ -39,7 +40,7 @@ inline std::vector<QPointer<QWidget>> walkTab(QWidget* window, QWidget* scope, Q
             ADD_FAILURE() << where << ": the focus went nowhere";
             break;
         }
-        if (!stops.empty() && f == stops.front()) return stops;
+        if (!stops.empty() && f == stops.front()) return reached();
         const QString name = f->accessibleName().isEmpty() ? QString::fromLatin1(f->metaObject()->className())
                                                            : f->accessibleName();
         const std::string at =
@@ -80,7 +81,7 @@ inline std::vector<QPointer<QWidget>> walkTab(QWidget* window, QWidget* scope, Q
         stops.emplace_back(f);
     }
     ADD_FAILURE() << where << ": the focus never came round";
-    return stops;
+    return reached();
 }
 
 }  // namespace nimbrel::testing

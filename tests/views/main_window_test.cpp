@@ -12,6 +12,7 @@
 #include "model/cleanup_model.h"
 #include "shell_fixture.h"
 #include "support/motion_scopes.h"
+#include "test_items.h"
 #include "theme/appearance.h"
 #include "theme/chip.h"
 #include "theme/chrome.h"
@@ -153,13 +154,6 @@ TEST_F(MainWindowTest, TabGoesRoundEachAreaInReadingOrder) {
     const std::vector<QWidget*> topBar = {
         top->areaSwitcher()->pill(Area::space), top->areaSwitcher()->pill(Area::files),
         top->areaSwitcher()->pill(Area::steam), top->scanButton(), top->settingsButton()};
-    const auto walk = [&](const char* where) {
-        settle();
-        std::vector<QWidget*> stops;
-        for (const QPointer<QWidget>& w : testing::walkTab(&window, &window, window.rootView(), where))
-            stops.push_back(w);
-        return stops;
-    };
     const auto at = [](const std::vector<QWidget*>& stops, QWidget* w) {
         return std::find(stops.begin(), stops.end(), w) - stops.begin();
     };
@@ -176,7 +170,9 @@ TEST_F(MainWindowTest, TabGoesRoundEachAreaInReadingOrder) {
             settle();
             scroll->setValue(0);
         }
-        const std::vector<QWidget*> stops = walk(rawValue(section));
+        settle();
+        const std::vector<QWidget*> stops =
+            testing::walkTab(&window, &window, window.rootView(), rawValue(section));
         ASSERT_GE(stops.size(), topBar.size() + 2) << rawValue(section);
         EXPECT_EQ(std::vector<QWidget*>(stops.begin(), stops.begin() + long(topBar.size())), topBar)
             << rawValue(section);
@@ -212,13 +208,7 @@ TEST_F(MainWindowTest, TabGoesRoundEachAreaInReadingOrder) {
     }
 
     // The review, with an item whose loss needs acknowledging.
-    CleanItem key;
-    key.id = std::string(kHome) + "/Work/server.pem";
-    key.name = "server.pem";
-    key.size = 4000;
-    key.kind = CleanItem::Kind::file;
-    key.source = CleanItem::Source::files;
-    state_->queue().add(key);
+    state_->queue().add(testItem(std::string(kHome) + "/Work/server.pem", 4000));
     state_->nimbrelise();
     settle();
     auto* host = qobject_cast<ModalHost*>(window.rootView()->modalHost());
@@ -229,9 +219,7 @@ TEST_F(MainWindowTest, TabGoesRoundEachAreaInReadingOrder) {
     for (const bool acknowledged : {false, true}) {
         sheet->setAcknowledged(acknowledged);
         settle();
-        std::vector<QWidget*> stops;
-        for (const QPointer<QWidget>& w : testing::walkTab(&window, sheet, sheet, "review"))
-            stops.push_back(w);
+        const std::vector<QWidget*> stops = testing::walkTab(&window, sheet, sheet, "review");
         std::vector<QWidget*> last{sheet->cancelButton()};
         if (acknowledged) last.insert(last.end(), {sheet->foreverButton(), sheet->trashButton()});
         ASSERT_GE(stops.size(), last.size() + 2);
