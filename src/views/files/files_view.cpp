@@ -955,7 +955,7 @@ bool TwinShelves::pruneResults() {
             auto* fold = new QVariantAnimation(shelf);
             fold->setStartValue(shelf->height());
             fold->setEndValue(0);
-            const MotionSpec motion = LazyRows::closeMotion();
+            const MotionSpec motion = GapClose::motion();
             fold->setDuration(motion.ms);
             fold->setEasingCurve(motion.curve);
             shelf->setMinimumHeight(0);
