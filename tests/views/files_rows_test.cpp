@@ -79,29 +79,38 @@ TEST_F(FilesRowsTest, FailureRowsShowButtonsOnHoverAndCutLinesWhereTheyStayReada
     EXPECT_FALSE(row.isHovering());
     EXPECT_FALSE(row.toolTip().contains(QStringLiteral("<b>x</b>")));  // escaped, never markup
 
-    // A narrow row cuts a long message at its end and a long folder path at its start.
+    // A narrow row keeps the end of its second line: a folder path and the path a message names are
+    // cut at their head, and a message that still does not fit takes a second line (a taller row).
     const std::string deep = "/nimbrel-test/" + std::string(120, 'd') + "/nearest";
+    const std::string locked = deep + "/locked/f.txt";
+    const std::string advice =
+        " (a folder of yours does not allow changes; give yourself write access to it)";
     struct Case {
         DeletionFailure failure;
-        QString keeps;  // what stays readable of the second line
-        bool atStart;
+        QStringList shown;  // the lines, each up to the cut's mark when cut
+        bool cut;
     } cases[] = {
-        {{"/nimbrel-test/a/x", DeletionFailure::Reason::other,
-          "Couldn't read the folder's contents (it was removed or changed while it was being emptied)"},
-         QStringLiteral("Couldn't read"),
+        {{deep + "/x", DeletionFailure::Reason::noPermission, {}}, {QStringLiteral("/nearest")}, true},
+        {{locked, DeletionFailure::Reason::other, locked + ": Busy"}, {QStringLiteral("/f.txt: Busy")}, true},
+        {{locked, DeletionFailure::Reason::other, locked + ": Permission denied" + advice},
+         {QString(), QStringLiteral("write access to it)")},
          true},
-        {{deep + "/x", DeletionFailure::Reason::noPermission, {}}, QStringLiteral("/nearest"), false},
+        {{"/x", DeletionFailure::Reason::other, "Input/output error"},
+         {QStringLiteral("Input/output error")},
+         false},
     };
     for (const Case& c : cases) {
         FailureRow narrow(*state_, c.failure);
-        narrow.resize(260, FailureSheet::kRowHeight);
+        narrow.resize(300, narrow.heightForWidth(300));
         narrow.show();
         QCoreApplication::processEvents();
-        const auto lines = narrow.findChildren<ElidedLabel*>();
-        ASSERT_EQ(lines.size(), 2);
-        const QString shown = lines[1]->shownText();
-        EXPECT_NE(shown, lines[1]->text()) << "the line is cut";
-        EXPECT_TRUE(c.atStart ? shown.startsWith(c.keeps) : shown.endsWith(c.keeps)) << shown.toStdString();
+        const QStringList lines = narrow.detailLines();
+        ASSERT_EQ(lines.size(), c.shown.size()) << lines.join(QLatin1Char('|')).toStdString();
+        for (int i = 0; i < lines.size(); ++i)
+            EXPECT_TRUE(lines[i].endsWith(c.shown[i])) << lines[i].toStdString();
+        EXPECT_EQ(lines.front().startsWith(QStringLiteral("\u2026")), c.cut) << lines.front().toStdString();
+        EXPECT_EQ(narrow.height() > FailureSheet::kRowHeight, lines.size() == 2);
+        EXPECT_TRUE(narrow.toolTip().contains(QString::fromStdString(c.failure.detail)));
     }
 }
 
