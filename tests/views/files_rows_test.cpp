@@ -2,6 +2,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QSignalSpy>
 #include <QTest>
+#include <map>
 
 #include "engine/host_layout.h"
 #include "model/duplicates_model.h"
@@ -15,6 +16,7 @@
 #include "views/files/files_view.h"
 #include "views/files/review_sheet.h"
 #include "views/kit/elided_label.h"
+#include "views/kit/item_row.h"
 #include "views/kit/shelf.h"
 
 namespace nimbrel {
@@ -207,6 +209,41 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyAsideEndsAsTakenAtOnce) {
             EXPECT_FALSE(state_->queue().contains("/nimbrel-test/s4/c0.dat"));
         }
     }
+}
+
+// Copies deleted or changed by hand after the search: "Select extras" of a set whose kept copy went
+// adds nothing, says why, and shows the copies that went dimmed and without the badge. A set whose
+// kept copy is still there adds its extras.
+TEST_F(FilesRowsTest, SelectExtrasOfASetWhoseKeptCopyWentSaysWhyAndShowsWhatWent) {
+    TwinShelves twins(*state_, {});
+    ASSERT_TRUE(showTwinSets(twins, *state_,
+                             {testTwinSet(0, 3, 20'000'000, 0), testTwinSet(1, 2, 20'000'000, 10)},
+                             QSize(900, 1400)));
+    const std::unordered_set<std::string> went = {"/nimbrel-test/0/twin0.mov", "/nimbrel-test/2/twin0.mov"};
+    state_->duplicates().setStillThere(
+        [went](const std::string& path, const EntryIdentity*) { return !went.count(path); });
+    settle();
+    twins.selectExtras("set0");
+    settle();
+    EXPECT_TRUE(state_->queue().items().empty());
+    ASSERT_TRUE(state_->toast().has_value());
+    EXPECT_EQ(
+        state_->toast()->message,
+        QStringLiteral("The kept copy of “twin0.mov” changed since the search. Search again to compare"));
+    std::map<std::string, const ItemRow*> rows;
+    for (const ItemRow* row : twins.findChildren<ItemRow*>())
+        if (row->isVisible()) rows[row->item().id] = row;
+    for (int c = 0; c < 3; ++c) {
+        const std::string path = "/nimbrel-test/" + std::to_string(c) + "/twin0.mov";
+        ASSERT_TRUE(rows.count(path)) << path;
+        EXPECT_EQ(rows[path]->options().disabled, went.count(path) > 0) << path;
+        EXPECT_EQ(rows[path]->options().badge.has_value(), false) << path;
+    }
+    EXPECT_EQ(rows["/nimbrel-test/0/twin1.mov"]->options().badge, QStringLiteral("newest"));
+    twins.selectExtras("set1");
+    settle();
+    ASSERT_EQ(state_->queue().items().size(), 1u);
+    EXPECT_EQ(state_->queue().items().front().id, "/nimbrel-test/1/twin1.mov");
 }
 
 TEST_F(FilesRowsTest, ChoosingAnOrderRenamesTheMenuButton) {
