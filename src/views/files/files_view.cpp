@@ -173,6 +173,12 @@ FileListBody::FileListBody(AppState& state, PreviewAction preview, double heat, 
     col->setSpacing(0);
     empty_->setParent(this);
     col->addWidget(empty_);
+    waiting_ = new QWidget(this);
+    auto* waitingColumn = new QVBoxLayout(waiting_);
+    waitingColumn->addStretch(1);
+    waitingColumn->addWidget(new NimbrelLoader(30, waiting_), 0, Qt::AlignHCenter);
+    waitingColumn->addStretch(1);
+    col->addWidget(waiting_, 1);
     auto [scroll, column] = shelfScroll(24);
     scroll_ = scroll;
     shelf_ = new Shelf(QString(), QString());
@@ -199,7 +205,9 @@ void FileListBody::show(int visible, const QString& title, const QString& detail
     const FileList& list = list_();
     const int total = static_cast<int>(list.rows.size());
     // A list still being indexed is not empty yet: "nothing here" would be a wrong answer.
-    empty_->setVisible(total == 0 && !FilesModel::of(state_).isIndexing());
+    const bool indexing = FilesModel::of(state_).isIndexing();
+    empty_->setVisible(total == 0 && !indexing);
+    waiting_->setVisible(total == 0 && indexing);
     scroll_->setVisible(total > 0);
     if (total == 0) {
         rowCount_ = 0;
