@@ -69,11 +69,17 @@ class DetailText : public QWidget {
   public:
     DetailText(DeletionFailure failure, QWidget* parent)
         : QWidget(parent), failure_(std::move(failure)), font_(Fonts::font(10.5)) {
-        QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         policy.setHeightForWidth(true);
         setSizePolicy(policy);
     }
     const QStringList& lines() const { return linesAt(width()); }
+    // The lines its height leaves room for.
+    QStringList shownLines() const {
+        const QFontMetricsF metrics(font_);
+        const auto room = qsizetype(std::floor((height() - metrics.height()) / metrics.lineSpacing())) + 1;
+        return lines().mid(0, std::max<qsizetype>(room, 0));
+    }
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override { return heightOf(linesAt(width).size()); }
     QSize sizeHint() const override { return {0, heightOf(1)}; }
@@ -286,11 +292,14 @@ FailureRow::FailureRow(AppState& state, DeletionFailure failure, QWidget* parent
     row->setSpacing(8);
     icon_ = new FileIconView(failure_.path, false, false, 16, this);
     row->addWidget(icon_);
+    // The two texts stand together in the middle of the row, however many lines the second takes.
     auto* text = new QVBoxLayout;
     text->setSpacing(0);
+    text->addStretch(1);
     text->addWidget(line(FailureGroups::rowName(failure_), Fonts::font(12, FontWeight::medium),
                          ink(&Palette::ink), Qt::ElideMiddle, this));
     text->addWidget(detail_ = new DetailText(failure_, this));
+    text->addStretch(1);
     row->addLayout(text, 1);
     row->addSpacing(8);
 
@@ -316,7 +325,7 @@ FailureRow::FailureRow(AppState& state, DeletionFailure failure, QWidget* parent
 }
 
 QStringList FailureRow::detailLines() const {
-    return static_cast<const DetailText*>(detail_)->lines();
+    return static_cast<const DetailText*>(detail_)->shownLines();
 }
 
 int FailureRow::heightForWidth(int width) const {

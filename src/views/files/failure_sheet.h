@@ -77,7 +77,7 @@ class FailureRow : public QWidget {
     bool showsDirectoryIcon() const { return directory_; }
     // Shows the folder icon once the file system has said the path is a folder.
     void setDirectory(bool directory);
-    // The second line as it is drawn now, one or two lines.
+    // The second line as it shows now, one or two lines.
     QStringList detailLines() const;
 
     bool hasHeightForWidth() const override { return true; }
