@@ -5,6 +5,7 @@
 #include <QTextLayout>
 #include <functional>
 #include <optional>
+#include <ranges>
 
 #include "engine/path_rules.h"
 #include "util/plural.h"
@@ -41,15 +42,8 @@ QStringList wrapped(const QString& text, const QFont& font, double width) {
 // The smallest cut up to `most` that `fits` (which then holds for every larger cut), if any.
 std::optional<qsizetype> smallestCut(qsizetype most, const std::function<bool(qsizetype)>& fits) {
     if (most < 0 || !fits(most)) return std::nullopt;
-    qsizetype lo = 0, hi = most;
-    while (lo < hi) {
-        const qsizetype mid = lo + (hi - lo) / 2;
-        if (fits(mid))
-            hi = mid;
-        else
-            lo = mid + 1;
-    }
-    return lo;
+    const auto cuts = std::views::iota(qsizetype(0), most);
+    return std::ranges::partition_point(cuts, [&](qsizetype cut) { return !fits(cut); }) - cuts.begin();
 }
 
 }  // namespace

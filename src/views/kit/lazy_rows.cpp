@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <ranges>
 #include <unordered_map>
 
 #include "views/kit/scroll_watch.h"
@@ -142,15 +143,9 @@ std::pair<int, int> LazyRows::rowsNear(const QRect& view) const {
     const int slack = static_cast<int>(std::ceil(largestOffset()));
     // The first index at which `past` turns true (it is false, then true, along the list).
     const auto firstWhere = [this](int from, auto past) {
-        int lo = from, hi = count();
-        while (lo < hi) {
-            const int mid = lo + (hi - lo) / 2;
-            if (past(mid))
-                hi = mid;
-            else
-                lo = mid + 1;
-        }
-        return lo;
+        const auto indexes = std::views::iota(from, count());
+        return from +
+               int(std::ranges::partition_point(indexes, [&](int i) { return !past(i); }) - indexes.begin());
     };
     const auto at = [](const std::vector<int>& v, int i) { return v[static_cast<size_t>(i)]; };
     const int first =
