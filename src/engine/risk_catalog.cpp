@@ -212,8 +212,10 @@ Risk judge(const std::string& path, bool isDirectory, bool isBuildOutput, std::o
             return risk(L::danger, "Git repository", "Any uncommitted or unpushed work in it would be lost");
         awaitsProbe = !repository;
     }
-    if (startsWith(p, home + "/Downloads/") && RiskCatalog::installerExtensions(layout).count(std::string(ext)))
-        return risk(L::caution, "Installer", "Usually not needed after installing, unless it's your only copy");
+    if (startsWith(p, home + "/Downloads/") &&
+        RiskCatalog::installerExtensions(layout).count(std::string(ext)))
+        return risk(L::caution, "Installer",
+                    "Usually not needed after installing, unless it's your only copy");
     return Risk{};
 }
 
@@ -236,8 +238,6 @@ KnownRisk RiskCatalog::assessKnown(const std::string& path, bool isDirectory, bo
     known.risk = judge(path, isDirectory, isBuildOutput, size, layout, Reads::known, known.awaitsProbe);
     return known;
 }
-
-
 
 std::vector<RiskSummaryRow> RiskCatalog::summary() {
     return summary(HostLayout::current());
