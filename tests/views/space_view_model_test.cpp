@@ -16,6 +16,7 @@
 #include "support/wait_for.h"
 #include "test_items.h"
 #include "theme/motion.h"
+#include "views/files/review_model.h"
 #include "views/space/small_file_listing.h"
 
 namespace nimbrel {
@@ -264,6 +265,12 @@ TEST(SpaceViewModel, VerdictsThatNeedTheDiskNeverHoldTheWindow) {
     deliverPosted();
     ASSERT_EQ(vm.tileCount(), 1);
     EXPECT_EQ(vm.tile(0).entry->name, "logs");
+    // Nor do the review's rows of a folder on the share, before the review's worker has judged it.
+    const std::vector<CleanItem> queue = {testItem(onShare->path() + "/logs", 100, CleanItem::Kind::folder)};
+    const ReviewModel review(ReviewModel::Unjudged{}, queue, {}, {});
+    EXPECT_EQ(review.rowBadge(0), ReviewModel::RowBadge::risk);
+    EXPECT_FALSE(review.rowDetail(0, {}).isEmpty());
+    EXPECT_EQ(queue[0].risk().level, Risk::Level::normal);
     EXPECT_FALSE(share.released());  // nothing on this thread looked at the share
 
     // The server is gone for good: its folders read as no repository.
