@@ -131,7 +131,7 @@ std::optional<Risk> junkDanger(const std::string& entryID, bool readDisk) {
         if ("junk:" + location.id != entryID) continue;
         for (const std::string& path : location.paths) {
             Risk risk = assessed(readDisk, path, true, false, std::nullopt);
-            if (risk.level >= Risk::Level::danger) return risk;
+            if (risk.level == Risk::Level::danger) return risk;
         }
     }
     return std::nullopt;
@@ -199,7 +199,10 @@ std::optional<QByteArray> CleanItem::toJson() const {
     if (identity) object.insert(QLatin1String(kIdentityKey), identityJson(*identity));
     QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
     // Qt's JSON drops a leading byte-order mark inside strings; refuse whatever does not come back.
-    if (fromJson(json) != *this) return std::nullopt;
+    // The set of twins is not part of the form.
+    CleanItem sent = *this;
+    sent.twins = nullptr;
+    if (fromJson(json) != sent) return std::nullopt;
     return json;
 }
 

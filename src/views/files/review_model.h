@@ -78,6 +78,8 @@ class ReviewModel {
         // The folders of each queued junk location ("junk:<id>") that exist.
         std::unordered_map<std::string, std::vector<std::string>> junkFolders;
     };
+    // The targets the review listed for each ticked junk location, by its id ("junk:<id>").
+    using JunkTargets = std::unordered_map<std::string, std::vector<JunkEntry>>;
     // Entries the removal will refuse by where their path leads on disk, with the guard's reason.
     using OnDisk = std::unordered_map<Entry, std::string>;
 
@@ -85,7 +87,7 @@ class ReviewModel {
     ReviewModel(std::vector<CleanItem> queue, const std::unordered_set<std::string>& excluded,
                 std::vector<JunkLocation> locations,
                 const std::unordered_set<std::string>& protectedOnDisk = {},
-                const DuplicatesModel::Watch& twins = {});
+                const DuplicatesModel::Watch& twins = {}, const JunkTargets& junkTargets = {});
     // Not judged yet: reads `queue` in place, which must stay as it is until follow() is told of a
     // change. `unticked` holds ids to start unticked.
     struct Unjudged {};
@@ -98,7 +100,8 @@ class ReviewModel {
     // The work of a worker, which reads the disk: every entry judged, and (second step) every entry
     // that is neither junk nor locked looked up on disk. The main thread judges nothing on disk:
     // until these come in, what it says of an entry is what is known without reading it.
-    static Verdicts judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins = {});
+    static Verdicts judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins = {},
+                          const JunkTargets& junkTargets = {});
     // What the review says of an item that would take the last copy of a file with it.
     static Risk lastCopyRisk();
     static OnDisk judgeOnDisk(const Snapshot& snapshot, const Verdicts& verdicts);
