@@ -228,7 +228,7 @@ Risk judge(const std::string& path, bool isDirectory, bool isBuildOutput, std::o
             return risk(L::danger, "Git repository", "Any uncommitted or unpushed work in it would be lost");
         awaitsProbe = !repository;
     }
-    if (startsWith(p, home + "/Downloads/") &&
+    if (startsWith(p, layout.downloadsFolder + "/") &&
         RiskCatalog::installerExtensions(layout).count(std::string(ext)))
         return risk(L::caution, "Installer",
                     "Usually not needed after installing, unless it's your only copy");
