@@ -65,7 +65,7 @@ constexpr const char* kRemovalSymbol = "humidity.fill";
 // stopped answering is not waited for without end: the process then ends without it. (A quit the
 // user asks for waits earlier, with the window up: QuitGuard.)
 struct RemovalsInFlight {
-    static constexpr std::chrono::seconds kStopWait{5};
+    static constexpr std::chrono::seconds kStopWait{2};
     std::mutex mutex;
     std::condition_variable idle;
     int running = 0;
