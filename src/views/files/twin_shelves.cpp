@@ -38,7 +38,7 @@ using ShelfParts::textLine;
 
 constexpr int kOutOfSight = 100000;
 
-// Empties a holder and puts `content` in it.
+// Empties a holder and puts `content`, if any, in it.
 void replaceContent(QWidget* holder, QWidget* content) {
     auto* layout = holder->layout();
     while (QLayoutItem* item = layout->takeAt(0)) {
@@ -166,14 +166,8 @@ void TwinShelves::rebuildHeader() {
     const Content now = content();
     if (headerFor_ == now) return;
     headerFor_ = now;
+    replaceContent(trailing_, nullptr);
     auto* row = trailing_->layout();
-    while (QLayoutItem* item = row->takeAt(0)) {
-        if (QWidget* w = item->widget()) {
-            w->hide();
-            w->deleteLater();
-        }
-        delete item;
-    }
     QList<PillOption> options;
     for (SizeThreshold t : Twins::thresholds())
         options << PillOption{QVariant::fromValue(static_cast<qlonglong>(t)), Twins::thresholdLabel(t)};
