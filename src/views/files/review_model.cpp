@@ -80,10 +80,12 @@ void ReviewModel::pack(const std::vector<JunkLocation>& locations) {
         bytes += item.id.size();
     snapshot->ids.reserve(bytes);
     snapshot->items.reserve(queue.size());
+    std::unordered_set<const TwinCopies*> sets;
     for (const CleanItem& item : queue) {
         snapshot->items.push_back({snapshot->ids.size(), static_cast<uint32_t>(item.id.size()), item.kind,
                                    item.source, item.size, item.heat});
         snapshot->ids.append(item.id);
+        if (item.twins && sets.insert(item.twins.get()).second) snapshot->twinSets.push_back(item.twins);
     }
     snapshot->locations = locations;
     snapshot_ = std::move(snapshot);
@@ -101,7 +103,7 @@ std::vector<std::vector<ReviewModel::Entry>> wholeTwinSets(const ReviewModel::Sn
                                                            const DuplicatesModel::Watch& twins,
                                                            const ReviewModel::JunkTargets& junkTargets) {
     std::vector<std::vector<ReviewModel::Entry>> out;
-    if (twins.empty()) return out;
+    if (twins.empty() && snapshot.twinSets.empty()) return out;
     std::unordered_map<std::string_view, ReviewModel::Entry> byID;
     bool folders = false;
     for (ReviewModel::Entry e = 0; e < snapshot.items.size(); ++e) {
@@ -157,6 +159,12 @@ std::vector<std::vector<ReviewModel::Entry>> wholeTwinSets(const ReviewModel::Sn
     if (twins.lastCopies)
         for (const std::string& path : *twins.lastCopies)
             whole(std::vector<std::string_view>{path});
+    for (const std::shared_ptr<const TwinCopies>& set : snapshot.twinSets) {
+        paths.clear();
+        for (const SeenCopy& copy : set->copies)
+            paths.emplace_back(copy.path);
+        whole(paths);
+    }
     return out;
 }
 

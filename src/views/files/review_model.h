@@ -59,6 +59,9 @@ class ReviewModel {
         std::string ids;
         std::vector<Item> items;
         std::vector<JunkLocation> locations;
+        // The sets the queued extra copies were chosen from, once each: a removal counts on these,
+        // whatever the twin search holds now (a new scan forgets it).
+        std::vector<std::shared_ptr<const TwinCopies>> twinSets;
         std::string_view id(Entry e) const { return {ids.data() + items[e].at, items[e].length}; }
         // The item as far as judging it goes (no name, no icon path).
         CleanItem judged(Entry e) const;
