@@ -392,10 +392,13 @@ void CleanQueue::reseen(const std::unordered_map<std::string, Seen>& seen) {
         const auto found = positions_.find(id);
         if (found == positions_.end()) continue;
         CleanItem& item = own()[positionOf(found->second)];
-        if (item.size == now.size && item.identity == now.identity) continue;
+        // A copy ticked by hand stays one: only an extra copy is checked against its set.
+        const bool retwinned = now.twins && item.twins && item.twins != now.twins;
+        if (item.size == now.size && item.identity == now.identity && !retwinned) continue;
         count(item, -1);
         item.size = now.size;
         item.identity = now.identity;
+        if (retwinned) item.twins = now.twins;
         count(item, 1);
         changedAny = true;
     }
