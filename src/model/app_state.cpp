@@ -336,25 +336,18 @@ void AppState::refreshVolumes() {
 namespace {
 
 // What `result` saw of each entry of `items` it holds: a folder of its tree for a folder or build
-// product, a listed file for a file. An entry it holds as something else (a file now a folder it
-// lists as a file), or not at all, is left out. Each folder holding entries is indexed once, so many
-// entries of one wide folder stay cheap.
+// product, a listed file for a file. An entry it holds as something else, or not at all, is left
+// out. Each folder holding entries is indexed once, so many entries of one wide folder stay cheap.
 std::unordered_map<std::string, CleanQueue::Seen> seenByScan(const ScanResult& result,
                                                              const std::vector<CleanItem>& items) {
     std::unordered_map<std::string, CleanQueue::Seen> seen;
     if (!result.root) return seen;
-    const auto see = [&seen](const CleanItem& item, int64_t size, const EntryIdentity& identity) {
-        const EntryIdentity::Type ticked = item.identity                        ? item.identity->type
-                                           : item.kind == CleanItem::Kind::file ? EntryIdentity::Type::file
-                                                                                : EntryIdentity::Type::folder;
-        if (identity.type == ticked) seen[item.id] = {size, identity};
-    };
     std::unordered_map<std::string, std::vector<const CleanItem*>> byFolder;
     for (const CleanItem& item : items) {
         if (item.kind == CleanItem::Kind::junk) continue;
         if (item.id == result.root->name) {
             if (item.kind != CleanItem::Kind::file)
-                see(item, result.root->size, EntryIdentity::folder(*result.root));
+                seen[item.id] = {result.root->size, EntryIdentity::folder(*result.root)};
             continue;
         }
         byFolder[PathRules::parent(item.id)].push_back(&item);
@@ -374,9 +367,9 @@ std::unordered_map<std::string, CleanQueue::Seen> seenByScan(const ScanResult& r
                 const auto file = files.find(name);
                 if (file == files.end()) continue;
                 if (auto identity = EntryIdentity::scanned(*file->second))
-                    see(*item, file->second->size, *identity);
+                    seen[item->id] = {file->second->size, *identity};
             } else if (const auto child = children.find(name); child != children.end()) {
-                see(*item, child->second->size, EntryIdentity::folder(*child->second));
+                seen[item->id] = {child->second->size, EntryIdentity::folder(*child->second)};
             }
         }
     }

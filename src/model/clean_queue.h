@@ -85,8 +85,8 @@ class CleanQueue : public QObject {
         std::shared_ptr<const TwinCopies> twins = nullptr;
     };
     // Gives the queued items of these ids what a new scan or twin search saw, so a removal takes
-    // each entry as it is now (an extra copy, against its set as found now); the others keep what
-    // they had.
+    // each entry as it is now (an extra copy, against its set as found now); the others, and one
+    // seen as another kind of entry, keep what they had.
     void reseen(const std::unordered_map<std::string, Seen>& seen);
 
     // Count and size per source, in source order, leaving out sources without items; kept as the
