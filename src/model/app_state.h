@@ -269,6 +269,9 @@ class AppState : public QObject {
     std::function<std::shared_ptr<RemovalFileOps>()> removalFileOps(
         std::vector<PinnedFolder> pinned = {}) const;
     RemovalSources removalSources() const;
+    // Demo mode's: the sample's listings and tree stand for the disk, which is never read.
+    RemovalSources sampleSources() const;
+    std::vector<JunkEntry> sampleTargets(const JunkLocation& location) const;
 
     // Runs `fn` once no worker reads the result: at once, or a little later on the main thread.
     void whenResultUnread(std::function<void()> fn);
