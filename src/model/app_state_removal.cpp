@@ -748,18 +748,29 @@ void AppState::selectTwinExtras(TwinSetPick pick) {
         if (!state) return {};
         auto sets = std::make_shared<DuplicatesModel::Sets>(state->duplicates().sets());
         auto selection = state->queue().snapshot();
+        auto locations = std::make_shared<const std::vector<JunkLocation>>(state->cleanup().locations());
         auto vanishing = std::make_shared<const std::unordered_set<std::string>>(state->vanishingPaths());
         auto nimbrelising = std::make_shared<const std::unordered_set<std::string>>(state->nimbrelisingIDs());
         const uint64_t revision = sets->revision;
         const uint64_t generation = state->queue().generation();
         const bool deleting = state->isDeleting();
         const size_t vanishingCount = vanishing->size();
-        return {[sets, pick, selection, vanishing, nimbrelising]() mutable {
+        return {[sets, pick, selection, locations, vanishing, nimbrelising]() mutable {
                     const std::vector<const DuplicateGroup*> shown = pick(*sets->groups);
+                    // What a ticked junk location holds is selected too: it leaves with the location.
+                    std::unordered_set<std::string> junkTargets;
+                    for (const CleanItem& item : *selection)
+                        if (item.kind == CleanItem::Kind::junk)
+                            for (const JunkLocation& location : *locations)
+                                if ("junk:" + location.id == item.id)
+                                    for (std::string& target : location.targets())
+                                        junkTargets.insert(std::move(target));
                     CleanQueue selected;
                     selected.setItems(std::vector<CleanItem>(*std::exchange(selection, nullptr)));
                     const DuplicatesModel::Around around{
-                        [&](const std::string& path) { return selected.includes(path); },
+                        [&](const std::string& path) {
+                            return selected.includes(path) || PathRules::isAtOrInsideAny(path, junkTargets);
+                        },
                         [&](const std::string& path) { return isLeaving(path, *vanishing, *nimbrelising); }};
                     return DuplicatesModel::extras(*sets, shown, around);
                 },

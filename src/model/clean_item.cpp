@@ -127,7 +127,7 @@ static std::optional<Risk> junkDanger(const std::string& entryID) {
         if ("junk:" + location.id != entryID) continue;
         for (const std::string& path : location.paths) {
             Risk risk = RiskCatalog::assess(path, true, false, std::nullopt);
-            if (risk.level >= Risk::Level::danger) return risk;
+            if (risk.level == Risk::Level::danger) return risk;
         }
     }
     return std::nullopt;
@@ -183,7 +183,10 @@ std::optional<QByteArray> CleanItem::toJson() const {
     if (identity) object.insert(QLatin1String(kIdentityKey), identityJson(*identity));
     QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
     // Qt's JSON drops a leading byte-order mark inside strings; refuse whatever does not come back.
-    if (fromJson(json) != *this) return std::nullopt;
+    // The set of twins is not part of the form.
+    CleanItem sent = *this;
+    sent.twins = nullptr;
+    if (fromJson(json) != sent) return std::nullopt;
     return json;
 }
 

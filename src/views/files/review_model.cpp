@@ -41,7 +41,7 @@ CleanItem ReviewModel::Snapshot::judged(Entry e) const {
 ReviewModel::ReviewModel(std::vector<CleanItem> queue, const std::unordered_set<std::string>& excluded,
                          std::vector<JunkLocation> locations,
                          const std::unordered_set<std::string>& protectedOnDisk,
-                         const DuplicatesModel::Watch& twins)
+                         const DuplicatesModel::Watch& twins, const JunkTargets& junkTargets)
     : owned_(std::move(queue)), queue_(&owned_) {
     pack(locations);
     for (Entry e = 0; e < entries_.size(); ++e)
@@ -49,7 +49,7 @@ ReviewModel::ReviewModel(std::vector<CleanItem> queue, const std::unordered_set<
             unticked_[e] = true;
             ++untickedCount_;
         }
-    verdicts_ = std::make_shared<const Verdicts>(judge(*snapshot_, twins));
+    verdicts_ = std::make_shared<const Verdicts>(judge(*snapshot_, twins, junkTargets));
     auto onDisk = std::make_shared<OnDisk>(entries_.size(), false);
     for (Entry e = 0; e < entries_.size(); ++e)
         (*onDisk)[e] = protectedOnDisk.count(owned_[e].id) > 0;
@@ -98,14 +98,30 @@ namespace {
 
 // For every set of twins whose copies all lie at or inside queued entries, those entries.
 std::vector<std::vector<ReviewModel::Entry>> wholeTwinSets(const ReviewModel::Snapshot& snapshot,
-                                                           const DuplicatesModel::Watch& twins) {
+                                                           const DuplicatesModel::Watch& twins,
+                                                           const ReviewModel::JunkTargets& junkTargets) {
     std::vector<std::vector<ReviewModel::Entry>> out;
     if (twins.empty()) return out;
     std::unordered_map<std::string_view, ReviewModel::Entry> byID;
     bool folders = false;
     for (ReviewModel::Entry e = 0; e < snapshot.items.size(); ++e) {
         const CleanItem::Kind kind = snapshot.items[e].kind;
-        if (kind == CleanItem::Kind::junk) continue;
+        if (kind == CleanItem::Kind::junk) {
+            // A junk location holds the copies inside the targets the review listed for it; one not
+            // listed holds everything inside its folders.
+            if (const auto listed = junkTargets.find(std::string(snapshot.id(e)));
+                listed != junkTargets.end()) {
+                for (const JunkEntry& target : listed->second)
+                    byID.emplace(target.path, e);
+            } else {
+                for (const JunkLocation& location : snapshot.locations)
+                    if ("junk:" + location.id == snapshot.id(e))
+                        for (const std::string& path : location.paths)
+                            byID.emplace(path, e);
+            }
+            folders = true;
+            continue;
+        }
         byID.emplace(snapshot.id(e), e);
         folders = folders || kind != CleanItem::Kind::file;
     }
@@ -151,9 +167,10 @@ Risk ReviewModel::lastCopyRisk() {
             tr("Every copy left of these identical files is selected").toStdString()};
 }
 
-ReviewModel::Verdicts ReviewModel::judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins) {
+ReviewModel::Verdicts ReviewModel::judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins,
+                                         const JunkTargets& junkTargets) {
     Verdicts out;
-    out.wholeTwinSets = wholeTwinSets(snapshot, twins);
+    out.wholeTwinSets = wholeTwinSets(snapshot, twins, junkTargets);
     out.judged.reserve(snapshot.items.size());
     std::map<std::tuple<Risk::Level, std::string, std::string>, uint16_t> known;
     for (Entry e = 0; e < snapshot.items.size(); ++e) {

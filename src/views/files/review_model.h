@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -75,6 +76,8 @@ class ReviewModel {
         // those entries. Ticking them all makes each a danger item.
         std::vector<std::vector<Entry>> wholeTwinSets;
     };
+    // The targets the review listed for each ticked junk location, by its id ("junk:<id>").
+    using JunkTargets = std::unordered_map<std::string, std::vector<JunkEntry>>;
     // Entries the removal will refuse by where their path leads on disk.
     using OnDisk = std::vector<bool>;
 
@@ -82,7 +85,7 @@ class ReviewModel {
     ReviewModel(std::vector<CleanItem> queue, const std::unordered_set<std::string>& excluded,
                 std::vector<JunkLocation> locations,
                 const std::unordered_set<std::string>& protectedOnDisk = {},
-                const DuplicatesModel::Watch& twins = {});
+                const DuplicatesModel::Watch& twins = {}, const JunkTargets& junkTargets = {});
     // Not judged yet: reads `queue` in place, which must stay as it is until follow() is told of a
     // change. `unticked` holds ids to start unticked.
     struct Unjudged {};
@@ -94,7 +97,8 @@ class ReviewModel {
 
     // The work of a worker: every entry judged, and (second step) every entry that is neither junk
     // nor locked looked up on disk.
-    static Verdicts judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins = {});
+    static Verdicts judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins = {},
+                          const JunkTargets& junkTargets = {});
     // What the review says of an item that would take the last copy of a file with it.
     static Risk lastCopyRisk();
     static OnDisk judgeOnDisk(const Snapshot& snapshot, const Verdicts& verdicts);
