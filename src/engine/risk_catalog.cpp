@@ -214,7 +214,7 @@ Risk RiskCatalog::assess(const std::string& path, bool isDirectory, bool isBuild
         return risk(L::danger, "Docker disk", "All Docker images, containers and volumes");
     if (isDirectory && isGitRepository(p))
         return risk(L::danger, "Git repository", "Any uncommitted or unpushed work in it would be lost");
-    if (startsWith(p, home + "/Downloads/") && installerExtensions(layout).count(std::string(ext)))
+    if (startsWith(p, layout.downloadsFolder + "/") && installerExtensions(layout).count(std::string(ext)))
         return risk(L::caution, "Installer",
                     "Usually not needed after installing, unless it's your only copy");
     return Risk{};

@@ -304,7 +304,13 @@ void AppState::refreshVolumes() {
     }
     listingVolumes_ = true;
     Background::run(utilityPool(), this, services_.listVolumes, [this](std::vector<VolumeInfo> volumes) {
+        // A volume that comes or goes brings or takes its Trash: the Trash figure follows, so it
+        // always names what emptying would delete.
+        const bool mountsChanged =
+            !std::equal(volumes.begin(), volumes.end(), volumes_.begin(), volumes_.end(),
+                        [](const VolumeInfo& a, const VolumeInfo& b) { return a.url == b.url; });
         setVolumes(std::move(volumes));
+        if (mountsChanged && cleanup().hasMeasured()) cleanup().measureTrash();
         listingVolumes_ = false;
         if (listAgain_) {
             listAgain_ = false;

@@ -662,7 +662,7 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const 
 
 void AppState::emptyTrash() {
     if (emptyingTrash_) return;  // the running one credits the Trash size; a second would count it twice
-    const int64_t trashSize = cleanup().trash() ? cleanup().trash()->size : 0;
+    const int64_t trashSize = cleanup().trash() ? cleanup().trash()->usage.size : 0;
     if (services_.isDemo()) {
         // The sample Trash is not the user's: nothing is emptied and nothing is credited.
         setToast(Toast(trashEmptiedToastText(trashSize), kRemovalSymbol));

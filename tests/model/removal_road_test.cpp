@@ -420,7 +420,7 @@ TEST_P(RemovalRoadTest, TheTrashFigureFollowsWhatWentIntoIt) {
     ASSERT_FALSE(onDisk(road.path("big.bin")));
     ASSERT_TRUE(measured.count() > 0 || measured.wait(10000));
     ASSERT_TRUE(road.state->cleanup().trash());
-    EXPECT_GE(road.state->cleanup().trash()->size, 300000);
+    EXPECT_GE(road.state->cleanup().trash()->usage.size, 300000);
 }
 
 TEST_P(RemovalRoadTest, OnlyTheReviewedEntriesGo) {
