@@ -218,6 +218,10 @@ void FileListBody::show(int visible, const QString& title, const QString& detail
     } else if (visible > rowCount_) {
         // "Show more" adds rows under the ones on screen; nothing already built moves.
         shelf_->appendRows(visible - rowCount_, ItemRow::kHeight);
+        // Pressed from the keyboard, it hands the focus on to the first row it showed.
+        if (auto* row = qobject_cast<ItemRow*>(shelf_->rows()->rowWidget(rowCount_));
+            row && more_->hasFocus())
+            row->check()->setFocus(Qt::TabFocusReason);
     }
     rowCount_ = visible;
     const int more = Paging{visible}.moreCount(total);
