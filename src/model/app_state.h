@@ -215,6 +215,10 @@ class AppState : public QObject {
     // changes when the worker is back; `pick` runs there too.
     using TwinSetPick = std::function<std::vector<const DuplicateGroup*>(const std::vector<DuplicateGroup>&)>;
     void selectTwinExtras(TwinSetPick pick);
+    // "Select extras" of one set. Its copies are looked at on disk first (on a worker): when the kept
+    // copy is gone or changed since the search, nothing is added, the copies found gone or changed
+    // are noted (DuplicatesModel::changedCopies) and a toast says why.
+    void selectTwinSetExtras(const std::string& groupID);
 
     // Review and removal: open the review of the whole selection; remove the reviewed entries to
     // the Trash or for good.

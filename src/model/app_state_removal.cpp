@@ -782,6 +782,27 @@ void AppState::selectTwinExtras(TwinSetPick pick) {
     });
 }
 
+void AppState::selectTwinSetExtras(const std::string& groupID) {
+    Background::run(
+        userPool(), this,
+        [sets = duplicates().sets(), groupID] { return DuplicatesModel::look(sets, groupID); },
+        [this, groupID](const DuplicatesModel::Look& look) {
+            if (!look.keptChanged) {
+                selectTwinExtras([groupID](const std::vector<DuplicateGroup>& groups) {
+                    std::vector<const DuplicateGroup*> shown;
+                    for (const DuplicateGroup& g : groups)
+                        if (g.id == groupID) shown.push_back(&g);
+                    return shown;
+                });
+                return;
+            }
+            duplicates().noteChangedCopies(look.changed);
+            setToast(Toast(tr("The kept copy of “%1” changed since the search. Search again to compare")
+                               .arg(QString::fromUtf8(look.keptName)),
+                           QStringLiteral("exclamationmark.triangle.fill")));
+        });
+}
+
 void AppState::copyPaths(const std::vector<std::string>& paths) {
     if (paths.empty()) return;
     std::string joined = paths.front();

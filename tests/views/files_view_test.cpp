@@ -162,16 +162,23 @@ TEST_F(FilesViewTest, ShowMoreAppendsRowsWhereTheListStands) {
 }
 
 // A result large enough to be indexed aside: until the index is there the list is not "empty", so
-// the empty state stays hidden; then the rows come.
+// the empty state stays hidden and the loader shows in its place; then the rows come.
 TEST_F(FilesViewTest, AListStillIndexingNeverSaysNothingIsThere) {
     install(int(FilesModel::kBuildAsideFrom) + 10);
     BiggestShelves shelves(*state_, {});
+    ForgottenShelves forgotten(*state_, {});
     ASSERT_TRUE(FilesModel::of(*state_).isIndexing());
-    EXPECT_TRUE(shelves.body()->emptyState()->isHidden());
+    for (FileListBody* body : {shelves.body(), forgotten.body()}) {
+        EXPECT_TRUE(body->emptyState()->isHidden());
+        EXPECT_FALSE(body->waiting()->isHidden());
+        EXPECT_TRUE(body->scroll()->isHidden());
+    }
     QSignalSpy ready(&FilesModel::of(*state_), &FilesModel::indexReady);
     ASSERT_TRUE(ready.count() > 0 || ready.wait(20000));
     EXPECT_TRUE(shelves.body()->emptyState()->isHidden());
+    EXPECT_TRUE(shelves.body()->waiting()->isHidden());
     EXPECT_EQ(shelves.shelfCard()->rows()->count(), 48);
+    EXPECT_TRUE(forgotten.body()->waiting()->isHidden());
 }
 
 TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) {

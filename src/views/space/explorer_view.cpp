@@ -274,13 +274,12 @@ void ExplorerView::startClose() {
         if (i - b.first >= 0 && size_t(i - b.first) < b.tiles.size())
             vanishing_.remove(QString::fromStdString(b.tiles[size_t(i - b.first)].first));
     verticalScrollBar()->setValue(int(std::lround(std::max(0.0, b.top + shift))));
-    close_.setImmediate(0);
-    close_.animateTo(1, closeMotion(), true);
+    close_.start();
 }
 
 QPointF ExplorerView::closeOffset(int index, const std::string& id) const {
     if (!isClosing()) return {};
-    const double left = 1 - close_.value();
+    const double left = close_.left();
     if (auto it = closeFrom_.find(id); it != closeFrom_.end()) return it->second * left;
     if (closeTail_ && index > closeTail_->after) {
         const ExplorerGeometry g =
@@ -303,7 +302,7 @@ double ExplorerView::closeSlack() const {
                                          g.tileRect(i).top()) +
                                     g.tileRect(0).height());
     }
-    return slack * (1 - close_.value());
+    return slack * close_.left();
 }
 
 QRectF ExplorerView::shownRect(const ExplorerGeometry& g, int index) {

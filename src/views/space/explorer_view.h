@@ -14,6 +14,7 @@
 #include "theme/animated_value.h"
 #include "theme/effect_library.h"
 #include "theme/look_animations.h"
+#include "views/kit/gap_close.h"
 #include "views/space/click.h"
 #include "views/space/space_view_model.h"
 #include "views/space/tile_painter.h"
@@ -75,8 +76,6 @@ class ExplorerView : public QAbstractScrollArea {
     // Where a tile is drawn now, in content coordinates: its place, or on its way there while the
     // list closes over the tiles a removal took.
     QRectF shownRect(const ExplorerGeometry& g, int index);
-    // The close of the gaps removed tiles leave, on the removal's own curve.
-    static MotionSpec closeMotion() { return timingCurve(0.77, 0, 0.175, 1, 0.28); }
     // The tiles' own motions: selection, the circle, the list's tick box, a vanished tile coming
     // back, the Reduce Motion fade, and the spring the list moves on while a scan sorts it.
     static inline const MotionSpec kSelectMotion = Motion::snappy(0.18);
@@ -86,7 +85,7 @@ class ExplorerView : public QAbstractScrollArea {
     static inline const MotionSpec kReducedFade = Motion::snappy(0.25);
     static constexpr Spring kScanSpring{0.5, 0.88};
     LookAnimations& looks() { return looks_; }
-    AnimatedValue& closing() { return close_; }
+    GapClose& closing() { return close_; }
     bool isClosing() const { return !closeFrom_.empty() || closeTail_.has_value(); }
 
   signals:
@@ -188,7 +187,7 @@ class ExplorerView : public QAbstractScrollArea {
         double shift = 0;
     };
     std::optional<Tail> closeTail_;
-    AnimatedValue close_{1};
+    GapClose close_;
 };
 
 }  // namespace nimbrel
