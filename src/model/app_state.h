@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -225,6 +226,9 @@ class AppState : public QObject {
     void nimbrelise();
     void nimbrelise(const std::unordered_set<std::string>& ids, bool permanently);
     void nimbrelise(std::unordered_set<std::string>&& ids, bool permanently);
+    // Asks the running removal to stop at its next item (the application is quitting): it ends as
+    // usual then, with what went counted and the rest left as it is.
+    void stopRemoval();
     void emptyTrash();
     void removeUnavailableSimulators();
     void copyPaths(const std::vector<std::string>& paths);
@@ -349,6 +353,7 @@ class AppState : public QObject {
     // A long reviewed selection is being turned into its request on a worker: no review opens and
     // no other removal starts meanwhile.
     bool buildingRemoval_ = false;
+    std::shared_ptr<std::atomic<bool>> removalStop_;  // the running removal's, or the last one's
     // Lists each review's junk targets' sizes on a worker; a later review or a removal drops them.
     void sizeReviewTargets();
     uint64_t reviewGeneration_ = 0;

@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -59,13 +61,16 @@ namespace {
 
 constexpr const char* kRemovalSymbol = "humidity.fill";
 
-// Quitting and a running removal: however the application ends, it waits for the worker to finish
-// its whole run first, so no item is left half-removed by the process ending. (A quit the user asks
-// for waits earlier, on the main thread: QuitGuard.)
+// Quitting and a running removal: however the application ends, the worker is stopped at its next
+// item and waited for, so nothing is left half-removed by the process ending. A worker whose disk
+// stopped answering is not waited for without end: the process then ends without it. (A quit the
+// user asks for waits earlier, with the window up: QuitGuard.)
 struct RemovalsInFlight {
+    static constexpr std::chrono::seconds kStopWait{2};
     std::mutex mutex;
     std::condition_variable idle;
     int running = 0;
+    std::vector<std::shared_ptr<std::atomic<bool>>> stops;
 
     static RemovalsInFlight& shared() {
         static RemovalsInFlight* inFlight = [] {
@@ -79,18 +84,23 @@ struct RemovalsInFlight {
     }
     void waitUntilIdle() {
         std::unique_lock lock(mutex);
-        idle.wait(lock, [this] { return running == 0; });
+        for (const auto& stop : stops)
+            stop->store(true);
+        idle.wait_for(lock, kStopWait, [this] { return running == 0; });
     }
-    // Held by a worker for as long as it runs.
+    // Held by a worker for as long as it runs; `stop` is its removal's.
     struct Running {
         RemovalsInFlight& owner;
-        explicit Running(RemovalsInFlight& owner) : owner(owner) {
+        std::shared_ptr<std::atomic<bool>> stop;
+        Running(RemovalsInFlight& owner, std::shared_ptr<std::atomic<bool>> stop) : owner(owner), stop(stop) {
             std::lock_guard lock(owner.mutex);
             ++owner.running;
+            owner.stops.push_back(std::move(stop));
         }
         ~Running() {
             std::lock_guard lock(owner.mutex);
             --owner.running;
+            std::erase(owner.stops, stop);
             owner.idle.notify_all();
         }
     };
@@ -371,22 +381,23 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     // Only the worker needs the items; the completion keeps the rest of the request.
     std::vector<DeletionItem> items = std::move(request.items);
     std::function<std::shared_ptr<RemovalFileOps>()> makeOps = removalFileOps(request.pinnedFolders);
+    removalStop_ = std::make_shared<std::atomic<bool>>(false);
     RemovalOutcome outcome;
     outcome.files = FilesModel::of(*this).startPruning();
     outcome.twins = duplicates().startPruning();
     Background::run(
         userPool(), this,
         [context = QPointer<QObject>(this), self = this, makeOps = std::move(makeOps),
-         items = std::move(items), permanently, &inFlight, tree = result(),
+         items = std::move(items), permanently, &inFlight, tree = result(), stop = removalStop_,
          outcome = std::move(outcome)]() mutable {
-            RemovalsInFlight::Running running(inFlight);
+            RemovalsInFlight::Running running(inFlight, stop);
             const std::shared_ptr<RemovalFileOps> ops = makeOps();
             GuardedItems guarded = sortByGuard(items, outcome);
             // Posted before the outcome, so the screens animate exactly what may go, and only that.
             Background::post(context, [self, vanishing = std::move(guarded.vanishing)]() mutable {
                 if (self->isDeleting()) self->setVanishingPaths(std::move(vanishing));
             });
-            outcome.result = RemovalWorker(*ops, permanently).run(guarded.allowed);
+            outcome.result = RemovalWorker(*ops, permanently).run(guarded.allowed, stop.get());
             planAfterRemoval(outcome, tree.get());
             return std::move(outcome);
         },
@@ -397,6 +408,10 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
                             std::move(outcome.figures), std::move(outcome.prune), entries,
                             std::move(outcome.removedSet));
         });
+}
+
+void AppState::stopRemoval() {
+    if (removalStop_) removalStop_->store(true);
 }
 
 void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck,
@@ -458,7 +473,8 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
         Background::dispose(std::move(removedSet));
     };
 
-    if (rest > std::chrono::milliseconds(0))
+    // A removal stopped for quitting has no one to play its hold to.
+    if (rest > std::chrono::milliseconds(0) && !(removalStop_ && removalStop_->load()))
         services_.clock->after(rest, this, [this, finish = std::move(finish)]() mutable {
             whenResultUnread(std::move(finish));
         });

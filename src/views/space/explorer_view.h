@@ -15,13 +15,13 @@
 #include "theme/effect_library.h"
 #include "theme/look_animations.h"
 #include "views/kit/gap_close.h"
-#include "views/space/click.h"
 #include "views/space/space_view_model.h"
 #include "views/space/tile_painter.h"
 
 namespace nimbrel {
 
 class EmptyState;
+class ExplorerController;
 class FlatSteamer;
 class NimbrelLoader;
 class SteamJet;
@@ -53,8 +53,9 @@ struct ExplorerGeometry {
     std::optional<int> indexAt(QPointF at) const;
 };
 
-// The scrolled tiles of the Space area: paints only the visible tiles, hit-tests clicks, pages on
-// scrolling, answers the Space key and carries the steamer and its jet above the scroll.
+// The scrolled tiles of the Space area: lays out and paints only the visible tiles, pages on
+// scrolling and carries the steamer and its jet above the scroll. Its input goes to an
+// ExplorerController (hit tests, clicks, the Space key, menus, tooltips).
 class ExplorerView : public QAbstractScrollArea {
     Q_OBJECT
   public:
@@ -62,6 +63,7 @@ class ExplorerView : public QAbstractScrollArea {
 
     SpaceViewModel& model() const { return vm_; }
     ExplorerGeometry geometryNow();
+    double scrollTop() const;
     // A tile's frame in the explorer's coordinates (what the steam-clean sequence aims at).
     std::optional<QRectF> frameOf(const std::string& id);
     std::optional<QRectF> frameAt(int index);
@@ -117,10 +119,7 @@ class ExplorerView : public QAbstractScrollArea {
     void relayoutChildren();
     void checkPaging();
     void placeSteamer();
-    void activate(int index, QPointF at, const ClickInfo& click);
-    double scrollTop() const;
     double footerTop(const ExplorerGeometry& g);
-    std::optional<int> tileAt(QPointF viewportPoint);
     void paintCard(QPainter& p);
     void paintContent(QPainter& p);
     void paintTile(QPainter& p, const ExplorerTile& t, const QRectF& r, ExplorerLayout layout, bool waiting,
@@ -129,10 +128,8 @@ class ExplorerView : public QAbstractScrollArea {
     static constexpr double kFade = 28;
 
     SpaceViewModel& vm_;
+    ExplorerController* controller_ = nullptr;
     TilePainter painter_;
-    ClickCounter clicks_;
-    int pressCount_ = 0;
-    std::optional<int> pressed_;
     EmptyState* empty_ = nullptr;
     NimbrelLoader* footerLoader_;
     NimbrelLoader* smallLoader_;
