@@ -113,6 +113,26 @@ AppState::AppState(AppStateServices services, QObject* parent)
       queue_(new CleanQueue(this)),
       cleanup_(new CleanupModel(this, &userPool(), &utilityPool())) {
     duplicates_->setResultReaders(resultReaders_);
+    // Like a scan, a twin search that found a queued extra copy again gives it what it read, so
+    // "look for twins again" clears a copy that only changed since the last search.
+    connect(duplicates_, &DuplicatesModel::searchEnded, this, [this] {
+        std::unordered_map<std::string, CleanQueue::Seen> seen;
+        for (const CleanItem& item : queue().items())
+            if (item.twins) seen.emplace(item.id, CleanQueue::Seen{});
+        if (seen.empty()) return;
+        for (const DuplicateGroup& group : duplicates().groups()) {
+            std::shared_ptr<const TwinCopies> copies;
+            for (size_t i = 0; i < group.files.size(); ++i) {
+                const auto queued = seen.find(group.files[i].path);
+                const EntryIdentity* read = group.seenOf(i);
+                if (queued == seen.end() || !read) continue;
+                if (!copies) copies = DuplicatesModel::copiesOf(group);
+                queued->second = {group.files[i].size, *read, copies};
+            }
+        }
+        std::erase_if(seen, [](const auto& entry) { return !entry.second.twins; });
+        queue().reseen(seen);
+    });
 }
 
 AppState::~AppState() {

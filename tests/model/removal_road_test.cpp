@@ -592,19 +592,21 @@ TEST_P(RemovalRoadTest, EntriesChangedSinceTheScanStay) {
 
 // A file whose permissions changed after the scan (only its change time moves, as with a rewrite
 // whose time was put back) stays as changed since the scan. A new scan gives every ticked entry it
-// saw what it saw, so the next removal takes it; one it did not see keeps what the old scan saw, and
-// still stays.
+// saw what it saw, so the next removal takes it; one it did not see, or saw as another kind of entry
+// (a file now a folder the scan lists as a file), keeps what the old scan saw, and still stays.
 TEST_P(RemovalRoadTest, ScanningAgainClearsWhatChangedSinceTheLastScan) {
     Road road(name("rescanned"));
-    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin"})
+    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin", "part/notes.pages"})
         writeFile(road.path(file), 5000);
     road.scan();
-    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin"})
+    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin", "part/notes.pages"})
         road.tick(file);
     std::this_thread::sleep_for(20ms);
     for (const char* file : {"part/remoded.bin", "elsewhere.bin"})
         ASSERT_EQ(chmod(road.path(file).c_str(), 0600), 0);
     std::ofstream(road.path("part/grown.bin"), std::ios::app) << std::string(9000, 'y');
+    std::filesystem::remove(road.path("part/notes.pages"));
+    writeFile(road.path("part/notes.pages/Data/precious.bin"), 5000);
     // The failure's detail, when it stayed as changed since the scan.
     const auto changedDetail = [&](const std::string& file) -> std::optional<std::string> {
         for (const DeletionFailure& failure : road.failures())
@@ -614,25 +616,25 @@ TEST_P(RemovalRoadTest, ScanningAgainClearsWhatChangedSinceTheLastScan) {
     };
 
     road.removeAll(permanently());
-    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin"}) {
+    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin", "part/notes.pages"}) {
         EXPECT_TRUE(onDisk(road.path(file))) << file;
         EXPECT_TRUE(changedDetail(file)) << file;
     }
     EXPECT_NE(changedDetail("part/remoded.bin").value_or("").find("permissions"), std::string::npos);
-    EXPECT_EQ(road.queued().size(), 3u);
+    EXPECT_EQ(road.queued().size(), 4u);
 
     road.state->scan(road.path("part"));
     settle();
-    EXPECT_EQ(road.state->queue().totalSize(), allocated(road.path("part/grown.bin")) +
-                                                   allocated(road.path("part/remoded.bin")) +
-                                                   allocated(road.path("elsewhere.bin")));
     road.removeAll(permanently());
     EXPECT_FALSE(onDisk(road.path("part/remoded.bin")));
     EXPECT_FALSE(onDisk(road.path("part/grown.bin")));
-    EXPECT_TRUE(onDisk(road.path("elsewhere.bin")));
+    for (const char* file : {"elsewhere.bin", "part/notes.pages/Data/precious.bin"})
+        EXPECT_TRUE(onDisk(road.path(file))) << file;
     EXPECT_TRUE(changedDetail("elsewhere.bin"));
-    EXPECT_EQ(road.failures().size(), 1u);
-    EXPECT_EQ(road.queued(), std::unordered_set<std::string>{road.path("elsewhere.bin")});
+    EXPECT_TRUE(changedDetail("part/notes.pages"));
+    EXPECT_EQ(road.failures().size(), 2u);
+    EXPECT_EQ(road.queued(),
+              (std::unordered_set<std::string>{road.path("elsewhere.bin"), road.path("part/notes.pages")}));
 }
 
 // A ticked junk location removes the targets the review listed when it opened, with what each was:
