@@ -7,7 +7,6 @@
 #include <QScrollBar>
 #include <cstdio>
 
-#include "engine/demo.h"
 #include "model/app_state.h"
 #include "shot_capture.h"
 #include "theme/chip.h"
@@ -22,9 +21,7 @@
 using namespace nimbrel;
 
 int shootDeepClean(const QString& outDir) {
-    Demo::setOnForTesting(true);
     AppStateServices services = AppStateServices::standard();
-    services.isDemo = [] { return true; };
     services.arguments = [] { return std::vector<std::string>{"nimbrel-shot", "-demo"}; };
     ShotWindow opened(services, {MainWindow::kDefaultWidth, MainWindow::kDefaultHeight}, true);
     AppState& state = opened.state;
@@ -56,6 +53,5 @@ int shootDeepClean(const QString& outDir) {
     shot("deep-clean-look-first");
     view->searchField()->setText(QStringLiteral("no such junk"));
     shot("deep-clean-nothing-matches");
-    Demo::setOnForTesting(false);
     return failures;
 }
