@@ -85,6 +85,26 @@ TEST_F(ReviewListTest, RowsKeepTheirWidgetsAcrossChanges) {
     EXPECT_EQ(list->widget("r479"), nullptr);
     EXPECT_FALSE(list->contains("r2"));
     EXPECT_EQ(list->count(), 998);
+
+    // A list laid out before it is shown in a window that paints meanwhile: Qt hands it the resize
+    // it owes while it holds its updates, and the rows that come into view then are still drawn.
+    QWidget window;
+    window.resize(300, 400);
+    window.show();
+    flushEvents();
+    auto* late = new QScrollArea(&window);
+    late->setWidgetResizable(true);
+    auto* lateList = new ReviewList([](const ReviewList::Row&) { return new QLabel; });
+    late->setWidget(lateList);
+    lateList->setRows(rows(50));
+    const int early = lateList->builtCount();
+    late->resize(300, 400);
+    window.grab();
+    late->show();
+    flushEvents();
+    EXPECT_GT(lateList->builtCount(), early);
+    lateList->forEachBuilt(
+        [](const std::string& key, QWidget* row) { EXPECT_TRUE(row->updatesEnabled()) << key; });
 }
 
 // A height moves along its motion; a new target from the rows (another height) makes it jump there,

@@ -10,6 +10,7 @@
 
 #include "theme/animated_value.h"
 #include "views/kit/scroll_watch.h"
+#include "views/kit/turn_budget.h"
 
 namespace nimbrel {
 
@@ -240,7 +241,13 @@ void ReviewList::refresh() {
     view.adjust(0, -kOverscan, 0, kOverscan);
     const auto [first, last] = rowsIn(view);
     dropOutside(first, last);
-    buildInside(first, last);
+    if (!buildInside(first, last) && !refreshQueued_) {
+        refreshQueued_ = true;
+        TurnBudget::next(this, [this] {
+            refreshQueued_ = false;
+            refresh();
+        });
+    }
 }
 
 std::pair<size_t, size_t> ReviewList::rowsIn(const QRect& view) const {
@@ -273,13 +280,18 @@ void ReviewList::dropOutside(size_t first, size_t last) {
     }
 }
 
-void ReviewList::buildInside(size_t first, size_t last) {
+bool ReviewList::buildInside(size_t first, size_t last) {
+    bool all = true;
     for (size_t i = first; i < last; ++i) {
         const Row& row = rows_[i];
         const QRect r(0, tops_[i], width(), row.height);
         auto it = built_.find(row.key);
         if (it != built_.end()) {
             if (it->second.widget->geometry() != r) it->second.widget->setGeometry(r);
+            continue;
+        }
+        if (TurnBudget::drawingHeld(this)) {
+            all = false;
             continue;
         }
         QWidget* w = factory_ ? factory_(row) : nullptr;
@@ -289,6 +301,7 @@ void ReviewList::buildInside(size_t first, size_t last) {
         w->show();
         built_.emplace(std::string(row.key), Built{w, i});
     }
+    return all;
 }
 
 void ReviewList::showEvent(QShowEvent* event) {

@@ -94,7 +94,8 @@ class ReviewList : public QWidget {
     // The rows [first, last) that meet `view`; those outside it go, those inside are built.
     std::pair<size_t, size_t> rowsIn(const QRect& view) const;
     void dropOutside(size_t first, size_t last);
-    void buildInside(size_t first, size_t last);
+    // Whether every row in [first, last) is built.
+    bool buildInside(size_t first, size_t last);
     void layOut();
     void moved(const std::string& key, double height);
     int totalHeight() const;
@@ -106,6 +107,7 @@ class ReviewList : public QWidget {
     std::vector<int> tops_;
     ByKey<Built> built_;
     QPointer<QAbstractScrollArea> scroll_;
+    bool refreshQueued_ = false;  // rows in view wait for a turn in which they can be drawn
 };
 
 }  // namespace nimbrel

@@ -176,16 +176,13 @@ void LazyRows::dropOutOf(const QRect& view) {
 bool LazyRows::buildIn(const QRect& view, int first, int last) {
     // Rows are built while the turn has time, those on screen before those in the margin; the rest
     // come in the next turns, so a card of many rows or many cards at once never stall the window.
-    // While Qt holds this widget's updates (it sends the move and resize events it owes that way as
-    // it renders a picture), a row made now would keep them held for good and never be drawn: it
-    // waits for the next turn as well.
     const QRect seen = viewRect();
     bool all = true;
     for (const bool screenPass : {true, false}) {
         for (int i = first; i < last; ++i) {
             const QRect r = shownRect(i);
             if (!factory_ || !meets(r, view) || meets(r, seen) != screenPass || built_.count(i)) continue;
-            if (!updatesEnabled() || !TurnBudget::hasTime()) {
+            if (TurnBudget::drawingHeld(this) || !TurnBudget::hasTime()) {
                 all = false;
                 continue;
             }

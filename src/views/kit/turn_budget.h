@@ -18,6 +18,10 @@ class TurnBudget {
 
     // Whether this turn may still build or free something. The first ask in a turn starts its clock.
     static bool hasTime();
+    // Whether a widget made in `parent` now would never be drawn: while Qt holds a widget's updates
+    // (it sends the move and resize events it owes that way as it renders a picture), a child made
+    // then keeps them held for good. What would be made waits for a coming turn.
+    static bool drawingHeld(const QWidget* parent) { return !parent->updatesEnabled(); }
     // Runs `fn` in a coming turn, with a fresh clock, while `context` lives.
     static void next(QObject* context, std::function<void()> fn);
     // Hides `widget` now and deletes it in coming turns, as many per turn as the budget allows (at
