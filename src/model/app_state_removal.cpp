@@ -765,13 +765,21 @@ void AppState::selectTwinExtras(TwinSetPick pick) {
         auto sets = std::make_shared<DuplicatesModel::Sets>(state->duplicates().sets());
         auto selection = state->queue().snapshot();
         auto locations = std::make_shared<const std::vector<JunkLocation>>(state->cleanup().locations());
+        // In the sample a location holds what the sample lists; the disk is not read for it.
+        std::shared_ptr<std::unordered_map<std::string, std::vector<std::string>>> sampled;
+        if (state->services_.isDemo()) {
+            sampled = std::make_shared<std::unordered_map<std::string, std::vector<std::string>>>();
+            for (const JunkLocation& location : *locations)
+                for (const JunkEntry& entry : state->sampleTargets(location))
+                    (*sampled)[location.id].push_back(entry.path);
+        }
         auto vanishing = std::make_shared<const std::unordered_set<std::string>>(state->vanishingPaths());
         auto nimbrelising = std::make_shared<const std::unordered_set<std::string>>(state->nimbrelisingIDs());
         const uint64_t revision = sets->revision;
         const uint64_t generation = state->queue().generation();
         const bool deleting = state->isDeleting();
         const size_t vanishingCount = vanishing->size();
-        return {[sets, pick, selection, locations, vanishing, nimbrelising]() mutable {
+        return {[sets, pick, selection, locations, sampled, vanishing, nimbrelising]() mutable {
                     const std::vector<const DuplicateGroup*> shown = pick(*sets->groups);
                     // What a ticked junk location holds is selected too: it leaves with the location.
                     std::unordered_set<std::string> junkTargets;
@@ -779,7 +787,8 @@ void AppState::selectTwinExtras(TwinSetPick pick) {
                         if (item.kind == CleanItem::Kind::junk)
                             for (const JunkLocation& location : *locations)
                                 if ("junk:" + location.id == item.id)
-                                    for (std::string& target : location.targets())
+                                    for (std::string& target :
+                                         sampled ? (*sampled)[location.id] : location.targets())
                                         junkTargets.insert(std::move(target));
                     CleanQueue selected;
                     selected.setItems(std::vector<CleanItem>(*std::exchange(selection, nullptr)));

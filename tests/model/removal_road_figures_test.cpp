@@ -344,6 +344,30 @@ TEST_P(RemovalRoadTest, DemoTouchesNothingAndShowsOnlyTheSample) {
         road.state->toggleSelection(testing::cleanItem(
             "junk:" + std::string(id), figure, CleanItem::Kind::junk, CleanItem::Source::deepClean, id));
     }
+    // "Select extras" reads what a ticked location holds from the sample too: a set whose kept copy
+    // lies in the sample's cache listing leaves with it, so no other copy of it is picked.
+    road.state->duplicates().setStillThere([](const std::string&, const EntryIdentity*) { return true; });
+    const auto copy = [](int64_t id, const std::string& path, int hours) {
+        FileItem f;
+        f.id = id;
+        f.path = path;
+        f.name = PathRules::lastComponent(path);
+        f.size = 5000;
+        f.modified = std::chrono::system_clock::time_point(std::chrono::hours(hours));
+        return f;
+    };
+    road.state->duplicates().setGroups({{"twins",
+                                         5000,
+                                         {copy(-1, listing.front() + "/kept.bin", 9),
+                                          copy(-2, std::string(Demo::home) + "/Documents/copy.bin", 1)}}});
+    const size_t queuedBefore = road.state->queue().items().size();
+    road.state->selectTwinExtras([](const std::vector<DuplicateGroup>& groups) {
+        return std::vector<const DuplicateGroup*>{&groups.front()};
+    });
+    settle();
+    EXPECT_EQ(road.state->queue().items().size(), queuedBefore);
+    road.state->duplicates().setGroups({});
+
     road.state->nimbrelise();
     settle();
     int64_t estimated = 0;

@@ -210,7 +210,7 @@ Risk ReviewModel::lastCopyRisk() {
 }
 
 ReviewModel::Verdicts ReviewModel::judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins,
-                                         const JunkTargets& junkTargets) {
+                                         const JunkTargets& junkTargets, bool sample) {
     Verdicts out;
     out.wholeTwinSets = wholeTwinSets(snapshot, twins, junkTargets);
     out.judged.reserve(snapshot.items.size());
@@ -232,7 +232,7 @@ ReviewModel::Verdicts ReviewModel::judge(const Snapshot& snapshot, const Duplica
         out.judged.push_back(j);
     }
     for (const JunkLocation& location : snapshot.locations)
-        out.junkFolders.emplace("junk:" + location.id, location.existingPaths());
+        out.junkFolders.emplace("junk:" + location.id, sample ? location.paths : location.existingPaths());
     return out;
 }
 

@@ -106,8 +106,9 @@ class ReviewModel {
     // The work of a worker, which reads the disk: every entry judged, and (second step) every entry
     // that is neither junk nor locked looked up on disk. The main thread judges nothing on disk:
     // until these come in, what it says of an entry is what is known without reading it.
+    // In the `sample` a junk location's folders are the sample's, not looked up on disk.
     static Verdicts judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins = {},
-                          const JunkTargets& junkTargets = {});
+                          const JunkTargets& junkTargets = {}, bool sample = false);
     // What the review says of an item that would take the last copy of a file with it.
     static Risk lastCopyRisk();
     static OnDisk judgeOnDisk(const Snapshot& snapshot, const Verdicts& verdicts);

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <array>
 
+#include "engine/demo.h"
 #include "model/background.h"
 #include "model/clean_queue.h"
 #include "model/cleanup_model.h"
@@ -224,9 +225,10 @@ void ReviewSheet::judge() {
     };
     Background::run(
         state_.userPool(), this,
-        [snapshot, twins = state_.duplicates().watch(), targets = state_.reviewTargets] {
+        [snapshot, twins = state_.duplicates().watch(), targets = state_.reviewTargets,
+         sample = state_.services().isDemo ? state_.services().isDemo() : Demo::isOn()] {
             return std::make_shared<const ReviewModel::Verdicts>(
-                ReviewModel::judge(*snapshot, twins, targets));
+                ReviewModel::judge(*snapshot, twins, targets, sample));
         },
         [this, current, snapshot](std::shared_ptr<const ReviewModel::Verdicts> verdicts) {
             if (!current()) return;
