@@ -167,7 +167,11 @@ TrashUsage measureUserTrash(const std::string& homeTrash, const std::string& mou
         DiskUsage usage;
     };
     TrashUsage out;
-    out.usage = DiskScanner::usage(homeTrash);
+    // A home Trash that is a link (a data home kept elsewhere) is emptied through it: what it leads
+    // to is what emptying deletes.
+    char resolved[PATH_MAX];
+    out.usage =
+        DiskScanner::usage(::realpath(homeTrash.c_str(), resolved) ? std::string(resolved) : homeTrash);
     out.usage.exists = true;
     std::unordered_set<InodeKey> seen;
     if (const auto home = folderIdentity(homeTrash)) seen.insert(*home);

@@ -120,6 +120,9 @@ TEST(TrashContents, TheUsersTrashIsMeasuredOnEveryVolume) {
 
     const TrashUsage homeOnly = measureUserTrash(home, "", uid);
     EXPECT_EQ(homeOnly, (TrashUsage{DiskUsage{homeSize, 1, true, true}}));
+    // A home Trash kept elsewhere through a link is emptied through it, so it is measured through it.
+    ASSERT_EQ(symlink(home.c_str(), tree.path("linked Trash").c_str()), 0);
+    EXPECT_EQ(measureUserTrash(tree.path("linked Trash"), "", uid), homeOnly);
 }
 
 }  // namespace
