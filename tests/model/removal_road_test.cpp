@@ -19,6 +19,7 @@
 #include <random>
 #include <thread>
 
+#include "engine/demo.h"
 #include "engine/safety_guard.h"
 #include "model/app_state_test_support.h"
 #include "model/cleanup_model.h"
@@ -1051,18 +1052,81 @@ TEST_P(RemovalRoadTest, OddByteNamesGoByTheirExactBytes) {
     EXPECT_TRUE(road.inTree(lookalike));
 }
 
-TEST_P(RemovalRoadTest, DemoTouchesNothing) {
+TEST_P(RemovalRoadTest, DemoTouchesNothingAndShowsOnlyTheSample) {
     Road road(name("demo"));
     writeFile(road.path("sample/file.bin"), 5000);
     std::filesystem::create_symlink(road.path("sample"), road.path("link"));
+    // A real cache in the home: the sample's caches must neither show nor name it.
+    const std::string realCache = HostLayout::current().home + "/.cache/" + name("tool");
+    writeFile(realCache + "/blob.bin", 90000);
     road.scan();
-    const std::vector<std::string> trashBefore = trashed();
-    road.demo = true;
     road.tick("sample");
     road.tick("link");
+    const std::vector<std::string> trashBefore = trashed();
+    road.demo = true;
+    Demo::setOnForTesting(true);
+    struct DemoOff {
+        ~DemoOff() { Demo::setOnForTesting(false); }
+    } demoOff;
+    road.state->onLaunch();  // the sample replaces the scan; the ticks stay
+    std::vector<std::string> listing;
+    for (const JunkEntry& entry : Demo::cacheContents())
+        listing.push_back(entry.path);
+    const std::string sampleCaches = std::string(Demo::home) + "/Library/Caches";
+
+    std::unordered_map<std::string, int64_t> ticked;  // junk entry -> its sample figure
+    for (const char* id : {"caches", "logs", "installers"}) {
+        const int64_t figure = Demo::measurements().at(id).size;
+        ticked["junk:" + std::string(id)] = figure;
+        road.state->toggleSelection(testing::cleanItem(
+            "junk:" + std::string(id), figure, CleanItem::Kind::junk, CleanItem::Source::deepClean, id));
+    }
+    road.state->nimbrelise();
+    settle();
+    int64_t estimated = 0;
+    for (const CleanItem& item : road.state->queue().items()) {
+        estimated += item.size;
+        if (ticked.count(item.id)) {
+            EXPECT_EQ(item.size, ticked[item.id]) << item.id;
+        }
+    }
+    std::vector<std::string> reviewed;
+    for (const JunkEntry& entry : road.state->reviewTargets["junk:caches"])
+        reviewed.push_back(entry.path);
+    EXPECT_EQ(reviewed, listing);
+    road.state->nimbrelise(road.queued(), permanently());
+    road.finish();
+
+    ASSERT_TRUE(road.state->toast());
+    EXPECT_EQ(road.state->toast()->message, demoRemovalToastText(estimated));
+    // The last removal names the ticked entries and the sample: its cache listing, its logs folder
+    // and the installers its Downloads folder holds. Nothing of the home's real cache.
+    std::unordered_set<std::string> expected = {road.path("sample"), road.path("link"),
+                                                std::string(Demo::home) + "/Library/Logs"};
+    expected.insert(listing.begin(), listing.end());
+    for (const char* installer : {"Xcode_16.xip", "ubuntu-24.04-desktop.iso", "Figma.dmg", "Blender-4.2.dmg",
+                                  "Unity Hub Installer.dmg"})
+        expected.insert(std::string(Demo::home) + "/Downloads/" + installer);
+    std::unordered_set<std::string> named;
+    for (const auto& [path, bytes] : road.state->lastRemoval)
+        named.insert(path);
+    EXPECT_EQ(named, expected);
+    EXPECT_EQ(road.state->cleanup().measurements(), Demo::measurements()) << "nothing was measured";
+    EXPECT_TRUE(road.state->result()->node(std::string(Demo::home) + "/Downloads"));
+
+    // The sample's cache folder ticked as a folder gives up what the sample lists inside it.
+    auto caches = road.state->result()->node(sampleCaches);
+    ASSERT_TRUE(caches);
+    road.state->toggleSelection(testing::cleanItem(sampleCaches, caches->size));
     road.removeAll(permanently());
+    named.clear();
+    for (const auto& [path, bytes] : road.state->lastRemoval)
+        named.insert(path);
+    EXPECT_EQ(named, std::unordered_set<std::string>(listing.begin(), listing.end()));
+
     EXPECT_TRUE(onDisk(road.path("sample/file.bin")));
     EXPECT_TRUE(onDisk(road.path("link")));
+    EXPECT_TRUE(onDisk(realCache + "/blob.bin"));
     EXPECT_EQ(trashed(), trashBefore);
     EXPECT_EQ(road.state->sessionFreed(), 0);
     EXPECT_TRUE(road.failures().empty());
