@@ -144,13 +144,19 @@ std::vector<std::string> localMountTops() {
 
 std::vector<std::string> userTrashFoldersAt(const std::string& mountPoint, unsigned uid) {
     const std::string top = mountPoint == "/" ? std::string() : mountPoint;
+    // Only a real folder of the user's own: trashing never moves anything into another one, so
+    // emptying must not delete what such a folder holds.
+    auto owned = [uid](const std::string& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid;
+    };
     std::vector<std::string> folders;
     struct stat shared {};
     // The shared .Trash counts only when it is a real folder with the sticky bit.
     if (::lstat((top + "/.Trash").c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) &&
-        (shared.st_mode & S_ISVTX) && isFolder(top + "/.Trash/" + std::to_string(uid)))
+        (shared.st_mode & S_ISVTX) && owned(top + "/.Trash/" + std::to_string(uid)))
         folders.push_back(top + "/.Trash/" + std::to_string(uid));
-    if (isFolder(top + "/.Trash-" + std::to_string(uid)))
+    if (owned(top + "/.Trash-" + std::to_string(uid)))
         folders.push_back(top + "/.Trash-" + std::to_string(uid));
     return folders;
 }
@@ -161,7 +167,11 @@ TrashUsage measureUserTrash(const std::string& homeTrash, const std::string& mou
         DiskUsage usage;
     };
     TrashUsage out;
-    out.usage = DiskScanner::usage(homeTrash);
+    // A home Trash that is a link (a data home kept elsewhere) is emptied through it: what it leads
+    // to is what emptying deletes.
+    char resolved[PATH_MAX];
+    out.usage =
+        DiskScanner::usage(::realpath(homeTrash.c_str(), resolved) ? std::string(resolved) : homeTrash);
     out.usage.exists = true;
     std::unordered_set<InodeKey> seen;
     if (const auto home = folderIdentity(homeTrash)) seen.insert(*home);
