@@ -26,6 +26,7 @@
 #include "engine/dir_node.h"
 #include "engine/listed_files.h"
 #include "engine/scan_result.h"
+#include "engine/tree_build.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
 #include "theme/evaporate_effect.h"
@@ -140,13 +141,13 @@ std::shared_ptr<ScanResult> madeUpTree(int count) {
         f.accessed = f.modified;
         f.category = FileCategory::classify(pathExtension(f.name));
         f.parent = parent;
-        parent->files.push_back(f);
+        TreeBuild::addFile(*parent, f);
         for (DirNode* n = parent; n; n = n->parent) {
             n->size += f.size;
             n->fileCount += 1;
         }
     }
-    root->sortRecursively();
+    TreeBuild::sortRecursively(*root);
     auto result = std::make_shared<ScanResult>();
     result->totalFiles = root->fileCount;
     result->totalDirs = 21;

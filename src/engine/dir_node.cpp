@@ -2,7 +2,17 @@
 
 #include <algorithm>
 
+#include "engine/tree_build.h"
+
 namespace nimbrel {
+
+FolderFiles::Block& FolderFiles::edit() {
+    if (!block_)
+        block_ = std::make_shared<Block>();
+    else if (block_.use_count() > 1)
+        block_ = std::make_shared<Block>(*block_);
+    return *block_;
+}
 
 DirNode::~DirNode() {
     // Take over every descendant that nobody else holds, so destroying the tree never recurses.
@@ -30,15 +40,18 @@ std::string DirNode::path() const {
     return p;
 }
 
-void DirNode::sortRecursively() {
-    std::vector<DirNode*> stack{this};
+void TreeBuild::sortRecursively(DirNode& top) {
+    std::vector<DirNode*> stack{&top};
     while (!stack.empty()) {
         DirNode* node = stack.back();
         stack.pop_back();
         std::stable_sort(node->children.begin(), node->children.end(),
                          [](const auto& a, const auto& b) { return a->size > b->size; });
-        std::stable_sort(node->files.begin(), node->files.end(),
-                         [](const FileItem& a, const FileItem& b) { return a.size > b.size; });
+        if (!node->files.empty()) {
+            FolderFiles::Block& files = node->files.edit();
+            std::stable_sort(files.begin(), files.end(),
+                             [](const FileItem& a, const FileItem& b) { return a.size > b.size; });
+        }
         for (const auto& child : node->children)
             stack.push_back(child.get());
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -9,6 +10,51 @@
 #include "engine/file_item.h"
 
 namespace nimbrel {
+
+class DirNode;
+class ScanResult;
+struct TreeBuild;
+
+// A folder's listed files, read like a const std::vector<FileItem>. They live in one shared block
+// that is never changed in place once someone else holds it: a change of the folder puts a new
+// block in its place, so whoever holds the old one (a twin search) reads it exactly as it was.
+// Only the result that owns the tree changes it (ScanResult), and TreeBuild while a tree is put
+// together.
+class FolderFiles {
+  public:
+    using Block = std::vector<FileItem>;
+    using value_type = FileItem;
+    using size_type = std::size_t;
+    using const_iterator = const FileItem*;
+    using iterator = const_iterator;
+
+    FolderFiles() = default;
+    FolderFiles(const FolderFiles&) = delete;
+    FolderFiles& operator=(const FolderFiles&) = delete;
+
+    size_type size() const { return block_ ? block_->size() : 0; }
+    bool empty() const { return size() == 0; }
+    const FileItem* data() const { return block_ ? block_->data() : nullptr; }
+    const FileItem& operator[](size_type i) const { return (*block_)[i]; }
+    const FileItem& front() const { return block_->front(); }
+    const FileItem& back() const { return block_->back(); }
+    const_iterator begin() const { return data(); }
+    const_iterator end() const { return data() + size(); }
+
+    // The block as it is now, which stays as it is for as long as it is held; null when empty.
+    std::shared_ptr<const Block> share() const { return block_; }
+
+  private:
+    friend class ScanResult;
+    friend struct TreeBuild;
+
+    // The block to change in place: a fresh one, or a copy when another holder shares it.
+    Block& edit();
+    void replace(std::shared_ptr<Block> block) { block_ = std::move(block); }
+    std::shared_ptr<Block> take() { return std::move(block_); }
+
+    std::shared_ptr<Block> block_;
+};
 
 // One folder of a scanned tree. Shared and compared by identity; a folder owns its children, the
 // upward link is non-owning.
@@ -25,7 +71,7 @@ class DirNode {
     std::int64_t size = 0;       // allocated bytes of everything counted below it
     std::int64_t fileCount = 0;  // regular files counted below it (packages add their contents)
     std::vector<std::shared_ptr<DirNode>> children;
-    std::vector<FileItem> files;      // files and packages of at least the minimum tracked size
+    FolderFiles files;                // files and packages of at least the minimum tracked size
     std::int64_t smallFilesSize = 0;  // the rest of the files directly inside it
     std::optional<std::string> artifactKind;
     // The folder the scan saw: a removal takes it only while the path still leads to this folder.
@@ -34,10 +80,6 @@ class DirNode {
 
     // Absolute path: the parent's path, "/" unless it already ends with one, then the name.
     std::string path() const;
-
-    // Orders children and files of this folder and every folder below it, largest first; equal
-    // sizes keep their order (for a fresh scan, walk order).
-    void sortRecursively();
 };
 
 }  // namespace nimbrel
