@@ -233,7 +233,7 @@ int runEvaporate(long long rows, int visible, bool reduce, bool trace, const std
 
     std::vector<CleanItem> items;
     for (int i = 0; i < std::min<int>(int(rows), shelves->matchCount()); ++i)
-        items.push_back(fileItem(shelves->match(i), 0));
+        items.push_back(CleanItem::file(shelves->match(i), CleanItem::Source::files));
     const uint64_t generation = state.queue().generation();
     state.queue().add(items);
     waitUntil([&] { return state.queue().generation() != generation; }, 60 * 1000);

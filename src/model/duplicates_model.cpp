@@ -59,15 +59,7 @@ std::unordered_set<int64_t> presentIDs(const std::vector<DuplicateGroup>& groups
 }
 
 CleanItem extraItem(const FileItem& file, std::shared_ptr<const TwinCopies> twins) {
-    CleanItem item;
-    item.id = file.path;
-    item.name = file.name;
-    item.size = file.size;
-    item.kind = CleanItem::Kind::file;
-    item.heat = 0.55;
-    item.symbolPath = file.path;
-    item.source = CleanItem::Source::files;
-    item.identity = EntryIdentity::scanned(file);
+    CleanItem item = CleanItem::file(file, CleanItem::Source::files, 0.55);
     item.twins = std::move(twins);
     return item;
 }

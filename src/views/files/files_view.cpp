@@ -235,7 +235,7 @@ QWidget* FileListBody::makeRow(int i) {
     options.preview = [preview = preview_, path = f.path] {
         if (preview) preview(path);
     };
-    return new ItemRow(state_, fileItem(f, heat_), options);
+    return new ItemRow(state_, CleanItem::file(f, CleanItem::Source::files, heat_), options);
 }
 
 double FileListBody::weightOf(const FileItem& file) const {
@@ -786,7 +786,7 @@ TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g) {
             options.preview = [preview, path] {
                 if (preview) preview(path);
             };
-            CleanItem item = fileItem(f, kept ? 0 : 0.55);
+            CleanItem item = CleanItem::file(f, CleanItem::Source::files, kept ? 0 : 0.55);
             if (!kept) item.twins = copies;
             return new ItemRow(state_, std::move(item), options);
         });
