@@ -222,7 +222,6 @@ class SectionHeader : public QWidget {
         row->addWidget(size_);
     }
     CleanItem::Source source() const { return source_; }
-    NimbrelCheck* check() const { return check_; }
     void showSection(const ReviewModel::Section& section) {
         check_->setOn(section.allTicked());
         label_->setText(ReviewModel::sectionTitle(source_, section.count));
