@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPixmap>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -259,13 +260,10 @@ int runEvaporate(long long rows, int visible, bool reduce, bool trace, const std
     app.record(!pictures);
     clock.start();
     sheet->moveToTrash();
+    // Pictures are saved once the run is over: writing one takes longer than the animation's steps.
+    std::vector<std::pair<QString, QPixmap>> taken;
     const auto picture = [&](const QString& name) {
-        if (!pictures) return;
-        QDir().mkpath(QString::fromStdString(framesDir));
-        const QString path =
-            QString::fromStdString(framesDir) + QStringLiteral("/evaporate-%1-%2.png").arg(rows).arg(name);
-        window.grab().save(path);
-        std::printf("%s\n", qPrintable(path));
+        if (pictures) taken.emplace_back(name, window.grab());
     };
     // Half way through the review's leaving.
     waitUntil([&] { return clock.elapsed() >= 130; }, 2000);
@@ -328,6 +326,13 @@ int runEvaporate(long long rows, int visible, bool reduce, bool trace, const std
     spin(600);
     if (!pictures) printFrames("close", app.take(), app.takeWork());
     app.record(false);
+    if (pictures) QDir().mkpath(QString::fromStdString(framesDir));
+    for (const auto& [pictureName, pixmap] : taken) {
+        const QString path = QString::fromStdString(framesDir) +
+                             QStringLiteral("/evaporate-%1-%2.png").arg(rows).arg(pictureName);
+        pixmap.save(path);
+        std::printf("%s\n", qPrintable(path));
+    }
     Prefs::useStore(QString());
     return 0;
 }

@@ -76,8 +76,8 @@ std::vector<JunkLocation> JunkLocation::all(const HostLayout& layout) {
     using K = Kind;
     auto location = [](const char* id, const char* title, const char* detail, const char* symbol,
                        std::vector<std::string> paths, R risk, K kind) {
-        return JunkLocation{id, localized(title), localized(detail), symbol, std::move(paths), risk, kind, {},
-                            {}};
+        return JunkLocation{
+            id, localized(title), localized(detail), symbol, std::move(paths), risk, kind, {}, {}, {}};
     };
 
     std::vector<std::string> deviceSupport;
@@ -130,13 +130,13 @@ std::vector<JunkLocation> JunkLocation::all(const HostLayout& layout) {
     std::string& detail = out[7].detail;
     if (const size_t at = detail.find("%1"); at != std::string::npos)
         detail.replace(at, 2, RiskCatalog::installerKinds(layout));
+    out[7].kindsTag = RiskCatalog::installerTag(layout);
     return out;
 }
 
 std::string JunkLocation::blurb() const {
     // The installers tag lists file types, which read the same in every language.
-    if (id == "installers")
-        return extensions.count("deb") ? ".deb \u00B7 .rpm \u00B7 .AppImage" : ".dmg \u00B7 .pkg \u00B7 .iso";
+    if (id == "installers") return kindsTag;
     static const std::pair<const char*, const char*> tags[] = {
         {"caches", "rebuilds itself"},      {"logs", "diagnostics"},
         {"derived", "Xcode rebuilds"},      {"devicesupport", "re-copied on connect"},

@@ -43,6 +43,7 @@ struct JunkLocation {
     Kind kind = Kind::contents;
     std::unordered_set<std::string> extensions;  // for `matching` only
     std::vector<std::string> skipPrefixes;       // child names never listed (contents only)
+    std::string kindsTag;                        // the installers: their kinds, as the tag lists them
 
     // The nine locations in the order they are measured, shown and selected, built afresh from the
     // home folder. Texts are in the current language. Locations with no counterpart on the host keep

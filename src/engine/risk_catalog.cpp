@@ -57,10 +57,26 @@ const std::unordered_set<std::string_view>& secretNames() {
 }
 
 // The installer kinds texts name, as the user spells them; mpkg is the pkg kind and goes unnamed.
-const std::vector<std::string_view>& namedInstallerKinds(const HostLayout& layout) {
-    static const std::vector<std::string_view> mac = {"dmg", "pkg", "iso", "xip"};
-    static const std::vector<std::string_view> linux = {"deb", "rpm", "AppImage", "flatpakref", "iso"};
+// Every text names the same kinds, except that the short tag on macOS leaves out .xip.
+struct NamedInstallerKind {
+    std::string_view name;
+    bool inTag;
+};
+
+const std::vector<NamedInstallerKind>& namedInstallerKinds(const HostLayout& layout) {
+    static const std::vector<NamedInstallerKind> mac = {
+        {"dmg", true}, {"pkg", true}, {"iso", true}, {"xip", false}};
+    static const std::vector<NamedInstallerKind> linux = {
+        {"deb", true}, {"rpm", true}, {"AppImage", true}, {"flatpakref", true}, {"iso", true}};
     return layout.isMac() ? mac : linux;
+}
+
+std::string joinedKinds(const HostLayout& layout, const char* separator, bool tagOnly) {
+    std::string text;
+    for (const NamedInstallerKind& kind : namedInstallerKinds(layout))
+        if (kind.inTag || !tagOnly)
+            text += (text.empty() ? "." : separator + std::string(".")) + std::string(kind.name);
+    return text;
 }
 
 // A "key" item counts only as a small file: Keynote documents share the extension and are folders or
@@ -218,11 +234,12 @@ const std::unordered_set<std::string>& RiskCatalog::installerExtensions(const Ho
     return layout.isMac() ? mac : linux;
 }
 
-std::string RiskCatalog::installerKinds(const HostLayout& layout, const char* separator) {
-    std::string text;
-    for (std::string_view kind : namedInstallerKinds(layout))
-        text += (text.empty() ? "." : separator + std::string(".")) + std::string(kind);
-    return text;
+std::string RiskCatalog::installerKinds(const HostLayout& layout) {
+    return joinedKinds(layout, ", ", false);
+}
+
+std::string RiskCatalog::installerTag(const HostLayout& layout) {
+    return joinedKinds(layout, " \u00B7 ", true);
 }
 
 namespace {

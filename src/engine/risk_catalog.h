@@ -52,8 +52,10 @@ struct RiskCatalog {
     // and on Linux the host's packages and app images too. The legend, the verdict and Deep Clean's
     // installers location all read this one list.
     static const std::unordered_set<std::string>& installerExtensions(const HostLayout& layout);
-    // The kinds as texts name them (".deb, .rpm, .AppImage, .flatpakref, .iso" on Linux).
-    static std::string installerKinds(const HostLayout& layout, const char* separator = ", ");
+    // The kinds as texts name them (".deb, .rpm, .AppImage, .flatpakref, .iso" on Linux), and as
+    // Deep Clean's tag names them (the same kinds, dot-separated; on macOS the short ".dmg · .pkg · .iso").
+    static std::string installerKinds(const HostLayout& layout);
+    static std::string installerTag(const HostLayout& layout);
 
     // The item's own size attribute (a link's own size); 0 when it cannot be read.
     static int64_t fileSize(const std::string& path);

@@ -36,7 +36,11 @@ void Chip::setOn(bool on) {
 }
 
 QFont Chip::titleFont() const {
-    return Fonts::font(11.5, on_ ? FontWeight::semibold : FontWeight::medium);
+    return titleFont(on_);
+}
+
+QFont Chip::titleFont(bool on) {
+    return Fonts::font(11.5, on ? FontWeight::semibold : FontWeight::medium);
 }
 
 QColor Chip::tint() const {
@@ -54,7 +58,7 @@ QColor Chip::currentStroke() const {
 }
 
 QColor Chip::textColor() const {
-    return on_ ? Palette::ink().resolve(this) : Palette::ink2().resolve(this);
+    return mixColor(Palette::ink2().resolve(this), Palette::ink().resolve(this), onAmount_.value());
 }
 
 QSize Chip::sizeHint() const {
@@ -76,12 +80,19 @@ void Chip::paintContent(QPainter& p) {
         p.drawEllipse(QRectF(x, r.center().y() - kDot / 2.0, kDot, kDot));
         x += kDot + kSpacing;
     }
-    const QFont font = titleFont();
-    p.setFont(font);
-    p.setPen(textColor());
+    // The weight eases with the colour: the two weights cross-fade (the fonts come in fixed weights).
     const double room = r.width() - x - kPadding;
-    p.drawText(QRectF(x, 0, room + 1, r.height()), Qt::AlignLeft | Qt::AlignVCenter,
-               QFontMetricsF(font).elidedText(text(), Qt::ElideRight, room));
+    const double on = onAmount_.value();
+    const QColor color = textColor();
+    for (const bool bold : {false, true}) {
+        const double share = bold ? on : 1 - on;
+        if (share <= 0) continue;
+        const QFont font = titleFont(bold);
+        p.setFont(font);
+        p.setPen(withOpacity(color, share));
+        p.drawText(QRectF(x, 0, room + 1, r.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                   QFontMetricsF(font).elidedText(text(), Qt::ElideRight, room));
+    }
 }
 
 // NimbrelCheck

@@ -25,6 +25,7 @@ class Chip : public PressButton {
     std::optional<QColor> dot() const { return dot_; }
 
     QFont titleFont() const;
+    static QFont titleFont(bool on);
     // What is drawn now, for tests and the gallery.
     QColor currentFill() const;
     QColor currentStroke() const;

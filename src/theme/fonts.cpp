@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
+#include <cmath>
 
 namespace nimbrel {
 
@@ -53,10 +54,32 @@ QFont::Weight Fonts::qtWeight(FontWeight weight) {
     return QFont::Normal;
 }
 
+namespace {
+
+void setSize(QFont& f, double size) {
+    // Qt rounds every font to a whole pixel size, so 11.5 would draw as 12. A fractional size takes
+    // the whole size below and is widened to its width; its heights are those the vertical hinting
+    // snaps the fractional size to anyway.
+    const double whole = std::floor(size);
+    if (whole < 1 || whole == size) {
+        f.setPointSizeF(Fonts::pointSizeFor(size));
+        return;
+    }
+    f.setPointSizeF(Fonts::pointSizeFor(whole));
+    f.setStretch(int(std::lround(size / whole * 100)));
+}
+
+}  // namespace
+
+double Fonts::size(const QFont& f) {
+    const int stretch = f.stretch() > 0 ? f.stretch() : 100;
+    return f.pointSizeF() / pointSizeFor(1) * stretch / 100.0;
+}
+
 QFont Fonts::font(double size, FontWeight weight, FontDesign design) {
     install();
     QFont f(QString::fromLatin1(design == FontDesign::rounded ? kRoundedFamily : kStandardFamily));
-    f.setPointSizeF(pointSizeFor(size));
+    setSize(f, size);
     f.setWeight(qtWeight(weight));
     f.setHintingPreference(QFont::PreferVerticalHinting);
     return f;
@@ -65,7 +88,7 @@ QFont Fonts::font(double size, FontWeight weight, FontDesign design) {
 QFont Fonts::symbolFont(double pixelSize) {
     install();
     QFont f(QString::fromLatin1(kSymbolFamily));
-    f.setPointSizeF(pointSizeFor(pixelSize));
+    setSize(f, pixelSize);
     return f;
 }
 

@@ -10,8 +10,8 @@ enum class FontWeight { ultraLight, thin, light, regular, medium, semibold, bold
 enum class FontDesign { standard, rounded };
 
 // The embedded fonts and the one place that turns design sizes into Qt fonts. Design sizes are
-// device-independent pixels; Qt only takes whole pixel sizes, so the size goes in as points at the
-// screen's logical DPI, which keeps sizes such as 11.5 exact.
+// device-independent pixels, given to Qt as points at the screen's logical DPI. Qt draws whole pixel
+// sizes only: a size such as 11.5 is drawn as 11 widened to the width of 11.5.
 struct Fonts {
     static constexpr const char* kStandardFamily = "Inter";
     static constexpr const char* kRoundedFamily = "Quicksand";
@@ -28,6 +28,8 @@ struct Fonts {
     static QFont::Weight qtWeight(FontWeight weight);
     // Point size that renders `size` device-independent pixels.
     static double pointSizeFor(double size);
+    // The design size a font from font() or symbolFont() is drawn at.
+    static double size(const QFont& f);
 };
 
 }  // namespace nimbrel

@@ -111,20 +111,22 @@ bool Symbols::draw(QPainter& p, const QRectF& rect, std::string_view name, const
     };
     static std::unordered_map<std::uint64_t, Outline> outlines;
     static std::mutex guard;  // a picture may be drawn off the main thread too
+    // Fonts come in whole pixel sizes: the outline is taken at the nearest one and scaled to `px`.
     const int pixels = std::max(1, int(std::lround(px)));
-    const std::uint64_t key = (std::uint64_t(*cp) << 32) | std::uint32_t(pixels);
+    const std::uint64_t key = (std::uint64_t(*cp) << 32) | std::uint32_t(std::lround(px * 64));
     std::unique_lock lock(guard);
     auto found = outlines.find(key);
     if (found == outlines.end()) {
-        QFont font = Fonts::symbolFont(px);
         // Painting through a path keeps gradients and the weight stroke on the same outline.
-        font.setPixelSize(pixels);
+        const QFont font = Fonts::symbolFont(pixels);
         const QString text = QString(QChar(*cp));
-        Outline outline;
-        outline.path.addText(0, 0, font, text);
+        QPainterPath path;
+        path.addText(0, 0, font, text);
         // Centre the em square of the glyph, not its ink, so symbols of a row share one baseline.
         const QFontMetricsF fm(font);
-        outline.path.translate(-fm.horizontalAdvance(text) / 2, fm.ascent() - fm.height() / 2);
+        path.translate(-fm.horizontalAdvance(text) / 2, fm.ascent() - fm.height() / 2);
+        Outline outline;
+        outline.path = QTransform::fromScale(px / pixels, px / pixels).map(path);
         found = outlines.emplace(key, std::move(outline)).first;
     }
     const QPainterPath path = found->second.path.translated(rect.center());

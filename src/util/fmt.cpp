@@ -1,5 +1,8 @@
 #include "util/fmt.h"
 
+#include <unicode/uloc.h>
+#include <unicode/unum.h>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <cmath>
@@ -100,7 +103,24 @@ QString Fmt::percent(double fraction) {
     if (!std::isfinite(fraction)) fraction = 0;
     const QLocale loc = locale();
     const int decimals = fraction > 0 && fraction < 0.1 ? 1 : 0;
-    return loc.toString(fraction * 100, 'f', decimals) + loc.percent();
+    // QLocale has no percent format: the locale's own comes from ICU, the locale data Qt is built on.
+    // It places the sign ("5,0 %" with a no-break space in German and French, "%5" in Turkish) and
+    // rounds the decimal value half to even (0.125 is "12%").
+    UErrorCode status = U_ZERO_ERROR;
+    char id[ULOC_FULLNAME_CAPACITY] = {};
+    uloc_forLanguageTag(loc.bcp47Name().toLatin1().constData(), id, sizeof id, nullptr, &status);
+    UNumberFormat* format = unum_open(UNUM_PERCENT, nullptr, 0, id, nullptr, &status);
+    UChar text[64];
+    int32_t length = 0;
+    if (U_SUCCESS(status)) {
+        unum_setAttribute(format, UNUM_MIN_FRACTION_DIGITS, decimals);
+        unum_setAttribute(format, UNUM_MAX_FRACTION_DIGITS, decimals);
+        length = unum_formatDouble(format, fraction, text, 64, nullptr, &status);
+    }
+    unum_close(format);
+    if (U_FAILURE(status) || length <= 0 || length > 64)
+        return loc.toString(fraction * 100, 'f', decimals) + loc.percent();
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
 }
 
 QString Fmt::displayName(const std::string& path) {

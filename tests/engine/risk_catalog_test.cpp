@@ -209,7 +209,7 @@ TEST(RiskCatalog, LevelsAndLegend) {
 }
 
 // An installer in Downloads is one rule: the verdict, the legend's "Look first" row and Deep Clean's
-// installers location agree on every kind, on either host.
+// installers location (its detail and its tag) agree on every kind, on either host.
 TEST(RiskCatalog, InstallersAreOneRuleForTheVerdictTheLegendAndDeepClean) {
     struct Case {
         const char* name;
@@ -244,15 +244,20 @@ TEST(RiskCatalog, InstallersAreOneRuleForTheVerdictTheLegendAndDeepClean) {
             EXPECT_EQ(verdict.level, installer ? L::caution : L::normal);
             EXPECT_EQ(installers.extensions.count(asciiLower(pathExtension(c.name))) > 0, installer);
         }
-        // The texts name the kinds the rule takes (mpkg goes with pkg).
+        // The texts name the kinds the rule takes (mpkg goes with pkg), Deep Clean's tag too (on
+        // macOS its short form leaves out .xip).
         for (const Case& c : cases) {
             const std::string ext = "." + std::string(pathExtension(c.name));
             const bool named = (layout.isMac() ? c.onMac : c.onLinux) && ext != ".mpkg" &&
                                (layout.isMac() || (ext != ".DMG" && ext != ".pkg" && ext != ".xip"));
-            for (const std::string& text : {legend, installers.detail}) {
-                const bool found = asciiLower(text).find(asciiLower(ext) + ",") != std::string::npos ||
-                                   asciiLower(text).find(asciiLower(ext) + ")") != std::string::npos;
-                EXPECT_EQ(found, named) << ext << " in " << text;
+            for (const std::string& text : {legend, installers.detail, installers.blurb() + " \u00B7"}) {
+                const std::string lower = asciiLower(text), kind = asciiLower(ext);
+                const bool found = lower.find(kind + ",") != std::string::npos ||
+                                   lower.find(kind + ")") != std::string::npos ||
+                                   lower.find(kind + " \u00B7") != std::string::npos;
+                const bool tagLeavesOut =
+                    layout.isMac() && ext == ".xip" && text.starts_with(installers.blurb());
+                EXPECT_EQ(found, named && !tagLeavesOut) << ext << " in " << text;
             }
         }
     }

@@ -39,7 +39,7 @@ TEST(NimbrelButtonTest, SizesFollowTheTable) {
         NimbrelButton b(QStringLiteral("Scan Home"), Kind::secondary, c.size);
         const QFont f = b.titleFont();
         EXPECT_EQ(b.sizeHint().height(), c.height);
-        EXPECT_NEAR(f.pointSizeF() * 96 / 72, c.font, 1e-6);
+        EXPECT_NEAR(Fonts::size(f), c.font, c.font / 200);
         EXPECT_EQ(f.weight(), c.weight);
         EXPECT_EQ(QFontInfo(f).family(), QString::fromLatin1(c.family));
         const double text = QFontMetricsF(f).horizontalAdvance(b.text());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QRawFont>
@@ -28,14 +29,27 @@ TEST(FontsTest, EmbeddedFamiliesResolve) {
         EXPECT_EQ(QFontInfo(c.font).family(), QString::fromLatin1(c.family));
 }
 
-TEST(FontsTest, DesignSizesBecomeExactPixelSizes) {
-    for (double px : {9.5, 10.0, 11.0, 11.5, 12.5, 13.0, 15.0}) {
-        const QFont f = Fonts::font(px);
-        // Offscreen reports 96 DPI: one design point is one pixel.
-        EXPECT_NEAR(f.pointSizeF() * 96.0 / 72.0, px, 1e-6);
+// Design sizes are drawn at their size, half sizes too (Qt alone would draw 11.5 as 12): 20 "H" at
+// a half size are as wide as half way between the whole sizes either side.
+TEST(FontsTest, DesignSizesDrawAtTheirSize) {
+    const QString line(20, u'H');
+    for (FontDesign design : {FontDesign::standard, FontDesign::rounded}) {
+        const auto width = [&](double size) {
+            return QFontMetricsF(Fonts::font(size, FontWeight::medium, design)).horizontalAdvance(line);
+        };
+        for (double size : {9.5, 11.5, 12.5}) {
+            const double below = width(size - 0.5), above = width(size + 0.5), at = width(size);
+            EXPECT_GT(at, below) << size;
+            EXPECT_LT(at, above) << size;
+            EXPECT_NEAR(at, (below + above) / 2, (above - below) / 5) << size;
+            // Widened by whole percents.
+            EXPECT_NEAR(Fonts::size(Fonts::font(size, FontWeight::medium, design)), size, size / 200);
+        }
     }
+    for (double px : {10.0, 11.0, 13.0, 15.0})
+        EXPECT_DOUBLE_EQ(Fonts::size(Fonts::font(px)), px);
     EXPECT_EQ(Typo::caption().weight(), QFont::Medium);
-    EXPECT_NEAR(Typo::caption().pointSizeF() * 96.0 / 72.0, 11, 1e-6);
+    EXPECT_DOUBLE_EQ(Fonts::size(Typo::caption()), 11);
     EXPECT_EQ(Typo::micro().weight(), QFont::DemiBold);
 }
 

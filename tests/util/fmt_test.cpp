@@ -81,15 +81,33 @@ TEST(Fmt, Duration) {
     }
 }
 
+// The locale's own percent format: where the sign stands and the space before it (a no-break one
+// in German and French), ties rounded to even.
 TEST(Fmt, Percent) {
-    const std::pair<double, const char*> cases[] = {
-        {0, "0%"},     {0.05, "5.0%"}, {0.0999, "10.0%"}, {0.001, "0.1%"}, {0.1, "10%"},
-        {0.25, "25%"}, {1, "100%"},    {-0.1, "-10%"},    {-0.05, "-5%"},
+    const std::pair<double, const char*> english[] = {
+        {0, "0%"},   {0.05, "5.0%"}, {0.0999, "10.0%"}, {0.001, "0.1%"}, {0.1, "10%"},   {0.25, "25%"},
+        {1, "100%"}, {-0.1, "-10%"}, {-0.05, "-5%"},    {0.125, "12%"},  {0.135, "14%"}, {0.00125, "0.1%"},
     };
     for (const QLocale& locale : {kEnglish, QLocale::c()}) {
         LocaleScope scope(locale);
-        for (const auto& [f, text] : cases)
+        for (const auto& [f, text] : english)
             EXPECT_EQ(Fmt::percent(f).toStdString(), text) << f;
+    }
+    struct Case {
+        QLocale locale;
+        double fraction;
+        const char* text;
+    } others[] = {
+        {QLocale(QLocale::German, QLocale::Germany), 0.05, "5,0\u00A0%"},
+        {QLocale(QLocale::German, QLocale::Germany), 0.125, "12\u00A0%"},
+        {QLocale(QLocale::French, QLocale::France), 0.05, "5,0\u00A0%"},
+        {QLocale(QLocale::French, QLocale::France), 1, "100\u00A0%"},
+        {QLocale(QLocale::Turkish, QLocale::Turkey), 0.25, "%25"},
+        {QLocale(QLocale::Italian, QLocale::Italy), 0.05, "5,0%"},
+    };
+    for (const Case& c : others) {
+        LocaleScope scope(c.locale);
+        EXPECT_EQ(Fmt::percent(c.fraction).toStdString(), c.text) << c.locale.name().toStdString();
     }
 }
 

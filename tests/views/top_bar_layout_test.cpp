@@ -34,9 +34,10 @@ TEST(TopBarLayout, ShortFileCount) {
         const char* text;
     };
     const Case cases[] = {
-        {0, "0 files"},         {3, "3 files"},       {999, "999 files"},      {1000, "1K files"},
-        {1234, "1.2K files"},   {9960, "10K files"},  {12400, "12K files"},    {123456, "123K files"},
-        {999499, "999K files"}, {999600, "1M files"}, {1500000, "1.5M files"}, {2000000000, "2B files"},
+        {0, "0 files"},           {1, "1 file"},          {3, "3 files"},       {999, "999 files"},
+        {1000, "1K files"},       {1234, "1.2K files"},   {9960, "10K files"},  {12400, "12K files"},
+        {123456, "123K files"},   {999499, "999K files"}, {999600, "1M files"}, {1500000, "1.5M files"},
+        {2000000000, "2B files"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(shortFileCount(c.count).toStdString(), c.text) << c.count;

@@ -14,6 +14,7 @@
 #include "views/deepclean/steam_view.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/selection_bar.h"
+#include "views/kit/shelf.h"
 #include "views/shell/main_window.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
@@ -85,6 +86,8 @@ TEST_F(TransitionsTest, EachRunsItsDurationAlongItsCurve) {
     rowHost.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rowHost));
     EvaporateTrigger evaporate(&row, 0.5);
+    MoltenProgress twinsProgress(&rowHost);
+    twinsProgress.setGeometry(0, 0, 400, 8);
 
     const auto paint = [&] {
         window.grab();  // the painters ease what they draw
@@ -142,6 +145,9 @@ TEST_F(TransitionsTest, EachRunsItsDurationAlongItsCurve) {
          },
          legend(LookAnimations::press), 1, 0.98, along(Motion::press()),
          [&] { pressLegend(QEvent::MouseButtonRelease); }},
+        {"twins progress fill", [&] { twinsProgress.setFraction(0.75); },
+         [&] { return twinsProgress.shownFillWidth(); }, 100, 300, along(Motion::snappy(0.25)), [] {},
+         [&] { twinsProgress.setFraction(0.25); }},
         {"row evaporates", [&] { evaporate.setVanishing(true); },
          [&] { return evaporate.effect()->progress(); }, 0, 1, along(Motion::evaporate())},
         {"row comes back", [&] { evaporate.setVanishing(false); },

@@ -114,6 +114,7 @@ QWidget* evaporating() {
         item->setGeometry(0, 50, 170, 32);
         if (progress > 0) {
             auto* effect = new EvaporateEffect(item);
+            effect->setUsesLibrary(false);
             effect->setProgress(progress);
             item->setGraphicsEffect(effect);
         }

@@ -176,7 +176,6 @@ SteamView::SteamView(AppState& state, QWidget* parent) : QWidget(parent), state_
     auto* measuringRow = new QHBoxLayout(measuring_);
     measuringRow->setContentsMargins(0, 0, 0, 0);
     measuringRow->setSpacing(kMeasuringSpacing);
-    measuringRow->addStretch(1);
     measuringRow->addWidget(new NimbrelLoader(kMeasuringLoader, measuring_));
     auto* measuringText = new ElidedLabel(measuring_);
     measuringText->setFont(Fonts::font(kMeasuringTextSize, FontWeight::medium));

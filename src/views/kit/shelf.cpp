@@ -156,7 +156,6 @@ MoltenProgress::MoltenProgress(QWidget* parent) : QWidget(parent) {
 }
 
 void MoltenProgress::setFraction(std::optional<double> fraction) {
-    fraction_ = fraction;
     shown_.animateTo(std::clamp(fraction.value_or(0.0), 0.0, 1.0), Motion::snappy(0.25));
     update();
 }
@@ -170,8 +169,7 @@ void MoltenProgress::paintEvent(QPaintEvent*) {
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF r = QRectF(rect());
     p.fillPath(Shapes::capsule(r), Palette::well().resolve(this));
-    p.fillPath(Shapes::capsule(QRectF(0, 0, fillWidth(r.width(), fraction_), r.height())),
-               Palette::nimbrel());
+    p.fillPath(Shapes::capsule(QRectF(0, 0, shownFillWidth(), r.height())), Palette::nimbrel());
 }
 
 }  // namespace nimbrel

@@ -79,13 +79,14 @@ class MoltenProgress : public QWidget {
     void setFraction(std::optional<double> fraction);
     // The fill's width for a bar width and a fraction (none counts as 0).
     static double fillWidth(double width, std::optional<double> fraction);
+    // The fill's width as drawn now: it eases to the reported fraction.
+    double shownFillWidth() const { return fillWidth(width(), shown_.value()); }
     QSize sizeHint() const override { return {360, 8}; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    std::optional<double> fraction_;
     AnimatedValue shown_{0};  // the fraction as drawn, easing to the reported one
 };
 

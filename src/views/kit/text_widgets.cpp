@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 
+#include "theme/fonts.h"
 #include "theme/symbols.h"
 #include "views/kit/symbol_glyph.h"
 
@@ -15,8 +16,7 @@ NoteLabel::NoteLabel(const QString& symbol, const QString& text, const QFont& fo
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
-    auto* icon =
-        new SymbolGlyph(symbol, QFontInfo(font).pixelSize() * 0.95, color, FontWeight::regular, this);
+    auto* icon = new SymbolGlyph(symbol, Fonts::size(font) * 0.95, color, FontWeight::regular, this);
     // The symbol sits on the first line of the text.
     icon->setFixedHeight(QFontMetrics(font).height());
     label_ = PlainLabel::wrapping(text, font, color, this);

@@ -32,6 +32,7 @@ QFont chipFont() {
 FreeSpaceChip::FreeSpaceChip(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    connect(&scale_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     connect(&state_, &AppState::volumesChanged, this, &FreeSpaceChip::followVolumes);
     followVolumes();
 }
@@ -82,16 +83,19 @@ QSize FreeSpaceChip::sizeHint() const {
 
 void FreeSpaceChip::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
-    pressed_ = true;
-    update();
+    setPressed(true);
 }
 
 void FreeSpaceChip::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(event);
     const bool wasPressed = pressed_;
-    pressed_ = false;
-    update();
+    setPressed(false);
     if (wasPressed && rect().contains(event->position().toPoint())) state_.setSection(SidebarItem::overview);
+}
+
+void FreeSpaceChip::setPressed(bool pressed) {
+    pressed_ = pressed;
+    scale_.animateTo(pressed ? 0.98 : 1.0, Motion::press());
 }
 
 bool FreeSpaceChip::event(QEvent* event) {
@@ -108,9 +112,9 @@ void FreeSpaceChip::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF bounds(rect());
-    if (pressed_) {
+    if (const double s = scale_.value(); s != 1.0) {
         p.translate(bounds.center());
-        p.scale(0.98, 0.98);
+        p.scale(s, s);
         p.translate(-bounds.center());
     }
     p.setPen(Qt::NoPen);

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "model/app_state.h"
+#include "theme/animated_value.h"
 
 namespace nimbrel {
 
@@ -38,10 +39,12 @@ class FreeSpaceChip : public QWidget {
 
   private:
     void followVolumes();
+    void setPressed(bool pressed);
 
     AppState& state_;
     bool compact_ = false;
     bool pressed_ = false;
+    AnimatedValue scale_{1};  // shrinks to 0.98 while pressed, on the press motion
 };
 
 }  // namespace nimbrel

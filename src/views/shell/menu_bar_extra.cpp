@@ -36,7 +36,25 @@ MenuBarExtra::MenuBarExtra(AppState& state, MenuBarView::Actions actions, QObjec
                                                 QDBusServiceWatcher::WatchForOwnerChange, this);
         connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this, &MenuBarExtra::sync);
     }
+    // The desktop's palette changes when it switches between light and dark.
+    QCoreApplication::instance()->installEventFilter(this);
     sync();
+}
+
+bool MenuBarExtra::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ApplicationPaletteChange && watched == QCoreApplication::instance())
+        followDesktop();
+    return QObject::eventFilter(watched, event);
+}
+
+QIcon MenuBarExtra::trayIconImage() {
+    return Symbols::icon("humidity.fill", Palette::ink().resolve(AppearanceOf::system()));
+}
+
+void MenuBarExtra::followDesktop() {
+    // The panel and the icon follow the desktop's appearance, unlike the always-dark windows.
+    if (panel_) AppearanceOf::set(panel_, AppearanceOf::system());
+    if (tray_) tray_->setIcon(trayIconImage());
 }
 
 MenuBarExtra::~MenuBarExtra() {
@@ -55,8 +73,7 @@ void MenuBarExtra::sync() {
     const bool wanted = Prefs::value(Prefs::kShowMenuBarExtra).toBool() && trayAvailable();
     if (wanted == isInserted()) return;
     if (wanted) {
-        tray_ = new QSystemTrayIcon(
-            Symbols::icon("humidity.fill", Palette::ink().resolve(AppearanceOf::system())), this);
+        tray_ = new QSystemTrayIcon(trayIconImage(), this);
         connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
             if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context) togglePanel();
         });
@@ -74,8 +91,7 @@ MenuBarView* MenuBarExtra::panel() {
     if (!panel_) {
         panel_ = new MenuBarView(state_, actions_);
         panel_->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
-        // The panel follows the desktop's appearance, unlike the always-dark windows.
-        AppearanceOf::set(panel_, AppearanceOf::system());
+        followDesktop();
         connect(panel_, &MenuBarView::actionTaken, panel_, &QWidget::hide);
     }
     return panel_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -42,7 +43,13 @@ class MenuBarExtra : public QObject {
     // The icon was taken away because the desktop's tray went away (not because of the preference).
     void trayLost();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
+    static QIcon trayIconImage();
+    void followDesktop();
+
     AppState& state_;
     MenuBarView::Actions actions_;
     QSystemTrayIcon* tray_ = nullptr;

@@ -1,6 +1,7 @@
 #include "views/shell/settings_view.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGraphicsOpacityEffect>
@@ -57,7 +58,7 @@ PlainLabel::ColorFn ink3() {
 // Several folders from one dialog: the platform dialogs pick one folder only, Qt's own lets its
 // views select many.
 std::optional<QStringList> chooseFoldersWithDialog() {
-    QFileDialog dialog;
+    QFileDialog dialog(nullptr, QString(), QDir::homePath());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);

@@ -41,7 +41,7 @@ QString compactNumber(int64_t count) {
 }  // namespace
 
 QString shortFileCount(int64_t count) {
-    return compactNumber(count) + QStringLiteral(" files");
+    return compactNumber(count) + (count == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
 }
 
 }  // namespace nimbrel

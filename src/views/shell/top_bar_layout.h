@@ -20,8 +20,8 @@ struct TopBarLayout {
     bool operator==(const TopBarLayout&) const = default;
 };
 
-// A file count in compact notation followed by " files" ("12K files"). The suffix stays English as
-// it always has; the number follows the locale's decimal separator.
+// A file count in compact notation followed by " files" ("12K files"; "1 file"). The suffix stays
+// English as it always has; the number follows the locale's decimal separator.
 QString shortFileCount(int64_t count);
 
 }  // namespace nimbrel

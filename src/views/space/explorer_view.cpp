@@ -126,7 +126,9 @@ ExplorerView::ExplorerView(SpaceViewModel& model, QWidget* parent)
             s.position == QPointF() ? SpaceViewModel::restPoint(viewport()->size()) : s.position;
         // Out to a tile briskly, home again more gently.
         const Spring spring = vm_.isCleaning() ? Spring{0.32, 0.85} : Spring{0.6, 0.9};
-        if (!steamerPlaced_ || AnimatedValue::allInstant()) {
+        // A new size moves the rest point itself: the steamer stands there at once, with no spring
+        // trailing a window being dragged.
+        if (!steamerPlaced_ || resizing_ || AnimatedValue::allInstant()) {
             steamerX_.setImmediate(at.x());
             steamerY_.setImmediate(at.y());
             steamerPlaced_ = true;
@@ -323,7 +325,10 @@ void ExplorerView::refresh() {
         content += std::max(0.0, closeOffset(g.count - 1, vm_.tileId(g.count - 1)).y());
     if (!footerText().isEmpty()) content += ExplorerGeometry::kFooterHeight + ExplorerGeometry::kGap;
     if (vm_.showsSmallFilesRow()) content += ExplorerGeometry::kSmallRowHeight + ExplorerGeometry::kGap;
-    content += ExplorerGeometry::kBottom;
+    // The room below lets the last tiles scroll out from under the resting steamer. The welcome's
+    // tiles are only pictures: when they fit, that room alone is nothing to scroll to.
+    if (vm_.mode() != SpaceViewModel::Mode::welcome || content > viewport()->height())
+        content += ExplorerGeometry::kBottom;
     verticalScrollBar()->setPageStep(viewport()->height());
     verticalScrollBar()->setRange(0, std::max(0, int(std::ceil(content)) - viewport()->height()));
 
@@ -434,7 +439,9 @@ void ExplorerView::checkPaging() {
 
 void ExplorerView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    resizing_ = true;
     vm_.setViewport(viewport()->size());
+    resizing_ = false;
     refresh();
 }
 

@@ -141,6 +141,7 @@ class ExplorerView : public QAbstractScrollArea {
     SteamJet* jet_;
     AnimatedValue steamerX_{0}, steamerY_{0}, water_{0.12};
     bool steamerPlaced_ = false;
+    bool resizing_ = false;
     bool keyboardFocus_ = false;
     // A vanishing tile: its picture as it was when it started to go, and the effect's frame buffer.
     struct Vanish {
