@@ -6,14 +6,6 @@
 
 namespace nimbrel {
 
-FolderFiles::Block& FolderFiles::edit() {
-    if (!block_)
-        block_ = std::make_shared<Block>();
-    else if (block_.use_count() > 1)
-        block_ = std::make_shared<Block>(*block_);
-    return *block_;
-}
-
 DirNode::~DirNode() {
     // Take over every descendant that nobody else holds, so destroying the tree never recurses.
     std::vector<std::shared_ptr<DirNode>> pending = std::move(children);
@@ -48,8 +40,8 @@ void TreeBuild::sortRecursively(DirNode& top) {
         std::stable_sort(node->children.begin(), node->children.end(),
                          [](const auto& a, const auto& b) { return a->size > b->size; });
         if (!node->files.empty()) {
-            FolderFiles::Block& files = node->files.edit();
-            std::stable_sort(files.begin(), files.end(),
+            FileItem* files = node->files.block_.edit();
+            std::stable_sort(files, files + node->files.size(),
                              [](const FileItem& a, const FileItem& b) { return a.size > b.size; });
         }
         for (const auto& child : node->children)

@@ -7,53 +7,44 @@
 #include <string>
 #include <vector>
 
+#include "engine/file_block.h"
 #include "engine/file_item.h"
 
 namespace nimbrel {
 
-class DirNode;
 class ScanResult;
 struct TreeBuild;
 
-// A folder's listed files, read like a const std::vector<FileItem>. They live in one shared block
-// that is never changed in place once someone else holds it: a change of the folder puts a new
-// block in its place, so whoever holds the old one (a twin search) reads it exactly as it was.
-// Only the result that owns the tree changes it (ScanResult), and TreeBuild while a tree is put
-// together.
+// A folder's listed files, read like a const std::vector<FileItem>. Only the result that owns the
+// tree changes them (ScanResult), and TreeBuild while a tree is put together: a change puts new
+// items in place of the block, so whoever holds the old one (a twin search) reads it as it was.
 class FolderFiles {
   public:
-    using Block = std::vector<FileItem>;
     using value_type = FileItem;
     using size_type = std::size_t;
-    using const_iterator = const FileItem*;
+    using const_iterator = FileBlock::const_iterator;
     using iterator = const_iterator;
 
     FolderFiles() = default;
     FolderFiles(const FolderFiles&) = delete;
     FolderFiles& operator=(const FolderFiles&) = delete;
 
-    size_type size() const { return block_ ? block_->size() : 0; }
-    bool empty() const { return size() == 0; }
-    const FileItem* data() const { return block_ ? block_->data() : nullptr; }
-    const FileItem& operator[](size_type i) const { return (*block_)[i]; }
-    const FileItem& front() const { return block_->front(); }
-    const FileItem& back() const { return block_->back(); }
-    const_iterator begin() const { return data(); }
-    const_iterator end() const { return data() + size(); }
+    size_type size() const { return block_.size(); }
+    bool empty() const { return block_.empty(); }
+    const FileItem* data() const { return block_.data(); }
+    const FileItem& operator[](size_type i) const { return block_[i]; }
+    const FileItem& front() const { return block_.front(); }
+    const FileItem& back() const { return block_.back(); }
+    const_iterator begin() const { return block_.begin(); }
+    const_iterator end() const { return block_.end(); }
 
-    // The block as it is now, which stays as it is for as long as it is held; null when empty.
-    std::shared_ptr<const Block> share() const { return block_; }
+    // The items as they are now, which stay as they are for as long as they are held.
+    FileBlock share() const { return block_; }
 
   private:
     friend class ScanResult;
     friend struct TreeBuild;
-
-    // The block to change in place: a fresh one, or a copy when another holder shares it.
-    Block& edit();
-    void replace(std::shared_ptr<Block> block) { block_ = std::move(block); }
-    std::shared_ptr<Block> take() { return std::move(block_); }
-
-    std::shared_ptr<Block> block_;
+    FileBlock block_;
 };
 
 // One folder of a scanned tree. Shared and compared by identity; a folder owns its children, the

@@ -190,17 +190,16 @@ struct ScanPrune::Planning {
     void cutFolderFiles() {
         for (DirNode* parent : filesTouched) {
             const FolderFiles& files = parent->files;
-            FolderCut cut{parent, {}, nullptr};
+            FolderCut cut{parent, {}, {}};
             for (std::size_t i = 0; i < files.size(); ++i)
                 if (removedIDs.count(files[i].id)) cut.drop.push_back(i);
             if (cut.drop.empty()) continue;
-            cut.kept = std::make_shared<FolderFiles::Block>();
-            cut.kept->reserve(files.size() - cut.drop.size());
+            cut.kept.reserve(files.size() - cut.drop.size());
             for (std::size_t i = 0, d = 0; i < files.size(); ++i) {
                 if (d < cut.drop.size() && cut.drop[d] == i)
                     ++d;
                 else
-                    cut.kept->push_back(files[i]);
+                    cut.kept.push_back(files[i]);
             }
             prune.folderCuts_.push_back(std::move(cut));
         }
@@ -281,7 +280,7 @@ void ScanPrune::closeUp(std::vector<const FileItem*>& listed) const {
         const auto at = static_cast<std::size_t>(ref - files.begin());
         const std::vector<std::size_t>& drop = it->second->drop;
         const auto dropped = std::lower_bound(drop.begin(), drop.end(), at) - drop.begin();
-        ref = it->second->kept->data() + (at - static_cast<std::size_t>(dropped));
+        ref = it->second->kept.data() + (at - static_cast<std::size_t>(dropped));
     }
 }
 

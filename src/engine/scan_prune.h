@@ -55,8 +55,8 @@ class ScanPrune {
     struct FolderCut {
         DirNode* folder = nullptr;
         std::vector<std::size_t> drop;  // positions in its `files`, ascending
-        // Its files as they will be, in a block of their own made with the plan.
-        std::shared_ptr<FolderFiles::Block> kept;
+        // Its files as they will be, made with the plan.
+        FileBlock kept;
     };
 
     // Drops the elements at `drop` (ascending positions), keeping the order of the rest.

@@ -117,8 +117,7 @@ TreeChange ScanResult::prune(ScanPrune plan) {
     if (!plan.listed_.empty() || !plan.files_.empty())
         change.oldListed = std::exchange(files.items_, std::move(plan.listed_));
     for (ScanPrune::FolderCut& cut : plan.folderCuts_) {
-        change.replaced.push_back(cut.folder->files.take());
-        cut.folder->files.replace(std::move(cut.kept));
+        change.replaced.push_back(std::exchange(cut.folder->files.block_, std::move(cut.kept)));
     }
     ScanPrune::dropAt(artifacts, plan.artifacts_);
     change.droppedListed = std::move(plan.files_);
@@ -286,7 +285,7 @@ TreeChange ScanResult::unlist(const std::function<bool(const FileItem&)>& leaveO
 
 std::shared_ptr<const void> ScanResult::holdItems(std::shared_ptr<const ScanResult> result) {
     struct Held {
-        std::vector<std::shared_ptr<const FolderFiles::Block>> blocks;
+        std::vector<FileBlock> blocks;
         std::shared_ptr<const ScanResult> result;  // with the items its flat list keeps itself
     };
     auto held = std::make_shared<Held>();
@@ -295,7 +294,7 @@ std::shared_ptr<const void> ScanResult::holdItems(std::shared_ptr<const ScanResu
     while (!pending.empty()) {
         const DirNode* node = pending.back();
         pending.pop_back();
-        if (auto block = node->files.share()) held->blocks.push_back(std::move(block));
+        if (!node->files.empty()) held->blocks.push_back(node->files.share());
         for (const auto& child : node->children)
             pending.push_back(child.get());
     }

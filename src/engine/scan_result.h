@@ -39,7 +39,7 @@ struct TreeChange {
     // Folders taken out of the tree (their parent link cleared): the last owners of their subtrees.
     std::vector<std::shared_ptr<DirNode>> detached;
     // The folders' file blocks and the flat list that were replaced.
-    std::vector<std::shared_ptr<const FolderFiles::Block>> replaced;
+    std::vector<FileBlock> replaced;
     std::vector<const FileItem*> oldListed;
 };
 

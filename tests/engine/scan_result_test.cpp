@@ -190,6 +190,7 @@ TEST_F(ResultFixture, TheRootStaysAndTotalsNeverGoNegativeOrAppear) {
     }
 }
 
+// Sorting reorders every folder's files; whoever held a folder's files before keeps them as they were.
 TEST(DirNode, SortingIsStableAndReachesEveryLevel) {
     auto root = std::make_shared<DirNode>("/r", nullptr);
     DirNode* parent = root.get();
@@ -206,7 +207,16 @@ TEST(DirNode, SortingIsStableAndReachesEveryLevel) {
         }
         parent = parent->children.back().get();
     }
+    const FileBlock held = root->files.share();
     TreeBuild::sortRecursively(*root);
+    FileItem added;
+    added.id = 9;
+    TreeBuild::addFile(*root, added);
+    std::vector<std::int64_t> heldIDs;
+    for (const FileItem& f : held)
+        heldIDs.push_back(f.id);
+    EXPECT_EQ(heldIDs, (std::vector<std::int64_t>{0, 1, 2, 3}));
+    EXPECT_EQ(root->files.size(), 5u);
     for (DirNode* n = root.get(); n && !n->children.empty(); n = n->children[1].get()) {
         std::vector<std::string> names;
         for (const auto& child : n->children)
@@ -215,7 +225,8 @@ TEST(DirNode, SortingIsStableAndReachesEveryLevel) {
         std::vector<std::int64_t> ids;
         for (const FileItem& f : n->files)
             ids.push_back(f.id);
-        EXPECT_EQ(ids, (std::vector<std::int64_t>{0, 2, 1, 3}));
+        EXPECT_EQ(ids, n == root.get() ? (std::vector<std::int64_t>{0, 2, 1, 3, 9})
+                                       : (std::vector<std::int64_t>{0, 2, 1, 3}));
     }
 }
 

@@ -471,7 +471,7 @@ TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
     result->files = ListedFiles::of(*result->root);
     h.state->setResult(result);
     const std::weak_ptr<DirNode> removedFolder = e;
-    const std::weak_ptr<const FolderFiles::Block> oldLists[] = {d->files.share(), e->files.share()};
+    const FileBlock oldLists[] = {d->files.share(), e->files.share()};
     e.reset();
 
     QThreadPool twins;
@@ -505,16 +505,16 @@ TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
     EXPECT_EQ(result->files.size(), 2u);
     EXPECT_EQ(result->files.front().parent, d.get());
     EXPECT_EQ(result->root->size, 20);
-    for (const auto& list : oldLists)
-        EXPECT_FALSE(list.expired());  // the search still reads them
+    for (const FileBlock& list : oldLists)
+        EXPECT_GE(list.holders(), 2u);  // the search still reads them
 
     go.set_value();
     twins.waitForDone();
     settle();
     EXPECT_EQ(changed, 0);
     EXPECT_TRUE(removedFolder.expired());
-    for (const auto& list : oldLists)
-        EXPECT_TRUE(list.expired());  // and lets go of them once it ends
+    for (const FileBlock& list : oldLists)
+        EXPECT_EQ(list.holders(), 1u);  // and lets go of them once it ends
     EXPECT_TRUE(h.state->duplicates().hasRun());
 }
 
