@@ -93,7 +93,6 @@ TreeChange ScanResult::remove(const std::unordered_set<std::string>& paths,
 
 TreeChange ScanResult::prune(ScanPrune plan) {
     TreeChange change;
-    change.before = changes_;
     if (!plan.isFor(*this)) return change;
     ++changes_;
     for (const ScanPrune::Lowering& l : plan.lowerings_)
@@ -270,7 +269,7 @@ TreeChange ScanResult::apply(const Recheck& recheck) {
 
 TreeChange ScanResult::unlist(const std::function<bool(const FileItem&)>& leaveOut) {
     TreeChange change;
-    change.before = changes_++;
+    ++changes_;
     std::vector<const FileItem*>& items = files.items_;
     std::size_t to = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {

@@ -33,7 +33,6 @@ class ScanPrune;
 // listed files) follows it from here; the caller frees what the change let go of, aside when it is
 // large.
 struct TreeChange {
-    std::uint64_t before = 0;  // the result's change count before it; one more after it
     // Positions in the flat list before the change that it dropped, ascending.
     std::vector<std::size_t> droppedListed;
     // Folders taken out of the tree (their parent link cleared): the last owners of their subtrees.
@@ -63,9 +62,6 @@ class ScanResult {
 
     // The folder at an absolute path, or null. Files are not found.
     std::shared_ptr<DirNode> node(const std::string& path) const;
-
-    // How many changes the result went through since it was built.
-    std::uint64_t changes() const { return changes_; }
 
     // Prunes removed paths (normalised, absolute, not inside one another) out of the result.
     // `sizes` is consulted only for paths that are neither a listed file nor a folder of the tree.
@@ -112,7 +108,7 @@ class ScanResult {
     // Tells one result from another for a plan, whatever addresses they were given.
     static std::uint64_t nextSerial();
     std::uint64_t serial_ = nextSerial();
-    std::uint64_t changes_ = 0;
+    std::uint64_t changes_ = 0;  // how many changes went through it
 };
 
 }  // namespace nimbrel

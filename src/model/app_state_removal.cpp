@@ -45,8 +45,9 @@ struct RemovalOutcome {
     std::chrono::steady_clock::time_point started;
     bool permanently = false;
     size_t entries = 0;  // the selection entries it takes, which set how long it stays on screen
-    // The result when the removal started: read on the worker (nothing prunes it meanwhile, since
-    // one removal runs at a time and a new scan installs a new tree instead of changing this one).
+    // The result when the removal started, read on the worker while it runs: one removal runs at a
+    // time and a new scan installs a new tree instead of changing this one. Its plan applies only
+    // if no change went through the result since.
     std::shared_ptr<ScanResult> tree;
     RemovalResult result;
     ScanResult::Recheck recheck;
