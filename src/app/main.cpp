@@ -48,6 +48,13 @@ int main(int argc, char** argv) {
     nimbrel::Fonts::install();
     nimbrel::Chrome::install();
 
+    if (nimbrel::NimbrelApp::anotherIsFinishing()) {
+        std::fputs(
+            "nimbrel: another Nimbrel is finishing a removal before it quits; start it again once it "
+            "has ended\n",
+            stderr);
+        return 0;
+    }
     nimbrel::NimbrelApp nimbrelApp;
     nimbrelApp.start();
     const int code = QApplication::exec();

@@ -1,6 +1,9 @@
 #include "app/nimbrel_app.h"
 
+#include <unistd.h>
+
 #include <QApplication>
+#include <QDir>
 #include <QPixmap>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -40,14 +43,24 @@ NimbrelApp::NimbrelApp() {
     });
     menuBarExtra_ = new MenuBarExtra(
         *state_, MenuBarView::Actions{[this] { main_->bringForward(); }, [this] { quit(); }}, this);
-    // A quit during a removal waits for it to end; what stayed behind is shown, not dropped.
+    // A quit during a removal waits for it to end with the window up; what stayed behind is shown,
+    // not dropped.
     quitGuard_ = new QuitGuard(
-        *state_, [] { QApplication::quit(); }, [this] { main_->bringForward(); }, this);
+        *state_, [this] { closeWindowsAndQuit(); }, [this] { main_->bringForward(); }, this);
+    connect(quitGuard_, &QuitGuard::isWaitingChanged, this, [this] {
+        if (quitGuard_->isWaiting() && !finishing_) {
+            finishing_ = std::make_unique<QLockFile>(finishingLockPath());
+            finishing_->setStaleLockTime(0);  // stale only once its process is gone
+            finishing_->tryLock(0);
+        } else if (!quitGuard_->isWaiting() && !quitting_) {
+            finishing_.reset();
+        }
+    });
     // Without a tray icon a closed window would leave the process unreachable, so closing the last
     // window quits then; the guard decides when.
     QApplication::setQuitOnLastWindowClosed(false);
     connect(qApp, &QGuiApplication::lastWindowClosed, this, [this] {
-        if (!menuBarExtra_->isInserted()) quitGuard_->requestQuit();
+        if (!quitting_ && !menuBarExtra_->isInserted()) quitGuard_->requestQuit();
     });
     // The tray went away while every window was closed: show the main window again, or nothing would
     // be left to reach the running process by.
@@ -109,10 +122,27 @@ void NimbrelApp::closeActiveWindow() {
 }
 
 void NimbrelApp::quit() {
-    // The windows go at once; the process follows when no removal is running.
+    quitGuard_->requestQuit();
+}
+
+void NimbrelApp::closeWindowsAndQuit() {
+    quitting_ = true;
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window->isWindow() && window->isVisible()) window->close();
-    quitGuard_->requestQuit();
+    QApplication::quit();
+}
+
+QString NimbrelApp::finishingLockPath() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty()) return runtime + QStringLiteral("/nimbrel-finishing.lock");
+    return QDir::tempPath() + QStringLiteral("/nimbrel-finishing-%1.lock").arg(::getuid());
+}
+
+bool NimbrelApp::anotherIsFinishing() {
+    QLockFile probe(finishingLockPath());
+    probe.setStaleLockTime(0);
+    if (probe.tryLock(0)) return false;  // let go at once when it goes out of scope
+    return probe.error() == QLockFile::LockFailedError;
 }
 
 }  // namespace nimbrel

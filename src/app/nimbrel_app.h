@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QLockFile>
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -28,6 +29,9 @@ class NimbrelApp : public QObject {
 
     // Nimbrel's icon for its windows, drawn at the sizes desktops ask for.
     static QIcon windowIcon();
+    // True while another Nimbrel of this user is finishing a removal before it quits: a copy started
+    // then ends at once, so two never remove side by side (the other one's window is up).
+    static bool anotherIsFinishing();
 
     // Brings the app forward once launching has finished.
     void start();
@@ -36,6 +40,8 @@ class NimbrelApp : public QObject {
 
   private:
     void closeActiveWindow();
+    void closeWindowsAndQuit();
+    static QString finishingLockPath();
 
     std::unique_ptr<AppState> state_;
     std::unique_ptr<NimbrelCommands> commands_;
@@ -43,6 +49,8 @@ class NimbrelApp : public QObject {
     QPointer<QWidget> settings_;
     MenuBarExtra* menuBarExtra_ = nullptr;
     QuitGuard* quitGuard_ = nullptr;
+    bool quitting_ = false;
+    std::unique_ptr<QLockFile> finishing_;  // held while a quit waits for a removal
 };
 
 }  // namespace nimbrel

@@ -170,8 +170,9 @@ std::string DeletionFailure::explanation(Reason reason) {
             return localized("An app is using these right now. Quit it and nimbrelise again.");
         case Reason::changedSinceScan:
             return localized(
-                "These were replaced, rewritten or moved after Nimbrel scanned them, so they are not what "
-                "you reviewed. They were left as they are: scan again to review them as they are now.");
+                "These were replaced, rewritten or moved after Nimbrel scanned them, or their "
+                "permissions, owner or flags changed (which looks the same to Nimbrel), so they may not be "
+                "what you reviewed. They were left as they are: scan again to review them as they are now.");
         case Reason::notTwin:
             return localized(
                 "An extra copy goes only while a copy that stays holds the same contents. These, or the "

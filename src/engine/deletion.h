@@ -63,6 +63,7 @@ struct RemovalError {
         changedSinceScan,  // the entry at the path is not the one that was scanned and reviewed
         notTwin,           // an extra copy that no longer matches a copy that stays
         holdsTrash,        // a folder that holds a Trash folder (".Trash", ".Trash-UID"): kept whole
+        stopped,           // the removal was stopped (the application is quitting) before it went
     };
 
     // The outer codes the classification and the worker look for.

@@ -269,7 +269,7 @@ void Demo::setOnForTesting(bool on) {
 }
 
 const VolumeInfo& Demo::volume() {
-    static const VolumeInfo root{"/", "Macintosh HD", 994662584320, 131000000000, true, true};
+    static const VolumeInfo root{"/", "Macintosh HD", 994662584320, 131000000000, true, true, 863662584320};
     return root;
 }
 

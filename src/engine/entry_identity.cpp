@@ -108,7 +108,9 @@ std::string EntryIdentity::difference(const EntryIdentity& now) const {
     if (type != now.type) return std::string(typeName(now.type)) + " took its place";
     if (key != now.key)
         return std::string("another ") + (type == Type::folder ? "folder" : "file") + " took its place";
-    return "its content or details were changed";
+    if (size != now.size || modifiedNs != now.modifiedNs) return "its content or details were changed";
+    // Only the change time moved: a rewrite with its old time put back looks just the same.
+    return "its content, permissions, owner or flags were changed";
 }
 
 }  // namespace nimbrel

@@ -9,6 +9,9 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
 
 #include "engine/demo.h"
 
@@ -181,6 +184,43 @@ void addLinuxHomeTables(HostLayout& l, const std::string& h) {
 void addHomeTables(HostLayout& l, const std::string& h) {
     addMacHomeTables(l, h);
     if (!l.isMac()) addLinuxHomeTables(l, h);
+    for (const std::string& folder : l.userFolders)
+        l.guardExact.insert(under(h, folder));
+}
+
+// The value of a user-dirs.dirs line as the shell reads it ("$HOME/My\\ Files" -> "$HOME/My Files"),
+// with "$HOME" put for the home; nothing for a value the desktop would not write: one that is
+// neither home-relative nor absolute, names another variable or leaves a quote open.
+std::optional<std::string> userDirValue(std::string_view raw, const std::string& home) {
+    const size_t start = raw.find_first_not_of(" \t");
+    if (start == std::string_view::npos) return std::nullopt;
+    raw.remove_prefix(start);
+    const bool quoted = raw.front() == '"';
+    if (quoted) raw.remove_prefix(1);
+    const bool homeRelative = raw.starts_with("$HOME");
+    if (homeRelative) raw.remove_prefix(5);
+    std::string value;
+    bool closed = !quoted;
+    size_t i = 0;
+    for (; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (quoted ? c == '"' : (c == ' ' || c == '\t')) {
+            closed = true;
+            ++i;
+            break;
+        }
+        if (c == '\\' && i + 1 < raw.size()) {
+            value += raw[++i];
+            continue;
+        }
+        if (c == '$' || c == '`') return std::nullopt;  // an expansion not known here
+        value += c;
+    }
+    const size_t rest = raw.find_first_not_of(" \t", i);
+    if (!closed || (rest != std::string_view::npos && raw[rest] != '#')) return std::nullopt;
+    if (homeRelative && (value.empty() || value.starts_with('/'))) return normalizePath(home + value, home);
+    if (!homeRelative && value.starts_with('/')) return normalizePath(value, home);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -198,6 +238,7 @@ HostLayout HostLayout::macOS(const std::string& rawHome) {
                        "/usr/libexec/", "/usr/sbin/", "/usr/share/",    "/private/etc/", "/private/var/db/",
                        "/etc/",         "/var/db/",   "/Library/Apple/"};
     addHomeTables(l, h);
+    l.downloadsFolder = under(h, "/Downloads");
     l.mountParents = {"/Volumes"};
     l.systemSkips = {"/System/Volumes", "/Volumes", "/dev", "/net", "/home", "/Network", "/automount"};
     l.trashFolder = under(h, "/.Trash");
@@ -250,6 +291,35 @@ void HostLayout::addHomeSpelling(const std::string& rawOther) {
         trashSpellings.push_back(under(other, std::string_view(trashFolder).substr(home.size())));
 }
 
+std::vector<std::pair<std::string, std::string>> HostLayout::parseUserDirs(const std::string& text,
+                                                                           const std::string& rawHome) {
+    const std::string home = normalizePath(rawHome, "/");
+    std::vector<std::pair<std::string, std::string>> folders;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t start = line.find_first_not_of(" \t");
+        const size_t equals = line.find('=');
+        if (start == std::string::npos || line[start] == '#' || equals == std::string::npos) continue;
+        const std::string key = line.substr(start, equals - start);
+        if (key.size() <= 8 || !key.starts_with("XDG_") || !key.ends_with("_DIR")) continue;
+        const auto folder = userDirValue(std::string_view(line).substr(equals + 1), home);
+        if (folder && PathRules::isInside(*folder, home)) folders.emplace_back(key, *folder);
+    }
+    return folders;
+}
+
+void HostLayout::addUserFolders(const std::string& userDirsText) {
+    for (const auto& [key, folder] : parseUserDirs(userDirsText, home)) {
+        if (key == "XDG_DOWNLOAD_DIR") downloadsFolder = folder;
+        const std::string below = folder.substr(home == "/" ? 0 : home.size());
+        if (std::find(userFolders.begin(), userFolders.end(), below) != userFolders.end()) continue;
+        userFolders.push_back(below);
+        for (const std::string& spelling : homeSpellings)
+            guardExact.insert(under(spelling, below));
+    }
+}
+
 const HostLayout& HostLayout::current() {
     static const HostLayout layout = [] {
 #ifdef __APPLE__
@@ -257,6 +327,14 @@ const HostLayout& HostLayout::current() {
 #else
         const std::string home = currentUserHome();
         HostLayout l = linux(home);
+        // The desktop's names of the main folders, in the user's language.
+        const char* configHome = std::getenv("XDG_CONFIG_HOME");
+        std::ifstream userDirs(
+            (configHome && *configHome == '/' ? std::string(configHome) : l.home + "/.config") +
+            "/user-dirs.dirs");
+        std::stringstream text;
+        text << userDirs.rdbuf();
+        l.addUserFolders(text.str());
         // A home reached through a link (/home/u -> /mnt/data/u) is protected by both names.
         char resolved[PATH_MAX];
         if (::realpath(l.home.c_str(), resolved)) l.addHomeSpelling(resolved);

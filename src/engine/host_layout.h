@@ -42,6 +42,11 @@ struct HostLayout {
     std::unordered_set<std::string> systemSkips;
     std::string trashFolder;
     std::vector<std::string> trashSpellings;  // the Trash under the other names of the home
+    // The main folders the desktop names in the user's own language, below the home ("/Dokumente"),
+    // guarded under every spelling of the home like the English ones.
+    std::vector<std::string> userFolders;
+    // Where downloads land: the desktop's Downloads folder when it names one in the home.
+    std::string downloadsFolder;
     std::string rootVolumeName;
     std::vector<std::string> fullDiskAccessProbes;  // empty: the permission does not exist here
 
@@ -74,6 +79,14 @@ struct HostLayout {
 
     // Adds another name of the home folder (its resolved form) and the guard entries below it.
     void addHomeSpelling(const std::string& other);
+
+    // The folders a desktop's user-dirs.dirs names (lines such as XDG_DOCUMENTS_DIR="$HOME/Dokumente"),
+    // by key, absolute and normalised. A line that is not a plain "$HOME/..." or absolute value, and
+    // a folder outside the home or the home itself, give nothing.
+    static std::vector<std::pair<std::string, std::string>> parseUserDirs(const std::string& text,
+                                                                          const std::string& home);
+    // Makes the folders of a user-dirs.dirs text main folders, and follows its Downloads folder.
+    void addUserFolders(const std::string& userDirsText);
 
     // The path with a host folder that has a macOS Library counterpart rewritten to that counterpart
     // ("~/.cache/pip" -> "~/Library/Caches/pip"); other paths come back unchanged.

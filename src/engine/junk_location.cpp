@@ -116,7 +116,7 @@ std::vector<JunkLocation> JunkLocation::all(const HostLayout& layout) {
                  R::safe, K::item),
         location("installers", "Installers in Downloads",
                  "Disk images and installer packages (%1) left over after installing apps.",
-                 "arrow.down.circle", {h + "/Downloads"}, R::caution, K::matching),
+                 "arrow.down.circle", {layout.downloadsFolder}, R::caution, K::matching),
         location(
             "backups", "iPhone & iPad Backups",
             "Local device backups made by Finder. Remove only if you back up to iCloud or no longer need "

@@ -6,8 +6,10 @@ namespace nimbrel {
 
 RemovalResult RemovalWorker::run(const std::vector<DeletionItem>& items, const std::atomic<bool>* stop) {
     result_ = {};
+    stop_ = stop;
+    ops_.stopWhen(stop);
     for (const DeletionItem& item : items) {
-        if (stop && stop->load()) break;
+        if (stopped()) break;
         if (auto refused = mayGo(item)) {
             fail(item.path, *refused);
             continue;
@@ -70,6 +72,7 @@ void RemovalWorker::clearInside(const std::string& folder, int depth, const Remo
         return;
     }
     for (const std::string& name : listing.names) {
+        if (stopped()) return;
         std::string child = folder + "/" + name;
         auto error = removeOne(child, std::nullopt);
         if (!error) continue;

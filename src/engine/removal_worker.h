@@ -44,6 +44,11 @@ class RemovalFileOps {
         return false;
     }
 
+    // Set once the removal should stop (the application is quitting): operations that take a long
+    // time over one item (a folder tree removed for good) stop between its entries, keep what is
+    // left with a `stopped` error and count what went.
+    void stopWhen(const std::atomic<bool>* stop) { stop_ = stop; }
+
     // What the last remove() did on disk, when the operations count it themselves.
     struct Counted {
         // Bytes the removal really freed (allocated blocks of the names it unlinked whose link
@@ -60,6 +65,9 @@ class RemovalFileOps {
     }
     // The count of the last remove(), once; nothing when that call counted nothing.
     virtual std::optional<Counted> takeCounted() { return std::nullopt; }
+
+  protected:
+    const std::atomic<bool>* stop_ = nullptr;
 };
 
 // What a removal did: bytes freed per removed path (0 for a path that was already gone) and what
@@ -90,8 +98,9 @@ class RemovalWorker {
 
     RemovalWorker(RemovalFileOps& ops, bool permanently) : ops_(ops), permanently_(permanently) {}
 
-    // `stop`, when given and set, ends the run between items (the application is quitting); the
-    // items not reached are left as they are.
+    // `stop`, when given and set, ends the run between items (the application is quitting), and
+    // inside an item where the operations can; the items not reached are left as they are, and
+    // what went is reported as usual.
     RemovalResult run(const std::vector<DeletionItem>& items, const std::atomic<bool>* stop = nullptr);
 
   private:
@@ -105,9 +114,11 @@ class RemovalWorker {
                                           const ReviewedEntry& reviewed = {});
     void clearInside(const std::string& folder, int depth, const RemovalError& folderError);
     void fail(const std::string& path, const RemovalError& error);
+    bool stopped() const { return stop_ && stop_->load(); }
 
     RemovalFileOps& ops_;
     bool permanently_;
+    const std::atomic<bool>* stop_ = nullptr;
     RemovalResult result_;
 };
 

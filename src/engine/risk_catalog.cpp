@@ -83,13 +83,19 @@ std::string joinedKinds(const HostLayout& layout, const char* separator, bool ta
 // large files.
 constexpr int64_t kMaxKeyFileSize = 512'000;
 
+// Whether a verdict may wait on the disk (on a worker) or uses only what is known (the main thread).
+enum class Reads { disk, known };
+
 bool isSecret(const std::string& p, std::string_view name, std::string_view ext, bool isDirectory,
-              std::optional<int64_t> size) {
+              std::optional<int64_t> size, Reads reads) {
     if (secretNames().count(name)) return true;
     if (!secretExtensions().count(ext)) return false;
     if (ext != "key") return true;
-    return !isDirectory && (size ? *size : RiskCatalog::fileSize(p)) <= kMaxKeyFileSize;
+    if (isDirectory) return false;
+    return (size ? *size : reads == Reads::disk ? RiskCatalog::fileSize(p) : 0) <= kMaxKeyFileSize;
 }
+
+std::optional<bool> knownGitVerdict(const std::string& path);
 
 // The verdicts for what lies inside ~/Library; `rel` is the part after "~/Library/".
 Risk libraryRisk(std::string_view rel, const HostLayout& layout) {
@@ -177,8 +183,11 @@ Risk RiskCatalog::assess(const std::string& path, bool isDirectory, bool isBuild
     return assess(path, isDirectory, isBuildOutput, size, HostLayout::judging());
 }
 
-Risk RiskCatalog::assess(const std::string& path, bool isDirectory, bool isBuildOutput,
-                         std::optional<int64_t> size, const HostLayout& layout) {
+namespace {
+
+// `awaitsProbe` is set when a git probe that was not made could change the verdict.
+Risk judge(const std::string& path, bool isDirectory, bool isBuildOutput, std::optional<int64_t> size,
+           const HostLayout& layout, Reads reads, bool& awaitsProbe) {
     using L = Risk::Level;
     const std::string p = normalizePath(path, layout.home);
     const std::string name = asciiLower(PathRules::lastComponent(p));
@@ -192,7 +201,7 @@ Risk RiskCatalog::assess(const std::string& path, bool isDirectory, bool isBuild
         return risk(L::safe, "Cache", "Everything inside is rebuilt by apps; the folder itself stays");
     if (isBuildOutput)
         return risk(L::safe, "Build output", "Rebuilt by your build tools (npm install, xcodebuild, cargo…)");
-    if (isSecret(p, name, ext, isDirectory, size))
+    if (isSecret(p, name, ext, isDirectory, size, reads))
         return risk(L::danger, "Keys & passwords",
                     "Passwords, keys or certificates. Losing them can lock you out of accounts and servers");
     if (auto it = libraryExtensions().find(ext); it != libraryExtensions().end())
@@ -212,12 +221,38 @@ Risk RiskCatalog::assess(const std::string& path, bool isDirectory, bool isBuild
         return risk(L::danger, "Container data", "Container images and volumes. Volumes may hold databases");
     if (name == "docker.raw" || name == "docker.qcow2")
         return risk(L::danger, "Docker disk", "All Docker images, containers and volumes");
-    if (isDirectory && isGitRepository(p))
-        return risk(L::danger, "Git repository", "Any uncommitted or unpushed work in it would be lost");
-    if (startsWith(p, home + "/Downloads/") && installerExtensions(layout).count(std::string(ext)))
+    if (isDirectory) {
+        const std::optional<bool> repository =
+            reads == Reads::disk ? RiskCatalog::isGitRepository(p) : knownGitVerdict(p);
+        if (repository == true)
+            return risk(L::danger, "Git repository", "Any uncommitted or unpushed work in it would be lost");
+        awaitsProbe = !repository;
+    }
+    if (startsWith(p, layout.downloadsFolder + "/") &&
+        RiskCatalog::installerExtensions(layout).count(std::string(ext)))
         return risk(L::caution, "Installer",
                     "Usually not needed after installing, unless it's your only copy");
     return Risk{};
+}
+
+}  // namespace
+
+Risk RiskCatalog::assess(const std::string& path, bool isDirectory, bool isBuildOutput,
+                         std::optional<int64_t> size, const HostLayout& layout) {
+    bool awaitsProbe = false;
+    return judge(path, isDirectory, isBuildOutput, size, layout, Reads::disk, awaitsProbe);
+}
+
+KnownRisk RiskCatalog::assessKnown(const std::string& path, bool isDirectory, bool isBuildOutput,
+                                   std::optional<int64_t> size) {
+    return assessKnown(path, isDirectory, isBuildOutput, size, HostLayout::judging());
+}
+
+KnownRisk RiskCatalog::assessKnown(const std::string& path, bool isDirectory, bool isBuildOutput,
+                                   std::optional<int64_t> size, const HostLayout& layout) {
+    KnownRisk known;
+    known.risk = judge(path, isDirectory, isBuildOutput, size, layout, Reads::known, known.awaitsProbe);
+    return known;
 }
 
 std::vector<RiskSummaryRow> RiskCatalog::summary() {
@@ -328,16 +363,20 @@ struct GitVerdicts {
     }
 };
 
+std::optional<bool> knownGitVerdict(const std::string& path) {
+    GitVerdicts& verdicts = GitVerdicts::shared();
+    std::lock_guard lock(verdicts.mutex);
+    if (auto it = verdicts.answers.find(path); it != verdicts.answers.end()) return it->second;
+    return std::nullopt;
+}
+
 }  // namespace
 
 bool RiskCatalog::isGitRepository(const std::string& path) {
-    GitVerdicts& verdicts = GitVerdicts::shared();
-    {
-        std::lock_guard lock(verdicts.mutex);
-        if (auto it = verdicts.answers.find(path); it != verdicts.answers.end()) return it->second;
-    }
+    if (const std::optional<bool> known = knownGitVerdict(path)) return *known;
     struct stat st {};
     const bool answer = lstat((path + "/.git").c_str(), &st) == 0;
+    GitVerdicts& verdicts = GitVerdicts::shared();
     std::lock_guard lock(verdicts.mutex);
     verdicts.answers[path] = answer;
     return answer;

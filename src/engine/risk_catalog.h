@@ -33,16 +33,30 @@ struct RiskSummaryRow {
     std::vector<std::string> items;
 };
 
+// A verdict made without reading the disk.
+struct KnownRisk {
+    Risk risk;
+    // The folder's git probe was not made yet this scan: `risk` is the verdict were it no repository.
+    // RiskCatalog::assess on a worker makes the probe; this form then answers in full.
+    bool awaitsProbe = false;
+};
+
 // Judges the risk of removing any path from the path and what the caller knows of it. Pure apart
 // from a probe for git repositories cached per scan and, for "key" files of unknown size, one size lookup.
 // Every form without a layout judges against HostLayout::judging(). Callable from any thread.
 struct RiskCatalog {
     // `size` is the item's size when the caller has it; the catalogue reads it only when a rule
-    // needs it.
+    // needs it. May wait on the disk: the main thread uses assessKnown.
     static Risk assess(const std::string& path, bool isDirectory, bool isBuildOutput,
                        std::optional<int64_t> size);
     static Risk assess(const std::string& path, bool isDirectory, bool isBuildOutput,
                        std::optional<int64_t> size, const HostLayout& layout);
+    // The same verdict from what is known, never reading the disk: a folder whose git probe is not
+    // made yet is judged as no repository, and a "key" file of unknown size as a small one.
+    static KnownRisk assessKnown(const std::string& path, bool isDirectory, bool isBuildOutput,
+                                 std::optional<int64_t> size);
+    static KnownRisk assessKnown(const std::string& path, bool isDirectory, bool isBuildOutput,
+                                 std::optional<int64_t> size, const HostLayout& layout);
 
     // The legend, four rows from safe to locked (none for normal), in the current language.
     static std::vector<RiskSummaryRow> summary();

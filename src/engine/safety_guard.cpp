@@ -55,6 +55,10 @@ std::string withResolvedFolder(const std::string& p) {
     return (*real == "/" ? std::string() : *real) + "/" + std::string(PathRules::lastComponent(p));
 }
 
+std::string mountedVolumeReason() {
+    return localized("A mounted volume can't be nimbrelised. Open it to clean inside");
+}
+
 }  // namespace
 
 std::string hostLocalized(const HostLayout& layout, const char* macText, const char* hostPattern) {
@@ -109,6 +113,8 @@ std::string SafetyGuard::reason(const std::string& path, const HostLayout& layou
         return localized(
             "The folder stays; everything inside it is nimbrelised (except Apple's own com.apple.* items)");
     if (layout.isInsideTrash(p)) return localized("Already in the Trash: it goes when the Trash is emptied");
+    if (layout.isTrashOrInside(p))
+        return localized("The Trash is emptied from the Trash drain in Deep Clean");
     for (const std::string& home : layout.homeSpellings) {
         if (p == home) return localized("Your home folder can't be nimbrelised");
         const std::string h = home == "/" ? std::string() : home;
@@ -120,6 +126,7 @@ std::string SafetyGuard::reason(const std::string& path, const HostLayout& layou
     }
     if (isChildOf(p, layout.usersHomeParents))
         return localized("Another user's home folder is never touched");
+    if (layout.isMountPointPath(p)) return mountedVolumeReason();
     for (const std::string& home : layout.homeSpellings)
         if (home != "/" && p.starts_with(home + "/"))
             return hostLocalized(layout,
@@ -161,6 +168,8 @@ DiskGuard::DiskGuard(const HostLayout& layout) : layout_(layout) {
         remember(trees_, trash);
     for (const std::string& trash : shared)
         remember(exact_, trash);
+    for (std::string& top : localMountTops())
+        mountTops_.insert(std::move(top));
     for (const std::string& parent : layout_.usersHomeParents) {
         DIR* folder = ::opendir(parent.c_str());
         if (!folder) continue;
@@ -253,7 +262,11 @@ bool DiskGuard::isProtected(const std::string& path) const {
 
 std::string DiskGuard::reason(const std::string& path) const {
     if (!PathRules::isNormalAbsolute(path)) return localized("Only a plain absolute path is removed");
-    return SafetyGuard::reason(protectedPlace(path).value_or(path), layout_);
+    const auto place = protectedPlace(path);
+    // A volume mounted where no place names one is kept for the Trash it holds; it still reads as
+    // the volume it is.
+    if (place && PathRules::isInside(*place, path) && mountTops_.count(path)) return mountedVolumeReason();
+    return SafetyGuard::reason(place.value_or(path), layout_);
 }
 
 std::shared_ptr<const DiskGuard> DiskGuard::current() {

@@ -82,6 +82,7 @@ class DiskGuard {
     std::unordered_map<InodeKey, std::string> exact_;    // folders protected themselves
     std::unordered_map<InodeKey, std::string> trees_;    // folders protected with all they hold
     std::unordered_map<InodeKey, std::string> holders_;  // folders that hold a protected folder
+    std::unordered_set<std::string> mountTops_;          // where local file systems are mounted
     mutable std::mutex mutex_;
     mutable std::unordered_map<std::string, Folder> folders_;
     mutable std::unordered_map<std::string, std::optional<std::string>> held_;

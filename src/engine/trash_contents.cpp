@@ -8,9 +8,13 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <sstream>
 #include <vector>
 
+#include "engine/bounded_wait.h"
+#include "engine/disk_scanner.h"
 #include "engine/path_rules.h"
 #include "engine/volume_info.h"
 
@@ -109,23 +113,89 @@ void leaveOutTrashContents(ScanResult& result, const HostLayout& layout,
     }
 }
 
-std::vector<std::string> localMountTops() {
+namespace {
+
+// Whether the mount is a local file system, asked about without risk: not a network share, nor a
+// FUSE file system other than a disk's, nor an automount point (looking inside it would mount what
+// it stands for).
+bool isLocalMount(const VolumeInfo::MountEntry& mount) {
+    static const char* const kRemote[] = {"nfs",  "nfs4",      "cifs",   "smb3",  "smbfs", "9p",    "afs",
+                                          "ceph", "glusterfs", "lustre", "davfs", "ncpfs", "autofs"};
+    const std::string& type = mount.fsType;
+    return !(type.starts_with("fuse") && type != "fuseblk") &&
+           std::none_of(std::begin(kRemote), std::end(kRemote),
+                        [&](const char* remote) { return type == remote; });
+}
+
+std::string readMountInfo() {
     std::ifstream table("/proc/self/mountinfo");
     std::stringstream text;
     text << table.rdbuf();
+    return text.str();
+}
+
+std::optional<InodeKey> folderIdentity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    return InodeKey{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+}  // namespace
+
+std::vector<std::string> localMountTops() {
     std::vector<std::string> tops;
-    for (const VolumeInfo::MountEntry& mount : VolumeInfo::parseMountInfo(text.str())) {
-        // An automount point is asked nothing either: looking inside it would mount what it stands for.
-        static const char* const kRemote[] = {"nfs",  "nfs4",      "cifs",   "smb3",  "smbfs", "9p",    "afs",
-                                              "ceph", "glusterfs", "lustre", "davfs", "ncpfs", "autofs"};
-        const std::string& type = mount.fsType;
-        if ((type.starts_with("fuse") && type != "fuseblk") ||
-            std::any_of(std::begin(kRemote), std::end(kRemote),
-                        [&](const char* remote) { return type == remote; }))
-            continue;
-        tops.push_back(mount.mountPoint);
-    }
+    for (const VolumeInfo::MountEntry& mount : VolumeInfo::parseMountInfo(readMountInfo()))
+        if (isLocalMount(mount)) tops.push_back(mount.mountPoint);
     return tops;
+}
+
+std::vector<std::string> userTrashFoldersAt(const std::string& mountPoint, unsigned uid) {
+    const std::string top = mountPoint == "/" ? std::string() : mountPoint;
+    std::vector<std::string> folders;
+    struct stat shared {};
+    // The shared .Trash counts only when it is a real folder with the sticky bit.
+    if (::lstat((top + "/.Trash").c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) &&
+        (shared.st_mode & S_ISVTX) && isFolder(top + "/.Trash/" + std::to_string(uid)))
+        folders.push_back(top + "/.Trash/" + std::to_string(uid));
+    if (isFolder(top + "/.Trash-" + std::to_string(uid)))
+        folders.push_back(top + "/.Trash-" + std::to_string(uid));
+    return folders;
+}
+
+TrashUsage measureUserTrash(const std::string& homeTrash, const std::string& mountInfo, unsigned uid) {
+    struct Measured {
+        std::optional<InodeKey> identity;
+        DiskUsage usage;
+    };
+    TrashUsage out;
+    out.usage = DiskScanner::usage(homeTrash);
+    out.usage.exists = true;
+    std::unordered_set<InodeKey> seen;
+    if (const auto home = folderIdentity(homeTrash)) seen.insert(*home);
+    for (const VolumeInfo::MountEntry& mount : VolumeInfo::parseMountInfo(mountInfo)) {
+        std::function<std::vector<Measured>()> measure = [mountPoint = mount.mountPoint, uid] {
+            std::vector<Measured> measured;
+            for (const std::string& folder : userTrashFoldersAt(mountPoint, uid))
+                measured.push_back({folderIdentity(folder), DiskScanner::usage(folder)});
+            return measured;
+        };
+        const std::optional<std::vector<Measured>> measured =
+            isLocalMount(mount)
+                ? measure()
+                : answerWithin("trash:" + mount.mountPoint, VolumeInfo::kNetworkLimit, measure);
+        bool holdsSome = false;
+        for (const Measured& folder : measured.value_or(std::vector<Measured>{})) {
+            // Another mount of a volume already counted (a bind) shows the same folders.
+            if (folder.identity && !seen.insert(*folder.identity).second) continue;
+            out.usage.size += folder.usage.size;
+            out.usage.items += folder.usage.items;
+            out.usage.readable = out.usage.readable && folder.usage.readable;
+            out.onVolumes += folder.usage.size;
+            holdsSome = holdsSome || folder.usage.size > 0;
+        }
+        if (holdsSome) ++out.volumes;
+    }
+    return out;
 }
 
 std::vector<std::string> volumeTrashFolders(std::vector<std::string>* shared) {
@@ -143,6 +213,10 @@ std::vector<std::string> volumeTrashFolders(std::vector<std::string>* shared) {
         }
     }
     return trashes;
+}
+
+TrashUsage measureUserTrash(const std::string& homeTrash) {
+    return measureUserTrash(homeTrash, readMountInfo(), ::getuid());
 }
 
 std::unordered_set<InodeKey> trashIdentities(const HostLayout& layout) {

@@ -4,6 +4,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/disk_usage.h"
 #include "engine/host_layout.h"
 #include "engine/inode_key.h"
 #include "engine/scan_result.h"
@@ -25,6 +26,26 @@ std::vector<std::string> localMountTops();
 // Every user's Trash folder at the top of a mounted local volume (".Trash-<uid>", ".Trash/<uid>");
 // `shared` receives the volumes' shared ".Trash" folders themselves.
 std::vector<std::string> volumeTrashFolders(std::vector<std::string>* shared = nullptr);
+
+// The Trash folders of user `uid` at the top of the volume mounted at `mountPoint` that exist:
+// <top>/.Trash/<uid> under a real, sticky .Trash, and <top>/.Trash-<uid>.
+std::vector<std::string> userTrashFoldersAt(const std::string& mountPoint, unsigned uid);
+
+// What the user's Trash holds: the home Trash and the user's Trash folders on every volume that
+// `mountInfo` (the text of /proc/self/mountinfo) lists, each folder counted once however many
+// mounts show it.
+struct TrashUsage {
+    DiskUsage usage;        // all of them together; unreadable when one of them could not be read
+    int64_t onVolumes = 0;  // the part in the volumes' Trash folders
+    int volumes = 0;        // the volumes holding that part
+
+    friend bool operator==(const TrashUsage&, const TrashUsage&) = default;
+};
+// A share or FUSE file system is measured with a time limit: one that does not answer in time
+// counts nothing.
+TrashUsage measureUserTrash(const std::string& homeTrash, const std::string& mountInfo, unsigned uid);
+// The same for this process's user and mounts.
+TrashUsage measureUserTrash(const std::string& homeTrash);
 
 // The identities (device, inode) of the layout's Trash folders (links followed) and of every
 // user's Trash folders on the mounted local volumes: a Trash reached through a bind mount or a

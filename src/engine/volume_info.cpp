@@ -5,19 +5,16 @@
 #include <sys/sysmacros.h>
 
 #include <algorithm>
-#include <condition_variable>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
-#include <mutex>
 #include <sstream>
 #include <string_view>
-#include <thread>
-#include <unordered_map>
 #include <unordered_set>
 
+#include "engine/bounded_wait.h"
 #include "engine/path_rules.h"
 
 namespace nimbrel {
@@ -58,6 +55,24 @@ bool isInternalDevice(unsigned major, unsigned minor) {
     for (const std::filesystem::path& p : {dev, dev.parent_path()}) {
         const std::string flag = readFirstLine((p / "removable").string());
         if (!flag.empty()) return flag == "0";
+    }
+    return false;
+}
+
+// True when a part of `path` is a snapshot folder (".snapshots", "@snapshots", "snapshots").
+bool isInSnapshot(std::string_view path) {
+    size_t start = 0;
+    while (start < path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string_view::npos) end = path.size();
+        std::string_view part = path.substr(start, end - start);
+        while (!part.empty() && (part.front() == '.' || part.front() == '@' || part.front() == '_'))
+            part.remove_prefix(1);
+        if (part.size() == 9 && std::equal(part.begin(), part.end(), "snapshots", [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) == b;
+            }))
+            return true;
+        start = end + 1;
     }
     return false;
 }
@@ -124,61 +139,19 @@ void VolumeInfo::sortVolumes(std::vector<VolumeInfo>& volumes) {
 std::optional<VolumeInfo::Space> VolumeInfo::statSpace(const std::string& mountPoint) {
     struct statvfs fs {};
     if (statvfs(mountPoint.c_str(), &fs) != 0) return std::nullopt;
-    return Space{static_cast<int64_t>(fs.f_blocks) * static_cast<int64_t>(fs.f_frsize),
-                 static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize)};
+    const auto bytes = [&](fsblkcnt_t blocks) {
+        return static_cast<int64_t>(blocks) * static_cast<int64_t>(fs.f_frsize);
+    };
+    return Space{bytes(fs.f_blocks), bytes(fs.f_bavail),
+                 bytes(fs.f_blocks - std::min(fs.f_bfree, fs.f_blocks))};
 }
-
-namespace {
-
-// One measure on its own thread; shared with it, so a caller that stops waiting leaves it safe.
-struct Probe {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    std::optional<VolumeInfo::Space> space;
-};
-
-// Measures that have not come back yet, by mount point: a later request waits on the same one, so a
-// dead server holds one thread, not one per refresh.
-std::mutex pendingMutex;
-std::unordered_map<std::string, std::shared_ptr<Probe>>& pending() {
-    static auto* probes = new std::unordered_map<std::string, std::shared_ptr<Probe>>;
-    return *probes;
-}
-
-}  // namespace
 
 std::optional<VolumeInfo::Space> VolumeInfo::measureWithin(const std::string& mountPoint,
                                                            std::chrono::milliseconds limit,
                                                            const Measure& measure) {
-    std::shared_ptr<Probe> probe;
-    {
-        std::lock_guard lock(pendingMutex);
-        auto [entry, fresh] = pending().try_emplace(mountPoint);
-        if (fresh) {
-            entry->second = std::make_shared<Probe>();
-            try {
-                std::thread([probe = entry->second, mountPoint, measure] {
-                    std::optional<Space> space = measure(mountPoint);
-                    {
-                        std::lock_guard lock(pendingMutex);
-                        pending().erase(mountPoint);
-                    }
-                    std::lock_guard lock(probe->mutex);
-                    probe->space = space;
-                    probe->finished = true;
-                    probe->done.notify_all();
-                }).detach();
-            } catch (const std::system_error&) {
-                pending().erase(entry);
-                return std::nullopt;
-            }
-        }
-        probe = entry->second;
-    }
-    std::unique_lock lock(probe->mutex);
-    if (!probe->done.wait_for(lock, limit, [&] { return probe->finished; })) return std::nullopt;
-    return probe->space;
+    return answerWithin<std::optional<Space>>(mountPoint, limit,
+                                              [mountPoint, measure] { return measure(mountPoint); })
+        .value_or(std::nullopt);
 }
 
 std::vector<VolumeInfo> VolumeInfo::fromMountTable(const std::string& mountInfo, const Measure& measure,
@@ -186,13 +159,23 @@ std::vector<VolumeInfo> VolumeInfo::fromMountTable(const std::string& mountInfo,
     std::vector<MountEntry> shown = parseMountInfo(mountInfo);
     std::erase_if(shown, [](const MountEntry& e) { return !isShownMount(e); });
     // Each device is listed once, through its best mount: the root file system, else a mount of the
-    // whole file system, else its first one. A disk mounted only through a subvolume (btrfs "/@data")
-    // is listed that way; a bind of a folder of a disk already listed is not listed again.
-    auto rank = [](const MountEntry& e) { return e.mountPoint == "/" ? 0 : e.root == "/" ? 1 : 2; };
+    // whole file system, else its main subvolume (btrfs "/@data"): the one with the shortest mount
+    // point outside every snapshot folder. Snapshots come last and a tie keeps the first mount; a
+    // bind of a folder of a disk already listed is not listed again.
+    auto rank = [](const MountEntry& e) {
+        return e.mountPoint == "/"                                  ? 0
+               : e.root == "/"                                      ? 1
+               : isInSnapshot(e.root) || isInSnapshot(e.mountPoint) ? 3
+                                                                    : 2;
+    };
+    auto better = [&](const MountEntry& a, const MountEntry& b) {
+        if (rank(a) != rank(b)) return rank(a) < rank(b);
+        return rank(a) == 2 && a.mountPoint.size() < b.mountPoint.size();
+    };
     std::map<std::pair<unsigned, unsigned>, const MountEntry*> chosen;
     for (const MountEntry& e : shown) {
         auto [it, fresh] = chosen.try_emplace({e.major, e.minor}, &e);
-        if (!fresh && rank(e) < rank(*it->second)) it->second = &e;
+        if (!fresh && better(e, *it->second)) it->second = &e;
     }
     std::vector<VolumeInfo> out;
     for (const MountEntry& e : shown) {
@@ -206,6 +189,7 @@ std::vector<VolumeInfo> VolumeInfo::fromMountTable(const std::string& mountInfo,
         v.url = e.mountPoint;
         v.total = space->total;
         v.available = space->available;
+        v.used = space->used;
         v.isRoot = root;
         if (root) {
             v.name = HostLayout::current().rootVolumeName;

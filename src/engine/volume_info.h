@@ -19,6 +19,9 @@ struct VolumeInfo {
     int64_t available = 0;  // bytes free for an unprivileged user
     bool isInternal = false;
     bool isRoot = false;
+    // Bytes in use as df counts them: the total less the free blocks. The blocks a file system keeps
+    // for root are neither in use nor available to the user.
+    int64_t used = 0;
 
     const std::string& id() const { return url; }
 
@@ -49,6 +52,7 @@ struct VolumeInfo {
     struct Space {
         int64_t total = 0;
         int64_t available = 0;
+        int64_t used = 0;
     };
     using Measure = std::function<std::optional<Space>(const std::string& mountPoint)>;
     // statvfs of the mount point; nothing when it fails.
@@ -77,7 +81,8 @@ struct std::hash<nimbrel::VolumeInfo> {
     size_t operator()(const nimbrel::VolumeInfo& v) const noexcept {
         size_t h = std::hash<std::string>()(v.url);
         for (size_t part : {std::hash<std::string>()(v.name), std::hash<int64_t>()(v.total),
-                            std::hash<int64_t>()(v.available), size_t(v.isInternal), size_t(v.isRoot)})
+                            std::hash<int64_t>()(v.available), size_t(v.isInternal), size_t(v.isRoot),
+                            std::hash<int64_t>()(v.used)})
             h = h * 31 + part;
         return h;
     }

@@ -298,7 +298,13 @@ void AppState::refreshVolumes() {
     }
     listingVolumes_ = true;
     Background::run(utilityPool(), this, services_.listVolumes, [this](std::vector<VolumeInfo> volumes) {
+        // A volume that comes or goes brings or takes its Trash: the Trash figure follows, so it
+        // always names what emptying would delete.
+        const bool mountsChanged =
+            !std::equal(volumes.begin(), volumes.end(), volumes_.begin(), volumes_.end(),
+                        [](const VolumeInfo& a, const VolumeInfo& b) { return a.url == b.url; });
         setVolumes(std::move(volumes));
+        if (mountsChanged && cleanup().hasMeasured()) cleanup().measureTrash();
         listingVolumes_ = false;
         if (listAgain_) {
             listAgain_ = false;
@@ -306,6 +312,51 @@ void AppState::refreshVolumes() {
         }
     });
 }
+
+namespace {
+
+// What `result` saw of each entry of `items` it holds: a folder of its tree for a folder or build
+// product, a listed file for a file. An entry it holds as something else, or not at all, is left
+// out. Each folder holding entries is indexed once, so many entries of one wide folder stay cheap.
+std::unordered_map<std::string, CleanQueue::Seen> seenByScan(const ScanResult& result,
+                                                             const std::vector<CleanItem>& items) {
+    std::unordered_map<std::string, CleanQueue::Seen> seen;
+    if (!result.root) return seen;
+    std::unordered_map<std::string, std::vector<const CleanItem*>> byFolder;
+    for (const CleanItem& item : items) {
+        if (item.kind == CleanItem::Kind::junk) continue;
+        if (item.id == result.root->name) {
+            if (item.kind != CleanItem::Kind::file)
+                seen[item.id] = {result.root->size, EntryIdentity::folder(*result.root)};
+            continue;
+        }
+        byFolder[PathRules::parent(item.id)].push_back(&item);
+    }
+    for (const auto& [path, inside] : byFolder) {
+        const std::shared_ptr<DirNode> folder = result.node(path);
+        if (!folder) continue;
+        std::unordered_map<std::string_view, const DirNode*> children;
+        std::unordered_map<std::string_view, const FileItem*> files;
+        for (const std::shared_ptr<DirNode>& child : folder->children)
+            children.emplace(child->name, child.get());
+        for (const FileItem& file : folder->files)
+            files.emplace(std::string_view(file.name), &file);
+        for (const CleanItem* item : inside) {
+            const std::string_view name = PathRules::lastComponent(item->id);
+            if (item->kind == CleanItem::Kind::file) {
+                const auto file = files.find(name);
+                if (file == files.end()) continue;
+                if (auto identity = EntryIdentity::scanned(*file->second))
+                    seen[item->id] = {file->second->size, *identity};
+            } else if (const auto child = children.find(name); child != children.end()) {
+                seen[item->id] = {child->second->size, EntryIdentity::folder(*child->second)};
+            }
+        }
+    }
+    return seen;
+}
+
+}  // namespace
 
 void AppState::scan(const std::string& target) {
     if (isScanning_) stopScan();
@@ -333,18 +384,26 @@ void AppState::scan(const std::string& target) {
     struct Scanned {
         std::optional<PinnedFolder> pin;
         std::shared_ptr<ScanResult> result;
+        std::unordered_map<std::string, CleanQueue::Seen> seen;
     };
     Background::run(
         scanPool(), this,
-        [scanner = services_.scanner, path, options, firstID, token, forward] {
+        [scanner = services_.scanner, path, options, firstID, token, forward,
+         selection = queue().snapshot()]() mutable {
             Scanned scanned;
             scanned.pin = PinnedFolder::pin(path);
             scanned.result = scanner(path, options, firstID, *token, forward);
+            if (scanned.result) scanned.seen = seenByScan(*scanned.result, *selection);
+            selection.reset();  // the queue need not copy its list to change it
             return scanned;
         },
         [this, token, path](Scanned scanned) {
             if (scanToken == token) scanningRootPin = std::move(scanned.pin);
+            const bool current = scanToken == token && scanned.result;
             finishScan(token, path, std::move(scanned.result));
+            // What the scan saw of the ticked entries is what a removal now checks them against, so
+            // "scan again" clears an entry that only changed since the last scan.
+            if (current) queue().reseen(scanned.seen);
         });
 }
 

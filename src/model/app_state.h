@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -199,12 +200,19 @@ class AppState : public QObject {
     // changes when the worker is back; `pick` runs there too.
     using TwinSetPick = std::function<std::vector<const DuplicateGroup*>(const std::vector<DuplicateGroup>&)>;
     void selectTwinExtras(TwinSetPick pick);
+    // "Select extras" of one set. Its copies are looked at on disk first (on a worker): when the kept
+    // copy is gone or changed since the search, nothing is added, the copies found gone or changed
+    // are noted (DuplicatesModel::changedCopies) and a toast says why.
+    void selectTwinSetExtras(const std::string& groupID);
 
     // Review and removal: open the review of the whole selection; remove the reviewed entries to
     // the Trash or for good.
     void nimbrelise();
     void nimbrelise(const std::unordered_set<std::string>& ids, bool permanently);
     void nimbrelise(std::unordered_set<std::string>&& ids, bool permanently);
+    // Asks the running removal to stop at its next item (the application is quitting): it ends as
+    // usual then, with what went counted and the rest left as it is.
+    void stopRemoval();
     void emptyTrash();
     void removeUnavailableSimulators();
     void copyPaths(const std::vector<std::string>& paths);
@@ -314,6 +322,7 @@ class AppState : public QObject {
     // A long reviewed selection is being turned into its request on a worker: no review opens and
     // no other removal starts meanwhile.
     bool buildingRemoval_ = false;
+    std::shared_ptr<std::atomic<bool>> removalStop_;  // the running removal's, or the last one's
     // Lists each review's junk targets' sizes on a worker; a later review or a removal drops them.
     void sizeReviewTargets();
     uint64_t reviewGeneration_ = 0;

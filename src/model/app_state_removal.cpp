@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -65,13 +67,16 @@ namespace {
 
 constexpr const char* kRemovalSymbol = "humidity.fill";
 
-// Quitting and a running removal: however the application ends, it waits for the worker to finish
-// its whole run first, so no item is left half-removed by the process ending. (A quit the user asks
-// for waits earlier, on the main thread: QuitGuard.)
+// Quitting and a running removal: however the application ends, the worker is stopped at its next
+// item and waited for, so nothing is left half-removed by the process ending. A worker whose disk
+// stopped answering is not waited for without end: the process then ends without it. (A quit the
+// user asks for waits earlier, with the window up: QuitGuard.)
 struct RemovalsInFlight {
+    static constexpr std::chrono::seconds kStopWait{2};
     std::mutex mutex;
     std::condition_variable idle;
     int running = 0;
+    std::vector<std::shared_ptr<std::atomic<bool>>> stops;
 
     static RemovalsInFlight& shared() {
         static RemovalsInFlight* inFlight = [] {
@@ -85,18 +90,23 @@ struct RemovalsInFlight {
     }
     void waitUntilIdle() {
         std::unique_lock lock(mutex);
-        idle.wait(lock, [this] { return running == 0; });
+        for (const auto& stop : stops)
+            stop->store(true);
+        idle.wait_for(lock, kStopWait, [this] { return running == 0; });
     }
-    // Held by a worker for as long as it runs.
+    // Held by a worker for as long as it runs; `stop` is its removal's.
     struct Running {
         RemovalsInFlight& owner;
-        explicit Running(RemovalsInFlight& owner) : owner(owner) {
+        std::shared_ptr<std::atomic<bool>> stop;
+        Running(RemovalsInFlight& owner, std::shared_ptr<std::atomic<bool>> stop) : owner(owner), stop(stop) {
             std::lock_guard lock(owner.mutex);
             ++owner.running;
+            owner.stops.push_back(std::move(stop));
         }
         ~Running() {
             std::lock_guard lock(owner.mutex);
             --owner.running;
+            std::erase(owner.stops, stop);
             owner.idle.notify_all();
         }
     };
@@ -314,6 +324,7 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     // Only the worker needs the items; the completion keeps the rest of the request.
     std::vector<DeletionItem> items = std::move(request.items);
     std::function<std::shared_ptr<RemovalFileOps>()> makeOps = removalFileOps(request.pinnedFolders);
+    removalStop_ = std::make_shared<std::atomic<bool>>(false);
     RemovalOutcome outcome;
     outcome.started = services_.clock->now();
     outcome.permanently = permanently;
@@ -324,15 +335,16 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     Background::run(
         userPool(), this,
         [context = QPointer<QObject>(this), self = this, makeOps = std::move(makeOps),
-         items = std::move(items), permanently, &inFlight, outcome = std::move(outcome)]() mutable {
-            RemovalsInFlight::Running running(inFlight);
+         items = std::move(items), permanently, &inFlight, stop = removalStop_,
+         outcome = std::move(outcome)]() mutable {
+            RemovalsInFlight::Running running(inFlight, stop);
             const std::shared_ptr<RemovalFileOps> ops = makeOps();
             GuardedItems guarded = sortByGuard(items, outcome);
             // Posted before the outcome, so the screens animate exactly what may go, and only that.
             Background::post(context, [self, vanishing = std::move(guarded.vanishing)]() mutable {
                 if (self->isDeleting()) self->setVanishingPaths(std::move(vanishing));
             });
-            outcome.result = RemovalWorker(*ops, permanently).run(guarded.allowed);
+            outcome.result = RemovalWorker(*ops, permanently).run(guarded.allowed, stop.get());
             planAfterRemoval(outcome);
             return std::move(outcome);
         },
@@ -340,6 +352,10 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
             outcome.request = std::move(request);
             completeRemoval(std::move(outcome));
         });
+}
+
+void AppState::stopRemoval() {
+    if (removalStop_) removalStop_->store(true);
 }
 
 void AppState::completeRemoval(RemovalOutcome finished) {
@@ -368,7 +384,8 @@ void AppState::completeRemoval(RemovalOutcome finished) {
         outcome.reset();
     };
 
-    if (rest > std::chrono::milliseconds(0))
+    // A removal stopped for quitting has no one to play its hold to.
+    if (rest > std::chrono::milliseconds(0) && !(removalStop_ && removalStop_->load()))
         services_.clock->after(rest, this, [this, finish = std::move(finish)]() mutable {
             whenResultUnread(std::move(finish));
         });
@@ -542,7 +559,7 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const 
 
 void AppState::emptyTrash() {
     if (emptyingTrash_) return;  // the running one credits the Trash size; a second would count it twice
-    const int64_t trashSize = cleanup().trash() ? cleanup().trash()->size : 0;
+    const int64_t trashSize = cleanup().trash() ? cleanup().trash()->usage.size : 0;
     if (services_.isDemo()) {
         // The sample Trash is not the user's: nothing is emptied and nothing is credited.
         setToast(Toast(trashEmptiedToastText(trashSize), kRemovalSymbol));
@@ -628,18 +645,29 @@ void AppState::selectTwinExtras(TwinSetPick pick) {
         if (!state) return {};
         auto sets = std::make_shared<DuplicatesModel::Sets>(state->duplicates().sets());
         auto selection = state->queue().snapshot();
+        auto locations = std::make_shared<const std::vector<JunkLocation>>(state->cleanup().locations());
         auto vanishing = std::make_shared<const std::unordered_set<std::string>>(state->vanishingPaths());
         auto nimbrelising = std::make_shared<const std::unordered_set<std::string>>(state->nimbrelisingIDs());
         const uint64_t revision = sets->revision;
         const uint64_t generation = state->queue().generation();
         const bool deleting = state->isDeleting();
         const size_t vanishingCount = vanishing->size();
-        return {[sets, pick, selection, vanishing, nimbrelising]() mutable {
+        return {[sets, pick, selection, locations, vanishing, nimbrelising]() mutable {
                     const std::vector<const DuplicateGroup*> shown = pick(*sets->groups);
+                    // What a ticked junk location holds is selected too: it leaves with the location.
+                    std::unordered_set<std::string> junkTargets;
+                    for (const CleanItem& item : *selection)
+                        if (item.kind == CleanItem::Kind::junk)
+                            for (const JunkLocation& location : *locations)
+                                if ("junk:" + location.id == item.id)
+                                    for (std::string& target : location.targets())
+                                        junkTargets.insert(std::move(target));
                     CleanQueue selected;
                     selected.setItems(std::vector<CleanItem>(*std::exchange(selection, nullptr)));
                     const DuplicatesModel::Around around{
-                        [&](const std::string& path) { return selected.includes(path); },
+                        [&](const std::string& path) {
+                            return selected.includes(path) || PathRules::isAtOrInsideAny(path, junkTargets);
+                        },
                         [&](const std::string& path) { return isLeaving(path, *vanishing, *nimbrelising); }};
                     return DuplicatesModel::extras(*sets, shown, around);
                 },
@@ -649,6 +677,27 @@ void AppState::selectTwinExtras(TwinSetPick pick) {
                            state->vanishingPaths().size() == vanishingCount;
                 }};
     });
+}
+
+void AppState::selectTwinSetExtras(const std::string& groupID) {
+    Background::run(
+        userPool(), this,
+        [sets = duplicates().sets(), groupID] { return DuplicatesModel::look(sets, groupID); },
+        [this, groupID](const DuplicatesModel::Look& look) {
+            if (!look.keptChanged) {
+                selectTwinExtras([groupID](const std::vector<DuplicateGroup>& groups) {
+                    std::vector<const DuplicateGroup*> shown;
+                    for (const DuplicateGroup& g : groups)
+                        if (g.id == groupID) shown.push_back(&g);
+                    return shown;
+                });
+                return;
+            }
+            duplicates().noteChangedCopies(look.changed);
+            setToast(Toast(tr("The kept copy of “%1” changed since the search. Search again to compare")
+                               .arg(QString::fromUtf8(look.keptName)),
+                           QStringLiteral("exclamationmark.triangle.fill")));
+        });
 }
 
 void AppState::copyPaths(const std::vector<std::string>& paths) {

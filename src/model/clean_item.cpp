@@ -117,30 +117,46 @@ std::optional<QString> exactText(const std::string& bytes) {
     return text;
 }
 
-}  // namespace
+Risk assessed(bool readDisk, const std::string& path, bool isDirectory, bool isBuildOutput,
+              std::optional<int64_t> size) {
+    return readDisk ? RiskCatalog::assess(path, isDirectory, isBuildOutput, size)
+                    : RiskCatalog::assessKnown(path, isDirectory, isBuildOutput, size).risk;
+}
 
 // The danger of the most dangerous folder of the junk location an entry names (device backups),
 // so that removing the whole location needs the review's acknowledgement like the folder would.
-static std::optional<Risk> junkDanger(const std::string& entryID) {
+std::optional<Risk> junkDanger(const std::string& entryID, bool readDisk) {
     static const std::vector<JunkLocation> locations = JunkLocation::all();
     for (const JunkLocation& location : locations) {
         if ("junk:" + location.id != entryID) continue;
         for (const std::string& path : location.paths) {
-            Risk risk = RiskCatalog::assess(path, true, false, std::nullopt);
-            if (risk.level >= Risk::Level::danger) return risk;
+            Risk risk = assessed(readDisk, path, true, false, std::nullopt);
+            if (risk.level == Risk::Level::danger) return risk;
         }
     }
     return std::nullopt;
 }
 
-Risk CleanItem::risk() const {
-    if (kind == Kind::junk) {
-        if (auto danger = junkDanger(id)) return *danger;
-        if (heat >= 1.0) return {Risk::Level::safe, localized("Cache"), localized("Rebuilt automatically")};
+Risk riskOf(const CleanItem& item, bool readDisk) {
+    using Kind = CleanItem::Kind;
+    if (item.kind == Kind::junk) {
+        if (auto danger = junkDanger(item.id, readDisk)) return *danger;
+        if (item.heat >= 1.0)
+            return {Risk::Level::safe, localized("Cache"), localized("Rebuilt automatically")};
         return {Risk::Level::caution, localized("Look first"),
                 localized("Usually fine to remove. Check what's inside first")};
     }
-    return RiskCatalog::assess(id, kind != Kind::file, kind == Kind::artifact, size);
+    return assessed(readDisk, item.id, item.kind != Kind::file, item.kind == Kind::artifact, item.size);
+}
+
+}  // namespace
+
+Risk CleanItem::risk() const {
+    return riskOf(*this, false);
+}
+
+Risk CleanItem::riskOnDisk() const {
+    return riskOf(*this, true);
 }
 
 bool CleanItem::isWellFormed() const {
@@ -209,7 +225,10 @@ std::optional<QByteArray> CleanItem::toJson() const {
     if (identity) object.insert(QLatin1String(kIdentityKey), identityJson(*identity));
     QByteArray json = QJsonDocument(object).toJson(QJsonDocument::Compact);
     // Qt's JSON drops a leading byte-order mark inside strings; refuse whatever does not come back.
-    if (fromJson(json) != *this) return std::nullopt;
+    // The set of twins is not part of the form.
+    CleanItem sent = *this;
+    sent.twins = nullptr;
+    if (fromJson(json) != sent) return std::nullopt;
     return json;
 }
 

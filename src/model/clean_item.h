@@ -52,7 +52,10 @@ struct CleanItem {
     bool operator==(const CleanItem&) const = default;
 
     // Worked out on every read: a junk location by its heat, anything else by the risk catalogue.
+    // risk() reads nothing on disk (a folder whose git probe is still to be made reads as no
+    // repository), for the main thread; riskOnDisk() makes the reads, for workers.
     Risk risk() const;
+    Risk riskOnDisk() const;
     // True when the item can name what a removal takes: a path id is absolute and already normal
     // (no "..", ".", empty part or trailing "/", so the path judged is the path removed), no id holds
     // a NUL byte, a junk id names a location, and the size is not negative.

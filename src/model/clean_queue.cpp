@@ -386,6 +386,22 @@ void CleanQueue::resize(const std::unordered_map<std::string, int64_t>& sizes) {
     if (resized) changed();
 }
 
+void CleanQueue::reseen(const std::unordered_map<std::string, Seen>& seen) {
+    bool changedAny = false;
+    for (const auto& [id, now] : seen) {
+        const auto found = positions_.find(id);
+        if (found == positions_.end()) continue;
+        CleanItem& item = own()[positionOf(found->second)];
+        if (item.size == now.size && item.identity == now.identity) continue;
+        count(item, -1);
+        item.size = now.size;
+        item.identity = now.identity;
+        count(item, 1);
+        changedAny = true;
+    }
+    if (changedAny) changed();
+}
+
 bool CleanQueue::holdsInside(const std::string& path) const {
     // As in insert: the ids inside sort right after "<path>/".
     if (path == "/") {

@@ -78,6 +78,14 @@ class CleanQueue : public QObject {
     void shrink(const std::unordered_map<std::string, int64_t>& wentBelow);
     // Gives the queued items of these ids the sizes given (what their targets weigh now).
     void resize(const std::unordered_map<std::string, int64_t>& sizes);
+    // What a scan saw of an entry.
+    struct Seen {
+        int64_t size = 0;
+        EntryIdentity identity;
+    };
+    // Gives the queued items of these ids what a new scan saw, so a removal takes each entry as it
+    // is now; the others keep what they had.
+    void reseen(const std::unordered_map<std::string, Seen>& seen);
 
     // Count and size per source, in source order, leaving out sources without items; kept as the
     // list changes, so asking costs nothing per item.

@@ -46,7 +46,7 @@ bool counts(const JunkLocation& location, const std::string& path) {
 
 struct Measured {
     std::unordered_map<std::string, DiskUsage> measurements;
-    DiskUsage trash;
+    TrashUsage trash;
 };
 
 }  // namespace
@@ -54,7 +54,7 @@ struct Measured {
 CleanupModel::Disk CleanupModel::Disk::real() {
     Disk d;
     d.measure = [](const JunkLocation& location) { return location.measure(); };
-    d.usage = [](const std::string& path) { return DiskScanner::usage(path); };
+    d.trash = [](const std::string& homeTrash) { return measureUserTrash(homeTrash); };
     d.list = [](const JunkLocation& location) {
         std::vector<JunkEntry> entries = JunkLocation::identified(location.targets());
         for (JunkEntry& entry : entries) {
@@ -87,7 +87,7 @@ void CleanupModel::setMeasurements(std::unordered_map<std::string, DiskUsage> va
     emit measurementsChanged();
 }
 
-void CleanupModel::setTrash(std::optional<DiskUsage> value) {
+void CleanupModel::setTrash(std::optional<TrashUsage> value) {
     if (trash_ == value) return;
     trash_ = value;
     emit trashChanged();
@@ -148,7 +148,7 @@ void CleanupModel::measure() {
             Measured m;
             for (const JunkLocation& location : locations)
                 m.measurements[location.id] = disk.measure(location);
-            m.trash = disk.usage(trashFolder);
+            m.trash = disk.trash(trashFolder);
             return m;
         },
         [this](Measured m) {
@@ -182,15 +182,15 @@ void CleanupModel::measureTrash() {
         return;
     }
     Background::run(
-        *utilityPool_, this, [trashFolder = trashFolder_, disk = disk_] { return disk.usage(trashFolder); },
-        [this](DiskUsage usage) {
+        *utilityPool_, this, [trashFolder = trashFolder_, disk = disk_] { return disk.trash(trashFolder); },
+        [this](TrashUsage usage) {
             if (!isMeasuring_) setTrash(usage);
         });
 }
 
 void CleanupModel::loadDemo() {
     setMeasurements(Demo::measurements());
-    setTrash(Demo::trash());
+    setTrash(TrashUsage{Demo::trash()});
     setContents({{"caches", Demo::cacheContents()}});
     setHasMeasured(true);
     setSelected({});

@@ -12,6 +12,7 @@
 
 #include "engine/disk_usage.h"
 #include "engine/junk_location.h"
+#include "engine/trash_contents.h"
 
 namespace nimbrel {
 
@@ -25,7 +26,8 @@ class CleanupModel : public QObject {
     // The disk work, replaceable in tests. Each function runs on a worker thread.
     struct Disk {
         std::function<DiskUsage(const JunkLocation&)> measure;
-        std::function<DiskUsage(const std::string&)> usage;
+        // Every Trash of the user, given the home Trash.
+        std::function<TrashUsage(const std::string& homeTrash)> trash;
         // The location's targets, sized, in listing order.
         std::function<std::vector<JunkEntry>(const JunkLocation&)> list;
 
@@ -42,7 +44,8 @@ class CleanupModel : public QObject {
 
     const std::vector<JunkLocation>& locations() const { return locations_; }
     const std::unordered_map<std::string, DiskUsage>& measurements() const { return measurements_; }
-    const std::optional<DiskUsage>& trash() const { return trash_; }
+    // The home Trash and the user's Trash on every mounted volume: what emptying the Trash deletes.
+    const std::optional<TrashUsage>& trash() const { return trash_; }
     const std::unordered_set<std::string>& selected() const { return selected_; }
     void setSelected(std::unordered_set<std::string> ids);
     bool isMeasuring() const { return isMeasuring_; }
@@ -82,7 +85,7 @@ class CleanupModel : public QObject {
 
   private:
     void setMeasurements(std::unordered_map<std::string, DiskUsage> value);
-    void setTrash(std::optional<DiskUsage> value);
+    void setTrash(std::optional<TrashUsage> value);
     void setIsMeasuring(bool value);
     void setHasMeasured(bool value);
     void setContents(std::unordered_map<std::string, std::vector<JunkEntry>> value);
@@ -95,7 +98,7 @@ class CleanupModel : public QObject {
     QThreadPool* utilityPool_;
 
     std::unordered_map<std::string, DiskUsage> measurements_;
-    std::optional<DiskUsage> trash_;
+    std::optional<TrashUsage> trash_;
     std::unordered_set<std::string> selected_;
     bool isMeasuring_ = false;
     bool hasMeasured_ = false;

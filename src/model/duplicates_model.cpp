@@ -206,6 +206,7 @@ void DuplicatesModel::start(int64_t minSize, std::function<Candidates()> gather)
             Dropped dropped = dropRemoved(*found, gone);
             keptGone_.insert(dropped.keptGone.begin(), dropped.keptGone.end());
             lastCopies_ = std::make_shared<const std::vector<std::string>>(std::move(dropped.lastCopies));
+            setChangedCopies({});
             setGroups(std::move(*found));
             setIsRunning(false);
             setHasRun(true);
@@ -226,6 +227,7 @@ void DuplicatesModel::reset() {
     setHasRun(false);
     removedDuringRun_.clear();
     keptGone_.clear();
+    setChangedCopies({});
     lastCopies_ = std::make_shared<const std::vector<std::string>>();
 }
 
@@ -355,6 +357,35 @@ std::vector<CleanItem> DuplicatesModel::extras(const Sets& sets,
     for (const DuplicateGroup* g : shown)
         if (!sets.keptGone.count(g->id)) appendExtras(*g, sets.stillThere, around, out);
     return out;
+}
+
+DuplicatesModel::Look DuplicatesModel::look(const Sets& sets, const std::string& groupID) {
+    Look look;
+    const auto found = std::find_if(sets.groups->begin(), sets.groups->end(),
+                                    [&](const DuplicateGroup& g) { return g.id == groupID; });
+    if (found == sets.groups->end() || found->files.empty()) return look;
+    const DuplicateGroup& g = *found;
+    const FileItem* stay = kept(g);
+    look.keptName = stay->name;
+    look.keptChanged = sets.keptGone.count(groupID) > 0;
+    for (size_t i = 0; i < g.files.size(); ++i) {
+        if (sets.stillThere(g.files[i].path, g.seenOf(i))) continue;
+        look.changed.push_back(g.files[i].path);
+        if (&g.files[i] == stay) look.keptChanged = true;
+    }
+    return look;
+}
+
+void DuplicatesModel::noteChangedCopies(const std::vector<std::string>& paths) {
+    std::unordered_set<std::string> changed = changedCopies_;
+    changed.insert(paths.begin(), paths.end());
+    setChangedCopies(std::move(changed));
+}
+
+void DuplicatesModel::setChangedCopies(std::unordered_set<std::string> paths) {
+    if (paths == changedCopies_) return;
+    changedCopies_ = std::move(paths);
+    emit changedCopiesChanged();
 }
 
 DuplicatesModel::Watch DuplicatesModel::watch() const {

@@ -127,6 +127,18 @@ class DuplicatesModel : public QObject {
     // that order. Reads the disk for each kept copy: a worker's work when the sets are many.
     static std::vector<CleanItem> extras(const Sets& sets, const std::vector<const DuplicateGroup*>& shown,
                                          const Around& around);
+    // A look at the disk for the set with this id (any thread): its copies no longer as the search
+    // read them (gone or changed), and whether its kept copy is one of them or was removed before,
+    // so that it offers no extras.
+    struct Look {
+        std::vector<std::string> changed;
+        bool keptChanged = false;
+        std::string keptName;
+    };
+    static Look look(const Sets& sets, const std::string& groupID);
+    // The copies looks found changed, until the next search shows what is there now.
+    const std::unordered_set<std::string>& changedCopies() const { return changedCopies_; }
+    void noteChangedCopies(const std::vector<std::string>& paths);
 
     // What the review reads to warn when no copy of a set would remain: the copies each set still
     // holds, and the last copy of each set that lost its kept copy to a removal (its extras were
@@ -145,6 +157,7 @@ class DuplicatesModel : public QObject {
     void statusChanged();
     void markedChanged();
     void hasRunChanged();
+    void changedCopiesChanged();
 
   private:
     void setIsRunning(bool value);
@@ -183,6 +196,8 @@ class DuplicatesModel : public QObject {
     std::shared_ptr<const std::vector<std::string>> lastCopies_ =
         std::make_shared<std::vector<std::string>>();
     StillThere stillThere_;
+    std::unordered_set<std::string> changedCopies_;
+    void setChangedCopies(std::unordered_set<std::string> paths);
     void addLastCopies(std::vector<std::string> paths, const std::unordered_set<std::string>& gonePaths);
 };
 

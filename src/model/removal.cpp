@@ -31,6 +31,25 @@ void pinFolderOf(const std::string& path, const RemovalSources& sources, std::ve
     if (auto pin = sources.pin(folder)) pinned.push_back(std::move(*pin));
 }
 
+// Gives each extra copy of twins its proof. Every copy the request takes counts as leaving, however
+// it was chosen (an entry of its own, a folder above it, a junk location's target), so only the
+// others can be the one that stays. The extras then go last: a copy the request takes under a path
+// no proof can match (a junk folder behind a link) is gone by the time they are judged.
+void proveExtras(std::vector<DeletionItem>& items,
+                 const std::vector<std::pair<size_t, const TwinCopies*>>& extras) {
+    std::unordered_set<std::string> leaving;
+    leaving.reserve(items.size());
+    for (const DeletionItem& item : items)
+        leaving.insert(item.path);
+    for (const auto& [at, twins] : extras) {
+        auto proof = twins->proofFor(items[at].path, [&](const std::string& copy) {
+            return PathRules::isAtOrInsideAny(copy, leaving);
+        });
+        if (proof) items[at].twin = std::make_shared<const TwinProof>(std::move(*proof));
+    }
+    std::stable_partition(items.begin(), items.end(), [](const DeletionItem& item) { return !item.twin; });
+}
+
 }  // namespace
 
 std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>& queueItems,
@@ -42,6 +61,7 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
     removal.request.items.reserve(ids.size());
     removal.request.queueIDs.reserve(ids.size());
     std::vector<std::string> expanded;
+    std::vector<std::pair<size_t, const TwinCopies*>> extras;  // request items queued as extra copies
     for (const CleanItem& entry : queueItems) {
         // An id the guard would read differently from the remover never reaches the disk.
         if (!ids.count(entry.id) || !entry.isWellFormed()) continue;
@@ -61,13 +81,7 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
             if (!seen.insert(entry.id).second) continue;
             removal.request.items.push_back(
                 {entry.id, entry.size, clearInside, reviewedAsFile, entry.identity});
-            if (entry.twins) {
-                // The copies chosen with it go too: only the others can be the one that stays.
-                auto proof = entry.twins->proofFor(
-                    entry.id, [&](const std::string& copy) { return PathRules::isAtOrInsideAny(copy, ids); });
-                if (proof)
-                    removal.request.items.back().twin = std::make_shared<const TwinProof>(std::move(*proof));
-            }
+            if (entry.twins) extras.emplace_back(removal.request.items.size() - 1, entry.twins.get());
             continue;
         }
         std::vector<JunkEntry> candidates;
@@ -91,6 +105,7 @@ std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>
         removal.clearedIDs.insert(entry.id);
     }
     if (removal.request.items.empty()) return std::nullopt;
+    if (!extras.empty()) proveExtras(removal.request.items, extras);
     if (!removal.clearedIDs.empty()) removal.touchesCleanup = true;
     for (std::string& path : expanded) {
         if (removal.request.queueIDs.count(path) && !removal.clearedIDs.count(path))

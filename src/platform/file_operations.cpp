@@ -67,7 +67,8 @@ std::optional<RemovalError> FileOperations::removeReviewed(const std::string& pa
         counted_ = Counted{leaving, {}};
         return error;
     }
-    FileRemover::Report report = FileRemover::removeForGood(path, anchors_, pinned_, reviewed, &knownMounts_);
+    FileRemover::Report report =
+        FileRemover::removeForGood(path, anchors_, pinned_, reviewed, &knownMounts_, stop_);
     for (const auto& [key, names] : report.linkedNamesGone)
         namesTaken_[key] += names;
     counted_ = Counted{report.freedBytes, std::move(report.goneInside)};

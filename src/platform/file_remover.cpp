@@ -83,8 +83,14 @@ class TreeRemover {
     // `countOnly`: walk the same way but remove nothing, and only count what a removal would free.
     // `insideTrash`: emptying the Trash, where the user's own folders are unlocked and a folder
     // holding a Trash-named folder is emptied like any other.
-    TreeRemover(int baseFd, std::string itemPath, bool insideTrash, bool countOnly = false)
-        : baseFd_(baseFd), itemPath_(std::move(itemPath)), insideTrash_(insideTrash), countOnly_(countOnly) {}
+    // `stop`: see FileRemover::removeForGood.
+    TreeRemover(int baseFd, std::string itemPath, bool insideTrash, bool countOnly = false,
+                const std::atomic<bool>* stop = nullptr)
+        : baseFd_(baseFd),
+          itemPath_(std::move(itemPath)),
+          insideTrash_(insideTrash),
+          countOnly_(countOnly),
+          stop_(stop) {}
 
     // The first folder met that holds a Trash folder and so is kept whole.
     const std::optional<RemovalError>& heldTrash() const { return heldTrash_; }
@@ -130,6 +136,10 @@ class TreeRemover {
         }
         if (auto error = enter(baseFd_, name, item)) return fail(*error);
         while (!frames_.empty()) {
+            if (stop_ && stop_->load())
+                return fail(
+                    RemovalError::refused(RemovalError::Cause::stopped,
+                                          itemPath_ + ": stopped as Nimbrel quit; what is left stays"));
             if (auto error = step()) return fail(*error);
         }
         // Something inside stayed, so the item did too: the first reason is its failure.
@@ -338,6 +348,7 @@ class TreeRemover {
     std::string itemPath_;
     bool insideTrash_;
     bool countOnly_;
+    const std::atomic<bool>* stop_;
     std::optional<RemovalError> heldTrash_;
     struct Linked {
         nlink_t links = 0, seen = 0;
@@ -356,8 +367,9 @@ class TreeRemover {
 }  // namespace
 
 FileRemover::Report FileRemover::removeEntry(int parentFd, const std::string& name, const std::string& path,
-                                             bool insideTrash, const ReviewedEntry& reviewed) {
-    return TreeRemover(parentFd, path, insideTrash).run(name, reviewed);
+                                             bool insideTrash, const ReviewedEntry& reviewed,
+                                             const std::atomic<bool>* stop) {
+    return TreeRemover(parentFd, path, insideTrash, false, stop).run(name, reviewed);
 }
 
 int64_t FileRemover::bytesLeaving(int parentFd, const std::string& name, const std::string& path,
@@ -373,14 +385,15 @@ FileRemover::Report FileRemover::removeForGood(const std::string& path,
                                                const std::vector<std::string>& anchors,
                                                const std::vector<PinnedFolder>& pinned,
                                                const ReviewedEntry& reviewed,
-                                               const std::unordered_set<uint64_t>* knownMounts) {
+                                               const std::unordered_set<uint64_t>* knownMounts,
+                                               const std::atomic<bool>* stop) {
     ParentFolder parent = openParent(path, anchors, pinned, knownMounts);
     if (parent.error) {
         Report report;
         report.error = parent.error;
         return report;
     }
-    return removeEntry(parent.fd.get(), parent.name, path, false, reviewed);
+    return removeEntry(parent.fd.get(), parent.name, path, false, reviewed, stop);
 }
 
 }  // namespace nimbrel

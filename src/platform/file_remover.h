@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -40,10 +41,12 @@ struct FileRemover {
     // `reviewed`: what the entry must still be (what the scan saw); anything else stays whole, with
     // a failure saying it changed since the scan.
     // `knownMounts`: see openParent.
+    // `stop`: once set, the removal ends before its next entry, with a `stopped` error.
     static Report removeForGood(const std::string& path, const std::vector<std::string>& anchors = {},
                                 const std::vector<PinnedFolder>& pinned = {},
                                 const ReviewedEntry& reviewed = {},
-                                const std::unordered_set<uint64_t>* knownMounts = nullptr);
+                                const std::unordered_set<uint64_t>* knownMounts = nullptr,
+                                const std::atomic<bool>* stop = nullptr);
 
     // What removing the entry `name` of the open folder `parentFd` would give back, walked the same
     // way and removing nothing: its files' allocated bytes, a hard-linked file only when all its
@@ -62,7 +65,8 @@ struct FileRemover {
     // the user has already let everything go) gives folders of the user's own u+rwx before emptying
     // them and empties Trash-named folders too.
     static Report removeEntry(int parentFd, const std::string& name, const std::string& path,
-                              bool insideTrash = false, const ReviewedEntry& reviewed = {});
+                              bool insideTrash = false, const ReviewedEntry& reviewed = {},
+                              const std::atomic<bool>* stop = nullptr);
 };
 
 }  // namespace nimbrel

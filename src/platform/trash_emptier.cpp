@@ -11,37 +11,14 @@
 #include <sstream>
 
 #include "engine/host_layout.h"
+#include "engine/trash_contents.h"
+#include "engine/volume_info.h"
 #include "platform/file_operations.h"
 #include "platform/file_remover.h"
 #include "platform/removal_fs.h"
 #include "platform/trash.h"
 
 namespace nimbrel {
-
-namespace {
-
-bool isRealFolder(const std::string& path, struct stat* out = nullptr) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    if (out) *out = st;
-    return true;
-}
-
-// mountinfo escapes blanks, tabs, line feeds and backslashes as three octal digits.
-std::string unescapeMountPath(const std::string& field) {
-    std::string path;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            path += char(std::stoi(field.substr(i + 1, 3), nullptr, 8));
-            i += 3;
-        } else {
-            path += field[i];
-        }
-    }
-    return path;
-}
-
-}  // namespace
 
 std::vector<std::string> TrashEmptier::emptyFolder(const std::string& trashFolder, int64_t* freedBytes) {
     std::vector<std::string> stayed;
@@ -102,26 +79,10 @@ std::vector<std::string> TrashEmptier::emptyFolder(const std::string& trashFolde
 
 std::vector<std::string> TrashEmptier::volumeTrashFolders(const std::string& mountInfo, unsigned uid) {
     std::vector<std::string> folders;
-    std::istringstream lines(mountInfo);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string id, parent, devNumbers, root, mountField;
-        if (!(fields >> id >> parent >> devNumbers >> root >> mountField)) continue;
-        std::string mount = unescapeMountPath(mountField);
-        std::string top = mount == "/" ? "" : mount;
-        struct stat shared {};
-        std::string candidates[2];
-        // The shared .Trash counts only when it is a real folder with the sticky bit.
-        if (isRealFolder(top + "/.Trash", &shared) && (shared.st_mode & S_ISVTX))
-            candidates[0] = top + "/.Trash/" + std::to_string(uid);
-        candidates[1] = top + "/.Trash-" + std::to_string(uid);
-        for (const std::string& candidate : candidates) {
-            if (!candidate.empty() && isRealFolder(candidate) &&
-                std::find(folders.begin(), folders.end(), candidate) == folders.end())
-                folders.push_back(candidate);
-        }
-    }
+    for (const VolumeInfo::MountEntry& mount : VolumeInfo::parseMountInfo(mountInfo))
+        for (std::string& folder : userTrashFoldersAt(mount.mountPoint, uid))
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+                folders.push_back(std::move(folder));
     return folders;
 }
 

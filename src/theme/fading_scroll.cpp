@@ -53,6 +53,7 @@ FadingScroll::Edges FadingScroll::edges(double o, double v, double n) {
 FadingScroll::FadingScroll(Qt::Orientation axis, double fade, QWidget* parent)
     : QScrollArea(parent), axis_(axis), fade_(fade) {
     setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::NoFocus);  // a container: its controls take the focus, and the view follows them
     setWidgetResizable(true);
     viewport()->setAutoFillBackground(false);
     if (axis_ == Qt::Vertical) {

@@ -1,11 +1,13 @@
 #include "theme/press_button.h"
 
+#include <QAbstractScrollArea>
 #include <QAccessibleWidget>
 #include <QEnterEvent>
 #include <QKeyEvent>
 #include <QMoveEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScrollBar>
 
 #include "theme/palette.h"
 #include "theme/shapes.h"
@@ -14,13 +16,58 @@ namespace nimbrel {
 
 namespace {
 
-// A see-through layer the size of a control's ring, a sibling just above the control.
+// A see-through layer that carries a control's focus ring. The ring reaches outside the control, so
+// the layer lives on the nearest ancestor with room for all of it (a tight row, a card's header or a
+// chip row would cut it), above what that ancestor shows. A scroll view's edge cuts the ring only
+// where content lies beyond that edge: a chip row scrolls sideways, so its ring passes above and below.
 class FocusRingLayer : public QWidget {
   public:
-    FocusRingLayer(PressButton* owner) : QWidget(owner->parentWidget()), owner_(owner) {
+    explicit FocusRingLayer(PressButton* owner) : owner_(owner) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
         setFocusPolicy(Qt::NoFocus);
+    }
+    ~FocusRingLayer() override { unwatch(); }
+
+    void follow(int outset) {
+        constexpr int kFar = 1 << 24;
+        QWidget* w = owner_->parentWidget();
+        QRect need = owner_->geometry().adjusted(-outset, -outset, outset, outset);
+        QRect clip(-kFar, -kFar, 2 * kFar, 2 * kFar);
+        std::vector<QWidget*> between;
+        for (;;) {
+            auto* area = qobject_cast<QAbstractScrollArea*>(w->parentWidget());
+            if (area && area->viewport() == w) {
+                QRect edges = w->rect();
+                const QScrollBar* across = area->horizontalScrollBar();
+                const QScrollBar* down = area->verticalScrollBar();
+                if (across->maximum() <= across->minimum()) edges.setLeft(-kFar), edges.setRight(kFar);
+                if (down->maximum() <= down->minimum()) edges.setTop(-kFar), edges.setBottom(kFar);
+                clip &= edges;
+            }
+            if (w->rect().contains(need & clip) || w->isWindow() || !w->parentWidget()) break;
+            between.push_back(w);
+            need.translate(w->pos());
+            clip.translate(w->pos());
+            w = w->parentWidget();
+        }
+        const QRect shown = need & clip & w->rect();
+        if (shown.isEmpty()) {
+            hide();
+            return;
+        }
+        if (parentWidget() != w) setParent(w);
+        setGeometry(shown);
+        if (!std::equal(between.begin(), between.end(), watched_.begin(), watched_.end())) {
+            unwatch();
+            for (QWidget* b : between) {
+                b->installEventFilter(this);
+                watched_.emplace_back(b);
+            }
+        }
+        show();
+        raise();
+        update();
     }
 
   protected:
@@ -28,13 +75,25 @@ class FocusRingLayer : public QWidget {
         if (!owner_) return;
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        const QPoint at = owner_->mapTo(parentWidget(), QPoint(0, 0)) - pos();
-        p.translate(at);
+        p.translate(owner_->mapTo(parentWidget(), QPoint(0, 0)) - pos());
         owner_->paintFocusRing(p);
+    }
+    // A widget between the control and the layer's parent moved (a list scrolled, a row slid).
+    bool eventFilter(QObject*, QEvent* e) override {
+        if ((e->type() == QEvent::Move || e->type() == QEvent::Resize) && owner_ && isVisible())
+            follow(owner_->focusRingOutset());
+        return false;
     }
 
   private:
+    void unwatch() {
+        for (const QPointer<QWidget>& b : watched_)
+            if (b) b->removeEventFilter(this);
+        watched_.clear();
+    }
+
     QPointer<PressButton> owner_;
+    std::vector<QPointer<QWidget>> watched_;
 };
 
 // What assistive technology reads of a control. The controls paint their titles themselves, so a
@@ -170,6 +229,10 @@ void PressButton::setFocusPreview(bool on) {
     followFocusRing();
 }
 
+PressButton::~PressButton() {
+    delete ringLayer_.data();  // it lives on an ancestor
+}
+
 void PressButton::followFocusRing() {
     const int outset = focusRingOutset();
     const bool show = outset > 0 && showsFocusRing() && isVisible() && parentWidget();
@@ -177,14 +240,8 @@ void PressButton::followFocusRing() {
         if (ringLayer_) ringLayer_->hide();
         return;
     }
-    if (!ringLayer_ || ringLayer_->parentWidget() != parentWidget()) {
-        delete ringLayer_.data();
-        ringLayer_ = new FocusRingLayer(this);
-    }
-    ringLayer_->setGeometry(geometry().adjusted(-outset, -outset, outset, outset));
-    ringLayer_->show();
-    ringLayer_->raise();
-    ringLayer_->update();
+    if (!ringLayer_) ringLayer_ = new FocusRingLayer(this);
+    static_cast<FocusRingLayer*>(ringLayer_.data())->follow(outset);
 }
 
 void PressButton::keyPressEvent(QKeyEvent* e) {

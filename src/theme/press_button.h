@@ -15,6 +15,7 @@ class PressButton : public QAbstractButton, public OutsideDecoration {
     Q_OBJECT
   public:
     explicit PressButton(QWidget* parent = nullptr);
+    ~PressButton() override;
 
     bool isHovering() const { return hovering_; }
     // 0 at rest, 1 hovering, animated with the hover motion.
@@ -33,7 +34,7 @@ class PressButton : public QAbstractButton, public OutsideDecoration {
     // How far the ring reaches outside the frame; 0 for a control that draws its focus inside itself.
     virtual int focusRingOutset() const { return ringOutset_; }
     // Paints the ring in the control's own coordinates. It is painted by a see-through layer over the
-    // control, so whatever a parent or a backdrop paints never hides it.
+    // control, on an ancestor with room for it, so no parent cuts it and no backdrop hides it.
     virtual void paintFocusRing(QPainter& p);
     // Whether Return presses this control (toggles say no: Return goes to the window's default).
     bool returnPresses() const { return returnPresses_; }

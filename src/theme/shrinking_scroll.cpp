@@ -14,6 +14,7 @@ ShrinkingScroll::Heights ShrinkingScroll::heights(int contentHeight, int max) {
 
 ShrinkingScroll::ShrinkingScroll(int max, QWidget* parent) : QScrollArea(parent), max_(max) {
     setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::NoFocus);  // a container: its controls take the focus, and the view follows them
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/junk_location.h"
+#include "engine/risk_catalog.h"
+#include "engine/safety_guard.h"
+
 namespace nimbrel {
 
 TEST(HostLayout, HomeIsNormalisedAndLinuxAddsItsFolders) {
@@ -40,6 +44,74 @@ TEST(HostLayout, LibraryEquivalentsRewriteOnlyWholeFolders) {
     EXPECT_EQ(lin.asLibraryPath("/home/u/.cachet"), "/home/u/.cachet");
     EXPECT_EQ(lin.asLibraryPath("/home/u/.local/share/pnpm/store/v3"), "/home/u/Library/pnpm/store/v3");
     EXPECT_EQ(HostLayout::macOS("/Users/u").asLibraryPath("/Users/u/.cache"), "/Users/u/.cache");
+}
+
+// The desktop's own names of the main folders (user-dirs.dirs) are main folders too; a line it would
+// not write, or a folder outside the home or the home itself, adds nothing.
+TEST(HostLayout, TheDesktopsNamesOfTheMainFoldersAreMainFolders) {
+    const struct {
+        const char* line;
+        const char* folder;  // nullptr: nothing
+    } cases[] = {
+        {"XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"", "/home/u/Dokumente"},
+        {"  XDG_PICTURES_DIR=\"$HOME/Eigene Bilder\"  ", "/home/u/Eigene Bilder"},
+        {"XDG_MUSIC_DIR=\"/home/u/Musik/\"", "/home/u/Musik"},
+        {"XDG_VIDEOS_DIR=$HOME/Filme", "/home/u/Filme"},
+        {"XDG_TEMPLATES_DIR=\"$HOME/Vor\\\"lagen\" # quoted quote", "/home/u/Vor\"lagen"},
+        {"XDG_DOWNLOAD_DIR=\"$HOME/T\u00e9l\u00e9chargements\"", "/home/u/T\u00e9l\u00e9chargements"},
+        {"#XDG_PUBLICSHARE_DIR=\"$HOME/\u00d6ffentlich\"", nullptr},
+        {"XDG_DESKTOP_DIR=\"$HOME\"", nullptr},
+        {"XDG_DESKTOP_DIR=\"$HOME/\"", nullptr},
+        {"XDG_DOWNLOAD_DIR=\"/srv/downloads\"", nullptr},
+        {"XDG_DOWNLOAD_DIR=\"$HOME/../other\"", nullptr},
+        {"XDG_MUSIC_DIR=\"Musik\"", nullptr},
+        {"XDG_MUSIC_DIR=\"$HOME/Musik", nullptr},
+        {"XDG_MUSIC_DIR=\"$HOMEMusik\"", nullptr},
+        {"XDG_MUSIC_DIR=\"\\$HOME/Musik\"", nullptr},
+    };
+    std::string file;
+    for (const auto& c : cases) {
+        file += std::string(c.line) + "\n";
+        const auto parsed = HostLayout::parseUserDirs(c.line, "/home/u/");
+        if (!c.folder) {
+            EXPECT_TRUE(parsed.empty()) << c.line;
+        } else {
+            ASSERT_EQ(parsed.size(), 1u) << c.line;
+            EXPECT_EQ(parsed[0].second, c.folder) << c.line;
+        }
+    }
+
+    HostLayout lin = HostLayout::linux("/home/u");
+    const HostLayout english = lin;
+    lin.addUserFolders(file);
+    lin.addHomeSpelling("/data/u");
+    for (const char* p : {"/home/u/Dokumente", "/home/u/Eigene Bilder", "/data/u/Dokumente",
+                          "/home/u/Documents", "/data/u/T\u00e9l\u00e9chargements"}) {
+        EXPECT_TRUE(SafetyGuard::isProtected(p, lin)) << p;
+        EXPECT_EQ(SafetyGuard::reason(p, lin),
+                  "Linux and your apps expect this folder to exist. Open it to clean inside")
+            << p;
+    }
+    for (const char* p : {"/home/u/Dokumente/brief.odt", "/srv/downloads", "/home/u/Filme/a/b.mkv"})
+        EXPECT_FALSE(SafetyGuard::isProtected(p, lin)) << p;
+
+    // Installers are looked for in the desktop's Downloads folder.
+    const std::string downloads = "/home/u/T\u00e9l\u00e9chargements";
+    EXPECT_EQ(lin.downloadsFolder, downloads);
+    const auto locations = JunkLocation::all(lin);
+    const auto installers = std::find_if(locations.begin(), locations.end(),
+                                         [](const JunkLocation& l) { return l.id == "installers"; });
+    ASSERT_NE(installers, locations.end());
+    EXPECT_EQ(installers->paths, std::vector<std::string>{downloads});
+    EXPECT_EQ(RiskCatalog::assess(downloads + "/app.deb", false, false, 10, lin).level, Risk::Level::caution);
+    EXPECT_NE(RiskCatalog::assess("/home/u/Downloads/app.deb", false, false, 10, lin).level,
+              Risk::Level::caution);
+
+    // A file without a line the desktop writes leaves the English names alone.
+    HostLayout malformed = english;
+    malformed.addUserFolders("XDG_DOCUMENTS_DIR=Dokumente\n\x01garbage=\"\nXDG_DESKTOP_DIR=\"$HOME/Schreib");
+    EXPECT_EQ(malformed.guardExact, english.guardExact);
+    EXPECT_EQ(malformed.downloadsFolder, "/home/u/Downloads");
 }
 
 }  // namespace nimbrel

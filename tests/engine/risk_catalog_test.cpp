@@ -146,7 +146,21 @@ TEST(RiskCatalog, GitRepositoryIsProbedForFoldersAndCached) {
     std::filesystem::create_directories(repo + "/.git");
     std::filesystem::create_directories(later);
 
+    // The main thread's form reads nothing: before the probe a repository reads as none and awaits it;
+    // a small "key" file of unknown size counts as a secret without its size being read.
+    RiskCatalog::forgetGitVerdicts();
+    const KnownRisk before = RiskCatalog::assessKnown(repo, true, false, std::nullopt, layout);
+    EXPECT_EQ(before.risk.level, L::normal);
+    EXPECT_TRUE(before.awaitsProbe);
+    EXPECT_FALSE(RiskCatalog::assessKnown(repo, false, false, 5, layout).awaitsProbe);
+    std::ofstream(dir.path("big.key")).close();
+    std::filesystem::resize_file(dir.path("big.key"), 512'001);
+    EXPECT_EQ(RiskCatalog::assessKnown(dir.path("big.key"), false, false, std::nullopt, layout).risk.level,
+              L::danger);
     EXPECT_EQ(RiskCatalog::assess(repo, true, false, std::nullopt, layout).title, "Git repository");
+    const KnownRisk after = RiskCatalog::assessKnown(repo, true, false, std::nullopt, layout);
+    EXPECT_EQ(after.risk.title, "Git repository");
+    EXPECT_FALSE(after.awaitsProbe);
     EXPECT_EQ(RiskCatalog::assess(repo, false, false, 5, layout).level, L::normal);
     // A build product inside is judged as build output first.
     EXPECT_EQ(RiskCatalog::assess(repo, true, true, std::nullopt, layout).level, L::safe);

@@ -180,6 +180,14 @@ TEST(DiskGuard, EveryNameOfAProtectedFolderIsRefused) {
     for (const std::string& p : {homes.at, homes.at + "/other", homes.at + "/u/Desktop"})
         EXPECT_TRUE(later.isProtected(p)) << p;
     EXPECT_FALSE(later.isProtected(homes.at + "/u/Downloads/a.txt"));
+
+    // A volume mounted where no place names one is kept for its Trash, and reads as a volume.
+    test::Bind stick(f.home + "/stick");
+    ASSERT_TRUE(stick.mounted);
+    const DiskGuard withStick(f.layout);
+    EXPECT_EQ(withStick.reason(stick.at), "A mounted volume can't be nimbrelised. Open it to clean inside");
+    EXPECT_EQ(withStick.reason(stick.at + "/.Trash-1001"),
+              "The Trash is emptied from the Trash drain in Deep Clean");
 }
 
 // The judgement does not depend on who asks: an unprivileged user reads the same identities.

@@ -209,6 +209,8 @@ TEST(SafetyGuard, ReasonTexts) {
         "The folder stays; everything inside it is nimbrelised (except Apple's own com.apple.* items)";
     const std::string keys = "Your SSH and encryption keys are never touched";
     const std::string passwords = "Your saved passwords and certificates are never touched";
+    const std::string trash = "The Trash is emptied from the Trash drain in Deep Clean";
+    const std::string volume = "A mounted volume can't be nimbrelised. Open it to clean inside";
     const struct {
         const HostLayout& layout;
         const char* path;
@@ -223,13 +225,21 @@ TEST(SafetyGuard, ReasonTexts) {
         {mac, "/Users/u/Pictures",
          "macOS and your apps expect this folder to exist. Open it to clean inside"},
         {mac, "/usr/lib/libz.dylib", "Part of macOS, never touched"},
-        {mac, "/Volumes/Backup", "Part of macOS, never touched"},
+        {mac, "/Volumes/Backup", volume},
+        {mac, "/Users/u/.Trash", trash},
         {lin, "/home/u/.cache", contents},
         {lin, "/home/u/", "Your home folder can't be nimbrelised"},
         {lin, "/home/u/.local/share/keyrings/login.keyring", passwords},
         {lin, "/home/u/.config", "Linux and your apps expect this folder to exist. Open it to clean inside"},
         {lin, "/usr/bin", "Part of Linux, never touched"},
-        {lin, "/media/u/Stick", "Part of Linux, never touched"},
+        {lin, "/media", "Part of Linux, never touched"},
+        {lin, "/media/u/Stick", volume},
+        {lin, "/mnt/disk", volume},
+        {lin, "/home/u/.local/share/Trash", trash},
+        {lin, "/media/u/Stick/.Trash-1001", trash},
+        {lin, "/mnt/disk/.Trash/1001", trash},
+        {lin, "/mnt/disk/.Trash", trash},
+        {lin, "/mnt/disk/.Trash-1001/files/a", "Already in the Trash: it goes when the Trash is emptied"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SafetyGuard::reason(c.path, c.layout), c.text) << c.path;

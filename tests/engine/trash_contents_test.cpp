@@ -81,5 +81,43 @@ TEST(TrashContents, LeftOutOfEveryOfferButCountedInSizes) {
     EXPECT_GT(inside->root->size, 0);
 }
 
+// The Trash figure is every Trash folder of the user that emptying empties: the home Trash and each
+// mounted volume's, each folder once however many mounts show it; other users' and a shared .Trash
+// without its sticky bit are not the user's.
+TEST(TrashContents, TheUsersTrashIsMeasuredOnEveryVolume) {
+    test::ScanTree tree;
+    const std::string home = tree.path("home/.local/share/Trash");
+    tree.file("home/.local/share/Trash/files/a", 40000);
+    tree.file("vol1/.Trash-1000/files/b", 20000);
+    tree.file("vol1/.Trash-1000/info/b.trashinfo", 60);
+    tree.file("vol1/.Trash/1000/files/c", 10000);
+    chmod(tree.path("vol1/.Trash").c_str(), 01777);
+    tree.folder("vol2/.Trash-1000/files");  // the user's, holding nothing
+    tree.file("vol3/.Trash-1001/files/d", 30000);
+    tree.file("vol4/.Trash/1000/files/e", 30000);  // .Trash is not sticky
+    tree.file("share/.Trash-1000/files/f", 5000);
+    const std::string mountInfo = "21 1 8:1 / " + tree.root() + "/vol1 rw - ext4 /dev/sdb1 rw\n" +  //
+                                  "22 1 8:1 / " + tree.root() + "/vol1 rw - ext4 /dev/sdb1 rw\n" +  // again
+                                  "23 1 8:2 / " + tree.root() + "/vol2 rw - ext4 /dev/sdb2 rw\n" +
+                                  "24 1 8:3 / " + tree.root() + "/vol3 rw - ext4 /dev/sdb3 rw\n" +
+                                  "25 1 8:4 / " + tree.root() + "/vol4 rw - ext4 /dev/sdb4 rw\n" +
+                                  "26 1 0:50 / " + tree.root() + "/share rw - nfs4 nas:/x rw\n" + "garbage\n";
+    const int64_t homeSize = DiskScanner::usage(home).size;
+    int64_t volumeSize = 0;
+    for (const char* folder : {"vol1/.Trash-1000", "vol1/.Trash/1000", "share/.Trash-1000"})
+        volumeSize += DiskScanner::usage(tree.path(folder)).size;
+
+    const TrashUsage trash = measureUserTrash(home, mountInfo, 1000);
+    EXPECT_EQ(trash.usage.size, homeSize + volumeSize);
+    EXPECT_EQ(trash.usage.items, 5);
+    EXPECT_TRUE(trash.usage.readable);
+    EXPECT_EQ(trash.onVolumes, volumeSize);
+    EXPECT_EQ(trash.volumes, 2);
+    EXPECT_GE(trash.onVolumes, 35000);
+
+    const TrashUsage homeOnly = measureUserTrash(home, "", 1000);
+    EXPECT_EQ(homeOnly, (TrashUsage{DiskUsage{homeSize, 1, true, true}}));
+}
+
 }  // namespace
 }  // namespace nimbrel

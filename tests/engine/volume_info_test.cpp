@@ -98,6 +98,19 @@ TEST(VolumeInfo, ListsEachDiskOnceThroughItsBestMount) {
         {"21 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
          "30 21 8:1 /home/u/data /mnt/data rw - ext4 /dev/sda1 rw\n",
          {"/"}},
+        // Subvolumes only, a snapshot first: the main subvolume, the shortest mount outside snapshots.
+        {"21 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "30 21 0:40 /@snapshots/3/snapshot /mnt/s rw - btrfs /dev/sdb1 rw\n"
+         "31 21 0:40 /@home /mnt/pool/home rw - btrfs /dev/sdb1 rw\n"
+         "32 21 0:40 /@ /mnt/pool rw - btrfs /dev/sdb1 rw\n"
+         "33 21 0:40 /@/x /mnt/pool/.snapshots rw - btrfs /dev/sdb1 rw\n",
+         {"/", "/mnt/pool"}},
+        // The top of the file system wins; snapshots alone: the first one.
+        {"30 21 0:41 /.snapshots/1/snapshot /a rw - btrfs /dev/sdc1 rw\n"
+         "31 21 0:41 / /mnt/top rw - btrfs /dev/sdc1 rw\n"
+         "32 21 0:42 /.snapshots/2/snapshot /mnt/b2 rw - btrfs /dev/sdd1 rw\n"
+         "33 21 0:42 /.snapshots/1/snapshot /b1 rw - btrfs /dev/sdd1 rw\n",
+         {"/mnt/b2", "/mnt/top"}},
     };
     for (const auto& c : cases) {
         std::vector<std::string> urls;
@@ -144,6 +157,7 @@ TEST(VolumeInfo, ThisMachineListsItsRootFirst) {
         EXPECT_GT(v.total, 0) << v.url;
         EXPECT_GE(v.available, 0) << v.url;
         EXPECT_LE(v.available, v.total) << v.url;
+        EXPECT_LE(v.used + v.available, v.total) << v.url << ": used counts the free blocks out";
     }
 }
 

@@ -45,9 +45,9 @@ struct FakeDisk {
             auto it = sizes.find(l.id);
             return it == sizes.end() ? DiskUsage{} : it->second;
         };
-        d.usage = [this](const std::string&) {
+        d.trash = [this](const std::string&) {
             ++runs;
-            return DiskUsage{7, 1, true, true};
+            return TrashUsage{DiskUsage{7, 1, true, true}};
         };
         d.list = [this](const JunkLocation& l) {
             ++lists;
@@ -90,7 +90,7 @@ TEST(CleanupModel, RequestsDuringAMeasurementCollapseIntoOneRerun) {
     drain(pool);
     EXPECT_EQ(fake.runs, 2);
     EXPECT_FALSE(model.isMeasuring());
-    EXPECT_EQ(model.trash(), (DiskUsage{7, 1, true, true}));
+    EXPECT_EQ(model.trash(), (TrashUsage{DiskUsage{7, 1, true, true}}));
     // On, off for the first run, on and off again for the rerun.
     EXPECT_EQ(measuring.count(), 4);
 }
@@ -285,7 +285,7 @@ TEST(CleanupModel, DemoModeShowsTheSampleAndReadsNothing) {
     EXPECT_TRUE(model.hasMeasured());
     EXPECT_TRUE(model.selected().empty());
     EXPECT_EQ(model.measurements().size(), 8u);
-    EXPECT_EQ(model.trash(), Demo::trash());
+    EXPECT_EQ(model.trash(), TrashUsage{Demo::trash()});
     EXPECT_EQ(model.contents().at("caches").size(), 10u);
     model.loadContents(model.locations()[1], true);
     model.loadContents(model.locations()[0], true);
@@ -317,7 +317,7 @@ TEST(CleanupModel, MeasuresAndListsARealHome) {
     EXPECT_GE(caches.size, 110000);
     EXPECT_TRUE(model.selected().count("caches"));
     ASSERT_TRUE(model.trash().has_value());
-    EXPECT_EQ(model.trash()->items, 1);
+    EXPECT_EQ(model.trash()->usage.items, 1);
 
     auto it = std::find_if(model.locations().begin(), model.locations().end(),
                            [](const JunkLocation& l) { return l.id == "caches"; });

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <filesystem>
@@ -31,15 +30,22 @@ class DeadShareTest : public ::testing::Test {
         std::filesystem::create_directories(base_ + "/other");
         std::ofstream(base_ + "/tree/files/a") << std::string(5000, 'a');
         std::ofstream(base_ + "/other/b") << std::string(5000, 'b');
-        share_ = std::make_unique<DeadShare>(base_ + "/tree/share");
+        share_ = &shareAt(base_ + "/tree/share");
         if (!share_->ok()) GTEST_SKIP() << "no dead share to test with: " << share_->error();
-        share_->releaseAfter(std::chrono::seconds(15));
     }
     void TearDown() override {
-        share_.reset();
+        shares_.clear();
         Prefs::useStore(QString());
     }
 
+    // Another share, released after 15 s at the latest: a main thread that waits on it then fails
+    // the test's checks instead of hanging it.
+    DeadShare& shareAt(const std::string& mountPoint) {
+        std::filesystem::create_directories(std::filesystem::path(mountPoint).parent_path());
+        shares_.push_back(std::make_unique<DeadShare>(mountPoint));
+        if (shares_.back()->ok()) shares_.back()->releaseAfter(std::chrono::seconds(15));
+        return *shares_.back();
+    }
     // A state that scans for real on a pool of its own, so a stuck worker holds no other test up.
     std::unique_ptr<AppState> makeState(bool ownPool = true) {
         AppStateServices services = AppStateServices::standard();
@@ -47,29 +53,25 @@ class DeadShareTest : public ::testing::Test {
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         return std::make_unique<AppState>(std::move(services));
     }
-    // Gives the scan time to reach the share and get stuck there.
-    static void letItReachTheShare(const AppState& state) {
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < 300)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    // Waits until the scan has reached `share` and is stuck there.
+    static void letItReachTheShare(const AppState& state, const DeadShare& share) {
+        ASSERT_TRUE(share.waitForVisitor(std::chrono::seconds(10)));
         ASSERT_TRUE(state.isScanning());
     }
 
     QTemporaryDir dir_;
     std::string base_;
-    std::unique_ptr<DeadShare> share_;
-    QThreadPool scans_;  // declared last but one: released shares let it finish before it goes
+    QThreadPool scans_;  // declared before the shares: released shares let it finish before it goes
+    std::vector<std::unique_ptr<DeadShare>> shares_;
+    DeadShare* share_ = nullptr;
 };
 
 TEST_F(DeadShareTest, CancelReturnsAtOnceAndTheStuckScanIsLetGo) {
     auto state = makeState();
     state->scan(base_ + "/tree");
-    letItReachTheShare(*state);
-    QElapsedTimer cancel;
-    cancel.start();
+    letItReachTheShare(*state, *share_);
     state->cancelScan();
-    EXPECT_LT(cancel.elapsed(), 100);
+    EXPECT_FALSE(share_->released());  // the cancel never waited for the stuck worker
     EXPECT_FALSE(state->isScanning());
 
     // The window goes on: another folder is scanned while the first worker still waits.
@@ -78,21 +80,22 @@ TEST_F(DeadShareTest, CancelReturnsAtOnceAndTheStuckScanIsLetGo) {
     ASSERT_TRUE(state->result());
     EXPECT_EQ(state->result()->root->name, base_ + "/other");
 
-    // The share itself as the target: starting its scan reads nothing on the main thread.
-    QElapsedTimer start;
-    start.start();
-    state->scan(base_ + "/tree/share");
-    EXPECT_LT(start.elapsed(), 100);
-    letItReachTheShare(*state);
+    // A share itself as the target: starting its scan reads nothing on the main thread.
+    DeadShare& target = shareAt(base_ + "/target");
+    state->scan(base_ + "/target");
+    EXPECT_FALSE(target.released());
+    letItReachTheShare(*state, target);
     state->cancelScan();
 
-    // A second stuck scan, whose state is gone when the server answers again: the late workers
-    // wake, find their scans cancelled and touch nothing that is gone.
-    state->scan(base_ + "/tree");
-    letItReachTheShare(*state);
+    // A second stuck scan, whose state is gone when the server answers: the late workers wake,
+    // find their scans cancelled and touch nothing that is gone.
+    DeadShare& again = shareAt(base_ + "/again/share");
+    state->scan(base_ + "/again");
+    letItReachTheShare(*state, again);
     state->cancelScan();
     state.reset();
-    share_->release();
+    EXPECT_FALSE(again.released());
+    shares_.clear();
     EXPECT_TRUE(scans_.waitForDone(10000));
     QCoreApplication::processEvents();
 }
@@ -120,8 +123,6 @@ TEST_F(DeadShareTest, SelectingExtrasNeverWaitsOnTheShare) {
     alive.seen = {seen(live), EntryIdentity{}};
     state->duplicates().setGroups({dead, alive});
     for (int click = 0; click < 2; ++click) {
-        QElapsedTimer took;
-        took.start();
         if (click == 0)
             state->selectTwinExtras([](const std::vector<DuplicateGroup>& groups) {
                 return std::vector<const DuplicateGroup*>{&groups[0], &groups[1]};
@@ -129,12 +130,10 @@ TEST_F(DeadShareTest, SelectingExtrasNeverWaitsOnTheShare) {
         else
             state->selectTwinExtras(
                 [](const std::vector<DuplicateGroup>& groups) { return std::vector{&groups[0]}; });
-        EXPECT_LT(took.elapsed(), 100);
     }
-    QElapsedTimer events;
-    events.start();
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    EXPECT_LT(events.elapsed(), 500);
+    ASSERT_TRUE(share_->waitForVisitor(std::chrono::seconds(10)));
+    deliverPosted();
+    EXPECT_FALSE(share_->released());             // neither the clicks nor the events waited on the share
     EXPECT_TRUE(state->queue().items().empty());  // nothing until the workers are back
 
     share_->release();
@@ -152,7 +151,7 @@ TEST_F(DeadShareTest, QuitEndsAtOnceWhileAWorkerIsStuck) {
             ::alarm(20);
             auto state = makeState(false);  // on the program's own pools
             state->scan(base_ + "/tree");
-            letItReachTheShare(*state);
+            letItReachTheShare(*state, *share_);
             state->cancelScan();
             // The child ends without its teardown: it leaves no mount and no folder behind.
             share_->detach();

@@ -1,5 +1,6 @@
-// Quitting while a removal for good runs: the process waits for the whole removal, then quits, or
-// shows what stayed behind. A real tree; the first removal is held until the test lets it go.
+// Quitting while a removal for good runs: the window stays until the whole removal has ended, then
+// the application quits, or shows what stayed behind; after a few seconds a card offers to stop the
+// removal and quit. A real tree; the first removal is held until the test lets it go.
 #include "model/quit_guard.h"
 
 #include <gtest/gtest.h>
@@ -24,15 +25,23 @@ namespace {
 using namespace std::chrono_literals;
 constexpr auto onDisk = test::exists;
 
-// The real removal, held at its first item until released; paths in `refused` fail.
+// The real removal, held at its first item (after `passing` items) until released; paths in
+// `refused` fail.
 class HeldOps : public FileOperations {
   public:
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     std::set<std::string> refused;
+    int passing = 0;
+    std::promise<void> holding;  // set once the worker waits for the release
 
     std::optional<RemovalError> remove(const std::string& path, bool permanently) override {
-        released.wait();
+        if (passing > 0) {
+            --passing;
+        } else if (released.wait_for(0s) != std::future_status::ready) {
+            holding.set_value();
+            released.wait();
+        }
         lastRefused = refused.count(path) > 0;
         if (lastRefused) return RemovalError::posix(EACCES, "Permission denied");
         return FileOperations::remove(path, permanently);
@@ -57,7 +66,7 @@ class QuitGuardTest : public ::testing::Test {
         services.utilityPool = &pool_;
         state_ = std::make_unique<AppState>(std::move(services));
         guard_ = std::make_unique<QuitGuard>(
-            *state_, [this] { ++quits_; }, [this] { ++reports_; });
+            *state_, [this] { ++quits_; }, [this] { ++shown_; });
     }
     void TearDown() override {
         ops_->release.set_value();
@@ -96,7 +105,7 @@ class QuitGuardTest : public ::testing::Test {
     std::shared_ptr<HeldOps> ops_ = std::make_shared<HeldOps>();
     std::unique_ptr<AppState> state_;
     std::unique_ptr<QuitGuard> guard_;
-    int quits_ = 0, reports_ = 0;
+    int quits_ = 0, shown_ = 0;
 };
 
 TEST_F(QuitGuardTest, WithoutARemovalTheQuitIsImmediate) {
@@ -113,10 +122,11 @@ TEST_F(QuitGuardTest, AQuitDuringARemovalWaitsForEveryItemThenQuits) {
     guard_->requestQuit();  // closing the window and choosing Quit both ask
     EXPECT_EQ(quits_, 0);
     EXPECT_TRUE(guard_->isWaiting());
+    EXPECT_GE(shown_, 1);  // the window stays up, with the removal's pill
 
     letTheRemovalEnd();
     EXPECT_EQ(quits_, 1);
-    EXPECT_EQ(reports_, 0);
+    EXPECT_FALSE(state_->confirm());  // the card it asked with went with the removal
     for (const std::string& folder : folders)
         EXPECT_FALSE(onDisk(folder)) << folder;
     EXPECT_EQ(state_->sessionFreed() > 0, true);
@@ -131,7 +141,6 @@ TEST_F(QuitGuardTest, WhatStayedBehindIsShownInsteadOfQuitting) {
 
     letTheRemovalEnd();
     EXPECT_EQ(quits_, 0);
-    EXPECT_EQ(reports_, 1);
     EXPECT_FALSE(guard_->isWaiting());
     EXPECT_TRUE(onDisk(kept));
     EXPECT_FALSE(onDisk(gone));
@@ -141,6 +150,65 @@ TEST_F(QuitGuardTest, WhatStayedBehindIsShownInsteadOfQuitting) {
     // Once the report was seen, quitting again ends at once.
     guard_->requestQuit();
     EXPECT_EQ(quits_, 1);
+}
+
+// A removal that goes on past the guard's patience is named in a card: Cancel calls the quit off,
+// Quit Now stops the removal after the item in hand, counts what went and quits without a report;
+// a removal that cannot reach its next item (its disk stopped answering) is not waited for longer.
+TEST_F(QuitGuardTest, ALongRemovalAsksAndStopsWhenToldTo) {
+    enum class Answer { cancel, quitNow, quitNowStuck };
+    for (Answer answer : {Answer::cancel, Answer::quitNow, Answer::quitNowStuck}) {
+        SCOPED_TRACE(static_cast<int>(answer));
+        quits_ = 0;
+        while (!state_->queue().items().empty())
+            state_->queue().remove(state_->queue().items().front().id);
+        ops_->release = {};
+        ops_->released = ops_->release.get_future().share();
+        ops_->passing = 1;  // held at the second item
+        ops_->holding = {};
+        std::future<void> holding = ops_->holding.get_future();
+        const std::string tag = std::to_string(static_cast<int>(answer));
+        const std::vector<std::string> folders = {folderWithFiles("a" + tag), folderWithFiles("b" + tag)};
+        const int64_t freedBefore = state_->sessionFreed();
+        removeTicked();
+        ASSERT_EQ(holding.wait_for(10s), std::future_status::ready);
+        guard_->requestQuit();
+        clock_.advance(QuitGuard::kPatience - 1ms);
+        EXPECT_FALSE(state_->confirm());
+        clock_.advance(1ms);
+        ASSERT_TRUE(state_->confirm());
+        EXPECT_TRUE(
+            state_->confirm()->message.startsWith(QStringLiteral("Nimbrel is still removing 2 items")));
+
+        const auto perform = state_->confirm()->perform;
+        state_->setConfirm(std::nullopt);
+        if (answer != Answer::cancel) perform();
+        deliverPosted();
+        EXPECT_EQ(guard_->isWaiting(), answer != Answer::cancel);
+        if (answer == Answer::quitNowStuck) {
+            clock_.advance(QuitGuard::kStopLimit);
+            EXPECT_EQ(quits_, 1);
+            EXPECT_TRUE(state_->isDeleting());
+            letTheRemovalEnd();
+            EXPECT_EQ(quits_, 1);
+            continue;
+        }
+        ops_->release.set_value();
+        drain();
+        if (answer == Answer::quitNow) {
+            // The second item stopped before anything in it went; no hold to play, so the
+            // completion has run.
+            EXPECT_EQ(quits_, 1);
+            EXPECT_FALSE(onDisk(folders[0]));
+            EXPECT_TRUE(onDisk(folders[1]));
+            EXPECT_GT(state_->sessionFreed(), freedBefore);
+            continue;
+        }
+        clock_.advance(9s);
+        drain();
+        EXPECT_EQ(quits_, 0);
+        EXPECT_FALSE(onDisk(folders[1]));
+    }
 }
 
 }  // namespace

@@ -419,7 +419,7 @@ TEST_P(RemovalRoadTest, TheTrashFigureFollowsWhatWentIntoIt) {
     ASSERT_FALSE(onDisk(road.path("big.bin")));
     ASSERT_TRUE(measured.count() > 0 || measured.wait(10000));
     ASSERT_TRUE(road.state->cleanup().trash());
-    EXPECT_GE(road.state->cleanup().trash()->size, 300000);
+    EXPECT_GE(road.state->cleanup().trash()->usage.size, 300000);
 }
 
 TEST_P(RemovalRoadTest, OnlyTheReviewedEntriesGo) {
@@ -589,6 +589,51 @@ TEST_P(RemovalRoadTest, EntriesChangedSinceTheScanStay) {
         }
 }
 
+// A file whose permissions changed after the scan (only its change time moves, as with a rewrite
+// whose time was put back) stays as changed since the scan. A new scan gives every ticked entry it
+// saw what it saw, so the next removal takes it; one it did not see keeps what the old scan saw, and
+// still stays.
+TEST_P(RemovalRoadTest, ScanningAgainClearsWhatChangedSinceTheLastScan) {
+    Road road(name("rescanned"));
+    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin"})
+        writeFile(road.path(file), 5000);
+    road.scan();
+    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin"})
+        road.tick(file);
+    std::this_thread::sleep_for(20ms);
+    for (const char* file : {"part/remoded.bin", "elsewhere.bin"})
+        ASSERT_EQ(chmod(road.path(file).c_str(), 0600), 0);
+    std::ofstream(road.path("part/grown.bin"), std::ios::app) << std::string(9000, 'y');
+    // The failure's detail, when it stayed as changed since the scan.
+    const auto changedDetail = [&](const std::string& file) -> std::optional<std::string> {
+        for (const DeletionFailure& failure : road.failures())
+            if (failure.path == road.path(file) && failure.reason == Reason::changedSinceScan)
+                return failure.detail;
+        return std::nullopt;
+    };
+
+    road.removeAll(permanently());
+    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin"}) {
+        EXPECT_TRUE(onDisk(road.path(file))) << file;
+        EXPECT_TRUE(changedDetail(file)) << file;
+    }
+    EXPECT_NE(changedDetail("part/remoded.bin").value_or("").find("permissions"), std::string::npos);
+    EXPECT_EQ(road.queued().size(), 3u);
+
+    road.state->scan(road.path("part"));
+    settle();
+    EXPECT_EQ(road.state->queue().totalSize(), allocated(road.path("part/grown.bin")) +
+                                                   allocated(road.path("part/remoded.bin")) +
+                                                   allocated(road.path("elsewhere.bin")));
+    road.removeAll(permanently());
+    EXPECT_FALSE(onDisk(road.path("part/remoded.bin")));
+    EXPECT_FALSE(onDisk(road.path("part/grown.bin")));
+    EXPECT_TRUE(onDisk(road.path("elsewhere.bin")));
+    EXPECT_TRUE(changedDetail("elsewhere.bin"));
+    EXPECT_EQ(road.failures().size(), 1u);
+    EXPECT_EQ(road.queued(), std::unordered_set<std::string>{road.path("elsewhere.bin")});
+}
+
 // A ticked junk location removes the targets the review listed when it opened, with what each was:
 // an installer downloaded while the review is open stays, one replaced meanwhile stays as changed,
 // and the review's figure for the location is what its listed targets weigh and what is credited.
@@ -671,6 +716,88 @@ TEST_P(RemovalRoadTest, JunkFolderRelinkedDuringTheReviewIsLeftAlone) {
     for (const DeletionFailure& failure : road.failures())
         EXPECT_NE(failure.detail.find("no longer leads"), std::string::npos) << failure.detail;
     std::filesystem::remove(cache);
+}
+
+// Twins whose kept copy lies in a junk location: ticking the location takes that copy as surely as
+// ticking it by hand, whichever comes first and however it arrives (a tick, a drop). Ticked first,
+// it keeps "Select extras" from choosing the other copy; ticked after, the extra counts on no copy
+// staying, so the acknowledged selection goes whole. Behind a linked ~/.cache, which no path of the
+// twin search names, the kept copy is gone before the extra is judged, and the extra stays.
+TEST_P(RemovalRoadTest, AKeptTwinInsideATickedJunkLocationIsNeverCountedOnToStay) {
+    const std::string home = HostLayout::current().home;
+    const std::string extra = home + "/ISOs/ubuntu.iso";
+    const auto clear = [&] {
+        for (const char* folder : {"/Downloads", "/.cache", "/ISOs", "/disk"})
+            std::filesystem::remove_all(home + folder);
+    };
+    struct Case {
+        const char* what;
+        const char* location;
+        const char* kept;  // below the home folder
+        bool locationFirst;
+        bool dropped;
+        bool linkedCache;
+        bool extraStays;
+    };
+    const Case cases[] = {
+        {"extras, then Installers", "installers", "/Downloads/ubuntu.iso", false, false, false, false},
+        {"Installers, then extras", "installers", "/Downloads/ubuntu.iso", true, false, false, true},
+        {"extras, then App Caches dropped", "caches", "/.cache/app/ubuntu.iso", false, true, false, false},
+        {"App Caches dropped, then extras", "caches", "/.cache/app/ubuntu.iso", true, true, false, true},
+        {"extras, then App Caches behind a link", "caches", "/disk/cache/app/ubuntu.iso", false, false, true,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clear();
+        const std::string kept = home + c.kept;
+        writeFile(kept, 70000, 'u');
+        writeFile(extra, 70000, 'u');
+        const struct timespec older[2] = {{1'000'000, 0}, {1'000'000, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, extra.c_str(), older, 0), 0);
+        if (c.linkedCache) std::filesystem::create_directory_symlink(home + "/disk/cache", home + "/.cache");
+
+        Road road(name("kept-in-junk"));
+        road.state->scan(home);
+        settle();
+        ASSERT_TRUE(road.state->result());
+        road.state->duplicates().run(std::shared_ptr<const ScanResult>(road.state->result()), 1);
+        ASSERT_TRUE(waitOn(&road.state->duplicates(), &DuplicatesModel::hasRunChanged,
+                           [&] { return road.state->duplicates().hasRun(); }));
+        ASSERT_EQ(road.state->duplicates().groups().size(), 1u);
+        const auto tickLocation = [&] {
+            CleanItem location =
+                testing::cleanItem(std::string("junk:") + c.location, 1, CleanItem::Kind::junk,
+                                   CleanItem::Source::deepClean, c.location);
+            if (c.dropped)
+                road.state->queue().addAside(std::vector<CleanItem>{location});
+            else
+                road.state->toggleSelection(location);
+        };
+        const auto selectExtras = [&] {
+            road.state->selectTwinExtras([](const std::vector<DuplicateGroup>& groups) {
+                return std::vector<const DuplicateGroup*>{&groups.front()};
+            });
+        };
+        if (c.locationFirst) tickLocation();
+        settle();
+        selectExtras();
+        settle();
+        if (!c.locationFirst) tickLocation();
+        settle();
+        EXPECT_EQ(road.queued().count(extra), c.locationFirst ? 0u : 1u) << "extras chosen";
+
+        road.removeAll(permanently());
+        EXPECT_FALSE(onDisk(kept));
+        EXPECT_EQ(onDisk(extra), c.extraStays);
+        const std::vector<DeletionFailure> failures = road.failures();
+        EXPECT_EQ(failures.size(), c.extraStays && !c.locationFirst ? 1u : 0u);
+        if (failures.size() == 1) {
+            EXPECT_EQ(failures[0].path, extra);
+            EXPECT_EQ(failures[0].reason, Reason::notTwin);
+        }
+    }
+    clear();
 }
 
 // The scan root itself replaced by a link after the scan: nothing in the folder the link leads to

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <functional>
 #include <set>
@@ -38,6 +39,45 @@ TEST(FileOperationsTest, LinkToAFolderIsRemovedAsALinkBothWays) {
         EXPECT_FALSE(exists(folder));
         EXPECT_TRUE(exists(tree.path("outside/keep.txt")));
     }
+}
+
+// Stopping (the application quits) ends a removal at its next item, and a folder removed for good
+// at its next entry: what went is reported, what is left stays whole and is never emptied instead.
+TEST(FileOperationsTest, AStoppedRemovalEndsAtItsNextItemOrEntry) {
+    struct StopAfterFirst : FileOperations {
+        std::atomic<bool> stop{false};
+        std::optional<RemovalError> removeReviewed(const std::string& path, bool permanently,
+                                                   const ReviewedEntry& reviewed) override {
+            auto error = FileOperations::removeReviewed(path, permanently, reviewed);
+            stop = true;
+            return error;
+        }
+    };
+    for (bool permanently : {false, true}) {
+        SCOPED_TRACE(permanently ? "for good" : "to the Trash");
+        TempTree tree;
+        const std::string first = tree.file("sel/first.bin", 8192);
+        const std::string inside = tree.file("sel/second/inside.bin");
+        StopAfterFirst ops;
+        auto result =
+            RemovalWorker(ops, permanently)
+                .run({{first, std::nullopt, true}, {tree.path("sel/second"), std::nullopt, true}}, &ops.stop);
+        EXPECT_EQ(result.freed.count(first), 1u);
+        EXPECT_FALSE(exists(first));
+        EXPECT_TRUE(exists(inside));
+        EXPECT_TRUE(result.failures.empty());
+    }
+    TempTree tree;
+    const std::string folder = tree.folder("sel/folder");
+    const std::string inside = tree.file("sel/folder/inside.bin");
+    std::atomic<bool> stop{true};
+    FileOperations ops;
+    ops.stopWhen(&stop);
+    const auto error = ops.remove(folder, true);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->cause, RemovalError::Cause::stopped);
+    EXPECT_FALSE(error->allowsClearInside());
+    EXPECT_TRUE(exists(inside));
 }
 
 // A folder on the way replaced by a link after the review: neither mode acts, nor does the

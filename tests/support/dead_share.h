@@ -1,6 +1,8 @@
 #pragma once
 
 #include <fcntl.h>
+#include <linux/fuse.h>
+#include <poll.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,13 +15,15 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace nimbrel {
 
 // A file system that stops answering, as a network share does when its server goes away, with no
-// network: a FUSE mount whose requests nobody reads. Every look at it (stat, open, listing) waits
-// until release() or the end of the share, after which it fails with "not connected"; the mount is
-// then taken away. Needs /dev/fuse and the right to mount (root); `error()` says why not otherwise.
+// network: a FUSE mount whose requests nobody answers. Every look at it (stat, open, listing) waits
+// until release() or the end of the share, after which it fails; the mount is then taken away. The
+// share sees each look arrive, so a test waits for one rather than for time to pass. Needs /dev/fuse
+// and the right to mount (root); `error()` says why not otherwise.
 class DeadShare {
   public:
     explicit DeadShare(std::string mountPoint) : mountPoint_(std::move(mountPoint)) {
@@ -43,6 +47,11 @@ class DeadShare {
             return;
         }
         mounted_ = true;
+        if (!greet()) {
+            error_ = std::string("the kernel's FUSE greeting went unanswered: ") + std::strerror(errno);
+            release();
+            detach();
+        }
     }
     ~DeadShare() {
         {
@@ -59,6 +68,17 @@ class DeadShare {
 
     bool ok() const { return mounted_; }
     const std::string& error() const { return error_; }
+
+    // Waits until something looks at the share (a look that now waits on it), for at most `limit`.
+    // The looks are never read, so they keep waiting, and a fatal signal still ends them.
+    bool waitForVisitor(std::chrono::milliseconds limit) const {
+        pollfd device{device_.load(), POLLIN, 0};
+        return device.fd >= 0 && ::poll(&device, 1, static_cast<int>(limit.count())) == 1 &&
+               (device.revents & POLLIN);
+    }
+    // True once the share has let its visitors go. A call that returned while this is false never
+    // looked at the share on its own thread: a look would have waited until now.
+    bool released() const { return device_.load() < 0; }
 
     // The server is gone for good: whatever waits on the share fails now instead.
     void release() {
@@ -82,6 +102,28 @@ class DeadShare {
     }
 
   private:
+    // Answers the kernel's opening request, so that later looks queue where waitForVisitor sees them.
+    bool greet() {
+        std::vector<char> request(FUSE_MIN_READ_BUFFER + 65536);
+        if (::read(device_, request.data(), request.size()) <
+            ssize_t(sizeof(fuse_in_header) + sizeof(fuse_init_in)))
+            return false;
+        const auto* header = reinterpret_cast<const fuse_in_header*>(request.data());
+        const auto* init = reinterpret_cast<const fuse_init_in*>(request.data() + sizeof(fuse_in_header));
+        if (header->opcode != FUSE_INIT) return false;
+        struct {
+            fuse_out_header header;
+            fuse_init_out init;
+        } reply{};
+        reply.header.len = sizeof(reply);
+        reply.header.unique = header->unique;
+        reply.init.major = FUSE_KERNEL_VERSION;
+        reply.init.minor = FUSE_KERNEL_MINOR_VERSION;
+        reply.init.max_readahead = init->max_readahead;
+        reply.init.max_write = 4096;
+        return ::write(device_, &reply, sizeof(reply)) == ssize_t(sizeof(reply));
+    }
+
     std::string mountPoint_;
     std::string error_;
     std::atomic<int> device_{-1};

@@ -13,20 +13,42 @@
 namespace nimbrel {
 namespace {
 
-TEST(DrainsTest, TrashValue) {
+// The plate's figure, its button and the confirmation follow every Trash that emptying deletes.
+TEST(DrainsTest, TrashFigureButtonAndMessage) {
+    const QString plain =
+        "Everything in the Trash is deleted for good, including everything you've nimbrelised. This can't "
+        "be undone.";
     const struct {
-        std::optional<DiskUsage> trash;
+        std::optional<TrashUsage> trash;
         std::optional<QString> value;
+        bool canEmpty;
+        QString message;
     } cases[] = {
-        {std::nullopt, std::nullopt},  // not measured yet: no value line
-        {DiskUsage{5'000'000, 3, true, false}, QStringLiteral("needs access")},
-        {DiskUsage{0, 0, true, true}, QStringLiteral("Zero KB")},
-        {DiskUsage{0, 0, false, true}, QStringLiteral("Zero KB")},  // `exists` is not consulted
-        {DiskUsage{-40, 0, true, true}, QStringLiteral("Zero KB")},
-        {DiskUsage{2'300'000'000, 412, true, true}, QStringLiteral("2.3 GB")},
+        {std::nullopt, std::nullopt, true, plain},  // not measured yet: no value line
+        {TrashUsage{{5'000'000, 3, true, false}}, QStringLiteral("needs access"), true, plain},
+        {TrashUsage{{0, 0, true, true}}, QStringLiteral("Zero KB"), false,
+         "Everything in the Trash, Zero KB, is deleted for good, including everything you've nimbrelised. "
+         "This can't be undone."},
+        {TrashUsage{{0, 0, false, true}}, QStringLiteral("Zero KB"), false, {}},  // `exists` is not consulted
+        {TrashUsage{{0, 2, true, true}}, QStringLiteral("Zero KB"), true, {}},    // files of no size
+        {TrashUsage{{-40, 0, true, true}}, QStringLiteral("Zero KB"), false, {}},
+        {TrashUsage{{2'300'000'000, 412, true, true}}, QStringLiteral("2.3 GB"), true,
+         "Everything in the Trash, 2.3 GB, is deleted for good, including everything you've nimbrelised. "
+         "This can't be undone."},
+        {TrashUsage{{327'600'000, 9, true, true}, 15'000'000, 1}, QStringLiteral("327.6 MB"), true,
+         "Everything in the Trash, 327.6 MB (15 MB of it on 1 volume), is deleted for good, including "
+         "everything you've nimbrelised. This can't be undone."},
+        {TrashUsage{{327'600'000, 9, true, true}, 15'000'000, 2}, QStringLiteral("327.6 MB"), true,
+         "Everything in the Trash, 327.6 MB (15 MB of it on 2 volumes), is deleted for good, including "
+         "everything you've nimbrelised. This can't be undone."},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(Drains::trashValue(c.trash), c.value);
+        EXPECT_EQ(Drains::canEmpty(c.trash), c.canEmpty) << c.value.value_or("-").toStdString();
+        if (!c.message.isEmpty()) {
+            EXPECT_EQ(Drains::emptyTrashMessage(c.trash), c.message);
+        }
+    }
 }
 
 // A state whose Trash emptier and command runner only count their calls.
@@ -92,8 +114,8 @@ TEST_F(DrainsSectionTest, PlatesAskFirstAndRunOnlyWhatIsConfirmed) {
         std::function<bool()> ran;
     } cases[] = {
         {"Empty the Trash?",
-         "Everything in the Trash is deleted for good, including everything you've nimbrelised. This "
-         "can't be undone.",
+         "Everything in the Trash, 2.3 GB, is deleted for good, including everything you've nimbrelised. "
+         "This can't be undone.",
          "Empty Trash", [&] { return *empties_ == 1; }},
         {"Remove unavailable simulators?",
          "Runs xcrun simctl delete unavailable. It deletes simulators whose runtime isn't installed.",

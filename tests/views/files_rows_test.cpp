@@ -2,6 +2,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QSignalSpy>
 #include <QTest>
+#include <map>
 
 #include "engine/host_layout.h"
 #include "model/duplicates_model.h"
@@ -15,6 +16,7 @@
 #include "views/files/files_view.h"
 #include "views/files/review_sheet.h"
 #include "views/kit/elided_label.h"
+#include "views/kit/item_row.h"
 #include "views/kit/shelf.h"
 
 namespace nimbrel {
@@ -79,29 +81,38 @@ TEST_F(FilesRowsTest, FailureRowsShowButtonsOnHoverAndCutLinesWhereTheyStayReada
     EXPECT_FALSE(row.isHovering());
     EXPECT_FALSE(row.toolTip().contains(QStringLiteral("<b>x</b>")));  // escaped, never markup
 
-    // A narrow row cuts a long message at its end and a long folder path at its start.
+    // A narrow row keeps the end of its second line: a folder path and the path a message names are
+    // cut at their head, and a message that still does not fit takes a second line (a taller row).
     const std::string deep = "/nimbrel-test/" + std::string(120, 'd') + "/nearest";
+    const std::string locked = deep + "/locked/f.txt";
+    const std::string advice =
+        " (a folder of yours does not allow changes; give yourself write access to it)";
     struct Case {
         DeletionFailure failure;
-        QString keeps;  // what stays readable of the second line
-        bool atStart;
+        QStringList shown;  // the lines, each up to the cut's mark when cut
+        bool cut;
     } cases[] = {
-        {{"/nimbrel-test/a/x", DeletionFailure::Reason::other,
-          "Couldn't read the folder's contents (it was removed or changed while it was being emptied)"},
-         QStringLiteral("Couldn't read"),
+        {{deep + "/x", DeletionFailure::Reason::noPermission, {}}, {QStringLiteral("/nearest")}, true},
+        {{locked, DeletionFailure::Reason::other, locked + ": Busy"}, {QStringLiteral("/f.txt: Busy")}, true},
+        {{locked, DeletionFailure::Reason::other, locked + ": Permission denied" + advice},
+         {QString(), QStringLiteral("write access to it)")},
          true},
-        {{deep + "/x", DeletionFailure::Reason::noPermission, {}}, QStringLiteral("/nearest"), false},
+        {{"/x", DeletionFailure::Reason::other, "Input/output error"},
+         {QStringLiteral("Input/output error")},
+         false},
     };
     for (const Case& c : cases) {
         FailureRow narrow(*state_, c.failure);
-        narrow.resize(260, FailureSheet::kRowHeight);
+        narrow.resize(300, narrow.heightForWidth(300));
         narrow.show();
         QCoreApplication::processEvents();
-        const auto lines = narrow.findChildren<ElidedLabel*>();
-        ASSERT_EQ(lines.size(), 2);
-        const QString shown = lines[1]->shownText();
-        EXPECT_NE(shown, lines[1]->text()) << "the line is cut";
-        EXPECT_TRUE(c.atStart ? shown.startsWith(c.keeps) : shown.endsWith(c.keeps)) << shown.toStdString();
+        const QStringList lines = narrow.detailLines();
+        ASSERT_EQ(lines.size(), c.shown.size()) << lines.join(QLatin1Char('|')).toStdString();
+        for (int i = 0; i < lines.size(); ++i)
+            EXPECT_TRUE(lines[i].endsWith(c.shown[i])) << lines[i].toStdString();
+        EXPECT_EQ(lines.front().startsWith(QStringLiteral("\u2026")), c.cut) << lines.front().toStdString();
+        EXPECT_EQ(narrow.height() > FailureSheet::kRowHeight, lines.size() == 2);
+        EXPECT_TRUE(narrow.toolTip().contains(QString::fromStdString(c.failure.detail)));
     }
 }
 
@@ -198,6 +209,41 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyAsideEndsAsTakenAtOnce) {
             EXPECT_FALSE(state_->queue().contains("/nimbrel-test/s4/c0.dat"));
         }
     }
+}
+
+// Copies deleted or changed by hand after the search: "Select extras" of a set whose kept copy went
+// adds nothing, says why, and shows the copies that went dimmed and without the badge. A set whose
+// kept copy is still there adds its extras.
+TEST_F(FilesRowsTest, SelectExtrasOfASetWhoseKeptCopyWentSaysWhyAndShowsWhatWent) {
+    TwinShelves twins(*state_, {});
+    ASSERT_TRUE(showTwinSets(twins, *state_,
+                             {testTwinSet(0, 3, 20'000'000, 0), testTwinSet(1, 2, 20'000'000, 10)},
+                             QSize(900, 1400)));
+    const std::unordered_set<std::string> went = {"/nimbrel-test/0/twin0.mov", "/nimbrel-test/2/twin0.mov"};
+    state_->duplicates().setStillThere(
+        [went](const std::string& path, const EntryIdentity*) { return !went.count(path); });
+    settle();
+    twins.selectExtras("set0");
+    settle();
+    EXPECT_TRUE(state_->queue().items().empty());
+    ASSERT_TRUE(state_->toast().has_value());
+    EXPECT_EQ(
+        state_->toast()->message,
+        QStringLiteral("The kept copy of “twin0.mov” changed since the search. Search again to compare"));
+    std::map<std::string, const ItemRow*> rows;
+    for (const ItemRow* row : twins.findChildren<ItemRow*>())
+        if (row->isVisible()) rows[row->item().id] = row;
+    for (int c = 0; c < 3; ++c) {
+        const std::string path = "/nimbrel-test/" + std::to_string(c) + "/twin0.mov";
+        ASSERT_TRUE(rows.count(path)) << path;
+        EXPECT_EQ(rows[path]->options().disabled, went.count(path) > 0) << path;
+        EXPECT_EQ(rows[path]->options().badge.has_value(), false) << path;
+    }
+    EXPECT_EQ(rows["/nimbrel-test/0/twin1.mov"]->options().badge, QStringLiteral("newest"));
+    twins.selectExtras("set1");
+    settle();
+    ASSERT_EQ(state_->queue().items().size(), 1u);
+    EXPECT_EQ(state_->queue().items().front().id, "/nimbrel-test/1/twin1.mov");
 }
 
 TEST_F(FilesRowsTest, ChoosingAnOrderRenamesTheMenuButton) {

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QPointer>
@@ -17,6 +18,7 @@
 #include "support/animations.h"
 #include "support/motion_scopes.h"
 #include "test_items.h"
+#include "theme/chip.h"
 #include "theme/empty_state.h"
 #include "theme/fading_scroll.h"
 #include "theme/motion.h"
@@ -145,25 +147,38 @@ TEST_F(FilesViewTest, ShowMoreAppendsRowsWhereTheListStands) {
     ASSERT_GT(before, 0);
     QWidget* firstRow = shelves.shelfCard()->rows()->rowWidget(47);
     ASSERT_NE(firstRow, nullptr);
-    shelves.moreButton()->click();
+    QApplication::setActiveWindow(&shelves);
+    shelves.moreButton()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(shelves.moreButton(), Qt::Key_Return);
     flushEvents();
     EXPECT_EQ(shelves.shelfCard()->rows()->count(), 96);
     EXPECT_EQ(bar->value(), before);
     // The rows on screen are the same widgets: nothing was built again.
     EXPECT_EQ(shelves.shelfCard()->rows()->rowWidget(47), firstRow);
+    // Pressed from the keyboard, the button hands the focus on to the first row it showed.
+    auto* shown = qobject_cast<ItemRow*>(shelves.shelfCard()->rows()->rowWidget(48));
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), shown->check());
 }
 
 // A result large enough to be indexed aside: until the index is there the list is not "empty", so
-// the empty state stays hidden; then the rows come.
+// the empty state stays hidden and the loader shows in its place; then the rows come.
 TEST_F(FilesViewTest, AListStillIndexingNeverSaysNothingIsThere) {
     install(int(FilesModel::kBuildAsideFrom) + 10);
     BiggestShelves shelves(*state_, {});
+    ForgottenShelves forgotten(*state_, {});
     ASSERT_TRUE(FilesModel::of(*state_).isIndexing());
-    EXPECT_TRUE(shelves.body()->emptyState()->isHidden());
+    for (FileListBody* body : {shelves.body(), forgotten.body()}) {
+        EXPECT_TRUE(body->emptyState()->isHidden());
+        EXPECT_FALSE(body->waiting()->isHidden());
+        EXPECT_TRUE(body->scroll()->isHidden());
+    }
     QSignalSpy ready(&FilesModel::of(*state_), &FilesModel::indexReady);
     ASSERT_TRUE(ready.count() > 0 || ready.wait(20000));
     EXPECT_TRUE(shelves.body()->emptyState()->isHidden());
+    EXPECT_TRUE(shelves.body()->waiting()->isHidden());
     EXPECT_EQ(shelves.shelfCard()->rows()->count(), 48);
+    EXPECT_TRUE(forgotten.body()->waiting()->isHidden());
 }
 
 TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) {

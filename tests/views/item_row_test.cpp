@@ -166,6 +166,12 @@ TEST_F(ItemRowTest, SelectionBarSumsSourcesClearsAndTakesOnlyOwnDrops) {
     EXPECT_EQ(state_->queue().items(), std::vector<CleanItem>{folder});
     EXPECT_TRUE(bar.drop(*dropped));  // already there: still a successful drop
     EXPECT_FALSE(bar.drop({}));
+    // Within Nimbrel a dropped row is what its tick queues, with the twins its JSON form leaves out.
+    CleanItem extra = other;
+    extra.identity = EntryIdentity::folder(7, 8);
+    extra.twins = std::make_shared<const TwinCopies>(TwinCopies{"set", {{inside.id, {}}, {other.id, {}}}});
+    std::unique_ptr<QMimeData> extraData(SelectionBar::mimeData(extra));
+    EXPECT_EQ(SelectionBar::droppedItems(extraData.get(), true), std::vector<CleanItem>{extra});
 
     int changes = 0;
     QObject::connect(&state_->queue(), &CleanQueue::itemsChanged, [&] { ++changes; });

@@ -4,14 +4,35 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSignalSpy>
 
+#include "engine/demo.h"
+#include "focus_walk.h"
+#include "model/cleanup_model.h"
 #include "shell_fixture.h"
+#include "support/motion_scopes.h"
+#include "test_items.h"
 #include "theme/appearance.h"
+#include "theme/chip.h"
 #include "theme/chrome.h"
+#include "theme/fading_scroll.h"
+#include "theme/icon_button.h"
+#include "theme/nimbrel_button.h"
+#include "views/files/files_view.h"
+#include "views/files/review_sheet.h"
+#include "views/kit/area_header.h"
+#include "views/kit/item_row.h"
+#include "views/kit/lazy_rows.h"
+#include "views/kit/modal_host.h"
+#include "views/kit/selection_bar.h"
+#include "views/kit/shelf.h"
+#include "views/shell/area_switcher.h"
 #include "views/shell/nimbrel_commands.h"
 #include "views/shell/root_view.h"
 #include "views/shell/settings_view.h"
+#include "views/shell/top_bar.h"
+#include "views/space/explorer_model.h"
 
 namespace nimbrel {
 namespace {
@@ -100,6 +121,8 @@ TEST_F(MainWindowTest, EveryCommandIsInAVisibleMenuWithItsShortcut) {
         for (QAction* a : title->menu()->actions())
             if (!a->isSeparator()) texts << a->text();
         EXPECT_EQ(texts.removeDuplicates(), 0) << texts.join(QLatin1Char('|')).toStdString();
+        EXPECT_FALSE(QKeySequence::mnemonic(title->text()).isEmpty())
+            << "Alt opens " << title->text().toStdString();
     }
     // The menus are drawn in the dark theme, and show the shortcuts beside the titles.
     QMenu* go = window.menuBar()->actions().last()->menu();
@@ -107,6 +130,103 @@ TEST_F(MainWindowTest, EveryCommandIsInAVisibleMenuWithItsShortcut) {
     EXPECT_FALSE(go->styleSheet().isEmpty());
     EXPECT_LT(go->palette().color(QPalette::Window).lightness(), 60);
     EXPECT_FALSE(commands.areaActions()[0]->shortcut().isEmpty());
+}
+
+// Tab goes round each area in reading order: the top bar left to right, the header's tabs, the
+// toolbar, the rows from the top (however the list built them), then the selection bar. Every stop
+// is on screen and shows its focus whole; nothing takes the focus without showing it. The review
+// goes round its own controls: the acknowledgement and the rows, then Cancel, Forever and the Trash.
+TEST_F(MainWindowTest, TabGoesRoundEachAreaInReadingOrder) {
+    InstantAnimations instant;
+    state_->setResult(Demo::scanResult(0));
+    state_->cleanup().loadDemo();
+    NimbrelCommands commands(*state_, {});
+    MainWindow window(*state_, commands);
+    window.resize(1240, 700);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const auto& files = state_->result()->files;
+    state_->queue().add(ExplorerEntry::fromFile(files.back()).cleanItem());
+    TopBar* top = window.rootView()->topBar();
+    auto* bar = qobject_cast<SelectionBar*>(window.rootView()->selectionBar());
+    ASSERT_NE(bar, nullptr);
+    const std::vector<QWidget*> topBar = {
+        top->areaSwitcher()->pill(Area::space), top->areaSwitcher()->pill(Area::files),
+        top->areaSwitcher()->pill(Area::steam), top->scanButton(), top->settingsButton()};
+    const auto at = [](const std::vector<QWidget*>& stops, QWidget* w) {
+        return std::find(stops.begin(), stops.end(), w) - stops.begin();
+    };
+
+    for (SidebarItem section : kAllSidebarItems) {
+        state_->setSection(section);
+        settle();
+        if (section == SidebarItem::largest) {
+            // Rows built out of their order: scrolled to the end, then back to the top.
+            auto* shelves = window.findChild<BiggestShelves*>();
+            ASSERT_NE(shelves, nullptr);
+            QScrollBar* scroll = shelves->body()->scroll()->verticalScrollBar();
+            scroll->setValue(scroll->maximum());
+            settle();
+            scroll->setValue(0);
+        }
+        settle();
+        const std::vector<QWidget*> stops =
+            testing::walkTab(&window, &window, window.rootView(), rawValue(section));
+        ASSERT_GE(stops.size(), topBar.size() + 2) << rawValue(section);
+        EXPECT_EQ(std::vector<QWidget*>(stops.begin(), stops.begin() + long(topBar.size())), topBar)
+            << rawValue(section);
+        EXPECT_EQ(std::vector<QWidget*>(stops.end() - 2, stops.end()),
+                  (std::vector<QWidget*>{bar->clearButton(), bar->reviewButton()}))
+            << rawValue(section);
+        auto* tabs = window.rootView()->findChild<AreaTabs*>();
+        if (section == SidebarItem::largest || section == SidebarItem::old ||
+            section == SidebarItem::duplicates) {
+            ASSERT_NE(tabs, nullptr);
+            for (size_t i = 0; i < tabs->items().size(); ++i)
+                EXPECT_EQ(at(stops, tabs->tab(tabs->items()[i])), long(topBar.size() + i))
+                    << rawValue(section);
+        }
+        if (section == SidebarItem::largest) {
+            // The first row's tick follows the last kind chip.
+            auto* shelves = window.findChild<BiggestShelves*>();
+            auto* first = qobject_cast<ItemRow*>(shelves->shelfCard()->rows()->rowWidget(0));
+            ASSERT_NE(first, nullptr);
+            const auto chips = shelves->findChildren<Chip*>();
+            ASSERT_FALSE(chips.empty());
+            EXPECT_EQ(at(stops, first->check()), at(stops, chips.back()) + 1);
+            EXPECT_EQ(at(stops, first->check()) + 1,
+                      at(stops, qobject_cast<ItemRow*>(shelves->shelfCard()->rows()->rowWidget(1))->check()));
+            // A tab pressed from the keyboard: the keyboard stays on it in the new section's header.
+            tabs->tab(SidebarItem::old)->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(tabs->tab(SidebarItem::old), Qt::Key_Return);
+            settle();
+            ASSERT_EQ(state_->section(), SidebarItem::old);
+            auto* shown = window.findChild<ForgottenShelves*>()->findChild<AreaTabs*>();
+            EXPECT_EQ(QApplication::focusWidget(), shown->tab(SidebarItem::old));
+        }
+    }
+
+    // The review, with an item whose loss needs acknowledging.
+    state_->queue().add(testItem(std::string(kHome) + "/Work/server.pem", 4000));
+    state_->nimbrelise();
+    settle();
+    auto* host = qobject_cast<ModalHost*>(window.rootView()->modalHost());
+    auto* sheet = host ? qobject_cast<ReviewSheet*>(host->card()) : nullptr;
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_NE(sheet->acknowledgementCheck(), nullptr);
+    // The removal buttons wait for the acknowledgement; once given, they come last.
+    for (const bool acknowledged : {false, true}) {
+        sheet->setAcknowledged(acknowledged);
+        settle();
+        const std::vector<QWidget*> stops = testing::walkTab(&window, sheet, sheet, "review");
+        std::vector<QWidget*> last{sheet->cancelButton()};
+        if (acknowledged) last.insert(last.end(), {sheet->foreverButton(), sheet->trashButton()});
+        ASSERT_GE(stops.size(), last.size() + 2);
+        EXPECT_EQ(stops.front(), sheet->acknowledgementCheck());
+        EXPECT_EQ(std::vector<QWidget*>(stops.end() - long(last.size()), stops.end()), last);
+    }
+    state_->setIsReviewing(false);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "theme/animated_value.h"
 #include "theme/menu_row.h"
 #include "views/shell/menu_bar_extra.h"
+#include "views/shell/scan_menu.h"
 
 namespace nimbrel {
 namespace {
@@ -86,6 +87,30 @@ TEST(MenuBarViewTest, OpeningThePanelListsVolumesExceptInDemoMode) {
         f.shell.settle();
         EXPECT_EQ(f.shell.volumeListings, demo ? 0 : 1) << demo;
     }
+}
+
+// A disk mounted while the app runs shows in the panel and the Scan menu with the next periodic
+// listing, no scan needed.
+TEST(MenuBarViewTest, TheVolumeLoopReachesThePanelAndTheScanMenu) {
+    PanelFixture f;
+    ScanMenu menu(f.state, [] {});
+    auto shown = [&] {
+        std::vector<QString> names;
+        for (const auto& row : f.view.volumeRows())
+            names.push_back(row.name);
+        for (const ScanMenuLine& line : menu.lines())
+            if (line.symbol == "externaldrive") names.push_back(QStringLiteral("menu:") + line.title);
+        return names;
+    };
+    f.shell.setVolumes({testVolume("/", "Computer", 1000, 400, true)});
+    f.state.onLaunch();
+    f.shell.settle();
+    EXPECT_EQ(shown(), std::vector<QString>{"Computer"});
+
+    f.shell.setVolumes({testVolume("/", "Computer", 1000, 400, true), volume("Stick", 100, 50)});
+    f.shell.clock.advance(std::chrono::seconds(30));
+    f.shell.settle();
+    EXPECT_EQ(shown(), (std::vector<QString>{"Computer", "Stick", "menu:Stick"}));
 }
 
 TEST(MenuBarExtraTest, ShownOnlyWithThePreferenceAndATray) {

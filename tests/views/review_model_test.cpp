@@ -258,9 +258,10 @@ TEST(ReviewModelTest, RowDetails) {
     EXPECT_EQ(model.rowDetail(key, noCount).toStdString(), key.risk().why);
 }
 
-// Every copy of a set selected, by any route (copies by hand, a folder holding some, a last copy
-// whose kept copy a removal took): the holders are danger items and need the acknowledgement;
-// unticking any one of them lifts it.
+// Every copy of a set selected, by any route (copies by hand, a folder holding some, a junk location
+// whose listed targets hold one, or whose folders do when it was not listed, a last copy whose kept
+// copy a removal took): the holders are danger items and need the acknowledgement; unticking any one
+// of them lifts it.
 TEST(ReviewModelTest, EveryCopyOfTwinsSelectedIsDanger) {
     DuplicateGroup set;
     set.id = "s";
@@ -294,17 +295,37 @@ TEST(ReviewModelTest, EveryCopyOfTwinsSelectedIsDanger) {
          {"/t/x/c.bin"},
          {}},
         {"the last copy of a set", {file("/t/last.bin", 1), file("/t/other.bin", 1)}, {}, {"/t/last.bin"}},
+        {"extras and a location listing the kept copy",
+         {file("/t/x/b.bin", 1), file("/t/x/c.bin", 1), junk("installers", 0.55)},
+         {},
+         {"/t/x/b.bin", "/t/x/c.bin", "junk:installers"}},
+        {"a location whose listed targets miss the kept copy",
+         {junk("caches", 1), file("/t/x/b.bin", 1), file("/t/x/c.bin", 1)},
+         {},
+         {}},
+        {"a location not listed, its folder holding the kept copy",
+         {junk("logs", 1), file("/t/x/b.bin", 1), file("/t/x/c.bin", 1)},
+         {},
+         {"junk:logs", "/t/x/b.bin", "/t/x/c.bin"}},
     };
+    std::vector<JunkLocation> locations(3);
+    for (size_t i = 0; i < locations.size(); ++i) {
+        locations[i].id = std::vector<const char*>{"installers", "caches", "logs"}[i];
+        locations[i].paths = {"/t/keep"};
+    }
+    const ReviewModel::JunkTargets listed = {{"junk:installers", {{"/t/keep/a.bin"}}},
+                                             {"junk:caches", {{"/t/keep/other"}}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ReviewModel model(c.queue, c.unticked, {}, {}, twins);
+        ReviewModel model(c.queue, c.unticked, locations, {}, twins, listed);
         std::vector<std::string> danger;
         for (const CleanItem& item : model.dangerItems())
             danger.push_back(item.id);
         EXPECT_EQ(danger, c.danger);
         EXPECT_EQ(model.removalEnabled({}), c.danger.empty());
         if (!c.danger.empty()) {
-            EXPECT_EQ(model.dangerKinds().front().title, ReviewModel::lastCopyRisk().title);
+            for (const ReviewModel::Kind& kind : model.dangerKinds())
+                EXPECT_EQ(kind.title, ReviewModel::lastCopyRisk().title);
             EXPECT_TRUE(model.removalEnabled(model.dangerIDs()));
             // Unticking one holder breaks the set: no warning is left.
             model.setTicked(model.entry(c.danger.front()), false);

@@ -18,6 +18,7 @@
 #include "engine/host_layout.h"
 #include "model/cleanup_model.h"
 #include "shell_fixture.h"
+#include "theme/badge.h"
 #include "theme/chip.h"
 #include "theme/logo.h"
 #include "theme/motion.h"
@@ -194,6 +195,32 @@ TEST_F(ReviewSheetTest, RowsFollowTheQueueAndTheLastRemovalCloses) {
 
     state_->queue().remove(movie.id);
     EXPECT_FALSE(state_->isReviewing());
+}
+
+// Every copy of twins ticked marks each holder's row; unticking one holder clears the other rows too.
+TEST_F(ReviewSheetTest, UntickingOneHolderOfTwinsClearsTheOtherRows) {
+    DuplicateGroup set;
+    for (const CleanItem* copy : {&movie, &space}) {
+        FileItem f;
+        f.path = copy->id;
+        set.files.push_back(f);
+    }
+    state_->duplicates().setGroups({set});
+    state_->queue().add(std::vector<CleanItem>{movie, space});
+    state_->setIsReviewing(true);
+    ReviewSheet sheet(*state_);
+    sheet.resize(sheet.sizeHint());
+    sheet.show();
+    settle();
+    const auto marked = [&](const CleanItem& item) {
+        const auto* badge = dynamic_cast<const RiskBadge*>(sheet.builtRow(item.id)->badge());
+        return badge && badge->risk().title == ReviewModel::lastCopyRisk().title;
+    };
+    ASSERT_NE(sheet.builtRow(space.id), nullptr);
+    EXPECT_TRUE(marked(movie));
+    EXPECT_TRUE(marked(space));
+    sheet.setTicked(movie.id, false);
+    EXPECT_FALSE(marked(space));
 }
 
 // The list stands one column gap below the header, or below the warning when there is one: an

@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 
 #include "engine/host_layout.h"
+#include "focus_walk.h"
 #include "model/prefs.h"
 #include "shell_state_support.h"
 #include "support/motion_scopes.h"
@@ -196,14 +197,30 @@ TEST(SettingsViewTest, AWheelScrollRepaintsTheBackdropUnderTheCards) {
     EXPECT_EQ(onScreen.convertToFormat(QImage::Format_RGB32), fresh.convertToFormat(QImage::Format_RGB32));
 }
 
-TEST(SettingsViewTest, EscapeClosesTheWindowFromTheViewOrAControl) {
+// Tab goes round every control in reading order, each showing its focus whole (the switches at the
+// card's right edge, the Add in a card's header), and Escape closes the window from the view or a control.
+TEST(SettingsViewTest, TabGoesRoundTheControlsAndEscapeCloses) {
     for (bool fromControl : {false, true}) {
-        SettingsFixture f;
+        SettingsFixture f(true);
+        f.add({QStringLiteral("/home/u/Movies")});
         QWidget window;
+        window.resize(SettingsView::kWidth, SettingsView::kHeight);
         f.view->setParent(&window);
         window.show();
         QApplication::setActiveWindow(&window);
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        if (!fromControl) {
+            const auto stops = testing::walkTab(&window, f.view.get(), f.view.get(), "settings");
+            long last = -1;
+            for (QWidget* control : std::initializer_list<QWidget*>{
+                     f.view->packagesSwitch(), f.view->hiddenSwitch(), f.view->addButton(),
+                     f.view->menuBarSwitch(), f.view->privacyButton()}) {
+                const long at = std::find(stops.begin(), stops.end(), control) - stops.begin();
+                EXPECT_GT(at, last) << control->metaObject()->className();
+                last = at;
+            }
+            EXPECT_LT(last, long(stops.size()));
+        }
         QWidget* focus = fromControl ? static_cast<QWidget*>(f.view->hiddenSwitch()) : f.view.get();
         focus->setFocus(Qt::TabFocusReason);
         QTest::keyClick(focus, Qt::Key_Escape);

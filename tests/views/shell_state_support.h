@@ -20,6 +20,7 @@ struct ShellState {
     std::mutex mutex;
     std::optional<ScanOptions> lastOptions;
     int volumeListings = 0;
+    std::vector<VolumeInfo> volumes;  // what the next listing finds
     bool demo = false;
     std::unique_ptr<AppState> state;
 
@@ -34,7 +35,7 @@ struct ShellState {
         s.listVolumes = [this] {
             std::lock_guard lock(mutex);
             ++volumeListings;
-            return std::vector<VolumeInfo>{};
+            return volumes;
         };
         s.chooseFolder = [] { return std::optional<std::string>(); };
         s.clock = &clock;
@@ -47,6 +48,11 @@ struct ShellState {
 
     // Lets the background scan and listings finish and delivers their results.
     void settle() { nimbrel::settle({&Background::userInitiated(), &Background::utility()}); }
+
+    void setVolumes(std::vector<VolumeInfo> found) {
+        std::lock_guard lock(mutex);
+        volumes = std::move(found);
+    }
 
     std::optional<ScanOptions> options() {
         std::lock_guard lock(mutex);

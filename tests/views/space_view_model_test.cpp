@@ -4,15 +4,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
+#include <filesystem>
 #include <fstream>
 
 #include "engine/host_layout.h"
 #include "space_test_support.h"
 #include "support/collect.h"
+#include "support/dead_share.h"
 #include "support/motion_scopes.h"
 #include "support/wait_for.h"
 #include "test_items.h"
 #include "theme/motion.h"
+#include "views/files/review_model.h"
 #include "views/space/small_file_listing.h"
 
 namespace nimbrel {
@@ -225,6 +229,54 @@ TEST(SpaceViewModel, SpaceKeyNeverQueuesAKeptFolder) {
     vm.hoverEntered(home);
     EXPECT_FALSE(vm.spaceKey());
     EXPECT_TRUE(h.state->queue().items().empty());
+}
+
+// A verdict that needs the disk (is this folder a git repository?) is made on a worker: the rows
+// show what is known at once and settle as the answers come, and a folder of a share that stopped
+// answering keeps the window answering under the Grime filter.
+TEST(SpaceViewModel, VerdictsThatNeedTheDiskNeverHoldTheWindow) {
+    QTemporaryDir dir;
+    const std::string base = dir.path().toStdString();
+    DeadShare share(base + "/share");
+    if (!share.ok()) GTEST_SKIP() << "no dead share to test with: " << share.error();
+    share.releaseAfter(15s);
+    std::filesystem::create_directories(base + "/cache/.git");  // a repository named like a cache
+    SpaceHarness h;
+    auto result = std::make_shared<ScanResult>();
+    result->root = std::make_shared<DirNode>(base, nullptr);
+    result->root->size = 1000;
+    addFolder(result->root, "cache", 600);
+    auto onShare = addFolder(result->root, "share", 300);
+    addFolder(onShare, "Cache", 200);
+    addFolder(onShare, "logs", 100);
+    h.state->setResult(result);
+    SpaceViewModel vm(*h.state, h.clock);
+
+    vm.setFilter(ExplorerFilter::stained);
+    ASSERT_EQ(vm.tileCount(), 1);  // grime while its probe is out
+    EXPECT_TRUE(vm.tile(0).entry->awaitsProbe);
+    ASSERT_TRUE(waitOn(&vm, &SpaceViewModel::changed, [&] { return vm.tileCount() == 0; }));
+
+    vm.focus(onShare->path());
+    ASSERT_EQ(vm.tileCount(), 2);
+    deliverPosted();
+    ASSERT_TRUE(share.waitForVisitor(10s));  // the probe's worker waits on the share
+    vm.setSearch(QStringLiteral("log"));
+    deliverPosted();
+    ASSERT_EQ(vm.tileCount(), 1);
+    EXPECT_EQ(vm.tile(0).entry->name, "logs");
+    // Nor do the review's rows of a folder on the share, before the review's worker has judged it.
+    const std::vector<CleanItem> queue = {testItem(onShare->path() + "/logs", 100, CleanItem::Kind::folder)};
+    const ReviewModel review(ReviewModel::Unjudged{}, queue, {}, {});
+    EXPECT_EQ(review.rowBadge(0), ReviewModel::RowBadge::risk);
+    EXPECT_FALSE(review.rowDetail(0, {}).isEmpty());
+    EXPECT_EQ(queue[0].risk().level, Risk::Level::normal);
+    EXPECT_FALSE(share.released());  // nothing on this thread looked at the share
+
+    // The server is gone for good: its folders read as no repository.
+    share.release();
+    ASSERT_TRUE(waitOn(&vm, &SpaceViewModel::changed, [&] { return !vm.tile(0).entry->awaitsProbe; }));
+    EXPECT_EQ(vm.tile(0).condition, ExplorerTile::Condition::stained);
 }
 
 class SmallFiles : public ::testing::Test {

@@ -27,6 +27,24 @@
 namespace nimbrel {
 namespace {
 
+// Counts the paint events each of some widgets receives.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(const QList<ItemRow*>& widgets) : widgets_(widgets), counts_(widgets.size(), 0) {
+        for (QWidget* w : widgets_)
+            w->installEventFilter(this);
+    }
+    int count(int i) const { return counts_[i]; }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++counts_[widgets_.indexOf(static_cast<ItemRow*>(watched))];
+        return false;
+    }
+
+  private:
+    QList<ItemRow*> widgets_;
+    QList<int> counts_;
+};
+
 class SteamViewTest : public ShellFixture {
   protected:
     void SetUp() override {
@@ -233,6 +251,54 @@ TEST_F(SteamViewTest, ARemovedBuildProductLeavesItsShelfWhichClosesOverIt) {
     rows->closing().animation().setCurrentTime(280);
     EXPECT_EQ(third->y(), rows->rowRect(1).y());
     EXPECT_EQ(rows->leavingCount(), 0);
+}
+
+// Each removal rebuilds or closes the shelves while the window paints them through the scroll's
+// fade; every row left must still be drawn, not only its card.
+TEST_F(SteamViewTest, AfterEachRemovalEveryRemainingRowIsShownAndPainted) {
+    ReduceMotionScope motion(true);
+    loadDemo(true);
+    SteamView view(*state_);
+    view.resize(1100, 2000);
+    view.show();
+    settle();
+    const auto removeLocation = [&](const std::string& id) {
+        for (const JunkLocation& location : state_->cleanup().locations())
+            if (location.id == id) state_->cleanup().subtract({{location.paths.front() + "/x", 1LL << 50}});
+    };
+    const auto removeProduct = [&] {
+        auto* shelf = qobject_cast<Shelf*>(view.productsShelf());
+        state_->result()->remove({qobject_cast<ItemRow*>(shelf->rows()->rowWidget(0))->item().id}, {});
+        state_->bumpRevision();
+    };
+    for (const auto& removal : std::vector<std::function<void()>>{
+             [&] { removeLocation("caches"); }, removeProduct, [&] { removeLocation("logs"); }}) {
+        removal();
+        view.grab();  // the window paints before the new shelves are shown
+        settle();
+        for (auto* shelf :
+             {qobject_cast<Shelf*>(view.locationsShelf()), qobject_cast<Shelf*>(view.productsShelf())}) {
+            ASSERT_NE(shelf, nullptr);
+            LazyRows* rows = shelf->rows();
+            QList<ItemRow*> shown;
+            for (int i = 0; i < rows->count(); ++i) {
+                QWidget* row = rows->rowWidget(i);
+                ASSERT_NE(row, nullptr) << i;
+                EXPECT_TRUE(row->isVisible() && row->updatesEnabled()) << i;
+                auto* item =
+                    qobject_cast<ItemRow*>(row) ? qobject_cast<ItemRow*>(row) : row->findChild<ItemRow*>();
+                ASSERT_NE(item, nullptr);
+                shown.push_back(item);
+            }
+            // Drawn: a picture of the view paints each row.
+            PaintCounter painted(shown);
+            view.grab();
+            for (int i = 0; i < shown.size(); ++i)
+                EXPECT_GT(painted.count(i), 0) << shown[i]->item().name;
+        }
+    }
+    EXPECT_EQ(view.lists().shownLocations.size(), 6u);
+    EXPECT_EQ(qobject_cast<Shelf*>(view.productsShelf())->rows()->count(), 5);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ inline VolumeInfo testVolume(const std::string& mountPoint, const std::string& n
     v.total = total;
     v.available = available;
     v.isRoot = isRoot;
+    v.used = total - available;  // no blocks kept for root
     return v;
 }
 

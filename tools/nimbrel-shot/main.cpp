@@ -95,7 +95,8 @@ void shootDemo(const QSize& size, const QString& suffix) {
         if (!menu) continue;
         window.menuBar()->setActiveAction(title);
         settleForShot();
-        save(window, QStringLiteral("menu-") + title->text().toLower() + suffix, menu);
+        save(window, QStringLiteral("menu-") + title->text().remove(QLatin1Char('&')).toLower() + suffix,
+             menu);
         menu->hide();
     }
 

@@ -111,7 +111,7 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
         for (auto* fold : shelves->findChildren<QVariantAnimation*>())
             fold->setCurrentTime(fold->duration());
         for (auto* rows : shelves->findChildren<LazyRows*>())
-            rows->closing().animation().setCurrentTime(LazyRows::closeMotion().ms);
+            rows->closing().animation().setCurrentTime(GapClose::motion().ms);
         AnimatedValue::setAllInstant(true);
         ReduceMotion::setOverride(true);
         settleForShot();
@@ -205,7 +205,7 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
         rows->closing().animation().setCurrentTime(110);
         settleForShot();
         save("files-biggest-closing");
-        rows->closing().animation().setCurrentTime(LazyRows::closeMotion().ms);
+        rows->closing().animation().setCurrentTime(GapClose::motion().ms);
         AnimatedValue::setAllInstant(true);
         ReduceMotion::setOverride(true);
         settleForShot();

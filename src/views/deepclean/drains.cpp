@@ -13,6 +13,7 @@
 #include "theme/shapes.h"
 #include "theme/symbols.h"
 #include "util/fmt.h"
+#include "util/plural.h"
 #include "views/kit/elided_label.h"
 
 namespace nimbrel {
@@ -36,18 +37,41 @@ QFont valueFont() {
 
 }  // namespace
 
-std::optional<QString> Drains::trashValue(const std::optional<DiskUsage>& trash) {
+std::optional<QString> Drains::trashValue(const std::optional<TrashUsage>& trash) {
     if (!trash) return std::nullopt;
-    if (!trash->readable) return QStringLiteral("needs access");
-    return Fmt::bytes(trash->size);
+    if (!trash->usage.readable) return QStringLiteral("needs access");
+    return Fmt::bytes(trash->usage.size);
+}
+
+bool Drains::canEmpty(const std::optional<TrashUsage>& trash) {
+    // A Trash that holds files of no size still holds something; one that can't be read may too.
+    return !trash || !trash->usage.readable || trash->usage.size > 0 || trash->usage.items > 0;
+}
+
+QString Drains::emptyTrashMessage(const std::optional<TrashUsage>& trash) {
+    if (!trash || !trash->usage.readable)
+        return tr(
+            "Everything in the Trash is deleted for good, including everything you've nimbrelised. "
+            "This can't be undone.");
+    const QString size = Fmt::bytes(trash->usage.size);
+    if (trash->volumes < 1)
+        return tr("Everything in the Trash, %1, is deleted for good, including everything you've "
+                  "nimbrelised. "
+                  "This can't be undone.")
+            .arg(size);
+    return Plural::choose(
+               trash->volumes,
+               tr("Everything in the Trash, %1 (%2 of it on %3 volume), is deleted for good, including "
+                  "everything you've nimbrelised. This can't be undone."),
+               tr("Everything in the Trash, %1 (%2 of it on %3 volumes), is deleted for good, including "
+                  "everything you've nimbrelised. This can't be undone."))
+        .arg(size, Fmt::bytes(trash->onVolumes), Fmt::count(trash->volumes));
 }
 
 ConfirmRequest Drains::emptyTrashRequest(AppState& state) {
     ConfirmRequest request;
     request.title = tr("Empty the Trash?");
-    request.message =
-        tr("Everything in the Trash is deleted for good, including everything you've nimbrelised. "
-           "This can't be undone.");
+    request.message = emptyTrashMessage(state.cleanup().trash());
     request.actionTitle = tr("Empty Trash");
     request.destructive = true;
     request.perform = [&state] { state.emptyTrash(); };
@@ -180,7 +204,7 @@ void DrainsSection::rebuild() {
         "trash", QStringLiteral("Trash"),
         emptying ? std::optional<QString>(tr("Emptying…")) : Drains::trashValue(cleanup.trash()),
         tr("Empty…"), [state] { state->setConfirm(Drains::emptyTrashRequest(*state)); }, this);
-    trash->button()->setEnabled(!emptying);
+    trash->button()->setEnabled(!emptying && Drains::canEmpty(cleanup.trash()));
     row_->addWidget(trash);
     if (cleanup.hasSimulators()) {
         row_->addWidget(new DrainPlate(

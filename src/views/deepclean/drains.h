@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/disk_usage.h"
+#include "engine/trash_contents.h"
 #include "model/toast.h"
 
 class QHBoxLayout;
@@ -25,7 +25,11 @@ struct Drains {
 
   public:
     // The Trash plate's second line: none before the Trash is measured.
-    static std::optional<QString> trashValue(const std::optional<DiskUsage>& trash);
+    static std::optional<QString> trashValue(const std::optional<TrashUsage>& trash);
+    // Whether "Empty…" has something to empty: not when the Trash was measured empty.
+    static bool canEmpty(const std::optional<TrashUsage>& trash);
+    // The confirmation's message: how much goes, and on how many other volumes, once measured.
+    static QString emptyTrashMessage(const std::optional<TrashUsage>& trash);
     static ConfirmRequest emptyTrashRequest(AppState& state);
     static ConfirmRequest simulatorsRequest(AppState& state);
 };

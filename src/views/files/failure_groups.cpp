@@ -1,6 +1,11 @@
 #include "views/files/failure_groups.h"
 
 #include <QCoreApplication>
+#include <QFontMetricsF>
+#include <QTextLayout>
+#include <functional>
+#include <optional>
+#include <ranges>
 
 #include "engine/path_rules.h"
 #include "util/plural.h"
@@ -12,6 +17,33 @@ namespace {
 
 QString tr(const char* text) {
     return QCoreApplication::translate("nimbrel::FailureSheet", text);
+}
+
+// The text from `cut` on, marked as cut when anything before it went.
+QString from(const QString& text, qsizetype cut) {
+    return cut == 0 ? text : QStringLiteral("\u2026") + text.mid(cut);
+}
+
+QStringList wrapped(const QString& text, const QFont& font, double width) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines.push_back(text.mid(line.textStart(), line.textLength()).trimmed());
+    }
+    layout.endLayout();
+    return lines;
+}
+
+// The smallest cut up to `most` that `fits` (which then holds for every larger cut), if any.
+std::optional<qsizetype> smallestCut(qsizetype most, const std::function<bool(qsizetype)>& fits) {
+    if (most < 0 || !fits(most)) return std::nullopt;
+    const auto cuts = std::views::iota(qsizetype(0), most);
+    return std::ranges::partition_point(cuts, [&](qsizetype cut) { return !fits(cut); }) - cuts.begin();
 }
 
 }  // namespace
@@ -72,6 +104,25 @@ QString FailureGroups::rowHelp(const DeletionFailure& failure) {
     QString help = tildePath(failure.path);
     if (!failure.detail.empty()) help += QLatin1Char('\n') + QString::fromUtf8(failure.detail);
     return help;
+}
+
+QStringList FailureGroups::detailLines(const DeletionFailure& failure, const QFont& font, double width) {
+    const QString text = rowDetail(failure);
+    if (width < 1) return {text};
+    // A folder may lose any of its head; a message may lose the head of the path it names, down to
+    // the path's last part.
+    qsizetype most = text.size();
+    if (failure.reason == DeletionFailure::Reason::other) {
+        const QString named = QString::fromUtf8(failure.path);
+        const qsizetype colon =
+            text.startsWith(named) ? text.indexOf(QStringLiteral(": "), named.size()) : -1;
+        most = colon < 0 ? 0 : text.lastIndexOf(QLatin1Char('/'), colon - 1);
+    }
+    const QFontMetricsF metrics(font);
+    const auto oneLine = [&](qsizetype cut) { return metrics.horizontalAdvance(from(text, cut)) <= width; };
+    if (const auto cut = smallestCut(most, oneLine)) return {from(text, *cut)};
+    const auto twoLines = [&](qsizetype cut) { return wrapped(from(text, cut), font, width).size() <= 2; };
+    return wrapped(from(text, smallestCut(text.size(), twoLines).value_or(text.size())), font, width);
 }
 
 QString FailureGroups::headerTitle(size_t count) {

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <string>
 #include <vector>
 
 #include "engine/deletion.h"
+
+class QFont;
 
 namespace nimbrel {
 
@@ -34,6 +37,10 @@ struct FailureGroups {
     static QString rowName(const DeletionFailure& failure);
     static QString rowDetail(const DeletionFailure& failure);
     static QString rowHelp(const DeletionFailure& failure);
+    // The second line as drawn `width` wide, so that its end (where a message gives its advice)
+    // always shows: cut at its head as far as the path it starts with allows, and where that is not
+    // enough, wrapped onto two lines, cut at the head only if it fills both.
+    static QStringList detailLines(const DeletionFailure& failure, const QFont& font, double width);
 
     static QString headerTitle(size_t count);
     static QString groupTitle(const Group& group);

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 #include <unordered_set>
 
 #include "model/background.h"
@@ -62,6 +63,60 @@ ElidedLabel* counting(ElidedLabel* label) {
 ColorFn ink(const AdaptiveColor& (*token)()) {
     return [token](const QWidget* w) { return token().resolve(w); };
 }
+
+// A failure row's second line, readable to its end on one line or two (FailureGroups::detailLines).
+class DetailText : public QWidget {
+  public:
+    DetailText(DeletionFailure failure, QWidget* parent)
+        : QWidget(parent), failure_(std::move(failure)), font_(Fonts::font(10.5)) {
+        QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    }
+    const QStringList& lines() const { return linesAt(width()); }
+    // The lines its height leaves room for.
+    QStringList shownLines() const {
+        const QFontMetricsF metrics(font_);
+        const auto room = qsizetype(std::floor((height() - metrics.height()) / metrics.lineSpacing())) + 1;
+        return lines().mid(0, std::max<qsizetype>(room, 0));
+    }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return heightOf(linesAt(width).size()); }
+    QSize sizeHint() const override { return {0, heightOf(1)}; }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setFont(font_);
+        p.setPen(Palette::ink3().resolve(this));
+        const QFontMetricsF metrics(font_);
+        double y = metrics.ascent();
+        for (const QString& line : lines()) {
+            p.drawText(QPointF(0, y), line);
+            y += metrics.lineSpacing();
+        }
+    }
+
+  private:
+    int heightOf(qsizetype lines) const {
+        const QFontMetricsF metrics(font_);
+        return int(
+            std::ceil(metrics.height() + double(std::max<qsizetype>(lines, 1) - 1) * metrics.lineSpacing()));
+    }
+    const QStringList& linesAt(int width) const {
+        if (width != fittedWidth_) {
+            fittedWidth_ = width;
+            fitted_ = FailureGroups::detailLines(failure_, font_, width);
+        }
+        return fitted_;
+    }
+
+    DeletionFailure failure_;
+    QFont font_;
+    mutable int fittedWidth_ = -1;
+    mutable QStringList fitted_;
+};
 
 // Asked of the file system after the sheet is up, off the main thread: the path may be gone by
 // now, and a slow or dead mount must not hold the window.
@@ -228,22 +283,23 @@ void FailureSheet::askWhichRowsAreFolders() {
 
 FailureRow::FailureRow(AppState& state, DeletionFailure failure, QWidget* parent)
     : QWidget(parent), failure_(std::move(failure)) {
-    setFixedHeight(FailureSheet::kRowHeight);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
     setToolTip(PlainText::toolTip(FailureGroups::rowHelp(failure_)));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(8);
     icon_ = new FileIconView(failure_.path, false, false, 16, this);
     row->addWidget(icon_);
+    // The two texts stand together in the middle of the row, however many lines the second takes.
     auto* text = new QVBoxLayout;
     text->setSpacing(0);
+    text->addStretch(1);
     text->addWidget(line(FailureGroups::rowName(failure_), Fonts::font(12, FontWeight::medium),
                          ink(&Palette::ink), Qt::ElideMiddle, this));
-    // A message reads from its start (cut at the end, whole in the tooltip); a folder path keeps
-    // its nearest folders.
-    const bool message = failure_.reason == DeletionFailure::Reason::other;
-    text->addWidget(line(FailureGroups::rowDetail(failure_), Fonts::font(10.5), ink(&Palette::ink3),
-                         message ? Qt::ElideRight : Qt::ElideLeft, this));
+    text->addWidget(detail_ = new DetailText(failure_, this));
+    text->addStretch(1);
     row->addLayout(text, 1);
     row->addSpacing(8);
 
@@ -266,6 +322,15 @@ FailureRow::FailureRow(AppState& state, DeletionFailure failure, QWidget* parent
     fade->setOpacity(0);
     actions_->setGraphicsEffect(fade);
     row->addWidget(actions_);
+}
+
+QStringList FailureRow::detailLines() const {
+    return static_cast<const DetailText*>(detail_)->shownLines();
+}
+
+int FailureRow::heightForWidth(int width) const {
+    // One line of detail keeps the row at its height; a second makes it that much taller.
+    return std::max(FailureSheet::kRowHeight, layout()->totalHeightForWidth(width));
 }
 
 void FailureRow::setDirectory(bool directory) {

@@ -77,6 +77,11 @@ class FailureRow : public QWidget {
     bool showsDirectoryIcon() const { return directory_; }
     // Shows the folder icon once the file system has said the path is a folder.
     void setDirectory(bool directory);
+    // The second line as it shows now, one or two lines.
+    QStringList detailLines() const;
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
 
   protected:
     void enterEvent(QEnterEvent* event) override;
@@ -89,6 +94,7 @@ class FailureRow : public QWidget {
     bool hovering_ = false;
     bool directory_ = false;
     FileIconView* icon_;
+    QWidget* detail_;
     QWidget* actions_;
 };
 

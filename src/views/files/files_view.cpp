@@ -173,6 +173,12 @@ FileListBody::FileListBody(AppState& state, PreviewAction preview, double heat, 
     col->setSpacing(0);
     empty_->setParent(this);
     col->addWidget(empty_);
+    waiting_ = new QWidget(this);
+    auto* waitingColumn = new QVBoxLayout(waiting_);
+    waitingColumn->addStretch(1);
+    waitingColumn->addWidget(new NimbrelLoader(30, waiting_), 0, Qt::AlignHCenter);
+    waitingColumn->addStretch(1);
+    col->addWidget(waiting_, 1);
     auto [scroll, column] = shelfScroll(24);
     scroll_ = scroll;
     shelf_ = new Shelf(QString(), QString());
@@ -199,7 +205,9 @@ void FileListBody::show(int visible, const QString& title, const QString& detail
     const FileList& list = list_();
     const int total = static_cast<int>(list.rows.size());
     // A list still being indexed is not empty yet: "nothing here" would be a wrong answer.
-    empty_->setVisible(total == 0 && !FilesModel::of(state_).isIndexing());
+    const bool indexing = FilesModel::of(state_).isIndexing();
+    empty_->setVisible(total == 0 && !indexing);
+    waiting_->setVisible(total == 0 && indexing);
     scroll_->setVisible(total > 0);
     if (total == 0) {
         rowCount_ = 0;
@@ -218,6 +226,10 @@ void FileListBody::show(int visible, const QString& title, const QString& detail
     } else if (visible > rowCount_) {
         // "Show more" adds rows under the ones on screen; nothing already built moves.
         shelf_->appendRows(visible - rowCount_, ItemRow::kHeight);
+        // Pressed from the keyboard, it hands the focus on to the first row it showed.
+        if (auto* row = qobject_cast<ItemRow*>(shelf_->rows()->rowWidget(rowCount_));
+            row && more_->hasFocus())
+            row->check()->setFocus(Qt::TabFocusReason);
     }
     rowCount_ = visible;
     const int more = Paging{visible}.moreCount(total);
@@ -512,6 +524,11 @@ TwinShelves::TwinShelves(AppState& state, PreviewAction preview, QWidget* parent
                         &DuplicatesModel::hasRunChanged})
         connect(&model, signal, this, &TwinShelves::rebuild);
     connect(&state_, &AppState::isScanningChanged, this, &TwinShelves::rebuild);
+    connect(&model, &DuplicatesModel::changedCopiesChanged, this, [this] {
+        for (auto& [id, card] : cards_)
+            if (card.shelf)
+                card.shelf->rows()->closeRows(std::vector<int>(card.files->size(), ItemRow::kHeight));
+    });
     rebuild();
 }
 
@@ -577,12 +594,7 @@ void TwinShelves::startSearch() {
 }
 
 void TwinShelves::selectExtras(const std::string& groupID) {
-    state_.selectTwinExtras([groupID](const std::vector<DuplicateGroup>& groups) {
-        std::vector<const DuplicateGroup*> shown;
-        for (const DuplicateGroup& g : groups)
-            if (g.id == groupID) shown.push_back(&g);
-        return shown;
-    });
+    state_.selectTwinSetExtras(groupID);
 }
 
 void TwinShelves::selectEveryExtra() {
@@ -765,15 +777,18 @@ TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g) {
     // A copy ticked here is an extra copy too: its removal checks that a copy stays.
     std::shared_ptr<const TwinCopies> copies = DuplicatesModel::copiesOf(g);
     PreviewAction preview = preview_;
-    // The copy that stays is told apart from the others, so a row that becomes it is built anew
-    // with its badge.
-    shelf->rows()->setKey([files, keptID](int i) {
+    // The copy that stays, and a copy found gone or changed since the search, are told apart from
+    // the others, so a row that becomes one is built anew with its badge or dimmed.
+    const auto changed = [this](const FileItem& f) {
+        return state_.duplicates().changedCopies().count(f.path) > 0;
+    };
+    shelf->rows()->setKey([files, keptID, changed](int i) {
         const FileItem& f = (*files)[static_cast<size_t>(i)];
-        return f.id == *keptID ? f.path + '\n' : f.path;
+        return (f.id == *keptID ? f.path + '\n' : f.path) + (changed(f) ? "\t" : "");
     });
     shelf->setRows(
         static_cast<int>(files->size()), ItemRow::kHeight,
-        [this, files, keptID, copies, preview](int i) -> QWidget* {
+        [this, files, keptID, copies, preview, changed](int i) -> QWidget* {
             if (i < 0 || static_cast<size_t>(i) >= files->size()) return nullptr;
             const FileItem& f = (*files)[static_cast<size_t>(i)];
             const bool kept = f.id == *keptID;
@@ -781,7 +796,8 @@ TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g) {
             options.subtitle =
                 tr("%1 · modified %2").arg(tildePath(PathRules::parent(f.path)), relativeDate(f.modified));
             options.weight = 1.0;
-            if (kept) options.badge = tr("newest");
+            options.disabled = changed(f);
+            if (kept && !options.disabled) options.badge = tr("newest");
             const std::string path = f.path;
             options.preview = [preview, path] {
                 if (preview) preview(path);
@@ -955,7 +971,7 @@ bool TwinShelves::pruneResults() {
             auto* fold = new QVariantAnimation(shelf);
             fold->setStartValue(shelf->height());
             fold->setEndValue(0);
-            const MotionSpec motion = LazyRows::closeMotion();
+            const MotionSpec motion = GapClose::motion();
             fold->setDuration(motion.ms);
             fold->setEasingCurve(motion.curve);
             shelf->setMinimumHeight(0);

@@ -70,6 +70,8 @@ class FileListBody : public QWidget {
     NimbrelButton* moreButton() const { return more_; }
     FadingScroll* scroll() const { return scroll_; }
     EmptyState* emptyState() const { return empty_; }
+    // Shown in place of the list while the scan's files are still being indexed.
+    QWidget* waiting() const { return waiting_; }
 
   signals:
     void moreRequested();
@@ -84,6 +86,7 @@ class FileListBody : public QWidget {
     Subtitle subtitle_;
     std::function<const FileList&()> list_;
     EmptyState* empty_;
+    QWidget* waiting_;
     FadingScroll* scroll_;
     Shelf* shelf_;
     NimbrelButton* more_;

@@ -26,6 +26,26 @@ QString utf8(const std::string& s) {
     return QString::fromUtf8(s);
 }
 
+// The value at `key` of a map that may be missing, or nothing.
+template <typename Map, typename Key>
+const typename Map::mapped_type* lookUp(const Map* map, const Key& key) {
+    if (!map) return nullptr;
+    const auto it = map->find(key);
+    return it == map->end() ? nullptr : &it->second;
+}
+
+// See ReviewModel::reviewRisk; `readDisk` on a worker only.
+Risk judgedRisk(const CleanItem& item, const std::vector<JunkLocation>& locations, bool readDisk) {
+    if (item.kind == CleanItem::Kind::junk)
+        if (const auto found = ReviewModel::location(item, locations))
+            for (const std::string& path : found->paths) {
+                Risk risk = readDisk ? RiskCatalog::assess(path, true, false, std::nullopt)
+                                     : RiskCatalog::assessKnown(path, true, false, std::nullopt).risk;
+                if (risk.level == Risk::Level::danger) return risk;
+            }
+    return readDisk ? item.riskOnDisk() : item.risk();
+}
+
 }  // namespace
 
 CleanItem ReviewModel::Snapshot::judged(Entry e) const {
@@ -41,7 +61,7 @@ CleanItem ReviewModel::Snapshot::judged(Entry e) const {
 ReviewModel::ReviewModel(std::vector<CleanItem> queue, const std::unordered_set<std::string>& excluded,
                          std::vector<JunkLocation> locations,
                          const std::unordered_set<std::string>& protectedOnDisk,
-                         const DuplicatesModel::Watch& twins)
+                         const DuplicatesModel::Watch& twins, const JunkTargets& junkTargets)
     : owned_(std::move(queue)), queue_(&owned_) {
     pack(locations);
     for (Entry e = 0; e < entries_.size(); ++e)
@@ -49,10 +69,10 @@ ReviewModel::ReviewModel(std::vector<CleanItem> queue, const std::unordered_set<
             unticked_[e] = true;
             ++untickedCount_;
         }
-    verdicts_ = std::make_shared<const Verdicts>(judge(*snapshot_, twins));
-    auto onDisk = std::make_shared<OnDisk>(entries_.size(), false);
+    verdicts_ = std::make_shared<const Verdicts>(judge(*snapshot_, twins, junkTargets));
+    auto onDisk = std::make_shared<OnDisk>();
     for (Entry e = 0; e < entries_.size(); ++e)
-        (*onDisk)[e] = protectedOnDisk.count(owned_[e].id) > 0;
+        if (protectedOnDisk.count(owned_[e].id)) onDisk->emplace(e, SafetyGuard::reasonOnDisk(owned_[e].id));
     onDisk_ = std::move(onDisk);
     derive();
 }
@@ -98,14 +118,30 @@ namespace {
 
 // For every set of twins whose copies all lie at or inside queued entries, those entries.
 std::vector<std::vector<ReviewModel::Entry>> wholeTwinSets(const ReviewModel::Snapshot& snapshot,
-                                                           const DuplicatesModel::Watch& twins) {
+                                                           const DuplicatesModel::Watch& twins,
+                                                           const ReviewModel::JunkTargets& junkTargets) {
     std::vector<std::vector<ReviewModel::Entry>> out;
     if (twins.empty()) return out;
     std::unordered_map<std::string_view, ReviewModel::Entry> byID;
     bool folders = false;
     for (ReviewModel::Entry e = 0; e < snapshot.items.size(); ++e) {
         const CleanItem::Kind kind = snapshot.items[e].kind;
-        if (kind == CleanItem::Kind::junk) continue;
+        if (kind == CleanItem::Kind::junk) {
+            // A junk location holds the copies inside the targets the review listed for it; one not
+            // listed holds everything inside its folders.
+            if (const auto listed = junkTargets.find(std::string(snapshot.id(e)));
+                listed != junkTargets.end()) {
+                for (const JunkEntry& target : listed->second)
+                    byID.emplace(target.path, e);
+            } else {
+                for (const JunkLocation& location : snapshot.locations)
+                    if ("junk:" + location.id == snapshot.id(e))
+                        for (const std::string& path : location.paths)
+                            byID.emplace(path, e);
+            }
+            folders = true;
+            continue;
+        }
         byID.emplace(snapshot.id(e), e);
         folders = folders || kind != CleanItem::Kind::file;
     }
@@ -151,9 +187,10 @@ Risk ReviewModel::lastCopyRisk() {
             tr("Every copy left of these identical files is selected").toStdString()};
 }
 
-ReviewModel::Verdicts ReviewModel::judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins) {
+ReviewModel::Verdicts ReviewModel::judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins,
+                                         const JunkTargets& junkTargets) {
     Verdicts out;
-    out.wholeTwinSets = wholeTwinSets(snapshot, twins);
+    out.wholeTwinSets = wholeTwinSets(snapshot, twins, junkTargets);
     out.judged.reserve(snapshot.items.size());
     std::map<std::tuple<Risk::Level, std::string, std::string>, uint16_t> known;
     for (Entry e = 0; e < snapshot.items.size(); ++e) {
@@ -161,7 +198,7 @@ ReviewModel::Verdicts ReviewModel::judge(const Snapshot& snapshot, const Duplica
         Judgement j;
         j.locked = locked(item);
         j.contentsOnly = contentsOnly(item);
-        Risk risk = reviewRisk(item, snapshot.locations);
+        Risk risk = judgedRisk(item, snapshot.locations, true);
         auto [it, added] = known.try_emplace({risk.level, risk.title, risk.why}, 0);
         if (added) {
             // Risks differ by kind of data, not by item: a few dozen at most. Past the bound the
@@ -172,14 +209,18 @@ ReviewModel::Verdicts ReviewModel::judge(const Snapshot& snapshot, const Duplica
         j.risk = it->second;
         out.judged.push_back(j);
     }
+    for (const JunkLocation& location : snapshot.locations)
+        out.junkFolders.emplace("junk:" + location.id, location.existingPaths());
     return out;
 }
 
 ReviewModel::OnDisk ReviewModel::judgeOnDisk(const Snapshot& snapshot, const Verdicts& verdicts) {
-    OnDisk refused(snapshot.items.size(), false);
+    OnDisk refused;
+    const std::shared_ptr<const DiskGuard> guard = DiskGuard::current();
     for (Entry e = 0; e < snapshot.items.size(); ++e) {
         if (snapshot.items[e].kind == CleanItem::Kind::junk || verdicts.judged[e].locked) continue;
-        if (SafetyGuard::isProtectedOnDisk(std::string(snapshot.id(e)))) refused[e] = true;
+        const std::string path(snapshot.id(e));
+        if (guard->isProtected(path)) refused.emplace(e, guard->reason(path));
     }
     return refused;
 }
@@ -191,7 +232,7 @@ void ReviewModel::take(std::shared_ptr<const Verdicts> verdicts) {
 }
 
 void ReviewModel::takeOnDisk(std::shared_ptr<const OnDisk> onDisk) {
-    if (!onDisk || onDisk->size() != snapshot_->items.size()) return;
+    if (!onDisk) return;
     onDisk_ = std::move(onDisk);
     derive();
 }
@@ -397,7 +438,7 @@ bool ReviewModel::isLocked(Entry e) const {
 
 bool ReviewModel::isKept(Entry e) const {
     if (isLocked(e)) return true;
-    const bool onDisk = onDisk_ && (*onDisk_)[e];
+    const bool onDisk = onDisk_ && onDisk_->count(e);
     if (!onDisk) return false;
     return verdicts_ ? !verdicts_->judged[e].contentsOnly : !contentsOnly(item(e));
 }
@@ -459,14 +500,7 @@ std::optional<JunkLocation> ReviewModel::location(const CleanItem& item,
 }
 
 Risk ReviewModel::reviewRisk(const CleanItem& item, const std::vector<JunkLocation>& locations) {
-    if (item.kind != CleanItem::Kind::junk) return item.risk();
-    if (const auto found = location(item, locations)) {
-        for (const std::string& path : found->paths) {
-            Risk risk = RiskCatalog::assess(path, true, false, std::nullopt);
-            if (risk.level == Risk::Level::danger) return risk;
-        }
-    }
-    return item.risk();
+    return judgedRisk(item, locations, false);
 }
 
 std::unordered_set<std::string> ReviewModel::ids() const {
@@ -618,19 +652,21 @@ ReviewModel::RowBadge ReviewModel::rowBadge(const CleanItem& item) const {
 }
 
 QString ReviewModel::rowDetail(Entry e, const FileCount& folderFileCount) const {
-    return detail(item(e), isKept(e), isLocked(e), reviewRisk(e), folderFileCount);
+    const std::string* reason = lookUp(onDisk_.get(), e);
+    return detail(item(e), isKept(e), isLocked(e), reviewRisk(e), reason ? *reason : std::string(),
+                  folderFileCount);
 }
 
 QString ReviewModel::rowDetail(const CleanItem& item, const FileCount& folderFileCount) const {
     const Entry e = sameEntry(*this, item);
     if (e != kNoEntry) return rowDetail(e, folderFileCount);
     const bool isLocked = locked(item);
-    return detail(item, isLocked, isLocked, reviewRisk(item, snapshot_->locations), folderFileCount);
+    return detail(item, isLocked, isLocked, reviewRisk(item, snapshot_->locations), {}, folderFileCount);
 }
 
 QString ReviewModel::detail(const CleanItem& item, bool kept, bool locked, const Risk& risk,
-                            const FileCount& folderFileCount) const {
-    if (kept && !locked) return utf8(SafetyGuard::reasonOnDisk(item.id));
+                            const std::string& onDiskReason, const FileCount& folderFileCount) const {
+    if (kept && !locked) return utf8(onDiskReason);
     if (locked || contentsOnly(item)) return utf8(SafetyGuard::reason(item.id));
     if (item.kind != CleanItem::Kind::junk && risk.level >= Risk::Level::caution) return utf8(risk.why);
     if (item.kind != CleanItem::Kind::junk) {
@@ -647,10 +683,11 @@ QString ReviewModel::detail(const CleanItem& item, bool kept, bool locked, const
     const auto found = location(item, snapshot_->locations);
     if (!found) return {};
     // The folders that hold something, not every place the location could be: a list led by
-    // folders that do not exist would elide the one holding the data.
-    std::vector<std::string> existing = found->existingPaths();
+    // folders that do not exist would elide the one holding the data. They are looked up with the
+    // verdicts, on a worker.
+    const std::vector<std::string>* existing = lookUp(verdicts_ ? &verdicts_->junkFolders : nullptr, item.id);
     QStringList paths;
-    for (const std::string& path : existing.empty() ? found->paths : existing)
+    for (const std::string& path : existing && !existing->empty() ? *existing : found->paths)
         paths << tildePath(path);
     return paths.join(QStringLiteral(", "));
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -74,15 +75,19 @@ class ReviewModel {
         // Sets of twins that no copy of would remain if every entry that holds one went: for each,
         // those entries. Ticking them all makes each a danger item.
         std::vector<std::vector<Entry>> wholeTwinSets;
+        // The folders of each queued junk location ("junk:<id>") that exist.
+        std::unordered_map<std::string, std::vector<std::string>> junkFolders;
     };
-    // Entries the removal will refuse by where their path leads on disk.
-    using OnDisk = std::vector<bool>;
+    // The targets the review listed for each ticked junk location, by its id ("junk:<id>").
+    using JunkTargets = std::unordered_map<std::string, std::vector<JunkEntry>>;
+    // Entries the removal will refuse by where their path leads on disk, with the guard's reason.
+    using OnDisk = std::unordered_map<Entry, std::string>;
 
     // Judged at once: for tests and callers with a few items.
     ReviewModel(std::vector<CleanItem> queue, const std::unordered_set<std::string>& excluded,
                 std::vector<JunkLocation> locations,
                 const std::unordered_set<std::string>& protectedOnDisk = {},
-                const DuplicatesModel::Watch& twins = {});
+                const DuplicatesModel::Watch& twins = {}, const JunkTargets& junkTargets = {});
     // Not judged yet: reads `queue` in place, which must stay as it is until follow() is told of a
     // change. `unticked` holds ids to start unticked.
     struct Unjudged {};
@@ -92,9 +97,11 @@ class ReviewModel {
     ReviewModel(const ReviewModel&) = delete;
     ReviewModel& operator=(const ReviewModel&) = delete;
 
-    // The work of a worker: every entry judged, and (second step) every entry that is neither junk
-    // nor locked looked up on disk.
-    static Verdicts judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins = {});
+    // The work of a worker, which reads the disk: every entry judged, and (second step) every entry
+    // that is neither junk nor locked looked up on disk. The main thread judges nothing on disk:
+    // until these come in, what it says of an entry is what is known without reading it.
+    static Verdicts judge(const Snapshot& snapshot, const DuplicatesModel::Watch& twins = {},
+                          const JunkTargets& junkTargets = {});
     // What the review says of an item that would take the last copy of a file with it.
     static Risk lastCopyRisk();
     static OnDisk judgeOnDisk(const Snapshot& snapshot, const Verdicts& verdicts);
@@ -117,13 +124,15 @@ class ReviewModel {
     static bool locked(const CleanItem& item);
     // A folder that stays while its contents go (the home folder's cache folder).
     static bool contentsOnly(const CleanItem& item);
-    // The risk the review judges an item by. A junk location counts as what its most delicate folder
-    // holds: a location of device backups is as dangerous as one backup picked from inside it.
+    // The risk the review judges an item by, as far as it is known without reading the disk. A junk
+    // location counts as what its most delicate folder holds: a location of device backups is as
+    // dangerous as one backup picked from inside it.
     static Risk reviewRisk(const CleanItem& item, const std::vector<JunkLocation>& locations);
     static std::optional<JunkLocation> location(const CleanItem& item,
                                                 const std::vector<JunkLocation>& locations);
 
-    // By entry, as judged; an entry not judged yet is judged here on the spot (a row in view).
+    // By entry, as judged; an entry not judged yet is judged here on the spot (a row in view), from
+    // what is known.
     bool isKept(Entry e) const;
     bool isLocked(Entry e) const;
     Risk reviewRisk(Entry e) const;
@@ -213,8 +222,9 @@ class ReviewModel {
     // Puts `e` into or out of a list of entries kept in queue order.
     void place(std::vector<Entry>& list, Entry e, bool in);
     RowBadge badge(const CleanItem& item, bool kept, const Risk& risk) const;
+    // `onDiskReason`: why the guard keeps an item that is kept and not locked.
     QString detail(const CleanItem& item, bool kept, bool locked, const Risk& risk,
-                   const FileCount& folderFileCount) const;
+                   const std::string& onDiskReason, const FileCount& folderFileCount) const;
 
     std::vector<CleanItem> owned_;  // the queue of a model judged at once
     const std::vector<CleanItem>* queue_;

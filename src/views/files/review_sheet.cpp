@@ -482,8 +482,9 @@ void ReviewSheet::judge() {
     };
     Background::run(
         state_.userPool(), this,
-        [snapshot, twins = state_.duplicates().watch()] {
-            return std::make_shared<const ReviewModel::Verdicts>(ReviewModel::judge(*snapshot, twins));
+        [snapshot, twins = state_.duplicates().watch(), targets = state_.reviewTargets] {
+            return std::make_shared<const ReviewModel::Verdicts>(
+                ReviewModel::judge(*snapshot, twins, targets));
         },
         [this, current, snapshot](std::shared_ptr<const ReviewModel::Verdicts> verdicts) {
             if (!current()) return;
@@ -518,10 +519,15 @@ void ReviewSheet::setTicked(const std::string& id, bool ticked) {
 }
 
 void ReviewSheet::setEntryTicked(ReviewModel::Entry entry, bool ticked) {
+    const uint64_t danger = model_->dangerRevision();
     if (!model_->setTicked(entry, ticked)) return;
     handOverChanged();
     showModel();
-    refreshRow(entry);
+    // Completing or breaking a set of twins changes what the other holders' rows say too.
+    if (model_->dangerRevision() != danger)
+        refreshBuilt();
+    else
+        refreshRow(entry);
 }
 
 void ReviewSheet::setSourceTicked(CleanItem::Source source, bool ticked) {

@@ -2,12 +2,14 @@
 
 #include <QFontMetricsF>
 #include <QHBoxLayout>
-#include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QVBoxLayout>
 
 #include "theme/fonts.h"
 #include "theme/palette.h"
+#include "theme/press_button.h"
+#include "theme/shapes.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/navigation.h"
 
@@ -16,7 +18,61 @@ namespace nimbrel {
 namespace {
 
 constexpr double kTracking = -0.4;
-constexpr double kPressedScale = 0.98;
+constexpr int kRingOutset = 4;
+constexpr double kRingRadius = 10;
+
+// One title of the row, with the band of its underline: it draws the title on the row's baseline
+// and sets the section when pressed. Its focus ring takes in the underline.
+class AreaTab : public PressButton {
+  public:
+    AreaTab(AreaTabs* tabs, AppState& state, SidebarItem item) : PressButton(tabs), tabs_(tabs), item_(item) {
+        setText(title(item));
+        setCheckable(true);  // the current section reads as checked
+        setHitShape(HitShape::rect);
+        setCapsuleRing(kRingOutset);
+        connect(this, &QAbstractButton::clicked, this, [this, &state, item] {
+            const bool keyboard = hasFocus();
+            QWidget* window = this->window();
+            state.setSection(item);
+            // The area shows the section under a header of its own: the keyboard stays on this
+            // tab there, once that header has been shown.
+            if (keyboard)
+                QMetaObject::invokeMethod(
+                    window,
+                    [window = QPointer<QWidget>(window), item] {
+                        if (!window) return;
+                        for (AreaTabs* tabs : window->findChildren<AreaTabs*>())
+                            if (PressButton* tab = tabs->tab(item); tab && tab->isVisible())
+                                tab->setFocus(Qt::TabFocusReason);
+                    },
+                    Qt::QueuedConnection);
+        });
+    }
+    void follow() {
+        setChecked(tabs_->isSelected(item_));
+        setEnabled(tabs_->isPressable());
+        setGeometry(tabs_->titleRect(item_).adjusted(0, 0, 0, AreaTabs::kUnderlineGap).toAlignedRect());
+        update();
+    }
+    // A rounded rectangle rather than a capsule: the round ends would crowd a large title's letters.
+    void paintFocusRing(QPainter& p) override {
+        const QRectF outer = QRectF(rect()).adjusted(-kRingOutset, -kRingOutset, kRingOutset, kRingOutset);
+        p.setPen(QPen(Palette::ink2().resolve(this), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawPath(Shapes::rounded(Shapes::inset(outer, 1), kRingRadius));
+    }
+
+  protected:
+    void paintContent(QPainter& p) override {
+        p.setFont(tabs_->titleFont(item_));
+        p.setPen((tabs_->isSelected(item_) ? Palette::ink() : Palette::ink3()).resolve(this));
+        p.drawText(QPointF(tabs_->titleRect(item_).x() - x(), tabs_->baseline() - y()), text());
+    }
+
+  private:
+    AreaTabs* tabs_;
+    SidebarItem item_;
+};
 
 }  // namespace
 
@@ -70,9 +126,30 @@ AreaTabs::AreaTabs(AppState& state, QWidget* parent) : QWidget(parent), state_(s
 }
 
 void AreaTabs::followState() {
-    items_ = nimbrel::items(Navigation::currentArea(state_));
+    const std::vector<SidebarItem> items = nimbrel::items(Navigation::currentArea(state_));
+    if (items != items_) {
+        for (PressButton* tab : tabs_)
+            delete tab;
+        tabs_.clear();
+        items_ = items;
+        for (SidebarItem item : items_) {
+            tabs_.push_back(new AreaTab(this, state_, item));
+            tabs_.back()->show();
+        }
+    }
+    placeTabs();
     updateGeometry();
     update();
+}
+
+void AreaTabs::placeTabs() {
+    for (PressButton* tab : tabs_)
+        static_cast<AreaTab*>(tab)->follow();
+}
+
+PressButton* AreaTabs::tab(SidebarItem item) const {
+    const auto at = std::find(items_.begin(), items_.end(), item);
+    return at == items_.end() ? nullptr : tabs_[size_t(at - items_.begin())];
 }
 
 bool AreaTabs::isSelected(SidebarItem item) const {
@@ -113,59 +190,30 @@ QSize AreaTabs::sizeHint() const {
                  static_cast<int>(std::ceil(height + kUnderlineGap)));
 }
 
-std::optional<SidebarItem> AreaTabs::itemAt(const QPointF& pos) const {
-    for (SidebarItem i : items_) {
-        if (titleRect(i).adjusted(-kSpacing / 2, 0, kSpacing / 2, 0).contains(pos)) return i;
-    }
-    return std::nullopt;
+double AreaTabs::baseline() const {
+    double ascent = 0;
+    for (SidebarItem i : items_)
+        ascent = std::max(ascent, QFontMetricsF(titleFont(i)).ascent());
+    return ascent;
 }
 
-void AreaTabs::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !isPressable()) return QWidget::mousePressEvent(event);
-    pressed_ = itemAt(event->position());
-    update();
+void AreaTabs::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeTabs();
 }
 
-void AreaTabs::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !isPressable()) return QWidget::mouseReleaseEvent(event);
-    const std::optional<SidebarItem> pressed = pressed_;
-    pressed_.reset();
-    update();
-    if (pressed && itemAt(event->position()) == pressed) state_.setSection(*pressed);
-}
-
+// The titles draw themselves; the row draws the underline under the selected one.
 void AreaTabs::paintEvent(QPaintEvent*) {
+    if (!hasUnderline()) return;
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    const double baseline = [&] {
-        double ascent = 0;
-        for (SidebarItem i : items_)
-            ascent = std::max(ascent, QFontMetricsF(titleFont(i)).ascent());
-        return ascent;
-    }();
-    for (SidebarItem item : items_) {
-        const QRectF r = titleRect(item);
-        p.save();
-        if (pressed_ == item) {
-            p.translate(r.center());
-            p.scale(kPressedScale, kPressedScale);
-            p.translate(-r.center());
-        }
-        p.setFont(titleFont(item));
-        p.setPen((isSelected(item) ? Palette::ink() : Palette::ink3()).resolve(this));
-        p.drawText(QPointF(r.x(), baseline), title(item));
-        p.restore();
-    }
-    if (hasUnderline()) {
-        const QRectF r = titleRect(*state_.section());
-        const QFontMetricsF fm(titleFont(*state_.section()));
-        const double bottom = baseline + fm.descent();
-        const QRectF line(r.x(), bottom - kUnderlineHeight + kUnderlineGap, r.width(), kUnderlineHeight);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Palette::nimbrel());
-        p.drawRoundedRect(line, kUnderlineHeight / 2, kUnderlineHeight / 2);
-    }
+    const QRectF r = titleRect(*state_.section());
+    const QFontMetricsF fm(titleFont(*state_.section()));
+    const double bottom = baseline() + fm.descent();
+    const QRectF line(r.x(), bottom - kUnderlineHeight + kUnderlineGap, r.width(), kUnderlineHeight);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Palette::nimbrel());
+    p.drawRoundedRect(line, kUnderlineHeight / 2, kUnderlineHeight / 2);
 }
 
 }  // namespace nimbrel

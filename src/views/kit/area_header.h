@@ -9,6 +9,7 @@ namespace nimbrel {
 
 class ElidedLabel;
 class AreaTabs;
+class PressButton;
 
 // The header at the top of the Files shelves and the Deep Clean screen: the area's sections as large
 // tab titles (the selected one heavier and underlined), a one-line caption and the screen's own
@@ -34,7 +35,8 @@ class AreaHeader : public QWidget {
     ElidedLabel* caption_;
 };
 
-// The tab row of an area header: one title per section of the current area.
+// The tab row of an area header: one title per section of the current area, each a button that
+// takes the keyboard focus (pressed with Return or Space) while the area has several sections.
 class AreaTabs : public QWidget {
     Q_OBJECT
   public:
@@ -52,22 +54,24 @@ class AreaTabs : public QWidget {
     bool hasUnderline() const;
     QRectF titleRect(SidebarItem item) const;
     QFont titleFont(SidebarItem item) const;
+    // The titles' common baseline.
+    double baseline() const;
+    PressButton* tab(SidebarItem item) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void followState();
-    std::optional<SidebarItem> itemAt(const QPointF& pos) const;
+    void placeTabs();
 
     AppState& state_;
     std::vector<SidebarItem> items_;
-    std::optional<SidebarItem> pressed_;
+    std::vector<PressButton*> tabs_;
 };
 
 }  // namespace nimbrel

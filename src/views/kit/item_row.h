@@ -103,6 +103,7 @@ class ItemRow : public QWidget {
     ItemRow(AppState& state, CleanItem item, Options options, QWidget* parent = nullptr);
 
     const CleanItem& item() const { return item_; }
+    const Options& options() const { return options_; }
     bool isLoaded() const;
     bool isHovering() const { return hovering_; }
     bool hasPendingLeaveOut() const { return pendingLeaveOut_ != nullptr; }

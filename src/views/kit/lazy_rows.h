@@ -5,9 +5,10 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "theme/animated_value.h"
+#include "views/kit/gap_close.h"
 
 class QAbstractScrollArea;
 
@@ -29,9 +30,6 @@ class LazyRows : public QWidget {
     using Key = std::function<std::string(int index)>;
     // Brings a kept row's widget up to date with its new index.
     using Update = std::function<void(int index, QWidget* widget)>;
-
-    // The close of the gaps that removed rows leave.
-    static MotionSpec closeMotion() { return timingCurve(0.77, 0, 0.175, 1, 0.28); }
 
     explicit LazyRows(QWidget* parent = nullptr);
 
@@ -64,7 +62,7 @@ class LazyRows : public QWidget {
     // Widgets of rows that left, kept (hidden: they have evaporated) until the close is over.
     int leavingCount() const { return static_cast<int>(leaving_.size()); }
     bool isClosing() const { return !steps_.empty() || !leaving_.empty(); }
-    AnimatedValue& closing() { return close_; }
+    GapClose& closing() { return close_; }
     // Builds the rows that are in view now (also called on scrolling and resizing).
     void refresh();
 
@@ -86,9 +84,27 @@ class LazyRows : public QWidget {
         int index;
         double offset;
     };
+    // A built row that stays through a close: its new index and where it was drawn.
+    struct Stay {
+        int index;
+        Built built;
+        int y;
+        int height;
+    };
 
     void watchScroll();
     void layOut();
+    void placeRows();  // each row's top from the heights
+    // The steps of refresh: which rows may be near the view, letting go of those that left it,
+    // and building the missing ones (false when some wait for the next turn).
+    std::pair<int, int> rowsNear(const QRect& view) const;
+    void dropOutOf(const QRect& view);
+    bool buildIn(const QRect& view, int first, int last);
+    // The steps of closeRows: taking the built rows out, sorted into those that stay and those that left,
+    // holding the view still, and the offsets the kept rows (in list order) close from.
+    void sortBuilt(std::vector<Stay>& stays, std::vector<QPointer<QWidget>>& gone);
+    int holdView(const std::vector<Stay>& stays, const std::vector<QPointer<QWidget>>& gone, int viewTop);
+    void planSteps(const std::vector<Stay>& stays, const std::vector<QPointer<QWidget>>& gone, int shift);
     void closeStep(double amount);
     void endClose();
     void dropAll();
@@ -107,7 +123,7 @@ class LazyRows : public QWidget {
     std::map<int, Built> built_;
     std::vector<QPointer<QWidget>> leaving_;
     std::vector<Step> steps_;
-    AnimatedValue close_{1};
+    GapClose close_;
     QPointer<QAbstractScrollArea> scroll_;
     bool refreshQueued_ = false;  // rows in view wait for the next turn's time
 };

@@ -31,6 +31,15 @@ constexpr int kLeading = 16;
 constexpr int kTrailing = 10;
 // The drag form of one item, under Nimbrel's own type so no other program takes it for a file.
 constexpr const char* kItemType = "application/x-nimbrel-clean-item";
+
+// A drag within Nimbrel carries the item itself too, with what its JSON form leaves out: an extra
+// copy's set of twins, so a dropped copy goes only while a copy that stays still matches it, as a
+// ticked one does.
+class ItemMimeData : public QMimeData {
+  public:
+    explicit ItemMimeData(CleanItem item) : item(std::move(item)) {}
+    const CleanItem item;
+};
 }  // namespace
 
 SelectionBar::SelectionBar(AppState& state, QWidget* parent)
@@ -93,7 +102,7 @@ void SelectionBar::refresh() {
 }
 
 QMimeData* SelectionBar::mimeData(const CleanItem& item) {
-    auto* data = new QMimeData;
+    auto* data = new ItemMimeData(item);
     if (const auto json = item.toJson()) data->setData(QString::fromLatin1(kItemType), "[" + *json + "]");
     return data;
 }
@@ -112,6 +121,8 @@ std::optional<std::vector<CleanItem>> SelectionBar::droppedItems(const QMimeData
         if (item->id.empty() || (item->id[0] != '/' && item->id.rfind("junk:", 0) != 0)) return std::nullopt;
         items.push_back(*item);
     }
+    const auto* own = dynamic_cast<const ItemMimeData*>(data);
+    if (own && items.size() == 1 && items.front().id == own->item.id) items.front() = own->item;
     return items;
 }
 

@@ -67,7 +67,7 @@ QString FreeSpaceChip::helpText() const {
 
 double FreeSpaceChip::usedFraction() const {
     const std::optional<VolumeInfo> volume = state_.rootVolume();
-    return volume ? nimbrel::usedFraction(volume->total, volume->available) : 0.0;
+    return volume ? nimbrel::usedFraction(*volume) : 0.0;
 }
 
 bool FreeSpaceChip::isAlarming() const {

@@ -8,6 +8,7 @@
 #include "theme/appearance.h"
 #include "theme/palette.h"
 #include "views/files/files_hooks.h"
+#include "views/kit/focus_order.h"
 #include "views/kit/modal_host.h"
 #include "views/kit/selection_bar.h"
 #include "views/shell/nimbrel_commands.h"
@@ -97,25 +98,11 @@ void MainWindow::bringForward() {
 }
 
 bool MainWindow::focusNextPrevChild(bool next) {
-    if (!ModalHost::isPresented(state_)) return QMainWindow::focusNextPrevChild(next);
+    if (!ModalHost::isPresented(state_)) return FocusOrder::move(this, next);
     auto* host = root_ ? qobject_cast<ModalHost*>(root_->modalHost()) : nullptr;
     QWidget* card = host ? host->card() : nullptr;
     if (!card || !card->isVisible()) return true;  // the card is still coming in: nothing to go to
-    const auto takesTab = [card](QWidget* w) {
-        return (w == card || card->isAncestorOf(w)) && (w->focusPolicy() & Qt::TabFocus) && w->isVisible() &&
-               w->isEnabled();
-    };
-    QWidget* from = focusWidget() && card->isAncestorOf(focusWidget()) ? focusWidget() : card;
-    QWidget* w = from;
-    // The focus chain is a ring through the whole window; walk it once.
-    do {
-        w = next ? w->nextInFocusChain() : w->previousInFocusChain();
-        if (takesTab(w)) {
-            w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-            return true;
-        }
-    } while (w != from);
-    card->setFocus(Qt::OtherFocusReason);
+    if (!FocusOrder::move(card, next)) card->setFocus(Qt::OtherFocusReason);
     return true;
 }
 

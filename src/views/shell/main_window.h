@@ -49,8 +49,8 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    // Under a presented sheet Tab and Shift+Tab go round the card's own controls only: a control
-    // behind the scrim must not take the focus (and then a Space or Return).
+    // Tab and Shift+Tab go in reading order; under a presented sheet, round the card's own controls
+    // only: a control behind the scrim must not take the focus (and then a Space or Return).
     bool focusNextPrevChild(bool next) override;
 
   private:

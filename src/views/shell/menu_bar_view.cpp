@@ -184,8 +184,7 @@ void MenuBarView::followVolumes() {
     for (size_t i = 0; i < volumes.size() && i < size_t(kMaxVolumes); ++i) {
         const VolumeInfo& v = volumes[i];
         VolumeRow shown{QString::fromUtf8(v.name.data(), qsizetype(v.name.size())),
-                        tr("%1 free").arg(Fmt::bytes(std::max<int64_t>(v.available, 0))),
-                        usedFraction(v.total, v.available)};
+                        tr("%1 free").arg(Fmt::bytes(std::max<int64_t>(v.available, 0))), usedFraction(v)};
         auto* row = new QWidget(this);
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(0, 0, 0, 0);

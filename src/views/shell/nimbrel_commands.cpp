@@ -88,13 +88,13 @@ void NimbrelCommands::attachTo(QWidget* window) const {
 }
 
 void NimbrelCommands::fillMenuBar(QMenuBar* bar) const {
-    QMenu* file = bar->addMenu(tr("File"));
+    QMenu* file = bar->addMenu(tr("&File"));
     file->addActions({scanFolder_, scanHome_, scanDisk_});
     file->addSeparator();
     file->addActions({rescan_, stopScan_});
     file->addSeparator();
     file->addActions({settings_, closeWindow_, quit_});
-    QMenu* go = bar->addMenu(tr("Go"));
+    QMenu* go = bar->addMenu(tr("&Go"));
     for (QAction* a : areas_)
         go->addAction(a);
     go->addSeparator();

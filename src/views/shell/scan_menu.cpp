@@ -95,6 +95,11 @@ void ScanMenu::activate(size_t lineIndex) {
 }
 
 void ScanMenu::rebuild() {
+    // The rows are made again whenever a disk's free space moves: the keyboard stays on its row.
+    const auto rows = [this] { return findChildren<MenuRow*>(Qt::FindDirectChildrenOnly); };
+    const QList<MenuRow*> before = rows();
+    const auto focused = std::find_if(before.begin(), before.end(), [](MenuRow* r) { return r->hasFocus(); });
+    const qsizetype keep = focused == before.end() ? -1 : focused - before.begin();
     while (QLayoutItem* item = layout_->takeAt(0)) {
         delete item->widget();
         delete item;
@@ -122,6 +127,11 @@ void ScanMenu::rebuild() {
     }
     adjustSize();
     if (parentWidget()) parentWidget()->adjustSize();
+    if (const QList<MenuRow*> after = rows(); keep >= 0 && !after.empty()) {
+        MenuRow* row = after[std::min(keep, after.size() - 1)];
+        row->show();  // the layout would show it on the next turn, too late to take the focus
+        row->setFocus(Qt::TabFocusReason);
+    }
 }
 
 ScanMenuPopup::ScanMenuPopup(AppState& state, QWidget* parent)
@@ -147,6 +157,8 @@ void ScanMenuPopup::popUpBelow(QWidget* anchor) {
     arrowX_ = anchorBottom.x() - x;
     move(x, anchorBottom.y() + 2);
     show();
+    // The keyboard starts on the first row, so Down and Return work at once, as in any menu.
+    if (auto* first = menu_->findChild<MenuRow*>()) first->setFocus(Qt::TabFocusReason);
 }
 
 void ScanMenuPopup::keyPressEvent(QKeyEvent* event) {

@@ -26,7 +26,7 @@ ScanMenuLine scanRow(QString title, std::string symbol, std::optional<QString> d
 }
 
 QString usedText(const VolumeInfo& volume) {
-    return Fmt::bytes(usedBytes(volume.total, volume.available));
+    return Fmt::bytes(usedBytes(volume));
 }
 
 }  // namespace

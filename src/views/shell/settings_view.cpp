@@ -32,6 +32,7 @@
 #include "theme/surface.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/files_text.h"
+#include "views/kit/focus_order.h"
 #include "views/kit/plain_label.h"
 #include "views/kit/symbol_glyph.h"
 #include "views/shell/excluded_paths.h"
@@ -180,6 +181,7 @@ SettingsView::SettingsView(AppState& state, Services services, QWidget* parent)
     backdrop_ = new NimbrelBackdrop(this);
     scroll_ = new QScrollArea(this);
     scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setWidgetResizable(true);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -502,6 +504,10 @@ void SettingsView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+bool SettingsView::focusNextPrevChild(bool next) {
+    return FocusOrder::move(this, next);
 }
 
 void SettingsView::resizeEvent(QResizeEvent* event) {

@@ -4,6 +4,7 @@
 #include <QStringView>
 #include <algorithm>
 #include <array>
+#include <unordered_set>
 
 #include "model/clean_queue.h"
 #include "util/name_order.h"
@@ -51,24 +52,31 @@ ExplorerListing::ExplorerListing(std::shared_ptr<DirNode> node, std::vector<Expl
         };
         return sizeOf(a) > sizeOf(b);
     });
-    const size_t folderEntries = refs_.size();
+    folderEntries_ = refs_.size();
     for (size_t i = 0; i < small_.size(); ++i)
         refs_.push_back({static_cast<std::uint32_t>(i), Source::small});
     grime_.assign(refs_.size(), -1);
+    awaiting_.assign(refs_.size(), false);
+    markHeavy();
+}
 
+void ExplorerListing::markHeavy() {
     // Heavy: the three largest entries that are not grime, at least 1 GB and 15% of the folder. The
     // entries are in size order, so the candidates lead the list and only their risk is needed.
     // Small files are never heavy.
-    heavy_.assign(refs_.size(), false);
-    int heavyCount = 0;
-    for (Row row = 0; row < folderEntries && heavyCount < ExplorerModel::kHeavyCount; ++row) {
+    for (Row row : heavyRows_)
+        heavy_[row] = false;
+    heavy_.resize(refs_.size(), false);
+    heavyRows_.clear();
+    for (Row row = 0;
+         row < folderEntries_ && heavyRows_.size() < static_cast<size_t>(ExplorerModel::kHeavyCount); ++row) {
         const std::int64_t s = size(row);
         if (s < ExplorerModel::kHeavyMinimum ||
             static_cast<double>(s) < ExplorerModel::kHeavyShare * static_cast<double>(node_->size))
             break;
         if (isGrime(row)) continue;
         heavy_[row] = true;
-        ++heavyCount;
+        heavyRows_.push_back(row);
     }
 }
 
@@ -117,30 +125,77 @@ bool ExplorerListing::isDirectory(Row row) const {
     return refs_[row].source == Source::child;
 }
 
+KnownRisk ExplorerListing::knownRisk(Row row) const {
+    const Ref r = refs_[row];
+    if (r.source == Source::child)
+        return RiskCatalog::assessKnown(id(row), true, node_->children[r.index]->artifactKind.has_value(),
+                                        std::nullopt);
+    const FileItem& f = node_->files[r.index];
+    return RiskCatalog::assessKnown(f.path, f.isPackage, false, f.size);
+}
+
 bool ExplorerListing::isGrime(Row row) const {
     if (grime_[row] >= 0) return grime_[row] == 1;
     const Ref r = refs_[row];
     bool grime = false;
-    switch (r.source) {
-        case Source::child: {
-            const DirNode& child = *node_->children[r.index];
-            const bool artifact = child.artifactKind.has_value();
-            const Risk risk = RiskCatalog::assess(id(row), true, artifact, std::nullopt);
-            grime = ExplorerModel::isGrime(risk.level, artifact, child.name, std::nullopt);
-            break;
-        }
-        case Source::file: {
-            const FileItem& f = node_->files[r.index];
-            const Risk risk = RiskCatalog::assess(f.path, f.isPackage, false, f.size);
-            grime = ExplorerModel::isGrime(risk.level, false, f.name, f.category);
-            break;
-        }
-        case Source::small:
-            grime = ExplorerModel::isGrime(small_[r.index]);
-            break;
+    if (r.source == Source::small) {
+        grime = ExplorerModel::isGrime(small_[r.index]);
+    } else {
+        const KnownRisk known = knownRisk(row);
+        grime =
+            r.source == Source::child
+                ? ExplorerModel::isGrime(known.risk.level, node_->children[r.index]->artifactKind.has_value(),
+                                         node_->children[r.index]->name, std::nullopt)
+                : ExplorerModel::isGrime(known.risk.level, false, node_->files[r.index].name,
+                                         node_->files[r.index].category);
+        // A repository is never grime: only a row judged grime for now can change.
+        if (known.awaitsProbe && grime) awaitProbe(row, false);
     }
     grime_[row] = grime ? 1 : 0;
     return grime;
+}
+
+void ExplorerListing::awaitProbe(Row row, bool forTile) const {
+    (forTile ? tileProbes_ : conditionProbes_).push_back(row);
+    if (awaiting_[row]) return;
+    awaiting_[row] = true;
+    awaitingRows_.push_back(row);
+}
+
+std::vector<std::string> ExplorerListing::takeProbes() {
+    std::vector<std::string> paths;
+    std::unordered_set<Row> taken;
+    for (const std::vector<Row>* rows : {&tileProbes_, &conditionProbes_})
+        for (Row row : *rows)
+            if (taken.insert(row).second) paths.push_back(id(row));
+    tileProbes_.clear();
+    conditionProbes_.clear();
+    return paths;
+}
+
+bool ExplorerListing::learnt() {
+    std::vector<Row> still;
+    bool settled = false;
+    for (Row row : awaitingRows_) {
+        if (knownRisk(row).awaitsProbe) {
+            still.push_back(row);
+            continue;
+        }
+        awaiting_[row] = false;
+        grime_[row] = -1;
+        tiles_.erase(row);
+        settled = true;
+    }
+    awaitingRows_ = std::move(still);
+    if (!settled) return false;
+    hasShown_ = false;  // a row may join the filter's rows: the next show() looks at every row
+    // A settled candidate may take a heavy mark from another row or leave one to it.
+    std::vector<Row> before = heavyRows_;
+    markHeavy();
+    before.insert(before.end(), heavyRows_.begin(), heavyRows_.end());
+    for (Row row : before)
+        tiles_.erase(row);
+    return true;
 }
 
 ExplorerTile::Condition ExplorerListing::condition(Row row) const {
@@ -155,6 +210,7 @@ const ExplorerTile& ExplorerListing::tile(Row row) const {
     ExplorerEntry entry = r.source == Source::child  ? ExplorerEntry::fromNode(node_->children[r.index])
                           : r.source == Source::file ? ExplorerEntry::fromFile(node_->files[r.index])
                                                      : small_[r.index];
+    if (entry.awaitsProbe) awaitProbe(row, true);
     const int seed = ExplorerModel::seed(entry.id);
     ExplorerTile tile{std::move(entry), PlaceholderKind::folder, condition(row), seed};
     return tiles_.emplace(row, std::move(tile)).first->second;

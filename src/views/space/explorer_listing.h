@@ -21,6 +21,10 @@ class CleanQueue;
 //
 // The listing reads the folder's child and file vectors in place: it is valid for one revision of
 // the scan result, and the owner builds a new one when the revision changes.
+//
+// Verdicts never wait on the disk here: a folder whose git probe is still to be made is judged as no
+// repository for now. The listing names those folders (takeProbes), the owner probes them on a
+// worker, and learnt() judges them again.
 class ExplorerListing {
   public:
     using Row = std::uint32_t;  // an entry of the listing, in the folder's size order
@@ -44,8 +48,17 @@ class ExplorerListing {
     std::string_view name(Row row) const;
     bool isDirectory(Row row) const;
     ExplorerTile::Condition condition(Row row) const;
-    // The full tile, made on first request and kept while the listing lives.
+    // The full tile, made on first request and kept while the listing lives (or until learnt()
+    // judges it again).
     const ExplorerTile& tile(Row row) const;
+
+    // The paths whose git probes would settle verdicts made so far and not asked for yet: the
+    // tiles' first, then those that decide the Grime filter and the heavy marks.
+    bool hasProbes() const { return !tileProbes_.empty() || !conditionProbes_.empty(); }
+    std::vector<std::string> takeProbes();
+    // Judges again what was judged before its probe was made; true when some verdict was settled
+    // (a condition may have changed: the owner shows the filtered rows again).
+    bool learnt();
 
   private:
     enum class Source : std::uint8_t { child, file, small };
@@ -57,6 +70,10 @@ class ExplorerListing {
     bool nameMatches(Row row, const QString& search, const std::string& asciiNeedle) const;
     bool filterMatches(Row row, ExplorerFilter filter, const CleanQueue& queue, std::string& idBuffer) const;
     bool isGrime(Row row) const;
+    KnownRisk knownRisk(Row row) const;
+    // Remembers that `row` was judged before its probe; `forTile` when its tile shows the verdict.
+    void awaitProbe(Row row, bool forTile) const;
+    void markHeavy();
     const std::vector<Row>& orderFor(ExplorerSort sort);
 
     std::shared_ptr<DirNode> node_;
@@ -64,8 +81,12 @@ class ExplorerListing {
     std::string prefix_;  // the folder's path with one trailing "/"
     std::vector<Ref> refs_;
     std::vector<Row> bySize_, byName_, byKind_;  // made on first use; none for the size order alone
+    std::size_t folderEntries_ = 0;              // the folder's own entries, before the small files
     std::vector<bool> heavy_;
+    std::vector<Row> heavyRows_;
     mutable std::vector<std::int8_t> grime_;  // -1 until asked: it needs the entry's risk
+    mutable std::vector<bool> awaiting_;      // judged before its probe
+    mutable std::vector<Row> tileProbes_, conditionProbes_, awaitingRows_;
 
     std::vector<Row> shown_;
     std::int64_t heaviest_ = 1;

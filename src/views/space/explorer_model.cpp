@@ -26,6 +26,13 @@ std::optional<FileCategory> categoryOfName(const std::string& name) {
     return FileCategory::classify(asciiLower(pathExtension(name)));
 }
 
+// Entries are made on the main thread: their verdicts never wait on the disk.
+void judge(ExplorerEntry& e, bool isDirectory, bool isBuildOutput, std::optional<std::int64_t> size) {
+    KnownRisk known = RiskCatalog::assessKnown(e.id, isDirectory, isBuildOutput, size);
+    e.risk = std::move(known.risk);
+    e.awaitsProbe = known.awaitsProbe;
+}
+
 }  // namespace
 
 // --- entries -------------------------------------------------------------------------------------
@@ -41,7 +48,7 @@ ExplorerEntry ExplorerEntry::fromNode(const std::shared_ptr<DirNode>& node) {
     e.artifactKind = node->artifactKind;
     e.fileCount = node->fileCount;
     e.node = node;
-    e.risk = RiskCatalog::assess(e.id, true, node->artifactKind.has_value(), std::nullopt);
+    judge(e, true, node->artifactKind.has_value(), std::nullopt);
     return e;
 }
 
@@ -53,7 +60,7 @@ ExplorerEntry ExplorerEntry::fromFile(const FileItem& file) {
     e.category = file.category;
     e.file = file;
     e.file->parent = nullptr;  // the copy outlives the tree it came from
-    e.risk = RiskCatalog::assess(file.path, file.isPackage, false, file.size);
+    judge(e, file.isPackage, false, file.size);
     return e;
 }
 
@@ -67,7 +74,7 @@ ExplorerEntry ExplorerEntry::fromDiscovered(const DiscoveredEntry& d) {
     e.measuring = d.measuring;
     e.identity = d.identity;
     if (!d.isDirectory) e.category = categoryOfName(d.name);
-    e.risk = RiskCatalog::assess(d.path, d.isDirectory, d.artifactKind.has_value(), std::nullopt);
+    judge(e, d.isDirectory, d.artifactKind.has_value(), d.isDirectory ? std::nullopt : std::optional(d.size));
     return e;
 }
 
@@ -79,7 +86,7 @@ ExplorerEntry ExplorerEntry::smallFile(const std::string& path, std::int64_t siz
     e.name = PathRules::lastComponent(path);
     e.size = size;
     e.category = categoryOfName(e.name);
-    e.risk = RiskCatalog::assess(path, false, false, size);
+    judge(e, false, false, size);
     return e;
 }
 

@@ -35,6 +35,8 @@ struct ExplorerEntry {
     std::shared_ptr<DirNode> node;  // keeps a scanned folder alive after a removal prunes it
     std::optional<FileItem> file;   // a copy: the scan's file lists are edited in place
     Risk risk;
+    // `risk` is what is known so far: the folder's git probe is still to be made (on a worker).
+    bool awaitsProbe = false;
     // What the scan or the listing saw of an entry that is neither `node` nor `file`.
     std::optional<EntryIdentity> identity;
 

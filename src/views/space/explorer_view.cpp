@@ -1,13 +1,10 @@
 #include "views/space/explorer_view.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
 #include <QHelpEvent>
-#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStyleHints>
 #include <QToolTip>
 #include <algorithm>
 #include <cmath>
@@ -28,9 +25,9 @@
 #include "theme/steamer.h"
 #include "theme/symbols.h"
 #include "util/fmt.h"
-#include "views/kit/path_actions.h"
 #include "views/kit/plain_text.h"
 #include "views/space/explorer_accessible.h"
+#include "views/space/explorer_controller.h"
 
 namespace nimbrel {
 
@@ -117,6 +114,8 @@ ExplorerView::ExplorerView(SpaceViewModel& model, QWidget* parent)
     steamer_->setAttribute(Qt::WA_TransparentForMouseEvents);
     steamer_->resize(steamer_->sizeHint());
 
+    controller_ = new ExplorerController(vm_, *this);
+    connect(controller_, &ExplorerController::previewRequested, this, &ExplorerView::previewRequested);
     vm_.setFrameProvider([this](int index) { return frameAt(index); });
     connect(&vm_, &SpaceViewModel::changed, this, &ExplorerView::refresh);
     connect(&vm_, &SpaceViewModel::folderChanged, this, [this] { verticalScrollBar()->setValue(0); });
@@ -274,13 +273,12 @@ void ExplorerView::startClose() {
         if (i - b.first >= 0 && size_t(i - b.first) < b.tiles.size())
             vanishing_.remove(QString::fromStdString(b.tiles[size_t(i - b.first)].first));
     verticalScrollBar()->setValue(int(std::lround(std::max(0.0, b.top + shift))));
-    close_.setImmediate(0);
-    close_.animateTo(1, closeMotion(), true);
+    close_.start();
 }
 
 QPointF ExplorerView::closeOffset(int index, const std::string& id) const {
     if (!isClosing()) return {};
-    const double left = 1 - close_.value();
+    const double left = close_.left();
     if (auto it = closeFrom_.find(id); it != closeFrom_.end()) return it->second * left;
     if (closeTail_ && index > closeTail_->after) {
         const ExplorerGeometry g =
@@ -303,7 +301,7 @@ double ExplorerView::closeSlack() const {
                                          g.tileRect(i).top()) +
                                     g.tileRect(0).height());
     }
-    return slack * (1 - close_.value());
+    return slack * close_.left();
 }
 
 QRectF ExplorerView::shownRect(const ExplorerGeometry& g, int index) {
@@ -673,33 +671,21 @@ void ExplorerView::paintFooter(QPainter& p, const ExplorerGeometry& g, double to
     }
 }
 
-// --- input ---------------------------------------------------------------------------------------
-
-std::optional<int> ExplorerView::tileAt(QPointF at) {
-    return geometryNow().indexAt(at + QPointF(0, scrollTop()));
-}
+// --- input: the controller's -------------------------------------------------------------------
 
 void ExplorerView::mouseMoveEvent(QMouseEvent* event) {
-    const auto index = tileAt(event->position());
-    if (index && vm_.tile(*index).entry) {
-        vm_.hoverEntered(vm_.tileId(*index));
-    } else if (vm_.hovered()) {
-        vm_.hoverLeft(*vm_.hovered());
-    }
+    controller_->mouseMoved(event->position());
     QAbstractScrollArea::mouseMoveEvent(event);
 }
 
 void ExplorerView::leaveEvent(QEvent* event) {
-    if (vm_.hovered()) vm_.hoverLeft(*vm_.hovered());
+    controller_->left();
     QAbstractScrollArea::leaveEvent(event);
 }
 
 void ExplorerView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(event);
-    const QStyleHints* hints = QGuiApplication::styleHints();
-    pressCount_ = clicks_.press(event->position().toPoint(), std::chrono::steady_clock::now(),
-                                hints->mouseDoubleClickInterval(), hints->startDragDistance());
-    pressed_ = tileAt(event->position());
+    controller_->pressed(event->position());
 }
 
 void ExplorerView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -708,62 +694,11 @@ void ExplorerView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void ExplorerView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mouseReleaseEvent(event);
-    const ClickInfo click = ClickInfo::left(pressCount_, event->modifiers());
-    const QPointF content = event->position() + QPointF(0, scrollTop());
-    const auto index = tileAt(event->position());
-    if (index && index == pressed_) {
-        activate(*index, content, click);
-    } else if (!index && smallFilesRowRect().contains(content) && !Click::isRepeat(click)) {
-        vm_.loadSmallFiles(vm_.currentNode());
-    }
-    pressed_.reset();
-}
-
-void ExplorerView::activate(int index, QPointF at, const ClickInfo& click) {
-    if (index >= vm_.tileCount() || !vm_.tile(index).entry) return;
-    const ExplorerEntry entry = *vm_.tile(index).entry;  // a copy: acting may rebuild the list
-    const TileGeometry g = tileGeometry(index, entry);
-    AppState& state = vm_.state();
-
-    // The selection control and the row's path buttons come before the tile's own click; a lock is
-    // no control, so a click on it is a click on the tile.
-    switch (g.partAt(at)) {
-        case TileGeometry::Part::control:
-            if (g.shows.control != EntryRules::Control::select) break;
-            setFocus();
-            EntryRules::toggle(state, entry, click);
-            return;
-        case TileGeometry::Part::copyPath:
-            PathActions::copy(state, {entry.id});
-            return;
-        case TileGeometry::Part::reveal:
-            PathActions::reveal({entry.id});
-            return;
-        default:
-            break;
-    }
-    const bool hasOpen = entry.node != nullptr;
-    const bool hasPreview = !(entry.node && entry.isDirectory);
-    const auto outcome = EntryRules::click(click, hasOpen, hasPreview);
-    if (outcome == EntryRules::ClickOutcome::ignored) return;
-    setFocus();  // the Space key reaches the explorer after any click on a tile
-    switch (outcome) {
-        case EntryRules::ClickOutcome::toggle:
-            EntryRules::toggle(state, entry, click);
-            break;
-        case EntryRules::ClickOutcome::open:
-            vm_.openFolder(entry.node, click);
-            break;
-        case EntryRules::ClickOutcome::preview:
-            emit previewRequested(entry.id);
-            break;
-        default:
-            break;
-    }
+    controller_->released(event->position(), event->modifiers());
 }
 
 void ExplorerView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && vm_.spaceKey()) return;
+    if (controller_->keyPressed(*event)) return;
     QAbstractScrollArea::keyPressEvent(event);
 }
 
@@ -782,46 +717,17 @@ void ExplorerView::focusOutEvent(QFocusEvent* event) {
 }
 
 void ExplorerView::contextMenuEvent(QContextMenuEvent* event) {
-    const auto index = tileAt(event->pos());
-    if (!index || !vm_.tile(*index).entry) return;
-    const ExplorerEntry entry = *vm_.tile(*index).entry;
-    AppState& state = vm_.state();
-    QMenu menu(this);
-    const bool included = state.queue().includes(entry.id);
-    menu.addAction(included ? tr("Deselect") : tr("Select for Cleaning"),
-                   [&] { EntryRules::toggle(state, entry, ClickInfo::none()); });
-    if (entry.node) menu.addAction(tr("Open"), [&] { vm_.openFolder(entry.node, ClickInfo::none()); });
-    if (!(entry.node && entry.isDirectory))
-        menu.addAction(PathActions::previewTitle(), [&] { emit previewRequested(entry.id); });
-    menu.addAction(PathActions::revealTitle(), [&] { PathActions::reveal({entry.id}); });
-    menu.addAction(tr("Copy Path"), [&] { PathActions::copy(state, {entry.id}); });
-    menu.exec(event->globalPos());
+    controller_->contextMenu(event->pos(), event->globalPos());
 }
 
 bool ExplorerView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
-        const auto index = tileAt(help->pos());
-        if (!index || !vm_.tile(*index).entry) {
+        const QString text = controller_->toolTipAt(help->pos());
+        if (text.isEmpty())
             QToolTip::hideText();
-            return true;
-        }
-        const ExplorerTile& t = vm_.tile(*index);
-        const ExplorerEntry& e = *t.entry;
-        const TileGeometry g = tileGeometry(*index, e);
-        const QPointF at = help->pos() + QPointF(0, scrollTop());
-        const bool icons = vm_.layout() == ExplorerLayout::icons;
-        QString text;
-        const TileGeometry::Part part = g.partAt(at);
-        if (part == TileGeometry::Part::control && g.shows.control == EntryRules::Control::lock)
-            text = tr("Kept by the safety guard. Open it to clean inside");
-        else if (icons && part == TileGeometry::Part::control)
-            text = vm_.state().queue().includes(e.id) ? tr("Deselect") : tr("Select for cleaning");
-        else if (part == TileGeometry::Part::riskMark)
-            text = tr("%1: %2").arg(QString::fromStdString(e.risk.title), QString::fromStdString(e.risk.why));
         else
-            text = EntryRules::help(e, t.condition, vm_.layout(), e.node != nullptr, vm_.state().queue());
-        QToolTip::showText(help->globalPos(), PlainText::toolTip(text), viewport());
+            QToolTip::showText(help->globalPos(), PlainText::toolTip(text), viewport());
         return true;
     }
     return QAbstractScrollArea::viewportEvent(event);

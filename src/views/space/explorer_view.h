@@ -14,13 +14,14 @@
 #include "theme/animated_value.h"
 #include "theme/effect_library.h"
 #include "theme/look_animations.h"
-#include "views/space/click.h"
+#include "views/kit/gap_close.h"
 #include "views/space/space_view_model.h"
 #include "views/space/tile_painter.h"
 
 namespace nimbrel {
 
 class EmptyState;
+class ExplorerController;
 class FlatSteamer;
 class NimbrelLoader;
 class SteamJet;
@@ -52,8 +53,9 @@ struct ExplorerGeometry {
     std::optional<int> indexAt(QPointF at) const;
 };
 
-// The scrolled tiles of the Space area: paints only the visible tiles, hit-tests clicks, pages on
-// scrolling, answers the Space key and carries the steamer and its jet above the scroll.
+// The scrolled tiles of the Space area: lays out and paints only the visible tiles, pages on
+// scrolling and carries the steamer and its jet above the scroll. Its input goes to an
+// ExplorerController (hit tests, clicks, the Space key, menus, tooltips).
 class ExplorerView : public QAbstractScrollArea {
     Q_OBJECT
   public:
@@ -61,6 +63,7 @@ class ExplorerView : public QAbstractScrollArea {
 
     SpaceViewModel& model() const { return vm_; }
     ExplorerGeometry geometryNow();
+    double scrollTop() const;
     // A tile's frame in the explorer's coordinates (what the steam-clean sequence aims at).
     std::optional<QRectF> frameOf(const std::string& id);
     std::optional<QRectF> frameAt(int index);
@@ -75,8 +78,6 @@ class ExplorerView : public QAbstractScrollArea {
     // Where a tile is drawn now, in content coordinates: its place, or on its way there while the
     // list closes over the tiles a removal took.
     QRectF shownRect(const ExplorerGeometry& g, int index);
-    // The close of the gaps removed tiles leave, on the removal's own curve.
-    static MotionSpec closeMotion() { return timingCurve(0.77, 0, 0.175, 1, 0.28); }
     // The tiles' own motions: selection, the circle, the list's tick box, a vanished tile coming
     // back, the Reduce Motion fade, and the spring the list moves on while a scan sorts it.
     static inline const MotionSpec kSelectMotion = Motion::snappy(0.18);
@@ -86,7 +87,7 @@ class ExplorerView : public QAbstractScrollArea {
     static inline const MotionSpec kReducedFade = Motion::snappy(0.25);
     static constexpr Spring kScanSpring{0.5, 0.88};
     LookAnimations& looks() { return looks_; }
-    AnimatedValue& closing() { return close_; }
+    GapClose& closing() { return close_; }
     bool isClosing() const { return !closeFrom_.empty() || closeTail_.has_value(); }
 
   signals:
@@ -118,10 +119,7 @@ class ExplorerView : public QAbstractScrollArea {
     void relayoutChildren();
     void checkPaging();
     void placeSteamer();
-    void activate(int index, QPointF at, const ClickInfo& click);
-    double scrollTop() const;
     double footerTop(const ExplorerGeometry& g);
-    std::optional<int> tileAt(QPointF viewportPoint);
     void paintCard(QPainter& p);
     void paintContent(QPainter& p);
     void paintTile(QPainter& p, const ExplorerTile& t, const QRectF& r, ExplorerLayout layout, bool waiting,
@@ -130,10 +128,8 @@ class ExplorerView : public QAbstractScrollArea {
     static constexpr double kFade = 28;
 
     SpaceViewModel& vm_;
+    ExplorerController* controller_ = nullptr;
     TilePainter painter_;
-    ClickCounter clicks_;
-    int pressCount_ = 0;
-    std::optional<int> pressed_;
     EmptyState* empty_ = nullptr;
     NimbrelLoader* footerLoader_;
     NimbrelLoader* smallLoader_;
@@ -188,7 +184,7 @@ class ExplorerView : public QAbstractScrollArea {
         double shift = 0;
     };
     std::optional<Tail> closeTail_;
-    AnimatedValue close_{1};
+    GapClose close_;
 };
 
 }  // namespace nimbrel

@@ -36,6 +36,7 @@ void SpaceViewModel::connectState() {
     connect(&state_, &AppState::revisionChanged, this, [this] { onRevision(); });
     connect(&state_, &AppState::isScanningChanged, this, [this] {
         modeTilesFor_.reset();
+        discoveredAsked_.clear();  // a scan starts with no git verdicts
         settle();
     });
     connect(&state_, &AppState::progressChanged, this, [this] {
@@ -109,6 +110,10 @@ const std::vector<ExplorerTile>& SpaceViewModel::modeTiles() {
                                                            state_.progress().bytesScanned)
                          : std::vector<ExplorerTile>();
         modeTilesFor_ = now;
+        for (const ExplorerTile& t : modeTiles_)
+            if (t.entry && t.entry->awaitsProbe && discoveredAsked_.insert(t.entry->id).second)
+                discoveredProbes_.push_back(t.entry->id);
+        if (!discoveredProbes_.empty()) probeSoon();
     }
     return modeTiles_;
 }
@@ -142,7 +147,51 @@ ExplorerListing* SpaceViewModel::listing() {
         memoKey_ = key;
         ++builds_;
     }
+    if (listing_->hasProbes()) probeSoon();
     return listing_.get();
+}
+
+void SpaceViewModel::probeSoon() {
+    // Once the turn's paint has made its tiles, so that the shown ones go first.
+    if (std::exchange(probeQueued_, true)) return;
+    QMetaObject::invokeMethod(this, &SpaceViewModel::probe, Qt::QueuedConnection);
+}
+
+void SpaceViewModel::probe() {
+    probeQueued_ = false;
+    const bool exploring = mode() == Mode::explorer && listing_;
+    const std::string folder = exploring ? listing_->node()->path() : std::string();
+    if (probing_.count(folder)) return;  // its job takes the rest when it is back
+    std::vector<std::string> paths =
+        exploring ? listing_->takeProbes() : std::exchange(discoveredProbes_, {});
+    if (paths.empty()) return;
+    probing_.insert(folder);
+    auto report = Background::latestOnly<std::size_t>(this, [this](std::size_t) { learnt(); });
+    Background::run(
+        state_.userPool(), this,
+        [paths = std::move(paths), report] {
+            for (std::size_t i = 0; i < paths.size(); ++i) {
+                // A folder's verdict makes its git probe, whose answer is kept for the scan.
+                RiskCatalog::assess(paths[i], true, false, std::nullopt);
+                report(i);
+            }
+            return paths.size();
+        },
+        [this, folder](std::size_t) {
+            probing_.erase(folder);
+            learnt();
+            probe();
+        });
+}
+
+void SpaceViewModel::learnt() {
+    bool shownChanged = mode() == Mode::discovering;
+    if (shownChanged) modeTilesFor_.reset();
+    if (mode() == Mode::explorer && listing_ && listing_->learnt()) {
+        if (filter_ == ExplorerFilter::stained || filter_ == ExplorerFilter::bloated) memoKey_.reset();
+        shownChanged = true;
+    }
+    if (shownChanged) emit changed();
 }
 
 int SpaceViewModel::tileCount() {
@@ -154,7 +203,9 @@ int SpaceViewModel::tileCount() {
 const ExplorerTile& SpaceViewModel::tile(int index) {
     if (mode() != Mode::explorer) return modeTiles().at(static_cast<size_t>(index));
     const ExplorerListing* list = listing();
-    return list->tile(list->shown().at(static_cast<size_t>(index)));
+    const ExplorerTile& made = list->tile(list->shown().at(static_cast<size_t>(index)));
+    if (list->hasProbes()) probeSoon();
+    return made;
 }
 
 std::string SpaceViewModel::tileId(int index) {

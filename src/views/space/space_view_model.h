@@ -126,6 +126,12 @@ class SpaceViewModel : public QObject {
     const std::vector<ExplorerTile>& modeTiles();
     // The explorer's list brought up to date; none outside the explorer or without a folder.
     ExplorerListing* listing();
+    // Git probes for the verdicts shown (see ExplorerListing): on a worker, one job per folder at a
+    // time, so a folder on a share that stopped answering holds one worker however often it is
+    // painted. Each answer that comes back settles its rows.
+    void probeSoon();
+    void probe();
+    void learnt();
 
     AppState& state_;
     Clock& clock_;
@@ -152,6 +158,10 @@ class SpaceViewModel : public QObject {
     std::vector<ExplorerTile> modeTiles_;  // welcome and discovering lists
     std::optional<Mode> modeTilesFor_;
     int builds_ = 0;
+    bool probeQueued_ = false;
+    std::unordered_set<std::string> probing_;    // folders with a probe job out ("" for the scan's)
+    std::vector<std::string> discoveredProbes_;  // the scan's entries to probe
+    std::unordered_set<std::string> discoveredAsked_;
 
     const DirNode* lastRoot_ = nullptr;
     QString lastFolderKey_;

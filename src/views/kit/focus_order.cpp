@@ -1,0 +1,100 @@
+#include "views/kit/focus_order.h"
+
+#include <QScrollArea>
+#include <QWidget>
+#include <algorithm>
+
+#include "views/kit/selection_bar.h"
+
+namespace nimbrel {
+
+namespace {
+
+bool takesTab(const QWidget* w) {
+    return (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && w->isEnabled() && !w->focusProxy();
+}
+
+// Siblings in reading order. A line is led by its topmost widget; a widget whose middle lies above
+// the leader's bottom stands on that line (a tall widget beside a column of short ones takes the
+// column into its line), and a line reads left to right.
+std::vector<QWidget*> readingOrder(std::vector<QWidget*> widgets) {
+    std::stable_sort(widgets.begin(), widgets.end(), [](const QWidget* a, const QWidget* b) {
+        return a->y() != b->y() ? a->y() < b->y() : a->x() < b->x();
+    });
+    std::vector<QWidget*> ordered;
+    ordered.reserve(widgets.size());
+    for (size_t first = 0; first < widgets.size();) {
+        const int bottom = widgets[first]->geometry().bottom();
+        size_t end = first + 1;
+        while (end < widgets.size() && widgets[end]->geometry().center().y() <= bottom)
+            ++end;
+        std::stable_sort(widgets.begin() + long(first), widgets.begin() + long(end),
+                         [](const QWidget* a, const QWidget* b) {
+                             return a->x() != b->x() ? a->x() < b->x() : a->y() < b->y();
+                         });
+        ordered.insert(ordered.end(), widgets.begin() + long(first), widgets.begin() + long(end));
+        first = end;
+    }
+    return ordered;
+}
+
+// The stops under `w` in reading order; `from` is listed at its place too, even hidden, so the
+// focus can leave a widget that is going away.
+void collect(QWidget* w, const QWidget* from, std::vector<QWidget*>& out) {
+    std::vector<QWidget*> children;
+    for (QObject* o : w->children()) {
+        if (!o->isWidgetType()) continue;
+        auto* c = static_cast<QWidget*>(o);
+        if (c->isWindow()) continue;
+        if (c->isHidden() && c != from && !(from && c->isAncestorOf(from))) continue;
+        children.push_back(c);
+    }
+    for (QWidget* c : readingOrder(std::move(children))) {
+        if (c == from || (takesTab(c) && !c->isHidden())) out.push_back(c);
+        collect(c, from, out);
+    }
+}
+
+std::vector<QWidget*> ordered(QWidget* scope, const QWidget* from) {
+    std::vector<QWidget*> out;
+    collect(scope, from, out);
+    return out;
+}
+
+// Every scroll view around the stop scrolls it into view (Qt does so only when the focus moves
+// inside one view), with room below for the selection bar that floats over a list's end.
+void reveal(QWidget* stop) {
+    constexpr int kAcross = 50;
+    constexpr int kDown = SelectionBar::kHeight + 32;
+    for (QWidget* w = stop->parentWidget(); w && !w->isWindow(); w = w->parentWidget())
+        if (auto* area = qobject_cast<QScrollArea*>(w);
+            area && area->widget() && area->widget()->isAncestorOf(stop))
+            area->ensureWidgetVisible(stop, kAcross, kDown);
+}
+
+}  // namespace
+
+std::vector<QWidget*> FocusOrder::stops(QWidget* scope) {
+    return ordered(scope, nullptr);
+}
+
+bool FocusOrder::move(QWidget* scope, bool next) {
+    QWidget* from = scope->window()->focusWidget();
+    if (from && !scope->isAncestorOf(from)) from = nullptr;
+    const std::vector<QWidget*> order = ordered(scope, from);
+    const auto isStop = [from](QWidget* w) { return w != from || (takesTab(w) && w->isVisible()); };
+    if (std::none_of(order.begin(), order.end(), isStop)) return false;
+    const long n = long(order.size());
+    const long at = from ? long(std::find(order.begin(), order.end(), from) - order.begin()) : -1;
+    long i = at < 0 || at == n ? (next ? -1 : n) : at;
+    QWidget* target = nullptr;
+    do {
+        i = ((next ? i + 1 : i - 1) % n + n) % n;
+        if (isStop(order[size_t(i)])) target = order[size_t(i)];
+    } while (!target);
+    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    reveal(target);
+    return true;
+}
+
+}  // namespace nimbrel
