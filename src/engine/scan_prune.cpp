@@ -1,9 +1,7 @@
 #include "engine/scan_prune.h"
 
 #include <algorithm>
-#include <atomic>
 #include <functional>
-#include <iterator>
 #include <string_view>
 
 #include "engine/node_finder.h"
@@ -130,7 +128,8 @@ struct ScanPrune::Planning {
         }
     }
 
-    // Never gives back more than the loose bytes its folder still counts.
+    // A small file measured by the caller: never gives back more than the loose bytes its folder
+    // still counts.
     void takeSmallFile(const std::string& path) {
         auto size = sizes.find(path);
         if (size == sizes.end() || size->second <= 0) return;
