@@ -268,6 +268,22 @@ void Demo::setOnForTesting(bool on) {
     demoState.store(on ? 1 : 0);
 }
 
+const HostLayout& Demo::layout() {
+    static const HostLayout sample = [] {
+        HostLayout l = HostLayout::macOS(home);
+        const HostLayout& host = HostLayout::current();
+        l.host = host.host;
+        l.systemName = host.systemName;
+        l.fileManagerName = host.fileManagerName;
+        return l;
+    }();
+    return sample;
+}
+
+std::vector<JunkLocation> Demo::junkLocations() {
+    return JunkLocation::all(layout());
+}
+
 const VolumeInfo& Demo::volume() {
     static const VolumeInfo root{"/", "Macintosh HD", 994662584320, 131000000000, true, true, 863662584320};
     return root;

@@ -32,6 +32,10 @@ struct Demo {
     static DiskUsage trash();
     // The caches location's listing, in display order.
     static const std::vector<JunkEntry>& cacheContents();
+    // The sample's machine: a Mac home, judged by the Mac tables and named in the host's words.
+    static const HostLayout& layout();
+    // The junk locations of the sample home, which the measurements and the listing describe.
+    static std::vector<JunkLocation> junkLocations();
 
     // A fresh sample result whose file ids start at `firstID`; its dates are relative to now.
     static std::shared_ptr<ScanResult> scanResult(int64_t firstID);

@@ -549,6 +549,8 @@ bool DuplicateEngine::sameContents(const std::string& a, const std::string& b) {
     RegularFile one(a.c_str());
     RegularFile two(b.c_str());
     if (!one.ok() || !two.ok() || one.stat().st_size != two.stat().st_size) return false;
+    // One file reached by two names (a linked folder, a bind mount) is no copy of itself.
+    if (one.stat().st_dev == two.stat().st_dev && one.stat().st_ino == two.stat().st_ino) return false;
     constexpr size_t kCompareBytes = 256 * 1024;
     auto left = std::make_unique<unsigned char[]>(kCompareBytes);
     auto right = std::make_unique<unsigned char[]>(kCompareBytes);

@@ -87,7 +87,8 @@ struct DuplicateEngine {
                                                const std::function<void(int64_t)>& onBytes = {});
 
     // Whether two regular files hold the same bytes now. Links are not followed; a file that cannot
-    // be read, or changes while read, is not the same as anything.
+    // be read, or changes while read, is not the same as anything, and neither is one file under two
+    // names.
     static bool sameContents(const std::string& a, const std::string& b);
 };
 

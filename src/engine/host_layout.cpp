@@ -353,16 +353,7 @@ const HostLayout& HostLayout::current() {
 namespace nimbrel {
 
 const HostLayout& HostLayout::judging() {
-    if (!Demo::isOn()) return current();
-    static const HostLayout demo = [] {
-        HostLayout l = macOS(Demo::home);
-        const HostLayout& host = current();
-        l.host = host.host;
-        l.systemName = host.systemName;
-        l.fileManagerName = host.fileManagerName;
-        return l;
-    }();
-    return demo;
+    return Demo::isOn() ? Demo::layout() : current();
 }
 
 }  // namespace nimbrel

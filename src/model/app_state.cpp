@@ -22,6 +22,7 @@
 #include "model/prefs.h"
 #include "platform/removal_fs.h"
 #include "util/fmt.h"
+#include "util/plural.h"
 
 namespace nimbrel {
 
@@ -112,6 +113,26 @@ AppState::AppState(AppStateServices services, QObject* parent)
       queue_(new CleanQueue(this)),
       cleanup_(new CleanupModel(this, &userPool(), &utilityPool())) {
     duplicates_->setResultReaders(resultReaders_);
+    // Like a scan, a twin search that found a queued extra copy again gives it what it read, so
+    // "look for twins again" clears a copy that only changed since the last search.
+    connect(duplicates_, &DuplicatesModel::searchEnded, this, [this] {
+        std::unordered_map<std::string, CleanQueue::Seen> seen;
+        for (const CleanItem& item : queue().items())
+            if (item.twins) seen.emplace(item.id, CleanQueue::Seen{});
+        if (seen.empty()) return;
+        for (const DuplicateGroup& group : duplicates().groups()) {
+            std::shared_ptr<const TwinCopies> copies;
+            for (size_t i = 0; i < group.files.size(); ++i) {
+                const auto queued = seen.find(group.files[i].path);
+                const EntryIdentity* read = group.seenOf(i);
+                if (queued == seen.end() || !read) continue;
+                if (!copies) copies = DuplicatesModel::copiesOf(group);
+                queued->second = {group.files[i].size, *read, copies};
+            }
+        }
+        std::erase_if(seen, [](const auto& entry) { return !entry.second.twins; });
+        queue().reseen(seen);
+    });
 }
 
 AppState::~AppState() {
@@ -151,6 +172,9 @@ void AppState::setVolumes(std::vector<VolumeInfo> volumes) {
 }
 void AppState::setHasFullDiskAccess(bool granted) {
     assign(this, hasFullDiskAccess_, granted, &AppState::hasFullDiskAccessChanged);
+}
+void AppState::setUnreadable(UnreadableReport report) {
+    assign(this, unreadable_, std::move(report), &AppState::unreadableChanged);
 }
 void AppState::setRecents(std::vector<std::string> recents) {
     assign(this, recents_, std::move(recents), &AppState::recentsChanged);
@@ -253,6 +277,8 @@ void AppState::onLaunch() {
     }
 
     refreshVolumes();
+    setUnreadable(
+        {Prefs::value(Prefs::kUnreadableCount).toLongLong(), Prefs::paths(Prefs::kUnreadablePaths)});
     checkFullDiskAccess();
     cleanup().measure();
     scheduleVolumeRefresh();
@@ -424,6 +450,7 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
     } else {
         nextFileID = result->lastID;
         const bool unreadable = result->unreadableCount > 0;
+        if (!services_.isDemo()) reportUnreadable(*result);
         resultRootPin = std::move(scanningRootPin);
         resultMounts = std::move(scanningMounts);
         setResult(std::move(result));
@@ -456,6 +483,32 @@ void AppState::followShownResult() {
 
 void AppState::chooseFolderAndScan() {
     if (auto folder = services_.chooseFolder()) scan(*folder);
+}
+
+void AppState::reportUnreadable(const ScanResult& result) {
+    UnreadableReport report{result.unreadableCount, {}};
+    const size_t shown = std::min(result.unreadableSamples.size(), UnreadableReport::kShownPaths);
+    report.paths.assign(result.unreadableSamples.begin(), result.unreadableSamples.begin() + shown);
+    if (report != unreadable_) {
+        Prefs::setValue(Prefs::kUnreadableCount, qint64(report.count));
+        Prefs::setPaths(Prefs::kUnreadablePaths, report.paths);
+    }
+    if (report.count > 0 && services_.fullDiskAccessProbes.empty())
+        setToast(Toast(report.text(), QStringLiteral("lock.fill")));
+    setUnreadable(std::move(report));
+}
+
+QString UnreadableReport::text() const {
+    return Plural::choose(count, AppState::tr("%1 folder could not be read"),
+                          AppState::tr("%1 folders could not be read"))
+        .arg(Fmt::count(count));
+}
+
+QString UnreadableReport::pathsText(const std::string& home) const {
+    QStringList lines;
+    for (const std::string& path : paths)
+        lines << QString::fromUtf8(PathRules::tildeForm(path, home));
+    return lines.join(QLatin1Char('\n'));
 }
 
 void AppState::addRecent(const std::string& path) {

@@ -43,6 +43,20 @@ struct RemovalOutcome;
 struct RemovalSources;
 struct ReviewedRemoval;
 
+// What the last finished scan could not read. Where the system has no Full Disk Access permission to
+// probe, "the last scan read everything" is the access state the screens show.
+struct UnreadableReport {
+    static constexpr size_t kShownPaths = 5;
+    int64_t count = 0;
+    std::vector<std::string> paths;  // the first few, as the file system's bytes
+
+    // "3 folders could not be read"
+    QString text() const;
+    // The paths, one per line, the home folder as "~".
+    QString pathsText(const std::string& home) const;
+    friend bool operator==(const UnreadableReport&, const UnreadableReport&) = default;
+};
+
 // What the state needs of the outside world. The defaults walk the real disk, list the real
 // volumes and open a real dialog; tests hand in fakes.
 struct AppStateServices {
@@ -115,6 +129,8 @@ class AppState : public QObject {
     void setVolumes(std::vector<VolumeInfo> volumes);
     bool hasFullDiskAccess() const { return hasFullDiskAccess_; }
     void setHasFullDiskAccess(bool granted);
+    const UnreadableReport& unreadable() const { return unreadable_; }
+    void setUnreadable(UnreadableReport report);
     const std::vector<std::string>& recents() const { return recents_; }
     void setRecents(std::vector<std::string> recents);
     const std::optional<DeletionRequest>& pendingDeletion() const { return pendingDeletion_; }
@@ -229,6 +245,7 @@ class AppState : public QObject {
     void revisionChanged();
     void volumesChanged();
     void hasFullDiskAccessChanged();
+    void unreadableChanged();
     void recentsChanged();
     void pendingDeletionChanged();
     void isReviewingChanged();
@@ -269,12 +286,17 @@ class AppState : public QObject {
     std::function<std::shared_ptr<RemovalFileOps>()> removalFileOps(
         std::vector<PinnedFolder> pinned = {}) const;
     RemovalSources removalSources() const;
+    // Demo mode's: the sample's listings and tree stand for the disk, which is never read.
+    RemovalSources sampleSources() const;
+    std::vector<JunkEntry> sampleTargets(const JunkLocation& location) const;
 
     // Runs `fn` once no worker reads the result: at once, or a little later on the main thread.
     void whenResultUnread(std::function<void()> fn);
 
     void stopScan();
     void followShownResult();
+    // Keeps what a finished scan could not read, and tells the user once where no access check can.
+    void reportUnreadable(const ScanResult& result);
     void addRecent(const std::string& path);
     void removeRecent(const std::string& path);
     void finishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
@@ -294,6 +316,7 @@ class AppState : public QObject {
     std::int64_t revision_ = 0;
     std::vector<VolumeInfo> volumes_;
     bool hasFullDiskAccess_ = true;
+    UnreadableReport unreadable_;
     std::vector<std::string> recents_;
     std::optional<DeletionRequest> pendingDeletion_;
     bool isReviewing_ = false;

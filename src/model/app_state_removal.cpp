@@ -15,6 +15,7 @@
 #include "engine/host_layout.h"
 #include "engine/junk_location.h"
 #include "engine/path_rules.h"
+#include "engine/risk_catalog.h"
 #include "engine/safety_guard.h"
 #include "engine/scan_prune.h"
 #include "model/app_state.h"
@@ -186,8 +187,65 @@ RemovalSources AppState::removalSources() const {
         return lister->ops->list(folder);
     };
     sources.normalize = &DiskScanner::normalize;
-    sources.pin = &PinnedFolder::pin;
+    // A location ticked before the review opened goes through its folders only while they still
+    // lead where they did then.
+    sources.pin = [pins = reviewPins](const std::string& folder) {
+        if (auto it = pins.find(folder); it != pins.end()) return std::optional<PinnedFolder>(it->second);
+        return PinnedFolder::pin(folder);
+    };
     return sources;
+}
+
+std::vector<JunkEntry> AppState::sampleTargets(const JunkLocation& location) const {
+    if (auto listed = cleanup().contents().find(location.id);
+        listed != cleanup().contents().end() && !listed->second.empty())
+        return listed->second;
+    // Without a listing, what the sample tree holds of the location; a folder the tree does not
+    // hold stands for itself (a location that matches files by kind offers only what it holds).
+    std::vector<JunkEntry> targets;
+    for (const std::string& folder : location.paths) {
+        const std::shared_ptr<DirNode> node = result() ? result()->node(folder) : nullptr;
+        if (!node || location.kind == JunkLocation::Kind::item) {
+            if (location.kind != JunkLocation::Kind::matching) targets.push_back({folder, 0, true});
+            continue;
+        }
+        auto take = [&](const std::string& path, bool isDirectory) {
+            if (location.kind == JunkLocation::Kind::matching &&
+                !location.extensions.count(asciiLower(pathExtension(PathRules::lastComponent(path)))))
+                return;
+            targets.push_back({path, 0, isDirectory});
+        };
+        for (const auto& child : node->children)
+            take(child->path(), true);
+        for (const FileItem& file : node->files)
+            take(file.path, false);
+    }
+    return targets;
+}
+
+RemovalSources AppState::sampleSources() const {
+    RemovalSources sources;
+    std::unordered_map<std::string, std::vector<JunkEntry>> targets;
+    for (const JunkLocation& location : cleanup().locations())
+        targets["junk:" + location.id] = sampleTargets(location);
+    sources.junkTargets = [targets = std::move(targets)](const std::string& entryID) {
+        auto it = targets.find(entryID);
+        return it == targets.end() ? std::nullopt : std::optional<std::vector<JunkEntry>>(it->second);
+    };
+    // A folder whose contents go lists what the sample's listings hold directly inside it.
+    sources.contentsOnly = SafetyGuard::contentsOnly();
+    std::unordered_map<std::string, std::vector<std::string>> inside;
+    for (const auto& [id, entries] : cleanup().contents())
+        for (const JunkEntry& entry : entries)
+            inside[PathRules::parent(entry.path)].emplace_back(PathRules::lastComponent(entry.path));
+    sources.listFolder = [inside = std::move(inside)](const std::string& folder) {
+        RemovalFileOps::Listing listing;
+        if (auto it = inside.find(DiskScanner::normalize(folder)); it != inside.end())
+            listing.names = it->second;
+        return listing;
+    };
+    sources.normalize = &DiskScanner::normalize;
+    return sources;  // nothing is pinned
 }
 
 void AppState::nimbrelise() {
@@ -196,10 +254,16 @@ void AppState::nimbrelise() {
     // folders above them, so a link swapped while the review is open leads nowhere.
     reviewPins.clear();
     reviewTargets.clear();
+    const bool sample = services_.isDemo();
     for (const CleanItem& item : queue().items()) {
         if (item.kind != CleanItem::Kind::junk) continue;
         for (const JunkLocation& location : cleanup().locations()) {
             if ("junk:" + location.id != item.id) continue;
+            if (sample) {
+                // The sample's figures and listing stand as they are.
+                reviewTargets[item.id] = sampleTargets(location);
+                continue;
+            }
             for (const std::string& path : location.existingPaths())
                 for (const std::string& folder : {path, PathRules::parent(path)})
                     if (!reviewPins.count(folder))
@@ -209,7 +273,7 @@ void AppState::nimbrelise() {
             reviewTargets[item.id] = JunkLocation::identified(location.targets());
         }
     }
-    sizeReviewTargets();
+    if (!sample) sizeReviewTargets();
     setIsReviewing(true);
 }
 
@@ -243,7 +307,8 @@ void AppState::nimbrelise(std::unordered_set<std::string>&& ids, bool permanentl
     setIsReviewing(false);
     // One removal at a time: the review cannot open during one, and nothing else may start one.
     if (isDeleting() || buildingRemoval_) return;
-    RemovalSources sources = removalSources();
+    RemovalSources sources = services_.isDemo() ? sampleSources() : removalSources();
+    reviewPins.clear();
     ++reviewGeneration_;
     // A location ticked before the review opened removes the targets the review listed, and only them.
     sources.junkTargets = [listed = std::exchange(reviewTargets, {}),
@@ -251,10 +316,6 @@ void AppState::nimbrelise(std::unordered_set<std::string>&& ids, bool permanentl
         if (auto it = listed.find(entryID); it != listed.end())
             return std::optional<std::vector<JunkEntry>>(it->second);
         return now(entryID);
-    };
-    sources.pin = [pins = std::exchange(reviewPins, {})](const std::string& folder) {
-        if (auto it = pins.find(folder); it != pins.end()) return std::optional<PinnedFolder>(it->second);
-        return PinnedFolder::pin(folder);
     };
     if (ids.size() < CleanQueue::kAsideFrom) {
         startReviewedRemoval(buildReviewedRemoval(queue().items(), ids, sources), permanently);

@@ -392,10 +392,19 @@ void CleanQueue::reseen(const std::unordered_map<std::string, Seen>& seen) {
         const auto found = positions_.find(id);
         if (found == positions_.end()) continue;
         CleanItem& item = own()[positionOf(found->second)];
-        if (item.size == now.size && item.identity == now.identity) continue;
+        // Another kind of entry under its name (a file now a folder the scan lists as a file) is not
+        // what was ticked: the item keeps what it had, and stays as changed.
+        const EntryIdentity::Type ticked = item.identity                        ? item.identity->type
+                                           : item.kind == CleanItem::Kind::file ? EntryIdentity::Type::file
+                                                                                : EntryIdentity::Type::folder;
+        if (now.identity.type != ticked) continue;
+        // A copy ticked by hand stays one: only an extra copy is checked against its set.
+        const bool retwinned = now.twins && item.twins && item.twins != now.twins;
+        if (item.size == now.size && item.identity == now.identity && !retwinned) continue;
         count(item, -1);
         item.size = now.size;
         item.identity = now.identity;
+        if (retwinned) item.twins = now.twins;
         count(item, 1);
         changedAny = true;
     }

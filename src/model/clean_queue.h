@@ -78,13 +78,15 @@ class CleanQueue : public QObject {
     void shrink(const std::unordered_map<std::string, int64_t>& wentBelow);
     // Gives the queued items of these ids the sizes given (what their targets weigh now).
     void resize(const std::unordered_map<std::string, int64_t>& sizes);
-    // What a scan saw of an entry.
+    // What a scan or a twin search saw of an entry; the search also the set it found it in.
     struct Seen {
         int64_t size = 0;
         EntryIdentity identity;
+        std::shared_ptr<const TwinCopies> twins = nullptr;
     };
-    // Gives the queued items of these ids what a new scan saw, so a removal takes each entry as it
-    // is now; the others keep what they had.
+    // Gives the queued items of these ids what a new scan or twin search saw, so a removal takes
+    // each entry as it is now (an extra copy, against its set as found now); the others, and one
+    // seen as another kind of entry, keep what they had.
     void reseen(const std::unordered_map<std::string, Seen>& seen);
 
     // Count and size per source, in source order, leaving out sources without items; kept as the

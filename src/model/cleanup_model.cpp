@@ -135,8 +135,12 @@ void CleanupModel::setLoadingContents(std::unordered_set<std::string> value) {
     emit loadingContentsChanged();
 }
 
+bool CleanupModel::isSample() const {
+    return sample_ || Demo::isOn();
+}
+
 void CleanupModel::measure() {
-    if (Demo::isOn()) return;
+    if (isSample()) return;
     if (isMeasuring_) {
         remeasure_ = true;
         return;
@@ -176,7 +180,7 @@ void CleanupModel::measure() {
 }
 
 void CleanupModel::measureTrash() {
-    if (Demo::isOn()) return;
+    if (isSample()) return;
     if (isMeasuring_) {
         remeasure_ = true;  // the pass under way may have read the Trash before it filled
         return;
@@ -189,6 +193,8 @@ void CleanupModel::measureTrash() {
 }
 
 void CleanupModel::loadDemo() {
+    sample_ = true;
+    locations_ = Demo::junkLocations();
     setMeasurements(Demo::measurements());
     setTrash(TrashUsage{Demo::trash()});
     setContents({{"caches", Demo::cacheContents()}});
@@ -228,7 +234,7 @@ std::vector<JunkLocation> CleanupModel::visibleLocations() const {
 }
 
 void CleanupModel::loadContents(const JunkLocation& location, bool force) {
-    if (Demo::isOn()) {
+    if (isSample()) {
         if (!contents_.count(location.id)) {
             auto contents = contents_;
             contents[location.id] = {};

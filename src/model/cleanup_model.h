@@ -64,7 +64,10 @@ class CleanupModel : public QObject {
     // Measures the Trash alone (after a removal put things in it); during a full pass, one more
     // pass follows instead.
     void measureTrash();
+    // Installs the sample: its home's catalogue, its figures and its listing. From then on the model
+    // reads nothing from the disk.
     void loadDemo();
+    bool isSample() const;
     // Lowers the figures by what a removal freed (removed path -> freed bytes).
     void subtract(const std::unordered_map<std::string, int64_t>& removed);
     // The locations the Deep Clean screen lists.
@@ -105,6 +108,7 @@ class CleanupModel : public QObject {
     bool hasSimulators_ = false;
     bool isEmptyingTrash_ = false;
     bool remeasure_ = false;
+    bool sample_ = false;
     std::unordered_map<std::string, std::vector<JunkEntry>> contents_;
     std::unordered_set<std::string> loadingContents_;
 };

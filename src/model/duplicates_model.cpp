@@ -211,6 +211,7 @@ void DuplicatesModel::start(int64_t minSize, std::function<Candidates()> gather)
             setIsRunning(false);
             setHasRun(true);
             token_.reset();
+            emit searchEnded();
         });
 }
 

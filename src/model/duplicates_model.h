@@ -152,6 +152,8 @@ class DuplicatesModel : public QObject {
 
   signals:
     void groupsChanged();
+    // A search ended and its sets are the groups now.
+    void searchEnded();
     void isRunningChanged();
     void progressChanged();
     void statusChanged();

@@ -123,23 +123,9 @@ void Prefs::setList(const QString& key, const QStringList& items) {
     setValue(key, items.join(QLatin1Char('\n')));
 }
 
-std::vector<std::string> Prefs::recentTargets() {
+std::vector<std::string> Prefs::paths(const QString& key) {
     std::vector<std::string> paths;
-    QVariant stored;
-    bool encoded = false;
-    {
-        Store& s = store();
-        QMutexLocker lock(&s.mutex);
-        const QVariantMap& known = values(s);
-        encoded = known.contains(kRecentTargetPaths);
-        if (encoded) stored = known.value(kRecentTargetPaths);
-    }
-    if (!encoded) {
-        for (const QString& line : list(kRecentTargets))
-            paths.push_back(line.toStdString());
-        return paths;
-    }
-    for (const QString& entry : stored.toStringList()) {
+    for (const QString& entry : value(key).toStringList()) {
         auto decoded =
             QByteArray::fromBase64Encoding(entry.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (decoded && !decoded.decoded.isEmpty()) paths.push_back(decoded.decoded.toStdString());
@@ -147,13 +133,31 @@ std::vector<std::string> Prefs::recentTargets() {
     return paths;
 }
 
-void Prefs::setRecentTargets(const std::vector<std::string>& paths) {
+void Prefs::setPaths(const QString& key, const std::vector<std::string>& paths) {
     QStringList entries;
     for (const std::string& path : paths)
         entries << QString::fromLatin1(QByteArray(path.data(), qsizetype(path.size())).toBase64());
+    setValue(key, entries);
+}
+
+std::vector<std::string> Prefs::recentTargets() {
+    bool encoded = false;
+    {
+        Store& s = store();
+        QMutexLocker lock(&s.mutex);
+        encoded = values(s).contains(kRecentTargetPaths);
+    }
+    if (encoded) return paths(kRecentTargetPaths);
+    std::vector<std::string> paths;
+    for (const QString& line : list(kRecentTargets))
+        paths.push_back(line.toStdString());
+    return paths;
+}
+
+void Prefs::setRecentTargets(const std::vector<std::string>& paths) {
+    setPaths(kRecentTargetPaths, paths);
     Store& s = store();
     QMutexLocker lock(&s.mutex);
-    write(s, kRecentTargetPaths, entries);
     write(s, kRecentTargets, std::nullopt);
 }
 

@@ -25,6 +25,9 @@ class Prefs {
     static constexpr const char* kShowMenuBarExtra = "showMenuBarExtra";
     static constexpr const char* kRecentTargets = "recentTargets";  // the older text form of the recents
     static constexpr const char* kRecentTargetPaths = "recentTargetPaths";
+    // What the last scan could not read: how many entries, and the first few paths.
+    static constexpr const char* kUnreadableCount = "lastScanUnreadableCount";
+    static constexpr const char* kUnreadablePaths = "lastScanUnreadablePaths";
 
     // Registers the defaults of the keys above (minTrackedSize 1000000, packages as files, hidden
     // files scanned, no exclusions, the menu-bar extra shown, no recents).
@@ -38,9 +41,13 @@ class Prefs {
     static QStringList list(const QString& key);
     static void setList(const QString& key, const QStringList& items);
 
-    // The recent scan targets, newest first, as the file system's bytes. Each is stored encoded
-    // (base64), so any name survives a restart: a line feed, bytes that are not UTF-8. Until the
-    // first write, the older text list under kRecentTargets is read; the write replaces it.
+    // Paths as the file system's bytes. Each is stored encoded (base64), so any name survives a
+    // restart: a line feed, bytes that are not UTF-8.
+    static std::vector<std::string> paths(const QString& key);
+    static void setPaths(const QString& key, const std::vector<std::string>& paths);
+
+    // The recent scan targets, newest first, stored as paths. Until the first write, the older text
+    // list under kRecentTargets is read; the write replaces it.
     static std::vector<std::string> recentTargets();
     static void setRecentTargets(const std::vector<std::string>& paths);
 

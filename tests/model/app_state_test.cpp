@@ -559,6 +559,64 @@ TEST_F(AppStateTest, UnreadableEntriesRerunTheAccessProbe) {
     settle();
     EXPECT_EQ(probes, 1);
     EXPECT_FALSE(h.state->hasFullDiskAccess());
+    EXPECT_FALSE(h.state->toast()) << "the permission's own hint tells";
+}
+
+TEST_F(AppStateTest, WithoutAnAccessProbeTheLastScanTellsWhatItCouldNotRead) {
+    auto scanned = [](std::int64_t unreadable, int samples) {
+        auto result = resultAt("/h", 0, unreadable);
+        for (int i = 0; i < samples; ++i)
+            result->unreadableSamples.push_back("/h/locked" + std::to_string(i) + "\xFF");
+        return result;
+    };
+    const std::vector<std::string> firstFive = {"/h/locked0\xFF", "/h/locked1\xFF", "/h/locked2\xFF",
+                                                "/h/locked3\xFF", "/h/locked4\xFF"};
+    struct Step {
+        const char* name;
+        std::shared_ptr<ScanResult> result;  // nothing: the scan failed
+        UnreadableReport expected;
+        const char* toast;  // nothing: no toast
+    };
+    const Step steps[] = {
+        {"several", scanned(7, 7), {7, firstFive}, "7 folders could not be read"},
+        {"a failed scan changes nothing", nullptr, {7, firstFive}, nullptr},
+        {"one", scanned(1, 1), {1, {"/h/locked0\xFF"}}, "1 folder could not be read"},
+        {"everything read", scanned(0, 0), {}, nullptr},
+        {"again",
+         scanned(3, 3),
+         {3, {"/h/locked0\xFF", "/h/locked1\xFF", "/h/locked2\xFF"}},
+         "3 folders could not be read"},
+    };
+    Harness h;
+    size_t call = 0;
+    for (const Step& step : steps) {
+        h.state->setToast(std::nullopt);
+        h.state->scan("/h");
+        h.scanner.answer(call++, step.result);
+        settle();
+        EXPECT_EQ(h.state->unreadable(), step.expected) << step.name;
+        if (step.toast) {
+            ASSERT_TRUE(h.state->toast()) << step.name;
+            EXPECT_EQ(h.state->toast()->message, step.toast);
+        } else {
+            EXPECT_FALSE(h.state->toast()) << step.name;
+        }
+    }
+    EXPECT_EQ(h.state->unreadable().pathsText("/h"), "~/locked0\uFFFD\n~/locked1\uFFFD\n~/locked2\uFFFD");
+
+    // The next launch starts from what the last scan could not read; a demo launch never shows it,
+    // nor does a scan in demo mode.
+    Harness next;
+    next.state->onLaunch();
+    EXPECT_EQ(next.state->unreadable(), steps[4].expected);
+    Harness demo;
+    demo.demo = true;
+    demo.state->onLaunch();
+    demo.state->scan("/h");
+    demo.scanner.answer(0, scanned(2, 2));
+    settle();
+    EXPECT_EQ(demo.state->unreadable(), UnreadableReport{});
+    EXPECT_FALSE(demo.state->toast());
 }
 
 TEST_F(AppStateTest, RecentsKeepSixNewestFirst) {

@@ -19,6 +19,7 @@
 #include <random>
 #include <thread>
 
+#include "engine/demo.h"
 #include "engine/safety_guard.h"
 #include "model/app_state_test_support.h"
 #include "model/cleanup_model.h"
@@ -591,19 +592,21 @@ TEST_P(RemovalRoadTest, EntriesChangedSinceTheScanStay) {
 
 // A file whose permissions changed after the scan (only its change time moves, as with a rewrite
 // whose time was put back) stays as changed since the scan. A new scan gives every ticked entry it
-// saw what it saw, so the next removal takes it; one it did not see keeps what the old scan saw, and
-// still stays.
+// saw what it saw, so the next removal takes it; one it did not see, or saw as another kind of entry
+// (a file now a folder the scan lists as a file), keeps what the old scan saw, and still stays.
 TEST_P(RemovalRoadTest, ScanningAgainClearsWhatChangedSinceTheLastScan) {
     Road road(name("rescanned"));
-    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin"})
+    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin", "part/notes.pages"})
         writeFile(road.path(file), 5000);
     road.scan();
-    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin"})
+    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin", "part/notes.pages"})
         road.tick(file);
     std::this_thread::sleep_for(20ms);
     for (const char* file : {"part/remoded.bin", "elsewhere.bin"})
         ASSERT_EQ(chmod(road.path(file).c_str(), 0600), 0);
     std::ofstream(road.path("part/grown.bin"), std::ios::app) << std::string(9000, 'y');
+    std::filesystem::remove(road.path("part/notes.pages"));
+    writeFile(road.path("part/notes.pages/Data/precious.bin"), 5000);
     // The failure's detail, when it stayed as changed since the scan.
     const auto changedDetail = [&](const std::string& file) -> std::optional<std::string> {
         for (const DeletionFailure& failure : road.failures())
@@ -613,25 +616,25 @@ TEST_P(RemovalRoadTest, ScanningAgainClearsWhatChangedSinceTheLastScan) {
     };
 
     road.removeAll(permanently());
-    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin"}) {
+    for (const char* file : {"part/remoded.bin", "part/grown.bin", "elsewhere.bin", "part/notes.pages"}) {
         EXPECT_TRUE(onDisk(road.path(file))) << file;
         EXPECT_TRUE(changedDetail(file)) << file;
     }
     EXPECT_NE(changedDetail("part/remoded.bin").value_or("").find("permissions"), std::string::npos);
-    EXPECT_EQ(road.queued().size(), 3u);
+    EXPECT_EQ(road.queued().size(), 4u);
 
     road.state->scan(road.path("part"));
     settle();
-    EXPECT_EQ(road.state->queue().totalSize(), allocated(road.path("part/grown.bin")) +
-                                                   allocated(road.path("part/remoded.bin")) +
-                                                   allocated(road.path("elsewhere.bin")));
     road.removeAll(permanently());
     EXPECT_FALSE(onDisk(road.path("part/remoded.bin")));
     EXPECT_FALSE(onDisk(road.path("part/grown.bin")));
-    EXPECT_TRUE(onDisk(road.path("elsewhere.bin")));
+    for (const char* file : {"elsewhere.bin", "part/notes.pages/Data/precious.bin"})
+        EXPECT_TRUE(onDisk(road.path(file))) << file;
     EXPECT_TRUE(changedDetail("elsewhere.bin"));
-    EXPECT_EQ(road.failures().size(), 1u);
-    EXPECT_EQ(road.queued(), std::unordered_set<std::string>{road.path("elsewhere.bin")});
+    EXPECT_TRUE(changedDetail("part/notes.pages"));
+    EXPECT_EQ(road.failures().size(), 2u);
+    EXPECT_EQ(road.queued(),
+              (std::unordered_set<std::string>{road.path("elsewhere.bin"), road.path("part/notes.pages")}));
 }
 
 // A ticked junk location removes the targets the review listed when it opened, with what each was:
@@ -1049,18 +1052,81 @@ TEST_P(RemovalRoadTest, OddByteNamesGoByTheirExactBytes) {
     EXPECT_TRUE(road.inTree(lookalike));
 }
 
-TEST_P(RemovalRoadTest, DemoTouchesNothing) {
+TEST_P(RemovalRoadTest, DemoTouchesNothingAndShowsOnlyTheSample) {
     Road road(name("demo"));
     writeFile(road.path("sample/file.bin"), 5000);
     std::filesystem::create_symlink(road.path("sample"), road.path("link"));
+    // A real cache in the home: the sample's caches must neither show nor name it.
+    const std::string realCache = HostLayout::current().home + "/.cache/" + name("tool");
+    writeFile(realCache + "/blob.bin", 90000);
     road.scan();
-    const std::vector<std::string> trashBefore = trashed();
-    road.demo = true;
     road.tick("sample");
     road.tick("link");
+    const std::vector<std::string> trashBefore = trashed();
+    road.demo = true;
+    Demo::setOnForTesting(true);
+    struct DemoOff {
+        ~DemoOff() { Demo::setOnForTesting(false); }
+    } demoOff;
+    road.state->onLaunch();  // the sample replaces the scan; the ticks stay
+    std::vector<std::string> listing;
+    for (const JunkEntry& entry : Demo::cacheContents())
+        listing.push_back(entry.path);
+    const std::string sampleCaches = std::string(Demo::home) + "/Library/Caches";
+
+    std::unordered_map<std::string, int64_t> ticked;  // junk entry -> its sample figure
+    for (const char* id : {"caches", "logs", "installers"}) {
+        const int64_t figure = Demo::measurements().at(id).size;
+        ticked["junk:" + std::string(id)] = figure;
+        road.state->toggleSelection(testing::cleanItem(
+            "junk:" + std::string(id), figure, CleanItem::Kind::junk, CleanItem::Source::deepClean, id));
+    }
+    road.state->nimbrelise();
+    settle();
+    int64_t estimated = 0;
+    for (const CleanItem& item : road.state->queue().items()) {
+        estimated += item.size;
+        if (ticked.count(item.id)) {
+            EXPECT_EQ(item.size, ticked[item.id]) << item.id;
+        }
+    }
+    std::vector<std::string> reviewed;
+    for (const JunkEntry& entry : road.state->reviewTargets["junk:caches"])
+        reviewed.push_back(entry.path);
+    EXPECT_EQ(reviewed, listing);
+    road.state->nimbrelise(road.queued(), permanently());
+    road.finish();
+
+    ASSERT_TRUE(road.state->toast());
+    EXPECT_EQ(road.state->toast()->message, demoRemovalToastText(estimated));
+    // The last removal names the ticked entries and the sample: its cache listing, its logs folder
+    // and the installers its Downloads folder holds. Nothing of the home's real cache.
+    std::unordered_set<std::string> expected = {road.path("sample"), road.path("link"),
+                                                std::string(Demo::home) + "/Library/Logs"};
+    expected.insert(listing.begin(), listing.end());
+    for (const char* installer : {"Xcode_16.xip", "ubuntu-24.04-desktop.iso", "Figma.dmg", "Blender-4.2.dmg",
+                                  "Unity Hub Installer.dmg"})
+        expected.insert(std::string(Demo::home) + "/Downloads/" + installer);
+    std::unordered_set<std::string> named;
+    for (const auto& [path, bytes] : road.state->lastRemoval)
+        named.insert(path);
+    EXPECT_EQ(named, expected);
+    EXPECT_EQ(road.state->cleanup().measurements(), Demo::measurements()) << "nothing was measured";
+    EXPECT_TRUE(road.state->result()->node(std::string(Demo::home) + "/Downloads"));
+
+    // The sample's cache folder ticked as a folder gives up what the sample lists inside it.
+    auto caches = road.state->result()->node(sampleCaches);
+    ASSERT_TRUE(caches);
+    road.state->toggleSelection(testing::cleanItem(sampleCaches, caches->size));
     road.removeAll(permanently());
+    named.clear();
+    for (const auto& [path, bytes] : road.state->lastRemoval)
+        named.insert(path);
+    EXPECT_EQ(named, std::unordered_set<std::string>(listing.begin(), listing.end()));
+
     EXPECT_TRUE(onDisk(road.path("sample/file.bin")));
     EXPECT_TRUE(onDisk(road.path("link")));
+    EXPECT_TRUE(onDisk(realCache + "/blob.bin"));
     EXPECT_EQ(trashed(), trashBefore);
     EXPECT_EQ(road.state->sessionFreed(), 0);
     EXPECT_TRUE(road.failures().empty());

@@ -273,6 +273,48 @@ TEST_P(TwinRemovalTest, AnExtraGoesOnlyWhileACopyThatStaysStillMatchesIt) {
     }
 }
 
+// The kept copy's folder swapped for a link to the extra's after the search: the kept path names the
+// extra itself now, which is no copy of itself, so the extra stays.
+TEST_P(TwinRemovalTest, TheExtraUnderTheKeptCopysNameIsNoCopy) {
+    const std::string root = dir_.filePath(permanently() ? "renamed-rm" : "renamed-trash").toStdString();
+    for (const char* folder : {"/keep", "/extra"}) {
+        fs::create_directories(root + folder);
+        write(root + folder + "/same.bin", kContents);
+    }
+    setModified(root + "/extra/same.bin", 1'000'000);
+    auto state = searched(root);
+    selectExtras(*state);
+    ASSERT_EQ(queued(*state), std::unordered_set<std::string>{root + "/extra/same.bin"});
+    fs::remove_all(root + "/keep");
+    fs::create_directory_symlink(root + "/extra", root + "/keep");
+    state->nimbrelise(queued(*state), permanently());
+    finish(*state);
+    EXPECT_TRUE(onDisk(root + "/extra/same.bin"));
+    const auto failures = state->deletionFailures().value_or(std::vector<DeletionFailure>{});
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].reason, DeletionFailure::Reason::notTwin);
+}
+
+// An extra changed after the search (its permissions) stays, as the failure says, until the twins
+// are looked for again: a search that finds its set again gives it the set and itself as read now.
+TEST_P(TwinRemovalTest, LookingForTwinsAgainClearsWhatChangedSinceTheLastSearch) {
+    const std::string root = makeSet(permanently() ? "again-rm" : "again-trash");
+    auto state = searched(root);
+    selectExtras(*state);
+    ASSERT_EQ(chmod((root + "/b.bin").c_str(), 0600), 0);
+    state->nimbrelise(queued(*state), permanently());
+    finish(*state);
+    EXPECT_TRUE(onDisk(root + "/b.bin"));
+    EXPECT_EQ(queued(*state), std::unordered_set<std::string>{root + "/b.bin"});
+    state->duplicates().run(std::shared_ptr<const ScanResult>(state->result()), 1);
+    settle();
+    ASSERT_EQ(state->duplicates().groups().size(), 1u);
+    state->nimbrelise(queued(*state), permanently());
+    finish(*state);
+    EXPECT_FALSE(onDisk(root + "/b.bin"));
+    EXPECT_TRUE(onDisk(root + "/a.bin"));
+}
+
 // Every copy chosen, with the review's warning acknowledged: the set goes whole, as asked.
 TEST_P(TwinRemovalTest, EveryCopyChosenGoesWhole) {
     const std::string root = makeSet(permanently() ? "whole-rm" : "whole-trash");

@@ -260,8 +260,8 @@ TEST(ReviewModelTest, RowDetails) {
 
 // Every copy of a set selected, by any route (copies by hand, a folder holding some, a junk location
 // whose listed targets hold one, or whose folders do when it was not listed, a last copy whose kept
-// copy a removal took): the holders are danger items and need the acknowledgement; unticking any one
-// of them lifts it.
+// copy a removal took, extras whose set a new scan made the twin search forget): the holders are
+// danger items and need the acknowledgement; unticking any one of them lifts it.
 TEST(ReviewModelTest, EveryCopyOfTwinsSelectedIsDanger) {
     DuplicateGroup set;
     set.id = "s";
@@ -273,6 +273,11 @@ TEST(ReviewModelTest, EveryCopyOfTwinsSelectedIsDanger) {
     DuplicatesModel::Watch twins{
         std::make_shared<const std::vector<DuplicateGroup>>(std::vector{set}),
         std::make_shared<const std::vector<std::string>>(std::vector<std::string>{"/t/last.bin"})};
+    // Extras carry the set they were chosen from, which a removal counts on whatever the search holds.
+    auto forgotten = std::make_shared<TwinCopies>();
+    forgotten->copies = {{"/u/a.bin", {}}, {"/u/b.bin", {}}};
+    CleanItem extra = file("/u/b.bin", 1);
+    extra.twins = forgotten;
     struct Case {
         const char* what;
         std::vector<CleanItem> queue;
@@ -280,6 +285,11 @@ TEST(ReviewModelTest, EveryCopyOfTwinsSelectedIsDanger) {
         std::vector<std::string> danger;
     };
     const Case cases[] = {
+        {"an extra of a forgotten set and its kept copy",
+         {extra, file("/u/a.bin", 1)},
+         {},
+         {"/u/b.bin", "/u/a.bin"}},
+        {"an extra of a forgotten set alone", {extra, file("/u/other.bin", 1)}, {}, {}},
         {"extras only", {file("/t/x/b.bin", 1), file("/t/x/c.bin", 1)}, {}, {}},
         {"every copy by hand",
          {file("/t/x/b.bin", 1), file("/t/x/c.bin", 1), file("/t/keep/a.bin", 1)},
@@ -303,6 +313,10 @@ TEST(ReviewModelTest, EveryCopyOfTwinsSelectedIsDanger) {
          {junk("caches", 1), file("/t/x/b.bin", 1), file("/t/x/c.bin", 1)},
          {},
          {}},
+        {"the kept copy ticked by hand, unticked, and listed by a location",
+         {file("/t/x/b.bin", 1), file("/t/x/c.bin", 1), file("/t/keep/a.bin", 1), junk("installers", 0.55)},
+         {"/t/keep/a.bin"},
+         {"/t/x/b.bin", "/t/x/c.bin", "junk:installers"}},
         {"a location not listed, its folder holding the kept copy",
          {junk("logs", 1), file("/t/x/b.bin", 1), file("/t/x/c.bin", 1)},
          {},

@@ -145,9 +145,17 @@ TEST(SettingsViewTest, ExcludedPathsAddSortedByCodeAndRemoveInPlace) {
 
 TEST(SettingsViewTest, FullDiskAccessRowOnlyWhereThePermissionExists) {
     {
+        // Without the permission, the row tells what the last scan could not read, while it could not.
         SettingsFixture f(false);
         EXPECT_EQ(f.view->accessTitle(), QString());
         EXPECT_EQ(f.view->privacyButton(), nullptr);
+        f.state.setUnreadable({3, {"/home/u/locked", "/srv/<b>x</b>"}});
+        EXPECT_EQ(f.view->accessTitle(), QStringLiteral("3 folders could not be read"));
+        const QString help = f.view->accessRow()->toolTip();
+        EXPECT_TRUE(help.contains(QStringLiteral("~/locked"))) << help.toStdString();
+        EXPECT_FALSE(help.contains(QStringLiteral("<b>"))) << "a name is shown as text";
+        f.state.setUnreadable({});
+        EXPECT_EQ(f.view->accessTitle(), QString());
     }
     SettingsFixture f(true);
     f.state.setHasFullDiskAccess(false);

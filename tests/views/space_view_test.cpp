@@ -24,6 +24,7 @@
 #include "theme/pill_picker.h"
 #include "theme/search_field.h"
 #include "views/kit/elided_label.h"
+#include "views/kit/text_widgets.h"
 #include "views/space/explorer_header.h"
 #include "views/space/explorer_view.h"
 #include "views/space/space_headers.h"
@@ -188,9 +189,16 @@ TEST(SpaceView, WelcomeShowsAtMostThreeRecentsAndTheAccessHint) {
     EXPECT_EQ(static_cast<Chip*>(welcome->recentChips()[0])->text(), "a1");
     h.state->setRecents({"/"});
     EXPECT_EQ(welcome->recentChips().size(), 1);
-    EXPECT_TRUE(welcome->accessHint()->isHidden());
-    h.state->setHasFullDiskAccess(false);
-    EXPECT_FALSE(welcome->accessHint()->isHidden());
+    // Without a Full Disk Access permission, the hint tells what the last scan could not read.
+    auto* hint = qobject_cast<NoteLabel*>(welcome->accessHint());
+    ASSERT_TRUE(hint);
+    EXPECT_TRUE(hint->isHidden());
+    h.state->setUnreadable({1, {"/home/u/locked"}});
+    EXPECT_FALSE(hint->isHidden());
+    EXPECT_EQ(hint->text(), "1 folder could not be read");
+    EXPECT_TRUE(hint->toolTip().contains("~/locked"));
+    h.state->setUnreadable({});
+    EXPECT_TRUE(hint->isHidden());
 
     // A narrow window shrinks the headline instead of wrapping it, down to 60%.
     welcome->headline()->resize(100, 40);

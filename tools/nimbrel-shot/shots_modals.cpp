@@ -60,6 +60,13 @@ int shootModals(const QString& outDir, AppState& state, QWidget& window) {
     state.setToast(std::nullopt);
     settleForShot();
 
+    {
+        state.setUnreadable({3, {QDir::homePath().toStdString() + "/locked", "/lost+found"}});
+        SettingsView unreadable(state);
+        unreadable.show();
+        save(unreadable, "settings-unreadable");
+        state.setUnreadable({});
+    }
     SettingsView::Services services = SettingsView::Services::standard();
     services.showsFullDiskAccess = true;  // shows the row as macOS has it
     SettingsView settings(state, services);

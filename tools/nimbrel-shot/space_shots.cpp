@@ -109,6 +109,8 @@ int shootSpace(const QString& dir, const QSize& size, const QString& suffix) {
         settleForShot();
         failed += saveShot(window, dir, QStringLiteral("space-welcome") + suffix) ? 0 : 1;
         state.setHasFullDiskAccess(false);
+        // Where there is no such permission, what the last scan could not read stands in for it.
+        state.setUnreadable({3, {QDir::homePath().toStdString() + "/locked", "/lost+found"}});
         failed += saveShot(window, dir, QStringLiteral("space-welcome-no-access") + suffix) ? 0 : 1;
         state.scan(QDir::homePath().toStdString());
         QThread::msleep(80);

@@ -110,8 +110,9 @@ DeepCleanModel::Inputs DeepCleanModel::Inputs::of(const AppState& state) {
     if (state.result()) in.artifacts = state.result()->artifacts;
     in.hasMeasured = cleanup.hasMeasured();
     in.isMeasuring = cleanup.isMeasuring();
-    in.home = Navigation::home(state);
     in.demo = state.services().isDemo ? state.services().isDemo() : Demo::isOn();
+    // The sample's folders read as they would in its own home.
+    in.home = in.demo ? std::string(Demo::home) : Navigation::home(state);
     return in;
 }
 

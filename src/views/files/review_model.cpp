@@ -100,10 +100,12 @@ void ReviewModel::pack(const std::vector<JunkLocation>& locations) {
         bytes += item.id.size();
     snapshot->ids.reserve(bytes);
     snapshot->items.reserve(queue.size());
+    std::unordered_set<const TwinCopies*> sets;
     for (const CleanItem& item : queue) {
         snapshot->items.push_back({snapshot->ids.size(), static_cast<uint32_t>(item.id.size()), item.kind,
                                    item.source, item.size, item.heat});
         snapshot->ids.append(item.id);
+        if (item.twins && sets.insert(item.twins.get()).second) snapshot->twinSets.push_back(item.twins);
     }
     snapshot->locations = locations;
     snapshot_ = std::move(snapshot);
@@ -116,13 +118,15 @@ void ReviewModel::pack(const std::vector<JunkLocation>& locations) {
 
 namespace {
 
-// For every set of twins whose copies all lie at or inside queued entries, those entries.
-std::vector<std::vector<ReviewModel::Entry>> wholeTwinSets(const ReviewModel::Snapshot& snapshot,
-                                                           const DuplicatesModel::Watch& twins,
-                                                           const ReviewModel::JunkTargets& junkTargets) {
-    std::vector<std::vector<ReviewModel::Entry>> out;
-    if (twins.empty()) return out;
-    std::unordered_map<std::string_view, ReviewModel::Entry> byID;
+// For every set of twins whose copies all lie at or inside queued entries, the entries that take
+// each copy.
+std::vector<ReviewModel::TwinHolders> wholeTwinSets(const ReviewModel::Snapshot& snapshot,
+                                                    const DuplicatesModel::Watch& twins,
+                                                    const ReviewModel::JunkTargets& junkTargets) {
+    std::vector<ReviewModel::TwinHolders> out;
+    if (twins.empty() && snapshot.twinSets.empty()) return out;
+    // A path may be taken by several entries: itself ticked by hand and listed by a junk location.
+    std::unordered_multimap<std::string_view, ReviewModel::Entry> byID;
     bool folders = false;
     for (ReviewModel::Entry e = 0; e < snapshot.items.size(); ++e) {
         const CleanItem::Kind kind = snapshot.items[e].kind;
@@ -146,25 +150,26 @@ std::vector<std::vector<ReviewModel::Entry>> wholeTwinSets(const ReviewModel::Sn
         folders = folders || kind != CleanItem::Kind::file;
     }
     if (byID.empty()) return out;
-    // The entry at or above a path: the path itself, then (when folders are queued) each folder up.
-    auto holder = [&](std::string_view path) -> ReviewModel::Entry {
+    // The entries at or above a path: the path itself, then (when folders are queued) each folder up.
+    auto holders = [&](std::string_view path, std::vector<ReviewModel::Entry>& found) {
         for (;;) {
-            if (auto it = byID.find(path); it != byID.end()) return it->second;
-            if (!folders) return ReviewModel::kNoEntry;
+            const auto [from, to] = byID.equal_range(path);
+            for (auto it = from; it != to; ++it)
+                found.push_back(it->second);
+            if (!folders) return;
             const size_t slash = path.rfind('/');
-            if (slash == std::string_view::npos || path.size() <= 1) return ReviewModel::kNoEntry;
+            if (slash == std::string_view::npos || path.size() <= 1) return;
             path = slash == 0 ? std::string_view("/") : path.substr(0, slash);
         }
     };
-    std::vector<ReviewModel::Entry> entries;
+    ReviewModel::TwinHolders set;
     auto whole = [&](const auto& paths) {
-        entries.clear();
-        for (const auto& path : paths) {
-            const ReviewModel::Entry e = holder(std::string_view(path));
-            if (e == ReviewModel::kNoEntry) return;
-            if (std::find(entries.begin(), entries.end(), e) == entries.end()) entries.push_back(e);
+        set.assign(paths.size(), {});
+        for (size_t i = 0; i < paths.size(); ++i) {
+            holders(std::string_view(paths[i]), set[i]);
+            if (set[i].empty()) return;
         }
-        if (!entries.empty()) out.push_back(entries);
+        if (!set.empty()) out.push_back(std::move(set));
     };
     std::vector<std::string_view> paths;
     if (twins.groups)
@@ -177,6 +182,12 @@ std::vector<std::vector<ReviewModel::Entry>> wholeTwinSets(const ReviewModel::Sn
     if (twins.lastCopies)
         for (const std::string& path : *twins.lastCopies)
             whole(std::vector<std::string_view>{path});
+    for (const std::shared_ptr<const TwinCopies>& twinSet : snapshot.twinSets) {
+        paths.clear();
+        for (const SeenCopy& copy : twinSet->copies)
+            paths.emplace_back(copy.path);
+        whole(paths);
+    }
     return out;
 }
 
@@ -333,15 +344,19 @@ void ReviewModel::deriveLastCopies() {
     lastCopy_.assign(snapshot_->items.size(), false);
     holdsTwin_.assign(snapshot_->items.size(), false);
     if (!verdicts_) return;
-    for (const std::vector<Entry>& set : verdicts_->wholeTwinSets) {
+    const auto ticked = [this](Entry e) { return isQueued(e) && !unticked_[e]; };
+    for (const TwinHolders& set : verdicts_->wholeTwinSets) {
+        // Whole while every copy keeps some ticked entry that takes it.
         bool all = true;
-        for (Entry e : set) {
-            holdsTwin_[e] = true;
-            all = all && isQueued(e) && !unticked_[e];
+        for (const std::vector<Entry>& copy : set) {
+            for (Entry e : copy)
+                holdsTwin_[e] = true;
+            all = all && std::any_of(copy.begin(), copy.end(), ticked);
         }
         if (all)
-            for (Entry e : set)
-                lastCopy_[e] = true;
+            for (const std::vector<Entry>& copy : set)
+                for (Entry e : copy)
+                    if (ticked(e)) lastCopy_[e] = true;
     }
 }
 

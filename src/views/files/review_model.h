@@ -59,6 +59,9 @@ class ReviewModel {
         std::string ids;
         std::vector<Item> items;
         std::vector<JunkLocation> locations;
+        // The sets the queued extra copies were chosen from, once each: a removal counts on these,
+        // whatever the twin search holds now (a new scan forgets it).
+        std::vector<std::shared_ptr<const TwinCopies>> twinSets;
         std::string_view id(Entry e) const { return {ids.data() + items[e].at, items[e].length}; }
         // The item as far as judging it goes (no name, no icon path).
         CleanItem judged(Entry e) const;
@@ -69,12 +72,15 @@ class ReviewModel {
         bool contentsOnly = false;
         uint16_t risk = 0;  // into Verdicts::risks
     };
+    // For each copy of a set of twins, every entry that takes it (itself, a folder above it, a junk
+    // location listing it).
+    using TwinHolders = std::vector<std::vector<Entry>>;
     struct Verdicts {
         std::vector<Judgement> judged;  // one per entry
         std::vector<Risk> risks;
-        // Sets of twins that no copy of would remain if every entry that holds one went: for each,
-        // those entries. Ticking them all makes each a danger item.
-        std::vector<std::vector<Entry>> wholeTwinSets;
+        // Sets of twins that no copy of would remain if every entry that holds one went. While each
+        // copy keeps a ticked entry that takes it, those ticked entries are danger items.
+        std::vector<TwinHolders> wholeTwinSets;
         // The folders of each queued junk location ("junk:<id>") that exist.
         std::unordered_map<std::string, std::vector<std::string>> junkFolders;
     };
@@ -241,7 +247,7 @@ class ReviewModel {
     int64_t removalSize_ = 0;
     std::vector<Entry> danger_;    // ticked, not kept, danger; in queue order
     std::vector<Entry> kept_;      // ticked and kept; in queue order
-    std::vector<bool> lastCopy_;   // by entry: ticked with every other holder of some set's copies
+    std::vector<bool> lastCopy_;   // by entry: ticked while each copy of some set has a ticked holder
     std::vector<bool> holdsTwin_;  // by entry: holds a copy of a set that is queued whole
     uint64_t dangerRevision_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "views/kit/focus_order.h"
 
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QWidget>
 #include <algorithm>
 
@@ -62,14 +63,19 @@ std::vector<QWidget*> ordered(QWidget* scope, const QWidget* from) {
 }
 
 // Every scroll view around the stop scrolls it into view (Qt does so only when the focus moves
-// inside one view), with room below for the selection bar that floats over a list's end.
+// inside one view), with room below for the selection bar that floats over a list's end. Qt leaves
+// a stop that shows whole where it is, also under the bar, so that room is made first.
 void reveal(QWidget* stop) {
     constexpr int kAcross = 50;
     constexpr int kDown = SelectionBar::kHeight + 32;
     for (QWidget* w = stop->parentWidget(); w && !w->isWindow(); w = w->parentWidget())
         if (auto* area = qobject_cast<QScrollArea*>(w);
-            area && area->widget() && area->widget()->isAncestorOf(stop))
+            area && area->widget() && area->widget()->isAncestorOf(stop)) {
+            const int bottom = stop->mapTo(area->viewport(), QPoint(0, stop->height())).y();
+            if (const int under = bottom + kDown - area->viewport()->height(); under > 0)
+                area->verticalScrollBar()->setValue(area->verticalScrollBar()->value() + under);
             area->ensureWidgetVisible(stop, kAcross, kDown);
+        }
 }
 
 }  // namespace

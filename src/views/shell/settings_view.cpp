@@ -34,6 +34,7 @@
 #include "views/kit/files_text.h"
 #include "views/kit/focus_order.h"
 #include "views/kit/plain_label.h"
+#include "views/kit/plain_text.h"
 #include "views/kit/symbol_glyph.h"
 #include "views/shell/excluded_paths.h"
 #include "views/shell/menu_bar_extra.h"
@@ -280,6 +281,15 @@ QWidget* SettingsView::nimbrelCard() {
             row({}, tr("Lets Nimbrel see every folder without repeated prompts."), privacy_, &accessTitle_));
         connect(&state_, &AppState::hasFullDiskAccessChanged, this, &SettingsView::followAccess);
         followAccess();
+    } else {
+        // Without that permission, access is whether the last scan read everything: the row shows
+        // only when it did not, with the first folders it missed in its help.
+        accessRow_ =
+            row({}, tr("Nimbrel reads what your account may read; what they hold is left out of the sizes."),
+                nullptr, &accessTitle_);
+        rows->addWidget(accessRow_);
+        connect(&state_, &AppState::unreadableChanged, this, &SettingsView::followAccess);
+        followAccess();
     }
     return new MCard(QStringLiteral("Nimbrel"), QStringLiteral("humidity"), nullptr, body);
 }
@@ -311,7 +321,7 @@ QWidget* SettingsView::row(const QString& title, const QString& detail, QWidget*
         if (detailLabel) *detailLabel = detailText;
     }
     line->addLayout(texts, 1);
-    line->addWidget(control, 0, Qt::AlignVCenter);
+    if (control) line->addWidget(control, 0, Qt::AlignVCenter);
     return w;
 }
 
@@ -421,12 +431,23 @@ void SettingsView::write(const char* key, const QVariant& value) {
 
 void SettingsView::followAccess() {
     if (!accessTitle_) return;
-    accessTitle_->setText(state_.hasFullDiskAccess() ? tr("Full Disk Access granted")
-                                                     : tr("Full Disk Access needed"));
+    if (!accessRow_) {
+        accessTitle_->setText(state_.hasFullDiskAccess() ? tr("Full Disk Access granted")
+                                                         : tr("Full Disk Access needed"));
+        return;
+    }
+    const UnreadableReport& report = state_.unreadable();
+    accessRow_->setVisible(report.count > 0);
+    accessTitle_->setText(report.text());
+    accessRow_->setToolTip(PlainText::toolTip(report.pathsText(homeFolder())));
+}
+
+std::string SettingsView::homeFolder() const {
+    return services_.home ? services_.home() : HostLayout::current().home;
 }
 
 QString SettingsView::accessTitle() const {
-    return accessTitle_ ? accessTitle_->text() : QString();
+    return accessTitle_ && !(accessRow_ && accessRow_->isHidden()) ? accessTitle_->text() : QString();
 }
 
 bool SettingsView::showsEmptyExclusions() const {
@@ -447,7 +468,7 @@ void SettingsView::rebuildExclusions() {
         exclusionRows_->addWidget(empty);
         return;
     }
-    const std::string home = services_.home ? services_.home() : HostLayout::current().home;
+    const std::string home = homeFolder();
     for (const QString& path : entries) {
         auto* w = new QWidget(exclusions_);
         w->setFixedHeight(kExclusionRowHeight);

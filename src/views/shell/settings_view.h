@@ -24,8 +24,9 @@ class PillPicker;
 class PlainLabel;
 
 // The Settings window's content: the scan preferences, the "Never scan" list, the menu-bar switch,
-// Full Disk Access (where the system has that permission), the risk legend and the credits. Every
-// control writes its preference at once; the controls read the preferences again whenever shown.
+// Full Disk Access (where the system has that permission, else what the last scan could not read), the risk
+// legend and the credits. Every control writes its preference at once; the controls read the preferences
+// again whenever shown.
 class SettingsView : public QWidget {
     Q_OBJECT
   public:
@@ -87,8 +88,10 @@ class SettingsView : public QWidget {
     // The excluded paths as listed (the empty-list text shows when this is empty).
     QStringList listedExclusions() const { return listed_; }
     bool showsEmptyExclusions() const;
-    // The Full Disk Access row's title; empty when the row is not shown.
+    // The access row's title; empty when the row is not shown. Without a Full Disk Access
+    // permission, the row tells what the last scan could not read.
     QString accessTitle() const;
+    QWidget* accessRow() const { return accessRow_; }
     NimbrelButton* privacyButton() const { return privacy_; }
     QScrollArea* scrollArea() const { return scroll_; }
 
@@ -117,6 +120,7 @@ class SettingsView : public QWidget {
     void rebuildExclusions();
     void write(const char* key, const QVariant& value);
     void followAccess();
+    std::string homeFolder() const;
 
     AppState& state_;
     Services services_;
@@ -132,6 +136,7 @@ class SettingsView : public QWidget {
     QVBoxLayout* exclusionRows_ = nullptr;
     QStringList listed_;
     PlainLabel* accessTitle_ = nullptr;
+    QWidget* accessRow_ = nullptr;  // the unreadable folders' row
     NimbrelButton* privacy_ = nullptr;
 };
 

@@ -18,9 +18,11 @@
 #include "util/fmt.h"
 #include "util/plural.h"
 #include "views/kit/elided_label.h"
+#include "views/kit/navigation.h"
 #include "views/kit/path_actions.h"
 #include "views/kit/plain_label.h"
 #include "views/kit/plain_text.h"
+#include "views/kit/text_widgets.h"
 
 namespace nimbrel {
 
@@ -121,17 +123,34 @@ WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent)
     buttons_->addStretch(1);
     column->addWidget(row);
 
-    hint_ = new NimbrelButton(tr("Give Nimbrel Full Disk Access for complete results"),
-                              NimbrelButton::Kind::ghost, NimbrelButton::Size::small, this);
-    hint_->setSymbol(QStringLiteral("key.fill"));
-    hint_->setForeground(Palette::honey());
-    connect(hint_, &NimbrelButton::clicked, this, [] { FileActions::openFullDiskAccessSettings(); });
+    if (state_.services().fullDiskAccessProbes.empty()) {
+        // No permission to grant here: what the last scan could not read stands in for it.
+        auto* note = new NoteLabel(
+            QStringLiteral("lock.fill"), {}, Fonts::font(12, FontWeight::medium),
+            [](const QWidget*) { return Palette::honey(); }, this);
+        hint_ = note;
+        auto follow = [this, note] {
+            const UnreadableReport& report = state_.unreadable();
+            note->label()->setText(report.text());
+            note->setToolTip(PlainText::toolTip(report.pathsText(Navigation::home(state_))));
+            note->setVisible(report.count > 0);
+        };
+        connect(&state_, &AppState::unreadableChanged, this, follow);
+        follow();
+    } else {
+        auto* button = new NimbrelButton(tr("Give Nimbrel Full Disk Access for complete results"),
+                                         NimbrelButton::Kind::ghost, NimbrelButton::Size::small, this);
+        button->setSymbol(QStringLiteral("key.fill"));
+        button->setForeground(Palette::honey());
+        connect(button, &NimbrelButton::clicked, this, [] { FileActions::openFullDiskAccessSettings(); });
+        hint_ = button;
+        connect(&state_, &AppState::hasFullDiskAccessChanged, this,
+                [this] { hint_->setVisible(!state_.hasFullDiskAccess()); });
+        hint_->setVisible(!state_.hasFullDiskAccess());
+    }
     column->addWidget(hint_, 0, Qt::AlignLeft);
 
     connect(&state_, &AppState::recentsChanged, this, &WelcomeHeader::rebuildRecents);
-    connect(&state_, &AppState::hasFullDiskAccessChanged, this,
-            [this] { hint_->setVisible(!state_.hasFullDiskAccess()); });
-    hint_->setVisible(!state_.hasFullDiskAccess());
     rebuildRecents();
 }
 

@@ -35,13 +35,15 @@ class FittingLabel : public QWidget {
 };
 
 // Above the placeholder tiles before any scan: what the app does, the three ways to start a scan,
-// the last three scan targets and, without Full Disk Access, the way to grant it.
+// the last three scan targets and, without Full Disk Access, the way to grant it (or, where there is no
+// such permission, what the last scan could not read).
 class WelcomeHeader : public QWidget {
     Q_OBJECT
   public:
     explicit WelcomeHeader(AppState& state, QWidget* parent = nullptr);
     QList<QWidget*> recentChips() const { return recentChips_; }
-    NimbrelButton* accessHint() const { return hint_; }
+    // The way to grant Full Disk Access, or (without that permission) what the last scan could not read.
+    QWidget* accessHint() const { return hint_; }
     FittingLabel* headline() const { return headline_; }
 
   protected:
@@ -55,7 +57,7 @@ class WelcomeHeader : public QWidget {
     QHBoxLayout* buttons_;
     QWidget* rule_;
     QList<QWidget*> recentChips_;
-    NimbrelButton* hint_;
+    QWidget* hint_;
 };
 
 // Above the live top-level entries while a scan runs: the target, the path being read and the
