@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <optional>
@@ -69,61 +70,129 @@ std::vector<JunkLocation> JunkLocation::all() {
     return all(HostLayout::current());
 }
 
+namespace {
+
+// The catalogue, in the order the locations are measured, shown and selected. Paths are under the
+// home folder; a macOS Library folder with a counterpart on the host is looked up there.
+struct Listed {
+    const char* id;
+    const char* title;
+    const char* detail;
+    const char* symbol;
+    std::array<const char*, 5> paths;  // nothing for the installers: the Downloads folder
+    JunkLocation::Risk risk;
+    JunkLocation::Kind kind;
+    const char* blurb;  // the short tag beside it in lists
+};
+
+using R = JunkLocation::Risk;
+using K = JunkLocation::Kind;
+
+constexpr Listed kCatalogue[] = {
+    {"caches",
+     "App Caches",
+     "Temporary data apps keep to load faster. Apps rebuild it as needed. Quit them first for best "
+     "results.",
+     "archivebox",
+     {"/Library/Caches"},
+     R::safe,
+     K::contents,
+     "rebuilds itself"},
+    {"logs",
+     "Logs",
+     "Diagnostic logs written by apps and services.",
+     "doc.text.magnifyingglass",
+     {"/Library/Logs"},
+     R::safe,
+     K::contents,
+     "diagnostics"},
+    {"derived",
+     "Xcode DerivedData",
+     "Build products and indexes. Xcode regenerates them on the next build.",
+     "hammer",
+     {"/Library/Developer/Xcode/DerivedData"},
+     R::safe,
+     K::contents,
+     "Xcode rebuilds"},
+    {"devicesupport",
+     "Device Support Files",
+     "Debug symbols copied from devices you've connected. Re-created when a device is connected again.",
+     "iphone",
+     {"/Library/Developer/Xcode/iOS DeviceSupport", "/Library/Developer/Xcode/watchOS DeviceSupport",
+      "/Library/Developer/Xcode/tvOS DeviceSupport", "/Library/Developer/Xcode/visionOS DeviceSupport",
+      "/Library/Developer/Xcode/macOS DeviceSupport"},
+     R::safe,
+     K::contents,
+     "re-copied on connect"},
+    {"simcaches",
+     "Simulator Caches",
+     "Dyld and runtime caches for iOS Simulators.",
+     "ipad.and.iphone",
+     {"/Library/Developer/CoreSimulator/Caches"},
+     R::safe,
+     K::contents,
+     "simulator runtime"},
+    {"archives",
+     "Xcode Archives",
+     "Archived app builds. They contain the dSYMs needed to symbolicate crash reports of shipped "
+     "versions.",
+     "shippingbox",
+     {"/Library/Developer/Xcode/Archives"},
+     R::caution,
+     K::contents,
+     "holds dSYMs"},
+    {"pkgcaches",
+     "Package Manager Caches",
+     "Downloaded packages from npm, pnpm, Yarn, Gradle and Cargo. Re-downloaded on demand.",
+     "shippingbox.circle",
+     {"/.npm/_cacache", "/Library/pnpm/store", "/.yarn/berry/cache", "/.gradle/caches",
+      "/.cargo/registry/cache"},
+     R::safe,
+     K::item,
+     "re-downloads"},
+    {"installers",
+     "Installers in Downloads",
+     "Disk images and installer packages (%1) left over after installing apps.",
+     "arrow.down.circle",
+     {},
+     R::caution,
+     K::matching,
+     nullptr},
+    {"backups",
+     "iPhone & iPad Backups",
+     "Local device backups made by Finder. Remove only if you back up to iCloud or no longer need them.",
+     "externaldrive.badge.timemachine",
+     {"/Library/Application Support/MobileSync/Backup"},
+     R::caution,
+     K::contents,
+     "device backups"},
+};
+
+JunkLocation located(const Listed& listed, const HostLayout& layout) {
+    JunkLocation location;
+    location.id = listed.id;
+    location.title = localized(listed.title);
+    location.detail = localized(listed.detail);
+    location.symbol = listed.symbol;
+    location.risk = listed.risk;
+    location.kind = listed.kind;
+    for (const char* path : listed.paths)
+        if (path) location.paths.push_back(hostFolder(layout, layout.home + path));
+    if (!listed.paths[0]) location.paths.push_back(layout.downloadsFolder);
+    return location;
+}
+
+}  // namespace
+
 std::vector<JunkLocation> JunkLocation::all(const HostLayout& layout) {
-    const std::string& h = layout.home;
-    const std::string dev = h + "/Library/Developer";
-    using R = Risk;
-    using K = Kind;
-    auto location = [](const char* id, const char* title, const char* detail, const char* symbol,
-                       std::vector<std::string> paths, R risk, K kind) {
-        return JunkLocation{
-            id, localized(title), localized(detail), symbol, std::move(paths), risk, kind, {}, {}, {}};
-    };
-
-    std::vector<std::string> deviceSupport;
-    for (const char* platform : {"iOS", "watchOS", "tvOS", "visionOS", "macOS"})
-        deviceSupport.push_back(dev + "/Xcode/" + platform + " DeviceSupport");
-
-    const bool mac = layout.isMac();
-    std::vector<JunkLocation> out = {
-        location(
-            "caches", "App Caches",
-            mac ? "Temporary data apps keep to load faster. Apps rebuild it as needed. Quit them first for "
-                  "best results. Apple's own caches (com.apple.*) are left alone."
-                : "Temporary data apps keep to load faster. Apps rebuild it as needed. Quit them first for "
-                  "best results.",
-            "archivebox", {hostFolder(layout, h + "/Library/Caches")}, R::safe, K::contents),
-        location("logs", "Logs", "Diagnostic logs written by apps and services.", "doc.text.magnifyingglass",
-                 {h + "/Library/Logs"}, R::safe, K::contents),
-        location("derived", "Xcode DerivedData",
-                 "Build products and indexes. Xcode regenerates them on the next build.", "hammer",
-                 {dev + "/Xcode/DerivedData"}, R::safe, K::contents),
-        location("devicesupport", "Device Support Files",
-                 "Debug symbols copied from devices you've connected. Re-created when a device is connected "
-                 "again.",
-                 "iphone", deviceSupport, R::safe, K::contents),
-        location("simcaches", "Simulator Caches", "Dyld and runtime caches for iOS Simulators.",
-                 "ipad.and.iphone", {dev + "/CoreSimulator/Caches"}, R::safe, K::contents),
-        location("archives", "Xcode Archives",
-                 "Archived app builds. They contain the dSYMs needed to symbolicate crash reports of shipped "
-                 "versions.",
-                 "shippingbox", {dev + "/Xcode/Archives"}, R::caution, K::contents),
-        location("pkgcaches", "Package Manager Caches",
-                 "Downloaded packages from npm, pnpm, Yarn, Gradle and Cargo. Re-downloaded on demand.",
-                 "shippingbox.circle",
-                 {h + "/.npm/_cacache", hostFolder(layout, h + "/Library/pnpm/store"),
-                  h + "/.yarn/berry/cache", h + "/.gradle/caches", h + "/.cargo/registry/cache"},
-                 R::safe, K::item),
-        location("installers", "Installers in Downloads",
-                 "Disk images and installer packages (%1) left over after installing apps.",
-                 "arrow.down.circle", {layout.downloadsFolder}, R::caution, K::matching),
-        location(
-            "backups", "iPhone & iPad Backups",
-            "Local device backups made by Finder. Remove only if you back up to iCloud or no longer need "
-            "them.",
-            "externaldrive.badge.timemachine", {h + "/Library/Application Support/MobileSync/Backup"},
-            R::caution, K::contents),
-    };
+    std::vector<JunkLocation> out;
+    for (const Listed& listed : kCatalogue)
+        out.push_back(located(listed, layout));
+    // Apple's own caches stay out of the caches: only macOS has them.
+    if (layout.isMac())
+        out[0].detail = localized(
+            "Temporary data apps keep to load faster. Apps rebuild it as needed. Quit them first for best "
+            "results. Apple's own caches (com.apple.*) are left alone.");
     out[0].skipPrefixes = {"com.apple."};
     // The installers are those the risk catalogue calls installers (matched case-insensitively).
     out[7].extensions = RiskCatalog::installerExtensions(layout);
@@ -137,14 +206,8 @@ std::vector<JunkLocation> JunkLocation::all(const HostLayout& layout) {
 std::string JunkLocation::blurb() const {
     // The installers tag lists file types, which read the same in every language.
     if (id == "installers") return kindsTag;
-    static const std::pair<const char*, const char*> tags[] = {
-        {"caches", "rebuilds itself"},      {"logs", "diagnostics"},
-        {"derived", "Xcode rebuilds"},      {"devicesupport", "re-copied on connect"},
-        {"simcaches", "simulator runtime"}, {"archives", "holds dSYMs"},
-        {"pkgcaches", "re-downloads"},      {"backups", "device backups"},
-    };
-    for (const auto& [key, tag] : tags)
-        if (id == key) return localized(tag);
+    for (const Listed& listed : kCatalogue)
+        if (id == listed.id && listed.blurb) return localized(listed.blurb);
     return {};
 }
 

@@ -274,6 +274,23 @@ struct ParallelTreeWalker::Pool {
             publish(r, {});
             return;
         }
+        if (const int error = listNames(r, fd); error != 0) {
+            ::close(fd);
+            r.error = error;
+            publish(r, {});
+            return;
+        }
+        r.fd = fd;
+        // Kept for the folders opened down from the root; set before anything below it is queued.
+        if (r.level == 0) rootFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        const std::size_t n = r.children.size();
+        if (share && n > kSplitAbove) return shareOut(r);
+        statSlice(r, 0, n);
+        finish(r);
+    }
+
+    // The names in the folder open as `fd`, into `r`; the listing's error, or 0.
+    int listNames(Record& r, int fd) {
         // Listed into buffers kept by the thread, then copied at their exact size: records are freed
         // on another thread, and growing them in place would leave the allocator full of holes.
         thread_local std::string names;
@@ -299,34 +316,25 @@ struct ParallelTreeWalker::Pool {
             r.names.assign(names);
             r.children.assign(children.begin(), children.end());
         }
-        if (error != 0) {
-            ::close(fd);
-            r.error = error;
-            publish(r, {});
-            return;
-        }
-        r.fd = fd;
-        // Kept for the folders opened down from the root; set before anything below it is queued.
-        if (r.level == 0) rootFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        return error;
+    }
+
+    // A very large folder's status is read in slices by whichever workers are free.
+    void shareOut(Record& r) {
         const std::size_t n = r.children.size();
-        if (share && n > kSplitAbove) {
-            std::vector<Task> shares;
-            for (std::size_t begin = 0; begin < n; begin += kSlice)
-                shares.push_back(Task{&r, static_cast<std::uint32_t>(begin),
-                                      static_cast<std::uint32_t>(std::min(n, begin + kSlice)), true});
-            r.slicesLeft = shares.size();
-            int wake = 0;
-            {
-                std::lock_guard lock(mutex);
-                // Taken from the back: the first slices first.
-                slices.insert(slices.end(), shares.rbegin(), shares.rend());
-                wake = std::min<int>(idle, static_cast<int>(shares.size()));
-            }
-            wakeWorkers(wake);
-            return;
+        std::vector<Task> shares;
+        for (std::size_t begin = 0; begin < n; begin += kSlice)
+            shares.push_back(Task{&r, static_cast<std::uint32_t>(begin),
+                                  static_cast<std::uint32_t>(std::min(n, begin + kSlice)), true});
+        r.slicesLeft = shares.size();
+        int wake = 0;
+        {
+            std::lock_guard lock(mutex);
+            // Taken from the back: the first slices first.
+            slices.insert(slices.end(), shares.rbegin(), shares.rend());
+            wake = std::min<int>(idle, static_cast<int>(shares.size()));
         }
-        statSlice(r, 0, n);
-        finish(r);
+        wakeWorkers(wake);
     }
 
     void statSlice(Record& r, std::size_t begin, std::size_t end) {

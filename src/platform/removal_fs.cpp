@@ -122,42 +122,52 @@ std::string unescapeMountField(const std::string& field) {
 
 }  // namespace
 
-ParentFolder openParent(const std::string& path, const std::vector<std::string>& anchors,
-                        const std::vector<PinnedFolder>& pinned, const MountIds* knownMounts) {
-    ParentFolder parent;
-    if (!isRemovablePathSpelling(path)) {
-        parent.error = RemovalError::refused(RemovalError::Cause::notNormal,
-                                             path + ": not a normal absolute path; nothing was removed");
-        return parent;
-    }
-    std::string anchor = "/";
+namespace {
+
+// Where the walk to a path starts: the deepest anchor the path lies in, or a pinned folder deeper
+// still (which must still be the folder that was reviewed).
+struct Anchor {
+    std::string path = "/";
+    const PinnedFolder* pin = nullptr;
+};
+
+Anchor anchorOf(const std::string& path, const std::vector<std::string>& anchors,
+                const std::vector<PinnedFolder>& pinned) {
+    Anchor anchor;
     for (const std::string& candidate : anchors) {
         const std::string a = trimmed(candidate);
-        if (!a.empty() && a.front() == '/' && PathRules::isInside(path, a) && a.size() > anchor.size())
-            anchor = a;
+        if (!a.empty() && a.front() == '/' && PathRules::isInside(path, a) && a.size() > anchor.path.size())
+            anchor.path = a;
     }
-    const PinnedFolder* pin = nullptr;
     for (const PinnedFolder& candidate : pinned) {
         if (isRemovablePathSpelling(candidate.path) && PathRules::isInside(path, candidate.path) &&
-            candidate.path.size() > anchor.size()) {
-            anchor = candidate.path;
-            pin = &candidate;
+            candidate.path.size() > anchor.path.size()) {
+            anchor.path = candidate.path;
+            anchor.pin = &candidate;
         }
     }
-    // The anchor is the one place a link may lead: the scan root or the home folder as the user has it.
-    UniqueFd fd(open(anchor.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (!fd) {
-        parent.error = removalErrorAt(errno, AT_FDCWD, anchor.c_str(), path, FailedStep::open);
-        return parent;
-    }
+    return anchor;
+}
+
+// Opens the anchor into `fd`: the one place a link may lead, the scan root or the home folder as the
+// user has it.
+std::optional<RemovalError> openAnchor(const Anchor& anchor, const std::string& path, UniqueFd& fd) {
+    const int opened = open(anchor.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (opened < 0) return removalErrorAt(errno, AT_FDCWD, anchor.path.c_str(), path, FailedStep::open);
+    fd.reset(opened);
     EntryInfo reached;
-    if (pin && (statEntry(fd.get(), "", reached) != 0 || reached.dev != dev_t(pin->device) ||
-                reached.ino != ino_t(pin->inode))) {
-        parent.error = RemovalError::refused(
+    if (anchor.pin && (statEntry(fd.get(), "", reached) != 0 || reached.dev != dev_t(anchor.pin->device) ||
+                       reached.ino != ino_t(anchor.pin->inode)))
+        return RemovalError::refused(
             RemovalError::Cause::pathChanged,
-            path + ": " + anchor + " no longer leads to the folder that was reviewed; nothing was removed");
-        return parent;
-    }
+            path + ": " + anchor.path +
+                " no longer leads to the folder that was reviewed; nothing was removed");
+    return std::nullopt;
+}
+
+// Goes down from the anchor open in `fd` to the folder that holds the path's last component, one
+// folder at a time and following no link.
+std::optional<RemovalError> walkDown(UniqueFd& fd, const std::string& path, const std::string& anchor) {
     const size_t last = path.rfind('/');
     size_t start = anchor == "/" ? 1 : anchor.size() + 1;
     while (start < last) {
@@ -166,19 +176,34 @@ ParentFolder openParent(const std::string& path, const std::vector<std::string>&
         UniqueFd next(openat(fd.get(), component.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!next) {
             const int code = errno;
-            if (code == ENOTDIR || code == ELOOP) {
-                parent.error = RemovalError::refused(
+            if (code == ENOTDIR || code == ELOOP)
+                return RemovalError::refused(
                     RemovalError::Cause::pathChanged,
                     path + ": " + path.substr(0, end) +
                         " is no longer a folder (a link or a file took its place); nothing was removed");
-            } else {
-                parent.error = removalErrorAt(code, fd.get(), component.c_str(), path, FailedStep::open);
-            }
-            return parent;
+            return removalErrorAt(code, fd.get(), component.c_str(), path, FailedStep::open);
         }
         fd = std::move(next);
         start = end + 1;
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+ParentFolder openParent(const std::string& path, const std::vector<std::string>& anchors,
+                        const std::vector<PinnedFolder>& pinned, const MountIds* knownMounts) {
+    ParentFolder parent;
+    if (!isRemovablePathSpelling(path)) {
+        parent.error = RemovalError::refused(RemovalError::Cause::notNormal,
+                                             path + ": not a normal absolute path; nothing was removed");
+        return parent;
+    }
+    const Anchor anchor = anchorOf(path, anchors, pinned);
+    UniqueFd fd;
+    parent.error = openAnchor(anchor, path, fd);
+    if (!parent.error) parent.error = walkDown(fd, path, anchor.path);
+    if (parent.error) return parent;
     EntryInfo folder;
     if (knownMounts && statEntry(fd.get(), "", folder) == 0 && folder.mountId != 0 &&
         !knownMounts->count(folder.mountId)) {
@@ -188,36 +213,29 @@ ParentFolder openParent(const std::string& path, const std::vector<std::string>&
         return parent;
     }
     parent.fd = std::move(fd);
-    parent.name = path.substr(last + 1);
+    parent.name = path.substr(path.rfind('/') + 1);
     return parent;
 }
 
-RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::string& path, FailedStep step) {
-    if (code == ENOENT) return RemovalError::notFound(path + ": " + std::strerror(code));
-    RemovalError error = RemovalError::posix(code, path + ": " + std::strerror(code));
-    if (code != EPERM && code != EACCES) return error;
-    if (isImmutableAt(dirFd, name) || isImmutableAt(dirFd, ".")) {
-        error.cause = RemovalError::Cause::immutable;
-        error.description = path + ": marked immutable or append-only (" + std::strerror(code) + ")";
-        return error;
+namespace {
+
+// Not the system's protection: in a shared folder with the sticky bit, another user's entry may be
+// taken out only by its owner or the folder's.
+void explainSticky(RemovalError& error, int code, int dirFd, const char* name, const std::string& path,
+                   uid_t me) {
+    EntryInfo folder, entry;
+    if (statEntry(dirFd, "", folder) == 0 && (folder.mode & S_ISVTX) && folder.uid != me &&
+        statEntry(dirFd, name, entry) == 0 && entry.uid != me) {
+        error.cause = RemovalError::Cause::notYours;
+        error.description = path + ": " + std::strerror(code) + " (it belongs to " + ownerName(entry.uid) +
+                            ", in a shared folder where only its owner may take it out)";
     }
-    const uid_t me = geteuid();
-    if (code == EPERM && me != 0) {
-        // Not the system's protection: in a shared folder with the sticky bit, another user's entry
-        // may be taken out only by its owner or the folder's.
-        EntryInfo folder, entry;
-        if (statEntry(dirFd, "", folder) == 0 && (folder.mode & S_ISVTX) && folder.uid != me &&
-            statEntry(dirFd, name, entry) == 0 && entry.uid != me) {
-            error.cause = RemovalError::Cause::notYours;
-            error.description = path + ": " + std::strerror(code) + " (it belongs to " +
-                                ownerName(entry.uid) +
-                                ", in a shared folder where only its owner may take it out)";
-        }
-        return error;
-    }
-    if (code != EACCES || me == 0) return error;
-    // Whose permissions were in the way: the folder the entry is taken out of, or for an open the
-    // folder itself. When that folder is the user's own, it is theirs to change, not someone else's.
+}
+
+// Whose permissions were in the way: the folder the entry is taken out of, or for an open the folder
+// itself. When that folder is the user's own, it is theirs to change, not someone else's.
+void explainDenied(RemovalError& error, int code, int dirFd, const char* name, const std::string& path,
+                   FailedStep step, uid_t me) {
     EntryInfo folder, entry;
     const bool folderKnown = statEntry(dirFd, "", folder) == 0;
     const bool entryKnown = statEntry(dirFd, name, entry) == 0;
@@ -233,7 +251,7 @@ RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::st
                                           "read access to it)"
                                         : " (a folder of yours does not allow changes; give yourself write "
                                           "access to it)");
-        return error;
+        return;
     }
     // Someone else's folder is in the way. Say whose, and that the item may well be the user's own:
     // a file of theirs in a folder of the system's is not the system's file.
@@ -251,6 +269,25 @@ RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::st
             path + ": " + std::strerror(code) + " (this folder belongs to " + ownerName(entry.uid) +
             (step == FailedStep::open ? " and does not let you read it)" : " and does not let you move it)");
     }
+}
+
+}  // namespace
+
+RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::string& path, FailedStep step) {
+    if (code == ENOENT) return RemovalError::notFound(path + ": " + std::strerror(code));
+    RemovalError error = RemovalError::posix(code, path + ": " + std::strerror(code));
+    if (code != EPERM && code != EACCES) return error;
+    if (isImmutableAt(dirFd, name) || isImmutableAt(dirFd, ".")) {
+        error.cause = RemovalError::Cause::immutable;
+        error.description = path + ": marked immutable or append-only (" + std::strerror(code) + ")";
+        return error;
+    }
+    const uid_t me = geteuid();
+    if (me == 0) return error;
+    if (code == EPERM)
+        explainSticky(error, code, dirFd, name, path, me);
+    else
+        explainDenied(error, code, dirFd, name, path, step, me);
     return error;
 }
 

@@ -183,69 +183,89 @@ int nearest(double x) {
 
 }  // namespace
 
+// The frame being drawn, read line by line, and the part of it drawn on so far.
+struct EvaporateFrames::Canvas {
+    uchar* bits;
+    qsizetype stride;
+    const uchar* srcBits;
+    qsizetype srcStride;
+    int left, right, top, bottom;
+
+    uint32_t* outLine(int y) const { return reinterpret_cast<uint32_t*>(bits + y * stride); }
+    const uint32_t* srcLine(int y) const {
+        return reinterpret_cast<const uint32_t*>(srcBits + y * srcStride);
+    }
+    void reach(int x0, int x1, int y0, int y1) {
+        left = std::min(left, x0);
+        right = std::max(right, x1 - 1);
+        top = std::min(top, y0);
+        bottom = std::max(bottom, y1 - 1);
+    }
+};
+
 QRect EvaporateFrames::draw(double progress, QImage& out) const {
     const int w = src_.width(), h = src_.height();
     if (w == 0 || h == 0 || progress >= 1 || grains_.empty() || out.width() < w || out.height() < h + lift_ ||
         out.format() != QImage::Format_ARGB32_Premultiplied)
         return {};
     // One detach check a frame, not one a line.
-    uchar* const bits = out.bits();
-    const qsizetype stride = out.bytesPerLine();
-    const auto outLine = [&](int y) { return reinterpret_cast<uint32_t*>(bits + y * stride); };
-    const uchar* const srcBits = src_.constBits();
-    const qsizetype srcStride = src_.bytesPerLine();
-    const auto srcLine = [&](int y) { return reinterpret_cast<const uint32_t*>(srcBits + y * srcStride); };
+    Canvas canvas{out.bits(), out.bytesPerLine(), src_.constBits(), src_.bytesPerLine(), w, -1, h + lift_,
+                  -1};
     const double p = std::max(0.0, progress);
-    const int g = cell_;
-    const int outHeight = h + lift_;
-    int left = w, right = -1, top = outHeight, bottom = -1;
-    const auto reach = [&](int x0, int x1, int y0, int y1) {
-        left = std::min(left, x0);
-        right = std::max(right, x1 - 1);
-        top = std::min(top, y0);
-        bottom = std::max(bottom, y1 - 1);
-    };
     for (size_t r = 0; r + 1 < rowStarts_.size(); ++r) {
-        const Grain* const first = grains_.data() + rowStarts_[r];
-        const Grain* const end = grains_.data() + rowStarts_[r + 1];
-        if (first == end) continue;
-        const int y0 = int(r) * g;
-        const int y1 = std::min(h, y0 + g);
-        // The grains still in place, first: grains only rise, so nothing of another row lies on this
-        // row's own lines yet, and a run of them is copied as it is.
-        for (const Grain* run = first; run != end;) {
-            if (p > double(run->start)) {
-                ++run;
-                continue;
-            }
-            const Grain* last = run;
-            while (last + 1 != end && p <= double((last + 1)->start) && (last + 1)->x == last->x + g)
-                ++last;
-            const int x0 = run->x, x1 = std::min(w, last->x + g);
-            for (int y = y0; y < y1; ++y)
-                std::copy(srcLine(y) + x0, srcLine(y) + x1, outLine(y + lift_) + x0);
-            reach(x0, x1, y0 + lift_, y1 + lift_);
-            run = last + 1;
-        }
-        // Then those on their way, each risen, drifted and faded by its own share.
-        for (const Grain* grain = first; grain != end; ++grain) {
-            if (p <= double(grain->start)) continue;
-            const double q = std::min(1.0, (p - double(grain->start)) / 0.45);
-            const auto alpha = uint32_t(nearest((1 - q) * 256));
-            if (alpha == 0) continue;
-            const int dy = nearest(q * q * rise_ * double(grain->rise));
-            const int dx = nearest(double(grain->drift) * reachX_ * q);
-            const int x0 = std::max(grain->x, -dx), x1 = std::min(std::min(w, grain->x + g), w - dx);
-            const int ty0 = std::max(y0 + lift_ - dy, 0), ty1 = std::min(y1 + lift_ - dy, outHeight);
-            if (x0 >= x1 || ty0 >= ty1) continue;
-            for (int ty = ty0; ty < ty1; ++ty)
-                blendRun(srcLine(ty - lift_ + dy) + x0, outLine(ty) + dx + x0, x1 - x0,
-                         std::min(w - x0, out.width() - dx - x0), alpha);
-            reach(x0 + dx, x1 + dx, ty0, ty1);
-        }
+        if (rowStarts_[r] == rowStarts_[r + 1]) continue;
+        copyResting(canvas, r, p);
+        drawLeaving(canvas, r, p, out.width());
     }
-    if (right < left || bottom < top) return {};
-    return QRect(QPoint(left, top), QPoint(right, bottom));
+    if (canvas.right < canvas.left || canvas.bottom < canvas.top) return {};
+    return QRect(QPoint(canvas.left, canvas.top), QPoint(canvas.right, canvas.bottom));
+}
+
+// The grains of row `r` still in place, first: grains only rise, so nothing of another row lies on
+// this row's own lines yet, and a run of them is copied as it is.
+void EvaporateFrames::copyResting(Canvas& canvas, size_t r, double p) const {
+    const Grain* const end = grains_.data() + rowStarts_[r + 1];
+    const int g = cell_, w = src_.width();
+    const int y0 = int(r) * g;
+    const int y1 = std::min(src_.height(), y0 + g);
+    for (const Grain* run = grains_.data() + rowStarts_[r]; run != end;) {
+        if (p > double(run->start)) {
+            ++run;
+            continue;
+        }
+        const Grain* last = run;
+        while (last + 1 != end && p <= double((last + 1)->start) && (last + 1)->x == last->x + g)
+            ++last;
+        const int x0 = run->x, x1 = std::min(w, last->x + g);
+        for (int y = y0; y < y1; ++y)
+            std::copy(canvas.srcLine(y) + x0, canvas.srcLine(y) + x1, canvas.outLine(y + lift_) + x0);
+        canvas.reach(x0, x1, y0 + lift_, y1 + lift_);
+        run = last + 1;
+    }
+}
+
+// Then those of row `r` on their way, each risen, drifted and faded by its own share.
+void EvaporateFrames::drawLeaving(Canvas& canvas, size_t r, double p, int outWidth) const {
+    const Grain* const end = grains_.data() + rowStarts_[r + 1];
+    const int g = cell_, w = src_.width(), h = src_.height();
+    const int outHeight = h + lift_;
+    const int y0 = int(r) * g;
+    const int y1 = std::min(h, y0 + g);
+    for (const Grain* grain = grains_.data() + rowStarts_[r]; grain != end; ++grain) {
+        if (p <= double(grain->start)) continue;
+        const double q = std::min(1.0, (p - double(grain->start)) / 0.45);
+        const auto alpha = uint32_t(nearest((1 - q) * 256));
+        if (alpha == 0) continue;
+        const int dy = nearest(q * q * rise_ * double(grain->rise));
+        const int dx = nearest(double(grain->drift) * reachX_ * q);
+        const int x0 = std::max(grain->x, -dx), x1 = std::min(std::min(w, grain->x + g), w - dx);
+        const int ty0 = std::max(y0 + lift_ - dy, 0), ty1 = std::min(y1 + lift_ - dy, outHeight);
+        if (x0 >= x1 || ty0 >= ty1) continue;
+        for (int ty = ty0; ty < ty1; ++ty)
+            blendRun(canvas.srcLine(ty - lift_ + dy) + x0, canvas.outLine(ty) + dx + x0, x1 - x0,
+                     std::min(w - x0, outWidth - dx - x0), alpha);
+        canvas.reach(x0 + dx, x1 + dx, ty0, ty1);
+    }
 }
 
 QImage EffectLibrary::fog(QSize size, double constant, double scale) {

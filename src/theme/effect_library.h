@@ -57,6 +57,11 @@ class EvaporateFrames {
         float rise = 0;   // how much of the rise it takes
         float drift = 0;  // -1..1: its side and share of the sideways reach
     };
+    struct Canvas;
+    // A frame's row `r` of grains: those still in place, then those on their way.
+    void copyResting(Canvas& canvas, size_t r, double p) const;
+    void drawLeaving(Canvas& canvas, size_t r, double p, int outWidth) const;
+
     qint64 layerKey_ = 0;
     QSize layerSize_;
     QSizeF size_;

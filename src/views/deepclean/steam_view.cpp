@@ -163,6 +163,15 @@ SteamView::SteamView(AppState& state, QWidget* parent) : QWidget(parent), state_
     stack->addWidget(buildControls());
 
     scroll_ = new FadingScroll(Qt::Vertical, kFade, this);
+    scroll_->setContent(buildContent());
+    stack->addWidget(scroll_, 1);
+
+    followState();
+    refresh();
+}
+
+// What scrolls: the safe header, the measuring line, the hint, the empty state and the sections.
+QWidget* SteamView::buildContent() {
     auto* content = new QWidget;
     column_ = new QVBoxLayout(content);
     column_->setContentsMargins(kSideInset, 0, kSideInset, kBottomInset);
@@ -171,19 +180,7 @@ SteamView::SteamView(AppState& state, QWidget* parent) : QWidget(parent), state_
     header_ = new SafeHeader(content);
     connect(header_->selectButton(), &NimbrelButton::clicked, this, &SteamView::selectEverythingSafe);
     column_->addWidget(header_);
-
-    measuring_ = new QWidget(content);
-    auto* measuringRow = new QHBoxLayout(measuring_);
-    measuringRow->setContentsMargins(0, 0, 0, 0);
-    measuringRow->setSpacing(kMeasuringSpacing);
-    measuringRow->addWidget(new NimbrelLoader(kMeasuringLoader, measuring_));
-    auto* measuringText = new ElidedLabel(measuring_);
-    measuringText->setFont(Fonts::font(kMeasuringTextSize, FontWeight::medium));
-    measuringText->setColor(ink2);
-    measuringText->setText(tr("Measuring the grime…"));
-    measuringRow->addWidget(measuringText);
-    measuringRow->addStretch(1);
-    column_->addWidget(measuring_);
+    column_->addWidget(buildMeasuring(content));
 
     hint_ = new WrappingText(tr("Scan a folder with your code projects to lay out node_modules, build output "
                                 "and virtualenvs here."),
@@ -200,10 +197,26 @@ SteamView::SteamView(AppState& state, QWidget* parent) : QWidget(parent), state_
     drains_ = new DrainsSection(state_, content);
     column_->addWidget(drains_);
     column_->addStretch(1);
+    return content;
+}
 
-    scroll_->setContent(content);
-    stack->addWidget(scroll_, 1);
+QWidget* SteamView::buildMeasuring(QWidget* content) {
+    measuring_ = new QWidget(content);
+    auto* measuringRow = new QHBoxLayout(measuring_);
+    measuringRow->setContentsMargins(0, 0, 0, 0);
+    measuringRow->setSpacing(kMeasuringSpacing);
+    measuringRow->addWidget(new NimbrelLoader(kMeasuringLoader, measuring_));
+    auto* measuringText = new ElidedLabel(measuring_);
+    measuringText->setFont(Fonts::font(kMeasuringTextSize, FontWeight::medium));
+    measuringText->setColor(ink2);
+    measuringText->setText(tr("Measuring the grime…"));
+    measuringRow->addWidget(measuringText);
+    measuringRow->addStretch(1);
+    return measuring_;
+}
 
+// The measurements, the scan and its changes, and the junk contents change what the area shows.
+void SteamView::followState() {
     CleanupModel& cleanup = state_.cleanup();
     connect(&cleanup, &CleanupModel::measurementsChanged, this, &SteamView::refresh);
     connect(&cleanup, &CleanupModel::isMeasuringChanged, this, &SteamView::refresh);
@@ -215,7 +228,6 @@ SteamView::SteamView(AppState& state, QWidget* parent) : QWidget(parent), state_
         pruning_ = false;
     });
     connect(&cleanup, &CleanupModel::contentsChanged, this, &SteamView::contentsArrived);
-    refresh();
 }
 
 QWidget* SteamView::buildControls() {

@@ -75,7 +75,11 @@ class SteamView : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    // The area's parts, top to bottom, and what it follows.
     QWidget* buildControls();
+    QWidget* buildContent();
+    QWidget* buildMeasuring(QWidget* content);
+    void followState();
     void refresh();
     QWidget* buildLocationsShelf(const DeepCleanModel::Inputs& inputs);
     QWidget* buildProductsShelf(const DeepCleanModel::Inputs& inputs);

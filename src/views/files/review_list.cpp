@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <ranges>
 
 #include "theme/animated_value.h"
 #include "views/kit/scroll_watch.h"
@@ -237,33 +238,23 @@ void ReviewList::refresh() {
     watchScroll();
     QRect view = visiblePart(this, scroll_);
     view.adjust(0, -kOverscan, 0, kOverscan);
-    const size_t n = rows_.size();
+    const auto [first, last] = rowsIn(view);
+    dropOutside(first, last);
+    buildInside(first, last);
+}
+
+std::pair<size_t, size_t> ReviewList::rowsIn(const QRect& view) const {
     // Tops and bottoms only grow down the column, so the rows in view are found by halving.
-    size_t first = 0;
-    size_t last = n;
-    {
-        size_t lo = 0, hi = n;
-        while (lo < hi) {
-            const size_t mid = (lo + hi) / 2;
-            if (tops_[mid] + rows_[mid].height < view.top()) {
-                lo = mid + 1;
-            } else {
-                hi = mid;
-            }
-        }
-        first = lo;
-        lo = first, hi = n;
-        while (lo < hi) {
-            const size_t mid = (lo + hi) / 2;
-            if (tops_[mid] <= view.bottom()) {
-                lo = mid + 1;
-            } else {
-                hi = mid;
-            }
-        }
-        last = lo;
-    }
-    // Rows that left the view go, unless they hold the focus.
+    const auto all = std::views::iota(size_t(0), rows_.size());
+    const auto first =
+        std::ranges::partition_point(all, [&](size_t i) { return tops_[i] + rows_[i].height < view.top(); });
+    const auto last = std::ranges::partition_point(std::ranges::subrange(first, all.end()),
+                                                   [&](size_t i) { return tops_[i] <= view.bottom(); });
+    return {size_t(first - all.begin()), size_t(last - all.begin())};
+}
+
+// Rows that left the view go, unless they hold the focus.
+void ReviewList::dropOutside(size_t first, size_t last) {
     const QWidget* focus = QApplication::focusWidget();
     for (auto it = built_.begin(); it != built_.end();) {
         const size_t i = it->second.at;
@@ -280,6 +271,9 @@ void ReviewList::refresh() {
         drop(w);
         it = built_.erase(it);
     }
+}
+
+void ReviewList::buildInside(size_t first, size_t last) {
     for (size_t i = first; i < last; ++i) {
         const Row& row = rows_[i];
         const QRect r(0, tops_[i], width(), row.height);

@@ -91,6 +91,10 @@ class ReviewList : public QWidget {
     size_t positionOf(std::string_view key) const;
     void dropMotion(const std::string& key);
     void watchScroll();
+    // The rows [first, last) that meet `view`; those outside it go, those inside are built.
+    std::pair<size_t, size_t> rowsIn(const QRect& view) const;
+    void dropOutside(size_t first, size_t last);
+    void buildInside(size_t first, size_t last);
     void layOut();
     void moved(const std::string& key, double height);
     int totalHeight() const;

@@ -118,6 +118,52 @@ void ReviewModel::pack(const std::vector<JunkLocation>& locations) {
 
 namespace {
 
+// The queued entries by the paths they take, to find the entries at or above a path.
+class TakenPaths {
+  public:
+    TakenPaths(const ReviewModel::Snapshot& snapshot, const ReviewModel::JunkTargets& junkTargets) {
+        // A path may be taken by several entries: itself ticked by hand and listed by a junk location.
+        for (ReviewModel::Entry e = 0; e < snapshot.items.size(); ++e) {
+            const CleanItem::Kind kind = snapshot.items[e].kind;
+            if (kind == CleanItem::Kind::junk) {
+                // A junk location holds the copies inside the targets the review listed for it; one not
+                // listed holds everything inside its folders.
+                if (const auto listed = junkTargets.find(std::string(snapshot.id(e)));
+                    listed != junkTargets.end()) {
+                    for (const JunkEntry& target : listed->second)
+                        byID_.emplace(target.path, e);
+                } else {
+                    for (const JunkLocation& location : snapshot.locations)
+                        if ("junk:" + location.id == snapshot.id(e))
+                            for (const std::string& path : location.paths)
+                                byID_.emplace(path, e);
+                }
+                folders_ = true;
+                continue;
+            }
+            byID_.emplace(snapshot.id(e), e);
+            folders_ = folders_ || kind != CleanItem::Kind::file;
+        }
+    }
+    bool empty() const { return byID_.empty(); }
+    // The entries at or above a path: the path itself, then (when folders are queued) each folder up.
+    void holders(std::string_view path, std::vector<ReviewModel::Entry>& found) const {
+        for (;;) {
+            const auto [from, to] = byID_.equal_range(path);
+            for (auto it = from; it != to; ++it)
+                found.push_back(it->second);
+            if (!folders_) return;
+            const size_t slash = path.rfind('/');
+            if (slash == std::string_view::npos || path.size() <= 1) return;
+            path = slash == 0 ? std::string_view("/") : path.substr(0, slash);
+        }
+    }
+
+  private:
+    std::unordered_multimap<std::string_view, ReviewModel::Entry> byID_;
+    bool folders_ = false;
+};
+
 // For every set of twins whose copies all lie at or inside queued entries, the entries that take
 // each copy.
 std::vector<ReviewModel::TwinHolders> wholeTwinSets(const ReviewModel::Snapshot& snapshot,
@@ -125,48 +171,13 @@ std::vector<ReviewModel::TwinHolders> wholeTwinSets(const ReviewModel::Snapshot&
                                                     const ReviewModel::JunkTargets& junkTargets) {
     std::vector<ReviewModel::TwinHolders> out;
     if (twins.empty() && snapshot.twinSets.empty()) return out;
-    // A path may be taken by several entries: itself ticked by hand and listed by a junk location.
-    std::unordered_multimap<std::string_view, ReviewModel::Entry> byID;
-    bool folders = false;
-    for (ReviewModel::Entry e = 0; e < snapshot.items.size(); ++e) {
-        const CleanItem::Kind kind = snapshot.items[e].kind;
-        if (kind == CleanItem::Kind::junk) {
-            // A junk location holds the copies inside the targets the review listed for it; one not
-            // listed holds everything inside its folders.
-            if (const auto listed = junkTargets.find(std::string(snapshot.id(e)));
-                listed != junkTargets.end()) {
-                for (const JunkEntry& target : listed->second)
-                    byID.emplace(target.path, e);
-            } else {
-                for (const JunkLocation& location : snapshot.locations)
-                    if ("junk:" + location.id == snapshot.id(e))
-                        for (const std::string& path : location.paths)
-                            byID.emplace(path, e);
-            }
-            folders = true;
-            continue;
-        }
-        byID.emplace(snapshot.id(e), e);
-        folders = folders || kind != CleanItem::Kind::file;
-    }
-    if (byID.empty()) return out;
-    // The entries at or above a path: the path itself, then (when folders are queued) each folder up.
-    auto holders = [&](std::string_view path, std::vector<ReviewModel::Entry>& found) {
-        for (;;) {
-            const auto [from, to] = byID.equal_range(path);
-            for (auto it = from; it != to; ++it)
-                found.push_back(it->second);
-            if (!folders) return;
-            const size_t slash = path.rfind('/');
-            if (slash == std::string_view::npos || path.size() <= 1) return;
-            path = slash == 0 ? std::string_view("/") : path.substr(0, slash);
-        }
-    };
+    const TakenPaths taken(snapshot, junkTargets);
+    if (taken.empty()) return out;
     ReviewModel::TwinHolders set;
     auto whole = [&](const auto& paths) {
         set.assign(paths.size(), {});
         for (size_t i = 0; i < paths.size(); ++i) {
-            holders(std::string_view(paths[i]), set[i]);
+            taken.holders(std::string_view(paths[i]), set[i]);
             if (set[i].empty()) return;
         }
         if (!set.empty()) out.push_back(std::move(set));

@@ -2,65 +2,37 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QContextMenuEvent>
-#include <QGraphicsOpacityEffect>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QTextLayout>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <array>
-#include <cmath>
-#include <tuple>
 
-#include "engine/safety_guard.h"
 #include "model/background.h"
 #include "model/clean_queue.h"
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
-#include "platform/file_manager.h"
-#include "theme/appearance.h"
-#include "theme/badge.h"
 #include "theme/chip.h"
-#include "theme/file_icon_view.h"
 #include "theme/logo.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
-#include "theme/rolling_text.h"
 #include "theme/shapes.h"
 #include "theme/shrinking_scroll.h"
 #include "theme/typo.h"
-#include "util/fmt.h"
+#include "views/files/count_line.h"
+#include "views/files/danger_banner.h"
+#include "views/files/review_cell.h"
 #include "views/files/review_list.h"
+#include "views/files/review_section_header.h"
 #include "views/kit/elided_label.h"
-#include "views/kit/files_text.h"
 #include "views/kit/junk_contents_list.h"
-#include "views/kit/plain_text.h"
+#include "views/kit/plain_label.h"
 #include "views/kit/sheet_card.h"
-#include "views/kit/symbol_glyph.h"
 #include "views/kit/text_widgets.h"
 
 namespace nimbrel {
 
 namespace {
-
-ColorFn adaptive(const AdaptiveColor& (*token)()) {
-    return [token](const QWidget* w) { return token().resolve(w); };
-}
-
-ColorFn fixed(QColor c) {
-    return [c](const QWidget*) { return c; };
-}
-
-QFont tracked(double size, FontWeight weight, double tracking) {
-    QFont f = Fonts::font(size, weight);
-    f.setLetterSpacing(QFont::AbsoluteSpacing, tracking);
-    return f;
-}
 
 // A painted rounded well behind the list.
 class Well : public QWidget {
@@ -75,118 +47,6 @@ class Well : public QWidget {
     }
 };
 
-// The banner's fill and edge: magma at a low opacity.
-class Banner : public QWidget {
-  public:
-    using QWidget::QWidget;
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-        const QPainterPath shape = Shapes::rounded(r, 12);
-        p.fillPath(shape, withOpacity(Palette::magma(), 0.12));
-        p.setPen(QPen(withOpacity(Palette::magma(), 0.5), 1));
-        p.drawPath(shape);
-    }
-};
-
-// One kind line of the banner: a bold lead and a plain rest, on at most two lines; a longer text
-// loses its end.
-class KindLine : public QWidget {
-  public:
-    static constexpr int kMaxLines = 2;
-
-    KindLine(QString lead, QString rest, QWidget* parent) : QWidget(parent), lead_(lead), rest_(rest) {
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-        setToolTip(PlainText::toolTip(lead_ + rest_));
-    }
-    bool hasHeightForWidth() const override { return true; }
-    int heightForWidth(int width) const override { return static_cast<int>(std::ceil(layOut(width).second)); }
-    QSize sizeHint() const override { return {200, heightForWidth(std::max(width(), 200))}; }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setPen(Palette::ink2().resolve(this));
-        auto [layout, height] = layOut(width());
-        (void)height;
-        for (int i = 0; i < layout->lineCount(); ++i)
-            layout->lineAt(i).draw(&p, QPointF(0, 0));
-    }
-
-  private:
-    // The line in at most two lines; a longer one keeps its beginning and its end and loses its
-    // middle to an ellipsis (the kind and the reason's last words both stay readable).
-    std::pair<std::shared_ptr<QTextLayout>, double> layOut(int width) const {
-        const QString whole = lead_ + rest_;
-        auto [layout, height, fits] = layOutText(whole, width);
-        if (fits) return {layout, height};
-        int lo = 0, hi = static_cast<int>(whole.size()) - 1;
-        while (lo < hi) {
-            const int mid = (lo + hi + 1) / 2;
-            if (std::get<2>(layOutText(cut(whole, mid), width)))
-                lo = mid;
-            else
-                hi = mid - 1;
-        }
-        auto [cutLayout, cutHeight, cutFits] = layOutText(cut(whole, lo), width);
-        (void)cutFits;
-        return {cutLayout, cutHeight};
-    }
-    // `keep` characters of `text`: its first half and its last, around an ellipsis.
-    static QString cut(const QString& text, int keep) {
-        const int head = (keep + 1) / 2;
-        return text.left(head) + QStringLiteral("…") + text.right(keep - head);
-    }
-    std::tuple<std::shared_ptr<QTextLayout>, double, bool> layOutText(const QString& text, int width) const {
-        auto layout = std::make_shared<QTextLayout>(text, Fonts::font(11.5));
-        QTextCharFormat bold;
-        bold.setFont(Fonts::font(11.5, FontWeight::bold));
-        layout->setFormats(
-            {QTextLayout::FormatRange{0, static_cast<int>(std::min(lead_.size(), text.size())), bold}});
-        QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout->setTextOption(option);
-        layout->beginLayout();
-        double y = 0;
-        int used = 0;
-        for (int i = 0; i < kMaxLines; ++i) {
-            QTextLine line = layout->createLine();
-            if (!line.isValid()) break;
-            line.setLineWidth(width);
-            line.setPosition(QPointF(0, y));
-            y += line.height();
-            used = line.textStart() + line.textLength();
-        }
-        layout->endLayout();
-        return {layout, y, used >= text.size()};
-    }
-
-    QString lead_;
-    QString rest_;
-};
-
-// A text that also flips the acknowledgement when clicked.
-class ClickText : public PlainLabel {
-  public:
-    ClickText(const QString& text, std::function<void()> onClick, QWidget* parent)
-        : PlainLabel(text, Fonts::font(12, FontWeight::semibold), adaptive(&Palette::ink), parent),
-          onClick_(std::move(onClick)) {
-        wrapLines();
-        setCursor(Qt::PointingHandCursor);
-    }
-
-  protected:
-    void mouseReleaseEvent(QMouseEvent* event) override {
-        if (rect().contains(event->position().toPoint()) && onClick_) onClick_();
-    }
-
-  private:
-    std::function<void()> onClick_;
-};
-
 // The list's tags: an item's entry, or a section header's source from here on.
 constexpr uint32_t kHeaderTag = UINT32_MAX - 8;
 
@@ -197,126 +57,7 @@ int junkBlockHeight(AppState& state, const CleanItem& item, const std::vector<Ju
            ReviewSheet::kContentsBelow;
 }
 
-// One section's header: its tick (on while every item of the source is ticked), the source with
-// its number of items, and the size of the ticked ones.
-class SectionHeader : public QWidget {
-  public:
-    SectionHeader(CleanItem::Source source, std::function<void()> onTick, QWidget* parent = nullptr)
-        : QWidget(parent), source_(source) {
-        auto* row = new QHBoxLayout(this);
-        row->setContentsMargins(8, 0, 8, 0);
-        row->setSpacing(8);
-        check_ = new NimbrelCheck(true, this);
-        connect(check_, &NimbrelCheck::toggleRequested, this, [onTick = std::move(onTick)] { onTick(); });
-        row->addWidget(check_);
-        label_ = new ElidedLabel(this);
-        label_->setFont(tracked(10.5, FontWeight::heavy, 1.4));
-        label_->setFixedDigits(true);
-        label_->setColor([](const QWidget*) { return Room::burnDim(); });
-        row->addWidget(label_);
-        row->addStretch(1);
-        size_ = new ElidedLabel(this);
-        size_->setFont(Fonts::font(12, FontWeight::semibold, FontDesign::rounded));
-        size_->setColor(adaptive(&Palette::ink2));
-        size_->setFixedDigits(true);
-        row->addWidget(size_);
-    }
-    CleanItem::Source source() const { return source_; }
-    void showSection(const ReviewModel::Section& section) {
-        check_->setOn(section.allTicked());
-        label_->setText(ReviewModel::sectionTitle(source_, section.count));
-        check_->setAccessibleName(label_->text());
-        size_->setText(Fmt::bytes(section.tickedSize));
-    }
-
-  private:
-    CleanItem::Source source_;
-    NimbrelCheck* check_;
-    ElidedLabel* label_;
-    ElidedLabel* size_;
-};
-
 }  // namespace
-
-// The header's count line: its digits sit in fixed cells and roll when a tick changes them.
-class CountLine : public QWidget {
-  public:
-    explicit CountLine(QWidget* parent) : QWidget(parent), rolling_(new RollingText(this)) {
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        // It paints the sheet's own fill under its digits, so a roll repaints the line alone and not
-        // the window under the sheet.
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-    static QFont lineFont() { return Fonts::font(13, FontWeight::semibold); }
-    QString text() const { return rolling_->text(); }
-    void setText(const QString& text) {
-        if (text == rolling_->text()) return;
-        rolling_->setText(text, !rolling_->text().isEmpty());
-        updateGeometry();
-        update();
-    }
-    QSize sizeHint() const override {
-        return {int(std::ceil(rolling_->advance(lineFont()))), QFontMetrics(lineFont()).height()};
-    }
-    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.fillRect(rect(), Palette::panel().resolve(this));
-        p.setRenderHint(QPainter::Antialiasing);
-        const QFontMetricsF metrics(lineFont());
-        const double base = (height() - metrics.height()) / 2 + metrics.ascent();
-        rolling_->paint(p, QPointF(0, base), lineFont(), QBrush(Palette::accent().resolve(this)));
-    }
-
-  private:
-    RollingText* rolling_;
-};
-
-// One item of the list: its row and, for an opened junk location, the contents list under it. The
-// list stands at its full height below the row; while the cell grows or shrinks, the cell's edge
-// reveals or hides it.
-class ReviewCell : public QWidget {
-  public:
-    ReviewCell(AppState& state, ReviewSheet& sheet, ReviewModel::Entry entry)
-        : state_(state), row_(new ReviewRow(state, sheet, entry, this)) {}
-    ReviewRow* row() const { return row_; }
-    JunkContentsList* contents() const { return contents_; }
-    void setOpen(bool open) {
-        if (open && !contents_) {
-            const CleanItem& item = row_->item();
-            if (item.kind != CleanItem::Kind::junk) return;
-            const auto location = ReviewModel::location(item, state_.cleanup().locations());
-            if (!location) return;
-            contents_ = new JunkContentsList(state_, *location, ReviewSheet::kJunkContentsLimit, false, this);
-            place();
-            contents_->show();
-        } else if (!open && contents_) {
-            contents_->hide();
-            contents_->deleteLater();
-            contents_ = nullptr;
-        }
-    }
-    void place() {
-        row_->setGeometry(0, 0, width(), ReviewSheet::kRowHeight);
-        if (contents_)
-            contents_->setGeometry(
-                ReviewSheet::kContentsLeft, ReviewSheet::kRowHeight,
-                std::max(0, width() - ReviewSheet::kContentsLeft - ReviewSheet::kContentsRight),
-                contents_->sizeHint().height());
-    }
-
-  protected:
-    void resizeEvent(QResizeEvent*) override { place(); }
-
-  private:
-    AppState& state_;
-    ReviewRow* row_;
-    JunkContentsList* contents_ = nullptr;
-};
-
-// ReviewSheet
 
 ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
     setProperty("sheetShadow", true);  // the modal host draws the card's shadow
@@ -335,16 +76,17 @@ ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), st
     column_->addWidget(bannerSlot_);
 
     column_->addWidget(buildWell());
-    kept_ = new NoteLabel(QStringLiteral("lock.fill"), {}, Typo::caption(), fixed(Palette::honey()), this);
+    kept_ =
+        new NoteLabel(QStringLiteral("lock.fill"), {}, Typo::caption(), fixedColor(Palette::honey()), this);
     column_->addWidget(kept_);
     column_->addWidget(
         PlainLabel::wrapping(tr("Nimbrelised items go to the Trash, where you can still get them back "
                                 "until you empty it. Unticked items stay selected."),
-                             Fonts::font(12), adaptive(&Palette::ink2), this));
+                             Fonts::font(12), shownColor(Palette::ink2()), this));
     column_->addWidget(new NoteLabel(
         QStringLiteral("exclamationmark.octagon.fill"),
         tr("Nimbrelise Forever skips the Trash: there is no undo and no way to get anything back."),
-        Fonts::font(12, FontWeight::medium), fixed(Palette::magma()), this));
+        Fonts::font(12, FontWeight::medium), fixedColor(Palette::magma()), this));
 
     column_->addLayout(buildFooter());
     followState();
@@ -359,7 +101,7 @@ QLayout* ReviewSheet::buildHeader() {
     titles->setSpacing(4);
     auto* title = new ElidedLabel(this);
     title->setFont(Fonts::font(20, FontWeight::heavy, FontDesign::rounded));
-    title->setColor(adaptive(&Palette::ink));
+    title->setColor(shownColor(Palette::ink()));
     title->setText(tr("Review before nimbrelising"));
     count_ = new CountLine(this);
     titles->addWidget(title);
@@ -650,6 +392,23 @@ void ReviewSheet::install(std::unique_ptr<ReviewModel> old, std::vector<ReviewLi
 void ReviewSheet::packAside(std::unordered_set<std::string> unticked) {
     const uint64_t asked = ++packing_;
     const uint64_t generation = state_.queue().generation();
+    standIn(unticked);
+    Background::run(
+        state_.userPool(), this,
+        [items = state_.queue().snapshot(), locations = state_.cleanup().locations(),
+         unticked = std::move(unticked)]() mutable {
+            Packed packed;
+            packed.model = std::make_unique<ReviewModel>(ReviewModel::Unjudged{}, *items,
+                                                         std::move(locations), unticked);
+            packed.rows = rowsOf(*packed.model);
+            // Let go of here: the queue copies its list only if it changes while this is held.
+            items.reset();
+            return packed;
+        },
+        [this, asked, generation](Packed packed) { unpack(asked, generation, std::move(packed)); });
+}
+
+void ReviewSheet::standIn(const std::unordered_set<std::string>& unticked) {
     const CleanQueue& queue = state_.queue();
     // Until the packed model is back the sheet shows the selection's count and size (or, for a
     // selection that changed under it, what it showed), no rows, and both removal buttons off.
@@ -675,45 +434,30 @@ void ReviewSheet::packAside(std::unordered_set<std::string> unticked) {
     // Freed aside: a hundred thousand entries.
     if (old) Background::dispose(std::shared_ptr<ReviewModel>(std::move(old)));
     updateFooter();
-    struct Packed {
-        std::unique_ptr<ReviewModel> model;
-        std::vector<ReviewList::Row> rows;
+}
+
+void ReviewSheet::unpack(uint64_t asked, uint64_t generation, Packed packed) {
+    auto freeAside = [&packed] {
+        Background::dispose(std::shared_ptr<ReviewModel>(std::move(packed.model)));
+        Background::dispose(std::move(packed.rows));
     };
-    Background::run(
-        state_.userPool(), this,
-        [items = queue.snapshot(), locations = state_.cleanup().locations(),
-         unticked = std::move(unticked)]() mutable {
-            Packed packed;
-            packed.model = std::make_unique<ReviewModel>(ReviewModel::Unjudged{}, *items,
-                                                         std::move(locations), unticked);
-            packed.rows = rowsOf(*packed.model);
-            // Let go of here: the queue copies its list only if it changes while this is held.
-            items.reset();
-            return packed;
-        },
-        [this, asked, generation](Packed packed) {
-            auto freeAside = [&packed] {
-                Background::dispose(std::shared_ptr<ReviewModel>(std::move(packed.model)));
-                Background::dispose(std::move(packed.rows));
-            };
-            if (asked != packing_) return freeAside();
-            if (state_.queue().generation() != generation) {
-                // Packed from a selection that changed since: packed again from what it is now.
-                freeAside();
-                builtFor_ = UINT64_MAX;
-                rebuild();
-                return;
-            }
-            // The list it read is the queue's, unchanged.
-            packed.model->rebind(state_.queue().items());
-            builtFor_ = generation;
-            pending_ = false;
-            std::unique_ptr<ReviewModel> placeholder = std::exchange(model_, std::move(packed.model));
-            install(std::move(placeholder), std::move(packed.rows));
-            // Back where it was read while the height still holds; then the list takes its own.
-            scroll_->verticalScrollBar()->setValue(keptScroll_);
-            listContent_->setMinimumHeight(0);
-        });
+    if (asked != packing_) return freeAside();
+    if (state_.queue().generation() != generation) {
+        // Packed from a selection that changed since: packed again from what it is now.
+        freeAside();
+        builtFor_ = UINT64_MAX;
+        rebuild();
+        return;
+    }
+    // The list it read is the queue's, unchanged.
+    packed.model->rebind(state_.queue().items());
+    builtFor_ = generation;
+    pending_ = false;
+    std::unique_ptr<ReviewModel> placeholder = std::exchange(model_, std::move(packed.model));
+    install(std::move(placeholder), std::move(packed.rows));
+    // Back where it was read while the height still holds; then the list takes its own.
+    scroll_->verticalScrollBar()->setValue(keptScroll_);
+    listContent_->setMinimumHeight(0);
 }
 
 void ReviewSheet::followed(const std::vector<ReviewModel::Entry>& gone) {
@@ -757,51 +501,9 @@ void ReviewSheet::rebuildBanner() {
     // the header instead of 16.
     bannerSlot_->setVisible(model_->dangerCount() > 0);
     if (model_->dangerCount() == 0) return;
-    auto* banner = new Banner(bannerSlot_);
-    auto* col = new QVBoxLayout(banner);
-    col->setContentsMargins(12, 12, 12, 12);
-    col->setSpacing(8);
-    auto* titleRow = new QHBoxLayout;
-    titleRow->setSpacing(8);
-    titleRow->addWidget(new SymbolGlyph(QStringLiteral("exclamationmark.triangle.fill"), 13.5,
-                                        fixed(Palette::magma()), FontWeight::regular, banner));
-    auto* title = new ElidedLabel(banner);
-    title->setFont(Fonts::font(13.5, FontWeight::bold));
-    title->setColor(adaptive(&Palette::ink));
-    title->setFixedDigits(true);
-    title->setText(model_->bannerTitle());
-    titleRow->addWidget(title, 1);
-    col->addLayout(titleRow);
-
-    auto* kinds = new QVBoxLayout;
-    kinds->setSpacing(3);
-    const std::vector<ReviewModel::Kind> all = model_->dangerKinds();
-    for (size_t i = 0; i < all.size() && i < static_cast<size_t>(ReviewModel::kShownKinds); ++i) {
-        const auto [lead, rest] = ReviewModel::kindLine(all[i]);
-        kinds->addWidget(new KindLine(lead, rest, banner));
-    }
-    const QString tail = model_->bannerTail();
-    if (!tail.isEmpty()) {
-        auto* t = new ElidedLabel(banner);
-        t->setFont(Fonts::font(11.5));
-        t->setColor(adaptive(&Palette::ink3));
-        t->setFixedDigits(true);
-        t->setText(tail);
-        kinds->addWidget(t);
-    }
-    col->addLayout(kinds);
-
-    auto* ack = new QHBoxLayout;
-    ack->setContentsMargins(0, 2, 0, 0);
-    ack->setSpacing(8);
-    ackCheck_ = new NimbrelCheck(isAcknowledged(), banner);
-    connect(ackCheck_, &NimbrelCheck::toggleRequested, this, [this] { setAcknowledged(!isAcknowledged()); });
-    ack->addWidget(ackCheck_, 0, Qt::AlignVCenter);
-    ackCheck_->setAccessibleName(tr("I've checked these, and I have a backup of anything I might need"));
-    ack->addWidget(new ClickText(
-                       ackCheck_->accessibleName(), [this] { setAcknowledged(!isAcknowledged()); }, banner),
-                   1);
-    col->addLayout(ack);
+    auto* banner = new DangerBanner(
+        *model_, isAcknowledged(), [this] { setAcknowledged(!isAcknowledged()); }, bannerSlot_);
+    ackCheck_ = banner->acknowledgementCheck();
     bannerSlot_->layout()->addWidget(banner);
     banner_ = banner;
 }
@@ -850,7 +552,7 @@ std::vector<ReviewList::Row> ReviewSheet::rowsOf(const ReviewModel& model) {
 
 void ReviewSheet::refreshBuilt() {
     list_->forEachBuilt([this](const std::string&, QWidget* w) {
-        if (auto* header = dynamic_cast<SectionHeader*>(w)) {
+        if (auto* header = dynamic_cast<ReviewSectionHeader*>(w)) {
             if (const ReviewModel::Section* section = model_->section(header->source()))
                 header->showSection(*section);
         } else if (auto* cell = dynamic_cast<ReviewCell*>(w)) {
@@ -862,7 +564,7 @@ void ReviewSheet::refreshBuilt() {
 void ReviewSheet::refreshRow(ReviewModel::Entry entry) {
     const CleanItem& item = model_->item(entry);
     if (auto* cell = dynamic_cast<ReviewCell*>(list_->widget(item.id))) cell->row()->refresh();
-    if (auto* header = dynamic_cast<SectionHeader*>(list_->widget(headerView(item.source))))
+    if (auto* header = dynamic_cast<ReviewSectionHeader*>(list_->widget(headerView(item.source))))
         if (const ReviewModel::Section* section = model_->section(item.source)) header->showSection(*section);
 }
 
@@ -882,7 +584,7 @@ void ReviewSheet::contentsArrived() {
 QWidget* ReviewSheet::buildRow(const ReviewList::Row& row) {
     if (row.tag >= kHeaderTag) {
         const auto source = static_cast<CleanItem::Source>(row.tag - kHeaderTag);
-        auto* header = new SectionHeader(source, [this, source] {
+        auto* header = new ReviewSectionHeader(source, [this, source] {
             const ReviewModel::Section* section = model_->section(source);
             setSourceTicked(source, !(section && section->allTicked()));
         });
@@ -946,166 +648,6 @@ void ReviewSheet::keyPressEvent(QKeyEvent* event) {
         default:
             QWidget::keyPressEvent(event);
     }
-}
-
-// ReviewRow
-
-ReviewRow::ReviewRow(AppState& state, ReviewSheet& sheet, ReviewModel::Entry entry, QWidget* parent)
-    : QWidget(parent), state_(state), sheet_(sheet), entry_(entry), item_(sheet.model().item(entry)) {
-    setFixedHeight(ReviewSheet::kRowHeight);
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(8, 0, 8, 0);
-    row->setSpacing(8);
-
-    check_ = new NimbrelCheck(isTicked(), this);
-    check_->setAccessibleName(QString::fromUtf8(item_.name));  // the tick box says what it ticks
-    connect(check_, &NimbrelCheck::toggleRequested, this,
-            [this] { sheet_.setEntryTicked(entry_, !isTicked()); });
-    row->addWidget(check_);
-
-    const bool junk = item_.kind == CleanItem::Kind::junk;
-    if (!item_.symbolPath && junk) {
-        auto* icon = new SymbolGlyph(QStringLiteral("sparkles"), 11, adaptive(&Palette::accent),
-                                     FontWeight::bold, this);
-        icon->setFixedSize(20, 20);
-        row->addWidget(icon);
-    } else {
-        const std::string path = item_.symbolPath.value_or(item_.id);
-        const bool package = hasPackageExtension(path);
-        row->addWidget(
-            new FileIconView(path, package, item_.kind != CleanItem::Kind::file && !package, 20, this));
-    }
-
-    auto* text = new QVBoxLayout;
-    text->setSpacing(1);
-    nameLine_ = new QHBoxLayout;
-    nameLine_->setSpacing(6);
-    name_ = new ElidedLabel(this);
-    name_->setFont(Fonts::font(12.5, FontWeight::medium));
-    name_->setColor(adaptive(&Palette::ink));
-    name_->setElideMode(Qt::ElideMiddle);
-    nameLine_->addWidget(name_, 0);
-    nameLine_->addStretch(1);
-    text->addLayout(nameLine_);
-    detail_ = new ElidedLabel(this);
-    detail_->setFont(Fonts::font(11));
-    detail_->setColor(adaptive(&Palette::ink3));
-    detail_->setElideMode(Qt::ElideLeft);
-    detail_->setFixedDigits(true);  // a location's line counts its files
-    text->addWidget(detail_);
-    row->addLayout(text, 1);
-    row->addSpacing(8);
-
-    if (junk) {
-        disclosure_ =
-            new NimbrelButton(tr("Show items"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small, this);
-        const std::string id = item_.id;
-        connect(disclosure_, &QAbstractButton::clicked, &sheet_,
-                [s = &sheet_, id] { s->toggleExpanded(id); });
-        row->addWidget(disclosure_);
-    }
-
-    size_ = new ElidedLabel(this);
-    size_->setColor(adaptive(&Palette::ink));
-    size_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    size_->setFixedDigits(true);
-    size_->setFixedWidth(72);
-    row->addWidget(size_);
-
-    auto* dim = new QGraphicsOpacityEffect(this);
-    dim->setOpacity(0.45);
-    setGraphicsEffect(dim);
-    refresh();
-}
-
-void ReviewRow::refresh() {
-    const ReviewModel& model = sheet_.model();
-    item_ = model.item(entry_);
-    check_->setOn(isTicked());
-    name_->setText(QString::fromUtf8(item_.name));
-    placeBadge();
-    detail_->setText(detailText());
-    if (disclosure_) {
-        const bool open = sheet_.expanded().count(item_.id) > 0;
-        disclosure_->setText(open ? tr("Hide") : tr("Show items"));
-        disclosure_->setSymbol(open ? QStringLiteral("chevron.up") : QStringLiteral("chevron.down"));
-    }
-    QFont sizeFont = Fonts::font(12.5, FontWeight::semibold, FontDesign::rounded);
-    sizeFont.setStrikeOut(model.isKept(entry_));
-    if (size_->font() != sizeFont) size_->setFont(sizeFont);
-    size_->setText(Fmt::bytes(item_.size));
-    // Unticked or kept rows are drawn faded; the effect costs nothing while it is off.
-    if (QGraphicsEffect* dim = graphicsEffect()) dim->setEnabled(isDimmed());
-}
-
-void ReviewRow::placeBadge() {
-    const ReviewModel& model = sheet_.model();
-    const ReviewModel::RowBadge kind = model.rowBadge(entry_);
-    const Risk itemRisk = kind == ReviewModel::RowBadge::risk ? model.reviewRisk(entry_) : Risk{};
-    const QString risk = kind == ReviewModel::RowBadge::risk ? QString::fromUtf8(itemRisk.title) : QString();
-    if (static_cast<int>(kind) == badgeKind_ && risk == badgeRisk_) return;
-    badgeKind_ = static_cast<int>(kind);
-    badgeRisk_ = risk;
-    if (badge_) {
-        badge_->hide();
-        badge_->deleteLater();
-        badge_ = nullptr;
-    }
-    switch (kind) {
-        case ReviewModel::RowBadge::kept:
-            badge_ = new Badge(tr("kept"), Palette::honey(), Palette::honeyInk(), this);
-            break;
-        case ReviewModel::RowBadge::contentsOnly:
-            badge_ = new Badge(
-                tr("contents only"), [](const QWidget* w) { return Palette::nimbrelSubtle().resolve(w); },
-                [](const QWidget* w) { return Palette::accent().resolve(w); }, this);
-            break;
-        case ReviewModel::RowBadge::risk:
-            badge_ = new RiskBadge(itemRisk, this);
-            break;
-        case ReviewModel::RowBadge::none:
-            break;
-    }
-    if (badge_) nameLine_->insertWidget(1, badge_, 0, Qt::AlignVCenter);
-}
-
-bool ReviewRow::isTicked() const {
-    return sheet_.model().isTicked(entry_);
-}
-
-bool ReviewRow::isDimmed() const {
-    return !isTicked() || sheet_.model().isKept(entry_);
-}
-
-QString ReviewRow::detailText() const {
-    const std::shared_ptr<ScanResult> result = state_.result();
-    return sheet_.model().rowDetail(entry_, [result](const std::string& path) -> std::optional<int64_t> {
-        if (!result) return std::nullopt;
-        const auto node = result->node(path);
-        if (!node) return std::nullopt;
-        return node->fileCount;
-    });
-}
-
-QStringList ReviewRow::menuEntries() const {
-    QStringList entries;
-    if (item_.kind != CleanItem::Kind::junk) entries << tr("Copy Path") << revealTitle();
-    entries << tr("Remove from Selection");
-    return entries;
-}
-
-void ReviewRow::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    if (item_.kind != CleanItem::Kind::junk) {
-        const std::string id = item_.id;
-        AppState* state = &state_;
-        menu.addAction(tr("Copy Path"), [state, id] { state->copyPaths({id}); });
-        menu.addAction(revealTitle(), [id] { FileActions::reveal({id}); });
-    }
-    const std::string id = item_.id;
-    CleanQueue* queue = &state_.queue();
-    menu.addAction(tr("Remove from Selection"), [queue, id] { queue->remove(id); });
-    menu.exec(event->globalPos());
 }
 
 }  // namespace nimbrel

@@ -9,19 +9,17 @@
 #include "theme/motion.h"
 #include "views/files/review_list.h"
 #include "views/files/review_model.h"
+#include "views/files/review_row.h"
 
-class QHBoxLayout;
 class QVBoxLayout;
 class QLabel;
 
 namespace nimbrel {
 
 class CountLine;
-class ElidedLabel;
 class NimbrelButton;
 class NimbrelCheck;
 class NoteLabel;
-class ReviewRow;
 class ShrinkingScroll;
 
 // The gate in front of every removal: the whole selection by area, unticks for this removal only,
@@ -115,7 +113,16 @@ class ReviewSheet : public QWidget {
     static std::vector<ReviewList::Row> rowsOf(const ReviewModel& model);
     // Puts the rows of the model just made in place, freeing `old`, then judges.
     void install(std::unique_ptr<ReviewModel> old, std::vector<ReviewList::Row> rows);
+    // A long selection's model and its rows, made on a worker.
+    struct Packed {
+        std::unique_ptr<ReviewModel> model;
+        std::vector<ReviewList::Row> rows;
+    };
     void packAside(std::unordered_set<std::string> unticked);
+    // What the sheet shows while a long selection is packed.
+    void standIn(const std::unordered_set<std::string>& unticked);
+    // The packing `asked` for, from the queue's `generation`, arrived.
+    void unpack(uint64_t asked, uint64_t generation, Packed packed);
     void refreshBuilt();
     void contentsArrived();
     int itemHeight(const CleanItem& item) const;
@@ -158,48 +165,6 @@ class ReviewSheet : public QWidget {
     NimbrelButton* cancel_;
     NimbrelButton* forever_;
     NimbrelButton* trash_;
-};
-
-// One line of the review list: tick, icon, name with its badge, the grey detail, the contents
-// toggle of a junk location and the size.
-class ReviewRow : public QWidget {
-    Q_OBJECT
-  public:
-    ReviewRow(AppState& state, ReviewSheet& sheet, ReviewModel::Entry entry, QWidget* parent = nullptr);
-
-    // Shows the item as the sheet's model has it now (ticked, kept, open), keeping the widgets.
-    void refresh();
-    const CleanItem& item() const { return item_; }
-    ReviewModel::Entry entry() const { return entry_; }
-    void setEntry(ReviewModel::Entry entry) { entry_ = entry; }
-    bool isTicked() const;
-    bool isDimmed() const;
-    QString detailText() const;
-    NimbrelCheck* check() const { return check_; }
-    NimbrelButton* disclosure() const { return disclosure_; }
-    QWidget* badge() const { return badge_; }
-    // The context menu's entries, in order.
-    QStringList menuEntries() const;
-
-  protected:
-    void contextMenuEvent(QContextMenuEvent* event) override;
-
-  private:
-    void placeBadge();
-
-    AppState& state_;
-    ReviewSheet& sheet_;
-    ReviewModel::Entry entry_;
-    CleanItem item_;
-    NimbrelCheck* check_;
-    NimbrelButton* disclosure_ = nullptr;
-    QWidget* badge_ = nullptr;
-    int badgeKind_ = -1;
-    QString badgeRisk_;
-    QHBoxLayout* nameLine_;
-    ElidedLabel* name_;
-    ElidedLabel* detail_;
-    ElidedLabel* size_;
 };
 
 }  // namespace nimbrel

@@ -171,6 +171,22 @@ QRectF JunkContentsList::tickRect(int index) const {
     return QRectF(4, index * kLineHeight + (kLineHeight - kTickBox) / 2, kTickBox, kTickBox);
 }
 
+// An entry's tick; faded while the whole location is selected (which ticks every entry).
+void JunkContentsList::paintTick(QPainter& p, const QRectF& box, bool on, bool faded) {
+    p.save();
+    p.setOpacity(faded ? 0.55 : 1.0);
+    const QPainterPath shape = Shapes::rounded(box, 5);
+    if (on) {
+        p.fillPath(shape, Palette::nimbrel());
+        Symbols::draw(p, box, "checkmark", Palette::onAccent(), 8, FontWeight::heavy);
+    } else {
+        p.fillPath(shape, Palette::well().resolve(this));
+        p.setPen(QPen(Palette::lineStrong().resolve(this), 1));
+        p.drawPath(shape);
+    }
+    p.restore();
+}
+
 void JunkContentsList::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
@@ -196,19 +212,7 @@ void JunkContentsList::paintEvent(QPaintEvent* event) {
         double x = 0;
         if (selectable_) {
             const QRectF box = tickRect(i);
-            const bool on = wholeSelected || state_.queue().contains(entry.path);
-            p.save();
-            p.setOpacity(wholeSelected ? 0.55 : 1.0);
-            const QPainterPath shape = Shapes::rounded(box, 5);
-            if (on) {
-                p.fillPath(shape, Palette::nimbrel());
-                Symbols::draw(p, box, "checkmark", Palette::onAccent(), 8, FontWeight::heavy);
-            } else {
-                p.fillPath(shape, Palette::well().resolve(this));
-                p.setPen(QPen(Palette::lineStrong().resolve(this), 1));
-                p.drawPath(shape);
-            }
-            p.restore();
+            paintTick(p, box, wholeSelected || state_.queue().contains(entry.path), wholeSelected);
             x = box.right() + 8;
         }
         const FileIcon icon = IconCache::shared().icon(entry.path, false, entry.isDirectory);

@@ -62,6 +62,7 @@ class JunkContentsList : public QWidget {
     void requestLoad();
     int entryAt(const QPoint& pos) const;
     QRectF tickRect(int index) const;
+    void paintTick(QPainter& p, const QRectF& box, bool on, bool faded);
 
     AppState& state_;
     JunkLocation location_;

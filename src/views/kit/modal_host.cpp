@@ -147,39 +147,46 @@ void ModalHost::rebuild(Card want) {
         QWidget* focus = window() ? window()->focusWidget() : nullptr;
         focusBefore_ = focus && !isAncestorOf(focus) ? focus : nullptr;
     }
+    const QRegion hiddenByCard = dropCard(want);
+    shown_ = want;
+    if (want == Card::none) return leave(wasPresented, hiddenByCard);
+    present(makeCard(want), wasPresented);
+}
+
+QRegion ModalHost::dropCard(Card want) {
     // Where the card paints opaque, a change beneath repainted nothing of the layer: unknown.
     QRegion hiddenByCard;
-    if (card_) {
-        if (want == Card::none && isVisible()) {
-            takeSnapshot();
-            hiddenByCard = opaqueOnCard();
-        }
-        // The card may be deleting itself from inside one of its own buttons: let that return first.
-        card_->hide();
-        card_->deleteLater();
-        card_ = nullptr;
+    if (!card_) return hiddenByCard;
+    if (want == Card::none && isVisible()) {
+        takeSnapshot();
+        hiddenByCard = opaqueOnCard();
     }
-    shown_ = want;
-    if (want == Card::none) {
-        // The layer lets clicks through as soon as it starts to leave.
-        setAttribute(Qt::WA_TransparentForMouseEvents, true);
-        if (wasPresented && focusBefore_) focusBefore_->setFocus(Qt::OtherFocusReason);
-        // Repainting everything beneath on every frame of the leave costs more than a frame: the
-        // leave draws the picture of it instead, and what starts to move beneath waits for the end.
-        stale_ += hiddenByCard;
-        // A picture not yet rendered whole would take the time of many frames now: without it, the
-        // leave goes as it would.
-        if (wasPresented && isVisible() && !AnimatedValue::allInstant() && presence_.value() > 0 &&
-            underlayComplete() && renderStale(-1)) {
-            setDrawsUnderlay(true);
-            holdItemStarts(true);
-        }
-        presence_.animateTo(0, Motion::modal());
-        if (!wasPresented) hide();
-        return;
-    }
+    // The card may be deleting itself from inside one of its own buttons: let that return first.
+    card_->hide();
+    card_->deleteLater();
+    card_ = nullptr;
+    return hiddenByCard;
+}
 
-    QWidget* card = makeCard(want);
+void ModalHost::leave(bool wasPresented, const QRegion& hiddenByCard) {
+    // The layer lets clicks through as soon as it starts to leave.
+    setAttribute(Qt::WA_TransparentForMouseEvents, true);
+    if (wasPresented && focusBefore_) focusBefore_->setFocus(Qt::OtherFocusReason);
+    // Repainting everything beneath on every frame of the leave costs more than a frame: the
+    // leave draws the picture of it instead, and what starts to move beneath waits for the end.
+    stale_ += hiddenByCard;
+    // A picture not yet rendered whole would take the time of many frames now: without it, the
+    // leave goes as it would.
+    if (wasPresented && isVisible() && !AnimatedValue::allInstant() && presence_.value() > 0 &&
+        underlayComplete() && renderStale(-1)) {
+        setDrawsUnderlay(true);
+        holdItemStarts(true);
+    }
+    presence_.animateTo(0, Motion::modal());
+    if (!wasPresented) hide();
+}
+
+void ModalHost::present(QWidget* card, bool wasPresented) {
     card->setParent(this);
     card->installEventFilter(this);
     card_ = card;

@@ -84,6 +84,11 @@ class ModalHost : public QWidget {
   private:
     void follow(Card changed);
     void rebuild(Card card);
+    // Takes the card shown away; returns where it covered the layer opaquely if the layer leaves.
+    QRegion dropCard(Card want);
+    // The layer leaves, or shows `card`.
+    void leave(bool wasPresented, const QRegion& hiddenByCard);
+    void present(QWidget* card, bool wasPresented);
     // The card the request asks for, built from the state (none for Card::none).
     QWidget* makeCard(Card card);
     void layoutCard();

@@ -6,6 +6,14 @@
 
 namespace nimbrel {
 
+ColorFn shownColor(const AdaptiveColor& color) {
+    return [&color](const QWidget* w) { return color.resolve(w); };
+}
+
+ColorFn fixedColor(QColor color) {
+    return [color](const QWidget*) { return color; };
+}
+
 PlainLabel::PlainLabel(const QString& text, const QFont& font, ColorFn color, QWidget* parent)
     : QLabel(parent), color_(std::move(color)) {
     setTextFormat(Qt::PlainText);
@@ -15,8 +23,7 @@ PlainLabel::PlainLabel(const QString& text, const QFont& font, ColorFn color, QW
 }
 
 PlainLabel::PlainLabel(const QString& text, const QFont& font, const AdaptiveColor& color, QWidget* parent)
-    : PlainLabel(
-          text, font, [&color](const QWidget* w) { return color.resolve(w); }, parent) {}
+    : PlainLabel(text, font, shownColor(color), parent) {}
 
 PlainLabel* PlainLabel::wrapping(const QString& text, const QFont& font, ColorFn color, QWidget* parent) {
     auto* label = new PlainLabel(text, font, std::move(color), parent);

@@ -11,6 +11,10 @@ class AdaptiveColor;
 
 // A colour worked out for the widget that shows it, so it follows the window's appearance.
 using ColorFn = std::function<QColor(const QWidget*)>;
+// One of the palette's colours as the widget shows it (they live as long as the program).
+ColorFn shownColor(const AdaptiveColor& color);
+// A colour that stays the same in either appearance.
+ColorFn fixedColor(QColor color);
 
 // A label that never reads its text as markup, with a colour resolved against the window's
 // appearance each time it is shown. Selection is the caller's choice; `wrapping` makes one whose

@@ -96,17 +96,31 @@ MenuBarView::MenuBarView(AppState& state, Actions actions, QWidget* parent)
     column->setSpacing(kSpacing);
     column->setSizeConstraint(QLayout::SetFixedSize);
 
+    column->addLayout(buildHeader());
+    volumes_ = new QVBoxLayout;
+    volumes_->setSpacing(kSpacing);
+    column->addLayout(volumes_);
+    column->addWidget(buildScanLine());
+    auto* divider = new QWidget(this);
+    divider->setFixedHeight(1);
+    divider->setAutoFillBackground(false);
+    divider->setObjectName(QStringLiteral("divider"));
+    column->addWidget(divider);
+    column->addLayout(buildActions());
+    followState();
+}
+
+// The brand and the freed figure.
+QLayout* MenuBarView::buildHeader() {
     auto* header = new QHBoxLayout;
     header->addWidget(new SmallWordmark(this));
     header->addStretch(1);
     freed_ = new FreedLabel(this);
     header->addWidget(freed_);
-    column->addLayout(header);
+    return header;
+}
 
-    volumes_ = new QVBoxLayout;
-    volumes_->setSpacing(kSpacing);
-    column->addLayout(volumes_);
-
+QWidget* MenuBarView::buildScanLine() {
     scanLine_ = new QWidget(this);
     auto* scanRow = new QHBoxLayout(scanLine_);
     scanRow->setContentsMargins(0, 0, 0, 0);
@@ -117,14 +131,10 @@ MenuBarView::MenuBarView(AppState& state, Actions actions, QWidget* parent)
     scanText_->setColor([](const QWidget* w) { return Palette::ink2().resolve(w); });
     scanText_->setFixedDigits(true);
     scanRow->addWidget(scanText_, 1);
-    column->addWidget(scanLine_);
+    return scanLine_;
+}
 
-    auto* divider = new QWidget(this);
-    divider->setFixedHeight(1);
-    divider->setAutoFillBackground(false);
-    divider->setObjectName(QStringLiteral("divider"));
-    column->addWidget(divider);
-
+QLayout* MenuBarView::buildActions() {
     auto* rows = new QVBoxLayout;
     rows->setSpacing(0);
     const std::pair<QString, QString> titles[] = {
@@ -139,12 +149,15 @@ MenuBarView::MenuBarView(AppState& state, Actions actions, QWidget* parent)
         rows->addWidget(row);
         actions_rows_.push_back(row);
     }
-    column->addLayout(rows);
     connect(actions_rows_[0], &QAbstractButton::clicked, this, &MenuBarView::openMainWindow);
     connect(actions_rows_[1], &QAbstractButton::clicked, this, &MenuBarView::scanHome);
     connect(actions_rows_[2], &QAbstractButton::clicked, this, &MenuBarView::deepClean);
     connect(actions_rows_[3], &QAbstractButton::clicked, this, &MenuBarView::quit);
+    return rows;
+}
 
+// The freed figure, the volumes and the scan follow the state.
+void MenuBarView::followState() {
     connect(&state_, &AppState::sessionFreedChanged, this, &MenuBarView::followFreed);
     connect(&state_, &AppState::volumesChanged, this, &MenuBarView::followVolumes);
     connect(&state_, &AppState::isScanningChanged, this, &MenuBarView::followScan);

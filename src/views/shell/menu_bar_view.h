@@ -8,6 +8,7 @@
 
 class QVBoxLayout;
 class QHBoxLayout;
+class QLayout;
 
 namespace nimbrel {
 
@@ -62,6 +63,11 @@ class MenuBarView : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    // The panel's parts, top to bottom, and what it follows.
+    QLayout* buildHeader();
+    QWidget* buildScanLine();
+    QLayout* buildActions();
+    void followState();
     void followFreed();
     void followVolumes();
     void followScan();

@@ -221,8 +221,8 @@ void TopBar::placeTrailing(int& right, QWidget* w, int spacing) {
     right -= spacing;
 }
 
-void TopBar::relayout() {
-    const bool scanning = state_.isScanning();
+// The parts the bar's width and the scan call for.
+void TopBar::showParts(bool scanning) {
     logo_->setVisible(layout_.compact);
     wordmark_->setVisible(!layout_.compact);
     switcher_->setCompact(layout_.compact);
@@ -233,7 +233,25 @@ void TopBar::relayout() {
     stop_->setVisible(scanning);
     scan_->setVisible(!scanning);
     rescan_->setVisible(!scanning && state_.scanTarget().has_value());
+}
 
+// The running scan's stop button, reading text and loader, right to left from `right`.
+void TopBar::placeScanning(int& right, int switcherRight) {
+    placeTrailing(right, stop_, kScanningSpacing);
+    const QFontMetrics fm(Fonts::font(12, FontWeight::medium));
+    // The reading text keeps to the trailing group's share: a long name is cut in its middle (the
+    // count at the end stays whole) so the switcher keeps its place and its clicks.
+    const int room = right - kScanningSpacing - loader_->sizeHint().width() - switcherRight;
+    const int textWidth = std::clamp(progress_->sizeHint().width(), 0, std::max(0, room));
+    right -= textWidth;
+    progress_->setGeometry(right, (height() - fm.height()) / 2, textWidth, fm.height());
+    right -= kScanningSpacing;
+    placeTrailing(right, loader_, kScanningSpacing);
+}
+
+void TopBar::relayout() {
+    const bool scanning = state_.isScanning();
+    showParts(scanning);
     QWidget* mark = layout_.compact ? static_cast<QWidget*>(logo_) : static_cast<QWidget*>(wordmark_);
     const QSize markSize = mark->sizeHint();
     const QSize switcherSize = switcher_->sizeHint();
@@ -249,17 +267,7 @@ void TopBar::relayout() {
     placeTrailing(right, settings_, kTrailingSpacing);
     if (chip_->isVisibleTo(this)) placeTrailing(right, chip_, kTrailingSpacing);
     if (scanning) {
-        placeTrailing(right, stop_, kScanningSpacing);
-        const QFontMetrics fm(Fonts::font(12, FontWeight::medium));
-        // The reading text keeps to the trailing group's share: a long name is cut in its middle (the
-        // count at the end stays whole) so the switcher keeps its place and its clicks.
-        const int switcherRight = leadingShare + kSpacing + switcherSize.width() + kSpacing;
-        const int room = right - kScanningSpacing - loader_->sizeHint().width() - switcherRight;
-        const int textWidth = std::clamp(progress_->sizeHint().width(), 0, std::max(0, room));
-        right -= textWidth;
-        progress_->setGeometry(right, (height() - fm.height()) / 2, textWidth, fm.height());
-        right -= kScanningSpacing;
-        placeTrailing(right, loader_, kScanningSpacing);
+        placeScanning(right, leadingShare + kSpacing + switcherSize.width() + kSpacing);
     } else {
         placeTrailing(right, scan_, kIdleSpacing);
         if (rescan_->isVisibleTo(this)) placeTrailing(right, rescan_, kIdleSpacing);

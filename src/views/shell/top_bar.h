@@ -63,7 +63,9 @@ class TopBar : public QWidget {
   private:
     void followState();
     void relayout();
+    void showParts(bool scanning);
     void placeTrailing(int& right, QWidget* w, int spacing);
+    void placeScanning(int& right, int switcherRight);
     std::vector<QWidget*> scanControls() const;
     void fadeControlsIn(double amount);
 

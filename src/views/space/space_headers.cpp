@@ -104,6 +104,15 @@ WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent)
     intro_ = intro;
     column->addWidget(intro);
 
+    column->addWidget(buildScanButtons());
+    column->addWidget(buildAccessHint(), 0, Qt::AlignLeft);
+
+    connect(&state_, &AppState::recentsChanged, this, &WelcomeHeader::rebuildRecents);
+    rebuildRecents();
+}
+
+// The three ways to scan, and the rule that ends them.
+QWidget* WelcomeHeader::buildScanButtons() {
     auto* row = new QWidget(this);
     buttons_ = new QHBoxLayout(row);
     buttons_->setContentsMargins(0, 0, 0, 0);
@@ -121,8 +130,12 @@ WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent)
     rule_ = new VerticalRule(row);
     buttons_->addWidget(rule_);
     buttons_->addStretch(1);
-    column->addWidget(row);
+    return row;
+}
 
+// What keeps a scan from reading everything: the access to grant, or what the last scan could not
+// read where there is none to grant.
+QWidget* WelcomeHeader::buildAccessHint() {
     if (state_.services().fullDiskAccessProbes.empty()) {
         // No permission to grant here: what the last scan could not read stands in for it.
         auto* note = new NoteLabel(
@@ -148,10 +161,7 @@ WelcomeHeader::WelcomeHeader(AppState& state, QWidget* parent) : QWidget(parent)
                 [this] { hint_->setVisible(!state_.hasFullDiskAccess()); });
         hint_->setVisible(!state_.hasFullDiskAccess());
     }
-    column->addWidget(hint_, 0, Qt::AlignLeft);
-
-    connect(&state_, &AppState::recentsChanged, this, &WelcomeHeader::rebuildRecents);
-    rebuildRecents();
+    return hint_;
 }
 
 void WelcomeHeader::resizeEvent(QResizeEvent* event) {

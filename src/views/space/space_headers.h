@@ -50,6 +50,8 @@ class WelcomeHeader : public QWidget {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    QWidget* buildScanButtons();
+    QWidget* buildAccessHint();
     void rebuildRecents();
     AppState& state_;
     FittingLabel* headline_;
