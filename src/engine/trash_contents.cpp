@@ -56,36 +56,43 @@ void clearMarks(DirNode& top) {
     }
 }
 
+// Everything below the folders the walk knew as Trash folders by identity, whatever it is called
+// here; the folders lose their build-product marks, and `paths` receives theirs.
+std::unordered_set<const DirNode*> insideTrashNodes(const std::vector<DirNode*>& trashNodes,
+                                                    std::vector<std::string>& paths) {
+    std::unordered_set<const DirNode*> inside;
+    std::vector<const DirNode*> pending;
+    for (DirNode* node : trashNodes) {
+        clearMarks(*node);
+        paths.push_back(node->path());
+        pending.push_back(node);
+    }
+    while (!pending.empty()) {
+        const DirNode* node = pending.back();
+        pending.pop_back();
+        if (!inside.insert(node).second) continue;
+        for (const auto& child : node->children)
+            pending.push_back(child.get());
+    }
+    return inside;
+}
+
 }  // namespace
 
 void leaveOutTrashContents(ScanResult& result, const HostLayout& layout,
                            const std::vector<DirNode*>& trashNodes) {
-    result.files.eraseIf([&](const FileItem& f) { return layout.isInsideTrash(f.path); });
     std::erase_if(result.artifacts, [&](const DevArtifact& a) { return layout.isTrashOrInside(a.path); });
+    std::vector<std::string> paths;
+    const std::unordered_set<const DirNode*> inside =
+        result.root ? insideTrashNodes(trashNodes, paths) : std::unordered_set<const DirNode*>{};
+    result.unlist([&](const FileItem& f) {
+        return layout.isInsideTrash(f.path) || (f.parent && inside.count(f.parent));
+    });
     if (!result.root) return;
-    if (!trashNodes.empty()) {
-        // Known by identity: everything below these folders, whatever it is called here.
-        std::unordered_set<const DirNode*> inside;
-        std::vector<std::string> paths;
-        std::vector<const DirNode*> pending;
-        for (DirNode* node : trashNodes) {
-            clearMarks(*node);
-            paths.push_back(node->path());
-            pending.push_back(node);
-        }
-        while (!pending.empty()) {
-            const DirNode* node = pending.back();
-            pending.pop_back();
-            if (!inside.insert(node).second) continue;
-            for (const auto& child : node->children)
-                pending.push_back(child.get());
-        }
-        result.files.eraseIf([&](const FileItem& f) { return inside.count(f.parent) > 0; });
-        std::erase_if(result.artifacts, [&](const DevArtifact& a) {
-            return std::any_of(paths.begin(), paths.end(),
-                               [&](const std::string& p) { return PathRules::isAtOrInside(a.path, p); });
-        });
-    }
+    std::erase_if(result.artifacts, [&](const DevArtifact& a) {
+        return std::any_of(paths.begin(), paths.end(),
+                           [&](const std::string& p) { return PathRules::isAtOrInside(a.path, p); });
+    });
     if (layout.isTrashOrInside(result.root->name)) {
         clearMarks(*result.root);
         return;
