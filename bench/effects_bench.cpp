@@ -27,6 +27,7 @@
 #include "engine/dir_node.h"
 #include "engine/listed_files.h"
 #include "engine/scan_result.h"
+#include "engine/tree_build.h"
 #include "model/app_state.h"
 #include "model/prefs.h"
 #include "theme/evaporate_effect.h"
@@ -141,13 +142,13 @@ std::shared_ptr<ScanResult> madeUpTree(int count) {
         f.accessed = f.modified;
         f.category = FileCategory::classify(pathExtension(f.name));
         f.parent = parent;
-        parent->files.push_back(f);
+        TreeBuild::addFile(*parent, f);
         for (DirNode* n = parent; n; n = n->parent) {
             n->size += f.size;
             n->fileCount += 1;
         }
     }
-    root->sortRecursively();
+    TreeBuild::sortRecursively(*root);
     auto result = std::make_shared<ScanResult>();
     result->totalFiles = root->fileCount;
     result->totalDirs = 21;
@@ -233,7 +234,7 @@ int runEvaporate(long long rows, int visible, bool reduce, bool trace, const std
 
     std::vector<CleanItem> items;
     for (int i = 0; i < std::min<int>(int(rows), shelves->matchCount()); ++i)
-        items.push_back(fileItem(shelves->match(i), 0));
+        items.push_back(CleanItem::file(shelves->match(i), CleanItem::Source::files));
     const uint64_t generation = state.queue().generation();
     state.queue().add(items);
     waitUntil([&] { return state.queue().generation() != generation; }, 60 * 1000);

@@ -14,6 +14,7 @@
 
 #include "engine/localized.h"
 #include "engine/risk_catalog.h"
+#include "engine/tree_build.h"
 
 namespace nimbrel {
 
@@ -77,7 +78,7 @@ class Builder {
             packageCategory ? *packageCategory : FileCategory::classify(asciiLower(pathExtension(name)));
         f.isPackage = packageCategory.has_value();
         f.parent = parent;
-        parent->files.push_back(f);
+        TreeBuild::addFile(*parent, f);
         addUpwards(parent, size, 1);
         auto& total = categories_[f.category];
         total.size += size;
@@ -97,7 +98,7 @@ class Builder {
     }
 
     std::shared_ptr<ScanResult> finish(std::shared_ptr<DirNode> root) {
-        root->sortRecursively();
+        TreeBuild::sortRecursively(*root);
         auto bySize = [](const auto& a, const auto& b) { return a.size > b.size; };
         std::stable_sort(artifacts_.begin(), artifacts_.end(), bySize);
         auto result = std::make_shared<ScanResult>();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/tree_build.h"
+
 namespace nimbrel {
 
 DirNode::~DirNode() {
@@ -30,15 +32,18 @@ std::string DirNode::path() const {
     return p;
 }
 
-void DirNode::sortRecursively() {
-    std::vector<DirNode*> stack{this};
+void TreeBuild::sortRecursively(DirNode& top) {
+    std::vector<DirNode*> stack{&top};
     while (!stack.empty()) {
         DirNode* node = stack.back();
         stack.pop_back();
         std::stable_sort(node->children.begin(), node->children.end(),
                          [](const auto& a, const auto& b) { return a->size > b->size; });
-        std::stable_sort(node->files.begin(), node->files.end(),
-                         [](const FileItem& a, const FileItem& b) { return a.size > b.size; });
+        if (!node->files.empty()) {
+            FileItem* files = node->files.block_.edit();
+            std::stable_sort(files, files + node->files.size(),
+                             [](const FileItem& a, const FileItem& b) { return a.size > b.size; });
+        }
         for (const auto& child : node->children)
             stack.push_back(child.get());
     }

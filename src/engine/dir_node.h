@@ -1,14 +1,51 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/file_block.h"
 #include "engine/file_item.h"
 
 namespace nimbrel {
+
+class ScanResult;
+struct TreeBuild;
+
+// A folder's listed files, read like a const std::vector<FileItem>. Only the result that owns the
+// tree changes them (ScanResult), and TreeBuild while a tree is put together: a change puts new
+// items in place of the block, so whoever holds the old one (a twin search) reads it as it was.
+class FolderFiles {
+  public:
+    using value_type = FileItem;
+    using size_type = std::size_t;
+    using const_iterator = FileBlock::const_iterator;
+    using iterator = const_iterator;
+
+    FolderFiles() = default;
+    FolderFiles(const FolderFiles&) = delete;
+    FolderFiles& operator=(const FolderFiles&) = delete;
+
+    size_type size() const { return block_.size(); }
+    bool empty() const { return block_.empty(); }
+    const FileItem* data() const { return block_.data(); }
+    const FileItem& operator[](size_type i) const { return block_[i]; }
+    const FileItem& front() const { return block_.front(); }
+    const FileItem& back() const { return block_.back(); }
+    const_iterator begin() const { return block_.begin(); }
+    const_iterator end() const { return block_.end(); }
+
+    // The items as they are now, which stay as they are for as long as they are held.
+    FileBlock share() const { return block_; }
+
+  private:
+    friend class ScanResult;
+    friend struct TreeBuild;
+    FileBlock block_;
+};
 
 // One folder of a scanned tree. Shared and compared by identity; a folder owns its children, the
 // upward link is non-owning.
@@ -25,7 +62,7 @@ class DirNode {
     std::int64_t size = 0;       // allocated bytes of everything counted below it
     std::int64_t fileCount = 0;  // regular files counted below it (packages add their contents)
     std::vector<std::shared_ptr<DirNode>> children;
-    std::vector<FileItem> files;      // files and packages of at least the minimum tracked size
+    FolderFiles files;                // files and packages of at least the minimum tracked size
     std::int64_t smallFilesSize = 0;  // the rest of the files directly inside it
     std::optional<std::string> artifactKind;
     // The folder the scan saw: a removal takes it only while the path still leads to this folder.
@@ -34,10 +71,6 @@ class DirNode {
 
     // Absolute path: the parent's path, "/" unless it already ends with one, then the name.
     std::string path() const;
-
-    // Orders children and files of this folder and every folder below it, largest first; equal
-    // sizes keep their order (for a fresh scan, walk order).
-    void sortRecursively();
 };
 
 }  // namespace nimbrel

@@ -18,6 +18,7 @@
 #include "engine/parallel_tree_walker.h"
 #include "engine/risk_catalog.h"
 #include "engine/trash_contents.h"
+#include "engine/tree_build.h"
 #include "engine/tree_walker.h"
 
 namespace nimbrel {
@@ -93,7 +94,6 @@ class Scan {
           minTracked_(std::max<std::int64_t>(1, options.minTrackedSize)),
           token_(token),
           progress_(progress),
-          firstID_(firstID),
           nextID_(firstID) {
         for (const std::string& p : options.excludedPaths)
             skips_.insert(DiskScanner::normalize(p));
@@ -158,7 +158,7 @@ class Scan {
         }
         if (token_.isCancelled() || !rootNode_) return nullptr;
 
-        rootNode_->sortRecursively();
+        TreeBuild::sortRecursively(*rootNode_);
         auto bySize = [](const auto& a, const auto& b) { return a.size > b.size; };
         std::stable_sort(artifacts_.begin(), artifacts_.end(), bySize);
 
@@ -290,8 +290,7 @@ class Scan {
         stack_.pop_back();
         depths_.pop_back();
         // The lists are complete: the room they grew into would stay unused for the result's life.
-        node->files.shrink_to_fit();
-        node->children.shrink_to_fit();
+        TreeBuild::close(*node);
         if (e.level == 1 && discovered_.hasOpen()) discovered_.settleOpen(node->size);
         if (!stack_.empty()) {
             stack_.back()->size += node->size;
@@ -323,7 +322,7 @@ class Scan {
         item.deviceNumber = deviceNumber(parent->device);
         item.fileCount = static_cast<std::int32_t>(
             std::min<std::int64_t>(p.count, std::numeric_limits<std::int32_t>::max()));
-        parent->files.push_back(std::move(item));
+        TreeBuild::addFile(*parent, std::move(item));
     }
 
     void countFile(const WalkEntry& e) {
@@ -361,7 +360,7 @@ class Scan {
                                                false, EntryIdentity::scanned(item)});
             report();
         }
-        parent->files.push_back(std::move(item));
+        TreeBuild::addFile(*parent, std::move(item));
     }
 
     std::uint64_t lastDevice_ = 0;
@@ -393,7 +392,6 @@ class Scan {
     std::array<CategoryTotal, FileCategory::count> totals_{};
     std::array<bool, FileCategory::count> seen_{};
     std::vector<DevArtifact> artifacts_;
-    const std::int64_t firstID_;
     std::int64_t nextID_;
     std::int64_t entries_ = 0;
     std::string currentPath_;

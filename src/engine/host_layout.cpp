@@ -197,14 +197,16 @@ std::optional<std::string> userDirValue(std::string_view raw, const std::string&
     raw.remove_prefix(start);
     const bool quoted = raw.front() == '"';
     if (quoted) raw.remove_prefix(1);
-    const bool homeRelative = raw.starts_with("$HOME");
-    if (homeRelative) raw.remove_prefix(5);
+    // "${HOME}" is the same home to the shell that reads the file.
+    const size_t homeWord = raw.starts_with("${HOME}") ? 7 : raw.starts_with("$HOME") ? 5 : 0;
+    const bool homeRelative = homeWord > 0;
+    raw.remove_prefix(homeWord);
     std::string value;
     bool closed = !quoted;
     size_t i = 0;
     for (; i < raw.size(); ++i) {
         const char c = raw[i];
-        if (quoted ? c == '"' : (c == ' ' || c == '\t')) {
+        if (quoted ? c == '"' : (c == ' ' || c == '\t' || c == '\r')) {
             closed = true;
             ++i;
             break;
@@ -216,7 +218,7 @@ std::optional<std::string> userDirValue(std::string_view raw, const std::string&
         if (c == '$' || c == '`') return std::nullopt;  // an expansion not known here
         value += c;
     }
-    const size_t rest = raw.find_first_not_of(" \t", i);
+    const size_t rest = raw.find_first_not_of(" \t\r", i);
     if (!closed || (rest != std::string_view::npos && raw[rest] != '#')) return std::nullopt;
     if (homeRelative && (value.empty() || value.starts_with('/'))) return normalizePath(home + value, home);
     if (!homeRelative && value.starts_with('/')) return normalizePath(value, home);
@@ -291,9 +293,14 @@ void HostLayout::addHomeSpelling(const std::string& rawOther) {
         trashSpellings.push_back(under(other, std::string_view(trashFolder).substr(home.size())));
 }
 
-std::vector<std::pair<std::string, std::string>> HostLayout::parseUserDirs(const std::string& text,
-                                                                           const std::string& rawHome) {
+std::vector<std::pair<std::string, std::string>> HostLayout::parseUserDirs(
+    const std::string& text, const std::string& rawHome, const std::vector<std::string>& otherHomes) {
     const std::string home = normalizePath(rawHome, "/");
+    auto inAHome = [&](const std::string& folder) {
+        return PathRules::isInside(folder, home) ||
+               std::any_of(otherHomes.begin(), otherHomes.end(),
+                           [&](const std::string& other) { return PathRules::isInside(folder, other); });
+    };
     std::vector<std::pair<std::string, std::string>> folders;
     std::istringstream lines(text);
     std::string line;
@@ -301,18 +308,23 @@ std::vector<std::pair<std::string, std::string>> HostLayout::parseUserDirs(const
         const size_t start = line.find_first_not_of(" \t");
         const size_t equals = line.find('=');
         if (start == std::string::npos || line[start] == '#' || equals == std::string::npos) continue;
-        const std::string key = line.substr(start, equals - start);
+        std::string key = line.substr(start, equals - start);
+        // Blanks before the "=" are read past, as the desktop's own library reads them.
+        key.erase(key.find_last_not_of(" \t") + 1);
         if (key.size() <= 8 || !key.starts_with("XDG_") || !key.ends_with("_DIR")) continue;
         const auto folder = userDirValue(std::string_view(line).substr(equals + 1), home);
-        if (folder && PathRules::isInside(*folder, home)) folders.emplace_back(key, *folder);
+        if (folder && inAHome(*folder)) folders.emplace_back(key, *folder);
     }
     return folders;
 }
 
 void HostLayout::addUserFolders(const std::string& userDirsText) {
-    for (const auto& [key, folder] : parseUserDirs(userDirsText, home)) {
-        if (key == "XDG_DOWNLOAD_DIR") downloadsFolder = folder;
-        const std::string below = folder.substr(home == "/" ? 0 : home.size());
+    for (const auto& [key, folder] : parseUserDirs(userDirsText, home, homeSpellings)) {
+        const std::string& spelling =
+            *std::find_if(homeSpellings.begin(), homeSpellings.end(),
+                          [&](const std::string& h) { return PathRules::isInside(folder, h); });
+        const std::string below = folder.substr(spelling == "/" ? 0 : spelling.size());
+        if (key == "XDG_DOWNLOAD_DIR") downloadsFolder = under(home, below);
         if (std::find(userFolders.begin(), userFolders.end(), below) != userFolders.end()) continue;
         userFolders.push_back(below);
         for (const std::string& spelling : homeSpellings)
@@ -327,7 +339,10 @@ const HostLayout& HostLayout::current() {
 #else
         const std::string home = currentUserHome();
         HostLayout l = linux(home);
-        // The desktop's names of the main folders, in the user's language.
+        // A home reached through a link (/home/u -> /mnt/data/u) is protected by both names.
+        char resolved[PATH_MAX];
+        if (::realpath(l.home.c_str(), resolved)) l.addHomeSpelling(resolved);
+        // The desktop's names of the main folders, in the user's language, under either name.
         const char* configHome = std::getenv("XDG_CONFIG_HOME");
         std::ifstream userDirs(
             (configHome && *configHome == '/' ? std::string(configHome) : l.home + "/.config") +
@@ -335,9 +350,6 @@ const HostLayout& HostLayout::current() {
         std::stringstream text;
         text << userDirs.rdbuf();
         l.addUserFolders(text.str());
-        // A home reached through a link (/home/u -> /mnt/data/u) is protected by both names.
-        char resolved[PATH_MAX];
-        if (::realpath(l.home.c_str(), resolved)) l.addHomeSpelling(resolved);
         struct stat root {};
         if (stat("/", &root) == 0) {
             if (std::string label = blockDeviceLabel(root.st_dev); !label.empty()) l.rootVolumeName = label;

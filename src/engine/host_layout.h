@@ -82,9 +82,9 @@ struct HostLayout {
 
     // The folders a desktop's user-dirs.dirs names (lines such as XDG_DOCUMENTS_DIR="$HOME/Dokumente"),
     // by key, absolute and normalised. A line that is not a plain "$HOME/..." or absolute value, and
-    // a folder outside the home or the home itself, give nothing.
-    static std::vector<std::pair<std::string, std::string>> parseUserDirs(const std::string& text,
-                                                                          const std::string& home);
+    // a folder outside the home (and `otherHomes`, its other names) or a home itself, give nothing.
+    static std::vector<std::pair<std::string, std::string>> parseUserDirs(
+        const std::string& text, const std::string& home, const std::vector<std::string>& otherHomes = {});
     // Makes the folders of a user-dirs.dirs text main folders, and follows its Downloads folder.
     void addUserFolders(const std::string& userDirsText);
 

@@ -37,11 +37,4 @@ ListedFiles ListedFiles::of(const DirNode& root) {
     return out;
 }
 
-ListedFiles::const_iterator ListedFiles::erase(const_iterator first, const_iterator last) {
-    const auto from = items_.begin() + (first.at_ - items_.data());
-    const auto to = items_.begin() + (last.at_ - items_.data());
-    const auto next = items_.erase(from, to);
-    return const_iterator(items_.data() + (next - items_.begin()));
-}
-
 }  // namespace nimbrel

@@ -11,13 +11,12 @@
 namespace nimbrel {
 
 class DirNode;
+class ScanResult;
 
 // A result's flat list of files. Each entry refers to an item that a folder of the tree holds, so
 // a million listed files are stored once, not twice. Reads like a std::vector<FileItem> of const
-// items: indexing, iteration, size.
-//
-// The folders' `files` must not change while the list refers to them, except through ScanPrune,
-// which moves the references along with the items it keeps.
+// items: indexing, iteration, size. Entries leave only through the result (ScanResult), which
+// changes the folders' files and this list together.
 class ListedFiles {
   public:
     class const_iterator {
@@ -87,32 +86,17 @@ class ListedFiles {
     const_iterator end() const { return const_iterator(items_.data() + items_.size()); }
     void reserve(size_type n) { items_.reserve(n); }
 
-    // Appends an item that no folder of the tree holds (sample data, a hand-built result): the list
-    // keeps it itself.
+    // Appends an item that no folder of the tree holds (a hand-built result): the list keeps it
+    // itself, where it stays for the list's life.
     void push_back(FileItem item) {
         kept_.push_back(std::move(item));
         items_.push_back(&kept_.back());
     }
-    // Appends a reference to an item held elsewhere, which must stay where it is.
-    void refer(const FileItem& item) { items_.push_back(&item); }
 
-    // Drops entries, keeping the order of the rest; the items themselves stay where they are.
-    const_iterator erase(const_iterator first, const_iterator last);
-    const_iterator erase(const_iterator at) { return erase(at, at + 1); }
-    template <typename Pred>
-    size_type eraseIf(Pred pred) {
-        return std::erase_if(items_, [&](const FileItem* f) { return pred(*f); });
-    }
-    void clear() {
-        items_.clear();
-        kept_.clear();
-    }
-
-    // The references themselves, for pruning.
-    std::vector<const FileItem*>& references() { return items_; }
     const std::vector<const FileItem*>& references() const { return items_; }
 
   private:
+    friend class ScanResult;
     std::vector<const FileItem*> items_;
     std::deque<FileItem> kept_;
 };

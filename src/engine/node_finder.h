@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -11,12 +12,16 @@ namespace nimbrel {
 
 // Finds many folders of a tree by path in a row, reading it only. A folder with many children gets
 // a name index the first time a lookup passes through it, so thousands of lookups in one big folder
-// stay linear. Folders taken out, or detached (parent link cleared), are no longer found.
+// stay linear. Folders taken out, or detached (parent link cleared), are no longer found. Found
+// folders may be changed only when the result was given as one that may change.
+template <typename Result>
 class NodeFinder {
   public:
-    explicit NodeFinder(const ScanResult& result) : root_(result.root.get()) {}
+    using Node = std::conditional_t<std::is_const_v<Result>, const DirNode, DirNode>;
 
-    DirNode* find(std::string_view path) const {
+    explicit NodeFinder(Result& result) : root_(result.root.get()) {}
+
+    Node* find(std::string_view path) const {
         if (!root_) return nullptr;
         if (path == root_->name) return root_;
         std::string_view prefix = root_->name;
@@ -24,7 +29,7 @@ class NodeFinder {
         if (path.size() < prefix.size() + (slashed ? 0 : 1) || path.compare(0, prefix.size(), prefix) != 0 ||
             (!slashed && path[prefix.size()] != '/'))
             return nullptr;
-        DirNode* node = root_;
+        Node* node = root_;
         std::size_t pos = prefix.size() + (slashed ? 0 : 1);
         while (pos < path.size()) {
             std::size_t end = path.find('/', pos);
@@ -44,7 +49,7 @@ class NodeFinder {
   private:
     static constexpr std::size_t kIndexFrom = 16;
 
-    DirNode* child(DirNode* node, std::string_view name) const {
+    Node* child(Node* node, std::string_view name) const {
         if (node->children.size() < kIndexFrom) {
             for (const auto& c : node->children)
                 if (c->parent && c->name == name && !isOut(c.get())) return c.get();
@@ -60,9 +65,12 @@ class NodeFinder {
         return found->second;
     }
 
-    DirNode* root_;
-    mutable std::unordered_map<const DirNode*, std::unordered_map<std::string_view, DirNode*>> indexes_;
+    Node* root_;
+    mutable std::unordered_map<const DirNode*, std::unordered_map<std::string_view, Node*>> indexes_;
     std::unordered_set<const DirNode*> gone_;
 };
+
+template <typename Result>
+NodeFinder(Result&) -> NodeFinder<Result>;
 
 }  // namespace nimbrel

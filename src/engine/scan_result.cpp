@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <iterator>
 #include <set>
 #include <string_view>
 
@@ -31,6 +33,26 @@ void lowerUpwards(DirNode* from, std::int64_t size, std::int64_t files) {
         lower(n->size, size);
         lower(n->fileCount, files);
     }
+}
+
+// Takes the folders out of their parents' children. Returns them: the last owners of their subtrees.
+std::vector<std::shared_ptr<DirNode>> detach(const std::vector<DirNode*>& folders) {
+    std::vector<std::shared_ptr<DirNode>> out;
+    std::vector<DirNode*> parents;
+    for (DirNode* folder : folders) {
+        parents.push_back(folder->parent);
+        folder->parent = nullptr;  // lets holders of the folder see that it left the tree
+    }
+    std::sort(parents.begin(), parents.end());
+    parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
+    for (DirNode* parent : parents) {
+        auto& children = parent->children;
+        auto kept = std::stable_partition(children.begin(), children.end(),
+                                          [](const auto& child) { return child->parent != nullptr; });
+        std::move(kept, children.end(), std::back_inserter(out));
+        children.erase(kept, children.end());
+    }
+    return out;
 }
 
 }  // namespace
@@ -59,9 +81,46 @@ std::shared_ptr<DirNode> ScanResult::node(const std::string& path) const {
     return node;
 }
 
-void ScanResult::remove(const std::unordered_set<std::string>& paths,
-                        const std::unordered_map<std::string, std::int64_t>& sizes) {
-    ScanPrune::plan(*this, paths, sizes).apply(*this);
+std::uint64_t ScanResult::nextSerial() {
+    static std::atomic<std::uint64_t> serial{0};
+    return ++serial;
+}
+
+TreeChange ScanResult::remove(const std::unordered_set<std::string>& paths,
+                              const std::unordered_map<std::string, std::int64_t>& sizes) {
+    return prune(ScanPrune::plan(*this, paths, sizes));
+}
+
+TreeChange ScanResult::prune(ScanPrune plan) {
+    TreeChange change;
+    if (!plan.isFor(*this)) return change;
+    ++changes_;
+    for (const ScanPrune::Lowering& l : plan.lowerings_)
+        for (DirNode* n = l.from; n; n = n->parent) {
+            lower(n->size, l.size);
+            lower(n->fileCount, l.files);
+        }
+    for (const ScanPrune::Lowering& l : plan.summed_) {
+        lower(l.from->size, l.size);
+        lower(l.from->fileCount, l.files);
+    }
+    for (const auto& [folder, bytes] : plan.smallFiles_)
+        lower(folder->smallFilesSize, bytes);
+    for (const auto& [category, lost] : plan.categories_) {
+        auto it = categoryTotals.find(category);
+        if (it == categoryTotals.end()) continue;  // never created by a removal
+        lower(it->second.size, lost.size);
+        lower(it->second.count, lost.count);
+    }
+    change.detached = detach(plan.detached_);
+    if (!plan.listed_.empty() || !plan.files_.empty())
+        change.oldListed = std::exchange(files.items_, std::move(plan.listed_));
+    for (ScanPrune::FolderCut& cut : plan.folderCuts_) {
+        change.replaced.push_back(std::exchange(cut.folder->files.block_, std::move(cut.kept)));
+    }
+    ScanPrune::dropAt(artifacts, plan.artifacts_);
+    change.droppedListed = std::move(plan.files_);
+    return change;
 }
 
 namespace {
@@ -178,8 +237,8 @@ ScanResult::Recheck ScanResult::recheck(const std::vector<std::string>& paths) c
     return out;
 }
 
-void ScanResult::apply(const Recheck& recheck) {
-    remove(recheck.gone, {});
+TreeChange ScanResult::apply(const Recheck& recheck) {
+    TreeChange change = remove(recheck.gone, {});
     NodeFinder finder(*this);
     std::int64_t unlistedSize = 0, unlistedCount = 0;
     for (const Recheck::Shrunk& s : recheck.shrunk) {
@@ -205,6 +264,41 @@ void ScanResult::apply(const Recheck& recheck) {
         lower(it->second.size, lost.size);
         lower(it->second.count, lost.count);
     }
+    return change;
+}
+
+TreeChange ScanResult::unlist(const std::function<bool(const FileItem&)>& leaveOut) {
+    TreeChange change;
+    ++changes_;
+    std::vector<const FileItem*>& items = files.items_;
+    std::size_t to = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (leaveOut(*items[i]))
+            change.droppedListed.push_back(i);
+        else
+            items[to++] = items[i];
+    }
+    items.resize(to);
+    return change;
+}
+
+std::shared_ptr<const void> ScanResult::holdItems(std::shared_ptr<const ScanResult> result) {
+    struct Held {
+        std::vector<FileBlock> blocks;
+        std::shared_ptr<const ScanResult> result;  // with the items its flat list keeps itself
+    };
+    auto held = std::make_shared<Held>();
+    std::vector<const DirNode*> pending;
+    if (result && result->root) pending.push_back(result->root.get());
+    while (!pending.empty()) {
+        const DirNode* node = pending.back();
+        pending.pop_back();
+        if (!node->files.empty()) held->blocks.push_back(node->files.share());
+        for (const auto& child : node->children)
+            pending.push_back(child.get());
+    }
+    held->result = std::move(result);
+    return held;
 }
 
 }  // namespace nimbrel

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,8 +27,24 @@ struct CategoryTotal {
     friend bool operator==(const CategoryTotal&, const CategoryTotal&) = default;
 };
 
+class ScanPrune;
+
+// What one change of a result did. Whoever keeps something made from the result (an index of its
+// listed files) follows it from here; the caller frees what the change let go of, aside when it is
+// large.
+struct TreeChange {
+    // Positions in the flat list before the change that it dropped, ascending.
+    std::vector<std::size_t> droppedListed;
+    // Folders taken out of the tree (their parent link cleared): the last owners of their subtrees.
+    std::vector<std::shared_ptr<DirNode>> detached;
+    // The folders' file blocks and the flat list that were replaced.
+    std::vector<FileBlock> replaced;
+    std::vector<const FileItem*> oldListed;
+};
+
 // One finished scan: the folder tree, the files listed one by one, totals and counters. Built once,
-// whole, then owned by one thread; after a removal it is pruned in place with remove().
+// whole, then owned by one thread. It is the one owner of changes to its tree after that: each goes
+// through prune(), remove(), apply() or unlist() and comes back as a TreeChange.
 class ScanResult {
   public:
     std::shared_ptr<DirNode> root;
@@ -48,8 +66,18 @@ class ScanResult {
     // Prunes removed paths (normalised, absolute, not inside one another) out of the result.
     // `sizes` is consulted only for paths that are neither a listed file nor a folder of the tree.
     // A removed path that is neither gives back at most what the scan counted loose in its folder.
-    void remove(const std::unordered_set<std::string>& paths,
-                const std::unordered_map<std::string, std::int64_t>& sizes);
+    TreeChange remove(const std::unordered_set<std::string>& paths,
+                      const std::unordered_map<std::string, std::int64_t>& sizes);
+    // The same, worked out beforehand (see ScanPrune); a plan made for another result, or for this
+    // one before some other change, changes nothing.
+    TreeChange prune(ScanPrune plan);
+    // Drops the listed files for which `leaveOut` holds from the flat list; their folders keep them.
+    TreeChange unlist(const std::function<bool(const FileItem&)>& leaveOut);
+
+    // What a reader keeps to go on reading the listed items after the result changed or went: the
+    // folders' file blocks as they are now and the result itself. Take it while nothing changes the
+    // result.
+    static std::shared_ptr<const void> holdItems(std::shared_ptr<const ScanResult> result);
 
     // What a folder (or listed file) whose removal stopped part-way still has on disk, compared with
     // what the scan listed for it.
@@ -73,7 +101,14 @@ class ScanResult {
     // Touches the disk, so run it off the main thread, while nothing changes the tree.
     Recheck recheck(const std::vector<std::string>& paths) const;
     // Prunes what the recheck found gone and lowers the folders that lost unlisted files.
-    void apply(const Recheck& recheck);
+    TreeChange apply(const Recheck& recheck);
+
+  private:
+    friend class ScanPrune;
+    // Tells one result from another for a plan, whatever addresses they were given.
+    static std::uint64_t nextSerial();
+    std::uint64_t serial_ = nextSerial();
+    std::uint64_t changes_ = 0;  // how many changes went through it
 };
 
 }  // namespace nimbrel

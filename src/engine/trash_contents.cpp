@@ -56,36 +56,43 @@ void clearMarks(DirNode& top) {
     }
 }
 
+// Everything below the folders the walk knew as Trash folders by identity, whatever it is called
+// here; the folders lose their build-product marks, and `paths` receives theirs.
+std::unordered_set<const DirNode*> insideTrashNodes(const std::vector<DirNode*>& trashNodes,
+                                                    std::vector<std::string>& paths) {
+    std::unordered_set<const DirNode*> inside;
+    std::vector<const DirNode*> pending;
+    for (DirNode* node : trashNodes) {
+        clearMarks(*node);
+        paths.push_back(node->path());
+        pending.push_back(node);
+    }
+    while (!pending.empty()) {
+        const DirNode* node = pending.back();
+        pending.pop_back();
+        if (!inside.insert(node).second) continue;
+        for (const auto& child : node->children)
+            pending.push_back(child.get());
+    }
+    return inside;
+}
+
 }  // namespace
 
 void leaveOutTrashContents(ScanResult& result, const HostLayout& layout,
                            const std::vector<DirNode*>& trashNodes) {
-    result.files.eraseIf([&](const FileItem& f) { return layout.isInsideTrash(f.path); });
     std::erase_if(result.artifacts, [&](const DevArtifact& a) { return layout.isTrashOrInside(a.path); });
+    std::vector<std::string> paths;
+    const std::unordered_set<const DirNode*> inside =
+        result.root ? insideTrashNodes(trashNodes, paths) : std::unordered_set<const DirNode*>{};
+    result.unlist([&](const FileItem& f) {
+        return layout.isInsideTrash(f.path) || (f.parent && inside.count(f.parent));
+    });
     if (!result.root) return;
-    if (!trashNodes.empty()) {
-        // Known by identity: everything below these folders, whatever it is called here.
-        std::unordered_set<const DirNode*> inside;
-        std::vector<std::string> paths;
-        std::vector<const DirNode*> pending;
-        for (DirNode* node : trashNodes) {
-            clearMarks(*node);
-            paths.push_back(node->path());
-            pending.push_back(node);
-        }
-        while (!pending.empty()) {
-            const DirNode* node = pending.back();
-            pending.pop_back();
-            if (!inside.insert(node).second) continue;
-            for (const auto& child : node->children)
-                pending.push_back(child.get());
-        }
-        result.files.eraseIf([&](const FileItem& f) { return inside.count(f.parent) > 0; });
-        std::erase_if(result.artifacts, [&](const DevArtifact& a) {
-            return std::any_of(paths.begin(), paths.end(),
-                               [&](const std::string& p) { return PathRules::isAtOrInside(a.path, p); });
-        });
-    }
+    std::erase_if(result.artifacts, [&](const DevArtifact& a) {
+        return std::any_of(paths.begin(), paths.end(),
+                           [&](const std::string& p) { return PathRules::isAtOrInside(a.path, p); });
+    });
     if (layout.isTrashOrInside(result.root->name)) {
         clearMarks(*result.root);
         return;
@@ -144,13 +151,19 @@ std::vector<std::string> localMountTops() {
 
 std::vector<std::string> userTrashFoldersAt(const std::string& mountPoint, unsigned uid) {
     const std::string top = mountPoint == "/" ? std::string() : mountPoint;
+    // Only a real folder of the user's own: trashing never moves anything into another one, so
+    // emptying must not delete what such a folder holds.
+    auto owned = [uid](const std::string& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid;
+    };
     std::vector<std::string> folders;
     struct stat shared {};
     // The shared .Trash counts only when it is a real folder with the sticky bit.
     if (::lstat((top + "/.Trash").c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) &&
-        (shared.st_mode & S_ISVTX) && isFolder(top + "/.Trash/" + std::to_string(uid)))
+        (shared.st_mode & S_ISVTX) && owned(top + "/.Trash/" + std::to_string(uid)))
         folders.push_back(top + "/.Trash/" + std::to_string(uid));
-    if (isFolder(top + "/.Trash-" + std::to_string(uid)))
+    if (owned(top + "/.Trash-" + std::to_string(uid)))
         folders.push_back(top + "/.Trash-" + std::to_string(uid));
     return folders;
 }
@@ -161,7 +174,11 @@ TrashUsage measureUserTrash(const std::string& homeTrash, const std::string& mou
         DiskUsage usage;
     };
     TrashUsage out;
-    out.usage = DiskScanner::usage(homeTrash);
+    // A home Trash that is a link (a data home kept elsewhere) is emptied through it: what it leads
+    // to is what emptying deletes.
+    char resolved[PATH_MAX];
+    out.usage =
+        DiskScanner::usage(::realpath(homeTrash.c_str(), resolved) ? std::string(resolved) : homeTrash);
     out.usage.exists = true;
     std::unordered_set<InodeKey> seen;
     if (const auto home = folderIdentity(homeTrash)) seen.insert(*home);

@@ -27,8 +27,8 @@ std::vector<std::string> localMountTops();
 // `shared` receives the volumes' shared ".Trash" folders themselves.
 std::vector<std::string> volumeTrashFolders(std::vector<std::string>* shared = nullptr);
 
-// The Trash folders of user `uid` at the top of the volume mounted at `mountPoint` that exist:
-// <top>/.Trash/<uid> under a real, sticky .Trash, and <top>/.Trash-<uid>.
+// The Trash folders of user `uid` at the top of the volume mounted at `mountPoint` that exist as
+// real folders the user owns: <top>/.Trash/<uid> under a real, sticky .Trash, and <top>/.Trash-<uid>.
 std::vector<std::string> userTrashFoldersAt(const std::string& mountPoint, unsigned uid);
 
 // What the user's Trash holds: the home Trash and the user's Trash folders on every volume that

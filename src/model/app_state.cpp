@@ -572,32 +572,11 @@ void AppState::deselectInside(const std::string& path) {
                 break;
             }
         }
-        for (const auto& child : current->children) {
-            if (child.get() == next || child->size <= 0) continue;
-            CleanItem entry;
-            entry.id = prefix + child->name;
-            entry.symbolPath = entry.id;
-            entry.name = child->name;
-            entry.size = child->size;
-            entry.kind = child->artifactKind ? CleanItem::Kind::artifact : CleanItem::Kind::folder;
-            entry.heat = child->artifactKind ? 1.0 : 0.0;
-            entry.source = cover->source;
-            entry.identity = EntryIdentity::folder(*child);
-            kept.push_back(std::move(entry));
-        }
-        for (const FileItem& file : current->files) {
-            if (file.path == path) continue;
-            CleanItem entry;
-            entry.id = file.path;
-            entry.symbolPath = file.path;
-            entry.name = file.name;
-            entry.size = file.size;
-            entry.kind = CleanItem::Kind::file;
-            entry.heat = 0.0;
-            entry.source = cover->source;
-            entry.identity = EntryIdentity::scanned(file);
-            kept.push_back(std::move(entry));
-        }
+        for (const auto& child : current->children)
+            if (child.get() != next && child->size > 0)
+                kept.push_back(CleanItem::folder(*child, cover->source));
+        for (const FileItem& file : current->files)
+            if (file.path != path) kept.push_back(CleanItem::file(file, cover->source));
         if (!next || prefix + next->name == path) break;
         loose += next->smallFilesSize;
         current = next;

@@ -264,31 +264,23 @@ class AppState : public QObject {
     // The removal road (app_state_removal.cpp).
     void startReviewedRemoval(std::optional<ReviewedRemoval> removal, bool permanently);
     void performDeletion(DeletionRequest request, bool permanently);
-    void completeRemoval(RemovalResult result, ScanResult::Recheck recheck,
-                         std::shared_ptr<ScanResult> rechecked, DeletionRequest request,
-                         std::chrono::steady_clock::time_point started, bool permanently,
-                         std::vector<DeletionFailure> guardFailures, RemovalFigures figures,
-                         std::shared_ptr<PlannedPrune> prune, size_t entries,
-                         std::unordered_set<std::string> removedSet);
+    void completeRemoval(RemovalOutcome outcome);
+    // The removal's toast, failures and completion, a turn after the tree was pruned.
+    void reportRemoval(RemovalOutcome& outcome,
+                       std::shared_ptr<const std::unordered_set<std::string>> removedSet);
     void pretendDeletion(DeletionRequest request);
     // Works out, on a worker and from the unchanged `tree`, how the removed paths leave it.
-    static std::shared_ptr<PlannedPrune> planPrune(const ScanResult& tree,
-                                                   const std::vector<std::string>& removed,
+    static std::shared_ptr<PlannedPrune> planPrune(ScanResult& tree, const std::vector<std::string>& removed,
                                                    const std::unordered_map<std::string, int64_t>& credited,
                                                    const std::unordered_set<std::string>& recheckGone);
     // On the worker, once the removal ran: what to recheck, the figures, and how the tree, the
     // Files shelves and the twins lose what went.
-    static void planAfterRemoval(RemovalOutcome& outcome, const ScanResult* tree);
+    static void planAfterRemoval(RemovalOutcome& outcome);
     // Prunes the removed paths, and what a recheck of `rechecked` found gone, from the result and
-    // the twins; with the pruning `planned` for the current result, only applies it.
+    // the twins; with the pruning `planned` for the current result as it is, only applies it.
     void applyRemoval(const std::unordered_set<std::string>& paths,
                       const ScanResult::Recheck* recheck = nullptr, const ScanResult* rechecked = nullptr,
                       PlannedPrune* planned = nullptr);
-    // Before the current tree is pruned under a twin search that reads its items: the `losing`
-    // folders hand their file lists to the search and go on with copies, and the folders at
-    // `leaving` stay alive with it.
-    void handOverToSearches(const std::vector<DirNode*>& losing,
-                            const std::unordered_set<std::string>& leaving);
     QThreadPool& scanPool() const;
     // Makes the file operations of a removal; called on the worker that runs it.
     std::function<std::shared_ptr<RemovalFileOps>()> removalFileOps(

@@ -36,15 +36,22 @@ struct PlannedPrune {
     // The listed files that go, with what a recheck found gone: the twins drop them by id, without
     // walking every path up through a hundred thousand removed ones.
     std::unordered_set<std::int64_t> goneIDs;
-    // The folders that lose some of them but stay in the tree.
-    std::vector<DirNode*> losing;
     // The Files shelves' index and answers, and the twin sets, as they will be after the pruning.
     std::shared_ptr<FilesModel::Pruning> files;
     std::shared_ptr<DuplicatesModel::Pruning> twins;
 };
 
-// What a removal's worker works out and hands back to the main thread.
+// A removal as its completion sees it: what it was asked, and what its worker worked out and hands
+// back to the main thread.
 struct RemovalOutcome {
+    DeletionRequest request;  // without its items, which only the worker needs
+    std::chrono::steady_clock::time_point started;
+    bool permanently = false;
+    size_t entries = 0;  // the selection entries it takes, which set how long it stays on screen
+    // The result when the removal started, read on the worker while it runs: one removal runs at a
+    // time and a new scan installs a new tree instead of changing this one. Its plan applies only
+    // if no change went through the result since.
+    std::shared_ptr<ScanResult> tree;
     RemovalResult result;
     ScanResult::Recheck recheck;
     std::vector<DeletionFailure> guardFailures;
@@ -374,21 +381,22 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     const size_t entries = request.queueIDs.size();
     setNimbrelisingIDs(std::move(request.queueIDs));
 
-    const auto started = services_.clock->now();
     RemovalsInFlight& inFlight = RemovalsInFlight::shared();
-    // The tree is read on the worker while the removal runs: nothing prunes it meanwhile, since
-    // one removal runs at a time and a new scan installs a new tree instead of changing this one.
     // Only the worker needs the items; the completion keeps the rest of the request.
     std::vector<DeletionItem> items = std::move(request.items);
     std::function<std::shared_ptr<RemovalFileOps>()> makeOps = removalFileOps(request.pinnedFolders);
     removalStop_ = std::make_shared<std::atomic<bool>>(false);
     RemovalOutcome outcome;
+    outcome.started = services_.clock->now();
+    outcome.permanently = permanently;
+    outcome.entries = entries;
+    outcome.tree = result();
     outcome.files = FilesModel::of(*this).startPruning();
     outcome.twins = duplicates().startPruning();
     Background::run(
         userPool(), this,
         [context = QPointer<QObject>(this), self = this, makeOps = std::move(makeOps),
-         items = std::move(items), permanently, &inFlight, tree = result(), stop = removalStop_,
+         items = std::move(items), permanently, &inFlight, stop = removalStop_,
          outcome = std::move(outcome)]() mutable {
             RemovalsInFlight::Running running(inFlight, stop);
             const std::shared_ptr<RemovalFileOps> ops = makeOps();
@@ -398,15 +406,12 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
                 if (self->isDeleting()) self->setVanishingPaths(std::move(vanishing));
             });
             outcome.result = RemovalWorker(*ops, permanently).run(guarded.allowed, stop.get());
-            planAfterRemoval(outcome, tree.get());
+            planAfterRemoval(outcome);
             return std::move(outcome);
         },
-        [this, request = std::move(request), started, permanently, tree = result(),
-         entries](RemovalOutcome outcome) mutable {
-            completeRemoval(std::move(outcome.result), std::move(outcome.recheck), std::move(tree),
-                            std::move(request), started, permanently, std::move(outcome.guardFailures),
-                            std::move(outcome.figures), std::move(outcome.prune), entries,
-                            std::move(outcome.removedSet));
+        [this, request = std::move(request)](RemovalOutcome outcome) mutable {
+            outcome.request = std::move(request);
+            completeRemoval(std::move(outcome));
         });
 }
 
@@ -414,63 +419,30 @@ void AppState::stopRemoval() {
     if (removalStop_) removalStop_->store(true);
 }
 
-void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck,
-                               std::shared_ptr<ScanResult> rechecked, DeletionRequest request,
-                               std::chrono::steady_clock::time_point started, bool permanently,
-                               std::vector<DeletionFailure> guardFailures, RemovalFigures figures,
-                               std::shared_ptr<PlannedPrune> prune, size_t entries,
-                               std::unordered_set<std::string> removedSet) {
-    Background::dispose(std::exchange(lastRemoval, std::move(figures.credited)));
-    const auto hold = removalHold(entries);
-    const auto rest =
-        hold - std::chrono::duration_cast<std::chrono::milliseconds>(services_.clock->now() - started);
-
-    auto finish = [this, removed = std::move(figures.removed), total = figures.total, count = figures.count,
-                   permanently, request = std::move(request), guardFailures = std::move(guardFailures),
-                   failures = std::move(result.failures), recheck = std::move(recheck),
-                   rechecked = std::move(rechecked), prune = std::move(prune),
-                   removedSet = std::make_shared<const std::unordered_set<std::string>>(
-                       std::move(removedSet))]() mutable {
+void AppState::completeRemoval(RemovalOutcome finished) {
+    auto outcome = std::make_shared<RemovalOutcome>(std::move(finished));
+    Background::dispose(std::exchange(lastRemoval, std::move(outcome->figures.credited)));
+    const auto rest = removalHold(outcome->entries) - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                          services_.clock->now() - outcome->started);
+    auto finish = [this, outcome]() mutable {
+        auto removedSet =
+            std::make_shared<const std::unordered_set<std::string>>(std::move(outcome->removedSet));
         // The report comes in the next turn of the event loop: the window shows the pruned lists in
         // between, instead of standing still for both at once after a large removal. It is queued
         // first, so what others queue on the changes below (a quit waiting for the removal to end)
         // runs after it and finds the report made.
-        Background::post(this,
-                         [this, removed = std::move(removed), total, count, permanently,
-                          request = std::move(request), guardFailures = std::move(guardFailures),
-                          failures = std::move(failures), removedSet, wentBelow = recheck.bytes]() mutable {
-                             setSessionFreed(sessionFreed() + total);
-                             if (count > 0)
-                                 setToast(Toast(removalToastText(total, count, permanently), kRemovalSymbol));
-                             lastGuardRefused.clear();
-                             for (const DeletionFailure& kept : guardFailures)
-                                 lastGuardRefused.insert(kept.path);
-                             // What the guard kept comes first, then what the removal left, each in its own
-                             // order.
-                             guardFailures.insert(guardFailures.end(), failures.begin(), failures.end());
-                             if (!guardFailures.empty()) setDeletionFailures(std::move(guardFailures));
-                             // What stayed ticked after losing part of itself weighs what is left of it. Done
-                             // before the entries that went leave, which a large selection works out aside.
-                             queue().shrink(wentBelow);
-                             completingRemoved = removedSet;
-                             if (request.onComplete) request.onComplete(removed);
-                             completingRemoved.reset();
-                             if (!services_.isDemo()) refreshVolumes();
-                             // What went to the Trash is there now: its figure (and what emptying it will
-                             // give back) must not stay at the size it had before.
-                             if (!permanently && count > 0) cleanup().measureTrash();
-                             // A large removal's lists are freed aside, with what the request holds of
-                             // every entry.
-                             Background::dispose(std::move(removed));
-                             Background::dispose(std::move(removedSet));
-                             Background::dispose(std::move(request));
-                         });
+        Background::post(this, [this, outcome, removedSet]() mutable {
+            reportRemoval(*outcome, removedSet);
+            // A large removal's lists are freed aside, with what the request holds of every entry.
+            Background::dispose(std::move(outcome));
+            Background::dispose(std::move(removedSet));
+        });
         setIsDeleting(false);
-        applyRemoval(*removedSet, &recheck, rechecked.get(), prune.get());
+        applyRemoval(*removedSet, &outcome->recheck, outcome->tree.get(), outcome->prune.get());
         setVanishingPaths({});
         setNimbrelisingIDs({});
-        Background::dispose(std::move(prune));
-        Background::dispose(std::move(removedSet));
+        Background::dispose(std::move(outcome->prune));
+        outcome.reset();
     };
 
     // A removal stopped for quitting has no one to play its hold to.
@@ -480,6 +452,31 @@ void AppState::completeRemoval(RemovalResult result, ScanResult::Recheck recheck
         });
     else
         whenResultUnread(std::move(finish));
+}
+
+void AppState::reportRemoval(RemovalOutcome& outcome,
+                             std::shared_ptr<const std::unordered_set<std::string>> removedSet) {
+    const RemovalFigures& figures = outcome.figures;
+    setSessionFreed(sessionFreed() + figures.total);
+    if (figures.count > 0)
+        setToast(Toast(removalToastText(figures.total, figures.count, outcome.permanently), kRemovalSymbol));
+    lastGuardRefused.clear();
+    for (const DeletionFailure& kept : outcome.guardFailures)
+        lastGuardRefused.insert(kept.path);
+    // What the guard kept comes first, then what the removal left, each in its own order.
+    std::vector<DeletionFailure> failures = std::move(outcome.guardFailures);
+    failures.insert(failures.end(), outcome.result.failures.begin(), outcome.result.failures.end());
+    if (!failures.empty()) setDeletionFailures(std::move(failures));
+    // What stayed ticked after losing part of itself weighs what is left of it. Done before the
+    // entries that went leave, which a large selection works out aside.
+    queue().shrink(outcome.recheck.bytes);
+    completingRemoved = std::move(removedSet);
+    if (outcome.request.onComplete) outcome.request.onComplete(figures.removed);
+    completingRemoved.reset();
+    if (!services_.isDemo()) refreshVolumes();
+    // What went to the Trash is there now: its figure (and what emptying it will give back) must
+    // not stay at the size it had before.
+    if (!outcome.permanently && figures.count > 0) cleanup().measureTrash();
 }
 
 void AppState::whenResultUnread(std::function<void()> fn) {
@@ -524,53 +521,47 @@ void AppState::pretendDeletion(DeletionRequest request) {
 
 namespace {
 
-// The listed files at or inside `gone`, and the folders that list some of them but stay in the tree.
-struct GoneListed {
+// The ids of the listed files at or inside `gone`.
+std::unordered_set<std::int64_t> goneListed(const ScanResult& tree,
+                                            const std::unordered_set<std::string>& gone) {
     std::unordered_set<std::int64_t> ids;
-    std::vector<DirNode*> losing;
-};
+    for (const FileItem& item : tree.files)
+        if (PathRules::isAtOrInsideAny(item.path, gone)) ids.insert(item.id);
+    return ids;
+}
 
-GoneListed goneListed(const ScanResult& tree, const std::unordered_set<std::string>& gone) {
-    GoneListed out;
-    std::unordered_map<const DirNode*, bool> folderGoes;
-    for (const FileItem& item : tree.files) {
-        if (!PathRules::isAtOrInsideAny(item.path, gone)) continue;
-        out.ids.insert(item.id);
-        if (!item.parent) continue;
-        auto [it, fresh] = folderGoes.try_emplace(item.parent, false);
-        if (!fresh) continue;
-        it->second = PathRules::isAtOrInsideAny(item.parent->path(), gone);
-        if (!it->second) out.losing.push_back(item.parent);
+// The outermost of the removed paths, normalised as the tree and the twins hold them, and what was
+// credited for each.
+template <typename Paths>
+std::unordered_set<std::string> outermostNormalized(const Paths& removed,
+                                                    const std::unordered_map<std::string, int64_t>& credited,
+                                                    std::unordered_map<std::string, int64_t>& sizes) {
+    std::unordered_set<std::string> normalized;
+    for (const std::string& path : removed) {
+        std::string p = DiskScanner::normalize(path);
+        if (auto it = credited.find(path); it != credited.end()) sizes[p] = it->second;
+        normalized.insert(std::move(p));
     }
-    return out;
+    return outermostPaths(normalized);
 }
 
 }  // namespace
 
-std::shared_ptr<PlannedPrune> AppState::planPrune(const ScanResult& tree,
-                                                  const std::vector<std::string>& removed,
+std::shared_ptr<PlannedPrune> AppState::planPrune(ScanResult& tree, const std::vector<std::string>& removed,
                                                   const std::unordered_map<std::string, int64_t>& credited,
                                                   const std::unordered_set<std::string>& recheckGone) {
     auto planned = std::make_shared<PlannedPrune>();
-    // The tree and the twins hold normalised paths; a path inside another removed one is gone with it.
-    std::unordered_set<std::string> normalized;
     std::unordered_map<std::string, int64_t> sizes;
-    for (const std::string& path : removed) {
-        std::string p = DiskScanner::normalize(path);
-        normalized.insert(p);
-        if (auto it = credited.find(path); it != credited.end()) sizes[p] = it->second;
-    }
-    planned->outermost = outermostPaths(normalized);
+    planned->outermost = outermostNormalized(removed, credited, sizes);
     planned->plan = ScanPrune::plan(tree, planned->outermost, sizes);
     std::unordered_set<std::string> gone = recheckGone;
     gone.insert(planned->outermost.begin(), planned->outermost.end());
-    GoneListed listed = goneListed(tree, gone);
-    planned->goneIDs = std::move(listed.ids);
-    planned->losing = std::move(listed.losing);
+    planned->goneIDs = goneListed(tree, gone);
     return planned;
 }
 
-void AppState::planAfterRemoval(RemovalOutcome& outcome, const ScanResult* tree) {
+void AppState::planAfterRemoval(RemovalOutcome& outcome) {
+    ScanResult* tree = outcome.tree.get();
     // What stayed behind may have been removed in part: look at the disk for what went.
     if (tree && (!outcome.result.failures.empty() || !outcome.result.partlyRemoved.empty()))
         outcome.recheck = tree->recheck(recheckedPaths(outcome.result));
@@ -593,85 +584,36 @@ void AppState::planAfterRemoval(RemovalOutcome& outcome, const ScanResult* tree)
     }
 }
 
-void AppState::handOverToSearches(const std::vector<DirNode*>& losing,
-                                  const std::unordered_set<std::string>& leaving) {
-    ScanResult& tree = *result();
-    // The folders that lose files hand their lists over and go on with copies; what the flat list
-    // refers to there moves along to the copies.
-    std::vector<std::vector<FileItem>> lists;
-    std::unordered_map<const DirNode*, std::pair<const FileItem*, const FileItem*>> moved;  // old, new
-    for (DirNode* folder : losing) {
-        if (moved.count(folder)) continue;
-        std::vector<FileItem> copy = folder->files;
-        lists.push_back(std::exchange(folder->files, std::move(copy)));
-        moved.emplace(folder, std::pair(lists.back().data(), folder->files.data()));
-    }
-    if (!moved.empty())
-        for (const FileItem*& ref : tree.files.references()) {
-            auto it = moved.find(ref->parent);
-            if (it == moved.end()) continue;
-            const auto [from, to] = it->second;
-            const std::less<const FileItem*> before;
-            const size_t count = it->first->files.size();
-            if (!before(ref, from) && before(ref, from + count)) ref = to + (ref - from);
-        }
-    // The folders that leave the tree stay alive with the searches.
-    std::vector<std::shared_ptr<DirNode>> folders;
-    for (const std::string& path : leaving)
-        if (auto node = tree.node(path); node && node->parent) folders.push_back(std::move(node));
-    duplicates().keepForSearches(tree, std::move(lists), std::move(folders));
-}
-
 void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const ScanResult::Recheck* recheck,
                             const ScanResult* rechecked, PlannedPrune* planned) {
-    const bool recheckApplies = recheck && rechecked && rechecked == result().get() &&
-                                (!recheck->gone.empty() || !recheck->shrunk.empty());
+    ScanResult* tree = result().get();
+    const bool recheckApplies =
+        recheck && tree && rechecked == tree && (!recheck->gone.empty() || !recheck->shrunk.empty());
     if (paths.empty() && !recheckApplies) return;
     std::unordered_set<std::string> outermost;
     std::unordered_set<std::int64_t> goneIDs;
-    const bool usePlan = planned && result() && planned->plan.isFor(*result());
-    // A twin search reads the items of this very tree: nothing it points at may move or go.
-    const bool searched = result() && duplicates().readsItemsOf(*result());
+    std::vector<TreeChange> changes;
+    // Worked out on the removal's worker from this very tree, when no change went through it since.
+    const bool usePlan = planned && tree && planned->plan.isFor(*tree);
     if (usePlan) {
-        // Worked out on the removal's worker from this very tree, which nothing changed since: one
-        // removal runs at a time, and a new scan installs a new tree instead of changing this one.
         outermost = std::move(planned->outermost);
         goneIDs = std::move(planned->goneIDs);
-        // The plan's own removed folders come back from apply(); a recheck's are looked up first.
-        if (searched) {
-            handOverToSearches(planned->losing,
-                               recheckApplies ? recheck->gone : std::unordered_set<std::string>{});
-            planned->plan.forgetListed();  // the flat list refers to the folders' copies now
-        }
-        std::vector<std::shared_ptr<DirNode>> gone = planned->plan.apply(*result());
+        changes.push_back(tree->prune(std::move(planned->plan)));
         // In the same turn, so no view reads an index that does not match the files.
-        if (planned->files) FilesModel::of(*this).adopt(std::move(*planned->files));
-        // The removed subtrees are freed off the main thread too, or when the searches end.
-        if (searched)
-            duplicates().keepForSearches(*result(), {}, std::move(gone));
-        else if (!gone.empty())
-            utilityPool().start([gone = std::move(gone)]() mutable { gone.clear(); });
+        if (planned->files) FilesModel::of(*this).adopt(std::move(*planned->files), changes.back());
     } else {
         std::unordered_map<std::string, int64_t> sizes;
-        std::unordered_set<std::string> normalized;
-        for (const std::string& path : paths) {
-            std::string p = DiskScanner::normalize(path);
-            normalized.insert(p);
-            if (auto it = lastRemoval.find(path); it != lastRemoval.end()) sizes[p] = it->second;
-        }
-        outermost = outermostPaths(normalized);
-        if (searched) handOverToSearches(goneListed(*result(), outermost).losing, outermost);
-        if (result()) result()->remove(outermost, sizes);
+        outermost = outermostNormalized(paths, lastRemoval, sizes);
+        if (tree) changes.push_back(tree->remove(outermost, sizes));
     }
     if (recheckApplies) {
-        if (searched && !usePlan)
-            handOverToSearches(goneListed(*result(), recheck->gone).losing, recheck->gone);
-        result()->apply(*recheck);
-        for (const std::string& gone : recheck->gone)
-            outermost.insert(gone);
+        changes.push_back(tree->apply(*recheck));
+        outermost.insert(recheck->gone.begin(), recheck->gone.end());
     }
     duplicates().remove(outermost, usePlan ? &goneIDs : nullptr, usePlan ? planned->twins.get() : nullptr);
     bumpRevision();
+    // What the tree let go of (removed subtrees, the old file lists) is freed off the main thread.
+    if (!changes.empty()) utilityPool().start([changes = std::move(changes)]() mutable { changes.clear(); });
     if (outermost.size() > 1024) Background::dispose(std::move(outermost));
     if (goneIDs.size() > 1024) Background::dispose(std::move(goneIDs));
 }

@@ -14,7 +14,8 @@
 
 namespace nimbrel {
 
-// The two worker pools and the way results come back to the main thread.
+// The two shared worker pools and the way results come back to the main thread. Two pools of their
+// own are not here: the evaporation's frames (theme) and the settings writer (Prefs).
 namespace Background {
 
 // Scans, hashing, removal and listings the user waits for.
@@ -22,7 +23,9 @@ QThreadPool& userInitiated();
 // Volume listings, icons and junk measuring.
 QThreadPool& utility();
 
-// True while a worker of either pool, or of Qt's global pool, is still running.
+// True while a worker of either pool, or of Qt's global pool, is still running. The evaporation's
+// frame pool does not count: its workers only draw, never wait on a disk, and nothing waits for them
+// at the end; the settings writer is waited for before (Prefs::flush).
 bool busy();
 
 // Ends the process at once with `code` when a worker is still running after the event loop is over

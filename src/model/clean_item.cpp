@@ -179,6 +179,32 @@ CleanItem CleanItem::artifact(const DevArtifact& artifact) {
     return item;
 }
 
+CleanItem CleanItem::file(const FileItem& file, Source source, double heat) {
+    CleanItem item;
+    item.id = file.path;
+    item.name = file.name;
+    item.size = file.size;
+    item.kind = Kind::file;
+    item.heat = heat;
+    item.symbolPath = file.path;
+    item.source = source;
+    item.identity = EntryIdentity::scanned(file);
+    return item;
+}
+
+CleanItem CleanItem::folder(const DirNode& folder, Source source) {
+    CleanItem item;
+    item.id = folder.path();
+    item.name = folder.name;
+    item.size = folder.size;
+    item.kind = folder.artifactKind ? Kind::artifact : Kind::folder;
+    item.heat = folder.artifactKind ? 1.0 : 0.0;
+    item.symbolPath = item.id;
+    item.source = source;
+    item.identity = EntryIdentity::folder(folder);
+    return item;
+}
+
 bool isLosslessUtf8(const std::string& bytes) {
     return exactText(bytes).has_value();
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/dev_artifact.h"
+#include "engine/dir_node.h"
 #include "engine/entry_identity.h"
 #include "engine/risk_catalog.h"
 #include "engine/twin_proof.h"
@@ -61,6 +62,10 @@ struct CleanItem {
     bool isWellFormed() const;
     // The item for a build product the scan found ("app · node_modules").
     static CleanItem artifact(const DevArtifact& artifact);
+    // The item for a file the scan listed, and for a folder of the scanned tree (a build product
+    // when the scan marked it so), each carrying what the scan saw at its path.
+    static CleanItem file(const FileItem& file, Source source, double heat = 0.0);
+    static CleanItem folder(const DirNode& folder, Source source);
 
     static const char* rawValue(Kind kind);
     static const char* rawValue(Source source);

@@ -59,15 +59,7 @@ std::unordered_set<int64_t> presentIDs(const std::vector<DuplicateGroup>& groups
 }
 
 CleanItem extraItem(const FileItem& file, std::shared_ptr<const TwinCopies> twins) {
-    CleanItem item;
-    item.id = file.path;
-    item.name = file.name;
-    item.size = file.size;
-    item.kind = CleanItem::Kind::file;
-    item.heat = 0.55;
-    item.symbolPath = file.path;
-    item.source = CleanItem::Source::files;
-    item.identity = EntryIdentity::scanned(file);
+    CleanItem item = CleanItem::file(file, CleanItem::Source::files, 0.55);
     item.twins = std::move(twins);
     return item;
 }
@@ -155,52 +147,20 @@ void DuplicatesModel::run(const std::vector<FileItem>& files, int64_t minSize) {
 }
 
 void DuplicatesModel::run(std::shared_ptr<const ScanResult> result, int64_t minSize) {
-    auto hold = std::make_shared<Hold>();
-    hold->result = result.get();
-    start(
-        minSize,
-        [result, minSize, readers = readers_] {
-            Candidates candidates;
-            if (!result) return candidates;
-            std::shared_lock<std::shared_mutex> lock;
-            if (readers) lock = std::shared_lock(*readers);
-            for (const FileItem& f : result->files) {
-                if (isCandidate(f, minSize)) candidates.items.push_back(&f);
-            }
-            candidates.owner = result;
-            return candidates;
-        },
-        std::move(hold));
-}
-
-bool DuplicatesModel::readsItemsOf(const ScanResult& result) const {
-    for (const std::weak_ptr<Hold>& weak : holds_)
-        if (auto hold = weak.lock(); hold && hold->result == &result) {
-            // Let go of on a worker, in case the search ended meanwhile and this is the last hold.
-            Background::dispose(std::move(hold));
-            return true;
+    start(minSize, [result, minSize, readers = readers_] {
+        Candidates candidates;
+        if (!result) return candidates;
+        std::shared_lock<std::shared_mutex> lock;
+        if (readers) lock = std::shared_lock(*readers);
+        for (const FileItem& f : result->files) {
+            if (isCandidate(f, minSize)) candidates.items.push_back(&f);
         }
-    return false;
+        candidates.owner = ScanResult::holdItems(result);
+        return candidates;
+    });
 }
 
-void DuplicatesModel::keepForSearches(const ScanResult& result, std::vector<std::vector<FileItem>> lists,
-                                      std::vector<std::shared_ptr<DirNode>> folders) {
-    std::erase_if(holds_, [](const std::weak_ptr<Hold>& weak) { return weak.expired(); });
-    std::vector<std::shared_ptr<Hold>> reading;
-    for (const std::weak_ptr<Hold>& weak : holds_)
-        if (auto hold = weak.lock(); hold && hold->result == &result) reading.push_back(std::move(hold));
-    auto kept = std::make_shared<Hold>();
-    kept->lists = std::move(lists);
-    kept->folders = std::move(folders);
-    // Every search still reading shares them; the last one to end lets go of them, on its worker.
-    for (auto& hold : reading) {
-        hold->kept.push_back(kept);
-        Background::dispose(std::move(hold));
-    }
-    Background::dispose(std::move(kept));
-}
-
-void DuplicatesModel::start(int64_t minSize, std::function<Candidates()> gather, std::shared_ptr<Hold> hold) {
+void DuplicatesModel::start(int64_t minSize, std::function<Candidates()> gather) {
     cancel();
     auto token = std::make_shared<CancelToken>();
     token_ = token;
@@ -219,27 +179,21 @@ void DuplicatesModel::start(int64_t minSize, std::function<Candidates()> gather,
             setProgress(p.fraction);
             setStatus(QString::fromStdString(p.text([](int64_t b) { return Fmt::bytes(b).toStdString(); })));
         });
-    if (hold) {
-        std::erase_if(holds_, [](const std::weak_ptr<Hold>& weak) { return weak.expired(); });
-        holds_.push_back(hold);
-    }
     Search search = search_;
     if (!search)
         search = [](const std::vector<const FileItem*>& files, const CancelToken& token,
                     const DuplicateProgressFn& progress) {
             return DuplicateEngine::find(files, token, progress);
         };
-    // The hold lives as long as this worker reads, however the search ends, and no longer.
     Background::run(
         *pool_, this,
-        [gather = std::move(gather), token, onProgress, search = std::move(search),
-         hold = std::move(hold)]() mutable -> std::optional<std::vector<DuplicateGroup>> {
+        [gather = std::move(gather), token, onProgress,
+         search = std::move(search)]() mutable -> std::optional<std::vector<DuplicateGroup>> {
             std::optional<std::vector<DuplicateGroup>> found;
             if (!token->isCancelled()) {
                 Candidates candidates = gather();
                 found = search(candidates.items, *token, onProgress);
             }
-            hold.reset();
             return found;
         },
         [this, token, minSize](std::optional<std::vector<DuplicateGroup>> found) {

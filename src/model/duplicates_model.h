@@ -49,17 +49,11 @@ class DuplicatesModel : public QObject {
     // not empty; a running search is stopped first. The previous groups stay until replaced.
     void run(const std::vector<FileItem>& files, int64_t minSize);
     // The same over a scan result's files, gathered on the worker: the search reads the result's
-    // own items, never copies of them. While it runs, whoever prunes the result gives it first what
-    // the pruning would move or free (keepForSearches).
+    // own items, never copies of them, and holds them as they were (ScanResult::holdItems) whatever
+    // a removal changes in the result meanwhile.
     void run(std::shared_ptr<const ScanResult> result, int64_t minSize);
     // Held shared while a search gathers the files of a result the main thread may prune.
     void setResultReaders(std::shared_ptr<std::shared_mutex> readers) { readers_ = std::move(readers); }
-    // Whether a search, running or stopped but still ending on its worker, reads `result`'s items.
-    bool readsItemsOf(const ScanResult& result) const;
-    // Keeps, for every such search and until it ends, folders' file lists that are about to change
-    // and folders taken out of the tree: the items it points at stay where they are, unchanged.
-    void keepForSearches(const ScanResult& result, std::vector<std::vector<FileItem>> lists,
-                         std::vector<std::shared_ptr<DirNode>> folders);
 
     // The search itself; tests wrap it to stop a search part-way.
     using Search = std::function<std::optional<std::vector<DuplicateGroup>>(
@@ -177,19 +171,11 @@ class DuplicatesModel : public QObject {
         std::vector<const FileItem*> items;
         std::shared_ptr<const void> owner;
     };
-    // What a search over a result holds on its worker; freed there when it ends.
-    struct Hold {
-        const ScanResult* result = nullptr;
-        std::vector<std::vector<FileItem>> lists;
-        std::vector<std::shared_ptr<DirNode>> folders;
-        std::vector<std::shared_ptr<Hold>> kept;  // what prunings of the result handed over
-    };
-    // Starts a search over what `gather` returns on the worker.
-    void start(int64_t minSize, std::function<Candidates()> gather, std::shared_ptr<Hold> hold = nullptr);
+    // Starts a search over what `gather` returns on the worker, which lets go of it there.
+    void start(int64_t minSize, std::function<Candidates()> gather);
 
     QThreadPool* pool_;
     Search search_;
-    std::vector<std::weak_ptr<Hold>> holds_;
     std::shared_ptr<std::shared_mutex> readers_;
     // The groups for changing: the model's own, copied first if a worker still reads them.
     std::vector<DuplicateGroup> takeGroups();

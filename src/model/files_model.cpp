@@ -466,10 +466,11 @@ void FilesModel::Pruning::apply(const std::vector<size_t>& drop) {
         forgottenQuery.reset();
 }
 
-bool FilesModel::adopt(Pruning&& pruning) {
+bool FilesModel::adopt(Pruning&& pruning, const TreeChange& change) {
     const std::shared_ptr<ScanResult>& result = state_.result();
     if (!result || building_ || synced_ != result || !index_.sharesColumnsWith(pruning.before) ||
-        pruning.after.result() != result || pruning.after.size() != result->files.size())
+        pruning.after.result() != result || change.droppedListed != pruning.dropped ||
+        pruning.after.size() != result->files.size())
         return false;
     // An order first asked for while the removal ran comes along rather than being built again.
     pruning.after.takeOrders(index_, pruning.dropped);

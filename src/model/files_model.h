@@ -165,9 +165,10 @@ class FilesModel : public QObject {
     };
     // Null when there is no index of the current result worth pruning aside.
     std::shared_ptr<Pruning> startPruning() const;
-    // Right after the result lost exactly the files the pruning dropped: takes its index and
-    // answers, unless the index changed meanwhile. Returns whether it did.
-    bool adopt(Pruning&& pruning);
+    // Right after `change` of the result: takes the pruning's index and answers when the change
+    // dropped exactly the files the pruning did, from the files the index was made for. Returns
+    // whether it did.
+    bool adopt(Pruning&& pruning, const TreeChange& change);
 
     const FileList& biggest(const BiggestQuery& query);
     const FileList& forgotten(const ForgottenQuery& query);

@@ -57,6 +57,7 @@ TEST(HostLayout, TheDesktopsNamesOfTheMainFoldersAreMainFolders) {
         {"  XDG_PICTURES_DIR=\"$HOME/Eigene Bilder\"  ", "/home/u/Eigene Bilder"},
         {"XDG_MUSIC_DIR=\"/home/u/Musik/\"", "/home/u/Musik"},
         {"XDG_VIDEOS_DIR=$HOME/Filme", "/home/u/Filme"},
+        {"XDG_VIDEOS_DIR = \"${HOME}//Filme/./\"\r", "/home/u/Filme"},
         {"XDG_TEMPLATES_DIR=\"$HOME/Vor\\\"lagen\" # quoted quote", "/home/u/Vor\"lagen"},
         {"XDG_DOWNLOAD_DIR=\"$HOME/T\u00e9l\u00e9chargements\"", "/home/u/T\u00e9l\u00e9chargements"},
         {"#XDG_PUBLICSHARE_DIR=\"$HOME/\u00d6ffentlich\"", nullptr},
@@ -94,6 +95,12 @@ TEST(HostLayout, TheDesktopsNamesOfTheMainFoldersAreMainFolders) {
     }
     for (const char* p : {"/home/u/Dokumente/brief.odt", "/srv/downloads", "/home/u/Filme/a/b.mkv"})
         EXPECT_FALSE(SafetyGuard::isProtected(p, lin)) << p;
+    // A folder named by the home's resolved spelling is the home's too, whichever name came first.
+    HostLayout linked = english;
+    linked.addHomeSpelling("/data/u");
+    linked.addUserFolders("XDG_PICTURES_DIR=\"/data/u/Bilder\"\n");
+    for (const char* p : {"/home/u/Bilder", "/data/u/Bilder"})
+        EXPECT_TRUE(SafetyGuard::isProtected(p, linked)) << p;
 
     // Installers are looked for in the desktop's Downloads folder.
     const std::string downloads = "/home/u/T\u00e9l\u00e9chargements";

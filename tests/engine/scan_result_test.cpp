@@ -9,6 +9,7 @@
 
 #include "engine/disk_scanner.h"
 #include "engine/scan_prune.h"
+#include "engine/tree_build.h"
 #include "scan_tree.h"
 
 namespace nimbrel {
@@ -57,7 +58,7 @@ class ResultFixture : public testing::Test {
         item.size = item.logicalSize = size;
         item.category = category;
         item.parent = parent;
-        parent->files.push_back(item);
+        TreeBuild::addFile(*parent, item);
         grow(parent, size, 1);
         result.categoryTotals[category].size += size;
         result.categoryTotals[category].count += 1;
@@ -189,6 +190,7 @@ TEST_F(ResultFixture, TheRootStaysAndTotalsNeverGoNegativeOrAppear) {
     }
 }
 
+// Sorting reorders every folder's files; whoever held a folder's files before keeps them as they were.
 TEST(DirNode, SortingIsStableAndReachesEveryLevel) {
     auto root = std::make_shared<DirNode>("/r", nullptr);
     DirNode* parent = root.get();
@@ -201,11 +203,20 @@ TEST(DirNode, SortingIsStableAndReachesEveryLevel) {
             FileItem f;
             f.id = i;
             f.size = i % 2 ? 5 : 7;
-            parent->files.push_back(f);
+            TreeBuild::addFile(*parent, f);
         }
         parent = parent->children.back().get();
     }
-    root->sortRecursively();
+    const FileBlock held = root->files.share();
+    TreeBuild::sortRecursively(*root);
+    FileItem added;
+    added.id = 9;
+    TreeBuild::addFile(*root, added);
+    std::vector<std::int64_t> heldIDs;
+    for (const FileItem& f : held)
+        heldIDs.push_back(f.id);
+    EXPECT_EQ(heldIDs, (std::vector<std::int64_t>{0, 1, 2, 3}));
+    EXPECT_EQ(root->files.size(), 5u);
     for (DirNode* n = root.get(); n && !n->children.empty(); n = n->children[1].get()) {
         std::vector<std::string> names;
         for (const auto& child : n->children)
@@ -214,7 +225,8 @@ TEST(DirNode, SortingIsStableAndReachesEveryLevel) {
         std::vector<std::int64_t> ids;
         for (const FileItem& f : n->files)
             ids.push_back(f.id);
-        EXPECT_EQ(ids, (std::vector<std::int64_t>{0, 2, 1, 3}));
+        EXPECT_EQ(ids, n == root.get() ? (std::vector<std::int64_t>{0, 2, 1, 3, 9})
+                                       : (std::vector<std::int64_t>{0, 2, 1, 3}));
     }
 }
 
@@ -257,7 +269,7 @@ struct RandomTree {
                 item.size = 100 + std::rand() % 900;
                 item.category = categories[std::rand() % 3];
                 item.parent = node;
-                node->files.push_back(item);
+                TreeBuild::addFile(*node, item);
                 result.categoryTotals[item.category].size += item.size;
                 result.categoryTotals[item.category].count += 1;
                 for (DirNode* n = node; n; n = n->parent) {
@@ -313,7 +325,9 @@ void plainRemove(ScanResult& r, const std::unordered_set<std::string>& paths,
         if (!paths.count(item.path)) continue;
         removed.insert(item.id);
         handled.insert(item.path);
-        std::erase_if(item.parent->files, [&](const FileItem& f) { return f.id == item.id; });
+        std::vector<FileItem> kept(item.parent->files.begin(), item.parent->files.end());
+        std::erase_if(kept, [&](const FileItem& f) { return f.id == item.id; });
+        TreeBuild::setFiles(*item.parent, std::move(kept));
         for (DirNode* n = item.parent; n; n = n->parent) {
             lower(n->size, item.size);
             lower(n->fileCount, 1);
@@ -427,8 +441,10 @@ TEST(ScanResultPruning, APlannedPruneAppliesOnceAndHandsBackWhatItDetached) {
         std::vector<std::shared_ptr<DirNode>> gone;
         {
             ScanPrune prune = ScanPrune::plan(planned.result, paths, {});
-            gone = prune.apply(planned.result);
-            EXPECT_TRUE(prune.apply(planned.result).empty()) << "a plan applies once";
+            ScanPrune again = ScanPrune::plan(planned.result, paths, {});
+            gone = planned.result.prune(std::move(prune)).detached;
+            EXPECT_TRUE(planned.result.prune(std::move(again)).detached.empty())
+                << "a plan made before a change does nothing after it";
         }
         EXPECT_TRUE(listedFromTheTree(planned.result)) << "seed " << seed;
         for (const auto& folder : gone) {
@@ -445,7 +461,7 @@ TEST(ScanResultPruning, APlanTouchesOnlyTheResultItWasMadeFor) {
     RandomTree a(3), b(3);
     const std::string before = describe(b.result);
     ScanPrune prune = ScanPrune::plan(a.result, a.disjointPick(), {});
-    EXPECT_TRUE(prune.apply(b.result).empty());
+    EXPECT_TRUE(b.result.prune(std::move(prune)).detached.empty());
     EXPECT_EQ(describe(b.result), before);
 }
 
@@ -462,7 +478,7 @@ TEST(ScanResultPruning, AHundredThousandFilesAndFoldersInOneFolder) {
         f.path = "/r/big/" + f.name;
         f.size = 2000;
         f.parent = big.get();
-        big->files.push_back(f);
+        TreeBuild::addFile(*big, f);
         auto sub = std::make_shared<DirNode>("d" + std::to_string(i), big.get());
         sub->size = 3000;
         sub->fileCount = 2;
@@ -501,7 +517,7 @@ TEST_F(ResultFixture, APackageTakesTheFilesItHeldFromTheCounts) {
     package.isPackage = true;
     package.fileCount = 40;
     package.parent = ab;
-    ab->files.push_back(package);
+    TreeBuild::addFile(*ab, package);
     result.files = ListedFiles::of(*root);
     grow(ab, 5000, 40);
     result.categoryTotals[FileCategory::application] = {5000, 1};

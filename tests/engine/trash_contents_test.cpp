@@ -2,6 +2,7 @@
 #include "engine/trash_contents.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -85,17 +86,19 @@ TEST(TrashContents, LeftOutOfEveryOfferButCountedInSizes) {
 // mounted volume's, each folder once however many mounts show it; other users' and a shared .Trash
 // without its sticky bit are not the user's.
 TEST(TrashContents, TheUsersTrashIsMeasuredOnEveryVolume) {
+    const unsigned uid = getuid();
+    const std::string me = std::to_string(uid), other = std::to_string(uid + 1);
     test::ScanTree tree;
     const std::string home = tree.path("home/.local/share/Trash");
     tree.file("home/.local/share/Trash/files/a", 40000);
-    tree.file("vol1/.Trash-1000/files/b", 20000);
-    tree.file("vol1/.Trash-1000/info/b.trashinfo", 60);
-    tree.file("vol1/.Trash/1000/files/c", 10000);
+    tree.file("vol1/.Trash-" + me + "/files/b", 20000);
+    tree.file("vol1/.Trash-" + me + "/info/b.trashinfo", 60);
+    tree.file("vol1/.Trash/" + me + "/files/c", 10000);
     chmod(tree.path("vol1/.Trash").c_str(), 01777);
-    tree.folder("vol2/.Trash-1000/files");  // the user's, holding nothing
-    tree.file("vol3/.Trash-1001/files/d", 30000);
-    tree.file("vol4/.Trash/1000/files/e", 30000);  // .Trash is not sticky
-    tree.file("share/.Trash-1000/files/f", 5000);
+    tree.folder("vol2/.Trash-" + me + "/files");  // the user's, holding nothing
+    tree.file("vol3/.Trash-" + other + "/files/d", 30000);
+    tree.file("vol4/.Trash/" + me + "/files/e", 30000);  // .Trash is not sticky
+    tree.file("share/.Trash-" + me + "/files/f", 5000);
     const std::string mountInfo = "21 1 8:1 / " + tree.root() + "/vol1 rw - ext4 /dev/sdb1 rw\n" +  //
                                   "22 1 8:1 / " + tree.root() + "/vol1 rw - ext4 /dev/sdb1 rw\n" +  // again
                                   "23 1 8:2 / " + tree.root() + "/vol2 rw - ext4 /dev/sdb2 rw\n" +
@@ -104,10 +107,10 @@ TEST(TrashContents, TheUsersTrashIsMeasuredOnEveryVolume) {
                                   "26 1 0:50 / " + tree.root() + "/share rw - nfs4 nas:/x rw\n" + "garbage\n";
     const int64_t homeSize = DiskScanner::usage(home).size;
     int64_t volumeSize = 0;
-    for (const char* folder : {"vol1/.Trash-1000", "vol1/.Trash/1000", "share/.Trash-1000"})
+    for (const std::string& folder : {"vol1/.Trash-" + me, "vol1/.Trash/" + me, "share/.Trash-" + me})
         volumeSize += DiskScanner::usage(tree.path(folder)).size;
 
-    const TrashUsage trash = measureUserTrash(home, mountInfo, 1000);
+    const TrashUsage trash = measureUserTrash(home, mountInfo, uid);
     EXPECT_EQ(trash.usage.size, homeSize + volumeSize);
     EXPECT_EQ(trash.usage.items, 5);
     EXPECT_TRUE(trash.usage.readable);
@@ -115,8 +118,11 @@ TEST(TrashContents, TheUsersTrashIsMeasuredOnEveryVolume) {
     EXPECT_EQ(trash.volumes, 2);
     EXPECT_GE(trash.onVolumes, 35000);
 
-    const TrashUsage homeOnly = measureUserTrash(home, "", 1000);
+    const TrashUsage homeOnly = measureUserTrash(home, "", uid);
     EXPECT_EQ(homeOnly, (TrashUsage{DiskUsage{homeSize, 1, true, true}}));
+    // A home Trash kept elsewhere through a link is emptied through it, so it is measured through it.
+    ASSERT_EQ(symlink(home.c_str(), tree.path("linked Trash").c_str()), 0);
+    EXPECT_EQ(measureUserTrash(tree.path("linked Trash"), "", uid), homeOnly);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <shared_mutex>
 
 #include "engine/safety_guard.h"
+#include "engine/tree_build.h"
 #include "model/app_state_test_support.h"
 #include "model/duplicates_model.h"
 #include "model/files_model.h"
@@ -444,7 +445,8 @@ TEST_F(AppStateRemovalTest, ALongSelectionIsPreparedAsideThenRemovedWhole) {
 }
 
 // A twin search reads the listed files where the tree holds them. A removal that ends meanwhile
-// prunes the tree without waiting for it, and what the search points at neither moves nor goes.
+// prunes the tree without waiting for it, and what the search points at neither moves nor goes:
+// the folders' old file lists stay with the search until it ends.
 TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
     Harness h;
     auto result = std::make_shared<ScanResult>();
@@ -454,12 +456,13 @@ TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
     result->root->children = {d, e};
     int64_t id = 1;
     for (auto [folder, name] : {std::pair{d.get(), "a"}, {d.get(), "b"}, {d.get(), "c"}, {e.get(), "x"}}) {
-        FileItem& f = folder->files.emplace_back();
+        FileItem f;
         f.id = id++;
         f.path = folder->path() + "/" + name;
         f.name = name;
         f.size = f.logicalSize = 10;
         f.parent = folder;
+        TreeBuild::addFile(*folder, f);
         folder->size += 10;
         folder->fileCount += 1;
     }
@@ -468,6 +471,7 @@ TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
     result->files = ListedFiles::of(*result->root);
     h.state->setResult(result);
     const std::weak_ptr<DirNode> removedFolder = e;
+    const FileBlock oldLists[] = {d->files.share(), e->files.share()};
     e.reset();
 
     QThreadPool twins;
@@ -501,13 +505,16 @@ TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
     EXPECT_EQ(result->files.size(), 2u);
     EXPECT_EQ(result->files.front().parent, d.get());
     EXPECT_EQ(result->root->size, 20);
-    EXPECT_FALSE(removedFolder.expired());  // the search still reads its files
+    for (const FileBlock& list : oldLists)
+        EXPECT_GE(list.holders(), 2u);  // the search still reads them
 
     go.set_value();
     twins.waitForDone();
     settle();
     EXPECT_EQ(changed, 0);
-    EXPECT_TRUE(removedFolder.expired());  // and lets go of them once it ends
+    EXPECT_TRUE(removedFolder.expired());
+    for (const FileBlock& list : oldLists)
+        EXPECT_EQ(list.holders(), 1u);  // and lets go of them once it ends
     EXPECT_TRUE(h.state->duplicates().hasRun());
 }
 
@@ -519,15 +526,15 @@ std::shared_ptr<ScanResult> listedTree(size_t perFolder) {
     for (const char* name : {"a", "b"}) {
         auto folder = std::make_shared<DirNode>(name, result->root.get());
         result->root->children.push_back(folder);
-        folder->files.reserve(perFolder);
         for (size_t i = 0; i < perFolder; ++i, ++id) {
-            FileItem& f = folder->files.emplace_back();
+            FileItem f;
             f.id = id;
             f.name = "f" + std::to_string(i);
             f.path = folder->path() + "/" + f.name;
             f.size = f.logicalSize = (id * 7919 % 1000) * 100'000;  // ties, and files worth forgetting
             f.modified = f.accessed = std::chrono::system_clock::time_point(std::chrono::hours(id % 500));
             f.parent = folder.get();
+            TreeBuild::addFile(*folder, f);
             folder->size += f.size;
             folder->fileCount += 1;
         }

@@ -191,7 +191,7 @@ TEST(FilesModelIndexAside, ListsFollowTheCurrentResultOnly) {
     EXPECT_EQ(model.biggest(search).rows.size(), 11u);  // f1234 and f12340..f12349
 
     // A removal that prunes the indexed result maps the index; nothing is built again.
-    second->files.erase(second->files.begin());
+    second->remove({"/second/f0"}, {});
     state.bumpRevision();
     EXPECT_FALSE(model.isIndexing());
     EXPECT_EQ(model.file(model.biggest({}).rows.front()).path, "/second/f1");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "engine/tree_build.h"
 #include "model/app_state.h"
 #include "util/fmt.h"
 
@@ -33,7 +34,7 @@ void addFile(DirNode& parent, const std::string& name, std::int64_t size) {
     file.name = name;
     file.size = size;
     file.parent = &parent;
-    parent.files.push_back(file);
+    TreeBuild::addFile(parent, file);
 }
 
 // /p holds the folders a (sub, files f and g), b, an empty one and a build product, and the files

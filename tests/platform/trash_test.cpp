@@ -541,22 +541,35 @@ TEST(TrashEmptierTest, EmptiesAFolderOfAnyDepth) {
     EXPECT_TRUE(namesIn(tree.path("Trash/info")).empty());
 }
 
+// A Trash folder the user does not own is no Trash of theirs: nothing was trashed there, so emptying
+// never touches it (a link is never one either).
 TEST(TrashEmptierTest, FindsVolumeTrashFoldersOfThisUser) {
+    const std::string me = std::to_string(getuid()), other = std::to_string(getuid() + 1);
     TempTree tree;
     std::string volume = tree.folder("my volume");
-    tree.folder("my volume/.Trash-1000");
-    tree.folder("my volume/.Trash/1000");
+    tree.folder("my volume/.Trash-" + me);
+    tree.folder("my volume/.Trash/" + me);
     chmod((volume + "/.Trash").c_str(), 01777);
     std::string plain = tree.folder("plain");
-    tree.folder("plain/.Trash/1000");  // not sticky: not a shared Trash
-    tree.folder("plain/.Trash-1001");  // another user's
+    tree.folder("plain/.Trash/" + me);     // not sticky: not a shared Trash
+    tree.folder("plain/.Trash-" + other);  // another user's
+    std::string foreign = tree.folder("foreign");
+    symlink(volume.c_str(), (foreign + "/.Trash-" + me).c_str());
+    if (geteuid() == 0) {
+        tree.folder("foreign/.Trash/" + me);
+        chmod((foreign + "/.Trash").c_str(), 01777);
+        tree.folder("plain/.Trash-" + me);
+        ASSERT_EQ(chown((foreign + "/.Trash/" + me).c_str(), 65534, 65534), 0);
+        ASSERT_EQ(chown((plain + "/.Trash-" + me).c_str(), 65534, 65534), 0);
+    }
 
     std::string escaped = volume;
     escaped.replace(escaped.find(' '), 1, "\\040");
     std::string mountInfo = "36 35 98:0 / " + escaped + " rw,noatime - ext4 /dev/sdb1 rw\n" +
-                            "37 35 98:1 / " + plain + " rw - ext4 /dev/sdb2 rw\n";
-    EXPECT_EQ(TrashEmptier::volumeTrashFolders(mountInfo, 1000),
-              (std::vector<std::string>{volume + "/.Trash/1000", volume + "/.Trash-1000"}));
+                            "37 35 98:1 / " + plain + " rw - ext4 /dev/sdb2 rw\n" + "38 35 98:2 / " +
+                            foreign + " rw - ext4 /dev/sdb3 rw\n";
+    EXPECT_EQ(TrashEmptier::volumeTrashFolders(mountInfo, getuid()),
+              (std::vector<std::string>{volume + "/.Trash/" + me, volume + "/.Trash-" + me}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "engine/tree_build.h"
 #include "model/clean_queue.h"
 #include "space_test_support.h"
 #include "test_items.h"
@@ -18,7 +19,7 @@ using spacetest::addFolder;
 void file(const std::shared_ptr<DirNode>& parent, const std::string& name, std::int64_t size) {
     FileItem f = testFile(0, parent->path() + "/" + name, size);
     f.category = FileCategory::classify(asciiLower(pathExtension(name)));
-    parent->files.push_back(f);
+    TreeBuild::addFile(*parent, f);
 }
 
 // A folder with what makes listing hard: grime by name, by build product and by disk image, heavy

@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include "engine/tree_build.h"
 #include "model/clean_queue.h"
 #include "support/collect.h"
 #include "test_items.h"
@@ -304,7 +305,7 @@ TEST(ExplorerModel, FolderListKeepsEmptyFilesButNotEmptyFoldersAndAppendsSmallFi
     same.path = "/r/same";
     same.name = "same";
     same.size = 3'000'000'000;
-    root->files = {same, zero};
+    TreeBuild::setFiles(*root, {same, zero});
     root->size = 6'000'000'000;
     CleanQueue queue;
     const auto tiles =

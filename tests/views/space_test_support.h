@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/scan_result.h"
+#include "engine/tree_build.h"
 #include "shell_state_support.h"
 #include "test_items.h"
 
@@ -40,7 +41,7 @@ inline std::shared_ptr<ScanResult> sampleResult(const std::string& rootPath = "/
     auto b = addFolder(a, "b", 300);
     addFolder(b, "c", 100);
     addFolder(result->root, "z", 200);
-    result->root->files.push_back(testFile(0, rootPath + "/f.txt", 50));
+    TreeBuild::addFile(*result->root, testFile(0, rootPath + "/f.txt", 50));
     result->duration = 2;
     return result;
 }
@@ -49,7 +50,7 @@ inline std::shared_ptr<ScanResult> sampleResult(const std::string& rootPath = "/
 inline std::shared_ptr<ScanResult> manyFiles(int n) {
     auto result = sampleResult();
     for (int i = 0; i < n - 3; ++i) {
-        result->root->files.push_back(testFile(0, "/r/n" + std::to_string(i), 1));
+        TreeBuild::addFile(*result->root, testFile(0, "/r/n" + std::to_string(i), 1));
     }
     return result;
 }

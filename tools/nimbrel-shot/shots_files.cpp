@@ -136,8 +136,8 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
                             caches});
     // Two rows of the sample data selected, so the shelf shows its selected look under the bar.
     if (const auto result = state.result(); result && result->files.size() > 3) {
-        state.queue().add(fileItem(result->files[2], 0));
-        state.queue().add(fileItem(result->files[3], 0));
+        state.queue().add(CleanItem::file(result->files[2], CleanItem::Source::files));
+        state.queue().add(CleanItem::file(result->files[3], CleanItem::Source::files));
     }
     save("files-selection-bar");
     state.nimbrelise();

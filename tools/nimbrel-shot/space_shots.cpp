@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "engine/host_layout.h"
+#include "engine/tree_build.h"
 #include "model/app_state.h"
 #include "shot_capture.h"
 #include "theme/animated_value.h"
@@ -83,15 +84,14 @@ std::shared_ptr<ScanResult> markedDownloads() {
         f.name = name;
         f.size = size;
         f.category = FileCategory::classify(asciiLower(pathExtension(name)));
-        result->root->files.push_back(f);
+        TreeBuild::addFile(*result->root, f);
     };
     addFile("Windows 11.vdi", 24'000'000'000);
     addFile("ubuntu-24.04-desktop-amd64.iso", 6'100'000'000);
     addFile("slack-desktop-4.41.105-amd64.deb", 82'000'000);
     addFile("deploy.pem", 4'000);
     addFile("notes.txt", 12'000);
-    std::sort(result->root->files.begin(), result->root->files.end(),
-              [](const FileItem& a, const FileItem& b) { return a.size > b.size; });
+    TreeBuild::sortRecursively(*result->root);
     result->duration = 3;
     return result;
 }

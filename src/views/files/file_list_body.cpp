@@ -119,7 +119,7 @@ QWidget* FileListBody::makeRow(int i) {
     options.preview = [preview = preview_, path = f.path] {
         if (preview) preview(path);
     };
-    return new ItemRow(state_, fileItem(f, heat_), options);
+    return new ItemRow(state_, CleanItem::file(f, CleanItem::Source::files, heat_), options);
 }
 
 double FileListBody::weightOf(const FileItem& file) const {

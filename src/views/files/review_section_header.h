@@ -17,7 +17,6 @@ class ReviewSectionHeader : public QWidget {
   public:
     ReviewSectionHeader(CleanItem::Source source, std::function<void()> onTick, QWidget* parent = nullptr);
     CleanItem::Source source() const { return source_; }
-    NimbrelCheck* check() const { return check_; }
     void showSection(const ReviewModel::Section& section);
 
   private:

@@ -351,7 +351,7 @@ TwinShelves::SetCard TwinShelves::makeCard(const DuplicateGroup& g) {
             options.preview = [preview, path] {
                 if (preview) preview(path);
             };
-            CleanItem item = fileItem(f, kept ? 0 : 0.55);
+            CleanItem item = CleanItem::file(f, CleanItem::Source::files, kept ? 0 : 0.55);
             if (!kept) item.twins = copies;
             return new ItemRow(state_, std::move(item), options);
         });

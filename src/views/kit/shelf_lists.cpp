@@ -217,19 +217,6 @@ std::vector<const DuplicateGroup*> Twins::shown(const std::vector<DuplicateGroup
     return kept;
 }
 
-CleanItem fileItem(const FileItem& file, double heat) {
-    CleanItem item;
-    item.id = file.path;
-    item.name = file.name;
-    item.size = file.size;
-    item.kind = CleanItem::Kind::file;
-    item.heat = heat;
-    item.symbolPath = file.path;
-    item.source = CleanItem::Source::files;
-    item.identity = EntryIdentity::scanned(file);
-    return item;
-}
-
 QString relativeDate(std::chrono::system_clock::time_point then, const QDateTime& now) {
     const QDateTime at = QDateTime::fromMSecsSinceEpoch(
         std::chrono::duration_cast<std::chrono::milliseconds>(then.time_since_epoch()).count());

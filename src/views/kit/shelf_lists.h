@@ -75,8 +75,6 @@ struct Twins {
     static int64_t extraBytes(const DuplicateGroup& group);
 };
 
-// A file as a Files-area selection item.
-CleanItem fileItem(const FileItem& file, double heat);
 // "yesterday", "3 months ago": a moment relative to now, in words.
 QString relativeDate(std::chrono::system_clock::time_point then,
                      const QDateTime& now = QDateTime::currentDateTime());

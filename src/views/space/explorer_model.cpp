@@ -91,32 +91,19 @@ ExplorerEntry ExplorerEntry::smallFile(const std::string& path, std::int64_t siz
 }
 
 CleanItem ExplorerEntry::cleanItem() const {
+    if (node) return CleanItem::folder(*node, CleanItem::Source::space);
+    if (file) return CleanItem::file(*file, CleanItem::Source::space);
+    // Found on disk since the scan, or not listed by it: what the listing saw.
     CleanItem item;
     item.source = CleanItem::Source::space;
-    if (node) {
-        item.id = node->path();
-        item.name = node->name;
-        item.size = node->size;
-        item.kind = node->artifactKind ? CleanItem::Kind::artifact : CleanItem::Kind::folder;
-        item.heat = node->artifactKind ? 1.0 : 0.0;
-        item.identity = EntryIdentity::folder(*node);
-    } else if (file) {
-        item.id = file->path;
-        item.name = file->name;
-        item.size = file->size;
-        item.kind = CleanItem::Kind::file;
-        item.heat = 0.0;
-        item.identity = EntryIdentity::scanned(*file);
-    } else {
-        item.id = id;
-        item.name = name;
-        item.size = size;
-        item.kind = !isDirectory   ? CleanItem::Kind::file
-                    : artifactKind ? CleanItem::Kind::artifact
-                                   : CleanItem::Kind::folder;
-        item.heat = artifactKind ? 1.0 : 0.0;
-        item.identity = identity;
-    }
+    item.id = id;
+    item.name = name;
+    item.size = size;
+    item.kind = !isDirectory   ? CleanItem::Kind::file
+                : artifactKind ? CleanItem::Kind::artifact
+                               : CleanItem::Kind::folder;
+    item.heat = artifactKind ? 1.0 : 0.0;
+    item.identity = identity;
     item.symbolPath = item.id;
     return item;
 }

@@ -119,30 +119,7 @@ ExplorerView::ExplorerView(SpaceViewModel& model, QWidget* parent)
     vm_.setFrameProvider([this](int index) { return frameAt(index); });
     connect(&vm_, &SpaceViewModel::changed, this, &ExplorerView::refresh);
     connect(&vm_, &SpaceViewModel::folderChanged, this, [this] { verticalScrollBar()->setValue(0); });
-    connect(&vm_, &SpaceViewModel::steamerChanged, this, [this] {
-        const SteamerState& s = vm_.steamer();
-        const QPointF at =
-            s.position == QPointF() ? SpaceViewModel::restPoint(viewport()->size()) : s.position;
-        // Out to a tile briskly, home again more gently.
-        const Spring spring = vm_.isCleaning() ? Spring{0.32, 0.85} : Spring{0.6, 0.9};
-        // A new size moves the rest point itself: the steamer stands there at once, with no spring
-        // trailing a window being dragged.
-        if (!steamerPlaced_ || resizing_ || AnimatedValue::allInstant()) {
-            steamerX_.setImmediate(at.x());
-            steamerY_.setImmediate(at.y());
-            steamerPlaced_ = true;
-        } else {
-            steamerX_.springTo(at.x(), spring);
-            steamerY_.springTo(at.y(), spring);
-        }
-        jet_->setTo(s.jetTarget);
-        jet_->setActive(s.jetting);
-        std::int64_t queued = 0;
-        for (const CleanItem& item : vm_.state().queue().items())
-            queued += item.size;
-        water_.animateTo(ExplorerModel::steamIntensity(queued), timingCurve(0.23, 1, 0.32, 1, 0.5));
-        placeSteamer();
-    });
+    connect(&vm_, &SpaceViewModel::steamerChanged, this, &ExplorerView::followSteamer);
     connect(&steamerX_, &AnimatedValue::changed, this, &ExplorerView::placeSteamer);
     connect(&steamerY_, &AnimatedValue::changed, this, &ExplorerView::placeSteamer);
     connect(&water_, &AnimatedValue::changed, this, [this](double v) { steamer_->setWaterLevel(v); });
@@ -161,6 +138,30 @@ ExplorerView::ExplorerView(SpaceViewModel& model, QWidget* parent)
         refresh();
     });
     refresh();
+}
+
+void ExplorerView::followSteamer() {
+    const SteamerState& s = vm_.steamer();
+    const QPointF at = s.position == QPointF() ? SpaceViewModel::restPoint(viewport()->size()) : s.position;
+    // Out to a tile briskly, home again more gently.
+    const Spring spring = vm_.isCleaning() ? Spring{0.32, 0.85} : Spring{0.6, 0.9};
+    // A new size moves the rest point itself: the steamer stands there at once, with no spring
+    // trailing a window being dragged.
+    if (!steamerPlaced_ || resizing_ || AnimatedValue::allInstant()) {
+        steamerX_.setImmediate(at.x());
+        steamerY_.setImmediate(at.y());
+        steamerPlaced_ = true;
+    } else {
+        steamerX_.springTo(at.x(), spring);
+        steamerY_.springTo(at.y(), spring);
+    }
+    jet_->setTo(s.jetTarget);
+    jet_->setActive(s.jetting);
+    std::int64_t queued = 0;
+    for (const CleanItem& item : vm_.state().queue().items())
+        queued += item.size;
+    water_.animateTo(ExplorerModel::steamIntensity(queued), timingCurve(0.23, 1, 0.32, 1, 0.5));
+    placeSteamer();
 }
 
 double ExplorerView::scrollTop() const {
@@ -538,24 +539,41 @@ void ExplorerView::paintContent(QPainter& p) {
         looks_.follow(id, LookAnimations::moveY, 0, {});
         shown.emplace(id, Shown{place, r.topLeft(), t});
         p.save();
-        const auto arrival = appeared_.constFind(QString::fromStdString(id));
-        if (arrival != appeared_.constEnd()) {
-            // Fades in (and, as a tile, grows from 0.6) on the scan's spring.
-            const double seconds = (clock_.elapsed() - *arrival) / 1000.0;
-            const double k = std::clamp(kScanSpring.value(seconds), 0.0, 1.0);
-            if (seconds < 1.0) animating = true;
-            p.setOpacity(p.opacity() * k);
-            if (g.layout == ExplorerLayout::icons) {
-                const double scale = 0.6 + 0.4 * kScanSpring.value(seconds);
-                p.translate(r.center());
-                p.scale(scale, scale);
-                p.translate(-r.center());
-            }
-        }
+        if (applyArrival(p, id, r, g.layout)) animating = true;
         paintTile(p, t, r, g.layout, waiting, heaviest, queue);
         p.restore();
     }
-    // Tiles that left the list (not merely the view) fade where they were last drawn.
+    paintLeaving(p, g, shown, follow, waiting, heaviest, queue);
+    shown_ = std::move(shown);
+    shownFolder_ = folder;
+    looks_.endFrame();
+    if (isClosing()) animating = true;
+    if (animating && !vanishTick_.isActive()) vanishTick_.start();
+    if (!animating) vanishTick_.stop();
+    paintFooter(p, g, top);
+}
+
+// A tile that has just arrived fades in (and, as a tile, grows from 0.6) on the scan's spring; says
+// whether it is still arriving.
+bool ExplorerView::applyArrival(QPainter& p, const std::string& id, const QRectF& r, ExplorerLayout layout) {
+    const auto arrival = appeared_.constFind(QString::fromStdString(id));
+    if (arrival == appeared_.constEnd()) return false;
+    const double seconds = (clock_.elapsed() - *arrival) / 1000.0;
+    const double k = std::clamp(kScanSpring.value(seconds), 0.0, 1.0);
+    p.setOpacity(p.opacity() * k);
+    if (layout == ExplorerLayout::icons) {
+        const double scale = 0.6 + 0.4 * kScanSpring.value(seconds);
+        p.translate(r.center());
+        p.scale(scale, scale);
+        p.translate(-r.center());
+    }
+    return seconds < 1.0;
+}
+
+// Tiles that left the list (not merely the view) fade where they were last drawn.
+void ExplorerView::paintLeaving(QPainter& p, const ExplorerGeometry& g,
+                                std::unordered_map<std::string, Shown>& shown, bool follow, bool waiting,
+                                std::int64_t heaviest, const CleanQueue& queue) {
     for (auto& [id, was] : shown_) {
         if (shown.count(id)) continue;
         const std::string key = "left:" + id;
@@ -573,13 +591,6 @@ void ExplorerView::paintContent(QPainter& p) {
         was.leaving = true;
         shown.emplace(id, std::move(was));
     }
-    shown_ = std::move(shown);
-    shownFolder_ = folder;
-    looks_.endFrame();
-    if (isClosing()) animating = true;
-    if (animating && !vanishTick_.isActive()) vanishTick_.start();
-    if (!animating) vanishTick_.stop();
-    paintFooter(p, g, top);
 }
 
 void ExplorerView::paintTile(QPainter& p, const ExplorerTile& t, const QRectF& r, ExplorerLayout layout,

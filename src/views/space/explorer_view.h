@@ -119,6 +119,9 @@ class ExplorerView : public QAbstractScrollArea {
     void relayoutChildren();
     void checkPaging();
     void placeSteamer();
+    // Follows the steamer's state: where it stands, its jet, and how much water it holds.
+    void followSteamer();
+    bool applyArrival(QPainter& p, const std::string& id, const QRectF& r, ExplorerLayout layout);
     double footerTop(const ExplorerGeometry& g);
     void paintCard(QPainter& p);
     void paintContent(QPainter& p);
@@ -155,6 +158,8 @@ class ExplorerView : public QAbstractScrollArea {
         bool leaving = false;
     };
     std::unordered_map<std::string, Shown> shown_;
+    void paintLeaving(QPainter& p, const ExplorerGeometry& g, std::unordered_map<std::string, Shown>& shown,
+                      bool follow, bool waiting, std::int64_t heaviest, const CleanQueue& queue);
     QString shownFolder_;
     QHash<QString, Vanish> vanishing_;
     // Tiles that joined the list while a scan runs grow in; a fresh folder or mode starts without.
