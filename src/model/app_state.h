@@ -345,6 +345,8 @@ class AppState : public QObject {
     // A long reviewed selection is being turned into its request on a worker: no review opens and
     // no other removal starts meanwhile.
     bool buildingRemoval_ = false;
+    // The review's junk locations are being listed on a worker: it opens when they are back.
+    bool openingReview_ = false;
     std::shared_ptr<std::atomic<bool>> removalStop_;  // the running removal's, or the last one's
     // Lists each review's junk targets' sizes on a worker; a later review or a removal drops them.
     void sizeReviewTargets();

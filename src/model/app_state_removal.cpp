@@ -68,6 +68,12 @@ namespace {
 
 constexpr const char* kRemovalSymbol = "humidity.fill";
 
+// What the review lists of the ticked junk locations, read on a worker.
+struct ReviewListing {
+    std::unordered_map<std::string, PinnedFolder> pins;
+    std::unordered_map<std::string, std::vector<JunkEntry>> targets;
+};
+
 // Quitting and a running removal: however the application ends, the worker is stopped at its next
 // item and waited for, so nothing is left half-removed by the process ending. A worker whose disk
 // stopped answering is not waited for without end: the process then ends without it. (A quit the
@@ -249,32 +255,52 @@ RemovalSources AppState::sampleSources() const {
 }
 
 void AppState::nimbrelise() {
-    if (queue().items().empty() || isDeleting() || buildingRemoval_) return;
-    // What the review shows of a junk location is what its folders hold now: pin them, with the
-    // folders above them, so a link swapped while the review is open leads nowhere.
+    if (queue().items().empty() || isDeleting() || buildingRemoval_ || openingReview_) return;
     reviewPins.clear();
     reviewTargets.clear();
-    const bool sample = services_.isDemo();
+    const uint64_t review = ++reviewGeneration_;
+    std::vector<JunkLocation> ticked;
     for (const CleanItem& item : queue().items()) {
         if (item.kind != CleanItem::Kind::junk) continue;
-        for (const JunkLocation& location : cleanup().locations()) {
-            if ("junk:" + location.id != item.id) continue;
-            if (sample) {
-                // The sample's figures and listing stand as they are.
-                reviewTargets[item.id] = sampleTargets(location);
-                continue;
-            }
-            for (const std::string& path : location.existingPaths())
-                for (const std::string& folder : {path, PathRules::parent(path)})
-                    if (!reviewPins.count(folder))
-                        if (auto pin = PinnedFolder::pin(folder)) reviewPins.emplace(folder, std::move(*pin));
-            // What the location holds now is what the review offers and the removal takes: one
-            // status per target here, their sizes on a worker.
-            reviewTargets[item.id] = JunkLocation::identified(location.targets());
-        }
+        for (const JunkLocation& location : cleanup().locations())
+            if ("junk:" + location.id == item.id) ticked.push_back(location);
     }
-    if (!sample) sizeReviewTargets();
-    setIsReviewing(true);
+    if (services_.isDemo() || ticked.empty()) {
+        // The sample's figures and listing stand as they are.
+        for (const JunkLocation& location : ticked)
+            reviewTargets["junk:" + location.id] = sampleTargets(location);
+        setIsReviewing(true);
+        return;
+    }
+    // What the review shows of a junk location is what its folders hold now: they are pinned, with
+    // the folders above them, so a link swapped while the review is open leads nowhere. That reads
+    // the disk, so it is done on a worker and the review opens when it is back.
+    openingReview_ = true;
+    Background::run(
+        userPool(), this,
+        [ticked = std::move(ticked)] {
+            ReviewListing listing;
+            for (const JunkLocation& location : ticked) {
+                for (const std::string& path : location.existingPaths())
+                    for (const std::string& folder : {path, PathRules::parent(path)})
+                        if (!listing.pins.count(folder))
+                            if (auto pin = PinnedFolder::pin(folder))
+                                listing.pins.emplace(folder, std::move(*pin));
+                // What the location holds now is what the review offers and the removal takes: one
+                // status per target here, their sizes afterwards.
+                listing.targets["junk:" + location.id] = JunkLocation::identified(location.targets());
+            }
+            return listing;
+        },
+        [this, review, selection = queue().generation()](ReviewListing listing) {
+            openingReview_ = false;
+            // A selection changed meanwhile, or a removal begun, asks for the review again.
+            if (review != reviewGeneration_ || selection != queue().generation() || isDeleting()) return;
+            reviewPins = std::move(listing.pins);
+            reviewTargets = std::move(listing.targets);
+            sizeReviewTargets();
+            setIsReviewing(true);
+        });
 }
 
 void AppState::sizeReviewTargets() {

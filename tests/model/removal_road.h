@@ -129,10 +129,15 @@ struct Road {
         state->toggleSelection(*entry);
     }
     std::unordered_set<std::string> queued() const { return testing::queuedIds(*state); }
+    // Opens the review of the whole selection, once what it lists of the junk locations is read.
+    void review() {
+        state->nimbrelise();
+        ASSERT_TRUE(
+            waitOn(state.get(), &AppState::isReviewingChanged, [this] { return state->isReviewing(); }));
+    }
     // Review the whole selection and remove it; returns once the completion has run.
     void removeAll(bool permanently) {
-        state->nimbrelise();
-        ASSERT_TRUE(state->isReviewing());
+        review();
         state->nimbrelise(queued(), permanently);
         finish();
     }

@@ -122,8 +122,7 @@ TEST_P(RemovalRoadTest, EntriesChangedSinceTheScanStay) {
                 writeFile(road.path("grows/arrived-later.bin"), 7000);  // goes with its folder
             };
             if (!afterReview) change();
-            road.state->nimbrelise();
-            ASSERT_TRUE(road.state->isReviewing());
+            road.review();
             if (afterReview) change();
             const int64_t grows = allocatedInside(road.path("grows"));
             if (asNobody && !permanently())
@@ -231,8 +230,7 @@ TEST_P(RemovalRoadTest, JunkFolderRelinkedDuringTheReviewIsLeftAlone) {
     Road road(name("relinked-junk"));
     road.state->toggleSelection(testing::cleanItem("junk:caches", 9000, CleanItem::Kind::junk,
                                                    CleanItem::Source::deepClean, "App Caches"));
-    road.state->nimbrelise();
-    ASSERT_TRUE(road.state->isReviewing());
+    road.review();
     std::filesystem::remove(cache);
     std::filesystem::create_directory_symlink(other, cache);
     road.state->nimbrelise(road.queued(), permanently());

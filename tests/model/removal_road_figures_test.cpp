@@ -63,7 +63,7 @@ TEST_P(RemovalRoadTest, AJunkLocationRemovesWhatTheReviewListed) {
         road.state->toggleSelection(testing::cleanItem("junk:installers", 1, CleanItem::Kind::junk,
                                                        CleanItem::Source::deepClean,
                                                        "Installers in Downloads"));
-        road.state->nimbrelise();
+        road.review();
         settle();
         const int64_t tool = allocated(downloads + "/tool.deb"), app = allocated(downloads + "/app.AppImage");
         ASSERT_EQ(road.state->queue().items().front().size, tool + app) << "the review shows what it listed";
@@ -368,7 +368,7 @@ TEST_P(RemovalRoadTest, DemoTouchesNothingAndShowsOnlyTheSample) {
     EXPECT_EQ(road.state->queue().items().size(), queuedBefore);
     road.state->duplicates().setGroups({});
 
-    road.state->nimbrelise();
+    road.review();
     settle();
     int64_t estimated = 0;
     for (const CleanItem& item : road.state->queue().items()) {
