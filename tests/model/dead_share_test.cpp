@@ -9,7 +9,9 @@
 #include <fstream>
 #include <memory>
 
+#include "engine/host_layout.h"
 #include "model/app_state.h"
+#include "model/app_state_test_support.h"
 #include "model/background.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
@@ -35,9 +37,13 @@ class DeadShareTest : public ::testing::Test {
     }
     void TearDown() override {
         shares_.clear();
+        std::error_code ignored;
+        std::filesystem::remove(cacheFolder() + "/stuck", ignored);
         Prefs::useStore(QString());
     }
 
+    // The junk location "caches" of the tests' home.
+    static std::string cacheFolder() { return HostLayout::current().home + "/.cache"; }
     // Another share, released after 15 s at the latest: a main thread that waits on it then fails
     // the test's checks instead of hanging it.
     DeadShare& shareAt(const std::string& mountPoint) {
@@ -102,7 +108,7 @@ TEST_F(DeadShareTest, CancelReturnsAtOnceAndTheStuckScanIsLetGo) {
 
 // "Select extras" looks at each set's kept copy on disk; a kept copy on the dead share holds only
 // the worker, never the window, and one that cannot be read offers nothing.
-TEST_F(DeadShareTest, SelectingExtrasNeverWaitsOnTheShare) {
+TEST_F(DeadShareTest, SelectingExtrasAndOpeningTheReviewNeverWaitOnTheShare) {
     auto state = makeState();
     const std::string live = base_ + "/other/b";
     const std::string liveCopy = base_ + "/tree/files/a";
@@ -140,6 +146,23 @@ TEST_F(DeadShareTest, SelectingExtrasNeverWaitsOnTheShare) {
     settle({&Background::userInitiated()});
     ASSERT_EQ(state->queue().items().size(), 1u);
     EXPECT_EQ(state->queue().items().front().id, base_ + "/other/extra");
+
+    // Opening the review lists the ticked junk locations on a worker: an entry of one on the share
+    // holds only that worker, and the review opens once it is back, without what it could not read.
+    if (std::filesystem::is_symlink(cacheFolder())) std::filesystem::remove(cacheFolder());
+    DeadShare& cached = shareAt(cacheFolder() + "/stuck");
+    ASSERT_TRUE(cached.ok()) << cached.error();
+    state->toggleSelection(
+        testing::cleanItem("junk:caches", 1, CleanItem::Kind::junk, CleanItem::Source::deepClean));
+    state->nimbrelise();
+    ASSERT_TRUE(cached.waitForVisitor(std::chrono::seconds(10)));
+    deliverPosted();
+    EXPECT_FALSE(cached.released());
+    EXPECT_FALSE(state->isReviewing());
+    cached.release();
+    ASSERT_TRUE(waitOn(state.get(), &AppState::isReviewingChanged, [&] { return state->isReviewing(); }));
+    for (const JunkEntry& entry : state->reviewTargets["junk:caches"])
+        EXPECT_NE(entry.path, cacheFolder() + "/stuck");
 }
 
 TEST_F(DeadShareTest, QuitEndsAtOnceWhileAWorkerIsStuck) {
