@@ -46,6 +46,7 @@ bool counts(const JunkLocation& location, const std::string& path) {
 
 struct Measured {
     std::unordered_map<std::string, DiskUsage> measurements;
+    std::unordered_map<std::string, std::vector<std::string>> folders;
     TrashUsage trash;
 };
 
@@ -81,9 +82,12 @@ CleanupModel::CleanupModel(std::vector<JunkLocation> locations, std::string tras
       utilityPool_(utilityPool ? utilityPool : &Background::utility()),
       hasSimulators_(hasSimulators) {}
 
-void CleanupModel::setMeasurements(std::unordered_map<std::string, DiskUsage> value) {
-    if (measurements_ == value) return;
+void CleanupModel::setMeasurements(
+    std::unordered_map<std::string, DiskUsage> value,
+    std::optional<std::unordered_map<std::string, std::vector<std::string>>> folders) {
+    if (measurements_ == value && (!folders || folders_ == *folders)) return;
     measurements_ = std::move(value);
+    if (folders) folders_ = std::move(*folders);
     emit measurementsChanged();
 }
 
@@ -150,13 +154,16 @@ void CleanupModel::measure() {
         *utilityPool_, this,
         [locations = locations_, trashFolder = trashFolder_, disk = disk_] {
             Measured m;
-            for (const JunkLocation& location : locations)
+            for (const JunkLocation& location : locations) {
                 m.measurements[location.id] = disk.measure(location);
+                // Counted here, so the rows never look at the disk.
+                m.folders[location.id] = location.existingPaths();
+            }
             m.trash = disk.trash(trashFolder);
             return m;
         },
         [this](Measured m) {
-            setMeasurements(std::move(m.measurements));
+            setMeasurements(std::move(m.measurements), std::move(m.folders));
             setTrash(m.trash);
             setContents({});  // listings may be stale now
             setIsMeasuring(false);
@@ -195,7 +202,11 @@ void CleanupModel::measureTrash() {
 void CleanupModel::loadDemo() {
     sample_ = true;
     locations_ = Demo::junkLocations();
-    setMeasurements(Demo::measurements());
+    // The sample's figures describe a machine where every folder of a location is there.
+    std::unordered_map<std::string, std::vector<std::string>> folders;
+    for (const JunkLocation& location : locations_)
+        folders[location.id] = location.paths;
+    setMeasurements(Demo::measurements(), std::move(folders));
     setTrash(TrashUsage{Demo::trash()});
     setContents({{"caches", Demo::cacheContents()}});
     setHasMeasured(true);
@@ -224,11 +235,10 @@ void CleanupModel::subtract(const std::unordered_map<std::string, int64_t>& remo
 std::vector<JunkLocation> CleanupModel::visibleLocations() const {
     std::vector<JunkLocation> out;
     for (const JunkLocation& location : locations_) {
+        // Only what a measurement found: the window never looks at the disk for it.
         auto m = measurements_.find(location.id);
-        bool visible = m != measurements_.end()
-                           ? m->second.exists && (m->second.size >= 1 || !m->second.readable)
-                           : std::any_of(location.paths.begin(), location.paths.end(), exists);
-        if (visible) out.push_back(location);
+        if (m != measurements_.end() && m->second.exists && (m->second.size >= 1 || !m->second.readable))
+            out.push_back(location);
     }
     return out;
 }

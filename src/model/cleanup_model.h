@@ -44,6 +44,8 @@ class CleanupModel : public QObject {
 
     const std::vector<JunkLocation>& locations() const { return locations_; }
     const std::unordered_map<std::string, DiskUsage>& measurements() const { return measurements_; }
+    // The folders of each measured location that were there when it was measured, in order.
+    const std::unordered_map<std::string, std::vector<std::string>>& folders() const { return folders_; }
     // The home Trash and the user's Trash on every mounted volume: what emptying the Trash deletes.
     const std::optional<TrashUsage>& trash() const { return trash_; }
     const std::unordered_set<std::string>& selected() const { return selected_; }
@@ -70,7 +72,7 @@ class CleanupModel : public QObject {
     bool isSample() const;
     // Lowers the figures by what a removal freed (removed path -> freed bytes).
     void subtract(const std::unordered_map<std::string, int64_t>& removed);
-    // The locations the Deep Clean screen lists.
+    // The locations the Deep Clean screen lists: measured ones with something to show.
     std::vector<JunkLocation> visibleLocations() const;
     // Lists a location's targets with their sizes into contents(); one listing per location at a time.
     void loadContents(const JunkLocation& location, bool force);
@@ -87,7 +89,9 @@ class CleanupModel : public QObject {
     void loadingContentsChanged();
 
   private:
-    void setMeasurements(std::unordered_map<std::string, DiskUsage> value);
+    void setMeasurements(
+        std::unordered_map<std::string, DiskUsage> value,
+        std::optional<std::unordered_map<std::string, std::vector<std::string>>> folders = {});
     void setTrash(std::optional<TrashUsage> value);
     void setIsMeasuring(bool value);
     void setHasMeasured(bool value);
@@ -101,6 +105,7 @@ class CleanupModel : public QObject {
     QThreadPool* utilityPool_;
 
     std::unordered_map<std::string, DiskUsage> measurements_;
+    std::unordered_map<std::string, std::vector<std::string>> folders_;
     std::optional<TrashUsage> trash_;
     std::unordered_set<std::string> selected_;
     bool isMeasuring_ = false;

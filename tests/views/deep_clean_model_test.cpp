@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QTemporaryDir>
 #include <set>
 
 #include "engine/demo.h"
 #include "engine/host_layout.h"
+#include "model/cleanup_model.h"
 #include "support/collect.h"
 #include "util/fmt.h"
 #include "views/shell_fixture.h"
@@ -42,6 +41,9 @@ DeepCleanModel::Inputs demoInputs() {
     DeepCleanModel::Inputs in;
     in.visibleLocations = JunkLocation::all(HostLayout::macOS(kHome));
     in.measurements = Demo::measurements();
+    CleanupModel sample;
+    sample.loadDemo();
+    in.folders = sample.folders();
     in.artifacts = Demo::scanResult(0)->artifacts;
     in.hasMeasured = true;
     in.home = kHome;
@@ -69,9 +71,7 @@ TEST(DeepCleanModelTest, DemoFigures) {
     EXPECT_EQ(lists.shownLocations.front().location.id, "installers");
     // The sample's figures stand for folders this disk lacks: a measured location never reads
     // "0 folders" beside its size.
-    auto shown = in;
-    shown.demo = true;
-    for (const LocationRow& row : model.locationRows(shown, model.derive(shown))) {
+    for (const LocationRow& row : model.locationRows(in, lists)) {
         EXPECT_FALSE(row.subtitle.endsWith(QStringLiteral(" 0 folders"))) << row.item.id;
         if (row.item.id == "junk:pkgcaches") {
             EXPECT_EQ(row.subtitle, QStringLiteral("re-downloads \u00B7 5 folders"));
@@ -240,11 +240,7 @@ TEST(DeepCleanModelTest, SortsAreStable) {
 }
 
 TEST(DeepCleanModelTest, LocationRows) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string root = dir.path().toStdString();
-    ASSERT_TRUE(QDir().mkpath(dir.filePath("one")) && QDir().mkpath(dir.filePath("three")));
-
+    const std::string root = "/r";
     DeepCleanModel::Inputs in;
     in.home = kHome;
     in.visibleLocations = {
@@ -259,6 +255,8 @@ TEST(DeepCleanModelTest, LocationRows) {
                        {"archives", usage(50)},
                        {"logs", usage(400, false)},
                        {"derived", usage(0)}};
+    // What the measurement found of the folders.
+    in.folders = {{"caches", {}}, {"pkgcaches", {root + "/one", root + "/three"}}};
 
     DeepCleanModel model;
     model.expanded = {"caches", "logs", "derived"};

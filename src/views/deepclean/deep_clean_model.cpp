@@ -107,12 +107,13 @@ DeepCleanModel::Inputs DeepCleanModel::Inputs::of(const AppState& state) {
     Inputs in;
     in.visibleLocations = cleanup.visibleLocations();
     in.measurements = cleanup.measurements();
+    in.folders = cleanup.folders();
     if (state.result()) in.artifacts = state.result()->artifacts;
     in.hasMeasured = cleanup.hasMeasured();
     in.isMeasuring = cleanup.isMeasuring();
-    in.demo = state.services().isDemo ? state.services().isDemo() : Demo::isOn();
     // The sample's folders read as they would in its own home.
-    in.home = in.demo ? std::string(Demo::home) : Navigation::home(state);
+    const bool demo = state.services().isDemo ? state.services().isDemo() : Demo::isOn();
+    in.home = demo ? std::string(Demo::home) : Navigation::home(state);
     return in;
 }
 
@@ -137,7 +138,10 @@ DeepCleanModel::Lists DeepCleanModel::derive(const Inputs& in) const {
     Lists out;
     for (const JunkLocation& location : in.visibleLocations) {
         auto m = in.measurements.find(location.id);
-        if (m != in.measurements.end()) out.measured.push_back({location, m->second});
+        if (m == in.measurements.end()) continue;
+        const auto folders = in.folders.find(location.id);
+        out.measured.push_back(
+            {location, m->second, folders == in.folders.end() ? 0 : folders->second.size()});
     }
     if (in.artifacts) {
         for (const DevArtifact& a : *in.artifacts)
@@ -216,20 +220,16 @@ CleanItem DeepCleanModel::junkItem(const MeasuredLocation& measured) {
     return item;
 }
 
-QString DeepCleanModel::locationSubtitle(const MeasuredLocation& measured, const std::string& home,
-                                         bool demo) {
+QString DeepCleanModel::locationSubtitle(const MeasuredLocation& measured, const std::string& home) {
     if (!measured.isReadable()) {
         // Linux has no Full Disk Access to grant; there the folder's own permissions are in the way.
         return HostLayout::current().isMac() ? tr("needs Full Disk Access") : tr("needs read access");
     }
     const JunkLocation& location = measured.location;
-    // The demo's figures describe a machine where every folder of a measured location exists; the
-    // disk under the sample's paths holds none of them.
-    const int64_t folders = demo ? int64_t(location.paths.size()) : int64_t(location.existingPaths().size());
-    const QString place =
-        location.paths.size() == 1
-            ? fromUtf8(PathRules::tildeForm(location.paths.front(), home))
-            : Plural::choose(folders, tr("%1 folder"), tr("%1 folders")).arg(qlonglong(folders));
+    const auto folders = qlonglong(measured.folders);
+    const QString place = location.paths.size() == 1
+                              ? fromUtf8(PathRules::tildeForm(location.paths.front(), home))
+                              : Plural::choose(folders, tr("%1 folder"), tr("%1 folders")).arg(folders);
     return fromUtf8(location.blurb()) + QStringLiteral(" \u00B7 ") + place;
 }
 
@@ -250,7 +250,7 @@ std::vector<LocationRow> DeepCleanModel::locationRows(const Inputs& inputs, cons
     for (const MeasuredLocation& m : lists.shownLocations) {
         LocationRow row;
         row.item = junkItem(m);
-        row.subtitle = locationSubtitle(m, inputs.home, inputs.demo);
+        row.subtitle = locationSubtitle(m, inputs.home);
         row.weight = double(m.usage.size) / double(largest);
         if (m.location.risk == JunkLocation::Risk::caution) row.badge = tr("look first");
         row.disabled = !m.hasContents();

@@ -39,6 +39,7 @@ QString label(NameSizeSort sort);
 struct MeasuredLocation {
     JunkLocation location;
     DiskUsage usage;
+    size_t folders = 0;  // of its folders, those the measurement found
 
     bool isReadable() const { return usage.readable; }
     // Something to remove and readable: it can be opened, selected and counted as safe.
@@ -80,13 +81,12 @@ class DeepCleanModel {
     struct Inputs {
         std::vector<JunkLocation> visibleLocations;  // catalogue order
         std::unordered_map<std::string, DiskUsage> measurements;
+        std::unordered_map<std::string, std::vector<std::string>> folders;  // CleanupModel::folders
         // Nothing when there is no scan result.
         std::optional<std::vector<DevArtifact>> artifacts;
         bool hasMeasured = false;
         bool isMeasuring = false;
         std::string home;  // written "~" in subtitles
-        // The sample's figures stand for folders that are not on this disk.
-        bool demo = false;
 
         static Inputs of(const AppState& state);
     };
@@ -134,8 +134,7 @@ class DeepCleanModel {
     static std::vector<ProductRow> productRows(const Inputs& inputs, const Lists& lists);
 
     static CleanItem junkItem(const MeasuredLocation& measured);
-    static QString locationSubtitle(const MeasuredLocation& measured, const std::string& home,
-                                    bool demo = false);
+    static QString locationSubtitle(const MeasuredLocation& measured, const std::string& home);
     static QString productSubtitle(const DevArtifact& product, const std::string& home);
     // Opens the Space area at the product's folder.
     static void open(AppState& state, const DevArtifact& product);
