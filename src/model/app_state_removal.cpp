@@ -255,7 +255,8 @@ RemovalSources AppState::sampleSources() const {
 }
 
 void AppState::nimbrelise() {
-    if (queue().items().empty() || isDeleting() || buildingRemoval_ || openingReview_) return;
+    if (queue().items().empty() || isDeleting() || buildingRemoval_) return;
+    if (openingReview_ && openingSelection_ == queue().generation()) return;
     reviewPins.clear();
     reviewTargets.clear();
     const uint64_t review = ++reviewGeneration_;
@@ -275,7 +276,8 @@ void AppState::nimbrelise() {
     // What the review shows of a junk location is what its folders hold now: they are pinned, with
     // the folders above them, so a link swapped while the review is open leads nowhere. That reads
     // the disk, so it is done on a worker and the review opens when it is back.
-    openingReview_ = true;
+    openingReview_ = review;
+    openingSelection_ = queue().generation();
     Background::run(
         userPool(), this,
         [ticked = std::move(ticked)] {
@@ -292,8 +294,8 @@ void AppState::nimbrelise() {
             }
             return listing;
         },
-        [this, review, selection = queue().generation()](ReviewListing listing) {
-            openingReview_ = false;
+        [this, review, selection = openingSelection_](ReviewListing listing) {
+            if (openingReview_ == review) openingReview_ = 0;
             // A selection changed meanwhile, or a removal begun, asks for the review again.
             if (review != reviewGeneration_ || selection != queue().generation() || isDeleting()) return;
             reviewPins = std::move(listing.pins);

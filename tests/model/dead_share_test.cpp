@@ -152,10 +152,21 @@ TEST_F(DeadShareTest, SelectingExtrasAndOpeningTheReviewNeverWaitOnTheShare) {
     if (std::filesystem::is_symlink(cacheFolder())) std::filesystem::remove(cacheFolder());
     DeadShare& cached = shareAt(cacheFolder() + "/stuck");
     ASSERT_TRUE(cached.ok()) << cached.error();
-    state->toggleSelection(
-        testing::cleanItem("junk:caches", 1, CleanItem::Kind::junk, CleanItem::Source::deepClean));
+    const CleanItem caches =
+        testing::cleanItem("junk:caches", 1, CleanItem::Kind::junk, CleanItem::Source::deepClean);
+    state->toggleSelection(caches);
     state->nimbrelise();
     ASSERT_TRUE(cached.waitForVisitor(std::chrono::seconds(10)));
+    deliverPosted();
+    EXPECT_FALSE(cached.released());
+    EXPECT_FALSE(state->isReviewing());
+    // The stuck listing holds no review of another selection back, and its late answer opens nothing.
+    state->toggleSelection(caches);
+    state->nimbrelise();
+    EXPECT_TRUE(state->isReviewing());
+    state->setIsReviewing(false);
+    state->toggleSelection(caches);
+    state->nimbrelise();
     deliverPosted();
     EXPECT_FALSE(cached.released());
     EXPECT_FALSE(state->isReviewing());
