@@ -25,6 +25,7 @@
 #include "theme/nimbrel_button.h"
 #include "theme/search_field.h"
 #include "twin_sets.h"
+#include "views/kit/area_header.h"
 #include "views/kit/item_row.h"
 #include "views/kit/lazy_rows.h"
 #include "views/kit/quick_preview.h"
@@ -168,6 +169,10 @@ TEST_F(FilesViewTest, AListStillIndexingNeverSaysNothingIsThere) {
     BiggestShelves shelves(*state_, {});
     ForgottenShelves forgotten(*state_, {});
     ASSERT_TRUE(FilesModel::of(*state_).isIndexing());
+    auto caption = [](QWidget& shelf) { return shelf.findChild<AreaHeader*>()->caption(); };
+    // No figure of an index not built yet: "0 files · Zero KB" would be false.
+    EXPECT_EQ(caption(shelves), QString());
+    EXPECT_EQ(caption(forgotten), QString());
     for (FileListBody* body : {shelves.body(), forgotten.body()}) {
         EXPECT_TRUE(body->emptyState()->isHidden());
         EXPECT_FALSE(body->waiting()->isHidden());
@@ -179,6 +184,7 @@ TEST_F(FilesViewTest, AListStillIndexingNeverSaysNothingIsThere) {
     EXPECT_TRUE(shelves.body()->waiting()->isHidden());
     EXPECT_EQ(shelves.shelfCard()->rows()->count(), 48);
     EXPECT_TRUE(forgotten.body()->waiting()->isHidden());
+    EXPECT_TRUE(caption(shelves).contains(QStringLiteral("files")));
 }
 
 TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) {

@@ -143,7 +143,8 @@ QString BiggestShelves::subtitle() const {
 void BiggestShelves::refresh(bool listChanged, bool pruned) {
     query_.category = state_.largestCategory();
     const FileList& list = model_.biggest(query_);
-    header_->setSubtitle(subtitle());
+    // No figures before the index is built: they would read "0 files · Zero KB" for a full disk.
+    header_->setSubtitle(model_.isIndexing() && list.rows.empty() ? QString() : subtitle());
     chips_.front()->setOn(!query_.category);
     const auto& cases = FileCategory::allCases();
     for (size_t i = 0; i < cases.size(); ++i)

@@ -133,7 +133,11 @@ void ForgottenShelves::refresh(bool listChanged, bool pruned) {
     // "Now" is read at every refresh: the cutoff and the rows' dates never stay behind the day.
     if (followClock()) listChanged = true;
     const FileList& list = model_.forgotten(query_);
-    header_->setSubtitle(tr("%1 in files over 10 MB nobody has opened").arg(Fmt::bytes(list.totalSize)));
+    // No figure before the index is built: it would read "Zero KB" for a full disk.
+    header_->setSubtitle(
+        model_.isIndexing() && list.rows.empty()
+            ? QString()
+            : tr("%1 in files over 10 MB nobody has opened").arg(Fmt::bytes(list.totalSize)));
     const int visible = paging_.visible(static_cast<int>(list.rows.size()));
     body_->show(visible, tr("Gathering dust"), tr("untouched for %1").arg(Forgotten::ageText(months_)),
                 listChanged, pruned);
