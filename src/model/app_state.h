@@ -345,11 +345,10 @@ class AppState : public QObject {
     // A long reviewed selection is being turned into its request on a worker: no review opens and
     // no other removal starts meanwhile.
     bool buildingRemoval_ = false;
-    // The review whose junk locations are being listed on a worker (its number, 0 for none) and the
-    // selection it lists: it opens when they are back, and a press on that selection meanwhile does
-    // nothing. One stuck on a share that stopped answering blocks no review of another selection.
-    uint64_t openingReview_ = 0;
-    uint64_t openingSelection_ = 0;
+    // The selection (its queue generation) of the review whose junk locations are being listed on a
+    // worker: it opens when they are back, and a press on that selection meanwhile does nothing. One
+    // stuck on a share that stopped answering blocks no review of another selection.
+    std::optional<uint64_t> openingSelection_;
     std::shared_ptr<std::atomic<bool>> removalStop_;  // the running removal's, or the last one's
     // Lists each review's junk targets' sizes on a worker; a later review or a removal drops them.
     void sizeReviewTargets();

@@ -256,7 +256,7 @@ RemovalSources AppState::sampleSources() const {
 
 void AppState::nimbrelise() {
     if (queue().items().empty() || isDeleting() || buildingRemoval_) return;
-    if (openingReview_ && openingSelection_ == queue().generation()) return;
+    if (openingSelection_ == queue().generation()) return;
     reviewPins.clear();
     reviewTargets.clear();
     const uint64_t review = ++reviewGeneration_;
@@ -276,7 +276,6 @@ void AppState::nimbrelise() {
     // What the review shows of a junk location is what its folders hold now: they are pinned, with
     // the folders above them, so a link swapped while the review is open leads nowhere. That reads
     // the disk, so it is done on a worker and the review opens when it is back.
-    openingReview_ = review;
     openingSelection_ = queue().generation();
     Background::run(
         userPool(), this,
@@ -294,8 +293,9 @@ void AppState::nimbrelise() {
             }
             return listing;
         },
-        [this, review, selection = openingSelection_](ReviewListing listing) {
-            if (openingReview_ == review) openingReview_ = 0;
+        [this, review, selection = *openingSelection_](ReviewListing listing) {
+            // The generation only grows, so no other opening of this selection can be under way.
+            if (openingSelection_ == selection) openingSelection_.reset();
             // A selection changed meanwhile, or a removal begun, asks for the review again.
             if (review != reviewGeneration_ || selection != queue().generation() || isDeleting()) return;
             reviewPins = std::move(listing.pins);
