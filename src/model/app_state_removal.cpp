@@ -68,6 +68,13 @@ namespace {
 
 constexpr const char* kRemovalSymbol = "humidity.fill";
 
+// The location a selected junk entry ("junk:" + id) names, if any.
+const JunkLocation* locationOf(const std::vector<JunkLocation>& locations, const std::string& entryID) {
+    for (const JunkLocation& location : locations)
+        if ("junk:" + location.id == entryID) return &location;
+    return nullptr;
+}
+
 // What the review lists of the ticked junk locations, read on a worker.
 struct ReviewListing {
     std::unordered_map<std::string, PinnedFolder> pins;
@@ -175,8 +182,8 @@ RemovalSources AppState::removalSources() const {
     RemovalSources sources;
     std::vector<JunkLocation> locations = cleanup().locations();
     sources.junkTargets = [locations](const std::string& entryID) -> std::optional<std::vector<JunkEntry>> {
-        for (const JunkLocation& location : locations)
-            if ("junk:" + location.id == entryID) return JunkLocation::identified(location.targets());
+        if (const JunkLocation* location = locationOf(locations, entryID))
+            return JunkLocation::identified(location->targets());
         return std::nullopt;
     };
     sources.contentsOnly = SafetyGuard::contentsOnly();
@@ -261,11 +268,10 @@ void AppState::nimbrelise() {
     reviewTargets.clear();
     const uint64_t review = ++reviewGeneration_;
     std::vector<JunkLocation> ticked;
-    for (const CleanItem& item : queue().items()) {
-        if (item.kind != CleanItem::Kind::junk) continue;
-        for (const JunkLocation& location : cleanup().locations())
-            if ("junk:" + location.id == item.id) ticked.push_back(location);
-    }
+    for (const CleanItem& item : queue().items())
+        if (item.kind == CleanItem::Kind::junk)
+            if (const JunkLocation* location = locationOf(cleanup().locations(), item.id))
+                ticked.push_back(*location);
     if (services_.isDemo() || ticked.empty()) {
         // The sample's figures and listing stand as they are.
         for (const JunkLocation& location : ticked)
@@ -736,13 +742,8 @@ void AppState::selectTwinExtras(TwinSetPick pick) {
         auto selection = state->queue().snapshot();
         auto locations = std::make_shared<const std::vector<JunkLocation>>(state->cleanup().locations());
         // In the sample a location holds what the sample lists; the disk is not read for it.
-        std::shared_ptr<std::unordered_map<std::string, std::vector<std::string>>> sampled;
-        if (state->services_.isDemo()) {
-            sampled = std::make_shared<std::unordered_map<std::string, std::vector<std::string>>>();
-            for (const JunkLocation& location : *locations)
-                for (const JunkEntry& entry : state->sampleTargets(location))
-                    (*sampled)[location.id].push_back(entry.path);
-        }
+        decltype(RemovalSources::junkTargets) sampled;
+        if (state->services_.isDemo()) sampled = state->sampleSources().junkTargets;
         auto vanishing = std::make_shared<const std::unordered_set<std::string>>(state->vanishingPaths());
         auto nimbrelising = std::make_shared<const std::unordered_set<std::string>>(state->nimbrelisingIDs());
         const uint64_t revision = sets->revision;
@@ -753,13 +754,17 @@ void AppState::selectTwinExtras(TwinSetPick pick) {
                     const std::vector<const DuplicateGroup*> shown = pick(*sets->groups);
                     // What a ticked junk location holds is selected too: it leaves with the location.
                     std::unordered_set<std::string> junkTargets;
-                    for (const CleanItem& item : *selection)
-                        if (item.kind == CleanItem::Kind::junk)
-                            for (const JunkLocation& location : *locations)
-                                if ("junk:" + location.id == item.id)
-                                    for (std::string& target :
-                                         sampled ? (*sampled)[location.id] : location.targets())
-                                        junkTargets.insert(std::move(target));
+                    for (const CleanItem& item : *selection) {
+                        if (item.kind != CleanItem::Kind::junk) continue;
+                        if (sampled) {
+                            if (auto targets = sampled(item.id))
+                                for (const JunkEntry& target : *targets)
+                                    junkTargets.insert(target.path);
+                        } else if (const JunkLocation* location = locationOf(*locations, item.id)) {
+                            for (std::string& target : location->targets())
+                                junkTargets.insert(std::move(target));
+                        }
+                    }
                     CleanQueue selected;
                     selected.setItems(std::vector<CleanItem>(*std::exchange(selection, nullptr)));
                     const DuplicatesModel::Around around{
