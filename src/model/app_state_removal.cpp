@@ -790,8 +790,8 @@ void AppState::selectTwinSetExtras(const std::string& groupID) {
             if (!look.keptChanged) {
                 selectTwinExtras([groupID](const std::vector<DuplicateGroup>& groups) {
                     std::vector<const DuplicateGroup*> shown;
-                    for (const DuplicateGroup& g : groups)
-                        if (g.id == groupID) shown.push_back(&g);
+                    if (const DuplicateGroup* g = DuplicatesModel::groupWithID(groups, groupID))
+                        shown.push_back(g);
                     return shown;
                 });
                 return;

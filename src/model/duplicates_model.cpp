@@ -337,13 +337,19 @@ std::shared_ptr<const TwinCopies> DuplicatesModel::copiesOf(const DuplicateGroup
     return copies;
 }
 
+const DuplicateGroup* DuplicatesModel::groupWithID(const std::vector<DuplicateGroup>& groups,
+                                                   const std::string& groupID) {
+    const auto found =
+        std::find_if(groups.begin(), groups.end(), [&](const DuplicateGroup& g) { return g.id == groupID; });
+    return found == groups.end() ? nullptr : &*found;
+}
+
 std::vector<CleanItem> DuplicatesModel::extras(const std::string& groupID, const Around& around) const {
     std::vector<CleanItem> out;
     if (keptGone_.count(groupID)) return out;
     // One set: a walk, not an index of every set.
-    const auto found = std::find_if(groups_->begin(), groups_->end(),
-                                    [&](const DuplicateGroup& g) { return g.id == groupID; });
-    if (found != groups_->end()) appendExtras(*found, stillThere_, around, out);
+    if (const DuplicateGroup* found = groupWithID(*groups_, groupID))
+        appendExtras(*found, stillThere_, around, out);
     return out;
 }
 
@@ -362,9 +368,8 @@ std::vector<CleanItem> DuplicatesModel::extras(const Sets& sets,
 
 DuplicatesModel::Look DuplicatesModel::look(const Sets& sets, const std::string& groupID) {
     Look look;
-    const auto found = std::find_if(sets.groups->begin(), sets.groups->end(),
-                                    [&](const DuplicateGroup& g) { return g.id == groupID; });
-    if (found == sets.groups->end() || found->files.empty()) return look;
+    const DuplicateGroup* found = groupWithID(*sets.groups, groupID);
+    if (!found || found->files.empty()) return look;
     const DuplicateGroup& g = *found;
     const FileItem* stay = kept(g);
     look.keptName = stay->name;

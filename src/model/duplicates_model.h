@@ -106,6 +106,9 @@ class DuplicatesModel : public QObject {
     // The set's copies as the search read them, for the items queued from it; null for a set the
     // search did not make.
     static std::shared_ptr<const TwinCopies> copiesOf(const DuplicateGroup& group);
+    // The set with this id among `groups`, or null.
+    static const DuplicateGroup* groupWithID(const std::vector<DuplicateGroup>& groups,
+                                             const std::string& groupID);
     // The one way to pick extra copies. For the current set with this id: every copy but the kept
     // one, each carrying the set as the search read it, so its removal checks that a copy stays.
     // Nothing when the kept copy is selected, leaving, gone or changed on disk, or was removed: the
