@@ -104,6 +104,32 @@ AppStateServices AppStateServices::standard() {
 
 AppState::AppState(QObject* parent) : AppState(AppStateServices::standard(), parent) {}
 
+namespace {
+
+// What the twin sets `groups` read of each extra copy of `items` they hold, with the set as found
+// now. A copy they no longer hold, or hold unread, is left out.
+std::unordered_map<std::string, CleanQueue::Seen> seenByTwins(const std::vector<DuplicateGroup>& groups,
+                                                              const std::vector<CleanItem>& items) {
+    std::unordered_map<std::string, CleanQueue::Seen> seen;
+    for (const CleanItem& item : items)
+        if (item.twins) seen.emplace(item.id, CleanQueue::Seen{});
+    if (seen.empty()) return seen;
+    for (const DuplicateGroup& group : groups) {
+        std::shared_ptr<const TwinCopies> copies;
+        for (size_t i = 0; i < group.files.size(); ++i) {
+            const auto queued = seen.find(group.files[i].path);
+            const EntryIdentity* read = group.seenOf(i);
+            if (queued == seen.end() || !read) continue;
+            if (!copies) copies = DuplicatesModel::copiesOf(group);
+            queued->second = {group.files[i].size, *read, copies};
+        }
+    }
+    std::erase_if(seen, [](const auto& entry) { return !entry.second.twins; });
+    return seen;
+}
+
+}  // namespace
+
 AppState::AppState(AppStateServices services, QObject* parent)
     : QObject(parent),
       services_(std::move(services)),
@@ -115,24 +141,8 @@ AppState::AppState(AppStateServices services, QObject* parent)
     duplicates_->setResultReaders(resultReaders_);
     // Like a scan, a twin search that found a queued extra copy again gives it what it read, so
     // "look for twins again" clears a copy that only changed since the last search.
-    connect(duplicates_, &DuplicatesModel::searchEnded, this, [this] {
-        std::unordered_map<std::string, CleanQueue::Seen> seen;
-        for (const CleanItem& item : queue().items())
-            if (item.twins) seen.emplace(item.id, CleanQueue::Seen{});
-        if (seen.empty()) return;
-        for (const DuplicateGroup& group : duplicates().groups()) {
-            std::shared_ptr<const TwinCopies> copies;
-            for (size_t i = 0; i < group.files.size(); ++i) {
-                const auto queued = seen.find(group.files[i].path);
-                const EntryIdentity* read = group.seenOf(i);
-                if (queued == seen.end() || !read) continue;
-                if (!copies) copies = DuplicatesModel::copiesOf(group);
-                queued->second = {group.files[i].size, *read, copies};
-            }
-        }
-        std::erase_if(seen, [](const auto& entry) { return !entry.second.twins; });
-        queue().reseen(seen);
-    });
+    connect(duplicates_, &DuplicatesModel::searchEnded, this,
+            [this] { queue().reseen(seenByTwins(duplicates().groups(), queue().items())); });
 }
 
 AppState::~AppState() {
