@@ -24,8 +24,8 @@ ForgottenShelves::ForgottenShelves(AppState& state, PreviewAction preview, QWidg
     auto* ageRow = new QHBoxLayout;
     ageRow->setContentsMargins(kSide, 0, kSide, 16);
     ageRow->setSpacing(8);
-    ageRow->addWidget(ShelfParts::textLine(tr("Untouched for"), Fonts::font(11.5, FontWeight::medium),
-                                           shownColor(Palette::ink3()), this));
+    ageRow->addWidget(ElidedLabel::line(tr("Untouched for"), Fonts::font(11.5, FontWeight::medium),
+                                        shownColor(Palette::ink3()), this));
     QList<PillOption> options;
     for (int m : Forgotten::ageLimits())
         options << PillOption{m, Forgotten::pickerLabel(m)};
