@@ -22,6 +22,7 @@
 #include "views/files/failure_groups.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/files_text.h"
+#include "views/kit/plain_label.h"
 #include "views/kit/plain_text.h"
 #include "views/kit/sheet_card.h"
 #include "views/kit/symbol_glyph.h"
@@ -48,10 +49,6 @@ class Well : public QWidget {
 ElidedLabel* counting(ElidedLabel* label) {
     label->setFixedDigits(true);
     return label;
-}
-
-ColorFn ink(const AdaptiveColor& (*token)()) {
-    return [token](const QWidget* w) { return token().resolve(w); };
 }
 
 // A failure row's second line, readable to its end on one line or two (FailureGroups::detailLines).
@@ -143,11 +140,12 @@ QHBoxLayout* FailureSheet::buildHeader() {
     titles->setSpacing(4);
     titles->addWidget(counting(ElidedLabel::line(FailureGroups::headerTitle(failures_.size()),
                                                  Fonts::font(20, FontWeight::heavy, FontDesign::rounded),
-                                                 ink(&Palette::ink), this, Qt::ElideRight)));
+                                                 shownColor(Palette::ink()), this, Qt::ElideRight)));
     // The removal credited nothing at all: every entry reviewed stayed.
     const QString rest =
         state_.lastRemoval.empty() ? tr("Nothing was nimbrelised.") : tr("Everything else was nimbrelised.");
-    titles->addWidget(ElidedLabel::line(rest, Fonts::font(12.5), ink(&Palette::ink2), this, Qt::ElideRight));
+    titles->addWidget(
+        ElidedLabel::line(rest, Fonts::font(12.5), shownColor(Palette::ink2()), this, Qt::ElideRight));
     header->addLayout(titles, 1);
     return header;
 }
@@ -191,14 +189,14 @@ QVBoxLayout* FailureSheet::buildGroupBlock(const FailureGroups::Group& group, co
     // Wraps by the list's width: a label that guessed its own width would make the list taller
     // than its content and scroll a single row.
     block->addWidget(new WrappingText(QString::fromUtf8(DeletionFailure::explanation(group.reason)),
-                                      Fonts::font(11.5), ink(&Palette::ink3), content));
+                                      Fonts::font(11.5), shownColor(Palette::ink3()), content));
     block->addSpacing(2);
     for (int i = 0; i < group.shownRows(); ++i)
         block->addWidget(new FailureRow(state_, group.failures[static_cast<size_t>(i)], content));
     const QString more = FailureGroups::moreNote(group);
     if (!more.isEmpty())
-        block->addWidget(counting(
-            ElidedLabel::line(more, Fonts::font(11.5), ink(&Palette::ink3), content, Qt::ElideRight)));
+        block->addWidget(counting(ElidedLabel::line(more, Fonts::font(11.5), shownColor(Palette::ink3()),
+                                                    content, Qt::ElideRight)));
     return block;
 }
 
@@ -287,7 +285,7 @@ FailureRow::FailureRow(AppState& state, DeletionFailure failure, QWidget* parent
     text->setSpacing(0);
     text->addStretch(1);
     text->addWidget(ElidedLabel::line(FailureGroups::rowName(failure_), Fonts::font(12, FontWeight::medium),
-                                      ink(&Palette::ink), this));
+                                      shownColor(Palette::ink()), this));
     text->addWidget(detail_ = new DetailText(failure_, this));
     text->addStretch(1);
     row->addLayout(text, 1);
