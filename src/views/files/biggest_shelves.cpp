@@ -33,16 +33,7 @@ std::optional<QColor> categoryDot(FileCategory category) {
 }  // namespace
 
 BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* parent)
-    : QWidget(parent), state_(state), model_(FilesModel::of(state)) {
-    auto* col = new QVBoxLayout(this);
-    col->setContentsMargins(0, 0, 0, 0);
-    col->setSpacing(0);
-    controls_ = new FileControls(QString(), FileSort::size, tr("Filter by name or path"));
-    connect(controls_, &FileControls::searchChanged, this, &BiggestShelves::setSearch);
-    connect(controls_, &FileControls::sortChanged, this, &BiggestShelves::setSort);
-    header_ = new AreaHeader(state_, QString(), controls_, this);
-    col->addWidget(header_);
-
+    : FileShelves(state, parent) {
     auto* chipScroll = new FadingScroll(Qt::Horizontal, 28, this);
     chipScroll->setFixedHeight(30);
     auto* chipRow = new QWidget;
@@ -69,23 +60,17 @@ BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* 
     chips_.push_back(packages);
     chipRow->adjustSize();
     chipScroll->setContent(chipRow);
-    col->addWidget(chipScroll);
-    col->addSpacing(16);
+    column_->addWidget(chipScroll);
+    column_->addSpacing(16);
 
     query_.category = state_.largestCategory();
-    body_ = new FileListBody(
-        state_, std::move(preview), 0,
+    addBody(
+        std::move(preview), 0,
         [this](const FileItem& f) {
             return QString::fromUtf8(f.category.title()) + QStringLiteral(" · ") +
                    relativeDate(FileSorting::lastUse(f), ShelfParts::dateOf(state_.clock()));
         },
-        new EmptyState(tr("Nothing this heavy"), tr("No files match. Loosen the filters a little.")),
-        [this]() -> const FileList& { return model_.biggest(query_); }, this);
-    connect(body_, &FileListBody::moreRequested, this, &BiggestShelves::showMore);
-    col->addWidget(body_, 1);
-    connect(&state_, &AppState::revisionChanged, this, [this] { refresh(true, true); });
-    connect(&model_, &FilesModel::indexReady, this, [this] { refresh(true); });
-    connect(&state_, &AppState::resultChanged, this, [this] { refresh(true); });
+        new EmptyState(tr("Nothing this heavy"), tr("No files match. Loosen the filters a little.")));
     connect(&state_, &AppState::largestCategoryChanged, this, [this] {
         paging_.reset();
         refresh(true);
@@ -93,45 +78,10 @@ BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* 
     refresh(true);
 }
 
-int BiggestShelves::matchCount() const {
-    return static_cast<int>(model_.biggest(query_).rows.size());
-}
-
-const FileItem& BiggestShelves::match(int i) const {
-    return model_.file(model_.biggest(query_).rows.at(static_cast<size_t>(i)));
-}
-
-Shelf* BiggestShelves::shelfCard() const {
-    return matchCount() ? body_->shelf() : nullptr;
-}
-
-NimbrelButton* BiggestShelves::moreButton() const {
-    return body_->moreButton()->isVisibleTo(body_) && matchCount() ? body_->moreButton() : nullptr;
-}
-
-void BiggestShelves::setSearch(const QString& search) {
-    if (search == query_.search) return;
-    query_.search = search;
-    paging_.reset();
-    refresh(true);
-}
-
-void BiggestShelves::setSort(FileSort sort) {
-    if (sort == query_.sort) return;
-    query_.sort = sort;
-    paging_.reset();
-    refresh(true);
-}
-
 void BiggestShelves::setHidePackages(bool hide) {
     if (hide == query_.hidePackages) return;
     query_.hidePackages = hide;
     refresh(true);
-}
-
-void BiggestShelves::showMore() {
-    paging_.more();
-    refresh(false);
 }
 
 QString BiggestShelves::subtitle() const {
@@ -142,18 +92,15 @@ QString BiggestShelves::subtitle() const {
 
 void BiggestShelves::refresh(bool listChanged, bool pruned) {
     query_.category = state_.largestCategory();
-    const FileList& list = model_.biggest(query_);
-    // No figures before the index is built: they would read "0 files · Zero KB" for a full disk.
-    header_->setSubtitle(model_.isIndexing() && list.rows.empty() ? QString() : subtitle());
+    setFigures(subtitle());
     chips_.front()->setOn(!query_.category);
     const auto& cases = FileCategory::allCases();
     for (size_t i = 0; i < cases.size(); ++i)
         chips_[i + 1]->setOn(query_.category && *query_.category == cases[i]);
     chips_.back()->setOn(query_.hidePackages);
-    const int total = static_cast<int>(list.rows.size());
-    const int visible = paging_.visible(total);
-    body_->show(visible, FileSorting::shelfTitle(query_.sort),
-                tr("showing %1 of %2").arg(visible).arg(Fmt::count(total)), listChanged, pruned);
+    const int shown = visible();
+    body_->show(shown, FileSorting::shelfTitle(query_.sort),
+                tr("showing %1 of %2").arg(shown).arg(Fmt::count(matchCount())), listChanged, pruned);
 }
 
 }  // namespace nimbrel

@@ -22,6 +22,7 @@
 #include "views/files/failure_groups.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/files_text.h"
+#include "views/kit/plain_label.h"
 #include "views/kit/plain_text.h"
 #include "views/kit/sheet_card.h"
 #include "views/kit/symbol_glyph.h"
@@ -44,24 +45,10 @@ class Well : public QWidget {
     }
 };
 
-ElidedLabel* line(const QString& text, const QFont& font, ColorFn color, Qt::TextElideMode mode,
-                  QWidget* parent) {
-    auto* label = new ElidedLabel(parent);
-    label->setFont(font);
-    label->setColor(std::move(color));
-    label->setElideMode(mode);
-    label->setText(text);
-    return label;
-}
-
 // A line that shows a count: its digits in cells of one width.
 ElidedLabel* counting(ElidedLabel* label) {
     label->setFixedDigits(true);
     return label;
-}
-
-ColorFn ink(const AdaptiveColor& (*token)()) {
-    return [token](const QWidget* w) { return token().resolve(w); };
 }
 
 // A failure row's second line, readable to its end on one line or two (FailureGroups::detailLines).
@@ -151,13 +138,14 @@ QHBoxLayout* FailureSheet::buildHeader() {
                       0, Qt::AlignTop);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(4);
-    titles->addWidget(counting(line(FailureGroups::headerTitle(failures_.size()),
-                                    Fonts::font(20, FontWeight::heavy, FontDesign::rounded),
-                                    ink(&Palette::ink), Qt::ElideRight, this)));
+    titles->addWidget(counting(ElidedLabel::line(FailureGroups::headerTitle(failures_.size()),
+                                                 Fonts::font(20, FontWeight::heavy, FontDesign::rounded),
+                                                 shownColor(Palette::ink()), this, Qt::ElideRight)));
     // The removal credited nothing at all: every entry reviewed stayed.
     const QString rest =
         state_.lastRemoval.empty() ? tr("Nothing was nimbrelised.") : tr("Everything else was nimbrelised.");
-    titles->addWidget(line(rest, Fonts::font(12.5), ink(&Palette::ink2), Qt::ElideRight, this));
+    titles->addWidget(
+        ElidedLabel::line(rest, Fonts::font(12.5), shownColor(Palette::ink2()), this, Qt::ElideRight));
     header->addLayout(titles, 1);
     return header;
 }
@@ -187,9 +175,9 @@ QVBoxLayout* FailureSheet::buildGroupBlock(const FailureGroups::Group& group, co
     block->setSpacing(4);
     auto* head = new QHBoxLayout;
     head->setSpacing(8);
-    head->addWidget(counting(line(
-        FailureGroups::groupTitle(group), groupFont, [](const QWidget*) { return Room::burnDim(); },
-        Qt::ElideRight, content)));
+    head->addWidget(counting(ElidedLabel::line(
+        FailureGroups::groupTitle(group), groupFont, [](const QWidget*) { return Room::burnDim(); }, content,
+        Qt::ElideRight)));
     head->addStretch(1);
     auto* copy =
         new NimbrelButton(tr("Copy paths"), NimbrelButton::Kind::ghost, NimbrelButton::Size::small, content);
@@ -201,14 +189,14 @@ QVBoxLayout* FailureSheet::buildGroupBlock(const FailureGroups::Group& group, co
     // Wraps by the list's width: a label that guessed its own width would make the list taller
     // than its content and scroll a single row.
     block->addWidget(new WrappingText(QString::fromUtf8(DeletionFailure::explanation(group.reason)),
-                                      Fonts::font(11.5), ink(&Palette::ink3), content));
+                                      Fonts::font(11.5), shownColor(Palette::ink3()), content));
     block->addSpacing(2);
     for (int i = 0; i < group.shownRows(); ++i)
         block->addWidget(new FailureRow(state_, group.failures[static_cast<size_t>(i)], content));
     const QString more = FailureGroups::moreNote(group);
     if (!more.isEmpty())
-        block->addWidget(
-            counting(line(more, Fonts::font(11.5), ink(&Palette::ink3), Qt::ElideRight, content)));
+        block->addWidget(counting(ElidedLabel::line(more, Fonts::font(11.5), shownColor(Palette::ink3()),
+                                                    content, Qt::ElideRight)));
     return block;
 }
 
@@ -296,8 +284,8 @@ FailureRow::FailureRow(AppState& state, DeletionFailure failure, QWidget* parent
     auto* text = new QVBoxLayout;
     text->setSpacing(0);
     text->addStretch(1);
-    text->addWidget(line(FailureGroups::rowName(failure_), Fonts::font(12, FontWeight::medium),
-                         ink(&Palette::ink), Qt::ElideMiddle, this));
+    text->addWidget(ElidedLabel::line(FailureGroups::rowName(failure_), Fonts::font(12, FontWeight::medium),
+                                      shownColor(Palette::ink()), this));
     text->addWidget(detail_ = new DetailText(failure_, this));
     text->addStretch(1);
     row->addLayout(text, 1);

@@ -604,10 +604,6 @@ ReviewRow* ReviewSheet::builtRow(const std::string& id) const {
     return cell ? cell->row() : nullptr;
 }
 
-QWidget* ReviewSheet::builtHeader(CleanItem::Source source) const {
-    return list_->widget(headerKey(source));
-}
-
 void ReviewSheet::updateFooter() {
     const bool enabled = removalEnabled();
     forever_->setEnabled(enabled);

@@ -82,7 +82,6 @@ class ReviewSheet : public QWidget {
     // Section headers and rows; rows outside the view are not built.
     ReviewList* list() const { return list_; }
     ReviewRow* builtRow(const std::string& id) const;
-    QWidget* builtHeader(CleanItem::Source source) const;
     static std::string headerKey(CleanItem::Source source);
 
     QSize sizeHint() const override;

@@ -7,13 +7,11 @@
 
 #include "views/kit/plain_label.h"
 
-class QFont;
 class QWidget;
 
 namespace nimbrel {
 
 class Clock;
-class ElidedLabel;
 
 // Opens the quick preview of a file (the Files area shows one at a time).
 using PreviewAction = std::function<void(const std::string& path)>;
@@ -26,8 +24,6 @@ constexpr int kBottom = 96;  // room below a shelf list's last card
 
 // The clock's date as the relative dates and the cutoff read it.
 QDateTime dateOf(const Clock& clock);
-// One line of text that loses its end where it does not fit.
-ElidedLabel* textLine(const QString& text, const QFont& font, ColorFn color, QWidget* parent);
 
 }  // namespace ShelfParts
 

@@ -34,7 +34,6 @@ namespace {
 
 using ShelfParts::kBottom;
 using ShelfParts::kSide;
-using ShelfParts::textLine;
 
 constexpr int kOutOfSight = 100000;
 
@@ -224,8 +223,8 @@ QWidget* TwinShelves::buildRunning() {
     connect(&model, &DuplicatesModel::progressChanged, bar,
             [bar, &model] { bar->setFraction(model.progress()); });
     col->addWidget(bar, 0, Qt::AlignHCenter);
-    auto* status =
-        textLine(model.status(), Fonts::font(12, FontWeight::medium), shownColor(Palette::ink2()), box);
+    auto* status = ElidedLabel::line(model.status(), Fonts::font(12, FontWeight::medium),
+                                     shownColor(Palette::ink2()), box);
     status->setFixedDigits(true);
     connect(&model, &DuplicatesModel::statusChanged, status,
             [status, &model] { status->setText(model.status()); });
@@ -271,8 +270,8 @@ void TwinShelves::buildResults() {
     connect(field_, &SearchField::textChanged, this, &TwinShelves::setSearch);
     tools->addWidget(field_);
     tools->addStretch(1);
-    tools->addWidget(
-        textLine(tr("Sort"), Fonts::font(11.5, FontWeight::medium), shownColor(Palette::ink3()), results_));
+    tools->addWidget(ElidedLabel::line(tr("Sort"), Fonts::font(11.5, FontWeight::medium),
+                                       shownColor(Palette::ink3()), results_));
     QList<PillOption> sorts;
     const std::pair<Twins::Sort, const char*> raws[] = {
         {Twins::Sort::extra, "extra"}, {Twins::Sort::copies, "copies"}, {Twins::Sort::name, "name"}};

@@ -13,6 +13,17 @@ ElidedLabel::ElidedLabel(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
+ElidedLabel* ElidedLabel::line(const QString& text, const QFont& font,
+                               std::function<QColor(const QWidget*)> color, QWidget* parent,
+                               Qt::TextElideMode mode) {
+    auto* label = new ElidedLabel(parent);
+    label->setFont(font);
+    label->setColor(std::move(color));
+    label->setElideMode(mode);
+    label->setText(text);
+    return label;
+}
+
 void ElidedLabel::setText(const QString& text) {
     if (text_ == text) return;
     text_ = text;

@@ -13,6 +13,10 @@ class ElidedLabel : public QWidget {
     Q_OBJECT
   public:
     explicit ElidedLabel(QWidget* parent = nullptr);
+    // A label with its text, font, colour and cut set at once.
+    static ElidedLabel* line(const QString& text, const QFont& font,
+                             std::function<QColor(const QWidget*)> color, QWidget* parent,
+                             Qt::TextElideMode mode = Qt::ElideMiddle);
 
     void setText(const QString& text);
     QString text() const { return text_; }

@@ -34,6 +34,7 @@
 #include "views/kit/elided_label.h"
 #include "views/kit/files_text.h"
 #include "views/kit/path_actions.h"
+#include "views/kit/plain_label.h"
 #include "views/kit/plain_text.h"
 #include "views/kit/selection_bar.h"
 #include "views/kit/symbol_glyph.h"
@@ -45,10 +46,6 @@ namespace {
 
 QString rowTr(const char* text) {
     return QCoreApplication::translate("nimbrel::ItemRow", text);
-}
-
-ColorFn token(const AdaptiveColor& (*t)()) {
-    return [t](const QWidget* w) { return t().resolve(w); };
 }
 
 // The square holding the item's symbol on a faint rounded tile.
@@ -292,12 +289,12 @@ QLayout* ItemRow::makeTexts(bool safe) {
     first->setSpacing(6);
     auto* name = new ElidedLabel(this);
     name->setFont(Fonts::font(13, FontWeight::medium));
-    name->setColor(token(&Palette::ink));
+    name->setColor(shownColor(Palette::ink()));
     name->setText(QString::fromUtf8(item_.name));
     first->addWidget(name);
     if (safe) {
-        auto* sparkles =
-            new SymbolGlyph(QStringLiteral("sparkles"), 10, token(&Palette::accent), FontWeight::bold, this);
+        auto* sparkles = new SymbolGlyph(QStringLiteral("sparkles"), 10, shownColor(Palette::accent()),
+                                         FontWeight::bold, this);
         sparkles->setAttribute(Qt::WA_TransparentForMouseEvents, false);  // shows its tooltip
         sparkles->setToolTip(rowTr("Safe to nimbrelise"));
         first->addWidget(sparkles);
@@ -313,7 +310,7 @@ QLayout* ItemRow::makeTexts(bool safe) {
     if (!subtitle.isEmpty()) {
         auto* second = new ElidedLabel(this);
         second->setFont(Fonts::font(11));
-        second->setColor(token(&Palette::ink3));
+        second->setColor(shownColor(Palette::ink3()));
         second->setElideMode(Qt::ElideLeft);
         // A caller's line counts files and folders or tells an age; the default is the folder's path.
         second->setFixedDigits(options_.subtitle.has_value());
@@ -365,7 +362,7 @@ QLayout* ItemRow::makeWeight(bool safe) {
     weight->addWidget(bar, 0, Qt::AlignVCenter);
     auto* size = new ElidedLabel(this);
     size->setFont(Fonts::font(13, FontWeight::semibold, FontDesign::rounded));
-    size->setColor(token(&Palette::ink));
+    size->setColor(shownColor(Palette::ink()));
     size->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     size->setFixedDigits(true);
     size->setText(Fmt::bytes(std::max<int64_t>(0, item_.size)));
