@@ -226,9 +226,10 @@ TrashUsage measureUserTrash(const std::string& homeTrash, const std::string& mou
     return out;
 }
 
-std::vector<std::string> volumeTrashFolders(std::vector<std::string>* shared) {
+std::vector<std::string> volumeTrashFolders(const std::vector<std::string>& mountTops,
+                                            std::vector<std::string>* shared) {
     std::vector<std::string> trashes;
-    for (const std::string& mountPoint : localMountTops()) {
+    for (const std::string& mountPoint : mountTops) {
         const std::string top = mountPoint == "/" ? std::string() : mountPoint;
         for (const std::string& name : childNames(top.empty() ? "/" : top)) {
             const std::string path = top + "/" + name;
@@ -259,7 +260,7 @@ std::unordered_set<InodeKey> trashIdentities(const HostLayout& layout) {
     for (const std::string& spelling : layout.trashSpellings)
         add(spelling);
     // The volumes' own Trash folders, of every user: none of them is offered for removal.
-    for (const std::string& trash : volumeTrashFolders())
+    for (const std::string& trash : volumeTrashFolders(localMountTops()))
         add(trash);
     return ids;
 }
