@@ -19,9 +19,13 @@ std::optional<int> ExplorerController::tileAt(QPointF at) const {
     return view_.geometryNow().indexAt(at + QPointF(0, view_.scrollTop()));
 }
 
-void ExplorerController::mouseMoved(QPointF at) {
+std::optional<int> ExplorerController::entryAt(QPointF at) const {
     const auto index = tileAt(at);
-    if (index && vm_.tile(*index).entry) {
+    return index && vm_.tile(*index).entry ? index : std::nullopt;
+}
+
+void ExplorerController::mouseMoved(QPointF at) {
+    if (const auto index = entryAt(at)) {
         vm_.hoverEntered(vm_.tileId(*index));
     } else if (vm_.hovered()) {
         vm_.hoverLeft(*vm_.hovered());
@@ -99,8 +103,8 @@ bool ExplorerController::keyPressed(const QKeyEvent& event) {
 }
 
 void ExplorerController::contextMenu(QPoint at, QPoint globalAt) {
-    const auto index = tileAt(at);
-    if (!index || !vm_.tile(*index).entry) return;
+    const auto index = entryAt(at);
+    if (!index) return;
     const ExplorerEntry entry = *vm_.tile(*index).entry;
     AppState& state = vm_.state();
     QMenu menu(&view_);
@@ -117,8 +121,8 @@ void ExplorerController::contextMenu(QPoint at, QPoint globalAt) {
 }
 
 QString ExplorerController::toolTipAt(QPointF at) {
-    const auto index = tileAt(at);
-    if (!index || !vm_.tile(*index).entry) return {};
+    const auto index = entryAt(at);
+    if (!index) return {};
     const ExplorerTile& t = vm_.tile(*index);
     const ExplorerEntry& e = *t.entry;
     const TileGeometry g = view_.tileGeometry(*index, e);

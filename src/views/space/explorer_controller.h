@@ -41,6 +41,8 @@ class ExplorerController : public QObject {
 
   private:
     std::optional<int> tileAt(QPointF at) const;
+    // The tile at `at` when it shows an entry (not a placeholder).
+    std::optional<int> entryAt(QPointF at) const;
     void activate(int index, QPointF at, const ClickInfo& click);
 
     SpaceViewModel& vm_;

@@ -142,12 +142,14 @@ bool ExplorerListing::isGrime(Row row) const {
         grime = ExplorerModel::isGrime(small_[r.index]);
     } else {
         const KnownRisk known = knownRisk(row);
-        grime =
-            r.source == Source::child
-                ? ExplorerModel::isGrime(known.risk.level, node_->children[r.index]->artifactKind.has_value(),
-                                         node_->children[r.index]->name, std::nullopt)
-                : ExplorerModel::isGrime(known.risk.level, false, node_->files[r.index].name,
-                                         node_->files[r.index].category);
+        if (r.source == Source::child) {
+            const DirNode& child = *node_->children[r.index];
+            grime = ExplorerModel::isGrime(known.risk.level, child.artifactKind.has_value(), child.name,
+                                           std::nullopt);
+        } else {
+            const FileItem& f = node_->files[r.index];
+            grime = ExplorerModel::isGrime(known.risk.level, false, f.name, f.category);
+        }
         // A repository is never grime: only a row judged grime for now can change.
         if (known.awaitsProbe && grime) awaitProbe(row, false);
     }

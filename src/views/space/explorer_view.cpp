@@ -157,10 +157,8 @@ void ExplorerView::followSteamer() {
     }
     jet_->setTo(s.jetTarget);
     jet_->setActive(s.jetting);
-    std::int64_t queued = 0;
-    for (const CleanItem& item : vm_.state().queue().items())
-        queued += item.size;
-    water_.animateTo(ExplorerModel::steamIntensity(queued), timingCurve(0.23, 1, 0.32, 1, 0.5));
+    water_.animateTo(ExplorerModel::steamIntensity(vm_.state().queue().totalSize()),
+                     timingCurve(0.23, 1, 0.32, 1, 0.5));
     placeSteamer();
 }
 
