@@ -6,7 +6,6 @@ namespace nimbrel {
 
 RemovalResult RemovalWorker::run(const std::vector<DeletionItem>& items, const std::atomic<bool>* stop) {
     result_ = {};
-    stop_ = stop;
     ops_.stopWhen(stop);
     for (const DeletionItem& item : items) {
         if (stopped()) break;

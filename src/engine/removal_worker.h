@@ -48,6 +48,7 @@ class RemovalFileOps {
     // time over one item (a folder tree removed for good) stop between its entries, keep what is
     // left with a `stopped` error and count what went.
     void stopWhen(const std::atomic<bool>* stop) { stop_ = stop; }
+    bool stopped() const { return stop_ && stop_->load(); }
 
     // What the last remove() did on disk, when the operations count it themselves.
     struct Counted {
@@ -114,11 +115,10 @@ class RemovalWorker {
                                           const ReviewedEntry& reviewed = {});
     void clearInside(const std::string& folder, int depth, const RemovalError& folderError);
     void fail(const std::string& path, const RemovalError& error);
-    bool stopped() const { return stop_ && stop_->load(); }
+    bool stopped() const { return ops_.stopped(); }
 
     RemovalFileOps& ops_;
     bool permanently_;
-    const std::atomic<bool>* stop_ = nullptr;
     RemovalResult result_;
 };
 

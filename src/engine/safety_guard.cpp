@@ -163,13 +163,13 @@ DiskGuard::DiskGuard(const HostLayout& layout) : layout_(layout) {
         remember(trees_, spelling);
     // Every user's Trash on the mounted volumes, and the shared ".Trash" folders that hold them:
     // the folders above them, up to "/", hold a Trash under every name they go by.
+    const std::vector<std::string> tops = localMountTops();
     std::vector<std::string> shared;
-    for (const std::string& trash : volumeTrashFolders(&shared))
+    for (const std::string& trash : volumeTrashFolders(tops, &shared))
         remember(trees_, trash);
     for (const std::string& trash : shared)
         remember(exact_, trash);
-    for (std::string& top : localMountTops())
-        mountTops_.insert(std::move(top));
+    mountTops_.insert(tops.begin(), tops.end());
     for (const std::string& parent : layout_.usersHomeParents) {
         DIR* folder = ::opendir(parent.c_str());
         if (!folder) continue;

@@ -247,7 +247,6 @@ struct ScanPrune::Planning {
 ScanPrune ScanPrune::plan(ScanResult& result, const std::unordered_set<std::string>& paths,
                           const std::unordered_map<std::string, std::int64_t>& sizes) {
     ScanPrune prune;
-    prune.made_ = true;
     prune.serial_ = result.serial_;
     prune.changes_ = result.changes_;
     if (paths.empty()) return prune;

@@ -29,7 +29,7 @@ class ScanPrune {
 
     // Whether this plan was made for `result` as it is now: no change went through it since.
     bool isFor(const ScanResult& result) const {
-        return made_ && result.serial_ == serial_ && result.changes_ == changes_;
+        return result.serial_ == serial_ && result.changes_ == changes_;
     }
 
     // The positions in the result's files that the plan drops, ascending.
@@ -78,8 +78,7 @@ class ScanPrune {
     // kept blocks.
     void closeUp(std::vector<const FileItem*>& listed) const;
 
-    bool made_ = false;
-    std::uint64_t serial_ = 0;   // the result's
+    std::uint64_t serial_ = 0;   // the result's; no result's serial is 0, so an unmade plan fits none
     std::uint64_t changes_ = 0;  // its change count when the plan was made
     std::vector<Lowering> lowerings_;
     // The same summed per folder with the plan, each lowering that folder alone.

@@ -35,6 +35,17 @@ void lowerUpwards(DirNode* from, std::int64_t size, std::int64_t files) {
     }
 }
 
+// Lowers each category's totals by what it lost; a category the result never had stays absent.
+void lowerCategories(std::map<FileCategory, CategoryTotal>& totals,
+                     const std::map<FileCategory, CategoryTotal>& lost) {
+    for (const auto& [category, gone] : lost) {
+        auto it = totals.find(category);
+        if (it == totals.end()) continue;
+        lower(it->second.size, gone.size);
+        lower(it->second.count, gone.count);
+    }
+}
+
 // Takes the folders out of their parents' children. Returns them: the last owners of their subtrees.
 std::vector<std::shared_ptr<DirNode>> detach(const std::vector<DirNode*>& folders) {
     std::vector<std::shared_ptr<DirNode>> out;
@@ -96,22 +107,14 @@ TreeChange ScanResult::prune(ScanPrune plan) {
     if (!plan.isFor(*this)) return change;
     ++changes_;
     for (const ScanPrune::Lowering& l : plan.lowerings_)
-        for (DirNode* n = l.from; n; n = n->parent) {
-            lower(n->size, l.size);
-            lower(n->fileCount, l.files);
-        }
+        lowerUpwards(l.from, l.size, l.files);
     for (const ScanPrune::Lowering& l : plan.summed_) {
         lower(l.from->size, l.size);
         lower(l.from->fileCount, l.files);
     }
     for (const auto& [folder, bytes] : plan.smallFiles_)
         lower(folder->smallFilesSize, bytes);
-    for (const auto& [category, lost] : plan.categories_) {
-        auto it = categoryTotals.find(category);
-        if (it == categoryTotals.end()) continue;  // never created by a removal
-        lower(it->second.size, lost.size);
-        lower(it->second.count, lost.count);
-    }
+    lowerCategories(categoryTotals, plan.categories_);
     change.detached = detach(plan.detached_);
     if (!plan.listed_.empty() || !plan.files_.empty())
         change.oldListed = std::exchange(files.items_, std::move(plan.listed_));
@@ -257,13 +260,7 @@ TreeChange ScanResult::apply(const Recheck& recheck) {
         unlistedSize += size;
         unlistedCount += count;
     }
-    for (const auto& [category, lost] :
-         ScanPrune::unlistedShares(*this, {}, {}, unlistedSize, unlistedCount)) {
-        auto it = categoryTotals.find(category);
-        if (it == categoryTotals.end()) continue;
-        lower(it->second.size, lost.size);
-        lower(it->second.count, lost.count);
-    }
+    lowerCategories(categoryTotals, ScanPrune::unlistedShares(*this, {}, {}, unlistedSize, unlistedCount));
     return change;
 }
 

@@ -149,28 +149,46 @@ std::vector<std::string> localMountTops() {
     return tops;
 }
 
-std::vector<std::string> userTrashFoldersAt(const std::string& mountPoint, unsigned uid) {
+namespace {
+
+struct TrashFolder {
+    std::string path;
+    InodeKey identity;
+};
+
+// The user's Trash folders at the top of a volume, with the identity their one lstat gave.
+std::vector<TrashFolder> userTrashFolders(const std::string& mountPoint, unsigned uid) {
     const std::string top = mountPoint == "/" ? std::string() : mountPoint;
+    std::vector<TrashFolder> folders;
     // Only a real folder of the user's own: trashing never moves anything into another one, so
     // emptying must not delete what such a folder holds.
-    auto owned = [uid](const std::string& path) {
+    auto addOwned = [&](std::string path) {
         struct stat st {};
-        return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid;
+        if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid)
+            folders.push_back({std::move(path), InodeKey{static_cast<std::uint64_t>(st.st_dev),
+                                                         static_cast<std::uint64_t>(st.st_ino)}});
     };
-    std::vector<std::string> folders;
     struct stat shared {};
     // The shared .Trash counts only when it is a real folder with the sticky bit.
     if (::lstat((top + "/.Trash").c_str(), &shared) == 0 && S_ISDIR(shared.st_mode) &&
-        (shared.st_mode & S_ISVTX) && owned(top + "/.Trash/" + std::to_string(uid)))
-        folders.push_back(top + "/.Trash/" + std::to_string(uid));
-    if (owned(top + "/.Trash-" + std::to_string(uid)))
-        folders.push_back(top + "/.Trash-" + std::to_string(uid));
+        (shared.st_mode & S_ISVTX))
+        addOwned(top + "/.Trash/" + std::to_string(uid));
+    addOwned(top + "/.Trash-" + std::to_string(uid));
     return folders;
+}
+
+}  // namespace
+
+std::vector<std::string> userTrashFoldersAt(const std::string& mountPoint, unsigned uid) {
+    std::vector<std::string> paths;
+    for (TrashFolder& folder : userTrashFolders(mountPoint, uid))
+        paths.push_back(std::move(folder.path));
+    return paths;
 }
 
 TrashUsage measureUserTrash(const std::string& homeTrash, const std::string& mountInfo, unsigned uid) {
     struct Measured {
-        std::optional<InodeKey> identity;
+        InodeKey identity;
         DiskUsage usage;
     };
     TrashUsage out;
@@ -185,8 +203,8 @@ TrashUsage measureUserTrash(const std::string& homeTrash, const std::string& mou
     for (const VolumeInfo::MountEntry& mount : VolumeInfo::parseMountInfo(mountInfo)) {
         std::function<std::vector<Measured>()> measure = [mountPoint = mount.mountPoint, uid] {
             std::vector<Measured> measured;
-            for (const std::string& folder : userTrashFoldersAt(mountPoint, uid))
-                measured.push_back({folderIdentity(folder), DiskScanner::usage(folder)});
+            for (const TrashFolder& folder : userTrashFolders(mountPoint, uid))
+                measured.push_back({folder.identity, DiskScanner::usage(folder.path)});
             return measured;
         };
         const std::optional<std::vector<Measured>> measured =
@@ -196,7 +214,7 @@ TrashUsage measureUserTrash(const std::string& homeTrash, const std::string& mou
         bool holdsSome = false;
         for (const Measured& folder : measured.value_or(std::vector<Measured>{})) {
             // Another mount of a volume already counted (a bind) shows the same folders.
-            if (folder.identity && !seen.insert(*folder.identity).second) continue;
+            if (!seen.insert(folder.identity).second) continue;
             out.usage.size += folder.usage.size;
             out.usage.items += folder.usage.items;
             out.usage.readable = out.usage.readable && folder.usage.readable;
@@ -208,9 +226,10 @@ TrashUsage measureUserTrash(const std::string& homeTrash, const std::string& mou
     return out;
 }
 
-std::vector<std::string> volumeTrashFolders(std::vector<std::string>* shared) {
+std::vector<std::string> volumeTrashFolders(const std::vector<std::string>& mountTops,
+                                            std::vector<std::string>* shared) {
     std::vector<std::string> trashes;
-    for (const std::string& mountPoint : localMountTops()) {
+    for (const std::string& mountPoint : mountTops) {
         const std::string top = mountPoint == "/" ? std::string() : mountPoint;
         for (const std::string& name : childNames(top.empty() ? "/" : top)) {
             const std::string path = top + "/" + name;
@@ -241,7 +260,7 @@ std::unordered_set<InodeKey> trashIdentities(const HostLayout& layout) {
     for (const std::string& spelling : layout.trashSpellings)
         add(spelling);
     // The volumes' own Trash folders, of every user: none of them is offered for removal.
-    for (const std::string& trash : volumeTrashFolders())
+    for (const std::string& trash : volumeTrashFolders(localMountTops()))
         add(trash);
     return ids;
 }

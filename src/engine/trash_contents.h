@@ -23,9 +23,11 @@ void leaveOutTrashContents(ScanResult& result, const HostLayout& layout,
 // disk's) is left out: a server that does not answer must not hold up whoever asks, nor an
 // automount point be mounted by looking.
 std::vector<std::string> localMountTops();
-// Every user's Trash folder at the top of a mounted local volume (".Trash-<uid>", ".Trash/<uid>");
-// `shared` receives the volumes' shared ".Trash" folders themselves.
-std::vector<std::string> volumeTrashFolders(std::vector<std::string>* shared = nullptr);
+// Every user's Trash folder at the top of the local volumes mounted at `mountTops` (as
+// localMountTops gives them): ".Trash-<uid>", ".Trash/<uid>"; `shared` receives the volumes' shared
+// ".Trash" folders themselves.
+std::vector<std::string> volumeTrashFolders(const std::vector<std::string>& mountTops,
+                                            std::vector<std::string>* shared = nullptr);
 
 // The Trash folders of user `uid` at the top of the volume mounted at `mountPoint` that exist as
 // real folders the user owns: <top>/.Trash/<uid> under a real, sticky .Trash, and <top>/.Trash-<uid>.
