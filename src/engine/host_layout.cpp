@@ -320,10 +320,11 @@ std::vector<std::pair<std::string, std::string>> HostLayout::parseUserDirs(
 
 void HostLayout::addUserFolders(const std::string& userDirsText) {
     for (const auto& [key, folder] : parseUserDirs(userDirsText, home, homeSpellings)) {
-        const std::string& spelling =
-            *std::find_if(homeSpellings.begin(), homeSpellings.end(),
-                          [&](const std::string& h) { return PathRules::isInside(folder, h); });
-        const std::string below = folder.substr(spelling == "/" ? 0 : spelling.size());
+        const auto spelling =
+            std::find_if(homeSpellings.begin(), homeSpellings.end(),
+                         [&](const std::string& h) { return PathRules::isInside(folder, h); });
+        if (spelling == homeSpellings.end()) continue;  // the parser keeps only folders in a home
+        const std::string below = folder.substr(*spelling == "/" ? 0 : spelling->size());
         if (key == "XDG_DOWNLOAD_DIR") downloadsFolder = under(home, below);
         if (std::find(userFolders.begin(), userFolders.end(), below) != userFolders.end()) continue;
         userFolders.push_back(below);
