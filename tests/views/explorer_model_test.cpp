@@ -71,6 +71,9 @@ TEST(ExplorerModel, GrimeRules) {
     };
     auto measuringSafe = entry("/f/m", 5'000'000'000, L::safe);
     measuringSafe.measuring = true;
+    // Grime unless its probe, still out, finds a repository: not grime yet.
+    auto unprobed = named("cache", L::normal);
+    unprobed.awaitsProbe = true;
     struct Case {
         ExplorerEntry e;
         bool grime;
@@ -87,6 +90,7 @@ TEST(ExplorerModel, GrimeRules) {
         {image(L::normal), true},
         {image(L::danger), false},
         {measuringSafe, true},
+        {unprobed, false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ExplorerModel::isGrime(c.e), c.grime)
@@ -98,10 +102,12 @@ TEST(ExplorerModel, GrimeIsNeverHeavyAndDangerCanBe) {
     vm.category = FileCategory::diskImage;
     auto measuring = entry("/f/m", 6'000'000'000);
     measuring.measuring = true;
-    const auto tiles = ExplorerModel::mark({entry("/f/safe", 50'000'000'000, L::safe), vm,
+    auto unprobed = entry("/f/Caches", 7'000'000'000);  // grime or a repository: neither yet
+    unprobed.awaitsProbe = true;
+    const auto tiles = ExplorerModel::mark({entry("/f/safe", 50'000'000'000, L::safe), unprobed, vm,
                                             entry("/f/locked", 5'000'000'000, L::locked), measuring},
                                            30'000'000'000);
-    EXPECT_EQ(conditions(tiles), (std::vector<C>{C::stained, C::bloated, C::bloated, C::clean}));
+    EXPECT_EQ(conditions(tiles), (std::vector<C>{C::stained, C::clean, C::bloated, C::bloated, C::clean}));
     const auto tiles2 = ExplorerModel::mark({entry("/f/locked", 5'000'000'000, L::locked)}, 10'000'000'000);
     EXPECT_EQ(tiles2[0].condition, C::bloated);
 }

@@ -232,51 +232,88 @@ TEST(SpaceViewModel, SpaceKeyNeverQueuesAKeptFolder) {
 }
 
 // A verdict that needs the disk (is this folder a git repository?) is made on a worker: the rows
-// show what is known at once and settle as the answers come, and a folder of a share that stopped
-// answering keeps the window answering under the Grime filter.
+// show what is known at once and settle as the answers come. Until then a folder that is grime
+// unless it is a repository is neither: the Grime filter leaves it out, and selecting it (click, key)
+// waits for the answer and then warns as the answer calls for. A share that stopped answering keeps
+// the window answering, and selects nothing until it answers.
 TEST(SpaceViewModel, VerdictsThatNeedTheDiskNeverHoldTheWindow) {
     QTemporaryDir dir;
     const std::string base = dir.path().toStdString();
-    DeadShare share(base + "/share");
-    if (!share.ok()) GTEST_SKIP() << "no dead share to test with: " << share.error();
-    share.releaseAfter(15s);
     std::filesystem::create_directories(base + "/cache/.git");  // a repository named like a cache
+    std::filesystem::create_directories(base + "/logs");
     SpaceHarness h;
     auto result = std::make_shared<ScanResult>();
     result->root = std::make_shared<DirNode>(base, nullptr);
     result->root->size = 1000;
     addFolder(result->root, "cache", 600);
+    addFolder(result->root, "logs", 50);
     auto onShare = addFolder(result->root, "share", 300);
     addFolder(onShare, "Cache", 200);
     addFolder(onShare, "logs", 100);
     h.state->setResult(result);
     SpaceViewModel vm(*h.state, h.clock);
+    const CleanQueue& queue = h.state->queue();
+    const auto toastSays = [&](const char* start) {
+        return h.state->toast() && h.state->toast()->message.startsWith(QString::fromUtf8(start));
+    };
+    const auto entryOf = [&](const std::string& id) {
+        const auto i = vm.indexOf(id);
+        EXPECT_TRUE(i.has_value()) << id;
+        return i ? *vm.tile(*i).entry : ExplorerEntry();
+    };
 
     vm.setFilter(ExplorerFilter::stained);
-    ASSERT_EQ(vm.tileCount(), 1);  // grime while its probe is out
-    EXPECT_TRUE(vm.tile(0).entry->awaitsProbe);
-    ASSERT_TRUE(waitOn(&vm, &SpaceViewModel::changed, [&] { return vm.tileCount() == 0; }));
+    EXPECT_EQ(vm.tileCount(), 0);  // no verdict yet: neither is grime
+    vm.setFilter(ExplorerFilter::all);
+    const ExplorerEntry repository = entryOf(base + "/cache");
+    ASSERT_TRUE(repository.awaitsProbe);
+    vm.toggle(repository, ClickInfo::left(1, Qt::ControlModifier));
+    EXPECT_FALSE(queue.includes(repository.id));
+    EXPECT_TRUE(toastSays("Checking “cache”"));
+    ASSERT_TRUE(waitOn(&queue, &CleanQueue::itemsChanged, [&] { return queue.contains(repository.id); }));
+    EXPECT_TRUE(toastSays("Careful: “cache”: any uncommitted"));
+    vm.setFilter(ExplorerFilter::stained);
+    ASSERT_TRUE(waitOn(&vm, &SpaceViewModel::changed, [&] { return vm.tileCount() == 1; }));
+    EXPECT_EQ(vm.tileId(0), base + "/logs");
 
+    DeadShare share(base + "/share");
+    if (!share.ok()) GTEST_SKIP() << "no dead share to test with: " << share.error();
+    share.releaseAfter(15s);
     vm.focus(onShare->path());
+    EXPECT_EQ(vm.tileCount(), 0);
+    vm.setFilter(ExplorerFilter::all);
     ASSERT_EQ(vm.tileCount(), 2);
     deliverPosted();
     ASSERT_TRUE(share.waitForVisitor(10s));  // the probe's worker waits on the share
+    vm.hoverEntered(onShare->path() + "/Cache");
+    EXPECT_TRUE(vm.spaceKey());
+    const ExplorerEntry logs = entryOf(onShare->path() + "/logs");
+    vm.toggle(logs, ClickInfo::left(1, Qt::ControlModifier));
+    vm.toggle(logs, ClickInfo::left(1, Qt::ControlModifier));  // changed its mind before the answer
+    EXPECT_TRUE(vm.awaitsSelection(onShare->path() + "/Cache"));
+    EXPECT_FALSE(vm.awaitsSelection(logs.id));
     vm.setSearch(QStringLiteral("log"));
     deliverPosted();
     ASSERT_EQ(vm.tileCount(), 1);
     EXPECT_EQ(vm.tile(0).entry->name, "logs");
     // Nor do the review's rows of a folder on the share, before the review's worker has judged it.
-    const std::vector<CleanItem> queue = {testItem(onShare->path() + "/logs", 100, CleanItem::Kind::folder)};
-    const ReviewModel review(ReviewModel::Unjudged{}, queue, {}, {});
+    const std::vector<CleanItem> queued = {testItem(logs.id, 100, CleanItem::Kind::folder)};
+    const ReviewModel review(ReviewModel::Unjudged{}, queued, {}, {});
     EXPECT_EQ(review.rowBadge(0), ReviewModel::RowBadge::risk);
     EXPECT_FALSE(review.rowDetail(0, {}).isEmpty());
-    EXPECT_EQ(queue[0].risk().level, Risk::Level::normal);
+    EXPECT_EQ(queued[0].risk().level, Risk::Level::normal);
+    EXPECT_EQ(queue.items().size(), 1u);
     EXPECT_FALSE(share.released());  // nothing on this thread looked at the share
 
-    // The server is gone for good: its folders read as no repository.
+    // The server is gone for good: its folders read as no repository, and the waiting one is taken.
     share.release();
-    ASSERT_TRUE(waitOn(&vm, &SpaceViewModel::changed, [&] { return !vm.tile(0).entry->awaitsProbe; }));
-    EXPECT_EQ(vm.tile(0).condition, ExplorerTile::Condition::stained);
+    ASSERT_TRUE(waitOn(&queue, &CleanQueue::itemsChanged,
+                       [&] { return queue.contains(onShare->path() + "/Cache"); }));
+    EXPECT_FALSE(queue.includes(logs.id));
+    EXPECT_FALSE(toastSays("Careful"));
+    vm.setSearch({});
+    vm.setFilter(ExplorerFilter::stained);
+    ASSERT_TRUE(waitOn(&vm, &SpaceViewModel::changed, [&] { return vm.tileCount() == 2; }));
 }
 
 class SmallFiles : public ::testing::Test {

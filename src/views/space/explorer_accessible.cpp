@@ -84,7 +84,7 @@ class TileAccessible : public QAccessibleInterface, public QAccessibleActionInte
         if (!e) return;
         const ExplorerEntry copy = *e;  // acting may rebuild the list
         if (name == selectName()) {
-            EntryRules::toggle(view_->model().state(), copy, ClickInfo::none());
+            view_->model().toggle(copy, ClickInfo::none());
         } else if (name == pressAction()) {
             if (copy.node)
                 view_->model().openFolder(copy.node, ClickInfo::none());

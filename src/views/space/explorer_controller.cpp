@@ -67,7 +67,7 @@ void ExplorerController::activate(int index, QPointF at, const ClickInfo& click)
         case TileGeometry::Part::control:
             if (g.shows.control != EntryRules::Control::select) break;
             view_.setFocus();
-            EntryRules::toggle(state, entry, click);
+            vm_.toggle(entry, click);
             return;
         case TileGeometry::Part::copyPath:
             PathActions::copy(state, {entry.id});
@@ -85,7 +85,7 @@ void ExplorerController::activate(int index, QPointF at, const ClickInfo& click)
     view_.setFocus();  // the Space key reaches the explorer after any click on a tile
     switch (outcome) {
         case EntryRules::ClickOutcome::toggle:
-            EntryRules::toggle(state, entry, click);
+            vm_.toggle(entry, click);
             break;
         case EntryRules::ClickOutcome::open:
             vm_.openFolder(entry.node, click);
@@ -110,7 +110,7 @@ void ExplorerController::contextMenu(QPoint at, QPoint globalAt) {
     QMenu menu(&view_);
     const bool included = state.queue().includes(entry.id);
     menu.addAction(included ? ExplorerView::tr("Deselect") : ExplorerView::tr("Select for Cleaning"),
-                   [&] { EntryRules::toggle(state, entry, ClickInfo::none()); });
+                   [&] { vm_.toggle(entry, ClickInfo::none()); });
     if (entry.node)
         menu.addAction(ExplorerView::tr("Open"), [&] { vm_.openFolder(entry.node, ClickInfo::none()); });
     if (!(entry.node && entry.isDirectory))

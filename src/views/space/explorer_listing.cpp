@@ -74,7 +74,7 @@ void ExplorerListing::markHeavy() {
         if (s < ExplorerModel::kHeavyMinimum ||
             static_cast<double>(s) < ExplorerModel::kHeavyShare * static_cast<double>(node_->size))
             break;
-        if (isGrime(row)) continue;
+        if (grime(row) != ExplorerModel::Grime::no) continue;
         heavy_[row] = true;
         heavyRows_.push_back(row);
     }
@@ -134,14 +134,16 @@ KnownRisk ExplorerListing::knownRisk(Row row) const {
     return RiskCatalog::assessKnown(f.path, f.isPackage, false, f.size);
 }
 
-bool ExplorerListing::isGrime(Row row) const {
-    if (grime_[row] >= 0) return grime_[row] == 1;
+ExplorerModel::Grime ExplorerListing::grime(Row row) const {
+    using G = ExplorerModel::Grime;
+    if (grime_[row] >= 0) return static_cast<G>(grime_[row]);
     const Ref r = refs_[row];
-    bool grime = false;
+    G verdict = G::no;
     if (r.source == Source::small) {
-        grime = ExplorerModel::isGrime(small_[r.index]);
+        verdict = ExplorerModel::grime(small_[r.index]);
     } else {
         const KnownRisk known = knownRisk(row);
+        bool grime = false;
         if (r.source == Source::child) {
             const DirNode& child = *node_->children[r.index];
             grime = ExplorerModel::isGrime(known.risk.level, child.artifactKind.has_value(), child.name,
@@ -151,10 +153,11 @@ bool ExplorerListing::isGrime(Row row) const {
             grime = ExplorerModel::isGrime(known.risk.level, false, f.name, f.category);
         }
         // A repository is never grime: only a row judged grime for now can change.
-        if (known.awaitsProbe && grime) awaitProbe(row, false);
+        verdict = !grime ? G::no : known.awaitsProbe ? G::pending : G::yes;
+        if (verdict == G::pending) awaitProbe(row, false);
     }
-    grime_[row] = grime ? 1 : 0;
-    return grime;
+    grime_[row] = static_cast<std::int8_t>(verdict);
+    return verdict;
 }
 
 void ExplorerListing::awaitProbe(Row row, bool forTile) const {
@@ -201,7 +204,7 @@ bool ExplorerListing::learnt() {
 }
 
 ExplorerTile::Condition ExplorerListing::condition(Row row) const {
-    if (isGrime(row)) return ExplorerTile::Condition::stained;
+    if (grime(row) == ExplorerModel::Grime::yes) return ExplorerTile::Condition::stained;
     return heavy_[row] ? ExplorerTile::Condition::bloated : ExplorerTile::Condition::clean;
 }
 

@@ -69,7 +69,7 @@ class ExplorerListing {
 
     bool nameMatches(Row row, const QString& search, const std::string& asciiNeedle) const;
     bool filterMatches(Row row, ExplorerFilter filter, const CleanQueue& queue, std::string& idBuffer) const;
-    bool isGrime(Row row) const;
+    ExplorerModel::Grime grime(Row row) const;
     KnownRisk knownRisk(Row row) const;
     // Remembers that `row` was judged before its probe; `forTile` when its tile shows the verdict.
     void awaitProbe(Row row, bool forTile) const;
@@ -84,7 +84,7 @@ class ExplorerListing {
     std::size_t folderEntries_ = 0;              // the folder's own entries, before the small files
     std::vector<bool> heavy_;
     std::vector<Row> heavyRows_;
-    mutable std::vector<std::int8_t> grime_;  // -1 until asked: it needs the entry's risk
+    mutable std::vector<std::int8_t> grime_;  // an ExplorerModel::Grime, -1 until asked: it needs the risk
     mutable std::vector<bool> awaiting_;      // judged before its probe
     mutable std::vector<Row> tileProbes_, conditionProbes_, awaitingRows_;
 

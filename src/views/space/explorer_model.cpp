@@ -26,14 +26,18 @@ std::optional<FileCategory> categoryOfName(const std::string& name) {
     return FileCategory::classify(asciiLower(pathExtension(name)));
 }
 
-// Entries are made on the main thread: their verdicts never wait on the disk.
-void judge(ExplorerEntry& e, bool isDirectory, bool isBuildOutput, std::optional<std::int64_t> size) {
-    KnownRisk known = RiskCatalog::assessKnown(e.id, isDirectory, isBuildOutput, size);
-    e.risk = std::move(known.risk);
-    e.awaitsProbe = known.awaitsProbe;
-}
-
 }  // namespace
+
+// Entries are made on the main thread: their verdicts never wait on the disk. A folder is judged as
+// a folder, a file as a folder when it is a package; a size is known for everything but folders.
+void ExplorerEntry::judgeAgain() {
+    const bool asDirectory = node ? true : file ? file->isPackage : isDirectory;
+    const bool sized = !node && (file || !isDirectory);
+    KnownRisk known = RiskCatalog::assessKnown(id, asDirectory, artifactKind.has_value(),
+                                               sized ? std::optional(size) : std::nullopt);
+    risk = std::move(known.risk);
+    awaitsProbe = known.awaitsProbe;
+}
 
 // --- entries -------------------------------------------------------------------------------------
 
@@ -48,7 +52,7 @@ ExplorerEntry ExplorerEntry::fromNode(const std::shared_ptr<DirNode>& node) {
     e.artifactKind = node->artifactKind;
     e.fileCount = node->fileCount;
     e.node = node;
-    judge(e, true, node->artifactKind.has_value(), std::nullopt);
+    e.judgeAgain();
     return e;
 }
 
@@ -60,7 +64,7 @@ ExplorerEntry ExplorerEntry::fromFile(const FileItem& file) {
     e.category = file.category;
     e.file = file;
     e.file->parent = nullptr;  // the copy outlives the tree it came from
-    judge(e, file.isPackage, false, file.size);
+    e.judgeAgain();
     return e;
 }
 
@@ -74,7 +78,7 @@ ExplorerEntry ExplorerEntry::fromDiscovered(const DiscoveredEntry& d) {
     e.measuring = d.measuring;
     e.identity = d.identity;
     if (!d.isDirectory) e.category = categoryOfName(d.name);
-    judge(e, d.isDirectory, d.artifactKind.has_value(), d.isDirectory ? std::nullopt : std::optional(d.size));
+    e.judgeAgain();
     return e;
 }
 
@@ -86,7 +90,7 @@ ExplorerEntry ExplorerEntry::smallFile(const std::string& path, std::int64_t siz
     e.name = PathRules::lastComponent(path);
     e.size = size;
     e.category = categoryOfName(e.name);
-    judge(e, false, false, size);
+    e.judgeAgain();
     return e;
 }
 
@@ -232,8 +236,10 @@ QString title(ExplorerSort s) {
 
 // --- marking -------------------------------------------------------------------------------------
 
-bool ExplorerModel::isGrime(const ExplorerEntry& e) {
-    return isGrime(e.risk.level, e.artifactKind.has_value(), e.name, e.category);
+ExplorerModel::Grime ExplorerModel::grime(const ExplorerEntry& e) {
+    if (!isGrime(e.risk.level, e.artifactKind.has_value(), e.name, e.category)) return Grime::no;
+    // A repository is never grime: only an entry judged grime for now can wait on its probe.
+    return e.awaitsProbe ? Grime::pending : Grime::yes;
 }
 
 bool ExplorerModel::isGrime(Risk::Level level, bool hasArtifactKind, std::string_view name,
@@ -252,12 +258,12 @@ int ExplorerModel::seed(const std::string& id) {
 }
 
 std::vector<ExplorerTile> ExplorerModel::mark(const std::vector<ExplorerEntry>& entries, std::int64_t total) {
-    std::vector<bool> grime(entries.size());
+    std::vector<Grime> grimes(entries.size());
     std::vector<size_t> candidates;
     for (size_t i = 0; i < entries.size(); ++i) {
         const ExplorerEntry& e = entries[i];
-        grime[i] = isGrime(e);
-        if (!grime[i] && !e.measuring && e.size >= kHeavyMinimum &&
+        grimes[i] = grime(e);
+        if (grimes[i] == Grime::no && !e.measuring && e.size >= kHeavyMinimum &&
             static_cast<double>(e.size) >= kHeavyShare * static_cast<double>(total))
             candidates.push_back(i);
     }
@@ -271,9 +277,9 @@ std::vector<ExplorerTile> ExplorerModel::mark(const std::vector<ExplorerEntry>& 
     std::vector<ExplorerTile> tiles;
     tiles.reserve(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
-        const auto condition = grime[i]   ? ExplorerTile::Condition::stained
-                               : heavy[i] ? ExplorerTile::Condition::bloated
-                                          : ExplorerTile::Condition::clean;
+        const auto condition = grimes[i] == Grime::yes ? ExplorerTile::Condition::stained
+                               : heavy[i]              ? ExplorerTile::Condition::bloated
+                                                       : ExplorerTile::Condition::clean;
         tiles.push_back({entries[i], PlaceholderKind::folder, condition, seed(entries[i].id)});
     }
     return tiles;

@@ -48,6 +48,8 @@ struct ExplorerEntry {
                                    std::optional<EntryIdentity> identity = std::nullopt);
 
     CleanItem cleanItem() const;
+    // Judges the entry again with what is known now: a probe made since may have answered.
+    void judgeAgain();
     // Lower-case folder names that mark grime by name alone.
     static const std::unordered_set<std::string>& cacheNames();
 
@@ -123,9 +125,13 @@ struct ExplorerModel {
     static constexpr double kHeavyShare = 0.15;
     static constexpr int kHeavyCount = 3;
 
-    // One tile per entry, in order: grime, else one of the three heaviest, else clean.
+    // One tile per entry, in order: grime, else one of the three heaviest, else clean. An entry
+    // whose grime waits on its probe is neither grime nor heavy until the answer comes.
     static std::vector<ExplorerTile> mark(const std::vector<ExplorerEntry>& entries, std::int64_t total);
-    static bool isGrime(const ExplorerEntry& entry);
+    // `pending`: grime unless the probe still out finds a repository.
+    enum class Grime { no, yes, pending };
+    static Grime grime(const ExplorerEntry& entry);
+    static bool isGrime(const ExplorerEntry& entry) { return grime(entry) == Grime::yes; }
     static bool isGrime(Risk::Level level, bool hasArtifactKind, std::string_view name,
                         std::optional<FileCategory> category);
     // |hash(id) mod 997|: fixed for the life of the process.

@@ -37,6 +37,7 @@ void SpaceViewModel::connectState() {
     connect(&state_, &AppState::isScanningChanged, this, [this] {
         modeTilesFor_.reset();
         discoveredAsked_.clear();  // a scan starts with no git verdicts
+        awaitingSelection_.clear();
         settle();
     });
     connect(&state_, &AppState::progressChanged, this, [this] {
@@ -162,8 +163,10 @@ void SpaceViewModel::probe() {
     const bool exploring = mode() == Mode::explorer && listing_;
     const std::string folder = exploring ? listing_->node()->path() : std::string();
     if (probing_.count(folder)) return;  // its job takes the rest when it is back
-    std::vector<std::string> paths =
-        exploring ? listing_->takeProbes() : std::exchange(discoveredProbes_, {});
+    // What the user waits on goes first.
+    std::vector<std::string> paths = std::exchange(selectionProbes_, {});
+    for (std::string& path : exploring ? listing_->takeProbes() : std::exchange(discoveredProbes_, {}))
+        paths.push_back(std::move(path));
     if (paths.empty()) return;
     probing_.insert(folder);
     auto report = Background::latestOnly<std::size_t>(this, [this](std::size_t) { learnt(); });
@@ -185,6 +188,7 @@ void SpaceViewModel::probe() {
 }
 
 void SpaceViewModel::learnt() {
+    settleSelections();
     bool shownChanged = mode() == Mode::discovering;
     if (shownChanged) modeTilesFor_.reset();
     if (mode() == Mode::explorer && listing_ && listing_->learnt()) {
@@ -295,6 +299,7 @@ void SpaceViewModel::focus(std::optional<std::string> path) {  // a copy: cleari
 
 void SpaceViewModel::onRevision() {
     smallFiles_.clear();
+    awaitingSelection_.clear();  // a removal or a new result: what was toggled may be gone
     // A removal may have taken open folders out of the tree: keep only the part of the stack that
     // is still attached, so nothing removed can be listed or selected again.
     std::vector<std::shared_ptr<DirNode>> attached;
@@ -391,15 +396,58 @@ bool SpaceViewModel::spaceKey() {
     // A kept entry is never selected, not even by key: queueing it would silently drop what the
     // user ticked inside it.
     if (EntryRules::kept(entry.id)) return false;
-    CleanQueue& queue = state_.queue();
-    const CleanItem item = entry.cleanItem();
-    if (EntryRules::inherited(entry.id, queue))
-        state_.toggleSelection(item);  // leaves just this entry out, as the tooltip promises
-    else if (queue.contains(item.id))
-        queue.remove(item.id);
-    else
-        queue.add(item);
+    toggle(entry, ClickInfo::none());
     return true;
+}
+
+// --- selection -----------------------------------------------------------------------------------
+
+bool SpaceViewModel::awaitsSelection(const std::string& id) const {
+    return std::any_of(awaitingSelection_.begin(), awaitingSelection_.end(),
+                       [&](const ExplorerEntry& e) { return e.id == id; });
+}
+
+void SpaceViewModel::toggle(const ExplorerEntry& shown, const ClickInfo& click) {
+    if (shown.measuring || Click::isRepeat(click)) return;
+    const auto waiting = std::find_if(awaitingSelection_.begin(), awaitingSelection_.end(),
+                                      [&](const ExplorerEntry& e) { return e.id == shown.id; });
+    if (waiting != awaitingSelection_.end()) {
+        awaitingSelection_.erase(waiting);
+        if (state_.toast() && state_.toast()->id == checkingToast_) state_.setToast(std::nullopt);
+        return;
+    }
+    ExplorerEntry entry = shown;
+    entry.judgeAgain();  // the answer may have come since the tile was made
+    // Only selecting warns, so only selecting waits; a share that never answers selects nothing.
+    if (entry.awaitsProbe && !state_.queue().includes(entry.id)) {
+        Toast checking(tr("Checking “%1” before selecting it…").arg(QString::fromStdString(entry.name)),
+                       QStringLiteral("magnifyingglass"));
+        checkingToast_ = checking.id;
+        state_.setToast(std::move(checking));
+        selectionProbes_.push_back(entry.id);
+        awaitingSelection_.push_back(std::move(entry));
+        probeSoon();
+        return;
+    }
+    EntryRules::toggle(state_, entry, click);
+}
+
+void SpaceViewModel::settleSelections() {
+    std::vector<ExplorerEntry> answered;
+    for (auto it = awaitingSelection_.begin(); it != awaitingSelection_.end();) {
+        it->judgeAgain();
+        if (it->awaitsProbe) {
+            ++it;
+            continue;
+        }
+        answered.push_back(std::move(*it));
+        it = awaitingSelection_.erase(it);
+    }
+    for (const ExplorerEntry& entry : answered) {
+        if (state_.queue().includes(entry.id)) continue;  // selected meanwhile some other way
+        if (state_.toast() && state_.toast()->id == checkingToast_) state_.setToast(std::nullopt);
+        EntryRules::toggle(state_, entry, ClickInfo::none());
+    }
 }
 
 // --- small files ---------------------------------------------------------------------------------

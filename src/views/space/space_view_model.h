@@ -4,6 +4,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QUuid>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -76,11 +77,17 @@ class SpaceViewModel : public QObject {
     int visibleCount();
     void loadMore();
 
+    // Selects or deselects an entry as its tile does (EntryRules::toggle). Selecting an entry whose
+    // verdict waits on its probe waits for the answer and then warns as the answer calls for; the
+    // window goes on meanwhile, and toggling it again before then leaves it unselected.
+    void toggle(const ExplorerEntry& entry, const ClickInfo& click);
+    bool awaitsSelection(const std::string& id) const;
+
     // Hover and the Space key.
     const std::optional<std::string>& hovered() const { return hovered_; }
     void hoverEntered(const std::string& id);
     void hoverLeft(const std::string& id);
-    // Toggles the hovered entry in the selection; false when the key is not handled.
+    // Toggles the hovered entry as its select circle does; false when the key is not handled.
     bool spaceKey();
 
     // Small files.
@@ -132,6 +139,7 @@ class SpaceViewModel : public QObject {
     void probeSoon();
     void probe();
     void learnt();
+    void settleSelections();
 
     AppState& state_;
     Clock& clock_;
@@ -162,6 +170,9 @@ class SpaceViewModel : public QObject {
     std::unordered_set<std::string> probing_;    // folders with a probe job out ("" for the scan's)
     std::vector<std::string> discoveredProbes_;  // the scan's entries to probe
     std::unordered_set<std::string> discoveredAsked_;
+    std::vector<ExplorerEntry> awaitingSelection_;  // toggled on while their verdicts were out
+    std::vector<std::string> selectionProbes_;
+    QUuid checkingToast_;
 
     const DirNode* lastRoot_ = nullptr;
     QString lastFolderKey_;
