@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "model/app_state.h"
 #include "theme/chip.h"
@@ -107,7 +108,10 @@ ExplorerHeader::ExplorerHeader(SpaceViewModel& model, QWidget* parent) : QWidget
     up_ = new IconButton(QStringLiteral("chevron.left"), 26, true, this);
     up_->setHelp(Shortcuts::withShortcut(tr("Up one level"), QKeySequence(Qt::CTRL | Qt::Key_Up)));
     up_->installEventFilter(this);
-    connect(up_, &IconButton::clicked, this, [this] { vm_.goUp(ClickInfo::left(std::max(1, upCount_))); });
+    // A key press is never a repeat nor held back by the mouse's guards.
+    connect(up_, &IconButton::clicked, this, [this] {
+        vm_.goUp(std::exchange(upByMouse_, false) ? ClickInfo::left(std::max(1, upCount_)) : ClickInfo::none());
+    });
     line1->addWidget(up_);
     crumbScroll_ = new FadingScroll(Qt::Horizontal, 28, this);
     crumbScroll_->setFixedHeight(30);
@@ -148,6 +152,10 @@ ExplorerHeader::ExplorerHeader(SpaceViewModel& model, QWidget* parent) : QWidget
 }
 
 bool ExplorerHeader::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == up_) {
+        if (event->type() == QEvent::MouseButtonRelease) upByMouse_ = true;
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) upByMouse_ = false;
+    }
     if (watched == up_ &&
         (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)) {
         auto* me = static_cast<QMouseEvent*>(event);

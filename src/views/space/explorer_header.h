@@ -62,6 +62,7 @@ class ExplorerHeader : public QWidget {
     FigureLabel* count_;
     ClickCounter clicks_;
     int upCount_ = 0;
+    bool upByMouse_ = false;  // the up button's next click comes from a mouse release
 };
 
 // The icons/list switch: two symbol segments and a thumb that slides to the chosen one.
