@@ -22,6 +22,7 @@
 #include "views/files/files_view.h"
 #include "views/files/review_sheet.h"
 #include "views/kit/area_header.h"
+#include "views/kit/focus_order.h"
 #include "views/kit/item_row.h"
 #include "views/kit/lazy_rows.h"
 #include "views/kit/modal_host.h"
@@ -157,14 +158,48 @@ TEST_F(MainWindowTest, TabGoesRoundEachAreaInReadingOrder) {
     const auto at = [](const std::vector<QWidget*>& stops, QWidget* w) {
         return std::find(stops.begin(), stops.end(), w) - stops.begin();
     };
+    // Scrolled halfway, Tab from the control before the list lands on the first row that shows and Shift+Tab
+    // from the selection bar on the last one, not on rows the list keeps built out of sight.
+    const auto entersWhatShows = [&](auto* shelves) {
+        FadingScroll* scroll = shelves->body()->scroll();
+        QScrollBar* scrollBar = scroll->verticalScrollBar();
+        ASSERT_GT(scrollBar->maximum(), 0);
+        scrollBar->setValue(scrollBar->maximum() / 2);
+        settle();
+        std::vector<QWidget*> shown;
+        LazyRows* rows = shelves->shelfCard()->rows();
+        for (int i = 0; i < rows->count(); ++i)
+            if (auto* row = qobject_cast<ItemRow*>(rows->rowWidget(i));
+                row && scroll->viewport()->rect().contains(
+                           QRect(row->check()->mapTo(scroll->viewport(), QPoint(0, 0)), row->check()->size())))
+                shown.push_back(row->check());
+        ASSERT_FALSE(shown.empty());
+        const std::vector<QWidget*> stops = FocusOrder::stops(&window);
+        const auto into = std::find_if(stops.begin(), stops.end(),
+                                       [&](QWidget* w) { return scroll->widget()->isAncestorOf(w); });
+        ASSERT_NE(into, stops.begin());
+        QWidget* before = *(into - 1);
+        before->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(before, Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), shown.front());
+        scrollBar->setValue(scrollBar->maximum() / 2);
+        settle();
+        bar->clearButton()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(bar->clearButton(), Qt::Key_Backtab);
+        EXPECT_EQ(QApplication::focusWidget(), shown.back());
+        scrollBar->setValue(0);
+        settle();
+    };
 
     for (SidebarItem section : kAllSidebarItems) {
         state_->setSection(section);
         settle();
+        if (section == SidebarItem::old) entersWhatShows(window.findChild<ForgottenShelves*>());
         if (section == SidebarItem::largest) {
-            // Rows built out of their order: scrolled to the end, then back to the top.
             auto* shelves = window.findChild<BiggestShelves*>();
             ASSERT_NE(shelves, nullptr);
+            entersWhatShows(shelves);
+            // Rows built out of their order: scrolled to the end, then back to the top.
             QScrollBar* scroll = shelves->body()->scroll()->verticalScrollBar();
             scroll->setValue(scroll->maximum());
             settle();

@@ -4,6 +4,7 @@
 #include <QScrollBar>
 #include <QWidget>
 #include <algorithm>
+#include <functional>
 
 #include "views/kit/selection_bar.h"
 
@@ -78,6 +79,29 @@ void reveal(QWidget* stop) {
         }
 }
 
+// Tab into a scrolled list goes to what shows of it: its first stop on screen (going back, its
+// last), not a row scrolled away above (or below) that the list keeps built. Within the list, and
+// when none of it shows, the order stands.
+QWidget* inView(QWidget* target, const QWidget* from, const std::vector<QWidget*>& order, bool next,
+                const std::function<bool(QWidget*)>& isStop) {
+    QScrollArea* area = nullptr;
+    for (QWidget* w = target->parentWidget(); w && !w->isWindow() && !area; w = w->parentWidget())
+        if (auto* a = qobject_cast<QScrollArea*>(w); a && a->widget() && a->widget()->isAncestorOf(target))
+            area = a;
+    if (!area || (from && area->widget()->isAncestorOf(from))) return target;
+    const QRect view = area->viewport()->rect();
+    const auto shows = [&](const QWidget* w) {
+        return view.contains(QRect(w->mapTo(area->viewport(), QPoint(0, 0)), w->size()));
+    };
+    if (shows(target)) return target;
+    std::vector<QWidget*> inside;
+    for (QWidget* w : order)
+        if (area->widget()->isAncestorOf(w) && isStop(w)) inside.push_back(w);
+    if (!next) std::reverse(inside.begin(), inside.end());
+    const auto shown = std::find_if(inside.begin(), inside.end(), shows);
+    return shown == inside.end() ? target : *shown;
+}
+
 }  // namespace
 
 std::vector<QWidget*> FocusOrder::stops(QWidget* scope) {
@@ -98,6 +122,7 @@ bool FocusOrder::move(QWidget* scope, bool next) {
         i = ((next ? i + 1 : i - 1) % n + n) % n;
         if (isStop(order[size_t(i)])) target = order[size_t(i)];
     } while (!target);
+    target = inView(target, from, order, next, isStop);
     target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     reveal(target);
     return true;
