@@ -19,11 +19,13 @@
 #include "theme/fading_scroll.h"
 #include "theme/icon_button.h"
 #include "theme/nimbrel_button.h"
+#include "views/deepclean/steam_view.h"
 #include "views/files/files_view.h"
 #include "views/files/review_sheet.h"
 #include "views/kit/area_header.h"
 #include "views/kit/focus_order.h"
 #include "views/kit/item_row.h"
+#include "views/kit/junk_contents_list.h"
 #include "views/kit/lazy_rows.h"
 #include "views/kit/modal_host.h"
 #include "views/kit/selection_bar.h"
@@ -33,7 +35,9 @@
 #include "views/shell/root_view.h"
 #include "views/shell/settings_view.h"
 #include "views/shell/top_bar.h"
+#include "views/space/explorer_header.h"
 #include "views/space/explorer_model.h"
+#include "views/space/space_view.h"
 
 namespace nimbrel {
 namespace {
@@ -170,8 +174,8 @@ TEST_F(MainWindowTest, TabGoesRoundEachAreaInReadingOrder) {
         LazyRows* rows = shelves->shelfCard()->rows();
         for (int i = 0; i < rows->count(); ++i)
             if (auto* row = qobject_cast<ItemRow*>(rows->rowWidget(i));
-                row && scroll->viewport()->rect().contains(
-                           QRect(row->check()->mapTo(scroll->viewport(), QPoint(0, 0)), row->check()->size())))
+                row && scroll->viewport()->rect().contains(QRect(
+                           row->check()->mapTo(scroll->viewport(), QPoint(0, 0)), row->check()->size())))
                 shown.push_back(row->check());
         ASSERT_FALSE(shown.empty());
         const std::vector<QWidget*> stops = FocusOrder::stops(&window);
@@ -194,6 +198,10 @@ TEST_F(MainWindowTest, TabGoesRoundEachAreaInReadingOrder) {
     for (SidebarItem section : kAllSidebarItems) {
         state_->setSection(section);
         settle();
+        if (section == SidebarItem::cleanup) {
+            window.findChild<SteamView*>()->toggle("caches");
+            settle();
+        }
         if (section == SidebarItem::old) entersWhatShows(window.findChild<ForgottenShelves*>());
         if (section == SidebarItem::largest) {
             auto* shelves = window.findChild<BiggestShelves*>();
@@ -214,6 +222,24 @@ TEST_F(MainWindowTest, TabGoesRoundEachAreaInReadingOrder) {
         EXPECT_EQ(std::vector<QWidget*>(stops.end() - 2, stops.end()),
                   (std::vector<QWidget*>{bar->clearButton(), bar->reviewButton()}))
             << rawValue(section);
+        if (section == SidebarItem::overview) {
+            LayoutSwitch* layouts = window.findChild<SpaceView*>()->toolbar()->layoutSwitch();
+            EXPECT_LT(at(stops, layouts->segment(0)), long(stops.size()));
+            EXPECT_EQ(at(stops, layouts->segment(1)), at(stops, layouts->segment(0)) + 1);
+        }
+        if (section == SidebarItem::cleanup) {
+            // An open location's contents are one stop; Space ticks the entry the arrows are on.
+            auto* contents = window.findChild<JunkContentsList*>();
+            ASSERT_NE(contents, nullptr);
+            EXPECT_LT(at(stops, contents), long(stops.size()));
+            contents->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(contents, Qt::Key_Down);
+            QTest::keyClick(contents, Qt::Key_Space);
+            const std::string second = Demo::cacheContents()[1].path;
+            EXPECT_TRUE(state_->queue().contains(second));
+            QTest::keyClick(contents, Qt::Key_Space);
+            EXPECT_FALSE(state_->queue().contains(second));
+        }
         auto* tabs = window.rootView()->findChild<AreaTabs*>();
         if (section == SidebarItem::largest || section == SidebarItem::old ||
             section == SidebarItem::duplicates) {

@@ -30,6 +30,7 @@ struct SettingsFixture {
     std::vector<std::optional<QStringList>> answers;  // what the folder dialog answers, in turn
     int dialogs = 0;
     int privacyOpened = 0;
+    std::vector<QUrl> opened;
     bool tray = true;  // whether the desktop has a system tray
     std::unique_ptr<SettingsView> view;
 
@@ -39,7 +40,7 @@ struct SettingsFixture {
             return dialogs < int(answers.size()) ? answers[size_t(dialogs++)] : std::nullopt;
         };
         s.openFullDiskAccessSettings = [this] { ++privacyOpened; };
-        s.openUrl = [](const QUrl&) {};
+        s.openUrl = [this](const QUrl& url) { opened.push_back(url); };
         s.showsFullDiskAccess = fullDiskAccess;
         s.home = [] { return std::string("/home/u"); };
         s.trayAvailable = [this] { return tray; };
@@ -228,6 +229,18 @@ TEST(SettingsViewTest, TabGoesRoundTheControlsAndEscapeCloses) {
                 last = at;
             }
             EXPECT_LT(last, long(stops.size()));
+            // Then each credit's link, which Return opens.
+            for (const SettingsView::Credit& c : SettingsView::credits()) {
+                if (c.url.isEmpty()) continue;
+                const auto link = std::find_if(stops.begin(), stops.end(),
+                                               [&](QWidget* w) { return w->accessibleName() == c.work; });
+                ASSERT_NE(link, stops.end()) << c.work.toStdString();
+                EXPECT_GT(link - stops.begin(), last);
+                last = link - stops.begin();
+                QTest::keyClick(*link, Qt::Key_Return);
+                ASSERT_FALSE(f.opened.empty());
+                EXPECT_EQ(f.opened.back(), c.url);
+            }
         }
         QWidget* focus = fromControl ? static_cast<QWidget*>(f.view->hiddenSwitch()) : f.view.get();
         focus->setFocus(Qt::TabFocusReason);

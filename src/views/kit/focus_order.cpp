@@ -63,22 +63,6 @@ std::vector<QWidget*> ordered(QWidget* scope, const QWidget* from) {
     return out;
 }
 
-// Every scroll view around the stop scrolls it into view (Qt does so only when the focus moves
-// inside one view), with room below for the selection bar that floats over a list's end. Qt leaves
-// a stop that shows whole where it is, also under the bar, so that room is made first.
-void reveal(QWidget* stop) {
-    constexpr int kAcross = 50;
-    constexpr int kDown = SelectionBar::kHeight + 32;
-    for (QWidget* w = stop->parentWidget(); w && !w->isWindow(); w = w->parentWidget())
-        if (auto* area = qobject_cast<QScrollArea*>(w);
-            area && area->widget() && area->widget()->isAncestorOf(stop)) {
-            const int bottom = stop->mapTo(area->viewport(), QPoint(0, stop->height())).y();
-            if (const int under = bottom + kDown - area->viewport()->height(); under > 0)
-                area->verticalScrollBar()->setValue(area->verticalScrollBar()->value() + under);
-            area->ensureWidgetVisible(stop, kAcross, kDown);
-        }
-}
-
 // Tab into a scrolled list goes to what shows of it: its first stop on screen (going back, its
 // last), not a row scrolled away above (or below) that the list keeps built. Within the list, and
 // when none of it shows, the order stands.
@@ -89,9 +73,11 @@ QWidget* inView(QWidget* target, const QWidget* from, const std::vector<QWidget*
         if (auto* a = qobject_cast<QScrollArea*>(w); a && a->widget() && a->widget()->isAncestorOf(target))
             area = a;
     if (!area || (from && area->widget()->isAncestorOf(from))) return target;
-    const QRect view = area->viewport()->rect();
+    // Whole, or (a long list) over half the view.
+    const int viewHeight = area->viewport()->height();
     const auto shows = [&](const QWidget* w) {
-        return view.contains(QRect(w->mapTo(area->viewport(), QPoint(0, 0)), w->size()));
+        const QRect part = FocusOrder::shownPart(w);
+        return !part.isEmpty() && (part.size() == w->size() || 2 * part.height() >= viewHeight);
     };
     if (shows(target)) return target;
     std::vector<QWidget*> inside;
@@ -103,6 +89,38 @@ QWidget* inView(QWidget* target, const QWidget* from, const std::vector<QWidget*
 }
 
 }  // namespace
+
+// Every scroll view around the stop scrolls its focus into view (Qt does so only when the focus
+// moves inside one view), with room below for the selection bar that floats over a list's end. Qt
+// leaves a stop that shows whole where it is, also under the bar, so that room is made first.
+void FocusOrder::reveal(QWidget* stop) {
+    constexpr int kAcross = 50;
+    constexpr int kDown = SelectionBar::kHeight + 32;
+    // Qt's own scrolling follows the same rectangle.
+    const QRect cursor = stop->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    const QRect focus =
+        cursor != stop->QWidget::inputMethodQuery(Qt::ImCursorRectangle).toRect() ? cursor : stop->rect();
+    for (QWidget* w = stop->parentWidget(); w && !w->isWindow(); w = w->parentWidget())
+        if (auto* area = qobject_cast<QScrollArea*>(w);
+            area && area->widget() && area->widget()->isAncestorOf(stop)) {
+            const int bottom = stop->mapTo(area->viewport(), focus.bottomLeft()).y() + 1;
+            if (const int under = bottom + kDown - area->viewport()->height(); under > 0)
+                area->verticalScrollBar()->setValue(area->verticalScrollBar()->value() + under);
+            area->ensureWidgetVisible(stop, kAcross, kDown);
+        }
+}
+
+QRect FocusOrder::shownPart(const QWidget* w) {
+    QRect part = w->rect();
+    for (const QWidget* up = w->parentWidget(); up && !up->isWindow() && !part.isEmpty();
+         up = up->parentWidget())
+        if (auto* area = qobject_cast<const QScrollArea*>(up);
+            area && area->widget() && area->widget()->isAncestorOf(w)) {
+            const QWidget* view = area->viewport();
+            part &= QRect(w->mapFrom(view, QPoint(0, 0)), view->size());
+        }
+    return part;
+}
 
 std::vector<QWidget*> FocusOrder::stops(QWidget* scope) {
     return ordered(scope, nullptr);

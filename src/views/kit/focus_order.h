@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <vector>
 
 class QWidget;
@@ -20,6 +21,14 @@ std::vector<QWidget*> stops(QWidget* scope);
 // focus may be outside `scope` or on a widget just hidden, which still has its place. Scroll views
 // bring the new stop into view. False when `scope` has no stop.
 bool move(QWidget* scope, bool next);
+
+// Scrolls every scroll view around `stop` to show its focus: the part its cursor rectangle names
+// (a list that holds the focus for its lines names the current one), else the whole of it, with
+// room below for the selection bar.
+void reveal(QWidget* stop);
+
+// The part of `w` that the scroll views around it show, in its own coordinates; empty when none.
+QRect shownPart(const QWidget* w);
 
 }  // namespace FocusOrder
 

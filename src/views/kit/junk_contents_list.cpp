@@ -2,10 +2,12 @@
 
 #include <QContextMenuEvent>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QTimer>
 #include <QToolTip>
+#include <algorithm>
 #include <cmath>
 
 #include "engine/path_rules.h"
@@ -22,6 +24,7 @@
 #include "theme/symbols.h"
 #include "util/fmt.h"
 #include "views/kit/files_text.h"
+#include "views/kit/focus_order.h"
 #include "views/kit/plain_text.h"
 
 namespace nimbrel {
@@ -81,6 +84,9 @@ JunkContentsList::Plan JunkContentsList::currentPlan() const {
 void JunkContentsList::contentsChanged() {
     const Plan p = currentPlan();
     setFixedHeight(p.lines() * kLineHeight);
+    // A stop only while it shows entries to tick; the keyboard, like a click, never leaves a ring.
+    setFocusPolicy(selectable_ && p.shown > 0 ? Qt::TabFocus : Qt::NoFocus);
+    current_ = std::clamp(current_, 0, std::max(0, p.shown - 1));
     const QSize ls = loader_->sizeHint();
     loader_->setGeometry(0, (kLineHeight - ls.height()) / 2, ls.width(), ls.height());
     loader_->setVisible(p.loading);
@@ -214,6 +220,12 @@ void JunkContentsList::paintEvent(QPaintEvent* event) {
             const QRectF box = tickRect(i);
             paintTick(p, box, wholeSelected || state_.queue().contains(entry.path), wholeSelected);
             x = box.right() + 8;
+            if (i == current_ && hasFocus()) {
+                // The keyboard's entry: a ring around its tick, as round a tick of its own.
+                p.setPen(QPen(Palette::ink2().resolve(this), 1.5));
+                p.setBrush(Qt::NoBrush);
+                p.drawPath(Shapes::rounded(box.adjusted(-2.5, -2.5, 2.5, 2.5), 7));
+            }
         }
         const FileIcon icon = IconCache::shared().icon(entry.path, false, entry.isDirectory);
         FileIconView::paint(p, QRectF(x, y + 5, 16, 16), icon, this);
@@ -242,6 +254,56 @@ void JunkContentsList::mouseReleaseEvent(QMouseEvent* event) {
     const int index = entryAt(event->position().toPoint());
     if (selectable_ && index >= 0 && tickRect(index).adjusted(-4, -4, 4, 4).contains(event->position()))
         toggle(index);
+}
+
+void JunkContentsList::keyPressEvent(QKeyEvent* event) {
+    const Plan p = currentPlan();
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!selectable_ || p.shown == 0 || !plain) return QWidget::keyPressEvent(event);
+    const int step = event->key() == Qt::Key_Down ? 1 : event->key() == Qt::Key_Up ? -1 : 0;
+    if (step != 0) {
+        current_ = std::clamp(current_ + step, 0, p.shown - 1);
+        update();
+        FocusOrder::reveal(this);
+    } else if (event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat()) toggle(current_);
+    } else {
+        return QWidget::keyPressEvent(event);
+    }
+    event->accept();
+}
+
+void JunkContentsList::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    // Tabbed into, it starts on an entry that shows: the first (going back, the last) on screen.
+    const bool back = event->reason() == Qt::BacktabFocusReason;
+    if (back || event->reason() == Qt::TabFocusReason) {
+        const QRect part = FocusOrder::shownPart(this);
+        const auto lineShows = [&](int i) {
+            return part.contains(QRect(0, i * kLineHeight, 1, kLineHeight));
+        };
+        const int shown = currentPlan().shown;
+        if (shown > 0 && !lineShows(current_)) {
+            for (int k = 0; k < shown; ++k)
+                if (const int i = back ? shown - 1 - k : k; lineShows(i)) {
+                    current_ = i;
+                    break;
+                }
+        }
+    }
+    update();
+}
+
+void JunkContentsList::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
+}
+
+QVariant JunkContentsList::inputMethodQuery(Qt::InputMethodQuery query) const {
+    // Scrolling to the focus shows the current entry, not the whole list.
+    if (query == Qt::ImCursorRectangle && currentPlan().shown > 0)
+        return QRect(0, current_ * kLineHeight, width(), kLineHeight);
+    return QWidget::inputMethodQuery(query);
 }
 
 void JunkContentsList::contextMenuEvent(QContextMenuEvent* event) {

@@ -15,7 +15,8 @@ class NimbrelLoader;
 // What one junk location holds, one 26-point line per entry, largest first, up to a limit; a
 // loading line until the listing arrives. Read-only under a review row; with ticks on the Deep Clean
 // screen, where unticking one entry of a location selected as a whole selects the rest instead.
-// Painted as one widget: a location can hold thousands of entries.
+// Painted as one widget: a location can hold thousands of entries. With ticks it is one stop of the
+// keyboard: the arrows go from entry to entry and Space ticks the current one.
 class JunkContentsList : public QWidget {
     Q_OBJECT
   public:
@@ -43,6 +44,8 @@ class JunkContentsList : public QWidget {
     QString lineText(int index) const;
     // What a tick click does for the entry at `index`.
     void toggle(int index);
+    // The entry the keyboard is on.
+    int currentLine() const { return current_; }
     static void toggle(AppState& state, const JunkLocation& location, const JunkEntry& entry,
                        const std::vector<JunkEntry>& all);
     static CleanItem itemFor(const JunkEntry& entry);
@@ -53,6 +56,10 @@ class JunkContentsList : public QWidget {
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool event(QEvent* event) override;
 
@@ -69,6 +76,7 @@ class JunkContentsList : public QWidget {
     int limit_;
     bool selectable_;
     NimbrelLoader* loader_;
+    int current_ = 0;
 };
 
 }  // namespace nimbrel

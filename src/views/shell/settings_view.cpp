@@ -7,7 +7,6 @@
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QListView>
 #include <QPainter>
 #include <QScrollArea>
@@ -23,11 +22,13 @@
 #include "theme/appearance.h"
 #include "theme/backdrop.h"
 #include "theme/chip.h"
+#include "theme/fonts.h"
 #include "theme/icon_button.h"
 #include "theme/logo.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
 #include "theme/pill_picker.h"
+#include "theme/press_button.h"
 #include "theme/scroll_bars.h"
 #include "theme/surface.h"
 #include "views/kit/elided_label.h"
@@ -117,6 +118,32 @@ class Dot : public QWidget {
 class Column : public QWidget {
   public:
     using QWidget::QWidget;
+};
+
+// A credit's link: its text in the accent colour, opening the page. A button to the keyboard, so
+// Tab reaches it, Space or Return opens it and it shows the ring every button shows.
+class CreditLink : public PressButton {
+  public:
+    CreditLink(const QString& text, QWidget* parent) : PressButton(parent) {
+        setText(text);
+        setAccessibleName(text);
+        setFont(Fonts::font(12));
+        setCursor(Qt::PointingHandCursor);
+        setCapsuleRing(3);
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+    QSize sizeHint() const override {
+        const QFontMetrics fm(font());
+        return {fm.horizontalAdvance(text()) + 1, fm.height()};
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+  protected:
+    void paintContent(QPainter& p) override {
+        p.setFont(font());
+        p.setPen(Palette::accent().resolve(this));
+        p.drawText(QRectF(rect()), Qt::AlignLeft | Qt::AlignVCenter, text());
+    }
 };
 
 }  // namespace
@@ -336,16 +363,10 @@ QWidget* SettingsView::credit(const Credit& c) {
     if (c.url.isEmpty()) {
         line->addWidget(new PlainLabel(c.work, Fonts::font(12), ink(), w), 0, Qt::AlignBaseline);
     } else {
-        auto* link = new QLabel(w);
-        link->setFont(Fonts::font(12));
-        link->setTextFormat(Qt::RichText);
-        link->setText(QStringLiteral("<a href=\"%1\" style=\"color:%2; text-decoration:none\">%3</a>")
-                          .arg(c.url.toString(QUrl::FullyEncoded).toHtmlEscaped(),
-                               Palette::accent().resolve(Appearance::dark).name(), c.work.toHtmlEscaped()));
-        link->setCursor(Qt::PointingHandCursor);
+        auto* link = new CreditLink(c.work, w);
         link->setToolTip(c.url.toString().toHtmlEscaped());
-        connect(link, &QLabel::linkActivated, this, [this](const QString& url) {
-            if (services_.openUrl) services_.openUrl(QUrl(url));
+        connect(link, &QAbstractButton::clicked, this, [this, url = c.url] {
+            if (services_.openUrl) services_.openUrl(url);
         });
         line->addWidget(link, 0, Qt::AlignBaseline);
     }

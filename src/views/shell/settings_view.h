@@ -10,7 +10,6 @@
 #include "model/app_state.h"
 
 class QHBoxLayout;
-class QLabel;
 class QScrollArea;
 class QVBoxLayout;
 

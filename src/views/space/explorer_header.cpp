@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -110,7 +111,8 @@ ExplorerHeader::ExplorerHeader(SpaceViewModel& model, QWidget* parent) : QWidget
     up_->installEventFilter(this);
     // A key press is never a repeat nor held back by the mouse's guards.
     connect(up_, &IconButton::clicked, this, [this] {
-        vm_.goUp(std::exchange(upByMouse_, false) ? ClickInfo::left(std::max(1, upCount_)) : ClickInfo::none());
+        vm_.goUp(std::exchange(upByMouse_, false) ? ClickInfo::left(std::max(1, upCount_))
+                                                  : ClickInfo::none());
     });
     line1->addWidget(up_);
     crumbScroll_ = new FadingScroll(Qt::Horizontal, 28, this);
@@ -247,12 +249,29 @@ const char* kSegmentSymbol[] = {"square.grid.2x2", "list.bullet"};
 namespace {
 // One segment of the layout switch: a button that draws nothing itself (the switch draws the thumb
 // and the symbols), so it carries the segment's help, label and clicks.
+// It takes the focus from the keyboard only, and Return presses it as Space does.
 class LayoutSegment : public QAbstractButton {
   public:
-    using QAbstractButton::QAbstractButton;
+    explicit LayoutSegment(QWidget* parent) : QAbstractButton(parent) { setFocusPolicy(Qt::TabFocus); }
 
   protected:
     void paintEvent(QPaintEvent*) override {}
+    void keyPressEvent(QKeyEvent* e) override {
+        if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) &&
+            (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (!e->isAutoRepeat()) click();
+            return;
+        }
+        QAbstractButton::keyPressEvent(e);
+    }
+    void focusInEvent(QFocusEvent* e) override {
+        QAbstractButton::focusInEvent(e);
+        parentWidget()->update();
+    }
+    void focusOutEvent(QFocusEvent* e) override {
+        QAbstractButton::focusOutEvent(e);
+        parentWidget()->update();
+    }
 };
 }  // namespace
 
@@ -268,7 +287,6 @@ LayoutSwitch::LayoutSwitch(ExplorerLayout layout, QWidget* parent)
         segment->setCursor(Qt::PointingHandCursor);
         segment->setToolTip(helps[i]);
         segment->setAccessibleName(labels[i]);
-        segment->setFocusPolicy(Qt::NoFocus);
         connect(segment, &QAbstractButton::pressed, this, qOverload<>(&QWidget::update));
         connect(segment, &QAbstractButton::released, this, qOverload<>(&QWidget::update));
         connect(segment, &QAbstractButton::clicked, this,
@@ -328,6 +346,12 @@ void LayoutSwitch::paintEvent(QPaintEvent*) {
         Symbols::draw(p, segmentRect(i), kSegmentSymbol[i],
                       on ? Palette::canvas().resolve(this) : Palette::ink2().resolve(this), 12,
                       FontWeight::semibold);
+        if (segments_[size_t(i)]->hasFocus()) {
+            // The ring of a pill picker's option, in the symbol's colour so it shows on the thumb.
+            p.setPen(QPen(on ? Palette::canvas().resolve(this) : Palette::ink2().resolve(this), 1.5));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(Shapes::capsule(Shapes::inset(segmentRect(i), 0.75)));
+        }
         p.restore();
     }
     p.setPen(QPen(Palette::line().resolve(this), 1));
