@@ -347,10 +347,11 @@ void LayoutSwitch::paintEvent(QPaintEvent*) {
                       on ? Palette::canvas().resolve(this) : Palette::ink2().resolve(this), 12,
                       FontWeight::semibold);
         if (segments_[size_t(i)]->hasFocus()) {
-            // The ring of a pill picker's option, in the symbol's colour so it shows on the thumb.
-            p.setPen(QPen(on ? Palette::canvas().resolve(this) : Palette::ink2().resolve(this), 1.5));
+            // The ring of a pill picker's option; round the thumb it stands just outside it.
+            p.setPen(QPen(Palette::ink2().resolve(this), 1.5));
             p.setBrush(Qt::NoBrush);
-            p.drawPath(Shapes::capsule(Shapes::inset(segmentRect(i), 0.75)));
+            p.drawPath(Shapes::capsule(on ? segmentRect(i).adjusted(-2.25, -2.25, 2.25, 2.25)
+                                          : Shapes::inset(segmentRect(i), 0.75)));
         }
         p.restore();
     }
