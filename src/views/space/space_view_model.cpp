@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/path_rules.h"
 #include "model/app_state.h"
 #include "model/background.h"
 #include "model/prefs.h"
@@ -37,7 +38,7 @@ void SpaceViewModel::connectState() {
     connect(&state_, &AppState::isScanningChanged, this, [this] {
         modeTilesFor_.reset();
         discoveredAsked_.clear();  // a scan starts with no git verdicts
-        awaitingSelection_.clear();
+        if (state_.isScanning()) awaitingSelection_.clear();
         settle();
     });
     connect(&state_, &AppState::progressChanged, this, [this] {
@@ -299,7 +300,19 @@ void SpaceViewModel::focus(std::optional<std::string> path) {  // a copy: cleari
 
 void SpaceViewModel::onRevision() {
     smallFiles_.clear();
-    awaitingSelection_.clear();  // a removal or a new result: what was toggled may be gone
+    // The listing indexes the tree a removal just changed: a probe's answer must not read it.
+    listing_.reset();
+    listingKey_.reset();
+    memoKey_.reset();
+    // What a removal took, or a new result no longer holds, is not selected when its answer comes.
+    const auto result = state_.result();
+    std::erase_if(awaitingSelection_, [&](const ExplorerEntry& e) {
+        if (!result) return true;
+        if (e.isDirectory) return result->node(e.id) == nullptr;
+        const auto parent = result->node(std::string(PathRules::parent(e.id)));
+        return !parent || std::none_of(parent->files.begin(), parent->files.end(),
+                                       [&](const FileItem& f) { return f.path == e.id; });
+    });
     // A removal may have taken open folders out of the tree: keep only the part of the stack that
     // is still attached, so nothing removed can be listed or selected again.
     std::vector<std::shared_ptr<DirNode>> attached;
