@@ -493,6 +493,11 @@ TEST(TilePainter, TileNamesBreakBetweenWordsNotInsideThem) {
         {"short.txt", {"short.txt"}},
         {"slack-desktop.deb", {"slack-", "desktop.deb"}},
         {"slack desktop.deb", {"slack", "desktop.deb"}},
+        {"slack_desktop.deb", {"slack_", "desktop.deb"}},
+        {"container_info.json", {"container_", "info.json"}},
+        // Without a space, hyphen or underscore a name breaks after a dot, the extension's last.
+        {"org.slackdesk.conf", {"org.", "slackdesk.conf"}},
+        {"slackdesktop.json", {"slackdesktop", ".json"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(TilePainter::nameLines(c.name, font, width), c.lines) << c.name.toStdString();
