@@ -332,8 +332,9 @@ void ExplorerView::refresh() {
     // The empty state is a real widget (its button takes clicks); it is rebuilt when its text changes.
     const bool wantEmpty = vm_.showsEmptyState();
     const ExplorerModel::EmptyText text =
-        wantEmpty ? ExplorerModel::emptyText(vm_.search(), vm_.filter(), vm_.currentNode().get())
-                  : ExplorerModel::EmptyText{};
+        wantEmpty
+            ? ExplorerModel::emptyText(vm_.search(), vm_.filter(), vm_.currentNode().get(), vm_.listedCount())
+            : ExplorerModel::EmptyText{};
     const QString key = wantEmpty ? text.title + QLatin1Char('|') + text.message +
                                         QLatin1Char(text.showEverything ? '+' : '-')
                                   : QString();
