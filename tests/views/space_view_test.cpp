@@ -481,6 +481,26 @@ TEST(EntryMarks, RiskMarkOnlyForCautionAndDanger) {
     EXPECT_DOUBLE_EQ(TilePainter::swellScale(28), 1.08);
 }
 
+// Each placeholder kind shows an icon of its own (a PDF is not a text file), through the painter's
+// cache of drawn icons.
+TEST(TilePainter, PlaceholderKindsDrawIconsOfTheirOwn) {
+    QWidget host;
+    TilePainter painter(&host);
+    using K = PlaceholderKind;
+    std::vector<QImage> drawn;
+    for (K kind : {K::folder, K::document, K::text, K::movie, K::image, K::archive, K::app, K::diskImage}) {
+        QImage img(140, 132, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        painter.paintPlaceholder(p, QRectF(0, 0, 140, 132), kind, ExplorerTile::Condition::clean, 3, false,
+                                 ExplorerLayout::icons);
+        p.end();
+        for (const QImage& other : drawn)
+            EXPECT_NE(img, other) << int(kind);
+        drawn.push_back(img);
+    }
+}
+
 TEST(TilePainter, TileNamesBreakBetweenWordsNotInsideThem) {
     const QFont font = Fonts::font(12, FontWeight::medium);
     const QFontMetricsF fm(font);

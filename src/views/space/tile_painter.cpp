@@ -227,7 +227,8 @@ void TilePainter::paintConditionedIcon(QPainter& p, const QRectF& square, const 
     const double size = square.width();
     const std::string key = std::to_string(static_cast<int>(icon.kind)) + "|" +
                             std::to_string(static_cast<int>(icon.category)) + "|" +
-                            (icon.icon.isNull() ? std::string() : std::to_string(icon.icon.cacheKey()));
+                            (icon.icon.isNull() ? "g" + std::to_string(FileIconView::fallbackGlyph(icon))
+                                                : std::to_string(icon.icon.cacheKey()));
     const QImage image = conditionedImage(icon, key, condition, seed, size);
     const double canvas = size * 2;
     p.drawImage(QRectF(square.center().x() - canvas / 2, square.center().y() - canvas / 2, canvas, canvas),
