@@ -23,6 +23,7 @@
 #include "theme/nimbrel_button.h"
 #include "theme/pill_picker.h"
 #include "theme/search_field.h"
+#include "theme/steamer.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/text_widgets.h"
 #include "views/space/explorer_header.h"
@@ -57,7 +58,15 @@ TEST(ExplorerGeometry, ColumnsFollowTheWidthAndStayCentred) {
     EXPECT_FALSE(wide.indexAt(QPointF(100, 4 + 135)).has_value());  // the gap between rows
 
     const auto list = ExplorerGeometry::make(ExplorerLayout::list, 500, 3);
-    EXPECT_EQ(list.tileRect(1), QRectF(36, 4 + 4 + 50, 428, 48));
+    EXPECT_EQ(list.tileRect(1), QRectF(36, 4 + 4 + 50, 500 - 36 - 135.2, 48));
+    // Rows end left of the resting steamer, so it never stands on a row's size.
+    const FlatSteamer steamer(0.12, false);
+    for (double viewport : {500.0, 860.0, 1240.0, 1900.0}) {
+        const QPointF rest = SpaceViewModel::restPoint(QSizeF(viewport, 700));
+        EXPECT_LE(ExplorerGeometry::make(ExplorerLayout::list, viewport, 3).tileRect(0).right(),
+                  rest.x() - steamer.layoutRect().width() / 2)
+            << viewport;
+    }
     EXPECT_DOUBLE_EQ(list.tilesHeight(), 8 + 3 * 48 + 2 * 2);
     EXPECT_DOUBLE_EQ(ExplorerGeometry::make(ExplorerLayout::list, 500, 0).tilesHeight(), 0);
 }

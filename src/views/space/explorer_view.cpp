@@ -53,8 +53,10 @@ QRectF ExplorerGeometry::tileRect(int i) const {
         return {gridLeft + col * (column + kGridSpacing),
                 kTop + row * (TilePainter::kTileHeight + kGridSpacing), column, TilePainter::kTileHeight};
     }
-    // Rows: 4 points of padding on every side, 8 more left and right.
-    return {kSide + 12, kTop + 4 + i * (TilePainter::kRowHeight + kRowSpacing), std::max(0.0, width - 24),
+    // Rows: 4 points of padding on every side, 8 more on the left; on the right they keep clear of
+    // the resting steamer.
+    const double left = kSide + 12, right = width + 2 * kSide - kSteamerLane;
+    return {left, kTop + 4 + i * (TilePainter::kRowHeight + kRowSpacing), std::max(0.0, right - left),
             TilePainter::kRowHeight};
 }
 
