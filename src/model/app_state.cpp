@@ -143,6 +143,10 @@ AppState::AppState(AppStateServices services, QObject* parent)
     // "look for twins again" clears a copy that only changed since the last search.
     connect(duplicates_, &DuplicatesModel::searchEnded, this,
             [this] { queue().reseen(seenByTwins(duplicates().groups(), queue().items())); });
+    // A review being prepared is for the selection it was asked for, not another.
+    connect(queue_, &CleanQueue::itemsChanged, this, [this] {
+        if (openingSelection_ && *openingSelection_ != queue().generation()) stopPreparingReview();
+    });
 }
 
 AppState::~AppState() {

@@ -224,6 +224,11 @@ class AppState : public QObject {
     // Review and removal: open the review of the whole selection; remove the reviewed entries to
     // the Trash or for good.
     void nimbrelise();
+    // The review is being prepared: what the ticked junk locations hold is listed and sized on a
+    // worker, and the review opens when that is back. Stopping it (or any change of the selection)
+    // leaves the answer unused.
+    bool isPreparingReview() const { return openingSelection_.has_value(); }
+    void stopPreparingReview();
     void nimbrelise(const std::unordered_set<std::string>& ids, bool permanently);
     void nimbrelise(std::unordered_set<std::string>&& ids, bool permanently);
     // Asks the running removal to stop at its next item (the application is quitting): it ends as
@@ -249,6 +254,7 @@ class AppState : public QObject {
     void recentsChanged();
     void pendingDeletionChanged();
     void isReviewingChanged();
+    void isPreparingReviewChanged();
     void confirmChanged();
     void isDeletingChanged();
     void vanishingPathsChanged();
@@ -349,9 +355,8 @@ class AppState : public QObject {
     // worker: it opens when they are back, and a press on that selection meanwhile does nothing. One
     // stuck on a share that stopped answering blocks no review of another selection.
     std::optional<uint64_t> openingSelection_;
+    void setOpeningSelection(std::optional<uint64_t> selection);
     std::shared_ptr<std::atomic<bool>> removalStop_;  // the running removal's, or the last one's
-    // Lists each review's junk targets' sizes on a worker; a later review or a removal drops them.
-    void sizeReviewTargets();
     uint64_t reviewGeneration_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -26,6 +27,7 @@
 #include "model/removal.h"
 #include "platform/file_operations.h"
 #include "platform/trash_emptier.h"
+#include "util/plural.h"
 
 namespace nimbrel {
 
@@ -282,7 +284,7 @@ void AppState::nimbrelise() {
     // What the review shows of a junk location is what its folders hold now: they are pinned, with
     // the folders above them, so a link swapped while the review is open leads nowhere. That reads
     // the disk, so it is done on a worker and the review opens when it is back.
-    openingSelection_ = queue().generation();
+    setOpeningSelection(queue().generation());
     Background::run(
         userPool(), this,
         [ticked = std::move(ticked)] {
@@ -293,44 +295,41 @@ void AppState::nimbrelise() {
                         if (!listing.pins.count(folder))
                             if (auto pin = PinnedFolder::pin(folder))
                                 listing.pins.emplace(folder, std::move(*pin));
-                // What the location holds now is what the review offers and the removal takes: one
-                // status per target here, their sizes afterwards.
-                listing.targets["junk:" + location.id] = JunkLocation::identified(location.targets());
+                // What the location holds now, each target sized, is what the review shows and the
+                // removal takes: no figure of an older listing reaches the review.
+                listing.targets["junk:" + location.id] = CleanupModel::sizedTargets(location);
             }
             return listing;
         },
         [this, review, selection = *openingSelection_](ReviewListing listing) {
             // The generation only grows, so no other opening of this selection can be under way.
-            if (openingSelection_ == selection) openingSelection_.reset();
+            if (openingSelection_ == selection) setOpeningSelection(std::nullopt);
             // A selection changed meanwhile, or a removal begun, asks for the review again.
             if (review != reviewGeneration_ || selection != queue().generation() || isDeleting()) return;
             reviewPins = std::move(listing.pins);
             reviewTargets = std::move(listing.targets);
-            sizeReviewTargets();
+            // The figure the review shows for a location is what its listed targets weigh.
+            std::unordered_map<std::string, int64_t> sizes;
+            for (const auto& [id, entries] : reviewTargets) {
+                int64_t& total = sizes[id];
+                for (const JunkEntry& entry : entries)
+                    total += entry.size;
+            }
+            queue().resize(sizes);
             setIsReviewing(true);
         });
 }
 
-void AppState::sizeReviewTargets() {
-    const uint64_t review = ++reviewGeneration_;
-    if (reviewTargets.empty()) return;
-    Background::run(
-        utilityPool(), this,
-        [targets = reviewTargets] {
-            std::unordered_map<std::string, int64_t> sizes;
-            for (const auto& [id, entries] : targets) {
-                int64_t& total = sizes[id];
-                for (const JunkEntry& entry : entries)
-                    total += DiskScanner::usage(entry.path).size;
-            }
-            return sizes;
-        },
-        [this, review](std::unordered_map<std::string, int64_t> sizes) {
-            // A later review lists again; a closed one keeps nothing.
-            if (review != reviewGeneration_ || !isReviewing()) return;
-            // The figure the review shows for a location is what its listed targets weigh.
-            queue().resize(sizes);
-        });
+void AppState::setOpeningSelection(std::optional<uint64_t> selection) {
+    const bool was = openingSelection_.has_value();
+    openingSelection_ = selection;
+    if (was != selection.has_value()) emit isPreparingReviewChanged();
+}
+
+void AppState::stopPreparingReview() {
+    if (!openingSelection_) return;
+    ++reviewGeneration_;  // its answer opens nothing
+    setOpeningSelection(std::nullopt);
 }
 
 void AppState::nimbrelise(const std::unordered_set<std::string>& ids, bool permanently) {
@@ -731,6 +730,63 @@ bool isLeaving(const std::string& path, const std::unordered_set<std::string>& v
 
 }  // namespace
 
+namespace {
+
+using Withheld = DuplicatesModel::Withheld;
+
+// Why "Select extras" added nothing for some sets; empty when every set offered its extras.
+QString withheldToastText(const std::vector<Withheld>& withheld) {
+    if (withheld.empty()) return {};
+    if (withheld.size() == 1) {
+        const Withheld& w = withheld.front();
+        const QString name = QString::fromUtf8(w.keptName);
+        switch (w.why) {
+            case Withheld::Why::selected:
+                return w.holder.empty()
+                           ? AppState::tr(
+                                 "The kept copy of “%1” is selected itself, so its other copies stay "
+                                 "unselected")
+                                 .arg(name)
+                           : AppState::tr(
+                                 "The kept copy of “%1” is in %2, which is selected, so its other "
+                                 "copies stay unselected")
+                                 .arg(name, QString::fromUtf8(w.holder));
+            case Withheld::Why::leaving:
+                return AppState::tr(
+                           "The kept copy of “%1” is being nimbrelised, so its other copies stay "
+                           "unselected")
+                    .arg(name);
+            case Withheld::Why::changed:
+                return AppState::tr("The kept copy of “%1” changed since the search. Search again to compare")
+                    .arg(name);
+        }
+    }
+    const auto all = [&](Withheld::Why why) {
+        return std::all_of(withheld.begin(), withheld.end(),
+                           [why](const Withheld& w) { return w.why == why; });
+    };
+    const int64_t n = int64_t(withheld.size());
+    QString text =
+        all(Withheld::Why::selected)
+            ? Plural::choose(n, AppState::tr("%1 set added nothing: its kept copy is selected"),
+                             AppState::tr("%1 sets added nothing: their kept copy is selected"))
+        : all(Withheld::Why::leaving)
+            ? Plural::choose(n, AppState::tr("%1 set added nothing: its kept copy is being nimbrelised"),
+                             AppState::tr("%1 sets added nothing: their kept copy is being nimbrelised"))
+        : all(Withheld::Why::changed)
+            ? Plural::choose(n,
+                             AppState::tr("%1 set added nothing: its kept copy changed since the "
+                                          "search. Search again to compare"),
+                             AppState::tr("%1 sets added nothing: their kept copy changed since the "
+                                          "search. Search again to compare"))
+            : AppState::tr(
+                  "%1 sets added nothing: their kept copy is selected, being nimbrelised or "
+                  "changed since the search");
+    return text.arg(n);
+}
+
+}  // namespace
+
 void AppState::selectTwinExtras(TwinSetPick pick) {
     // Made from the sets, the selection and the removal under way as they are now. When any of them
     // changed by the time the list is back (a removal took copies, the selection changed), it is
@@ -746,23 +802,32 @@ void AppState::selectTwinExtras(TwinSetPick pick) {
         if (state->services_.isDemo()) sampled = state->sampleSources().junkTargets;
         auto vanishing = std::make_shared<const std::unordered_set<std::string>>(state->vanishingPaths());
         auto nimbrelising = std::make_shared<const std::unordered_set<std::string>>(state->nimbrelisingIDs());
+        // The sets that offer nothing, written on the worker and told once the list is in.
+        auto withheld = std::make_shared<DuplicatesModel::Withholding>();
         const uint64_t revision = sets->revision;
         const uint64_t generation = state->queue().generation();
         const bool deleting = state->isDeleting();
         const size_t vanishingCount = vanishing->size();
-        return {[sets, pick, selection, locations, sampled, vanishing, nimbrelising]() mutable {
+        return {[sets, pick, selection, locations, sampled, vanishing, nimbrelising, withheld]() mutable {
                     const std::vector<const DuplicateGroup*> shown = pick(*sets->groups);
                     // What a ticked junk location holds is selected too: it leaves with the location.
                     std::unordered_set<std::string> junkTargets;
+                    std::vector<std::pair<std::string, std::string>> titled;  // target, its location's title
                     for (const CleanItem& item : *selection) {
                         if (item.kind != CleanItem::Kind::junk) continue;
+                        const JunkLocation* location = locationOf(*locations, item.id);
+                        const std::string title = location ? location->title : item.name;
+                        std::vector<std::string> targets;
                         if (sampled) {
-                            if (auto targets = sampled(item.id))
-                                for (const JunkEntry& target : *targets)
-                                    junkTargets.insert(target.path);
-                        } else if (const JunkLocation* location = locationOf(*locations, item.id)) {
-                            for (std::string& target : location->targets())
-                                junkTargets.insert(std::move(target));
+                            if (auto listed = sampled(item.id))
+                                for (const JunkEntry& target : *listed)
+                                    targets.push_back(target.path);
+                        } else if (location) {
+                            targets = location->targets();
+                        }
+                        for (std::string& target : targets) {
+                            titled.emplace_back(target, title);
+                            junkTargets.insert(std::move(target));
                         }
                     }
                     CleanQueue selected;
@@ -772,12 +837,33 @@ void AppState::selectTwinExtras(TwinSetPick pick) {
                             return selected.includes(path) || PathRules::isAtOrInsideAny(path, junkTargets);
                         },
                         [&](const std::string& path) { return isLeaving(path, *vanishing, *nimbrelising); }};
-                    return DuplicatesModel::extras(*sets, shown, around);
+                    withheld->sets.clear();
+                    withheld->holder = [&](const std::string& path) -> std::string {
+                        if (selected.contains(path)) return {};
+                        if (auto cover = selected.covering(path)) return "“" + cover->name + "”";
+                        for (const auto& [target, title] : titled)
+                            if (PathRules::isAtOrInside(path, target)) return title;
+                        return {};
+                    };
+                    std::vector<CleanItem> extras =
+                        DuplicatesModel::extras(*sets, shown, around, withheld.get());
+                    withheld->holder = nullptr;  // it reads what is let go of here
+                    return extras;
                 },
                 [state, revision, generation, deleting, vanishingCount] {
                     return state && state->duplicates().revision() == revision &&
                            state->queue().generation() == generation && state->isDeleting() == deleting &&
                            state->vanishingPaths().size() == vanishingCount;
+                },
+                [state, withheld] {
+                    const std::vector<Withheld>& sets = withheld->sets;
+                    if (!state || sets.empty()) return;
+                    const bool changed = std::any_of(sets.begin(), sets.end(), [](const Withheld& w) {
+                        return w.why == Withheld::Why::changed;
+                    });
+                    state->setToast(Toast(withheldToastText(sets),
+                                          changed ? QStringLiteral("exclamationmark.triangle.fill")
+                                                  : QStringLiteral("info.circle.fill")));
                 }};
     });
 }

@@ -88,6 +88,66 @@ TEST_P(RemovalRoadTest, AJunkLocationRemovesWhatTheReviewListed) {
     std::filesystem::remove_all(cache);
 }
 
+// The review shows a ticked junk location as the targets it pinned when it opened, each sized then:
+// a folder that arrived after Deep Clean listed the location is in its list and its figure from the
+// first moment, and what the review showed is exactly what leaves; what arrives later stays.
+TEST_P(RemovalRoadTest, TheReviewShowsAndTakesTheTargetsItPinned) {
+    const std::string cache = HostLayout::current().home + "/.cache";
+    std::filesystem::remove_all(cache);
+    writeFile(cache + "/alpha/a.bin", 40960);
+    writeFile(cache + "/beta.bin", 20480);
+    Road road(name("pinned"));
+    CleanupModel& cleanup = road.state->cleanup();
+    const auto caches = std::find_if(cleanup.locations().begin(), cleanup.locations().end(),
+                                     [](const JunkLocation& l) { return l.id == "caches"; });
+    ASSERT_NE(caches, cleanup.locations().end());
+    cleanup.loadContents(*caches, false);
+    ASSERT_TRUE(
+        waitOn(&cleanup, &CleanupModel::contentsChanged, [&] { return cleanup.contents().count("caches"); }));
+    ASSERT_EQ(cleanup.contents().at("caches").size(), 2u);
+    writeFile(cache + "/gamma/g.bin", 61440);
+    road.state->toggleSelection(testing::cleanItem("junk:caches", 61440, CleanItem::Kind::junk,
+                                                   CleanItem::Source::deepClean, "App Caches"));
+    const int64_t trashedBefore = int64_t(trashed().size());
+
+    // Stopped while it is being prepared, the review does not open when the listing is back.
+    road.state->nimbrelise();
+    EXPECT_TRUE(road.state->isPreparingReview());
+    road.state->stopPreparingReview();
+    settle();
+    EXPECT_FALSE(road.state->isReviewing());
+    road.review();
+    EXPECT_FALSE(road.state->isPreparingReview());
+    std::vector<std::string> shown;
+    int64_t shownSize = 0;
+    for (const JunkEntry& entry : road.state->reviewTargets.at("junk:caches")) {
+        shown.push_back(entry.path);
+        shownSize += entry.size;
+        EXPECT_EQ(entry.size, DiskScanner::usage(entry.path).size) << entry.path;
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{cache + "/gamma", cache + "/alpha", cache + "/beta.bin"}));
+    ASSERT_EQ(road.state->queue().items().size(), 1u);
+    EXPECT_EQ(road.state->queue().items().front().size, shownSize)
+        << "the figure is the pinned targets' at once";
+    writeFile(cache + "/delta.bin", 8192);
+    road.state->nimbrelise(road.queued(), permanently());
+    road.finish();
+
+    for (const std::string& path : shown)
+        EXPECT_FALSE(onDisk(path)) << path;
+    EXPECT_TRUE(onDisk(cache + "/delta.bin"));
+    std::unordered_set<std::string> named;
+    for (const auto& [path, bytes] : road.state->lastRemoval)
+        named.insert(path);
+    EXPECT_EQ(named, std::unordered_set<std::string>(shown.begin(), shown.end()));
+    EXPECT_EQ(int64_t(trashed().size()) - trashedBefore, permanently() ? 0 : 3);
+    EXPECT_EQ(road.state->sessionFreed(), shownSize);
+    ASSERT_TRUE(road.state->toast());
+    EXPECT_EQ(road.state->toast()->message, removalToastText(shownSize, 3, permanently()));
+    EXPECT_TRUE(road.failures().empty());
+    std::filesystem::remove_all(cache);
+}
+
 // Twins whose kept copy lies in a junk location: ticking the location takes that copy as surely as
 // ticking it by hand, whichever comes first and however it arrives (a tick, a drop). Ticked first,
 // it keeps "Select extras" from choosing the other copy; ticked after, the extra counts on no copy
@@ -156,6 +216,18 @@ TEST_P(RemovalRoadTest, AKeptTwinInsideATickedJunkLocationIsNeverCountedOnToStay
         if (!c.locationFirst) tickLocation();
         settle();
         EXPECT_EQ(road.queued().count(extra), c.locationFirst ? 0u : 1u) << "extras chosen";
+        if (c.locationFirst) {
+            const auto& locations = road.state->cleanup().locations();
+            const auto location = std::find_if(locations.begin(), locations.end(),
+                                               [&](const JunkLocation& l) { return l.id == c.location; });
+            ASSERT_NE(location, locations.end());
+            ASSERT_TRUE(road.state->toast());
+            EXPECT_EQ(
+                road.state->toast()->message,
+                QStringLiteral("The kept copy of “ubuntu.iso” is in %1, which is selected, so its other "
+                               "copies stay unselected")
+                    .arg(QString::fromStdString(location->title)));
+        }
 
         road.removeAll(permanently());
         EXPECT_FALSE(onDisk(kept));
