@@ -227,8 +227,15 @@ class AppState : public QObject {
     void nimbrelise(const std::unordered_set<std::string>& ids, bool permanently);
     void nimbrelise(std::unordered_set<std::string>&& ids, bool permanently);
     // Asks the running removal to stop at its next item (the application is quitting): it ends as
-    // usual then, with what went counted and the rest left as it is.
+    // usual then, with what went counted and the rest left as it is; a hold it plays ends at once.
     void stopRemoval();
+    // The items of the running removal not dealt with yet, the one in hand included: 0 once its
+    // worker is back, while the removal's hold keeps it on screen.
+    size_t removalItemsLeft() const;
+    // The removal's worker is back and its hold plays (removalHoldStarted); endRemovalHold() ends
+    // it now, with everything the removal's end does.
+    bool isHoldingRemoval() const { return holdFinish_ != nullptr; }
+    void endRemovalHold();
     void emptyTrash();
     void removeUnavailableSimulators();
     void copyPaths(const std::vector<std::string>& paths);
@@ -259,6 +266,7 @@ class AppState : public QObject {
     void largestCategoryChanged();
     void folderFocusChanged();
     void nimbrelisingIDsChanged();
+    void removalHoldStarted();
 
   private:
     // The removal road (app_state_removal.cpp).
@@ -350,6 +358,14 @@ class AppState : public QObject {
     // stuck on a share that stopped answering blocks no review of another selection.
     std::optional<uint64_t> openingSelection_;
     std::shared_ptr<std::atomic<bool>> removalStop_;  // the running removal's, or the last one's
+    // The running removal's items, and how many its worker dealt with; unset once it is back.
+    struct RemovalCount {
+        std::atomic<size_t> items{0};
+        std::atomic<size_t> done{0};
+    };
+    std::shared_ptr<RemovalCount> removalCount_;
+    // The end of the removal whose hold plays.
+    std::shared_ptr<std::function<void()>> holdFinish_;
     // Lists each review's junk targets' sizes on a worker; a later review or a removal drops them.
     void sizeReviewTargets();
     uint64_t reviewGeneration_ = 0;

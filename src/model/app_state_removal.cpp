@@ -420,6 +420,8 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     std::vector<DeletionItem> items = std::move(request.items);
     std::function<std::shared_ptr<RemovalFileOps>()> makeOps = removalFileOps(request.pinnedFolders);
     removalStop_ = std::make_shared<std::atomic<bool>>(false);
+    removalCount_ = std::make_shared<RemovalCount>();
+    removalCount_->items = items.size();
     RemovalOutcome outcome;
     outcome.started = services_.clock->now();
     outcome.permanently = permanently;
@@ -430,16 +432,17 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     Background::run(
         userPool(), this,
         [context = QPointer<QObject>(this), self = this, makeOps = std::move(makeOps),
-         items = std::move(items), permanently, &inFlight, stop = removalStop_,
+         items = std::move(items), permanently, &inFlight, stop = removalStop_, count = removalCount_,
          outcome = std::move(outcome)]() mutable {
             RemovalsInFlight::Running running(inFlight, stop);
             const std::shared_ptr<RemovalFileOps> ops = makeOps();
             GuardedItems guarded = sortByGuard(items, outcome);
+            count->items = guarded.allowed.size();
             // Posted before the outcome, so the screens animate exactly what may go, and only that.
             Background::post(context, [self, vanishing = std::move(guarded.vanishing)]() mutable {
                 if (self->isDeleting()) self->setVanishingPaths(std::move(vanishing));
             });
-            outcome.result = RemovalWorker(*ops, permanently).run(guarded.allowed, stop.get());
+            outcome.result = RemovalWorker(*ops, permanently).run(guarded.allowed, stop.get(), &count->done);
             planAfterRemoval(outcome);
             return std::move(outcome);
         },
@@ -451,9 +454,23 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
 
 void AppState::stopRemoval() {
     if (removalStop_) removalStop_->store(true);
+    endRemovalHold();
+}
+
+size_t AppState::removalItemsLeft() const {
+    if (!removalCount_) return 0;
+    const size_t items = removalCount_->items, done = removalCount_->done;
+    return items > done ? items - done : 0;
+}
+
+void AppState::endRemovalHold() {
+    if (!holdFinish_) return;
+    std::function<void()> finish = std::move(*std::exchange(holdFinish_, nullptr));
+    whenResultUnread(std::move(finish));
 }
 
 void AppState::completeRemoval(RemovalOutcome finished) {
+    removalCount_.reset();
     auto outcome = std::make_shared<RemovalOutcome>(std::move(finished));
     Background::dispose(std::exchange(lastRemoval, std::move(outcome->figures.credited)));
     const auto rest = removalHold(outcome->entries) - std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -480,12 +497,16 @@ void AppState::completeRemoval(RemovalOutcome finished) {
     };
 
     // A removal stopped for quitting has no one to play its hold to.
-    if (rest > std::chrono::milliseconds(0) && !(removalStop_ && removalStop_->load()))
-        services_.clock->after(rest, this, [this, finish = std::move(finish)]() mutable {
-            whenResultUnread(std::move(finish));
+    if (rest > std::chrono::milliseconds(0) && !(removalStop_ && removalStop_->load())) {
+        auto held = std::make_shared<std::function<void()>>(std::move(finish));
+        holdFinish_ = held;
+        services_.clock->after(rest, this, [this, held] {
+            if (holdFinish_ == held) endRemovalHold();
         });
-    else
+        emit removalHoldStarted();
+    } else {
         whenResultUnread(std::move(finish));
+    }
 }
 
 void AppState::reportRemoval(RemovalOutcome& outcome,
