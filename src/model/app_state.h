@@ -279,8 +279,15 @@ class AppState : public QObject {
     void pretendDeletion(DeletionRequest request);
     // Works out, on a worker and from the unchanged `tree`, how the removed paths leave it.
     static std::shared_ptr<PlannedPrune> planPrune(ScanResult& tree, const std::vector<std::string>& removed,
-                                                   const std::unordered_map<std::string, int64_t>& credited,
                                                    const std::unordered_set<std::string>& recheckGone);
+    // Lowers the current result, on a worker's word, by what it counted loose of `removed` that
+    // the disk no longer holds, unless it changed meanwhile.
+    void recheckLooseLater(const std::unordered_set<std::string>& removed);
+    // A scan that runs while a removal ends may have read what the removal took.
+    void noteRemovedDuringScan(const RemovalOutcome& outcome);
+    // The scan's result less what removals took while it ran, then installed (on a worker).
+    void pruneThenFinishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
+                             std::shared_ptr<ScanResult> result);
     // On the worker, once the removal ran: what to recheck, the figures, and how the tree, the
     // Files shelves and the twins lose what went.
     static void planAfterRemoval(RemovalOutcome& outcome);
@@ -358,6 +365,8 @@ class AppState : public QObject {
     // stuck on a share that stopped answering blocks no review of another selection.
     std::optional<uint64_t> openingSelection_;
     std::shared_ptr<std::atomic<bool>> removalStop_;  // the running removal's, or the last one's
+    // What removals that ended while the running scan ran took (normalised).
+    std::unordered_set<std::string> removedDuringScan_;
     // The running removal's items, and how many its worker dealt with; unset once it is back.
     struct RemovalCount {
         std::atomic<size_t> items{0};
