@@ -214,22 +214,28 @@ void recheckUnlisted(const std::string& path, const DirNode& node, std::unordere
 ScanResult::Recheck ScanResult::recheckLoose(const std::unordered_set<std::string>& removed) const {
     Recheck out;
     NodeFinder finder(*this);
-    std::unordered_set<std::string> folders;
+    // The names each folder lists, made once per folder: a removal may take a hundred thousand
+    // files of one folder.
+    std::unordered_map<const DirNode*, std::unordered_set<std::string_view>> listed;
+    std::vector<std::pair<std::string, const DirNode*>> folders;
+    std::unordered_set<const DirNode*> taken;
     for (const std::string& path : removed) {
         if (finder.find(path)) continue;
         const std::string parent = PathRules::parent(path);
         const DirNode* folder = finder.find(parent);
-        if (!folder || folders.count(parent)) continue;
-        const std::string_view name = std::string_view(path).substr(std::min(path.size(), parent.size() + 1));
-        if (std::any_of(folder->files.begin(), folder->files.end(),
-                        [&](const FileItem& f) { return f.name == name; }))
-            continue;
-        folders.insert(parent);
+        if (!folder || taken.count(folder)) continue;
+        auto [names, fresh] = listed.try_emplace(folder);
+        if (fresh)
+            for (const FileItem& f : folder->files)
+                names->second.insert(f.name);
+        if (names->second.count(PathRules::lastComponent(path))) continue;
+        taken.insert(folder);
+        folders.emplace_back(parent, folder);
     }
     std::unordered_set<InodeKey> linked;
     std::int64_t bytes = 0;
-    for (const std::string& folder : folders)
-        recheckUnlisted(folder, *finder.find(folder), linked, out, bytes);
+    for (const auto& [path, folder] : folders)
+        recheckUnlisted(path, *folder, linked, out, bytes);
     return out;
 }
 
