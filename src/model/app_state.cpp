@@ -20,6 +20,7 @@
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
+#include "model/removal.h"
 #include "platform/removal_fs.h"
 #include "util/fmt.h"
 #include "util/plural.h"
@@ -409,6 +410,7 @@ void AppState::scan(const std::string& target) {
     setIsScanning(true);
     setScanStarted(services_.clock->date());
     setProgress(ScanProgress{});
+    removedDuringScan_.clear();
     duplicates().reset();
     addRecent(path);
     const std::int64_t firstID = nextFileID;
@@ -451,6 +453,10 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
                           std::shared_ptr<ScanResult> result) {
     // Superseded or cancelled: a newer scan, or none, owns the state now.
     if (!scanToken || scanToken != token) return;
+    if (result && !removedDuringScan_.empty()) {
+        pruneThenFinishScan(token, path, std::move(result));
+        return;
+    }
     setIsScanning(false);
     scanToken.reset();
     if (!result) {
@@ -476,6 +482,23 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
         cleanup().measure();
     }
     if (!services_.isDemo()) refreshVolumes();
+}
+
+void AppState::pruneThenFinishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
+                                   std::shared_ptr<ScanResult> result) {
+    // Nobody holds the new result yet: the worker changes it freely. What ends meanwhile is noted
+    // again and pruned in another round.
+    Background::run(
+        scanPool(), this,
+        [result = std::move(result), removed = outermostPaths(std::exchange(removedDuringScan_, {}))] {
+            ScanResult::Recheck loose = result->recheckLoose(removed);
+            result->remove(removed, {});
+            result->apply(loose);
+            return result;
+        },
+        [this, token, path](std::shared_ptr<ScanResult> pruned) {
+            finishScan(token, path, std::move(pruned));
+        });
 }
 
 void AppState::cancelScan() {

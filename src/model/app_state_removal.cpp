@@ -419,6 +419,8 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     std::vector<DeletionItem> items = std::move(request.items);
     std::function<std::shared_ptr<RemovalFileOps>()> makeOps = removalFileOps(request.pinnedFolders);
     removalStop_ = std::make_shared<std::atomic<bool>>(false);
+    removalCount_ = std::make_shared<RemovalCount>();
+    removalCount_->items = items.size();
     RemovalOutcome outcome;
     outcome.started = services_.clock->now();
     outcome.permanently = permanently;
@@ -429,16 +431,17 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     Background::run(
         userPool(), this,
         [context = QPointer<QObject>(this), self = this, makeOps = std::move(makeOps),
-         items = std::move(items), permanently, &inFlight, stop = removalStop_,
+         items = std::move(items), permanently, &inFlight, stop = removalStop_, count = removalCount_,
          outcome = std::move(outcome)]() mutable {
             RemovalsInFlight::Running running(inFlight, stop);
             const std::shared_ptr<RemovalFileOps> ops = makeOps();
             GuardedItems guarded = sortByGuard(items, outcome);
+            count->items = guarded.allowed.size();
             // Posted before the outcome, so the screens animate exactly what may go, and only that.
             Background::post(context, [self, vanishing = std::move(guarded.vanishing)]() mutable {
                 if (self->isDeleting()) self->setVanishingPaths(std::move(vanishing));
             });
-            outcome.result = RemovalWorker(*ops, permanently).run(guarded.allowed, stop.get());
+            outcome.result = RemovalWorker(*ops, permanently).run(guarded.allowed, stop.get(), &count->done);
             planAfterRemoval(outcome);
             return std::move(outcome);
         },
@@ -450,10 +453,25 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
 
 void AppState::stopRemoval() {
     if (removalStop_) removalStop_->store(true);
+    endRemovalHold();
+}
+
+size_t AppState::removalItemsLeft() const {
+    if (!removalCount_) return 0;
+    const size_t items = removalCount_->items, done = removalCount_->done;
+    return items > done ? items - done : 0;
+}
+
+void AppState::endRemovalHold() {
+    if (!holdFinish_) return;
+    std::function<void()> finish = std::move(*std::exchange(holdFinish_, nullptr));
+    whenResultUnread(std::move(finish));
 }
 
 void AppState::completeRemoval(RemovalOutcome finished) {
+    removalCount_.reset();
     auto outcome = std::make_shared<RemovalOutcome>(std::move(finished));
+    noteRemovedDuringScan(*outcome);
     Background::dispose(std::exchange(lastRemoval, std::move(outcome->figures.credited)));
     const auto rest = removalHold(outcome->entries) - std::chrono::duration_cast<std::chrono::milliseconds>(
                                                           services_.clock->now() - outcome->started);
@@ -479,12 +497,16 @@ void AppState::completeRemoval(RemovalOutcome finished) {
     };
 
     // A removal stopped for quitting has no one to play its hold to.
-    if (rest > std::chrono::milliseconds(0) && !(removalStop_ && removalStop_->load()))
-        services_.clock->after(rest, this, [this, finish = std::move(finish)]() mutable {
-            whenResultUnread(std::move(finish));
+    if (rest > std::chrono::milliseconds(0) && !(removalStop_ && removalStop_->load())) {
+        auto held = std::make_shared<std::function<void()>>(std::move(finish));
+        holdFinish_ = held;
+        services_.clock->after(rest, this, [this, held] {
+            if (holdFinish_ == held) endRemovalHold();
         });
-    else
+        emit removalHoldStarted();
+    } else {
         whenResultUnread(std::move(finish));
+    }
 }
 
 void AppState::reportRemoval(RemovalOutcome& outcome,
@@ -563,30 +585,24 @@ std::unordered_set<std::int64_t> goneListed(const ScanResult& tree,
     return ids;
 }
 
-// The outermost of the removed paths, normalised as the tree and the twins hold them, and what was
-// credited for each.
+// The outermost of the removed paths, normalised as the tree and the twins hold them.
 template <typename Paths>
-std::unordered_set<std::string> outermostNormalized(const Paths& removed,
-                                                    const std::unordered_map<std::string, int64_t>& credited,
-                                                    std::unordered_map<std::string, int64_t>& sizes) {
+std::unordered_set<std::string> outermostNormalized(const Paths& removed) {
     std::unordered_set<std::string> normalized;
-    for (const std::string& path : removed) {
-        std::string p = DiskScanner::normalize(path);
-        if (auto it = credited.find(path); it != credited.end()) sizes[p] = it->second;
-        normalized.insert(std::move(p));
-    }
+    for (const std::string& path : removed)
+        normalized.insert(DiskScanner::normalize(path));
     return outermostPaths(normalized);
 }
 
 }  // namespace
 
 std::shared_ptr<PlannedPrune> AppState::planPrune(ScanResult& tree, const std::vector<std::string>& removed,
-                                                  const std::unordered_map<std::string, int64_t>& credited,
                                                   const std::unordered_set<std::string>& recheckGone) {
     auto planned = std::make_shared<PlannedPrune>();
-    std::unordered_map<std::string, int64_t> sizes;
-    planned->outermost = outermostNormalized(removed, credited, sizes);
-    planned->plan = ScanPrune::plan(tree, planned->outermost, sizes);
+    planned->outermost = outermostNormalized(removed);
+    // What a removed path weighed is no measure of what the scan counted for it: a path the tree
+    // neither lists nor holds as a folder lowers its folder only by what its recheck finds gone.
+    planned->plan = ScanPrune::plan(tree, planned->outermost, {});
     std::unordered_set<std::string> gone = recheckGone;
     gone.insert(planned->outermost.begin(), planned->outermost.end());
     planned->goneIDs = goneListed(tree, gone);
@@ -606,7 +622,10 @@ void AppState::planAfterRemoval(RemovalOutcome& outcome) {
     // than on the main thread.
     std::unordered_map<std::string, int64_t>().swap(outcome.result.freed);
     if (!tree) return;
-    outcome.prune = planPrune(*tree, outcome.figures.removed, outcome.figures.credited, outcome.recheck.gone);
+    outcome.prune = planPrune(*tree, outcome.figures.removed, outcome.recheck.gone);
+    // Only the shrink: what went loose is already in the figures the worker reported.
+    for (ScanResult::Recheck::Shrunk& shrunk : tree->recheckLoose(outcome.prune->outermost).shrunk)
+        outcome.recheck.shrunk.push_back(std::move(shrunk));
     if (outcome.files) {
         outcome.files->apply(outcome.prune->plan.droppedListed());
         outcome.prune->files = std::move(outcome.files);
@@ -635,9 +654,11 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const 
         // In the same turn, so no view reads an index that does not match the files.
         if (planned->files) FilesModel::of(*this).adopt(std::move(*planned->files), changes.back());
     } else {
-        std::unordered_map<std::string, int64_t> sizes;
-        outermost = outermostNormalized(paths, lastRemoval, sizes);
-        if (tree) changes.push_back(tree->remove(outermost, sizes));
+        outermost = outermostNormalized(paths);
+        if (tree) changes.push_back(tree->remove(outermost, {}));
+        // A result installed while the removal ran: what it counted loose of the removed paths
+        // is looked for on disk.
+        if (tree && rechecked && rechecked != tree) recheckLooseLater(outermost);
     }
     if (recheckApplies) {
         changes.push_back(tree->apply(*recheck));
@@ -649,6 +670,32 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const 
     if (!changes.empty()) utilityPool().start([changes = std::move(changes)]() mutable { changes.clear(); });
     if (outermost.size() > 1024) Background::dispose(std::move(outermost));
     if (goneIDs.size() > 1024) Background::dispose(std::move(goneIDs));
+}
+
+void AppState::recheckLooseLater(const std::unordered_set<std::string>& removed) {
+    const std::shared_ptr<ScanResult> tree = result();
+    const std::uint64_t stamp = tree->changeCount();
+    Background::run(
+        utilityPool(), this,
+        [tree, removed, readers = resultReaders_] {
+            std::shared_lock reading(*readers);
+            return tree->recheckLoose(removed);
+        },
+        [this, tree, stamp](ScanResult::Recheck loose) {
+            if (loose.shrunk.empty()) return;
+            whenResultUnread([this, tree, stamp, loose = std::move(loose)] {
+                if (result() != tree || tree->changeCount() != stamp) return;
+                tree->apply(loose);
+                bumpRevision();
+            });
+        });
+}
+
+void AppState::noteRemovedDuringScan(const RemovalOutcome& outcome) {
+    if (!scanToken) return;
+    for (const std::string& path : outcome.figures.removed)
+        removedDuringScan_.insert(DiskScanner::normalize(path));
+    removedDuringScan_.insert(outcome.recheck.gone.begin(), outcome.recheck.gone.end());
 }
 
 void AppState::emptyTrash() {
