@@ -576,13 +576,18 @@ void AppState::toggleSelection(const CleanItem& item) {
     }
 }
 
+std::string AppState::shownHome() const {
+    if (services_.isDemo && services_.isDemo()) return Demo::home;
+    return services_.home ? services_.home() : HostLayout::current().home;
+}
+
 void AppState::revealFailed(const std::string& path) {
     const std::string parent = PathRules::parent(path);
-    setToast(Toast(
-        tr("No file manager could show “%1”. It is in %2")
-            .arg(QString::fromUtf8(std::string(PathRules::lastComponent(path))),
-                 QString::fromUtf8(PathRules::tildeForm(parent.empty() ? "/" : parent, services_.home()))),
-        QStringLiteral("info.circle.fill")));
+    setToast(
+        Toast(tr("No file manager could show “%1”. It is in %2")
+                  .arg(QString::fromUtf8(std::string(PathRules::lastComponent(path))),
+                       QString::fromUtf8(PathRules::tildeForm(parent.empty() ? "/" : parent, shownHome()))),
+              QStringLiteral("info.circle.fill")));
 }
 
 void AppState::deselectInside(const std::string& path) {

@@ -318,6 +318,8 @@ class AppState : public QObject {
     void followShownResult();
     // Keeps what a finished scan could not read, and tells the user once where no access check can.
     void reportUnreadable(const ScanResult& result);
+    // The home that messages write as "~": the sample's in demo mode, whose paths are all in it.
+    std::string shownHome() const;
     void addRecent(const std::string& path);
     void removeRecent(const std::string& path);
     void finishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,

@@ -27,6 +27,7 @@
 #include "model/removal.h"
 #include "platform/file_operations.h"
 #include "platform/trash_emptier.h"
+#include "util/fmt.h"
 #include "util/plural.h"
 
 namespace nimbrel {
@@ -729,11 +730,15 @@ void AppState::emptyTrash() {
         if (outcome.status == 0) {
             setToast(Toast(trashEmptiedToastText(freed), kRemovalSymbol));
         } else {
+            // Off the Mac the emptier is Nimbrel's own: it tells what went beside what stayed, for
+            // part of the Trash may be gone.
             QString message =
                 HostLayout::current().isMac()
                     ? tr("Couldn't empty the Trash. Allow Nimbrel to control Finder in System Settings › "
                          "Privacy & Security › Automation.")
-                    : tr("Couldn't empty the Trash. These items stayed:");
+                : freed > 0 ? tr("The Trash was emptied only in part: %1 left the disk. These items stayed:")
+                                  .arg(Fmt::bytes(freed))
+                            : tr("Couldn't empty the Trash: nothing left the disk. These items stayed:");
             setErrorMessage(message + "\n\n" + QString::fromStdString(outcome.output));
         }
         cleanup().measure();
@@ -942,9 +947,7 @@ void AppState::copyPaths(const std::vector<std::string>& paths) {
     for (size_t i = 1; i < paths.size(); ++i)
         joined += "\n" + paths[i];
     QGuiApplication::clipboard()->setText(QString::fromUtf8(joined.data(), qsizetype(joined.size())));
-    setToast(
-        Toast(copiedPathsToastText(paths, services_.home ? services_.home() : HostLayout::current().home),
-              "doc.on.doc.fill"));
+    setToast(Toast(copiedPathsToastText(paths, shownHome()), "doc.on.doc.fill"));
 }
 
 }  // namespace nimbrel

@@ -86,8 +86,8 @@ TEST_F(FilesRowsTest, FailureRowsShowButtonsOnHoverAndCutLinesWhereTheyStayReada
     // cut at their head, and a message that still does not fit takes a second line (a taller row).
     const std::string deep = "/nimbrel-test/" + std::string(120, 'd') + "/nearest";
     const std::string locked = deep + "/locked/f.txt";
-    const std::string advice =
-        " (a folder of yours does not allow changes; give yourself write access to it)";
+    const std::string advice = " (your folder " + deep +
+                               "/locked does not allow changes; give yourself write access to that folder)";
     struct Case {
         DeletionFailure failure;
         QStringList shown;  // the lines, each up to the cut's mark when cut
@@ -96,7 +96,7 @@ TEST_F(FilesRowsTest, FailureRowsShowButtonsOnHoverAndCutLinesWhereTheyStayReada
         {{deep + "/x", DeletionFailure::Reason::noPermission, {}}, {QStringLiteral("/nearest")}, true},
         {{locked, DeletionFailure::Reason::other, locked + ": Busy"}, {QStringLiteral("/f.txt: Busy")}, true},
         {{locked, DeletionFailure::Reason::other, locked + ": Permission denied" + advice},
-         {QString(), QStringLiteral("write access to it)")},
+         {QString(), QStringLiteral("write access to that folder)")},
          true},
         {{"/x", DeletionFailure::Reason::other, "Input/output error"},
          {QStringLiteral("Input/output error")},
