@@ -55,6 +55,7 @@ struct Road {
         std::filesystem::create_directories(root);
         chmod(root.c_str(), 0777);
         AppStateServices services = AppStateServices::standard();
+        services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         services.scanOptions = [] {
             ScanOptions options;
