@@ -31,10 +31,6 @@ class ToastOverlay : public QWidget {
     // The pills as laid out now, in the overlay's coordinates (empty when not shown).
     QRect removalPillRect() const;
     QRect toastPillRect() const;
-    // The gap below the lowest pill, as drawn now.
-    double bottomPadding() const { return padding_.value(); }
-    // The toast on screen (the last one while it fades out).
-    const std::optional<Toast>& shownToast() const { return shownToast_; }
 
     static QFont pillFont();
 
