@@ -138,7 +138,9 @@ AppState::AppState(AppStateServices services, QObject* parent)
       recents_(storedRecents()),
       duplicates_(new DuplicatesModel(this, &userPool())),
       queue_(new CleanQueue(this)),
-      cleanup_(new CleanupModel(this, &userPool(), &utilityPool())) {
+      cleanup_(
+          new CleanupModel(this, &userPool(), &utilityPool(),
+                           services_.cleanupDisk ? *services_.cleanupDisk : CleanupModel::Disk::real())) {
     duplicates_->setResultReaders(resultReaders_);
     // Like a scan, a twin search that found a queued extra copy again gives it what it read, so
     // "look for twins again" clears a copy that only changed since the last search.

@@ -27,6 +27,7 @@
 #include "engine/scan_result.h"
 #include "engine/volume_info.h"
 #include "model/clean_queue.h"
+#include "model/cleanup_model.h"
 #include "model/clock.h"
 #include "model/sidebar_item.h"
 #include "model/toast.h"
@@ -34,7 +35,6 @@
 
 namespace nimbrel {
 
-class CleanupModel;
 class DuplicatesModel;
 struct DuplicateGroup;
 struct PlannedPrune;
@@ -84,6 +84,8 @@ struct AppStateServices {
     std::function<std::shared_ptr<RemovalFileOps>()> fileOps;
     std::function<CommandResult()> emptyTrash;
     std::function<CommandResult(const std::string&, const std::vector<std::string>&)> runCommand;
+    // Deep Clean's disk work (run on a worker thread); unset: this machine's.
+    std::optional<CleanupModel::Disk> cleanupDisk;
     // Where background work runs; unset: the shared user-initiated and utility pools. Scans run on
     // the user pool unless given one of their own (a test's fake scans then never hold up the rest).
     QThreadPool* userPool = nullptr;

@@ -22,7 +22,6 @@ class FileIconView : public QWidget {
     const std::string& path() const { return path_; }
     bool isPackage() const { return isPackage_; }
     bool isDirectory() const { return isDirectory_; }
-    double iconSize() const { return size_; }
 
     // The icon drawn now, and whether a package's own icon is on its way.
     FileIcon shownIcon() const;

@@ -69,6 +69,7 @@ struct Harness {
 
     Harness() {
         AppStateServices services = AppStateServices::standard();
+        services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
         services.scanner = [](auto&&...) { return std::shared_ptr<ScanResult>(); };
         services.listVolumes = [this] {
             ++listings;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -58,6 +59,7 @@ class QuitGuardTest : public ::testing::Test {
     void SetUp() override {
         root_ = tree_.path().toStdString();
         AppStateServices services = AppStateServices::standard();
+        services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         services.clock = &clock_;
         services.isDemo = [] { return false; };

@@ -151,12 +151,19 @@ TEST(ToastOverlayTest, PillsRepaintOnlyAroundThemselves) {
     far->setGeometry(0, 0, 1000, 300);
     far->lower();
     far->show();
+    // The overlay's own paints: each step is followed until the repaint it asks for has happened.
+    struct Paints : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) ++count;
+            return false;
+        }
+    } overlayPaints;
+    w.overlay->installEventFilter(&overlayPaints);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
-    // Until the window has painted all it had to (a busy machine can be late with the first frames).
-    for (int seen = -1; seen != far->paints;) {
-        seen = far->paints;
-        QTest::qWait(100);
-    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return far->paints > 0; }));
+    // Whatever the first frames left to paint is painted now.
+    w.window.repaint();
     const int before = far->paints;
     const std::function<void()> steps[] = {
         [&] { w.state.setIsDeleting(true); },
@@ -166,8 +173,9 @@ TEST(ToastOverlayTest, PillsRepaintOnlyAroundThemselves) {
         [&] { w.state.setToast(std::nullopt); },
     };
     for (const auto& step : steps) {
+        const int painted = overlayPaints.count;
         step();
-        QTest::qWait(20);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return overlayPaints.count > painted; }));
     }
     EXPECT_EQ(far->paints, before);
 }

@@ -35,7 +35,6 @@ class SelectionBar : public QWidget, public OutsideDecoration {
     static std::optional<std::vector<CleanItem>> droppedItems(const QMimeData* data, bool fromThisProcess);
     static QMimeData* mimeData(const CleanItem& item);
 
-    bool isTargeted() const { return targeted_; }
     NimbrelButton* clearButton() const { return clear_; }
     NimbrelButton* reviewButton() const { return review_; }
     // Turns while the review is being prepared; the line under the total then says so.

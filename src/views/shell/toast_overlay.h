@@ -31,10 +31,6 @@ class ToastOverlay : public QWidget {
     // The pills as laid out now, in the overlay's coordinates (empty when not shown).
     QRect removalPillRect() const;
     QRect toastPillRect() const;
-    // The gap below the lowest pill, as drawn now.
-    double bottomPadding() const { return padding_.value(); }
-    // The toast on screen (the last one while it fades out).
-    const std::optional<Toast>& shownToast() const { return shownToast_; }
     // Its message as drawn now: one line, or where it does not fit the window, several, broken
     // between words and never cut.
     QStringList toastLines() const;
