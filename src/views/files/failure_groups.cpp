@@ -5,11 +5,11 @@
 #include <QTextLayout>
 #include <functional>
 #include <optional>
-#include <ranges>
 
 #include "engine/path_rules.h"
 #include "util/plural.h"
 #include "views/kit/files_text.h"
+#include "views/kit/first_where.h"
 
 namespace nimbrel {
 
@@ -42,8 +42,7 @@ QStringList wrapped(const QString& text, const QFont& font, double width) {
 // The smallest cut up to `most` that `fits` (which then holds for every larger cut), if any.
 std::optional<qsizetype> smallestCut(qsizetype most, const std::function<bool(qsizetype)>& fits) {
     if (most < 0 || !fits(most)) return std::nullopt;
-    const auto cuts = std::views::iota(qsizetype(0), most);
-    return std::ranges::partition_point(cuts, [&](qsizetype cut) { return !fits(cut); }) - cuts.begin();
+    return firstWhere(qsizetype(0), most, fits);
 }
 
 }  // namespace
