@@ -23,4 +23,4 @@ run: build
 	 else echo "The application is not built yet."; fi
 
 clean:
-	@rm -rf $(BUILD) build-asan
+	@rm -rf $(BUILD) build-asan build-tsan build-clang build-release

@@ -5,12 +5,12 @@
 #include <QTextLayout>
 #include <functional>
 #include <optional>
-#include <ranges>
 
 #include "engine/host_layout.h"
 #include "engine/path_rules.h"
 #include "util/plural.h"
 #include "views/kit/files_text.h"
+#include "views/kit/first_where.h"
 
 namespace nimbrel {
 
@@ -43,8 +43,7 @@ QStringList wrapped(const QString& text, const QFont& font, double width) {
 // The smallest cut up to `most` that `fits` (which then holds for every larger cut), if any.
 std::optional<qsizetype> smallestCut(qsizetype most, const std::function<bool(qsizetype)>& fits) {
     if (most < 0 || !fits(most)) return std::nullopt;
-    const auto cuts = std::views::iota(qsizetype(0), most);
-    return std::ranges::partition_point(cuts, [&](qsizetype cut) { return !fits(cut); }) - cuts.begin();
+    return firstWhere(qsizetype(0), most, fits);
 }
 
 // A message with the home folder written as "~" in every path it names: where a path starts (at the
