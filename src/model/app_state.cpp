@@ -20,6 +20,7 @@
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
+#include "model/removal.h"
 #include "platform/removal_fs.h"
 #include "util/fmt.h"
 #include "util/plural.h"
@@ -144,6 +145,10 @@ AppState::AppState(AppStateServices services, QObject* parent)
     // "look for twins again" clears a copy that only changed since the last search.
     connect(duplicates_, &DuplicatesModel::searchEnded, this,
             [this] { queue().reseen(seenByTwins(duplicates().groups(), queue().items())); });
+    // A review being prepared is for the selection it was asked for, not another.
+    connect(queue_, &CleanQueue::itemsChanged, this, [this] {
+        if (openingSelection_ && *openingSelection_ != queue().generation()) stopPreparingReview();
+    });
 }
 
 AppState::~AppState() {
@@ -406,6 +411,7 @@ void AppState::scan(const std::string& target) {
     setIsScanning(true);
     setScanStarted(services_.clock->date());
     setProgress(ScanProgress{});
+    removedDuringScan_.clear();
     duplicates().reset();
     addRecent(path);
     const std::int64_t firstID = nextFileID;
@@ -448,6 +454,10 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
                           std::shared_ptr<ScanResult> result) {
     // Superseded or cancelled: a newer scan, or none, owns the state now.
     if (!scanToken || scanToken != token) return;
+    if (result && !removedDuringScan_.empty()) {
+        pruneThenFinishScan(token, path, std::move(result));
+        return;
+    }
     setIsScanning(false);
     scanToken.reset();
     if (!result) {
@@ -473,6 +483,23 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
         cleanup().measure();
     }
     if (!services_.isDemo()) refreshVolumes();
+}
+
+void AppState::pruneThenFinishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
+                                   std::shared_ptr<ScanResult> result) {
+    // Nobody holds the new result yet: the worker changes it freely. What ends meanwhile is noted
+    // again and pruned in another round.
+    Background::run(
+        scanPool(), this,
+        [result = std::move(result), removed = outermostPaths(std::exchange(removedDuringScan_, {}))] {
+            ScanResult::Recheck loose = result->recheckLoose(removed);
+            result->remove(removed, {});
+            result->apply(loose);
+            return result;
+        },
+        [this, token, path](std::shared_ptr<ScanResult> pruned) {
+            finishScan(token, path, std::move(pruned));
+        });
 }
 
 void AppState::cancelScan() {
@@ -544,13 +571,18 @@ Selection::Toggled AppState::toggleSelection(const CleanItem& item) {
     return toggled;
 }
 
+std::string AppState::shownHome() const {
+    if (services_.isDemo && services_.isDemo()) return Demo::home;
+    return services_.home ? services_.home() : HostLayout::current().home;
+}
+
 void AppState::revealFailed(const std::string& path) {
     const std::string parent = PathRules::parent(path);
-    setToast(Toast(
-        tr("No file manager could show “%1”. It is in %2")
-            .arg(QString::fromUtf8(std::string(PathRules::lastComponent(path))),
-                 QString::fromUtf8(PathRules::tildeForm(parent.empty() ? "/" : parent, services_.home()))),
-        QStringLiteral("info.circle.fill")));
+    setToast(
+        Toast(tr("No file manager could show “%1”. It is in %2")
+                  .arg(QString::fromUtf8(std::string(PathRules::lastComponent(path))),
+                       QString::fromUtf8(PathRules::tildeForm(parent.empty() ? "/" : parent, shownHome()))),
+              QStringLiteral("info.circle.fill")));
 }
 
 void AppState::deselectInside(const std::string& path) {

@@ -56,15 +56,19 @@ CleanupModel::Disk CleanupModel::Disk::real() {
     Disk d;
     d.measure = [](const JunkLocation& location) { return location.measure(); };
     d.trash = [](const std::string& homeTrash) { return measureUserTrash(homeTrash); };
-    d.list = [](const JunkLocation& location) {
-        std::vector<JunkEntry> entries = JunkLocation::identified(location.targets());
-        for (JunkEntry& entry : entries) {
-            DiskUsage usage = DiskScanner::usage(entry.path);
-            entry.size = usage.exists ? usage.size : 0;
-        }
-        return entries;
-    };
+    d.list = [](const JunkLocation& location) { return sizedTargets(location); };
     return d;
+}
+
+std::vector<JunkEntry> CleanupModel::sizedTargets(const JunkLocation& location) {
+    std::vector<JunkEntry> entries = JunkLocation::identified(location.targets());
+    for (JunkEntry& entry : entries) {
+        DiskUsage usage = DiskScanner::usage(entry.path);
+        entry.size = usage.exists ? usage.size : 0;
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const JunkEntry& a, const JunkEntry& b) { return a.size > b.size; });
+    return entries;
 }
 
 CleanupModel::CleanupModel(QObject* parent, QThreadPool* userPool, QThreadPool* utilityPool)

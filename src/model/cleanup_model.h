@@ -33,6 +33,9 @@ class CleanupModel : public QObject {
 
         static Disk real();
     };
+    // A location's targets as they are now, each with what it is and weighs, largest first. Reads
+    // the disk: any thread but the main one.
+    static std::vector<JunkEntry> sizedTargets(const JunkLocation& location);
 
     // This machine's catalogue, Trash folder and simulator folder. Listings run on `userPool`,
     // measurements on `utilityPool` (default: the shared pools).

@@ -34,6 +34,8 @@ class FileIconView : public QWidget {
     // Draws an icon into `rect`; lists that paint their rows themselves use it too. Without an
     // image from the icon theme the icon's kind and category pick a glyph of the symbol font.
     static void paint(QPainter& p, const QRectF& rect, const FileIcon& icon, const QWidget* context);
+    // The symbol-font glyph standing in for the icon theme's image.
+    static char16_t fallbackGlyph(const FileIcon& icon);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -9,6 +9,7 @@
 #include "layer_window.h"
 #include "model/clean_queue.h"
 #include "test_items.h"
+#include "theme/fixed_digits.h"
 
 namespace nimbrel {
 namespace {
@@ -102,6 +103,39 @@ TEST(ToastOverlayTest, PillsStackAtTheBottomAndLetClicksThrough) {
     // A click on the pill lands on what lies beneath.
     w.content->setGeometry(w.overlay->toastPillRect());
     EXPECT_EQ(w.window.childAt(w.overlay->toastPillRect().center()), w.content);
+}
+
+// A toast wider than the window goes over several lines, broken between words: every word shows,
+// no line is wider than the pill, and the removal pill stays clear above it.
+TEST(ToastOverlayTest, AToastThatDoesNotFitWrapsAndIsNeverCut) {
+    ToastWindow w;
+    const QString message = QStringLiteral(
+        "These 2 extra copies stay: their kept copy changed since the search · look for twins again "
+        "to choose from them as they are now");
+    w.state.setIsDeleting(true);
+    w.post(message);
+    ASSERT_EQ(w.overlay->toastLines(), QStringList{message});
+    EXPECT_EQ(w.overlay->toastPillRect().height(), ToastOverlay::kPillHeight);
+
+    for (const int narrow : {420, 260}) {
+        w.window.resize(narrow, 700);
+        w.overlay->setGeometry(w.window.rect());
+        const QStringList lines = w.overlay->toastLines();
+        const QRect toast = w.overlay->toastPillRect();
+        EXPECT_GT(lines.size(), 1);
+        EXPECT_EQ(lines.join(QLatin1Char(' ')), message);
+        EXPECT_GT(toast.height(), ToastOverlay::kPillHeight);
+        EXPECT_TRUE(w.overlay->rect().contains(toast));
+        const double room = toast.width() - 2 * ToastOverlay::kPillPadding;
+        for (const QString& line : lines) {
+            EXPECT_LE(FixedDigits::advance(ToastOverlay::pillFont(), line), room) << line.toStdString();
+            EXPECT_FALSE(line.startsWith(QStringLiteral("\u00B7"))) << line.toStdString();
+        }
+        EXPECT_EQ(w.overlay->removalPillRect().bottom() + 1 + ToastOverlay::kPillSpacing, toast.top());
+    }
+    // A word longer than a whole line is the only thing broken inside a word.
+    const QString word(200, QLatin1Char('w'));
+    EXPECT_EQ(ToastOverlay::wrapped(ToastOverlay::pillFont(), word, 100).join(QString()), word);
 }
 
 // The overlay covers the window: a pill coming, moving or going repaints only around the pills, not

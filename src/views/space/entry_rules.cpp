@@ -64,7 +64,7 @@ QString EntryRules::lowerFirst(const QString& text) {
     if (text.isEmpty() || !text.front().isUpper()) return text;
     // Names keep their capital: the system's and its file manager's ("Linux and your apps…"), and
     // words written with more than one capital ("SSH").
-    const HostLayout& host = HostLayout::current();
+    const HostLayout& host = HostLayout::judging();
     for (const std::string& name : {host.systemName, host.fileManagerName}) {
         const QString n = QString::fromStdString(name);
         if (!n.isEmpty() && text.startsWith(n) &&
@@ -146,7 +146,7 @@ QString EntryRules::kindLine(const ExplorerEntry& entry) {
         return tr("Folder");
     }
     if (entry.category) return qs(entry.category->title());
-    return isPackage(entry.id) ? packageText(PackageText::kind, HostLayout::current().isMac()) : tr("File");
+    return isPackage(entry.id) ? packageText(PackageText::kind, HostLayout::judging().isMac()) : tr("File");
 }
 
 }  // namespace nimbrel

@@ -205,6 +205,11 @@ int SpaceViewModel::tileCount() {
     return list ? static_cast<int>(list->shown().size()) : 0;
 }
 
+std::size_t SpaceViewModel::listedCount() {
+    const ExplorerListing* list = mode() == Mode::explorer ? listing() : nullptr;
+    return list ? list->count() : 0;
+}
+
 const ExplorerTile& SpaceViewModel::tile(int index) {
     if (mode() != Mode::explorer) return modeTiles().at(static_cast<size_t>(index));
     const ExplorerListing* list = listing();
