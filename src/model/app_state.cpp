@@ -138,6 +138,7 @@ AppState::AppState(AppStateServices services, QObject* parent)
       recents_(storedRecents()),
       duplicates_(new DuplicatesModel(this, &userPool())),
       queue_(new CleanQueue(this)),
+      selection_(std::make_unique<Selection>(*queue_, [this] { return result_.get(); })),
       cleanup_(
           new CleanupModel(this, &userPool(), &utilityPool(),
                            services_.cleanupDisk ? *services_.cleanupDisk : CleanupModel::Disk::real())) {
@@ -566,16 +567,10 @@ void AppState::removeRecent(const std::string& path) {
     Prefs::setRecentTargets(recents_);
 }
 
-void AppState::toggleSelection(const CleanItem& item) {
-    if (item.kind != CleanItem::Kind::junk && !queue().contains(item.id) && queue().covering(item.id)) {
-        deselectInside(item.id);
-        return;
-    }
-    if (queue().contains(item.id)) {
-        queue().remove(item.id);
-    } else {
-        queue().add(item);
-    }
+Selection::Toggled AppState::toggleSelection(const CleanItem& item) {
+    const Selection::Toggled toggled = selection().toggle(item);
+    tellToggled(item.id, toggled);
+    return toggled;
 }
 
 std::string AppState::shownHome() const {
@@ -593,48 +588,24 @@ void AppState::revealFailed(const std::string& path) {
 }
 
 void AppState::deselectInside(const std::string& path) {
-    const std::optional<CleanItem> cover = queue().covering(path);
-    if (!cover) return;
-    const QString coverName = QString::fromUtf8(cover->name);
-    std::shared_ptr<DirNode> folder = result_ ? result_->node(cover->id) : nullptr;
-    if (!folder) {
+    if (const auto toggled = selection().leaveOut(path)) tellToggled(path, *toggled);
+}
+
+void AppState::tellToggled(const std::string& path, const Selection::Toggled& toggled) {
+    using Outcome = Selection::Outcome;
+    if (toggled.outcome != Outcome::leftOut && toggled.outcome != Outcome::keptWhole) return;
+    const QString coverName = QString::fromUtf8(toggled.cover->name);
+    if (toggled.outcome == Outcome::keptWhole) {
         setToast(Toast(tr("“%1” is selected as a whole. Deselect it to choose inside it").arg(coverName),
                        QStringLiteral("info.circle.fill")));
         return;
     }
-
-    std::vector<CleanItem> kept;
-    std::int64_t loose = folder->smallFilesSize;
-    const DirNode* current = folder.get();
-    for (;;) {
-        std::string prefix = current->path();
-        if (!prefix.ends_with('/')) prefix += '/';
-        const DirNode* next = nullptr;
-        for (const auto& child : current->children) {
-            if (PathRules::isAtOrInside(path, prefix + child->name)) {
-                next = child.get();
-                break;
-            }
-        }
-        for (const auto& child : current->children)
-            if (child.get() != next && child->size > 0)
-                kept.push_back(CleanItem::folder(*child, cover->source));
-        for (const FileItem& file : current->files)
-            if (file.path != path) kept.push_back(CleanItem::file(file, cover->source));
-        if (!next || prefix + next->name == path) break;
-        loose += next->smallFilesSize;
-        current = next;
-    }
-
-    queue().remove(cover->id);
-    queue().add(kept);
-
     const QString name = QString::fromUtf8(std::string(PathRules::lastComponent(path)));
     const QString message =
-        loose <= 0
+        toggled.looseKept <= 0
             ? tr("Left out “%1” · the rest of “%2” stays selected").arg(name, coverName)
             : tr("Left out “%1” · the rest of “%2” stays selected (%3 of loose small files are kept too)")
-                  .arg(name, coverName, Fmt::bytes(loose));
+                  .arg(name, coverName, Fmt::bytes(toggled.looseKept));
     setToast(Toast(message, QStringLiteral("checklist")));
 }
 

@@ -29,6 +29,7 @@
 #include "model/clean_queue.h"
 #include "model/cleanup_model.h"
 #include "model/clock.h"
+#include "model/selection.h"
 #include "model/sidebar_item.h"
 #include "model/toast.h"
 #include "platform/removal_fs.h"
@@ -166,6 +167,8 @@ class AppState : public QObject {
     // The models the state owns; created with it and never replaced.
     DuplicatesModel& duplicates() const { return *duplicates_; }
     CleanQueue& queue() const { return *queue_; }
+    // The rules of ticking, over the queue.
+    Selection& selection() const { return *selection_; }
     CleanupModel& cleanup() const { return *cleanup_; }
 
     // Bookkeeping nobody observes.
@@ -209,8 +212,9 @@ class AppState : public QObject {
     void chooseFolderAndScan();
     void cancelScan();
 
-    // Selection: a click on a selectable entry.
-    void toggleSelection(const CleanItem& item);
+    // Selection: a click on a selectable entry (see Selection::toggle); a leave-out, or a folder it
+    // cannot open, is told in a toast.
+    Selection::Toggled toggleSelection(const CleanItem& item);
     void deselectInside(const std::string& path);
     // Adds the extra copies of the twin sets `pick` chooses among the current sets, in its order
     // (see DuplicatesModel::extras). Each kept copy is looked at on disk, so the list is always made
@@ -323,6 +327,8 @@ class AppState : public QObject {
     // The home that messages write as "~": the sample's in demo mode, whose paths are all in it.
     std::string shownHome() const;
     void addRecent(const std::string& path);
+    // The toast of a toggle that left `path` out of a folder or could not open the folder.
+    void tellToggled(const std::string& path, const Selection::Toggled& toggled);
     void removeRecent(const std::string& path);
     void finishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
                     std::shared_ptr<ScanResult> result);
@@ -359,6 +365,7 @@ class AppState : public QObject {
     std::shared_ptr<std::shared_mutex> resultReaders_ = std::make_shared<std::shared_mutex>();
     DuplicatesModel* duplicates_ = nullptr;
     CleanQueue* queue_ = nullptr;
+    std::unique_ptr<Selection> selection_;
     CleanupModel* cleanup_ = nullptr;
 
     // One volume listing at a time; a request during one asks for one more afterwards.

@@ -437,7 +437,7 @@ void SpaceViewModel::toggle(const ExplorerEntry& shown, const ClickInfo& click) 
     ExplorerEntry entry = shown;
     entry.judgeAgain();  // the answer may have come since the tile was made
     // Only selecting warns, so only selecting waits; a share that never answers selects nothing.
-    if (entry.awaitsProbe && !state_.queue().includes(entry.id)) {
+    if (entry.awaitsProbe && !state_.selection().includes(entry.cleanItem())) {
         Toast checking(tr("Checking “%1” before selecting it…").arg(QString::fromStdString(entry.name)),
                        QStringLiteral("magnifyingglass"));
         checkingToast_ = checking.id;
@@ -462,7 +462,7 @@ void SpaceViewModel::settleSelections() {
         it = awaitingSelection_.erase(it);
     }
     for (const ExplorerEntry& entry : answered) {
-        if (state_.queue().includes(entry.id)) continue;  // selected meanwhile some other way
+        if (state_.selection().includes(entry.cleanItem())) continue;  // selected meanwhile some other way
         if (state_.toast() && state_.toast()->id == checkingToast_) state_.setToast(std::nullopt);
         EntryRules::toggle(state_, entry, ClickInfo::none());
     }
