@@ -221,7 +221,7 @@ TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
     writeFile(road.path("stays.bin"), 3000);
     road.scan();
 
-    const auto& listed = road.state->result()->files;
+    const auto& listed = road.state->result()->files();
     road.state->duplicates().run(std::vector<FileItem>(listed.begin(), listed.end()), 0);
     ASSERT_TRUE(waitOn(
         &road.state->duplicates(), &DuplicatesModel::isRunningChanged,
@@ -232,7 +232,7 @@ TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
     road.tick("a/copy1.bin");
     road.tick("big");
     road.tick("vanishing.bin");
-    const int64_t rootBefore = road.state->result()->root->size;
+    const int64_t rootBefore = road.state->result()->root()->size();
     const int64_t scanned =
         road.item("a/copy1.bin")->size + road.item("big")->size + road.item("vanishing.bin")->size;
     const int64_t reallyFreed = allocated(road.path("a/copy1.bin")) + road.item("big")->size;
@@ -254,7 +254,7 @@ TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
         EXPECT_FALSE(road.inTree(gone)) << gone;
     for (const char* kept : {"a", "b/copy2.bin", "c/copy3.bin", "stays.bin"})
         EXPECT_TRUE(road.inTree(kept)) << kept;
-    EXPECT_EQ(road.state->result()->root->size, rootBefore - scanned);
+    EXPECT_EQ(road.state->result()->root()->size(), rootBefore - scanned);
     ASSERT_EQ(road.state->duplicates().groups().size(), 1u);
     std::vector<std::string> twins;
     for (const FileItem& f : road.state->duplicates().groups()[0].files)
@@ -404,7 +404,7 @@ TEST_P(RemovalRoadTest, DemoTouchesNothingAndShowsOnlyTheSample) {
     // The sample's cache folder ticked as a folder gives up what the sample lists inside it.
     auto caches = road.state->result()->node(sampleCaches);
     ASSERT_TRUE(caches);
-    road.state->toggleSelection(testing::cleanItem(sampleCaches, caches->size));
+    road.state->toggleSelection(testing::cleanItem(sampleCaches, caches->size()));
     road.removeAll(permanently());
     named.clear();
     for (const auto& [path, bytes] : road.state->lastRemoval)
