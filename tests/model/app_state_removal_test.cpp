@@ -498,9 +498,19 @@ TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
 
     h.select("/tmp/nr/d/a", 10);
     h.select("/tmp/nr/e", 10);
+    // What the views are told went: the folder taken out and the listed files dropped.
+    std::vector<std::string> detached;
+    std::vector<size_t> dropped;
+    QObject::connect(h.state.get(), &AppState::treeChanged, [&](const TreeChange& change) {
+        for (const auto& folder : change.detached)
+            detached.push_back(folder->name);
+        dropped.insert(dropped.end(), change.droppedListed.begin(), change.droppedListed.end());
+    });
     h.state->nimbrelise(h.allIDs(), true);
     h.finish();
     EXPECT_FALSE(h.state->isDeleting());
+    EXPECT_EQ(detached, std::vector<std::string>{"e"});
+    EXPECT_EQ(dropped.size(), 2u);
     ASSERT_EQ(d->files().size(), 2u);
     EXPECT_EQ(d->files().front().path, "/tmp/nr/d/b");
     EXPECT_EQ(result->files().size(), 2u);
