@@ -15,7 +15,7 @@ test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	@echo "usage: $(BUILD)/bench/nimbrel-bench scan|usage|twins PATH [--min-tracked BYTES]"
+	@$(BUILD)/bench/nimbrel-bench 2>&1 | sed "s|nimbrel-bench|$(BUILD)/bench/nimbrel-bench|"
 	@if [ -x $(BUILD)/bench/nimbrel-micro ]; then $(BUILD)/bench/nimbrel-micro; fi
 
 run: build
@@ -23,4 +23,4 @@ run: build
 	 else echo "The application is not built yet."; fi
 
 clean:
-	@rm -rf $(BUILD) build-asan
+	@rm -rf $(BUILD) build-asan build-tsan build-clang build-release

@@ -267,10 +267,9 @@ int main(int argc, char** argv) {
     if (argc < 3) return printUsage();
     Args args;
     args.path = argv[2];
-    for (int i = 3; i < argc; ++i) {
+    for (int i = 3; i < argc; i += 2) {
         if (std::strncmp(argv[i], "--", 2) != 0 || i + 1 >= argc) return printUsage();
         args.options[argv[i]] = argv[i + 1];
-        ++i;
     }
     for (const Command& c : kCommands)
         if (std::strcmp(c.name, argv[1]) == 0) return c.run(args);

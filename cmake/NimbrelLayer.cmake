@@ -37,24 +37,33 @@ function(nimbrel_refresh_autogen name sources)
   endif()
 endfunction()
 
-# nimbrel_layer(NAME DIR DEPS...): a static library of every .cpp/.h in DIR (recursively).
-# A layer with no sources yet is an interface library, so later layers can link it already.
-# DIR/layer.cmake, when present, is included afterwards for layer-specific additions
-# (resources, extra link libraries).
+# nimbrel_layer(NAME DIR [PUBLIC DEPS...] [PRIVATE DEPS...]): a static library of every .cpp/.h in
+# DIR (recursively). PUBLIC names what the layer's headers include, PRIVATE what only its sources do,
+# each layer and library once: a layer's include root holds only DIR, so a header of a layer it does
+# not link is not found and the build refuses what scripts/check-layers refuses. A layer with no
+# sources yet is an interface library. DIR/layer.cmake, when present, is included afterwards for
+# layer-specific additions (resources, generated files).
 function(nimbrel_layer name dir)
+  cmake_parse_arguments(PARSE_ARGV 2 deps "" "" "PUBLIC;PRIVATE")
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   set(cpp ${sources})
   list(FILTER cpp INCLUDE REGEX "\\.cpp$")
+  # Includes name the layer's folder ("model/app_state.h"); the root is a folder of its own that
+  # links to it, so it exposes nothing but this layer.
+  get_filename_component(layer ${dir} NAME)
+  set(root ${CMAKE_BINARY_DIR}/layer-include/${layer})
+  file(MAKE_DIRECTORY ${root})
+  file(CREATE_LINK ${dir} ${root}/${layer} SYMBOLIC)
   if(cpp)
     add_library(${name} STATIC ${sources})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(${name} PUBLIC ${root})
     target_compile_options(${name} PRIVATE ${NIMBREL_WARNINGS})
-    target_link_libraries(${name} PUBLIC ${ARGN})
+    target_link_libraries(${name} PUBLIC ${deps_PUBLIC} PRIVATE ${deps_PRIVATE})
   else()
     add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} INTERFACE ${ARGN})
+    target_include_directories(${name} INTERFACE ${root})
+    target_link_libraries(${name} INTERFACE ${deps_PUBLIC} ${deps_PRIVATE})
   endif()
   nimbrel_refresh_autogen(${name} "${sources}")
   if(EXISTS ${dir}/layer.cmake)
@@ -62,14 +71,15 @@ function(nimbrel_layer name dir)
   endif()
 endfunction()
 
-# nimbrel_tests(NAME DIR MAIN DEPS...): one test executable per layer, run by ctest.
+# nimbrel_tests(NAME DIR MAIN DEPS...): one test executable per layer, run by ctest; DEPS are the
+# layers and libraries its tests include.
 function(nimbrel_tests name dir main)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.h)
   if(NOT sources)
     return()
   endif()
   add_executable(${name} ${sources} ${main})
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_options(${name} PRIVATE ${NIMBREL_WARNINGS})
   target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock)
   nimbrel_refresh_autogen(${name} "${sources}")

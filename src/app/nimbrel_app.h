@@ -25,7 +25,6 @@ class NimbrelApp : public QObject {
     ~NimbrelApp() override;
 
     AppState& state() { return *state_; }
-    MainWindow& mainWindow() { return *main_; }
 
     // Nimbrel's icon for its windows, drawn at the sizes desktops ask for.
     static QIcon windowIcon();

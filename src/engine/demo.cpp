@@ -262,14 +262,8 @@ void Demo::setOnForTesting(bool on) {
 }
 
 const HostLayout& Demo::layout() {
-    static const HostLayout sample = [] {
-        HostLayout l = HostLayout::macOS(home);
-        const HostLayout& host = HostLayout::current();
-        l.host = host.host;
-        l.systemName = host.systemName;
-        l.fileManagerName = host.fileManagerName;
-        return l;
-    }();
+    // The host's words would misname it: "Linux's own cache" for a folder of the Mac's Library.
+    static const HostLayout sample = HostLayout::macOS(home);
     return sample;
 }
 

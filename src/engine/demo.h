@@ -32,7 +32,8 @@ struct Demo {
     static DiskUsage trash();
     // The caches location's listing, in display order.
     static const std::vector<JunkEntry>& cacheContents();
-    // The sample's machine: a Mac home, judged by the Mac tables and named in the host's words.
+    // The sample's machine: a Mac home, judged, named and shown as one on every host (its reasons,
+    // junk locations and tags in the Mac's words, "~" for its home).
     static const HostLayout& layout();
     // The junk locations of the sample home, which the measurements and the listing describe.
     static std::vector<JunkLocation> junkLocations();

@@ -322,7 +322,7 @@ void HostLayout::addUserFolders(const std::string& userDirsText) {
     for (const auto& [key, folder] : parseUserDirs(userDirsText, home, homeSpellings)) {
         const auto spelling =
             std::find_if(homeSpellings.begin(), homeSpellings.end(),
-                         [&](const std::string& h) { return PathRules::isInside(folder, h); });
+                         [&folder = folder](const std::string& h) { return PathRules::isInside(folder, h); });
         if (spelling == homeSpellings.end()) continue;  // the parser keeps only folders in a home
         const std::string below = folder.substr(*spelling == "/" ? 0 : spelling->size());
         if (key == "XDG_DOWNLOAD_DIR") downloadsFolder = under(home, below);

@@ -98,8 +98,9 @@ struct HostLayout {
 
     // The layout of this machine, built once from the home folder the system reports.
     static const HostLayout& current();
-    // The layout items are judged by (the safety guard, the risk catalogue): this machine's, except
-    // in demo mode, whose sample is a Mac home and is judged by the Mac tables, in the host's words.
+    // The layout items are judged and shown by (the safety guard, the risk catalogue, the words of the
+    // texts, the home that reads "~"): this machine's, except in demo mode, whose sample is a Mac
+    // home, judged and named as one. What touches the disk keeps to current().
     static const HostLayout& judging();
 
   private:

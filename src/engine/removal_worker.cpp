@@ -4,11 +4,18 @@
 
 namespace nimbrel {
 
-RemovalResult RemovalWorker::run(const std::vector<DeletionItem>& items, const std::atomic<bool>* stop) {
+RemovalResult RemovalWorker::run(const std::vector<DeletionItem>& items, const std::atomic<bool>* stop,
+                                 std::atomic<size_t>* done) {
     result_ = {};
     ops_.stopWhen(stop);
     for (const DeletionItem& item : items) {
         if (stopped()) break;
+        struct Count {
+            std::atomic<size_t>* done;
+            ~Count() {
+                if (done) ++*done;
+            }
+        } count{done};
         if (auto refused = mayGo(item)) {
             fail(item.path, *refused);
             continue;

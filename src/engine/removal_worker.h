@@ -101,8 +101,9 @@ class RemovalWorker {
 
     // `stop`, when given and set, ends the run between items (the application is quitting), and
     // inside an item where the operations can; the items not reached are left as they are, and
-    // what went is reported as usual.
-    RemovalResult run(const std::vector<DeletionItem>& items, const std::atomic<bool>* stop = nullptr);
+    // what went is reported as usual. `done`, when given, counts the items dealt with so far.
+    RemovalResult run(const std::vector<DeletionItem>& items, const std::atomic<bool>* stop = nullptr,
+                      std::atomic<size_t>* done = nullptr);
 
   private:
     // Whether the item may go now, judged just before it goes; the error that keeps it otherwise.

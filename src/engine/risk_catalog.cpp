@@ -256,7 +256,7 @@ KnownRisk RiskCatalog::assessKnown(const std::string& path, bool isDirectory, bo
 }
 
 std::vector<RiskSummaryRow> RiskCatalog::summary() {
-    return summary(HostLayout::current());
+    return summary(HostLayout::judging());
 }
 
 const std::unordered_set<std::string>& RiskCatalog::installerExtensions(const HostLayout& layout) {

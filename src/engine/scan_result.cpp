@@ -179,6 +179,64 @@ std::optional<Loose> looseFiles(const std::string& path, const DirNode& node,
 
 }  // namespace
 
+namespace {
+
+// The files a folder counts below the listing threshold.
+std::int64_t unlistedFiles(const DirNode& node) {
+    std::int64_t smallFiles = node.fileCount();
+    for (const auto& child : node.children())
+        smallFiles -= child->fileCount();
+    for (const FileItem& f : node.files())
+        smallFiles -= std::max<std::int64_t>(1, f.fileCount);
+    return std::max<std::int64_t>(0, smallFiles);
+}
+
+// What of a folder's unlisted files is still on disk, as a shrink when less than the scan counted;
+// `bytes` grows by what went.
+void recheckUnlisted(const std::string& path, const DirNode& node, std::unordered_set<InodeKey>& linked,
+                     ScanResult::Recheck& out, std::int64_t& bytes) {
+    if (node.smallFilesSize() <= 0) return;
+    const std::int64_t smallFiles = unlistedFiles(node);
+    const auto now = looseFiles(path, node, linked);
+    if (!now) return;
+    const std::int64_t size = std::min(now->size, node.smallFilesSize());
+    const std::int64_t count = std::min(now->files, smallFiles);
+    if (size >= node.smallFilesSize() && count >= smallFiles) return;
+    out.shrunk.push_back({path, size, count});
+    out.looseFilesGone += smallFiles - count;
+    bytes += node.smallFilesSize() - size;
+}
+
+}  // namespace
+
+ScanResult::Recheck ScanResult::recheckLoose(const std::unordered_set<std::string>& removed) const {
+    Recheck out;
+    NodeFinder finder(*this);
+    // The names each folder lists, made once per folder: a removal may take a hundred thousand
+    // files of one folder.
+    std::unordered_map<const DirNode*, std::unordered_set<std::string_view>> listed;
+    std::vector<std::pair<std::string, const DirNode*>> folders;
+    std::unordered_set<const DirNode*> taken;
+    for (const std::string& path : removed) {
+        if (finder.find(path)) continue;
+        const std::string parent = PathRules::parent(path);
+        const DirNode* folder = finder.find(parent);
+        if (!folder || taken.count(folder)) continue;
+        auto [names, fresh] = listed.try_emplace(folder);
+        if (fresh)
+            for (const FileItem& f : folder->files())
+                names->second.insert(f.name);
+        if (names->second.count(PathRules::lastComponent(path))) continue;
+        taken.insert(folder);
+        folders.emplace_back(parent, folder);
+    }
+    std::unordered_set<InodeKey> linked;
+    std::int64_t bytes = 0;
+    for (const auto& [path, folder] : folders)
+        recheckUnlisted(path, *folder, linked, out, bytes);
+    return out;
+}
+
 ScanResult::Recheck ScanResult::recheck(const std::vector<std::string>& paths) const {
     Recheck out;
     if (paths.empty()) return out;
@@ -214,23 +272,7 @@ ScanResult::Recheck ScanResult::recheck(const std::vector<std::string>& paths) c
                 out.gone.insert(prefix + f.name);
                 bytes += f.size;
             }
-            if (node->smallFilesSize_ > 0) {
-                std::int64_t smallFiles = node->fileCount_;
-                for (const auto& child : node->children_)
-                    smallFiles -= child->fileCount_;
-                for (const FileItem& f : node->files_)
-                    smallFiles -= std::max<std::int64_t>(1, f.fileCount);
-                smallFiles = std::max<std::int64_t>(0, smallFiles);
-                if (auto now = looseFiles(path, *node, linked)) {
-                    const std::int64_t size = std::min(now->size, node->smallFilesSize_);
-                    const std::int64_t count = std::min(now->files, smallFiles);
-                    if (size < node->smallFilesSize_ || count < smallFiles) {
-                        out.shrunk.push_back({path, size, count});
-                        out.looseFilesGone += smallFiles - count;
-                        bytes += node->smallFilesSize_ - size;
-                    }
-                }
-            }
+            recheckUnlisted(path, *node, linked, out, bytes);
             for (const auto& child : node->children_)
                 if (child->parent_) stack.emplace_back(child.get(), prefix + child->name);
         }
@@ -245,11 +287,7 @@ TreeChange ScanResult::apply(const Recheck& recheck) {
     for (const Recheck::Shrunk& s : recheck.shrunk) {
         DirNode* node = finder.find(s.folder);
         if (!node) continue;  // went with a folder above it
-        std::int64_t smallFiles = node->fileCount_;
-        for (const auto& child : node->children_)
-            smallFiles -= child->fileCount_;
-        for (const FileItem& f : node->files_)
-            smallFiles -= std::max<std::int64_t>(1, f.fileCount);
+        const std::int64_t smallFiles = unlistedFiles(*node);
         const std::int64_t size = std::max<std::int64_t>(0, node->smallFilesSize_ - s.smallFilesSize);
         const std::int64_t count = std::max<std::int64_t>(0, smallFiles - s.smallFiles);
         if (size <= 0 && count <= 0) continue;

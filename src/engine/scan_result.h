@@ -118,8 +118,16 @@ class ScanResult {
     // its unlisted files. Only what is missing drops; what cannot be read counts as still there.
     // Touches the disk, so run it off the main thread, while nothing changes the tree.
     Recheck recheck(const std::vector<std::string>& paths) const;
+    // The same for the folders that held removed paths the tree has neither as a folder nor as a
+    // listed file: only their unlisted files are compared, so a removed path the scan never
+    // counted (excluded, hidden, a link, made since) lowers nothing, and one it counted loose
+    // lowers its folder by what the scan had for it. Touches the disk likewise.
+    Recheck recheckLoose(const std::unordered_set<std::string>& removed) const;
     // Prunes what the recheck found gone and lowers the folders that lost unlisted files.
     TreeChange apply(const Recheck& recheck);
+
+    // Tells whether a change went through the result since this count was read.
+    std::uint64_t changeCount() const { return changes_; }
 
   private:
     friend class ScanPrune;

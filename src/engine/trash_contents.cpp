@@ -221,9 +221,9 @@ TrashUsage measureUserTrash(const std::string& homeTrash, const std::string& mou
             out.usage.items += folder.usage.items;
             out.usage.readable = out.usage.readable && folder.usage.readable;
             out.onVolumes += folder.usage.size;
-            holdsSome = holdsSome || folder.usage.size > 0;
+            holdsSome = holdsSome || folder.usage.size > 0 || folder.usage.items > 0;
         }
-        if (holdsSome) ++out.volumes;
+        if (holdsSome) out.volumes.push_back(mount.mountPoint);
     }
     return out;
 }

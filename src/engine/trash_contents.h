@@ -39,7 +39,8 @@ std::vector<std::string> userTrashFoldersAt(const std::string& mountPoint, unsig
 struct TrashUsage {
     DiskUsage usage;        // all of them together; unreadable when one of them could not be read
     int64_t onVolumes = 0;  // the part in the volumes' Trash folders
-    int volumes = 0;        // the volumes holding that part
+    // The mount points of the volumes holding that part, as the mount table lists them.
+    std::vector<std::string> volumes = {};
 
     friend bool operator==(const TrashUsage&, const TrashUsage&) = default;
 };

@@ -20,6 +20,7 @@
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
+#include "model/removal.h"
 #include "platform/removal_fs.h"
 #include "util/fmt.h"
 #include "util/plural.h"
@@ -137,12 +138,19 @@ AppState::AppState(AppStateServices services, QObject* parent)
       recents_(storedRecents()),
       duplicates_(new DuplicatesModel(this, &userPool())),
       queue_(new CleanQueue(this)),
-      cleanup_(new CleanupModel(this, &userPool(), &utilityPool())) {
+      selection_(std::make_unique<Selection>(*queue_, [this] { return result_.get(); })),
+      cleanup_(
+          new CleanupModel(this, &userPool(), &utilityPool(),
+                           services_.cleanupDisk ? *services_.cleanupDisk : CleanupModel::Disk::real())) {
     duplicates_->setResultReaders(resultReaders_);
     // Like a scan, a twin search that found a queued extra copy again gives it what it read, so
     // "look for twins again" clears a copy that only changed since the last search.
     connect(duplicates_, &DuplicatesModel::searchEnded, this,
             [this] { queue().reseen(seenByTwins(duplicates().groups(), queue().items())); });
+    // A review being prepared is for the selection it was asked for, not another.
+    connect(queue_, &CleanQueue::itemsChanged, this, [this] {
+        if (openingSelection_ && *openingSelection_ != queue().generation()) stopPreparingReview();
+    });
 }
 
 AppState::~AppState() {
@@ -405,6 +413,7 @@ void AppState::scan(const std::string& target) {
     setIsScanning(true);
     setScanStarted(services_.clock->date());
     setProgress(ScanProgress{});
+    removedDuringScan_.clear();
     duplicates().reset();
     addRecent(path);
     const std::int64_t firstID = nextFileID;
@@ -447,6 +456,10 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
                           std::shared_ptr<ScanResult> result) {
     // Superseded or cancelled: a newer scan, or none, owns the state now.
     if (!scanToken || scanToken != token) return;
+    if (result && !removedDuringScan_.empty()) {
+        pruneThenFinishScan(token, path, std::move(result));
+        return;
+    }
     setIsScanning(false);
     scanToken.reset();
     if (!result) {
@@ -472,6 +485,23 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
         cleanup().measure();
     }
     if (!services_.isDemo()) refreshVolumes();
+}
+
+void AppState::pruneThenFinishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
+                                   std::shared_ptr<ScanResult> result) {
+    // Nobody holds the new result yet: the worker changes it freely. What ends meanwhile is noted
+    // again and pruned in another round.
+    Background::run(
+        scanPool(), this,
+        [result = std::move(result), removed = outermostPaths(std::exchange(removedDuringScan_, {}))] {
+            ScanResult::Recheck loose = result->recheckLoose(removed);
+            result->remove(removed, {});
+            result->apply(loose);
+            return result;
+        },
+        [this, token, path](std::shared_ptr<ScanResult> pruned) {
+            finishScan(token, path, std::move(pruned));
+        });
 }
 
 void AppState::cancelScan() {
@@ -537,70 +567,45 @@ void AppState::removeRecent(const std::string& path) {
     Prefs::setRecentTargets(recents_);
 }
 
-void AppState::toggleSelection(const CleanItem& item) {
-    if (item.kind != CleanItem::Kind::junk && !queue().contains(item.id) && queue().covering(item.id)) {
-        deselectInside(item.id);
-        return;
-    }
-    if (queue().contains(item.id)) {
-        queue().remove(item.id);
-    } else {
-        queue().add(item);
-    }
+Selection::Toggled AppState::toggleSelection(const CleanItem& item) {
+    const Selection::Toggled toggled = selection().toggle(item);
+    tellToggled(item.id, toggled);
+    return toggled;
+}
+
+std::string AppState::shownHome() const {
+    if (services_.isDemo && services_.isDemo()) return Demo::home;
+    return services_.home ? services_.home() : HostLayout::current().home;
 }
 
 void AppState::revealFailed(const std::string& path) {
     const std::string parent = PathRules::parent(path);
-    setToast(Toast(
-        tr("No file manager could show “%1”. It is in %2")
-            .arg(QString::fromUtf8(std::string(PathRules::lastComponent(path))),
-                 QString::fromUtf8(PathRules::tildeForm(parent.empty() ? "/" : parent, services_.home()))),
-        QStringLiteral("info.circle.fill")));
+    setToast(
+        Toast(tr("No file manager could show “%1”. It is in %2")
+                  .arg(QString::fromUtf8(std::string(PathRules::lastComponent(path))),
+                       QString::fromUtf8(PathRules::tildeForm(parent.empty() ? "/" : parent, shownHome()))),
+              QStringLiteral("info.circle.fill")));
 }
 
 void AppState::deselectInside(const std::string& path) {
-    const std::optional<CleanItem> cover = queue().covering(path);
-    if (!cover) return;
-    const QString coverName = QString::fromUtf8(cover->name);
-    std::shared_ptr<DirNode> folder = result_ ? result_->node(cover->id) : nullptr;
-    if (!folder) {
+    if (const auto toggled = selection().leaveOut(path)) tellToggled(path, *toggled);
+}
+
+void AppState::tellToggled(const std::string& path, const Selection::Toggled& toggled) {
+    using Outcome = Selection::Outcome;
+    if (toggled.outcome != Outcome::leftOut && toggled.outcome != Outcome::keptWhole) return;
+    const QString coverName = QString::fromUtf8(toggled.cover->name);
+    if (toggled.outcome == Outcome::keptWhole) {
         setToast(Toast(tr("“%1” is selected as a whole. Deselect it to choose inside it").arg(coverName),
                        QStringLiteral("info.circle.fill")));
         return;
     }
-
-    std::vector<CleanItem> kept;
-    std::int64_t loose = folder->smallFilesSize();
-    const DirNode* current = folder.get();
-    for (;;) {
-        std::string prefix = current->path();
-        if (!prefix.ends_with('/')) prefix += '/';
-        const DirNode* next = nullptr;
-        for (const auto& child : current->children()) {
-            if (PathRules::isAtOrInside(path, prefix + child->name)) {
-                next = child.get();
-                break;
-            }
-        }
-        for (const auto& child : current->children())
-            if (child.get() != next && child->size() > 0)
-                kept.push_back(CleanItem::folder(*child, cover->source));
-        for (const FileItem& file : current->files())
-            if (file.path != path) kept.push_back(CleanItem::file(file, cover->source));
-        if (!next || prefix + next->name == path) break;
-        loose += next->smallFilesSize();
-        current = next;
-    }
-
-    queue().remove(cover->id);
-    queue().add(kept);
-
     const QString name = QString::fromUtf8(std::string(PathRules::lastComponent(path)));
     const QString message =
-        loose <= 0
+        toggled.looseKept <= 0
             ? tr("Left out “%1” · the rest of “%2” stays selected").arg(name, coverName)
             : tr("Left out “%1” · the rest of “%2” stays selected (%3 of loose small files are kept too)")
-                  .arg(name, coverName, Fmt::bytes(loose));
+                  .arg(name, coverName, Fmt::bytes(toggled.looseKept));
     setToast(Toast(message, QStringLiteral("checklist")));
 }
 

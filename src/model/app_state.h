@@ -27,14 +27,15 @@
 #include "engine/scan_result.h"
 #include "engine/volume_info.h"
 #include "model/clean_queue.h"
+#include "model/cleanup_model.h"
 #include "model/clock.h"
+#include "model/selection.h"
 #include "model/sidebar_item.h"
 #include "model/toast.h"
 #include "platform/removal_fs.h"
 
 namespace nimbrel {
 
-class CleanupModel;
 class DuplicatesModel;
 struct DuplicateGroup;
 struct PlannedPrune;
@@ -84,6 +85,8 @@ struct AppStateServices {
     std::function<std::shared_ptr<RemovalFileOps>()> fileOps;
     std::function<CommandResult()> emptyTrash;
     std::function<CommandResult(const std::string&, const std::vector<std::string>&)> runCommand;
+    // Deep Clean's disk work (run on a worker thread); unset: this machine's.
+    std::optional<CleanupModel::Disk> cleanupDisk;
     // Where background work runs; unset: the shared user-initiated and utility pools. Scans run on
     // the user pool unless given one of their own (a test's fake scans then never hold up the rest).
     QThreadPool* userPool = nullptr;
@@ -165,6 +168,8 @@ class AppState : public QObject {
     // The models the state owns; created with it and never replaced.
     DuplicatesModel& duplicates() const { return *duplicates_; }
     CleanQueue& queue() const { return *queue_; }
+    // The rules of ticking, over the queue.
+    Selection& selection() const { return *selection_; }
     CleanupModel& cleanup() const { return *cleanup_; }
 
     // Bookkeeping nobody observes.
@@ -208,8 +213,9 @@ class AppState : public QObject {
     void chooseFolderAndScan();
     void cancelScan();
 
-    // Selection: a click on a selectable entry.
-    void toggleSelection(const CleanItem& item);
+    // Selection: a click on a selectable entry (see Selection::toggle); a leave-out, or a folder it
+    // cannot open, is told in a toast.
+    Selection::Toggled toggleSelection(const CleanItem& item);
     void deselectInside(const std::string& path);
     // Adds the extra copies of the twin sets `pick` chooses among the current sets, in its order
     // (see DuplicatesModel::extras). Each kept copy is looked at on disk, so the list is always made
@@ -225,11 +231,23 @@ class AppState : public QObject {
     // Review and removal: open the review of the whole selection; remove the reviewed entries to
     // the Trash or for good.
     void nimbrelise();
+    // The review is being prepared: what the ticked junk locations hold is listed and sized on a
+    // worker, and the review opens when that is back. Stopping it (or any change of the selection)
+    // leaves the answer unused.
+    bool isPreparingReview() const { return openingSelection_.has_value(); }
+    void stopPreparingReview();
     void nimbrelise(const std::unordered_set<std::string>& ids, bool permanently);
     void nimbrelise(std::unordered_set<std::string>&& ids, bool permanently);
     // Asks the running removal to stop at its next item (the application is quitting): it ends as
-    // usual then, with what went counted and the rest left as it is.
+    // usual then, with what went counted and the rest left as it is; a hold it plays ends at once.
     void stopRemoval();
+    // The items of the running removal not dealt with yet, the one in hand included: 0 once its
+    // worker is back, while the removal's hold keeps it on screen.
+    size_t removalItemsLeft() const;
+    // The removal's worker is back and its hold plays (removalHoldStarted); endRemovalHold() ends
+    // it now, with everything the removal's end does.
+    bool isHoldingRemoval() const { return holdFinish_ != nullptr; }
+    void endRemovalHold();
     void emptyTrash();
     void removeUnavailableSimulators();
     void copyPaths(const std::vector<std::string>& paths);
@@ -252,6 +270,7 @@ class AppState : public QObject {
     void recentsChanged();
     void pendingDeletionChanged();
     void isReviewingChanged();
+    void isPreparingReviewChanged();
     void confirmChanged();
     void isDeletingChanged();
     void vanishingPathsChanged();
@@ -262,6 +281,7 @@ class AppState : public QObject {
     void largestCategoryChanged();
     void folderFocusChanged();
     void nimbrelisingIDsChanged();
+    void removalHoldStarted();
 
   private:
     // The removal road (app_state_removal.cpp).
@@ -274,8 +294,15 @@ class AppState : public QObject {
     void pretendDeletion(DeletionRequest request);
     // Works out, on a worker and from the unchanged `tree`, how the removed paths leave it.
     static std::shared_ptr<PlannedPrune> planPrune(ScanResult& tree, const std::vector<std::string>& removed,
-                                                   const std::unordered_map<std::string, int64_t>& credited,
                                                    const std::unordered_set<std::string>& recheckGone);
+    // Lowers the current result, on a worker's word, by what it counted loose of `removed` that
+    // the disk no longer holds, unless it changed meanwhile.
+    void recheckLooseLater(const std::unordered_set<std::string>& removed);
+    // A scan that runs while a removal ends may have read what the removal took.
+    void noteRemovedDuringScan(const RemovalOutcome& outcome);
+    // The scan's result less what removals took while it ran, then installed (on a worker).
+    void pruneThenFinishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
+                             std::shared_ptr<ScanResult> result);
     // On the worker, once the removal ran: what to recheck, the figures, and how the tree, the
     // Files shelves and the twins lose what went.
     static void planAfterRemoval(RemovalOutcome& outcome);
@@ -300,7 +327,11 @@ class AppState : public QObject {
     void followShownResult();
     // Keeps what a finished scan could not read, and tells the user once where no access check can.
     void reportUnreadable(const ScanResult& result);
+    // The home that messages write as "~": the sample's in demo mode, whose paths are all in it.
+    std::string shownHome() const;
     void addRecent(const std::string& path);
+    // The toast of a toggle that left `path` out of a folder or could not open the folder.
+    void tellToggled(const std::string& path, const Selection::Toggled& toggled);
     void removeRecent(const std::string& path);
     void finishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
                     std::shared_ptr<ScanResult> result);
@@ -337,6 +368,7 @@ class AppState : public QObject {
     std::shared_ptr<std::shared_mutex> resultReaders_ = std::make_shared<std::shared_mutex>();
     DuplicatesModel* duplicates_ = nullptr;
     CleanQueue* queue_ = nullptr;
+    std::unique_ptr<Selection> selection_;
     CleanupModel* cleanup_ = nullptr;
 
     // One volume listing at a time; a request during one asks for one more afterwards.
@@ -352,9 +384,18 @@ class AppState : public QObject {
     // worker: it opens when they are back, and a press on that selection meanwhile does nothing. One
     // stuck on a share that stopped answering blocks no review of another selection.
     std::optional<uint64_t> openingSelection_;
+    void setOpeningSelection(std::optional<uint64_t> selection);
     std::shared_ptr<std::atomic<bool>> removalStop_;  // the running removal's, or the last one's
-    // Lists each review's junk targets' sizes on a worker; a later review or a removal drops them.
-    void sizeReviewTargets();
+    // What removals that ended while the running scan ran took (normalised).
+    std::unordered_set<std::string> removedDuringScan_;
+    // The running removal's items, and how many its worker dealt with; unset once it is back.
+    struct RemovalCount {
+        std::atomic<size_t> items{0};
+        std::atomic<size_t> done{0};
+    };
+    std::shared_ptr<RemovalCount> removalCount_;
+    // The end of the removal whose hold plays.
+    std::shared_ptr<std::function<void()>> holdFinish_;
     uint64_t reviewGeneration_ = 0;
 };
 

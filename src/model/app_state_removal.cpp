@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -26,6 +27,8 @@
 #include "model/removal.h"
 #include "platform/file_operations.h"
 #include "platform/trash_emptier.h"
+#include "util/fmt.h"
+#include "util/plural.h"
 
 namespace nimbrel {
 
@@ -282,7 +285,7 @@ void AppState::nimbrelise() {
     // What the review shows of a junk location is what its folders hold now: they are pinned, with
     // the folders above them, so a link swapped while the review is open leads nowhere. That reads
     // the disk, so it is done on a worker and the review opens when it is back.
-    openingSelection_ = queue().generation();
+    setOpeningSelection(queue().generation());
     Background::run(
         userPool(), this,
         [ticked = std::move(ticked)] {
@@ -293,44 +296,41 @@ void AppState::nimbrelise() {
                         if (!listing.pins.count(folder))
                             if (auto pin = PinnedFolder::pin(folder))
                                 listing.pins.emplace(folder, std::move(*pin));
-                // What the location holds now is what the review offers and the removal takes: one
-                // status per target here, their sizes afterwards.
-                listing.targets["junk:" + location.id] = JunkLocation::identified(location.targets());
+                // What the location holds now, each target sized, is what the review shows and the
+                // removal takes: no figure of an older listing reaches the review.
+                listing.targets["junk:" + location.id] = CleanupModel::sizedTargets(location);
             }
             return listing;
         },
         [this, review, selection = *openingSelection_](ReviewListing listing) {
             // The generation only grows, so no other opening of this selection can be under way.
-            if (openingSelection_ == selection) openingSelection_.reset();
+            if (openingSelection_ == selection) setOpeningSelection(std::nullopt);
             // A selection changed meanwhile, or a removal begun, asks for the review again.
             if (review != reviewGeneration_ || selection != queue().generation() || isDeleting()) return;
             reviewPins = std::move(listing.pins);
             reviewTargets = std::move(listing.targets);
-            sizeReviewTargets();
+            // The figure the review shows for a location is what its listed targets weigh.
+            std::unordered_map<std::string, int64_t> sizes;
+            for (const auto& [id, entries] : reviewTargets) {
+                int64_t& total = sizes[id];
+                for (const JunkEntry& entry : entries)
+                    total += entry.size;
+            }
+            queue().resize(sizes);
             setIsReviewing(true);
         });
 }
 
-void AppState::sizeReviewTargets() {
-    const uint64_t review = ++reviewGeneration_;
-    if (reviewTargets.empty()) return;
-    Background::run(
-        utilityPool(), this,
-        [targets = reviewTargets] {
-            std::unordered_map<std::string, int64_t> sizes;
-            for (const auto& [id, entries] : targets) {
-                int64_t& total = sizes[id];
-                for (const JunkEntry& entry : entries)
-                    total += DiskScanner::usage(entry.path).size;
-            }
-            return sizes;
-        },
-        [this, review](std::unordered_map<std::string, int64_t> sizes) {
-            // A later review lists again; a closed one keeps nothing.
-            if (review != reviewGeneration_ || !isReviewing()) return;
-            // The figure the review shows for a location is what its listed targets weigh.
-            queue().resize(sizes);
-        });
+void AppState::setOpeningSelection(std::optional<uint64_t> selection) {
+    const bool was = openingSelection_.has_value();
+    openingSelection_ = selection;
+    if (was != selection.has_value()) emit isPreparingReviewChanged();
+}
+
+void AppState::stopPreparingReview() {
+    if (!openingSelection_) return;
+    ++reviewGeneration_;  // its answer opens nothing
+    setOpeningSelection(std::nullopt);
 }
 
 void AppState::nimbrelise(const std::unordered_set<std::string>& ids, bool permanently) {
@@ -423,6 +423,8 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     std::vector<DeletionItem> items = std::move(request.items);
     std::function<std::shared_ptr<RemovalFileOps>()> makeOps = removalFileOps(request.pinnedFolders);
     removalStop_ = std::make_shared<std::atomic<bool>>(false);
+    removalCount_ = std::make_shared<RemovalCount>();
+    removalCount_->items = items.size();
     RemovalOutcome outcome;
     outcome.started = services_.clock->now();
     outcome.permanently = permanently;
@@ -433,16 +435,17 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     Background::run(
         userPool(), this,
         [context = QPointer<QObject>(this), self = this, makeOps = std::move(makeOps),
-         items = std::move(items), permanently, &inFlight, stop = removalStop_,
+         items = std::move(items), permanently, &inFlight, stop = removalStop_, count = removalCount_,
          outcome = std::move(outcome)]() mutable {
             RemovalsInFlight::Running running(inFlight, stop);
             const std::shared_ptr<RemovalFileOps> ops = makeOps();
             GuardedItems guarded = sortByGuard(items, outcome);
+            count->items = guarded.allowed.size();
             // Posted before the outcome, so the screens animate exactly what may go, and only that.
             Background::post(context, [self, vanishing = std::move(guarded.vanishing)]() mutable {
                 if (self->isDeleting()) self->setVanishingPaths(std::move(vanishing));
             });
-            outcome.result = RemovalWorker(*ops, permanently).run(guarded.allowed, stop.get());
+            outcome.result = RemovalWorker(*ops, permanently).run(guarded.allowed, stop.get(), &count->done);
             planAfterRemoval(outcome);
             return std::move(outcome);
         },
@@ -454,10 +457,25 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
 
 void AppState::stopRemoval() {
     if (removalStop_) removalStop_->store(true);
+    endRemovalHold();
+}
+
+size_t AppState::removalItemsLeft() const {
+    if (!removalCount_) return 0;
+    const size_t items = removalCount_->items, done = removalCount_->done;
+    return items > done ? items - done : 0;
+}
+
+void AppState::endRemovalHold() {
+    if (!holdFinish_) return;
+    std::function<void()> finish = std::move(*std::exchange(holdFinish_, nullptr));
+    whenResultUnread(std::move(finish));
 }
 
 void AppState::completeRemoval(RemovalOutcome finished) {
+    removalCount_.reset();
     auto outcome = std::make_shared<RemovalOutcome>(std::move(finished));
+    noteRemovedDuringScan(*outcome);
     Background::dispose(std::exchange(lastRemoval, std::move(outcome->figures.credited)));
     const auto rest = removalHold(outcome->entries) - std::chrono::duration_cast<std::chrono::milliseconds>(
                                                           services_.clock->now() - outcome->started);
@@ -483,12 +501,16 @@ void AppState::completeRemoval(RemovalOutcome finished) {
     };
 
     // A removal stopped for quitting has no one to play its hold to.
-    if (rest > std::chrono::milliseconds(0) && !(removalStop_ && removalStop_->load()))
-        services_.clock->after(rest, this, [this, finish = std::move(finish)]() mutable {
-            whenResultUnread(std::move(finish));
+    if (rest > std::chrono::milliseconds(0) && !(removalStop_ && removalStop_->load())) {
+        auto held = std::make_shared<std::function<void()>>(std::move(finish));
+        holdFinish_ = held;
+        services_.clock->after(rest, this, [this, held] {
+            if (holdFinish_ == held) endRemovalHold();
         });
-    else
+        emit removalHoldStarted();
+    } else {
         whenResultUnread(std::move(finish));
+    }
 }
 
 void AppState::reportRemoval(RemovalOutcome& outcome,
@@ -567,30 +589,24 @@ std::unordered_set<std::int64_t> goneListed(const ScanResult& tree,
     return ids;
 }
 
-// The outermost of the removed paths, normalised as the tree and the twins hold them, and what was
-// credited for each.
+// The outermost of the removed paths, normalised as the tree and the twins hold them.
 template <typename Paths>
-std::unordered_set<std::string> outermostNormalized(const Paths& removed,
-                                                    const std::unordered_map<std::string, int64_t>& credited,
-                                                    std::unordered_map<std::string, int64_t>& sizes) {
+std::unordered_set<std::string> outermostNormalized(const Paths& removed) {
     std::unordered_set<std::string> normalized;
-    for (const std::string& path : removed) {
-        std::string p = DiskScanner::normalize(path);
-        if (auto it = credited.find(path); it != credited.end()) sizes[p] = it->second;
-        normalized.insert(std::move(p));
-    }
+    for (const std::string& path : removed)
+        normalized.insert(DiskScanner::normalize(path));
     return outermostPaths(normalized);
 }
 
 }  // namespace
 
 std::shared_ptr<PlannedPrune> AppState::planPrune(ScanResult& tree, const std::vector<std::string>& removed,
-                                                  const std::unordered_map<std::string, int64_t>& credited,
                                                   const std::unordered_set<std::string>& recheckGone) {
     auto planned = std::make_shared<PlannedPrune>();
-    std::unordered_map<std::string, int64_t> sizes;
-    planned->outermost = outermostNormalized(removed, credited, sizes);
-    planned->plan = ScanPrune::plan(tree, planned->outermost, sizes);
+    planned->outermost = outermostNormalized(removed);
+    // What a removed path weighed is no measure of what the scan counted for it: a path the tree
+    // neither lists nor holds as a folder lowers its folder only by what its recheck finds gone.
+    planned->plan = ScanPrune::plan(tree, planned->outermost, {});
     std::unordered_set<std::string> gone = recheckGone;
     gone.insert(planned->outermost.begin(), planned->outermost.end());
     planned->goneIDs = goneListed(tree, gone);
@@ -610,7 +626,10 @@ void AppState::planAfterRemoval(RemovalOutcome& outcome) {
     // than on the main thread.
     std::unordered_map<std::string, int64_t>().swap(outcome.result.freed);
     if (!tree) return;
-    outcome.prune = planPrune(*tree, outcome.figures.removed, outcome.figures.credited, outcome.recheck.gone);
+    outcome.prune = planPrune(*tree, outcome.figures.removed, outcome.recheck.gone);
+    // Only the shrink: what went loose is already in the figures the worker reported.
+    for (ScanResult::Recheck::Shrunk& shrunk : tree->recheckLoose(outcome.prune->outermost).shrunk)
+        outcome.recheck.shrunk.push_back(std::move(shrunk));
     if (outcome.files) {
         outcome.files->apply(outcome.prune->plan.droppedListed());
         outcome.prune->files = std::move(outcome.files);
@@ -639,9 +658,11 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const 
         // In the same turn, so no view reads an index that does not match the files.
         if (planned->files) FilesModel::of(*this).adopt(std::move(*planned->files), changes.back());
     } else {
-        std::unordered_map<std::string, int64_t> sizes;
-        outermost = outermostNormalized(paths, lastRemoval, sizes);
-        if (tree) changes.push_back(tree->remove(outermost, sizes));
+        outermost = outermostNormalized(paths);
+        if (tree) changes.push_back(tree->remove(outermost, {}));
+        // A result installed while the removal ran: what it counted loose of the removed paths
+        // is looked for on disk.
+        if (tree && rechecked && rechecked != tree) recheckLooseLater(outermost);
     }
     if (recheckApplies) {
         changes.push_back(tree->apply(*recheck));
@@ -655,6 +676,32 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const 
     if (!changes.empty()) utilityPool().start([changes = std::move(changes)]() mutable { changes.clear(); });
     if (outermost.size() > 1024) Background::dispose(std::move(outermost));
     if (goneIDs.size() > 1024) Background::dispose(std::move(goneIDs));
+}
+
+void AppState::recheckLooseLater(const std::unordered_set<std::string>& removed) {
+    const std::shared_ptr<ScanResult> tree = result_;
+    const std::uint64_t stamp = tree->changeCount();
+    Background::run(
+        utilityPool(), this,
+        [tree, removed, readers = resultReaders_] {
+            std::shared_lock reading(*readers);
+            return tree->recheckLoose(removed);
+        },
+        [this, tree, stamp](ScanResult::Recheck loose) {
+            if (loose.shrunk.empty()) return;
+            whenResultUnread([this, tree, stamp, loose = std::move(loose)] {
+                if (result_ != tree || tree->changeCount() != stamp) return;
+                emit treeChanged(tree->apply(loose));
+                bumpRevision();
+            });
+        });
+}
+
+void AppState::noteRemovedDuringScan(const RemovalOutcome& outcome) {
+    if (!scanToken) return;
+    for (const std::string& path : outcome.figures.removed)
+        removedDuringScan_.insert(DiskScanner::normalize(path));
+    removedDuringScan_.insert(outcome.recheck.gone.begin(), outcome.recheck.gone.end());
 }
 
 void AppState::emptyTrash() {
@@ -688,11 +735,15 @@ void AppState::emptyTrash() {
         if (outcome.status == 0) {
             setToast(Toast(trashEmptiedToastText(freed), kRemovalSymbol));
         } else {
+            // Off the Mac the emptier is Nimbrel's own: it tells what went beside what stayed, for
+            // part of the Trash may be gone.
             QString message =
                 HostLayout::current().isMac()
                     ? tr("Couldn't empty the Trash. Allow Nimbrel to control Finder in System Settings › "
                          "Privacy & Security › Automation.")
-                    : tr("Couldn't empty the Trash. These items stayed:");
+                : freed > 0 ? tr("The Trash was emptied only in part: %1 left the disk. These items stayed:")
+                                  .arg(Fmt::bytes(freed))
+                            : tr("Couldn't empty the Trash: nothing left the disk. These items stayed:");
             setErrorMessage(message + "\n\n" + QString::fromStdString(outcome.output));
         }
         cleanup().measure();
@@ -736,6 +787,63 @@ bool isLeaving(const std::string& path, const std::unordered_set<std::string>& v
 
 }  // namespace
 
+namespace {
+
+using Withheld = DuplicatesModel::Withheld;
+
+// Why "Select extras" added nothing for some sets; empty when every set offered its extras.
+QString withheldToastText(const std::vector<Withheld>& withheld) {
+    if (withheld.empty()) return {};
+    if (withheld.size() == 1) {
+        const Withheld& w = withheld.front();
+        const QString name = QString::fromUtf8(w.keptName);
+        switch (w.why) {
+            case Withheld::Why::selected:
+                return w.holder.empty()
+                           ? AppState::tr(
+                                 "The kept copy of “%1” is selected itself, so its other copies stay "
+                                 "unselected")
+                                 .arg(name)
+                           : AppState::tr(
+                                 "The kept copy of “%1” is in %2, which is selected, so its other "
+                                 "copies stay unselected")
+                                 .arg(name, QString::fromUtf8(w.holder));
+            case Withheld::Why::leaving:
+                return AppState::tr(
+                           "The kept copy of “%1” is being nimbrelised, so its other copies stay "
+                           "unselected")
+                    .arg(name);
+            case Withheld::Why::changed:
+                return AppState::tr("The kept copy of “%1” changed since the search. Search again to compare")
+                    .arg(name);
+        }
+    }
+    const auto all = [&](Withheld::Why why) {
+        return std::all_of(withheld.begin(), withheld.end(),
+                           [why](const Withheld& w) { return w.why == why; });
+    };
+    const int64_t n = int64_t(withheld.size());
+    QString text =
+        all(Withheld::Why::selected)
+            ? Plural::choose(n, AppState::tr("%1 set added nothing: its kept copy is selected"),
+                             AppState::tr("%1 sets added nothing: their kept copy is selected"))
+        : all(Withheld::Why::leaving)
+            ? Plural::choose(n, AppState::tr("%1 set added nothing: its kept copy is being nimbrelised"),
+                             AppState::tr("%1 sets added nothing: their kept copy is being nimbrelised"))
+        : all(Withheld::Why::changed)
+            ? Plural::choose(n,
+                             AppState::tr("%1 set added nothing: its kept copy changed since the "
+                                          "search. Search again to compare"),
+                             AppState::tr("%1 sets added nothing: their kept copy changed since the "
+                                          "search. Search again to compare"))
+            : AppState::tr(
+                  "%1 sets added nothing: their kept copy is selected, being nimbrelised or "
+                  "changed since the search");
+    return text.arg(n);
+}
+
+}  // namespace
+
 void AppState::selectTwinExtras(TwinSetPick pick) {
     // Made from the sets, the selection and the removal under way as they are now. When any of them
     // changed by the time the list is back (a removal took copies, the selection changed), it is
@@ -751,23 +859,32 @@ void AppState::selectTwinExtras(TwinSetPick pick) {
         if (state->services_.isDemo()) sampled = state->sampleSources().junkTargets;
         auto vanishing = std::make_shared<const std::unordered_set<std::string>>(state->vanishingPaths());
         auto nimbrelising = std::make_shared<const std::unordered_set<std::string>>(state->nimbrelisingIDs());
+        // The sets that offer nothing, written on the worker and told once the list is in.
+        auto withheld = std::make_shared<DuplicatesModel::Withholding>();
         const uint64_t revision = sets->revision;
         const uint64_t generation = state->queue().generation();
         const bool deleting = state->isDeleting();
         const size_t vanishingCount = vanishing->size();
-        return {[sets, pick, selection, locations, sampled, vanishing, nimbrelising]() mutable {
+        return {[sets, pick, selection, locations, sampled, vanishing, nimbrelising, withheld]() mutable {
                     const std::vector<const DuplicateGroup*> shown = pick(*sets->groups);
                     // What a ticked junk location holds is selected too: it leaves with the location.
                     std::unordered_set<std::string> junkTargets;
+                    std::vector<std::pair<std::string, std::string>> titled;  // target, its location's title
                     for (const CleanItem& item : *selection) {
                         if (item.kind != CleanItem::Kind::junk) continue;
+                        const JunkLocation* location = locationOf(*locations, item.id);
+                        const std::string title = location ? location->title : item.name;
+                        std::vector<std::string> targets;
                         if (sampled) {
-                            if (auto targets = sampled(item.id))
-                                for (const JunkEntry& target : *targets)
-                                    junkTargets.insert(target.path);
-                        } else if (const JunkLocation* location = locationOf(*locations, item.id)) {
-                            for (std::string& target : location->targets())
-                                junkTargets.insert(std::move(target));
+                            if (auto listed = sampled(item.id))
+                                for (const JunkEntry& target : *listed)
+                                    targets.push_back(target.path);
+                        } else if (location) {
+                            targets = location->targets();
+                        }
+                        for (std::string& target : targets) {
+                            titled.emplace_back(target, title);
+                            junkTargets.insert(std::move(target));
                         }
                     }
                     CleanQueue selected;
@@ -777,12 +894,33 @@ void AppState::selectTwinExtras(TwinSetPick pick) {
                             return selected.includes(path) || PathRules::isAtOrInsideAny(path, junkTargets);
                         },
                         [&](const std::string& path) { return isLeaving(path, *vanishing, *nimbrelising); }};
-                    return DuplicatesModel::extras(*sets, shown, around);
+                    withheld->sets.clear();
+                    withheld->holder = [&](const std::string& path) -> std::string {
+                        if (selected.contains(path)) return {};
+                        if (auto cover = selected.covering(path)) return "“" + cover->name + "”";
+                        for (const auto& [target, title] : titled)
+                            if (PathRules::isAtOrInside(path, target)) return title;
+                        return {};
+                    };
+                    std::vector<CleanItem> extras =
+                        DuplicatesModel::extras(*sets, shown, around, withheld.get());
+                    withheld->holder = nullptr;  // it reads what is let go of here
+                    return extras;
                 },
                 [state, revision, generation, deleting, vanishingCount] {
                     return state && state->duplicates().revision() == revision &&
                            state->queue().generation() == generation && state->isDeleting() == deleting &&
                            state->vanishingPaths().size() == vanishingCount;
+                },
+                [state, withheld] {
+                    const std::vector<Withheld>& sets = withheld->sets;
+                    if (!state || sets.empty()) return;
+                    const bool changed = std::any_of(sets.begin(), sets.end(), [](const Withheld& w) {
+                        return w.why == Withheld::Why::changed;
+                    });
+                    state->setToast(Toast(withheldToastText(sets),
+                                          changed ? QStringLiteral("exclamationmark.triangle.fill")
+                                                  : QStringLiteral("info.circle.fill")));
                 }};
     });
 }
@@ -814,9 +952,7 @@ void AppState::copyPaths(const std::vector<std::string>& paths) {
     for (size_t i = 1; i < paths.size(); ++i)
         joined += "\n" + paths[i];
     QGuiApplication::clipboard()->setText(QString::fromUtf8(joined.data(), qsizetype(joined.size())));
-    setToast(
-        Toast(copiedPathsToastText(paths, services_.home ? services_.home() : HostLayout::current().home),
-              "doc.on.doc.fill"));
+    setToast(Toast(copiedPathsToastText(paths, shownHome()), "doc.on.doc.fill"));
 }
 
 }  // namespace nimbrel

@@ -223,7 +223,8 @@ void CleanQueue::addAside(std::function<Making()> making) {
             made.scratch->add(*made.list);
             return made;
         },
-        [this, from, current = std::move(now.current), making = std::move(making)](Made made) mutable {
+        [this, from, current = std::move(now.current), added = std::move(now.added),
+         making = std::move(making)](Made made) mutable {
             if (current && !current()) {
                 // Made from data that changed meanwhile (a removal took some of it): made again.
                 made.scratch->releaseAside();
@@ -232,6 +233,7 @@ void CleanQueue::addAside(std::function<Making()> making) {
                 return;
             }
             finishAside(from, std::move(made.scratch), std::move(made.list));
+            if (added) added();
         });
 }
 

@@ -59,10 +59,11 @@ class CleanQueue : public QObject {
     // the click that asks for it costs nothing per item). `current` says, on the main thread when
     // the list is back, whether that data still stands; when it does not, the list is dropped and
     // made again from what `making` gives then, so nothing that went meanwhile is added. A making
-    // without `make` adds nothing.
+    // without `make` adds nothing. `added` runs on the main thread once the list that stood is in.
     struct Making {
         std::function<std::vector<CleanItem>()> make;
         std::function<bool()> current;
+        std::function<void()> added;
     };
     void addAside(std::function<Making()> making);
     void remove(const std::string& path);

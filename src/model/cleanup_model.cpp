@@ -1,6 +1,7 @@
 #include "model/cleanup_model.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -48,29 +49,45 @@ struct Measured {
     std::unordered_map<std::string, DiskUsage> measurements;
     std::unordered_map<std::string, std::vector<std::string>> folders;
     TrashUsage trash;
+    std::optional<bool> hasSimulators;
 };
 
 }  // namespace
 
 CleanupModel::Disk CleanupModel::Disk::real() {
+    Disk d = real(std::string(), ::getuid());
+    d.trash = [](const std::string& homeTrash) { return measureUserTrash(homeTrash); };
+    return d;
+}
+
+CleanupModel::Disk CleanupModel::Disk::real(std::string mountInfo, unsigned uid) {
     Disk d;
     d.measure = [](const JunkLocation& location) { return location.measure(); };
-    d.trash = [](const std::string& homeTrash) { return measureUserTrash(homeTrash); };
-    d.list = [](const JunkLocation& location) {
-        std::vector<JunkEntry> entries = JunkLocation::identified(location.targets());
-        for (JunkEntry& entry : entries) {
-            DiskUsage usage = DiskScanner::usage(entry.path);
-            entry.size = usage.exists ? usage.size : 0;
-        }
-        return entries;
+    d.trash = [mountInfo = std::move(mountInfo), uid](const std::string& homeTrash) {
+        return measureUserTrash(homeTrash, mountInfo, uid);
+    };
+    d.folders = [](const JunkLocation& location) { return location.existingPaths(); };
+    d.list = [](const JunkLocation& location) { return sizedTargets(location); };
+    d.hasSimulators = [home = HostLayout::current().home] {
+        return exists(home + "/Library/Developer/CoreSimulator/Devices");
     };
     return d;
 }
 
-CleanupModel::CleanupModel(QObject* parent, QThreadPool* userPool, QThreadPool* utilityPool)
-    : CleanupModel(JunkLocation::all(), HostLayout::current().trashFolder,
-                   exists(HostLayout::current().home + "/Library/Developer/CoreSimulator/Devices"),
-                   Disk::real(), parent, userPool, utilityPool) {}
+std::vector<JunkEntry> CleanupModel::sizedTargets(const JunkLocation& location) {
+    std::vector<JunkEntry> entries = JunkLocation::identified(location.targets());
+    for (JunkEntry& entry : entries) {
+        DiskUsage usage = DiskScanner::usage(entry.path);
+        entry.size = usage.exists ? usage.size : 0;
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const JunkEntry& a, const JunkEntry& b) { return a.size > b.size; });
+    return entries;
+}
+
+CleanupModel::CleanupModel(QObject* parent, QThreadPool* userPool, QThreadPool* utilityPool, Disk disk)
+    : CleanupModel(JunkLocation::all(), HostLayout::current().trashFolder, false, std::move(disk), parent,
+                   userPool, utilityPool) {}
 
 CleanupModel::CleanupModel(std::vector<JunkLocation> locations, std::string trashFolder, bool hasSimulators,
                            Disk disk, QObject* parent, QThreadPool* userPool, QThreadPool* utilityPool)
@@ -98,9 +115,7 @@ void CleanupModel::setTrash(std::optional<TrashUsage> value) {
 }
 
 void CleanupModel::setSelected(std::unordered_set<std::string> ids) {
-    if (selected_ == ids) return;
     selected_ = std::move(ids);
-    emit selectedChanged();
 }
 
 void CleanupModel::setIsMeasuring(bool value) {
@@ -157,14 +172,16 @@ void CleanupModel::measure() {
             for (const JunkLocation& location : locations) {
                 m.measurements[location.id] = disk.measure(location);
                 // Counted here, so the rows never look at the disk.
-                m.folders[location.id] = location.existingPaths();
+                m.folders[location.id] = disk.folders(location);
             }
             m.trash = disk.trash(trashFolder);
+            if (disk.hasSimulators) m.hasSimulators = disk.hasSimulators();
             return m;
         },
         [this](Measured m) {
             setMeasurements(std::move(m.measurements), std::move(m.folders));
             setTrash(m.trash);
+            if (m.hasSimulators) setHasSimulators(*m.hasSimulators);
             setContents({});  // listings may be stale now
             setIsMeasuring(false);
             if (!hasMeasured_) {

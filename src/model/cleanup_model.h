@@ -28,16 +28,29 @@ class CleanupModel : public QObject {
         std::function<DiskUsage(const JunkLocation&)> measure;
         // Every Trash of the user, given the home Trash.
         std::function<TrashUsage(const std::string& homeTrash)> trash;
+        // The location's folders that are there, in order.
+        std::function<std::vector<std::string>(const JunkLocation&)> folders;
         // The location's targets, sized, in listing order.
         std::function<std::vector<JunkEntry>(const JunkLocation&)> list;
+        // Whether the simulators' folder is there, read with each measurement; unset: the answer
+        // the model was made with stands.
+        std::function<bool()> hasSimulators;
 
+        // This machine's, with the volumes' Trash folders of the mounts then mounted.
         static Disk real();
+        // The same with the volumes' Trash folders of user `uid` on the mounts `mountInfo` lists
+        // (the text of /proc/self/mountinfo).
+        static Disk real(std::string mountInfo, unsigned uid);
     };
+    // A location's targets as they are now, each with what it is and weighs, largest first. Reads
+    // the disk: any thread but the main one.
+    static std::vector<JunkEntry> sizedTargets(const JunkLocation& location);
 
-    // This machine's catalogue, Trash folder and simulator folder. Listings run on `userPool`,
+    // This machine's catalogue and Trash folder, measured by `disk`; whether it has simulators is
+    // read with the first measurement, never on the main thread. Listings run on `userPool`,
     // measurements on `utilityPool` (default: the shared pools).
     explicit CleanupModel(QObject* parent = nullptr, QThreadPool* userPool = nullptr,
-                          QThreadPool* utilityPool = nullptr);
+                          QThreadPool* utilityPool = nullptr, Disk disk = Disk::real());
     CleanupModel(std::vector<JunkLocation> locations, std::string trashFolder, bool hasSimulators, Disk disk,
                  QObject* parent = nullptr, QThreadPool* userPool = nullptr,
                  QThreadPool* utilityPool = nullptr);
@@ -80,7 +93,6 @@ class CleanupModel : public QObject {
   signals:
     void measurementsChanged();
     void trashChanged();
-    void selectedChanged();
     void isMeasuringChanged();
     void hasMeasuredChanged();
     void hasSimulatorsChanged();

@@ -310,16 +310,24 @@ void DuplicatesModel::addLastCopies(std::vector<std::string> paths,
 namespace {
 
 // The extras of one set, after the set itself: every copy but the kept one, while the kept copy is
-// neither selected nor leaving, and is still on disk as the search read it.
+// neither selected nor leaving, and is still on disk as the search read it; else why not.
 void appendExtras(const DuplicateGroup& g, const DuplicatesModel::StillThere& stillThere,
-                  const DuplicatesModel::Around& around, std::vector<CleanItem>& out) {
+                  const DuplicatesModel::Around& around, std::vector<CleanItem>& out,
+                  DuplicatesModel::Withholding* withheld) {
+    using Why = DuplicatesModel::Withheld::Why;
     // Groups only ever hold copies still present: removals and late searches drop the rest.
     if (g.files.size() < 2) return;
     const FileItem* stay = DuplicatesModel::kept(g);
-    if ((around.selected && around.selected(stay->path)) || (around.leaving && around.leaving(stay->path)))
-        return;
+    auto withhold = [&](Why why) {
+        if (!withheld) return;
+        std::string holder =
+            why == Why::selected && withheld->holder ? withheld->holder(stay->path) : std::string();
+        withheld->sets.push_back({why, stay->name, std::move(holder)});
+    };
+    if (around.selected && around.selected(stay->path)) return withhold(Why::selected);
+    if (around.leaving && around.leaving(stay->path)) return withhold(Why::leaving);
     const size_t keptAt = static_cast<size_t>(stay - g.files.data());
-    if (!stillThere(stay->path, g.seenOf(keptAt))) return;
+    if (!stillThere(stay->path, g.seenOf(keptAt))) return withhold(Why::changed);
     const std::shared_ptr<const TwinCopies> copies = DuplicatesModel::copiesOf(g);
     for (const FileItem& f : g.files)
         if (f.id != stay->id) out.push_back(extraItem(f, copies));
@@ -349,7 +357,7 @@ std::vector<CleanItem> DuplicatesModel::extras(const std::string& groupID, const
     if (keptGone_.count(groupID)) return out;
     // One set: a walk, not an index of every set.
     if (const DuplicateGroup* found = groupWithID(*groups_, groupID))
-        appendExtras(*found, stillThere_, around, out);
+        appendExtras(*found, stillThere_, around, out, nullptr);
     return out;
 }
 
@@ -359,10 +367,15 @@ DuplicatesModel::Sets DuplicatesModel::sets() const {
 
 std::vector<CleanItem> DuplicatesModel::extras(const Sets& sets,
                                                const std::vector<const DuplicateGroup*>& shown,
-                                               const Around& around) {
+                                               const Around& around, Withholding* withheld) {
     std::vector<CleanItem> out;
-    for (const DuplicateGroup* g : shown)
-        if (!sets.keptGone.count(g->id)) appendExtras(*g, sets.stillThere, around, out);
+    for (const DuplicateGroup* g : shown) {
+        if (!sets.keptGone.count(g->id)) {
+            appendExtras(*g, sets.stillThere, around, out, withheld);
+        } else if (withheld && !g->files.empty()) {
+            withheld->sets.push_back({Withheld::Why::changed, kept(*g)->name, {}});
+        }
+    }
     return out;
 }
 

@@ -97,6 +97,20 @@ class DuplicatesModel : public QObject {
         std::function<bool(const std::string&)> selected;
         std::function<bool(const std::string&)> leaving;
     };
+    // A set that offered no extras, and why: its kept copy is selected (by `holder`, empty when
+    // selected itself), leaves with the removal under way, or is gone or changed since the search.
+    struct Withheld {
+        enum class Why { selected, leaving, changed };
+        Why why = Why::changed;
+        std::string keptName;
+        std::string holder;
+    };
+    // Where extras() tells of the sets that offered nothing; `holder` names what selects a path
+    // other than itself (a folder, a location), empty for the path itself.
+    struct Withholding {
+        std::vector<Withheld> sets;
+        std::function<std::string(const std::string&)> holder;
+    };
     // Whether the copy at `path` is still what the search read (`seen`); null `seen`: unknown.
     // Reads the disk; any thread.
     using StillThere = std::function<bool(const std::string& path, const EntryIdentity* seen)>;
@@ -128,8 +142,9 @@ class DuplicatesModel : public QObject {
     uint64_t revision() const { return revision_; }
     // extras() worked out from `sets` for the sets `shown`, which point into `sets.groups`, in
     // that order. Reads the disk for each kept copy: a worker's work when the sets are many.
+    // The sets that offered nothing go to `withheld`, when given, in the order shown.
     static std::vector<CleanItem> extras(const Sets& sets, const std::vector<const DuplicateGroup*>& shown,
-                                         const Around& around);
+                                         const Around& around, Withholding* withheld = nullptr);
     // A look at the disk for the set with this id (any thread): its copies no longer as the search
     // read them (gone or changed), and whether its kept copy is one of them or was removed before,
     // so that it offers no extras.

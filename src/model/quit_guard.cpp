@@ -15,6 +15,10 @@ QuitGuard::QuitGuard(AppState& state, std::function<void()> quit, std::function<
             QMetaObject::invokeMethod(this, &QuitGuard::removalEnded, Qt::QueuedConnection);
     });
     connect(&state_, &AppState::confirmChanged, this, &QuitGuard::confirmChanged);
+    // Nothing is left to remove: the hold plays to no one who waits for the quit.
+    connect(&state_, &AppState::removalHoldStarted, this, [this] {
+        if (waiting_) state_.endRemovalHold();
+    });
 }
 
 void QuitGuard::requestQuit() {
@@ -25,15 +29,19 @@ void QuitGuard::requestQuit() {
     showWindow_();
     if (waiting_) return;
     setWaiting(true);
+    if (state_.isHoldingRemoval()) {
+        state_.endRemovalHold();
+        return;
+    }
     const int quit = ++quits_;
     state_.clock().after(kPatience, this, [this, quit] {
-        if (quit == quits_ && waiting_ && !stopping_ && state_.isDeleting()) ask();
+        if (quit == quits_ && waiting_ && !stopping_ && state_.removalItemsLeft() > 0) ask();
     });
 }
 
 void QuitGuard::ask() {
     ConfirmRequest request;
-    const auto items = static_cast<int64_t>(state_.nimbrelisingIDs().size());
+    const auto items = static_cast<int64_t>(state_.removalItemsLeft());
     request.title = tr("Still nimbrelising");
     request.message = Plural::choose(items,
                                      tr("Nimbrel is still removing %1 item. Quit now and it stops after "

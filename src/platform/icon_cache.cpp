@@ -70,8 +70,10 @@ IconCache& IconCache::shared() {
 }
 
 const FileIcon& IconCache::genericPackage() {
-    static const FileIcon icon{QIcon::fromTheme(QStringLiteral("package-x-generic")), FileIcon::Kind::package,
-                               FileCategory::application};
+    static const FileIcon icon{QIcon::fromTheme(QStringLiteral("package-x-generic")),
+                               FileIcon::Kind::package,
+                               FileCategory::application,
+                               {}};
     return icon;
 }
 
@@ -101,12 +103,12 @@ FileIcon IconCache::icon(const std::string& path, bool isPackage, bool isDirecto
         // Looked up by name only: reading the package itself is loadPackageIcon's job.
         icon = packageIcon(typeForExtension(ext), ext);
     } else if (isDirectory) {
-        icon =
-            FileIcon{QIcon::fromTheme(QStringLiteral("folder")), FileIcon::Kind::folder, FileCategory::other};
+        icon = FileIcon{
+            QIcon::fromTheme(QStringLiteral("folder")), FileIcon::Kind::folder, FileCategory::other, {}};
     } else {
         const QMimeType type = typeForExtension(ext);
         icon = FileIcon{themeIcon(type.isValid() ? type : plainData()), FileIcon::Kind::file,
-                        FileCategory::classify(ext)};
+                        FileCategory::classify(ext), type.isValid() ? type.name() : QString()};
     }
     store(k, icon);
     return icon;

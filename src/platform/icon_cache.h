@@ -21,6 +21,7 @@ struct FileIcon {
     QIcon icon;  // null when the icon theme has none
     Kind kind = Kind::file;
     FileCategory category = FileCategory::other;
+    QString contentType;  // a file's type by its extension ("application/pdf"); empty when unknown
 };
 
 // The one shared cache of file, folder and package icons, so a list of thousands of entries looks

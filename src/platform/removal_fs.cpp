@@ -153,7 +153,15 @@ Anchor anchorOf(const std::string& path, const std::vector<std::string>& anchors
 // user has it.
 std::optional<RemovalError> openAnchor(const Anchor& anchor, const std::string& path, UniqueFd& fd) {
     const int opened = open(anchor.path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (opened < 0) return removalErrorAt(errno, AT_FDCWD, anchor.path.c_str(), path, FailedStep::open);
+    if (opened < 0) {
+        // Judged from the folder that holds the anchor, as every other step is.
+        const int code = errno;
+        const std::string above = PathRules::parent(anchor.path);
+        UniqueFd up(open(above.empty() ? "/" : above.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!up) return RemovalError::posix(code, path + ": " + std::strerror(code));
+        const std::string name(PathRules::lastComponent(anchor.path));
+        return removalErrorAt(code, up.get(), name.c_str(), path, FailedStep::open, anchor.path);
+    }
     fd.reset(opened);
     EntryInfo reached;
     if (anchor.pin && (statEntry(fd.get(), "", reached) != 0 || reached.dev != dev_t(anchor.pin->device) ||
@@ -181,7 +189,8 @@ std::optional<RemovalError> walkDown(UniqueFd& fd, const std::string& path, cons
                     RemovalError::Cause::pathChanged,
                     path + ": " + path.substr(0, end) +
                         " is no longer a folder (a link or a file took its place); nothing was removed");
-            return removalErrorAt(code, fd.get(), component.c_str(), path, FailedStep::open);
+            return removalErrorAt(code, fd.get(), component.c_str(), path, FailedStep::open,
+                                  path.substr(0, end));
         }
         fd = std::move(next);
         start = end + 1;
@@ -232,25 +241,28 @@ void explainSticky(RemovalError& error, int code, int dirFd, const char* name, c
     }
 }
 
-// Whose permissions were in the way: the folder the entry is taken out of, or for an open the folder
-// itself. When that folder is the user's own, it is theirs to change, not someone else's.
+// Whose permissions were in the way: the folder the entry is taken out of, or for an open or a move
+// of a folder the folder itself. When that folder is the user's own, it is theirs to change, not
+// someone else's, and the message names it: the item is often not the folder that refuses.
 void explainDenied(RemovalError& error, int code, int dirFd, const char* name, const std::string& path,
-                   FailedStep step, uid_t me) {
+                   const std::string& entryPath, FailedStep step, uid_t me) {
     EntryInfo folder, entry;
     const bool folderKnown = statEntry(dirFd, "", folder) == 0;
     const bool entryKnown = statEntry(dirFd, name, entry) == 0;
-    const bool folderLocked = folderKnown && folder.uid == me && (folder.mode & 0300) != 0300;
-    const bool entryLocked = entryKnown && entry.isFolder() && entry.uid == me && (entry.mode & 0700) != 0700;
-    // Taking an entry out needs the folder's write and search rights; opening or moving a folder
-    // needs its own rights too.
-    if (folderLocked || (step != FailedStep::unlink && entryLocked)) {
+    // Taking an entry out needs the folder's write and search rights, opening one its search right;
+    // opening a folder to list it needs its own read right, and moving it elsewhere its write right.
+    const mode_t folderRights = step == FailedStep::open ? 0100 : 0300;
+    const mode_t entryRights = step == FailedStep::open ? 0500 : 0300;
+    const bool folderLocked = folderKnown && folder.uid == me && (folder.mode & folderRights) != folderRights;
+    const bool entryLocked = entryKnown && entry.isFolder() && entry.uid == me &&
+                             step != FailedStep::unlink && (entry.mode & entryRights) != entryRights;
+    if (folderLocked || entryLocked) {
         error.cause = RemovalError::Cause::ownFolderLocked;
-        const bool unreadable = !folderLocked && step == FailedStep::open;
-        error.description = path + ": " + std::strerror(code) +
-                            (unreadable ? " (a folder of yours does not let you read it; give yourself "
-                                          "read access to it)"
-                                        : " (a folder of yours does not allow changes; give yourself write "
-                                          "access to it)");
+        const std::string locked = folderLocked ? PathRules::parent(entryPath) : entryPath;
+        error.description = path + ": " + std::strerror(code) + " (your folder " + locked +
+                            (step == FailedStep::open
+                                 ? " can't be opened or read; give yourself read access to that folder)"
+                                 : " does not allow changes; give yourself write access to that folder)");
         return;
     }
     // Someone else's folder is in the way. Say whose, and that the item may well be the user's own:
@@ -273,7 +285,8 @@ void explainDenied(RemovalError& error, int code, int dirFd, const char* name, c
 
 }  // namespace
 
-RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::string& path, FailedStep step) {
+RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::string& path, FailedStep step,
+                            const std::string& entryPath) {
     if (code == ENOENT) return RemovalError::notFound(path + ": " + std::strerror(code));
     RemovalError error = RemovalError::posix(code, path + ": " + std::strerror(code));
     if (code != EPERM && code != EACCES) return error;
@@ -287,7 +300,7 @@ RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::st
     if (code == EPERM)
         explainSticky(error, code, dirFd, name, path, me);
     else
-        explainDenied(error, code, dirFd, name, path, step, me);
+        explainDenied(error, code, dirFd, name, path, entryPath.empty() ? path : entryPath, step, me);
     return error;
 }
 

@@ -92,8 +92,10 @@ enum class FailedStep { unlink, open, rename };
 
 // The error of `step` failing with `code` on entry `name` of the open folder `dirFd`, with its
 // cause told apart: an immutable or append-only item or folder, or a folder of the user's own
-// whose permissions forbid it.
-RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::string& path, FailedStep step);
+// whose permissions forbid it (named in the message). `path` is what failed; `entryPath`, the path
+// of `name`, when that is a folder on the way to it.
+RemovalError removalErrorAt(int code, int dirFd, const char* name, const std::string& path, FailedStep step,
+                            const std::string& entryPath = {});
 
 // The real path of an open folder, from the kernel; empty when unknown.
 std::string realPathOf(int fd);

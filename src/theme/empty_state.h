@@ -34,7 +34,6 @@ class EmptyState : public QWidget {
 
     QString title() const { return title_; }
     QString message() const { return message_; }
-    QWidget* actionsRow() const { return actions_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -35,7 +35,6 @@ class FadingScroll : public QScrollArea {
     // How strongly each band fades now, 0 (hard edge) to 1.
     double leadingFade() const { return leading_.value(); }
     double trailingFade() const { return trailing_.value(); }
-    AnimatedValue& leadingAnimation() { return leading_; }
     AnimatedValue& trailingAnimation() { return trailing_; }
 
     // Alpha of the mask at a distance along the axis (0 = start) for a visible length.

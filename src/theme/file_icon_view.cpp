@@ -8,10 +8,8 @@
 
 namespace nimbrel {
 
-namespace {
-
 // Icon-font glyphs standing in for the desktop's icons when no icon theme is set.
-char16_t fallbackGlyph(const FileIcon& icon) {
+char16_t FileIconView::fallbackGlyph(const FileIcon& icon) {
     switch (icon.kind) {
         case FileIcon::Kind::folder:
             return 0xe2c7;  // folder
@@ -20,6 +18,10 @@ char16_t fallbackGlyph(const FileIcon& icon) {
         case FileIcon::Kind::file:
             break;
     }
+    // The two documents met most often have shapes of their own, as their theme icons do.
+    if (icon.contentType == QLatin1String("application/pdf")) return 0xe415;  // picture_as_pdf
+    if (icon.category == FileCategory::document && icon.contentType.startsWith(QLatin1String("text/")))
+        return 0xef42;  // article
     switch (FileCategory::Value(icon.category)) {
         case FileCategory::video:
             return 0xe02c;  // movie
@@ -44,6 +46,8 @@ char16_t fallbackGlyph(const FileIcon& icon) {
     }
     return 0xe24d;  // insert_drive_file
 }
+
+namespace {
 
 QColor fallbackColor(const FileIcon& icon, const QWidget* context) {
     switch (icon.kind) {

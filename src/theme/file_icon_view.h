@@ -22,7 +22,6 @@ class FileIconView : public QWidget {
     const std::string& path() const { return path_; }
     bool isPackage() const { return isPackage_; }
     bool isDirectory() const { return isDirectory_; }
-    double iconSize() const { return size_; }
 
     // The icon drawn now, and whether a package's own icon is on its way.
     FileIcon shownIcon() const;
@@ -34,6 +33,8 @@ class FileIconView : public QWidget {
     // Draws an icon into `rect`; lists that paint their rows themselves use it too. Without an
     // image from the icon theme the icon's kind and category pick a glyph of the symbol font.
     static void paint(QPainter& p, const QRectF& rect, const FileIcon& icon, const QWidget* context);
+    // The symbol-font glyph standing in for the icon theme's image.
+    static char16_t fallbackGlyph(const FileIcon& icon);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -4,9 +4,54 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace nimbrel {
+
+namespace {
+
+struct Face {
+    int weight;
+    QString family;
+};
+
+// The upright faces of each design, lightest first. A face may be a family of its own: Debian's
+// rounded fonts register "Quicksand Light" and "Quicksand Medium" beside "Quicksand".
+std::vector<Face>& faces(FontDesign design) {
+    static std::vector<Face> standard, rounded;
+    return design == FontDesign::rounded ? rounded : standard;
+}
+
+void addFaces(int id) {
+    for (const QString& family : QFontDatabase::applicationFontFamilies(id)) {
+        for (FontDesign design : {FontDesign::standard, FontDesign::rounded}) {
+            const QLatin1String base(design == FontDesign::rounded ? Fonts::kRoundedFamily
+                                                                   : Fonts::kStandardFamily);
+            if (family != base && !family.startsWith(base + QLatin1Char(' '))) continue;
+            for (const QString& style : QFontDatabase::styles(family)) {
+                if (QFontDatabase::italic(family, style)) continue;
+                faces(design).push_back({QFontDatabase::weight(family, style), family});
+            }
+        }
+    }
+}
+
+// The heaviest face at or below the weight asked for (the lightest face below them all); asking
+// the family's own name for a weight it lacks would draw its nearest style instead.
+QString familyFor(FontDesign design, QFont::Weight weight) {
+    const std::vector<Face>& all = faces(design);
+    if (all.empty())
+        return QString::fromLatin1(design == FontDesign::rounded ? Fonts::kRoundedFamily
+                                                                 : Fonts::kStandardFamily);
+    const Face* best = &all.front();
+    for (const Face& f : all)
+        if (f.weight <= weight) best = &f;
+    return best->family;
+}
+
+}  // namespace
 
 bool Fonts::install() {
     static const bool ok = [] {
@@ -15,8 +60,15 @@ bool Fonts::install() {
         QDirIterator it(QStringLiteral(":/fonts"), {QStringLiteral("*.otf"), QStringLiteral("*.ttf")});
         while (it.hasNext()) {
             ++count;
-            if (QFontDatabase::addApplicationFont(it.next()) < 0) all = false;
+            const int id = QFontDatabase::addApplicationFont(it.next());
+            if (id < 0)
+                all = false;
+            else
+                addFaces(id);
         }
+        for (FontDesign design : {FontDesign::standard, FontDesign::rounded})
+            std::sort(faces(design).begin(), faces(design).end(),
+                      [](const Face& a, const Face& b) { return a.weight < b.weight; });
         return all && count > 0;
     }();
     return ok;
@@ -78,7 +130,7 @@ double Fonts::size(const QFont& f) {
 
 QFont Fonts::font(double size, FontWeight weight, FontDesign design) {
     install();
-    QFont f(QString::fromLatin1(design == FontDesign::rounded ? kRoundedFamily : kStandardFamily));
+    QFont f(familyFor(design, qtWeight(weight)));
     setSize(f, size);
     f.setWeight(qtWeight(weight));
     f.setHintingPreference(QFont::PreferVerticalHinting);

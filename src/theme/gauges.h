@@ -17,7 +17,6 @@ class LiquidGauge : public QWidget {
 
     double fraction() const { return fraction_; }
     void setFraction(double fraction);
-    double gaugeHeight() const { return height_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -45,7 +44,6 @@ class MoltenBar : public QWidget {
     void setFraction(double fraction);
     std::optional<QColor> tint() const { return tint_; }
     void setTint(std::optional<QColor> tint);
-    double barHeight() const { return height_; }
 
     // The fill's rectangle for the bar's current width.
     QRectF fillRect() const;

@@ -18,7 +18,6 @@ class IconButton : public PressButton {
     QString symbol() const { return symbol_; }
     void setSymbol(const QString& symbol);
     int side() const { return side_; }
-    bool isFilled() const { return filled_; }
     double symbolSize() const { return side_ * 0.42; }
     // The help text doubles as the accessible name: the button shows no text.
     void setHelp(const QString& help);

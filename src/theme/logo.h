@@ -15,7 +15,6 @@ class NimbrelLogo : public QWidget {
   public:
     explicit NimbrelLogo(double size = 22, QWidget* parent = nullptr);
 
-    double logoSize() const { return size_; }
     QMargins bleed() const { return bleedFor(size_); }
     // The s x 1.1 s frame inside the widget.
     QRectF layoutRect() const;

@@ -37,7 +37,6 @@ class LookAnimations : public QObject {
     // The frame is painted: keys not followed since the last call are dropped.
     void endFrame();
     bool isMoving() const;
-    int keyCount() const { return int(looks_.size()); }
 
     // The time the looks ease against, in milliseconds (the animation driver's).
     qint64 now() const;

@@ -94,8 +94,5 @@ void MotionClock::freeze(double seconds) {
 void MotionClock::unfreeze() {
     frozenAt.reset();
 }
-bool MotionClock::isFrozen() {
-    return frozenAt.has_value();
-}
 
 }  // namespace nimbrel

@@ -55,7 +55,6 @@ struct MotionClock {
     static double now();
     static void freeze(double seconds);
     static void unfreeze();
-    static bool isFrozen();
 };
 
 }  // namespace nimbrel

@@ -38,13 +38,8 @@ class PressButton : public QAbstractButton, public OutsideDecoration {
     virtual void paintFocusRing(QPainter& p);
     // Whether Return presses this control (toggles say no: Return goes to the window's default).
     bool returnPresses() const { return returnPresses_; }
-    // The layer that carries the ring while it shows (tests).
-    QWidget* focusRingLayer() const { return ringLayer_; }
 
     enum class HitShape { rect, capsule, circle };
-
-    AnimatedValue& hoverAnimation() { return hover_; }
-    AnimatedValue& scaleAnimation() { return scale_; }
 
   protected:
     // The subclass draws its content in its own coordinates; the base applies scale and opacity.

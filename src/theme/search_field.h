@@ -42,7 +42,6 @@ class SearchField : public QWidget {
     bool isFocused() const { return focused_; }
     // The accent ring's opacity as drawn now.
     double ringOpacity() const { return ring_.value(); }
-    AnimatedValue& ringAnimation() { return ring_; }
     // Draws the focus ring without focus (the gallery's still pictures).
     void setFocusPreview(bool on) { ring_.animateTo(on || focused_ ? 1 : 0, Motion::hover()); }
 

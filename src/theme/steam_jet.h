@@ -29,7 +29,6 @@ class SteamJet : public QWidget {
 
     // 0 (off) to 1 (full): scales every puff's opacity.
     double strength() const;
-    AnimatedValue& strengthAnimation() { return *strength_; }
 
     const DrawingTimeline& timeline() const { return *timeline_; }
 

@@ -34,7 +34,6 @@ class FlatSteamer : public QWidget {
 
     double waterLevel() const { return waterLevel_; }
     void setWaterLevel(double level);
-    bool isJetting() const { return jetting_; }
     void setJetting(bool jetting);
 
     // The angle and vertical bob of the frame being shown.

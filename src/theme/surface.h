@@ -28,7 +28,6 @@ class Surface : public QWidget, public OutsideDecoration {
     // Lifting animates with the hover motion.
     void setLifted(bool lifted);
     double shadowOpacity() const { return lift_.value(); }
-    AnimatedValue& liftAnimation() { return lift_; }
     // Puts `content` inside the card, replacing what was there.
     void setContent(QWidget* content);
 

@@ -124,7 +124,7 @@ QString Fmt::percent(double fraction) {
 }
 
 QString Fmt::displayName(const std::string& path) {
-    return displayName(path, HostLayout::current());
+    return displayName(path, HostLayout::judging());
 }
 
 QString Fmt::displayName(const std::string& path, const HostLayout& layout) {

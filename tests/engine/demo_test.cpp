@@ -36,8 +36,9 @@ TEST(Demo, FlagIsTheExactArgumentAnywhere) {
 }
 
 // The sample is a Mac home and is judged as one on any host: its main folders are locked as in a
-// real run, its installers and caches judged by the Mac rules, its reasons in the host's words.
-TEST(Demo, TheSampleIsJudgedAsTheMacHomeItIs) {
+// real run, its installers and caches judged by the Mac rules, and its reasons, tags and details
+// in the Mac's words ("macOS's own cache", ".dmg · .pkg · .iso"), never the host's.
+TEST(Demo, TheSampleIsJudgedAndNamedAsTheMacHomeItIs) {
     const std::string h = Demo::home;
     struct Case {
         std::string path;
@@ -50,19 +51,34 @@ TEST(Demo, TheSampleIsJudgedAsTheMacHomeItIs) {
         {h + "/Music", true, Risk::Level::locked},
         {h + "/Library", true, Risk::Level::locked},
         {h + "/Library/Caches/com.spotify.client", true, Risk::Level::safe},
+        {h + "/Library/Caches/com.apple.Safari", true, Risk::Level::caution},
         {h + "/Library/Containers/com.example.app", true, Risk::Level::danger},
         {h + "/Downloads/Figma.dmg", false, Risk::Level::caution},
         {h + "/Pictures/Photos Library.photoslibrary", true, Risk::Level::danger},
         {h + "/Movies/Iceland Trip 4K.mov", false, Risk::Level::normal},
     };
+    const HostLayout mac = HostLayout::macOS(h);
     Demo::setOnForTesting(true);
     for (const Case& c : cases) {
-        EXPECT_EQ(RiskCatalog::assess(c.path, c.isDirectory, false, 1000).level, c.level) << c.path;
+        const Risk risk = RiskCatalog::assess(c.path, c.isDirectory, false, 1000);
+        EXPECT_EQ(risk.level, c.level) << c.path;
+        EXPECT_EQ(risk.why, RiskCatalog::assess(c.path, c.isDirectory, false, 1000, mac).why) << c.path;
         EXPECT_EQ(SafetyGuard::isProtected(c.path), c.level == Risk::Level::locked) << c.path;
     }
-    const std::string reason = SafetyGuard::reason(h + "/Pictures");
+    EXPECT_EQ(SafetyGuard::reason(h + "/Pictures"), SafetyGuard::reason(h + "/Pictures", mac));
+    const auto legend = [](const std::vector<RiskSummaryRow>& rows) {
+        std::vector<std::vector<std::string>> items;
+        for (const RiskSummaryRow& row : rows)
+            items.push_back(row.items);
+        return items;
+    };
+    EXPECT_EQ(legend(RiskCatalog::summary()), legend(RiskCatalog::summary(mac)));
+    const std::vector<JunkLocation> locations = Demo::junkLocations();
     Demo::setOnForTesting(false);
-    EXPECT_EQ(reason, SafetyGuard::reason(HostLayout::current().home + "/Pictures", HostLayout::current()));
+    EXPECT_EQ(locations, JunkLocation::all(mac));
+    EXPECT_THAT(locations.front().detail,
+                testing::EndsWith("Apple's own caches (com.apple.*) are left alone."));
+    EXPECT_EQ(locations.at(7).blurb(), ".dmg \u00B7 .pkg \u00B7 .iso");
     EXPECT_FALSE(SafetyGuard::isProtected(h + "/Pictures", HostLayout::linux("/home/u")));
 }
 

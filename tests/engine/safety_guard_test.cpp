@@ -115,6 +115,13 @@ TEST(SafetyGuard, LinuxHostVariants) {
     EXPECT_EQ(linked.asLibraryPath("/mnt/data/u/.cache/pip"), "/mnt/data/u/Library/Caches/pip");
     EXPECT_EQ(SafetyGuard::reason("/mnt/data/u", linked), "Your home folder can't be nimbrelised");
 
+    // A user folder deeper in the home keeps the folders that hold it.
+    HostLayout deep = HostLayout::linux("/home/u");
+    deep.addUserFolders("XDG_DOCUMENTS_DIR=\"$HOME/stuff/Documents\"\n");
+    for (const char* p : {"/home/u/stuff", "/home/u/stuff/Documents"})
+        EXPECT_TRUE(SafetyGuard::isProtected(p, deep)) << p;
+    EXPECT_FALSE(SafetyGuard::isProtected("/home/u/stuff/old", deep));
+
     // A home outside the usual places keeps the folders that hold it.
     const HostLayout srv = HostLayout::linux("/srv/homes/u");
     EXPECT_TRUE(SafetyGuard::isProtected("/srv/homes", srv));

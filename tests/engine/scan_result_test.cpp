@@ -216,6 +216,14 @@ TEST(DirNode, SortingIsStableAndReachesEveryLevel) {
         EXPECT_EQ(ids, n == root.get() ? (std::vector<std::int64_t>{0, 2, 1, 3, 9})
                                        : (std::vector<std::int64_t>{0, 2, 1, 3}));
     }
+    // An append with room to spare in files another holds goes into files of the folder's own.
+    const FileBlock heldWithRoom = root->files().share();
+    ASSERT_LT(heldWithRoom.size(), heldWithRoom.capacity());
+    added.id = 10;
+    TreeBuild::addFile(*root, added);
+    EXPECT_EQ(heldWithRoom.size(), 5u);
+    EXPECT_EQ(root->files().size(), 6u);
+    EXPECT_EQ(root->files().back().id, 10);
 }
 
 TEST(DirNode, AVeryDeepTreeIsDestroyedWithoutRecursion) {

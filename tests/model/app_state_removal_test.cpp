@@ -69,6 +69,7 @@ struct Harness {
 
     Harness() {
         AppStateServices services = AppStateServices::standard();
+        services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
         services.scanner = [](auto&&...) { return std::shared_ptr<ScanResult>(); };
         services.listVolumes = [this] {
             ++listings;
@@ -301,12 +302,21 @@ TEST_F(AppStateRemovalTest, OutsideCommandsReportTheirOutcome) {
     EXPECT_EQ(h.state->toast()->message, "Trash emptied · 12 KB nimbrelised");
     EXPECT_EQ(h.state->sessionFreed(), 12000);
 
-    h.commandResult = {1, "/x: Permission denied", 3000};
-    h.state->emptyTrash();
-    settle();
-    ASSERT_TRUE(h.state->errorMessage());
-    EXPECT_TRUE(h.state->errorMessage()->startsWith("Couldn't empty the Trash."));
-    EXPECT_TRUE(h.state->errorMessage()->endsWith("\n\n/x: Permission denied"));
+    // One that partly failed says what left the disk as well as what stayed.
+    const std::pair<CommandResult, const char*> partly[] = {
+        {{1, "/x: Permission denied", 3000}, "The Trash was emptied only in part: 3 KB left the disk."},
+        {{1, "/x: Permission denied", 0}, "Couldn't empty the Trash: nothing left the disk."},
+    };
+    for (const auto& [result, says] : partly) {
+        h.state->setErrorMessage(std::nullopt);
+        h.commandResult = result;
+        h.state->emptyTrash();
+        settle();
+        ASSERT_TRUE(h.state->errorMessage());
+        EXPECT_TRUE(h.state->errorMessage()->startsWith(QString::fromUtf8(says)))
+            << h.state->errorMessage()->toStdString();
+        EXPECT_TRUE(h.state->errorMessage()->endsWith("These items stayed:\n\n/x: Permission denied"));
+    }
     EXPECT_EQ(h.state->sessionFreed(), 15000);
 
     h.state->setToast(std::nullopt);

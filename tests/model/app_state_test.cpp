@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QGuiApplication>
 #include <QSignalSpy>
@@ -33,6 +34,7 @@ struct Harness {
 
     explicit Harness(std::function<void(AppStateServices&)> adjust = {}) {
         AppStateServices services = AppStateServices::standard();
+        services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
         services.scanner = scanner.function();
         services.scanPool = scanner.pool();
         services.listVolumes = [this] {

@@ -454,8 +454,8 @@ TEST(CleanQueueTest, ALongListAddedAsideEndsAsIfAddedAtOnce) {
         int asked = 0;
         queue.addAside([&]() -> CleanQueue::Making {
             ++asked;
-            if (asked == 1) return {[&] { return list; }, [] { return false; }};
-            return {[&] { return std::vector<CleanItem>{meanwhile}; }, [] { return true; }};
+            if (asked == 1) return {[&] { return list; }, [] { return false; }, {}};
+            return {[&] { return std::vector<CleanItem>{meanwhile}; }, [] { return true; }, {}};
         });
         settle({&Background::userInitiated()});
         EXPECT_EQ(asked, 2);

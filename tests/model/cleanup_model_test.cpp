@@ -49,6 +49,7 @@ struct FakeDisk {
             ++runs;
             return TrashUsage{DiskUsage{7, 1, true, true}};
         };
+        d.folders = [](const JunkLocation&) { return std::vector<std::string>{}; };
         d.list = [this](const JunkLocation& l) {
             ++lists;
             std::lock_guard lock(mutex);
@@ -307,7 +308,8 @@ TEST(CleanupModel, MeasuresAndListsARealHome) {
     std::ofstream(trash + "/files/old", std::ios::binary) << std::string(50000, 'z');
     std::filesystem::create_directories(home + "/.gradle/caches");
 
-    CleanupModel model(JunkLocation::all(layout), trash, false, CleanupModel::Disk::real());
+    // The volumes' Trash folders from no mount table: the machine's own are not the test's.
+    CleanupModel model(JunkLocation::all(layout), trash, false, CleanupModel::Disk::real("", ::getuid()));
     measureAndWait(model);
     // Which of a location's folders are there is read with its measurement, for the rows to count.
     EXPECT_EQ(model.folders().at("pkgcaches"), std::vector<std::string>{home + "/.gradle/caches"});
@@ -329,6 +331,18 @@ TEST(CleanupModel, MeasuresAndListsARealHome) {
     EXPECT_TRUE(listed[0].isDirectory);
     EXPECT_FALSE(listed[1].isDirectory);
     EXPECT_EQ(listed[0].size + listed[1].size, caches.size);
+
+    // The model of this binary's throwaway home learns of its simulators with its measurement, on a
+    // worker: making it reads nothing, so a home on a share that stopped answering holds no window.
+    const passwd* user = getpwuid(geteuid());
+    if (user && HostLayout::current().home == normalizePath(user->pw_dir, "/")) return;
+    const std::string devices = HostLayout::current().home + "/Library/Developer/CoreSimulator/Devices";
+    std::filesystem::create_directories(devices);
+    CleanupModel own(nullptr, nullptr, nullptr, CleanupModel::Disk::real("", ::getuid()));
+    EXPECT_FALSE(own.hasSimulators());
+    measureAndWait(own);
+    EXPECT_TRUE(own.hasSimulators());
+    std::filesystem::remove_all(HostLayout::current().home + "/Library");
 }
 
 // ~/Downloads as a link: the installers are listed where it leads, unless it leads to or into a

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTimer>
+#include <algorithm>
 #include <memory>
 
 namespace nimbrel {
@@ -31,6 +35,32 @@ TEST(ManualClockTest, FiresDueTimersInOrderAndSkipsDeadContexts) {
     clock.advance(milliseconds(1));
     EXPECT_EQ(fired.back(), "300");
     EXPECT_EQ(clock.pendingTimers(), 0u);
+}
+
+// The real clock's waits fire on time: Qt's coarse timers, its default from 2 s up, may be 5% late,
+// which is 400 ms on the removal's longest hold. Each wait is a precise timer owned by its context,
+// so it goes with the context, and it goes once it fired.
+TEST(SystemClockTest, EveryWaitIsAPreciseTimerThatGoesWithItsContext) {
+    QObject owner;
+    int fired = 0;
+    for (const milliseconds delay :
+         {milliseconds(0), milliseconds(2000), milliseconds(8000), milliseconds(std::chrono::hours(1))})
+        Clock::system().after(delay, &owner, [&] { ++fired; });
+    const QList<QTimer*> timers = owner.findChildren<QTimer*>();
+    ASSERT_EQ(timers.size(), 4);
+    for (const QTimer* timer : timers) {
+        EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << timer->interval();
+        EXPECT_TRUE(timer->isSingleShot());
+        EXPECT_TRUE(timer->isActive());
+    }
+    QTimer* first = *std::min_element(timers.begin(), timers.end(), [](const QTimer* a, const QTimer* b) {
+        return a->interval() < b->interval();
+    });
+    QSignalSpy firstFired(first, &QTimer::timeout);
+    ASSERT_TRUE(firstFired.wait(10000));
+    EXPECT_EQ(fired, 1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(owner.findChildren<QTimer*>().size(), 3);
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ class DeadShareTest : public ::testing::Test {
     // A state that scans for real on a pool of its own, so a stuck worker holds no other test up.
     std::unique_ptr<AppState> makeState(bool ownPool = true) {
         AppStateServices services = AppStateServices::standard();
+        services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
         if (ownPool) services.scanPool = &scans_;
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         return std::make_unique<AppState>(std::move(services));

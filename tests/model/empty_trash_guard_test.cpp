@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <atomic>
@@ -23,6 +24,7 @@ struct HeldCommands {
 
     HeldCommands() {
         AppStateServices services = AppStateServices::standard();
+        services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
         services.scanner = [](auto&&...) { return std::shared_ptr<ScanResult>(); };
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         services.isDemo = [] { return false; };

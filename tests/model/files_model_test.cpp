@@ -1,6 +1,7 @@
 #include "model/files_model.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QTest>
 
@@ -167,6 +168,7 @@ std::shared_ptr<ScanResult> manyFiles(size_t count, const std::string& folder) {
 TEST(FilesModelIndexAside, ListsFollowTheCurrentResultOnly) {
     QThreadPool pool;  // the state's work runs here, so the test can wait for all of it
     AppStateServices services = AppStateServices::standard();
+    services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
     services.userPool = &pool;
     services.utilityPool = &pool;
     AppState state(std::move(services));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -58,6 +59,7 @@ class QuitGuardTest : public ::testing::Test {
     void SetUp() override {
         root_ = tree_.path().toStdString();
         AppStateServices services = AppStateServices::standard();
+        services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         services.clock = &clock_;
         services.isDemo = [] { return false; };
@@ -88,6 +90,23 @@ class QuitGuardTest : public ::testing::Test {
         ASSERT_TRUE(state_->isDeleting());
     }
     void drain() { nimbrel::drain(pool_); }
+    // A new removal's operations, held after `passing` items; the future tells when they hold.
+    std::future<void> holdAfter(int passing) {
+        quits_ = 0;
+        while (!state_->queue().items().empty())
+            state_->queue().remove(state_->queue().items().front().id);
+        ops_->release = {};
+        ops_->released = ops_->release.get_future().share();
+        ops_->passing = passing;
+        ops_->holding = {};
+        return ops_->holding.get_future();
+    }
+    int64_t lastFreed() const {
+        int64_t total = 0;
+        for (const auto& [path, bytes] : state_->lastRemoval)
+            total += bytes;
+        return total;
+    }
     // The worker's run, then the removal's hold on the screen.
     void letTheRemovalEnd() {
         ops_->release.set_value();
@@ -159,16 +178,10 @@ TEST_F(QuitGuardTest, ALongRemovalAsksAndStopsWhenToldTo) {
     enum class Answer { cancel, quitNow, quitNowStuck };
     for (Answer answer : {Answer::cancel, Answer::quitNow, Answer::quitNowStuck}) {
         SCOPED_TRACE(static_cast<int>(answer));
-        quits_ = 0;
-        while (!state_->queue().items().empty())
-            state_->queue().remove(state_->queue().items().front().id);
-        ops_->release = {};
-        ops_->released = ops_->release.get_future().share();
-        ops_->passing = 1;  // held at the second item
-        ops_->holding = {};
-        std::future<void> holding = ops_->holding.get_future();
+        std::future<void> holding = holdAfter(1);  // held at the second item
         const std::string tag = std::to_string(static_cast<int>(answer));
-        const std::vector<std::string> folders = {folderWithFiles("a" + tag), folderWithFiles("b" + tag)};
+        const std::vector<std::string> folders = {folderWithFiles("a" + tag), folderWithFiles("b" + tag),
+                                                  folderWithFiles("c" + tag)};
         const int64_t freedBefore = state_->sessionFreed();
         removeTicked();
         ASSERT_EQ(holding.wait_for(10s), std::future_status::ready);
@@ -177,8 +190,10 @@ TEST_F(QuitGuardTest, ALongRemovalAsksAndStopsWhenToldTo) {
         EXPECT_FALSE(state_->confirm());
         clock_.advance(1ms);
         ASSERT_TRUE(state_->confirm());
+        // The first went: the card counts the one in hand and the one after it.
         EXPECT_TRUE(
-            state_->confirm()->message.startsWith(QStringLiteral("Nimbrel is still removing 2 items")));
+            state_->confirm()->message.startsWith(QStringLiteral("Nimbrel is still removing 2 items")))
+            << state_->confirm()->message.toStdString();
 
         const auto perform = state_->confirm()->perform;
         state_->setConfirm(std::nullopt);
@@ -201,7 +216,9 @@ TEST_F(QuitGuardTest, ALongRemovalAsksAndStopsWhenToldTo) {
             EXPECT_EQ(quits_, 1);
             EXPECT_FALSE(onDisk(folders[0]));
             EXPECT_TRUE(onDisk(folders[1]));
-            EXPECT_GT(state_->sessionFreed(), freedBefore);
+            EXPECT_TRUE(onDisk(folders[2]));
+            EXPECT_GT(lastFreed(), 0);
+            EXPECT_EQ(state_->sessionFreed(), freedBefore + lastFreed());
             continue;
         }
         clock_.advance(9s);
@@ -209,6 +226,48 @@ TEST_F(QuitGuardTest, ALongRemovalAsksAndStopsWhenToldTo) {
         EXPECT_EQ(quits_, 0);
         EXPECT_FALSE(onDisk(folders[1]));
     }
+}
+
+// A quit that finds nothing left to remove, or whose removal takes its last item while the quit
+// waits, ends the removal's hold at once: what went is credited and the application ends, without
+// the card and without playing out the hold.
+TEST_F(QuitGuardTest, AQuitEndsTheHoldAtOnceWithWhatWentCredited) {
+    enum class When { duringTheRun, duringTheHold, whileTheCardIsUp };
+    for (When when : {When::duringTheRun, When::duringTheHold, When::whileTheCardIsUp}) {
+        SCOPED_TRACE(static_cast<int>(when));
+        std::future<void> holding = holdAfter(when == When::duringTheHold ? 3 : 1);
+        const std::string tag = "q" + std::to_string(static_cast<int>(when));
+        const std::vector<std::string> folders = {folderWithFiles("a" + tag), folderWithFiles("b" + tag),
+                                                  folderWithFiles("c" + tag)};
+        const int64_t freedBefore = state_->sessionFreed();
+        const auto start = clock_.now();
+        removeTicked();
+        if (when == When::duringTheHold) {
+            drain();
+            ASSERT_TRUE(state_->isDeleting()) << "the hold plays";
+        } else {
+            ASSERT_EQ(holding.wait_for(10s), std::future_status::ready);
+        }
+        guard_->requestQuit();
+        if (when == When::whileTheCardIsUp) {
+            clock_.advance(QuitGuard::kPatience);
+            ASSERT_TRUE(state_->confirm());
+        }
+        if (when != When::duringTheHold) ops_->release.set_value();
+        drain();
+        EXPECT_EQ(quits_, 1);
+        EXPECT_FALSE(state_->isDeleting());
+        EXPECT_FALSE(state_->confirm());
+        EXPECT_EQ(clock_.now() - start, when == When::whileTheCardIsUp ? QuitGuard::kPatience : 0s);
+        for (const std::string& folder : folders)
+            EXPECT_FALSE(onDisk(folder)) << folder;
+        EXPECT_GT(lastFreed(), 0);
+        EXPECT_EQ(state_->sessionFreed(), freedBefore + lastFreed());
+        // A card asked for later finds no removal to name.
+        clock_.advance(QuitGuard::kPatience);
+        EXPECT_FALSE(state_->confirm());
+    }
+    holdAfter(0);  // a fresh release for the fixture's end
 }
 
 }  // namespace

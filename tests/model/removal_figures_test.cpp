@@ -3,6 +3,7 @@
 // fail, as a permission error or a busy file stops a removal for good.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -65,6 +66,7 @@ class RemovalFiguresTest : public ::testing::Test {
     // A state on the real scanner, with its own pool, clock and file operations.
     void makeState(int64_t minTracked) {
         AppStateServices services = AppStateServices::standard();
+        services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         services.scanOptions = [minTracked] {
             ScanOptions options;

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QThreadPool>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,6 +49,14 @@ std::vector<std::string> trashed();
 struct Road {
     ManualClock clock;
     bool demo = false;
+    ScanOptions options = [] {
+        ScanOptions options;
+        options.minTrackedSize = 0;  // every file listed, so each can be ticked
+        return options;
+    }();
+    // Runs on the scan's worker once the disk was read, before the result goes back.
+    std::function<void()> scanRead;
+    QThreadPool scanPool;  // the scans' own: a scan held in scanRead holds up no settle()
     std::unique_ptr<AppState> state;
     std::string root;
 
@@ -55,12 +65,16 @@ struct Road {
         std::filesystem::create_directories(root);
         chmod(root.c_str(), 0777);
         AppStateServices services = AppStateServices::standard();
+        services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
-        services.scanOptions = [] {
-            ScanOptions options;
-            options.minTrackedSize = 0;  // every file listed, so each can be ticked
-            return options;
+        services.scanOptions = [this] { return options; };
+        services.scanner = [this](const std::string& root, const ScanOptions& options, std::int64_t firstID,
+                                  const CancelToken& token, const DiskScanner::ProgressCallback& progress) {
+            auto result = DiskScanner::scan(root, options, firstID, token, progress);
+            if (scanRead) scanRead();
+            return result;
         };
+        services.scanPool = &scanPool;
         services.clock = &clock;
         services.isDemo = [this] { return demo; };
         // The real emptier on this program's Trash only; the volumes' Trash folders are the machine's.
@@ -76,6 +90,7 @@ struct Road {
         state = std::make_unique<AppState>(std::move(services));
     }
     ~Road() {
+        scanPool.waitForDone();
         settle();
         clock.advance(60s);
         settle();
@@ -83,8 +98,9 @@ struct Road {
 
     std::string path(const std::string& relative) const { return root + "/" + relative; }
 
-    void scan() {
-        state->scan(root);
+    void scan(const std::string& target = {}) {
+        state->scan(target.empty() ? root : target);
+        scanPool.waitForDone();
         settle();
         ASSERT_FALSE(state->isScanning());
         ASSERT_TRUE(state->result());

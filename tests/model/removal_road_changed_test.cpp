@@ -199,8 +199,7 @@ TEST_P(RemovalRoadTest, ScanningAgainClearsWhatChangedSinceTheLastScan) {
     EXPECT_NE(changedDetail("part/remoded.bin").value_or("").find("permissions"), std::string::npos);
     EXPECT_EQ(road.queued().size(), 4u);
 
-    road.state->scan(road.path("part"));
-    settle();
+    road.scan(road.path("part"));
     road.removeAll(permanently());
     EXPECT_FALSE(onDisk(road.path("part/remoded.bin")));
     EXPECT_FALSE(onDisk(road.path("part/grown.bin")));

@@ -15,8 +15,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <optional>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "engine/demo.h"
@@ -88,6 +90,66 @@ TEST_P(RemovalRoadTest, AJunkLocationRemovesWhatTheReviewListed) {
     std::filesystem::remove_all(cache);
 }
 
+// The review shows a ticked junk location as the targets it pinned when it opened, each sized then:
+// a folder that arrived after Deep Clean listed the location is in its list and its figure from the
+// first moment, and what the review showed is exactly what leaves; what arrives later stays.
+TEST_P(RemovalRoadTest, TheReviewShowsAndTakesTheTargetsItPinned) {
+    const std::string cache = HostLayout::current().home + "/.cache";
+    std::filesystem::remove_all(cache);
+    writeFile(cache + "/alpha/a.bin", 40960);
+    writeFile(cache + "/beta.bin", 20480);
+    Road road(name("pinned"));
+    CleanupModel& cleanup = road.state->cleanup();
+    const auto caches = std::find_if(cleanup.locations().begin(), cleanup.locations().end(),
+                                     [](const JunkLocation& l) { return l.id == "caches"; });
+    ASSERT_NE(caches, cleanup.locations().end());
+    cleanup.loadContents(*caches, false);
+    ASSERT_TRUE(
+        waitOn(&cleanup, &CleanupModel::contentsChanged, [&] { return cleanup.contents().count("caches"); }));
+    ASSERT_EQ(cleanup.contents().at("caches").size(), 2u);
+    writeFile(cache + "/gamma/g.bin", 61440);
+    road.state->toggleSelection(testing::cleanItem("junk:caches", 61440, CleanItem::Kind::junk,
+                                                   CleanItem::Source::deepClean, "App Caches"));
+    const int64_t trashedBefore = int64_t(trashed().size());
+
+    // Stopped while it is being prepared, the review does not open when the listing is back.
+    road.state->nimbrelise();
+    EXPECT_TRUE(road.state->isPreparingReview());
+    road.state->stopPreparingReview();
+    settle();
+    EXPECT_FALSE(road.state->isReviewing());
+    road.review();
+    EXPECT_FALSE(road.state->isPreparingReview());
+    std::vector<std::string> shown;
+    int64_t shownSize = 0;
+    for (const JunkEntry& entry : road.state->reviewTargets.at("junk:caches")) {
+        shown.push_back(entry.path);
+        shownSize += entry.size;
+        EXPECT_EQ(entry.size, DiskScanner::usage(entry.path).size) << entry.path;
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{cache + "/gamma", cache + "/alpha", cache + "/beta.bin"}));
+    ASSERT_EQ(road.state->queue().items().size(), 1u);
+    EXPECT_EQ(road.state->queue().items().front().size, shownSize)
+        << "the figure is the pinned targets' at once";
+    writeFile(cache + "/delta.bin", 8192);
+    road.state->nimbrelise(road.queued(), permanently());
+    road.finish();
+
+    for (const std::string& path : shown)
+        EXPECT_FALSE(onDisk(path)) << path;
+    EXPECT_TRUE(onDisk(cache + "/delta.bin"));
+    std::unordered_set<std::string> named;
+    for (const auto& [path, bytes] : road.state->lastRemoval)
+        named.insert(path);
+    EXPECT_EQ(named, std::unordered_set<std::string>(shown.begin(), shown.end()));
+    EXPECT_EQ(int64_t(trashed().size()) - trashedBefore, permanently() ? 0 : 3);
+    EXPECT_EQ(road.state->sessionFreed(), shownSize);
+    ASSERT_TRUE(road.state->toast());
+    EXPECT_EQ(road.state->toast()->message, removalToastText(shownSize, 3, permanently()));
+    EXPECT_TRUE(road.failures().empty());
+    std::filesystem::remove_all(cache);
+}
+
 // Twins whose kept copy lies in a junk location: ticking the location takes that copy as surely as
 // ticking it by hand, whichever comes first and however it arrives (a tick, a drop). Ticked first,
 // it keeps "Select extras" from choosing the other copy; ticked after, the extra counts on no copy
@@ -128,9 +190,7 @@ TEST_P(RemovalRoadTest, AKeptTwinInsideATickedJunkLocationIsNeverCountedOnToStay
         if (c.linkedCache) std::filesystem::create_directory_symlink(home + "/disk/cache", home + "/.cache");
 
         Road road(name("kept-in-junk"));
-        road.state->scan(home);
-        settle();
-        ASSERT_TRUE(road.state->result());
+        road.scan(home);
         road.state->duplicates().run(std::shared_ptr<const ScanResult>(road.state->result()), 1);
         ASSERT_TRUE(waitOn(&road.state->duplicates(), &DuplicatesModel::hasRunChanged,
                            [&] { return road.state->duplicates().hasRun(); }));
@@ -156,6 +216,18 @@ TEST_P(RemovalRoadTest, AKeptTwinInsideATickedJunkLocationIsNeverCountedOnToStay
         if (!c.locationFirst) tickLocation();
         settle();
         EXPECT_EQ(road.queued().count(extra), c.locationFirst ? 0u : 1u) << "extras chosen";
+        if (c.locationFirst) {
+            const auto& locations = road.state->cleanup().locations();
+            const auto location = std::find_if(locations.begin(), locations.end(),
+                                               [&](const JunkLocation& l) { return l.id == c.location; });
+            ASSERT_NE(location, locations.end());
+            ASSERT_TRUE(road.state->toast());
+            EXPECT_EQ(
+                road.state->toast()->message,
+                QStringLiteral("The kept copy of “ubuntu.iso” is in %1, which is selected, so its other "
+                               "copies stay unselected")
+                    .arg(QString::fromStdString(location->title)));
+        }
 
         road.removeAll(permanently());
         EXPECT_FALSE(onDisk(kept));
@@ -261,6 +333,112 @@ TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
         twins.push_back(f.path);
     std::sort(twins.begin(), twins.end());
     EXPECT_EQ(twins, (std::vector<std::string>{road.path("b/copy2.bin"), road.path("c/copy3.bin")}));
+}
+
+// What a scan counts below `folder`, read straight off the disk: regular files by their blocks (a
+// hard-linked one once), nothing below `skipped`, no links.
+std::pair<int64_t, int64_t> countedOnDisk(const std::string& folder, const std::string& skipped = {}) {
+    int64_t size = 0, files = 0;
+    std::set<std::pair<dev_t, ino_t>> linked;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder);
+         it != std::filesystem::recursive_directory_iterator(); ++it) {
+        if (!skipped.empty() && it->path().string() == skipped) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        struct stat st {};
+        if (lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (st.st_nlink > 1 && !linked.insert({st.st_dev, st.st_ino}).second) continue;
+        size += int64_t(st.st_blocks) * 512;
+        ++files;
+    }
+    return {size, files};
+}
+
+// The result's figures for a folder, and its categories' sum, beside the disk's.
+void expectTheDisk(const Road& road, const std::string& skipped = {}) {
+    const ScanResult& result = *road.state->result();
+    for (const std::string& folder : {road.root, road.path("keep")}) {
+        const auto node = result.node(folder);
+        ASSERT_TRUE(node) << folder;
+        EXPECT_EQ(std::make_pair(node->size(), node->fileCount()), countedOnDisk(folder, skipped)) << folder;
+    }
+    int64_t size = 0, count = 0;
+    for (const auto& [category, total] : result.categoryTotals()) {
+        size += total.size;
+        count += total.count;
+    }
+    EXPECT_EQ(std::make_pair(size, count), std::make_pair(result.root()->size(), result.root()->fileCount()));
+}
+
+// A rescan that read the disk before a removal took a folder and a file it counted loose shows the
+// disk the removal left, whether its result arrives while the removal is on screen or after it
+// ended: what went leaves the new result as it left the old one, and nothing is taken twice.
+TEST_P(RemovalRoadTest, ARescanThatOverlapsARemovalShowsTheDiskItLeft) {
+    for (const bool afterTheEnd : {true, false}) {
+        SCOPED_TRACE(afterTheEnd ? "the result arrives after the removal ended"
+                                 : "it arrives during its hold");
+        Road road(name(afterTheEnd ? "rescan-after" : "rescan-during"));
+        road.options.minTrackedSize = 10000;
+        for (int i = 0; i < 30; ++i)
+            writeFile(road.path("doomed/f" + std::to_string(i)), 4096);
+        writeFile(road.path("doomed/big.bin"), 40000);
+        writeFile(road.path("keep/stays.bin"), 20000);
+        writeFile(road.path("keep/small.log"), 3000);
+        writeFile(road.path("keep/loose.tmp"), 3000);
+        road.scan();
+        road.tick("doomed");
+        road.tick("keep/loose.tmp");
+
+        std::promise<void> read, release;
+        std::shared_future<void> released = release.get_future().share();
+        road.scanRead = [&read, released] {
+            read.set_value();
+            released.wait();
+        };
+        road.state->scan(road.root);
+        ASSERT_EQ(read.get_future().wait_for(20s), std::future_status::ready);
+        road.review();
+        road.state->nimbrelise(road.queued(), permanently());
+        settle();
+        ASSERT_TRUE(road.state->isDeleting()) << "the hold plays";
+        if (afterTheEnd) road.finish();
+        release.set_value();
+        ASSERT_TRUE(waitOn(road.state.get(), &AppState::isScanningChanged,
+                           [&] { return !road.state->isScanning(); }));
+        road.finish();
+        settle();
+
+        EXPECT_FALSE(onDisk(road.path("doomed")));
+        EXPECT_FALSE(onDisk(road.path("keep/loose.tmp")));
+        EXPECT_FALSE(road.inTree("doomed"));
+        for (const FileItem& file : road.state->result()->files())
+            EXPECT_FALSE(file.path.str().starts_with(road.path("doomed/"))) << file.path.str();
+        expectTheDisk(road);
+    }
+}
+
+// A removed path the scan never counted lowers nothing: a folder excluded from scans, a link, a
+// file made after the scan; a file it counted loose lowers its folder by what it weighed.
+TEST_P(RemovalRoadTest, APathTheScanNeverCountedLowersNothing) {
+    Road road(name("uncounted"));
+    road.options.minTrackedSize = 10000;
+    road.options.excludedPaths = {road.path("keep/excluded")};
+    writeFile(road.path("keep/stays.bin"), 20000);
+    writeFile(road.path("keep/small.log"), 3000);
+    writeFile(road.path("keep/loose.tmp"), 5000);
+    writeFile(road.path("keep/excluded/a.bin"), 50000);
+    writeFile(road.path("keep/excluded/b.log"), 4000);
+    std::filesystem::create_symlink("stays.bin", road.path("keep/link"));
+    road.scan();
+    writeFile(road.path("keep/later.tmp"), 8000);
+    for (const char* entry : {"keep/excluded", "keep/link", "keep/later.tmp", "keep/loose.tmp"})
+        road.tick(entry);
+    road.removeAll(permanently());
+    EXPECT_TRUE(road.failures().empty());
+    for (const char* gone : {"keep/excluded", "keep/link", "keep/later.tmp", "keep/loose.tmp"})
+        EXPECT_FALSE(onDisk(road.path(gone))) << gone;
+    expectTheDisk(road);
 }
 
 // An immutable file inside a ticked folder stays, with the folders that hold it; the rest goes and

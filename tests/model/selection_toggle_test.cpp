@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "engine/tree_build.h"
 #include "model/app_state.h"
 #include "util/fmt.h"
@@ -57,7 +59,7 @@ std::shared_ptr<ScanResult> tree(std::int64_t pSmall, std::int64_t aSmall) {
     return result;
 }
 
-struct Selection {
+struct Picker {
     AppState state{AppStateServices::standard()};
 
     std::vector<std::string> ids() const {
@@ -76,13 +78,52 @@ struct Selection {
 };
 
 TEST(SelectionToggleTest, ClickingAQueuedItemRemovesItAndAgainAddsItLast) {
-    Selection s;
+    Picker s;
     s.state.queue().add(folderItem("/one"));
     s.state.queue().add(folderItem("/two"));
-    s.state.toggleSelection(folderItem("/one"));
+    EXPECT_EQ(s.state.toggleSelection(folderItem("/one")).outcome, Selection::Outcome::removed);
     EXPECT_EQ(s.ids(), std::vector<std::string>{"/two"});
-    s.state.toggleSelection(folderItem("/one"));
+    EXPECT_EQ(s.state.toggleSelection(folderItem("/one")).outcome, Selection::Outcome::added);
     EXPECT_EQ(s.ids(), (std::vector<std::string>{"/two", "/one"}));
+}
+
+// A double click takes its first click back: exactly, items a folder's add dropped included, unless
+// the list changed since or the last toggle was of another entry; then by toggling the entry back.
+TEST(SelectionToggleTest, UndoTakesBackTheLastToggle) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> queued;
+        std::string toggled;
+        std::function<void(AppState&)> between;
+        std::string undone;
+        std::vector<std::string> after;
+    };
+    const auto nothing = [](AppState&) {};
+    const Case cases[] = {
+        {"an add that dropped items",
+         {"/p/a", "/keep", "/p/b"},
+         "/p",
+         nothing,
+         "/p",
+         {"/p/a", "/keep", "/p/b"}},
+        {"a removal", {"/one", "/two"}, "/one", nothing, "/one", {"/two", "/one"}},
+        {"the list changed since",
+         {"/p/a", "/keep"},
+         "/p",
+         [](AppState& state) { state.queue().add(folderItem("/other")); },
+         "/p",
+         {"/keep", "/other"}},
+        {"another entry", {"/p/a", "/keep"}, "/p", nothing, "/keep", {"/p"}},
+    };
+    for (const Case& c : cases) {
+        Picker s;
+        for (const std::string& id : c.queued)
+            s.state.queue().add(folderItem(id));
+        s.state.toggleSelection(folderItem(c.toggled));
+        c.between(s.state);
+        s.state.selection().undo(folderItem(c.undone));
+        EXPECT_EQ(s.ids(), c.after) << c.what;
+    }
 }
 
 TEST(SelectionToggleTest, LeavingOutAFileInsideAQueuedFolder) {
@@ -102,13 +143,13 @@ TEST(SelectionToggleTest, LeavingOutAFileInsideAQueuedFolder) {
              .arg(Fmt::bytes(3'000))},
     };
     for (const Case& c : cases) {
-        Selection s;
+        Picker s;
         s.state.setResult(tree(c.pSmall, c.aSmall));
         s.state.queue().add(folderItem("/keep", Source::files));
         s.state.queue().add(folderItem("/p", Source::space));
         CleanItem clicked = folderItem("/p/a/f", Source::files);
         clicked.kind = Kind::file;
-        s.state.toggleSelection(clicked);
+        EXPECT_EQ(s.state.toggleSelection(clicked).outcome, Selection::Outcome::leftOut);
 
         EXPECT_EQ(s.ids(), (std::vector<std::string>{"/keep", "/p/b", "/p/node_modules", "/p/x", "/p/y",
                                                      "/p/a/sub", "/p/a/g"}));
@@ -130,7 +171,7 @@ TEST(SelectionToggleTest, LeavingOutAFileInsideAQueuedFolder) {
 }
 
 TEST(SelectionToggleTest, LeavingOutAWholeFolderDoesNotCountItsSmallFiles) {
-    Selection s;
+    Picker s;
     s.state.setResult(tree(0, 5'000'000));
     s.state.queue().add(folderItem("/p"));
     s.state.toggleSelection(folderItem("/p/a"));
@@ -139,7 +180,7 @@ TEST(SelectionToggleTest, LeavingOutAWholeFolderDoesNotCountItsSmallFiles) {
 }
 
 TEST(SelectionToggleTest, APathTheTreeDoesNotListEndsAtTheDeepestKnownFolder) {
-    Selection s;
+    Picker s;
     s.state.setResult(tree(0, 0));
     s.state.queue().add(folderItem("/p"));
     s.state.deselectInside("/p/a/tiny.txt");  // below the listing threshold
@@ -149,11 +190,11 @@ TEST(SelectionToggleTest, APathTheTreeDoesNotListEndsAtTheDeepestKnownFolder) {
 
 TEST(SelectionToggleTest, AFolderOutsideTheInstalledTreeStaysWhole) {
     for (bool withResult : {false, true}) {
-        Selection s;
+        Picker s;
         if (withResult) s.state.setResult(tree(0, 0));
         s.state.queue().add(folderItem("/q"));
         CleanItem clicked = folderItem("/q/r");
-        s.state.toggleSelection(clicked);
+        EXPECT_EQ(s.state.toggleSelection(clicked).outcome, Selection::Outcome::keptWhole);
         EXPECT_EQ(s.ids(), std::vector<std::string>{"/q"});
         EXPECT_EQ(s.toastText(),
                   QString::fromUtf8("“q” is selected as a whole. Deselect it to choose inside it"));
@@ -162,7 +203,7 @@ TEST(SelectionToggleTest, AFolderOutsideTheInstalledTreeStaysWhole) {
 }
 
 TEST(SelectionToggleTest, NothingHappensWithoutACoveringFolder) {
-    Selection s;
+    Picker s;
     s.state.setResult(tree(0, 0));
     s.state.queue().add(folderItem("/other"));
     s.state.deselectInside("/p/a");
@@ -171,7 +212,7 @@ TEST(SelectionToggleTest, NothingHappensWithoutACoveringFolder) {
 }
 
 TEST(SelectionToggleTest, JunkAlwaysToggles) {
-    Selection s;
+    Picker s;
     s.state.setResult(tree(0, 0));
     s.state.queue().add(folderItem("/p"));
     CleanItem junk = folderItem("/p/a");

@@ -99,6 +99,7 @@ class TwinRemovalTest : public ::testing::TestWithParam<bool> {
     // A state with the real scanner and file operations, a scan of `root` and a finished search.
     std::unique_ptr<AppState> searched(const std::string& root, std::function<void()> between = {}) {
         AppStateServices services = AppStateServices::standard();
+        services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         services.scanOptions = [] {
             ScanOptions options;

@@ -254,8 +254,15 @@ TEST(EvaporateEffectTest, EveryItemOnScreenEvaporatesHoweverMany) {
                 EXPECT_DOUBLE_EQ(triggers[size_t(i)]->effect()->opacity(), 0);
             }
         }
-        // Frames under way come from the pictures taken ahead: no row is painted again.
-        QTest::qWait(300);
+        // Frames under way come from the pictures taken ahead: no row is painted again, once every
+        // row has moved on (each step of its progress asks for a frame).
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (int i = 1; i < 40; ++i)
+                    if (triggers[size_t(i)]->effect()->progress() <= 0) return false;
+                return true;
+            },
+            5000));
         window.repaint();
         for (int i = 1; i < 40 && holds > 0; ++i)
             EXPECT_EQ(triggers[size_t(i)]->effect()->picturesTaken(), taken[size_t(i)]) << i;

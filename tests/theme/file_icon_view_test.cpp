@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
 #include <QThreadPool>
 #include <string>
+#include <vector>
 
 #include "support/wait_for.h"
 
@@ -55,6 +57,29 @@ TEST(FileIconView, FoldersAndFilesComeFromTheCacheWithoutALoad) {
         EXPECT_FALSE(view.isLoading());
         EXPECT_EQ(view.shownIcon().kind, c.kind);
         EXPECT_EQ(view.shownIcon().category, c.category);
+    }
+}
+
+// Without the icon theme's image, a PDF, a text file and another document each draw a glyph of
+// their own, not one shared by every document.
+TEST(FileIconView, DocumentTypesDrawGlyphsOfTheirOwn) {
+    QWidget context;
+    std::vector<QImage> drawn;
+    for (const char* path : {"/placeholder.pdf", "/placeholder.txt", "/home/u/Letter.odt"}) {
+        FileIcon icon = IconCache::shared().icon(path, false, false);
+        ASSERT_EQ(icon.category, FileCategory::document) << path;
+        icon.icon = QIcon();
+        QImage img(48, 48, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        FileIconView::paint(p, QRectF(0, 0, 48, 48), icon, &context);
+        p.end();
+        QImage blank(img.size(), img.format());
+        blank.fill(Qt::transparent);
+        EXPECT_NE(img, blank) << path;
+        for (const QImage& other : drawn)
+            EXPECT_NE(img, other) << path;
+        drawn.push_back(img);
     }
 }
 

@@ -29,6 +29,27 @@ TEST(FontsTest, EmbeddedFamiliesResolve) {
         EXPECT_EQ(QFontInfo(c.font).family(), QString::fromLatin1(c.family));
 }
 
+// The rounded faces are families of their own on Debian (Light, Regular, Medium, Bold): each weight
+// draws the heaviest face at or below it, the lightest face below Light.
+TEST(FontsTest, RoundedWeightsReachEveryEmbeddedFace) {
+    struct Case {
+        FontWeight weight;
+        const char* face;
+    } cases[] = {
+        {FontWeight::thin, "Quicksand Light"},      {FontWeight::light, "Quicksand Light"},
+        {FontWeight::regular, "Quicksand"},         {FontWeight::medium, "Quicksand Medium"},
+        {FontWeight::semibold, "Quicksand Medium"}, {FontWeight::bold, "Quicksand Bold"},
+        {FontWeight::heavy, "Quicksand Bold"},      {FontWeight::black, "Quicksand Bold"},
+    };
+    for (const Case& c : cases) {
+        const QRawFont raw = QRawFont::fromFont(Fonts::font(15, c.weight, FontDesign::rounded));
+        const QString face =
+            raw.familyName() +
+            (raw.styleName() == QLatin1String("Regular") ? QString() : QLatin1Char(' ') + raw.styleName());
+        EXPECT_EQ(face.toStdString(), c.face) << int(c.weight);
+    }
+}
+
 // Design sizes are drawn at their size, half sizes too (Qt alone would draw 11.5 as 12): 20 "H" at
 // a half size are as wide as half way between the whole sizes either side.
 TEST(FontsTest, DesignSizesDrawAtTheirSize) {

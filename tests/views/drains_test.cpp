@@ -7,6 +7,7 @@
 
 #include "model/cleanup_model.h"
 #include "support/wait_for.h"
+#include "test_volumes.h"
 #include "theme/nimbrel_button.h"
 #include "views/shell_fixture.h"
 
@@ -35,18 +36,23 @@ TEST(DrainsTest, TrashFigureButtonAndMessage) {
         {TrashUsage{{2'300'000'000, 412, true, true}}, QStringLiteral("2.3 GB"), true,
          "Everything in the Trash, 2.3 GB, is deleted for good, including everything you've nimbrelised. "
          "This can't be undone."},
-        {TrashUsage{{327'600'000, 9, true, true}, 15'000'000, 1}, QStringLiteral("327.6 MB"), true,
-         "Everything in the Trash, 327.6 MB (15 MB of it on 1 volume), is deleted for good, including "
+        // The other volumes it empties are named, as the volume list names them.
+        {TrashUsage{{327'600'000, 9, true, true}, 15'000'000, {"/media/u/STICK"}}, QStringLiteral("327.6 MB"),
+         true,
+         "Everything in the Trash, 327.6 MB (15 MB of it on “Holiday Stick”), is deleted for good, including "
          "everything you've nimbrelised. This can't be undone."},
-        {TrashUsage{{327'600'000, 9, true, true}, 15'000'000, 2}, QStringLiteral("327.6 MB"), true,
-         "Everything in the Trash, 327.6 MB (15 MB of it on 2 volumes), is deleted for good, including "
-         "everything you've nimbrelised. This can't be undone."},
+        {TrashUsage{{327'600'000, 9, true, true}, 15'000'000, {"/media/u/STICK", "/mnt/backup", "/"}},
+         QStringLiteral("327.6 MB"), true,
+         "Everything in the Trash, 327.6 MB (15 MB of it on “Holiday Stick”, “backup”, and “Computer”), is "
+         "deleted for good, including everything you've nimbrelised. This can't be undone."},
     };
+    const std::vector<VolumeInfo> volumes = {testVolume("/", "Computer", 1000, 400, true),
+                                             testVolume("/media/u/STICK", "Holiday Stick", 1000, 400, false)};
     for (const auto& c : cases) {
         EXPECT_EQ(Drains::trashValue(c.trash), c.value);
         EXPECT_EQ(Drains::canEmpty(c.trash), c.canEmpty) << c.value.value_or("-").toStdString();
         if (!c.message.isEmpty()) {
-            EXPECT_EQ(Drains::emptyTrashMessage(c.trash), c.message);
+            EXPECT_EQ(Drains::emptyTrashMessage(c.trash, volumes).toStdString(), c.message.toStdString());
         }
     }
 }

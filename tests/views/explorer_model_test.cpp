@@ -352,7 +352,8 @@ TEST(ExplorerModel, HeaviestPagingIntensityBarsAndMessages) {
 }
 
 // The empty state says what is true of the folder, and offers "Show Everything" only where it
-// would show more: a folder whose folders hold only empty files is empty under every filter.
+// would show more: a folder whose folders hold only empty files is empty under every filter, and
+// a search or filter that hides nothing is no reason for the button.
 TEST(ExplorerModel, EmptyStatesSayWhatIsTrue) {
     DirNode emptied("/e", nullptr);  // 250,000 empty files in folders that take no space
     TreeBuild::setFileCount(emptied, 250'000);
@@ -371,25 +372,32 @@ TEST(ExplorerModel, EmptyStatesSayWhatIsTrue) {
         const DirNode* node;
         const char* search;
         ExplorerFilter filter;
+        std::size_t listed;  // entries the folder lists under no search or filter
         const char* title;
         const char* message;
         bool button;
     } cases[] = {
-        {&emptied, "", ExplorerFilter::all, "Everything here is empty",
+        {&emptied, "", ExplorerFilter::all, 0, "Everything here is empty",
          "Its 250,000 files hold no data, so nothing here takes space.", false},
-        {&emptied, "", ExplorerFilter::files, "Everything here is empty",
+        {&emptied, "", ExplorerFilter::files, 0, "Everything here is empty",
          "Its 250,000 files hold no data, so nothing here takes space.", false},
-        {&emptied, "zz", ExplorerFilter::all, "Nothing matches", "Nothing here is named like “zz”.", true},
-        {&folders, "", ExplorerFilter::folders, "Everything here is empty",
+        {&emptied, "zz", ExplorerFilter::all, 0, "Nothing matches", "Nothing here is named like “zz”.",
+         false},
+        {&folders, "", ExplorerFilter::folders, 0, "Everything here is empty",
          "Only empty folders, so nothing here takes space.", false},
-        {&bare, "", ExplorerFilter::all, "This folder is empty", "It holds no files and no folders.", false},
-        {&small, "", ExplorerFilter::all, "Only small files",
+        {&bare, "", ExplorerFilter::all, 0, "This folder is empty", "It holds no files and no folders.",
+         false},
+        {&small, "", ExplorerFilter::all, 0, "Only small files",
          "Files too small to list one by one are gathered below.", false},
-        {&small, "", ExplorerFilter::bloated, "Nothing matches", "No heavy in this folder.", true},
-        {&full, "", ExplorerFilter::stained, "Nothing matches", "No grime in this folder.", true},
+        // The small files' row shows under every filter but Folders, and whatever the search.
+        {&small, "", ExplorerFilter::bloated, 0, "Nothing matches", "No heavy in this folder.", false},
+        {&small, "zz", ExplorerFilter::all, 0, "Nothing matches", "Nothing here is named like “zz”.", false},
+        {&small, "", ExplorerFilter::folders, 0, "Nothing matches", "No folders in this folder.", true},
+        {&small, "zz", ExplorerFilter::all, 3, "Nothing matches", "Nothing here is named like “zz”.", true},
+        {&full, "", ExplorerFilter::stained, 2, "Nothing matches", "No grime in this folder.", true},
     };
     for (const Case& c : cases) {
-        const auto text = ExplorerModel::emptyText(QString::fromUtf8(c.search), c.filter, c.node);
+        const auto text = ExplorerModel::emptyText(QString::fromUtf8(c.search), c.filter, c.node, c.listed);
         EXPECT_EQ(text.title, QString::fromUtf8(c.title)) << c.node->name << " " << c.search;
         EXPECT_EQ(text.message, QString::fromUtf8(c.message)) << c.node->name << " " << c.search;
         EXPECT_EQ(text.showEverything, c.button) << c.node->name << " " << c.search;

@@ -74,15 +74,23 @@ TEST(FailureGroupsTest, FullDiskAccessIsOfferedOnlyWhenItCanHelp) {
 }
 
 TEST(FailureGroupsTest, RowTextsAreTheMessageForOtherAndTheFolderElse) {
-    const std::string h = HostLayout::current().home;
+    const std::string h = HostLayout::judging().home;
     const DeletionFailure odd = failure(h + "/Docs/<b>x", R::other, "Input/output error");
     const DeletionFailure kept = failure(h + "/Docs/y", R::safetyGuard, "Your home folder");
     const DeletionFailure bare = failure("/srv/z", R::inUse);
+    // Every path a message names that starts at the home reads from "~"; a lookalike does not.
+    const DeletionFailure locked = failure(h + "/P/old", R::other,
+                                           h + "/P/old: Permission denied (your folder " + h +
+                                               "/P does not allow changes; " + h + "x/" + h + ")");
     EXPECT_EQ(FailureGroups::rowName(odd), QStringLiteral("<b>x"));
     EXPECT_EQ(FailureGroups::rowDetail(odd), QStringLiteral("Input/output error"));
     EXPECT_EQ(FailureGroups::rowDetail(kept), QStringLiteral("~/Docs"));
     EXPECT_EQ(FailureGroups::rowHelp(kept), QStringLiteral("~/Docs/y\nYour home folder"));
     EXPECT_EQ(FailureGroups::rowHelp(bare), QStringLiteral("/srv/z"));
+    const QString lookalike = QString::fromStdString(h + "x/" + h);
+    EXPECT_EQ(FailureGroups::rowDetail(locked),
+              "~/P/old: Permission denied (your folder ~/P does not allow changes; " + lookalike + ")");
+    EXPECT_TRUE(FailureGroups::rowHelp(locked).startsWith(QStringLiteral("~/P/old\n~/P/old: ")));
 }
 
 }  // namespace

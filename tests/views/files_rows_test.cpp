@@ -2,6 +2,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 #include <map>
 
 #include "engine/host_layout.h"
@@ -86,8 +87,8 @@ TEST_F(FilesRowsTest, FailureRowsShowButtonsOnHoverAndCutLinesWhereTheyStayReada
     // cut at their head, and a message that still does not fit takes a second line (a taller row).
     const std::string deep = "/nimbrel-test/" + std::string(120, 'd') + "/nearest";
     const std::string locked = deep + "/locked/f.txt";
-    const std::string advice =
-        " (a folder of yours does not allow changes; give yourself write access to it)";
+    const std::string advice = " (your folder " + deep +
+                               "/locked does not allow changes; give yourself write access to that folder)";
     struct Case {
         DeletionFailure failure;
         QStringList shown;  // the lines, each up to the cut's mark when cut
@@ -96,7 +97,7 @@ TEST_F(FilesRowsTest, FailureRowsShowButtonsOnHoverAndCutLinesWhereTheyStayReada
         {{deep + "/x", DeletionFailure::Reason::noPermission, {}}, {QStringLiteral("/nearest")}, true},
         {{locked, DeletionFailure::Reason::other, locked + ": Busy"}, {QStringLiteral("/f.txt: Busy")}, true},
         {{locked, DeletionFailure::Reason::other, locked + ": Permission denied" + advice},
-         {QString(), QStringLiteral("write access to it)")},
+         {QString(), QStringLiteral("write access to that folder)")},
          true},
         {{"/x", DeletionFailure::Reason::other, "Input/output error"},
          {QStringLiteral("Input/output error")},
@@ -245,6 +246,25 @@ TEST_F(FilesRowsTest, SelectExtrasOfASetWhoseKeptCopyWentSaysWhyAndShowsWhatWent
     settle();
     ASSERT_EQ(state_->queue().items().size(), 1u);
     EXPECT_EQ(state_->queue().items().front().id, "/nimbrel-test/1/twin1.mov");
+
+    // A kept copy selected another way (inside a selected folder) keeps its set's extras out too,
+    // and both buttons say why.
+    state_->queue().setItems(
+        {testItem("/nimbrel-test/0", 1, CleanItem::Kind::folder, CleanItem::Source::space)});
+    const std::pair<std::function<void()>, const char*> presses[] = {
+        {[&] { twins.selectExtras("set1"); },
+         "The kept copy of “twin1.mov” is in “0”, which is selected, so its other copies stay unselected"},
+        {[&] { twins.selectEveryExtra(); }, "2 sets added nothing: their kept copy is selected"},
+    };
+    for (const auto& [press, toast] : presses) {
+        SCOPED_TRACE(toast);
+        state_->setToast(std::nullopt);
+        press();
+        settle();
+        EXPECT_EQ(state_->queue().items().size(), 1u);
+        ASSERT_TRUE(state_->toast().has_value());
+        EXPECT_EQ(state_->toast()->message, QString::fromUtf8(toast));
+    }
 }
 
 TEST_F(FilesRowsTest, ChoosingAnOrderRenamesTheMenuButton) {

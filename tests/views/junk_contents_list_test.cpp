@@ -74,5 +74,48 @@ TEST_F(JunkContentsToggleTest, UntickingOneEntryOfAWholeLocationSelectsAllTheOth
     EXPECT_TRUE(state_->queue().items().empty());
 }
 
+// An entry unticked in the list does not go, whichever area ticked it and in whichever order: an
+// entry ticked in Space leaves the selection with the location's tick, and a folder ticked elsewhere
+// that holds it gives way only when the scan says what else it holds (else the toast says why).
+TEST_F(JunkContentsToggleTest, AnUntickedEntryLeavesWhicheverAreaTickedIt) {
+    const auto all = entries(3);
+    const CleanItem fromSpace =
+        testItem(all[1].path, 1001, CleanItem::Kind::folder, CleanItem::Source::space);
+    const CleanItem cacheFolder =
+        testItem("/nimbrel-test/cache", 9000, CleanItem::Kind::folder, CleanItem::Source::space);
+    struct Case {
+        const char* name;
+        std::vector<CleanItem> queued;
+        bool stays;  // still selected after the untick
+        const char* toast;
+    };
+    const Case cases[] = {
+        {"location, then the entry in Space",
+         {whole(), fromSpace},
+         false,
+         "Left out “e1” · the rest of App caches stays selected"},
+        {"the entry in Space, then the location",
+         {fromSpace, whole()},
+         false,
+         "Left out “e1” · the rest of App caches stays selected"},
+        {"inside a folder the scan does not know",
+         {cacheFolder, whole()},
+         true,
+         "“cache” is selected as a whole. Deselect it to choose inside it"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        state_->setToast(std::nullopt);
+        state_->queue().setItems(c.queued);
+        JunkContentsList::toggle(*state_, location(), all[1], all);
+        EXPECT_EQ(state_->queue().includes(all[1].path), c.stays);
+        if (!c.stays) {
+            EXPECT_FALSE(state_->queue().contains("junk:caches"));
+        }
+        EXPECT_EQ(state_->toast() ? state_->toast()->message : QString(),
+                  c.toast ? QString::fromUtf8(c.toast) : QString());
+    }
+}
+
 }  // namespace
 }  // namespace nimbrel

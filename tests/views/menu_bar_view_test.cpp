@@ -145,6 +145,7 @@ TEST(MenuBarExtraTest, ATrayThatComesLaterGetsTheIconAndOneThatGoesTakesIt) {
     QSignalSpy lost(&extra, &MenuBarExtra::trayLost);
     EXPECT_FALSE(extra.isInserted());
     ASSERT_TRUE(extra.trayWatch()->isActive());
+    EXPECT_EQ(extra.trayWatch()->timerType(), Qt::PreciseTimer);
     extra.trayWatch()->setInterval(5);
 
     // Nothing changes without being asked: the watch asks on its own.

@@ -20,6 +20,7 @@
 #include "shell_fixture.h"
 #include "theme/badge.h"
 #include "theme/chip.h"
+#include "theme/loader.h"
 #include "theme/logo.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
@@ -31,6 +32,7 @@
 #include "views/kit/files_text.h"
 #include "views/kit/junk_contents_list.h"
 #include "views/kit/modal_host.h"
+#include "views/kit/selection_bar.h"
 #include "views/test_items.h"
 
 namespace nimbrel {
@@ -491,6 +493,77 @@ TEST_F(ReviewSheetTest, ContentsListsOpenAndCloseAnimated) {
     sheet.toggleExpanded(caches.id);
     EXPECT_EQ(list->shownHeight(caches.id), closed);
     ReduceMotion::setOverride(std::nullopt);
+}
+
+// An opened location lists the targets the review pinned when it opened, which the removal takes,
+// not Deep Clean's earlier listing, and its row is sized by them until the sheet has gone.
+TEST_F(ReviewSheetTest, AnOpenedLocationListsTheTargetsTheReviewPinned) {
+    const CleanItem caches = testJunkItem("caches", "caches", 3'000);
+    state_->queue().add(caches);
+    state_->cleanup().loadDemo();
+    const auto location = ReviewModel::location(caches, state_->cleanup().locations());
+    ASSERT_TRUE(location.has_value());
+    ASSERT_GT(state_->cleanup().contents().at("caches").size(), 1u);
+    state_->reviewTargets["junk:caches"] = {{location->paths.front() + "/gamma", 3'000, true}};
+    ReviewSheet sheet(*state_);
+    sheet.resize(sheet.sizeHint());
+    sheet.show();
+    settle();
+    ReduceMotion::setOverride(true);
+    sheet.toggleExpanded(caches.id);
+    ReduceMotion::setOverride(std::nullopt);
+    auto* contents = sheet.list()->widget(caches.id)->findChild<JunkContentsList*>();
+    ASSERT_NE(contents, nullptr);
+    state_->reviewTargets.clear();  // handed to the removal as the sheet closes
+    EXPECT_EQ(contents->currentPlan().shown, 1);
+    EXPECT_EQ(contents->lineText(0), QStringLiteral("gamma"));
+    EXPECT_EQ(sheet.list()->shownHeight(caches.id),
+              ReviewSheet::kRowHeight + JunkContentsList::kLineHeight + ReviewSheet::kContentsBelow);
+}
+
+// A state whose background work waits in a pool held busy, so a review stays in preparation; what
+// is still queued there when the test ends never runs (nothing reads this machine's home).
+class ReviewPreparingTest : public ShellFixture {
+  protected:
+    void SetUp() override {
+        pool_.setMaxThreadCount(1);
+        pool_.start([held = held_] { held.wait(); });
+        AppStateServices s = services();
+        s.userPool = &pool_;
+        s.utilityPool = &pool_;
+        start(std::move(s));
+    }
+    void TearDown() override {
+        pool_.clear();
+        release_.set_value();
+        pool_.waitForDone();
+        ShellFixture::TearDown();
+    }
+    std::promise<void> release_;
+    std::shared_future<void> held_ = release_.get_future().share();
+    QThreadPool pool_;
+};
+
+// While a ticked location is listed for the review, its button is busy and the bar says so;
+// Escape stops it, and the bar is as it was.
+TEST_F(ReviewPreparingTest, TheBarShowsTheReviewBeingPreparedAndEscapeStopsIt) {
+    state_->queue().add(testJunkItem("caches", "App Caches", 1'000));
+    SelectionBar bar(*state_);
+    bar.show();
+    bar.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&bar));
+    const QString idle = bar.line();
+    QTest::mouseClick(bar.reviewButton(), Qt::LeftButton);
+    ASSERT_TRUE(state_->isPreparingReview());
+    EXPECT_TRUE(bar.preparingLoader()->isVisible());
+    EXPECT_EQ(bar.reviewButton()->text(), QStringLiteral("Preparing Review…"));
+    EXPECT_EQ(bar.line(), QStringLiteral("Preparing the review… Esc cancels"));
+    QTest::keyClick(&bar, Qt::Key_Escape);
+    EXPECT_FALSE(state_->isPreparingReview());
+    EXPECT_FALSE(bar.preparingLoader()->isVisible());
+    EXPECT_EQ(bar.reviewButton()->text(), QStringLiteral("Review & Nimbrelise…"));
+    EXPECT_EQ(bar.line(), idle);
+    EXPECT_FALSE(state_->isReviewing());
 }
 
 // A path written through a link into a protected folder is kept, as the removal will judge it:

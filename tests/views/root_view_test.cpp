@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "shell_fixture.h"
+#include "support/dead_share.h"
 #include "test_items.h"
 #include "theme/animated_value.h"
 #include "theme/motion.h"
@@ -92,11 +93,13 @@ TEST_F(RootViewTest, DroppedFoldersAreScannedAndEverythingElseRefused) {
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
     std::ofstream(file) << "x";
 
+    // Whether a local path is a folder is read on a worker; the answer comes back with settle().
     bool hint = false;
     QMimeData fileDrag;
     fileDrag.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
-    EXPECT_FALSE(drop(fileDrag, &hint));
+    drop(fileDrag, &hint);
     EXPECT_TRUE(hint) << "any local file lights the hint; the drop decides";
+    settle();
     EXPECT_FALSE(state_->isScanning());
 
     QMimeData own;
@@ -108,6 +111,7 @@ TEST_F(RootViewTest, DroppedFoldersAreScannedAndEverythingElseRefused) {
     folderDrag.setUrls({QUrl::fromLocalFile(QString::fromStdString(folder)),
                         QUrl::fromLocalFile(QString::fromStdString(file))});
     EXPECT_TRUE(drop(folderDrag));
+    settle();
     EXPECT_EQ(state_->scanTarget(), folder);
     EXPECT_TRUE(state_->isScanning());
     EXPECT_EQ(state_->recents().front(), folder);
@@ -116,6 +120,21 @@ TEST_F(RootViewTest, DroppedFoldersAreScannedAndEverythingElseRefused) {
     QMimeData again;
     again.setUrls({QUrl::fromLocalFile(dir.path())});
     EXPECT_TRUE(drop(again));
+    settle();
+    EXPECT_EQ(state_->scanTarget(), root);
+
+    // A folder on a share that stopped answering: the drop returns while the look at it waits, and
+    // nothing is scanned once the share fails it.
+    DeadShare share(root + "/share");
+    if (!share.ok()) GTEST_SKIP() << "no dead share to test with: " << share.error();
+    share.releaseAfter(std::chrono::seconds(15));
+    QMimeData stuck;
+    stuck.setUrls({QUrl::fromLocalFile(QString::fromStdString(root + "/share/folder"))});
+    EXPECT_TRUE(drop(stuck));
+    EXPECT_FALSE(share.released());  // the drop never waited on the share
+    EXPECT_TRUE(share.waitForVisitor(std::chrono::seconds(10)));
+    share.release();
+    settle();
     EXPECT_EQ(state_->scanTarget(), root);
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "engine/volume_info.h"
+#include "idle_cleanup.h"
 #include "model/app_state.h"
 #include "model/background.h"
 #include "model/prefs.h"
@@ -50,6 +51,7 @@ class ShellFixture : public ::testing::Test {
 
     AppStateServices services() {
         AppStateServices s = AppStateServices::standard();
+        s.cleanupDisk = idleCleanupDisk();
         auto scans = scans_;
         s.scanner = [ended = scansEnd_, scans](
                         const std::string&, const ScanOptions&, std::int64_t, const CancelToken&,

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <optional>
 
+#include "idle_cleanup.h"
 #include "model/app_state.h"
 #include "model/background.h"
 #include "model/prefs.h"
@@ -26,6 +27,7 @@ struct ShellState {
 
     ShellState() {
         AppStateServices s = AppStateServices::standard();
+        s.cleanupDisk = idleCleanupDisk();
         s.scanner = [this](const std::string&, const ScanOptions& options, std::int64_t, const CancelToken&,
                            const DiskScanner::ProgressCallback&) -> std::shared_ptr<ScanResult> {
             std::lock_guard lock(mutex);

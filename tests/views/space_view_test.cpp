@@ -23,6 +23,7 @@
 #include "theme/nimbrel_button.h"
 #include "theme/pill_picker.h"
 #include "theme/search_field.h"
+#include "theme/steamer.h"
 #include "views/kit/elided_label.h"
 #include "views/kit/text_widgets.h"
 #include "views/space/explorer_header.h"
@@ -57,7 +58,15 @@ TEST(ExplorerGeometry, ColumnsFollowTheWidthAndStayCentred) {
     EXPECT_FALSE(wide.indexAt(QPointF(100, 4 + 135)).has_value());  // the gap between rows
 
     const auto list = ExplorerGeometry::make(ExplorerLayout::list, 500, 3);
-    EXPECT_EQ(list.tileRect(1), QRectF(36, 4 + 4 + 50, 428, 48));
+    EXPECT_EQ(list.tileRect(1), QRectF(36, 4 + 4 + 50, 500 - 36 - 135.2, 48));
+    // Rows end left of the resting steamer, so it never stands on a row's size.
+    const FlatSteamer steamer(0.12, false);
+    for (double viewport : {500.0, 860.0, 1240.0, 1900.0}) {
+        const QPointF rest = SpaceViewModel::restPoint(QSizeF(viewport, 700));
+        EXPECT_LE(ExplorerGeometry::make(ExplorerLayout::list, viewport, 3).tileRect(0).right(),
+                  rest.x() - steamer.layoutRect().width() / 2)
+            << viewport;
+    }
     EXPECT_DOUBLE_EQ(list.tilesHeight(), 8 + 3 * 48 + 2 * 2);
     EXPECT_DOUBLE_EQ(ExplorerGeometry::make(ExplorerLayout::list, 500, 0).tilesHeight(), 0);
 }
@@ -482,6 +491,26 @@ TEST(EntryMarks, RiskMarkOnlyForCautionAndDanger) {
     EXPECT_DOUBLE_EQ(TilePainter::swellScale(28), 1.08);
 }
 
+// Each placeholder kind shows an icon of its own (a PDF is not a text file), through the painter's
+// cache of drawn icons.
+TEST(TilePainter, PlaceholderKindsDrawIconsOfTheirOwn) {
+    QWidget host;
+    TilePainter painter(&host);
+    using K = PlaceholderKind;
+    std::vector<QImage> drawn;
+    for (K kind : {K::folder, K::document, K::text, K::movie, K::image, K::archive, K::app, K::diskImage}) {
+        QImage img(140, 132, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        painter.paintPlaceholder(p, QRectF(0, 0, 140, 132), kind, ExplorerTile::Condition::clean, 3, false,
+                                 ExplorerLayout::icons);
+        p.end();
+        for (const QImage& other : drawn)
+            EXPECT_NE(img, other) << int(kind);
+        drawn.push_back(img);
+    }
+}
+
 TEST(TilePainter, TileNamesBreakBetweenWordsNotInsideThem) {
     const QFont font = Fonts::font(12, FontWeight::medium);
     const QFontMetricsF fm(font);
@@ -494,6 +523,11 @@ TEST(TilePainter, TileNamesBreakBetweenWordsNotInsideThem) {
         {"short.txt", {"short.txt"}},
         {"slack-desktop.deb", {"slack-", "desktop.deb"}},
         {"slack desktop.deb", {"slack", "desktop.deb"}},
+        {"slack_desktop.deb", {"slack_", "desktop.deb"}},
+        {"container_info.json", {"container_", "info.json"}},
+        // Without a space, hyphen or underscore a name breaks after a dot, the extension's last.
+        {"org.slackdesk.conf", {"org.", "slackdesk.conf"}},
+        {"slackdesktop.json", {"slackdesktop", ".json"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(TilePainter::nameLines(c.name, font, width), c.lines) << c.name.toStdString();

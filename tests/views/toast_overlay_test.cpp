@@ -9,6 +9,7 @@
 #include "layer_window.h"
 #include "model/clean_queue.h"
 #include "test_items.h"
+#include "theme/fixed_digits.h"
 
 namespace nimbrel {
 namespace {
@@ -104,6 +105,39 @@ TEST(ToastOverlayTest, PillsStackAtTheBottomAndLetClicksThrough) {
     EXPECT_EQ(w.window.childAt(w.overlay->toastPillRect().center()), w.content);
 }
 
+// A toast wider than the window goes over several lines, broken between words: every word shows,
+// no line is wider than the pill, and the removal pill stays clear above it.
+TEST(ToastOverlayTest, AToastThatDoesNotFitWrapsAndIsNeverCut) {
+    ToastWindow w;
+    const QString message = QStringLiteral(
+        "These 2 extra copies stay: their kept copy changed since the search · look for twins again "
+        "to choose from them as they are now");
+    w.state.setIsDeleting(true);
+    w.post(message);
+    ASSERT_EQ(w.overlay->toastLines(), QStringList{message});
+    EXPECT_EQ(w.overlay->toastPillRect().height(), ToastOverlay::kPillHeight);
+
+    for (const int narrow : {420, 260}) {
+        w.window.resize(narrow, 700);
+        w.overlay->setGeometry(w.window.rect());
+        const QStringList lines = w.overlay->toastLines();
+        const QRect toast = w.overlay->toastPillRect();
+        EXPECT_GT(lines.size(), 1);
+        EXPECT_EQ(lines.join(QLatin1Char(' ')), message);
+        EXPECT_GT(toast.height(), ToastOverlay::kPillHeight);
+        EXPECT_TRUE(w.overlay->rect().contains(toast));
+        const double room = toast.width() - 2 * ToastOverlay::kPillPadding;
+        for (const QString& line : lines) {
+            EXPECT_LE(FixedDigits::advance(ToastOverlay::pillFont(), line), room) << line.toStdString();
+            EXPECT_FALSE(line.startsWith(QStringLiteral("\u00B7"))) << line.toStdString();
+        }
+        EXPECT_EQ(w.overlay->removalPillRect().bottom() + 1 + ToastOverlay::kPillSpacing, toast.top());
+    }
+    // A word longer than a whole line is the only thing broken inside a word.
+    const QString word(200, QLatin1Char('w'));
+    EXPECT_EQ(ToastOverlay::wrapped(ToastOverlay::pillFont(), word, 100).join(QString()), word);
+}
+
 // The overlay covers the window: a pill coming, moving or going repaints only around the pills, not
 // the whole window beneath them (which would cost a frame while rows evaporate).
 TEST(ToastOverlayTest, PillsRepaintOnlyAroundThemselves) {
@@ -117,12 +151,19 @@ TEST(ToastOverlayTest, PillsRepaintOnlyAroundThemselves) {
     far->setGeometry(0, 0, 1000, 300);
     far->lower();
     far->show();
+    // The overlay's own paints: each step is followed until the repaint it asks for has happened.
+    struct Paints : QObject {
+        int count = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) ++count;
+            return false;
+        }
+    } overlayPaints;
+    w.overlay->installEventFilter(&overlayPaints);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
-    // Until the window has painted all it had to (a busy machine can be late with the first frames).
-    for (int seen = -1; seen != far->paints;) {
-        seen = far->paints;
-        QTest::qWait(100);
-    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return far->paints > 0; }));
+    // Whatever the first frames left to paint is painted now.
+    w.window.repaint();
     const int before = far->paints;
     const std::function<void()> steps[] = {
         [&] { w.state.setIsDeleting(true); },
@@ -132,8 +173,9 @@ TEST(ToastOverlayTest, PillsRepaintOnlyAroundThemselves) {
         [&] { w.state.setToast(std::nullopt); },
     };
     for (const auto& step : steps) {
+        const int painted = overlayPaints.count;
         step();
-        QTest::qWait(20);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return overlayPaints.count > painted; }));
     }
     EXPECT_EQ(far->paints, before);
 }

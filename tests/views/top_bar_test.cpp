@@ -126,10 +126,13 @@ TEST_F(TopBarTest, ScanButtonOpensTheMenuAndARowClosesItBeforeScanning) {
     QTest::mouseClick(bar_->scanButton(), Qt::LeftButton);
     ASSERT_TRUE(bar_->isScanMenuOpen());
     ScanMenu* menu = bar_->scanMenu()->menu();
-    // The keys work at once: the first row has the focus, Down goes to the next
+    // Opened by the mouse, no row shows a focus ring; Down puts the keyboard on the first row,
     const auto rows = menu->findChildren<MenuRow*>();
     ASSERT_GE(rows.size(), 2);
+    EXPECT_TRUE(std::none_of(rows.begin(), rows.end(), [](MenuRow* r) { return r->showsFocusRing(); }));
+    QTest::keyClick(bar_->scanMenu(), Qt::Key_Down);
     EXPECT_EQ(QApplication::focusWidget(), rows[0]);
+    EXPECT_TRUE(rows[0]->showsFocusRing());
     QTest::keyClick(rows[0], Qt::Key_Down);
     EXPECT_EQ(QApplication::focusWidget(), rows[1]);
     // and they stay in the menu, round its ends.
@@ -153,10 +156,14 @@ TEST_F(TopBarTest, ScanButtonOpensTheMenuAndARowClosesItBeforeScanning) {
     EXPECT_EQ(state_->scanTarget(), std::string("/"));
     EXPECT_TRUE(state_->isScanning());
 
-    // Escape closes it like a click outside.
+    // Opened from the keyboard, the keyboard starts on the first row; Escape closes it like a
+    // click outside.
     state_->cancelScan();
-    bar_->openScanMenu();
+    QTest::keyClick(bar_->scanButton(), Qt::Key_Space);
     ASSERT_TRUE(bar_->isScanMenuOpen());
+    const auto keyed = bar_->scanMenu()->menu()->findChildren<MenuRow*>();
+    ASSERT_FALSE(keyed.empty());
+    EXPECT_TRUE(keyed[0]->showsFocusRing());
     QTest::keyClick(bar_->scanMenu(), Qt::Key_Escape);
     EXPECT_FALSE(bar_->isScanMenuOpen());
 

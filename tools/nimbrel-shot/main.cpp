@@ -121,7 +121,7 @@ void shootDemo(const QSize& size, const QString& suffix) {
     }
 
     TopBar* bar = window.rootView()->topBar();
-    bar->openScanMenu();
+    bar->openScanMenu(ScanMenuPopup::Opened::byMouse);  // as a click opens it
     save(window, QStringLiteral("scan-menu") + suffix, bar->scanMenu());
     bar->closeScanMenu();
 

@@ -223,7 +223,7 @@ CleanItem DeepCleanModel::junkItem(const MeasuredLocation& measured) {
 QString DeepCleanModel::locationSubtitle(const MeasuredLocation& measured, const std::string& home) {
     if (!measured.isReadable()) {
         // Linux has no Full Disk Access to grant; there the folder's own permissions are in the way.
-        return HostLayout::current().isMac() ? tr("needs Full Disk Access") : tr("needs read access");
+        return HostLayout::judging().isMac() ? tr("needs Full Disk Access") : tr("needs read access");
     }
     const JunkLocation& location = measured.location;
     const auto folders = qlonglong(measured.folders);

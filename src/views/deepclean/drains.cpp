@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "model/app_state.h"
 #include "model/cleanup_model.h"
@@ -13,7 +14,6 @@
 #include "theme/shapes.h"
 #include "theme/symbols.h"
 #include "util/fmt.h"
-#include "util/plural.h"
 #include "views/kit/elided_label.h"
 
 namespace nimbrel {
@@ -48,30 +48,36 @@ bool Drains::canEmpty(const std::optional<TrashUsage>& trash) {
     return !trash || !trash->usage.readable || trash->usage.size > 0 || trash->usage.items > 0;
 }
 
-QString Drains::emptyTrashMessage(const std::optional<TrashUsage>& trash) {
+QString Drains::emptyTrashMessage(const std::optional<TrashUsage>& trash,
+                                  const std::vector<VolumeInfo>& volumes) {
     if (!trash || !trash->usage.readable)
         return tr(
             "Everything in the Trash is deleted for good, including everything you've nimbrelised. "
             "This can't be undone.");
     const QString size = Fmt::bytes(trash->usage.size);
-    if (trash->volumes < 1)
+    if (trash->volumes.empty())
         return tr("Everything in the Trash, %1, is deleted for good, including everything you've "
                   "nimbrelised. "
                   "This can't be undone.")
             .arg(size);
-    return Plural::choose(
-               trash->volumes,
-               tr("Everything in the Trash, %1 (%2 of it on %3 volume), is deleted for good, including "
-                  "everything you've nimbrelised. This can't be undone."),
-               tr("Everything in the Trash, %1 (%2 of it on %3 volumes), is deleted for good, including "
-                  "everything you've nimbrelised. This can't be undone."))
-        .arg(size, Fmt::bytes(trash->onVolumes), Fmt::count(trash->volumes));
+    QStringList names;
+    for (const std::string& mountPoint : trash->volumes) {
+        const auto listed = std::find_if(volumes.begin(), volumes.end(),
+                                         [&](const VolumeInfo& v) { return v.url == mountPoint; });
+        const QString name = listed != volumes.end() && !listed->name.empty()
+                                 ? QString::fromStdString(listed->name)
+                                 : Fmt::displayName(mountPoint);
+        names << tr("“%1”").arg(name);
+    }
+    return tr("Everything in the Trash, %1 (%2 of it on %3), is deleted for good, including everything "
+              "you've nimbrelised. This can't be undone.")
+        .arg(size, Fmt::bytes(trash->onVolumes), Fmt::locale().createSeparatedList(names));
 }
 
 ConfirmRequest Drains::emptyTrashRequest(AppState& state) {
     ConfirmRequest request;
     request.title = tr("Empty the Trash?");
-    request.message = emptyTrashMessage(state.cleanup().trash());
+    request.message = emptyTrashMessage(state.cleanup().trash(), state.volumes());
     request.actionTitle = tr("Empty Trash");
     request.destructive = true;
     request.perform = [&state] { state.emptyTrash(); };

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/trash_contents.h"
+#include "engine/volume_info.h"
 #include "model/toast.h"
 
 class QHBoxLayout;
@@ -28,8 +29,10 @@ struct Drains {
     static std::optional<QString> trashValue(const std::optional<TrashUsage>& trash);
     // Whether "Empty…" has something to empty: not when the Trash was measured empty.
     static bool canEmpty(const std::optional<TrashUsage>& trash);
-    // The confirmation's message: how much goes, and on how many other volumes, once measured.
-    static QString emptyTrashMessage(const std::optional<TrashUsage>& trash);
+    // The confirmation's message: how much goes once measured, and which other volumes' Trash
+    // folders it empties, by the names the volume list gives their mount points (`volumes`).
+    static QString emptyTrashMessage(const std::optional<TrashUsage>& trash,
+                                     const std::vector<VolumeInfo>& volumes = {});
     static ConfirmRequest emptyTrashRequest(AppState& state);
     static ConfirmRequest simulatorsRequest(AppState& state);
 };

@@ -99,7 +99,7 @@ class LocationCell : public QWidget {
         column->setSpacing(kBlockSpacing);
         column->addWidget(
             new WrappingText(QString::fromStdString(location_.detail), detailFont(), ink3, block_));
-        column->addWidget(new JunkContentsList(state_, location_, kContentsLimit, true, block_));
+        column->addWidget(new JunkContentsList(state_, location_, kContentsLimit, true, {}, block_));
         column->addStretch(1);
         place();
         block_->show();

@@ -54,7 +54,7 @@ BiggestShelves::BiggestShelves(AppState& state, PreviewAction preview, QWidget* 
         chips->addWidget(chip);
         chips_.push_back(chip);
     }
-    auto* packages = new Chip(packageText(PackageText::hideChip, HostLayout::current().isMac()));
+    auto* packages = new Chip(packageText(PackageText::hideChip, HostLayout::judging().isMac()));
     connect(packages, &Chip::clicked, this, [this] { setHidePackages(!query_.hidePackages); });
     chips->addWidget(packages);
     chips_.push_back(packages);

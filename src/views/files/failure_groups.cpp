@@ -5,11 +5,12 @@
 #include <QTextLayout>
 #include <functional>
 #include <optional>
-#include <ranges>
 
+#include "engine/host_layout.h"
 #include "engine/path_rules.h"
 #include "util/plural.h"
 #include "views/kit/files_text.h"
+#include "views/kit/first_where.h"
 
 namespace nimbrel {
 
@@ -42,8 +43,27 @@ QStringList wrapped(const QString& text, const QFont& font, double width) {
 // The smallest cut up to `most` that `fits` (which then holds for every larger cut), if any.
 std::optional<qsizetype> smallestCut(qsizetype most, const std::function<bool(qsizetype)>& fits) {
     if (most < 0 || !fits(most)) return std::nullopt;
-    const auto cuts = std::views::iota(qsizetype(0), most);
-    return std::ranges::partition_point(cuts, [&](qsizetype cut) { return !fits(cut); }) - cuts.begin();
+    return firstWhere(qsizetype(0), most, fits);
+}
+
+// A message with the home folder written as "~" in every path it names: where a path starts (at the
+// start, after a blank or an opening bracket) and at a component boundary.
+QString tildeText(const std::string& text) {
+    const std::string& home = HostLayout::judging().home;
+    if (home.empty() || home == "/") return QString::fromUtf8(text);
+    std::string out;
+    size_t from = 0;
+    for (size_t at = text.find(home); at != std::string::npos; at = text.find(home, at + 1)) {
+        const size_t end = at + home.size();
+        const bool starts = at == 0 || text[at - 1] == ' ' || text[at - 1] == '(';
+        const bool boundary =
+            end == text.size() || std::string_view("/ :;,)").find(text[end]) != std::string::npos;
+        if (!starts || !boundary || at < from) continue;
+        out.append(text, from, at - from).append("~");
+        from = end;
+    }
+    out.append(text, from, std::string::npos);
+    return QString::fromUtf8(out);
 }
 
 }  // namespace
@@ -96,13 +116,13 @@ QString FailureGroups::rowName(const DeletionFailure& failure) {
 }
 
 QString FailureGroups::rowDetail(const DeletionFailure& failure) {
-    if (failure.reason == DeletionFailure::Reason::other) return QString::fromUtf8(failure.detail);
+    if (failure.reason == DeletionFailure::Reason::other) return tildeText(failure.detail);
     return tildePath(PathRules::parent(failure.path));
 }
 
 QString FailureGroups::rowHelp(const DeletionFailure& failure) {
     QString help = tildePath(failure.path);
-    if (!failure.detail.empty()) help += QLatin1Char('\n') + QString::fromUtf8(failure.detail);
+    if (!failure.detail.empty()) help += QLatin1Char('\n') + tildeText(failure.detail);
     return help;
 }
 
@@ -113,7 +133,7 @@ QStringList FailureGroups::detailLines(const DeletionFailure& failure, const QFo
     // the path's last part.
     qsizetype most = text.size();
     if (failure.reason == DeletionFailure::Reason::other) {
-        const QString named = QString::fromUtf8(failure.path);
+        const QString named = tildePath(failure.path);
         const qsizetype colon =
             text.startsWith(named) ? text.indexOf(QStringLiteral(": "), named.size()) : -1;
         most = colon < 0 ? 0 : text.lastIndexOf(QLatin1Char('/'), colon - 1);

@@ -33,7 +33,7 @@ struct FailureGroups {
     static bool offersFullDiskAccess(const std::vector<DeletionFailure>& failures, bool hasFullDiskAccess);
 
     // Row texts: the name, the second line (the system's message for `other`, else the parent
-    // folder) and the tooltip (the path, then the message when there is one).
+    // folder) and the tooltip (the path, then the message when there is one), the home written "~".
     static QString rowName(const DeletionFailure& failure);
     static QString rowDetail(const DeletionFailure& failure);
     static QString rowHelp(const DeletionFailure& failure);

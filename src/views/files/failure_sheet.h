@@ -32,7 +32,6 @@ class FailureSheet : public QWidget {
 
     const std::vector<DeletionFailure>& failures() const { return failures_; }
     NimbrelButton* okButton() const { return ok_; }
-    NimbrelButton* copyAllButton() const { return copyAll_; }
     NimbrelButton* fullDiskAccessButton() const { return fullDiskAccess_; }
     // The group blocks' "Copy paths" buttons, in group order.
     const std::vector<NimbrelButton*>& groupCopyButtons() const { return groupCopy_; }

@@ -9,7 +9,7 @@
 namespace nimbrel {
 
 ReviewCell::ReviewCell(AppState& state, ReviewSheet& sheet, ReviewModel::Entry entry)
-    : state_(state), row_(new ReviewRow(state, sheet, entry, this)) {}
+    : state_(state), sheet_(sheet), row_(new ReviewRow(state, sheet, entry, this)) {}
 
 void ReviewCell::setOpen(bool open) {
     if (open && !contents_) {
@@ -17,7 +17,9 @@ void ReviewCell::setOpen(bool open) {
         if (item.kind != CleanItem::Kind::junk) return;
         const auto location = ReviewModel::location(item, state_.cleanup().locations());
         if (!location) return;
-        contents_ = new JunkContentsList(state_, *location, ReviewSheet::kJunkContentsLimit, false, this);
+        contents_ = new JunkContentsList(
+            state_, *location, ReviewSheet::kJunkContentsLimit, false,
+            [sheet = &sheet_, id = item.id] { return sheet->listed(id); }, this);
         place();
         contents_->show();
     } else if (!open && contents_) {

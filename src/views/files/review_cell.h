@@ -28,6 +28,7 @@ class ReviewCell : public QWidget {
 
   private:
     AppState& state_;
+    ReviewSheet& sheet_;
     ReviewRow* row_;
     JunkContentsList* contents_ = nullptr;
 };

@@ -6,9 +6,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
-#include <ranges>
 
 #include "theme/animated_value.h"
+#include "views/kit/first_where.h"
 #include "views/kit/scroll_watch.h"
 #include "views/kit/turn_budget.h"
 
@@ -252,12 +252,10 @@ void ReviewList::refresh() {
 
 std::pair<size_t, size_t> ReviewList::rowsIn(const QRect& view) const {
     // Tops and bottoms only grow down the column, so the rows in view are found by halving.
-    const auto all = std::views::iota(size_t(0), rows_.size());
-    const auto first =
-        std::ranges::partition_point(all, [&](size_t i) { return tops_[i] + rows_[i].height < view.top(); });
-    const auto last = std::ranges::partition_point(std::ranges::subrange(first, all.end()),
-                                                   [&](size_t i) { return tops_[i] <= view.bottom(); });
-    return {size_t(first - all.begin()), size_t(last - all.begin())};
+    const size_t first = firstWhere(size_t(0), rows_.size(),
+                                    [&](size_t i) { return tops_[i] + rows_[i].height >= view.top(); });
+    const size_t last = firstWhere(first, rows_.size(), [&](size_t i) { return tops_[i] > view.bottom(); });
+    return {first, last};
 }
 
 // Rows that left the view go, unless they hold the focus.

@@ -50,17 +50,12 @@ class Well : public QWidget {
 
 // The list's tags: an item's entry, or a section header's source from here on.
 constexpr uint32_t kHeaderTag = UINT32_MAX - 8;
-
-int junkBlockHeight(AppState& state, const CleanItem& item, const std::vector<JunkLocation>& locations) {
-    const auto location = ReviewModel::location(item, locations);
-    if (!location) return 0;
-    return JunkContentsList::heightFor(state.cleanup(), *location, ReviewSheet::kJunkContentsLimit) +
-           ReviewSheet::kContentsBelow;
-}
+constexpr std::string_view kJunkPrefix = "junk:";
 
 }  // namespace
 
-ReviewSheet::ReviewSheet(AppState& state, QWidget* parent) : QWidget(parent), state_(state) {
+ReviewSheet::ReviewSheet(AppState& state, QWidget* parent)
+    : QWidget(parent), state_(state), pinned_(state.reviewTargets) {
     setProperty("sheetShadow", true);  // the modal host draws the card's shadow
     setFocusPolicy(Qt::StrongFocus);
     setFixedWidth(kContentWidth + 2 * kPadding);
@@ -225,7 +220,7 @@ void ReviewSheet::judge() {
     };
     Background::run(
         state_.userPool(), this,
-        [snapshot, twins = state_.duplicates().watch(), targets = state_.reviewTargets,
+        [snapshot, twins = state_.duplicates().watch(), targets = pinned_,
          sample = state_.services().isDemo ? state_.services().isDemo() : Demo::isOn()] {
             return std::make_shared<const ReviewModel::Verdicts>(
                 ReviewModel::judge(*snapshot, twins, targets, sample));
@@ -529,9 +524,16 @@ std::string_view headerView(CleanItem::Source source) {
 
 int ReviewSheet::itemHeight(const CleanItem& item) const {
     int h = kRowHeight;
-    if (item.kind == CleanItem::Kind::junk && expanded_.count(item.id))
-        h += junkBlockHeight(state_, item, state_.cleanup().locations());
+    if (item.kind == CleanItem::Kind::junk && expanded_.count(item.id) &&
+        ReviewModel::location(item, state_.cleanup().locations()))
+        h += JunkContentsList::heightFor(listed(item.id), kJunkContentsLimit) + kContentsBelow;
     return h;
+}
+
+const std::vector<JunkEntry>* ReviewSheet::listed(const std::string& entryID) const {
+    if (auto it = pinned_.find(entryID); it != pinned_.end()) return &it->second;
+    auto it = state_.cleanup().contents().find(entryID.substr(std::min(entryID.size(), kJunkPrefix.size())));
+    return it == state_.cleanup().contents().end() ? nullptr : &it->second;
 }
 
 std::vector<ReviewList::Row> ReviewSheet::rowsOf(const ReviewModel& model) {

@@ -55,6 +55,10 @@ class ReviewSheet : public QWidget {
     const ReviewModel& model() const { return *model_; }
     std::unordered_set<std::string> excluded() const { return model_->excluded(); }
     const std::unordered_set<std::string>& expanded() const { return expanded_; }
+    // What the sheet lists of a ticked junk location ("junk:<id>"): the targets pinned when the
+    // review opened, which are what the removal takes; for one ticked since, the cleanup model's
+    // listing. Null while there is none.
+    const std::vector<JunkEntry>* listed(const std::string& entryID) const;
     // The acknowledgement as the tick shows it: given, and covering every danger item on show.
     bool isAcknowledged() const;
 
@@ -132,6 +136,9 @@ class ReviewSheet : public QWidget {
     std::unordered_set<std::string> acknowledgedIDs() const;
 
     AppState& state_;
+    // The targets of each ticked junk location as the review pinned them when it opened; the sheet
+    // keeps its own copy, so it shows them until it has gone.
+    const ReviewModel::JunkTargets pinned_;
     std::unique_ptr<ReviewModel> model_;
     std::unordered_set<std::string> expanded_;
     bool acknowledged_ = false;

@@ -65,11 +65,6 @@ void ElidedLabel::setFixedDigits(bool fixed) {
     update();
 }
 
-void ElidedLabel::setMaximumTextWidth(int width) {
-    maxWidth_ = width;
-    updateGeometry();
-}
-
 QString ElidedLabel::shownText() const {
     const int width = contentsRect().width();
     if (width == shownWidth_) return shown_;
@@ -88,7 +83,6 @@ QSize ElidedLabel::sizeHint() const {
         textWidth_ =
             fixedDigits_ ? int(std::ceil(FixedDigits::advance(font_, text_))) : fm.horizontalAdvance(text_);
     int w = textWidth_ + 1;
-    if (maxWidth_ > 0) w = std::min(w, maxWidth_);
     const QMargins m = contentsMargins();
     return QSize(w + m.left() + m.right(), fm.height() + m.top() + m.bottom());
 }

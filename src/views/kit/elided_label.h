@@ -26,8 +26,6 @@ class ElidedLabel : public QWidget {
     void setAlignment(Qt::Alignment alignment);
     // Every digit in a cell of the same width, so a changing count does not move its neighbours.
     void setFixedDigits(bool fixed);
-    // The widest the label asks for; 0 means as wide as its text.
-    void setMaximumTextWidth(int width);
 
     // The text as painted at the current width.
     QString shownText() const;
@@ -44,7 +42,6 @@ class ElidedLabel : public QWidget {
     std::function<QColor(const QWidget*)> color_;
     Qt::TextElideMode mode_ = Qt::ElideMiddle;
     Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
-    int maxWidth_ = 0;
     bool fixedDigits_ = false;
     // The text's width, measured once per text and font: layouts ask for the size hint often, and
     // shaping a long path each time is what a list of new rows spends its turn on.

@@ -57,7 +57,7 @@ QString packageText(PackageText which, bool mac) {
 }
 
 QString tildePath(const std::string& path) {
-    return QString::fromUtf8(PathRules::tildeForm(path, HostLayout::current().home));
+    return QString::fromUtf8(PathRules::tildeForm(path, HostLayout::judging().home));
 }
 
 }  // namespace nimbrel

@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "engine/path_rules.h"
+#include "model/selection.h"
 #include "platform/file_manager.h"
 #include "platform/icon_cache.h"
 #include "theme/appearance.h"
@@ -143,13 +144,11 @@ void HoverActions::paintEvent(QPaintEvent*) {
 // ItemRowRules
 
 bool ItemRowRules::loaded(const CleanQueue& queue, const CleanItem& item) {
-    if (item.kind == CleanItem::Kind::junk) return queue.contains(item.id);
-    return queue.includes(item.id);
+    return Selection::includes(queue, item);
 }
 
 bool ItemRowRules::throughFolder(const CleanQueue& queue, const CleanItem& item) {
-    return item.kind != CleanItem::Kind::junk && !queue.contains(item.id) &&
-           queue.covering(item.id).has_value();
+    return Selection::heldBy(queue, item).has_value();
 }
 
 bool ItemRowRules::vanishing(const AppState& state, const CleanItem& item) {
@@ -177,12 +176,10 @@ QString ItemRowRules::helpText(const CleanQueue& queue, const CleanItem& item, b
             return base + QLatin1Char('\n') + QString::fromUtf8(risk.title) + QStringLiteral(": ") +
                    QString::fromUtf8(risk.why) + QLatin1Char('\n') + hint;
     }
-    if (isLoaded && throughFolder(queue, item)) {
-        if (const auto cover = queue.covering(item.id))
-            return base + QLatin1Char('\n') +
-                   rowTr("Included because “%1” is selected. Click to leave just this out")
-                       .arg(QString::fromUtf8(cover->name));
-    }
+    if (const auto cover = Selection::heldBy(queue, item))
+        return base + QLatin1Char('\n') +
+               rowTr("Included because “%1” is selected. Click to leave just this out")
+                   .arg(QString::fromUtf8(cover->name));
     if (disabled) return base;
     return base + QLatin1Char('\n') + hint;
 }
@@ -442,20 +439,6 @@ void ItemRow::leaveEvent(QEvent* event) {
     setHovering(false);
 }
 
-void ItemRow::toggleDirectly() {
-    CleanQueue& queue = state_.queue();
-    beforeClick_.reset();
-    if (queue.contains(item_.id)) {
-        queue.remove(item_.id);
-    } else {
-        // Only an item that drops others on its way in needs the whole list kept for the undo; a
-        // plain toggle is undone by toggling back, whatever the size of the selection.
-        if (item_.kind != CleanItem::Kind::junk && queue.holdsInside(item_.id)) beforeClick_ = queue.items();
-        queue.add(item_);
-    }
-    afterClick_ = queue.generation();
-}
-
 void ItemRow::click() {
     if (options_.disabled) return;
     const bool second = hasLastClick_ && lastClick_.elapsed() < interval_;
@@ -465,17 +448,9 @@ void ItemRow::click() {
             pendingLeaveOut_->stop();
             pendingLeaveOut_->deleteLater();
             pendingLeaveOut_ = nullptr;
-        } else if (beforeClick_ && afterClick_ == state_.queue().generation()) {
-            // Undo exactly: adding a folder dropped the items queued inside it, which a plain
-            // removal would not bring back.
-            state_.queue().setItems(std::move(*beforeClick_));
-        } else if (state_.queue().contains(item_.id)) {
-            state_.queue().remove(item_.id);
         } else {
-            state_.queue().add(item_);
+            state_.selection().undo(item_);
         }
-        beforeClick_.reset();
-        afterClick_.reset();
         if (options_.onOpen) {
             options_.onOpen();
         } else if (options_.preview) {
@@ -485,9 +460,7 @@ void ItemRow::click() {
     }
     hasLastClick_ = true;
     lastClick_.start();
-    beforeClick_.reset();
-    afterClick_.reset();
-    if (isLoaded() && !state_.queue().contains(item_.id)) {
+    if (ItemRowRules::throughFolder(state_.queue(), item_)) {
         // Selected through its folder: wait and see whether a second click follows.
         auto* timer = new QTimer(this);
         timer->setSingleShot(true);
@@ -501,7 +474,7 @@ void ItemRow::click() {
         pendingLeaveOut_ = timer;
         return;
     }
-    toggleDirectly();
+    state_.toggleSelection(item_);
 }
 
 void ItemRow::mousePressEvent(QMouseEvent* event) {

@@ -142,7 +142,6 @@ class ItemRow : public QWidget {
     void followLooks();
     void refresh();
     void setHovering(bool on);
-    void toggleDirectly();
     void startDrag();
 
     AppState& state_;
@@ -153,10 +152,6 @@ class ItemRow : public QWidget {
     QElapsedTimer lastClick_;
     int interval_;
     QPointer<QTimer> pendingLeaveOut_;
-    // The queue before a first click's toggle when that toggle dropped items queued inside this one,
-    // and the queue's generation after it: a second click restores it exactly if nothing else changed.
-    std::optional<std::vector<CleanItem>> beforeClick_;
-    std::optional<uint64_t> afterClick_;
     // 0 to 1: the selected look (background, accent mark) and the hover fill, eased.
     AnimatedValue loadedAmount_{0};
     AnimatedValue hoverAmount_{0};

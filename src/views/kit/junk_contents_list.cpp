@@ -52,18 +52,23 @@ JunkContentsList::Plan JunkContentsList::plan(const std::vector<JunkEntry>* entr
     return plan;
 }
 
+int JunkContentsList::heightFor(const std::vector<JunkEntry>* entries, int limit) {
+    return plan(entries, limit).lines() * kLineHeight;
+}
+
 int JunkContentsList::heightFor(const CleanupModel& cleanup, const JunkLocation& location, int limit) {
     auto it = cleanup.contents().find(location.id);
-    return plan(it == cleanup.contents().end() ? nullptr : &it->second, limit).lines() * kLineHeight;
+    return heightFor(it == cleanup.contents().end() ? nullptr : &it->second, limit);
 }
 
 JunkContentsList::JunkContentsList(AppState& state, JunkLocation location, int limit, bool selectable,
-                                   QWidget* parent)
+                                   Pinned pinned, QWidget* parent)
     : QWidget(parent),
       state_(state),
       location_(std::move(location)),
       limit_(std::max(0, limit)),
-      selectable_(selectable) {
+      selectable_(selectable),
+      pinned_(std::move(pinned)) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setMouseTracking(true);
     loader_ = new NimbrelLoader(12, this);
@@ -73,6 +78,8 @@ JunkContentsList::JunkContentsList(AppState& state, JunkLocation location, int l
 }
 
 const std::vector<JunkEntry>* JunkContentsList::entries() const {
+    if (pinned_)
+        if (const std::vector<JunkEntry>* pinned = pinned_()) return pinned;
     auto it = state_.cleanup().contents().find(location_.id);
     return it == state_.cleanup().contents().end() ? nullptr : &it->second;
 }
@@ -138,14 +145,20 @@ void JunkContentsList::toggle(AppState& state, const JunkLocation& location, con
                               const std::vector<JunkEntry>& all) {
     CleanQueue& queue = state.queue();
     const std::string whole = "junk:" + location.id;
-    if (!queue.contains(whole)) {
-        if (queue.contains(entry.path)) {
-            queue.remove(entry.path);
-        } else {
-            queue.add(itemFor(entry));
-        }
+    const bool wholeTicked = queue.contains(whole);
+    if (!wholeTicked && !queue.includes(entry.path)) {
+        queue.add(itemFor(entry));
         return;
     }
+    // Unticked, the entry stays, whichever area selected it: a folder selected elsewhere that holds
+    // it gives way to the rest of what it holds; when that cannot be worked out, nothing changes and
+    // the toast says why.
+    if (!queue.contains(entry.path) && queue.covering(entry.path)) {
+        state.deselectInside(entry.path);
+        if (queue.includes(entry.path)) return;
+    }
+    if (queue.contains(entry.path)) queue.remove(entry.path);
+    if (!wholeTicked) return;
     queue.remove(whole);
     std::vector<CleanItem> rest;
     rest.reserve(all.size());
@@ -156,6 +169,14 @@ void JunkContentsList::toggle(AppState& state, const JunkLocation& location, con
                              .arg(QString::fromUtf8(std::string(PathRules::lastComponent(entry.path))),
                                   QString::fromUtf8(location.title)),
                          QStringLiteral("checklist")));
+}
+
+std::optional<QString> JunkContentsList::includedBy(const std::string& path) const {
+    const CleanQueue& queue = state_.queue();
+    if (queue.contains("junk:" + location_.id)) return QString::fromUtf8(location_.title);
+    if (queue.contains(path)) return std::nullopt;
+    if (const std::optional<CleanItem> cover = queue.covering(path)) return QString::fromUtf8(cover->name);
+    return std::nullopt;
 }
 
 void JunkContentsList::toggle(int index) {
@@ -207,7 +228,6 @@ void JunkContentsList::paintEvent(QPaintEvent* event) {
         return;
     }
     const std::vector<JunkEntry>& all = *entries();
-    const bool wholeSelected = state_.queue().contains("junk:" + location_.id);
     const QFont name = Fonts::font(11.5, FontWeight::medium);
     const QFont size = Fonts::font(11.5, FontWeight::regular, FontDesign::rounded);
     const int first = std::max(0, event->rect().top() / kLineHeight);
@@ -218,7 +238,8 @@ void JunkContentsList::paintEvent(QPaintEvent* event) {
         double x = 0;
         if (selectable_) {
             const QRectF box = tickRect(i);
-            paintTick(p, box, wholeSelected || state_.queue().contains(entry.path), wholeSelected);
+            const bool included = includedBy(entry.path).has_value();
+            paintTick(p, box, included || state_.queue().contains(entry.path), included);
             x = box.right() + 8;
             if (i == current_ && hasFocus()) {
                 // The keyboard's entry: a ring around its tick, as round a tick of its own.
@@ -325,11 +346,11 @@ bool JunkContentsList::event(QEvent* event) {
             QToolTip::hideText();
             return true;
         }
-        QString text = tildePath((*entries())[static_cast<size_t>(index)].path);
-        if (selectable_ && state_.queue().contains("junk:" + location_.id) &&
-            tickRect(index).contains(help->pos()))
-            text = tr("Included because “%1” is selected. Untick to leave just this out")
-                       .arg(QString::fromUtf8(location_.title));
+        const std::string& path = (*entries())[static_cast<size_t>(index)].path;
+        QString text = tildePath(path);
+        const std::optional<QString> by =
+            selectable_ && tickRect(index).contains(help->pos()) ? includedBy(path) : std::nullopt;
+        if (by) text = tr("Included because “%1” is selected. Untick to leave just this out").arg(*by);
         QToolTip::showText(help->globalPos(), PlainText::toolTip(text), this);
         return true;
     }

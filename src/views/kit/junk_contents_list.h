@@ -2,6 +2,8 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "engine/junk_location.h"
@@ -33,9 +35,14 @@ class JunkContentsList : public QWidget {
         int lines() const { return loading || empty ? 1 : shown + (more > 0 ? 1 : 0); }
     };
     static Plan plan(const std::vector<JunkEntry>* entries, int limit);
+    static int heightFor(const std::vector<JunkEntry>* entries, int limit);
     static int heightFor(const CleanupModel& cleanup, const JunkLocation& location, int limit);
 
-    JunkContentsList(AppState& state, JunkLocation location, int limit, bool selectable,
+    // The entries a list shows instead of the cleanup model's listing (the targets an open review
+    // pinned); none: the model's listing, asked for when the list is first shown.
+    using Pinned = std::function<const std::vector<JunkEntry>*()>;
+
+    JunkContentsList(AppState& state, JunkLocation location, int limit, bool selectable, Pinned pinned = {},
                      QWidget* parent = nullptr);
 
     const JunkLocation& location() const { return location_; }
@@ -65,6 +72,9 @@ class JunkContentsList : public QWidget {
 
   private:
     const std::vector<JunkEntry>* entries() const;
+    // What selects the entry at `path` other than itself (the location as a whole, or a folder
+    // selected elsewhere that holds it), as its tick's help names it.
+    std::optional<QString> includedBy(const std::string& path) const;
     void contentsChanged();
     void requestLoad();
     int entryAt(const QPoint& pos) const;
@@ -75,6 +85,7 @@ class JunkContentsList : public QWidget {
     JunkLocation location_;
     int limit_;
     bool selectable_;
+    Pinned pinned_;
     NimbrelLoader* loader_;
     int current_ = 0;
 };

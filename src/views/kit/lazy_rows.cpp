@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <ranges>
 #include <unordered_map>
 
+#include "views/kit/first_where.h"
 #include "views/kit/scroll_watch.h"
 #include "views/kit/turn_budget.h"
 
@@ -141,16 +141,10 @@ void LazyRows::refresh() {
 std::pair<int, int> LazyRows::rowsNear(const QRect& view) const {
     // Only the rows near the view are looked at, so a long list costs nothing per scroll step.
     const int slack = static_cast<int>(std::ceil(largestOffset()));
-    // The first index at which `past` turns true (it is false, then true, along the list).
-    const auto firstWhere = [this](int from, auto past) {
-        const auto indexes = std::views::iota(from, count());
-        return from +
-               int(std::ranges::partition_point(indexes, [&](int i) { return !past(i); }) - indexes.begin());
-    };
     const auto at = [](const std::vector<int>& v, int i) { return v[static_cast<size_t>(i)]; };
     const int first =
-        firstWhere(0, [&](int i) { return at(tops_, i) + at(heights_, i) + slack >= view.top(); });
-    const int last = firstWhere(first, [&](int i) { return at(tops_, i) - slack > view.bottom(); });
+        firstWhere(0, count(), [&](int i) { return at(tops_, i) + at(heights_, i) + slack >= view.top(); });
+    const int last = firstWhere(first, count(), [&](int i) { return at(tops_, i) - slack > view.bottom(); });
     return {first, last};
 }
 

@@ -58,7 +58,7 @@ QString PathActions::previewHelp() {
 }
 
 QString PathActions::abbreviate(const std::string& path) {
-    return abbreviate(path, HostLayout::current().home);
+    return abbreviate(path, HostLayout::judging().home);
 }
 
 QString PathActions::abbreviate(const std::string& path, const std::string& home) {

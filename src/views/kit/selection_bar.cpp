@@ -15,6 +15,7 @@
 #include "theme/appearance.h"
 #include "theme/fixed_digits.h"
 #include "theme/fonts.h"
+#include "theme/loader.h"
 #include "theme/motion.h"
 #include "theme/nimbrel_button.h"
 #include "theme/palette.h"
@@ -58,7 +59,10 @@ SelectionBar::SelectionBar(AppState& state, QWidget* parent)
     review_->setSymbol(QStringLiteral("humidity.fill"));
     const QString keys = QKeySequence(Qt::CTRL | Qt::Key_Backspace).toString(QKeySequence::NativeText);
     review_->setToolTip(tr("Review everything selected in every tab, then nimbrelise (%1)").arg(keys));
+    preparing_ = new NimbrelLoader(12, this);
+    preparing_->setVisible(false);
     row->addWidget(clear_);
+    row->addWidget(preparing_);
     row->addWidget(review_);
     connect(clear_, &QAbstractButton::clicked, this, [this] { state_.queue().setItems({}); });
     connect(review_, &QAbstractButton::clicked, this, [this] { state_.nimbrelise(); });
@@ -68,6 +72,12 @@ SelectionBar::SelectionBar(AppState& state, QWidget* parent)
         // Not under a card, and not while a removal runs.
         if (review_->isEnabled() && isVisible() && !ModalHost::isPresented(state_)) state_.nimbrelise();
     });
+    // Listing a ticked location can take a while (a large cache, a slow share): Escape stops it.
+    stopPreparing_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    stopPreparing_->setContext(Qt::WindowShortcut);
+    stopPreparing_->setEnabled(false);
+    connect(stopPreparing_, &QShortcut::activated, this, [this] { state_.stopPreparingReview(); });
+    connect(&state_, &AppState::isPreparingReviewChanged, this, &SelectionBar::refresh);
     connect(&targetAmount_, &AnimatedValue::changed, this, qOverload<>(&QWidget::update));
     connect(&state_.queue(), &CleanQueue::itemsChanged, this, &SelectionBar::refresh);
     connect(&state_, &AppState::isDeletingChanged, this, &SelectionBar::refresh);
@@ -96,7 +106,15 @@ void SelectionBar::refresh() {
     const bool empty = state_.queue().items().empty();
     if (!empty) total_->setText(Fmt::bytes(std::max<int64_t>(0, state_.queue().totalSize())), showingTotal_);
     showingTotal_ = !empty;
-    sources_ = sourceLine(state_.queue().bySource());
+    const bool preparing = state_.isPreparingReview();
+    sources_ = preparing ? tr("Preparing the review… %1 cancels")
+                               .arg(QKeySequence(Qt::Key_Escape).toString(QKeySequence::NativeText))
+                         : sourceLine(state_.queue().bySource());
+    // Busy, not disabled: the press that started it keeps its focus, and another does nothing.
+    review_->setText(preparing ? tr("Preparing Review…") : tr("Review & Nimbrelise…"));
+    review_->setSymbol(preparing ? QString() : QStringLiteral("humidity.fill"));
+    preparing_->setVisible(preparing);
+    stopPreparing_->setEnabled(preparing);
     review_->setEnabled(!state_.isDeleting());
     update();
 }

@@ -9,10 +9,12 @@
 #include "theme/decoration.h"
 
 class QMimeData;
+class QShortcut;
 
 namespace nimbrel {
 
 class NimbrelButton;
+class NimbrelLoader;
 class RollingText;
 
 // The bar over the bottom of the window while anything is selected: the selection's total, how many
@@ -33,9 +35,11 @@ class SelectionBar : public QWidget, public OutsideDecoration {
     static std::optional<std::vector<CleanItem>> droppedItems(const QMimeData* data, bool fromThisProcess);
     static QMimeData* mimeData(const CleanItem& item);
 
-    bool isTargeted() const { return targeted_; }
     NimbrelButton* clearButton() const { return clear_; }
     NimbrelButton* reviewButton() const { return review_; }
+    // Turns while the review is being prepared; the line under the total then says so.
+    NimbrelLoader* preparingLoader() const { return preparing_; }
+    const QString& line() const { return sources_; }
     // Adds dropped items as one change; false only for an empty drop.
     bool drop(std::vector<CleanItem> items);
 
@@ -75,6 +79,8 @@ class SelectionBar : public QWidget, public OutsideDecoration {
     double opacity_ = 1;
     NimbrelButton* clear_;
     NimbrelButton* review_;
+    NimbrelLoader* preparing_;
+    QShortcut* stopPreparing_;
 };
 
 }  // namespace nimbrel

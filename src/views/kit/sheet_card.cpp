@@ -31,10 +31,6 @@ void SheetCard::addRow(QLayout* row) {
     rows_->addLayout(row);
 }
 
-int SheetCard::cardHeight() const {
-    return hasHeightForWidth() ? heightForWidth(kWidth) : sizeHint().height();
-}
-
 QPainterPath SheetCard::shape(const QRectF& r) {
     return Shapes::rounded(r, kRadius);
 }

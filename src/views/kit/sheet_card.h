@@ -27,8 +27,6 @@ class SheetCard : public QWidget {
 
     void addRow(QWidget* row);
     void addRow(QLayout* row);
-    // The card's height at its fixed width.
-    int cardHeight() const;
 
     // The card's outline in its own coordinates (the host draws the shadow from it).
     static QPainterPath shape(const QRectF& r);

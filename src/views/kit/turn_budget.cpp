@@ -79,13 +79,6 @@ void TurnBudget::retire(QWidget* widget) {
     }
 }
 
-int TurnBudget::retiring() {
-    int n = 0;
-    for (const auto& w : turn().retired)
-        if (w) ++n;
-    return n;
-}
-
 void TurnBudget::setOverride(std::optional<int> asksPerTurn) {
     turn().override = asksPerTurn;
 }

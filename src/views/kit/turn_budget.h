@@ -27,8 +27,6 @@ class TurnBudget {
     // Hides `widget` now and deletes it in coming turns, as many per turn as the budget allows (at
     // least one): a thousand cards freed at once would hold the window still.
     static void retire(QWidget* widget);
-    // Widgets retired and not yet deleted.
-    static int retiring();
     // Tests fix how many asks in each turn are answered yes (kUnlimited: all of them), so what a turn
     // builds does not depend on how busy the machine is; nullopt goes back to the clock.
     static constexpr int kUnlimited = -1;

@@ -32,11 +32,12 @@ std::optional<std::string> DropPolicy::pathToScan(const QMimeData& mime) {
     if (!mime.hasUrls()) return std::nullopt;
     const QList<QUrl> urls = mime.urls();
     if (urls.isEmpty()) return std::nullopt;
-    std::optional<std::string> path = localPath(urls.front());
-    if (!path) return std::nullopt;
+    return localPath(urls.front());
+}
+
+bool DropPolicy::isFolderItself(const std::string& path) {
     struct stat st {};
-    if (::lstat(path->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
-    return path;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace nimbrel

@@ -19,9 +19,13 @@ std::optional<std::string> localPath(const QUrl& url);
 // True while a drag carries at least one local file URL: the window shows its drop hint.
 bool carriesLocalFiles(const QMimeData& mime);
 
-// The folder a drop asks to scan: only the first URL counts, and it must name a local folder itself
-// (a symbolic link to a folder is not one). Nothing means the drop is refused.
+// The path a drop asks to scan: only the first URL counts, and it must be a local one. Read from the
+// drag alone; whether it names a folder is isFolderItself's to say.
 std::optional<std::string> pathToScan(const QMimeData& mime);
+
+// True when `path` names a local folder itself (a symbolic link to a folder is not one). Reads the
+// disk, so it runs on a worker: a share that stopped answering holds the worker, not the window.
+bool isFolderItself(const std::string& path);
 
 }  // namespace DropPolicy
 

@@ -29,6 +29,7 @@ MenuBarExtra::MenuBarExtra(AppState& state, MenuBarView::Actions actions, QObjec
     // Trays come and go with the desktop's panel: ask again now and then, and at once when a
     // status-notifier watcher registers or leaves the session bus.
     watch_->setInterval(kTrayPollMs);
+    watch_->setTimerType(Qt::PreciseTimer);
     connect(watch_, &QTimer::timeout, this, &MenuBarExtra::sync);
     watch_->start();
     if (QDBusConnection bus = QDBusConnection::sessionBus(); bus.isConnected()) {

@@ -25,7 +25,6 @@ class MenuBarExtra : public QObject {
     // Inserts or removes the tray icon to match the preference and the desktop.
     void sync();
     bool isInserted() const { return tray_ != nullptr; }
-    QSystemTrayIcon* trayIcon() const { return tray_; }
     // The panel, built on first use.
     MenuBarView* panel();
     // Shows the panel at `anchor` (the tray icon's frame; the pointer when that is unknown), or hides it.

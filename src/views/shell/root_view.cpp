@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "engine/demo.h"
+#include "model/background.h"
 #include "theme/backdrop.h"
 #include "theme/motion.h"
 #include "views/kit/selection_bar.h"
@@ -134,7 +135,7 @@ void RootView::restack() {
 
 void RootView::layoutOverlays() {
     backdrop_->setGeometry(rect());
-    // The hint covers the area below the top bar, like the view it announces the drop for.
+    // The hint covers the whole view, top bar too: a drop is taken anywhere on it.
     dropHint_->setGeometry(rect());
     if (fade_) fade_->setGeometry(detailHost_->rect());
     if (selectionBar_) {
@@ -209,7 +210,13 @@ void RootView::dropEvent(QDropEvent* event) {
     }
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    state_.scan(*path);
+    // Whether it is a folder is read on a worker, so a dropped path on a share that stopped
+    // answering never freezes the window; anything but a folder is then left alone.
+    Background::run(
+        Background::userInitiated(), this, [path = *path] { return DropPolicy::isFolderItself(path); },
+        [this, path = *path](bool folder) {
+            if (folder) state_.scan(path);
+        });
 }
 
 }  // namespace nimbrel

@@ -36,7 +36,6 @@ class RootView : public QWidget {
     void setToastOverlay(QWidget* overlay);
     QWidget* selectionBar() const { return selectionBar_; }
     QWidget* modalHost() const { return modalHost_; }
-    QWidget* toastOverlay() const { return toastOverlay_; }
 
     // Each time the application becomes active: re-check Full Disk Access and, outside demo mode,
     // the volume list.

@@ -145,7 +145,7 @@ ScanMenuPopup::ScanMenuPopup(AppState& state, QWidget* parent)
     layout->addWidget(menu_);
 }
 
-void ScanMenuPopup::popUpBelow(QWidget* anchor) {
+void ScanMenuPopup::popUpBelow(QWidget* anchor, Opened how) {
     adjustSize();
     const QPoint anchorBottom = anchor->mapToGlobal(QPoint(anchor->width() / 2, anchor->height()));
     int x = anchorBottom.x() - width() / 2;
@@ -157,13 +157,25 @@ void ScanMenuPopup::popUpBelow(QWidget* anchor) {
     arrowX_ = anchorBottom.x() - x;
     move(x, anchorBottom.y() + 2);
     show();
-    // The keyboard starts on the first row, so Down and Return work at once, as in any menu.
-    if (auto* first = menu_->findChild<MenuRow*>()) first->setFocus(Qt::TabFocusReason);
+    // From the keyboard, the keyboard starts on the first row, so Return works at once. A click
+    // leaves the keys with the popup itself, which takes them to a row when one is pressed.
+    auto* first = menu_->findChild<MenuRow*>();
+    if (how == Opened::byKeyboard && first)
+        first->setFocus(Qt::TabFocusReason);
+    else
+        setFocus(Qt::PopupFocusReason);
 }
 
 void ScanMenuPopup::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         close();
+        return;
+    }
+    const QList<MenuRow*> rows = menu_->findChildren<MenuRow*>();
+    const bool onRow = std::any_of(rows.begin(), rows.end(), [](MenuRow* r) { return r->hasFocus(); });
+    if (!onRow && !rows.empty() && (event->key() == Qt::Key_Down || event->key() == Qt::Key_Up)) {
+        const bool down = event->key() == Qt::Key_Down;
+        (down ? rows.front() : rows.back())->setFocus(down ? Qt::TabFocusReason : Qt::BacktabFocusReason);
         return;
     }
     QWidget::keyPressEvent(event);

@@ -47,8 +47,11 @@ class ScanMenuPopup : public QWidget {
     ScanMenuPopup(AppState& state, QWidget* parent = nullptr);
 
     ScanMenu* menu() const { return menu_; }
+    // Opened from the keyboard, the menu starts with the keyboard on its first row. Opened by the
+    // mouse, no row shows a focus ring: Down or Up puts the keyboard on the first or the last row.
+    enum class Opened { byKeyboard, byMouse };
     // Shows the popup below `anchor`, its arrow at the anchor's centre, kept on the anchor's screen.
-    void popUpBelow(QWidget* anchor);
+    void popUpBelow(QWidget* anchor, Opened how = Opened::byKeyboard);
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -273,7 +273,7 @@ QWidget* SettingsView::scanningCard() {
     connect(packages_, &NimbrelSwitch::toggleRequested, this,
             [this](bool on) { write(Prefs::kTreatPackagesAsFiles, on); });
     rows->addWidget(
-        row(packagesTitle(HostLayout::current()), packagesDetail(HostLayout::current()), packages_));
+        row(packagesTitle(HostLayout::judging()), packagesDetail(HostLayout::judging()), packages_));
     hidden_ = new NimbrelSwitch(false);
     connect(hidden_, &NimbrelSwitch::toggleRequested, this,
             [this](bool on) { write(Prefs::kSkipHiddenFiles, on); });

@@ -125,20 +125,71 @@ double ToastOverlay::removalWidth() const {
     return 2 * kPillPadding + kLoaderSize + kPillSpacing + FixedDigits::advance(pillFont(), removalText());
 }
 
-double ToastOverlay::toastWidth() const {
-    if (!shownToast_) return 0;
-    return 2 * kPillPadding + Symbols::side(13) + kPillSpacing +
-           FixedDigits::advance(pillFont(), shownToast_->message);
+QStringList ToastOverlay::wrapped(const QFont& font, const QString& text, double width) {
+    const auto fits = [&](const QString& line) { return FixedDigits::advance(font, line) <= width; };
+    // Words, a separating "·" kept with the word before it.
+    QStringList words;
+    for (const QString& word : text.split(QLatin1Char(' '))) {
+        if (word == QStringLiteral("\u00B7") && !words.isEmpty())
+            words.back() += QLatin1Char(' ') + word;
+        else
+            words.push_back(word);
+    }
+    QStringList lines;
+    QString line;
+    for (const QString& word : words) {
+        const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        if (line.isEmpty() || fits(longer)) {
+            line = longer;
+        } else {
+            lines.push_back(line);
+            line = word;
+        }
+        // A word that fills more than a line goes over several, as much on each as fits.
+        while (line.size() > 1 && !fits(line)) {
+            qsizetype take = 1;
+            while (take + 1 < line.size() && fits(line.left(take + 1)))
+                ++take;
+            lines.push_back(line.left(take));
+            line = line.mid(take);
+        }
+    }
+    lines.push_back(line);
+    return lines;
 }
 
-QRectF ToastOverlay::pillRect(double width, double bottom) const {
+double ToastOverlay::toastTextRoom() const {
+    return double(width()) - 4 * kPillPadding - Symbols::side(13) - kPillSpacing;
+}
+
+QStringList ToastOverlay::toastLines() const {
+    if (!shownToast_) return {};
+    const double room = toastTextRoom();
+    if (room < 1) return {shownToast_->message};
+    return wrapped(pillFont(), shownToast_->message, room);
+}
+
+double ToastOverlay::toastWidth() const {
+    if (!shownToast_) return 0;
+    double widest = 0;
+    for (const QString& line : toastLines())
+        widest = std::max(widest, FixedDigits::advance(pillFont(), line));
+    return 2 * kPillPadding + Symbols::side(13) + kPillSpacing + widest;
+}
+
+double ToastOverlay::toastHeight() const {
+    const qsizetype lines = std::max<qsizetype>(1, toastLines().size());
+    return kPillHeight + std::ceil(double(lines - 1) * QFontMetricsF(pillFont()).lineSpacing());
+}
+
+QRectF ToastOverlay::pillRect(double width, double bottom, double pillHeight) const {
     width = std::min(width, double(this->width()) - 2 * kPillPadding);
-    return QRectF((this->width() - width) / 2, bottom - kPillHeight, width, kPillHeight);
+    return QRectF((this->width() - width) / 2, bottom - pillHeight, width, pillHeight);
 }
 
 double ToastOverlay::removalBottom() const {
     // The removal pill sits above the toast; it slides down as the toast leaves.
-    return height() - padding_.value() - (kPillHeight + kPillSpacing) * toastShown_.value();
+    return height() - padding_.value() - (toastHeight() + kPillSpacing) * toastShown_.value();
 }
 
 QRect ToastOverlay::removalPillRect() const {
@@ -148,7 +199,7 @@ QRect ToastOverlay::removalPillRect() const {
 
 QRect ToastOverlay::toastPillRect() const {
     if (toastShown_.value() <= 0 || !shownToast_) return {};
-    return pillRect(toastWidth(), height() - padding_.value()).toAlignedRect();
+    return pillRect(toastWidth(), height() - padding_.value(), toastHeight()).toAlignedRect();
 }
 
 QRect ToastOverlay::pillsArea() const {
@@ -207,7 +258,9 @@ void ToastOverlay::paintEvent(QPaintEvent*) {
         p.scale(scale, scale);
         p.translate(-r.center());
         p.setOpacity(amount);
-        const QPainterPath shape = Shapes::capsule(r);
+        // A toast of several lines keeps the ends of a one-line pill.
+        const QPainterPath shape =
+            r.height() > kPillHeight ? Shapes::rounded(r, kPillHeight / 2.0) : Shapes::capsule(r);
         Shapes::shadow(p, shape, QColor::fromRgbF(0, 0, 0, 0.25f), 16, QPointF(0, 8));
         p.fillPath(shape, fill);
         content(r.adjusted(kPillPadding, 0, -kPillPadding, 0));
@@ -221,17 +274,26 @@ void ToastOverlay::paintEvent(QPaintEvent*) {
                           Qt::AlignLeft | Qt::AlignVCenter, removalText());
     });
     if (shownToast_) {
-        pill(pillRect(toastWidth(), height() - padding_.value()), toastShown_.value(), [&](const QRectF& r) {
-            const double side = Symbols::side(13);
-            const QRectF symbolRect(r.left(), r.center().y() - side / 2, side, side);
-            Symbols::draw(p, symbolRect, shownToast_->symbol.toStdString(), QBrush(Palette::nimbrel()), 13,
-                          FontWeight::semibold);
-            p.setFont(font);
-            p.setPen(text);
-            const QRectF textRect = r.adjusted(side + kPillSpacing, 0, 0, 0);
-            FixedDigits::draw(p, textRect, Qt::AlignLeft | Qt::AlignVCenter,
-                              FixedDigits::elided(font, shownToast_->message, textRect.width()));
-        });
+        const QStringList lines = toastLines();
+        const double lineHeight = QFontMetricsF(font).lineSpacing();
+        pill(pillRect(toastWidth(), height() - padding_.value(), toastHeight()), toastShown_.value(),
+             [&](const QRectF& r) {
+                 // The lines sit where a one-line pill's would, one below the other; the symbol
+                 // stands beside the first.
+                 const double firstCentre = r.top() + kPillHeight / 2.0;
+                 const double side = Symbols::side(13);
+                 const QRectF symbolRect(r.left(), firstCentre - side / 2, side, side);
+                 Symbols::draw(p, symbolRect, shownToast_->symbol.toStdString(), QBrush(Palette::nimbrel()),
+                               13, FontWeight::semibold);
+                 p.setFont(font);
+                 p.setPen(text);
+                 const double left = r.left() + side + kPillSpacing;
+                 for (qsizetype i = 0; i < lines.size(); ++i) {
+                     const QRectF line(left, firstCentre - lineHeight / 2 + double(i) * lineHeight,
+                                       r.right() - left, lineHeight);
+                     FixedDigits::draw(p, line, Qt::AlignLeft | Qt::AlignVCenter, lines[i]);
+                 }
+             });
     }
 }
 

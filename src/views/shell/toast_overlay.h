@@ -31,12 +31,14 @@ class ToastOverlay : public QWidget {
     // The pills as laid out now, in the overlay's coordinates (empty when not shown).
     QRect removalPillRect() const;
     QRect toastPillRect() const;
-    // The gap below the lowest pill, as drawn now.
-    double bottomPadding() const { return padding_.value(); }
-    // The toast on screen (the last one while it fades out).
-    const std::optional<Toast>& shownToast() const { return shownToast_; }
+    // Its message as drawn now: one line, or where it does not fit the window, several, broken
+    // between words and never cut.
+    QStringList toastLines() const;
 
     static QFont pillFont();
+    // `text` broken between words into lines no wider than `width` as drawn in `font`; a word wider
+    // than a line is broken where it must. A " · " never starts a line.
+    static QStringList wrapped(const QFont& font, const QString& text, double width);
 
   protected:
     bool event(QEvent* event) override;
@@ -48,9 +50,12 @@ class ToastOverlay : public QWidget {
     void followDeleting();
     void followQueue();
     void expire(const QUuid& id);
-    QRectF pillRect(double width, double bottom) const;
+    QRectF pillRect(double width, double bottom, double pillHeight = kPillHeight) const;
     double removalWidth() const;
     double toastWidth() const;
+    double toastHeight() const;
+    // The widest the toast's text may be in this window.
+    double toastTextRoom() const;
     double removalBottom() const;
     void placeLoader();
     // The pills with their shadows, as drawn now.

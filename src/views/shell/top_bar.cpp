@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <QWindow>
+#include <utility>
 
 #include "theme/fonts.h"
 #include "theme/icon_button.h"
@@ -86,7 +87,11 @@ TopBar::TopBar(AppState& state, QWidget* parent) : QWidget(parent), state_(state
     });
     scan_ = new NimbrelButton(tr("Scan"), NimbrelButton::Kind::primary, NimbrelButton::Size::small, this);
     scan_->setSymbol("scope");
-    connect(scan_, &NimbrelButton::clicked, this, &TopBar::openScanMenu);
+    scan_->installEventFilter(this);
+    connect(scan_, &NimbrelButton::clicked, this, [this] {
+        openScanMenu(std::exchange(scanPressedByMouse_, false) ? ScanMenuPopup::Opened::byMouse
+                                                               : ScanMenuPopup::Opened::byKeyboard);
+    });
 
     chip_ = new FreeSpaceChip(state_, this);
     settings_ = new IconButton("slider.horizontal.3", 28, false, this);
@@ -126,11 +131,11 @@ bool TopBar::isScanMenuOpen() const {
     return menu_ && menu_->isVisible();
 }
 
-void TopBar::openScanMenu() {
+void TopBar::openScanMenu(ScanMenuPopup::Opened how) {
     if (isScanMenuOpen()) return;
     menu_ = new ScanMenuPopup(state_, this);
     menu_->setAttribute(Qt::WA_DeleteOnClose);
-    menu_->popUpBelow(scan_);
+    menu_->popUpBelow(scan_, how);
 }
 
 void TopBar::closeScanMenu() {
@@ -198,6 +203,18 @@ void TopBar::fadeControlsIn(double amount) {
         }
         fade->setOpacity(amount);
     }
+}
+
+bool TopBar::eventFilter(QObject* watched, QEvent* event) {
+    // Whether the Scan button is clicked or pressed from the keyboard decides where the menu's
+    // keyboard starts.
+    if (watched == scan_) {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+            scanPressedByMouse_ = true;
+        else if (event->type() == QEvent::KeyPress)
+            scanPressedByMouse_ = false;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TopBar::mousePressEvent(QMouseEvent* event) {

@@ -47,7 +47,7 @@ class TopBar : public QWidget {
     bool isScanMenuOpen() const;
     ScanMenuPopup* scanMenu() const { return menu_; }
 
-    void openScanMenu();
+    void openScanMenu(ScanMenuPopup::Opened how = ScanMenuPopup::Opened::byKeyboard);
     void closeScanMenu();
 
     QSize sizeHint() const override;
@@ -57,6 +57,7 @@ class TopBar : public QWidget {
     void settingsRequested();
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
@@ -84,7 +85,8 @@ class TopBar : public QWidget {
     FreeSpaceChip* chip_;
     IconButton* settings_;
     QPointer<ScanMenuPopup> menu_;
-    QPointer<QWidget> fade_;  // the previous form while it fades out
+    bool scanPressedByMouse_ = false;  // the Scan button's last press came from the mouse
+    QPointer<QWidget> fade_;           // the previous form while it fades out
     // The scan controls swap with a cross-fade: the old ones' picture and the new ones' opacity.
     QPointer<QWidget> controlsFade_;
     AnimatedValue controlsIn_{1};

@@ -9,6 +9,7 @@
 #include "engine/safety_guard.h"
 #include "model/app_state.h"
 #include "model/clean_queue.h"
+#include "model/selection.h"
 #include "util/fmt.h"
 #include "util/plural.h"
 #include "views/kit/files_text.h"
@@ -39,7 +40,7 @@ bool EntryRules::isPackage(const std::string& id) {
 }
 
 bool EntryRules::inherited(const std::string& id, const CleanQueue& queue) {
-    return !queue.contains(id) && queue.covering(id).has_value();
+    return Selection::heldBy(queue, id).has_value();
 }
 
 EntryRules::Control EntryRules::control(const ExplorerEntry& entry) {
@@ -63,7 +64,7 @@ QString EntryRules::lowerFirst(const QString& text) {
     if (text.isEmpty() || !text.front().isUpper()) return text;
     // Names keep their capital: the system's and its file manager's ("Linux and your apps…"), and
     // words written with more than one capital ("SSH").
-    const HostLayout& host = HostLayout::current();
+    const HostLayout& host = HostLayout::judging();
     for (const std::string& name : {host.systemName, host.fileManagerName}) {
         const QString n = QString::fromStdString(name);
         if (!n.isEmpty() && text.startsWith(n) &&
@@ -93,12 +94,12 @@ void EntryRules::toggle(AppState& state, const ExplorerEntry& entry, const Click
                   QStringLiteral("lock.fill")));
         return;
     }
-    if (entry.risk.level == Risk::Level::danger && !state.queue().includes(entry.id)) {
+    const Selection::Toggled toggled = state.toggleSelection(entry.cleanItem());
+    if (entry.risk.level == Risk::Level::danger && toggled.outcome == Selection::Outcome::added) {
         state.setToast(Toast(tr("Careful: “%1”: %2. You'll confirm before anything is removed.")
                                  .arg(qs(entry.name), lowerFirst(qs(entry.risk.why))),
                              QStringLiteral("exclamationmark.triangle.fill")));
     }
-    state.toggleSelection(entry.cleanItem());
 }
 
 QString EntryRules::help(const ExplorerEntry& entry, ExplorerTile::Condition condition, ExplorerLayout layout,
@@ -121,11 +122,8 @@ QString EntryRules::help(const ExplorerEntry& entry, ExplorerTile::Condition con
         lines << tr("Opens once the scan finishes");
     else
         lines << tr("Click to preview");
-    if (!queue.contains(entry.id)) {
-        if (auto folder = queue.covering(entry.id))
-            lines << tr("Included because “%1” is selected. Untick to leave just this out")
-                         .arg(qs(folder->name));
-    }
+    if (auto folder = Selection::heldBy(queue, entry.id))
+        lines << tr("Included because “%1” is selected. Untick to leave just this out").arg(qs(folder->name));
     if (!isKept) {
         const QString control = layout == ExplorerLayout::list ? tr("Checkbox") : tr("Circle");
         lines << (queue.includes(entry.id)
@@ -148,7 +146,7 @@ QString EntryRules::kindLine(const ExplorerEntry& entry) {
         return tr("Folder");
     }
     if (entry.category) return qs(entry.category->title());
-    return isPackage(entry.id) ? packageText(PackageText::kind, HostLayout::current().isMac()) : tr("File");
+    return isPackage(entry.id) ? packageText(PackageText::kind, HostLayout::judging().isMac()) : tr("File");
 }
 
 }  // namespace nimbrel

@@ -31,7 +31,7 @@ struct EntryRules {
     // What a click on the tile does; anything but `ignored` first runs the tile's onClick.
     static ClickOutcome click(const ClickInfo& click, bool hasOpen, bool hasPreview);
 
-    // Selects or deselects the entry: refuses kept entries with a toast and warns before selecting a
+    // Selects or deselects the entry: refuses kept entries with a toast and warns when it selected a
     // danger entry.
     static void toggle(AppState& state, const ExplorerEntry& entry, const ClickInfo& click);
 

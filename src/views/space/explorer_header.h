@@ -41,7 +41,6 @@ class ExplorerHeader : public QWidget {
     QLabel* summaryLabel() const { return summary_; }
     QString sizeText() const;
     QString countText() const;
-    FigureLabel* sizeFigure() const { return size_; }
     void refresh();
 
   protected:
@@ -71,7 +70,6 @@ class LayoutSwitch : public QWidget {
   public:
     explicit LayoutSwitch(ExplorerLayout layout, QWidget* parent = nullptr);
     void setLayoutValue(ExplorerLayout layout);
-    ExplorerLayout layoutValue() const { return layout_; }
     QRectF segmentRect(int index) const;
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

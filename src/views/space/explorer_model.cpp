@@ -431,7 +431,7 @@ double ExplorerModel::placeholderBarWidth(int seed, ExplorerLayout layout) {
 }
 
 ExplorerModel::EmptyText ExplorerModel::emptyText(const QString& search, ExplorerFilter filter,
-                                                  const DirNode* node) {
+                                                  const DirNode* node, std::size_t listed) {
     // A folder that takes no space lists nothing whatever the filter: its folders hold only empty
     // files (or nothing), so say that rather than that nothing matches.
     if (search.isEmpty() && node && node->size() <= 0 && node->smallFilesSize() <= 0) {
@@ -454,7 +454,11 @@ ExplorerModel::EmptyText ExplorerModel::emptyText(const QString& search, Explore
                     false};
         return {tr("Nothing listed"), emptyMessage(search, filter), false};
     }
-    return {tr("Nothing matches"), emptyMessage(search, filter), true};
+    // The button clears the search and the filter: offered only when they hide an entry, or the
+    // small files' row, which only the Folders filter hides.
+    const bool hides =
+        listed > 0 || (filter == ExplorerFilter::folders && node && node->smallFilesSize() > 0);
+    return {tr("Nothing matches"), emptyMessage(search, filter), hides};
 }
 
 QString ExplorerModel::emptyMessage(const QString& search, ExplorerFilter filter) {

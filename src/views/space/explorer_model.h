@@ -170,14 +170,16 @@ struct ExplorerModel {
     static double placeholderBarWidth(int seed, ExplorerLayout layout);
     // The empty-state message under a search text and filter.
     static QString emptyMessage(const QString& search, ExplorerFilter filter);
-    // What the empty state of `node` says, and whether "Show Everything" would show anything more.
+    // What the empty state of `node` says, and whether "Show Everything" would show anything more;
+    // `listed` counts the entries the folder lists under no search or filter.
     struct EmptyText {
         QString title;
         QString message;
         bool showEverything = false;
         bool operator==(const EmptyText&) const = default;
     };
-    static EmptyText emptyText(const QString& search, ExplorerFilter filter, const DirNode* node);
+    static EmptyText emptyText(const QString& search, ExplorerFilter filter, const DirNode* node,
+                               std::size_t listed);
 };
 
 }  // namespace nimbrel

@@ -53,8 +53,10 @@ QRectF ExplorerGeometry::tileRect(int i) const {
         return {gridLeft + col * (column + kGridSpacing),
                 kTop + row * (TilePainter::kTileHeight + kGridSpacing), column, TilePainter::kTileHeight};
     }
-    // Rows: 4 points of padding on every side, 8 more left and right.
-    return {kSide + 12, kTop + 4 + i * (TilePainter::kRowHeight + kRowSpacing), std::max(0.0, width - 24),
+    // Rows: 4 points of padding on every side, 8 more on the left; on the right they keep clear of
+    // the resting steamer.
+    const double left = kSide + 12, right = width + 2 * kSide - kSteamerLane;
+    return {left, kTop + 4 + i * (TilePainter::kRowHeight + kRowSpacing), std::max(0.0, right - left),
             TilePainter::kRowHeight};
 }
 
@@ -332,8 +334,9 @@ void ExplorerView::refresh() {
     // The empty state is a real widget (its button takes clicks); it is rebuilt when its text changes.
     const bool wantEmpty = vm_.showsEmptyState();
     const ExplorerModel::EmptyText text =
-        wantEmpty ? ExplorerModel::emptyText(vm_.search(), vm_.filter(), vm_.currentNode().get())
-                  : ExplorerModel::EmptyText{};
+        wantEmpty
+            ? ExplorerModel::emptyText(vm_.search(), vm_.filter(), vm_.currentNode().get(), vm_.listedCount())
+            : ExplorerModel::EmptyText{};
     const QString key = wantEmpty ? text.title + QLatin1Char('|') + text.message +
                                         QLatin1Char(text.showEverything ? '+' : '-')
                                   : QString();

@@ -33,7 +33,10 @@ struct ExplorerGeometry {
     static constexpr double kSide = 24;       // content padding left and right
     static constexpr double kTop = 4;         // content padding at the top
     static constexpr double kBottom = 124.8;  // room for the resting steamer
-    static constexpr double kGap = 12;        // between the content's parts
+    // List rows end this far from the right edge: left of the resting steamer (its 115.2 frame,
+    // 16 from the edge, and a gap), which would otherwise stand on the sizes of the rows below.
+    static constexpr double kSteamerLane = 115.2 + 16 + 4;
+    static constexpr double kGap = 12;  // between the content's parts
     static constexpr double kMinColumn = 112, kMaxColumn = 150, kGridSpacing = 8;
     static constexpr double kRowSpacing = 2;
     static constexpr double kEmptyHeight = 260, kFooterHeight = 20, kSmallRowHeight = 44;

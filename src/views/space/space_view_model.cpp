@@ -205,6 +205,11 @@ int SpaceViewModel::tileCount() {
     return list ? static_cast<int>(list->shown().size()) : 0;
 }
 
+std::size_t SpaceViewModel::listedCount() {
+    const ExplorerListing* list = mode() == Mode::explorer ? listing() : nullptr;
+    return list ? list->count() : 0;
+}
+
 const ExplorerTile& SpaceViewModel::tile(int index) {
     if (mode() != Mode::explorer) return modeTiles().at(static_cast<size_t>(index));
     const ExplorerListing* list = listing();
@@ -432,7 +437,7 @@ void SpaceViewModel::toggle(const ExplorerEntry& shown, const ClickInfo& click) 
     ExplorerEntry entry = shown;
     entry.judgeAgain();  // the answer may have come since the tile was made
     // Only selecting warns, so only selecting waits; a share that never answers selects nothing.
-    if (entry.awaitsProbe && !state_.queue().includes(entry.id)) {
+    if (entry.awaitsProbe && !state_.selection().includes(entry.cleanItem())) {
         Toast checking(tr("Checking “%1” before selecting it…").arg(QString::fromStdString(entry.name)),
                        QStringLiteral("magnifyingglass"));
         checkingToast_ = checking.id;
@@ -457,7 +462,7 @@ void SpaceViewModel::settleSelections() {
         it = awaitingSelection_.erase(it);
     }
     for (const ExplorerEntry& entry : answered) {
-        if (state_.queue().includes(entry.id)) continue;  // selected meanwhile some other way
+        if (state_.selection().includes(entry.cleanItem())) continue;  // selected meanwhile some other way
         if (state_.toast() && state_.toast()->id == checkingToast_) state_.setToast(std::nullopt);
         EntryRules::toggle(state_, entry, ClickInfo::none());
     }

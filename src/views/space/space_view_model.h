@@ -47,6 +47,8 @@ class SpaceViewModel : public QObject {
     // The tiles of the current mode, by position. The explorer's list is memoised and its tiles are
     // made only when asked for; a tile reference stays valid until the list is rebuilt.
     int tileCount();
+    // The entries the explorer's folder lists under no search or filter.
+    std::size_t listedCount();
     const ExplorerTile& tile(int index);
     std::string tileId(int index);                      // without making the tile
     std::optional<int> indexOf(const std::string& id);  // among the visible tiles

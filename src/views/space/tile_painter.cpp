@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QRadialGradient>
-#include <QTextLayout>
+#include <QTextBoundaryFinder>
 #include <QWidget>
 #include <cmath>
 
@@ -40,20 +40,41 @@ QColor ink3(const QWidget* w) {
 QStringList TilePainter::nameLines(const QString& text, const QFont& font, double width) {
     const QFontMetricsF fm(font);
     if (fm.horizontalAdvance(text) <= width) return {text};
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QTextLine first = layout.createLine();
-    int cut = text.size();
-    if (first.isValid()) {
-        first.setLineWidth(width);
-        cut = std::max(1, first.textLength());
+    // File names join their words with underscores and dots as often as with spaces and hyphens.
+    // A break goes at the last place of the first kind that leaves a first line that fits: after
+    // a space, hyphen or underscore (or where the script allows one); after a dot other than the
+    // extension's; before the extension; anywhere.
+    const qsizetype lastDot = text.lastIndexOf(u'.');
+    QTextBoundaryFinder lineBreaks(QTextBoundaryFinder::Line, text);
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    const auto isBreak = [&](int kind, qsizetype i) {
+        const QChar before = text[i - 1];
+        switch (kind) {
+            case 0:
+                if (before == u'_' || before == u'-') return true;
+                lineBreaks.setPosition(i);
+                return lineBreaks.isAtBoundary();
+            case 1:
+                return before == u'.' && i - 1 != lastDot;
+            case 2:
+                return i == lastDot;
+            default:
+                graphemes.setPosition(i);
+                return graphemes.isAtBoundary();
+        }
+    };
+    for (int kind = 0; kind < 4; ++kind) {
+        qsizetype cut = 0;
+        for (qsizetype i = 1; i < text.size(); ++i) {
+            if (!isBreak(kind, i)) continue;
+            if (fm.horizontalAdvance(text.left(i).trimmed()) > width) break;
+            cut = i;
+        }
+        if (cut > 0)
+            return {text.left(cut).trimmed(), fm.elidedText(text.mid(cut).trimmed(), Qt::ElideMiddle, width)};
     }
-    layout.endLayout();
-    if (cut >= text.size()) return {text};
-    return {text.left(cut).trimmed(), fm.elidedText(text.mid(cut), Qt::ElideMiddle, width)};
+    // Not even one character fits: the first one stands alone.
+    return {text.left(1), fm.elidedText(text.mid(1), Qt::ElideMiddle, width)};
 }
 
 namespace {
@@ -206,7 +227,8 @@ void TilePainter::paintConditionedIcon(QPainter& p, const QRectF& square, const 
     const double size = square.width();
     const std::string key = std::to_string(static_cast<int>(icon.kind)) + "|" +
                             std::to_string(static_cast<int>(icon.category)) + "|" +
-                            (icon.icon.isNull() ? std::string() : std::to_string(icon.icon.cacheKey()));
+                            (icon.icon.isNull() ? "g" + std::to_string(FileIconView::fallbackGlyph(icon))
+                                                : std::to_string(icon.icon.cacheKey()));
     const QImage image = conditionedImage(icon, key, condition, seed, size);
     const double canvas = size * 2;
     p.drawImage(QRectF(square.center().x() - canvas / 2, square.center().y() - canvas / 2, canvas, canvas),

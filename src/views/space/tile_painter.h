@@ -64,8 +64,9 @@ class TilePainter {
     // What a tile shows where, for its geometry: the control, the risk mark, the hovered row's buttons.
     static TileGeometry::Shows shows(const ExplorerEntry& entry, bool hovering);
 
-    // A tile's name in up to two lines, broken where words allow (after a space or a hyphen; inside a
-    // word only when the word alone is too wide); what does not fit is cut in the middle of the second.
+    // A tile's name in up to two lines, broken between its words (after a space, hyphen or underscore,
+    // else at a dot; inside a word only when the word alone is too wide); what does not fit is cut in
+    // the middle of the second.
     static QStringList nameLines(const QString& text, const QFont& font, double width);
 
     // The size a tile or row shows (negative taken as 0).
