@@ -5,7 +5,6 @@
 #include <QTest>
 
 #include "engine/demo.h"
-#include "engine/tree_build.h"
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
 #include "support/animations.h"
@@ -116,7 +115,7 @@ TEST_F(FilesPaintingTest, ListsThatFitTheirViewPaintWithoutPainterWarnings) {
         FileItem f = testFile(i, "/nimbrel-test/file" + std::to_string(i) + ".mov",
                               std::int64_t{1'000'000} * (10 - i));
         f.category = FileCategory::video;
-        TreeBuild::listFile(*result, f);
+        result->files.push_back(f);
     }
     state_->setResult(result);
     {

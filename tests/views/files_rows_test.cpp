@@ -6,7 +6,6 @@
 #include <map>
 
 #include "engine/host_layout.h"
-#include "engine/tree_build.h"
 #include "model/duplicates_model.h"
 #include "shell_fixture.h"
 #include "test_items.h"
@@ -124,7 +123,7 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyTakesAllFilteredSetsInOneChange) {
     for (int g = 0; g < 130; ++g) {
         groups.push_back(testTwinSet(g, 2, 20'000'000, g * 2));
         for (const FileItem& f : groups.back().files)
-            TreeBuild::listFile(*result, f);
+            result->files.push_back(f);
     }
     state_->setResult(result);
     state_->duplicates().setStillThere([](const std::string&, const EntryIdentity*) { return true; });
