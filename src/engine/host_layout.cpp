@@ -334,7 +334,9 @@ void HostLayout::addUserFolders(const std::string& userDirsText) {
 }
 
 const HostLayout& HostLayout::current() {
-    static const HostLayout layout = [] {
+    // Never destroyed: a worker still judging a path while the process exits reads it after the
+    // statics have gone.
+    static const HostLayout& layout = *new HostLayout([] {
 #ifdef __APPLE__
         return macOS(currentUserHome());
 #else
@@ -357,7 +359,7 @@ const HostLayout& HostLayout::current() {
         }
         return l;
 #endif
-    }();
+    }());
     return layout;
 }
 
