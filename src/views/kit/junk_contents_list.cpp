@@ -12,6 +12,7 @@
 
 #include "engine/path_rules.h"
 #include "model/cleanup_model.h"
+#include "model/selection.h"
 #include "platform/file_manager.h"
 #include "platform/icon_cache.h"
 #include "theme/appearance.h"
@@ -153,7 +154,7 @@ void JunkContentsList::toggle(AppState& state, const JunkLocation& location, con
     // Unticked, the entry stays, whichever area selected it: a folder selected elsewhere that holds
     // it gives way to the rest of what it holds; when that cannot be worked out, nothing changes and
     // the toast says why.
-    if (!queue.contains(entry.path) && queue.covering(entry.path)) {
+    if (Selection::heldBy(queue, entry.path)) {
         state.deselectInside(entry.path);
         if (queue.includes(entry.path)) return;
     }
@@ -174,8 +175,8 @@ void JunkContentsList::toggle(AppState& state, const JunkLocation& location, con
 std::optional<QString> JunkContentsList::includedBy(const std::string& path) const {
     const CleanQueue& queue = state_.queue();
     if (queue.contains("junk:" + location_.id)) return QString::fromUtf8(location_.title);
-    if (queue.contains(path)) return std::nullopt;
-    if (const std::optional<CleanItem> cover = queue.covering(path)) return QString::fromUtf8(cover->name);
+    if (const std::optional<CleanItem> cover = Selection::heldBy(queue, path))
+        return QString::fromUtf8(cover->name);
     return std::nullopt;
 }
 
