@@ -127,7 +127,7 @@ std::shared_ptr<ScanResult> madeUpTree(int count) {
     for (int i = 0; i < 20; ++i) {
         auto folder = std::make_shared<DirNode>("folder " + std::to_string(i), root.get());
         folders.push_back(folder.get());
-        root->children.push_back(std::move(folder));
+        TreeBuild::addChild(*root, std::move(folder));
     }
     static const char* const kinds[] = {".mov", ".zip", ".iso", ".psd", ".mp4", ".dmg", ".tar.gz", ".pdf"};
     for (int i = 0; i < count; ++i) {
@@ -143,19 +143,16 @@ std::shared_ptr<ScanResult> madeUpTree(int count) {
         f.category = FileCategory::classify(pathExtension(f.name));
         f.parent = parent;
         TreeBuild::addFile(*parent, f);
-        for (DirNode* n = parent; n; n = n->parent) {
-            n->size += f.size;
-            n->fileCount += 1;
-        }
+        TreeBuild::countUpwards(*parent, f.size, 1);
     }
     TreeBuild::sortRecursively(*root);
     auto result = std::make_shared<ScanResult>();
-    result->totalFiles = root->fileCount;
-    result->totalDirs = 21;
-    result->root = std::move(root);
-    result->files = ListedFiles::of(*result->root);
-    result->date = std::chrono::system_clock::now();
-    result->lastID = count;
+    TreeBuild::counts(*result).totalFiles = root->fileCount();
+    TreeBuild::counts(*result).totalDirs = 21;
+    TreeBuild::setRoot(*result, std::move(root));
+    TreeBuild::listTree(*result);
+    TreeBuild::counts(*result).date = std::chrono::system_clock::now();
+    TreeBuild::counts(*result).lastID = count;
     return result;
 }
 

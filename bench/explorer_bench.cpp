@@ -44,12 +44,12 @@ double msSince(std::chrono::steady_clock::time_point start) {
 std::shared_ptr<DirNode> largestFolder(const std::shared_ptr<DirNode>& root) {
     std::shared_ptr<DirNode> best = root;
     std::vector<std::shared_ptr<DirNode>> stack{root};
-    auto entries = [](const DirNode& n) { return n.children.size() + n.files.size(); };
+    auto entries = [](const DirNode& n) { return n.children().size() + n.files().size(); };
     while (!stack.empty()) {
         auto node = std::move(stack.back());
         stack.pop_back();
         if (entries(*node) > entries(*best)) best = node;
-        for (const auto& child : node->children)
+        for (const auto& child : node->children())
             stack.push_back(child);
     }
     return best;
@@ -58,10 +58,10 @@ std::shared_ptr<DirNode> largestFolder(const std::shared_ptr<DirNode>& root) {
 // A word to type: the start of a name halfway down the folder, so the search narrows as it grows.
 std::string searchWord(const DirNode& folder) {
     std::string name;
-    if (!folder.files.empty())
-        name = folder.files[folder.files.size() / 2].name;
-    else if (!folder.children.empty())
-        name = folder.children[folder.children.size() / 2]->name;
+    if (!folder.files().empty())
+        name = folder.files()[folder.files().size() / 2].name;
+    else if (!folder.children().empty())
+        name = folder.children()[folder.children().size() / 2]->name;
     return name.substr(0, std::min<size_t>(name.size(), 6));
 }
 
@@ -85,7 +85,7 @@ int runExplorer(const std::string& path, long long minTracked) {
         return 1;
     }
     const double scanMs = msSince(scanStart);
-    const auto folder = largestFolder(result->root);
+    const auto folder = largestFolder(result->root());
     const std::string word = searchWord(*folder);
 
     AppStateServices services = AppStateServices::standard();

@@ -151,7 +151,7 @@ int runFiles(const std::string& path) {
         "listed=%zu scan_seconds=%.3f index_ms=%.1f search_median_ms=%.2f search_worst_ms=%.2f "
         "kind_median_ms=%.2f kind_worst_ms=%.2f more_median_ms=%.2f more_worst_ms=%.2f "
         "tick_median_ms=%.2f tick_worst_ms=%.2f peak_rss_mb=%.1f check=%lld\n",
-        result->files.size(), scanSeconds, first.worst(), keys.median(), keys.worst(), kinds.median(),
+        result->files().size(), scanSeconds, first.worst(), keys.median(), keys.worst(), kinds.median(),
         kinds.worst(), more.median(), more.worst(), ticks.median(), ticks.worst(), peakRssMB(),
         static_cast<long long>(sink % 10));
     return 0;

@@ -103,9 +103,9 @@ int runScan(const Args& args) {
     std::printf(
         "files=%lld dirs=%lld bytes=%lld unreadable=%lld artifacts=%zu listed=%zu threads=%d seconds=%.3f "
         "peak_rss_mb=%.1f check=%s\n",
-        static_cast<long long>(result->totalFiles), static_cast<long long>(result->totalDirs),
-        static_cast<long long>(result->root->size), static_cast<long long>(result->unreadableCount),
-        result->artifacts.size(), result->files.size(),
+        static_cast<long long>(result->totalFiles()), static_cast<long long>(result->totalDirs()),
+        static_cast<long long>(result->root()->size()), static_cast<long long>(result->unreadableCount()),
+        result->artifacts().size(), result->files().size(),
         threads > 0 ? threads : DiskScanner::defaultWalkThreads(), seconds, peak, check.c_str());
     return check == "DIFFERENT" ? 3 : 0;
 }
@@ -133,7 +133,7 @@ int runTwins(const Args& args) {
     const double scanSeconds = clock.seconds();
     const long long minSize = args.number("--min-size", 0);
     std::vector<const FileItem*> candidates;
-    for (const FileItem& f : result->files) {
+    for (const FileItem& f : result->files()) {
         if (!f.isPackage && f.size >= minSize && f.logicalSize > 0) candidates.push_back(&f);
     }
     Stopwatch twinClock;
@@ -180,14 +180,15 @@ int runPrune(const Args& args) {
     }
     const size_t count = static_cast<size_t>(args.number("--count", 100000));
     std::unordered_set<std::string> paths;
-    for (size_t i = 0; i < result->files.size() && paths.size() < count; ++i)
-        if (result->files[i].parent && result->files[i].parent->parent) paths.insert(result->files[i].path);
+    for (size_t i = 0; i < result->files().size() && paths.size() < count; ++i)
+        if (result->files()[i].parent && result->files()[i].parent->parent())
+            paths.insert(result->files()[i].path);
     const size_t files = paths.size();
-    for (const auto& child : result->root->children)
-        for (const auto& grandchild : child->children)
+    for (const auto& child : result->root()->children())
+        for (const auto& grandchild : child->children())
             paths.insert(grandchild->path());
     Stopwatch recheckClock;
-    ScanResult::Recheck recheck = result->recheck({result->root->name});
+    ScanResult::Recheck recheck = result->recheck({result->root()->name});
     const double recheckSeconds = recheckClock.seconds();
     Stopwatch clock;
     result->remove(paths, {});

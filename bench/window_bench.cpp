@@ -297,14 +297,14 @@ int runWindow(const std::string& path, bool twins, long long removeCount, bool t
     watchdog.setPhase("largest-folder");
     std::shared_ptr<DirNode> largest;
     if (state.result()) {
-        largest = state.result()->root;
+        largest = state.result()->root();
         std::vector<std::shared_ptr<DirNode>> stack{largest};
-        auto entries = [](const DirNode& n) { return n.children.size() + n.files.size(); };
+        auto entries = [](const DirNode& n) { return n.children().size() + n.files().size(); };
         while (!stack.empty()) {
             auto node = std::move(stack.back());
             stack.pop_back();
             if (entries(*node) > entries(*largest)) largest = node;
-            for (const auto& child : node->children)
+            for (const auto& child : node->children())
                 stack.push_back(child);
         }
         state.setFolderFocus(largest->path());
@@ -320,7 +320,7 @@ int runWindow(const std::string& path, bool twins, long long removeCount, bool t
     // Memory as a user with default settings would see it, before anything below lists every file.
     const double defaultPeakMB = peakRssMB();
     std::printf("scan_seconds=%.2f largest_folder_entries=%zu peak_rss_mb=%.1f\n", scanSeconds,
-                largest ? largest->children.size() + largest->files.size() : 0, defaultPeakMB);
+                largest ? largest->children().size() + largest->files().size() : 0, defaultPeakMB);
     std::fflush(stdout);
 
     if (twins) {
@@ -348,7 +348,7 @@ int runWindow(const std::string& path, bool twins, long long removeCount, bool t
         for (const DuplicateGroup& g : state.duplicates().groups())
             extras += g.files.size() - 1;
         std::printf("listed=%zu scan_all_seconds=%.2f twins_seconds=%.2f twin_sets=%zu twin_extras=%zu\n",
-                    state.result() ? state.result()->files.size() : 0, allSeconds, twinSeconds,
+                    state.result() ? state.result()->files().size() : 0, allSeconds, twinSeconds,
                     state.duplicates().groups().size(), extras);
         std::fflush(stdout);
     }
@@ -361,7 +361,7 @@ int runWindow(const std::string& path, bool twins, long long removeCount, bool t
         // work is not counted against the window.
         watchdog.setPhase("bench-own-work");
         std::vector<CleanItem> items;
-        for (const FileItem& f : state.result()->files) {
+        for (const FileItem& f : state.result()->files()) {
             if (items.size() >= static_cast<size_t>(removeCount)) break;
             if (f.isPackage) continue;
             CleanItem item;
@@ -422,7 +422,7 @@ int runWindow(const std::string& path, bool twins, long long removeCount, bool t
         spin(1500);
         std::printf("removed_items=%zu removal_seconds=%.2f failures=%zu listed_after=%zu queued_after=%zu\n",
                     chosen, removalSeconds, state.deletionFailures() ? state.deletionFailures()->size() : 0,
-                    state.result() ? state.result()->files.size() : 0, state.queue().items().size());
+                    state.result() ? state.result()->files().size() : 0, state.queue().items().size());
     }
 
     std::printf("peak_rss_mb_all=%.1f\n", peakRssMB());

@@ -128,7 +128,7 @@ void BM_ScanSmallTree(benchmark::State& state) {
             state.SkipWithError("the scan returned nothing");
             return;
         }
-        files = result->totalFiles;
+        files = result->totalFiles();
         benchmark::DoNotOptimize(result);
     }
     state.SetItemsProcessed(state.iterations() * files);

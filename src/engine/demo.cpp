@@ -57,9 +57,8 @@ class Builder {
     explicit Builder(int64_t firstID) : nextID_(firstID), now_(Clock::now()) {}
 
     DirNode* dir(const std::string& name, DirNode* parent, const char* artifactKind) {
-        auto node = std::make_shared<DirNode>(name, parent);
-        if (artifactKind) node->artifactKind = localized(artifactKind);
-        parent->children.push_back(node);
+        std::shared_ptr<DirNode> node = TreeBuild::addFolder(*parent, name);
+        if (artifactKind) TreeBuild::markArtifact(*node, localized(artifactKind));
         ++dirs_;
         return node.get();
     }
@@ -79,7 +78,7 @@ class Builder {
         f.isPackage = packageCategory.has_value();
         f.parent = parent;
         TreeBuild::addFile(*parent, f);
-        addUpwards(parent, size, 1);
+        TreeBuild::countUpwards(*parent, size, 1);
         auto& total = categories_[f.category];
         total.size += size;
         total.count += 1;
@@ -87,14 +86,14 @@ class Builder {
 
     // Many small files that are not listed one by one.
     void filler(DirNode* node, int64_t bytes, int64_t files) {
-        node->smallFilesSize += bytes;
-        addUpwards(node, bytes, files);
+        TreeBuild::addSmallFiles(*node, bytes);
+        TreeBuild::countUpwards(*node, bytes, files);
         for (FileCategory c : {FileCategory::other, FileCategory::code, FileCategory::developer}) {
             auto& total = categories_[c];
             total.size += bytes / 3;
             total.count += files / 3;
         }
-        if (node->artifactKind) artifacts_.push_back({node->path(), *node->artifactKind, bytes, files});
+        if (node->artifactKind()) artifacts_.push_back({node->path(), *node->artifactKind(), bytes, files});
     }
 
     std::shared_ptr<ScanResult> finish(std::shared_ptr<DirNode> root) {
@@ -102,26 +101,20 @@ class Builder {
         auto bySize = [](const auto& a, const auto& b) { return a.size > b.size; };
         std::stable_sort(artifacts_.begin(), artifacts_.end(), bySize);
         auto result = std::make_shared<ScanResult>();
-        result->totalFiles = root->fileCount;
-        result->root = std::move(root);
-        result->files = ListedFiles::of(*result->root);
-        result->categoryTotals = std::move(categories_);
-        result->artifacts = std::move(artifacts_);
-        result->totalDirs = dirs_;
-        result->duration = kSampleDuration;
-        result->date = Clock::now();
-        result->lastID = nextID_;
+        ScanCounts& counts = TreeBuild::counts(*result);
+        counts.totalFiles = root->fileCount();
+        TreeBuild::setRoot(*result, std::move(root));
+        TreeBuild::listTree(*result);
+        TreeBuild::categoryTotals(*result) = std::move(categories_);
+        TreeBuild::artifacts(*result) = std::move(artifacts_);
+        counts.totalDirs = dirs_;
+        counts.duration = kSampleDuration;
+        counts.date = Clock::now();
+        counts.lastID = nextID_;
         return result;
     }
 
   private:
-    static void addUpwards(DirNode* from, int64_t size, int64_t files) {
-        for (DirNode* n = from; n; n = n->parent) {
-            n->size = std::max<int64_t>(0, n->size + size);
-            n->fileCount = std::max<int64_t>(0, n->fileCount + files);
-        }
-    }
-
     int64_t nextID_;
     Clock::time_point now_;
     std::map<FileCategory, CategoryTotal> categories_;

@@ -12,6 +12,7 @@
 
 namespace nimbrel {
 
+class ScanPrune;
 class ScanResult;
 struct TreeBuild;
 
@@ -48,29 +49,50 @@ class FolderFiles {
 };
 
 // One folder of a scanned tree. Shared and compared by identity; a folder owns its children, the
-// upward link is non-owning.
+// upward link is non-owning. Read-only to its readers: only the result that holds it (ScanResult)
+// changes it, and TreeBuild while a tree is put together.
 class DirNode {
   public:
-    DirNode(std::string name, DirNode* parent) : name(std::move(name)), parent(parent) {}
+    DirNode(std::string name, DirNode* parent) : name(std::move(name)), parent_(parent) {}
     ~DirNode();  // tears the subtree down without recursion, however deep it is
 
     DirNode(const DirNode&) = delete;
     DirNode& operator=(const DirNode&) = delete;
 
     const std::string name;  // the root's name is its whole normalised path
-    DirNode* parent = nullptr;
-    std::int64_t size = 0;       // allocated bytes of everything counted below it
-    std::int64_t fileCount = 0;  // regular files counted below it (packages add their contents)
-    std::vector<std::shared_ptr<DirNode>> children;
-    FolderFiles files;                // files and packages of at least the minimum tracked size
-    std::int64_t smallFilesSize = 0;  // the rest of the files directly inside it
-    std::optional<std::string> artifactKind;
+
+    // Null for the root, and for a folder taken out of its tree.
+    const DirNode* parent() const { return parent_; }
+    std::int64_t size() const { return size_; }            // allocated bytes of everything counted below it
+    std::int64_t fileCount() const { return fileCount_; }  // regular files below it (packages add theirs)
+    const std::vector<std::shared_ptr<DirNode>>& children() const { return children_; }
+    const FolderFiles& files() const {
+        return files_;
+    }  // files and packages of at least the minimum tracked size
+    std::int64_t smallFilesSize() const {
+        return smallFilesSize_;
+    }  // the rest of the files directly inside it
+    const std::optional<std::string>& artifactKind() const { return artifactKind_; }
     // The folder the scan saw: a removal takes it only while the path still leads to this folder.
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
+    std::uint64_t device() const { return device_; }
+    std::uint64_t inode() const { return inode_; }
 
     // Absolute path: the parent's path, "/" unless it already ends with one, then the name.
     std::string path() const;
+
+  private:
+    friend class ScanResult;
+    friend class ScanPrune;  // plans a result's change, which the result makes
+    friend struct TreeBuild;
+    DirNode* parent_ = nullptr;
+    std::int64_t size_ = 0;
+    std::int64_t fileCount_ = 0;
+    std::vector<std::shared_ptr<DirNode>> children_;
+    FolderFiles files_;
+    std::int64_t smallFilesSize_ = 0;
+    std::optional<std::string> artifactKind_;
+    std::uint64_t device_ = 0;
+    std::uint64_t inode_ = 0;
 };
 
 }  // namespace nimbrel

@@ -129,7 +129,7 @@ class Scan {
                 if (Clock::now() - lastReport_ >= kReportInterval) {
                     currentPath_ = e->path;
                     if (discovered_.hasOpen() && stack_.size() >= 2)
-                        discovered_.open().size = stack_[1]->size;
+                        discovered_.open().size = stack_[1]->size();
                     report();
                 }
             }
@@ -163,18 +163,19 @@ class Scan {
         std::stable_sort(artifacts_.begin(), artifacts_.end(), bySize);
 
         auto result = std::make_shared<ScanResult>();
-        result->root = rootNode_;
-        result->files = ListedFiles::of(*rootNode_);
+        TreeBuild::setRoot(*result, rootNode_);
+        TreeBuild::listTree(*result);
         for (FileCategory c : FileCategory::allCases())
-            if (seen_[c]) result->categoryTotals.emplace(c, totals_[c]);
-        result->artifacts = std::move(artifacts_);
-        result->totalFiles = filesScanned_;
-        result->totalDirs = totalDirs_;
-        result->unreadableCount = unreadableCount_;
-        result->unreadableSamples = std::move(samples_);
-        result->duration = std::chrono::duration<double>(Clock::now() - start).count();
-        result->date = std::chrono::system_clock::now();
-        result->lastID = nextID_;
+            if (seen_[c]) TreeBuild::categoryTotals(*result).emplace(c, totals_[c]);
+        TreeBuild::artifacts(*result) = std::move(artifacts_);
+        ScanCounts& counts = TreeBuild::counts(*result);
+        counts.totalFiles = filesScanned_;
+        counts.totalDirs = totalDirs_;
+        counts.unreadableCount = unreadableCount_;
+        counts.unreadableSamples = std::move(samples_);
+        counts.duration = std::chrono::duration<double>(Clock::now() - start).count();
+        counts.date = std::chrono::system_clock::now();
+        counts.lastID = nextID_;
         return result;
     }
 
@@ -231,8 +232,7 @@ class Scan {
         if (e.level == 0) {
             ++totalDirs_;
             rootNode_ = std::make_shared<DirNode>(std::string(e.path), nullptr);
-            rootNode_->device = e.device;
-            rootNode_->inode = e.inode;
+            TreeBuild::setIdentity(*rootNode_, e.device, e.inode);
             if (rootInTrash_) trashNodes_.push_back(rootNode_.get());
             stack_.push_back(rootNode_.get());
             depths_.push_back(0);
@@ -259,20 +259,18 @@ class Scan {
         }
 
         DirNode* parent = stack_.back();
-        auto node = std::make_shared<DirNode>(std::string(e.name), parent);
-        node->device = e.device;
-        node->inode = e.inode;
-        parent->children.push_back(node);
+        std::shared_ptr<DirNode> node = TreeBuild::addFolder(*parent, std::string(e.name));
+        TreeBuild::setIdentity(*node, e.device, e.inode);
         stack_.push_back(node.get());
         depths_.push_back(e.level);
         if (!trashIDs_.empty() && trashIDs_.count(InodeKey{e.device, e.inode}))
             trashNodes_.push_back(node.get());
         if (artifactLevel_ < 0) {
-            node->artifactKind = DevArtifactRule::match(node->name, std::string(e.path));
-            if (node->artifactKind) artifactLevel_ = e.level;
+            TreeBuild::markArtifact(*node, DevArtifactRule::match(node->name, std::string(e.path)));
+            if (node->artifactKind()) artifactLevel_ = e.level;
         }
         if (e.level == 1) {
-            discovered_.append(DiscoveredEntry{std::string(e.path), node->name, 0, true, node->artifactKind,
+            discovered_.append(DiscoveredEntry{std::string(e.path), node->name, 0, true, node->artifactKind(),
                                                true, EntryIdentity::folder(e.device, e.inode)});
             report();
         }
@@ -291,15 +289,14 @@ class Scan {
         depths_.pop_back();
         // The lists are complete: the room they grew into would stay unused for the result's life.
         TreeBuild::close(*node);
-        if (e.level == 1 && discovered_.hasOpen()) discovered_.settleOpen(node->size);
+        if (e.level == 1 && discovered_.hasOpen()) discovered_.settleOpen(node->size());
         if (!stack_.empty()) {
-            stack_.back()->size += node->size;
-            stack_.back()->fileCount += node->fileCount;
+            TreeBuild::count(*stack_.back(), node->size(), node->fileCount());
         }
         if (artifactLevel_ == e.level) {
-            if (node->artifactKind)
-                artifacts_.push_back(DevArtifact{node->path(), *node->artifactKind, node->size,
-                                                 node->fileCount, node->device, node->inode});
+            if (node->artifactKind())
+                artifacts_.push_back(DevArtifact{node->path(), *node->artifactKind(), node->size(),
+                                                 node->fileCount(), node->device(), node->inode()});
             artifactLevel_ = -1;
         }
     }
@@ -310,16 +307,15 @@ class Scan {
         if (p.level == 1 && discovered_.hasOpen()) discovered_.settleOpen(p.size);
         if (stack_.empty()) return;
         DirNode* parent = stack_.back();
-        parent->size += p.size;
-        parent->fileCount += p.count;
+        TreeBuild::count(*parent, p.size, p.count);
         addToCategory(p.category, p.size);
         if (p.size < minTracked_) {
-            parent->smallFilesSize += p.size;
+            TreeBuild::addSmallFiles(*parent, p.size);
             return;
         }
         FileItem item = makeItem(p.path, p.size, p.logicalSize, p.modified, p.accessed, p.category, true,
                                  parent, p.inode, 0);
-        item.deviceNumber = deviceNumber(parent->device);
+        item.deviceNumber = deviceNumber(parent->device());
         item.fileCount = static_cast<std::int32_t>(
             std::min<std::int64_t>(p.count, std::numeric_limits<std::int32_t>::max()));
         TreeBuild::addFile(*parent, std::move(item));
@@ -346,10 +342,9 @@ class Scan {
         const FileCategory category = categoryOfFile(e.name);
         addToCategory(category, size);
         DirNode* parent = stack_.back();
-        parent->size += size;
-        parent->fileCount += 1;
+        TreeBuild::count(*parent, size, 1);
         if (size < minTracked_) {
-            parent->smallFilesSize += size;
+            TreeBuild::addSmallFiles(*parent, size);
             return;
         }
         FileItem item = makeItem(e.path, size, e.size, toTimePoint(e.modified), toTimePoint(e.accessed),

@@ -58,7 +58,7 @@ EntryIdentity EntryIdentity::folder(std::uint64_t device, std::uint64_t inode) {
 }
 
 EntryIdentity EntryIdentity::folder(const DirNode& node) {
-    return folder(node.device, node.inode);
+    return folder(node.device(), node.inode());
 }
 
 std::optional<EntryIdentity> EntryIdentity::scanned(const FileItem& file) {

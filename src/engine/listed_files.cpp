@@ -18,14 +18,14 @@ ListedFiles ListedFiles::of(const DirNode& root) {
     std::vector<const DirNode*> folders{&root};
     std::size_t count = 0;
     for (std::size_t i = 0; i < folders.size(); ++i) {
-        count += folders[i]->files.size();
-        for (const auto& child : folders[i]->children)
+        count += folders[i]->files().size();
+        for (const auto& child : folders[i]->children())
             folders.push_back(child.get());
     }
     std::vector<Keyed> keyed;
     keyed.reserve(count);
     for (const DirNode* node : folders)
-        for (const FileItem& f : node->files)
+        for (const FileItem& f : node->files())
             keyed.push_back({f.size, f.id, &f});
     std::vector<const DirNode*>().swap(folders);
     std::sort(keyed.begin(), keyed.end(),

@@ -19,7 +19,7 @@ class NodeFinder {
   public:
     using Node = std::conditional_t<std::is_const_v<Result>, const DirNode, DirNode>;
 
-    explicit NodeFinder(Result& result) : root_(result.root.get()) {}
+    explicit NodeFinder(Result& result) : root_(result.root().get()) {}
 
     Node* find(std::string_view path) const {
         if (!root_) return nullptr;
@@ -50,15 +50,15 @@ class NodeFinder {
     static constexpr std::size_t kIndexFrom = 16;
 
     Node* child(Node* node, std::string_view name) const {
-        if (node->children.size() < kIndexFrom) {
-            for (const auto& c : node->children)
-                if (c->parent && c->name == name && !isOut(c.get())) return c.get();
+        if (node->children().size() < kIndexFrom) {
+            for (const auto& c : node->children())
+                if (c->parent() && c->name == name && !isOut(c.get())) return c.get();
             return nullptr;
         }
         auto [index, made] = indexes_.try_emplace(node);
         if (made) {
-            for (const auto& c : node->children)
-                if (c->parent) index->second.emplace(c->name, c.get());  // the first of a name wins
+            for (const auto& c : node->children())
+                if (c->parent()) index->second.emplace(c->name, c.get());  // the first of a name wins
         }
         auto found = index->second.find(name);
         if (found == index->second.end() || isOut(found->second)) return nullptr;

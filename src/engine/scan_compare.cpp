@@ -46,15 +46,15 @@ std::string compareTrees(const DirNode& rootA, const DirNode& rootB) {
         stack.pop_back();
         const std::string where = a->path();
         if (a->name != b->name) return "folder name: " + where + " vs " + b->path();
-        if (a->size != b->size) return "folder size: " + where;
-        if (a->fileCount != b->fileCount) return "folder file count: " + where;
-        if (a->smallFilesSize != b->smallFilesSize) return "folder small files: " + where;
-        if (a->artifactKind != b->artifactKind) return "folder build product: " + where;
-        if (a->device != b->device || a->inode != b->inode) return "folder identity: " + where;
-        if (a->children.size() != b->children.size()) return "folder children: " + where;
-        if (std::string d = compareFiles(a->files, b->files, "folder " + where); !d.empty()) return d;
-        for (std::size_t i = 0; i < a->children.size(); ++i)
-            stack.emplace_back(a->children[i].get(), b->children[i].get());
+        if (a->size() != b->size()) return "folder size: " + where;
+        if (a->fileCount() != b->fileCount()) return "folder file count: " + where;
+        if (a->smallFilesSize() != b->smallFilesSize()) return "folder small files: " + where;
+        if (a->artifactKind() != b->artifactKind()) return "folder build product: " + where;
+        if (a->device() != b->device() || a->inode() != b->inode()) return "folder identity: " + where;
+        if (a->children().size() != b->children().size()) return "folder children: " + where;
+        if (std::string d = compareFiles(a->files(), b->files(), "folder " + where); !d.empty()) return d;
+        for (std::size_t i = 0; i < a->children().size(); ++i)
+            stack.emplace_back(a->children()[i].get(), b->children()[i].get());
     }
     return {};
 }
@@ -62,17 +62,17 @@ std::string compareTrees(const DirNode& rootA, const DirNode& rootB) {
 }  // namespace
 
 std::string firstScanDifference(const ScanResult& a, const ScanResult& b) {
-    if (a.totalFiles != b.totalFiles) return "totalFiles";
-    if (a.totalDirs != b.totalDirs) return "totalDirs";
-    if (a.unreadableCount != b.unreadableCount) return "unreadableCount";
-    if (a.unreadableSamples != b.unreadableSamples) return "unreadableSamples";
-    if (a.lastID != b.lastID) return "lastID";
-    if (a.categoryTotals != b.categoryTotals) return "categoryTotals";
-    if (a.artifacts != b.artifacts) return "artifacts";
-    if ((a.root == nullptr) != (b.root == nullptr)) return "root";
-    if (a.root)
-        if (std::string d = compareTrees(*a.root, *b.root); !d.empty()) return d;
-    return compareFiles(a.files, b.files, "files");
+    if (a.totalFiles() != b.totalFiles()) return "totalFiles";
+    if (a.totalDirs() != b.totalDirs()) return "totalDirs";
+    if (a.unreadableCount() != b.unreadableCount()) return "unreadableCount";
+    if (a.unreadableSamples() != b.unreadableSamples()) return "unreadableSamples";
+    if (a.lastID() != b.lastID()) return "lastID";
+    if (a.categoryTotals() != b.categoryTotals()) return "categoryTotals";
+    if (a.artifacts() != b.artifacts()) return "artifacts";
+    if ((a.root() == nullptr) != (b.root() == nullptr)) return "root";
+    if (a.root())
+        if (std::string d = compareTrees(*a.root(), *b.root()); !d.empty()) return d;
+    return compareFiles(a.files(), b.files(), "files");
 }
 
 }  // namespace nimbrel

@@ -31,14 +31,14 @@ std::map<FileCategory, CategoryTotal> ScanPrune::unlistedShares(
     if (size <= 0 && count <= 0) return shares;
     // What each category holds unlisted: its total, less what it already loses, less its listed
     // files that stay.
-    std::map<FileCategory, CategoryTotal> unlisted = result.categoryTotals;
+    std::map<FileCategory, CategoryTotal> unlisted = result.categoryTotals();
     for (const auto& [category, lost] : alreadyLost) {
         auto it = unlisted.find(category);
         if (it == unlisted.end()) continue;
         lower(it->second.size, lost.size);
         lower(it->second.count, lost.count);
     }
-    for (const FileItem& item : result.files) {
+    for (const FileItem& item : result.files()) {
         if (gone.count(item.id)) continue;
         auto it = unlisted.find(item.category);
         if (it == unlisted.end()) continue;
@@ -99,7 +99,7 @@ struct ScanPrune::Planning {
 
     // Listed files named by a path.
     void dropNamedFiles() {
-        for (const FileItem& item : result.files) {
+        for (const FileItem& item : result.files()) {
             if (!paths.count(item.path)) continue;
             removedIDs.insert(item.id);
             handled.insert(item.path);
@@ -116,10 +116,10 @@ struct ScanPrune::Planning {
         for (const std::string& path : paths) {
             if (handled.count(path)) continue;
             DirNode* folder = finder.find(path);
-            if (folder && folder->parent) {
+            if (folder && folder->parent_) {
                 finder.takeOut(folder);
                 prune.detached_.push_back(folder);
-                prune.lowerings_.push_back({folder->parent, folder->size, folder->fileCount});
+                prune.lowerings_.push_back({folder->parent_, folder->size(), folder->fileCount()});
                 trackedInside[folder] = 0;
                 detachedPaths.emplace(path, folder);
                 continue;
@@ -135,7 +135,7 @@ struct ScanPrune::Planning {
         if (size == sizes.end() || size->second <= 0) return;
         DirNode* parent = finder.find(PathRules::parent(path));
         if (!parent) return;
-        auto [left, fresh] = smallLeft.try_emplace(parent, parent->smallFilesSize);
+        auto [left, fresh] = smallLeft.try_emplace(parent, parent->smallFilesSize());
         const std::int64_t counted = std::min(size->second, left->second);
         if (counted <= 0) return;
         lower(left->second, counted);
@@ -148,7 +148,7 @@ struct ScanPrune::Planning {
     // The nearest folder taken out at or above a listed file, or null.
     const DirNode* takenOutAbove(const FileItem& item) const {
         if (item.parent) {
-            for (const DirNode* n = item.parent; n; n = n->parent)
+            for (const DirNode* n = item.parent; n; n = n->parent())
                 if (trackedInside.count(n)) return n;
             return nullptr;
         }
@@ -164,7 +164,7 @@ struct ScanPrune::Planning {
     // folder above it; what the folders held below the listing threshold went too.
     void dropFilesInsideFolders() {
         if (prune.detached_.empty()) return;
-        for (const FileItem& item : result.files) {
+        for (const FileItem& item : result.files()) {
             if (removedIDs.count(item.id)) continue;
             const DirNode* owner = takenOutAbove(item);
             if (!owner) continue;
@@ -175,8 +175,8 @@ struct ScanPrune::Planning {
         }
         std::int64_t unlistedSize = 0, unlistedCount = 0;
         for (const DirNode* folder : prune.detached_) {
-            unlistedSize += std::max<std::int64_t>(0, folder->size - trackedInside[folder]);
-            unlistedCount += std::max<std::int64_t>(0, folder->fileCount - listedInside[folder]);
+            unlistedSize += std::max<std::int64_t>(0, folder->size() - trackedInside[folder]);
+            unlistedCount += std::max<std::int64_t>(0, folder->fileCount() - listedInside[folder]);
         }
         for (const auto& [category, lost] :
              unlistedShares(result, prune.categories_, removedIDs, unlistedSize, unlistedCount)) {
@@ -188,7 +188,7 @@ struct ScanPrune::Planning {
     // Each folder that loses files and stays gets its files as they will be, in a block of its own.
     void cutFolderFiles() {
         for (DirNode* parent : filesTouched) {
-            const FolderFiles& files = parent->files;
+            const FolderFiles& files = parent->files();
             FolderCut cut{parent, {}, {}};
             for (std::size_t i = 0; i < files.size(); ++i)
                 if (removedIDs.count(files[i].id)) cut.drop.push_back(i);
@@ -206,10 +206,10 @@ struct ScanPrune::Planning {
 
     // Positions in the flat list and in the build products.
     void dropPositions() {
-        for (std::size_t i = 0; i < result.files.size(); ++i)
-            if (removedIDs.count(result.files[i].id)) prune.files_.push_back(i);
-        for (std::size_t i = 0; i < result.artifacts.size(); ++i) {
-            const std::string& path = result.artifacts[i].path;
+        for (std::size_t i = 0; i < result.files().size(); ++i)
+            if (removedIDs.count(result.files()[i].id)) prune.files_.push_back(i);
+        for (std::size_t i = 0; i < result.artifacts().size(); ++i) {
+            const std::string& path = result.artifacts()[i].path;
             bool gone = paths.count(path) > 0;
             for (std::size_t slash = path.find('/', 1); !gone && slash != std::string::npos;
                  slash = path.find('/', slash + 1))
@@ -221,7 +221,7 @@ struct ScanPrune::Planning {
     // The flat list as it will be, worked out here rather than on the thread that applies the plan:
     // the kept blocks are made, so the items' new addresses are known now.
     void planFlatList() {
-        prune.listed_ = result.files.references();
+        prune.listed_ = result.files().references();
         ScanPrune::dropAt(prune.listed_, prune.files_);
         prune.closeUp(prune.listed_);
     }
@@ -234,7 +234,7 @@ struct ScanPrune::Planning {
         if (!nonNegative) return;
         std::unordered_map<DirNode*, std::size_t> at;
         for (const Lowering& l : prune.lowerings_)
-            for (DirNode* n = l.from; n; n = n->parent) {
+            for (DirNode* n = l.from; n; n = n->parent_) {
                 auto [it, fresh] = at.try_emplace(n, prune.summed_.size());
                 if (fresh) prune.summed_.push_back({n, 0, 0});
                 prune.summed_[it->second].size += l.size;
@@ -271,7 +271,7 @@ void ScanPrune::closeUp(std::vector<const FileItem*>& listed) const {
     for (const FileItem*& ref : listed) {
         auto it = closing.find(ref->parent);
         if (it == closing.end()) continue;
-        const FolderFiles& files = it->first->files;
+        const FolderFiles& files = it->first->files();
         const std::less<const FileItem*> before;
         if (before(ref, files.begin()) || !before(ref, files.end()))
             continue;  // an item the list keeps itself

@@ -27,14 +27,6 @@ void lower(std::int64_t& value, std::int64_t by) {
     value = std::max<std::int64_t>(0, value - by);
 }
 
-// Lowers `from` and every folder above it.
-void lowerUpwards(DirNode* from, std::int64_t size, std::int64_t files) {
-    for (DirNode* n = from; n; n = n->parent) {
-        lower(n->size, size);
-        lower(n->fileCount, files);
-    }
-}
-
 // Lowers each category's totals by what it lost; a category the result never had stays absent.
 void lowerCategories(std::map<FileCategory, CategoryTotal>& totals,
                      const std::map<FileCategory, CategoryTotal>& lost) {
@@ -46,45 +38,51 @@ void lowerCategories(std::map<FileCategory, CategoryTotal>& totals,
     }
 }
 
-// Takes the folders out of their parents' children. Returns them: the last owners of their subtrees.
-std::vector<std::shared_ptr<DirNode>> detach(const std::vector<DirNode*>& folders) {
+}  // namespace
+
+void ScanResult::lowerUpwards(DirNode* from, std::int64_t size, std::int64_t files) {
+    for (DirNode* n = from; n; n = n->parent_) {
+        lower(n->size_, size);
+        lower(n->fileCount_, files);
+    }
+}
+
+std::vector<std::shared_ptr<DirNode>> ScanResult::detach(const std::vector<DirNode*>& folders) {
     std::vector<std::shared_ptr<DirNode>> out;
     std::vector<DirNode*> parents;
     for (DirNode* folder : folders) {
-        parents.push_back(folder->parent);
-        folder->parent = nullptr;  // lets holders of the folder see that it left the tree
+        parents.push_back(folder->parent_);
+        folder->parent_ = nullptr;  // lets holders of the folder see that it left the tree
     }
     std::sort(parents.begin(), parents.end());
     parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
     for (DirNode* parent : parents) {
-        auto& children = parent->children;
+        auto& children = parent->children_;
         auto kept = std::stable_partition(children.begin(), children.end(),
-                                          [](const auto& child) { return child->parent != nullptr; });
+                                          [](const auto& child) { return child->parent_ != nullptr; });
         std::move(kept, children.end(), std::back_inserter(out));
         children.erase(kept, children.end());
     }
     return out;
 }
 
-}  // namespace
-
 std::shared_ptr<DirNode> ScanResult::node(const std::string& path) const {
-    if (!root) return nullptr;
-    if (path == root->name) return root;
-    std::string prefix = root->name;
+    if (!root_) return nullptr;
+    if (path == root_->name) return root_;
+    std::string prefix = root_->name;
     if (prefix.empty() || prefix.back() != '/') prefix += '/';
     if (path.compare(0, prefix.size(), prefix) != 0) return nullptr;
 
-    std::shared_ptr<DirNode> node = root;
+    std::shared_ptr<DirNode> node = root_;
     std::size_t pos = prefix.size();
     while (pos < path.size()) {
         std::size_t end = path.find('/', pos);
         if (end == std::string::npos) end = path.size();
         if (end > pos) {
             std::string_view part(path.data() + pos, end - pos);
-            auto it = std::find_if(node->children.begin(), node->children.end(),
+            auto it = std::find_if(node->children_.begin(), node->children_.end(),
                                    [&](const auto& child) { return child->name == part; });
-            if (it == node->children.end()) return nullptr;
+            if (it == node->children_.end()) return nullptr;
             node = *it;
         }
         pos = end + 1;
@@ -109,19 +107,19 @@ TreeChange ScanResult::prune(ScanPrune plan) {
     for (const ScanPrune::Lowering& l : plan.lowerings_)
         lowerUpwards(l.from, l.size, l.files);
     for (const ScanPrune::Lowering& l : plan.summed_) {
-        lower(l.from->size, l.size);
-        lower(l.from->fileCount, l.files);
+        lower(l.from->size_, l.size);
+        lower(l.from->fileCount_, l.files);
     }
     for (const auto& [folder, bytes] : plan.smallFiles_)
-        lower(folder->smallFilesSize, bytes);
-    lowerCategories(categoryTotals, plan.categories_);
+        lower(folder->smallFilesSize_, bytes);
+    lowerCategories(categoryTotals_, plan.categories_);
     change.detached = detach(plan.detached_);
     if (!plan.listed_.empty() || !plan.files_.empty())
-        change.oldListed = std::exchange(files.items_, std::move(plan.listed_));
+        change.oldListed = std::exchange(files_.items_, std::move(plan.listed_));
     for (ScanPrune::FolderCut& cut : plan.folderCuts_) {
-        change.replaced.push_back(std::exchange(cut.folder->files.block_, std::move(cut.kept)));
+        change.replaced.push_back(std::exchange(cut.folder->files_.block_, std::move(cut.kept)));
     }
-    ScanPrune::dropAt(artifacts, plan.artifacts_);
+    ScanPrune::dropAt(artifacts_, plan.artifacts_);
     change.droppedListed = std::move(plan.files_);
     return change;
 }
@@ -154,9 +152,9 @@ std::optional<Loose> looseFiles(const std::string& path, const DirNode& node,
         return std::nullopt;
     }
     std::unordered_set<std::string_view> listed;
-    for (const FileItem& f : node.files)
+    for (const FileItem& f : node.files())
         listed.insert(f.name);
-    for (const auto& child : node.children)
+    for (const auto& child : node.children())
         listed.insert(child->name);
     Loose loose;
     while (const dirent* entry = ::readdir(dir)) {
@@ -185,10 +183,10 @@ namespace {
 
 // The files a folder counts below the listing threshold.
 std::int64_t unlistedFiles(const DirNode& node) {
-    std::int64_t smallFiles = node.fileCount;
-    for (const auto& child : node.children)
-        smallFiles -= child->fileCount;
-    for (const FileItem& f : node.files)
+    std::int64_t smallFiles = node.fileCount();
+    for (const auto& child : node.children())
+        smallFiles -= child->fileCount();
+    for (const FileItem& f : node.files())
         smallFiles -= std::max<std::int64_t>(1, f.fileCount);
     return std::max<std::int64_t>(0, smallFiles);
 }
@@ -197,16 +195,16 @@ std::int64_t unlistedFiles(const DirNode& node) {
 // `bytes` grows by what went.
 void recheckUnlisted(const std::string& path, const DirNode& node, std::unordered_set<InodeKey>& linked,
                      ScanResult::Recheck& out, std::int64_t& bytes) {
-    if (node.smallFilesSize <= 0) return;
+    if (node.smallFilesSize() <= 0) return;
     const std::int64_t smallFiles = unlistedFiles(node);
     const auto now = looseFiles(path, node, linked);
     if (!now) return;
-    const std::int64_t size = std::min(now->size, node.smallFilesSize);
+    const std::int64_t size = std::min(now->size, node.smallFilesSize());
     const std::int64_t count = std::min(now->files, smallFiles);
-    if (size >= node.smallFilesSize && count >= smallFiles) return;
+    if (size >= node.smallFilesSize() && count >= smallFiles) return;
     out.shrunk.push_back({path, size, count});
     out.looseFilesGone += smallFiles - count;
-    bytes += node.smallFilesSize - size;
+    bytes += node.smallFilesSize() - size;
 }
 
 }  // namespace
@@ -226,7 +224,7 @@ ScanResult::Recheck ScanResult::recheckLoose(const std::unordered_set<std::strin
         if (!folder || taken.count(folder)) continue;
         auto [names, fresh] = listed.try_emplace(folder);
         if (fresh)
-            for (const FileItem& f : folder->files)
+            for (const FileItem& f : folder->files())
                 names->second.insert(f.name);
         if (names->second.count(PathRules::lastComponent(path))) continue;
         taken.insert(folder);
@@ -244,7 +242,7 @@ ScanResult::Recheck ScanResult::recheck(const std::vector<std::string>& paths) c
     if (paths.empty()) return out;
     NodeFinder finder(*this);
     std::unordered_map<std::string_view, const FileItem*> listed;
-    for (const FileItem& f : files)
+    for (const FileItem& f : files_)
         listed.emplace(f.path, &f);
     std::unordered_set<InodeKey> linked;
 
@@ -263,20 +261,20 @@ ScanResult::Recheck ScanResult::recheck(const std::vector<std::string>& paths) c
         while (!stack.empty()) {
             auto [node, path] = std::move(stack.back());
             stack.pop_back();
-            if (node != root.get() && isGone(path, true)) {
+            if (node != root_.get() && isGone(path, true)) {
                 out.gone.insert(path);
-                bytes += node->size;
+                bytes += node->size_;
                 continue;
             }
             const std::string prefix = path.ends_with('/') ? path : path + '/';
-            for (const FileItem& f : node->files) {
+            for (const FileItem& f : node->files_) {
                 if (!isGone(prefix + f.name, false)) continue;
                 out.gone.insert(prefix + f.name);
                 bytes += f.size;
             }
             recheckUnlisted(path, *node, linked, out, bytes);
-            for (const auto& child : node->children)
-                if (child->parent) stack.emplace_back(child.get(), prefix + child->name);
+            for (const auto& child : node->children_)
+                if (child->parent_) stack.emplace_back(child.get(), prefix + child->name);
         }
     }
     return out;
@@ -290,22 +288,22 @@ TreeChange ScanResult::apply(const Recheck& recheck) {
         DirNode* node = finder.find(s.folder);
         if (!node) continue;  // went with a folder above it
         const std::int64_t smallFiles = unlistedFiles(*node);
-        const std::int64_t size = std::max<std::int64_t>(0, node->smallFilesSize - s.smallFilesSize);
+        const std::int64_t size = std::max<std::int64_t>(0, node->smallFilesSize_ - s.smallFilesSize);
         const std::int64_t count = std::max<std::int64_t>(0, smallFiles - s.smallFiles);
         if (size <= 0 && count <= 0) continue;
-        lower(node->smallFilesSize, size);
+        lower(node->smallFilesSize_, size);
         lowerUpwards(node, size, count);
         unlistedSize += size;
         unlistedCount += count;
     }
-    lowerCategories(categoryTotals, ScanPrune::unlistedShares(*this, {}, {}, unlistedSize, unlistedCount));
+    lowerCategories(categoryTotals_, ScanPrune::unlistedShares(*this, {}, {}, unlistedSize, unlistedCount));
     return change;
 }
 
 TreeChange ScanResult::unlist(const std::function<bool(const FileItem&)>& leaveOut) {
     TreeChange change;
     ++changes_;
-    std::vector<const FileItem*>& items = files.items_;
+    std::vector<const FileItem*>& items = files_.items_;
     std::size_t to = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (leaveOut(*items[i]))
@@ -324,12 +322,12 @@ std::shared_ptr<const void> ScanResult::holdItems(std::shared_ptr<const ScanResu
     };
     auto held = std::make_shared<Held>();
     std::vector<const DirNode*> pending;
-    if (result && result->root) pending.push_back(result->root.get());
+    if (result && result->root_) pending.push_back(result->root_.get());
     while (!pending.empty()) {
         const DirNode* node = pending.back();
         pending.pop_back();
-        if (!node->files.empty()) held->blocks.push_back(node->files.share());
-        for (const auto& child : node->children)
+        if (!node->files_.empty()) held->blocks.push_back(node->files_.share());
+        for (const auto& child : node->children_)
             pending.push_back(child.get());
     }
     held->result = std::move(result);

@@ -42,16 +42,8 @@ struct TreeChange {
     std::vector<const FileItem*> oldListed;
 };
 
-// One finished scan: the folder tree, the files listed one by one, totals and counters. Built once,
-// whole, then owned by one thread. It is the one owner of changes to its tree after that: each goes
-// through prune(), remove(), apply() or unlist() and comes back as a TreeChange.
-class ScanResult {
-  public:
-    std::shared_ptr<DirNode> root;
-    ListedFiles files;  // the tree's items, largest first
-    // A category that never occurred has no entry.
-    std::map<FileCategory, CategoryTotal> categoryTotals;
-    std::vector<DevArtifact> artifacts;  // largest first
+// What a scan counted besides the tree.
+struct ScanCounts {
     std::int64_t totalFiles = 0;
     std::int64_t totalDirs = 0;  // the root and package folders included
     std::int64_t unreadableCount = 0;
@@ -59,6 +51,32 @@ class ScanResult {
     double duration = 0;                         // seconds
     std::chrono::system_clock::time_point date;
     std::int64_t lastID = 0;  // the next free FileItem id
+};
+
+// One finished scan: the folder tree, the files listed one by one, totals and counters. Built once,
+// whole (TreeBuild), then owned by one thread. It is the one owner of changes to its tree after
+// that: each goes through prune(), remove(), apply() or unlist() and comes back as a TreeChange.
+// Everyone else holds it const, and reads it safely across a change in one of three ways:
+// - a worker reading the tree holds the owner's shared lock of the result; the owner changes the
+//   tree only once it can take that lock whole;
+// - a worker reading listed items holds them (holdItems()): a change puts new blocks in place of
+//   the ones it holds, which stay as they were;
+// - the removal, which plans its prune from the tree on a worker without the lock, relies on one
+//   removal at a time: nothing else changes the tree while its worker runs.
+class ScanResult {
+  public:
+    const std::shared_ptr<DirNode>& root() const { return root_; }
+    const ListedFiles& files() const { return files_; }  // the tree's items, largest first
+    // A category that never occurred has no entry.
+    const std::map<FileCategory, CategoryTotal>& categoryTotals() const { return categoryTotals_; }
+    const std::vector<DevArtifact>& artifacts() const { return artifacts_; }  // largest first
+    std::int64_t totalFiles() const { return counts_.totalFiles; }
+    std::int64_t totalDirs() const { return counts_.totalDirs; }
+    std::int64_t unreadableCount() const { return counts_.unreadableCount; }
+    const std::vector<std::string>& unreadableSamples() const { return counts_.unreadableSamples; }
+    double duration() const { return counts_.duration; }
+    std::chrono::system_clock::time_point date() const { return counts_.date; }
+    std::int64_t lastID() const { return counts_.lastID; }
 
     // The folder at an absolute path, or null. Files are not found.
     std::shared_ptr<DirNode> node(const std::string& path) const;
@@ -113,6 +131,18 @@ class ScanResult {
 
   private:
     friend class ScanPrune;
+    friend struct TreeBuild;
+    // Lowers `from` and every folder above it.
+    static void lowerUpwards(DirNode* from, std::int64_t size, std::int64_t files);
+    // Takes the folders out of their parents' children. Returns them: the last owners of their
+    // subtrees.
+    static std::vector<std::shared_ptr<DirNode>> detach(const std::vector<DirNode*>& folders);
+
+    std::shared_ptr<DirNode> root_;
+    ListedFiles files_;
+    std::map<FileCategory, CategoryTotal> categoryTotals_;
+    std::vector<DevArtifact> artifacts_;
+    ScanCounts counts_;
     // Tells one result from another for a plan, whatever addresses they were given.
     static std::uint64_t nextSerial();
     std::uint64_t serial_ = nextSerial();

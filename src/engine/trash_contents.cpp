@@ -16,6 +16,7 @@
 #include "engine/bounded_wait.h"
 #include "engine/disk_scanner.h"
 #include "engine/path_rules.h"
+#include "engine/tree_build.h"
 #include "engine/volume_info.h"
 
 namespace nimbrel {
@@ -26,7 +27,7 @@ namespace {
 bool isVolumeTrash(const DirNode& node) {
     const std::string_view name(node.name);
     if (HostLayout::isVolumeTrashName(name)) return true;
-    return node.parent && HostLayout::isSharedTrashName(PathRules::lastComponent(node.parent->name)) &&
+    return node.parent() && HostLayout::isSharedTrashName(PathRules::lastComponent(node.parent()->name)) &&
            HostLayout::isUid(name);
 }
 
@@ -50,8 +51,8 @@ void clearMarks(DirNode& top) {
     while (!pending.empty()) {
         DirNode* node = pending.back();
         pending.pop_back();
-        node->artifactKind.reset();
-        for (const auto& child : node->children)
+        TreeBuild::markArtifact(*node, std::nullopt);
+        for (const auto& child : node->children())
             pending.push_back(child.get());
     }
 }
@@ -71,7 +72,7 @@ std::unordered_set<const DirNode*> insideTrashNodes(const std::vector<DirNode*>&
         const DirNode* node = pending.back();
         pending.pop_back();
         if (!inside.insert(node).second) continue;
-        for (const auto& child : node->children)
+        for (const auto& child : node->children())
             pending.push_back(child.get());
     }
     return inside;
@@ -81,23 +82,24 @@ std::unordered_set<const DirNode*> insideTrashNodes(const std::vector<DirNode*>&
 
 void leaveOutTrashContents(ScanResult& result, const HostLayout& layout,
                            const std::vector<DirNode*>& trashNodes) {
-    std::erase_if(result.artifacts, [&](const DevArtifact& a) { return layout.isTrashOrInside(a.path); });
+    std::erase_if(TreeBuild::artifacts(result),
+                  [&](const DevArtifact& a) { return layout.isTrashOrInside(a.path); });
     std::vector<std::string> paths;
     const std::unordered_set<const DirNode*> inside =
-        result.root ? insideTrashNodes(trashNodes, paths) : std::unordered_set<const DirNode*>{};
+        result.root() ? insideTrashNodes(trashNodes, paths) : std::unordered_set<const DirNode*>{};
     result.unlist([&](const FileItem& f) {
         return layout.isInsideTrash(f.path) || (f.parent && inside.count(f.parent));
     });
-    if (!result.root) return;
-    std::erase_if(result.artifacts, [&](const DevArtifact& a) {
+    if (!result.root()) return;
+    std::erase_if(TreeBuild::artifacts(result), [&](const DevArtifact& a) {
         return std::any_of(paths.begin(), paths.end(),
                            [&](const std::string& p) { return PathRules::isAtOrInside(a.path, p); });
     });
-    if (layout.isTrashOrInside(result.root->name)) {
-        clearMarks(*result.root);
+    if (layout.isTrashOrInside(result.root()->name)) {
+        clearMarks(*result.root());
         return;
     }
-    std::vector<DirNode*> pending = {result.root.get()};
+    std::vector<DirNode*> pending = {result.root().get()};
     for (const std::string& trash : layout.trashSpellings)
         if (auto node = result.node(trash)) clearMarks(*node);
     if (auto node = result.node(layout.trashFolder)) clearMarks(*node);
@@ -108,7 +110,7 @@ void leaveOutTrashContents(ScanResult& result, const HostLayout& layout,
             clearMarks(*node);
             continue;
         }
-        for (const auto& child : node->children)
+        for (const auto& child : node->children())
             pending.push_back(child.get());
     }
 }

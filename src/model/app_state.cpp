@@ -365,13 +365,13 @@ namespace {
 std::unordered_map<std::string, CleanQueue::Seen> seenByScan(const ScanResult& result,
                                                              const std::vector<CleanItem>& items) {
     std::unordered_map<std::string, CleanQueue::Seen> seen;
-    if (!result.root) return seen;
+    if (!result.root()) return seen;
     std::unordered_map<std::string, std::vector<const CleanItem*>> byFolder;
     for (const CleanItem& item : items) {
         if (item.kind == CleanItem::Kind::junk) continue;
-        if (item.id == result.root->name) {
+        if (item.id == result.root()->name) {
             if (item.kind != CleanItem::Kind::file)
-                seen[item.id] = {result.root->size, EntryIdentity::folder(*result.root)};
+                seen[item.id] = {result.root()->size(), EntryIdentity::folder(*result.root())};
             continue;
         }
         byFolder[PathRules::parent(item.id)].push_back(&item);
@@ -381,9 +381,9 @@ std::unordered_map<std::string, CleanQueue::Seen> seenByScan(const ScanResult& r
         if (!folder) continue;
         std::unordered_map<std::string_view, const DirNode*> children;
         std::unordered_map<std::string_view, const FileItem*> files;
-        for (const std::shared_ptr<DirNode>& child : folder->children)
+        for (const std::shared_ptr<DirNode>& child : folder->children())
             children.emplace(child->name, child.get());
-        for (const FileItem& file : folder->files)
+        for (const FileItem& file : folder->files())
             files.emplace(std::string_view(file.name), &file);
         for (const CleanItem* item : inside) {
             const std::string_view name = PathRules::lastComponent(item->id);
@@ -393,7 +393,7 @@ std::unordered_map<std::string, CleanQueue::Seen> seenByScan(const ScanResult& r
                 if (auto identity = EntryIdentity::scanned(*file->second))
                     seen[item->id] = {file->second->size, *identity};
             } else if (const auto child = children.find(name); child != children.end()) {
-                seen[item->id] = {child->second->size, EntryIdentity::folder(*child->second)};
+                seen[item->id] = {child->second->size(), EntryIdentity::folder(*child->second)};
             }
         }
     }
@@ -471,8 +471,8 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
             followShownResult();
         }
     } else {
-        nextFileID = result->lastID;
-        const bool unreadable = result->unreadableCount > 0;
+        nextFileID = result->lastID();
+        const bool unreadable = result->unreadableCount() > 0;
         if (!services_.isDemo()) reportUnreadable(*result);
         resultRootPin = std::move(scanningRootPin);
         resultMounts = std::move(scanningMounts);
@@ -518,7 +518,7 @@ void AppState::stopScan() {
 void AppState::followShownResult() {
     // Rescan means the result on screen: a scan that stopped or failed left the one before it shown,
     // so the target goes back to that one. With nothing shown, Rescan starts the stopped one again.
-    if (result_ && result_->root) setScanTarget(result_->root->name);
+    if (result_ && result_->root()) setScanTarget(result_->root()->name);
 }
 
 void AppState::chooseFolderAndScan() {
@@ -526,9 +526,9 @@ void AppState::chooseFolderAndScan() {
 }
 
 void AppState::reportUnreadable(const ScanResult& result) {
-    UnreadableReport report{result.unreadableCount, {}};
-    const size_t shown = std::min(result.unreadableSamples.size(), UnreadableReport::kShownPaths);
-    report.paths.assign(result.unreadableSamples.begin(), result.unreadableSamples.begin() + shown);
+    UnreadableReport report{result.unreadableCount(), {}};
+    const size_t shown = std::min(result.unreadableSamples().size(), UnreadableReport::kShownPaths);
+    report.paths.assign(result.unreadableSamples().begin(), result.unreadableSamples().begin() + shown);
     if (report != unreadable_) {
         Prefs::setValue(Prefs::kUnreadableCount, qint64(report.count));
         Prefs::setPaths(Prefs::kUnreadablePaths, report.paths);

@@ -123,7 +123,8 @@ class AppState : public QObject {
     void setScanStarted(std::chrono::system_clock::time_point started);
     const ScanProgress& progress() const { return progress_; }
     void setProgress(ScanProgress progress);
-    const std::shared_ptr<ScanResult>& result() const { return result_; }
+    // Readers get the tree they cannot change; the removal road (the owner) changes result_.
+    std::shared_ptr<const ScanResult> result() const { return result_; }
     void setResult(std::shared_ptr<ScanResult> result);
     std::int64_t revision() const { return revision_; }
     void setRevision(std::int64_t revision);
@@ -261,6 +262,8 @@ class AppState : public QObject {
     void progressChanged();
     void resultChanged();
     void revisionChanged();
+    // After each change of the tree, with what it changed; revisionChanged follows.
+    void treeChanged(const nimbrel::TreeChange& change);
     void volumesChanged();
     void hasFullDiskAccessChanged();
     void unreadableChanged();

@@ -162,8 +162,8 @@ std::function<std::shared_ptr<RemovalFileOps>()> AppState::removalFileOps(
     // The home folder and the scan root may be reached through a link, and so may the folders
     // pinned at the review while they stay the same; nothing below them may.
     std::vector<std::string> anchors = FileOperations::defaultAnchors();
-    if (result() && result()->root) {
-        const std::string root = result()->root->path();
+    if (result() && result()->root()) {
+        const std::string root = result()->root()->path();
         // A scan root swapped for a link after its scan began leads elsewhere: refused there.
         if (resultRootPin && resultRootPin->path == root)
             pinned.push_back(*resultRootPin);
@@ -231,9 +231,9 @@ std::vector<JunkEntry> AppState::sampleTargets(const JunkLocation& location) con
                 return;
             targets.push_back({path, 0, isDirectory});
         };
-        for (const auto& child : node->children)
+        for (const auto& child : node->children())
             take(child->path(), true);
-        for (const FileItem& file : node->files)
+        for (const FileItem& file : node->files())
             take(file.path, false);
     }
     return targets;
@@ -403,6 +403,9 @@ void AppState::startReviewedRemoval(std::optional<ReviewedRemoval> removal, bool
 }
 
 void AppState::performDeletion(DeletionRequest request, bool permanently) {
+    // One removal at a time: its worker reads the tree without the readers' lock (see ScanResult).
+    // Every road here refuses a second one first; this is the last stop.
+    Q_ASSERT(!isDeleting());
     if (isDeleting()) return;
     if (services_.isDemo()) {
         pretendDeletion(std::move(request));
@@ -426,7 +429,7 @@ void AppState::performDeletion(DeletionRequest request, bool permanently) {
     outcome.started = services_.clock->now();
     outcome.permanently = permanently;
     outcome.entries = entries;
-    outcome.tree = result();
+    outcome.tree = result_;
     outcome.files = FilesModel::of(*this).startPruning();
     outcome.twins = duplicates().startPruning();
     Background::run(
@@ -581,7 +584,7 @@ namespace {
 std::unordered_set<std::int64_t> goneListed(const ScanResult& tree,
                                             const std::unordered_set<std::string>& gone) {
     std::unordered_set<std::int64_t> ids;
-    for (const FileItem& item : tree.files)
+    for (const FileItem& item : tree.files())
         if (PathRules::isAtOrInsideAny(item.path, gone)) ids.insert(item.id);
     return ids;
 }
@@ -639,7 +642,7 @@ void AppState::planAfterRemoval(RemovalOutcome& outcome) {
 
 void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const ScanResult::Recheck* recheck,
                             const ScanResult* rechecked, PlannedPrune* planned) {
-    ScanResult* tree = result().get();
+    ScanResult* tree = result_.get();
     const bool recheckApplies =
         recheck && tree && rechecked == tree && (!recheck->gone.empty() || !recheck->shrunk.empty());
     if (paths.empty() && !recheckApplies) return;
@@ -666,6 +669,8 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const 
         outermost.insert(recheck->gone.begin(), recheck->gone.end());
     }
     duplicates().remove(outermost, usePlan ? &goneIDs : nullptr, usePlan ? planned->twins.get() : nullptr);
+    for (const TreeChange& change : changes)
+        emit treeChanged(change);
     bumpRevision();
     // What the tree let go of (removed subtrees, the old file lists) is freed off the main thread.
     if (!changes.empty()) utilityPool().start([changes = std::move(changes)]() mutable { changes.clear(); });
@@ -674,7 +679,7 @@ void AppState::applyRemoval(const std::unordered_set<std::string>& paths, const 
 }
 
 void AppState::recheckLooseLater(const std::unordered_set<std::string>& removed) {
-    const std::shared_ptr<ScanResult> tree = result();
+    const std::shared_ptr<ScanResult> tree = result_;
     const std::uint64_t stamp = tree->changeCount();
     Background::run(
         utilityPool(), this,
@@ -685,8 +690,8 @@ void AppState::recheckLooseLater(const std::unordered_set<std::string>& removed)
         [this, tree, stamp](ScanResult::Recheck loose) {
             if (loose.shrunk.empty()) return;
             whenResultUnread([this, tree, stamp, loose = std::move(loose)] {
-                if (result() != tree || tree->changeCount() != stamp) return;
-                tree->apply(loose);
+                if (result_ != tree || tree->changeCount() != stamp) return;
+                emit treeChanged(tree->apply(loose));
                 bumpRevision();
             });
         });

@@ -196,9 +196,9 @@ CleanItem CleanItem::folder(const DirNode& folder, Source source) {
     CleanItem item;
     item.id = folder.path();
     item.name = folder.name;
-    item.size = folder.size;
-    item.kind = folder.artifactKind ? Kind::artifact : Kind::folder;
-    item.heat = folder.artifactKind ? 1.0 : 0.0;
+    item.size = folder.size();
+    item.kind = folder.artifactKind() ? Kind::artifact : Kind::folder;
+    item.heat = folder.artifactKind() ? 1.0 : 0.0;
     item.symbolPath = item.id;
     item.source = source;
     item.identity = EntryIdentity::folder(folder);

@@ -152,7 +152,7 @@ void DuplicatesModel::run(std::shared_ptr<const ScanResult> result, int64_t minS
         if (!result) return candidates;
         std::shared_lock<std::shared_mutex> lock;
         if (readers) lock = std::shared_lock(*readers);
-        for (const FileItem& f : result->files) {
+        for (const FileItem& f : result->files()) {
             if (isCandidate(f, minSize)) candidates.items.push_back(&f);
         }
         candidates.owner = ScanResult::holdItems(result);

@@ -82,11 +82,11 @@ bool heaviestFirst(const std::vector<int64_t>& sizes) {
 FileIndex::FileIndex(const FileIndex& other)
     : result_(other.result_), columns_(other.columns_), orders_(other.orders_), recent_(other.recent_) {}
 
-void FileIndex::sync(const std::shared_ptr<ScanResult>& result) {
+void FileIndex::sync(const std::shared_ptr<const ScanResult>& result) {
     if (result != result_) {
         result_ = result;
         build();
-    } else if (result_ && result_->files.size() != size()) {
+    } else if (result_ && result_->files().size() != size()) {
         prune();
     }
 }
@@ -100,7 +100,7 @@ void FileIndex::build() {
     if (!result_) return;
     auto columns = std::make_shared<Columns>();
     Columns& c = *columns;
-    const ListedFiles& files = result_->files;
+    const ListedFiles& files = result_->files();
     const size_t n = files.size();
     c.ids.reserve(n);
     c.sizes.reserve(n);
@@ -135,7 +135,7 @@ void FileIndex::build() {
 // A removal erased files from the result, keeping the order of the rest: walk both lists once to
 // map old positions to new ones, then compact every column.
 void FileIndex::prune() {
-    const ListedFiles& files = result_->files;
+    const ListedFiles& files = result_->files();
     const std::vector<int64_t>& ids = columns_->ids;
     std::vector<Row> moved(ids.size(), kGone);
     size_t next = 0;
@@ -390,8 +390,8 @@ FilesModel& FilesModel::of(AppState& state) {
 }
 
 void FilesModel::sync() {
-    const std::shared_ptr<ScanResult>& result = state_.result();
-    const size_t count = result ? result->files.size() : 0;
+    const std::shared_ptr<const ScanResult>& result = state_.result();
+    const size_t count = result ? result->files().size() : 0;
     if (result == synced_ && count == syncedCount_) return;
     if (result && result != index_.result() && count >= kBuildAsideFrom) {
         // Lists stay empty until the worker hands the index back.
@@ -410,7 +410,7 @@ void FilesModel::sync() {
     forgottenQuery_.reset();
 }
 
-void FilesModel::buildAside(const std::shared_ptr<ScanResult>& result) {
+void FilesModel::buildAside(const std::shared_ptr<const ScanResult>& result) {
     building_ = result;
     Background::run(
         state_.userPool(), this,
@@ -434,10 +434,10 @@ void FilesModel::buildAside(const std::shared_ptr<ScanResult>& result) {
 }
 
 std::shared_ptr<FilesModel::Pruning> FilesModel::startPruning() const {
-    const std::shared_ptr<ScanResult>& result = state_.result();
+    const std::shared_ptr<const ScanResult>& result = state_.result();
     // A small index is mapped in no time when the shelves next ask.
     if (!result || building_ || synced_ != result || index_.result() != result ||
-        index_.size() != result->files.size() || index_.size() < kBuildAsideFrom)
+        index_.size() != result->files().size() || index_.size() < kBuildAsideFrom)
         return nullptr;
     auto pruning = std::make_shared<Pruning>();
     pruning->before = FileIndex(index_);
@@ -467,16 +467,16 @@ void FilesModel::Pruning::apply(const std::vector<size_t>& drop) {
 }
 
 bool FilesModel::adopt(Pruning&& pruning, const TreeChange& change) {
-    const std::shared_ptr<ScanResult>& result = state_.result();
+    const std::shared_ptr<const ScanResult>& result = state_.result();
     if (!result || building_ || synced_ != result || !index_.sharesColumnsWith(pruning.before) ||
         pruning.after.result() != result || change.droppedListed != pruning.dropped ||
-        pruning.after.size() != result->files.size())
+        pruning.after.size() != result->files().size())
         return false;
     // An order first asked for while the removal ran comes along rather than being built again.
     pruning.after.takeOrders(index_, pruning.dropped);
     // The old columns are let go of aside; `before` shares them and goes with the pruning.
     Background::dispose(std::exchange(index_, std::move(pruning.after)));
-    syncedCount_ = result->files.size();
+    syncedCount_ = result->files().size();
     biggestQuery_ = pruning.biggestQuery;
     Background::dispose(std::exchange(biggest_, std::move(pruning.biggest)));
     forgottenQuery_ = pruning.forgottenQuery;

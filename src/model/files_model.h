@@ -39,9 +39,9 @@ class FileIndex {
 
     // Builds for `result` when it is another result than the one indexed, or maps the indexes onto
     // the files a removal left. Cheap when nothing changed.
-    void sync(const std::shared_ptr<ScanResult>& result);
+    void sync(const std::shared_ptr<const ScanResult>& result);
     // The result indexed.
-    const std::shared_ptr<ScanResult>& result() const { return result_; }
+    const std::shared_ptr<const ScanResult>& result() const { return result_; }
     // This index without the files at `dropped` (ascending positions), as if the result had lost
     // them and `sync` had followed. Reads nothing of the result, so it runs on any thread.
     FileIndex without(const std::vector<size_t>& dropped) const;
@@ -56,7 +56,7 @@ class FileIndex {
     bool sharesColumnsWith(const FileIndex& other) const { return columns_ && columns_ == other.columns_; }
 
     size_t size() const { return columns_ ? columns_->ids.size() : 0; }
-    const FileItem& file(Row row) const { return result_->files[row]; }
+    const FileItem& file(Row row) const { return result_->files()[row]; }
     int64_t fileSize(Row row) const { return columns_->sizes[row]; }
     // Every file in an order, built on first use.
     const std::vector<Row>& order(FileSort sort);
@@ -101,7 +101,7 @@ class FileIndex {
     // Every file matching, or those of `within` that match.
     std::vector<Row> search(const QString& search, const std::vector<Row>* within) const;
 
-    std::shared_ptr<ScanResult> result_;
+    std::shared_ptr<const ScanResult> result_;
     std::shared_ptr<const Columns> columns_;
     std::array<Rows, 4> orders_;
     // Answers to the last searches, the latest first.
@@ -183,12 +183,12 @@ class FilesModel : public QObject {
     void sync();
     static FileList biggestOf(FileIndex& index, const BiggestQuery& query);
     static FileList forgottenOf(FileIndex& index, const ForgottenQuery& query);
-    void buildAside(const std::shared_ptr<ScanResult>& result);
+    void buildAside(const std::shared_ptr<const ScanResult>& result);
 
     AppState& state_;
-    std::shared_ptr<ScanResult> building_;  // the result whose index a worker builds
+    std::shared_ptr<const ScanResult> building_;  // the result whose index a worker builds
     FileIndex index_;
-    std::shared_ptr<ScanResult> synced_;
+    std::shared_ptr<const ScanResult> synced_;
     size_t syncedCount_ = 0;
     std::optional<BiggestQuery> biggestQuery_;
     FileList biggest_;

@@ -63,25 +63,25 @@ std::optional<Selection::Toggled> Selection::leaveOut(const std::string& path) {
     if (!folder) return Toggled{Outcome::keptWhole, std::move(cover), 0};
 
     std::vector<CleanItem> kept;
-    std::int64_t loose = folder->smallFilesSize;
+    std::int64_t loose = folder->smallFilesSize();
     const DirNode* current = folder.get();
     for (;;) {
         std::string prefix = current->path();
         if (!prefix.ends_with('/')) prefix += '/';
         const DirNode* next = nullptr;
-        for (const auto& child : current->children) {
+        for (const auto& child : current->children()) {
             if (PathRules::isAtOrInside(path, prefix + child->name)) {
                 next = child.get();
                 break;
             }
         }
-        for (const auto& child : current->children)
-            if (child.get() != next && child->size > 0)
+        for (const auto& child : current->children())
+            if (child.get() != next && child->size() > 0)
                 kept.push_back(CleanItem::folder(*child, cover->source));
-        for (const FileItem& file : current->files)
+        for (const FileItem& file : current->files())
             if (file.path != path) kept.push_back(CleanItem::file(file, cover->source));
         if (!next || prefix + next->name == path) break;
-        loose += next->smallFilesSize;
+        loose += next->smallFilesSize();
         current = next;
     }
 

@@ -12,7 +12,7 @@ namespace {
 std::vector<const DirNode*> allFolders(const DirNode& root) {
     std::vector<const DirNode*> out{&root};
     for (size_t i = 0; i < out.size(); ++i) {
-        for (const auto& c : out[i]->children)
+        for (const auto& c : out[i]->children())
             out.push_back(c.get());
     }
     return out;
@@ -86,60 +86,60 @@ TEST(Demo, IdsContinueFromTheGivenFirstID) {
     for (int64_t first : {1, 26}) {
         auto result = Demo::scanResult(first);
         std::vector<int64_t> ids;
-        for (const auto& f : result->files)
+        for (const auto& f : result->files())
             ids.push_back(f.id);
         std::sort(ids.begin(), ids.end());
         ASSERT_EQ(ids.size(), 25u);
         EXPECT_EQ(ids.front(), first);
         EXPECT_EQ(ids.back(), first + 24);
-        EXPECT_EQ(result->lastID, first + 25);
+        EXPECT_EQ(result->lastID(), first + 25);
     }
 }
 
 TEST(Demo, SampleTreeFigures) {
     auto result = Demo::scanResult(1);
-    const DirNode& root = *result->root;
+    const DirNode& root = *result->root();
     EXPECT_EQ(root.path(), "/Users/drevo");
-    EXPECT_EQ(root.size, 218'323'000'000);
-    EXPECT_EQ(root.fileCount, 537'529);
-    EXPECT_EQ(result->totalFiles, 537'529);
-    EXPECT_EQ(result->totalDirs, 45);
+    EXPECT_EQ(root.size(), 218'323'000'000);
+    EXPECT_EQ(root.fileCount(), 537'529);
+    EXPECT_EQ(result->totalFiles(), 537'529);
+    EXPECT_EQ(result->totalDirs(), 45);
     EXPECT_EQ(allFolders(root).size(), 45u);
-    EXPECT_EQ(result->unreadableCount, 0);
-    EXPECT_DOUBLE_EQ(result->duration, 6.4);
+    EXPECT_EQ(result->unreadableCount(), 0);
+    EXPECT_DOUBLE_EQ(result->duration(), 6.4);
 
     int64_t topLevel = 0;
-    for (const auto& c : root.children)
-        topLevel += c->size;
-    ASSERT_EQ(root.files.size(), 1u);
-    EXPECT_EQ(root.files[0].name, "Archive 2019.zip");
-    EXPECT_EQ(topLevel + root.files[0].size, root.size);
+    for (const auto& c : root.children())
+        topLevel += c->size();
+    ASSERT_EQ(root.files().size(), 1u);
+    EXPECT_EQ(root.files()[0].name, "Archive 2019.zip");
+    EXPECT_EQ(topLevel + root.files()[0].size, root.size());
 
     auto drone = result->node("/Users/drevo/Movies/Drone Footage");
     ASSERT_TRUE(drone);
-    EXPECT_EQ(drone->size, 14'120'000'000);
-    EXPECT_EQ(drone->fileCount, 3);
+    EXPECT_EQ(drone->size(), 14'120'000'000);
+    EXPECT_EQ(drone->fileCount(), 3);
 
     // Every folder's size is what its contents add up to.
     for (const DirNode* n : allFolders(root)) {
-        int64_t sum = n->smallFilesSize;
-        for (const auto& c : n->children)
-            sum += c->size;
-        for (const auto& f : n->files) {
+        int64_t sum = n->smallFilesSize();
+        for (const auto& c : n->children())
+            sum += c->size();
+        for (const auto& f : n->files()) {
             sum += f.size;
             EXPECT_EQ(f.parent, n);
             EXPECT_EQ(f.path, n->path() + "/" + f.name);
         }
-        EXPECT_EQ(n->size, sum) << n->path();
+        EXPECT_EQ(n->size(), sum) << n->path();
         // Largest first.
-        EXPECT_TRUE(std::is_sorted(n->children.begin(), n->children.end(),
-                                   [](const auto& a, const auto& b) { return a->size > b->size; }));
+        EXPECT_TRUE(std::is_sorted(n->children().begin(), n->children().end(),
+                                   [](const auto& a, const auto& b) { return a->size() > b->size(); }));
     }
 }
 
 TEST(Demo, SampleFilesLargestFirst) {
     auto result = Demo::scanResult(1);
-    const auto& files = result->files;
+    const auto& files = result->files();
     ASSERT_EQ(files.size(), 25u);
     EXPECT_EQ(files[0].name, "Photos Library.photoslibrary");
     EXPECT_EQ(files[0].size, 34'200'000'000);
@@ -182,7 +182,7 @@ TEST(Demo, SampleFilesLargestFirst) {
         packages += f.isPackage;
     EXPECT_EQ(packages, 3);
 
-    const auto& video = result->categoryTotals.at(FileCategory::video);
+    const auto& video = result->categoryTotals().at(FileCategory::video);
     EXPECT_EQ(video.size, 38'190'000'000);
     EXPECT_EQ(video.count, 9);
 }
@@ -198,8 +198,8 @@ TEST(Demo, BuildProductsLargestFirst) {
         {h + "Projects/nimbus-api/.venv", "Python virtualenv", 840000000, 21300},
         {h + "Projects/atlas-web/.next", "Next.js build", 620000000, 3100},
     };
-    EXPECT_EQ(result->artifacts, expected);
-    EXPECT_EQ(result->node(h + ".gradle")->artifactKind, "Gradle cache");
+    EXPECT_EQ(result->artifacts(), expected);
+    EXPECT_EQ(result->node(h + ".gradle")->artifactKind(), "Gradle cache");
 }
 
 TEST(Demo, JunkFigures) {

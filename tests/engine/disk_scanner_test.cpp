@@ -48,8 +48,9 @@ Count independentCount(const std::string& root) {
 }
 
 const FileItem* findFile(const ScanResult& r, const std::string& name) {
-    auto it = std::find_if(r.files.begin(), r.files.end(), [&](const FileItem& f) { return f.name == name; });
-    return it == r.files.end() ? nullptr : &*it;
+    auto it =
+        std::find_if(r.files().begin(), r.files().end(), [&](const FileItem& f) { return f.name == name; });
+    return it == r.files().end() ? nullptr : &*it;
 }
 
 TEST(DiskScanner, TotalsAgreeWithAnIndependentCount) {
@@ -71,16 +72,16 @@ TEST(DiskScanner, TotalsAgreeWithAnIndependentCount) {
     auto r = scanWith(t.root());
     ASSERT_TRUE(r);
     Count expected = independentCount(t.root());
-    EXPECT_EQ(r->totalFiles, expected.files);
-    EXPECT_EQ(r->root->size, expected.bytes);
-    EXPECT_EQ(r->root->fileCount, expected.files);
-    EXPECT_EQ(r->totalDirs, 6);  // root, docs, deep, er, linked, elsewhere
-    EXPECT_EQ(r->unreadableCount, 0);
-    EXPECT_EQ(r->root->name, t.root());
-    expectConsistent(*r->root);
+    EXPECT_EQ(r->totalFiles(), expected.files);
+    EXPECT_EQ(r->root()->size(), expected.bytes);
+    EXPECT_EQ(r->root()->fileCount(), expected.files);
+    EXPECT_EQ(r->totalDirs(), 6);  // root, docs, deep, er, linked, elsewhere
+    EXPECT_EQ(r->unreadableCount(), 0);
+    EXPECT_EQ(r->root()->name, t.root());
+    expectConsistent(*r->root());
 
     // The hard-linked file counts once, under the name the walk met first.
-    std::int64_t linkedBytes = r->node(t.path("linked"))->size + r->node(t.path("elsewhere"))->size;
+    std::int64_t linkedBytes = r->node(t.path("linked"))->size() + r->node(t.path("elsewhere"))->size();
     EXPECT_EQ(linkedBytes, allocated(t.path("linked/original.bin")));
 }
 
@@ -124,9 +125,9 @@ TEST(DiskScanner, CategoriesAndExtensions) {
         EXPECT_EQ(f->category, category) << name;
         EXPECT_EQ(f->path, t.path(name));
     }
-    EXPECT_EQ(r->categoryTotals.at(FileCategory::other).count, 6);
-    EXPECT_EQ(r->categoryTotals.at(FileCategory::video).count, 3);
-    EXPECT_FALSE(r->categoryTotals.count(FileCategory::audio));  // never occurred: no entry
+    EXPECT_EQ(r->categoryTotals().at(FileCategory::other).count, 6);
+    EXPECT_EQ(r->categoryTotals().at(FileCategory::video).count, 3);
+    EXPECT_FALSE(r->categoryTotals().count(FileCategory::audio));  // never occurred: no entry
 }
 
 TEST(DiskScanner, PackagesCountAsOneFileWhenAsked) {
@@ -150,11 +151,11 @@ TEST(DiskScanner, PackagesCountAsOneFileWhenAsked) {
     EXPECT_EQ(lib->category, FileCategory::image);
     EXPECT_EQ(lib->size, packageSize);
     EXPECT_EQ(findFile(*r, "Tool.XPC")->category, FileCategory::other);
-    EXPECT_EQ(r->totalDirs, 3);  // root and the two packages, not the folders inside
-    EXPECT_EQ(r->totalFiles, 4);
-    EXPECT_EQ(r->root->fileCount, 4);
-    EXPECT_TRUE(r->root->children.empty());
-    expectConsistent(*r->root);
+    EXPECT_EQ(r->totalDirs(), 3);  // root and the two packages, not the folders inside
+    EXPECT_EQ(r->totalFiles(), 4);
+    EXPECT_EQ(r->root()->fileCount(), 4);
+    EXPECT_TRUE(r->root()->children().empty());
+    expectConsistent(*r->root());
 
     options.treatPackagesAsFiles = false;
     r = scanWith(t.root(), options);
@@ -162,13 +163,13 @@ TEST(DiskScanner, PackagesCountAsOneFileWhenAsked) {
     EXPECT_FALSE(findFile(*r, "Photos.photoslibrary"));
     EXPECT_TRUE(r->node(t.path("Photos.photoslibrary/originals")));
     EXPECT_FALSE(r->node(t.path("Photos.photoslibrary/.hidden")));
-    EXPECT_EQ(r->totalFiles, 3);  // now the hidden file is skipped
+    EXPECT_EQ(r->totalFiles(), 3);  // now the hidden file is skipped
 
     // A package as the root is walked as a folder.
     r = scanWith(t.path("Tool.XPC"), listEverything());
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->totalFiles, 1);
-    EXPECT_FALSE(r->files.front().isPackage);
+    EXPECT_EQ(r->totalFiles(), 1);
+    EXPECT_FALSE(r->files().front().isPackage);
 }
 
 TEST(DiskScanner, HiddenEntriesAreLeftOutOfEveryTotal) {
@@ -182,9 +183,9 @@ TEST(DiskScanner, HiddenEntriesAreLeftOutOfEveryTotal) {
     options.skipHidden = true;
     auto r = scanWith(t.root(), options);
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->totalFiles, 2);
-    EXPECT_EQ(r->totalDirs, 1);
-    EXPECT_EQ(r->root->size, allocated(t.path("seen.txt")) + allocated(t.path(".profile")));
+    EXPECT_EQ(r->totalFiles(), 2);
+    EXPECT_EQ(r->totalDirs(), 1);
+    EXPECT_EQ(r->root()->size(), allocated(t.path("seen.txt")) + allocated(t.path(".profile")));
     EXPECT_FALSE(r->node(t.path(".cache")));
 }
 
@@ -198,15 +199,15 @@ TEST(DiskScanner, ExcludedFoldersAreNeitherEnteredNorCounted) {
     options.excludedPaths = {t.root() + "//skip/", "relative/elsewhere"};
     auto r = scanWith(t.root(), options);
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->totalFiles, 1);
-    EXPECT_EQ(r->totalDirs, 2);
+    EXPECT_EQ(r->totalFiles(), 1);
+    EXPECT_EQ(r->totalDirs(), 2);
     EXPECT_FALSE(r->node(t.path("skip")));
-    EXPECT_EQ(r->root->size, allocated(t.path("keep/a")));
+    EXPECT_EQ(r->root()->size(), allocated(t.path("keep/a")));
 
     // An excluded folder given as the root itself is scanned.
     r = scanWith(t.path("skip"), options);
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->totalFiles, 2);
+    EXPECT_EQ(r->totalFiles(), 2);
 }
 
 TEST(DiskScanner, MinimumTrackedSize) {
@@ -220,18 +221,18 @@ TEST(DiskScanner, MinimumTrackedSize) {
     options.minTrackedSize = 0;  // acts as 1: everything non-empty is listed
     auto r = scanWith(t.root(), options);
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->files.size(), 2u);
+    EXPECT_EQ(r->files().size(), 2u);
     EXPECT_FALSE(findFile(*r, "empty"));
-    EXPECT_EQ(r->root->smallFilesSize, 0);
-    EXPECT_EQ(r->root->fileCount, 3);
+    EXPECT_EQ(r->root()->smallFilesSize(), 0);
+    EXPECT_EQ(r->root()->fileCount(), 3);
 
     options.minTrackedSize = big;
     r = scanWith(t.root(), options);
     ASSERT_TRUE(r);
-    ASSERT_EQ(r->files.size(), 1u);
-    EXPECT_EQ(r->files[0].name, "big");
-    EXPECT_EQ(r->root->smallFilesSize, small);
-    expectConsistent(*r->root);
+    ASSERT_EQ(r->files().size(), 1u);
+    EXPECT_EQ(r->files()[0].name, "big");
+    EXPECT_EQ(r->root()->smallFilesSize(), small);
+    expectConsistent(*r->root());
 }
 
 TEST(DiskScanner, NestedBuildProductsAreReportedOnceAsTheOuterFolder) {
@@ -245,14 +246,14 @@ TEST(DiskScanner, NestedBuildProductsAreReportedOnceAsTheOuterFolder) {
 
     auto r = scanWith(t.root());
     ASSERT_TRUE(r);
-    ASSERT_EQ(r->artifacts.size(), 2u);
+    ASSERT_EQ(r->artifacts().size(), 2u);
     auto modules = r->node(t.path("web/node_modules"));
-    EXPECT_EQ(r->artifacts[0], (DevArtifact{t.path("web/node_modules"), "Node.js dependencies", modules->size,
-                                            3, modules->device, modules->inode}));
-    EXPECT_EQ(r->artifacts[1].kind, "Rust build");
-    EXPECT_EQ(modules->artifactKind, std::optional<std::string>("Node.js dependencies"));
-    EXPECT_FALSE(r->node(t.path("web/node_modules/a/node_modules"))->artifactKind);
-    EXPECT_FALSE(r->node(t.path("plain/build"))->artifactKind);
+    EXPECT_EQ(r->artifacts()[0], (DevArtifact{t.path("web/node_modules"), "Node.js dependencies",
+                                              modules->size(), 3, modules->device(), modules->inode()}));
+    EXPECT_EQ(r->artifacts()[1].kind, "Rust build");
+    EXPECT_EQ(modules->artifactKind(), std::optional<std::string>("Node.js dependencies"));
+    EXPECT_FALSE(r->node(t.path("web/node_modules/a/node_modules"))->artifactKind());
+    EXPECT_FALSE(r->node(t.path("plain/build"))->artifactKind());
 }
 
 TEST(DiskScanner, NothingForMissingRootsFilesAndCancelledScans) {
@@ -270,8 +271,8 @@ TEST(DiskScanner, NothingForMissingRootsFilesAndCancelledScans) {
     t.symLink(t.path("real"), "alias");
     auto r = scanWith(t.path("alias") + "/");
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->root->name, t.path("alias"));
-    EXPECT_EQ(r->totalDirs, 2);
+    EXPECT_EQ(r->root()->name, t.path("alias"));
+    EXPECT_EQ(r->totalDirs(), 2);
 }
 
 TEST(DiskScanner, CancellingPartWayGivesNothing) {
@@ -299,10 +300,10 @@ TEST(DiskScanner, IdsContinueFromTheFirstAndFilesAreLargestFirstInWalkOrder) {
     CancelToken token;
     auto r = DiskScanner::scan(t.root(), listEverything(), 41, token, nullptr);
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->lastID, 48);
-    EXPECT_EQ(r->files.front().name, "huge");
+    EXPECT_EQ(r->lastID(), 48);
+    EXPECT_EQ(r->files().front().name, "huge");
     std::set<std::int64_t> ids;
-    for (const FileItem& f : r->files)
+    for (const FileItem& f : r->files())
         ids.insert(f.id);
     EXPECT_EQ(*ids.begin(), 41);
     EXPECT_EQ(*ids.rbegin(), 47);
@@ -314,9 +315,9 @@ TEST(DiskScanner, IdsContinueFromTheFirstAndFilesAreLargestFirstInWalkOrder) {
         if (d->d_name[0] != '.' && std::string(d->d_name) != "huge") listed.push_back(d->d_name);
     closedir(dir);
     std::vector<std::string> inResult, inFolder;
-    for (const FileItem& f : r->files)
+    for (const FileItem& f : r->files())
         if (f.name != "huge") inResult.push_back(f.name);
-    for (const FileItem& f : r->node(t.path("same"))->files)
+    for (const FileItem& f : r->node(t.path("same"))->files())
         if (f.name != "huge") inFolder.push_back(f.name);
     EXPECT_EQ(inResult, listed);
     EXPECT_EQ(inFolder, listed);
@@ -345,7 +346,7 @@ TEST(DiskScanner, ReportsTopLevelEntriesAsTheyAreFound) {
     // Each report finds the entries before the newest one finished, with their final sizes, and
     // snapshots taken earlier keep what they saw.
     auto finalSize = [&](const DiscoveredEntry& e) -> std::int64_t {
-        if (e.isDirectory) return r->node(e.path)->size;
+        if (e.isDirectory) return r->node(e.path)->size();
         const FileItem* f = findFile(*r, e.name);
         return f ? f->size : -1;
     };

@@ -214,14 +214,14 @@ TEST(DiskScanner, UnreadableFoldersAreMeasuredEmptyCountedAndSampled) {
         CancelToken token;
         auto r = DiskScanner::scan(t.root(), {}, 1, token, nullptr);
         if (!r) return 10;
-        if (r->unreadableCount != 2 || r->unreadableSamples.size() != 2) return 11;
+        if (r->unreadableCount() != 2 || r->unreadableSamples().size() != 2) return 11;
         std::vector<std::string> expected{t.path("locked"), t.path("ok/deeper/locked2")};
-        std::vector<std::string> samples = r->unreadableSamples;
+        std::vector<std::string> samples = r->unreadableSamples();
         std::sort(samples.begin(), samples.end());
         if (samples != expected) return 12;
-        if (r->totalFiles != 1 || r->root->size != allocated(t.path("ok/a"))) return 13;
+        if (r->totalFiles() != 1 || r->root()->size() != allocated(t.path("ok/a"))) return 13;
         // Unreadable folders are still folders of the tree, with nothing in them.
-        if (!r->node(t.path("locked")) || r->node(t.path("locked"))->size != 0) return 14;
+        if (!r->node(t.path("locked")) || r->node(t.path("locked"))->size() != 0) return 14;
         return 0;
     });
     ASSERT_NE(rc, 120) << "cannot switch to an unprivileged user";

@@ -219,12 +219,12 @@ TEST(ParallelTreeWalker, DeepAndLongPathsLikeTheSequentialWalk) {
         for (int threads : {1, 8}) {
             const Scanned scanned = scan(t.root(), everything, threads);
             ASSERT_TRUE(scanned.result);
-            EXPECT_EQ(scanned.result->unreadableCount, 0) << threads;
-            EXPECT_EQ(scanned.result->files.size(), static_cast<std::size_t>(chain.files())) << threads;
-            EXPECT_EQ(scanned.result->root->size, chain.bytes()) << threads;
+            EXPECT_EQ(scanned.result->unreadableCount(), 0) << threads;
+            EXPECT_EQ(scanned.result->files().size(), static_cast<std::size_t>(chain.files())) << threads;
+            EXPECT_EQ(scanned.result->root()->size(), chain.bytes()) << threads;
             // The deepest file, listed with its whole path.
             std::size_t longest = 0;
-            for (const FileItem& f : scanned.result->files)
+            for (const FileItem& f : scanned.result->files())
                 longest = std::max(longest, f.path.view().size());
             EXPECT_EQ(longest, chain.path(130).size() + 5) << threads;
         }

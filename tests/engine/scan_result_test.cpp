@@ -24,8 +24,8 @@ namespace {
 class ResultFixture : public testing::Test {
   protected:
     void SetUp() override {
-        result.root = std::make_shared<DirNode>("/r", nullptr);
-        root = result.root.get();
+        TreeBuild::setRoot(result, std::make_shared<DirNode>("/r", nullptr));
+        root = result.root().get();
         a = addFolder(root, "a");
         c = addFolder(a, "c");
         modules = addFolder(c, "node_modules");
@@ -35,20 +35,12 @@ class ResultFixture : public testing::Test {
         addSmall(root, 100, 1, FileCategory::other);
         addSmall(a, 50, 1, FileCategory::code);
         addSmall(modules, 400, 3, FileCategory::code);
-        result.artifacts = {{"/r/a/c/node_modules", "Node.js dependencies", 400, 3}};
-        result.files = ListedFiles::of(*root);
+        TreeBuild::artifacts(result) = {{"/r/a/c/node_modules", "Node.js dependencies", 400, 3}};
+        TreeBuild::listTree(result);
     }
 
     DirNode* addFolder(DirNode* parent, const std::string& name) {
-        auto node = std::make_shared<DirNode>(name, parent);
-        parent->children.push_back(node);
-        return node.get();
-    }
-    void grow(DirNode* from, std::int64_t size, std::int64_t files) {
-        for (DirNode* n = from; n; n = n->parent) {
-            n->size += size;
-            n->fileCount += files;
-        }
+        return TreeBuild::addFolder(*parent, name).get();
     }
     void addFile(DirNode* parent, const std::string& name, std::int64_t size, FileCategory category) {
         FileItem item;
@@ -59,15 +51,15 @@ class ResultFixture : public testing::Test {
         item.category = category;
         item.parent = parent;
         TreeBuild::addFile(*parent, item);
-        grow(parent, size, 1);
-        result.categoryTotals[category].size += size;
-        result.categoryTotals[category].count += 1;
+        TreeBuild::countUpwards(*parent, size, 1);
+        TreeBuild::categoryTotals(result)[category].size += size;
+        TreeBuild::categoryTotals(result)[category].count += 1;
     }
     void addSmall(DirNode* parent, std::int64_t size, std::int64_t files, FileCategory category) {
-        parent->smallFilesSize += size;
-        grow(parent, size, files);
-        result.categoryTotals[category].size += size;
-        result.categoryTotals[category].count += files;
+        TreeBuild::addSmallFiles(*parent, size);
+        TreeBuild::countUpwards(*parent, size, files);
+        TreeBuild::categoryTotals(result)[category].size += size;
+        TreeBuild::categoryTotals(result)[category].count += files;
     }
 
     ScanResult result;
@@ -96,95 +88,93 @@ TEST_F(ResultFixture, FindsFoldersByPathOnly) {
 
 TEST(ScanResult, PathsUnderTheFileSystemRoot) {
     ScanResult result;
-    result.root = std::make_shared<DirNode>("/", nullptr);
-    auto users = std::make_shared<DirNode>("Users", result.root.get());
-    result.root->children.push_back(users);
-    auto x = std::make_shared<DirNode>("x", users.get());
-    users->children.push_back(x);
+    TreeBuild::setRoot(result, std::make_shared<DirNode>("/", nullptr));
+    auto users = TreeBuild::addFolder(*result.root(), "Users");
+    auto x = TreeBuild::addFolder(*users, "x");
     EXPECT_EQ(users->path(), "/Users");
     EXPECT_EQ(x->path(), "/Users/x");
     EXPECT_EQ(result.node("/Users/x"), x);
-    EXPECT_EQ(result.node("/"), result.root);
+    EXPECT_EQ(result.node("/"), result.root());
 }
 
 TEST_F(ResultFixture, RemovingAListedFileLowersItsFoldersAndCategory) {
     result.remove({"/r/a/big.mov"}, {});
-    EXPECT_EQ(a->size, 450);
-    EXPECT_EQ(a->fileCount, 4);
-    EXPECT_EQ(root->size, 2550);
-    EXPECT_EQ(root->fileCount, 6);
-    EXPECT_EQ(a->smallFilesSize, 50);
-    EXPECT_TRUE(a->files.empty());
-    ASSERT_EQ(result.files.size(), 1u);
-    EXPECT_EQ(result.files[0].name, "doc.pdf");
-    EXPECT_EQ(result.categoryTotals[FileCategory::video], (CategoryTotal{0, 0}));
+    EXPECT_EQ(a->size(), 450);
+    EXPECT_EQ(a->fileCount(), 4);
+    EXPECT_EQ(root->size(), 2550);
+    EXPECT_EQ(root->fileCount(), 6);
+    EXPECT_EQ(a->smallFilesSize(), 50);
+    EXPECT_TRUE(a->files().empty());
+    ASSERT_EQ(result.files().size(), 1u);
+    EXPECT_EQ(result.files()[0].name, "doc.pdf");
+    EXPECT_EQ(result.categoryTotals().at(FileCategory::video), (CategoryTotal{0, 0}));
     test::expectConsistent(*root);
 }
 
 TEST_F(ResultFixture, RemovingAFolderTakesItsWholeSubtree) {
     std::shared_ptr<DirNode> held = result.node("/r/a");
     result.remove({"/r/a"}, {});
-    EXPECT_EQ(root->children.size(), 1u);
-    EXPECT_EQ(root->size, 2100);
-    EXPECT_EQ(root->fileCount, 2);
-    EXPECT_EQ(held->parent, nullptr);  // whoever holds it can tell it left the tree
-    EXPECT_EQ(result.files.size(), 1u);
-    EXPECT_EQ(result.categoryTotals[FileCategory::video], (CategoryTotal{0, 0}));
-    EXPECT_EQ(result.categoryTotals[FileCategory::document], (CategoryTotal{2000, 1}));  // listed, stays
+    EXPECT_EQ(root->children().size(), 1u);
+    EXPECT_EQ(root->size(), 2100);
+    EXPECT_EQ(root->fileCount(), 2);
+    EXPECT_EQ(held->parent(), nullptr);  // whoever holds it can tell it left the tree
+    EXPECT_EQ(result.files().size(), 1u);
+    EXPECT_EQ(result.categoryTotals().at(FileCategory::video), (CategoryTotal{0, 0}));
+    EXPECT_EQ(result.categoryTotals().at(FileCategory::document), (CategoryTotal{2000, 1}));  // listed, stays
     // The unlisted rest (450 bytes in 4 files) of unknown kinds leaves the unlisted shares of the
     // categories: the totals still add up to what the tree holds.
     CategoryTotal sum;
-    for (const auto& [category, total] : result.categoryTotals) {
+    for (const auto& [category, total] : result.categoryTotals()) {
         sum.size += total.size;
         sum.count += total.count;
     }
-    EXPECT_EQ(sum, (CategoryTotal{root->size, root->fileCount}));
-    EXPECT_TRUE(result.artifacts.empty());
+    EXPECT_EQ(sum, (CategoryTotal{root->size(), root->fileCount()}));
+    EXPECT_TRUE(result.artifacts().empty());
     test::expectConsistent(*root);
 }
 
 TEST_F(ResultFixture, ArtifactsGoOnlyWithTheirOwnPathOrAnAncestor) {
-    result.artifacts.push_back({"/r/ab", "x", 1, 1});
-    result.artifacts.push_back({"/r/a", "y", 1, 1});
+    TreeBuild::artifacts(result).push_back({"/r/ab", "x", 1, 1});
+    TreeBuild::artifacts(result).push_back({"/r/a", "y", 1, 1});
     result.remove({"/r/a"}, {});
-    ASSERT_EQ(result.artifacts.size(), 1u);
-    EXPECT_EQ(result.artifacts[0].path, "/r/ab");
+    ASSERT_EQ(result.artifacts().size(), 1u);
+    EXPECT_EQ(result.artifacts()[0].path, "/r/ab");
 }
 
 TEST_F(ResultFixture, RemovingASmallFileNeedsItsMeasuredSize) {
     result.remove({"/r/a/notes.SWIFT"}, {});
-    EXPECT_EQ(a->size, 1450);
-    EXPECT_EQ(a->smallFilesSize, 50);
+    EXPECT_EQ(a->size(), 1450);
+    EXPECT_EQ(a->smallFilesSize(), 50);
 
     result.remove({"/r/a/notes.SWIFT"}, {{"/r/a/notes.SWIFT", 0}});
-    EXPECT_EQ(a->size, 1450);
+    EXPECT_EQ(a->size(), 1450);
 
     result.remove({"/r/a/notes.SWIFT"}, {{"/r/a/notes.SWIFT", 30}});
-    EXPECT_EQ(a->smallFilesSize, 20);
-    EXPECT_EQ(a->size, 1420);
-    EXPECT_EQ(a->fileCount, 4);
-    EXPECT_EQ(root->size, 3520);
-    EXPECT_EQ(root->fileCount, 6);
-    EXPECT_EQ(result.categoryTotals[FileCategory::code], (CategoryTotal{420, 3}));
+    EXPECT_EQ(a->smallFilesSize(), 20);
+    EXPECT_EQ(a->size(), 1420);
+    EXPECT_EQ(a->fileCount(), 4);
+    EXPECT_EQ(root->size(), 3520);
+    EXPECT_EQ(root->fileCount(), 6);
+    EXPECT_EQ(result.categoryTotals().at(FileCategory::code), (CategoryTotal{420, 3}));
     test::expectConsistent(*root);
 }
 
 TEST_F(ResultFixture, TheRootStaysAndTotalsNeverGoNegativeOrAppear) {
     result.remove({"/r"}, {{"/r", 40}});
-    EXPECT_EQ(result.root.get(), root);
-    EXPECT_EQ(root->children.size(), 2u);
+    EXPECT_EQ(result.root().get(), root);
+    EXPECT_EQ(root->children().size(), 2u);
 
     // More than the category holds, in a category that never occurred. The scan counted at most
     // the root's loose files for it, so the children keep their sizes.
     result.remove({"/r/x.iso"}, {{"/r/x.iso", 1'000'000}});
-    EXPECT_FALSE(result.categoryTotals.count(FileCategory::diskImage));
-    EXPECT_EQ(root->smallFilesSize, 0);
-    EXPECT_EQ(root->size, 3450);
+    EXPECT_FALSE(result.categoryTotals().count(FileCategory::diskImage));
+    EXPECT_EQ(root->smallFilesSize(), 0);
+    EXPECT_EQ(root->size(), 3450);
     test::expectConsistent(*root);
 
     result.remove({"/r/a/c"}, {});
     result.remove({"/r/a/c"}, {});
-    for (const auto& [category, total] : result.categoryTotals) {
+    for (const auto& [category, total] : result.categoryTotals()) {
         EXPECT_GE(total.size, 0) << category.rawValue();
         EXPECT_GE(total.count, 0) << category.rawValue();
     }
@@ -197,17 +187,15 @@ TEST(DirNode, SortingIsStableAndReachesEveryLevel) {
     std::shared_ptr<DirNode> deepest;
     for (int level = 0; level < 3; ++level) {
         for (int i = 0; i < 4; ++i) {
-            auto child = std::make_shared<DirNode>("d" + std::to_string(i), parent);
-            child->size = i % 2 ? 10 : 20;
-            parent->children.push_back(child);
+            TreeBuild::count(*TreeBuild::addFolder(*parent, "d" + std::to_string(i)), i % 2 ? 10 : 20, 0);
             FileItem f;
             f.id = i;
             f.size = i % 2 ? 5 : 7;
             TreeBuild::addFile(*parent, f);
         }
-        parent = parent->children.back().get();
+        parent = parent->children().back().get();
     }
-    const FileBlock held = root->files.share();
+    const FileBlock held = root->files().share();
     TreeBuild::sortRecursively(*root);
     FileItem added;
     added.id = 9;
@@ -216,35 +204,33 @@ TEST(DirNode, SortingIsStableAndReachesEveryLevel) {
     for (const FileItem& f : held)
         heldIDs.push_back(f.id);
     EXPECT_EQ(heldIDs, (std::vector<std::int64_t>{0, 1, 2, 3}));
-    EXPECT_EQ(root->files.size(), 5u);
-    for (DirNode* n = root.get(); n && !n->children.empty(); n = n->children[1].get()) {
+    EXPECT_EQ(root->files().size(), 5u);
+    for (DirNode* n = root.get(); n && !n->children().empty(); n = n->children()[1].get()) {
         std::vector<std::string> names;
-        for (const auto& child : n->children)
+        for (const auto& child : n->children())
             names.push_back(child->name);
         EXPECT_EQ(names, (std::vector<std::string>{"d0", "d2", "d1", "d3"}));
         std::vector<std::int64_t> ids;
-        for (const FileItem& f : n->files)
+        for (const FileItem& f : n->files())
             ids.push_back(f.id);
         EXPECT_EQ(ids, n == root.get() ? (std::vector<std::int64_t>{0, 2, 1, 3, 9})
                                        : (std::vector<std::int64_t>{0, 2, 1, 3}));
     }
     // An append with room to spare in files another holds goes into files of the folder's own.
-    const FileBlock heldWithRoom = root->files.share();
+    const FileBlock heldWithRoom = root->files().share();
     ASSERT_LT(heldWithRoom.size(), heldWithRoom.capacity());
     added.id = 10;
     TreeBuild::addFile(*root, added);
     EXPECT_EQ(heldWithRoom.size(), 5u);
-    EXPECT_EQ(root->files.size(), 6u);
-    EXPECT_EQ(root->files.back().id, 10);
+    EXPECT_EQ(root->files().size(), 6u);
+    EXPECT_EQ(root->files().back().id, 10);
 }
 
 TEST(DirNode, AVeryDeepTreeIsDestroyedWithoutRecursion) {
     auto root = std::make_shared<DirNode>("/r", nullptr);
     DirNode* parent = root.get();
     for (int i = 0; i < 200000; ++i) {
-        auto child = std::make_shared<DirNode>("d", parent);
-        parent->children.push_back(child);
-        parent = child.get();
+        parent = TreeBuild::addFolder(*parent, "d").get();
     }
     root.reset();  // would overflow the stack if each folder destroyed its children recursively
 }
@@ -257,13 +243,12 @@ struct RandomTree {
 
     explicit RandomTree(unsigned seed) {
         std::srand(seed);
-        result.root = std::make_shared<DirNode>("/r", nullptr);
-        std::vector<DirNode*> nodes{result.root.get()};
+        TreeBuild::setRoot(result, std::make_shared<DirNode>("/r", nullptr));
+        std::vector<DirNode*> nodes{result.root().get()};
         std::int64_t id = 1;
         for (int i = 0; i < 60; ++i) {
             DirNode* parent = nodes[size_t(std::rand()) % nodes.size()];
-            auto child = std::make_shared<DirNode>("d" + std::to_string(i), parent);
-            parent->children.push_back(child);
+            auto child = TreeBuild::addFolder(*parent, "d" + std::to_string(i));
             nodes.push_back(child.get());
             folders.push_back(child->path());
         }
@@ -278,29 +263,23 @@ struct RandomTree {
                 item.category = categories[std::rand() % 3];
                 item.parent = node;
                 TreeBuild::addFile(*node, item);
-                result.categoryTotals[item.category].size += item.size;
-                result.categoryTotals[item.category].count += 1;
-                for (DirNode* n = node; n; n = n->parent) {
-                    n->size += item.size;
-                    n->fileCount += 1;
-                }
+                TreeBuild::categoryTotals(result)[item.category].size += item.size;
+                TreeBuild::categoryTotals(result)[item.category].count += 1;
+                TreeBuild::countUpwards(*node, item.size, 1);
             }
             const std::int64_t small = std::rand() % 3 * 40;
-            node->smallFilesSize = small;
-            for (DirNode* n = node; n; n = n->parent) {
-                n->size += small;
-                n->fileCount += small > 0 ? 2 : 0;
-            }
-            result.categoryTotals[FileCategory::other].size += small;
-            result.categoryTotals[FileCategory::other].count += small > 0 ? 2 : 0;
+            TreeBuild::addSmallFiles(*node, small);
+            TreeBuild::countUpwards(*node, small, small > 0 ? 2 : 0);
+            TreeBuild::categoryTotals(result)[FileCategory::other].size += small;
+            TreeBuild::categoryTotals(result)[FileCategory::other].count += small > 0 ? 2 : 0;
         }
-        result.files = ListedFiles::of(*result.root);
+        TreeBuild::listTree(result);
     }
 
     // Paths that do not lie inside one another: folders, listed files and unlisted small files.
     std::unordered_set<std::string> disjointPick() const {
         std::vector<std::string> candidates = folders;
-        for (const FileItem& f : result.files)
+        for (const FileItem& f : result.files())
             candidates.push_back(f.path);
         for (const std::string& folder : folders)
             candidates.push_back(folder + "/loose.txt");
@@ -319,39 +298,38 @@ struct RandomTree {
 void plainRemove(ScanResult& r, const std::unordered_set<std::string>& paths,
                  const std::unordered_map<std::string, std::int64_t>& sizes) {
     auto lower = [](std::int64_t& v, std::int64_t by) { v = std::max<std::int64_t>(0, v - by); };
+    // Lowers `from` and every folder above it, none below zero.
+    auto lowerUpwards = [](DirNode* from, std::int64_t size, std::int64_t files) {
+        for (DirNode* n = from; n; n = TreeBuild::parentOf(*n))
+            TreeBuild::count(*n, -std::min(n->size(), size), -std::min(n->fileCount(), files));
+    };
     auto lowerCategory = [&](FileCategory c, std::int64_t size, std::int64_t count = 1) {
-        if (auto it = r.categoryTotals.find(c); it != r.categoryTotals.end()) {
+        auto& totals = TreeBuild::categoryTotals(r);
+        if (auto it = totals.find(c); it != totals.end()) {
             lower(it->second.size, size);
             lower(it->second.count, count);
         }
     };
     // Copies: the folders' lists change under the flat one's references.
-    const std::vector<FileItem> flat(r.files.begin(), r.files.end());
+    const std::vector<FileItem> flat(r.files().begin(), r.files().end());
     std::unordered_set<std::int64_t> removed;
     std::unordered_set<std::string> handled;
     for (const FileItem& item : flat) {
         if (!paths.count(item.path)) continue;
         removed.insert(item.id);
         handled.insert(item.path);
-        std::vector<FileItem> kept(item.parent->files.begin(), item.parent->files.end());
+        std::vector<FileItem> kept(item.parent->files().begin(), item.parent->files().end());
         std::erase_if(kept, [&](const FileItem& f) { return f.id == item.id; });
         TreeBuild::setFiles(*item.parent, std::move(kept));
-        for (DirNode* n = item.parent; n; n = n->parent) {
-            lower(n->size, item.size);
-            lower(n->fileCount, 1);
-        }
+        lowerUpwards(item.parent, item.size, 1);
         lowerCategory(item.category, item.size);
     }
     for (const std::string& path : paths) {
         if (handled.count(path)) continue;
-        if (auto folder = r.node(path); folder && folder->parent) {
-            DirNode* parent = folder->parent;
-            std::erase(parent->children, folder);
-            folder->parent = nullptr;
-            for (DirNode* n = parent; n; n = n->parent) {
-                lower(n->size, folder->size);
-                lower(n->fileCount, folder->fileCount);
-            }
+        if (auto folder = r.node(path); folder && folder->parent()) {
+            DirNode* parent = TreeBuild::parentOf(*folder);
+            TreeBuild::takeOut(*folder);
+            lowerUpwards(parent, folder->size(), folder->fileCount());
             std::int64_t tracked = 0, trackedFiles = 0;
             for (const FileItem& item : flat) {
                 if (!item.path.starts_with(path + "/") || removed.count(item.id)) continue;
@@ -361,44 +339,41 @@ void plainRemove(ScanResult& r, const std::unordered_set<std::string>& paths,
                 lowerCategory(item.category, item.size);
             }
             // These trees hold their unlisted files in "other" only.
-            lowerCategory(FileCategory::other, std::max<std::int64_t>(0, folder->size - tracked),
-                          std::max<std::int64_t>(0, folder->fileCount - trackedFiles));
+            lowerCategory(FileCategory::other, std::max<std::int64_t>(0, folder->size() - tracked),
+                          std::max<std::int64_t>(0, folder->fileCount() - trackedFiles));
             continue;
         }
         auto size = sizes.find(path);
         if (size == sizes.end() || size->second <= 0) continue;
         auto parent = r.node(path.substr(0, path.rfind('/')));
         if (!parent) continue;
-        const std::int64_t counted = std::min(size->second, parent->smallFilesSize);
-        lower(parent->smallFilesSize, counted);
-        for (DirNode* n = parent.get(); n; n = n->parent) {
-            lower(n->size, counted);
-            lower(n->fileCount, counted > 0 ? 1 : 0);
-        }
+        const std::int64_t counted = std::min(size->second, parent->smallFilesSize());
+        TreeBuild::addSmallFiles(*parent, -std::min(parent->smallFilesSize(), counted));
+        lowerUpwards(parent.get(), counted, counted > 0 ? 1 : 0);
         if (counted > 0) lowerCategory(FileCategory::classify("txt"), counted);
     }
     // What stays keeps its order, which is the order a fresh listing gives.
-    r.files = ListedFiles::of(*r.root);
+    TreeBuild::listTree(r);
 }
 
 // Every folder's figures and lists, in tree order, as text.
 std::string describe(const ScanResult& r) {
     std::string out;
-    std::vector<const DirNode*> stack{r.root.get()};
+    std::vector<const DirNode*> stack{r.root().get()};
     while (!stack.empty()) {
         const DirNode* n = stack.back();
         stack.pop_back();
-        out += n->path() + " " + std::to_string(n->size) + " " + std::to_string(n->fileCount) + " " +
-               std::to_string(n->smallFilesSize) + " [";
-        for (const FileItem& f : n->files)
+        out += n->path() + " " + std::to_string(n->size()) + " " + std::to_string(n->fileCount()) + " " +
+               std::to_string(n->smallFilesSize()) + " [";
+        for (const FileItem& f : n->files())
             out += std::to_string(f.id) + ",";
         out += "]\n";
-        for (const auto& c : n->children)
+        for (const auto& c : n->children())
             stack.push_back(c.get());
     }
-    for (const FileItem& f : r.files)
+    for (const FileItem& f : r.files())
         out += std::to_string(f.id) + " ";
-    for (const auto& [category, total] : r.categoryTotals)
+    for (const auto& [category, total] : r.categoryTotals())
         out += std::string("\n") + category.rawValue() + " " + std::to_string(total.size) + " " +
                std::to_string(total.count);
     return out;
@@ -407,14 +382,14 @@ std::string describe(const ScanResult& r) {
 // Every entry of the flat list is an item its folder still holds, in a folder still in the tree:
 // a reference left behind by a prune would read another item, or freed memory.
 bool listedFromTheTree(const ScanResult& r) {
-    for (const FileItem& f : r.files) {
+    for (const FileItem& f : r.files()) {
         const DirNode* folder = f.parent;
         if (!folder) return false;
-        const auto& held = folder->files;
+        const auto& held = folder->files();
         if (std::none_of(held.begin(), held.end(), [&](const FileItem& g) { return &g == &f; })) return false;
-        while (folder->parent)
-            folder = folder->parent;
-        if (folder != r.root.get()) return false;
+        while (folder->parent())
+            folder = folder->parent();
+        if (folder != r.root().get()) return false;
     }
     return true;
 }
@@ -456,7 +431,7 @@ TEST(ScanResultPruning, APlannedPruneAppliesOnceAndHandsBackWhatItDetached) {
         }
         EXPECT_TRUE(listedFromTheTree(planned.result)) << "seed " << seed;
         for (const auto& folder : gone) {
-            EXPECT_EQ(folder->parent, nullptr);
+            EXPECT_EQ(folder->parent(), nullptr);
             EXPECT_TRUE(std::any_of(paths.begin(), paths.end(), [&](const std::string& p) {
                 return p.ends_with("/" + folder->name);
             })) << folder->name;
@@ -475,9 +450,8 @@ TEST(ScanResultPruning, APlanTouchesOnlyTheResultItWasMadeFor) {
 
 TEST(ScanResultPruning, AHundredThousandFilesAndFoldersInOneFolder) {
     ScanResult result;
-    result.root = std::make_shared<DirNode>("/r", nullptr);
-    auto big = std::make_shared<DirNode>("big", result.root.get());
-    result.root->children.push_back(big);
+    TreeBuild::setRoot(result, std::make_shared<DirNode>("/r", nullptr));
+    auto big = TreeBuild::addFolder(*result.root(), "big");
     std::unordered_set<std::string> paths;
     for (int i = 0; i < 100000; ++i) {
         FileItem f;
@@ -487,32 +461,30 @@ TEST(ScanResultPruning, AHundredThousandFilesAndFoldersInOneFolder) {
         f.size = 2000;
         f.parent = big.get();
         TreeBuild::addFile(*big, f);
-        auto sub = std::make_shared<DirNode>("d" + std::to_string(i), big.get());
-        sub->size = 3000;
-        sub->fileCount = 2;
-        big->children.push_back(sub);
+        auto sub = TreeBuild::addFolder(*big, "d" + std::to_string(i));
+        TreeBuild::count(*sub, 3000, 2);
         paths.insert(f.path);
         paths.insert("/r/big/" + sub->name);
     }
-    big->size = result.root->size = 100000 * 5000 + 7;
-    big->fileCount = result.root->fileCount = 100000 * 3 + 1;
-    big->smallFilesSize = 7;
-    result.categoryTotals[FileCategory::other] = {100000 * 5000 + 7, 100000 * 3 + 1};
-    result.files = ListedFiles::of(*result.root);
+    TreeBuild::count(*big, 100000 * 5000 + 7, 100000 * 3 + 1);
+    TreeBuild::count(*result.root(), 100000 * 5000 + 7, 100000 * 3 + 1);
+    TreeBuild::addSmallFiles(*big, 7);
+    TreeBuild::categoryTotals(result)[FileCategory::other] = {100000 * 5000 + 7, 100000 * 3 + 1};
+    TreeBuild::listTree(result);
     // One of each stays.
     paths.erase("/r/big/f5");
     paths.erase("/r/big/d9");
 
     result.remove(paths, {});
-    EXPECT_EQ(big->size, 5007);
-    EXPECT_EQ(big->fileCount, 4);
-    EXPECT_EQ(result.root->size, 5007);
-    ASSERT_EQ(big->files.size(), 1u);
-    EXPECT_EQ(big->files[0].path, "/r/big/f5");
-    ASSERT_EQ(big->children.size(), 1u);
-    EXPECT_EQ(big->children[0]->name, "d9");
-    ASSERT_EQ(result.files.size(), 1u);
-    EXPECT_EQ(result.categoryTotals[FileCategory::other].size, 5007);
+    EXPECT_EQ(big->size(), 5007);
+    EXPECT_EQ(big->fileCount(), 4);
+    EXPECT_EQ(result.root()->size(), 5007);
+    ASSERT_EQ(big->files().size(), 1u);
+    EXPECT_EQ(big->files()[0].path, "/r/big/f5");
+    ASSERT_EQ(big->children().size(), 1u);
+    EXPECT_EQ(big->children()[0]->name, "d9");
+    ASSERT_EQ(result.files().size(), 1u);
+    EXPECT_EQ(result.categoryTotals().at(FileCategory::other).size, 5007);
 }
 
 TEST_F(ResultFixture, APackageTakesTheFilesItHeldFromTheCounts) {
@@ -526,14 +498,14 @@ TEST_F(ResultFixture, APackageTakesTheFilesItHeldFromTheCounts) {
     package.fileCount = 40;
     package.parent = ab;
     TreeBuild::addFile(*ab, package);
-    result.files = ListedFiles::of(*root);
-    grow(ab, 5000, 40);
-    result.categoryTotals[FileCategory::application] = {5000, 1};
+    TreeBuild::listTree(result);
+    TreeBuild::countUpwards(*ab, 5000, 40);
+    TreeBuild::categoryTotals(result)[FileCategory::application] = {5000, 1};
 
     result.remove({"/r/ab/Tool.app"}, {});
-    EXPECT_EQ(ab->fileCount, 1);
-    EXPECT_EQ(root->fileCount, 7);
-    EXPECT_EQ(result.categoryTotals[FileCategory::application], (CategoryTotal{0, 0}));
+    EXPECT_EQ(ab->fileCount(), 1);
+    EXPECT_EQ(root->fileCount(), 7);
+    EXPECT_EQ(result.categoryTotals().at(FileCategory::application), (CategoryTotal{0, 0}));
     test::expectConsistent(*root);
 }
 
@@ -558,12 +530,12 @@ class RecheckTest : public testing::Test {
     // The figures that must match a fresh scan after the tree is corrected.
     static std::string figures(const ScanResult& r) {
         std::string out;
-        std::vector<const DirNode*> stack{r.root.get()};
+        std::vector<const DirNode*> stack{r.root().get()};
         while (!stack.empty()) {
             const DirNode* n = stack.back();
             stack.pop_back();
-            out += n->path() + " " + std::to_string(n->size) + " " + std::to_string(n->fileCount) + "\n";
-            for (const auto& c : n->children)
+            out += n->path() + " " + std::to_string(n->size()) + " " + std::to_string(n->fileCount()) + "\n";
+            for (const auto& c : n->children())
                 stack.push_back(c.get());
         }
         return out;
@@ -574,7 +546,7 @@ class RecheckTest : public testing::Test {
 };
 
 TEST_F(RecheckTest, WhatWentIsDroppedAndTheTreeMatchesAFreshScan) {
-    const std::int64_t before = result->root->size;
+    const std::int64_t before = result->root()->size();
     const std::int64_t gone =
         test::allocated(tree.path("docs/a.txt")) + test::allocated(tree.path("docs/b.txt")) +
         test::allocated(tree.path("docs/big.bin")) + test::allocated(tree.path("docs/sub/deeper/two.txt"));
@@ -589,14 +561,14 @@ TEST_F(RecheckTest, WhatWentIsDroppedAndTheTreeMatchesAFreshScan) {
     EXPECT_EQ(found.bytes[docs], gone);
     EXPECT_EQ(found.looseFilesGone, 2);
     result->apply(found);
-    EXPECT_EQ(result->root->size, before - gone);
+    EXPECT_EQ(result->root()->size(), before - gone);
     EXPECT_EQ(figures(*result), figures(*scan()));
     // The unlisted files that went leave their category too.
     std::map<FileCategory, CategoryTotal> left;
-    for (const auto& [category, total] : result->categoryTotals)
+    for (const auto& [category, total] : result->categoryTotals())
         if (total != CategoryTotal{}) left.emplace(category, total);
-    EXPECT_EQ(left, scan()->categoryTotals);
-    EXPECT_TRUE(result->files.empty());
+    EXPECT_EQ(left, scan()->categoryTotals());
+    EXPECT_TRUE(result->files().empty());
 
     // Looking again finds nothing more.
     ScanResult::Recheck again = result->recheck({docs});

@@ -57,17 +57,17 @@ inline void buildMixedTree(const ScanTree& t) {
 // Every folder's size is what its children, files and small files add up to, and each knows its
 // parent.
 inline void expectConsistent(const DirNode& node) {
-    std::int64_t size = node.smallFilesSize;
-    for (const auto& child : node.children) {
-        size += child->size;
-        EXPECT_EQ(child->parent, &node);
+    std::int64_t size = node.smallFilesSize();
+    for (const auto& child : node.children()) {
+        size += child->size();
+        EXPECT_EQ(child->parent(), &node);
         expectConsistent(*child);
     }
-    for (const FileItem& f : node.files) {
+    for (const FileItem& f : node.files()) {
         size += f.size;
         EXPECT_EQ(f.parent, &node);
     }
-    EXPECT_EQ(node.size, size) << node.path();
+    EXPECT_EQ(node.size(), size) << node.path();
 }
 
 // Folders an unprivileged walk cannot fully read: "closed" (no access), "exec-only" (entered but not

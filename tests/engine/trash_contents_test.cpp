@@ -13,12 +13,12 @@ namespace nimbrel {
 namespace {
 
 bool listed(const ScanResult& result, const std::string& path) {
-    return std::any_of(result.files.begin(), result.files.end(),
+    return std::any_of(result.files().begin(), result.files().end(),
                        [&](const FileItem& f) { return f.path == path; });
 }
 
 bool isProduct(const ScanResult& result, const std::string& path) {
-    return std::any_of(result.artifacts.begin(), result.artifacts.end(),
+    return std::any_of(result.artifacts().begin(), result.artifacts().end(),
                        [&](const DevArtifact& a) { return a.path == path; });
 }
 
@@ -49,8 +49,8 @@ TEST(TrashContents, LeftOutOfEveryOfferButCountedInSizes) {
     CancelToken token;
     std::shared_ptr<ScanResult> result = DiskScanner::scan(tree.root(), options, 1, token, nullptr);
     ASSERT_TRUE(result);
-    const std::int64_t total = result->root->size;
-    const std::int64_t files = result->root->fileCount;
+    const std::int64_t total = result->root()->size();
+    const std::int64_t files = result->root()->fileCount();
     // The scan itself already leaves the volume Trash folders out.
     EXPECT_FALSE(listed(*result, kept[1]));
     EXPECT_FALSE(listed(*result, kept[2]));
@@ -62,24 +62,24 @@ TEST(TrashContents, LeftOutOfEveryOfferButCountedInSizes) {
     EXPECT_FALSE(isProduct(*result, home + "/.local/share/Trash/files/app/node_modules"));
     auto trashedModules = result->node(home + "/.local/share/Trash/files/app/node_modules");
     ASSERT_TRUE(trashedModules);
-    EXPECT_FALSE(trashedModules->artifactKind.has_value());
+    EXPECT_FALSE(trashedModules->artifactKind().has_value());
     EXPECT_TRUE(listed(*result, own));
     EXPECT_TRUE(listed(*result, lookalike));
     EXPECT_TRUE(isProduct(*result, product));
-    EXPECT_TRUE(result->node(product)->artifactKind.has_value());
+    EXPECT_TRUE(result->node(product)->artifactKind().has_value());
     // The space stays counted until the Trash is emptied.
-    EXPECT_EQ(result->root->size, total);
-    EXPECT_EQ(result->root->fileCount, files);
-    EXPECT_GE(result->node(home + "/.local/share/Trash")->size, 40000);
+    EXPECT_EQ(result->root()->size(), total);
+    EXPECT_EQ(result->root()->fileCount(), files);
+    EXPECT_GE(result->node(home + "/.local/share/Trash")->size(), 40000);
 
     // A scan started inside a Trash offers nothing at all.
     std::shared_ptr<ScanResult> inside =
         DiskScanner::scan(home + "/.local/share/Trash/files", options, 1, token, nullptr);
     ASSERT_TRUE(inside);
     leaveOutTrashContents(*inside, layout);
-    EXPECT_TRUE(inside->files.empty());
-    EXPECT_TRUE(inside->artifacts.empty());
-    EXPECT_GT(inside->root->size, 0);
+    EXPECT_TRUE(inside->files().empty());
+    EXPECT_TRUE(inside->artifacts().empty());
+    EXPECT_GT(inside->root()->size(), 0);
 }
 
 // The Trash figure is every Trash folder of the user that emptying empties: the home Trash and each

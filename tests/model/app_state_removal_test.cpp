@@ -343,10 +343,11 @@ TEST_F(AppStateRemovalTest, CopiedPathsGoToTheClipboardOneALine) {
 // A tree at /tmp/nr holding one folder "d" of `size` bytes.
 std::shared_ptr<ScanResult> oneFolderTree(std::int64_t size) {
     auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
-    auto child = std::make_shared<DirNode>("d", result->root.get());
-    child->size = result->root->size = size;
-    result->root->children.push_back(child);
+    TreeBuild::setRoot(*result, std::make_shared<DirNode>("/tmp/nr", nullptr));
+    auto child = std::make_shared<DirNode>("d", result->root().get());
+    TreeBuild::setSize(*child, size);
+    TreeBuild::setSize(*result->root(), size);
+    TreeBuild::addChild(*result->root(), child);
     return result;
 }
 
@@ -362,8 +363,8 @@ TEST_F(AppStateRemovalTest, RemovalPrunesTheTreeByNormalisedPaths) {
     h.select("/tmp/nr/d/inner", 10, CleanItem::Source::files);
     h.state->nimbrelise(h.allIDs(), true);
     h.finish();
-    EXPECT_TRUE(result->root->children.empty());
-    EXPECT_EQ(result->root->size, 0);
+    EXPECT_TRUE(result->root()->children().empty());
+    EXPECT_EQ(result->root()->size(), 0);
     EXPECT_EQ(h.state->revision(), revision + 1);
 
     h.state->setResult(nullptr);
@@ -399,15 +400,15 @@ TEST_F(AppStateRemovalTest, CompletionWaitsForWorkersReadingTheResult) {
     order.clear();
     h.finish();
     EXPECT_TRUE(h.state->isDeleting());
-    EXPECT_EQ(result->root->children.size(), 1u);
+    EXPECT_EQ(result->root()->children().size(), 1u);
     EXPECT_EQ(h.state->revision(), revision);
 
     release.set_value();
     reader.join();
     ASSERT_TRUE(waitOn(h.state.get(), &AppState::isDeletingChanged, [&] { return !h.state->isDeleting(); }));
     settle();  // the report follows in the next turn
-    EXPECT_TRUE(result->root->children.empty());
-    EXPECT_EQ(result->root->size, 0);
+    EXPECT_TRUE(result->root()->children().empty());
+    EXPECT_EQ(result->root()->size(), 0);
     EXPECT_EQ(h.state->revision(), revision + 1);
     // What the completion changes, in its order (the worker's verdicts may update the vanishing
     // paths before it).
@@ -428,10 +429,10 @@ TEST_F(AppStateRemovalTest, ANewResultDuringTheRemovalIsPrunedByPath) {
     auto after = oneFolderTree(5000);
     h.state->setResult(after);
     h.finish();
-    EXPECT_TRUE(after->root->children.empty());
-    EXPECT_EQ(after->root->size, 0);
-    ASSERT_EQ(before->root->children.size(), 1u);
-    EXPECT_EQ(before->root->size, 4000);
+    EXPECT_TRUE(after->root()->children().empty());
+    EXPECT_EQ(after->root()->size(), 0);
+    ASSERT_EQ(before->root()->children().size(), 1u);
+    EXPECT_EQ(before->root()->size(), 4000);
 }
 
 // A selection of many thousands is turned into its request on a worker: until it is back, no review
@@ -460,10 +461,11 @@ TEST_F(AppStateRemovalTest, ALongSelectionIsPreparedAsideThenRemovedWhole) {
 TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
     Harness h;
     auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
-    auto d = std::make_shared<DirNode>("d", result->root.get());
-    auto e = std::make_shared<DirNode>("e", result->root.get());
-    result->root->children = {d, e};
+    TreeBuild::setRoot(*result, std::make_shared<DirNode>("/tmp/nr", nullptr));
+    auto d = std::make_shared<DirNode>("d", result->root().get());
+    auto e = std::make_shared<DirNode>("e", result->root().get());
+    TreeBuild::addChild(*result->root(), d);
+    TreeBuild::addChild(*result->root(), e);
     int64_t id = 1;
     for (auto [folder, name] : {std::pair{d.get(), "a"}, {d.get(), "b"}, {d.get(), "c"}, {e.get(), "x"}}) {
         FileItem f;
@@ -473,15 +475,14 @@ TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
         f.size = f.logicalSize = 10;
         f.parent = folder;
         TreeBuild::addFile(*folder, f);
-        folder->size += 10;
-        folder->fileCount += 1;
+        TreeBuild::count(*folder, 10, 1);
     }
-    result->root->size = 40;
-    result->root->fileCount = 4;
-    result->files = ListedFiles::of(*result->root);
+    TreeBuild::setSize(*result->root(), 40);
+    TreeBuild::setFileCount(*result->root(), 4);
+    TreeBuild::listTree(*result);
     h.state->setResult(result);
     const std::weak_ptr<DirNode> removedFolder = e;
-    const FileBlock oldLists[] = {d->files.share(), e->files.share()};
+    const FileBlock oldLists[] = {d->files().share(), e->files().share()};
     e.reset();
 
     QThreadPool twins;
@@ -507,14 +508,24 @@ TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
 
     h.select("/tmp/nr/d/a", 10);
     h.select("/tmp/nr/e", 10);
+    // What the views are told went: the folder taken out and the listed files dropped.
+    std::vector<std::string> detached;
+    std::vector<size_t> dropped;
+    QObject::connect(h.state.get(), &AppState::treeChanged, [&](const TreeChange& change) {
+        for (const auto& folder : change.detached)
+            detached.push_back(folder->name);
+        dropped.insert(dropped.end(), change.droppedListed.begin(), change.droppedListed.end());
+    });
     h.state->nimbrelise(h.allIDs(), true);
     h.finish();
     EXPECT_FALSE(h.state->isDeleting());
-    ASSERT_EQ(d->files.size(), 2u);
-    EXPECT_EQ(d->files.front().path, "/tmp/nr/d/b");
-    EXPECT_EQ(result->files.size(), 2u);
-    EXPECT_EQ(result->files.front().parent, d.get());
-    EXPECT_EQ(result->root->size, 20);
+    EXPECT_EQ(detached, std::vector<std::string>{"e"});
+    EXPECT_EQ(dropped.size(), 2u);
+    ASSERT_EQ(d->files().size(), 2u);
+    EXPECT_EQ(d->files().front().path, "/tmp/nr/d/b");
+    EXPECT_EQ(result->files().size(), 2u);
+    EXPECT_EQ(result->files().front().parent, d.get());
+    EXPECT_EQ(result->root()->size(), 20);
     for (const FileBlock& list : oldLists)
         EXPECT_GE(list.holders(), 2u);  // the search still reads them
 
@@ -531,11 +542,11 @@ TEST_F(AppStateRemovalTest, RemovalDuringATwinSearchLeavesWhatItReadsInPlace) {
 // Two folders of listed files, enough for the Files shelves to index them aside.
 std::shared_ptr<ScanResult> listedTree(size_t perFolder) {
     auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>("/tmp/nr", nullptr);
+    TreeBuild::setRoot(*result, std::make_shared<DirNode>("/tmp/nr", nullptr));
     int64_t id = 1;
     for (const char* name : {"a", "b"}) {
-        auto folder = std::make_shared<DirNode>(name, result->root.get());
-        result->root->children.push_back(folder);
+        auto folder = std::make_shared<DirNode>(name, result->root().get());
+        TreeBuild::addChild(*result->root(), folder);
         for (size_t i = 0; i < perFolder; ++i, ++id) {
             FileItem f;
             f.id = id;
@@ -545,13 +556,11 @@ std::shared_ptr<ScanResult> listedTree(size_t perFolder) {
             f.modified = f.accessed = std::chrono::system_clock::time_point(std::chrono::hours(id % 500));
             f.parent = folder.get();
             TreeBuild::addFile(*folder, f);
-            folder->size += f.size;
-            folder->fileCount += 1;
+            TreeBuild::count(*folder, f.size, 1);
         }
-        result->root->size += folder->size;
-        result->root->fileCount += folder->fileCount;
+        TreeBuild::count(*result->root(), folder->size(), folder->fileCount());
     }
-    result->files = ListedFiles::of(*result->root);
+    TreeBuild::listTree(*result);
     return result;
 }
 
@@ -599,7 +608,7 @@ TEST_F(AppStateRemovalTest, FilesListsFollowTheRemovalOrANewScan) {
         }
         h.finish();
         ASSERT_FALSE(h.state->isDeleting());
-        EXPECT_EQ(result->files.size(), (newScan ? perFolder + 1 : perFolder) - 2);
+        EXPECT_EQ(result->files().size(), (newScan ? perFolder + 1 : perFolder) - 2);
 
         AppState fresh(AppStateServices::standard());
         fresh.setResult(result);
@@ -626,12 +635,12 @@ TEST_F(AppStateRemovalTest, TwinSetsFollowTheRemovalOrSetsFoundMeanwhile) {
         const auto set = [&](std::string id, std::vector<std::string> paths) {
             DuplicateGroup g{std::move(id), 1, {}};
             for (const std::string& path : paths)
-                g.files.push_back(*std::find_if(result->files.begin(), result->files.end(),
+                g.files.push_back(*std::find_if(result->files().begin(), result->files().end(),
                                                 [&](const FileItem& f) { return f.path == path; }));
             return g;
         };
         const auto id = [&](const std::string& path) {
-            return std::find_if(result->files.begin(), result->files.end(),
+            return std::find_if(result->files().begin(), result->files().end(),
                                 [&](const FileItem& f) { return f.path == path; })
                 ->id;
         };

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "engine/demo.h"
+#include "engine/tree_build.h"
 #include "model/app_state_test_support.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
@@ -62,9 +63,9 @@ struct Harness {
 std::shared_ptr<ScanResult> resultAt(const std::string& root, std::int64_t lastID = 0,
                                      std::int64_t unreadable = 0) {
     auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>(root, nullptr);
-    result->lastID = lastID;
-    result->unreadableCount = unreadable;
+    TreeBuild::setRoot(*result, std::make_shared<DirNode>(root, nullptr));
+    TreeBuild::counts(*result).lastID = lastID;
+    TreeBuild::counts(*result).unreadableCount = unreadable;
     return result;
 }
 
@@ -347,7 +348,7 @@ TEST_F(AppStateTest, ASecondScanSupersedesTheFirst) {
     h.scanner.answer(1, resultAt("/two", 9));
     settle();
     ASSERT_EQ(results.count(), 1);
-    EXPECT_EQ(s.result()->root->name, "/two");
+    EXPECT_EQ(s.result()->root()->name, "/two");
     EXPECT_FALSE(s.isScanning());
     EXPECT_EQ(s.scanToken, nullptr);
 }
@@ -568,7 +569,7 @@ TEST_F(AppStateTest, WithoutAnAccessProbeTheLastScanTellsWhatItCouldNotRead) {
     auto scanned = [](std::int64_t unreadable, int samples) {
         auto result = resultAt("/h", 0, unreadable);
         for (int i = 0; i < samples; ++i)
-            result->unreadableSamples.push_back("/h/locked" + std::to_string(i) + "\xFF");
+            TreeBuild::counts(*result).unreadableSamples.push_back("/h/locked" + std::to_string(i) + "\xFF");
         return result;
     };
     const std::vector<std::string> firstFive = {"/h/locked0\xFF", "/h/locked1\xFF", "/h/locked2\xFF",
@@ -687,10 +688,10 @@ TEST_F(AppStateTest, ScansARealTreeEndToEnd) {
     ASSERT_TRUE(results.wait(10000));
     settle();
     ASSERT_NE(s.result(), nullptr);
-    EXPECT_EQ(s.result()->root->path(), root);
-    EXPECT_EQ(s.result()->totalFiles, 2);
-    ASSERT_EQ(s.result()->files.size(), 1u);
-    EXPECT_EQ(s.result()->files[0].path, root + "/a/b/big.bin");
+    EXPECT_EQ(s.result()->root()->path(), root);
+    EXPECT_EQ(s.result()->totalFiles(), 2);
+    ASSERT_EQ(s.result()->files().size(), 1u);
+    EXPECT_EQ(s.result()->files()[0].path, root + "/a/b/big.bin");
     EXPECT_EQ(revisions.count(), 1);
     EXPECT_EQ(s.recents().front(), root);
     EXPECT_FALSE(s.isScanning());

@@ -85,7 +85,7 @@ TEST_F(DeadShareTest, CancelReturnsAtOnceAndTheStuckScanIsLetGo) {
     state->scan(base_ + "/other");
     ASSERT_TRUE(waitOn(state.get(), &AppState::isScanningChanged, [&] { return !state->isScanning(); }));
     ASSERT_TRUE(state->result());
-    EXPECT_EQ(state->result()->root->name, base_ + "/other");
+    EXPECT_EQ(state->result()->root()->name, base_ + "/other");
 
     // A share itself as the target: starting its scan reads nothing on the main thread.
     DeadShare& target = shareAt(base_ + "/target");

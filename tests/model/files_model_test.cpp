@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include "engine/tree_build.h"
 #include "model/app_state.h"
 #include "support/wait_for.h"
 
@@ -41,7 +42,7 @@ class FilesModelTest : public ::testing::Test {
         f.isPackage = package;
         f.modified = daysAgo(age);
         f.accessed = daysAgo(age + 1);
-        result_->files.push_back(f);
+        TreeBuild::listFile(*result_, f);
     }
 
     std::vector<int64_t> ids(const FileList& list) {
@@ -151,14 +152,13 @@ namespace {
 
 std::shared_ptr<ScanResult> manyFiles(size_t count, const std::string& folder) {
     auto result = std::make_shared<ScanResult>();
-    result->files.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         FileItem f;
         f.id = static_cast<int64_t>(i + 1);
         f.name = "f" + std::to_string(i);
         f.path = folder + "/" + f.name;
         f.size = static_cast<int64_t>(count - i);
-        result->files.push_back(std::move(f));
+        TreeBuild::listFile(*result, std::move(f));
     }
     return result;
 }
@@ -186,7 +186,7 @@ TEST(FilesModelIndexAside, ListsFollowTheCurrentResultOnly) {
     EXPECT_FALSE(model.isIndexing());
     EXPECT_EQ(ready, 1);
     const FileList& all = model.biggest({});
-    ASSERT_EQ(all.rows.size(), second->files.size());
+    ASSERT_EQ(all.rows.size(), second->files().size());
     EXPECT_EQ(model.file(all.rows.front()).path, "/second/f0");
     FilesModel::BiggestQuery search;
     search.search = QStringLiteral("/F1234");

@@ -91,7 +91,7 @@ class RemovalFiguresTest : public ::testing::Test {
     void tick(const std::string& path) {
         auto node = state->result()->node(path);
         ASSERT_TRUE(node) << path;
-        state->queue().add(testing::cleanItem(path, node->size, CleanItem::Kind::folder,
+        state->queue().add(testing::cleanItem(path, node->size(), CleanItem::Kind::folder,
                                               CleanItem::Source::space, node->name));
     }
     void removeForGood() {
@@ -130,7 +130,7 @@ TEST_F(RemovalFiguresTest, AFolderRemovedInPartIsCreditedAndShrunkByWhatWent) {
         ops->stops[root + "/docs"] = 8;
         makeState(minTracked);
         scan();
-        const int64_t docsBefore = state->result()->node(root + "/docs")->size;
+        const int64_t docsBefore = state->result()->node(root + "/docs")->size();
         tick(root + "/docs");
 
         removeForGood();
@@ -140,12 +140,12 @@ TEST_F(RemovalFiguresTest, AFolderRemovedInPartIsCreditedAndShrunkByWhatWent) {
         EXPECT_NE(state->toast()->message.indexOf("gone for good"), -1);
         auto docs = state->result()->node(root + "/docs");
         ASSERT_TRUE(docs);
-        EXPECT_EQ(docs->size, docsBefore - ops->bytesRemovedByStop);
-        EXPECT_EQ(docs->fileCount, 13);
+        EXPECT_EQ(docs->size(), docsBefore - ops->bytesRemovedByStop);
+        EXPECT_EQ(docs->fileCount(), 13);
         auto fresh = freshScan(minTracked);
-        EXPECT_EQ(state->result()->root->size, fresh->root->size);
-        EXPECT_EQ(state->result()->root->fileCount, fresh->root->fileCount);
-        EXPECT_EQ(state->result()->files.size(), fresh->files.size());
+        EXPECT_EQ(state->result()->root()->size(), fresh->root()->size());
+        EXPECT_EQ(state->result()->root()->fileCount(), fresh->root()->fileCount());
+        EXPECT_EQ(state->result()->files().size(), fresh->files().size());
         // What stayed is reported and stays ticked.
         ASSERT_TRUE(state->deletionFailures());
         EXPECT_EQ(state->deletionFailures()->size(), 1u);
@@ -161,7 +161,7 @@ TEST_F(RemovalFiguresTest, AWholeRemovalNextToAPartialOneCountsEachOnce) {
     ops->stops[root + "/part"] = 5;  // the whole folder's files, so "deep" goes empty-handed
     makeState(0);
     scan();
-    const int64_t whole = state->result()->node(root + "/whole")->size;
+    const int64_t whole = state->result()->node(root + "/whole")->size();
     tick(root + "/part");
     tick(root + "/whole");
 
@@ -170,7 +170,7 @@ TEST_F(RemovalFiguresTest, AWholeRemovalNextToAPartialOneCountsEachOnce) {
     EXPECT_FALSE(state->result()->node(root + "/whole"));
     auto part = state->result()->node(root + "/part");
     ASSERT_TRUE(part);
-    EXPECT_EQ(part->size, freshScan(0)->node(root + "/part")->size);
+    EXPECT_EQ(part->size(), freshScan(0)->node(root + "/part")->size());
     EXPECT_EQ(state->queue().items().size(), 1u);
 }
 

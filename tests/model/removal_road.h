@@ -115,12 +115,12 @@ struct Road {
         item.symbolPath = p;
         if (auto node = state->result()->node(p)) {
             item.name = node->name;
-            item.size = node->size;
+            item.size = node->size();
             item.kind = CleanItem::Kind::folder;
             item.identity = EntryIdentity::folder(*node);
             return item;
         }
-        for (const FileItem& file : state->result()->files)
+        for (const FileItem& file : state->result()->files())
             if (file.path == p) {
                 item.name = file.name;
                 item.size = file.size;
@@ -169,7 +169,7 @@ struct Road {
     bool inTree(const std::string& relative) const {
         const std::string p = path(relative);
         if (state->result()->node(p)) return true;
-        for (const FileItem& file : state->result()->files)
+        for (const FileItem& file : state->result()->files())
             if (file.path == p) return true;
         return false;
     }

@@ -293,7 +293,7 @@ TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
     writeFile(road.path("stays.bin"), 3000);
     road.scan();
 
-    const auto& listed = road.state->result()->files;
+    const auto& listed = road.state->result()->files();
     road.state->duplicates().run(std::vector<FileItem>(listed.begin(), listed.end()), 0);
     ASSERT_TRUE(waitOn(
         &road.state->duplicates(), &DuplicatesModel::isRunningChanged,
@@ -304,7 +304,7 @@ TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
     road.tick("a/copy1.bin");
     road.tick("big");
     road.tick("vanishing.bin");
-    const int64_t rootBefore = road.state->result()->root->size;
+    const int64_t rootBefore = road.state->result()->root()->size();
     const int64_t scanned =
         road.item("a/copy1.bin")->size + road.item("big")->size + road.item("vanishing.bin")->size;
     const int64_t reallyFreed = allocated(road.path("a/copy1.bin")) + road.item("big")->size;
@@ -326,7 +326,7 @@ TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
         EXPECT_FALSE(road.inTree(gone)) << gone;
     for (const char* kept : {"a", "b/copy2.bin", "c/copy3.bin", "stays.bin"})
         EXPECT_TRUE(road.inTree(kept)) << kept;
-    EXPECT_EQ(road.state->result()->root->size, rootBefore - scanned);
+    EXPECT_EQ(road.state->result()->root()->size(), rootBefore - scanned);
     ASSERT_EQ(road.state->duplicates().groups().size(), 1u);
     std::vector<std::string> twins;
     for (const FileItem& f : road.state->duplicates().groups()[0].files)
@@ -361,14 +361,14 @@ void expectTheDisk(const Road& road, const std::string& skipped = {}) {
     for (const std::string& folder : {road.root, road.path("keep")}) {
         const auto node = result.node(folder);
         ASSERT_TRUE(node) << folder;
-        EXPECT_EQ(std::make_pair(node->size, node->fileCount), countedOnDisk(folder, skipped)) << folder;
+        EXPECT_EQ(std::make_pair(node->size(), node->fileCount()), countedOnDisk(folder, skipped)) << folder;
     }
     int64_t size = 0, count = 0;
-    for (const auto& [category, total] : result.categoryTotals) {
+    for (const auto& [category, total] : result.categoryTotals()) {
         size += total.size;
         count += total.count;
     }
-    EXPECT_EQ(std::make_pair(size, count), std::make_pair(result.root->size, result.root->fileCount));
+    EXPECT_EQ(std::make_pair(size, count), std::make_pair(result.root()->size(), result.root()->fileCount()));
 }
 
 // A rescan that read the disk before a removal took a folder and a file it counted loose shows the
@@ -412,7 +412,7 @@ TEST_P(RemovalRoadTest, ARescanThatOverlapsARemovalShowsTheDiskItLeft) {
         EXPECT_FALSE(onDisk(road.path("doomed")));
         EXPECT_FALSE(onDisk(road.path("keep/loose.tmp")));
         EXPECT_FALSE(road.inTree("doomed"));
-        for (const FileItem& file : road.state->result()->files)
+        for (const FileItem& file : road.state->result()->files())
             EXPECT_FALSE(file.path.str().starts_with(road.path("doomed/"))) << file.path.str();
         expectTheDisk(road);
     }
@@ -582,7 +582,7 @@ TEST_P(RemovalRoadTest, DemoTouchesNothingAndShowsOnlyTheSample) {
     // The sample's cache folder ticked as a folder gives up what the sample lists inside it.
     auto caches = road.state->result()->node(sampleCaches);
     ASSERT_TRUE(caches);
-    road.state->toggleSelection(testing::cleanItem(sampleCaches, caches->size));
+    road.state->toggleSelection(testing::cleanItem(sampleCaches, caches->size()));
     road.removeAll(permanently());
     named.clear();
     for (const auto& [path, bytes] : road.state->lastRemoval)

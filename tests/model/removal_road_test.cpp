@@ -514,24 +514,24 @@ TEST(TrashUnderAnotherName, IsNeverOfferedButStillCounted) {
         road.scan();
         if (!road.state->result()) continue;
         const ScanResult& result = *road.state->result();
-        for (const FileItem& file : result.files)
+        for (const FileItem& file : result.files())
             EXPECT_FALSE(PathRules::isInside(file.path.str(), c.root + "/Trash"))
                 << c.how << ": " << file.path.str();
-        for (const DevArtifact& artifact : result.artifacts)
+        for (const DevArtifact& artifact : result.artifacts())
             EXPECT_FALSE(PathRules::isInside(artifact.path, c.root + "/Trash"))
                 << c.how << ": " << artifact.path;
         EXPECT_TRUE(road.inTree(stem + "-copy.iso")) << c.how;
         auto trashNode = result.node(c.root + "/Trash/files/" + stem + "/node_modules");
-        EXPECT_TRUE(trashNode && !trashNode->artifactKind.has_value()) << c.how;
-        EXPECT_GE(result.node(c.root + "/Trash")->size, 60000) << c.how;
+        EXPECT_TRUE(trashNode && !trashNode->artifactKind().has_value()) << c.how;
+        EXPECT_GE(result.node(c.root + "/Trash")->size(), 60000) << c.how;
     }
     // A scan started inside the Trash under the other name offers nothing either.
     Road inside("unused-" + stem);
     inside.root = link + "/Trash/files";
     inside.scan();
     if (inside.state->result()) {
-        EXPECT_TRUE(inside.state->result()->files.empty());
-        EXPECT_TRUE(inside.state->result()->artifacts.empty());
+        EXPECT_TRUE(inside.state->result()->files().empty());
+        EXPECT_TRUE(inside.state->result()->artifacts().empty());
     }
 
     if (mounted) umount2(bound.c_str(), MNT_DETACH);

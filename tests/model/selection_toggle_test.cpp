@@ -25,8 +25,8 @@ CleanItem folderItem(const std::string& id, Source source = Source::space) {
 
 std::shared_ptr<DirNode> addFolder(DirNode& parent, const std::string& name, std::int64_t size) {
     auto child = std::make_shared<DirNode>(name, &parent);
-    child->size = size;
-    parent.children.push_back(child);
+    TreeBuild::setSize(*child, size);
+    TreeBuild::addChild(parent, child);
     return child;
 }
 
@@ -43,17 +43,17 @@ void addFile(DirNode& parent, const std::string& name, std::int64_t size) {
 // x and y.
 std::shared_ptr<ScanResult> tree(std::int64_t pSmall, std::int64_t aSmall) {
     auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>("/p", nullptr);
-    DirNode& p = *result->root;
-    p.smallFilesSize = pSmall;
+    TreeBuild::setRoot(*result, std::make_shared<DirNode>("/p", nullptr));
+    DirNode& p = *result->root();
+    TreeBuild::setSmallFiles(p, pSmall);
     auto a = addFolder(p, "a", 50);
-    a->smallFilesSize = aSmall;
+    TreeBuild::setSmallFiles(*a, aSmall);
     addFolder(*a, "sub", 4);
     addFile(*a, "f", 10);
     addFile(*a, "g", 11);
     addFolder(p, "b", 5);
     addFolder(p, "empty", 0);
-    addFolder(p, "node_modules", 7)->artifactKind = "Node.js dependencies";
+    TreeBuild::markArtifact(*addFolder(p, "node_modules", 7), "Node.js dependencies");
     addFile(p, "x", 20);
     addFile(p, "y", 21);
     return result;

@@ -44,7 +44,7 @@ DeepCleanModel::Inputs demoInputs() {
     CleanupModel sample;
     sample.loadDemo();
     in.folders = sample.folders();
-    in.artifacts = Demo::scanResult(0)->artifacts;
+    in.artifacts = Demo::scanResult(0)->artifacts();
     in.hasMeasured = true;
     in.home = kHome;
     return in;

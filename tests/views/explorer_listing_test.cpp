@@ -27,10 +27,10 @@ void file(const std::shared_ptr<DirNode>& parent, const std::string& name, std::
 // not valid UTF-8, and a Kelvin sign that folds to an ASCII "k".
 std::shared_ptr<DirNode> awkwardFolder() {
     auto root = std::make_shared<DirNode>("/r", nullptr);
-    root->size = 20'000'000'000;
+    TreeBuild::setSize(*root, 20'000'000'000);
     addFolder(root, "Archive 2019", 6'000'000'000);
     addFolder(root, "Caches", 5'000'000'000);
-    addFolder(root, "node_modules", 4'000'000'000)->artifactKind = "npm";
+    TreeBuild::markArtifact(*addFolder(root, "node_modules", 4'000'000'000), "npm");
     addFolder(root, "Ärchiv Übersicht", 3'500'000'000);
     addFolder(root, "empty", 0);
     addFolder(root, "photos", 700);
@@ -58,13 +58,13 @@ struct Shown {
 Shown reference(const std::shared_ptr<DirNode>& node, const std::vector<ExplorerEntry>& small,
                 const QString& search, ExplorerFilter filter, ExplorerSort sort, const CleanQueue& queue) {
     std::vector<ExplorerEntry> entries;
-    for (const auto& child : node->children)
-        if (child->size > 0) entries.push_back(ExplorerEntry::fromNode(child));
-    for (const FileItem& f : node->files)
+    for (const auto& child : node->children())
+        if (child->size() > 0) entries.push_back(ExplorerEntry::fromNode(child));
+    for (const FileItem& f : node->files())
         entries.push_back(ExplorerEntry::fromFile(f));
     std::stable_sort(entries.begin(), entries.end(),
                      [](const ExplorerEntry& a, const ExplorerEntry& b) { return a.size > b.size; });
-    std::vector<ExplorerTile> tiles = ExplorerModel::mark(entries, node->size);
+    std::vector<ExplorerTile> tiles = ExplorerModel::mark(entries, node->size());
     for (ExplorerTile& t : ExplorerModel::mark(small, std::numeric_limits<std::int64_t>::max()))
         tiles.push_back(std::move(t));
     std::vector<ExplorerTile> kept;

@@ -218,11 +218,12 @@ TEST(ExplorerModel, Ordering) {
 TEST(ExplorerModel, CleanItems) {
     auto root = std::make_shared<DirNode>("/home/u", nullptr);
     auto build = std::make_shared<DirNode>("target", root.get());
-    build->size = 30;
-    build->artifactKind = "Cargo";
+    TreeBuild::setSize(*build, 30);
+    TreeBuild::markArtifact(*build, "Cargo");
     auto docs = std::make_shared<DirNode>("Documents", root.get());
-    docs->size = 20;
-    root->children = {build, docs};
+    TreeBuild::setSize(*docs, 20);
+    TreeBuild::addChild(*root, build);
+    TreeBuild::addChild(*root, docs);
 
     const CleanItem a = ExplorerEntry::fromNode(build).cleanItem();
     EXPECT_EQ(a.id, "/home/u/target");
@@ -302,8 +303,9 @@ TEST(ExplorerModel, FolderListKeepsEmptyFilesButNotEmptyFoldersAndAppendsSmallFi
     auto root = std::make_shared<DirNode>("/r", nullptr);
     auto empty = std::make_shared<DirNode>("empty", root.get());
     auto big = std::make_shared<DirNode>("big", root.get());
-    big->size = 3'000'000'000;
-    root->children = {big, empty};
+    TreeBuild::setSize(*big, 3'000'000'000);
+    TreeBuild::addChild(*root, big);
+    TreeBuild::addChild(*root, empty);
     FileItem zero;
     zero.path = "/r/zero";
     zero.name = "zero";
@@ -312,7 +314,7 @@ TEST(ExplorerModel, FolderListKeepsEmptyFilesButNotEmptyFoldersAndAppendsSmallFi
     same.name = "same";
     same.size = 3'000'000'000;
     TreeBuild::setFiles(*root, {same, zero});
-    root->size = 6'000'000'000;
+    TreeBuild::setSize(*root, 6'000'000'000);
     CleanQueue queue;
     const auto tiles =
         ExplorerModel::explorerTiles(root, {ExplorerEntry::smallFile("/r/huge.bin", 9'000'000'000)}, "",
@@ -354,17 +356,18 @@ TEST(ExplorerModel, HeaviestPagingIntensityBarsAndMessages) {
 // a search or filter that hides nothing is no reason for the button.
 TEST(ExplorerModel, EmptyStatesSayWhatIsTrue) {
     DirNode emptied("/e", nullptr);  // 250,000 empty files in folders that take no space
-    emptied.fileCount = 250'000;
-    emptied.children.push_back(std::make_shared<DirNode>("a", &emptied));
+    TreeBuild::setFileCount(emptied, 250'000);
+    TreeBuild::addChild(emptied, std::make_shared<DirNode>("a", &emptied));
     DirNode folders("/f", nullptr);
-    folders.children.push_back(std::make_shared<DirNode>("a", &folders));
+    TreeBuild::addChild(folders, std::make_shared<DirNode>("a", &folders));
     DirNode bare("/b", nullptr);
     DirNode small("/s", nullptr);  // only files below the listed size
-    small.size = small.smallFilesSize = 4096;
-    small.fileCount = 3;
+    TreeBuild::setSize(small, 4096);
+    TreeBuild::setSmallFiles(small, 4096);
+    TreeBuild::setFileCount(small, 3);
     DirNode full("/x", nullptr);
-    full.size = 1'000'000;
-    full.fileCount = 2;
+    TreeBuild::setSize(full, 1'000'000);
+    TreeBuild::setFileCount(full, 2);
     struct Case {
         const DirNode* node;
         const char* search;

@@ -252,7 +252,7 @@ TEST_F(FigureDigitsTest, EveryFigureOfTheWindowsKeepsItsDigitsInCellsAndTheDemoI
     ASSERT_NE(space, nullptr);
     space->model().setLayout(ExplorerLayout::list);
     look(window, QStringLiteral("space list"));
-    state.setFolderFocus(state.result()->root->children.front()->path());
+    state.setFolderFocus(state.result()->root()->children().front()->path());
     look(window, QStringLiteral("space folder"));
     space->model().setLayout(ExplorerLayout::icons);
     look(window, QStringLiteral("space folder icons"));

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "engine/demo.h"
+#include "engine/tree_build.h"
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
 #include "support/animations.h"
@@ -115,7 +116,7 @@ TEST_F(FilesPaintingTest, ListsThatFitTheirViewPaintWithoutPainterWarnings) {
         FileItem f = testFile(i, "/nimbrel-test/file" + std::to_string(i) + ".mov",
                               std::int64_t{1'000'000} * (10 - i));
         f.category = FileCategory::video;
-        result->files.push_back(f);
+        TreeBuild::listFile(*result, f);
     }
     state_->setResult(result);
     {

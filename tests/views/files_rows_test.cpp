@@ -6,6 +6,7 @@
 #include <map>
 
 #include "engine/host_layout.h"
+#include "engine/tree_build.h"
 #include "model/duplicates_model.h"
 #include "shell_fixture.h"
 #include "test_items.h"
@@ -123,7 +124,7 @@ TEST_F(FilesRowsTest, SelectEveryExtraCopyTakesAllFilteredSetsInOneChange) {
     for (int g = 0; g < 130; ++g) {
         groups.push_back(testTwinSet(g, 2, 20'000'000, g * 2));
         for (const FileItem& f : groups.back().files)
-            result->files.push_back(f);
+            TreeBuild::listFile(*result, f);
     }
     state_->setResult(result);
     state_->duplicates().setStillThere([](const std::string&, const EntryIdentity*) { return true; });

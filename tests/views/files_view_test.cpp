@@ -12,6 +12,7 @@
 #include <QTest>
 #include <map>
 
+#include "engine/tree_build.h"
 #include "model/duplicates_model.h"
 #include "model/files_model.h"
 #include "shell_fixture.h"
@@ -42,7 +43,7 @@ class FilesViewTest : public ShellFixture {
             FileItem f = testFile(i, "/nimbrel-test/file" + std::to_string(i) + (i % 2 ? ".mov" : ".txt"),
                                   std::int64_t{1'000'000} * (count - i));
             f.category = i % 2 ? FileCategory::video : FileCategory::document;
-            result->files.push_back(f);
+            TreeBuild::listFile(*result, f);
         }
         state_->setResult(result);
     }
@@ -112,11 +113,11 @@ TEST_F(FilesClockTest, ShelvesTellTimeByTheClockAtEveryRefresh) {
         {"fresh.mov", start.addSecs(-600)},
     };
     for (const auto& [name, used] : files) {
-        const auto id = int64_t(result->files.size());
+        const auto id = int64_t(result->files().size());
         FileItem f = testFile(id, std::string("/nimbrel-test/") + name, 20'000'000 + id);
         f.modified = f.accessed = at(used);
         f.category = FileCategory::video;
-        result->files.push_back(f);
+        TreeBuild::listFile(*result, f);
     }
     state_->setResult(result);
     ForgottenShelves forgotten(*state_, {});
@@ -196,7 +197,8 @@ TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) 
     ASSERT_NE(third, nullptr);
     EXPECT_DOUBLE_EQ(third->weight(), 298.0 / 300.0);
     // The heaviest file and the second leave; the page still holds 48 rows.
-    state_->result()->remove({"/nimbrel-test/file0.txt", "/nimbrel-test/file1.mov"}, {});
+    std::const_pointer_cast<ScanResult>(state_->result())
+        ->remove({"/nimbrel-test/file0.txt", "/nimbrel-test/file1.mov"}, {});
     state_->bumpRevision();
     EXPECT_EQ(rows->count(), 48);
     EXPECT_EQ(rows->rowWidget(0), third);

@@ -151,7 +151,7 @@ TEST_F(MainWindowTest, TabGoesRoundEachAreaInReadingOrder) {
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    const auto& files = state_->result()->files;
+    const auto& files = state_->result()->files();
     state_->queue().add(ExplorerEntry::fromFile(files.back()).cleanItem());
     TopBar* top = window.rootView()->topBar();
     auto* bar = qobject_cast<SelectionBar*>(window.rootView()->selectionBar());

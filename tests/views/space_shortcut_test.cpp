@@ -25,9 +25,9 @@ class SpaceShortcutTest : public ShellFixture {
   protected:
     static std::shared_ptr<ScanResult> nestedResult() {
         auto result = std::make_shared<ScanResult>();
-        result->root = std::make_shared<DirNode>("/r", nullptr);
-        result->root->size = 1000;
-        spacetest::addFolder(spacetest::addFolder(result->root, "a", 600), "b", 300);
+        TreeBuild::setRoot(*result, std::make_shared<DirNode>("/r", nullptr));
+        TreeBuild::setSize(*result->root(), 1000);
+        spacetest::addFolder(spacetest::addFolder(result->root(), "a", 600), "b", 300);
         return result;
     }
 

@@ -27,22 +27,22 @@ struct SpaceHarness : testing::ShellState {
 inline std::shared_ptr<DirNode> addFolder(const std::shared_ptr<DirNode>& parent, const std::string& name,
                                           std::int64_t size) {
     auto node = std::make_shared<DirNode>(name, parent.get());
-    node->size = size;
-    parent->children.push_back(node);
+    TreeBuild::setSize(*node, size);
+    TreeBuild::addChild(*parent, node);
     return node;
 }
 
 // /r with a/b/c folders and one file at the root.
 inline std::shared_ptr<ScanResult> sampleResult(const std::string& rootPath = "/r") {
     auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>(rootPath, nullptr);
-    result->root->size = 1000;
-    auto a = addFolder(result->root, "a", 600);
+    TreeBuild::setRoot(*result, std::make_shared<DirNode>(rootPath, nullptr));
+    TreeBuild::setSize(*result->root(), 1000);
+    auto a = addFolder(result->root(), "a", 600);
     auto b = addFolder(a, "b", 300);
     addFolder(b, "c", 100);
-    addFolder(result->root, "z", 200);
-    TreeBuild::addFile(*result->root, testFile(0, rootPath + "/f.txt", 50));
-    result->duration = 2;
+    addFolder(result->root(), "z", 200);
+    TreeBuild::addFile(*result->root(), testFile(0, rootPath + "/f.txt", 50));
+    TreeBuild::counts(*result).duration = 2;
     return result;
 }
 
@@ -50,7 +50,7 @@ inline std::shared_ptr<ScanResult> sampleResult(const std::string& rootPath = "/
 inline std::shared_ptr<ScanResult> manyFiles(int n) {
     auto result = sampleResult();
     for (int i = 0; i < n - 3; ++i) {
-        TreeBuild::addFile(*result->root, testFile(0, "/r/n" + std::to_string(i), 1));
+        TreeBuild::addFile(*result->root(), testFile(0, "/r/n" + std::to_string(i), 1));
     }
     return result;
 }

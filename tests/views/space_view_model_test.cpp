@@ -48,22 +48,22 @@ TEST(SpaceViewModel, MouseNavigationIsHeldBackButKeysAreNot) {
     auto result = sampleResult();
     h.state->setResult(result);
     SpaceViewModel vm(*h.state, h.clock);
-    auto a = result->root->children[0];
-    auto z = result->root->children[1];
+    auto a = result->root()->children()[0];
+    auto z = result->root()->children()[1];
 
     vm.goUp(ClickInfo::left(1));  // at the root: nothing
     EXPECT_TRUE(vm.stack().empty());
     h.clock.advance(1s);
     vm.openFolder(a, ClickInfo::left(1));
     EXPECT_EQ(names(vm.stack()), (std::vector<std::string>{"a"}));
-    vm.openFolder(a->children[0], ClickInfo::left(2));  // the second click of a double click
-    vm.openFolder(a->children[0], ClickInfo::left(1));  // within 0.35 s
+    vm.openFolder(a->children()[0], ClickInfo::left(2));  // the second click of a double click
+    vm.openFolder(a->children()[0], ClickInfo::left(1));  // within 0.35 s
     EXPECT_EQ(vm.stack().size(), 1u);
     h.clock.advance(349ms);
-    vm.openFolder(a->children[0], ClickInfo::left(1));
+    vm.openFolder(a->children()[0], ClickInfo::left(1));
     EXPECT_EQ(vm.stack().size(), 1u);
     h.clock.advance(1ms);
-    vm.openFolder(a->children[0], ClickInfo::left(1));
+    vm.openFolder(a->children()[0], ClickInfo::left(1));
     EXPECT_EQ(vm.stack().size(), 2u);
     vm.goUp(ClickInfo::none());
     vm.goUp(ClickInfo::none());
@@ -135,7 +135,7 @@ TEST(SpaceViewModel, FilterChipsPagingAndLayout) {
     EXPECT_EQ(vm.shown(), 120);
     vm.setSearch("");
     vm.loadMore();
-    vm.openFolder(result->root->children[0], ClickInfo::none());
+    vm.openFolder(result->root()->children()[0], ClickInfo::none());
     EXPECT_EQ(vm.shown(), 120);  // a new folder starts at the first page
 
     EXPECT_EQ(vm.layout(), ExplorerLayout::icons);
@@ -187,7 +187,7 @@ TEST(SpaceViewModel, SpaceKeyRules) {
     SpaceHarness h;
     const std::string home = HostLayout::current().home;
     auto result = sampleResult();
-    addFolder(result->root, "locked", 10);
+    addFolder(result->root(), "locked", 10);
     h.state->setResult(result);
     SpaceViewModel vm(*h.state, h.clock);
 
@@ -208,8 +208,8 @@ TEST(SpaceViewModel, SpaceKeyRules) {
     EXPECT_FALSE(vm.spaceKey());
 
     // Inside a queued folder the key leaves just this entry out.
-    h.state->queue().add(ExplorerEntry::fromNode(result->root->children[0]).cleanItem());
-    vm.openFolder(result->root->children[0], ClickInfo::none());
+    h.state->queue().add(ExplorerEntry::fromNode(result->root()->children()[0]).cleanItem());
+    vm.openFolder(result->root()->children()[0], ClickInfo::none());
     vm.hoverEntered("/r/a/b");
     EXPECT_TRUE(vm.spaceKey());
     EXPECT_FALSE(h.state->queue().includes("/r/a/b"));
@@ -220,9 +220,11 @@ TEST(SpaceViewModel, SpaceKeyNeverQueuesAKeptFolder) {
     SpaceHarness h;
     const std::string home = HostLayout::current().home;
     auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>(
-        home.substr(0, home.rfind('/')).empty() ? "/" : home.substr(0, home.rfind('/')), nullptr);
-    auto homeNode = addFolder(result->root, home.substr(home.rfind('/') + 1), 10);
+    TreeBuild::setRoot(
+        *result,
+        std::make_shared<DirNode>(
+            home.substr(0, home.rfind('/')).empty() ? "/" : home.substr(0, home.rfind('/')), nullptr));
+    auto homeNode = addFolder(result->root(), home.substr(home.rfind('/') + 1), 10);
     ASSERT_EQ(homeNode->path(), home);
     h.state->setResult(result);
     SpaceViewModel vm(*h.state, h.clock);
@@ -243,11 +245,11 @@ TEST(SpaceViewModel, VerdictsThatNeedTheDiskNeverHoldTheWindow) {
     std::filesystem::create_directories(base + "/logs");
     SpaceHarness h;
     auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>(base, nullptr);
-    result->root->size = 1000;
-    addFolder(result->root, "cache", 600);
-    addFolder(result->root, "logs", 50);
-    auto onShare = addFolder(result->root, "share", 300);
+    TreeBuild::setRoot(*result, std::make_shared<DirNode>(base, nullptr));
+    TreeBuild::setSize(*result->root(), 1000);
+    addFolder(result->root(), "cache", 600);
+    addFolder(result->root(), "logs", 50);
+    auto onShare = addFolder(result->root(), "share", 300);
     addFolder(onShare, "Cache", 200);
     addFolder(onShare, "logs", 100);
     h.state->setResult(result);
@@ -359,9 +361,9 @@ TEST_F(SmallFiles, ListedFilesJoinTheFolderAndAreForgottenAfterARemoval) {
     write("two.txt", 100);
     SpaceHarness h;
     auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>(root(), nullptr);
-    result->root->size = 10;
-    result->root->smallFilesSize = 200;
+    TreeBuild::setRoot(*result, std::make_shared<DirNode>(root(), nullptr));
+    TreeBuild::setSize(*result->root(), 10);
+    TreeBuild::setSmallFiles(*result->root(), 200);
     h.state->setResult(result);
     SpaceViewModel vm(*h.state, h.clock);
     EXPECT_TRUE(vm.showsSmallFilesRow());
@@ -370,9 +372,9 @@ TEST_F(SmallFiles, ListedFilesJoinTheFolderAndAreForgottenAfterARemoval) {
     EXPECT_FALSE(vm.showsSmallFilesRow());
     vm.setFilter(ExplorerFilter::all);
 
-    vm.loadSmallFiles(result->root);
+    vm.loadSmallFiles(result->root());
     EXPECT_TRUE(vm.isLoadingSmall(root()));
-    vm.loadSmallFiles(result->root);  // a second trigger while listing does nothing
+    vm.loadSmallFiles(result->root());  // a second trigger while listing does nothing
     ASSERT_TRUE(waitOn(&vm, &SpaceViewModel::changed, [&] { return !vm.isLoadingSmall(root()); }));
     EXPECT_FALSE(vm.showsSmallFilesRow());
     EXPECT_EQ(vm.tileCount(), 2);
@@ -389,7 +391,7 @@ TEST_F(SmallFiles, ListedFilesJoinTheFolderAndAreForgottenAfterARemoval) {
     EXPECT_TRUE(vm.showsSmallFilesRow());
 
     // A listing that finishes after a removal is discarded.
-    vm.loadSmallFiles(result->root);
+    vm.loadSmallFiles(result->root());
     h.state->bumpRevision();
     ASSERT_TRUE(waitOn(&vm, &SpaceViewModel::changed, [&] { return !vm.isLoadingSmall(root()); }));
     EXPECT_TRUE(vm.tileCount() == 0);
@@ -423,7 +425,7 @@ TEST(SpaceViewModel, SteamCleanVisitsTilesOnScreenInReadingOrder) {
     SpaceHarness h;
     auto result = sampleResult();
     for (const char* n : {"p", "q", "s"})
-        addFolder(result->root, n, 10);
+        addFolder(result->root(), n, 10);
     h.state->setResult(result);
     SpaceViewModel vm(*h.state, h.clock);
     const std::unordered_map<std::string, QRectF> frames = {

@@ -141,7 +141,7 @@ TEST(SpaceView, ClicksOpenOnceSelectWithModifiersAndSpaceToggles) {
 TEST(SpaceView, HeaderTextsAndCrumbs) {
     SpaceHarness h;
     auto result = sampleResult(HostLayout::current().home);
-    result->root->fileCount = 1234;
+    TreeBuild::setFileCount(*result->root(), 1234);
     h.state->setResult(result);
     SpaceView view(*h.state, h.clock);
     ExplorerHeader* header = view.explorerHeader();
@@ -151,7 +151,7 @@ TEST(SpaceView, HeaderTextsAndCrumbs) {
     EXPECT_EQ(header->crumbs().size(), 1);
     EXPECT_TRUE(header->crumbs().front()->isOn());
 
-    h.state->setFolderFocus(result->root->children[0]->children[0]->path());
+    h.state->setFolderFocus(result->root()->children()[0]->children()[0]->path());
     EXPECT_TRUE(header->upButton()->isEnabled());
     ASSERT_EQ(header->crumbs().size(), 3);
     EXPECT_FALSE(header->crumbs()[0]->isOn());
@@ -183,7 +183,7 @@ TEST(SpaceView, HeaderTextsAndCrumbs) {
     header->crumbs()[0]->click();
     EXPECT_TRUE(view.model().stack().empty());
 
-    result->root->size = -5;
+    TreeBuild::setSize(*result->root(), -5);
     header->refresh();
     EXPECT_EQ(header->sizeText(), "Zero KB");
 }
@@ -267,15 +267,15 @@ TEST(CompositionStrip, SegmentsLegendAndChoice) {
     CompositionStrip strip(*h.state);
     EXPECT_TRUE(strip.entries().empty());
     auto result = sampleResult();
-    result->categoryTotals[FileCategory::video] = {10'000'000'000, 1};
-    result->categoryTotals[FileCategory::other] = {1, 1};
-    result->categoryTotals[FileCategory::audio] = {0, 3};
+    TreeBuild::categoryTotals(*result)[FileCategory::video] = {10'000'000'000, 1};
+    TreeBuild::categoryTotals(*result)[FileCategory::other] = {1, 1};
+    TreeBuild::categoryTotals(*result)[FileCategory::audio] = {0, 3};
     h.state->setResult(result);
     const auto segs = strip.segments(400);
     ASSERT_EQ(segs.size(), 2u);
     EXPECT_DOUBLE_EQ(segs[1].width(), 2);  // a 1-byte category still shows
     for (FileCategory c : FileCategory::allCases())
-        result->categoryTotals[c] = {1000 + int(c), 1};
+        TreeBuild::categoryTotals(*result)[c] = {1000 + int(c), 1};
     EXPECT_EQ(strip.entries().size(), 10u);
     EXPECT_LE(strip.legendCount(10000), 6);
     EXPECT_GE(strip.legendCount(1), 2);
@@ -430,9 +430,10 @@ TEST(SpaceView, RemovedTilesCloseUpWithoutMovingWhatStaysOnScreen) {
         SCOPED_TRACE(rawValue(layout));
         SpaceHarness h;
         auto result = std::make_shared<ScanResult>();
-        result->root = std::make_shared<DirNode>("/r", nullptr);
+        TreeBuild::setRoot(*result, std::make_shared<DirNode>("/r", nullptr));
         for (int i = 0; i < 100; ++i)
-            result->root->size += addFolder(result->root, "d" + std::to_string(1000 + i), 1000 - i)->size;
+            TreeBuild::count(*result->root(),
+                             addFolder(result->root(), "d" + std::to_string(1000 + i), 1000 - i)->size(), 0);
         h.state->setResult(result);
         SpaceView view(*h.state, h.clock);
         view.model().setLayout(layout);
@@ -457,7 +458,7 @@ TEST(SpaceView, RemovedTilesCloseUpWithoutMovingWhatStaysOnScreen) {
 
         h.state->setIsDeleting(true);
         h.state->setIsDeleting(false);
-        h.state->result()->remove(gone, {});
+        std::const_pointer_cast<ScanResult>(h.state->result())->remove(gone, {});
         h.state->bumpRevision();
         std::map<std::string, QPointF> now = onScreen(view);
 

@@ -242,7 +242,7 @@ TEST_F(SteamViewTest, ARemovedBuildProductLeavesItsShelfWhichClosesOverIt) {
     ASSERT_TRUE(second && third);
     const int thirdY = third->y();
 
-    state_->result()->remove({second->item().id}, {});
+    std::const_pointer_cast<ScanResult>(state_->result())->remove({second->item().id}, {});
     state_->bumpRevision();
     EXPECT_EQ(view.productsShelf(), products);
     EXPECT_EQ(rows->count(), 5);
@@ -268,7 +268,8 @@ TEST_F(SteamViewTest, AfterEachRemovalEveryRemainingRowIsShownAndPainted) {
     };
     const auto removeProduct = [&] {
         auto* shelf = qobject_cast<Shelf*>(view.productsShelf());
-        state_->result()->remove({qobject_cast<ItemRow*>(shelf->rows()->rowWidget(0))->item().id}, {});
+        std::const_pointer_cast<ScanResult>(state_->result())
+            ->remove({qobject_cast<ItemRow*>(shelf->rows()->rowWidget(0))->item().id}, {});
         state_->bumpRevision();
     };
     for (const auto& removal : std::vector<std::function<void()>>{

@@ -30,8 +30,8 @@ int shootFocus(const QString& dir, const QSize& size, const QString& suffix) {
     settleForShot();
     auto* space = window.findChild<SpaceView*>();
     if (!space || !state.result()) return 1;
-    const auto root = state.result()->root;
-    if (!root->files.empty()) state.queue().add(ExplorerEntry::fromFile(root->files.front()).cleanItem());
+    const auto root = state.result()->root();
+    if (!root->files().empty()) state.queue().add(ExplorerEntry::fromFile(root->files().front()).cleanItem());
     settleForShot();
 
     TopBar* bar = window.rootView()->topBar();

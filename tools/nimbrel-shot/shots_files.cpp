@@ -135,9 +135,9 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
                             item(home + "/Downloads/installer.dmg", 2'100'000'000, K::file, S::files),
                             caches});
     // Two rows of the sample data selected, so the shelf shows its selected look under the bar.
-    if (const auto result = state.result(); result && result->files.size() > 3) {
-        state.queue().add(CleanItem::file(result->files[2], CleanItem::Source::files));
-        state.queue().add(CleanItem::file(result->files[3], CleanItem::Source::files));
+    if (const auto result = state.result(); result && result->files().size() > 3) {
+        state.queue().add(CleanItem::file(result->files()[2], CleanItem::Source::files));
+        state.queue().add(CleanItem::file(result->files()[3], CleanItem::Source::files));
     }
     save("files-selection-bar");
     state.nimbrelise();
@@ -199,7 +199,7 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
         LazyRows* rows = shelves->shelfCard()->rows();
         ReduceMotion::setOverride(false);
         AnimatedValue::setAllInstant(false);
-        state.result()->remove({second, third}, {});
+        std::const_pointer_cast<ScanResult>(state.result())->remove({second, third}, {});
         state.bumpRevision();
         rows->closing().animation().pause();
         rows->closing().animation().setCurrentTime(110);

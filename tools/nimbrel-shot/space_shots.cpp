@@ -65,15 +65,15 @@ AppStateServices discoveringServices(std::shared_ptr<std::atomic<bool>> stop) {
 std::shared_ptr<ScanResult> markedDownloads() {
     const std::string root = HostLayout::current().home + "/Downloads";
     auto result = std::make_shared<ScanResult>();
-    result->root = std::make_shared<DirNode>(root, nullptr);
-    result->root->size = 60'000'000'000;
-    result->root->fileCount = 3605;
+    TreeBuild::setRoot(*result, std::make_shared<DirNode>(root, nullptr));
+    TreeBuild::setSize(*result->root(), 60'000'000'000);
+    TreeBuild::setFileCount(*result->root(), 3605);
     auto addFolder = [&](const std::string& name, std::int64_t size, std::optional<std::string> kind) {
-        auto node = std::make_shared<DirNode>(name, result->root.get());
-        node->size = size;
-        node->fileCount = 1200;
-        node->artifactKind = std::move(kind);
-        result->root->children.push_back(node);
+        auto node = std::make_shared<DirNode>(name, result->root().get());
+        TreeBuild::setSize(*node, size);
+        TreeBuild::setFileCount(*node, 1200);
+        TreeBuild::markArtifact(*node, std::move(kind));
+        TreeBuild::addChild(*result->root(), node);
     };
     addFolder("slack-desktop-4.41.105-amd64", 2'400'000'000, std::nullopt);
     addFolder("node_modules", 1'900'000'000, "npm");
@@ -84,15 +84,15 @@ std::shared_ptr<ScanResult> markedDownloads() {
         f.name = name;
         f.size = size;
         f.category = FileCategory::classify(asciiLower(pathExtension(name)));
-        TreeBuild::addFile(*result->root, f);
+        TreeBuild::addFile(*result->root(), f);
     };
     addFile("Windows 11.vdi", 24'000'000'000);
     addFile("ubuntu-24.04-desktop-amd64.iso", 6'100'000'000);
     addFile("slack-desktop-4.41.105-amd64.deb", 82'000'000);
     addFile("deploy.pem", 4'000);
     addFile("notes.txt", 12'000);
-    TreeBuild::sortRecursively(*result->root);
-    result->duration = 3;
+    TreeBuild::sortRecursively(*result->root());
+    TreeBuild::counts(*result).duration = 3;
     return result;
 }
 
@@ -148,12 +148,13 @@ int shootSpace(const QString& dir, const QSize& size, const QString& suffix) {
         space->model().setLayout(ExplorerLayout::icons);
         failed += saveShot(window, dir, QStringLiteral("space-icons") + suffix) ? 0 : 1;
         // Something selected, something inside it, and the hover look.
-        const auto root = state.result()->root;
+        const auto root = state.result()->root();
         std::shared_ptr<DirNode> deepest;
-        for (const auto& child : root->children)
-            if (!child->children.empty() && (!deepest || child->size > deepest->size)) deepest = child;
+        for (const auto& child : root->children())
+            if (!child->children().empty() && (!deepest || child->size() > deepest->size())) deepest = child;
         space->model().setLayout(ExplorerLayout::list);
-        if (!root->files.empty()) state.queue().add(ExplorerEntry::fromFile(root->files.front()).cleanItem());
+        if (!root->files().empty())
+            state.queue().add(ExplorerEntry::fromFile(root->files().front()).cleanItem());
         failed += saveShot(window, dir, QStringLiteral("space-list") + suffix) ? 0 : 1;
         // Scrolled to the end: the last row's size stays clear of the resting steamer.
         QScrollBar* scroll = space->explorer()->verticalScrollBar();

@@ -108,7 +108,7 @@ DeepCleanModel::Inputs DeepCleanModel::Inputs::of(const AppState& state) {
     in.visibleLocations = cleanup.visibleLocations();
     in.measurements = cleanup.measurements();
     in.folders = cleanup.folders();
-    if (state.result()) in.artifacts = state.result()->artifacts;
+    if (state.result()) in.artifacts = state.result()->artifacts();
     in.hasMeasured = cleanup.hasMeasured();
     in.isMeasuring = cleanup.isMeasuring();
     // The sample's folders read as they would in its own home.

@@ -161,12 +161,12 @@ bool ReviewRow::isDimmed() const {
 }
 
 QString ReviewRow::detailText() const {
-    const std::shared_ptr<ScanResult> result = state_.result();
+    const std::shared_ptr<const ScanResult> result = state_.result();
     return sheet_.model().rowDetail(entry_, [result](const std::string& path) -> std::optional<int64_t> {
         if (!result) return std::nullopt;
         const auto node = result->node(path);
         if (!node) return std::nullopt;
-        return node->fileCount;
+        return node->fileCount();
     });
 }
 

@@ -178,21 +178,21 @@ bool ExplorerHeader::eventFilter(QObject* watched, QEvent* event) {
 QString ExplorerHeader::summaryText() const {
     const auto current = vm_.currentNode();
     if (!current) return {};
-    if (current->parent) return PathActions::abbreviate(current->path());
+    if (current->parent()) return PathActions::abbreviate(current->path());
     const auto& result = vm_.state().result();
     return tr("Scanned %1 in %2")
-        .arg(PathActions::abbreviate(current->path()), Fmt::duration(result ? result->duration : 0));
+        .arg(PathActions::abbreviate(current->path()), Fmt::duration(result ? result->duration() : 0));
 }
 
 QString ExplorerHeader::sizeText() const {
     const auto current = vm_.currentNode();
-    return Fmt::bytes(current ? std::max<std::int64_t>(0, current->size) : 0);
+    return Fmt::bytes(current ? std::max<std::int64_t>(0, current->size()) : 0);
 }
 
 QString ExplorerHeader::countText() const {
     const auto current = vm_.currentNode();
-    return Plural::choose(current ? current->fileCount : 0, tr("%1 file"), tr("%1 files"))
-        .arg(Fmt::count(current ? current->fileCount : 0));
+    return Plural::choose(current ? current->fileCount() : 0, tr("%1 file"), tr("%1 files"))
+        .arg(Fmt::count(current ? current->fileCount() : 0));
 }
 
 void ExplorerHeader::refresh() {
@@ -451,7 +451,7 @@ std::vector<CompositionStrip::Entry> CompositionStrip::entries() const {
     std::vector<Entry> out;
     const auto& result = state_.result();
     if (!result) return out;
-    for (const auto& [category, total] : result->categoryTotals)
+    for (const auto& [category, total] : result->categoryTotals())
         if (total.size >= 1) out.push_back({category, total.size});
     std::stable_sort(out.begin(), out.end(), [](const Entry& a, const Entry& b) { return a.size > b.size; });
     return out;

@@ -39,16 +39,17 @@ ExplorerListing::ExplorerListing(std::shared_ptr<DirNode> node, std::vector<Expl
     : node_(std::move(node)), small_(std::move(smallFiles)) {
     prefix_ = node_->path();
     if (prefix_.empty() || prefix_.back() != '/') prefix_ += '/';
-    const auto& children = node_->children;
-    const auto& files = node_->files;
+    const auto& children = node_->children();
+    const auto& files = node_->files();
     refs_.reserve(children.size() + files.size() + small_.size());
     for (size_t i = 0; i < children.size(); ++i)
-        if (children[i]->size > 0) refs_.push_back({static_cast<std::uint32_t>(i), Source::child});
+        if (children[i]->size() > 0) refs_.push_back({static_cast<std::uint32_t>(i), Source::child});
     for (size_t i = 0; i < files.size(); ++i)
         refs_.push_back({static_cast<std::uint32_t>(i), Source::file});
     std::stable_sort(refs_.begin(), refs_.end(), [this](const Ref& a, const Ref& b) {
         const auto sizeOf = [this](const Ref& r) {
-            return r.source == Source::child ? node_->children[r.index]->size : node_->files[r.index].size;
+            return r.source == Source::child ? node_->children()[r.index]->size()
+                                             : node_->files()[r.index].size;
         };
         return sizeOf(a) > sizeOf(b);
     });
@@ -72,7 +73,7 @@ void ExplorerListing::markHeavy() {
          row < folderEntries_ && heavyRows_.size() < static_cast<size_t>(ExplorerModel::kHeavyCount); ++row) {
         const std::int64_t s = size(row);
         if (s < ExplorerModel::kHeavyMinimum ||
-            static_cast<double>(s) < ExplorerModel::kHeavyShare * static_cast<double>(node_->size))
+            static_cast<double>(s) < ExplorerModel::kHeavyShare * static_cast<double>(node_->size()))
             break;
         if (grime(row) != ExplorerModel::Grime::no) continue;
         heavy_[row] = true;
@@ -86,9 +87,9 @@ std::string ExplorerListing::id(Row row) const {
     const Ref r = refs_[row];
     switch (r.source) {
         case Source::child:
-            return prefix_ + node_->children[r.index]->name;
+            return prefix_ + node_->children()[r.index]->name;
         case Source::file:
-            return node_->files[r.index].path;
+            return node_->files()[r.index].path;
         case Source::small:
             return small_[r.index].id;
     }
@@ -99,9 +100,9 @@ std::int64_t ExplorerListing::size(Row row) const {
     const Ref r = refs_[row];
     switch (r.source) {
         case Source::child:
-            return node_->children[r.index]->size;
+            return node_->children()[r.index]->size();
         case Source::file:
-            return node_->files[r.index].size;
+            return node_->files()[r.index].size;
         case Source::small:
             return small_[r.index].size;
     }
@@ -112,9 +113,9 @@ std::string_view ExplorerListing::name(Row row) const {
     const Ref r = refs_[row];
     switch (r.source) {
         case Source::child:
-            return node_->children[r.index]->name;
+            return node_->children()[r.index]->name;
         case Source::file:
-            return node_->files[r.index].name;
+            return node_->files()[r.index].name;
         case Source::small:
             return small_[r.index].name;
     }
@@ -128,9 +129,9 @@ bool ExplorerListing::isDirectory(Row row) const {
 KnownRisk ExplorerListing::knownRisk(Row row) const {
     const Ref r = refs_[row];
     if (r.source == Source::child)
-        return RiskCatalog::assessKnown(id(row), true, node_->children[r.index]->artifactKind.has_value(),
+        return RiskCatalog::assessKnown(id(row), true, node_->children()[r.index]->artifactKind().has_value(),
                                         std::nullopt);
-    const FileItem& f = node_->files[r.index];
+    const FileItem& f = node_->files()[r.index];
     return RiskCatalog::assessKnown(f.path, f.isPackage, false, f.size);
 }
 
@@ -145,11 +146,11 @@ ExplorerModel::Grime ExplorerListing::grime(Row row) const {
         const KnownRisk known = knownRisk(row);
         bool grime = false;
         if (r.source == Source::child) {
-            const DirNode& child = *node_->children[r.index];
-            grime = ExplorerModel::isGrime(known.risk.level, child.artifactKind.has_value(), child.name,
+            const DirNode& child = *node_->children()[r.index];
+            grime = ExplorerModel::isGrime(known.risk.level, child.artifactKind().has_value(), child.name,
                                            std::nullopt);
         } else {
-            const FileItem& f = node_->files[r.index];
+            const FileItem& f = node_->files()[r.index];
             grime = ExplorerModel::isGrime(known.risk.level, false, f.name, f.category);
         }
         // A repository is never grime: only a row judged grime for now can change.
@@ -212,8 +213,8 @@ const ExplorerTile& ExplorerListing::tile(Row row) const {
     auto it = tiles_.find(row);
     if (it != tiles_.end()) return it->second;
     const Ref r = refs_[row];
-    ExplorerEntry entry = r.source == Source::child  ? ExplorerEntry::fromNode(node_->children[r.index])
-                          : r.source == Source::file ? ExplorerEntry::fromFile(node_->files[r.index])
+    ExplorerEntry entry = r.source == Source::child  ? ExplorerEntry::fromNode(node_->children()[r.index])
+                          : r.source == Source::file ? ExplorerEntry::fromFile(node_->files()[r.index])
                                                      : small_[r.index];
     if (entry.awaitsProbe) awaitProbe(row, true);
     const int seed = ExplorerModel::seed(entry.id);
@@ -250,10 +251,10 @@ bool ExplorerListing::filterMatches(Row row, ExplorerFilter filter, const CleanQ
         case ExplorerFilter::selected: {
             const Ref r = refs_[row];
             if (r.source != Source::child)
-                return queue.contains(r.source == Source::file ? node_->files[r.index].path
+                return queue.contains(r.source == Source::file ? node_->files()[r.index].path
                                                                : small_[r.index].id);
             idBuffer.assign(prefix_);
-            idBuffer += node_->children[r.index]->name;
+            idBuffer += node_->children()[r.index]->name;
             return queue.contains(idBuffer);
         }
     }
@@ -290,7 +291,7 @@ const std::vector<ExplorerListing::Row>& ExplorerListing::orderFor(ExplorerSort 
         for (Row row = 0; row < refs_.size(); ++row) {
             const Ref r = refs_[row];
             std::optional<FileCategory> category;
-            if (r.source == Source::file) category = node_->files[r.index].category;
+            if (r.source == Source::file) category = node_->files()[r.index].category;
             if (r.source == Source::small) category = small_[r.index].category;
             key[row] = r.source == Source::child ? keyIndex(std::string())
                                                  : keyIndex(category ? category->title() : std::string("~"));

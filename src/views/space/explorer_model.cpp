@@ -47,10 +47,10 @@ ExplorerEntry ExplorerEntry::fromNode(const std::shared_ptr<DirNode>& node) {
     // On macOS the children of the home folder take the file manager's localised names; elsewhere
     // that name is the folder's own.
     e.name = node->name;
-    e.size = node->size;
+    e.size = node->size();
     e.isDirectory = true;
-    e.artifactKind = node->artifactKind;
-    e.fileCount = node->fileCount;
+    e.artifactKind = node->artifactKind();
+    e.fileCount = node->fileCount();
     e.node = node;
     e.judgeAgain();
     return e;
@@ -434,29 +434,30 @@ ExplorerModel::EmptyText ExplorerModel::emptyText(const QString& search, Explore
                                                   const DirNode* node, std::size_t listed) {
     // A folder that takes no space lists nothing whatever the filter: its folders hold only empty
     // files (or nothing), so say that rather than that nothing matches.
-    if (search.isEmpty() && node && node->size <= 0 && node->smallFilesSize <= 0) {
-        if (node->fileCount > 0)
-            return {
-                tr("Everything here is empty"),
-                Plural::choose(node->fileCount, tr("Its %1 file holds no data, so nothing here takes space."),
-                               tr("Its %1 files hold no data, so nothing here takes space."))
-                    .arg(Fmt::count(node->fileCount)),
-                false};
-        if (!node->children.empty())
+    if (search.isEmpty() && node && node->size() <= 0 && node->smallFilesSize() <= 0) {
+        if (node->fileCount() > 0)
+            return {tr("Everything here is empty"),
+                    Plural::choose(node->fileCount(),
+                                   tr("Its %1 file holds no data, so nothing here takes space."),
+                                   tr("Its %1 files hold no data, so nothing here takes space."))
+                        .arg(Fmt::count(node->fileCount())),
+                    false};
+        if (!node->children().empty())
             return {tr("Everything here is empty"), tr("Only empty folders, so nothing here takes space."),
                     false};
         return {tr("This folder is empty"), tr("It holds no files and no folders."), false};
     }
     if (search.isEmpty() && filter == ExplorerFilter::all) {
         // Nothing is filtered out: what is here is below the size listed one by one.
-        if (node && node->smallFilesSize > 0)
+        if (node && node->smallFilesSize() > 0)
             return {tr("Only small files"), tr("Files too small to list one by one are gathered below."),
                     false};
         return {tr("Nothing listed"), emptyMessage(search, filter), false};
     }
     // The button clears the search and the filter: offered only when they hide an entry, or the
     // small files' row, which only the Folders filter hides.
-    const bool hides = listed > 0 || (filter == ExplorerFilter::folders && node && node->smallFilesSize > 0);
+    const bool hides =
+        listed > 0 || (filter == ExplorerFilter::folders && node && node->smallFilesSize() > 0);
     return {tr("Nothing matches"), emptyMessage(search, filter), hides};
 }
 

@@ -666,7 +666,7 @@ void ExplorerView::paintFooter(QPainter& p, const ExplorerGeometry& g, double to
     if (!small.isEmpty()) {
         const auto node = vm_.currentNode();
         const bool loading = vm_.isLoadingSmall(node->path());
-        const QString size = Fmt::bytes(std::max<std::int64_t>(0, node->smallFilesSize));
+        const QString size = Fmt::bytes(std::max<std::int64_t>(0, node->smallFilesSize()));
         const QString text = loading ? tr("Loading %1 in smaller files…").arg(size)
                                      : tr("Scroll to load %1 in smaller files").arg(size);
         const double lead = loading ? smallLoader_->sizeHint().width() : Symbols::side(12);

@@ -79,12 +79,12 @@ SpaceViewModel::Mode SpaceViewModel::mode() const {
 }
 
 std::shared_ptr<DirNode> SpaceViewModel::root() const {
-    return state_.result() ? state_.result()->root : nullptr;
+    return state_.result() ? state_.result()->root() : nullptr;
 }
 
 std::shared_ptr<DirNode> SpaceViewModel::currentNode() const {
     if (!state_.result()) return nullptr;
-    return stack_.empty() ? state_.result()->root : stack_.back();
+    return stack_.empty() ? state_.result()->root() : stack_.back();
 }
 
 QString SpaceViewModel::folderKey() const {
@@ -287,16 +287,16 @@ void SpaceViewModel::focus(std::optional<std::string> path) {  // a copy: cleari
     if (!node) return;
     // The chain from just below the root down to the node, kept alive by its parents' child lists.
     std::vector<std::shared_ptr<DirNode>> chain;
-    for (const DirNode* n = node.get(); n && n != result->root.get(); n = n->parent) {
+    for (const DirNode* n = node.get(); n && n != result->root().get(); n = n->parent()) {
         if (n == node.get()) {
             chain.push_back(node);
             continue;
         }
-        const DirNode* up = n->parent;
+        const DirNode* up = n->parent();
         if (!up) break;
-        auto it = std::find_if(up->children.begin(), up->children.end(),
+        auto it = std::find_if(up->children().begin(), up->children().end(),
                                [n](const std::shared_ptr<DirNode>& c) { return c.get() == n; });
-        if (it == up->children.end()) break;
+        if (it == up->children().end()) break;
         chain.push_back(*it);
     }
     std::reverse(chain.begin(), chain.end());
@@ -315,7 +315,7 @@ void SpaceViewModel::onRevision() {
         if (!result) return true;
         if (e.isDirectory) return result->node(e.id) == nullptr;
         const auto parent = result->node(std::string(PathRules::parent(e.id)));
-        return !parent || std::none_of(parent->files.begin(), parent->files.end(),
+        return !parent || std::none_of(parent->files().begin(), parent->files().end(),
                                        [&](const FileItem& f) { return f.path == e.id; });
     });
     // A removal may have taken open folders out of the tree: keep only the part of the stack that
@@ -324,7 +324,7 @@ void SpaceViewModel::onRevision() {
     const DirNode* parent = root().get();
     for (const auto& node : stack_) {
         if (!parent) break;
-        const auto& kids = parent->children;
+        const auto& kids = parent->children();
         if (std::find(kids.begin(), kids.end(), node) == kids.end()) break;
         attached.push_back(node);
         parent = node.get();
@@ -476,9 +476,9 @@ void SpaceViewModel::loadSmallFiles(const std::shared_ptr<DirNode>& folder) {
     if (smallFiles_.count(path) || loadingSmall_.count(path)) return;
     loadingSmall_.insert(path);
     std::unordered_set<std::string> known;
-    for (const auto& c : folder->children)
+    for (const auto& c : folder->children())
         known.insert(c->name);
-    for (const FileItem& f : folder->files)
+    for (const FileItem& f : folder->files())
         known.insert(f.name);
     const bool skipHidden = Prefs::value(QString::fromLatin1(Prefs::kSkipHiddenFiles)).toBool();
     const std::int64_t revision = state_.revision();
@@ -504,7 +504,7 @@ bool SpaceViewModel::showsSmallFilesRow() {
     if (mode() != Mode::explorer || filter_ == ExplorerFilter::folders) return false;
     if (visibleCount() < tileCount()) return false;
     const auto node = currentNode();
-    return node && node->smallFilesSize > 0 && !smallFiles_.count(node->path());
+    return node && node->smallFilesSize() > 0 && !smallFiles_.count(node->path());
 }
 
 bool SpaceViewModel::showsEmptyState() {
