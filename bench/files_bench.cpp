@@ -80,7 +80,7 @@ int runFiles(const std::string& path) {
 
     AppState state(AppStateServices::standard());
     state.setResult(result);
-    FilesModel& model = FilesModel::of(state);
+    FilesModel& model = state.files();
     int64_t sink = 0;
 
     FilesModel::BiggestQuery query;

@@ -19,8 +19,10 @@
 #include "model/background.h"
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
+#include "model/files_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
+#include "model/removal_road.h"
 #include "platform/removal_fs.h"
 #include "util/fmt.h"
 #include "util/plural.h"
@@ -147,21 +149,21 @@ AppState::AppState(AppStateServices services, QObject* parent)
     // "look for twins again" clears a copy that only changed since the last search.
     connect(duplicates_, &DuplicatesModel::searchEnded, this,
             [this] { queue().reseen(seenByTwins(duplicates().groups(), queue().items())); });
-    // A review being prepared is for the selection it was asked for, not another.
-    connect(queue_, &CleanQueue::itemsChanged, this, [this] {
-        if (openingSelection_ && *openingSelection_ != queue().generation()) stopPreparingReview();
-    });
+    files_ = new FilesModel(*this);
+    removal_ = new RemovalRoad(*this);
+    connect(removal_, &RemovalRoad::isPreparingReviewChanged, this, &AppState::isPreparingReviewChanged);
+    connect(removal_, &RemovalRoad::holdStarted, this, &AppState::removalHoldStarted);
 }
 
 AppState::~AppState() {
     // Quitting stops a running scan; its worker returns at its next poll.
-    if (scanToken) scanToken->cancel();
+    if (scanToken_) scanToken_->cancel();
 }
 
 void AppState::setSection(std::optional<SidebarItem> section) {
     assign(this, section_, section, &AppState::sectionChanged);
     // Remembered on every store, also an unchanged one, so the area switcher returns here.
-    if (section) lastInArea[area(*section)] = *section;
+    if (section) lastInArea_[area(*section)] = *section;
 }
 
 void AppState::setScanTarget(std::optional<std::string> target) {
@@ -274,8 +276,8 @@ std::optional<std::string> AppState::argumentAfter(const std::vector<std::string
 }
 
 void AppState::onLaunch() {
-    if (didLaunch) return;
-    didLaunch = true;
+    if (didLaunch_) return;
+    didLaunch_ = true;
     const std::vector<std::string> arguments = services_.arguments();
     auto applySection = [&] {
         if (auto raw = argumentAfter(arguments, "-section")) {
@@ -288,7 +290,7 @@ void AppState::onLaunch() {
         setHasFullDiskAccess(true);
         cleanup().loadDemo();
         setScanTarget(std::string(Demo::home));
-        setResult(Demo::scanResult(nextFileID));
+        setResult(Demo::scanResult(nextFileID_));
         bumpRevision();
         applySection();
         return;
@@ -407,22 +409,22 @@ void AppState::scan(const std::string& target) {
     const std::string path = normalizePath(target, services_.home());
     const ScanOptions options = services_.scanOptions();
     auto token = std::make_shared<CancelToken>();
-    scanToken = token;
+    scanToken_ = token;
     setScanTarget(path);
-    scanningMounts = readMountTable();
+    scanningMounts_ = readMountTable();
     setIsScanning(true);
     setScanStarted(services_.clock->date());
     setProgress(ScanProgress{});
-    removedDuringScan_.clear();
+    removal().scanStarted();
     duplicates().reset();
     addRecent(path);
-    const std::int64_t firstID = nextFileID;
+    const std::int64_t firstID = nextFileID_;
 
     // Called on the scanning thread (a root with many entries reports once per entry); the state
     // takes the newest report while this scan is still the current one.
     const DiskScanner::ProgressCallback forward =
         Background::latestOnly<ScanProgress>(this, [this, token](ScanProgress latest) {
-            if (scanToken == token && !token->isCancelled()) setProgress(std::move(latest));
+            if (scanToken_ == token && !token->isCancelled()) setProgress(std::move(latest));
         });
     // The root is pinned on the worker too: on a share whose server stopped answering even its
     // status waits, and the window must not.
@@ -443,8 +445,8 @@ void AppState::scan(const std::string& target) {
             return scanned;
         },
         [this, token, path](Scanned scanned) {
-            if (scanToken == token) scanningRootPin = std::move(scanned.pin);
-            const bool current = scanToken == token && scanned.result;
+            if (scanToken_ == token) scanningRootPin_ = std::move(scanned.pin);
+            const bool current = scanToken_ == token && scanned.result;
             finishScan(token, path, std::move(scanned.result));
             // What the scan saw of the ticked entries is what a removal now checks them against, so
             // "scan again" clears an entry that only changed since the last scan.
@@ -455,13 +457,15 @@ void AppState::scan(const std::string& target) {
 void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
                           std::shared_ptr<ScanResult> result) {
     // Superseded or cancelled: a newer scan, or none, owns the state now.
-    if (!scanToken || scanToken != token) return;
-    if (result && !removedDuringScan_.empty()) {
-        pruneThenFinishScan(token, path, std::move(result));
+    if (!scanToken_ || scanToken_ != token) return;
+    if (result && removal().tookDuringScan()) {
+        removal().pruneScanned(std::move(result), [this, token, path](std::shared_ptr<ScanResult> pruned) {
+            finishScan(token, path, std::move(pruned));
+        });
         return;
     }
     setIsScanning(false);
-    scanToken.reset();
+    scanToken_.reset();
     if (!result) {
         if (!token->isCancelled()) {
             setErrorMessage(
@@ -471,11 +475,11 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
             followShownResult();
         }
     } else {
-        nextFileID = result->lastID();
+        nextFileID_ = result->lastID();
         const bool unreadable = result->unreadableCount() > 0;
         if (!services_.isDemo()) reportUnreadable(*result);
-        resultRootPin = std::move(scanningRootPin);
-        resultMounts = std::move(scanningMounts);
+        resultRootPin_ = std::move(scanningRootPin_);
+        resultMounts_ = std::move(scanningMounts_);
         setResult(std::move(result));
         setLargestCategory(std::nullopt);
         setFolderFocus(std::nullopt);
@@ -487,31 +491,14 @@ void AppState::finishScan(const std::shared_ptr<CancelToken>& token, const std::
     if (!services_.isDemo()) refreshVolumes();
 }
 
-void AppState::pruneThenFinishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
-                                   std::shared_ptr<ScanResult> result) {
-    // Nobody holds the new result yet: the worker changes it freely. What ends meanwhile is noted
-    // again and pruned in another round.
-    Background::run(
-        scanPool(), this,
-        [result = std::move(result), removed = outermostPaths(std::exchange(removedDuringScan_, {}))] {
-            ScanResult::Recheck loose = result->recheckLoose(removed);
-            result->remove(removed, {});
-            result->apply(loose);
-            return result;
-        },
-        [this, token, path](std::shared_ptr<ScanResult> pruned) {
-            finishScan(token, path, std::move(pruned));
-        });
-}
-
 void AppState::cancelScan() {
     stopScan();
     followShownResult();
 }
 
 void AppState::stopScan() {
-    if (scanToken) scanToken->cancel();
-    scanToken.reset();
+    if (scanToken_) scanToken_->cancel();
+    scanToken_.reset();
     setIsScanning(false);
 }
 
@@ -589,6 +576,47 @@ void AppState::revealFailed(const std::string& path) {
 
 void AppState::deselectInside(const std::string& path) {
     if (const auto toggled = selection().leaveOut(path)) tellToggled(path, *toggled);
+}
+
+std::optional<SidebarItem> AppState::lastInArea(Area area) const {
+    if (auto it = lastInArea_.find(area); it != lastInArea_.end()) return it->second;
+    return std::nullopt;
+}
+
+void AppState::nimbrelise() {
+    removal().openReview();
+}
+
+bool AppState::isPreparingReview() const {
+    return removal().isPreparingReview();
+}
+
+void AppState::stopPreparingReview() {
+    removal().stopPreparingReview();
+}
+
+void AppState::nimbrelise(const std::unordered_set<std::string>& ids, bool permanently) {
+    removal().remove(std::unordered_set<std::string>(ids), permanently);
+}
+
+void AppState::nimbrelise(std::unordered_set<std::string>&& ids, bool permanently) {
+    removal().remove(std::move(ids), permanently);
+}
+
+void AppState::stopRemoval() {
+    removal().stop();
+}
+
+size_t AppState::removalItemsLeft() const {
+    return removal().itemsLeft();
+}
+
+bool AppState::isHoldingRemoval() const {
+    return removal().isHolding();
+}
+
+void AppState::endRemovalHold() {
+    removal().endHold();
 }
 
 void AppState::tellToggled(const std::string& path, const Selection::Toggled& toggled) {

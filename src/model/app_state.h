@@ -37,12 +37,9 @@
 namespace nimbrel {
 
 class DuplicatesModel;
+class FilesModel;
+class RemovalRoad;
 struct DuplicateGroup;
-struct PlannedPrune;
-struct RemovalFigures;
-struct RemovalOutcome;
-struct RemovalSources;
-struct ReviewedRemoval;
 
 // What the last finished scan could not read. Where the system has no Full Disk Access permission to
 // probe, "the last scan read everything" is the access state the screens show.
@@ -172,26 +169,17 @@ class AppState : public QObject {
     Selection& selection() const { return *selection_; }
     CleanupModel& cleanup() const { return *cleanup_; }
 
-    // Bookkeeping nobody observes.
-    std::unordered_map<Area, SidebarItem> lastInArea;           // last shelf shown per area
-    std::unordered_map<std::string, std::int64_t> lastRemoval;  // bytes freed per path, last removal
-    std::unordered_set<std::string> lastGuardRefused;           // paths the guard kept, last removal
-    // While a removal's completion callback runs: the removed paths as a set, made on the worker.
-    std::shared_ptr<const std::unordered_set<std::string>> completingRemoved;
-    // The scan root as it was when its scan started, for the running scan and the installed result:
-    // removals reach it through a link only while it is still that folder.
-    std::optional<PinnedFolder> scanningRootPin, resultRootPin;
-    // The mounts there were when that scan started: a removal refuses what lies on any other one.
-    std::optional<std::vector<MountEntry>> scanningMounts, resultMounts;
-    // The junk locations' folders as they were when the review opened: a removal goes through a
-    // linked one only while it still leads there.
-    std::unordered_map<std::string, PinnedFolder> reviewPins;
-    // The targets of each ticked junk location ("junk:<id>") as the open review listed them, with
-    // what each was: the removal takes these and nothing that arrived since.
-    std::unordered_map<std::string, std::vector<JunkEntry>> reviewTargets;
-    std::shared_ptr<CancelToken> scanToken;  // the running scan's; a finishing scan must still own it
-    std::int64_t nextFileID = 0;             // the first file id of the next scan
-    bool didLaunch = false;
+    // The removal road: the review, the removal, its hold and its records.
+    RemovalRoad& removal() const { return *removal_; }
+    // The Files shelves' index and answers.
+    FilesModel& files() const { return *files_; }
+
+    // The last shelf shown in `area`, if any.
+    std::optional<SidebarItem> lastInArea(Area area) const;
+    // The first file id of the next scan.
+    std::int64_t nextFileID() const { return nextFileID_; }
+    void setNextFileID(std::int64_t id) { nextFileID_ = id; }
+    bool didLaunch() const { return didLaunch_; }
 
     const AppStateServices& services() const { return services_; }
     // Where this state and the models and views that serve it run their background work.
@@ -228,25 +216,18 @@ class AppState : public QObject {
     // are noted (DuplicatesModel::changedCopies) and a toast says why.
     void selectTwinSetExtras(const std::string& groupID);
 
-    // Review and removal: open the review of the whole selection; remove the reviewed entries to
-    // the Trash or for good.
+    // Review and removal (see RemovalRoad): open the review of the whole selection; remove the
+    // reviewed entries to the Trash or for good.
     void nimbrelise();
-    // The review is being prepared: what the ticked junk locations hold is listed and sized on a
-    // worker, and the review opens when that is back. Stopping it (or any change of the selection)
-    // leaves the answer unused.
-    bool isPreparingReview() const { return openingSelection_.has_value(); }
+    bool isPreparingReview() const;
     void stopPreparingReview();
     void nimbrelise(const std::unordered_set<std::string>& ids, bool permanently);
     void nimbrelise(std::unordered_set<std::string>&& ids, bool permanently);
-    // Asks the running removal to stop at its next item (the application is quitting): it ends as
-    // usual then, with what went counted and the rest left as it is; a hold it plays ends at once.
+    // Stops the running removal at its next item, for a quit; the items it has still to deal with;
+    // whether its hold plays, and ending that hold now.
     void stopRemoval();
-    // The items of the running removal not dealt with yet, the one in hand included: 0 once its
-    // worker is back, while the removal's hold keeps it on screen.
     size_t removalItemsLeft() const;
-    // The removal's worker is back and its hold plays (removalHoldStarted); endRemovalHold() ends
-    // it now, with everything the removal's end does.
-    bool isHoldingRemoval() const { return holdFinish_ != nullptr; }
+    bool isHoldingRemoval() const;
     void endRemovalHold();
     void emptyTrash();
     void removeUnavailableSimulators();
@@ -284,45 +265,10 @@ class AppState : public QObject {
     void removalHoldStarted();
 
   private:
-    // The removal road (app_state_removal.cpp).
-    void startReviewedRemoval(std::optional<ReviewedRemoval> removal, bool permanently);
-    void performDeletion(DeletionRequest request, bool permanently);
-    void completeRemoval(RemovalOutcome outcome);
-    // The removal's toast, failures and completion, a turn after the tree was pruned.
-    void reportRemoval(RemovalOutcome& outcome,
-                       std::shared_ptr<const std::unordered_set<std::string>> removedSet);
-    void pretendDeletion(DeletionRequest request);
-    // Works out, on a worker and from the unchanged `tree`, how the removed paths leave it.
-    static std::shared_ptr<PlannedPrune> planPrune(ScanResult& tree, const std::vector<std::string>& removed,
-                                                   const std::unordered_set<std::string>& recheckGone);
-    // Lowers the current result, on a worker's word, by what it counted loose of `removed` that
-    // the disk no longer holds, unless it changed meanwhile.
-    void recheckLooseLater(const std::unordered_set<std::string>& removed);
-    // A scan that runs while a removal ends may have read what the removal took.
-    void noteRemovedDuringScan(const RemovalOutcome& outcome);
-    // The scan's result less what removals took while it ran, then installed (on a worker).
-    void pruneThenFinishScan(const std::shared_ptr<CancelToken>& token, const std::string& path,
-                             std::shared_ptr<ScanResult> result);
-    // On the worker, once the removal ran: what to recheck, the figures, and how the tree, the
-    // Files shelves and the twins lose what went.
-    static void planAfterRemoval(RemovalOutcome& outcome);
-    // Prunes the removed paths, and what a recheck of `rechecked` found gone, from the result and
-    // the twins; with the pruning `planned` for the current result as it is, only applies it.
-    void applyRemoval(const std::unordered_set<std::string>& paths,
-                      const ScanResult::Recheck* recheck = nullptr, const ScanResult* rechecked = nullptr,
-                      PlannedPrune* planned = nullptr);
+    // The removal road owns the tree's changes and reads the scan's pins and mounts.
+    friend class RemovalRoad;
+
     QThreadPool& scanPool() const;
-    // Makes the file operations of a removal; called on the worker that runs it.
-    std::function<std::shared_ptr<RemovalFileOps>()> removalFileOps(
-        std::vector<PinnedFolder> pinned = {}) const;
-    RemovalSources removalSources() const;
-    // Demo mode's: the sample's listings and tree stand for the disk, which is never read.
-    RemovalSources sampleSources() const;
-    std::vector<JunkEntry> sampleTargets(const JunkLocation& location) const;
-
-    // Runs `fn` once no worker reads the result: at once, or a little later on the main thread.
-    void whenResultUnread(std::function<void()> fn);
-
     void stopScan();
     void followShownResult();
     // Keeps what a finished scan could not read, and tells the user once where no access check can.
@@ -370,6 +316,18 @@ class AppState : public QObject {
     CleanQueue* queue_ = nullptr;
     std::unique_ptr<Selection> selection_;
     CleanupModel* cleanup_ = nullptr;
+    FilesModel* files_ = nullptr;
+    RemovalRoad* removal_ = nullptr;
+
+    std::unordered_map<Area, SidebarItem> lastInArea_;  // last shelf shown per area
+    std::shared_ptr<CancelToken> scanToken_;  // the running scan's; a finishing scan must still own it
+    // The scan root as it was when its scan started, for the running scan and the installed result:
+    // removals reach it through a link only while it is still that folder.
+    std::optional<PinnedFolder> scanningRootPin_, resultRootPin_;
+    // The mounts there were when that scan started: a removal refuses what lies on any other one.
+    std::optional<std::vector<MountEntry>> scanningMounts_, resultMounts_;
+    std::int64_t nextFileID_ = 0;
+    bool didLaunch_ = false;
 
     // One volume listing at a time; a request during one asks for one more afterwards.
     bool listingVolumes_ = false;
@@ -377,26 +335,6 @@ class AppState : public QObject {
     // One Trash emptying and one simulator removal at a time; a request during one is dropped.
     bool emptyingTrash_ = false;
     bool removingSimulators_ = false;
-    // A long reviewed selection is being turned into its request on a worker: no review opens and
-    // no other removal starts meanwhile.
-    bool buildingRemoval_ = false;
-    // The selection (its queue generation) of the review whose junk locations are being listed on a
-    // worker: it opens when they are back, and a press on that selection meanwhile does nothing. One
-    // stuck on a share that stopped answering blocks no review of another selection.
-    std::optional<uint64_t> openingSelection_;
-    void setOpeningSelection(std::optional<uint64_t> selection);
-    std::shared_ptr<std::atomic<bool>> removalStop_;  // the running removal's, or the last one's
-    // What removals that ended while the running scan ran took (normalised).
-    std::unordered_set<std::string> removedDuringScan_;
-    // The running removal's items, and how many its worker dealt with; unset once it is back.
-    struct RemovalCount {
-        std::atomic<size_t> items{0};
-        std::atomic<size_t> done{0};
-    };
-    std::shared_ptr<RemovalCount> removalCount_;
-    // The end of the removal whose hold plays.
-    std::shared_ptr<std::function<void()>> holdFinish_;
-    uint64_t reviewGeneration_ = 0;
 };
 
 }  // namespace nimbrel

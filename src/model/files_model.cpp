@@ -378,16 +378,7 @@ const std::vector<FileIndex::Row>* FileIndex::matching(const QString& search) {
 
 // FilesModel
 
-FilesModel::FilesModel(AppState& state) : QObject(&state), state_(state) {
-    setObjectName(QStringLiteral("nimbrel-files-model"));
-}
-
-FilesModel& FilesModel::of(AppState& state) {
-    if (auto* model =
-            state.findChild<FilesModel*>(QStringLiteral("nimbrel-files-model"), Qt::FindDirectChildrenOnly))
-        return *model;
-    return *new FilesModel(state);
-}
+FilesModel::FilesModel(AppState& state) : QObject(&state), state_(state) {}
 
 void FilesModel::sync() {
     const std::shared_ptr<const ScanResult>& result = state_.result();

@@ -118,7 +118,7 @@ struct FileList {
 // The Files area's lists below the widgets: Biggest and Forgotten with their filters, orders and
 // counts, over one shared index per scan result. The answer to the last question of each shelf is
 // kept, so paging and repainting cost nothing; a new question costs one pass over the index. One
-// model per application state, found with `of`.
+// model per application state, which owns it (AppState::files).
 class FilesModel : public QObject {
     Q_OBJECT
   public:
@@ -143,7 +143,6 @@ class FilesModel : public QObject {
     static constexpr size_t kBuildAsideFrom = 50'000;
 
     explicit FilesModel(AppState& state);
-    static FilesModel& of(AppState& state);
 
     bool isIndexing() const { return building_ != nullptr; }
 

@@ -226,6 +226,12 @@ QString demoRemovalToastText(int64_t estimatedBytes) {
         .arg(Fmt::bytes(std::max<int64_t>(estimatedBytes, 0)));
 }
 
+const JunkLocation* junkLocationOf(const std::vector<JunkLocation>& locations, const std::string& entryID) {
+    for (const JunkLocation& location : locations)
+        if ("junk:" + location.id == entryID) return &location;
+    return nullptr;
+}
+
 QString trashEmptiedToastText(int64_t trashBytes) {
     if (trashBytes < 1) return tr("Trash emptied");
     return tr("Trash emptied · %1 nimbrelised").arg(Fmt::bytes(trashBytes));

@@ -50,6 +50,12 @@ struct RemovalSources {
     std::function<std::optional<PinnedFolder>(const std::string& folder)> pin;
 };
 
+// The symbol of the toasts that tell what went.
+inline constexpr const char* kRemovalSymbol = "humidity.fill";
+
+// The location a selected junk entry ("junk:" + id) names, if any.
+const JunkLocation* junkLocationOf(const std::vector<JunkLocation>& locations, const std::string& entryID);
+
 // Turns the entries of `queueItems` whose id is in `ids` into one flat, duplicate-free request.
 // Nothing when no path is left to remove.
 std::optional<ReviewedRemoval> buildReviewedRemoval(const std::vector<CleanItem>& queueItems,

@@ -14,6 +14,7 @@
 #include "model/files_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
+#include "model/removal_road.h"
 #include "support/private_prefs.h"
 #include "support/wait_for.h"
 
@@ -155,7 +156,8 @@ TEST_F(AppStateRemovalTest, GuardRefusalsComeFirstAndAreNeverTouched) {
     EXPECT_EQ(h.state->toast()->symbol, "humidity.fill");
     // The removed entry and the refused one leave the selection; the failed one stays.
     EXPECT_EQ(h.queuedIDs(), (std::vector<std::string>{"/tmp/nr/b"}));
-    EXPECT_EQ(h.state->lastRemoval, (std::unordered_map<std::string, int64_t>{{"/tmp/nr/a", 100}}));
+    EXPECT_EQ(h.state->removal().lastRemoval(),
+              (std::unordered_map<std::string, int64_t>{{"/tmp/nr/a", 100}}));
     EXPECT_GE(h.listings, 1);  // the volumes are refreshed afterwards
 }
 
@@ -273,7 +275,7 @@ TEST_F(AppStateRemovalTest, DemoRemovalTouchesNothingAndCreditsNothing) {
     EXPECT_EQ(h.state->sessionFreed(), 0);
     EXPECT_FALSE(h.state->deletionFailures());
     EXPECT_TRUE(h.queuedIDs().empty());
-    EXPECT_EQ(h.state->lastRemoval.at("/tmp/nr/a"), 1000);
+    EXPECT_EQ(h.state->removal().lastRemoval().at("/tmp/nr/a"), 1000);
     EXPECT_TRUE(h.ops->calls.empty());
     EXPECT_EQ(h.listings, 0);
 
@@ -589,7 +591,7 @@ TEST_F(AppStateRemovalTest, FilesListsFollowTheRemovalOrANewScan) {
         Harness h;
         auto result = listedTree(perFolder);
         h.state->setResult(result);
-        FilesModel& model = FilesModel::of(*h.state);
+        FilesModel& model = h.state->files();
         model.biggest({});
         settle();  // the index is built aside
         for (size_t i = 0; i + 1 < queries.size(); ++i)
@@ -612,7 +614,7 @@ TEST_F(AppStateRemovalTest, FilesListsFollowTheRemovalOrANewScan) {
 
         AppState fresh(AppStateServices::standard());
         fresh.setResult(result);
-        FilesModel& built = FilesModel::of(fresh);
+        FilesModel& built = fresh.files();
         built.biggest({});
         settle();
         for (const Q& q : queries) {

@@ -89,7 +89,7 @@ TEST_F(AppStateTest, FreshState) {
     EXPECT_EQ(s.revision(), 0);
     EXPECT_FALSE(s.isScanning());
     EXPECT_EQ(s.recents(), (std::vector<std::string>{"/a", "/b"}));
-    EXPECT_FALSE(s.didLaunch);
+    EXPECT_FALSE(s.didLaunch());
     EXPECT_EQ(h.listings, 0);  // creating the state does no work
 }
 
@@ -153,17 +153,17 @@ TEST_F(AppStateTest, SectionRemembersTheLastShelfOfEachArea) {
     QSignalSpy spy(&s, &AppState::sectionChanged);
     s.setSection(SidebarItem::overview);  // unchanged: silent, yet remembered
     EXPECT_EQ(spy.count(), 0);
-    EXPECT_EQ(s.lastInArea.at(Area::space), SidebarItem::overview);
+    EXPECT_EQ(s.lastInArea(Area::space), SidebarItem::overview);
 
     s.setSection(SidebarItem::old);
     s.setSection(SidebarItem::overview);
-    EXPECT_EQ(s.lastInArea.at(Area::files), SidebarItem::old);
-    EXPECT_EQ(s.lastInArea.count(Area::steam), 0u);
+    EXPECT_EQ(s.lastInArea(Area::files), SidebarItem::old);
+    EXPECT_FALSE(s.lastInArea(Area::steam));
 
     s.setSection(std::nullopt);
     EXPECT_EQ(spy.count(), 3);
-    EXPECT_EQ(s.lastInArea.at(Area::files), SidebarItem::old);
-    EXPECT_EQ(s.lastInArea.at(Area::space), SidebarItem::overview);
+    EXPECT_EQ(s.lastInArea(Area::files), SidebarItem::old);
+    EXPECT_EQ(s.lastInArea(Area::space), SidebarItem::overview);
 }
 
 TEST_F(AppStateTest, RootVolume) {
@@ -208,7 +208,7 @@ TEST_F(AppStateTest, LaunchRunsOnceAndReadsItsArguments) {
             EXPECT_EQ(h.state->scanTarget(), c.scanned);
         }
         EXPECT_EQ(h.state->section(), c.section) << (c.arguments.empty() ? "" : c.arguments.back());
-        EXPECT_TRUE(h.state->didLaunch);
+        EXPECT_TRUE(h.state->didLaunch());
 
         if (c.scanned) h.scanner.answer(0, nullptr);
         h.state->setSection(SidebarItem::largest);
@@ -228,7 +228,7 @@ TEST_F(AppStateTest, DemoLaunchInstallsTheSampleAndIgnoresTheDisk) {
     });
     h.demo = true;
     h.arguments = {"nimbrel", "-demo", "-scan", "/data", "-section", "old"};
-    h.state->nextFileID = 7;
+    h.state->setNextFileID(7);
     QSignalSpy revisions(h.state.get(), &AppState::revisionChanged);
     h.state->onLaunch();
     h.state->onLaunch();
@@ -238,7 +238,7 @@ TEST_F(AppStateTest, DemoLaunchInstallsTheSampleAndIgnoresTheDisk) {
     EXPECT_TRUE(s.hasFullDiskAccess());
     EXPECT_EQ(s.scanTarget(), std::string("/Users/drevo"));
     ASSERT_NE(s.result(), nullptr);
-    EXPECT_EQ(s.nextFileID, 7);
+    EXPECT_EQ(s.nextFileID(), 7);
     EXPECT_EQ(revisions.count(), 1);
     EXPECT_EQ(s.section(), SidebarItem::old);
     EXPECT_EQ(h.scanner.count(), 0u);
@@ -350,7 +350,7 @@ TEST_F(AppStateTest, ASecondScanSupersedesTheFirst) {
     ASSERT_EQ(results.count(), 1);
     EXPECT_EQ(s.result()->root()->name, "/two");
     EXPECT_FALSE(s.isScanning());
-    EXPECT_EQ(s.scanToken, nullptr);
+    EXPECT_FALSE(s.isScanning());
 }
 
 TEST_F(AppStateTest, ProgressReportsCollapseToTheNewest) {
@@ -513,7 +513,7 @@ TEST_F(AppStateTest, OnlyTargetsThatScannedOrWereStoppedStayRecent) {
 TEST_F(AppStateTest, AFinishedScanInstallsItsResult) {
     Harness h;
     AppState& s = *h.state;
-    s.nextFileID = 100;
+    s.setNextFileID(100);
     s.setLargestCategory(FileCategory::audio);
     s.setFolderFocus(std::string("/f"));
     QSignalSpy revisions(&s, &AppState::revisionChanged);
@@ -522,7 +522,7 @@ TEST_F(AppStateTest, AFinishedScanInstallsItsResult) {
     h.scanner.answer(0, resultAt("/data", 130));
     settle();
     EXPECT_EQ(revisions.count(), 1);
-    EXPECT_EQ(s.nextFileID, 130);
+    EXPECT_EQ(s.nextFileID(), 130);
     EXPECT_FALSE(s.largestCategory().has_value());
     EXPECT_FALSE(s.folderFocus().has_value());
 

@@ -15,6 +15,7 @@
 #include "model/background.h"
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
+#include "model/removal_road.h"
 #include "support/wait_for.h"
 
 namespace nimbrel {
@@ -173,7 +174,7 @@ TEST_F(DeadShareTest, SelectingExtrasAndOpeningTheReviewNeverWaitOnTheShare) {
     EXPECT_FALSE(state->isReviewing());
     cached.release();
     ASSERT_TRUE(waitOn(state.get(), &AppState::isReviewingChanged, [&] { return state->isReviewing(); }));
-    for (const JunkEntry& entry : state->reviewTargets["junk:caches"])
+    for (const JunkEntry& entry : state->removal().reviewTargets().at("junk:caches"))
         EXPECT_NE(entry.path, cacheFolder() + "/stuck");
 }
 

@@ -20,7 +20,7 @@ Clock::time_point daysAgo(int days) {
 
 class FilesModelTest : public ::testing::Test {
   protected:
-    FilesModelTest() : state_(AppStateServices::standard()), model_(FilesModel::of(state_)) {
+    FilesModelTest() : state_(AppStateServices::standard()), model_(state_.files()) {
         result_ = std::make_shared<ScanResult>();
         // Stored largest first, as a scan lists them; ties in scan order.
         add(1, "/Home/Movies/Trip.MOV", 900'000'000, FileCategory::video, false, 400);
@@ -141,7 +141,6 @@ TEST_F(FilesModelTest, ListsFollowARemovalFromTheSharedResult) {
     auto other = std::make_shared<ScanResult>();
     state_.setResult(other);
     EXPECT_TRUE(model_.biggest(byName).rows.empty());
-    EXPECT_EQ(&FilesModel::of(state_), &model_);
 }
 
 }  // namespace
@@ -172,7 +171,7 @@ TEST(FilesModelIndexAside, ListsFollowTheCurrentResultOnly) {
     services.userPool = &pool;
     services.utilityPool = &pool;
     AppState state(std::move(services));
-    FilesModel& model = FilesModel::of(state);
+    FilesModel& model = state.files();
     int ready = 0;
     QObject::connect(&model, &FilesModel::indexReady, [&] { ++ready; });
 

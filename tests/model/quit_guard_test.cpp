@@ -15,6 +15,7 @@
 
 #include "model/app_state_test_support.h"
 #include "model/prefs.h"
+#include "model/removal_road.h"
 #include "platform/file_operations.h"
 #include "support/private_prefs.h"
 #include "support/temp_tree.h"
@@ -103,7 +104,7 @@ class QuitGuardTest : public ::testing::Test {
     }
     int64_t lastFreed() const {
         int64_t total = 0;
-        for (const auto& [path, bytes] : state_->lastRemoval)
+        for (const auto& [path, bytes] : state_->removal().lastRemoval())
             total += bytes;
         return total;
     }

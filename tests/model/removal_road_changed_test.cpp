@@ -24,7 +24,7 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
-#include "model/removal_road.h"
+#include "model/road_harness.h"
 #include "platform/trash_emptier.h"
 #include "support/private_prefs.h"
 #include "support/temp_tree.h"
@@ -151,7 +151,7 @@ TEST_P(RemovalRoadTest, EntriesChangedSinceTheScanStay) {
                 EXPECT_EQ(failed[p].reason, Reason::changedSinceScan) << failed[p].detail;
                 EXPECT_NE(failed[p].detail.find("changed since the scan"), std::string::npos)
                     << failed[p].detail;
-                EXPECT_FALSE(road.state->lastRemoval.count(p)) << c.entry;
+                EXPECT_FALSE(road.state->removal().lastRemoval().count(p)) << c.entry;
                 EXPECT_TRUE(road.queued().count(p)) << c.entry << " stays ticked";
             }
             EXPECT_EQ(failed.size(), changes.size());

@@ -28,7 +28,7 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
-#include "model/removal_road.h"
+#include "model/road_harness.h"
 #include "platform/trash_emptier.h"
 #include "support/private_prefs.h"
 #include "support/temp_tree.h"
@@ -122,7 +122,7 @@ TEST_P(RemovalRoadTest, TheReviewShowsAndTakesTheTargetsItPinned) {
     EXPECT_FALSE(road.state->isPreparingReview());
     std::vector<std::string> shown;
     int64_t shownSize = 0;
-    for (const JunkEntry& entry : road.state->reviewTargets.at("junk:caches")) {
+    for (const JunkEntry& entry : road.state->removal().reviewTargets().at("junk:caches")) {
         shown.push_back(entry.path);
         shownSize += entry.size;
         EXPECT_EQ(entry.size, DiskScanner::usage(entry.path).size) << entry.path;
@@ -139,7 +139,7 @@ TEST_P(RemovalRoadTest, TheReviewShowsAndTakesTheTargetsItPinned) {
         EXPECT_FALSE(onDisk(path)) << path;
     EXPECT_TRUE(onDisk(cache + "/delta.bin"));
     std::unordered_set<std::string> named;
-    for (const auto& [path, bytes] : road.state->lastRemoval)
+    for (const auto& [path, bytes] : road.state->removal().lastRemoval())
         named.insert(path);
     EXPECT_EQ(named, std::unordered_set<std::string>(shown.begin(), shown.end()));
     EXPECT_EQ(int64_t(trashed().size()) - trashedBefore, permanently() ? 0 : 3);
@@ -316,7 +316,7 @@ TEST_P(RemovalRoadTest, FreedTotalToastAndPruningMatchTheDisk) {
     EXPECT_EQ(road.state->sessionFreed(), reallyFreed);
     ASSERT_TRUE(road.state->toast());
     EXPECT_EQ(road.state->toast()->message, removalToastText(reallyFreed, 3, permanently()));
-    EXPECT_EQ(road.state->lastRemoval.at(road.path("vanishing.bin")), 0);
+    EXPECT_EQ(road.state->removal().lastRemoval().at(road.path("vanishing.bin")), 0);
     EXPECT_FALSE(onDisk(road.path("big")));
     EXPECT_FALSE(onDisk(road.path("a/copy1.bin")));
     EXPECT_TRUE(onDisk(road.path("stays.bin")));
@@ -556,7 +556,7 @@ TEST_P(RemovalRoadTest, DemoTouchesNothingAndShowsOnlyTheSample) {
         }
     }
     std::vector<std::string> reviewed;
-    for (const JunkEntry& entry : road.state->reviewTargets["junk:caches"])
+    for (const JunkEntry& entry : road.state->removal().reviewTargets().at("junk:caches"))
         reviewed.push_back(entry.path);
     EXPECT_EQ(reviewed, listing);
     road.state->nimbrelise(road.queued(), permanently());
@@ -573,7 +573,7 @@ TEST_P(RemovalRoadTest, DemoTouchesNothingAndShowsOnlyTheSample) {
                                   "Unity Hub Installer.dmg"})
         expected.insert(std::string(Demo::home) + "/Downloads/" + installer);
     std::unordered_set<std::string> named;
-    for (const auto& [path, bytes] : road.state->lastRemoval)
+    for (const auto& [path, bytes] : road.state->removal().lastRemoval())
         named.insert(path);
     EXPECT_EQ(named, expected);
     EXPECT_EQ(road.state->cleanup().measurements(), Demo::measurements()) << "nothing was measured";
@@ -585,7 +585,7 @@ TEST_P(RemovalRoadTest, DemoTouchesNothingAndShowsOnlyTheSample) {
     road.state->toggleSelection(testing::cleanItem(sampleCaches, caches->size()));
     road.removeAll(permanently());
     named.clear();
-    for (const auto& [path, bytes] : road.state->lastRemoval)
+    for (const auto& [path, bytes] : road.state->removal().lastRemoval())
         named.insert(path);
     EXPECT_EQ(named, std::unordered_set<std::string>(listing.begin(), listing.end()));
 

@@ -2,8 +2,6 @@
 // entries ticked through the state, the review's removal to the Trash or for good with the real
 // file operations, and the completion delivered on the event loop. Here: what the guard keeps,
 // links, mounts and the Trash itself.
-#include "model/removal_road.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -28,6 +26,7 @@
 #include "model/duplicates_model.h"
 #include "model/prefs.h"
 #include "model/removal.h"
+#include "model/road_harness.h"
 #include "platform/trash_emptier.h"
 #include "support/private_prefs.h"
 #include "support/temp_tree.h"
@@ -306,7 +305,7 @@ TEST_P(RemovalRoadTest, MountedVolumesInsideTheSelectionStay) {
     for (const DeletionFailure& failure : road.failures())
         failed.insert(failure.path);
     EXPECT_TRUE(failed.count(road.path("vol")));
-    EXPECT_FALSE(road.state->lastRemoval.count(road.path("vol")));
+    EXPECT_FALSE(road.state->removal().lastRemoval().count(road.path("vol")));
 }
 
 TEST_P(RemovalRoadTest, RefusedRemovalIsReportedAndNeverCounted) {
@@ -473,7 +472,7 @@ TEST_P(RemovalRoadTest, EveryNameOfAGuardedPlaceStaysAndOnlyPlainEntriesGo) {
         EXPECT_TRUE(onDisk(old)) << "a guarded place went in the round of \"" << suffix << "\"";
         for (const DeletionFailure& failure : road.failures())
             EXPECT_EQ(failure.reason, Reason::safetyGuard) << failure.path;
-        for (const auto& [path, bytes] : road.state->lastRemoval)
+        for (const auto& [path, bytes] : road.state->removal().lastRemoval())
             removed.insert(path);
     }
     EXPECT_TRUE(onDisk(guarded + "/files"));

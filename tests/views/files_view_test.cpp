@@ -169,7 +169,7 @@ TEST_F(FilesViewTest, AListStillIndexingNeverSaysNothingIsThere) {
     install(int(FilesModel::kBuildAsideFrom) + 10);
     BiggestShelves shelves(*state_, {});
     ForgottenShelves forgotten(*state_, {});
-    ASSERT_TRUE(FilesModel::of(*state_).isIndexing());
+    ASSERT_TRUE(state_->files().isIndexing());
     auto caption = [](QWidget& shelf) { return shelf.findChild<AreaHeader*>()->caption(); };
     // No figure of an index not built yet: "0 files · Zero KB" would be false.
     EXPECT_EQ(caption(shelves), QString());
@@ -179,7 +179,7 @@ TEST_F(FilesViewTest, AListStillIndexingNeverSaysNothingIsThere) {
         EXPECT_FALSE(body->waiting()->isHidden());
         EXPECT_TRUE(body->scroll()->isHidden());
     }
-    QSignalSpy ready(&FilesModel::of(*state_), &FilesModel::indexReady);
+    QSignalSpy ready(&state_->files(), &FilesModel::indexReady);
     ASSERT_TRUE(ready.count() > 0 || ready.wait(20000));
     EXPECT_TRUE(shelves.body()->emptyState()->isHidden());
     EXPECT_TRUE(shelves.body()->waiting()->isHidden());

@@ -17,6 +17,7 @@
 
 #include "engine/host_layout.h"
 #include "model/cleanup_model.h"
+#include "model/removal_road.h"
 #include "shell_fixture.h"
 #include "theme/badge.h"
 #include "theme/chip.h"
@@ -504,7 +505,7 @@ TEST_F(ReviewSheetTest, AnOpenedLocationListsTheTargetsTheReviewPinned) {
     const auto location = ReviewModel::location(caches, state_->cleanup().locations());
     ASSERT_TRUE(location.has_value());
     ASSERT_GT(state_->cleanup().contents().at("caches").size(), 1u);
-    state_->reviewTargets["junk:caches"] = {{location->paths.front() + "/gamma", 3'000, true}};
+    state_->removal().pinReview({}, {{"junk:caches", {{location->paths.front() + "/gamma", 3'000, true}}}});
     ReviewSheet sheet(*state_);
     sheet.resize(sheet.sizeHint());
     sheet.show();
@@ -514,7 +515,7 @@ TEST_F(ReviewSheetTest, AnOpenedLocationListsTheTargetsTheReviewPinned) {
     ReduceMotion::setOverride(std::nullopt);
     auto* contents = sheet.list()->widget(caches.id)->findChild<JunkContentsList*>();
     ASSERT_NE(contents, nullptr);
-    state_->reviewTargets.clear();  // handed to the removal as the sheet closes
+    state_->removal().pinReview({}, {});  // handed to the removal as the sheet closes
     EXPECT_EQ(contents->currentPlan().shown, 1);
     EXPECT_EQ(contents->lineText(0), QStringLiteral("gamma"));
     EXPECT_EQ(sheet.list()->shownHeight(caches.id),
@@ -693,9 +694,9 @@ TEST_F(ReviewSheetTest, FailureSheetListsGroupsAndCloses) {
             if (label->text() == QLatin1String(text)) return true;
         return false;
     };
-    state_->lastRemoval.clear();
+    state_->removal().setLastRemoval({});
     EXPECT_TRUE(says(FailureSheet(*state_, failures), "Nothing was nimbrelised."));
-    state_->lastRemoval["/nimbrel-test/went"] = 4096;
+    state_->removal().setLastRemoval({{"/nimbrel-test/went", 4096}});
     FailureSheet sheet(*state_, failures);
     EXPECT_TRUE(says(sheet, "Everything else was nimbrelised."));
     EXPECT_EQ(sheet.rowCount(), 151);  // 150 in use, 1 other

@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "model/background.h"
+#include "model/removal_road.h"
 #include "platform/file_manager.h"
 #include "theme/file_icon_view.h"
 #include "theme/icon_button.h"
@@ -142,8 +143,8 @@ QHBoxLayout* FailureSheet::buildHeader() {
                                                  Fonts::font(20, FontWeight::heavy, FontDesign::rounded),
                                                  shownColor(Palette::ink()), this, Qt::ElideRight)));
     // The removal credited nothing at all: every entry reviewed stayed.
-    const QString rest =
-        state_.lastRemoval.empty() ? tr("Nothing was nimbrelised.") : tr("Everything else was nimbrelised.");
+    const QString rest = state_.removal().lastRemoval().empty() ? tr("Nothing was nimbrelised.")
+                                                                : tr("Everything else was nimbrelised.");
     titles->addWidget(
         ElidedLabel::line(rest, Fonts::font(12.5), shownColor(Palette::ink2()), this, Qt::ElideRight));
     header->addLayout(titles, 1);

@@ -57,12 +57,12 @@ FileListBody::FileListBody(AppState& state, PreviewAction preview, double heat, 
     // Rows are told apart by path, so those a removal leaves keep their widgets.
     shelf_->rows()->setKey([this](int i) {
         const FileList& list = list_();
-        return FilesModel::of(state_).file(list.rows[static_cast<size_t>(i)]).path;
+        return state_.files().file(list.rows[static_cast<size_t>(i)]).path;
     });
     shelf_->rows()->setUpdate([this](int i, QWidget* widget) {
         const FileList& list = list_();
         if (auto* row = qobject_cast<ItemRow*>(widget))
-            row->setWeight(weightOf(FilesModel::of(state_).file(list.rows[static_cast<size_t>(i)])));
+            row->setWeight(weightOf(state_.files().file(list.rows[static_cast<size_t>(i)])));
     });
     column->addWidget(shelf_);
     more_ = new NimbrelButton(QString(), NimbrelButton::Kind::secondary, NimbrelButton::Size::regular);
@@ -77,7 +77,7 @@ void FileListBody::show(int visible, const QString& title, const QString& detail
     const FileList& list = list_();
     const int total = static_cast<int>(list.rows.size());
     // A list still being indexed is not empty yet: "nothing here" would be a wrong answer.
-    const bool indexing = FilesModel::of(state_).isIndexing();
+    const bool indexing = state_.files().isIndexing();
     empty_->setVisible(total == 0 && !indexing);
     waiting_->setVisible(total == 0 && indexing);
     scroll_->setVisible(total > 0);
@@ -88,7 +88,7 @@ void FileListBody::show(int visible, const QString& title, const QString& detail
     }
     shelf_->setTitle(title);
     shelf_->setDetail(detail);
-    const int64_t largest = FilesModel::of(state_).largest(list, visible);
+    const int64_t largest = state_.files().largest(list, visible);
     if (pruned && rowCount_ > 0) {
         largest_ = largest;
         shelf_->closeRows(visible, ItemRow::kHeight, [this](int i) { return makeRow(i); });
@@ -112,7 +112,7 @@ void FileListBody::show(int visible, const QString& title, const QString& detail
 QWidget* FileListBody::makeRow(int i) {
     const FileList& list = list_();
     if (i < 0 || static_cast<size_t>(i) >= list.rows.size()) return nullptr;
-    const FileItem& f = FilesModel::of(state_).file(list.rows[static_cast<size_t>(i)]);
+    const FileItem& f = state_.files().file(list.rows[static_cast<size_t>(i)]);
     ItemRow::Options options;
     options.subtitle = subtitle_(f);
     options.weight = weightOf(f);

@@ -49,8 +49,7 @@ class FileShelves : public QWidget {
     FileListBody* body() const { return body_; }
 
   protected:
-    FileShelves(AppState& state, QWidget* parent)
-        : QWidget(parent), state_(state), model_(FilesModel::of(state)) {
+    FileShelves(AppState& state, QWidget* parent) : QWidget(parent), state_(state), model_(state.files()) {
         column_ = new QVBoxLayout(this);
         column_->setContentsMargins(0, 0, 0, 0);
         column_->setSpacing(0);

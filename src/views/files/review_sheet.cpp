@@ -13,6 +13,7 @@
 #include "model/clean_queue.h"
 #include "model/cleanup_model.h"
 #include "model/duplicates_model.h"
+#include "model/removal_road.h"
 #include "theme/chip.h"
 #include "theme/logo.h"
 #include "theme/nimbrel_button.h"
@@ -55,7 +56,7 @@ constexpr std::string_view kJunkPrefix = "junk:";
 }  // namespace
 
 ReviewSheet::ReviewSheet(AppState& state, QWidget* parent)
-    : QWidget(parent), state_(state), pinned_(state.reviewTargets) {
+    : QWidget(parent), state_(state), pinned_(state.removal().reviewTargets()) {
     setProperty("sheetShadow", true);  // the modal host draws the card's shadow
     setFocusPolicy(Qt::StrongFocus);
     setFixedWidth(kContentWidth + 2 * kPadding);

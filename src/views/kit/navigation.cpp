@@ -10,8 +10,7 @@ Area Navigation::currentArea(const AppState& state) {
 }
 
 void Navigation::selectArea(AppState& state, Area area) {
-    const auto it = state.lastInArea.find(area);
-    state.setSection(it != state.lastInArea.end() ? it->second : nimbrel::items(area).front());
+    state.setSection(state.lastInArea(area).value_or(nimbrel::items(area).front()));
 }
 
 std::string Navigation::home(const AppState& state) {

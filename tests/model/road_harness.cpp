@@ -1,4 +1,4 @@
-#include "model/removal_road.h"
+#include "model/road_harness.h"
 
 #include <cstdlib>
 

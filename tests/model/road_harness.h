@@ -18,6 +18,7 @@
 
 #include "model/app_state_test_support.h"
 #include "model/prefs.h"
+#include "model/removal_road.h"
 #include "platform/trash_emptier.h"
 #include "support/private_prefs.h"
 #include "support/temp_tree.h"
