@@ -549,6 +549,10 @@ void RemovalRoad::whenResultUnread(std::function<void()> fn) {
     QTimer::singleShot(5, this, [this, fn = std::move(fn)]() mutable { whenResultUnread(std::move(fn)); });
 }
 
+void RemovalRoad::prune(std::unordered_set<std::string> paths) {
+    whenResultUnread([this, paths = std::move(paths)] { applyRemoval(paths); });
+}
+
 void RemovalRoad::pretendDeletion(DeletionRequest request) {
     // Demo mode plays the removal on the sample data and never touches the disk.
     std::unordered_set<std::string> vanishing;

@@ -84,6 +84,9 @@ class RemovalRoad : public QObject {
 
     // Runs `fn` once no worker reads the result: at once, or a little later on the main thread.
     void whenResultUnread(std::function<void()> fn);
+    // Prunes `paths`, gone from the disk, from the result and the twins as a removal that took them
+    // does, once no worker reads the result.
+    void prune(std::unordered_set<std::string> paths);
 
   signals:
     void isPreparingReviewChanged();

@@ -15,6 +15,7 @@
 #include "engine/tree_build.h"
 #include "model/duplicates_model.h"
 #include "model/files_model.h"
+#include "model/removal_road.h"
 #include "shell_fixture.h"
 #include "support/animations.h"
 #include "support/motion_scopes.h"
@@ -197,9 +198,7 @@ TEST_F(FilesViewTest, ARemovalKeepsTheRowsThatStayAndTheHeaviestSetsTheWeights) 
     ASSERT_NE(third, nullptr);
     EXPECT_DOUBLE_EQ(third->weight(), 298.0 / 300.0);
     // The heaviest file and the second leave; the page still holds 48 rows.
-    std::const_pointer_cast<ScanResult>(state_->result())
-        ->remove({"/nimbrel-test/file0.txt", "/nimbrel-test/file1.mov"}, {});
-    state_->bumpRevision();
+    state_->removal().prune({"/nimbrel-test/file0.txt", "/nimbrel-test/file1.mov"});
     EXPECT_EQ(rows->count(), 48);
     EXPECT_EQ(rows->rowWidget(0), third);
     EXPECT_DOUBLE_EQ(third->weight(), 1.0);

@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "engine/host_layout.h"
+#include "model/removal_road.h"
 #include "space_test_support.h"
 #include "support/animations.h"
 #include "support/motion_scopes.h"
@@ -458,8 +459,7 @@ TEST(SpaceView, RemovedTilesCloseUpWithoutMovingWhatStaysOnScreen) {
 
         h.state->setIsDeleting(true);
         h.state->setIsDeleting(false);
-        std::const_pointer_cast<ScanResult>(h.state->result())->remove(gone, {});
-        h.state->bumpRevision();
+        h.state->removal().prune(gone);
         std::map<std::string, QPointF> now = onScreen(view);
 
         EXPECT_EQ(now[earlier], before.at(earlier));

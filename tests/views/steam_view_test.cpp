@@ -7,6 +7,7 @@
 
 #include "engine/demo.h"
 #include "model/cleanup_model.h"
+#include "model/removal_road.h"
 #include "support/collect.h"
 #include "support/motion_scopes.h"
 #include "theme/chip.h"
@@ -242,8 +243,7 @@ TEST_F(SteamViewTest, ARemovedBuildProductLeavesItsShelfWhichClosesOverIt) {
     ASSERT_TRUE(second && third);
     const int thirdY = third->y();
 
-    std::const_pointer_cast<ScanResult>(state_->result())->remove({second->item().id}, {});
-    state_->bumpRevision();
+    state_->removal().prune({second->item().id});
     EXPECT_EQ(view.productsShelf(), products);
     EXPECT_EQ(rows->count(), 5);
     EXPECT_EQ(rows->rowWidget(1), third);
@@ -268,9 +268,7 @@ TEST_F(SteamViewTest, AfterEachRemovalEveryRemainingRowIsShownAndPainted) {
     };
     const auto removeProduct = [&] {
         auto* shelf = qobject_cast<Shelf*>(view.productsShelf());
-        std::const_pointer_cast<ScanResult>(state_->result())
-            ->remove({qobject_cast<ItemRow*>(shelf->rows()->rowWidget(0))->item().id}, {});
-        state_->bumpRevision();
+        state_->removal().prune({qobject_cast<ItemRow*>(shelf->rows()->rowWidget(0))->item().id});
     };
     for (const auto& removal : std::vector<std::function<void()>>{
              [&] { removeLocation("caches"); }, removeProduct, [&] { removeLocation("logs"); }}) {

@@ -14,6 +14,7 @@
 #include "model/app_state.h"
 #include "model/clean_queue.h"
 #include "model/duplicates_model.h"
+#include "model/removal_road.h"
 #include "shot_capture.h"
 #include "theme/animated_value.h"
 #include "theme/motion.h"
@@ -199,8 +200,7 @@ int shootFiles(const QString& outDir, AppState& state, QWidget& window) {
         LazyRows* rows = shelves->shelfCard()->rows();
         ReduceMotion::setOverride(false);
         AnimatedValue::setAllInstant(false);
-        std::const_pointer_cast<ScanResult>(state.result())->remove({second, third}, {});
-        state.bumpRevision();
+        state.removal().prune({second, third});
         rows->closing().animation().pause();
         rows->closing().animation().setCurrentTime(110);
         settleForShot();
