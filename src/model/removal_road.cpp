@@ -550,6 +550,9 @@ void RemovalRoad::whenResultUnread(std::function<void()> fn) {
 }
 
 void RemovalRoad::prune(std::unordered_set<std::string> paths) {
+    // A running removal's worker reads the tree it started from without the readers' lock.
+    Q_ASSERT(!state_.isDeleting());
+    if (state_.isDeleting()) return;
     whenResultUnread([this, paths = std::move(paths)] { applyRemoval(paths); });
 }
 

@@ -85,7 +85,7 @@ class RemovalRoad : public QObject {
     // Runs `fn` once no worker reads the result: at once, or a little later on the main thread.
     void whenResultUnread(std::function<void()> fn);
     // Prunes `paths`, gone from the disk, from the result and the twins as a removal that took them
-    // does, once no worker reads the result.
+    // does, once no worker reads the result; never while a removal runs.
     void prune(std::unordered_set<std::string> paths);
 
   signals:
