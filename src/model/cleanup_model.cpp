@@ -55,16 +55,14 @@ struct Measured {
 }  // namespace
 
 CleanupModel::Disk CleanupModel::Disk::real() {
-    Disk d = real(std::string(), ::getuid());
-    d.trash = [](const std::string& homeTrash) { return measureUserTrash(homeTrash); };
-    return d;
+    return real(std::nullopt, ::getuid());
 }
 
-CleanupModel::Disk CleanupModel::Disk::real(std::string mountInfo, unsigned uid) {
+CleanupModel::Disk CleanupModel::Disk::real(std::optional<std::string> mountInfo, unsigned uid) {
     Disk d;
     d.measure = [](const JunkLocation& location) { return location.measure(); };
     d.trash = [mountInfo = std::move(mountInfo), uid](const std::string& homeTrash) {
-        return measureUserTrash(homeTrash, mountInfo, uid);
+        return mountInfo ? measureUserTrash(homeTrash, *mountInfo, uid) : measureUserTrash(homeTrash);
     };
     d.folders = [](const JunkLocation& location) { return location.existingPaths(); };
     d.list = [](const JunkLocation& location) { return sizedTargets(location); };

@@ -39,8 +39,8 @@ class CleanupModel : public QObject {
         // This machine's, with the volumes' Trash folders of the mounts then mounted.
         static Disk real();
         // The same with the volumes' Trash folders of user `uid` on the mounts `mountInfo` lists
-        // (the text of /proc/self/mountinfo).
-        static Disk real(std::string mountInfo, unsigned uid);
+        // (the text of /proc/self/mountinfo); no table: those mounted when the Trash is measured.
+        static Disk real(std::optional<std::string> mountInfo, unsigned uid);
     };
     // A location's targets as they are now, each with what it is and weighs, largest first. Reads
     // the disk: any thread but the main one.
