@@ -418,7 +418,8 @@ std::shared_ptr<ScanResult> DiskScanner::scanWith(const std::string& root, const
     const std::string start = normalize(root);
     // A Trash is known by what it is on disk, not by how the path to it is spelled: through a
     // bind mount or a linked root it has another name.
-    std::unordered_set<InodeKey> trashIDs = trashIdentities(layout);
+    std::unordered_set<InodeKey> trashIDs =
+        options.mountTops ? trashIdentities(layout, *options.mountTops) : trashIdentities(layout);
     const bool rootInTrash = isInTrashOnDisk(start, layout, trashIDs);
     Scan scan(options, firstID, token, progress, std::move(trashIDs), rootInTrash);
     std::shared_ptr<ScanResult> result = scan.run(start, threads);

@@ -141,7 +141,9 @@ const std::unordered_set<std::string>& SafetyGuard::contentsOnly() {
 
 // --- on disk -------------------------------------------------------------------------------------
 
-DiskGuard::DiskGuard(const HostLayout& layout) : layout_(layout) {
+DiskGuard::DiskGuard(const HostLayout& layout) : DiskGuard(layout, localMountTops()) {}
+
+DiskGuard::DiskGuard(const HostLayout& layout, const std::vector<std::string>& tops) : layout_(layout) {
     // `path` is protected by identity; every folder above its resolved place holds it.
     auto remember = [this](std::unordered_map<InodeKey, std::string>& table, const std::string& path) {
         const auto id = identity(path, true);
@@ -163,7 +165,6 @@ DiskGuard::DiskGuard(const HostLayout& layout) : layout_(layout) {
         remember(trees_, spelling);
     // Every user's Trash on the mounted volumes, and the shared ".Trash" folders that hold them:
     // the folders above them, up to "/", hold a Trash under every name they go by.
-    const std::vector<std::string> tops = localMountTops();
     std::vector<std::string> shared;
     for (const std::string& trash : volumeTrashFolders(tops, &shared))
         remember(trees_, trash);

@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "engine/host_layout.h"
 #include "engine/inode_key.h"
@@ -50,7 +51,11 @@ struct SafetyGuard {
 // identity and those of its ancestors. One guard may judge from any thread.
 class DiskGuard {
   public:
+    // The guard of `layout` on this machine's mounts.
     explicit DiskGuard(const HostLayout& layout);
+    // The same with the local volumes mounted at `mountTops` (as localMountTops gives them): their
+    // users' Trash folders are guarded by identity, and their tops read as mounted volumes.
+    DiskGuard(const HostLayout& layout, const std::vector<std::string>& mountTops);
 
     // The judgement of SafetyGuard::isProtected, extended to every other name of a protected place.
     // A path that is not plain and absolute (PathRules::isNormalAbsolute) is refused: the system

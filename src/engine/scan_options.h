@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ struct ScanOptions {
     bool treatPackagesAsFiles = true;
     bool skipHidden = false;
     std::vector<std::string> excludedPaths;  // as the user wrote them; the scanner normalises
+    // Where the local volumes whose users' Trash folders the scan knows by identity are mounted
+    // (as localMountTops gives them); nothing for this machine's mounts at the time of the scan.
+    std::optional<std::vector<std::string>> mountTops;
 
     friend bool operator==(const ScanOptions&, const ScanOptions&) = default;
 };

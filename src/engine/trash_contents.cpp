@@ -251,6 +251,11 @@ TrashUsage measureUserTrash(const std::string& homeTrash) {
 }
 
 std::unordered_set<InodeKey> trashIdentities(const HostLayout& layout) {
+    return trashIdentities(layout, localMountTops());
+}
+
+std::unordered_set<InodeKey> trashIdentities(const HostLayout& layout,
+                                             const std::vector<std::string>& mountTops) {
     std::unordered_set<InodeKey> ids;
     auto add = [&](const std::string& path) {
         struct stat st {};
@@ -262,7 +267,7 @@ std::unordered_set<InodeKey> trashIdentities(const HostLayout& layout) {
     for (const std::string& spelling : layout.trashSpellings)
         add(spelling);
     // The volumes' own Trash folders, of every user: none of them is offered for removal.
-    for (const std::string& trash : volumeTrashFolders(localMountTops()))
+    for (const std::string& trash : volumeTrashFolders(mountTops))
         add(trash);
     return ids;
 }

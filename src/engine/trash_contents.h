@@ -54,6 +54,9 @@ TrashUsage measureUserTrash(const std::string& homeTrash);
 // user's Trash folders on the mounted local volumes: a Trash reached through a bind mount or a
 // linked root has another path but the same identity.
 std::unordered_set<InodeKey> trashIdentities(const HostLayout& layout);
+// The same with the local volumes mounted at `mountTops` (as localMountTops gives them).
+std::unordered_set<InodeKey> trashIdentities(const HostLayout& layout,
+                                             const std::vector<std::string>& mountTops);
 
 // True when the folder `path` is a Trash folder or lies inside one, judged on disk: every folder
 // from its resolved place up to "/" is compared with `identities` and read by its name.

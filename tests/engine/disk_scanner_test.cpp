@@ -21,7 +21,7 @@ using test::ScanTree;
 std::shared_ptr<ScanResult> scanWith(const std::string& root, ScanOptions options = {},
                                      const DiskScanner::ProgressCallback& progress = nullptr) {
     CancelToken token;
-    return DiskScanner::scan(root, options, 1, token, progress);
+    return DiskScanner::scan(root, test::withoutVolumes(options), 1, token, progress);
 }
 
 ScanOptions listEverything() {
@@ -264,7 +264,7 @@ TEST(DiskScanner, NothingForMissingRootsFilesAndCancelledScans) {
 
     CancelToken cancelled;
     cancelled.cancel();
-    EXPECT_FALSE(DiskScanner::scan(t.root(), {}, 1, cancelled, nullptr));
+    EXPECT_FALSE(DiskScanner::scan(t.root(), test::withoutVolumes(), 1, cancelled, nullptr));
 
     // A root given as a symbolic link to a folder is followed.
     t.folder("real/sub");
@@ -282,7 +282,7 @@ TEST(DiskScanner, CancellingPartWayGivesNothing) {
         close(creat(t.path("many/" + std::to_string(i)).c_str(), 0644));
     CancelToken token;
     int reports = 0;
-    auto r = DiskScanner::scan(t.root(), {}, 1, token, [&](const ScanProgress&) {
+    auto r = DiskScanner::scan(t.root(), test::withoutVolumes(), 1, token, [&](const ScanProgress&) {
         ++reports;
         token.cancel();
     });
@@ -298,7 +298,7 @@ TEST(DiskScanner, IdsContinueFromTheFirstAndFilesAreLargestFirstInWalkOrder) {
     t.file("same/huge", 500000);
 
     CancelToken token;
-    auto r = DiskScanner::scan(t.root(), listEverything(), 41, token, nullptr);
+    auto r = DiskScanner::scan(t.root(), test::withoutVolumes(listEverything()), 41, token, nullptr);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->lastID(), 48);
     EXPECT_EQ(r->files().front().name, "huge");

@@ -212,7 +212,7 @@ TEST(DiskScanner, UnreadableFoldersAreMeasuredEmptyCountedAndSampled) {
         if (DiskScanner::usage(t.path("locked")) != DiskUsage{0, 0, true, false}) return 8;
         if (DiskScanner::usage(t.path("ok")) != DiskUsage{allocated(t.path("ok/a")), 1, true, true}) return 9;
         CancelToken token;
-        auto r = DiskScanner::scan(t.root(), {}, 1, token, nullptr);
+        auto r = DiskScanner::scan(t.root(), test::withoutVolumes(), 1, token, nullptr);
         if (!r) return 10;
         if (r->unreadableCount() != 2 || r->unreadableSamples().size() != 2) return 11;
         std::vector<std::string> expected{t.path("locked"), t.path("ok/deeper/locked2")};

@@ -11,7 +11,7 @@
 #include "engine/disk_scanner.h"
 #include "engine/junk_location.h"
 #include "engine/safety_guard.h"
-#include "support/temp_tree.h"
+#include "scan_tree.h"
 
 namespace nimbrel {
 
@@ -171,7 +171,7 @@ TEST(RiskCatalog, GitRepositoryIsProbedForFoldersAndCached) {
         << "the first answer is kept while the scan lasts";
     // The next scan asks again: the folder became a repository meanwhile.
     CancelToken token;
-    ASSERT_TRUE(DiskScanner::scan(dir.root(), ScanOptions{}, 1, token, nullptr));
+    ASSERT_TRUE(DiskScanner::scan(dir.root(), test::withoutVolumes(), 1, token, nullptr));
     EXPECT_EQ(RiskCatalog::assess(later, true, false, std::nullopt, layout).title, "Git repository");
 }
 

@@ -112,7 +112,7 @@ const std::pair<const char*, bool> kHomeEntries[] = {
 // Every name of a protected place is refused, every spelling that is not plain is refused, and the
 // plain names of what may go are allowed. Returns the number of wrong judgements.
 int judgeAllSpellings(const FakeHome& f, const std::vector<std::string>& homeNames, unsigned seed) {
-    const DiskGuard guard(f.layout);
+    const DiskGuard guard(f.layout, {});
     std::mt19937 random(seed);
     int wrong = 0;
     for (const std::string& base : homeNames) {
@@ -158,7 +158,7 @@ TEST(DiskGuard, EveryNameOfAProtectedFolderIsRefused) {
     } unbind{binds};
     EXPECT_EQ(judgeAllSpellings(f, names, 20261209u), 0);
 
-    const DiskGuard guard(f.layout);
+    const DiskGuard guard(f.layout, {});
     // Folders that hold the home, other users' homes, and the Trash by identity.
     for (const std::string& p : {f.t.root(), f.t.root() + "/home", f.t.root() + "/home/other"})
         EXPECT_TRUE(guard.isProtected(p)) << p;
@@ -176,18 +176,22 @@ TEST(DiskGuard, EveryNameOfAProtectedFolderIsRefused) {
     EXPECT_EQ(guard.reason(boundHome + "/Documents"), SafetyGuard::reason(f.home + "/Documents", f.layout));
     test::Bind homes(f.t.root() + "/home");
     ASSERT_TRUE(homes.mounted);
-    const DiskGuard later(f.layout);
+    const DiskGuard later(f.layout, {});
     for (const std::string& p : {homes.at, homes.at + "/other", homes.at + "/u/Desktop"})
         EXPECT_TRUE(later.isProtected(p)) << p;
     EXPECT_FALSE(later.isProtected(homes.at + "/u/Downloads/a.txt"));
 
-    // A volume mounted where no place names one is kept for its Trash, and reads as a volume.
+    // A volume mounted where no place names one is kept for its Trash, and reads as a volume; its
+    // users' Trash folders are known by identity, also where another mount shows one by no Trash name.
     test::Bind stick(f.home + "/stick");
-    ASSERT_TRUE(stick.mounted);
-    const DiskGuard withStick(f.layout);
+    test::Bind trashElsewhere(f.home + "/stick/.Trash-1001");
+    ASSERT_TRUE(stick.mounted && trashElsewhere.mounted);
+    const DiskGuard withStick(f.layout, {stick.at});
     EXPECT_EQ(withStick.reason(stick.at), "A mounted volume can't be nimbrelised. Open it to clean inside");
     EXPECT_EQ(withStick.reason(stick.at + "/.Trash-1001"),
               "The Trash is emptied from the Trash drain in Deep Clean");
+    for (const std::string& p : {trashElsewhere.at, trashElsewhere.at + "/files/b"})
+        EXPECT_TRUE(withStick.isProtected(p)) << p;
 }
 
 // The judgement does not depend on who asks: an unprivileged user reads the same identities.

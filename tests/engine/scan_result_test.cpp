@@ -525,7 +525,7 @@ class RecheckTest : public testing::Test {
     }
     std::shared_ptr<ScanResult> scan() {
         CancelToken token;
-        return DiskScanner::scan(tree.root(), ScanOptions{}, 1, token, nullptr);
+        return DiskScanner::scan(tree.root(), test::withoutVolumes(), 1, token, nullptr);
     }
     // The figures that must match a fresh scan after the tree is corrected.
     static std::string figures(const ScanResult& r) {

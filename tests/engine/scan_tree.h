@@ -6,11 +6,19 @@
 #include <random>
 #include <string>
 
+#include "engine/scan_options.h"
 #include "engine/scan_result.h"
 #include "support/temp_tree.h"
 
 // Real folder trees for the scanner's tests, in a temporary folder removed afterwards.
 namespace nimbrel::test {
+
+// `options` for a scan that knows of no mounted volume: it never reads this machine's mount table
+// nor the Trash folders of its volumes.
+inline ScanOptions withoutVolumes(ScanOptions options = {}) {
+    options.mountTops.emplace();
+    return options;
+}
 
 // A TempTree the unprivileged runs can read.
 class ScanTree : public TempTree {

@@ -44,7 +44,7 @@ TEST(TrashContents, LeftOutOfEveryOfferButCountedInSizes) {
     // Named like a Trash but not one: no uid.
     const std::string lookalike = tree.file("vol/.Trash-old/kept.bin", 40000);
 
-    ScanOptions options;
+    ScanOptions options = test::withoutVolumes();
     options.minTrackedSize = 0;
     CancelToken token;
     std::shared_ptr<ScanResult> result = DiskScanner::scan(tree.root(), options, 1, token, nullptr);
