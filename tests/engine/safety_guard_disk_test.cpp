@@ -65,6 +65,7 @@ struct FakeHome {
     FakeHome() : home(t.root() + "/home/u"), layout(HostLayout::linux(t.root() + "/home/u")) {
         layout.trashFolder = home + "/.local/share/Trash";
         layout.usersHomeParents.push_back(t.root() + "/home");
+        layout.mountParents.push_back(t.root() + "/vols");
         for (const char* folder :
              {"Documents", "Desktop", ".ssh", "Downloads", ".local/share/Trash/files", "free"})
             std::filesystem::create_directories(home + "/" + folder);
@@ -77,6 +78,8 @@ struct FakeHome {
             std::ofstream(home + "/" + file) << "x";
         std::filesystem::permissions(home + "/stick/.Trash", std::filesystem::perms(01777));
         std::filesystem::create_directories(t.root() + "/home/other");
+        std::filesystem::create_directories(t.root() + "/vols/disk");
+        std::filesystem::create_directory_symlink(t.root() + "/vols", t.root() + "/vols-link");
         std::filesystem::create_directory_symlink(home, t.root() + "/home-link");
         std::filesystem::create_directory_symlink(t.root(), t.root() + "/tree-link");
         std::filesystem::permissions(t.root(), std::filesystem::perms(0755));
@@ -159,8 +162,10 @@ TEST(DiskGuard, EveryNameOfAProtectedFolderIsRefused) {
     EXPECT_EQ(judgeAllSpellings(f, names, 20261209u), 0);
 
     const DiskGuard guard(f.layout, {});
-    // Folders that hold the home, other users' homes, and the Trash by identity.
-    for (const std::string& p : {f.t.root(), f.t.root() + "/home", f.t.root() + "/home/other"})
+    // Folders that hold the home, other users' homes, and the Trash by identity; a volume's place
+    // reached through a linked folder by the name it resolves to.
+    for (const std::string& p :
+         {f.t.root(), f.t.root() + "/home", f.t.root() + "/home/other", f.t.root() + "/vols-link/disk"})
         EXPECT_TRUE(guard.isProtected(p)) << p;
     EXPECT_EQ(guard.reason(f.t.root() + "/home-link/.ssh/id_rsa"),
               "Your SSH and encryption keys are never touched");

@@ -514,6 +514,7 @@ class RecheckTest : public testing::Test {
   protected:
     void SetUp() override {
         tree.file("docs/keep.txt", 5000);
+        tree.hardLink("docs/keep.txt", "docs/keep-again.txt");  // its bytes and its file count once
         tree.file("docs/a.txt", 5000);
         tree.file("docs/b.txt", 5000);
         tree.file("docs/big.bin", 2'000'000);
