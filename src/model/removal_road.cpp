@@ -16,6 +16,7 @@
 #include "engine/risk_catalog.h"
 #include "engine/safety_guard.h"
 #include "engine/scan_prune.h"
+#include "engine/trash_contents.h"
 #include "model/app_state.h"
 #include "model/background.h"
 #include "model/cleanup_model.h"
@@ -120,11 +121,12 @@ struct GuardedItems {
     std::unordered_set<std::string> vanishing;
 };
 
-GuardedItems sortByGuard(const std::vector<DeletionItem>& items, RemovalOutcome& outcome) {
+GuardedItems sortByGuard(const std::vector<DeletionItem>& items, RemovalOutcome& outcome,
+                         const std::optional<std::vector<std::string>>& mountTops) {
     // The guard judges where each path really leads too: a scan through a linked folder or a bind
     // mount names guarded folders by other paths. It reads the protected folders' identities now,
     // so a folder made or mounted a moment ago is known by every name.
-    const DiskGuard guard(HostLayout::current());
+    const DiskGuard guard(HostLayout::current(), mountTops ? *mountTops : localMountTops());
     GuardedItems guarded;
     for (const DeletionItem& item : items) {
         if (guard.isProtected(item.path)) {
@@ -436,10 +438,10 @@ void RemovalRoad::performDeletion(DeletionRequest request, bool permanently) {
         state_.userPool(), this,
         [context = QPointer<QObject>(this), self = this, makeOps = std::move(makeOps),
          items = std::move(items), permanently, &inFlight, stop = stop_, count = count_,
-         outcome = std::move(outcome)]() mutable {
+         mountTops = state_.services_.mountTops, outcome = std::move(outcome)]() mutable {
             RemovalsInFlight::Running running(inFlight, stop);
             const std::shared_ptr<RemovalFileOps> ops = makeOps();
-            GuardedItems guarded = sortByGuard(items, outcome);
+            GuardedItems guarded = sortByGuard(items, outcome, mountTops);
             count->items = guarded.allowed.size();
             // Posted before the outcome, so the screens animate exactly what may go, and only that.
             Background::post(context, [self, vanishing = std::move(guarded.vanishing)]() mutable {

@@ -71,6 +71,7 @@ struct Harness {
     Harness() {
         AppStateServices services = AppStateServices::standard();
         services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
+        services.mountTops.emplace();
         services.scanner = [](auto&&...) { return std::shared_ptr<ScanResult>(); };
         services.listVolumes = [this] {
             ++listings;

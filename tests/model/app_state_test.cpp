@@ -35,6 +35,7 @@ struct Harness {
     explicit Harness(std::function<void(AppStateServices&)> adjust = {}) {
         AppStateServices services = AppStateServices::standard();
         services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
+        services.mountTops.emplace();
         services.scanner = scanner.function();
         services.scanPool = scanner.pool();
         services.listVolumes = [this] {

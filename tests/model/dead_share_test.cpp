@@ -57,6 +57,7 @@ class DeadShareTest : public ::testing::Test {
     std::unique_ptr<AppState> makeState(bool ownPool = true) {
         AppStateServices services = AppStateServices::standard();
         services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
+        services.mountTops.emplace();
         if (ownPool) services.scanPool = &scans_;
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         return std::make_unique<AppState>(std::move(services));

@@ -25,6 +25,7 @@ struct HeldCommands {
     HeldCommands() {
         AppStateServices services = AppStateServices::standard();
         services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
+        services.mountTops.emplace();
         services.scanner = [](auto&&...) { return std::shared_ptr<ScanResult>(); };
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         services.isDemo = [] { return false; };

@@ -168,6 +168,7 @@ TEST(FilesModelIndexAside, ListsFollowTheCurrentResultOnly) {
     QThreadPool pool;  // the state's work runs here, so the test can wait for all of it
     AppStateServices services = AppStateServices::standard();
     services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
+    services.mountTops.emplace();
     services.userPool = &pool;
     services.utilityPool = &pool;
     AppState state(std::move(services));

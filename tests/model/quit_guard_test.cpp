@@ -61,6 +61,7 @@ class QuitGuardTest : public ::testing::Test {
         root_ = tree_.path().toStdString();
         AppStateServices services = AppStateServices::standard();
         services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
+        services.mountTops.emplace();
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         services.clock = &clock_;
         services.isDemo = [] { return false; };

@@ -67,6 +67,7 @@ class RemovalFiguresTest : public ::testing::Test {
     void makeState(int64_t minTracked) {
         AppStateServices services = AppStateServices::standard();
         services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
+        services.mountTops.emplace();
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         services.scanOptions = [minTracked] {
             ScanOptions options;

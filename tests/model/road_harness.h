@@ -68,6 +68,7 @@ struct Road {
         chmod(root.c_str(), 0777);
         AppStateServices services = AppStateServices::standard();
         services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
+        services.mountTops.emplace();
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         services.scanOptions = [this] { return options; };
         services.scanner = [this](const std::string& root, const ScanOptions& options, std::int64_t firstID,

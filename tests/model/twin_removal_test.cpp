@@ -100,6 +100,7 @@ class TwinRemovalTest : public ::testing::TestWithParam<bool> {
     std::unique_ptr<AppState> searched(const std::string& root, std::function<void()> between = {}) {
         AppStateServices services = AppStateServices::standard();
         services.cleanupDisk = CleanupModel::Disk::real("", ::getuid());
+        services.mountTops.emplace();
         services.listVolumes = [] { return std::vector<VolumeInfo>{}; };
         services.scanOptions = [] {
             ScanOptions options;

@@ -52,6 +52,7 @@ class ShellFixture : public ::testing::Test {
     AppStateServices services() {
         AppStateServices s = AppStateServices::standard();
         s.cleanupDisk = idleCleanupDisk();
+        s.mountTops.emplace();
         auto scans = scans_;
         s.scanner = [ended = scansEnd_, scans](
                         const std::string&, const ScanOptions&, std::int64_t, const CancelToken&,

@@ -28,6 +28,7 @@ struct ShellState {
     ShellState() {
         AppStateServices s = AppStateServices::standard();
         s.cleanupDisk = idleCleanupDisk();
+        s.mountTops.emplace();
         s.scanner = [this](const std::string&, const ScanOptions& options, std::int64_t, const CancelToken&,
                            const DiskScanner::ProgressCallback&) -> std::shared_ptr<ScanResult> {
             std::lock_guard lock(mutex);
