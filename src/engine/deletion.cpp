@@ -212,9 +212,13 @@ std::optional<PinnedFolder> PinnedFolder::pin(const std::string& path) {
 }
 
 int DeletionRequest::protectedCount() const {
+    return protectedCount(*DiskGuard::current());
+}
+
+int DeletionRequest::protectedCount(const DiskGuard& guard) const {
     int count = 0;
     for (const DeletionItem& item : items)
-        if (SafetyGuard::isProtectedOnDisk(item.path)) ++count;
+        if (guard.isProtected(item.path)) ++count;
     return count;
 }
 

@@ -14,6 +14,8 @@
 
 namespace nimbrel {
 
+class DiskGuard;
+
 // Names of hard-linked files, by file: how many of a file's names a removal has taken so far.
 using LinkedNames = std::unordered_map<InodeKey, uint64_t>;
 
@@ -152,8 +154,9 @@ struct DeletionRequest {
     std::unordered_set<std::string> queueIDs;          // the chosen selection entries
     std::vector<PinnedFolder> pinnedFolders;           // folders of the items reviewed through links
 
-    // The number of items whose path the safety guard refuses.
+    // The number of items whose path the safety guard refuses (this machine's, or `guard`).
     int protectedCount() const;
+    int protectedCount(const DiskGuard& guard) const;
 
     // A random UUID in its usual text form.
     static std::string newID();

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "engine/host_layout.h"
+#include "engine/safety_guard.h"
 
 namespace nimbrel {
 namespace {
@@ -114,7 +115,7 @@ TEST(DeletionRequestTest, CountsTheItemsTheGuardRefuses) {
     request.items = {{"/usr/bin", std::nullopt, false},
                      {"/tmp/nimbrel-nothing/a", 3, false},
                      {HostLayout::current().home, std::nullopt, true}};
-    EXPECT_EQ(request.protectedCount(), 2);
+    EXPECT_EQ(request.protectedCount(DiskGuard(HostLayout::current(), {})), 2);
 }
 
 }  // namespace

@@ -42,12 +42,14 @@ TEST(SafetyGuardOnDisk, LinkedFoldersAreJudgedWhereTheyLead) {
         {t.root() + "/missing/passwd", false, t.root() + "/missing/passwd"},
         {"/etc/passwd", true, "/etc/passwd"},
     };
+    // This machine's layout on no mounted volume: the volumes plugged in stay unread.
+    const DiskGuard guard(HostLayout::current(), {});
     for (const Case& c : cases) {
-        EXPECT_EQ(SafetyGuard::isProtectedOnDisk(c.path), c.guarded) << c.path;
+        EXPECT_EQ(guard.isProtected(c.path), c.guarded) << c.path;
         EXPECT_EQ(SafetyGuard::onDiskPath(c.path), c.onDisk) << c.path;
     }
     EXPECT_FALSE(SafetyGuard::isProtected(t.root() + "/etc-link/passwd"));
-    EXPECT_EQ(SafetyGuard::reasonOnDisk(t.root() + "/etc-link/passwd"), SafetyGuard::reason("/etc/passwd"));
+    EXPECT_EQ(guard.reason(t.root() + "/etc-link/passwd"), SafetyGuard::reason("/etc/passwd"));
 }
 
 // True when `path` lies on the root file system itself (a bind of "/" shows it then).
