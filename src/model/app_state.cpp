@@ -407,7 +407,8 @@ std::unordered_map<std::string, CleanQueue::Seen> seenByScan(const ScanResult& r
 void AppState::scan(const std::string& target) {
     if (isScanning_) stopScan();
     const std::string path = normalizePath(target, services_.home());
-    const ScanOptions options = services_.scanOptions();
+    ScanOptions options = services_.scanOptions();
+    if (services_.mountTops) options.mountTops = services_.mountTops;
     auto token = std::make_shared<CancelToken>();
     scanToken_ = token;
     setScanTarget(path);

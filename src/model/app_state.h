@@ -84,8 +84,9 @@ struct AppStateServices {
     std::function<CommandResult(const std::string&, const std::vector<std::string>&)> runCommand;
     // Deep Clean's disk work (run on a worker thread); unset: this machine's.
     std::optional<CleanupModel::Disk> cleanupDisk;
-    // Where the local volumes are mounted whose users' Trash folders the removal's guard keeps by
-    // identity (as localMountTops gives them); unset: this machine's, read as each removal starts.
+    // Where the local volumes are mounted whose users' Trash folders scans leave out and the removal's
+    // guard keeps, by identity (as localMountTops gives them); unset: this machine's, read as each
+    // scan and each removal starts.
     std::optional<std::vector<std::string>> mountTops;
     // Where background work runs; unset: the shared user-initiated and utility pools. Scans run on
     // the user pool unless given one of their own (a test's fake scans then never hold up the rest).

@@ -52,8 +52,7 @@ struct Road {
     bool demo = false;
     ScanOptions options = [] {
         ScanOptions options;
-        options.minTrackedSize = 0;   // every file listed, so each can be ticked
-        options.mountTops.emplace();  // the machine's volumes stay unread
+        options.minTrackedSize = 0;  // every file listed, so each can be ticked
         return options;
     }();
     // Runs on the scan's worker once the disk was read, before the result goes back.
