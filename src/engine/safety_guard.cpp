@@ -141,7 +141,38 @@ const std::unordered_set<std::string>& SafetyGuard::contentsOnly() {
 
 // --- on disk -------------------------------------------------------------------------------------
 
-DiskGuard::DiskGuard(const HostLayout& layout) : DiskGuard(layout, localMountTops()) {}
+namespace {
+
+struct KnownVolumes {
+    std::mutex mutex;
+    std::optional<std::vector<std::string>> mountTops;
+    std::uint64_t generation = 0;  // a guard current() made for an earlier answer is not reused
+};
+
+KnownVolumes& knownVolumes() {
+    static KnownVolumes* known = new KnownVolumes;  // never destroyed: workers may judge at exit
+    return *known;
+}
+
+std::vector<std::string> volumeTops() {
+    KnownVolumes& known = knownVolumes();
+    {
+        std::lock_guard lock(known.mutex);
+        if (known.mountTops) return *known.mountTops;
+    }
+    return localMountTops();
+}
+
+}  // namespace
+
+void DiskGuard::useVolumes(std::optional<std::vector<std::string>> mountTops) {
+    KnownVolumes& known = knownVolumes();
+    std::lock_guard lock(known.mutex);
+    known.mountTops = std::move(mountTops);
+    ++known.generation;
+}
+
+DiskGuard::DiskGuard(const HostLayout& layout) : DiskGuard(layout, volumeTops()) {}
 
 DiskGuard::DiskGuard(const HostLayout& layout, const std::vector<std::string>& tops) : layout_(layout) {
     // `path` is protected by identity; every folder above its resolved place holds it.
@@ -274,11 +305,17 @@ std::shared_ptr<const DiskGuard> DiskGuard::current() {
     static std::mutex mutex;
     static std::shared_ptr<const DiskGuard> guard;
     static std::chrono::steady_clock::time_point made;
+    static std::uint64_t madeFor = 0;
     std::lock_guard lock(mutex);
     const auto now = std::chrono::steady_clock::now();
-    if (!guard || now - made > std::chrono::seconds(1)) {
+    const std::uint64_t generation = [] {
+        std::lock_guard known(knownVolumes().mutex);
+        return knownVolumes().generation;
+    }();
+    if (!guard || now - made > std::chrono::seconds(1) || madeFor != generation) {
         guard = std::make_shared<const DiskGuard>(HostLayout::current());
         made = now;
+        madeFor = generation;
     }
     return guard;
 }

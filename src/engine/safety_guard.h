@@ -51,7 +51,7 @@ struct SafetyGuard {
 // identity and those of its ancestors. One guard may judge from any thread.
 class DiskGuard {
   public:
-    // The guard of `layout` on this machine's mounts.
+    // The guard of `layout` on the volumes `useVolumes` names: this machine's mounts unless told.
     explicit DiskGuard(const HostLayout& layout);
     // The same with the local volumes mounted at `mountTops` (as localMountTops gives them): their
     // users' Trash folders are guarded by identity, and their tops read as mounted volumes.
@@ -70,6 +70,10 @@ class DiskGuard {
     // A guard of this machine's layout, made again when the one at hand is older than a second:
     // cheap enough for every removal, fresh enough for folders made or mounted meanwhile.
     static std::shared_ptr<const DiskGuard> current();
+    // The mount tops of the volumes the guards made without any know (the one-argument guard and
+    // current()). Unset, as in the app: this machine's local mounts, read as each guard is made. A
+    // program that only judges scratch folders of its own names them, or none.
+    static void useVolumes(std::optional<std::vector<std::string>> mountTops);
 
   private:
     // What the guard learnt of one folder on the way to the paths it judged; removals judge many

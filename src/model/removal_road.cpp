@@ -126,7 +126,8 @@ GuardedItems sortByGuard(const std::vector<DeletionItem>& items, RemovalOutcome&
     // The guard judges where each path really leads too: a scan through a linked folder or a bind
     // mount names guarded folders by other paths. It reads the protected folders' identities now,
     // so a folder made or mounted a moment ago is known by every name.
-    const DiskGuard guard(HostLayout::current(), mountTops ? *mountTops : localMountTops());
+    const DiskGuard guard =
+        mountTops ? DiskGuard(HostLayout::current(), *mountTops) : DiskGuard(HostLayout::current());
     GuardedItems guarded;
     for (const DeletionItem& item : items) {
         if (guard.isProtected(item.path)) {
