@@ -101,10 +101,6 @@ bool isLeaving(const std::string& path, const std::unordered_set<std::string>& v
     return PathRules::isAtOrInsideAny(path, vanishing) || PathRules::isAtOrInsideAny(path, nimbrelising);
 }
 
-}  // namespace
-
-namespace {
-
 using Withheld = DuplicatesModel::Withheld;
 
 // Why "Select extras" added nothing for some sets; empty when every set offered its extras.
@@ -157,10 +153,6 @@ QString withheldToastText(const std::vector<Withheld>& withheld) {
                   "changed since the search");
     return text.arg(n);
 }
-
-}  // namespace
-
-namespace {
 
 // What "Select extras" reads of the state, taken on the main thread for the worker.
 struct ExtrasInputs {

@@ -82,8 +82,6 @@ class RemovalRoad : public QObject {
     void pruneScanned(std::shared_ptr<ScanResult> result,
                       std::function<void(std::shared_ptr<ScanResult>)> install);
 
-    // Runs `fn` once no worker reads the result: at once, or a little later on the main thread.
-    void whenResultUnread(std::function<void()> fn);
     // Prunes `paths`, gone from the disk, from the result and the twins as a removal that took them
     // does, once no worker reads the result; never while a removal runs.
     void prune(std::unordered_set<std::string> paths);
@@ -93,6 +91,8 @@ class RemovalRoad : public QObject {
     void holdStarted();
 
   private:
+    // Runs `fn` once no worker reads the result: at once, or a little later on the main thread.
+    void whenResultUnread(std::function<void()> fn);
     void startReviewedRemoval(std::optional<ReviewedRemoval> removal, bool permanently);
     void performDeletion(DeletionRequest request, bool permanently);
     void completeRemoval(RemovalOutcome outcome);
